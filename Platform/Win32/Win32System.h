@@ -1,0 +1,95 @@
+// Process memory, modules, debugger, console, power status, registry and message boxes.
+#pragma once
+
+#include "Platform/Win32/Win32Types.h"
+
+struct MEMORYSTATUSEX {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    DWORDLONG ullTotalPhys;
+    DWORDLONG ullAvailPhys;
+    DWORDLONG ullTotalPageFile;
+    DWORDLONG ullAvailPageFile;
+    DWORDLONG ullTotalVirtual;
+    DWORDLONG ullAvailVirtual;
+    DWORDLONG ullAvailExtendedVirtual;
+};
+// Filled from /proc/meminfo and /proc/self/status.
+BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status);
+
+// Bytes of the process heap in use (the sum of busy blocks).
+SIZE_T GetProcessHeapBusyBytes();
+
+// One mapped region of the process (from /proc/self/maps).
+struct MappedRegion {
+    std::uintptr_t base;
+    SIZE_T size;
+    char path[MAX_PATH];
+};
+// Writes up to maxCount regions that map a file; answers how many were written.
+DWORD GetMappedRegions(MappedRegion* regions, DWORD maxCount);
+
+// Module loading loads nothing: every name answers a non-null dummy handle, GetProcAddress answers
+// null unless a function was registered for that module and name (tests register stand-ins).
+HMODULE LoadLibraryA(LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+void RegisterModuleProc(LPCSTR module, LPCSTR name, FARPROC proc);
+void ClearModuleProcs();
+
+// True when a tracer is attached (TracerPid in /proc/self/status); DebugBreak traps only then.
+BOOL IsDebuggerPresent();
+void DebugBreak();
+
+// Console allocation is a flag: console writes go to standard output either way.
+BOOL AllocConsole();
+BOOL FreeConsole();
+BOOL HasConsole();
+
+struct SYSTEM_POWER_STATUS {
+    BYTE ACLineStatus;         // 0 offline, 1 online, 255 unknown
+    BYTE BatteryFlag;          // 1 high, 2 low, 4 critical, 8 charging, 128 no battery, 255 unknown
+    BYTE BatteryLifePercent;   // 0-100, 255 unknown
+    BYTE SystemStatusFlag;
+    DWORD BatteryLifeTime;     // seconds, 0xFFFFFFFF unknown
+    DWORD BatteryFullLifeTime; // seconds, 0xFFFFFFFF unknown
+};
+// Read from /sys/class/power_supply; a machine without a battery reports flag 128.
+BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status);
+
+// The registry is an in-memory key store for the life of the process.
+inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));
+inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+constexpr DWORD KEY_READ = 0x20019;
+constexpr DWORD KEY_WRITE = 0x20006;
+constexpr DWORD KEY_ALL_ACCESS = 0xF003F;
+LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, DWORD access, HKEY* result);
+LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR cls, DWORD options,
+                     DWORD access, void* security, HKEY* result, DWORD* disposition);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD size);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* size);
+LONG RegCloseKey(HKEY key);
+// Test access: removes every key and value.
+void RegClearAll();
+
+// Message boxes never block: they go to a replaceable sink. The default sink writes
+// "[caption] text" to standard error and answers IDOK.
+constexpr UINT MB_OK = 0x0;
+constexpr UINT MB_OKCANCEL = 0x1;
+constexpr UINT MB_YESNO = 0x4;
+constexpr UINT MB_ICONERROR = 0x10;
+constexpr UINT MB_ICONWARNING = 0x30;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+using MessageBoxSink = int (*)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+// Installs a sink (null restores the default); answers the previous one.
+MessageBoxSink SetMessageBoxSink(MessageBoxSink sink);
