@@ -32,8 +32,7 @@ template <class T>
 class CObjectPool {
 public:
     // Makes `initial` objects at once. A cap of 0 or below means no bound.
-    explicit CObjectPool(std::int32_t initial = 4, float growthFactor = 1.5f,
-                         std::int32_t cap = -1)
+    explicit CObjectPool(std::int32_t initial = 4, float growthFactor = 1.5f, std::int32_t cap = -1)
         : growthFactor_(growthFactor), cap_(cap) {
         Reserve(initial);
     }
@@ -49,7 +48,8 @@ public:
     // The object at the back of the free list, growing first when none is free; null when the
     // pool is at its cap.
     T* Acquire() {
-        if (free_.empty() && !Grow()) return nullptr;
+        if (free_.empty() && !Grow())
+            return nullptr;
         T* object = free_.back();
         free_.pop_back();
         ++inUseCount_;
@@ -61,14 +61,16 @@ public:
     // Returns an object to the back of the free list; an object that is not in use here (never
     // acquired, already released, another pool's) is ignored.
     void Release(T* object) {
-        if (TakeFromInUse(object)) ReturnToFree(object);
+        if (TakeFromInUse(object))
+            ReturnToFree(object);
     }
 
     // The two halves of Release, for Factory, which resets the object between them outside its
     // lock. TakeFromInUse answers false (and changes nothing) when the object is not in use.
     bool TakeFromInUse(T* object) {
         auto it = std::find(inUse_.begin(), inUse_.end(), object);
-        if (it == inUse_.end()) return false;
+        if (it == inUse_.end())
+            return false;
         inUse_.erase(it);
         --inUseCount_;
         return true;
@@ -81,10 +83,13 @@ public:
     // New capacity: capacity x factor truncated, at least capacity + 1, at most the cap. False
     // (nothing made) when the capacity has reached the cap.
     bool Grow() {
-        std::int32_t target = static_cast<std::int32_t>(growthFactor_ * static_cast<float>(capacity_));
-        if (target <= capacity_) target = capacity_ + 1;
+        std::int32_t target =
+            static_cast<std::int32_t>(growthFactor_ * static_cast<float>(capacity_));
+        if (target <= capacity_)
+            target = capacity_ + 1;
         if (cap_ > 0) {
-            if (capacity_ >= cap_) return false;
+            if (capacity_ >= cap_)
+                return false;
             target = std::min(target, cap_);
         }
         Reserve(target - capacity_);
@@ -124,7 +129,8 @@ public:
     // Empties the slot (other indices stay valid); an index out of range is ignored.
     void RemoveListener(PoolListenerKind kind, std::uint32_t index) {
         auto& slots = listeners_[kind];
-        if (index < slots.size()) slots[index] = nullptr;
+        if (index < slots.size())
+            slots[index] = nullptr;
     }
 
     bool IsInUse(const T* object) const {
@@ -147,7 +153,8 @@ private:
     void Notify(PoolListenerKind kind, T* object) {
         const std::uint32_t threadId = GetCurrentThreadId();
         for (PoolListener listener : listeners_[kind])
-            if (listener) listener(object, threadId);
+            if (listener)
+                listener(object, threadId);
     }
 
     void DestroyAll(std::list<T*>& objects) {

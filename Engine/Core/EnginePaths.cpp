@@ -29,16 +29,36 @@ void Set(PathSlot slot, const std::string& path) {
 }
 }  // namespace
 
-std::string GetEngineDataRoot() { return Get(kWorkingDir); }
-void SetEngineDataRoot(const std::string& path) { Set(kWorkingDir, path); }
-std::string GetEffectIncludeRoot() { return Get(kDataRoot); }
-void SetEffectIncludeRoot(const std::string& path) { Set(kDataRoot, path); }
-std::string GetResourcesRoot() { return Get(kResourcesRoot); }
-void SetResourcesRoot(const std::string& path) { Set(kResourcesRoot, path); }
-std::string GetIncludeRoot() { return Get(kIncludeRoot); }
-void SetIncludeRoot(const std::string& path) { Set(kIncludeRoot, path); }
-std::string GetEngineEffectRoot() { return Get(kEffectRoot); }
-void SetEngineEffectRoot(const std::string& path) { Set(kEffectRoot, path); }
+std::string GetEngineDataRoot() {
+    return Get(kWorkingDir);
+}
+void SetEngineDataRoot(const std::string& path) {
+    Set(kWorkingDir, path);
+}
+std::string GetEffectIncludeRoot() {
+    return Get(kDataRoot);
+}
+void SetEffectIncludeRoot(const std::string& path) {
+    Set(kDataRoot, path);
+}
+std::string GetResourcesRoot() {
+    return Get(kResourcesRoot);
+}
+void SetResourcesRoot(const std::string& path) {
+    Set(kResourcesRoot, path);
+}
+std::string GetIncludeRoot() {
+    return Get(kIncludeRoot);
+}
+void SetIncludeRoot(const std::string& path) {
+    Set(kIncludeRoot, path);
+}
+std::string GetEngineEffectRoot() {
+    return Get(kEffectRoot);
+}
+void SetEngineEffectRoot(const std::string& path) {
+    Set(kEffectRoot, path);
+}
 
 const char* GetDefaultDmlPath() {
     return "..\\resources\\media\\shaders\\role\\link\\4010001\\4010001001\\4010001001.dml";

@@ -34,11 +34,13 @@ public:
     // has left the in-use list; releasing an object that another thread has acquired since is a
     // programmer error.
     virtual void Release(T* object) {
-        if (!object) return;
+        if (!object)
+            return;
         lock_.Enter();
         const bool wasInUse = pool_.TakeFromInUse(object);
         lock_.Leave();
-        if (!wasInUse) return;
+        if (!wasInUse)
+            return;
         object->Reset();
         lock_.Enter();
         pool_.ReturnToFree(object);

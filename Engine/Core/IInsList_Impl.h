@@ -17,7 +17,9 @@ public:
     void Add(void* instance) { items_.push_back(instance); }
     std::uint32_t GetCount() const { return static_cast<std::uint32_t>(items_.size()); }
     // Element i; null when i is not below the count.
-    void* GetAt(std::uint32_t index) const { return index < items_.size() ? items_[index] : nullptr; }
+    void* GetAt(std::uint32_t index) const {
+        return index < items_.size() ? items_[index] : nullptr;
+    }
 
 private:
     std::vector<void*> items_;

@@ -6,9 +6,11 @@ namespace Zel {
 
 IZelStdFileStream::IZelStdFileStream(std::string path) : IZelStream(std::move(path)) {
     file_ = fopen_resolved(GetName().c_str(), "rb");
-    if (!file_) return;
+    if (!file_)
+        return;
     long size = -1;
-    if (std::fseek(file_, 0, SEEK_END) == 0) size = std::ftell(file_);
+    if (std::fseek(file_, 0, SEEK_END) == 0)
+        size = std::ftell(file_);
     if (size < 0 || static_cast<unsigned long>(size) > 0xFFFFFFFFul ||
         std::fseek(file_, 0, SEEK_SET) != 0) {
         std::fclose(file_);
@@ -19,16 +21,19 @@ IZelStdFileStream::IZelStdFileStream(std::string path) : IZelStream(std::move(pa
 }
 
 IZelStdFileStream::~IZelStdFileStream() {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
 }
 
 std::uint32_t IZelStdFileStream::ReadSource(void* buffer, std::uint32_t, std::uint32_t n) {
-    if (!file_) return 0;
+    if (!file_)
+        return 0;
     return static_cast<std::uint32_t>(std::fread(buffer, 1, n, file_));
 }
 
 void IZelStdFileStream::SeekSource(std::uint32_t position) {
-    if (file_) std::fseek(file_, static_cast<long>(position), SEEK_SET);
+    if (file_)
+        std::fseek(file_, static_cast<long>(position), SEEK_SET);
 }
 
 }  // namespace Zel

@@ -8,16 +8,25 @@
 
 namespace Zel {
 
-void IZelStream::Release() { delete this; }
+void IZelStream::Release() {
+    delete this;
+}
 
 bool IZelStream::Seek(std::int64_t offset, int origin) {
     const std::int64_t size = GetSize();
     std::int64_t target;
     switch (origin) {
-        case STREAM_SEEK_SET: target = offset; break;
-        case STREAM_SEEK_CUR: target = static_cast<std::int64_t>(position_) + offset; break;
-        case STREAM_SEEK_END: target = size - offset; break;
-        default: return false;
+        case STREAM_SEEK_SET:
+            target = offset;
+            break;
+        case STREAM_SEEK_CUR:
+            target = static_cast<std::int64_t>(position_) + offset;
+            break;
+        case STREAM_SEEK_END:
+            target = size - offset;
+            break;
+        default:
+            return false;
     }
     if (target < 0 || target > size) {
         LogOverrun();
@@ -38,7 +47,8 @@ std::uint32_t IZelStream::Read(void* buffer, std::uint32_t size, std::uint32_t c
 }
 
 std::uint32_t IZelStream::Read(void* buffer, std::uint32_t n) {
-    if (n == 0) return 0;
+    if (n == 0)
+        return 0;
     const std::uint32_t size = GetSize();
     const std::uint32_t inRange = position_ < size ? std::min(n, size - position_) : 0;
     const std::uint32_t delivered = inRange ? ReadSource(buffer, position_, inRange) : 0;
@@ -46,7 +56,8 @@ std::uint32_t IZelStream::Read(void* buffer, std::uint32_t n) {
     const std::uint64_t advanced = static_cast<std::uint64_t>(position_) + n;
     position_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(advanced, std::numeric_limits<std::uint32_t>::max()));
-    if (advanced > size) LogOverrun();
+    if (advanced > size)
+        LogOverrun();
     return delivered;
 }
 

@@ -13,8 +13,12 @@ Object::Object() : serialId_(g_nextSerialId.fetch_add(1, std::memory_order_relax
 
 Object::~Object() = default;
 
-std::uint32_t Object::GetClassId() const { return ClassId::Object; }
+std::uint32_t Object::GetClassId() const {
+    return ClassId::Object;
+}
 
-const char* Object::GetClassName() const { return GetRegisteredClassName(ClassId::Object); }
+const char* Object::GetClassName() const {
+    return GetRegisteredClassName(ClassId::Object);
+}
 
 }  // namespace Zel

@@ -34,8 +34,10 @@ private:
 
 // Declares, inside a registered class derived from Object, the two getters answering the class's
 // own id and name, e.g. ZEL_CLASS_ID(Actor).
-#define ZEL_CLASS_ID(name)                                                            \
-    std::uint32_t GetClassId() const override { return ::Zel::ClassId::name; }        \
-    const char* GetClassName() const override {                                       \
-        return ::Zel::GetRegisteredClassName(::Zel::ClassId::name);                   \
+#define ZEL_CLASS_ID(name)                                          \
+    std::uint32_t GetClassId() const override {                     \
+        return ::Zel::ClassId::name;                                \
+    }                                                               \
+    const char* GetClassName() const override {                     \
+        return ::Zel::GetRegisteredClassName(::Zel::ClassId::name); \
     }

@@ -37,7 +37,8 @@ public:
         return *this;
     }
     void Assign(T* pointee) {
-        if (pointee == pointee_) return;
+        if (pointee == pointee_)
+            return;
         Drop();
         pointee_ = pointee;
         Hold();
@@ -54,10 +55,12 @@ public:
 
 private:
     void Hold() {
-        if (pointee_) pointee_->AddRef();
+        if (pointee_)
+            pointee_->AddRef();
     }
     void Drop() {
-        if (pointee_) pointee_->DecRef();
+        if (pointee_)
+            pointee_->DecRef();
         pointee_ = nullptr;
     }
 

@@ -16,7 +16,8 @@ constexpr std::uint32_t kShortStringMax = 256;
 template <class Stream>
 IZelStream* OpenOrNull(const std::string& path) {
     auto* stream = new Stream(path);
-    if (stream->IsOpen()) return stream;
+    if (stream->IsOpen())
+        return stream;
     stream->Release();
     return nullptr;
 }
@@ -32,14 +33,16 @@ std::uint32_t ReadU32(IZelStream* stream, std::uint32_t& value) {
 
 IZelFileStream* CreateMemoryFileStream(const std::string& path, std::uint32_t n) {
     auto* stream = new IZelFileStream(path, n);
-    if (stream->HasData()) return stream;
+    if (stream->HasData())
+        return stream;
     stream->Release();
     return nullptr;
 }
 
 IZelFileStream* LoadFileToMemoryStream(const std::string& path) {
     IZelStream* source = OpenFileStream(path);
-    if (!source) return nullptr;
+    if (!source)
+        return nullptr;
     const std::uint32_t size = source->GetSize();
     IZelFileStream* stream = CreateMemoryFileStream(path, size);
     if (stream && source->Read(stream->GetData(), size) != size) {
@@ -51,14 +54,19 @@ IZelFileStream* LoadFileToMemoryStream(const std::string& path) {
     return stream;
 }
 
-IZelFileStream* OpenMemoryStream(const std::string& path) { return LoadFileToMemoryStream(path); }
+IZelFileStream* OpenMemoryStream(const std::string& path) {
+    return LoadFileToMemoryStream(path);
+}
 
 IZelStream* OpenFileStream(const std::string& path) {
-    if (VFS::FileExist(path.c_str())) return OpenOrNull<IZelVfsFileStream>(path);
+    if (VFS::FileExist(path.c_str()))
+        return OpenOrNull<IZelVfsFileStream>(path);
     return OpenOrNull<IZelStdFileStream>(path);
 }
 
-bool FileExistsOnDisk(const std::string& path) { return _access(path.c_str(), 0) == 0; }
+bool FileExistsOnDisk(const std::string& path) {
+    return _access(path.c_str(), 0) == 0;
+}
 
 bool FileExists(const std::string& path) {
     return VFS::FileExist(path.c_str()) || FileExistsOnDisk(path);
@@ -75,10 +83,13 @@ std::uint32_t ReadThreeInts(std::uint32_t& first, std::uint32_t& second, std::ui
 bool ReadShortString(IZelStream* stream, std::string& text) {
     text.clear();
     std::uint32_t flag = 0, length = 0, unused = 0;
-    if (ReadThreeInts(flag, length, unused, stream) != 12) return false;
-    if (flag != 0 || length > kShortStringMax) return false;
+    if (ReadThreeInts(flag, length, unused, stream) != 12)
+        return false;
+    if (flag != 0 || length > kShortStringMax)
+        return false;
     char buffer[kShortStringMax];
-    if (stream->Read(buffer, 1, length) != length) return false;
+    if (stream->Read(buffer, 1, length) != length)
+        return false;
     const void* nul = std::memchr(buffer, '\0', length);
     text.assign(buffer, nul ? static_cast<const char*>(nul) - buffer : length);
     return true;

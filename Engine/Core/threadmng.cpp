@@ -15,15 +15,21 @@ locksection* threadmng::GetLock(int index) {
     return index >= 0 && index < kLockCount ? &locks_[index] : nullptr;
 }
 
-threadio* threadmng::GetOrCreateThread(int index) { return GetThread(index); }
+threadio* threadmng::GetOrCreateThread(int index) {
+    return GetThread(index);
+}
 
 threadio* threadmng::GetThread(int index) {
     return index >= 0 && index < kWorkerSlots ? workers_[index] : nullptr;
 }
 
-int threadmng::BeginDeviceAccess() { return 1; }
+int threadmng::BeginDeviceAccess() {
+    return 1;
+}
 
-int threadmng::EndDeviceAccess() { return 1; }
+int threadmng::EndDeviceAccess() {
+    return 1;
+}
 
 std::uint32_t threadmng::NextTaskId(std::uint32_t last) {
     return last >= 0xFFFFFFFEu ? 1u : last + 1u;
@@ -39,12 +45,14 @@ std::uint32_t threadmng::NewTaskId() {
 }
 
 std::int32_t threadmng::IncrementCounter(int index) {
-    if (index < 0 || index >= kCounterCount) return 0;
+    if (index < 0 || index >= kCounterCount)
+        return 0;
     return counters_[index].fetch_add(1, std::memory_order_acq_rel) + 1;
 }
 
 std::int32_t threadmng::DecrementCounter(int index) {
-    if (index < 0 || index >= kCounterCount) return 0;
+    if (index < 0 || index >= kCounterCount)
+        return 0;
     return counters_[index].fetch_sub(1, std::memory_order_acq_rel) - 1;
 }
 
