@@ -121,6 +121,23 @@ HMODULE LoadLibraryA(LPCSTR name) {
 
 BOOL FreeLibrary(HMODULE module) { return module ? TRUE : FALSE; }
 
+namespace {
+
+// The system's own version query answers a current system, so version tests take the modern road.
+void RtlGetNtVersionNumbersStandIn(DWORD* major, DWORD* minor, DWORD* build) {
+    if (major) *major = 10;
+    if (minor) *minor = 0;
+    if (build) *build = 19041;
+}
+
+FARPROC BuiltInProc(const std::string& module, const std::string& name) {
+    if (module == "ntdll.dll" && name == "RtlGetNtVersionNumbers")
+        return reinterpret_cast<FARPROC>(&RtlGetNtVersionNumbersStandIn);
+    return nullptr;
+}
+
+}  // namespace
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if (!module || !name) return nullptr;
     auto& t = Modules();
@@ -128,7 +145,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     for (const auto& n : t.names) {
         if (&n != module) continue;
         auto it = t.procs.find({n, name});
-        return it == t.procs.end() ? nullptr : it->second;
+        return it == t.procs.end() ? BuiltInProc(n, name) : it->second;
     }
     return nullptr;
 }

@@ -143,15 +143,16 @@ TEST_F(PathFiles, CurrentDirectoryStackRestoresThePreviousDirectory) {
 }
 
 TEST(PathUtils, PreVistaTestAsksTheSystemsVersion) {
-    EXPECT_TRUE(IsPreVistaWindows());  // nothing answers the query
+    EXPECT_FALSE(IsPreVistaWindows());  // the platform answers a current version
     RegisterModuleProc("ntdll.dll", "RtlGetNtVersionNumbers",
                        reinterpret_cast<FARPROC>(+[](DWORD* major, DWORD* minor, DWORD* build) {
-                           *major = 10;
-                           *minor = 0;
-                           *build = 19045;
+                           *major = 5;
+                           *minor = 1;
+                           *build = 2600;
                        }));
-    EXPECT_FALSE(IsPreVistaWindows());
+    EXPECT_TRUE(IsPreVistaWindows());
     ClearModuleProcs();
+    EXPECT_FALSE(IsPreVistaWindows());
 }
 
 }  // namespace
