@@ -2,13 +2,15 @@
 // use; the device, the render operations and the rest join it with the frame pipeline.
 #pragma once
 
+#include "Core/Object.h"
+
 namespace Zel {
 
-class RenderSystem {
+class RenderSystem : public Object {
 public:
+    ZEL_CLASS_ID(RenderSystem)
+
     RenderSystem() = default;
-    RenderSystem(const RenderSystem&) = delete;
-    RenderSystem& operator=(const RenderSystem&) = delete;
 
     // Right-handed view matrix from eye towards target with the given up (3 floats each), in the
     // engine's column-vector layout (16 floats). No failure.
