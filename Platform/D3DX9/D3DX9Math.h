@@ -17,6 +17,10 @@ struct D3DXMATRIX {
 };
 
 // Direct3D's viewport record: the pixel rectangle and the depth range a projected point maps to.
+// It belongs to the Direct3D 9 layer; this declaration stands in only where that layer is absent.
+#if __has_include("Platform/D3D9/D3D9Types.h")
+#include "Platform/D3D9/D3D9Types.h"
+#else
 struct D3DVIEWPORT9 {
     DWORD X;
     DWORD Y;
@@ -25,6 +29,7 @@ struct D3DVIEWPORT9 {
     float MinZ;
     float MaxZ;
 };
+#endif
 
 // Right-handed perspective projection: fovy is the vertical field of view in radians, aspect the
 // width over the height; view-space z from -zn to -zf maps to depth 0 to 1.
