@@ -68,7 +68,8 @@ void DecodeWithZel(benchmark::State& state, const Bytes& file) {
     std::uint64_t checksum = 0;
     for (auto _ : state) {
         const Zel::DecodedImage image = Decode(file.data(), file.size());
-        if (image.IsEmpty()) state.SkipWithError("decode failed");
+        if (image.IsEmpty())
+            state.SkipWithError("decode failed");
         checksum = Checksum(image.data.get(), image.size);
     }
     Report(state, file, checksum);
@@ -78,16 +79,22 @@ void DecodeWithStb(benchmark::State& state, const Bytes& file) {
     std::uint64_t checksum = 0;
     for (auto _ : state) {
         int w, h, channels;
-        stbi_uc* pixels = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 0);
-        if (pixels == nullptr) state.SkipWithError("decode failed");
+        stbi_uc* pixels =
+            stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 0);
+        if (pixels == nullptr)
+            state.SkipWithError("decode failed");
         checksum = Checksum(pixels, std::size_t(w) * h * channels);
         stbi_image_free(pixels);
     }
     Report(state, file, checksum);
 }
 
-void BM_Png_Zel(benchmark::State& state) { DecodeWithZel<Zel::DecodePngImage>(state, GetFiles().png); }
-void BM_Png_Stb(benchmark::State& state) { DecodeWithStb(state, GetFiles().png); }
+void BM_Png_Zel(benchmark::State& state) {
+    DecodeWithZel<Zel::DecodePngImage>(state, GetFiles().png);
+}
+void BM_Png_Stb(benchmark::State& state) {
+    DecodeWithStb(state, GetFiles().png);
+}
 void BM_Png_Libpng(benchmark::State& state) {
     const Bytes& file = GetFiles().png;
     std::vector<std::uint8_t> pixels(std::size_t(kSide) * kSide * 4);
@@ -104,9 +111,15 @@ void BM_Png_Libpng(benchmark::State& state) {
     }
     Report(state, file, checksum);
 }
-void BM_Dds_Zel(benchmark::State& state) { DecodeWithZel<Zel::DecodeDdsImage>(state, GetFiles().dds); }
-void BM_Jpeg_Zel(benchmark::State& state) { DecodeWithZel<Zel::DecodeJpegImage>(state, GetFiles().jpeg); }
-void BM_Jpeg_Stb(benchmark::State& state) { DecodeWithStb(state, GetFiles().jpeg); }
+void BM_Dds_Zel(benchmark::State& state) {
+    DecodeWithZel<Zel::DecodeDdsImage>(state, GetFiles().dds);
+}
+void BM_Jpeg_Zel(benchmark::State& state) {
+    DecodeWithZel<Zel::DecodeJpegImage>(state, GetFiles().jpeg);
+}
+void BM_Jpeg_Stb(benchmark::State& state) {
+    DecodeWithStb(state, GetFiles().jpeg);
+}
 
 // DXT1 of the same image: time to encode, and the RMSE over R, G, B of the decoded result.
 void BM_Dxt1Encode_Zel(benchmark::State& state) {
@@ -147,7 +160,8 @@ void BM_Dxt1Encode_NvttFastest(benchmark::State& state) {
         nvtt::CompressionOptions compression;
         compression.setFormat(nvtt::Format_DXT1);
         compression.setQuality(nvtt::Quality_Fastest);
-        if (!nvtt::Compressor().process(input, compression, options)) state.SkipWithError("nvtt failed");
+        if (!nvtt::Compressor().process(input, compression, options))
+            state.SkipWithError("nvtt failed");
     }
     const auto decoded = ZelFixtures::DecodeDxtImage(1, output.bytes.data(), kSide, kSide);
     state.counters["rmse"] = ZelFixtures::RgbaRmse(decoded, image, false);

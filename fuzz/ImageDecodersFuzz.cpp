@@ -26,9 +26,11 @@ using ZelFixtures::Bytes;
 // Reads every byte of a decoded record, so that a size or pitch larger than the buffer shows up
 // as an out-of-bounds read, and checks the record's own arithmetic.
 void Inspect(const Zel::DecodedImage& image) {
-    if (image.IsEmpty()) return;
+    if (image.IsEmpty())
+        return;
     const std::uint64_t rows = image.blockRows ? image.blockRows : image.height;
-    if (std::uint64_t(image.pitch) * rows != image.size) std::abort();
+    if (std::uint64_t(image.pitch) * rows != image.size)
+        std::abort();
     if (image.width == 0 || image.height == 0 || image.width > Zel::kMaxDecodedImageSide ||
         image.height > Zel::kMaxDecodedImageSide)
         std::abort();
@@ -78,7 +80,8 @@ void WriteSeeds(const std::filesystem::path& dir) {
     Save(dir, "png3i", ZelFixtures::WritePng(interlacedPalette));
     for (int version = 1; version <= 5; ++version) {
         const std::string code = "DXT" + std::to_string(version);
-        Save(dir, "dds" + code, ZelFixtures::WriteDdsBlocks(code, 8, 4, Bytes(version == 1 ? 16 : 32, 0x5A)));
+        Save(dir, "dds" + code,
+             ZelFixtures::WriteDdsBlocks(code, 8, 4, Bytes(version == 1 ? 16 : 32, 0x5A)));
     }
     Save(dir, "dds24", ZelFixtures::WriteDdsRgb(image, 24, false, 0, false));
     Save(dir, "dds24pitch", ZelFixtures::WriteDdsRgb(image, 24, false, 24, true));

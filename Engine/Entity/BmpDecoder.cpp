@@ -17,17 +17,23 @@ constexpr std::size_t kPaletteOffset = 54;
 }  // namespace
 
 bool IsBmpImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize) return false;
-    if (data[0] != 'B' || data[1] != 'M') return false;
-    if (size < Le32(data, 10)) return false;
-    if (Le32(data, 30) != 0 || Le16(data, 26) != 1) return false;
+    if (data == nullptr || size < kHeaderSize)
+        return false;
+    if (data[0] != 'B' || data[1] != 'M')
+        return false;
+    if (size < Le32(data, 10))
+        return false;
+    if (Le32(data, 30) != 0 || Le16(data, 26) != 1)
+        return false;
     const std::uint16_t bits = Le16(data, 28);
-    if (Le32(data, 46) > 0) return bits == 4 || bits == 8;
+    if (Le32(data, 46) > 0)
+        return bits == 4 || bits == 8;
     return bits == 24 || bits == 32;
 }
 
 DecodedImage DecodeBmpImage(const std::uint8_t* data, std::size_t size) {
-    if (!IsBmpImage(data, size)) return {};
+    if (!IsBmpImage(data, size))
+        return {};
     const std::uint64_t pixelOffset = Le32(data, 10);
     const std::uint64_t width = Le32(data, 18);
     const std::int32_t rawHeight = static_cast<std::int32_t>(Le32(data, 22));
@@ -35,11 +41,14 @@ DecodedImage DecodeBmpImage(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t height = topDown ? 0 - std::int64_t(rawHeight) : std::uint64_t(rawHeight);
     const std::uint32_t bits = Le16(data, 28);
     const std::uint64_t coloursUsed = Le32(data, 46);
-    if (!IsDecodableSide(width) || !IsDecodableSide(height)) return {};
+    if (!IsDecodableSide(width) || !IsDecodableSide(height))
+        return {};
 
     const std::uint64_t sourcePitch = (bits * width + 31) / 32 * 4;
-    if (!Inside(pixelOffset, sourcePitch * height, size)) return {};
-    if (coloursUsed > 0 && !Inside(kPaletteOffset, coloursUsed * 4, size)) return {};
+    if (!Inside(pixelOffset, sourcePitch * height, size))
+        return {};
+    if (coloursUsed > 0 && !Inside(kPaletteOffset, coloursUsed * 4, size))
+        return {};
 
     const auto w = static_cast<std::uint32_t>(width);
     const auto h = static_cast<std::uint32_t>(height);

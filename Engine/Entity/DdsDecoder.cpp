@@ -12,10 +12,10 @@ using ImageBytes::Inside;
 using ImageBytes::Le32;
 
 constexpr std::size_t kHeaderSize = 128;
-constexpr std::uint32_t kFlagPitch = 0x8;         // DDSD_PITCH in the header flags
-constexpr std::uint32_t kPixelAlpha = 0x1;        // DDPF_ALPHAPIXELS
-constexpr std::uint32_t kPixelFourCc = 0x4;       // DDPF_FOURCC
-constexpr std::uint32_t kPixelRgb = 0x40;         // DDPF_RGB
+constexpr std::uint32_t kFlagPitch = 0x8;    // DDSD_PITCH in the header flags
+constexpr std::uint32_t kPixelAlpha = 0x1;   // DDPF_ALPHAPIXELS
+constexpr std::uint32_t kPixelFourCc = 0x4;  // DDPF_FOURCC
+constexpr std::uint32_t kPixelRgb = 0x40;    // DDPF_RGB
 
 DecodedImage DecodeBlocks(const std::uint8_t* data, std::size_t size, std::uint32_t format,
                           std::uint32_t width, std::uint32_t height) {
@@ -28,7 +28,8 @@ DecodedImage DecodeBlocks(const std::uint8_t* data, std::size_t size, std::uint3
     image.blockRows = (height + 3) / 4;
     image.pitch = image.blockColumns * image.bytesPerPixel;
     image.size = image.pitch * image.blockRows;
-    if (!Inside(kHeaderSize, image.size, size)) return {};
+    if (!Inside(kHeaderSize, image.size, size))
+        return {};
     image.data = std::make_unique_for_overwrite<std::uint8_t[]>(image.size);
     std::memcpy(image.data.get(), data + kHeaderSize, image.size);
     return image;
@@ -49,7 +50,8 @@ DecodedImage DecodeRgb(const std::uint8_t* data, std::size_t size, std::uint32_t
     } else {
         return {};
     }
-    if (!Inside(kHeaderSize, sourcePitch * height, size)) return {};
+    if (!Inside(kHeaderSize, sourcePitch * height, size))
+        return {};
 
     DecodedImage image;
     image.format = PF_X8R8G8B8;
@@ -73,7 +75,8 @@ DecodedImage DecodeRgb(const std::uint8_t* data, std::size_t size, std::uint32_t
 
 DecodedImage DecodeRgba(const std::uint8_t* data, std::size_t size, std::uint32_t width,
                         std::uint32_t height, std::uint32_t bits) {
-    if (bits != 32 || !Inside(kHeaderSize, 4 * std::uint64_t(width) * height, size)) return {};
+    if (bits != 32 || !Inside(kHeaderSize, 4 * std::uint64_t(width) * height, size))
+        return {};
     DecodedImage image = AllocateDecodedRgba(width, height);
     std::memcpy(image.data.get(), data + kHeaderSize, image.size);
     return image;
@@ -82,31 +85,40 @@ DecodedImage DecodeRgba(const std::uint8_t* data, std::size_t size, std::uint32_
 }  // namespace
 
 std::uint32_t ClassifyDdsImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize) return PF_NONE;
+    if (data == nullptr || size < kHeaderSize)
+        return PF_NONE;
     const std::uint32_t flags = Le32(data, 80);
     if (flags & kPixelFourCc) {
-        if (data[84] != 'D' || data[85] != 'X' || data[86] != 'T') return PF_NONE;
-        if (data[87] < '1' || data[87] > '5') return PF_NONE;
+        if (data[84] != 'D' || data[85] != 'X' || data[86] != 'T')
+            return PF_NONE;
+        if (data[87] < '1' || data[87] > '5')
+            return PF_NONE;
         return PF_DXT1 + (data[87] - '1');
     }
-    if (flags & kPixelRgb) return (flags & kPixelAlpha) ? PF_A8R8G8B8 : PF_X8R8G8B8;
+    if (flags & kPixelRgb)
+        return (flags & kPixelAlpha) ? PF_A8R8G8B8 : PF_X8R8G8B8;
     return PF_NONE;
 }
 
 bool IsDdsImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize) return false;
+    if (data == nullptr || size < kHeaderSize)
+        return false;
     return std::memcmp(data, "DDS ", 4) == 0 && ClassifyDdsImage(data, size) != PF_NONE;
 }
 
 DecodedImage DecodeDdsImage(const std::uint8_t* data, std::size_t size) {
-    if (!IsDdsImage(data, size)) return {};
+    if (!IsDdsImage(data, size))
+        return {};
     const std::uint32_t height = Le32(data, 12);
     const std::uint32_t width = Le32(data, 16);
     const std::uint32_t bits = Le32(data, 88);
-    if (!IsDecodableSide(width) || !IsDecodableSide(height)) return {};
+    if (!IsDecodableSide(width) || !IsDecodableSide(height))
+        return {};
     const std::uint32_t format = ClassifyDdsImage(data, size);
-    if (IsPixelFormatCompressed(format)) return DecodeBlocks(data, size, format, width, height);
-    if (format == PF_X8R8G8B8) return DecodeRgb(data, size, width, height, bits);
+    if (IsPixelFormatCompressed(format))
+        return DecodeBlocks(data, size, format, width, height);
+    if (format == PF_X8R8G8B8)
+        return DecodeRgb(data, size, width, height, bits);
     return DecodeRgba(data, size, width, height, bits);
 }
 

@@ -13,9 +13,12 @@ namespace {
 
 nvtt::Format NvttFormat(std::uint32_t format) {
     switch (format) {
-        case PF_DXT5: return nvtt::Format_DXT5;
-        case PF_DXT1: return nvtt::Format_DXT1;
-        default: return nvtt::Format_RGB;
+        case PF_DXT5:
+            return nvtt::Format_DXT5;
+        case PF_DXT1:
+            return nvtt::Format_DXT1;
+        default:
+            return nvtt::Format_RGB;
     }
 }
 
@@ -25,8 +28,10 @@ std::uint64_t Dxt5CompressedSize(std::uint32_t width, std::uint32_t height, bool
     std::uint64_t total = 0;
     std::uint64_t w = width, h = height;
     while (true) {
-        total += std::max<std::uint64_t>(1, (w + 3) / 4) * std::max<std::uint64_t>(1, (h + 3) / 4) * 16;
-        if (!withMipmaps || (w <= 1 && h <= 1)) break;
+        total +=
+            std::max<std::uint64_t>(1, (w + 3) / 4) * std::max<std::uint64_t>(1, (h + 3) / 4) * 16;
+        if (!withMipmaps || (w <= 1 && h <= 1))
+            break;
         w = std::max<std::uint64_t>(1, w / 2);
         h = std::max<std::uint64_t>(1, h / 2);
     }
@@ -37,7 +42,8 @@ bool CompressDxt5(const std::uint8_t* source, std::uint32_t capacity, std::uint3
                   std::uint32_t width, std::uint32_t height, std::uint8_t* destination,
                   bool withMipmaps, std::uint32_t& outSize) {
     outSize = 0;
-    if (source == nullptr || destination == nullptr || capacity == 0) return false;
+    if (source == nullptr || destination == nullptr || capacity == 0)
+        return false;
     if (format != PF_DXT5 || width == 0 || height == 0 || width > INT_MAX / 4 || height > INT_MAX)
         return false;
 

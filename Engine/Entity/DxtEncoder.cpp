@@ -33,13 +33,17 @@ int Distance(const Colour& a, const Colour& b) {
     return 4 * dr * dr + 16 * dg * dg + db * db;
 }
 
-int Brightness(const Colour& a) { return 4 * a.c[0] * a.c[0] + 16 * a.c[1] * a.c[1] + a.c[2] * a.c[2]; }
+int Brightness(const Colour& a) {
+    return 4 * a.c[0] * a.c[0] + 16 * a.c[1] * a.c[1] + a.c[2] * a.c[2];
+}
 
 std::uint16_t To565(const Colour& a) {
     return static_cast<std::uint16_t>((a.c[0] >> 3) << 11 | (a.c[1] >> 2) << 5 | (a.c[2] >> 3));
 }
 
-Colour Quantised(const Colour& a) { return {{a.c[0] & 0xF8, a.c[1] & 0xFC, a.c[2] & 0xF8}}; }
+Colour Quantised(const Colour& a) {
+    return {{a.c[0] & 0xF8, a.c[1] & 0xFC, a.c[2] & 0xF8}};
+}
 
 Colour Mix(const Colour& a, int wa, const Colour& b, int wb, int divisor) {
     Colour out;
@@ -79,7 +83,8 @@ void FindEndpoints(const WorkBlock& block, Colour& first, Colour& second) {
         }
     });
     Colour a = bright, b = dark;
-    if (To565(b) > To565(a)) std::swap(a, b);
+    if (To565(b) > To565(a))
+        std::swap(a, b);
 
     const Colour palette[4] = {a, b, Mix(a, 2, b, 1, 3), Mix(a, 1, b, 2, 3)};
     static constexpr int kWeightA[4] = {3, 0, 2, 1};
@@ -97,8 +102,10 @@ void FindEndpoints(const WorkBlock& block, Colour& first, Colour& second) {
         countA += kWeightA[entry];
         countB += kWeightB[entry];
     });
-    if (countA == 0) countA = 1;
-    if (countB == 0) countB = 1;
+    if (countA == 0)
+        countA = 1;
+    if (countB == 0)
+        countB = 1;
     for (int ch = 0; ch < 3; ++ch) {
         a.c[ch] = std::clamp(a.c[ch] + sumA[ch] / countA, 0, 255);
         b.c[ch] = std::clamp(b.c[ch] + sumB[ch] / countB, 0, 255);
@@ -118,7 +125,8 @@ void FindEndpoints(const WorkBlock& block, Colour& first, Colour& second) {
         Colour& bluer = a.c[2] > b.c[2] ? a : b;
         bluer.c[2] = std::min(255, bluer.c[2] + spreadB * step);
     }
-    if (To565(b) > To565(a)) std::swap(a, b);
+    if (To565(b) > To565(a))
+        std::swap(a, b);
     first = a;
     second = b;
 }
@@ -202,11 +210,16 @@ void SixValuePalette(int lo, int hi, int values[8]) {
 int SixValueIndex(int a, int lo, int hi) {
     int t[5];
     for (int k = 0; k < 5; ++k) t[k] = (lo * (9 - 2 * k) + hi * (1 + 2 * k)) / 10;
-    if (a <= t[0]) return 0;
-    if (a <= t[1]) return 2;
-    if (a <= t[2]) return 3;
-    if (a <= t[3]) return 4;
-    if (a > t[4]) return 1;
+    if (a <= t[0])
+        return 0;
+    if (a <= t[1])
+        return 2;
+    if (a <= t[2])
+        return 3;
+    if (a <= t[3])
+        return 4;
+    if (a > t[4])
+        return 1;
     return 5;
 }
 
@@ -301,7 +314,8 @@ void WriteDxt5Alpha(const WorkBlock& block, std::uint8_t* out) {
                 int sumLo = 0, sumHi = 0, countLo = 0, countHi = 0;
                 block.ForEachValid([&](int i) {
                     const int a = block.pixel[i][3];
-                    if (a <= 0 || a >= 255 || a <= lo / 2 || a > (hi + 255) / 2) return;
+                    if (a <= 0 || a >= 255 || a <= lo / 2 || a > (hi + 255) / 2)
+                        return;
                     const int entry = SixValueIndex(a, lo, hi);
                     const int diff = a - palette[entry];
                     if (entry == 0) {
@@ -326,7 +340,7 @@ void WriteDxt5Alpha(const WorkBlock& block, std::uint8_t* out) {
                     sixB.alpha1 = hi;
                     block.ForEachValid([&](int i) {
                         const int a = block.pixel[i][3];
-                        sixB.index[i] = a <= lo / 2           ? 6
+                        sixB.index[i] = a <= lo / 2          ? 6
                                         : a > (hi + 255) / 2 ? 7
                                                              : SixValueIndex(a, lo, hi);
                     });
@@ -352,7 +366,8 @@ bool DxtEncodeImage(int mode, const std::uint8_t* source, std::uint32_t width, s
     const bool dxt1 = format == PF_DXT1;
     if (!((mode == 1 && (dxt1 || format == PF_DXT3 || format == PF_DXT5)) || (mode == 2 && dxt1)))
         return false;
-    if (source == nullptr || destination == nullptr || width == 0 || height == 0) return false;
+    if (source == nullptr || destination == nullptr || width == 0 || height == 0)
+        return false;
 
     const std::size_t blockBytes = dxt1 ? 8 : 16;
     const std::uint32_t columns = (width + 3) / 4, rows = (height + 3) / 4;

@@ -28,10 +28,12 @@ std::vector<Tap> AxisTaps(std::uint32_t sourceSize, std::uint32_t destinationSiz
     for (std::uint64_t position : AxisPositions(sourceSize, destinationSize)) {
         const std::int64_t half = std::int64_t(1) << (fracBits - 1);
         std::int64_t reduced = std::int64_t(position >> (48 - fracBits)) - half;
-        if (reduced < 0) reduced = 0;
+        if (reduced < 0)
+            reduced = 0;
         Tap tap;
         tap.index = static_cast<std::uint32_t>(reduced >> fracBits);
-        if (tap.index >= sourceSize) tap.index = sourceSize - 1;
+        if (tap.index >= sourceSize)
+            tap.index = sourceSize - 1;
         tap.next = tap.index + 1 < sourceSize ? tap.index + 1 : sourceSize - 1;
         tap.weight = static_cast<std::uint32_t>(reduced & ((std::int64_t(1) << fracBits) - 1));
         taps.push_back(tap);
@@ -80,10 +82,17 @@ struct FloatLayout {
 
 bool FloatChannels(std::uint32_t format, FloatLayout& layout) {
     switch (format) {
-        case PF_G16R16F: layout = {2, true}; return true;
-        case PF_R32F: layout = {1, false}; return true;
-        case PF_G32R32F: layout = {2, false}; return true;
-        default: return false;
+        case PF_G16R16F:
+            layout = {2, true};
+            return true;
+        case PF_R32F:
+            layout = {1, false};
+            return true;
+        case PF_G32R32F:
+            layout = {2, false};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -153,26 +162,35 @@ void Trilinear(const SurfacePixels& s, const SurfacePixels& d, std::uint32_t for
 }
 
 bool ValidSize(const SurfacePixels& p) {
-    return p.data != nullptr && p.width >= 1 && p.height >= 1 && p.depth >= 1 &&
-           p.width <= 16384 && p.height <= 16384 && p.depth <= 16384;
+    return p.data != nullptr && p.width >= 1 && p.height >= 1 && p.depth >= 1 && p.width <= 16384 &&
+           p.height <= 16384 && p.depth <= 16384;
 }
 
 }  // namespace
 
 bool ResamplePixels(const SurfacePixels& source, const SurfacePixels& destination,
                     std::uint32_t format, int filter) {
-    if (!ValidSize(source) || !ValidSize(destination)) return false;
+    if (!ValidSize(source) || !ValidSize(destination))
+        return false;
     const std::size_t bytes = GetPixelFormatBytesPerPixel(format);
     if (filter == RESAMPLE_NEAREST) {
         switch (bytes) {
-            case 1: case 2: case 3: case 4: case 6: case 8: case 12: case 16:
+            case 1:
+            case 2:
+            case 3:
+            case 4:
+            case 6:
+            case 8:
+            case 12:
+            case 16:
                 Nearest(source, destination, bytes);
                 return true;
             default:
                 return false;
         }
     }
-    if (filter != RESAMPLE_LINEAR && filter != RESAMPLE_LINEAR_MIP) return false;
+    if (filter != RESAMPLE_LINEAR && filter != RESAMPLE_LINEAR_MIP)
+        return false;
     const bool bytes8888 = format == PF_A8R8G8B8 || format == PF_X8R8G8B8;
     if (bytes8888 && source.depth == 1 && destination.depth == 1) {
         Bilinear8888(source, destination);

@@ -7,14 +7,16 @@
 namespace Zel {
 
 std::uint64_t DecodedSurfaceSize(const DecodedImage& image) {
-    if (image.IsEmpty()) return 0;
+    if (image.IsEmpty())
+        return 0;
     if (image.format == PF_A8R8G8B8 || image.format == PF_X8R8G8B8)
         return 4 * std::uint64_t(image.width) * image.height;
     return image.size;
 }
 
 void CopyDecodedToSurface(const DecodedImage& image, bool rgbOrder, std::uint8_t* destination) {
-    if (image.IsEmpty()) return;
+    if (image.IsEmpty())
+        return;
     if (image.format != PF_A8R8G8B8 && image.format != PF_X8R8G8B8) {
         std::memcpy(destination, image.data.get(), image.size);
         return;

@@ -21,17 +21,22 @@ bool IsJpegImage(const std::uint8_t* data, std::size_t size) {
 
 DecodedImage DecodeJpegImage(const std::uint8_t* data, std::size_t size) {
     // The marker test also keeps stb_image to its JPEG reader: it would take other formats too.
-    if (!IsJpegImage(data, size) || size > INT_MAX) return {};
+    if (!IsJpegImage(data, size) || size > INT_MAX)
+        return {};
     const int length = static_cast<int>(size);
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(data, length, &width, &height, &channels)) return {};
+    if (!stbi_info_from_memory(data, length, &width, &height, &channels))
+        return {};
     if (!IsDecodableSide(std::uint64_t(width)) || !IsDecodableSide(std::uint64_t(height)))
         return {};
-    if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixelsPerByte * size) return {};
-    if (channels != 3 && channels != 4) return {};
+    if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixelsPerByte * size)
+        return {};
+    if (channels != 3 && channels != 4)
+        return {};
 
     stbi_uc* pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 0);
-    if (pixels == nullptr) return {};
+    if (pixels == nullptr)
+        return {};
     DecodedImage image;
     if (channels == 3 || channels == 4) {
         image = channels == 3 ? AllocateDecodedRgb(std::uint32_t(width), std::uint32_t(height))

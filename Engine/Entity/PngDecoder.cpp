@@ -36,8 +36,8 @@ struct Header {
     std::uint32_t width, height;
     std::uint8_t depth, colourType;
     bool interlaced;
-    std::uint32_t bitsPerPixel;     // packed bits of one pixel in a row
-    std::uint32_t filterDistance;   // bytes to the left neighbour for the filters
+    std::uint32_t bitsPerPixel;    // packed bits of one pixel in a row
+    std::uint32_t filterDistance;  // bytes to the left neighbour for the filters
 };
 
 struct Chunks {
@@ -56,7 +56,8 @@ bool AcceptedColourTypeAndDepth(std::uint8_t colourType, std::uint8_t depth, boo
         case kTypeTrueColourAlpha:
             return depth == 8;
         case kTypePalette:
-            if (interlaced) return depth == 8;
+            if (interlaced)
+                return depth == 8;
             return depth == 1 || depth == 2 || depth == 4 || depth == 8;
         default:
             return false;
@@ -101,7 +102,8 @@ std::uint64_t RowBytes(std::uint64_t columns, std::uint32_t bitsPerPixel) {
 std::uint64_t PassBytes(const Pass& pass, const Header& header) {
     const std::uint64_t columns = PassColumns(pass, header.width);
     const std::uint64_t rows = PassRows(pass, header.height);
-    if (columns == 0 || rows == 0) return 0;
+    if (columns == 0 || rows == 0)
+        return 0;
     return rows * (1 + RowBytes(columns, header.bitsPerPixel));
 }
 
@@ -111,10 +113,12 @@ bool CollectChunks(const std::uint8_t* data, std::size_t size, Chunks& chunks) {
     while (Inside(offset, 8, size)) {
         const std::uint64_t length = Be32(data, offset);
         const std::uint8_t* type = data + offset + 4;
-        if (!Inside(offset + 8, length + 4, size)) return false;
+        if (!Inside(offset + 8, length + 4, size))
+            return false;
         const std::uint8_t* body = data + offset + 8;
         if (std::memcmp(type, "IDAT", 4) == 0) {
-            if (length > 0) chunks.idat.emplace_back(body, std::size_t(length));
+            if (length > 0)
+                chunks.idat.emplace_back(body, std::size_t(length));
             chunks.idatBytes += length;
         } else if (std::memcmp(type, "PLTE", 4) == 0) {
             chunks.palette = body;
@@ -134,7 +138,8 @@ bool CollectChunks(const std::uint8_t* data, std::size_t size, Chunks& chunks) {
 // Inflates the IDAT pieces into exactly expected bytes; false unless the stream ends exactly there.
 bool InflateExactly(const Chunks& chunks, std::uint8_t* out, std::uint64_t expected) {
     z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) return false;
+    if (inflateInit(&stream) != Z_OK)
+        return false;
     stream.next_out = out;
     std::uint64_t outLeft = expected;
     int status = Z_OK;
@@ -156,7 +161,8 @@ bool InflateExactly(const Chunks& chunks, std::uint8_t* out, std::uint64_t expec
             // Progress is still possible only when zlib ran out of a buffer we can refill.
             const bool moreInput = stream.avail_in == 0 && piece < chunks.idat.size();
             const bool moreOutput = stream.avail_out == 0 && outLeft > 0;
-            if (moreInput || moreOutput) status = Z_OK;
+            if (moreInput || moreOutput)
+                status = Z_OK;
         }
     }
     const bool exact = status == Z_STREAM_END && stream.total_out == expected;
@@ -195,7 +201,8 @@ bool UnfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* pre
                 for (std::size_t i = kDistance; i < rowBytes; ++i)
                     row[i] += static_cast<std::uint8_t>((row[i - kDistance] + previous[i]) >> 1);
             } else {
-                for (std::size_t i = kDistance; i < rowBytes; ++i) row[i] += row[i - kDistance] >> 1;
+                for (std::size_t i = kDistance; i < rowBytes; ++i)
+                    row[i] += row[i - kDistance] >> 1;
             }
             return true;
         case 4:
@@ -220,7 +227,8 @@ bool UnfilterRows(std::uint8_t* rows, std::uint32_t rowCount, std::size_t rowByt
     const std::uint8_t* previous = nullptr;
     for (std::uint32_t y = 0; y < rowCount; ++y) {
         std::uint8_t* row = rows + stride * y + 1;
-        if (!UnfilterRow<kDistance>(row[-1], row, previous, rowBytes)) return false;
+        if (!UnfilterRow<kDistance>(row[-1], row, previous, rowBytes))
+            return false;
         previous = row;
     }
     return true;
@@ -229,9 +237,12 @@ bool UnfilterRows(std::uint8_t* rows, std::uint32_t rowCount, std::size_t rowByt
 bool Unfilter(std::uint8_t* rows, std::uint32_t rowCount, std::size_t rowBytes,
               std::size_t distance) {
     switch (distance) {
-        case 3: return UnfilterRows<3>(rows, rowCount, rowBytes);
-        case 4: return UnfilterRows<4>(rows, rowCount, rowBytes);
-        default: return UnfilterRows<1>(rows, rowCount, rowBytes);
+        case 3:
+            return UnfilterRows<3>(rows, rowCount, rowBytes);
+        case 4:
+            return UnfilterRows<4>(rows, rowCount, rowBytes);
+        default:
+            return UnfilterRows<1>(rows, rowCount, rowBytes);
     }
 }
 
@@ -247,8 +258,8 @@ public:
         const bool contiguous = pass.columnStep == 1 && header_.colourType != kTypePalette;
         for (std::uint32_t j = 0; j < rowCount; ++j) {
             const std::uint8_t* row = rows + (rowBytes + 1) * j + 1;
-            std::uint8_t* out = image_.data.get() +
-                                std::size_t(image_.pitch) * (pass.rowStart + j * pass.rowStep);
+            std::uint8_t* out =
+                image_.data.get() + std::size_t(image_.pitch) * (pass.rowStart + j * pass.rowStep);
             if (contiguous) {
                 std::memcpy(out, row, std::size_t(columns) * outBytes);
                 continue;
@@ -268,7 +279,8 @@ public:
 private:
     std::uint32_t IndexAt(const std::uint8_t* row, std::uint32_t i) const {
         const std::uint32_t depth = header_.depth;
-        if (depth == 8) return row[i];
+        if (depth == 8)
+            return row[i];
         const std::uint32_t perByte = 8 / depth;
         const std::uint32_t shift = 8 - depth * (i % perByte + 1);
         return (row[i / perByte] >> shift) & ((1u << depth) - 1);
@@ -295,29 +307,37 @@ private:
 }  // namespace
 
 bool IsPngImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kMinSize) return false;
+    if (data == nullptr || size < kMinSize)
+        return false;
     if (std::memcmp(data, kSignature, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0)
         return false;
-    if (data[26] != 0 || data[27] != 0) return false;
+    if (data[26] != 0 || data[27] != 0)
+        return false;
     return AcceptedColourTypeAndDepth(data[25], data[24], data[28] != 0);
 }
 
 DecodedImage DecodePngImage(const std::uint8_t* data, std::size_t size) {
-    if (!IsPngImage(data, size)) return {};
+    if (!IsPngImage(data, size))
+        return {};
     const Header header = ReadHeader(data);
-    if (!IsDecodableSide(header.width) || !IsDecodableSide(header.height)) return {};
+    if (!IsDecodableSide(header.width) || !IsDecodableSide(header.height))
+        return {};
 
     Chunks chunks;
-    if (!CollectChunks(data, size, chunks) || chunks.idat.empty()) return {};
-    if (header.colourType == kTypePalette && !chunks.hasPalette) return {};
+    if (!CollectChunks(data, size, chunks) || chunks.idat.empty())
+        return {};
+    if (header.colourType == kTypePalette && !chunks.hasPalette)
+        return {};
 
     const Pass* passes = header.interlaced ? kAdam7 : &kWholeImage;
     const int passCount = header.interlaced ? 7 : 1;
     std::uint64_t rawBytes = 0;
     for (int p = 0; p < passCount; ++p) rawBytes += PassBytes(passes[p], header);
-    if (rawBytes > chunks.idatBytes * kMaxInflateRatio + kInflateSlack) return {};
+    if (rawBytes > chunks.idatBytes * kMaxInflateRatio + kInflateSlack)
+        return {};
     auto raw = std::make_unique_for_overwrite<std::uint8_t[]>(rawBytes);
-    if (!InflateExactly(chunks, raw.get(), rawBytes)) return {};
+    if (!InflateExactly(chunks, raw.get(), rawBytes))
+        return {};
 
     DecodedImage image;
     if (header.colourType == kTypeTrueColourAlpha ||
@@ -330,11 +350,13 @@ DecodedImage DecodePngImage(const std::uint8_t* data, std::size_t size) {
     std::uint8_t* passData = raw.get();
     for (int p = 0; p < passCount; ++p) {
         const std::uint64_t bytes = PassBytes(passes[p], header);
-        if (bytes == 0) continue;
+        if (bytes == 0)
+            continue;
         const std::uint32_t columns = PassColumns(passes[p], header.width);
         const std::uint32_t rows = PassRows(passes[p], header.height);
         const std::size_t rowBytes = RowBytes(columns, header.bitsPerPixel);
-        if (!Unfilter(passData, rows, rowBytes, header.filterDistance)) return {};
+        if (!Unfilter(passData, rows, rowBytes, header.filterDistance))
+            return {};
         placer.Place(passes[p], passData, columns, rows, rowBytes);
         passData += bytes;
     }

@@ -19,10 +19,13 @@ constexpr std::uint8_t kTopDownBit = 0x20;
 }  // namespace
 
 bool IsTgaImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize) return false;
-    if (Le16(data, 8) != 0 || Le16(data, 10) != 0) return false;
+    if (data == nullptr || size < kHeaderSize)
+        return false;
+    if (Le16(data, 8) != 0 || Le16(data, 10) != 0)
+        return false;
     const std::uint8_t type = data[2];
-    if (type & 0x08) return false;
+    if (type & 0x08)
+        return false;
     const std::uint8_t mapType = data[1];
     const std::uint16_t mapLength = Le16(data, 5);
     const std::uint8_t depth = data[16];
@@ -39,13 +42,15 @@ bool IsTgaImage(const std::uint8_t* data, std::size_t size) {
 }
 
 DecodedImage DecodeTgaImage(const std::uint8_t* data, std::size_t size) {
-    if (!IsTgaImage(data, size)) return {};
+    if (!IsTgaImage(data, size))
+        return {};
     const std::uint8_t type = data[2] & 0x07;
     const std::uint32_t width = Le16(data, 12);
     const std::uint32_t height = Le16(data, 14);
     const std::uint32_t depth = data[16];
     const bool topDown = (data[17] & kTopDownBit) != 0;
-    if (!IsDecodableSide(width) || !IsDecodableSide(height)) return {};
+    if (!IsDecodableSide(width) || !IsDecodableSide(height))
+        return {};
 
     // A colour map present in the file sits between the identifier and the pixels, whatever the
     // image type; its entries take (entry bits + 7) / 8 bytes.
@@ -58,8 +63,8 @@ DecodedImage DecodeTgaImage(const std::uint8_t* data, std::size_t size) {
     if (!Inside(mapOffset, mapBytes, size) || !Inside(pixelOffset, sourcePitch * height, size))
         return {};
 
-    DecodedImage image = depth == 32 ? AllocateDecodedRgba(width, height)
-                                     : AllocateDecodedRgb(width, height);
+    DecodedImage image =
+        depth == 32 ? AllocateDecodedRgba(width, height) : AllocateDecodedRgb(width, height);
     const std::uint8_t* map = data + mapOffset;
     for (std::uint32_t y = 0; y < height; ++y) {
         const std::uint8_t* source = data + pixelOffset + sourcePitch * y;
@@ -68,8 +73,8 @@ DecodedImage DecodeTgaImage(const std::uint8_t* data, std::size_t size) {
         if (type == kTypeTrueColour) {
             std::memcpy(out, source, image.pitch);
         } else if (type == kTypeGrey) {
-            for (std::uint32_t x = 0; x < width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] =
-                source[x];
+            for (std::uint32_t x = 0; x < width; ++x)
+                out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = source[x];
         } else {
             for (std::uint32_t x = 0; x < width; ++x) {
                 const std::uint64_t entry = std::uint64_t(source[x]) - mapFirst;

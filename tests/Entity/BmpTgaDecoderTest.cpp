@@ -15,22 +15,17 @@ namespace {
 using ZelFixtures::Bytes;
 using ZelTest::Expected;
 using ZelTest::Order;
+using ZelTest::PutLe16;
+using ZelTest::PutLe32;
 using ZelTest::SameImage;
-
-void PutLe32(Bytes& file, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void PutLe16(Bytes& file, std::size_t at, std::uint16_t v) {
-    file[at] = static_cast<std::uint8_t>(v);
-    file[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
 
 TEST(BmpFixture, WriterMatchesHandTypedBytes) {
     ZelFixtures::RgbaImage image{1, 1, {0x11, 0x22, 0x33, 0x44}};
-    const Bytes expected = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-                            40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-                            4, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                            0x33, 0x22, 0x11, 0};
+    const Bytes expected = {
+        'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0,    54,   0,    0,    0,  // file header
+        40,  0,   0,  0, 1, 0, 0, 0, 1, 0,    0,    0,    1,    0,    24,
+        0,   0,   0,  0, 0, 4, 0, 0, 0, 0x13, 0x0B, 0,    0,    0x13, 0x0B,
+        0,   0,   0,  0, 0, 0, 0, 0, 0, 0,    0x33, 0x22, 0x11, 0};
     EXPECT_EQ(ZelFixtures::WriteBmpTrueColour(image, 24, false), expected);
 }
 
@@ -38,8 +33,8 @@ TEST(BmpDecoder, TrueColourDecodesTopRowFirstInBothRowOrders) {
     for (int bits : {24, 32}) {
         for (bool topDown : {false, true}) {
             for (std::uint32_t width : {1u, 3u, 5u}) {
-                SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown
-                                                << ", width " << width);
+                SCOPED_TRACE(testing::Message()
+                             << bits << " bits, top-down " << topDown << ", width " << width);
                 const auto image = ZelFixtures::MakePatternImage(width, 3);
                 const Bytes file = ZelFixtures::WriteBmpTrueColour(image, bits, topDown);
                 ASSERT_TRUE(Zel::IsBmpImage(file.data(), file.size()));
@@ -126,7 +121,8 @@ TEST(TgaDecoder, TrueColourHonoursTheRowOrderBitAndSkipsTheIdentifier) {
                 SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown << ", id '"
                                                 << identifier << "'");
                 const auto image = ZelFixtures::MakePatternImage(5, 3);
-                const Bytes file = ZelFixtures::WriteTgaTrueColour(image, bits, topDown, identifier);
+                const Bytes file =
+                    ZelFixtures::WriteTgaTrueColour(image, bits, topDown, identifier);
                 ASSERT_TRUE(Zel::IsTgaImage(file.data(), file.size()));
                 const int channels = bits / 8;
                 EXPECT_TRUE(SameImage(Zel::DecodeTgaImage(file.data(), file.size()),
@@ -164,10 +160,10 @@ TEST(TgaDecoder, AnIndexOutsideTheColourMapIsBlack) {
     const auto indexed = ZelFixtures::MakeIndexedImage(2, 1, 4);
     Bytes file = ZelFixtures::WriteTgaColourMapped(indexed, 5, true);
     const std::size_t pixels = file.size() - 2;
-    file[pixels] = 4;       // below the first entry
-    file[pixels + 1] = 9;   // first + length
-    EXPECT_TRUE(SameImage(Zel::DecodeTgaImage(file.data(), file.size()), 2, 2, 1, 6,
-                          {0, 0, 0, 0, 0, 0}));
+    file[pixels] = 4;      // below the first entry
+    file[pixels + 1] = 9;  // first + length
+    EXPECT_TRUE(
+        SameImage(Zel::DecodeTgaImage(file.data(), file.size()), 2, 2, 1, 6, {0, 0, 0, 0, 0, 0}));
 }
 
 TEST(TgaDecoder, RefusesRunLengthOtherTypesAndShortFiles) {

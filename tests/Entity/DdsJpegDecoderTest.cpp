@@ -15,11 +15,8 @@ namespace {
 using ZelFixtures::Bytes;
 using ZelTest::Expected;
 using ZelTest::Order;
+using ZelTest::PutLe32;
 using ZelTest::SameImage;
-
-void PutLe32(Bytes& file, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 Bytes CountingBytes(std::size_t n) {
     Bytes bytes(n);
@@ -37,8 +34,8 @@ TEST(DdsDecoder, BlockFormatsCopyTheTopLevelBlockRows) {
             const Bytes blocks = CountingBytes(columns * rows * blockBytes);
             Bytes withMips = blocks;
             withMips.insert(withMips.end(), 64, 0xAB);  // a following level is not read
-            const Bytes file = ZelFixtures::WriteDdsBlocks("DXT" + std::to_string(version), w, h,
-                                                           withMips);
+            const Bytes file =
+                ZelFixtures::WriteDdsBlocks("DXT" + std::to_string(version), w, h, withMips);
             ASSERT_TRUE(Zel::IsDdsImage(file.data(), file.size()));
             const auto image = Zel::DecodeDdsImage(file.data(), file.size());
             EXPECT_TRUE(SameImage(image, 5 + version, w, h, columns * blockBytes, blocks));
@@ -68,11 +65,13 @@ TEST(DdsDecoder, Rgb24RowsFollowTheHeaderPitchOnlyWhenItIsUsable) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Bytes file = ZelFixtures::WriteDdsRgb(image, 24, false, c.rowPitch, c.pitchFlag);
-        if (std::string(c.name).find("below") != std::string::npos) PutLe32(file, 20, 12);
-        if (std::string(c.name).find("does not hold") != std::string::npos) PutLe32(file, 20, 17);
+        if (std::string(c.name).find("below") != std::string::npos)
+            PutLe32(file, 20, 12);
+        if (std::string(c.name).find("does not hold") != std::string::npos)
+            PutLe32(file, 20, 17);
         ASSERT_TRUE(Zel::IsDdsImage(file.data(), file.size()));
-        EXPECT_TRUE(SameImage(Zel::DecodeDdsImage(file.data(), file.size()), 2, 5, 3, outPitch,
-                              expected));
+        EXPECT_TRUE(
+            SameImage(Zel::DecodeDdsImage(file.data(), file.size()), 2, 5, 3, outPitch, expected));
     }
 }
 
@@ -97,37 +96,51 @@ TEST(DdsDecoder, RefusesOtherFormatsAndShortFiles) {
         {"DX10", [] { return ZelFixtures::WriteDdsBlocks("DX10", 4, 4, Bytes(200)); }, false},
         {"ATI2", [] { return ZelFixtures::WriteDdsBlocks("ATI2", 4, 4, Bytes(16)); }, false},
         {"DXT6", [] { return ZelFixtures::WriteDdsBlocks("DXT6", 4, 4, Bytes(16)); }, false},
-        {"no format flags", [] {
+        {"no format flags",
+         [] {
              ZelFixtures::DdsSpec spec;
              spec.width = spec.height = 4;
              spec.data.assign(64, 0);
              return ZelFixtures::WriteDds(spec);
-         }, false},
-        {"wrong magic", [] {
+         },
+         false},
+        {"wrong magic",
+         [] {
              Bytes f = ZelFixtures::WriteDdsBlocks("DXT1", 4, 4, Bytes(8));
              f[3] = 'X';
              return f;
-         }, false},
-        {"header cut short", [] {
+         },
+         false},
+        {"header cut short",
+         [] {
              Bytes f = ZelFixtures::WriteDdsBlocks("DXT1", 4, 4, Bytes(8));
              f.resize(100);
              return f;
-         }, false},
-        {"16-bit RGB", [&] {
+         },
+         false},
+        {"16-bit RGB",
+         [&] {
              Bytes f = ZelFixtures::WriteDdsRgb(image, 32, false, 0, false);
              PutLe32(f, 88, 16);
              return f;
-         }, true},
-        {"24-bit RGB with alpha", [&] { return ZelFixtures::WriteDdsRgb(image, 24, true, 0, false); }, true},
-        {"blocks cut short", [] { return ZelFixtures::WriteDdsBlocks("DXT5", 8, 8, Bytes(63)); }, true},
-        {"rows cut short", [&] {
+         },
+         true},
+        {"24-bit RGB with alpha",
+         [&] { return ZelFixtures::WriteDdsRgb(image, 24, true, 0, false); }, true},
+        {"blocks cut short", [] { return ZelFixtures::WriteDdsBlocks("DXT5", 8, 8, Bytes(63)); },
+         true},
+        {"rows cut short",
+         [&] {
              Bytes f = ZelFixtures::WriteDdsRgb(image, 24, false, 0, false);
              f.pop_back();
              return f;
-         }, true},
+         },
+         true},
         {"zero height", [] { return ZelFixtures::WriteDdsBlocks("DXT1", 4, 0, Bytes(8)); }, true},
-        {"width 16385", [] { return ZelFixtures::WriteDdsBlocks("DXT1", 16385, 1, Bytes(8 * 4097)); }, true},
-        {"a huge image in a small file", [] { return ZelFixtures::WriteDdsBlocks("DXT5", 16384, 16384, Bytes(64)); }, true},
+        {"width 16385",
+         [] { return ZelFixtures::WriteDdsBlocks("DXT1", 16385, 1, Bytes(8 * 4097)); }, true},
+        {"a huge image in a small file",
+         [] { return ZelFixtures::WriteDdsBlocks("DXT5", 16384, 16384, Bytes(64)); }, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -27,9 +27,7 @@ TEST(DxtCompressor, SizesOfWholeMipChains) {
     const Case cases[] = {
         {256, 256, true, 87408},  // 65536+16384+4096+1024+256+64+16+16+16
         {256, 64, true, 21904},   // 16384+4096+1024+256+64+32+16+16+16
-        {256, 256, false, 65536},
-        {6, 5, true, 64 + 16 + 16},
-        {1, 1, true, 16},
+        {256, 256, false, 65536}, {6, 5, true, 64 + 16 + 16}, {1, 1, true, 16},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " mips " << c.mips);
@@ -48,7 +46,8 @@ TEST(DxtCompressor, TopLevelDecodesCloseToTheSource) {
     const Bytes source = Bgra(64, 64);
     std::vector<std::uint8_t> out(4096);
     std::uint32_t written = 0;
-    ASSERT_TRUE(Zel::CompressDxt5(source.data(), 4096, Zel::PF_DXT5, 64, 64, out.data(), false, written));
+    ASSERT_TRUE(
+        Zel::CompressDxt5(source.data(), 4096, Zel::PF_DXT5, 64, 64, out.data(), false, written));
     const auto decoded = ZelFixtures::DecodeDxtImage(5, out.data(), 64, 64);
     EXPECT_LT(ZelFixtures::RgbaRmse(decoded, image, true), 4.0);
 }
@@ -59,13 +58,18 @@ TEST(DxtCompressor, RefusesBadArgumentsAndTooSmallDestinations) {
     std::uint32_t written = 99;
     EXPECT_FALSE(Zel::CompressDxt5(nullptr, 1024, Zel::PF_DXT5, 16, 16, out.data(), true, written));
     EXPECT_EQ(written, 0u);
-    EXPECT_FALSE(Zel::CompressDxt5(source.data(), 0, Zel::PF_DXT5, 16, 16, out.data(), true, written));
-    EXPECT_FALSE(Zel::CompressDxt5(source.data(), 1024, Zel::PF_DXT1, 16, 16, out.data(), true, written));
-    EXPECT_FALSE(Zel::CompressDxt5(source.data(), 1024, Zel::PF_DXT5, 16, 16, nullptr, true, written));
+    EXPECT_FALSE(
+        Zel::CompressDxt5(source.data(), 0, Zel::PF_DXT5, 16, 16, out.data(), true, written));
+    EXPECT_FALSE(
+        Zel::CompressDxt5(source.data(), 1024, Zel::PF_DXT1, 16, 16, out.data(), true, written));
+    EXPECT_FALSE(
+        Zel::CompressDxt5(source.data(), 1024, Zel::PF_DXT5, 16, 16, nullptr, true, written));
     // 16x16 with mips needs 256 + 64 + 16 + 16 + 16 = 368 bytes.
-    EXPECT_FALSE(Zel::CompressDxt5(source.data(), 300, Zel::PF_DXT5, 16, 16, out.data(), true, written));
+    EXPECT_FALSE(
+        Zel::CompressDxt5(source.data(), 300, Zel::PF_DXT5, 16, 16, out.data(), true, written));
     EXPECT_LE(written, 300u);
-    EXPECT_TRUE(Zel::CompressDxt5(source.data(), 368, Zel::PF_DXT5, 16, 16, out.data(), true, written));
+    EXPECT_TRUE(
+        Zel::CompressDxt5(source.data(), 368, Zel::PF_DXT5, 16, 16, out.data(), true, written));
     EXPECT_EQ(written, 368u);
 }
 

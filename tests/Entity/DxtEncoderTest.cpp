@@ -24,7 +24,8 @@ Bytes Encode(int mode, const RgbaImage& image, std::uint32_t format) {
     const std::size_t blockBytes = format == Zel::PF_DXT1 ? 8 : 16;
     Bytes out(((image.width + 3) / 4) * ((image.height + 3) / 4) * blockBytes, 0xCD);
     const Bytes source = ToBgra(image);
-    EXPECT_TRUE(Zel::DxtEncodeImage(mode, source.data(), image.width, image.height, format, out.data()));
+    EXPECT_TRUE(
+        Zel::DxtEncodeImage(mode, source.data(), image.width, image.height, format, out.data()));
     return out;
 }
 
@@ -126,7 +127,9 @@ TEST(DxtEncoder, EncodeDecodeErrorStaysWithinBounds) {
     for (const auto& c : cases) {
         for (int version : {1, 3, 5}) {
             SCOPED_TRACE(testing::Message() << c.name << " DXT" << version);
-            const std::uint32_t format = version == 1 ? Zel::PF_DXT1 : version == 3 ? Zel::PF_DXT3 : Zel::PF_DXT5;
+            const std::uint32_t format = version == 1   ? Zel::PF_DXT1
+                                         : version == 3 ? Zel::PF_DXT3
+                                                        : Zel::PF_DXT5;
             const Bytes blocks = Encode(1, c.image, format);
             const RgbaImage decoded =
                 ZelFixtures::DecodeDxtImage(version, blocks.data(), c.image.width, c.image.height);

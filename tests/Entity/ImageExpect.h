@@ -14,10 +14,20 @@ namespace ZelTest {
 
 enum class Order { Bgr, Rgb };
 
+// Overwrites a little-endian field of a fixture file, to break one header field.
+inline void PutLe32(std::vector<std::uint8_t>& file, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+inline void PutLe16(std::vector<std::uint8_t>& file, std::size_t at, std::uint16_t v) {
+    file[at] = static_cast<std::uint8_t>(v);
+    file[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
 // Rows of channels bytes a pixel (3 or 4), in the given order, each row padded to pitch bytes.
 inline std::vector<std::uint8_t> Expected(const ZelFixtures::RgbaImage& image, Order order,
                                           int channels, std::size_t pitch = 0) {
-    if (pitch == 0) pitch = std::size_t(image.width) * channels;
+    if (pitch == 0)
+        pitch = std::size_t(image.width) * channels;
     std::vector<std::uint8_t> out(pitch * image.height, 0);
     for (std::uint32_t y = 0; y < image.height; ++y) {
         for (std::uint32_t x = 0; x < image.width; ++x) {
@@ -26,7 +36,8 @@ inline std::vector<std::uint8_t> Expected(const ZelFixtures::RgbaImage& image, O
             o[0] = order == Order::Bgr ? p[2] : p[0];
             o[1] = p[1];
             o[2] = order == Order::Bgr ? p[0] : p[2];
-            if (channels == 4) o[3] = p[3];
+            if (channels == 4)
+                o[3] = p[3];
         }
     }
     return out;
@@ -36,8 +47,9 @@ inline std::vector<std::uint8_t> Expected(const ZelFixtures::RgbaImage& image, O
 // alpha comes from the transparency table when the index is inside it.
 inline ZelFixtures::RgbaImage ThroughPalette(const ZelFixtures::IndexedImage& image,
                                              const std::vector<std::uint8_t>& alpha = {}) {
-    ZelFixtures::RgbaImage out{image.width, image.height,
-                               std::vector<std::uint8_t>(std::size_t(image.width) * image.height * 4)};
+    ZelFixtures::RgbaImage out{
+        image.width, image.height,
+        std::vector<std::uint8_t>(std::size_t(image.width) * image.height * 4)};
     const std::size_t entries = image.paletteRgb.size() / 3;
     for (std::size_t i = 0; i < image.indices.size(); ++i) {
         const std::size_t index = image.indices[i];
@@ -56,7 +68,8 @@ inline ::testing::AssertionResult SameImage(const Zel::DecodedImage& image, std:
                                             std::uint32_t width, std::uint32_t height,
                                             std::uint32_t pitch,
                                             const std::vector<std::uint8_t>& pixels) {
-    if (image.IsEmpty()) return ::testing::AssertionFailure() << "empty record";
+    if (image.IsEmpty())
+        return ::testing::AssertionFailure() << "empty record";
     if (image.format != format || image.width != width || image.height != height ||
         image.pitch != pitch || image.size != pixels.size())
         return ::testing::AssertionFailure()

@@ -67,11 +67,14 @@ TEST(ImageResample, RefusesWhatItCannotResample) {
         int filter;
         std::uint32_t width;
     };
-    const Case cases[] = {{Zel::PF_DXT1, 0, 2},       {Zel::PF_DXT5, 1, 2},
-                          {Zel::PF_X1R5G5B5, 1, 2},   {Zel::PF_A8R8G8B8, 3, 2},
+    const Case cases[] = {{Zel::PF_DXT1, 0, 2},
+                          {Zel::PF_DXT5, 1, 2},
+                          {Zel::PF_X1R5G5B5, 1, 2},
+                          {Zel::PF_A8R8G8B8, 3, 2},
                           {Zel::PF_A8R8G8B8, 0, 0}};
     for (const auto& c : cases) {
-        EXPECT_FALSE(Zel::ResamplePixels({source, c.width, 2, 1}, {out, 1, 1, 1}, c.format, c.filter))
+        EXPECT_FALSE(
+            Zel::ResamplePixels({source, c.width, 2, 1}, {out, 1, 1, 1}, c.format, c.filter))
             << c.format << " " << c.filter;
     }
     for (std::uint8_t byte : out) EXPECT_EQ(byte, 0xCD);

@@ -14,10 +14,14 @@ using ZelFixtures::Bytes;
 
 TEST(ImageFileKind, ExtensionsByTheirLastDot) {
     const std::pair<const char*, int> cases[] = {
-        {"a/b.DDS", Zel::IMAGE_KIND_DDS}, {"x.tga", Zel::IMAGE_KIND_TGA},
-        {"x.Png", Zel::IMAGE_KIND_PNG},   {"x.bmp", Zel::IMAGE_KIND_BMP},
-        {"face.JPG", Zel::IMAGE_KIND_JPEG}, {"face.jpeg", Zel::IMAGE_KIND_NONE},
-        {"noextension", Zel::IMAGE_KIND_NONE}, {"dir.png/file", Zel::IMAGE_KIND_PNG}  /* a substring test from the last dot */,
+        {"a/b.DDS", Zel::IMAGE_KIND_DDS},
+        {"x.tga", Zel::IMAGE_KIND_TGA},
+        {"x.Png", Zel::IMAGE_KIND_PNG},
+        {"x.bmp", Zel::IMAGE_KIND_BMP},
+        {"face.JPG", Zel::IMAGE_KIND_JPEG},
+        {"face.jpeg", Zel::IMAGE_KIND_NONE},
+        {"noextension", Zel::IMAGE_KIND_NONE},
+        {"dir.png/file", Zel::IMAGE_KIND_PNG} /* a substring test from the last dot */,
         {"a.bmp.tga", Zel::IMAGE_KIND_TGA}};
     for (const auto& [name, kind] : cases) EXPECT_EQ(Zel::GetImageFileKind(name), kind) << name;
     EXPECT_TRUE(Zel::ImageKindHasRgbOrder(Zel::IMAGE_KIND_PNG));

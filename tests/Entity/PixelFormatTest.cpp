@@ -20,13 +20,20 @@ TEST(PixelFormat, TableAnswersSizesFlagsAndDirect3DFormats) {
     struct Row {
         std::uint32_t code, d3d, flags, bytes;
     };
-    const Row rows[] = {{PF_NONE, 0, 0, 0},          {PF_A8R8G8B8, 21, 1, 4},
-                        {PF_X8R8G8B8, 22, 0, 4},     {PF_X1R5G5B5, 24, 0, 2},
-                        {PF_G16R16, 34, 0, 4},       {PF_A16B16G16R16, 36, 0, 8},
-                        {PF_DXT1, 0x31545844, 2, 0}, {PF_DXT5, 0x35545844, 2, 0},
-                        {PF_D24S8, 75, 8, 4},        {PF_D16, 80, 8, 2},
-                        {PF_A16B16G16R16F, 113, 4, 8}, {PF_A32B32G32R32F, 116, 4, 16},
-                        {19, 0, 0, 0},               {0xFFFFFFFF, 0, 0, 0}};
+    const Row rows[] = {{PF_NONE, 0, 0, 0},
+                        {PF_A8R8G8B8, 21, 1, 4},
+                        {PF_X8R8G8B8, 22, 0, 4},
+                        {PF_X1R5G5B5, 24, 0, 2},
+                        {PF_G16R16, 34, 0, 4},
+                        {PF_A16B16G16R16, 36, 0, 8},
+                        {PF_DXT1, 0x31545844, 2, 0},
+                        {PF_DXT5, 0x35545844, 2, 0},
+                        {PF_D24S8, 75, 8, 4},
+                        {PF_D16, 80, 8, 2},
+                        {PF_A16B16G16R16F, 113, 4, 8},
+                        {PF_A32B32G32R32F, 116, 4, 16},
+                        {19, 0, 0, 0},
+                        {0xFFFFFFFF, 0, 0, 0}};
     for (const auto& r : rows) {
         EXPECT_EQ(GetPixelFormatD3DFormat(r.code), r.d3d) << r.code;
         EXPECT_EQ(GetPixelFormatFlags(r.code), r.flags) << r.code;
@@ -51,9 +58,10 @@ TEST(PixelFormat, FloatToUnormClampsAndTruncates) {
         int bits;
         std::uint32_t expected;
     };
-    const Row rows[] = {{0.5f, 8, 128},  {0.999f, 8, 255}, {-3.0f, 8, 0},       {2.0f, 16, 65535},
-                        {1.0f, 8, 255},  {0.0f, 8, 0},     {0.25f, 16, 16384},
-                        {std::numeric_limits<float>::quiet_NaN(), 8, 0}};
+    const Row rows[] = {{0.5f, 8, 128},     {0.999f, 8, 255},
+                        {-3.0f, 8, 0},      {2.0f, 16, 65535},
+                        {1.0f, 8, 255},     {0.0f, 8, 0},
+                        {0.25f, 16, 16384}, {std::numeric_limits<float>::quiet_NaN(), 8, 0}};
     for (const auto& r : rows) EXPECT_EQ(FloatToUnorm(r.value, r.bits), r.expected) << r.value;
 }
 
@@ -106,7 +114,8 @@ TEST(PixelFormat, HalfToFloatTable) {
 TEST(PixelFormat, EveryFiniteHalfSurvivesTheRoundTripButNegativeZero) {
     EXPECT_EQ(FloatToHalf(HalfToFloat(0x8000)), 0x0000);  // values below 2^-24 become +0
     for (std::uint32_t h = 1; h < 0x10000; ++h) {
-        if ((h & 0x7C00) == 0x7C00 || h == 0x8000) continue;
+        if ((h & 0x7C00) == 0x7C00 || h == 0x8000)
+            continue;
         ASSERT_EQ(FloatToHalf(HalfToFloat(static_cast<std::uint16_t>(h))), h) << std::hex << h;
     }
 }

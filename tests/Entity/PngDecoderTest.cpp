@@ -14,7 +14,9 @@ using ZelTest::Expected;
 using ZelTest::Order;
 using ZelTest::SameImage;
 
-Zel::DecodedImage Decode(const Bytes& file) { return Zel::DecodePngImage(file.data(), file.size()); }
+Zel::DecodedImage Decode(const Bytes& file) {
+    return Zel::DecodePngImage(file.data(), file.size());
+}
 
 TEST(PngFixture, HeaderMatchesHandTypedBytes) {
     PngSpec spec;
@@ -23,9 +25,9 @@ TEST(PngFixture, HeaderMatchesHandTypedBytes) {
     spec.colourType = 3;
     spec.bitDepth = 4;
     spec.interlaced = true;
-    const Bytes expected = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                            'I', 'H', 'D', 'R', 0, 0, 0, 3, 0, 0, 0, 2, 4, 3, 0, 0, 1,
-                            0x18, 0x5D, 0x4B, 0xBF};
+    const Bytes expected = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0,    0,    0,
+                            13,   'I', 'H', 'D', 'R',  0,    0,    0,    3,    0,    0,
+                            0,    2,   4,   3,   0,    0,    1,    0x18, 0x5D, 0x4B, 0xBF};
     EXPECT_EQ(ZelFixtures::PngSignatureAndHeader(spec), expected);
 }
 
@@ -36,11 +38,9 @@ TEST(PngFixture, ScanlinesOfEachFilterMatchHandComputedBytes) {
     spec.colourType = 0;
     spec.samples = {10, 20, 30, 50};
     const std::pair<int, Bytes> cases[] = {
-        {0, {0, 10, 20, 0, 30, 50}},
-        {1, {1, 10, 10, 1, 30, 20}},
-        {2, {2, 10, 20, 2, 20, 30}},
-        {3, {3, 10, 15, 3, 25, 25}},     // 50 - (30 + 20) / 2
-        {4, {4, 10, 10, 4, 20, 20}},     // Paeth(30, 20, 10) = 30 for the second pixel
+        {0, {0, 10, 20, 0, 30, 50}}, {1, {1, 10, 10, 1, 30, 20}},
+        {2, {2, 10, 20, 2, 20, 30}}, {3, {3, 10, 15, 3, 25, 25}},  // 50 - (30 + 20) / 2
+        {4, {4, 10, 10, 4, 20, 20}},  // Paeth(30, 20, 10) = 30 for the second pixel
     };
     for (const auto& [filter, bytes] : cases) {
         spec.filter = filter;
@@ -54,9 +54,9 @@ TEST(PngDecoder, TrueColourDecodesUnderEveryFilterWithAndWithoutInterlacing) {
         for (bool interlaced : {false, true}) {
             for (int filter : {0, 1, 2, 3, 4, -1}) {
                 for (auto [w, h] : sizes) {
-                    SCOPED_TRACE(testing::Message() << "alpha " << alpha << " interlaced "
-                                                    << interlaced << " filter " << filter << " "
-                                                    << w << "x" << h);
+                    SCOPED_TRACE(testing::Message()
+                                 << "alpha " << alpha << " interlaced " << interlaced << " filter "
+                                 << filter << " " << w << "x" << h);
                     const auto image = ZelFixtures::MakePatternImage(w, h);
                     PngSpec spec = ZelFixtures::PngFromRgba(image, alpha);
                     spec.interlaced = interlaced;
@@ -73,7 +73,8 @@ TEST(PngDecoder, TrueColourDecodesUnderEveryFilterWithAndWithoutInterlacing) {
 }
 
 TEST(PngDecoder, PaletteImagesOfEveryDepthUnpackTheirIndices) {
-    const std::pair<int, bool> cases[] = {{1, false}, {2, false}, {4, false}, {8, false}, {8, true}};
+    const std::pair<int, bool> cases[] = {
+        {1, false}, {2, false}, {4, false}, {8, false}, {8, true}};
     for (auto [depth, interlaced] : cases) {
         for (std::uint32_t width : {1u, 13u, 16u}) {
             SCOPED_TRACE(testing::Message() << "depth " << depth << " interlaced " << interlaced
@@ -96,9 +97,9 @@ TEST(PngDecoder, TransparencyTableGivesAlphaToTheFirstEntriesAndOpaqueToTheRest)
         spec.interlaced = interlaced;
         spec.transparency = {0, 64, 128};
         const Bytes file = ZelFixtures::WritePng(spec);
-        EXPECT_TRUE(SameImage(Decode(file), 1, 9, 6, 36,
-                              Expected(ZelTest::ThroughPalette(indexed, spec.transparency),
-                                       Order::Rgb, 4)));
+        EXPECT_TRUE(SameImage(
+            Decode(file), 1, 9, 6, 36,
+            Expected(ZelTest::ThroughPalette(indexed, spec.transparency), Order::Rgb, 4)));
     }
 }
 
@@ -108,9 +109,9 @@ TEST(PngDecoder, AnIndexPastThePaletteIsOpaqueBlack) {
     PngSpec spec = ZelFixtures::PngFromIndexed(indexed, 4);
     spec.transparency = {7, 7, 7, 7, 7, 7, 7, 7};  // longer than the palette
     const Bytes file = ZelFixtures::WritePng(spec);
-    EXPECT_TRUE(SameImage(Decode(file), 1, 8, 3, 32,
-                          Expected(ZelTest::ThroughPalette(indexed, spec.transparency), Order::Rgb,
-                                   4)));
+    EXPECT_TRUE(
+        SameImage(Decode(file), 1, 8, 3, 32,
+                  Expected(ZelTest::ThroughPalette(indexed, spec.transparency), Order::Rgb, 4)));
 }
 
 TEST(PngDecoder, ImageDataSplitOverSeveralChunksIsJoined) {
@@ -124,7 +125,8 @@ TEST(PngDecoder, ImageDataSplitOverSeveralChunksIsJoined) {
 // A file built from parts, so that single parts can be wrong.
 Bytes Assemble(const PngSpec& spec, const Bytes& scanlines) {
     Bytes file = ZelFixtures::PngSignatureAndHeader(spec);
-    if (!spec.palette.empty()) ZelFixtures::AppendPngChunk(file, "PLTE", spec.palette);
+    if (!spec.palette.empty())
+        ZelFixtures::AppendPngChunk(file, "PLTE", spec.palette);
     ZelFixtures::AppendPngChunk(file, "IDAT", ZelFixtures::ZlibCompress(scanlines));
     ZelFixtures::AppendPngChunk(file, "IEND", {});
     return file;
@@ -141,8 +143,8 @@ TEST(PngDecoder, RefusesTypesAndDepthsOutsideTheAcceptedSet) {
                             {6, 16, false}, {3, 16, false}, {2, 4, false},  {3, 4, true},
                             {3, 2, true},   {3, 1, true},   {0, 1, false},  {6, 8 | 1, false}};
     for (const auto& c : refused) {
-        SCOPED_TRACE(testing::Message() << "type " << int(c.colourType) << " depth "
-                                        << int(c.depth) << " interlaced " << c.interlaced);
+        SCOPED_TRACE(testing::Message() << "type " << int(c.colourType) << " depth " << int(c.depth)
+                                        << " interlaced " << c.interlaced);
         PngSpec spec = ZelFixtures::PngFromRgba(image, true);
         spec.colourType = c.colourType;
         spec.bitDepth = c.depth;
@@ -165,62 +167,109 @@ TEST(PngDecoder, RefusesBrokenStructureAndData) {
         bool testPasses;
     };
     const Case cases[] = {
-        {"bad signature", [&] { Bytes f = ZelFixtures::WritePng(spec); f[1] = 'Q'; return f; }, false},
-        {"first chunk not IHDR", [&] { Bytes f = ZelFixtures::WritePng(spec); f[12] = 'X'; return f; }, false},
-        {"compression method 1", [&] { Bytes f = ZelFixtures::WritePng(spec); f[26] = 1; return f; }, false},
-        {"filter method 1", [&] { Bytes f = ZelFixtures::WritePng(spec); f[27] = 1; return f; }, false},
-        {"shorter than IHDR", [&] { Bytes f = ZelFixtures::WritePng(spec); f.resize(28); return f; }, false},
-        {"no IDAT", [&] {
+        {"bad signature",
+         [&] {
+             Bytes f = ZelFixtures::WritePng(spec);
+             f[1] = 'Q';
+             return f;
+         },
+         false},
+        {"first chunk not IHDR",
+         [&] {
+             Bytes f = ZelFixtures::WritePng(spec);
+             f[12] = 'X';
+             return f;
+         },
+         false},
+        {"compression method 1",
+         [&] {
+             Bytes f = ZelFixtures::WritePng(spec);
+             f[26] = 1;
+             return f;
+         },
+         false},
+        {"filter method 1",
+         [&] {
+             Bytes f = ZelFixtures::WritePng(spec);
+             f[27] = 1;
+             return f;
+         },
+         false},
+        {"shorter than IHDR",
+         [&] {
+             Bytes f = ZelFixtures::WritePng(spec);
+             f.resize(28);
+             return f;
+         },
+         false},
+        {"no IDAT",
+         [&] {
              Bytes f = ZelFixtures::PngSignatureAndHeader(spec);
              ZelFixtures::AppendPngChunk(f, "IEND", {});
              return f;
-         }, true},
-        {"palette without PLTE", [&] {
+         },
+         true},
+        {"palette without PLTE",
+         [&] {
              PngSpec p = ZelFixtures::PngFromIndexed(ZelFixtures::MakeIndexedImage(6, 5, 4), 8);
              p.palette.clear();
              return ZelFixtures::WritePng(p);
-         }, true},
-        {"one row short", [&] {
-             return Assemble(spec, Bytes(scanlines.begin(), scanlines.end() - 19));
-         }, true},
-        {"one byte long", [&] {
+         },
+         true},
+        {"one row short",
+         [&] { return Assemble(spec, Bytes(scanlines.begin(), scanlines.end() - 19)); }, true},
+        {"one byte long",
+         [&] {
              Bytes longer = scanlines;
              longer.push_back(0);
              return Assemble(spec, longer);
-         }, true},
+         },
+         true},
         {"far too much data", [&] { return Assemble(spec, Bytes(1 << 20, 0)); }, true},
-        {"filter type 5", [&] {
+        {"filter type 5",
+         [&] {
              Bytes bad = scanlines;
              bad[19 * 2] = 5;
              return Assemble(spec, bad);
-         }, true},
-        {"filter type 5 inside an interlaced image", [&] {
+         },
+         true},
+        {"filter type 5 inside an interlaced image",
+         [&] {
              PngSpec interlaced = spec;
              interlaced.interlaced = true;
              Bytes bad = ZelFixtures::PngScanlines(interlaced);
              bad[bad.size() - 19] = 5;  // the last row of the last pass
              return Assemble(interlaced, bad);
-         }, true},
-        {"corrupt zlib stream", [&] {
+         },
+         true},
+        {"corrupt zlib stream",
+         [&] {
              Bytes f = ZelFixtures::WritePng(spec);
              f[33 + 8 + 4] ^= 0xFF;  // inside the first IDAT's data
              return f;
-         }, true},
-        {"chunk length past the end", [&] {
+         },
+         true},
+        {"chunk length past the end",
+         [&] {
              Bytes f = ZelFixtures::WritePng(spec);
              f[33] = 0x7F;  // IDAT length
              return f;
-         }, true},
-        {"zero width", [&] {
+         },
+         true},
+        {"zero width",
+         [&] {
              Bytes f = ZelFixtures::WritePng(spec);
              f[19] = 0;
              return f;
-         }, true},
-        {"width 16385", [&] {
+         },
+         true},
+        {"width 16385",
+         [&] {
              Bytes f = ZelFixtures::WritePng(spec);
              f[16] = 0, f[17] = 0, f[18] = 0x40, f[19] = 0x01;
              return f;
-         }, true},
+         },
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
