@@ -22,8 +22,7 @@ namespace {
 
 std::uint64_t MeminfoKb(const std::string& text, const char* key) {
     const auto at = text.find(key);
-    if (at == std::string::npos)
-        return 0;
+    if (at == std::string::npos) return 0;
     return std::strtoull(text.c_str() + at + std::strlen(key), nullptr, 10);
 }
 
@@ -42,8 +41,7 @@ std::string Lower(std::string s) {
 }  // namespace
 
 BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status) {
-    if (!status)
-        return FALSE;
+    if (!status) return FALSE;
     const std::string meminfo = ReadWhole("/proc/meminfo");
     const std::string self = ReadWhole("/proc/self/status");
     const std::uint64_t total = MeminfoKb(meminfo, "MemTotal:") * 1024;
@@ -53,8 +51,7 @@ BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status) {
     const std::uint64_t vmSize = MeminfoKb(self, "VmSize:") * 1024;
     // The user address space of an x86-64 process: 128 TiB.
     const std::uint64_t totalVirtual = 1ULL << 47;
-    status->dwMemoryLoad =
-        total ? static_cast<DWORD>(100 * (total - std::min(avail, total)) / total) : 0;
+    status->dwMemoryLoad = total ? static_cast<DWORD>(100 * (total - std::min(avail, total)) / total) : 0;
     status->ullTotalPhys = total;
     status->ullAvailPhys = avail;
     status->ullTotalPageFile = total + swapTotal;
@@ -69,8 +66,7 @@ BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status) {
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 SIZE_T GetProcessHeapBusyBytes() {
-    if (__sanitizer_get_current_allocated_bytes)
-        return __sanitizer_get_current_allocated_bytes();
+    if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
 }
@@ -87,8 +83,7 @@ DWORD GetMappedRegions(MappedRegion* regions, DWORD maxCount) {
         unsigned long long inode = 0;
         const int fields = std::sscanf(line.c_str(), "%llx-%llx %7s %llx %15s %llu %4095s", &begin,
                                        &end, perms, &offset, dev, &inode, path);
-        if (fields < 7 || path[0] != '/')
-            continue;
+        if (fields < 7 || path[0] != '/') continue;
         regions[n].base = static_cast<std::uintptr_t>(begin);
         regions[n].size = static_cast<SIZE_T>(end - begin);
         std::strncpy(regions[n].path, path, MAX_PATH - 1);
@@ -117,26 +112,21 @@ ModuleTable& Modules() {
 }  // namespace
 
 HMODULE LoadLibraryA(LPCSTR name) {
-    if (!name)
-        return nullptr;
+    if (!name) return nullptr;
     auto& t = Modules();
     std::lock_guard<std::mutex> lock(t.mutex);
     auto it = t.names.insert(Lower(name)).first;
     return const_cast<std::string*>(&*it);
 }
 
-BOOL FreeLibrary(HMODULE module) {
-    return module ? TRUE : FALSE;
-}
+BOOL FreeLibrary(HMODULE module) { return module ? TRUE : FALSE; }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
-    if (!module || !name)
-        return nullptr;
+    if (!module || !name) return nullptr;
     auto& t = Modules();
     std::lock_guard<std::mutex> lock(t.mutex);
     for (const auto& n : t.names) {
-        if (&n != module)
-            continue;
+        if (&n != module) continue;
         auto it = t.procs.find({n, name});
         return it == t.procs.end() ? nullptr : it->second;
     }
@@ -155,20 +145,17 @@ void ClearModuleProcs() {
     t.procs.clear();
 }
 
-// ---- Debugger and console
-// ------------------------------------------------------------------------
+// ---- Debugger and console ------------------------------------------------------------------------
 
 BOOL IsDebuggerPresent() {
     const std::string status = ReadWhole("/proc/self/status");
     const auto at = status.find("TracerPid:");
-    if (at == std::string::npos)
-        return FALSE;
+    if (at == std::string::npos) return FALSE;
     return std::strtol(status.c_str() + at + 10, nullptr, 10) != 0 ? TRUE : FALSE;
 }
 
 void DebugBreak() {
-    if (IsDebuggerPresent())
-        ::raise(SIGTRAP);
+    if (IsDebuggerPresent()) ::raise(SIGTRAP);
 }
 
 namespace {
@@ -176,8 +163,7 @@ bool g_console = false;
 }
 
 BOOL AllocConsole() {
-    if (g_console)
-        return FALSE;
+    if (g_console) return FALSE;
     g_console = true;
     return TRUE;
 }
@@ -187,12 +173,9 @@ BOOL FreeConsole() {
     return TRUE;
 }
 
-BOOL HasConsole() {
-    return g_console ? TRUE : FALSE;
-}
+BOOL HasConsole() { return g_console ? TRUE : FALSE; }
 
-// ---- Power
-// ---------------------------------------------------------------------------------------
+// ---- Power ---------------------------------------------------------------------------------------
 
 namespace {
 std::string FirstLine(const std::string& path) {
@@ -204,8 +187,7 @@ std::string FirstLine(const std::string& path) {
 }  // namespace
 
 BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status) {
-    if (!status)
-        return FALSE;
+    if (!status) return FALSE;
     status->ACLineStatus = 255;
     status->BatteryFlag = 128;
     status->BatteryLifePercent = 255;
@@ -214,12 +196,10 @@ BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status) {
     status->BatteryFullLifeTime = 0xFFFFFFFFu;
     const std::string root = "/sys/class/power_supply/";
     DIR* dir = ::opendir(root.c_str());
-    if (!dir)
-        return TRUE;
+    if (!dir) return TRUE;
     while (dirent* e = ::readdir(dir)) {
         const std::string entry(e->d_name);
-        if (entry == "." || entry == "..")
-            continue;
+        if (entry == "." || entry == "..") continue;
         const std::string type = FirstLine(root + entry + "/type");
         if (type == "Mains") {
             status->ACLineStatus = FirstLine(root + entry + "/online") == "1" ? 1 : 0;
@@ -228,8 +208,7 @@ BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status) {
             const std::string state = FirstLine(root + entry + "/status");
             status->BatteryLifePercent = static_cast<BYTE>(std::clamp(capacity, 0, 100));
             BYTE flag = capacity > 66 ? 1 : (capacity < 5 ? 4 : (capacity < 33 ? 2 : 0));
-            if (state == "Charging")
-                flag |= 8;
+            if (state == "Charging") flag |= 8;
             status->BatteryFlag = flag;
         }
     }
@@ -237,8 +216,7 @@ BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status) {
     return TRUE;
 }
 
-// ---- Registry
-// ------------------------------------------------------------------------------------
+// ---- Registry ------------------------------------------------------------------------------------
 
 namespace {
 
@@ -264,12 +242,9 @@ Registry& Reg() {
 
 // The path of a root or open key; empty when the handle is neither. Caller holds the mutex.
 std::string KeyPath(HKEY key) {
-    if (key == HKEY_CLASSES_ROOT)
-        return "hkcr";
-    if (key == HKEY_CURRENT_USER)
-        return "hkcu";
-    if (key == HKEY_LOCAL_MACHINE)
-        return "hklm";
+    if (key == HKEY_CLASSES_ROOT) return "hkcr";
+    if (key == HKEY_CURRENT_USER) return "hkcu";
+    if (key == HKEY_LOCAL_MACHINE) return "hklm";
     auto* k = static_cast<RegKey*>(key);
     return Reg().open.count(k) ? k->path : std::string();
 }
@@ -277,8 +252,7 @@ std::string KeyPath(HKEY key) {
 std::string Join(const std::string& base, LPCSTR sub) {
     std::string s = Lower(sub ? sub : "");
     for (char& c : s)
-        if (c == '/')
-            c = '\\';
+        if (c == '/') c = '\\';
     while (!s.empty() && s.back() == '\\') s.pop_back();
     while (!s.empty() && s.front() == '\\') s.erase(s.begin());
     return s.empty() ? base : base + "\\" + s;
@@ -300,11 +274,9 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, DWORD, HKEY* result) {
     auto& r = Reg();
     std::lock_guard<std::mutex> lock(r.mutex);
     const std::string base = KeyPath(root);
-    if (base.empty() || !result)
-        return kInvalidHandle;
+    if (base.empty() || !result) return kInvalidHandle;
     const std::string path = Join(base, subKey);
-    if (!r.keys.count(path))
-        return kNotFound;
+    if (!r.keys.count(path)) return kNotFound;
     *result = OpenHandle(path);
     return 0;
 }
@@ -314,13 +286,11 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD, LPSTR, DWORD, DWORD, void*
     auto& r = Reg();
     std::lock_guard<std::mutex> lock(r.mutex);
     const std::string base = KeyPath(root);
-    if (base.empty() || !result)
-        return kInvalidHandle;
+    if (base.empty() || !result) return kInvalidHandle;
     const std::string path = Join(base, subKey);
     const bool existed = r.keys.count(path) != 0;
     r.keys[path];
-    if (disposition)
-        *disposition = existed ? 2 : 1;  // opened existing / created new
+    if (disposition) *disposition = existed ? 2 : 1;  // opened existing / created new
     *result = OpenHandle(path);
     return 0;
 }
@@ -329,11 +299,9 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
     auto& r = Reg();
     std::lock_guard<std::mutex> lock(r.mutex);
     const std::string path = KeyPath(key);
-    if (path.empty())
-        return kInvalidHandle;
+    if (path.empty()) return kInvalidHandle;
     RegValue v{type, {}};
-    if (data && size)
-        v.data.assign(data, data + size);
+    if (data && size) v.data.assign(data, data + size);
     r.keys[path][Lower(name ? name : "")] = std::move(v);
     return 0;
 }
@@ -342,27 +310,21 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD*, DWORD* type, BYTE* data, DW
     auto& r = Reg();
     std::lock_guard<std::mutex> lock(r.mutex);
     const std::string path = KeyPath(key);
-    if (path.empty())
-        return kInvalidHandle;
+    if (path.empty()) return kInvalidHandle;
     auto k = r.keys.find(path);
-    if (k == r.keys.end())
-        return kNotFound;
+    if (k == r.keys.end()) return kNotFound;
     auto v = k->second.find(Lower(name ? name : ""));
-    if (v == k->second.end())
-        return kNotFound;
-    if (type)
-        *type = v->second.type;
+    if (v == k->second.end()) return kNotFound;
+    if (type) *type = v->second.type;
     const DWORD needed = static_cast<DWORD>(v->second.data.size());
     if (data) {
         if (!size || *size < needed) {
-            if (size)
-                *size = needed;
+            if (size) *size = needed;
             return kMoreData;
         }
         std::memcpy(data, v->second.data.data(), needed);
     }
-    if (size)
-        *size = needed;
+    if (size) *size = needed;
     return 0;
 }
 
@@ -370,8 +332,7 @@ LONG RegCloseKey(HKEY key) {
     auto& r = Reg();
     std::lock_guard<std::mutex> lock(r.mutex);
     auto* k = static_cast<RegKey*>(key);
-    if (!r.open.erase(k))
-        return kInvalidHandle;
+    if (!r.open.erase(k)) return kInvalidHandle;
     delete k;
     return 0;
 }
@@ -382,8 +343,7 @@ void RegClearAll() {
     r.keys.clear();
 }
 
-// ---- Message boxes
-// -------------------------------------------------------------------------------
+// ---- Message boxes -------------------------------------------------------------------------------
 
 namespace {
 

@@ -47,23 +47,20 @@ BOOL FreeConsole();
 BOOL HasConsole();
 
 struct SYSTEM_POWER_STATUS {
-    BYTE ACLineStatus;        // 0 offline, 1 online, 255 unknown
-    BYTE BatteryFlag;         // 1 high, 2 low, 4 critical, 8 charging, 128 no battery, 255 unknown
-    BYTE BatteryLifePercent;  // 0-100, 255 unknown
+    BYTE ACLineStatus;         // 0 offline, 1 online, 255 unknown
+    BYTE BatteryFlag;          // 1 high, 2 low, 4 critical, 8 charging, 128 no battery, 255 unknown
+    BYTE BatteryLifePercent;   // 0-100, 255 unknown
     BYTE SystemStatusFlag;
-    DWORD BatteryLifeTime;      // seconds, 0xFFFFFFFF unknown
-    DWORD BatteryFullLifeTime;  // seconds, 0xFFFFFFFF unknown
+    DWORD BatteryLifeTime;     // seconds, 0xFFFFFFFF unknown
+    DWORD BatteryFullLifeTime; // seconds, 0xFFFFFFFF unknown
 };
 // Read from /sys/class/power_supply; a machine without a battery reports flag 128.
 BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status);
 
 // The registry is an in-memory key store for the life of the process.
-inline HKEY const HKEY_CLASSES_ROOT =
-    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));
-inline HKEY const HKEY_CURRENT_USER =
-    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
-inline HKEY const HKEY_LOCAL_MACHINE =
-    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
+inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));
+inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
@@ -75,7 +72,8 @@ LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR cls, DWORD 
                      DWORD access, void* security, HKEY* result, DWORD* disposition);
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);
-LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* size);
 LONG RegCloseKey(HKEY key);
 // Test access: removes every key and value.
 void RegClearAll();
