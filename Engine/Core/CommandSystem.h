@@ -14,7 +14,7 @@ namespace Zel {
 
 class IDebugCommand;
 
-class CommandSystem : public ICommandSystem {
+class CommandSystem final : public ICommandSystem {
 public:
     // Command files opened from command files nest at most this deep; a deeper one fails.
     static constexpr int kMaxFileDepth = 8;

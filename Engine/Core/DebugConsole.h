@@ -21,7 +21,7 @@ namespace Zel {
 class ConsoleTerminal;
 struct ConsoleTextBuffer;
 
-class DebugConsole : public ZelI::IDebugConsole {
+class DebugConsole final : public ZelI::IDebugConsole {
 public:
     // Menu commands of the console.
     static constexpr int kMenuOpenLog = 202;

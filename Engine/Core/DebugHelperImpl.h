@@ -13,7 +13,7 @@ namespace Zel {
 
 class IZelLogMng;
 
-class DebugHelperImpl : public IDebugHelper {
+class DebugHelperImpl final : public IDebugHelper {
 public:
     DebugHelperImpl() = default;
     ~DebugHelperImpl() = default;

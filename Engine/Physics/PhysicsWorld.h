@@ -2,11 +2,12 @@
 // second scene shutdown stage and destroys it afterwards.
 #pragma once
 
+#include <memory>
 #include <vector>
 
-namespace Zel {
+#include "Physics/PhxScene.h"
 
-class PhxScene;
+namespace Zel {
 
 class PhysicsWorld {
 public:
@@ -15,7 +16,7 @@ public:
     PhysicsWorld(const PhysicsWorld&) = delete;
     PhysicsWorld& operator=(const PhysicsWorld&) = delete;
 
-    // Forgets every scene and the current one. Host thread.
+    // Deletes every scene and forgets the current one. Host thread.
     void Clear() {
         scenes_.clear();
         current_ = nullptr;
@@ -24,7 +25,7 @@ public:
     PhxScene* GetCurrentScene() const { return current_; }
 
 private:
-    std::vector<PhxScene*> scenes_;
+    std::vector<std::unique_ptr<PhxScene>> scenes_;
     PhxScene* current_ = nullptr;
 };
 

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstdio>
 #include <sstream>
-#include <thread>
 
 #include "Core/DebugHelperImpl.h"
 #include "Core/ErrorReport.h"
@@ -197,30 +196,6 @@ TEST_F(LogTest, AssertionsAndEnsureFailures) {
     const std::string text = LogText();
     EXPECT_NE(text.find(":ENGINE_INIT:Count > 0\n"), std::string::npos);
     EXPECT_NE(text.find(":ENGINE_INIT:FILE=x,\nLine=1,\nFun=f\n"), std::string::npos);
-}
-
-TEST_F(LogTest, RecordsFromTwoThreadsNeverInterleave) {
-    Zel::ZelLogMng* log = G()->GetLogManager();
-    auto writer = [log](int id) {
-        for (int i = 0; i < 300; ++i)
-            log->Logf(Zel::LOG_ENGINE_INIT, 1, "writer %d record %d", id, i);
-    };
-    std::thread a(writer, 1), b(writer, 2);
-    a.join();
-    b.join();
-    const std::vector<std::string> lines = Lines(LogText());
-    ASSERT_EQ(lines.size(), 600u);
-    int next[3] = {0, 0, 0};
-    for (const std::string& line : lines) {
-        ASSERT_TRUE(HasRecordPrefix(line)) << line;
-        const std::size_t at = line.find(":ENGINE_INIT:writer ");
-        ASSERT_NE(at, std::string::npos) << line;
-        int id = 0, record = 0;
-        ASSERT_EQ(std::sscanf(line.c_str() + at, ":ENGINE_INIT:writer %d record %d", &id, &record),
-                  2);
-        ASSERT_TRUE(id == 1 || id == 2) << line;
-        EXPECT_EQ(record, next[id]++) << line;
-    }
 }
 
 }  // namespace
