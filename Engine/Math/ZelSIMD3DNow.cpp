@@ -49,15 +49,11 @@ void ZelSIMD_3DNow::CopyMemory(void* dst, const void* src, int byteCount) const 
         } else {
             if (blocks >= kChunkedBlocks) {
                 for (; blocks >= kChunkBlocks; blocks -= kChunkBlocks) {
-                    // Touching one word per line, from the chunk's end back to its start, brings
-                    // the whole chunk in before the copy reads it.
-                    uint32_t touched = 0;
-                    for (int off = (kChunkBlocks - 1) * 64; off >= 0; off -= 64) {
-                        uint32_t word;
-                        std::memcpy(&word, s + off, 4);
-                        touched += word;
-                    }
-                    asm volatile("" : : "r"(touched));
+                    // Touching every line, from the chunk's end back to its start, brings the
+                    // whole chunk in before the copy reads it. Prefetches rather than loads:
+                    // loads walking backwards cost a third of the bandwidth on current cores.
+                    for (int off = (kChunkBlocks - 1) * 64; off >= 0; off -= 64)
+                        _mm_prefetch(reinterpret_cast<const char*>(s + off), _MM_HINT_T0);
                     for (int k = 0; k < kChunkBlocks; ++k, d += 64, s += 64) StreamBlock(d, s);
                 }
             }

@@ -362,13 +362,14 @@ void ZelSIMD_Generic::MatrixTransposedMatrixMul(FloatMatrix& dst, const FloatMat
                                                 const FloatMatrix& b) const {
     const int rows = a.Cols();
     const int cols = b.Cols();
+    const std::ptrdiff_t stride = a.Cols();
     const float* ad = a.Data();
     const float* bd = b.Data();
     float* d = dst.Data();
     K::DispatchLength(a.Rows(), [&](auto len) {
         for (int i = 0; i < rows; ++i)
             for (int j = 0; j < cols; ++j)
-                d[i * cols + j] = float(Dot(ad + i, rows, bd + j, cols, len));
+                d[i * cols + j] = float(Dot(ad + i, stride, bd + j, cols, len));
     });
 }
 

@@ -16,11 +16,8 @@ public:
     void FillMemory(void* dst, int value, int byteCount) const override;
 
 protected:
-    // Copies 64 bytes with 8-byte loads and stores that bypass the cache.
+    // Copies 64 bytes with stores that bypass the cache.
     static void StreamBlock(unsigned char* dst, const unsigned char* src);
-    // Copies 8-byte words with stores that bypass the cache: count / 8 of them; answers the bytes
-    // copied.
-    static int StreamWords(unsigned char* dst, const unsigned char* src, int count);
 };
 
 }  // namespace Zel

@@ -28,11 +28,16 @@ ZelSIMDProcessor* g_active = nullptr;
 
 uint32_t FlagsFromFeatures(uint32_t confirmed) {
     uint32_t flags = 0;
-    if (confirmed & CPU_FEATURE_MMX) flags |= SIMD_FLAG_MMX;
-    if (confirmed & CPU_FEATURE_SSE) flags |= SIMD_FLAG_SSE;
-    if (confirmed & CPU_FEATURE_SSE2) flags |= SIMD_FLAG_SSE2;
-    if (confirmed & CPU_FEATURE_SSE3) flags |= SIMD_FLAG_SSE3;
-    if (confirmed & CPU_FEATURE_3DNOW) flags |= SIMD_FLAG_3DNOW;
+    if (confirmed & CPU_FEATURE_MMX)
+        flags |= SIMD_FLAG_MMX;
+    if (confirmed & CPU_FEATURE_SSE)
+        flags |= SIMD_FLAG_SSE;
+    if (confirmed & CPU_FEATURE_SSE2)
+        flags |= SIMD_FLAG_SSE2;
+    if (confirmed & CPU_FEATURE_SSE3)
+        flags |= SIMD_FLAG_SSE3;
+    if (confirmed & CPU_FEATURE_3DNOW)
+        flags |= SIMD_FLAG_3DNOW;
     return flags;
 }
 
@@ -40,11 +45,16 @@ ZelSIMDProcessor* VariantFor(uint32_t flags) {
     const bool mmx = flags & SIMD_FLAG_MMX;
     const bool sse = flags & SIMD_FLAG_SSE;
     const bool sse2 = flags & SIMD_FLAG_SSE2;
-    if (mmx && sse && sse2 && (flags & SIMD_FLAG_SSE3)) return &g_sse3Object;
-    if (!mmx) return &g_genericObject;
-    if (sse && sse2) return &g_sse2Object;
-    if (sse) return &g_sseObject;
-    if (flags & SIMD_FLAG_3DNOW) return &g_3dnowObject;
+    if (mmx && sse && sse2 && (flags & SIMD_FLAG_SSE3))
+        return &g_sse3Object;
+    if (!mmx)
+        return &g_genericObject;
+    if (sse && sse2)
+        return &g_sse2Object;
+    if (sse)
+        return &g_sseObject;
+    if (flags & SIMD_FLAG_3DNOW)
+        return &g_3dnowObject;
     return &g_mmxObject;
 }
 
@@ -80,7 +90,8 @@ ZelSIMDProcessor* GetActiveSIMDProcessor() {
 ZelSIMDProcessor* SetupSIMDProcessor() {
     InitSIMDProcessor();
     ChooseSIMDProcessor(0, false);
-    if (g_active) LogTyped(LOG_ENGINE_INIT, "检测到CPU支持指令集：%s", g_active->GetName());
+    if (g_active)
+        LogTyped(LOG_ENGINE_INIT, "检测到CPU支持指令集：%s", g_active->GetName());
     return g_active;
 }
 

@@ -1,6 +1,6 @@
 #include "Math/ZelSIMDSSE.h"
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include <bit>
 #include <cstddef>
@@ -148,17 +148,28 @@ constexpr auto kGreaterEqual = [](auto a, auto b) { return a >= b; };
 constexpr auto kLess = [](auto a, auto b) { return a < b; };
 constexpr auto kLessEqual = [](auto a, auto b) { return a <= b; };
 
-// dst[i] = flag, or dst[i] |= flag << bit when keep is set. Four flags become four bytes and one
-// 4-byte store. A bit of 8 or more ORs nothing in.
+// dst[i] = flag, or dst[i] |= flag << bit when keep is set. Sixteen compare masks pack into
+// sixteen bytes and one store; four more become four bytes and one 4-byte store. A bit of 8 or
+// more ORs nothing in.
 template <class Cmp>
 void Compare(uint8_t* dst, const float* src, float k, int count, unsigned bit, bool keep, Cmp cmp) {
     if (bit > 7)
         return;
     const __m128 kv = _mm_set1_ps(k);
+    const __m128i flag = _mm_set1_epi8(static_cast<char>(1u << bit));
+    auto mask = [&](int i) { return reinterpret_cast<__m128i>(cmp(_mm_loadu_ps(src + i), kv)); };
     int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i words = _mm_packs_epi16(_mm_packs_epi32(mask(i), mask(i + 4)),
+                                              _mm_packs_epi32(mask(i + 8), mask(i + 12)));
+        __m128i bytes = _mm_and_si128(words, flag);
+        auto* out = reinterpret_cast<__m128i*>(dst + i);
+        if (keep)
+            bytes = _mm_or_si128(bytes, _mm_loadu_si128(out));
+        _mm_storeu_si128(out, bytes);
+    }
     for (; i + 4 <= count; i += 4) {
-        const auto mask = cmp(_mm_loadu_ps(src + i), kv);
-        uint32_t word = kSpread[_mm_movemask_ps(reinterpret_cast<__m128>(mask))] << bit;
+        uint32_t word = kSpread[_mm_movemask_ps(reinterpret_cast<__m128>(mask(i)))] << bit;
         if (keep) {
             uint32_t old;
             std::memcpy(&old, dst + i, 4);
@@ -167,8 +178,8 @@ void Compare(uint8_t* dst, const float* src, float k, int count, unsigned bit, b
         std::memcpy(dst + i, &word, 4);
     }
     for (; i < count; ++i) {
-        const auto flag = static_cast<uint8_t>(cmp(src[i], k) << bit);
-        dst[i] = keep ? static_cast<uint8_t>(dst[i] | flag) : flag;
+        const auto flagBit = static_cast<uint8_t>(cmp(src[i], k) << bit);
+        dst[i] = keep ? static_cast<uint8_t>(dst[i] | flagBit) : flagBit;
     }
 }
 
@@ -475,11 +486,16 @@ void ZelSIMD_SSE::MinMax3(SIMDVec3* min, SIMDVec3* max, const SIMDVec3* src, int
             hi4[q] = _mm_set1_ps(-K::kMinMaxStart);
         }
         for (; i + 4 <= count; i += 4) {
-            for (int q = 0; q < 3; ++q) {
-                const __m128 v = _mm_loadu_ps(f + 3 * i + 4 * q);
-                lo4[q] = _mm_min_ps(v, lo4[q]);
-                hi4[q] = _mm_max_ps(v, hi4[q]);
-            }
+            const float* q = f + 3 * i;
+            const __m128 v0 = _mm_loadu_ps(q);
+            const __m128 v1 = _mm_loadu_ps(q + 4);
+            const __m128 v2 = _mm_loadu_ps(q + 8);
+            lo4[0] = _mm_min_ps(v0, lo4[0]);
+            hi4[0] = _mm_max_ps(v0, hi4[0]);
+            lo4[1] = _mm_min_ps(v1, lo4[1]);
+            hi4[1] = _mm_max_ps(v1, hi4[1]);
+            lo4[2] = _mm_min_ps(v2, lo4[2]);
+            hi4[2] = _mm_max_ps(v2, hi4[2]);
         }
         static constexpr int kLanes[3][3][2] = {
             {{0, 3}, {1, 0}, {2, 0}},  // vector 0: x in lanes 0 and 3, y in 1, z in 2
