@@ -364,8 +364,8 @@ void RegisterAll() {
         {"Copy64MiB/MMX", [](void* d, const void* s, int n) { g_mmx.CopyMemory(d, s, n); }},
         {"Copy64MiB/3DNow", [](void* d, const void* s, int n) { g_3dnow.CopyMemory(d, s, n); }},
     };
-    for (const auto& [name, fn] : copies)
-        benchmark::RegisterBenchmark(name, [fn](benchmark::State& s) { RunCopy(s, fn); })
+    for (const auto& [name, copy] : copies)
+        benchmark::RegisterBenchmark(name, [fn = copy](benchmark::State& s) { RunCopy(s, fn); })
             ->Unit(benchmark::kMillisecond)
             ->ComputeStatistics("min", Fastest);
 
@@ -374,8 +374,8 @@ void RegisterAll() {
         {"Fill64MiB/memset", [](void* d, int v, int n) { std::memset(d, v & 0xFF, size_t(n)); }},
         {"Fill64MiB/MMX", [](void* d, int v, int n) { g_mmx.FillMemory(d, v, n); }},
     };
-    for (const auto& [name, fn] : fills)
-        benchmark::RegisterBenchmark(name, [fn](benchmark::State& s) { RunFill(s, fn); })
+    for (const auto& [name, fill] : fills)
+        benchmark::RegisterBenchmark(name, [fn = fill](benchmark::State& s) { RunFill(s, fn); })
             ->Unit(benchmark::kMillisecond)
             ->ComputeStatistics("min", Fastest);
 }
