@@ -13,6 +13,8 @@
 //   SMOOTHGROUP and STRIPS like SUBMAT_STRIPS.
 // - Strips of one list are grouped into one SMOOTHGROUP / STRIPS pair per run of equal smoothing
 //   groups.
+// - Key lines carry what the exporter writes beyond what is read: TCB keys their five parameters
+//   (tension first), Bezier keys their tangents and flags, scale keys their axis and angle.
 // Block paths: "scene", "materials/materialN[/mapN|/subN]", "[groupK/]objectN" with "node",
 // "mesh" ("vertices", "faces", "tvertices", "tfaces", "cvertices", "cfaces", "normals"),
 // "morph/frameN", "animation", "weights", "strips" ("submtls", its sets "setN" with "verts",

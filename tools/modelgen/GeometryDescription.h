@@ -50,7 +50,9 @@ struct AnimTrackDesc {
 };
 
 // A skin part (mesh type 1): the bone palette (skeleton bone indices, at most 60), two reserved
-// words, its mesh and one blend record per vertex. The record is 128 bytes for a palette count up
+// words, its mesh and one blend record per vertex (the writer writes the records it is given, so
+// a count that differs from the mesh's vertex count is a fault of the description). Blend records
+// name skeleton bone indices, not palette slots. The record is 128 bytes for a palette count up
 // to 29 and 252 above.
 struct SkinDesc {
     std::vector<std::uint32_t> palette;
