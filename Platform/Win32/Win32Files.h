@@ -44,7 +44,7 @@ DWORD GetFileAttributesA(LPCSTR path);
 // Only the read-only bit has an effect (it clears or sets the owner's write permission).
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 BOOL DeleteFileA(LPCSTR path);
-// An existing directory is reported as failure with ERROR_ALREADY_EXISTS, as on Windows.
+// An existing directory is not an error: TRUE, with the last error set to ERROR_ALREADY_EXISTS.
 BOOL CreateDirectoryA(LPCSTR path, void* security);
 BOOL RemoveDirectoryA(LPCSTR path);
 // Writes the current directory and answers its length (0 on failure; the needed size when the

@@ -30,7 +30,8 @@ struct MappedRegion {
 DWORD GetMappedRegions(MappedRegion* regions, DWORD maxCount);
 
 // Module loading loads nothing: every name answers a non-null dummy handle, GetProcAddress answers
-// null unless a function was registered for that module and name (tests register stand-ins).
+// null unless a function was registered for that module and name (tests register stand-ins) or
+// the layer has a stand-in of its own (ntdll.dll's RtlGetNtVersionNumbers answers 10.0).
 HMODULE LoadLibraryA(LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);

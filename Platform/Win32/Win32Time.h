@@ -11,6 +11,7 @@ DWORD GetTickCount();
 DWORD timeGetTime();
 // Local wall-clock time with milliseconds.
 void GetLocalTime(SYSTEMTIME* time);
-// Converts a file time to the local SYSTEMTIME and compares two file times (-1, 0, 1).
+// Converts a file time (100 ns units since 1601, UTC) to a UTC SYSTEMTIME; compares two file
+// times (-1, 0, 1).
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
 LONG CompareFileTime(const FILETIME* a, const FILETIME* b);
