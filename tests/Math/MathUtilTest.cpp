@@ -38,6 +38,12 @@ TEST(RSqrtTable, EntriesFollowTheBuildRuleAndEntry256IsAllOnes) {
     EXPECT_EQ(table[0],
               (std::bit_cast<std::uint32_t>(1.0f / std::sqrt(0.5f)) + 0x2000u) & 0x7F8000u);
     EXPECT_EQ(table[0], 0x350000u);
+    for (std::uint32_t i = 0; i < RSQRT_TABLE_SIZE; ++i) {
+        if (i == 256) continue;
+        const float f = std::bit_cast<float>((i | 0x7E00u) << 15);
+        EXPECT_EQ(table[i], (std::bit_cast<std::uint32_t>(1.0f / std::sqrt(f)) + 0x2000u) & 0x7F8000u)
+            << i;
+    }
     std::vector<std::uint32_t> before(table, table + RSQRT_TABLE_SIZE);
     EXPECT_TRUE(BuildRSqrtTable());
     EXPECT_EQ(std::vector<std::uint32_t>(table, table + RSQRT_TABLE_SIZE), before);
