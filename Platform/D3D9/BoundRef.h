@@ -11,11 +11,14 @@ public:
     BoundRef& operator=(const BoundRef&) = delete;
 
     void Reset(T* object = nullptr) {
-        if (object == ptr_) return;
-        if (object) object->Hold();
+        if (object == ptr_)
+            return;
+        if (object)
+            object->Hold();
         T* old = ptr_;
         ptr_ = object;
-        if (old) old->Drop();  // may delete old
+        if (old)
+            old->Drop();  // may delete old
     }
     T* Get() const { return ptr_; }
     explicit operator bool() const { return ptr_ != nullptr; }

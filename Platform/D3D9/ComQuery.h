@@ -9,7 +9,8 @@
 // written) otherwise; E_POINTER for a null out.
 template <class Interface>
 HRESULT AnswerQuery(Interface* iface, REFIID riid, void** out, std::initializer_list<GUID> ids) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     for (const GUID& id : ids) {
         if (riid == id) {
             *out = iface;

@@ -4,14 +4,17 @@
 #include "Platform/D3D9/SoftDirect3D9.h"
 
 IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
-    if (sdkVersion != D3D_SDK_VERSION || D3D9Module::Current().create9Fails) return nullptr;
+    if (sdkVersion != D3D_SDK_VERSION || D3D9Module::Current().create9Fails)
+        return nullptr;
     return new SoftDirect3D9(false);
 }
 
 HRESULT Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** out) {
-    if (!out) return D3DERR_INVALIDCALL;
+    if (!out)
+        return D3DERR_INVALIDCALL;
     *out = nullptr;
-    if (sdkVersion != D3D_SDK_VERSION || D3D9Module::Current().create9ExFails) return D3DERR_NOTAVAILABLE;
+    if (sdkVersion != D3D_SDK_VERSION || D3D9Module::Current().create9ExFails)
+        return D3DERR_NOTAVAILABLE;
     *out = new SoftDirect3D9(true);
     return S_OK;
 }
@@ -27,7 +30,8 @@ int D3DPERF_BeginEvent(D3DCOLOR color, const wchar_t* name) {
 int D3DPERF_EndEvent() {
     D3D9Module::PerfLog& log = D3D9Module::Perf();
     ++log.endEvents;
-    if (log.depth == 0) return -1;
+    if (log.depth == 0)
+        return -1;
     return --log.depth;
 }
 

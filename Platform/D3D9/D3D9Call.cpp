@@ -7,6 +7,7 @@ const char* D3D9CallName(D3D9Call call) {
 #undef ZEL_D3D9_CALL_NAME
     };
     auto i = static_cast<int>(call);
-    if (i < 0 || i >= static_cast<int>(D3D9Call::Count)) return "?";
+    if (i < 0 || i >= static_cast<int>(D3D9Call::Count))
+        return "?";
     return kNames[i];
 }

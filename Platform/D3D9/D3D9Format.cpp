@@ -36,7 +36,8 @@ constexpr D3D9Format::Info kFormats[] = {
 
 const D3D9Format::Info* D3D9Format::Find(D3DFORMAT format) {
     for (const Info& info : kFormats)
-        if (info.format == format) return &info;
+        if (info.format == format)
+            return &info;
     return nullptr;
 }
 
@@ -52,15 +53,19 @@ bool D3D9Format::IsDepth(D3DFORMAT format) {
 
 ULONGLONG D3D9Format::RowPitch(D3DFORMAT format, UINT width) {
     const Info* info = Find(format);
-    if (!info || info->depth) return 0;
-    if (info->blockBytes) return ((static_cast<ULONGLONG>(width) + 3) / 4) * info->blockBytes;
+    if (!info || info->depth)
+        return 0;
+    if (info->blockBytes)
+        return ((static_cast<ULONGLONG>(width) + 3) / 4) * info->blockBytes;
     return static_cast<ULONGLONG>(width) * info->bytesPerPixel;
 }
 
 ULONGLONG D3D9Format::RowCount(D3DFORMAT format, UINT height) {
     const Info* info = Find(format);
-    if (!info || info->depth) return 0;
-    if (info->blockBytes) return (static_cast<ULONGLONG>(height) + 3) / 4;
+    if (!info || info->depth)
+        return 0;
+    if (info->blockBytes)
+        return (static_cast<ULONGLONG>(height) + 3) / 4;
     return height;
 }
 

@@ -47,6 +47,7 @@ public:
     static Settings& Current();
     static PerfLog& Perf();
     static void ResetPerf();
-    // The adapter's key path under HKEY_LOCAL_MACHINE ("SYSTEM\CurrentControlSet\Control\Video\{...}\0000").
+    // The adapter's key path under HKEY_LOCAL_MACHINE
+    // ("SYSTEM\CurrentControlSet\Control\Video\{...}\0000").
     static std::string AdapterKeyPath();
 };

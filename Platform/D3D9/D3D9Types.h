@@ -11,10 +11,13 @@ using D3DCOLOR = DWORD;
 constexpr D3DCOLOR D3DCOLOR_ARGB(DWORD a, DWORD r, DWORD g, DWORD b) {
     return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
 }
-constexpr D3DCOLOR D3DCOLOR_XRGB(DWORD r, DWORD g, DWORD b) { return D3DCOLOR_ARGB(0xFF, r, g, b); }
+constexpr D3DCOLOR D3DCOLOR_XRGB(DWORD r, DWORD g, DWORD b) {
+    return D3DCOLOR_ARGB(0xFF, r, g, b);
+}
 
 constexpr DWORD MAKEFOURCC(char a, char b, char c, char d) {
-    return static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
+    return static_cast<DWORD>(static_cast<BYTE>(a)) |
+           (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
            (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |
            (static_cast<DWORD>(static_cast<BYTE>(d)) << 24);
 }
@@ -22,8 +25,12 @@ constexpr DWORD MAKEFOURCC(char a, char b, char c, char d) {
 // ---------------------------------------------------------------------------------------------
 // Result codes
 // ---------------------------------------------------------------------------------------------
-constexpr HRESULT MAKE_D3DHRESULT(DWORD code) { return static_cast<HRESULT>(0x88760000u | code); }
-constexpr HRESULT MAKE_D3DSTATUS(DWORD code) { return static_cast<HRESULT>(0x08760000u | code); }
+constexpr HRESULT MAKE_D3DHRESULT(DWORD code) {
+    return static_cast<HRESULT>(0x88760000u | code);
+}
+constexpr HRESULT MAKE_D3DSTATUS(DWORD code) {
+    return static_cast<HRESULT>(0x08760000u | code);
+}
 
 constexpr HRESULT D3D_OK = S_OK;
 constexpr HRESULT D3DERR_WRONGTEXTUREFORMAT = MAKE_D3DHRESULT(2072);
@@ -77,8 +84,12 @@ constexpr DWORD D3DCREATE_SOFTWARE_VERTEXPROCESSING = 0x20;
 constexpr DWORD D3DCREATE_HARDWARE_VERTEXPROCESSING = 0x40;
 constexpr DWORD D3DCREATE_MIXED_VERTEXPROCESSING = 0x80;
 
-constexpr DWORD D3DVS_VERSION(DWORD major, DWORD minor) { return 0xFFFE0000u | (major << 8) | minor; }
-constexpr DWORD D3DPS_VERSION(DWORD major, DWORD minor) { return 0xFFFF0000u | (major << 8) | minor; }
+constexpr DWORD D3DVS_VERSION(DWORD major, DWORD minor) {
+    return 0xFFFE0000u | (major << 8) | minor;
+}
+constexpr DWORD D3DPS_VERSION(DWORD major, DWORD minor) {
+    return 0xFFFF0000u | (major << 8) | minor;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Formats, resources, pools, usages, locks
@@ -532,7 +543,9 @@ struct D3DVERTEXELEMENT9 {
     BYTE Usage;
     BYTE UsageIndex;
 };
-constexpr D3DVERTEXELEMENT9 D3DDECL_END() { return D3DVERTEXELEMENT9{0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0}; }
+constexpr D3DVERTEXELEMENT9 D3DDECL_END() {
+    return D3DVERTEXELEMENT9{0xFF, 0, D3DDECLTYPE_UNUSED, 0, 0, 0};
+}
 constexpr UINT MAXD3DDECLLENGTH = 64;
 
 // Flexible vertex format bits.
@@ -566,10 +579,18 @@ constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
 constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
 constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
 constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
-constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD i) { return D3DFVF_TEXTUREFORMAT1 << (i * 2 + 16); }
-constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD) { return D3DFVF_TEXTUREFORMAT2; }
-constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD i) { return D3DFVF_TEXTUREFORMAT3 << (i * 2 + 16); }
-constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD i) { return D3DFVF_TEXTUREFORMAT4 << (i * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD i) {
+    return D3DFVF_TEXTUREFORMAT1 << (i * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD) {
+    return D3DFVF_TEXTUREFORMAT2;
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD i) {
+    return D3DFVF_TEXTUREFORMAT3 << (i * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD i) {
+    return D3DFVF_TEXTUREFORMAT4 << (i * 2 + 16);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Render states and their values
@@ -736,10 +757,20 @@ enum D3DSTENCILOP : DWORD {
 };
 
 enum D3DMATERIALCOLORSOURCE : DWORD { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
-enum D3DVERTEXBLENDFLAGS : DWORD { D3DVBF_DISABLE = 0, D3DVBF_1WEIGHTS = 1, D3DVBF_2WEIGHTS = 2, D3DVBF_3WEIGHTS = 3 };
+enum D3DVERTEXBLENDFLAGS : DWORD {
+    D3DVBF_DISABLE = 0,
+    D3DVBF_1WEIGHTS = 1,
+    D3DVBF_2WEIGHTS = 2,
+    D3DVBF_3WEIGHTS = 3
+};
 enum D3DPATCHEDGESTYLE : DWORD { D3DPATCHEDGE_DISCRETE = 0, D3DPATCHEDGE_CONTINUOUS = 1 };
 enum D3DDEBUGMONITORTOKENS : DWORD { D3DDMT_ENABLE = 0, D3DDMT_DISABLE = 1 };
-enum D3DDEGREETYPE : DWORD { D3DDEGREE_LINEAR = 1, D3DDEGREE_QUADRATIC = 2, D3DDEGREE_CUBIC = 3, D3DDEGREE_QUINTIC = 5 };
+enum D3DDEGREETYPE : DWORD {
+    D3DDEGREE_LINEAR = 1,
+    D3DDEGREE_QUADRATIC = 2,
+    D3DDEGREE_CUBIC = 3,
+    D3DDEGREE_QUINTIC = 5
+};
 
 // ---------------------------------------------------------------------------------------------
 // Sampler and texture-stage states and their values

@@ -5,7 +5,9 @@
 
 #include "Platform/Win32/Win32Types.h"
 
-constexpr HRESULT MAKE_DDHRESULT(DWORD code) { return static_cast<HRESULT>(0x88760000u | code); }
+constexpr HRESULT MAKE_DDHRESULT(DWORD code) {
+    return static_cast<HRESULT>(0x88760000u | code);
+}
 
 constexpr HRESULT DD_OK = S_OK;
 constexpr HRESULT DDERR_GENERIC = E_FAIL;
@@ -50,4 +52,5 @@ struct DDCAPS {
 
 using REFCLSID = const GUID&;
 
-inline constexpr GUID CLSID_DirectDraw = {0xD7B70EE0, 0x4340, 0x11CF, {0xB0, 0x63, 0x00, 0x20, 0xAF, 0xC2, 0xCD, 0x35}};
+inline constexpr GUID CLSID_DirectDraw = {
+    0xD7B70EE0, 0x4340, 0x11CF, {0xB0, 0x63, 0x00, 0x20, 0xAF, 0xC2, 0xCD, 0x35}};

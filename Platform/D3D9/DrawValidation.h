@@ -14,14 +14,19 @@ public:
     // Vertices (or indices) the primitives consume; 0 for an unknown type.
     static ULONGLONG VerticesFor(D3DPRIMITIVETYPE type, UINT primitiveCount);
 
-    static HRESULT Primitive(const SoftDeviceState& state, const D3DCAPS9& caps, D3DPRIMITIVETYPE type,
-                             UINT startVertex, UINT primitiveCount, SoftDrawCall* call);
-    static HRESULT IndexedPrimitive(const SoftDeviceState& state, const D3DCAPS9& caps, D3DPRIMITIVETYPE type,
-                                    INT baseVertex, UINT minIndex, UINT numVertices, UINT startIndex,
-                                    UINT primitiveCount, SoftDrawCall* call);
-    static HRESULT PrimitiveUP(const SoftDeviceState& state, const D3DCAPS9& caps, D3DPRIMITIVETYPE type,
-                               UINT primitiveCount, const void* vertices, UINT stride, SoftDrawCall* call);
-    static HRESULT IndexedPrimitiveUP(const SoftDeviceState& state, const D3DCAPS9& caps, D3DPRIMITIVETYPE type,
-                                      UINT minIndex, UINT numVertices, UINT primitiveCount, const void* indices,
-                                      D3DFORMAT indexFormat, const void* vertices, UINT stride, SoftDrawCall* call);
+    static HRESULT Primitive(const SoftDeviceState& state, const D3DCAPS9& caps,
+                             D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount,
+                             SoftDrawCall* call);
+    static HRESULT IndexedPrimitive(const SoftDeviceState& state, const D3DCAPS9& caps,
+                                    D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex,
+                                    UINT numVertices, UINT startIndex, UINT primitiveCount,
+                                    SoftDrawCall* call);
+    static HRESULT PrimitiveUP(const SoftDeviceState& state, const D3DCAPS9& caps,
+                               D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                               UINT stride, SoftDrawCall* call);
+    static HRESULT IndexedPrimitiveUP(const SoftDeviceState& state, const D3DCAPS9& caps,
+                                      D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
+                                      UINT primitiveCount, const void* indices,
+                                      D3DFORMAT indexFormat, const void* vertices, UINT stride,
+                                      SoftDrawCall* call);
 };

@@ -17,7 +17,8 @@
 
 class IDirect3D9;
 
-inline constexpr GUID IID_IDirect3DDevice9 = {0xD0223B96, 0xBF7A, 0x43FD, {0x92, 0xBD, 0xA4, 0x3B, 0x0D, 0x82, 0xB9, 0xEB}};
+inline constexpr GUID IID_IDirect3DDevice9 = {
+    0xD0223B96, 0xBF7A, 0x43FD, {0x92, 0xBD, 0xA4, 0x3B, 0x0D, 0x82, 0xB9, 0xEB}};
 
 // Every call answers D3DERR_INVALIDCALL for an argument Direct3D 9 refuses (out-of-range index,
 // null output, an object of another device, a draw outside the bound buffers) and leaves the
@@ -51,8 +52,9 @@ public:
                                   IDirect3DSurface9** surface) = 0;
 
     // Resources.
-    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                                  D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
+                                  D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture,
+                                  HANDLE* sharedHandle) = 0;
     virtual HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format,
                                       D3DPOOL pool, IDirect3DCubeTexture9** texture,
                                       HANDLE* sharedHandle) = 0;
@@ -67,17 +69,21 @@ public:
     virtual HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
                                               D3DMULTISAMPLE_TYPE multiSample,
                                               DWORD multisampleQuality, BOOL discard,
-                                              IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
-    virtual HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
-                                                IDirect3DSurface9** surface, HANDLE* sharedHandle) = 0;
+                                              IDirect3DSurface9** surface,
+                                              HANDLE* sharedHandle) = 0;
+    virtual HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format,
+                                                D3DPOOL pool, IDirect3DSurface9** surface,
+                                                HANDLE* sharedHandle) = 0;
     // Copies from a SYSTEMMEM surface into a DEFAULT-pool surface of the same format.
     virtual HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
                                   IDirect3DSurface9* destination, const POINT* destPoint) = 0;
     // Copies the levels of a SYSTEMMEM texture into a DEFAULT-pool texture of the same type and
     // format, matching levels by size.
-    virtual HRESULT UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) = 0;
+    virtual HRESULT UpdateTexture(IDirect3DBaseTexture9* source,
+                                  IDirect3DBaseTexture9* destination) = 0;
     // Copies a render target into a SYSTEMMEM surface of the same size and format.
-    virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destination) = 0;
+    virtual HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
+                                        IDirect3DSurface9* destination) = 0;
     // Copies a rectangle of one DEFAULT-pool surface onto a rectangle of a render target or
     // off-screen surface, scaling with D3DTEXF_POINT (or NONE) or D3DTEXF_LINEAR and converting
     // between colour formats.
@@ -119,8 +125,10 @@ public:
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
     virtual HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) = 0;
     virtual HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) = 0;
-    virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) = 0;
-    virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
+    virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                         DWORD* value) = 0;
+    virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
+                                         DWORD value) = 0;
     virtual HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) = 0;
     virtual HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) = 0;
     virtual HRESULT SetScissorRect(const RECT* rect) = 0;
@@ -132,14 +140,15 @@ public:
     // a range outside them answers D3DERR_INVALIDCALL. While the device is lost a draw succeeds
     // without effect. The UP forms unbind stream 0 (and the indices) afterwards.
     virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) = 0;
-    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
-                                         UINT numVertices, UINT startIndex, UINT primitiveCount) = 0;
-    virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
-                                    UINT vertexStride) = 0;
-    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices,
-                                           UINT primitiveCount, const void* indexData,
-                                           D3DFORMAT indexFormat, const void* vertexData,
-                                           UINT vertexStride) = 0;
+    virtual HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
+                                         UINT minVertexIndex, UINT numVertices, UINT startIndex,
+                                         UINT primitiveCount) = 0;
+    virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount,
+                                    const void* vertexData, UINT vertexStride) = 0;
+    virtual HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex,
+                                           UINT numVertices, UINT primitiveCount,
+                                           const void* indexData, D3DFORMAT indexFormat,
+                                           const void* vertexData, UINT vertexStride) = 0;
 
     // Vertex input.
     virtual HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
@@ -151,8 +160,8 @@ public:
     virtual HRESULT GetFVF(DWORD* fvf) = 0;
     virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offsetInBytes,
                                     UINT stride) = 0;
-    virtual HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offsetInBytes,
-                                    UINT* stride) = 0;
+    virtual HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer,
+                                    UINT* offsetInBytes, UINT* stride) = 0;
     virtual HRESULT SetIndices(IDirect3DIndexBuffer9* indexData) = 0;
     virtual HRESULT GetIndices(IDirect3DIndexBuffer9** indexData) = 0;
 
@@ -161,20 +170,28 @@ public:
     virtual HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) = 0;
     virtual HRESULT SetVertexShader(IDirect3DVertexShader9* shader) = 0;
     virtual HRESULT GetVertexShader(IDirect3DVertexShader9** shader) = 0;
-    virtual HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) = 0;
-    virtual HRESULT GetVertexShaderConstantF(UINT startRegister, float* data, UINT vector4fCount) = 0;
-    virtual HRESULT SetVertexShaderConstantI(UINT startRegister, const int* data, UINT vector4iCount) = 0;
+    virtual HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data,
+                                             UINT vector4fCount) = 0;
+    virtual HRESULT GetVertexShaderConstantF(UINT startRegister, float* data,
+                                             UINT vector4fCount) = 0;
+    virtual HRESULT SetVertexShaderConstantI(UINT startRegister, const int* data,
+                                             UINT vector4iCount) = 0;
     virtual HRESULT GetVertexShaderConstantI(UINT startRegister, int* data, UINT vector4iCount) = 0;
-    virtual HRESULT SetVertexShaderConstantB(UINT startRegister, const BOOL* data, UINT boolCount) = 0;
+    virtual HRESULT SetVertexShaderConstantB(UINT startRegister, const BOOL* data,
+                                             UINT boolCount) = 0;
     virtual HRESULT GetVertexShaderConstantB(UINT startRegister, BOOL* data, UINT boolCount) = 0;
     virtual HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) = 0;
     virtual HRESULT SetPixelShader(IDirect3DPixelShader9* shader) = 0;
     virtual HRESULT GetPixelShader(IDirect3DPixelShader9** shader) = 0;
-    virtual HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) = 0;
-    virtual HRESULT GetPixelShaderConstantF(UINT startRegister, float* data, UINT vector4fCount) = 0;
-    virtual HRESULT SetPixelShaderConstantI(UINT startRegister, const int* data, UINT vector4iCount) = 0;
+    virtual HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data,
+                                            UINT vector4fCount) = 0;
+    virtual HRESULT GetPixelShaderConstantF(UINT startRegister, float* data,
+                                            UINT vector4fCount) = 0;
+    virtual HRESULT SetPixelShaderConstantI(UINT startRegister, const int* data,
+                                            UINT vector4iCount) = 0;
     virtual HRESULT GetPixelShaderConstantI(UINT startRegister, int* data, UINT vector4iCount) = 0;
-    virtual HRESULT SetPixelShaderConstantB(UINT startRegister, const BOOL* data, UINT boolCount) = 0;
+    virtual HRESULT SetPixelShaderConstantB(UINT startRegister, const BOOL* data,
+                                            UINT boolCount) = 0;
     virtual HRESULT GetPixelShaderConstantB(UINT startRegister, BOOL* data, UINT boolCount) = 0;
 
     // Queries. With query null the call only answers whether the type is supported (D3D_OK or

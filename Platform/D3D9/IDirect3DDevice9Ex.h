@@ -4,7 +4,8 @@
 
 #include "Platform/D3D9/IDirect3DDevice9.h"
 
-inline constexpr GUID IID_IDirect3DDevice9Ex = {0xB18B10CE, 0x2649, 0x405A, {0x87, 0x0F, 0x95, 0xF7, 0x77, 0xD4, 0x31, 0x3A}};
+inline constexpr GUID IID_IDirect3DDevice9Ex = {
+    0xB18B10CE, 0x2649, 0x405A, {0x87, 0x0F, 0x95, 0xF7, 0x77, 0xD4, 0x31, 0x3A}};
 
 class IDirect3DDevice9Ex : public IDirect3DDevice9 {
 public:
@@ -14,7 +15,8 @@ public:
     // status (S_PRESENT_OCCLUDED, S_PRESENT_MODE_CHANGED) for the window.
     virtual HRESULT CheckDeviceState(HWND window) = 0;
     // fullscreenDisplayMode must be null for a windowed device.
-    virtual HRESULT ResetEx(D3DPRESENT_PARAMETERS* parameters, D3DDISPLAYMODEEX* fullscreenDisplayMode) = 0;
+    virtual HRESULT ResetEx(D3DPRESENT_PARAMETERS* parameters,
+                            D3DDISPLAYMODEEX* fullscreenDisplayMode) = 0;
 
 protected:
     ~IDirect3DDevice9Ex() = default;

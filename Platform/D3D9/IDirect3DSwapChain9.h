@@ -7,7 +7,8 @@
 
 class IDirect3DDevice9;
 
-inline constexpr GUID IID_IDirect3DSwapChain9 = {0x794950F2, 0xADFC, 0x458A, {0x90, 0x5E, 0x10, 0xA1, 0x0B, 0x0B, 0x50, 0x3B}};
+inline constexpr GUID IID_IDirect3DSwapChain9 = {
+    0x794950F2, 0xADFC, 0x458A, {0x90, 0x5E, 0x10, 0xA1, 0x0B, 0x0B, 0x50, 0x3B}};
 
 class IDirect3DSwapChain9 : public IUnknown {
 public:
@@ -17,7 +18,8 @@ public:
     // is lost.
     virtual HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                             const RGNDATA* dirtyRegion, DWORD flags) = 0;
-    virtual HRESULT GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) = 0;
+    virtual HRESULT GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                                  IDirect3DSurface9** surface) = 0;
     virtual HRESULT GetDevice(IDirect3DDevice9** device) = 0;
     virtual HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* parameters) = 0;
 

@@ -4,7 +4,8 @@
 #include "Platform/D3D9/IDirect3DBaseTexture9.h"
 #include "Platform/D3D9/IDirect3DSurface9.h"
 
-inline constexpr GUID IID_IDirect3DTexture9 = {0x85C31227, 0x3DE5, 0x4F00, {0x9B, 0x3A, 0xF1, 0x1A, 0xC3, 0x8C, 0x18, 0xB5}};
+inline constexpr GUID IID_IDirect3DTexture9 = {
+    0x85C31227, 0x3DE5, 0x4F00, {0x9B, 0x3A, 0xF1, 0x1A, 0xC3, 0x8C, 0x18, 0xB5}};
 
 class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
 public:

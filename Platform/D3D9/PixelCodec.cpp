@@ -14,11 +14,15 @@ void Store(BYTE* p, int bytes, DWORD v) {
     for (int i = 0; i < bytes; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
 }
 
-float Unorm(DWORD bits, DWORD max) { return static_cast<float>(bits) / static_cast<float>(max); }
+float Unorm(DWORD bits, DWORD max) {
+    return static_cast<float>(bits) / static_cast<float>(max);
+}
 
 DWORD ToUnorm(float v, DWORD max) {
-    if (!(v > 0.0f)) return 0;  // also NaN
-    if (v >= 1.0f) return max;
+    if (!(v > 0.0f))
+        return 0;  // also NaN
+    if (v >= 1.0f)
+        return max;
     return static_cast<DWORD>(v * static_cast<float>(max) + 0.5f);
 }
 
@@ -28,10 +32,16 @@ float LoadFloat(const BYTE* p) {
     return f;
 }
 
-void StoreFloat(BYTE* p, float f) { std::memcpy(p, &f, 4); }
+void StoreFloat(BYTE* p, float f) {
+    std::memcpy(p, &f, 4);
+}
 
-float LoadHalf(const BYTE* p) { return PixelCodec::HalfToFloat(static_cast<WORD>(Load(p, 2))); }
-void StoreHalf(BYTE* p, float f) { Store(p, 2, PixelCodec::FloatToHalf(f)); }
+float LoadHalf(const BYTE* p) {
+    return PixelCodec::HalfToFloat(static_cast<WORD>(Load(p, 2)));
+}
+void StoreHalf(BYTE* p, float f) {
+    Store(p, 2, PixelCodec::FloatToHalf(f));
+}
 
 }  // namespace
 
@@ -65,7 +75,8 @@ PixelCodec::Rgba PixelCodec::Decode(D3DFORMAT format, const BYTE* p) {
         case D3DFMT_A8R8G8B8:
         case D3DFMT_X8R8G8B8: {
             Rgba c = FromColor(Load(p, 4));
-            if (format == D3DFMT_X8R8G8B8) c.a = 1.0f;
+            if (format == D3DFMT_X8R8G8B8)
+                c.a = 1.0f;
             return c;
         }
         case D3DFMT_R5G6B5: {
@@ -96,8 +107,8 @@ PixelCodec::Rgba PixelCodec::Decode(D3DFORMAT format, const BYTE* p) {
         case D3DFMT_G16R16:
             return {Unorm(Load(p, 2), 65535), Unorm(Load(p + 2, 2), 65535), 1.0f, 1.0f};
         case D3DFMT_A16B16G16R16:
-            return {Unorm(Load(p, 2), 65535), Unorm(Load(p + 2, 2), 65535), Unorm(Load(p + 4, 2), 65535),
-                    Unorm(Load(p + 6, 2), 65535)};
+            return {Unorm(Load(p, 2), 65535), Unorm(Load(p + 2, 2), 65535),
+                    Unorm(Load(p + 4, 2), 65535), Unorm(Load(p + 6, 2), 65535)};
         case D3DFMT_R16F:
             return {LoadHalf(p), 1.0f, 1.0f, 1.0f};
         case D3DFMT_G16R16F:
@@ -129,12 +140,15 @@ void PixelCodec::Encode(D3DFORMAT format, const Rgba& c, BYTE* p) {
         case D3DFMT_X1R5G5B5:
         case D3DFMT_A1R5G5B5: {
             DWORD a = format == D3DFMT_A1R5G5B5 ? ToUnorm(c.a, 1) : 1;
-            Store(p, 2, (a << 15) | (ToUnorm(c.r, 31) << 10) | (ToUnorm(c.g, 31) << 5) | ToUnorm(c.b, 31));
+            Store(
+                p, 2,
+                (a << 15) | (ToUnorm(c.r, 31) << 10) | (ToUnorm(c.g, 31) << 5) | ToUnorm(c.b, 31));
             break;
         }
         case D3DFMT_A4R4G4B4:
-            Store(p, 2, (ToUnorm(c.a, 15) << 12) | (ToUnorm(c.r, 15) << 8) | (ToUnorm(c.g, 15) << 4) |
-                            ToUnorm(c.b, 15));
+            Store(p, 2,
+                  (ToUnorm(c.a, 15) << 12) | (ToUnorm(c.r, 15) << 8) | (ToUnorm(c.g, 15) << 4) |
+                      ToUnorm(c.b, 15));
             break;
         case D3DFMT_A8:
             p[0] = static_cast<BYTE>(ToUnorm(c.a, 255));
@@ -229,21 +243,26 @@ WORD PixelCodec::FloatToHalf(float value) {
     WORD sign = static_cast<WORD>((bits >> 16) & 0x8000);
     DWORD exponent = (bits >> 23) & 0xFF;
     DWORD mantissa = bits & 0x7FFFFF;
-    if (exponent == 0xFF) return static_cast<WORD>(sign | 0x7C00 | (mantissa ? 0x200 : 0));
+    if (exponent == 0xFF)
+        return static_cast<WORD>(sign | 0x7C00 | (mantissa ? 0x200 : 0));
     int e = static_cast<int>(exponent) - 127 + 15;
-    if (e >= 31) return static_cast<WORD>(sign | 0x7C00);
+    if (e >= 31)
+        return static_cast<WORD>(sign | 0x7C00);
     if (e <= 0) {
-        if (e < -10) return sign;
+        if (e < -10)
+            return sign;
         mantissa |= 0x800000;
         int shift = 14 - e;
         DWORD half = mantissa >> shift;
         DWORD rest = mantissa & ((1u << shift) - 1);
         DWORD halfway = 1u << (shift - 1);
-        if (rest > halfway || (rest == halfway && (half & 1))) ++half;
+        if (rest > halfway || (rest == halfway && (half & 1)))
+            ++half;
         return static_cast<WORD>(sign | half);
     }
     DWORD half = (static_cast<DWORD>(e) << 10) | (mantissa >> 13);
     DWORD rest = mantissa & 0x1FFF;
-    if (rest > 0x1000 || (rest == 0x1000 && (half & 1))) ++half;  // may carry into the exponent
+    if (rest > 0x1000 || (rest == 0x1000 && (half & 1)))
+        ++half;  // may carry into the exponent
     return static_cast<WORD>(sign | half);
 }

@@ -5,5 +5,6 @@
 HRESULT SoftCubeTexture9::QueryInterface(REFIID riid, void** out) {
     return AnswerQuery<IDirect3DCubeTexture9>(
         this, riid, out,
-        {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DBaseTexture9, IID_IDirect3DCubeTexture9});
+        {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DBaseTexture9,
+         IID_IDirect3DCubeTexture9});
 }

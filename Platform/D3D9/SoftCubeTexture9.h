@@ -18,15 +18,20 @@ public:
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
     DWORD GetLevelCount() override { return VisibleLevels(); }
     void GenerateMipSubLevels() override { GenerateMipChain(); }
-    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override { return LevelDesc(level, desc); }
-    HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDirect3DSurface9** surface) override {
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override {
+        return LevelDesc(level, desc);
+    }
+    HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level,
+                              IDirect3DSurface9** surface) override {
         return LevelSurface(face, level, surface);
     }
     HRESULT LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
                      DWORD flags) override {
         return LockLevel(face, level, locked, rect, flags);
     }
-    HRESULT UnlockRect(D3DCUBEMAP_FACES face, UINT level) override { return UnlockLevel(face, level); }
+    HRESULT UnlockRect(D3DCUBEMAP_FACES face, UINT level) override {
+        return UnlockLevel(face, level);
+    }
 
 private:
     ~SoftCubeTexture9() override = default;

@@ -59,42 +59,50 @@ public:
     HRESULT GetDirect3D(IDirect3D9** direct3d) override;
     HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
     HRESULT GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) override;
-    HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters, IDirect3DSwapChain9** swapChain) override;
+    HRESULT CreateAdditionalSwapChain(D3DPRESENT_PARAMETERS* parameters,
+                                      IDirect3DSwapChain9** swapChain) override;
     HRESULT GetSwapChain(UINT swapChain, IDirect3DSwapChain9** out) override;
     HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
     HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                     const RGNDATA* dirtyRegion) override;
     HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
                           IDirect3DSurface9** surface) override;
-    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                          IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
-    HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                              IDirect3DCubeTexture9** texture, HANDLE* sharedHandle) override;
-    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
-                               HANDLE* sharedHandle) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                          D3DPOOL pool, IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DCubeTexture9** texture,
+                              HANDLE* sharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle) override;
     HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                               IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle) override;
-    HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                               DWORD multisampleQuality, BOOL lockable, IDirect3DSurface9** surface,
+    HRESULT CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
+                               D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
+                               BOOL lockable, IDirect3DSurface9** surface,
                                HANDLE* sharedHandle) override;
-    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                      DWORD multisampleQuality, BOOL discard, IDirect3DSurface9** surface,
+    HRESULT CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
+                                      D3DMULTISAMPLE_TYPE multiSample, DWORD multisampleQuality,
+                                      BOOL discard, IDirect3DSurface9** surface,
                                       HANDLE* sharedHandle) override;
     HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                         IDirect3DSurface9** surface, HANDLE* sharedHandle) override;
-    HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* destination,
-                          const POINT* destPoint) override;
-    HRESULT UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) override;
-    HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destination) override;
-    HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* destination,
-                        const RECT* destRect, D3DTEXTUREFILTERTYPE filter) override;
+    HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect,
+                          IDirect3DSurface9* destination, const POINT* destPoint) override;
+    HRESULT UpdateTexture(IDirect3DBaseTexture9* source,
+                          IDirect3DBaseTexture9* destination) override;
+    HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
+                                IDirect3DSurface9* destination) override;
+    HRESULT StretchRect(IDirect3DSurface9* source, const RECT* sourceRect,
+                        IDirect3DSurface9* destination, const RECT* destRect,
+                        D3DTEXTUREFILTERTYPE filter) override;
     HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* renderTarget) override;
     HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** renderTarget) override;
     HRESULT SetDepthStencilSurface(IDirect3DSurface9* surface) override;
     HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                  DWORD stencil) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
@@ -120,38 +128,45 @@ public:
     HRESULT SetNPatchMode(float segments) override;
     float GetNPatchMode() override;
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
-                                 UINT startIndex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
+                                 UINT numVertices, UINT startIndex, UINT primitiveCount) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData,
                             UINT vertexStride) override;
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices,
-                                   UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
-                                   const void* vertexData, UINT vertexStride) override;
+                                   UINT primitiveCount, const void* indexData,
+                                   D3DFORMAT indexFormat, const void* vertexData,
+                                   UINT vertexStride) override;
     HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                     IDirect3DVertexDeclaration9** declaration) override;
     HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
     HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration) override;
     HRESULT SetFVF(DWORD fvf) override;
     HRESULT GetFVF(DWORD* fvf) override;
-    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offsetInBytes, UINT stride) override;
-    HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offsetInBytes, UINT* stride) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offsetInBytes,
+                            UINT stride) override;
+    HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offsetInBytes,
+                            UINT* stride) override;
     HRESULT SetIndices(IDirect3DIndexBuffer9* indexData) override;
     HRESULT GetIndices(IDirect3DIndexBuffer9** indexData) override;
     HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) override;
     HRESULT SetVertexShader(IDirect3DVertexShader9* shader) override;
     HRESULT GetVertexShader(IDirect3DVertexShader9** shader) override;
-    HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
+    HRESULT SetVertexShaderConstantF(UINT startRegister, const float* data,
+                                     UINT vector4fCount) override;
     HRESULT GetVertexShaderConstantF(UINT startRegister, float* data, UINT vector4fCount) override;
-    HRESULT SetVertexShaderConstantI(UINT startRegister, const int* data, UINT vector4iCount) override;
+    HRESULT SetVertexShaderConstantI(UINT startRegister, const int* data,
+                                     UINT vector4iCount) override;
     HRESULT GetVertexShaderConstantI(UINT startRegister, int* data, UINT vector4iCount) override;
     HRESULT SetVertexShaderConstantB(UINT startRegister, const BOOL* data, UINT boolCount) override;
     HRESULT GetVertexShaderConstantB(UINT startRegister, BOOL* data, UINT boolCount) override;
     HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) override;
     HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override;
     HRESULT GetPixelShader(IDirect3DPixelShader9** shader) override;
-    HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data, UINT vector4fCount) override;
+    HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data,
+                                    UINT vector4fCount) override;
     HRESULT GetPixelShaderConstantF(UINT startRegister, float* data, UINT vector4fCount) override;
-    HRESULT SetPixelShaderConstantI(UINT startRegister, const int* data, UINT vector4iCount) override;
+    HRESULT SetPixelShaderConstantI(UINT startRegister, const int* data,
+                                    UINT vector4iCount) override;
     HRESULT GetPixelShaderConstantI(UINT startRegister, int* data, UINT vector4iCount) override;
     HRESULT SetPixelShaderConstantB(UINT startRegister, const BOOL* data, UINT boolCount) override;
     HRESULT GetPixelShaderConstantB(UINT startRegister, BOOL* data, UINT boolCount) override;
@@ -161,7 +176,8 @@ public:
     HRESULT PresentEx(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                       const RGNDATA* dirtyRegion, DWORD flags) override;
     HRESULT CheckDeviceState(HWND window) override;
-    HRESULT ResetEx(D3DPRESENT_PARAMETERS* parameters, D3DDISPLAYMODEEX* fullscreenDisplayMode) override;
+    HRESULT ResetEx(D3DPRESENT_PARAMETERS* parameters,
+                    D3DDISPLAYMODEEX* fullscreenDisplayMode) override;
 
     // ---- Test hooks ----
     // What TestCooperativeLevel and CheckDeviceState answer from now on. A failure code makes the
@@ -202,7 +218,8 @@ private:
     void Count(D3D9Call call) { ++calls_[static_cast<int>(call)]; }
     // Checks and completes presentation parameters for this device's windows (written back into
     // parameters); chain receives them with the resolved device window.
-    HRESULT CompleteParameters(D3DPRESENT_PARAMETERS* parameters, D3DPRESENT_PARAMETERS* chain) const;
+    HRESULT CompleteParameters(D3DPRESENT_PARAMETERS* parameters,
+                               D3DPRESENT_PARAMETERS* chain) const;
     // Builds the implicit swap chain and automatic depth-stencil surface and puts every state to
     // its default.
     HRESULT BuildPresentation(const D3DPRESENT_PARAMETERS& parameters);
@@ -214,9 +231,18 @@ private:
     bool PoolAllowed(D3DPOOL pool) const;
     bool OwnChild(const SoftDeviceChild* child) const;
     HRESULT CreateSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
-                          D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool lockable, IDirect3DSurface9** out);
+                          D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool lockable,
+                          IDirect3DSurface9** out);
     HRESULT CreateTextureOf(D3DRESOURCETYPE type, UINT width, UINT height, UINT levels, DWORD usage,
                             D3DFORMAT format, D3DPOOL pool, void** out);
+    // Binds an object of this device (or nothing) in the slot; D3DERR_INVALIDCALL for another's.
+    template <class Soft, class Interface>
+    HRESULT BindSlot(BoundRef<Soft>& slot, Interface* object);
+    // What the slot holds, with a reference added (null when empty).
+    template <class Interface, class Soft>
+    static HRESULT AnswerSlot(const BoundRef<Soft>& slot, Interface** out);
+    template <class Shader, class Interface>
+    HRESULT CreateShader(const DWORD* function, Interface** out);
     // Where a checked draw is executed (the rasteriser's entry); today nothing is drawn.
     void ExecuteDraw(const SoftDrawCall& call);
     HRESULT FinishDraw(HRESULT checked, const SoftDrawCall& call);

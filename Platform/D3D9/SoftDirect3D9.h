@@ -18,17 +18,21 @@ public:
     ULONG Release() override;
 
     UINT GetAdapterCount() override { return 1; }
-    HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* identifier) override;
+    HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags,
+                                 D3DADAPTER_IDENTIFIER9* identifier) override;
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
-    HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat, DWORD usage,
-                              D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override;
-    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat, BOOL windowed,
-                                       D3DMULTISAMPLE_TYPE type, DWORD* qualityLevels) override;
+    HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
+                              DWORD usage, D3DRESOURCETYPE resourceType,
+                              D3DFORMAT checkFormat) override;
+    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat,
+                                       BOOL windowed, D3DMULTISAMPLE_TYPE type,
+                                       DWORD* qualityLevels) override;
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                          D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) override;
-    HRESULT CreateDeviceEx(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
-                           D3DPRESENT_PARAMETERS* parameters, D3DDISPLAYMODEEX* fullscreenDisplayMode,
+    HRESULT CreateDeviceEx(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
+                           DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
+                           D3DDISPLAYMODEEX* fullscreenDisplayMode,
                            IDirect3DDevice9Ex** device) override;
 
 private:

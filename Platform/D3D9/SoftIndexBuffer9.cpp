@@ -2,8 +2,8 @@
 
 #include "Platform/D3D9/ComQuery.h"
 
-SoftIndexBuffer9::SoftIndexBuffer9(SoftDevice9* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                   bool blocksReset)
+SoftIndexBuffer9::SoftIndexBuffer9(SoftDevice9* device, UINT length, DWORD usage, D3DFORMAT format,
+                                   D3DPOOL pool, bool blocksReset)
     : SoftDeviceChild(device, blocksReset, true),
       desc_{format, D3DRTYPE_INDEXBUFFER, usage, pool, length},
       memory_(length) {}
@@ -13,8 +13,8 @@ SoftIndexBuffer9* SoftIndexBuffer9::From(IDirect3DIndexBuffer9* buffer) {
 }
 
 HRESULT SoftIndexBuffer9::QueryInterface(REFIID riid, void** out) {
-    return AnswerQuery<IDirect3DIndexBuffer9>(this, riid, out,
-                                              {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DIndexBuffer9});
+    return AnswerQuery<IDirect3DIndexBuffer9>(
+        this, riid, out, {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DIndexBuffer9});
 }
 
 HRESULT SoftIndexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD) {
@@ -22,7 +22,8 @@ HRESULT SoftIndexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD) {
 }
 
 HRESULT SoftIndexBuffer9::GetDesc(D3DINDEXBUFFER_DESC* desc) {
-    if (!desc) return D3DERR_INVALIDCALL;
+    if (!desc)
+        return D3DERR_INVALIDCALL;
     *desc = desc_;
     return D3D_OK;
 }

@@ -9,7 +9,8 @@
 
 class SoftQuery9 final : public IDirect3DQuery9, public SoftDeviceChild {
 public:
-    SoftQuery9(SoftDevice9* device, D3DQUERYTYPE type) : SoftDeviceChild(device, false, true), type_(type) {}
+    SoftQuery9(SoftDevice9* device, D3DQUERYTYPE type)
+        : SoftDeviceChild(device, false, true), type_(type) {}
 
     HRESULT QueryInterface(REFIID riid, void** out) override;
     ULONG AddRef() override { return AddRefChild(); }

@@ -25,7 +25,8 @@ public:
     // limit) for null, a first token that is not this kind's version token, or a stream without
     // an end token within kMaxTokens.
     static bool ReadTokens(const DWORD* function, std::vector<DWORD>* tokens) {
-        if (!function || (function[0] & 0xFFFF0000u) != kVersionPrefix) return false;
+        if (!function || (function[0] & 0xFFFF0000u) != kVersionPrefix)
+            return false;
         for (std::size_t i = 1; i < kMaxTokens; ++i) {
             if (function[i] == kEndToken) {
                 tokens->assign(function, function + i + 1);
@@ -42,10 +43,12 @@ public:
     ULONG Release() override { return ReleaseChild(); }
     HRESULT GetDevice(IDirect3DDevice9** device) override { return GetDeviceFor(device); }
     HRESULT GetFunction(void* data, UINT* sizeOfData) override {
-        if (!sizeOfData) return D3DERR_INVALIDCALL;
+        if (!sizeOfData)
+            return D3DERR_INVALIDCALL;
         auto bytes = static_cast<UINT>(tokens_.size() * sizeof(DWORD));
         if (data) {
-            if (*sizeOfData < bytes) return D3DERR_INVALIDCALL;
+            if (*sizeOfData < bytes)
+                return D3DERR_INVALIDCALL;
             std::copy(tokens_.begin(), tokens_.end(), static_cast<DWORD*>(data));
         }
         *sizeOfData = bytes;
@@ -60,5 +63,6 @@ private:
     std::vector<DWORD> tokens_;
 };
 
-using SoftVertexShader9 = SoftShader9<IDirect3DVertexShader9, IID_IDirect3DVertexShader9, 0xFFFE0000u>;
+using SoftVertexShader9 =
+    SoftShader9<IDirect3DVertexShader9, IID_IDirect3DVertexShader9, 0xFFFE0000u>;
 using SoftPixelShader9 = SoftShader9<IDirect3DPixelShader9, IID_IDirect3DPixelShader9, 0xFFFF0000u>;

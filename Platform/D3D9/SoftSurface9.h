@@ -29,8 +29,8 @@ public:
 
     // owner: the texture or swap chain the surface is part of (null for a stand-alone surface).
     // The caller has checked the format and the size against the device's limits.
-    SoftSurface9(SoftDevice9* device, const Params& params, SoftDeviceChild* owner, bool blocksReset,
-                 bool forCaller);
+    SoftSurface9(SoftDevice9* device, const Params& params, SoftDeviceChild* owner,
+                 bool blocksReset, bool forCaller);
     ~SoftSurface9() override;
 
     // The software surface behind an interface; null for an object of another implementation.
@@ -87,12 +87,12 @@ public:
 
     // Copies source's rectangle to destination at (x, y): same format, whole blocks for DXT, the
     // rectangle inside both surfaces (the caller checked all of it).
-    static void CopyRect(const SoftSurface9& source, const RECT& sourceRect, SoftSurface9& destination,
-                         LONG x, LONG y);
+    static void CopyRect(const SoftSurface9& source, const RECT& sourceRect,
+                         SoftSurface9& destination, LONG x, LONG y);
     // Resamples source's rectangle onto destination's rectangle (both uncompressed colour
     // formats, inside their surfaces), point-sampled or bilinear, pixel centres at half-pixels.
-    static void Stretch(const SoftSurface9& source, const RECT& sourceRect, SoftSurface9& destination,
-                        const RECT& destRect, bool linear);
+    static void Stretch(const SoftSurface9& source, const RECT& sourceRect,
+                        SoftSurface9& destination, const RECT& destRect, bool linear);
     // Writes destination (a mip level of source: half the size, at least 1) as 2×2 box averages
     // of source.
     static void BoxDownsample(const SoftSurface9& source, SoftSurface9& destination);

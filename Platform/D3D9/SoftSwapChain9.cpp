@@ -6,37 +6,48 @@
 #include "Platform/D3D9/SoftDevice9.h"
 #include "Platform/Win32/Win32Window.h"
 
-SoftSwapChain9::SoftSwapChain9(SoftDevice9* device, const D3DPRESENT_PARAMETERS& parameters, bool forCaller)
+SoftSwapChain9::SoftSwapChain9(SoftDevice9* device, const D3DPRESENT_PARAMETERS& parameters,
+                               bool forCaller)
     : SoftDeviceChild(device, true, forCaller), parameters_(parameters) {
     bool lockable = parameters.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
     for (UINT i = 0; i < parameters.BackBufferCount; ++i) {
-        SoftSurface9::Params s{parameters.BackBufferFormat, parameters.BackBufferWidth, parameters.BackBufferHeight,
-                               D3DUSAGE_RENDERTARGET,        D3DPOOL_DEFAULT,          parameters.MultiSampleType,
-                               parameters.MultiSampleQuality, lockable};
+        SoftSurface9::Params s{parameters.BackBufferFormat,
+                               parameters.BackBufferWidth,
+                               parameters.BackBufferHeight,
+                               D3DUSAGE_RENDERTARGET,
+                               D3DPOOL_DEFAULT,
+                               parameters.MultiSampleType,
+                               parameters.MultiSampleQuality,
+                               lockable};
         backBuffers_.push_back(std::make_unique<SoftSurface9>(device, s, this, false, false));
     }
 }
 
 HRESULT SoftSwapChain9::QueryInterface(REFIID riid, void** out) {
-    return AnswerQuery<IDirect3DSwapChain9>(this, riid, out, {IID_IUnknown, IID_IDirect3DSwapChain9});
+    return AnswerQuery<IDirect3DSwapChain9>(this, riid, out,
+                                            {IID_IUnknown, IID_IDirect3DSwapChain9});
 }
 
-HRESULT SoftSwapChain9::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
-                                const RGNDATA*, DWORD) {
+HRESULT SoftSwapChain9::Present(const RECT* sourceRect, const RECT* destRect,
+                                HWND destWindowOverride, const RGNDATA*, DWORD) {
     return Device()->PresentSwapChain(this, sourceRect, destRect, destWindowOverride);
 }
 
-HRESULT SoftSwapChain9::GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) {
-    if (!surface) return D3DERR_INVALIDCALL;
+HRESULT SoftSwapChain9::GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                                      IDirect3DSurface9** surface) {
+    if (!surface)
+        return D3DERR_INVALIDCALL;
     *surface = nullptr;
-    if (type != D3DBACKBUFFER_TYPE_MONO || backBuffer >= backBuffers_.size()) return D3DERR_INVALIDCALL;
+    if (type != D3DBACKBUFFER_TYPE_MONO || backBuffer >= backBuffers_.size())
+        return D3DERR_INVALIDCALL;
     *surface = backBuffers_[backBuffer].get();
     (*surface)->AddRef();
     return D3D_OK;
 }
 
 HRESULT SoftSwapChain9::GetPresentParameters(D3DPRESENT_PARAMETERS* parameters) {
-    if (!parameters) return D3DERR_INVALIDCALL;
+    if (!parameters)
+        return D3DERR_INVALIDCALL;
     *parameters = parameters_;
     return D3D_OK;
 }
@@ -45,19 +56,28 @@ SoftSurface9* SoftSwapChain9::BackBuffer(UINT index) const {
     return index < backBuffers_.size() ? backBuffers_[index].get() : nullptr;
 }
 
-HRESULT SoftSwapChain9::CopyToWindow(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride) const {
-    auto window = Win32Window::Find(destWindowOverride ? destWindowOverride : parameters_.hDeviceWindow);
-    if (!window) return D3DERR_INVALIDCALL;
-    const SoftSurface9& back = *backBuffers_[0];
-    RECT src = sourceRect ? *sourceRect : RECT{0, 0, static_cast<LONG>(back.Width()), static_cast<LONG>(back.Height())};
-    if (src.left < 0 || src.top < 0 || src.left >= src.right || src.top >= src.bottom ||
-        src.right > static_cast<LONG>(back.Width()) || src.bottom > static_cast<LONG>(back.Height()))
+HRESULT SoftSwapChain9::CopyToWindow(const RECT* sourceRect, const RECT* destRect,
+                                     HWND destWindowOverride) const {
+    auto window =
+        Win32Window::Find(destWindowOverride ? destWindowOverride : parameters_.hDeviceWindow);
+    if (!window)
         return D3DERR_INVALIDCALL;
-    auto cw = static_cast<LONG>(window->ClientWidth()), ch = static_cast<LONG>(window->ClientHeight());
+    const SoftSurface9& back = *backBuffers_[0];
+    RECT src = sourceRect
+                   ? *sourceRect
+                   : RECT{0, 0, static_cast<LONG>(back.Width()), static_cast<LONG>(back.Height())};
+    if (src.left < 0 || src.top < 0 || src.left >= src.right || src.top >= src.bottom ||
+        src.right > static_cast<LONG>(back.Width()) ||
+        src.bottom > static_cast<LONG>(back.Height()))
+        return D3DERR_INVALIDCALL;
+    auto cw = static_cast<LONG>(window->ClientWidth()),
+         ch = static_cast<LONG>(window->ClientHeight());
     RECT dst = destRect ? *destRect : RECT{0, 0, cw, ch};
-    if (dst.left >= dst.right || dst.top >= dst.bottom) return D3DERR_INVALIDCALL;
+    if (dst.left >= dst.right || dst.top >= dst.bottom)
+        return D3DERR_INVALIDCALL;
 
-    // Destination pixel centres map onto the source rectangle: x' = left + (2(x - dl) + 1)·sw / 2dw.
+    // Destination pixel centres map onto the source rectangle: x' = left + (2(x - dl) + 1)·sw /
+    // 2dw.
     const long long sw = src.right - src.left, sh = src.bottom - src.top;
     const long long dw = dst.right - dst.left, dh = dst.bottom - dst.top;
     bool direct = back.Format() == D3DFMT_A8R8G8B8 || back.Format() == D3DFMT_X8R8G8B8;
@@ -71,7 +91,8 @@ HRESULT SoftSwapChain9::CopyToWindow(const RECT* sourceRect, const RECT* destRec
             DWORD pixel;
             if (direct) {
                 const BYTE* p = row + static_cast<std::size_t>(sx) * 4;
-                pixel = static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16);
+                pixel = static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
+                        (static_cast<DWORD>(p[2]) << 16);
             } else {
                 pixel = PixelCodec::ToColor(back.ReadPixel(sx, sy));
             }

@@ -21,7 +21,8 @@ public:
     ULONG Release() override { return ReleaseChild(); }
     HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                     const RGNDATA* dirtyRegion, DWORD flags) override;
-    HRESULT GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type, IDirect3DSurface9** surface) override;
+    HRESULT GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                          IDirect3DSurface9** surface) override;
     HRESULT GetDevice(IDirect3DDevice9** device) override { return GetDeviceFor(device); }
     HRESULT GetPresentParameters(D3DPRESENT_PARAMETERS* parameters) override;
 
@@ -32,7 +33,8 @@ public:
     // onto destRect of its client area (clipped to it), point-sampled; the frame's alpha is
     // opaque. D3DERR_INVALIDCALL for a handle that is no window or a source rectangle outside the
     // back buffer. The device decides about loss first.
-    HRESULT CopyToWindow(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride) const;
+    HRESULT CopyToWindow(const RECT* sourceRect, const RECT* destRect,
+                         HWND destWindowOverride) const;
 
 private:
     ~SoftSwapChain9() override = default;

@@ -4,5 +4,6 @@
 
 HRESULT SoftTexture9::QueryInterface(REFIID riid, void** out) {
     return AnswerQuery<IDirect3DTexture9>(
-        this, riid, out, {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DBaseTexture9, IID_IDirect3DTexture9});
+        this, riid, out,
+        {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DBaseTexture9, IID_IDirect3DTexture9});
 }

@@ -18,7 +18,9 @@ public:
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return VisibleLevels(); }
     void GenerateMipSubLevels() override { GenerateMipChain(); }
-    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override { return LevelDesc(level, desc); }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) override {
+        return LevelDesc(level, desc);
+    }
     HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override {
         return LevelSurface(0, level, surface);
     }

@@ -2,8 +2,8 @@
 
 #include "Platform/D3D9/ComQuery.h"
 
-SoftVertexBuffer9::SoftVertexBuffer9(SoftDevice9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                     bool blocksReset)
+SoftVertexBuffer9::SoftVertexBuffer9(SoftDevice9* device, UINT length, DWORD usage, DWORD fvf,
+                                     D3DPOOL pool, bool blocksReset)
     : SoftDeviceChild(device, blocksReset, true),
       desc_{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf},
       memory_(length) {}
@@ -13,8 +13,8 @@ SoftVertexBuffer9* SoftVertexBuffer9::From(IDirect3DVertexBuffer9* buffer) {
 }
 
 HRESULT SoftVertexBuffer9::QueryInterface(REFIID riid, void** out) {
-    return AnswerQuery<IDirect3DVertexBuffer9>(this, riid, out,
-                                               {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DVertexBuffer9});
+    return AnswerQuery<IDirect3DVertexBuffer9>(
+        this, riid, out, {IID_IUnknown, IID_IDirect3DResource9, IID_IDirect3DVertexBuffer9});
 }
 
 HRESULT SoftVertexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD) {
@@ -22,7 +22,8 @@ HRESULT SoftVertexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD) {
 }
 
 HRESULT SoftVertexBuffer9::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
-    if (!desc) return D3DERR_INVALIDCALL;
+    if (!desc)
+        return D3DERR_INVALIDCALL;
     *desc = desc_;
     return D3D_OK;
 }

@@ -7,7 +7,8 @@
 
 class SoftVertexBuffer9 final : public IDirect3DVertexBuffer9, public SoftDeviceChild {
 public:
-    SoftVertexBuffer9(SoftDevice9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, bool blocksReset);
+    SoftVertexBuffer9(SoftDevice9* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                      bool blocksReset);
 
     static SoftVertexBuffer9* From(IDirect3DVertexBuffer9* buffer);
 

@@ -31,21 +31,26 @@ UINT VertexLayout::TypeSize(BYTE type) {
 }
 
 bool VertexLayout::SetElements(const D3DVERTEXELEMENT9* elements) {
-    if (!elements) return false;
+    if (!elements)
+        return false;
     std::vector<D3DVERTEXELEMENT9> list;
     std::array<UINT, kMaxStreams> extents{};
     for (UINT i = 0;; ++i) {
-        if (i > MAXD3DDECLLENGTH) return false;
+        if (i > MAXD3DDECLLENGTH)
+            return false;
         const D3DVERTEXELEMENT9& e = elements[i];
         if (e.Stream == 0xFF) {
-            if (e.Type != D3DDECLTYPE_UNUSED) return false;
+            if (e.Type != D3DDECLTYPE_UNUSED)
+                return false;
             break;
         }
-        if (e.Stream >= kMaxStreams || TypeSize(e.Type) == 0 || e.Method > D3DDECLMETHOD_LOOKUPPRESAMPLED ||
-            e.Usage > D3DDECLUSAGE_SAMPLE || e.Offset % 4 != 0)
+        if (e.Stream >= kMaxStreams || TypeSize(e.Type) == 0 ||
+            e.Method > D3DDECLMETHOD_LOOKUPPRESAMPLED || e.Usage > D3DDECLUSAGE_SAMPLE ||
+            e.Offset % 4 != 0)
             return false;
         for (const D3DVERTEXELEMENT9& seen : list)
-            if (seen.Usage == e.Usage && seen.UsageIndex == e.UsageIndex) return false;
+            if (seen.Usage == e.Usage && seen.UsageIndex == e.UsageIndex)
+                return false;
         list.push_back(e);
         extents[e.Stream] = std::max<UINT>(extents[e.Stream], e.Offset + TypeSize(e.Type));
     }
@@ -67,8 +72,10 @@ bool VertexLayout::SetFvf(DWORD fvf) {
     DWORD position = fvf & D3DFVF_POSITION_MASK;
     DWORD texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
     bool lastBeta = fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR);
-    if ((fvf & ~kKnown) || position == 0 || texCount > 8) return false;
-    if ((fvf & D3DFVF_LASTBETA_UBYTE4) && (fvf & D3DFVF_LASTBETA_D3DCOLOR)) return false;
+    if ((fvf & ~kKnown) || position == 0 || texCount > 8)
+        return false;
+    if ((fvf & D3DFVF_LASTBETA_UBYTE4) && (fvf & D3DFVF_LASTBETA_D3DCOLOR))
+        return false;
 
     elements_.clear();
     extents_ = {};
@@ -86,21 +93,27 @@ bool VertexLayout::SetFvf(DWORD fvf) {
         // XYZB1 (6) to XYZB5 (0xE) carry one to five betas after the position.
         DWORD betas = position == D3DFVF_XYZ ? 0 : (position - D3DFVF_XYZRHW) / 2;
         DWORD weights = lastBeta && betas > 0 ? betas - 1 : betas;
-        if (weights > 4) return false;
-        if (weights > 0) add(static_cast<BYTE>(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
+        if (weights > 4)
+            return false;
+        if (weights > 0)
+            add(static_cast<BYTE>(D3DDECLTYPE_FLOAT1 + weights - 1), D3DDECLUSAGE_BLENDWEIGHT, 0);
         if (lastBeta && betas > 0)
             add((fvf & D3DFVF_LASTBETA_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_D3DCOLOR,
                 D3DDECLUSAGE_BLENDINDICES, 0);
     } else {
         return false;
     }
-    if (fvf & D3DFVF_NORMAL) add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
-    if (fvf & D3DFVF_PSIZE) add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0);
-    if (fvf & D3DFVF_DIFFUSE) add(D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
-    if (fvf & D3DFVF_SPECULAR) add(D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1);
+    if (fvf & D3DFVF_NORMAL)
+        add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
+    if (fvf & D3DFVF_PSIZE)
+        add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0);
+    if (fvf & D3DFVF_DIFFUSE)
+        add(D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0);
+    if (fvf & D3DFVF_SPECULAR)
+        add(D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1);
     for (DWORD i = 0; i < texCount; ++i) {
-        static constexpr BYTE kSizes[4] = {D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3, D3DDECLTYPE_FLOAT4,
-                                           D3DDECLTYPE_FLOAT1};
+        static constexpr BYTE kSizes[4] = {D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3,
+                                           D3DDECLTYPE_FLOAT4, D3DDECLTYPE_FLOAT1};
         add(kSizes[(fvf >> (16 + i * 2)) & 3], D3DDECLUSAGE_TEXCOORD, static_cast<BYTE>(i));
     }
     fvf_ = fvf;

@@ -23,9 +23,11 @@ TEST_F(D3D9Device, PlainAndExDevicesAreMadeOnTheWindowAndAnswerTheirInterfaces) 
     ASSERT_TRUE(plain && ex);
 
     ComRef<IDirect3DDevice9Ex> asEx;
-    EXPECT_EQ(plain->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(asEx.Out())), E_NOINTERFACE);
+    EXPECT_EQ(plain->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(asEx.Out())),
+              E_NOINTERFACE);
     EXPECT_FALSE(asEx);
-    EXPECT_EQ(ex->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(asEx.Out())), S_OK);
+    EXPECT_EQ(ex->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(asEx.Out())),
+              S_OK);
     EXPECT_TRUE(asEx);
     EXPECT_FALSE(Soft(plain)->IsEx());
     EXPECT_TRUE(Soft(ex)->IsEx());
@@ -50,9 +52,11 @@ TEST_F(D3D9Device, ModuleExportsAreFoundByNameAndEachCanBeAbsent) {
     EXPECT_TRUE(d3d);
     EXPECT_EQ(create(31), nullptr);  // another SDK version
 
-    auto begin = reinterpret_cast<PFN_D3DPERF_BeginEvent>(GetProcAddress(module, "D3DPERF_BeginEvent"));
+    auto begin =
+        reinterpret_cast<PFN_D3DPERF_BeginEvent>(GetProcAddress(module, "D3DPERF_BeginEvent"));
     auto end = reinterpret_cast<PFN_D3DPERF_EndEvent>(GetProcAddress(module, "D3DPERF_EndEvent"));
-    auto marker = reinterpret_cast<PFN_D3DPERF_SetMarker>(GetProcAddress(module, "D3DPERF_SetMarker"));
+    auto marker =
+        reinterpret_cast<PFN_D3DPERF_SetMarker>(GetProcAddress(module, "D3DPERF_SetMarker"));
     ASSERT_TRUE(begin && end && marker);
     EXPECT_EQ(begin(0xFF00FF00, L"Build"), 0);
     EXPECT_EQ(begin(0xFF00FF00, L"Inner"), 1);
@@ -103,14 +107,16 @@ TEST_F(D3D9Device, CreationFailuresTakeTheEnginesFallbackRoads) {
     SoftAdapter::Current().hardwareVertexProcessingFails = true;
     D3DPRESENT_PARAMETERS p = Parameters();
     ComRef<IDirect3DDevice9> device;
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, 0x46, &p, device.Out()), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, 0x46, &p, device.Out()),
+              D3DERR_NOTAVAILABLE);
     EXPECT_FALSE(device);
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, 0x26, &p, device.Out()), D3D_OK);
     EXPECT_TRUE(device);
     device.Reset();
 
     SoftAdapter::Current().createDeviceFails = true;
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, 0x26, &p, device.Out()), D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, 0x26, &p, device.Out()),
+              D3DERR_NOTAVAILABLE);
     EXPECT_FALSE(device);
 }
 
@@ -122,13 +128,20 @@ TEST_F(D3D9Device, CreateDeviceRefusesWhatDirect3DRefuses) {
         HRESULT expected;
     };
     const Case cases[] = {
-        {"no vertex processing flag", [](D3DPRESENT_PARAMETERS&, DWORD& f, UINT&) { f = D3DCREATE_MULTITHREADED; },
+        {"no vertex processing flag",
+         [](D3DPRESENT_PARAMETERS&, DWORD& f, UINT&) { f = D3DCREATE_MULTITHREADED; },
          D3DERR_INVALIDCALL},
-        {"two vertex processing flags", [](D3DPRESENT_PARAMETERS&, DWORD& f, UINT&) { f = 0x60; }, D3DERR_INVALIDCALL},
-        {"second adapter", [](D3DPRESENT_PARAMETERS&, DWORD&, UINT& a) { a = 1; }, D3DERR_INVALIDCALL},
-        {"no window", [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.hDeviceWindow = reinterpret_cast<HWND>(8); },
+        {"two vertex processing flags", [](D3DPRESENT_PARAMETERS&, DWORD& f, UINT&) { f = 0x60; },
          D3DERR_INVALIDCALL},
-        {"four back buffers", [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.BackBufferCount = 4; },
+        {"second adapter", [](D3DPRESENT_PARAMETERS&, DWORD&, UINT& a) { a = 1; },
+         D3DERR_INVALIDCALL},
+        {"no window",
+         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) {
+             p.hDeviceWindow = reinterpret_cast<HWND>(8);
+         },
+         D3DERR_INVALIDCALL},
+        {"four back buffers",
+         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.BackBufferCount = 4; },
          D3DERR_INVALIDCALL},
         {"copy swap with two buffers",
          [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) {
@@ -137,13 +150,18 @@ TEST_F(D3D9Device, CreateDeviceRefusesWhatDirect3DRefuses) {
          },
          D3DERR_INVALIDCALL},
         {"unsupported multisampling",
-         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES; },
+         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) {
+             p.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+         },
          D3DERR_INVALIDCALL},
         {"colour format as depth",
-         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.AutoDepthStencilFormat = D3DFMT_A8R8G8B8; },
+         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) {
+             p.AutoDepthStencilFormat = D3DFMT_A8R8G8B8;
+         },
          D3DERR_INVALIDCALL},
         {"back buffer not a target format",
-         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.BackBufferFormat = D3DFMT_DXT1; }, D3DERR_NOTAVAILABLE},
+         [](D3DPRESENT_PARAMETERS& p, DWORD&, UINT&) { p.BackBufferFormat = D3DFMT_DXT1; },
+         D3DERR_NOTAVAILABLE},
     };
     for (const Case& c : cases) {
         D3DPRESENT_PARAMETERS p = Parameters();
@@ -151,7 +169,9 @@ TEST_F(D3D9Device, CreateDeviceRefusesWhatDirect3DRefuses) {
         UINT adapter = 0;
         c.edit(p, flags, adapter);
         IDirect3DDevice9* device = reinterpret_cast<IDirect3DDevice9*>(1);
-        EXPECT_EQ(d3d->CreateDevice(adapter, D3DDEVTYPE_HAL, nullptr, flags, &p, &device), c.expected) << c.what;
+        EXPECT_EQ(d3d->CreateDevice(adapter, D3DDEVTYPE_HAL, nullptr, flags, &p, &device),
+                  c.expected)
+            << c.what;
         EXPECT_EQ(device, nullptr) << c.what;
     }
 }
@@ -191,25 +211,29 @@ TEST_F(D3D9Device, AdapterReportsItsConfiguredTables) {
         {D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_DXT5, D3DERR_NOTAVAILABLE},
         {0, D3DRTYPE_TEXTURE, D3DFMT_DXT5, D3D_OK},
         {D3DUSAGE_AUTOGENMIPMAP, D3DRTYPE_TEXTURE, D3DFMT_DXT1, D3DOK_NOAUTOGEN},
-        {D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24S8, D3DERR_NOTAVAILABLE},  // erased above
+        {D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24S8,
+         D3DERR_NOTAVAILABLE},  // erased above
         {D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D16, D3D_OK},
         {0, D3DRTYPE_TEXTURE, D3DFMT_D16, D3DERR_NOTAVAILABLE},
         {0, D3DRTYPE_INDEXBUFFER, D3DFMT_INDEX32, D3D_OK},
         {0, D3DRTYPE_TEXTURE, D3DFMT_R8G8B8, D3DERR_NOTAVAILABLE},
     };
     for (const FormatCase& c : formats)
-        EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, c.usage, c.type, c.format), c.expected)
+        EXPECT_EQ(
+            d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, c.usage, c.type, c.format),
+            c.expected)
             << "format " << c.format << " usage " << c.usage;
 
     DWORD quality = 99;
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_4_SAMPLES,
-                                              &quality),
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE,
+                                              D3DMULTISAMPLE_4_SAMPLES, &quality),
               D3D_OK);
     EXPECT_EQ(quality, 1u);
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE, D3DMULTISAMPLE_2_SAMPLES,
-                                              nullptr),
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE,
+                                              D3DMULTISAMPLE_2_SAMPLES, nullptr),
               D3DERR_NOTAVAILABLE);
-    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_D16, TRUE, D3DMULTISAMPLE_4_SAMPLES, nullptr),
+    EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_D16, TRUE,
+                                              D3DMULTISAMPLE_4_SAMPLES, nullptr),
               D3DERR_NOTAVAILABLE);
 
     adapter.caps.MaxTextureBlendStages = 4;
@@ -222,10 +246,14 @@ TEST_F(D3D9Device, AdapterReportsItsConfiguredTables) {
 TEST_F(D3D9Device, DeviceCreationFindsTheVideoDriversRegistryKey) {
     // The road the device takes to write its driver values: the video map names the adapter key.
     HKEY video = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\VIDEO", 0, KEY_ALL_ACCESS, &video), 0);
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\VIDEO", 0, KEY_ALL_ACCESS, &video),
+        0);
     char value[256] = {};
     DWORD size = sizeof(value), type = 0;
-    ASSERT_EQ(RegQueryValueExA(video, "\\Device\\Video0", nullptr, &type, reinterpret_cast<BYTE*>(value), &size), 0);
+    ASSERT_EQ(RegQueryValueExA(video, "\\Device\\Video0", nullptr, &type,
+                               reinterpret_cast<BYTE*>(value), &size),
+              0);
     RegCloseKey(video);
     EXPECT_EQ(type, REG_SZ);
     std::string text = value;
@@ -236,7 +264,9 @@ TEST_F(D3D9Device, DeviceCreationFindsTheVideoDriversRegistryKey) {
     HKEY adapter = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, &adapter), 0);
     DWORD frames = 1;
-    EXPECT_EQ(RegSetValueExA(adapter, "D3D_98764205", 0, REG_BINARY, reinterpret_cast<BYTE*>(&frames), 4), 0);
+    EXPECT_EQ(
+        RegSetValueExA(adapter, "D3D_98764205", 0, REG_BINARY, reinterpret_cast<BYTE*>(&frames), 4),
+        0);
     RegCloseKey(adapter);
 }
 
@@ -353,7 +383,8 @@ TEST_F(D3D9Device, StateNumbersOutsideDirect3DsAreRefused) {
         {"sampler 16", device->SetSamplerState(16, D3DSAMP_ADDRESSU, 1)},
         {"sampler state 14", device->SetSamplerState(0, static_cast<D3DSAMPLERSTATETYPE>(14), 1)},
         {"stage 16", device->SetTextureStageState(16, D3DTSS_COLOROP, 1)},
-        {"stage state 12", device->SetTextureStageState(0, static_cast<D3DTEXTURESTAGESTATETYPE>(12), 1)},
+        {"stage state 12",
+         device->SetTextureStageState(0, static_cast<D3DTEXTURESTAGESTATETYPE>(12), 1)},
         {"transform 0", device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(0), &m)},
         {"transform 512", device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(512), &m)},
         {"clip plane 6", device->SetClipPlane(6, &m._11)},
@@ -364,11 +395,13 @@ TEST_F(D3D9Device, StateNumbersOutsideDirect3DsAreRefused) {
         {"texture stage 16", device->SetTexture(16, nullptr)},
         {"stream 16", device->SetStreamSource(16, nullptr, 0, 0)},
         {"stride above the caps", device->SetStreamSource(0, nullptr, 0, 4096)},
-        {"viewport outside the target", [&] {
+        {"viewport outside the target",
+         [&] {
              D3DVIEWPORT9 vp{60, 0, 10, 10, 0.0f, 1.0f};
              return device->SetViewport(&vp);
          }()},
-        {"viewport depth above 1", [&] {
+        {"viewport depth above 1",
+         [&] {
              D3DVIEWPORT9 vp{0, 0, 10, 10, 0.0f, 1.5f};
              return device->SetViewport(&vp);
          }()},
@@ -479,7 +512,8 @@ TEST_F(D3D9Device, ResetPutsEveryStateBackToDirect3DsDefaultsAndUnbindsEverythin
     for (const RenderStateDefault& d : kRenderStateDefaults)
         ASSERT_EQ(device->SetRenderState(d.state, d.value ^ 0x5A), D3D_OK);
     for (DWORD sampler = 0; sampler < 16; ++sampler)
-        for (DWORD s = 1; s <= 13; ++s) device->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(s), 77);
+        for (DWORD s = 1; s <= 13; ++s)
+            device->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(s), 77);
     for (DWORD stage = 0; stage < 8; ++stage)
         for (DWORD s : {1, 2, 3, 4, 5, 6, 11, 24, 26, 27, 28, 32})
             device->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(s), 77);
@@ -488,9 +522,12 @@ TEST_F(D3D9Device, ResetPutsEveryStateBackToDirect3DsDefaultsAndUnbindsEverythin
     device->SetTransform(D3DTS_VIEW, &m);
     device->LightEnable(2, TRUE);
     ComRef<IDirect3DTexture9> texture;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.Out(), nullptr), D3D_OK);
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.Out(), nullptr),
+        D3D_OK);
     device->SetTexture(0, texture.Get());
-    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                          D3DDECL_END()};
     ComRef<IDirect3DVertexDeclaration9> declaration;
     ASSERT_EQ(device->CreateVertexDeclaration(elements, declaration.Out()), D3D_OK);
     device->SetVertexDeclaration(declaration.Get());
@@ -509,10 +546,18 @@ TEST_F(D3D9Device, ResetPutsEveryStateBackToDirect3DsDefaultsAndUnbindsEverythin
         D3DSAMPLERSTATETYPE state;
         DWORD value;
     } samplerDefaults[] = {
-        {D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP}, {D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP}, {D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP},
-        {D3DSAMP_BORDERCOLOR, 0},             {D3DSAMP_MAGFILTER, D3DTEXF_POINT},   {D3DSAMP_MINFILTER, D3DTEXF_POINT},
-        {D3DSAMP_MIPFILTER, D3DTEXF_NONE},    {D3DSAMP_MIPMAPLODBIAS, 0},           {D3DSAMP_MAXMIPLEVEL, 0},
-        {D3DSAMP_MAXANISOTROPY, 1},           {D3DSAMP_SRGBTEXTURE, 0},             {D3DSAMP_ELEMENTINDEX, 0},
+        {D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP},
+        {D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP},
+        {D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP},
+        {D3DSAMP_BORDERCOLOR, 0},
+        {D3DSAMP_MAGFILTER, D3DTEXF_POINT},
+        {D3DSAMP_MINFILTER, D3DTEXF_POINT},
+        {D3DSAMP_MIPFILTER, D3DTEXF_NONE},
+        {D3DSAMP_MIPMAPLODBIAS, 0},
+        {D3DSAMP_MAXMIPLEVEL, 0},
+        {D3DSAMP_MAXANISOTROPY, 1},
+        {D3DSAMP_SRGBTEXTURE, 0},
+        {D3DSAMP_ELEMENTINDEX, 0},
         {D3DSAMP_DMAPOFFSET, 0},
     };
     for (DWORD sampler : {0u, 7u, 15u})
@@ -525,13 +570,20 @@ TEST_F(D3D9Device, ResetPutsEveryStateBackToDirect3DsDefaultsAndUnbindsEverythin
         D3DTEXTURESTAGESTATETYPE state;
         DWORD value;
     } stageDefaults[] = {
-        {0, D3DTSS_COLOROP, D3DTOP_MODULATE},    {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
-        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},  {5, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
-        {2, D3DTSS_COLORARG1, D3DTA_TEXTURE},    {2, D3DTSS_COLORARG2, D3DTA_CURRENT},
-        {2, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},    {2, D3DTSS_ALPHAARG2, D3DTA_CURRENT},
-        {3, D3DTSS_TEXCOORDINDEX, 3},            {7, D3DTSS_TEXCOORDINDEX, 7},
-        {0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE}, {1, D3DTSS_COLORARG0, D3DTA_CURRENT},
-        {1, D3DTSS_ALPHAARG0, D3DTA_CURRENT},    {1, D3DTSS_RESULTARG, D3DTA_CURRENT},
+        {0, D3DTSS_COLOROP, D3DTOP_MODULATE},
+        {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+        {5, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+        {2, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+        {2, D3DTSS_COLORARG2, D3DTA_CURRENT},
+        {2, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
+        {2, D3DTSS_ALPHAARG2, D3DTA_CURRENT},
+        {3, D3DTSS_TEXCOORDINDEX, 3},
+        {7, D3DTSS_TEXCOORDINDEX, 7},
+        {0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE},
+        {1, D3DTSS_COLORARG0, D3DTA_CURRENT},
+        {1, D3DTSS_ALPHAARG0, D3DTA_CURRENT},
+        {1, D3DTSS_RESULTARG, D3DTA_CURRENT},
         {4, D3DTSS_CONSTANT, 0},
     };
     for (const auto& d : stageDefaults) {
@@ -621,7 +673,8 @@ TEST_F(D3D9Device, ShadersAreOpaqueObjectsComparedByIdentity) {
     ComRef<IDirect3DPixelShader9> pixel, gotPixel;
     ASSERT_EQ(device->CreateVertexShader(vs, vertex.Out()), D3D_OK);
     ASSERT_EQ(device->CreatePixelShader(ps, pixel.Out()), D3D_OK);
-    EXPECT_EQ(device->CreateVertexShader(ps, gotVertex.Out()), D3DERR_INVALIDCALL);  // a pixel shader's tokens
+    EXPECT_EQ(device->CreateVertexShader(ps, gotVertex.Out()),
+              D3DERR_INVALIDCALL);  // a pixel shader's tokens
     EXPECT_EQ(device->CreatePixelShader(nullptr, gotPixel.Out()), D3DERR_INVALIDCALL);
 
     ASSERT_EQ(device->SetVertexShader(vertex.Get()), D3D_OK);

@@ -14,10 +14,11 @@ protected:
         D3D9Fixture::SetUp();
         MakeDevice(&device_);
         ASSERT_TRUE(device_);
-        ASSERT_EQ(device_->CreateVertexBuffer(10 * 16, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, vb_.Out(), nullptr),
+        ASSERT_EQ(device_->CreateVertexBuffer(10 * 16, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED,
+                                              vb_.Out(), nullptr),
                   D3D_OK);
-        ASSERT_EQ(device_->CreateIndexBuffer(6 * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED, ib_.Out(),
-                                             nullptr),
+        ASSERT_EQ(device_->CreateIndexBuffer(6 * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                                             D3DPOOL_MANAGED, ib_.Out(), nullptr),
                   D3D_OK);
         void* data = nullptr;
         ASSERT_EQ(ib_->Lock(0, 0, &data, 0), D3D_OK);
@@ -92,10 +93,10 @@ TEST_F(D3D9Draw, IndexedRangesAreCheckedAgainstIndicesAndVertices) {
     const Case cases[] = {
         {"all six indices", 0, 2, 6, 0, 2, D3D_OK},
         {"a loose vertex range", 0, 0, 10, 0, 2, D3D_OK},
-        {"base vertex to the end", 2, 2, 6, 0, 2, D3D_OK},           // vertices 4..9
+        {"base vertex to the end", 2, 2, 6, 0, 2, D3D_OK},  // vertices 4..9
         {"base vertex past the end", 3, 2, 6, 0, 2, D3DERR_INVALIDCALL},
         {"negative base below zero", -3, 2, 6, 0, 2, D3DERR_INVALIDCALL},
-        {"negative base inside", -2, 2, 6, 0, 2, D3D_OK},             // vertices 0..5
+        {"negative base inside", -2, 2, 6, 0, 2, D3D_OK},  // vertices 0..5
         {"index below the minimum", 0, 3, 5, 0, 2, D3DERR_INVALIDCALL},
         {"index above the range", 0, 2, 5, 0, 2, D3DERR_INVALIDCALL},
         {"indices past the buffer", 0, 2, 6, 1, 2, D3DERR_INVALIDCALL},
@@ -105,11 +106,12 @@ TEST_F(D3D9Draw, IndexedRangesAreCheckedAgainstIndicesAndVertices) {
     };
     ULONGLONG valid = 0;
     for (const Case& c : cases) {
-        EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, c.base, c.minIndex, c.numVertices, c.startIndex,
-                                                c.count),
+        EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, c.base, c.minIndex,
+                                                c.numVertices, c.startIndex, c.count),
                   c.expected)
             << c.what;
-        if (c.expected == D3D_OK) ++valid;
+        if (c.expected == D3D_OK)
+            ++valid;
         EXPECT_EQ(Stats().drawIndexedPrimitive, valid) << c.what;
     }
     // Without indices bound there is nothing to draw from.
@@ -128,25 +130,30 @@ TEST_F(D3D9Draw, LayoutAndStreamsMustBeBound) {
     DWORD fvf = 1;
     device_->GetFVF(&fvf);
     EXPECT_EQ(fvf, 0u);
-    EXPECT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);  // stream 1 unbound
-    // Stream 1 reads 12 bytes per vertex at stride 16, from offset 8: vertices 0..8 fit in 160 bytes.
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, 0, 1),
+              D3DERR_INVALIDCALL);  // stream 1 unbound
+    // Stream 1 reads 12 bytes per vertex at stride 16, from offset 8: vertices 0..8 fit in 160
+    // bytes.
     ASSERT_EQ(device_->SetStreamSource(1, vb_.Get(), 8, 16), D3D_OK);
     EXPECT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, 0, 9), D3D_OK);
     EXPECT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, 0, 10), D3DERR_INVALIDCALL);
     EXPECT_EQ(Stats().draws, 1u);
 
     ASSERT_EQ(device_->SetVertexDeclaration(nullptr), D3D_OK);
-    EXPECT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, 0, 1), D3DERR_INVALIDCALL);  // neither declaration nor FVF
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, 0, 1),
+              D3DERR_INVALIDCALL);  // neither declaration nor FVF
 
     const D3DVERTEXELEMENT9 duplicate[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                            {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                            D3DDECL_END()};
-    const D3DVERTEXELEMENT9 unaligned[] = {{0, 2, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+    const D3DVERTEXELEMENT9 unaligned[] = {{0, 2, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                           D3DDECL_END()};
     ComRef<IDirect3DVertexDeclaration9> refused;
     EXPECT_EQ(device_->CreateVertexDeclaration(duplicate, refused.Out()), D3DERR_INVALIDCALL);
     EXPECT_EQ(device_->CreateVertexDeclaration(unaligned, refused.Out()), D3DERR_INVALIDCALL);
-    std::vector<D3DVERTEXELEMENT9> endless(MAXD3DDECLLENGTH + 2,
-                                           D3DVERTEXELEMENT9{0, 0, D3DDECLTYPE_FLOAT1, 0, D3DDECLUSAGE_TEXCOORD, 0});
+    std::vector<D3DVERTEXELEMENT9> endless(
+        MAXD3DDECLLENGTH + 2,
+        D3DVERTEXELEMENT9{0, 0, D3DDECLTYPE_FLOAT1, 0, D3DDECLUSAGE_TEXCOORD, 0});
     for (std::size_t i = 0; i < endless.size(); ++i) endless[i].UsageIndex = static_cast<BYTE>(i);
     EXPECT_EQ(device_->CreateVertexDeclaration(endless.data(), refused.Out()), D3DERR_INVALIDCALL);
 
@@ -164,10 +171,11 @@ TEST_F(D3D9Draw, UserMemoryDrawsCheckTheirIndicesAndUnbindStreamZero) {
     };
     Vertex vertices[4] = {};
     const WORD indices[6] = {0, 1, 2, 2, 1, 3};
-    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, indices, D3DFMT_INDEX16, vertices,
-                                              sizeof(Vertex)),
+    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, indices, D3DFMT_INDEX16,
+                                              vertices, sizeof(Vertex)),
               D3DERR_INVALIDCALL);  // index 3 outside three vertices
-    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, 12), D3DERR_INVALIDCALL);  // stride too short
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, 12),
+              D3DERR_INVALIDCALL);  // stride too short
     EXPECT_EQ(Stats().draws, 0u);
     // A failed draw leaves the bindings alone.
     ComRef<IDirect3DVertexBuffer9> stream0;
@@ -175,8 +183,8 @@ TEST_F(D3D9Draw, UserMemoryDrawsCheckTheirIndicesAndUnbindStreamZero) {
     ASSERT_EQ(device_->GetStreamSource(0, stream0.Out(), &offset, &stride), D3D_OK);
     EXPECT_EQ(stream0.Get(), vb_.Get());
 
-    ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16, vertices,
-                                              sizeof(Vertex)),
+    ASSERT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 4, 2, indices, D3DFMT_INDEX16,
+                                              vertices, sizeof(Vertex)),
               D3D_OK);
     EXPECT_EQ(Stats().drawIndexedPrimitiveUP, 1u);
     ASSERT_EQ(device_->GetStreamSource(0, stream0.Out(), &offset, &stride), D3D_OK);
@@ -188,7 +196,8 @@ TEST_F(D3D9Draw, UserMemoryDrawsCheckTheirIndicesAndUnbindStreamZero) {
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(Vertex)), D3D_OK);
     EXPECT_EQ(Stats().drawPrimitiveUP, 1u);
     EXPECT_EQ(Stats().draws, 2u);
-    EXPECT_EQ(Soft(device_)->CallCount(D3D9Call::DrawPrimitiveUP), 2u);  // calls count, refused or not
+    EXPECT_EQ(Soft(device_)->CallCount(D3D9Call::DrawPrimitiveUP),
+              2u);  // calls count, refused or not
 }
 
 }  // namespace

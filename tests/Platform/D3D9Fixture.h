@@ -92,7 +92,9 @@ protected:
         }
     }
 
-    static SoftDevice9* Soft(const ComRef<IDirect3DDevice9>& device) { return SoftDevice9::From(device.Get()); }
+    static SoftDevice9* Soft(const ComRef<IDirect3DDevice9>& device) {
+        return SoftDevice9::From(device.Get());
+    }
 
     std::shared_ptr<Win32Window> Window() const { return Win32Window::Find(window_); }
 

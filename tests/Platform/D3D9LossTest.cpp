@@ -17,7 +17,8 @@ void Fill(IDirect3DVertexBuffer9* buffer, const char* text) {
 
 bool Holds(IDirect3DVertexBuffer9* buffer, const char* text) {
     void* data = nullptr;
-    if (buffer->Lock(0, 8, &data, D3DLOCK_READONLY) != D3D_OK) return false;
+    if (buffer->Lock(0, 8, &data, D3DLOCK_READONLY) != D3D_OK)
+        return false;
     bool same = std::memcmp(data, text, 8) == 0;
     buffer->Unlock();
     return same;
@@ -30,7 +31,8 @@ TEST_F(D3D9Loss, LostThenNotResetThenResetWhenTheDefaultBufferIsReleased) {
     ComRef<IDirect3DVertexBuffer9> lost, kept, system;
     ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT, lost.Out(), nullptr), D3D_OK);
     ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_MANAGED, kept.Out(), nullptr), D3D_OK);
-    ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_SYSTEMMEM, system.Out(), nullptr), D3D_OK);
+    ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_SYSTEMMEM, system.Out(), nullptr),
+              D3D_OK);
     Fill(kept.Get(), "managed!");
     Fill(system.Get(), "systemem");
     EXPECT_EQ(soft->ResetBlockers(), 1u);
@@ -67,7 +69,8 @@ TEST_F(D3D9Loss, EveryKindOfDefaultObjectBlocksAPlainReset) {
         {"default texture",
          [](IDirect3DDevice9* d, D3DPRESENT_PARAMETERS*) -> IUnknown* {
              IDirect3DTexture9* t = nullptr;
-             d->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t, nullptr);
+             d->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &t,
+                              nullptr);
              return t;
          }},
         {"default cube texture",
@@ -85,13 +88,15 @@ TEST_F(D3D9Loss, EveryKindOfDefaultObjectBlocksAPlainReset) {
         {"render target",
          [](IDirect3DDevice9* d, D3DPRESENT_PARAMETERS*) -> IUnknown* {
              IDirect3DSurface9* s = nullptr;
-             d->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &s, nullptr);
+             d->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &s,
+                                   nullptr);
              return s;
          }},
         {"depth-stencil surface",
          [](IDirect3DDevice9* d, D3DPRESENT_PARAMETERS*) -> IUnknown* {
              IDirect3DSurface9* s = nullptr;
-             d->CreateDepthStencilSurface(4, 4, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, TRUE, &s, nullptr);
+             d->CreateDepthStencilSurface(4, 4, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, TRUE, &s,
+                                          nullptr);
              return s;
          }},
         {"additional swap chain",
@@ -125,7 +130,8 @@ TEST_F(D3D9Loss, EveryKindOfDefaultObjectBlocksAPlainReset) {
     ComRef<IDirect3DQuery9> query;
     device->CreateQuery(D3DQUERYTYPE_OCCLUSION, query.Out());
     ComRef<IDirect3DSurface9> offscreen;
-    device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, offscreen.Out(), nullptr);
+    device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, offscreen.Out(),
+                                        nullptr);
     EXPECT_EQ(device->Reset(&p), D3D_OK);
 }
 
@@ -133,8 +139,8 @@ TEST_F(D3D9Loss, ResetUnbindsObjectsTheCallerNoLongerHolds) {
     ComRef<IDirect3DDevice9> device;
     MakeDevice(&device);
     ComRef<IDirect3DTexture9> target;
-    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, target.Out(),
-                                    nullptr),
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                    D3DPOOL_DEFAULT, target.Out(), nullptr),
               D3D_OK);
     ComRef<IDirect3DSurface9> level;
     target->GetSurfaceLevel(0, level.Out());
@@ -153,7 +159,8 @@ TEST_F(D3D9Loss, ExDeviceKeepsDefaultContentAcrossResetEx) {
     ComRef<IDirect3DDevice9> device;
     MakeDevice(&device, true);
     ComRef<IDirect3DDevice9Ex> ex;
-    ASSERT_EQ(device->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(ex.Out())), S_OK);
+    ASSERT_EQ(device->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(ex.Out())),
+              S_OK);
     ComRef<IDirect3DVertexBuffer9> buffer;
     ASSERT_EQ(device->CreateVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT, buffer.Out(), nullptr), D3D_OK);
     Fill(buffer.Get(), "survives");
@@ -174,7 +181,8 @@ TEST_F(D3D9Loss, CooperativeCodesAreAnsweredAsSetAndDecideWhatPresentDoes) {
     ComRef<IDirect3DDevice9> device;
     MakeDevice(&device, true);
     ComRef<IDirect3DDevice9Ex> ex;
-    ASSERT_EQ(device->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(ex.Out())), S_OK);
+    ASSERT_EQ(device->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(ex.Out())),
+              S_OK);
     struct Case {
         HRESULT code;
         HRESULT present;
@@ -194,8 +202,10 @@ TEST_F(D3D9Loss, CooperativeCodesAreAnsweredAsSetAndDecideWhatPresentDoes) {
         EXPECT_EQ(device->TestCooperativeLevel(), c.code);
         EXPECT_EQ(ex->CheckDeviceState(window_), c.code);
         ULONGLONG before = Window()->PresentCount();
-        EXPECT_EQ(ex->PresentEx(nullptr, nullptr, nullptr, nullptr, 0), c.present) << std::hex << c.code;
-        EXPECT_EQ(Window()->PresentCount() - before, c.present == D3D_OK ? 1u : 0u) << std::hex << c.code;
+        EXPECT_EQ(ex->PresentEx(nullptr, nullptr, nullptr, nullptr, 0), c.present)
+            << std::hex << c.code;
+        EXPECT_EQ(Window()->PresentCount() - before, c.present == D3D_OK ? 1u : 0u)
+            << std::hex << c.code;
     }
 }
 

@@ -23,7 +23,8 @@ TEST_F(D3D9Present, ClearThenPresentPutsTheColourInTheWindowWhichSavesAsAnImage)
                             D3DCOLOR_XRGB(0x20, 0x40, 0xC0), 1.0f, 0),
               D3D_OK);
     const D3DRECT corner{0, 0, 8, 4};
-    ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0xFF, 0x80, 0x00), 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0xFF, 0x80, 0x00), 1.0f, 0),
+              D3D_OK);
     ASSERT_EQ(device->EndScene(), D3D_OK);
     ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
@@ -69,7 +70,9 @@ TEST_F(D3D9Present, AdditionalSwapChainPresentsItsBackBufferIntoItsWindow) {
         ComRef<IDirect3DSurface9> back;
         ASSERT_EQ(chain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, back.Out()), D3D_OK);
         ASSERT_EQ(device->SetRenderTarget(0, back.Get()), D3D_OK);
-        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0x10, 0xE0, 0x30), 1.0f, 0), D3D_OK);
+        ASSERT_EQ(
+            device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0x10, 0xE0, 0x30), 1.0f, 0),
+            D3D_OK);
         ASSERT_EQ(chain->Present(nullptr, nullptr, nullptr, nullptr, 0), D3D_OK);
         EXPECT_EQ(Soft(device)->CallCount(D3D9Call::SwapChainPresent), 1u);
 
@@ -97,7 +100,8 @@ TEST_F(D3D9Present, SettingRenderTargetZeroResetsTheViewportThatClearFills) {
     MakeDevice(&device);
     ComRef<IDirect3DSurface9> back, target;
     ASSERT_EQ(device->GetRenderTarget(0, back.Out()), D3D_OK);
-    ASSERT_EQ(device->CreateRenderTarget(16, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, target.Out(), nullptr),
+    ASSERT_EQ(device->CreateRenderTarget(16, 8, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                         target.Out(), nullptr),
               D3D_OK);
 
     D3DVIEWPORT9 small{2, 2, 4, 4, 0.0f, 1.0f};
@@ -127,7 +131,9 @@ TEST_F(D3D9Present, SettingRenderTargetZeroResetsTheViewportThatClearFills) {
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
     D3DLOCKED_RECT locked;
     ASSERT_EQ(target->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-    auto at = [&](int x, int y) { return reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x]; };
+    auto at = [&](int x, int y) {
+        return reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x];
+    };
     EXPECT_EQ(at(1, 1), 0u);           // outside the viewport
     EXPECT_EQ(at(2, 2), 0xFFFF0000u);  // viewport and scissor
     EXPECT_EQ(at(3, 2), 0xFF00FF00u);  // viewport only
@@ -137,7 +143,8 @@ TEST_F(D3D9Present, SettingRenderTargetZeroResetsTheViewportThatClearFills) {
 
     // Depth and stencil need a depth-stencil surface that has them.
     ComRef<IDirect3DSurface9> d16;
-    ASSERT_EQ(device->CreateDepthStencilSurface(16, 8, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, TRUE, d16.Out(), nullptr),
+    ASSERT_EQ(device->CreateDepthStencilSurface(16, 8, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                                d16.Out(), nullptr),
               D3D_OK);
     ASSERT_EQ(device->SetDepthStencilSurface(d16.Get()), D3D_OK);
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
@@ -150,14 +157,16 @@ TEST_F(D3D9Present, SettingRenderTargetZeroResetsTheViewportThatClearFills) {
 }
 
 TEST_F(D3D9Present, PresentScalesAndConvertsTheBackBuffer) {
-    // A 16-bit back buffer half the window's size: every back-buffer pixel covers 2×2 window pixels.
+    // A 16-bit back buffer half the window's size: every back-buffer pixel covers 2×2 window
+    // pixels.
     ComRef<IDirect3D9> d3d(Direct3DCreate9(D3D_SDK_VERSION));
     D3DPRESENT_PARAMETERS p = Parameters();
     p.BackBufferWidth = kWidth / 2;
     p.BackBufferHeight = kHeight / 2;
     p.BackBufferFormat = D3DFMT_R5G6B5;
     ComRef<IDirect3DDevice9> device;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, device.Out()),
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p,
+                                device.Out()),
               D3D_OK);
     const D3DRECT pixel{1, 0, 2, 1};
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0), D3D_OK);
@@ -170,6 +179,31 @@ TEST_F(D3D9Present, PresentScalesAndConvertsTheBackBuffer) {
     EXPECT_EQ(window->Pixel(4, 0), 0xFFFFFFFFu);
     RECT outside{0, 0, static_cast<LONG>(kWidth), 1};  // wider than the back buffer
     EXPECT_EQ(device->Present(&outside, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST(WindowStandIn, HandlesClientSizeAndFrameBuffer) {
+    EXPECT_EQ(Win32Window::Create(0, 10), nullptr);
+    EXPECT_EQ(Win32Window::Create(10, 16385), nullptr);
+    HWND window = Win32Window::Create(3, 2);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindow(window));
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right, 3);
+    EXPECT_EQ(client.bottom, 2);
+    auto w = Win32Window::Find(window);
+    EXPECT_EQ(w->Frame().size(), 6u);
+    EXPECT_EQ(w->Pixel(2, 1), 0xFF000000u);  // black until something is presented
+    EXPECT_EQ(w->Pixel(3, 0), 0u);           // outside
+    EXPECT_FALSE(w->SetClientSize(0, 1));
+    EXPECT_TRUE(w->SetClientSize(5, 4));
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right, 5);
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(DestroyWindow(window));
+    EXPECT_FALSE(GetClientRect(window, &client));
+    EXPECT_FALSE(IsWindow(nullptr));
 }
 
 }  // namespace

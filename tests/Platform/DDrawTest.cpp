@@ -11,7 +11,8 @@ using DirectDrawRoads = D3D9Fixture;
 // The COM road as the device walks it; answers the local video memory (total or free), or 0.
 DWORD LocalVideoMemory(bool free, HRESULT* failedAt = nullptr) {
     auto fail = [&](HRESULT hr) {
-        if (failedAt) *failedAt = hr;
+        if (failedAt)
+            *failedAt = hr;
         return DWORD{0};
     };
     CoInitialize(nullptr);
@@ -28,10 +29,12 @@ DWORD LocalVideoMemory(bool free, HRESULT* failedAt = nullptr) {
     dd2->Release();
     CoUninitialize();
     if (FAILED(hr)) {
-        if (dd7) dd7->Release();
+        if (dd7)
+            dd7->Release();
         return fail(hr);
     }
-    if (FAILED(query)) return fail(query);
+    if (FAILED(query))
+        return fail(query);
     DWORD figures[3][2] = {};
     const DWORD caps[3] = {DDSCAPS_VIDEOMEMORY, DDSCAPS_LOCALVIDMEM, DDSCAPS_NONLOCALVIDMEM};
     for (int i = 0; i < 3; ++i) {
@@ -50,13 +53,17 @@ DWORD LocalVideoMemory(bool free, HRESULT* failedAt = nullptr) {
 DWORD DriverVideoMemory(HWND window, int kind, HRESULT* failedAt = nullptr) {
     IDirectDraw* dd = nullptr;
     HRESULT hr = DirectDrawCreate(nullptr, &dd, nullptr);
-    if (SUCCEEDED(hr)) hr = dd->SetCooperativeLevel(window, DDSCL_NORMAL);
+    if (SUCCEEDED(hr))
+        hr = dd->SetCooperativeLevel(window, DDSCL_NORMAL);
     DDCAPS caps{};
     caps.dwSize = sizeof(caps);
-    if (SUCCEEDED(hr)) hr = dd->GetCaps(&caps, nullptr);
-    if (dd) dd->Release();
+    if (SUCCEEDED(hr))
+        hr = dd->GetCaps(&caps, nullptr);
+    if (dd)
+        dd->Release();
     if (FAILED(hr)) {
-        if (failedAt) *failedAt = hr;
+        if (failedAt)
+            *failedAt = hr;
         return 0;
     }
     return kind == 0 ? caps.dwVidMemTotal : caps.dwVidMemFree;
@@ -124,13 +131,16 @@ TEST_F(DirectDrawRoads, DirectDrawCreateRoadReportsTheConfiguredDriverCaps) {
 
 TEST_F(DirectDrawRoads, ComNeedsInitialisingAndKnowsOnlyDirectDraw) {
     IDirectDraw2* dd2 = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw2, reinterpret_cast<void**>(&dd2)),
+    EXPECT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw2,
+                               reinterpret_cast<void**>(&dd2)),
               CO_E_NOTINITIALIZED);
     EXPECT_EQ(CoInitialize(nullptr), S_OK);
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
-    EXPECT_EQ(CoCreateInstance(IID_IDirectDraw7, nullptr, CLSCTX_ALL, IID_IDirectDraw2, reinterpret_cast<void**>(&dd2)),
+    EXPECT_EQ(CoCreateInstance(IID_IDirectDraw7, nullptr, CLSCTX_ALL, IID_IDirectDraw2,
+                               reinterpret_cast<void**>(&dd2)),
               REGDB_E_CLASSNOTREG);
-    ASSERT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw2, reinterpret_cast<void**>(&dd2)),
+    ASSERT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw2,
+                               reinterpret_cast<void**>(&dd2)),
               S_OK);
     // Uninitialised until Initialize.
     IDirectDraw7* dd7 = nullptr;
