@@ -19,9 +19,23 @@ public:
         return GetRegisteredClassName(ClassId::TextureManager);
     }
 
+    // The video memory textures may take, in bytes; set by the device's capability report. No
+    // check.
+    void SetVideoMemoryBudget(std::uint32_t bytes) { videoMemoryBudget_ = bytes; }
+    std::uint32_t GetVideoMemoryBudget() const { return videoMemoryBudget_; }
+    // Reads the texture-pool settings ("LodConfig.xml"); the capability report calls it once the
+    // budget and the texture scale level are set. The pool comes with the texture code: for now
+    // this only counts the calls.
+    void LoadTexturePoolConfig() { ++poolConfigLoads_; }
+    std::uint32_t GetTexturePoolConfigLoads() const { return poolConfigLoads_; }
+
     void OnLostDevice() override {}
     void OnResetDevice() override {}
     void PurgeUnused() override {}
+
+private:
+    std::uint32_t videoMemoryBudget_ = 0;
+    std::uint32_t poolConfigLoads_ = 0;
 };
 
 }  // namespace Zel
