@@ -154,6 +154,9 @@ D3DDECLUSAGE D3DDeclUsageFromVertexFormat(std::uint32_t flag) {
 }
 
 BYTE D3DUsageIndexFromVertexFormat(std::uint32_t flag) {
+    // The second colour of each kind is COLOR1, so a declaration may carry both colours.
+    if (flag == VF_COLOUR2 || flag == VF_SPECULAR)
+        return 1;
     for (BYTE index = 1; index <= 7; ++index)
         if (flag == (VF_TEXCOORD0 << index))
             return index;

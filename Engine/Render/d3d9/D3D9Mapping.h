@@ -33,8 +33,8 @@ D3DPRIMITIVETYPE D3DPrimitiveFromPrimitiveType(std::uint32_t primitive);
 D3DDECLTYPE D3DDeclTypeFromElementType(std::uint32_t type);
 // Bytes the device reads for an element of the type (the size of its D3DDECLTYPE).
 std::uint32_t VertexElementTypeSize(std::uint32_t type);
-// A single VertexFormat bit to its declaration usage (unknown: POSITION) and usage index (1-7 for
-// texture coordinates 1-7, else 0).
+// A single VertexFormat bit to its declaration usage (unknown: POSITION) and usage index: 1-7 for
+// texture coordinates 1-7, 1 for the second colours (VF_COLOUR2, VF_SPECULAR), else 0.
 D3DDECLUSAGE D3DDeclUsageFromVertexFormat(std::uint32_t flag);
 BYTE D3DUsageIndexFromVertexFormat(std::uint32_t flag);
 
