@@ -8,10 +8,10 @@ namespace Zel {
 
 struct FogRecord {
     std::uint32_t mode = 0;
-    float start = 100.0f;   // linear mode
-    float end = 1000.0f;    // linear mode
+    float start = 100.0f;                        // linear mode
+    float end = 1000.0f;                         // linear mode
     float colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};  // r, g, b, a in 0..1
-    float density = 1.0f;   // exponential modes
+    float density = 1.0f;                        // exponential modes
 };
 
 }  // namespace Zel

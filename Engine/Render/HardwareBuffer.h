@@ -12,7 +12,9 @@ public:
     // usage: BufferUsage bits.
     HardwareBuffer(std::uint32_t sizeInBytes, std::uint32_t usage, bool systemMemory,
                    bool useShadow)
-        : sizeInBytes_(sizeInBytes), usage_(usage), systemMemory_(systemMemory),
+        : sizeInBytes_(sizeInBytes),
+          usage_(usage),
+          systemMemory_(systemMemory),
           useShadow_(useShadow) {}
     virtual ~HardwareBuffer() = default;
     HardwareBuffer(const HardwareBuffer&) = delete;

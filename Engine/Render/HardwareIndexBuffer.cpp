@@ -18,6 +18,8 @@ HardwareIndexBuffer::HardwareIndexBuffer(HardwareBufferManager* manager, std::ui
                                          std::uint32_t poolPreference, RenderDevice* device)
     : RenderResource(poolPreference, device),
       HardwareBuffer(IndexBytes(indexCount, indexKind), usage, systemMemory, useShadow),
-      indexCount_(indexCount), indexKind_(indexKind), manager_(manager) {}
+      indexCount_(indexCount),
+      indexKind_(indexKind),
+      manager_(manager) {}
 
 }  // namespace Zel

@@ -18,7 +18,8 @@ public:
                          std::uint32_t usage, bool systemMemory, bool useShadow,
                          std::uint32_t poolPreference, RenderDevice* device)
         : RenderResource(poolPreference, device),
-          HardwareBuffer(sizeInBytes, usage, systemMemory, useShadow), manager_(manager) {}
+          HardwareBuffer(sizeInBytes, usage, systemMemory, useShadow),
+          manager_(manager) {}
     ~HardwareVertexBuffer() override = default;
     ZEL_CLASS_ID(HardwareVertexBuffer)
 

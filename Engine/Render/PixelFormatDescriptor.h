@@ -7,7 +7,7 @@
 namespace Zel {
 
 struct PixelFormatDescriptor {
-    std::uint32_t flags;  // PixelFormatFlag bits
+    std::uint32_t flags;          // PixelFormatFlag bits
     std::uint32_t bytesPerPixel;  // 0 for the block-compressed formats
     std::uint32_t channelCount;
     std::uint32_t bytesPerChannel;

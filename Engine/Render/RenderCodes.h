@@ -120,7 +120,12 @@ enum BlendOpCode : std::uint32_t {
 enum FogMode : std::uint32_t { FOG_NONE = 0, FOG_EXP = 1, FOG_EXP2 = 2, FOG_LINEAR = 3 };
 
 // Texture address modes; 0 and anything unlisted mirror.
-enum AddressCode : std::uint32_t { ADDRESS_MIRROR = 0, ADDRESS_WRAP = 1, ADDRESS_CLAMP = 2, ADDRESS_BORDER = 3 };
+enum AddressCode : std::uint32_t {
+    ADDRESS_MIRROR = 0,
+    ADDRESS_WRAP = 1,
+    ADDRESS_CLAMP = 2,
+    ADDRESS_BORDER = 3
+};
 
 enum FilterCode : std::uint32_t {
     FILTER_POINT = 0,

@@ -66,8 +66,7 @@ public:
     // Vertex input. SetStreamSource binds every slot with a buffer and a non-zero stride (empty
     // slots are skipped) and counts the bytes of vertexCount vertices per stream.
     virtual void SetVertexDeclaration(VertexBufferDeclaration* declaration) = 0;
-    virtual void SetStreamSource(const VertexBufferBinding& binding,
-                                 std::uint32_t vertexCount) = 0;
+    virtual void SetStreamSource(const VertexBufferBinding& binding, std::uint32_t vertexCount) = 0;
     virtual void SetIndices(HardwareIndexBuffer* buffer, std::uint32_t indexCount) = 0;
     virtual void UnbindShaders() = 0;
 

@@ -62,7 +62,7 @@ BOOL GetVersionExA(OSVERSIONINFOA* info) {
     info->dwPlatformId = VER_PLATFORM_WIN32_NT;
     info->szCSDVersion[0] = '\0';
     if (info->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXA)) {
-        auto* ex = reinterpret_cast<OSVERSIONINFOEXA*>(info);
+        auto* ex = static_cast<OSVERSIONINFOEXA*>(info);
         ex->wServicePackMajor = 0;
         ex->wServicePackMinor = 0;
         ex->wSuiteMask = 0;

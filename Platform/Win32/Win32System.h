@@ -47,13 +47,7 @@ struct OSVERSIONINFOA {
     DWORD dwPlatformId;
     char szCSDVersion[128];
 };
-struct OSVERSIONINFOEXA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    char szCSDVersion[128];
+struct OSVERSIONINFOEXA : OSVERSIONINFOA {
     WORD wServicePackMajor;
     WORD wServicePackMinor;
     WORD wSuiteMask;

@@ -58,15 +58,13 @@ public:
                                      UINT vector4fCount) override;
     HRESULT SetVertexShaderConstantI(UINT startRegister, const int* data,
                                      UINT vector4iCount) override;
-    HRESULT SetVertexShaderConstantB(UINT startRegister, const BOOL* data,
-                                     UINT boolCount) override;
+    HRESULT SetVertexShaderConstantB(UINT startRegister, const BOOL* data, UINT boolCount) override;
     HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override;
     HRESULT SetPixelShaderConstantF(UINT startRegister, const float* data,
                                     UINT vector4fCount) override;
     HRESULT SetPixelShaderConstantI(UINT startRegister, const int* data,
                                     UINT vector4iCount) override;
-    HRESULT SetPixelShaderConstantB(UINT startRegister, const BOOL* data,
-                                    UINT boolCount) override;
+    HRESULT SetPixelShaderConstantB(UINT startRegister, const BOOL* data, UINT boolCount) override;
 
     void EndFrame() override;
     const std::uint32_t* GetPreviousFrameCounters() const override { return previous_; }

@@ -175,24 +175,24 @@ D3DCULL D3DCullFromCode(std::uint32_t cull) {
 }
 
 D3DCMPFUNC D3DCompareFromCode(std::uint32_t compare) {
-    static constexpr D3DCMPFUNC kCompare[] = {D3DCMP_NEVER,    D3DCMP_ALWAYS,   D3DCMP_LESS,
-                                              D3DCMP_LESSEQUAL, D3DCMP_EQUAL,   D3DCMP_NOTEQUAL,
+    static constexpr D3DCMPFUNC kCompare[] = {D3DCMP_NEVER,        D3DCMP_ALWAYS, D3DCMP_LESS,
+                                              D3DCMP_LESSEQUAL,    D3DCMP_EQUAL,  D3DCMP_NOTEQUAL,
                                               D3DCMP_GREATEREQUAL, D3DCMP_GREATER};
     return compare < std::size(kCompare) ? kCompare[compare] : D3DCMP_ALWAYS;
 }
 
 D3DBLEND D3DBlendFromCode(std::uint32_t blend) {
     static constexpr D3DBLEND kBlend[] = {
-        D3DBLEND_ONE,      D3DBLEND_ZERO,         D3DBLEND_SRCCOLOR,  D3DBLEND_INVSRCCOLOR,
-        D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA,  D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA,
+        D3DBLEND_ONE,       D3DBLEND_ZERO,        D3DBLEND_SRCCOLOR,  D3DBLEND_INVSRCCOLOR,
+        D3DBLEND_SRCALPHA,  D3DBLEND_INVSRCALPHA, D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA,
         D3DBLEND_DESTCOLOR, D3DBLEND_INVDESTCOLOR};
     return blend < std::size(kBlend) ? kBlend[blend] : D3DBLEND_ZERO;
 }
 
 D3DBLENDOP D3DBlendOpFromCode(std::uint32_t blendOp) {
-    static constexpr D3DBLENDOP kBlendOp[] = {D3DBLENDOP_ADD,         D3DBLENDOP_ADD,
-                                              D3DBLENDOP_SUBTRACT,    D3DBLENDOP_REVSUBTRACT,
-                                              D3DBLENDOP_MIN,         D3DBLENDOP_MAX};
+    static constexpr D3DBLENDOP kBlendOp[] = {D3DBLENDOP_ADD,      D3DBLENDOP_ADD,
+                                              D3DBLENDOP_SUBTRACT, D3DBLENDOP_REVSUBTRACT,
+                                              D3DBLENDOP_MIN,      D3DBLENDOP_MAX};
     return blendOp < std::size(kBlendOp) ? kBlendOp[blendOp] : D3DBLENDOP_ADD;
 }
 

@@ -22,9 +22,8 @@ HardwareIndexBuffer* GraphicsAPIManagerD3D9::NewIndexBuffer(
     HardwareBufferManager* manager, std::uint32_t indexCount, std::uint32_t indexKind,
     std::uint32_t usage, bool systemMemory, bool useShadow, std::uint32_t poolPreference,
     RenderDevice* device) {
-    return new (std::nothrow) HardwareIndexBufferD3D9(manager, indexCount, indexKind, usage,
-                                                      systemMemory, useShadow, poolPreference,
-                                                      device);
+    return new (std::nothrow) HardwareIndexBufferD3D9(
+        manager, indexCount, indexKind, usage, systemMemory, useShadow, poolPreference, device);
 }
 
 HardwareVertexBuffer* GraphicsAPIManagerD3D9::NewVertexBuffer(

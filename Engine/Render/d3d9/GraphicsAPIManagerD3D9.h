@@ -22,9 +22,8 @@ public:
                                         bool systemMemory, bool useShadow,
                                         std::uint32_t poolPreference,
                                         RenderDevice* device) override;
-    HardwareVertexBuffer* NewVertexBuffer(HardwareBufferManager* manager,
-                                          std::uint32_t sizeInBytes, std::uint32_t usage,
-                                          bool systemMemory, bool useShadow,
+    HardwareVertexBuffer* NewVertexBuffer(HardwareBufferManager* manager, std::uint32_t sizeInBytes,
+                                          std::uint32_t usage, bool systemMemory, bool useShadow,
                                           std::uint32_t poolPreference,
                                           RenderDevice* device) override;
 };

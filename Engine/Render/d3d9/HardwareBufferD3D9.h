@@ -36,8 +36,8 @@ struct HardwareBufferD3D9Traits<HardwareVertexBuffer> {
     static constexpr const char* kLockCall = "D3DVertexBuffer->Lock";
     static constexpr const char* kCreateCall = "CreateVertexBuffer";
     static constexpr const char* kCreateFailed = "创建顶点缓冲失败 VertexBufferLen=%u";
-    static HRESULT Create(IDirect3DDevice9* device, const HardwareVertexBuffer& buffer,
-                          DWORD usage, D3DPOOL pool, Interface** out) {
+    static HRESULT Create(IDirect3DDevice9* device, const HardwareVertexBuffer& buffer, DWORD usage,
+                          D3DPOOL pool, Interface** out) {
         return device->CreateVertexBuffer(buffer.GetSizeInBytes(), usage, 0, pool, out, nullptr);
     }
 };
@@ -50,8 +50,8 @@ struct HardwareBufferD3D9Traits<HardwareIndexBuffer> {
     static constexpr const char* kLockCall = "D3DIndexBuffer->Lock";
     static constexpr const char* kCreateCall = "CreateIndexBuffer";
     static constexpr const char* kCreateFailed = "创建索引缓冲失败 IndexBufferLen=%u";
-    static HRESULT Create(IDirect3DDevice9* device, const HardwareIndexBuffer& buffer,
-                          DWORD usage, D3DPOOL pool, Interface** out) {
+    static HRESULT Create(IDirect3DDevice9* device, const HardwareIndexBuffer& buffer, DWORD usage,
+                          D3DPOOL pool, Interface** out) {
         return device->CreateIndexBuffer(buffer.GetSizeInBytes(), usage,
                                          D3DIndexFormatFromIndexSize(buffer.GetIndexKind()), pool,
                                          out, nullptr);
@@ -161,9 +161,9 @@ protected:
             return;
         }
         const int access = threadmng::GetInstance()->BeginDeviceAccess();
-        const HRESULT hr = Traits::Create(
-            device->GetD3DDevice(), *this, D3DUsageFromBufferUsage(this->GetUsage()),
-            D3DPoolFromMemoryPool(this->poolCode_, device->IsEx()), &buffer_);
+        const HRESULT hr =
+            Traits::Create(device->GetD3DDevice(), *this, D3DUsageFromBufferUsage(this->GetUsage()),
+                           D3DPoolFromMemoryPool(this->poolCode_, device->IsEx()), &buffer_);
         if (FAILED(hr)) {
             buffer_ = nullptr;
             char text[128];

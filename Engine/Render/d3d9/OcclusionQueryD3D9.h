@@ -14,7 +14,7 @@ class RenderDevice;
 class OcclusionQueryD3D9 final : public Query {
 public:
     enum State : std::uint32_t {
-        STATE_IDLE = 0,     // never issued, or the result was read
+        STATE_IDLE = 0,  // never issued, or the result was read
         STATE_BEGUN = 1,
         STATE_PENDING = 2,  // ended, result not read yet
     };

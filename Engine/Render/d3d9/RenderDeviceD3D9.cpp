@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "Core/DeviceCaps.h"
@@ -23,6 +24,7 @@
 #include "Render/DisplaySettings.h"
 #include "Render/FogRecord.h"
 #include "Render/HardwareIndexBuffer.h"
+#include "Render/MatrixBuilders.h"
 #include "Render/VertexBufferBinding.h"
 #include "Render/ViewportRect.h"
 #include "Render/d3d9/CBaseStateManager.h"
@@ -66,26 +68,16 @@ void ReleaseSharedDirect3DIfUnused() {
 #define ZEL_LOG_AT(message) \
     LogTyped(LOG_ENGINE_INIT, "%s;fn=%s[%d]", (message), kSourcePath, __LINE__)
 
+// The settings' format choices as pixel-format codes: back buffer X8R8G8B8, A8R8G8B8, X1R5G5B5;
+// depth D24S8, D24X8, D16. Any other choice takes the first.
 D3DFORMAT BackBufferFormatOf(std::uint32_t choice) {
-    switch (choice) {
-        case 1:
-            return D3DFormatFromPixelFormat(1);  // A8R8G8B8
-        case 2:
-            return D3DFormatFromPixelFormat(3);  // X1R5G5B5
-        default:
-            return D3DFormatFromPixelFormat(2);  // X8R8G8B8
-    }
+    static constexpr std::uint32_t kCodes[] = {2, 1, 3};
+    return D3DFormatFromPixelFormat(choice < std::size(kCodes) ? kCodes[choice] : kCodes[0]);
 }
 
 D3DFORMAT DepthFormatOf(std::uint32_t choice) {
-    switch (choice) {
-        case 1:
-            return D3DFormatFromPixelFormat(12);  // D24X8
-        case 2:
-            return D3DFormatFromPixelFormat(13);  // D16
-        default:
-            return D3DFormatFromPixelFormat(11);  // D24S8
-    }
+    static constexpr std::uint32_t kCodes[] = {11, 12, 13};
+    return D3DFormatFromPixelFormat(choice < std::size(kCodes) ? kCodes[choice] : kCodes[0]);
 }
 
 DWORD FloatBits(float value) {
@@ -96,6 +88,20 @@ DWORD FloatBits(float value) {
 
 DeviceCaps* Caps() {
     return Globals::Find(&Globals::GetDeviceCaps);
+}
+
+// The render state a RenderStateLock code holds; 0 for any other code.
+DWORD LockableState(std::uint32_t which) {
+    switch (which) {
+        case LOCK_DEPTH_WRITE:
+            return D3DRS_ZWRITEENABLE;
+        case LOCK_COLOUR_WRITE:
+            return D3DRS_COLORWRITEENABLE;
+        case LOCK_ALPHA_BLEND:
+            return D3DRS_ALPHABLENDENABLE;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
@@ -141,13 +147,14 @@ bool RenderDeviceD3D9::Init(const DisplaySettings& settings) {
         return true;
     if (!d3d9Module_) {
         LogTyped(LOG_ENGINE_INIT, "加载d3d9.dll失败（致命错误）");
-        MessageBoxA(nullptr, "加载d3d9.dll失败，请检查DirectX和显卡驱动是否正确安装！", kCaption, 0);
+        MessageBoxA(nullptr, "加载d3d9.dll失败，请检查DirectX和显卡驱动是否正确安装！", kCaption,
+                    0);
         return false;
     }
     WriteDriverRegistry();
     window_ = settings.window;
-    perfBeginEvent_ = reinterpret_cast<PFN_D3DPERF_BeginEvent>(
-        GetProcAddress(d3d9Module_, "D3DPERF_BeginEvent"));
+    perfBeginEvent_ =
+        reinterpret_cast<PFN_D3DPERF_BeginEvent>(GetProcAddress(d3d9Module_, "D3DPERF_BeginEvent"));
     perfEndEvent_ =
         reinterpret_cast<PFN_D3DPERF_EndEvent>(GetProcAddress(d3d9Module_, "D3DPERF_EndEvent"));
     perfSetMarker_ =
@@ -242,8 +249,8 @@ void RenderDeviceD3D9::CreateDevice(D3DPRESENT_PARAMETERS* parameters) {
         auto* objectEx = static_cast<IDirect3D9Ex*>(object);
         IDirect3DDevice9Ex* made = nullptr;
         ZEL_LOG_AT("CreateDeviceEx begin,try D3DCREATE_HARDWARE_VERTEXPROCESSING");
-        objectEx->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, kHardware,
-                                 parameters, nullptr, &made);
+        objectEx->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, kHardware, parameters,
+                                 nullptr, &made);
         ZEL_LOG_AT("CreateDeviceEx");
         if (!made) {
             ZEL_LOG_AT("CreateDeviceEx begin,try D3DCREATE_SOFTWARE_VERTEXPROCESSING");
@@ -258,8 +265,7 @@ void RenderDeviceD3D9::CreateDevice(D3DPRESENT_PARAMETERS* parameters) {
     }
     IDirect3DDevice9* made = nullptr;
     ZEL_LOG_AT("D3DCREATE_HARDWARE_VERTEXPROCESSING");
-    object->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, kHardware, parameters,
-                         &made);
+    object->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, kHardware, parameters, &made);
     ZEL_LOG_AT("创建设备结束");
     if (!made) {
         ZEL_LOG_AT("D3DCREATE_SOFTWARE_VERTEXPROCESSING");
@@ -325,8 +331,8 @@ void RenderDeviceD3D9::WriteDriverRegistry() const {
     char value[256] = {};
     DWORD size = sizeof value - 1;
     DWORD type = 0;
-    if (RegQueryValueExA(video, "\\Device\\Video0", nullptr, &type,
-                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExA(video, "\\Device\\Video0", nullptr, &type, reinterpret_cast<BYTE*>(value),
+                         &size) != ERROR_SUCCESS) {
         RegCloseKey(video);
         return;
     }
@@ -413,9 +419,8 @@ bool RenderDeviceD3D9::Present() {
                     static_cast<LONG>(target->GetHeight())};
         destination = &rect;
     }
-    const HRESULT hr = deviceEx_
-                           ? deviceEx_->PresentEx(nullptr, destination, nullptr, nullptr, 0)
-                           : device_->Present(nullptr, destination, nullptr, nullptr);
+    const HRESULT hr = deviceEx_ ? deviceEx_->PresentEx(nullptr, destination, nullptr, nullptr, 0)
+                                 : device_->Present(nullptr, destination, nullptr, nullptr);
     if (FAILED(hr))
         return false;
     const DeviceCaps* caps = Caps();
@@ -492,9 +497,9 @@ void RenderDeviceD3D9::EndScene() {
 void RenderDeviceD3D9::Clear(const ClearRecord& record) {
     if (!device_)
         return;
-    const HRESULT hr = device_->Clear(0, nullptr, record.flags & 0x7,
-                                      D3DColorFromColour(record.colour), record.depth,
-                                      record.stencil);
+    const HRESULT hr =
+        device_->Clear(0, nullptr, record.flags & 0x7, D3DColorFromColour(record.colour),
+                       record.depth, record.stencil);
     if (FAILED(hr))
         ReportDeviceError("D3D ERROR! ,Clear(), hr = %d", hr);
 }
@@ -651,10 +656,9 @@ void RenderDeviceD3D9::DrawIndexedPrimitiveUP(std::uint32_t primitive, std::uint
         return;
     AddFrameStat(FRAME_DRAW_INDEXED_USER);
     AddFrameStat(FRAME_PRIMITIVES, primitiveCount);
-    FinishDraw(device_->DrawIndexedPrimitiveUP(D3DPrimitiveFromPrimitiveType(primitive), minIndex,
-                                               vertexCount, primitiveCount, indices,
-                                               D3DIndexFormatFromIndexSize(indexSize), vertices,
-                                               stride),
+    FinishDraw(device_->DrawIndexedPrimitiveUP(
+                   D3DPrimitiveFromPrimitiveType(primitive), minIndex, vertexCount, primitiveCount,
+                   indices, D3DIndexFormatFromIndexSize(indexSize), vertices, stride),
                "DrawIndexedPrimitiveUP");
 }
 
@@ -870,35 +874,13 @@ void RenderDeviceD3D9::GetRenderStates(RenderState& state) {
 }
 
 void RenderDeviceD3D9::LockRenderState(std::uint32_t which) {
-    switch (which) {
-        case LOCK_DEPTH_WRITE:
-            cache_.Lock(D3DRS_ZWRITEENABLE);
-            break;
-        case LOCK_COLOUR_WRITE:
-            cache_.Lock(D3DRS_COLORWRITEENABLE);
-            break;
-        case LOCK_ALPHA_BLEND:
-            cache_.Lock(D3DRS_ALPHABLENDENABLE);
-            break;
-        default:
-            break;
-    }
+    if (const DWORD state = LockableState(which))
+        cache_.Lock(state);
 }
 
 void RenderDeviceD3D9::UnlockRenderState(std::uint32_t which) {
-    switch (which) {
-        case LOCK_DEPTH_WRITE:
-            cache_.Unlock(D3DRS_ZWRITEENABLE);
-            break;
-        case LOCK_COLOUR_WRITE:
-            cache_.Unlock(D3DRS_COLORWRITEENABLE);
-            break;
-        case LOCK_ALPHA_BLEND:
-            cache_.Unlock(D3DRS_ALPHABLENDENABLE);
-            break;
-        default:
-            break;
-    }
+    if (const DWORD state = LockableState(which))
+        cache_.Unlock(state);
 }
 
 void RenderDeviceD3D9::UnlockAllRenderStates() {
@@ -948,8 +930,8 @@ bool RenderDeviceD3D9::SetFixedFunctionMode(std::int32_t mode) {
 bool RenderDeviceD3D9::SetLight(const Light* light) {
     if (light && fixedFunctionMode_ == MODE_FIXED_FUNCTION) {
         D3DLIGHT9 d3d{};
-        const float* along = light->IsPointLight() ? light->GetWorldPosition()
-                                                   : light->GetDirection();
+        const float* along =
+            light->IsPointLight() ? light->GetWorldPosition() : light->GetDirection();
         d3d.Type = light->IsPointLight() ? D3DLIGHT_POINT : D3DLIGHT_DIRECTIONAL;
         const float* diffuse = light->GetDiffuse();
         const float* specular = light->GetSpecular();
@@ -1042,8 +1024,7 @@ void RenderDeviceD3D9::SetScissorRect(std::int32_t left, std::int32_t right, std
 }
 
 void RenderDeviceD3D9::UnbindTextures() {
-    for (std::uint32_t stage = 0; stage < StageCount(); ++stage)
-        cache_.SetTexture(stage, nullptr);
+    for (std::uint32_t stage = 0; stage < StageCount(); ++stage) cache_.SetTexture(stage, nullptr);
 }
 
 void RenderDeviceD3D9::ResetStageStates() {
@@ -1092,38 +1073,26 @@ void RenderDeviceD3D9::GetViewportMatrix(float* out) {
 
 void RenderDeviceD3D9::PerspectiveFovRH(float fovDegrees, float aspect, float nearClip,
                                         float farClip, float* out) {
-    D3DXMATRIX m;
-    D3DXMatrixPerspectiveFovRH(&m, fovDegrees * DEG_TO_RAD, aspect, nearClip, farClip);
-    TransposeMatrix4(&m.m[0][0], out);
+    BuildPerspectiveFovRH(fovDegrees, aspect, nearClip, farClip, out);
 }
 
 void RenderDeviceD3D9::OrthoOffCenterRH(float left, float right, float bottom, float top,
                                         float nearClip, float farClip, float* out) {
-    D3DXMATRIX m;
-    D3DXMatrixOrthoOffCenterRH(&m, left, right, bottom, top, nearClip, farClip);
-    TransposeMatrix4(&m.m[0][0], out);
+    BuildOrthoOffCenterRH(left, right, bottom, top, nearClip, farClip, out);
 }
 
 void RenderDeviceD3D9::OrthoRH(float width, float height, float nearClip, float farClip,
                                float* out) {
-    D3DXMATRIX m;
-    D3DXMatrixOrthoRH(&m, width, height, nearClip, farClip);
-    TransposeMatrix4(&m.m[0][0], out);
+    BuildOrthoRH(width, height, nearClip, farClip, out);
 }
 
 void RenderDeviceD3D9::LookAtRH(const float* eye, const float* at, const float* up, float* out) {
-    const D3DXVECTOR3 e{eye[0], eye[1], eye[2]};
-    const D3DXVECTOR3 a{at[0], at[1], at[2]};
-    const D3DXVECTOR3 u{up[0], up[1], up[2]};
-    D3DXMATRIX m;
-    D3DXMatrixLookAtRH(&m, &e, &a, &u);
-    TransposeMatrix4(&m.m[0][0], out);
+    BuildLookAtRH(eye, at, up, out);
 }
 
-void RenderDeviceD3D9::ProjectPoint(const float* point, const float* view,
-                                    const float* projection, std::uint32_t x, std::uint32_t y,
-                                    std::uint32_t width, std::uint32_t height, float minZ,
-                                    float maxZ, float* out) {
+void RenderDeviceD3D9::ProjectPoint(const float* point, const float* view, const float* projection,
+                                    std::uint32_t x, std::uint32_t y, std::uint32_t width,
+                                    std::uint32_t height, float minZ, float maxZ, float* out) {
     D3DXMATRIX d3dView;
     D3DXMATRIX d3dProjection;
     TransposeMatrix4(view, &d3dView.m[0][0]);

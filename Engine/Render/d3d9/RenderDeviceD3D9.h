@@ -57,8 +57,8 @@ public:
                          const void* vertices, std::uint32_t stride) override;
     void DrawIndexedPrimitiveUP(std::uint32_t primitive, std::uint32_t minIndex,
                                 std::uint32_t vertexCount, std::uint32_t primitiveCount,
-                                const void* indices, std::uint32_t indexSize,
-                                const void* vertices, std::uint32_t stride) override;
+                                const void* indices, std::uint32_t indexSize, const void* vertices,
+                                std::uint32_t stride) override;
     void SetCullMode(std::uint32_t cull) override;
     void EmptyVirtual(bool) override {}
     void SetZEnable(bool on) override;

@@ -48,24 +48,26 @@ void SetFlag(std::uint32_t& flags, std::uint32_t flag, bool on) {
 }
 
 const char* OperatingSystemName(const OSVERSIONINFOEXA& version) {
-    const DWORD major = version.dwMajorVersion;
-    const DWORD minor = version.dwMinorVersion;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
-        if (major == 5 && minor == 0) return "Windows2000";
-        if (major == 5 && minor == 1) return "WindowsXP";
-        if (major == 4 && minor == 0) return "WindowsNT";
-        if (major == 6 && minor == 0) return "Vista";
-        if (major == 6 && minor == 1) return "Windows7";
-        if (major == 6 && minor == 2) return "Windows8";
-        if (major == 6 && minor == 3) return "Windows8.1";
-        return "Unknow OS";
-    }
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        if (major == 4 && minor == 10) return "Windows98";
-        if (major == 4 && minor == 90) return "WindowsMe";
-        return "Windows95";
-    }
-    return "Unknow OS";
+    struct Name {
+        DWORD platform, major, minor;
+        const char* name;
+    };
+    static constexpr Name kNames[] = {
+        {VER_PLATFORM_WIN32_NT, 5, 0, "Windows2000"},
+        {VER_PLATFORM_WIN32_NT, 5, 1, "WindowsXP"},
+        {VER_PLATFORM_WIN32_NT, 4, 0, "WindowsNT"},
+        {VER_PLATFORM_WIN32_NT, 6, 0, "Vista"},
+        {VER_PLATFORM_WIN32_NT, 6, 1, "Windows7"},
+        {VER_PLATFORM_WIN32_NT, 6, 2, "Windows8"},
+        {VER_PLATFORM_WIN32_NT, 6, 3, "Windows8.1"},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 10, "Windows98"},
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 90, "WindowsMe"},
+    };
+    for (const Name& n : kNames)
+        if (n.platform == version.dwPlatformId && n.major == version.dwMajorVersion &&
+            n.minor == version.dwMinorVersion)
+            return n.name;
+    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? "Windows95" : "Unknow OS";
 }
 
 // A GeForce FX 5200 is too slow for shader drawing beside a fast or modern processor; beside an
@@ -125,17 +127,18 @@ void RenderDeviceD3D9::ProbeMultisampleModes(DeviceCaps& caps, const DisplaySett
         std::uint32_t bit;
     };
     static constexpr Mode kModes[] = {
-        {"\t\t2xAA", D3DMULTISAMPLE_2_SAMPLES, 0x2},   {"\t\t4xAA", D3DMULTISAMPLE_4_SAMPLES, 0x4},
-        {"\t\t6xAA", D3DMULTISAMPLE_6_SAMPLES, 0x8},   {"\t\t8xAA", D3DMULTISAMPLE_8_SAMPLES, 0x10},
+        {"\t\t2xAA", D3DMULTISAMPLE_2_SAMPLES, 0x2},
+        {"\t\t4xAA", D3DMULTISAMPLE_4_SAMPLES, 0x4},
+        {"\t\t6xAA", D3DMULTISAMPLE_6_SAMPLES, 0x8},
+        {"\t\t8xAA", D3DMULTISAMPLE_8_SAMPLES, 0x10},
         {"\t\t10xAA", D3DMULTISAMPLE_10_SAMPLES, 0x20},
     };
     const BOOL windowed = settings.windowed ? TRUE : FALSE;
     for (const Mode& mode : kModes) {
-        if (Direct3D()->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL,
-                                                        backBuffer, windowed, mode.type,
-                                                        nullptr) == D3D_OK &&
+        if (Direct3D()->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, backBuffer,
+                                                   windowed, mode.type, nullptr) == D3D_OK &&
             Direct3D()->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, depth,
-                                                        windowed, mode.type, nullptr) == D3D_OK) {
+                                                   windowed, mode.type, nullptr) == D3D_OK) {
             caps.multisampleMask |= mode.bit;
             LogTyped(LOG_ENGINE_INIT, "%s Supported. ", mode.name);
         }
@@ -182,7 +185,8 @@ void RenderDeviceD3D9::ReportCaps(DeviceCaps& caps, const DisplaySettings& setti
     caps.maxVertexBlendMatrices = d3d.MaxVertexBlendMatrices;
     caps.maxVertexBlendMatrixIndex = d3d.MaxVertexBlendMatrixIndex;
     SetFlag(caps.featureFlags, DEVICE_INDEX_32, d3d.MaxVertexIndex >= 0x10000);
-    SetFlag(caps.featureFlags, DEVICE_DYNAMIC_TEXTURES, (d3d.Caps2 & D3DCAPS2_DYNAMICTEXTURES) != 0);
+    SetFlag(caps.featureFlags, DEVICE_DYNAMIC_TEXTURES,
+            (d3d.Caps2 & D3DCAPS2_DYNAMICTEXTURES) != 0);
     if (!(d3d.TextureCaps & D3DPTEXTURECAPS_ALPHA))
         ReportDeviceError("致命兼容性错误：显卡的纹理不支持alpha（D3DPTEXTURECAPS_ALPHA=no）");
     if (d3d.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY)
@@ -279,10 +283,14 @@ void RenderDeviceD3D9::ReportCaps(DeviceCaps& caps, const DisplaySettings& setti
 
     ProbeMultisampleModes(caps, settings);
     caps.anisotropyMask = 0x1;
-    if (caps.maxAnisotropy > 1) caps.anisotropyMask |= 0x2;
-    if (caps.maxAnisotropy > 3) caps.anisotropyMask |= 0x4;
-    if (caps.maxAnisotropy > 7) caps.anisotropyMask |= 0x8;
-    if (caps.maxAnisotropy > 15) caps.anisotropyMask |= 0x10;
+    if (caps.maxAnisotropy > 1)
+        caps.anisotropyMask |= 0x2;
+    if (caps.maxAnisotropy > 3)
+        caps.anisotropyMask |= 0x4;
+    if (caps.maxAnisotropy > 7)
+        caps.anisotropyMask |= 0x8;
+    if (caps.maxAnisotropy > 15)
+        caps.anisotropyMask |= 0x10;
 
     LogTyped(LOG_ENGINE_INIT, "Max VertexBlend Matrices :%u", caps.maxVertexBlendMatrices);
     LogTyped(LOG_ENGINE_INIT, "Max VertexBlend Matrix Index : %u", caps.maxVertexBlendMatrixIndex);
@@ -334,7 +342,7 @@ void RenderDeviceD3D9::ReportCaps(DeviceCaps& caps, const DisplaySettings& setti
     const std::string adapterText = std::string(adapter.Description) + versionText;
     OSVERSIONINFOEXA os{};
     os.dwOSVersionInfoSize = sizeof os;
-    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&os));
+    GetVersionExA(&os);
     os.szCSDVersion[sizeof os.szCSDVersion - 1] = '\0';
     char osText[256];
     std::snprintf(osText, sizeof osText, "%s %s, majorVer=%d,MinVer=%d,buildNum=%d",

@@ -28,13 +28,18 @@ bool OutOfRange(const char* operation, DWORD index, DWORD limit) {
     return true;
 }
 
-// Stores the value, calls the device and, when the call fails, reports it and puts the previous
-// value back so that the next identical request is tried again.
+// A request that differs from the cached entry counts one in its frame word, is stored as sent
+// and goes to the device; when the call fails it is reported and the entry takes its previous
+// value back, so that the next identical request is tried again. requested and sent differ only
+// where the cache sends something else than was asked for.
 template <class T, class Call>
-HRESULT Commit(T& entry, T value, const char* name, Call call) {
+HRESULT Request(T& entry, T requested, T sent, FrameStatWord word, const char* name, Call call) {
+    if (entry == requested)
+        return 0;
+    AddFrameStat(word);
     const T previous = entry;
-    entry = value;
-    const HRESULT hr = call();
+    entry = sent;
+    const HRESULT hr = call(sent);
     if (FAILED(hr)) {
         ReportDeviceError("D3D ERROR! ,%s(), hr = %d", name, hr);
         entry = previous;
@@ -47,82 +52,64 @@ HRESULT Commit(T& entry, T value, const char* name, Call call) {
 HRESULT RenderStateCache::SetRenderState(DWORD state, DWORD value) {
     if (OutOfRange("SetRenderState", state, kRenderStates) || !device_)
         return D3DERR_INVALIDCALL;
-    if (GetGlobalSwitch(kRenderStatesSwitch, 1) == 0)
+    if (GetGlobalSwitch(kRenderStatesSwitch, 1) == 0 || locks_[state])
         return 0;
-    if (renderStates_[state] == value || locks_[state])
-        return 0;
-    AddFrameStat(FRAME_RENDER_STATE_SETS);
-    return Commit(renderStates_[state], value, "SetRenderState", [&] {
-        return device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
-    });
+    return Request(renderStates_[state], value, value, FRAME_RENDER_STATE_SETS, "SetRenderState",
+                   [&](DWORD sent) {
+                       return device_->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), sent);
+                   });
 }
 
 HRESULT RenderStateCache::SetSamplerState(DWORD sampler, DWORD state, DWORD value) {
     if (OutOfRange("SetSamplerState", sampler, kSamplers) ||
         OutOfRange("SetSamplerState", state, kSamplerStates) || !device_)
         return D3DERR_INVALIDCALL;
-    DWORD& entry = samplerStates_[sampler][state];
-    if (entry == value)
-        return 0;
-    AddFrameStat(FRAME_SAMPLER_STATE_SETS);
-    if ((state == D3DSAMP_MAGFILTER || state == D3DSAMP_MIPFILTER) && value == D3DTEXF_ANISOTROPIC)
-        value = D3DTEXF_LINEAR;
-    return Commit(entry, value, "SetSamplerState", [&] {
-        return device_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(state), value);
-    });
+    const bool remap =
+        (state == D3DSAMP_MAGFILTER || state == D3DSAMP_MIPFILTER) && value == D3DTEXF_ANISOTROPIC;
+    return Request(
+        samplerStates_[sampler][state], value, remap ? static_cast<DWORD>(D3DTEXF_LINEAR) : value,
+        FRAME_SAMPLER_STATE_SETS, "SetSamplerState", [&](DWORD sent) {
+            return device_->SetSamplerState(sampler, static_cast<D3DSAMPLERSTATETYPE>(state), sent);
+        });
 }
 
 HRESULT RenderStateCache::SetTextureStageState(DWORD stage, DWORD state, DWORD value) {
     if (OutOfRange("SetTextureStageState", stage, kStages) ||
         OutOfRange("SetTextureStageState", state, kStageStates) || !device_)
         return D3DERR_INVALIDCALL;
-    DWORD& entry = stageStates_[stage][state];
-    if (entry == value)
-        return 0;
-    AddFrameStat(FRAME_TEXTURE_STAGE_STATE_SETS);
-    return Commit(entry, value, "SetTextureStageState", [&] {
-        return device_->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(state),
-                                             value);
-    });
+    return Request(stageStates_[stage][state], value, value, FRAME_TEXTURE_STAGE_STATE_SETS,
+                   "SetTextureStageState", [&](DWORD sent) {
+                       return device_->SetTextureStageState(
+                           stage, static_cast<D3DTEXTURESTAGESTATETYPE>(state), sent);
+                   });
 }
 
 HRESULT RenderStateCache::SetTexture(DWORD sampler, IDirect3DBaseTexture9* texture) {
     if (OutOfRange("SetTexture", sampler, kSamplers) || !device_)
         return D3DERR_INVALIDCALL;
-    if (textures_[sampler] == texture)
-        return 0;
-    AddFrameStat(FRAME_TEXTURE_SETS);
-    return Commit(textures_[sampler], texture, "SetTexture",
-                  [&] { return device_->SetTexture(sampler, texture); });
+    return Request(textures_[sampler], texture, texture, FRAME_TEXTURE_SETS, "SetTexture",
+                   [&](IDirect3DBaseTexture9* sent) { return device_->SetTexture(sampler, sent); });
 }
 
 HRESULT RenderStateCache::SetVertexShader(IDirect3DVertexShader9* shader) {
     if (!device_)
         return D3DERR_INVALIDCALL;
-    if (vertexShader_ == shader)
-        return 0;
-    AddFrameStat(FRAME_VERTEX_SHADER_SETS);
-    return Commit(vertexShader_, shader, "SetVertexShader",
-                  [&] { return device_->SetVertexShader(shader); });
+    return Request(vertexShader_, shader, shader, FRAME_VERTEX_SHADER_SETS, "SetVertexShader",
+                   [&](IDirect3DVertexShader9* sent) { return device_->SetVertexShader(sent); });
 }
 
 HRESULT RenderStateCache::SetPixelShader(IDirect3DPixelShader9* shader) {
     if (!device_)
         return D3DERR_INVALIDCALL;
-    if (pixelShader_ == shader)
-        return 0;
-    AddFrameStat(FRAME_PIXEL_SHADER_SETS);
-    return Commit(pixelShader_, shader, "SetPixelShader",
-                  [&] { return device_->SetPixelShader(shader); });
+    return Request(pixelShader_, shader, shader, FRAME_PIXEL_SHADER_SETS, "SetPixelShader",
+                   [&](IDirect3DPixelShader9* sent) { return device_->SetPixelShader(sent); });
 }
 
 HRESULT RenderStateCache::SetFVF(DWORD fvf) {
     if (!device_)
         return D3DERR_INVALIDCALL;
-    if (fvf_ == fvf)
-        return 0;
-    AddFrameStat(FRAME_FVF_SETS);
-    return Commit(fvf_, fvf, "SetFVF", [&] { return device_->SetFVF(fvf); });
+    return Request(fvf_, fvf, fvf, FRAME_FVF_SETS, "SetFVF",
+                   [&](DWORD sent) { return device_->SetFVF(sent); });
 }
 
 HRESULT RenderStateCache::WriteRenderState(DWORD state, DWORD value) {

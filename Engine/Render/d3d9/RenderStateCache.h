@@ -1,11 +1,12 @@
 // The one road by which render states, sampler and texture-stage states, textures, shaders and the
 // FVF reach the Direct3D 9 device. A request equal to the value last sent is dropped; each request
 // that reaches the device counts one in its frame counter; a render state can be locked against
-// change; global switch 77 at 0 keeps every render state (not the other kinds) off the device. After device creation and each reset the cache reads the device's own
-// values back, so the two agree.
+// change; global switch 77 at 0 keeps every render state (not the other kinds) off the device.
+// After device creation and each reset the cache reads the device's own values back, so the two
+// agree.
 //
 // Setters answer the device call's HRESULT, 0 when the request was dropped, and
-// D3DERR_INVALIDCALL (logged) for an index outside the tables or while no device is bound. A
+// D3DERR_INVALIDCALL for an index outside the tables (logged) or while no device is bound. A
 // failed device call is reported ("D3D ERROR! ,SetRenderState(), hr = %d" and so on) and the entry
 // keeps its previous value, so the next identical request is tried again.
 //

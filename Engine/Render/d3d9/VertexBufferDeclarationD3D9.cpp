@@ -46,8 +46,8 @@ void VertexBufferDeclarationD3D9::Build() {
     const std::vector<D3DVERTEXELEMENT9> elements = BuildElements();
     threadmng* threads = threadmng::GetInstance();
     const int access = threads->BeginDeviceAccess();
-    const HRESULT hr = device->GetD3DDevice()->CreateVertexDeclaration(elements.data(),
-                                                                       &declaration_);
+    const HRESULT hr =
+        device->GetD3DDevice()->CreateVertexDeclaration(elements.data(), &declaration_);
     if (access)
         threads->EndDeviceAccess();
     if (FAILED(hr)) {

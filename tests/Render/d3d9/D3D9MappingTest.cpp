@@ -17,12 +17,11 @@ TEST(D3D9Mapping, PrimitiveAndElementTypes) {
                                    {4, D3DPT_TRIANGLESTRIP}, {5, D3DPT_TRIANGLEFAN},
                                    {6, D3DPT_TRIANGLELIST},  {0xFFFFFFFF, D3DPT_TRIANGLELIST}};
     for (const auto& p : primitives) EXPECT_EQ(D3DPrimitiveFromPrimitiveType(p[0]), p[1]) << p[0];
-    const DWORD types[][3] = {{0, D3DDECLTYPE_FLOAT1, 4},   {1, D3DDECLTYPE_FLOAT2, 8},
-                              {2, D3DDECLTYPE_FLOAT3, 12},  {3, D3DDECLTYPE_FLOAT4, 16},
-                              {4, D3DDECLTYPE_D3DCOLOR, 4}, {5, D3DDECLTYPE_FLOAT3, 12},
-                              {6, D3DDECLTYPE_SHORT2, 4},   {7, D3DDECLTYPE_FLOAT3, 12},
-                              {8, D3DDECLTYPE_SHORT2, 4},   {9, D3DDECLTYPE_UBYTE4, 4},
-                              {10, D3DDECLTYPE_FLOAT3, 12}};
+    const DWORD types[][3] = {
+        {0, D3DDECLTYPE_FLOAT1, 4},  {1, D3DDECLTYPE_FLOAT2, 8},   {2, D3DDECLTYPE_FLOAT3, 12},
+        {3, D3DDECLTYPE_FLOAT4, 16}, {4, D3DDECLTYPE_D3DCOLOR, 4}, {5, D3DDECLTYPE_FLOAT3, 12},
+        {6, D3DDECLTYPE_SHORT2, 4},  {7, D3DDECLTYPE_FLOAT3, 12},  {8, D3DDECLTYPE_SHORT2, 4},
+        {9, D3DDECLTYPE_UBYTE4, 4},  {10, D3DDECLTYPE_FLOAT3, 12}};
     for (const auto& t : types) {
         EXPECT_EQ(D3DDeclTypeFromElementType(t[0]), t[1]) << t[0];
         EXPECT_EQ(VertexElementTypeSize(t[0]), t[2]) << t[0];
@@ -36,14 +35,21 @@ TEST(D3D9Mapping, VertexFormatUsages) {
         BYTE index;
     };
     const Case cases[] = {
-        {VF_POSITION, D3DDECLUSAGE_POSITION, 0},   {VF_NORMAL, D3DDECLUSAGE_NORMAL, 0},
-        {VF_COLOUR, D3DDECLUSAGE_COLOR, 0},        {VF_COLOUR2, D3DDECLUSAGE_COLOR, 1},
-        {VF_TEXCOORD0, D3DDECLUSAGE_TEXCOORD, 0},  {VF_TEXCOORD1, D3DDECLUSAGE_TEXCOORD, 1},
-        {VF_TEXCOORD7, D3DDECLUSAGE_TEXCOORD, 7},  {VF_BINORMAL, D3DDECLUSAGE_BINORMAL, 0},
-        {VF_TANGENT, D3DDECLUSAGE_TANGENT, 0},     {VF_BLEND_WEIGHTS, D3DDECLUSAGE_BLENDWEIGHT, 0},
+        {VF_POSITION, D3DDECLUSAGE_POSITION, 0},
+        {VF_NORMAL, D3DDECLUSAGE_NORMAL, 0},
+        {VF_COLOUR, D3DDECLUSAGE_COLOR, 0},
+        {VF_COLOUR2, D3DDECLUSAGE_COLOR, 1},
+        {VF_TEXCOORD0, D3DDECLUSAGE_TEXCOORD, 0},
+        {VF_TEXCOORD1, D3DDECLUSAGE_TEXCOORD, 1},
+        {VF_TEXCOORD7, D3DDECLUSAGE_TEXCOORD, 7},
+        {VF_BINORMAL, D3DDECLUSAGE_BINORMAL, 0},
+        {VF_TANGENT, D3DDECLUSAGE_TANGENT, 0},
+        {VF_BLEND_WEIGHTS, D3DDECLUSAGE_BLENDWEIGHT, 0},
         {VF_BLEND_INDICES, D3DDECLUSAGE_BLENDINDICES, 0},
-        {VF_DIFFUSE, D3DDECLUSAGE_COLOR, 0},       {VF_SPECULAR, D3DDECLUSAGE_COLOR, 1},
-        {0x40000, D3DDECLUSAGE_POSITION, 0},       {VF_POSITION | VF_NORMAL, D3DDECLUSAGE_POSITION, 0},
+        {VF_DIFFUSE, D3DDECLUSAGE_COLOR, 0},
+        {VF_SPECULAR, D3DDECLUSAGE_COLOR, 1},
+        {0x40000, D3DDECLUSAGE_POSITION, 0},
+        {VF_POSITION | VF_NORMAL, D3DDECLUSAGE_POSITION, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(D3DDeclUsageFromVertexFormat(c.flag), c.usage) << c.flag;
@@ -93,12 +99,9 @@ TEST(D3D9Mapping, BuffersPoolsAndLocks) {
     EXPECT_EQ(D3DIndexFormatFromIndexSize(1), D3DFMT_INDEX32);
     EXPECT_EQ(D3DIndexFormatFromIndexSize(2), D3DFMT_INDEX16);
 
-    const DWORD texture[][2] = {{0, 0},
-                                {1, D3DLOCK_DISCARD},
-                                {2, D3DLOCK_READONLY},
-                                {3, D3DLOCK_NOOVERWRITE},
-                                {4, 0},
-                                {5, D3DLOCK_DISCARD}};
+    const DWORD texture[][2] = {
+        {0, 0}, {1, D3DLOCK_DISCARD}, {2, D3DLOCK_READONLY}, {3, D3DLOCK_NOOVERWRITE},
+        {4, 0}, {5, D3DLOCK_DISCARD}};
     for (const auto& t : texture) EXPECT_EQ(D3DTextureLockFlags(t[0]), t[1]) << t[0];
 
     // option, usage, flags
@@ -113,7 +116,8 @@ TEST(D3D9Mapping, BuffersPoolsAndLocks) {
         {LO_NORMAL2, BU_DYNAMIC, 0},
         {9, BU_DYNAMIC, 0},
     };
-    for (const auto& b : buffer) EXPECT_EQ(D3DBufferLockFlags(b[0], b[1]), b[2]) << b[0] << "/" << b[1];
+    for (const auto& b : buffer)
+        EXPECT_EQ(D3DBufferLockFlags(b[0], b[1]), b[2]) << b[0] << "/" << b[1];
 }
 
 TEST(D3D9Mapping, SamplingAndMultisample) {
@@ -155,7 +159,7 @@ TEST(D3D9Mapping, ViewportsAreClippedToTheTargetWithoutWrapping) {
     };
     const Case cases[] = {
         {{0, 0, 800, 600}, 0, 0, 800, 600},
-        {{0, 0, 200, 100}, 0, 500, 200, 100},   // y = 0 is the bottom edge
+        {{0, 0, 200, 100}, 0, 500, 200, 100},     // y = 0 is the bottom edge
         {{700, 550, 200, 100}, 700, 0, 100, 50},  // reaches past the target
         {{900, 10, 50, 50}, 800, 540, 0, 50},     // x beyond the width
         {{10, 700, 50, 50}, 10, 0, 50, 0},        // y beyond the height
@@ -173,11 +177,15 @@ TEST(D3D9Mapping, ViewportsAreClippedToTheTargetWithoutWrapping) {
 }
 
 TEST(D3D9Mapping, PixelFormatsAndTheirDescriptors) {
-    const DWORD formats[][2] = {{PF_NONE, D3DFMT_UNKNOWN},     {PF_A8R8G8B8, D3DFMT_A8R8G8B8},
-                                {PF_X1R5G5B5, D3DFMT_X1R5G5B5}, {PF_DXT1, D3DFMT_DXT1},
-                                {PF_DXT5, D3DFMT_DXT5},         {PF_D16, D3DFMT_D16},
+    const DWORD formats[][2] = {{PF_NONE, D3DFMT_UNKNOWN},
+                                {PF_A8R8G8B8, D3DFMT_A8R8G8B8},
+                                {PF_X1R5G5B5, D3DFMT_X1R5G5B5},
+                                {PF_DXT1, D3DFMT_DXT1},
+                                {PF_DXT5, D3DFMT_DXT5},
+                                {PF_D16, D3DFMT_D16},
                                 {PF_A32B32G32R32F, D3DFMT_A32B32G32R32F},
-                                {19, D3DFMT_UNKNOWN},           {0xFFFFFFFF, D3DFMT_UNKNOWN}};
+                                {19, D3DFMT_UNKNOWN},
+                                {0xFFFFFFFF, D3DFMT_UNKNOWN}};
     for (const auto& f : formats) EXPECT_EQ(D3DFormatFromPixelFormat(f[0]), f[1]) << f[0];
 
     const PixelFormatDescriptor& x1 = GetPixelFormatDescriptor(PF_X1R5G5B5);

@@ -142,10 +142,10 @@ TEST_F(DeviceCapsTest, RecordTakesTheDevicesCapabilities) {
     EXPECT_EQ(Device().GetFixedFunctionMode(), Zel::MODE_SHADER);
     EXPECT_STREQ(Device().GetAdapterDescription(), "Zel Software Rasterizer");
     const std::string log = LogText();
-    for (const char* line : {"Description : Zel Software Rasterizer", "Product : 9",
-                             "Version : 18", "SubVersion : 13", "Build : 2049",
-                             "NonePow2 Texture Support : NoneConditional", "INFO : switch to DX9 mode",
-                             "D3D9 EX:  on", "Max Texture Stages : 8"})
+    for (const char* line :
+         {"Description : Zel Software Rasterizer", "Product : 9", "Version : 18", "SubVersion : 13",
+          "Build : 2049", "NonePow2 Texture Support : NoneConditional", "INFO : switch to DX9 mode",
+          "D3D9 EX:  on", "Max Texture Stages : 8"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
@@ -160,10 +160,10 @@ TEST_F(DeviceCapsTest, ShaderVersionsSetAndClearTheirFlags) {
     ASSERT_TRUE(Init(Settings()));
     DeviceCaps& caps = *G()->GetDeviceCaps();
     Device().ReportCaps(caps, Settings());
-    EXPECT_EQ(caps.featureFlags & 0x1FFF, static_cast<std::uint32_t>(
-                                              Zel::DEVICE_VS_1_1 | Zel::DEVICE_PS_1_1 |
-                                              Zel::DEVICE_PS_1_2 | Zel::DEVICE_PS_1_3 |
-                                              Zel::DEVICE_PS_1_4 | 0x200 | 0x4));
+    EXPECT_EQ(
+        caps.featureFlags & 0x1FFF,
+        static_cast<std::uint32_t>(Zel::DEVICE_VS_1_1 | Zel::DEVICE_PS_1_1 | Zel::DEVICE_PS_1_2 |
+                                   Zel::DEVICE_PS_1_3 | Zel::DEVICE_PS_1_4 | 0x200 | 0x4));
     EXPECT_EQ(caps.nonPowerOfTwo, 0u);
     // Asked for shader drawing without shader model 2.0: fixed-function drawing.
     EXPECT_EQ(Device().GetFixedFunctionMode(), Zel::MODE_FIXED_FUNCTION);

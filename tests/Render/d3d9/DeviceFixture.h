@@ -106,4 +106,15 @@ private:
     MessageBoxSink previousSink_ = nullptr;
 };
 
+// A device made and reported on, with its call counters and the frame counters at zero.
+class ReadyDeviceTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        MakeDevice();
+        Soft()->ResetCallCounts();
+        Stats() = Zel::FrameStats{};
+    }
+};
+
 }  // namespace ZelTest

@@ -7,8 +7,8 @@
 
 namespace {
 
-using ZelTest::DeviceTest;
 using Zel::RenderDeviceD3D9;
+using ZelTest::DeviceTest;
 
 int CountOf(const std::string& text, const std::string& needle) {
     int count = 0;
@@ -134,9 +134,9 @@ TEST_F(DeviceTest, DriverRegistryTakesTheMaximumPrerenderedFrames) {
     Config().SetValue(60, 3);
     ASSERT_TRUE(Init(Settings()));
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, D3D9Module::AdapterKeyPath().c_str(), 0,
-                            KEY_READ, &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, D3D9Module::AdapterKeyPath().c_str(), 0, KEY_READ, &key),
+        ERROR_SUCCESS);
     std::int32_t frames = 0;
     DWORD size = sizeof frames;
     DWORD type = 0;
@@ -147,8 +147,8 @@ TEST_F(DeviceTest, DriverRegistryTakesTheMaximumPrerenderedFrames) {
     EXPECT_EQ(frames, 3);
     char text[16] = {};
     size = sizeof text;
-    EXPECT_EQ(RegQueryValueExA(key, "FlipQueueSize", nullptr, &type,
-                               reinterpret_cast<BYTE*>(text), &size),
+    EXPECT_EQ(RegQueryValueExA(key, "FlipQueueSize", nullptr, &type, reinterpret_cast<BYTE*>(text),
+                               &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, REG_SZ);
     EXPECT_STREQ(text, "3");
@@ -175,8 +175,10 @@ TEST_F(DeviceTest, FormatChoicesOfTheSettings) {
         D3DFORMAT expectBack, expectDepth;
     };
     const Case cases[] = {
-        {0, 0, D3DFMT_X8R8G8B8, D3DFMT_D24S8}, {1, 1, D3DFMT_A8R8G8B8, D3DFMT_D24X8},
-        {2, 2, D3DFMT_X1R5G5B5, D3DFMT_D16},   {7, 9, D3DFMT_X8R8G8B8, D3DFMT_D24S8},
+        {0, 0, D3DFMT_X8R8G8B8, D3DFMT_D24S8},
+        {1, 1, D3DFMT_A8R8G8B8, D3DFMT_D24X8},
+        {2, 2, D3DFMT_X1R5G5B5, D3DFMT_D16},
+        {7, 9, D3DFMT_X8R8G8B8, D3DFMT_D24S8},
     };
     for (const Case& c : cases) {
         Zel::DisplaySettings settings = Settings();
@@ -264,9 +266,9 @@ TEST_F(DeviceTest, FailedPlainResetIsNotRepeatedAndLeavesTheCache) {
     MakeDevice();
     // A DEFAULT-pool buffer still alive makes a plain reset fail.
     IDirect3DVertexBuffer9* buffer = nullptr;
-    ASSERT_EQ(Device().GetD3DDevice()->CreateVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT, &buffer,
-                                                          nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        Device().GetD3DDevice()->CreateVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT, &buffer, nullptr),
+        D3D_OK);
     Device().SetZFunc(Zel::CMP_GREATER);
     Soft()->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
     Soft()->ResetCallCounts();

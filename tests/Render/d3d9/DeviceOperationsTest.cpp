@@ -30,14 +30,8 @@ void Transform(const float* m, const float* p, float* out) {
     for (int i = 0; i < 3; ++i) out[i] = r[i] / r[3];
 }
 
-class DeviceOperationsTest : public DeviceTest {
+class DeviceOperationsTest : public ZelTest::ReadyDeviceTest {
 protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        MakeDevice();
-        Soft()->ResetCallCounts();
-        Stats() = FrameStats{};
-    }
     GraphicsAPIManagerD3D9 api_;
 };
 
@@ -81,9 +75,9 @@ TEST_F(DeviceOperationsTest, ViewportMatrixIsInTheSystemsLayout) {
     EXPECT_EQ(viewport.Y, kHeight - 4u - 16u);
     float m[16];
     Device().GetViewportMatrix(m);
-    const float expected[16] = {16, 0,  0, 8 + 16,   //
-                                0,  -8, 0, 28 + 8,   //
-                                0,  0,  1, 0,        //
+    const float expected[16] = {16, 0,  0, 8 + 16,  //
+                                0,  -8, 0, 28 + 8,  //
+                                0,  0,  1, 0,       //
                                 0,  0,  0, 1};
     for (int i = 0; i < 16; ++i) EXPECT_EQ(m[i], expected[i]) << i;
     // Clip-space corners land on the viewport's corners.
@@ -175,9 +169,8 @@ TEST_F(DeviceOperationsTest, RenderTargetSlotsAreCheckedAndTrackBindings) {
     RenderTarget target;
     RenderTarget depth(RenderTarget::KIND_DEPTH_STENCIL);
     IDirect3DSurface9* surface = nullptr;
-    ASSERT_EQ(Device().GetD3DDevice()->CreateRenderTarget(16, 16, D3DFMT_A8R8G8B8,
-                                                          D3DMULTISAMPLE_NONE, 0, FALSE, &surface,
-                                                          nullptr),
+    ASSERT_EQ(Device().GetD3DDevice()->CreateRenderTarget(
+                  16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &surface, nullptr),
               D3D_OK);
     target.SetD3DSurface(surface, 16, 16);
     Device().SetRenderTarget(4, &target);
@@ -236,8 +229,8 @@ TEST_F(DeviceOperationsTest, StreamsIndicesAndDrawsCountTheirFrameWords) {
         api_.NewIndexBuffer(nullptr, 6, IS_32BIT, BU_DYNAMIC, false, false, MP_DEFAULT, &Device()));
     const std::uint32_t index[6] = {0, 1, 2, 3, 4, 5};
     indices->WriteData(0, sizeof index, index, false);
-    std::unique_ptr<VertexBufferDeclaration> declaration(api_.NewVertexDeclaration(nullptr,
-                                                                                   &Device()));
+    std::unique_ptr<VertexBufferDeclaration> declaration(
+        api_.NewVertexDeclaration(nullptr, &Device()));
     declaration->AddElement(0, VF_POSITION, VET_FLOAT3);
     declaration->AddElement(2, VF_TEXCOORD0, VET_FLOAT2);
 
@@ -260,15 +253,15 @@ TEST_F(DeviceOperationsTest, StreamsIndicesAndDrawsCountTheirFrameWords) {
         FrameStatWord word;
         std::uint32_t value;
     };
-    for (const Expect& e : {
-             Expect{FRAME_VERTEX_DECLARATION_SETS, 1}, Expect{FRAME_STREAM_BINDINGS, 2},
-             Expect{FRAME_DYNAMIC_STREAM_BINDINGS, 1}, Expect{FRAME_STREAMED_BYTES, 72 + 48},
-             Expect{FRAME_DYNAMIC_STREAMED_BYTES, 48}, Expect{FRAME_STREAMED_VERTICES, 12},
-             Expect{FRAME_INDEX_BUFFER_BINDINGS, 1}, Expect{FRAME_INDEX_BYTES, 24},
-             Expect{FRAME_DYNAMIC_INDEX_BUFFER_BINDINGS, 1}, Expect{FRAME_DYNAMIC_INDEX_BYTES, 24},
-             Expect{FRAME_DRAW_INDEXED, 1}, Expect{FRAME_DRAW_NON_INDEXED, 1},
-             Expect{FRAME_DRAW_INDEXED_USER, 1}, Expect{FRAME_PRIMITIVES, 2 + 3 + 1},
-             Expect{FRAME_FVF_SETS, 1}})
+    for (const Expect& e :
+         {Expect{FRAME_VERTEX_DECLARATION_SETS, 1}, Expect{FRAME_STREAM_BINDINGS, 2},
+          Expect{FRAME_DYNAMIC_STREAM_BINDINGS, 1}, Expect{FRAME_STREAMED_BYTES, 72 + 48},
+          Expect{FRAME_DYNAMIC_STREAMED_BYTES, 48}, Expect{FRAME_STREAMED_VERTICES, 12},
+          Expect{FRAME_INDEX_BUFFER_BINDINGS, 1}, Expect{FRAME_INDEX_BYTES, 24},
+          Expect{FRAME_DYNAMIC_INDEX_BUFFER_BINDINGS, 1}, Expect{FRAME_DYNAMIC_INDEX_BYTES, 24},
+          Expect{FRAME_DRAW_INDEXED, 1}, Expect{FRAME_DRAW_NON_INDEXED, 1},
+          Expect{FRAME_DRAW_INDEXED_USER, 1}, Expect{FRAME_PRIMITIVES, 2 + 3 + 1},
+          Expect{FRAME_FVF_SETS, 1}})
         EXPECT_EQ(Stats()[e.word], e.value) << e.word;
     EXPECT_EQ(Calls(D3D9Call::SetStreamSource), 2u);
     EXPECT_EQ(Soft()->Draws().draws, 4u);
@@ -389,8 +382,8 @@ TEST_F(DeviceOperationsTest, ScissorRectanglesNeedAPositiveSize) {
 TEST_F(DeviceOperationsTest, UpdateTextureOnlyFromSystemMemory) {
     IDirect3DTexture9* source = nullptr;
     IDirect3DTexture9* destination = nullptr;
-    ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8,
-                                                     D3DPOOL_SYSTEMMEM, &source, nullptr),
+    ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                     &source, nullptr),
               D3D_OK);
     ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                                      &destination, nullptr),

@@ -146,9 +146,8 @@ TEST_F(HardwareBufferD3D9Test, DataRoundTripsAndRemainingRangeLocks) {
 TEST_F(HardwareBufferD3D9Test, IndexBuffersTakeTheirIndexFormat) {
     Make();
     for (std::uint32_t kind : {IS_16BIT, IS_32BIT}) {
-        std::unique_ptr<HardwareIndexBuffer> buffer(
-            api_.NewIndexBuffer(nullptr, 300, kind, BU_WRITE_ONLY, false, false, MP_MANAGED,
-                                &Device()));
+        std::unique_ptr<HardwareIndexBuffer> buffer(api_.NewIndexBuffer(
+            nullptr, 300, kind, BU_WRITE_ONLY, false, false, MP_MANAGED, &Device()));
         auto* d3d9 = static_cast<HardwareIndexBufferD3D9*>(buffer.get());
         ASSERT_NE(d3d9->GetD3DBuffer(), nullptr);
         D3DINDEXBUFFER_DESC desc{};
@@ -193,8 +192,12 @@ TEST_F(HardwareBufferD3D9Test, DeclarationsForVertexMasks) {
           {0, 12, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
           end}},
         {"packed colours",
-         {{VF_POSITION, VET_FLOAT3}, {VF_NORMAL, VET_FLOAT3}, {VF_DIFFUSE, VET_COLOUR},
-          {VF_SPECULAR, VET_COLOUR}, {VF_TEXCOORD0, VET_FLOAT2}, {VF_TEXCOORD3, VET_FLOAT2}},
+         {{VF_POSITION, VET_FLOAT3},
+          {VF_NORMAL, VET_FLOAT3},
+          {VF_DIFFUSE, VET_COLOUR},
+          {VF_SPECULAR, VET_COLOUR},
+          {VF_TEXCOORD0, VET_FLOAT2},
+          {VF_TEXCOORD3, VET_FLOAT2}},
          {},
          {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
           {0, 12, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_NORMAL, 0},
@@ -204,7 +207,9 @@ TEST_F(HardwareBufferD3D9Test, DeclarationsForVertexMasks) {
           {0, 40, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 3},
           end}},
         {"float colours, tangent frame, second stream",
-         {{VF_POSITION, VET_FLOAT3}, {VF_COLOUR, VET_FLOAT4}, {VF_BINORMAL, VET_FLOAT3},
+         {{VF_POSITION, VET_FLOAT3},
+          {VF_COLOUR, VET_FLOAT4},
+          {VF_BINORMAL, VET_FLOAT3},
           {VF_TANGENT, VET_FLOAT3}},
          {{VF_BLEND_WEIGHTS, VET_FLOAT4}, {VF_BLEND_INDICES, VET_UBYTE4}},
          {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
@@ -217,7 +222,8 @@ TEST_F(HardwareBufferD3D9Test, DeclarationsForVertexMasks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<VertexBufferDeclaration> made(api_.NewVertexDeclaration(nullptr, &Device()));
+        std::unique_ptr<VertexBufferDeclaration> made(
+            api_.NewVertexDeclaration(nullptr, &Device()));
         auto& declaration = static_cast<VertexBufferDeclarationD3D9&>(*made);
         // Stream 1 first: the elements still come out in stream order.
         for (const Element& e : c.stream1) declaration.AddElement(1, e.semantic, e.type);
@@ -286,8 +292,8 @@ TEST_F(HardwareBufferD3D9Test, OcclusionQueryStates) {
 TEST_F(HardwareBufferD3D9Test, OcclusionQueryWithoutSupportAnswersVisible) {
     SoftAdapter::Current().occlusionQueries = false;
     Make();
-    for (RenderDevice* device : {static_cast<RenderDevice*>(&Device()),
-                                 static_cast<RenderDevice*>(nullptr)}) {
+    for (RenderDevice* device :
+         {static_cast<RenderDevice*>(&Device()), static_cast<RenderDevice*>(nullptr)}) {
         OcclusionQueryD3D9 query(device);
         query.Begin();
         query.End();

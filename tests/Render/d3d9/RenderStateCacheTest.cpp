@@ -23,14 +23,8 @@ DWORD Bits(float f) {
     return d;
 }
 
-class RenderStateCacheTest : public DeviceTest {
+class RenderStateCacheTest : public ZelTest::ReadyDeviceTest {
 protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        MakeDevice();
-        Soft()->ResetCallCounts();
-        Stats() = FrameStats{};
-    }
     Zel::RenderStateCache& Cache() { return Device().GetStateCache(); }
     std::uint32_t Stat(FrameStatWord word) { return Stats()[word]; }
 };
@@ -64,13 +58,11 @@ TEST_F(RenderStateCacheTest, EachKindCountsItsOwnFrameCounter) {
         FrameStatWord word;
         std::uint32_t count;
     };
-    for (const Expect& e : {Expect{Zel::FRAME_RENDER_STATE_SETS, 1},
-                            Expect{Zel::FRAME_SAMPLER_STATE_SETS, 1},
-                            Expect{Zel::FRAME_TEXTURE_STAGE_STATE_SETS, 1},
-                            Expect{Zel::FRAME_TEXTURE_SETS, 1},
-                            Expect{Zel::FRAME_VERTEX_SHADER_SETS, 0},
-                            Expect{Zel::FRAME_PIXEL_SHADER_SETS, 0},
-                            Expect{Zel::FRAME_FVF_SETS, 1}})
+    for (const Expect& e :
+         {Expect{Zel::FRAME_RENDER_STATE_SETS, 1}, Expect{Zel::FRAME_SAMPLER_STATE_SETS, 1},
+          Expect{Zel::FRAME_TEXTURE_STAGE_STATE_SETS, 1}, Expect{Zel::FRAME_TEXTURE_SETS, 1},
+          Expect{Zel::FRAME_VERTEX_SHADER_SETS, 0}, Expect{Zel::FRAME_PIXEL_SHADER_SETS, 0},
+          Expect{Zel::FRAME_FVF_SETS, 1}})
         EXPECT_EQ(Stat(e.word), e.count) << e.word;
     cache.SetTexture(0, nullptr);
     texture->Release();
@@ -179,19 +171,16 @@ TEST_F(RenderStateCacheTest, IndicesOutsideTheTablesAreRefusedBeforeTheDevice) {
         HRESULT (*call)(Zel::RenderStateCache&);
     };
     const Case cases[] = {
-        {"render state 210",
-         [](Zel::RenderStateCache& c) { return c.SetRenderState(210, 1); }},
+        {"render state 210", [](Zel::RenderStateCache& c) { return c.SetRenderState(210, 1); }},
         {"render state huge",
          [](Zel::RenderStateCache& c) { return c.SetRenderState(0xFFFFFFFF, 1); }},
         {"sampler 16", [](Zel::RenderStateCache& c) { return c.SetSamplerState(16, 1, 1); }},
-        {"sampler state 14",
-         [](Zel::RenderStateCache& c) { return c.SetSamplerState(0, 14, 1); }},
+        {"sampler state 14", [](Zel::RenderStateCache& c) { return c.SetSamplerState(0, 14, 1); }},
         {"stage 16", [](Zel::RenderStateCache& c) { return c.SetTextureStageState(16, 1, 1); }},
         {"stage state 33",
          [](Zel::RenderStateCache& c) { return c.SetTextureStageState(0, 33, 1); }},
         {"texture 16", [](Zel::RenderStateCache& c) { return c.SetTexture(16, nullptr); }},
-        {"direct write 300",
-         [](Zel::RenderStateCache& c) { return c.WriteRenderState(300, 1); }},
+        {"direct write 300", [](Zel::RenderStateCache& c) { return c.WriteRenderState(300, 1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -257,10 +246,10 @@ TEST_F(RenderStateCacheTest, DirectWritesAreRecordedWithoutCounting) {
 
 TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
     IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET,
-                                                     D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture,
-                                                     nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        Device().GetD3DDevice()->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                               D3DPOOL_DEFAULT, &texture, nullptr),
+        D3D_OK);
     IDirect3DSurface9* surface = nullptr;
     texture->GetSurfaceLevel(0, &surface);
     Zel::RenderTarget target;
@@ -347,16 +336,13 @@ TEST_F(RenderStateCacheTest, SettersMapTheSystemsCodes) {
         D3DRENDERSTATETYPE state;
         DWORD value;
     };
-    for (const Expect& e : {Expect{D3DRS_CULLMODE, D3DCULL_CCW}, Expect{D3DRS_ZFUNC, D3DCMP_ALWAYS},
-                            Expect{D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
-                            Expect{D3DRS_ALPHAREF, 0x80}, Expect{D3DRS_STENCILFUNC, D3DCMP_NOTEQUAL},
-                            Expect{D3DRS_COLORWRITEENABLE, 5},
-                            Expect{D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
-                            Expect{D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
-                            Expect{D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT},
-                            Expect{D3DRS_TEXTUREFACTOR, 0xFFFF7F00},
-                            Expect{D3DRS_CLIPPLANEENABLE, 1},
-                            Expect{D3DRS_SCISSORTESTENABLE, 1}})
+    for (const Expect& e :
+         {Expect{D3DRS_CULLMODE, D3DCULL_CCW}, Expect{D3DRS_ZFUNC, D3DCMP_ALWAYS},
+          Expect{D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL}, Expect{D3DRS_ALPHAREF, 0x80},
+          Expect{D3DRS_STENCILFUNC, D3DCMP_NOTEQUAL}, Expect{D3DRS_COLORWRITEENABLE, 5},
+          Expect{D3DRS_SRCBLEND, D3DBLEND_SRCALPHA}, Expect{D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+          Expect{D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT}, Expect{D3DRS_TEXTUREFACTOR, 0xFFFF7F00},
+          Expect{D3DRS_CLIPPLANEENABLE, 1}, Expect{D3DRS_SCISSORTESTENABLE, 1}})
         EXPECT_EQ(DeviceRenderState(e.state), e.value) << e.state;
 }
 
