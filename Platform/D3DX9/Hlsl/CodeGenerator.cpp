@@ -243,6 +243,7 @@ bool CodeGenerator::EvalRef(const Expr* e, Ref& ref) {
     switch (e->kind) {
         case ExprKind::Variable: {
             const Variable* v = e->var;
+            for (auto a = aliases_.find(v); a != aliases_.end(); a = aliases_.find(v)) v = a->second;
             ref = Ref{};
             ref.var = v;
             std::uint32_t n = v->type.Components();
@@ -828,9 +829,16 @@ bool CodeGenerator::EvalCall(const Expr* e, Regs& out) {
             continue;
         }
         Regs regs;
+        bool written = AssignsTo(fn->body.get(), p);
+        if (p->direction == ParamDirection::In && !written && arg->kind == ExprKind::Variable &&
+            arg->var->storage == Storage::Uniform && arg->type == p->type) {
+            // A parameter passed whole (the bone palette) is read where it lies.
+            aliases_[p] = arg->var;
+            continue;
+        }
         if (p->direction == ParamDirection::In) {
             if (!Eval(arg, regs)) return false;
-            if (p->type.arraySize != 0 || AssignsTo(fn->body.get(), p)) {
+            if (p->type.arraySize != 0 || written) {
                 Regs copy = Temps(static_cast<std::uint32_t>(regs.size()));
                 for (std::size_t k = 0; k < regs.size(); ++k) EmitTo(Op::Mov, copy[k], regs[k]);
                 regs = std::move(copy);
@@ -873,6 +881,7 @@ bool CodeGenerator::EvalCall(const Expr* e, Regs& out) {
     for (Variable* p : fn->params) {
         vars_.erase(p);
         samplerArgs_.erase(p);
+        aliases_.erase(p);
     }
     for (auto& s : saved) vars_[s.first] = s.second;
     out = frame.ret;
@@ -1157,6 +1166,7 @@ std::shared_ptr<Program> CodeGenerator::Generate(const ProgramRequest& request) 
     arrayBuffers_.clear();
     vars_.clear();
     samplerArgs_.clear();
+    aliases_.clear();
     inputSlotOf_.clear();
     frames_.clear();
     masked_ = false;

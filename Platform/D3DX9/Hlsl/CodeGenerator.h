@@ -105,6 +105,7 @@ private:
     std::map<const Variable*, std::uint32_t> arrayBuffers_; // uniform root -> buffer offset
     std::map<const Variable*, Regs> vars_;
     std::map<const Variable*, const Variable*> samplerArgs_;
+    std::map<const Variable*, const Variable*> aliases_;  // parameter -> uniform passed whole
     std::map<std::pair<Usage, unsigned>, std::uint32_t> inputSlotOf_;
     std::vector<Frame*> frames_;
     std::uint32_t mask_ = 0;

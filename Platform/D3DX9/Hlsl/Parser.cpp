@@ -949,7 +949,7 @@ bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, 
         return false;
     }
     // Numbers, value names OR-ed together, or a vector or matrix constant.
-    if (Peek().IsPunct("{") || IsTypeStart()) {
+    if (Peek().IsPunct("{") || (IsTypeStart() && Peek(1).IsPunct("("))) {
         Type target = state.valueType == StateValueType::Matrix ? Type::Matrix(BaseType::Float, 4, 4)
                                                                 : Type::Vector(BaseType::Float, 4);
         ExprPtr e = Peek().IsPunct("{") ? InitializerList(target) : Convert(Conditional(), target, false);
