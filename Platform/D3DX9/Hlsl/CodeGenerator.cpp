@@ -1,5 +1,7 @@
 #include "Platform/D3DX9/Hlsl/CodeGenerator.h"
 
+#include "Platform/D3DX9/Hlsl/ProgramOptimizer.h"
+
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -136,7 +138,7 @@ void CodeGenerator::EmitTo(Op op, std::uint32_t dst, std::uint32_t a, std::uint3
 
 std::uint32_t CodeGenerator::Emit(Op op, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
     // Fold operations on literals: they come from constructors, constants and unrolled loops.
-    float x, y, z;
+    float x = 0.0f, y = 0.0f, z = 0.0f;
     bool la = IsLiteral(a, x), lb = IsLiteral(b, y), lc = IsLiteral(c, z);
     bool unary = op == Op::Neg || op == Op::Abs || op == Op::Sat || op == Op::Floor || op == Op::Ceil ||
                  op == Op::Frac || op == Op::Trunc || op == Op::Round || op == Op::Not || op == Op::Sqrt ||
@@ -1325,6 +1327,7 @@ std::shared_ptr<Program> CodeGenerator::Finish(const std::vector<Leaf>& inputs, 
     }
     p.constantRegisters = constCount_;
     p.registerCount = tempBase + tempMax_;
+    ProgramOptimizer::Run(p);
     return std::move(program_);
 }
 

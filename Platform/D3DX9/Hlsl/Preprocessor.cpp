@@ -14,6 +14,16 @@ std::string Spell(const Token& t) {
     return t.text;
 }
 
+// The tokens' spelling, a blank between two tokens where the source had white space.
+std::string Join(const std::vector<Token>& tokens, std::size_t first) {
+    std::string text;
+    for (std::size_t i = first; i < tokens.size(); ++i) {
+        if (i > first && tokens[i].spaceBefore) text += ' ';
+        text += Spell(tokens[i]);
+    }
+    return text;
+}
+
 // A small integer expression evaluator for #if, over already expanded tokens.
 class ConditionParser {
 public:
@@ -265,9 +275,7 @@ void Preprocessor::Directive(const TokenList& line, const void* buffer, int dept
     } else if (name == "undef") {
         if (line.size() >= 2) macros_.erase(line[1].text);
     } else if (name == "error") {
-        std::string text;
-        for (std::size_t i = 1; i < line.size(); ++i) text += (i > 1 ? " " : "") + Spell(line[i]);
-        diagnostics_.Error(d.location, 1003, "#error: " + text);
+        diagnostics_.Error(d.location, 1003, "#error: " + Join(line, 1));
     } else if (name == "pragma" || name == "line") {
         // Pragmas (pack_matrix, warning, once) change nothing here: matrices are stored by
         // element whatever their packing, and includes are cheap to read twice.
@@ -352,7 +360,7 @@ long long Preprocessor::EvaluateCondition(const TokenList& line) {
             Token v = line[i];
             v.kind = TokenKind::Integer;
             v.number = macros_.count(line[j].text) != 0 ? 1.0 : 0.0;
-            v.text = v.number != 0.0 ? "1" : "0";
+            v.text.assign(1, v.number != 0.0 ? '1' : '0');
             raw.push_back(v);
             if (paren) {
                 ++j;
@@ -440,9 +448,7 @@ Preprocessor::TokenList Preprocessor::Substitute(const Macro& macro,
             paramIndex(body[k + 1]) >= 0) {
             Token s;
             s.kind = TokenKind::String;
-            const TokenList& arg = args[static_cast<std::size_t>(paramIndex(body[k + 1]))];
-            for (std::size_t a = 0; a < arg.size(); ++a)
-                s.text += (a > 0 && arg[a].spaceBefore ? " " : "") + Spell(arg[a]);
+            s.text = Join(args[static_cast<std::size_t>(paramIndex(body[k + 1]))], 0);
             append({s});
             ++k;
             continue;

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace Hlsl {
 
@@ -112,8 +113,15 @@ void ProgramContext::Run() {
         const float* a = base + static_cast<std::size_t>(in.a) * kLanes;
         const float* b = base + static_cast<std::size_t>(in.b) * kLanes;
         const float* c = base + static_cast<std::size_t>(in.c) * kLanes;
-#define ZEL_LANES(expr) \
-    for (unsigned i = 0; i < kLanes; ++i) d[i] = (expr);
+        // Results go through a local block so that the compiler may assume no overlap between
+        // destination and operands (they may be the same register) and keep the lanes in
+        // vector registers.
+#define ZEL_LANES(expr)                                              \
+    {                                                                \
+        alignas(64) float r_[kLanes];                                \
+        for (unsigned i = 0; i < kLanes; ++i) r_[i] = (expr);        \
+        std::memcpy(d, r_, sizeof r_);                               \
+    }
         switch (in.op) {
             case Op::Mov: ZEL_LANES(a[i]) break;
             case Op::Add: ZEL_LANES(a[i] + b[i]) break;

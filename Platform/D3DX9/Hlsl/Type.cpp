@@ -82,7 +82,11 @@ std::string Type::Name() const {
         case TypeClass::Texture: n = std::string("texture") + dimName(dim); break;
         case TypeClass::Sampler: n = std::string("sampler") + dimName(dim); break;
     }
-    if (arraySize != 0) n += "[" + std::to_string(arraySize) + "]";
+    if (arraySize != 0) {
+        n += '[';
+        n += std::to_string(arraySize);
+        n += ']';
+    }
     return n;
 }
 
