@@ -40,8 +40,8 @@ TEST_F(HlslGeneratedEffectTest, DescribesTheParameters) {
         std::uint32_t rows, columns, elements, words;
     };
     const Row rows[] = {
-        {"g_MatWorld", ParameterClass::MatrixRows, ParameterType::Float, 4, 4, 0, 16},
-        {"g_BoneMatrix", ParameterClass::MatrixRows, ParameterType::Float, 4, 3, 60, 720},
+        {"g_MatWorld", ParameterClass::MatrixColumns, ParameterType::Float, 4, 4, 0, 16},
+        {"g_BoneMatrix", ParameterClass::MatrixColumns, ParameterType::Float, 4, 3, 60, 720},
         {"g_fTime", ParameterClass::Scalar, ParameterType::Float, 1, 1, 0, 1},
         {"g_vecLightPosition", ParameterClass::Vector, ParameterType::Float, 1, 4, 0, 4},
         {"g_nGlobalConstColor", ParameterClass::Scalar, ParameterType::Int, 1, 1, 0, 1},
@@ -245,7 +245,7 @@ TEST(HlslEffectTest, ShadowEffectsCompile) {
 TEST(HlslEffectTest, DefaultsAnnotationsAndSemantics) {
     const char* text = R"(
 static const float kScale = 2.0;
-float4x4 g_M : WORLD < string UIName = "World"; int Order = 3; float2 Range = {0, 1}; > = {
+row_major float4x4 g_M : WORLD < string UIName = "World"; int Order = 3; float2 Range = {0, 1}; > = {
     1, 2, 3, 4,  5, 6, 7, 8,  9, 10, 11, 12,  13, 14, 15, 16 };
 float3 g_v = float3(1, kScale, -3.5);
 int2 g_i = {7, -8};
@@ -262,6 +262,7 @@ technique T < string Mode = "fast"; > { pass P0 < int Pass = 1; > { ZEnable = tr
     const EffectDescription& fx = *out.effect;
     const Parameter* m = fx.FindParameter("g_M");
     EXPECT_EQ(m->semantic, "WORLD");
+    EXPECT_EQ(m->cls, ParameterClass::MatrixRows);
     ASSERT_EQ(m->annotations.size(), 3u);
     EXPECT_EQ(m->annotations[0].name, "UIName");
     EXPECT_EQ(m->annotations[0].text, "World");
@@ -356,6 +357,29 @@ TEST(HlslEffectTest, FaultsAreReportedAndYieldNothing) {
         CompileOutput out = EffectCompiler::Compile("effect.fx", c.text, {}, &includes);
         EXPECT_EQ(out.effect, nullptr) << c.name;
         EXPECT_NE(out.messages.find(c.message), std::string::npos) << c.name << ":\n" << out.messages;
+    }
+}
+
+TEST(HlslEffectTest, HostileSizesAreRefusedNotObeyed) {
+    struct Case {
+        std::string name, text, message;
+    };
+    std::string macros;
+    for (int i = 0; i < 40; ++i) macros += "#define M" + std::to_string(i) + " M" + std::to_string(i + 1) + " M" + std::to_string(i + 1) + "\n";
+    const Case cases[] = {
+        {"deep parentheses", "float g = " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";", "error X3000: nested too deeply"},
+        {"deep blocks", "float f() " + std::string(5000, '{') + std::string(5000, '}'), "error X3000: nested too deeply"},
+        {"doubling macros", macros + "M0", "error X1000: preprocessed text is too large"},
+        {"huge array", "struct S { float4x4 m[4096]; };\nS g_s[4096];", "error X3000: array is too large"},
+        {"huge unrolled loop",
+         "float4 VS(float4 p : POSITION) : POSITION { for (int i = 0; i < 1000; i++) for (int j = 0; j < 1000; j++) p.x += j; return p; }\n"
+         "technique T { pass P { VertexShader = compile vs_3_0 VS(); } }",
+         "error X4500: program too large"},
+    };
+    for (const Case& c : cases) {
+        CompileOutput out = HlslTest::CompileText(c.text);
+        EXPECT_EQ(out.effect, nullptr) << c.name;
+        EXPECT_NE(out.messages.find(c.message), std::string::npos) << c.name << ":\n" << out.messages.substr(0, 500);
     }
 }
 

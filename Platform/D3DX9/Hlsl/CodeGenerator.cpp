@@ -16,6 +16,7 @@ constexpr std::uint32_t kInputBit = 0x40000000u;
 constexpr std::uint32_t kIndexMask = 0x3FFFFFFFu;
 constexpr std::uint32_t kMaxRegisters = 1u << 20;
 constexpr int kMaxLoopIterations = 1024;
+constexpr std::size_t kMaxInstructions = 1u << 18;
 
 Conversion ConversionOf(BaseType b) {
     switch (b) {
@@ -127,6 +128,11 @@ std::uint32_t CodeGenerator::UniformReg(std::uint32_t word, BaseType base) {
 }
 
 void CodeGenerator::EmitTo(Op op, std::uint32_t dst, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    if (program_->code.size() >= kMaxInstructions) {
+        if (!failed_) diagnostics_.ErrorNoLocation(4500, "program too large");
+        failed_ = true;
+        return;
+    }
     Instruction in;
     in.op = op;
     in.dst = dst;

@@ -11,6 +11,9 @@ namespace Hlsl {
 
 namespace {
 
+constexpr std::uint64_t kMaxComponents = 1u << 20;
+constexpr int kMaxNesting = 200;
+
 bool EqualNoCase(const std::string& a, const char* b) {
     std::size_t n = std::strlen(b);
     if (a.size() != n) return false;
@@ -397,6 +400,11 @@ bool Parser::ParseArraySuffix(Type& t) {
         diagnostics_.Error(at, 3000, "arrays of more than one dimension are not supported");
         return false;
     }
+    if (static_cast<std::uint64_t>(t.Components()) * static_cast<std::uint64_t>(v[0]) > kMaxComponents) {
+        diagnostics_.Error(at, 3000, "array is too large");
+        aborted_ = true;
+        return false;
+    }
     t.arraySize = static_cast<std::uint32_t>(v[0]);
     return true;
 }
@@ -411,7 +419,8 @@ Parser::Modifiers Parser::ParseModifiers() {
         else if (w == "in") m.in = true;
         else if (w == "out") m.out = true;
         else if (w == "inout") m.in = m.out = true;
-        else if (w == "extern" || w == "shared" || w == "volatile" || w == "row_major" ||
+        else if (w == "row_major") m.rowMajor = true;
+        else if (w == "extern" || w == "shared" || w == "volatile" ||
                  w == "column_major" || w == "inline" || w == "precise" || w == "linear" ||
                  w == "centroid" || w == "nointerpolation" || w == "noperspective") {
             // Packing and interpolation hints change nothing in a program run on the CPU.
@@ -507,6 +516,11 @@ void Parser::StructDefinition(StructDef*& out) {
             if (def->Find(m.name) != nullptr)
                 diagnostics_.Error(at, 3003, "redefinition of '" + m.name + "'");
             m.offset = def->components;
+            if (static_cast<std::uint64_t>(def->components) + m.type.Components() > kMaxComponents) {
+                diagnostics_.Error(at, 3000, "'" + name + "': struct is too large");
+                aborted_ = true;
+                return;
+            }
             def->components += m.type.Components();
             def->members.push_back(std::move(m));
         } while (Accept(","));
@@ -535,7 +549,8 @@ void Parser::FillParameter(Parameter& p, const Type& t, std::uint32_t offset) {
             p.columns = t.columns;
             break;
         case TypeClass::Matrix:
-            p.cls = ParameterClass::MatrixRows;
+            // Column-major packing is the default; row_major on the declaration changes it.
+            p.cls = ParameterClass::MatrixColumns;
             p.rows = t.rows;
             p.columns = t.columns;
             break;
@@ -633,8 +648,11 @@ void Parser::GlobalDeclarators(const Type& baseType, std::string name, const Mod
         if (v->storage == Storage::Static && v->isConst && v->init != nullptr)
             EvaluateConstant(v->init.get(), v->constValue);
         variables_.push_back(std::move(var));
-        if (Declare(name, v, at) && v->storage == Storage::Uniform)
+        if (Declare(name, v, at) && v->storage == Storage::Uniform) {
             AddParameter(v, std::move(annotations), std::move(samplerStates));
+            if (mods.rowMajor && v->type.cls == TypeClass::Matrix)
+                description_.parameters.back().cls = ParameterClass::MatrixRows;
+        }
         if (Accept(";")) return;
         if (!Expect(",")) return;
         at = Peek().location;
@@ -1160,7 +1178,18 @@ StmtPtr Parser::LocalDeclaration() {
     return group;
 }
 
+Parser::NestingGuard::NestingGuard(Parser& parser, const SourceLocation& at) : parser_(parser) {
+    if (++parser_.depth_ > kMaxNesting && !parser_.aborted_) {
+        parser_.diagnostics_.Error(at, 3000, "nested too deeply");
+        parser_.aborted_ = true;
+    }
+}
+
+Parser::NestingGuard::~NestingGuard() { --parser_.depth_; }
+
 StmtPtr Parser::Statement() {
+    NestingGuard guard(*this, Peek().location);
+    if (aborted_) return nullptr;
     // Attributes such as [unroll] or [branch] only advise the compiler.
     while (Peek().IsPunct("[") && Peek(1).kind == TokenKind::Identifier) {
         Next();
@@ -1370,6 +1399,8 @@ ExprPtr Parser::BinaryLevel(int level) {
 ExprPtr Parser::UnaryExpr() {
     const Token& t = Peek();
     SourceLocation at = t.location;
+    NestingGuard guard(*this, at);
+    if (aborted_) return nullptr;
     if (t.IsPunct("-") || t.IsPunct("+") || t.IsPunct("!") || t.IsPunct("~")) {
         std::string op = Next().text;
         ExprPtr a = UnaryExpr();
@@ -1679,7 +1710,8 @@ ExprPtr Parser::InitializerList(const Type& target) {
     std::uint32_t total = 0;
     // Nested braces only group; the components are taken in order.
     std::function<bool()> items = [&]() -> bool {
-        if (!Expect("{")) return false;
+        NestingGuard guard(*this, Peek().location);
+        if (aborted_ || !Expect("{")) return false;
         if (Accept("}")) return true;
         do {
             if (Peek().IsPunct("}")) break;  // a trailing comma

@@ -51,6 +51,7 @@ private:
     struct Modifiers {
         bool isStatic = false, isUniform = false, isConst = false;
         bool in = false, out = false;
+        bool rowMajor = false;
     };
 
     // Tokens.
@@ -121,8 +122,21 @@ private:
     bool CheckLValue(const Expr* e);
     ExprPtr Swizzle(ExprPtr base, const std::string& text, const SourceLocation& at);
 
+    // Bounds the recursion of expressions and statements on hostile input.
+    class NestingGuard {
+    public:
+        NestingGuard(Parser& parser, const SourceLocation& at);
+        ~NestingGuard();
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+    private:
+        Parser& parser_;
+    };
+
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
     bool aborted_ = false;
     Token end_;
     Diagnostics& diagnostics_;

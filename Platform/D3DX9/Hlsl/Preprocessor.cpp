@@ -8,6 +8,7 @@ namespace {
 
 constexpr int kMaxIncludeDepth = 32;
 constexpr int kMaxExpansionDepth = 200;
+constexpr std::size_t kMaxTokens = 1u << 19;
 
 std::string Spell(const Token& t) {
     if (t.kind == TokenKind::String) return "\"" + t.text + "\"";
@@ -476,7 +477,13 @@ Preprocessor::TokenList Preprocessor::Substitute(const Macro& macro,
 }
 
 void Preprocessor::Expand(const TokenList& in, TokenList& out, std::set<std::string>& disabled) {
-    for (std::size_t i = 0; i < in.size();) {
+    for (std::size_t i = 0; i < in.size() && !tooLarge_;) {
+        if (out.size() > kMaxTokens) {
+            // Macros that double at every level would fill memory long before they end.
+            if (!tooLarge_) diagnostics_.Error(in[i].location, 1000, "preprocessed text is too large");
+            tooLarge_ = true;
+            return;
+        }
         const Token& t = in[i];
         auto found = t.kind == TokenKind::Identifier ? macros_.find(t.text) : macros_.end();
         if (found == macros_.end() || disabled.count(t.text) != 0 ||

@@ -76,6 +76,7 @@ private:
     std::vector<Conditional> conditions_;
     std::vector<IncludedFile> included_;
     TokenList output_;
+    bool tooLarge_ = false;
 };
 
 }  // namespace Hlsl

@@ -6,6 +6,8 @@ namespace Hlsl {
 
 namespace {
 
+constexpr std::size_t kMaxRewriteSize = 8192;
+
 bool Contains(const std::vector<std::uint32_t>& v, std::uint32_t r) {
     return std::find(v.begin(), v.end(), r) != v.end();
 }
@@ -236,6 +238,12 @@ bool ProgramOptimizer::FuseMultiplyAdd(Program& p) {
 }
 
 void ProgramOptimizer::Run(Program& program) {
+    // The rewrites scan ahead of every move; beyond any real effect's size only the linear
+    // dead-code pass runs.
+    if (program.code.size() > kMaxRewriteSize) {
+        RemoveDeadCode(program);
+        return;
+    }
     for (int round = 0; round < 8; ++round) {
         bool changed = RemoveDeadCode(program);
         changed = PropagateCopies(program) || changed;
