@@ -102,7 +102,17 @@ Hlsl::CompileOutput CompileText(const std::string& text) {
 
 namespace {
 
-const char* const kHead = R"(#include "../include/Definitions.fx"
+// A sampler of one texture kind as the generator declares it: every state from the kind's
+// sampler-state struct.
+std::string SamplerBlock(const std::string& type, const std::string& kind, const std::string& texture) {
+    std::string b = type + " g_" + kind + "Sampler = sampler_state\n{\n\tTexture = <" + texture + ">;\n";
+    for (const char* state : {"MinFilter", "MagFilter", "MipFilter", "AddressU", "AddressV", "AddressW"})
+        b += std::string("\t") + state + " = <g_" + kind + "SamplerState." + state + ">;\n";
+    return b + "};\n";
+}
+
+std::string Head() {
+    return R"(#include "../include/Definitions.fx"
 #include "../include/SamplerState.fx"
 #include "../include/Lighting.fx"
 #include "../include/Transform.fx"
@@ -159,47 +169,8 @@ SamplerStateStruct g_EnvCubicSamplerState;
 texture g_texEnvSphere;
 SamplerStateStruct g_EnvSphereSamplerState;
 
-sampler2D g_DiffuseSampler = sampler_state
-{
-	Texture = <g_texDiffuse>;
-	MinFilter = <g_DiffuseSamplerState.MinFilter>;
-	MagFilter = <g_DiffuseSamplerState.MagFilter>;
-	MipFilter = <g_DiffuseSamplerState.MipFilter>;
-	AddressU = <g_DiffuseSamplerState.AddressU>;
-	AddressV = <g_DiffuseSamplerState.AddressV>;
-	AddressW = <g_DiffuseSamplerState.AddressW>;
-};
-sampler2D g_DetailDiffuseSampler = sampler_state
-{
-	Texture = <g_texDetailDiffuse>;
-	MinFilter = <g_DetailDiffuseSamplerState.MinFilter>;
-	MagFilter = <g_DetailDiffuseSamplerState.MagFilter>;
-	MipFilter = <g_DetailDiffuseSamplerState.MipFilter>;
-	AddressU = <g_DetailDiffuseSamplerState.AddressU>;
-	AddressV = <g_DetailDiffuseSamplerState.AddressV>;
-	AddressW = <g_DetailDiffuseSamplerState.AddressW>;
-};
-samplerCUBE  g_EnvCubicSampler = sampler_state
-{
-	Texture = <g_texEnvCubic>;
-	MinFilter = <g_EnvCubicSamplerState.MinFilter>;
-	MagFilter = <g_EnvCubicSamplerState.MagFilter>;
-	MipFilter = <g_EnvCubicSamplerState.MipFilter>;
-	AddressU = <g_EnvCubicSamplerState.AddressU>;
-	AddressV = <g_EnvCubicSamplerState.AddressV>;
-	AddressW = <g_EnvCubicSamplerState.AddressW>;
-};
-sampler2D g_EnvSphereSampler = sampler_state
-{
-	Texture = <g_texEnvSphere>;
-	MinFilter = <g_EnvSphereSamplerState.MinFilter>;
-	MagFilter = <g_EnvSphereSamplerState.MagFilter>;
-	MipFilter = <g_EnvSphereSamplerState.MipFilter>;
-	AddressU = <g_EnvSphereSamplerState.AddressU>;
-	AddressV = <g_EnvSphereSamplerState.AddressV>;
-	AddressW = <g_EnvSphereSamplerState.AddressW>;
-};
-
+)" + SamplerBlock("sampler2D", "Diffuse", "g_texDiffuse") + SamplerBlock("sampler2D", "DetailDiffuse", "g_texDetailDiffuse") +
+    SamplerBlock("samplerCUBE ", "EnvCubic", "g_texEnvCubic") + SamplerBlock("sampler2D", "EnvSphere", "g_texEnvSphere") + R"(
 struct PSOut
 			{
 			float4 Color : COLOR0;
@@ -214,6 +185,7 @@ void phong_shading(float3 LightDiffuseColor, float3 LightSpecularColor, float3 N
 }
 
 )";
+}
 
 const char* const kPass0 = R"(struct VSIn_0
 {
@@ -534,7 +506,7 @@ technique VertexLighting_DX7
 }  // namespace
 
 std::string GeneratedEffect() {
-    std::string s = kHead;
+    std::string s = Head();
     s += kPass0;
     s += kPass1;
     s += kLighting;
@@ -547,18 +519,17 @@ std::string GeneratedEffect() {
     return s;
 }
 
-std::string StaticShadowCastEffect() {
-    return R"(float4x4 g_MatWorld;
+namespace {
+
+// The two shadow casters share their globals, their output structures and their techniques.
+const char* const kCasterGlobals = R"(float4x4 g_MatWorld;
 float4x4 g_MatView;
 float4x4 g_MatProjection;
 float4x4 g_MatViewProjection;
 float4 g_ShadowColor={0.5, 0.5, 0.5, 0.5};
+)";
 
-struct VSIn
-{
-	float3 P : POSITION;
-};
-
+const char* const kCasterOutputs = R"(
 struct VSOut
 {
 	float4 P : POSITION;
@@ -574,25 +545,9 @@ struct PSOut
 {
 	float4 Color : COLOR0;
 };
+)";
 
-VSOut VS(VSIn vsin)
-{
-	VSOut vsout;
-	float4 localPos = float4(vsin.P, 1.0f);
-	float4 pos = mul(localPos, g_MatWorld);
-	pos = mul(pos, g_MatViewProjection);
-	vsout.P = pos;
-	vsout.C0 = g_ShadowColor;
-	return vsout;
-}
-
-PSOut PS( PSIn psin)
-{
-	PSOut psout;
-	psout.Color = psin.C0;
-	return psout;
-}
-
+const char* const kCasterTechniques = R"(
 technique Ambient
 {
 	pass P0
@@ -614,16 +569,38 @@ technique Ambient_DX7
 	}
 }
 )";
+
+}  // namespace
+
+std::string StaticShadowCastEffect() {
+    return std::string(kCasterGlobals) + R"(
+struct VSIn
+{
+	float3 P : POSITION;
+};
+)" + kCasterOutputs + R"(
+VSOut VS(VSIn vsin)
+{
+	VSOut vsout;
+	float4 localPos = float4(vsin.P, 1.0f);
+	float4 pos = mul(localPos, g_MatWorld);
+	pos = mul(pos, g_MatViewProjection);
+	vsout.P = pos;
+	vsout.C0 = g_ShadowColor;
+	return vsout;
+}
+
+PSOut PS( PSIn psin)
+{
+	PSOut psout;
+	psout.Color = psin.C0;
+	return psout;
+}
+)" + kCasterTechniques;
 }
 
 std::string SkeletalShadowCastEffect() {
-    return R"(#define MAX_BONE 60
-float4x4 g_MatWorld;
-float4x4 g_MatView;
-float4x4 g_MatProjection;
-float4x4 g_MatViewProjection;
-float4 g_ShadowColor={0.5, 0.5, 0.5, 0.5};
-float4x3 g_BoneMatrix[MAX_BONE];
+    return std::string("#define MAX_BONE 60\n") + kCasterGlobals + R"(float4x3 g_BoneMatrix[MAX_BONE];
 float4x4 g_MatLightProjection;
 
 struct VSIn
@@ -632,23 +609,7 @@ struct VSIn
 	float4 Weights : BLENDWEIGHT;
 	float4 Indices : BLENDINDICES;
 };
-
-struct VSOut
-{
-	float4 P : POSITION;
-	float4 C0 : COLOR0;
-};
-
-struct PSIn
-{
-	float4 C0 : COLOR0;
-};
-
-struct PSOut
-{
-	float4 Color : COLOR0;
-};
-
+)" + kCasterOutputs + R"(
 VSOut VS(VSIn vsin)
 {
 	VSOut vsout;
@@ -669,28 +630,7 @@ PSOut PS( PSIn psin)
 	psout.Color = g_ShadowColor;
 	return psout;
 }
-
-technique Ambient
-{
-	pass P0
-	{
-		VertexShader = compile vs_1_1 VS();
-		PixelShader = compile ps_1_1 PS();
-	}
-}
-
-technique Ambient_DX7
-{
-	pass P0
-	{
-		Texture[0] = 0;
-		ColorOp[0] = SelectArg1;
-		AlphaOp[0] = SelectArg1;
-		ColorArg1[0] = TFACTOR;
-		AlphaArg1[0] = TFACTOR;
-	}
-}
-)";
+)" + kCasterTechniques;
 }
 
 std::string ProjectiveShadowReceiverEffect() {

@@ -351,18 +351,7 @@ bool CodeGenerator::Load(const Ref& ref, Regs& out) {
         } else {
             buffer = f->second;
         }
-        for (std::uint32_t c : ref.comps) {
-            std::uint32_t d = Temp();
-            Instruction in;
-            in.op = Op::GatherConst;
-            in.dst = d;
-            in.a = ref.indexReg;
-            in.b = buffer + c;
-            in.c = ref.stride;
-            in.d = ref.count;
-            program_->code.push_back(in);
-            out.push_back(d);
-        }
+        for (std::uint32_t c : ref.comps) out.push_back(Gather(Op::GatherConst, ref, buffer + c));
         return true;
     }
     if (!ref.dynamic) {
@@ -380,19 +369,15 @@ bool CodeGenerator::Load(const Ref& ref, Regs& out) {
         for (std::size_t k = 0; k < root.size(); ++k) EmitTo(Op::Mov, copy[k], root[k]);
         root = std::move(copy);
     }
-    for (std::uint32_t c : ref.comps) {
-        std::uint32_t d = Temp();
-        Instruction in;
-        in.op = Op::GatherReg;
-        in.dst = d;
-        in.a = ref.indexReg;
-        in.b = root[c];
-        in.c = ref.stride;
-        in.d = ref.count;
-        program_->code.push_back(in);
-        out.push_back(d);
-    }
+    for (std::uint32_t c : ref.comps) out.push_back(Gather(Op::GatherReg, ref, root[c]));
     return true;
+}
+
+std::uint32_t CodeGenerator::Gather(Op op, const Ref& ref, std::uint32_t base) {
+    std::uint32_t d = Temp();
+    EmitTo(op, d, ref.indexReg, base, ref.stride);
+    if (!program_->code.empty() && program_->code.back().dst == d) program_->code.back().d = ref.count;
+    return d;
 }
 
 bool CodeGenerator::Store(const Ref& ref, const Regs& values, const SourceLocation& at) {

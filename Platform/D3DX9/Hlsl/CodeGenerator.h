@@ -69,6 +69,8 @@ private:
     bool Eval(const Expr* e, Regs& out);
     bool EvalRef(const Expr* e, Ref& ref);
     bool Load(const Ref& ref, Regs& out);
+    // One component read through the computed index of ref, starting at base.
+    std::uint32_t Gather(Op op, const Ref& ref, std::uint32_t base);
     bool Store(const Ref& ref, const Regs& values, const SourceLocation& at);
     Regs ConvertRegs(const Regs& in, const Type& from, const Type& to);
     std::uint32_t ConvertBase(std::uint32_t reg, BaseType from, BaseType to);

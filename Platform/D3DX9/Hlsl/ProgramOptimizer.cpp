@@ -103,8 +103,12 @@ bool ProgramOptimizer::FoldMoves(Program& p) {
         if (!ok || LiveAfter(p, m, mov.a)) continue;
         if (p.code[i].op == Op::Sample) {
             // A fetch writes four registers: rename the one the move reads.
+            // The sampler reads its coordinates while it writes: keep the two apart.
             SampleOp& sample = p.samples[p.code[i].b];
-            if (Contains(std::vector<std::uint32_t>(sample.out, sample.out + 4), mov.dst)) continue;
+            Reads(p, p.code[i], reads);
+            if (Contains(std::vector<std::uint32_t>(sample.out, sample.out + 4), mov.dst) ||
+                Contains(reads, mov.dst))
+                continue;
             for (std::uint32_t& o : sample.out)
                 if (o == mov.a) o = mov.dst;
             p.code[i].dst = sample.out[0];
