@@ -104,11 +104,15 @@ void BM_PixelLightingProgram(benchmark::State& state) {
     for (auto _ : state) {
         for (int b = 0; b < batches; ++b) {
             // Interpolated inputs as a rasteriser would hand them over: 4x4 blocks of quads.
-            float bx = static_cast<float>((b * 4) % width), by = static_cast<float>(((b * 4) / width) * 4);
+            float bx = static_cast<float>((b * 4) % width),
+                  by = static_cast<float>(((b * 4) / width) * 4);
             for (unsigned i = 0; i < Hlsl::kLanes; ++i) {
-                float x = bx + static_cast<float>((i / 4) * 2 + (i & 1)), y = by + static_cast<float>((i >> 1) & 1);
+                float x = bx + static_cast<float>((i / 4) * 2 + (i & 1)),
+                      y = by + static_cast<float>((i >> 1) & 1);
                 float u = x / static_cast<float>(width), w = y / static_cast<float>(height);
-                for (int c = 0; c < 4; ++c) context.Input(static_cast<std::size_t>(color), static_cast<unsigned>(c))[i] = 1.0f;
+                for (int c = 0; c < 4; ++c)
+                    context.Input(static_cast<std::size_t>(color), static_cast<unsigned>(c))[i] =
+                        1.0f;
                 context.Input(static_cast<std::size_t>(uv), 0)[i] = u;
                 context.Input(static_cast<std::size_t>(uv), 1)[i] = w;
                 context.Input(static_cast<std::size_t>(n), 0)[i] = u - 0.5f;
@@ -128,8 +132,9 @@ void BM_PixelLightingProgram(benchmark::State& state) {
     }
     state.counters["checksum"] = checksum / static_cast<double>(state.iterations());
     state.counters["instructions"] = static_cast<double>(program.code.size());
-    state.counters["Mpixels/s"] = benchmark::Counter(static_cast<double>(width * height) * static_cast<double>(state.iterations()) / 1e6,
-                                                     benchmark::Counter::kIsRate);
+    state.counters["Mpixels/s"] = benchmark::Counter(
+        static_cast<double>(width * height) * static_cast<double>(state.iterations()) / 1e6,
+        benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PixelLightingProgram)->Unit(benchmark::kMillisecond);
 

@@ -23,16 +23,19 @@ void RunAll(const Hlsl::EffectDescription& fx) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size == 0)
+        return 0;
     if (data[0] & 1) {
         std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
         Hlsl::CompileOutput out = Hlsl::EffectCompiler::Compile("fuzz.fx", text, {}, nullptr);
-        if (out.effect != nullptr) RunAll(*out.effect);
+        if (out.effect != nullptr)
+            RunAll(*out.effect);
     } else {
         Hlsl::CompiledEffectHeader header;
         std::string error;
         auto fx = Hlsl::EffectSerializer::Load(data + 1, size - 1, header, error);
-        if (fx != nullptr) RunAll(*fx);
+        if (fx != nullptr)
+            RunAll(*fx);
     }
     return 0;
 }

@@ -13,11 +13,14 @@ namespace {
 
 using namespace Hlsl;
 
-std::uint32_t F(float v) { return std::bit_cast<std::uint32_t>(v); }
+std::uint32_t F(float v) {
+    return std::bit_cast<std::uint32_t>(v);
+}
 
 const Parameter* Member(const Parameter& p, const std::string& name) {
     for (const Parameter& m : p.members)
-        if (m.name == name) return &m;
+        if (m.name == name)
+            return &m;
     return nullptr;
 }
 
@@ -67,7 +70,8 @@ TEST_F(HlslGeneratedEffectTest, DescribesTheParameters) {
 
     // The sampler-state struct's members, looked up under the struct, sit inside it in order.
     const Parameter* state = fx_->FindParameter("g_DiffuseSamplerState");
-    const char* names[] = {"AddressU", "AddressV", "AddressW", "BorderColor", "MagFilter", "MinFilter", "MipFilter"};
+    const char* names[] = {"AddressU",  "AddressV",  "AddressW", "BorderColor",
+                           "MagFilter", "MinFilter", "MipFilter"};
     for (std::uint32_t i = 0; i < 7; ++i) {
         const Parameter* m = Member(*state, names[i]);
         ASSERT_NE(m, nullptr) << names[i];
@@ -128,19 +132,22 @@ TEST_F(HlslGeneratedEffectTest, TechniquesShareTheirPrograms) {
     EXPECT_EQ(vp.profile, "vs_2_0");
     EXPECT_EQ(pp.kind, ProgramKind::Pixel);
     EXPECT_EQ(pp.entry, "PSLighting_1");
-    EXPECT_EQ(fx_->FindTechnique("VertexLighting")->passes[1].states[1].value.program, ps.value.program);
+    EXPECT_EQ(fx_->FindTechnique("VertexLighting")->passes[1].states[1].value.program,
+              ps.value.program);
 
     // Inputs and outputs by semantic.
     EXPECT_GE(vp.FindInput(Usage::BlendIndices, 0), 0);
     EXPECT_GE(vp.FindInput(Usage::BlendWeight, 0), 0);
     EXPECT_GE(vp.FindOutput(Usage::Position, 0), 0);
     EXPECT_GE(vp.FindOutput(Usage::TexCoord, 2), 0);
-    EXPECT_EQ(vp.outputs[static_cast<std::size_t>(vp.FindOutput(Usage::TexCoord, 1))].components, 3);
+    EXPECT_EQ(vp.outputs[static_cast<std::size_t>(vp.FindOutput(Usage::TexCoord, 1))].components,
+              3);
     EXPECT_GE(pp.FindOutput(Usage::Color, 0), 0);
     EXPECT_GE(pp.FindInput(Usage::Color, 1), 0);
 
     // The ambient pixel program of pass 1 reads three samplers, numbered in order of first use.
-    const Program& amb = *fx_->programs[fx_->FindTechnique("Ambient")->passes[1].states[1].value.program];
+    const Program& amb =
+        *fx_->programs[fx_->FindTechnique("Ambient")->passes[1].states[1].value.program];
     ASSERT_EQ(amb.samplers.size(), 3u);
     EXPECT_EQ(fx_->parameters[amb.samplers[0].parameter].name, "g_DiffuseSampler");
     EXPECT_EQ(amb.samplers[0].stage, 0u);
@@ -160,9 +167,13 @@ TEST_F(HlslGeneratedEffectTest, FixedFunctionStatesCarryDirect3DCodes) {
         std::vector<std::uint32_t> words;
     };
     const Row rows[] = {
-        {1, StateKind::TextureStage, 1, 0, {25}},         // ColorOp[0] = MultiplyAdd
-        {2, StateKind::TextureStage, 26, 0, {4}},         // ColorArg0[0] = SPECULAR
-        {9, StateKind::TextureStage, 11, 1, {0x30000}},   // TexCoordIndex[1] = CAMERASPACEREFLECTIONVECTOR
+        {1, StateKind::TextureStage, 1, 0, {25}},  // ColorOp[0] = MultiplyAdd
+        {2, StateKind::TextureStage, 26, 0, {4}},  // ColorArg0[0] = SPECULAR
+        {9,
+         StateKind::TextureStage,
+         11,
+         1,
+         {0x30000}},  // TexCoordIndex[1] = CAMERASPACEREFLECTIONVECTOR
         {10, StateKind::TextureStage, 24, 1, {3}},        // TEXTURETRANSFORMFLAGS[1] = COUNT3
         {11, StateKind::TextureStage, 1, 1, {18}},        // MODULATEALPHA_ADDCOLOR
         {12, StateKind::TextureStage, 4, 1, {3}},         // AlphaOp[1] = SelectArg2
@@ -189,19 +200,20 @@ TEST_F(HlslGeneratedEffectTest, FixedFunctionStatesCarryDirect3DCodes) {
     EXPECT_EQ(tt.value.words[5], F(-0.5f));
     EXPECT_EQ(tt.value.words[8], F(0.5f));
 
-    const std::vector<StateAssignment>& v = fx_->FindTechnique("VertexLighting_DX7")->passes[0].states;
+    const std::vector<StateAssignment>& v =
+        fx_->FindTechnique("VertexLighting_DX7")->passes[0].states;
     const Row renderRows[] = {
-        {7, StateKind::RenderState, 27, 0, {1}},              // AlphaBlendEnable = true
-        {8, StateKind::RenderState, 19, 0, {5}},              // SrcBlend = SrcAlpha
-        {9, StateKind::RenderState, 20, 0, {6}},              // DestBlend = InvSrcAlpha
-        {10, StateKind::RenderState, 14, 0, {0}},             // ZWriteEnable = FALSE
-        {11, StateKind::RenderState, 22, 0, {1}},             // CullMode = None
-        {12, StateKind::RenderState, 24, 0, {0x80}},          // AlphaRef
-        {13, StateKind::RenderState, 34, 0, {0xFFFF8000u}},   // FogColor from float4
-        {14, StateKind::RenderState, 36, 0, {F(10.5f)}},      // FogStart as float bits
-        {15, StateKind::RenderState, 168, 0, {7}},            // RED|GREEN|BLUE
-        {17, StateKind::Sampler, 1, 0, {1}},                  // AddressU[0] = Wrap
-        {18, StateKind::VertexShader, 0, 0, {0}},             // NULL
+        {7, StateKind::RenderState, 27, 0, {1}},             // AlphaBlendEnable = true
+        {8, StateKind::RenderState, 19, 0, {5}},             // SrcBlend = SrcAlpha
+        {9, StateKind::RenderState, 20, 0, {6}},             // DestBlend = InvSrcAlpha
+        {10, StateKind::RenderState, 14, 0, {0}},            // ZWriteEnable = FALSE
+        {11, StateKind::RenderState, 22, 0, {1}},            // CullMode = None
+        {12, StateKind::RenderState, 24, 0, {0x80}},         // AlphaRef
+        {13, StateKind::RenderState, 34, 0, {0xFFFF8000u}},  // FogColor from float4
+        {14, StateKind::RenderState, 36, 0, {F(10.5f)}},     // FogStart as float bits
+        {15, StateKind::RenderState, 168, 0, {7}},           // RED|GREEN|BLUE
+        {17, StateKind::Sampler, 1, 0, {1}},                 // AddressU[0] = Wrap
+        {18, StateKind::VertexShader, 0, 0, {0}},            // NULL
     };
     for (const Row& r : renderRows) {
         ASSERT_LT(r.at, v.size());
@@ -215,8 +227,9 @@ TEST_F(HlslGeneratedEffectTest, FixedFunctionStatesCarryDirect3DCodes) {
 }
 
 TEST(HlslEffectTest, ShadowEffectsCompile) {
-    for (const std::string& text : {HlslTest::StaticShadowCastEffect(), HlslTest::SkeletalShadowCastEffect(),
-                                    HlslTest::ProjectiveShadowReceiverEffect()}) {
+    for (const std::string& text :
+         {HlslTest::StaticShadowCastEffect(), HlslTest::SkeletalShadowCastEffect(),
+          HlslTest::ProjectiveShadowReceiverEffect()}) {
         CompileOutput out = HlslTest::CompileText(text);
         ASSERT_NE(out.effect, nullptr) << out.messages;
         const EffectDescription& fx = *out.effect;
@@ -227,7 +240,8 @@ TEST(HlslEffectTest, ShadowEffectsCompile) {
     CompileOutput cast = HlslTest::CompileText(HlslTest::StaticShadowCastEffect());
     // float4 g_ShadowColor={0.5, 0.5, 0.5, 0.5}: the default value is in the store.
     const Parameter* color = cast.effect->FindParameter("g_ShadowColor");
-    for (std::uint32_t i = 0; i < 4; ++i) EXPECT_EQ(cast.effect->values[color->offset + i], F(0.5f));
+    for (std::uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(cast.effect->values[color->offset + i], F(0.5f));
     // Texture[0] = 0 binds no texture.
     const StateAssignment& t0 = cast.effect->FindTechnique("Ambient_DX7")->passes[0].states[0];
     EXPECT_EQ(t0.kind, StateKind::Texture);
@@ -239,7 +253,8 @@ TEST(HlslEffectTest, ShadowEffectsCompile) {
     EXPECT_EQ(sampler->samplerStates.back().code, 4u);  // BorderColor
     EXPECT_EQ(sampler->samplerStates.back().value.words, std::vector<std::uint32_t>{0xFFFFFFFFu});
     // tex2D with a float4 coordinate truncates, as the compiler warns.
-    EXPECT_NE(receiver.messages.find("warning X3206: implicit truncation of vector type"), std::string::npos);
+    EXPECT_NE(receiver.messages.find("warning X3206: implicit truncation of vector type"),
+              std::string::npos);
 }
 
 TEST(HlslEffectTest, DefaultsAnnotationsAndSemantics) {
@@ -268,8 +283,8 @@ technique T < string Mode = "fast"; > { pass P0 < int Pass = 1; > { ZEnable = tr
     EXPECT_EQ(m->annotations[0].text, "World");
     EXPECT_EQ(m->annotations[1].words, std::vector<std::uint32_t>{3});
     EXPECT_EQ(m->annotations[2].words, (std::vector<std::uint32_t>{F(0), F(1)}));
-    EXPECT_EQ(fx.values[m->offset + 1], F(2));   // element [0][1]
-    EXPECT_EQ(fx.values[m->offset + 12], F(13)); // element [3][0]
+    EXPECT_EQ(fx.values[m->offset + 1], F(2));    // element [0][1]
+    EXPECT_EQ(fx.values[m->offset + 12], F(13));  // element [3][0]
     const Parameter* v = fx.FindParameter("g_v");
     EXPECT_EQ(fx.values[v->offset + 1], F(2));
     EXPECT_EQ(fx.values[v->offset + 2], F(-3.5f));
@@ -301,52 +316,69 @@ TEST(HlslEffectTest, FaultsAreReportedAndYieldNothing) {
     const ErrorCase cases[] = {
         {"undeclared", "float4 VS(float4 p : POSITION) : POSITION\n{\n\treturn foo;\n}",
          "effect.fx(3,9): error X3004: undeclared identifier 'foo'"},
-        {"syntax", "float4 g_a\nfloat4 g_b;", "effect.fx(2,1): error X3000: syntax error: unexpected token 'float4'"},
+        {"syntax", "float4 g_a\nfloat4 g_b;",
+         "effect.fx(2,1): error X3000: syntax error: unexpected token 'float4'"},
         {"end of file", "float4 VS(", "error X3000: syntax error: unexpected end of file"},
-        {"no implicit widening", "float4 VS(float3 p : POSITION) : POSITION { float4 q = p; return q; }",
+        {"no implicit widening",
+         "float4 VS(float3 p : POSITION) : POSITION { float4 q = p; return q; }",
          "effect.fx(1,56): error X3017: cannot implicitly convert from 'float3' to 'float4'"},
-        {"globals are constant", "float4 g_c;\nfloat4 VS(float4 p : POSITION) : POSITION { g_c = p; return p; }",
+        {"globals are constant",
+         "float4 g_c;\nfloat4 VS(float4 p : POSITION) : POSITION { g_c = p; return p; }",
          "error X3025: global variables are implicitly constant"},
-        {"entry missing",
-         "technique T { pass P { VertexShader = compile vs_2_0 Nope(); } }",
+        {"entry missing", "technique T { pass P { VertexShader = compile vs_2_0 Nope(); } }",
          "effect.fx(1,54): error X3501: 'Nope': entrypoint not found"},
-        {"bad profile", "float4 VS(float4 p : POSITION) : POSITION { return p; }\ntechnique T { pass P { VertexShader = compile ps_2_0 VS(); } }",
+        {"bad profile",
+         "float4 VS(float4 p : POSITION) : POSITION { return p; }\ntechnique T { pass P { "
+         "VertexShader = compile ps_2_0 VS(); } }",
          "effect.fx(2,47): error X3000: 'ps_2_0': invalid vertex shader profile"},
         {"unknown state", "technique T { pass P { Zenabel = true; } }",
          "effect.fx(1,24): error X3000: unrecognized state 'Zenabel'"},
         {"unknown value", "technique T { pass P { CullMode = Sideways; } }",
          "effect.fx(1,35): error X3004: undeclared identifier 'Sideways'"},
-        {"state index range", "technique T { pass P { ColorOp[8] = Modulate; } }", "index 8 is out of range"},
+        {"state index range", "technique T { pass P { ColorOp[8] = Modulate; } }",
+         "index 8 is out of range"},
         {"intrinsic arity", "float4 VS(float4 p : POSITION) : POSITION { return normalize(p, p); }",
          "error X3013: 'normalize': intrinsic function does not take 2 parameters"},
-        {"no overload", "float f(float3 a) { return a.x; }\nfloat4 VS(float4x4 p : POSITION) : POSITION { return f(p); }",
+        {"no overload",
+         "float f(float3 a) { return a.x; }\nfloat4 VS(float4x4 p : POSITION) : POSITION { return "
+         "f(p); }",
          "error X3013: 'f': no matching 1 parameter function"},
         {"missing semantic",
-         "float4 VS(float4 p) : POSITION { return p; }\ntechnique T { pass P { VertexShader = compile vs_2_0 VS(); } }",
+         "float4 VS(float4 p) : POSITION { return p; }\ntechnique T { pass P { VertexShader = "
+         "compile vs_2_0 VS(); } }",
          "error X3502: 'p': missing semantics"},
         {"bad output semantic",
-         "float4 PS(float4 c : COLOR0) : TEXCOORD0 { return c; }\ntechnique T { pass P { PixelShader = compile ps_2_0 PS(); } }",
+         "float4 PS(float4 c : COLOR0) : TEXCOORD0 { return c; }\ntechnique T { pass P { "
+         "PixelShader = compile ps_2_0 PS(); } }",
          "error X4502: invalid ps_2_0 output semantic"},
         {"bad swizzle", "float4 VS(float4 p : POSITION) : POSITION { return p.xq; }",
          "error X3018: invalid subscript 'xq'"},
         {"redefinition", "float a;\nfloat a;", "effect.fx(2,7): error X3003: redefinition of 'a'"},
-        {"missing return value", "float f() { return; }", "error X3080: 'f': function must return a value"},
-        {"constant index range", "float4 g_a[2];\nfloat4 VS(float4 p : POSITION) : POSITION { return g_a[2]; }",
+        {"missing return value", "float f() { return; }",
+         "error X3080: 'f': function must return a value"},
+        {"constant index range",
+         "float4 g_a[2];\nfloat4 VS(float4 p : POSITION) : POSITION { return g_a[2]; }",
          "error X3504: array index out of bounds"},
         {"loop without constant count",
-         "float4 VS(float4 p : POSITION) : POSITION { for (int i = 0; i < p.x; i++) p.y += 1; return p; }\n"
+         "float4 VS(float4 p : POSITION) : POSITION { for (int i = 0; i < p.x; i++) p.y += 1; "
+         "return p; }\n"
          "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }",
          "error X3511: unable to unroll loop"},
         {"recursion",
-         "float f(float x);\nfloat f(float x) { return f(x); }\nfloat4 VS(float4 p : POSITION) : POSITION { return f(p.x); }\n"
+         "float f(float x);\nfloat f(float x) { return f(x); }\nfloat4 VS(float4 p : POSITION) : "
+         "POSITION { return f(p.x); }\n"
          "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }",
          "recursive functions are not allowed"},
-        {"include missing", "#include \"gone.fx\"\n", "effect.fx(1,2): error X1507: failed to open source file: 'gone.fx'"},
-        {"error in include", "#include \"../include/Bad.fx\"\n", "../include/Bad.fx(2,1): error X3000"},
+        {"include missing", "#include \"gone.fx\"\n",
+         "effect.fx(1,2): error X1507: failed to open source file: 'gone.fx'"},
+        {"error in include", "#include \"../include/Bad.fx\"\n",
+         "../include/Bad.fx(2,1): error X3000"},
         {"while", "float f() { while (true) {} return 0; }", "'while' is not supported"},
-        {"sampler state name", "texture t;\nsampler2D s = sampler_state { Texture = <t>; Colour = 1; };",
+        {"sampler state name",
+         "texture t;\nsampler2D s = sampler_state { Texture = <t>; Colour = 1; };",
          "error X3000: unrecognized sampler state 'Colour'"},
-        {"texture state takes a texture", "float4 g_c;\ntechnique T { pass P { Texture[0] = <g_c>; } }",
+        {"texture state takes a texture",
+         "float4 g_c;\ntechnique T { pass P { Texture[0] = <g_c>; } }",
          "'g_c': type mismatch for this state"},
     };
     (void)vs;
@@ -356,7 +388,8 @@ TEST(HlslEffectTest, FaultsAreReportedAndYieldNothing) {
         HlslTest::TableIncludes includes(files);
         CompileOutput out = EffectCompiler::Compile("effect.fx", c.text, {}, &includes);
         EXPECT_EQ(out.effect, nullptr) << c.name;
-        EXPECT_NE(out.messages.find(c.message), std::string::npos) << c.name << ":\n" << out.messages;
+        EXPECT_NE(out.messages.find(c.message), std::string::npos) << c.name << ":\n"
+                                                                   << out.messages;
     }
 }
 
@@ -365,30 +398,41 @@ TEST(HlslEffectTest, HostileSizesAreRefusedNotObeyed) {
         std::string name, text, message;
     };
     std::string macros;
-    for (int i = 0; i < 40; ++i) macros += "#define M" + std::to_string(i) + " M" + std::to_string(i + 1) + " M" + std::to_string(i + 1) + "\n";
+    for (int i = 0; i < 40; ++i)
+        macros += "#define M" + std::to_string(i) + " M" + std::to_string(i + 1) + " M" +
+                  std::to_string(i + 1) + "\n";
     const Case cases[] = {
-        {"deep parentheses", "float g = " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";", "error X3000: nested too deeply"},
-        {"deep blocks", "float f() " + std::string(5000, '{') + std::string(5000, '}'), "error X3000: nested too deeply"},
+        {"deep parentheses",
+         "float g = " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";",
+         "error X3000: nested too deeply"},
+        {"deep blocks", "float f() " + std::string(5000, '{') + std::string(5000, '}'),
+         "error X3000: nested too deeply"},
         {"doubling macros", macros + "M0", "error X1000: preprocessed text is too large"},
-        {"huge array", "struct S { float4x4 m[4096]; };\nS g_s[4096];", "error X3000: array is too large"},
+        {"huge array", "struct S { float4x4 m[4096]; };\nS g_s[4096];",
+         "error X3000: array is too large"},
         {"huge unrolled loop",
-         "float4 VS(float4 p : POSITION) : POSITION { for (int i = 0; i < 1000; i++) for (int j = 0; j < 1000; j++) p.x += j; return p; }\n"
+         "float4 VS(float4 p : POSITION) : POSITION { for (int i = 0; i < 1000; i++) for (int j = "
+         "0; j < 1000; j++) p.x += j; return p; }\n"
          "technique T { pass P { VertexShader = compile vs_3_0 VS(); } }",
          "error X4500: program too large"},
     };
     for (const Case& c : cases) {
         CompileOutput out = HlslTest::CompileText(c.text);
         EXPECT_EQ(out.effect, nullptr) << c.name;
-        EXPECT_NE(out.messages.find(c.message), std::string::npos) << c.name << ":\n" << out.messages.substr(0, 500);
+        EXPECT_NE(out.messages.find(c.message), std::string::npos) << c.name << ":\n"
+                                                                   << out.messages.substr(0, 500);
     }
 }
 
 TEST(HlslEffectTest, WarningsDoNotStopTheEffect) {
     CompileOutput out = HlslTest::CompileText(
-        "float4x4 g_M;\nfloat3 VS(float4 p : POSITION) : POSITION { float3 r = mul(p, g_M); return r; }\n"
+        "float4x4 g_M;\nfloat3 VS(float4 p : POSITION) : POSITION { float3 r = mul(p, g_M); return "
+        "r; }\n"
         "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }");
     ASSERT_NE(out.effect, nullptr) << out.messages;
-    EXPECT_NE(out.messages.find("effect.fx(2,56): warning X3206: implicit truncation of vector type"), std::string::npos)
+    EXPECT_NE(
+        out.messages.find("effect.fx(2,56): warning X3206: implicit truncation of vector type"),
+        std::string::npos)
         << out.messages;
 }
 
@@ -398,7 +442,8 @@ TEST(HlslEffectTest, SourceHashCoversIncludes) {
     EXPECT_EQ(EffectCompiler::SourceHash(HlslTest::GeneratedEffect(), changed), a.sourceHash);
     changed[2].content += " ";
     EXPECT_NE(EffectCompiler::SourceHash(HlslTest::GeneratedEffect(), changed), a.sourceHash);
-    EXPECT_NE(EffectCompiler::SourceHash(HlslTest::GeneratedEffect() + " ", a.includes), a.sourceHash);
+    EXPECT_NE(EffectCompiler::SourceHash(HlslTest::GeneratedEffect() + " ", a.includes),
+              a.sourceHash);
 }
 
 }  // namespace

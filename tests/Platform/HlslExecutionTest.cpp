@@ -22,7 +22,8 @@ using Vec4 = std::array<float, 4>;
 // store, inputs by semantic and lane.
 class Runner {
 public:
-    Runner(std::shared_ptr<const EffectDescription> fx, const std::string& technique, std::size_t pass, bool pixel)
+    Runner(std::shared_ptr<const EffectDescription> fx, const std::string& technique,
+           std::size_t pass, bool pixel)
         : fx_(std::move(fx)), values_(fx_->values) {
         const Technique* t = fx_->FindTechnique(technique);
         const Pass& p = t->passes[pass];
@@ -35,19 +36,25 @@ public:
     void Set(const std::string& name, std::vector<float> v) {
         const Parameter* p = fx_->FindParameter(name);
         ASSERT_NE(p, nullptr) << name;
-        for (std::size_t i = 0; i < v.size(); ++i) values_[p->offset + i] = std::bit_cast<std::uint32_t>(v[i]);
+        for (std::size_t i = 0; i < v.size(); ++i)
+            values_[p->offset + i] = std::bit_cast<std::uint32_t>(v[i]);
     }
-    void SetWord(const std::string& name, std::uint32_t w) { values_[fx_->FindParameter(name)->offset] = w; }
+    void SetWord(const std::string& name, std::uint32_t w) {
+        values_[fx_->FindParameter(name)->offset] = w;
+    }
     // Row-vector convention: translation in the last row.
     void SetTranslation(const std::string& name, float x, float y, float z) {
         Set(name, {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1});
     }
-    void SetScale(const std::string& name, float s) { Set(name, {s, 0, 0, 0, 0, s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1}); }
+    void SetScale(const std::string& name, float s) {
+        Set(name, {s, 0, 0, 0, 0, s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1});
+    }
 
     void Input(Usage usage, unsigned index, unsigned lane, const Vec4& v) {
         int i = program_->FindInput(usage, index);
         ASSERT_GE(i, 0);
-        for (unsigned c = 0; c < 4; ++c) context_->Input(static_cast<std::size_t>(i), c)[lane] = v[c];
+        for (unsigned c = 0; c < 4; ++c)
+            context_->Input(static_cast<std::size_t>(i), c)[lane] = v[c];
     }
     void Run(ISampler* sampler = nullptr) {
         context_->BindConstants(values_.data(), values_.size());
@@ -58,7 +65,8 @@ public:
         int o = program_->FindOutput(usage, index);
         EXPECT_GE(o, 0);
         Vec4 v{};
-        if (o < 0) return v;
+        if (o < 0)
+            return v;
         for (unsigned c = 0; c < program_->outputs[static_cast<std::size_t>(o)].components; ++c)
             v[c] = context_->Output(static_cast<std::size_t>(o), c)[lane];
         return v;
@@ -73,7 +81,8 @@ private:
     std::unique_ptr<ProgramContext> context_;
 };
 
-void ExpectNear(const Vec4& got, const Vec4& want, const std::string& what, float tolerance = 1e-4f) {
+void ExpectNear(const Vec4& got, const Vec4& want, const std::string& what,
+                float tolerance = 1e-4f) {
     for (int c = 0; c < 4; ++c)
         EXPECT_NEAR(got[c], want[c], tolerance) << what << " component " << c;
 }
@@ -173,7 +182,8 @@ TEST_F(HlslExecutionTest, SkinningBlendsBonesByComputedIndex) {
     }
     r.Run();
     for (unsigned i = 0; i < lane; ++i)
-        ExpectNear(r.Output(Usage::Position, 0, i), rows[i].expected, "skinned lane " + std::to_string(i));
+        ExpectNear(r.Output(Usage::Position, 0, i), rows[i].expected,
+                   "skinned lane " + std::to_string(i));
 }
 
 TEST_F(HlslExecutionTest, VertexLightingMatchesPhongByHand) {
@@ -266,7 +276,8 @@ TEST_F(HlslExecutionTest, PixelProgramsSampleModulateAndShift) {
     r.Set("g_fShiftColRatio", {1});
     r.Run(&sampler);
     float lum = want[0] * 0.299f + want[1] * 0.587f + want[2] * 0.114f;
-    ExpectNear(r.Output(Usage::Color, 0, 3), {std::min(1.0f, lum * 2.0f), 0, 0, want[3]}, "shifted");
+    ExpectNear(r.Output(Usage::Color, 0, 3), {std::min(1.0f, lum * 2.0f), 0, 0, want[3]},
+               "shifted");
 }
 
 TEST_F(HlslExecutionTest, PixelLanesFormQuadsForDerivatives) {
@@ -274,7 +285,8 @@ TEST_F(HlslExecutionTest, PixelLanesFormQuadsForDerivatives) {
     FakeSampler sampler;
     // u grows by 1/64 per pixel in x, v by 1/32 per pixel in y.
     for (unsigned lane = 0; lane < kLanes; ++lane) {
-        float x = static_cast<float>((lane / 4) * 2 + (lane & 1)), y = static_cast<float>((lane >> 1) & 1);
+        float x = static_cast<float>((lane / 4) * 2 + (lane & 1)),
+              y = static_cast<float>((lane >> 1) & 1);
         r.Input(Usage::TexCoord, 0, lane, {x / 64.0f, y / 32.0f, 0, 0});
         r.Input(Usage::Color, 0, lane, {1, 1, 1, 1});
     }
@@ -292,12 +304,15 @@ struct ExprCase {
     Vec4 a, b, expected;
 };
 
-std::shared_ptr<const EffectDescription> PixelFunction(const std::string& body, std::string* messages = nullptr) {
-    std::string text = "float4 g_k = {2, 3, 4, 5};\nfloat4x4 g_M;\n"
-                       "float4 PS(float4 a : TEXCOORD0, float4 b : TEXCOORD1) : COLOR0\n{\n" +
-                       body + "\n}\ntechnique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n";
+std::shared_ptr<const EffectDescription> PixelFunction(const std::string& body,
+                                                       std::string* messages = nullptr) {
+    std::string text =
+        "float4 g_k = {2, 3, 4, 5};\nfloat4x4 g_M;\n"
+        "float4 PS(float4 a : TEXCOORD0, float4 b : TEXCOORD1) : COLOR0\n{\n" +
+        body + "\n}\ntechnique T { pass P { PixelShader = compile ps_3_0 PS(); } }\n";
     CompileOutput out = HlslTest::CompileText(text);
-    if (messages != nullptr) *messages = out.messages;
+    if (messages != nullptr)
+        *messages = out.messages;
     return out.effect;
 }
 
@@ -309,7 +324,10 @@ TEST(HlslExpressionTest, IntrinsicsAndOperatorsMatchHandResults) {
         {"-a.wzyx", {1, 2, 3, 4}, {}, {-4, -3, -2, -1}},
         {"float4(a.xy, b.zw)", {1, 2, 3, 4}, {5, 6, 7, 8}, {1, 2, 7, 8}},
         {"dot(a, b).xxxx", {1, 2, 3, 4}, {4, 3, 2, 1}, {20, 20, 20, 20}},
-        {"float4(dot(a.xyz, b.xyz), length(a.xy), distance(a.xy, b.xy), 0)", {3, 4, 0, 0}, {0, 0, 0, 0}, {0, 5, 5, 0}},
+        {"float4(dot(a.xyz, b.xyz), length(a.xy), distance(a.xy, b.xy), 0)",
+         {3, 4, 0, 0},
+         {0, 0, 0, 0},
+         {0, 5, 5, 0}},
         {"float4(normalize(a.xy), 0, 0)", {1, 1, 0, 0}, {}, {k, k, 0, 0}},
         {"saturate(a)", {-1, 0.5f, 2, 1}, {}, {0, 0.5f, 1, 1}},
         {"abs(a) + min(a, b) * 0 + max(a, b)", {-1, 2, -3, 4}, {0, 0, 0, 0}, {1, 4, 3, 8}},
@@ -356,14 +374,52 @@ TEST(HlslExpressionTest, StatementsRunPerLaneUnderMasks) {
         Vec4 e0, e1;  // expected outputs
     };
     const Case cases[] = {
-        {"float4 r = 0;\nif (a.x > 0) r = 1; else r = -1;\nreturn r;", {1, 0, 0, 0}, {-1, 0, 0, 0}, {1, 1, 1, 1}, {-1, -1, -1, -1}},
-        {"if (a.x > 0) { if (a.y > 0) return 1; return 2; }\nreturn 3;", {1, 1, 0, 0}, {1, -1, 0, 0}, {1, 1, 1, 1}, {2, 2, 2, 2}},
-        {"if (a.x > 0) { if (a.y > 0) return 1; return 2; }\nreturn 3;", {-1, 1, 0, 0}, {0, 0, 0, 0}, {3, 3, 3, 3}, {3, 3, 3, 3}},
-        {"float s = 0;\nfor (int i = 0; i < 4; i++) s += a[i] * (i + 1);\nreturn s;", {1, 1, 1, 1}, {0, 0, 0, 1}, {10, 10, 10, 10}, {4, 4, 4, 4}},
-        {"float t[3] = {10, 20, 30};\nreturn t[a.x];", {0, 0, 0, 0}, {2, 0, 0, 0}, {10, 10, 10, 10}, {30, 30, 30, 30}},
-        {"float4 v = a;\nv.zw = v.wz;\nv.x += 1;\nv *= 2;\nreturn v++;", {1, 2, 3, 4}, {0, 0, 0, 0}, {4, 4, 8, 6}, {2, 0, 0, 0}},
-        {"float4 x, y;\nx = y = a;\nx.x = 9;\nreturn float4(x.x, y.x, x.y, y.y);", {1, 2, 0, 0}, {3, 4, 0, 0}, {9, 1, 2, 2}, {9, 3, 4, 4}},
-        {"for (float f = 3; f > 0; f -= 1.5) a.x += f;\nreturn a;", {0, 0, 0, 0}, {1, 0, 0, 0}, {4.5f, 0, 0, 0}, {5.5f, 0, 0, 0}},
+        {"float4 r = 0;\nif (a.x > 0) r = 1; else r = -1;\nreturn r;",
+         {1, 0, 0, 0},
+         {-1, 0, 0, 0},
+         {1, 1, 1, 1},
+         {-1, -1, -1, -1}},
+        {"if (a.x > 0) { if (a.y > 0) return 1; return 2; }\nreturn 3;",
+         {1, 1, 0, 0},
+         {1, -1, 0, 0},
+         {1, 1, 1, 1},
+         {2, 2, 2, 2}},
+        {"if (a.x > 0) { if (a.y > 0) return 1; return 2; }\nreturn 3;",
+         {-1, 1, 0, 0},
+         {0, 0, 0, 0},
+         {3, 3, 3, 3},
+         {3, 3, 3, 3}},
+        {"float s = 0;\nfor (int i = 0; i < 4; i++) s += a[i] * (i + 1);\nreturn s;",
+         {1, 1, 1, 1},
+         {0, 0, 0, 1},
+         {10, 10, 10, 10},
+         {4, 4, 4, 4}},
+        {"float t[3] = {10, 20, 30};\nreturn t[a.x];",
+         {0, 0, 0, 0},
+         {2, 0, 0, 0},
+         {10, 10, 10, 10},
+         {30, 30, 30, 30}},
+        {"float4 v = a;\nv.zw = v.wz;\nv.x += 1;\nv *= 2;\nreturn v++;",
+         {1, 2, 3, 4},
+         {0, 0, 0, 0},
+         {4, 4, 8, 6},
+         {2, 0, 0, 0}},
+        {"float4 x, y;\nx = y = a;\nx.x = 9;\nreturn float4(x.x, y.x, x.y, y.y);",
+         {1, 2, 0, 0},
+         {3, 4, 0, 0},
+         {9, 1, 2, 2},
+         {9, 3, 4, 4}},
+        {"for (float f = 3; f > 0; f -= 1.5) a.x += f;\nreturn a;",
+         {0, 0, 0, 0},
+         {1, 0, 0, 0},
+         {4.5f, 0, 0, 0},
+         {5.5f, 0, 0, 0}},
+        {"const int n = 3;\nstatic const float k[3] = {1, 2, 4};\nfloat s = 0;\nfor (int i = 0; i "
+         "< n; ++i) s += k[i] * a[i];\nreturn s;",
+         {1, 1, 1, 0},
+         {0, 0, 1, 0},
+         {7, 7, 7, 7},
+         {4, 4, 4, 4}},
     };
     for (const Case& c : cases) {
         std::string messages;
@@ -383,7 +439,8 @@ TEST(HlslExpressionTest, DiscardMarksLanes) {
     std::string messages;
     auto fx = PixelFunction(
         "float4 tbody = a; float4 tdif = b;\n"
-        "if(abs(tbody.x-tdif.x)<0.02f && abs(tbody.y-tdif.y)<0.02f && abs(tbody.z-tdif.z)<0.02f && (tbody.a >0.01f)){\n"
+        "if(abs(tbody.x-tdif.x)<0.02f && abs(tbody.y-tdif.y)<0.02f && abs(tbody.z-tdif.z)<0.02f && "
+        "(tbody.a >0.01f)){\n"
         "discard;\n}else{\ntdif.rgb *= 2;\n}\nclip(a.w - 0.5);\nreturn tdif;",
         &messages);
     ASSERT_NE(fx, nullptr) << messages;
@@ -406,7 +463,8 @@ TEST(HlslExpressionTest, DiscardMarksLanes) {
     for (unsigned i = 4; i < kLanes; ++i) r.Input(Usage::TexCoord, 0, i, {0, 0, 0, 1});
     r.Run();
     for (unsigned i = 0; i < 4; ++i)
-        EXPECT_EQ((r.Context().DiscardedLanes() >> i) & 1u, rows[i].dropped ? 1u : 0u) << "row " << i;
+        EXPECT_EQ((r.Context().DiscardedLanes() >> i) & 1u, rows[i].dropped ? 1u : 0u)
+            << "row " << i;
     ExpectNear(r.Output(Usage::Color, 0, 1), {1.2f, 1, 1, 1}, "kept lane");
 }
 

@@ -16,20 +16,25 @@
 
 namespace {
 
-bool HaveGlslang() { return std::system("glslangValidator --version > /dev/null 2>&1") == 0; }
+bool HaveGlslang() {
+    return std::system("glslangValidator --version > /dev/null 2>&1") == 0;
+}
 
 std::size_t MatchingBrace(const std::string& s, std::size_t open) {
     int depth = 0;
     for (std::size_t i = open; i < s.size(); ++i) {
-        if (s[i] == '{') ++depth;
-        if (s[i] == '}' && --depth == 0) return i;
+        if (s[i] == '{')
+            ++depth;
+        if (s[i] == '}' && --depth == 0)
+            return i;
     }
     return std::string::npos;
 }
 
 bool StartsWord(const std::string& s, std::size_t at, const std::string& word) {
     return s.compare(at, word.size(), word) == 0 && (at == 0 || s[at - 1] == '\n') &&
-           (at + word.size() >= s.size() || s[at + word.size()] == ' ' || s[at + word.size()] == '\t');
+           (at + word.size() >= s.size() || s[at + word.size()] == ' ' ||
+            s[at + word.size()] == '\t');
 }
 
 // Drops technique blocks and texture declarations and turns "= sampler_state { ... }" into
@@ -56,10 +61,12 @@ std::string Strip(const std::string& text) {
 }
 
 TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
-    if (!HaveGlslang()) GTEST_SKIP() << "glslangValidator is not installed (tools/setup.sh installs it)";
+    if (!HaveGlslang())
+        GTEST_SKIP() << "glslangValidator is not installed (tools/setup.sh installs it)";
     ZelTest::TempDir dir;
     // The effects live in effects/Legacy/ and include "../include/...".
-    for (const auto& [name, text] : HlslTest::IncludeFiles()) dir.Write("effects/" + name.substr(3), Strip(text));
+    for (const auto& [name, text] : HlslTest::IncludeFiles())
+        dir.Write("effects/" + name.substr(3), Strip(text));
     const std::map<std::string, std::string> effects = {
         {"Generated.fx", HlslTest::GeneratedEffect()},
         {"StaticShadowCast.fx", HlslTest::StaticShadowCastEffect()},
@@ -73,12 +80,14 @@ TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
         std::string path = dir.Write("effects/Legacy/" + name, Strip(text));
         for (const auto& program : out.effect->programs) {
             std::string log = (dir.Path() / "glslang.log").string();
-            std::string command = "glslangValidator -V -D -S " +
-                                  std::string(program->kind == Hlsl::ProgramKind::Vertex ? "vert" : "frag") +
-                                  " -e " + program->entry + " -o /dev/null \"" + path + "\" > \"" + log + "\" 2>&1";
+            std::string command =
+                "glslangValidator -V -D -S " +
+                std::string(program->kind == Hlsl::ProgramKind::Vertex ? "vert" : "frag") + " -e " +
+                program->entry + " -o /dev/null \"" + path + "\" > \"" + log + "\" 2>&1";
             int rc = std::system(command.c_str());
             std::ifstream in(log);
-            std::string output((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string output((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
             EXPECT_EQ(rc, 0) << name << " " << program->entry << ":\n" << output;
             ++checked;
         }
@@ -87,8 +96,10 @@ TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
 }
 
 TEST(HlslGlslangTest, StripLeavesFunctionsAndParameters) {
-    std::string s = Strip("texture t;\nsampler2D s = sampler_state\n{\n\tTexture = <t>;\n};\nfloat4 f() { return 0; }\n"
-                          "technique T\n{\n\tpass P { VertexShader = compile vs_2_0 f(); }\n}\n");
+    std::string s = Strip(
+        "texture t;\nsampler2D s = sampler_state\n{\n\tTexture = <t>;\n};\nfloat4 f() { return 0; "
+        "}\n"
+        "technique T\n{\n\tpass P { VertexShader = compile vs_2_0 f(); }\n}\n");
     EXPECT_EQ(s, "\nsampler2D s ;\nfloat4 f() { return 0; }\n\n");
 }
 

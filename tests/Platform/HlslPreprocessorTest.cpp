@@ -14,18 +14,23 @@ using Hlsl::Preprocessor;
 
 // The preprocessed tokens joined by blanks (strings quoted), and the messages.
 std::string Preprocess(const std::string& text, std::string* messages = nullptr,
-                Hlsl::IIncludeHandler* includes = nullptr, std::vector<Hlsl::Token>* tokens = nullptr) {
+                       Hlsl::IIncludeHandler* includes = nullptr,
+                       std::vector<Hlsl::Token>* tokens = nullptr) {
     Diagnostics d;
     Preprocessor p(d, includes);
     std::vector<Hlsl::Token> out = p.Run("main.fx", text);
     std::string joined;
     for (const Hlsl::Token& t : out) {
-        if (t.kind == Hlsl::TokenKind::End) break;
-        if (!joined.empty()) joined += ' ';
+        if (t.kind == Hlsl::TokenKind::End)
+            break;
+        if (!joined.empty())
+            joined += ' ';
         joined += t.kind == Hlsl::TokenKind::String ? "\"" + t.text + "\"" : t.text;
     }
-    if (messages != nullptr) *messages = d.Text();
-    if (tokens != nullptr) *tokens = out;
+    if (messages != nullptr)
+        *messages = d.Text();
+    if (tokens != nullptr)
+        *tokens = out;
     return joined;
 }
 
@@ -38,7 +43,8 @@ struct Case {
 TEST(HlslPreprocessorTest, ExpandsAndSelectsAsWritten) {
     const Case cases[] = {
         {"object macro", "#define MAX_BONE 60\nfloat4x3 b[MAX_BONE];", "float4x3 b [ 60 ] ;"},
-        {"function macro", "#define MUL2(a, b) ((a) * (b))\nx = MUL2(y + 1, z);", "x = ( ( y + 1 ) * ( z ) ) ;"},
+        {"function macro", "#define MUL2(a, b) ((a) * (b))\nx = MUL2(y + 1, z);",
+         "x = ( ( y + 1 ) * ( z ) ) ;"},
         {"nested macros", "#define A B + 1\n#define B 2\nA", "2 + 1"},
         {"self reference stops", "#define X X + 1\nX", "X + 1"},
         {"name without call stays", "#define F(x) x\nF;", "F ;"},
@@ -46,12 +52,17 @@ TEST(HlslPreprocessorTest, ExpandsAndSelectsAsWritten) {
          "\"ab c\" g_Mat"},
         {"ifdef taken", "#define ON\n#ifdef ON\na\n#else\nb\n#endif", "a"},
         {"ifndef and else", "#ifndef ON\na\n#else\nb\n#endif", "a"},
-        {"if with defined and arithmetic", "#define V 3\n#if defined(V) && V * 2 == 6 && !defined W\nyes\n#endif", "yes"},
-        {"elif chain", "#define V 2\n#if V == 1\none\n#elif V == 2\ntwo\n#elif V == 2\nagain\n#else\nother\n#endif", "two"},
+        {"if with defined and arithmetic",
+         "#define V 3\n#if defined(V) && V * 2 == 6 && !defined W\nyes\n#endif", "yes"},
+        {"elif chain",
+         "#define V 2\n#if V == 1\none\n#elif V == 2\ntwo\n#elif V == "
+         "2\nagain\n#else\nother\n#endif",
+         "two"},
         {"nested conditionals skip", "#if 0\n#if 1\na\n#endif\nb\n#else\nc\n#endif", "c"},
         {"unknown names are zero", "#if UNKNOWN\na\n#else\nb\n#endif", "b"},
         {"undef", "#define A 1\n#undef A\n#ifdef A\na\n#endif\nA", "A"},
-        {"comments and continued lines", "a /* x\ny */ b // c\n#define L 1 + \\\n 2\nL", "a b 1 + 2"},
+        {"comments and continued lines", "a /* x\ny */ b // c\n#define L 1 + \\\n 2\nL",
+         "a b 1 + 2"},
         {"pragma ignored", "#pragma pack_matrix(row_major)\nz", "z"},
         {"directive in inactive part ignored", "#if 0\n#bogus\n#error no\n#endif\nok", "ok"},
     };
@@ -64,16 +75,23 @@ TEST(HlslPreprocessorTest, ExpandsAndSelectsAsWritten) {
 
 TEST(HlslPreprocessorTest, ReportsFaultsWithPlace) {
     const Case cases[] = {
-        {"unterminated if", "a\n#if 1\nb", "main.fx(2,2): error X1000: unexpected end of file: missing #endif"},
+        {"unterminated if", "a\n#if 1\nb",
+         "main.fx(2,2): error X1000: unexpected end of file: missing #endif"},
         {"endif alone", "#endif", "main.fx(1,2): error X1000: #endif without #if"},
-        {"else twice", "#if 1\n#else\n#else\n#endif", "main.fx(3,2): error X1000: #else after #else"},
+        {"else twice", "#if 1\n#else\n#else\n#endif",
+         "main.fx(3,2): error X1000: #else after #else"},
         {"error directive", "\n#error stop here", "main.fx(2,2): error X1003: #error: stop here"},
-        {"unknown directive", "#foo", "main.fx(1,2): error X1000: unknown preprocessor directive '#foo'"},
+        {"unknown directive", "#foo",
+         "main.fx(1,2): error X1000: unknown preprocessor directive '#foo'"},
         {"bad if", "#if 1 +\n#endif", "error X1000: missing value in #if expression"},
-        {"division by zero", "#if 1 / 0\n#endif", "main.fx(1,7): error X1000: division by zero in #if expression"},
-        {"macro argument count", "#define F(a, b) a\nF(1)", "main.fx(2,1): error X1000: macro 'F' expects 2 arguments"},
-        {"missing include", "#include \"nothere.fx\"", "main.fx(1,2): error X1507: failed to open source file: 'nothere.fx'"},
-        {"unterminated comment", "a /* b", "main.fx(1,3): error X1004: unexpected end of file in comment"},
+        {"division by zero", "#if 1 / 0\n#endif",
+         "main.fx(1,7): error X1000: division by zero in #if expression"},
+        {"macro argument count", "#define F(a, b) a\nF(1)",
+         "main.fx(2,1): error X1000: macro 'F' expects 2 arguments"},
+        {"missing include", "#include \"nothere.fx\"",
+         "main.fx(1,2): error X1507: failed to open source file: 'nothere.fx'"},
+        {"unterminated comment", "a /* b",
+         "main.fx(1,3): error X1004: unexpected end of file in comment"},
     };
     for (const Case& c : cases) {
         std::string messages;
@@ -100,7 +118,8 @@ TEST(HlslPreprocessorTest, IncludesThroughTheHandlerAndTracksTheirLines) {
 
     // A file that includes itself stops at the depth limit with a message, not a crash.
     Preprocess("#include \"self.fx\"", &messages, &includes);
-    EXPECT_NE(messages.find("#include nested too deeply: 'self.fx'"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("#include nested too deeply: 'self.fx'"), std::string::npos)
+        << messages;
     EXPECT_EQ(includes.OpenCount(), 0);
 
     // System includes reach the handler too.

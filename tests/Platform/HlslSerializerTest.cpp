@@ -28,11 +28,13 @@ void ExpectSameParameter(const Parameter& a, const Parameter& b) {
     EXPECT_EQ(a.samplerStates.size(), b.samplerStates.size());
     EXPECT_EQ(a.annotations.size(), b.annotations.size());
     ASSERT_EQ(a.members.size(), b.members.size());
-    for (std::size_t i = 0; i < a.members.size(); ++i) ExpectSameParameter(a.members[i], b.members[i]);
+    for (std::size_t i = 0; i < a.members.size(); ++i)
+        ExpectSameParameter(a.members[i], b.members[i]);
 }
 
 // Runs the same program of two effects on the same inputs: the outputs must agree bit for bit.
-void ExpectSameResults(const Program& a, const Program& b, const std::vector<std::uint32_t>& values) {
+void ExpectSameResults(const Program& a, const Program& b,
+                       const std::vector<std::uint32_t>& values) {
     ProgramContext ca(a), cb(b);
     ca.BindConstants(values.data(), values.size());
     cb.BindConstants(values.data(), values.size());
@@ -40,7 +42,8 @@ void ExpectSameResults(const Program& a, const Program& b, const std::vector<std
     for (std::size_t i = 0; i < a.inputs.size(); ++i)
         for (unsigned c = 0; c < 4; ++c)
             for (unsigned l = 0; l < kLanes; ++l) {
-                float v = 0.1f * static_cast<float>(i + 1) + 0.01f * static_cast<float>(c) + 0.001f * static_cast<float>(l);
+                float v = 0.1f * static_cast<float>(i + 1) + 0.01f * static_cast<float>(c) +
+                          0.001f * static_cast<float>(l);
                 ca.Input(i, c)[l] = v;
                 cb.Input(i, c)[l] = v;
             }
@@ -50,7 +53,8 @@ void ExpectSameResults(const Program& a, const Program& b, const std::vector<std
     for (std::size_t o = 0; o < a.outputs.size(); ++o)
         for (unsigned c = 0; c < a.outputs[o].components; ++c)
             for (unsigned l = 0; l < kLanes; ++l)
-                EXPECT_EQ(std::bit_cast<std::uint32_t>(ca.Output(o, c)[l]), std::bit_cast<std::uint32_t>(cb.Output(o, c)[l]));
+                EXPECT_EQ(std::bit_cast<std::uint32_t>(ca.Output(o, c)[l]),
+                          std::bit_cast<std::uint32_t>(cb.Output(o, c)[l]));
 }
 
 class HlslSerializerTest : public ::testing::Test {
@@ -78,7 +82,8 @@ TEST_F(HlslSerializerTest, RoundTripKeepsEverything) {
     const EffectDescription& b = *loaded;
     EXPECT_EQ(a.values, b.values);
     ASSERT_EQ(a.parameters.size(), b.parameters.size());
-    for (std::size_t i = 0; i < a.parameters.size(); ++i) ExpectSameParameter(a.parameters[i], b.parameters[i]);
+    for (std::size_t i = 0; i < a.parameters.size(); ++i)
+        ExpectSameParameter(a.parameters[i], b.parameters[i]);
     ASSERT_EQ(a.techniques.size(), b.techniques.size());
     for (std::size_t t = 0; t < a.techniques.size(); ++t) {
         EXPECT_EQ(a.techniques[t].name, b.techniques[t].name);
@@ -99,7 +104,8 @@ TEST_F(HlslSerializerTest, RoundTripKeepsEverything) {
     }
     ASSERT_EQ(a.programs.size(), b.programs.size());
     std::vector<std::uint32_t> values = a.values;
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::bit_cast<std::uint32_t>(0.5f + 0.25f * static_cast<float>(i % 7));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = std::bit_cast<std::uint32_t>(0.5f + 0.25f * static_cast<float>(i % 7));
     for (std::size_t i = 0; i < a.programs.size(); ++i) {
         EXPECT_EQ(a.programs[i]->entry, b.programs[i]->entry);
         EXPECT_EQ(a.programs[i]->code.size(), b.programs[i]->code.size());
@@ -129,7 +135,8 @@ TEST_F(HlslSerializerTest, RefusesWrongMagicVersionAndDamage) {
         std::vector<std::uint8_t> bytes;
         const char* error;
     };
-    std::vector<std::uint8_t> magic = bytes_, version = bytes_, truncated = bytes_, trailing = bytes_;
+    std::vector<std::uint8_t> magic = bytes_, version = bytes_, truncated = bytes_,
+                              trailing = bytes_;
     magic[0] = 'X';
     version[4] = 2;
     truncated.erase(truncated.end() - 3, truncated.end());
@@ -138,14 +145,16 @@ TEST_F(HlslSerializerTest, RefusesWrongMagicVersionAndDamage) {
         {"magic", magic, "wrong magic"},
         {"version", version, "another version"},
         {"empty", {}, "wrong magic"},
-        {"header only", std::vector<std::uint8_t>(bytes_.begin(), bytes_.begin() + 10), "header is truncated"},
+        {"header only", std::vector<std::uint8_t>(bytes_.begin(), bytes_.begin() + 10),
+         "header is truncated"},
         {"truncated", truncated, "truncated or damaged"},
         {"trailing", trailing, "trailing bytes"},
     };
     for (const Case& c : cases) {
         CompiledEffectHeader header;
         std::string error;
-        EXPECT_EQ(EffectSerializer::Load(c.bytes.data(), c.bytes.size(), header, error), nullptr) << c.name;
+        EXPECT_EQ(EffectSerializer::Load(c.bytes.data(), c.bytes.size(), header, error), nullptr)
+            << c.name;
         EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
     }
     CompiledEffectHeader header;
@@ -171,7 +180,8 @@ TEST_F(HlslSerializerTest, EveryDamagedByteIsRefusedOrSafe) {
             continue;
         }
         for (const auto& p : fx->programs) {
-            ASSERT_TRUE(p->Validate(static_cast<std::uint32_t>(fx->values.size()), static_cast<std::uint32_t>(fx->parameters.size())));
+            ASSERT_TRUE(p->Validate(static_cast<std::uint32_t>(fx->values.size()),
+                                    static_cast<std::uint32_t>(fx->parameters.size())));
             ProgramContext context(*p);
             context.BindConstants(fx->values.data(), fx->values.size());
             context.Run();

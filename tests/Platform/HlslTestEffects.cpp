@@ -5,14 +5,17 @@ namespace HlslTest {
 bool TableIncludes::Open(Hlsl::IncludeType, const std::string& name, const void*, const void** data,
                          std::uint32_t* bytes) {
     auto f = files_.find(name);
-    if (f == files_.end()) return false;
+    if (f == files_.end())
+        return false;
     *data = f->second.data();
     *bytes = static_cast<std::uint32_t>(f->second.size());
     ++open_;
     return true;
 }
 
-void TableIncludes::Close(const void*) { --open_; }
+void TableIncludes::Close(const void*) {
+    --open_;
+}
 
 std::map<std::string, std::string> IncludeFiles() {
     std::map<std::string, std::string> files;
@@ -104,9 +107,12 @@ namespace {
 
 // A sampler of one texture kind as the generator declares it: every state from the kind's
 // sampler-state struct.
-std::string SamplerBlock(const std::string& type, const std::string& kind, const std::string& texture) {
-    std::string b = type + " g_" + kind + "Sampler = sampler_state\n{\n\tTexture = <" + texture + ">;\n";
-    for (const char* state : {"MinFilter", "MagFilter", "MipFilter", "AddressU", "AddressV", "AddressW"})
+std::string SamplerBlock(const std::string& type, const std::string& kind,
+                         const std::string& texture) {
+    std::string b =
+        type + " g_" + kind + "Sampler = sampler_state\n{\n\tTexture = <" + texture + ">;\n";
+    for (const char* state :
+         {"MinFilter", "MagFilter", "MipFilter", "AddressU", "AddressV", "AddressW"})
         b += std::string("\t") + state + " = <g_" + kind + "SamplerState." + state + ">;\n";
     return b + "};\n";
 }
@@ -169,8 +175,10 @@ SamplerStateStruct g_EnvCubicSamplerState;
 texture g_texEnvSphere;
 SamplerStateStruct g_EnvSphereSamplerState;
 
-)" + SamplerBlock("sampler2D", "Diffuse", "g_texDiffuse") + SamplerBlock("sampler2D", "DetailDiffuse", "g_texDetailDiffuse") +
-    SamplerBlock("samplerCUBE ", "EnvCubic", "g_texEnvCubic") + SamplerBlock("sampler2D", "EnvSphere", "g_texEnvSphere") + R"(
+)" + SamplerBlock("sampler2D", "Diffuse", "g_texDiffuse") +
+           SamplerBlock("sampler2D", "DetailDiffuse", "g_texDetailDiffuse") +
+           SamplerBlock("samplerCUBE ", "EnvCubic", "g_texEnvCubic") +
+           SamplerBlock("sampler2D", "EnvSphere", "g_texEnvSphere") + R"(
 struct PSOut
 			{
 			float4 Color : COLOR0;
@@ -511,9 +519,10 @@ std::string GeneratedEffect() {
     s += kPass1;
     s += kLighting;
     for (const char* t : {"Ambient", "AmbientShadow"}) s += Technique(t, "VSAmbient", "PSAmbient");
-    for (const char* t : {"VertexLighting", "VertexLighting_Shadow", "PixelLighting", "PixelLighting_Shadow",
-                          "VertexLighting_Projected", "VertexLighting_Projected_Shadow", "PixelLighting_Projected",
-                          "PixelLighting_Projected_Shadow"})
+    for (const char* t :
+         {"VertexLighting", "VertexLighting_Shadow", "PixelLighting", "PixelLighting_Shadow",
+          "VertexLighting_Projected", "VertexLighting_Projected_Shadow", "PixelLighting_Projected",
+          "PixelLighting_Projected_Shadow"})
         s += Technique(t, "VSLighting", "PSLighting");
     s += kFixedFunction;
     return s;
@@ -578,7 +587,8 @@ struct VSIn
 {
 	float3 P : POSITION;
 };
-)" + kCasterOutputs + R"(
+)" + kCasterOutputs +
+           R"(
 VSOut VS(VSIn vsin)
 {
 	VSOut vsout;
@@ -600,7 +610,8 @@ PSOut PS( PSIn psin)
 }
 
 std::string SkeletalShadowCastEffect() {
-    return std::string("#define MAX_BONE 60\n") + kCasterGlobals + R"(float4x3 g_BoneMatrix[MAX_BONE];
+    return std::string("#define MAX_BONE 60\n") + kCasterGlobals +
+           R"(float4x3 g_BoneMatrix[MAX_BONE];
 float4x4 g_MatLightProjection;
 
 struct VSIn
@@ -609,7 +620,8 @@ struct VSIn
 	float4 Weights : BLENDWEIGHT;
 	float4 Indices : BLENDINDICES;
 };
-)" + kCasterOutputs + R"(
+)" + kCasterOutputs +
+           R"(
 VSOut VS(VSIn vsin)
 {
 	VSOut vsout;

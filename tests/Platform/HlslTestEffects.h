@@ -14,8 +14,8 @@ namespace HlslTest {
 class TableIncludes : public Hlsl::IIncludeHandler {
 public:
     explicit TableIncludes(std::map<std::string, std::string> files) : files_(std::move(files)) {}
-    bool Open(Hlsl::IncludeType type, const std::string& name, const void* parentData, const void** data,
-              std::uint32_t* bytes) override;
+    bool Open(Hlsl::IncludeType type, const std::string& name, const void* parentData,
+              const void** data, std::uint32_t* bytes) override;
     void Close(const void* data) override;
     int OpenCount() const { return open_; }
 

@@ -34,20 +34,72 @@ struct Variable {
     Storage storage = Storage::Local;
     ParamDirection direction = ParamDirection::In;
     bool isConst = false;
-    bool uniformParam = false;   // a function parameter marked uniform
-    ExprPtr init;                // static globals and locals
-    std::int32_t parameter = -1; // uniform globals: top-level parameter index
-    std::uint32_t offset = 0;    // uniform globals: first word in the value store
+    bool uniformParam = false;       // a function parameter marked uniform
+    ExprPtr init;                    // static globals and locals
+    std::int32_t parameter = -1;     // uniform globals: top-level parameter index
+    std::uint32_t offset = 0;        // uniform globals: first word in the value store
     std::vector<double> constValue;  // static const globals with a constant initialiser
     SourceLocation location;
 };
 
 enum class Intrinsic : std::uint8_t {
-    Abs, Acos, All, Any, Asin, Atan, Atan2, Ceil, Clamp, Clip, Cos, Cross, Ddx, Ddy, Degrees,
-    Distance, Dot, Exp, Exp2, Floor, Fmod, Frac, Fwidth, Length, Lerp, Lit, Log, Log10, Log2,
-    Max, Min, Mul, Normalize, Pow, Radians, Rcp, Reflect, Round, Rsqrt, Saturate, Sign, Sin,
-    Smoothstep, Sqrt, Step, Tan, Transpose, Trunc,
-    Tex1D, Tex2D, Tex2Dproj, Tex2Dlod, Tex2Dbias, Tex3D, TexCUBE, TexCUBElod, TexCUBEbias,
+    Abs,
+    Acos,
+    All,
+    Any,
+    Asin,
+    Atan,
+    Atan2,
+    Ceil,
+    Clamp,
+    Clip,
+    Cos,
+    Cross,
+    Ddx,
+    Ddy,
+    Degrees,
+    Distance,
+    Dot,
+    Exp,
+    Exp2,
+    Floor,
+    Fmod,
+    Frac,
+    Fwidth,
+    Length,
+    Lerp,
+    Lit,
+    Log,
+    Log10,
+    Log2,
+    Max,
+    Min,
+    Mul,
+    Normalize,
+    Pow,
+    Radians,
+    Rcp,
+    Reflect,
+    Round,
+    Rsqrt,
+    Saturate,
+    Sign,
+    Sin,
+    Smoothstep,
+    Sqrt,
+    Step,
+    Tan,
+    Transpose,
+    Trunc,
+    Tex1D,
+    Tex2D,
+    Tex2Dproj,
+    Tex2Dlod,
+    Tex2Dbias,
+    Tex3D,
+    TexCUBE,
+    TexCUBElod,
+    TexCUBEbias,
     TexCUBEproj
 };
 
@@ -85,17 +137,23 @@ struct Expr {
 enum class StmtKind : std::uint8_t {
     Block,     // body in a scope of its own
     Sequence,  // body in the enclosing scope (one declaration of several names)
-    Declare, Expression, If, For, Return, Discard, Empty
+    Declare,
+    Expression,
+    If,
+    For,
+    Return,
+    Discard,
+    Empty
 };
 
 struct Stmt {
     StmtKind kind = StmtKind::Empty;
     SourceLocation location;
-    std::vector<StmtPtr> body;   // Block, Sequence
-    Variable* var = nullptr;     // Declare (its init is var->init)
-    ExprPtr expr;                // Expression, Return value, If/For condition
-    StmtPtr init, step;          // For (step is an Expression statement)
-    StmtPtr then, otherwise;     // If, and For's body in then
+    std::vector<StmtPtr> body;  // Block, Sequence
+    Variable* var = nullptr;    // Declare (its init is var->init)
+    ExprPtr expr;               // Expression, Return value, If/For condition
+    StmtPtr init, step;         // For (step is an Expression statement)
+    StmtPtr then, otherwise;    // If, and For's body in then
 };
 
 struct Function {

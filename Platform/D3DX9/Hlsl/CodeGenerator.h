@@ -35,8 +35,8 @@ private:
     struct Ref {
         bool uniform = false;
         bool writable = false;
-        const Variable* var = nullptr;  // root variable (uniform roots)
-        Regs root;                      // register roots: every component of the root
+        const Variable* var = nullptr;     // root variable (uniform roots)
+        Regs root;                         // register roots: every component of the root
         std::vector<std::uint32_t> comps;  // component offsets within the root
         bool dynamic = false;
         std::uint32_t indexReg = 0, stride = 0, count = 0;
@@ -60,7 +60,8 @@ private:
     bool IsLiteral(std::uint32_t reg, float& v) const;
     std::uint32_t UniformReg(std::uint32_t word, BaseType base);
     std::uint32_t Emit(Op op, std::uint32_t a, std::uint32_t b = 0, std::uint32_t c = 0);
-    void EmitTo(Op op, std::uint32_t dst, std::uint32_t a, std::uint32_t b = 0, std::uint32_t c = 0);
+    void EmitTo(Op op, std::uint32_t dst, std::uint32_t a, std::uint32_t b = 0,
+                std::uint32_t c = 0);
     void Move(std::uint32_t dst, std::uint32_t src);
     std::uint32_t MaskAnd(std::uint32_t mask, std::uint32_t cond);
     std::uint32_t MaskAndNot(std::uint32_t mask, std::uint32_t cond);
@@ -90,9 +91,12 @@ private:
     bool ParseSemantic(const std::string& text, Usage& usage, unsigned& index) const;
     bool Leaves(const Type& t, const std::string& semantic, const Regs& regs, std::size_t first,
                 std::vector<Leaf>& out, const SourceLocation& at, const std::string& name);
-    void CollectStatics(const Stmt* s, std::set<const Variable*>& out, std::set<const Function*>& seen);
-    void CollectStatics(const Expr* e, std::set<const Variable*>& out, std::set<const Function*>& seen);
-    std::shared_ptr<Program> Finish(const std::vector<Leaf>& inputs, const std::vector<Leaf>& outputs);
+    void CollectStatics(const Stmt* s, std::set<const Variable*>& out,
+                        std::set<const Function*>& seen);
+    void CollectStatics(const Expr* e, std::set<const Variable*>& out,
+                        std::set<const Function*>& seen);
+    std::shared_ptr<Program> Finish(const std::vector<Leaf>& inputs,
+                                    const std::vector<Leaf>& outputs);
 
     Diagnostics& diagnostics_;
     bool failed_ = false;
@@ -101,10 +105,10 @@ private:
     // Generation state (reset per program). Encoded registers: constants have kConstBit,
     // inputs kInputBit, temporaries neither.
     std::uint32_t tempTop_ = 0, tempMax_ = 0, constCount_ = 0, inputSlots_ = 0;
-    std::map<std::uint32_t, std::uint32_t> literalRegs_;    // float bits -> register
-    std::map<std::uint32_t, float> literalValues_;          // register -> value
-    std::map<std::uint32_t, std::uint32_t> uniformRegs_;    // store word -> register
-    std::map<const Variable*, std::uint32_t> arrayBuffers_; // uniform root -> buffer offset
+    std::map<std::uint32_t, std::uint32_t> literalRegs_;     // float bits -> register
+    std::map<std::uint32_t, float> literalValues_;           // register -> value
+    std::map<std::uint32_t, std::uint32_t> uniformRegs_;     // store word -> register
+    std::map<const Variable*, std::uint32_t> arrayBuffers_;  // uniform root -> buffer offset
     std::map<const Variable*, Regs> vars_;
     std::map<const Variable*, const Variable*> samplerArgs_;
     std::map<const Variable*, const Variable*> aliases_;  // parameter -> uniform passed whole

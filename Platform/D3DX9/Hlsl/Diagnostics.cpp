@@ -19,19 +19,22 @@ std::string Diagnostics::Where(const SourceLocation& at) const {
 
 void Diagnostics::Error(const SourceLocation& at, int code, const std::string& text) {
     // One fault often cascades; the first fifty say all there is to say.
-    if (++errorCount_ > 50) return;
+    if (++errorCount_ > 50)
+        return;
     lines_.push_back(Where(at) + "error X" + std::to_string(code) + ": " + text);
 }
 
 void Diagnostics::Warning(const SourceLocation& at, int code, const std::string& text) {
     std::string line = Where(at) + "warning X" + std::to_string(code) + ": " + text;
     for (const std::string& l : lines_)
-        if (l == line) return;  // an inlined function warns once, not once per call
+        if (l == line)
+            return;  // an inlined function warns once, not once per call
     lines_.push_back(std::move(line));
 }
 
 void Diagnostics::ErrorNoLocation(int code, const std::string& text) {
-    if (++errorCount_ > 50) return;
+    if (++errorCount_ > 50)
+        return;
     lines_.push_back("error X" + std::to_string(code) + ": " + text);
 }
 

@@ -27,7 +27,8 @@ void HashString(std::uint64_t& h, const std::string& s) {
 
 }  // namespace
 
-std::uint64_t EffectCompiler::SourceHash(const std::string& source, const std::vector<IncludedFile>& includes) {
+std::uint64_t EffectCompiler::SourceHash(const std::string& source,
+                                         const std::vector<IncludedFile>& includes) {
     std::uint64_t h = 0xCBF29CE484222325ull;
     HashString(h, source);
     for (const IncludedFile& f : includes) {
@@ -38,7 +39,8 @@ std::uint64_t EffectCompiler::SourceHash(const std::string& source, const std::v
 }
 
 CompileOutput EffectCompiler::Compile(const std::string& fileName, const std::string& source,
-                                      const std::vector<MacroDefinition>& defines, IIncludeHandler* includes) {
+                                      const std::vector<MacroDefinition>& defines,
+                                      IIncludeHandler* includes) {
     CompileOutput out;
     Diagnostics diagnostics;
     Preprocessor pre(diagnostics, includes);
@@ -60,12 +62,14 @@ CompileOutput EffectCompiler::Compile(const std::string& fileName, const std::st
     CodeGenerator generator(diagnostics);
     for (const ProgramRequest& r : parser.Requests()) {
         std::shared_ptr<Program> p = generator.Generate(r);
-        if (p == nullptr) break;
+        if (p == nullptr)
+            break;
         effect->programs.push_back(std::move(p));
     }
     out.messages = diagnostics.Text();
     if (diagnostics.HasErrors() || effect->programs.size() != parser.Requests().size()) {
-        if (!diagnostics.HasErrors()) out.messages += "error X3000: compilation failed\n";
+        if (!diagnostics.HasErrors())
+            out.messages += "error X3000: compilation failed\n";
         return out;
     }
     out.effect = std::move(effect);

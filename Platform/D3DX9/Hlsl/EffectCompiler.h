@@ -26,11 +26,13 @@ class EffectCompiler {
 public:
     // fileName names the main file in messages; includes may be null (then #include fails).
     static CompileOutput Compile(const std::string& fileName, const std::string& source,
-                                 const std::vector<MacroDefinition>& defines, IIncludeHandler* includes);
+                                 const std::vector<MacroDefinition>& defines,
+                                 IIncludeHandler* includes);
 
     // A 64-bit hash of the source and of each include's name and bytes, in order: what a
     // compiled-effect file records to tell whether it is stale.
-    static std::uint64_t SourceHash(const std::string& source, const std::vector<IncludedFile>& includes);
+    static std::uint64_t SourceHash(const std::string& source,
+                                    const std::vector<IncludedFile>& includes);
 };
 
 }  // namespace Hlsl

@@ -7,35 +7,44 @@ namespace Hlsl {
 
 const Parameter* EffectDescription::FindParameter(const std::string& name) const {
     for (const Parameter& p : parameters)
-        if (p.name == name) return &p;
+        if (p.name == name)
+            return &p;
     return nullptr;
 }
 
 const Technique* EffectDescription::FindTechnique(const std::string& name) const {
     for (const Technique& t : techniques)
-        if (t.name == name) return &t;
+        if (t.name == name)
+            return &t;
     return nullptr;
 }
 
 namespace {
 
 float AsFloat(ParameterType type, std::uint32_t word) {
-    if (type == ParameterType::Float) return std::bit_cast<float>(word);
-    if (type == ParameterType::Bool) return word != 0 ? 1.0f : 0.0f;
+    if (type == ParameterType::Float)
+        return std::bit_cast<float>(word);
+    if (type == ParameterType::Bool)
+        return word != 0 ? 1.0f : 0.0f;
     return static_cast<float>(static_cast<std::int32_t>(word));
 }
 
 std::uint32_t AsDword(ParameterType type, std::uint32_t word) {
-    if (type != ParameterType::Float) return word;
+    if (type != ParameterType::Float)
+        return word;
     float f = std::bit_cast<float>(word);
-    if (!(f >= 0.0f)) return 0;
-    if (f >= 4294967295.0f) return 0xFFFFFFFFu;
+    if (!(f >= 0.0f))
+        return 0;
+    if (f >= 4294967295.0f)
+        return 0xFFFFFFFFu;
     return static_cast<std::uint32_t>(f);
 }
 
 std::uint32_t ColorByte(float v) {
-    if (!(v > 0.0f)) return 0;
-    if (v >= 1.0f) return 255;
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return 255;
     return static_cast<std::uint32_t>(v * 255.0f + 0.5f);
 }
 
@@ -76,15 +85,20 @@ void ConvertStateWords(StateValueType target, ParameterType source, const std::u
 bool ResolveStateValue(const StateAssignment& state, const std::vector<std::uint32_t>& values,
                        std::vector<std::uint32_t>& out) {
     switch (state.value.kind) {
-        case StateValue::Kind::Constant: out = state.value.words; return true;
+        case StateValue::Kind::Constant:
+            out = state.value.words;
+            return true;
         case StateValue::Kind::Parameter: {
-            std::uint64_t end = static_cast<std::uint64_t>(state.value.offset) + state.value.wordCount;
-            if (end > values.size()) return false;
+            std::uint64_t end =
+                static_cast<std::uint64_t>(state.value.offset) + state.value.wordCount;
+            if (end > values.size())
+                return false;
             ConvertStateWords(state.valueType, state.value.parameterType,
                               values.data() + state.value.offset, state.value.wordCount, out);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

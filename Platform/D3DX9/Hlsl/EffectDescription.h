@@ -22,14 +22,33 @@ class Program;
 
 // D3DXPARAMETER_CLASS values.
 enum class ParameterClass : std::uint8_t {
-    Scalar = 0, Vector = 1, MatrixRows = 2, MatrixColumns = 3, Object = 4, Struct = 5
+    Scalar = 0,
+    Vector = 1,
+    MatrixRows = 2,
+    MatrixColumns = 3,
+    Object = 4,
+    Struct = 5
 };
 
 // D3DXPARAMETER_TYPE values.
 enum class ParameterType : std::uint8_t {
-    Void = 0, Bool = 1, Int = 2, Float = 3, String = 4, Texture = 5, Texture1D = 6,
-    Texture2D = 7, Texture3D = 8, TextureCube = 9, Sampler = 10, Sampler1D = 11, Sampler2D = 12,
-    Sampler3D = 13, SamplerCube = 14, PixelShader = 15, VertexShader = 16
+    Void = 0,
+    Bool = 1,
+    Int = 2,
+    Float = 3,
+    String = 4,
+    Texture = 5,
+    Texture1D = 6,
+    Texture2D = 7,
+    Texture3D = 8,
+    TextureCube = 9,
+    Sampler = 10,
+    Sampler1D = 11,
+    Sampler2D = 12,
+    Sampler3D = 13,
+    SamplerCube = 14,
+    PixelShader = 15,
+    VertexShader = 16
 };
 
 struct Annotation {
@@ -49,13 +68,13 @@ struct Parameter {
     ParameterClass cls = ParameterClass::Scalar;
     ParameterType type = ParameterType::Float;
     std::uint32_t rows = 1, columns = 1;
-    std::uint32_t elements = 0;        // array size; 0 when not an array
-    std::uint32_t offset = 0;          // first word in the value store
-    std::uint32_t words = 0;           // all elements
-    std::vector<Parameter> members;    // struct members; offsets are absolute, for element 0
+    std::uint32_t elements = 0;      // array size; 0 when not an array
+    std::uint32_t offset = 0;        // first word in the value store
+    std::uint32_t words = 0;         // all elements
+    std::vector<Parameter> members;  // struct members; offsets are absolute, for element 0
     std::vector<Annotation> annotations;
     std::vector<StateAssignment> samplerStates;  // a sampler's sampler_state block
-    std::string text;                  // a string parameter's value
+    std::string text;                            // a string parameter's value
 
     std::uint32_t ElementWords() const { return elements == 0 ? words : words / elements; }
 };
@@ -68,11 +87,11 @@ struct StateValue {
     };
     Kind kind = Kind::Constant;
     std::vector<std::uint32_t> words;
-    std::uint32_t parameter = 0;   // index of the top-level parameter
-    std::uint32_t offset = 0;      // first word of the referenced value
+    std::uint32_t parameter = 0;  // index of the top-level parameter
+    std::uint32_t offset = 0;     // first word of the referenced value
     std::uint32_t wordCount = 0;
     ParameterType parameterType = ParameterType::Void;  // base type of the referenced value
-    std::string reference;         // the name as written, "g_State.MinFilter"
+    std::string reference;                              // the name as written, "g_State.MinFilter"
     std::uint32_t program = 0;
 };
 

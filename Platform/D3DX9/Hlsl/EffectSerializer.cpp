@@ -38,17 +38,21 @@ private:
 
 class Reader {
 public:
-    Reader(const void* data, std::size_t size) : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+    Reader(const void* data, std::size_t size)
+        : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
     bool Ok() const { return ok_; }
     std::uint64_t Remaining() const { return ok_ ? static_cast<std::uint64_t>(size_) - pos_ : 0; }
     std::uint8_t U8() {
-        if (Remaining() < 1) return Fail<std::uint8_t>();
+        if (Remaining() < 1)
+            return Fail<std::uint8_t>();
         return data_[pos_++];
     }
     std::uint32_t U32() {
-        if (Remaining() < 4) return Fail<std::uint32_t>();
+        if (Remaining() < 4)
+            return Fail<std::uint32_t>();
         std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(data_[pos_ + static_cast<std::size_t>(i)]) << (8 * i);
+        for (int i = 0; i < 4; ++i)
+            v |= static_cast<std::uint32_t>(data_[pos_ + static_cast<std::size_t>(i)]) << (8 * i);
         pos_ += 4;
         return v;
     }
@@ -60,12 +64,14 @@ public:
     // A count of items each at least minBytes long, checked against what remains.
     std::uint32_t Count(std::uint64_t minBytes) {
         std::uint32_t n = U32();
-        if (static_cast<std::uint64_t>(n) * minBytes > Remaining()) return Fail<std::uint32_t>();
+        if (static_cast<std::uint64_t>(n) * minBytes > Remaining())
+            return Fail<std::uint32_t>();
         return n;
     }
     std::string Str() {
         std::uint32_t n = Count(1);
-        if (!ok_) return std::string();
+        if (!ok_)
+            return std::string();
         std::string s(reinterpret_cast<const char*>(data_ + pos_), n);
         pos_ += n;
         return s;
@@ -73,7 +79,8 @@ public:
     std::vector<std::uint32_t> Words() {
         std::uint32_t n = Count(4);
         std::vector<std::uint32_t> w;
-        if (!ok_) return w;
+        if (!ok_)
+            return w;
         w.reserve(n);
         for (std::uint32_t i = 0; i < n; ++i) w.push_back(U32());
         return w;
@@ -87,7 +94,8 @@ public:
     template <typename E>
     E Enum(unsigned max) {
         std::uint8_t v = U8();
-        if (v > max) return Fail<E>();
+        if (v > max)
+            return Fail<E>();
         return static_cast<E>(v);
     }
 
@@ -254,7 +262,8 @@ std::vector<StateAssignment> ReadStates(Reader& r) {
 }
 
 bool ReadParameter(Reader& r, Parameter& p, int depth) {
-    if (depth > kMaxDepth) return r.Fail<bool>();
+    if (depth > kMaxDepth)
+        return r.Fail<bool>();
     p.name = r.Str();
     p.semantic = r.Str();
     p.cls = r.Enum<ParameterClass>(5);
@@ -270,7 +279,8 @@ bool ReadParameter(Reader& r, Parameter& p, int depth) {
     std::uint32_t n = r.Count(46);
     for (std::uint32_t i = 0; i < n && r.Ok(); ++i) {
         Parameter m;
-        if (!ReadParameter(r, m, depth + 1)) return false;
+        if (!ReadParameter(r, m, depth + 1))
+            return false;
         p.members.push_back(std::move(m));
     }
     return r.Ok();
@@ -286,12 +296,14 @@ std::shared_ptr<Program> ReadProgram(Reader& r) {
     p->arrayWords = r.U32();
     p->usesKill = r.U8() != 0;
     // Sizes the context will allocate: keep them in proportion to the file.
-    if (p->registerCount > (1u << 20) || p->arrayWords > (1u << 24)) return r.Fail<std::shared_ptr<Program>>();
+    if (p->registerCount > (1u << 20) || p->arrayWords > (1u << 24))
+        return r.Fail<std::shared_ptr<Program>>();
     std::uint32_t n = r.Count(24);
     for (std::uint32_t i = 0; i < n && r.Ok(); ++i) {
         Instruction in;
         std::uint32_t op = r.U32();
-        if (op >= static_cast<std::uint32_t>(Op::Count)) return r.Fail<std::shared_ptr<Program>>();
+        if (op >= static_cast<std::uint32_t>(Op::Count))
+            return r.Fail<std::shared_ptr<Program>>();
         in.op = static_cast<Op>(op);
         in.dst = r.U32();
         in.a = r.U32();
@@ -333,7 +345,8 @@ std::shared_ptr<Program> ReadProgram(Reader& r) {
         a.word = r.U32();
         a.count = r.U32();
         std::uint32_t c = r.Count(1);
-        for (std::uint32_t k = 0; k < c && r.Ok(); ++k) a.conversions.push_back(r.Enum<Conversion>(2));
+        for (std::uint32_t k = 0; k < c && r.Ok(); ++k)
+            a.conversions.push_back(r.Enum<Conversion>(2));
         a.bufferOffset = r.U32();
         p->arrays.push_back(std::move(a));
     }
@@ -366,14 +379,21 @@ std::shared_ptr<Program> ReadProgram(Reader& r) {
     return r.Ok() ? p : nullptr;
 }
 
-bool IsSampler(ParameterType t) { return t >= ParameterType::Sampler && t <= ParameterType::SamplerCube; }
-bool IsTexture(ParameterType t) { return t >= ParameterType::Texture && t <= ParameterType::TextureCube; }
+bool IsSampler(ParameterType t) {
+    return t >= ParameterType::Sampler && t <= ParameterType::SamplerCube;
+}
+bool IsTexture(ParameterType t) {
+    return t >= ParameterType::Texture && t <= ParameterType::TextureCube;
+}
 
 bool CheckParameter(const Parameter& p, std::size_t values) {
-    if (static_cast<std::uint64_t>(p.offset) + p.words > values) return false;
-    if (p.elements != 0 && p.words % p.elements != 0) return false;
+    if (static_cast<std::uint64_t>(p.offset) + p.words > values)
+        return false;
+    if (p.elements != 0 && p.words % p.elements != 0)
+        return false;
     for (const Parameter& m : p.members)
-        if (!CheckParameter(m, values)) return false;
+        if (!CheckParameter(m, values))
+            return false;
     return true;
 }
 
@@ -385,8 +405,10 @@ bool CheckStates(const std::vector<StateAssignment>& states, const EffectDescrip
                 static_cast<std::uint64_t>(v.offset) + v.wordCount > e.values.size())
                 return false;
         } else if (v.kind == StateValue::Kind::Program) {
-            if (v.program >= e.programs.size()) return false;
-            ProgramKind want = s.kind == StateKind::VertexShader ? ProgramKind::Vertex : ProgramKind::Pixel;
+            if (v.program >= e.programs.size())
+                return false;
+            ProgramKind want =
+                s.kind == StateKind::VertexShader ? ProgramKind::Vertex : ProgramKind::Pixel;
             if ((s.kind != StateKind::VertexShader && s.kind != StateKind::PixelShader) ||
                 e.programs[v.program]->kind != want)
                 return false;
@@ -418,7 +440,8 @@ bool ReadHeaderFrom(Reader& r, CompiledEffectHeader& header, std::string& error)
 
 }  // namespace
 
-std::vector<std::uint8_t> EffectSerializer::Save(const EffectDescription& effect, std::uint64_t sourceHash,
+std::vector<std::uint8_t> EffectSerializer::Save(const EffectDescription& effect,
+                                                 std::uint64_t sourceHash,
                                                  const std::vector<std::string>& includes) {
     Writer w;
     w.U32(kMagic);
@@ -453,22 +476,26 @@ bool EffectSerializer::ReadHeader(const void* data, std::size_t size, CompiledEf
 }
 
 std::shared_ptr<const EffectDescription> EffectSerializer::Load(const void* data, std::size_t size,
-                                                                CompiledEffectHeader& header, std::string& error) {
+                                                                CompiledEffectHeader& header,
+                                                                std::string& error) {
     Reader r(data, size);
     header = CompiledEffectHeader{};
-    if (!ReadHeaderFrom(r, header, error)) return nullptr;
+    if (!ReadHeaderFrom(r, header, error))
+        return nullptr;
     auto e = std::make_shared<EffectDescription>();
     e->values = r.Words();
     std::uint32_t n = r.Count(46);
     for (std::uint32_t i = 0; i < n && r.Ok(); ++i) {
         Parameter p;
-        if (!ReadParameter(r, p, 0)) break;
+        if (!ReadParameter(r, p, 0))
+            break;
         e->parameters.push_back(std::move(p));
     }
     n = r.Count(40);
     for (std::uint32_t i = 0; i < n && r.Ok(); ++i) {
         std::shared_ptr<Program> p = ReadProgram(r);
-        if (p == nullptr) break;
+        if (p == nullptr)
+            break;
         e->programs.push_back(std::move(p));
     }
     n = r.Count(12);
@@ -498,13 +525,16 @@ std::shared_ptr<const EffectDescription> EffectSerializer::Load(const void* data
     for (const Parameter& p : e->parameters) {
         ok = ok && CheckParameter(p, e->values.size()) && CheckStates(p.samplerStates, *e);
         for (const StateAssignment& s : p.samplerStates)
-            if (s.value.kind == StateValue::Kind::Program) ok = false;
+            if (s.value.kind == StateValue::Kind::Program)
+                ok = false;
     }
     for (const auto& p : e->programs) {
-        ok = ok && p->Validate(static_cast<std::uint32_t>(std::min<std::size_t>(e->values.size(), 0xFFFFFFFFu)),
+        ok = ok && p->Validate(static_cast<std::uint32_t>(
+                                   std::min<std::size_t>(e->values.size(), 0xFFFFFFFFu)),
                                static_cast<std::uint32_t>(e->parameters.size()));
         if (ok)
-            for (const ProgramSampler& s : p->samplers) ok = ok && IsSampler(e->parameters[s.parameter].type);
+            for (const ProgramSampler& s : p->samplers)
+                ok = ok && IsSampler(e->parameters[s.parameter].type);
     }
     for (const Technique& t : e->techniques)
         for (const Pass& p : t.passes) ok = ok && CheckStates(p.states, *e);

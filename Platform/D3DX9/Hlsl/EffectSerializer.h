@@ -34,11 +34,13 @@ public:
 
     // Reads only the header (for the staleness check). False with a reason in error when the
     // bytes are not a compiled effect of this version.
-    static bool ReadHeader(const void* data, std::size_t size, CompiledEffectHeader& header, std::string& error);
+    static bool ReadHeader(const void* data, std::size_t size, CompiledEffectHeader& header,
+                           std::string& error);
 
     // The whole file; null with a reason in error on a wrong magic or version or damaged bytes.
     static std::shared_ptr<const EffectDescription> Load(const void* data, std::size_t size,
-                                                         CompiledEffectHeader& header, std::string& error);
+                                                         CompiledEffectHeader& header,
+                                                         std::string& error);
 };
 
 }  // namespace Hlsl

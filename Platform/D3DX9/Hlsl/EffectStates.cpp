@@ -12,29 +12,39 @@ using V = StateValueType;
 const StateValueName kZBuffer[] = {{"FALSE", 0}, {"TRUE", 1}, {"USEW", 2}, {nullptr, 0}};
 const StateValueName kFill[] = {{"POINT", 1}, {"WIREFRAME", 2}, {"SOLID", 3}, {nullptr, 0}};
 const StateValueName kShade[] = {{"FLAT", 1}, {"GOURAUD", 2}, {"PHONG", 3}, {nullptr, 0}};
-const StateValueName kBlend[] = {{"ZERO", 1},         {"ONE", 2},
-                                 {"SRCCOLOR", 3},     {"INVSRCCOLOR", 4},
-                                 {"SRCALPHA", 5},     {"INVSRCALPHA", 6},
-                                 {"DESTALPHA", 7},    {"INVDESTALPHA", 8},
-                                 {"DESTCOLOR", 9},    {"INVDESTCOLOR", 10},
-                                 {"SRCALPHASAT", 11}, {"BOTHSRCALPHA", 12},
-                                 {"BOTHINVSRCALPHA", 13}, {"BLENDFACTOR", 14},
-                                 {"INVBLENDFACTOR", 15}, {nullptr, 0}};
+const StateValueName kBlend[] = {{"ZERO", 1},
+                                 {"ONE", 2},
+                                 {"SRCCOLOR", 3},
+                                 {"INVSRCCOLOR", 4},
+                                 {"SRCALPHA", 5},
+                                 {"INVSRCALPHA", 6},
+                                 {"DESTALPHA", 7},
+                                 {"INVDESTALPHA", 8},
+                                 {"DESTCOLOR", 9},
+                                 {"INVDESTCOLOR", 10},
+                                 {"SRCALPHASAT", 11},
+                                 {"BOTHSRCALPHA", 12},
+                                 {"BOTHINVSRCALPHA", 13},
+                                 {"BLENDFACTOR", 14},
+                                 {"INVBLENDFACTOR", 15},
+                                 {nullptr, 0}};
 const StateValueName kBlendOp[] = {{"ADD", 1}, {"SUBTRACT", 2}, {"REVSUBTRACT", 3},
                                    {"MIN", 4}, {"MAX", 5},      {nullptr, 0}};
 const StateValueName kCull[] = {{"NONE", 1}, {"CW", 2}, {"CCW", 3}, {nullptr, 0}};
-const StateValueName kCmp[] = {{"NEVER", 1},   {"LESS", 2},     {"EQUAL", 3},
-                               {"LESSEQUAL", 4}, {"GREATER", 5}, {"NOTEQUAL", 6},
-                               {"GREATEREQUAL", 7}, {"ALWAYS", 8}, {nullptr, 0}};
+const StateValueName kCmp[] = {{"NEVER", 1},        {"LESS", 2},    {"EQUAL", 3},
+                               {"LESSEQUAL", 4},    {"GREATER", 5}, {"NOTEQUAL", 6},
+                               {"GREATEREQUAL", 7}, {"ALWAYS", 8},  {nullptr, 0}};
 const StateValueName kFog[] = {{"NONE", 0}, {"EXP", 1}, {"EXP2", 2}, {"LINEAR", 3}, {nullptr, 0}};
-const StateValueName kStencilOp[] = {{"KEEP", 1},    {"ZERO", 2},   {"REPLACE", 3},
+const StateValueName kStencilOp[] = {{"KEEP", 1},    {"ZERO", 2},    {"REPLACE", 3},
                                      {"INCRSAT", 4}, {"DECRSAT", 5}, {"INVERT", 6},
-                                     {"INCR", 7},    {"DECR", 8},   {nullptr, 0}};
-const StateValueName kMaterialSource[] = {{"MATERIAL", 0}, {"COLOR1", 1}, {"COLOR2", 2}, {nullptr, 0}};
-const StateValueName kVertexBlend[] = {{"DISABLE", 0}, {"1WEIGHTS", 1}, {"2WEIGHTS", 2},
+                                     {"INCR", 7},    {"DECR", 8},    {nullptr, 0}};
+const StateValueName kMaterialSource[] = {
+    {"MATERIAL", 0}, {"COLOR1", 1}, {"COLOR2", 2}, {nullptr, 0}};
+const StateValueName kVertexBlend[] = {{"DISABLE", 0},  {"1WEIGHTS", 1},   {"2WEIGHTS", 2},
                                        {"3WEIGHTS", 3}, {"TWEENING", 255}, {"0WEIGHTS", 256},
                                        {nullptr, 0}};
-const StateValueName kColorWrite[] = {{"RED", 1}, {"GREEN", 2}, {"BLUE", 4}, {"ALPHA", 8}, {nullptr, 0}};
+const StateValueName kColorWrite[] = {
+    {"RED", 1}, {"GREEN", 2}, {"BLUE", 4}, {"ALPHA", 8}, {nullptr, 0}};
 const StateValueName kTextureOp[] = {{"DISABLE", 1},
                                      {"SELECTARG1", 2},
                                      {"SELECTARG2", 3},
@@ -62,10 +72,10 @@ const StateValueName kTextureOp[] = {{"DISABLE", 1},
                                      {"MULTIPLYADD", 25},
                                      {"LERP", 26},
                                      {nullptr, 0}};
-const StateValueName kTextureArg[] = {{"DIFFUSE", 0},  {"CURRENT", 1},     {"TEXTURE", 2},
-                                      {"TFACTOR", 3},  {"SPECULAR", 4},    {"TEMP", 5},
-                                      {"CONSTANT", 6}, {"COMPLEMENT", 0x10}, {"ALPHAREPLICATE", 0x20},
-                                      {nullptr, 0}};
+const StateValueName kTextureArg[] = {
+    {"DIFFUSE", 0},           {"CURRENT", 1}, {"TEXTURE", 2},  {"TFACTOR", 3},
+    {"SPECULAR", 4},          {"TEMP", 5},    {"CONSTANT", 6}, {"COMPLEMENT", 0x10},
+    {"ALPHAREPLICATE", 0x20}, {nullptr, 0}};
 const StateValueName kTexCoordIndex[] = {{"PASSTHRU", 0},
                                          {"CAMERASPACENORMAL", 0x10000},
                                          {"CAMERASPACEPOSITION", 0x20000},
@@ -77,8 +87,8 @@ const StateValueName kTransformFlags[] = {{"DISABLE", 0}, {"COUNT1", 1}, {"COUNT
                                           {nullptr, 0}};
 const StateValueName kAddress[] = {{"WRAP", 1},   {"MIRROR", 2},     {"CLAMP", 3},
                                    {"BORDER", 4}, {"MIRRORONCE", 5}, {nullptr, 0}};
-const StateValueName kFilter[] = {{"NONE", 0},         {"POINT", 1},        {"LINEAR", 2},
-                                  {"ANISOTROPIC", 3},  {"PYRAMIDALQUAD", 6}, {"GAUSSIANQUAD", 7},
+const StateValueName kFilter[] = {{"NONE", 0},        {"POINT", 1},         {"LINEAR", 2},
+                                  {"ANISOTROPIC", 3}, {"PYRAMIDALQUAD", 6}, {"GAUSSIANQUAD", 7},
                                   {nullptr, 0}};
 const StateValueName kNull[] = {{"NULL", 0}, {nullptr, 0}};
 
@@ -232,7 +242,8 @@ bool EffectStateTable::SameName(std::string_view a, std::string_view b) {
     while (true) {
         while (i < a.size() && a[i] == '_') ++i;
         while (j < b.size() && b[j] == '_') ++j;
-        if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
         if (std::toupper(static_cast<unsigned char>(a[i])) !=
             std::toupper(static_cast<unsigned char>(b[j])))
             return false;
@@ -243,18 +254,22 @@ bool EffectStateTable::SameName(std::string_view a, std::string_view b) {
 
 const StateInfo* EffectStateTable::FindPassState(std::string_view name) {
     for (const StateInfo& s : kPassStates)
-        if (SameName(s.name, name)) return &s;
+        if (SameName(s.name, name))
+            return &s;
     return nullptr;
 }
 
 const StateInfo* EffectStateTable::FindSamplerState(std::string_view name) {
-    if (SameName(name, "Texture")) return &kSamplerTexture;
+    if (SameName(name, "Texture"))
+        return &kSamplerTexture;
     for (const StateInfo& s : kPassStates)
-        if (s.kind == K::Sampler && SameName(s.name, name)) return &s;
+        if (s.kind == K::Sampler && SameName(s.name, name))
+            return &s;
     return nullptr;
 }
 
-bool EffectStateTable::FindValue(const StateInfo& state, std::string_view name, std::uint32_t& value) {
+bool EffectStateTable::FindValue(const StateInfo& state, std::string_view name,
+                                 std::uint32_t& value) {
     if (state.values != nullptr)
         for (const StateValueName* v = state.values; v->name != nullptr; ++v)
             if (SameName(v->name, name)) {

@@ -16,19 +16,19 @@ enum class StateKind : std::uint8_t {
     Texture = 3,       // a stage's texture (index: stage), or a sampler block's texture
     VertexShader = 4,
     PixelShader = 5,
-    Transform = 6,     // code + index: D3DTRANSFORMSTATETYPE (World: 256 + n, Texture: 16 + n)
-    SamplerObject = 7, // Sampler[n] = <sampler>: the sampler's whole block on sampler n
+    Transform = 6,      // code + index: D3DTRANSFORMSTATETYPE (World: 256 + n, Texture: 16 + n)
+    SamplerObject = 7,  // Sampler[n] = <sampler>: the sampler's whole block on sampler n
 };
 
 // What the state's value is: how a constant is written and how a parameter's value converts.
 enum class StateValueType : std::uint8_t {
-    Dword = 0,   // an integer or a name from the state's value list (names may be OR-ed)
-    Bool = 1,    // TRUE/FALSE, 0/1
-    Float = 2,   // a float, handed to Direct3D as its bits
-    Color = 3,   // a D3DCOLOR; a float4 (r, g, b, a) value converts to A8R8G8B8
-    Matrix = 4,  // sixteen floats
-    Texture = 5, // a texture parameter, or 0 (none)
-    Program = 6, // compile profile Function(arguments), or NULL
+    Dword = 0,    // an integer or a name from the state's value list (names may be OR-ed)
+    Bool = 1,     // TRUE/FALSE, 0/1
+    Float = 2,    // a float, handed to Direct3D as its bits
+    Color = 3,    // a D3DCOLOR; a float4 (r, g, b, a) value converts to A8R8G8B8
+    Matrix = 4,   // sixteen floats
+    Texture = 5,  // a texture parameter, or 0 (none)
+    Program = 6,  // compile profile Function(arguments), or NULL
     SamplerObject = 7,
 };
 

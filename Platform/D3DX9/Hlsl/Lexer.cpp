@@ -8,15 +8,19 @@ namespace Hlsl {
 
 namespace {
 
-bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool IsIdentChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 // Longest first, so that "<<=" wins over "<<" and "<".
-const char* const kPuncts[] = {"<<=", ">>=", "##", "<<", ">>", "<=", ">=", "==", "!=", "&&",
-                               "||", "++", "--", "+=", "-=", "*=", "/=", "%=", "&=", "|=",
-                               "^=", "::", "(", ")", "{", "}", "[", "]", ";", ",", ":",
-                               ".", "?", "+", "-", "*", "/", "%", "&", "|", "^", "~",
-                               "!", "<", ">", "=", "#"};
+const char* const kPuncts[] = {
+    "<<=", ">>=", "##", "<<", ">>", "<=", ">=", "==", "!=", "&&", "||", "++",
+    "--",  "+=",  "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::", "(",  ")",
+    "{",   "}",   "[",  "]",  ";",  ",",  ":",  ".",  "?",  "+",  "-",  "*",
+    "/",   "%",   "&",  "|",  "^",  "~",  "!",  "<",  ">",  "=",  "#"};
 
 }  // namespace
 
@@ -28,7 +32,8 @@ char Lexer::Peek(std::size_t ahead) const {
 }
 
 void Lexer::Advance() {
-    if (pos_ >= text_.size()) return;
+    if (pos_ >= text_.size())
+        return;
     if (text_[pos_] == '\n') {
         ++line_;
         column_ = 1;
@@ -47,7 +52,8 @@ void Lexer::SkipSpaceAndComments(bool& sawNewline, bool& sawSpace) {
             Advance();
         } else if (c == '\\' && (Peek(1) == '\n' || (Peek(1) == '\r' && Peek(2) == '\n'))) {
             Advance();
-            if (Peek() == '\r') Advance();
+            if (Peek() == '\r')
+                Advance();
             Advance();
             sawSpace = true;
         } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
@@ -68,10 +74,12 @@ void Lexer::SkipSpaceAndComments(bool& sawNewline, bool& sawSpace) {
                     closed = true;
                     break;
                 }
-                if (Peek() == '\n') sawNewline = true;
+                if (Peek() == '\n')
+                    sawNewline = true;
                 Advance();
             }
-            if (!closed) diagnostics_.Error(start, 1004, "unexpected end of file in comment");
+            if (!closed)
+                diagnostics_.Error(start, 1004, "unexpected end of file in comment");
             sawSpace = true;
         } else {
             return;
@@ -107,7 +115,8 @@ Token Lexer::Number() {
               std::isdigit(static_cast<unsigned char>(Peek(2)))))) {
             isFloat = true;
             Advance();
-            if (Peek() == '+' || Peek() == '-') Advance();
+            if (Peek() == '+' || Peek() == '-')
+                Advance();
             while (std::isdigit(static_cast<unsigned char>(Peek()))) Advance();
         }
         std::string_view digits = text_.substr(start, pos_ - start);
@@ -120,7 +129,8 @@ Token Lexer::Number() {
             int base = (digits.size() > 1 && digits[0] == '0') ? 8 : 10;
             auto res = std::from_chars(digits.data(), digits.data() + digits.size(), v, base);
             if (res.ec != std::errc() || res.ptr != digits.data() + digits.size())
-                diagnostics_.Error(t.location, 1000, "invalid number '" + std::string(digits) + "'");
+                diagnostics_.Error(t.location, 1000,
+                                   "invalid number '" + std::string(digits) + "'");
             t.number = static_cast<double>(v);
         }
     }
@@ -147,8 +157,10 @@ std::vector<Token> Lexer::Run() {
     while (true) {
         bool newline = false, space = false;
         SkipSpaceAndComments(newline, space);
-        if (newline) lineStart = true;
-        if (pos_ >= text_.size()) break;
+        if (newline)
+            lineStart = true;
+        if (pos_ >= text_.size())
+            break;
         Token t;
         char c = Peek();
         SourceLocation at{file_, line_, column_};
@@ -180,7 +192,8 @@ std::vector<Token> Lexer::Run() {
                 s += Peek();
                 Advance();
             }
-            if (!closed) diagnostics_.Error(at, 1004, "newline in string constant");
+            if (!closed)
+                diagnostics_.Error(at, 1004, "newline in string constant");
             t.kind = TokenKind::String;
             t.text = std::move(s);
         } else {

@@ -16,9 +16,11 @@ constexpr int kMaxNesting = 200;
 
 bool EqualNoCase(const std::string& a, const char* b) {
     std::size_t n = std::strlen(b);
-    if (a.size() != n) return false;
+    if (a.size() != n)
+        return false;
     for (std::size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -28,12 +30,13 @@ bool NumericTypeFromName(const std::string& name, Type& out) {
     static const struct {
         const char* prefix;
         BaseType base;
-    } kBases[] = {{"bool", BaseType::Bool},   {"int", BaseType::Int},     {"uint", BaseType::UInt},
-                  {"dword", BaseType::UInt},  {"half", BaseType::Float},  {"float", BaseType::Float},
+    } kBases[] = {{"bool", BaseType::Bool},   {"int", BaseType::Int},    {"uint", BaseType::UInt},
+                  {"dword", BaseType::UInt},  {"half", BaseType::Float}, {"float", BaseType::Float},
                   {"double", BaseType::Float}};
     for (const auto& b : kBases) {
         std::size_t n = std::strlen(b.prefix);
-        if (name.compare(0, n, b.prefix) != 0) continue;
+        if (name.compare(0, n, b.prefix) != 0)
+            continue;
         std::string rest = name.substr(n);
         if (rest.empty()) {
             out = Type::Scalar(b.base);
@@ -44,9 +47,10 @@ bool NumericTypeFromName(const std::string& name, Type& out) {
             out = c == 1 ? Type::Scalar(b.base) : Type::Vector(b.base, c);
             return true;
         }
-        if (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' &&
-            rest[2] <= '4') {
-            unsigned r = static_cast<unsigned>(rest[0] - '0'), c = static_cast<unsigned>(rest[2] - '0');
+        if (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' &&
+            rest[2] >= '1' && rest[2] <= '4') {
+            unsigned r = static_cast<unsigned>(rest[0] - '0'),
+                     c = static_cast<unsigned>(rest[2] - '0');
             out = (r == 1 && c == 1) ? Type::Scalar(b.base) : Type::Matrix(b.base, r, c);
             return true;
         }
@@ -92,39 +96,57 @@ ParameterType ParameterTypeOf(const Type& t) {
         case TypeClass::Scalar:
         case TypeClass::Vector:
         case TypeClass::Matrix:
-            return t.base == BaseType::Bool ? ParameterType::Bool
+            return t.base == BaseType::Bool    ? ParameterType::Bool
                    : t.base == BaseType::Float ? ParameterType::Float
                                                : ParameterType::Int;
-        case TypeClass::String: return ParameterType::String;
+        case TypeClass::String:
+            return ParameterType::String;
         case TypeClass::Texture:
             switch (t.dim) {
-                case ObjectDim::D1: return ParameterType::Texture1D;
-                case ObjectDim::D2: return ParameterType::Texture2D;
-                case ObjectDim::D3: return ParameterType::Texture3D;
-                case ObjectDim::Cube: return ParameterType::TextureCube;
-                default: return ParameterType::Texture;
+                case ObjectDim::D1:
+                    return ParameterType::Texture1D;
+                case ObjectDim::D2:
+                    return ParameterType::Texture2D;
+                case ObjectDim::D3:
+                    return ParameterType::Texture3D;
+                case ObjectDim::Cube:
+                    return ParameterType::TextureCube;
+                default:
+                    return ParameterType::Texture;
             }
         case TypeClass::Sampler:
             switch (t.dim) {
-                case ObjectDim::D1: return ParameterType::Sampler1D;
-                case ObjectDim::D2: return ParameterType::Sampler2D;
-                case ObjectDim::D3: return ParameterType::Sampler3D;
-                case ObjectDim::Cube: return ParameterType::SamplerCube;
-                default: return ParameterType::Sampler;
+                case ObjectDim::D1:
+                    return ParameterType::Sampler1D;
+                case ObjectDim::D2:
+                    return ParameterType::Sampler2D;
+                case ObjectDim::D3:
+                    return ParameterType::Sampler3D;
+                case ObjectDim::Cube:
+                    return ParameterType::SamplerCube;
+                default:
+                    return ParameterType::Sampler;
             }
-        default: return ParameterType::Void;
+        default:
+            return ParameterType::Void;
     }
 }
 
 std::uint32_t WordOf(double v, BaseType base) {
     switch (base) {
-        case BaseType::Float: return std::bit_cast<std::uint32_t>(static_cast<float>(v));
-        case BaseType::Bool: return v != 0.0 ? 1u : 0u;
+        case BaseType::Float:
+            return std::bit_cast<std::uint32_t>(static_cast<float>(v));
+        case BaseType::Bool:
+            return v != 0.0 ? 1u : 0u;
         default: {
-            if (!(v == v)) return 0;
+            if (!(v == v))
+                return 0;
             double t = std::trunc(v);
-            if (t >= 2147483647.0) return base == BaseType::UInt && t <= 4294967295.0 ? static_cast<std::uint32_t>(t) : 0x7FFFFFFFu;
-            if (t <= -2147483648.0) return 0x80000000u;
+            if (t >= 2147483647.0)
+                return base == BaseType::UInt && t <= 4294967295.0 ? static_cast<std::uint32_t>(t)
+                                                                   : 0x7FFFFFFFu;
+            if (t <= -2147483648.0)
+                return 0x80000000u;
             return static_cast<std::uint32_t>(static_cast<std::int32_t>(t));
         }
     }
@@ -132,10 +154,13 @@ std::uint32_t WordOf(double v, BaseType base) {
 
 double ConvertScalar(double v, BaseType to) {
     switch (to) {
-        case BaseType::Bool: return v != 0.0 ? 1.0 : 0.0;
+        case BaseType::Bool:
+            return v != 0.0 ? 1.0 : 0.0;
         case BaseType::Int:
-        case BaseType::UInt: return std::trunc(v);
-        default: return static_cast<double>(static_cast<float>(v));
+        case BaseType::UInt:
+            return std::trunc(v);
+        default:
+            return static_cast<double>(static_cast<float>(v));
     }
 }
 
@@ -163,58 +188,92 @@ struct IntrinsicInfo {
 };
 
 const IntrinsicInfo kIntrinsics[] = {
-    {"abs", Intrinsic::Abs, 1, 1},          {"acos", Intrinsic::Acos, 1, 1},
-    {"all", Intrinsic::All, 1, 1},          {"any", Intrinsic::Any, 1, 1},
-    {"asin", Intrinsic::Asin, 1, 1},        {"atan", Intrinsic::Atan, 1, 1},
-    {"atan2", Intrinsic::Atan2, 2, 2},      {"ceil", Intrinsic::Ceil, 1, 1},
-    {"clamp", Intrinsic::Clamp, 3, 3},      {"clip", Intrinsic::Clip, 1, 1},
-    {"cos", Intrinsic::Cos, 1, 1},          {"cross", Intrinsic::Cross, 2, 2},
-    {"ddx", Intrinsic::Ddx, 1, 1},          {"ddy", Intrinsic::Ddy, 1, 1},
-    {"degrees", Intrinsic::Degrees, 1, 1},  {"distance", Intrinsic::Distance, 2, 2},
-    {"dot", Intrinsic::Dot, 2, 2},          {"exp", Intrinsic::Exp, 1, 1},
-    {"exp2", Intrinsic::Exp2, 1, 1},        {"floor", Intrinsic::Floor, 1, 1},
-    {"fmod", Intrinsic::Fmod, 2, 2},        {"frac", Intrinsic::Frac, 1, 1},
-    {"fwidth", Intrinsic::Fwidth, 1, 1},    {"length", Intrinsic::Length, 1, 1},
-    {"lerp", Intrinsic::Lerp, 3, 3},        {"lit", Intrinsic::Lit, 3, 3},
-    {"log", Intrinsic::Log, 1, 1},          {"log10", Intrinsic::Log10, 1, 1},
-    {"log2", Intrinsic::Log2, 1, 1},        {"max", Intrinsic::Max, 2, 2},
-    {"min", Intrinsic::Min, 2, 2},          {"mul", Intrinsic::Mul, 2, 2},
-    {"normalize", Intrinsic::Normalize, 1, 1}, {"pow", Intrinsic::Pow, 2, 2},
-    {"radians", Intrinsic::Radians, 1, 1},  {"rcp", Intrinsic::Rcp, 1, 1},
-    {"reflect", Intrinsic::Reflect, 2, 2},  {"round", Intrinsic::Round, 1, 1},
-    {"rsqrt", Intrinsic::Rsqrt, 1, 1},      {"saturate", Intrinsic::Saturate, 1, 1},
-    {"sign", Intrinsic::Sign, 1, 1},        {"sin", Intrinsic::Sin, 1, 1},
-    {"smoothstep", Intrinsic::Smoothstep, 3, 3}, {"sqrt", Intrinsic::Sqrt, 1, 1},
-    {"step", Intrinsic::Step, 2, 2},        {"tan", Intrinsic::Tan, 1, 1},
-    {"transpose", Intrinsic::Transpose, 1, 1}, {"trunc", Intrinsic::Trunc, 1, 1},
-    {"tex1D", Intrinsic::Tex1D, 2, 2},      {"tex2D", Intrinsic::Tex2D, 2, 2},
-    {"tex2Dproj", Intrinsic::Tex2Dproj, 2, 2}, {"tex2Dlod", Intrinsic::Tex2Dlod, 2, 2},
-    {"tex2Dbias", Intrinsic::Tex2Dbias, 2, 2}, {"tex3D", Intrinsic::Tex3D, 2, 2},
-    {"texCUBE", Intrinsic::TexCUBE, 2, 2},  {"texCUBElod", Intrinsic::TexCUBElod, 2, 2},
-    {"texCUBEbias", Intrinsic::TexCUBEbias, 2, 2}, {"texCUBEproj", Intrinsic::TexCUBEproj, 2, 2},
+    {"abs", Intrinsic::Abs, 1, 1},
+    {"acos", Intrinsic::Acos, 1, 1},
+    {"all", Intrinsic::All, 1, 1},
+    {"any", Intrinsic::Any, 1, 1},
+    {"asin", Intrinsic::Asin, 1, 1},
+    {"atan", Intrinsic::Atan, 1, 1},
+    {"atan2", Intrinsic::Atan2, 2, 2},
+    {"ceil", Intrinsic::Ceil, 1, 1},
+    {"clamp", Intrinsic::Clamp, 3, 3},
+    {"clip", Intrinsic::Clip, 1, 1},
+    {"cos", Intrinsic::Cos, 1, 1},
+    {"cross", Intrinsic::Cross, 2, 2},
+    {"ddx", Intrinsic::Ddx, 1, 1},
+    {"ddy", Intrinsic::Ddy, 1, 1},
+    {"degrees", Intrinsic::Degrees, 1, 1},
+    {"distance", Intrinsic::Distance, 2, 2},
+    {"dot", Intrinsic::Dot, 2, 2},
+    {"exp", Intrinsic::Exp, 1, 1},
+    {"exp2", Intrinsic::Exp2, 1, 1},
+    {"floor", Intrinsic::Floor, 1, 1},
+    {"fmod", Intrinsic::Fmod, 2, 2},
+    {"frac", Intrinsic::Frac, 1, 1},
+    {"fwidth", Intrinsic::Fwidth, 1, 1},
+    {"length", Intrinsic::Length, 1, 1},
+    {"lerp", Intrinsic::Lerp, 3, 3},
+    {"lit", Intrinsic::Lit, 3, 3},
+    {"log", Intrinsic::Log, 1, 1},
+    {"log10", Intrinsic::Log10, 1, 1},
+    {"log2", Intrinsic::Log2, 1, 1},
+    {"max", Intrinsic::Max, 2, 2},
+    {"min", Intrinsic::Min, 2, 2},
+    {"mul", Intrinsic::Mul, 2, 2},
+    {"normalize", Intrinsic::Normalize, 1, 1},
+    {"pow", Intrinsic::Pow, 2, 2},
+    {"radians", Intrinsic::Radians, 1, 1},
+    {"rcp", Intrinsic::Rcp, 1, 1},
+    {"reflect", Intrinsic::Reflect, 2, 2},
+    {"round", Intrinsic::Round, 1, 1},
+    {"rsqrt", Intrinsic::Rsqrt, 1, 1},
+    {"saturate", Intrinsic::Saturate, 1, 1},
+    {"sign", Intrinsic::Sign, 1, 1},
+    {"sin", Intrinsic::Sin, 1, 1},
+    {"smoothstep", Intrinsic::Smoothstep, 3, 3},
+    {"sqrt", Intrinsic::Sqrt, 1, 1},
+    {"step", Intrinsic::Step, 2, 2},
+    {"tan", Intrinsic::Tan, 1, 1},
+    {"transpose", Intrinsic::Transpose, 1, 1},
+    {"trunc", Intrinsic::Trunc, 1, 1},
+    {"tex1D", Intrinsic::Tex1D, 2, 2},
+    {"tex2D", Intrinsic::Tex2D, 2, 2},
+    {"tex2Dproj", Intrinsic::Tex2Dproj, 2, 2},
+    {"tex2Dlod", Intrinsic::Tex2Dlod, 2, 2},
+    {"tex2Dbias", Intrinsic::Tex2Dbias, 2, 2},
+    {"tex3D", Intrinsic::Tex3D, 2, 2},
+    {"texCUBE", Intrinsic::TexCUBE, 2, 2},
+    {"texCUBElod", Intrinsic::TexCUBElod, 2, 2},
+    {"texCUBEbias", Intrinsic::TexCUBEbias, 2, 2},
+    {"texCUBEproj", Intrinsic::TexCUBEproj, 2, 2},
 };
 
 const IntrinsicInfo* FindIntrinsic(const std::string& name) {
     for (const IntrinsicInfo& i : kIntrinsics)
-        if (name == i.name) return &i;
+        if (name == i.name)
+            return &i;
     return nullptr;
 }
 
-const char* const kVertexProfiles[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0", "vs_3_sw"};
-const char* const kPixelProfiles[] = {"ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0",
+const char* const kVertexProfiles[] = {"vs_1_1",  "vs_2_0", "vs_2_a",
+                                       "vs_2_sw", "vs_3_0", "vs_3_sw"};
+const char* const kPixelProfiles[] = {"ps_1_1", "ps_1_2", "ps_1_3",  "ps_1_4", "ps_2_0",
                                       "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0", "ps_3_sw"};
 
 bool ProfileIn(const std::string& p, const char* const* list, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
-        if (p == list[i]) return true;
+        if (p == list[i])
+            return true;
     return false;
 }
 
 bool IsAssignOp(const Token& t) {
     static const char* const ops[] = {"=", "+=", "-=", "*=", "/=", "%="};
-    if (t.kind != TokenKind::Punct) return false;
+    if (t.kind != TokenKind::Punct)
+        return false;
     for (const char* o : ops)
-        if (t.text == o) return true;
+        if (t.text == o)
+            return true;
     return false;
 }
 
@@ -223,7 +282,8 @@ bool IsAssignOp(const Token& t) {
 Parser::Parser(std::vector<Token> tokens, Diagnostics& diagnostics)
     : tokens_(std::move(tokens)), diagnostics_(diagnostics) {
     end_.kind = TokenKind::End;
-    if (tokens_.empty() || tokens_.back().kind != TokenKind::End) tokens_.push_back(end_);
+    if (tokens_.empty() || tokens_.back().kind != TokenKind::End)
+        tokens_.push_back(end_);
     end_.location = tokens_.back().location;
     scopes_.emplace_back();
 }
@@ -232,14 +292,16 @@ Parser::Parser(std::vector<Token> tokens, Diagnostics& diagnostics)
 // Tokens
 
 const Token& Parser::Peek(std::size_t ahead) const {
-    if (aborted_) return end_;
+    if (aborted_)
+        return end_;
     std::size_t i = std::min(pos_ + ahead, tokens_.size() - 1);
     return tokens_[i];
 }
 
 const Token& Parser::Next() {
     const Token& t = Peek();
-    if (!aborted_ && pos_ < tokens_.size() - 1) ++pos_;
+    if (!aborted_ && pos_ < tokens_.size() - 1)
+        ++pos_;
     return t;
 }
 
@@ -253,19 +315,22 @@ bool Parser::Accept(const char* spelling) {
 }
 
 bool Parser::Expect(const char* spelling) {
-    if (Accept(spelling)) return true;
+    if (Accept(spelling))
+        return true;
     SyntaxError(Peek());
     return false;
 }
 
 std::string Parser::ExpectIdentifier() {
-    if (Peek().kind == TokenKind::Identifier) return Next().text;
+    if (Peek().kind == TokenKind::Identifier)
+        return Next().text;
     SyntaxError(Peek());
     return std::string();
 }
 
 void Parser::SyntaxError(const Token& at) {
-    if (aborted_) return;
+    if (aborted_)
+        return;
     if (at.kind == TokenKind::End)
         diagnostics_.Error(at.location, 3000, "syntax error: unexpected end of file");
     else
@@ -277,13 +342,18 @@ void Parser::SyntaxError(const Token& at) {
 // ---------------------------------------------------------------------------------------------
 // Scopes
 
-void Parser::PushScope() { scopes_.emplace_back(); }
-void Parser::PopScope() { scopes_.pop_back(); }
+void Parser::PushScope() {
+    scopes_.emplace_back();
+}
+void Parser::PopScope() {
+    scopes_.pop_back();
+}
 
 Parser::Symbol* Parser::Lookup(const std::string& name) {
     for (auto s = scopes_.rbegin(); s != scopes_.rend(); ++s) {
         auto f = s->find(name);
-        if (f != s->end()) return &f->second;
+        if (f != s->end())
+            return &f->second;
     }
     return nullptr;
 }
@@ -305,12 +375,16 @@ bool Parser::Declare(const std::string& name, Variable* var, const SourceLocatio
 
 bool Parser::IsTypeStart(std::size_t ahead) const {
     const Token& t = Peek(ahead);
-    if (t.kind != TokenKind::Identifier) return false;
-    if (t.text == "struct") return true;
-    if (IsKeywordType(t.text)) return true;
+    if (t.kind != TokenKind::Identifier)
+        return false;
+    if (t.text == "struct")
+        return true;
+    if (IsKeywordType(t.text))
+        return true;
     for (auto s = scopes_.rbegin(); s != scopes_.rend(); ++s) {
         auto f = s->find(t.text);
-        if (f != s->end()) return f->second.structDef != nullptr && f->second.var == nullptr;
+        if (f != s->end())
+            return f->second.structDef != nullptr && f->second.var == nullptr;
     }
     return false;
 }
@@ -328,7 +402,8 @@ bool Parser::ParseType(Type& out) {
         if (Peek(1).IsPunct("{")) {
             StructDef* def = nullptr;
             StructDefinition(def);
-            if (def == nullptr) return false;
+            if (def == nullptr)
+                return false;
             out = Type{};
             out.cls = TypeClass::Struct;
             out.structDef = def;
@@ -355,23 +430,26 @@ bool Parser::ParseType(Type& out) {
             Next();
             unsigned dims[2] = {1, 1};
             for (int k = 0; k < (isVector ? 1 : 2); ++k) {
-                if (!Expect(",")) return false;
+                if (!Expect(","))
+                    return false;
                 if (Peek().kind != TokenKind::Integer || Peek().number < 1 || Peek().number > 4) {
                     SyntaxError(Peek());
                     return false;
                 }
                 dims[k] = static_cast<unsigned>(Next().number);
             }
-            if (!Expect(">")) return false;
+            if (!Expect(">"))
+                return false;
             if (isVector)
                 out = dims[0] == 1 ? Type::Scalar(base.base) : Type::Vector(base.base, dims[0]);
             else
                 out = (dims[0] == 1 && dims[1] == 1) ? Type::Scalar(base.base)
-                                                      : Type::Matrix(base.base, dims[0], dims[1]);
+                                                     : Type::Matrix(base.base, dims[0], dims[1]);
         }
         return true;
     }
-    if (NumericTypeFromName(name, out) || ObjectTypeFromName(name, out)) return true;
+    if (NumericTypeFromName(name, out) || ObjectTypeFromName(name, out))
+        return true;
     Symbol* s = Lookup(name);
     if (s != nullptr && s->structDef != nullptr && s->var == nullptr) {
         out = Type{};
@@ -385,12 +463,14 @@ bool Parser::ParseType(Type& out) {
 }
 
 bool Parser::ParseArraySuffix(Type& t) {
-    if (!Peek().IsPunct("[")) return true;
+    if (!Peek().IsPunct("["))
+        return true;
     SourceLocation at = Peek().location;
     Next();
     ExprPtr size = Conditional();
     std::vector<double> v;
-    if (!Expect("]")) return false;
+    if (!Expect("]"))
+        return false;
     if (size == nullptr || !EvaluateConstant(size.get(), v) || v.size() != 1 || v[0] < 1 ||
         v[0] > 65536 || v[0] != std::floor(v[0])) {
         diagnostics_.Error(at, 3058, "array dimensions must be literal scalar expressions");
@@ -400,7 +480,8 @@ bool Parser::ParseArraySuffix(Type& t) {
         diagnostics_.Error(at, 3000, "arrays of more than one dimension are not supported");
         return false;
     }
-    if (static_cast<std::uint64_t>(t.Components()) * static_cast<std::uint64_t>(v[0]) > kMaxComponents) {
+    if (static_cast<std::uint64_t>(t.Components()) * static_cast<std::uint64_t>(v[0]) >
+        kMaxComponents) {
         diagnostics_.Error(at, 3000, "array is too large");
         aborted_ = true;
         return false;
@@ -413,16 +494,23 @@ Parser::Modifiers Parser::ParseModifiers() {
     Modifiers m;
     while (Peek().kind == TokenKind::Identifier) {
         const std::string& w = Peek().text;
-        if (w == "static") m.isStatic = true;
-        else if (w == "uniform") m.isUniform = true;
-        else if (w == "const") m.isConst = true;
-        else if (w == "in") m.in = true;
-        else if (w == "out") m.out = true;
-        else if (w == "inout") m.in = m.out = true;
-        else if (w == "row_major") m.rowMajor = true;
-        else if (w == "extern" || w == "shared" || w == "volatile" ||
-                 w == "column_major" || w == "inline" || w == "precise" || w == "linear" ||
-                 w == "centroid" || w == "nointerpolation" || w == "noperspective") {
+        if (w == "static")
+            m.isStatic = true;
+        else if (w == "uniform")
+            m.isUniform = true;
+        else if (w == "const")
+            m.isConst = true;
+        else if (w == "in")
+            m.in = true;
+        else if (w == "out")
+            m.out = true;
+        else if (w == "inout")
+            m.in = m.out = true;
+        else if (w == "row_major")
+            m.rowMajor = true;
+        else if (w == "extern" || w == "shared" || w == "volatile" || w == "column_major" ||
+                 w == "inline" || w == "precise" || w == "linear" || w == "centroid" ||
+                 w == "nointerpolation" || w == "noperspective") {
             // Packing and interpolation hints change nothing in a program run on the CPU.
         } else {
             break;
@@ -437,7 +525,8 @@ void Parser::ParseSemantic(std::string& semantic) {
         Next();
         if (Peek().Is("register") || Peek().Is("packoffset")) {
             Next();
-            if (!Expect("(")) return;
+            if (!Expect("("))
+                return;
             while (!Peek().IsPunct(")") && Peek().kind != TokenKind::End) Next();
             Expect(")");
             continue;
@@ -467,7 +556,8 @@ void Parser::TopLevel() {
         Next();
         StructDef* def = nullptr;
         StructDefinition(def);
-        if (def == nullptr || Accept(";")) return;
+        if (def == nullptr || Accept(";"))
+            return;
         Type type;
         type.cls = TypeClass::Struct;
         type.structDef = def;
@@ -482,10 +572,12 @@ void Parser::TopLevel() {
     }
     Modifiers mods = ParseModifiers();
     Type type;
-    if (!ParseType(type)) return;
+    if (!ParseType(type))
+        return;
     SourceLocation at = Peek().location;
     std::string name = ExpectIdentifier();
-    if (aborted_) return;
+    if (aborted_)
+        return;
     if (Peek().IsPunct("(")) {
         FunctionDefinition(type, name, at);
         return;
@@ -497,26 +589,31 @@ void Parser::StructDefinition(StructDef*& out) {
     // At the struct's name.
     SourceLocation at = Peek().location;
     std::string name = ExpectIdentifier();
-    if (!Expect("{")) return;
+    if (!Expect("{"))
+        return;
     auto def = std::make_unique<StructDef>();
     def->name = name;
     while (!aborted_ && !Peek().IsPunct("}")) {
         ParseModifiers();
         Type mt;
-        if (!ParseType(mt)) return;
+        if (!ParseType(mt))
+            return;
         do {
             StructMember m;
             m.name = ExpectIdentifier();
             m.type = mt;
-            if (!ParseArraySuffix(m.type)) return;
+            if (!ParseArraySuffix(m.type))
+                return;
             ParseSemantic(m.semantic);
             if (m.type.cls == TypeClass::Void) {
-                diagnostics_.Error(at, 3038, "'" + m.name + "': void struct members are not allowed");
+                diagnostics_.Error(at, 3038,
+                                   "'" + m.name + "': void struct members are not allowed");
             }
             if (def->Find(m.name) != nullptr)
                 diagnostics_.Error(at, 3003, "redefinition of '" + m.name + "'");
             m.offset = def->components;
-            if (static_cast<std::uint64_t>(def->components) + m.type.Components() > kMaxComponents) {
+            if (static_cast<std::uint64_t>(def->components) + m.type.Components() >
+                kMaxComponents) {
                 diagnostics_.Error(at, 3000, "'" + name + "': struct is too large");
                 aborted_ = true;
                 return;
@@ -524,9 +621,11 @@ void Parser::StructDefinition(StructDef*& out) {
             def->components += m.type.Components();
             def->members.push_back(std::move(m));
         } while (Accept(","));
-        if (!Expect(";")) return;
+        if (!Expect(";"))
+            return;
     }
-    if (!Expect("}")) return;
+    if (!Expect("}"))
+        return;
     auto& scope = scopes_.back();
     if (scope.count(name) != 0) {
         diagnostics_.Error(at, 3003, "redefinition of '" + name + "'");
@@ -543,7 +642,9 @@ void Parser::FillParameter(Parameter& p, const Type& t, std::uint32_t offset) {
     p.words = t.Components();
     p.type = ParameterTypeOf(t);
     switch (t.cls) {
-        case TypeClass::Scalar: p.cls = ParameterClass::Scalar; break;
+        case TypeClass::Scalar:
+            p.cls = ParameterClass::Scalar;
+            break;
         case TypeClass::Vector:
             p.cls = ParameterClass::Vector;
             p.columns = t.columns;
@@ -588,7 +689,8 @@ void Parser::AddParameter(Variable* var, std::vector<Annotation> annotations,
         if (var->type.cls == TypeClass::String && var->init->kind == ExprKind::Literal) {
             p.text = var->init->op;
         } else if (!ConstantWords(var->init.get(), var->type, words)) {
-            diagnostics_.Error(var->init->location, 3011, "value cannot be evaluated at compile time");
+            diagnostics_.Error(var->init->location, 3011,
+                               "value cannot be evaluated at compile time");
         }
     }
     description_.values.insert(description_.values.end(), words.begin(), words.end());
@@ -597,10 +699,12 @@ void Parser::AddParameter(Variable* var, std::vector<Annotation> annotations,
 
 bool Parser::ConstantWords(const Expr* init, const Type& t, std::vector<std::uint32_t>& words) {
     std::vector<double> v;
-    if (!EvaluateConstant(init, v) || v.size() != t.Components()) return false;
+    if (!EvaluateConstant(init, v) || v.size() != t.Components())
+        return false;
     std::vector<BaseType> bases;
     ComponentBases(t, bases);
-    for (std::size_t i = 0; i < v.size() && i < bases.size(); ++i) words[i] = WordOf(v[i], bases[i]);
+    for (std::size_t i = 0; i < v.size() && i < bases.size(); ++i)
+        words[i] = WordOf(v[i], bases[i]);
     return true;
 }
 
@@ -613,10 +717,12 @@ void Parser::GlobalDeclarators(const Type& baseType, std::string name, const Mod
         var->location = at;
         var->isConst = mods.isConst;
         var->storage = mods.isStatic ? Storage::Static : Storage::Uniform;
-        if (!ParseArraySuffix(var->type)) return;
+        if (!ParseArraySuffix(var->type))
+            return;
         ParseSemantic(var->semantic);
         std::vector<Annotation> annotations;
-        if (Peek().IsPunct("<")) Annotations(annotations);
+        if (Peek().IsPunct("<"))
+            Annotations(annotations);
         std::vector<StateAssignment> samplerStates;
         if (var->type.cls == TypeClass::Void) {
             diagnostics_.Error(at, 3038, "'" + name + "': variables cannot be void");
@@ -627,7 +733,8 @@ void Parser::GlobalDeclarators(const Type& baseType, std::string name, const Mod
             if (Peek().Is("sampler_state")) {
                 Next();
                 if (var->type.cls != TypeClass::Sampler) {
-                    diagnostics_.Error(at, 3020, "'" + name + "': sampler_state needs a sampler type");
+                    diagnostics_.Error(at, 3020,
+                                       "'" + name + "': sampler_state needs a sampler type");
                 }
                 SamplerStateBlock(samplerStates);
             } else if (Peek().IsPunct("{")) {
@@ -640,10 +747,12 @@ void Parser::GlobalDeclarators(const Type& baseType, std::string name, const Mod
                 var->init = std::move(lit);
             } else {
                 ExprPtr e = Assignment();
-                if (e != nullptr) var->init = Convert(std::move(e), var->type, false);
+                if (e != nullptr)
+                    var->init = Convert(std::move(e), var->type, false);
             }
         }
-        if (aborted_) return;
+        if (aborted_)
+            return;
         Variable* v = var.get();
         if (v->storage == Storage::Static && v->isConst && v->init != nullptr)
             EvaluateConstant(v->init.get(), v->constValue);
@@ -653,8 +762,10 @@ void Parser::GlobalDeclarators(const Type& baseType, std::string name, const Mod
             if (mods.rowMajor && v->type.cls == TypeClass::Matrix)
                 description_.parameters.back().cls = ParameterClass::MatrixRows;
         }
-        if (Accept(";")) return;
-        if (!Expect(",")) return;
+        if (Accept(";"))
+            return;
+        if (!Expect(","))
+            return;
         at = Peek().location;
         name = ExpectIdentifier();
     }
@@ -664,10 +775,12 @@ void Parser::Annotations(std::vector<Annotation>& out) {
     Expect("<");
     while (!aborted_ && !Peek().IsPunct(">")) {
         Type t;
-        if (!ParseType(t)) return;
+        if (!ParseType(t))
+            return;
         Annotation a;
         a.name = ExpectIdentifier();
-        if (!Expect("=")) return;
+        if (!Expect("="))
+            return;
         if (t.cls == TypeClass::String) {
             if (Peek().kind != TokenKind::String) {
                 SyntaxError(Peek());
@@ -693,29 +806,35 @@ void Parser::Annotations(std::vector<Annotation>& out) {
             return;
         }
         out.push_back(std::move(a));
-        if (!Expect(";")) return;
+        if (!Expect(";"))
+            return;
     }
     Expect(">");
 }
 
 void Parser::SamplerStateBlock(std::vector<StateAssignment>& out) {
-    if (!Expect("{")) return;
+    if (!Expect("{"))
+        return;
     while (!aborted_ && !Peek().IsPunct("}")) {
         const Token& nameTok = Next();
         const StateInfo* info = EffectStateTable::FindSamplerState(nameTok.text);
         if (info == nullptr) {
-            diagnostics_.Error(nameTok.location, 3000, "unrecognized sampler state '" + nameTok.text + "'");
+            diagnostics_.Error(nameTok.location, 3000,
+                               "unrecognized sampler state '" + nameTok.text + "'");
             aborted_ = true;
             return;
         }
-        if (!Expect("=")) return;
+        if (!Expect("="))
+            return;
         StateAssignment s;
         s.kind = info->kind;
         s.code = info->code;
         s.valueType = info->valueType;
-        if (!StateValueExpression(*info, s, true)) return;
+        if (!StateValueExpression(*info, s, true))
+            return;
         out.push_back(std::move(s));
-        if (!Expect(";")) return;
+        if (!Expect(";"))
+            return;
     }
     Expect("}");
 }
@@ -723,9 +842,12 @@ void Parser::SamplerStateBlock(std::vector<StateAssignment>& out) {
 void Parser::TechniqueDefinition() {
     Next();
     Technique tech;
-    if (Peek().kind == TokenKind::Identifier) tech.name = Next().text;
-    if (Peek().IsPunct("<")) Annotations(tech.annotations);
-    if (!Expect("{")) return;
+    if (Peek().kind == TokenKind::Identifier)
+        tech.name = Next().text;
+    if (Peek().IsPunct("<"))
+        Annotations(tech.annotations);
+    if (!Expect("{"))
+        return;
     while (!aborted_ && !Peek().IsPunct("}")) {
         if (!Peek().Is("pass")) {
             SyntaxError(Peek());
@@ -733,18 +855,22 @@ void Parser::TechniqueDefinition() {
         }
         Next();
         Pass pass;
-        if (Peek().kind == TokenKind::Identifier) pass.name = Next().text;
-        if (Peek().IsPunct("<")) Annotations(pass.annotations);
+        if (Peek().kind == TokenKind::Identifier)
+            pass.name = Next().text;
+        if (Peek().IsPunct("<"))
+            Annotations(pass.annotations);
         PassDefinition(pass);
         tech.passes.push_back(std::move(pass));
     }
     Expect("}");
     Accept(";");
-    if (!aborted_) description_.techniques.push_back(std::move(tech));
+    if (!aborted_)
+        description_.techniques.push_back(std::move(tech));
 }
 
 void Parser::PassDefinition(Pass& pass) {
-    if (!Expect("{")) return;
+    if (!Expect("{"))
+        return;
     while (!aborted_ && !Peek().IsPunct("}")) {
         const Token& nameTok = Next();
         if (nameTok.kind != TokenKind::Identifier) {
@@ -768,18 +894,23 @@ void Parser::PassDefinition(Pass& pass) {
                 return;
             }
             if (idx.number > info->maxIndex) {
-                diagnostics_.Error(idx.location, 3000, "state '" + nameTok.text + "' index " +
-                                                           idx.text + " is out of range");
+                diagnostics_.Error(
+                    idx.location, 3000,
+                    "state '" + nameTok.text + "' index " + idx.text + " is out of range");
                 aborted_ = true;
                 return;
             }
             s.index = static_cast<std::uint32_t>(idx.number);
-            if (!Expect("]")) return;
+            if (!Expect("]"))
+                return;
         }
-        if (!Expect("=")) return;
-        if (!StateValueExpression(*info, s, false)) return;
+        if (!Expect("="))
+            return;
+        if (!StateValueExpression(*info, s, false))
+            return;
         pass.states.push_back(std::move(s));
-        if (!Expect(";")) return;
+        if (!Expect(";"))
+            return;
     }
     Expect("}");
 }
@@ -789,7 +920,8 @@ bool Parser::ParameterReference(StateAssignment& out) {
     const Token& first = Peek();
     SourceLocation at = first.location;
     std::string path = ExpectIdentifier();
-    if (aborted_) return false;
+    if (aborted_)
+        return false;
     Symbol* sym = Lookup(path);
     Variable* var = sym != nullptr ? sym->var : nullptr;
     if (var == nullptr || var->storage != Storage::Uniform || var->parameter < 0) {
@@ -820,7 +952,8 @@ bool Parser::ParameterReference(StateAssignment& out) {
                 aborted_ = true;
                 return false;
             }
-            if (!Expect("]")) return false;
+            if (!Expect("]"))
+                return false;
             path += "[" + idx.text + "]";
             offset += static_cast<std::uint32_t>(idx.number) * t.Element().Components();
             t = t.Element();
@@ -830,13 +963,22 @@ bool Parser::ParameterReference(StateAssignment& out) {
     }
     bool ok;
     switch (out.valueType) {
-        case StateValueType::Texture: ok = t.cls == TypeClass::Texture && t.arraySize == 0; break;
-        case StateValueType::SamplerObject: ok = t.cls == TypeClass::Sampler && t.arraySize == 0; break;
-        case StateValueType::Program: ok = false; break;
-        default: ok = t.IsNumeric(); break;
+        case StateValueType::Texture:
+            ok = t.cls == TypeClass::Texture && t.arraySize == 0;
+            break;
+        case StateValueType::SamplerObject:
+            ok = t.cls == TypeClass::Sampler && t.arraySize == 0;
+            break;
+        case StateValueType::Program:
+            ok = false;
+            break;
+        default:
+            ok = t.IsNumeric();
+            break;
     }
     if (!ok) {
-        diagnostics_.Error(at, 3020, "'" + path + "': type mismatch for this state (" + t.Name() + ")");
+        diagnostics_.Error(at, 3020,
+                           "'" + path + "': type mismatch for this state (" + t.Name() + ")");
         aborted_ = true;
         return false;
     }
@@ -859,7 +1001,8 @@ bool Parser::ProgramValue(const StateInfo& state, StateAssignment& out) {
         return true;
     }
     if (!Peek().Is("compile")) {
-        diagnostics_.Error(at, 3000, "a shader state takes 'compile profile function(arguments)' or NULL");
+        diagnostics_.Error(at, 3000,
+                           "a shader state takes 'compile profile function(arguments)' or NULL");
         aborted_ = true;
         return false;
     }
@@ -870,16 +1013,17 @@ bool Parser::ProgramValue(const StateInfo& state, StateAssignment& out) {
     bool known = vertex ? ProfileIn(profile, kVertexProfiles, std::size(kVertexProfiles))
                         : ProfileIn(profile, kPixelProfiles, std::size(kPixelProfiles));
     if (!aborted_ && !known) {
-        diagnostics_.Error(profileTok.location, 3000, "'" + profile + "': invalid " +
-                                                        (vertex ? "vertex" : "pixel") +
-                                                        " shader profile");
+        diagnostics_.Error(
+            profileTok.location, 3000,
+            "'" + profile + "': invalid " + (vertex ? "vertex" : "pixel") + " shader profile");
         aborted_ = true;
         return false;
     }
     const Token& fnTok = Peek();
     std::string fname = ExpectIdentifier();
     std::vector<ExprPtr> args = Arguments();
-    if (aborted_) return false;
+    if (aborted_)
+        return false;
     Symbol* sym = Lookup(fname);
     Function* fn = nullptr;
     if (sym != nullptr) {
@@ -904,12 +1048,13 @@ bool Parser::ProgramValue(const StateInfo& state, StateAssignment& out) {
     req.location = fnTok.location;
     std::size_t a = 0;
     for (Variable* p : fn->params) {
-        if (!p->uniformParam) continue;
+        if (!p->uniformParam)
+            continue;
         ExprPtr e = Convert(std::move(args[a++]), p->type, false);
         std::vector<double> v;
         if (e == nullptr || !EvaluateConstant(e.get(), v)) {
-            diagnostics_.Error(fnTok.location, 3011, "'" + fname +
-                                                         "': compile arguments must be literal values");
+            diagnostics_.Error(fnTok.location, 3011,
+                               "'" + fname + "': compile arguments must be literal values");
             aborted_ = true;
             return false;
         }
@@ -918,7 +1063,8 @@ bool Parser::ProgramValue(const StateInfo& state, StateAssignment& out) {
     // Techniques often share one program between many passes: compile it once.
     for (std::size_t i = 0; i < requests_.size(); ++i) {
         const ProgramRequest& r = requests_[i];
-        if (r.function == req.function && r.profile == req.profile && r.arguments == req.arguments) {
+        if (r.function == req.function && r.profile == req.profile &&
+            r.arguments == req.arguments) {
             out.value.kind = StateValue::Kind::Program;
             out.value.program = static_cast<std::uint32_t>(i);
             return true;
@@ -932,7 +1078,8 @@ bool Parser::ProgramValue(const StateInfo& state, StateAssignment& out) {
 
 bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, bool inSampler) {
     (void)inSampler;
-    if (state.valueType == StateValueType::Program) return ProgramValue(state, out);
+    if (state.valueType == StateValueType::Program)
+        return ProgramValue(state, out);
     SourceLocation at = Peek().location;
     // <param> and (param): a reference evaluated whenever the pass is applied.
     if (Peek().IsPunct("<") || (Peek().IsPunct("(") && Peek(1).kind == TokenKind::Identifier)) {
@@ -940,7 +1087,8 @@ bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, 
         Symbol* sym = Lookup(Peek(1).text);
         if (angle || (sym != nullptr && sym->var != nullptr)) {
             Next();
-            if (!ParameterReference(out)) return false;
+            if (!ParameterReference(out))
+                return false;
             return Expect(angle ? ">" : ")");
         }
     }
@@ -951,7 +1099,8 @@ bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, 
             sym->var != nullptr && sym->var->storage == Storage::Uniform)
             return ParameterReference(out);
     }
-    if (state.valueType == StateValueType::Texture || state.valueType == StateValueType::SamplerObject) {
+    if (state.valueType == StateValueType::Texture ||
+        state.valueType == StateValueType::SamplerObject) {
         if (Peek().kind == TokenKind::Integer && Peek().number == 0) {
             Next();
             out.value.words = {0};
@@ -968,9 +1117,11 @@ bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, 
     }
     // Numbers, value names OR-ed together, or a vector or matrix constant.
     if (Peek().IsPunct("{") || (IsTypeStart() && Peek(1).IsPunct("("))) {
-        Type target = state.valueType == StateValueType::Matrix ? Type::Matrix(BaseType::Float, 4, 4)
-                                                                : Type::Vector(BaseType::Float, 4);
-        ExprPtr e = Peek().IsPunct("{") ? InitializerList(target) : Convert(Conditional(), target, false);
+        Type target = state.valueType == StateValueType::Matrix
+                          ? Type::Matrix(BaseType::Float, 4, 4)
+                          : Type::Vector(BaseType::Float, 4);
+        ExprPtr e =
+            Peek().IsPunct("{") ? InitializerList(target) : Convert(Conditional(), target, false);
         std::vector<double> v;
         if (e == nullptr || !EvaluateConstant(e.get(), v)) {
             diagnostics_.Error(at, 3011, "state value cannot be evaluated at compile time");
@@ -1017,7 +1168,8 @@ bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, 
         ++terms;
     } while (Accept("|"));
     if (state.valueType == StateValueType::Float) {
-        out.value.words = {std::bit_cast<std::uint32_t>(static_cast<float>(terms == 1 ? number : bits))};
+        out.value.words = {
+            std::bit_cast<std::uint32_t>(static_cast<float>(terms == 1 ? number : bits))};
     } else if (state.valueType == StateValueType::Matrix) {
         diagnostics_.Error(at, 3020, "this state takes a matrix");
         aborted_ = true;
@@ -1030,7 +1182,8 @@ bool Parser::StateValueExpression(const StateInfo& state, StateAssignment& out, 
     return true;
 }
 
-void Parser::FunctionDefinition(const Type& returnType, const std::string& name, SourceLocation at) {
+void Parser::FunctionDefinition(const Type& returnType, const std::string& name,
+                                SourceLocation at) {
     auto fn = std::make_unique<Function>();
     fn->name = name;
     fn->returnType = returnType;
@@ -1047,17 +1200,21 @@ void Parser::FunctionDefinition(const Type& returnType, const std::string& name,
                 auto p = std::make_unique<Variable>();
                 p->storage = Storage::Param;
                 p->location = Peek().location;
-                if (!ParseType(p->type)) break;
+                if (!ParseType(p->type))
+                    break;
                 p->name = ExpectIdentifier();
-                if (!ParseArraySuffix(p->type)) break;
+                if (!ParseArraySuffix(p->type))
+                    break;
                 ParseSemantic(p->semantic);
-                if (Accept("=")) Conditional();  // default values are not used by effects
+                if (Accept("="))
+                    Conditional();  // default values are not used by effects
                 p->direction = m.out ? (m.in ? ParamDirection::InOut : ParamDirection::Out)
                                      : ParamDirection::In;
                 p->uniformParam = m.isUniform;
                 p->isConst = m.isConst;
                 if (p->type.cls == TypeClass::Void) {
-                    diagnostics_.Error(p->location, 3038, "'" + p->name + "': parameters cannot be void");
+                    diagnostics_.Error(p->location, 3038,
+                                       "'" + p->name + "': parameters cannot be void");
                     aborted_ = true;
                 }
                 params.push_back(std::move(p));
@@ -1085,11 +1242,13 @@ void Parser::FunctionDefinition(const Type& returnType, const std::string& name,
         return;
     }
     for (Function* f : sym.functions) {
-        if (f->params.size() != fn->params.size()) continue;
+        if (f->params.size() != fn->params.size())
+            continue;
         bool same = true;
         for (std::size_t i = 0; i < f->params.size(); ++i)
             same = same && f->params[i]->type == fn->params[i]->type;
-        if (same) existing = f;
+        if (same)
+            existing = f;
     }
     Function* target = fn.get();
     if (existing != nullptr) {
@@ -1124,11 +1283,13 @@ StmtPtr Parser::Block() {
     auto block = std::make_unique<Stmt>();
     block->kind = StmtKind::Block;
     block->location = Peek().location;
-    if (!Expect("{")) return block;
+    if (!Expect("{"))
+        return block;
     PushScope();
     while (!aborted_ && !Peek().IsPunct("}")) {
         StmtPtr s = Statement();
-        if (s != nullptr) block->body.push_back(std::move(s));
+        if (s != nullptr)
+            block->body.push_back(std::move(s));
     }
     PopScope();
     Expect("}");
@@ -1138,7 +1299,8 @@ StmtPtr Parser::Block() {
 StmtPtr Parser::LocalDeclaration() {
     Modifiers mods = ParseModifiers();
     Type baseType;
-    if (!ParseType(baseType)) return nullptr;
+    if (!ParseType(baseType))
+        return nullptr;
     auto group = std::make_unique<Stmt>();
     group->location = Peek().location;
     do {
@@ -1148,11 +1310,13 @@ StmtPtr Parser::LocalDeclaration() {
         var->type = baseType;
         var->isConst = mods.isConst;
         var->storage = Storage::Local;
-        if (!ParseArraySuffix(var->type)) return nullptr;
+        if (!ParseArraySuffix(var->type))
+            return nullptr;
         ParseSemantic(var->semantic);
         if (var->type.cls == TypeClass::Void || var->type.IsObject()) {
-            diagnostics_.Error(var->location, 3038, "'" + var->name + "': local variables of type " +
-                                                        var->type.Name() + " are not supported");
+            diagnostics_.Error(var->location, 3038,
+                               "'" + var->name + "': local variables of type " + var->type.Name() +
+                                   " are not supported");
             aborted_ = true;
             return nullptr;
         }
@@ -1161,9 +1325,12 @@ StmtPtr Parser::LocalDeclaration() {
                 var->init = InitializerList(var->type);
             } else {
                 ExprPtr e = Assignment();
-                if (e != nullptr) var->init = Convert(std::move(e), var->type, false);
+                if (e != nullptr)
+                    var->init = Convert(std::move(e), var->type, false);
             }
         }
+        if (var->isConst && var->init != nullptr)
+            EvaluateConstant(var->init.get(), var->constValue);
         auto s = std::make_unique<Stmt>();
         s->kind = StmtKind::Declare;
         s->location = var->location;
@@ -1185,11 +1352,14 @@ Parser::NestingGuard::NestingGuard(Parser& parser, const SourceLocation& at) : p
     }
 }
 
-Parser::NestingGuard::~NestingGuard() { --parser_.depth_; }
+Parser::NestingGuard::~NestingGuard() {
+    --parser_.depth_;
+}
 
 StmtPtr Parser::Statement() {
     NestingGuard guard(*this, Peek().location);
-    if (aborted_) return nullptr;
+    if (aborted_)
+        return nullptr;
     // Attributes such as [unroll] or [branch] only advise the compiler.
     while (Peek().IsPunct("[") && Peek(1).kind == TokenKind::Identifier) {
         Next();
@@ -1202,7 +1372,8 @@ StmtPtr Parser::Statement() {
     }
     const Token& t = Peek();
     SourceLocation at = t.location;
-    if (t.IsPunct("{")) return Block();
+    if (t.IsPunct("{"))
+        return Block();
     if (t.IsPunct(";")) {
         Next();
         return nullptr;
@@ -1217,7 +1388,9 @@ StmtPtr Parser::Statement() {
         Expect(")");
         if (c != nullptr) {
             if (!c->type.IsNumeric() || c->type.NumericCount() != 1) {
-                diagnostics_.Error(c->location, 3019, "if statement conditional expressions must evaluate to a scalar");
+                diagnostics_.Error(
+                    c->location, 3019,
+                    "if statement conditional expressions must evaluate to a scalar");
                 c.reset();
             } else {
                 c = Convert(std::move(c), Type::Scalar(BaseType::Bool), false);
@@ -1252,7 +1425,8 @@ StmtPtr Parser::Statement() {
         }
         if (!Peek().IsPunct(";")) {
             ExprPtr c = Expression();
-            if (c != nullptr) c = Convert(std::move(c), Type::Scalar(BaseType::Bool), false);
+            if (c != nullptr)
+                c = Convert(std::move(c), Type::Scalar(BaseType::Bool), false);
             s->expr = std::move(c);
         }
         Expect(";");
@@ -1268,7 +1442,8 @@ StmtPtr Parser::Statement() {
         return s;
     }
     if (t.Is("while") || t.Is("do") || t.Is("break") || t.Is("continue") || t.Is("switch")) {
-        diagnostics_.Error(at, 3000, "'" + t.text + "' is not supported; use a for loop with a constant count");
+        diagnostics_.Error(
+            at, 3000, "'" + t.text + "' is not supported; use a for loop with a constant count");
         aborted_ = true;
         return nullptr;
     }
@@ -1286,8 +1461,10 @@ StmtPtr Parser::Statement() {
                     e = Convert(std::move(e), currentFunction_->returnType, false);
             }
             s->expr = std::move(e);
-        } else if (currentFunction_ != nullptr && currentFunction_->returnType.cls != TypeClass::Void) {
-            diagnostics_.Error(at, 3080, "'" + currentFunction_->name + "': function must return a value");
+        } else if (currentFunction_ != nullptr &&
+                   currentFunction_->returnType.cls != TypeClass::Void) {
+            diagnostics_.Error(at, 3080,
+                               "'" + currentFunction_->name + "': function must return a value");
         }
         Expect(";");
         return s;
@@ -1300,7 +1477,8 @@ StmtPtr Parser::Statement() {
         Expect(";");
         return s;
     }
-    if (IsTypeStart() || t.Is("const") || t.Is("static")) return LocalDeclaration();
+    if (IsTypeStart() || t.Is("const") || t.Is("static"))
+        return LocalDeclaration();
     auto s = std::make_unique<Stmt>();
     s->kind = StmtKind::Expression;
     s->location = at;
@@ -1312,17 +1490,22 @@ StmtPtr Parser::Statement() {
 // ---------------------------------------------------------------------------------------------
 // Expressions
 
-ExprPtr Parser::Expression() { return Assignment(); }
+ExprPtr Parser::Expression() {
+    return Assignment();
+}
 
 ExprPtr Parser::Assignment() {
     ExprPtr lhs = Conditional();
-    if (!IsAssignOp(Peek())) return lhs;
+    if (!IsAssignOp(Peek()))
+        return lhs;
     const Token& opTok = Next();
     std::string op = opTok.text;
     SourceLocation at = opTok.location;
     ExprPtr rhs = Assignment();
-    if (lhs == nullptr || rhs == nullptr) return nullptr;
-    if (!CheckLValue(lhs.get())) return nullptr;
+    if (lhs == nullptr || rhs == nullptr)
+        return nullptr;
+    if (!CheckLValue(lhs.get()))
+        return nullptr;
     if (op != "=") {
         if (!lhs->type.IsNumeric() || !rhs->type.IsNumeric()) {
             diagnostics_.Error(at, 3020, "type mismatch");
@@ -1333,7 +1516,8 @@ ExprPtr Parser::Assignment() {
     }
     Type target = lhs->type;
     rhs = Convert(std::move(rhs), target, false);
-    if (rhs == nullptr) return nullptr;
+    if (rhs == nullptr)
+        return nullptr;
     auto e = std::make_unique<Expr>();
     e->kind = ExprKind::Assign;
     e->op = op;
@@ -1346,21 +1530,25 @@ ExprPtr Parser::Assignment() {
 
 ExprPtr Parser::Conditional() {
     ExprPtr c = BinaryLevel(0);
-    if (!Peek().IsPunct("?")) return c;
+    if (!Peek().IsPunct("?"))
+        return c;
     SourceLocation at = Next().location;
     ExprPtr a = Assignment();
     Expect(":");
     ExprPtr b = Conditional();
-    if (c == nullptr || a == nullptr || b == nullptr) return nullptr;
+    if (c == nullptr || a == nullptr || b == nullptr)
+        return nullptr;
     if (!c->type.IsNumeric() || !a->type.IsNumeric() || !b->type.IsNumeric()) {
         diagnostics_.Error(at, 3020, "type mismatch");
         return nullptr;
     }
     Type common;
-    if (!CommonType(a->type, b->type, common, at)) return nullptr;
+    if (!CommonType(a->type, b->type, common, at))
+        return nullptr;
     if (c->type.NumericCount() != 1) {
         Type shaped;
-        if (!CommonType(c->type, common, shaped, at)) return nullptr;
+        if (!CommonType(c->type, common, shaped, at))
+            return nullptr;
         common = shaped.WithBase(common.base);
     }
     auto e = std::make_unique<Expr>();
@@ -1371,27 +1559,41 @@ ExprPtr Parser::Conditional() {
     e->args.push_back(Convert(std::move(a), common, false));
     e->args.push_back(Convert(std::move(b), common, false));
     for (auto& x : e->args)
-        if (x == nullptr) return nullptr;
+        if (x == nullptr)
+            return nullptr;
     return e;
 }
 
 ExprPtr Parser::BinaryLevel(int level) {
-    static const char* const kLevels[][4] = {{"||"}, {"&&"}, {"|"}, {"^"}, {"&"},
-                                             {"==", "!="}, {"<", ">", "<=", ">="},
-                                             {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
-    if (level == 10) return UnaryExpr();
+    static const char* const kLevels[][4] = {{"||"},
+                                             {"&&"},
+                                             {"|"},
+                                             {"^"},
+                                             {"&"},
+                                             {"==", "!="},
+                                             {"<", ">", "<=", ">="},
+                                             {"<<", ">>"},
+                                             {"+", "-"},
+                                             {"*", "/", "%"}};
+    if (level == 10)
+        return UnaryExpr();
     ExprPtr lhs = BinaryLevel(level + 1);
     while (!aborted_) {
         const Token& t = Peek();
-        if (t.kind != TokenKind::Punct) break;
+        if (t.kind != TokenKind::Punct)
+            break;
         bool match = false;
         for (const char* o : kLevels[level])
-            if (o != nullptr && t.text == o) match = true;
-        if (!match) break;
+            if (o != nullptr && t.text == o)
+                match = true;
+        if (!match)
+            break;
         std::string op = t.text;
         SourceLocation at = Next().location;
         ExprPtr rhs = BinaryLevel(level + 1);
-        lhs = (lhs != nullptr && rhs != nullptr) ? MakeBinary(op, std::move(lhs), std::move(rhs), at) : nullptr;
+        lhs = (lhs != nullptr && rhs != nullptr)
+                  ? MakeBinary(op, std::move(lhs), std::move(rhs), at)
+                  : nullptr;
     }
     return lhs;
 }
@@ -1400,16 +1602,19 @@ ExprPtr Parser::UnaryExpr() {
     const Token& t = Peek();
     SourceLocation at = t.location;
     NestingGuard guard(*this, at);
-    if (aborted_) return nullptr;
+    if (aborted_)
+        return nullptr;
     if (t.IsPunct("-") || t.IsPunct("+") || t.IsPunct("!") || t.IsPunct("~")) {
         std::string op = Next().text;
         ExprPtr a = UnaryExpr();
-        if (a == nullptr) return nullptr;
+        if (a == nullptr)
+            return nullptr;
         if (!a->type.IsNumeric()) {
             diagnostics_.Error(at, 3022, "scalar, vector, or matrix expected");
             return nullptr;
         }
-        if (op == "+") return a;
+        if (op == "+")
+            return a;
         if (op == "~") {
             diagnostics_.Error(at, 3000, "bitwise operations are not supported");
             return nullptr;
@@ -1419,14 +1624,17 @@ ExprPtr Parser::UnaryExpr() {
         e->op = op;
         e->location = at;
         e->type = op == "!" ? a->type.WithBase(BaseType::Bool)
-                            : (a->type.base == BaseType::Bool ? a->type.WithBase(BaseType::Int) : a->type);
-        e->args.push_back(Convert(std::move(a), e->type.WithBase(op == "!" ? BaseType::Bool : e->type.base), false));
+                            : (a->type.base == BaseType::Bool ? a->type.WithBase(BaseType::Int)
+                                                              : a->type);
+        e->args.push_back(Convert(
+            std::move(a), e->type.WithBase(op == "!" ? BaseType::Bool : e->type.base), false));
         return e;
     }
     if (t.IsPunct("++") || t.IsPunct("--")) {
         std::string op = Next().text + "pre";
         ExprPtr a = UnaryExpr();
-        if (a == nullptr || !CheckLValue(a.get())) return nullptr;
+        if (a == nullptr || !CheckLValue(a.get()))
+            return nullptr;
         auto e = std::make_unique<Expr>();
         e->kind = ExprKind::Unary;
         e->op = op;
@@ -1441,14 +1649,17 @@ ExprPtr Parser::UnaryExpr() {
         Next();
         Type target;
         if (ParseType(target)) {
-            if (Peek().IsPunct("[")) ParseArraySuffix(target);
+            if (Peek().IsPunct("["))
+                ParseArraySuffix(target);
             if (Accept(")")) {
                 ExprPtr a = UnaryExpr();
-                if (a == nullptr) return nullptr;
+                if (a == nullptr)
+                    return nullptr;
                 return Convert(std::move(a), target, true);
             }
         }
-        if (aborted_) return nullptr;
+        if (aborted_)
+            return nullptr;
         pos_ = save;
     }
     return Postfix(Primary());
@@ -1461,7 +1672,8 @@ ExprPtr Parser::Postfix(ExprPtr e) {
         if (t.IsPunct(".")) {
             Next();
             std::string name = ExpectIdentifier();
-            if (e == nullptr) continue;
+            if (e == nullptr)
+                continue;
             if (e->type.cls == TypeClass::Struct && e->type.arraySize == 0) {
                 const StructMember* m = e->type.structDef->Find(name);
                 if (m == nullptr) {
@@ -1495,7 +1707,9 @@ ExprPtr Parser::Postfix(ExprPtr e) {
             } else if (e->type.cls == TypeClass::Matrix) {
                 et = Type::Vector(e->type.base, e->type.columns);
             } else {
-                diagnostics_.Error(at, 3121, "array, matrix, vector, or indexable object type expected in index expression");
+                diagnostics_.Error(
+                    at, 3121,
+                    "array, matrix, vector, or indexable object type expected in index expression");
                 e = nullptr;
                 continue;
             }
@@ -1504,7 +1718,7 @@ ExprPtr Parser::Postfix(ExprPtr e) {
                 e = nullptr;
                 continue;
             }
-            std::uint32_t limit = e->type.arraySize != 0 ? e->type.arraySize
+            std::uint32_t limit = e->type.arraySize != 0             ? e->type.arraySize
                                   : e->type.cls == TypeClass::Vector ? e->type.columns
                                                                      : e->type.rows;
             std::vector<double> v;
@@ -1558,14 +1772,17 @@ ExprPtr Parser::Swizzle(ExprPtr base, const std::string& text, const SourceLocat
             }
             ++i;
             bool zeroBased = i < text.size() && text[i] == 'm';
-            if (zeroBased) ++i;
+            if (zeroBased)
+                ++i;
             if (i + 2 > text.size()) {
                 ok = false;
                 break;
             }
             int r = text[i] - (zeroBased ? '0' : '1'), c = text[i + 1] - (zeroBased ? '0' : '1');
-            if (r < 0 || c < 0 || r >= bt.rows || c >= bt.columns) ok = false;
-            else comps.push_back(static_cast<std::uint8_t>(r * bt.columns + c));
+            if (r < 0 || c < 0 || r >= bt.rows || c >= bt.columns)
+                ok = false;
+            else
+                comps.push_back(static_cast<std::uint8_t>(r * bt.columns + c));
             i += 2;
         }
     } else {
@@ -1577,17 +1794,21 @@ ExprPtr Parser::Swizzle(ExprPtr base, const std::string& text, const SourceLocat
             int idx = -1;
             if (ch != '\0' && xyzw != nullptr) {
                 idx = static_cast<int>(xyzw - "xyzw");
-                if (set == 2) ok = false;
+                if (set == 2)
+                    ok = false;
                 set = 1;
             } else if (ch != '\0' && rgba != nullptr) {
                 idx = static_cast<int>(rgba - "rgba");
-                if (set == 1) ok = false;
+                if (set == 1)
+                    ok = false;
                 set = 2;
             } else {
                 ok = false;
             }
-            if (idx >= static_cast<int>(n)) ok = false;
-            if (ok) comps.push_back(static_cast<std::uint8_t>(idx));
+            if (idx >= static_cast<int>(n))
+                ok = false;
+            if (ok)
+                comps.push_back(static_cast<std::uint8_t>(idx));
         }
     }
     if (!ok || comps.empty() || comps.size() > 4) {
@@ -1596,7 +1817,8 @@ ExprPtr Parser::Swizzle(ExprPtr base, const std::string& text, const SourceLocat
     }
     auto x = std::make_unique<Expr>();
     x->kind = ExprKind::Swizzle;
-    x->type = comps.size() == 1 ? Type::Scalar(bt.base) : Type::Vector(bt.base, static_cast<unsigned>(comps.size()));
+    x->type = comps.size() == 1 ? Type::Scalar(bt.base)
+                                : Type::Vector(bt.base, static_cast<unsigned>(comps.size()));
     x->location = at;
     x->components = std::move(comps);
     x->args.push_back(std::move(base));
@@ -1632,7 +1854,8 @@ ExprPtr Parser::Primary() {
     }
     if (t.kind == TokenKind::Identifier) {
         Token name = Next();
-        if (Peek().IsPunct("(")) return CallOrConstruct(name);
+        if (Peek().IsPunct("("))
+            return CallOrConstruct(name);
         Symbol* s = Lookup(name.text);
         if (s == nullptr || s->var == nullptr) {
             diagnostics_.Error(at, 3004, "undeclared identifier '" + name.text + "'");
@@ -1651,8 +1874,10 @@ ExprPtr Parser::Primary() {
 
 std::vector<ExprPtr> Parser::Arguments() {
     std::vector<ExprPtr> args;
-    if (!Expect("(")) return args;
-    if (Accept(")")) return args;
+    if (!Expect("("))
+        return args;
+    if (Accept(")"))
+        return args;
     do {
         args.push_back(Assignment());
     } while (!aborted_ && Accept(","));
@@ -1663,13 +1888,17 @@ std::vector<ExprPtr> Parser::Arguments() {
 ExprPtr Parser::CallOrConstruct(const Token& name) {
     SourceLocation at = name.location;
     Type t;
-    if (NumericTypeFromName(name.text, t)) return ConstructorCall(t, at);
+    if (NumericTypeFromName(name.text, t))
+        return ConstructorCall(t, at);
     std::vector<ExprPtr> args = Arguments();
     for (const ExprPtr& a : args)
-        if (a == nullptr) return nullptr;
+        if (a == nullptr)
+            return nullptr;
     Symbol* s = Lookup(name.text);
-    if (s != nullptr && !s->functions.empty()) return UserCall(s->functions, std::move(args), at);
-    if (FindIntrinsic(name.text) != nullptr) return IntrinsicCall(name.text, std::move(args), at);
+    if (s != nullptr && !s->functions.empty())
+        return UserCall(s->functions, std::move(args), at);
+    if (FindIntrinsic(name.text) != nullptr)
+        return IntrinsicCall(name.text, std::move(args), at);
     diagnostics_.Error(at, 3004, "undeclared identifier '" + name.text + "'");
     return nullptr;
 }
@@ -1678,14 +1907,17 @@ ExprPtr Parser::ConstructorCall(const Type& t, const SourceLocation& at) {
     std::vector<ExprPtr> args = Arguments();
     unsigned total = 0;
     for (const ExprPtr& a : args) {
-        if (a == nullptr) return nullptr;
+        if (a == nullptr)
+            return nullptr;
         if (!a->type.IsNumeric()) {
-            diagnostics_.Error(at, 3017, "cannot convert from '" + a->type.Name() + "' to '" + t.Name() + "'");
+            diagnostics_.Error(
+                at, 3017, "cannot convert from '" + a->type.Name() + "' to '" + t.Name() + "'");
             return nullptr;
         }
         total += a->type.NumericCount();
     }
-    if (args.size() == 1 && total == 1 && t.NumericCount() > 1) return Convert(std::move(args[0]), t, true);
+    if (args.size() == 1 && total == 1 && t.NumericCount() > 1)
+        return Convert(std::move(args[0]), t, true);
     if (total != t.NumericCount()) {
         diagnostics_.Error(at, 3014, "incorrect number of arguments to numeric-type constructor");
         return nullptr;
@@ -1711,18 +1943,25 @@ ExprPtr Parser::InitializerList(const Type& target) {
     // Nested braces only group; the components are taken in order.
     std::function<bool()> items = [&]() -> bool {
         NestingGuard guard(*this, Peek().location);
-        if (aborted_ || !Expect("{")) return false;
-        if (Accept("}")) return true;
+        if (aborted_ || !Expect("{"))
+            return false;
+        if (Accept("}"))
+            return true;
         do {
-            if (Peek().IsPunct("}")) break;  // a trailing comma
+            if (Peek().IsPunct("}"))
+                break;  // a trailing comma
             if (Peek().IsPunct("{")) {
-                if (!items()) return false;
+                if (!items())
+                    return false;
                 continue;
             }
             ExprPtr a = Assignment();
-            if (a == nullptr) return false;
+            if (a == nullptr)
+                return false;
             if (!a->type.IsNumeric()) {
-                diagnostics_.Error(a->location, 3017, "cannot convert from '" + a->type.Name() + "' in an initializer");
+                diagnostics_.Error(
+                    a->location, 3017,
+                    "cannot convert from '" + a->type.Name() + "' in an initializer");
                 return false;
             }
             total += a->type.NumericCount();
@@ -1730,14 +1969,16 @@ ExprPtr Parser::InitializerList(const Type& target) {
         } while (!aborted_ && Accept(","));
         return Expect("}");
     };
-    if (!items()) return nullptr;
+    if (!items())
+        return nullptr;
     if (total != target.Components()) {
         if (total == 1 && target.IsNumeric()) {
             ExprPtr only = std::move(e->args[0]);
             return Convert(std::move(only), target, false);
         }
-        diagnostics_.Error(at, 3017, "initializer does not match type: " + std::to_string(total) +
-                                         " values for '" + target.Name() + "'");
+        diagnostics_.Error(at, 3017,
+                           "initializer does not match type: " + std::to_string(total) +
+                               " values for '" + target.Name() + "'");
         return nullptr;
     }
     return e;
@@ -1749,21 +1990,26 @@ ExprPtr Parser::UserCall(const std::vector<Function*>& candidates, std::vector<E
     int bestScore = -1;
     bool ambiguous = false;
     for (Function* f : candidates) {
-        if (f->params.size() != args.size()) continue;
+        if (f->params.size() != args.size())
+            continue;
         int score = 0;
         bool ok = true;
         for (std::size_t i = 0; i < args.size() && ok; ++i) {
             const Type& pt = f->params[i]->type;
             const Type& at2 = args[i]->type;
             bool truncates = false;
-            if (at2 == pt) score += 3;
-            else if (CanConvert(at2, pt, false, truncates)) score += truncates ? 0 : 1;
-            else ok = false;
+            if (at2 == pt)
+                score += 3;
+            else if (CanConvert(at2, pt, false, truncates))
+                score += truncates ? 0 : 1;
+            else
+                ok = false;
             if (ok && f->params[i]->direction != ParamDirection::In &&
                 !CanConvert(pt, at2, false, truncates))
                 ok = false;
         }
-        if (!ok) continue;
+        if (!ok)
+            continue;
         if (score > bestScore) {
             best = f;
             bestScore = score;
@@ -1773,8 +2019,9 @@ ExprPtr Parser::UserCall(const std::vector<Function*>& candidates, std::vector<E
         }
     }
     if (best == nullptr) {
-        diagnostics_.Error(at, 3013, "'" + candidates[0]->name + "': no matching " +
-                                         std::to_string(args.size()) + " parameter function");
+        diagnostics_.Error(at, 3013,
+                           "'" + candidates[0]->name + "': no matching " +
+                               std::to_string(args.size()) + " parameter function");
         return nullptr;
     }
     if (ambiguous) {
@@ -1790,9 +2037,11 @@ ExprPtr Parser::UserCall(const std::vector<Function*>& candidates, std::vector<E
         Variable* p = best->params[i];
         if (p->direction == ParamDirection::In) {
             e->args.push_back(Convert(std::move(args[i]), p->type, false));
-            if (e->args.back() == nullptr) return nullptr;
+            if (e->args.back() == nullptr)
+                return nullptr;
         } else {
-            if (!CheckLValue(args[i].get())) return nullptr;
+            if (!CheckLValue(args[i].get()))
+                return nullptr;
             e->args.push_back(std::move(args[i]));
         }
     }
@@ -1804,8 +2053,9 @@ ExprPtr Parser::IntrinsicCall(const std::string& name, std::vector<ExprPtr> args
     const IntrinsicInfo* info = FindIntrinsic(name);
     int n = static_cast<int>(args.size());
     if (n < info->minArgs || n > info->maxArgs) {
-        diagnostics_.Error(at, 3013, "'" + name + "': intrinsic function does not take " +
-                                         std::to_string(n) + " parameters");
+        diagnostics_.Error(at, 3013,
+                           "'" + name + "': intrinsic function does not take " + std::to_string(n) +
+                               " parameters");
         return nullptr;
     }
     auto e = std::make_unique<Expr>();
@@ -1824,39 +2074,58 @@ ExprPtr Parser::IntrinsicCall(const std::string& name, std::vector<ExprPtr> args
             return fail("the first argument must be a sampler");
         unsigned coords = 2;
         switch (id) {
-            case Intrinsic::Tex1D: coords = 1; break;
-            case Intrinsic::Tex2D: coords = 2; break;
+            case Intrinsic::Tex1D:
+                coords = 1;
+                break;
+            case Intrinsic::Tex2D:
+                coords = 2;
+                break;
             case Intrinsic::Tex3D:
-            case Intrinsic::TexCUBE: coords = 3; break;
-            default: coords = 4; break;
+            case Intrinsic::TexCUBE:
+                coords = 3;
+                break;
+            default:
+                coords = 4;
+                break;
         }
-        Type ct = coords == 1 ? Type::Scalar(BaseType::Float) : Type::Vector(BaseType::Float, coords);
+        Type ct =
+            coords == 1 ? Type::Scalar(BaseType::Float) : Type::Vector(BaseType::Float, coords);
         if (!args[1]->type.IsNumeric() || args[1]->type.cls == TypeClass::Matrix)
             return fail("texture coordinates must be a vector");
         e->args.push_back(std::move(args[0]));
         e->args.push_back(Convert(std::move(args[1]), ct, false));
-        if (e->args[1] == nullptr) return nullptr;
+        if (e->args[1] == nullptr)
+            return nullptr;
         e->type = Type::Vector(BaseType::Float, 4);
         return e;
     }
     for (const ExprPtr& a : args)
-        if (!a->type.IsNumeric()) return fail("scalar, vector, or matrix expected");
+        if (!a->type.IsNumeric())
+            return fail("scalar, vector, or matrix expected");
     if (id == Intrinsic::Mul) {
-        Type a = args[0]->type.WithBase(BaseType::Float), b = args[1]->type.WithBase(BaseType::Float);
+        Type a = args[0]->type.WithBase(BaseType::Float),
+             b = args[1]->type.WithBase(BaseType::Float);
         if (a.NumericCount() == 1 || b.NumericCount() == 1) {
             e->type = a.NumericCount() == 1 ? b : a;
         } else if (a.cls == TypeClass::Vector && b.cls == TypeClass::Matrix) {
-            if (a.columns != b.rows) diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
-            e->type = b.columns == 1 ? Type::Scalar(BaseType::Float) : Type::Vector(BaseType::Float, b.columns);
+            if (a.columns != b.rows)
+                diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
+            e->type = b.columns == 1 ? Type::Scalar(BaseType::Float)
+                                     : Type::Vector(BaseType::Float, b.columns);
         } else if (a.cls == TypeClass::Matrix && b.cls == TypeClass::Vector) {
-            if (a.columns != b.columns) diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
-            e->type = a.rows == 1 ? Type::Scalar(BaseType::Float) : Type::Vector(BaseType::Float, a.rows);
+            if (a.columns != b.columns)
+                diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
+            e->type =
+                a.rows == 1 ? Type::Scalar(BaseType::Float) : Type::Vector(BaseType::Float, a.rows);
         } else if (a.cls == TypeClass::Matrix && b.cls == TypeClass::Matrix) {
-            if (a.columns != b.rows) diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
-            e->type = (a.rows == 1 && b.columns == 1) ? Type::Scalar(BaseType::Float)
-                                                      : Type::Matrix(BaseType::Float, a.rows, b.columns);
+            if (a.columns != b.rows)
+                diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
+            e->type = (a.rows == 1 && b.columns == 1)
+                          ? Type::Scalar(BaseType::Float)
+                          : Type::Matrix(BaseType::Float, a.rows, b.columns);
         } else {
-            if (a.columns != b.columns) diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
+            if (a.columns != b.columns)
+                diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
             e->type = Type::Scalar(BaseType::Float);  // vector times vector: the dot product
         }
         e->args.push_back(Convert(std::move(args[0]), a, false));
@@ -1866,14 +2135,16 @@ ExprPtr Parser::IntrinsicCall(const std::string& name, std::vector<ExprPtr> args
     if (id == Intrinsic::Transpose) {
         Type a = args[0]->type;
         e->type = a.cls == TypeClass::Matrix ? Type::Matrix(a.base, a.columns, a.rows) : a;
-        if (a.cls == TypeClass::Matrix && a.columns == 1 && a.rows == 1) e->type = Type::Scalar(a.base);
+        if (a.cls == TypeClass::Matrix && a.columns == 1 && a.rows == 1)
+            e->type = Type::Scalar(a.base);
         e->args.push_back(std::move(args[0]));
         return e;
     }
     if (id == Intrinsic::Lit) {
         for (ExprPtr& a : args) {
             e->args.push_back(Convert(std::move(a), Type::Scalar(BaseType::Float), false));
-            if (e->args.back() == nullptr) return nullptr;
+            if (e->args.back() == nullptr)
+                return nullptr;
         }
         e->type = Type::Vector(BaseType::Float, 4);
         return e;
@@ -1881,23 +2152,35 @@ ExprPtr Parser::IntrinsicCall(const std::string& name, std::vector<ExprPtr> args
     // Everything else works component by component on one common shape.
     Type common = args[0]->type;
     for (int i = 1; i < n; ++i)
-        if (!CommonType(common, args[i]->type, common, at)) return nullptr;
+        if (!CommonType(common, args[i]->type, common, at))
+            return nullptr;
     bool keepBase = id == Intrinsic::Abs || id == Intrinsic::Min || id == Intrinsic::Max ||
                     id == Intrinsic::Clamp || id == Intrinsic::Any || id == Intrinsic::All;
-    if (!keepBase || common.base == BaseType::Bool) common = common.WithBase(BaseType::Float);
-    if (id == Intrinsic::Cross) common = Type::Vector(BaseType::Float, 3);
+    if (!keepBase || common.base == BaseType::Bool)
+        common = common.WithBase(BaseType::Float);
+    if (id == Intrinsic::Cross)
+        common = Type::Vector(BaseType::Float, 3);
     for (ExprPtr& a : args) {
         e->args.push_back(Convert(std::move(a), common, false));
-        if (e->args.back() == nullptr) return nullptr;
+        if (e->args.back() == nullptr)
+            return nullptr;
     }
     switch (id) {
         case Intrinsic::Dot:
         case Intrinsic::Length:
-        case Intrinsic::Distance: e->type = Type::Scalar(BaseType::Float); break;
+        case Intrinsic::Distance:
+            e->type = Type::Scalar(BaseType::Float);
+            break;
         case Intrinsic::Any:
-        case Intrinsic::All: e->type = Type::Scalar(BaseType::Bool); break;
-        case Intrinsic::Clip: e->type = Type::Void(); break;
-        default: e->type = common; break;
+        case Intrinsic::All:
+            e->type = Type::Scalar(BaseType::Bool);
+            break;
+        case Intrinsic::Clip:
+            e->type = Type::Void();
+            break;
+        default:
+            e->type = common;
+            break;
     }
     return e;
 }
@@ -1905,14 +2188,19 @@ ExprPtr Parser::IntrinsicCall(const std::string& name, std::vector<ExprPtr> args
 // ---------------------------------------------------------------------------------------------
 // Typing
 
-bool Parser::CanConvert(const Type& from, const Type& to, bool explicitCast, bool& truncates) const {
+bool Parser::CanConvert(const Type& from, const Type& to, bool explicitCast,
+                        bool& truncates) const {
     truncates = false;
-    if (from == to) return true;
-    if (from.cls == TypeClass::Sampler && to.cls == TypeClass::Sampler && from.arraySize == to.arraySize)
+    if (from == to)
+        return true;
+    if (from.cls == TypeClass::Sampler && to.cls == TypeClass::Sampler &&
+        from.arraySize == to.arraySize)
         return from.dim == ObjectDim::Generic || to.dim == ObjectDim::Generic;
-    if (!from.IsNumeric() || !to.IsNumeric()) return false;
+    if (!from.IsNumeric() || !to.IsNumeric())
+        return false;
     unsigned fn = from.NumericCount(), tn = to.NumericCount();
-    if (fn == 1) return true;  // a scalar fills any shape
+    if (fn == 1)
+        return true;  // a scalar fills any shape
     if (to.cls == TypeClass::Scalar) {
         truncates = true;
         return true;
@@ -1930,15 +2218,19 @@ bool Parser::CanConvert(const Type& from, const Type& to, bool explicitCast, boo
 }
 
 ExprPtr Parser::Convert(ExprPtr e, const Type& to, bool explicitCast) {
-    if (e == nullptr) return nullptr;
-    if (e->type == to) return e;
+    if (e == nullptr)
+        return nullptr;
+    if (e->type == to)
+        return e;
     bool truncates = false;
     if (!CanConvert(e->type, to, explicitCast, truncates)) {
-        diagnostics_.Error(e->location, 3017, "cannot implicitly convert from '" + e->type.Name() +
-                                                  "' to '" + to.Name() + "'");
+        diagnostics_.Error(
+            e->location, 3017,
+            "cannot implicitly convert from '" + e->type.Name() + "' to '" + to.Name() + "'");
         return nullptr;
     }
-    if (e->type.cls == TypeClass::Sampler) return e;  // same object, wider or narrower name
+    if (e->type.cls == TypeClass::Sampler)
+        return e;  // same object, wider or narrower name
     if (truncates && !explicitCast)
         diagnostics_.Warning(e->location, 3206, "implicit truncation of vector type");
     auto x = std::make_unique<Expr>();
@@ -1957,7 +2249,7 @@ bool Parser::CommonType(const Type& a, const Type& b, Type& out, const SourceLoc
     BaseType base = (a.base == BaseType::Float || b.base == BaseType::Float) ? BaseType::Float
                     : (a.base == BaseType::Bool && b.base == BaseType::Bool) ? BaseType::Bool
                     : (a.base == BaseType::UInt && b.base == BaseType::UInt) ? BaseType::UInt
-                                                                              : BaseType::Int;
+                                                                             : BaseType::Int;
     if (a.NumericCount() == 1) {
         out = b.WithBase(base);
         return true;
@@ -1967,7 +2259,8 @@ bool Parser::CommonType(const Type& a, const Type& b, Type& out, const SourceLoc
         return true;
     }
     if (a.cls == TypeClass::Vector && b.cls == TypeClass::Vector) {
-        if (a.columns != b.columns) diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
+        if (a.columns != b.columns)
+            diagnostics_.Warning(at, 3206, "implicit truncation of vector type");
         out = Type::Vector(base, std::min(a.columns, b.columns));
         return true;
     }
@@ -1987,11 +2280,13 @@ ExprPtr Parser::MakeBinary(const std::string& op, ExprPtr a, ExprPtr b, const So
         return nullptr;
     }
     Type common;
-    if (!CommonType(a->type, b->type, common, at)) return nullptr;
+    if (!CommonType(a->type, b->type, common, at))
+        return nullptr;
     bool logical = op == "&&" || op == "||";
     bool compare = op == "<" || op == ">" || op == "<=" || op == ">=" || op == "==" || op == "!=";
     Type operand = logical ? common.WithBase(BaseType::Bool) : common;
-    if (!logical && !compare && operand.base == BaseType::Bool) operand = operand.WithBase(BaseType::Int);
+    if (!logical && !compare && operand.base == BaseType::Bool)
+        operand = operand.WithBase(BaseType::Int);
     auto e = std::make_unique<Expr>();
     e->kind = ExprKind::Binary;
     e->op = op;
@@ -1999,13 +2294,15 @@ ExprPtr Parser::MakeBinary(const std::string& op, ExprPtr a, ExprPtr b, const So
     e->type = (logical || compare) ? common.WithBase(BaseType::Bool) : operand;
     e->args.push_back(Convert(std::move(a), operand, false));
     e->args.push_back(Convert(std::move(b), operand, false));
-    if (e->args[0] == nullptr || e->args[1] == nullptr) return nullptr;
+    if (e->args[0] == nullptr || e->args[1] == nullptr)
+        return nullptr;
     return e;
 }
 
 bool Parser::CheckLValue(const Expr* e) {
     const Expr* root = e;
-    while (root->kind == ExprKind::Member || root->kind == ExprKind::Swizzle || root->kind == ExprKind::Index) {
+    while (root->kind == ExprKind::Member || root->kind == ExprKind::Swizzle ||
+           root->kind == ExprKind::Index) {
         if (root->kind == ExprKind::Swizzle) {
             std::vector<std::uint8_t> seen;
             for (std::uint8_t c : root->components) {
@@ -2024,7 +2321,8 @@ bool Parser::CheckLValue(const Expr* e) {
     }
     if (root->var->storage == Storage::Uniform || root->var->uniformParam) {
         diagnostics_.Error(e->location, 3025,
-                           "global variables are implicitly constant, enable compatibility mode to allow modification");
+                           "global variables are implicitly constant, enable compatibility mode to "
+                           "allow modification");
         return false;
     }
     if (root->var->isConst) {
@@ -2039,14 +2337,17 @@ bool Parser::CheckLValue(const Expr* e) {
 
 bool Parser::EvaluateConstant(const Expr* e, std::vector<double>& out) {
     out.clear();
-    if (e == nullptr) return false;
+    if (e == nullptr)
+        return false;
     switch (e->kind) {
         case ExprKind::Literal:
-            if (!e->type.IsNumeric()) return false;
+            if (!e->type.IsNumeric())
+                return false;
             out.push_back(e->number);
             return true;
         case ExprKind::Variable:
-            if (e->var->storage != Storage::Static || !e->var->isConst || e->var->constValue.empty())
+            if (e->var->storage == Storage::Uniform || !e->var->isConst ||
+                e->var->constValue.empty())
                 return false;
             out = e->var->constValue;
             return true;
@@ -2056,40 +2357,50 @@ bool Parser::EvaluateConstant(const Expr* e, std::vector<double>& out) {
             ComponentBases(e->type, bases);
             for (const ExprPtr& a : e->args) {
                 std::vector<double> v;
-                if (!EvaluateConstant(a.get(), v)) return false;
+                if (!EvaluateConstant(a.get(), v))
+                    return false;
                 out.insert(out.end(), v.begin(), v.end());
             }
-            if (out.size() != bases.size()) return false;
+            if (out.size() != bases.size())
+                return false;
             for (std::size_t i = 0; i < out.size(); ++i) out[i] = ConvertScalar(out[i], bases[i]);
             return true;
         }
         case ExprKind::Convert: {
             std::vector<double> v;
-            if (!EvaluateConstant(e->args[0].get(), v)) return false;
+            if (!EvaluateConstant(e->args[0].get(), v))
+                return false;
             const Type& from = e->args[0]->type;
-            if (!from.IsNumeric() || !e->type.IsNumeric()) return false;
+            if (!from.IsNumeric() || !e->type.IsNumeric())
+                return false;
             std::vector<unsigned> map;
             ConversionMap(from, e->type, map);
             for (unsigned m : map) {
-                if (m >= v.size()) return false;
+                if (m >= v.size())
+                    return false;
                 out.push_back(ConvertScalar(v[m], e->type.base));
             }
             return true;
         }
         case ExprKind::Swizzle: {
             std::vector<double> v;
-            if (!EvaluateConstant(e->args[0].get(), v)) return false;
+            if (!EvaluateConstant(e->args[0].get(), v))
+                return false;
             for (std::uint8_t c : e->components) {
-                if (c >= v.size()) return false;
+                if (c >= v.size())
+                    return false;
                 out.push_back(v[c]);
             }
             return true;
         }
         case ExprKind::Unary: {
             std::vector<double> v;
-            if (!EvaluateConstant(e->args[0].get(), v)) return false;
-            for (double d : v) out.push_back(e->op == "-" ? -d : (e->op == "!" ? (d == 0.0 ? 1.0 : 0.0) : d));
-            if (e->op != "-" && e->op != "!") return false;
+            if (!EvaluateConstant(e->args[0].get(), v))
+                return false;
+            for (double d : v)
+                out.push_back(e->op == "-" ? -d : (e->op == "!" ? (d == 0.0 ? 1.0 : 0.0) : d));
+            if (e->op != "-" && e->op != "!")
+                return false;
             return true;
         }
         case ExprKind::Binary: {
@@ -2101,29 +2412,44 @@ bool Parser::EvaluateConstant(const Expr* e, std::vector<double>& out) {
             for (std::size_t i = 0; i < a.size(); ++i) {
                 double x = a[i], y = b[i], r;
                 const std::string& op = e->op;
-                if (op == "+") r = x + y;
-                else if (op == "-") r = x - y;
-                else if (op == "*") r = x * y;
+                if (op == "+")
+                    r = x + y;
+                else if (op == "-")
+                    r = x - y;
+                else if (op == "*")
+                    r = x * y;
                 else if (op == "/") {
-                    if (integer && y == 0.0) return false;
+                    if (integer && y == 0.0)
+                        return false;
                     r = integer ? std::trunc(x / y) : x / y;
                 } else if (op == "%") {
-                    if (y == 0.0) return false;
+                    if (y == 0.0)
+                        return false;
                     r = std::fmod(x, y);
-                } else if (op == "<") r = x < y;
-                else if (op == ">") r = x > y;
-                else if (op == "<=") r = x <= y;
-                else if (op == ">=") r = x >= y;
-                else if (op == "==") r = x == y;
-                else if (op == "!=") r = x != y;
-                else if (op == "&&") r = (x != 0.0) && (y != 0.0);
-                else if (op == "||") r = (x != 0.0) || (y != 0.0);
-                else return false;
+                } else if (op == "<")
+                    r = x < y;
+                else if (op == ">")
+                    r = x > y;
+                else if (op == "<=")
+                    r = x <= y;
+                else if (op == ">=")
+                    r = x >= y;
+                else if (op == "==")
+                    r = x == y;
+                else if (op == "!=")
+                    r = x != y;
+                else if (op == "&&")
+                    r = (x != 0.0) && (y != 0.0);
+                else if (op == "||")
+                    r = (x != 0.0) || (y != 0.0);
+                else
+                    return false;
                 out.push_back(ConvertScalar(r, e->type.base));
             }
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 

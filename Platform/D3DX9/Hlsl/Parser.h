@@ -109,7 +109,8 @@ private:
     ExprPtr InitializerList(const Type& target);
     ExprPtr CallOrConstruct(const Token& name);
     ExprPtr ConstructorCall(const Type& t, const SourceLocation& at);
-    ExprPtr IntrinsicCall(const std::string& name, std::vector<ExprPtr> args, const SourceLocation& at);
+    ExprPtr IntrinsicCall(const std::string& name, std::vector<ExprPtr> args,
+                          const SourceLocation& at);
     ExprPtr UserCall(const std::vector<Function*>& candidates, std::vector<ExprPtr> args,
                      const SourceLocation& at);
     std::vector<ExprPtr> Arguments();

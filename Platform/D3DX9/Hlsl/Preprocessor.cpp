@@ -11,7 +11,8 @@ constexpr int kMaxExpansionDepth = 200;
 constexpr std::size_t kMaxTokens = 1u << 19;
 
 std::string Spell(const Token& t) {
-    if (t.kind == TokenKind::String) return "\"" + t.text + "\"";
+    if (t.kind == TokenKind::String)
+        return "\"" + t.text + "\"";
     return t.text;
 }
 
@@ -19,7 +20,8 @@ std::string Spell(const Token& t) {
 std::string Join(const std::vector<Token>& tokens, std::size_t first) {
     std::string text;
     for (std::size_t i = first; i < tokens.size(); ++i) {
-        if (i > first && tokens[i].spaceBefore) text += ' ';
+        if (i > first && tokens[i].spaceBefore)
+            text += ' ';
         text += Spell(tokens[i]);
     }
     return text;
@@ -33,7 +35,8 @@ public:
 
     long long Run() {
         long long v = Ternary();
-        if (!failed_ && pos_ < tokens_.size()) Fail(tokens_[pos_]);
+        if (!failed_ && pos_ < tokens_.size())
+            Fail(tokens_[pos_]);
         return failed_ ? 0 : v;
     }
 
@@ -48,17 +51,21 @@ private:
         return false;
     }
     void Fail(const Token& t) {
-        if (failed_) return;
+        if (failed_)
+            return;
         failed_ = true;
-        diagnostics_.Error(t.location, 1000, "syntax error in #if expression near '" + Spell(t) + "'");
+        diagnostics_.Error(t.location, 1000,
+                           "syntax error in #if expression near '" + Spell(t) + "'");
     }
     long long Ternary() {
         long long c = Binary(0);
         if (Accept("?")) {
             long long a = Ternary();
             if (!Accept(":")) {
-                if (Peek() != nullptr) Fail(*Peek());
-                else failed_ = true;
+                if (Peek() != nullptr)
+                    Fail(*Peek());
+                else
+                    failed_ = true;
                 return 0;
             }
             long long b = Ternary();
@@ -67,44 +74,76 @@ private:
         return c;
     }
     static int Precedence(const std::string& op) {
-        static const char* const levels[][4] = {{"||"}, {"&&"}, {"|"}, {"^"}, {"&"},
-                                                {"==", "!="}, {"<", ">", "<=", ">="},
-                                                {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
+        static const char* const levels[][4] = {{"||"},
+                                                {"&&"},
+                                                {"|"},
+                                                {"^"},
+                                                {"&"},
+                                                {"==", "!="},
+                                                {"<", ">", "<=", ">="},
+                                                {"<<", ">>"},
+                                                {"+", "-"},
+                                                {"*", "/", "%"}};
         for (int i = 0; i < 10; ++i)
             for (const char* o : levels[i])
-                if (o != nullptr && op == o) return i + 1;
+                if (o != nullptr && op == o)
+                    return i + 1;
         return 0;
     }
     long long Binary(int minLevel) {
         long long lhs = Unary();
         while (!failed_) {
             const Token* t = Peek();
-            if (t == nullptr || t->kind != TokenKind::Punct) break;
+            if (t == nullptr || t->kind != TokenKind::Punct)
+                break;
             int level = Precedence(t->text);
-            if (level == 0 || level <= minLevel) break;
+            if (level == 0 || level <= minLevel)
+                break;
             std::string op = t->text;
             Token opToken = *t;
             ++pos_;
             long long rhs = Binary(level);
-            if (op == "||") lhs = lhs || rhs;
-            else if (op == "&&") lhs = lhs && rhs;
-            else if (op == "|") lhs |= rhs;
-            else if (op == "^") lhs ^= rhs;
-            else if (op == "&") lhs &= rhs;
-            else if (op == "==") lhs = lhs == rhs;
-            else if (op == "!=") lhs = lhs != rhs;
-            else if (op == "<") lhs = lhs < rhs;
-            else if (op == ">") lhs = lhs > rhs;
-            else if (op == "<=") lhs = lhs <= rhs;
-            else if (op == ">=") lhs = lhs >= rhs;
-            else if (op == "<<") lhs = (rhs >= 0 && rhs < 63) ? static_cast<long long>(static_cast<unsigned long long>(lhs) << rhs) : 0;
-            else if (op == ">>") lhs = (rhs >= 0 && rhs < 63) ? lhs >> rhs : 0;
-            else if (op == "+") lhs = static_cast<long long>(static_cast<unsigned long long>(lhs) + static_cast<unsigned long long>(rhs));
-            else if (op == "-") lhs = static_cast<long long>(static_cast<unsigned long long>(lhs) - static_cast<unsigned long long>(rhs));
-            else if (op == "*") lhs = static_cast<long long>(static_cast<unsigned long long>(lhs) * static_cast<unsigned long long>(rhs));
+            if (op == "||")
+                lhs = lhs || rhs;
+            else if (op == "&&")
+                lhs = lhs && rhs;
+            else if (op == "|")
+                lhs |= rhs;
+            else if (op == "^")
+                lhs ^= rhs;
+            else if (op == "&")
+                lhs &= rhs;
+            else if (op == "==")
+                lhs = lhs == rhs;
+            else if (op == "!=")
+                lhs = lhs != rhs;
+            else if (op == "<")
+                lhs = lhs < rhs;
+            else if (op == ">")
+                lhs = lhs > rhs;
+            else if (op == "<=")
+                lhs = lhs <= rhs;
+            else if (op == ">=")
+                lhs = lhs >= rhs;
+            else if (op == "<<")
+                lhs = (rhs >= 0 && rhs < 63)
+                          ? static_cast<long long>(static_cast<unsigned long long>(lhs) << rhs)
+                          : 0;
+            else if (op == ">>")
+                lhs = (rhs >= 0 && rhs < 63) ? lhs >> rhs : 0;
+            else if (op == "+")
+                lhs = static_cast<long long>(static_cast<unsigned long long>(lhs) +
+                                             static_cast<unsigned long long>(rhs));
+            else if (op == "-")
+                lhs = static_cast<long long>(static_cast<unsigned long long>(lhs) -
+                                             static_cast<unsigned long long>(rhs));
+            else if (op == "*")
+                lhs = static_cast<long long>(static_cast<unsigned long long>(lhs) *
+                                             static_cast<unsigned long long>(rhs));
             else if (op == "/" || op == "%") {
                 if (rhs == 0 || (rhs == -1 && lhs == (-9223372036854775807LL - 1))) {
-                    diagnostics_.Error(opToken.location, 1000, "division by zero in #if expression");
+                    diagnostics_.Error(opToken.location, 1000,
+                                       "division by zero in #if expression");
                     failed_ = true;
                     return 0;
                 }
@@ -124,15 +163,21 @@ private:
             }
             return 0;
         }
-        if (Accept("!")) return !Unary();
-        if (Accept("~")) return ~Unary();
-        if (Accept("-")) return static_cast<long long>(0ULL - static_cast<unsigned long long>(Unary()));
-        if (Accept("+")) return Unary();
+        if (Accept("!"))
+            return !Unary();
+        if (Accept("~"))
+            return ~Unary();
+        if (Accept("-"))
+            return static_cast<long long>(0ULL - static_cast<unsigned long long>(Unary()));
+        if (Accept("+"))
+            return Unary();
         if (Accept("(")) {
             long long v = Ternary();
             if (!Accept(")")) {
-                if (Peek() != nullptr) Fail(*Peek());
-                else failed_ = true;
+                if (Peek() != nullptr)
+                    Fail(*Peek());
+                else
+                    failed_ = true;
             }
             return v;
         }
@@ -168,7 +213,9 @@ void Preprocessor::Define(const MacroDefinition& macro) {
     macros_[macro.name] = std::move(m);
 }
 
-bool Preprocessor::Active() const { return conditions_.empty() || conditions_.back().active; }
+bool Preprocessor::Active() const {
+    return conditions_.empty() || conditions_.back().active;
+}
 
 std::vector<Token> Preprocessor::Run(const std::string& fileName, const std::string& text) {
     output_.clear();
@@ -184,15 +231,16 @@ std::vector<Token> Preprocessor::Run(const std::string& fileName, const std::str
     return std::move(output_);
 }
 
-void Preprocessor::ProcessFile(const std::string& name, const std::string& text,
-                               const void* buffer, int depth) {
+void Preprocessor::ProcessFile(const std::string& name, const std::string& text, const void* buffer,
+                               int depth) {
     std::uint32_t file = diagnostics_.AddFile(name);
     Lexer lexer(text, file, diagnostics_);
     TokenList tokens = lexer.Run();
     std::size_t conditionDepth = conditions_.size();
     TokenList pending;
     auto flush = [&] {
-        if (pending.empty()) return;
+        if (pending.empty())
+            return;
         std::set<std::string> disabled;
         Expand(pending, output_, disabled);
         pending.clear();
@@ -202,7 +250,8 @@ void Preprocessor::ProcessFile(const std::string& name, const std::string& text,
         if (tokens[i].atLineStart && tokens[i].IsPunct("#")) {
             TokenList line;
             std::size_t j = i + 1;
-            while (tokens[j].kind != TokenKind::End && !tokens[j].atLineStart) line.push_back(tokens[j++]);
+            while (tokens[j].kind != TokenKind::End && !tokens[j].atLineStart)
+                line.push_back(tokens[j++]);
             flush();
             if (line.empty()) {
                 i = j;
@@ -212,7 +261,8 @@ void Preprocessor::ProcessFile(const std::string& name, const std::string& text,
             i = j;
             continue;
         }
-        if (Active()) pending.push_back(tokens[i]);
+        if (Active())
+            pending.push_back(tokens[i]);
         ++i;
     }
     flush();
@@ -268,13 +318,15 @@ void Preprocessor::Directive(const TokenList& line, const void* buffer, int dept
         }
         return;
     }
-    if (!Active()) return;
+    if (!Active())
+        return;
     if (name == "include") {
         DoInclude(line, buffer, depth);
     } else if (name == "define") {
         DoDefine(line);
     } else if (name == "undef") {
-        if (line.size() >= 2) macros_.erase(line[1].text);
+        if (line.size() >= 2)
+            macros_.erase(line[1].text);
     } else if (name == "error") {
         diagnostics_.Error(d.location, 1003, "#error: " + Join(line, 1));
     } else if (name == "pragma" || name == "line") {
@@ -295,7 +347,8 @@ void Preprocessor::DoInclude(const TokenList& line, const void* buffer, int dept
         type = IncludeType::System;
         std::size_t i = 2;
         for (; i < line.size() && !line[i].IsPunct(">"); ++i) file += line[i].text;
-        if (i == line.size()) file.clear();
+        if (i == line.size())
+            file.clear();
     }
     if (file.empty()) {
         diagnostics_.Error(d.location, 1000, "#include expects \"file\" or <file>");
@@ -330,7 +383,8 @@ void Preprocessor::DoDefine(const TokenList& line) {
         m.functionLike = true;
         ++i;
         while (i < line.size() && !line[i].IsPunct(")")) {
-            if (line[i].kind == TokenKind::Identifier) m.params.push_back(line[i].text);
+            if (line[i].kind == TokenKind::Identifier)
+                m.params.push_back(line[i].text);
             else if (!line[i].IsPunct(",")) {
                 diagnostics_.Error(line[i].location, 1000, "bad macro parameter list");
                 return;
@@ -353,7 +407,8 @@ long long Preprocessor::EvaluateCondition(const TokenList& line) {
         if (line[i].kind == TokenKind::Identifier && line[i].text == "defined") {
             std::size_t j = i + 1;
             bool paren = j < line.size() && line[j].IsPunct("(");
-            if (paren) ++j;
+            if (paren)
+                ++j;
             if (j >= line.size() || line[j].kind != TokenKind::Identifier) {
                 diagnostics_.Error(line[i].location, 1000, "defined needs a macro name");
                 return 0;
@@ -393,7 +448,8 @@ bool Preprocessor::CollectArguments(const TokenList& in, std::size_t& i,
     args.assign(1, TokenList());
     for (++i; i < in.size(); ++i) {
         const Token& t = in[i];
-        if (t.IsPunct("(")) ++depthParen;
+        if (t.IsPunct("("))
+            ++depthParen;
         if (t.IsPunct(")")) {
             if (depthParen == 0) {
                 ++i;
@@ -415,9 +471,11 @@ Preprocessor::TokenList Preprocessor::Substitute(const Macro& macro,
                                                  std::set<std::string>& disabled,
                                                  const SourceLocation& at) {
     auto paramIndex = [&](const Token& t) -> int {
-        if (t.kind != TokenKind::Identifier) return -1;
+        if (t.kind != TokenKind::Identifier)
+            return -1;
         for (std::size_t p = 0; p < macro.params.size(); ++p)
-            if (macro.params[p] == t.text) return static_cast<int>(p);
+            if (macro.params[p] == t.text)
+                return static_cast<int>(p);
         return -1;
     };
     TokenList result;
@@ -429,7 +487,8 @@ Preprocessor::TokenList Preprocessor::Substitute(const Macro& macro,
             Lexer lexer(glued, at.file, scratch);
             TokenList one = lexer.Run();
             if (one.size() != 2 || scratch.HasErrors()) {
-                diagnostics_.Error(at, 1000, "pasting does not give a valid token: '" + glued + "'");
+                diagnostics_.Error(at, 1000,
+                                   "pasting does not give a valid token: '" + glued + "'");
             } else {
                 result.back() = one[0];
                 piece.erase(piece.begin());
@@ -480,7 +539,8 @@ void Preprocessor::Expand(const TokenList& in, TokenList& out, std::set<std::str
     for (std::size_t i = 0; i < in.size() && !tooLarge_;) {
         if (out.size() > kMaxTokens) {
             // Macros that double at every level would fill memory long before they end.
-            if (!tooLarge_) diagnostics_.Error(in[i].location, 1000, "preprocessed text is too large");
+            if (!tooLarge_)
+                diagnostics_.Error(in[i].location, 1000, "preprocessed text is too large");
             tooLarge_ = true;
             return;
         }
@@ -505,13 +565,16 @@ void Preprocessor::Expand(const TokenList& in, TokenList& out, std::set<std::str
             }
             std::vector<TokenList> args;
             if (!CollectArguments(in, j, args)) {
-                diagnostics_.Error(at, 1000, "unexpected end of file in macro '" + name + "' expansion");
+                diagnostics_.Error(at, 1000,
+                                   "unexpected end of file in macro '" + name + "' expansion");
                 return;
             }
-            if (m.params.empty() && args.size() == 1 && args[0].empty()) args.clear();
+            if (m.params.empty() && args.size() == 1 && args[0].empty())
+                args.clear();
             if (args.size() != m.params.size()) {
-                diagnostics_.Error(at, 1000, "macro '" + name + "' expects " +
-                                                 std::to_string(m.params.size()) + " arguments");
+                diagnostics_.Error(at, 1000,
+                                   "macro '" + name + "' expects " +
+                                       std::to_string(m.params.size()) + " arguments");
                 i = j;
                 continue;
             }

@@ -64,8 +64,8 @@ private:
 
     struct Conditional {
         bool parentActive;
-        bool taken;     // some branch of this #if was taken
-        bool active;    // the current branch is live
+        bool taken;   // some branch of this #if was taken
+        bool active;  // the current branch is live
         bool sawElse;
         SourceLocation at;
     };

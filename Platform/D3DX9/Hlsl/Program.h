@@ -20,19 +20,70 @@ enum class ProgramKind : std::uint8_t { Vertex = 0, Pixel = 1 };
 
 // D3DDECLUSAGE values, used for program inputs and outputs.
 enum class Usage : std::uint8_t {
-    Position = 0, BlendWeight = 1, BlendIndices = 2, Normal = 3, PSize = 4, TexCoord = 5,
-    Tangent = 6, Binormal = 7, TessFactor = 8, PositionT = 9, Color = 10, Fog = 11, Depth = 12,
+    Position = 0,
+    BlendWeight = 1,
+    BlendIndices = 2,
+    Normal = 3,
+    PSize = 4,
+    TexCoord = 5,
+    Tangent = 6,
+    Binormal = 7,
+    TessFactor = 8,
+    PositionT = 9,
+    Color = 10,
+    Fog = 11,
+    Depth = 12,
     Sample = 13
 };
 
 enum class Op : std::uint32_t {
-    Mov, Add, Sub, Mul, Div, Mad, Neg, Abs, Min, Max, Sat, Floor, Ceil, Frac, Trunc, Round,
-    Rcp, Rsq, Sqrt, Exp, Exp2, Log, Log2, Pow, Sin, Cos, Tan, Asin, Acos, Atan, Atan2, Fmod,
-    Sign, Lt, Le, Eq, Ne, And, Or, Not, Select, Kill,
+    Mov,
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Mad,
+    Neg,
+    Abs,
+    Min,
+    Max,
+    Sat,
+    Floor,
+    Ceil,
+    Frac,
+    Trunc,
+    Round,
+    Rcp,
+    Rsq,
+    Sqrt,
+    Exp,
+    Exp2,
+    Log,
+    Log2,
+    Pow,
+    Sin,
+    Cos,
+    Tan,
+    Asin,
+    Acos,
+    Atan,
+    Atan2,
+    Fmod,
+    Sign,
+    Lt,
+    Le,
+    Eq,
+    Ne,
+    And,
+    Or,
+    Not,
+    Select,
+    Kill,
     GatherConst,  // dst = arrays[b + clamp(trunc(a), 0, d - 1) * c]
     GatherReg,    // dst = register[b + clamp(trunc(a), 0, d - 1) * c]
-    Ddx, Ddy,     // quad differences (0 in vertex programs)
-    Sample,       // texture fetch: b is the index of the SampleOp
+    Ddx,
+    Ddy,     // quad differences (0 in vertex programs)
+    Sample,  // texture fetch: b is the index of the SampleOp
     Count
 };
 
@@ -46,28 +97,28 @@ enum class TextureDim : std::uint8_t { Tex1D = 0, Tex2D = 1, Tex3D = 2, Cube = 3
 enum class LodMode : std::uint8_t { Implicit = 0, Bias = 1, Explicit = 2 };
 
 struct SampleOp {
-    std::uint32_t sampler = 0;     // index into Program::samplers
+    std::uint32_t sampler = 0;  // index into Program::samplers
     TextureDim dim = TextureDim::Tex2D;
     LodMode lod = LodMode::Implicit;
-    bool projected = false;        // divide the coordinates by coord[3] first
-    std::uint32_t coord[4] = {};   // registers: u, v, w, q (unused ones repeat u)
-    std::uint32_t lodRegister = 0; // bias or level
-    std::uint32_t out[4] = {};     // registers receiving r, g, b, a
+    bool projected = false;         // divide the coordinates by coord[3] first
+    std::uint32_t coord[4] = {};    // registers: u, v, w, q (unused ones repeat u)
+    std::uint32_t lodRegister = 0;  // bias or level
+    std::uint32_t out[4] = {};      // registers receiving r, g, b, a
 };
 
 // A parameter component copied into a constant register when constants are bound.
 enum class Conversion : std::uint8_t { Float = 0, Int = 1, Bool = 2 };
 
 struct ConstantLoad {
-    std::uint32_t word = 0;      // in the effect's value store
+    std::uint32_t word = 0;  // in the effect's value store
     Conversion conversion = Conversion::Float;
     std::uint32_t reg = 0;
 };
 
 // A parameter range read with a computed index: copied into the program's array buffer.
 struct ArrayLoad {
-    std::uint32_t word = 0;      // first word in the value store
-    std::uint32_t count = 0;     // words
+    std::uint32_t word = 0;               // first word in the value store
+    std::uint32_t count = 0;              // words
     std::vector<Conversion> conversions;  // one per word of one element, repeated
     std::uint32_t bufferOffset = 0;
 };
@@ -100,8 +151,8 @@ struct ProgramSampler {
 class Program {
 public:
     ProgramKind kind = ProgramKind::Vertex;
-    std::string profile;      // "vs_2_0"
-    std::string entry;        // function name
+    std::string profile;  // "vs_2_0"
+    std::string entry;    // function name
     std::uint32_t registerCount = 0;
     std::uint32_t constantRegisters = 0;  // registers [0, constantRegisters) are constants
     std::uint32_t arrayWords = 0;

@@ -10,16 +10,21 @@ namespace {
 
 float Convert(Conversion c, std::uint32_t word) {
     switch (c) {
-        case Conversion::Int: return static_cast<float>(static_cast<std::int32_t>(word));
-        case Conversion::Bool: return word != 0 ? 1.0f : 0.0f;
-        default: return std::bit_cast<float>(word);
+        case Conversion::Int:
+            return static_cast<float>(static_cast<std::int32_t>(word));
+        case Conversion::Bool:
+            return word != 0 ? 1.0f : 0.0f;
+        default:
+            return std::bit_cast<float>(word);
     }
 }
 
 // The lane an index selects, clamped into the array like an out-of-range constant read.
 inline std::uint32_t ClampIndex(float v, std::uint32_t count) {
-    if (!(v > 0.0f)) return 0;
-    if (v >= static_cast<float>(count - 1)) return count - 1;
+    if (!(v > 0.0f))
+        return 0;
+    if (v >= static_cast<float>(count - 1))
+        return count - 1;
     return static_cast<std::uint32_t>(v);
 }
 
@@ -61,7 +66,8 @@ void ProgramContext::BindConstants(const std::uint32_t* values, std::size_t coun
         std::size_t per = a.conversions.size();
         for (std::uint32_t i = 0; i < a.count; ++i) {
             std::size_t w = static_cast<std::size_t>(a.word) + i;
-            arrays_[a.bufferOffset + i] = w < count ? Convert(a.conversions[i % per], values[w]) : 0.0f;
+            arrays_[a.bufferOffset + i] =
+                w < count ? Convert(a.conversions[i % per], values[w]) : 0.0f;
         }
     }
 }
@@ -95,7 +101,8 @@ void ProgramContext::DoSample(const SampleOp& op) {
             req.ddy[k] = ddy_[k];
         }
     }
-    if (op.lod != LodMode::Implicit) req.lodValue = Reg(op.lodRegister);
+    if (op.lod != LodMode::Implicit)
+        req.lodValue = Reg(op.lodRegister);
     for (int k = 0; k < 4; ++k) req.out[k] = Reg(op.out[k]);
     if (sampler_ != nullptr) {
         sampler_->Sample(req);
@@ -116,57 +123,99 @@ void ProgramContext::Run() {
         // Results go through a local block so that the compiler may assume no overlap between
         // destination and operands (they may be the same register) and keep the lanes in
         // vector registers.
-#define ZEL_LANES(expr)                                              \
-    {                                                                \
-        alignas(64) float r_[kLanes];                                \
-        for (unsigned i = 0; i < kLanes; ++i) r_[i] = (expr);        \
-        std::memcpy(d, r_, sizeof r_);                               \
+#define ZEL_LANES(expr)                                       \
+    {                                                         \
+        alignas(64) float r_[kLanes];                         \
+        for (unsigned i = 0; i < kLanes; ++i) r_[i] = (expr); \
+        std::memcpy(d, r_, sizeof r_);                        \
     }
         switch (in.op) {
-            case Op::Mov: ZEL_LANES(a[i]) break;
-            case Op::Add: ZEL_LANES(a[i] + b[i]) break;
-            case Op::Sub: ZEL_LANES(a[i] - b[i]) break;
-            case Op::Mul: ZEL_LANES(a[i] * b[i]) break;
-            case Op::Div: ZEL_LANES(a[i] / b[i]) break;
-            case Op::Mad: ZEL_LANES(a[i] * b[i] + c[i]) break;
-            case Op::Neg: ZEL_LANES(-a[i]) break;
-            case Op::Abs: ZEL_LANES(std::fabs(a[i])) break;
-            case Op::Min: ZEL_LANES(a[i] < b[i] ? a[i] : b[i]) break;
-            case Op::Max: ZEL_LANES(a[i] > b[i] ? a[i] : b[i]) break;
-            case Op::Sat: ZEL_LANES(a[i] > 0.0f ? (a[i] < 1.0f ? a[i] : 1.0f) : 0.0f) break;
-            case Op::Floor: ZEL_LANES(std::floor(a[i])) break;
-            case Op::Ceil: ZEL_LANES(std::ceil(a[i])) break;
-            case Op::Frac: ZEL_LANES(a[i] - std::floor(a[i])) break;
-            case Op::Trunc: ZEL_LANES(std::trunc(a[i])) break;
-            case Op::Round: ZEL_LANES(std::nearbyint(a[i])) break;
-            case Op::Rcp: ZEL_LANES(1.0f / a[i]) break;
-            case Op::Rsq: ZEL_LANES(1.0f / std::sqrt(a[i])) break;
-            case Op::Sqrt: ZEL_LANES(std::sqrt(a[i])) break;
-            case Op::Exp: ZEL_LANES(std::exp(a[i])) break;
-            case Op::Exp2: ZEL_LANES(std::exp2(a[i])) break;
-            case Op::Log: ZEL_LANES(std::log(a[i])) break;
-            case Op::Log2: ZEL_LANES(std::log2(a[i])) break;
-            case Op::Pow: ZEL_LANES(std::pow(a[i], b[i])) break;
-            case Op::Sin: ZEL_LANES(std::sin(a[i])) break;
-            case Op::Cos: ZEL_LANES(std::cos(a[i])) break;
-            case Op::Tan: ZEL_LANES(std::tan(a[i])) break;
-            case Op::Asin: ZEL_LANES(std::asin(a[i])) break;
-            case Op::Acos: ZEL_LANES(std::acos(a[i])) break;
-            case Op::Atan: ZEL_LANES(std::atan(a[i])) break;
-            case Op::Atan2: ZEL_LANES(std::atan2(a[i], b[i])) break;
-            case Op::Fmod: ZEL_LANES(std::fmod(a[i], b[i])) break;
-            case Op::Sign: ZEL_LANES(a[i] > 0.0f ? 1.0f : (a[i] < 0.0f ? -1.0f : 0.0f)) break;
-            case Op::Lt: ZEL_LANES(a[i] < b[i] ? 1.0f : 0.0f) break;
-            case Op::Le: ZEL_LANES(a[i] <= b[i] ? 1.0f : 0.0f) break;
-            case Op::Eq: ZEL_LANES(a[i] == b[i] ? 1.0f : 0.0f) break;
-            case Op::Ne: ZEL_LANES(a[i] != b[i] ? 1.0f : 0.0f) break;
-            case Op::And: ZEL_LANES(a[i] != 0.0f && b[i] != 0.0f ? 1.0f : 0.0f) break;
-            case Op::Or: ZEL_LANES(a[i] != 0.0f || b[i] != 0.0f ? 1.0f : 0.0f) break;
-            case Op::Not: ZEL_LANES(a[i] == 0.0f ? 1.0f : 0.0f) break;
-            case Op::Select: ZEL_LANES(a[i] != 0.0f ? b[i] : c[i]) break;
+            case Op::Mov:
+                ZEL_LANES(a[i]) break;
+            case Op::Add:
+                ZEL_LANES(a[i] + b[i]) break;
+            case Op::Sub:
+                ZEL_LANES(a[i] - b[i]) break;
+            case Op::Mul:
+                ZEL_LANES(a[i] * b[i]) break;
+            case Op::Div:
+                ZEL_LANES(a[i] / b[i]) break;
+            case Op::Mad:
+                ZEL_LANES(a[i] * b[i] + c[i]) break;
+            case Op::Neg:
+                ZEL_LANES(-a[i]) break;
+            case Op::Abs:
+                ZEL_LANES(std::fabs(a[i])) break;
+            case Op::Min:
+                ZEL_LANES(a[i] < b[i] ? a[i] : b[i]) break;
+            case Op::Max:
+                ZEL_LANES(a[i] > b[i] ? a[i] : b[i]) break;
+            case Op::Sat:
+                ZEL_LANES(a[i] > 0.0f ? (a[i] < 1.0f ? a[i] : 1.0f) : 0.0f) break;
+            case Op::Floor:
+                ZEL_LANES(std::floor(a[i])) break;
+            case Op::Ceil:
+                ZEL_LANES(std::ceil(a[i])) break;
+            case Op::Frac:
+                ZEL_LANES(a[i] - std::floor(a[i])) break;
+            case Op::Trunc:
+                ZEL_LANES(std::trunc(a[i])) break;
+            case Op::Round:
+                ZEL_LANES(std::nearbyint(a[i])) break;
+            case Op::Rcp:
+                ZEL_LANES(1.0f / a[i]) break;
+            case Op::Rsq:
+                ZEL_LANES(1.0f / std::sqrt(a[i])) break;
+            case Op::Sqrt:
+                ZEL_LANES(std::sqrt(a[i])) break;
+            case Op::Exp:
+                ZEL_LANES(std::exp(a[i])) break;
+            case Op::Exp2:
+                ZEL_LANES(std::exp2(a[i])) break;
+            case Op::Log:
+                ZEL_LANES(std::log(a[i])) break;
+            case Op::Log2:
+                ZEL_LANES(std::log2(a[i])) break;
+            case Op::Pow:
+                ZEL_LANES(std::pow(a[i], b[i])) break;
+            case Op::Sin:
+                ZEL_LANES(std::sin(a[i])) break;
+            case Op::Cos:
+                ZEL_LANES(std::cos(a[i])) break;
+            case Op::Tan:
+                ZEL_LANES(std::tan(a[i])) break;
+            case Op::Asin:
+                ZEL_LANES(std::asin(a[i])) break;
+            case Op::Acos:
+                ZEL_LANES(std::acos(a[i])) break;
+            case Op::Atan:
+                ZEL_LANES(std::atan(a[i])) break;
+            case Op::Atan2:
+                ZEL_LANES(std::atan2(a[i], b[i])) break;
+            case Op::Fmod:
+                ZEL_LANES(std::fmod(a[i], b[i])) break;
+            case Op::Sign:
+                ZEL_LANES(a[i] > 0.0f ? 1.0f : (a[i] < 0.0f ? -1.0f : 0.0f)) break;
+            case Op::Lt:
+                ZEL_LANES(a[i] < b[i] ? 1.0f : 0.0f) break;
+            case Op::Le:
+                ZEL_LANES(a[i] <= b[i] ? 1.0f : 0.0f) break;
+            case Op::Eq:
+                ZEL_LANES(a[i] == b[i] ? 1.0f : 0.0f) break;
+            case Op::Ne:
+                ZEL_LANES(a[i] != b[i] ? 1.0f : 0.0f) break;
+            case Op::And:
+                ZEL_LANES(a[i] != 0.0f && b[i] != 0.0f ? 1.0f : 0.0f) break;
+            case Op::Or:
+                ZEL_LANES(a[i] != 0.0f || b[i] != 0.0f ? 1.0f : 0.0f) break;
+            case Op::Not:
+                ZEL_LANES(a[i] == 0.0f ? 1.0f : 0.0f) break;
+            case Op::Select:
+                ZEL_LANES(a[i] != 0.0f ? b[i] : c[i]) break;
             case Op::Kill:
                 for (unsigned i = 0; i < kLanes; ++i)
-                    if (a[i] != 0.0f) killed_ |= 1u << i;
+                    if (a[i] != 0.0f)
+                        killed_ |= 1u << i;
                 break;
             case Op::GatherConst: {
                 const float* buf = arrays_.data();
@@ -175,7 +224,9 @@ void ProgramContext::Run() {
             }
             case Op::GatherReg: {
                 for (unsigned i = 0; i < kLanes; ++i)
-                    d[i] = base[static_cast<std::size_t>(in.b + ClampIndex(a[i], in.d) * in.c) * kLanes + i];
+                    d[i] = base[static_cast<std::size_t>(in.b + ClampIndex(a[i], in.d) * in.c) *
+                                    kLanes +
+                                i];
                 break;
             }
             case Op::Ddx:
@@ -190,8 +241,11 @@ void ProgramContext::Run() {
                 }
                 break;
             }
-            case Op::Sample: DoSample(program_.samples[in.b]); break;
-            case Op::Count: break;
+            case Op::Sample:
+                DoSample(program_.samples[in.b]);
+                break;
+            case Op::Count:
+                break;
         }
 #undef ZEL_LANES
     }

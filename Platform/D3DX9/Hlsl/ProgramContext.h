@@ -18,11 +18,11 @@ namespace Hlsl {
 // lane's quad are given (across x and y, per coordinate), from which the sampler picks the mip
 // level with the texture's size. Vertex programs pass no derivatives (level 0 unless explicit).
 struct SampleRequest {
-    std::uint32_t stage = 0;          // the sampler number (ProgramSampler::stage)
+    std::uint32_t stage = 0;  // the sampler number (ProgramSampler::stage)
     TextureDim dim = TextureDim::Tex2D;
-    unsigned coordinates = 2;         // 1 (1D), 2 (2D), 3 (3D and cube)
-    const float* coord[3] = {};       // u, v, w per lane
-    const float* ddx[3] = {};         // null unless lod is Implicit in a pixel program
+    unsigned coordinates = 2;    // 1 (1D), 2 (2D), 3 (3D and cube)
+    const float* coord[3] = {};  // u, v, w per lane
+    const float* ddx[3] = {};    // null unless lod is Implicit in a pixel program
     const float* ddy[3] = {};
     LodMode lod = LodMode::Implicit;
     const float* lodValue = nullptr;  // bias or level per lane; null for Implicit

@@ -14,22 +14,43 @@ bool Contains(const std::vector<std::uint32_t>& v, std::uint32_t r) {
 
 int OperandCount(Op op) {
     switch (op) {
-        case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::Min: case Op::Max:
-        case Op::Pow: case Op::Atan2: case Op::Fmod: case Op::Lt: case Op::Le: case Op::Eq:
-        case Op::Ne: case Op::And: case Op::Or:
+        case Op::Add:
+        case Op::Sub:
+        case Op::Mul:
+        case Op::Div:
+        case Op::Min:
+        case Op::Max:
+        case Op::Pow:
+        case Op::Atan2:
+        case Op::Fmod:
+        case Op::Lt:
+        case Op::Le:
+        case Op::Eq:
+        case Op::Ne:
+        case Op::And:
+        case Op::Or:
             return 2;
-        case Op::Mad: case Op::Select: return 3;
-        case Op::GatherConst: case Op::GatherReg: case Op::Sample: return 0;  // handled apart
-        default: return 1;
+        case Op::Mad:
+        case Op::Select:
+            return 3;
+        case Op::GatherConst:
+        case Op::GatherReg:
+        case Op::Sample:
+            return 0;  // handled apart
+        default:
+            return 1;
     }
 }
 
 }  // namespace
 
-void ProgramOptimizer::Reads(const Program& p, const Instruction& in, std::vector<std::uint32_t>& out) {
+void ProgramOptimizer::Reads(const Program& p, const Instruction& in,
+                             std::vector<std::uint32_t>& out) {
     out.clear();
     switch (in.op) {
-        case Op::GatherConst: out.push_back(in.a); return;
+        case Op::GatherConst:
+            out.push_back(in.a);
+            return;
         case Op::GatherReg:
             out.push_back(in.a);
             for (std::uint32_t k = 0; k < in.d; ++k) out.push_back(in.b + k * in.c);
@@ -38,21 +59,27 @@ void ProgramOptimizer::Reads(const Program& p, const Instruction& in, std::vecto
             const SampleOp& s = p.samples[in.b];
             unsigned n = s.dim == TextureDim::Tex1D ? 1 : s.dim == TextureDim::Tex2D ? 2 : 3;
             for (unsigned k = 0; k < n; ++k) out.push_back(s.coord[k]);
-            if (s.projected) out.push_back(s.coord[3]);
-            if (s.lod != LodMode::Implicit) out.push_back(s.lodRegister);
+            if (s.projected)
+                out.push_back(s.coord[3]);
+            if (s.lod != LodMode::Implicit)
+                out.push_back(s.lodRegister);
             return;
         }
         default: {
             int n = OperandCount(in.op);
-            if (n >= 1) out.push_back(in.a);
-            if (n >= 2) out.push_back(in.b);
-            if (n >= 3) out.push_back(in.c);
+            if (n >= 1)
+                out.push_back(in.a);
+            if (n >= 2)
+                out.push_back(in.b);
+            if (n >= 3)
+                out.push_back(in.c);
             return;
         }
     }
 }
 
-void ProgramOptimizer::Writes(const Program& p, const Instruction& in, std::vector<std::uint32_t>& out) {
+void ProgramOptimizer::Writes(const Program& p, const Instruction& in,
+                              std::vector<std::uint32_t>& out) {
     out.clear();
     if (in.op == Op::Sample) {
         for (std::uint32_t r : p.samples[in.b].out) out.push_back(r);
@@ -64,7 +91,8 @@ void ProgramOptimizer::Writes(const Program& p, const Instruction& in, std::vect
 bool ProgramOptimizer::IsOutput(const Program& p, std::uint32_t reg) {
     for (const ProgramOutput& o : p.outputs)
         for (std::uint32_t r : o.registers)
-            if (r == reg) return true;
+            if (r == reg)
+                return true;
     return false;
 }
 
@@ -72,9 +100,11 @@ bool ProgramOptimizer::LiveAfter(const Program& p, std::size_t at, std::uint32_t
     std::vector<std::uint32_t> reads, writes;
     for (std::size_t i = at + 1; i < p.code.size(); ++i) {
         Reads(p, p.code[i], reads);
-        if (Contains(reads, reg)) return true;
+        if (Contains(reads, reg))
+            return true;
         Writes(p, p.code[i], writes);
-        if (Contains(writes, reg)) return false;
+        if (Contains(writes, reg))
+            return false;
     }
     return IsOutput(p, reg);
 }
@@ -86,7 +116,8 @@ bool ProgramOptimizer::FoldMoves(Program& p) {
     std::vector<std::uint32_t> reads, writes;
     for (std::size_t m = 0; m < p.code.size(); ++m) {
         const Instruction mov = p.code[m];
-        if (mov.op != Op::Mov || mov.a < p.constantRegisters || mov.a == mov.dst) continue;
+        if (mov.op != Op::Mov || mov.a < p.constantRegisters || mov.a == mov.dst)
+            continue;
         std::size_t i = m;
         bool ok = false;
         while (i > 0) {
@@ -98,9 +129,11 @@ bool ProgramOptimizer::FoldMoves(Program& p) {
                 break;
             }
             Reads(p, in, reads);
-            if (Contains(reads, mov.a) || Contains(reads, mov.dst) || Contains(writes, mov.dst)) break;
+            if (Contains(reads, mov.a) || Contains(reads, mov.dst) || Contains(writes, mov.dst))
+                break;
         }
-        if (!ok || LiveAfter(p, m, mov.a)) continue;
+        if (!ok || LiveAfter(p, m, mov.a))
+            continue;
         if (p.code[i].op == Op::Sample) {
             // A fetch writes four registers: rename the one the move reads.
             // The sampler reads its coordinates while it writes: keep the two apart.
@@ -110,7 +143,8 @@ bool ProgramOptimizer::FoldMoves(Program& p) {
                 Contains(reads, mov.dst))
                 continue;
             for (std::uint32_t& o : sample.out)
-                if (o == mov.a) o = mov.dst;
+                if (o == mov.a)
+                    o = mov.dst;
             p.code[i].dst = sample.out[0];
         } else {
             p.code[i].dst = mov.dst;
@@ -128,36 +162,46 @@ bool ProgramOptimizer::PropagateCopies(Program& p) {
     std::vector<std::uint32_t> reads, writes;
     for (std::size_t m = 0; m < p.code.size(); ++m) {
         const Instruction mov = p.code[m];
-        if (mov.op != Op::Mov || mov.a == mov.dst || IsOutput(p, mov.dst)) continue;
+        if (mov.op != Op::Mov || mov.a == mov.dst || IsOutput(p, mov.dst))
+            continue;
         bool ok = true;
         for (std::size_t i = m + 1; i < p.code.size() && ok; ++i) {
             const Instruction& in = p.code[i];
             Writes(p, in, writes);
-            if (Contains(writes, mov.dst) || Contains(writes, mov.a)) ok = false;
+            if (Contains(writes, mov.dst) || Contains(writes, mov.a))
+                ok = false;
             // A gathered range cannot be renamed one register at a time.
             if (in.op == Op::GatherReg) {
                 Reads(p, in, reads);
-                if (Contains(reads, mov.dst)) ok = false;
+                if (Contains(reads, mov.dst))
+                    ok = false;
             }
         }
-        if (!ok) continue;
+        if (!ok)
+            continue;
         for (std::size_t i = m + 1; i < p.code.size(); ++i) {
             Instruction& in = p.code[i];
             if (in.op == Op::Sample) {
                 SampleOp& s = p.samples[in.b];
                 for (std::uint32_t& c : s.coord)
-                    if (c == mov.dst) c = mov.a;
-                if (s.lodRegister == mov.dst) s.lodRegister = mov.a;
+                    if (c == mov.dst)
+                        c = mov.a;
+                if (s.lodRegister == mov.dst)
+                    s.lodRegister = mov.a;
                 continue;
             }
             if (in.op == Op::GatherConst || in.op == Op::GatherReg) {
-                if (in.a == mov.dst) in.a = mov.a;
+                if (in.a == mov.dst)
+                    in.a = mov.a;
                 continue;
             }
             int n = OperandCount(in.op);
-            if (n >= 1 && in.a == mov.dst) in.a = mov.a;
-            if (n >= 2 && in.b == mov.dst) in.b = mov.a;
-            if (n >= 3 && in.c == mov.dst) in.c = mov.a;
+            if (n >= 1 && in.a == mov.dst)
+                in.a = mov.a;
+            if (n >= 2 && in.b == mov.dst)
+                in.b = mov.a;
+            if (n >= 3 && in.c == mov.dst)
+                in.c = mov.a;
         }
         p.code.erase(p.code.begin() + static_cast<std::ptrdiff_t>(m));
         --m;
@@ -190,7 +234,8 @@ bool ProgramOptimizer::RemoveDeadCode(Program& p) {
     if (changed) {
         std::vector<Instruction> code;
         for (std::size_t i = 0; i < p.code.size(); ++i)
-            if (keep[i]) code.push_back(p.code[i]);
+            if (keep[i])
+                code.push_back(p.code[i]);
         p.code = std::move(code);
     }
     return changed;
@@ -203,10 +248,12 @@ bool ProgramOptimizer::FuseMultiplyAdd(Program& p) {
     std::vector<std::uint32_t> reads, writes;
     for (std::size_t k = 0; k < p.code.size(); ++k) {
         Instruction add = p.code[k];
-        if (add.op != Op::Add) continue;
+        if (add.op != Op::Add)
+            continue;
         for (int side = 0; side < 2; ++side) {
             std::uint32_t x = side == 0 ? add.a : add.b, y = side == 0 ? add.b : add.a;
-            if (x == y || x < p.constantRegisters) continue;
+            if (x == y || x < p.constantRegisters)
+                continue;
             std::size_t j = k;
             bool found = false;
             while (j > 0) {
@@ -217,16 +264,19 @@ bool ProgramOptimizer::FuseMultiplyAdd(Program& p) {
                     break;
                 }
                 Reads(p, p.code[j], reads);
-                if (Contains(reads, x)) break;
+                if (Contains(reads, x))
+                    break;
             }
-            if (!found || LiveAfter(p, k, x)) continue;
+            if (!found || LiveAfter(p, k, x))
+                continue;
             const Instruction mul = p.code[j];
             bool stable = true;
             for (std::size_t i = j + 1; i < k && stable; ++i) {
                 Writes(p, p.code[i], writes);
                 stable = !Contains(writes, mul.a) && !Contains(writes, mul.b);
             }
-            if (!stable) continue;
+            if (!stable)
+                continue;
             Instruction mad;
             mad.op = Op::Mad;
             mad.dst = add.dst;
@@ -253,7 +303,8 @@ void ProgramOptimizer::Run(Program& program) {
         changed = PropagateCopies(program) || changed;
         changed = FoldMoves(program) || changed;
         changed = FuseMultiplyAdd(program) || changed;
-        if (!changed) break;
+        if (!changed)
+            break;
     }
 }
 

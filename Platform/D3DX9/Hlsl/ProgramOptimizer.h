@@ -1,8 +1,8 @@
 // Shortens a generated program without changing what it computes: moves are folded into the
 // instruction that made their value, copies of values that never change are read at their
-// source, a multiply feeding one add becomes a multiply-add, and instructions whose results nobody reads are dropped. Works on final register
-// numbers; outputs count as read at the end, discards and texture fetches are kept whenever
-// their results matter.
+// source, a multiply feeding one add becomes a multiply-add, and instructions whose results nobody
+// reads are dropped. Works on final register numbers; outputs count as read at the end, discards
+// and texture fetches are kept whenever their results matter.
 #pragma once
 
 #include <vector>

@@ -12,16 +12,18 @@ enum class TokenKind : std::uint8_t { Identifier, Integer, Float, String, Punct,
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string text;             // spelling; for strings the contents without quotes
-    double number = 0.0;          // value of Integer and Float tokens
-    bool atLineStart = false;     // first token of a source line (preprocessor directives)
-    bool spaceBefore = false;     // white space precedes it (for stringising)
+    std::string text;          // spelling; for strings the contents without quotes
+    double number = 0.0;       // value of Integer and Float tokens
+    bool atLineStart = false;  // first token of a source line (preprocessor directives)
+    bool spaceBefore = false;  // white space precedes it (for stringising)
     SourceLocation location;
 
     bool Is(const char* spelling) const {
         return (kind == TokenKind::Punct || kind == TokenKind::Identifier) && text == spelling;
     }
-    bool IsPunct(const char* spelling) const { return kind == TokenKind::Punct && text == spelling; }
+    bool IsPunct(const char* spelling) const {
+        return kind == TokenKind::Punct && text == spelling;
+    }
 };
 
 }  // namespace Hlsl

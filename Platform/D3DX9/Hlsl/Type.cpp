@@ -41,12 +41,20 @@ Type Type::Element() const {
 std::uint32_t Type::Components() const {
     std::uint32_t one;
     switch (cls) {
-        case TypeClass::Void: one = 0; break;
-        case TypeClass::Struct: one = structDef != nullptr ? structDef->components : 0; break;
+        case TypeClass::Void:
+            one = 0;
+            break;
+        case TypeClass::Struct:
+            one = structDef != nullptr ? structDef->components : 0;
+            break;
         case TypeClass::Scalar:
         case TypeClass::Vector:
-        case TypeClass::Matrix: one = NumericCount(); break;
-        default: one = 1; break;
+        case TypeClass::Matrix:
+            one = NumericCount();
+            break;
+        default:
+            one = 1;
+            break;
     }
     return arraySize == 0 ? one : one * arraySize;
 }
@@ -55,32 +63,55 @@ std::string Type::Name() const {
     std::string n;
     auto baseName = [](BaseType b) {
         switch (b) {
-            case BaseType::Bool: return "bool";
-            case BaseType::Int: return "int";
-            case BaseType::UInt: return "uint";
-            default: return "float";
+            case BaseType::Bool:
+                return "bool";
+            case BaseType::Int:
+                return "int";
+            case BaseType::UInt:
+                return "uint";
+            default:
+                return "float";
         }
     };
     auto dimName = [](ObjectDim d) {
         switch (d) {
-            case ObjectDim::D1: return "1D";
-            case ObjectDim::D2: return "2D";
-            case ObjectDim::D3: return "3D";
-            case ObjectDim::Cube: return "CUBE";
-            default: return "";
+            case ObjectDim::D1:
+                return "1D";
+            case ObjectDim::D2:
+                return "2D";
+            case ObjectDim::D3:
+                return "3D";
+            case ObjectDim::Cube:
+                return "CUBE";
+            default:
+                return "";
         }
     };
     switch (cls) {
-        case TypeClass::Void: n = "void"; break;
-        case TypeClass::Scalar: n = baseName(base); break;
-        case TypeClass::Vector: n = std::string(baseName(base)) + std::to_string(columns); break;
+        case TypeClass::Void:
+            n = "void";
+            break;
+        case TypeClass::Scalar:
+            n = baseName(base);
+            break;
+        case TypeClass::Vector:
+            n = std::string(baseName(base)) + std::to_string(columns);
+            break;
         case TypeClass::Matrix:
             n = std::string(baseName(base)) + std::to_string(rows) + "x" + std::to_string(columns);
             break;
-        case TypeClass::Struct: n = "struct " + (structDef != nullptr ? structDef->name : std::string()); break;
-        case TypeClass::String: n = "string"; break;
-        case TypeClass::Texture: n = std::string("texture") + dimName(dim); break;
-        case TypeClass::Sampler: n = std::string("sampler") + dimName(dim); break;
+        case TypeClass::Struct:
+            n = "struct " + (structDef != nullptr ? structDef->name : std::string());
+            break;
+        case TypeClass::String:
+            n = "string";
+            break;
+        case TypeClass::Texture:
+            n = std::string("texture") + dimName(dim);
+            break;
+        case TypeClass::Sampler:
+            n = std::string("sampler") + dimName(dim);
+            break;
     }
     if (arraySize != 0) {
         n += '[';
@@ -91,22 +122,27 @@ std::string Type::Name() const {
 }
 
 bool operator==(const Type& a, const Type& b) {
-    if (a.cls != b.cls || a.arraySize != b.arraySize) return false;
+    if (a.cls != b.cls || a.arraySize != b.arraySize)
+        return false;
     switch (a.cls) {
         case TypeClass::Scalar:
         case TypeClass::Vector:
         case TypeClass::Matrix:
             return a.base == b.base && a.rows == b.rows && a.columns == b.columns;
-        case TypeClass::Struct: return a.structDef == b.structDef;
+        case TypeClass::Struct:
+            return a.structDef == b.structDef;
         case TypeClass::Texture:
-        case TypeClass::Sampler: return a.dim == b.dim;
-        default: return true;
+        case TypeClass::Sampler:
+            return a.dim == b.dim;
+        default:
+            return true;
     }
 }
 
 const StructMember* StructDef::Find(const std::string& member) const {
     for (const StructMember& m : members)
-        if (m.name == member) return &m;
+        if (m.name == member)
+            return &m;
     return nullptr;
 }
 

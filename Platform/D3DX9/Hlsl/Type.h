@@ -10,7 +10,16 @@
 
 namespace Hlsl {
 
-enum class TypeClass : std::uint8_t { Void, Scalar, Vector, Matrix, Struct, String, Texture, Sampler };
+enum class TypeClass : std::uint8_t {
+    Void,
+    Scalar,
+    Vector,
+    Matrix,
+    Struct,
+    String,
+    Texture,
+    Sampler
+};
 enum class BaseType : std::uint8_t { Bool, Int, UInt, Float };
 enum class ObjectDim : std::uint8_t { Generic, D1, D2, D3, Cube };
 
@@ -48,7 +57,9 @@ struct Type {
 };
 
 bool operator==(const Type& a, const Type& b);
-inline bool operator!=(const Type& a, const Type& b) { return !(a == b); }
+inline bool operator!=(const Type& a, const Type& b) {
+    return !(a == b);
+}
 
 struct StructMember {
     std::string name;
