@@ -6,5 +6,7 @@ cd "$(dirname "$0")/.."
 ./tools/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release -j "$(nproc)" --target zel_demo
+# The demo runs inside out/, so its log directory (EngineLog/) and its frames land there.
 mkdir -p out
-./build/release/tools/demo/zel_demo --out out "$@"
+cd out
+../build/release/tools/demo/zel_demo --out . "$@"

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  zlib1g-dev libstb-dev librapidxml-dev libnvtt-dev libbullet-dev
+  zlib1g-dev libpng-dev libstb-dev librapidxml-dev libnvtt-dev libbullet-dev
   glslang-tools
   libfreetype-dev fonts-dejavu-core
 )

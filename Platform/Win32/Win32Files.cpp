@@ -87,8 +87,9 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     for (char& c : p)
         if (c == '\\') c = '/';
     const std::size_t slash = p.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
-    if (dir.empty()) dir = "/";
+    const std::string dir = slash == std::string::npos ? std::string(".")
+                            : slash == 0                ? std::string("/")
+                                                        : p.substr(0, slash);
     std::string glob = slash == std::string::npos ? p : p.substr(slash + 1);
     if (glob == "*.*") glob = "*";  // as on Windows, "*.*" also matches names without a dot
 

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <malloc.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -121,6 +122,23 @@ HMODULE LoadLibraryA(LPCSTR name) {
 
 BOOL FreeLibrary(HMODULE module) { return module ? TRUE : FALSE; }
 
+namespace {
+
+// The system's own version query answers a current system, so version tests take the modern road.
+void RtlGetNtVersionNumbersStandIn(DWORD* major, DWORD* minor, DWORD* build) {
+    if (major) *major = 10;
+    if (minor) *minor = 0;
+    if (build) *build = 19041;
+}
+
+FARPROC BuiltInProc(const std::string& module, const std::string& name) {
+    if (module == "ntdll.dll" && name == "RtlGetNtVersionNumbers")
+        return reinterpret_cast<FARPROC>(&RtlGetNtVersionNumbersStandIn);
+    return nullptr;
+}
+
+}  // namespace
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     if (!module || !name) return nullptr;
     auto& t = Modules();
@@ -128,7 +146,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     for (const auto& n : t.names) {
         if (&n != module) continue;
         auto it = t.procs.find({n, name});
-        return it == t.procs.end() ? nullptr : it->second;
+        return it == t.procs.end() ? BuiltInProc(n, name) : it->second;
     }
     return nullptr;
 }
@@ -175,6 +193,46 @@ BOOL FreeConsole() {
 
 BOOL HasConsole() { return g_console ? TRUE : FALSE; }
 
+namespace {
+// The two standard handles are tags of their own, outside the handle table.
+char g_stdInputTag;
+char g_stdOutputTag;
+}  // namespace
+
+HANDLE GetStdHandle(DWORD which) {
+    if (which == STD_INPUT_HANDLE) return &g_stdInputTag;
+    if (which == STD_OUTPUT_HANDLE) return &g_stdOutputTag;
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL WriteConsoleA(HANDLE output, const void* text, DWORD count, DWORD* written, void*) {
+    if (written) *written = 0;
+    if (output != &g_stdOutputTag || (!text && count)) return FALSE;
+    const std::size_t n = std::fwrite(text, 1, count, stdout);
+    std::fflush(stdout);
+    if (written) *written = static_cast<DWORD>(n);
+    return n == count ? TRUE : FALSE;
+}
+
+BOOL GetNumberOfConsoleInputEvents(HANDLE input, DWORD* count) {
+    if (!count) return FALSE;
+    *count = 0;
+    if (input != &g_stdInputTag) return FALSE;
+    int available = 0;
+    if (::ioctl(STDIN_FILENO, FIONREAD, &available) != 0) return FALSE;
+    *count = available > 0 ? static_cast<DWORD>(available) : 0;
+    return TRUE;
+}
+
+BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD count, DWORD* read, void*) {
+    if (read) *read = 0;
+    if (input != &g_stdInputTag || !buffer) return FALSE;
+    const ssize_t n = ::read(STDIN_FILENO, buffer, count);
+    if (n < 0) return FALSE;
+    if (read) *read = static_cast<DWORD>(n);
+    return TRUE;
+}
+
 // ---- Power ---------------------------------------------------------------------------------------
 
 namespace {
@@ -214,6 +272,78 @@ BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status) {
     }
     ::closedir(dir);
     return TRUE;
+}
+
+DWORD QuerySystemEnclosureChassisTypes(DWORD* types, DWORD maxCount) {
+    if (!types || maxCount == 0) return 0;
+    const std::string line = FirstLine("/sys/class/dmi/id/chassis_type");
+    const long value = std::strtol(line.c_str(), nullptr, 10);
+    if (value <= 0) return 0;
+    types[0] = static_cast<DWORD>(value);
+    return 1;
+}
+
+// ---- Address space -------------------------------------------------------------------------------
+
+namespace {
+
+constexpr std::uint64_t kUserSpaceEnd = 1ULL << 47;
+
+DWORD ProtectionOf(const char* perms) {
+    const bool r = perms[0] == 'r', w = perms[1] == 'w', x = perms[2] == 'x';
+    if (x) return w ? PAGE_EXECUTE_READWRITE : (r ? PAGE_EXECUTE_READ : PAGE_EXECUTE);
+    if (w) return PAGE_READWRITE;
+    return r ? PAGE_READONLY : PAGE_NOACCESS;
+}
+
+DWORD StorageOf(const char* perms, const char* path) {
+    if (path[0] != '/') return MEM_PRIVATE;
+    return (perms[2] == 'x' || std::strstr(path, ".so")) ? MEM_IMAGE : MEM_MAPPED;
+}
+
+}  // namespace
+
+SIZE_T VirtualQuery(const void* address, MEMORY_BASIC_INFORMATION* info, SIZE_T length) {
+    if (!info || length < sizeof(MEMORY_BASIC_INFORMATION)) return 0;
+    const auto at = reinterpret_cast<std::uint64_t>(address);
+    if (at >= kUserSpaceEnd) return 0;
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    std::uint64_t gapStart = 0;
+    std::uint64_t gapEnd = kUserSpaceEnd;
+    while (std::getline(maps, line)) {
+        unsigned long long begin = 0, end = 0;
+        char perms[8] = {}, path[4096] = {};
+        unsigned long long offset = 0, inode = 0;
+        char dev[16] = {};
+        const int fields = std::sscanf(line.c_str(), "%llx-%llx %7s %llx %15s %llu %4095s", &begin,
+                                       &end, perms, &offset, dev, &inode, path);
+        if (fields < 6 || begin >= kUserSpaceEnd) break;
+        if (end <= at) {
+            gapStart = end;
+            continue;
+        }
+        if (begin <= at) {
+            info->BaseAddress = reinterpret_cast<void*>(begin);
+            info->AllocationBase = info->BaseAddress;
+            info->Protect = ProtectionOf(perms);
+            info->AllocationProtect = info->Protect;
+            info->RegionSize = static_cast<SIZE_T>(end - begin);
+            info->State = MEM_COMMIT;
+            info->Type = StorageOf(perms, path);
+            return sizeof(MEMORY_BASIC_INFORMATION);
+        }
+        gapEnd = begin;
+        break;
+    }
+    info->BaseAddress = reinterpret_cast<void*>(gapStart);
+    info->AllocationBase = nullptr;
+    info->AllocationProtect = 0;
+    info->RegionSize = static_cast<SIZE_T>(gapEnd - gapStart);
+    info->State = MEM_FREE;
+    info->Protect = PAGE_NOACCESS;
+    info->Type = 0;
+    return sizeof(MEMORY_BASIC_INFORMATION);
 }
 
 // ---- Registry ------------------------------------------------------------------------------------

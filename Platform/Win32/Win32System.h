@@ -30,7 +30,8 @@ struct MappedRegion {
 DWORD GetMappedRegions(MappedRegion* regions, DWORD maxCount);
 
 // Module loading loads nothing: every name answers a non-null dummy handle, GetProcAddress answers
-// null unless a function was registered for that module and name (tests register stand-ins).
+// null unless a function was registered for that module and name (tests register stand-ins) or
+// the layer has a stand-in of its own (ntdll.dll's RtlGetNtVersionNumbers answers 10.0).
 HMODULE LoadLibraryA(LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
@@ -46,6 +47,18 @@ BOOL AllocConsole();
 BOOL FreeConsole();
 BOOL HasConsole();
 
+// The process's standard input and output as console handles (not closed by CloseHandle).
+constexpr DWORD STD_INPUT_HANDLE = static_cast<DWORD>(-10);
+constexpr DWORD STD_OUTPUT_HANDLE = static_cast<DWORD>(-11);
+HANDLE GetStdHandle(DWORD which);
+// Writes the characters to standard output and flushes; no line feed is added.
+BOOL WriteConsoleA(HANDLE output, const void* text, DWORD count, DWORD* written, void* reserved);
+// The number of bytes standard input can deliver without waiting (a terminal delivers a line
+// once it is entered). Never waits.
+BOOL GetNumberOfConsoleInputEvents(HANDLE input, DWORD* count);
+// Reads up to count bytes from standard input; call it only for bytes reported available.
+BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD count, DWORD* read, void* control);
+
 struct SYSTEM_POWER_STATUS {
     BYTE ACLineStatus;         // 0 offline, 1 online, 255 unknown
     BYTE BatteryFlag;          // 1 high, 2 low, 4 critical, 8 charging, 128 no battery, 255 unknown
@@ -56,6 +69,45 @@ struct SYSTEM_POWER_STATUS {
 };
 // Read from /sys/class/power_supply; a machine without a battery reports flag 128.
 BOOL GetSystemPowerStatus(SYSTEM_POWER_STATUS* status);
+
+// The chassis types of the machine's system enclosures, as the WMI class Win32_SystemEnclosure
+// reports them in "ChassisTypes" (1 other, 2 unknown, 3 desktop, ... 24 sealed-case PC). Read
+// from /sys/class/dmi/id/chassis_type. Answers how many values were written; 0 when the machine
+// does not say.
+DWORD QuerySystemEnclosureChassisTypes(DWORD* types, DWORD maxCount);
+
+// The address space of the current process, one region at a time (from /proc/self/maps). Every
+// mapping is an allocation of its own; the gaps between mappings are free regions.
+constexpr DWORD MEM_COMMIT = 0x1000;
+constexpr DWORD MEM_RESERVE = 0x2000;
+constexpr DWORD MEM_FREE = 0x10000;
+constexpr DWORD MEM_PRIVATE = 0x20000;
+constexpr DWORD MEM_MAPPED = 0x40000;
+constexpr DWORD MEM_IMAGE = 0x1000000;
+constexpr DWORD PAGE_NOACCESS = 0x01;
+constexpr DWORD PAGE_READONLY = 0x02;
+constexpr DWORD PAGE_READWRITE = 0x04;
+constexpr DWORD PAGE_WRITECOPY = 0x08;
+constexpr DWORD PAGE_EXECUTE = 0x10;
+constexpr DWORD PAGE_EXECUTE_READ = 0x20;
+constexpr DWORD PAGE_EXECUTE_READWRITE = 0x40;
+constexpr DWORD PAGE_EXECUTE_WRITECOPY = 0x80;
+constexpr DWORD PAGE_GUARD = 0x100;
+constexpr DWORD PAGE_NOCACHE = 0x200;
+constexpr DWORD PAGE_WRITECOMBINE = 0x400;
+struct MEMORY_BASIC_INFORMATION {
+    void* BaseAddress;
+    void* AllocationBase;
+    DWORD AllocationProtect;
+    SIZE_T RegionSize;
+    DWORD State;
+    DWORD Protect;
+    DWORD Type;
+};
+// Describes the region that holds the address: a mapping (committed; image when it maps an
+// executable file, mapped for other files, private otherwise) or the free gap around it. Answers
+// the size of the record written, 0 above the user address space (2^47).
+SIZE_T VirtualQuery(const void* address, MEMORY_BASIC_INFORMATION* info, SIZE_T length);
 
 // The registry is an in-memory key store for the life of the process.
 inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));

@@ -730,7 +730,7 @@ bool CodeGenerator::EvalSample(const Expr* e, Regs& out) {
     if (index == program_->samplers.size()) {
         ProgramSampler ps;
         ps.parameter = static_cast<std::uint32_t>(s->parameter);
-        ps.stage = (program_->kind == ProgramKind::Vertex ? 257u : 0u) + index;
+        ps.stage = (program_->kind == ProgramKind::Vertex ? kVertexSamplerBase : 0u) + index;
         ps.dim = dim;
         program_->samplers.push_back(ps);
     }

@@ -1,7 +1,7 @@
 // The states an effect pass or a sampler_state block may assign, with their Direct3D 9 codes
-// (D3DRS_*, D3DTSS_*, D3DSAMP_*, D3DTS_*) and the names of their values (D3DCMP_*, D3DBLEND_*,
-// D3DTOP_*, D3DTA_*, ...). Names of states and values are matched ignoring case and
-// underscores, so "ColorOp", "COLOROP" and "Color_Op" are one state.
+// (D3DRS_*, D3DTSS_*, D3DSAMP_*, D3DTS_* of the D3D9 layer) and the names of their values
+// (D3DCMP_*, D3DBLEND_*, D3DTOP_*, D3DTA_*, ...). Names of states and values are matched ignoring
+// case and underscores, so "ColorOp", "COLOROP" and "Color_Op" are one state.
 #pragma once
 
 #include <cstdint>

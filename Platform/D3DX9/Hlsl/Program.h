@@ -12,29 +12,34 @@
 #include <string>
 #include <vector>
 
+#include "Platform/D3D9/D3D9Types.h"
+
 namespace Hlsl {
 
 constexpr unsigned kLanes = 16;
 
 enum class ProgramKind : std::uint8_t { Vertex = 0, Pixel = 1 };
 
-// D3DDECLUSAGE values, used for program inputs and outputs.
+// Program inputs and outputs by vertex-declaration usage (D3DDECLUSAGE).
 enum class Usage : std::uint8_t {
-    Position = 0,
-    BlendWeight = 1,
-    BlendIndices = 2,
-    Normal = 3,
-    PSize = 4,
-    TexCoord = 5,
-    Tangent = 6,
-    Binormal = 7,
-    TessFactor = 8,
-    PositionT = 9,
-    Color = 10,
-    Fog = 11,
-    Depth = 12,
-    Sample = 13
+    Position = D3DDECLUSAGE_POSITION,
+    BlendWeight = D3DDECLUSAGE_BLENDWEIGHT,
+    BlendIndices = D3DDECLUSAGE_BLENDINDICES,
+    Normal = D3DDECLUSAGE_NORMAL,
+    PSize = D3DDECLUSAGE_PSIZE,
+    TexCoord = D3DDECLUSAGE_TEXCOORD,
+    Tangent = D3DDECLUSAGE_TANGENT,
+    Binormal = D3DDECLUSAGE_BINORMAL,
+    TessFactor = D3DDECLUSAGE_TESSFACTOR,
+    PositionT = D3DDECLUSAGE_POSITIONT,
+    Color = D3DDECLUSAGE_COLOR,
+    Fog = D3DDECLUSAGE_FOG,
+    Depth = D3DDECLUSAGE_DEPTH,
+    Sample = D3DDECLUSAGE_SAMPLE
 };
+
+// Samplers a vertex program reads are numbered from here (D3DVERTEXTEXTURESAMPLER0).
+constexpr std::uint32_t kVertexSamplerBase = 257;
 
 enum class Op : std::uint32_t {
     Mov,

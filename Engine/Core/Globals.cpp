@@ -1,0 +1,237 @@
+#include "Core/Globals.h"
+
+#include "Core/ActorIdCounter.h"
+#include "Core/CResourceGroupManager.h"
+#include "Core/CommandSystem.h"
+#include "Core/ConsoleTextBuffer.h"
+#include "Core/DebugConsole.h"
+#include "Core/DebugHelperImpl.h"
+#include "Core/DeviceCaps.h"
+#include "Core/Factory.h"
+#include "Core/FrameStats.h"
+#include "Core/GlobalConfigManager.h"
+#include "Core/ProcessorCaps.h"
+#include "Core/Timer.h"
+#include "Core/XMLManager.h"
+#include "Core/ZelLogMng.h"
+#include "Entity/Action.h"
+#include "Entity/ActionManager.h"
+#include "Entity/Actor.h"
+#include "Entity/ActorBodyTexture.h"
+#include "Entity/ActorTemplates.h"
+#include "Entity/AnimationManager.h"
+#include "Entity/BillBoard.h"
+#include "Entity/Bone.h"
+#include "Entity/BoneStatePool.h"
+#include "Entity/Decal.h"
+#include "Entity/DeformedModel.h"
+#include "Entity/DeformedSkeletonModel.h"
+#include "Entity/Entity.h"
+#include "Entity/GeometryManager.h"
+#include "Entity/GpuProgramManager.h"
+#include "Entity/ImageManager.h"
+#include "Entity/Level.h"
+#include "Entity/MaterialManager.h"
+#include "Entity/MeshSerializer.h"
+#include "Entity/NewActor.h"
+#include "Entity/ParticleInstance.h"
+#include "Entity/ParticleVB.h"
+#include "Entity/SceneManager.h"
+#include "Entity/SceneNode.h"
+#include "Entity/SimpLevel.h"
+#include "Entity/SkeletonManager.h"
+#include "Entity/SkeletonModel.h"
+#include "Entity/SubEntity.h"
+#include "Entity/TextureManager.h"
+#include "Interface/SystemInfo.h"
+#include "Physics/PhysicsWorld.h"
+#include "Render/HardwareBufferManager.h"
+#include "Render/RenderCore/IFrameProfilerImpl.h"
+#include "Render/RenderCore/IGlobalConfigImpl.h"
+#include "Render/RenderCore/IRenderImpl.h"
+#include "Render/RenderCore/ZelTextBoxManager.h"
+#include "Render/RenderResourceRegistry.h"
+#include "Render/d3d9/GraphicsAPIManagerD3D9.h"
+
+namespace Zel {
+namespace {
+Globals* g_singleton = nullptr;
+}  // namespace
+
+Globals* Globals::GetSingleton() {
+    if (!g_singleton) {
+        // Stored before Init so that what Init builds can reach Globals from its constructor.
+        g_singleton = new Globals();
+        g_singleton->Init();
+    }
+    return g_singleton;
+}
+
+Globals* Globals::GetExisting() {
+    return g_singleton;
+}
+
+void Globals::DeleteSingleton() {
+    if (!g_singleton)
+        return;
+    g_singleton->Shutdown();
+    delete g_singleton;
+    g_singleton = nullptr;
+}
+
+Globals::Globals()
+    : resourceGroupManager_(std::make_unique<CResourceGroupManager>()),
+      globalConfigImpl_(std::make_unique<IGlobalConfigImpl>()) {}
+
+Globals::~Globals() = default;
+
+void Globals::Init() {
+    if (initialised_)
+        return;
+    renderResourceRegistry_ = std::make_unique<RenderResourceRegistry>();
+    textureManager_ = std::make_unique<TextureManager>();
+    commandSystem_ = std::make_unique<CommandSystem>();
+    // Its defaults fill the command table built just before.
+    configManager_ = std::make_unique<GlobalConfigManager>();
+    actionManager_ = std::make_unique<ActionManager>();
+    actorBodyTexture_ = std::make_unique<ActorBodyTexture>();
+    actorIdCounter_ = std::make_unique<ActorIdCounter>();
+    animationManager_ = std::make_unique<AnimationManager>();
+    sceneNodeFactory_ = std::make_unique<Factory<SceneNode>>();
+    entityFactory_ = std::make_unique<Factory<Entity>>();
+    subEntityFactory_ = std::make_unique<Factory<SubEntity>>();
+    skeletonManager_ = std::make_unique<SkeletonManager>();
+    levelFactory_ = std::make_unique<Factory<Level>>();
+    simpLevelFactory_ = std::make_unique<Factory<SimpLevel>>();
+    boneFactory_ = std::make_unique<Factory<Bone>>();
+    actionFactory_ = std::make_unique<Factory<Action>>();
+    skeletonModelFactory_ = std::make_unique<Factory<SkeletonModel>>();
+    xmlManager_ = std::make_unique<XMLManager>();
+    // Actors take their ids from the counter built above.
+    actorFactory_ = std::make_unique<Factory<Actor>>();
+    newActorFactory_ = std::make_unique<Factory<NewActor>>();
+    deformedModelFactory_ = std::make_unique<Factory<DeformedModel>>();
+    billBoardFactory_ = std::make_unique<Factory<BillBoard>>();
+    decalFactory_ = std::make_unique<Factory<Decal>>();
+    particleFactory_ = std::make_unique<Factory<ParticleVB>>();
+    particleInstanceFactory_ = std::make_unique<Factory<ParticleInstance>>();
+    deformedSkeletonModelFactory_ = std::make_unique<Factory<DeformedSkeletonModel>>();
+    boneStatePool_ = std::make_unique<BoneStatePool>();
+    shaderPath_ = std::make_unique<std::string>("../Resources/Media/Shaders/");
+    geometryManager_ = std::make_unique<GeometryManager>();
+    gpuProgramManager_ = std::make_unique<GpuProgramManager>();
+    hardwareBufferManager_ = std::make_unique<HardwareBufferManager>();
+    imageManager_ = std::make_unique<ImageManager>();
+    materialManager_ = std::make_unique<MaterialManager>();
+    meshSerializer_ = std::make_unique<MeshSerializer>();
+    sceneManager_ = std::make_unique<SceneManager>();
+    textBoxManager_ = std::make_unique<ZelTextBoxManager>();
+    frameProfiler_ = std::make_unique<IFrameProfilerImpl>();
+    physicsWorld_ = std::make_unique<PhysicsWorld>();
+    graphicsAPIManager_ = std::make_unique<GraphicsAPIManagerD3D9>();
+    deviceCaps_ = std::make_unique<DeviceCaps>();
+    frameStats_ = std::make_unique<FrameStats>();
+    processorCaps_ = std::make_unique<ProcessorCaps>();
+    consoleTextBuffer_ = std::make_unique<ConsoleTextBuffer>();
+    // From here on the library may log.
+    logManager_ = std::make_unique<ZelLogMng>();
+    logManager_->OpenLogFile();
+    debugHelper_ = std::make_unique<DebugHelperImpl>();
+    debugHelper_->SetLogManager(logManager_.get());
+    actorTemplates_ = std::make_unique<ActorTemplates>();
+    renderInterface_ = std::make_unique<IRenderImpl>();
+    timer_ = std::make_unique<Timer>();
+    debugConsole_ = std::make_unique<DebugConsole>(*consoleTextBuffer_);
+    systemInfo_ = std::make_unique<ZelI::SystemInfo>();
+    initialised_ = true;
+}
+
+void Globals::Shutdown() {
+    if (!initialised_ || shutDown_)
+        return;
+    shutDown_ = true;
+
+    // The host's interface goes first; then the holders of resources (templates, pooled scene
+    // objects, the scene, the physics world) before the managers of those resources.
+    renderInterface_.reset();
+    ShutdownSceneGlobals();
+    actorTemplates_.reset();
+    // Characters and models before the pieces they are built from.
+    actorFactory_.reset();
+    newActorFactory_.reset();
+    deformedSkeletonModelFactory_.reset();
+    skeletonModelFactory_.reset();
+    deformedModelFactory_.reset();
+    billBoardFactory_.reset();
+    decalFactory_.reset();
+    simpLevelFactory_.reset();
+    levelFactory_.reset();
+    entityFactory_.reset();
+    particleInstanceFactory_.reset();
+    particleFactory_.reset();
+    subEntityFactory_.reset();
+    sceneNodeFactory_.reset();
+    actionFactory_.reset();
+    boneFactory_.reset();
+    boneStatePool_.reset();
+    actorBodyTexture_.reset();
+    ShutdownPhysicsAndCaches();
+    sceneManager_.reset();
+    physicsWorld_.reset();
+
+    // Managers, users before what they use: geometry holds materials, materials hold programs
+    // and textures, images hold textures; the device maker outlives every device object.
+    meshSerializer_.reset();
+    geometryManager_.reset();
+    materialManager_.reset();
+    actionManager_.reset();
+    animationManager_.reset();
+    skeletonManager_.reset();
+    xmlManager_.reset();
+    gpuProgramManager_.reset();
+    hardwareBufferManager_.reset();
+    imageManager_.reset();
+    textureManager_.reset();
+    textBoxManager_.reset();
+    graphicsAPIManager_.reset();
+    renderResourceRegistry_.reset();
+    resourceGroupManager_.reset();
+
+    actorIdCounter_.reset();
+    shaderPath_.reset();
+    frameProfiler_.reset();
+    globalConfigImpl_.reset();
+    debugConsole_.reset();
+    consoleTextBuffer_.reset();
+    commandSystem_.reset();
+    deviceCaps_.reset();
+    frameStats_.reset();
+    processorCaps_.reset();
+    timer_.reset();
+    systemInfo_.reset();
+    // Every destructor above may still read the switches.
+    configManager_.reset();
+    // The reporter writes through the log manager; both go after everything that can log.
+    debugHelper_.reset();
+    logManager_.reset();
+}
+
+void Globals::ReleaseRenderInterface() {
+    renderInterface_.reset();
+}
+
+std::uint32_t Globals::GetFrameId() {
+    return sceneManager_ ? sceneManager_->GetFrameId() : 0;
+}
+
+void Globals::ShutdownSceneGlobals() {
+    // Worker thread 0 is stopped here once the worker threads exist; the scene's own release
+    // steps come with the scene.
+}
+
+void Globals::ShutdownPhysicsAndCaches() {
+    if (physicsWorld_)
+        physicsWorld_->Clear();
+}
+
+}  // namespace Zel

@@ -1,0 +1,11 @@
+#include "Core/XMLManager.h"
+
+namespace Zel {
+
+XMLManager::XMLManager() {
+    RegisterType("XML");
+}
+
+XMLManager::~XMLManager() = default;
+
+}  // namespace Zel

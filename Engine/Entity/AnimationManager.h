@@ -1,0 +1,17 @@
+// The manager of animation resources. It is registered under the type name "Animation" with the
+// group registry of Globals from its construction to its destruction.
+#pragma once
+
+#include "Core/CResourceManager.h"
+
+namespace Zel {
+
+class AnimationManager : public CResourceManager {
+public:
+    // Built by Globals::Init, host thread.
+    AnimationManager();
+    ~AnimationManager() override;
+    ZEL_CLASS_ID(AnimationManager)
+};
+
+}  // namespace Zel

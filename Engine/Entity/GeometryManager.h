@@ -1,0 +1,17 @@
+// The manager of geometry (model) resources. It is registered under the type name "Geometry" with
+// the group registry of Globals from its construction to its destruction.
+#pragma once
+
+#include "Core/CResourceManager.h"
+
+namespace Zel {
+
+class GeometryManager : public CResourceManager {
+public:
+    // Built by Globals::Init, host thread.
+    GeometryManager();
+    ~GeometryManager() override;
+    ZEL_CLASS_ID(GeometryManager)
+};
+
+}  // namespace Zel

@@ -1,0 +1,11 @@
+#include "Entity/ImageManager.h"
+
+namespace Zel {
+
+ImageManager::ImageManager() {
+    RegisterType("Image");
+}
+
+ImageManager::~ImageManager() = default;
+
+}  // namespace Zel

@@ -1,0 +1,25 @@
+// The frame pipeline's render system. For now it offers the two matrix builders that view volumes
+// use; the device, the render operations and the rest join it with the frame pipeline.
+#pragma once
+
+#include "Core/Object.h"
+
+namespace Zel {
+
+class RenderSystem : public Object {
+public:
+    ZEL_CLASS_ID(RenderSystem)
+
+    RenderSystem() = default;
+
+    // Right-handed view matrix from eye towards target with the given up (3 floats each), in the
+    // engine's column-vector layout (16 floats). No failure.
+    void MakeLookAtMatrix(const float* eye, const float* target, const float* up, float* out) const;
+
+    // Right-handed perspective projection: vertical field of view in degrees, width / height,
+    // near and far distances; view-space depth -near..-far maps to 0..1. Engine layout. No failure.
+    void MakePerspectiveMatrix(float fovDegrees, float aspect, float nearClip, float farClip,
+                               float* out) const;
+};
+
+}  // namespace Zel
