@@ -1,11 +1,12 @@
-// Effect texts written the way the engine's effect generator and its include files write them,
-// and an include handler over a table of files, shared by the effect compiler's tests.
+// An include handler over a table of files and the compile call shared by the effect compiler's
+// tests; the effect texts themselves are the fixture writers'.
 #pragma once
 
 #include <map>
 #include <string>
 
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
+#include "fixtures/EffectFixtures.h"
 #include "Platform/D3DX9/Hlsl/IncludeHandler.h"
 
 namespace HlslTest {
@@ -24,18 +25,16 @@ private:
     int open_ = 0;
 };
 
-// The five include files every generated effect starts with, under "../include/".
-std::map<std::string, std::string> IncludeFiles();
-// A lit material of lighting mode 1 with two passes: a static pass (position, normal, one
-// texture coordinate, a modulated diffuse stage) and a skinned pass with a cube and a sphere
-// environment stage; every shader and fixed-function technique the generator writes for it.
-std::string GeneratedEffect();
+using ZelFixtures::GeneratedEffect;
+using ZelFixtures::ProjectiveShadowReceiverEffect;
+using ZelFixtures::SkeletalShadowCastEffect;
+using ZelFixtures::StaticShadowCastEffect;
+
+inline std::map<std::string, std::string> IncludeFiles() {
+    return ZelFixtures::EffectIncludeFiles();
+}
+
 // Compiles text named "effect.fx" with the include files of IncludeFiles().
 Hlsl::CompileOutput CompileText(const std::string& text);
-
-// The three generated shadow effects.
-std::string StaticShadowCastEffect();
-std::string SkeletalShadowCastEffect();
-std::string ProjectiveShadowReceiverEffect();
 
 }  // namespace HlslTest
