@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 
+#include "Platform/D3DX9/Hlsl/OperatorPrecedence.h"
+
 namespace Hlsl {
 
 namespace {
@@ -1565,28 +1567,12 @@ ExprPtr Parser::Conditional() {
 }
 
 ExprPtr Parser::BinaryLevel(int level) {
-    static const char* const kLevels[][4] = {{"||"},
-                                             {"&&"},
-                                             {"|"},
-                                             {"^"},
-                                             {"&"},
-                                             {"==", "!="},
-                                             {"<", ">", "<=", ">="},
-                                             {"<<", ">>"},
-                                             {"+", "-"},
-                                             {"*", "/", "%"}};
-    if (level == 10)
+    if (level == kBinaryPrecedenceLevels)
         return UnaryExpr();
     ExprPtr lhs = BinaryLevel(level + 1);
     while (!aborted_) {
         const Token& t = Peek();
-        if (t.kind != TokenKind::Punct)
-            break;
-        bool match = false;
-        for (const char* o : kLevels[level])
-            if (o != nullptr && t.text == o)
-                match = true;
-        if (!match)
+        if (t.kind != TokenKind::Punct || BinaryPrecedence(t.text) != level + 1)
             break;
         std::string op = t.text;
         SourceLocation at = Next().location;

@@ -1,6 +1,7 @@
 #include "Platform/D3DX9/Hlsl/Preprocessor.h"
 
 #include "Platform/D3DX9/Hlsl/Lexer.h"
+#include "Platform/D3DX9/Hlsl/OperatorPrecedence.h"
 
 namespace Hlsl {
 
@@ -73,30 +74,13 @@ private:
         }
         return c;
     }
-    static int Precedence(const std::string& op) {
-        static const char* const levels[][4] = {{"||"},
-                                                {"&&"},
-                                                {"|"},
-                                                {"^"},
-                                                {"&"},
-                                                {"==", "!="},
-                                                {"<", ">", "<=", ">="},
-                                                {"<<", ">>"},
-                                                {"+", "-"},
-                                                {"*", "/", "%"}};
-        for (int i = 0; i < 10; ++i)
-            for (const char* o : levels[i])
-                if (o != nullptr && op == o)
-                    return i + 1;
-        return 0;
-    }
     long long Binary(int minLevel) {
         long long lhs = Unary();
         while (!failed_) {
             const Token* t = Peek();
             if (t == nullptr || t->kind != TokenKind::Punct)
                 break;
-            int level = Precedence(t->text);
+            int level = BinaryPrecedence(t->text);
             if (level == 0 || level <= minLevel)
                 break;
             std::string op = t->text;
