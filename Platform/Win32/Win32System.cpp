@@ -1,5 +1,7 @@
 #include "Platform/Win32/Win32System.h"
 
+#include "Platform/Win32/Win32Files.h"
+
 #include <dirent.h>
 #include <malloc.h>
 #include <signal.h>
@@ -103,6 +105,7 @@ struct ModuleTable {
     // One dummy handle per module name (lower case); the handle is the address of the name.
     std::set<std::string> names;
     std::map<std::pair<std::string, std::string>, FARPROC> procs;
+    std::set<std::string> missing;  // names that fail to load (tests)
 };
 
 ModuleTable& Modules() {
@@ -116,8 +119,23 @@ HMODULE LoadLibraryA(LPCSTR name) {
     if (!name) return nullptr;
     auto& t = Modules();
     std::lock_guard<std::mutex> lock(t.mutex);
-    auto it = t.names.insert(Lower(name)).first;
+    const std::string lower = Lower(name);
+    if (t.missing.count(lower)) {
+        SetLastError(126);  // ERROR_MOD_NOT_FOUND
+        return nullptr;
+    }
+    auto it = t.names.insert(lower).first;
     return const_cast<std::string*>(&*it);
+}
+
+void SetModuleMissing(LPCSTR name, BOOL missing) {
+    auto& t = Modules();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    if (missing) {
+        t.missing.insert(Lower(name));
+    } else {
+        t.missing.erase(Lower(name));
+    }
 }
 
 BOOL FreeLibrary(HMODULE module) { return module ? TRUE : FALSE; }
@@ -161,6 +179,7 @@ void ClearModuleProcs() {
     auto& t = Modules();
     std::lock_guard<std::mutex> lock(t.mutex);
     t.procs.clear();
+    t.missing.clear();
 }
 
 // ---- Debugger and console ------------------------------------------------------------------------

@@ -36,6 +36,8 @@ HMODULE LoadLibraryA(LPCSTR name);
 BOOL FreeLibrary(HMODULE module);
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 void RegisterModuleProc(LPCSTR module, LPCSTR name, FARPROC proc);
+// Makes LoadLibraryA of a module fail (last error 126) until cleared; ClearModuleProcs clears it.
+void SetModuleMissing(LPCSTR name, BOOL missing);
 void ClearModuleProcs();
 
 // True when a tracer is attached (TracerPid in /proc/self/status); DebugBreak traps only then.

@@ -68,6 +68,11 @@ TEST(Win32System, ModulesLoadNothingButAnswerHandlesAndRegisteredProcs) {
     ClearModuleProcs();
     EXPECT_EQ(GetProcAddress(LoadLibraryA("D3D9.dll"), "Direct3DCreate9"), nullptr);
     EXPECT_TRUE(FreeLibrary(a));
+    SetModuleMissing("D3D9.DLL", TRUE);
+    EXPECT_EQ(LoadLibraryA("d3d9.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), 126u);
+    ClearModuleProcs();
+    EXPECT_NE(LoadLibraryA("d3d9.dll"), nullptr);
 }
 
 TEST(Win32System, MemoryStatusAndMappedRegionsComeFromProc) {

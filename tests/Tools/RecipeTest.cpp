@@ -1,0 +1,184 @@
+// The recipes describe what they promise (mesh counts, 16- and 32-bit index ranges, companions that
+// match their main files, strips as the ASE rules read them), every format of a recipe comes from
+// the same description, and the command line writes them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "modelgen/AseFile.h"
+#include "modelgen/ModelFiles.h"
+#include "modelgen/ModelGenCommand.h"
+#include "modelgen/Recipes.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using namespace ZelModelGen;
+
+std::uint32_t Largest(const std::vector<std::uint32_t>& v) {
+    return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+}
+
+TEST(Recipe, CubeHasSixteenAndThirtyTwoBitMeshesWithTwoGroupsEach) {
+    GeometryDesc g = CubeGeometry({});
+    ASSERT_EQ(g.parts.size(), 2u);
+    const MeshDesc& narrow = std::get<MeshDesc>(g.parts[0]);
+    const MeshDesc& wide = std::get<MeshDesc>(g.parts[1]);
+    EXPECT_EQ(narrow.VertexCount(), 24u);
+    EXPECT_EQ(narrow.indices.size(), 36u);
+    EXPECT_LE(narrow.VertexCount(), 65536u);
+    EXPECT_GT(wide.VertexCount(), 65536u);
+    EXPECT_GT(Largest(wide.indices), 65535u);
+    EXPECT_EQ(WideCubeSubdivisions(), 104u);
+    for (const MeshDesc* m : {&narrow, &wide}) {
+        EXPECT_LT(Largest(m->indices), m->VertexCount());
+        EXPECT_LT(Largest(m->lodIndices), m->VertexCount());
+        ASSERT_EQ(m->groups.size(), 2u);
+        EXPECT_EQ(m->groups[0].entries[0].indexCount, m->indices.size());
+        EXPECT_EQ(m->groups[0].primitiveCount, m->indices.size() / 3);
+        EXPECT_EQ(m->groups[1].entries[0].indexCount, m->indices.size() / 2);
+        // The companion's group starts where the main indices end.
+        ASSERT_EQ(m->lodGroups.size(), 1u);
+        EXPECT_EQ(m->lodGroups[0].entries[0].startByte, 4 * m->indices.size());
+        EXPECT_EQ(m->lodGroups[0].entries[0].indexCount, m->lodIndices.size());
+    }
+    RecipeOptions three;
+    three.meshCount = 3;
+    three.wide = false;
+    EXPECT_EQ(CubeGeometry(three).parts.size(), 3u);
+}
+
+TEST(Recipe, OneMaterialCubeAseHasTwelveFacesOverTwentyFourVertices) {
+    RecipeOptions one;
+    one.meshCount = 1;
+    one.wide = false;
+    AseSceneDesc scene = CubeAseScene(CubeGeometry(one));
+    ASSERT_EQ(scene.objects.size(), 1u);
+    ASSERT_EQ(scene.materials.size(), 1u);
+    const AseMeshDesc& mesh = *scene.objects[0].mesh;
+    EXPECT_EQ(mesh.faces.size(), 12u);
+    EXPECT_EQ(mesh.vertices.size(), 24u);
+    EXPECT_TRUE(std::all_of(mesh.faces.begin(), mesh.faces.end(),
+                            [](const AseFace& f) { return f.materialId == 0; }));
+    // The wide mesh stays out of the ASE.
+    EXPECT_EQ(CubeAseScene(CubeGeometry({})).objects.size(), 1u);
+}
+
+TEST(Recipe, StripRibbonAndItsAseSets) {
+    MeshDesc ribbon = MakeStripMesh();
+    EXPECT_EQ(ribbon.indices, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(ribbon.groups[0].entries[0].primitive, 4u);
+    AseSceneDesc scene = StripAseScene(ribbon);
+    const AseStripsDesc& strips = *scene.objects.at(0).strips;
+    ASSERT_EQ(strips.sets.size(), 2u);
+    EXPECT_EQ(strips.sets[0].strips[0].indices, ribbon.indices);
+    EXPECT_EQ(strips.sets[0].strips[1].indices, (std::vector<std::uint32_t>{0, 0, 1, 2}));
+    EXPECT_EQ(strips.sets[0].lods.size(), 1u);
+    EXPECT_EQ(strips.sets[1].strips[0].indices, (std::vector<std::uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(strips.sets[1].stripLods.size(), 1u);
+    EXPECT_EQ(strips.sets[0].positions.size(), ribbon.positions.size());
+}
+
+TEST(Recipe, LevelGridTilesOccludersAndCounts) {
+    RecipeOptions o;
+    o.tiles = 3;
+    LevelMeshDesc level = LevelGrid(o);
+    EXPECT_EQ(level.meshes.size(), 9u);
+    for (const MeshDesc& m : level.meshes) {
+        EXPECT_EQ(m.colours.size(), m.VertexCount());
+        EXPECT_EQ(m.faceVectors.size(), m.indices.size() / 3);
+        EXPECT_LT(Largest(m.indices), m.VertexCount());
+    }
+    ASSERT_EQ(level.occluders.size(), 2u);
+    EXPECT_EQ(level.points.size(), 4u);
+}
+
+TEST(Recipe, CompanionHasOneBlockPerMeshTheReaderMeets) {
+    BodyPartDesc part = BodyPartModel();
+    std::vector<const MeshDesc*> meshes = CompanionMeshes(part);
+    ASSERT_EQ(meshes.size(), 1u);
+    EXPECT_EQ(meshes[0], &std::get<SkinDesc>(part.skins[0].skin.geometry.parts[0]).mesh);
+    WrittenFile lod = WriteLodCompanion(meshes);
+    EXPECT_NE(lod.Find("mesh0/lod2"), nullptr);  // numbered after the main file's two groups
+    EXPECT_EQ(CompanionMeshes(ClothModel()).size(), 2u);  // the cloth mesh and its sub-mesh
+}
+
+TEST(Recipe, SkinnedModelSkeletonActionAndTextForms) {
+    SkinnedGeometryDesc model = SkinnedModel();
+    ASSERT_TRUE(model.skeleton);
+    EXPECT_EQ(model.skeleton->bones.size(), 3u);
+    EXPECT_EQ(model.skeleton->leftFootId, 2);
+    const ActionDesc& walk = model.actions.at(0);
+    for (const AnimTrackDesc& t : walk.tracks) {
+        EXPECT_EQ(t.keys.positionFrames.size(), t.frameCount);
+        EXPECT_EQ(t.keys.rotationFrames.size(), t.frameCount);
+        EXPECT_EQ(t.keys.rotationFrames[15], 1u);
+        EXPECT_EQ(t.keys.rotationFrames.back(), 2u);
+    }
+    AseSceneDesc skeleton = SkeletonAseScene(*model.skeleton);
+    ASSERT_EQ(skeleton.objects.size(), 3u);
+    EXPECT_EQ(skeleton.objects[1].parent, "Bip01");
+    EXPECT_EQ(skeleton.objects[1].node.Matrix().At(3, 2), 1.5f);
+    AseSceneDesc skin = SkinAseScene(model);
+    const AseStripSetDesc& set = skin.objects.at(0).strips->sets.at(0);
+    ASSERT_EQ(set.weights.size(), set.positions.size());
+    EXPECT_EQ(set.weights[0][0].bone, "Bip01");
+    AseSceneDesc action = ActionAseScene(*model.skeleton, walk);
+    EXPECT_EQ(action.objects[2].animation->positions.back().time, 4800);
+    EXPECT_EQ(action.objects[2].animation->rotations[1].angle, 0.5f);
+}
+
+TEST(Recipe, EveryRecipeWritesItsFilesThroughTheCommandLine) {
+    ZelTest::TempDir dir;
+    std::ostringstream out, err;
+    ASSERT_EQ(RunModelGen({"list"}, out, err), 0);
+    for (const std::string& name : RecipeNames()) {
+        EXPECT_NE(out.str().find(name + "\n"), std::string::npos);
+        std::string folder = (dir.Path() / name).string();
+        std::ostringstream written;
+        ASSERT_EQ(RunModelGen({"write", name, folder, "--narrow", "--lf"}, written, err), 0) << err.str();
+        RecipeOptions o;
+        o.wide = false;
+        o.text.crlf = false;
+        for (const RecipeFile& f : MakeRecipe(name, o)) {
+            std::filesystem::path p = std::filesystem::path(folder) / f.name;
+            ASSERT_TRUE(std::filesystem::exists(p)) << p;
+            EXPECT_EQ(std::filesystem::file_size(p), f.file.bytes.size()) << p;
+            EXPECT_NE(written.str().find(f.name + " " + std::to_string(f.file.bytes.size())),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST(Recipe, LineEndOptionChangesOnlyTheLineEnds) {
+    RecipeOptions crlf, lf;
+    lf.text.crlf = false;
+    std::vector<RecipeFile> a = MakeRecipe("skinned", crlf), b = MakeRecipe("skinned", lf);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].name.find(".ase") == std::string::npos && a[i].name.find(".chr") == std::string::npos) {
+            EXPECT_EQ(a[i].file.bytes, b[i].file.bytes) << a[i].name;
+            continue;
+        }
+        std::string text = a[i].file.Text();
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        EXPECT_EQ(text, b[i].file.Text()) << a[i].name;
+    }
+}
+
+TEST(Recipe, CommandLineRefusesBadArguments) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunModelGen({}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"write", "cube"}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"write", "nothing", "/tmp/x"}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"write", "cube", "/tmp/x", "--meshes"}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"write", "cube", "/tmp/x", "--meshes", "two"}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"write", "cube", "/tmp/x", "--colour"}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"dump"}, out, err), 2);
+    EXPECT_EQ(RunModelGen({"frobnicate"}, out, err), 2);
+    EXPECT_THROW(MakeRecipe("nothing"), std::invalid_argument);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+// Ready-made models for tests, fuzz seeds, benchmarks and the command line. Each recipe builds its
+// descriptions and writes every file of the model from them, so the formats of one recipe agree:
+//   cube     "cube.dm3", "cube.dm2", "cube.ase", "cube.dml": N cube meshes (the last one, when
+//            wide, with more than 65,536 vertices so that its indices need 32 bits), two LOD
+//            strips per mesh. The ASE holds the meshes whose indices fit 16 bits.
+//   strip    "strip.dm3", "strip.ase", "strip.dml": a ribbon drawn as a triangle strip, and ASE
+//            strip sets with LEVELOFDETAIL and SUBMAT_STRIPS_LOD blocks.
+//   level    "grid.mesh", "grid.xml": a grid of tiles with colours, normals, two texture sets,
+//            face vectors, points and occluders of both windings.
+//   skinned  "skinned.ch3", "skinned_walk.at6", "skinned.chr", "skinned_skeleton.ase",
+//            "skinned_skin.ase", "skinned_walk.ase": a skin on a three-bone skeleton with a
+//            one-second action.
+//   bodypart "part.bp3", "part_lod.lod": one skin, a body texture with an embedded BMP and a
+//            selector, with a LOD companion.
+//   morph    "morph.an3": a morph mesh with two keys.
+//   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "modelgen/AseDescription.h"
+#include "modelgen/CharacterDescription.h"
+#include "modelgen/GeometryDescription.h"
+#include "modelgen/LevelDescription.h"
+#include "modelgen/TextWriter.h"
+#include "modelgen/WrittenFile.h"
+
+namespace ZelModelGen {
+
+struct RecipeOptions {
+    std::uint32_t meshCount = 2;     // cube meshes
+    std::uint32_t subdivisions = 1;  // cells along a cube edge (the wide mesh uses at least 104)
+    bool wide = true;                // the last cube mesh needs 32-bit indices
+    std::uint32_t tiles = 2;         // level tiles along a side
+    TextOptions text;                // line ends of the text files
+};
+
+struct RecipeFile {
+    std::string name;  // file name within the recipe's folder
+    WrittenFile file;
+};
+
+// A cube of 6 x (s + 1)^2 vertices (positions, outward normals, uv0 in steps of 1/s, one colour per
+// side) and 12 s^2 triangles. Groups: all triangles, then the first half of them. Companion: one
+// group over a 36-index coarse cube made of each side's corners.
+MeshDesc MakeCubeMesh(std::uint32_t subdivisions, Vec3 centre, float halfSize,
+                      const std::string& material);
+// The smallest subdivision count whose cube has more than 65,536 vertices.
+std::uint32_t WideCubeSubdivisions();
+GeometryDesc CubeGeometry(const RecipeOptions& options);
+AseSceneDesc CubeAseScene(const GeometryDesc& cube);
+
+// A ribbon of six vertices drawn as one strip 0..5 (four triangles); a second group draws the
+// strip's first four indices.
+MeshDesc MakeStripMesh();
+AseSceneDesc StripAseScene(const MeshDesc& ribbon);
+
+LevelMeshDesc LevelGrid(const RecipeOptions& options);
+
+// Bones "Bip01" (root), "Bip01 Spine" and "Bip01 L Foot" (children of the root).
+SkeletonDesc SmallSkeleton();
+SkinnedGeometryDesc SkinnedModel();
+// The one-second "walk" action of the skinned model (30 frames a second).
+ActionDesc WalkAction();
+PlainActionDesc PlainActionOf(const ActionDesc& action);
+BodyPartDesc BodyPartModel();
+MorphGeometryDesc MorphModel();
+ClothGeometryDesc ClothModel();
+// The text forms of the skinned model: the skeleton's bones as helper objects with their bind
+// matrices, the skin as a strip set with vertex weights, and the action as node animation.
+AseSceneDesc SkeletonAseScene(const SkeletonDesc& skeleton);
+AseSceneDesc SkinAseScene(const SkinnedGeometryDesc& model);
+AseSceneDesc ActionAseScene(const SkeletonDesc& skeleton, const ActionDesc& action);
+// A 2 x 2 24-bit BMP file.
+std::vector<std::uint8_t> TinyBmp();
+
+std::vector<std::string> RecipeNames();
+// Throws std::invalid_argument for a name RecipeNames does not list.
+std::vector<RecipeFile> MakeRecipe(const std::string& name,
+                                   const RecipeOptions& options = RecipeOptions());
+// Writes the recipe's files into the folder (created when missing) and answers them; false with a
+// message on failure.
+bool SaveRecipe(const std::string& name, const std::string& folder, const RecipeOptions& options,
+                std::vector<RecipeFile>& files, std::string& error);
+
+}  // namespace ZelModelGen
