@@ -274,11 +274,13 @@ void threadio::EraseActive(itask* task) {
 std::int32_t threadio::SyncTask(std::uint32_t id) {
     itask* task = FindTask(id);
     if (!task) {
-        ReportError("同步执行的任务不存在 id=%u", id);
+        ReportError("threadio::SyncTask: task id=%u is in no queue", id);
         return kTaskUnknown;
     }
     if (task->GetState() != itask::kSubmitted)
-        ReportError("同步执行的任务不在队列首位或不在初始状态 id=%u", id);
+        ReportError(
+            "threadio::SyncTask: task id=%u is not first in the queue or not in its initial state",
+            id);
     return DoSync(task);
 }
 
