@@ -5,17 +5,14 @@
 
 #include "Entity/TextureBase.h"
 
-class IDirect3DSurface9;
-
 namespace Zel {
 
 class RenderTarget : public TextureBase {
 public:
     enum Kind : std::uint32_t { KIND_COLOUR = 0, KIND_DEPTH_STENCIL = 1 };
 
-    explicit RenderTarget(Kind kind = KIND_COLOUR) : kind_(kind) {}
+    explicit RenderTarget(Kind kind = KIND_COLOUR) : TextureBase(0, nullptr, 2), kind_(kind) {}
     ~RenderTarget() override = default;
-    ZEL_CLASS_ID(RenderTarget)
 
     Kind GetKind() const { return kind_; }
     // Pixels; 0 until the target has a surface.

@@ -1,35 +1,38 @@
-// Base of every texture. The texture code builds its kinds, loading and accounting on it; what is
-// here is what the device reads of any texture: the memory pool its device object lives in and
-// that Direct3D texture. Host thread.
+// Base of every texture, made and owned by the texture manager. The texture code builds its
+// kinds, loading, accounting and loss on it; what is here is what the device reads of any texture:
+// the memory pool its device object lives in and that Direct3D texture.
+//
+// Reference counted: the count starts at 1, the manager's own; holders add theirs. Host thread.
 #pragma once
 
 #include <cstdint>
 
-#include "Core/Object.h"
-
-class IDirect3DBaseTexture9;
+#include "Core/RefCountedObj.h"
+#include "Platform/D3D9/D3D9.h"
 
 namespace Zel {
 
-class TextureBase : public Object {
+class TextureBase : public RefCountedObj {
 public:
-    TextureBase() = default;
+    // pool: 0 default, 1 a pool the device restores by itself (MANAGED), 2 system memory. The
+    // device is not owned. type: 2 a 2D texture, 4 a cube texture.
+    TextureBase(std::uint32_t pool, IDirect3DDevice9* device, int type)
+        : pool_(pool), device_(device), type_(type) {}
     ~TextureBase() override = default;
-    ZEL_CLASS_ID(TextureBase)
 
-    // The memory-pool code of the device object (MemoryPool: 0 default, 1 managed, 2 system).
-    std::uint32_t GetPoolCode() const { return poolCode_; }
+    std::uint32_t GetPool() const { return pool_; }
+    int GetType() const { return type_; }
+    IDirect3DDevice9* GetDevice() const { return device_; }
     // The Direct3D texture; no reference is added. Null while the texture has none.
-    IDirect3DBaseTexture9* GetD3DBaseTexture() const { return d3dTexture_; }
-    // Binds the Direct3D texture (no reference taken; the caller keeps it alive) and its pool.
-    void SetD3DBaseTexture(IDirect3DBaseTexture9* texture, std::uint32_t poolCode) {
-        d3dTexture_ = texture;
-        poolCode_ = poolCode;
-    }
+    IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
+    // Takes a Direct3D texture made elsewhere (no reference taken: the caller keeps it alive).
+    void SetDeviceTexture(IDirect3DTexture9* texture) { texture_ = texture; }
 
 private:
-    IDirect3DBaseTexture9* d3dTexture_ = nullptr;
-    std::uint32_t poolCode_ = 0;
+    std::uint32_t pool_;
+    IDirect3DDevice9* device_;
+    int type_;
+    IDirect3DTexture9* texture_ = nullptr;
 };
 
 }  // namespace Zel

@@ -695,7 +695,7 @@ void RenderDeviceD3D9::SetRenderTarget(std::uint32_t index, RenderTarget* target
     }
     if (device_) {
         // A texture cannot be sampled while it is being rendered to.
-        if (IDirect3DBaseTexture9* own = target->GetD3DBaseTexture()) {
+        if (IDirect3DBaseTexture9* own = target->GetDeviceTexture()) {
             for (std::uint32_t stage = 0; stage < StageCount(); ++stage) {
                 IDirect3DBaseTexture9* bound = nullptr;
                 device_->GetTexture(stage, &bound);
@@ -1107,10 +1107,10 @@ void RenderDeviceD3D9::ProjectPoint(const float* point, const float* view, const
 }
 
 bool RenderDeviceD3D9::UpdateTexture(TextureBase* source, TextureBase* destination) {
-    if (!device_ || !source || !destination || source->GetPoolCode() != MP_SYSTEM_MEMORY)
+    if (!device_ || !source || !destination || source->GetPool() != MP_SYSTEM_MEMORY)
         return false;
     return SUCCEEDED(
-        device_->UpdateTexture(source->GetD3DBaseTexture(), destination->GetD3DBaseTexture()));
+        device_->UpdateTexture(source->GetDeviceTexture(), destination->GetDeviceTexture()));
 }
 
 std::int32_t RenderDeviceD3D9::EvictManagedResources() {

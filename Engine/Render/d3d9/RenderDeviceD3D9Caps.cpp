@@ -14,7 +14,7 @@
 #include "Core/LogDispatch.h"
 #include "Core/ProcessorCaps.h"
 #include "Entity/TextureManager.h"
-#include "Entity/TextureScaleLevel.h"
+#include "Entity/TextureScale.h"
 #include "Interface/SystemInfo.h"
 #include "Math/CPUInfo.h"
 #include "Platform/Win32/Win32.h"
@@ -94,7 +94,7 @@ void ChooseFixedFunctionForSlowAdapter(const char* description, const ProcessorC
 // The texture scale level and compression switch for an amount of video memory.
 void ChooseTextureScale(std::uint64_t totalBytes) {
     GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
-    std::uint32_t level = 0;
+    int level = 0;
     bool compress = true;
     if (totalBytes <= 32 * kMB) {
         level = 2;

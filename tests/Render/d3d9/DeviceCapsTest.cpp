@@ -7,7 +7,8 @@
 #include "Core/DeviceCaps.h"
 #include "Core/ProcessorCaps.h"
 #include "Entity/TextureManager.h"
-#include "Entity/TextureScaleLevel.h"
+#include "Entity/PushTextureScale.h"
+#include "Entity/TextureScale.h"
 #include "Interface/SystemInfo.h"
 #include "Math/CPUInfo.h"
 #include "Math/CpuidSource.h"
@@ -63,7 +64,7 @@ protected:
 TEST_F(DeviceCapsTest, VideoMemoryChoosesTheTextureScaleLevelAndCompression) {
     struct Case {
         DWORD bytes;
-        std::uint32_t level;
+        int level;
         bool compress;
         const char* line;
     };
@@ -77,7 +78,7 @@ TEST_F(DeviceCapsTest, VideoMemoryChoosesTheTextureScaleLevelAndCompression) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         SoftDirectDraw::Current().localTotal = c.bytes;
-        Zel::SetTextureScaleLevel(7);
+        Zel::SetTextureScaleLevel(c.level == 2 ? 0 : 2);
         Config().SetCompressToDDS(!c.compress);
         const std::size_t logBefore = LogText().size();
         const DeviceCaps caps = Report();
@@ -103,7 +104,7 @@ TEST_F(DeviceCapsTest, VideoMemoryFallsBackToTextureMemory) {
     SoftAdapter::Current().textureMemoryBytes = 48ull * kMB + 12345;
     DeviceCaps caps = Report();
     EXPECT_EQ(caps.totalVideoMemoryBytes, 48 * kMB);
-    EXPECT_EQ(Zel::GetTextureScaleLevel(), 1u);
+    EXPECT_EQ(Zel::GetTextureScaleLevel(), 1);
     std::string log = LogText();
     EXPECT_NE(log.find("CoCreateInstance() Failed"), std::string::npos);
     EXPECT_NE(log.find(":ERROR:GetAvailableVideoMemory2"), std::string::npos);
@@ -273,15 +274,15 @@ TEST_F(DeviceCapsTest, SummariesForTheHost) {
 TEST_F(DeviceCapsTest, PushAndPopTextureScale) {
     Zel::SetTextureScaleLevel(2);
     Config().SetCompressToDDS(true);
-    std::uint32_t level = 0;
+    int level = 0;
     bool compress = false;
     Zel::PushTextureScale(&level, &compress);
-    EXPECT_EQ(level, 2u);
+    EXPECT_EQ(level, 2);
     EXPECT_TRUE(compress);
-    EXPECT_EQ(Zel::GetTextureScaleLevel(), 0u);
+    EXPECT_EQ(Zel::GetTextureScaleLevel(), 0);
     EXPECT_FALSE(Config().CompressToDDS());
     Zel::PopTextureScale(level, compress);
-    EXPECT_EQ(Zel::GetTextureScaleLevel(), 2u);
+    EXPECT_EQ(Zel::GetTextureScaleLevel(), 2);
     EXPECT_TRUE(Config().CompressToDDS());
 }
 

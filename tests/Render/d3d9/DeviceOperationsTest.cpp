@@ -388,15 +388,16 @@ TEST_F(DeviceOperationsTest, UpdateTextureOnlyFromSystemMemory) {
     ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                                      &destination, nullptr),
               D3D_OK);
-    TextureBase from;
-    TextureBase to;
-    from.SetD3DBaseTexture(source, MP_DEFAULT);
-    to.SetD3DBaseTexture(destination, MP_DEFAULT);
-    EXPECT_FALSE(Device().UpdateTexture(&from, &to));
+    TextureBase fromDefault(MP_DEFAULT, Device().GetD3DDevice(), 2);
+    TextureBase fromSystem(MP_SYSTEM_MEMORY, Device().GetD3DDevice(), 2);
+    TextureBase to(MP_DEFAULT, Device().GetD3DDevice(), 2);
+    fromDefault.SetDeviceTexture(source);
+    fromSystem.SetDeviceTexture(source);
+    to.SetDeviceTexture(destination);
+    EXPECT_FALSE(Device().UpdateTexture(&fromDefault, &to));
     EXPECT_EQ(Calls(D3D9Call::UpdateTexture), 0u);
-    from.SetD3DBaseTexture(source, MP_SYSTEM_MEMORY);
-    EXPECT_TRUE(Device().UpdateTexture(&from, &to));
-    EXPECT_FALSE(Device().UpdateTexture(&from, nullptr));
+    EXPECT_TRUE(Device().UpdateTexture(&fromSystem, &to));
+    EXPECT_FALSE(Device().UpdateTexture(&fromSystem, nullptr));
     source->Release();
     destination->Release();
 }

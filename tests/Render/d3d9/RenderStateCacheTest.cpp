@@ -253,7 +253,7 @@ TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
     IDirect3DSurface9* surface = nullptr;
     texture->GetSurfaceLevel(0, &surface);
     Zel::RenderTarget target;
-    target.SetD3DBaseTexture(texture, Zel::MP_DEFAULT);
+    target.SetDeviceTexture(texture);
     target.SetD3DSurface(surface, 8, 8);
     Cache().SetTexture(0, texture);
     Cache().SetTexture(2, texture);
