@@ -29,13 +29,14 @@ public:
     void LoadTexturePoolConfig() { ++poolConfigLoads_; }
     std::uint32_t GetTexturePoolConfigLoads() const { return poolConfigLoads_; }
 
-    void OnLostDevice() override {}
-    void OnResetDevice() override {}
-    void PurgeUnused() override {}
-
 private:
     std::uint32_t videoMemoryBudget_ = 0;
     std::uint32_t poolConfigLoads_ = 0;
+
+public:
+    void OnLostDevice() override {}
+    void OnResetDevice() override {}
+    void PurgeUnused() override {}
 };
 
 }  // namespace Zel
