@@ -18,15 +18,23 @@ public:
     // device is not owned. type: 2 a 2D texture, 4 a cube texture.
     TextureBase(std::uint32_t pool, IDirect3DDevice9* device, int type)
         : pool_(pool), device_(device), type_(type) {}
-    ~TextureBase() override = default;
+    // Releases the device texture.
+    ~TextureBase() override {
+        if (texture_)
+            texture_->Release();
+    }
 
     std::uint32_t GetPool() const { return pool_; }
     int GetType() const { return type_; }
     IDirect3DDevice9* GetDevice() const { return device_; }
     // The Direct3D texture; no reference is added. Null while the texture has none.
     IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
-    // Takes a Direct3D texture made elsewhere (no reference taken: the caller keeps it alive).
-    void SetDeviceTexture(IDirect3DTexture9* texture) { texture_ = texture; }
+    // Takes over one reference of a Direct3D texture made elsewhere, releasing the one held before.
+    void SetDeviceTexture(IDirect3DTexture9* texture) {
+        if (texture_)
+            texture_->Release();
+        texture_ = texture;
+    }
 
 private:
     std::uint32_t pool_;

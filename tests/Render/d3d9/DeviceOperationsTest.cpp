@@ -391,6 +391,10 @@ TEST_F(DeviceOperationsTest, UpdateTextureOnlyFromSystemMemory) {
     TextureBase fromDefault(MP_DEFAULT, Device().GetD3DDevice(), 2);
     TextureBase fromSystem(MP_SYSTEM_MEMORY, Device().GetD3DDevice(), 2);
     TextureBase to(MP_DEFAULT, Device().GetD3DDevice(), 2);
+    // Each texture object holds a reference of its own.
+    source->AddRef();
+    source->AddRef();
+    destination->AddRef();
     fromDefault.SetDeviceTexture(source);
     fromSystem.SetDeviceTexture(source);
     to.SetDeviceTexture(destination);

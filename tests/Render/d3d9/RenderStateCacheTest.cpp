@@ -253,6 +253,7 @@ TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
     IDirect3DSurface9* surface = nullptr;
     texture->GetSurfaceLevel(0, &surface);
     Zel::RenderTarget target;
+    texture->AddRef();
     target.SetDeviceTexture(texture);
     target.SetD3DSurface(surface, 8, 8);
     Cache().SetTexture(0, texture);
