@@ -1,0 +1,292 @@
+#include "Platform/D3D9/SoftSampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "Platform/D3D9/D3D9Format.h"
+#include "Platform/D3D9/DxtBlock.h"
+#include "Platform/D3D9/PixelCodec.h"
+#include "Platform/D3D9/SoftBaseTexture9.h"
+#include "Platform/D3D9/SoftSurface9.h"
+
+namespace {
+
+constexpr float kByte = 1.0f / 255.0f;
+
+void FetchArgb(const SoftSampler::Level& l, int x, int y, float out[4]) {
+    DWORD c;
+    std::memcpy(&c, l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * 4,
+                4);
+    out[0] = static_cast<float>((c >> 16) & 0xFF) * kByte;
+    out[1] = static_cast<float>((c >> 8) & 0xFF) * kByte;
+    out[2] = static_cast<float>(c & 0xFF) * kByte;
+    out[3] = static_cast<float>(c >> 24) * kByte;
+}
+
+void FetchXrgb(const SoftSampler::Level& l, int x, int y, float out[4]) {
+    FetchArgb(l, x, y, out);
+    out[3] = 1.0f;
+}
+
+void FetchGeneric(const SoftSampler::Level& l, int x, int y, float out[4]) {
+    UINT bpp = D3D9Format::Find(l.format)->bytesPerPixel;
+    PixelCodec::Rgba c = PixelCodec::Decode(
+        l.format, l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * bpp);
+    out[0] = c.r;
+    out[1] = c.g;
+    out[2] = c.b;
+    out[3] = c.a;
+}
+
+void FetchDxt(const SoftSampler::Level& l, int x, int y, float out[4]) {
+    UINT blockBytes = l.format == D3DFMT_DXT1 ? 8 : 16;
+    const BYTE* block = l.bits + static_cast<std::size_t>(y / 4) * l.pitch +
+                        static_cast<std::size_t>(x / 4) * blockBytes;
+    PixelCodec::Rgba c = DxtBlock::Texel(l.format, block, static_cast<UINT>(x & 3),
+                                         static_cast<UINT>(y & 3));
+    out[0] = c.r;
+    out[1] = c.g;
+    out[2] = c.b;
+    out[3] = c.a;
+}
+
+SoftSampler::Fetch FetchFor(D3DFORMAT format) {
+    if (format == D3DFMT_A8R8G8B8)
+        return &FetchArgb;
+    if (format == D3DFMT_X8R8G8B8)
+        return &FetchXrgb;
+    if (D3D9Format::IsBlock(format))
+        return &FetchDxt;
+    if (PixelCodec::Supports(format))
+        return &FetchGeneric;
+    return nullptr;
+}
+
+// floor(v) as an integer, with NaN as 0 and the range kept far from overflow.
+int FloorInt(float v) {
+    if (!(v == v))
+        return 0;
+    v = std::clamp(v, -1073741824.0f, 1073741824.0f);
+    int i = static_cast<int>(v);
+    return static_cast<float>(i) > v ? i - 1 : i;
+}
+
+float Finite(float v) {
+    return std::isfinite(v) ? v : 0.0f;
+}
+
+// The cube face a direction points at and its coordinates on that face (Direct3D's layout).
+void CubeFace(float x, float y, float z, int* face, float* s, float* t) {
+    float ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
+    float sc, tc, ma;
+    if (ax >= ay && ax >= az) {
+        *face = x >= 0 ? 0 : 1;
+        sc = x >= 0 ? -z : z;
+        tc = -y;
+        ma = ax;
+    } else if (ay >= az) {
+        *face = y >= 0 ? 2 : 3;
+        sc = x;
+        tc = y >= 0 ? z : -z;
+        ma = ay;
+    } else {
+        *face = z >= 0 ? 4 : 5;
+        sc = z >= 0 ? x : -x;
+        tc = -y;
+        ma = az;
+    }
+    if (!(ma > 0.0f)) {
+        *s = *t = 0.5f;
+        return;
+    }
+    *s = Finite((sc / ma + 1.0f) * 0.5f);
+    *t = Finite((tc / ma + 1.0f) * 0.5f);
+}
+
+float Lerp(float a, float b, float f) {
+    return a + (b - a) * f;
+}
+
+}  // namespace
+
+void SoftSampler::Prepare(SoftBaseTexture9* texture, const DWORD* states) {
+    levelCount_ = 0;
+    cube_ = false;
+    if (!texture)
+        return;
+    Fetch fetch = FetchFor(texture->Format());
+    if (!fetch)
+        return;
+    texture->EnsureMipChain();
+    cube_ = texture->Type() == D3DRTYPE_CUBETEXTURE;
+    UINT levels = std::min(texture->ChainLevels(), kMaxLevels);
+    for (UINT face = 0; face < texture->Faces(); ++face) {
+        for (UINT level = 0; level < levels; ++level) {
+            SoftSurface9* s = texture->Level(face, level);
+            faces_[face][level] = Level{s->Bits(), s->Pitch(), static_cast<int>(s->Width()),
+                                        static_cast<int>(s->Height()), s->Format(), fetch};
+        }
+    }
+    levelCount_ = levels;
+    addressU_ = states[D3DSAMP_ADDRESSU];
+    addressV_ = states[D3DSAMP_ADDRESSV];
+    PixelCodec::Rgba b = PixelCodec::FromColor(states[D3DSAMP_BORDERCOLOR]);
+    border_[0] = b.r;
+    border_[1] = b.g;
+    border_[2] = b.b;
+    border_[3] = b.a;
+    magFilter_ = states[D3DSAMP_MAGFILTER];
+    minFilter_ = states[D3DSAMP_MINFILTER];
+    mipFilter_ = states[D3DSAMP_MIPFILTER];
+    std::memcpy(&lodBias_, &states[D3DSAMP_MIPMAPLODBIAS], 4);
+    lodBias_ = Finite(lodBias_);
+    maxMipLevel_ = static_cast<int>(std::min<DWORD>(states[D3DSAMP_MAXMIPLEVEL], levels - 1));
+}
+
+int SoftSampler::Address(int i, int size, DWORD mode, bool* border) const {
+    switch (mode) {
+        case D3DTADDRESS_MIRROR: {
+            int period = 2 * size;
+            int m = i % period;
+            if (m < 0)
+                m += period;
+            return m >= size ? period - 1 - m : m;
+        }
+        case D3DTADDRESS_CLAMP:
+            return std::clamp(i, 0, size - 1);
+        case D3DTADDRESS_BORDER:
+            if (i < 0 || i >= size)
+                *border = true;
+            return std::clamp(i, 0, size - 1);
+        case D3DTADDRESS_MIRRORONCE:
+            return std::clamp(i < 0 ? -1 - i : i, 0, size - 1);
+        default: {  // wrap
+            int m = i % size;
+            return m < 0 ? m + size : m;
+        }
+    }
+}
+
+void SoftSampler::Filter(const Level& l, float u, float v, bool linear, float out[4]) const {
+    if (!linear) {
+        bool border = false;
+        int x = Address(FloorInt(u * static_cast<float>(l.width)), l.width, addressU_, &border);
+        int y = Address(FloorInt(v * static_cast<float>(l.height)), l.height, addressV_, &border);
+        if (border)
+            std::memcpy(out, border_, sizeof(border_));
+        else
+            l.fetch(l, x, y, out);
+        return;
+    }
+    float tx = u * static_cast<float>(l.width) - 0.5f;
+    float ty = v * static_cast<float>(l.height) - 0.5f;
+    int x0 = FloorInt(tx), y0 = FloorInt(ty);
+    float fx = Finite(tx - static_cast<float>(x0)), fy = Finite(ty - static_cast<float>(y0));
+    bool bx0 = false, bx1 = false, by0 = false, by1 = false;
+    int ax0 = Address(x0, l.width, addressU_, &bx0), ax1 = Address(x0 + 1, l.width, addressU_, &bx1);
+    int ay0 = Address(y0, l.height, addressV_, &by0),
+        ay1 = Address(y0 + 1, l.height, addressV_, &by1);
+    float t[4][4];
+    auto tap = [&](int k, int x, int y, bool border) {
+        if (border)
+            std::memcpy(t[k], border_, sizeof(border_));
+        else
+            l.fetch(l, x, y, t[k]);
+    };
+    tap(0, ax0, ay0, bx0 || by0);
+    tap(1, ax1, ay0, bx1 || by0);
+    tap(2, ax0, ay1, bx0 || by1);
+    tap(3, ax1, ay1, bx1 || by1);
+    for (int c = 0; c < 4; ++c)
+        out[c] = Lerp(Lerp(t[0][c], t[1][c], fx), Lerp(t[2][c], t[3][c], fx), fy);
+}
+
+void SoftSampler::SampleLane(int face, float u, float v, float lod, float out[4]) const {
+    const auto& levels = faces_[static_cast<std::size_t>(face)];
+    int top = static_cast<int>(levelCount_) - 1;
+    bool magnify = !(lod > 0.0f);
+    DWORD filter = magnify ? magFilter_ : minFilter_;
+    bool linear = filter >= D3DTEXF_LINEAR;
+    if (magnify || mipFilter_ == D3DTEXF_NONE || top == 0) {
+        Filter(levels[static_cast<std::size_t>(maxMipLevel_)], u, v, linear, out);
+        return;
+    }
+    float l = std::clamp(lod, static_cast<float>(maxMipLevel_), static_cast<float>(top));
+    if (mipFilter_ == D3DTEXF_POINT) {
+        int level = std::min(FloorInt(l + 0.5f), top);
+        Filter(levels[static_cast<std::size_t>(level)], u, v, linear, out);
+        return;
+    }
+    int l0 = FloorInt(l);
+    float f = l - static_cast<float>(l0);
+    Filter(levels[static_cast<std::size_t>(l0)], u, v, linear, out);
+    if (f > 0.0f && l0 < top) {
+        float second[4];
+        Filter(levels[static_cast<std::size_t>(l0 + 1)], u, v, linear, second);
+        for (int c = 0; c < 4; ++c) out[c] = Lerp(out[c], second[c], f);
+    }
+}
+
+void SoftSampler::Sample(const SoftSampleRequest& r) const {
+    if (!Bound()) {
+        for (int c = 0; c < 4; ++c)
+            for (unsigned i = 0; i < kSoftLanes; ++i) r.out[c][i] = c == 3 ? 1.0f : 0.0f;
+        return;
+    }
+    float u[kSoftLanes], v[kSoftLanes];
+    int face[kSoftLanes] = {};
+    if (cube_) {
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            float x = r.coord[0][i];
+            float y = r.coordinates > 1 ? r.coord[1][i] : 0.0f;
+            float z = r.coordinates > 2 ? r.coord[2][i] : 0.0f;
+            CubeFace(x, y, z, &face[i], &u[i], &v[i]);
+        }
+    } else {
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            u[i] = r.coord[0][i];
+            v[i] = r.coordinates > 1 ? r.coord[1][i] : 0.0f;
+        }
+    }
+
+    float lod[kSoftLanes];
+    if (r.lod == SoftLodMode::Explicit) {
+        for (unsigned i = 0; i < kSoftLanes; ++i) lod[i] = Finite(r.lodValue[i]);
+    } else if (r.vertex) {
+        for (unsigned i = 0; i < kSoftLanes; ++i) lod[i] = 0.0f;
+    } else {
+        float w = static_cast<float>(faces_[0][0].width);
+        float h = static_cast<float>(faces_[0][0].height);
+        auto lambda = [&](float dudx, float dvdx, float dudy, float dvdy) {
+            float x2 = dudx * dudx * w * w + dvdx * dvdx * h * h;
+            float y2 = dudy * dudy * w * w + dvdy * dvdy * h * h;
+            float m = std::max(x2, y2);
+            // log2 of the longer footprint side; a zero footprint magnifies.
+            return m > 0.0f && std::isfinite(m) ? 0.5f * std::log2(m) : (m > 0.0f ? 32.0f : -32.0f);
+        };
+        if (r.ddx[0] && !cube_) {
+            for (unsigned i = 0; i < kSoftLanes; ++i) {
+                float dvdx = r.coordinates > 1 ? r.ddx[1][i] : 0.0f;
+                float dvdy = r.coordinates > 1 ? r.ddy[1][i] : 0.0f;
+                lod[i] = lambda(r.ddx[0][i], dvdx, r.ddy[0][i], dvdy);
+            }
+        } else {
+            for (unsigned q = 0; q < kSoftLanes; q += 4) {
+                float l = lambda(u[q + 1] - u[q], v[q + 1] - v[q], u[q + 2] - u[q], v[q + 2] - v[q]);
+                lod[q] = lod[q + 1] = lod[q + 2] = lod[q + 3] = l;
+            }
+        }
+        if (r.lod == SoftLodMode::Bias)
+            for (unsigned i = 0; i < kSoftLanes; ++i) lod[i] += Finite(r.lodValue[i]);
+    }
+
+    for (unsigned i = 0; i < kSoftLanes; ++i) {
+        float c[4];
+        SampleLane(face[i], u[i], v[i], lod[i] + lodBias_, c);
+        r.out[0][i] = c[0];
+        r.out[1][i] = c[1];
+        r.out[2][i] = c[2];
+        r.out[3][i] = c[3];
+    }
+}
