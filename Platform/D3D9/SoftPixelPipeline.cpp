@@ -21,8 +21,9 @@ float FloatOf(DWORD bits) {
     return std::isfinite(f) ? f : 0.0f;
 }
 
+// Clamped to [0, 1], NaN reading as 0; written as max and min so that lane loops vectorise.
 float Sat(float v) {
-    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN reads as 0
+    return std::min(std::max(0.0f, v), 1.0f);
 }
 
 template <class T>
@@ -81,70 +82,77 @@ float Fog(DWORD mode, float d, float start, float end, float density) {
     }
 }
 
-// A blend factor for one pixel: rgb in out[0..2], alpha in out[3].
-void BlendFactor(DWORD factor, const float* s, const float* d, const float* constant,
-                 float out[4]) {
+// A blend factor for every lane: rgb in out[0..2], alpha in out[3]. BOTHSRCALPHA and
+// BOTHINVSRCALPHA read as their source half here; the caller derives the destination half.
+void BlendFactor(DWORD factor, const Lanes* s, const Lanes* d, const float* constant, Lanes* out) {
     for (int c = 0; c < 4; ++c) {
-        float f;
+        float* o = out[c];
         switch (factor) {
             case D3DBLEND_ZERO:
-                f = 0.0f;
+                std::fill(o, o + kSoftLanes, 0.0f);
                 break;
             case D3DBLEND_SRCCOLOR:
-                f = s[c];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = s[c][i];
                 break;
             case D3DBLEND_INVSRCCOLOR:
-                f = 1.0f - s[c];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = 1.0f - s[c][i];
                 break;
             case D3DBLEND_SRCALPHA:
             case D3DBLEND_BOTHSRCALPHA:
-                f = s[3];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = s[3][i];
                 break;
             case D3DBLEND_INVSRCALPHA:
             case D3DBLEND_BOTHINVSRCALPHA:
-                f = 1.0f - s[3];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = 1.0f - s[3][i];
                 break;
             case D3DBLEND_DESTALPHA:
-                f = d[3];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = d[3][i];
                 break;
             case D3DBLEND_INVDESTALPHA:
-                f = 1.0f - d[3];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = 1.0f - d[3][i];
                 break;
             case D3DBLEND_DESTCOLOR:
-                f = d[c];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = d[c][i];
                 break;
             case D3DBLEND_INVDESTCOLOR:
-                f = 1.0f - d[c];
+                for (unsigned i = 0; i < kSoftLanes; ++i) o[i] = 1.0f - d[c][i];
                 break;
             case D3DBLEND_SRCALPHASAT:
-                f = c == 3 ? 1.0f : std::min(s[3], 1.0f - d[3]);
+                for (unsigned i = 0; i < kSoftLanes; ++i)
+                    o[i] = c == 3 ? 1.0f : std::min(s[3][i], 1.0f - d[3][i]);
                 break;
             case D3DBLEND_BLENDFACTOR:
-                f = constant[c];
+                std::fill(o, o + kSoftLanes, constant[c]);
                 break;
             case D3DBLEND_INVBLENDFACTOR:
-                f = 1.0f - constant[c];
+                std::fill(o, o + kSoftLanes, 1.0f - constant[c]);
                 break;
             default:  // ONE
-                f = 1.0f;
+                std::fill(o, o + kSoftLanes, 1.0f);
                 break;
         }
-        out[c] = f;
     }
 }
 
-float BlendOp(DWORD op, float s, float fs, float d, float fd) {
+// out = s * fs (op) d * fd over every lane of one channel.
+void BlendOp(DWORD op, const float* s, const float* fs, const float* d, const float* fd,
+             float* out) {
     switch (op) {
         case D3DBLENDOP_SUBTRACT:
-            return s * fs - d * fd;
+            for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = s[i] * fs[i] - d[i] * fd[i];
+            break;
         case D3DBLENDOP_REVSUBTRACT:
-            return d * fd - s * fs;
+            for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = d[i] * fd[i] - s[i] * fs[i];
+            break;
         case D3DBLENDOP_MIN:
-            return std::min(s, d);
+            for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = std::min(s[i], d[i]);
+            break;
         case D3DBLENDOP_MAX:
-            return std::max(s, d);
+            for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = std::max(s[i], d[i]);
+            break;
         default:
-            return s * fs + d * fd;
+            for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = s[i] * fs[i] + d[i] * fd[i];
+            break;
     }
 }
 
@@ -155,7 +163,8 @@ bool IsFloatFormat(D3DFORMAT f) {
 
 // One texture-stage operation over a channel range of every lane. Results saturate, as the
 // fixed-function stages do.
-void StageOp(DWORD op, int c0, int c1, const Lanes* a1, const Lanes* a2, const Lanes* a0,
+void StageOp(DWORD op, int c0, int c1, const float* const* a1, const float* const* a2,
+             const float* const* a0,
              const float* diffuseAlpha, const float* textureAlpha, float factorAlpha,
              const float* currentAlpha, Lanes* out) {
     for (int c = c0; c < c1; ++c) {
@@ -621,7 +630,8 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
             for (int c = 0; c < 4; ++c) std::fill(tex[c], tex[c] + kSoftLanes, 1.0f);
         }
 
-        // Arguments: colour arguments fill channels 0-2, alpha arguments channel 3.
+        // Arguments: colour arguments fill channels 0-2, alpha arguments channel 3. An argument
+        // without modifiers reads its source in place.
         auto source = [&](DWORD code) -> Lanes* {
             switch (code & D3DTA_SELECTMASK) {
                 case D3DTA_DIFFUSE:
@@ -638,50 +648,57 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
                     return nullptr;  // a constant
             }
         };
-        auto fill = [&](DWORD code, int c0, int c1, Lanes* out) {
+        auto fill = [&](DWORD code, int c0, int c1, Lanes* buffer, const float** out) {
             Lanes* from = source(code);
             const float* k = (code & D3DTA_SELECTMASK) == D3DTA_CONSTANT ? stage.constant : tfactor_;
             for (int c = c0; c < c1; ++c) {
                 int channel = (code & D3DTA_ALPHAREPLICATE) ? 3 : c;
+                if (from && !(code & D3DTA_COMPLEMENT)) {
+                    out[c] = from[channel];
+                    continue;
+                }
                 if (from)
-                    std::memcpy(out[c], from[channel], sizeof(Lanes));
+                    std::memcpy(buffer[c], from[channel], sizeof(Lanes));
                 else
-                    std::fill(out[c], out[c] + kSoftLanes, k[channel]);
+                    std::fill(buffer[c], buffer[c] + kSoftLanes, k[channel]);
                 if (code & D3DTA_COMPLEMENT)
-                    for (unsigned i = 0; i < kSoftLanes; ++i) out[c][i] = 1.0f - out[c][i];
+                    for (unsigned i = 0; i < kSoftLanes; ++i) buffer[c][i] = 1.0f - buffer[c][i];
+                out[c] = buffer[c];
             }
         };
+        const float* args[3][4];
         for (int a = 0; a < 3; ++a) {
-            fill(stage.colorArg[a], 0, 3, arg[a]);
-            fill(stage.alphaArg[a], 3, 4, arg[a]);
+            fill(stage.colorArg[a], 0, 3, arg[a], args[a]);
+            fill(stage.alphaArg[a], 3, 4, arg[a], args[a]);
         }
         if (stage.colorOp == D3DTOP_DOTPRODUCT3) {
             for (unsigned i = 0; i < kSoftLanes; ++i) {
                 float d = 0.0f;
-                for (int c = 0; c < 3; ++c) d += (arg[0][c][i] - 0.5f) * (arg[1][c][i] - 0.5f);
+                for (int c = 0; c < 3; ++c) d += (args[0][c][i] - 0.5f) * (args[1][c][i] - 0.5f);
                 d = Sat(4.0f * d);
                 for (int c = 0; c < 4; ++c) result[c][i] = d;
             }
         } else {
             // MODULATEALPHA_ADDCOLOR reads arg1's alpha from the colour argument.
             if (stage.colorOp == D3DTOP_MODULATEALPHA_ADDCOLOR) {
-                alignas(64) Lanes a1[4];
-                std::memcpy(a1, arg[0], sizeof(a1));
+                const float* a1[4] = {args[0][0], args[0][1], args[0][2], nullptr};
+                alignas(64) Lanes alpha;
                 Lanes* from = source(stage.colorArg[0]);
                 if (from)
-                    std::memcpy(a1[3], from[3], sizeof(Lanes));
+                    a1[3] = from[3];
                 else
-                    std::fill(a1[3], a1[3] + kSoftLanes, tfactor_[3]);
-                StageOp(stage.colorOp, 0, 3, a1, arg[1], arg[2], diffuse[3], tex[3], tfactor_[3],
-                        current[3], result);
+                    a1[3] = alpha;
+                std::fill(alpha, alpha + kSoftLanes, tfactor_[3]);
+                StageOp(stage.colorOp, 0, 3, a1, args[1], args[2], diffuse[3], tex[3],
+                        tfactor_[3], current[3], result);
             } else {
-                StageOp(stage.colorOp, 0, 3, arg[0], arg[1], arg[2], diffuse[3], tex[3],
+                StageOp(stage.colorOp, 0, 3, args[0], args[1], args[2], diffuse[3], tex[3],
                         tfactor_[3], current[3], result);
             }
             if (stage.alphaOp == D3DTOP_DISABLE)
                 std::memcpy(result[3], current[3], sizeof(Lanes));
             else
-                StageOp(stage.alphaOp, 3, 4, arg[0], arg[1], arg[2], diffuse[3], tex[3],
+                StageOp(stage.alphaOp, 3, 4, args[0], args[1], args[2], diffuse[3], tex[3],
                         tfactor_[3], current[3], result);
         }
         std::memcpy(stage.result == D3DTA_TEMP ? temp : current, result, sizeof(result));
@@ -696,65 +713,82 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
 
 void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch& s) const {
     bool fast = targetFormat_ == D3DFMT_A8R8G8B8 || targetFormat_ == D3DFMT_X8R8G8B8;
-    bool clampSource = !IsFloatFormat(targetFormat_);
     bool readDest = blend_ || writeMask_ != 0xF;
-    for (unsigned i = 0; i < kSoftLanes; ++i) {
-        if (!(mask & (1u << i)))
-            continue;
-        BYTE* pixel = target_ + static_cast<std::size_t>(y[i]) * targetPitch_ +
-                      static_cast<std::size_t>(x[i]) * targetBpp_;
-        float src[4] = {s.color[0][i], s.color[1][i], s.color[2][i], s.color[3][i]};
-        if (clampSource)
-            for (float& c : src) c = Sat(c);
-        float dst[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        DWORD stored = 0;
-        if (readDest) {
-            if (fast) {
-                std::memcpy(&stored, pixel, 4);
-                dst[0] = static_cast<float>((stored >> 16) & 0xFF) * (1.0f / 255.0f);
-                dst[1] = static_cast<float>((stored >> 8) & 0xFF) * (1.0f / 255.0f);
-                dst[2] = static_cast<float>(stored & 0xFF) * (1.0f / 255.0f);
-                dst[3] = targetFormat_ == D3DFMT_X8R8G8B8
-                             ? 1.0f
-                             : static_cast<float>(stored >> 24) * (1.0f / 255.0f);
+    BYTE* pixel[kSoftLanes];
+    for (unsigned i = 0; i < kSoftLanes; ++i)
+        pixel[i] = (mask & (1u << i)) ? target_ + static_cast<std::size_t>(y[i]) * targetPitch_ +
+                                             static_cast<std::size_t>(x[i]) * targetBpp_
+                                       : nullptr;
+    Lanes* src = s.color;
+    if (!IsFloatFormat(targetFormat_))
+        for (int c = 0; c < 4; ++c)
+            for (unsigned i = 0; i < kSoftLanes; ++i) src[c][i] = Sat(src[c][i]);
+
+    alignas(64) Lanes dst[4];
+    if (readDest) {
+        constexpr float k = 1.0f / 255.0f;
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            if (!pixel[i]) {
+                dst[0][i] = dst[1][i] = dst[2][i] = 0.0f;
+                dst[3][i] = 1.0f;
+            } else if (fast) {
+                DWORD stored;
+                std::memcpy(&stored, pixel[i], 4);
+                dst[0][i] = static_cast<float>((stored >> 16) & 0xFF) * k;
+                dst[1][i] = static_cast<float>((stored >> 8) & 0xFF) * k;
+                dst[2][i] = static_cast<float>(stored & 0xFF) * k;
+                dst[3][i] = targetFormat_ == D3DFMT_X8R8G8B8 ? 1.0f
+                                                              : static_cast<float>(stored >> 24) * k;
             } else {
-                PixelCodec::Rgba d = PixelCodec::Decode(targetFormat_, pixel);
-                dst[0] = d.r;
-                dst[1] = d.g;
-                dst[2] = d.b;
-                dst[3] = d.a;
+                PixelCodec::Rgba d = PixelCodec::Decode(targetFormat_, pixel[i]);
+                dst[0][i] = d.r;
+                dst[1][i] = d.g;
+                dst[2][i] = d.b;
+                dst[3][i] = d.a;
             }
         }
-        float out[4];
-        if (blend_) {
-            float fs[4], fd[4];
-            BlendFactor(srcBlend_, src, dst, blendFactor_, fs);
+    }
+
+    alignas(64) Lanes out[4];
+    if (blend_) {
+        alignas(64) Lanes fs[4], fd[4];
+        BlendFactor(srcBlend_, src, dst, blendFactor_, fs);
+        if (srcBlend_ == D3DBLEND_BOTHSRCALPHA || srcBlend_ == D3DBLEND_BOTHINVSRCALPHA) {
+            for (int c = 0; c < 3; ++c)
+                for (unsigned i = 0; i < kSoftLanes; ++i) fd[c][i] = 1.0f - fs[c][i];
+        } else {
             BlendFactor(destBlend_, src, dst, blendFactor_, fd);
-            if (srcBlend_ == D3DBLEND_BOTHSRCALPHA || srcBlend_ == D3DBLEND_BOTHINVSRCALPHA)
-                for (int c = 0; c < 4; ++c) fd[c] = 1.0f - fs[c];
-            for (int c = 0; c < 3; ++c) out[c] = BlendOp(blendOp_, src[c], fs[c], dst[c], fd[c]);
-            float fsa[4], fda[4];
-            BlendFactor(srcBlendAlpha_, src, dst, blendFactor_, fsa);
-            BlendFactor(destBlendAlpha_, src, dst, blendFactor_, fda);
-            if (srcBlendAlpha_ == D3DBLEND_BOTHSRCALPHA ||
-                srcBlendAlpha_ == D3DBLEND_BOTHINVSRCALPHA)
-                fda[3] = 1.0f - fsa[3];
-            out[3] = BlendOp(blendOpAlpha_, src[3], fsa[3], dst[3], fda[3]);
-        } else {
-            std::memcpy(out, src, sizeof(out));
         }
-        for (int c = 0; c < 4; ++c)
-            if (!(writeMask_ & (1u << c)))
-                out[c] = dst[c];
-        if (fast) {
-            auto byte = [](float v) -> DWORD {
-                return v > 0.0f ? (v < 1.0f ? static_cast<DWORD>(v * 255.0f + 0.5f) : 255u) : 0u;
-            };
-            DWORD a = targetFormat_ == D3DFMT_X8R8G8B8 ? 0xFFu : byte(out[3]);
-            DWORD v = (a << 24) | (byte(out[0]) << 16) | (byte(out[1]) << 8) | byte(out[2]);
-            std::memcpy(pixel, &v, 4);
-        } else {
-            PixelCodec::Encode(targetFormat_, {out[0], out[1], out[2], out[3]}, pixel);
+        for (int c = 0; c < 3; ++c) BlendOp(blendOp_, src[c], fs[c], dst[c], fd[c], out[c]);
+        if (srcBlendAlpha_ != srcBlend_ || destBlendAlpha_ != destBlend_) {
+            BlendFactor(srcBlendAlpha_, src, dst, blendFactor_, fs);
+            BlendFactor(destBlendAlpha_, src, dst, blendFactor_, fd);
         }
+        if (srcBlendAlpha_ == D3DBLEND_BOTHSRCALPHA || srcBlendAlpha_ == D3DBLEND_BOTHINVSRCALPHA)
+            for (unsigned i = 0; i < kSoftLanes; ++i) fd[3][i] = 1.0f - fs[3][i];
+        BlendOp(blendOpAlpha_, src[3], fs[3], dst[3], fd[3], out[3]);
+    } else {
+        std::memcpy(out, src, sizeof(out));
+    }
+    for (int c = 0; c < 4; ++c)
+        if (!(writeMask_ & (1u << c)))
+            std::memcpy(out[c], dst[c], sizeof(Lanes));
+
+    if (fast) {
+        DWORD word[kSoftLanes];
+        bool opaque = targetFormat_ == D3DFMT_X8R8G8B8;
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            auto byte = [](float v) { return static_cast<DWORD>(Sat(v) * 255.0f + 0.5f); };
+            DWORD a = opaque ? 0xFFu : byte(out[3][i]);
+            word[i] = (a << 24) | (byte(out[0][i]) << 16) | (byte(out[1][i]) << 8) | byte(out[2][i]);
+        }
+        for (unsigned i = 0; i < kSoftLanes; ++i)
+            if (pixel[i])
+                std::memcpy(pixel[i], &word[i], 4);
+    } else {
+        for (unsigned i = 0; i < kSoftLanes; ++i)
+            if (pixel[i])
+                PixelCodec::Encode(targetFormat_, {out[0][i], out[1][i], out[2][i], out[3][i]},
+                                   pixel[i]);
     }
 }

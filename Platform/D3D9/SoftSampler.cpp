@@ -14,7 +14,8 @@ namespace {
 
 constexpr float kByte = 1.0f / 255.0f;
 
-void FetchArgb(const SoftSampler::Level& l, int x, int y, float out[4]) {
+inline __attribute__((always_inline)) void FetchArgb(const SoftSampler::Level& l, int x, int y,
+                                                      float out[4]) {
     DWORD c;
     std::memcpy(&c, l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * 4,
                 4);
@@ -24,7 +25,8 @@ void FetchArgb(const SoftSampler::Level& l, int x, int y, float out[4]) {
     out[3] = static_cast<float>(c >> 24) * kByte;
 }
 
-void FetchXrgb(const SoftSampler::Level& l, int x, int y, float out[4]) {
+inline __attribute__((always_inline)) void FetchXrgb(const SoftSampler::Level& l, int x, int y,
+                                                      float out[4]) {
     FetchArgb(l, x, y, out);
     out[3] = 1.0f;
 }
@@ -51,6 +53,24 @@ void FetchDxt(const SoftSampler::Level& l, int x, int y, float out[4]) {
     out[3] = c.a;
 }
 
+// Texel decoders the filters are instantiated with: the common 32-bit formats inline, the rest
+// through the level's fetch.
+struct ArgbTexel {
+    static void Get(const SoftSampler::Level& l, int x, int y, float out[4]) {
+        FetchArgb(l, x, y, out);
+    }
+};
+struct XrgbTexel {
+    static void Get(const SoftSampler::Level& l, int x, int y, float out[4]) {
+        FetchXrgb(l, x, y, out);
+    }
+};
+struct AnyTexel {
+    static void Get(const SoftSampler::Level& l, int x, int y, float out[4]) {
+        l.fetch(l, x, y, out);
+    }
+};
+
 SoftSampler::Fetch FetchFor(D3DFORMAT format) {
     if (format == D3DFMT_A8R8G8B8)
         return &FetchArgb;
@@ -63,17 +83,21 @@ SoftSampler::Fetch FetchFor(D3DFORMAT format) {
     return nullptr;
 }
 
-// floor(v) as an integer, with NaN as 0 and the range kept far from overflow.
+// floor(v) as an integer, with NaN as the lower limit and the range kept far from overflow.
+// Branch-free, so that lane loops vectorise.
 int FloorInt(float v) {
-    if (!(v == v))
-        return 0;
-    v = std::clamp(v, -1073741824.0f, 1073741824.0f);
+    v = std::min(std::max(-1073741824.0f, v), 1073741824.0f);
     int i = static_cast<int>(v);
-    return static_cast<float>(i) > v ? i - 1 : i;
+    return i - static_cast<int>(static_cast<float>(i) > v);
 }
 
 float Finite(float v) {
     return std::isfinite(v) ? v : 0.0f;
+}
+
+// A fraction in [0, 1) whatever the input (NaN reads as 0).
+float Fraction(float v) {
+    return std::min(std::max(0.0f, v), 1.0f);
 }
 
 // The cube face a direction points at and its coordinates on that face (Direct3D's layout).
@@ -144,7 +168,7 @@ void SoftSampler::Prepare(SoftBaseTexture9* texture, const DWORD* states) {
     maxMipLevel_ = static_cast<int>(std::min<DWORD>(states[D3DSAMP_MAXMIPLEVEL], levels - 1));
 }
 
-int SoftSampler::Address(int i, int size, DWORD mode, bool* border) const {
+inline int SoftSampler::Address(int i, int size, DWORD mode, bool* border) const {
     switch (mode) {
         case D3DTADDRESS_MIRROR: {
             int period = 2 * size;
@@ -162,12 +186,15 @@ int SoftSampler::Address(int i, int size, DWORD mode, bool* border) const {
         case D3DTADDRESS_MIRRORONCE:
             return std::clamp(i < 0 ? -1 - i : i, 0, size - 1);
         default: {  // wrap
+            if ((size & (size - 1)) == 0)
+                return i & (size - 1);
             int m = i % size;
             return m < 0 ? m + size : m;
         }
     }
 }
 
+template <class Texel>
 void SoftSampler::Filter(const Level& l, float u, float v, bool linear, float out[4]) const {
     if (!linear) {
         bool border = false;
@@ -176,7 +203,7 @@ void SoftSampler::Filter(const Level& l, float u, float v, bool linear, float ou
         if (border)
             std::memcpy(out, border_, sizeof(border_));
         else
-            l.fetch(l, x, y, out);
+            Texel::Get(l, x, y, out);
         return;
     }
     float tx = u * static_cast<float>(l.width) - 0.5f;
@@ -192,7 +219,7 @@ void SoftSampler::Filter(const Level& l, float u, float v, bool linear, float ou
         if (border)
             std::memcpy(t[k], border_, sizeof(border_));
         else
-            l.fetch(l, x, y, t[k]);
+            Texel::Get(l, x, y, t[k]);
     };
     tap(0, ax0, ay0, bx0 || by0);
     tap(1, ax1, ay0, bx1 || by0);
@@ -202,6 +229,7 @@ void SoftSampler::Filter(const Level& l, float u, float v, bool linear, float ou
         out[c] = Lerp(Lerp(t[0][c], t[1][c], fx), Lerp(t[2][c], t[3][c], fx), fy);
 }
 
+template <class Texel>
 void SoftSampler::SampleLane(int face, float u, float v, float lod, float out[4]) const {
     const auto& levels = faces_[static_cast<std::size_t>(face)];
     int top = static_cast<int>(levelCount_) - 1;
@@ -209,21 +237,21 @@ void SoftSampler::SampleLane(int face, float u, float v, float lod, float out[4]
     DWORD filter = magnify ? magFilter_ : minFilter_;
     bool linear = filter >= D3DTEXF_LINEAR;
     if (magnify || mipFilter_ == D3DTEXF_NONE || top == 0) {
-        Filter(levels[static_cast<std::size_t>(maxMipLevel_)], u, v, linear, out);
+        Filter<Texel>(levels[static_cast<std::size_t>(maxMipLevel_)], u, v, linear, out);
         return;
     }
     float l = std::clamp(lod, static_cast<float>(maxMipLevel_), static_cast<float>(top));
     if (mipFilter_ == D3DTEXF_POINT) {
         int level = std::min(FloorInt(l + 0.5f), top);
-        Filter(levels[static_cast<std::size_t>(level)], u, v, linear, out);
+        Filter<Texel>(levels[static_cast<std::size_t>(level)], u, v, linear, out);
         return;
     }
     int l0 = FloorInt(l);
     float f = l - static_cast<float>(l0);
-    Filter(levels[static_cast<std::size_t>(l0)], u, v, linear, out);
+    Filter<Texel>(levels[static_cast<std::size_t>(l0)], u, v, linear, out);
     if (f > 0.0f && l0 < top) {
         float second[4];
-        Filter(levels[static_cast<std::size_t>(l0 + 1)], u, v, linear, second);
+        Filter<Texel>(levels[static_cast<std::size_t>(l0 + 1)], u, v, linear, second);
         for (int c = 0; c < 4; ++c) out[c] = Lerp(out[c], second[c], f);
     }
 }
@@ -281,12 +309,139 @@ void SoftSampler::Sample(const SoftSampleRequest& r) const {
             for (unsigned i = 0; i < kSoftLanes; ++i) lod[i] += Finite(r.lodValue[i]);
     }
 
+    for (unsigned i = 0; i < kSoftLanes; ++i) lod[i] += lodBias_;
+    if (!cube_ && SampleFast(u, v, lod, r.out))
+        return;
+    D3DFORMAT format = faces_[0][0].format;
+    if (format == D3DFMT_A8R8G8B8)
+        SampleLanes<ArgbTexel>(face, u, v, lod, r.out);
+    else if (format == D3DFMT_X8R8G8B8)
+        SampleLanes<XrgbTexel>(face, u, v, lod, r.out);
+    else
+        SampleLanes<AnyTexel>(face, u, v, lod, r.out);
+}
+
+template <class Texel>
+void SoftSampler::SampleLanes(const int* face, const float* u, const float* v, const float* lod,
+                              float* const* out) const {
     for (unsigned i = 0; i < kSoftLanes; ++i) {
         float c[4];
-        SampleLane(face[i], u[i], v[i], lod[i] + lodBias_, c);
-        r.out[0][i] = c[0];
-        r.out[1][i] = c[1];
-        r.out[2][i] = c[2];
-        r.out[3][i] = c[3];
+        SampleLane<Texel>(face[i], u[i], v[i], lod[i], c);
+        out[0][i] = c[0];
+        out[1][i] = c[1];
+        out[2][i] = c[2];
+        out[3][i] = c[3];
+    }
+}
+
+bool SoftSampler::SampleFast(const float* u, const float* v, const float* lod,
+                             float* const* out) const {
+    D3DFORMAT format = faces_[0][0].format;
+    bool linear = magFilter_ >= D3DTEXF_LINEAR;
+    if ((format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) ||
+        linear != (minFilter_ >= D3DTEXF_LINEAR) || addressU_ == D3DTADDRESS_BORDER ||
+        addressV_ == D3DTADDRESS_BORDER)
+        return false;
+    bool opaque = format == D3DFMT_X8R8G8B8;
+    int top = static_cast<int>(levelCount_) - 1;
+    int level[kSoftLanes];
+    float fraction[kSoftLanes];
+    bool second = false;
+    for (unsigned i = 0; i < kSoftLanes; ++i) {
+        level[i] = maxMipLevel_;
+        fraction[i] = 0.0f;
+        if (!(lod[i] > 0.0f) || mipFilter_ == D3DTEXF_NONE || top == 0)
+            continue;
+        float l = std::clamp(lod[i], static_cast<float>(maxMipLevel_), static_cast<float>(top));
+        if (mipFilter_ == D3DTEXF_POINT) {
+            level[i] = std::min(FloorInt(l + 0.5f), top);
+        } else {
+            level[i] = FloorInt(l);
+            if (level[i] < top) {
+                fraction[i] = l - static_cast<float>(level[i]);
+                second |= fraction[i] > 0.0f;
+            }
+        }
+    }
+    alignas(64) float first[4][kSoftLanes];
+    FastPass(level, u, v, linear, opaque, first);
+    if (second) {
+        alignas(64) float next[4][kSoftLanes];
+        int nextLevel[kSoftLanes];
+        for (unsigned i = 0; i < kSoftLanes; ++i)
+            nextLevel[i] = fraction[i] > 0.0f ? level[i] + 1 : level[i];
+        FastPass(nextLevel, u, v, linear, opaque, next);
+        for (int c = 0; c < 4; ++c)
+            for (unsigned i = 0; i < kSoftLanes; ++i)
+                first[c][i] = Lerp(first[c][i], next[c][i], fraction[i]);
+    }
+    for (int c = 0; c < 4; ++c) std::memcpy(out[c], first[c], sizeof(first[c]));
+    return true;
+}
+
+void SoftSampler::FastPass(const int* level, const float* u, const float* v, bool linear,
+                           bool opaque, float (*out)[kSoftLanes]) const {
+    const auto& levels = faces_[0];
+    DWORD texel[4][kSoftLanes];
+    alignas(64) float fx[kSoftLanes], fy[kSoftLanes], width[kSoftLanes], height[kSoftLanes];
+    alignas(64) int ix[kSoftLanes], iy[kSoftLanes];
+    for (unsigned i = 0; i < kSoftLanes; ++i) {
+        const Level& l = levels[static_cast<std::size_t>(level[i])];
+        width[i] = static_cast<float>(l.width);
+        height[i] = static_cast<float>(l.height);
+    }
+    float offset = linear ? 0.5f : 0.0f;
+    for (unsigned i = 0; i < kSoftLanes; ++i) {
+        float tx = u[i] * width[i] - offset, ty = v[i] * height[i] - offset;
+        ix[i] = FloorInt(tx);
+        iy[i] = FloorInt(ty);
+        fx[i] = Fraction(tx - static_cast<float>(ix[i]));
+        fy[i] = Fraction(ty - static_cast<float>(iy[i]));
+    }
+    bool unused = false;
+    for (unsigned i = 0; i < kSoftLanes; ++i) {
+        const Level& l = levels[static_cast<std::size_t>(level[i])];
+        auto at = [&](int x, int y) {
+            DWORD c;
+            std::memcpy(&c, l.bits + static_cast<std::size_t>(y) * l.pitch +
+                                static_cast<std::size_t>(x) * 4,
+                        4);
+            return c;
+        };
+        int x0 = ix[i], y0 = iy[i];
+        if (!linear) {
+            texel[0][i] = at(Address(x0, l.width, addressU_, &unused),
+                             Address(y0, l.height, addressV_, &unused));
+            continue;
+        }
+        int ax0 = Address(x0, l.width, addressU_, &unused);
+        int ax1 = Address(x0 + 1, l.width, addressU_, &unused);
+        int ay0 = Address(y0, l.height, addressV_, &unused);
+        int ay1 = Address(y0 + 1, l.height, addressV_, &unused);
+        texel[0][i] = at(ax0, ay0);
+        texel[1][i] = at(ax1, ay0);
+        texel[2][i] = at(ax0, ay1);
+        texel[3][i] = at(ax1, ay1);
+    }
+    static constexpr int kShift[4] = {16, 8, 0, 24};  // r, g, b, a
+    for (int c = 0; c < 4; ++c) {
+        float* o = out[c];
+        if (c == 3 && opaque) {
+            std::fill(o, o + kSoftLanes, 1.0f);
+            continue;
+        }
+        int shift = kShift[c];
+        if (!linear) {
+            for (unsigned i = 0; i < kSoftLanes; ++i)
+                o[i] = static_cast<float>((texel[0][i] >> shift) & 0xFF) * kByte;
+            continue;
+        }
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            float a = static_cast<float>((texel[0][i] >> shift) & 0xFF);
+            float b = static_cast<float>((texel[1][i] >> shift) & 0xFF);
+            float d = static_cast<float>((texel[2][i] >> shift) & 0xFF);
+            float e = static_cast<float>((texel[3][i] >> shift) & 0xFF);
+            o[i] = Lerp(Lerp(a, b, fx[i]), Lerp(d, e, fx[i]), fy[i]) * kByte;
+        }
     }
 }

@@ -42,11 +42,23 @@ public:
     };
 
 private:
-    // One lane's colour from face level at (u, v), filtered.
+    // One lane's colour from a level at (u, v), filtered; Texel decodes the level's format.
+    template <class Texel>
     void Filter(const Level& level, float u, float v, bool linear, float out[4]) const;
-    // One lane: the level-of-detail chosen, the filtered colour.
+    // One lane: the level of detail chosen, the filtered colour.
+    template <class Texel>
     void SampleLane(int face, float u, float v, float lod, float out[4]) const;
+    // Every lane.
+    template <class Texel>
+    void SampleLanes(const int* face, const float* u, const float* v, const float* lod,
+                     float* const* out) const;
     int Address(int i, int size, DWORD mode, bool* border) const;
+    // The common case done lane-parallel: a 2D texture of 32-bit texels, one filter for
+    // magnification and minification, no border. False when the case does not apply.
+    bool SampleFast(const float* u, const float* v, const float* lod, float* const* out) const;
+    // One level per lane, filtered, into out.
+    void FastPass(const int* level, const float* u, const float* v, bool linear, bool opaque,
+                  float (*out)[kSoftLanes]) const;
 
     std::array<std::array<Level, kMaxLevels>, 6> faces_{};
     UINT levelCount_ = 0;
