@@ -671,7 +671,27 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
             fill(stage.colorArg[a], 0, 3, arg[a], args[a]);
             fill(stage.alphaArg[a], 3, 4, arg[a], args[a]);
         }
-        if (stage.colorOp == D3DTOP_DOTPRODUCT3) {
+        // A stage whose texture is missing passes the current colour (or alpha) on wherever it
+        // would read the texture, as Direct3D 9 draws untextured geometry with default stages.
+        auto readsTexture = [](const DWORD* a) {
+            for (int k = 0; k < 3; ++k)
+                if ((a[k] & D3DTA_SELECTMASK) == D3DTA_TEXTURE)
+                    return true;
+            return false;
+        };
+        bool colorPass = !stage.textured && readsTexture(stage.colorArg);
+        bool alphaPass = !stage.textured && readsTexture(stage.alphaArg);
+        if (colorPass || alphaPass) {
+            alignas(64) Lanes kept[4];
+            std::memcpy(kept, current, sizeof(kept));
+            if (!colorPass)
+                StageOp(stage.colorOp, 0, 3, args[0], args[1], args[2], diffuse[3], tex[3],
+                        tfactor_[3], current[3], kept);
+            if (!alphaPass && stage.alphaOp != D3DTOP_DISABLE)
+                StageOp(stage.alphaOp, 3, 4, args[0], args[1], args[2], diffuse[3], tex[3],
+                        tfactor_[3], current[3], kept);
+            std::memcpy(result, kept, sizeof(kept));
+        } else if (stage.colorOp == D3DTOP_DOTPRODUCT3) {
             for (unsigned i = 0; i < kSoftLanes; ++i) {
                 float d = 0.0f;
                 for (int c = 0; c < 3; ++c) d += (args[0][c][i] - 0.5f) * (args[1][c][i] - 0.5f);
