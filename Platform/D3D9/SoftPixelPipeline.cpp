@@ -745,27 +745,28 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
             for (unsigned i = 0; i < kSoftLanes; ++i) src[c][i] = Sat(src[c][i]);
 
     alignas(64) Lanes dst[4];
-    if (readDest) {
-        constexpr float k = 1.0f / 255.0f;
+    if (readDest && fast) {
+        DWORD stored[kSoftLanes];
         for (unsigned i = 0; i < kSoftLanes; ++i) {
-            if (!pixel[i]) {
-                dst[0][i] = dst[1][i] = dst[2][i] = 0.0f;
-                dst[3][i] = 1.0f;
-            } else if (fast) {
-                DWORD stored;
-                std::memcpy(&stored, pixel[i], 4);
-                dst[0][i] = static_cast<float>((stored >> 16) & 0xFF) * k;
-                dst[1][i] = static_cast<float>((stored >> 8) & 0xFF) * k;
-                dst[2][i] = static_cast<float>(stored & 0xFF) * k;
-                dst[3][i] = targetFormat_ == D3DFMT_X8R8G8B8 ? 1.0f
-                                                              : static_cast<float>(stored >> 24) * k;
-            } else {
-                PixelCodec::Rgba d = PixelCodec::Decode(targetFormat_, pixel[i]);
-                dst[0][i] = d.r;
-                dst[1][i] = d.g;
-                dst[2][i] = d.b;
-                dst[3][i] = d.a;
-            }
+            stored[i] = 0xFF000000u;
+            if (pixel[i])
+                std::memcpy(&stored[i], pixel[i], 4);
+        }
+        if (targetFormat_ == D3DFMT_X8R8G8B8)
+            for (unsigned i = 0; i < kSoftLanes; ++i) stored[i] |= 0xFF000000u;
+        static constexpr int kShift[4] = {16, 8, 0, 24};
+        for (int c = 0; c < 4; ++c)
+            for (unsigned i = 0; i < kSoftLanes; ++i)
+                dst[c][i] = static_cast<float>((stored[i] >> kShift[c]) & 0xFF) * (1.0f / 255.0f);
+    } else if (readDest) {
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            PixelCodec::Rgba d{0.0f, 0.0f, 0.0f, 1.0f};
+            if (pixel[i])
+                d = PixelCodec::Decode(targetFormat_, pixel[i]);
+            dst[0][i] = d.r;
+            dst[1][i] = d.g;
+            dst[2][i] = d.b;
+            dst[3][i] = d.a;
         }
     }
 

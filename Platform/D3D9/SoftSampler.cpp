@@ -398,8 +398,37 @@ void SoftSampler::FastPass(const int* level, const float* u, const float* v, boo
         fx[i] = Fraction(tx - static_cast<float>(ix[i]));
         fy[i] = Fraction(ty - static_cast<float>(iy[i]));
     }
+    // The usual case, one level for the batch and wrapping power-of-two sides, addresses by
+    // masks.
+    bool uniform = true;
+    for (unsigned i = 1; i < kSoftLanes; ++i) uniform &= level[i] == level[0];
+    const Level& first = levels[static_cast<std::size_t>(level[0])];
+    bool masked = uniform && addressU_ == D3DTADDRESS_WRAP && addressV_ == D3DTADDRESS_WRAP &&
+                  (first.width & (first.width - 1)) == 0 &&
+                  (first.height & (first.height - 1)) == 0 && first.pitch % 4 == 0;
+    if (masked) {
+        int wm = first.width - 1, hm = first.height - 1;
+        int stride = static_cast<int>(first.pitch / 4);
+        const BYTE* base = first.bits;
+        auto at = [&](int x, int y) {
+            DWORD c;
+            std::memcpy(&c, base + (static_cast<std::size_t>(y * stride + x) * 4), 4);
+            return c;
+        };
+        if (!linear) {
+            for (unsigned i = 0; i < kSoftLanes; ++i) texel[0][i] = at(ix[i] & wm, iy[i] & hm);
+        } else {
+            for (unsigned i = 0; i < kSoftLanes; ++i) {
+                int x0 = ix[i] & wm, x1 = (ix[i] + 1) & wm, y0 = iy[i] & hm, y1 = (iy[i] + 1) & hm;
+                texel[0][i] = at(x0, y0);
+                texel[1][i] = at(x1, y0);
+                texel[2][i] = at(x0, y1);
+                texel[3][i] = at(x1, y1);
+            }
+        }
+    }
     bool unused = false;
-    for (unsigned i = 0; i < kSoftLanes; ++i) {
+    for (unsigned i = 0; i < kSoftLanes && !masked; ++i) {
         const Level& l = levels[static_cast<std::size_t>(level[i])];
         auto at = [&](int x, int y) {
             DWORD c;
