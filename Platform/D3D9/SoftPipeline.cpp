@@ -281,7 +281,7 @@ ULONGLONG SoftPipeline::Draw(const SoftDrawCall& call, const SoftDeviceState& st
         vertexRunnerProgram_ = vertexProgram_;
     }
     vertexProcessor_.Process(call, state, vertexProgram_.get(), vertexRunner_.get(), samplers_,
-                             &vertices_);
+                             pixelProgram_ != nullptr, &vertices_);
     if (!pixels_.Prepare(state, vertices_, pixelProgram_, &samplers_, !vertexProgram_))
         return 0;
 

@@ -244,11 +244,12 @@ void SoftVertexProcessor::DecodeElement(BYTE type, BYTE usage, const BYTE* p, fl
 
 void SoftVertexProcessor::Process(const SoftDrawCall& call, const SoftDeviceState& state,
                                   const SoftProgram* program, SoftProgramRunner* runner,
-                                  const SoftTextureUnits& units, SoftVertices* out) {
+                                  const SoftTextureUnits& units, bool pixelProgram,
+                                  SoftVertices* out) {
     if (program && runner)
         Programmed(call, state, *program, *runner, units, out);
     else
-        FixedFunction(call, state, out);
+        FixedFunction(call, state, pixelProgram, out);
 }
 
 void SoftVertexProcessor::Programmed(const SoftDrawCall& call, const SoftDeviceState& state,
@@ -311,7 +312,7 @@ void SoftVertexProcessor::Programmed(const SoftDrawCall& call, const SoftDeviceS
 }
 
 void SoftVertexProcessor::FixedFunction(const SoftDrawCall& call, const SoftDeviceState& state,
-                                        SoftVertices* out) {
+                                        bool pixelProgram, SoftVertices* out) {
     FixedElements el;
     for (const D3DVERTEXELEMENT9& e : call.layout->Elements()) {
         if (e.Usage == D3DDECLUSAGE_POSITION && e.UsageIndex == 0) {
@@ -342,10 +343,16 @@ void SoftVertexProcessor::FixedFunction(const SoftDrawCall& call, const SoftDevi
     int stageSlot[kStages];
     std::fill(stageSlot, stageSlot + kStages, -1);
     for (UINT s = 0; s < kStages; ++s) {
-        if (state.stageStates[s][D3DTSS_COLOROP] == D3DTOP_DISABLE)
+        if (pixelProgram) {
+            DWORD tci = state.stageStates[s][D3DTSS_TEXCOORDINDEX];
+            bool generated = (tci & 0xFFFF0000u) != 0;
+            if (!generated && ((tci & 0xFFFF) >= 8 || !el.tex[tci & 0xFFFF]))
+                continue;
+        } else if (state.stageStates[s][D3DTSS_COLOROP] == D3DTOP_DISABLE) {
             break;
-        if (!state.textures[s])
+        } else if (!state.textures[s]) {
             continue;
+        }
         stageSlot[s] = static_cast<int>(out->slots.size());
         out->slots.push_back({D3DDECLUSAGE_TEXCOORD, static_cast<BYTE>(s)});
     }

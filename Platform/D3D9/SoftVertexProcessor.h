@@ -24,11 +24,15 @@ public:
 
     // Fills out with the vertices the draw reads. program: the bound vertex program (null for
     // the fixed function), with runner made from it and units for its texture fetches.
+    // pixelProgram: a pixel program reads the result, so the fixed function hands on the
+    // coordinates of all eight stages (TEXCOORD n for stage n), not only of the textured ones.
     void Process(const SoftDrawCall& call, const SoftDeviceState& state, const SoftProgram* program,
-                 SoftProgramRunner* runner, const SoftTextureUnits& units, SoftVertices* out);
+                 SoftProgramRunner* runner, const SoftTextureUnits& units, bool pixelProgram,
+                 SoftVertices* out);
 
 private:
-    void FixedFunction(const SoftDrawCall& call, const SoftDeviceState& state, SoftVertices* out);
+    void FixedFunction(const SoftDrawCall& call, const SoftDeviceState& state, bool pixelProgram,
+                       SoftVertices* out);
     void Programmed(const SoftDrawCall& call, const SoftDeviceState& state,
                     const SoftProgram& program, SoftProgramRunner& runner,
                     const SoftTextureUnits& units, SoftVertices* out);

@@ -401,4 +401,34 @@ TEST_F(DrawPipeline, ProgramsReplaceTheFixedFunction) {
     Pipeline().SetPrograms(nullptr, nullptr);
 }
 
+TEST_F(DrawPipeline, PixelProgramsReadEveryStagesCoordinates) {
+    // With the fixed-function vertex stage, TEXCOORD n is stage n's coordinates, whether or not
+    // a texture is bound there.
+    ProgramSpec spec;
+    spec.inputs = {{D3DDECLUSAGE_TEXCOORD, 1}};
+    spec.outputs = {kColor};
+    spec.run = [](const float (*in)[4][kSoftLanes], float (*out)[4][kSoftLanes],
+                  const SoftTextureUnits&) -> std::uint32_t {
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            out[0][0][i] = in[0][0][i];
+            out[0][1][i] = in[0][1][i];
+            out[0][2][i] = 0.0f;
+            out[0][3][i] = 1.0f;
+        }
+        return 0;
+    };
+    Pipeline().SetPrograms(nullptr, std::make_shared<TestProgram>(spec));
+    struct TwoSets {
+        float x, y, z, rhw;
+        float u0, v0, u1, v1;
+    };
+    TwoSets quad[4] = {{0, 0, 0.5f, 1, 0, 0, 0.25f, 0.75f}, {8, 0, 0.5f, 1, 0, 0, 0.25f, 0.75f},
+                       {0, 8, 0.5f, 1, 0, 0, 0.25f, 0.75f}, {8, 8, 0.5f, 1, 0, 0, 0.25f, 0.75f}};
+    ASSERT_EQ(device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2), D3D_OK);
+    ASSERT_EQ(device_->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TwoSets)), D3D_OK);
+    EXPECT_EQ(Pixel(2, 2), 0xFF40BF00u);
+    Pipeline().SetPrograms(nullptr, nullptr);
+}
+
 }  // namespace
