@@ -25,7 +25,10 @@ void SoftTileRenderer::SetThreads(unsigned threads) {
 
 void SoftTileRenderer::Start() {
     stopping_ = false;
-    for (unsigned w = 1; w < threads_; ++w) pool_.emplace_back([this, w] { Work(w); });
+    // A new thread waits for the next generation, not for one a former pool already ran.
+    unsigned long long current = generation_;
+    for (unsigned w = 1; w < threads_; ++w)
+        pool_.emplace_back([this, w, current] { Work(w, current); });
 }
 
 void SoftTileRenderer::Stop() {
@@ -47,8 +50,7 @@ void SoftTileRenderer::Drain(unsigned worker) {
     }
 }
 
-void SoftTileRenderer::Work(unsigned worker) {
-    unsigned long long seen = 0;
+void SoftTileRenderer::Work(unsigned worker, unsigned long long seen) {
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);

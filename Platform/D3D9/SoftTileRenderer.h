@@ -33,7 +33,8 @@ public:
 private:
     void Start();
     void Stop();
-    void Work(unsigned worker);
+    // A pool thread's loop; seen is the generation it has already taken part in.
+    void Work(unsigned worker, unsigned long long seen);
     // Takes job numbers until none are left.
     void Drain(unsigned worker);
 
