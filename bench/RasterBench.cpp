@@ -105,8 +105,9 @@ void SoftDevice(benchmark::State& state) {
         D3DLOCKED_RECT locked;
         texture->LockRect(static_cast<UINT>(level), &locked, nullptr, 0);
         for (int y = 0; y < size; ++y)
-            std::memcpy(static_cast<BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch,
-                        texels.data() + static_cast<std::size_t>(y) * size, size * 4u);
+            std::memcpy(
+                static_cast<BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch,
+                texels.data() + static_cast<std::size_t>(y) * size, size * 4u);
         texture->UnlockRect(static_cast<UINT>(level));
     }
     device->SetTexture(0, texture);
@@ -136,8 +137,9 @@ void SoftDevice(benchmark::State& state) {
         device->EndScene();
         checksum += backBuffer->ReadPixel(kWidth / 3, kHeight / 3).g;
     }
-    state.counters["Mpix/s"] = benchmark::Counter(
-        PixelsPerFrame() * 1e-6 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["Mpix/s"] =
+        benchmark::Counter(PixelsPerFrame() * 1e-6 * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["threads"] = SoftDevice9::From(device)->Pipeline().Threads();
     state.counters["checksum"] = checksum;
     back->Release();
@@ -188,10 +190,10 @@ void Llvmpipe(benchmark::State& state) {
     for (const Vertex& v : scene) {
         positions.insert(positions.end(), {v.x, v.y, v.z * 2.0f - 1.0f});
         coords.insert(coords.end(), {v.u, v.v});
-        colors.insert(colors.end(), {static_cast<unsigned char>(v.color >> 16),
-                                     static_cast<unsigned char>(v.color >> 8),
-                                     static_cast<unsigned char>(v.color),
-                                     static_cast<unsigned char>(v.color >> 24)});
+        colors.insert(
+            colors.end(),
+            {static_cast<unsigned char>(v.color >> 16), static_cast<unsigned char>(v.color >> 8),
+             static_cast<unsigned char>(v.color), static_cast<unsigned char>(v.color >> 24)});
     }
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
@@ -207,11 +209,12 @@ void Llvmpipe(benchmark::State& state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(scene.size()));
         glFinish();
-        checksum += static_cast<double>((frame[static_cast<std::size_t>(kHeight / 3) * kWidth +
-                                              kWidth / 3] >> 8) & 0xFF);
+        checksum += static_cast<double>(
+            (frame[static_cast<std::size_t>(kHeight / 3) * kWidth + kWidth / 3] >> 8) & 0xFF);
     }
-    state.counters["Mpix/s"] = benchmark::Counter(
-        PixelsPerFrame() * 1e-6 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["Mpix/s"] =
+        benchmark::Counter(PixelsPerFrame() * 1e-6 * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["checksum"] = checksum;
     glDeleteTextures(1, &texture);
     OSMesaDestroyContext(context);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Platform/D3D9/SoftDeviceState.h"
+#include "Platform/D3D9/SoftShading.h"
 #include "Platform/D3D9/SoftSurface9.h"
 
 namespace {
@@ -14,12 +15,6 @@ namespace {
 constexpr int kClipPlanes = 7;
 constexpr float kMinW = 1e-7f;
 constexpr float kSubpixelStep = 1.0f / SoftRasterizer::kSubpixel;
-
-float FloatOf(DWORD bits) {
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return std::isfinite(f) ? f : 0.0f;
-}
 
 }  // namespace
 
@@ -303,9 +298,9 @@ ULONGLONG SoftPipeline::Draw(const SoftDrawCall& call, const SoftDeviceState& st
     screenSpace_ = vertices_.screenSpace;
     lastPixel_ = rs[D3DRS_LASTPIXEL] != 0;
     fillMode_ = rs[D3DRS_FILLMODE];
-    pointSize_ = FloatOf(rs[D3DRS_POINTSIZE]);
-    pointMin_ = FloatOf(rs[D3DRS_POINTSIZE_MIN]);
-    pointMax_ = FloatOf(rs[D3DRS_POINTSIZE_MAX]);
+    pointSize_ = SoftShading::StateFloat(rs[D3DRS_POINTSIZE]);
+    pointMin_ = SoftShading::StateFloat(rs[D3DRS_POINTSIZE_MIN]);
+    pointMax_ = SoftShading::StateFloat(rs[D3DRS_POINTSIZE_MAX]);
     pointSprite_ = rs[D3DRS_POINTSPRITEENABLE] != 0;
     pointSizeSlot_ = vertices_.Find({D3DDECLUSAGE_PSIZE, 0});
     flatFloats_.clear();

@@ -102,6 +102,6 @@ private:
     float pointSize_ = 1.0f, pointMin_ = 1.0f, pointMax_ = 64.0f;
     bool pointSprite_ = false;
     int pointSizeSlot_ = -1;
-    std::vector<UINT> flatFloats_;     // attribute floats that take the first vertex's value
-    std::vector<UINT> spriteFloats_;   // texture-coordinate floats (u, v pairs) of point sprites
+    std::vector<UINT> flatFloats_;    // attribute floats that take the first vertex's value
+    std::vector<UINT> spriteFloats_;  // texture-coordinate floats (u, v pairs) of point sprites
 };

@@ -8,6 +8,7 @@
 #include "Platform/D3D9/PixelCodec.h"
 #include "Platform/D3D9/SoftBaseTexture9.h"
 #include "Platform/D3D9/SoftDeviceState.h"
+#include "Platform/D3D9/SoftShading.h"
 #include "Platform/D3D9/SoftSurface9.h"
 #include "Platform/D3D9/SoftVertices.h"
 
@@ -15,15 +16,12 @@ namespace {
 
 using Lanes = float[kSoftLanes];
 
-float FloatOf(DWORD bits) {
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return std::isfinite(f) ? f : 0.0f;
+float Sat(float v) {
+    return SoftShading::Saturate(v);
 }
 
-// Clamped to [0, 1], NaN reading as 0; written as max and min so that lane loops vectorise.
-float Sat(float v) {
-    return std::min(std::max(0.0f, v), 1.0f);
+float FloatOf(DWORD bits) {
+    return SoftShading::StateFloat(bits);
 }
 
 template <class T>
@@ -66,19 +64,6 @@ BYTE StencilOp(DWORD op, BYTE value, BYTE ref) {
             return static_cast<BYTE>(value - 1);
         default:
             return value;
-    }
-}
-
-float Fog(DWORD mode, float d, float start, float end, float density) {
-    switch (mode) {
-        case D3DFOG_LINEAR:
-            return end == start ? (d < end ? 1.0f : 0.0f) : Sat((end - d) / (end - start));
-        case D3DFOG_EXP:
-            return Sat(std::exp(-density * d));
-        case D3DFOG_EXP2:
-            return Sat(std::exp(-(density * d) * (density * d)));
-        default:
-            return 1.0f;
     }
 }
 
@@ -164,9 +149,8 @@ bool IsFloatFormat(D3DFORMAT f) {
 // One texture-stage operation over a channel range of every lane. Results saturate, as the
 // fixed-function stages do.
 void StageOp(DWORD op, int c0, int c1, const float* const* a1, const float* const* a2,
-             const float* const* a0,
-             const float* diffuseAlpha, const float* textureAlpha, float factorAlpha,
-             const float* currentAlpha, Lanes* out) {
+             const float* const* a0, const float* diffuseAlpha, const float* textureAlpha,
+             float factorAlpha, const float* currentAlpha, Lanes* out) {
     for (int c = c0; c < c1; ++c) {
         float* o = out[c];
         const float *x = a1[c], *y = a2[c], *z = a0[c];
@@ -498,11 +482,13 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
     }
 
     alignas(64) float w[kSoftLanes];
-    for (unsigned i = 0; i < kSoftLanes; ++i) w[i] = 1.0f / (p[1].c + p[1].dx * fx[i] + p[1].dy * fy[i]);
+    for (unsigned i = 0; i < kSoftLanes; ++i)
+        w[i] = 1.0f / (p[1].c + p[1].dx * fx[i] + p[1].dy * fy[i]);
     for (UINT k = 0; k < attributeFloats_; ++k) {
         const SoftRasterizer::Plane& a = p[2 + k];
         float* out = s.var[k];
-        for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = (a.c + a.dx * fx[i] + a.dy * fy[i]) * w[i];
+        for (unsigned i = 0; i < kSoftLanes; ++i)
+            out[i] = (a.c + a.dx * fx[i] + a.dy * fy[i]) * w[i];
     }
     // Attributes no vertex slot feeds read (0, 0, 0, 1).
     for (const Varying& v : varyings_)
@@ -527,7 +513,7 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
         bool apply = true;
         if (fogTable_ != D3DFOG_NONE) {
             for (unsigned i = 0; i < kSoftLanes; ++i)
-                f[i] = Fog(fogTable_, fogFromW_ ? w[i] : z[i], fogStart_, fogEnd_, fogDensity_);
+                f[i] = SoftShading::Fog(fogTable_, fogFromW_ ? w[i] : z[i], fogStart_, fogEnd_, fogDensity_);
         } else if (fogVarying_ >= 0) {
             const float* v = s.var[varyings_[static_cast<std::size_t>(fogVarying_)].offset];
             for (unsigned i = 0; i < kSoftLanes; ++i) f[i] = Sat(v[i]);
@@ -650,7 +636,8 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
         };
         auto fill = [&](DWORD code, int c0, int c1, Lanes* buffer, const float** out) {
             Lanes* from = source(code);
-            const float* k = (code & D3DTA_SELECTMASK) == D3DTA_CONSTANT ? stage.constant : tfactor_;
+            const float* k =
+                (code & D3DTA_SELECTMASK) == D3DTA_CONSTANT ? stage.constant : tfactor_;
             for (int c = c0; c < c1; ++c) {
                 int channel = (code & D3DTA_ALPHAREPLICATE) ? 3 : c;
                 if (from && !(code & D3DTA_COMPLEMENT)) {
@@ -709,8 +696,8 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
                 else
                     a1[3] = alpha;
                 std::fill(alpha, alpha + kSoftLanes, tfactor_[3]);
-                StageOp(stage.colorOp, 0, 3, a1, args[1], args[2], diffuse[3], tex[3],
-                        tfactor_[3], current[3], result);
+                StageOp(stage.colorOp, 0, 3, a1, args[1], args[2], diffuse[3], tex[3], tfactor_[3],
+                        current[3], result);
             } else {
                 StageOp(stage.colorOp, 0, 3, args[0], args[1], args[2], diffuse[3], tex[3],
                         tfactor_[3], current[3], result);
@@ -737,8 +724,8 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
     BYTE* pixel[kSoftLanes];
     for (unsigned i = 0; i < kSoftLanes; ++i)
         pixel[i] = (mask & (1u << i)) ? target_ + static_cast<std::size_t>(y[i]) * targetPitch_ +
-                                             static_cast<std::size_t>(x[i]) * targetBpp_
-                                       : nullptr;
+                                            static_cast<std::size_t>(x[i]) * targetBpp_
+                                      : nullptr;
     Lanes* src = s.color;
     if (!IsFloatFormat(targetFormat_))
         for (int c = 0; c < 4; ++c)
@@ -801,7 +788,8 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
         for (unsigned i = 0; i < kSoftLanes; ++i) {
             auto byte = [](float v) { return static_cast<DWORD>(Sat(v) * 255.0f + 0.5f); };
             DWORD a = opaque ? 0xFFu : byte(out[3][i]);
-            word[i] = (a << 24) | (byte(out[0][i]) << 16) | (byte(out[1][i]) << 8) | byte(out[2][i]);
+            word[i] =
+                (a << 24) | (byte(out[0][i]) << 16) | (byte(out[1][i]) << 8) | byte(out[2][i]);
         }
         for (unsigned i = 0; i < kSoftLanes; ++i)
             if (pixel[i])

@@ -75,8 +75,8 @@ public:
             long long e0 = t.a[0] * qx0 + t.b[0] * qy + t.c[0];
             long long e1 = t.a[1] * qx0 + t.b[1] * qy + t.c[1];
             long long e2 = t.a[2] * qx0 + t.b[2] * qy + t.c[2];
-            for (int qx = qx0; qx <= rx1; qx += 2, e0 += 2 * t.a[0], e1 += 2 * t.a[1],
-                     e2 += 2 * t.a[2]) {
+            for (int qx = qx0; qx <= rx1;
+                 qx += 2, e0 += 2 * t.a[0], e1 += 2 * t.a[1], e2 += 2 * t.a[2]) {
                 unsigned m = 0;
                 for (int k = 0; k < 4; ++k) {
                     long long dx = k & 1, dy = k >> 1;

@@ -15,10 +15,10 @@ namespace {
 constexpr float kByte = 1.0f / 255.0f;
 
 inline __attribute__((always_inline)) void FetchArgb(const SoftSampler::Level& l, int x, int y,
-                                                      float out[4]) {
+                                                     float out[4]) {
     DWORD c;
-    std::memcpy(&c, l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * 4,
-                4);
+    std::memcpy(
+        &c, l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * 4, 4);
     out[0] = static_cast<float>((c >> 16) & 0xFF) * kByte;
     out[1] = static_cast<float>((c >> 8) & 0xFF) * kByte;
     out[2] = static_cast<float>(c & 0xFF) * kByte;
@@ -26,15 +26,16 @@ inline __attribute__((always_inline)) void FetchArgb(const SoftSampler::Level& l
 }
 
 inline __attribute__((always_inline)) void FetchXrgb(const SoftSampler::Level& l, int x, int y,
-                                                      float out[4]) {
+                                                     float out[4]) {
     FetchArgb(l, x, y, out);
     out[3] = 1.0f;
 }
 
 void FetchGeneric(const SoftSampler::Level& l, int x, int y, float out[4]) {
     UINT bpp = D3D9Format::Find(l.format)->bytesPerPixel;
-    PixelCodec::Rgba c = PixelCodec::Decode(
-        l.format, l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * bpp);
+    PixelCodec::Rgba c =
+        PixelCodec::Decode(l.format, l.bits + static_cast<std::size_t>(y) * l.pitch +
+                                         static_cast<std::size_t>(x) * bpp);
     out[0] = c.r;
     out[1] = c.g;
     out[2] = c.b;
@@ -45,8 +46,8 @@ void FetchDxt(const SoftSampler::Level& l, int x, int y, float out[4]) {
     UINT blockBytes = l.format == D3DFMT_DXT1 ? 8 : 16;
     const BYTE* block = l.bits + static_cast<std::size_t>(y / 4) * l.pitch +
                         static_cast<std::size_t>(x / 4) * blockBytes;
-    PixelCodec::Rgba c = DxtBlock::Texel(l.format, block, static_cast<UINT>(x & 3),
-                                         static_cast<UINT>(y & 3));
+    PixelCodec::Rgba c =
+        DxtBlock::Texel(l.format, block, static_cast<UINT>(x & 3), static_cast<UINT>(y & 3));
     out[0] = c.r;
     out[1] = c.g;
     out[2] = c.b;
@@ -148,8 +149,12 @@ void SoftSampler::Prepare(SoftBaseTexture9* texture, const DWORD* states) {
     for (UINT face = 0; face < texture->Faces(); ++face) {
         for (UINT level = 0; level < levels; ++level) {
             SoftSurface9* s = texture->Level(face, level);
-            faces_[face][level] = Level{s->Bits(), s->Pitch(), static_cast<int>(s->Width()),
-                                        static_cast<int>(s->Height()), s->Format(), fetch};
+            faces_[face][level] = Level{s->Bits(),
+                                        s->Pitch(),
+                                        static_cast<int>(s->Width()),
+                                        static_cast<int>(s->Height()),
+                                        s->Format(),
+                                        fetch};
         }
     }
     levelCount_ = levels;
@@ -211,7 +216,8 @@ void SoftSampler::Filter(const Level& l, float u, float v, bool linear, float ou
     int x0 = FloorInt(tx), y0 = FloorInt(ty);
     float fx = Finite(tx - static_cast<float>(x0)), fy = Finite(ty - static_cast<float>(y0));
     bool bx0 = false, bx1 = false, by0 = false, by1 = false;
-    int ax0 = Address(x0, l.width, addressU_, &bx0), ax1 = Address(x0 + 1, l.width, addressU_, &bx1);
+    int ax0 = Address(x0, l.width, addressU_, &bx0),
+        ax1 = Address(x0 + 1, l.width, addressU_, &bx1);
     int ay0 = Address(y0, l.height, addressV_, &by0),
         ay1 = Address(y0 + 1, l.height, addressV_, &by1);
     float t[4][4];
@@ -301,7 +307,8 @@ void SoftSampler::Sample(const SoftSampleRequest& r) const {
             }
         } else {
             for (unsigned q = 0; q < kSoftLanes; q += 4) {
-                float l = lambda(u[q + 1] - u[q], v[q + 1] - v[q], u[q + 2] - u[q], v[q + 2] - v[q]);
+                float l =
+                    lambda(u[q + 1] - u[q], v[q + 1] - v[q], u[q + 2] - u[q], v[q + 2] - v[q]);
                 lod[q] = lod[q + 1] = lod[q + 2] = lod[q + 3] = l;
             }
         }
@@ -432,9 +439,10 @@ void SoftSampler::FastPass(const int* level, const float* u, const float* v, boo
         const Level& l = levels[static_cast<std::size_t>(level[i])];
         auto at = [&](int x, int y) {
             DWORD c;
-            std::memcpy(&c, l.bits + static_cast<std::size_t>(y) * l.pitch +
-                                static_cast<std::size_t>(x) * 4,
-                        4);
+            std::memcpy(
+                &c,
+                l.bits + static_cast<std::size_t>(y) * l.pitch + static_cast<std::size_t>(x) * 4,
+                4);
             return c;
         };
         int x0 = ix[i], y0 = iy[i];

@@ -6,6 +6,7 @@
 
 #include "Platform/D3D9/PixelCodec.h"
 #include "Platform/D3D9/SoftDeviceState.h"
+#include "Platform/D3D9/SoftShading.h"
 #include "Platform/D3D9/SoftVertexBuffer9.h"
 #include "Platform/D3D9/VertexLayout.h"
 
@@ -99,13 +100,11 @@ WORD Ushort(const BYTE* p) {
 }
 
 float Clamp01(float v) {
-    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN reads as 0
+    return SoftShading::Saturate(v);
 }
 
 float FloatState(const SoftDeviceState& state, DWORD s) {
-    float f;
-    std::memcpy(&f, &state.renderStates[s], 4);
-    return f;
+    return SoftShading::StateFloat(state.renderStates[s]);
 }
 
 // Elements the fixed function reads.
@@ -144,19 +143,6 @@ struct ActiveLight {
     Vec3 position;   // camera space
     Vec3 direction;  // camera space, towards the light, unit
 };
-
-float FogFactor(DWORD mode, float d, float start, float end, float density) {
-    switch (mode) {
-        case D3DFOG_LINEAR:
-            return end == start ? (d < end ? 1.0f : 0.0f) : Clamp01((end - d) / (end - start));
-        case D3DFOG_EXP:
-            return Clamp01(std::exp(-density * d));
-        case D3DFOG_EXP2:
-            return Clamp01(std::exp(-(density * d) * (density * d)));
-        default:
-            return 1.0f;
-    }
-}
 
 }  // namespace
 
@@ -463,8 +449,8 @@ void SoftVertexProcessor::FixedFunction(const SoftDrawCall& call, const SoftDevi
                               a.light.Attenuation2 * distance * distance;
                     attenuation = k > 0.0f ? 1.0f / k : 1.0f;
                 }
-                amb = amb + Vec3{a.light.Ambient.r, a.light.Ambient.g, a.light.Ambient.b} *
-                                attenuation;
+                amb = amb +
+                      Vec3{a.light.Ambient.r, a.light.Ambient.g, a.light.Ambient.b} * attenuation;
                 float nl = Dot(normal, toLight);
                 if (nl <= 0.0f)
                     continue;
@@ -474,9 +460,9 @@ void SoftVertexProcessor::FixedFunction(const SoftDrawCall& call, const SoftDevi
                     float nh = Dot(normal, Normalize(toLight + toViewer));
                     if (nh > 0.0f) {
                         float power = material.Power > 0.0f ? std::pow(nh, material.Power) : 1.0f;
-                        spe = spe + Vec3{a.light.Specular.r, a.light.Specular.g,
-                                         a.light.Specular.b} *
-                                        (power * attenuation);
+                        spe =
+                            spe + Vec3{a.light.Specular.r, a.light.Specular.g, a.light.Specular.b} *
+                                      (power * attenuation);
                     }
                 }
             }
@@ -499,7 +485,7 @@ void SoftVertexProcessor::FixedFunction(const SoftDrawCall& call, const SoftDevi
                 f = specularOut[3];
             } else {
                 float d = rs[D3DRS_RANGEFOGENABLE] ? Length(eye) : std::fabs(eye.z);
-                f = FogFactor(rs[D3DRS_FOGVERTEXMODE], d, fogStart, fogEnd, fogDensity);
+                f = SoftShading::Fog(rs[D3DRS_FOGVERTEXMODE], d, fogStart, fogEnd, fogDensity);
             }
             o[4 + 4 * fogSlot] = f;
         }

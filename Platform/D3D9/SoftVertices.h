@@ -26,5 +26,7 @@ struct SoftVertices {
         return -1;
     }
     float* Row(UINT row) { return data.data() + static_cast<std::size_t>(row) * stride; }
-    const float* Row(UINT row) const { return data.data() + static_cast<std::size_t>(row) * stride; }
+    const float* Row(UINT row) const {
+        return data.data() + static_cast<std::size_t>(row) * stride;
+    }
 };

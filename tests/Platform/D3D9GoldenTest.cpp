@@ -170,7 +170,7 @@ TEST_F(Golden, AlphaTestCullingAndScissor) {
     // Culling: counter-clockwise triangles vanish under the default.
     SetRS(D3DRS_CULLMODE, D3DCULL_CCW);
     DrawTL(D3DPT_TRIANGLELIST,
-           {V(4, 24, 0xFF00FF00u), V(28, 24, 0xFF00FF00u), V(4, 40, 0xFF00FF00u),   // clockwise
+           {V(4, 24, 0xFF00FF00u), V(28, 24, 0xFF00FF00u), V(4, 40, 0xFF00FF00u),     // clockwise
             V(36, 24, 0xFFFF0000u), V(36, 40, 0xFFFF0000u), V(60, 24, 0xFFFF0000u)},  // not
            2);
     SetRS(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -229,9 +229,12 @@ TEST_F(Golden, Fog) {
         for (int k = 0; k < 8; ++k) {
             float z0 = 1.0f + k, z1 = 2.0f + k;
             DWORD c = k % 2 ? 0xFFF0E0C0u : 0xFFC08040u;
-            v.insert(v.end(), {{x0, -1, z0, c, 0, 0}, {x0, -1, z1, c, 0, 0},
-                               {x1, -1, z0, c, 0, 0}, {x1, -1, z0, c, 0, 0},
-                               {x0, -1, z1, c, 0, 0}, {x1, -1, z1, c, 0, 0}});
+            v.insert(v.end(), {{x0, -1, z0, c, 0, 0},
+                               {x0, -1, z1, c, 0, 0},
+                               {x1, -1, z0, c, 0, 0},
+                               {x1, -1, z0, c, 0, 0},
+                               {x0, -1, z1, c, 0, 0},
+                               {x1, -1, z1, c, 0, 0}});
         }
         ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 16, v.data(), sizeof(LVertex)),
                   D3D_OK);

@@ -116,7 +116,8 @@ TEST_F(HlslSeam, CompiledProgramsDrawThroughTheDevice) {
     auto set = [&](const char* name, std::vector<float> v) {
         const Hlsl::Parameter* p = fx.FindParameter(name);
         ASSERT_NE(p, nullptr) << name;
-        for (std::size_t i = 0; i < v.size(); ++i) values[p->offset + i] = std::bit_cast<std::uint32_t>(v[i]);
+        for (std::size_t i = 0; i < v.size(); ++i)
+            values[p->offset + i] = std::bit_cast<std::uint32_t>(v[i]);
     };
     // Halve x and y: the quad covers the middle of the screen.
     set("g_Transform", {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
@@ -136,10 +137,7 @@ TEST_F(HlslSeam, CompiledProgramsDrawThroughTheDevice) {
     ASSERT_EQ(device_->SetTexture(0, texture.Get()), D3D_OK);
     Pipeline().SetPrograms(std::make_shared<HlslProgram>(vs, values),
                            std::make_shared<HlslProgram>(ps, values));
-    std::vector<LVertex> quad = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0}, {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                                 {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1}, {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
-    ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ClipQuad();
     EXPECT_EQ(Pixel(20, 30), 0xFFFF8000u);  // yellow tinted by (1, 0.5, 1)
     EXPECT_EQ(Pixel(40, 30), 0xFF000000u);  // clipped
     EXPECT_EQ(Pixel(10, 30), 0xFF000000u);  // outside the halved quad

@@ -15,8 +15,8 @@ protected:
     }
     template <class T>
     void Buffer(ComRef<IDirect3DVertexBuffer9>* vb, const std::vector<T>& data, UINT offset = 0) {
-        ASSERT_EQ(device_->CreateVertexBuffer(static_cast<UINT>(offset + data.size() * sizeof(T)), 0,
-                                              0, D3DPOOL_MANAGED, vb->Out(), nullptr),
+        ASSERT_EQ(device_->CreateVertexBuffer(static_cast<UINT>(offset + data.size() * sizeof(T)),
+                                              0, 0, D3DPOOL_MANAGED, vb->Out(), nullptr),
                   D3D_OK);
         void* p = nullptr;
         ASSERT_EQ((*vb)->Lock(0, 0, &p, 0), D3D_OK);
@@ -34,29 +34,35 @@ protected:
         std::memcpy(p, data.data(), data.size() * sizeof(T));
         ASSERT_EQ((*ib)->Unlock(), D3D_OK);
     }
-    void Reset() { ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK); }
+    void Reset() {
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    }
 };
 
 TEST_F(DrawPipeline, EveryVertexSourceDrawsTheSamePicture) {
     // A quad of two gouraud triangles: corners 0 1 2 3 (top-left, top-right, bottom-left,
     // bottom-right).
     const std::vector<TLVertex> corners = {V(6.3f, 5.5f, 0xFFFF0000u), V(57.1f, 9.0f, 0xFF00FF00u),
-                                           V(3.0f, 60.2f, 0xFF0000FFu), V(55.5f, 51.7f, 0xFFFFFFFFu)};
+                                           V(3.0f, 60.2f, 0xFF0000FFu),
+                                           V(55.5f, 51.7f, 0xFFFFFFFFu)};
     const std::vector<TLVertex> list = {corners[0], corners[1], corners[2],
                                         corners[2], corners[1], corners[3]};
     ASSERT_EQ(device_->SetFVF(kTLFvf), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, list.data(), sizeof(TLVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, list.data(), sizeof(TLVertex)),
+              D3D_OK);
     const std::vector<DWORD> reference = Frame();
     EXPECT_EQ(reference[32 * kSide + 32] != 0xFF000000u, true);
 
     std::vector<std::pair<const char*, std::function<void()>>> ways;
     ways.emplace_back("strip", [&] {
-        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, corners.data(), sizeof(TLVertex)),
-                  D3D_OK);
+        ASSERT_EQ(
+            device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, corners.data(), sizeof(TLVertex)),
+            D3D_OK);
     });
     ways.emplace_back("fan", [&] {
         const std::vector<TLVertex> fan = {corners[1], corners[3], corners[2], corners[0]};
-        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan.data(), sizeof(TLVertex)), D3D_OK);
+        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan.data(), sizeof(TLVertex)),
+                  D3D_OK);
     });
     ways.emplace_back("indexed from user memory, 32-bit", [&] {
         const DWORD indices[6] = {0, 1, 2, 2, 1, 3};
@@ -180,8 +186,9 @@ void BusyScene(IDirect3DDevice9* device, Planes* out) {
         SoftSurface9* soft = SoftSurface9::From(s.Get());
         for (UINT y = 0; y < soft->Height(); ++y)
             for (UINT x = 0; x < soft->Width(); ++x)
-                soft->WritePixel(x, y, PixelCodec::FromColor(0x80000000u | ((x * 8) << 16) |
-                                                             ((y * 8) << 8) | (level * 40)));
+                soft->WritePixel(x, y,
+                                 PixelCodec::FromColor(0x80000000u | ((x * 8) << 16) |
+                                                       ((y * 8) << 8) | (level * 40)));
     }
     device->SetTexture(0, texture.Get());
     device->SetTexture(1, texture.Get());
@@ -212,8 +219,9 @@ void BusyScene(IDirect3DDevice9* device, Planes* out) {
         float cx = position(random), cy = position(random);
         for (int k = 0; k < 3; ++k) {
             float size = i % 10 == 0 ? 120.0f : 24.0f;
-            triangles.push_back({cx + (unit(random) - 0.5f) * size, cy + (unit(random) - 0.5f) * size,
-                                 unit(random), 0.2f + unit(random), static_cast<DWORD>(random()),
+            triangles.push_back({cx + (unit(random) - 0.5f) * size,
+                                 cy + (unit(random) - 0.5f) * size, unit(random),
+                                 0.2f + unit(random), static_cast<DWORD>(random()),
                                  unit(random) * 4 - 2, unit(random) * 4 - 2});
         }
     }
@@ -223,8 +231,9 @@ void BusyScene(IDirect3DDevice9* device, Planes* out) {
     ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_LINESTRIP, 299, triangles.data(), sizeof(TLVertex)),
               D3D_OK);
     device->SetRenderState(D3DRS_POINTSIZE, 0x40400000u);  // 3.0f
-    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_POINTLIST, 300, triangles.data() + 300, sizeof(TLVertex)),
-              D3D_OK);
+    ASSERT_EQ(
+        device->DrawPrimitiveUP(D3DPT_POINTLIST, 300, triangles.data() + 300, sizeof(TLVertex)),
+        D3D_OK);
     SoftSurface9* rt = SoftSurface9::From(target.Get());
     SoftSurface9* ds = SoftSurface9::From(depth.Get());
     out->color.assign(rt->Bits(), rt->Bits() + rt->Pitch() * side);
@@ -252,7 +261,8 @@ TEST_F(DrawPipeline, TiledThreadsDrawExactlyWhatOneThreadDraws) {
         BusyScene(device_.Get(), &planes);
         EXPECT_TRUE(planes.color == reference.color) << s.threads << " threads, tile " << s.tile;
         EXPECT_TRUE(planes.depth == reference.depth) << s.threads << " threads, tile " << s.tile;
-        EXPECT_TRUE(planes.stencil == reference.stencil) << s.threads << " threads, tile " << s.tile;
+        EXPECT_TRUE(planes.stencil == reference.stencil)
+            << s.threads << " threads, tile " << s.tile;
     }
 }
 
@@ -276,7 +286,8 @@ public:
     void BeginDraw() override { ++beginDraws; }
     void ResetInputs() override {
         for (auto& input : in_)
-            for (int c = 0; c < 4; ++c) std::fill(input[c], input[c] + kSoftLanes, c == 3 ? 1.0f : 0.0f);
+            for (int c = 0; c < 4; ++c)
+                std::fill(input[c], input[c] + kSoftLanes, c == 3 ? 1.0f : 0.0f);
     }
     float* Input(std::size_t i, unsigned c) override { return in_[i][c]; }
     void Run(const SoftTextureUnits& units) override {
@@ -318,7 +329,7 @@ TEST_F(DrawPipeline, ProgramsReplaceTheFixedFunction) {
     ProgramSpec vertexSpec;
     vertexSpec.inputs = {kPosition, kTexCoord, {D3DDECLUSAGE_NORMAL, 0}};
     vertexSpec.outputs = {kTexCoord, kPosition, kColor};
-    vertexSpec.run = [&scale](const float (*in)[4][kSoftLanes], float (*out)[4][kSoftLanes],
+    vertexSpec.run = [&scale](const float(*in)[4][kSoftLanes], float(*out)[4][kSoftLanes],
                               const SoftTextureUnits&) -> std::uint32_t {
         for (unsigned i = 0; i < kSoftLanes; ++i) {
             for (int c = 0; c < 4; ++c) out[0][c][i] = in[1][c][i];
@@ -335,7 +346,7 @@ TEST_F(DrawPipeline, ProgramsReplaceTheFixedFunction) {
     pixelSpec.inputs = {kColor, kTexCoord, {D3DDECLUSAGE_TEXCOORD, 5}};
     pixelSpec.outputs = {kColor};
     pixelSpec.discards = true;
-    pixelSpec.run = [](const float (*in)[4][kSoftLanes], float (*out)[4][kSoftLanes],
+    pixelSpec.run = [](const float(*in)[4][kSoftLanes], float(*out)[4][kSoftLanes],
                        const SoftTextureUnits& units) -> std::uint32_t {
         alignas(64) float t[4][kSoftLanes];
         SoftSampleRequest request;
@@ -362,10 +373,13 @@ TEST_F(DrawPipeline, ProgramsReplaceTheFixedFunction) {
     Pipeline().SetThreads(4);
     Pipeline().SetTileSize(16);
     // A full clip-space quad, scaled to the middle half of the screen by the vertex program.
-    std::vector<LVertex> quad = {{-1, 1, 0.5f, 0, 0, 0}, {1, 1, 0.5f, 0, 1, 0},
-                                 {-1, -1, 0.5f, 0, 0, 1}, {1, -1, 0.5f, 0, 1, 1}};
+    std::vector<LVertex> quad = {{-1, 1, 0.5f, 0, 0, 0},
+                                 {1, 1, 0.5f, 0, 1, 0},
+                                 {-1, -1, 0.5f, 0, 0, 1},
+                                 {1, -1, 0.5f, 0, 1, 1}};
     ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(20, 32), 0xFFFF0000u);  // left half of the quad: the red texel
     EXPECT_EQ(Pixel(40, 32), 0xFF000000u);  // right half: discarded
     EXPECT_EQ(Pixel(8, 32), 0xFF000000u);   // outside the scaled quad
@@ -381,7 +395,8 @@ TEST_F(DrawPipeline, ProgramsReplaceTheFixedFunction) {
     // Constants change between draws: the runners see them at BeginDraw.
     scale = 1.0f;
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(8, 32), 0xFFFF0000u);
     EXPECT_LE(pixelProgram->runners, 4);  // one per rendering thread at most, kept across draws
     EXPECT_EQ(vertexProgram->runners, 1);
@@ -391,12 +406,14 @@ TEST_F(DrawPipeline, ProgramsReplaceTheFixedFunction) {
     Pipeline().SetPrograms(nullptr, pixelProgram);
     for (LVertex& v : quad) v.color = 0xFF808080u;
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(8, 32), 0xFF800000u);
     Pipeline().SetPrograms(vertexProgram, nullptr);
     ASSERT_EQ(device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1), D3D_OK);
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(40, 32), 0xFF00FF00u);  // no discard without the pixel program
     Pipeline().SetPrograms(nullptr, nullptr);
 }
@@ -407,7 +424,7 @@ TEST_F(DrawPipeline, PixelProgramsReadEveryStagesCoordinates) {
     ProgramSpec spec;
     spec.inputs = {{D3DDECLUSAGE_TEXCOORD, 1}};
     spec.outputs = {kColor};
-    spec.run = [](const float (*in)[4][kSoftLanes], float (*out)[4][kSoftLanes],
+    spec.run = [](const float(*in)[4][kSoftLanes], float(*out)[4][kSoftLanes],
                   const SoftTextureUnits&) -> std::uint32_t {
         for (unsigned i = 0; i < kSoftLanes; ++i) {
             out[0][0][i] = in[0][0][i];
@@ -422,8 +439,10 @@ TEST_F(DrawPipeline, PixelProgramsReadEveryStagesCoordinates) {
         float x, y, z, rhw;
         float u0, v0, u1, v1;
     };
-    TwoSets quad[4] = {{0, 0, 0.5f, 1, 0, 0, 0.25f, 0.75f}, {8, 0, 0.5f, 1, 0, 0, 0.25f, 0.75f},
-                       {0, 8, 0.5f, 1, 0, 0, 0.25f, 0.75f}, {8, 8, 0.5f, 1, 0, 0, 0.25f, 0.75f}};
+    TwoSets quad[4] = {{0, 0, 0.5f, 1, 0, 0, 0.25f, 0.75f},
+                       {8, 0, 0.5f, 1, 0, 0, 0.25f, 0.75f},
+                       {0, 8, 0.5f, 1, 0, 0, 0.25f, 0.75f},
+                       {8, 8, 0.5f, 1, 0, 0, 0.25f, 0.75f}};
     ASSERT_EQ(device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2), D3D_OK);
     ASSERT_EQ(device_->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1), D3D_OK);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TwoSets)), D3D_OK);

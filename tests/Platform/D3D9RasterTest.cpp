@@ -38,7 +38,7 @@ TEST_F(Raster, PixelCentresAreAtIntegerCoordinates) {
         float x0, x1;
         int first, last;  // covered pixel columns
     };
-    const Case cases[] = {{0.0f, 4.0f, 0, 3},   {0.5f, 4.5f, 1, 4},   {0.49f, 4.51f, 1, 4},
+    const Case cases[] = {{0.0f, 4.0f, 0, 3},   {0.5f, 4.5f, 1, 4},  {0.49f, 4.51f, 1, 4},
                           {0.51f, 4.49f, 1, 4}, {1.0f, 1.99f, 1, 1}, {1.01f, 2.0f, 2, 1}};
     for (const Case& c : cases) {
         ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
@@ -96,8 +96,7 @@ TEST_F(Raster, TrianglesSharingEdgesCoverEachPixelOnce) {
     }
     DrawTL(D3DPT_TRIANGLEFAN, fan, 8);
     for (UINT y = 0; y < kSide; ++y)
-        for (UINT x = 0; x < kSide; ++x)
-            ASSERT_NE(Pixel(x, y), 0xFF404040u) << x << "," << y;
+        for (UINT x = 0; x < kSide; ++x) ASSERT_NE(Pixel(x, y), 0xFF404040u) << x << "," << y;
     EXPECT_EQ(Pixel(32, 32), 0xFF202020u);
     EXPECT_EQ(Pixel(40, 32), 0xFF202020u);
     EXPECT_EQ(Pixel(32, 26), 0xFF202020u);
@@ -120,8 +119,8 @@ TEST_F(Raster, OcclusionQueryCountsTheCoveredPixels) {
 
     // Behind what is there: nothing passes; a colour write mask of 0 still counts.
     ASSERT_EQ(query->Issue(D3DISSUE_BEGIN), D3D_OK);
-    DrawTL(D3DPT_TRIANGLELIST, {V(0, 0, 0xFF00FF00u, 0.9f), V(16, 0, 0xFF00FF00u, 0.9f),
-                                V(0, 16, 0xFF00FF00u, 0.9f)},
+    DrawTL(D3DPT_TRIANGLELIST,
+           {V(0, 0, 0xFF00FF00u, 0.9f), V(16, 0, 0xFF00FF00u, 0.9f), V(0, 16, 0xFF00FF00u, 0.9f)},
            1);
     SetRS(D3DRS_COLORWRITEENABLE, 0);
     Rect(20, 20, 30, 30, 0.2f, 0xFFFFFFFFu);
@@ -137,17 +136,18 @@ TEST_F(Raster, DepthCompareFunctionsAndWriteMask) {
         bool less, equal, greater;  // drawn when the incoming depth is below, at, above 0.5
     };
     const Case cases[] = {
-        {D3DCMP_NEVER, false, false, false},  {D3DCMP_LESS, true, false, false},
-        {D3DCMP_EQUAL, false, true, false},   {D3DCMP_LESSEQUAL, true, true, false},
-        {D3DCMP_GREATER, false, false, true}, {D3DCMP_NOTEQUAL, true, false, true},
+        {D3DCMP_NEVER, false, false, false},      {D3DCMP_LESS, true, false, false},
+        {D3DCMP_EQUAL, false, true, false},       {D3DCMP_LESSEQUAL, true, true, false},
+        {D3DCMP_GREATER, false, false, true},     {D3DCMP_NOTEQUAL, true, false, true},
         {D3DCMP_GREATEREQUAL, false, true, true}, {D3DCMP_ALWAYS, true, true, true},
     };
     const float depths[3] = {0.25f, 0.5f, 0.75f};
     for (const Case& c : cases) {
         for (int k = 0; k < 3; ++k) {
             for (DWORD write : {FALSE, TRUE}) {
-                ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 0.5f, 0),
-                          D3D_OK);
+                ASSERT_EQ(
+                    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 0.5f, 0),
+                    D3D_OK);
                 SetRS(D3DRS_ZFUNC, c.func);
                 SetRS(D3DRS_ZWRITEENABLE, write);
                 Rect(4, 4, 8, 8, depths[k], 0xFFFFFFFFu);
@@ -169,12 +169,7 @@ TEST_F(Raster, ViewportDepthRangeAndDepthBias) {
     D3DVIEWPORT9 vp{0, 0, kSide, kSide, 0.25f, 0.75f};
     ASSERT_EQ(device_->SetViewport(&vp), D3D_OK);
     // An untransformed quad at z = 0.5 (identity matrices) lands at 0.25 + 0.5 * 0.5.
-    std::vector<LVertex> quad = {{-1, 1, 0.5f, 0xFFFFFFFFu, 0, 0},
-                                 {1, 1, 0.5f, 0xFFFFFFFFu, 1, 0},
-                                 {-1, -1, 0.5f, 0xFFFFFFFFu, 0, 1},
-                                 {1, -1, 0.5f, 0xFFFFFFFFu, 1, 1}};
-    ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ClipQuad();
     EXPECT_FLOAT_EQ(Depth(10, 10), 0.5f);
     vp.MinZ = 0.0f;
     vp.MaxZ = 1.0f;
@@ -192,9 +187,10 @@ TEST_F(Raster, ViewportDepthRangeAndDepthBias) {
     SetRS(D3DRS_DEPTHBIAS, 0);
     SetRS(D3DRS_SLOPESCALEDEPTHBIAS, F2D(-2.0f));
     SetRS(D3DRS_ZFUNC, D3DCMP_ALWAYS);
-    DrawTL(D3DPT_TRIANGLELIST,
-           {V(20, 20, 0xFFFFFFFFu, 0.2f), V(40, 20, 0xFFFFFFFFu, 0.4f), V(20, 40, 0xFFFFFFFFu, 0.2f)},
-           1);
+    DrawTL(
+        D3DPT_TRIANGLELIST,
+        {V(20, 20, 0xFFFFFFFFu, 0.2f), V(40, 20, 0xFFFFFFFFu, 0.4f), V(20, 40, 0xFFFFFFFFu, 0.2f)},
+        1);
     EXPECT_NEAR(Depth(20, 20), 0.2f - 2.0f * 0.01f, 1e-5f);
 }
 
@@ -207,18 +203,30 @@ TEST_F(Raster, StencilTestsAndOperations) {
         bool drawn;
     };
     const Case cases[] = {
-        {D3DCMP_EQUAL, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 3, 0xFF, 0xFF, 3, 0.2f, 4, true},
-        {D3DCMP_EQUAL, D3DSTENCILOP_ZERO, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 3, 0xFF, 0xFF, 4, 0.2f, 0, false},
-        {D3DCMP_EQUAL, D3DSTENCILOP_ZERO, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 0x13, 0x0F, 0xFF, 0x23, 0.2f, 0x24, true},
-        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE, D3DSTENCILOP_KEEP, 9, 0xFF, 0xFF, 1, 0.8f, 9, false},
-        {D3DCMP_LESS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE, 2, 0xFF, 0xFF, 5, 0.2f, 2, true},
-        {D3DCMP_GREATER, D3DSTENCILOP_INVERT, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 2, 0xFF, 0xFF, 5, 0.2f, 0xFA, false},
-        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCRSAT, 0, 0xFF, 0xFF, 0xFF, 0.2f, 0xFF, true},
-        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 0, 0xFF, 0xFF, 0xFF, 0.2f, 0, true},
-        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_DECRSAT, 0, 0xFF, 0xFF, 0, 0.2f, 0, true},
-        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_DECR, 0, 0xFF, 0xFF, 0, 0.2f, 0xFF, true},
-        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE, 0xAB, 0xFF, 0x0F, 0x50, 0.2f, 0x5B, true},
-        {D3DCMP_NEVER, D3DSTENCILOP_REPLACE, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 7, 0xFF, 0xFF, 1, 0.2f, 7, false},
+        {D3DCMP_EQUAL, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 3, 0xFF, 0xFF, 3,
+         0.2f, 4, true},
+        {D3DCMP_EQUAL, D3DSTENCILOP_ZERO, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 3, 0xFF, 0xFF, 4,
+         0.2f, 0, false},
+        {D3DCMP_EQUAL, D3DSTENCILOP_ZERO, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 0x13, 0x0F, 0xFF,
+         0x23, 0.2f, 0x24, true},
+        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE, D3DSTENCILOP_KEEP, 9, 0xFF, 0xFF,
+         1, 0.8f, 9, false},
+        {D3DCMP_LESS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE, 2, 0xFF, 0xFF, 5,
+         0.2f, 2, true},
+        {D3DCMP_GREATER, D3DSTENCILOP_INVERT, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 2, 0xFF, 0xFF,
+         5, 0.2f, 0xFA, false},
+        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCRSAT, 0, 0xFF, 0xFF,
+         0xFF, 0.2f, 0xFF, true},
+        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_INCR, 0, 0xFF, 0xFF,
+         0xFF, 0.2f, 0, true},
+        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_DECRSAT, 0, 0xFF, 0xFF,
+         0, 0.2f, 0, true},
+        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_DECR, 0, 0xFF, 0xFF, 0,
+         0.2f, 0xFF, true},
+        {D3DCMP_ALWAYS, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, D3DSTENCILOP_REPLACE, 0xAB, 0xFF,
+         0x0F, 0x50, 0.2f, 0x5B, true},
+        {D3DCMP_NEVER, D3DSTENCILOP_REPLACE, D3DSTENCILOP_KEEP, D3DSTENCILOP_KEEP, 7, 0xFF, 0xFF, 1,
+         0.2f, 7, false},
     };
     SetRS(D3DRS_STENCILENABLE, TRUE);
     for (const Case& c : cases) {
@@ -261,13 +269,15 @@ TEST_F(Raster, AlphaTestComparesTheEightBitAlpha) {
         DWORD func, ref, alpha;
         bool drawn;
     };
-    const Case cases[] = {{D3DCMP_GREATER, 0x80, 0x81, true},  {D3DCMP_GREATER, 0x80, 0x80, false},
-                          {D3DCMP_GREATEREQUAL, 0x80, 0x80, true}, {D3DCMP_LESS, 0x80, 0x7F, true},
-                          {D3DCMP_LESS, 0x80, 0x80, false},     {D3DCMP_EQUAL, 0x40, 0x40, true},
-                          {D3DCMP_NOTEQUAL, 0x40, 0x40, false}, {D3DCMP_NEVER, 0, 0xFF, false},
-                          {D3DCMP_ALWAYS, 0xFF, 0, true},       {D3DCMP_LESSEQUAL, 0x10, 0x10, true}};
+    const Case cases[] = {
+        {D3DCMP_GREATER, 0x80, 0x81, true},      {D3DCMP_GREATER, 0x80, 0x80, false},
+        {D3DCMP_GREATEREQUAL, 0x80, 0x80, true}, {D3DCMP_LESS, 0x80, 0x7F, true},
+        {D3DCMP_LESS, 0x80, 0x80, false},        {D3DCMP_EQUAL, 0x40, 0x40, true},
+        {D3DCMP_NOTEQUAL, 0x40, 0x40, false},    {D3DCMP_NEVER, 0, 0xFF, false},
+        {D3DCMP_ALWAYS, 0xFF, 0, true},          {D3DCMP_LESSEQUAL, 0x10, 0x10, true}};
     for (const Case& c : cases) {
-        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0),
+                  D3D_OK);
         SetRS(D3DRS_ALPHAFUNC, c.func);
         SetRS(D3DRS_ALPHAREF, c.ref);
         Rect(0, 0, 4, 4, 0.5f, (c.alpha << 24) | 0x00FFFFFFu);
@@ -286,24 +296,35 @@ TEST_F(Raster, BlendFactorsAndOperations) {
     SoftSurface9* rt = SoftSurface9::From(target.Get());
     const float s[4] = {0.8f, 0.4f, 0.2f, 0.6f}, d[4] = {0.2f, 0.6f, 1.0f, 0.4f};
     const float k[4] = {0.4f, 0.2f, 0.8f, 1.0f};  // blend factor
-    auto colour = [](const float* c) {
-        return PixelCodec::ToColor({c[0], c[1], c[2], c[3]});
-    };
+    auto colour = [](const float* c) { return PixelCodec::ToColor({c[0], c[1], c[2], c[3]}); };
     auto factor = [&](DWORD f, int c, const float* src, const float* dst) -> float {
         switch (f) {
-            case D3DBLEND_ZERO: return 0;
-            case D3DBLEND_ONE: return 1;
-            case D3DBLEND_SRCCOLOR: return src[c];
-            case D3DBLEND_INVSRCCOLOR: return 1 - src[c];
-            case D3DBLEND_SRCALPHA: return src[3];
-            case D3DBLEND_INVSRCALPHA: return 1 - src[3];
-            case D3DBLEND_DESTALPHA: return dst[3];
-            case D3DBLEND_INVDESTALPHA: return 1 - dst[3];
-            case D3DBLEND_DESTCOLOR: return dst[c];
-            case D3DBLEND_INVDESTCOLOR: return 1 - dst[c];
-            case D3DBLEND_SRCALPHASAT: return c == 3 ? 1 : std::min(src[3], 1 - dst[3]);
-            case D3DBLEND_BLENDFACTOR: return k[c];
-            default: return 1 - k[c];  // INVBLENDFACTOR
+            case D3DBLEND_ZERO:
+                return 0;
+            case D3DBLEND_ONE:
+                return 1;
+            case D3DBLEND_SRCCOLOR:
+                return src[c];
+            case D3DBLEND_INVSRCCOLOR:
+                return 1 - src[c];
+            case D3DBLEND_SRCALPHA:
+                return src[3];
+            case D3DBLEND_INVSRCALPHA:
+                return 1 - src[3];
+            case D3DBLEND_DESTALPHA:
+                return dst[3];
+            case D3DBLEND_INVDESTALPHA:
+                return 1 - dst[3];
+            case D3DBLEND_DESTCOLOR:
+                return dst[c];
+            case D3DBLEND_INVDESTCOLOR:
+                return 1 - dst[c];
+            case D3DBLEND_SRCALPHASAT:
+                return c == 3 ? 1 : std::min(src[3], 1 - dst[3]);
+            case D3DBLEND_BLENDFACTOR:
+                return k[c];
+            default:
+                return 1 - k[c];  // INVBLENDFACTOR
         }
     };
     // The decoded 8-bit inputs, as the device sees them.
@@ -323,11 +344,21 @@ TEST_F(Raster, BlendFactorsAndOperations) {
             float fs = factor(sf, c, src, dst), fd = factor(df, c, src, dst);
             float e;
             switch (op) {
-                case D3DBLENDOP_SUBTRACT: e = src[c] * fs - dst[c] * fd; break;
-                case D3DBLENDOP_REVSUBTRACT: e = dst[c] * fd - src[c] * fs; break;
-                case D3DBLENDOP_MIN: e = std::min(src[c], dst[c]); break;
-                case D3DBLENDOP_MAX: e = std::max(src[c], dst[c]); break;
-                default: e = src[c] * fs + dst[c] * fd; break;
+                case D3DBLENDOP_SUBTRACT:
+                    e = src[c] * fs - dst[c] * fd;
+                    break;
+                case D3DBLENDOP_REVSUBTRACT:
+                    e = dst[c] * fd - src[c] * fs;
+                    break;
+                case D3DBLENDOP_MIN:
+                    e = std::min(src[c], dst[c]);
+                    break;
+                case D3DBLENDOP_MAX:
+                    e = std::max(src[c], dst[c]);
+                    break;
+                default:
+                    e = src[c] * fs + dst[c] * fd;
+                    break;
             }
             EXPECT_NEAR(g[c], std::clamp(e, 0.0f, 1.0f), 1.0f / 255.0f)
                 << what << " src " << sf << " dest " << df << " op " << op << " channel " << c;
@@ -375,9 +406,8 @@ TEST_F(Raster, CullingFollowsScreenWinding) {
         DWORD cull;
         bool clockwise, counterClockwise;
     };
-    const Case cases[] = {{D3DCULL_NONE, true, true},
-                          {D3DCULL_CW, false, true},
-                          {D3DCULL_CCW, true, false}};
+    const Case cases[] = {
+        {D3DCULL_NONE, true, true}, {D3DCULL_CW, false, true}, {D3DCULL_CCW, true, false}};
     for (const Case& c : cases) {
         ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
         SetRS(D3DRS_CULLMODE, c.cull);
@@ -396,14 +426,17 @@ TEST_F(Raster, CullingFollowsScreenWinding) {
     for (UINT y = 30; y < 50; ++y) EXPECT_EQ(Pixel(5, y), 0xFFFFFFFFu) << y;
     // A camera-facing untransformed quad; the default CCW culls the mirrored one.
     ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    std::vector<LVertex> front = {{-1, 1, 0.5f, ~0u, 0, 0}, {1, 1, 0.5f, ~0u, 0, 0},
-                                  {-1, -1, 0.5f, ~0u, 0, 0}};
-    std::vector<LVertex> back = {{-1, 1, 0.5f, 0xFFFF0000u, 0, 0}, {-1, -1, 0.5f, 0xFFFF0000u, 0, 0},
+    std::vector<LVertex> front = {
+        {-1, 1, 0.5f, ~0u, 0, 0}, {1, 1, 0.5f, ~0u, 0, 0}, {-1, -1, 0.5f, ~0u, 0, 0}};
+    std::vector<LVertex> back = {{-1, 1, 0.5f, 0xFFFF0000u, 0, 0},
+                                 {-1, -1, 0.5f, 0xFFFF0000u, 0, 0},
                                  {1, 1, 0.5f, 0xFFFF0000u, 0, 0}};
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, back.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, back.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(4, 4), 0xFF000000u);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, front.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, front.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(4, 4), 0xFFFFFFFFu);
 }
 
@@ -431,15 +464,18 @@ TEST_F(Raster, NearAndFarPlanesClip) {
     // Untransformed, identity matrices: clip space is the vertex. A triangle crossing z = 0 keeps
     // only its part in front; one beyond w is dropped.
     ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    std::vector<LVertex> crossing = {{-1, 1, -1.0f, ~0u, 0, 0}, {1, 1, -1.0f, ~0u, 0, 0},
-                                     {-1, -1, 1.0f, ~0u, 0, 0}, {1, -1, 1.0f, ~0u, 0, 0}};
+    std::vector<LVertex> crossing = {{-1, 1, -1.0f, ~0u, 0, 0},
+                                     {1, 1, -1.0f, ~0u, 0, 0},
+                                     {-1, -1, 1.0f, ~0u, 0, 0},
+                                     {1, -1, 1.0f, ~0u, 0, 0}};
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, crossing.data(), sizeof(LVertex)),
               D3D_OK);
     // z runs from -1 at the top row to 1 at the bottom: only the lower half (z >= 0) remains.
     EXPECT_EQ(Pixel(10, 10), 0xFF000000u);
     EXPECT_EQ(Pixel(10, 40), 0xFFFFFFFFu);
     EXPECT_GE(Depth(10, 63), 0.9f);
-    std::vector<LVertex> far = {{-1, 1, 1.5f, 0xFFFF0000u, 0, 0}, {1, 1, 1.5f, 0xFFFF0000u, 0, 0},
+    std::vector<LVertex> far = {{-1, 1, 1.5f, 0xFFFF0000u, 0, 0},
+                                {1, 1, 1.5f, 0xFFFF0000u, 0, 0},
                                 {-1, -1, 1.5f, 0xFFFF0000u, 0, 0}};
     SetRS(D3DRS_ZENABLE, D3DZB_FALSE);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, far.data(), sizeof(LVertex)), D3D_OK);
@@ -448,7 +484,8 @@ TEST_F(Raster, NearAndFarPlanesClip) {
     std::vector<LVertex> huge = {{-1e6f, -1e6f, 0.5f, 0xFF00FF00u, 0, 0},
                                  {0.0f, 1e6f, 0.5f, 0xFF00FF00u, 0, 0},
                                  {1e6f, -1e6f, 0.5f, 0xFF00FF00u, 0, 0}};
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, huge.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, huge.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(0, 0), 0xFF00FF00u);
     EXPECT_EQ(Pixel(63, 63), 0xFF00FF00u);
 }

@@ -54,7 +54,8 @@ protected:
 // three-colour mode (colour 0 <= colour 1) using the transparent index.
 std::vector<BYTE> DxtBlocks(D3DFORMAT format) {
     std::vector<BYTE> out;
-    const WORD colours[4][2] = {{0xF800, 0x001F}, {0x07E0, 0xFFE0}, {0x001F, 0xF81F}, {0x8410, 0xFFFF}};
+    const WORD colours[4][2] = {
+        {0xF800, 0x001F}, {0x07E0, 0xFFE0}, {0x001F, 0xF81F}, {0x8410, 0xFFFF}};
     for (int b = 0; b < 4; ++b) {
         if (format == D3DFMT_DXT3) {
             for (int i = 0; i < 8; ++i) out.push_back(static_cast<BYTE>(0x10 * i + 0x0F - b));
@@ -111,17 +112,20 @@ TEST_F(Texturing, EveryFormatSamplesAsItDecodes) {
     Stage(D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     Stage(D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     const D3DFORMAT formats[] = {
-        D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,      D3DFMT_X1R5G5B5,     D3DFMT_A1R5G5B5,
-        D3DFMT_A4R4G4B4, D3DFMT_A8,       D3DFMT_L8,          D3DFMT_A8L8,         D3DFMT_G16R16,
-        D3DFMT_A16B16G16R16, D3DFMT_R16F, D3DFMT_G16R16F,     D3DFMT_A16B16G16R16F, D3DFMT_R32F,
-        D3DFMT_G32R32F,  D3DFMT_A32B32G32R32F};
-    const PixelCodec::Rgba texels[4] = {{0.2f, 0.4f, 0.6f, 0.8f}, {1.0f, 0.0f, 0.5f, 0.25f},
-                                        {0.1f, 0.9f, 0.3f, 1.0f}, {0.7f, 0.7f, 0.2f, 0.0f}};
+        D3DFMT_A8R8G8B8,     D3DFMT_X8R8G8B8,      D3DFMT_R5G6B5,       D3DFMT_X1R5G5B5,
+        D3DFMT_A1R5G5B5,     D3DFMT_A4R4G4B4,      D3DFMT_A8,           D3DFMT_L8,
+        D3DFMT_A8L8,         D3DFMT_G16R16,        D3DFMT_A16B16G16R16, D3DFMT_R16F,
+        D3DFMT_G16R16F,      D3DFMT_A16B16G16R16F, D3DFMT_R32F,         D3DFMT_G32R32F,
+        D3DFMT_A32B32G32R32F};
+    const PixelCodec::Rgba texels[4] = {{0.2f, 0.4f, 0.6f, 0.8f},
+                                        {1.0f, 0.0f, 0.5f, 0.25f},
+                                        {0.1f, 0.9f, 0.3f, 1.0f},
+                                        {0.7f, 0.7f, 0.2f, 0.0f}};
     for (D3DFORMAT format : formats) {
         ComRef<IDirect3DTexture9> texture;
-        ASSERT_EQ(device_->CreateTexture(2, 2, 1, 0, format, D3DPOOL_MANAGED, texture.Out(),
-                                         nullptr),
-                  D3D_OK)
+        ASSERT_EQ(
+            device_->CreateTexture(2, 2, 1, 0, format, D3DPOOL_MANAGED, texture.Out(), nullptr),
+            D3D_OK)
             << format;
         ComRef<IDirect3DSurface9> level;
         ASSERT_EQ(texture->GetSurfaceLevel(0, level.Out()), D3D_OK);
@@ -151,10 +155,13 @@ TEST_F(Texturing, ClipSpaceQuadMapsTexelsOneToOne) {
     Filters(D3DTEXF_LINEAR, D3DTEXF_NONE);
     Stage(D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     const float h = 1.0f / kSide;  // half a pixel in clip units
-    std::vector<LVertex> quad = {{-1 - h, 1 + h, 0.5f, ~0u, 0, 0}, {1 - h, 1 + h, 0.5f, ~0u, 1, 0},
-                                 {-1 - h, -1 + h, 0.5f, ~0u, 0, 1}, {1 - h, -1 + h, 0.5f, ~0u, 1, 1}};
+    std::vector<LVertex> quad = {{-1 - h, 1 + h, 0.5f, ~0u, 0, 0},
+                                 {1 - h, 1 + h, 0.5f, ~0u, 1, 0},
+                                 {-1 - h, -1 + h, 0.5f, ~0u, 0, 1},
+                                 {1 - h, -1 + h, 0.5f, ~0u, 1, 1}};
     ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)),
+              D3D_OK);
     for (UINT y = 0; y < kSide; ++y)
         for (UINT x = 0; x < kSide; ++x)
             ASSERT_EQ(Pixel(x, y), texels[y * kSide + x]) << x << "," << y;
@@ -176,11 +183,11 @@ TEST_F(Texturing, MipSelectionBiasAndLargestLevel) {
         DWORD expected;
     };
     const Case cases[] = {
-        {4, D3DTEXF_POINT, 0, 0, 0xFF0000FFu},    {8, D3DTEXF_POINT, 0, 0, 0xFF00FF00u},
-        {16, D3DTEXF_POINT, 0, 0, 0xFFFF0000u},   {32, D3DTEXF_POINT, 0, 0, 0xFFFF0000u},
-        {4, D3DTEXF_POINT, -1, 0, 0xFF00FF00u},   {16, D3DTEXF_POINT, 1, 0, 0xFF00FF00u},
-        {32, D3DTEXF_POINT, 0, 1, 0xFF00FF00u},   {4, D3DTEXF_NONE, 0, 0, 0xFFFF0000u},
-        {4, D3DTEXF_NONE, 0, 2, 0xFF0000FFu},     {8, D3DTEXF_LINEAR, 0.5f, 0, 0xFF008080u},
+        {4, D3DTEXF_POINT, 0, 0, 0xFF0000FFu},  {8, D3DTEXF_POINT, 0, 0, 0xFF00FF00u},
+        {16, D3DTEXF_POINT, 0, 0, 0xFFFF0000u}, {32, D3DTEXF_POINT, 0, 0, 0xFFFF0000u},
+        {4, D3DTEXF_POINT, -1, 0, 0xFF00FF00u}, {16, D3DTEXF_POINT, 1, 0, 0xFF00FF00u},
+        {32, D3DTEXF_POINT, 0, 1, 0xFF00FF00u}, {4, D3DTEXF_NONE, 0, 0, 0xFFFF0000u},
+        {4, D3DTEXF_NONE, 0, 2, 0xFF0000FFu},   {8, D3DTEXF_LINEAR, 0.5f, 0, 0xFF008080u},
     };
     for (const Case& c : cases) {
         Filters(D3DTEXF_POINT, c.mip);
@@ -249,9 +256,9 @@ TEST_F(Texturing, DxtFrame) {
 TEST_F(Texturing, CubeMapFaces) {
     // Six faces in six colours, each with a darker quadrant so that orientation shows.
     ComRef<IDirect3DCubeTexture9> cube;
-    ASSERT_EQ(device_->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.Out(),
-                                         nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device_->CreateCubeTexture(8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, cube.Out(), nullptr),
+        D3D_OK);
     const DWORD faceColours[6] = {0xFFFF4040u, 0xFF40FFFFu, 0xFF40FF40u,
                                   0xFFFF40FFu, 0xFF4040FFu, 0xFFFFFF40u};
     for (UINT f = 0; f < 6; ++f) {
@@ -260,8 +267,9 @@ TEST_F(Texturing, CubeMapFaces) {
         SoftSurface9* s = SoftSurface9::From(face.Get());
         for (UINT y = 0; y < 8; ++y)
             for (UINT x = 0; x < 8; ++x)
-                s->WritePixel(x, y, PixelCodec::FromColor(x < 4 && y < 4 ? faceColours[f] & 0xFF7F7F7Fu
-                                                                         : faceColours[f]));
+                s->WritePixel(x, y,
+                              PixelCodec::FromColor(x < 4 && y < 4 ? faceColours[f] & 0xFF7F7F7Fu
+                                                                   : faceColours[f]));
     }
     ASSERT_EQ(device_->SetTexture(0, cube.Get()), D3D_OK);
     Stage(D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -338,22 +346,45 @@ TEST_F(Texturing, StageOperations) {
         float (*expect)(float t, float d, float f, float s, float ta, float da, float fa);
     };
     const Case cases[] = {
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float t, float, float, float, float, float, float) { return t; }},
-        {D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float, float d, float, float, float, float, float) { return d; }},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float t, float d, float, float, float, float, float) { return t * d; }},
-        {D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float t, float d, float, float, float, float, float) { return t * d * 2; }},
-        {D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float t, float d, float, float, float, float, float) { return t * d * 4; }},
-        {D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_TFACTOR, 0, [](float t, float, float f, float, float, float, float) { return t + f; }},
-        {D3DTOP_MULTIPLYADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_SPECULAR, [](float t, float d, float, float s, float, float, float) { return s + t * d; }},
-        {D3DTOP_BLENDTEXTUREALPHA, D3DTA_DIFFUSE, D3DTA_TFACTOR, 0, [](float, float d, float f, float, float ta, float, float) { return d * ta + f * (1 - ta); }},
-        {D3DTOP_BLENDCURRENTALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, 0, [](float t, float, float f, float, float, float da, float) { return t * da + f * (1 - da); }},
-        {D3DTOP_BLENDFACTORALPHA, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float t, float d, float, float, float, float, float fa) { return t * fa + d * (1 - fa); }},
-        {D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, 0, [](float t, float, float f, float, float, float da, float) { return t * da + f * (1 - da); }},
-        {D3DTOP_MODULATEALPHA_ADDCOLOR, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, [](float t, float d, float, float, float ta, float, float) { return t + ta * d; }},
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0, [](float t, float, float, float, float, float, float) { return 1 - t; }},
-        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE, D3DTA_DIFFUSE, 0, [](float, float, float, float, float, float, float fa) { return fa; }},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float t, float, float, float, float, float, float) { return t; }},
+        {D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float, float d, float, float, float, float, float) { return d; }},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float t, float d, float, float, float, float, float) { return t * d; }},
+        {D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float t, float d, float, float, float, float, float) { return t * d * 2; }},
+        {D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float t, float d, float, float, float, float, float) { return t * d * 4; }},
+        {D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_TFACTOR, 0,
+         [](float t, float, float f, float, float, float, float) { return t + f; }},
+        {D3DTOP_MULTIPLYADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_SPECULAR,
+         [](float t, float d, float, float s, float, float, float) { return s + t * d; }},
+        {D3DTOP_BLENDTEXTUREALPHA, D3DTA_DIFFUSE, D3DTA_TFACTOR, 0,
+         [](float, float d, float f, float, float ta, float, float) {
+             return d * ta + f * (1 - ta);
+         }},
+        {D3DTOP_BLENDCURRENTALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, 0,
+         [](float t, float, float f, float, float, float da, float) {
+             return t * da + f * (1 - da);
+         }},
+        {D3DTOP_BLENDFACTORALPHA, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float t, float d, float, float, float, float, float fa) {
+             return t * fa + d * (1 - fa);
+         }},
+        {D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, 0,
+         [](float t, float, float f, float, float, float da, float) {
+             return t * da + f * (1 - da);
+         }},
+        {D3DTOP_MODULATEALPHA_ADDCOLOR, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0,
+         [](float t, float d, float, float, float ta, float, float) { return t + ta * d; }},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0,
+         [](float t, float, float, float, float, float, float) { return 1 - t; }},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE, D3DTA_DIFFUSE, 0,
+         [](float, float, float, float, float, float, float fa) { return fa; }},
     };
-    ASSERT_EQ(device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1), D3D_OK);
+    ASSERT_EQ(device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1),
+              D3D_OK);
     SVertex quad[4] = {{0, 0, 0.5f, 1, 0x40306090u, 0x00402010u, 0, 0},
                        {4, 0, 0.5f, 1, 0x40306090u, 0x00402010u, 1, 0},
                        {0, 4, 0.5f, 1, 0x40306090u, 0x00402010u, 0, 1},
@@ -376,7 +407,8 @@ TEST_F(Texturing, StageOperations) {
     Stage(D3DTSS_COLORARG1, D3DTA_TEXTURE);
     Stage(D3DTSS_COLORARG2, D3DTA_TFACTOR);
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(SVertex)), D3D_OK);
-    float dot = sat(4 * ((T.r - .5f) * (F.r - .5f) + (T.g - .5f) * (F.g - .5f) + (T.b - .5f) * (F.b - .5f)));
+    float dot = sat(
+        4 * ((T.r - .5f) * (F.r - .5f) + (T.g - .5f) * (F.g - .5f) + (T.b - .5f) * (F.b - .5f)));
     EXPECT_NEAR(PixelCodec::FromColor(Pixel(1, 1)).r, dot, 1.5f / 255);
     // Two stages: stage 1 adds the factor to the first stage's result.
     Stage(D3DTSS_COLOROP, D3DTOP_MODULATE);
@@ -448,10 +480,13 @@ TEST_F(Texturing, CoordinateIndicesAndTransforms) {
     m._42 = 0.5f;
     m._44 = 1.0f;
     ASSERT_EQ(device_->SetTransform(D3DTS_TEXTURE0, &m), D3D_OK);
-    std::vector<LVertex> full = {{-1, 1, 0.5f, ~0u, 0, 0}, {1, 1, 0.5f, ~0u, 0, 0},
-                                 {-1, -1, 0.5f, ~0u, 0, 0}, {1, -1, 0.5f, ~0u, 0, 0}};
+    std::vector<LVertex> full = {{-1, 1, 0.5f, ~0u, 0, 0},
+                                 {1, 1, 0.5f, ~0u, 0, 0},
+                                 {-1, -1, 0.5f, ~0u, 0, 0},
+                                 {1, -1, 0.5f, ~0u, 0, 0}};
     ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
-    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, full.data(), sizeof(LVertex)), D3D_OK);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, full.data(), sizeof(LVertex)),
+              D3D_OK);
     EXPECT_EQ(Pixel(8, 8), 0xFFFF0000u);
     EXPECT_EQ(Pixel(56, 8), 0xFF00FF00u);
     EXPECT_EQ(Pixel(8, 56), 0xFF0000FFu);

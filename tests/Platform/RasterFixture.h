@@ -82,6 +82,17 @@ protected:
         DrawTL(D3DPT_TRIANGLESTRIP, v, 2);
     }
 
+    // The untransformed quad covering clip space, z = 0.5, texture coordinates 0-1.
+    void ClipQuad(DWORD color = 0xFFFFFFFFu) {
+        std::vector<LVertex> quad = {{-1, 1, 0.5f, color, 0, 0},
+                                     {1, 1, 0.5f, color, 1, 0},
+                                     {-1, -1, 0.5f, color, 0, 1},
+                                     {1, -1, 0.5f, color, 1, 1}};
+        ASSERT_EQ(device_->SetFVF(kLFvf), D3D_OK);
+        ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad.data(), sizeof(LVertex)),
+                  D3D_OK);
+    }
+
     SoftSurface9* BackBuffer() {
         ComRef<IDirect3DSurface9> surface;
         EXPECT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, surface.Out()), D3D_OK);
@@ -93,7 +104,8 @@ protected:
         std::vector<DWORD> out;
         SoftSurface9* bb = BackBuffer();
         for (UINT y = 0; y < bb->Height(); ++y)
-            for (UINT x = 0; x < bb->Width(); ++x) out.push_back(PixelCodec::ToColor(bb->ReadPixel(x, y)));
+            for (UINT x = 0; x < bb->Width(); ++x)
+                out.push_back(PixelCodec::ToColor(bb->ReadPixel(x, y)));
         return out;
     }
 

@@ -52,8 +52,7 @@ void RasterFixture::ExpectGolden(const std::string& name) {
         std::filesystem::path actual =
             std::filesystem::temp_directory_path() / ("zel_" + name + "_actual.png");
         window->SavePng(actual.string().c_str());
-        ADD_FAILURE() << name << ": " << wrong << " pixels differ by more than "
-                      << kGoldenTolerance << " (worst " << worst << "); frame saved as "
-                      << actual;
+        ADD_FAILURE() << name << ": " << wrong << " pixels differ by more than " << kGoldenTolerance
+                      << " (worst " << worst << "); frame saved as " << actual;
     }
 }
