@@ -148,7 +148,7 @@ void SoftDevice(benchmark::State& state) {
     d3d->Release();
     DestroyWindow(window);
 }
-BENCHMARK(SoftDevice)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SoftDevice)->Arg(1)->Arg(2)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 #if ZEL_HAVE_OSMESA
 void Llvmpipe(benchmark::State& state) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "Platform/D3D9/D3D9Format.h"
 #include "Platform/D3D9/PixelCodec.h"
 #include "Platform/D3D9/SoftBaseTexture9.h"
@@ -468,10 +470,12 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
             fy[i] = static_cast<float>(y[i]) - t.y0;
         }
     }
+    // Plane coefficients in locals: the lane loops then vectorise without overlap checks.
     const SoftRasterizer::Plane* p = planes + t.firstPlane;
+    const float zc = p[0].c, zx = p[0].dx, zy = p[0].dy;
     float* z = s.z;
     for (unsigned i = 0; i < kSoftLanes; ++i) {
-        float v = p[0].c + p[0].dx * fx[i] + p[0].dy * fy[i];
+        float v = zc + zx * fx[i] + zy * fy[i];
         z[i] = v > depthMin_ ? (v < depthMax_ ? v : depthMax_) : depthMin_;
     }
     unsigned mask = batch.mask;
@@ -482,13 +486,13 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
     }
 
     alignas(64) float w[kSoftLanes];
+    const float wc = p[1].c, wx = p[1].dx, wy = p[1].dy;
     for (unsigned i = 0; i < kSoftLanes; ++i)
-        w[i] = 1.0f / (p[1].c + p[1].dx * fx[i] + p[1].dy * fy[i]);
+        w[i] = 1.0f / (wc + wx * fx[i] + wy * fy[i]);
     for (UINT k = 0; k < attributeFloats_; ++k) {
-        const SoftRasterizer::Plane& a = p[2 + k];
+        const float ac = p[2 + k].c, ax = p[2 + k].dx, ay = p[2 + k].dy;
         float* out = s.var[k];
-        for (unsigned i = 0; i < kSoftLanes; ++i)
-            out[i] = (a.c + a.dx * fx[i] + a.dy * fy[i]) * w[i];
+        for (unsigned i = 0; i < kSoftLanes; ++i) out[i] = (ac + ax * fx[i] + ay * fy[i]) * w[i];
     }
     // Attributes no vertex slot feeds read (0, 0, 0, 1).
     for (const Varying& v : varyings_)
@@ -783,13 +787,21 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
             std::memcpy(out[c], dst[c], sizeof(Lanes));
 
     if (fast) {
-        DWORD word[kSoftLanes];
+        // Saturate, round to bytes and pack, four lanes at a time (SSE2 is part of every x86-64
+        // processor); NaN packs as 0.
+        alignas(16) DWORD word[kSoftLanes];
         bool opaque = targetFormat_ == D3DFMT_X8R8G8B8;
-        for (unsigned i = 0; i < kSoftLanes; ++i) {
-            auto byte = [](float v) { return static_cast<DWORD>(Sat(v) * 255.0f + 0.5f); };
-            DWORD a = opaque ? 0xFFu : byte(out[3][i]);
-            word[i] =
-                (a << 24) | (byte(out[0][i]) << 16) | (byte(out[1][i]) << 8) | byte(out[2][i]);
+        const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.0f);
+        const __m128 scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+        auto byte = [&](const float* v) {
+            __m128 x = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(v), zero), one);
+            return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(x, scale), half));
+        };
+        for (unsigned i = 0; i < kSoftLanes; i += 4) {
+            __m128i a = opaque ? _mm_set1_epi32(0xFF) : byte(out[3] + i);
+            __m128i v = _mm_or_si128(_mm_slli_epi32(a, 24), _mm_slli_epi32(byte(out[0] + i), 16));
+            v = _mm_or_si128(v, _mm_or_si128(_mm_slli_epi32(byte(out[1] + i), 8), byte(out[2] + i)));
+            _mm_store_si128(reinterpret_cast<__m128i*>(word + i), v);
         }
         for (unsigned i = 0; i < kSoftLanes; ++i)
             if (pixel[i])
