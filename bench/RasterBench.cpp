@@ -1,8 +1,9 @@
 // The software Direct3D 9 device's fixed-function rasteriser against Mesa's llvmpipe (through
 // OSMesa) on the same scene: textured (256×256, bilinear with nearest mip), depth-tested,
 // alpha-blended triangles filling a 1024×768 target, eight layers drawn back to front, each a
-// grid of 96 triangles. The rate counter is megapixels per second of covered pixels; each run
-// folds a checksum of the frame into its counters.
+// grid of 96 triangles. The device runs on 1, 2, 4 and all processors (argument 0); llvmpipe
+// on all. The rate counter is megapixels per second of covered pixels; each run folds a checksum
+// of the frame into its counters.
 //
 // Run: build/<dir>/bench/RasterBench [--benchmark_repetitions=N]. With no OSMesa at build time the
 // Mesa row is left out.
