@@ -6,6 +6,12 @@
 
 #include "tests/Platform/RasterFixture.h"
 
+// The ThreadSanitizer run builds this file a second time; its tests take another suite name there
+// so that the two programs' tests stay apart.
+#ifdef ZEL_RASTER_THREADS_SUITE
+#define DrawPipeline DrawPipelineThreads
+#endif
+
 namespace {
 
 class DrawPipeline : public RasterFixture {
