@@ -334,6 +334,7 @@ bool SoftPixelPipeline::Prepare(const SoftDeviceState& state, const SoftVertices
     diffuseVarying_ = specularVarying_ = fogVarying_ = -1;
     stageCount_ = 0;
     specularAdd_ = false;
+    usesTemp_ = false;
     if (program_) {
         for (const SoftSemantic& in : program_->Inputs()) programInputs_.push_back(add(in, 4));
         const std::vector<SoftSemantic>& outs = program_->Outputs();
@@ -371,10 +372,14 @@ bool SoftPixelPipeline::Prepare(const SoftDeviceState& state, const SoftVertices
             st.constant[1] = k.g;
             st.constant[2] = k.b;
             st.constant[3] = k.a;
-            for (int a = 0; a < 3; ++a)
+            for (int a = 0; a < 3; ++a) {
                 if ((st.colorArg[a] & D3DTA_SELECTMASK) == D3DTA_SPECULAR ||
                     (st.alphaArg[a] & D3DTA_SELECTMASK) == D3DTA_SPECULAR)
                     specular = true;
+                if ((st.colorArg[a] & D3DTA_SELECTMASK) == D3DTA_TEMP ||
+                    (st.alphaArg[a] & D3DTA_SELECTMASK) == D3DTA_TEMP)
+                    usesTemp_ = true;
+            }
             SoftBaseTexture9* texture = state.textures[s].Get();
             st.textured = texture != nullptr;
             st.coordVarying = -1;
@@ -487,8 +492,7 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
 
     alignas(64) float w[kSoftLanes];
     const float wc = p[1].c, wx = p[1].dx, wy = p[1].dy;
-    for (unsigned i = 0; i < kSoftLanes; ++i)
-        w[i] = 1.0f / (wc + wx * fx[i] + wy * fy[i]);
+    for (unsigned i = 0; i < kSoftLanes; ++i) w[i] = 1.0f / (wc + wx * fx[i] + wy * fy[i]);
     for (UINT k = 0; k < attributeFloats_; ++k) {
         const float ac = p[2 + k].c, ax = p[2 + k].dx, ay = p[2 + k].dy;
         float* out = s.var[k];
@@ -509,7 +513,7 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
                 z[i] = d[i] > depthMin_ ? (d[i] < depthMax_ ? d[i] : depthMax_) : depthMin_;
         }
     } else {
-        ShadeFixed(batch, s);
+        ShadeFixed(s);
     }
 
     if (fog_) {
@@ -517,7 +521,8 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
         bool apply = true;
         if (fogTable_ != D3DFOG_NONE) {
             for (unsigned i = 0; i < kSoftLanes; ++i)
-                f[i] = SoftShading::Fog(fogTable_, fogFromW_ ? w[i] : z[i], fogStart_, fogEnd_, fogDensity_);
+                f[i] = SoftShading::Fog(fogTable_, fogFromW_ ? w[i] : z[i], fogStart_, fogEnd_,
+                                        fogDensity_);
         } else if (fogVarying_ >= 0) {
             const float* v = s.var[varyings_[static_cast<std::size_t>(fogVarying_)].offset];
             for (unsigned i = 0; i < kSoftLanes; ++i) f[i] = Sat(v[i]);
@@ -571,7 +576,7 @@ unsigned SoftPixelPipeline::ShadeProgram(Scratch& s) const {
     return runner.DiscardedLanes();
 }
 
-void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, Scratch& s) const {
+void SoftPixelPipeline::ShadeFixed(Scratch& s) const {
     alignas(64) Lanes diffuse[4], specular[4], current[4], temp[4], tex[4];
     alignas(64) Lanes arg[3][4], result[4];
     auto load = [&](int varying, Lanes* out, float fallback, float fallbackAlpha) {
@@ -591,18 +596,26 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
     if (specularVarying_ >= 0)
         load(specularVarying_, specular, 0.0f, 0.0f);
     std::memcpy(current, diffuse, sizeof(current));
-    for (auto& c : temp) std::fill(c, c + kSoftLanes, 0.0f);
+    if (usesTemp_)
+        for (auto& c : temp) std::fill(c, c + kSoftLanes, 0.0f);
 
     for (UINT st = 0; st < stageCount_; ++st) {
         const Stage& stage = stages_[st];
         if (stage.textured) {
             const Varying& v = varyings_[static_cast<std::size_t>(stage.coordVarying)];
+            // Coordinates are read in place unless projected or missing components.
             alignas(64) Lanes coord[3];
+            const float* coords[3];
             for (UINT k = 0; k < 3; ++k) {
+                if (k < v.components && stage.projectDivide < 0) {
+                    coords[k] = s.var[v.offset + k];
+                    continue;
+                }
                 if (k < v.components)
                     std::memcpy(coord[k], s.var[v.offset + k], sizeof(Lanes));
                 else
                     std::fill(coord[k], coord[k] + kSoftLanes, 0.0f);
+                coords[k] = coord[k];
             }
             if (stage.projectDivide >= 0) {
                 const float* q = s.var[v.offset + static_cast<UINT>(stage.projectDivide)];
@@ -613,7 +626,7 @@ void SoftPixelPipeline::ShadeFixed(const SoftRasterizer::QuadBatch& /*batch*/, S
             request.stage = st;
             request.dim = stage.cube ? SoftTextureDim::Cube : SoftTextureDim::Tex2D;
             request.coordinates = stage.coordCount;
-            for (UINT k = 0; k < 3; ++k) request.coord[k] = coord[k];
+            for (UINT k = 0; k < 3; ++k) request.coord[k] = coords[k];
             for (int c = 0; c < 4; ++c) request.out[c] = tex[c];
             units_->Sample(request);
         } else {
@@ -800,7 +813,8 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
         for (unsigned i = 0; i < kSoftLanes; i += 4) {
             __m128i a = opaque ? _mm_set1_epi32(0xFF) : byte(out[3] + i);
             __m128i v = _mm_or_si128(_mm_slli_epi32(a, 24), _mm_slli_epi32(byte(out[0] + i), 16));
-            v = _mm_or_si128(v, _mm_or_si128(_mm_slli_epi32(byte(out[1] + i), 8), byte(out[2] + i)));
+            v = _mm_or_si128(v,
+                             _mm_or_si128(_mm_slli_epi32(byte(out[1] + i), 8), byte(out[2] + i)));
             _mm_store_si128(reinterpret_cast<__m128i*>(word + i), v);
         }
         for (unsigned i = 0; i < kSoftLanes; ++i)

@@ -77,7 +77,7 @@ public:
 private:
     unsigned DepthStencil(unsigned mask, const int* x, const int* y, const float* z, bool ccw,
                           Scratch& scratch) const;
-    void ShadeFixed(const SoftRasterizer::QuadBatch& batch, Scratch& s) const;
+    void ShadeFixed(Scratch& s) const;
     unsigned ShadeProgram(Scratch& s) const;
     void Merge(unsigned mask, const int* x, const int* y, Scratch& s) const;
 
@@ -135,6 +135,7 @@ private:
     int diffuseVarying_ = -1, specularVarying_ = -1, fogVarying_ = -1;
     float tfactor_[4] = {};
     bool specularAdd_ = false;
+    bool usesTemp_ = false;  // a stage reads D3DTA_TEMP (which starts at 0)
 
     // Fog.
     bool fog_ = false;

@@ -98,7 +98,6 @@ float Finite(float v) {
     return std::isfinite(v) ? v : 0.0f;
 }
 
-
 // The cube face a direction points at and its coordinates on that face (Direct3D's layout).
 void CubeFace(float x, float y, float z, int* face, float* s, float* t) {
     float ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
