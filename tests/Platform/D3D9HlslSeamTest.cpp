@@ -1,80 +1,13 @@
-// Programs from the effect compiler drawn by the software device: a thin adapter from the
-// compiler's program runner and sampler interface to the device's program seam, as the effect
-// framework binds them.
+// Programs from the effect compiler drawn by the software device through the effect layer's
+// program adapter, bound directly on the device's program seam.
 #include <bit>
+#include <memory>
 
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
-#include "Platform/D3DX9/Hlsl/ProgramContext.h"
+#include "Platform/D3DX9/D3DXEffectProgram.h"
 #include "tests/Platform/RasterFixture.h"
 
 namespace {
-
-static_assert(Hlsl::kLanes == kSoftLanes);
-
-// Runs a compiled program on the device's batches; constants come from an effect's value store.
-class HlslRunner final : public SoftProgramRunner, private Hlsl::ISampler {
-public:
-    HlslRunner(const Hlsl::Program& program, const std::vector<std::uint32_t>& values)
-        : context_(program), values_(values) {
-        context_.SetSampler(this);
-    }
-    void BeginDraw() override { context_.BindConstants(values_.data(), values_.size()); }
-    void ResetInputs() override { context_.ResetInputs(); }
-    float* Input(std::size_t input, unsigned c) override { return context_.Input(input, c); }
-    void Run(const SoftTextureUnits& units) override {
-        units_ = &units;
-        context_.Run();
-    }
-    const float* Output(std::size_t output, unsigned c) const override {
-        return context_.Output(output, c);
-    }
-    std::uint32_t DiscardedLanes() const override { return context_.DiscardedLanes(); }
-
-private:
-    void Sample(const Hlsl::SampleRequest& r) override {
-        SoftSampleRequest s;
-        s.stage = r.stage;
-        s.dim = static_cast<SoftTextureDim>(r.dim);
-        s.coordinates = r.coordinates;
-        s.lod = static_cast<SoftLodMode>(r.lod);
-        s.lodValue = r.lodValue;
-        s.vertex = context_.GetProgram().kind == Hlsl::ProgramKind::Vertex;
-        for (int k = 0; k < 3; ++k) {
-            s.coord[k] = r.coord[k];
-            s.ddx[k] = r.ddx[k];
-            s.ddy[k] = r.ddy[k];
-        }
-        for (int k = 0; k < 4; ++k) s.out[k] = r.out[k];
-        units_->Sample(s);
-    }
-
-    Hlsl::ProgramContext context_;
-    const std::vector<std::uint32_t>& values_;
-    const SoftTextureUnits* units_ = nullptr;
-};
-
-class HlslProgram final : public SoftProgram {
-public:
-    HlslProgram(std::shared_ptr<const Hlsl::Program> program,
-                const std::vector<std::uint32_t>& values)
-        : program_(std::move(program)), values_(values) {
-        for (const Hlsl::ProgramInput& in : program_->inputs)
-            inputs_.push_back({static_cast<BYTE>(in.usage), in.usageIndex});
-        for (const Hlsl::ProgramOutput& out : program_->outputs)
-            outputs_.push_back({static_cast<BYTE>(out.usage), out.usageIndex});
-    }
-    const std::vector<SoftSemantic>& Inputs() const override { return inputs_; }
-    const std::vector<SoftSemantic>& Outputs() const override { return outputs_; }
-    bool MayDiscard() const override { return program_->usesKill; }
-    std::unique_ptr<SoftProgramRunner> NewRunner() const override {
-        return std::make_unique<HlslRunner>(*program_, values_);
-    }
-
-private:
-    std::shared_ptr<const Hlsl::Program> program_;
-    const std::vector<std::uint32_t>& values_;
-    std::vector<SoftSemantic> inputs_, outputs_;
-};
 
 const char* const kEffect = R"(
 float4x4 g_Transform;
@@ -135,8 +68,8 @@ TEST_F(HlslSeam, CompiledProgramsDrawThroughTheDevice) {
     ComRef<IDirect3DTexture9> texture;
     MakeTexture(&texture, 2, 1, {{0xFFFFFF00u, 0x10FF00FFu}});
     ASSERT_EQ(device_->SetTexture(0, texture.Get()), D3D_OK);
-    Pipeline().SetPrograms(std::make_shared<HlslProgram>(vs, values),
-                           std::make_shared<HlslProgram>(ps, values));
+    Pipeline().SetPrograms(std::make_shared<D3DXEffectProgram>(vs, values),
+                           std::make_shared<D3DXEffectProgram>(ps, values));
     ClipQuad();
     EXPECT_EQ(Pixel(20, 30), 0xFFFF8000u);  // yellow tinted by (1, 0.5, 1)
     EXPECT_EQ(Pixel(40, 30), 0xFF000000u);  // clipped
