@@ -1,0 +1,445 @@
+#include "Render/d3d9/RenderEffectD3D.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Core/ErrorReport.h"
+#include "Core/GlobalConfigManager.h"
+#include "Core/LogDispatch.h"
+#include "Core/ScopedLock.h"
+#include "Platform/D3DX9/D3DX9Effect.h"
+#include "Platform/D3DX9/Hlsl/EffectCompiler.h"
+#include "Platform/D3DX9/Hlsl/EffectSerializer.h"
+#include "Platform/Win32/Win32Files.h"
+#include "Render/d3d9/CBaseStateManager.h"
+#include "Render/d3d9/DeviceDiagnostics.h"
+#include "Render/d3d9/EffectInclude.h"
+#include "Render/d3d9/RenderDeviceD3D9.h"
+
+namespace Zel {
+
+namespace {
+
+constexpr int kEffectLock = 6;
+
+constexpr const char* kParameterNames[RenderEffectD3D::kParameterCount] = {
+    "g_MatWorld", "g_MatView", "g_MatProjection", "g_MatViewProjection", "g_MatWorldView",
+    "g_MatWorldViewProjection", "g_MatWorldInverse", "g_MatViewInverse", "g_MatWorldViewInverse",
+    "g_MatWorldInverseTranspose", "g_MatWorldViewInverseTranspose",
+    // 11-21: texture matrices
+    "g_TexMatDiffuse", "g_TexMatDetailDiffuse", "g_TexMatBump", "g_TexMatDetailBump",
+    "g_TexMatSpecular", "g_TexMatEnvMapCubic", "g_TexMatEnvMapSphere", "g_TexMatReflection",
+    "g_TexMatRefraction", "g_TexMatShadowMap", "g_TexMatLightMap",
+    "g_MatLightProjection", "g_BoneMatrix",
+    // 24-36: scalars
+    "g_fTime", "g_fTimeSin", "g_fTimeCos", "g_fTimeTan", "g_fBumpScale", "g_fParallaxScale",
+    "g_fParallaxBias", "g_fShiness", "g_fTexelWidth", "g_fTransparencyTune", "g_fAlphaRatio",
+    "g_fShiftColRatio", "g_ColorStylizedFactor",
+    // 37-51: vectors
+    "g_vecLightColorAmbient", "g_vecLightColorDiffuse", "g_vecLightColorSpecular",
+    "g_vecLightSpecularParam", "g_vecLightAttenuation", "g_vecLightPosition",
+    "g_vecLightDirection", "g_vecLightPositionObjSpace", "g_vecLightDirectionObjSpace",
+    "g_vecCameraPosition", "g_vecCameraPositionObjSpace", "g_vecMaterialColorAmbient",
+    "g_vecMaterialColorDiffuse", "g_vecMaterialColorSpecular", "g_vecMaterialColorIllumination",
+    "g_ConstColor0", "g_ConstColor1", "g_ConstColor2", "g_ConstColor3", "g_ConstColor4",
+    "g_ConstColor5", "g_ConstColor6", "g_ConstColor7",
+    "g_vecVertexColorModulate", "g_editorcolorfactor1", "g_ShiftColor", "g_ScreenSize",
+    "g_vecTest", "g_nTest",
+    nullptr,  // 66 stays empty
+    "g_texDiffuse", "g_texDetailDiffuse", "g_texBump", "g_texDetailBump", "g_texSpecular",
+    "g_texEnvCubic", "g_texEnvSphere", "g_texReflection", "g_texRefraction", "g_texShadowMap",
+    "g_texLightMap", "g_texLightProjection"};
+
+constexpr const char* kSamplerStructs[RenderEffectD3D::kSamplerKinds] = {
+    "g_DiffuseSamplerState", "g_DetailDiffuseSamplerState", "g_BumpSamplerState",
+    "g_DetailBumpSamplerState", "g_SpecularSamplerState", "g_EnvCubicSamplerState",
+    "g_EnvSphereSamplerState", "g_ReflectionSamplerState", "g_RefractionSamplerState",
+    "g_ShadowMapSamplerState", "g_LightMapSamplerState", "g_LightProjectionSamplerState"};
+
+// Slots by i = projected + 2 × shadow + 4 × ambient.
+constexpr int kDx7VertexSlots[8] = {20, 22, 21, 23, 24, 26, 25, 27};
+constexpr int kVertexSlots[8] = {2, 10, 4, 12, 3, 11, 5, 13};
+constexpr int kPixelSlots[8] = {6, 14, 8, 16, 7, 15, 9, 17};
+
+constexpr std::uint32_t kTextureMatrixFirst = 11, kTextureMatrixLast = 21;
+constexpr std::uint32_t kEnvCubicMatrix = 16, kLightMapMatrix = 21;
+constexpr std::uint32_t kLastMatrix = 23;
+
+bool ReadWhole(const std::string& path, std::string& bytes) {
+    FILE* file = fopen_resolved(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+void Transposed(const float* in, D3DMATRIX& out) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) out.m[r][c] = in[c * 4 + r];
+}
+
+}  // namespace
+
+RenderEffectD3D::RenderEffectD3D(RenderDeviceD3D9* device, CResourceManager* manager,
+                                 std::string_view name, std::string_view group,
+                                 std::uint32_t handle)
+    : GpuProgram(manager, name, group, handle), device_(device) {}
+
+RenderEffectD3D::~RenderEffectD3D() {
+    if (effect_ != nullptr)
+        UnloadImpl();
+}
+
+int RenderEffectD3D::TechniqueSlot(const std::string& name) {
+    auto has = [&](const char* word) { return name.find(word) != std::string::npos; };
+    const bool vertex = has("Vertex"), pixel = has("Pixel"), shadow = has("Shadow");
+    const bool ambient = has("Ambient") || has("Basic");
+    const int i = (has("Projected") ? 1 : 0) + 2 * (shadow ? 1 : 0) + 4 * (ambient ? 1 : 0);
+    if (has("DX7")) {
+        if (vertex)
+            return kDx7VertexSlots[i];
+        return ambient ? (shadow ? 19 : 18) : -1;
+    }
+    if (vertex)
+        return kVertexSlots[i];
+    if (pixel)
+        return kPixelSlots[i];
+    return ambient ? (shadow ? 1 : 0) : -1;
+}
+
+const char* RenderEffectD3D::ParameterName(std::uint32_t index) {
+    return index < kParameterCount ? kParameterNames[index] : nullptr;
+}
+
+D3DXHANDLE RenderEffectD3D::GetParameterHandle(std::uint32_t index) const { return Slot(index); }
+
+D3DXHANDLE RenderEffectD3D::GetTechniqueHandle(std::uint32_t slot) const {
+    return slot < kTechniqueSlots ? techniques_[slot] : nullptr;
+}
+
+D3DXHANDLE RenderEffectD3D::Slot(std::uint32_t index) const {
+    return effect_ != nullptr && index < kParameterCount ? parameters_[index] : nullptr;
+}
+
+bool RenderEffectD3D::IsCacheCurrent(const std::string& source, const std::string& compiled) {
+    std::string bytes, text;
+    if (!ReadWhole(compiled, bytes) || !ReadWhole(source, text))
+        return false;
+    Hlsl::CompiledEffectHeader header;
+    std::string error;
+    if (!Hlsl::EffectSerializer::ReadHeader(bytes.data(), bytes.size(), header, error))
+        return false;
+    // The recorded includes are read again the way the compiler reads them; one that has gone
+    // makes the cache stale.
+    EffectInclude include;
+    std::vector<Hlsl::IncludedFile> includes;
+    for (const std::string& name : header.includes) {
+        LPCVOID data = nullptr;
+        UINT size = 0;
+        if (!SUCCEEDED(include.Open(D3DXINC_LOCAL, name.c_str(), nullptr, &data, &size)))
+            return false;
+        includes.push_back({name, std::string(static_cast<const char*>(data), size)});
+        include.Close(data);
+    }
+    return Hlsl::EffectCompiler::SourceHash(text, includes) == header.sourceHash;
+}
+
+bool RenderEffectD3D::Compile(const std::string& source, const std::string& compiled) {
+    EffectInclude include;
+    LPD3DXEFFECTCOMPILER compiler = nullptr;
+    LPD3DXBUFFER messages = nullptr;
+    HRESULT hr = D3DXCreateEffectCompilerFromFileA(source.c_str(), nullptr, &include,
+                                                   D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, &compiler,
+                                                   &messages);
+    auto report = [&](const char* where) {
+        if (messages != nullptr)
+            ReportError("%s:\n%s", where, static_cast<const char*>(messages->GetBufferPointer()));
+        else
+            ReportError("%s:\n", where);
+    };
+    if (!SUCCEEDED(hr)) {
+        report("Effect compile failed at D3DXCreateEffectCompilerFromFile");
+        if (messages != nullptr)
+            messages->Release();
+        return false;
+    }
+    if (messages != nullptr) {
+        messages->Release();
+        messages = nullptr;
+    }
+    LPD3DXBUFFER buffer = nullptr;
+    {
+        ScopedLock lock(kEffectLock);
+        hr = compiler->CompileEffect(0, &buffer, &messages);
+    }
+    compiler->Release();
+    if (!SUCCEEDED(hr)) {
+        report("Effect compile failed at CompileEffect");
+        if (messages != nullptr)
+            messages->Release();
+        return false;
+    }
+    if (messages != nullptr)
+        messages->Release();
+    bool written = false;
+    FILE* file = fopen_resolved(compiled.c_str(), "wb");
+    if (file == nullptr) {
+        ReportErrorLastError("Writing compiled effect failed: cannot open %s", compiled.c_str());
+        LogError(_access(compiled.c_str(), 0) == 0 ? "File or directory %s exists"
+                                                   : "File or directory %s does not exist",
+                 compiled.c_str());
+    } else {
+        written = std::fwrite(buffer->GetBufferPointer(), 1, buffer->GetBufferSize(), file) ==
+                  buffer->GetBufferSize();
+        written = std::fclose(file) == 0 && written;
+        if (written)
+            LogTyped(LOG_ENGINE_INIT, "GenerateFxoFileToDisk: wrote compiled effect %s",
+                     compiled.c_str());
+        else
+            ReportError("Writing compiled effect %s failed", compiled.c_str());
+    }
+    buffer->Release();
+    // A cache that could not be written is no reason to fail: the source loads instead.
+    return written;
+}
+
+std::string RenderEffectD3D::ChooseLoadPath(const std::string& path) {
+    if (!IsGlobalSwitchOn(kCompileEffectsSwitch))
+        return path;
+    const std::string compiled = path + "o";
+    const bool haveCompiled = _access(compiled.c_str(), 0) == 0;
+    const bool haveSource = _access(path.c_str(), 0) == 0;
+    if (haveCompiled && (!haveSource || IsCacheCurrent(path, compiled)))
+        return compiled;
+    if (!haveSource)
+        return path;
+    return Compile(path, compiled) ? compiled : path;
+}
+
+bool RenderEffectD3D::LoadImpl() {
+    if (device_ == nullptr || effect_ != nullptr || device_->GetD3DDevice() == nullptr)
+        return false;
+    const std::string path = ChooseLoadPath(GetLoadPath());
+    EffectInclude include;
+    LPD3DXBUFFER messages = nullptr;
+    HRESULT hr = D3DXCreateEffectFromFileA(device_->GetD3DDevice(), path.c_str(), nullptr,
+                                           &include, D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, nullptr,
+                                           &effect_, &messages);
+    if (!SUCCEEDED(hr)) {
+        ReportError("Bad D3DXEffect:\n%s",
+                    messages != nullptr ? static_cast<const char*>(messages->GetBufferPointer())
+                                        : "");
+        if (messages != nullptr)
+            messages->Release();
+        LogError("Effect file %s failed to load", path.c_str());
+        effect_ = nullptr;
+        return false;
+    }
+    if (messages != nullptr)
+        messages->Release();
+    LookUpHandles();
+    if (device_->GetStateManager() != nullptr)
+        effect_->SetStateManager(device_->GetStateManager());
+    LogTyped(LOG_ENGINE_INIT, "LoadFxFromDisk: read effect file %s", path.c_str());
+    return true;
+}
+
+void RenderEffectD3D::LookUpHandles() {
+    for (std::uint32_t i = 0; i < kParameterCount; ++i)
+        parameters_[i] =
+            kParameterNames[i] != nullptr ? effect_->GetParameterByName(nullptr, kParameterNames[i])
+                                          : nullptr;
+    for (std::uint32_t slot = 0; slot < kTechniqueSlots; ++slot) techniques_[slot] = nullptr;
+    for (UINT i = 0; D3DXHANDLE technique = effect_->GetTechnique(i); ++i) {
+        D3DXTECHNIQUE_DESC desc;
+        if (!SUCCEEDED(effect_->GetTechniqueDesc(technique, &desc)))
+            continue;
+        int slot = TechniqueSlot(desc.Name);
+        if (slot < 0) {
+            LogTyped(LOG_ENGINE_INIT, "Invalid technique name (%s) in effect file: %s", desc.Name,
+                     GetName().c_str());
+            continue;
+        }
+        techniques_[slot] = technique;
+    }
+    for (std::uint32_t k = 0; k < kSamplerKinds; ++k) {
+        SamplerRecord& r = samplers_[k];
+        r = SamplerRecord{};
+        D3DXHANDLE s = effect_->GetParameterByName(nullptr, kSamplerStructs[k]);
+        if (s == nullptr)
+            continue;
+        r.structure = s;
+        r.addressU = effect_->GetParameterByName(s, "AddressU");
+        r.addressV = effect_->GetParameterByName(s, "AddressV");
+        r.addressW = effect_->GetParameterByName(s, "AddressW");
+        r.borderColor = effect_->GetParameterByName(s, "BorderColor");
+        r.magFilter = effect_->GetParameterByName(s, "MagFilter");
+        r.minFilter = effect_->GetParameterByName(s, "MinFilter");
+        r.mipFilter = effect_->GetParameterByName(s, "MipFilter");
+        r.effect = effect_;
+    }
+}
+
+void RenderEffectD3D::UnloadImpl() {
+    if (effect_ != nullptr) {
+        ScopedLock lock(kEffectLock);
+        ULONG left = effect_->Release();
+        if (left != 0)
+            ReportError("m_pEffect release failed: %lu references left",
+                        static_cast<unsigned long>(left));
+    }
+    effect_ = nullptr;
+    for (D3DXHANDLE& t : techniques_) t = nullptr;
+    for (D3DXHANDLE& p : parameters_) p = nullptr;
+    for (SamplerRecord& r : samplers_) r = SamplerRecord{};
+}
+
+bool RenderEffectD3D::SetMatrixByName(const char* name, const float* matrix) {
+    if (effect_ == nullptr || matrix == nullptr)
+        return false;
+    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    if (h == nullptr)
+        return false;
+    D3DMATRIX m;
+    Transposed(matrix, m);
+    return SUCCEEDED(effect_->SetMatrix(h, &m));
+}
+
+bool RenderEffectD3D::SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage) {
+    if (effect_ == nullptr || matrix == nullptr || index > kLastMatrix)
+        return false;
+    if (device_->GetFixedFunctionMode() != 0) {
+        D3DXHANDLE h = Slot(index);
+        return h != nullptr &&
+               SUCCEEDED(effect_->SetMatrixTranspose(h, reinterpret_cast<const D3DMATRIX*>(matrix)));
+    }
+    if (index < kTextureMatrixFirst || index > kTextureMatrixLast || stage >= 8)
+        return false;
+    D3DMATRIX m;
+    Transposed(matrix, m);
+    if (index != kEnvCubicMatrix && index != kLightMapMatrix) {
+        // A 2D texture transform takes its translation from the third row.
+        m.m[2][0] = m.m[3][0];
+        m.m[2][1] = m.m[3][1];
+    }
+    DWORD flags = index == kEnvCubicMatrix   ? D3DTTFF_COUNT3
+                  : index == kLightMapMatrix ? (D3DTTFF_COUNT4 | D3DTTFF_PROJECTED)
+                                             : D3DTTFF_COUNT2;
+    device_->GetStateCache().SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, flags);
+    AddFrameStat(FRAME_TRANSFORM_SETS);
+    return SUCCEEDED(device_->GetD3DDevice()->SetTransform(
+        static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + stage), &m));
+}
+
+bool RenderEffectD3D::SetMatrixArray(std::uint32_t index, const float* matrices,
+                                     std::uint32_t count) {
+    D3DXHANDLE h = Slot(index);
+    if (h == nullptr || matrices == nullptr || count == 0)
+        return false;
+    return SUCCEEDED(effect_->SetMatrixTransposeArray(
+        h, reinterpret_cast<const D3DMATRIX*>(matrices), count));
+}
+
+bool RenderEffectD3D::SetValueByName(const char* name, const void* data, std::uint32_t bytes) {
+    if (effect_ == nullptr)
+        return false;
+    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
+}
+
+bool RenderEffectD3D::SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) {
+    D3DXHANDLE h = Slot(64 + static_cast<std::uint64_t>(i) < kParameterCount ? 64 + i : kParameterCount);
+    return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
+}
+
+bool RenderEffectD3D::SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) {
+    D3DXHANDLE h = Slot(37 + static_cast<std::uint64_t>(i) < kParameterCount ? 37 + i : kParameterCount);
+    return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
+}
+
+bool RenderEffectD3D::SetFloatByName(const char* name, float value) {
+    if (effect_ == nullptr)
+        return false;
+    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
+}
+
+bool RenderEffectD3D::SetFloat(std::uint32_t i, float value) {
+    D3DXHANDLE h = Slot(24 + static_cast<std::uint64_t>(i) < kParameterCount ? 24 + i : kParameterCount);
+    return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
+}
+
+bool RenderEffectD3D::SetIntByName(const char* name, int value) {
+    if (effect_ == nullptr)
+        return false;
+    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
+}
+
+bool RenderEffectD3D::SetInt(std::uint32_t i, int value) {
+    D3DXHANDLE h = Slot(65 + static_cast<std::uint64_t>(i) < kParameterCount ? 65 + i : kParameterCount);
+    return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
+}
+
+bool RenderEffectD3D::SetTextureByName(const char* name, IDirect3DBaseTexture9* texture) {
+    if (effect_ == nullptr)
+        return false;
+    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    if (h == nullptr)
+        return false;
+    effect_->SetTexture(h, texture);
+    return true;
+}
+
+bool RenderEffectD3D::SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture) {
+    D3DXHANDLE h = Slot(67 + static_cast<std::uint64_t>(i) < kParameterCount ? 67 + i : kParameterCount);
+    return h != nullptr && SUCCEEDED(effect_->SetTexture(h, texture));
+}
+
+bool RenderEffectD3D::SetTechnique(std::uint32_t slot) {
+    D3DXHANDLE t = GetTechniqueHandle(slot);
+    if (effect_ == nullptr || t == nullptr)
+        return false;
+    if (!SUCCEEDED(effect_->SetTechnique(t))) {
+        ReportError("Effect %s,SetTechnique Err,tech=%u", GetName().c_str(), slot);
+        return false;
+    }
+    return true;
+}
+
+bool RenderEffectD3D::CommitChanges() {
+    return effect_ != nullptr && SUCCEEDED(effect_->CommitChanges());
+}
+
+std::uint32_t RenderEffectD3D::Begin() {
+    UINT passes = 0;
+    if (effect_ == nullptr || !SUCCEEDED(effect_->Begin(&passes, D3DXFX_DONOTSAVESTATE)))
+        return 0;
+    return passes;
+}
+
+bool RenderEffectD3D::BeginPass(std::uint32_t pass) {
+    return effect_ != nullptr && SUCCEEDED(effect_->BeginPass(pass));
+}
+
+bool RenderEffectD3D::EndPass() { return effect_ != nullptr && SUCCEEDED(effect_->EndPass()); }
+
+bool RenderEffectD3D::End() { return effect_ != nullptr && SUCCEEDED(effect_->End()); }
+
+void RenderEffectD3D::OnLostDevice() {
+    if (effect_ != nullptr)
+        effect_->OnLostDevice();
+}
+
+void RenderEffectD3D::OnResetDevice() {
+    if (effect_ != nullptr)
+        effect_->OnResetDevice();
+}
+
+}  // namespace Zel

@@ -1,0 +1,109 @@
+// An effect loaded from an effect file (source, or the compiled ".fxo" cached beside it) and
+// bound to the render device: a table of 79 named parameter handles, twelve sampler-state
+// records, 28 technique slots chosen by the words in technique names, setters by name and by
+// index, and the pass calls. Host thread only.
+//
+// The compiled cache (global switch 67): "<path>o" is used when it carries the magic and version
+// of this build and the hash of the current source and its includes; otherwise the source is
+// compiled and the cache overwritten. With the source gone the cache is used as it is. When the
+// cache cannot be written the effect loads from the source.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Entity/GpuProgram.h"
+#include "Platform/D3DX9/ID3DXEffect.h"
+
+namespace Zel {
+
+class RenderDeviceD3D9;
+
+class RenderEffectD3D final : public GpuProgram {
+public:
+    static constexpr std::uint32_t kParameterCount = 79;
+    static constexpr std::uint32_t kEmptyParameter = 66;
+    static constexpr std::uint32_t kSamplerKinds = 12;
+    static constexpr std::uint32_t kTechniqueSlots = 28;
+    static constexpr std::uint32_t kCompileEffectsSwitch = 67;
+
+    // A sampler-state struct of the effect and its members (null when missing).
+    struct SamplerRecord {
+        D3DXHANDLE structure = nullptr;
+        D3DXHANDLE addressU = nullptr, addressV = nullptr, addressW = nullptr;
+        D3DXHANDLE borderColor = nullptr;
+        D3DXHANDLE magFilter = nullptr, minFilter = nullptr, mipFilter = nullptr;
+        ID3DXEffect* effect = nullptr;  // not owned
+    };
+
+    // device is not owned; an effect without one never loads.
+    RenderEffectD3D(RenderDeviceD3D9* device, CResourceManager* manager, std::string_view name,
+                    std::string_view group, std::uint32_t handle);
+    ~RenderEffectD3D() override;
+
+    std::uint32_t GetClassId() const override { return ClassId::RenderEffectD3D; }
+    const char* GetClassName() const override {
+        return GetRegisteredClassName(ClassId::RenderEffectD3D);
+    }
+    std::uint32_t GetSize() override { return 0; }
+
+    // The slot of a technique name, or -1 when its words make no valid slot.
+    static int TechniqueSlot(const std::string& name);
+    // The semantic parameter name of slot i; null for 66 and past the table.
+    static const char* ParameterName(std::uint32_t index);
+
+    ID3DXEffect* GetEffect() const { return effect_; }
+    D3DXHANDLE GetParameterHandle(std::uint32_t index) const;
+    D3DXHANDLE GetTechniqueHandle(std::uint32_t slot) const;
+    const SamplerRecord& GetSamplerRecord(std::uint32_t kind) const { return samplers_[kind]; }
+
+    // Setters: false when not loaded, when the name or index has no handle, or when the effect
+    // refuses the value. Matrices are 16 floats, row-major.
+    bool SetMatrixByName(const char* name, const float* matrix);
+    bool SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage);
+    bool SetMatrixArray(std::uint32_t index, const float* matrices, std::uint32_t count);
+    bool SetValueByName(const char* name, const void* data, std::uint32_t bytes);
+    bool SetValue(std::uint32_t i, const void* data, std::uint32_t bytes);   // slot 64 + i
+    bool SetVector(std::uint32_t i, const void* data, std::uint32_t bytes);  // slot 37 + i
+    bool SetFloatByName(const char* name, float value);
+    bool SetFloat(std::uint32_t i, float value);  // slot 24 + i
+    bool SetIntByName(const char* name, int value);
+    bool SetInt(std::uint32_t i, int value);  // slot 65 + i
+    // Binds a texture (null clears the parameter); true once the name is found.
+    bool SetTextureByName(const char* name, IDirect3DBaseTexture9* texture);
+    bool SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture);  // slot 67 + i
+
+    // Selects the technique of a slot; false when unloaded, the slot is empty or the effect fails.
+    bool SetTechnique(std::uint32_t slot);
+    bool CommitChanges();
+    // The pass count, or 0 on failure.
+    std::uint32_t Begin();
+    bool BeginPass(std::uint32_t pass);
+    bool EndPass();
+    bool End();
+
+    // Device loss and reset hooks.
+    void OnLostDevice();
+    void OnResetDevice();
+
+protected:
+    bool LoadImpl() override;
+    void UnloadImpl() override;
+
+private:
+    // Chooses the file to create the effect from (the compiled cache when it is usable or could
+    // be rebuilt, else the source).
+    std::string ChooseLoadPath(const std::string& path);
+    bool IsCacheCurrent(const std::string& source, const std::string& compiled);
+    bool Compile(const std::string& source, const std::string& compiled);
+    void LookUpHandles();
+    D3DXHANDLE Slot(std::uint32_t index) const;
+
+    RenderDeviceD3D9* device_;
+    ID3DXEffect* effect_ = nullptr;
+    D3DXHANDLE parameters_[kParameterCount] = {};
+    SamplerRecord samplers_[kSamplerKinds] = {};
+    D3DXHANDLE techniques_[kTechniqueSlots] = {};
+};
+
+}  // namespace Zel

@@ -1,0 +1,189 @@
+// Effects on the render device: a generated effect with the engine's include files fills the
+// technique slots, parameter handles and sampler records; the compiled cache is written, used
+// without the source and rebuilt when stale; includes fall back to the include root.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "Core/EnginePaths.h"
+#include "Core/LogDispatch.h"
+#include "Render/d3d9/EffectInclude.h"
+#include "Render/d3d9/RenderEffectD3D.h"
+#include "support/LogCapture.h"
+#include "tests/Render/d3d9/DeviceFixture.h"
+#include "fixtures/EffectFixtures.h"
+
+namespace {
+
+using Zel::RenderEffectD3D;
+
+TEST(RenderEffectTechniques, SlotsFollowTheWordsOfTheName) {
+    const std::pair<const char*, int> cases[] = {
+        {"Ambient", 0},
+        {"AmbientShadow", 1},
+        {"Basic_Shadow", 1},
+        {"VertexLighting", 2},
+        {"VertexLighting_Shadow", 4},
+        {"Diffuse_VertexLighting_Ambient", 3},
+        {"PixelLighting", 6},
+        {"Diffuse_PixelLighting_Projected_Shadow", 16},
+        {"PixelLighting_Projected_Shadow_Ambient", 17},
+        {"Ambient_DX7", 18},
+        {"AmbientShadow_DX7", 19},
+        {"VertexLighting_DX7", 20},
+        {"VertexLighting_Projected_Shadow_Ambient_DX7", 27},
+        {"PixelLighting_DX7", -1},
+        {"Diffuse", -1},
+        {"vertexlighting", -1},  // the words are case-sensitive
+    };
+    for (const auto& [name, slot] : cases) EXPECT_EQ(RenderEffectD3D::TechniqueSlot(name), slot) << name;
+}
+
+TEST(RenderEffectParameters, TableHasSeventyEightNamesAndAnEmptySlot) {
+    int named = 0;
+    for (std::uint32_t i = 0; i < RenderEffectD3D::kParameterCount; ++i)
+        named += RenderEffectD3D::ParameterName(i) != nullptr;
+    EXPECT_EQ(named, 78);
+    EXPECT_EQ(RenderEffectD3D::ParameterName(66), nullptr);
+    EXPECT_STREQ(RenderEffectD3D::ParameterName(23), "g_BoneMatrix");
+    EXPECT_STREQ(RenderEffectD3D::ParameterName(67), "g_texDiffuse");
+    EXPECT_STREQ(RenderEffectD3D::ParameterName(78), "g_texLightProjection");
+}
+
+class RenderEffectTest : public ZelTest::ReadyDeviceTest {
+protected:
+    void SetUp() override {
+        ZelTest::ReadyDeviceTest::SetUp();
+        // The generated effect names its includes "../include/<file>"; none is found there, so
+        // every one comes from the include root's "include/" directory.
+        Zel::SetEffectIncludeRoot((dir_.Path() / "root").string() + "/");
+        for (const auto& [name, text] : ZelFixtures::EffectIncludeFiles())
+            dir_.Write("root/include/" + std::filesystem::path(name).filename().string(), text);
+        source_ = dir_.Write("fx/material.fx", ZelFixtures::GeneratedEffect());
+    }
+    void TearDown() override {
+        effect_.reset();
+        G()->GetConfigManager()->SetValue(RenderEffectD3D::kCompileEffectsSwitch, 0);
+        ZelTest::ReadyDeviceTest::TearDown();
+    }
+    bool Load() {
+        effect_.reset();
+        effect_ = std::make_unique<RenderEffectD3D>(&Device(), nullptr, "fx/material.fx", "", 1);
+        effect_->Load(source_);
+        return effect_->GetEffect() != nullptr;
+    }
+    std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::string source_;
+    std::unique_ptr<RenderEffectD3D> effect_;
+};
+
+TEST_F(RenderEffectTest, GeneratedEffectFillsSlotsHandlesAndSamplerRecords) {
+    ZelTest::LogCapture log;
+    ASSERT_TRUE(Load());
+    const int filled[] = {0, 1, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20};
+    for (std::uint32_t slot = 0; slot < RenderEffectD3D::kTechniqueSlots; ++slot) {
+        bool expected = std::find(std::begin(filled), std::end(filled), slot) != std::end(filled);
+        EXPECT_EQ(effect_->GetTechniqueHandle(slot) != nullptr, expected) << slot;
+    }
+    EXPECT_NE(effect_->GetParameterHandle(0), nullptr);   // g_MatWorld
+    EXPECT_NE(effect_->GetParameterHandle(67), nullptr);  // g_texDiffuse
+    EXPECT_EQ(effect_->GetParameterHandle(66), nullptr);
+    EXPECT_FALSE(effect_->SetValue(2, "abcd", 4));  // slot 66
+    const RenderEffectD3D::SamplerRecord& diffuse = effect_->GetSamplerRecord(0);
+    EXPECT_NE(diffuse.structure, nullptr);
+    EXPECT_NE(diffuse.minFilter, nullptr);
+    EXPECT_EQ(diffuse.effect, effect_->GetEffect());
+    EXPECT_EQ(effect_->GetSamplerRecord(11).structure, nullptr);  // no light projection state
+    EXPECT_EQ(log.Count("LoadFxFromDisk:"), 1);
+    EXPECT_TRUE(effect_->SetTechnique(2));
+    EXPECT_FALSE(effect_->SetTechnique(3));  // empty slot
+    EXPECT_FALSE(effect_->SetMatrixArray(23, nullptr, 0));
+}
+
+TEST_F(RenderEffectTest, InvalidTechniqueNamesAreLoggedAndSkipped) {
+    dir_.Write("fx/material.fx", ZelFixtures::GeneratedEffect() +
+                                     "technique Diffuse { pass P0 { ZEnable = TRUE; } }\n");
+    ZelTest::LogCapture log;
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(log.Count("Invalid technique name (Diffuse) in effect file:"), 1);
+}
+
+TEST_F(RenderEffectTest, CompiledCacheIsWrittenUsedWithoutSourceAndRebuiltWhenStale) {
+    G()->GetConfigManager()->SetValue(RenderEffectD3D::kCompileEffectsSwitch, 1);
+    const std::string compiled = source_ + "o";
+    {
+        ZelTest::LogCapture log;
+        ASSERT_TRUE(Load());
+        EXPECT_EQ(log.Count("GenerateFxoFileToDisk:"), 1);
+        EXPECT_EQ(log.Count(compiled), 2);  // written, then read
+    }
+    ASSERT_EQ(Slurp(compiled).substr(0, 4), "ZFXO");
+
+    // Unchanged source and includes: the cache is used as it is.
+    {
+        ZelTest::LogCapture log;
+        ASSERT_TRUE(Load());
+        EXPECT_EQ(log.Count("GenerateFxoFileToDisk:"), 0);
+    }
+    // A changed include makes it stale: rebuilt and overwritten.
+    dir_.Write("root/include/Lighting.fx",
+               ZelFixtures::EffectIncludeFiles().at("../include/Lighting.fx") + "\n// changed\n");
+    {
+        ZelTest::LogCapture log;
+        ASSERT_TRUE(Load());
+        EXPECT_EQ(log.Count("GenerateFxoFileToDisk:"), 1);
+    }
+    // A cache of another version is rebuilt too.
+    std::string bytes = Slurp(compiled);
+    bytes[4] = 99;
+    dir_.Write("fx/material.fxo", bytes);
+    {
+        ZelTest::LogCapture log;
+        ASSERT_TRUE(Load());
+        EXPECT_EQ(log.Count("GenerateFxoFileToDisk:"), 1);
+    }
+    // Without the source the compiled file loads alone.
+    std::filesystem::remove(source_);
+    ASSERT_TRUE(Load());
+    EXPECT_NE(effect_->GetTechniqueHandle(20), nullptr);
+}
+
+TEST_F(RenderEffectTest, UnwritableCacheLoadsFromTheSource) {
+    G()->GetConfigManager()->SetValue(RenderEffectD3D::kCompileEffectsSwitch, 1);
+    std::filesystem::create_directory(source_ + "o");  // a directory where the cache would go
+    ZelTest::LogCapture log;
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(log.Count("LoadFxFromDisk: read effect file " + source_ + "\n") +
+                  log.Count("LoadFxFromDisk: read effect file " + source_),
+              1);
+}
+
+TEST_F(RenderEffectTest, BrokenSourceFailsWithTheCompilerMessages) {
+    dir_.Write("fx/material.fx", "float4 f( {\n");
+    ZelTest::LogCapture log;
+    EXPECT_FALSE(Load());
+    EXPECT_EQ(log.Count("failed to load"), 1);
+    EXPECT_EQ(effect_->GetTechniqueHandle(0), nullptr);
+}
+
+TEST_F(RenderEffectTest, IncludeFailureAnswersFailureWithNoData) {
+    Zel::EffectInclude include;
+    LPCVOID data = reinterpret_cast<LPCVOID>(1);
+    UINT bytes = 7;
+    ZelTest::LogCapture log;
+    EXPECT_FALSE(SUCCEEDED(include.Open(D3DXINC_LOCAL, "missing/none.fx", nullptr, &data, &bytes)));
+    EXPECT_EQ(data, nullptr);
+    // The fallback takes the file part only.
+    ASSERT_EQ(include.Open(D3DXINC_LOCAL, "somewhere/else/Lighting.fx", nullptr, &data, &bytes), S_OK);
+    EXPECT_EQ(std::string(static_cast<const char*>(data), bytes),
+              ZelFixtures::EffectIncludeFiles().at("../include/Lighting.fx"));
+    include.Close(data);
+}
+
+}  // namespace
