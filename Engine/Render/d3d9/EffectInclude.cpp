@@ -41,8 +41,8 @@ HRESULT EffectInclude::Open(D3DXINCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID*
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
-        ReportError("Reading include file %s (%s) failed: error %lu", destination.c_str(),
-                    fileName, static_cast<unsigned long>(GetLastError()));
+        ReportError("Reading include file %s (%s) failed: error %lu", destination.c_str(), fileName,
+                    static_cast<unsigned long>(GetLastError()));
         return E_FAIL;
     }
     char* buffer = new char[content.size() + 1];

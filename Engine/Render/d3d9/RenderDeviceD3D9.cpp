@@ -30,6 +30,7 @@
 #include "Render/d3d9/CBaseStateManager.h"
 #include "Render/d3d9/D3D9Mapping.h"
 #include "Render/d3d9/DeviceDiagnostics.h"
+#include "Render/d3d9/RenderEffectD3D.h"
 #include "Render/d3d9/HardwareIndexBufferD3D9.h"
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
@@ -1165,6 +1166,29 @@ bool RenderDeviceD3D9::EnableA8R8G8B8Target() {
 bool RenderDeviceD3D9::DisableA8R8G8B8Target() {
     a8r8g8b8Enabled_ = false;
     return true;
+}
+
+bool RenderDeviceD3D9::BeginEffectPass(RenderEffectD3D* effect, std::uint32_t pass) {
+    if (effect == nullptr)
+        return false;
+    if (effect->Begin() == 0)
+        return false;
+    AddFrameStat(FRAME_EFFECTS_BEGUN);
+    if (!effect->BeginPass(pass)) {
+        effect->End();
+        return false;
+    }
+    AddFrameStat(FRAME_EFFECT_PASSES_BEGUN);
+    pendingEffect_ = effect;
+    return true;
+}
+
+void RenderDeviceD3D9::EndEffectPass() {
+    if (pendingEffect_ == nullptr)
+        return;
+    pendingEffect_->EndPass();
+    pendingEffect_->End();
+    pendingEffect_ = nullptr;
 }
 
 }  // namespace Zel

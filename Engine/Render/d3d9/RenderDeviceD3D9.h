@@ -18,6 +18,7 @@
 namespace Zel {
 
 class CBaseStateManager;
+class RenderEffectD3D;
 
 class RenderDeviceD3D9 final : public RenderDevice {
 public:
@@ -138,6 +139,13 @@ public:
     PFN_D3DPERF_EndEvent GetPerfEndEvent() const { return perfEndEvent_; }
     PFN_D3DPERF_SetMarker GetPerfSetMarker() const { return perfSetMarker_; }
 
+    // Begins the effect (saving no state) and its pass, counting one effect and one pass begun,
+    // and keeps it pending until EndEffectPass. False (nothing pending) when either call fails.
+    bool BeginEffectPass(RenderEffectD3D* effect, std::uint32_t pass);
+    // Ends the pending effect's pass and the effect; nothing when none is pending.
+    void EndEffectPass();
+    RenderEffectD3D* GetPendingEffect() const { return pendingEffect_; }
+
     // Sets bits 0x1 and, for each of 2, 4, 6, 8 and 10 samples that both the back-buffer and the
     // depth format of the settings support, 0x2, 0x4, 0x8, 0x10, 0x20 of the caps' multisample
     // mask, logging each supported mode.
@@ -172,6 +180,7 @@ private:
     IDirect3DDevice9Ex* deviceEx_ = nullptr;  // the same object on an Ex device
     HWND window_ = nullptr;
     CBaseStateManager* stateManager_ = nullptr;
+    RenderEffectD3D* pendingEffect_ = nullptr;  // between BeginEffectPass and EndEffectPass
     RenderStateCache cache_;
     IDirectDraw7* directDraw7_ = nullptr;
     enum class VideoMemoryQuery { Untried, Failed, Ready };

@@ -31,32 +31,31 @@ constexpr const char* kParameterNames[RenderEffectD3D::kParameterCount] = {
     // 11-21: texture matrices
     "g_TexMatDiffuse", "g_TexMatDetailDiffuse", "g_TexMatBump", "g_TexMatDetailBump",
     "g_TexMatSpecular", "g_TexMatEnvMapCubic", "g_TexMatEnvMapSphere", "g_TexMatReflection",
-    "g_TexMatRefraction", "g_TexMatShadowMap", "g_TexMatLightMap",
-    "g_MatLightProjection", "g_BoneMatrix",
+    "g_TexMatRefraction", "g_TexMatShadowMap", "g_TexMatLightMap", "g_MatLightProjection",
+    "g_BoneMatrix",
     // 24-36: scalars
     "g_fTime", "g_fTimeSin", "g_fTimeCos", "g_fTimeTan", "g_fBumpScale", "g_fParallaxScale",
     "g_fParallaxBias", "g_fShiness", "g_fTexelWidth", "g_fTransparencyTune", "g_fAlphaRatio",
     "g_fShiftColRatio", "g_ColorStylizedFactor",
     // 37-51: vectors
     "g_vecLightColorAmbient", "g_vecLightColorDiffuse", "g_vecLightColorSpecular",
-    "g_vecLightSpecularParam", "g_vecLightAttenuation", "g_vecLightPosition",
-    "g_vecLightDirection", "g_vecLightPositionObjSpace", "g_vecLightDirectionObjSpace",
-    "g_vecCameraPosition", "g_vecCameraPositionObjSpace", "g_vecMaterialColorAmbient",
-    "g_vecMaterialColorDiffuse", "g_vecMaterialColorSpecular", "g_vecMaterialColorIllumination",
-    "g_ConstColor0", "g_ConstColor1", "g_ConstColor2", "g_ConstColor3", "g_ConstColor4",
-    "g_ConstColor5", "g_ConstColor6", "g_ConstColor7",
-    "g_vecVertexColorModulate", "g_editorcolorfactor1", "g_ShiftColor", "g_ScreenSize",
-    "g_vecTest", "g_nTest",
+    "g_vecLightSpecularParam", "g_vecLightAttenuation", "g_vecLightPosition", "g_vecLightDirection",
+    "g_vecLightPositionObjSpace", "g_vecLightDirectionObjSpace", "g_vecCameraPosition",
+    "g_vecCameraPositionObjSpace", "g_vecMaterialColorAmbient", "g_vecMaterialColorDiffuse",
+    "g_vecMaterialColorSpecular", "g_vecMaterialColorIllumination", "g_ConstColor0",
+    "g_ConstColor1", "g_ConstColor2", "g_ConstColor3", "g_ConstColor4", "g_ConstColor5",
+    "g_ConstColor6", "g_ConstColor7", "g_vecVertexColorModulate", "g_editorcolorfactor1",
+    "g_ShiftColor", "g_ScreenSize", "g_vecTest", "g_nTest",
     nullptr,  // 66 stays empty
     "g_texDiffuse", "g_texDetailDiffuse", "g_texBump", "g_texDetailBump", "g_texSpecular",
     "g_texEnvCubic", "g_texEnvSphere", "g_texReflection", "g_texRefraction", "g_texShadowMap",
     "g_texLightMap", "g_texLightProjection"};
 
 constexpr const char* kSamplerStructs[RenderEffectD3D::kSamplerKinds] = {
-    "g_DiffuseSamplerState", "g_DetailDiffuseSamplerState", "g_BumpSamplerState",
-    "g_DetailBumpSamplerState", "g_SpecularSamplerState", "g_EnvCubicSamplerState",
-    "g_EnvSphereSamplerState", "g_ReflectionSamplerState", "g_RefractionSamplerState",
-    "g_ShadowMapSamplerState", "g_LightMapSamplerState", "g_LightProjectionSamplerState"};
+    "g_DiffuseSamplerState",    "g_DetailDiffuseSamplerState", "g_BumpSamplerState",
+    "g_DetailBumpSamplerState", "g_SpecularSamplerState",      "g_EnvCubicSamplerState",
+    "g_EnvSphereSamplerState",  "g_ReflectionSamplerState",    "g_RefractionSamplerState",
+    "g_ShadowMapSamplerState",  "g_LightMapSamplerState",      "g_LightProjectionSamplerState"};
 
 // Slots by i = projected + 2 × shadow + 4 × ambient.
 constexpr int kDx7VertexSlots[8] = {20, 22, 21, 23, 24, 26, 25, 27};
@@ -117,7 +116,9 @@ const char* RenderEffectD3D::ParameterName(std::uint32_t index) {
     return index < kParameterCount ? kParameterNames[index] : nullptr;
 }
 
-D3DXHANDLE RenderEffectD3D::GetParameterHandle(std::uint32_t index) const { return Slot(index); }
+D3DXHANDLE RenderEffectD3D::GetParameterHandle(std::uint32_t index) const {
+    return Slot(index);
+}
 
 D3DXHANDLE RenderEffectD3D::GetTechniqueHandle(std::uint32_t slot) const {
     return slot < kTechniqueSlots ? techniques_[slot] : nullptr;
@@ -154,9 +155,9 @@ bool RenderEffectD3D::Compile(const std::string& source, const std::string& comp
     EffectInclude include;
     LPD3DXEFFECTCOMPILER compiler = nullptr;
     LPD3DXBUFFER messages = nullptr;
-    HRESULT hr = D3DXCreateEffectCompilerFromFileA(source.c_str(), nullptr, &include,
-                                                   D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, &compiler,
-                                                   &messages);
+    HRESULT hr =
+        D3DXCreateEffectCompilerFromFileA(source.c_str(), nullptr, &include,
+                                          D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, &compiler, &messages);
     auto report = [&](const char* where) {
         if (messages != nullptr)
             ReportError("%s:\n%s", where, static_cast<const char*>(messages->GetBufferPointer()));
@@ -228,13 +229,13 @@ bool RenderEffectD3D::LoadImpl() {
     const std::string path = ChooseLoadPath(GetLoadPath());
     EffectInclude include;
     LPD3DXBUFFER messages = nullptr;
-    HRESULT hr = D3DXCreateEffectFromFileA(device_->GetD3DDevice(), path.c_str(), nullptr,
-                                           &include, D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, nullptr,
-                                           &effect_, &messages);
+    HRESULT hr =
+        D3DXCreateEffectFromFileA(device_->GetD3DDevice(), path.c_str(), nullptr, &include,
+                                  D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, nullptr, &effect_, &messages);
     if (!SUCCEEDED(hr)) {
-        ReportError("Bad D3DXEffect:\n%s",
-                    messages != nullptr ? static_cast<const char*>(messages->GetBufferPointer())
-                                        : "");
+        ReportError(
+            "Bad D3DXEffect:\n%s",
+            messages != nullptr ? static_cast<const char*>(messages->GetBufferPointer()) : "");
         if (messages != nullptr)
             messages->Release();
         LogError("Effect file %s failed to load", path.c_str());
@@ -252,9 +253,9 @@ bool RenderEffectD3D::LoadImpl() {
 
 void RenderEffectD3D::LookUpHandles() {
     for (std::uint32_t i = 0; i < kParameterCount; ++i)
-        parameters_[i] =
-            kParameterNames[i] != nullptr ? effect_->GetParameterByName(nullptr, kParameterNames[i])
-                                          : nullptr;
+        parameters_[i] = kParameterNames[i] != nullptr
+                             ? effect_->GetParameterByName(nullptr, kParameterNames[i])
+                             : nullptr;
     for (std::uint32_t slot = 0; slot < kTechniqueSlots; ++slot) techniques_[slot] = nullptr;
     for (UINT i = 0; D3DXHANDLE technique = effect_->GetTechnique(i); ++i) {
         D3DXTECHNIQUE_DESC desc;
@@ -316,8 +317,8 @@ bool RenderEffectD3D::SetMatrix(std::uint32_t index, const float* matrix, std::u
         return false;
     if (device_->GetFixedFunctionMode() != 0) {
         D3DXHANDLE h = Slot(index);
-        return h != nullptr &&
-               SUCCEEDED(effect_->SetMatrixTranspose(h, reinterpret_cast<const D3DMATRIX*>(matrix)));
+        return h != nullptr && SUCCEEDED(effect_->SetMatrixTranspose(
+                                   h, reinterpret_cast<const D3DMATRIX*>(matrix)));
     }
     if (index < kTextureMatrixFirst || index > kTextureMatrixLast || stage >= 8)
         return false;
@@ -342,8 +343,8 @@ bool RenderEffectD3D::SetMatrixArray(std::uint32_t index, const float* matrices,
     D3DXHANDLE h = Slot(index);
     if (h == nullptr || matrices == nullptr || count == 0)
         return false;
-    return SUCCEEDED(effect_->SetMatrixTransposeArray(
-        h, reinterpret_cast<const D3DMATRIX*>(matrices), count));
+    return SUCCEEDED(
+        effect_->SetMatrixTransposeArray(h, reinterpret_cast<const D3DMATRIX*>(matrices), count));
 }
 
 bool RenderEffectD3D::SetValueByName(const char* name, const void* data, std::uint32_t bytes) {
@@ -354,12 +355,14 @@ bool RenderEffectD3D::SetValueByName(const char* name, const void* data, std::ui
 }
 
 bool RenderEffectD3D::SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h = Slot(64 + static_cast<std::uint64_t>(i) < kParameterCount ? 64 + i : kParameterCount);
+    D3DXHANDLE h =
+        Slot(64 + static_cast<std::uint64_t>(i) < kParameterCount ? 64 + i : kParameterCount);
     return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
 }
 
 bool RenderEffectD3D::SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h = Slot(37 + static_cast<std::uint64_t>(i) < kParameterCount ? 37 + i : kParameterCount);
+    D3DXHANDLE h =
+        Slot(37 + static_cast<std::uint64_t>(i) < kParameterCount ? 37 + i : kParameterCount);
     return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
 }
 
@@ -371,7 +374,8 @@ bool RenderEffectD3D::SetFloatByName(const char* name, float value) {
 }
 
 bool RenderEffectD3D::SetFloat(std::uint32_t i, float value) {
-    D3DXHANDLE h = Slot(24 + static_cast<std::uint64_t>(i) < kParameterCount ? 24 + i : kParameterCount);
+    D3DXHANDLE h =
+        Slot(24 + static_cast<std::uint64_t>(i) < kParameterCount ? 24 + i : kParameterCount);
     return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
 }
 
@@ -383,7 +387,8 @@ bool RenderEffectD3D::SetIntByName(const char* name, int value) {
 }
 
 bool RenderEffectD3D::SetInt(std::uint32_t i, int value) {
-    D3DXHANDLE h = Slot(65 + static_cast<std::uint64_t>(i) < kParameterCount ? 65 + i : kParameterCount);
+    D3DXHANDLE h =
+        Slot(65 + static_cast<std::uint64_t>(i) < kParameterCount ? 65 + i : kParameterCount);
     return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
 }
 
@@ -398,7 +403,8 @@ bool RenderEffectD3D::SetTextureByName(const char* name, IDirect3DBaseTexture9* 
 }
 
 bool RenderEffectD3D::SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture) {
-    D3DXHANDLE h = Slot(67 + static_cast<std::uint64_t>(i) < kParameterCount ? 67 + i : kParameterCount);
+    D3DXHANDLE h =
+        Slot(67 + static_cast<std::uint64_t>(i) < kParameterCount ? 67 + i : kParameterCount);
     return h != nullptr && SUCCEEDED(effect_->SetTexture(h, texture));
 }
 
@@ -428,9 +434,13 @@ bool RenderEffectD3D::BeginPass(std::uint32_t pass) {
     return effect_ != nullptr && SUCCEEDED(effect_->BeginPass(pass));
 }
 
-bool RenderEffectD3D::EndPass() { return effect_ != nullptr && SUCCEEDED(effect_->EndPass()); }
+bool RenderEffectD3D::EndPass() {
+    return effect_ != nullptr && SUCCEEDED(effect_->EndPass());
+}
 
-bool RenderEffectD3D::End() { return effect_ != nullptr && SUCCEEDED(effect_->End()); }
+bool RenderEffectD3D::End() {
+    return effect_ != nullptr && SUCCEEDED(effect_->End());
+}
 
 void RenderEffectD3D::OnLostDevice() {
     if (effect_ != nullptr)

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "Core/EnginePaths.h"
+#include "Core/FrameStats.h"
 #include "Core/LogDispatch.h"
 #include "Render/d3d9/EffectInclude.h"
 #include "Render/d3d9/RenderEffectD3D.h"
@@ -36,7 +37,8 @@ TEST(RenderEffectTechniques, SlotsFollowTheWordsOfTheName) {
         {"Diffuse", -1},
         {"vertexlighting", -1},  // the words are case-sensitive
     };
-    for (const auto& [name, slot] : cases) EXPECT_EQ(RenderEffectD3D::TechniqueSlot(name), slot) << name;
+    for (const auto& [name, slot] : cases)
+        EXPECT_EQ(RenderEffectD3D::TechniqueSlot(name), slot) << name;
 }
 
 TEST(RenderEffectParameters, TableHasSeventyEightNamesAndAnEmptySlot) {
@@ -180,10 +182,36 @@ TEST_F(RenderEffectTest, IncludeFailureAnswersFailureWithNoData) {
     EXPECT_FALSE(SUCCEEDED(include.Open(D3DXINC_LOCAL, "missing/none.fx", nullptr, &data, &bytes)));
     EXPECT_EQ(data, nullptr);
     // The fallback takes the file part only.
-    ASSERT_EQ(include.Open(D3DXINC_LOCAL, "somewhere/else/Lighting.fx", nullptr, &data, &bytes), S_OK);
+    ASSERT_EQ(include.Open(D3DXINC_LOCAL, "somewhere/else/Lighting.fx", nullptr, &data, &bytes),
+              S_OK);
     EXPECT_EQ(std::string(static_cast<const char*>(data), bytes),
               ZelFixtures::EffectIncludeFiles().at("../include/Lighting.fx"));
     include.Close(data);
+}
+
+TEST_F(RenderEffectTest, EffectPassCountsAndRoutesItsStatesThroughTheDevice) {
+    ASSERT_TRUE(Load());
+    ASSERT_TRUE(effect_->SetTechnique(18));  // Ambient_DX7: stage states only
+    Zel::FrameStats& stats = *G()->GetFrameStats();
+    const Zel::FrameStats before = stats;
+    ASSERT_TRUE(Device().BeginEffectPass(effect_.get(), 0));
+    EXPECT_EQ(Device().GetPendingEffect(), effect_.get());
+    EXPECT_EQ(stats.words[Zel::FRAME_EFFECTS_BEGUN], before.words[Zel::FRAME_EFFECTS_BEGUN] + 1);
+    EXPECT_EQ(stats.words[Zel::FRAME_EFFECT_PASSES_BEGUN],
+              before.words[Zel::FRAME_EFFECT_PASSES_BEGUN] + 1);
+    // The pass's stage states reached the device through the state manager and the state cache.
+    EXPECT_GT(stats.words[Zel::FRAME_TEXTURE_STAGE_STATE_SETS],
+              before.words[Zel::FRAME_TEXTURE_STAGE_STATE_SETS]);
+    DWORD op = 0;
+    Device().GetD3DDevice()->GetTextureStageState(0, D3DTSS_ALPHAARG2, &op);
+    EXPECT_EQ(op, static_cast<DWORD>(D3DTA_DIFFUSE));
+    Device().EndEffectPass();
+    EXPECT_EQ(Device().GetPendingEffect(), nullptr);
+    // A pass the technique lacks begins nothing.
+    EXPECT_FALSE(Device().BeginEffectPass(effect_.get(), 5));
+    EXPECT_EQ(Device().GetPendingEffect(), nullptr);
+    EXPECT_NE(effect_->Begin(), 0u);  // the failed bracket was closed
+    EXPECT_TRUE(effect_->End());
 }
 
 }  // namespace
