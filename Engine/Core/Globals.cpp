@@ -14,6 +14,8 @@
 #include "Core/Timer.h"
 #include "Core/XMLManager.h"
 #include "Core/ZelLogMng.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Action.h"
 #include "Entity/ActionManager.h"
 #include "Entity/Actor.h"
@@ -225,8 +227,10 @@ std::uint32_t Globals::GetFrameId() {
 }
 
 void Globals::ShutdownSceneGlobals() {
-    // Worker thread 0 is stopped here once the worker threads exist; the scene's own release
+    // The worker finishes what is queued before the scene's objects go. The scene's own release
     // steps come with the scene.
+    if (threadio* worker = threadmng::GetInstance()->GetThread(0))
+        worker->Stop();
 }
 
 void Globals::ShutdownPhysicsAndCaches() {

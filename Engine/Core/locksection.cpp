@@ -1,6 +1,13 @@
 #include "Core/locksection.h"
 
 namespace Zel {
+namespace {
+// The id costs a system call; each thread asks once.
+DWORD CurrentThreadId() {
+    thread_local const DWORD id = GetCurrentThreadId();
+    return id;
+}
+}  // namespace
 
 locksection::locksection() {
     InitializeCriticalSection(&section_);
@@ -12,10 +19,19 @@ locksection::~locksection() {
 
 void locksection::Enter() {
     EnterCriticalSection(&section_);
+    if (depth_++ == 0)
+        owner_.store(CurrentThreadId(), std::memory_order_relaxed);
 }
 
 void locksection::Leave() {
+    if (--depth_ == 0)
+        owner_.store(0, std::memory_order_relaxed);
     LeaveCriticalSection(&section_);
+}
+
+bool locksection::IsHeldByCurrentThread() const {
+    // Only the calling thread itself can have stored its own id, so a relaxed read is exact.
+    return owner_.load(std::memory_order_relaxed) == CurrentThreadId();
 }
 
 }  // namespace Zel

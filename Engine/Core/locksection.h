@@ -2,6 +2,8 @@
 // each Enter needs its Leave. Any thread.
 #pragma once
 
+#include <atomic>
+
 #include "Core/ilock.h"
 #include "Platform/Win32/Win32Sync.h"
 
@@ -20,8 +22,16 @@ public:
     void Lock() { Enter(); }
     void Unlock() { Leave(); }
 
+    // Whether the calling thread holds the lock. Callers that would wait for another thread
+    // which needs this lock ask first, so that they refuse instead of waiting for ever.
+    bool IsHeldByCurrentThread() const;
+
 private:
     CRITICAL_SECTION section_;
+    // The holding thread's id (0 when free) and its nesting depth; the depth is touched only by
+    // the holder, the id is read by any thread that asks whether it is the holder.
+    std::atomic<DWORD> owner_{0};
+    int depth_ = 0;
 };
 
 }  // namespace Zel

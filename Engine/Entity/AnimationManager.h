@@ -11,6 +11,9 @@ public:
     // Built by Globals::Init, host thread.
     AnimationManager();
     ~AnimationManager() override;
+
+    // This manager makes no resources yet: its resource type comes later.
+    CResource* CreateImpl(std::string_view, std::string_view) override { return nullptr; }
     ZEL_CLASS_ID(AnimationManager)
 };
 

@@ -12,6 +12,9 @@ public:
     // Built by Globals::Init, host thread.
     SkeletonManager();
     ~SkeletonManager() override;
+
+    // This manager makes no resources yet: its resource type comes later.
+    CResource* CreateImpl(std::string_view, std::string_view) override { return nullptr; }
 };
 
 }  // namespace Zel

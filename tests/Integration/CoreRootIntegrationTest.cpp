@@ -15,6 +15,8 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/ZelLogMng.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Interface/IRender.h"
 #include "Interface/ZelEngine.h"
 #include "support/TempDir.h"
@@ -136,6 +138,21 @@ TEST_F(CoreRootIntegrationTest, EngineConfigRunsAtWindowCreation) {
     EXPECT_EQ(errors, 1u) << log;
     EXPECT_NE(log.find(":ERROR:加载EngineConfig失败!\nErrorCode="), std::string::npos) << log;
     EXPECT_NE(log.find(":ENGINE_INIT:D3DCompiler_43.dll"), std::string::npos) << log;
+}
+
+TEST_F(CoreRootIntegrationTest, WindowCreationStartsWorkerZeroOnceAndTheRendererStopsIt) {
+    ZelI::IRender* render = CreateRenderer();
+    ZelI::RenderWindowParams params;
+    render->CreateRenderWindow(&params);
+    Zel::threadio* worker = Zel::threadmng::GetInstance()->GetThread(0);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_TRUE(worker->IsStarted());
+    EXPECT_EQ(worker->GetDriver(), Zel::WorkerDriver::Thread);
+    render->CreateRenderWindow(&params);
+    EXPECT_EQ(Zel::threadmng::GetInstance()->GetThread(0), worker);
+    DeleteRenderer();
+    EXPECT_FALSE(worker->IsStarted());
+    EXPECT_EQ(worker->GetThreadFlags(), 2);
 }
 
 TEST_F(CoreRootIntegrationTest, AMissingEngineConfigLeavesEverySwitchAtItsDefault) {

@@ -5,6 +5,8 @@
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Core/Timer.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 
 namespace Zel {
 namespace {
@@ -34,6 +36,10 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager))
         config->Reload("EngineConfig.txt");
     LogTyped(LOG_ENGINE_INIT, "加载EngineConfig.xml耗时：%5.2f ms", TickMs(timer));
+
+    // Worker 0 runs the queued tasks; a second window finds it running already.
+    if (threadio* worker = threadmng::GetInstance()->GetOrCreateThread(0))
+        worker->Start(nullptr);
     return kNoRenderSystem;
 }
 

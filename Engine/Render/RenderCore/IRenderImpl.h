@@ -14,9 +14,9 @@ public:
     IRenderImpl& operator=(const IRenderImpl&) = delete;
 
     ZelI::SystemInfo* GetSystemInfo() override;
-    // Loads the shader-compiler module once, keeps the parameters, resets the switches and runs
-    // "EngineConfig.txt" (a failure is only logged). The render system is not built here, so the
-    // answer is -101.
+    // Loads the shader-compiler module once, keeps the parameters, resets the switches, runs
+    // "EngineConfig.txt" (a failure is only logged) and starts worker 0 (once). The render
+    // system is not built here, so the answer is -101.
     int CreateRenderWindow(const ZelI::RenderWindowParams* params) override;
 
 private:

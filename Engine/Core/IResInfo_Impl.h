@@ -1,0 +1,33 @@
+// One resource of a manager's list for the host (CResourceManager::GetActiveList and
+// GetGarbageList): the resource with its name, reference count and size as they were when the
+// list was built, so that the entry stays readable after the resource has gone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Zel {
+
+class CResource;
+
+class IResInfo_Impl {
+public:
+    explicit IResInfo_Impl(CResource* resource);
+    virtual ~IResInfo_Impl() = default;
+    IResInfo_Impl(const IResInfo_Impl&) = delete;
+    IResInfo_Impl& operator=(const IResInfo_Impl&) = delete;
+
+    virtual const char* GetName() const { return name_.c_str(); }
+    // The resource itself; valid only while its manager keeps it.
+    virtual CResource* GetResource() const { return resource_; }
+    virtual std::int32_t GetRefCount() const { return refCount_; }
+    virtual std::uint32_t GetSize() const { return size_; }
+
+private:
+    CResource* resource_;
+    std::string name_;
+    std::int32_t refCount_;
+    std::uint32_t size_;
+};
+
+}  // namespace Zel
