@@ -5,24 +5,20 @@
 //   D3DXImageFileFuzz [libFuzzer flags] CORPUS...
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Platform/D3DX9/D3DX9ImageFile.h"
 #include "Platform/D3DX9/D3DX9Pixels.h"
 #include "fixtures/ImageFixtures.h"
+#include "fuzz/FuzzSeeds.h"
+#include "fuzz/ImageSeeds.h"
 
 namespace {
 
 using ZelFixtures::Bytes;
-
-UINT LevelSide(UINT side, std::size_t level) {
-    const UINT shifted = side >> level;
-    return shifted ? shifted : 1;
-}
+using ZelFuzz::SaveSeed;
 
 // Every level must hold exactly its pixels or blocks; each is read whole.
 void Inspect(const D3DXImageFile& file) {
@@ -32,10 +28,10 @@ void Inspect(const D3DXImageFile& file) {
         file.height > kD3DXMaxImageSide)
         std::abort();
     for (std::size_t level = 0; level < file.levels.size(); ++level) {
-        const UINT w = LevelSide(file.width, level), h = LevelSide(file.height, level);
-        const std::size_t blockBytes = file.blockFormat == D3DFMT_DXT1 ? 8 : 16;
+        const UINT w = D3DXLevelSide(file.width, UINT(level));
+        const UINT h = D3DXLevelSide(file.height, UINT(level));
         const std::size_t expected = file.blockFormat != D3DFMT_UNKNOWN
-                                         ? std::size_t((w + 3) / 4) * ((h + 3) / 4) * blockBytes
+                                         ? D3DXBlockRowBytes(file.blockFormat, w) * ((h + 3) / 4)
                                          : std::size_t(w) * h * 4;
         if (file.levels[level].size() != expected)
             std::abort();
@@ -55,32 +51,18 @@ void Inspect(const D3DXImageFile& file) {
     }
 }
 
-void Save(const std::filesystem::path& dir, const std::string& name, const Bytes& bytes) {
-    std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
+// The image decoders' seeds and the kinds only these loaders take: run-length TGA, grey PNG,
+// 16-bit samples, a short palette, DDS mip levels.
 void WriteSeeds(const std::filesystem::path& dir) {
-    std::filesystem::create_directories(dir);
+    ZelFuzz::WriteImageSeeds(dir);
     const auto image = ZelFixtures::MakePatternImage(7, 5);
     const auto indexed = ZelFixtures::MakeIndexedImage(9, 5, 12);
-    Save(dir, "bmp24", ZelFixtures::WriteBmpTrueColour(image, 24, false));
-    Save(dir, "bmp32td", ZelFixtures::WriteBmpTrueColour(image, 32, true));
-    Save(dir, "bmp4", ZelFixtures::WriteBmpIndexed(indexed, 4, false));
-    Save(dir, "bmp8", ZelFixtures::WriteBmpIndexed(indexed, 8, true));
     const Bytes tgas[] = {ZelFixtures::WriteTgaTrueColour(image, 24, false, "id"),
                           ZelFixtures::WriteTgaTrueColour(image, 32, true),
                           ZelFixtures::WriteTgaGrey(indexed, false),
                           ZelFixtures::WriteTgaColourMapped(indexed, 3, true)};
-    for (std::size_t i = 0; i < std::size(tgas); ++i) {
-        Save(dir, "tga" + std::to_string(i), tgas[i]);
-        Save(dir, "tgarle" + std::to_string(i), ZelFixtures::TgaRunLength(tgas[i]));
-    }
-    for (bool alpha : {false, true}) {
-        auto spec = ZelFixtures::PngFromRgba(image, alpha);
-        spec.interlaced = alpha;
-        Save(dir, std::string("png") + (alpha ? "6i" : "2"), ZelFixtures::WritePng(spec));
-    }
+    for (std::size_t i = 0; i < std::size(tgas); ++i)
+        SaveSeed(dir, "tgarle" + std::to_string(i), ZelFixtures::TgaRunLength(tgas[i]));
     for (int depth : {1, 4, 8, 16}) {
         ZelFixtures::PngSpec grey;
         grey.width = 6;
@@ -90,12 +72,12 @@ void WriteSeeds(const std::filesystem::path& dir) {
         const std::size_t samples = depth >= 8 ? 6 * 3 * 2 * (depth / 8) : 6 * 3;
         for (std::size_t i = 0; i < samples; ++i)
             grey.samples.push_back(static_cast<std::uint8_t>(i % (depth >= 8 ? 256 : 1 << depth)));
-        Save(dir, "pnggrey" + std::to_string(depth), ZelFixtures::WritePng(grey));
+        SaveSeed(dir, "pnggrey" + std::to_string(depth), ZelFixtures::WritePng(grey));
     }
     auto palette = ZelFixtures::PngFromIndexed(ZelFixtures::MakeIndexedImage(11, 6, 4), 2);
     palette.transparency = {0, 100, 7, 9, 11};
     palette.palette.resize(9);
-    Save(dir, "png3short", ZelFixtures::WritePng(palette));
+    SaveSeed(dir, "png3short", ZelFixtures::WritePng(palette));
     ZelFixtures::DdsSpec mips;
     mips.width = 8;
     mips.height = 8;
@@ -103,23 +85,13 @@ void WriteSeeds(const std::filesystem::path& dir) {
     mips.fourCc = "DXT5";
     mips.mipCount = 4;
     mips.data.assign(64 + 16 * 3, 0x3C);
-    Save(dir, "ddsmips", ZelFixtures::WriteDds(mips));
-    Save(dir, "dds24pitch", ZelFixtures::WriteDdsRgb(image, 24, false, 24, true));
-    Save(dir, "ddsargb", ZelFixtures::WriteDdsRgb(image, 32, true, 0, false));
-    Save(dir, "jpeg", ZelFixtures::WriteJpeg(ZelFixtures::MakeSmoothImage(16, 16), 80));
-    Save(dir, "jpeggrey", ZelFixtures::WriteGreyJpeg(16, 8));
+    SaveSeed(dir, "ddsmips", ZelFixtures::WriteDds(mips));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const std::string flag = "--write-seeds=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], flag.c_str(), flag.size()) == 0) {
-            WriteSeeds((*argv)[i] + flag.size());
-            std::exit(0);
-        }
-    }
+    ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
     return 0;
 }
 

@@ -1,7 +1,10 @@
 #include "Platform/D3DX9/D3DX9ImageFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include "Platform/D3DX9/D3DX9Pixels.h"
 
 namespace {
 
@@ -24,15 +27,22 @@ bool ValidSide(std::int64_t side) {
     return side >= 1 && side <= std::int64_t(kD3DXMaxImageSide);
 }
 
-// A file of one level of width x height pixels, pixels unset.
-void StartPixels(D3DXImageFile* out, D3DXIMAGE_FILEFORMAT fileFormat, D3DFORMAT sourceFormat,
-                 bool alpha, UINT width, UINT height) {
+// The file's description; no levels yet.
+void Describe(D3DXImageFile* out, D3DXIMAGE_FILEFORMAT fileFormat, D3DFORMAT sourceFormat,
+              D3DFORMAT blockFormat, bool alpha, UINT width, UINT height) {
     out->fileFormat = fileFormat;
     out->sourceFormat = sourceFormat;
-    out->blockFormat = D3DFMT_UNKNOWN;
+    out->blockFormat = blockFormat;
     out->alpha = alpha;
     out->width = width;
     out->height = height;
+    out->levels.clear();
+}
+
+// A file of one level of width x height pixels, pixels unset.
+void StartPixels(D3DXImageFile* out, D3DXIMAGE_FILEFORMAT fileFormat, D3DFORMAT sourceFormat,
+                 bool alpha, UINT width, UINT height) {
+    Describe(out, fileFormat, sourceFormat, D3DFMT_UNKNOWN, alpha, width, height);
     out->levels.assign(1, std::vector<BYTE>(std::size_t(width) * height * 4));
 }
 
@@ -41,6 +51,18 @@ void PutBgra(BYTE* pixel, BYTE b, BYTE g, BYTE r, BYTE a) {
     pixel[1] = g;
     pixel[2] = r;
     pixel[3] = a;
+}
+
+// The palette entry (B, G, R first, entryBytes apart) of the index, opaque; black for an index
+// past the entries.
+void PutPaletteEntry(BYTE* pixel, const BYTE* palette, std::size_t entryBytes, U64 index,
+                     U64 entries) {
+    if (index >= entries) {
+        PutBgra(pixel, 0, 0, 0, 255);
+        return;
+    }
+    const BYTE* entry = palette + index * entryBytes;
+    PutBgra(pixel, entry[0], entry[1], entry[2], 255);
 }
 
 }  // namespace
@@ -92,12 +114,7 @@ const char* D3DXReadBmpFile(const BYTE* data, std::size_t size, D3DXImageFile* o
                 continue;
             }
             const U64 index = bits == 8 ? row[x] : (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
-            if (index < coloursUsed) {
-                const BYTE* entry = paletteBytes + index * 4;
-                PutBgra(target, entry[0], entry[1], entry[2], 255);
-            } else {
-                PutBgra(target, 0, 0, 0, 255);
-            }
+            PutPaletteEntry(target, paletteBytes, 4, index, coloursUsed);
         }
     }
     return nullptr;
@@ -213,11 +230,9 @@ const char* D3DXReadTgaFile(const BYTE* data, std::size_t size, D3DXImageFile* o
                 PutBgra(target, p[0], p[1], p[2], depth == 32 ? p[3] : 255);
             } else if (kind == 3) {
                 PutBgra(target, p[0], p[0], p[0], 255);
-            } else if (p[0] >= mapFirst && p[0] - mapFirst < mapLength) {
-                const BYTE* entry = map + 3 * (p[0] - mapFirst);
-                PutBgra(target, entry[0], entry[1], entry[2], 255);
             } else {
-                PutBgra(target, 0, 0, 0, 255);
+                // An index below the map's first entry wraps past its end: black.
+                PutPaletteEntry(target, map, 3, U64(p[0]) - mapFirst, mapLength);
             }
         }
     }
@@ -234,21 +249,6 @@ constexpr DWORD kDdsdMipMapCount = 0x20000;
 constexpr DWORD kDdpfAlphaPixels = 0x1;
 constexpr DWORD kDdpfFourCc = 0x4;
 constexpr DWORD kDdpfRgb = 0x40;
-
-U64 BlockLevelBytes(UINT width, UINT height, UINT blockBytes) {
-    return U64((width + 3) / 4) * ((height + 3) / 4) * blockBytes;
-}
-
-UINT LevelSide(UINT side, UINT level) {
-    const UINT shifted = side >> level;
-    return shifted ? shifted : 1;
-}
-
-UINT FullChain(UINT width, UINT height) {
-    UINT levels = 1;
-    while ((width | height) >> levels) ++levels;
-    return levels;
-}
 
 // Level bytes of a DDS of pixels (depthBytes a pixel, rows of pitch bytes) as B, G, R, A.
 std::vector<BYTE> DdsPixels(const BYTE* source, UINT width, UINT height, U64 pitch, UINT depthBytes,
@@ -299,7 +299,6 @@ const char* D3DXReadDdsFile(const BYTE* data, std::size_t size, D3DXImageFile* o
         return "DDS pixel format not supported";
     }
 
-    const UINT blockBytes = blockFormat == D3DFMT_DXT1 ? 8 : 16;
     const UINT depthBytes = bits / 8;
     // The top level of 24-bit pixels may have padded rows (the header pitch); every other level
     // is tightly packed.
@@ -307,49 +306,41 @@ const char* D3DXReadDdsFile(const BYTE* data, std::size_t size, D3DXImageFile* o
     if (blockFormat == D3DFMT_UNKNOWN && bits == 24 && (flags & kDdsdPitch) &&
         headerPitch >= topPitch && Inside(kDdsHeaderSize, headerPitch * height, size))
         topPitch = headerPitch;
-    const U64 topBytes = blockFormat != D3DFMT_UNKNOWN ? BlockLevelBytes(width, height, blockBytes)
-                                                       : topPitch * height;
-    if (!Inside(kDdsHeaderSize, topBytes, size))
+    auto pitchOf = [&](UINT level) -> U64 {
+        const UINT w = D3DXLevelSide(width, level);
+        if (blockFormat != D3DFMT_UNKNOWN)
+            return D3DXBlockRowBytes(blockFormat, w);
+        return level == 0 ? topPitch : U64(w) * depthBytes;
+    };
+    auto bytesOf = [&](UINT level) -> U64 {
+        const UINT h = D3DXLevelSide(height, level);
+        return pitchOf(level) * (blockFormat != D3DFMT_UNKNOWN ? (h + 3) / 4 : h);
+    };
+    if (!Inside(kDdsHeaderSize, bytesOf(0), size))
         return "DDS file shorter than its top level";
 
     // The announced mip levels when the file holds all of them; else the top level alone.
     UINT levelCount = 1;
     if ((flags & kDdsdMipMapCount) && mipCount > 1) {
-        const UINT wanted =
-            mipCount < FullChain(width, height) ? mipCount : FullChain(width, height);
-        U64 end = kDdsHeaderSize + topBytes;
-        UINT level = 1;
-        for (; level < wanted; ++level) {
-            const UINT w = LevelSide(width, level), h = LevelSide(height, level);
-            const U64 bytes = blockFormat != D3DFMT_UNKNOWN ? BlockLevelBytes(w, h, blockBytes)
-                                                            : U64(w) * h * depthBytes;
-            if (!Inside(end, bytes, size))
-                break;
-            end += bytes;
-        }
+        const UINT wanted = std::min<UINT>(mipCount, D3DXFullChainLevels(width, height));
+        U64 end = kDdsHeaderSize;
+        UINT level = 0;
+        for (; level < wanted && Inside(end, bytesOf(level), size); ++level) end += bytesOf(level);
         if (level == wanted)
             levelCount = wanted;
     }
 
-    out->fileFormat = D3DXIFF_DDS;
-    out->sourceFormat = sourceFormat;
-    out->blockFormat = blockFormat;
-    out->alpha = alpha;
-    out->width = width;
-    out->height = height;
-    out->levels.clear();
+    Describe(out, D3DXIFF_DDS, sourceFormat, blockFormat, alpha, width, height);
     U64 at = kDdsHeaderSize;
     for (UINT level = 0; level < levelCount; ++level) {
-        const UINT w = LevelSide(width, level), h = LevelSide(height, level);
-        if (blockFormat != D3DFMT_UNKNOWN) {
-            const U64 bytes = BlockLevelBytes(w, h, blockBytes);
+        const U64 bytes = bytesOf(level);
+        if (blockFormat != D3DFMT_UNKNOWN)
             out->levels.emplace_back(data + at, data + at + bytes);
-            at += bytes;
-        } else {
-            const U64 pitch = level == 0 ? topPitch : U64(w) * depthBytes;
-            out->levels.push_back(DdsPixels(data + at, w, h, pitch, depthBytes, alpha));
-            at += pitch * h;
-        }
+        else
+            out->levels.push_back(DdsPixels(data + at, D3DXLevelSide(width, level),
+                                            D3DXLevelSide(height, level), pitchOf(level),
+                                            depthBytes, alpha));
+        at += bytes;
     }
     return nullptr;
 }

@@ -168,6 +168,21 @@ bool D3DXIsBlockFormat(D3DFORMAT format) {
            format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
 }
 
+std::size_t D3DXBlockRowBytes(D3DFORMAT format, UINT width) {
+    return std::size_t((width + 3) / 4) * BlockBytes(format);
+}
+
+UINT D3DXLevelSide(UINT side, UINT level) {
+    const UINT shifted = level < 32 ? side >> level : 0;
+    return shifted ? shifted : 1;
+}
+
+UINT D3DXFullChainLevels(UINT width, UINT height) {
+    UINT levels = 1;
+    while ((width | height) >> levels) ++levels;
+    return levels;
+}
+
 bool D3DXCanConvert(D3DFORMAT format) {
     return D3DXIsBlockFormat(format) || PixelCodec::Supports(format);
 }

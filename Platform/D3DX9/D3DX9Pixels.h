@@ -17,6 +17,12 @@ enum class D3DXResampleKind {
 
 // D3DFMT_DXT1 to D3DFMT_DXT5.
 bool D3DXIsBlockFormat(D3DFORMAT format);
+// Bytes of one row of 4x4 blocks of a DXT format covering width pixels.
+std::size_t D3DXBlockRowBytes(D3DFORMAT format, UINT width);
+// A side of a mip level: side >> level, at least 1.
+UINT D3DXLevelSide(UINT side, UINT level);
+// Levels of the full chain of a width x height level 0, down to 1 x 1.
+UINT D3DXFullChainLevels(UINT width, UINT height);
 // Whether the loaders can write (and the saver read) the format: the DXT formats and the
 // uncompressed colour formats of the software device.
 bool D3DXCanConvert(D3DFORMAT format);

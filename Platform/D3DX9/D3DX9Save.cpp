@@ -178,12 +178,11 @@ Picture ReadRect(const D3DSURFACE_DESC& desc, const BYTE* bits, std::size_t pitc
 Bytes EncodeDds(const D3DSURFACE_DESC& desc, const BYTE* bits, std::size_t pitch, const RECT& r) {
     const UINT width = UINT(r.right - r.left), height = UINT(r.bottom - r.top);
     if (D3DXIsBlockFormat(desc.Format) && OnBlockBounds(r, desc)) {
-        const std::size_t blockBytes = desc.Format == D3DFMT_DXT1 ? 8 : 16;
-        const std::size_t rowBytes = (width + 3) / 4 * blockBytes, rows = (height + 3) / 4;
+        const std::size_t rowBytes = D3DXBlockRowBytes(desc.Format, width), rows = (height + 3) / 4;
         Bytes out = DdsHeader(desc.Format, width, height, DWORD(rowBytes * rows));
         for (std::size_t row = 0; row < rows; ++row) {
-            const BYTE* from =
-                bits + pitch * (UINT(r.top) / 4 + row) + UINT(r.left) / 4 * blockBytes;
+            const BYTE* from = bits + pitch * (UINT(r.top) / 4 + row) +
+                               D3DXBlockRowBytes(desc.Format, UINT(r.left));
             out.insert(out.end(), from, from + rowBytes);
         }
         return out;

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Platform/D3DX9/JpegTableCheck.h"
+
 namespace {
 
 using U64 = std::uint64_t;
@@ -222,5 +224,7 @@ const char* D3DXReadJpegFile(const BYTE* data, std::size_t size, D3DXImageFile* 
         return "JPEG data too short for its size";
     if (channels != 1 && channels != 3)
         return "JPEG component count not supported";
+    if (!JpegScansUseDefinedTables(data, size))
+        return "JPEG scan uses a Huffman table the file does not define";
     return Decode(data, size, channels, D3DXIFF_JPG, out);
 }

@@ -16,17 +16,6 @@ bool TakesFileSize(UINT side) {
            side == D3DX_FROM_FILE;
 }
 
-UINT LevelSide(UINT side, UINT level) {
-    const UINT shifted = side >> level;
-    return shifted ? shifted : 1;
-}
-
-UINT FullChain(UINT width, UINT height) {
-    UINT levels = 1;
-    while ((width | height) >> levels) ++levels;
-    return levels;
-}
-
 // The resampling a filter argument asks for; false for a filter that is none of the known ones.
 bool ResampleKindOf(DWORD filter, D3DXResampleKind* kind) {
     if (filter == D3DX_DEFAULT) {
@@ -83,9 +72,9 @@ public:
         } else {
             if (made_ != level - 1)
                 Pixels(level - 1);
-            current_ = D3DXResamplePixels(current_, LevelSide(width_, level - 1),
-                                          LevelSide(height_, level - 1), LevelSide(width_, level),
-                                          LevelSide(height_, level), mipFilter_);
+            current_ = D3DXResamplePixels(
+                current_, D3DXLevelSide(width_, level - 1), D3DXLevelSide(height_, level - 1),
+                D3DXLevelSide(width_, level), D3DXLevelSide(height_, level), mipFilter_);
         }
         made_ = level;
         return current_;
@@ -95,12 +84,11 @@ private:
     bool SameSize() const { return width_ == file_.width && height_ == file_.height; }
 
     std::vector<BYTE> FilePixels(UINT level) const {
-        const UINT w = LevelSide(file_.width, level), h = LevelSide(file_.height, level);
+        const UINT w = D3DXLevelSide(file_.width, level), h = D3DXLevelSide(file_.height, level);
         if (file_.blockFormat == D3DFMT_UNKNOWN)
             return file_.levels[level];
-        const std::size_t blockPitch =
-            std::size_t((w + 3) / 4) * (file_.blockFormat == D3DFMT_DXT1 ? 8 : 16);
-        return D3DXReadPixels(file_.blockFormat, file_.levels[level].data(), blockPitch, w, h);
+        return D3DXReadPixels(file_.blockFormat, file_.levels[level].data(),
+                              D3DXBlockRowBytes(file_.blockFormat, w), w, h);
     }
 
     std::vector<BYTE> Resampled(std::vector<BYTE> pixels, UINT sw, UINT sh, UINT dw, UINT dh,
@@ -143,8 +131,7 @@ HRESULT FillTexture(IDirect3DTexture9* texture, D3DFORMAT format, bool ownSubLev
         const std::size_t pitch = std::size_t(locked.Pitch);
         auto* bits = static_cast<BYTE*>(locked.pBits);
         if (const std::vector<BYTE>* blocks = source.FileBlocks(level, format)) {
-            const std::size_t rowBytes =
-                std::size_t((desc.Width + 3) / 4) * (format == D3DFMT_DXT1 ? 8 : 16);
+            const std::size_t rowBytes = D3DXBlockRowBytes(format, desc.Width);
             for (UINT row = 0; row < (desc.Height + 3) / 4; ++row)
                 std::memcpy(bits + pitch * row, blocks->data() + rowBytes * row, rowBytes);
         } else {
@@ -187,7 +174,7 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 device, LPCVOID da
 
     const UINT w = TakesFileSize(width) ? file.width : width;
     const UINT h = TakesFileSize(height) ? file.height : height;
-    const UINT full = FullChain(w, h);
+    const UINT full = D3DXFullChainLevels(w, h);
     UINT levels = mipLevels == 0 || mipLevels == D3DX_DEFAULT ? full
                   : mipLevels == D3DX_FROM_FILE               ? UINT(file.levels.size())
                                                               : mipLevels;

@@ -18,6 +18,7 @@
 #include "Entity/TextureScale.h"
 #include "fixtures/ImageFixtures.h"
 #include "support/TempDir.h"
+#include "tests/Entity/ImageExpect.h"
 #include "tests/Platform/D3D9Fixture.h"
 
 namespace ZelTest {
@@ -83,16 +84,8 @@ protected:
         return n;
     }
 
-    // B, G, R, A bytes of a fixture image; alpha 255 unless kept.
     static std::vector<std::uint8_t> Bgra(const ZelFixtures::RgbaImage& image, bool keepAlpha) {
-        std::vector<std::uint8_t> out(image.rgba.size());
-        for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
-            out[i] = image.rgba[i + 2];
-            out[i + 1] = image.rgba[i + 1];
-            out[i + 2] = image.rgba[i];
-            out[i + 3] = keepAlpha ? image.rgba[i + 3] : 255;
-        }
-        return out;
+        return BgraBytes(image, keepAlpha);
     }
 
     static std::vector<std::uint8_t> SurfaceBytes(const Zel::ImageSurface* surface) {

@@ -42,16 +42,8 @@ ZelFixtures::DdsSpec DdsSpecOf(std::uint32_t w, std::uint32_t h, std::uint32_t p
     return spec;
 }
 
-// B, G, R, A bytes of the image; alpha forced to 255 unless kept.
 Bytes Bgra(const RgbaImage& image, bool keepAlpha) {
-    Bytes out(image.rgba.size());
-    for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
-        out[i] = image.rgba[i + 2];
-        out[i + 1] = image.rgba[i + 1];
-        out[i + 2] = image.rgba[i];
-        out[i + 3] = keepAlpha ? image.rgba[i + 3] : 255;
-    }
-    return out;
+    return ZelTest::BgraBytes(image, keepAlpha);
 }
 
 // Grey levels as B, G, R, A with the given alphas (255 when none).
@@ -501,6 +493,9 @@ TEST_F(D3DXTexture, RefusedFilesGiveInvalidDataAndAMessage) {
              return file;
          }()},
         {"JPEG cut to its header", Bytes(jpeg.begin(), jpeg.begin() + 2)},
+        {"JPEG without Huffman tables", ZelTest::WithoutHuffmanTables(jpeg)},
+        {"grey JPEG without Huffman tables",
+         ZelTest::WithoutHuffmanTables(ZelFixtures::WriteGreyJpeg(8, 8))},
         {"DDS DX10", ZelFixtures::WriteDdsBlocks("DX10", 4, 4, Bytes(200))},
         {"DDS 16-bit RGB",
          [] {
