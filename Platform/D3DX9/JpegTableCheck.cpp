@@ -1,5 +1,7 @@
 #include "Platform/D3DX9/JpegTableCheck.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::uint8_t kMarkerDht = 0xC4;
@@ -58,7 +60,9 @@ bool JpegScansUseDefinedTables(const std::uint8_t* data, std::size_t size) {
     std::size_t at = 2;
     while (at + 4 <= size) {
         if (data[at] != 0xFF) {
-            ++at;  // entropy-coded data between a scan and the next marker
+            // Entropy-coded data between a scan and the next marker.
+            const void* next = std::memchr(data + at, 0xFF, size - at);
+            at = next ? std::size_t(static_cast<const std::uint8_t*>(next) - data) : size;
             continue;
         }
         const std::uint8_t marker = data[at + 1];
