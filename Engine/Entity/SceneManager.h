@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "Core/Object.h"
 
@@ -19,8 +20,20 @@ public:
     // their last re-creation. Host thread.
     std::uint32_t GetFrameId() const { return frameId_; }
 
+    // Whether shadows are drawn, and the shadow mode; entering fixed-function drawing asks for
+    // mode 3. The shadow code gives them their meaning.
+    bool AreShadowsActive() const { return shadowsActive_; }
+    std::int32_t GetShadowMode() const { return shadowMode_; }
+    void SetShadowMode(std::int32_t mode) { shadowMode_ = mode; }
+
+    // Appends the vertex-buffer totals to the text (written to the log when video memory runs
+    // out). The totals come with the buffer code; for now nothing is written.
+    void WriteVertexBufferReport(std::string& /*out*/) const {}
+
 private:
     std::uint32_t frameId_ = 0;
+    bool shadowsActive_ = false;
+    std::int32_t shadowMode_ = 0;
 };
 
 }  // namespace Zel

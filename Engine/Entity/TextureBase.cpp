@@ -123,6 +123,11 @@ bool TextureBase::CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Ima
     return true;
 }
 
+void TextureBase::SetDeviceTexture(IDirect3DTexture9* texture) {
+    ReleaseDeviceObjects();
+    texture_ = texture;
+}
+
 void TextureBase::ReleaseDeviceObjects() {
     if (texture_)
         texture_->Release();

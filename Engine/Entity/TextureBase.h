@@ -1,7 +1,7 @@
-// A texture made and owned by the texture manager. For now this is what the image resource needs
-// of it: a Direct3D 9 texture made from a bound image's surfaces or from an image file held in a
-// stream. Device loss, byte accounting, locks, copies and the host wrapper come with the texture
-// classes proper.
+// Base of every texture, made and owned by the texture manager. For now this is what the device
+// and the image resource need of it: the memory pool and the Direct3D texture, made from a bound
+// image's surfaces or from an image file held in a stream. The texture code builds its kinds,
+// device loss, byte accounting, locks, copies and the host wrapper on it.
 //
 // Reference counted: the count starts at 1, the manager's own; holders add theirs.
 // Threads: the loading thread (host or worker inside a task step), like every device call.
@@ -22,7 +22,7 @@ class IZelStream;
 class TextureBase : public RefCountedObj {
 public:
     // pool: 0 default, 1 a pool the device restores by itself (MANAGED), 2 system memory. The
-    // device is not owned.
+    // device is not owned. type: 2 a 2D texture, 4 a cube texture.
     TextureBase(std::uint32_t pool, IDirect3DDevice9* device, int type);
     // Releases the device texture and the image.
     ~TextureBase() override;
@@ -54,7 +54,11 @@ public:
     int GetFormat() const { return format_; }
     const std::string& GetName() const { return name_; }
     Image* GetImage() const { return image_.Get(); }
+    IDirect3DDevice9* GetDevice() const { return device_; }
+    // The Direct3D texture; no reference is added. Null while the texture has none.
     IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
+    // Takes over one reference of a Direct3D texture made elsewhere, releasing the one held before.
+    void SetDeviceTexture(IDirect3DTexture9* texture);
 
 private:
     D3DPOOL DevicePool() const;

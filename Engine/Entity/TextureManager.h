@@ -2,9 +2,10 @@
 // is registered with the render-resource registry of Globals from its construction to its
 // destruction.
 //
-// For now it offers what the image resource needs: textures made by kind on an attached Direct3D 9
-// device, their removal, and the default texture. Render targets, device loss, the pool, the
-// listeners and the reports come with the texture classes proper.
+// For now it offers what the device and the image resource need: the video-memory budget, textures
+// made by kind on an attached Direct3D 9 device, their removal, and the default texture. Render
+// targets, device loss, the pool, the listeners and the reports come with the texture classes
+// proper.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,16 @@ public:
         return GetRegisteredClassName(ClassId::TextureManager);
     }
 
+    // The video memory textures may take, in bytes; set by the device's capability report. No
+    // check.
+    void SetVideoMemoryBudget(std::uint32_t bytes) { videoMemoryBudget_ = bytes; }
+    std::uint32_t GetVideoMemoryBudget() const { return videoMemoryBudget_; }
+    // Reads the texture-pool settings ("LodConfig.xml"); the capability report calls it once the
+    // budget and the texture scale level are set. The pool comes with the texture code: for now
+    // this only counts the calls.
+    void LoadTexturePoolConfig() { ++poolConfigLoads_; }
+    std::uint32_t GetTexturePoolConfigLoads() const { return poolConfigLoads_; }
+
     void OnLostDevice() override {}
     void OnResetDevice() override {}
     void PurgeUnused() override {}
@@ -54,6 +65,8 @@ public:
     std::size_t GetTextureCount();
 
 private:
+    std::uint32_t videoMemoryBudget_ = 0;
+    std::uint32_t poolConfigLoads_ = 0;
     IDirect3DDevice9* device_ = nullptr;
     locksection listLock_;
     std::vector<TextureBase*> textures_;

@@ -2,6 +2,7 @@
 
 #include <cpuid.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <csignal>
 #include <cstring>
@@ -244,6 +245,68 @@ ProcessorCaps DetectProcessorCaps() {
     caps.mmx = (info.confirmed & CPU_FEATURE_MMX) ? 1 : 0;
     caps.sse = (info.confirmed & CPU_FEATURE_SSE) ? 1 : 0;
     return caps;
+}
+
+void ReadCpuInfo(ProcessorCaps* info) {
+    CpuidSource& source = Source();
+    if (!source.Available()) {
+        info->cpuidAvailable = 0;
+        return;
+    }
+    const auto bit = [](uint32_t word, int index) { return (word >> index) & 1u; };
+    uint32_t r[4];
+    info->cpuidAvailable = 1;
+    source.Query(0, r);
+    info->highestBasicLeaf = r[0];
+    std::memcpy(info->vendor, &r[1], 4);
+    std::memcpy(info->vendor + 4, &r[3], 4);
+    std::memcpy(info->vendor + 8, &r[2], 4);
+    info->vendor[12] = '\0';
+
+    source.Query(1, r);
+    info->signature = r[0];
+    info->leaf1Ebx = r[1];
+    info->leaf1Ecx = r[2];
+    info->leaf1Edx = r[3];
+    info->mmx = bit(r[3], 23);
+    info->sse = bit(r[3], 25);
+    info->sse2 = bit(r[3], 26);
+    info->sse3 = bit(r[2], 0);
+    info->ssse3 = bit(r[2], 9);
+    info->enhancedSpeedStep = bit(r[2], 7);
+    info->hyperThreading = bit(r[3], 28);
+    info->brandIndex = r[1] & 0xFF;
+    info->family = (r[0] >> 8) & 0xF;
+    info->model = (r[0] >> 4) & 0xF;
+    info->stepping = r[0] & 0xF;
+    info->extendedFamily = (r[0] >> 20) & 0xFF;
+    info->extendedModel = (r[0] >> 16) & 0xF;
+
+    source.Query(0x80000000u, r);
+    info->highestExtendedLeaf = r[0];
+    if (info->highestExtendedLeaf >= 0x80000001u) {
+        source.Query(0x80000001u, r);
+        info->extendedLeaf1Edx = r[3];
+        info->longMode = bit(r[3], 29);
+    }
+    if (info->highestExtendedLeaf >= 0x80000004u) {
+        for (uint32_t leaf = 0; leaf < 3; ++leaf) {
+            source.Query(0x80000002u + leaf, r);
+            std::memcpy(info->brand + leaf * 16, r, 16);
+        }
+    }
+    info->brand[48] = '\0';
+    if (info->highestBasicLeaf > 1) {
+        source.Query(2, r);
+        std::copy(r, r + 4, info->cacheDescriptors);
+    }
+    info->logicalPerCache = 1;
+    info->coresPerPackage = 1;
+    if (info->highestBasicLeaf > 3) {
+        source.Query(4, r);
+        info->logicalPerCache = ((r[0] >> 14) & 0xFFF) + 1;
+        info->coresPerPackage = ((r[0] >> 26) & 0x3F) + 1;
+    }
 }
 
 }  // namespace Zel

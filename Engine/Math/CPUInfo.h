@@ -56,4 +56,9 @@ void GetCpuBrandName(uint32_t family, uint32_t model, const char* vendor, char* 
 // The capability record of the current processor, from its confirmed features.
 ProcessorCaps DetectProcessorCaps();
 
+// Fills the processor record from CPUID as reported (leaves 0, 1, 2 and 4, extended leaves 0 to
+// 4): the feature bits, leaf words, vendor and brand strings, cache sharing and the signature's
+// fields. Without CPUID only cpuidAvailable (0) is written.
+void ReadCpuInfo(ProcessorCaps* info);
+
 }  // namespace Zel

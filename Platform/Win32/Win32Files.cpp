@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -216,6 +217,21 @@ BOOL SetCurrentDirectoryA(LPCSTR path) {
         SetErrorFromErrno();
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL GetDiskFreeSpaceExA(LPCSTR directory, ULARGE_INTEGER* freeToCaller, ULARGE_INTEGER* total,
+                         ULARGE_INTEGER* totalFree) {
+    struct statvfs fs;
+    const std::string path = directory ? Win32Path::Resolve(directory) : std::string(".");
+    if (::statvfs(path.c_str(), &fs) != 0) {
+        SetErrorFromErrno();
+        return FALSE;
+    }
+    const ULONGLONG unit = fs.f_frsize ? fs.f_frsize : fs.f_bsize;
+    if (freeToCaller) freeToCaller->QuadPart = unit * fs.f_bavail;
+    if (total) total->QuadPart = unit * fs.f_blocks;
+    if (totalFree) totalFree->QuadPart = unit * fs.f_bfree;
     return TRUE;
 }
 

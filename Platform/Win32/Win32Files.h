@@ -51,6 +51,10 @@ BOOL RemoveDirectoryA(LPCSTR path);
 // buffer is too small).
 DWORD GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
+// Bytes free to the caller, total bytes and bytes free on the disk that holds the directory (null:
+// the current directory); each output may be null. FALSE when the directory cannot be examined.
+BOOL GetDiskFreeSpaceExA(LPCSTR directory, ULARGE_INTEGER* freeToCaller, ULARGE_INTEGER* total,
+                         ULARGE_INTEGER* totalFree);
 BOOL GetFileTime(LPCSTR path, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 
 // The runtime library's calls used by the engine, resolving their path first.

@@ -43,6 +43,46 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
+void GetSystemInfo(SYSTEM_INFO* info) {
+    if (!info) return;
+    *info = SYSTEM_INFO{};
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    info->dwNumberOfProcessors = processors > 0 ? static_cast<DWORD>(processors) : 1;
+    info->dwPageSize = page > 0 ? static_cast<DWORD>(page) : 4096;
+}
+
+BOOL GetVersionExA(OSVERSIONINFOA* info) {
+    if (!info || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
+                  info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXA)))
+        return FALSE;
+    info->dwMajorVersion = 10;
+    info->dwMinorVersion = 0;
+    info->dwBuildNumber = 19041;
+    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    info->szCSDVersion[0] = '\0';
+    if (info->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXA)) {
+        auto* ex = static_cast<OSVERSIONINFOEXA*>(info);
+        ex->wServicePackMajor = 0;
+        ex->wServicePackMinor = 0;
+        ex->wSuiteMask = 0;
+        ex->wProductType = 1;  // workstation
+        ex->wReserved = 0;
+    }
+    return TRUE;
+}
+
+int GetSystemMetrics(int index) {
+    switch (index) {
+        case SM_CXSCREEN:
+            return 1024;
+        case SM_CYSCREEN:
+            return 768;
+        default:
+            return 0;
+    }
+}
+
 BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status) {
     if (!status) return FALSE;
     const std::string meminfo = ReadWhole("/proc/meminfo");

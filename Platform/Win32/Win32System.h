@@ -17,6 +17,51 @@ struct MEMORYSTATUSEX {
 // Filled from /proc/meminfo and /proc/self/status.
 BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status);
 
+// The processor count (online processors) and the page size; the other fields are zero.
+struct SYSTEM_INFO {
+    WORD wProcessorArchitecture;
+    WORD wReserved;
+    DWORD dwPageSize;
+    LPVOID lpMinimumApplicationAddress;
+    LPVOID lpMaximumApplicationAddress;
+    std::uintptr_t dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+};
+void GetSystemInfo(SYSTEM_INFO* info);
+
+// The version the process sees: the NT platform, 10.0 build 19041 (as ntdll's
+// RtlGetNtVersionNumbers below), no service pack. dwOSVersionInfoSize must be the size of one of
+// the two records; FALSE otherwise.
+constexpr DWORD VER_PLATFORM_WIN32s = 0;
+constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
+constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+};
+struct OSVERSIONINFOEXA : OSVERSIONINFOA {
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+BOOL GetVersionExA(OSVERSIONINFOA* info);
+
+// The primary screen's size in pixels (SM_CXSCREEN, SM_CYSCREEN): 1024 × 768, the display mode of
+// the software adapter; 0 for any other metric.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+int GetSystemMetrics(int index);
+
 // Bytes of the process heap in use (the sum of busy blocks).
 SIZE_T GetProcessHeapBusyBytes();
 

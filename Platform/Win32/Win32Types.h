@@ -64,6 +64,14 @@ union LARGE_INTEGER {
     LONGLONG QuadPart;
 };
 
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    ULONGLONG QuadPart;
+};
+
 struct FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;

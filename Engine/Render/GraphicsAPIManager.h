@@ -1,0 +1,40 @@
+// The maker of every device object: the render device and the buffers and declarations made on
+// it. One implementation per graphics API; Globals holds the Direct3D 9 one. Each New* answers a
+// new object the caller owns (null when memory runs out), its arguments passed on unchanged.
+#pragma once
+
+#include <cstdint>
+
+namespace Zel {
+
+class HardwareBufferManager;
+class HardwareIndexBuffer;
+class HardwareVertexBuffer;
+class RenderDevice;
+class VertexBufferDeclaration;
+
+class GraphicsAPIManager {
+public:
+    GraphicsAPIManager() = default;
+    virtual ~GraphicsAPIManager() = default;
+    GraphicsAPIManager(const GraphicsAPIManager&) = delete;
+    GraphicsAPIManager& operator=(const GraphicsAPIManager&) = delete;
+
+    // A device object, not yet initialised (RenderDevice::Init). Freed through
+    // RenderDevice::Destroy.
+    virtual RenderDevice* NewRenderDevice() = 0;
+    virtual VertexBufferDeclaration* NewVertexDeclaration(HardwareBufferManager* manager,
+                                                          RenderDevice* device) = 0;
+    virtual HardwareIndexBuffer* NewIndexBuffer(HardwareBufferManager* manager,
+                                                std::uint32_t indexCount, std::uint32_t indexKind,
+                                                std::uint32_t usage, bool systemMemory,
+                                                bool useShadow, std::uint32_t poolPreference,
+                                                RenderDevice* device) = 0;
+    virtual HardwareVertexBuffer* NewVertexBuffer(HardwareBufferManager* manager,
+                                                  std::uint32_t sizeInBytes, std::uint32_t usage,
+                                                  bool systemMemory, bool useShadow,
+                                                  std::uint32_t poolPreference,
+                                                  RenderDevice* device) = 0;
+};
+
+}  // namespace Zel

@@ -1,0 +1,36 @@
+#include "Render/d3d9/GraphicsAPIManagerD3D9.h"
+
+#include <new>
+
+#include "Render/d3d9/HardwareIndexBufferD3D9.h"
+#include "Render/d3d9/HardwareVertexBufferD3D9.h"
+#include "Render/d3d9/RenderDeviceD3D9.h"
+#include "Render/d3d9/VertexBufferDeclarationD3D9.h"
+
+namespace Zel {
+
+RenderDevice* GraphicsAPIManagerD3D9::NewRenderDevice() {
+    return new (std::nothrow) RenderDeviceD3D9();
+}
+
+VertexBufferDeclaration* GraphicsAPIManagerD3D9::NewVertexDeclaration(
+    HardwareBufferManager* manager, RenderDevice* device) {
+    return new (std::nothrow) VertexBufferDeclarationD3D9(manager, device);
+}
+
+HardwareIndexBuffer* GraphicsAPIManagerD3D9::NewIndexBuffer(
+    HardwareBufferManager* manager, std::uint32_t indexCount, std::uint32_t indexKind,
+    std::uint32_t usage, bool systemMemory, bool useShadow, std::uint32_t poolPreference,
+    RenderDevice* device) {
+    return new (std::nothrow) HardwareIndexBufferD3D9(
+        manager, indexCount, indexKind, usage, systemMemory, useShadow, poolPreference, device);
+}
+
+HardwareVertexBuffer* GraphicsAPIManagerD3D9::NewVertexBuffer(
+    HardwareBufferManager* manager, std::uint32_t sizeInBytes, std::uint32_t usage,
+    bool systemMemory, bool useShadow, std::uint32_t poolPreference, RenderDevice* device) {
+    return new (std::nothrow) HardwareVertexBufferD3D9(manager, sizeInBytes, usage, systemMemory,
+                                                       useShadow, poolPreference, device);
+}
+
+}  // namespace Zel
