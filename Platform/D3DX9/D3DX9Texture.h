@@ -24,6 +24,7 @@
 #pragma once
 
 #include "Platform/D3D9/D3D9.h"
+#include "Platform/D3DX9/D3DX9Errors.h"
 
 // Size and level arguments.
 inline constexpr UINT D3DX_DEFAULT = static_cast<UINT>(-1);
@@ -37,8 +38,6 @@ inline constexpr DWORD D3DX_FILTER_LINEAR = 3;
 inline constexpr DWORD D3DX_FILTER_TRIANGLE = 4;
 inline constexpr DWORD D3DX_FILTER_BOX = 5;
 inline constexpr DWORD D3DX_FILTER_DITHER = 0x80000;
-
-inline constexpr HRESULT D3DXERR_INVALIDDATA = MAKE_D3DHRESULT(2905);
 
 enum D3DXIMAGE_FILEFORMAT : DWORD {
     D3DXIFF_BMP = 0,
