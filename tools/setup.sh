@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libpng-dev libstb-dev librapidxml-dev libnvtt-dev libbullet-dev
   glslang-tools
   libfreetype-dev fonts-dejavu-core
+  libosmesa6-dev
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "Platform/D3D9/SoftAdapter.h"
 #include "Platform/D3D9/SoftCubeTexture9.h"
 #include "Platform/D3D9/SoftIndexBuffer9.h"
+#include "Platform/D3D9/SoftPipeline.h"
 #include "Platform/D3D9/SoftQuery9.h"
 #include "Platform/D3D9/SoftShader9.h"
 #include "Platform/D3D9/SoftSurface9.h"
@@ -150,7 +151,8 @@ SoftDevice9::SoftDevice9(IDirect3D9* direct3d, bool ex, HWND focusWindow, DWORD 
       ex_(ex),
       focusWindow_(focusWindow),
       behaviorFlags_(behaviorFlags),
-      caps_(SoftAdapter::Current().caps) {
+      caps_(SoftAdapter::Current().caps),
+      pipeline_(std::make_unique<SoftPipeline>()) {
     direct3d_->AddRef();
     caps_.DeviceType = D3DDEVTYPE_HAL;
     caps_.AdapterOrdinal = D3DADAPTER_DEFAULT;
@@ -1069,8 +1071,7 @@ float SoftDevice9::GetNPatchMode() {
 // ---------------------------------------------------------------------------------------------
 
 void SoftDevice9::ExecuteDraw(const SoftDrawCall& call) {
-    // The rasteriser takes the checked draw and state_ from here; until it exists nothing is drawn.
-    (void)call;
+    AddOcclusionSamples(pipeline_->Draw(call, state_));
 }
 
 HRESULT SoftDevice9::FinishDraw(HRESULT checked, const SoftDrawCall& call) {

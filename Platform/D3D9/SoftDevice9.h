@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <unordered_set>
 
 #include "Platform/D3D9/BoundRef.h"
@@ -20,6 +21,7 @@
 #include "Platform/D3D9/SoftDrawCall.h"
 
 class SoftDeviceChild;
+class SoftPipeline;
 class SoftSurface9;
 class SoftSwapChain9;
 
@@ -196,6 +198,9 @@ public:
     bool IsLost() const { return FAILED(cooperativeLevel_); }
     const D3DCAPS9& Caps() const { return caps_; }
     const SoftDeviceState& State() const { return state_; }
+    // The draw pipeline: where vertex and pixel programs are bound, and its thread and tile
+    // settings.
+    SoftPipeline& Pipeline() { return *pipeline_; }
     // Objects a caller holds that keep a plain device from resetting.
     std::size_t ResetBlockers() const { return blockers_.size(); }
     // The samples counted so far as passing the depth test (added by the rasteriser).
@@ -243,7 +248,7 @@ private:
     static HRESULT AnswerSlot(const BoundRef<Soft>& slot, Interface** out);
     template <class Shader, class Interface>
     HRESULT CreateShader(const DWORD* function, Interface** out);
-    // Where a checked draw is executed (the rasteriser's entry); today nothing is drawn.
+    // Where a checked draw is executed: the pipeline draws it and feeds the occlusion count.
     void ExecuteDraw(const SoftDrawCall& call);
     HRESULT FinishDraw(HRESULT checked, const SoftDrawCall& call);
 
@@ -259,6 +264,7 @@ private:
     ULONGLONG occlusionSamples_ = 0;
 
     SoftDeviceState state_;
+    std::unique_ptr<SoftPipeline> pipeline_;
     BoundRef<SoftSwapChain9> implicitChain_;
     BoundRef<SoftSurface9> autoDepthStencil_;
     std::unordered_set<SoftDeviceChild*> blockers_;
