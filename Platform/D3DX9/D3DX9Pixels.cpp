@@ -8,13 +8,10 @@
 #include <cstring>
 
 #include "Platform/D3D9/D3D9Format.h"
+#include "Platform/D3D9/DxtBlock.h"
 #include "Platform/D3D9/PixelCodec.h"
 
 namespace {
-
-WORD Le16(const BYTE* p) {
-    return static_cast<WORD>(p[0] | p[1] << 8);
-}
 
 UINT BlockBytes(D3DFORMAT format) {
     return format == D3DFMT_DXT1 ? 8 : 16;
@@ -32,70 +29,14 @@ BYTE ToByte(float value) {
     return static_cast<BYTE>(std::lround(value * 255.0f));
 }
 
+void StoreBgra(const PixelCodec::Rgba& c, BYTE* out) {
+    out[0] = ToByte(c.b);
+    out[1] = ToByte(c.g);
+    out[2] = ToByte(c.r);
+    out[3] = ToByte(c.a);
+}
+
 // ---- DXT ----------------------------------------------------------------------------------------
-
-void Expand565(WORD c, BYTE* bgr) {
-    const BYTE r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
-    bgr[0] = BYTE(b << 3 | b >> 2);
-    bgr[1] = BYTE(g << 2 | g >> 4);
-    bgr[2] = BYTE(r << 3 | r >> 2);
-}
-
-// The 16 pixels of a colour block as B, G, R, A; fourColour forces the four-colour mode (every
-// format but DXT1 decodes its colour block so).
-void DecodeColourBlock(const BYTE* block, bool fourColour, BYTE out[16][4]) {
-    const WORD c0 = Le16(block), c1 = Le16(block + 2);
-    BYTE palette[4][4];
-    Expand565(c0, palette[0]);
-    Expand565(c1, palette[1]);
-    palette[0][3] = palette[1][3] = palette[2][3] = palette[3][3] = 255;
-    for (int i = 0; i < 3; ++i) {
-        const int a = palette[0][i], b = palette[1][i];
-        if (fourColour || c0 > c1) {
-            palette[2][i] = BYTE((2 * a + b) / 3);
-            palette[3][i] = BYTE((a + 2 * b) / 3);
-        } else {
-            palette[2][i] = BYTE((a + b) / 2);
-            palette[3][i] = 0;
-        }
-    }
-    if (!fourColour && c0 <= c1)
-        palette[3][3] = 0;
-    const DWORD indices =
-        DWORD(block[4]) | DWORD(block[5]) << 8 | DWORD(block[6]) << 16 | DWORD(block[7]) << 24;
-    for (int k = 0; k < 16; ++k) std::memcpy(out[k], palette[(indices >> (2 * k)) & 3], 4);
-}
-
-void DecodeExplicitAlpha(const BYTE* block, BYTE out[16][4]) {
-    for (int k = 0; k < 16; ++k) out[k][3] = BYTE(((block[k / 2] >> (4 * (k % 2))) & 15) * 17);
-}
-
-void DecodeInterpolatedAlpha(const BYTE* block, BYTE out[16][4]) {
-    const int a0 = block[0], a1 = block[1];
-    int values[8] = {a0, a1};
-    if (a0 > a1) {
-        for (int i = 2; i < 8; ++i) values[i] = ((8 - i) * a0 + (i - 1) * a1) / 7;
-    } else {
-        for (int i = 2; i < 6; ++i) values[i] = ((6 - i) * a0 + (i - 1) * a1) / 5;
-        values[6] = 0;
-        values[7] = 255;
-    }
-    std::uint64_t indices = 0;
-    for (int i = 0; i < 6; ++i) indices |= std::uint64_t(block[2 + i]) << (8 * i);
-    for (int k = 0; k < 16; ++k) out[k][3] = BYTE(values[(indices >> (3 * k)) & 7]);
-}
-
-void DecodeBlock(D3DFORMAT format, const BYTE* block, BYTE out[16][4]) {
-    if (format == D3DFMT_DXT1) {
-        DecodeColourBlock(block, false, out);
-        return;
-    }
-    DecodeColourBlock(block + 8, true, out);
-    if (ExplicitAlpha(format))
-        DecodeExplicitAlpha(block, out);
-    else
-        DecodeInterpolatedAlpha(block, out);
-}
 
 void EncodeBlock(D3DFORMAT format, const BYTE bgra[16][4], BYTE* block) {
     BYTE rgba[16][4];
@@ -196,12 +137,12 @@ std::vector<BYTE> D3DXReadPixels(D3DFORMAT format, const BYTE* bits, std::size_t
         const UINT bytes = BlockBytes(format);
         for (UINT by = 0; by < (height + 3) / 4; ++by)
             for (UINT bx = 0; bx < (width + 3) / 4; ++bx) {
-                BYTE block[16][4];
-                DecodeBlock(format, bits + pitch * by + std::size_t(bx) * bytes, block);
+                const BYTE* block = bits + pitch * by + std::size_t(bx) * bytes;
                 for (UINT k = 0; k < 16; ++k) {
                     const UINT x = bx * 4 + k % 4, y = by * 4 + k / 4;
                     if (x < width && y < height)
-                        std::memcpy(&pixels[(std::size_t(y) * width + x) * 4], block[k], 4);
+                        StoreBgra(DxtBlock::Texel(format, block, k % 4, k / 4),
+                                  &pixels[(std::size_t(y) * width + x) * 4]);
                 }
             }
         return pixels;
@@ -216,13 +157,8 @@ std::vector<BYTE> D3DXReadPixels(D3DFORMAT format, const BYTE* bits, std::size_t
                 for (UINT x = 0; x < width; ++x) out[x * 4 + 3] = 255;
             continue;
         }
-        for (UINT x = 0; x < width; ++x, out += 4) {
-            const PixelCodec::Rgba c = PixelCodec::Decode(format, row + std::size_t(x) * depth);
-            out[0] = ToByte(c.b);
-            out[1] = ToByte(c.g);
-            out[2] = ToByte(c.r);
-            out[3] = ToByte(c.a);
-        }
+        for (UINT x = 0; x < width; ++x, out += 4)
+            StoreBgra(PixelCodec::Decode(format, row + std::size_t(x) * depth), out);
     }
     return pixels;
 }

@@ -28,8 +28,7 @@ UINT D3DXFullChainLevels(UINT width, UINT height);
 bool D3DXCanConvert(D3DFORMAT format);
 
 // Reads width x height pixels of the format from bits (rows of pitch bytes; for DXT rows of 4x4
-// blocks) into B, G, R, A form. DXT1 blocks whose first colour is not above the second decode
-// with the fourth colour transparent black; DXT2 and DXT4 are read as stored (premultiplied).
+// blocks) into B, G, R, A form, the way the device samples them (DxtBlock, PixelCodec).
 // Answers an empty vector for a format D3DXCanConvert refuses.
 std::vector<BYTE> D3DXReadPixels(D3DFORMAT format, const BYTE* bits, std::size_t pitch, UINT width,
                                  UINT height);

@@ -117,7 +117,8 @@ protected:
 };
 
 // One surface format: its level-0 bytes, the B, G, R, A pixels they stand for, and whether the
-// format has alpha.
+// format has alpha. DXT pixels come from the reference decoder, whose interpolated colours may
+// round one step away from the device's.
 struct Surface {
     const char* name;
     D3DFORMAT format;
@@ -197,7 +198,7 @@ TEST_F(D3DXSave, EverySaveFormatDecodesWithTheEnginesDecoders) {
             if (f.format == D3DXIFF_JPG) {
                 EXPECT_LT(MeanDifference(AsSurface(image, kind), expected), 24.0);
             } else {
-                EXPECT_EQ(MaxDifference(AsSurface(image, kind), expected), 0);
+                EXPECT_LE(MaxDifference(AsSurface(image, kind), expected), blocks ? 1 : 0);
             }
         }
     }
@@ -286,7 +287,7 @@ TEST_F(D3DXSave, RectanglesAreSavedAlone) {
     for (int y = 2; y < 7; ++y)
         offExpected.insert(offExpected.end(), dxt5.pixels.begin() + (y * 12 + 1) * 4,
                            dxt5.pixels.begin() + (y * 12 + 4) * 4);
-    EXPECT_EQ(AsSurface(image, Zel::IMAGE_KIND_DDS), offExpected);
+    EXPECT_LE(MaxDifference(AsSurface(image, Zel::IMAGE_KIND_DDS), offExpected), 1);
 }
 
 TEST_F(D3DXSave, RenderTargetsAreReadThroughACopy) {
