@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "Core/EnginePaths.h"
 #include "Core/ErrorReport.h"
@@ -25,22 +24,15 @@ HRESULT EffectInclude::Open(D3DXINCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID*
         destination = GetEffectIncludeRoot() + "include/" +
                       (slash == std::string::npos ? name : name.substr(slash + 1));
     }
-    FILE* file = fopen_resolved(destination.c_str(), "rb");
-    if (file == nullptr) {
+    std::string content;
+    if (_access(destination.c_str(), 0) != 0) {
         char current[1024] = {};
         GetCurrentDirectoryA(sizeof current, current);
         ReportErrorLastError("Cannot open effect file %s (current directory %s, included as %s)",
                              destination.c_str(), current, fileName);
         return E_FAIL;
     }
-    std::vector<char> content;
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        content.insert(content.end(), chunk, chunk + got);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
+    if (!ReadFile(destination, content)) {
         ReportError("Reading include file %s (%s) failed: error %lu", destination.c_str(), fileName,
                     static_cast<unsigned long>(GetLastError()));
         return E_FAIL;
@@ -51,6 +43,18 @@ HRESULT EffectInclude::Open(D3DXINCLUDE_TYPE, LPCSTR fileName, LPCVOID, LPCVOID*
     *data = buffer;
     *bytes = static_cast<UINT>(content.size());
     return S_OK;
+}
+
+bool EffectInclude::ReadFile(const std::string& path, std::string& bytes) {
+    FILE* file = fopen_resolved(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
 }
 
 HRESULT EffectInclude::Close(LPCVOID data) {

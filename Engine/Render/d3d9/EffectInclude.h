@@ -3,6 +3,8 @@
 // buffer that Close frees. Host thread only.
 #pragma once
 
+#include <string>
+
 #include "Platform/D3DX9/ID3DXInclude.h"
 
 namespace Zel {
@@ -18,6 +20,10 @@ public:
     HRESULT Open(D3DXINCLUDE_TYPE type, LPCSTR fileName, LPCVOID parentData, LPCVOID* data,
                  UINT* bytes) override;
     HRESULT Close(LPCVOID data) override;
+
+    // Appends the whole file at path (resolved as every open is) to bytes; false when it cannot
+    // be opened or read.
+    static bool ReadFile(const std::string& path, std::string& bytes);
 };
 
 }  // namespace Zel

@@ -14,6 +14,7 @@
 #include "Platform/D3DX9/Hlsl/EffectSerializer.h"
 #include "Platform/Win32/Win32Files.h"
 #include "Render/d3d9/CBaseStateManager.h"
+#include "Render/d3d9/DefaultEffectText.h"
 #include "Render/d3d9/DeviceDiagnostics.h"
 #include "Render/d3d9/EffectInclude.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
@@ -66,18 +67,6 @@ constexpr std::uint32_t kTextureMatrixFirst = 11, kTextureMatrixLast = 21;
 constexpr std::uint32_t kEnvCubicMatrix = 16, kLightMapMatrix = 21;
 constexpr std::uint32_t kLastMatrix = 23;
 
-bool ReadWhole(const std::string& path, std::string& bytes) {
-    FILE* file = fopen_resolved(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
-
 void Transposed(const float* in, D3DMATRIX& out) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) out.m[r][c] = in[c * 4 + r];
@@ -124,13 +113,22 @@ D3DXHANDLE RenderEffectD3D::GetTechniqueHandle(std::uint32_t slot) const {
     return slot < kTechniqueSlots ? techniques_[slot] : nullptr;
 }
 
+D3DXHANDLE RenderEffectD3D::Indexed(std::uint32_t base, std::uint32_t i) const {
+    return static_cast<std::uint64_t>(base) + i < kParameterCount ? Slot(base + i) : nullptr;
+}
+
+D3DXHANDLE RenderEffectD3D::Named(const char* name) const {
+    return effect_ != nullptr && name != nullptr ? effect_->GetParameterByName(nullptr, name)
+                                                 : nullptr;
+}
+
 D3DXHANDLE RenderEffectD3D::Slot(std::uint32_t index) const {
     return effect_ != nullptr && index < kParameterCount ? parameters_[index] : nullptr;
 }
 
 bool RenderEffectD3D::IsCacheCurrent(const std::string& source, const std::string& compiled) {
     std::string bytes, text;
-    if (!ReadWhole(compiled, bytes) || !ReadWhole(source, text))
+    if (!EffectInclude::ReadFile(compiled, bytes) || !EffectInclude::ReadFile(source, text))
         return false;
     Hlsl::CompiledEffectHeader header;
     std::string error;
@@ -348,54 +346,42 @@ bool RenderEffectD3D::SetMatrixArray(std::uint32_t index, const float* matrices,
 }
 
 bool RenderEffectD3D::SetValueByName(const char* name, const void* data, std::uint32_t bytes) {
-    if (effect_ == nullptr)
-        return false;
-    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    D3DXHANDLE h = Named(name);
     return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
 }
 
 bool RenderEffectD3D::SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h =
-        Slot(64 + static_cast<std::uint64_t>(i) < kParameterCount ? 64 + i : kParameterCount);
+    D3DXHANDLE h = Indexed(64, i);
     return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
 }
 
 bool RenderEffectD3D::SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h =
-        Slot(37 + static_cast<std::uint64_t>(i) < kParameterCount ? 37 + i : kParameterCount);
+    D3DXHANDLE h = Indexed(37, i);
     return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
 }
 
 bool RenderEffectD3D::SetFloatByName(const char* name, float value) {
-    if (effect_ == nullptr)
-        return false;
-    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    D3DXHANDLE h = Named(name);
     return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
 }
 
 bool RenderEffectD3D::SetFloat(std::uint32_t i, float value) {
-    D3DXHANDLE h =
-        Slot(24 + static_cast<std::uint64_t>(i) < kParameterCount ? 24 + i : kParameterCount);
+    D3DXHANDLE h = Indexed(24, i);
     return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
 }
 
 bool RenderEffectD3D::SetIntByName(const char* name, int value) {
-    if (effect_ == nullptr)
-        return false;
-    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    D3DXHANDLE h = Named(name);
     return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
 }
 
 bool RenderEffectD3D::SetInt(std::uint32_t i, int value) {
-    D3DXHANDLE h =
-        Slot(65 + static_cast<std::uint64_t>(i) < kParameterCount ? 65 + i : kParameterCount);
+    D3DXHANDLE h = Indexed(65, i);
     return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
 }
 
 bool RenderEffectD3D::SetTextureByName(const char* name, IDirect3DBaseTexture9* texture) {
-    if (effect_ == nullptr)
-        return false;
-    D3DXHANDLE h = effect_->GetParameterByName(nullptr, name);
+    D3DXHANDLE h = Named(name);
     if (h == nullptr)
         return false;
     effect_->SetTexture(h, texture);
@@ -403,8 +389,7 @@ bool RenderEffectD3D::SetTextureByName(const char* name, IDirect3DBaseTexture9* 
 }
 
 bool RenderEffectD3D::SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture) {
-    D3DXHANDLE h =
-        Slot(67 + static_cast<std::uint64_t>(i) < kParameterCount ? 67 + i : kParameterCount);
+    D3DXHANDLE h = Indexed(67, i);
     return h != nullptr && SUCCEEDED(effect_->SetTexture(h, texture));
 }
 
@@ -450,6 +435,23 @@ void RenderEffectD3D::OnLostDevice() {
 void RenderEffectD3D::OnResetDevice() {
     if (effect_ != nullptr)
         effect_->OnResetDevice();
+}
+
+bool RenderEffectD3D::WriteDefaultEffectFile(const std::string& path) {
+    if (_access(path.c_str(), 0) == 0)
+        return true;
+    FILE* file = fopen_resolved(path.c_str(), "wb");
+    if (file == nullptr) {
+        ReportErrorLastError("Opening file %s failed", path.c_str());
+        return false;
+    }
+    const char* text = DefaultEffectText();
+    const std::size_t size = std::strlen(text);
+    bool ok = std::fwrite(text, 1, size, file) == size;
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok)
+        ReportError("Writing file %s failed", path.c_str());
+    return ok;
 }
 
 }  // namespace Zel

@@ -82,6 +82,10 @@ public:
     bool EndPass();
     bool End();
 
+    // Writes the default effect to path when no file exists there (true); false with an error
+    // report when the file cannot be created or written. An existing file is left alone (true).
+    static bool WriteDefaultEffectFile(const std::string& path);
+
     // Device loss and reset hooks.
     void OnLostDevice();
     void OnResetDevice();
@@ -98,6 +102,9 @@ private:
     bool Compile(const std::string& source, const std::string& compiled);
     void LookUpHandles();
     D3DXHANDLE Slot(std::uint32_t index) const;
+    // Slot base + i, null past the table; a top-level parameter by name, null while unloaded.
+    D3DXHANDLE Indexed(std::uint32_t base, std::uint32_t i) const;
+    D3DXHANDLE Named(const char* name) const;
 
     RenderDeviceD3D9* device_;
     ID3DXEffect* effect_ = nullptr;

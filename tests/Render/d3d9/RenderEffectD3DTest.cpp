@@ -214,4 +214,20 @@ TEST_F(RenderEffectTest, EffectPassCountsAndRoutesItsStatesThroughTheDevice) {
     EXPECT_TRUE(effect_->End());
 }
 
+TEST_F(RenderEffectTest, DefaultEffectFileFillsItsTechniqueSlots) {
+    std::filesystem::remove(source_);
+    ASSERT_TRUE(RenderEffectD3D::WriteDefaultEffectFile(source_));
+    ASSERT_TRUE(Load());
+    const int filled[] = {0, 1, 2, 4, 6, 8, 10, 12, 14, 16, 18, 19, 20};
+    for (std::uint32_t slot = 0; slot < RenderEffectD3D::kTechniqueSlots; ++slot) {
+        bool expected = std::find(std::begin(filled), std::end(filled), slot) != std::end(filled);
+        EXPECT_EQ(effect_->GetTechniqueHandle(slot) != nullptr, expected) << slot;
+    }
+    // An existing file is kept; a path in a missing directory cannot be created.
+    dir_.Write("fx/mine.fx", "// mine\n");
+    EXPECT_TRUE(RenderEffectD3D::WriteDefaultEffectFile((dir_.Path() / "fx/mine.fx").string()));
+    EXPECT_EQ(Slurp((dir_.Path() / "fx/mine.fx").string()), "// mine\n");
+    EXPECT_FALSE(RenderEffectD3D::WriteDefaultEffectFile((dir_.Path() / "no/such/d.fx").string()));
+}
+
 }  // namespace
