@@ -1,6 +1,6 @@
-// Effect text must stay real HLSL: the functions of every test effect go through glslang's
-// HLSL front end, once per program entry point, after the effect-only syntax (techniques,
-// texture declarations, sampler_state blocks) is taken out.
+// Effect text must stay real HLSL: the functions of every test effect and of the engine's default
+// effect go through glslang's HLSL front end, once per program entry point, after the
+// effect-only syntax (techniques, texture declarations, sampler_state blocks) is taken out.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "Render/d3d9/DefaultEffectText.h"
 #include "HlslTestEffects.h"
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/Program.h"
@@ -72,6 +73,7 @@ TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
         {"StaticShadowCast.fx", HlslTest::StaticShadowCastEffect()},
         {"SkeletalShadowCast.fx", HlslTest::SkeletalShadowCastEffect()},
         {"ProjectiveShadowReceiver.fx", HlslTest::ProjectiveShadowReceiverEffect()},
+        {"Default.fx", Zel::DefaultEffectText()},
     };
     int checked = 0;
     for (const auto& [name, text] : effects) {
@@ -92,7 +94,7 @@ TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 8 + 2 + 2 + 2);
+    EXPECT_EQ(checked, 8 + 2 + 2 + 2 + 4);
 }
 
 TEST(HlslGlslangTest, StripLeavesFunctionsAndParameters) {
