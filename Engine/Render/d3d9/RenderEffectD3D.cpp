@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ constexpr const char* kSamplerStructs[RenderEffectD3D::kSamplerKinds] = {
 constexpr int kDx7VertexSlots[8] = {20, 22, 21, 23, 24, 26, 25, 27};
 constexpr int kVertexSlots[8] = {2, 10, 4, 12, 3, 11, 5, 13};
 constexpr int kPixelSlots[8] = {6, 14, 8, 16, 7, 15, 9, 17};
+
+// Lighting kinds: 4 vertex lighting, 8 pixel lighting, 16 shadow, 32 ambient.
+constexpr std::uint32_t kKindFlags[] = {32, 48, 34, 50, 5,  21, 7,  23, 9,  25,
+                                        11, 27, 37, 53, 39, 55, 41, 57, 43, 59};
+constexpr std::uint32_t kVertexFlag = 4, kPixelFlag = 8, kShadowFlag = 16, kAmbientFlag = 32;
 
 constexpr std::uint32_t kTextureMatrixFirst = 11, kTextureMatrixLast = 21;
 constexpr std::uint32_t kEnvCubicMatrix = 16, kLightMapMatrix = 21;
@@ -402,6 +408,36 @@ bool RenderEffectD3D::SetTechnique(std::uint32_t slot) {
         return false;
     }
     return true;
+}
+
+bool RenderEffectD3D::SelectTechnique(std::uint32_t kind, bool projectsTexture) {
+    if (kind >= std::size(kKindFlags))
+        return false;
+    const std::uint32_t flags = kKindFlags[kind];
+    const bool vertex = flags & kVertexFlag, pixel = flags & kPixelFlag;
+    const bool shadow = flags & kShadowFlag, ambient = flags & kAmbientFlag;
+    const int i = (projectsTexture ? 1 : 0) + 2 * (shadow ? 1 : 0) + 4 * (ambient ? 1 : 0);
+    const std::int32_t mode = device_ != nullptr ? device_->GetFixedFunctionMode() : 0;
+    int slot;
+    if (mode == 0) {
+        if (vertex)
+            slot = kDx7VertexSlots[i];
+        else if (ambient)
+            slot = shadow ? 19 : 18;
+        else
+            return false;
+    } else if (vertex) {
+        slot = kVertexSlots[i];
+    } else if (mode == 2 && pixel) {
+        slot = kPixelSlots[i];
+    } else if (ambient) {
+        slot = shadow ? 1 : 0;
+    } else {
+        return false;
+    }
+    if (SetTechnique(static_cast<std::uint32_t>(slot)))
+        return true;
+    return SetTechnique(mode == 0 ? 18 : 0);
 }
 
 bool RenderEffectD3D::CommitChanges() {

@@ -75,6 +75,10 @@ public:
 
     // Selects the technique of a slot; false when unloaded, the slot is empty or the effect fails.
     bool SetTechnique(std::uint32_t slot);
+    // Selects the technique for a lighting kind (0-19) in the device's fixed-function mode, with
+    // the projected variant when the light projects a texture; a slot that is empty falls back to
+    // slot 18 (mode 0) or 0. False, setting nothing, for a kind that yields no slot.
+    bool SelectTechnique(std::uint32_t kind, bool projectsTexture);
     bool CommitChanges();
     // The pass count, or 0 on failure.
     std::uint32_t Begin();

@@ -230,4 +230,38 @@ TEST_F(RenderEffectTest, DefaultEffectFileFillsItsTechniqueSlots) {
     EXPECT_FALSE(RenderEffectD3D::WriteDefaultEffectFile((dir_.Path() / "no/such/d.fx").string()));
 }
 
+TEST_F(RenderEffectTest, TechniqueSelectionFollowsKindAndMode) {
+    ASSERT_TRUE(Load());
+    ID3DXEffect* fx = effect_->GetEffect();
+    struct Case {
+        std::int32_t mode;
+        std::uint32_t kind;
+        bool projected;
+        int slot;  // -1: refused
+    };
+    const Case cases[] = {
+        {2, 0, false, 0},    // ambient
+        {2, 1, false, 1},    // ambient + shadow
+        {2, 4, false, 2},    // vertex
+        {2, 5, false, 4},    // vertex + shadow
+        {2, 8, false, 6},    // pixel
+        {2, 9, false, 8},    // pixel + shadow
+        {2, 9, true, 16},    // pixel + shadow, projected
+        {2, 12, false, 0},   // vertex + ambient: slot 3 is empty, the fallback is slot 0
+        {0, 4, false, 20},   // vertex lighting, fixed function
+        {0, 0, false, 18},   // ambient, fixed function
+        {0, 1, false, 18},   // ambient + shadow: slot 19 is empty, the fallback is slot 18
+        {2, 20, false, -1},  // no such kind
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Device().SetFixedFunctionMode(c.mode)) << c.mode;
+        ASSERT_EQ(fx->SetTechnique(effect_->GetTechniqueHandle(2)), D3D_OK);
+        EXPECT_EQ(effect_->SelectTechnique(c.kind, c.projected), c.slot >= 0) << c.kind;
+        if (c.slot >= 0) {
+            EXPECT_EQ(fx->GetCurrentTechnique(), effect_->GetTechniqueHandle(c.slot))
+                << c.mode << " " << c.kind;
+        }
+    }
+}
+
 }  // namespace
