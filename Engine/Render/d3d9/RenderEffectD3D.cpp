@@ -15,6 +15,7 @@
 #include "Platform/D3DX9/Hlsl/EffectSerializer.h"
 #include "Platform/Win32/Win32Files.h"
 #include "Render/d3d9/CBaseStateManager.h"
+#include "Render/d3d9/D3D9Mapping.h"
 #include "Render/d3d9/DefaultEffectText.h"
 #include "Render/d3d9/DeviceDiagnostics.h"
 #include "Render/d3d9/EffectInclude.h"
@@ -408,6 +409,51 @@ bool RenderEffectD3D::SetTechnique(std::uint32_t slot) {
         return false;
     }
     return true;
+}
+
+void RenderEffectD3D::ApplySamplerState(std::uint32_t kind, const SamplerDescription& d,
+                                        std::uint32_t stage, std::uint32_t anisotropy) {
+    if (kind >= kSamplerKinds || device_ == nullptr)
+        return;
+    const DWORD address[3] = {D3DAddressFromCode(d.addressU), D3DAddressFromCode(d.addressV),
+                              D3DAddressFromCode(d.addressW)};
+    const DWORD border = D3DColorFromColour(d.borderColor);
+    const DWORD mag = D3DFilterFromCode(d.filter, true);
+    const DWORD min = anisotropy != 1 ? static_cast<DWORD>(D3DTEXF_ANISOTROPIC)
+                                      : static_cast<DWORD>(D3DFilterFromCode(d.filter, false));
+    RenderStateCache& cache = device_->GetStateCache();
+    if (device_->GetFixedFunctionMode() == 0) {
+        cache.SetSamplerState(stage, D3DSAMP_ADDRESSU, address[0]);
+        cache.SetSamplerState(stage, D3DSAMP_ADDRESSV, address[1]);
+        cache.SetSamplerState(stage, D3DSAMP_ADDRESSW, address[2]);
+        cache.SetSamplerState(stage, D3DSAMP_BORDERCOLOR, border);
+        cache.SetSamplerState(stage, D3DSAMP_MAGFILTER, mag);
+        cache.SetSamplerState(stage, D3DSAMP_MINFILTER, min);
+        if (anisotropy != 1)
+            cache.SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, anisotropy);
+        // Code 1 asks for no mip filtering on the fixed-function stages.
+        cache.SetSamplerState(stage, D3DSAMP_MIPFILTER,
+                              D3DFilterFromCode(d.filter == 1 ? 0 : d.filter, false));
+        return;
+    }
+    const SamplerRecord& r = samplers_[kind];
+    if (effect_ == nullptr || r.structure == nullptr)
+        return;
+    const DWORD mip = D3DFilterFromCode(d.filter, false);
+    const std::pair<D3DXHANDLE, DWORD> members[] = {
+        {r.addressU, address[0]}, {r.addressV, address[1]}, {r.addressW, address[2]},
+        {r.borderColor, border},  {r.magFilter, mag},       {r.minFilter, min},
+        {r.mipFilter, mip}};
+    for (const auto& [handle, value] : members)
+        if (handle != nullptr)
+            effect_->SetValue(handle, &value, 4);
+    if (anisotropy != 1 && r.minFilter != nullptr)
+        cache.SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, anisotropy);
+}
+
+void RenderEffectD3D::ClearTextures() {
+    ScopedLock lock(kEffectLock);
+    for (std::uint32_t i = 0; i < kSamplerKinds; ++i) SetTexture(i, nullptr);
 }
 
 bool RenderEffectD3D::SelectTechnique(std::uint32_t kind, bool projectsTexture) {

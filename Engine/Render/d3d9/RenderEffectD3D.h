@@ -36,6 +36,14 @@ public:
         ID3DXEffect* effect = nullptr;  // not owned
     };
 
+    // How a texture kind is sampled: address codes and the filter code of the render codes, a
+    // border colour (r, g, b, a).
+    struct SamplerDescription {
+        std::uint32_t addressU = 0, addressV = 0, addressW = 0;
+        float borderColor[4] = {};
+        std::uint32_t filter = 0;
+    };
+
     // device is not owned; an effect without one never loads.
     RenderEffectD3D(RenderDeviceD3D9* device, CResourceManager* manager, std::string_view name,
                     std::string_view group, std::uint32_t handle);
@@ -75,6 +83,14 @@ public:
 
     // Selects the technique of a slot; false when unloaded, the slot is empty or the effect fails.
     bool SetTechnique(std::uint32_t slot);
+    // Applies a texture kind's (0-11) sampling: in fixed-function mode on the stage through the
+    // state cache, in shader modes into the kind's sampler-state struct (nothing without one).
+    // anisotropy is the render system's level; other than 1 it makes minification anisotropic.
+    void ApplySamplerState(std::uint32_t kind, const SamplerDescription& description,
+                           std::uint32_t stage, std::uint32_t anisotropy);
+    // Clears the twelve texture parameters.
+    void ClearTextures();
+
     // Selects the technique for a lighting kind (0-19) in the device's fixed-function mode, with
     // the projected variant when the light projects a texture; a slot that is empty falls back to
     // slot 18 (mode 0) or 0. False, setting nothing, for a kind that yields no slot.

@@ -264,4 +264,33 @@ TEST_F(RenderEffectTest, TechniqueSelectionFollowsKindAndMode) {
     }
 }
 
+TEST_F(RenderEffectTest, FixedFunctionSamplerStateGoesToTheStage) {
+    ASSERT_TRUE(Load());
+    ASSERT_TRUE(Device().SetFixedFunctionMode(0));
+    RenderEffectD3D::SamplerDescription d;
+    d.addressU = 1;  // wrap
+    d.addressV = 2;  // clamp
+    d.addressW = 3;  // border
+    d.borderColor[0] = 1.0f;
+    d.borderColor[3] = 1.0f;
+    d.filter = 1;  // bilinear: no mip filter on the stages
+    effect_->ApplySamplerState(0, d, 2, 1);
+    IDirect3DDevice9* dev = Device().GetD3DDevice();
+    auto state = [&](D3DSAMPLERSTATETYPE type) {
+        DWORD v = 0;
+        dev->GetSamplerState(2, type, &v);
+        return v;
+    };
+    EXPECT_EQ(state(D3DSAMP_ADDRESSU), static_cast<DWORD>(D3DTADDRESS_WRAP));
+    EXPECT_EQ(state(D3DSAMP_ADDRESSV), static_cast<DWORD>(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(state(D3DSAMP_ADDRESSW), static_cast<DWORD>(D3DTADDRESS_BORDER));
+    EXPECT_EQ(state(D3DSAMP_BORDERCOLOR), 0xFFFF0000u);
+    EXPECT_EQ(state(D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_LINEAR));
+    EXPECT_EQ(state(D3DSAMP_MIPFILTER), static_cast<DWORD>(D3DTEXF_POINT));
+    // An anisotropy level other than 1 makes minification anisotropic.
+    effect_->ApplySamplerState(0, d, 2, 4);
+    EXPECT_EQ(state(D3DSAMP_MINFILTER), static_cast<DWORD>(D3DTEXF_ANISOTROPIC));
+    EXPECT_EQ(state(D3DSAMP_MAXANISOTROPY), 4u);
+}
+
 }  // namespace
