@@ -31,6 +31,8 @@ public:
     // for a minimum count treat the object as visible.
     bool GetResult(void* data, std::uint32_t size) override;
 
+    // The device a pooled query runs on (pools make their objects without one).
+    void SetDevice(RenderDevice* device) { device_ = device; }
     std::uint32_t GetState() const { return state_; }
     bool HasD3DQuery() const { return query_ != nullptr; }
 

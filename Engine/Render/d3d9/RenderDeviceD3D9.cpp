@@ -116,6 +116,7 @@ RenderDeviceD3D9::RenderDeviceD3D9() {
 }
 
 RenderDeviceD3D9::~RenderDeviceD3D9() {
+    queryPool_.reset();
     if (device_) {
         if (stateManager_)
             stateManager_->Release();
@@ -1189,6 +1190,17 @@ void RenderDeviceD3D9::EndEffectPass() {
     pendingEffect_->EndPass();
     pendingEffect_->End();
     pendingEffect_ = nullptr;
+}
+
+OcclusionQueryD3D9* RenderDeviceD3D9::AcquireOcclusionQuery() {
+    OcclusionQueryD3D9* query = queryPool_->Acquire();
+    if (query != nullptr)
+        query->SetDevice(this);
+    return query;
+}
+
+void RenderDeviceD3D9::ReleaseOcclusionQuery(OcclusionQueryD3D9* query) {
+    queryPool_->Release(query);
 }
 
 }  // namespace Zel

@@ -10,9 +10,13 @@
 // reporter. Host thread only.
 #pragma once
 
+#include <memory>
+
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/D3D9/IDirectDraw7.h"
+#include "Core/CObjectPool.h"
 #include "Render/RenderDevice.h"
+#include "Render/d3d9/OcclusionQueryD3D9.h"
 #include "Render/d3d9/RenderStateCache.h"
 
 namespace Zel {
@@ -146,6 +150,12 @@ public:
     void EndEffectPass();
     RenderEffectD3D* GetPendingEffect() const { return pendingEffect_; }
 
+    // An occlusion query from the device's pool (4 at first, growing by half), running on this
+    // device; null only when memory runs out. Give it back with ReleaseOcclusionQuery.
+    OcclusionQueryD3D9* AcquireOcclusionQuery();
+    void ReleaseOcclusionQuery(OcclusionQueryD3D9* query);
+    CObjectPool<OcclusionQueryD3D9>& GetOcclusionQueryPool() { return *queryPool_; }
+
     // Sets bits 0x1 and, for each of 2, 4, 6, 8 and 10 samples that both the back-buffer and the
     // depth format of the settings support, 0x2, 0x4, 0x8, 0x10, 0x20 of the caps' multisample
     // mask, logging each supported mode.
@@ -181,6 +191,9 @@ private:
     HWND window_ = nullptr;
     CBaseStateManager* stateManager_ = nullptr;
     RenderEffectD3D* pendingEffect_ = nullptr;  // between BeginEffectPass and EndEffectPass
+    // Emptied before the Direct3D device goes, since its queries are the device's children.
+    std::unique_ptr<CObjectPool<OcclusionQueryD3D9>> queryPool_ =
+        std::make_unique<CObjectPool<OcclusionQueryD3D9>>(4, 1.5f, -1);
     RenderStateCache cache_;
     IDirectDraw7* directDraw7_ = nullptr;
     enum class VideoMemoryQuery { Untried, Failed, Ready };

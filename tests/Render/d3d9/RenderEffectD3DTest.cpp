@@ -293,4 +293,19 @@ TEST_F(RenderEffectTest, FixedFunctionSamplerStateGoesToTheStage) {
     EXPECT_EQ(state(D3DSAMP_MAXANISOTROPY), 4u);
 }
 
+TEST_F(RenderEffectTest, OcclusionQueriesComeFromThePoolAndRunOnTheDevice) {
+    Zel::OcclusionQueryD3D9* queries[5];
+    for (auto*& q : queries) {
+        q = Device().AcquireOcclusionQuery();
+        ASSERT_NE(q, nullptr);
+    }
+    // Four at first, then growth by half.
+    EXPECT_EQ(Device().GetOcclusionQueryPool().GetCapacity(), 6);
+    queries[0]->Begin();
+    EXPECT_TRUE(queries[0]->HasD3DQuery());
+    queries[0]->End();
+    for (auto* q : queries) Device().ReleaseOcclusionQuery(q);
+    EXPECT_EQ(Device().AcquireOcclusionQuery(), queries[4]);  // the last one returned
+}
+
 }  // namespace
