@@ -342,25 +342,14 @@ HRESULT D3DXEffect::SetValue(D3DXHANDLE parameter, LPCVOID data, UINT bytes) {
 }
 
 HRESULT D3DXEffect::SetFloat(D3DXHANDLE parameter, float value) {
-    const ParameterHandle* p = FindParameter(parameter);
-    if (p == nullptr || !IsNumeric(*p->parameter) || p->words == 0)
-        return D3DERR_INVALIDCALL;
-    std::uint32_t& w = values_[p->offset];
-    switch (p->parameter->type) {
-        case Hlsl::ParameterType::Float:
-            w = std::bit_cast<std::uint32_t>(value);
-            break;
-        case Hlsl::ParameterType::Bool:
-            w = value != 0.0f ? 1u : 0u;
-            break;
-        default:
-            w = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
-            break;
-    }
-    return D3D_OK;
+    return WriteScalar(parameter, value);
 }
 
 HRESULT D3DXEffect::SetInt(D3DXHANDLE parameter, INT value) {
+    return WriteScalar(parameter, value);
+}
+
+HRESULT D3DXEffect::WriteScalar(D3DXHANDLE parameter, double value) {
     const ParameterHandle* p = FindParameter(parameter);
     if (p == nullptr || !IsNumeric(*p->parameter) || p->words == 0)
         return D3DERR_INVALIDCALL;
@@ -370,10 +359,10 @@ HRESULT D3DXEffect::SetInt(D3DXHANDLE parameter, INT value) {
             w = std::bit_cast<std::uint32_t>(static_cast<float>(value));
             break;
         case Hlsl::ParameterType::Bool:
-            w = value != 0 ? 1u : 0u;
+            w = value != 0.0 ? 1u : 0u;
             break;
         default:
-            w = static_cast<std::uint32_t>(value);
+            w = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
             break;
     }
     return D3D_OK;

@@ -70,6 +70,8 @@ private:
                       bool element);
     const ParameterHandle* FindParameter(D3DXHANDLE handle) const;
     const TechniqueHandle* FindTechnique(D3DXHANDLE handle) const;
+    // A float or int setter's value into the first word, in the parameter's base type.
+    HRESULT WriteScalar(D3DXHANDLE parameter, double value);
     HRESULT WriteMatrix(const ParameterHandle& p, const D3DMATRIX& m, bool transpose,
                         std::uint32_t offset);
 
