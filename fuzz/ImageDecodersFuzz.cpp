@@ -4,9 +4,7 @@
 //   ImageDecodersFuzz [libFuzzer flags] CORPUS...
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,8 @@
 #include "Entity/PngDecoder.h"
 #include "Entity/TgaDecoder.h"
 #include "fixtures/ImageFixtures.h"
+#include "fuzz/FuzzSeeds.h"
+#include "fuzz/ImageSeeds.h"
 
 namespace {
 
@@ -38,69 +38,10 @@ void Inspect(const Zel::DecodedImage& image) {
     for (std::uint32_t i = 0; i < image.size; ++i) sum = sum + image.data[i];
 }
 
-void Save(const std::filesystem::path& dir, const std::string& name, const Bytes& bytes) {
-    std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-void WriteSeeds(const std::filesystem::path& dir) {
-    std::filesystem::create_directories(dir);
-    const auto image = ZelFixtures::MakePatternImage(7, 5);
-    const auto indexed = ZelFixtures::MakeIndexedImage(9, 5, 12);
-    for (int bits : {24, 32})
-        for (bool topDown : {false, true})
-            Save(dir, "bmp" + std::to_string(bits) + (topDown ? "td" : ""),
-                 ZelFixtures::WriteBmpTrueColour(image, bits, topDown));
-    for (int bits : {4, 8})
-        Save(dir, "bmp" + std::to_string(bits), ZelFixtures::WriteBmpIndexed(indexed, bits, true));
-    for (bool topDown : {false, true}) {
-        const std::string suffix = topDown ? "td" : "";
-        Save(dir, "tga24" + suffix, ZelFixtures::WriteTgaTrueColour(image, 24, topDown, "id"));
-        Save(dir, "tga32" + suffix, ZelFixtures::WriteTgaTrueColour(image, 32, topDown));
-        Save(dir, "tgagrey" + suffix, ZelFixtures::WriteTgaGrey(indexed, topDown));
-        Save(dir, "tgamap" + suffix, ZelFixtures::WriteTgaColourMapped(indexed, 3, topDown));
-    }
-    for (bool alpha : {false, true}) {
-        for (bool interlaced : {false, true}) {
-            auto spec = ZelFixtures::PngFromRgba(image, alpha);
-            spec.interlaced = interlaced;
-            spec.idatPieces = 2;
-            Save(dir, std::string("png") + (alpha ? "6" : "2") + (interlaced ? "i" : ""),
-                 ZelFixtures::WritePng(spec));
-        }
-    }
-    for (int depth : {1, 2, 4, 8}) {
-        auto small = ZelFixtures::MakeIndexedImage(11, 6, 1u << std::min(depth, 4));
-        auto spec = ZelFixtures::PngFromIndexed(small, depth);
-        spec.transparency = {0, 100};
-        Save(dir, "png3d" + std::to_string(depth), ZelFixtures::WritePng(spec));
-    }
-    auto interlacedPalette = ZelFixtures::PngFromIndexed(indexed, 8);
-    interlacedPalette.interlaced = true;
-    Save(dir, "png3i", ZelFixtures::WritePng(interlacedPalette));
-    for (int version = 1; version <= 5; ++version) {
-        const std::string code = "DXT" + std::to_string(version);
-        Save(dir, "dds" + code,
-             ZelFixtures::WriteDdsBlocks(code, 8, 4, Bytes(version == 1 ? 16 : 32, 0x5A)));
-    }
-    Save(dir, "dds24", ZelFixtures::WriteDdsRgb(image, 24, false, 0, false));
-    Save(dir, "dds24pitch", ZelFixtures::WriteDdsRgb(image, 24, false, 24, true));
-    Save(dir, "dds32", ZelFixtures::WriteDdsRgb(image, 32, false, 0, false));
-    Save(dir, "ddsargb", ZelFixtures::WriteDdsRgb(image, 32, true, 0, false));
-    Save(dir, "jpeg", ZelFixtures::WriteJpeg(ZelFixtures::MakeSmoothImage(16, 16), 80));
-    Save(dir, "jpeggrey", ZelFixtures::WriteGreyJpeg(16, 8));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const std::string flag = "--write-seeds=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], flag.c_str(), flag.size()) == 0) {
-            WriteSeeds((*argv)[i] + flag.size());
-            std::exit(0);
-        }
-    }
+    ZelFuzz::WriteSeedsWhenAsked(argc, argv, &ZelFuzz::WriteImageSeeds);
     return 0;
 }
 

@@ -91,6 +91,13 @@ public:
     std::uint32_t GetResourceWord() const { return resourceWord_; }
     void SetResourceWord(std::uint32_t word) { resourceWord_ = word; }
 
+protected:
+    // For subclasses with a load road of their own (outside Load), which records its path, and
+    // for those that free bytes while loaded, which keep the size field equal to what the manager
+    // counts. Neither tells the manager.
+    void SetLoadPath(const std::string& path) { loadPath_ = path; }
+    void SetSizeField(std::uint32_t size) { size_.store(size, std::memory_order_relaxed); }
+
 private:
     // Steps 2-8 of both loads: `load` is LoadImpl or LoadFromArgument.
     template <class LoadStep>

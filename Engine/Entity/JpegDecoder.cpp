@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstring>
 
+#include "Platform/D3DX9/JpegTableCheck.h"
+
 namespace Zel {
 namespace {
 
@@ -32,6 +34,8 @@ DecodedImage DecodeJpegImage(const std::uint8_t* data, std::size_t size) {
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixelsPerByte * size)
         return {};
     if (channels != 3 && channels != 4)
+        return {};
+    if (!JpegScansUseDefinedTables(data, size))
         return {};
 
     stbi_uc* pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 0);

@@ -7,6 +7,7 @@
 
 #include "Entity/DdsDecoder.h"
 #include "Entity/JpegDecoder.h"
+#include "Platform/D3DX9/JpegTableCheck.h"
 #include "ImageExpect.h"
 #include "fixtures/ImageFixtures.h"
 
@@ -202,6 +203,29 @@ TEST(JpegDecoder, RefusesGreyJpegsOtherFormatsAndImpossibleSizes) {
     const Bytes cut(grey.begin(), grey.begin() + 20);
     EXPECT_TRUE(Zel::DecodeJpegImage(cut.data(), cut.size()).IsEmpty());
     EXPECT_TRUE(Zel::DecodeJpegImage(nullptr, 0).IsEmpty());
+}
+
+TEST(JpegDecoder, RefusesScansWithoutTheirHuffmanTables) {
+    // stb_image would decode such a scan with uninitialised tables.
+    const Bytes colour = ZelFixtures::WriteJpeg(ZelFixtures::MakeSmoothImage(16, 16), 90);
+    const Bytes grey = ZelFixtures::WriteGreyJpeg(16, 16);
+    EXPECT_TRUE(JpegScansUseDefinedTables(colour.data(), colour.size()));
+    EXPECT_TRUE(JpegScansUseDefinedTables(grey.data(), grey.size()));
+    const Bytes stripped = ZelTest::WithoutHuffmanTables(colour);
+    ASSERT_LT(stripped.size(), colour.size());
+    EXPECT_FALSE(JpegScansUseDefinedTables(stripped.data(), stripped.size()));
+    EXPECT_TRUE(Zel::DecodeJpegImage(stripped.data(), stripped.size()).IsEmpty());
+    EXPECT_FALSE(Zel::DecodeJpegImage(colour.data(), colour.size()).IsEmpty());
+    // A segment running past the end, and a DHT longer than its segment.
+    Bytes cut(colour.begin(), colour.begin() + 30);
+    EXPECT_FALSE(JpegScansUseDefinedTables(cut.data(), cut.size()));
+    Bytes overlong = colour;
+    for (std::size_t i = 2; i + 4 < overlong.size(); ++i)
+        if (overlong[i] == 0xFF && overlong[i + 1] == 0xC4) {
+            overlong[i + 5] = 200;  // the first table claims 200 codes of length 1
+            break;
+        }
+    EXPECT_FALSE(JpegScansUseDefinedTables(overlong.data(), overlong.size()));
 }
 
 }  // namespace

@@ -43,6 +43,33 @@ inline std::vector<std::uint8_t> Expected(const ZelFixtures::RgbaImage& image, O
     return out;
 }
 
+// B, G, R, A bytes of the image (the A8R8G8B8 memory order); alpha 255 unless kept.
+inline std::vector<std::uint8_t> BgraBytes(const ZelFixtures::RgbaImage& image, bool keepAlpha) {
+    std::vector<std::uint8_t> out(image.rgba.size());
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+        out[i] = image.rgba[i + 2];
+        out[i + 1] = image.rgba[i + 1];
+        out[i + 2] = image.rgba[i];
+        out[i + 3] = keepAlpha ? image.rgba[i + 3] : 255;
+    }
+    return out;
+}
+
+// The JPEG with every DHT segment before its first scan taken out, so that the scan uses tables
+// the file never defines.
+inline std::vector<std::uint8_t> WithoutHuffmanTables(const std::vector<std::uint8_t>& jpeg) {
+    std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at + 1] != 0xDA) {
+        const std::size_t length = std::size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
+        if (jpeg[at + 1] != 0xC4)
+            out.insert(out.end(), jpeg.begin() + at, jpeg.begin() + at + 2 + length);
+        at += 2 + length;
+    }
+    out.insert(out.end(), jpeg.begin() + at, jpeg.end());
+    return out;
+}
+
 // The indexed image as RGBA through its palette; an index past the palette is opaque black, and
 // alpha comes from the transparency table when the index is inside it.
 inline ZelFixtures::RgbaImage ThroughPalette(const ZelFixtures::IndexedImage& image,

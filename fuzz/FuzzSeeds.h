@@ -1,0 +1,35 @@
+// The seed side of the fuzz targets: "--write-seeds=DIR" writes the target's seed corpus (made by
+// the fixture writers) and ends the program.
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace ZelFuzz {
+
+inline void SaveSeed(const std::filesystem::path& dir, const std::string& name,
+                     const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// For LLVMFuzzerInitialize: when the flag is among the arguments, creates DIR, calls write (DIR)
+// and exits.
+inline void WriteSeedsWhenAsked(int* argc, char*** argv,
+                                void (*write)(const std::filesystem::path&)) {
+    const std::string flag = "--write-seeds=";
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strncmp((*argv)[i], flag.c_str(), flag.size()) == 0) {
+            const std::filesystem::path dir = (*argv)[i] + flag.size();
+            std::filesystem::create_directories(dir);
+            write(dir);
+            std::exit(0);
+        }
+    }
+}
+
+}  // namespace ZelFuzz
