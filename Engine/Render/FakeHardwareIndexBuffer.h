@@ -12,8 +12,8 @@ public:
     FakeHardwareIndexBuffer(HardwareBufferManager* manager, std::uint32_t indexCount,
                             std::uint32_t indexKind, std::uint32_t usage, std::uint32_t poolCode,
                             RenderDevice* device)
-        : FakeHardwareBuffer(manager, indexCount, indexKind, usage, true, false, poolCode,
-                             device) {}
+        : FakeHardwareBuffer(manager, indexCount, indexKind, usage, true, false, poolCode, device) {
+    }
     ZEL_CLASS_ID(FakeHardwareIndexBuffer)
 };
 

@@ -4,10 +4,12 @@
 #include <new>
 
 #include "Core/Globals.h"
+#include "Core/IResList_Impl.h"
 #include "Platform/Win32/Win32Sync.h"
 #include "Render/GraphicsAPIManager.h"
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/HardwareVertexBuffer.h"
+#include "Render/IHardWareResInfo_Impl.h"
 #include "Render/RenderCodes.h"
 #include "Render/RenderResourceRegistry.h"
 #include "Render/VertexBufferBinding.h"
@@ -29,6 +31,26 @@ constexpr struct {
     {VF_TANGENT, VET_FLOAT3},
 };
 
+template <class Buffer>
+std::unique_ptr<IResList_Impl> BuildList(const std::list<Buffer*>& buffers) {
+    auto list = std::make_unique<IResList_Impl>();
+    for (const Buffer* buffer : buffers)
+        list->Add(std::make_unique<IHardWareResInfo_Impl>(*buffer));
+    return list;
+}
+
+// Vertex buffers first, then index buffers, each in creation order.
+template <class Fn>
+void ForEachDefaultPool(const std::list<HardwareVertexBuffer*>& vertices,
+                        const std::list<HardwareIndexBuffer*>& indices, Fn fn) {
+    for (HardwareVertexBuffer* buffer : vertices)
+        if (buffer->IsDefaultPool())
+            fn(*buffer);
+    for (HardwareIndexBuffer* buffer : indices)
+        if (buffer->IsDefaultPool())
+            fn(*buffer);
+}
+
 template <class T>
 bool Unlink(std::list<T*>& list, T* item) {
     const auto at = std::find(list.begin(), list.end(), item);
@@ -46,23 +68,22 @@ HardwareBufferManager::HardwareBufferManager(GraphicsAPIManager* api, RenderDevi
 }
 
 HardwareBufferManager::~HardwareBufferManager() {
-    for (VertexBufferBinding* binding : bindings_)
-        delete binding;
+    for (VertexBufferBinding* binding : bindings_) delete binding;
     bindings_.clear();
-    for (VertexBufferDeclaration* declaration : declarations_)
-        delete declaration;
+    for (VertexBufferDeclaration* declaration : declarations_) delete declaration;
     declarations_.clear();
     declarationCache_.clear();
-    for (HardwareIndexBuffer* buffer : indexBuffers_)
-        delete buffer;
+    for (HardwareIndexBuffer* buffer : indexBuffers_) delete buffer;
     indexBuffers_.clear();
     indexBytes_ = dynamicIndexBytes_ = 0;
-    for (HardwareVertexBuffer* buffer : vertexBuffers_)
-        delete buffer;
+    for (HardwareVertexBuffer* buffer : vertexBuffers_) delete buffer;
     vertexBuffers_.clear();
     vertexBytes_ = dynamicVertexBytes_ = 0;
     streamBuffers_.clear();
     UnregisterRenderResourceManager(this);
+    vertexResources_.reset();
+    indexResources_.reset();
+    for (std::vector<Listener>& list : listeners_) list.clear();
 }
 
 GraphicsAPIManager* HardwareBufferManager::Api() const {
@@ -89,13 +110,13 @@ void HardwareBufferManager::Account(std::uint32_t bytes, std::uint32_t usage, bo
 }
 
 HardwareVertexBuffer* HardwareBufferManager::CreateVertexBuffer(std::uint32_t sizeInBytes,
-                                                                std::uint32_t usage,
-                                                                bool useShadow, bool systemMemory) {
+                                                                std::uint32_t usage, bool useShadow,
+                                                                bool systemMemory) {
     GraphicsAPIManager* api = Api();
     if (!api)
         return nullptr;
-    HardwareVertexBuffer* buffer =
-        api->NewVertexBuffer(this, sizeInBytes, usage, systemMemory, useShadow, MP_DEFAULT, device_);
+    HardwareVertexBuffer* buffer = api->NewVertexBuffer(this, sizeInBytes, usage, systemMemory,
+                                                        useShadow, MP_DEFAULT, device_);
     if (!buffer)
         return nullptr;
     Notify(VERTEX_CREATED, buffer);
@@ -205,7 +226,8 @@ void HardwareBufferManager::DestroyIndexBuffer(HardwareIndexBuffer* buffer) {
 
 void HardwareBufferManager::DestroyVertexDeclaration(VertexBufferDeclaration* declaration) {
     const bool held = declaration && Unlink(declarations_, declaration);
-    std::erase_if(declarationCache_, [&](const auto& entry) { return entry.second == declaration; });
+    std::erase_if(declarationCache_,
+                  [&](const auto& entry) { return entry.second == declaration; });
     if (held)
         delete declaration;
 }
@@ -216,21 +238,11 @@ void HardwareBufferManager::DestroyVertexBufferBinding(VertexBufferBinding* bind
 }
 
 void HardwareBufferManager::OnLostDevice() {
-    for (HardwareVertexBuffer* buffer : vertexBuffers_)
-        if (buffer->IsDefaultPool())
-            buffer->OnDeviceLost();
-    for (HardwareIndexBuffer* buffer : indexBuffers_)
-        if (buffer->IsDefaultPool())
-            buffer->OnDeviceLost();
+    ForEachDefaultPool(vertexBuffers_, indexBuffers_, [](RenderResource& r) { r.OnDeviceLost(); });
 }
 
 void HardwareBufferManager::OnResetDevice() {
-    for (HardwareVertexBuffer* buffer : vertexBuffers_)
-        if (buffer->IsDefaultPool())
-            buffer->OnDeviceReset();
-    for (HardwareIndexBuffer* buffer : indexBuffers_)
-        if (buffer->IsDefaultPool())
-            buffer->OnDeviceReset();
+    ForEachDefaultPool(vertexBuffers_, indexBuffers_, [](RenderResource& r) { r.OnDeviceReset(); });
 }
 
 void HardwareBufferManager::PurgeUnused() {
@@ -266,6 +278,18 @@ std::uint32_t HardwareBufferManager::AddListener(ListenerKind kind, Listener lis
 void HardwareBufferManager::RemoveListener(ListenerKind kind, std::uint32_t index) {
     if (index < listeners_[kind].size())
         listeners_[kind][index] = nullptr;
+}
+
+IResList_Impl* HardwareBufferManager::BuildVertexResourceList() {
+    vertexResources_.reset();
+    vertexResources_ = BuildList(vertexBuffers_);
+    return vertexResources_.get();
+}
+
+IResList_Impl* HardwareBufferManager::BuildIndexResourceList() {
+    indexResources_.reset();
+    indexResources_ = BuildList(indexBuffers_);
+    return indexResources_.get();
 }
 
 bool HardwareBufferManager::ContainsVertexBuffer(const HardwareVertexBuffer* buffer) const {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "Core/Object.h"
@@ -17,6 +18,7 @@
 namespace Zel {
 
 class GraphicsAPIManager;
+class IResList_Impl;
 class HardwareIndexBuffer;
 class HardwareVertexBuffer;
 class RenderDevice;
@@ -83,6 +85,11 @@ public:
     std::uint32_t AddListener(ListenerKind kind, Listener listener);
     void RemoveListener(ListenerKind kind, std::uint32_t index);
 
+    // A new list of the vertex (index) buffers in list order, one IHardWareResInfo_Impl each; the
+    // previous list of that kind is deleted. Owned by the manager.
+    IResList_Impl* BuildVertexResourceList();
+    IResList_Impl* BuildIndexResourceList();
+
     bool ContainsVertexBuffer(const HardwareVertexBuffer* buffer) const;
     bool ContainsIndexBuffer(const HardwareIndexBuffer* buffer) const;
     // In creation order.
@@ -118,6 +125,8 @@ private:
     std::uint32_t dynamicIndexBytes_ = 0;
     std::map<std::uint32_t, VertexBufferDeclaration*> declarationCache_;
     std::vector<Listener> listeners_[LISTENER_KINDS];
+    std::unique_ptr<IResList_Impl> vertexResources_;
+    std::unique_ptr<IResList_Impl> indexResources_;
 };
 
 }  // namespace Zel

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Core/IResList_Impl.h"
 #include "Entity/SceneManager.h"
 #include "Render/HardwareBufferManager.h"
 #include "Render/HardwareIndexBuffer.h"
@@ -85,8 +86,18 @@ TEST_F(HardwareBufferManagerTest, TotalsAndListenersFollowCreationAndDestruction
     delete foreign;
     EXPECT_EQ(Events().size(), 2u);
 
+    second->AddRef();
+    IResList_Impl* list = m.BuildVertexResourceList();
+    ASSERT_EQ(list->GetCount(), 2u);
+    EXPECT_STREQ(list->GetAt(1)->GetName(), "");
+    EXPECT_EQ(list->GetAt(0)->GetSize(), 1000u);
+    EXPECT_EQ(list->GetAt(1)->GetRefCount(), 2);
+    second->DecRef();
+    EXPECT_EQ(m.BuildIndexResourceList()->GetAt(0)->GetSize(), 400u);
+
     m.DestroyVertexBuffer(first);
     EXPECT_EQ(m.GetVertexBytes(), 500u);
+    EXPECT_EQ(m.BuildVertexResourceList()->GetCount(), 1u);
     EXPECT_EQ(m.GetDynamicVertexBytes(), 500u);
     EXPECT_FALSE(m.ContainsVertexBuffer(first));
     indices->Destroy();

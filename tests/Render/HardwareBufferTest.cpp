@@ -31,8 +31,7 @@ public:
     void ReadData(std::uint32_t offset, std::uint32_t length, void* destination) override {
         std::memcpy(destination, bytes.data() + offset, length);
     }
-    void WriteData(std::uint32_t offset, std::uint32_t length, const void* source,
-                   bool) override {
+    void WriteData(std::uint32_t offset, std::uint32_t length, const void* source, bool) override {
         std::memcpy(bytes.data() + offset, source, length);
     }
     void* LockImpl(std::uint32_t offset, std::uint32_t length, std::uint32_t option) override {
