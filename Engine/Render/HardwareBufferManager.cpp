@@ -185,7 +185,7 @@ VertexBufferDeclaration* HardwareBufferManager::GetVertexDeclaration(std::uint32
 }
 
 VertexBufferBinding* HardwareBufferManager::CreateVertexBufferBinding() {
-    auto* binding = new (std::nothrow) VertexBufferBinding();
+    auto* binding = new (std::nothrow) VertexBufferBinding(this);
     if (binding)
         bindings_.push_back(binding);
     return binding;

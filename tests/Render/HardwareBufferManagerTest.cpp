@@ -219,8 +219,18 @@ TEST_F(HardwareBufferManagerTest, StreamsAreReplacedOnlyWhenAsked) {
     first.AddElement(VF_NORMAL, VET_FLOAT3);
     EXPECT_EQ(declaration->GetStream(3)->GetElements().size(), 1u);
 
+    // A bound buffer is referenced by the binding, so the purge keeps it.
     VertexBufferBinding* binding = manager_->CreateVertexBufferBinding();
     ASSERT_NE(binding, nullptr);
+    EXPECT_EQ(binding->GetManager(), manager_.get());
+    HardwareVertexBuffer* bound = manager_->CreateVertexBuffer(64, BU_STATIC, false, false);
+    binding->SetBinding(1, bound, 12);
+    EXPECT_EQ(bound->GetRefCount(), 2);
+    manager_->PurgeUnused();
+    EXPECT_TRUE(manager_->ContainsVertexBuffer(bound));
+    binding->SetBinding(1, nullptr, 0);
+    manager_->PurgeUnused();
+    EXPECT_FALSE(manager_->ContainsVertexBuffer(bound));
     manager_->DestroyVertexBufferBinding(binding);
     manager_->DestroyVertexDeclaration(declaration);
 }
