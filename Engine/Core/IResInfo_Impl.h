@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace Zel {
 
@@ -22,6 +23,11 @@ public:
     virtual CResource* GetResource() const { return resource_; }
     virtual std::int32_t GetRefCount() const { return refCount_; }
     virtual std::uint32_t GetSize() const { return size_; }
+
+protected:
+    // An entry for something that is not a CResource (GetResource answers null).
+    IResInfo_Impl(std::string name, std::int32_t refCount, std::uint32_t size)
+        : resource_(nullptr), name_(std::move(name)), refCount_(refCount), size_(size) {}
 
 private:
     CResource* resource_;

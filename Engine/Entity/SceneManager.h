@@ -19,6 +19,8 @@ public:
     // The number of the current frame, 0 before the first; resources keep it as the stamp of
     // their last re-creation. Host thread.
     std::uint32_t GetFrameId() const { return frameId_; }
+    // Moves to the next frame id; the frame pipeline calls it once per frame.
+    void AdvanceFrame() { ++frameId_; }
 
     // Whether shadows are drawn, and the shadow mode; entering fixed-function drawing asks for
     // mode 3. The shadow code gives them their meaning.

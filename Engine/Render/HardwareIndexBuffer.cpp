@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "Render/FakeHardwareIndexBuffer.h"
+#include "Render/HardwareBufferManager.h"
+
 namespace Zel {
 namespace {
 
@@ -20,6 +23,15 @@ HardwareIndexBuffer::HardwareIndexBuffer(HardwareBufferManager* manager, std::ui
       HardwareBuffer(IndexBytes(indexCount, indexKind), usage, systemMemory, useShadow),
       indexCount_(indexCount),
       indexKind_(indexKind),
-      manager_(manager) {}
+      manager_(manager) {
+    if (useShadow)
+        SetShadow(std::make_unique<FakeHardwareIndexBuffer>(manager, indexCount, indexKind,
+                                                            GetUsage(), poolPreference, device));
+}
+
+void HardwareIndexBuffer::Destroy() {
+    if (manager_)
+        manager_->DestroyIndexBuffer(this);
+}
 
 }  // namespace Zel

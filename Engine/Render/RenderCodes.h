@@ -41,6 +41,7 @@ enum PrimitiveType : std::uint32_t {
 
 // Bits of the usage word every hardware buffer holds.
 enum BufferUsage : std::uint32_t {
+    BU_STATIC = 0x1,
     BU_DYNAMIC = 0x2,
     BU_WRITE_ONLY = 0x4,
     BU_NOT_MANAGED = 0x8,  // keeps a buffer out of the managed pool; no Direct3D usage

@@ -1,5 +1,7 @@
 #include "Render/RenderSystem.h"
 
+#include <algorithm>
+
 #include "Render/MatrixBuilders.h"
 
 namespace Zel {
@@ -12,6 +14,17 @@ void RenderSystem::MakeLookAtMatrix(const float* eye, const float* target, const
 void RenderSystem::MakePerspectiveMatrix(float fovDegrees, float aspect, float nearClip,
                                          float farClip, float* out) const {
     BuildPerspectiveFovRH(fovDegrees, aspect, nearClip, farClip, out);
+}
+
+void RenderSystem::AddRenderWindow(RenderWindow* window) {
+    if (window && std::find(windows_.begin(), windows_.end(), window) == windows_.end())
+        windows_.push_back(window);
+}
+
+void RenderSystem::RemoveRenderWindow(RenderWindow* window) {
+    std::erase(windows_, window);
+    if (activeWindow_ == window)
+        activeWindow_ = nullptr;
 }
 
 }  // namespace Zel

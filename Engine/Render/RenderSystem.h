@@ -2,9 +2,13 @@
 // use; the device, the render operations and the rest join it with the frame pipeline.
 #pragma once
 
+#include <vector>
+
 #include "Core/Object.h"
 
 namespace Zel {
+
+class RenderWindow;
 
 class RenderSystem : public Object {
 public:
@@ -20,6 +24,18 @@ public:
     // near and far distances; view-space depth -near..-far maps to 0..1. Engine layout. No failure.
     void MakePerspectiveMatrix(float fovDegrees, float aspect, float nearClip, float farClip,
                                float* out) const;
+
+    // The windows the system draws into (not owned; a window removes itself when destroyed) and
+    // the active one (null when none or after it was removed).
+    void AddRenderWindow(RenderWindow* window);
+    void RemoveRenderWindow(RenderWindow* window);
+    void SetActiveRenderWindow(RenderWindow* window) { activeWindow_ = window; }
+    RenderWindow* GetActiveRenderWindow() const { return activeWindow_; }
+    const std::vector<RenderWindow*>& GetRenderWindows() const { return windows_; }
+
+private:
+    std::vector<RenderWindow*> windows_;
+    RenderWindow* activeWindow_ = nullptr;
 };
 
 }  // namespace Zel

@@ -2,7 +2,11 @@
 
 #include <x86intrin.h>
 
+#include <algorithm>
+
+#include "Platform/Win32/Win32System.h"
 #include "Platform/Win32/Win32Time.h"
+#include "Render/d3d9/RenderDeviceD3D9.h"
 
 namespace Zel {
 
@@ -25,6 +29,59 @@ std::uint32_t MeasureCpuClockMHz() {
 std::string GetLibraryVersionText() {
     // A shared object on this platform carries no version resource.
     return "获取引擎版本号失败：找不到版本资源";
+}
+
+void QueryMemoryStatus(MemoryStatus& status) {
+    status = MemoryStatus{};
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    if (!GlobalMemoryStatusEx(&memory))
+        return;
+    const auto mb = [](std::uint64_t bytes) {
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes >> 20, 0xFFFFFFFFu));
+    };
+    status.totalPhysicalMB = mb(memory.ullTotalPhys);
+    status.availablePhysicalMB = mb(memory.ullAvailPhys);
+    status.totalVirtualMB = mb(memory.ullTotalVirtual);
+    status.availableVirtualMB = mb(memory.ullAvailVirtual);
+}
+
+std::uint32_t QueryVideoMemory(std::uint32_t kind, const void* window, RenderDevice* device) {
+    if (!window || !device)
+        return kFallbackVideoMemoryBytes;
+    std::uint64_t total = device->GetVideoMemory(false);
+    std::uint64_t free = device->GetVideoMemory(true);
+    if (total == 0)
+        total = free = std::uint64_t(device->GetAvailableTextureMem()) << 20;
+    const auto bytes = [](std::uint64_t value) {
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
+    };
+    switch (kind) {
+        case VM_TOTAL:
+            return bytes(total);
+        case VM_FREE:
+            return bytes(free);
+        case VM_USED:
+            return bytes(total > free ? total - free : 0);
+        default:
+            return kFallbackVideoMemoryBytes;
+    }
+}
+
+void ProfileBeginEvent(RenderDevice* device, const char* name) {
+    auto* d3d9 = dynamic_cast<RenderDeviceD3D9*>(device);
+    if (!d3d9 || !d3d9->GetPerfBeginEvent())
+        return;
+    wchar_t wide[128] = {};
+    for (std::size_t i = 0; name && i < 127 && name[i]; ++i)
+        wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(name[i]));
+    d3d9->GetPerfBeginEvent()(0xFF00FF00, wide);
+}
+
+void ProfileEndEvent(RenderDevice* device) {
+    auto* d3d9 = dynamic_cast<RenderDeviceD3D9*>(device);
+    if (d3d9 && d3d9->GetPerfEndEvent())
+        d3d9->GetPerfEndEvent()();
 }
 
 }  // namespace Zel

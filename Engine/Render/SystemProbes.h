@@ -1,10 +1,30 @@
-// Small probes of the machine the device's capability report records.
+// Small probes of the machine that the device's capability report and the host's monitor record,
+// and the profiler markers around costly steps.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace Zel {
+
+class RenderDevice;
+
+// Memory figures in MB (bytes shifted right by 20).
+struct MemoryStatus {
+    std::uint32_t totalPhysicalMB = 0;
+    std::uint32_t availablePhysicalMB = 0;
+    std::uint32_t totalVirtualMB = 0;
+    std::uint32_t availableVirtualMB = 0;
+};
+
+// What QueryVideoMemory answers.
+enum VideoMemoryKind : std::uint32_t {
+    VM_TOTAL = 0,
+    VM_FREE = 1,
+    VM_USED = 2,
+};
+// The answer without a window or a device to ask: 32 MB.
+inline constexpr std::uint32_t kFallbackVideoMemoryBytes = 0x2000000;
 
 // The processor clock in MHz: time-stamp-counter ticks over one sixteenth of a second of the
 // performance counter (busy-waits that long). Host thread.
@@ -14,5 +34,18 @@ std::uint32_t MeasureCpuClockMHz();
 // library's own module, or a message naming what could not be found (the module, its version
 // resource or the fixed version information).
 std::string GetLibraryVersionText();
+
+// Physical memory and the process's virtual address space; all zero when nothing can be read.
+void QueryMemoryStatus(MemoryStatus& status);
+
+// Video memory in bytes of a VideoMemoryKind, from the device (total and free; both become its
+// available texture memory in MB times 2^20 when it reports no total). 32 MB for every kind when
+// there is no window or no device, and for an unknown kind. Host thread.
+std::uint32_t QueryVideoMemory(std::uint32_t kind, const void* window, RenderDevice* device);
+
+// Profiler markers through the device's loaded D3DPERF functions (nothing when the device has
+// none). The name is cut to its first 127 characters; the colour is 0xFF00FF00. Host thread.
+void ProfileBeginEvent(RenderDevice* device, const char* name);
+void ProfileEndEvent(RenderDevice* device);
 
 }  // namespace Zel

@@ -1,6 +1,6 @@
-// The vertex elements a draw reads, as streams keyed by stream number (walked in that order). The
-// Direct3D 9 form turns them into a device declaration. The buffer manager builds declarations per
-// vertex-format mask on this. Host thread.
+// The vertex elements a draw reads, as copies of streams keyed by stream number (walked in that
+// order), with a dirty flag that says the device form must be built again. The Direct3D 9 form
+// turns them into a device declaration. Host thread.
 #pragma once
 
 #include <cstdint>
@@ -18,21 +18,29 @@ public:
     ~VertexBufferDeclaration() override = default;
     ZEL_CLASS_ID(VertexBufferDeclaration)
 
-    // Appends a component to the stream (made on first use).
+    // Stores a copy of stream at index. An existing stream there is replaced only with replace
+    // (else false and nothing changes); setting the next free index advances it. Marks dirty.
+    bool SetStream(std::uint32_t index, const VertexBufferStream& stream, bool replace);
+    // Appends a component to the stream (made on first use). Marks dirty.
     void AddElement(std::uint32_t stream, std::uint32_t semantic, std::uint32_t type);
 
     const std::map<std::uint32_t, std::unique_ptr<VertexBufferStream>>& GetStreams() const {
         return streams_;
     }
+    // The stream at index; null when there is none.
+    const VertexBufferStream* GetStream(std::uint32_t index) const;
     // The components of every stream together.
     std::uint32_t GetElementCount() const;
+    std::uint32_t GetNextFreeIndex() const { return nextFreeIndex_; }
+    bool IsDirty() const { return dirty_; }
 
 protected:
-    // Called after every change of the element list.
-    virtual void OnElementsChanged() {}
+    void ClearDirty() { dirty_ = false; }
 
 private:
     std::map<std::uint32_t, std::unique_ptr<VertexBufferStream>> streams_;
+    bool dirty_ = true;
+    std::uint32_t nextFreeIndex_ = 0;
 };
 
 }  // namespace Zel

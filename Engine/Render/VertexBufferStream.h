@@ -1,5 +1,5 @@
-// One stream of a vertex declaration: its components in the order they were added and the OR of
-// their vertex-format bits. Host thread.
+// One stream of a vertex declaration: a leading word (0 wherever the system builds a stream), its
+// components in the order they were added and the OR of their vertex-format bits. Host thread.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,8 @@
 
 namespace Zel {
 
-// One vertex component: its vertex-format bit (VertexFormat) and its element type
-// (VertexElementType).
+// One vertex component: its vertex-format bit (VertexFormat), its element type
+// (VertexElementType) and a further word.
 struct VertexComponent {
     std::uint32_t semantic = 0;
     std::uint32_t type = 0;
@@ -24,12 +24,17 @@ public:
     ZEL_CLASS_ID(VertexBufferStream)
 
     // Appends the component and ORs its bit into the format mask.
-    void AddElement(std::uint32_t semantic, std::uint32_t type);
+    void AddElement(std::uint32_t semantic, std::uint32_t type, std::uint32_t extra = 0);
+    // Takes the word, mask and components of another stream.
+    void CopyFrom(const VertexBufferStream& other);
+
+    std::uint32_t GetWord() const { return word_; }
 
     const std::vector<VertexComponent>& GetElements() const { return elements_; }
     std::uint32_t GetFormatMask() const { return formatMask_; }
 
 private:
+    std::uint32_t word_ = 0;
     std::uint32_t formatMask_ = 0;
     std::vector<VertexComponent> elements_;
 };

@@ -80,19 +80,20 @@ public:
     }
     ~HardwareBufferD3D9() override { ReleaseBuffer(); }
 
-    // Marks the buffer lost and releases the Direct3D buffer.
-    void ReleaseHardwareResource() override {
-        this->lost_ = true;
+    // Releases the Direct3D buffer.
+    bool ReleaseDeviceObjects() override {
         ReleaseBuffer();
+        return true;
     }
     // Makes the Direct3D buffer again when there is none; its contents are the owner's to refill.
-    void RecreateHardwareResource() override {
+    bool RecreateDeviceObjects() override {
         if (buffer_)
-            return;
+            return true;
         CreateBuffer();
         this->lockStart_ = 0;
         this->lockLength_ = 0;
         this->locked_ = false;
+        return buffer_ != nullptr;
     }
 
     void ReadData(std::uint32_t offset, std::uint32_t length, void* destination) override {
@@ -115,6 +116,7 @@ public:
     std::uint32_t GetRemainingSize() const {
         return this->lockStart_ < this->sizeInBytes_ ? this->sizeInBytes_ - this->lockStart_ : 0;
     }
+    using Base::LockRemaining;
     // Null (nothing locked) when length exceeds the remaining size.
     void* LockRemaining(std::uint32_t length, std::uint32_t option) {
         if (length > GetRemainingSize())
@@ -172,12 +174,6 @@ protected:
         }
         if (access)
             threadmng::GetInstance()->EndDeviceAccess();
-    }
-
-    // The scene's current frame id, the stamp of a buffer made now.
-    static std::uint32_t CurrentFrameId() {
-        Globals* globals = Globals::GetExisting();
-        return globals ? globals->GetFrameId() : 0;
     }
 
 private:

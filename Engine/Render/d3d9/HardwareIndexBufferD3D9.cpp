@@ -10,7 +10,6 @@ HardwareIndexBufferD3D9::HardwareIndexBufferD3D9(HardwareBufferManager* manager,
     : HardwareBufferD3D9(manager, indexCount, indexKind, usage, systemMemory, useShadow,
                          poolPreference, device) {
     CreateBuffer();
-    creationStamp_ = CurrentFrameId();
 }
 
 }  // namespace Zel

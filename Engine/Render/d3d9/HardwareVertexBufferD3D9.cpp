@@ -10,7 +10,6 @@ HardwareVertexBufferD3D9::HardwareVertexBufferD3D9(HardwareBufferManager* manage
     : HardwareBufferD3D9(manager, sizeInBytes, usage, systemMemory, useShadow, poolPreference,
                          device) {
     CreateBuffer();
-    creationStamp_ = CurrentFrameId();
 }
 
 }  // namespace Zel

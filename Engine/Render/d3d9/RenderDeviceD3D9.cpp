@@ -568,7 +568,7 @@ void RenderDeviceD3D9::SetStreamSource(const VertexBufferBinding& binding,
         const VertexBufferBinding::Slot& slot = binding.GetSlot(stream);
         if (!slot.buffer || slot.stride == 0)
             continue;
-        auto* buffer = dynamic_cast<HardwareVertexBufferD3D9*>(slot.buffer);
+        auto* buffer = dynamic_cast<HardwareVertexBufferD3D9*>(slot.buffer.Get());
         const HRESULT hr = device_->SetStreamSource(
             stream, buffer ? buffer->GetD3DBuffer() : nullptr, slot.offset, slot.stride);
         if (FAILED(hr))

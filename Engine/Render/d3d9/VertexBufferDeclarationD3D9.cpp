@@ -36,9 +36,10 @@ std::vector<D3DVERTEXELEMENT9> VertexBufferDeclarationD3D9::BuildElements() cons
 
 void VertexBufferDeclarationD3D9::Build() {
     auto* device = dynamic_cast<RenderDeviceD3D9*>(device_);
-    if (!dirty_ || !device || !device->GetD3DDevice() || device->GetDeviceState() != DEVICE_USABLE)
+    if (!IsDirty() || !device || !device->GetD3DDevice() ||
+        device->GetDeviceState() != DEVICE_USABLE)
         return;
-    dirty_ = false;
+    ClearDirty();
     if (declaration_) {
         declaration_->Release();
         declaration_ = nullptr;

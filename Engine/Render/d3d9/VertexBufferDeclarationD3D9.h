@@ -29,17 +29,12 @@ public:
     // The elements Build hands Direct3D, end marker included.
     std::vector<D3DVERTEXELEMENT9> BuildElements() const;
 
-    bool IsDirty() const { return dirty_; }
     HardwareBufferManager* GetManager() const { return manager_; }
     // Null until built.
     IDirect3DVertexDeclaration9* GetD3DDeclaration() const { return declaration_; }
 
-protected:
-    void OnElementsChanged() override { dirty_ = true; }
-
 private:
     HardwareBufferManager* manager_;
-    bool dirty_ = true;
     RenderDevice* device_;
     IDirect3DVertexDeclaration9* declaration_ = nullptr;
 };

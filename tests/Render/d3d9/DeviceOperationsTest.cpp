@@ -283,6 +283,7 @@ TEST_F(DeviceOperationsTest, StreamsIndicesAndDrawsCountTheirFrameWords) {
     Device().SetVertexDeclaration(nullptr);
     Device().GetD3DDevice()->SetStreamSource(0, nullptr, 0, 0);
     Device().GetD3DDevice()->SetStreamSource(2, nullptr, 0, 0);
+    for (std::uint32_t stream : {0u, 1u, 2u}) binding.SetBinding(stream, nullptr, 0);
     delete stat;
     delete dynamic;
     delete indices;

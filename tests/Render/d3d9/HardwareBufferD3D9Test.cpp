@@ -95,7 +95,7 @@ TEST_F(HardwareBufferD3D9Test, DefaultPoolBuffersAreReleasedForAResetAndMadeAgai
         if (r->IsDefaultPool())
             r->OnDeviceLost();
     EXPECT_EQ(dynamic->GetD3DBuffer(), nullptr);
-    EXPECT_TRUE(dynamic->IsLost());
+    EXPECT_EQ(dynamic->GetRefillFlag(), 1u);
     EXPECT_NE(managed->GetD3DBuffer(), nullptr);
     // Nothing of the default pool is left, so the plain device's reset goes through.
     ASSERT_TRUE(Device().ResetDevice(Settings()));

@@ -1,0 +1,176 @@
+// The render-resource registry and the resource notifications, the render window base and the
+// system probes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Entity/SceneManager.h"
+#include "Platform/D3D9/D3D9Module.h"
+#include "Render/RenderResource.h"
+#include "Render/RenderResourceManager.h"
+#include "Render/RenderResourceRegistry.h"
+#include "Render/RenderSystem.h"
+#include "Render/RenderWindow.h"
+#include "Render/SystemProbes.h"
+#include "tests/Core/CoreRootFixture.h"
+#include "tests/Render/d3d9/DeviceFixture.h"
+
+namespace {
+
+using namespace Zel;
+
+class RecordingManager final : public RenderResourceManager {
+public:
+    RecordingManager(std::vector<std::string>& log, std::string name)
+        : log_(log), name_(std::move(name)) {}
+    void OnLostDevice() override { log_.push_back(name_ + " lost"); }
+    void OnResetDevice() override { log_.push_back(name_ + " reset"); }
+    void PurgeUnused() override {}
+
+private:
+    std::vector<std::string>& log_;
+    std::string name_;
+};
+
+class CountingResource final : public RenderResource {
+public:
+    using RenderResource::RenderResource;
+    bool ReleaseDeviceObjects() override {
+        ++releases;
+        return releaseAnswer;
+    }
+    bool RecreateDeviceObjects() override {
+        ++recreates;
+        return true;
+    }
+    int releases = 0;
+    int recreates = 0;
+    bool releaseAnswer = true;
+};
+
+class RenderResourceTest : public ZelTest::CoreRootTest {};
+
+TEST_F(RenderResourceTest, RegistryKeepsOneEntryPerManagerAndSkipsEmptiedOnes) {
+    std::vector<std::string> log;
+    RecordingManager a(log, "a"), b(log, "b"), c(log, "c");
+    RenderResourceRegistry registry;
+    registry.Register(&a);
+    registry.Register(&b);
+    registry.Register(&a);  // already there
+    registry.Register(nullptr);
+    registry.Register(&c);
+    EXPECT_EQ(registry.GetRegisteredCount(), 3u);
+    registry.NotifyDeviceLost();
+    EXPECT_EQ(log, (std::vector<std::string>{"a lost", "b lost", "c lost"}));
+
+    log.clear();
+    registry.Unregister(&b);
+    EXPECT_EQ(registry.GetRegisteredCount(), 2u);
+    registry.NotifyDeviceLost();
+    registry.NotifyDeviceReset();
+    EXPECT_EQ(log, (std::vector<std::string>{"a lost", "c lost", "a reset", "c reset"}));
+    // The emptied entry stays empty: a manager registered later goes to the end.
+    log.clear();
+    registry.Register(&b);
+    registry.NotifyDeviceReset();
+    EXPECT_EQ(log, (std::vector<std::string>{"a reset", "c reset", "b reset"}));
+    registry.Unregister(&a);
+    registry.Unregister(&b);
+    registry.Unregister(&c);
+}
+
+TEST_F(RenderResourceTest, NotificationsAskForARefillAndStampTheResetFrame) {
+    G()->Init();
+    CountingResource resource(MP_DEFAULT, nullptr);
+    EXPECT_EQ(resource.GetRefillFlag(), 1u);
+    EXPECT_EQ(resource.GetResetStamp(), 0u);
+    EXPECT_TRUE(resource.IsDefaultPool());
+    EXPECT_FALSE(CountingResource(MP_MANAGED, nullptr).IsDefaultPool());
+    EXPECT_FALSE(CountingResource(MP_SYSTEM_MEMORY, nullptr).IsDefaultPool());
+
+    resource.SetRefillFlag(0);
+    resource.releaseAnswer = false;
+    EXPECT_FALSE(resource.OnDeviceLost());
+    EXPECT_EQ(resource.releases, 1);
+    EXPECT_EQ(resource.GetRefillFlag(), 1u);
+
+    resource.SetRefillFlag(0);
+    for (int i = 0; i < 3; ++i) G()->GetSceneManager()->AdvanceFrame();
+    EXPECT_EQ(resource.OnDeviceReset(), 3u);
+    EXPECT_EQ(resource.recreates, 1);
+    EXPECT_EQ(resource.GetRefillFlag(), 1u);
+    EXPECT_EQ(resource.GetResetStamp(), 3u);
+    G()->Shutdown();
+}
+
+class TestWindow final : public RenderWindow {
+public:
+    TestWindow(RenderSystem* system, int& activations)
+        : RenderWindow(system, MP_DEFAULT, nullptr), activations_(activations) {}
+    bool ReleaseDeviceObjects() override { return true; }
+    bool RecreateDeviceObjects() override { return true; }
+
+private:
+    void ActivateImpl() override { ++activations_; }
+    int& activations_;
+};
+
+TEST_F(RenderResourceTest, WindowStartsAt800By600AndLeavesItsSystemWhenDestroyed) {
+    RenderSystem system;
+    int activations = 0;
+    auto* window = new TestWindow(&system, activations);
+    EXPECT_EQ(window->GetWidth(), 800u);
+    EXPECT_EQ(window->GetHeight(), 600u);
+    EXPECT_STREQ(window->GetClassName(), "ZelRenderWindow");
+    system.AddRenderWindow(window);
+    window->Activate();
+    EXPECT_EQ(system.GetActiveRenderWindow(), window);
+    EXPECT_EQ(activations, 1);
+    window->Destroy();
+    EXPECT_TRUE(system.GetRenderWindows().empty());
+    EXPECT_EQ(system.GetActiveRenderWindow(), nullptr);
+}
+
+TEST_F(RenderResourceTest, MemoryStatusIsInMegabytes) {
+    MemoryStatus status;
+    QueryMemoryStatus(status);
+    EXPECT_GT(status.totalPhysicalMB, 0u);
+    EXPECT_LE(status.availablePhysicalMB, status.totalPhysicalMB);
+    EXPECT_EQ(status.totalVirtualMB, static_cast<std::uint32_t>((std::uint64_t(1) << 47) >> 20));
+    EXPECT_LT(status.availableVirtualMB, status.totalVirtualMB);
+}
+
+class ProbeDeviceTest : public ZelTest::DeviceTest {};
+
+TEST_F(ProbeDeviceTest, VideoMemoryIs32MBWithoutAWindowOrADevice) {
+    ASSERT_TRUE(Init(Settings()));
+    for (std::uint32_t kind : {0u, 1u, 2u, 9u}) {
+        EXPECT_EQ(QueryVideoMemory(kind, nullptr, &Device()), 33554432u) << kind;
+        EXPECT_EQ(QueryVideoMemory(kind, window_, nullptr), 33554432u) << kind;
+    }
+    EXPECT_EQ(QueryVideoMemory(9, window_, &Device()), 33554432u);
+    const std::uint32_t total = QueryVideoMemory(VM_TOTAL, window_, &Device());
+    const std::uint32_t free = QueryVideoMemory(VM_FREE, window_, &Device());
+    EXPECT_GT(total, 0u);
+    EXPECT_LE(free, total);
+    EXPECT_EQ(QueryVideoMemory(VM_USED, window_, &Device()), total - free);
+}
+
+TEST_F(ProbeDeviceTest, ProfilerMarkerNamesAreCutTo127Characters) {
+    ASSERT_TRUE(Init(Settings()));
+    D3D9Module::ResetPerf();
+    const std::string name(200, 'x');
+    ProfileBeginEvent(&Device(), (std::string("Build") + name).c_str());
+    ProfileEndEvent(&Device());
+    const D3D9Module::PerfLog& perf = D3D9Module::Perf();
+    EXPECT_EQ(perf.beginEvents, 1u);
+    EXPECT_EQ(perf.endEvents, 1u);
+    EXPECT_EQ(perf.lastColor, 0xFF00FF00u);
+    EXPECT_EQ(perf.lastName, L"Build" + std::wstring(122, L'x'));
+    // No device: nothing is called.
+    ProfileBeginEvent(nullptr, "x");
+    EXPECT_EQ(perf.beginEvents, 1u);
+}
+
+}  // namespace
