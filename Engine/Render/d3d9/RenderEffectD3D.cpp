@@ -314,12 +314,14 @@ bool RenderEffectD3D::SetMatrixByName(const char* name, const float* matrix) {
         return false;
     D3DMATRIX m;
     Transposed(matrix, m);
+    AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
     return SUCCEEDED(effect_->SetMatrix(h, &m));
 }
 
 bool RenderEffectD3D::SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage) {
     if (effect_ == nullptr || matrix == nullptr || index > kLastMatrix)
         return false;
+    AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
     if (device_->GetFixedFunctionMode() != 0) {
         D3DXHANDLE h = Slot(index);
         return h != nullptr && SUCCEEDED(effect_->SetMatrixTranspose(
@@ -348,56 +350,76 @@ bool RenderEffectD3D::SetMatrixArray(std::uint32_t index, const float* matrices,
     D3DXHANDLE h = Slot(index);
     if (h == nullptr || matrices == nullptr || count == 0)
         return false;
+    AddFrameStat(FRAME_EFFECT_MATRIX_SETS, count);
     return SUCCEEDED(
         effect_->SetMatrixTransposeArray(h, reinterpret_cast<const D3DMATRIX*>(matrices), count));
 }
 
+bool RenderEffectD3D::SetValueOn(D3DXHANDLE h, const void* data, std::uint32_t bytes) {
+    if (h == nullptr)
+        return false;
+    if (bytes > 4)
+        AddFrameStat(FRAME_EFFECT_VECTOR_SETS);
+    return SUCCEEDED(effect_->SetValue(h, data, bytes));
+}
+
 bool RenderEffectD3D::SetValueByName(const char* name, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h = Named(name);
-    return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
+    return SetValueOn(Named(name), data, bytes);
 }
 
 bool RenderEffectD3D::SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h = Indexed(64, i);
-    return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
+    return SetValueOn(Indexed(64, i), data, bytes);
 }
 
 bool RenderEffectD3D::SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) {
-    D3DXHANDLE h = Indexed(37, i);
-    return h != nullptr && SUCCEEDED(effect_->SetValue(h, data, bytes));
+    return SetValueOn(Indexed(37, i), data, bytes);
+}
+
+bool RenderEffectD3D::SetFloatOn(D3DXHANDLE h, float value) {
+    if (h == nullptr)
+        return false;
+    AddFrameStat(FRAME_EFFECT_SCALAR_SETS);
+    return SUCCEEDED(effect_->SetFloat(h, value));
+}
+
+bool RenderEffectD3D::SetIntOn(D3DXHANDLE h, int value) {
+    if (h == nullptr)
+        return false;
+    AddFrameStat(FRAME_EFFECT_SCALAR_SETS);
+    return SUCCEEDED(effect_->SetInt(h, value));
 }
 
 bool RenderEffectD3D::SetFloatByName(const char* name, float value) {
-    D3DXHANDLE h = Named(name);
-    return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
+    return SetFloatOn(Named(name), value);
 }
 
 bool RenderEffectD3D::SetFloat(std::uint32_t i, float value) {
-    D3DXHANDLE h = Indexed(24, i);
-    return h != nullptr && SUCCEEDED(effect_->SetFloat(h, value));
+    return SetFloatOn(Indexed(24, i), value);
 }
 
 bool RenderEffectD3D::SetIntByName(const char* name, int value) {
-    D3DXHANDLE h = Named(name);
-    return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
+    return SetIntOn(Named(name), value);
 }
 
 bool RenderEffectD3D::SetInt(std::uint32_t i, int value) {
-    D3DXHANDLE h = Indexed(65, i);
-    return h != nullptr && SUCCEEDED(effect_->SetInt(h, value));
+    return SetIntOn(Indexed(65, i), value);
 }
 
 bool RenderEffectD3D::SetTextureByName(const char* name, IDirect3DBaseTexture9* texture) {
     D3DXHANDLE h = Named(name);
     if (h == nullptr)
         return false;
+    AddFrameStat(FRAME_EFFECT_TEXTURE_SETS);
     effect_->SetTexture(h, texture);
     return true;
 }
 
 bool RenderEffectD3D::SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture) {
     D3DXHANDLE h = Indexed(67, i);
-    return h != nullptr && SUCCEEDED(effect_->SetTexture(h, texture));
+    if (h == nullptr)
+        return false;
+    AddFrameStat(FRAME_EFFECT_TEXTURE_SETS);
+    return SUCCEEDED(effect_->SetTexture(h, texture));
 }
 
 bool RenderEffectD3D::SetTechnique(std::uint32_t slot) {

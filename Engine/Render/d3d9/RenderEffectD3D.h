@@ -125,6 +125,10 @@ private:
     // Slot base + i, null past the table; a top-level parameter by name, null while unloaded.
     D3DXHANDLE Indexed(std::uint32_t base, std::uint32_t i) const;
     D3DXHANDLE Named(const char* name) const;
+    // The setters' shared bodies: false for a null handle, else count the upload and hand it on.
+    bool SetValueOn(D3DXHANDLE handle, const void* data, std::uint32_t bytes);
+    bool SetFloatOn(D3DXHANDLE handle, float value);
+    bool SetIntOn(D3DXHANDLE handle, int value);
 
     RenderDeviceD3D9* device_;
     ID3DXEffect* effect_ = nullptr;

@@ -108,6 +108,25 @@ TEST_F(RenderEffectTest, GeneratedEffectFillsSlotsHandlesAndSamplerRecords) {
     EXPECT_FALSE(effect_->SetMatrixArray(23, nullptr, 0));
 }
 
+TEST_F(RenderEffectTest, SettersCountTheirUploadsInTheFrameStatistics) {
+    ASSERT_TRUE(Load());
+    Zel::FrameStats& stats = *G()->GetFrameStats();
+    const Zel::FrameStats before = stats;
+    const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    effect_->SetMatrixByName("g_MatWorld", m);
+    effect_->SetMatrix(0, m, 0);
+    effect_->SetValueByName("g_MatWorld", m, sizeof m);
+    EXPECT_FALSE(effect_->SetValue(2, "abcd", 4));  // slot 66 is empty: nothing counted
+    effect_->SetIntByName("g_MatWorld", 1);
+    EXPECT_TRUE(effect_->SetTexture(0, nullptr));
+    EXPECT_FALSE(effect_->SetFloatByName("no_such_parameter", 1.0f));
+    auto delta = [&](Zel::FrameStatWord w) { return stats.words[w] - before.words[w]; };
+    EXPECT_EQ(delta(Zel::FRAME_EFFECT_MATRIX_SETS), 2u);
+    EXPECT_EQ(delta(Zel::FRAME_EFFECT_VECTOR_SETS), 1u);
+    EXPECT_EQ(delta(Zel::FRAME_EFFECT_SCALAR_SETS), 1u);
+    EXPECT_EQ(delta(Zel::FRAME_EFFECT_TEXTURE_SETS), 1u);
+}
+
 TEST_F(RenderEffectTest, InvalidTechniqueNamesAreLoggedAndSkipped) {
     dir_.Write("fx/material.fx", ZelFixtures::GeneratedEffect() +
                                      "technique Diffuse { pass P0 { ZEnable = TRUE; } }\n");
