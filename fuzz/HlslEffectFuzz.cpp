@@ -8,9 +8,7 @@
 //   HlslEffectFuzz [libFuzzer flags] CORPUS...
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +18,7 @@
 #include "Platform/D3DX9/Hlsl/IncludeHandler.h"
 #include "Platform/D3DX9/Hlsl/Program.h"
 #include "Platform/D3DX9/Hlsl/ProgramContext.h"
+#include "fuzz/FuzzSeeds.h"
 #include "fixtures/EffectFixtures.h"
 
 namespace {
@@ -57,15 +56,15 @@ void RunAll(const Hlsl::EffectDescription& fx) {
     }
 }
 
-void Save(const std::filesystem::path& dir, const std::string& name, char tag,
+// A seed is the selector byte followed by the input.
+void Save(const std::filesystem::path& dir, const std::string& name, std::uint8_t tag,
           const std::string& bytes) {
-    std::ofstream out(dir / name, std::ios::binary);
-    out.put(tag);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::vector<std::uint8_t> seed{tag};
+    seed.insert(seed.end(), bytes.begin(), bytes.end());
+    ZelFuzz::SaveSeed(dir, name, seed);
 }
 
 void WriteSeeds(const std::filesystem::path& dir) {
-    std::filesystem::create_directories(dir);
     const std::map<std::string, std::string> effects = {
         {"generated", ZelFixtures::GeneratedEffect()},
         {"staticcast", ZelFixtures::StaticShadowCastEffect()},
@@ -86,13 +85,7 @@ void WriteSeeds(const std::filesystem::path& dir) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const std::string flag = "--write-seeds=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], flag.c_str(), flag.size()) == 0) {
-            WriteSeeds((*argv)[i] + flag.size());
-            std::exit(0);
-        }
-    }
+    ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
     return 0;
 }
 

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Core/TiXmlDocument.h"
 #include "Core/XmlElements.h"
+#include "fuzz/FuzzSeeds.h"
 
 namespace {
 
@@ -47,20 +47,19 @@ void Walk(const Zel::XmlNode* node, int depth) {
     }
 }
 
+void WriteSeeds(const std::filesystem::path& dir) {
+    int n = 0;
+    for (const char* seed : kSeeds) {
+        const std::size_t length = std::strlen(seed);
+        ZelFuzz::SaveSeed(dir, "xml" + std::to_string(n++),
+                          std::vector<std::uint8_t>(seed, seed + length));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const std::string flag = "--write-seeds=";
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], flag.c_str(), flag.size()) == 0) {
-            const std::filesystem::path dir = (*argv)[i] + flag.size();
-            std::filesystem::create_directories(dir);
-            int n = 0;
-            for (const char* seed : kSeeds)
-                std::ofstream(dir / ("xml" + std::to_string(n++)), std::ios::binary) << seed;
-            std::exit(0);
-        }
-    }
+    ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
     // Parse errors are printed on standard output; the fuzzer's own report goes to stderr.
     if (!std::freopen("/dev/null", "w", stdout))
         return 0;
