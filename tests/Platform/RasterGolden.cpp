@@ -11,7 +11,9 @@
 namespace {
 
 std::filesystem::path GoldenDir() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "golden";
+    // The source tree's path comes from the build, so a compiler cache that rewrites __FILE__ to a
+    // relative path doesn't move the golden folder.
+    return std::filesystem::path(ZEL_TESTS_SOURCE_DIR) / "golden";
 }
 
 bool Updating() {
