@@ -225,9 +225,9 @@ void PixelLightingEffect(benchmark::State& state) {
     // The diffuse sampler as the fixed-function stage samples: linear, point mips, wrap.
     D3DXHANDLE sampler = effect->GetParameterByName(nullptr, "g_DiffuseSamplerState");
     const std::pair<const char*, INT> samplerState[] = {
-        {"MinFilter", D3DTEXF_LINEAR}, {"MagFilter", D3DTEXF_LINEAR}, {"MipFilter", D3DTEXF_POINT},
-        {"AddressU", D3DTADDRESS_WRAP}, {"AddressV", D3DTADDRESS_WRAP},
-        {"AddressW", D3DTADDRESS_WRAP}};
+        {"MinFilter", D3DTEXF_LINEAR},  {"MagFilter", D3DTEXF_LINEAR},
+        {"MipFilter", D3DTEXF_POINT},   {"AddressU", D3DTADDRESS_WRAP},
+        {"AddressV", D3DTADDRESS_WRAP}, {"AddressW", D3DTADDRESS_WRAP}};
     for (const auto& [member, value] : samplerState)
         effect->SetInt(effect->GetParameterByName(sampler, member), value);
     effect->SetTexture(effect->GetParameterByName(nullptr, "g_texDiffuse"), s.texture);

@@ -159,7 +159,8 @@ std::uint32_t TextureBase::GetSizeInBytes() const {
     const std::uint64_t bytes = GetPixelFormatByteSize(
         static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_),
         static_cast<std::uint32_t>(depth_), static_cast<std::uint32_t>(format_));
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
 }
 
 }  // namespace Zel

@@ -25,9 +25,7 @@ public:
     bool Contains(const void* buffer) override {
         return manager_->Contains(static_cast<const Buffer*>(buffer));
     }
-    ZelI::IResList* GetResList() override {
-        return manager_->template BuildResourceList<Buffer>();
-    }
+    ZelI::IResList* GetResList() override { return manager_->template BuildResourceList<Buffer>(); }
     std::uint32_t AddCreateListener(BufferListener listener) override {
         return manager_->AddListener(Manager::template kCreated<Buffer>, listener);
     }

@@ -11,11 +11,11 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/LogDispatch.h"
 #include "Core/ScopedLock.h"
+#include "Entity/TextureBase.h"
+#include "Entity/TextureManager.h"
 #include "Platform/D3DX9/D3DX9Effect.h"
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/EffectSerializer.h"
-#include "Entity/TextureBase.h"
-#include "Entity/TextureManager.h"
 #include "Platform/Win32/Win32Files.h"
 #include "Render/d3d9/CBaseStateManager.h"
 #include "Render/d3d9/D3D9Mapping.h"
@@ -358,8 +358,7 @@ bool RenderEffectD3D::SetMatrixArray(std::uint32_t index, const float* matrices,
         effect_->SetMatrixTransposeArray(h, reinterpret_cast<const D3DMATRIX*>(matrices), count));
 }
 
-bool RenderEffectD3D::SetMatrixElementOn(D3DXHANDLE h, const float* matrix,
-                                         std::uint32_t element) {
+bool RenderEffectD3D::SetMatrixElementOn(D3DXHANDLE h, const float* matrix, std::uint32_t element) {
     if (h == nullptr || matrix == nullptr)
         return false;
     D3DXHANDLE e = effect_->GetParameterElement(h, element);
@@ -399,8 +398,8 @@ bool RenderEffectD3D::SetVector(std::uint32_t i, const void* data, std::uint32_t
     return SetValueOn(Indexed(37, i), data, bytes);
 }
 
-bool RenderEffectD3D::SetValueElementByName(const char* name, const void* data,
-                                            std::uint32_t bytes, std::uint32_t element) {
+bool RenderEffectD3D::SetValueElementByName(const char* name, const void* data, std::uint32_t bytes,
+                                            std::uint32_t element) {
     D3DXHANDLE h = Named(name);
     return SetValueOn(h != nullptr ? effect_->GetParameterElement(h, element) : nullptr, data,
                       bytes);

@@ -172,12 +172,12 @@ TEST_F(RenderEffectTest, ArrayElementsAreSetByIndexAndByName) {
     };
     for (const Case& c : cases) EXPECT_EQ(c.set(*effect_, m), c.ok) << c.what;
     // Only the uploads that found their element count.
-    EXPECT_EQ(stats.words[Zel::FRAME_EFFECT_MATRIX_SETS] -
-                  before.words[Zel::FRAME_EFFECT_MATRIX_SETS],
-              2u);
-    EXPECT_EQ(stats.words[Zel::FRAME_EFFECT_VECTOR_SETS] -
-                  before.words[Zel::FRAME_EFFECT_VECTOR_SETS],
-              1u);
+    EXPECT_EQ(
+        stats.words[Zel::FRAME_EFFECT_MATRIX_SETS] - before.words[Zel::FRAME_EFFECT_MATRIX_SETS],
+        2u);
+    EXPECT_EQ(
+        stats.words[Zel::FRAME_EFFECT_VECTOR_SETS] - before.words[Zel::FRAME_EFFECT_VECTOR_SETS],
+        1u);
     effect_->Unload();
     EXPECT_FALSE(effect_->SetMatrixElement(23, m, 1));
 }
