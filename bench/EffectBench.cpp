@@ -1,59 +1,56 @@
 // The same lit, textured scene at 1024×768 drawn by the software device twice in one run:
-// through a pixel-lighting effect (compiled vertex and pixel programs) and through the
-// fixed-function stages with vertex lighting. The scene is a screen-filling grid of 48×36 cells
-// (3,456 triangles) with normals bent across it, a 256×256 mipmapped texture and one directional
-// light. Goal: the effect path within 3× the fixed-function time. Each run folds a checksum of
-// the frame into its counters.
+// through the "PixelLighting" technique of an effect written the way the engine's effect
+// generator writes it (the lit material of the effect fixtures with the engine's include files:
+// lighting in the vertex program, the diffuse stage, the colour shift and the closing lines in the
+// pixel program) and through the fixed-function stages with the same directional light. The
+// scene is a screen-filling grid of 48×36 cells (3,456 triangles) with normals bent across it, a
+// 256×256 mipmapped texture and one directional light. Goal: the effect path within 3× the
+// fixed-function time. Each runs on one tile thread (/1) and on one per core (/0), and folds a
+// checksum of the frame into its counters.
 //
-// Run: build/<dir>/bench/EffectBench [--benchmark_repetitions=N].
+// Run: build/<dir>/bench/EffectBench [--benchmark_repetitions=N]; measure a Release build.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "Platform/D3D9/D3D9.h"
+#include "Platform/D3D9/SoftDevice9.h"
+#include "Platform/D3D9/SoftPipeline.h"
 #include "Platform/D3D9/SoftSurface9.h"
 #include "Platform/D3DX9/D3DX9Effect.h"
 #include "Platform/Win32/Win32Window.h"
+#include "fixtures/EffectFixtures.h"
 
 namespace {
 
 constexpr int kWidth = 1024, kHeight = 768, kCellsX = 48, kCellsY = 36, kTexture = 256;
 
-const char* const kEffect = R"(
-float4x4 g_MatWorldViewProjection;
-float4 g_vecLightDirection = {0.3, -0.4, 0.866, 0};
-float4 g_vecLightColorDiffuse = {1, 0.95, 0.9, 1};
-float4 g_vecLightColorAmbient = {0.2, 0.2, 0.25, 1};
-texture g_texDiffuse;
-sampler2D g_DiffuseSampler = sampler_state {
-    Texture = <g_texDiffuse>;
-    MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = POINT;
-};
-struct VsOut { float4 P : POSITION; float2 T : TEXCOORD0; float3 N : TEXCOORD1; };
-VsOut VSLighting(float3 p : POSITION, float3 n : NORMAL, float2 t : TEXCOORD0) {
-    VsOut o;
-    o.P = mul(float4(p, 1), g_MatWorldViewProjection);
-    o.T = t;
-    o.N = n;
-    return o;
-}
-float4 PSLighting(float2 t : TEXCOORD0, float3 n : TEXCOORD1) : COLOR0 {
-    float d = saturate(dot(normalize(n), -g_vecLightDirection.xyz));
-    float4 c = tex2D(g_DiffuseSampler, t) * (g_vecLightColorDiffuse * d + g_vecLightColorAmbient);
-    c.a = 1;
-    return c;
-}
-technique PixelLighting {
-    pass P0 {
-        VertexShader = compile vs_2_0 VSLighting();
-        PixelShader = compile ps_2_0 PSLighting();
+// The fixture's include files, handed out by name (the generated effect names them
+// "../include/<file>").
+class FixtureIncludes final : public ID3DXInclude {
+public:
+    HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID, LPCVOID* data, UINT* bytes) override {
+        const auto found = files_.find(name);
+        if (found == files_.end())
+            return E_FAIL;
+        *data = found->second.data();
+        *bytes = static_cast<UINT>(found->second.size());
+        return S_OK;
     }
-}
-)";
+    HRESULT Close(LPCVOID) override { return S_OK; }
+
+private:
+    std::map<std::string, std::string> files_ = ZelFixtures::EffectIncludeFiles();
+};
+
+// One directional light, as the fixed-function light takes it (the direction it shines in).
+constexpr float kLightDirection[3] = {0.3f, -0.4f, 0.866f};
+constexpr float kLightDiffuse[4] = {1.0f, 0.95f, 0.9f, 1.0f};
 
 struct Vertex {
     float x, y, z, nx, ny, nz, u, v;
@@ -84,7 +81,8 @@ struct Setup {
     IDirect3DSurface9* back = nullptr;
     std::vector<Vertex> scene = Scene();
 
-    bool Make() {
+    // threads: the rasteriser's tile threads (0: one per core).
+    bool Make(unsigned threads) {
         window = Win32Window::Create(kWidth, kHeight);
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS p{};
@@ -113,6 +111,7 @@ struct Setup {
             }
             texture->UnlockRect(level);
         }
+        SoftDevice9::From(device)->Pipeline().SetThreads(threads);
         device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
         device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
@@ -145,26 +144,26 @@ void Report(benchmark::State& state, double checksum) {
         benchmark::Counter(kWidth * kHeight * 1e-6 * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate);
     state.counters["checksum"] = checksum;
+    state.counters["threads"] = static_cast<double>(state.range(0));
 }
 
 void FixedFunction(benchmark::State& state) {
     Setup s;
-    if (!s.Make()) {
+    if (!s.Make(static_cast<unsigned>(state.range(0)))) {
         state.SkipWithError("no device");
         return;
     }
     D3DLIGHT9 light{};
     light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {1, 0.95f, 0.9f, 1};
-    light.Direction = {0.3f, -0.4f, 0.866f};
+    light.Diffuse = {kLightDiffuse[0], kLightDiffuse[1], kLightDiffuse[2], kLightDiffuse[3]};
+    light.Direction = {kLightDirection[0], kLightDirection[1], kLightDirection[2]};
     D3DMATERIAL9 material{};
     material.Diffuse = {1, 1, 1, 1};
-    material.Ambient = {1, 1, 1, 1};
     s.device->SetLight(0, &light);
     s.device->LightEnable(0, TRUE);
     s.device->SetMaterial(&material);
     s.device->SetRenderState(D3DRS_LIGHTING, TRUE);
-    s.device->SetRenderState(D3DRS_AMBIENT, 0xFF333340u);
+    s.device->SetRenderState(D3DRS_AMBIENT, 0);
     s.device->SetTexture(0, s.texture);
     s.device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     s.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
@@ -173,31 +172,66 @@ void FixedFunction(benchmark::State& state) {
     for (auto _ : state) checksum += s.Draw();
     Report(state, checksum);
 }
-BENCHMARK(FixedFunction)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FixedFunction)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void PixelLightingEffect(benchmark::State& state) {
     Setup s;
-    if (!s.Make()) {
+    if (!s.Make(static_cast<unsigned>(state.range(0)))) {
         state.SkipWithError("no device");
         return;
     }
     std::string path = "EffectBench.fx";
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fputs(kEffect, f);
+        std::fputs(ZelFixtures::GeneratedEffect().c_str(), f);
         std::fclose(f);
     }
+    FixtureIncludes includes;
     ID3DXEffect* effect = nullptr;
-    HRESULT hr = D3DXCreateEffectFromFileA(s.device, path.c_str(), nullptr, nullptr, 0, nullptr,
-                                           &effect, nullptr);
+    LPD3DXBUFFER messages = nullptr;
+    HRESULT hr = D3DXCreateEffectFromFileA(s.device, path.c_str(), nullptr, &includes, 0, nullptr,
+                                           &effect, &messages);
     std::remove(path.c_str());
     if (hr != D3D_OK) {
+        std::fprintf(stderr, "%s\n",
+                     messages ? static_cast<const char*>(messages->GetBufferPointer()) : "");
+        if (messages)
+            messages->Release();
         state.SkipWithError("effect did not compile");
         return;
     }
+    auto set = [&](const char* name, const void* value, UINT bytes) {
+        if (effect->SetValue(effect->GetParameterByName(nullptr, name), value, bytes) != D3D_OK)
+            state.SkipWithError(name);
+    };
+    // The grid is given in clip space: world and view-projection are identity.
     D3DMATRIX identity{};
     for (int i = 0; i < 4; ++i) identity.m[i][i] = 1.0f;
-    effect->SetMatrix(effect->GetParameterByName(nullptr, "g_MatWorldViewProjection"), &identity);
+    set("g_MatWorld", &identity, sizeof identity);
+    set("g_MatViewProjection", &identity, sizeof identity);
+    // A directional light is a position with w = 0 pointing towards the light.
+    const float towardsLight[4] = {-kLightDirection[0], -kLightDirection[1], -kLightDirection[2],
+                                   0.0f};
+    const float black[4] = {0, 0, 0, 0}, white[4] = {1, 1, 1, 1};
+    const float camera[4] = {0, 0, -10, 1}, specular[4] = {16, 0, 0, 0};
+    set("g_vecLightPosition", towardsLight, sizeof towardsLight);
+    set("g_vecLightColorDiffuse", kLightDiffuse, sizeof kLightDiffuse);
+    set("g_vecLightColorSpecular", black, sizeof black);
+    set("g_vecLightSpecularParam", specular, sizeof specular);
+    set("g_vecCameraPosition", camera, sizeof camera);
+    set("g_ConstColor0", white, sizeof white);
+    set("g_editorcolorfactor1", black, sizeof black);
+    effect->SetFloat(effect->GetParameterByName(nullptr, "g_fTransparencyTune"), 1.0f);
+    effect->SetFloat(effect->GetParameterByName(nullptr, "g_fShiftColRatio"), 0.0f);
+    // The diffuse sampler as the fixed-function stage samples: linear, point mips, wrap.
+    D3DXHANDLE sampler = effect->GetParameterByName(nullptr, "g_DiffuseSamplerState");
+    const std::pair<const char*, INT> samplerState[] = {
+        {"MinFilter", D3DTEXF_LINEAR},  {"MagFilter", D3DTEXF_LINEAR},
+        {"MipFilter", D3DTEXF_POINT},   {"AddressU", D3DTADDRESS_WRAP},
+        {"AddressV", D3DTADDRESS_WRAP}, {"AddressW", D3DTADDRESS_WRAP}};
+    for (const auto& [member, value] : samplerState)
+        effect->SetInt(effect->GetParameterByName(sampler, member), value);
     effect->SetTexture(effect->GetParameterByName(nullptr, "g_texDiffuse"), s.texture);
+    effect->SetTechnique(effect->GetTechniqueByName("PixelLighting"));
     UINT passes = 0;
     effect->Begin(&passes, D3DXFX_DONOTSAVESTATE);
     effect->BeginPass(0);
@@ -208,7 +242,7 @@ void PixelLightingEffect(benchmark::State& state) {
     effect->Release();
     Report(state, checksum);
 }
-BENCHMARK(PixelLightingEffect)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PixelLightingEffect)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

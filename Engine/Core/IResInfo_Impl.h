@@ -7,22 +7,24 @@
 #include <string>
 #include <utility>
 
+#include "Interface/IResInfo.h"
+
 namespace Zel {
 
 class CResource;
 
-class IResInfo_Impl {
+class IResInfo_Impl : public ZelI::IResInfo {
 public:
     explicit IResInfo_Impl(CResource* resource);
-    virtual ~IResInfo_Impl() = default;
+    ~IResInfo_Impl() override = default;
     IResInfo_Impl(const IResInfo_Impl&) = delete;
     IResInfo_Impl& operator=(const IResInfo_Impl&) = delete;
 
-    virtual const char* GetName() const { return name_.c_str(); }
-    // The resource itself; valid only while its manager keeps it.
-    virtual CResource* GetResource() const { return resource_; }
-    virtual std::int32_t GetRefCount() const { return refCount_; }
-    virtual std::uint32_t GetSize() const { return size_; }
+    const char* GetName() const override { return name_.c_str(); }
+    // The CResource itself; valid only while its manager keeps it.
+    void* GetResource() const override { return resource_; }
+    std::int32_t GetRefCount() const override { return refCount_; }
+    std::uint32_t GetSize() const override { return size_; }
 
 protected:
     // An entry for something that is not a CResource (GetResource answers null).

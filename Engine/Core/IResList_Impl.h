@@ -7,19 +7,20 @@
 #include <vector>
 
 #include "Core/IResInfo_Impl.h"
+#include "Interface/IResList.h"
 
 namespace Zel {
 
-class IResList_Impl {
+class IResList_Impl : public ZelI::IResList {
 public:
     IResList_Impl() = default;
-    virtual ~IResList_Impl() = default;
+    ~IResList_Impl() override = default;
     IResList_Impl(const IResList_Impl&) = delete;
     IResList_Impl& operator=(const IResList_Impl&) = delete;
 
-    virtual std::uint32_t GetCount() const { return static_cast<std::uint32_t>(items_.size()); }
+    std::uint32_t GetCount() const override { return static_cast<std::uint32_t>(items_.size()); }
     // Entry i; null when i is not below the count.
-    virtual IResInfo_Impl* GetAt(std::uint32_t index) const {
+    IResInfo_Impl* GetAt(std::uint32_t index) const override {
         return index < items_.size() ? items_[index].get() : nullptr;
     }
 

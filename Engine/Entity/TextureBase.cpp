@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "Core/ErrorReport.h"
@@ -9,6 +10,7 @@
 #include "Core/PathUtils.h"
 #include "Entity/Image.h"
 #include "Entity/PixelFormat.h"
+#include "Entity/RenderTarget.h"
 #include "Platform/D3DX9/D3DX9Texture.h"
 
 namespace Zel {
@@ -143,6 +145,22 @@ D3DPOOL TextureBase::DevicePool() const {
         default:
             return D3DPOOL_MANAGED;
     }
+}
+
+// ---- The effect's block ----
+
+bool TextureBase::IsRenderTarget() const {
+    return dynamic_cast<const RenderTarget*>(this) != nullptr;
+}
+
+std::uint32_t TextureBase::GetSizeInBytes() const {
+    if (width_ <= 0 || height_ <= 0 || depth_ <= 0 || format_ < 0)
+        return 0;
+    const std::uint64_t bytes = GetPixelFormatByteSize(
+        static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_),
+        static_cast<std::uint32_t>(depth_), static_cast<std::uint32_t>(format_));
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
 }
 
 }  // namespace Zel

@@ -60,6 +60,21 @@ public:
     // Takes over one reference of a Direct3D texture made elsewhere, releasing the one held before.
     void SetDeviceTexture(IDirect3DTexture9* texture);
 
+    // ---- What an effect reads and marks when it binds the texture (kept apart: the texture
+    // classes will carry these with the rest of their state) ----
+    // The frame id at which the texture was last counted as bound (0 before that).
+    std::uint32_t GetFrameStamp() const { return frameStamp_; }
+    void SetFrameStamp(std::uint32_t frame) { frameStamp_ = frame; }
+    // Non-zero while the loading thread reloads the texture from its file.
+    std::uint32_t GetIoBusy() const { return ioBusy_; }
+    void SetIoBusy(std::uint32_t busy) { ioBusy_ = busy; }
+    // True for render targets.
+    bool IsRenderTarget() const;
+    // The bytes of the texture's size, depth and format (GetPixelFormatByteSize), saturated to
+    // 32 bits.
+    std::uint32_t GetSizeInBytes() const;
+    // ---- end of the effect's block ----
+
 private:
     D3DPOOL DevicePool() const;
 
@@ -71,6 +86,8 @@ private:
     SharedPtr<Image> image_;
     std::string name_;
     IDirect3DTexture9* texture_ = nullptr;
+    std::uint32_t frameStamp_ = 0;  // the effect's block
+    std::uint32_t ioBusy_ = 0;      // the effect's block
 };
 
 }  // namespace Zel

@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "Core/Object.h"
@@ -36,6 +37,9 @@ public:
         VERTEX_RELEASED = 3,
         LISTENER_KINDS = 4,
     };
+    // Whether a buffer type is the index kind (else the vertex kind).
+    template <class Buffer>
+    static constexpr bool kIsIndex = std::is_same_v<Buffer, HardwareIndexBuffer>;
     // What shared append buffers are made with at least.
     static constexpr std::uint32_t kStreamBufferBytes = 16384;
 
@@ -92,6 +96,22 @@ public:
 
     bool ContainsVertexBuffer(const HardwareVertexBuffer* buffer) const;
     bool ContainsIndexBuffer(const HardwareIndexBuffer* buffer) const;
+
+    // The same per buffer kind, for the host proxies (Buffer: HardwareVertexBuffer or
+    // HardwareIndexBuffer). Contains only compares addresses, so any pointer may be asked about.
+    bool Contains(const HardwareVertexBuffer* buffer) const { return ContainsVertexBuffer(buffer); }
+    bool Contains(const HardwareIndexBuffer* buffer) const { return ContainsIndexBuffer(buffer); }
+    template <class Buffer>
+    IResList_Impl* BuildResourceList() {
+        if constexpr (kIsIndex<Buffer>)
+            return BuildIndexResourceList();
+        else
+            return BuildVertexResourceList();
+    }
+    template <class Buffer>
+    static constexpr ListenerKind kCreated = kIsIndex<Buffer> ? INDEX_CREATED : VERTEX_CREATED;
+    template <class Buffer>
+    static constexpr ListenerKind kReleased = kIsIndex<Buffer> ? INDEX_RELEASED : VERTEX_RELEASED;
     // In creation order.
     const std::list<HardwareVertexBuffer*>& GetVertexBuffers() const { return vertexBuffers_; }
     const std::list<HardwareIndexBuffer*>& GetIndexBuffers() const { return indexBuffers_; }

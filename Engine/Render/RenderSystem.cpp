@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Core/Globals.h"
+#include "Render/HardwareBufferManager.h"
 #include "Render/MatrixBuilders.h"
 
 namespace Zel {
@@ -14,6 +16,12 @@ void RenderSystem::MakeLookAtMatrix(const float* eye, const float* target, const
 void RenderSystem::MakePerspectiveMatrix(float fovDegrees, float aspect, float nearClip,
                                          float farClip, float* out) const {
     BuildPerspectiveFovRH(fovDegrees, aspect, nearClip, farClip, out);
+}
+
+void RenderSystem::SetRenderDevice(RenderDevice* device) {
+    device_ = device;
+    if (HardwareBufferManager* buffers = Globals::Find(&Globals::GetHardwareBufferManager))
+        buffers->SetRenderDevice(device);
 }
 
 void RenderSystem::AddRenderWindow(RenderWindow* window) {

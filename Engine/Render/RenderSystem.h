@@ -1,5 +1,6 @@
 // The frame pipeline's render system. For now it offers the two matrix builders that view volumes
-// use; the device, the render operations and the rest join it with the frame pipeline.
+// use, the render windows and the device it draws with; the device's creation, the render
+// operations and the rest join it with the frame pipeline.
 #pragma once
 
 #include <vector>
@@ -8,6 +9,7 @@
 
 namespace Zel {
 
+class RenderDevice;
 class RenderWindow;
 
 class RenderSystem : public Object {
@@ -33,7 +35,14 @@ public:
     RenderWindow* GetActiveRenderWindow() const { return activeWindow_; }
     const std::vector<RenderWindow*>& GetRenderWindows() const { return windows_; }
 
+    // The device the system draws with (not owned while the render system does not make its own
+    // device). Like the system's own initialisation, gives it to the managers that create device
+    // objects: for now the hardware buffer manager Globals holds, when there is one. Null detaches.
+    void SetRenderDevice(RenderDevice* device);
+    RenderDevice* GetRenderDevice() const { return device_; }
+
 private:
+    RenderDevice* device_ = nullptr;
     std::vector<RenderWindow*> windows_;
     RenderWindow* activeWindow_ = nullptr;
 };

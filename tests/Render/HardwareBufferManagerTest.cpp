@@ -11,6 +11,9 @@
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/HardwareVertexBuffer.h"
 #include "Render/RenderResourceRegistry.h"
+#include "Render/RenderCore/IHardwareIndexBufferMngProxy_Impl.h"
+#include "Render/RenderCore/IHardwareVertexBufferMngProxy_Impl.h"
+#include "Render/RenderSystem.h"
 #include "Render/VertexBufferBinding.h"
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
 #include "Render/d3d9/HardwareIndexBufferD3D9.h"
@@ -233,6 +236,95 @@ TEST_F(HardwareBufferManagerTest, StreamsAreReplacedOnlyWhenAsked) {
     EXPECT_FALSE(manager_->ContainsVertexBuffer(bound));
     manager_->DestroyVertexBufferBinding(binding);
     manager_->DestroyVertexDeclaration(declaration);
+}
+
+// The host's proxies see one buffer kind each and share the manager's listener lists.
+TEST_F(HardwareBufferManagerTest, HostProxiesForwardPerBufferKind) {
+    HardwareBufferManager& m = *manager_;
+    ZelI::IHardWareResMngProxy* vertices =
+        new IHardwareVertexBufferMngProxy_Impl<HardwareBufferManager>(&m);
+    ZelI::IHardWareResMngProxy* indices =
+        new IHardwareIndexBufferMngProxy_Impl<HardwareBufferManager>(&m);
+
+    EXPECT_EQ(vertices->AddCreateListener(&Listen<HardwareBufferManager::VERTEX_CREATED>), 0u);
+    EXPECT_EQ(vertices->AddReleaseListener(&Listen<99>), 0u);
+    EXPECT_EQ(vertices->AddReleaseListener(&Listen<HardwareBufferManager::VERTEX_RELEASED>), 1u);
+    vertices->RemoveReleaseListener(0);
+    vertices->RemoveReleaseListener(5);  // past the end: nothing
+    // The emptied entry is the next one filled.
+    EXPECT_EQ(vertices->AddReleaseListener(&Listen<HardwareBufferManager::VERTEX_RELEASED>), 0u);
+    vertices->RemoveReleaseListener(1);
+    EXPECT_EQ(indices->AddCreateListener(&Listen<HardwareBufferManager::INDEX_CREATED>), 0u);
+    EXPECT_EQ(indices->AddReleaseListener(&Listen<HardwareBufferManager::INDEX_RELEASED>), 0u);
+    indices->RemoveCreateListener(0);
+
+    HardwareVertexBuffer* a = m.CreateVertexBuffer(96, BU_STATIC, false, false);
+    HardwareVertexBuffer* b = m.CreateVertexBuffer(32, BU_DYNAMIC, false, false);
+    HardwareIndexBuffer* i = m.CreateIndexBuffer(IS_16BIT, 6, BU_STATIC, false, false);
+    ASSERT_TRUE(a && b && i);
+    EXPECT_TRUE(vertices->Contains(a));
+    EXPECT_FALSE(vertices->Contains(i));
+    EXPECT_TRUE(indices->Contains(i));
+    EXPECT_FALSE(indices->Contains(a));
+    EXPECT_FALSE(indices->Contains(nullptr));
+
+    ZelI::IResList* list = vertices->GetResList();
+    ASSERT_EQ(list->GetCount(), 2u);
+    EXPECT_EQ(list->GetAt(0)->GetSize(), 96u);
+    EXPECT_EQ(list->GetAt(1)->GetSize(), 32u);
+    EXPECT_EQ(list->GetAt(1)->GetResource(), nullptr);
+    EXPECT_EQ(list->GetAt(2), nullptr);
+    ZelI::IResList* indexList = indices->GetResList();
+    ASSERT_EQ(indexList->GetCount(), 1u);
+    EXPECT_EQ(indexList->GetAt(0)->GetSize(), 12u);
+
+    m.DestroyVertexBuffer(a);
+    m.DestroyIndexBuffer(i);
+    EXPECT_FALSE(vertices->Contains(a));
+    EXPECT_EQ(vertices->GetResList()->GetCount(), 1u);
+    const Heard expected[] = {{HardwareBufferManager::VERTEX_CREATED, a, 0},
+                              {HardwareBufferManager::VERTEX_CREATED, b, 0},
+                              {HardwareBufferManager::VERTEX_RELEASED, a, 0},
+                              {HardwareBufferManager::INDEX_RELEASED, i, 0}};
+    ASSERT_EQ(Events().size(), std::size(expected));
+    for (std::size_t n = 0; n < std::size(expected); ++n) {
+        EXPECT_EQ(Events()[n].kind, expected[n].kind) << n;
+        EXPECT_EQ(Events()[n].buffer, expected[n].buffer) << n;
+    }
+    // Releasing the proxies leaves the manager and its buffers alone.
+    vertices->Release();
+    indices->Release();
+    EXPECT_TRUE(m.ContainsVertexBuffer(b));
+}
+
+// The render system hands its device to the buffer manager Globals holds, whose buffers are then
+// made on that device.
+class BufferManagerDeviceTest : public ZelTest::DeviceTest {};
+
+TEST_F(BufferManagerDeviceTest, TheRenderSystemsDeviceReachesGlobalsBufferManager) {
+    G()->Init();
+    ASSERT_TRUE(Init(Settings()));
+    HardwareBufferManager* m = G()->GetHardwareBufferManager();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->GetRenderDevice(), nullptr);
+
+    RenderSystem system;
+    system.SetRenderDevice(&Device());
+    EXPECT_EQ(system.GetRenderDevice(), &Device());
+    EXPECT_EQ(m->GetRenderDevice(), &Device());
+    const ULONGLONG before = Calls(D3D9Call::CreateVertexBuffer);
+    HardwareVertexBuffer* buffer = m->CreateVertexBuffer(256, BU_STATIC, false, false);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(Calls(D3D9Call::CreateVertexBuffer), before + 1);
+    EXPECT_NE(static_cast<HardwareVertexBufferD3D9*>(buffer)->GetD3DBuffer(), nullptr);
+    ASSERT_NE(buffer->Lock(LO_NORMAL), nullptr);
+    buffer->Unlock();
+
+    system.SetRenderDevice(nullptr);
+    EXPECT_EQ(m->GetRenderDevice(), nullptr);
+    // The buffer goes before the device it was made on.
+    m->DestroyVertexBuffer(buffer);
+    G()->Shutdown();
 }
 
 // Globals with its own buffer manager on the device: only default-pool buffers cycle.

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "Core/ErrorReport.h"
+#include "Core/Globals.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/LogDispatch.h"
 #include "Core/ScopedLock.h"
+#include "Entity/TextureBase.h"
+#include "Entity/TextureManager.h"
 #include "Platform/D3DX9/D3DX9Effect.h"
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/EffectSerializer.h"
@@ -83,8 +86,8 @@ void Transposed(const float* in, D3DMATRIX& out) {
 
 RenderEffectD3D::RenderEffectD3D(RenderDeviceD3D9* device, CResourceManager* manager,
                                  std::string_view name, std::string_view group,
-                                 std::uint32_t handle)
-    : GpuProgram(manager, name, group, handle), device_(device) {}
+                                 std::uint32_t handle, std::uint32_t poolCode)
+    : GpuProgram(manager, name, group, handle, poolCode, device), renderDevice_(device) {}
 
 RenderEffectD3D::~RenderEffectD3D() {
     if (effect_ != nullptr)
@@ -229,13 +232,13 @@ std::string RenderEffectD3D::ChooseLoadPath(const std::string& path) {
 }
 
 bool RenderEffectD3D::LoadImpl() {
-    if (device_ == nullptr || effect_ != nullptr || device_->GetD3DDevice() == nullptr)
+    if (renderDevice_ == nullptr || effect_ != nullptr || renderDevice_->GetD3DDevice() == nullptr)
         return false;
     const std::string path = ChooseLoadPath(GetLoadPath());
     EffectInclude include;
     LPD3DXBUFFER messages = nullptr;
     HRESULT hr =
-        D3DXCreateEffectFromFileA(device_->GetD3DDevice(), path.c_str(), nullptr, &include,
+        D3DXCreateEffectFromFileA(renderDevice_->GetD3DDevice(), path.c_str(), nullptr, &include,
                                   D3DXSHADER_USE_LEGACY_D3DX9_31_DLL, nullptr, &effect_, &messages);
     if (!SUCCEEDED(hr)) {
         ReportError(
@@ -250,8 +253,8 @@ bool RenderEffectD3D::LoadImpl() {
     if (messages != nullptr)
         messages->Release();
     LookUpHandles();
-    if (device_->GetStateManager() != nullptr)
-        effect_->SetStateManager(device_->GetStateManager());
+    if (renderDevice_->GetStateManager() != nullptr)
+        effect_->SetStateManager(renderDevice_->GetStateManager());
     LogTyped(LOG_ENGINE_INIT, "LoadFxFromDisk: read effect file %s", path.c_str());
     return true;
 }
@@ -322,7 +325,7 @@ bool RenderEffectD3D::SetMatrix(std::uint32_t index, const float* matrix, std::u
     if (effect_ == nullptr || matrix == nullptr || index > kLastMatrix)
         return false;
     AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
-    if (device_->GetFixedFunctionMode() != 0) {
+    if (renderDevice_->GetFixedFunctionMode() != 0) {
         D3DXHANDLE h = Slot(index);
         return h != nullptr && SUCCEEDED(effect_->SetMatrixTranspose(
                                    h, reinterpret_cast<const D3DMATRIX*>(matrix)));
@@ -339,9 +342,9 @@ bool RenderEffectD3D::SetMatrix(std::uint32_t index, const float* matrix, std::u
     DWORD flags = index == kEnvCubicMatrix   ? D3DTTFF_COUNT3
                   : index == kLightMapMatrix ? (D3DTTFF_COUNT4 | D3DTTFF_PROJECTED)
                                              : D3DTTFF_COUNT2;
-    device_->GetStateCache().SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, flags);
+    renderDevice_->GetStateCache().SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, flags);
     AddFrameStat(FRAME_TRANSFORM_SETS);
-    return SUCCEEDED(device_->GetD3DDevice()->SetTransform(
+    return SUCCEEDED(renderDevice_->GetD3DDevice()->SetTransform(
         static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + stage), &m));
 }
 
@@ -353,6 +356,26 @@ bool RenderEffectD3D::SetMatrixArray(std::uint32_t index, const float* matrices,
     AddFrameStat(FRAME_EFFECT_MATRIX_SETS, count);
     return SUCCEEDED(
         effect_->SetMatrixTransposeArray(h, reinterpret_cast<const D3DMATRIX*>(matrices), count));
+}
+
+bool RenderEffectD3D::SetMatrixElementOn(D3DXHANDLE h, const float* matrix, std::uint32_t element) {
+    if (h == nullptr || matrix == nullptr)
+        return false;
+    D3DXHANDLE e = effect_->GetParameterElement(h, element);
+    if (e == nullptr)
+        return false;
+    AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
+    return SUCCEEDED(effect_->SetMatrixTranspose(e, reinterpret_cast<const D3DMATRIX*>(matrix)));
+}
+
+bool RenderEffectD3D::SetMatrixElement(std::uint32_t index, const float* matrix,
+                                       std::uint32_t element) {
+    return SetMatrixElementOn(Slot(index), matrix, element);
+}
+
+bool RenderEffectD3D::SetMatrixElementByName(const char* name, const float* matrix,
+                                             std::uint32_t element) {
+    return SetMatrixElementOn(Named(name), matrix, element);
 }
 
 bool RenderEffectD3D::SetValueOn(D3DXHANDLE h, const void* data, std::uint32_t bytes) {
@@ -373,6 +396,13 @@ bool RenderEffectD3D::SetValue(std::uint32_t i, const void* data, std::uint32_t 
 
 bool RenderEffectD3D::SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) {
     return SetValueOn(Indexed(37, i), data, bytes);
+}
+
+bool RenderEffectD3D::SetValueElementByName(const char* name, const void* data, std::uint32_t bytes,
+                                            std::uint32_t element) {
+    D3DXHANDLE h = Named(name);
+    return SetValueOn(h != nullptr ? effect_->GetParameterElement(h, element) : nullptr, data,
+                      bytes);
 }
 
 bool RenderEffectD3D::SetFloatOn(D3DXHANDLE h, float value) {
@@ -405,21 +435,59 @@ bool RenderEffectD3D::SetInt(std::uint32_t i, int value) {
     return SetIntOn(Indexed(65, i), value);
 }
 
-bool RenderEffectD3D::SetTextureByName(const char* name, IDirect3DBaseTexture9* texture) {
+IDirect3DBaseTexture9* RenderEffectD3D::MarkAndResolve(TextureBase& texture) {
+    const std::uint32_t frame = Globals::GetExisting() ? Globals::GetExisting()->GetFrameId() : 0;
+    if (texture.GetFrameStamp() != frame) {
+        texture.SetFrameStamp(frame);
+        AddFrameStat(FRAME_EFFECT_DISTINCT_TEXTURES);
+        AddFrameStat(FRAME_EFFECT_TEXTURE_BYTES, texture.GetSizeInBytes());
+    }
+    // A render target binds its colour texture; of the others only 2D textures (type 2) and cube
+    // textures (type 4) have one to bind.
+    if (texture.IsRenderTarget() || texture.GetType() == 2)
+        return texture.GetDeviceTexture();
+    // Cube textures have no device texture of their own yet: they bind nothing.
+    return nullptr;
+}
+
+bool RenderEffectD3D::IsUsable(const TextureBase& texture) const {
+    if (texture.GetRefCount() < 2) {
+        ReportError("Effect %s: texture %s has a wrong reference count (%d)", GetName().c_str(),
+                    texture.GetName().c_str(), static_cast<int>(texture.GetRefCount()));
+        return false;
+    }
+    if (texture.GetIoBusy() != 0) {
+        ReportError("Effect %s: texture %s is in use by the IO thread", GetName().c_str(),
+                    texture.GetName().c_str());
+        return false;
+    }
+    return true;
+}
+
+bool RenderEffectD3D::SetTextureByName(const char* name, TextureBase* texture) {
     D3DXHANDLE h = Named(name);
     if (h == nullptr)
         return false;
     AddFrameStat(FRAME_EFFECT_TEXTURE_SETS);
-    effect_->SetTexture(h, texture);
+    effect_->SetTexture(h, texture != nullptr ? MarkAndResolve(*texture) : nullptr);
     return true;
 }
 
-bool RenderEffectD3D::SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture) {
+bool RenderEffectD3D::SetTexture(std::uint32_t i, TextureBase* texture) {
     D3DXHANDLE h = Indexed(67, i);
     if (h == nullptr)
         return false;
     AddFrameStat(FRAME_EFFECT_TEXTURE_SETS);
-    return SUCCEEDED(effect_->SetTexture(h, texture));
+    if (texture == nullptr)
+        return SUCCEEDED(effect_->SetTexture(h, nullptr));
+    IDirect3DBaseTexture9* bound = MarkAndResolve(*texture);
+    // Checked first so that an unusable texture is reported even while the switch is on.
+    if (!IsUsable(*texture) || IsGlobalSwitchOn(kForceDefaultTextureSwitch)) {
+        TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+        TextureBase* fallback = textures != nullptr ? textures->GetDefaultTexture() : nullptr;
+        bound = fallback != nullptr ? fallback->GetDeviceTexture() : nullptr;
+    }
+    return SUCCEEDED(effect_->SetTexture(h, bound));
 }
 
 bool RenderEffectD3D::SetTechnique(std::uint32_t slot) {
@@ -435,7 +503,7 @@ bool RenderEffectD3D::SetTechnique(std::uint32_t slot) {
 
 void RenderEffectD3D::ApplySamplerState(std::uint32_t kind, const SamplerDescription& d,
                                         std::uint32_t stage, std::uint32_t anisotropy) {
-    if (kind >= kSamplerKinds || device_ == nullptr)
+    if (kind >= kSamplerKinds || renderDevice_ == nullptr)
         return;
     const DWORD address[3] = {D3DAddressFromCode(d.addressU), D3DAddressFromCode(d.addressV),
                               D3DAddressFromCode(d.addressW)};
@@ -443,8 +511,8 @@ void RenderEffectD3D::ApplySamplerState(std::uint32_t kind, const SamplerDescrip
     const DWORD mag = D3DFilterFromCode(d.filter, true);
     const DWORD min = anisotropy != 1 ? static_cast<DWORD>(D3DTEXF_ANISOTROPIC)
                                       : static_cast<DWORD>(D3DFilterFromCode(d.filter, false));
-    RenderStateCache& cache = device_->GetStateCache();
-    if (device_->GetFixedFunctionMode() == 0) {
+    RenderStateCache& cache = renderDevice_->GetStateCache();
+    if (renderDevice_->GetFixedFunctionMode() == 0) {
         cache.SetSamplerState(stage, D3DSAMP_ADDRESSU, address[0]);
         cache.SetSamplerState(stage, D3DSAMP_ADDRESSV, address[1]);
         cache.SetSamplerState(stage, D3DSAMP_ADDRESSW, address[2]);
@@ -485,7 +553,7 @@ bool RenderEffectD3D::SelectTechnique(std::uint32_t kind, bool projectsTexture) 
     const bool vertex = flags & kVertexFlag, pixel = flags & kPixelFlag;
     const bool shadow = flags & kShadowFlag, ambient = flags & kAmbientFlag;
     const int i = (projectsTexture ? 1 : 0) + 2 * (shadow ? 1 : 0) + 4 * (ambient ? 1 : 0);
-    const std::int32_t mode = device_ != nullptr ? device_->GetFixedFunctionMode() : 0;
+    const std::int32_t mode = renderDevice_ != nullptr ? renderDevice_->GetFixedFunctionMode() : 0;
     int slot;
     if (mode == 0) {
         if (vertex)
@@ -539,6 +607,20 @@ void RenderEffectD3D::OnLostDevice() {
 void RenderEffectD3D::OnResetDevice() {
     if (effect_ != nullptr)
         effect_->OnResetDevice();
+}
+
+bool RenderEffectD3D::ReleaseDeviceObjects() {
+    lost_ = true;
+    Unload();
+    return true;
+}
+
+bool RenderEffectD3D::RecreateDeviceObjects() {
+    lost_ = false;
+    if (GetLoadPath().empty())
+        return false;
+    Load(GetLoadPath());
+    return IsLoadSucceeded();
 }
 
 bool RenderEffectD3D::WriteDefaultEffectFile(const std::string& path) {

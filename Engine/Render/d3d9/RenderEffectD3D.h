@@ -18,6 +18,7 @@
 namespace Zel {
 
 class RenderDeviceD3D9;
+class TextureBase;
 
 class RenderEffectD3D final : public GpuProgram {
 public:
@@ -26,6 +27,8 @@ public:
     static constexpr std::uint32_t kSamplerKinds = 12;
     static constexpr std::uint32_t kTechniqueSlots = 28;
     static constexpr std::uint32_t kCompileEffectsSwitch = 67;
+    // Global switch: bind the texture manager's default texture in place of every texture.
+    static constexpr std::uint32_t kForceDefaultTextureSwitch = 66;
 
     // A sampler-state struct of the effect and its members (null when missing).
     struct SamplerRecord {
@@ -44,9 +47,11 @@ public:
         std::uint32_t filter = 0;
     };
 
-    // device is not owned; an effect without one never loads.
+    // device is not owned; an effect without one never loads. poolCode: the render-resource pool;
+    // a default-pool effect is released when the device is lost and loaded again after the reset.
     RenderEffectD3D(RenderDeviceD3D9* device, CResourceManager* manager, std::string_view name,
-                    std::string_view group, std::uint32_t handle);
+                    std::string_view group, std::uint32_t handle,
+                    std::uint32_t poolCode = MP_DEFAULT);
     ~RenderEffectD3D() override;
 
     std::uint32_t GetClassId() const override { return ClassId::RenderEffectD3D; }
@@ -69,17 +74,28 @@ public:
     // refuses the value. Matrices are 16 floats, row-major.
     bool SetMatrixByName(const char* name, const float* matrix);
     bool SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage);
+    // Element `element` of an array parameter (by slot or by name), uploaded transposed.
+    bool SetMatrixElement(std::uint32_t index, const float* matrix, std::uint32_t element);
+    bool SetMatrixElementByName(const char* name, const float* matrix, std::uint32_t element);
     bool SetMatrixArray(std::uint32_t index, const float* matrices, std::uint32_t count);
     bool SetValueByName(const char* name, const void* data, std::uint32_t bytes);
     bool SetValue(std::uint32_t i, const void* data, std::uint32_t bytes);   // slot 64 + i
     bool SetVector(std::uint32_t i, const void* data, std::uint32_t bytes);  // slot 37 + i
+    bool SetValueElementByName(const char* name, const void* data, std::uint32_t bytes,
+                               std::uint32_t element);
     bool SetFloatByName(const char* name, float value);
     bool SetFloat(std::uint32_t i, float value);  // slot 24 + i
     bool SetIntByName(const char* name, int value);
     bool SetInt(std::uint32_t i, int value);  // slot 65 + i
-    // Binds a texture (null clears the parameter); true once the name is found.
-    bool SetTextureByName(const char* name, IDirect3DBaseTexture9* texture);
-    bool SetTexture(std::uint32_t i, IDirect3DBaseTexture9* texture);  // slot 67 + i
+    // Binds a texture's Direct3D texture (a render target's colour texture, a 2D texture's or
+    // a cube texture's) and counts it once per frame in the distinct-texture and texture-byte
+    // frame counters. Null clears the parameter. By name: true once the name is found.
+    bool SetTextureByName(const char* name, TextureBase* texture);
+    // By slot 67 + i, also checking that the texture is usable: held by someone besides the
+    // texture manager and not being reloaded by the loading thread (else an error report). An
+    // unusable texture, or any texture while switch 66 is on, binds the texture manager's
+    // default texture instead.
+    bool SetTexture(std::uint32_t i, TextureBase* texture);
 
     // Selects the technique of a slot; false when unloaded, the slot is empty or the effect fails.
     bool SetTechnique(std::uint32_t slot);
@@ -106,9 +122,15 @@ public:
     // report when the file cannot be created or written. An existing file is left alone (true).
     static bool WriteDefaultEffectFile(const std::string& path);
 
-    // Device loss and reset hooks.
+    // Device loss and reset hooks for an effect that stays loaded: handed on to the effect.
     void OnLostDevice();
     void OnResetDevice();
+
+    // The render-resource hooks: marks the effect lost and unloads it; clears the mark and loads
+    // it again from its load path (true when that load succeeded).
+    bool ReleaseDeviceObjects() override;
+    bool RecreateDeviceObjects() override;
+    bool IsLost() const { return lost_; }
 
 protected:
     bool LoadImpl() override;
@@ -129,12 +151,18 @@ private:
     bool SetValueOn(D3DXHANDLE handle, const void* data, std::uint32_t bytes);
     bool SetFloatOn(D3DXHANDLE handle, float value);
     bool SetIntOn(D3DXHANDLE handle, int value);
+    bool SetMatrixElementOn(D3DXHANDLE handle, const float* matrix, std::uint32_t element);
+    // Steps shared by both texture bindings: counts the texture once per frame and answers the
+    // Direct3D texture it binds as.
+    IDirect3DBaseTexture9* MarkAndResolve(TextureBase& texture);
+    bool IsUsable(const TextureBase& texture) const;
 
-    RenderDeviceD3D9* device_;
+    RenderDeviceD3D9* renderDevice_;
     ID3DXEffect* effect_ = nullptr;
     D3DXHANDLE parameters_[kParameterCount] = {};
     SamplerRecord samplers_[kSamplerKinds] = {};
     D3DXHANDLE techniques_[kTechniqueSlots] = {};
+    bool lost_ = false;
 };
 
 }  // namespace Zel

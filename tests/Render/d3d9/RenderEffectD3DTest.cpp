@@ -8,6 +8,11 @@
 #include "Core/EnginePaths.h"
 #include "Core/FrameStats.h"
 #include "Core/LogDispatch.h"
+#include "Entity/SceneManager.h"
+#include "Entity/TextureBase.h"
+#include "Entity/TextureManager.h"
+#include "Render/RenderResourceManager.h"
+#include "Render/RenderResourceRegistry.h"
 #include "Render/d3d9/EffectInclude.h"
 #include "Render/d3d9/RenderEffectD3D.h"
 #include "support/LogCapture.h"
@@ -125,6 +130,230 @@ TEST_F(RenderEffectTest, SettersCountTheirUploadsInTheFrameStatistics) {
     EXPECT_EQ(delta(Zel::FRAME_EFFECT_VECTOR_SETS), 1u);
     EXPECT_EQ(delta(Zel::FRAME_EFFECT_SCALAR_SETS), 1u);
     EXPECT_EQ(delta(Zel::FRAME_EFFECT_TEXTURE_SETS), 1u);
+}
+
+TEST_F(RenderEffectTest, ArrayElementsAreSetByIndexAndByName) {
+    ASSERT_TRUE(Load());
+    Zel::FrameStats& stats = *G()->GetFrameStats();
+    const Zel::FrameStats before = stats;
+    const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1};
+    struct Case {
+        const char* what;
+        bool (*set)(RenderEffectD3D&, const float*);
+        bool ok;
+    };
+    const Case cases[] = {
+        {"slot 23, element 1",
+         [](RenderEffectD3D& e, const float* m) { return e.SetMatrixElement(23, m, 1); }, true},
+        {"slot 23, past the array",
+         [](RenderEffectD3D& e, const float* m) { return e.SetMatrixElement(23, m, 60); }, false},
+        {"slot 0 is no array",
+         [](RenderEffectD3D& e, const float* m) { return e.SetMatrixElement(0, m, 0); }, false},
+        {"slot 66 is empty",
+         [](RenderEffectD3D& e, const float* m) { return e.SetMatrixElement(66, m, 0); }, false},
+        {"by name",
+         [](RenderEffectD3D& e, const float* m) {
+             return e.SetMatrixElementByName("g_BoneMatrix", m, 59);
+         },
+         true},
+        {"unknown name",
+         [](RenderEffectD3D& e, const float* m) { return e.SetMatrixElementByName("nope", m, 0); },
+         false},
+        {"value by name",
+         [](RenderEffectD3D& e, const float* m) {
+             return e.SetValueElementByName("g_BoneMatrix", m, 48, 2);
+         },
+         true},
+        {"value past the array",
+         [](RenderEffectD3D& e, const float* m) {
+             return e.SetValueElementByName("g_BoneMatrix", m, 48, 60);
+         },
+         false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.set(*effect_, m), c.ok) << c.what;
+    // Only the uploads that found their element count.
+    EXPECT_EQ(
+        stats.words[Zel::FRAME_EFFECT_MATRIX_SETS] - before.words[Zel::FRAME_EFFECT_MATRIX_SETS],
+        2u);
+    EXPECT_EQ(
+        stats.words[Zel::FRAME_EFFECT_VECTOR_SETS] - before.words[Zel::FRAME_EFFECT_VECTOR_SETS],
+        1u);
+    effect_->Unload();
+    EXPECT_FALSE(effect_->SetMatrixElement(23, m, 1));
+}
+
+// Binding textures: what is bound (seen through the reference the effect holds on the Direct3D
+// texture), the per-frame counting and the fall-back to the default texture.
+class RenderEffectTextureTest : public RenderEffectTest {
+protected:
+    void SetUp() override {
+        RenderEffectTest::SetUp();
+        // A plain (not Ex) device: the image textures live in the managed pool.
+        D3D9Module::Settings plain;
+        plain.create9Ex = false;
+        D3D9Module::Install(plain);
+        MakeDevice();
+        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice());
+        // Error reports show as (captured) message boxes.
+        G()->GetConfigManager()->SetValue(Zel::GlobalConfigManager::kShowErrorDialogSwitch, 1);
+        checker_ = G()->GetTextureManager()->GetDefaultTexture();
+        ASSERT_NE(checker_, nullptr);
+        ASSERT_GE(checker_->GetRefCount(), 2);
+        plain_ = G()->GetTextureManager()->CreateTexture(1, 2);
+        ASSERT_NE(plain_, nullptr);
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8,
+                                                         D3DPOOL_MANAGED, &texture, nullptr),
+                  D3D_OK);
+        plain_->SetDeviceTexture(texture);
+        ASSERT_TRUE(Load());
+    }
+    void TearDown() override {
+        effect_.reset();
+        G()->GetConfigManager()->SetValue(RenderEffectD3D::kForceDefaultTextureSwitch, 0);
+        G()->GetConfigManager()->SetValue(Zel::GlobalConfigManager::kShowErrorDialogSwitch, 0);
+        RenderEffectTest::TearDown();
+    }
+    static ULONG Refs(IUnknown* object) {
+        object->AddRef();
+        return object->Release();
+    }
+    // Which of the two Direct3D textures the effect holds now (by the reference it adds).
+    const char* Bound() {
+        const bool plain = Refs(plain_->GetDeviceTexture()) > plainRefs_;
+        const bool checker = Refs(checker_->GetDeviceTexture()) > checkerRefs_;
+        return plain ? (checker ? "both" : "plain") : (checker ? "default" : "none");
+    }
+    void Unbind() {
+        ASSERT_TRUE(effect_->SetTexture(0, nullptr));
+        plainRefs_ = Refs(plain_->GetDeviceTexture());
+        checkerRefs_ = Refs(checker_->GetDeviceTexture());
+    }
+
+    Zel::TextureBase* checker_ = nullptr;
+    Zel::TextureBase* plain_ = nullptr;
+    ULONG plainRefs_ = 0, checkerRefs_ = 0;
+};
+
+TEST_F(RenderEffectTextureTest, UnusableTexturesAndSwitch66BindTheDefaultTexture) {
+    struct Case {
+        const char* what;
+        int extraRefs;
+        std::uint32_t ioBusy;
+        int forceDefault;
+        const char* bound;
+        const char* report;  // null: none
+    };
+    const Case cases[] = {
+        {"held only by the manager", 0, 0, 0, "default", "wrong reference count"},
+        {"held by a material too", 1, 0, 0, "plain", nullptr},
+        {"being reloaded", 1, 1, 0, "default", "in use by the IO thread"},
+        {"forced default", 1, 0, 1, "default", nullptr},
+    };
+    for (const Case& c : cases) {
+        Unbind();
+        for (int i = 0; i < c.extraRefs; ++i) plain_->AddRef();
+        plain_->SetIoBusy(c.ioBusy);
+        G()->GetConfigManager()->SetValue(RenderEffectD3D::kForceDefaultTextureSwitch,
+                                          c.forceDefault);
+        Boxes().clear();
+        EXPECT_TRUE(effect_->SetTexture(0, plain_)) << c.what;
+        EXPECT_STREQ(Bound(), c.bound) << c.what;
+        ASSERT_EQ(Boxes().size(), c.report != nullptr ? 1u : 0u) << c.what;
+        if (c.report != nullptr) {
+            EXPECT_NE(Boxes()[0].text.find(c.report), std::string::npos) << Boxes()[0].text;
+        }
+        for (int i = 0; i < c.extraRefs; ++i) plain_->DecRef();
+    }
+    plain_->SetIoBusy(0);
+    // Null clears the parameter; an index past the table fails.
+    Unbind();
+    EXPECT_STREQ(Bound(), "none");
+    EXPECT_FALSE(effect_->SetTexture(12, plain_));
+    // By name: neither the usability check nor the default texture.
+    EXPECT_TRUE(effect_->SetTextureByName("g_texDiffuse", plain_));
+    EXPECT_STREQ(Bound(), "plain");
+    EXPECT_TRUE(effect_->SetTextureByName("g_texDiffuse", nullptr));
+    EXPECT_FALSE(effect_->SetTextureByName("g_texNone", plain_));
+}
+
+TEST_F(RenderEffectTextureTest, EachTextureCountsOncePerFrameWithItsBytes) {
+    Zel::FrameStats& stats = *G()->GetFrameStats();
+    auto distinct = [&] { return stats.words[Zel::FRAME_EFFECT_DISTINCT_TEXTURES]; };
+    auto bytes = [&] { return stats.words[Zel::FRAME_EFFECT_TEXTURE_BYTES]; };
+    G()->GetSceneManager()->AdvanceFrame();
+    const std::uint32_t d0 = distinct(), b0 = bytes();
+    ASSERT_EQ(checker_->GetSizeInBytes(), 32u * 32u * 4u);
+    effect_->SetTexture(0, checker_);
+    effect_->SetTexture(1, checker_);
+    effect_->SetTextureByName("g_texEnvSphere", checker_);
+    EXPECT_EQ(distinct() - d0, 1u);
+    EXPECT_EQ(bytes() - b0, 32u * 32u * 4u);
+    EXPECT_EQ(checker_->GetFrameStamp(), G()->GetFrameId());
+    plain_->AddRef();
+    effect_->SetTexture(0, plain_);  // a texture without a size counts no bytes
+    EXPECT_EQ(distinct() - d0, 2u);
+    EXPECT_EQ(bytes() - b0, 32u * 32u * 4u);
+    // The next frame counts again.
+    G()->GetSceneManager()->AdvanceFrame();
+    effect_->SetTextureByName("g_texDiffuse", checker_);
+    EXPECT_EQ(distinct() - d0, 3u);
+    EXPECT_EQ(bytes() - b0, 2u * 32u * 32u * 4u);
+    plain_->DecRef();
+}
+
+// A manager of the kind the GPU program manager is: relays loss and reset to its default-pool
+// programs.
+class ProgramHolder final : public Zel::RenderResourceManager {
+public:
+    explicit ProgramHolder(Zel::GpuProgram* program) : program_(program) {
+        Zel::RegisterRenderResourceManager(this);
+    }
+    ~ProgramHolder() override { Zel::UnregisterRenderResourceManager(this); }
+    void OnLostDevice() override {
+        if (program_->IsDefaultPool())
+            program_->OnDeviceLost();
+    }
+    void OnResetDevice() override {
+        if (program_->IsDefaultPool())
+            program_->OnDeviceReset();
+    }
+    void PurgeUnused() override {}
+
+private:
+    Zel::GpuProgram* program_;
+};
+
+TEST_F(RenderEffectTest, LossAndResetReleaseAndReloadTheEffectThroughTheRegistry) {
+    ASSERT_TRUE(Load());
+    ASSERT_TRUE(effect_->IsDefaultPool());
+    ProgramHolder holder(effect_.get());
+    effect_->SetRefillFlag(0);
+    G()->GetRenderResourceRegistry()->NotifyDeviceLost();
+    EXPECT_TRUE(effect_->IsLost());
+    EXPECT_EQ(effect_->GetEffect(), nullptr);
+    EXPECT_FALSE(effect_->IsLoaded());
+    EXPECT_EQ(effect_->GetTechniqueHandle(0), nullptr);
+    EXPECT_EQ(effect_->GetRefillFlag(), 1u);
+    ASSERT_TRUE(Device().ResetDevice(Settings()));
+    G()->GetSceneManager()->AdvanceFrame();
+    G()->GetRenderResourceRegistry()->NotifyDeviceReset();
+    EXPECT_FALSE(effect_->IsLost());
+    EXPECT_TRUE(effect_->IsLoadSucceeded());
+    ASSERT_NE(effect_->GetEffect(), nullptr);
+    EXPECT_NE(effect_->GetTechniqueHandle(0), nullptr);
+    EXPECT_NE(effect_->GetParameterHandle(67), nullptr);
+    EXPECT_EQ(effect_->GetResetStamp(), G()->GetFrameId());
+    EXPECT_TRUE(effect_->SetTechnique(2));
+
+    // An effect outside the default pool is left to the device.
+    RenderEffectD3D managed(&Device(), nullptr, "fx/material.fx", "", 2, Zel::MP_MANAGED);
+    managed.Load(source_);
+    ProgramHolder other(&managed);
+    G()->GetRenderResourceRegistry()->NotifyDeviceLost();
+    EXPECT_NE(managed.GetEffect(), nullptr);
+    EXPECT_FALSE(managed.IsLost());
+    G()->GetRenderResourceRegistry()->NotifyDeviceReset();
 }
 
 TEST_F(RenderEffectTest, InvalidTechniqueNamesAreLoggedAndSkipped) {
