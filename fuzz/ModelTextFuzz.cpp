@@ -30,8 +30,7 @@ void WriteSeeds(const std::filesystem::path& dir) {
             for (const ZelModelGen::RecipeFile& f : ZelModelGen::MakeRecipe(recipe, options)) {
                 const std::string ext = std::filesystem::path(f.name).extension().string();
                 if (ext == ".ase" || (ext == ".mesh" && !lf))
-                    ZelFuzz::SaveSeed(dir, (lf ? "lf_" : "") + recipe + "_" + f.name,
-                                      f.file.bytes);
+                    ZelFuzz::SaveSeed(dir, (lf ? "lf_" : "") + recipe + "_" + f.name, f.file.bytes);
             }
         }
     }
@@ -62,8 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& object : scene->objects)
             if (object->name)
                 Zel::FindAseObject(*scene, *object->name);
-        for (const auto& material : scene->materials)
-            Zel::FindSubMaterial(material.get(), 1);
+        for (const auto& material : scene->materials) Zel::FindSubMaterial(material.get(), 1);
         Zel::FreeAseScene(std::move(scene));
     }
     ReadLevel(data, size, true);

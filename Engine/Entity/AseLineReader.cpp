@@ -4,7 +4,9 @@ namespace Zel {
 
 namespace {
 
-bool StartsLine(unsigned char c) { return c > ' ' && c < 0x7F; }
+bool StartsLine(unsigned char c) {
+    return c > ' ' && c < 0x7F;
+}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -14,8 +16,7 @@ bool IsBlank(char c) {
 
 bool AseLineReader::AtEnd() const {
     std::size_t p = position_;
-    while (p < text_.size() && !StartsLine(static_cast<unsigned char>(text_[p])))
-        ++p;
+    while (p < text_.size() && !StartsLine(static_cast<unsigned char>(text_[p]))) ++p;
     return p >= text_.size();
 }
 
@@ -52,11 +53,9 @@ bool AseLineReader::Next() {
 void AseLineReader::Split() {
     std::size_t p = 0;
     auto word = [&]() {
-        while (p < line_.size() && IsBlank(line_[p]))
-            ++p;
+        while (p < line_.size() && IsBlank(line_[p])) ++p;
         const std::size_t begin = p;
-        while (p < line_.size() && !IsBlank(line_[p]))
-            ++p;
+        while (p < line_.size() && !IsBlank(line_[p])) ++p;
         return line_.substr(begin, p - begin);
     };
     keyword_ = word();

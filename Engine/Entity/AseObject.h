@@ -75,11 +75,12 @@ struct AseObject {
     std::int32_t colorFaceCount = 0;
     std::vector<std::int32_t> faceSmoothing;  // -1 stored as 0
 
-    // Patch data (PATCHMESH), sized by its count lines; no part of the engine reads it.
+    // Patch data (PATCHMESH), sized by its count lines; no part of the engine reads it. Edge and
+    // patch records start with their index (then four and eleven integers).
     std::vector<Float3> patchVertices;
     std::vector<Float3> patchVectors;
     std::vector<std::array<std::int32_t, 5>> patchEdges;
-    std::vector<std::array<std::int32_t, 11>> patches;
+    std::vector<std::array<std::int32_t, 12>> patches;
     std::vector<std::vector<Float3>> patchTexVertices;  // per channel; v negated
     std::vector<std::vector<std::array<std::int32_t, 4>>> patchTexPatches;  // per channel
 

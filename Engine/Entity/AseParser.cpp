@@ -17,7 +17,9 @@ using Float3 = std::array<float, 3>;
 constexpr std::size_t kBudgetPerByte = 64;
 constexpr std::size_t kBudgetFloor = std::size_t(1) << 20;
 
-bool Is(std::string_view keyword, std::string_view name) { return keyword == name; }
+bool Is(std::string_view keyword, std::string_view name) {
+    return keyword == name;
+}
 
 // out = the inverse of m, or the identity when m has none. The inverse of the transpose is the
 // transpose of the inverse, so the row-vector layout inverts like any other.
@@ -34,8 +36,7 @@ void InvertOrIdentity(const float* m, float* out) {
 // Writes the first n of the values into out (the ones a scan stored).
 template <typename T>
 void StoreFirst(T* out, const T* values, int n) {
-    for (int i = 0; i < n; ++i)
-        out[i] = values[i];
+    for (int i = 0; i < n; ++i) out[i] = values[i];
 }
 
 }  // namespace
@@ -84,12 +85,10 @@ void AseParser::MoveToObjectSpace() {
         p = {out[0] / w, out[1] / w, out[2] / w};
     };
     auto moveObject = [&](AseObject& o, const float* m) {
-        for (std::array<float, 3>& p : o.vertices)
-            move(p, m);
+        for (std::array<float, 3>& p : o.vertices) move(p, m);
         if (o.strips)
             for (const std::unique_ptr<AseStripSet>& set : o.strips->sets)
-                for (std::array<float, 3>& p : set->positions)
-                    move(p, m);
+                for (std::array<float, 3>& p : set->positions) move(p, m);
     };
     for (const std::unique_ptr<AseObject>& object : scene_->objects) {
         float inverse[16];
@@ -153,8 +152,7 @@ void AseParser::SkipBlock() {
 }
 
 void AseParser::SkipLines(int count) {
-    for (int i = 0; i < count; ++i)
-        lines_.Next();
+    for (int i = 0; i < count; ++i) lines_.Next();
 }
 
 // A line cut at its length limit may have lost its closing quote: the text then runs to the end
@@ -331,13 +329,14 @@ AseParser::NodeTransform AseParser::ParseNodeTransform() {
             // TM_ROW3 is the translation and takes the scale.
             const int row = k[6] - '0';
             const int n = scan.Scan("%s %f %f %f", static_cast<std::string_view*>(nullptr), &v[0],
-                                    &v[1], &v[2]) - 1;
-            for (int i = 0; i < n; ++i)
-                tm.matrix[4 * row + i] = row == 3 ? v[i] * scale_ : v[i];
+                                    &v[1], &v[2]) -
+                          1;
+            for (int i = 0; i < n; ++i) tm.matrix[4 * row + i] = row == 3 ? v[i] * scale_ : v[i];
         } else if (Is(k, "TM_POS") || Is(k, "TM_SCALE") || Is(k, "TM_ROTAXIS")) {
             float* out = Is(k, "TM_POS") ? tm.pos : Is(k, "TM_SCALE") ? tm.scale : tm.rotAxis;
             const int n = scan.Scan("%s %f %f %f", static_cast<std::string_view*>(nullptr), &v[0],
-                                    &v[1], &v[2]) - 1;
+                                    &v[1], &v[2]) -
+                          1;
             StoreFirst(out, v, n);
         } else if (Is(k, "TM_ROTANGLE")) {
             FloatValue(tm.rotAngle);
@@ -350,20 +349,10 @@ AseParser::NodeTransform AseParser::ParseNodeTransform() {
 
 void AseParser::ParseMesh(AseObject& o) {
     o.isPatch = 0;
-    // A list line "KEYWORD index v0 v1 v2" into element index of a float-triple array.
     auto tripleList = [&](std::string_view lineKeyword, std::vector<Float3>& out, float scale) {
         ReadBlock([&](std::string_view k) {
-            if (!Is(k, lineKeyword))
-                return;
-            AseScanner scan(lines_.Line());
-            std::int32_t index = 0;
-            if (scan.Scan("%s %d", static_cast<std::string_view*>(nullptr), &index) != 2 ||
-                !InRange(index, std::int64_t(out.size())))
-                return;
-            float v[3];
-            const int n = scan.Scan(" %f %f %f", &v[0], &v[1], &v[2]);
-            for (int i = 0; i < n; ++i)
-                out[std::size_t(index)][std::size_t(i)] = v[i] * scale;
+            if (Is(k, lineKeyword))
+                ReadTripleLine(out, {scale, scale, scale});
         });
     };
     // A list line "KEYWORD face i0 i1 i2" into face `face` of a three-per-face array whose
@@ -453,6 +442,29 @@ void AseParser::ParseMesh(AseObject& o) {
         }
     });
     CheckMeshReferences(o);
+}
+
+void AseParser::ReadTripleLine(std::vector<Float3>& out, const Float3& factor) {
+    AseScanner scan(lines_.Line());
+    std::int32_t index = 0;
+    if (scan.Scan("%s %d", static_cast<std::string_view*>(nullptr), &index) != 2 ||
+        !InRange(index, std::int64_t(out.size())))
+        return;
+    float v[3];
+    const int n = scan.Scan(" %f %f %f", &v[0], &v[1], &v[2]);
+    for (int i = 0; i < n; ++i)
+        out[std::size_t(index)][std::size_t(i)] = v[i] * factor[std::size_t(i)];
+}
+
+void AseParser::ReadCountedTriples(std::string_view countKeyword, std::string_view lineKeyword,
+                                   std::vector<Float3>& out, const Float3& factor) {
+    ReadBlock([&](std::string_view k) {
+        std::int32_t n = 0;
+        if (Is(k, countKeyword) && Count(n, sizeof(Float3)))
+            out.assign(std::size_t(n), Float3{});
+        else if (Is(k, lineKeyword))
+            ReadTripleLine(out, factor);
+    });
 }
 
 void AseParser::ParseFaceLine(AseObject& o) {
@@ -597,28 +609,6 @@ void AseParser::ParseMeshAnimation(AseObject& owner) {
 
 void AseParser::ParsePatchMesh(AseObject& o) {
     o.isPatch = 1;
-    auto floatList = [&](std::string_view countKeyword, std::string_view lineKeyword,
-                         std::vector<Float3>& out, float vSign) {
-        ReadBlock([&](std::string_view k) {
-            std::int32_t n = 0;
-            if (Is(k, countKeyword)) {
-                if (Count(n, sizeof(Float3)))
-                    out.assign(std::size_t(n), Float3{});
-                return;
-            }
-            if (!Is(k, lineKeyword))
-                return;
-            AseScanner scan(lines_.Line());
-            std::int32_t index = 0;
-            float v[3];
-            if (scan.Scan("%s %d", static_cast<std::string_view*>(nullptr), &index) != 2 ||
-                !InRange(index, std::int64_t(out.size())))
-                return;
-            const int stored = scan.Scan(" %f %f %f", &v[0], &v[1], &v[2]);
-            for (int i = 0; i < stored; ++i)
-                out[std::size_t(index)][std::size_t(i)] = i == 1 ? vSign * v[i] : v[i];
-        });
-    };
     // "KEYWORD index a b c ..." lines (commas count as blanks) into element index of an array
     // of integer records whose first entry is the index.
     auto intList = [&](std::string_view countKeyword, std::string_view lineKeyword, auto& out) {
@@ -647,9 +637,10 @@ void AseParser::ParsePatchMesh(AseObject& o) {
     };
     ReadBlock([&](std::string_view k) {
         if (Is(k, "PATCHMESH_VERTEXLIST"))
-            floatList("PATCHMESH_NUMVERTS", "PATCHMESH_VERTEX", o.patchVertices, 1.0f);
+            ReadCountedTriples("PATCHMESH_NUMVERTS", "PATCHMESH_VERTEX", o.patchVertices,
+                               {1, 1, 1});
         else if (Is(k, "PATCHMESH_VECTOR_LIST"))
-            floatList("PATCHMESH_NUMVECS", "PATCHMESH_VECTOR", o.patchVectors, 1.0f);
+            ReadCountedTriples("PATCHMESH_NUMVECS", "PATCHMESH_VECTOR", o.patchVectors, {1, 1, 1});
         else if (Is(k, "PATCHMESH_EDGE_LIST"))
             intList("PATCHMESH_NUMEDGES", "PATCHMESH_EDGE", o.patchEdges);
         else if (Is(k, "PATCHMESH_PATCH_LIST"))
@@ -676,31 +667,13 @@ void AseParser::ParsePatchChannels(AseObject& o) {
         std::vector<Float3> scratchVertices;
         std::vector<std::array<std::int32_t, 4>> scratchPatches;
         const bool kept = InRange(channel, std::int64_t(o.patchTexVertices.size()));
-        std::vector<Float3>& vertices = kept ? o.patchTexVertices[std::size_t(channel)]
-                                             : scratchVertices;
+        std::vector<Float3>& vertices =
+            kept ? o.patchTexVertices[std::size_t(channel)] : scratchVertices;
         auto& patches = kept ? o.patchTexPatches[std::size_t(channel)] : scratchPatches;
         ReadBlock([&](std::string_view c) {
             if (Is(c, "PATCHMESH_TVVERTLIST")) {
-                ReadBlock([&](std::string_view v) {
-                    std::int32_t count = 0;
-                    if (Is(v, "PATCHMESH_NUMTVVERTS")) {
-                        if (Count(count, sizeof(Float3)))
-                            vertices.assign(std::size_t(count), Float3{});
-                        return;
-                    }
-                    if (!Is(v, "PATCHMESH_TVVERT"))
-                        return;
-                    AseScanner scan(lines_.Line());
-                    std::int32_t index = 0;
-                    float t[3];
-                    if (scan.Scan("%s %d", static_cast<std::string_view*>(nullptr), &index) !=
-                            2 ||
-                        !InRange(index, std::int64_t(vertices.size())))
-                        return;
-                    const int stored = scan.Scan(" %f %f %f", &t[0], &t[1], &t[2]);
-                    for (int i = 0; i < stored; ++i)
-                        vertices[std::size_t(index)][std::size_t(i)] = i == 1 ? -t[i] : t[i];
-                });
+                ReadCountedTriples("PATCHMESH_NUMTVVERTS", "PATCHMESH_TVVERT", vertices,
+                                   {1, -1, 1});
             } else if (Is(c, "PATCHMESH_TVPATCH_TVPATCH_LIST")) {
                 // Texture patches have no count line: they are appended in file order.
                 ReadBlock([&](std::string_view v) {
@@ -709,8 +682,8 @@ void AseParser::ParsePatchChannels(AseObject& o) {
                     std::array<std::int32_t, 4> patch{};
                     std::int32_t index = 0;
                     AseScanner(lines_.Line())
-                        .Scan("%s %d %d %d %d %d", static_cast<std::string_view*>(nullptr),
-                              &index, &patch[0], &patch[1], &patch[2], &patch[3]);
+                        .Scan("%s %d %d %d %d %d", static_cast<std::string_view*>(nullptr), &index,
+                              &patch[0], &patch[1], &patch[2], &patch[3]);
                     patches.push_back(patch);
                 });
             }
@@ -813,8 +786,8 @@ void AseParser::ParseVertexWeights(AseObject& o) {
         if (!Is(k, "VERTEX_WEIGHT"))
             return;
         std::int32_t vertex = 0;
-        if (AseScanner(lines_.Line()).Scan("%s %d", static_cast<std::string_view*>(nullptr),
-                                           &vertex) != 2 ||
+        if (AseScanner(lines_.Line())
+                    .Scan("%s %d", static_cast<std::string_view*>(nullptr), &vertex) != 2 ||
             !InRange(vertex, o.vertexCount))
             return;
         const std::string name = Quoted();
@@ -839,15 +812,13 @@ void AseParser::ParseVertexWeights(AseObject& o) {
         bones.push_back(bone);
     });
     for (std::array<float, 4>& offset : offsets)
-        for (int i = 0; i < 3; ++i)
-            offset[std::size_t(i)] *= scale_;
+        for (int i = 0; i < 3; ++i) offset[std::size_t(i)] *= scale_;
     o.weightCount = std::int32_t(offsets.size());
     o.weightOffsets = std::move(offsets);
     o.weightVertices = std::move(vertices);
     o.weightBones = std::move(bones);
     o.weightBoneMatrices.clear();
-    for (const AseObject* bone : o.weightBones)
-        o.weightBoneMatrices.push_back(bone->nodeMatrix);
+    for (const AseObject* bone : o.weightBones) o.weightBoneMatrices.push_back(bone->nodeMatrix);
 }
 
 // --- Materials ------------------------------------------------------------------------------
@@ -905,7 +876,8 @@ void MakeUvMatrix(AseMap& m) {
     auto multiply = [](const float* a, const float* b, float* out) {
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j)
-                out[3 * i + j] = a[3 * i] * b[j] + a[3 * i + 1] * b[3 + j] + a[3 * i + 2] * b[6 + j];
+                out[3 * i + j] =
+                    a[3 * i] * b[j] + a[3 * i + 1] * b[3 + j] + a[3 * i + 2] * b[6 + j];
     };
     float tr[9];
     multiply(t, r, tr);
@@ -983,12 +955,18 @@ void AseParser::ParseMap(AseMap& m, int depth) {
         float AseMap::*field;
     };
     static const FloatField kFloats[] = {
-        {"MAP_AMOUNT", &AseMap::amount},       {"UVW_U_OFFSET", &AseMap::uOffset},
-        {"UVW_V_OFFSET", &AseMap::vOffset},    {"UVW_U_TILING", &AseMap::uTiling},
-        {"UVW_V_TILING", &AseMap::vTiling},    {"UVW_ANGLE", &AseMap::angle},
-        {"UVW_BLUR", &AseMap::blur},           {"UVW_BLUR_OFFSET", &AseMap::blurOffset},
-        {"UVW_NOUSE_AMT", &AseMap::noiseAmount}, {"UVW_NOISE_SIZE", &AseMap::noiseSize},
-        {"UVW_NOISE_PHASE", &AseMap::noisePhase}, {"MAP_PLAYBACK_RATE", &AseMap::playbackRate},
+        {"MAP_AMOUNT", &AseMap::amount},
+        {"UVW_U_OFFSET", &AseMap::uOffset},
+        {"UVW_V_OFFSET", &AseMap::vOffset},
+        {"UVW_U_TILING", &AseMap::uTiling},
+        {"UVW_V_TILING", &AseMap::vTiling},
+        {"UVW_ANGLE", &AseMap::angle},
+        {"UVW_BLUR", &AseMap::blur},
+        {"UVW_BLUR_OFFSET", &AseMap::blurOffset},
+        {"UVW_NOUSE_AMT", &AseMap::noiseAmount},
+        {"UVW_NOISE_SIZE", &AseMap::noiseSize},
+        {"UVW_NOISE_PHASE", &AseMap::noisePhase},
+        {"MAP_PLAYBACK_RATE", &AseMap::playbackRate},
     };
     ReadBlock([&](std::string_view k) {
         for (const FloatField& f : kFloats) {
@@ -1069,8 +1047,8 @@ void AseParser::ParseLight() {
             ReadBlock([&](std::string_view s) {
                 if (Is(s, "LIGHT_COLOR")) {
                     AseScanner(lines_.Line())
-                        .Scan("%s %f %f %f", static_cast<std::string_view*>(nullptr),
-                              &l.color[0], &l.color[1], &l.color[2]);
+                        .Scan("%s %f %f %f", static_cast<std::string_view*>(nullptr), &l.color[0],
+                              &l.color[1], &l.color[2]);
                 } else if (Is(s, "LIGHT_INTENS")) {
                     FloatValue(l.intensity);
                 } else if (Is(s, "LIGHT_ATTNSTART")) {
@@ -1235,8 +1213,8 @@ void AseParser::ParseStripVertices(AseStripSet& set, const AseStrips& strips) {
         AseScanner scan(lines_.Line());
         std::int32_t index = 0;
         std::array<float, 3>& p = set.positions[v];
-        scan.Scan("%s %d: %f %f %f", static_cast<std::string_view*>(nullptr), &index, &p[0],
-                  &p[1], &p[2]);
+        scan.Scan("%s %d: %f %f %f", static_cast<std::string_view*>(nullptr), &index, &p[0], &p[1],
+                  &p[2]);
         if (strips.hasTexCoords)
             scan.Scan(" UV: %f %f", &set.texCoords[v][0], &set.texCoords[v][1]);
         if (strips.hasColors)
@@ -1388,8 +1366,7 @@ void AseParser::ParseLod(AseLod& lod, const AseStripSet& set) {
                 for (std::int32_t v : c)
                     if (!index16(v))
                         return;
-                for (std::int32_t v : c)
-                    lod.triangles[triangleFill++] = std::uint16_t(v);
+                for (std::int32_t v : c) lod.triangles[triangleFill++] = std::uint16_t(v);
             });
         }
     });

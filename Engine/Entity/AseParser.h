@@ -4,6 +4,7 @@
 // block ends the block around it at its own "}".
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,7 +35,6 @@ public:
     struct ControlBlock;
 
 private:
-
     template <typename F>
     bool ReadBlock(F&& onLine);
     void SkipBlock();
@@ -57,6 +57,12 @@ private:
     void AddObject(std::unique_ptr<AseObject> object, bool listed);
     NodeTransform ParseNodeTransform();
     void ParseMesh(AseObject& object);
+    // A "KEYWORD index x y z" line into element index of out, component i times factor[i].
+    void ReadTripleLine(std::vector<std::array<float, 3>>& out, const std::array<float, 3>& factor);
+    // A block of such lines after a count line that sizes out.
+    void ReadCountedTriples(std::string_view countKeyword, std::string_view lineKeyword,
+                            std::vector<std::array<float, 3>>& out,
+                            const std::array<float, 3>& factor);
     void ParseFaceLine(AseObject& object);
     void ParseNormals(AseObject& object);
     void ParseFaceMap(AseObject& object);

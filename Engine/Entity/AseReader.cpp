@@ -16,7 +16,8 @@ std::unique_ptr<AseScene> ReadAse(const std::string& path, float scale, bool kee
         return nullptr;
     }
     std::string text(stream->GetSize(), '\0');
-    const std::uint32_t read = text.empty() ? 0 : stream->Read(text.data(), std::uint32_t(text.size()));
+    const std::uint32_t read =
+        text.empty() ? 0 : stream->Read(text.data(), std::uint32_t(text.size()));
     stream->Release();
     if (read != text.size()) {
         ReportError("获取文件大小失败: %s  Error: %d", path.c_str(), 0);
@@ -40,7 +41,9 @@ std::unique_ptr<AseScene> ParseAseScene(std::string_view text, float scale, bool
     return AseParser(text, scale, fileName).Parse(keepWorldSpace);
 }
 
-void FreeAseScene(std::unique_ptr<AseScene> scene) { scene.reset(); }
+void FreeAseScene(std::unique_ptr<AseScene> scene) {
+    scene.reset();
+}
 
 AseObject* FindAseObject(const AseScene& scene, std::string_view name) {
     for (const std::unique_ptr<AseObject>& object : scene.objects)

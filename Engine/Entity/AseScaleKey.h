@@ -11,7 +11,7 @@ struct AseScaleKey {
     float scale[3] = {0.0f, 0.0f, 0.0f};
     float axis[3] = {0.0f, 0.0f, 0.0f};  // scale axis (keys only)
     float axisAngle = 0.0f;
-    std::int32_t time = 0;  // ticks
+    std::int32_t time = 0;                          // ticks
     float tcb[5] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};  // never read
 };
 

@@ -58,8 +58,7 @@ bool AseScanner::ParseFloat(std::string_view word, float& out) {
 }
 
 void AseScanner::SkipBlanks() {
-    while (position_ < text_.size() && IsBlank(text_[position_]))
-        ++position_;
+    while (position_ < text_.size() && IsBlank(text_[position_])) ++position_;
 }
 
 bool AseScanner::ReadInt(std::int32_t& out) {
@@ -105,8 +104,7 @@ int AseScanner::Run(std::string_view format, const Target* targets, std::size_t 
         } else {
             SkipBlanks();
             const std::size_t start = position_;
-            while (position_ < text_.size() && !IsBlank(text_[position_]))
-                ++position_;
+            while (position_ < text_.size() && !IsBlank(text_[position_])) ++position_;
             ok_ = position_ > start;
             if (ok_ && target.pointer)
                 *static_cast<std::string_view*>(target.pointer) =

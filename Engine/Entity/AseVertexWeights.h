@@ -8,8 +8,8 @@
 namespace Zel {
 
 struct AseVertexWeights {
-    std::int32_t boneCount = 0;           // == boneNames.size() == weights.size()
-    std::vector<std::string> boneNames;   // without quotes
+    std::int32_t boneCount = 0;          // == boneNames.size() == weights.size()
+    std::vector<std::string> boneNames;  // without quotes
     std::vector<float> weights;
 };
 

@@ -108,8 +108,8 @@ bool ReadMeshBlock(IZelStream& s, LevelMeshBlock& m, const std::string& path, st
     if (m.colourCount > 0) {
         // The colour component holds V elements: colours past them are passed over.
         const std::uint64_t kept = std::min<std::uint64_t>(m.colourCount, vertices);
-        if (std::uint64_t(m.colourCount) * 12 > Remaining(s) || !ReadFloats(s, 3 * kept, m.colours) ||
-            !Skip(s, (m.colourCount - kept) * 12))
+        if (std::uint64_t(m.colourCount) * 12 > Remaining(s) ||
+            !ReadFloats(s, 3 * kept, m.colours) || !Skip(s, (m.colourCount - kept) * 12))
             return EndsEarly(path, "colours");
     }
     for (auto [flag, out] : {std::pair{uv0, &m.texCoords0}, std::pair{uv1, &m.texCoords1}}) {
@@ -117,8 +117,7 @@ bool ReadMeshBlock(IZelStream& s, LevelMeshBlock& m, const std::string& path, st
             continue;
         if (!ReadFloats(s, 2 * vertices, *out))
             return EndsEarly(path, "texture coordinates");
-        for (std::uint64_t v = 0; v < vertices; ++v)
-            (*out)[2 * v + 1] = 1.0f - (*out)[2 * v + 1];
+        for (std::uint64_t v = 0; v < vertices; ++v) (*out)[2 * v + 1] = 1.0f - (*out)[2 * v + 1];
     }
     if (!ReadFloats(s, 3 * std::uint64_t(faceVectors), m.faceVectors))
         return EndsEarly(path, "face vectors");
@@ -132,8 +131,7 @@ bool ReadMeshBlock(IZelStream& s, LevelMeshBlock& m, const std::string& path, st
 void ApplyWinding(LevelOccluder& o) {
     float e[3][3];
     for (int i = 0; i < 3; ++i)
-        for (int k = 0; k < 3; ++k)
-            e[i][k] = o.corners[i + 1][k] - o.corners[i][k];
+        for (int k = 0; k < 3; ++k) e[i][k] = o.corners[i + 1][k] - o.corners[i][k];
     auto cross = [](const float* a, const float* b, float* out) {
         out[0] = a[1] * b[2] - a[2] * b[1];
         out[1] = a[2] * b[0] - a[0] * b[2];
@@ -143,8 +141,7 @@ void ApplyWinding(LevelOccluder& o) {
     cross(e[0], e[1], ab);
     cross(e[1], e[2], bc);
     if (ab[0] * bc[0] + ab[1] * bc[1] + ab[2] * bc[2] > 0.0f)
-        for (int k = 0; k < 3; ++k)
-            std::swap(o.corners[2][k], o.corners[3][k]);
+        for (int k = 0; k < 3; ++k) std::swap(o.corners[2][k], o.corners[3][k]);
 }
 
 }  // namespace
@@ -195,8 +192,7 @@ bool ReadLevelMesh(IZelStream& s, LevelMeshData& out, bool withOccluders) {
         values.clear();
         if (!ReadFloats(s, kOccluderBytes / 4, values))
             return EndsEarly(path, "occluders");
-        for (int c = 0; c < 4; ++c)
-            std::copy(&values[3 * c], &values[3 * c] + 3, o.corners[c]);
+        for (int c = 0; c < 4; ++c) std::copy(&values[3 * c], &values[3 * c] + 3, o.corners[c]);
         std::copy(&values[12], &values[15], o.centre);
         std::copy(&values[15], &values[18], o.normal);
         ApplyWinding(o);

@@ -32,7 +32,9 @@ std::unique_ptr<AseScene> Parse(const std::string& text, bool keepWorldSpace = t
     return ParseAseScene(text, scale, keepWorldSpace, "test.ase");
 }
 
-std::string Opt(const std::optional<std::string>& s) { return s ? *s : "-"; }
+std::string Opt(const std::optional<std::string>& s) {
+    return s ? *s : "-";
+}
 
 // One line per object (name, helper class, parent, counts, material) and per material.
 std::string Summary(const AseScene& scene) {
@@ -43,8 +45,7 @@ std::string Summary(const AseScene& scene) {
                std::to_string(o->materialRef) + "\n";
     for (const auto& m : scene.materials) {
         out += "M " + m->name + " " + m->className;
-        for (const auto& map : m->diffuseMaps)
-            out += " " + map->name + " " + map->bitmap;
+        for (const auto& map : m->diffuseMaps) out += " " + map->name + " " + map->bitmap;
         out += "\n";
     }
     return out;
@@ -75,17 +76,21 @@ TEST(AseGrammar, BlocksGroupsStrayLinesAndQuotesReadTheSameWithEitherLineEnd) {
          "*GEOMOBJECT {\n*NODE_NAME \"C\"\n*NODE_PARENT \"B\"\n}\n",
          "O \"A\" - - v0 f0 m-1\nO \"B\" \"Dummy\" - v0 f0 m-1\nO \"C\" - \"B\" v0 f0 m-1\n"},
         {"an open group outlives one stray line",
-         "*GROUP \"g\" {\n*GEOMOBJECT {\n*NODE_NAME \"A\"\n}\n{\n*GEOMOBJECT {\n*NODE_NAME \"B\"\n}\n"
+         "*GROUP \"g\" {\n*GEOMOBJECT {\n*NODE_NAME \"A\"\n}\n{\n*GEOMOBJECT {\n*NODE_NAME "
+         "\"B\"\n}\n"
          "{\n*GEOMOBJECT {\n*NODE_NAME \"C\"\n}\n",
          "O \"A\" - - v0 f0 m-1\nO \"B\" - - v0 f0 m-1\n"},
         {"an object that never closes is dropped",
-         "*GEOMOBJECT {\n*NODE_NAME \"A\"\n}\n*GEOMOBJECT {\n*NODE_NAME \"B\"\n", "O \"A\" - - v0 f0 m-1\n"},
+         "*GEOMOBJECT {\n*NODE_NAME \"A\"\n}\n*GEOMOBJECT {\n*NODE_NAME \"B\"\n",
+         "O \"A\" - - v0 f0 m-1\n"},
         {"the last line needs no line end", "*GEOMOBJECT {\n*NODE_NAME \"A B\"\n}",
          "O \"A B\" - - v0 f0 m-1\n"},
         {"an object without a name is kept unnamed",
-         "*GEOMOBJECT {\n*MESH {\n*MESH_NUMVERTEX 2\n}\n*MATERIAL_REF 0\n}\n", "O - - - v2 f0 m0\n"},
+         "*GEOMOBJECT {\n*MESH {\n*MESH_NUMVERTEX 2\n}\n*MATERIAL_REF 0\n}\n",
+         "O - - - v2 f0 m0\n"},
         {"only the first name counts; names inside NODE_TM do not",
-         "*GEOMOBJECT {\n*NODE_NAME \"A\"\n*NODE_TM {\n*NODE_NAME \"Other\"\n}\n*NODE_NAME \"B\"\n}\n",
+         "*GEOMOBJECT {\n*NODE_NAME \"A\"\n*NODE_TM {\n*NODE_NAME \"Other\"\n}\n*NODE_NAME "
+         "\"B\"\n}\n",
          "O \"A\" - - v0 f0 m-1\n"},
         {"material names drop their quotes; classes, map names and bitmaps keep them",
          "*MATERIAL_LIST {\n*MATERIAL_COUNT 1\n*MATERIAL 0 {\n*MATERIAL_NAME \"Stone wall\"\n"
@@ -124,15 +129,13 @@ TEST(AseGrammar, LineEndsDoNotChangeNumbersOrNames) {
 
 TEST(AseGrammar, DeepGroupsAndDeepMaterialsAreSafe) {
     std::string text;
-    for (int i = 0; i < 200000; ++i)
-        text += "*GROUP \"g\" {\n";
+    for (int i = 0; i < 200000; ++i) text += "*GROUP \"g\" {\n";
     text += "*GEOMOBJECT {\n*NODE_NAME \"A\"\n}\n";
     EXPECT_EQ(Summary(*Parse(text)), "O \"A\" - - v0 f0 m-1\n");
 
     ZelTest::LogCapture log;
     std::string materials = "*MATERIAL_LIST {\n*MATERIAL 0 {\n*MATERIAL_NAME \"top\"\n";
-    for (int i = 0; i < 10000; ++i)
-        materials += "*SUBMATERIAL 0 {\n";
+    for (int i = 0; i < 10000; ++i) materials += "*SUBMATERIAL 0 {\n";
     const auto scene = Parse(materials);
     ASSERT_EQ(scene->materials.size(), 1u);
     int depth = 0;
@@ -145,8 +148,8 @@ TEST(AseGrammar, DeepGroupsAndDeepMaterialsAreSafe) {
 
 TEST(AseGrammar, OverlongLinesAreCutAndTheNextLineIsRead) {
     ZelTest::LogCapture log;
-    const std::string text = "*GEOMOBJECT {\n*NODE_NAME \"" + std::string(6000, 'a') +
-                             "\"\n*NODE_PARENT \"P\"\n}\n";
+    const std::string text =
+        "*GEOMOBJECT {\n*NODE_NAME \"" + std::string(6000, 'a') + "\"\n*NODE_PARENT \"P\"\n}\n";
     const auto scene = Parse(text);
     ASSERT_EQ(scene->objects.size(), 1u);
     EXPECT_EQ(scene->objects[0]->name->size(), 4095u - std::string("NODE_NAME ").size());
@@ -177,16 +180,23 @@ TEST(AseMesh, LinesWithAnIndexOutsideTheirCountAreDroppedWithOneLogLine) {
         std::string text;
     };
     const Case cases[] = {
-        {"vertex index", MeshWith("", "*MESH {\n*MESH_VERTEX_LIST {\n*MESH_VERTEX 3 9 9 9\n}\n}\n")},
+        {"vertex index",
+         MeshWith("", "*MESH {\n*MESH_VERTEX_LIST {\n*MESH_VERTEX 3 9 9 9\n}\n}\n")},
         {"face corner past the vertices",
-         MeshWith("", "*MESH {\n*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: 1 C: 3 AB: 1 BC: 1 CA: 0\n}\n}\n")},
-        {"face index", MeshWith("", "*MESH {\n*MESH_FACE_LIST {\n*MESH_FACE 1: A: 0 B: 1 C: 2\n}\n}\n")},
+         MeshWith(
+             "",
+             "*MESH {\n*MESH_FACE_LIST {\n*MESH_FACE 0: A: 0 B: 1 C: 3 AB: 1 BC: 1 CA: 0\n}\n}\n")},
+        {"face index",
+         MeshWith("", "*MESH {\n*MESH_FACE_LIST {\n*MESH_FACE 1: A: 0 B: 1 C: 2\n}\n}\n")},
         {"negative face index",
          MeshWith("", "*MESH {\n*MESH_FACE_LIST {\n*MESH_FACE -1: A: 0 B: 1 C: 2\n}\n}\n")},
         {"texture vertex", MeshWith("", "*MESH {\n*MESH_TVERTLIST {\n*MESH_TVERT 7 9 9 9\n}\n}\n")},
-        {"texture face corner", MeshWith("", "*MESH {\n*MESH_TFACELIST {\n*MESH_TFACE 0 0 1 5\n}\n}\n")},
-        {"colour vertex", MeshWith("", "*MESH {\n*MESH_CVERTLIST {\n*MESH_VERTCOL 1 9 9 9\n}\n}\n")},
-        {"colour face corner", MeshWith("", "*MESH {\n*MESH_CFACELIST {\n*MESH_CFACE 0 0 0 1\n}\n}\n")},
+        {"texture face corner",
+         MeshWith("", "*MESH {\n*MESH_TFACELIST {\n*MESH_TFACE 0 0 1 5\n}\n}\n")},
+        {"colour vertex",
+         MeshWith("", "*MESH {\n*MESH_CVERTLIST {\n*MESH_VERTCOL 1 9 9 9\n}\n}\n")},
+        {"colour face corner",
+         MeshWith("", "*MESH {\n*MESH_CFACELIST {\n*MESH_CFACE 0 0 0 1\n}\n}\n")},
         {"face normal", MeshWith("*MESH_FACENORMAL 4 9 9 9\n", "")},
         {"fourth vertex normal of a face", MeshWith("*MESH_VERTEXNORMAL 0 9 9 9\n", "")},
         {"vertex weight",
@@ -308,7 +318,8 @@ TEST(AseObjects, WeightsMorphFramesParentsAndAnimation) {
         "*MESH {\n*TIMEVALUE 160\n*MESH_NUMVERTEX 1\n}\n*MESH {\n*MESH_NUMVERTEX 0\n}\n"
         "*STRIPS {\n*STRIP_SUBMTLS {\n*STRIP_NUMVERTS 1\n}\n}\n}\n"
         "*TM_ANIMATION {\n*CONTROL_POS_TRACK {\n*CONTROL_POS_SAMPLE 0 1 2 3\n"
-        "*CONTROL_POS_SAMPLE 160 4 5 6\n}\n*CONTROL_POS_BEZIER {\n*CONTROL_BEZIER_POS_KEY 0 9 9 9\n}\n"
+        "*CONTROL_POS_SAMPLE 160 4 5 6\n}\n*CONTROL_POS_BEZIER {\n*CONTROL_BEZIER_POS_KEY 0 9 9 "
+        "9\n}\n"
         "*CONTROL_ROT_TCB {\n*CONTROL_TCB_ROT_KEY 320 0 0 1 1.5 0.25 0 0 0 0\n"
         "*CONTROL_POS_SAMPLE 5 5 5 5\n}\n"
         "*CONTROL_SCALE_LINEAR {\n*CONTROL_SCALE_KEY 0 1 1 2 0 0 1 0.5\n}\n}\n"
@@ -336,7 +347,8 @@ TEST(AseObjects, WeightsMorphFramesParentsAndAnimation) {
     EXPECT_EQ(a.firstFrame, 2);
     EXPECT_EQ(a.ticksPerFrame, 192);
     EXPECT_EQ(a.frameSpeed, 25);
-    ASSERT_EQ(a.positionKeys.size(), 2u);  // Bezier skipped; a sample line in a TCB block is not read
+    ASSERT_EQ(a.positionKeys.size(),
+              2u);  // Bezier skipped; a sample line in a TCB block is not read
     EXPECT_EQ(a.positionKeys[1].kind, 3);
     EXPECT_EQ(a.positionKeys[1].time, 160);
     EXPECT_EQ(a.positionKeys[1].z, 6.0f);  // key positions are not scaled
@@ -349,9 +361,9 @@ TEST(AseObjects, WeightsMorphFramesParentsAndAnimation) {
     EXPECT_EQ(a.scaleKeys[0].axisAngle, 0.5f);
 
     ASSERT_EQ(skin.weightCount, 3);
-    EXPECT_EQ(skin.weightBones, (std::vector<AseObject*>{scene->objects[1].get(),
-                                                          scene->objects[1].get(),
-                                                          scene->objects[0].get()}));
+    EXPECT_EQ(skin.weightBones,
+              (std::vector<AseObject*>{scene->objects[1].get(), scene->objects[1].get(),
+                                       scene->objects[0].get()}));
     EXPECT_EQ(skin.weightOffsets[0], (std::array<float, 4>{2, 4, 6, 0.75f}));
     EXPECT_EQ(skin.weightBoneMatrices[2], root.nodeMatrix);
     EXPECT_EQ(skin.weightVertices, (std::vector<std::int32_t>{0, 1, 1}));
@@ -459,8 +471,7 @@ TEST(AseStrips, OutOfRangeStripIndicesAndSixteenBitLodCountsAreRefused) {
         "*TRIANGLE 2: 2 1 0\n*TRIANGLE 3: 0 1 2\n}\n}\n}\n}\n}\n}\n";
     // Enough text after the counts that only their 16-bit limit refuses them.
     std::string padding;
-    for (int i = 0; i < 20000; ++i)
-        padding += "*COMMENT\n";
+    for (int i = 0; i < 20000; ++i) padding += "*COMMENT\n";
     const auto scene = Parse(text + padding);
     const AseStripSet& set = *scene->objects.at(0)->strips->sets.at(0);
     EXPECT_EQ(set.subMaterial, 2);
@@ -480,6 +491,30 @@ TEST(AseStrips, OutOfRangeStripIndicesAndSixteenBitLodCountsAreRefused) {
     EXPECT_EQ(lod.triangleIndexCount, 6);
     EXPECT_EQ(log.Count("index outside its count were dropped"), 1);
     EXPECT_EQ(log.Count("counts larger than the file can fill"), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AsePatches, PatchMeshesAreReadWithTheirTextureChannels) {
+    const std::string text =
+        "*GEOMOBJECT {\n*PATCHMESH {\n*PATCHMESH_VERTEXLIST {\n*PATCHMESH_NUMVERTS 2\n"
+        "*PATCHMESH_VERTEX 1 1 2 3\n*PATCHMESH_VERTEX 2 9 9 9\n}\n"
+        "*PATCHMESH_PATCH_LIST {\n*PATCHMESH_NUMPATCHES 1\n"
+        "*PATCHMESH_PATCH 0 1 2 3 4 5 6 7 8 9 10, 11, 12\n}\n"
+        "*PATCHMESH_TVCHANNEL_LIST {\n*PATCHMESH_NUMTVCHANNELS 1\n*PATCHMESH_TVCHANNEL 0 {\n"
+        "*PATCHMESH_TVVERTLIST {\n*PATCHMESH_NUMTVVERTS 1\n*PATCHMESH_TVVERT 0 0.5 0.25 0\n}\n"
+        "*PATCHMESH_TVPATCH_TVPATCH_LIST {\n*PATCHMESH_TVPATCH 0 1 2 3 4\n}\n}\n}\n}\n}\n";
+    const auto scene = Parse(text);
+    const AseObject& o = *scene->objects.at(0);
+    EXPECT_EQ(o.isPatch, 1);
+    EXPECT_EQ(o.patchVertices, (std::vector<AseObject::Float3>{{0, 0, 0}, {1, 2, 3}}));
+    ASSERT_EQ(o.patches.size(), 1u);
+    EXPECT_EQ(o.patches[0], (std::array<std::int32_t, 12>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    ASSERT_EQ(o.patchTexVertices.size(), 1u);
+    EXPECT_EQ(o.patchTexVertices[0], (std::vector<AseObject::Float3>{{0.5f, -0.25f, 0}}));
+    EXPECT_EQ(o.patchTexPatches[0], (std::vector<std::array<std::int32_t, 4>>{{1, 2, 3, 4}}));
 }
 
 }  // namespace

@@ -31,15 +31,13 @@ bool Read(const std::vector<std::uint8_t>& bytes, LevelMeshData& out, bool occlu
 
 std::vector<float> Flat(const std::vector<mg::Vec3>& v) {
     std::vector<float> out;
-    for (const mg::Vec3& p : v)
-        out.insert(out.end(), {p.x, p.y, p.z});
+    for (const mg::Vec3& p : v) out.insert(out.end(), {p.x, p.y, p.z});
     return out;
 }
 
 std::vector<float> Flat(const std::vector<mg::Vec2>& v) {
     std::vector<float> out;
-    for (const mg::Vec2& p : v)
-        out.insert(out.end(), {p.x, p.y});
+    for (const mg::Vec2& p : v) out.insert(out.end(), {p.x, p.y});
     return out;
 }
 
@@ -124,7 +122,8 @@ TEST(LevelMesh, SceneCountsOtherThanOne) {
         std::size_t occluders;
         int reports;
     };
-    const Case cases[] = {{1, desc.meshes.size(), 2, 0}, {2, desc.meshes.size(), 2, 1}, {0, 0, 0, 1}};
+    const Case cases[] = {
+        {1, desc.meshes.size(), 2, 0}, {2, desc.meshes.size(), 2, 1}, {0, 0, 0, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sceneCount);
         desc.sceneCount = c.sceneCount;
@@ -168,9 +167,9 @@ TEST(LevelMesh, AFaceNamingAVertexPastTheCountFails) {
     for (std::uint32_t bad : {4u, 0xFFFFFFFFu}) {
         ZelTest::LogCapture log;
         LevelMeshData level;
-        EXPECT_FALSE(Read(
-            mg::WriteLevelMeshFile(desc, mg::FaultPlan().Element("mesh1#faces", 4, bad)).bytes,
-            level));
+        EXPECT_FALSE(
+            Read(mg::WriteLevelMeshFile(desc, mg::FaultPlan().Element("mesh1#faces", 4, bad)).bytes,
+                 level));
         EXPECT_EQ(log.Count("face 1 of mesh 1 names vertex"), 1);
     }
 }
@@ -190,7 +189,7 @@ TEST(LevelMesh, EveryFileCutShortFailsWithoutReadingPastItsEnd) {
 TEST(LevelMesh, HugeCountsFailBeforeAllocating) {
     const mg::LevelMeshDesc desc = mg::LevelGrid({});
     const std::pair<const char*, const char*> fields[] = {
-        {"meshes", "meshCount"}, {"mesh0", "faceCount"}, {"mesh0", "vertexCount"},
+        {"meshes", "meshCount"},  {"mesh0", "faceCount"},       {"mesh0", "vertexCount"},
         {"mesh0", "colourCount"}, {"mesh0", "faceVectorCount"}, {"head", "skipCount"},
         {"points", "pointCount"}, {"meshes", "occluderCount"}};
     for (const auto& [path, field] : fields) {
