@@ -569,7 +569,8 @@ void AseParser::CheckMeshReferences(AseObject& o) {
         }
         if (!bad)
             return;
-        ++droppedLines_;
+        if (droppedLines_++ == 0)
+            firstDropped_ = "a count line read again";
         if (targets <= 0) {
             corners.clear();
             faceCount = 0;
@@ -1324,8 +1325,14 @@ void AseParser::ParseLod(AseLod& lod, const AseStripSet& set) {
     ReadBlock([&](std::string_view k) {
         std::int32_t n = 0;
         if (Is(k, "NUM_FACES")) {
-            if (count16(n, 1))
-                lod.faceCount = std::uint16_t(n);
+            // A plain number (nothing is sized by it), but it must fit its 16 bits.
+            if (!IntValue(n))
+                return;
+            if (n < 0 || n > 0xFFFF) {
+                ++refusedCounts_;
+                n = 0;
+            }
+            lod.faceCount = std::uint16_t(n);
         } else if (Is(k, "LOD")) {
             ReadBlock([&](std::string_view l) {
                 if (Is(l, "STRIP_LENGTH")) {
