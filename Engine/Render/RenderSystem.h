@@ -8,6 +8,7 @@
 
 namespace Zel {
 
+class IZelShaderCompiler;
 class RenderWindow;
 
 class RenderSystem : public Object {
@@ -33,7 +34,17 @@ public:
     RenderWindow* GetActiveRenderWindow() const { return activeWindow_; }
     const std::vector<RenderWindow*>& GetRenderWindows() const { return windows_; }
 
+    // The shader compiler materials ask for their effect files (not owned here yet; null when
+    // none). Set answers the previous one, so a caller can swap one in and back.
+    IZelShaderCompiler* SetShaderCompiler(IZelShaderCompiler* compiler) {
+        IZelShaderCompiler* previous = shaderCompiler_;
+        shaderCompiler_ = compiler;
+        return previous;
+    }
+    IZelShaderCompiler* GetShaderCompiler() const { return shaderCompiler_; }
+
 private:
+    IZelShaderCompiler* shaderCompiler_ = nullptr;
     std::vector<RenderWindow*> windows_;
     RenderWindow* activeWindow_ = nullptr;
 };

@@ -559,3 +559,17 @@ bool RenderEffectD3D::WriteDefaultEffectFile(const std::string& path) {
 }
 
 }  // namespace Zel
+
+namespace Zel {
+
+bool RenderEffectD3D::ReleaseDeviceObjects() {
+    OnLostDevice();
+    return true;
+}
+
+bool RenderEffectD3D::RecreateDeviceObjects() {
+    OnResetDevice();
+    return true;
+}
+
+}  // namespace Zel
