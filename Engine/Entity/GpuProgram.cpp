@@ -7,9 +7,8 @@ namespace Zel {
 namespace {
 std::uint64_t NextProgramId() {
     static std::atomic<std::uint32_t> counter{0};
-    const std::uint32_t serial = counter.fetch_add(1, std::memory_order_relaxed) %
-                                     GpuProgram::kMaxSerial +
-                                 1;
+    const std::uint32_t serial =
+        counter.fetch_add(1, std::memory_order_relaxed) % GpuProgram::kMaxSerial + 1;
     return std::uint64_t(serial) << 32;
 }
 }  // namespace

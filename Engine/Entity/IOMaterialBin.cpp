@@ -291,32 +291,32 @@ bool ReadTextureChunk(TextureStage& stage, IZelStream* stream) {
     if (!ReadRecord(record, stream))
         return false;
     switch (U32(&record[0])) {
-    case 1:
-    case 2:
-    case 3:
-        if (!ReadLibString(stage.textureName, stream))
-            return false;
-        ResolveStage(stage);
-        break;
-    case 4: {
-        std::string cube;
-        for (std::uint32_t face = 0; face < kFaceCount; ++face) {
-            std::string faceName;
-            if (!ReadLibString(faceName, stream))
+        case 1:
+        case 2:
+        case 3:
+            if (!ReadLibString(stage.textureName, stream))
                 return false;
-            cube += faceName;
-            cube += '*';
+            ResolveStage(stage);
+            break;
+        case 4: {
+            std::string cube;
+            for (std::uint32_t face = 0; face < kFaceCount; ++face) {
+                std::string faceName;
+                if (!ReadLibString(faceName, stream))
+                    return false;
+                cube += faceName;
+                cube += '*';
+            }
+            stage.textureName = cube;
+            ResolveStage(stage);
+            break;
         }
-        stage.textureName = cube;
-        ResolveStage(stage);
-        break;
-    }
-    case 5:
-        if (!ReadAnimationFrames(stage, stream))
-            return false;
-        break;
-    default:
-        return Fail("Unknown texture type");
+        case 5:
+            if (!ReadAnimationFrames(stage, stream))
+                return false;
+            break;
+        default:
+            return Fail("Unknown texture type");
     }
     stage.flags &= ~std::uint32_t(TSF_TEXTURE_PENDING);
     return true;

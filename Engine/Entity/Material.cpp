@@ -100,7 +100,8 @@ void Material::CopyPropertiesTo(Material& target) const {
 }
 
 void Material::CopyPassesTo(Material& target) const {
-    ForEachPass(passes_, [&](const Pass& pass) { pass.CopyTo(*target.CreatePass(pass.passIndex)); });
+    ForEachPass(passes_,
+                [&](const Pass& pass) { pass.CopyTo(*target.CreatePass(pass.passIndex)); });
 }
 
 void Material::CopyTo(Material& target) const {
@@ -234,8 +235,9 @@ bool Material::AssignGeneratedProgram() {
 
 void Material::GenerateGpuProgram() {
     if (!AssignGeneratedProgram())
-        LogTyped(LOG_ENGINE_INIT, "Material::GenerateGpuProgram Failed! Material uses default "
-                                  "effect.");
+        LogTyped(LOG_ENGINE_INIT,
+                 "Material::GenerateGpuProgram Failed! Material uses default "
+                 "effect.");
 }
 
 void Material::MarkLoaded(bool ok) {

@@ -39,9 +39,9 @@ struct BuiltinMaterial {
     std::uint32_t skinningType;
     std::uint32_t vertexProgramKind;
     std::uint32_t positionMode;
-    bool ambientModulate;  // pass flag bit 0
-    bool depthOff;         // depth test and write off
-    bool additiveBlend;    // blending source alpha onto one, depth on, clockwise culling
+    bool ambientModulate;       // pass flag bit 0
+    bool depthOff;              // depth test and write off
+    bool additiveBlend;         // blending source alpha onto one, depth on, clockwise culling
     const BuiltinStage* stage;  // stage 0 with the default texture, or none
 };
 

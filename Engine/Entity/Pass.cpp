@@ -23,8 +23,7 @@ TextureBase* Pass::GetStageTexture(std::uint32_t i) const {
 }
 
 std::uint32_t Pass::GetTextureCount() const {
-    return std::uint32_t(std::count_if(std::begin(renderState.stages),
-                                       std::end(renderState.stages),
+    return std::uint32_t(std::count_if(std::begin(renderState.stages), std::end(renderState.stages),
                                        [](const TextureStage& s) { return s.GetTexture(); }));
 }
 
@@ -62,8 +61,8 @@ void Pass::ExportTextureStages(std::vector<StageExport>& records) const {
     for (const TextureStage& stage : renderState.stages) {
         if (!stage.GetTexture())
             continue;
-        records.push_back({stage.envMode, stage.stageSlot, stage.texCoordGen,
-                           stage.HasTexCoordMods() ? 1u : 0u});
+        records.push_back(
+            {stage.envMode, stage.stageSlot, stage.texCoordGen, stage.HasTexCoordMods() ? 1u : 0u});
     }
 }
 

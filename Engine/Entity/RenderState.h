@@ -64,8 +64,8 @@ public:
     std::uint32_t stencilFunc = CMP_GREATER_EQUAL;
     std::uint32_t srcBlend = BLEND_ONE;
     std::uint32_t destBlend = BLEND_ZERO;
-    std::uint32_t alphaRef = 128;  // 0..255
-    std::uint32_t flags = kResetFlags;  // RenderStateFlag
+    std::uint32_t alphaRef = 128;        // 0..255
+    std::uint32_t flags = kResetFlags;   // RenderStateFlag
     std::uint32_t colourWriteMask = 15;  // bit 0 red, 1 green, 2 blue, 3 alpha
     TextureStage stages[TextureStage::kSlotCount];
 };

@@ -90,8 +90,8 @@ void TextureManager::LoadTextureSlot(TextureStage& stage) {
     stage.flags &= ~std::uint32_t(TSF_TEXTURE_PENDING);
     SharedPtr<Image> image;
     LoadImage(stage.textureName, image);
-    TextureBase* texture = image && image->IsLoadSucceeded() ? image->CreateDefaultTexture()
-                                                             : nullptr;
+    TextureBase* texture =
+        image && image->IsLoadSucceeded() ? image->CreateDefaultTexture() : nullptr;
     stage.SetTexture(texture ? texture : GetDefaultTexture());
 }
 

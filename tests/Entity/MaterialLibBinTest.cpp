@@ -113,8 +113,8 @@ protected:
             Zel::CreateMemoryFileStream("lib.xm3", std::uint32_t(bytes.size()));
         if (!bytes.empty())
             std::memcpy(stream->GetData(), bytes.data(), bytes.size());
-        const bool ok = Zel::IOMaterialBin::ReadMaterialLib(Materials(), list_, stream,
-                                                            "lib.xm3", hold);
+        const bool ok =
+            Zel::IOMaterialBin::ReadMaterialLib(Materials(), list_, stream, "lib.xm3", hold);
         stream->Release();
         return ok;
     }
@@ -254,8 +254,7 @@ TEST_F(MaterialLibBinTest, BrokenLibrariesFailWithTheirMessage) {
         {"texture type 6",
          [](Xm3Library& l) { l.materials[0].passes[1].state.stages[0].texture.type = 6; },
          "BinaryIO Error : Unknown texture type"},
-        {"stage slot 12",
-         [](Xm3Library& l) { l.materials[0].passes[0].state.stages[1].slot = 12; },
+        {"stage slot 12", [](Xm3Library& l) { l.materials[0].passes[0].state.stages[1].slot = 12; },
          "BinaryIO Error : Texture stage slot out of range"},
         {"material count", [](Xm3Library& l) { l.faults.materialCount = 0xFFFFFFFF; },
          "BinaryIO Error : Count exceeds the bytes left"},

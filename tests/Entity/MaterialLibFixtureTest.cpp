@@ -22,15 +22,15 @@ void Hex(std::vector<std::uint8_t>& out, const std::string& hex, std::size_t zer
 
 TEST(Xm3FixtureWriter, MatchesHandAssembledBytes) {
     std::vector<std::uint8_t> expected;
-    Hex(expected, "0b000000 00000000 00000000");                    // MaterialLib header
-    Hex(expected, "01000000", 256);                                  // one material
-    Hex(expected, "00000000 02000000 00000000 6d00");                // "m"
-    Hex(expected, "0c000000 00000000 1e010000");                     // Material, 0 passes, @286
+    Hex(expected, "0b000000 00000000 00000000");       // MaterialLib header
+    Hex(expected, "01000000", 256);                    // one material
+    Hex(expected, "00000000 02000000 00000000 6d00");  // "m"
+    Hex(expected, "0c000000 00000000 1e010000");       // Material, 0 passes, @286
     Hex(expected, "00000000 07000000 02000000 04000000 03000000 0c000000");
-    for (int i = 0; i < 16; ++i) Hex(expected, "0000803f");          // colours 1.0
-    Hex(expected, "00008042", 256);                                  // shininess 64
-    Hex(expected, "00000000 02000000 00000000 6d00");                // name again
-    Hex(expected, "00000000 01000000 00000000 00");                  // empty second string
+    for (int i = 0; i < 16; ++i) Hex(expected, "0000803f");  // colours 1.0
+    Hex(expected, "00008042", 256);                          // shininess 64
+    Hex(expected, "00000000 02000000 00000000 6d00");        // name again
+    Hex(expected, "00000000 01000000 00000000 00");          // empty second string
 
     ZelFixtures::Xm3Library library;
     ZelFixtures::Xm3Material material;

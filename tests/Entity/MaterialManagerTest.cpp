@@ -23,11 +23,10 @@ using Zel::MaterialManager;
 
 TEST(MaterialFileKind, XmlIsTestedFirstAndFoundAnywhere) {
     const std::pair<const char*, Zel::MaterialFileKind> cases[] = {
-        {"lib.xml", Zel::MFK_XML},          {"LIB.XML", Zel::MFK_XML},
-        {"lib.xm2", Zel::MFK_XM2},          {"lib.XM2", Zel::MFK_XM2},
-        {"lib.xm3", Zel::MFK_BINARY},       {"lib.XM3", Zel::MFK_BINARY},
-        {"a.xml/b.xm3", Zel::MFK_XML},      {"lib.Xm3", Zel::MFK_XML},
-        {"lib.dds", Zel::MFK_XML},          {"a.xm3.bak", Zel::MFK_BINARY},
+        {"lib.xml", Zel::MFK_XML},      {"LIB.XML", Zel::MFK_XML},    {"lib.xm2", Zel::MFK_XM2},
+        {"lib.XM2", Zel::MFK_XM2},      {"lib.xm3", Zel::MFK_BINARY}, {"lib.XM3", Zel::MFK_BINARY},
+        {"a.xml/b.xm3", Zel::MFK_XML},  {"lib.Xm3", Zel::MFK_XML},    {"lib.dds", Zel::MFK_XML},
+        {"a.xm3.bak", Zel::MFK_BINARY},
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(MaterialManager::GetMaterialFileKind(path), kind) << path;

@@ -209,8 +209,8 @@ TEST_F(MaterialTest, OutputFormatPairsBlendedAndUnblendedCodes) {
     struct Case {
         std::uint32_t code, blended, unblended;
     };
-    const Case cases[] = {{0, 2, 0},   {2, 2, 0},   {1, 3, 1},   {3, 3, 1},   {4, 6, 4},
-                          {7, 7, 5},   {8, 10, 8},  {11, 11, 9}, {12, 14, 12}, {15, 15, 13},
+    const Case cases[] = {{0, 2, 0},    {2, 2, 0},    {1, 3, 1},    {3, 3, 1},    {4, 6, 4},
+                          {7, 7, 5},    {8, 10, 8},   {11, 11, 9},  {12, 14, 12}, {15, 15, 13},
                           {16, 18, 16}, {19, 19, 17}, {20, 20, 20}, {99, 99, 99}};
     Material material(nullptr, "m", "Material", 0);
     Pass* pass = material.CreatePass(0);

@@ -71,7 +71,7 @@ public:
     bool SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage) override;
     bool SetMatrixArray(std::uint32_t index, const float* matrices, std::uint32_t count) override;
     bool SetValueByName(const char* name, const void* data, std::uint32_t bytes) override;
-    bool SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) override;  // slot 64 + i
+    bool SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) override;   // slot 64 + i
     bool SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) override;  // slot 37 + i
     bool SetFloatByName(const char* name, float value) override;
     bool SetFloat(std::uint32_t i, float value) override;  // slot 24 + i
