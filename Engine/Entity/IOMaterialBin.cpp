@@ -97,16 +97,21 @@ bool ExpectTag(IZelStream* stream, Tag tag, const char* wrongTag, ChunkHeader* h
     return true;
 }
 
+// A chunk header of the tag and the fixed-size record after it.
+template <std::size_t N>
+bool ReadChunk(IZelStream* stream, Tag tag, const char* wrongTag, Record<N>& record,
+               ChunkHeader* header = nullptr) {
+    return ExpectTag(stream, tag, wrongTag, header) && ReadRecord(record, stream);
+}
+
 void ResolveStage(TextureStage& stage) {
     if (TextureManager* textures = Globals::Find(&Globals::GetTextureManager))
         textures->ResolveTextureSlot(stage);
 }
 
 bool ReadAnimationFrames(TextureStage& stage, IZelStream* stream) {
-    if (!ExpectTag(stream, TAG_ANIMATION_FRAMES, "Wrong Animation Texture chunk Tag"))
-        return false;
     Record<kFramesRecord> record;
-    if (!ReadRecord(record, stream))
+    if (!ReadChunk(stream, TAG_ANIMATION_FRAMES, "Wrong Animation Texture chunk Tag", record))
         return false;
     const std::uint32_t frames = U32(&record[0]);
     if (!CountFits(frames, kStringHeader, stream))
@@ -141,10 +146,8 @@ bool ReadLibString(std::string& text, IZelStream* stream) {
 bool ReadMaterialLib(MaterialManager& manager, std::vector<Material*>& list, IZelStream* stream,
                      const std::string& path, bool hold) {
     list.clear();
-    if (!ExpectTag(stream, TAG_MATERIAL_LIB, "Wrong MaterialLib chunk Tag"))
-        return false;
     Record<kLibRecord> record;
-    if (!ReadRecord(record, stream))
+    if (!ReadChunk(stream, TAG_MATERIAL_LIB, "Wrong MaterialLib chunk Tag", record))
         return false;
     const std::uint32_t count = U32(&record[0]);
     if (!CountFits(count, kMinMaterialBytes, stream))
@@ -176,12 +179,10 @@ bool ReadMaterialLib(MaterialManager& manager, std::vector<Material*>& list, IZe
 
 bool ReadMaterialChunk(Material& material, IZelStream* stream) {
     ChunkHeader header;
-    if (!ExpectTag(stream, TAG_MATERIAL, "Wrong Material chunk Tag", &header))
+    Record<kMaterialRecord> record;
+    if (!ReadChunk(stream, TAG_MATERIAL, "Wrong Material chunk Tag", record, &header))
         return false;
     material.SetLibraryOffset(header.offset);
-    Record<kMaterialRecord> record;
-    if (!ReadRecord(record, stream))
-        return false;
     material.flags = U32(&record[4]);
     material.lightingMode = U32(&record[8]);
     material.firstSettingWord = U32(&record[12]);
@@ -207,10 +208,8 @@ bool ReadMaterialChunk(Material& material, IZelStream* stream) {
 }
 
 bool ReadPassChunk(Pass& pass, IZelStream* stream) {
-    if (!ExpectTag(stream, TAG_PASS, "Wrong Pass chunk Tag"))
-        return false;
     Record<kPassRecord> record;
-    if (!ReadRecord(record, stream))
+    if (!ReadChunk(stream, TAG_PASS, "Wrong Pass chunk Tag", record))
         return false;
     pass.passIndex = U32(&record[0]);
     pass.libraryFlag = U32(&record[4]) != 0 ? 1 : 0;
@@ -224,10 +223,8 @@ bool ReadPassChunk(Pass& pass, IZelStream* stream) {
 }
 
 bool ReadRenderStateChunk(RenderState& state, IZelStream* stream) {
-    if (!ExpectTag(stream, TAG_RENDER_STATE, "Wrong RenderState chunk Tag"))
-        return false;
     Record<kRenderStateRecord> record;
-    if (!ReadRecord(record, stream))
+    if (!ReadChunk(stream, TAG_RENDER_STATE, "Wrong RenderState chunk Tag", record))
         return false;
     state.cullMode = U32(&record[0]);
     state.depthFunc = U32(&record[4]);
@@ -253,10 +250,8 @@ bool ReadRenderStateChunk(RenderState& state, IZelStream* stream) {
 }
 
 bool ReadTextureStageChunk(TextureStage& stage, IZelStream* stream) {
-    if (!ExpectTag(stream, TAG_TEXTURE_STAGE, "Wrong TextureStage chunk Tag"))
-        return false;
     Record<kStageRecord> record;
-    if (!ReadRecord(record, stream))
+    if (!ReadChunk(stream, TAG_TEXTURE_STAGE, "Wrong TextureStage chunk Tag", record))
         return false;
     stage.addressU = U32(&record[0]);
     stage.addressV = U32(&record[4]);
@@ -284,11 +279,9 @@ bool ReadTextureStageChunk(TextureStage& stage, IZelStream* stream) {
 }
 
 bool ReadTextureChunk(TextureStage& stage, IZelStream* stream) {
-    if (!ExpectTag(stream, TAG_TEXTURE, "Wrong Texture chunk Tag"))
-        return false;
     stage.flags |= TSF_TEXTURE_PENDING;
     Record<kTextureRecord> record;
-    if (!ReadRecord(record, stream))
+    if (!ReadChunk(stream, TAG_TEXTURE, "Wrong Texture chunk Tag", record))
         return false;
     switch (U32(&record[0])) {
         case 1:

@@ -1,15 +1,12 @@
 // GPU programs: serial ids in the upper half, the program manager relaying device loss and reset
 // to its default-pool programs only, and real effects through the device factory: the default
 // program kept with one reference, a missing effect file, no device binding.
-#include <filesystem>
-
-#include "Core/EnginePaths.h"
 #include "Entity/GpuProgramManager.h"
 #include "Render/RenderResourceRegistry.h"
 #include "Render/d3d9/RenderEffectD3D.h"
 #include "tests/Core/CoreRootFixture.h"
 #include "tests/Entity/MaterialFakes.h"
-#include "tests/Render/d3d9/DeviceFixture.h"
+#include "tests/Entity/ProgramDeviceFixture.h"
 
 namespace {
 
@@ -55,27 +52,7 @@ TEST_F(GpuProgramManagerTest, NothingIsMadeWithoutADevice) {
     EXPECT_EQ(Programs().GetTotalCount(), 0u);
 }
 
-// Real effects on the software device. The process runs in "<tmp>/Bin" so that the default
-// program's "../Data/..." path lands inside the test's directory.
-class GpuProgramDeviceTest : public ZelTest::ReadyDeviceTest {
-protected:
-    void SetUp() override {
-        ZelTest::ReadyDeviceTest::SetUp();
-        const auto bin = dir_.Path() / "Bin";
-        std::filesystem::create_directories(bin);
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy");
-        std::filesystem::current_path(bin);
-        Zel::SetEngineDataRoot(bin.string());
-        ASSERT_TRUE(Zel::RenderEffectD3D::WriteDefaultEffectFile(
-            Zel::GpuProgramManager::kDefaultProgramPath));
-        Programs().SetDeviceBinding(&Device());
-    }
-    void TearDown() override {
-        std::filesystem::current_path(dir_.Path());
-        ZelTest::ReadyDeviceTest::TearDown();
-    }
-    Zel::GpuProgramManager& Programs() { return *G()->GetGpuProgramManager(); }
-};
+using GpuProgramDeviceTest = ZelTest::ProgramDeviceTest;
 
 TEST_F(GpuProgramDeviceTest, DefaultProgramLoadsOnceAndKeepsOneReference) {
     Zel::GpuProgram* program = Programs().GetDefaultProgram();

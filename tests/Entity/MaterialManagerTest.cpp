@@ -1,9 +1,6 @@
 // The material manager's core: file kinds, create and find with their references, the default
 // materials, the host's list, unloading lists, and the seven built-in materials with their pass
 // states and programs (from a stub shader compiler, over real effects on the software device).
-#include <filesystem>
-
-#include "Core/EnginePaths.h"
 #include "Entity/GpuProgramManager.h"
 #include "Entity/MaterialManager.h"
 #include "Entity/Pass.h"
@@ -14,7 +11,7 @@
 #include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
 #include "tests/Entity/MaterialFakes.h"
-#include "tests/Render/d3d9/DeviceFixture.h"
+#include "tests/Entity/ProgramDeviceFixture.h"
 
 namespace {
 
@@ -112,30 +109,21 @@ TEST_F(MaterialManagerTest, BuiltinsWithoutADeviceHaveNoProgram) {
 }
 
 // The built-ins over real effects: the stub compiler names an effect written from the default
-// effect text. The process runs in "<tmp>/Bin" so "../Data/..." lands inside the test directory.
-class BuiltinMaterialTest : public ZelTest::ReadyDeviceTest {
+// effect text.
+class BuiltinMaterialTest : public ZelTest::ProgramDeviceTest {
 protected:
     static constexpr const char* kStubEffect = "../Data/Effects/stub.fx";
 
     void SetUp() override {
-        ZelTest::ReadyDeviceTest::SetUp();
-        const auto bin = dir_.Path() / "Bin";
-        std::filesystem::create_directories(bin);
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy");
-        std::filesystem::current_path(bin);
-        Zel::SetEngineDataRoot(bin.string());
-        ASSERT_TRUE(Zel::RenderEffectD3D::WriteDefaultEffectFile(
-            Zel::GpuProgramManager::kDefaultProgramPath));
+        ZelTest::ProgramDeviceTest::SetUp();
         ASSERT_TRUE(Zel::RenderEffectD3D::WriteDefaultEffectFile(kStubEffect));
-        G()->GetGpuProgramManager()->SetDeviceBinding(&Device());
         G()->GetTextureManager()->SetDevice(Device().GetD3DDevice());
         renderSystem_.SetShaderCompiler(&compiler_);
         G()->GetSceneManager()->SetRenderSystem(&renderSystem_);
     }
     void TearDown() override {
         G()->GetSceneManager()->SetRenderSystem(nullptr);
-        std::filesystem::current_path(dir_.Path());
-        ZelTest::ReadyDeviceTest::TearDown();
+        ZelTest::ProgramDeviceTest::TearDown();
     }
     MaterialManager& Materials() { return *G()->GetMaterialManager(); }
 
