@@ -9,6 +9,7 @@
 #include "Entity/SceneManager.h"
 #include "Entity/ShaderParamTable.h"
 #include "Entity/TextureBase.h"
+#include "Platform/Win32/Win32.h"
 #include "Render/RenderSystem.h"
 #include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
@@ -274,6 +275,27 @@ TEST_F(MaterialTest, EditorPassIsRemovedOnlyFromTheList) {
     material.RemoveEditorPass();
     EXPECT_EQ(material.GetPassCount(), 1u);
     EXPECT_EQ(material.GetEditorPass(), nullptr);
+}
+
+TEST_F(MaterialTest, VertexColourLightBlendNeedsNormalAndColour) {
+    static std::vector<std::string> boxes;
+    boxes.clear();
+    const MessageBoxSink previous = SetMessageBoxSink([](HWND, LPCSTR text, LPCSTR, UINT) {
+        boxes.emplace_back(text);
+        return IDOK;
+    });
+    Material material(nullptr, "Blend", "Material", 0);
+    material.CheckVertexColorLightBlend();  // no pass: nothing to check
+    Pass* pass = material.CreatePass(0);
+    pass->vertexFlags = 0x3;
+    material.CheckVertexColorLightBlend();  // lighting mode 1: not asked
+    material.lightingMode = 2;
+    material.CheckVertexColorLightBlend();
+    pass->vertexFlags = 0x7;
+    material.CheckVertexColorLightBlend();
+    SetMessageBoxSink(previous);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "顶点色和光照混合模式必须有Normal和顶点色,Mat=Blend");
 }
 
 TEST(ShaderParamTable, EntriesPerNameAndMap) {
