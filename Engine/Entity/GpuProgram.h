@@ -64,6 +64,8 @@ public:
     virtual bool End() = 0;
     // Sets the texture parameters to none.
     virtual void ClearTextures() = 0;
+    // The draw path's name for ClearTextures, called at the end of every draw in shader mode.
+    void UnbindTextures() { ClearTextures(); }
 
 private:
     std::uint64_t programId_;

@@ -57,6 +57,11 @@ std::uint32_t Pass::GetOutputFormat() const {
     return code;
 }
 
+void Pass::SetAmbientColour(float r, float g, float b, float a) {
+    const float colour[4] = {r, g, b, a};
+    std::copy_n(colour, 4, ambient);
+}
+
 void Pass::ExportTextureStages(std::vector<StageExport>& records) const {
     for (const TextureStage& stage : renderState.stages) {
         if (!stage.GetTexture())

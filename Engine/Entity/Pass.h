@@ -66,6 +66,9 @@ public:
     // pass flags. Gloss, sort key, fifth colour and library flag stay the target's.
     void CopyTo(Pass& target) const;
 
+    // Stores the ambient colour (the first of the pass colours).
+    void SetAmbientColour(float r, float g, float b, float a);
+
     float ambient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     float specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
