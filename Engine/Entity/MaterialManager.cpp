@@ -59,7 +59,7 @@ constexpr BuiltinMaterial kBuiltins[] = {
     {"DrawProfile", 0x10005, SKIN_NONE, 4, 1, false, true, false, nullptr},
 };
 
-void FillBuiltin(Material& material, const BuiltinMaterial& spec) {
+void FillBuiltin(Material& material, const BuiltinMaterial& builtin) {
     material.flags &= ~std::uint32_t(MF_FLOOR | MF_SHADOW_MAP | MF_LIT);
     material.lightingMode = 0;
     material.firstSettingWord = 4;
@@ -68,31 +68,31 @@ void FillBuiltin(Material& material, const BuiltinMaterial& spec) {
     Pass& pass = *material.CreatePass(0);
     pass.libraryFlag = 1;
     pass.influenceCount = 0;
-    pass.vertexFlags = spec.vertexFlags;
-    pass.skinningType = spec.skinningType;
-    pass.vertexProgramKind = spec.vertexProgramKind;
-    pass.positionMode = spec.positionMode;
-    if (spec.ambientModulate)
+    pass.vertexFlags = builtin.vertexFlags;
+    pass.skinningType = builtin.skinningType;
+    pass.vertexProgramKind = builtin.vertexProgramKind;
+    pass.positionMode = builtin.positionMode;
+    if (builtin.ambientModulate)
         pass.passFlags |= PF_AMBIENT_VERTEX_MODULATE;
     RenderState& state = pass.renderState;
     state.cullMode = CULL_NONE;
-    if (spec.depthOff)
+    if (builtin.depthOff)
         state.flags &= ~std::uint32_t(RSF_DEPTH_TEST | RSF_DEPTH_WRITE);
-    if (spec.additiveBlend) {
+    if (builtin.additiveBlend) {
         state.flags |= RSF_ALPHA_BLEND | RSF_DEPTH_TEST | RSF_DEPTH_WRITE;
         state.srcBlend = BLEND_SRC_ALPHA;
         state.destBlend = BLEND_ONE;
         state.cullMode = CULL_CLOCKWISE;
     }
-    if (spec.stage) {
+    if (builtin.stage) {
         TextureStage& stage = state.stages[0];
         TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
         stage.SetTexture(textures ? textures->GetDefaultTexture() : nullptr);
         stage.stageSlot = 0;
-        stage.envMode = spec.stage->envMode;
+        stage.envMode = builtin.stage->envMode;
         stage.texCoordGen = TCG_NONE;
-        stage.filter = spec.stage->filter;
-        if (spec.stage->texCoordMod)
+        stage.filter = builtin.stage->filter;
+        if (builtin.stage->texCoordMod)
             stage.texCoordMods.emplace_back();
     }
 }
@@ -207,13 +207,13 @@ bool MaterialManager::LoadBinaryMaterialLib(const std::string& path, bool& succe
 }
 
 void MaterialManager::CreateBuiltinMaterials() {
-    for (const BuiltinMaterial& spec : kBuiltins) {
-        Material* material = CreateMaterial(spec.name);
+    for (const BuiltinMaterial& builtin : kBuiltins) {
+        Material* material = CreateMaterial(builtin.name);
         if (!material)
             continue;
         Add(material);
         HoldMaterial(material);
-        FillBuiltin(*material, spec);
+        FillBuiltin(*material, builtin);
         material->AssignGeneratedProgram();
     }
 }
