@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "Core/SharedPtr.h"
 
 #include "Core/ClassIds.h"
 #include "Core/locksection.h"
@@ -18,7 +21,9 @@
 
 namespace Zel {
 
+class Image;
 class TextureBase;
+class TextureStage;
 
 class TextureManager : public RenderResourceManager {
 public:
@@ -63,6 +68,18 @@ public:
     TextureBase* GetDefaultTexture();
     // Textures in the manager's list.
     std::size_t GetTextureCount();
+
+    // --- Stage textures for materials -------------------------------------------------------
+    // A pending stage (TSF_TEXTURE_PENDING) loads its texture (LoadTextureSlot), or takes the
+    // current default-texture pointer when texture-load flag bit 1 or switch 39 asks for default
+    // textures; the pending bit is cleared either way. Nothing for a stage that is not pending.
+    void ResolveTextureSlot(TextureStage& stage);
+    // Clears the pending bit and gives the stage the texture of the image of its name, or the
+    // default texture when the image is missing, not loaded or yields no texture.
+    void LoadTextureSlot(TextureStage& stage);
+    // The image of the path (by full path when it holds ".." or "/", else by name under the
+    // image manager's base path); the default image when it is missing or did not load.
+    void LoadImage(const std::string& path, SharedPtr<Image>& image);
 
 private:
     std::uint32_t videoMemoryBudget_ = 0;

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace Zel {
 
+class CResourceManager;
+class GpuProgram;
 class HardwareBufferManager;
 class HardwareIndexBuffer;
 class HardwareVertexBuffer;
@@ -35,6 +38,11 @@ public:
                                                   bool systemMemory, bool useShadow,
                                                   std::uint32_t poolPreference,
                                                   RenderDevice* device) = 0;
+
+    // A GPU program (an effect) named by its effect file, made on the device.
+    virtual GpuProgram* NewGpuProgram(CResourceManager* manager, std::string_view name,
+                                      std::string_view group, std::uint32_t handle,
+                                      std::uint32_t poolPreference, RenderDevice* device) = 0;
 };
 
 }  // namespace Zel

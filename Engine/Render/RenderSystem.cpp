@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Core/Globals.h"
+#include "Entity/GpuProgramManager.h"
 #include "Render/HardwareBufferManager.h"
 #include "Render/MatrixBuilders.h"
 
@@ -22,6 +23,8 @@ void RenderSystem::SetRenderDevice(RenderDevice* device) {
     device_ = device;
     if (HardwareBufferManager* buffers = Globals::Find(&Globals::GetHardwareBufferManager))
         buffers->SetRenderDevice(device);
+    if (GpuProgramManager* programs = Globals::Find(&Globals::GetGpuProgramManager))
+        programs->SetDeviceBinding(device);
 }
 
 void RenderSystem::AddRenderWindow(RenderWindow* window) {

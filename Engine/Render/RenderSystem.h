@@ -10,6 +10,7 @@
 namespace Zel {
 
 class RenderDevice;
+class IZelShaderCompiler;
 class RenderWindow;
 
 class RenderSystem : public Object {
@@ -37,12 +38,23 @@ public:
 
     // The device the system draws with (not owned while the render system does not make its own
     // device). Like the system's own initialisation, gives it to the managers that create device
-    // objects: for now the hardware buffer manager Globals holds, when there is one. Null detaches.
+    // objects: for now the hardware buffer and GPU program managers Globals holds, when there are
+    // any. Null detaches.
     void SetRenderDevice(RenderDevice* device);
     RenderDevice* GetRenderDevice() const { return device_; }
 
+    // The shader compiler materials ask for their effect files (not owned here yet; null when
+    // none). Set answers the previous one, so a caller can swap one in and back.
+    IZelShaderCompiler* SetShaderCompiler(IZelShaderCompiler* compiler) {
+        IZelShaderCompiler* previous = shaderCompiler_;
+        shaderCompiler_ = compiler;
+        return previous;
+    }
+    IZelShaderCompiler* GetShaderCompiler() const { return shaderCompiler_; }
+
 private:
     RenderDevice* device_ = nullptr;
+    IZelShaderCompiler* shaderCompiler_ = nullptr;
     std::vector<RenderWindow*> windows_;
     RenderWindow* activeWindow_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "Render/d3d9/HardwareIndexBufferD3D9.h"
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
+#include "Render/d3d9/RenderEffectD3D.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
 
 namespace Zel {
@@ -31,6 +32,16 @@ HardwareVertexBuffer* GraphicsAPIManagerD3D9::NewVertexBuffer(
     bool systemMemory, bool useShadow, std::uint32_t poolPreference, RenderDevice* device) {
     return new (std::nothrow) HardwareVertexBufferD3D9(manager, sizeInBytes, usage, systemMemory,
                                                        useShadow, poolPreference, device);
+}
+
+GpuProgram* GraphicsAPIManagerD3D9::NewGpuProgram(CResourceManager* manager, std::string_view name,
+                                                  std::string_view group, std::uint32_t handle,
+                                                  std::uint32_t poolPreference,
+                                                  RenderDevice* device) {
+    auto* d3dDevice = dynamic_cast<RenderDeviceD3D9*>(device);
+    if (!d3dDevice)
+        return nullptr;
+    return new (std::nothrow) RenderEffectD3D(d3dDevice, manager, name, group, handle, poolPreference);
 }
 
 }  // namespace Zel

@@ -26,6 +26,10 @@ public:
                                           std::uint32_t usage, bool systemMemory, bool useShadow,
                                           std::uint32_t poolPreference,
                                           RenderDevice* device) override;
+    // A RenderEffectD3D; null when the device is not a Direct3D 9 render device.
+    GpuProgram* NewGpuProgram(CResourceManager* manager, std::string_view name,
+                              std::string_view group, std::uint32_t handle,
+                              std::uint32_t poolPreference, RenderDevice* device) override;
 };
 
 }  // namespace Zel

@@ -72,51 +72,51 @@ public:
 
     // Setters: false when not loaded, when the name or index has no handle, or when the effect
     // refuses the value. Matrices are 16 floats, row-major.
-    bool SetMatrixByName(const char* name, const float* matrix);
-    bool SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage);
+    bool SetMatrixByName(const char* name, const float* matrix) override;
+    bool SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage) override;
     // Element `element` of an array parameter (by slot or by name), uploaded transposed.
     bool SetMatrixElement(std::uint32_t index, const float* matrix, std::uint32_t element);
     bool SetMatrixElementByName(const char* name, const float* matrix, std::uint32_t element);
-    bool SetMatrixArray(std::uint32_t index, const float* matrices, std::uint32_t count);
-    bool SetValueByName(const char* name, const void* data, std::uint32_t bytes);
-    bool SetValue(std::uint32_t i, const void* data, std::uint32_t bytes);   // slot 64 + i
-    bool SetVector(std::uint32_t i, const void* data, std::uint32_t bytes);  // slot 37 + i
+    bool SetMatrixArray(std::uint32_t index, const float* matrices, std::uint32_t count) override;
+    bool SetValueByName(const char* name, const void* data, std::uint32_t bytes) override;
+    bool SetValue(std::uint32_t i, const void* data, std::uint32_t bytes) override;   // slot 64 + i
+    bool SetVector(std::uint32_t i, const void* data, std::uint32_t bytes) override;  // slot 37 + i
     bool SetValueElementByName(const char* name, const void* data, std::uint32_t bytes,
                                std::uint32_t element);
-    bool SetFloatByName(const char* name, float value);
-    bool SetFloat(std::uint32_t i, float value);  // slot 24 + i
-    bool SetIntByName(const char* name, int value);
-    bool SetInt(std::uint32_t i, int value);  // slot 65 + i
+    bool SetFloatByName(const char* name, float value) override;
+    bool SetFloat(std::uint32_t i, float value) override;  // slot 24 + i
+    bool SetIntByName(const char* name, int value) override;
+    bool SetInt(std::uint32_t i, int value) override;  // slot 65 + i
     // Binds a texture's Direct3D texture (a render target's colour texture, a 2D texture's or
     // a cube texture's) and counts it once per frame in the distinct-texture and texture-byte
     // frame counters. Null clears the parameter. By name: true once the name is found.
-    bool SetTextureByName(const char* name, TextureBase* texture);
+    bool SetTextureByName(const char* name, TextureBase* texture) override;
     // By slot 67 + i, also checking that the texture is usable: held by someone besides the
     // texture manager and not being reloaded by the loading thread (else an error report). An
     // unusable texture, or any texture while switch 66 is on, binds the texture manager's
     // default texture instead.
-    bool SetTexture(std::uint32_t i, TextureBase* texture);
+    bool SetTexture(std::uint32_t i, TextureBase* texture) override;
 
     // Selects the technique of a slot; false when unloaded, the slot is empty or the effect fails.
-    bool SetTechnique(std::uint32_t slot);
+    bool SetTechnique(std::uint32_t slot) override;
     // Applies a texture kind's (0-11) sampling: in fixed-function mode on the stage through the
     // state cache, in shader modes into the kind's sampler-state struct (nothing without one).
     // anisotropy is the render system's level; other than 1 it makes minification anisotropic.
     void ApplySamplerState(std::uint32_t kind, const SamplerDescription& description,
                            std::uint32_t stage, std::uint32_t anisotropy);
     // Clears the twelve texture parameters.
-    void ClearTextures();
+    void ClearTextures() override;
 
     // Selects the technique for a lighting kind (0-19) in the device's fixed-function mode, with
     // the projected variant when the light projects a texture; a slot that is empty falls back to
     // slot 18 (mode 0) or 0. False, setting nothing, for a kind that yields no slot.
-    bool SelectTechnique(std::uint32_t kind, bool projectsTexture);
-    bool CommitChanges();
+    bool SelectTechnique(std::uint32_t kind, bool projectsTexture) override;
+    bool CommitChanges() override;
     // The pass count, or 0 on failure.
-    std::uint32_t Begin();
-    bool BeginPass(std::uint32_t pass);
-    bool EndPass();
-    bool End();
+    std::uint32_t Begin() override;
+    bool BeginPass(std::uint32_t pass) override;
+    bool EndPass() override;
+    bool End() override;
 
     // Writes the default effect to path when no file exists there (true); false with an error
     // report when the file cannot be created or written. An existing file is left alone (true).
