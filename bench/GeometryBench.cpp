@@ -100,7 +100,8 @@ struct SortScene {
         }
         VertexData& data = *mesh.GetVertexData();
         data.SetVertexCount(static_cast<std::uint32_t>(positions.size() / 3));
-        VertexComponentDataPool* p = data.AddComponent(VF_POSITION, VET_FLOAT3, data.GetVertexCount());
+        VertexComponentDataPool* p =
+            data.AddComponent(VF_POSITION, VET_FLOAT3, data.GetVertexCount());
         std::copy(positions.begin(), positions.end(), p->GetFloats());
         SetIndices(mesh, triangles);
         mesh.GetIndexData()->SetBuffer(&buffer);

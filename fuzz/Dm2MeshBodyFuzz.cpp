@@ -39,8 +39,9 @@ void WriteSeeds(const std::filesystem::path& dir) {
         const mg::WrittenFile file = mg::WriteDm2File(*g);
         const std::size_t at = file.Offset("mesh0");
         const std::size_t end = file.Find("mesh1") ? file.Offset("mesh1") : file.bytes.size();
-        ZelFuzz::SaveSeed(dir, "mesh" + std::to_string(n++),
-                          std::vector<std::uint8_t>(file.bytes.begin() + at, file.bytes.begin() + end));
+        ZelFuzz::SaveSeed(
+            dir, "mesh" + std::to_string(n++),
+            std::vector<std::uint8_t>(file.bytes.begin() + at, file.bytes.begin() + end));
     }
 }
 

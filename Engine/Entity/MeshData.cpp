@@ -78,12 +78,15 @@ void WriteIndices(void* destination, bool is32Bit, const std::uint32_t* indices,
     for (std::uint32_t i = 0; i < count; ++i) out[i] = static_cast<std::uint16_t>(indices[i]);
 }
 
+void ReportMeshDataCheck(const char* expression, int line, const char* function) {
+    std::string message, location;
+    FormatAssertMessage(message, location, __FILE__, line, function, "%s", expression);
+    ReportAssert(message, location);
+}
+
 void SetComponentCount(std::uint32_t& field, std::uint32_t count) {
-    if (count == 0) {
-        std::string message, location;
-        FormatAssertMessage(message, location, __FILE__, __LINE__, __func__, "Count > 0");
-        ReportAssert(message, location);
-    }
+    if (count == 0)
+        ReportMeshDataCheck("Count > 0", __LINE__, __func__);
     field = count;
 }
 

@@ -45,6 +45,10 @@ void WriteIndices(void* destination, bool is32Bit, const std::uint32_t* indices,
 // all the same).
 void SetComponentCount(std::uint32_t& field, std::uint32_t count);
 
+// Reports the failed check `expression` of the mesh data at the caller's line and function; the
+// caller goes on.
+void ReportMeshDataCheck(const char* expression, int line, const char* function);
+
 // Normalises the 3-vector in place with an exact square root; a zero vector (or one whose length
 // is not finite) becomes zero, never NaN.
 void NormalizeOrZero(float* v);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "Entity/IndexDataSysMem.h"
+#include "Entity/StreamIndexData.h"
+#include "Entity/StreamVertexData.h"
 #include "Entity/VertexBufferByFormat.h"
 #include "Entity/VertexBufferByFormatSysMem.h"
 #include "Entity/VertexDataSysMem.h"
@@ -255,6 +257,46 @@ TEST_F(VertexDataTest, AComponentCountOfZeroIsReported) {
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->GetCount(), 0u);
     EXPECT_EQ(log.Count("Count > 0"), 1);
+}
+
+TEST_F(VertexDataTest, StreamedIndexesGrowTheirBufferAndCutToSixteenBits) {
+    StreamIndexData index;
+    index.GetStaging() = {70000, 1, 2};
+    index.Commit(5);  // only three are staged
+    EXPECT_EQ(index.GetIndexCount(), 3u);
+    ASSERT_NE(index.GetBuffer(), nullptr);
+    EXPECT_EQ(Indexes(*index.GetBuffer()), (std::vector<std::uint32_t>{4464, 1, 2}));
+    EXPECT_EQ(index.GetBuffer()->GetRefillFlag(), 0u);
+    index.GetStaging() = {3, 4, 5, 6, 7, 8};
+    index.Commit(6);
+    EXPECT_EQ(Indexes(*index.GetBuffer()), (std::vector<std::uint32_t>{3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Buffers().GetIndexBuffers().size(), 1u);  // the small one went back
+    EXPECT_EQ(index.GetMemorySize(), 12u);
+    index.Clear();
+    EXPECT_EQ(index.GetBuffer(), nullptr);
+    EXPECT_TRUE(Buffers().GetIndexBuffers().empty());
+}
+
+TEST_F(VertexDataTest, StreamedVerticesUploadUpToTheirCapacity) {
+    ZelTest::LogCapture log;
+    {
+        StreamVertexData data(VF_POSITION, 12, 4);
+        ASSERT_NE(data.GetBuffer(), nullptr);
+        EXPECT_EQ(data.GetBinding()->GetSlot(0).stride, 12u);
+        EXPECT_EQ(data.GetDeclaration(), Buffers().GetVertexDeclaration(VF_POSITION));
+        const float p[6] = {1, 2, 3, 4, 5, 6};
+        std::memcpy(data.GetStaging(), p, sizeof(p));
+        EXPECT_TRUE(data.Upload(2));
+        EXPECT_EQ(ReadBack<float>(*data.GetBuffer(), 0, 6), std::vector<float>(p, p + 6));
+        EXPECT_FALSE(data.Upload(5));
+        EXPECT_EQ(log.Count("count <= m_vertexCount"), 1);
+        EXPECT_EQ(data.GetMemorySize(), 48u);
+    }
+    EXPECT_TRUE(Buffers().GetVertexBuffers().empty());
+    StreamVertexData empty(VF_POSITION, 12, 0);
+    EXPECT_EQ(log.Count("Count > 0"), 1);
+    EXPECT_EQ(empty.GetBuffer(), nullptr);
+    EXPECT_FALSE(empty.Upload(0));
 }
 
 }  // namespace
