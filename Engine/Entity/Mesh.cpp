@@ -207,6 +207,7 @@ void Mesh::ReleaseRenderData() {
     currentGroup_ = nullptr;
     homogeneous_ = {};
     projected_ = {};
+    projectedCount_ = 0;
     graph_.reset();
     faceRects_ = {};
     faceDepths_ = {};
@@ -387,6 +388,7 @@ void Mesh::ProjectPositions(const float* m) {
         }
     }
     projected_.assign(padded * 4, 0.0f);
+    projectedCount_ = n;
     projectedBounds_.SetEmpty();
     for (std::uint32_t v = 0; v < n; ++v) {
         const float* h = &homogeneous_[4 * v];
@@ -417,11 +419,10 @@ bool Mesh::SortableTriangles(const std::uint32_t*& triangles, std::uint32_t& fac
     }
     triangles = indexData->GetIndices() + firstIndex;
     faceCount = entry.indexCount / 3;
-    const std::size_t vertices = projected_.size() / 4;
     for (std::uint32_t i = 0; i < faceCount * 3; ++i)
-        if (triangles[i] >= vertices) {
-            LogError("Mesh: the sorted entry of mesh %s names vertex %u of %zu", name_.c_str(),
-                     triangles[i], vertices);
+        if (triangles[i] >= projectedCount_) {
+            LogError("Mesh: the sorted entry of mesh %s names vertex %u of %u", name_.c_str(),
+                     triangles[i], projectedCount_);
             return false;
         }
     return faceCount > 0;

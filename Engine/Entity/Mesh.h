@@ -180,8 +180,9 @@ private:
     std::unique_ptr<Graph> graph_;
     std::vector<float> homogeneous_;  // 4 floats per vertex, rounded up to 4 vertices
     std::vector<float> projected_;
-    std::vector<float> faceRects_;   // per face: x min, x max, y min, y max
-    std::vector<float> faceDepths_;  // per face: z min, z max
+    std::uint32_t projectedCount_ = 0;  // vertices projected (the arrays are padded)
+    std::vector<float> faceRects_;      // per face: x min, x max, y min, y max
+    std::vector<float> faceDepths_;     // per face: z min, z max
     AABB projectedBounds_;
     bool renderEnabled_ = true;
 };

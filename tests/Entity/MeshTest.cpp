@@ -329,6 +329,16 @@ TEST_F(MeshTest, FullSortPutsTheFartherOfTwoOverlappingTrianglesFirst) {
     }
 }
 
+TEST_F(MeshTest, SortsRefuseEntriesNamingMissingVertices) {
+    ZelTest::LogCapture log;
+    Mesh mesh(nullptr, true, true);
+    FillMesh(mesh, {0, 0, 0.5f, 1, 0, 0.5f, 0, 1, 0.5f, 1, 1, 0.2f}, {0, 1, 2, 1, 3, 4});
+    mesh.SortTrianglesFull(kIdentity, true);
+    mesh.SortTriangles(kIdentity);
+    EXPECT_EQ(SortedIndexes(mesh), (std::vector<std::uint32_t>{0, 1, 2, 1, 3, 4}));
+    EXPECT_EQ(log.Count("names vertex 4 of 4"), 2);
+}
+
 TEST_F(MeshTest, SimpleSortOrdersParallelTrianglesByTheirPlanes) {
     // Vertex 0 is the reference point in front of both planes.
     for (float zFirst : {0.2f, 0.8f}) {
