@@ -57,7 +57,7 @@ enum FrameStatWord : std::uint32_t {
     FRAME_ENTITY_LIT_PIECES = 43,        // pieces drawn by the entity lit group draw
     FRAME_SMOOTH_SKIN_NORMAL_TIME = 44,  // time spent smoothing skin normals
     FRAME_SMOOTH_SKIN_NORMAL_CALLS = 45,
-    FRAME_STAT_WORD_COUNT = 53,  // words 8 and 46-52 are spare
+    FRAME_STAT_WORD_COUNT = 53,  // words 8, 41 and 46-52 are spare
 };
 
 struct FrameStats {
