@@ -52,13 +52,14 @@ enum FrameStatWord : std::uint32_t {
     FRAME_EFFECT_VECTOR_SETS = 38,       // effect values of more than 4 bytes
     FRAME_EFFECT_SCALAR_SETS = 39,       // effect floats and ints
     FRAME_EFFECT_TEXTURE_SETS = 40,      // textures handed to effects
+    FRAME_INDEX_RUNS = 41,               // index runs copied into mesh index buffers
     FRAME_STATIC_WORLD_PIECES = 42,      // pieces drawn by the static-world lit and unlit draws
     FRAME_ENTITY_LIT_PIECES = 43,        // pieces drawn by the entity lit group draw
     FRAME_SMOOTH_SKIN_NORMAL_TIME = 44,  // time spent smoothing skin normals
     FRAME_SMOOTH_SKIN_NORMAL_CALLS = 45,
     FRAME_EFFECT_DISTINCT_TEXTURES = 46,  // textures an effect bound for the first time this frame
     FRAME_EFFECT_TEXTURE_BYTES = 47,      // their bytes
-    FRAME_STAT_WORD_COUNT = 53,           // words 8, 41 and 48-52 are spare
+    FRAME_STAT_WORD_COUNT = 53,           // words 8 and 48-52 are spare
 };
 
 struct FrameStats {

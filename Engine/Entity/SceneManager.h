@@ -10,6 +10,7 @@
 
 namespace Zel {
 
+class Camera;
 class RenderSystem;
 
 class SceneManager : public Object {
@@ -34,15 +35,39 @@ public:
     // out). The totals come with the buffer code; for now nothing is written.
     void WriteVertexBufferReport(std::string& /*out*/) const {}
 
-    // The render system the scene draws with (not owned; null until one is set).
+    // --- Render system, drawing path and camera (stand-in: the render system and cameras join
+    // the scene later).
+    // The render system the scene draws with (not owned; null until one is set). Setting one
+    // selects the shader path, clearing it the fixed-function path.
     RenderSystem* GetRenderSystem() const { return renderSystem_; }
-    void SetRenderSystem(RenderSystem* renderSystem) { renderSystem_ = renderSystem; }
-    // True while the scene draws through the fixed-function path: for now, while it has no
-    // render system.
-    bool IsDX7Mode() const { return renderSystem_ == nullptr; }
+    void SetRenderSystem(RenderSystem* renderSystem) {
+        renderSystem_ = renderSystem;
+        dx7Mode_ = renderSystem == nullptr;
+    }
+    // True when the device draws with its fixed-function stages (or no render system exists):
+    // vertex colours are packed and vertex layouts are looked up exactly. Until the scene holds
+    // its render system for good, whoever drives the device may set it; it starts true.
+    bool IsDX7Mode() const { return dx7Mode_; }
+    void SetDX7Mode(bool fixedFunction) { dx7Mode_ = fixedFunction; }
+    // The current view and projection matrices (16 floats each, Matrix4 layout) and the current
+    // camera (not owned; null when none).
+    const float* GetViewMatrix() const { return view_; }
+    const float* GetProjectionMatrix() const { return projection_; }
+    Camera* GetCurrentCamera() const { return camera_; }
+    void SetCamera(Camera* camera, const float* view, const float* projection) {
+        camera_ = camera;
+        for (int i = 0; i < 16; ++i) {
+            view_[i] = view[i];
+            projection_[i] = projection[i];
+        }
+    }
 
 private:
     RenderSystem* renderSystem_ = nullptr;
+    bool dx7Mode_ = true;
+    Camera* camera_ = nullptr;
+    float view_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float projection_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     std::uint32_t frameId_ = 0;
     bool shadowsActive_ = false;
     std::int32_t shadowMode_ = 0;
