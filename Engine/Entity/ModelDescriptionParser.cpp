@@ -121,6 +121,18 @@ bool NameHas(const std::string& path, const char* lower, const char* upper) {
     return Contains(path, lower) || Contains(path, upper);
 }
 
+// ".xml" in the name goes to the XML parser, the text form's extension to its parser.
+template <class Description>
+bool ParseByName(const std::string& path, Description& description,
+                 bool (*xml)(const std::string&, Description&), const char* lower,
+                 const char* upper, bool (*text)(const std::string&, Description&)) {
+    if (NameHas(path, ".xml", ".XML"))
+        return xml(path, description);
+    if (NameHas(path, lower, upper))
+        return text(path, description);
+    return false;
+}
+
 }  // namespace
 
 bool ParseDmlText(std::string_view text, const std::string& directory,
@@ -275,27 +287,18 @@ bool ParseStaticXmlDescription(const std::string& path, StaticGeometryDescriptio
 }
 
 bool ParseGeometryDescription(const std::string& path, GeometryDescription& description) {
-    if (NameHas(path, ".xml", ".XML"))
-        return ParseXmlDescription(path, description);
-    if (NameHas(path, ".dml", ".DML"))
-        return ParseDmlDescription(path, description);
-    return false;
+    return ParseByName(path, description, &ParseXmlDescription, ".dml", ".DML",
+                       &ParseDmlDescription);
 }
 
 bool ParseSkinDescription(const std::string& path, SkinDescription& description) {
-    if (NameHas(path, ".xml", ".XML"))
-        return ParseSkinXmlDescription(path, description);
-    if (NameHas(path, ".chr", ".CHR"))
-        return ParseChrDescription(path, description);
-    return false;
+    return ParseByName(path, description, &ParseSkinXmlDescription, ".chr", ".CHR",
+                       &ParseChrDescription);
 }
 
 bool ParseDeformedDescription(const std::string& path, GeometryDescription& description) {
-    if (NameHas(path, ".xml", ".XML"))
-        return ParseXmlDescription(path, description);
-    if (NameHas(path, ".anm", ".ANM"))
-        return ParseDmlDescription(path, description);
-    return false;
+    return ParseByName(path, description, &ParseXmlDescription, ".anm", ".ANM",
+                       &ParseDmlDescription);
 }
 
 }  // namespace Zel

@@ -120,7 +120,7 @@ WrittenFile RecordWriter::Finish() {
     for (const std::string& key : faults_.Keys())
         if (!used_.count(key)) unused += (unused.empty() ? "" : ", ") + key;
     if (faults_.TruncateSection()) {
-        const auto& [name, delta] = *faults_.TruncateSection();
+        const std::string& name = faults_.TruncateSection()->first;
         auto it = std::find_if(sections_.begin(), sections_.end(),
                                [&](const Section& s) { return s.path == name; });
         if (it == sections_.end()) unused += (unused.empty() ? "" : ", ") + ("cut:" + name);
