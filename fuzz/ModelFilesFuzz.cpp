@@ -1,7 +1,7 @@
-// libFuzzer target over the chunk-stream readers of a mesh body (LOD strips, vertex buffer and
+// libFuzzer target over the chunk-stream readers of a mesh chunk (LOD strips, vertex buffer and
 // pools, index buffer, with and without a LOD companion, and the mesh count checks) and over the
 // text and XML model descriptions. The first input byte picks the reader:
-//   0  a mesh body: two LOD strips, a vertex buffer, an index buffer
+//   0  a mesh chunk (tag 4 with its strips, vertex buffer and pools, index buffer)
 //   1  the same with a LOD companion: bytes 1-4 give the main part's length, the rest is the
 //      companion
 //   2  ".dml" text    3  ".chr" text    4  an XML description (entity, skinned and level forms)
@@ -23,9 +23,7 @@
 #include "Core/TiXmlDocument.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/GeometryDescription.h"
-#include "Entity/IOIndexBufferBin.h"
 #include "Entity/IOMeshBin.h"
-#include "Entity/IOVBBin.h"
 #include "Entity/LodCompanion.h"
 #include "Entity/ModelDescriptionParser.h"
 #include "Entity/SkinDescription.h"
@@ -56,24 +54,17 @@ std::uint32_t ElementSize(std::uint32_t type) {
     return ZelModelGen::ElementTypeSize(type);
 }
 
-void ReadMeshBody(Zel::IZelStream* stream, Zel::IZelStream* companion) {
-    std::vector<Zel::LodStripRecord> groups;
-    Zel::VertexBufferRecord vb;
-    std::vector<Zel::VertexPoolRecord> pools;
-    Zel::IndexBufferRecord ib;
-    bool ok = Zel::IOMeshBin::ReadLodStrips(2, stream, groups) &&
-              Zel::IOVertexBufferBin::Read(vb, pools, stream, &ElementSize) &&
-              (companion ? Zel::IOIndexBufferBin::Read(ib, stream, companion)
-                         : Zel::IOIndexBufferBin::Read(ib, stream));
-    if (ok)
-        ok = Zel::IOMeshBin::CheckMeshCounts(vb.vertexCount, &vb, pools, &ib, groups,
-                                             stream->GetName());
+void ReadMesh(Zel::IZelStream* stream) {
+    Zel::MeshChunk mesh;
+    const bool ok = Zel::IOMeshBin::ReadChunk(mesh, stream, &ElementSize);
     Zel::FinishChunkRead(stream, ok);
     // Every byte the readers handed out must be readable.
     volatile std::uint64_t sum = 0;
-    for (const Zel::VertexPoolRecord& pool : pools)
+    for (const Zel::VertexPoolRecord& pool : mesh.pools)
         for (std::uint8_t b : pool.data) sum = sum + b;
-    for (std::uint32_t index : ib.indices) sum = sum + index;
+    for (std::uint32_t index : mesh.indexBuffer.indices) sum = sum + index;
+    for (const Zel::LodStripRecord& group : mesh.groups)
+        for (const Zel::LodStripRecord::Entry& e : group.entries) sum = sum + e[4];
 }
 
 void ReadXml(std::string_view text) {
@@ -95,13 +86,10 @@ std::vector<std::uint8_t> WithMode(Mode mode, const std::vector<std::uint8_t>& b
     return out;
 }
 
-ZelModelGen::WrittenFile MeshBody(const ZelModelGen::MeshDesc& mesh) {
+ZelModelGen::WrittenFile MeshChunkBytes(const ZelModelGen::MeshDesc& mesh) {
     const ZelModelGen::FaultPlan none;
     ZelModelGen::ChunkStreamWriter w(none);
-    for (std::size_t i = 0; i < 2 && i < mesh.groups.size(); ++i)
-        ZelModelGen::WriteLodStripChunk(w, mesh.groups[i], ZelModelGen::Indexed("lod", i));
-    ZelModelGen::WriteVertexBufferChunk(w, mesh, "vb");
-    ZelModelGen::WriteIndexBufferChunk(w, mesh, "ib");
+    ZelModelGen::WriteMeshChunk(w, mesh, "mesh");
     return w.Finish();
 }
 
@@ -110,10 +98,10 @@ void WriteSeeds(const std::filesystem::path& dir) {
     MeshDesc cube = MakeCubeMesh(1, Vec3{0, 0, 0}, 1.0f, "stone");
     cube.packedColours = true;
     const MeshDesc strip = MakeStripMesh();
-    ZelFuzz::SaveSeed(dir, "mesh_cube", WithMode(kMesh, MeshBody(cube).bytes));
-    ZelFuzz::SaveSeed(dir, "mesh_strip", WithMode(kMesh, MeshBody(strip).bytes));
+    ZelFuzz::SaveSeed(dir, "mesh_cube", WithMode(kMesh, MeshChunkBytes(cube).bytes));
+    ZelFuzz::SaveSeed(dir, "mesh_strip", WithMode(kMesh, MeshChunkBytes(strip).bytes));
 
-    const std::vector<std::uint8_t> main = MeshBody(cube).bytes;
+    const std::vector<std::uint8_t> main = MeshChunkBytes(cube).bytes;
     const std::vector<std::uint8_t> lod = WriteLodCompanion({&cube}).bytes;
     std::vector<std::uint8_t> both{kMeshWithCompanion};
     const std::uint32_t length = static_cast<std::uint32_t>(main.size());
@@ -150,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (mode) {
         case kMesh: {
             StreamPtr stream = StreamOf("fuzz.bp3", data, size);
-            ReadMeshBody(stream.get(), nullptr);
+            ReadMesh(stream.get());
             break;
         }
         case kMeshWithCompanion: {
@@ -162,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             StreamPtr stream = StreamOf("fuzz.bp3", data + 4, mainSize);
             StreamPtr lod = StreamOf("fuzz_lod.lod", data + 4 + mainSize, size - 4 - mainSize);
             Zel::LodCompanion companion("fuzz_lod.lod", lod.get());
-            ReadMeshBody(stream.get(), lod.get());
+            ReadMesh(stream.get());
             break;
         }
         case kDml: {

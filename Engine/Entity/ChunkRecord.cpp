@@ -37,8 +37,7 @@ float ChunkRecord::F32(std::uint32_t offset) const {
 
 void ChunkRecord::ColumnMajorMatrix(std::uint32_t offset, float rowMajor[16]) const {
     for (std::uint32_t r = 0; r < 4; ++r)
-        for (std::uint32_t c = 0; c < 4; ++c)
-            rowMajor[4 * r + c] = F32(offset + 4 * (4 * c + r));
+        for (std::uint32_t c = 0; c < 4; ++c) rowMajor[4 * r + c] = F32(offset + 4 * (4 * c + r));
 }
 
 }  // namespace Zel

@@ -19,8 +19,10 @@ struct ChunkSite {
     const char* function;
 };
 
-#define ZEL_CHUNK_SITE(function) \
-    ::Zel::ChunkSite { __FILE_NAME__, __LINE__, function }
+#define ZEL_CHUNK_SITE(function)          \
+    ::Zel::ChunkSite {                    \
+        __FILE_NAME__, __LINE__, function \
+    }
 
 // Logs the formatted message and the "FILE=%s,\nLine=%d,\nFun=%s" location (type 13) and, with
 // the assertion switch on, shows them; reading goes on.

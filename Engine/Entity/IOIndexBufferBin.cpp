@@ -73,8 +73,7 @@ bool Read(IndexBufferRecord& record, IZelStream* stream, IZelStream* companion) 
     if (!ReadIndices(companion, lodCount, lodIndices))
         return false;
     if (mainCount != baseCount) {
-        const std::size_t clear =
-            std::min<std::uint64_t>(lod.U32(8), std::uint64_t(lodCount) * 4);
+        const std::size_t clear = std::min<std::uint64_t>(lod.U32(8), std::uint64_t(lodCount) * 4);
         if (clear)
             std::memset(lodIndices.data(), 0, clear);
         ReportChunkAssert(ZEL_CHUNK_SITE("Zel::IOIndexBufferBin::Read"),

@@ -4,13 +4,62 @@
 
 #include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
+#include "Core/StreamFactory.h"
 #include "Entity/ChunkRecord.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/ChunkTags.h"
+#include "Entity/IOIndexBufferBin.h"
+#include "Entity/IOVBBin.h"
 #include "Entity/LodCompanion.h"
 
 namespace Zel {
 namespace IOMeshBin {
+
+bool ReadChunk(MeshChunk& mesh, IZelStream* stream, VertexElementSizeOf elementSize) {
+    const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOMeshBin::Read");
+    ChunkRecord chunk;
+    chunk.ReadHeader(stream);
+    if (chunk.GetTag() != ID_MESH) {
+        ReportChunkAssert(site, "IOMeshBin::Read");
+        return false;
+    }
+    chunk.ReadRecord(stream, ChunkRecordSize::kMesh, false, site);
+    MeshRecord& r = mesh.record;
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        r.boxMin[i] = chunk.F32(4 * i);
+        r.boxMax[i] = chunk.F32(12 + 4 * i);
+    }
+    r.wordB = chunk.U32(28);
+    r.wordC = chunk.U32(32);
+    r.lodStripCount = chunk.U32(36);
+    r.groupWord = chunk.U32(40);
+    r.vertexCount = chunk.U32(44);
+    r.faceCount = chunk.U32(48);
+    r.hasVertexBuffer = chunk.U32(52) != 0;
+    r.hasIndexBuffer = chunk.U32(56) != 0;
+    if (!ReadShortString(stream, r.materialName)) {
+        LogTyped(LOG_ENGINE_INIT, "BinaryIO Error : Zel::ZelString error");
+        return false;
+    }
+    if (!ReadLodStrips(r.lodStripCount, stream, mesh.groups))
+        return false;
+    if (r.hasVertexBuffer &&
+        !IOVertexBufferBin::Read(mesh.vertexBuffer, mesh.pools, stream, elementSize))
+        return false;
+    if (r.hasIndexBuffer) {
+        const LodCompanion* companion = LodCompanion::Current();
+        if (!companion) {
+            if (!IOIndexBufferBin::Read(mesh.indexBuffer, stream))
+                return false;
+        } else if (!IOIndexBufferBin::Read(mesh.indexBuffer, stream, companion->GetStream())) {
+            LogTyped(LOG_ENGINE_INIT, "lod from *_lod.bp3 file error");
+            return false;
+        }
+    }
+    return CheckMeshCounts(r.vertexCount, r.hasVertexBuffer ? &mesh.vertexBuffer : nullptr,
+                           mesh.pools, r.hasIndexBuffer ? &mesh.indexBuffer : nullptr, mesh.groups,
+                           stream->GetName());
+}
 
 bool ReadLodStrip(LodStripRecord& group, IZelStream* stream) {
     ChunkRecord chunk;
@@ -102,10 +151,10 @@ bool CheckMeshCounts(std::uint32_t meshVertexCount, const VertexBufferRecord* ve
         for (const LodStripRecord::Entry& e : group.entries) {
             const std::uint64_t end = std::uint64_t(e[3] / 4) + std::max(e[1], e[2]);
             if (end > indexCount) {
-                LogError("mesh of %s: group entry at byte %u for %u indices lies outside the %llu"
-                         " indices",
-                         name, e[3], std::max(e[1], e[2]),
-                         static_cast<unsigned long long>(indexCount));
+                LogError(
+                    "mesh of %s: group entry at byte %u for %u indices lies outside the %llu"
+                    " indices",
+                    name, e[3], std::max(e[1], e[2]), static_cast<unsigned long long>(indexCount));
                 return false;
             }
         }

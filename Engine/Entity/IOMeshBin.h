@@ -16,6 +16,13 @@ class IZelStream;
 
 namespace IOMeshBin {
 
+// A whole mesh chunk: header (a wrong tag is reported as "IOMeshBin::Read"), record, material
+// name (a failed string logs "BinaryIO Error : Zel::ZelString error"), LOD strips, then the
+// flagged vertex and index buffers; with a current LOD companion its strips and indices are
+// added (a failed companion index read logs "lod from *_lod.bp3 file error"). The counts must
+// then pass CheckMeshCounts. False on the first failure; the chunk keeps what was read.
+bool ReadChunk(MeshChunk& mesh, IZelStream* stream, VertexElementSizeOf elementSize);
+
 // One LOD strip chunk. False after its report on a wrong tag or an entry count whose entries run
 // past the end of the stream; a size word other than 8 is reported ("Exp Failed!") and read on.
 bool ReadLodStrip(LodStripRecord& group, IZelStream* stream);

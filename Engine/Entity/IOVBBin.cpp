@@ -16,7 +16,7 @@ constexpr std::uint64_t kPoolChunkMin = 12 + ChunkRecordSize::kVertexBufferPool;
 }  // namespace
 
 bool Read(VertexBufferRecord& record, std::vector<VertexPoolRecord>& pools, IZelStream* stream,
-          ElementSizeOf elementSize) {
+          VertexElementSizeOf elementSize) {
     ChunkRecord chunk;
     chunk.ReadHeader(stream);
     if (chunk.GetTag() != ID_VERTEXBUFFER) {
@@ -43,7 +43,7 @@ bool Read(VertexBufferRecord& record, std::vector<VertexPoolRecord>& pools, IZel
     return true;
 }
 
-bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, ElementSizeOf elementSize) {
+bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, VertexElementSizeOf elementSize) {
     ChunkRecord chunk;
     chunk.ReadHeader(stream);
     if (chunk.GetTag() != ID_VERTEXBUFFERPOOL) {

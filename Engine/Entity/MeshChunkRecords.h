@@ -5,9 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace Zel {
+
+// Bytes of one element of a vertex element type code (the vertex data's table); the pool reader
+// sizes a pool's buffer with it.
+using VertexElementSizeOf = std::uint32_t (*)(std::uint32_t elementType);
 
 // One render group as a LOD strip chunk stores it: per entry the primitive code (3 triangle list,
 // 4 triangle strip), index count, draw count, byte offset of the first index in the 32-bit index
@@ -45,6 +50,31 @@ struct IndexBufferRecord {
     std::vector<std::uint32_t> indices;
     // Set when a companion's base index count differed from the main count.
     bool lodMismatch = false;
+};
+
+// The mesh record (tag 4, 60 bytes) and the material name that follows it.
+struct MeshRecord {
+    float boxMin[3] = {0, 0, 0};
+    float boxMax[3] = {0, 0, 0};
+    std::uint32_t wordB = 0;
+    std::uint32_t wordC = 0;
+    std::uint32_t lodStripCount = 0;
+    std::uint32_t groupWord = 0;
+    std::uint32_t vertexCount = 0;
+    std::uint32_t faceCount = 0;
+    bool hasVertexBuffer = false;
+    bool hasIndexBuffer = false;
+    std::string materialName;
+};
+
+// A whole mesh chunk: its record, render groups, vertex buffer with pools (when flagged) and index
+// buffer (when flagged).
+struct MeshChunk {
+    MeshRecord record;
+    std::vector<LodStripRecord> groups;
+    VertexBufferRecord vertexBuffer;
+    std::vector<VertexPoolRecord> pools;
+    IndexBufferRecord indexBuffer;
 };
 
 }  // namespace Zel

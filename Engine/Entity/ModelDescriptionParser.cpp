@@ -42,8 +42,7 @@ public:
         position_ = end;
         if (const std::size_t nul = line.find('\0'); nul != std::string::npos)
             line.resize(nul);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         return true;
     }
 
@@ -172,8 +171,7 @@ bool ParseChrText(std::string_view text, const std::string& directory,
             continue;
         const std::string section = FirstToken(line);
         const bool isAnimation = section == "[ANIMATION]";
-        if (section != "[SKELETON]" && section != "[SKIN]" && section != "[SHADER]" &&
-            !isAnimation)
+        if (section != "[SKELETON]" && section != "[SKIN]" && section != "[SHADER]" && !isAnimation)
             continue;
         if (!lines.Next(kChrLineBuffer, next))
             break;

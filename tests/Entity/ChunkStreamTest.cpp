@@ -70,7 +70,8 @@ TEST(ChunkStreamTest, OverrunFlagIsStickyUntilCleared) {
 
 TEST(ChunkStreamTest, MeshRecordFieldsLieWhereTheTableSays) {
     const MeshDesc mesh = SmallMesh();
-    const WrittenFile file = OneChunk([&](ChunkStreamWriter& w) { WriteMeshChunk(w, mesh, "mesh"); });
+    const WrittenFile file =
+        OneChunk([&](ChunkStreamWriter& w) { WriteMeshChunk(w, mesh, "mesh"); });
     StreamPtr s = StreamOf(file.bytes);
     Zel::ChunkRecord chunk;
     chunk.ReadHeader(s.get());
@@ -124,8 +125,9 @@ TEST(ChunkStreamTest, SizeWordReportOnlyWhereChecked) {
 
 TEST(ChunkStreamTest, RecordCutShortReadsZerosAndFailsTheRead) {
     const MeshDesc mesh = SmallMesh();
-    const WrittenFile file = OneChunk([&](ChunkStreamWriter& w) { WriteMeshChunk(w, mesh, "mesh"); },
-                                      FaultPlan().TruncateAtSection("mesh#record", 44));
+    const WrittenFile file =
+        OneChunk([&](ChunkStreamWriter& w) { WriteMeshChunk(w, mesh, "mesh"); },
+                 FaultPlan().TruncateAtSection("mesh#record", 44));
     ZelTest::LogCapture log;
     StreamPtr s = StreamOf(file.bytes);
     Zel::ChunkRecord chunk;
@@ -143,7 +145,8 @@ TEST(ChunkStreamTest, GeometryMatricesAreStoredColumnByColumn) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) m.At(r, c) = float(10 * r + c);
     g.matrices = {Matrix4{}, m};
-    const WrittenFile file = OneChunk([&](ChunkStreamWriter& w) { WriteGeometryChunk(w, g, "geometry"); });
+    const WrittenFile file =
+        OneChunk([&](ChunkStreamWriter& w) { WriteGeometryChunk(w, g, "geometry"); });
     StreamPtr s = StreamOf(file.bytes);
     Zel::ChunkRecord chunk;
     chunk.ReadHeader(s.get());

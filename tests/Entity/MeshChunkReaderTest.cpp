@@ -8,6 +8,7 @@
 
 #include "Core/IZelFileStream.h"
 #include "Core/StreamFactory.h"
+#include "Entity/ChunkStream.h"
 #include "Entity/IOIndexBufferBin.h"
 #include "Entity/IOMeshBin.h"
 #include "Entity/IOVBBin.h"
@@ -81,8 +82,8 @@ TEST(MeshChunkReaderTest, WholeMeshBodyReadsAndPassesTheChecks) {
     Zel::IndexBufferRecord ib;
     ASSERT_TRUE(Zel::IOIndexBufferBin::Read(ib, s.get()));
     EXPECT_EQ(ib.indices, mesh.indices);
-    EXPECT_TRUE(Zel::IOMeshBin::CheckMeshCounts(mesh.VertexCount(), &vb, pools, &ib, groups,
-                                                s->GetName()));
+    EXPECT_TRUE(
+        Zel::IOMeshBin::CheckMeshCounts(mesh.VertexCount(), &vb, pools, &ib, groups, s->GetName()));
     EXPECT_EQ(s->Tell(), s->GetSize());
     EXPECT_FALSE(s->HasOverrun());
     EXPECT_EQ(log.Records().size(), 0u);
@@ -128,8 +129,8 @@ TEST(MeshChunkReaderTest, CompanionAddsStripsAndIndices) {
     all.insert(all.end(), mesh.lodIndices.begin(), mesh.lodIndices.end());
     EXPECT_EQ(ib.indices, all);
     EXPECT_FALSE(ib.lodMismatch);
-    EXPECT_TRUE(Zel::IOMeshBin::CheckMeshCounts(mesh.VertexCount(), &vb, pools, &ib, groups,
-                                                s->GetName()));
+    EXPECT_TRUE(
+        Zel::IOMeshBin::CheckMeshCounts(mesh.VertexCount(), &vb, pools, &ib, groups, s->GetName()));
     EXPECT_EQ(lod->Tell(), lod->GetSize());
 }
 
@@ -149,9 +150,19 @@ TEST(MeshChunkReaderTest, CompanionFaults) {
     };
     const Case cases[] = {
         {"strip total equal to the main count", noLodStrips, {}, {}, true, 2, nullptr},
-        {"bad companion strip ends the strips", Cube(), {}, FaultPlan().Tag("mesh0/lod2", 3),
-         true, 2, "读取Lod文件的LodStrip失败,文件名=main_lod.lod"},
-        {"bad main strip names the companion", Cube(), FaultPlan().Tag("lod0", 3), {}, false, 0,
+        {"bad companion strip ends the strips",
+         Cube(),
+         {},
+         FaultPlan().Tag("mesh0/lod2", 3),
+         true,
+         2,
+         "读取Lod文件的LodStrip失败,文件名=main_lod.lod"},
+        {"bad main strip names the companion",
+         Cube(),
+         FaultPlan().Tag("lod0", 3),
+         {},
+         false,
+         0,
          "读取原始bp3文件内的Lod的Strip失败,文件名=main_lod.lod"},
         {"index mismatch", mismatch, {}, {}, true, 3, nullptr},
     };
@@ -267,6 +278,87 @@ TEST(MeshChunkReaderTest, CountFaults) {
                                                           groups, s->GetName());
         EXPECT_FALSE(read) << c.what;
         EXPECT_EQ(log.Count(c.logged), 1) << c.what;
+    }
+}
+
+TEST(MeshChunkReaderTest, WholeMeshChunk) {
+    MeshDesc mesh = Cube();
+    mesh.wordB = 5;
+    mesh.groupWord = 2;
+    const FaultPlan none;
+    ChunkStreamWriter w(none);
+    WriteMeshChunk(w, mesh, "mesh");
+    StreamPtr s = StreamOf(w.Finish());
+    Zel::MeshChunk read;
+    ASSERT_TRUE(Zel::IOMeshBin::ReadChunk(read, s.get(), &TypeSize));
+    EXPECT_TRUE(Zel::FinishChunkRead(s.get(), true));
+    EXPECT_EQ(read.record.materialName, "stone");
+    EXPECT_EQ(read.record.vertexCount, mesh.VertexCount());
+    EXPECT_EQ(read.record.faceCount, mesh.FaceCount());
+    EXPECT_EQ(read.record.wordB, 5u);
+    EXPECT_EQ(read.record.groupWord, 2u);
+    EXPECT_FLOAT_EQ(read.record.boxMax[1], mesh.BoxMax().y);
+    EXPECT_EQ(read.groups.size(), 2u);
+    EXPECT_EQ(read.indexBuffer.indices, mesh.indices);
+
+    MeshDesc indexOnly = Cube();
+    indexOnly.writeVertexBuffer = false;
+    ChunkStreamWriter w2(none);
+    WriteMeshChunk(w2, indexOnly, "mesh");
+    StreamPtr s2 = StreamOf(w2.Finish());
+    Zel::MeshChunk partial;
+    ASSERT_TRUE(Zel::IOMeshBin::ReadChunk(partial, s2.get(), &TypeSize));
+    EXPECT_TRUE(partial.pools.empty());
+    EXPECT_EQ(partial.indexBuffer.indices.size(), indexOnly.indices.size());
+}
+
+TEST(MeshChunkReaderTest, MeshChunkFaults) {
+    StringFault nullName;
+    nullName.nullFlag = 1;
+    struct Case {
+        const char* what;
+        FaultPlan faults;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"mesh tag", FaultPlan().Tag("mesh", 5), "Fun=Zel::IOMeshBin::Read"},
+        {"name string", FaultPlan().String("mesh/material", nullName),
+         "BinaryIO Error : Zel::ZelString error"},
+        {"strip tag", FaultPlan().Tag("mesh/lod0", 4), "tag不是ID_LODSTRIP"},
+        {"vertex buffer tag", FaultPlan().Tag("mesh/vertexBuffer", 17),
+         "IOVertexBufferBin::Read时Tag错误"},
+        {"pool tag", FaultPlan().Tag("mesh/vertexBuffer/pool2", 15), "ReadPool 读取到的Tag错误"},
+        {"index buffer tag", FaultPlan().Tag("mesh/indexBuffer", 15),
+         "IOIndexBufferBin::Read读取到错误的Tag"},
+    };
+    for (const Case& c : cases) {
+        ZelTest::LogCapture log;
+        ChunkStreamWriter w(c.faults);
+        WriteMeshChunk(w, Cube(), "mesh");
+        StreamPtr s = StreamOf(w.Finish());
+        Zel::MeshChunk read;
+        EXPECT_FALSE(Zel::IOMeshBin::ReadChunk(read, s.get(), &TypeSize)) << c.what;
+        EXPECT_EQ(log.Count(c.logged), 1) << c.what;
+    }
+}
+
+TEST(MeshChunkReaderTest, TruncationAtEverySectionFails) {
+    const FaultPlan none;
+    ChunkStreamWriter w(none);
+    WriteMeshChunk(w, Cube(), "mesh");
+    const WrittenFile whole = w.Finish();
+    for (const Section& section : whole.sections) {
+        for (std::int64_t delta : {0, 3}) {
+            if (section.offset + delta >= whole.bytes.size())
+                continue;
+            WrittenFile cut = whole;
+            cut.bytes.resize(section.offset + delta);
+            ZelTest::LogCapture log;
+            StreamPtr s = StreamOf(cut);
+            Zel::MeshChunk read;
+            const bool ok = Zel::IOMeshBin::ReadChunk(read, s.get(), &TypeSize);
+            EXPECT_FALSE(Zel::FinishChunkRead(s.get(), ok)) << section.path << " + " << delta;
+        }
     }
 }
 

@@ -39,22 +39,44 @@ TEST_F(DescriptionFileTest, DmlSections) {
         Strings materials;
     };
     const Case cases[] = {
-        {"two shaders", {"a.ase", {"m1.xml", "m2.xml"}, {}, {}}, {}, true, "d/a.ase",
+        {"two shaders",
+         {"a.ase", {"m1.xml", "m2.xml"}, {}, {}},
+         {},
+         true,
+         "d/a.ase",
          {"d/m1.xml", "d/m2.xml"}},
-        {"LF line ends", {"a.ase", {"m1.xml"}, {}, {}}, {false, false}, true, "d/a.ase",
+        {"LF line ends",
+         {"a.ase", {"m1.xml"}, {}, {}},
+         {false, false},
+         true,
+         "d/a.ase",
          {"d/m1.xml"}},
         {"no shader", {"a.ase", {}, {}, {}}, {}, false, "d/a.ase", {}},
         {"no mesh", {std::nullopt, {"m.xml"}, {}, {}}, {}, false, "", {"d/m.xml"}},
         {"parent and drive paths as written",
-         {"../x/a.ase", {"c:/lib/m.xml"}, {}, {}}, {}, true, "../x/a.ase", {"c:/lib/m.xml"}},
+         {"../x/a.ase", {"c:/lib/m.xml"}, {}, {}},
+         {},
+         true,
+         "../x/a.ase",
+         {"c:/lib/m.xml"}},
         {"section with a comment mark is skipped",
-         {"a.ase", {"m.xml"}, {"note"}, {"[SHADER] # off", "skip.xml"}}, {}, true, "d/a.ase",
+         {"a.ase", {"m.xml"}, {"note"}, {"[SHADER] # off", "skip.xml"}},
+         {},
+         true,
+         "d/a.ase",
          {"d/m.xml"}},
         {"later mesh section replaces, tokens end at blanks",
-         {"a.ase", {"m.xml"}, {}, {"[GEOMETRY MESH]", "  b.ase trailing words"}}, {}, true,
-         "d/b.ase", {"d/m.xml"}},
+         {"a.ase", {"m.xml"}, {}, {"[GEOMETRY MESH]", "  b.ase trailing words"}},
+         {},
+         true,
+         "d/b.ase",
+         {"d/m.xml"}},
         {"a long line goes on as the next line",
-         {"a.ase", {}, {}, {longShader}}, {}, true, "d/a.ase", {"d/late.xml"}},
+         {"a.ase", {}, {}, {longShader}},
+         {},
+         true,
+         "d/a.ase",
+         {"d/late.xml"}},
         {"section on the last line", {"a.ase", {}, {}, {"[SHADER]"}}, {}, false, "d/a.ase", {}},
     };
     for (const Case& c : cases) {
@@ -188,7 +210,8 @@ TEST_F(XmlDescriptionTest, LevelForms) {
     int n = 0;
     for (const Case& c : cases) {
         Zel::StaticGeometryDescription d;
-        const std::string path = Save("l" + std::to_string(n++) + ".xml", WriteLevelXmlFile(c.desc));
+        const std::string path =
+            Save("l" + std::to_string(n++) + ".xml", WriteLevelXmlFile(c.desc));
         EXPECT_EQ(Zel::ParseStaticXmlDescription(path, d), c.ok) << c.what;
         if (c.ok) {
             EXPECT_EQ(d.meshFile, "d/grid.mesh") << c.what;
@@ -207,8 +230,8 @@ TEST_F(XmlDescriptionTest, FormsByName) {
     const std::string xml = Save("a.xml", WriteEntityXmlFile({"x.ase", "m.xml", {}, false, {}}));
     ChrDesc chr{"s.ase", "k.ase", {"m.mtl"}, {{"walk", "w.ase"}}, {}, {}};
     const std::string chrPath = Save("a.chr", WriteChrFile(chr));
-    const std::string skinXml = Save(
-        "s.xml", WriteEntityXmlFile({"k.ase", "m.xml", "s.ase", true, {{"walk", "w.ase"}}}));
+    const std::string skinXml =
+        Save("s.xml", WriteEntityXmlFile({"k.ase", "m.xml", "s.ase", true, {{"walk", "w.ase"}}}));
 
     Zel::GeometryDescription g;
     EXPECT_TRUE(Zel::ParseGeometryDescription(dml, g));
