@@ -5,6 +5,7 @@
 //   1  the same with a LOD companion: bytes 1-4 give the main part's length, the rest is the
 //      companion
 //   2  ".dml" text    3  ".chr" text    4  an XML description (entity, skinned and level forms)
+//   5  a geometry chunk's record, lists and, when it has no parts or tracks, its material files
 //
 //   ModelFilesFuzz --write-seeds=DIR   writes the seed corpus (made by the model fixture writer)
 //   ModelFilesFuzz [libFuzzer flags] CORPUS...
@@ -23,6 +24,7 @@
 #include "Core/TiXmlDocument.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/GeometryDescription.h"
+#include "Entity/IOGeometryBin.h"
 #include "Entity/IOMeshBin.h"
 #include "Entity/LodCompanion.h"
 #include "Entity/ModelDescriptionParser.h"
@@ -36,7 +38,7 @@
 
 namespace {
 
-enum Mode : std::uint8_t { kMesh, kMeshWithCompanion, kDml, kChr, kXml, kModeCount };
+enum Mode : std::uint8_t { kMesh, kMeshWithCompanion, kDml, kChr, kXml, kGeometry, kModeCount };
 
 struct StreamRelease {
     void operator()(Zel::IZelStream* s) const { s->Release(); }
@@ -65,6 +67,16 @@ void ReadMesh(Zel::IZelStream* stream) {
     for (std::uint32_t index : mesh.indexBuffer.indices) sum = sum + index;
     for (const Zel::LodStripRecord& group : mesh.groups)
         for (const Zel::LodStripRecord::Entry& e : group.entries) sum = sum + e[4];
+}
+
+void ReadGeometry(Zel::IZelStream* stream) {
+    Zel::GeometryChunkRecord geometry;
+    bool ok = Zel::IOGeometryBin::ReadRecord(geometry, stream);
+    std::vector<std::string> materials;
+    if (ok && geometry.partCount == 0 && geometry.animationCount == 0)
+        ok = Zel::IOGeometryBin::ReadMaterialFiles(geometry.materialFileCount, stream, "d",
+                                                   materials);
+    Zel::FinishChunkRead(stream, ok);
 }
 
 void ReadXml(std::string_view text) {
@@ -110,6 +122,13 @@ void WriteSeeds(const std::filesystem::path& dir) {
     both.insert(both.end(), lod.begin(), lod.end());
     ZelFuzz::SaveSeed(dir, "mesh_companion", both);
 
+    GeometryDesc lists;
+    lists.extraWords = {1, 2};
+    lists.scales = {Vec3{1, 2, 3}};
+    lists.rotations = {Vec4{0, 0, 0, 1}};
+    lists.materialFiles = {"a.xml", "../b.xml"};
+    ZelFuzz::SaveSeed(dir, "geometry", WithMode(kGeometry, WriteGeometryFile(lists).bytes));
+
     DmlDesc dml{"cube.ase", {"cube.xml", "../shared/lib.xml"}, {"a note"}, {"[SHADER] # off"}};
     ZelFuzz::SaveSeed(dir, "dml", WithMode(kDml, WriteDmlFile(dml).bytes));
     ChrDesc chr{"s.ase", "k.ase", {"m.mtl"}, {{"walk", "w.ase"}, {"run", "r.ase"}}, {"c"}, {}};
@@ -151,6 +170,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             StreamPtr lod = StreamOf("fuzz_lod.lod", data + 4 + mainSize, size - 4 - mainSize);
             Zel::LodCompanion companion("fuzz_lod.lod", lod.get());
             ReadMesh(stream.get());
+            break;
+        }
+        case kGeometry: {
+            StreamPtr stream = StreamOf("fuzz.dm3", data, size);
+            ReadGeometry(stream.get());
             break;
         }
         case kDml: {

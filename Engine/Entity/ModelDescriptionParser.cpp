@@ -76,13 +76,6 @@ std::string FirstToken(const std::string& line) {
     return tokens.empty() ? std::string() : tokens[0];
 }
 
-// A file named inside a description, resolved against the description's directory.
-std::string Resolve(const std::string& directory, std::string_view name) {
-    if (directory.empty())
-        return std::string(name);
-    return JoinPathWithSlash(directory, name);
-}
-
 bool ReadTextFile(const std::string& path, std::string& text) {
     FILE* file = fopen_resolved(path.c_str(), "r");
     if (!file)
@@ -151,10 +144,10 @@ bool ParseDmlText(std::string_view text, const std::string& directory,
         if (token.empty())
             continue;
         if (mesh) {
-            description.meshFile = Resolve(directory, token);
+            description.meshFile = JoinPathWithSlash(directory, token);
             meshSeen = true;
         } else {
-            description.materialFiles.push_back(Resolve(directory, token));
+            description.materialFiles.push_back(JoinPathWithSlash(directory, token));
             shaderSeen = true;
         }
     }
@@ -179,17 +172,17 @@ bool ParseChrText(std::string_view text, const std::string& directory,
         if (tokens.size() < (isAnimation ? 2u : 1u))
             continue;
         if (section == "[SKELETON]") {
-            description.skeletonFile = Resolve(directory, tokens[0]);
+            description.skeletonFile = JoinPathWithSlash(directory, tokens[0]);
             skeleton = true;
         } else if (section == "[SKIN]") {
-            description.meshFile = Resolve(directory, tokens[0]);
+            description.meshFile = JoinPathWithSlash(directory, tokens[0]);
             skin = true;
         } else if (section == "[SHADER]") {
             description.materialFiles.push_back(
-                Resolve(directory, ReplaceExtension(tokens[0], ".xml")));
+                JoinPathWithSlash(directory, ReplaceExtension(tokens[0], ".xml")));
             shader = true;
         } else {
-            description.animations[tokens[0]] = Resolve(directory, tokens[1]);
+            description.animations[tokens[0]] = JoinPathWithSlash(directory, tokens[1]);
             animation = true;
         }
     }
@@ -203,8 +196,8 @@ bool ReadEntityDocument(const TiXmlDocument& document, const std::string& direct
     const char* material = ChildAttribute(entity, "Material", "Path");
     if (!geometry || !material)
         return false;
-    description.meshFile = Resolve(directory, geometry);
-    description.materialFiles.push_back(Resolve(directory, material));
+    description.meshFile = JoinPathWithSlash(directory, geometry);
+    description.materialFiles.push_back(JoinPathWithSlash(directory, material));
     return true;
 }
 
@@ -217,15 +210,15 @@ bool ReadSkinEntityDocument(const TiXmlDocument& document, const std::string& di
     const XmlNode* animation = XmlChildElementByName(entity, "Animation");
     if (!geometry || !material || !skeleton || !animation)
         return false;
-    description.meshFile = Resolve(directory, geometry);
-    description.materialFiles.push_back(Resolve(directory, material));
-    description.skeletonFile = Resolve(directory, skeleton);
+    description.meshFile = JoinPathWithSlash(directory, geometry);
+    description.materialFiles.push_back(JoinPathWithSlash(directory, material));
+    description.skeletonFile = JoinPathWithSlash(directory, skeleton);
     for (const XmlNode* entry = XmlChildElementByName(animation, "Entry"); entry;
          entry = XmlNextSiblingElementByName(entry, "Entry")) {
         const char* name = XmlAttributeValue(entry, "Name");
         const char* path = XmlAttributeValue(entry, "Path");
         if (name && path)
-            description.animations[name] = Resolve(directory, path);
+            description.animations[name] = JoinPathWithSlash(directory, path);
     }
     return true;
 }
@@ -242,8 +235,8 @@ bool ReadStaticDocument(const TiXmlDocument& document, const std::string& direct
         if (!mesh || !material)
             return false;
     }
-    description.meshFile = Resolve(directory, mesh);
-    description.materialFile = Resolve(directory, material);
+    description.meshFile = JoinPathWithSlash(directory, mesh);
+    description.materialFile = JoinPathWithSlash(directory, material);
     return true;
 }
 
