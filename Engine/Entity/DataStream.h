@@ -18,7 +18,7 @@ enum DataStreamMode : int {
 class DataStream : public RefCountedObj {
 public:
     DataStream() = default;
-    // Closes an open source the way it was opened.
+    // Subclasses close an open source the way it was opened.
     ~DataStream() override = default;
 
     // Closes the stream when it is open, stores the path and opens it in the mode (text or
