@@ -44,45 +44,46 @@ std::uint32_t ElementSize(std::uint32_t type) {
     return ZelModelGen::ElementTypeSize(type);
 }
 
-void FileRead(benchmark::State& state) {
+// Reads the file into memory each iteration and hands it to `use`, which answers a checksum
+// term, or 0 with an error text when it fails.
+template <class Use>
+void ReadEach(benchmark::State& state, Use use) {
     const std::string& path = MeshFile();
     std::uint64_t sum = 0, bytes = 0;
     for (auto _ : state) {
         Zel::IZelFileStream* s = Zel::LoadFileToMemoryStream(path);
-        if (!s) {
-            state.SkipWithError("cannot read the mesh file");
+        const char* error = s ? nullptr : "cannot read the mesh file";
+        if (s) {
+            sum += use(s, error);
+            bytes += s->GetSize();
+            s->Release();
+        }
+        if (error) {
+            state.SkipWithError(error);
             return;
         }
-        sum += s->GetData()[s->GetSize() / 2];
-        bytes += s->GetSize();
-        s->Release();
     }
     state.counters["checksum"] = double(sum % 1000003);
     state.SetBytesProcessed(std::int64_t(bytes));
 }
 
+void FileRead(benchmark::State& state) {
+    ReadEach(state, [](Zel::IZelFileStream* s, const char*&) -> std::uint64_t {
+        return s->GetData()[s->GetSize() / 2];
+    });
+}
+
 void ChunkRead(benchmark::State& state) {
-    const std::string& path = MeshFile();
-    std::uint64_t sum = 0, bytes = 0;
-    for (auto _ : state) {
-        Zel::IZelFileStream* s = Zel::LoadFileToMemoryStream(path);
-        if (!s) {
-            state.SkipWithError("cannot read the mesh file");
-            return;
-        }
+    ReadEach(state, [](Zel::IZelFileStream* s, const char*& error) -> std::uint64_t {
         Zel::MeshChunk mesh;
         if (!Zel::IOMeshBin::ReadChunk(mesh, s, &ElementSize)) {
-            state.SkipWithError("the mesh chunk did not read");
-            s->Release();
-            return;
+            error = "the mesh chunk did not read";
+            return 0;
         }
-        sum += mesh.indexBuffer.indices[mesh.indexBuffer.indices.size() / 2] +
-               mesh.pools.back().data[mesh.pools.back().data.size() / 2];
-        bytes += s->GetSize();
-        s->Release();
-    }
-    state.counters["checksum"] = double(sum % 1000003);
-    state.SetBytesProcessed(std::int64_t(bytes));
+        const std::vector<std::uint32_t>& indices = mesh.indexBuffer.indices;
+        const std::vector<std::uint8_t>& last = mesh.pools.back().data;
+        return indices[indices.size() / 2] + last[last.size() / 2];
+    });
 }
 
 BENCHMARK(FileRead)->Unit(benchmark::kMillisecond);

@@ -11,6 +11,15 @@ void ChunkRecord::ReadHeader(IZelStream* stream) {
     ReadThreeInts(tag_, sizeWord_, resourceWord_, stream);
 }
 
+bool ChunkRecord::ReadHeader(IZelStream* stream, std::uint32_t tag, const ChunkSite& site,
+                             const char* report) {
+    ReadHeader(stream);
+    if (tag_ == tag)
+        return true;
+    ReportChunkAssert(site, "%s", report);
+    return false;
+}
+
 void ChunkRecord::ReadRecord(IZelStream* stream, std::uint32_t size, bool checkSize,
                              const ChunkSite& site) {
     if (checkSize && sizeWord_ != size)

@@ -20,6 +20,10 @@ public:
 
     // Reads the header. A stream that ends early gives zero words and sets its overrun flag.
     void ReadHeader(IZelStream* stream);
+    // Reads the header and checks its tag; on another tag makes the assertion report with the
+    // reader's text at its site and answers false.
+    bool ReadHeader(IZelStream* stream, std::uint32_t tag, const ChunkSite& site,
+                    const char* report);
     std::uint32_t GetTag() const { return tag_; }
     std::uint32_t GetSizeWord() const { return sizeWord_; }
     std::uint32_t GetResourceWord() const { return resourceWord_; }

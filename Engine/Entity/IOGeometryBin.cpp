@@ -35,11 +35,8 @@ bool ReadFloatList(IZelStream* stream, std::uint32_t count,
 bool ReadRecord(GeometryChunkRecord& geometry, IZelStream* stream) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOGeometryBin::Read");
     ChunkRecord chunk;
-    chunk.ReadHeader(stream);
-    if (chunk.GetTag() != ID_GEOMETRY) {
-        ReportChunkAssert(site, "IOGeometryBin::Read时遇到未知的Tag");
+    if (!chunk.ReadHeader(stream, ID_GEOMETRY, site, "IOGeometryBin::Read时遇到未知的Tag"))
         return false;
-    }
     geometry.resourceWord = chunk.GetResourceWord();
     chunk.ReadRecord(stream, ChunkRecordSize::kGeometry, false, site);
     geometry.partCount = chunk.U32(0);

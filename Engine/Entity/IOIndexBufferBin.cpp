@@ -15,12 +15,8 @@ namespace {
 
 // The header of the main chunk; false after the report on a wrong tag.
 bool ReadMainHeader(ChunkRecord& chunk, IZelStream* stream) {
-    chunk.ReadHeader(stream);
-    if (chunk.GetTag() == ID_INDEXBUFFER)
-        return true;
-    ReportChunkAssert(ZEL_CHUNK_SITE("Zel::IOIndexBufferBin::Read"),
-                      "IOIndexBufferBin::Read读取到错误的Tag");
-    return false;
+    return chunk.ReadHeader(stream, ID_INDEXBUFFER, ZEL_CHUNK_SITE("Zel::IOIndexBufferBin::Read"),
+                            "IOIndexBufferBin::Read读取到错误的Tag");
 }
 
 void TakeRecord(const ChunkRecord& chunk, IndexBufferRecord& record) {

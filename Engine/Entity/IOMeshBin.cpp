@@ -18,11 +18,8 @@ namespace IOMeshBin {
 bool ReadChunk(MeshChunk& mesh, IZelStream* stream, VertexElementSizeOf elementSize) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOMeshBin::Read");
     ChunkRecord chunk;
-    chunk.ReadHeader(stream);
-    if (chunk.GetTag() != ID_MESH) {
-        ReportChunkAssert(site, "IOMeshBin::Read");
+    if (!chunk.ReadHeader(stream, ID_MESH, site, "IOMeshBin::Read"))
         return false;
-    }
     chunk.ReadRecord(stream, ChunkRecordSize::kMesh, false, site);
     MeshRecord& r = mesh.record;
     for (std::uint32_t i = 0; i < 3; ++i) {

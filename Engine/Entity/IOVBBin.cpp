@@ -17,15 +17,11 @@ constexpr std::uint64_t kPoolChunkMin = 12 + ChunkRecordSize::kVertexBufferPool;
 
 bool Read(VertexBufferRecord& record, std::vector<VertexPoolRecord>& pools, IZelStream* stream,
           VertexElementSizeOf elementSize) {
+    const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOVertexBufferBin::Read");
     ChunkRecord chunk;
-    chunk.ReadHeader(stream);
-    if (chunk.GetTag() != ID_VERTEXBUFFER) {
-        ReportChunkAssert(ZEL_CHUNK_SITE("Zel::IOVertexBufferBin::Read"),
-                          "IOVertexBufferBin::Read时Tag错误");
+    if (!chunk.ReadHeader(stream, ID_VERTEXBUFFER, site, "IOVertexBufferBin::Read时Tag错误"))
         return false;
-    }
-    chunk.ReadRecord(stream, ChunkRecordSize::kVertexBuffer, true,
-                     ZEL_CHUNK_SITE("Zel::IOVertexBufferBin::Read"));
+    chunk.ReadRecord(stream, ChunkRecordSize::kVertexBuffer, true, site);
     record.vertexCount = chunk.U32(0);
     record.poolCount = chunk.U32(4);
     record.kind = chunk.U32(8);
@@ -44,14 +40,11 @@ bool Read(VertexBufferRecord& record, std::vector<VertexPoolRecord>& pools, IZel
 }
 
 bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, VertexElementSizeOf elementSize) {
-    ChunkRecord chunk;
-    chunk.ReadHeader(stream);
-    if (chunk.GetTag() != ID_VERTEXBUFFERPOOL) {
-        ReportChunkAssert(ZEL_CHUNK_SITE("Zel::IOVertexBufferBin::ReadPool"),
-                          "IOVertexBufferBin::ReadPool 读取到的Tag错误");
-        return false;
-    }
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOVertexBufferBin::ReadPool");
+    ChunkRecord chunk;
+    if (!chunk.ReadHeader(stream, ID_VERTEXBUFFERPOOL, site,
+                          "IOVertexBufferBin::ReadPool 读取到的Tag错误"))
+        return false;
     chunk.ReadRecord(stream, ChunkRecordSize::kVertexBufferPool, true, site);
     pool.elementCount = chunk.U32(0);
     pool.dataSize = chunk.U32(4);

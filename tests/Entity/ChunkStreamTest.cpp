@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <vector>
 
-#include "Core/IZelFileStream.h"
 #include "Core/StreamFactory.h"
+#include "ChunkStreamFixture.h"
 #include "Entity/ChunkRecord.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/ChunkTags.h"
@@ -20,17 +19,10 @@ namespace {
 
 using namespace ZelModelGen;
 
-struct StreamRelease {
-    void operator()(Zel::IZelStream* s) const { s->Release(); }
-};
-using StreamPtr = std::unique_ptr<Zel::IZelStream, StreamRelease>;
+using ZelTest::StreamPtr;
 
 StreamPtr StreamOf(const std::vector<std::uint8_t>& bytes) {
-    Zel::IZelFileStream* s =
-        Zel::CreateMemoryFileStream("mem.dm3", static_cast<std::uint32_t>(bytes.size()));
-    if (!bytes.empty())
-        std::memcpy(s->GetData(), bytes.data(), bytes.size());
-    return StreamPtr(s);
+    return ZelTest::MemoryStream(bytes, "mem.dm3");
 }
 
 MeshDesc SmallMesh() {

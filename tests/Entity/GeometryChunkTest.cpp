@@ -1,11 +1,7 @@
 // The geometry chunk's record, per-mesh lists and material-file strings.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
-
-#include "Core/IZelFileStream.h"
-#include "Core/StreamFactory.h"
+#include "ChunkStreamFixture.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/IOGeometryBin.h"
 #include "modelgen/ModelFiles.h"
@@ -15,17 +11,10 @@ namespace {
 
 using namespace ZelModelGen;
 
-struct StreamRelease {
-    void operator()(Zel::IZelStream* s) const { s->Release(); }
-};
-using StreamPtr = std::unique_ptr<Zel::IZelStream, StreamRelease>;
+using ZelTest::StreamPtr;
 
 StreamPtr StreamOf(const WrittenFile& file) {
-    Zel::IZelFileStream* s =
-        Zel::CreateMemoryFileStream("d/a.dm3", static_cast<std::uint32_t>(file.bytes.size()));
-    if (!file.bytes.empty())
-        std::memcpy(s->GetData(), file.bytes.data(), file.bytes.size());
-    return StreamPtr(s);
+    return ZelTest::MemoryStream(file.bytes, "d/a.dm3");
 }
 
 GeometryDesc Lists() {

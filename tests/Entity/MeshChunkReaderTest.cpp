@@ -3,11 +3,7 @@
 // mesh must pass.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
-
-#include "Core/IZelFileStream.h"
-#include "Core/StreamFactory.h"
+#include "ChunkStreamFixture.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/IOIndexBufferBin.h"
 #include "Entity/IOMeshBin.h"
@@ -22,17 +18,10 @@ namespace {
 
 using namespace ZelModelGen;
 
-struct StreamRelease {
-    void operator()(Zel::IZelStream* s) const { s->Release(); }
-};
-using StreamPtr = std::unique_ptr<Zel::IZelStream, StreamRelease>;
+using ZelTest::StreamPtr;
 
 StreamPtr StreamOf(const WrittenFile& file, const std::string& name = "main.bp3") {
-    Zel::IZelFileStream* s =
-        Zel::CreateMemoryFileStream(name, static_cast<std::uint32_t>(file.bytes.size()));
-    if (!file.bytes.empty())
-        std::memcpy(s->GetData(), file.bytes.data(), file.bytes.size());
-    return StreamPtr(s);
+    return ZelTest::MemoryStream(file.bytes, name);
 }
 
 std::uint32_t TypeSize(std::uint32_t type) {
