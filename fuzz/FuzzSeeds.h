@@ -2,6 +2,7 @@
 // the fixture writers) and ends the program.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -30,6 +31,13 @@ inline void WriteSeedsWhenAsked(int* argc, char*** argv,
             std::exit(0);
         }
     }
+}
+
+// For targets whose code prints parse errors on standard output: sends it to /dev/null, so that
+// only the fuzzer's own report (on stderr) is seen.
+inline void SilenceStdout() {
+    if (!std::freopen("/dev/null", "w", stdout))
+        return;
 }
 
 }  // namespace ZelFuzz

@@ -61,7 +61,8 @@ std::uint32_t IZelStream::Read(void* buffer, std::uint32_t n) {
     return delivered;
 }
 
-void IZelStream::LogOverrun() const {
+void IZelStream::LogOverrun() {
+    overrun_ = true;
     LogTyped(LOG_ENGINE_INIT, "ZelFileStream 越界,filename=%s", name_.c_str());
 }
 

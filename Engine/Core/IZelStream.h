@@ -7,6 +7,8 @@
 //    above the size, the overrun is logged (type 13, "ZelFileStream 越界,filename=<name>").
 //  - Seek to a target above the size (or before the start) logs the overrun, leaves the position
 //    and answers false; a target equal to the size is allowed.
+//  - Every overrun also sets a sticky flag that only ClearOverrun resets, so that a reader which
+//    does not test each read count can still refuse a short file once its read is done.
 // A stream is used by one thread at a time.
 #pragma once
 
@@ -44,6 +46,9 @@ public:
     virtual std::uint32_t Read(void* buffer, std::uint32_t n);
 
     const std::string& GetName() const { return name_; }
+    // True once any read or seek has run past the data (see above).
+    bool HasOverrun() const { return overrun_; }
+    void ClearOverrun() { overrun_ = false; }
 
 protected:
     // Copies n bytes of the source starting at the position into the buffer; the range lies
@@ -54,9 +59,10 @@ protected:
     virtual void SeekSource(std::uint32_t) {}
 
 private:
-    void LogOverrun() const;
+    void LogOverrun();
 
     std::uint32_t position_ = 0;
+    bool overrun_ = false;
     std::string name_;
 };
 

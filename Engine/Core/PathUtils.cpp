@@ -113,7 +113,7 @@ std::string JoinPath(std::string_view directory, std::string_view name) {
 }
 
 std::string JoinPathWithSlash(std::string_view directory, std::string_view name) {
-    if (NamesItsOwnPlace(name))
+    if (directory.empty() || NamesItsOwnPlace(name))
         return std::string(name);
     return std::string(directory) + "/" + std::string(name);
 }

@@ -29,7 +29,8 @@ bool PathHasParentOrSlash(std::string_view name);
 // The name alone when it names its own place (contains ".." or ":", or starts with "/" or "\");
 // otherwise directory + name, no separator added.
 std::string JoinPath(std::string_view directory, std::string_view name);
-// As JoinPath, with "/" between directory and name.
+// As JoinPath, with "/" between directory and name; an empty directory (a file named without one
+// lies in the working directory) gives the name alone rather than a rooted "/name".
 std::string JoinPathWithSlash(std::string_view directory, std::string_view name);
 // The path with its extension (from the last "." of the last component on) replaced by the given
 // text, which carries its own dot; a path without one gets the text appended. "." and ".." are

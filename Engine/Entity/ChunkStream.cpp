@@ -1,0 +1,73 @@
+#include "Entity/ChunkStream.h"
+
+#include <bit>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "Core/ErrorReport.h"
+#include "Core/IZelStream.h"
+#include "Core/LogDispatch.h"
+
+namespace Zel {
+
+static_assert(std::endian::native == std::endian::little,
+              "arrays of the chunk stream are copied as they lie in the file");
+
+void ReportChunkAssert(const ChunkSite& site, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::string message, location;
+    FormatAssertMessage(message, location, site.file, site.line, site.function, "%s", text);
+    ReportAssert(message, location);
+}
+
+std::uint64_t BytesLeft(IZelStream* stream) {
+    const std::uint64_t size = stream->GetSize();
+    const std::uint64_t position = stream->Tell();
+    return position < size ? size - position : 0;
+}
+
+bool CountFits(IZelStream* stream, std::uint64_t count, std::uint64_t elementSize) {
+    if (elementSize != 0 && count > std::numeric_limits<std::uint64_t>::max() / elementSize)
+        return false;
+    return count * elementSize <= BytesLeft(stream);
+}
+
+bool CheckedByteCount(std::uint32_t size, std::uint32_t count, std::uint32_t& bytes) {
+    const std::uint64_t product = static_cast<std::uint64_t>(size) * count;
+    if (product > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    bytes = static_cast<std::uint32_t>(product);
+    return true;
+}
+
+bool ReadU32(IZelStream* stream, std::uint32_t& value) {
+    std::uint8_t b[4];
+    const bool ok = stream->Read(b, 4) == 4;
+    value = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return ok;
+}
+
+bool ReadU32Array(IZelStream* stream, std::uint32_t count, std::vector<std::uint32_t>& values) {
+    values.clear();
+    if (!CountFits(stream, count, 4))
+        return false;
+    values.resize(count);
+    return count == 0 || stream->Read(values.data(), 4, count) == 4ull * count;
+}
+
+bool FinishChunkRead(IZelStream* stream, bool readOk) {
+    if (!stream->HasOverrun())
+        return readOk;
+    LogTyped(LOG_ENGINE_INIT, "chunk stream ended early, filename=%s", stream->GetName().c_str());
+    return false;
+}
+
+}  // namespace Zel

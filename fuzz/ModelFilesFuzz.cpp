@@ -1,0 +1,195 @@
+// libFuzzer target over the chunk-stream readers of a mesh chunk (LOD strips, vertex buffer and
+// pools, index buffer, with and without a LOD companion, and the mesh count checks) and over the
+// text and XML model descriptions. The first input byte picks the reader:
+//   0  a mesh chunk (tag 4 with its strips, vertex buffer and pools, index buffer)
+//   1  the same with a LOD companion: bytes 1-4 give the main part's length, the rest is the
+//      companion
+//   2  ".dml" text    3  ".chr" text    4  an XML description (entity, skinned and level forms)
+//   5  a geometry chunk's record, lists and, when it has no parts or tracks, its material files
+//
+//   ModelFilesFuzz --write-seeds=DIR   writes the seed corpus (made by the model fixture writer)
+//   ModelFilesFuzz [libFuzzer flags] CORPUS...
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Core/IZelFileStream.h"
+#include "Core/StreamFactory.h"
+#include "Core/TiXmlDocument.h"
+#include "Entity/ChunkStream.h"
+#include "Entity/GeometryDescription.h"
+#include "Entity/IOGeometryBin.h"
+#include "Entity/IOMeshBin.h"
+#include "Entity/LodCompanion.h"
+#include "Entity/ModelDescriptionParser.h"
+#include "Entity/SkinDescription.h"
+#include "Entity/StaticGeometryDescription.h"
+#include "fuzz/FuzzSeeds.h"
+#include "modelgen/ChunkWriters.h"
+#include "modelgen/DescriptionFiles.h"
+#include "modelgen/ModelFiles.h"
+#include "modelgen/Recipes.h"
+
+namespace {
+
+enum Mode : std::uint8_t { kMesh, kMeshWithCompanion, kDml, kChr, kXml, kGeometry, kModeCount };
+
+struct StreamRelease {
+    void operator()(Zel::IZelStream* s) const { s->Release(); }
+};
+using StreamPtr = std::unique_ptr<Zel::IZelStream, StreamRelease>;
+
+StreamPtr StreamOf(const char* name, const std::uint8_t* data, std::size_t size) {
+    Zel::IZelFileStream* s = Zel::CreateMemoryFileStream(name, static_cast<std::uint32_t>(size));
+    if (s && size)
+        std::memcpy(s->GetData(), data, size);
+    return StreamPtr(s);
+}
+
+std::uint32_t ElementSize(std::uint32_t type) {
+    return ZelModelGen::ElementTypeSize(type);
+}
+
+void ReadMesh(Zel::IZelStream* stream) {
+    Zel::MeshChunk mesh;
+    const bool ok = Zel::IOMeshBin::ReadChunk(mesh, stream, &ElementSize);
+    Zel::FinishChunkRead(stream, ok);
+    // Every byte the readers handed out must be readable.
+    volatile std::uint64_t sum = 0;
+    for (const Zel::VertexPoolRecord& pool : mesh.pools)
+        for (std::uint8_t b : pool.data) sum = sum + b;
+    for (std::uint32_t index : mesh.indexBuffer.indices) sum = sum + index;
+    for (const Zel::LodStripRecord& group : mesh.groups)
+        for (const Zel::LodStripRecord::Entry& e : group.entries) sum = sum + e[4];
+}
+
+void ReadGeometry(Zel::IZelStream* stream) {
+    Zel::GeometryChunkRecord geometry;
+    bool ok = Zel::IOGeometryBin::ReadRecord(geometry, stream);
+    std::vector<std::string> materials;
+    if (ok && geometry.partCount == 0 && geometry.animationCount == 0)
+        ok = Zel::IOGeometryBin::ReadMaterialFiles(geometry.materialFileCount, stream, "d",
+                                                   materials);
+    Zel::FinishChunkRead(stream, ok);
+}
+
+void ReadXml(std::string_view text) {
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    Zel::TiXmlDocument document;
+    document.Parse(buffer.data());
+    Zel::GeometryDescription plain;
+    Zel::ReadEntityDocument(document, "d", plain);
+    Zel::SkinDescription skin;
+    Zel::ReadSkinEntityDocument(document, "d", skin);
+    Zel::StaticGeometryDescription level;
+    Zel::ReadStaticDocument(document, "", level);
+}
+
+std::vector<std::uint8_t> WithMode(Mode mode, const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint8_t> out{mode};
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return out;
+}
+
+ZelModelGen::WrittenFile MeshChunkBytes(const ZelModelGen::MeshDesc& mesh) {
+    const ZelModelGen::FaultPlan none;
+    ZelModelGen::ChunkStreamWriter w(none);
+    ZelModelGen::WriteMeshChunk(w, mesh, "mesh");
+    return w.Finish();
+}
+
+void WriteSeeds(const std::filesystem::path& dir) {
+    using namespace ZelModelGen;
+    MeshDesc cube = MakeCubeMesh(1, Vec3{0, 0, 0}, 1.0f, "stone");
+    cube.packedColours = true;
+    const MeshDesc strip = MakeStripMesh();
+    ZelFuzz::SaveSeed(dir, "mesh_cube", WithMode(kMesh, MeshChunkBytes(cube).bytes));
+    ZelFuzz::SaveSeed(dir, "mesh_strip", WithMode(kMesh, MeshChunkBytes(strip).bytes));
+
+    const std::vector<std::uint8_t> main = MeshChunkBytes(cube).bytes;
+    const std::vector<std::uint8_t> lod = WriteLodCompanion({&cube}).bytes;
+    std::vector<std::uint8_t> both{kMeshWithCompanion};
+    const std::uint32_t length = static_cast<std::uint32_t>(main.size());
+    for (int i = 0; i < 4; ++i) both.push_back(std::uint8_t(length >> (8 * i)));
+    both.insert(both.end(), main.begin(), main.end());
+    both.insert(both.end(), lod.begin(), lod.end());
+    ZelFuzz::SaveSeed(dir, "mesh_companion", both);
+
+    GeometryDesc lists;
+    lists.extraWords = {1, 2};
+    lists.scales = {Vec3{1, 2, 3}};
+    lists.rotations = {Vec4{0, 0, 0, 1}};
+    lists.materialFiles = {"a.xml", "../b.xml"};
+    ZelFuzz::SaveSeed(dir, "geometry", WithMode(kGeometry, WriteGeometryFile(lists).bytes));
+
+    DmlDesc dml{"cube.ase", {"cube.xml", "../shared/lib.xml"}, {"a note"}, {"[SHADER] # off"}};
+    ZelFuzz::SaveSeed(dir, "dml", WithMode(kDml, WriteDmlFile(dml).bytes));
+    ChrDesc chr{"s.ase", "k.ase", {"m.mtl"}, {{"walk", "w.ase"}, {"run", "r.ase"}}, {"c"}, {}};
+    ZelFuzz::SaveSeed(dir, "chr", WithMode(kChr, WriteChrFile(chr).bytes));
+    EntityXmlDesc skin{"k.ase", "m.xml", "s.ase", true, {{"walk", "w.ase"}}};
+    ZelFuzz::SaveSeed(dir, "xml_skin", WithMode(kXml, WriteEntityXmlFile(skin).bytes));
+    LevelXmlDesc level{LevelXmlDesc::Form::Scene, "grid.mesh", "grid.xml"};
+    ZelFuzz::SaveSeed(dir, "xml_level", WithMode(kXml, WriteLevelXmlFile(level).bytes));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
+    ZelFuzz::SilenceStdout();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0 || size > 0xFFFFFFFFu)
+        return 0;
+    const std::uint8_t mode = data[0] % kModeCount;
+    ++data;
+    --size;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    switch (mode) {
+        case kMesh: {
+            StreamPtr stream = StreamOf("fuzz.bp3", data, size);
+            ReadMesh(stream.get());
+            break;
+        }
+        case kMeshWithCompanion: {
+            if (size < 4)
+                return 0;
+            std::uint32_t length;
+            std::memcpy(&length, data, 4);
+            const std::size_t mainSize = std::min<std::size_t>(length, size - 4);
+            StreamPtr stream = StreamOf("fuzz.bp3", data + 4, mainSize);
+            StreamPtr lod = StreamOf("fuzz_lod.lod", data + 4 + mainSize, size - 4 - mainSize);
+            Zel::LodCompanion companion("fuzz_lod.lod", lod.get());
+            ReadMesh(stream.get());
+            break;
+        }
+        case kGeometry: {
+            StreamPtr stream = StreamOf("fuzz.dm3", data, size);
+            ReadGeometry(stream.get());
+            break;
+        }
+        case kDml: {
+            Zel::GeometryDescription d;
+            Zel::ParseDmlText(text, "d", d);
+            break;
+        }
+        case kChr: {
+            Zel::SkinDescription d;
+            Zel::ParseChrText(text, "d", d);
+            break;
+        }
+        default:
+            ReadXml(text);
+            break;
+    }
+    return 0;
+}
