@@ -4,9 +4,11 @@
 
 #include "Core/ErrorReport.h"
 #include "Core/Globals.h"
+#include "Core/LogDispatch.h"
 #include "Core/SectionGuard.h"
 #include "Entity/Image.h"
 #include "Entity/ImageManager.h"
+#include "Entity/MaterialManager.h"
 #include "Entity/TextureBase.h"
 #include "Render/RenderResourceRegistry.h"
 
@@ -60,6 +62,42 @@ TextureBase* TextureManager::GetDefaultTexture() {
         }
     }
     return defaultTexture_;
+}
+
+bool TextureManager::CheckVideoMemory(std::uint32_t bytes) {
+    if (videoMemoryBudget_ == 0) {
+        LogTyped(LOG_ENGINE_INIT, "可用显存返回0!,直接返回true");
+        return true;
+    }
+    const std::uint32_t available =
+        videoMemoryBudget_ > deviceTextureBytes_ ? videoMemoryBudget_ - deviceTextureBytes_ : 0;
+    return double(bytes) * 0.5 <= double(available);
+}
+
+void TextureManager::AddDeviceTextureBytes(std::uint32_t bytes) {
+    deviceTextureBytes_ += bytes;
+}
+
+void TextureManager::RemoveDeviceTextureBytes(std::uint32_t bytes) {
+    deviceTextureBytes_ = deviceTextureBytes_ > bytes ? deviceTextureBytes_ - bytes : 0;
+}
+
+bool TextureManager::ReserveVideoMemory(std::uint32_t bytes) {
+    if (!CheckVideoMemory(bytes)) {
+        if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager)) {
+            materials->Collect();
+            materials->Purge();
+        }
+        PurgeUnused();
+        if (ImageManager* images = Globals::Find(&Globals::GetImageManager)) {
+            images->Collect();
+            images->Purge();
+        }
+        if (!CheckVideoMemory(bytes))
+            return false;
+    }
+    AddDeviceTextureBytes(bytes);
+    return true;
 }
 
 std::size_t TextureManager::GetTextureCount() {

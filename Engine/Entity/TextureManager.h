@@ -42,6 +42,24 @@ public:
     void LoadTexturePoolConfig() { ++poolConfigLoads_; }
     std::uint32_t GetTexturePoolConfigLoads() const { return poolConfigLoads_; }
 
+    // The video-memory budget of device textures and render targets, in bytes. Every device
+    // creation asks CheckVideoMemory first and, once made, adds its bytes; every release removes
+    // exactly what its creation added.
+    //
+    // Whether bytes fit: with no budget figure known (0) it logs "可用显存返回0!,直接返回true"
+    // and answers true; otherwise true when half the bytes fit in the budget left over by the
+    // device-texture bytes.
+    bool CheckVideoMemory(std::uint32_t bytes);
+    void AddDeviceTextureBytes(std::uint32_t bytes);
+    // Never below 0.
+    void RemoveDeviceTextureBytes(std::uint32_t bytes);
+    std::uint32_t GetDeviceTextureBytes() const { return deviceTextureBytes_; }
+    // The creators' road: CheckVideoMemory; when it refuses, the material manager is collected
+    // and its garbage released, the textures only the manager holds are purged, the image manager
+    // is collected and purged, and the check is asked again. On a yes the bytes are added. False,
+    // adding nothing, when they still do not fit. Host thread.
+    bool ReserveVideoMemory(std::uint32_t bytes);
+
     void OnLostDevice() override {}
     void OnResetDevice() override {}
     void PurgeUnused() override {}
@@ -65,7 +83,8 @@ public:
     std::size_t GetTextureCount();
 
 private:
-    std::uint32_t videoMemoryBudget_ = 0;
+    std::uint32_t videoMemoryBudget_ = 0x2000000;
+    std::uint32_t deviceTextureBytes_ = 0;
     std::uint32_t poolConfigLoads_ = 0;
     IDirect3DDevice9* device_ = nullptr;
     locksection listLock_;
