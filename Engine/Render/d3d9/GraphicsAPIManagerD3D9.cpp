@@ -5,6 +5,8 @@
 #include "Render/d3d9/HardwareIndexBufferD3D9.h"
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
+#include "Render/d3d9/TextureCubeMapD3D9.h"
+#include "Render/d3d9/TextureD3D9.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
 
 namespace Zel {
@@ -31,6 +33,13 @@ HardwareVertexBuffer* GraphicsAPIManagerD3D9::NewVertexBuffer(
     bool systemMemory, bool useShadow, std::uint32_t poolPreference, RenderDevice* device) {
     return new (std::nothrow) HardwareVertexBufferD3D9(manager, sizeInBytes, usage, systemMemory,
                                                        useShadow, poolPreference, device);
+}
+
+TextureBase* GraphicsAPIManagerD3D9::NewTexture(std::uint32_t pool, IDirect3DDevice9* device,
+                                               int kind) {
+    if (kind == TextureBase::KIND_CUBE)
+        return new (std::nothrow) TextureCubeMapD3D9(pool, device);
+    return new (std::nothrow) TextureD3D9(pool, device, kind);
 }
 
 }  // namespace Zel

@@ -4,9 +4,12 @@
 // on unchanged. Host thread.
 #pragma once
 
+#include "Platform/D3D9/D3D9.h"
 #include "Render/GraphicsAPIManager.h"
 
 namespace Zel {
+
+class TextureBase;
 
 class GraphicsAPIManagerD3D9 final : public GraphicsAPIManager {
 public:
@@ -26,6 +29,9 @@ public:
                                           std::uint32_t usage, bool systemMemory, bool useShadow,
                                           std::uint32_t poolPreference,
                                           RenderDevice* device) override;
+    // A TextureCubeMapD3D9 for kind 4, else a TextureD3D9 of that kind, on the device (not
+    // owned) with the pool code.
+    TextureBase* NewTexture(std::uint32_t pool, IDirect3DDevice9* device, int kind);
 };
 
 }  // namespace Zel
