@@ -316,6 +316,7 @@ bool TextureD3D9::LockLevel(int level, std::int32_t* pitch, void** bits, const R
         return false;
     }
     lockedLevel_ = level;
+    lockReadOnly_ = mode == LO_READ_ONLY;
     if (pitch)
         *pitch = locked.Pitch;
     if (bits)
@@ -329,7 +330,9 @@ void TextureD3D9::UnlockLevel() {
     const UINT level = UINT(lockedLevel_);
     if (UsesSystemCopy() && systemCopy_) {
         systemCopy_->UnlockRect(level);
-        UploadLevel(level);
+        // A read leaves the device texture as it was.
+        if (!lockReadOnly_)
+            UploadLevel(level);
     } else {
         texture_->UnlockRect(level);
     }

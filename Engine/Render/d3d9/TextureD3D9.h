@@ -3,7 +3,8 @@
 //
 // Textures whose device memory the CPU cannot reach (the default pool, and the managed pool on a
 // 9Ex device, which has none) are filled through a system-memory copy: a lock locks the copy and
-// the unlock uploads that level into the device texture.
+// the unlock uploads that level into the device texture. Such a texture cannot be read back: a
+// read-only lock sees the copy, which holds what was last written through it.
 //
 // Device contexts: GetDC hands out an opaque handle to a CPU bitmap of level 0 kept by the
 // device layer; the host cannot draw into it with GDI here, only through the layer.
@@ -85,6 +86,7 @@ private:
     IDirect3DTexture9* systemCopy_ = nullptr;
     int lockedLevel_ = -1;
     int lockHook_ = 0;
+    bool lockReadOnly_ = false;
     bool dynamic_ = false;
     IDirect3DSurface9* dcSurface_ = nullptr;
     ULONG dcSurfaceCount_ = 0;
