@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "Entity/PixelFormat.h"
+#include "Entity/RenderTarget.h"
 #include "Entity/TextureCubeMap.h"
 #include "Platform/D3D9/SoftAdapter.h"
 #include "Render/d3d9/TextureD3D9.h"
@@ -274,6 +275,80 @@ TEST_F(Texture, ASecondGetDcFailsAndKeepsTheFirst) {
     EXPECT_EQ(Occurrences(log, "Error! can't release HDC! dc.png"), 1);
     // The level can be locked again once the DC is back.
     EXPECT_EQ(LockedLevel(texture, 0, 32, 8).size(), 256u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Texture, OnA9ExDeviceManagedTexturesAreWrittenThroughASystemCopy) {
+    ComRef<IDirect3DDevice9> ex;
+    MakeDevice(&ex, true);
+    Textures()->SetDevice(ex.Get());
+    Zel::TextureBase* texture = Textures()->CreateTexture(Zel::MP_MANAGED, 2);
+    ASSERT_TRUE(texture->Create(8, 4, 1, 2, Zel::PF_A8R8G8B8, 2, false));
+    D3DSURFACE_DESC desc{};
+    texture->GetDeviceTexture()->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Pool, D3DPOOL_DEFAULT);
+    const Bytes level0 = Counting(8 * 4 * 4), level1 = Counting(4 * 2 * 4, 90);
+    ASSERT_TRUE(FillLevel(texture, 0, level0, 32));
+    EXPECT_EQ(DeviceLevel(texture->GetDeviceTexture(), 0, 32, 4), level0);
+    ASSERT_TRUE(FillLevel(texture, 1, level1, 16));
+    EXPECT_EQ(DeviceLevel(texture->GetDeviceTexture(), 1, 16, 2), level1);
+    // All levels at once: the copy is uploaded and let go at the end.
+    std::vector<Zel::TextureBase::LockRecord> records;
+    ASSERT_TRUE(texture->LockAllLevels(records));
+    ASSERT_EQ(records.size(), 2u);
+    static_cast<std::uint8_t*>(records[1].bits)[0] = 0xAB;
+    texture->UnlockAllLevels();
+    EXPECT_EQ(DeviceLevel(texture->GetDeviceTexture(), 1, 16, 2)[0], 0xAB);
+    EXPECT_EQ(DeviceLevel(texture->GetDeviceTexture(), 0, 32, 4), level0);
+    EXPECT_TRUE(Textures()->ForceRemove(texture));
+}
+
+TEST_F(Texture, ARenderTargetIsReadBackAndAFailedReadIsReported) {
+    IDirect3DTexture9* colour = nullptr;
+    ASSERT_EQ(device_->CreateTexture(8, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                     D3DPOOL_DEFAULT, &colour, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* surface = nullptr;
+    colour->GetSurfaceLevel(0, &surface);
+    SoftSurface9::From(surface)->FillColor(RECT{0, 0, 8, 4}, 0x80402010);
+    Zel::RenderTarget target;
+    target.SetD3DSurface(surface, 8, 4);
+    const Bytes expected = [] {
+        Bytes b;
+        for (int i = 0; i < 32; ++i) b.insert(b.end(), {0x10, 0x20, 0x40, 0x80});
+        return b;
+    }();
+    const struct {
+        std::uint32_t pool;
+        bool scratch;
+    } cases[] = {{Zel::MP_SYSTEM_MEMORY, false}, {Zel::MP_MANAGED, true}, {Zel::MP_MANAGED, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pool * 10 + c.scratch);
+        Zel::TextureBase* texture = Textures()->CreateTexture(c.pool, 2);
+        ASSERT_TRUE(texture->Create(8, 4, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+        Zel::TextureBase* scratch = nullptr;
+        if (c.scratch) {
+            scratch = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+            ASSERT_TRUE(scratch->Create(8, 4, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+        }
+        ASSERT_TRUE(texture->CopyFromRenderTarget(&target, scratch));
+        EXPECT_EQ(LockedLevel(texture, 0, 32, 4), expected);
+    }
+    // A texture of another size cannot receive the target's surface.
+    Zel::TextureBase* wrong = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+    ASSERT_TRUE(wrong->Create(4, 4, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+    EXPECT_FALSE(wrong->CopyFromRenderTarget(&target, nullptr));
+    const std::size_t count = Textures()->GetTextureCount();
+    Zel::TextureBase* managed = Textures()->CreateTexture(Zel::MP_MANAGED, 2);
+    ASSERT_TRUE(managed->Create(4, 4, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+    EXPECT_FALSE(managed->CopyFromRenderTarget(&target, nullptr));
+    // The temporary texture went back to the manager.
+    EXPECT_EQ(Textures()->GetTextureCount(), count + 1);
+    surface->Release();
+    colour->Release();
 }
 
 }  // namespace
