@@ -306,6 +306,24 @@ void TextureManager::LoadImage(const std::string& path, SharedPtr<Image>& out) {
     out.Assign(image);
 }
 
+void TextureManager::LoadImageFromMem(const std::string& name, IZelStream* stream,
+                                      SharedPtr<Image>& out) {
+    if (!stream) {
+        std::string message, location;
+        FormatAssertMessage(message, location, "Engine/Entity/TextureManager", 585,
+                            "Zel::TextureManager::LoadImageFromMem", "%s", "pstream==NULL");
+        ReportAssert(message, location);
+        return;
+    }
+    ImageManager* images = Globals::Find(&Globals::GetImageManager);
+    if (!images)
+        return;
+    auto* image = static_cast<Image*>(images->Load(name, stream));
+    if (!image || !image->IsLoadSucceeded())
+        image = images->GetDefaultImage();
+    out.Assign(image);
+}
+
 TextureBase* TextureManager::GetActorReflectionTexture() {
     if (!actorReflectionImage_) {
         LoadImage(kActorReflectionPath, actorReflectionImage_);

@@ -132,6 +132,9 @@ public:
     // The image by path (a path with ".." or "/" by full path, else under the image manager's base
     // path); the default image when it is missing or did not load.
     void LoadImage(const std::string& path, SharedPtr<Image>& out);
+    // The image manager builds the image from the stream's file, with the same fall-back. A null
+    // stream is the assertion report "pstream==NULL" and leaves out unchanged.
+    void LoadImageFromMem(const std::string& name, IZelStream* stream, SharedPtr<Image>& out);
 
     // ---- Scratch buffers of texture composition ----
     // Allocated and zeroed on first use; the same buffer every call; freed at shutdown.

@@ -218,3 +218,25 @@ TEST_F(Manager, TheReportGroupsTexturesByTheWordsOfTheirNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Manager, ImagesLoadByPathOrFromAStreamAndFallBackToTheDefaultImage) {
+    Write("pics\\a.png", ZelFixtures::WritePng(
+                             ZelFixtures::PngFromRgba(ZelFixtures::MakePatternImage(4, 4), false)));
+    Zel::SharedPtr<Zel::Image> image;
+    Textures()->LoadImage("pics/a.png", image);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->GetName(), "pics\\a.png");
+    EXPECT_TRUE(image->IsLoadSucceeded());
+    Textures()->LoadImage("missing.png", image);
+    EXPECT_EQ(image.Get(), Images()->GetDefaultImage());
+    Zel::SharedPtr<Zel::Image> untouched;
+    Textures()->LoadImageFromMem("mem.png", nullptr, untouched);
+    EXPECT_FALSE(untouched);
+    EXPECT_EQ(Occurrences(LogText(), "pstream==NULL"), 1);
+    EXPECT_EQ(Occurrences(LogText(), "Fun=Zel::TextureManager::LoadImageFromMem"), 1);
+    image.Reset();
+}
+
+}  // namespace
