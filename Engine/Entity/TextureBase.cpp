@@ -212,6 +212,31 @@ bool TextureBase::ReserveBytes(std::uint32_t bytes) {
     return ok;
 }
 
+void TextureBase::SetFields(int width, int height, int depth, int type, int format, int levels) {
+    width_ = width;
+    height_ = height;
+    depth_ = depth;
+    type_ = type;
+    format_ = format;
+    levels_ = levels;
+    usedWidth_ = width;
+    usedHeight_ = height;
+}
+
+void TextureBase::CopySurfaceRows(const ImageSurface& surface, std::uint32_t format, void* bits,
+                                  std::int32_t pitch) {
+    const LevelShape shape = ShapeOf(surface.GetWidth(), surface.GetHeight(), format);
+    if (pitch <= 0 || shape.rowBytes > std::uint64_t(pitch))
+        return;
+    for (std::uint32_t row = 0; row < shape.rows; ++row) {
+        const std::uint64_t at = shape.rowBytes * row;
+        if (at + shape.rowBytes > surface.GetDataSize())
+            break;
+        std::memcpy(static_cast<std::uint8_t*>(bits) + std::size_t(pitch) * row,
+                    surface.GetData() + at, std::size_t(shape.rowBytes));
+    }
+}
+
 void TextureBase::AccountBytes(std::uint32_t bytes) {
     TakeBackBytes();
     accountedBytes_ = bytes;

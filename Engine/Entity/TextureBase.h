@@ -27,6 +27,7 @@
 namespace Zel {
 
 class Image;
+class ImageSurface;
 class IZelStream;
 class RenderTarget;
 
@@ -173,6 +174,12 @@ public:
 
 protected:
     static void ClearLockOutput(std::int32_t* pitch, void** bits);
+    // The stored description a creation works from; the used size becomes the full size.
+    void SetFields(int width, int height, int depth, int type, int format, int levels);
+    // Copies an image surface into a locked level row by row (block rows for DXT formats), the
+    // level's pitch apart; nothing when a row does not fit the pitch.
+    static void CopySurfaceRows(const ImageSurface& surface, std::uint32_t format, void* bits,
+                                std::int32_t pitch);
     // The manager's reserve road (check, collect, check, add) for a device creation; the bytes
     // are remembered. False when they do not fit. True without a texture manager.
     bool ReserveBytes(std::uint32_t bytes);

@@ -1,7 +1,5 @@
 #include "Render/d3d9/TextureCubeMapD3D9.h"
 
-#include <cstring>
-
 #include "Core/LogDispatch.h"
 #include "Core/threadmng.h"
 #include "Entity/Image.h"
@@ -60,12 +58,7 @@ bool TextureCubeMapD3D9::MakeCube(UINT levels, bool recreate) {
 bool TextureCubeMapD3D9::Create(int edge, int height, int depth, int type, int format,
                                 int /*levels*/, bool /*dynamic*/) {
     ReleaseDeviceObjects();
-    width_ = edge;
-    height_ = height;
-    depth_ = depth;
-    type_ = type;
-    format_ = format;
-    levels_ = 0;
+    SetFields(edge, height, depth, type, format, 0);
     return MakeCube(0, false);
 }
 
@@ -107,14 +100,7 @@ bool TextureCubeMapD3D9::CreateFromImage() {
                 ok = false;
                 break;
             }
-            const bool blocks = IsPixelFormatCompressed(format);
-            const std::uint32_t rows = blocks ? (surface->GetHeight() + 3) / 4 : surface->GetHeight();
-            const std::size_t rowBytes = rows ? surface->GetDataSize() / rows : 0;
-            if (rowBytes <= std::size_t(locked.Pitch))
-                for (std::uint32_t row = 0; row < rows; ++row)
-                    std::memcpy(static_cast<std::uint8_t*>(locked.pBits) +
-                                    std::size_t(locked.Pitch) * row,
-                                surface->GetData() + rowBytes * row, rowBytes);
+            CopySurfaceRows(*surface, format, locked.pBits, locked.Pitch);
             target->UnlockRect(D3DCUBEMAP_FACES(face), level);
         }
     }

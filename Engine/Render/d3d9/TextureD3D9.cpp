@@ -58,17 +58,6 @@ std::uint32_t AccountedSize(int width, int height, int depth, int format) {
                                       4 / 3);
 }
 
-// Copies rows of rowBytes from a tightly packed source into a pitched destination.
-void CopyRows(const std::uint8_t* source, std::size_t sourceBytes, std::uint8_t* destination,
-              std::int32_t pitch, std::size_t rowBytes, std::uint32_t rows) {
-    for (std::uint32_t row = 0; row < rows; ++row) {
-        const std::size_t at = rowBytes * row;
-        if (at + rowBytes > sourceBytes)
-            break;
-        std::memcpy(destination + std::size_t(pitch) * row, source + at, rowBytes);
-    }
-}
-
 }  // namespace
 
 TextureD3D9::TextureD3D9(std::uint32_t pool, IDirect3DDevice9* device, int type)
@@ -137,14 +126,7 @@ bool TextureD3D9::MakeTexture(bool recreate, bool dynamic) {
 bool TextureD3D9::Create(int width, int height, int depth, int type, int format, int levels,
                          bool dynamic) {
     ReleaseDeviceObjects();
-    width_ = width;
-    height_ = height;
-    depth_ = depth;
-    type_ = type;
-    format_ = format;
-    levels_ = levels;
-    usedWidth_ = width;
-    usedHeight_ = height;
+    SetFields(width, height, depth, type, format, levels);
     return MakeTexture(false, dynamic);
 }
 
@@ -177,14 +159,7 @@ bool TextureD3D9::CreateFromImage() {
             return false;
         }
         // The lock's pitch may be wider than the surface's rows: copy row by row.
-        const bool blocks = IsPixelFormatCompressed(format);
-        const std::uint32_t rows = blocks ? (surface->GetHeight() + 3) / 4 : surface->GetHeight();
-        const std::size_t rowBytes =
-            blocks ? std::size_t(GetPixelFormatByteSize(surface->GetWidth(), 4, 1, format))
-                   : std::size_t(surface->GetWidth()) * GetPixelFormatBytesPerPixel(format);
-        if (rowBytes <= std::size_t(pitch))
-            CopyRows(surface->GetData(), surface->GetDataSize(), static_cast<std::uint8_t*>(bits),
-                     pitch, rowBytes, rows);
+        CopySurfaceRows(*surface, format, bits, pitch);
         UnlockLevel();
     }
     GenerateMipmaps();
