@@ -39,8 +39,7 @@ void BlendPixel(std::uint8_t* d, const std::uint8_t* s) {
         return;
     }
     const float ao = 1.0f - (1.0f - ad) * (1.0f - as);
-    for (int c = 0; c < 3; ++c)
-        d[c] = RoundByte(s[c] * as / ao + d[c] * (1.0f - as) * ad / ao);
+    for (int c = 0; c < 3; ++c) d[c] = RoundByte(s[c] * as / ao + d[c] * (1.0f - as) * ad / ao);
     d[3] = RoundByte(ao * 255.0f);
 }
 
@@ -48,16 +47,15 @@ void BlendPixel(std::uint8_t* d, const std::uint8_t* s) {
 
 bool BlendTextures(const BlendTexturesDesc& desc, bool flip) {
     if (!IsValid(desc)) {
-        LogTyped(LOG_ENGINE_INIT, " Blend Texture Failed, %d,%d,%d,%d,%d,%d",
-                 desc.destinationWidth, desc.destinationHeight, desc.copyWidth, desc.copyHeight,
-                 desc.x, desc.y);
+        LogTyped(LOG_ENGINE_INIT, " Blend Texture Failed, %d,%d,%d,%d,%d,%d", desc.destinationWidth,
+                 desc.destinationHeight, desc.copyWidth, desc.copyHeight, desc.x, desc.y);
         return false;
     }
     const std::size_t destinationPitch = std::size_t(desc.destinationWidth) * 4;
     for (std::int32_t i = 0; i < desc.copyHeight; ++i) {
         const std::int32_t row = flip ? desc.destinationHeight - desc.y - 1 - i : desc.y + i;
-        std::uint8_t* d = desc.destination + destinationPitch * std::size_t(row) +
-                          std::size_t(desc.x) * 4;
+        std::uint8_t* d =
+            desc.destination + destinationPitch * std::size_t(row) + std::size_t(desc.x) * 4;
         const std::uint8_t* s =
             desc.source + std::size_t(desc.sourcePitch) * std::size_t(desc.copyHeight - 1 - i);
         for (std::int32_t x = 0; x < desc.copyWidth; ++x) BlendPixel(d + x * 4, s + x * 4);

@@ -13,8 +13,8 @@ struct BlendTexturesDesc {
     const std::uint8_t* source = nullptr;
     std::int32_t destinationWidth = 0;
     std::int32_t destinationHeight = 0;
-    std::int32_t copyWidth = 0;   // pixels per row to blend
-    std::int32_t copyHeight = 0;  // rows to blend
+    std::int32_t copyWidth = 0;    // pixels per row to blend
+    std::int32_t copyHeight = 0;   // rows to blend
     std::int32_t sourcePitch = 0;  // bytes per source row
     std::int32_t x = 0, y = 0;     // top-left destination pixel of the rectangle
 };

@@ -138,7 +138,8 @@ bool TextureBase::CopyLevels(int levelCount, TextureBase* source, TextureBase* s
             return false;
         }
         // A pitch shorter than a row would spill into the next row: refuse the level.
-        const bool fits = fromPitch > 0 && toPitch > 0 && shape.rowBytes <= std::uint64_t(fromPitch) &&
+        const bool fits = fromPitch > 0 && toPitch > 0 &&
+                          shape.rowBytes <= std::uint64_t(fromPitch) &&
                           shape.rowBytes <= std::uint64_t(toPitch);
         if (fits)
             for (std::uint32_t row = 0; row < shape.rows; ++row)

@@ -24,7 +24,8 @@ namespace {
 constexpr const char* kActorReflectionPath = "../resources/media/shaders/common/actor_ref.jpg";
 constexpr int kListCreated = 1, kListRemoved = 2, kListTargetCreated = 3, kListTargetRemoved = 4;
 constexpr int kGroupCount = 6;
-constexpr const char* kStars = "********************************************************************\n";
+constexpr const char* kStars =
+    "********************************************************************\n";
 constexpr const char* kEquals =
     "=======================================================================\n";
 constexpr const char* kGroupTitles[kGroupCount] = {"Client List : \n", "UI List : \n",
@@ -298,8 +299,8 @@ void TextureManager::LoadImage(const std::string& path, SharedPtr<Image>& out) {
     ImageManager* images = Globals::Find(&Globals::GetImageManager);
     if (!images)
         return;
-    CResource* loaded = PathHasParentOrSlash(path) ? images->Load(path, path)
-                                                   : images->LoadFromBasePath(path);
+    CResource* loaded =
+        PathHasParentOrSlash(path) ? images->Load(path, path) : images->LoadFromBasePath(path);
     auto* image = static_cast<Image*>(loaded);
     if (!image || !image->IsLoadSucceeded())
         image = images->GetDefaultImage();
@@ -462,13 +463,13 @@ int TextureManager::GroupOf(const std::string& name) {
 std::vector<std::vector<TextureBase*>> TextureManager::CollectGroups() {
     std::vector<std::vector<TextureBase*>> groups(kGroupCount);
     SectionGuard guard(listLock_);
-    for (TextureBase* texture : textures_) groups[std::size_t(GroupOf(texture->GetName()))].push_back(texture);
+    for (TextureBase* texture : textures_)
+        groups[std::size_t(GroupOf(texture->GetName()))].push_back(texture);
     return groups;
 }
 
 void TextureManager::DumpResources(const char* fileName) {
-    const std::string name =
-        fileName ? std::string(fileName) : "TexRes" + GetTimeString() + ".txt";
+    const std::string name = fileName ? std::string(fileName) : "TexRes" + GetTimeString() + ".txt";
     char previous[kDirectoryBufferSize] = {};
     PushCurrentDirectory(previous);
     FILE* file = std::fopen(name.c_str(), "a+");
@@ -477,7 +478,7 @@ void TextureManager::DumpResources(const char* fileName) {
         return;
     }
     static const char* const kLineFormats[kGroupCount] = {
-        "%s : Ref=%d, %u x %u, Size=%u Byte,%s\n", "%s : Ref=%d, %u x %u,  Size=%u Byte,%s\n",
+        "%s : Ref=%d, %u x %u, Size=%u Byte,%s\n",  "%s : Ref=%d, %u x %u,  Size=%u Byte,%s\n",
         "%s : Ref=%d, %u x %u,  Size=%u Byte,%s\n", "%s : Ref=%d, %u x %u,  Size=%u Byte,%s\n",
         "%s : Ref=%d,%u x %u,  Size=%u Byte,%s\n",  "%s : Ref=%d,%u x %u,  Size=%u Byte,%s\n"};
     const std::vector<std::vector<TextureBase*>> groups = CollectGroups();
@@ -488,8 +489,9 @@ void TextureManager::DumpResources(const char* fileName) {
         std::uint32_t bytes = 0;
         for (const TextureBase* t : groups[std::size_t(g)]) {
             const std::uint32_t size = t->GetSizeInBytes();
-            std::fprintf(file, kLineFormats[g], "Texture", t->GetRefCount(), unsigned(t->GetWidth()),
-                         unsigned(t->GetHeight()), size, t->GetName().c_str());
+            std::fprintf(file, kLineFormats[g], "Texture", t->GetRefCount(),
+                         unsigned(t->GetWidth()), unsigned(t->GetHeight()), size,
+                         t->GetName().c_str());
             bytes += size;
         }
         std::fprintf(file, "Count : %zu, FootPrint : %u KB\n", groups[std::size_t(g)].size(),

@@ -59,8 +59,8 @@ void TexturePool::LoadConfig() {
     const bool toDds = config && config->CompressToDDS();
     std::int32_t k = 0;
     for (const XmlNode* element = XmlChildElementByName(pool, "TexturePoolElement");
-         element && k < lodNumber_; element = XmlNextElementByName(element, "TexturePoolElement"),
-                    ++k) {
+         element && k < lodNumber_;
+         element = XmlNextElementByName(element, "TexturePoolElement"), ++k) {
         TexturePoolElement& level = levels_[std::size_t(k)];
         level.MaxNumber = IntAttribute(element, "MaxNumber");
         level.TextureFormat = FormatFromName(XmlAttributeValue(element, "TextureFormat"));
@@ -83,8 +83,8 @@ std::uint32_t TexturePool::AccountedSize(const TextureBase* texture) {
 TextureBase* TexturePool::Take(std::int32_t level) {
     if (levels_.empty())
         return nullptr;
-    const std::size_t index = std::min<std::size_t>(std::size_t(std::max(level, 0)),
-                                                    levels_.size() - 1);
+    const std::size_t index =
+        std::min<std::size_t>(std::size_t(std::max(level, 0)), levels_.size() - 1);
     std::list<TextureBase*>& list = levels_[index].textures;
     if (list.empty())
         return nullptr;

@@ -46,9 +46,10 @@ SoftSurface9::SoftSurface9(SoftDevice9* device, const Params& p, SoftDeviceChild
         // Rows may be padded, as drivers do; a caller must step by the locked pitch.
         const auto tight = static_cast<std::size_t>(D3D9Format::RowPitch(p.format, p.width));
         const std::size_t rows =
-            tight ? static_cast<std::size_t>(D3D9Format::SurfaceBytes(p.format, p.width, p.height)) /
-                        tight
-                  : 0;
+            tight
+                ? static_cast<std::size_t>(D3D9Format::SurfaceBytes(p.format, p.width, p.height)) /
+                      tight
+                : 0;
         const std::size_t align = std::max<UINT>(1, SoftAdapter::Current().rowPitchAlignment);
         pitch_ = static_cast<UINT>((tight + align - 1) / align * align);
         bits_.assign(std::size_t(pitch_) * rows, 0);

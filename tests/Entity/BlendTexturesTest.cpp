@@ -32,11 +32,17 @@ TEST_F(Blend, PixelsFollowSourceOverDestination) {
         const char* name;
         Pixel destination, source, expected;
     } cases[] = {
-        {"a transparent destination takes the source whole", {10, 20, 30, 0}, {200, 100, 50, 77},
+        {"a transparent destination takes the source whole",
+         {10, 20, 30, 0},
+         {200, 100, 50, 77},
          {200, 100, 50, 77}},
-        {"an opaque source gives its colour and alpha 255", {10, 20, 30, 128}, {200, 100, 50, 255},
+        {"an opaque source gives its colour and alpha 255",
+         {10, 20, 30, 128},
+         {200, 100, 50, 255},
          {200, 100, 50, 255}},
-        {"a source of alpha 0 leaves the destination", {10, 20, 30, 128}, {200, 100, 50, 0},
+        {"a source of alpha 0 leaves the destination",
+         {10, 20, 30, 128},
+         {200, 100, 50, 0},
          {10, 20, 30, 128}},
         // as = 128/255 over an opaque destination: 3 x 0.502 = 1.506 rounds up, not down.
         {"colours round to nearest", {0, 0, 0, 255}, {3, 200, 255, 128}, {2, 100, 128, 255}},

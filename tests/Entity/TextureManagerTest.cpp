@@ -97,20 +97,20 @@ TEST_F(Manager, FindFreeRenderTargetSkipsTargetsInUse) {
     Zel::RenderTarget* b = make();
     Zel::TextureBase* baseA = a;
     Zel::TextureBase* baseB = b;
-    EXPECT_EQ(Textures()->FindFreeRenderTarget(baseA->GetWidth(), baseA->GetHeight(),
-                                               baseA->GetDepth(), baseA->GetFormat(),
-                                               baseA->GetType()),
-              a);
+    EXPECT_EQ(
+        Textures()->FindFreeRenderTarget(baseA->GetWidth(), baseA->GetHeight(), baseA->GetDepth(),
+                                         baseA->GetFormat(), baseA->GetType()),
+        a);
     baseA->SetFlags(Zel::TextureBase::FLAG_IN_USE);
-    EXPECT_EQ(Textures()->FindFreeRenderTarget(baseB->GetWidth(), baseB->GetHeight(),
-                                               baseB->GetDepth(), baseB->GetFormat(),
-                                               baseB->GetType()),
-              b);
+    EXPECT_EQ(
+        Textures()->FindFreeRenderTarget(baseB->GetWidth(), baseB->GetHeight(), baseB->GetDepth(),
+                                         baseB->GetFormat(), baseB->GetType()),
+        b);
     baseB->SetFlags(Zel::TextureBase::FLAG_IN_USE);
-    EXPECT_EQ(Textures()->FindFreeRenderTarget(baseB->GetWidth(), baseB->GetHeight(),
-                                               baseB->GetDepth(), baseB->GetFormat(),
-                                               baseB->GetType()),
-              nullptr);
+    EXPECT_EQ(
+        Textures()->FindFreeRenderTarget(baseB->GetWidth(), baseB->GetHeight(), baseB->GetDepth(),
+                                         baseB->GetFormat(), baseB->GetType()),
+        nullptr);
     a->DecRef();
     b->DecRef();
 }
@@ -196,8 +196,8 @@ TEST_F(Manager, TheReportGroupsTexturesByTheWordsOfTheirNames) {
                                  "1 : 32 x 32,  Size=4096 Byte,other\\c,Ref=1\n"
                                  "2 : 2 x 2,  Size=16 Byte,actor\\d,Ref=1\n"
                                  "Count : 3, FootPrint : 5 KB\n" +
-                                 equals + "\n" +
-                                 "Total Count : 6, Total FootPrint : 5 KB\n" + stars + "\n";
+                                 equals + "\n" + "Total Count : 6, Total FootPrint : 5 KB\n" +
+                                 stars + "\n";
     std::ostringstream stream;
     Textures()->WriteResourceReport(stream);
     EXPECT_EQ(stream.str(), expected);

@@ -35,8 +35,9 @@ std::vector<Level> Levels(const Zel::TexturePool& pool) {
 }
 
 TEST_F(Pool, TheSettingsFileGivesTheLevels) {
-    const std::string three = Element(2, "PF_A8R8G8B8", 1024, 512) + Element(3, "PF_DXT5", 512, 512) +
-                              Element(0, "PF_DXT1", 256, 128) + Element(9, "PF_DXT5", 8, 8);
+    const std::string three = Element(2, "PF_A8R8G8B8", 1024, 512) +
+                              Element(3, "PF_DXT5", 512, 512) + Element(0, "PF_DXT1", 256, 128) +
+                              Element(9, "PF_DXT5", 8, 8);
     const Level fallback{1, 1, 1024, 1024};
     const struct {
         const char* name;
@@ -47,28 +48,49 @@ TEST_F(Pool, TheSettingsFileGivesTheLevels) {
         std::uint32_t maxSize;
     } cases[] = {
         {"three levels, the fourth element ignored",
-         LodFile("LodNumber=\"3\" MaxSize=\"40\"", three), 0, false,
-         {{2, 1, 1024, 512}, {3, 10, 512, 512}, {0, 1, 256, 128}}, 40u << 20},
-        {"the texture scale shifts the sizes", LodFile("LodNumber=\"2\" MaxSize=\"1\"", three), 1,
-         false, {{2, 1, 512, 256}, {3, 10, 256, 256}}, 1u << 20},
-        {"compressing to DDS makes every format DXT5", LodFile("LodNumber=\"3\"", three), 0, true,
-         {{2, 10, 1024, 512}, {3, 10, 512, 512}, {0, 10, 256, 128}}, 0},
+         LodFile("LodNumber=\"3\" MaxSize=\"40\"", three),
+         0,
+         false,
+         {{2, 1, 1024, 512}, {3, 10, 512, 512}, {0, 1, 256, 128}},
+         40u << 20},
+        {"the texture scale shifts the sizes",
+         LodFile("LodNumber=\"2\" MaxSize=\"1\"", three),
+         1,
+         false,
+         {{2, 1, 512, 256}, {3, 10, 256, 256}},
+         1u << 20},
+        {"compressing to DDS makes every format DXT5",
+         LodFile("LodNumber=\"3\"", three),
+         0,
+         true,
+         {{2, 10, 1024, 512}, {3, 10, 512, 512}, {0, 10, 256, 128}},
+         0},
         {"levels without an element keep the defaults",
-         LodFile("LodNumber=\"2\"", Element(4, "PF_DXT5", 64, 32)), 0, false,
-         {{4, 10, 64, 32}, fallback}, 0},
+         LodFile("LodNumber=\"2\"", Element(4, "PF_DXT5", 64, 32)),
+         0,
+         false,
+         {{4, 10, 64, 32}, fallback},
+         0},
         {"a missing attribute reads as 0",
-         LodFile("LodNumber=\"1\"", "    <TexturePoolElement TexWidth=\"16\"/>\n"), 0, false,
-         {{0, 1, 16, 0}}, 0},
+         LodFile("LodNumber=\"1\"", "    <TexturePoolElement TexWidth=\"16\"/>\n"),
+         0,
+         false,
+         {{0, 1, 16, 0}},
+         0},
         {"a negative count gives no levels", LodFile("LodNumber=\"-3\"", three), 0, false, {}, 0},
         {"a huge count is held to 16", LodFile("LodNumber=\"99999999999\"", three), 0, false,
          [&] {
-             std::vector<Level> l{{2, 1, 1024, 512}, {3, 10, 512, 512}, {0, 1, 256, 128},
-                                  {9, 10, 8, 8}};
+             std::vector<Level> l{
+                 {2, 1, 1024, 512}, {3, 10, 512, 512}, {0, 1, 256, 128}, {9, 10, 8, 8}};
              l.resize(16, fallback);
              return l;
          }(),
          0},
-        {"without the pool element the defaults stay", "<LodConfig/>", 0, false, {fallback},
+        {"without the pool element the defaults stay",
+         "<LodConfig/>",
+         0,
+         false,
+         {fallback},
          26214400},
         {"without the file the defaults stay", "", 0, false, {fallback}, 26214400},
     };
@@ -103,8 +125,8 @@ protected:
         Pool::SetUp();
         Write("LodConfig.xml",
               Text(LodFile("LodNumber=\"3\"", Element(2, "PF_A8R8G8B8", 256, 256) +
-                                                 Element(1, "PF_DXT5", 256, 256) +
-                                                 Element(0, "PF_A8R8G8B8", 64, 64))));
+                                                  Element(1, "PF_DXT5", 256, 256) +
+                                                  Element(0, "PF_A8R8G8B8", 64, 64))));
         Textures()->LoadTexturePoolConfig();
     }
     Zel::TextureBase* Make(int size, int format) {

@@ -37,8 +37,8 @@ TEST_F(Texture, CreateFromImageCopiesRowByRowAtThePitchOfTheLock) {
     SoftAdapter::Current().rowPitchAlignment = 64;
     const RgbaImage image = ZelFixtures::MakePatternImage(9, 5);
     Zel::Image* decoded = NewImage("skin");
-    ASSERT_TRUE(
-        decoded->LoadPreferDds(Write("skin.tga", ZelFixtures::WriteTgaTrueColour(image, 32, false))));
+    ASSERT_TRUE(decoded->LoadPreferDds(
+        Write("skin.tga", ZelFixtures::WriteTgaTrueColour(image, 32, false))));
     const Bytes pixels = SurfaceBytes(decoded->GetFirstSurface());
     ASSERT_TRUE(decoded->CreateTexture());
     EXPECT_EQ(LockedLevel(decoded->GetTexture(), 0, 9 * 4, 5), pixels);
@@ -47,8 +47,8 @@ TEST_F(Texture, CreateFromImageCopiesRowByRowAtThePitchOfTheLock) {
 TEST_F(Texture, ALostDeviceRestoresDefaultPoolTexturesFromTheirImages) {
     const RgbaImage image = ZelFixtures::MakePatternImage(8, 4);
     Zel::Image* decoded = NewImage("plain");
-    ASSERT_TRUE(
-        decoded->LoadPreferDds(Write("plain.tga", ZelFixtures::WriteTgaTrueColour(image, 32, false))));
+    ASSERT_TRUE(decoded->LoadPreferDds(
+        Write("plain.tga", ZelFixtures::WriteTgaTrueColour(image, 32, false))));
     const Bytes pixels = SurfaceBytes(decoded->GetFirstSurface());
     Zel::TextureBase* texture = Textures()->CreateTexture(Zel::MP_DEFAULT, 2);
     Zel::TextureBase* managed = Textures()->CreateTexture(Zel::MP_MANAGED, 2);
@@ -78,7 +78,9 @@ TEST_F(Texture, CopiesGoByBlockRowsWithEachLevelsSizeAndPitch) {
     SoftAdapter::Current().rowPitchAlignment = 64;
     const struct {
         int format, width, height;
-    } cases[] = {{Zel::PF_DXT1, 8, 8}, {Zel::PF_DXT5, 12, 8}, {Zel::PF_DXT3, 16, 4},
+    } cases[] = {{Zel::PF_DXT1, 8, 8},
+                 {Zel::PF_DXT5, 12, 8},
+                 {Zel::PF_DXT3, 16, 4},
                  {Zel::PF_A8R8G8B8, 6, 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
@@ -188,9 +190,9 @@ TEST_F(Texture, ReleaseTakesBackExactlyWhatCreationAccounted) {
     for (int i = 0; i < 6; ++i) {
         Zel::Image* face = NewImage("face" + std::to_string(i));
         const std::string name = "face" + std::to_string(i) + ".tga";
-        ASSERT_TRUE(face->LoadPreferDds(Write(
-            name, ZelFixtures::WriteTgaTrueColour(ZelFixtures::MakePatternImage(4, 4, i + 1), 32,
-                                                  false))));
+        ASSERT_TRUE(face->LoadPreferDds(
+            Write(name, ZelFixtures::WriteTgaTrueColour(ZelFixtures::MakePatternImage(4, 4, i + 1),
+                                                        32, false))));
         faces[std::size_t(i)].Assign(face);
     }
     auto* fromImages = static_cast<Zel::TextureCubeMap*>(Textures()->CreateTexture(0, 4));
@@ -202,9 +204,9 @@ TEST_F(Texture, ReleaseTakesBackExactlyWhatCreationAccounted) {
     EXPECT_EQ(Textures()->GetDeviceTextureBytes(), 0u);
     // Faces that differ are not bound.
     Zel::Image* odd = NewImage("odd");
-    ASSERT_TRUE(odd->LoadPreferDds(Write(
-        "odd.tga",
-        ZelFixtures::WriteTgaTrueColour(ZelFixtures::MakePatternImage(8, 4), 32, false))));
+    ASSERT_TRUE(
+        odd->LoadPreferDds(Write("odd.tga", ZelFixtures::WriteTgaTrueColour(
+                                                ZelFixtures::MakePatternImage(8, 4), 32, false))));
     faces[3].Assign(odd);
     auto* mismatched = static_cast<Zel::TextureCubeMap*>(Textures()->CreateTexture(1, 4));
     EXPECT_FALSE(mismatched->SetImages(faces));

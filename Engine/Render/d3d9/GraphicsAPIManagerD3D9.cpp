@@ -36,7 +36,7 @@ HardwareVertexBuffer* GraphicsAPIManagerD3D9::NewVertexBuffer(
 }
 
 TextureBase* GraphicsAPIManagerD3D9::NewTexture(std::uint32_t pool, IDirect3DDevice9* device,
-                                               int kind) {
+                                                int kind) {
     if (kind == TextureBase::KIND_CUBE)
         return new (std::nothrow) TextureCubeMapD3D9(pool, device);
     return new (std::nothrow) TextureD3D9(pool, device, kind);

@@ -26,10 +26,10 @@ bool TextureCubeMapD3D9::ReleaseDeviceObjects() {
 bool TextureCubeMapD3D9::MakeCube(UINT levels, bool recreate) {
     if (!d3dDevice_)
         return false;
-    const auto bytes = static_cast<std::uint32_t>(
-        GetPixelFormatByteSize(std::uint32_t(width_), std::uint32_t(width_), 1,
-                               std::uint32_t(format_)) *
-        24 / 3);
+    const auto bytes = static_cast<std::uint32_t>(GetPixelFormatByteSize(std::uint32_t(width_),
+                                                                         std::uint32_t(width_), 1,
+                                                                         std::uint32_t(format_)) *
+                                                  24 / 3);
     if (!ReserveBytes(bytes)) {
         LogTyped(LOG_ENGINE_INIT,
                  recreate ? "ERROR : 创建贴图失败，显存不足" : "创建贴图失败，显存不足");

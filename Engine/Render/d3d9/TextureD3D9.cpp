@@ -51,11 +51,10 @@ bool DynamicTexturesAllowed() {
 
 // Level 0 bytes times four thirds: what a 2D texture adds to the device-texture counter.
 std::uint32_t AccountedSize(int width, int height, int depth, int format) {
-    return static_cast<std::uint32_t>(GetPixelFormatByteSize(std::uint32_t(width),
-                                                             std::uint32_t(height),
-                                                             std::uint32_t(depth > 0 ? depth : 1),
-                                                             std::uint32_t(format)) *
-                                      4 / 3);
+    return static_cast<std::uint32_t>(
+        GetPixelFormatByteSize(std::uint32_t(width), std::uint32_t(height),
+                               std::uint32_t(depth > 0 ? depth : 1), std::uint32_t(format)) *
+        4 / 3);
 }
 
 }  // namespace
@@ -179,9 +178,8 @@ bool TextureD3D9::CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Ima
     ReleaseDeviceObjects();
     D3DXIMAGE_INFO info{};
     const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
-        d3dDevice_, bytes.data(), UINT(bytes.size()), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2,
-        1, 0, D3DFMT_UNKNOWN, DevicePool(), D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr,
-        &texture_);
+        d3dDevice_, bytes.data(), UINT(bytes.size()), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1,
+        0, D3DFMT_UNKNOWN, DevicePool(), D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture_);
     if (FAILED(hr)) {
         texture_ = nullptr;
         ReportError("D3DXCreateTextureFromFileInMemoryEx failed (0x%08X)", unsigned(hr));
@@ -383,7 +381,8 @@ bool TextureD3D9::CopyFromRenderTarget(RenderTarget* target, TextureBase* scratc
         return true;
     }
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
-    TextureBase* temporary = textures ? textures->CreateTexture(MP_SYSTEM_MEMORY, KIND_2D) : nullptr;
+    TextureBase* temporary =
+        textures ? textures->CreateTexture(MP_SYSTEM_MEMORY, KIND_2D) : nullptr;
     if (!temporary)
         return false;
     const bool ok = temporary->Create(width_, height_, depth_, KIND_2D, format_, 0, false) &&
@@ -479,8 +478,9 @@ bool TextureD3D9::ReloadFromFile(int width, int height, bool asynchronous) {
                      "CreateFromImage失败,CreateFromImage失败,返回值D3DERR_OUTOFVIDEOMEMORY:=%s",
                      name_.c_str());
         else
-            LogTyped(LOG_ENGINE_INIT, "CreateFromImage失败,CreateFromImage失败,返回值=%ld,filename=%s",
-                     long(hr), name_.c_str());
+            LogTyped(LOG_ENGINE_INIT,
+                     "CreateFromImage失败,CreateFromImage失败,返回值=%ld,filename=%s", long(hr),
+                     name_.c_str());
         return false;
     }
     ReleaseDeviceObjects();

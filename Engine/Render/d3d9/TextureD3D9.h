@@ -67,7 +67,6 @@ public:
     bool CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Image>& image) override;
     void ReleaseSystemCopy() override;
 
-
     // The ".dds" sibling of a path: its extension (after the last separator) replaced, or ".dds"
     // appended when it has none.
     static std::string DdsSibling(const std::string& path);
