@@ -354,3 +354,37 @@ TEST_F(Texture, ARenderTargetIsReadBackAndAFailedReadIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Texture, AnImageThatDoesNotFitIsHalvedUntilItDoes) {
+    Zel::Image* wide = NewImage("wide");
+    Zel::Image* thin = NewImage("thin");
+    ASSERT_TRUE(
+        wide->LoadPreferDds(Write("wide.tga", ZelFixtures::WriteTgaTrueColour(
+                                                  ZelFixtures::MakeSmoothImage(8, 8), 32, false))));
+    ASSERT_TRUE(thin->LoadPreferDds(
+        Write("thin.tga",
+              ZelFixtures::WriteTgaTrueColour(ZelFixtures::MakeSmoothImage(1, 64), 32, false))));
+    // The collection a refusal runs frees images nobody holds.
+    const Zel::SharedPtr<Zel::Image> holdWide(wide), holdThin(thin);
+    // 8 x 8 needs 170 bytes free, 4 x 4 only 42.
+    Textures()->SetVideoMemoryBudget(100);
+    Zel::TextureBase* texture = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+    texture->SetImage(holdWide);
+    ASSERT_TRUE(texture->CreateFromImage());
+    EXPECT_EQ(texture->GetWidth(), 4);
+    EXPECT_EQ(wide->GetFirstSurface()->GetWidth(), 4u);
+    EXPECT_EQ(LockedLevel(texture, 0, 16, 4), SurfaceBytes(wide->GetFirstSurface()));
+    texture->ReleaseImage();
+    // A side of 1 cannot be halved: the creation fails with the image as it was.
+    Zel::TextureBase* refused = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+    refused->SetImage(holdThin);
+    EXPECT_FALSE(refused->CreateFromImage());
+    EXPECT_EQ(thin->GetFirstSurface()->GetHeight(), 64u);
+    EXPECT_EQ(refused->GetDeviceTexture(), nullptr);
+    EXPECT_EQ(Occurrences(LogText(), "创建贴图失败，显存不足 thin.tga"), 1);
+    refused->ReleaseImage();
+}
+
+}  // namespace

@@ -145,8 +145,12 @@ bool TextureD3D9::CreateFromImage() {
         return false;
     SetName(image->GetLoadPath());
     ReleaseDeviceObjects();
-    if (!MakeTexture(true, false))
-        return false;
+    // Out of memory: a smaller copy of the image may still fit.
+    while (!MakeTexture(true, false)) {
+        if (width_ <= 1 || height_ <= 1 || !image->HalveSurfaces())
+            return false;
+        SetImage(image_);
+    }
     const UINT levels = texture_->GetLevelCount();
     const auto format = std::uint32_t(format_);
     for (UINT level = 0; level < levels && level < image->GetSurfaceCount(); ++level) {

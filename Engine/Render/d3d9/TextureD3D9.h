@@ -32,6 +32,9 @@ public:
     // stored size, format and level count after the memory check.
     bool RecreateDeviceObjects() override;
 
+    // The device texture for the bound image, every level the image has uploaded row by row.
+    // When it cannot be made and both sides exceed 1, the image is halved (not DXT data) and
+    // the creation tried again.
     bool CreateFromImage() override;
     std::uint32_t GetDeviceRefCount() override;
     // Level 0 to the file: kinds 0 BMP, 1 JPEG, 2 TGA, 3 PNG, 4 DDS; false for any other.
