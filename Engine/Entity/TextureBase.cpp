@@ -9,6 +9,7 @@
 #include "Core/PathUtils.h"
 #include "Entity/Image.h"
 #include "Entity/PixelFormat.h"
+#include "Entity/RenderTarget.h"
 #include "Entity/TextureManager.h"
 #include "Render/RenderDevice.h"
 
@@ -122,7 +123,7 @@ bool TextureBase::CopyLevels(int levelCount, TextureBase* source, TextureBase* s
     if (!CanCopyFrom(source))
         return false;
     if (source->IsRenderTarget())
-        return CopyFromRenderTarget(reinterpret_cast<RenderTarget*>(source), scratch);
+        return CopyFromRenderTarget(static_cast<RenderTarget*>(source), scratch);
     const auto format = static_cast<std::uint32_t>(format_);
     for (int level = 0; level < levelCount; ++level) {
         const std::uint32_t w = std::max<std::uint32_t>(1, std::uint32_t(width_) >> level);
