@@ -269,8 +269,12 @@ void TextureManager::OnLostDevice() {
 
 void TextureManager::OnResetDevice() {
     SectionGuard guard(listLock_);
-    for (TextureBase* texture : textures_)
-        if (texture->IsDefaultPool())
+    // A re-creation may purge textures to make room: walk a copy of the list and skip what has
+    // left it meanwhile.
+    const std::vector<TextureBase*> textures = textures_;
+    for (TextureBase* texture : textures)
+        if (std::find(textures_.begin(), textures_.end(), texture) != textures_.end() &&
+            texture->IsDefaultPool())
             texture->OnDeviceReset();
 }
 

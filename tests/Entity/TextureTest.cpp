@@ -388,3 +388,25 @@ TEST_F(Texture, AnImageThatDoesNotFitIsHalvedUntilItDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Texture, AResetThatMustPurgeToMakeRoomKeepsTheTexturesItWalks) {
+    Zel::TextureBase* idle = Textures()->CreateTexture(Zel::MP_MANAGED, 2);
+    Zel::TextureBase* target = Textures()->CreateTexture(Zel::MP_DEFAULT, 2);
+    ASSERT_TRUE(idle->Create(64, 64, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+    ASSERT_TRUE(target->Create(64, 64, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+    Textures()->OnLostDevice();
+    // The default-pool texture fits again only once the idle one is purged.
+    Textures()->SetVideoMemoryBudget(21845 + 10000);
+    Soft(device_)->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
+    D3DPRESENT_PARAMETERS parameters = Parameters();
+    ASSERT_EQ(device_->Reset(&parameters), D3D_OK);
+    Textures()->OnResetDevice();
+    EXPECT_FALSE(Textures()->Contains(idle));
+    ASSERT_TRUE(Textures()->Contains(target));
+    EXPECT_NE(target->GetDeviceTexture(), nullptr);
+    EXPECT_EQ(target->GetRefCount(), 1);
+}
+
+}  // namespace
