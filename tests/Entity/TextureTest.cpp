@@ -410,3 +410,34 @@ TEST_F(Texture, AResetThatMustPurgeToMakeRoomKeepsTheTexturesItWalks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Texture, CreatePassesTheUsageItComputes) {
+    Zel::TextureBase::SetAutoMipmap(true);
+    const struct {
+        std::uint32_t pool;
+        int levels;
+        DWORD usage;
+        UINT deviceLevels;
+        bool fullChain;
+    } cases[] = {
+        {Zel::MP_MANAGED, 1, D3DUSAGE_AUTOGENMIPMAP, 1, true},  // the device's chain
+        {Zel::MP_MANAGED, 3, 0, 3, false},                      // levels of its own
+        {Zel::MP_SYSTEM_MEMORY, 1, 0, 1, false},                // never in system memory
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pool * 10 + c.levels);
+        Zel::TextureBase* texture = Textures()->CreateTexture(c.pool, 2);
+        ASSERT_TRUE(texture->Create(8, 8, 1, 2, Zel::PF_A8R8G8B8, c.levels, false));
+        D3DSURFACE_DESC desc{};
+        texture->GetDeviceTexture()->GetLevelDesc(0, &desc);
+        EXPECT_EQ(desc.Usage & D3DUSAGE_AUTOGENMIPMAP, c.usage);
+        EXPECT_EQ(texture->GetDeviceTexture()->GetLevelCount(), c.deviceLevels);
+        EXPECT_EQ((texture->GetFlags() & Zel::TextureBase::FLAG_FULL_MIP) != 0, c.fullChain);
+        EXPECT_EQ(texture->GetSizeInBytes(), c.fullChain ? 256u * 4 / 3 : 256u);
+    }
+    Zel::TextureBase::SetAutoMipmap(false);
+}
+
+}  // namespace
