@@ -336,6 +336,16 @@ bool Image::CompressToDxt() {
     return true;
 }
 
+bool Image::HalveSurfaces() {
+    if (!IsNotDxt() || surfaces_.empty())
+        return false;
+    for (const std::unique_ptr<ImageSurface>& surface : surfaces_)
+        surface->ScaleTo(std::max(1u, surface->GetWidth() / 2),
+                         std::max(1u, surface->GetHeight() / 2), kMipFilter);
+    RecomputeSize();
+    return true;
+}
+
 bool Image::CreateTexture() {
     if (!IsLoadSucceeded())
         return false;

@@ -110,6 +110,10 @@ public:
     // and the size is computed again (the manager's count follows while loaded). All surfaces or
     // none: when one cannot be compressed, the image is left as it was and the answer is false.
     bool CompressToDxt();
+    // Halves every surface (each side at least 1) with filter 2 and computes the size again, for
+    // a texture that did not fit in video memory. False, changing nothing, for DXT data or an
+    // image without surfaces.
+    bool HalveSurfaces();
     // Only for an image whose load succeeded: the texture manager makes a 2D texture filled from
     // the image, which the image keeps. A texture that cannot be filled goes back to the manager.
     // When the texture's pool restores itself (pool code 1), the surfaces are freed: the image's

@@ -1,48 +1,71 @@
 #include "Entity/TextureBase.h"
 
-#include <algorithm>
+#include <atomic>
 #include <cstring>
-#include <limits>
-#include <vector>
 
 #include "Core/ErrorReport.h"
-#include "Core/IZelStream.h"
+#include "Core/Globals.h"
+#include "Core/LogDispatch.h"
 #include "Core/PathUtils.h"
 #include "Entity/Image.h"
 #include "Entity/PixelFormat.h"
 #include "Entity/RenderTarget.h"
-#include "Platform/D3DX9/D3DX9Texture.h"
+#include "Entity/TextureManager.h"
+#include "Render/RenderDevice.h"
 
 namespace Zel {
 namespace {
 
-int FormatOfFile(D3DFORMAT format) {
-    switch (format) {
-        case D3DFMT_DXT1:
-            return PF_DXT1;
-        case D3DFMT_DXT2:
-            return PF_DXT2;
-        case D3DFMT_DXT3:
-            return PF_DXT3;
-        case D3DFMT_DXT4:
-            return PF_DXT4;
-        case D3DFMT_DXT5:
-            return PF_DXT5;
-        case D3DFMT_X8R8G8B8:
-        case D3DFMT_R8G8B8:
-            return PF_X8R8G8B8;
-        default:
-            return PF_A8R8G8B8;
+std::atomic<bool> g_autoMipmap{false};
+
+TextureManager* Textures() {
+    return Globals::Find(&Globals::GetTextureManager);
+}
+
+bool QueryEx(IDirect3DDevice9* device) {
+    if (!device)
+        return false;
+    IUnknown* ex = nullptr;
+    if (FAILED(device->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(&ex))) ||
+        !ex)
+        return false;
+    ex->Release();
+    return true;
+}
+
+// Rows of a level and the bytes of one row: block rows for DXT formats.
+struct LevelShape {
+    std::uint32_t rows;
+    std::uint64_t rowBytes;
+};
+
+LevelShape ShapeOf(std::uint32_t width, std::uint32_t height, std::uint32_t format) {
+    if (IsPixelFormatCompressed(format)) {
+        const std::uint32_t blockRows = (height + 3) / 4;
+        const std::uint64_t rowBytes = GetPixelFormatByteSize(width, 4, 1, format);
+        return {blockRows, rowBytes};
     }
+    return {height, std::uint64_t(width) * GetPixelFormatBytesPerPixel(format)};
 }
 
 }  // namespace
 
 TextureBase::TextureBase(std::uint32_t pool, IDirect3DDevice9* device, int type)
-    : pool_(pool), device_(device), type_(type) {}
+    : RenderResource(pool, nullptr), type_(type), d3dDevice_(device), isEx_(QueryEx(device)) {
+    if (TextureManager* textures = Textures())
+        device_ = textures->GetRenderDevice();
+}
 
 TextureBase::~TextureBase() {
-    ReleaseDeviceObjects();
+    TextureBase::ReleaseDeviceObjects();
+}
+
+void TextureBase::SetAutoMipmap(bool on) {
+    g_autoMipmap.store(on, std::memory_order_relaxed);
+}
+
+bool TextureBase::IsAutoMipmap() {
+    return g_autoMipmap.load(std::memory_order_relaxed);
 }
 
 void TextureBase::SetImage(const SharedPtr<Image>& image) {
@@ -61,68 +84,9 @@ void TextureBase::ReleaseImage() {
     image_.Reset();
 }
 
-bool TextureBase::CreateFromImage() {
-    Image* image = image_.Get();
-    const D3DFORMAT format = static_cast<D3DFORMAT>(GetPixelFormatD3DFormat(format_));
-    if (!device_ || !image || !image->GetFirstSurface() || format == D3DFMT_UNKNOWN)
-        return false;
-    name_ = NormalizePath(image->GetLoadPath());
-    ReleaseDeviceObjects();
-    const UINT levels = static_cast<UINT>(std::max(levels_, 1));
-    HRESULT hr = device_->CreateTexture(UINT(width_), UINT(height_), levels, 0, format,
-                                        DevicePool(), &texture_, nullptr);
-    if (FAILED(hr)) {
-        texture_ = nullptr;
-        ReportError("CreateTexture failed (0x%08X), W=%d,H=%d", unsigned(hr), width_, height_);
-        return false;
-    }
-    const bool blocks = IsPixelFormatCompressed(std::uint32_t(format_));
-    for (UINT level = 0; level < levels && level < image->GetSurfaceCount(); ++level) {
-        const ImageSurface* surface = image->GetSurface(level);
-        D3DLOCKED_RECT locked{};
-        hr = texture_->LockRect(level, &locked, nullptr, 0);
-        if (FAILED(hr)) {
-            ReportError("LockRect failed (0x%08X), %s", unsigned(hr), name_.c_str());
-            ReleaseDeviceObjects();
-            return false;
-        }
-        const std::uint32_t rows = blocks ? (surface->GetHeight() + 3) / 4 : surface->GetHeight();
-        const std::size_t rowBytes = surface->GetDataSize() / rows;
-        for (std::uint32_t row = 0; row < rows; ++row)
-            std::memcpy(static_cast<std::uint8_t*>(locked.pBits) + std::size_t(locked.Pitch) * row,
-                        surface->GetData() + rowBytes * row, rowBytes);
-        texture_->UnlockRect(level);
-    }
-    return true;
-}
-
-bool TextureBase::CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Image>& image) {
+bool TextureBase::CreateFromFileInMemory(IZelStream* /*stream*/, const SharedPtr<Image>& image) {
     image_ = image;
-    if (!device_ || !stream)
-        return false;
-    std::vector<std::uint8_t> bytes(stream->GetSize());
-    stream->Seek(0, STREAM_SEEK_SET);
-    if (bytes.empty() || stream->Read(bytes.data(), std::uint32_t(bytes.size())) != bytes.size())
-        return false;
-    ReleaseDeviceObjects();
-    D3DXIMAGE_INFO info{};
-    const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
-        device_, bytes.data(), UINT(bytes.size()), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, 0,
-        D3DFMT_UNKNOWN, DevicePool(), D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture_);
-    if (FAILED(hr)) {
-        texture_ = nullptr;
-        ReportError("D3DXCreateTextureFromFileInMemoryEx failed (0x%08X)", unsigned(hr));
-        return false;
-    }
-    D3DSURFACE_DESC desc{};
-    texture_->GetLevelDesc(0, &desc);
-    name_ = NormalizePath(stream->GetName());
-    width_ = static_cast<int>(desc.Width);
-    height_ = static_cast<int>(desc.Height);
-    depth_ = 1;
-    levels_ = static_cast<int>(texture_->GetLevelCount());
-    format_ = FormatOfFile(info.Format);
-    return true;
+    return false;
 }
 
 void TextureBase::SetDeviceTexture(IDirect3DTexture9* texture) {
@@ -130,37 +94,182 @@ void TextureBase::SetDeviceTexture(IDirect3DTexture9* texture) {
     texture_ = texture;
 }
 
-void TextureBase::ReleaseDeviceObjects() {
+bool TextureBase::ReleaseDeviceObjects() {
     if (texture_)
         texture_->Release();
     texture_ = nullptr;
+    TakeBackBytes();
+    return true;
 }
 
-D3DPOOL TextureBase::DevicePool() const {
-    switch (pool_) {
-        case 0:
-            return D3DPOOL_DEFAULT;
-        case 2:
-            return D3DPOOL_SYSTEMMEM;
-        default:
-            return D3DPOOL_MANAGED;
+bool TextureBase::CanCopyFrom(const TextureBase* other) const {
+    if (!other || other == this || IsRenderTarget())
+        return false;
+    if (type_ != KIND_2D || other->type_ != KIND_2D || (flags_ & FLAG_IN_USE))
+        return false;
+    return width_ == other->width_ && height_ == other->height_ && depth_ == other->depth_ &&
+           format_ == other->format_;
+}
+
+bool TextureBase::CopyFrom(TextureBase* source, TextureBase* scratch) {
+    return CopyLevels(1, source, scratch);
+}
+
+bool TextureBase::CopyLevelsFrom(int levelCount, TextureBase* source, TextureBase* scratch) {
+    return CopyLevels(levelCount, source, scratch);
+}
+
+bool TextureBase::CopyLevels(int levelCount, TextureBase* source, TextureBase* scratch) {
+    if (!CanCopyFrom(source))
+        return false;
+    if (source->IsRenderTarget())
+        return CopyFromRenderTarget(static_cast<RenderTarget*>(source), scratch);
+    const auto format = static_cast<std::uint32_t>(format_);
+    for (int level = 0; level < levelCount; ++level) {
+        const std::uint32_t w = std::max<std::uint32_t>(1, std::uint32_t(width_) >> level);
+        const std::uint32_t h = std::max<std::uint32_t>(1, std::uint32_t(height_) >> level);
+        const LevelShape shape = ShapeOf(w, h, format);
+        std::int32_t fromPitch = 0, toPitch = 0;
+        void* from = nullptr;
+        void* to = nullptr;
+        if (!source->LockLevel(level, &fromPitch, &from, nullptr, LO_READ_ONLY))
+            return false;
+        if (!LockLevel(level, &toPitch, &to, nullptr, LO_NORMAL2)) {
+            source->UnlockLevel();
+            return false;
+        }
+        // A pitch shorter than a row would spill into the next row: refuse the level.
+        const bool fits = fromPitch > 0 && toPitch > 0 &&
+                          shape.rowBytes <= std::uint64_t(fromPitch) &&
+                          shape.rowBytes <= std::uint64_t(toPitch);
+        if (fits)
+            for (std::uint32_t row = 0; row < shape.rows; ++row)
+                std::memcpy(static_cast<std::uint8_t*>(to) + std::size_t(toPitch) * row,
+                            static_cast<const std::uint8_t*>(from) + std::size_t(fromPitch) * row,
+                            std::size_t(shape.rowBytes));
+        UnlockLevel();
+        source->UnlockLevel();
+        if (!fits)
+            return false;
     }
-}
-
-// ---- The effect's block ----
-
-bool TextureBase::IsRenderTarget() const {
-    return dynamic_cast<const RenderTarget*>(this) != nullptr;
+    OnContentChanged();
+    return true;
 }
 
 std::uint32_t TextureBase::GetSizeInBytes() const {
-    if (width_ <= 0 || height_ <= 0 || depth_ <= 0 || format_ < 0)
-        return 0;
-    const std::uint64_t bytes = GetPixelFormatByteSize(
-        static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_),
-        static_cast<std::uint32_t>(depth_), static_cast<std::uint32_t>(format_));
-    return static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
+    int w = width_, h = height_;
+    if (usedWidth_ > 0 && usedHeight_ > 0 && usedWidth_ < width_ && usedHeight_ < height_) {
+        w = usedWidth_;
+        h = usedHeight_;
+    }
+    std::uint32_t bytes = static_cast<std::uint32_t>(
+        GetPixelFormatByteSize(std::uint32_t(w), std::uint32_t(h),
+                               std::uint32_t(depth_ > 0 ? depth_ : 1), std::uint32_t(format_)));
+    if (flags_ & FLAG_FULL_MIP)
+        bytes = bytes * 4u / 3u;
+    if (type_ == KIND_CUBE)
+        bytes = bytes * 24u / 3u;
+    return bytes;
+}
+
+bool TextureBase::CanRelease() const {
+    if (GetRefCount() < 2) {
+        ReportError("TEXTURE引用计数错误");
+        return false;
+    }
+    if (ioBusy_) {
+        ReportError("TEXTURE正在被IO线程使用");
+        return false;
+    }
+    return true;
+}
+
+void TextureBase::ReleaseIfUnused() {
+    if (GetRefCount() != 1)
+        return;
+    if (TextureManager* textures = Textures())
+        textures->ForceRemove(this);
+}
+
+void TextureBase::SetName(const std::string& name) {
+    name_ = NormalizePath(name);
+}
+
+void TextureBase::ClearLockOutput(std::int32_t* pitch, void** bits) {
+    if (pitch)
+        *pitch = 0;
+    if (bits)
+        *bits = nullptr;
+}
+
+bool TextureBase::ReserveBytes(std::uint32_t bytes) {
+    TakeBackBytes();
+    TextureManager* textures = Textures();
+    // The collection the reserve may run purges textures only the manager holds: not this one.
+    AddRef();
+    const bool ok = !textures || textures->ReserveVideoMemory(bytes);
+    DecRef();
+    if (ok && textures)
+        accountedBytes_ = bytes;
+    return ok;
+}
+
+void TextureBase::SetFields(int width, int height, int depth, int type, int format, int levels) {
+    width_ = width;
+    height_ = height;
+    depth_ = depth;
+    type_ = type;
+    format_ = format;
+    levels_ = levels;
+    usedWidth_ = width;
+    usedHeight_ = height;
+}
+
+void TextureBase::CopySurfaceRows(const ImageSurface& surface, std::uint32_t format, void* bits,
+                                  std::int32_t pitch) {
+    const LevelShape shape = ShapeOf(surface.GetWidth(), surface.GetHeight(), format);
+    if (pitch <= 0 || shape.rowBytes > std::uint64_t(pitch))
+        return;
+    for (std::uint32_t row = 0; row < shape.rows; ++row) {
+        const std::uint64_t at = shape.rowBytes * row;
+        if (at + shape.rowBytes > surface.GetDataSize())
+            break;
+        std::memcpy(static_cast<std::uint8_t*>(bits) + std::size_t(pitch) * row,
+                    surface.GetData() + at, std::size_t(shape.rowBytes));
+    }
+}
+
+void TextureBase::AccountBytes(std::uint32_t bytes) {
+    TakeBackBytes();
+    accountedBytes_ = bytes;
+    if (TextureManager* textures = Textures())
+        textures->AddDeviceTextureBytes(bytes);
+}
+
+void TextureBase::TakeBackBytes() {
+    if (accountedBytes_ == 0)
+        return;
+    if (TextureManager* textures = Textures())
+        textures->RemoveDeviceTextureBytes(accountedBytes_);
+    accountedBytes_ = 0;
+}
+
+void TextureBase::LogDeviceError(const char* call, HRESULT result, const char* detail) const {
+    if (device_)
+        device_->LogD3DError(call, result, detail);
+    else
+        LogError("%s failed (0x%08X) %s", call, static_cast<unsigned>(result), detail);
+}
+
+D3DPOOL TextureBase::DevicePool() const {
+    switch (poolCode_) {
+        case MP_DEFAULT:
+            return D3DPOOL_DEFAULT;
+        case MP_SYSTEM_MEMORY:
+            return D3DPOOL_SYSTEMMEM;
+        default:
+            return isEx_ ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
+    }
 }
 
 }  // namespace Zel

@@ -90,6 +90,7 @@ SoftAdapter SoftAdapter::Defaults() {
     a.occlusionQueries = true;
     a.hardwareVertexProcessingFails = false;
     a.createDeviceFails = false;
+    a.rowPitchAlignment = 1;
     return a;
 }
 

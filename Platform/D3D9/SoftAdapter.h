@@ -26,6 +26,8 @@ struct SoftAdapter {
     bool hardwareVertexProcessingFails;
     // Every CreateDevice(Ex) fails with D3DERR_NOTAVAILABLE.
     bool createDeviceFails;
+    // Colour surfaces made from now on pad each row to a multiple of this many bytes (1: tight).
+    UINT rowPitchAlignment;
 
     // Sets the description and driver texts (cut to fit) and the driver version as Windows
     // packs it: product and version in the high part, sub-version and build in the low part.

@@ -6,6 +6,7 @@
 
 #include "Platform/D3D9/ComQuery.h"
 #include "Platform/D3D9/D3D9Format.h"
+#include "Platform/D3D9/SoftAdapter.h"
 #include "Platform/D3D9/SoftDevice9.h"
 
 namespace {
@@ -42,9 +43,16 @@ SoftSurface9::SoftSurface9(SoftDevice9* device, const Params& p, SoftDeviceChild
         depth_.assign(pixels, 1.0f);
         stencil_.assign(pixels, 0);
     } else {
-        pitch_ = static_cast<UINT>(D3D9Format::RowPitch(p.format, p.width));
-        bits_.assign(
-            static_cast<std::size_t>(D3D9Format::SurfaceBytes(p.format, p.width, p.height)), 0);
+        // Rows may be padded, as drivers do; a caller must step by the locked pitch.
+        const auto tight = static_cast<std::size_t>(D3D9Format::RowPitch(p.format, p.width));
+        const std::size_t rows =
+            tight
+                ? static_cast<std::size_t>(D3D9Format::SurfaceBytes(p.format, p.width, p.height)) /
+                      tight
+                : 0;
+        const std::size_t align = std::max<UINT>(1, SoftAdapter::Current().rowPitchAlignment);
+        pitch_ = static_cast<UINT>((tight + align - 1) / align * align);
+        bits_.assign(std::size_t(pitch_) * rows, 0);
     }
 }
 

@@ -6,6 +6,8 @@
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
 #include "Render/d3d9/RenderEffectD3D.h"
+#include "Render/d3d9/TextureCubeMapD3D9.h"
+#include "Render/d3d9/TextureD3D9.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
 
 namespace Zel {
@@ -42,6 +44,13 @@ GpuProgram* GraphicsAPIManagerD3D9::NewGpuProgram(CResourceManager* manager, std
     if (!d3dDevice)
         return nullptr;
     return new (std::nothrow) RenderEffectD3D(d3dDevice, manager, name, group, handle, poolPreference);
+}
+
+TextureBase* GraphicsAPIManagerD3D9::NewTexture(std::uint32_t pool, IDirect3DDevice9* device,
+                                                int kind) {
+    if (kind == TextureBase::KIND_CUBE)
+        return new (std::nothrow) TextureCubeMapD3D9(pool, device);
+    return new (std::nothrow) TextureD3D9(pool, device, kind);
 }
 
 }  // namespace Zel

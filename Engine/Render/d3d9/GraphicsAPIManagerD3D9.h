@@ -4,9 +4,12 @@
 // on unchanged. Host thread.
 #pragma once
 
+#include "Platform/D3D9/D3D9.h"
 #include "Render/GraphicsAPIManager.h"
 
 namespace Zel {
+
+class TextureBase;
 
 class GraphicsAPIManagerD3D9 final : public GraphicsAPIManager {
 public:
@@ -30,6 +33,10 @@ public:
     GpuProgram* NewGpuProgram(CResourceManager* manager, std::string_view name,
                               std::string_view group, std::uint32_t handle,
                               std::uint32_t poolPreference, RenderDevice* device) override;
+
+    // A TextureCubeMapD3D9 for kind 4, else a TextureD3D9 of that kind, on the device (not
+    // owned) with the pool code.
+    TextureBase* NewTexture(std::uint32_t pool, IDirect3DDevice9* device, int kind);
 };
 
 }  // namespace Zel

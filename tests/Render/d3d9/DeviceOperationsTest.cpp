@@ -14,6 +14,7 @@
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
 #include "Render/d3d9/HardwareIndexBufferD3D9.h"
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
+#include "Render/d3d9/TextureD3D9.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
 
@@ -389,9 +390,9 @@ TEST_F(DeviceOperationsTest, UpdateTextureOnlyFromSystemMemory) {
     ASSERT_EQ(Device().GetD3DDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                                      &destination, nullptr),
               D3D_OK);
-    TextureBase fromDefault(MP_DEFAULT, Device().GetD3DDevice(), 2);
-    TextureBase fromSystem(MP_SYSTEM_MEMORY, Device().GetD3DDevice(), 2);
-    TextureBase to(MP_DEFAULT, Device().GetD3DDevice(), 2);
+    TextureD3D9 fromDefault(MP_DEFAULT, Device().GetD3DDevice(), 2);
+    TextureD3D9 fromSystem(MP_SYSTEM_MEMORY, Device().GetD3DDevice(), 2);
+    TextureD3D9 to(MP_DEFAULT, Device().GetD3DDevice(), 2);
     // Each texture object holds a reference of its own.
     source->AddRef();
     source->AddRef();
