@@ -10,6 +10,8 @@
 
 namespace Zel {
 
+class RenderSystem;
+
 class SceneManager : public Object {
 public:
     SceneManager() = default;
@@ -32,7 +34,13 @@ public:
     // out). The totals come with the buffer code; for now nothing is written.
     void WriteVertexBufferReport(std::string& /*out*/) const {}
 
+    // The render system the scene draws with (not owned; null until attached). Render targets
+    // bind and clear through it.
+    void SetRenderSystem(RenderSystem* renderSystem) { renderSystem_ = renderSystem; }
+    RenderSystem* GetRenderSystem() const { return renderSystem_; }
+
 private:
+    RenderSystem* renderSystem_ = nullptr;
     std::uint32_t frameId_ = 0;
     bool shadowsActive_ = false;
     std::int32_t shadowMode_ = 0;

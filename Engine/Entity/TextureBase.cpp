@@ -9,7 +9,9 @@
 #include "Core/PathUtils.h"
 #include "Entity/Image.h"
 #include "Entity/PixelFormat.h"
+#include "Platform/D3DX9/D3DX9Save.h"
 #include "Platform/D3DX9/D3DX9Texture.h"
+#include "Render/d3d9/D3D9Mapping.h"
 
 namespace Zel {
 namespace {
@@ -143,6 +145,68 @@ D3DPOOL TextureBase::DevicePool() const {
         default:
             return D3DPOOL_MANAGED;
     }
+}
+
+}  // namespace Zel
+
+// ---- What render targets need of a texture until the texture code gives it its full form.
+
+namespace Zel {
+
+bool TextureBase::Create(int width, int height, int depth, int type, int format, int levels,
+                         bool /*dynamic*/) {
+    const D3DFORMAT d3dFormat = static_cast<D3DFORMAT>(GetPixelFormatD3DFormat(format));
+    if (!device_ || d3dFormat == D3DFMT_UNKNOWN || width <= 0 || height <= 0 || levels < 0)
+        return false;
+    ReleaseDeviceObjects();
+    width_ = width;
+    height_ = height;
+    depth_ = depth;
+    type_ = type;
+    format_ = format;
+    levels_ = levels;
+    const HRESULT hr = device_->CreateTexture(UINT(width), UINT(height), UINT(levels), 0,
+                                              d3dFormat, DevicePool(), &texture_, nullptr);
+    if (FAILED(hr)) {
+        texture_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool TextureBase::LockLevel(int level, std::int32_t* pitch, void** bits, const RECT* rect,
+                            std::uint32_t mode) {
+    *pitch = 0;
+    *bits = nullptr;
+    if (!texture_ || lockedLevel_ >= 0 || level < 0)
+        return false;
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture_->LockRect(UINT(level), &locked, rect, D3DTextureLockFlags(mode))))
+        return false;
+    *pitch = locked.Pitch;
+    *bits = locked.pBits;
+    lockedLevel_ = level;
+    return true;
+}
+
+void TextureBase::UnlockLevel() {
+    if (texture_ && lockedLevel_ >= 0)
+        texture_->UnlockRect(UINT(lockedLevel_));
+    lockedLevel_ = -1;
+}
+
+bool TextureBase::SaveToFile(const char* path, int imageKind) {
+    static constexpr D3DXIMAGE_FILEFORMAT kFormats[] = {D3DXIFF_BMP, D3DXIFF_JPG, D3DXIFF_TGA,
+                                                        D3DXIFF_PNG, D3DXIFF_DDS};
+    if (!texture_ || !path || imageKind < 0 || imageKind > 4)
+        return false;
+    IDirect3DSurface9* surface = nullptr;
+    if (FAILED(texture_->GetSurfaceLevel(0, &surface)))
+        return false;
+    const HRESULT hr =
+        D3DXSaveSurfaceToFileA(path, kFormats[imageKind], surface, nullptr, nullptr);
+    surface->Release();
+    return SUCCEEDED(hr);
 }
 
 }  // namespace Zel

@@ -60,7 +60,32 @@ public:
     // Takes over one reference of a Direct3D texture made elsewhere, releasing the one held before.
     void SetDeviceTexture(IDirect3DTexture9* texture);
 
-private:
+    // ---- What render targets need of a texture until the texture code gives it its full form.
+    // True for render targets.
+    virtual bool IsRenderTarget() const { return false; }
+    // Makes the device texture: width × height texels, levels (0 a full chain), the pixel format,
+    // in the texture's pool, usage 0; depth and type are stored. The dynamic flag is ignored.
+    // False without a device or for a format without a Direct3D format.
+    virtual bool Create(int width, int height, int depth, int type, int format, int levels,
+                        bool dynamic);
+    // Locks a level (lock mode: LockOption) and remembers it; pitch in bytes. False, with the
+    // outputs zeroed, when it cannot be locked.
+    virtual bool LockLevel(int level, std::int32_t* pitch, void** bits, const RECT* rect,
+                           std::uint32_t mode);
+    // Unlocks the remembered level; nothing when none is locked.
+    virtual void UnlockLevel();
+    // Saves level 0; imageKind 0 BMP, 1 JPEG, 2 TGA, 3 PNG, 4 DDS.
+    virtual bool SaveToFile(const char* path, int imageKind);
+    void SetName(const std::string& name) { name_ = name; }
+    // Bit 0: in use (render targets handed out by FindFreeRenderTarget); bit 5: see its users.
+    std::uint32_t GetFlags() const { return flags_; }
+    void SetFlags(std::uint32_t flags) { flags_ = flags; }
+
+protected:
+    std::uint32_t flags_ = 0;
+    int lockedLevel_ = -1;
+    // ---- end of the render-target block.
+
     D3DPOOL DevicePool() const;
 
     std::uint32_t pool_;

@@ -18,6 +18,8 @@
 
 namespace Zel {
 
+class RenderDevice;
+class RenderTarget;
 class TextureBase;
 
 class TextureManager : public RenderResourceManager {
@@ -64,7 +66,32 @@ public:
     // Textures in the manager's list.
     std::size_t GetTextureCount();
 
+    // ---- Render targets and the video-memory budget, as far as render targets need them until
+    // the texture code gives them their full form.
+    // The render device render targets are made on (not owned); null until attached.
+    void SetRenderDevice(RenderDevice* device) { renderDevice_ = device; }
+    RenderDevice* GetRenderDevice() const { return renderDevice_; }
+    // A new render target (colour, or a depth-stencil surface) from the device factory, held by
+    // the manager (count 1) in both lists; null without a render device.
+    RenderTarget* CreateRenderTarget(bool depthStencil);
+    // The first render target, in creation order, whose width, height, depth, format and type
+    // equal the request and whose in-use bit (flag bit 0) is clear; null when none.
+    RenderTarget* FindFreeRenderTarget(int width, int height, int depth, int format, int type);
+    // Whether bytes fit the render device's available texture memory (bytes / 2 ≤ available);
+    // true when the device reports none or there is no device.
+    bool CheckVideoMemory(std::uint64_t bytes);
+    // The device-texture byte counter: what device textures and targets hold.
+    void AddDeviceTextureBytes(std::uint32_t bytes) { deviceTextureBytes_ += bytes; }
+    void RemoveDeviceTextureBytes(std::uint32_t bytes) { deviceTextureBytes_ -= bytes; }
+    std::uint32_t GetDeviceTextureBytes() const { return deviceTextureBytes_; }
+
 private:
+    RenderDevice* renderDevice_ = nullptr;
+    locksection renderTargetLock_;
+    std::vector<RenderTarget*> renderTargets_;
+    std::uint32_t deviceTextureBytes_ = 0;
+    // ---- end of the render-target block.
+
     std::uint32_t videoMemoryBudget_ = 0;
     std::uint32_t poolConfigLoads_ = 0;
     IDirect3DDevice9* device_ = nullptr;

@@ -11,6 +11,9 @@ class HardwareBufferManager;
 class HardwareIndexBuffer;
 class HardwareVertexBuffer;
 class RenderDevice;
+class RenderSystem;
+class RenderTarget;
+class RenderWindow;
 class VertexBufferDeclaration;
 
 class GraphicsAPIManager {
@@ -35,6 +38,13 @@ public:
                                                   bool systemMemory, bool useShadow,
                                                   std::uint32_t poolPreference,
                                                   RenderDevice* device) = 0;
+    // A render target without device objects (pool 0): a colour target, or a depth-stencil
+    // surface when depthStencil is set. Owned by the caller (the texture manager).
+    virtual RenderTarget* NewRenderTarget(RenderDevice* device, bool depthStencil) = 0;
+    // A render window of the render system (not owned) on the device; it ends through
+    // RenderWindow::Destroy.
+    virtual RenderWindow* NewRenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode,
+                                          RenderDevice* device) = 0;
 };
 
 }  // namespace Zel

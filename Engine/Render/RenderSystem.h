@@ -2,12 +2,15 @@
 // use; the device, the render operations and the rest join it with the frame pipeline.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "Core/Object.h"
 
 namespace Zel {
 
+class RenderDevice;
+class RenderTarget;
 class RenderWindow;
 
 class RenderSystem : public Object {
@@ -33,7 +36,25 @@ public:
     RenderWindow* GetActiveRenderWindow() const { return activeWindow_; }
     const std::vector<RenderWindow*>& GetRenderWindows() const { return windows_; }
 
+    // ---- The device and its target slots, as far as render targets need them until the frame
+    // pipeline gives the render system its full form.
+    // The device the system draws with (not owned; null until attached).
+    void SetRenderDevice(RenderDevice* device) { device_ = device; }
+    RenderDevice* GetRenderDevice() const { return device_; }
+    // Colour target of slot i (null without a device) / bind a target or none to slot i.
+    RenderTarget* GetRenderTarget(std::uint32_t index) const;
+    void SetRenderTarget(std::uint32_t index, RenderTarget* target);
+    // The depth-stencil surface / bind one or none.
+    RenderTarget* GetDepthStencilSurface() const;
+    void SetDepthStencilSurface(RenderTarget* target);
+    // Clears the bound targets: flags ClearFlag, colour r, g, b, a in 0..1. Nothing without a
+    // device.
+    void Clear(std::uint32_t flags, const float* rgba, float depth, std::uint32_t stencil);
+
 private:
+    RenderDevice* device_ = nullptr;
+    // ---- end of the render-target block.
+
     std::vector<RenderWindow*> windows_;
     RenderWindow* activeWindow_ = nullptr;
 };

@@ -5,6 +5,8 @@
 #include "Render/d3d9/HardwareIndexBufferD3D9.h"
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
+#include "Render/d3d9/RenderTargetD3D9.h"
+#include "Render/d3d9/RenderWindowD3D9.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
 
 namespace Zel {
@@ -31,6 +33,16 @@ HardwareVertexBuffer* GraphicsAPIManagerD3D9::NewVertexBuffer(
     bool systemMemory, bool useShadow, std::uint32_t poolPreference, RenderDevice* device) {
     return new (std::nothrow) HardwareVertexBufferD3D9(manager, sizeInBytes, usage, systemMemory,
                                                        useShadow, poolPreference, device);
+}
+
+RenderTarget* GraphicsAPIManagerD3D9::NewRenderTarget(RenderDevice* device, bool depthStencil) {
+    return new (std::nothrow) RenderTargetD3D9(device, depthStencil ? 1u : 0u);
+}
+
+RenderWindow* GraphicsAPIManagerD3D9::NewRenderWindow(RenderSystem* renderSystem,
+                                                      std::uint32_t poolCode,
+                                                      RenderDevice* device) {
+    return new (std::nothrow) RenderWindowD3D9(renderSystem, poolCode, device);
 }
 
 }  // namespace Zel

@@ -1,6 +1,6 @@
-// The Direct3D 9 maker of device objects: the render device, vertex declarations and hardware
-// buffers. Globals builds the one instance; it outlives every manager that owns device objects.
-// Each New* answers a new object the caller owns (null when memory runs out), its arguments passed
+// The Direct3D 9 maker of device objects: the render device, vertex declarations, hardware
+// buffers, render targets and render windows. Globals builds the one instance; it outlives every
+// manager that owns device objects. Each New* answers a new object the caller owns (null when memory runs out), its arguments passed
 // on unchanged. Host thread.
 #pragma once
 
@@ -26,6 +26,11 @@ public:
                                           std::uint32_t usage, bool systemMemory, bool useShadow,
                                           std::uint32_t poolPreference,
                                           RenderDevice* device) override;
+    // A RenderTargetD3D9.
+    RenderTarget* NewRenderTarget(RenderDevice* device, bool depthStencil) override;
+    // A RenderWindowD3D9 with its two post-process targets (made through the texture manager).
+    RenderWindow* NewRenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode,
+                                  RenderDevice* device) override;
 };
 
 }  // namespace Zel

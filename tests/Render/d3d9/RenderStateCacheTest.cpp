@@ -6,7 +6,8 @@
 
 #include "Entity/Light.h"
 #include "Entity/RenderState.h"
-#include "Entity/RenderTarget.h"
+#include "Entity/PixelFormat.h"
+#include "Render/d3d9/RenderTargetD3D9.h"
 #include "Render/FogRecord.h"
 #include "Render/d3d9/RenderStateCache.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
@@ -252,10 +253,10 @@ TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
         D3D_OK);
     IDirect3DSurface9* surface = nullptr;
     texture->GetSurfaceLevel(0, &surface);
-    Zel::RenderTarget target;
+    Zel::RenderTargetD3D9 target(&Device(), 0);
+    target.AttachSurface(surface, 8, 8, Zel::PF_A8R8G8B8, 0);
     texture->AddRef();
     target.SetDeviceTexture(texture);
-    target.SetD3DSurface(surface, 8, 8);
     Cache().SetTexture(0, texture);
     Cache().SetTexture(2, texture);
     Device().SetRenderTarget(1, &target);
