@@ -165,8 +165,8 @@ bool TextureBase::Create(int width, int height, int depth, int type, int format,
     type_ = type;
     format_ = format;
     levels_ = levels;
-    const HRESULT hr = device_->CreateTexture(UINT(width), UINT(height), UINT(levels), 0,
-                                              d3dFormat, DevicePool(), &texture_, nullptr);
+    const HRESULT hr = device_->CreateTexture(UINT(width), UINT(height), UINT(levels), 0, d3dFormat,
+                                              DevicePool(), &texture_, nullptr);
     if (FAILED(hr)) {
         texture_ = nullptr;
         return false;
@@ -203,8 +203,7 @@ bool TextureBase::SaveToFile(const char* path, int imageKind) {
     IDirect3DSurface9* surface = nullptr;
     if (FAILED(texture_->GetSurfaceLevel(0, &surface)))
         return false;
-    const HRESULT hr =
-        D3DXSaveSurfaceToFileA(path, kFormats[imageKind], surface, nullptr, nullptr);
+    const HRESULT hr = D3DXSaveSurfaceToFileA(path, kFormats[imageKind], surface, nullptr, nullptr);
     surface->Release();
     return SUCCEEDED(hr);
 }

@@ -5,8 +5,7 @@
 
 namespace Zel {
 
-RenderWindow::RenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode,
-                           RenderDevice* device)
+RenderWindow::RenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode, RenderDevice* device)
     : RenderResource(poolCode, device), renderSystem_(renderSystem) {}
 
 RenderWindow::~RenderWindow() = default;

@@ -1,7 +1,7 @@
 // The Direct3D 9 maker of device objects: the render device, vertex declarations, hardware
 // buffers, render targets and render windows. Globals builds the one instance; it outlives every
-// manager that owns device objects. Each New* answers a new object the caller owns (null when memory runs out), its arguments passed
-// on unchanged. Host thread.
+// manager that owns device objects. Each New* answers a new object the caller owns (null when
+// memory runs out), its arguments passed on unchanged. Host thread.
 #pragma once
 
 #include "Render/GraphicsAPIManager.h"

@@ -190,8 +190,8 @@ bool RenderTargetD3D9::RecreateHardwareResource() {
     return ok;
 }
 
-void RenderTargetD3D9::AttachSurface(IDirect3DSurface9* surface, int width, int height,
-                                     int format, std::uint32_t chargedBytes) {
+void RenderTargetD3D9::AttachSurface(IDirect3DSurface9* surface, int width, int height, int format,
+                                     std::uint32_t chargedBytes) {
     UnlockLevel();
     ReleaseSurfaceAndTexture();
     staging_.Reset();

@@ -129,8 +129,7 @@ bool RenderWindowD3D9::CreateSwapChain(void* hostValue, HWND deviceWindow, std::
         if (textures)
             textures->AddDeviceTextureBytes(colourBytes);
     }
-    LogTyped(LOG_ENGINE_INIT, "CreateDepthStencilSurface Begin,w=%d,h=%d", int(width),
-             int(height));
+    LogTyped(LOG_ENGINE_INIT, "CreateDepthStencilSurface Begin,w=%d,h=%d", int(width), int(height));
     IDirect3DSurface9* depth = nullptr;
     const HRESULT depthResult = device->CreateDepthStencilSurface(
         width, height, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE, &depth, nullptr);
@@ -170,8 +169,7 @@ void RenderWindowD3D9::CreatePostProcessSurfaces() {
         if (!ok)
             ReportError(descError, unsigned(hr));
         else
-            ok = (*target)->Create(int(desc.Width), int(desc.Height), 1, 0, PF_A8R8G8B8, 1,
-                                   false);
+            ok = (*target)->Create(int(desc.Width), int(desc.Height), 1, 0, PF_A8R8G8B8, 1, false);
         if (!ok) {
             ReleasePostProcessSurfaces();
             return;
@@ -311,8 +309,9 @@ bool RenderWindowD3D9::Resize(std::uint32_t width, std::uint32_t height) {
 
 bool RenderWindowD3D9::ResizeWindowedEx(std::uint32_t width, std::uint32_t height, bool windowed,
                                         std::uint32_t padWindowFrameSize) {
-    LogTyped(LOG_ENGINE_INIT, "RenderWindowD3D9::ResizeWindowedEx,windowed=%d,pad_win_frame_size=%d",
-             int(windowed), int(padWindowFrameSize));
+    LogTyped(LOG_ENGINE_INIT,
+             "RenderWindowD3D9::ResizeWindowedEx,windowed=%d,pad_win_frame_size=%d", int(windowed),
+             int(padWindowFrameSize));
     width_ = width;
     height_ = height;
     Bind();
