@@ -11,7 +11,8 @@ namespace Zel {
 
 RenderTarget::RenderTarget(std::uint32_t pool, RenderDevice* device, std::uint32_t isDepthStencil)
     : TextureBase(pool, nullptr, 2), renderDevice_(device), isDepthStencil_(isDepthStencil) {
-    SetName("RT");
+    // Kept as it is: render targets are looked up by this exact name.
+    name_ = "RT";
 }
 
 RenderTarget::~RenderTarget() {

@@ -42,7 +42,7 @@ TextureBase::TextureBase(std::uint32_t pool, IDirect3DDevice9* device, int type)
     : pool_(pool), device_(device), type_(type) {}
 
 TextureBase::~TextureBase() {
-    ReleaseDeviceObjects();
+    TextureBase::ReleaseDeviceObjects();
 }
 
 void TextureBase::SetImage(const SharedPtr<Image>& image) {
@@ -67,7 +67,7 @@ bool TextureBase::CreateFromImage() {
     if (!device_ || !image || !image->GetFirstSurface() || format == D3DFMT_UNKNOWN)
         return false;
     name_ = NormalizePath(image->GetLoadPath());
-    ReleaseDeviceObjects();
+    TextureBase::ReleaseDeviceObjects();
     const UINT levels = static_cast<UINT>(std::max(levels_, 1));
     HRESULT hr = device_->CreateTexture(UINT(width_), UINT(height_), levels, 0, format,
                                         DevicePool(), &texture_, nullptr);
@@ -83,7 +83,7 @@ bool TextureBase::CreateFromImage() {
         hr = texture_->LockRect(level, &locked, nullptr, 0);
         if (FAILED(hr)) {
             ReportError("LockRect failed (0x%08X), %s", unsigned(hr), name_.c_str());
-            ReleaseDeviceObjects();
+            TextureBase::ReleaseDeviceObjects();
             return false;
         }
         const std::uint32_t rows = blocks ? (surface->GetHeight() + 3) / 4 : surface->GetHeight();
@@ -104,7 +104,7 @@ bool TextureBase::CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Ima
     stream->Seek(0, STREAM_SEEK_SET);
     if (bytes.empty() || stream->Read(bytes.data(), std::uint32_t(bytes.size())) != bytes.size())
         return false;
-    ReleaseDeviceObjects();
+    TextureBase::ReleaseDeviceObjects();
     D3DXIMAGE_INFO info{};
     const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
         device_, bytes.data(), UINT(bytes.size()), D3DX_DEFAULT_NONPOW2, D3DX_DEFAULT_NONPOW2, 1, 0,
@@ -126,14 +126,15 @@ bool TextureBase::CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Ima
 }
 
 void TextureBase::SetDeviceTexture(IDirect3DTexture9* texture) {
-    ReleaseDeviceObjects();
+    TextureBase::ReleaseDeviceObjects();
     texture_ = texture;
 }
 
-void TextureBase::ReleaseDeviceObjects() {
+bool TextureBase::ReleaseDeviceObjects() {
     if (texture_)
         texture_->Release();
     texture_ = nullptr;
+    return true;
 }
 
 D3DPOOL TextureBase::DevicePool() const {
@@ -158,7 +159,7 @@ bool TextureBase::Create(int width, int height, int depth, int type, int format,
     const D3DFORMAT d3dFormat = static_cast<D3DFORMAT>(GetPixelFormatD3DFormat(format));
     if (!device_ || d3dFormat == D3DFMT_UNKNOWN || width <= 0 || height <= 0 || levels < 0)
         return false;
-    ReleaseDeviceObjects();
+    TextureBase::ReleaseDeviceObjects();
     width_ = width;
     height_ = height;
     depth_ = depth;

@@ -42,8 +42,10 @@ public:
     // from the file's source format: DXT1-DXT5 give 6-10, X8R8G8B8 and R8G8B8 give 2, any other 1.
     // A failure is reported as the error "D3DXCreateTextureFromFileInMemoryEx" with the result.
     bool CreateFromFileInMemory(IZelStream* stream, const SharedPtr<Image>& image);
-    // Releases the device texture.
-    void ReleaseDeviceObjects();
+    // Releases the device texture. Always true.
+    virtual bool ReleaseDeviceObjects();
+    // Nothing to make again in this base; true.
+    virtual bool RecreateDeviceObjects() { return true; }
 
     std::uint32_t GetPool() const { return pool_; }
     int GetWidth() const { return width_; }
@@ -56,7 +58,7 @@ public:
     Image* GetImage() const { return image_.Get(); }
     IDirect3DDevice9* GetDevice() const { return device_; }
     // The Direct3D texture; no reference is added. Null while the texture has none.
-    IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
+    virtual IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
     // Takes over one reference of a Direct3D texture made elsewhere, releasing the one held before.
     void SetDeviceTexture(IDirect3DTexture9* texture);
 
@@ -95,6 +97,8 @@ protected:
     int format_ = 2;
     SharedPtr<Image> image_;
     std::string name_;
+
+private:
     IDirect3DTexture9* texture_ = nullptr;
 };
 

@@ -7,9 +7,9 @@
 #include "Core/SectionGuard.h"
 #include "Entity/Image.h"
 #include "Entity/ImageManager.h"
+#include "Entity/MaterialManager.h"
 #include "Entity/RenderTarget.h"
 #include "Entity/TextureBase.h"
-#include "Render/RenderDevice.h"
 #include "Render/RenderResourceRegistry.h"
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
 
@@ -25,8 +25,8 @@ TextureManager::~TextureManager() {
     defaultTexture_ = nullptr;
     UnregisterRenderResourceManager(this);
     {
-        SectionGuard targets(renderTargetLock_);
-        renderTargets_.clear();
+        SectionGuard targets(targetLock_);
+        targets_.clear();
     }
     SectionGuard guard(listLock_);
     for (TextureBase* texture : textures_) delete texture;
@@ -53,8 +53,8 @@ bool TextureManager::ForceRemove(TextureBase* texture) {
     }
     textures_.erase(found);
     if (texture->IsRenderTarget()) {
-        SectionGuard targets(renderTargetLock_);
-        std::erase(renderTargets_, static_cast<RenderTarget*>(texture));
+        SectionGuard targets(targetLock_);
+        std::erase(targets_, static_cast<RenderTarget*>(texture));
     }
     delete texture;
     return true;
@@ -84,33 +84,74 @@ RenderTarget* TextureManager::CreateRenderTarget(bool depthStencil) {
     GraphicsAPIManagerD3D9* factory = Globals::Find(&Globals::GetGraphicsAPIManager);
     if (!renderDevice_ || !factory)
         return nullptr;
-    RenderTarget* target = factory->NewRenderTarget(renderDevice_, depthStencil);
+    return AddRenderTarget(factory->NewRenderTarget(renderDevice_, depthStencil));
+}
+
+RenderTarget* TextureManager::AddRenderTarget(RenderTarget* target) {
     if (!target)
         return nullptr;
     {
         SectionGuard guard(listLock_);
         textures_.push_back(target);
     }
-    SectionGuard guard(renderTargetLock_);
-    renderTargets_.push_back(target);
+    SectionGuard guard(targetLock_);
+    targets_.push_back(target);
     return target;
 }
 
 RenderTarget* TextureManager::FindFreeRenderTarget(int width, int height, int depth, int format,
                                                    int type) {
-    SectionGuard guard(renderTargetLock_);
-    for (RenderTarget* target : renderTargets_)
-        if (target->GetWidth() == width && target->GetHeight() == height &&
-            target->GetDepth() == depth && target->GetFormat() == format &&
-            target->GetType() == type && (target->GetFlags() & 1u) == 0)
+    SectionGuard guard(targetLock_);
+    for (RenderTarget* target : targets_) {
+        const TextureBase* t = target;
+        if (t->GetWidth() == width && t->GetHeight() == height && t->GetDepth() == depth &&
+            t->GetFormat() == format && t->GetType() == type && !(t->GetFlags() & 1u))
             return target;
+    }
     return nullptr;
 }
 
-bool TextureManager::CheckVideoMemory(std::uint64_t bytes) {
-    const std::uint64_t available =
-        renderDevice_ ? std::uint64_t(renderDevice_->GetAvailableTextureMem()) << 20 : 0;
-    return available == 0 || double(bytes) * 0.5 <= double(available);
+TextureBase* TextureManager::CreateStagingTexture(int width, int height, int format) {
+    TextureBase* texture = CreateTexture(2, 2);
+    if (texture && !texture->Create(width, height, 1, 2, format, 1, false)) {
+        ForceRemove(texture);
+        texture = nullptr;
+    }
+    return texture;
+}
+
+bool TextureManager::CheckVideoMemory(std::uint32_t bytes) {
+    if (videoMemoryBudget_ == 0)
+        return true;
+    const std::uint32_t available =
+        videoMemoryBudget_ > deviceTextureBytes_ ? videoMemoryBudget_ - deviceTextureBytes_ : 0;
+    return double(bytes) * 0.5 <= double(available);
+}
+
+void TextureManager::AddDeviceTextureBytes(std::uint32_t bytes) {
+    deviceTextureBytes_ += bytes;
+}
+
+void TextureManager::RemoveDeviceTextureBytes(std::uint32_t bytes) {
+    deviceTextureBytes_ = deviceTextureBytes_ > bytes ? deviceTextureBytes_ - bytes : 0;
+}
+
+bool TextureManager::ReserveVideoMemory(std::uint32_t bytes) {
+    if (!CheckVideoMemory(bytes)) {
+        if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager)) {
+            materials->Collect();
+            materials->Purge();
+        }
+        PurgeUnused();
+        if (ImageManager* images = Globals::Find(&Globals::GetImageManager)) {
+            images->Collect();
+            images->Purge();
+        }
+        if (!CheckVideoMemory(bytes))
+            return false;
+    }
+    AddDeviceTextureBytes(bytes);
+    return true;
 }
 
 }  // namespace Zel

@@ -68,27 +68,42 @@ public:
 
     // ---- Render targets and the video-memory budget, as far as render targets need them until
     // the texture code gives them their full form.
-    // The render device render targets are made on (not owned); null until attached.
-    void SetRenderDevice(RenderDevice* device) { renderDevice_ = device; }
+    // The device objects of render targets are made on renderDevice (not owned; null until
+    // attached); device: as SetDevice.
+    void SetDevice(IDirect3DDevice9* device, RenderDevice* renderDevice) {
+        device_ = device;
+        renderDevice_ = renderDevice;
+    }
     RenderDevice* GetRenderDevice() const { return renderDevice_; }
-    // A new render target (colour, or a depth-stencil surface) from the device factory, held by
-    // the manager (count 1) in both lists; null without a render device.
+    // A new render target (colour, or a depth-stencil surface when depthStencil is set) from the
+    // device factory, entered into both lists (count 1, the manager's); null without a render
+    // device.
     RenderTarget* CreateRenderTarget(bool depthStencil);
+    // Enters a render target made by the device factory into both lists. Null for null.
+    RenderTarget* AddRenderTarget(RenderTarget* target);
     // The first render target, in creation order, whose width, height, depth, format and type
     // equal the request and whose in-use bit (flag bit 0) is clear; null when none.
     RenderTarget* FindFreeRenderTarget(int width, int height, int depth, int format, int type);
-    // Whether bytes fit the render device's available texture memory (bytes / 2 ≤ available);
-    // true when the device reports none or there is no device.
-    bool CheckVideoMemory(std::uint64_t bytes);
-    // The device-texture byte counter: what device textures and targets hold.
-    void AddDeviceTextureBytes(std::uint32_t bytes) { deviceTextureBytes_ += bytes; }
-    void RemoveDeviceTextureBytes(std::uint32_t bytes) { deviceTextureBytes_ -= bytes; }
+    // A plain system-memory texture of one level made on the device: the staging texture render
+    // targets are read through. Null when it cannot be made.
+    TextureBase* CreateStagingTexture(int width, int height, int format = 2);
+    // Whether bytes fit: true when the budget is 0; otherwise when half the bytes fit in the
+    // budget left over by the device-texture bytes.
+    bool CheckVideoMemory(std::uint32_t bytes);
+    // The device-texture byte counter: what device textures and targets hold. Never below 0.
+    void AddDeviceTextureBytes(std::uint32_t bytes);
+    void RemoveDeviceTextureBytes(std::uint32_t bytes);
     std::uint32_t GetDeviceTextureBytes() const { return deviceTextureBytes_; }
+    // CheckVideoMemory; when it refuses, the material manager is collected and its garbage
+    // released, the textures only the manager holds are purged, the image manager is collected
+    // and purged, and the check is asked again. On a yes the bytes are added. False, adding
+    // nothing, when they still do not fit. Host thread.
+    bool ReserveVideoMemory(std::uint32_t bytes);
 
 private:
     RenderDevice* renderDevice_ = nullptr;
-    locksection renderTargetLock_;
-    std::vector<RenderTarget*> renderTargets_;
+    locksection targetLock_;
+    std::vector<RenderTarget*> targets_;
     std::uint32_t deviceTextureBytes_ = 0;
     // ---- end of the render-target block.
 

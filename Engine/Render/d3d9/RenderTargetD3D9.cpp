@@ -6,8 +6,6 @@
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Core/threadmng.h"
-#include "Entity/ImageManager.h"
-#include "Entity/MaterialManager.h"
 #include "Entity/PixelFormat.h"
 #include "Entity/TextureManager.h"
 #include "Platform/D3DX9/D3DX9Save.h"
@@ -19,31 +17,15 @@ namespace {
 constexpr std::uint32_t kStagingFlagBit5 = 0x20;
 constexpr std::uint32_t kCreatedTextureFlag = 0x2;
 
-// The budget check: asks the texture manager whether the bytes fit; when they do not, frees
-// what only the managers still hold and asks again. On success the bytes are charged and
-// *charged says how many; without a texture manager nothing is charged.
+// The budget check and charge of the texture manager; without one nothing is charged.
 bool ReserveVideoMemory(std::uint64_t bytes, std::uint32_t* charged) {
     *charged = 0;
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
     if (!textures)
         return true;
-    if (bytes > 0xFFFFFFFFu)
+    if (bytes > 0xFFFFFFFFu || !textures->ReserveVideoMemory(std::uint32_t(bytes)))
         return false;
-    if (!textures->CheckVideoMemory(bytes)) {
-        if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager)) {
-            materials->Collect();
-            materials->Purge();
-        }
-        textures->PurgeUnused();
-        if (ImageManager* images = Globals::Find(&Globals::GetImageManager)) {
-            images->Collect();
-            images->Purge();
-        }
-        if (!textures->CheckVideoMemory(bytes))
-            return false;
-    }
-    *charged = static_cast<std::uint32_t>(bytes);
-    textures->AddDeviceTextureBytes(*charged);
+    *charged = std::uint32_t(bytes);
     return true;
 }
 
@@ -81,11 +63,13 @@ void RenderTargetD3D9::ReleaseSurfaceAndTexture() {
     if (surface_)
         surface_->Release();
     surface_ = nullptr;
-    TextureBase::ReleaseDeviceObjects();
+    if (texture_)
+        texture_->Release();
+    texture_ = nullptr;
     RefundVideoMemory(&chargedBytes_);
 }
 
-bool RenderTargetD3D9::ReleaseHardwareResource() {
+bool RenderTargetD3D9::ReleaseDeviceObjects() {
     lost_ = 1;
     UnlockLevel();
     ReleaseSurfaceAndTexture();
@@ -121,8 +105,12 @@ bool RenderTargetD3D9::CreateDeviceObjects(const char* textureCall, const char* 
     if (access)
         threads->EndDeviceAccess();
     if (FAILED(hr)) {
+        if (surface_)
+            surface_->Release();
         surface_ = nullptr;
-        TextureBase::ReleaseDeviceObjects();
+        if (texture_)
+            texture_->Release();
+        texture_ = nullptr;
         return false;
     }
     return true;
@@ -166,7 +154,7 @@ bool RenderTargetD3D9::Create(int width, int height, int levels, int usage, int 
     return ok;
 }
 
-bool RenderTargetD3D9::RecreateHardwareResource() {
+bool RenderTargetD3D9::RecreateDeviceObjects() {
     lost_ = 0;
     flags_ |= kCreatedTextureFlag;
     targetFlags_ |= kCreated;
@@ -227,13 +215,10 @@ bool RenderTargetD3D9::LockLevel(int level, std::int32_t* pitch, void** bits, co
         return false;
     if (!staging_) {
         TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
-        TextureBase* staging = textures ? textures->CreateTexture(2, 2) : nullptr;
+        TextureBase* staging =
+            textures ? textures->CreateStagingTexture(width_, height_, format_) : nullptr;
         if (!staging)
             return false;
-        if (!staging->Create(width_, height_, 1, 2, format_, 1, false)) {
-            textures->ForceRemove(staging);
-            return false;
-        }
         staging->SetName("RenderTargetLockUse");
         staging->SetFlags(staging->GetFlags() & ~kStagingFlagBit5);
         staging_.Assign(staging);

@@ -37,11 +37,11 @@ public:
                 bool unusedDynamic) override;
     // Device loss: sets the lost flag, releases the surface and the texture, refunds what they
     // were charged and drops the staging texture. Always true.
-    bool ReleaseHardwareResource();
+    bool ReleaseDeviceObjects() override;
     // Device reset: makes the device objects again from the stored size and format (one level)
     // when there are none and the target was ever made; "RenderTarget Reset" is logged when the
     // budget refuses. True when the target has its device objects afterwards.
-    bool RecreateHardwareResource();
+    bool RecreateDeviceObjects() override;
 
     // Level 0 only: copies the target into the staging texture and locks it (mode LockOption).
     // False, with the outputs zeroed, for another level, while already locked, without device
@@ -57,6 +57,9 @@ public:
     bool SaveToFile(const char* path, int imageKind) override;
 
     IDirect3DSurface9* GetD3DSurface() const override { return surface_; }
+    // The colour texture (no reference added); null for a depth-stencil target or while there is
+    // none.
+    IDirect3DTexture9* GetDeviceTexture() const override { return texture_; }
     // Adopts a surface made elsewhere (the window's back buffer or depth surface): takes one
     // reference, releases the device objects held before, stores the size and format, and
     // records chargedBytes as already charged to the budget, to be refunded at release.
@@ -81,6 +84,7 @@ private:
 
     RenderDeviceD3D9* d3dDevice_;
     std::uint32_t lost_ = 1;
+    IDirect3DTexture9* texture_ = nullptr;
     IDirect3DSurface9* surface_ = nullptr;
     std::uint32_t chargedBytes_ = 0;
     SharedPtr<TextureBase> staging_;

@@ -182,7 +182,7 @@ void RenderWindowD3D9::ReleasePostProcessSurfaces() {
         d3dDevice_->SetRenderTarget(0, colourTarget_.get());
     for (SharedPtr<RenderTarget>* target : {&postA_, &postB_})
         if (*target)
-            static_cast<RenderTargetD3D9*>(target->Get())->ReleaseHardwareResource();
+            static_cast<RenderTargetD3D9*>(target->Get())->ReleaseDeviceObjects();
 }
 
 void RenderWindowD3D9::Bind() {
@@ -283,9 +283,9 @@ bool RenderWindowD3D9::ReleaseDeviceObjects() {
         }
     }
     if (depthTarget_)
-        Depth()->ReleaseHardwareResource();
+        Depth()->ReleaseDeviceObjects();
     if (colourTarget_)
-        Colour()->ReleaseHardwareResource();
+        Colour()->ReleaseDeviceObjects();
     if (swapChain_)
         swapChain_->Release();
     swapChain_ = nullptr;

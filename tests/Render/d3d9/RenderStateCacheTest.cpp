@@ -246,17 +246,9 @@ TEST_F(RenderStateCacheTest, DirectWritesAreRecordedWithoutCounting) {
 }
 
 TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(
-        Device().GetD3DDevice()->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                               D3DPOOL_DEFAULT, &texture, nullptr),
-        D3D_OK);
-    IDirect3DSurface9* surface = nullptr;
-    texture->GetSurfaceLevel(0, &surface);
     Zel::RenderTargetD3D9 target(&Device(), 0);
-    target.AttachSurface(surface, 8, 8, Zel::PF_A8R8G8B8, 0);
-    texture->AddRef();
-    target.SetDeviceTexture(texture);
+    ASSERT_TRUE(target.Create(8, 8, 1, 0, Zel::PF_A8R8G8B8, 1, false));
+    IDirect3DTexture9* texture = target.GetDeviceTexture();
     Cache().SetTexture(0, texture);
     Cache().SetTexture(2, texture);
     Device().SetRenderTarget(1, &target);
@@ -273,8 +265,6 @@ TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
     Cache().SetTexture(0, texture);
     EXPECT_EQ(Calls(D3D9Call::SetTexture), 1u);
     Cache().SetTexture(0, nullptr);
-    surface->Release();
-    texture->Release();
 }
 
 TEST_F(RenderStateCacheTest, SeparateAlphaBlendWritesItsThreeCompanions) {

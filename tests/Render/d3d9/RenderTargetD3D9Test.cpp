@@ -2,7 +2,10 @@
 // reading back through the staging texture, the video-memory budget, loss and reset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tests/Render/d3d9/RenderTargetFixture.h"
@@ -16,6 +19,19 @@ using ZelTest::RenderTargetTest;
 constexpr std::uint32_t kRed = 0xFFFF0000u;
 constexpr std::uint32_t kGreen = 0xFF00FF00u;
 constexpr std::uint32_t kBlue = 0xFF0000FFu;
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The texture manager's budget and the device's texture memory.
+void SetMemory(std::uint32_t bytes) {
+    SoftAdapter::Current().textureMemoryBytes = bytes;
+    Globals::GetSingleton()->GetTextureManager()->SetVideoMemoryBudget(bytes);
+}
 
 std::uint64_t Charge(int width, int height, int format) {
     return GetPixelFormatByteSize(std::uint32_t(width), std::uint32_t(height), 1,
@@ -32,7 +48,7 @@ TEST_F(RenderTargetTest, ANewTargetIsNamedRtAndHasNoDeviceObjects) {
     EXPECT_EQ(target->GetTargetFlags(), RenderTarget::kCreated);
     EXPECT_EQ(target->GetD3DSurface(), nullptr);
     EXPECT_TRUE(Textures()->CreateRenderTarget(true)->IsDepthStencil());
-    Textures()->SetRenderDevice(nullptr);
+    Textures()->SetDevice(Device().GetD3DDevice(), nullptr);
     EXPECT_EQ(Textures()->CreateRenderTarget(false), nullptr);
 }
 
@@ -101,7 +117,7 @@ TEST_F(RenderTargetTest, DrawnTexelsReadBackThroughTheStagingTexture) {
     EXPECT_EQ(System().GetRenderTarget(0), other);  // what was bound comes back
     EXPECT_EQ(ReadBack(target), std::vector<std::uint32_t>(15, kRed));
     ASSERT_NE(target->GetStagingTexture(), nullptr);
-    EXPECT_EQ(target->GetStagingTexture()->GetName(), "RenderTargetLockUse");
+    EXPECT_TRUE(EqualsIgnoringCase(target->GetStagingTexture()->GetName(), "RenderTargetLockUse"));
     EXPECT_EQ(target->GetStagingTexture()->GetPool(), 2u);
     EXPECT_EQ(target->GetStagingTexture()->GetRefCount(), 2);  // the manager's and the target's
 
@@ -147,6 +163,11 @@ TEST_F(RenderTargetTest, LockRefusesWhatItCannotRead) {
     EXPECT_FALSE(target->LockLevel(0, &pitch, &again, nullptr, LO_READ_ONLY));
     target->UnlockLevel();
     target->UnlockLevel();  // not locked: nothing
+    // Unlock let go of the staging texture itself.
+    D3DLOCKED_RECT locked{};
+    EXPECT_EQ(target->GetStagingTexture()->GetDeviceTexture()->LockRect(0, &locked, nullptr, 0),
+              D3D_OK);
+    target->GetStagingTexture()->GetDeviceTexture()->UnlockRect(0);
 
     RenderTarget* empty = Textures()->CreateRenderTarget(false);
     EXPECT_FALSE(empty->LockLevel(0, &pitch, &bits, nullptr, LO_READ_ONLY));
@@ -186,14 +207,14 @@ TEST_F(RenderTargetTest, CreationIsChargedAndEveryReleaseRefundsExactlyThat) {
     EXPECT_EQ(Textures()->GetDeviceTextureBytes(), twoLevels);
 
     // Loss and reset: released and refunded, then made again with one level.
-    EXPECT_TRUE(target->ReleaseHardwareResource());
+    EXPECT_TRUE(target->ReleaseDeviceObjects());
     EXPECT_TRUE(target->IsLost());
     EXPECT_EQ(target->GetD3DSurface(), nullptr);
     EXPECT_EQ(target->GetDeviceTexture(), nullptr);
     EXPECT_EQ(Textures()->GetDeviceTextureBytes(), 0u);
-    target->ReleaseHardwareResource();
+    target->ReleaseDeviceObjects();
     EXPECT_EQ(Textures()->GetDeviceTextureBytes(), 0u);
-    EXPECT_TRUE(target->RecreateHardwareResource());
+    EXPECT_TRUE(target->RecreateDeviceObjects());
     EXPECT_FALSE(target->IsLost());
     EXPECT_NE(target->GetD3DSurface(), nullptr);
     EXPECT_EQ(Textures()->GetDeviceTextureBytes(), Charge(32, 16, PF_A8R8G8B8));
@@ -208,9 +229,9 @@ TEST_F(RenderTargetTest, CreationIsChargedAndEveryReleaseRefundsExactlyThat) {
 
 TEST_F(RenderTargetTest, TheBudgetRefusesWhatDoesNotFitAndFailuresChargeNothing) {
     LogCapture log;
-    // 1 MB of texture memory: bytes / 2 must stay within it, and the device takes no single
-    // resource above it.
-    SoftAdapter::Current().textureMemoryBytes = 1u << 20;
+    // A 1 MB budget: half the bytes must fit in what is left of it; the device takes no single
+    // resource above 1 MB either.
+    SetMemory(1u << 20);
     RenderTarget* target = Textures()->CreateRenderTarget(false);
     ASSERT_TRUE(target->Create(64, 64, 1, 0, PF_A8R8G8B8, 1, false));
     const std::uint64_t charged = Textures()->GetDeviceTextureBytes();
@@ -237,18 +258,18 @@ TEST_F(RenderTargetTest, TheBudgetRefusesWhatDoesNotFitAndFailuresChargeNothing)
 
     // A reset the budget refuses leaves the target empty and says so.
     auto* big = static_cast<RenderTargetD3D9*>(Textures()->CreateRenderTarget(false));
-    SoftAdapter::Current().textureMemoryBytes = 8u << 20;
+    SetMemory(8u << 20);
     ASSERT_TRUE(big->Create(1024, 512, 1, 0, PF_A8R8G8B8, 1, false));
-    big->ReleaseHardwareResource();
-    SoftAdapter::Current().textureMemoryBytes = 1u << 20;
-    EXPECT_FALSE(big->RecreateHardwareResource());
+    big->ReleaseDeviceObjects();
+    SetMemory(1u << 20);
+    EXPECT_FALSE(big->RecreateDeviceObjects());
     EXPECT_EQ(big->GetD3DSurface(), nullptr);
     EXPECT_EQ(log.CountKind(LOG_ENGINE_INIT, "RenderTarget Reset"), 1);
     EXPECT_EQ(Textures()->GetDeviceTextureBytes(), charged);
 
     // A target never made has nothing to make again.
     auto* never = static_cast<RenderTargetD3D9*>(Textures()->CreateRenderTarget(false));
-    EXPECT_FALSE(never->RecreateHardwareResource());
+    EXPECT_FALSE(never->RecreateDeviceObjects());
     EXPECT_EQ(log.Count("RenderTargetD3D9::RecreateHardwareResource"), 0);
 }
 

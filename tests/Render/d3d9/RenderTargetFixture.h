@@ -23,8 +23,7 @@ class RenderTargetTest : public ReadyDeviceTest {
 protected:
     void SetUp() override {
         ReadyDeviceTest::SetUp();
-        Textures()->SetDevice(Device().GetD3DDevice());
-        Textures()->SetRenderDevice(&Device());
+        Textures()->SetDevice(Device().GetD3DDevice(), &Device());
         system_.SetRenderDevice(&Device());
         G()->GetSceneManager()->SetRenderSystem(&system_);
     }

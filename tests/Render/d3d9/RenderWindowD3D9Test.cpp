@@ -153,6 +153,32 @@ TEST_F(RenderWindowTest, PostProcessingDrawsIntoAAndPingPongsWithB) {
     EXPECT_EQ(Shown(0, 0), kGreen);
 }
 
+TEST_F(RenderWindowTest, AfterALossTheWindowAndItsTargetsLeaveNothingThatBlocksTheReset) {
+    ASSERT_TRUE(Device().EnableA8R8G8B8Target());
+    MakeSwapChain();
+    RenderTargetD3D9* target = MakeTarget(8, 8);
+    RenderTargetD3D9* depth = MakeTarget(8, 8, PF_D24S8, true);
+    ReadBack(target);  // the staging texture lives in system memory and may stay
+
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
+    EXPECT_TRUE(rw_->ReleaseDeviceObjects());
+    EXPECT_TRUE(target->ReleaseDeviceObjects());
+    EXPECT_TRUE(depth->ReleaseDeviceObjects());
+    EXPECT_EQ(Textures()->GetDeviceTextureBytes(), 0u);
+    ASSERT_TRUE(Device().ResetDevice(Settings()));
+
+    EXPECT_TRUE(target->RecreateDeviceObjects());
+    EXPECT_TRUE(depth->RecreateDeviceObjects());
+    EXPECT_TRUE(rw_->RecreateDeviceObjects());
+    EXPECT_NE(rw_->GetPostProcessTargetA()->GetD3DSurface(), nullptr);
+    EXPECT_EQ(Device().GetRenderTarget(0), rw_->GetPostProcessTargetA());
+    ClearBound(0.0f, 1.0f, 0.0f);
+    EXPECT_TRUE(rw_->Present());
+    EXPECT_EQ(Shown(1, 1), kGreen);
+    target->ClearColour(1.0f, 0.0f, 0.0f, 1.0f);
+    EXPECT_EQ(ReadBack(target), std::vector<std::uint32_t>(64, kRed));
+}
+
 TEST_F(RenderWindowTest, ResizeRebuildsTheSwapChainAndResizeWindowedExDoesNot) {
     LogCapture log;
     MakeSwapChain();
