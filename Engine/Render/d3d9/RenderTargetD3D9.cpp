@@ -81,8 +81,10 @@ bool RenderTargetD3D9::ReleaseDeviceObjects() {
 bool RenderTargetD3D9::CreateDeviceObjects(const char* textureCall, const char* surfaceCall) {
     IDirect3DDevice9* device = D3DDevice();
     const D3DFORMAT format = static_cast<D3DFORMAT>(GetPixelFormatD3DFormat(format_));
-    if (!device)
+    if (!device) {
+        ReleaseSurfaceAndTexture();
         return false;
+    }
     threadmng* threads = threadmng::GetInstance();
     const int access = threads->BeginDeviceAccess();
     HRESULT hr;
@@ -104,13 +106,9 @@ bool RenderTargetD3D9::CreateDeviceObjects(const char* textureCall, const char* 
     }
     if (access)
         threads->EndDeviceAccess();
+    // A failure leaves nothing made and nothing charged.
     if (FAILED(hr)) {
-        if (surface_)
-            surface_->Release();
-        surface_ = nullptr;
-        if (texture_)
-            texture_->Release();
-        texture_ = nullptr;
+        ReleaseSurfaceAndTexture();
         return false;
     }
     return true;
@@ -145,11 +143,13 @@ bool RenderTargetD3D9::Create(int width, int height, int levels, int usage, int 
         ok = CreateDeviceObjects("RenderTargetD3D9::Create CreateTexture",
                                  "RenderTargetD3D9::Create CreateDepthStencilSurface");
         if (!ok) {
-            RefundVideoMemory(&chargedBytes_);
             ReportError("RenderTargetD3D9::Create: Direct3D could not create the %s (%d x %d)",
                         IsDepthStencil() ? "depth-stencil surface" : "texture", width, height);
         }
     }
+    // A target whose creation failed has nothing a reset could make again.
+    if (!ok)
+        width_ = height_ = 0;
     DecRef();
     return ok;
 }
@@ -171,8 +171,6 @@ bool RenderTargetD3D9::RecreateDeviceObjects() {
         ok = CreateDeviceObjects("RenderTargetD3D9::RecreateHardwareResource CreateTexture",
                                  "RenderTargetD3D9::RecreateHardwareResource "
                                  "CreateDepthStencilSurface");
-        if (!ok)
-            RefundVideoMemory(&chargedBytes_);
     }
     DecRef();
     return ok;
@@ -209,6 +207,8 @@ bool RenderTargetD3D9::CopyToTexture(TextureBase* texture) {
 
 bool RenderTargetD3D9::LockLevel(int level, std::int32_t* pitch, void** bits, const RECT* rect,
                                  std::uint32_t mode) {
+    if (!pitch || !bits)
+        return false;
     *pitch = 0;
     *bits = nullptr;
     if (level != 0 || lockedLevel_ >= 0 || !surface_)

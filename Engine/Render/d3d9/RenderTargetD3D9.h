@@ -32,7 +32,8 @@ public:
     // budget only (the colour texture always has one level); usage is stored and compared by
     // TextureManager::FindFreeRenderTarget (with width, height, levels and format). The two last
     // values are not used. Existing device objects are released first. False, with nothing made
-    // and nothing charged, when the budget refuses (logged) or Direct3D fails (reported).
+    // and nothing charged, when the budget refuses (logged) or Direct3D fails (reported); a reset
+    // then makes nothing either.
     bool Create(int width, int height, int levels, int usage, int format, int unused,
                 bool unusedDynamic) override;
     // Device loss: sets the lost flag, releases the surface and the texture, refunds what they
@@ -78,7 +79,7 @@ private:
     // Releases surface and texture and refunds their charge; keeps the lost flag.
     void ReleaseSurfaceAndTexture();
     // Step 4 of creation: the device call for the stored size and format. The names are what
-    // the Direct3D error logger receives on failure.
+    // the Direct3D error logger receives on failure; a failure refunds the charge.
     bool CreateDeviceObjects(const char* textureCall, const char* surfaceCall);
     IDirect3DDevice9* D3DDevice() const;
 

@@ -253,6 +253,10 @@ TEST_F(RenderTargetTest, TheBudgetRefusesWhatDoesNotFitAndFailuresChargeNothing)
         EXPECT_EQ(other->GetD3DSurface(), nullptr);
         EXPECT_EQ(other->GetDeviceTexture(), nullptr);
         EXPECT_EQ(Textures()->GetDeviceTextureBytes(), charged);
+        // Nor does a reset bring it back.
+        static_cast<RenderTargetD3D9*>(other)->ReleaseDeviceObjects();
+        EXPECT_FALSE(static_cast<RenderTargetD3D9*>(other)->RecreateDeviceObjects());
+        EXPECT_EQ(Textures()->GetDeviceTextureBytes(), charged);
     }
     EXPECT_EQ(log.CountKind(LOG_ENGINE_INIT, "not enough video memory"), 1);
 
