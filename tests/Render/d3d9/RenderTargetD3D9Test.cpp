@@ -16,9 +16,9 @@ using namespace Zel;
 using ZelTest::LogCapture;
 using ZelTest::RenderTargetTest;
 
-constexpr std::uint32_t kRed = 0xFFFF0000u;
-constexpr std::uint32_t kGreen = 0xFF00FF00u;
-constexpr std::uint32_t kBlue = 0xFF0000FFu;
+using ZelTest::kBlue;
+using ZelTest::kGreen;
+using ZelTest::kRed;
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

@@ -19,6 +19,11 @@
 
 namespace ZelTest {
 
+// Opaque A8R8G8B8 texels.
+inline constexpr std::uint32_t kRed = 0xFFFF0000u;
+inline constexpr std::uint32_t kGreen = 0xFF00FF00u;
+inline constexpr std::uint32_t kBlue = 0xFF0000FFu;
+
 class RenderTargetTest : public ReadyDeviceTest {
 protected:
     void SetUp() override {

@@ -23,8 +23,8 @@ using namespace Zel;
 using ZelTest::LogCapture;
 using ZelTest::RenderWindowTest;
 
-constexpr std::uint32_t kRed = 0xFFFF0000u;
-constexpr std::uint32_t kGreen = 0xFF00FF00u;
+using ZelTest::kGreen;
+using ZelTest::kRed;
 
 TEST_F(RenderWindowTest, TheSwapChainComesWithItsTargetsChargedAtTheirExactSize) {
     LogCapture log;
