@@ -128,7 +128,7 @@ public:
     // The Direct3D texture of a 2D texture or colour target (no reference added), null for other
     // kinds or while there is none. SetDeviceTexture releases the device objects held and takes
     // over one reference of a texture made elsewhere.
-    IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
+    virtual IDirect3DTexture9* GetDeviceTexture() const { return texture_; }
     virtual IDirect3DBaseTexture9* GetD3DBaseTexture() const { return texture_; }
     void SetDeviceTexture(IDirect3DTexture9* texture);
 

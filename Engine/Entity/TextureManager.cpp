@@ -181,6 +181,13 @@ TextureBase* TextureManager::CreateStagingTexture(int width, int height, int for
     return texture;
 }
 
+RenderTarget* TextureManager::CreateRenderTarget(bool depthStencil) {
+    GraphicsAPIManagerD3D9* factory = Globals::Find(&Globals::GetGraphicsAPIManager);
+    if (!renderDevice_ || !factory)
+        return nullptr;
+    return AddRenderTarget(factory->NewRenderTarget(renderDevice_, depthStencil));
+}
+
 RenderTarget* TextureManager::AddRenderTarget(RenderTarget* target) {
     if (!target)
         return nullptr;

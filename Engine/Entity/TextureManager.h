@@ -106,6 +106,10 @@ public:
     // A plain system-memory texture of one level (X8R8G8B8 unless told), made on the device:
     // the staging texture render targets are read through. Null when it cannot be made.
     TextureBase* CreateStagingTexture(int width, int height, int format = 2);
+    // A new render target (colour, or a depth-stencil surface when depthStencil is set) from the
+    // device factory, entered into both lists (count 1, the manager's); null without a render
+    // device.
+    RenderTarget* CreateRenderTarget(bool depthStencil);
     // Enters a render target made by the device factory into both lists and tells list 3.
     // Null (nothing entered) for null.
     RenderTarget* AddRenderTarget(RenderTarget* target);

@@ -14,6 +14,9 @@ class HardwareBufferManager;
 class HardwareIndexBuffer;
 class HardwareVertexBuffer;
 class RenderDevice;
+class RenderSystem;
+class RenderTarget;
+class RenderWindow;
 class VertexBufferDeclaration;
 
 class GraphicsAPIManager {
@@ -43,6 +46,13 @@ public:
     virtual GpuProgram* NewGpuProgram(CResourceManager* manager, std::string_view name,
                                       std::string_view group, std::uint32_t handle,
                                       std::uint32_t poolPreference, RenderDevice* device) = 0;
+    // A render target without device objects (pool 0): a colour target, or a depth-stencil
+    // surface when depthStencil is set. Owned by the caller (the texture manager).
+    virtual RenderTarget* NewRenderTarget(RenderDevice* device, bool depthStencil) = 0;
+    // A render window of the render system (not owned) on the device; it ends through
+    // RenderWindow::Destroy.
+    virtual RenderWindow* NewRenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode,
+                                          RenderDevice* device) = 0;
 };
 
 }  // namespace Zel

@@ -4,8 +4,10 @@
 
 #include "Core/Globals.h"
 #include "Entity/GpuProgramManager.h"
+#include "Render/ClearRecord.h"
 #include "Render/HardwareBufferManager.h"
 #include "Render/MatrixBuilders.h"
+#include "Render/RenderDevice.h"
 
 namespace Zel {
 
@@ -36,6 +38,38 @@ void RenderSystem::RemoveRenderWindow(RenderWindow* window) {
     std::erase(windows_, window);
     if (activeWindow_ == window)
         activeWindow_ = nullptr;
+}
+
+// ---- The device's target slots (render-target block).
+
+RenderTarget* RenderSystem::GetRenderTarget(std::uint32_t index) const {
+    return device_ ? device_->GetRenderTarget(index) : nullptr;
+}
+
+void RenderSystem::SetRenderTarget(std::uint32_t index, RenderTarget* target) {
+    if (device_)
+        device_->SetRenderTarget(index, target);
+}
+
+RenderTarget* RenderSystem::GetDepthStencilSurface() const {
+    return device_ ? device_->GetDepthStencilSurface() : nullptr;
+}
+
+void RenderSystem::SetDepthStencilSurface(RenderTarget* target) {
+    if (device_)
+        device_->SetDepthStencilSurface(target);
+}
+
+void RenderSystem::Clear(std::uint32_t flags, const float* rgba, float depth,
+                         std::uint32_t stencil) {
+    if (!device_)
+        return;
+    ClearRecord record;
+    record.flags = flags;
+    for (int i = 0; i < 4; ++i) record.colour[i] = rgba[i];
+    record.depth = depth;
+    record.stencil = stencil;
+    device_->Clear(record);
 }
 
 }  // namespace Zel

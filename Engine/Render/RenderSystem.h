@@ -3,6 +3,7 @@
 // operations and the rest join it with the frame pipeline.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "Core/Object.h"
@@ -11,6 +12,7 @@ namespace Zel {
 
 class RenderDevice;
 class IZelShaderCompiler;
+class RenderTarget;
 class RenderWindow;
 
 class RenderSystem : public Object {
@@ -51,6 +53,18 @@ public:
         return previous;
     }
     IZelShaderCompiler* GetShaderCompiler() const { return shaderCompiler_; }
+
+    // ---- The device's target slots, as far as render targets need them until the frame
+    // pipeline gives the render system its full form.
+    // Colour target of slot i (null without a device) / bind a target or none to slot i.
+    RenderTarget* GetRenderTarget(std::uint32_t index) const;
+    void SetRenderTarget(std::uint32_t index, RenderTarget* target);
+    // The depth-stencil surface / bind one or none.
+    RenderTarget* GetDepthStencilSurface() const;
+    void SetDepthStencilSurface(RenderTarget* target);
+    // Clears the bound targets: flags ClearFlag, colour r, g, b, a in 0..1. Nothing without a
+    // device.
+    void Clear(std::uint32_t flags, const float* rgba, float depth, std::uint32_t stencil);
 
 private:
     RenderDevice* device_ = nullptr;

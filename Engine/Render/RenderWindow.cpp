@@ -1,13 +1,19 @@
 #include "Render/RenderWindow.h"
 
+#include "Entity/RenderTarget.h"
 #include "Render/RenderSystem.h"
 
 namespace Zel {
 
+RenderWindow::RenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode, RenderDevice* device)
+    : RenderResource(poolCode, device), renderSystem_(renderSystem) {}
+
+RenderWindow::~RenderWindow() = default;
+
 void RenderWindow::Activate() {
     if (renderSystem_)
         renderSystem_->SetActiveRenderWindow(this);
-    ActivateImpl();
+    Bind();
 }
 
 void RenderWindow::Destroy() {

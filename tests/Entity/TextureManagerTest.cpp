@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "Entity/PixelFormat.h"
-#include "Entity/RenderTarget.h"
+#include "tests/Entity/FakeRenderTarget.h"
 #include "tests/Entity/TextureFixture.h"
 
 namespace {
@@ -41,8 +41,8 @@ TEST_F(TextureManagerListeners, EachListHearsItsOwnEvents) {
     kept->SetName("Kept");
     idle->SetName("Idle");
     kept->AddRef();
-    auto* target = Textures()->AddRenderTarget(new Zel::RenderTarget());
-    auto* heldTarget = Textures()->AddRenderTarget(new Zel::RenderTarget());
+    auto* target = Textures()->AddRenderTarget(new ZelTest::FakeRenderTarget());
+    auto* heldTarget = Textures()->AddRenderTarget(new ZelTest::FakeRenderTarget());
     heldTarget->AddRef();
     EXPECT_EQ(heard_[0].size(), 2u);
     EXPECT_EQ(heard_[2].size(), 2u);
@@ -62,7 +62,8 @@ TEST_F(TextureManagerListeners, EachListHearsItsOwnEvents) {
     EXPECT_FALSE(Textures()->Contains(idle));
     EXPECT_FALSE(Textures()->Contains(target));
     EXPECT_TRUE(Textures()->Contains(heldTarget));
-    EXPECT_EQ(heard_[3], std::vector<std::string>{""});
+    // Every render target is named "RT".
+    EXPECT_EQ(heard_[3], std::vector<std::string>{"RT"});
     EXPECT_TRUE(heard_[1].empty());
 
     // Force-removing a target tells list 4 and list 2.
@@ -71,7 +72,7 @@ TEST_F(TextureManagerListeners, EachListHearsItsOwnEvents) {
     EXPECT_EQ(heard_[3].size(), 2u);
     kept->DecRef();
     EXPECT_TRUE(Textures()->ForceRemove(kept));
-    EXPECT_EQ(heard_[1], (std::vector<std::string>{"", "kept"}));
+    EXPECT_EQ(heard_[1], (std::vector<std::string>{"RT", "kept"}));
     EXPECT_EQ(heard_[0].size(), created);
     EXPECT_EQ(Occurrences(LogText(), "Can't forceremove this resource!"), 1);
 }
@@ -88,7 +89,7 @@ TEST_F(Manager, AFreedListenerSlotIsReused) {
 
 TEST_F(Manager, FindFreeRenderTargetSkipsTargetsInUse) {
     auto make = [&] {
-        auto* target = Textures()->AddRenderTarget(new Zel::RenderTarget());
+        auto* target = Textures()->AddRenderTarget(new ZelTest::FakeRenderTarget());
         target->AddRef();
         return target;
     };

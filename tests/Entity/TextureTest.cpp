@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "Entity/PixelFormat.h"
-#include "Entity/RenderTarget.h"
+#include "tests/Entity/FakeRenderTarget.h"
 #include "Entity/TextureCubeMap.h"
 #include "Platform/D3D9/SoftAdapter.h"
 #include "Render/d3d9/TextureD3D9.h"
@@ -316,7 +316,7 @@ TEST_F(Texture, ARenderTargetIsReadBackAndAFailedReadIsReported) {
     IDirect3DSurface9* surface = nullptr;
     colour->GetSurfaceLevel(0, &surface);
     SoftSurface9::From(surface)->FillColor(RECT{0, 0, 8, 4}, 0x80402010);
-    Zel::RenderTarget target;
+    ZelTest::FakeRenderTarget target;
     target.SetD3DSurface(surface, 8, 4);
     const Bytes expected = [] {
         Bytes b;

@@ -110,9 +110,21 @@ public:
         : RenderWindow(system, MP_DEFAULT, nullptr), activations_(activations) {}
     bool ReleaseDeviceObjects() override { return true; }
     bool RecreateDeviceObjects() override { return true; }
+    bool Resize(std::uint32_t, std::uint32_t) override { return true; }
+    bool ResizeWindowedEx(std::uint32_t, std::uint32_t, bool, std::uint32_t) override {
+        return true;
+    }
+    bool CreateSwapChain(void*, HWND, std::uint32_t, std::uint32_t, std::uint32_t) override {
+        return true;
+    }
+    void Bind() override { ++activations_; }
+    bool Present() override { return true; }
+    bool ScreenShot() override { return true; }
+    bool SaveBackBuffer(const char*) override { return true; }
+    void SetSize(std::uint32_t, std::uint32_t) override {}
+    bool CopyBackBufferTo(TextureBase*) override { return true; }
 
 private:
-    void ActivateImpl() override { ++activations_; }
     int& activations_;
 };
 

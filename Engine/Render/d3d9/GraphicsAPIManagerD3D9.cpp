@@ -8,6 +8,8 @@
 #include "Render/d3d9/RenderEffectD3D.h"
 #include "Render/d3d9/TextureCubeMapD3D9.h"
 #include "Render/d3d9/TextureD3D9.h"
+#include "Render/d3d9/RenderTargetD3D9.h"
+#include "Render/d3d9/RenderWindowD3D9.h"
 #include "Render/d3d9/VertexBufferDeclarationD3D9.h"
 
 namespace Zel {
@@ -51,6 +53,16 @@ TextureBase* GraphicsAPIManagerD3D9::NewTexture(std::uint32_t pool, IDirect3DDev
     if (kind == TextureBase::KIND_CUBE)
         return new (std::nothrow) TextureCubeMapD3D9(pool, device);
     return new (std::nothrow) TextureD3D9(pool, device, kind);
+}
+
+RenderTarget* GraphicsAPIManagerD3D9::NewRenderTarget(RenderDevice* device, bool depthStencil) {
+    return new (std::nothrow) RenderTargetD3D9(device, depthStencil ? 1u : 0u);
+}
+
+RenderWindow* GraphicsAPIManagerD3D9::NewRenderWindow(RenderSystem* renderSystem,
+                                                      std::uint32_t poolCode,
+                                                      RenderDevice* device) {
+    return new (std::nothrow) RenderWindowD3D9(renderSystem, poolCode, device);
 }
 
 }  // namespace Zel

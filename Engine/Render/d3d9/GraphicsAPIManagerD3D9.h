@@ -1,7 +1,7 @@
-// The Direct3D 9 maker of device objects: the render device, vertex declarations and hardware
-// buffers. Globals builds the one instance; it outlives every manager that owns device objects.
-// Each New* answers a new object the caller owns (null when memory runs out), its arguments passed
-// on unchanged. Host thread.
+// The Direct3D 9 maker of device objects: the render device, vertex declarations, hardware
+// buffers, render targets and render windows. Globals builds the one instance; it outlives every
+// manager that owns device objects. Each New* answers a new object the caller owns (null when
+// memory runs out), its arguments passed on unchanged. Host thread.
 #pragma once
 
 #include "Platform/D3D9/D3D9.h"
@@ -37,6 +37,11 @@ public:
     // A TextureCubeMapD3D9 for kind 4, else a TextureD3D9 of that kind, on the device (not
     // owned) with the pool code.
     TextureBase* NewTexture(std::uint32_t pool, IDirect3DDevice9* device, int kind);
+    // A RenderTargetD3D9.
+    RenderTarget* NewRenderTarget(RenderDevice* device, bool depthStencil) override;
+    // A RenderWindowD3D9 with its two post-process targets (made through the texture manager).
+    RenderWindow* NewRenderWindow(RenderSystem* renderSystem, std::uint32_t poolCode,
+                                  RenderDevice* device) override;
 };
 
 }  // namespace Zel

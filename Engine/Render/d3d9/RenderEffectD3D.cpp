@@ -444,9 +444,8 @@ IDirect3DBaseTexture9* RenderEffectD3D::MarkAndResolve(TextureBase& texture) {
     }
     // A render target binds its colour texture; of the others only 2D textures (type 2) and cube
     // textures (type 4) have one to bind.
-    if (texture.IsRenderTarget() || texture.GetType() == 2)
-        return texture.GetDeviceTexture();
-    // Cube textures have no device texture of their own yet: they bind nothing.
+    if (texture.IsRenderTarget() || texture.GetType() == 2 || texture.GetType() == 4)
+        return texture.GetD3DBaseTexture();
     return nullptr;
 }
 
@@ -485,7 +484,7 @@ bool RenderEffectD3D::SetTexture(std::uint32_t i, TextureBase* texture) {
     if (!IsUsable(*texture) || IsGlobalSwitchOn(kForceDefaultTextureSwitch)) {
         TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
         TextureBase* fallback = textures != nullptr ? textures->GetDefaultTexture() : nullptr;
-        bound = fallback != nullptr ? fallback->GetDeviceTexture() : nullptr;
+        bound = fallback != nullptr ? fallback->GetD3DBaseTexture() : nullptr;
     }
     return SUCCEEDED(effect_->SetTexture(h, bound));
 }

@@ -1,7 +1,8 @@
 // Device creation and its fallbacks, loss and reset, presentation and the shared Direct3D object.
 #include <cstring>
 
-#include "Entity/RenderTarget.h"
+#include "Entity/PixelFormat.h"
+#include "Render/d3d9/RenderTargetD3D9.h"
 #include "Render/ClearRecord.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
 
@@ -310,8 +311,8 @@ TEST_F(DeviceTest, PresentIntoColourTargetZerosRectangle) {
     MakeDevice();
     IDirect3DSurface9* back = nullptr;
     Device().GetD3DDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-    Zel::RenderTarget target;
-    target.SetD3DSurface(back, kWidth / 2, kHeight / 2);
+    Zel::RenderTargetD3D9 target(&Device(), 0);
+    target.AttachSurface(back, kWidth / 2, kHeight / 2, Zel::PF_X8R8G8B8, 0);
     Device().SetRenderTarget(0, &target);
     Zel::ClearRecord clear;
     clear.flags = Zel::CLEAR_COLOUR;

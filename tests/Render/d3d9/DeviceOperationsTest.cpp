@@ -6,7 +6,8 @@
 
 #include "Core/DeviceCaps.h"
 #include "Entity/Light.h"
-#include "Entity/RenderTarget.h"
+#include "Entity/PixelFormat.h"
+#include "Render/d3d9/RenderTargetD3D9.h"
 #include "Math/MathUtil.h"
 #include "Render/ClearRecord.h"
 #include "Render/VertexBufferBinding.h"
@@ -66,8 +67,8 @@ TEST_F(DeviceOperationsTest, ViewportMatrixIsInTheSystemsLayout) {
 
     IDirect3DSurface9* back = nullptr;
     Device().GetD3DDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-    RenderTarget target;
-    target.SetD3DSurface(back, kWidth, kHeight);
+    RenderTargetD3D9 target(&Device(), 0);
+    target.AttachSurface(back, kWidth, kHeight, PF_X8R8G8B8, 0);
     Device().SetRenderTarget(0, &target);
     Device().SetViewport(ViewportRect{8, 4, 32, 16});
     D3DVIEWPORT9 viewport{};
@@ -94,8 +95,8 @@ TEST_F(DeviceOperationsTest, ViewportMatrixIsInTheSystemsLayout) {
 TEST_F(DeviceOperationsTest, ViewportOutsideTheTargetIsClampedNotWrapped) {
     IDirect3DSurface9* back = nullptr;
     Device().GetD3DDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-    RenderTarget target;
-    target.SetD3DSurface(back, kWidth, kHeight);
+    RenderTargetD3D9 target(&Device(), 0);
+    target.AttachSurface(back, kWidth, kHeight, PF_X8R8G8B8, 0);
     Device().SetRenderTarget(0, &target);
     Device().SetViewport(ViewportRect{kWidth + 10, kHeight + 10, 20, 20});
     D3DVIEWPORT9 viewport{};
@@ -167,13 +168,13 @@ TEST_F(DeviceOperationsTest, FvfFromVertexFormat) {
 }
 
 TEST_F(DeviceOperationsTest, RenderTargetSlotsAreCheckedAndTrackBindings) {
-    RenderTarget target;
-    RenderTarget depth(RenderTarget::KIND_DEPTH_STENCIL);
+    RenderTargetD3D9 target(&Device(), 0);
+    RenderTargetD3D9 depth(&Device(), 1);
     IDirect3DSurface9* surface = nullptr;
     ASSERT_EQ(Device().GetD3DDevice()->CreateRenderTarget(
                   16, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &surface, nullptr),
               D3D_OK);
-    target.SetD3DSurface(surface, 16, 16);
+    target.AttachSurface(surface, 16, 16, PF_A8R8G8B8, 0);
     Device().SetRenderTarget(4, &target);
     EXPECT_EQ(Device().GetRenderTarget(4), nullptr);
     EXPECT_EQ(Device().GetRenderTarget(0xFFFFFFFF), nullptr);

@@ -6,7 +6,8 @@
 
 #include "Entity/Light.h"
 #include "Entity/RenderState.h"
-#include "Entity/RenderTarget.h"
+#include "Entity/PixelFormat.h"
+#include "Render/d3d9/RenderTargetD3D9.h"
 #include "Render/FogRecord.h"
 #include "Render/d3d9/RenderStateCache.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
@@ -245,17 +246,9 @@ TEST_F(RenderStateCacheTest, DirectWritesAreRecordedWithoutCounting) {
 }
 
 TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(
-        Device().GetD3DDevice()->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                               D3DPOOL_DEFAULT, &texture, nullptr),
-        D3D_OK);
-    IDirect3DSurface9* surface = nullptr;
-    texture->GetSurfaceLevel(0, &surface);
-    Zel::RenderTarget target;
-    texture->AddRef();
-    target.SetDeviceTexture(texture);
-    target.SetD3DSurface(surface, 8, 8);
+    Zel::RenderTargetD3D9 target(&Device(), 0);
+    ASSERT_TRUE(target.Create(8, 8, 1, 0, Zel::PF_A8R8G8B8, 1, false));
+    IDirect3DTexture9* texture = target.GetDeviceTexture();
     Cache().SetTexture(0, texture);
     Cache().SetTexture(2, texture);
     Device().SetRenderTarget(1, &target);
@@ -272,8 +265,6 @@ TEST_F(RenderStateCacheTest, RenderTargetUnbindsItsTextureThroughTheCache) {
     Cache().SetTexture(0, texture);
     EXPECT_EQ(Calls(D3D9Call::SetTexture), 1u);
     Cache().SetTexture(0, nullptr);
-    surface->Release();
-    texture->Release();
 }
 
 TEST_F(RenderStateCacheTest, SeparateAlphaBlendWritesItsThreeCompanions) {
