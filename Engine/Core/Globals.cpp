@@ -44,6 +44,7 @@
 #include "Entity/SkeletonManager.h"
 #include "Entity/SkeletonModel.h"
 #include "Entity/SubEntity.h"
+#include "Entity/TextureCombiner.h"
 #include "Entity/TextureManager.h"
 #include "Interface/SystemInfo.h"
 #include "Physics/PhysicsWorld.h"
@@ -231,6 +232,8 @@ void Globals::ShutdownSceneGlobals() {
     // steps come with the scene.
     if (threadio* worker = threadmng::GetInstance()->GetThread(0))
         worker->Stop();
+    // The texture combiner's material goes while its manager still exists.
+    ReleaseStaticTextures();
 }
 
 void Globals::ShutdownPhysicsAndCaches() {

@@ -7,6 +7,7 @@
 #include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
 #include "Core/StreamFactory.h"
+#include "Entity/AnimationTexture.h"
 #include "Entity/Material.h"
 #include "Entity/MaterialManager.h"
 #include "Entity/Pass.h"
@@ -117,13 +118,23 @@ bool ReadAnimationFrames(TextureStage& stage, IZelStream* stream) {
     if (!CountFits(frames, kStringHeader, stream))
         return false;
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
-    TextureBase* animated = textures ? textures->CreateTexture(MP_MANAGED, 5) : nullptr;
+    auto* animated = textures ? static_cast<AnimationTexture*>(textures->CreateTexture(
+                                    MP_MANAGED, TextureBase::KIND_ANIMATED))
+                              : nullptr;
+    if (animated)
+        animated->SetFrameTime(F32(&record[4]));
     for (std::uint32_t i = 0; i < frames; ++i) {
         std::string frame;
-        if (!ReadLibString(frame, stream))
+        if (!ReadLibString(frame, stream)) {
+            // Nobody else holds the half-filled texture yet.
+            if (animated)
+                textures->ForceRemove(animated);
             return false;
+        }
         stage.textureName += frame;
         stage.textureName += '*';
+        if (animated)
+            animated->AddFrame(textures->LoadNamedTexture(frame));
     }
     stage.SetTexture(animated);
     return true;

@@ -1,6 +1,7 @@
 #include "Entity/Material.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <strings.h>
 
@@ -10,6 +11,7 @@
 #include "Core/LogDispatch.h"
 #include "Entity/GpuProgramManager.h"
 #include "Entity/IZelShaderCompiler.h"
+#include "Entity/MaterialManager.h"
 #include "Entity/Pass.h"
 #include "Entity/SceneManager.h"
 #include "Entity/TextureLoadFlags.h"
@@ -265,5 +267,51 @@ void Material::DestroyPassesAndVariants() {
     }
     program_.Reset();
 }
+
+// ---- Clones: the least the texture combiner needs until material life joins them ----
+
+namespace {
+constexpr const char* kCloneMarker = "_$clone$_";
+std::atomic<std::uint32_t> g_cloneSerial{0};
+}  // namespace
+
+void Material::Release() {
+    // A material fresh from its constructor is given back by its manager alone; clones, and
+    // materials already given back once, by their holders, who drop their reference here.
+    if (IsClone() || !(GetFlags() & kConstructed)) {
+        DecRef();
+        SetConstructedFlag(true);
+    }
+    if (GetRefCount() == 1)
+        Unload();
+}
+
+std::string Material::MakeCloneName() {
+    const std::string& name = GetName();
+    const std::string base = name.substr(0, name.find(kCloneMarker));
+    const std::uint32_t counter = cloneCounter++;
+    const std::uint32_t serial = g_cloneSerial.fetch_add(1, std::memory_order_relaxed);
+    return base + kCloneMarker + std::to_string(counter) + "_" + std::to_string(serial);
+}
+
+Material* Material::Clone() {
+    auto* manager = dynamic_cast<MaterialManager*>(GetManager());
+    if (!manager)
+        return nullptr;
+    Reload();
+    Material* clone = manager->CreateMaterial(MakeCloneName());
+    if (!clone)
+        return nullptr;
+    CopyPropertiesTo(*clone);
+    CopyPassesTo(*clone);
+    clone->AddRef();
+    clone->SetAuxiliaryFlag(true);
+    // Set again by the holder's first Release.
+    clone->SetConstructedFlag(false);
+    manager->Add(clone);
+    return clone;
+}
+
+// ---- end of the clone block ----
 
 }  // namespace Zel

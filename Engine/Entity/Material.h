@@ -122,6 +122,21 @@ public:
     // materials from outside LoadImpl).
     void MarkLoaded(bool ok);
 
+    // ---- Clones: the least the texture combiner needs until material life joins them ----
+    bool IsClone() const { return (GetFlags() & kAuxiliary) != 0; }
+    // A user gives the material back: a clone (or a material already given back once) loses a
+    // reference and is marked given back; then a material held by the manager alone is unloaded.
+    void Release();
+    // A new material of the manager, registered under MakeCloneName with a copy of this
+    // material's properties and passes, flagged as a clone and holding one reference for the
+    // caller (given back through Release). Null without a material manager or when the name is
+    // taken.
+    virtual Material* Clone();
+    // "<base>_$clone$_<clone counter>_<global clone serial>", base being the name up to an
+    // earlier clone marker; both counters advance.
+    std::string MakeCloneName();
+    // ---- end of the clone block ----
+
     Material* GetVariant(std::uint32_t kind) const {
         return kind < kVariantCount ? variants_[kind] : nullptr;
     }

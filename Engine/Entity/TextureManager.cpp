@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "Core/ErrorReport.h"
 #include "Core/GlobalConfigManager.h"
@@ -11,6 +12,8 @@
 #include "Core/PathUtils.h"
 #include "Core/SectionGuard.h"
 #include "Core/TimeStrings.h"
+#include "Entity/AnimationBlendTexture.h"
+#include "Entity/AnimationTexture.h"
 #include "Entity/Image.h"
 #include "Entity/ImageManager.h"
 #include "Entity/MaterialManager.h"
@@ -67,11 +70,13 @@ TextureManager::~TextureManager() {
     }
     UnregisterRenderResourceManager(this);
     SectionGuard guard(listLock_);
-    // Animated textures refer to their frame textures: they go first.
+    // Animated textures of both kinds give back references to their frame textures: they go
+    // before any frame can.
     for (int pass = 0; pass < 2; ++pass) {
         for (std::size_t i = 0; i < textures_.size();) {
             TextureBase* texture = textures_[i];
-            const bool animated = texture->GetType() == TextureBase::KIND_ANIMATED;
+            const bool animated = texture->GetType() == TextureBase::KIND_ANIMATED ||
+                                  texture->GetType() == TextureBase::KIND_ANIMATED_BLEND;
             if ((pass == 0) != animated) {
                 ++i;
                 continue;
@@ -164,7 +169,13 @@ TextureBase* TextureManager::CreateTexture(std::uint32_t pool, int kind) {
         return nullptr;
     GraphicsAPIManagerD3D9* factory = Globals::Find(&Globals::GetGraphicsAPIManager);
     SectionGuard guard(listLock_);
-    TextureBase* texture = factory ? factory->NewTexture(pool, device_, kind) : nullptr;
+    TextureBase* texture = nullptr;
+    if (kind == TextureBase::KIND_ANIMATED)
+        texture = new (std::nothrow) AnimationTexture(pool, device_);
+    else if (kind == TextureBase::KIND_ANIMATED_BLEND)
+        texture = new (std::nothrow) AnimationBlendTexture(pool, device_);
+    else if (factory)
+        texture = factory->NewTexture(pool, device_, kind);
     if (!texture)
         return nullptr;
     textures_.push_back(texture);
@@ -568,11 +579,15 @@ void TextureManager::ResolveTextureSlot(TextureStage& stage) {
 
 void TextureManager::LoadTextureSlot(TextureStage& stage) {
     stage.flags &= ~std::uint32_t(TSF_TEXTURE_PENDING);
+    stage.SetTexture(LoadNamedTexture(stage.textureName));
+}
+
+TextureBase* TextureManager::LoadNamedTexture(const std::string& name) {
     SharedPtr<Image> image;
-    LoadImage(stage.textureName, image);
+    LoadImage(name, image);
     TextureBase* texture =
         image && image->IsLoadSucceeded() ? image->CreateDefaultTexture() : nullptr;
-    stage.SetTexture(texture ? texture : GetDefaultTexture());
+    return texture ? texture : GetDefaultTexture();
 }
 
 }  // namespace Zel

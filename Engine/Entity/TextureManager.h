@@ -44,8 +44,8 @@ public:
     // Built by Globals::Init, host thread. Writes no log line.
     TextureManager();
     // Drops the default texture's reference, clears the pool, frees the scratch buffers,
-    // unregisters, then deletes animated textures and then every other texture whatever its
-    // count, telling list 2 of each.
+    // unregisters, then deletes animated textures (kinds 5 and 6) and then every other texture
+    // whatever its count, telling list 2 of each.
     ~TextureManager() override;
     TextureManager(const TextureManager&) = delete;
     TextureManager& operator=(const TextureManager&) = delete;
@@ -100,8 +100,9 @@ public:
     const TexturePool& GetTexturePool() const { return pool_; }
 
     // ---- Textures and render targets ----
-    // A new empty texture of the pool code and kind (4 a cube map, any other a 2D texture), held
-    // by the manager (count 1) and told to list 1; null without a device.
+    // A new empty texture of the pool code and kind (4 a cube map, 5 an AnimationTexture, 6 an
+    // AnimationBlendTexture, any other a 2D texture), held by the manager (count 1) and told to
+    // list 1; null without a device.
     TextureBase* CreateTexture(std::uint32_t pool, int kind);
     // A plain system-memory texture of one level (X8R8G8B8 unless told), made on the device:
     // the staging texture render targets are read through. Null when it cannot be made.
@@ -178,6 +179,10 @@ public:
     // Clears the pending bit and gives the stage the texture of the image of its name, or the
     // default texture when the image is missing, not loaded or yields no texture.
     void LoadTextureSlot(TextureStage& stage);
+    // The texture of the image of the name (LoadImage), or the default texture when the image is
+    // missing, not loaded or yields no texture. No reference added; null only when not even the
+    // default texture can be made.
+    TextureBase* LoadNamedTexture(const std::string& name);
 
 private:
     // The report's groups: Client, UI, Effect, Scene, Actor, Other.
