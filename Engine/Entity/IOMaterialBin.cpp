@@ -118,8 +118,8 @@ bool ReadAnimationFrames(TextureStage& stage, IZelStream* stream) {
     if (!CountFits(frames, kStringHeader, stream))
         return false;
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
-    auto* animated = textures ? static_cast<AnimationTexture*>(textures->CreateTexture(
-                                    MP_MANAGED, TextureBase::KIND_ANIMATED))
+    auto* animated = textures ? static_cast<AnimationTexture*>(
+                                    textures->CreateTexture(MP_MANAGED, TextureBase::KIND_ANIMATED))
                               : nullptr;
     if (animated)
         animated->SetFrameTime(F32(&record[4]));

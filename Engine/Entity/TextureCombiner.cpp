@@ -67,8 +67,7 @@ void ApplyPassState(RenderDevice& device, const RenderState& state) {
 
 // One quad over the whole target, half a pixel up and left so that texel centres fall on pixel
 // centres (which sit at integer coordinates).
-void DrawQuad(RenderDevice& device, const Pass& pass, GpuProgram& program, int width,
-              int height) {
+void DrawQuad(RenderDevice& device, const Pass& pass, GpuProgram& program, int width, int height) {
     const float dx = 1.0f / float(width), dy = 1.0f / float(height);
     const float left = -1.0f - dx, right = 1.0f - dx, bottom = -1.0f + dy, top = 1.0f + dy;
     const QuadVertex quad[4] = {{left, bottom, 1.0f, 0xFFFFFFFFu, 0.0f, 1.0f},

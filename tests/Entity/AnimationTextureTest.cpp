@@ -21,8 +21,8 @@ TEST_F(AnimatedTexture, TheManagerMakesKindsFiveAndSixAsAnimatedTextures) {
         int kind;
         bool blend;
     };
-    for (const Case c : {Case{TextureBase::KIND_ANIMATED, false},
-                         Case{TextureBase::KIND_ANIMATED_BLEND, true}}) {
+    for (const Case c :
+         {Case{TextureBase::KIND_ANIMATED, false}, Case{TextureBase::KIND_ANIMATED_BLEND, true}}) {
         TextureBase* texture = Textures()->CreateTexture(Zel::MP_MANAGED, c.kind);
         ASSERT_NE(texture, nullptr) << c.kind;
         EXPECT_EQ(texture->GetType(), c.kind);

@@ -287,12 +287,9 @@ TEST_F(TextureCombinerDraw, RefusedRequestsDrawNothing) {
     }
     ASSERT_TRUE(TextureCombiner::Init());
     const Case cases[] = {
-        {"no colour target", nullptr, &layer, 1},
-        {"no colour target", depth, &layer, 1},
-        {"no colour target", unmade, &layer, 1},
-        {"no layer", target, &layer, 0},
-        {"no layer", target, nullptr, 1},
-        {"a layer is null", target, withNull, 2},
+        {"no colour target", nullptr, &layer, 1}, {"no colour target", depth, &layer, 1},
+        {"no colour target", unmade, &layer, 1},  {"no layer", target, &layer, 0},
+        {"no layer", target, nullptr, 1},         {"a layer is null", target, withNull, 2},
     };
     Device().BeginScene();
     for (const Case& c : cases) {
