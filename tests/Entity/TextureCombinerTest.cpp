@@ -306,6 +306,14 @@ TEST_F(TextureCombinerDraw, RefusedRequestsDrawNothing) {
         target->Unbind();
     }
     {
+        // Targets bind through the scene's render system; without one nothing can be bound.
+        ZelTest::LogCapture log;
+        G()->GetSceneManager()->SetRenderSystem(nullptr);
+        EXPECT_FALSE(TextureCombiner::Combine(target, &layer, 1));
+        EXPECT_EQ(log.Count("Texture combine refused: the target cannot be bound"), 1);
+        G()->GetSceneManager()->SetRenderSystem(&system_);
+    }
+    {
         // A combiner whose program did not load.
         ZelTest::LogCapture log;
         Material* combiner = TextureCombiner::GetMaterial();
