@@ -3,6 +3,8 @@
 // operations and the rest join it with the frame pipeline.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 #include "Core/Object.h"
@@ -12,6 +14,7 @@ namespace Zel {
 class RenderDevice;
 class IZelShaderCompiler;
 class RenderWindow;
+class TextureBase;
 
 class RenderSystem : public Object {
 public:
@@ -52,11 +55,24 @@ public:
     }
     IZelShaderCompiler* GetShaderCompiler() const { return shaderCompiler_; }
 
+    // ---- Render images: the targets in slots 0..3 that material stages may sample ----
+    static constexpr std::uint32_t kRenderImageCount = 4;
+    // The target held in the slot (not owned); null when none or index is not below 4.
+    TextureBase* GetRenderImage(std::uint32_t index) const {
+        return index < kRenderImageCount ? renderImages_[index] : nullptr;
+    }
+    void SetRenderImage(std::uint32_t index, TextureBase* image) {
+        if (index < kRenderImageCount)
+            renderImages_[index] = image;
+    }
+    // ---- end of render images ----
+
 private:
     RenderDevice* device_ = nullptr;
     IZelShaderCompiler* shaderCompiler_ = nullptr;
     std::vector<RenderWindow*> windows_;
     RenderWindow* activeWindow_ = nullptr;
+    std::array<TextureBase*, kRenderImageCount> renderImages_{};
 };
 
 }  // namespace Zel
