@@ -38,7 +38,6 @@ constexpr std::uint32_t kFirstLegacyStages = 10;
 constexpr std::uint32_t kLegacySlots[kFirstLegacyStages] = {0, 1, 2, 3, 6, 7, 8, 9, 10, 11};
 constexpr std::uint32_t kCubeSlot = 5;
 constexpr std::uint32_t kSphereSlot = 6;
-constexpr std::uint32_t kDefaultTexturesBit = 0x2;
 constexpr float kDefaultGradientTime = 0.2f;
 // Value words are scanned into buffers of this size (one byte for the terminator).
 constexpr std::size_t kWordBytes = 64;
