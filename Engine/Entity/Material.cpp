@@ -45,8 +45,8 @@ constexpr std::uint32_t kModulateConstAlpha = 27;
 constexpr float kFadedAlpha = 0.1f;
 
 const char* const kVariantWords[Material::kVariantCount] = {
-    "", "BlendTrans", "AddTrans", "BlendTransZ", "AddTransZ", "BlendTransTwoSided",
-    "AddTransTwoSided"};
+    "",          "BlendTrans",         "AddTrans",        "BlendTransZ",
+    "AddTransZ", "BlendTransTwoSided", "AddTransTwoSided"};
 
 // Every stage holding a texture multiplies in a constant alpha: mode 5 (which keeps the texture's
 // own alpha for the test) when alphaKeeping, else 27.
@@ -350,7 +350,8 @@ bool Material::ReloadFromXml() {
             MaterialParser::FindNamedElement(library, "Material", "Name", GetName());
         ok = element && MaterialParser::Parse(element, *this);
     } else if (const XmlNode* shaders = MaterialParser::LegacyShaderList(document)) {
-        const XmlNode* element = MaterialParser::FindNamedElement(shaders, "SHADER", "NAME", GetName());
+        const XmlNode* element =
+            MaterialParser::FindNamedElement(shaders, "SHADER", "NAME", GetName());
         ok = element && MaterialParser::ParseLegacyAndGenerate(element, *this);
     }
     resource->DecRef();
@@ -362,8 +363,8 @@ bool Material::ReloadFromBinary() {
     IZelStream* stream = OpenFileStream(GetLoadPath());
     if (!stream)
         return false;
-    const bool ok = stream->Seek(GetLibraryOffset(), 0) &&
-                    IOMaterialBin::ReadMaterialChunk(*this, stream);
+    const bool ok =
+        stream->Seek(GetLibraryOffset(), 0) && IOMaterialBin::ReadMaterialChunk(*this, stream);
     stream->Release();
     return ok;
 }

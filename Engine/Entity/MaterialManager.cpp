@@ -271,8 +271,8 @@ bool MaterialManager::LoadMaterialLibXml(const std::string& path, bool& success,
         return false;
     }
     const char* elementName = materialLib ? "Material" : "SHADER";
-    for (const XmlNode* element = XmlChildElementByName(materialLib ? materialLib : shaders,
-                                                        elementName);
+    for (const XmlNode* element =
+             XmlChildElementByName(materialLib ? materialLib : shaders, elementName);
          element; element = XmlNextElementByName(element, elementName)) {
         Material* material = materialLib ? LoadSingleMaterial(element, path)
                                          : LoadSingleLegacyMaterial(element, path);
@@ -389,7 +389,8 @@ Material* MaterialManager::ParseLibMaterial(const XmlNode* element,
     const char* name = ElementName(element);
     if (!name)
         return nullptr;
-    if (Material* existing = FindLibraryDuplicate(name, context.path, !IsElement(element, "Material")))
+    if (Material* existing =
+            FindLibraryDuplicate(name, context.path, !IsElement(element, "Material")))
         return existing;
     auto* material = static_cast<Material*>(CreateImpl(name, context.path));
     bool ok;

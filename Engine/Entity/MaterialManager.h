@@ -1,7 +1,7 @@
 // The manager of materials: creates them, finds them by name, reads material libraries (XML in
-// its "SHADERLIB" and "MaterialLib" dialects, and binary ".xm3"), creates the built-in materials the renderer draws with and hands out the default
-// materials. Registered under the type name "Material" with the group registry of Globals from
-// its construction to its destruction.
+// its "SHADERLIB" and "MaterialLib" dialects, and binary ".xm3"), creates the built-in materials
+// the renderer draws with and hands out the default materials. Registered under the type name
+// "Material" with the group registry of Globals from its construction to its destruction.
 //
 // Two lists beside the maps: the last-library list (the materials of the most recent library, no
 // references; the host enumerates it) and the held list (one reference each: the built-ins and
@@ -144,8 +144,7 @@ private:
     void ListLibraryMaterial(Material* material, std::vector<Material*>* output, bool hold);
     // The existing material of the element's name (made loaded, reported when it comes from
     // another library), or null.
-    Material* FindLibraryDuplicate(const char* name, const std::string& libraryPath,
-                                   bool legacy);
+    Material* FindLibraryDuplicate(const char* name, const std::string& libraryPath, bool legacy);
 
     std::vector<Material*> lastLibrary_;
     std::vector<Material*> held_;

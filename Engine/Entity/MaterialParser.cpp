@@ -77,29 +77,33 @@ std::uint32_t Lookup(const WordValue (&table)[N], const char* word, std::uint32_
 }
 
 constexpr WordValue kCompareWords[] = {
-    {"Fail", 0},         {"NEVER", 0},    {"Pass", 1},     {"ALWAYS", 1},
-    {"Less", 2},         {"LESS", 2},     {"LessEqual", 3}, {"LEQUAL", 3},
-    {"Equal", 4},        {"EQUAL", 4},    {"NotEqual", 5}, {"NOTEQUAL", 5},
-    {"GreaterEqual", 6}, {"GEQUAL", 6},   {"Greater", 7},  {"GREATER", 7},
+    {"Fail", 0},         {"NEVER", 0},  {"Pass", 1},      {"ALWAYS", 1},
+    {"Less", 2},         {"LESS", 2},   {"LessEqual", 3}, {"LEQUAL", 3},
+    {"Equal", 4},        {"EQUAL", 4},  {"NotEqual", 5},  {"NOTEQUAL", 5},
+    {"GreaterEqual", 6}, {"GEQUAL", 6}, {"Greater", 7},   {"GREATER", 7},
 };
 
 constexpr WordValue kBlendWords[] = {
-    {"One", 0},         {"1", 0},          {"Zero", 1},        {"0", 1},
-    {"SrcColor", 2},    {"InvSrcColor", 3}, {"1-SrcColor", 3}, {"SrcAlpha", 4},
-    {"InvSrcAlpha", 5}, {"1-SrcAlpha", 5}, {"DstAlpha", 6},    {"InvDstAlpha", 7},
-    {"1-DstAlpha", 7},  {"DstColor", 8},   {"InvDstColor", 9}, {"1-DstColor", 9},
+    {"One", 0},         {"1", 0},           {"Zero", 1},        {"0", 1},
+    {"SrcColor", 2},    {"InvSrcColor", 3}, {"1-SrcColor", 3},  {"SrcAlpha", 4},
+    {"InvSrcAlpha", 5}, {"1-SrcAlpha", 5},  {"DstAlpha", 6},    {"InvDstAlpha", 7},
+    {"1-DstAlpha", 7},  {"DstColor", 8},    {"InvDstColor", 9}, {"1-DstColor", 9},
 };
 
 constexpr WordValue kTextureTypeWords[] = {
-    {"TEXTURE_1D", 1},        {"TEXTURE_2D", 2},        {"TEXTURE_3D", 3},
-    {"TEXTURE_CUBE_MAP", 2},  {"TEXTURE_SPHEREMAP", 2}, {"TEXTURE_ANIMATION", 5},
+    {"TEXTURE_1D", 1},
+    {"TEXTURE_2D", 2},
+    {"TEXTURE_3D", 3},
+    {"TEXTURE_CUBE_MAP", 2},
+    {"TEXTURE_SPHEREMAP", 2},
+    {"TEXTURE_ANIMATION", 5},
     {"TEXTURE_BLEND_ANIMATION", 6},
 };
 
 constexpr WordValue kUsageWords[] = {
-    {"Diffuse", 0},  {"DetailDiffuse", 1}, {"Bump", 2},       {"DetailBump", 3},
-    {"Specular", 4}, {"CubeMap", 5},       {"SphereMap", 6},  {"Reflection", 7},
-    {"Refraction", 8}, {"ShadowMap", 9},   {"LightMap", 10},
+    {"Diffuse", 0},    {"DetailDiffuse", 1}, {"Bump", 2},      {"DetailBump", 3},
+    {"Specular", 4},   {"CubeMap", 5},       {"SphereMap", 6}, {"Reflection", 7},
+    {"Refraction", 8}, {"ShadowMap", 9},     {"LightMap", 10},
 };
 
 constexpr WordValue kFilterWords[] = {
@@ -108,7 +112,7 @@ constexpr WordValue kFilterWords[] = {
 constexpr WordValue kAddressWords[] = {{"Mirror", 0}, {"Wrap", 1}, {"Clamp", 2}, {"Border", 3}};
 
 constexpr WordValue kVertexProgramWords[] = {
-    {"vertex_lighting_skl.vp", 0},       {"vertex_lighting_skl_point.vp", 1},
+    {"vertex_lighting_skl.vp", 0},        {"vertex_lighting_skl_point.vp", 1},
     {"vertex_lighting_skl_sphere.vp", 2}, {"vertex_lighting_skl_cube.vp", 3},
     {";no_lighting_skl.vp", 5},
 };
@@ -620,7 +624,7 @@ void MaterialParser::ReadPassUsage(const XmlNode* passElement, Pass& pass) {
         const char* attribute;
         std::uint32_t bits;
     } kUses[] = {
-        {"USE_TEXCOORD", 0x10}, {"USE_TEXCOORD2", 0x20},  {"USE_NORMAL", 0x2},
+        {"USE_TEXCOORD", 0x10}, {"USE_TEXCOORD2", 0x20}, {"USE_NORMAL", 0x2},
         {"USE_COLOR", 0x10004}, {"USE_COLOR2", 0x20008}, {"USE_WEIGHT", 0xC000},
     };
     pass.vertexFlags = AttributeIs(passElement, "USE_TBN", "yes") ? kTangentFrame : kPosition;
@@ -922,11 +926,11 @@ void MaterialParser::ReadVertexLayout(const XmlNode* element, Pass& pass) {
         const char* part;
         std::uint32_t bits;
     } kParts[] = {
-        {"POSITION", 0x1},      {"NORMAL", 0x2},        {"DIFFUSE", 0x10004},
-        {"SPECULAR", 0x20008},  {"TEXCOORD0", 0x10},    {"TEXCOORD1", 0x20},
-        {"TEXCOORD2", 0x40},    {"TEXCOORD3", 0x80},    {"TEXCOORD4", 0x100},
-        {"TEXCOORD5", 0x200},   {"TEXCOORD6", 0x400},   {"TEXCOORD7", 0x800},
-        {"BINORMAL", 0x1000},   {"TANGENT", 0x2000},    {"BLENDWEIGHTS", 0x4000},
+        {"POSITION", 0x1},        {"NORMAL", 0x2},      {"DIFFUSE", 0x10004},
+        {"SPECULAR", 0x20008},    {"TEXCOORD0", 0x10},  {"TEXCOORD1", 0x20},
+        {"TEXCOORD2", 0x40},      {"TEXCOORD3", 0x80},  {"TEXCOORD4", 0x100},
+        {"TEXCOORD5", 0x200},     {"TEXCOORD6", 0x400}, {"TEXCOORD7", 0x800},
+        {"BINORMAL", 0x1000},     {"TANGENT", 0x2000},  {"BLENDWEIGHTS", 0x4000},
         {"BLENDINDICES", 0x8000},
     };
     const char* layout = Attribute(element, "Layout");

@@ -93,8 +93,7 @@ public:
     static void ReadSkinning(const XmlNode* element, Pass& pass);
     static void ReadColors(const XmlNode* element, Pass& pass);
     static void ReadRenderState(const XmlNode* element, Pass& pass);
-    static void ReadTextures(const XmlNode* element, Pass& pass,
-                             MaterialTextureRequests* requests);
+    static void ReadTextures(const XmlNode* element, Pass& pass, MaterialTextureRequests* requests);
     static void ReadLighting(const XmlNode* element, Pass& pass);
     static void ReadVertexLayout(const XmlNode* element, Pass& pass);
 

@@ -103,8 +103,9 @@ LegacyLibrary TwoShaders() {
     rock.shininess = "9";
     LegacyStage stage;
     stage.textures = {LegacyTexture{"rock.dds", {}, {}}};
-    rock.passes = {LegacyPass{{{"BLEND", BlendLine(1, "SrcAlpha", "InvSrcAlpha")}}, false, {}, {stage}},
-                   LegacyPass{}};
+    rock.passes = {
+        LegacyPass{{{"BLEND", BlendLine(1, "SrcAlpha", "InvSrcAlpha")}}, false, {}, {stage}},
+        LegacyPass{}};
     LegacyShader plain;
     plain.name = "Plain";
     return {{plain, rock}, false};
@@ -117,7 +118,8 @@ TEST_F(MaterialLifeTest, ReloadFromXmlInBothDialects) {
     stone.passes = {MaterialPass{}, MaterialPass{}};
     dir_.Write("mats/new.xml", WriteMaterialLibrary({LibMaterial{}, stone}));
     bool ok = false;
-    for (const auto& [path, name] : {std::pair{"mats/legacy.xml", "Rock"}, {"mats/new.xml", "Stone"}}) {
+    for (const auto& [path, name] :
+         {std::pair{"mats/legacy.xml", "Rock"}, {"mats/new.xml", "Stone"}}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(Materials().LoadMaterialLibXml(path, ok, false, nullptr));
         Material* material = Materials().FindMaterial(name, false);
@@ -241,8 +243,12 @@ TEST_F(TransparentVariantTest, PassListsByKind) {
         std::vector<PassExpect> passes;
     };
     const Row rows[] = {
-        {1, "rockBlendTrans", {{0, 0x913, 4, 5, 1, 8, 15, 0, 5, 0.1f}, {1, 0x913, 4, 5, 1, 8, 15, 3, 27, 0.1f}}},
-        {2, "rockAddTrans", {{0, 0x913, 4, 0, 1, 8, 15, 0, 5, 0.1f}, {1, 0x913, 4, 0, 1, 8, 15, 3, 27, 0.1f}}},
+        {1,
+         "rockBlendTrans",
+         {{0, 0x913, 4, 5, 1, 8, 15, 0, 5, 0.1f}, {1, 0x913, 4, 5, 1, 8, 15, 3, 27, 0.1f}}},
+        {2,
+         "rockAddTrans",
+         {{0, 0x913, 4, 0, 1, 8, 15, 0, 5, 0.1f}, {1, 0x913, 4, 0, 1, 8, 15, 3, 27, 0.1f}}},
         {3,
          "rockBlendTransZ",
          {{0, 0x907, 0, 1, 1, 0xA, 0, 0, 0, 0},
@@ -253,8 +259,12 @@ TEST_F(TransparentVariantTest, PassListsByKind) {
          {{0, 0x907, 0, 1, 1, 0xA, 0, 0, 0, 0},
           {1, 0x911, 4, 0, 1, 8, 15, 0, 5, 0.1f},
           {2, 0x911, 4, 0, 1, 8, 15, 3, 5, 0.1f}}},
-        {5, "rockBlendTransTwoSided", {{0, 0x907, 0, 1, 2, 0, 15, 0, 1, 1.0f}, {1, 0x907, 0, 1, 1, 8, 15, 0, 1, 1.0f}}},
-        {6, "rockAddTransTwoSided", {{0, 0x913, 4, 0, 2, 0, 15, 0, 5, 0.1f}, {1, 0x913, 4, 0, 1, 8, 15, 0, 5, 0.1f}}},
+        {5,
+         "rockBlendTransTwoSided",
+         {{0, 0x907, 0, 1, 2, 0, 15, 0, 1, 1.0f}, {1, 0x907, 0, 1, 1, 8, 15, 0, 1, 1.0f}}},
+        {6,
+         "rockAddTransTwoSided",
+         {{0, 0x913, 4, 0, 2, 0, 15, 0, 5, 0.1f}, {1, 0x913, 4, 0, 1, 8, 15, 0, 5, 0.1f}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -29,19 +29,28 @@ TEST(MaterialParserWords, TablesCompareWholeWordsCaseSensitively) {
         std::uint32_t value;
     };
     const Row rows[] = {
-        {MaterialParser::CompareWord, "Fail", 0},      {MaterialParser::CompareWord, "ALWAYS", 1},
-        {MaterialParser::CompareWord, "LESS", 2},      {MaterialParser::CompareWord, "less", 3},
-        {MaterialParser::CompareWord, "GEQUAL", 6},    {MaterialParser::CompareWord, "Greater", 7},
-        {MaterialParser::CompareWord, nullptr, 3},     {MaterialParser::BlendWord, "One", 0},
-        {MaterialParser::BlendWord, "0", 1},           {MaterialParser::BlendWord, "1-SrcAlpha", 5},
-        {MaterialParser::BlendWord, "InvDstColor", 9}, {MaterialParser::BlendWord, "one", 1},
+        {MaterialParser::CompareWord, "Fail", 0},
+        {MaterialParser::CompareWord, "ALWAYS", 1},
+        {MaterialParser::CompareWord, "LESS", 2},
+        {MaterialParser::CompareWord, "less", 3},
+        {MaterialParser::CompareWord, "GEQUAL", 6},
+        {MaterialParser::CompareWord, "Greater", 7},
+        {MaterialParser::CompareWord, nullptr, 3},
+        {MaterialParser::BlendWord, "One", 0},
+        {MaterialParser::BlendWord, "0", 1},
+        {MaterialParser::BlendWord, "1-SrcAlpha", 5},
+        {MaterialParser::BlendWord, "InvDstColor", 9},
+        {MaterialParser::BlendWord, "one", 1},
         {MaterialParser::TextureTypeWord, "TEXTURE_CUBE_MAP", 2},
         {MaterialParser::TextureTypeWord, "TEXTURE_3D", 3},
         {MaterialParser::TextureTypeWord, "TEXTURE_BLEND_ANIMATION", 6},
         {MaterialParser::TextureTypeWord, "TEXTURE_RENDER_IMAGE1", 7},
-        {MaterialParser::UsageWord, "Diffuse", 0},     {MaterialParser::UsageWord, "LightMap", 10},
-        {MaterialParser::UsageWord, "diffuse", 12},    {MaterialParser::FilterWord, "Anisotropic", 3},
-        {MaterialParser::FilterWord, "Point", 0},      {MaterialParser::AddressWord, "Mirror", 0},
+        {MaterialParser::UsageWord, "Diffuse", 0},
+        {MaterialParser::UsageWord, "LightMap", 10},
+        {MaterialParser::UsageWord, "diffuse", 12},
+        {MaterialParser::FilterWord, "Anisotropic", 3},
+        {MaterialParser::FilterWord, "Point", 0},
+        {MaterialParser::AddressWord, "Mirror", 0},
         {MaterialParser::AddressWord, "Repeat", 2},
         {MaterialParser::TexEnvWord, "TEXENV_TEX_REPLACE", 0},
         {MaterialParser::TexEnvWord, "TEXENV_MODULATE_CONSTALPHA", 27},
@@ -83,8 +92,7 @@ protected:
     bool ParseNew(const LibMaterial& lib, Zel::MaterialTextureRequests* requests = nullptr) {
         xml_ = std::make_unique<ZelTest::ParsedXml>(WriteMaterialLibrary({lib}));
         material_ = std::make_unique<Material>(nullptr, "m", "Material", 0);
-        return MaterialParser::Parse(xml_->Find({"MaterialLib", "Material"}), *material_,
-                                     requests);
+        return MaterialParser::Parse(xml_->Find({"MaterialLib", "Material"}), *material_, requests);
     }
     const Pass& P(std::uint32_t i) { return *material_->GetPass(i); }
 
@@ -117,7 +125,13 @@ TEST_F(MaterialParserTest, StateLinesTable) {
         {{{"BLEND", "1"}}, 0x911, 3, 6, 128, 0, 1, 15},
         {{{"DEPTH", "0"}}, 0x902, 3, 6, 128, 0, 1, 15},
         {{{"BLEND", BlendLine(0, "One", "Zero")}, {"DEPTH", DepthLine(1, "LEQUAL", "WRITE")}},
-         0x903, 3, 6, 128, 0, 1, 15},
+         0x903,
+         3,
+         6,
+         128,
+         0,
+         1,
+         15},
     };
     for (const Row& row : rows) {
         LegacyShader shader;
@@ -143,8 +157,8 @@ TEST_F(MaterialParserTest, PassAttributesAndShaderWords) {
     shader.shaderType = "bone_light";
     shader.shininess = "12";
     LegacyPass first;
-    first.attributes = {{"USE_TBN", "yes"},   {"USE_NORMAL", "no"}, {"USE_COLOR", "yes"},
-                        {"SORT_KEY", "7"},    {"CULL_MODE", "CCW"}, {"FinalPass", "0"}};
+    first.attributes = {{"USE_TBN", "yes"}, {"USE_NORMAL", "no"}, {"USE_COLOR", "yes"},
+                        {"SORT_KEY", "7"},  {"CULL_MODE", "CCW"}, {"FinalPass", "0"}};
     first.hasVp = true;
     first.vpFile = "no_lighting_skl.vp";
     LegacyPass second;
@@ -222,7 +236,8 @@ TEST_F(MaterialParserTest, StagesFillTheLegacySlotsAndAnEleventhIsIgnored) {
     ZelTest::LogCapture log;
     ASSERT_TRUE(ParseLegacy(shader));
     EXPECT_EQ(log.Count("beyond the stage slots"), 1);
-    const char* const names[12] = {"t0", "t1", "t2", "t3", "", "", "t4", "t5", "t6", "t7", "t8", "t9"};
+    const char* const names[12] = {"t0", "t1", "t2", "t3", "",   "",
+                                   "t4", "t5", "t6", "t7", "t8", "t9"};
     for (std::uint32_t slot = 0; slot < 12; ++slot) {
         const Zel::TextureStage& stage = P(0).renderState.stages[slot];
         EXPECT_EQ(stage.textureName, names[slot]) << slot;
@@ -280,7 +295,8 @@ TEST_F(MaterialParserTest, StageLines) {
     EXPECT_FLOAT_EQ(c.alphaGen.second[2], 0.0f);
     EXPECT_EQ(c.colourGen.codes[0], 1);
     EXPECT_EQ(c.colourGen.codes[2], 2);
-    const float colourFirst[5] = {2, 3, 4, 5, 0.1f}, colourSecond[5] = {0.2f, 0.3f, 0.7f, 0.8f, 0.9f};
+    const float colourFirst[5] = {2, 3, 4, 5, 0.1f},
+                colourSecond[5] = {0.2f, 0.3f, 0.7f, 0.8f, 0.9f};
     for (int i = 0; i < 5; ++i) {
         EXPECT_FLOAT_EQ(c.colourGen.first[i], colourFirst[i]) << i;
         EXPECT_FLOAT_EQ(c.colourGen.second[i], colourSecond[i]) << i;
@@ -353,17 +369,22 @@ TEST_F(MaterialParserTest, MaterialDialect) {
     first.skinning = "SW";
     first.colours = {{"Ambient", "0.1 0.2 0.3"}, {"Diffuse", "0.5 0.5 0.5"}, {"Shiness", "8"}};
     first.renderState = {
-        XmlElementSpec{"AlphaTest", {{"Use", "1"}, {"CompareFunc", "Greater"}, {"RefVal", "2"}}, {}},
+        XmlElementSpec{
+            "AlphaTest", {{"Use", "1"}, {"CompareFunc", "Greater"}, {"RefVal", "2"}}, {}},
         XmlElementSpec{"Depth", {{"Write", "1"}, {"Test", "0"}, {"CompareFunc", "Less"}}, {}},
         XmlElementSpec{"Color", {{"Write", "0"}}, {}},
         XmlElementSpec{"Culling", {{"Face", "CCW"}}, {}},
         XmlElementSpec{"Blend", {{"Use", "1"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}},
     };
     const float mod[5] = {1, 2, 3, 4, 5};
-    TextureEntry diffuse{"base.dds", "Diffuse", "Clamp", "Trilinear", {}, {{TcModLine(2, 1, mod), {}}}};
+    TextureEntry diffuse{"base.dds",  "Diffuse", "Clamp",
+                         "Trilinear", {},        {{TcModLine(2, 1, mod), {}}}};
     TextureEntry cube{"ignored", "CubeMap", {}, {}, {}, {}};
-    cube.faces = {{"PX", "px.dds"}, {"NX", "nx.dds"}, {"PY", "py.dds"},
-                  {"NY", std::nullopt}, {"PZ", "pz.dds"}};
+    cube.faces = {{"PX", "px.dds"},
+                  {"NX", "nx.dds"},
+                  {"PY", "py.dds"},
+                  {"NY", std::nullopt},
+                  {"PZ", "pz.dds"}};
     TextureEntry target{"RT1", "Bump", {}, {}, {}, {}};
     TextureEntry noUsage{"x.dds", std::nullopt, {}, {}, {}, {}};
     TextureEntry unknown{"y.dds", "Emissive", {}, {}, {}, {}};

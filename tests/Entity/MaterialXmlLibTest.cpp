@@ -58,7 +58,8 @@ std::vector<LibMaterial> RichMaterialLibrary() {
     LibMaterial stone;
     stone.name = "Stone";
     MaterialPass pass;
-    pass.renderState = {XmlElementSpec{"Blend", {{"Use", "1"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}}};
+    pass.renderState = {
+        XmlElementSpec{"Blend", {{"Use", "1"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}}};
     pass.textures = {TextureEntry{"stone.dds", "Diffuse", "Wrap", "Bilinear", {}, {}},
                      TextureEntry{"RT0", "LightMap", {}, {}, {}, {}}};
     stone.passes = {pass};
@@ -123,7 +124,8 @@ TEST_F(MaterialXmlLibTest, DirectAndSplitRoadsMakeTheSameMaterials) {
             SCOPED_TRACE(std::string(path) + (flags ? " immediate" : " deferred"));
             Zel::SetTextureLoadFlags(flags);
             const std::string direct = LoadAndDescribe(path, false);
-            EXPECT_EQ(std::count(direct.begin(), direct.end(), '\n'), 15 + (path[5] == 'l' ? 28 : 15));
+            EXPECT_EQ(std::count(direct.begin(), direct.end(), '\n'),
+                      15 + (path[5] == 'l' ? 28 : 15));
             const auto directKeys = compiler_.seen;
             Forget();
             const std::string split = LoadAndDescribe(path, true);

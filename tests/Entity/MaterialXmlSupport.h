@@ -41,8 +41,8 @@ inline std::string Describe(const Zel::Material& m) {
     std::string out;
     char line[512];
     std::snprintf(line, sizeof line, "%s flags=%u light=%u words=%u/%u/%u/%u shin=%g gloss=%g\n",
-                  m.GetName().c_str(), m.flags, m.lightingMode, m.firstSettingWord,
-                  m.techniqueCode, m.secondSettingWord, m.thirdSettingWord, m.shininess, m.gloss);
+                  m.GetName().c_str(), m.flags, m.lightingMode, m.firstSettingWord, m.techniqueCode,
+                  m.secondSettingWord, m.thirdSettingWord, m.shininess, m.gloss);
     out += line;
     for (const Zel::Pass* p : m.GetPasses()) {
         const Zel::RenderState& s = p->renderState;
@@ -51,18 +51,18 @@ inline std::string Describe(const Zel::Material& m) {
                       "cmp=%u/%u blend=%u/%u ref=%u sf=%x mask=%u amb=%g,%g,%g dif=%g,%g,%g\n",
                       p->passIndex, p->vertexFlags, p->vertexProgramKind, p->skinningType,
                       p->passFlags, p->sortKey, p->shininess, p->gloss, s.cullMode, s.depthFunc,
-                      s.alphaFunc, s.srcBlend, s.destBlend, s.alphaRef, s.flags,
-                      s.colourWriteMask, p->ambient[0], p->ambient[1], p->ambient[2],
-                      p->diffuse[0], p->diffuse[1], p->diffuse[2]);
+                      s.alphaFunc, s.srcBlend, s.destBlend, s.alphaRef, s.flags, s.colourWriteMask,
+                      p->ambient[0], p->ambient[1], p->ambient[2], p->diffuse[0], p->diffuse[1],
+                      p->diffuse[2]);
         out += line;
         for (const Zel::TextureStage& t : s.stages) {
             std::snprintf(line, sizeof line,
                           "  stage %u name=%s tex=%d env=%u gen=%u flags=%x filter=%u addr=%u "
                           "const=%g,%g,%g,%g mods=%zu\n",
-                          t.stageSlot, t.textureName.c_str(), t.GetTexture() != nullptr,
-                          t.envMode, t.texCoordGen, t.flags, t.filter, t.addressU,
-                          t.constantColour[0], t.constantColour[1], t.constantColour[2],
-                          t.constantColour[3], t.texCoordMods.size());
+                          t.stageSlot, t.textureName.c_str(), t.GetTexture() != nullptr, t.envMode,
+                          t.texCoordGen, t.flags, t.filter, t.addressU, t.constantColour[0],
+                          t.constantColour[1], t.constantColour[2], t.constantColour[3],
+                          t.texCoordMods.size());
             out += line;
         }
     }
