@@ -13,11 +13,14 @@
 #include "Entity/TextureBase.h"
 #include "Entity/TextureLoadFlags.h"
 #include "Render/RenderSystem.h"
+#include "Render/d3d9/RenderEffectD3D.h"
 #include "fixtures/MaterialLibFixtures.h"
 #include "fixtures/MaterialXmlFixtures.h"
 #include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
+#include "tests/Entity/MaterialFakes.h"
 #include "tests/Entity/MaterialXmlSupport.h"
+#include "tests/Entity/ProgramDeviceFixture.h"
 
 namespace {
 
@@ -256,6 +259,60 @@ TEST_F(MaterialXmlLibTest, ANameFromAnotherLibraryIsReportedAndKept) {
     EXPECT_EQ(Materials().FindMaterial("Lit", false), lit);
     EXPECT_FLOAT_EQ(lit->shininess, 20.0f);
     EXPECT_EQ(Materials().GetLastLibraryList().front(), lit);
+}
+
+// Over real effects on the software device: "Material" elements bind the effect their path
+// names (the default program when it does not load), "SHADER" elements the generated one, on
+// both roads.
+class MaterialXmlProgramTest : public ZelTest::ProgramDeviceTest {
+protected:
+    static constexpr const char* kStubEffect = "../Data/Effects/stub.fx";
+    static constexpr const char* kStoneEffect = "../Data/Effects/stone.fx";
+
+    void SetUp() override {
+        ZelTest::ProgramDeviceTest::SetUp();
+        ASSERT_TRUE(Zel::RenderEffectD3D::WriteDefaultEffectFile(kStubEffect));
+        ASSERT_TRUE(Zel::RenderEffectD3D::WriteDefaultEffectFile(kStoneEffect));
+        renderSystem_.SetShaderCompiler(&compiler_);
+        G()->GetSceneManager()->SetRenderSystem(&renderSystem_);
+    }
+    void TearDown() override {
+        Zel::SetQueueMode(0);
+        G()->GetSceneManager()->SetRenderSystem(nullptr);
+        ZelTest::ProgramDeviceTest::TearDown();
+    }
+    Zel::GpuProgram* ProgramOf(const char* name) {
+        Material* material = G()->GetMaterialManager()->FindMaterial(name, false);
+        return material ? material->GetProgram() : nullptr;
+    }
+
+    ZelTest::StubCompiler compiler_{kStubEffect};
+    Zel::RenderSystem renderSystem_;
+};
+
+TEST_F(MaterialXmlProgramTest, EffectPathsAndGeneratedProgramsOnBothRoads) {
+    std::vector<LibMaterial> materials = RichMaterialLibrary();
+    materials[0].effectPath = kStoneEffect;
+    materials[1].effectPath = "../Data/Effects/missing.fx";
+    dir_.Write("Data/mats/new.xml", WriteMaterialLibrary(materials));
+    dir_.Write("Data/mats/legacy.xml", WriteLegacyLibrary(RichLegacyLibrary()));
+    Zel::GpuProgram* stone = Programs().LoadProgram(kStoneEffect);
+    Zel::GpuProgram* stub = Programs().LoadProgram(kStubEffect);
+    Zel::GpuProgram* fallback = Programs().GetDefaultProgram();
+    ASSERT_TRUE(stone && stub && fallback);
+    for (bool queued : {false, true}) {
+        SCOPED_TRACE(queued ? "split" : "direct");
+        Zel::SetQueueMode(queued);
+        bool ok = false;
+        for (const char* path : {"../Data/mats/new.xml", "../Data/mats/legacy.xml"})
+            ASSERT_TRUE(G()->GetMaterialManager()->LoadMaterialLib(path, ok, nullptr, false));
+        EXPECT_EQ(ProgramOf("Stone"), stone);
+        EXPECT_EQ(ProgramOf("Plain"), fallback);
+        EXPECT_EQ(ProgramOf("Lit"), stub);
+        EXPECT_TRUE(G()->GetMaterialManager()->FindMaterial("Lit", false)->IsProgramReady());
+        G()->GetMaterialManager()->RemoveAll();
+        G()->GetXMLManager()->RemoveAll();
+    }
 }
 
 }  // namespace
