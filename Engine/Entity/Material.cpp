@@ -428,6 +428,8 @@ bool Material::LoadFromXmlText(const char* text, const char* name) {
     Material parsed(nullptr, "TmpMat", GetGroup(), 0);
     MaterialParser::ParseLegacy_New(element, parsed);
     Unload();
+    // A material that was never loaded may still hold passes: the copy must not add to them.
+    DestroyPassesAndVariants();
     parsed.CopyPropertiesTo(*this);
     parsed.CopyPassesTo(*this);
     gloss = parsed.gloss;

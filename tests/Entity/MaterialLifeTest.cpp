@@ -205,6 +205,11 @@ TEST_F(MaterialLifeTest, LoadFromXmlTextUsesAPrivateTemporary) {
     EXPECT_EQ(taken->GetPassCount(), 1u);
     EXPECT_EQ(Materials().GetTotalCount(), 2u);
 
+    auto* fresh = dynamic_cast<Material*>(Materials().Create("fresh", ""));  // never loaded
+    fresh->CreatePass(0);
+    ASSERT_TRUE(fresh->LoadFromXmlText(text.c_str(), "Rock"));
+    EXPECT_EQ(fresh->GetPassCount(), 2u);
+
     EXPECT_FALSE(target->LoadFromXmlText(text.c_str(), "Absent"));
     EXPECT_EQ(target->GetPassCount(), 2u);
     EXPECT_FALSE(target->LoadFromXmlText(WriteMaterialLibrary({}).c_str(), "Rock"));
