@@ -13,12 +13,11 @@
 #include "Core/LogDispatch.h"
 #include "Core/StreamFactory.h"
 #include "Core/TiXmlDocument.h"
-#include "Core/XMLManager.h"
-#include "Core/XMLResource.h"
 #include "Core/XmlElements.h"
 #include "Entity/GpuProgramManager.h"
 #include "Entity/IOMaterialBin.h"
 #include "Entity/IZelShaderCompiler.h"
+#include "Entity/MaterialLibDocument.h"
 #include "Entity/MaterialManager.h"
 #include "Entity/MaterialParser.h"
 #include "Entity/Pass.h"
@@ -337,26 +336,18 @@ bool Material::LoadImpl() {
 }
 
 bool Material::ReloadFromXml() {
-    XMLManager* documents = Globals::Find(&Globals::GetXMLManager);
-    auto* resource =
-        documents ? dynamic_cast<XMLResource*>(documents->Load(GetLoadPath())) : nullptr;
-    if (!resource || !resource->GetDocumentPointer())
+    const MaterialLibDocument library(GetLoadPath());
+    const TiXmlDocument* document = library.Get();
+    if (!document)
         return false;
-    resource->AddRef();
-    const TiXmlDocument* document = resource->GetDocumentPointer();
-    bool ok = false;
-    if (const XmlNode* library = XmlChildElementByName(document, "MaterialLib")) {
+    if (const XmlNode* materials = XmlChildElementByName(document, "MaterialLib")) {
         const XmlNode* element =
-            MaterialParser::FindNamedElement(library, "Material", "Name", GetName());
-        ok = element && MaterialParser::Parse(element, *this);
-    } else if (const XmlNode* shaders = MaterialParser::LegacyShaderList(document)) {
-        const XmlNode* element =
-            MaterialParser::FindNamedElement(shaders, "SHADER", "NAME", GetName());
-        ok = element && MaterialParser::ParseLegacyAndGenerate(element, *this);
+            MaterialParser::FindNamedElement(materials, "Material", "Name", GetName());
+        return element && MaterialParser::Parse(element, *this);
     }
-    resource->DecRef();
-    resource->Unload();
-    return ok;
+    const XmlNode* shaders = MaterialParser::LegacyShaderList(document);
+    const XmlNode* element = MaterialParser::FindNamedElement(shaders, "SHADER", "NAME", GetName());
+    return element && MaterialParser::ParseLegacyAndGenerate(element, *this);
 }
 
 bool Material::ReloadFromBinary() {

@@ -11,10 +11,9 @@
 #include "Core/PathUtils.h"
 #include "Core/QueueMode.h"
 #include "Core/StreamFactory.h"
-#include "Core/XMLManager.h"
-#include "Core/XMLResource.h"
 #include "Core/XmlElements.h"
 #include "Entity/IOMaterialBin.h"
+#include "Entity/MaterialLibDocument.h"
 #include "Entity/MaterialLibLoadContext.h"
 #include "Entity/MaterialParser.h"
 #include "Entity/MaterialTextureRequests.h"
@@ -251,23 +250,16 @@ bool MaterialManager::LoadMaterialLibXml(const std::string& path, bool& success,
     success = false;
     DataRootDirectory directory;
     lastLibrary_.clear();
-    XMLManager* documents = Globals::Find(&Globals::GetXMLManager);
-    auto* resource = documents ? dynamic_cast<XMLResource*>(documents->Load(path)) : nullptr;
-    if (!resource || !resource->IsLoadSucceeded() || !resource->GetDocumentPointer()) {
+    const MaterialLibDocument library(path);
+    const TiXmlDocument* document = library.Get();
+    if (!document) {
         LogTyped(LOG_ENGINE_INIT, "无法打开Material文件");
-        if (resource)
-            resource->Unload();  // so that a later call reads the file again
         return false;
     }
-    if (resource->AddRef() == 1)
-        MessageBoxA(nullptr, "XML引用计数出错", "", MB_OK);
-    const TiXmlDocument* document = resource->GetDocumentPointer();
     const XmlNode* materialLib = XmlChildElementByName(document, "MaterialLib");
     const XmlNode* shaders = materialLib ? nullptr : MaterialParser::LegacyShaderList(document);
     if (!materialLib && !shaders) {
         ReportError("材质 %s 缺少MaterialLib节点 ", path.c_str());
-        resource->DecRef();
-        resource->Unload();
         return false;
     }
     const char* elementName = materialLib ? "Material" : "SHADER";
@@ -278,12 +270,10 @@ bool MaterialManager::LoadMaterialLibXml(const std::string& path, bool& success,
                                          : LoadSingleLegacyMaterial(element, path);
         if (material)
             ListLibraryMaterial(material, output, hold);
-        if (!resource->GetDocumentPointer())
+        if (!library.Get())
             MessageBoxA(nullptr, "XML出错,嵌套释放", "", MB_OK);
     }
     success = true;
-    resource->DecRef();
-    resource->Unload();
     return true;
 }
 

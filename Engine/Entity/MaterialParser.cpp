@@ -423,6 +423,8 @@ void ReadLegacyStage(const XmlNode* element, std::uint32_t ordinal, Pass& pass,
 
     const std::uint32_t type = MaterialParser::TextureTypeWord(typeWord);
     if (type == MaterialParser::TT_OTHER) {
+        // "TEXTURE_RENDER_IMAGE1" samples render image 0 and "..._IMAGE2" image 1; any other
+        // word, or none, names no texture at all.
         if (Contains(typeWord, "TEXTURE_RENDER_IMAGE1"))
             BindRenderImage(stage, 0);
         else if (Contains(typeWord, "TEXTURE_RENDER_IMAGE2"))
