@@ -214,6 +214,8 @@ bool ReadMaterialChunk(Material& material, IZelStream* stream) {
     for (std::uint32_t i = 0; i < header.count; ++i)
         if (!ReadPassChunk(*material.CreatePass(i), stream))
             return false;
+    // The effect key reads the passes' shininess and normals: they must be final first.
+    material.UpdatePasses();
     material.AssignGeneratedProgram();
     return true;
 }

@@ -49,8 +49,8 @@ struct ChunkHeader {
 // read.
 bool ReadMaterialLib(MaterialManager& manager, std::vector<Material*>& list, IZelStream* stream,
                      const std::string& path, bool hold);
-// One Material chunk with its passes into material, then the material's program (the default
-// program when the generated one does not load).
+// One Material chunk with its passes into material, then UpdatePasses and the material's program
+// (the default program when the generated one does not load).
 bool ReadMaterialChunk(Material& material, IZelStream* stream);
 bool ReadPassChunk(Pass& pass, IZelStream* stream);
 bool ReadRenderStateChunk(RenderState& state, IZelStream* stream);

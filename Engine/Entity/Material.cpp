@@ -3,15 +3,23 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 
 #include "Core/ErrorReport.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
+#include "Core/StreamFactory.h"
+#include "Core/TiXmlDocument.h"
+#include "Core/XmlElements.h"
 #include "Entity/GpuProgramManager.h"
+#include "Entity/IOMaterialBin.h"
 #include "Entity/IZelShaderCompiler.h"
+#include "Entity/MaterialLibDocument.h"
 #include "Entity/MaterialManager.h"
+#include "Entity/MaterialParser.h"
 #include "Entity/Pass.h"
 #include "Entity/SceneManager.h"
 #include "Entity/TextureLoadFlags.h"
@@ -25,6 +33,58 @@ namespace {
 constexpr std::uint32_t kDefaultTexturesBit = 0x2;
 constexpr std::uint32_t kNormalBit = 0x2;
 constexpr std::uint32_t kColourBit = 0x4;
+constexpr char kCloneMarker[] = "_$clone$_";
+
+// Every clone name made in the process takes the next serial.
+std::atomic<std::uint32_t> g_cloneSerial{0};
+
+// Texture environment modes of faded stages.
+constexpr std::uint32_t kModulateMulConstAlpha = 5;
+constexpr std::uint32_t kModulateConstAlpha = 27;
+constexpr float kFadedAlpha = 0.1f;
+
+const char* const kVariantWords[Material::kVariantCount] = {
+    "",          "BlendTrans",         "AddTrans",        "BlendTransZ",
+    "AddTransZ", "BlendTransTwoSided", "AddTransTwoSided"};
+
+// Every stage holding a texture multiplies in a constant alpha: mode 5 (which keeps the texture's
+// own alpha for the test) when alphaKeeping, else 27.
+void FadeStages(Pass& pass, float alpha, bool alphaKeeping) {
+    for (TextureStage& stage : pass.renderState.stages) {
+        if (!stage.GetTexture())
+            continue;
+        stage.envMode = alphaKeeping ? kModulateMulConstAlpha : kModulateConstAlpha;
+        stage.flags |= TSF_CONST_ALPHA;
+        const float colour[4] = {1.0f, 1.0f, 1.0f, alpha};
+        std::copy_n(colour, 4, stage.constantColour);
+    }
+}
+
+void SetBlend(Pass& pass, std::uint32_t src, std::uint32_t dst) {
+    pass.renderState.flags |= RSF_ALPHA_BLEND;
+    pass.renderState.srcBlend = src;
+    pass.renderState.destBlend = dst;
+}
+
+bool AlphaTests(const Pass& pass) {
+    return (pass.renderState.flags & RSF_ALPHA_TEST) != 0;
+}
+
+bool Blends(const Pass& pass) {
+    return (pass.renderState.flags & RSF_ALPHA_BLEND) != 0;
+}
+
+void ClearAlphaTest(Pass& pass) {
+    pass.renderState.flags &= ~std::uint32_t(RSF_ALPHA_TEST);
+}
+
+// A copy of source in target's pass list under the pass index.
+Pass& CopyPass(const Pass& source, Material& target, std::uint32_t index) {
+    Pass& pass = *target.CreatePass(index);
+    source.CopyTo(pass);
+    pass.passIndex = index;
+    return pass;
+}
 
 template <class Fn>
 void ForEachPass(const std::vector<Pass*>& passes, Fn fn) {
@@ -65,6 +125,13 @@ Material::Material(CResourceManager* manager, std::string_view name, std::string
 }
 
 Material::~Material() {
+    if (GetRefCount() != 1)
+        LogTyped(LOG_ENGINE_INIT, "WARNING : Incorrect Material RefCount[%d][%s]", GetRefCount(),
+                 GetName().c_str());
+    if (IsClone() && !(GetFlags() & kConstructed)) {
+        ReportError("Cloned Material is not Properly Released");
+        Release();
+    }
     DestroyPassesAndVariants();
 }
 
@@ -221,18 +288,21 @@ void Material::RemoveEditorPass() {
     editorPass_ = nullptr;
 }
 
-bool Material::AssignGeneratedProgram() {
+bool Material::AssignProgramByName(std::string_view effect) {
     GpuProgramManager* programs = Globals::Find(&Globals::GetGpuProgramManager);
     if (!programs)
         return false;
-    GpuProgram* program = nullptr;
-    if (IZelShaderCompiler* compiler = CurrentShaderCompiler()) {
-        const std::string effect = compiler->Generate(this, false);
-        program = programs->LoadProgram(effect);
-    }
-    const bool generated = program && program->IsLoadSucceeded();
-    SetProgram(generated ? program : programs->GetDefaultProgram());
-    return generated;
+    GpuProgram* program = effect.empty() ? nullptr : programs->LoadProgram(effect);
+    const bool loaded = program && program->IsLoadSucceeded();
+    SetProgram(loaded ? program : programs->GetDefaultProgram());
+    return loaded;
+}
+
+bool Material::AssignGeneratedProgram() {
+    IZelShaderCompiler* compiler = CurrentShaderCompiler();
+    // The compiler's string is overwritten by its next call: take a copy.
+    const std::string effect = compiler ? compiler->Generate(this, false) : std::string();
+    return AssignProgramByName(effect);
 }
 
 void Material::GenerateGpuProgram() {
@@ -248,37 +318,56 @@ void Material::MarkLoaded(bool ok) {
 }
 
 bool Material::LoadImpl() {
-    return false;
+    const TextureLoadOptions saved = TextureLoadOptions::Capture();
+    textureLoadOptions_.Apply();
+    const std::string& path = GetLoadPath();
+    bool ok = false;
+    if (path.find(".xml") != std::string::npos || path.find(".XML") != std::string::npos)
+        ok = ReloadFromXml();
+    else if (path.find(".xm3") != std::string::npos || path.find(".XM3") != std::string::npos)
+        ok = ReloadFromBinary();
+    if (!ok)
+        ReportError("Reload Material失败: %s", GetName().c_str());
+    for (std::uint32_t i = 0; i < GetPassCount(); ++i)
+        if (Pass* pass = GetPass(i))
+            pass->LoadTextures();
+    saved.Apply();
+    return ok;
 }
 
-void Material::UnloadImpl() {
-    RemoveEditorPass();
-    DestroyPassesAndVariants();
-}
-
-void Material::DestroyPassesAndVariants() {
-    for (Pass* pass : passes_) delete pass;
-    passes_.clear();
-    editorPass_ = nullptr;
-    for (std::uint32_t kind = 1; kind < kVariantCount; ++kind) {
-        if (variants_[kind] != this)
-            delete variants_[kind];
-        variants_[kind] = nullptr;
+bool Material::ReloadFromXml() {
+    const MaterialLibDocument library(GetLoadPath());
+    const TiXmlDocument* document = library.Get();
+    if (!document)
+        return false;
+    if (const XmlNode* materials = XmlChildElementByName(document, "MaterialLib")) {
+        const XmlNode* element =
+            MaterialParser::FindNamedElement(materials, "Material", "Name", GetName());
+        return element && MaterialParser::Parse(element, *this);
     }
-    program_.Reset();
+    const XmlNode* shaders = MaterialParser::LegacyShaderList(document);
+    const XmlNode* element = MaterialParser::FindNamedElement(shaders, "SHADER", "NAME", GetName());
+    return element && MaterialParser::ParseLegacyAndGenerate(element, *this);
 }
 
-// ---- Clones: the least the texture combiner needs until material life joins them ----
+bool Material::ReloadFromBinary() {
+    IZelStream* stream = OpenFileStream(GetLoadPath());
+    if (!stream)
+        return false;
+    const bool ok =
+        stream->Seek(GetLibraryOffset(), 0) && IOMaterialBin::ReadMaterialChunk(*this, stream);
+    stream->Release();
+    return ok;
+}
 
-namespace {
-constexpr const char* kCloneMarker = "_$clone$_";
-std::atomic<std::uint32_t> g_cloneSerial{0};
-}  // namespace
+bool Material::IsPinned() const {
+    return !IsClone() && (GetFlags() & kConstructed) != 0;
+}
 
 void Material::Release() {
-    // A material fresh from its constructor is given back by its manager alone; clones, and
-    // materials already given back once, by their holders, who drop their reference here.
-    if (IsClone() || !(GetFlags() & kConstructed)) {
+    // Pinned materials are given back by their manager; clones (and materials already released
+    // once) by their holders, who drop their reference here.
+    if (!IsPinned()) {
         DecRef();
         SetConstructedFlag(true);
     }
@@ -306,12 +395,139 @@ Material* Material::Clone() {
     CopyPassesTo(*clone);
     clone->AddRef();
     clone->SetAuxiliaryFlag(true);
-    // Set again by the holder's first Release.
+    // Set again by the holder's first Release; the destructor reports a clone without it.
     clone->SetConstructedFlag(false);
     manager->Add(clone);
     return clone;
 }
 
-// ---- end of the clone block ----
+bool Material::LoadFromXmlText(const char* text, const char* name) {
+    if (!text || !name)
+        return false;
+    std::vector<char> buffer(text, text + std::strlen(text) + 1);
+    TiXmlDocument document;
+    document.Parse(buffer.data());
+    if (!XmlChildElementByName(&document, "SHADERLIB")) {
+        ReportError("材质文件格式不合法，检查SHADERLIB结点");
+        return false;
+    }
+    const XmlNode* element = MaterialParser::FindNamedElement(
+        MaterialParser::LegacyShaderList(&document), "SHADER", "NAME", name);
+    if (!element)
+        return false;
+    // A private material no manager knows, so that no registered name can collide with it.
+    Material parsed(nullptr, "TmpMat", GetGroup(), 0);
+    MaterialParser::ParseLegacy_New(element, parsed);
+    Unload();
+    // A material that was never loaded may still hold passes: the copy must not add to them.
+    DestroyPassesAndVariants();
+    parsed.CopyPropertiesTo(*this);
+    parsed.CopyPassesTo(*this);
+    gloss = parsed.gloss;
+    MarkLoaded(true);
+    UpdatePasses();
+    GenerateGpuProgram();
+    return true;
+}
+
+Material* Material::GetTransparentVariant(std::uint32_t kind) {
+    if (kind >= kVariantCount) {
+        LogTyped(LOG_ENGINE_INIT, "Material::GetTransparentVariant;invalid kind %u", kind);
+        return nullptr;
+    }
+    if (!variants_[kind])
+        variants_[kind] = MakeTransparentVariant(kind);
+    return variants_[kind];
+}
+
+Material* Material::MakeTransparentVariant(std::uint32_t kind) {
+    const Pass* first = passes_.empty() ? nullptr : passes_[0];
+    const auto firstBlends = [first](std::uint32_t dst) {
+        return first && Blends(*first) && first->renderState.srcBlend == BLEND_SRC_ALPHA &&
+               first->renderState.destBlend == dst;
+    };
+    if ((kind == 1 && firstBlends(BLEND_INV_SRC_ALPHA)) || (kind == 2 && firstBlends(BLEND_ONE)))
+        return this;
+
+    auto* variant = new Material(nullptr, GetName() + kVariantWords[kind], GetGroup(), 0);
+    CopyPropertiesTo(*variant);
+    switch (kind) {
+        case 1:
+        case 2: {
+            const std::uint32_t dst = kind == 1 ? BLEND_INV_SRC_ALPHA : BLEND_ONE;
+            ForEachPass(passes_, [&](const Pass& source) {
+                Pass& pass = CopyPass(source, *variant, source.passIndex);
+                SetBlend(pass, BLEND_SRC_ALPHA, dst);
+                FadeStages(pass, kFadedAlpha, AlphaTests(pass));
+                ClearAlphaTest(pass);
+            });
+            break;
+        }
+        case 3:
+        case 4: {
+            if (first) {
+                Pass& depthOnly = CopyPass(*first, *variant, 0);
+                depthOnly.renderState.colourWriteMask = 0;
+                depthOnly.renderState.flags &= ~std::uint32_t(RSF_ALPHA_BLEND);
+                depthOnly.renderState.flags |= RSF_DEPTH_TEST | RSF_DEPTH_WRITE;
+                depthOnly.renderState.ReleaseTextures();
+                depthOnly.passFlags |= PF_DEPTH_ONLY;
+            }
+            std::uint32_t index = 1;
+            ForEachPass(passes_, [&](const Pass& source) {
+                Pass& pass = CopyPass(source, *variant, index++);
+                if (kind == 3) {
+                    FadeStages(pass, 1.0f, AlphaTests(pass) || Blends(pass));
+                    SetBlend(pass, BLEND_SRC_ALPHA, BLEND_INV_SRC_ALPHA);
+                } else {
+                    // Blending is on before the fade looks, so every stage keeps its alpha.
+                    SetBlend(pass, BLEND_SRC_ALPHA, BLEND_ONE);
+                    FadeStages(pass, kFadedAlpha, true);
+                }
+                pass.renderState.flags &= ~std::uint32_t(RSF_DEPTH_WRITE);
+                ClearAlphaTest(pass);
+            });
+            break;
+        }
+        default:  // 5 and 6: the first pass drawn back faces first, then front faces
+            if (first) {
+                for (std::uint32_t index = 0; index < 2; ++index) {
+                    Pass& pass = CopyPass(*first, *variant, index);
+                    pass.renderState.cullMode =
+                        index == 0 ? CULL_COUNTER_CLOCKWISE : CULL_CLOCKWISE;
+                    if (index == 0)
+                        pass.passFlags &= ~std::uint32_t(PF_FINAL_PASS);
+                    else
+                        pass.passFlags |= PF_FINAL_PASS;
+                    if (kind == 6) {
+                        SetBlend(pass, BLEND_SRC_ALPHA, BLEND_ONE);
+                        FadeStages(pass, kFadedAlpha, AlphaTests(pass));
+                        ClearAlphaTest(pass);
+                    }
+                }
+            }
+            break;
+    }
+    variant->GenerateGpuProgram();
+    variant->MarkLoaded(true);
+    return variant;
+}
+
+void Material::UnloadImpl() {
+    RemoveEditorPass();
+    DestroyPassesAndVariants();
+}
+
+void Material::DestroyPassesAndVariants() {
+    for (Pass* pass : passes_) delete pass;
+    passes_.clear();
+    editorPass_ = nullptr;
+    for (std::uint32_t kind = 1; kind < kVariantCount; ++kind) {
+        if (variants_[kind] != this)
+            delete variants_[kind];
+        variants_[kind] = nullptr;
+    }
+    program_.Reset();
+}
 
 }  // namespace Zel

@@ -52,7 +52,9 @@ public:
     // manager may be null (a material no manager holds). Variant entry 0 is the material itself.
     Material(CResourceManager* manager, std::string_view name, std::string_view group,
              std::uint32_t handle);
-    // Frees passes, variants and the program reference.
+    // Frees passes, variants and the program reference. A count other than 1 is logged ("WARNING :
+    // Incorrect Material RefCount[%d][%s]"); a clone never given back through Release is
+    // reported ("Cloned Material is not Properly Released") and released once.
     ~Material() override;
     ZEL_CLASS_ID(Material)
 
@@ -112,6 +114,10 @@ public:
     // the GPU program manager loads for it, or the default program when there is no compiler, no
     // program or one that did not load. Answers whether the generated program is the one held.
     bool AssignGeneratedProgram();
+    // Holds the program the GPU program manager loads under the effect name, or the default
+    // program when there is no manager, no such program or one that did not load. Answers whether
+    // the named program is the one held.
+    bool AssignProgramByName(std::string_view effect);
     // AssignGeneratedProgram, logging "Material::GenerateGpuProgram Failed! Material uses default
     // effect." when it falls back.
     void GenerateGpuProgram();
@@ -122,10 +128,14 @@ public:
     // materials from outside LoadImpl).
     void MarkLoaded(bool ok);
 
-    // ---- Clones: the least the texture combiner needs until material life joins them ----
+    // ---- Life as a resource ----
+    // Whether the manager alone gives the material back: a material that is not a clone and
+    // still carries the resource's constructed flag (CResource::kConstructed, not MF_LIT).
+    bool IsPinned() const;
     bool IsClone() const { return (GetFlags() & kAuxiliary) != 0; }
-    // A user gives the material back: a clone (or a material already given back once) loses a
-    // reference and is marked given back; then a material held by the manager alone is unloaded.
+    // A user gives the material back: a material that is not pinned (a clone, or one already
+    // released once) loses a reference and becomes pinned; then a material held by the manager
+    // alone is unloaded.
     void Release();
     // A new material of the manager, registered under MakeCloneName with a copy of this
     // material's properties and passes, flagged as a clone and holding one reference for the
@@ -135,7 +145,16 @@ public:
     // "<base>_$clone$_<clone counter>_<global clone serial>", base being the name up to an
     // earlier clone marker; both counters advance.
     std::string MakeCloneName();
-    // ---- end of the clone block ----
+    // Rebuilds this material from the "SHADER" element of the name in a "SHADERLIB" document
+    // given as text, then gives it its generated program. False, changing nothing, when the text
+    // has no "SHADERLIB" root (reported) or no such element.
+    bool LoadFromXmlText(const char* text, const char* name);
+    // Transparent variant kinds: 1 BlendTrans, 2 AddTrans, 3 BlendTransZ, 4 AddTransZ,
+    // 5 BlendTransTwoSided, 6 AddTransTwoSided. The variant of the kind, made on first use and
+    // owned by this material (no manager holds it); 0, and kinds 1 and 2 of a material whose
+    // first pass already blends that way, answer the material itself. Null (logged) for a kind
+    // past 6.
+    Material* GetTransparentVariant(std::uint32_t kind);
 
     Material* GetVariant(std::uint32_t kind) const {
         return kind < kVariantCount ? variants_[kind] : nullptr;
@@ -171,13 +190,20 @@ public:
     std::uint32_t thirdSettingWord = 20;
 
 protected:
-    // Reloading from the library file is not offered yet: answers false.
+    // Reloads from the library file (the load path): an XML library ("MaterialLib" or
+    // "SHADERLIB") or a binary one (".xm3", read at the library offset), with the material's own
+    // texture load options in force; then every pass resolves its textures. A failure is
+    // reported ("Reload Material失败: %s").
     bool LoadImpl() override;
     // Takes the editor pass out, destroys passes and variants, drops the program.
     void UnloadImpl() override;
 
 private:
     void DestroyPassesAndVariants();
+    // The reload by kind of library file; false when nothing of the name was read.
+    bool ReloadFromXml();
+    bool ReloadFromBinary();
+    Material* MakeTransparentVariant(std::uint32_t kind);
 
     std::string name_;
     std::vector<Pass*> passes_;

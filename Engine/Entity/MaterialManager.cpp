@@ -1,14 +1,26 @@
 #include "Entity/MaterialManager.h"
 
+#include <cstring>
+#include <strings.h>
+
 #include "Core/ErrorReport.h"
+#include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
 #include "Core/PathUtils.h"
+#include "Core/QueueMode.h"
 #include "Core/StreamFactory.h"
-#include "Core/IZelStream.h"
+#include "Core/XmlElements.h"
 #include "Entity/IOMaterialBin.h"
+#include "Entity/MaterialLibDocument.h"
+#include "Entity/MaterialLibLoadContext.h"
+#include "Entity/MaterialParser.h"
+#include "Entity/MaterialTextureRequests.h"
 #include "Entity/Pass.h"
+#include "Entity/TextureLoadFlags.h"
 #include "Entity/TextureManager.h"
+#include "Platform/Win32/Win32.h"
 
 namespace Zel {
 
@@ -95,6 +107,15 @@ void FillBuiltin(Material& material, const BuiltinMaterial& builtin) {
         if (builtin.stage->texCoordMod)
             stage.texCoordMods.emplace_back();
     }
+}
+
+bool IsElement(const XmlNode* node, const char* name) {
+    return node && std::strcmp(node->name(), name) == 0;
+}
+
+// Both dialects name their materials, in attributes of different names.
+const char* ElementName(const XmlNode* element) {
+    return XmlAttributeValue(element, IsElement(element, "Material") ? "Name" : "NAME");
 }
 
 }  // namespace
@@ -204,6 +225,220 @@ bool MaterialManager::LoadBinaryMaterialLib(const std::string& path, bool& succe
     success = IOMaterialBin::ReadMaterialLib(*this, lastLibrary_, stream, resolved, hold);
     stream->Release();
     return success;
+}
+
+bool MaterialManager::LoadMaterialLib(const std::string& path, bool& success,
+                                      std::vector<Material*>* output, bool hold) {
+    if (!IsQueueMode())
+        return LoadMaterialLibXml(path, success, hold, output);
+    MaterialLibLoadContext context;
+    context.document = std::make_unique<TiXmlDocument>();
+    OpenMaterialLib(path, success, context, hold);
+    for (const std::vector<XmlNode*>* elements : {&context.shaders, &context.materials}) {
+        for (const XmlNode* element : *elements) {
+            MaterialTextureRequests requests;
+            Material* material = ParseLibMaterial(element, context, requests);
+            LoadLibMaterialTextures(requests);
+            FinalizeLibMaterial(material, requests, output, hold);
+        }
+    }
+    return success;
+}
+
+bool MaterialManager::LoadMaterialLibXml(const std::string& path, bool& success, bool hold,
+                                         std::vector<Material*>* output) {
+    success = false;
+    DataRootDirectory directory;
+    lastLibrary_.clear();
+    const MaterialLibDocument library(path);
+    const TiXmlDocument* document = library.Get();
+    if (!document) {
+        LogTyped(LOG_ENGINE_INIT, "无法打开Material文件");
+        return false;
+    }
+    const XmlNode* materialLib = XmlChildElementByName(document, "MaterialLib");
+    const XmlNode* shaders = materialLib ? nullptr : MaterialParser::LegacyShaderList(document);
+    if (!materialLib && !shaders) {
+        ReportError("材质 %s 缺少MaterialLib节点 ", path.c_str());
+        return false;
+    }
+    const char* elementName = materialLib ? "Material" : "SHADER";
+    for (const XmlNode* element =
+             XmlChildElementByName(materialLib ? materialLib : shaders, elementName);
+         element; element = XmlNextElementByName(element, elementName)) {
+        Material* material = materialLib ? LoadSingleMaterial(element, path)
+                                         : LoadSingleLegacyMaterial(element, path);
+        if (material)
+            ListLibraryMaterial(material, output, hold);
+        if (!library.Get())
+            MessageBoxA(nullptr, "XML出错,嵌套释放", "", MB_OK);
+    }
+    success = true;
+    return true;
+}
+
+Material* MaterialManager::FindLibraryDuplicate(const char* name, const std::string& libraryPath,
+                                                bool legacy) {
+    Material* existing = FindMaterial(name, false);
+    if (!existing)
+        return nullptr;
+    existing->Reload();
+    const std::string& existingPath = existing->GetLoadPath();
+    if (strcasecmp(existingPath.c_str(), libraryPath.c_str()) != 0) {
+        if (legacy)
+            ReportError("材质球同名错误!\n%s\n%s\n同名material[%s]\n", libraryPath.c_str(),
+                        existingPath.c_str(), name);
+        else
+            ReportError("LoadSingleMaterial;%s中%s同名material于%s", libraryPath.c_str(), name,
+                        existingPath.c_str());
+    }
+    return existing;
+}
+
+Material* MaterialManager::LoadSingleMaterial(const XmlNode* element,
+                                              const std::string& libraryPath) {
+    const char* name = XmlAttributeValue(element, "Name");
+    if (!name) {
+        Material unnamed(nullptr, "", GetTypeName(), 0);
+        MaterialParser::Parse(element, unnamed);  // logs the missing name
+        return nullptr;
+    }
+    if (Material* existing = FindLibraryDuplicate(name, libraryPath, false))
+        return existing;
+    auto* material = dynamic_cast<Material*>(Create(name, libraryPath));
+    if (!material)
+        return nullptr;
+    material->SetTextureLoadOptions(TextureLoadOptions::Capture());
+    material->MarkLoaded(MaterialParser::Parse(element, *material));
+    return material;
+}
+
+Material* MaterialManager::LoadSingleLegacyMaterial(const XmlNode* element,
+                                                    const std::string& libraryPath) {
+    const char* name = XmlAttributeValue(element, "NAME");
+    if (!name) {
+        Material unnamed(nullptr, "", GetTypeName(), 0);
+        MaterialParser::ParseLegacy_New(element, unnamed);  // logs the missing name
+        return nullptr;
+    }
+    if (Material* existing = FindLibraryDuplicate(name, libraryPath, true))
+        return existing;
+    auto* material = dynamic_cast<Material*>(Create(name, libraryPath));
+    if (!material)
+        return nullptr;
+    material->MarkLoaded(MaterialParser::ParseLegacyAndGenerate(element, *material));
+    return material;
+}
+
+bool MaterialManager::OpenMaterialLib(const std::string& path, bool& success,
+                                      MaterialLibLoadContext& context, bool hold) {
+    context.hold = hold;
+    success = false;
+    DataRootDirectory directory;
+    if (GetMaterialFileKind(path) == MFK_BINARY)
+        return LoadBinaryMaterialLib(path, success, hold, true);
+    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    bool binaryRead = false;
+    if (config && config->PreferBinaryFiles() &&
+        LoadBinaryMaterialLib(ReplaceExtension(path, ".xm3"), binaryRead, hold, false)) {
+        success = binaryRead;
+        return true;
+    }
+    lastLibrary_.clear();
+    context.path = ReplaceExtension(path, ".xml");
+    if (!context.document) {
+        LogTyped(LOG_ENGINE_INIT, "无法打开Material文件 %s", context.path.c_str());
+        return false;
+    }
+    if (!context.document->LoadFile(context.path.c_str())) {
+        ReportError("文件读取失败，fn=%s", context.path.c_str());
+        return false;
+    }
+    const TiXmlDocument* document = context.document.get();
+    if (XmlNode* library = XmlChildElementByName(document, "MaterialLib")) {
+        for (XmlNode* element = XmlChildElementByName(library, "Material"); element;
+             element = XmlNextElementByName(element, "Material"))
+            context.materials.push_back(element);
+    } else if (const XmlNode* shaders = MaterialParser::LegacyShaderList(document)) {
+        for (XmlNode* element = XmlChildElementByName(shaders, "SHADER"); element;
+             element = XmlNextElementByName(element, "SHADER"))
+            context.shaders.push_back(element);
+        if (context.shaders.empty() && IsElement(shaders, "SHADERLIB"))
+            LogTyped(LOG_ENGINE_INIT, "材质%s缺少MaterialLib节点", context.path.c_str());
+    } else {
+        LogTyped(LOG_ENGINE_INIT, "材质%s缺少MaterialLib节点", context.path.c_str());
+        return false;
+    }
+    success = true;
+    return true;
+}
+
+Material* MaterialManager::ParseLibMaterial(const XmlNode* element,
+                                            const MaterialLibLoadContext& context,
+                                            MaterialTextureRequests& requests) {
+    const char* name = ElementName(element);
+    if (!name)
+        return nullptr;
+    if (Material* existing =
+            FindLibraryDuplicate(name, context.path, !IsElement(element, "Material")))
+        return existing;
+    auto* material = static_cast<Material*>(CreateImpl(name, context.path));
+    bool ok;
+    if (IsElement(element, "Material")) {
+        material->SetTextureLoadOptions(TextureLoadOptions::Capture());
+        ok = MaterialParser::Parse(element, *material, &requests);
+    } else {
+        ok = MaterialParser::ParseLegacy_New(element, *material, &requests);
+    }
+    material->MarkLoaded(ok);
+    return material;
+}
+
+void MaterialManager::LoadLibMaterialTextures(MaterialTextureRequests& requests) {
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    const bool immediate = (GetTextureLoadFlags() & TEXTURE_LOAD_IMMEDIATE) != 0;
+    for (LegacyStageAnimBlock& block : requests.blocks) {
+        for (LegacyStageAnimRecord& record : block) {
+            if (!record.stage || record.stage->GetTexture())
+                continue;
+            if (record.kind == LegacyStageAnimRecord::kAnimated ||
+                record.kind == LegacyStageAnimRecord::kBlendAnimated)
+                MaterialParser::BindAnimatedTexture(record);
+            else if (immediate && textures)
+                textures->ResolveTextureSlot(*record.stage);
+        }
+    }
+}
+
+void MaterialManager::FinalizeLibMaterial(Material* material,
+                                          const MaterialTextureRequests& requests,
+                                          std::vector<Material*>* output, bool hold) {
+    if (!material)
+        return;
+    Material* existing = FindMaterial(material->GetName(), false);
+    if (existing && existing != material) {
+        delete material;
+        return;
+    }
+    if (!existing) {
+        Add(material);
+        material->UpdatePasses();
+        if (requests.effectPath.empty())
+            material->AssignGeneratedProgram();
+        else
+            material->AssignProgramByName(requests.effectPath);
+    }
+    ListLibraryMaterial(material, output, hold);
+}
+
+void MaterialManager::ListLibraryMaterial(Material* material, std::vector<Material*>* output,
+                                          bool hold) {
+    lastLibrary_.push_back(material);
+    if (!hold)
+        return;
+    material->AddRef();
+    if (output)
+        output->push_back(material);
 }
 
 void MaterialManager::CreateBuiltinMaterials() {

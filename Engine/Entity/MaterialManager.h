@@ -1,7 +1,7 @@
-// The manager of materials: creates them, finds them by name, reads binary material libraries
-// (".xm3"), creates the built-in materials the renderer draws with and hands out the default
-// materials. Registered under the type name "Material" with the group registry of Globals from
-// its construction to its destruction.
+// The manager of materials: creates them, finds them by name, reads material libraries (XML in
+// its "SHADERLIB" and "MaterialLib" dialects, and binary ".xm3"), creates the built-in materials
+// the renderer draws with and hands out the default materials. Registered under the type name
+// "Material" with the group registry of Globals from its construction to its destruction.
 //
 // Two lists beside the maps: the last-library list (the materials of the most recent library, no
 // references; the host enumerates it) and the held list (one reference each: the built-ins and
@@ -18,9 +18,13 @@
 
 #include "Core/CResourceManager.h"
 #include "Core/SharedPtr.h"
+#include "Core/TiXmlDocument.h"
 #include "Entity/Material.h"
 
 namespace Zel {
+
+struct MaterialLibLoadContext;
+struct MaterialTextureRequests;
 
 // What GetMaterialFileKind answers.
 enum MaterialFileKind : std::uint32_t {
@@ -76,6 +80,56 @@ public:
     // the answer: whether every material read.
     bool LoadBinaryMaterialLib(const std::string& path, bool& success, bool hold, bool report);
 
+    // ---- XML libraries ----
+    // The library entry point. In queued mode (IsQueueMode) the split road runs its steps at
+    // once: OpenMaterialLib, then per element ParseLibMaterial, LoadLibMaterialTextures and
+    // FinalizeLibMaterial; otherwise LoadMaterialLibXml. Both roads make the same materials.
+    // success and the answer: whether the library was read.
+    bool LoadMaterialLib(const std::string& path, bool& success, std::vector<Material*>* output,
+                         bool hold);
+    // Loads an XML library at once, with the data root as the current directory, through the
+    // XML manager: every "Material" of a "MaterialLib" root (LoadSingleMaterial) or every
+    // "SHADER" of a "SHADERLIB" root (LoadSingleLegacyMaterial). The last-library list is
+    // refilled with the library's materials, new or found by name (so a second load of the same
+    // library lists the same materials); with hold each gains a reference and is appended to
+    // output (when given). A library that does not open ("无法打开Material文件") or has neither
+    // root (reported) leaves success false.
+    bool LoadMaterialLibXml(const std::string& path, bool& success, bool hold,
+                            std::vector<Material*>* output);
+    // One "Material" element: a new material of its "Name" entered into the maps with the
+    // library path as its load path and the current texture load options, parsed
+    // (MaterialParser::Parse) and marked loaded with the result. An existing material of the
+    // name is made loaded and returned, reported when it comes from another library. Null
+    // without "Name".
+    Material* LoadSingleMaterial(const XmlNode* element, const std::string& libraryPath);
+    // The same for a "SHADER" element ("NAME"), parsed with its generated program
+    // (MaterialParser::ParseLegacyAndGenerate); the texture load options are not copied.
+    Material* LoadSingleLegacyMaterial(const XmlNode* element, const std::string& libraryPath);
+
+    // ---- The split road (steps of a loading task, or LoadMaterialLib in queued mode) ----
+    // Opens the library for context (whose document the caller made): an ".xm3" path, or its
+    // ".xm3" sibling when binary files are preferred and it reads, loads as a binary library;
+    // otherwise the ".xml" of the path is parsed into the context's document and its "SHADER"
+    // or "Material" elements listed. The last-library list is emptied. False when the library
+    // cannot be read (logged or reported); success tells whether a library was read.
+    bool OpenMaterialLib(const std::string& path, bool& success, MaterialLibLoadContext& context,
+                         bool hold);
+    // A new material (not yet in the maps) parsed from a listed element, with its texture
+    // requests and (for "Material") its effect path recorded in requests and no program. An
+    // existing material of the name is returned untouched. Null without a name.
+    Material* ParseLibMaterial(const XmlNode* element, const MaterialLibLoadContext& context,
+                               MaterialTextureRequests& requests);
+    // Carries out the requests: animated textures are made and bound; a pending stage loads its
+    // texture when the global immediate-load bit is set and otherwise stays pending (its pass
+    // loads it on first use); stages already bound are left alone.
+    void LoadLibMaterialTextures(MaterialTextureRequests& requests);
+    // Enters a new material into the maps, runs UpdatePasses and gives it its program (the
+    // effect path the requests name, else the generated one; the default when it does not load),
+    // then lists it as LoadMaterialLibXml does. A material of a taken name is deleted; an
+    // existing material passed back by ParseLibMaterial is only listed.
+    void FinalizeLibMaterial(Material* material, const MaterialTextureRequests& requests,
+                             std::vector<Material*>* output, bool hold);
+
     // Creates "Default", "DefaultSkeleton", "WireFrame", "DrawQuad", "ZBlend", "DrawUI" and
     // "DrawProfile" when their names are free: each entered into the maps, held, given one pass
     // and its generated program. Called once by the scene's initialisation.
@@ -86,6 +140,12 @@ public:
     const std::vector<Material*>& GetHeldList() const { return held_; }
 
 private:
+    // Appends to the last-library list; with hold adds a reference and appends to output.
+    void ListLibraryMaterial(Material* material, std::vector<Material*>* output, bool hold);
+    // The existing material of the element's name (made loaded, reported when it comes from
+    // another library), or null.
+    Material* FindLibraryDuplicate(const char* name, const std::string& libraryPath, bool legacy);
+
     std::vector<Material*> lastLibrary_;
     std::vector<Material*> held_;
     SharedPtr<Material> defaultMaterial_;

@@ -3,6 +3,7 @@
 // operations and the rest join it with the frame pipeline.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,7 @@ class RenderDevice;
 class IZelShaderCompiler;
 class RenderTarget;
 class RenderWindow;
+class TextureBase;
 
 class RenderSystem : public Object {
 public:
@@ -65,12 +67,24 @@ public:
     // Clears the bound targets: flags ClearFlag, colour r, g, b, a in 0..1. Nothing without a
     // device.
     void Clear(std::uint32_t flags, const float* rgba, float depth, std::uint32_t stencil);
+    // ---- Render images: the targets in slots 0..3 that material stages may sample ----
+    static constexpr std::uint32_t kRenderImageCount = 4;
+    // The target held in the slot (not owned); null when none or index is not below 4.
+    TextureBase* GetRenderImage(std::uint32_t index) const {
+        return index < kRenderImageCount ? renderImages_[index] : nullptr;
+    }
+    void SetRenderImage(std::uint32_t index, TextureBase* image) {
+        if (index < kRenderImageCount)
+            renderImages_[index] = image;
+    }
+    // ---- end of render images ----
 
 private:
     RenderDevice* device_ = nullptr;
     IZelShaderCompiler* shaderCompiler_ = nullptr;
     std::vector<RenderWindow*> windows_;
     RenderWindow* activeWindow_ = nullptr;
+    std::array<TextureBase*, kRenderImageCount> renderImages_{};
 };
 
 }  // namespace Zel
