@@ -236,6 +236,31 @@ TEST_F(GeometryLoadTest, SwitchesSteerTheRoad) {
               std::string::npos);
 }
 
+TEST_F(GeometryLoadTest, MeshForms) {
+    Use32BitIndices(true);
+    mg::GeometryDesc desc = Cube(false);
+    auto& systemMemory = std::get<mg::MeshDesc>(desc.parts[0]);
+    systemMemory.vertexKind = 2;
+    auto& indicesOnly = std::get<mg::MeshDesc>(desc.parts[1]);
+    indicesOnly.writeVertexBuffer = false;
+    Save(desc, true, false, false);
+    Geometry* geometry = Manager().GetOrLoad("d/a.dm3", "d/a.dm3");
+    ExpectLoaded(geometry, 2);
+    const VertexData& first = *geometry->GetMesh(0)->GetVertexData();
+    EXPECT_EQ(first.GetKind(), 2u);
+    EXPECT_EQ(first.GetComponents().size(), mg::PoolsOf(systemMemory).size());
+    const Mesh& second = *geometry->GetMesh(1);
+    EXPECT_TRUE(second.GetVertexData()->GetComponents().empty());
+    EXPECT_EQ(second.GetIndexData()->GetArraySize(), indicesOnly.indices.size());
+
+    mg::GeometryDesc empty;
+    empty.materialFiles = {"m.xml"};
+    ASSERT_TRUE(mg::WriteGeometryFile(empty).Save("d/e.dm3"));
+    Geometry* none = Manager().GetOrLoad("d/e.dm3", "d/e.dm3");
+    ExpectLoaded(none, 0);
+    EXPECT_EQ(none->GetMaterialFiles(), (std::vector<std::string>{"d/m.xml"}));
+}
+
 // ---- Kinds ----
 
 TEST_F(GeometryLoadTest, KindsByName) {
