@@ -123,10 +123,9 @@ Geometry* GeometryManager::GetOrCreate(std::string_view name, std::string_view p
     return geometry;
 }
 
-void GeometryManager::CountClass(std::uint32_t classId, std::uint32_t& count,
-                                 std::uint64_t& bytes) {
-    count = 0;
-    bytes = 0;
+GeometryManager::ClassTotals GeometryManager::TotalsOf(std::uint32_t classId) {
+    std::uint64_t bytes = 0;
+    std::uint32_t count = 0;
     ForEachActive([&](const std::string&, CResource* resource) {
         if (resource->GetClassId() == classId) {
             ++count;
@@ -134,34 +133,23 @@ void GeometryManager::CountClass(std::uint32_t classId, std::uint32_t& count,
         }
         return true;
     });
+    return {count, static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu))};
 }
 
 std::uint32_t GeometryManager::CountBodyParts() {
-    std::uint32_t count;
-    std::uint64_t bytes;
-    CountClass(ClassId::GeometryBodyPart, count, bytes);
-    return count;
+    return TotalsOf(ClassId::GeometryBodyPart).count;
 }
 
 std::uint32_t GeometryManager::BodyPartMemory() {
-    std::uint32_t count;
-    std::uint64_t bytes;
-    CountClass(ClassId::GeometryBodyPart, count, bytes);
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu));
+    return TotalsOf(ClassId::GeometryBodyPart).bytes;
 }
 
 std::uint32_t GeometryManager::CountStaticGeometries() {
-    std::uint32_t count;
-    std::uint64_t bytes;
-    CountClass(ClassId::StaticGeometry, count, bytes);
-    return count;
+    return TotalsOf(ClassId::StaticGeometry).count;
 }
 
 std::uint32_t GeometryManager::StaticGeometryMemory() {
-    std::uint32_t count;
-    std::uint64_t bytes;
-    CountClass(ClassId::StaticGeometry, count, bytes);
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu));
+    return TotalsOf(ClassId::StaticGeometry).bytes;
 }
 
 void GeometryManager::DumpGeometries(const char* path) {

@@ -64,8 +64,12 @@ public:
     void DumpGeometries(const char* path);
 
 private:
-    // Count and size-field sum of the geometries of a class id.
-    void CountClass(std::uint32_t classId, std::uint32_t& count, std::uint64_t& bytes);
+    // Count and size-field sum (saturated to 32 bits) of the geometries of a class id.
+    struct ClassTotals {
+        std::uint32_t count;
+        std::uint32_t bytes;
+    };
+    ClassTotals TotalsOf(std::uint32_t classId);
 };
 
 }  // namespace Zel

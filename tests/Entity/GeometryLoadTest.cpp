@@ -295,6 +295,20 @@ TEST_F(GeometryLoadTest, KindsCreateTheirClassOrNothing) {
     EXPECT_EQ(Manager().Create("u.dml", "u.dml"), first);
 }
 
+TEST_F(GeometryLoadTest, MonitorAnswersWithoutBodyParts) {
+    Save(Cube(false), true, false, false);
+    ExpectLoaded(Manager().GetOrLoad("d/a.dm3", "d/a.dm3"), 2);
+    EXPECT_EQ(Manager().CountBodyParts(), 0u);
+    EXPECT_EQ(Manager().BodyPartMemory(), 0u);
+    EXPECT_EQ(Manager().CountStaticGeometries(), 0u);
+    EXPECT_EQ(Manager().StaticGeometryMemory(), 0u);
+    Manager().DumpGeometries(nullptr);
+    Manager().DumpGeometries("dump.txt");
+    std::ifstream dump("dump.txt");
+    ASSERT_TRUE(dump.is_open());
+    EXPECT_EQ(dump.peek(), std::ifstream::traits_type::eof());
+}
+
 // ---- The resource's own operations ----
 
 TEST_F(GeometryLoadTest, MatrixSlotsMeshListAndSize) {
