@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Core/Globals.h"
 #include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
 #include "Entity/ChunkRecord.h"
@@ -10,6 +11,7 @@
 #include "Entity/ChunkTags.h"
 #include "Entity/IndexData.h"
 #include "Entity/MeshData.h"
+#include "Entity/SceneManager.h"
 #include "Render/RenderCodes.h"
 
 namespace Zel {
@@ -90,6 +92,10 @@ bool Apply(IndexData& data, const IndexBufferRecord& record, bool makeHardwareBu
         std::memcpy(data.GetIndices(), record.indices.data(), std::size_t(count) * 4);
     data.SetLeadingWord(count);
     data.SetBufferOffset(record.bufferOffset);
+    if (record.lodMismatch) {
+        if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
+            scene->SetLodMismatch(1);
+    }
     if (!makeHardwareBuffer)
         return true;
     return data.CreateBuffer(DeviceUses32BitIndices() ? IS_32BIT : IS_16BIT,

@@ -25,7 +25,8 @@ bool Read(IndexBufferRecord& record, IZelStream* stream, IZelStream* companion);
 // Fills index data from a read index buffer: the indices, the index count (also its leading
 // word) and the buffer offset; with makeHardwareBuffer, a static write-only hardware buffer of
 // 32-bit indices when the device asks for them, else of 16-bit ones (each index cut to its low
-// 16 bits there; the array keeps the full values). False when the buffer cannot be made.
+// 16 bits there; the array keeps the full values). A companion mismatch sets the scene's LOD
+// mismatch flag. False when the buffer cannot be made.
 bool Apply(IndexData& data, const IndexBufferRecord& record, bool makeHardwareBuffer);
 
 }  // namespace IOIndexBufferBin

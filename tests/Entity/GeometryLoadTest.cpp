@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,11 +15,15 @@
 #include "Entity/Geometry.h"
 #include "Entity/GeometryKind.h"
 #include "Entity/GeometryManager.h"
+#include "Entity/IOMeshBin.h"
+#include "Entity/LodCompanion.h"
+#include "modelgen/ChunkWriters.h"
 #include "modelgen/DescriptionFiles.h"
 #include "modelgen/Dm2File.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
+#include "tests/Entity/ChunkStreamFixture.h"
 #include "tests/Entity/GeometryFixture.h"
 
 namespace {
@@ -259,6 +264,41 @@ TEST_F(GeometryLoadTest, MeshForms) {
     Geometry* none = Manager().GetOrLoad("d/e.dm3", "d/e.dm3");
     ExpectLoaded(none, 0);
     EXPECT_EQ(none->GetMaterialFiles(), (std::vector<std::string>{"d/m.xml"}));
+}
+
+TEST_F(GeometryLoadTest, AMeshWithItsLodCompanion) {
+    Use32BitIndices(true);
+    mg::MeshDesc desc = mg::MakeCubeMesh(1, mg::Vec3{0, 0, 0}, 1, "stone");
+    struct Case {
+        const char* what;
+        std::optional<std::uint32_t> baseCount;
+        std::uint32_t mismatch;
+    };
+    const Case cases[] = {{"matching base", std::nullopt, 0}, {"base count off by one", 35, 1}};
+    for (const Case& c : cases) {
+        desc.lodBaseIndexCount = c.baseCount;
+        desc.lodClearBytes = 8;
+        const mg::FaultPlan none;
+        mg::ChunkStreamWriter w(none);
+        mg::WriteMeshChunk(w, desc, "mesh");
+        ZelTest::StreamPtr main = ZelTest::MemoryStream(w.Finish().bytes, "d/a.bp3");
+        ZelTest::StreamPtr lod = ZelTest::MemoryStream(mg::WriteLodCompanion({&desc}).bytes,
+                                                       "d/a_lod.lod");
+        Scene().SetLodMismatch(0);
+        Mesh mesh(nullptr, "m", true, true);
+        {
+            LodCompanion companion("d/a_lod.lod", lod.get());
+            ASSERT_TRUE(IOMeshBin::Read(mesh, main.get())) << c.what;
+        }
+        EXPECT_EQ(mesh.GetRenderGroups().size(), desc.groups.size() + desc.lodGroups.size())
+            << c.what;
+        std::vector<std::uint32_t> all = desc.indices;
+        all.insert(all.end(), desc.lodIndices.begin(), desc.lodIndices.end());
+        if (c.mismatch)
+            all[desc.indices.size()] = all[desc.indices.size() + 1] = 0;
+        EXPECT_EQ(Indexes(*mesh.GetIndexData()->GetBuffer()), all) << c.what;
+        EXPECT_EQ(Scene().GetLodMismatch(), c.mismatch) << c.what;
+    }
 }
 
 // ---- Kinds ----
