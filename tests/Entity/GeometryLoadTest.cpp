@@ -15,6 +15,7 @@
 #include "Entity/Geometry.h"
 #include "Entity/GeometryKind.h"
 #include "Entity/GeometryManager.h"
+#include "Entity/IOGeometryBin.h"
 #include "Entity/IOMeshBin.h"
 #include "Entity/LodCompanion.h"
 #include "modelgen/ChunkWriters.h"
@@ -495,6 +496,30 @@ TEST_F(GeometryLoadTest, RefusedParts) {
         ExpectFailedEmpty("d/a.dm3", c.what);
         EXPECT_EQ(log.Count(c.logged), 1) << c.what;
     }
+}
+
+// A geometry class whose parts are skins (mesh type 1), whose reader is not built yet.
+class SkinPart : public Mesh {
+public:
+    using Mesh::Mesh;
+    std::uint32_t GetMeshType() const override { return 1; }
+};
+
+class SkinnedLike : public Geometry {
+public:
+    using Geometry::Geometry;
+    std::unique_ptr<Mesh> CreateMesh(const std::string& name) override {
+        return std::make_unique<SkinPart>(this, name, true, true);
+    }
+};
+
+TEST_F(GeometryLoadTest, PartsOfOtherMeshTypesAreRefused) {
+    ZelTest::LogCapture log;
+    SkinnedLike geometry(nullptr, "s", "Geometry", 0);
+    ZelTest::StreamPtr s = ZelTest::MemoryStream(SmallModel().bytes, "d/s.dm3");
+    EXPECT_FALSE(IOGeometryBin::Read(geometry, s.get(), "d"));
+    EXPECT_EQ(log.Count("part 0 of d/s.dm3 has mesh type 1"), 1);
+    EXPECT_EQ(geometry.GetResourceWord(), 0u) << "only the plain class keeps the word";
 }
 
 TEST_F(GeometryLoadTest, Dm2Faults) {
