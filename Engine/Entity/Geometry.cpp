@@ -113,6 +113,8 @@ bool Geometry::TryRoad(Step step) {
     if (step())
         return true;
     UnloadImpl();
+    // The next road merges mesh boxes into the bounds: it must not start from this road's.
+    bounds_.Assign(AABB());
     return false;
 }
 

@@ -144,8 +144,8 @@ public:
     std::uint32_t GetVertexTotal() const { return vertexTotal_; }
 
 protected:
-    // Runs one load step; when it fails the geometry is emptied again (UnloadImpl), so that the
-    // next road starts clean and a failed load holds nothing.
+    // Runs one load step; when it fails the geometry is emptied again (UnloadImpl, and the bounds
+    // of a new geometry), so that the next road starts clean and a failed load holds nothing.
     template <class Step>
     bool TryRoad(Step step);
 

@@ -200,6 +200,20 @@ TEST_F(GeometryLoadTest, Dm2IsTheFallbackWhenTheDm3IsAbsent) {
     EXPECT_EQ(geometry->GetBounds().GetMax()[0], 4.0f);
 }
 
+TEST_F(GeometryLoadTest, ABrokenDm3LeavesNothingForTheDm2) {
+    Use32BitIndices(true);
+    mg::GeometryDesc desc = Cube(false);
+    Save(desc, false, true, true);
+    desc.boxMax = mg::Vec3{100, 100, 100};
+    ASSERT_TRUE(mg::WriteGeometryFile(desc, mg::FaultPlan().TruncateAtSection("geometry/part1", 40))
+                    .Save("d/a.dm3"));
+    Geometry* geometry = Manager().GetOrLoad("d/a.dml", "d/a.dml");
+    ExpectLoaded(geometry, 2);
+    EXPECT_EQ(geometry->GetMesh(0)->GetName(), "Cube0") << "the meshes of the .dm2";
+    EXPECT_EQ(geometry->GetBounds().GetMax()[0], 4.0f) << "not the .dm3's box";
+    EXPECT_EQ(geometry->GetExtraWords().size(), 2u) << "not the .dm3's lists as well";
+}
+
 TEST_F(GeometryLoadTest, TheTextRouteFailsUntilAseModelsAreBuilt) {
     Save(Cube(false), false, false, true);
     Geometry* geometry = Manager().GetOrLoad("d/a.dml", "d/a.dml");
