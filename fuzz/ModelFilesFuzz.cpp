@@ -6,6 +6,11 @@
 //      companion
 //   2  ".dml" text    3  ".chr" text    4  an XML description (entity, skinned and level forms)
 //   5  a geometry chunk's record, lists and, when it has no parts or tracks, its material files
+//   6  a whole ".dm3" loaded into a Geometry (parts into meshes, material files)
+//   7  a whole ".dm2" loaded into a Geometry
+// Modes 6 and 7 serve the file from the virtual file system's memory kind and run without
+// Globals, so no hardware index buffer can be made: a mesh with indices stops there (after its
+// vertices were filled), a mesh without them loads whole.
 //
 //   ModelFilesFuzz --write-seeds=DIR   writes the seed corpus (made by the model fixture writer)
 //   ModelFilesFuzz [libFuzzer flags] CORPUS...
@@ -23,6 +28,7 @@
 #include "Core/StreamFactory.h"
 #include "Core/TiXmlDocument.h"
 #include "Entity/ChunkStream.h"
+#include "Entity/Geometry.h"
 #include "Entity/GeometryDescription.h"
 #include "Entity/IOGeometryBin.h"
 #include "Entity/IOMeshBin.h"
@@ -30,15 +36,27 @@
 #include "Entity/ModelDescriptionParser.h"
 #include "Entity/SkinDescription.h"
 #include "Entity/StaticGeometryDescription.h"
+#include "Platform/Vfs/Vfs.h"
 #include "fuzz/FuzzSeeds.h"
 #include "modelgen/ChunkWriters.h"
 #include "modelgen/DescriptionFiles.h"
+#include "modelgen/Dm2File.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
 
 namespace {
 
-enum Mode : std::uint8_t { kMesh, kMeshWithCompanion, kDml, kChr, kXml, kGeometry, kModeCount };
+enum Mode : std::uint8_t {
+    kMesh,
+    kMeshWithCompanion,
+    kDml,
+    kChr,
+    kXml,
+    kGeometry,
+    kGeometryFile,
+    kDm2File,
+    kModeCount
+};
 
 struct StreamRelease {
     void operator()(Zel::IZelStream* s) const { s->Release(); }
@@ -77,6 +95,19 @@ void ReadGeometry(Zel::IZelStream* stream) {
         ok = Zel::IOGeometryBin::ReadMaterialFiles(geometry.materialFileCount, stream, "d",
                                                    materials);
     Zel::FinishChunkRead(stream, ok);
+}
+
+// Serves the bytes as `name` and loads a Geometry from it by the name's kind.
+void LoadGeometryFile(const char* name, const std::uint8_t* data, std::size_t size) {
+    VFS::MountMemoryFile(name, data, size);
+    {
+        Zel::Geometry geometry(nullptr, name, "Geometry", 0);
+        geometry.Load(name);
+        volatile std::uint64_t sum = geometry.GetSizeField();
+        for (std::uint32_t i = 0; i < geometry.GetMeshCount(); ++i)
+            sum = sum + (geometry.GetMesh(i) != nullptr);
+    }
+    VFS::UnmountMemoryFile(name);
 }
 
 void ReadXml(std::string_view text) {
@@ -128,6 +159,13 @@ void WriteSeeds(const std::filesystem::path& dir) {
     lists.rotations = {Vec4{0, 0, 0, 1}};
     lists.materialFiles = {"a.xml", "../b.xml"};
     ZelFuzz::SaveSeed(dir, "geometry", WithMode(kGeometry, WriteGeometryFile(lists).bytes));
+    // Whole models: two small cubes (a mesh without indices loads whole), and the ".dm2" form.
+    RecipeOptions small;
+    small.wide = false;
+    GeometryDesc cubes = CubeGeometry(small);
+    std::get<MeshDesc>(cubes.parts[1]).writeIndexBuffer = false;
+    ZelFuzz::SaveSeed(dir, "model_dm3", WithMode(kGeometryFile, WriteGeometryFile(cubes).bytes));
+    ZelFuzz::SaveSeed(dir, "model_dm2", WithMode(kDm2File, WriteDm2File(cubes).bytes));
 
     DmlDesc dml{"cube.ase", {"cube.xml", "../shared/lib.xml"}, {"a note"}, {"[SHADER] # off"}};
     ZelFuzz::SaveSeed(dir, "dml", WithMode(kDml, WriteDmlFile(dml).bytes));
@@ -177,6 +215,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ReadGeometry(stream.get());
             break;
         }
+        case kGeometryFile:
+            LoadGeometryFile("fuzz.dm3", data, size);
+            break;
+        case kDm2File:
+            LoadGeometryFile("fuzz.dm2", data, size);
+            break;
         case kDml: {
             Zel::GeometryDescription d;
             Zel::ParseDmlText(text, "d", d);

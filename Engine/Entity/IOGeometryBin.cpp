@@ -1,6 +1,7 @@
 #include "Entity/IOGeometryBin.h"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
@@ -9,6 +10,9 @@
 #include "Entity/ChunkRecord.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/ChunkTags.h"
+#include "Entity/Geometry.h"
+#include "Entity/IOMeshBin.h"
+#include "Entity/Mesh.h"
 
 namespace Zel {
 namespace IOGeometryBin {
@@ -30,7 +34,62 @@ bool ReadFloatList(IZelStream* stream, std::uint32_t count,
     return true;
 }
 
+// The smallest part chunk: a mesh chunk's header, record and empty string record.
+constexpr std::uint64_t kPartChunkMin = 12 + ChunkRecordSize::kMesh + 12;
+
+void ApplyRecord(Geometry& geometry, GeometryChunkRecord& record) {
+    geometry.GetBounds().SetMinMax(record.boxMin.data(), record.boxMax.data());
+    std::copy(record.headerWords.begin(), record.headerWords.end(),
+              geometry.GetHeaderWords().begin());
+    std::array<Matrix4, Geometry::kMatrixSlots> matrices;
+    for (std::uint32_t i = 0; i < Geometry::kMatrixSlots; ++i)
+        std::copy(record.matrices[i].begin(), record.matrices[i].end(), matrices[i].m);
+    geometry.SetMatrixTable(matrices, record.matrixCount);
+    const auto append = [](auto& to, auto& from) { to.insert(to.end(), from.begin(), from.end()); };
+    append(geometry.GetExtraWords(), record.extraWords);
+    append(geometry.GetScales(), record.scales);
+    append(geometry.GetTranslations(), record.translations);
+    append(geometry.GetRotations(), record.rotations);
+}
+
 }  // namespace
+
+bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) {
+    GeometryChunkRecord record;
+    if (!ReadRecord(record, stream))
+        return false;
+    if (typeid(geometry) == typeid(Geometry))
+        geometry.SetResourceWord(record.resourceWord);
+    ApplyRecord(geometry, record);
+    const char* name = stream->GetName().c_str();
+    if (record.animationCount > 0) {
+        LogTyped(LOG_ENGINE_INIT,
+                 "IOGeometryBin::Read: %s holds %u animation tracks, which cannot be read yet",
+                 name, record.animationCount);
+        return false;
+    }
+    if (!CountFits(stream, record.partCount, kPartChunkMin)) {
+        LogTyped(LOG_ENGINE_INIT, "IOGeometryBin::Read: %u parts run past the end of %s",
+                 record.partCount, name);
+        return false;
+    }
+    for (std::uint32_t i = 0; i < record.partCount; ++i) {
+        Mesh* part = geometry.AddMesh();
+        const std::uint32_t type = part->GetMeshType();
+        if (type != 0) {
+            LogTyped(LOG_ENGINE_INIT,
+                     "IOGeometryBin::Read: part %u of %s has mesh type %u, which cannot be read "
+                     "yet",
+                     i, name, type);
+            return false;
+        }
+        if (!IOMeshBin::Read(*part, stream))
+            return false;
+        part->SetSortKey(i);
+    }
+    return ReadMaterialFiles(record.materialFileCount, stream, directory,
+                             geometry.GetMaterialFiles());
+}
 
 bool ReadRecord(GeometryChunkRecord& geometry, IZelStream* stream) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOGeometryBin::Read");

@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Core/Globals.h"
 #include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
 #include "Entity/ChunkRecord.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/ChunkTags.h"
+#include "Entity/IndexData.h"
+#include "Entity/MeshData.h"
+#include "Entity/SceneManager.h"
+#include "Render/RenderCodes.h"
 
 namespace Zel {
 namespace IOIndexBufferBin {
@@ -78,6 +83,23 @@ bool Read(IndexBufferRecord& record, IZelStream* stream, IZelStream* companion) 
     }
     record.indices.insert(record.indices.end(), lodIndices.begin(), lodIndices.end());
     return true;
+}
+
+bool Apply(IndexData& data, const IndexBufferRecord& record, bool makeHardwareBuffer) {
+    const auto count = static_cast<std::uint32_t>(record.indices.size());
+    data.AllocateIndices(count);
+    if (count)
+        std::memcpy(data.GetIndices(), record.indices.data(), std::size_t(count) * 4);
+    data.SetLeadingWord(count);
+    data.SetBufferOffset(record.bufferOffset);
+    if (record.lodMismatch) {
+        if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
+            scene->SetLodMismatch(1);
+    }
+    if (!makeHardwareBuffer)
+        return true;
+    return data.CreateBuffer(DeviceUses32BitIndices() ? IS_32BIT : IS_16BIT,
+                             BU_STATIC | BU_WRITE_ONLY);
 }
 
 }  // namespace IOIndexBufferBin

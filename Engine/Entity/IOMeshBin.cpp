@@ -11,9 +11,17 @@
 #include "Entity/IOIndexBufferBin.h"
 #include "Entity/IOVBBin.h"
 #include "Entity/LodCompanion.h"
+#include "Entity/Mesh.h"
+#include "Entity/MeshData.h"
+#include "Entity/VertexData.h"
+#include "Entity/VertexDataSysMem.h"
 
 namespace Zel {
 namespace IOMeshBin {
+namespace {
+// The vertex buffer kind of vertex data kept wholly in system memory (VertexDataSysMem).
+constexpr std::uint32_t kSystemMemoryKind = 2;
+}  // namespace
 
 bool ReadChunk(MeshChunk& mesh, IZelStream* stream, VertexElementSizeOf elementSize) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOMeshBin::Read");
@@ -56,6 +64,41 @@ bool ReadChunk(MeshChunk& mesh, IZelStream* stream, VertexElementSizeOf elementS
     return CheckMeshCounts(r.vertexCount, r.hasVertexBuffer ? &mesh.vertexBuffer : nullptr,
                            mesh.pools, r.hasIndexBuffer ? &mesh.indexBuffer : nullptr, mesh.groups,
                            stream->GetName());
+}
+
+bool Read(Mesh& mesh, IZelStream* stream) {
+    MeshChunk chunk;
+    if (!ReadChunk(chunk, stream, &VertexElementSize))
+        return false;
+    const MeshRecord& r = chunk.record;
+    mesh.GetBoundsForUpdate().SetMinMax(r.boxMin, r.boxMax);
+    mesh.SetWord(0, r.faceCount);
+    mesh.SetWord(1, r.wordB);
+    mesh.SetWord(2, r.wordC);
+    mesh.SetFaceCount(r.faceCount);
+    mesh.SetVertexCount(r.vertexCount);
+    mesh.SetGroupWord(r.groupWord);
+    mesh.SetMaterialName(r.materialName);
+    for (LodStripRecord& record : chunk.groups) {
+        auto group = std::make_unique<LodStripArray>();
+        group->value = record.primitiveCount;
+        group->entries.reserve(record.entries.size());
+        for (const LodStripRecord::Entry& e : record.entries)
+            group->entries.push_back({e[0], e[1], e[2], e[3], e[4]});
+        mesh.AddRenderGroup(std::move(group));
+    }
+    if (r.hasVertexBuffer) {
+        if (chunk.vertexBuffer.kind == kSystemMemoryKind && mesh.GetVertexData() &&
+            mesh.GetVertexData()->GetKind() != kSystemMemoryKind)
+            mesh.ReplaceOwnVertexData(std::make_unique<VertexDataSysMem>(&mesh));
+        if (!mesh.GetVertexData() ||
+            !IOVertexBufferBin::Apply(*mesh.GetVertexData(), chunk.vertexBuffer, chunk.pools))
+            return false;
+    }
+    if (!r.hasIndexBuffer)
+        return true;
+    return mesh.GetIndexData() &&
+           IOIndexBufferBin::Apply(*mesh.GetIndexData(), chunk.indexBuffer, true);
 }
 
 bool ReadLodStrip(LodStripRecord& group, IZelStream* stream) {

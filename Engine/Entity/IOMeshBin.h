@@ -13,6 +13,7 @@
 namespace Zel {
 
 class IZelStream;
+class Mesh;
 
 namespace IOMeshBin {
 
@@ -22,6 +23,13 @@ namespace IOMeshBin {
 // added (a failed companion index read logs "lod from *_lod.bp3 file error"). The counts must
 // then pass CheckMeshCounts. False on the first failure; the chunk keeps what was read.
 bool ReadChunk(MeshChunk& mesh, IZelStream* stream, VertexElementSizeOf elementSize);
+
+// A whole mesh chunk (ReadChunk) into a mesh that owns its vertex and index data: bounds, the
+// three words (face count, word B, word C), face, vertex and group words, material name, render
+// groups (the first current), vertex components (a system-memory vertex data for kind 2) and the
+// indices with their hardware buffer. Nothing is put into the mesh unless the whole chunk read
+// and passed its checks. False on the first failure.
+bool Read(Mesh& mesh, IZelStream* stream);
 
 // One LOD strip chunk. False after its report on a wrong tag or an entry count whose entries run
 // past the end of the stream; a size word other than 8 is reported ("Exp Failed!") and read on.

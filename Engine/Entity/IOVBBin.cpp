@@ -1,12 +1,15 @@
 #include "Entity/IOVBBin.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Core/IZelStream.h"
 #include "Core/LogDispatch.h"
 #include "Entity/ChunkRecord.h"
 #include "Entity/ChunkStream.h"
 #include "Entity/ChunkTags.h"
+#include "Entity/VertexComponentDataPool.h"
+#include "Entity/VertexData.h"
 
 namespace Zel {
 namespace IOVertexBufferBin {
@@ -68,6 +71,24 @@ bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, VertexElementSizeOf el
         stream->Read(pool.data.data(), taken);
     if (pool.dataSize > taken)
         stream->Seek(pool.dataSize - taken, STREAM_SEEK_CUR);
+    return true;
+}
+
+bool Apply(VertexData& data, const VertexBufferRecord& record,
+           const std::vector<VertexPoolRecord>& pools) {
+    data.ClearComponents();
+    data.SetVertexCount(record.vertexCount);
+    data.SetDirty(true);
+    for (const VertexPoolRecord& pool : pools) {
+        VertexComponentDataPool* component =
+            data.AddComponent(pool.semantic, pool.elementType, pool.elementCount);
+        if (!component)
+            return false;
+        const std::size_t bytes = std::min<std::size_t>(component->GetDataSize(), pool.data.size());
+        if (bytes)
+            std::memcpy(component->GetData(), pool.data.data(), bytes);
+        component->extra = pool.furtherWord;
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 namespace Zel {
 
 class IZelStream;
+class VertexData;
 
 namespace IOVertexBufferBin {
 
@@ -23,6 +24,13 @@ bool Read(VertexBufferRecord& record, std::vector<VertexPoolRecord>& pools, IZel
 // log line, when the buffer size overflows 32 bits or when the buffer or the data would run past
 // the end of the stream.
 bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, VertexElementSizeOf elementSize);
+
+// Fills vertex data from a read vertex buffer: vertex count, a new component list with one
+// component per pool (its elements copied, its further word kept) and the dirty mark. The kind
+// word is the caller's (it picks the vertex data class). False (logged) when a component cannot
+// be allocated; the vertex data then keeps the components made so far.
+bool Apply(VertexData& data, const VertexBufferRecord& record,
+           const std::vector<VertexPoolRecord>& pools);
 
 }  // namespace IOVertexBufferBin
 }  // namespace Zel

@@ -142,6 +142,10 @@ IndexData* Mesh::GetIndexData() const {
     return sharedIndex_ ? sharedIndex_ : indexData_.get();
 }
 
+void Mesh::ReplaceOwnVertexData(std::unique_ptr<VertexData> data) {
+    vertexData_ = std::move(data);
+}
+
 void Mesh::UseSharedVertexData(VertexData* shared) {
     sharedVertex_ = shared;
 }

@@ -115,6 +115,9 @@ public:
     // Draw from the geometry's shared data (not owned; null clears the flag).
     void UseSharedVertexData(VertexData* shared);
     void UseSharedIndexData(IndexData* shared);
+    // Replaces the own vertex data (a reader that finds system-memory vertices swaps in a
+    // VertexDataSysMem); the shared flag is left alone.
+    void ReplaceOwnVertexData(std::unique_ptr<VertexData> data);
     bool UsesSharedVertexData() const { return sharedVertex_ != nullptr; }
     bool UsesSharedIndexData() const { return sharedIndex_ != nullptr; }
 

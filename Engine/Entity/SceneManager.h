@@ -62,7 +62,13 @@ public:
         }
     }
 
+    // --- LOD mismatch (set by the model readers).
+    // 1 once a LOD companion's index data did not match its base file; nothing reads it here.
+    std::uint32_t GetLodMismatch() const { return lodMismatch_; }
+    void SetLodMismatch(std::uint32_t flag) { lodMismatch_ = flag; }
+
 private:
+    std::uint32_t lodMismatch_ = 0;
     RenderSystem* renderSystem_ = nullptr;
     bool dx7Mode_ = true;
     Camera* camera_ = nullptr;
