@@ -458,12 +458,4 @@ void MaterialManager::HoldMaterial(Material* material) {
     held_.push_back(material);
 }
 
-// --- Stand-in until the XML material libraries land (replace this block). ---
-bool MaterialManager::LoadMaterialLibXml(const std::string&, bool& success, bool,
-                                         std::vector<Material*>*) {
-    success = false;
-    return false;
-}
-// --- End of the stand-in. ---
-
 }  // namespace Zel

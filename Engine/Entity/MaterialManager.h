@@ -139,14 +139,6 @@ public:
     void HoldMaterial(Material* material);
     const std::vector<Material*>& GetHeldList() const { return held_; }
 
-    // --- Stand-in until the XML material libraries land (replace this block). ---
-    // Loads the XML material library of path at once; success: whether it loaded. hold: each
-    // new material gains a reference kept in the held list; output (may be null) receives them.
-    // The stand-in loads nothing and answers false.
-    bool LoadMaterialLibXml(const std::string& path, bool& success, bool hold,
-                            std::vector<Material*>* output);
-    // --- End of the stand-in. ---
-
 private:
     // Appends to the last-library list; with hold adds a reference and appends to output.
     void ListLibraryMaterial(Material* material, std::vector<Material*>* output, bool hold);
