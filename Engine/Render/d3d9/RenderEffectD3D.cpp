@@ -17,6 +17,7 @@
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/EffectSerializer.h"
 #include "Platform/Win32/Win32Files.h"
+#include "Render/EffectFileName.h"
 #include "Render/d3d9/CBaseStateManager.h"
 #include "Render/d3d9/D3D9Mapping.h"
 #include "Render/d3d9/DefaultEffectText.h"
@@ -234,7 +235,7 @@ std::string RenderEffectD3D::ChooseLoadPath(const std::string& path) {
 bool RenderEffectD3D::LoadImpl() {
     if (renderDevice_ == nullptr || effect_ != nullptr || renderDevice_->GetD3DDevice() == nullptr)
         return false;
-    const std::string path = ChooseLoadPath(GetLoadPath());
+    const std::string path = ChooseLoadPath(EffectFileName(GetLoadPath()));
     EffectInclude include;
     LPD3DXBUFFER messages = nullptr;
     HRESULT hr =
