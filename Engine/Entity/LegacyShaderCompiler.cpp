@@ -334,6 +334,7 @@ bool LegacyShaderCompiler::WriteFile(const std::string& path, bool reportThrough
     std::fwrite(text_.data(), 1, text_.size(), out);
     std::fclose(out);
     // The text includes "../include/..."; the effect loader looks there and in the include root.
+    CreateDirectoryA("../include", nullptr);
     WriteEffectIncludeFiles("../include/");
     if (!GetEffectIncludeRoot().empty())
         WriteEffectIncludeFiles(GetEffectIncludeRoot() + "include/");
