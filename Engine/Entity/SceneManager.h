@@ -41,7 +41,27 @@ public:
     // render system.
     bool IsDX7Mode() const { return renderSystem_ == nullptr; }
 
+    // The current camera and scene time, which the shader constant filler reads: the view and
+    // view-projection matrices (16 floats, row-major as handed to programs), the camera position
+    // (3 floats) and the time in seconds. The frame sets them; identity and zero until then.
+    void SetCurrentView(const float* view, const float* viewProjection, const float* camera) {
+        for (int i = 0; i < 16; ++i) {
+            view_[i] = view[i];
+            viewProjection_[i] = viewProjection[i];
+        }
+        for (int i = 0; i < 3; ++i) camera_[i] = camera[i];
+    }
+    const float* GetViewMatrix() const { return view_; }
+    const float* GetViewProjectionMatrix() const { return viewProjection_; }
+    const float* GetCameraPosition() const { return camera_; }
+    float GetTimeValue() const { return time_; }
+    void SetTimeValue(float seconds) { time_ = seconds; }
+
 private:
+    float view_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float viewProjection_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float camera_[3] = {0.0f, 0.0f, 0.0f};
+    float time_ = 0.0f;
     RenderSystem* renderSystem_ = nullptr;
     std::uint32_t frameId_ = 0;
     bool shadowsActive_ = false;
