@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "Entity/EffectIncludeText.h"
 #include "Entity/GeneratedShadowEffects.h"
 #include "Entity/MaterialManager.h"
 #include "Entity/Pass.h"
+#include "support/HlslGlslang.h"
 #include "support/LogCapture.h"
+#include "support/TempDir.h"
 #include "tests/Entity/ProgramDeviceFixture.h"
 
 namespace {
@@ -68,6 +73,28 @@ TEST_F(GeneratedShadowTest, EachKindIsMadeOnceRegisteredAndLoaded) {
     EXPECT_EQ(receiver.renderState.stages[0].addressU, 3u);
     EXPECT_EQ(receiver.renderState.stages[0].filter, 2u);
     EXPECT_EQ(Zel::GenerateProjectiveShadowReceiverEffect(), Zel::GetGeneratedShadowEffect(2));
+}
+
+TEST_F(GeneratedShadowTest, EffectFunctionsPassGlslang) {
+    if (!ZelTest::HaveGlslang())
+        GTEST_SKIP() << "glslangValidator is not installed (tools/setup.sh installs it)";
+    ZelTest::TempDir check;
+    for (const Zel::EffectIncludeFile& file : Zel::EffectIncludeFiles())
+        check.Write(std::string("effects/include/") + file.name,
+                    ZelTest::StripEffectSyntax(file.text));
+    for (std::uint32_t kind = 0; kind < 3; ++kind) {
+        ASSERT_NE(Zel::GetGeneratedShadowEffect(kind), nullptr);
+        std::ifstream in(PathOf(kind));
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        const std::string path = check.Write(std::string("effects/Legacy5/") + kNames[kind] + ".fx",
+                                             ZelTest::StripEffectSyntax(text));
+        for (const bool vertex : {true, false}) {
+            std::string output;
+            EXPECT_EQ(ZelTest::RunGlslang(path, vertex ? "VS" : "PS", vertex, output), 0)
+                << kNames[kind] << (vertex ? " VS" : " PS") << ":\n" << output;
+        }
+    }
 }
 
 TEST_F(GeneratedShadowTest, ClearingMakesTheNextRequestGenerateAgain) {

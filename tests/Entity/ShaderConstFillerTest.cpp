@@ -20,6 +20,7 @@
 #include "Entity/ZelShaderConstFiller.h"
 #include "Render/RenderOperation.h"
 #include "Render/RenderSystem.h"
+#include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
 
 namespace {
@@ -159,9 +160,14 @@ TEST_F(ShaderConstFillerTest, AdditionalLightPassesAddNoAmbientAndPointLightsGiv
 
 TEST_F(ShaderConstFillerTest, AFailedLightSetIsLoggedAndFillingGoesOn) {
     Zel::Light sun(0);
+    const float direction[3] = {1.0f, 0.5f, -1.0f};
+    sun.SetDirection(direction);
     op_.light = &sun;
     program_.failVectors = true;
+    ZelTest::LogCapture log;
     filler_.Fill(op_, program_);
+    EXPECT_EQ(log.Count("Set LightDir To GPU Failed! dir Value=-1.000000, -0.500000, 1.000000, 0.000000"), 1);
+    EXPECT_EQ(log.Count("Set Specular Failed! Specular Value=1.000000, 1.000000, 1.000000, 1.000000"), 1);
     EXPECT_EQ(program_.floats[9], 1.0f);
     EXPECT_EQ(program_.vectors.count(24), 1u);
 }
