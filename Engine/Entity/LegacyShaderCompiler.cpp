@@ -239,13 +239,14 @@ const char* const kLightingTechniques[] = {
     "VertexLighting",           "VertexLighting_Shadow",           "PixelLighting",
     "PixelLighting_Shadow",     "VertexLighting_Projected",        "VertexLighting_Projected_Shadow",
     "PixelLighting_Projected",  "PixelLighting_Projected_Shadow"};
-const char* const kAmbientLightingTechniques[] = {
+
+}  // namespace
+
+const char* const LegacyShaderCompiler::kAmbientLightingTechniques[8] = {
     "VertexAmbientLighting",          "VertexAmbientLighting_Shadow",
     "PixelAmbientLighting",           "PixelAmbientLighting_Shadow",
     "VertexAmbientLighting_Projected", "VertexAmbientLighting_Projected_Shadow",
     "PixelAmbientLighting_Projected",  "PixelAmbientLighting_Projected_Shadow"};
-
-}  // namespace
 
 LegacyShaderCompiler::LegacyShaderCompiler() = default;
 LegacyShaderCompiler::~LegacyShaderCompiler() = default;
@@ -307,11 +308,9 @@ const std::string& LegacyShaderCompiler::Generate(Material* material, bool specu
     effectPath_.clear();
     if (material != nullptr) {
         BuildKey(*material, effectPath_, GetEngineEffectRoot());
-        const bool exists = _access(EffectFileName(effectPath_).c_str(), 0) == 0;
-        GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
-        if (!(config && config->LoadFxFromDisk() && exists)) {
+        if (!ReuseExisting(EffectFileName(effectPath_))) {
             text_ = BuildEffectText(*material, specularOff);
-            WriteFile(effectPath_, false);
+            WriteFile(effectPath_);
         }
     }
     if (switched)
@@ -319,7 +318,17 @@ const std::string& LegacyShaderCompiler::Generate(Material* material, bool specu
     return effectPath_;
 }
 
-bool LegacyShaderCompiler::WriteFile(const std::string& path, bool reportThroughLog) {
+bool LegacyShaderCompiler::ReuseExisting(const std::string& file) {
+    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return config && config->LoadFxFromDisk() && _access(file.c_str(), 0) == 0;
+}
+
+bool LegacyShaderCompiler::ReportsThroughLog() const {
+    return false;
+}
+
+bool LegacyShaderCompiler::WriteFile(const std::string& path) {
+    const bool reportThroughLog = ReportsThroughLog();
     const std::string file = EffectFileName(path);
     FILE* out = fopen_resolved(file.c_str(), "w");
     if (out == nullptr) {

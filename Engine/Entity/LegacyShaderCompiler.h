@@ -54,6 +54,9 @@ protected:
         std::vector<StageExport> stages;
     };
 
+    // The eight techniques drawing with VSAmbientLighting and PSAmbientLighting.
+    static const char* const kAmbientLightingTechniques[8];
+
     // The whole text into text_; the screenshot compiler writes its own layout.
     virtual void WriteEffect(const Material& material, bool specularOff);
     virtual void WriteTextureDeclarations();
@@ -79,8 +82,14 @@ protected:
     void WriteFixedFunctionTechniques(std::uint32_t passCount, const Material& material);
     void WriteSampler(const char* type, const char* kind, const char* texture,
                       const char* extraLines);
-    // Writes the effect text to path; reported failures answer false.
-    bool WriteFile(const std::string& path, bool reportThroughLog);
+    // Whether Generate keeps the file that stands under the key: with switch 68 on, when it
+    // exists.
+    virtual bool ReuseExisting(const std::string& file);
+    // Whether a file that cannot be created goes to the log (no log line on creation) rather
+    // than the error reporter.
+    virtual bool ReportsThroughLog() const;
+    // Writes the effect text to the file of the key; reported failures answer false.
+    bool WriteFile(const std::string& path);
     void Put(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     std::string effectPath_;

@@ -2,21 +2,10 @@
 
 #include <cstdio>
 
-#include "Core/EnginePaths.h"
-#include "Core/PathUtils.h"
 #include "Entity/Material.h"
 #include "Platform/Win32/Win32Files.h"
-#include "Render/EffectFileName.h"
 
 namespace Zel {
-
-namespace {
-const char* const kTechniques[] = {
-    "VertexAmbientLighting",          "VertexAmbientLighting_Shadow",
-    "PixelAmbientLighting",           "PixelAmbientLighting_Shadow",
-    "VertexAmbientLighting_Projected", "VertexAmbientLighting_Projected_Shadow",
-    "PixelAmbientLighting_Projected",  "PixelAmbientLighting_Projected_Shadow"};
-}  // namespace
 
 LegacyShaderCompilerScreenShot::LegacyShaderCompilerScreenShot() = default;
 LegacyShaderCompilerScreenShot::~LegacyShaderCompilerScreenShot() = default;
@@ -25,23 +14,16 @@ void LegacyShaderCompilerScreenShot::AppendKeySuffix(std::string& path) {
     path += "ss";
 }
 
-const std::string& LegacyShaderCompilerScreenShot::Generate(Material* material,
-                                                            bool specularOff) {
-    char previous[kDirectoryBufferSize] = {};
-    const bool switched = PushCurrentDirectory(previous);
-    effectPath_.clear();
-    if (material != nullptr) {
-        BuildKey(*material, effectPath_, GetEngineEffectRoot());
-        if (FILE* existing = fopen_resolved(EffectFileName(effectPath_).c_str(), "r")) {
-            std::fclose(existing);
-        } else {
-            text_ = BuildEffectText(*material, specularOff);
-            WriteFile(effectPath_, true);
-        }
-    }
-    if (switched)
-        PopCurrentDirectory(previous);
-    return effectPath_;
+bool LegacyShaderCompilerScreenShot::ReuseExisting(const std::string& file) {
+    FILE* existing = fopen_resolved(file.c_str(), "r");
+    if (existing == nullptr)
+        return false;
+    std::fclose(existing);
+    return true;
+}
+
+bool LegacyShaderCompilerScreenShot::ReportsThroughLog() const {
+    return true;
 }
 
 void LegacyShaderCompilerScreenShot::WriteEffect(const Material& material, bool) {
@@ -92,7 +74,7 @@ void LegacyShaderCompilerScreenShot::WritePSAmbientLighting(const PassShape& pas
 }
 
 void LegacyShaderCompilerScreenShot::WriteTechniques(std::uint32_t passCount, const Material&) {
-    WriteTechniqueGroup(kTechniques, 8, passCount, "vs_3_0", 3, 0, "VSAmbientLighting",
+    WriteTechniqueGroup(kAmbientLightingTechniques, 8, passCount, "vs_3_0", 3, 0, "VSAmbientLighting",
                         "PSAmbientLighting");
 }
 

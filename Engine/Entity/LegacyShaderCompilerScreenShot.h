@@ -13,12 +13,13 @@ public:
     LegacyShaderCompilerScreenShot();
     ~LegacyShaderCompilerScreenShot() override;
 
-    // Reuses a file that opens for reading whatever switch 68 says; else writes the screenshot
-    // text, logging (not reporting) a file that cannot be created.
-    const std::string& Generate(Material* material, bool specularOff) override;
     void AppendKeySuffix(std::string& path) override;
 
 protected:
+    // A file that opens for reading is reused whatever switch 68 says.
+    bool ReuseExisting(const std::string& file) override;
+    // A file that cannot be created is logged, not reported.
+    bool ReportsThroughLog() const override;
     void WriteEffect(const Material& material, bool specularOff) override;
     void WriteTextureDeclarations() override;
     void WriteSamplerDeclarations() override;

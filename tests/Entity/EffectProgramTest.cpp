@@ -13,6 +13,7 @@
 #include "Core/StreamFactory.h"
 #include "Entity/IOMaterialBin.h"
 #include "Entity/LegacyShaderCompiler.h"
+#include "Entity/LegacyShaderCompilerScreenShot.h"
 #include "Entity/MaterialManager.h"
 #include "Entity/SceneManager.h"
 #include "Entity/TextureManager.h"
@@ -74,6 +75,20 @@ TEST_F(EffectProgramTest, GenerateWritesTheKeysFileAndReusesItOnlyWithTheSwitch)
     EXPECT_EQ(log.Count("LegacyShaderCompiler:写fx文件:"), 2);
     // The current directory is the one Generate found.
     EXPECT_EQ(fs::current_path(), dir_.Path() / "Bin");
+}
+
+TEST_F(EffectProgramTest, ScreenshotCompilerReusesAnyFileAndLogsNoWrite) {
+    Zel::LegacyShaderCompilerScreenShot screenshot;
+    Material& material = maker_.Make({1, true, {{0x13, {{1}}}}});
+    SetReuse(false);
+    ZelTest::LogCapture log;
+    const std::string key = screenshot.Generate(&material, false);
+    EXPECT_EQ(key, "../Data/Effects/Legacy5/AL_LIGHTING_VP_NONE_POS_NRM_UV0_TE_MODULATE$$ssshift_col.fx");
+    EXPECT_GT(Size(key), 1000u);
+    EXPECT_EQ(log.Count("LegacyShaderCompiler:"), 0);
+    std::ofstream(key) << "kept";
+    screenshot.Generate(&material, false);
+    EXPECT_EQ(Size(key), 4u);
 }
 
 TEST_F(EffectProgramTest, GeneratedProgramLoadsAndDraws) {
