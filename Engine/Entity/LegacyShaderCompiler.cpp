@@ -508,11 +508,15 @@ void LegacyShaderCompiler::WriteSampler(const char* type, const char* kind, cons
     text_ += "};\n";
 }
 
-void LegacyShaderCompiler::WriteSamplerDeclarations() {
-    WriteSampler("sampler2D", "Diffuse", "g_texDiffuse", "");
+void LegacyShaderCompiler::WriteGeneratedSamplers(const char* diffuseExtraLines) {
+    WriteSampler("sampler2D", "Diffuse", "g_texDiffuse", diffuseExtraLines);
     WriteSampler("sampler2D", "DetailDiffuse", "g_texDetailDiffuse", "");
     WriteSampler("samplerCUBE ", "EnvCubic", "g_texEnvCubic", "");
     WriteSampler("sampler2D", "EnvSphere", "g_texEnvSphere", "");
+}
+
+void LegacyShaderCompiler::WriteSamplerDeclarations() {
+    WriteGeneratedSamplers("");
     text_ += "\n";
 }
 

@@ -82,6 +82,8 @@ protected:
     void WriteFixedFunctionTechniques(std::uint32_t passCount, const Material& material);
     void WriteSampler(const char* type, const char* kind, const char* texture,
                       const char* extraLines);
+    // The diffuse, detail diffuse, cube and sphere samplers; the diffuse one gets the extra lines.
+    void WriteGeneratedSamplers(const char* diffuseExtraLines);
     // Whether Generate keeps the file that stands under the key: with switch 68 on, when it
     // exists.
     virtual bool ReuseExisting(const std::string& file);

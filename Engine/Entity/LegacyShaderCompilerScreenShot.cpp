@@ -44,10 +44,7 @@ void LegacyShaderCompilerScreenShot::WriteTextureDeclarations() {
 }
 
 void LegacyShaderCompilerScreenShot::WriteSamplerDeclarations() {
-    WriteSampler("sampler2D", "Diffuse", "g_texDiffuse", "\tMipMapLodBias = -11;\n");
-    WriteSampler("sampler2D", "DetailDiffuse", "g_texDetailDiffuse", "");
-    WriteSampler("samplerCUBE ", "EnvCubic", "g_texEnvCubic", "");
-    WriteSampler("sampler2D", "EnvSphere", "g_texEnvSphere", "");
+    WriteGeneratedSamplers("\tMipMapLodBias = -11;\n");
     text_ +=
         "sampler2D g_ActorBodySkinSampler = sampler_state\n{\n\tTexture = <g_texActorBodySkin>;\n"
         "\tMinFilter = <g_DiffuseSamplerState.MinFilter>;\n"
