@@ -141,13 +141,19 @@ const ShadowKind kKinds[kKindCount] = {
 };
 
 Material* gSlots[kKindCount] = {};
+// The material each kind made and registered, kept after its slot is cleared so that the next
+// request generates into it again rather than meeting its own name as taken.
+Material* gMade[kKindCount] = {};
 
 // The manager tells its removal listeners before a material leaves it (removed, or the manager
-// shutting down): a slot naming that material is emptied so it never points at a freed one.
+// shutting down): pointers to that material are dropped so none points at a freed one.
 void ForgetRemoved(const char* name, DWORD) {
-    for (Material*& slot : gSlots)
-        if (slot && name && strcasecmp(static_cast<CResource*>(slot)->GetName().c_str(), name) == 0)
-            slot = nullptr;
+    for (Material** list : {gSlots, gMade})
+        for (std::uint32_t kind = 0; kind < kKindCount; ++kind) {
+            Material*& m = list[kind];
+            if (m && name && strcasecmp(static_cast<CResource*>(m)->GetName().c_str(), name) == 0)
+                m = nullptr;
+        }
 }
 
 void SetUpMaterial(std::uint32_t kind, Material& material) {
@@ -199,16 +205,20 @@ Material* Generate(std::uint32_t kind) {
     MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
     if (!materials)
         return nullptr;
-    Material* material = materials->CreateMaterial(shadow.name);
+    Material* made = gMade[kind];
+    const bool again = made && materials->FindMaterial(shadow.name, false) == made;
+    Material* material = again ? made : materials->CreateMaterial(shadow.name);
     if (!material) {
         LogTyped(LOG_ENGINE_INIT, "GenerateStaticShadowCast: material %s exists already",
                  shadow.name);
         return nullptr;
     }
-    SetUpMaterial(kind, *material);
+    if (!again)
+        SetUpMaterial(kind, *material);
     LogTyped(LOG_ENGINE_INIT, "GenerateStaticShadowCast effectPath=%s", shadow.path);
     if (!WriteEffectFile(shadow)) {
-        delete material;  // never entered into the manager
+        if (!again)
+            delete material;  // never entered into the manager
         return nullptr;
     }
     if (kind == GSK_PROJECTIVE_RECEIVER) {
@@ -222,8 +232,11 @@ Material* Generate(std::uint32_t kind) {
     if (!program || !program->IsLoadSucceeded())
         program = programs ? programs->GetDefaultProgram() : nullptr;
     material->SetProgram(program);
-    materials->Add(material);
-    materials->AddRemoveListener(&ForgetRemoved);
+    if (!again) {
+        materials->Add(material);
+        materials->AddRemoveListener(&ForgetRemoved);
+        gMade[kind] = material;
+    }
     gSlots[kind] = material;
     return material;
 }
@@ -247,12 +260,8 @@ Material* GetGeneratedShadowEffect(std::uint32_t kind) {
 }
 
 void ClearGeneratedShadowEffect(std::uint32_t kind) {
-    if (kind >= kKindCount || !gSlots[kind])
-        return;
-    Material* material = gSlots[kind];
-    gSlots[kind] = nullptr;
-    if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
-        materials->Remove(material);
+    if (kind < kKindCount)
+        gSlots[kind] = nullptr;
 }
 
 }  // namespace Zel

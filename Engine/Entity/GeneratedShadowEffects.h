@@ -21,13 +21,13 @@ enum GeneratedShadowKind : std::uint32_t {
 
 // The material of kind 0, 1 or 2, generated on first use; null for any other kind, without a
 // material manager, when the name is taken by a material made elsewhere (logged), or when the
-// effect file cannot be created (nothing is kept; the next request tries again).
+// effect file cannot be created (a new material is not kept; the next request tries again).
 Material* GetGeneratedShadowEffect(std::uint32_t kind);
 Material* GenerateStaticShadowCastEffect();
 Material* GenerateSkeletalShadowCastEffect();
 Material* GenerateProjectiveShadowReceiverEffect();
-// Empties the slot of kind 0..2 and takes the material out of the manager when nobody else
-// holds it, so the next request makes it again under the same name and rewrites its file.
+// Empties the slot of kind 0..2; the material stays with the manager. The next request generates
+// again into that same material: it rewrites the file and binds the program loaded from it.
 void ClearGeneratedShadowEffect(std::uint32_t kind);
 
 }  // namespace Zel
