@@ -183,10 +183,8 @@ float3 CustomColor(float3 color, float3 shift)
 
 const std::vector<EffectIncludeFile>& EffectIncludeFiles() {
     static const std::vector<EffectIncludeFile> files = {
-        {"Definitions.fx", kDefinitions},
-        {"SamplerState.fx", kSamplerState},
-        {"Lighting.fx", kLighting},
-        {"Transform.fx", kTransform},
+        {"Definitions.fx", kDefinitions}, {"SamplerState.fx", kSamplerState},
+        {"Lighting.fx", kLighting},       {"Transform.fx", kTransform},
         {"ShiftColor.fx", kShiftColor},
     };
     return files;

@@ -29,19 +29,59 @@ constexpr std::uint32_t kCubeSlot = 5;
 const char* const kProgramKindParts[] = {"VL_SKL", "VL_SKL_POINT", "VL_SKL_SPHERE", "VL_SKL_CUBE",
                                          "VP_NONE"};
 
-const char* const kEnvModeParts[] = {
-    "TE_TEX_REPLACE", "TE_MODULATE", "TE_TEX_MUL_CONST", "TE_TEX_MUL_CONSTALPHA",
-    "TE_TEX_CONSTALPHA", "TE_MODULATE_MCA", "TE_TEX_MUL_PRE", "TE_PRE_SRCALPHA", "TE_TEX_ADD_PRE",
-    "TE_TEX_ADDSIGNED_PRE", "TE_TEX_BLEND_PSA", "TE_TEX_BPSAA", "TE_TEX_BLEND_PPA",
-    "TE_TEX_BLEND_PCA", "TE_TEX_BLEND_PRE_VALPHA", "TE_TEX_BPSVA", "TE_TEX_BPPVA",
-    "TE_TEX_MUL_CAP", "TE_TEX_MPA_PRE", "TE_TEX_PCR", "TE_TEX_SCR", "TE_MODULATE2",
-    "TE_TEX_MUL_PRE2", "TE_TEX_ADD_PRE2", "TE_TEX_MUL_CAP2", "TE_TEX_MUL_PAP2",
-    "TE_MODULATE2_CONSTALPHA", "TE_MODULATE_CONSTALPHA", "TE_MODULATE4", "TE_TEX_MUL_PRE4",
-    "TE_TEX_ADD_PRE4", "TE_TEX_MUL_CAP4", "TE_TEX_MUL_PAP4", "TE_TEX_MUL_CONST2", "TE_TT1",
-    "TE_TT2", "TE_MTT", "TE_TEX_MUL_CTT", "TE_TEX_MUL_CAPAR", "TE_TEX_MUL_PAPAR", "TE_BUMP",
-    "TE_BUMP_SPECULAR", "TE_POWER2", "TE_CONST_MUL_PAP", "TE_CONST_BPPA", "TE_CONST_MUL_PATMP",
-    "TE_TEX_BCSA", "TE_TEX_BCPA", "TE_MODULATE2_MCA", "TE_PRE_BCSAP", "TE_MRGB",
-    "TE_TEX_BLEND_RATIO", "TEXENV_TEX_RATIOALPHA_REPLACE"};
+const char* const kEnvModeParts[] = {"TE_TEX_REPLACE",
+                                     "TE_MODULATE",
+                                     "TE_TEX_MUL_CONST",
+                                     "TE_TEX_MUL_CONSTALPHA",
+                                     "TE_TEX_CONSTALPHA",
+                                     "TE_MODULATE_MCA",
+                                     "TE_TEX_MUL_PRE",
+                                     "TE_PRE_SRCALPHA",
+                                     "TE_TEX_ADD_PRE",
+                                     "TE_TEX_ADDSIGNED_PRE",
+                                     "TE_TEX_BLEND_PSA",
+                                     "TE_TEX_BPSAA",
+                                     "TE_TEX_BLEND_PPA",
+                                     "TE_TEX_BLEND_PCA",
+                                     "TE_TEX_BLEND_PRE_VALPHA",
+                                     "TE_TEX_BPSVA",
+                                     "TE_TEX_BPPVA",
+                                     "TE_TEX_MUL_CAP",
+                                     "TE_TEX_MPA_PRE",
+                                     "TE_TEX_PCR",
+                                     "TE_TEX_SCR",
+                                     "TE_MODULATE2",
+                                     "TE_TEX_MUL_PRE2",
+                                     "TE_TEX_ADD_PRE2",
+                                     "TE_TEX_MUL_CAP2",
+                                     "TE_TEX_MUL_PAP2",
+                                     "TE_MODULATE2_CONSTALPHA",
+                                     "TE_MODULATE_CONSTALPHA",
+                                     "TE_MODULATE4",
+                                     "TE_TEX_MUL_PRE4",
+                                     "TE_TEX_ADD_PRE4",
+                                     "TE_TEX_MUL_CAP4",
+                                     "TE_TEX_MUL_PAP4",
+                                     "TE_TEX_MUL_CONST2",
+                                     "TE_TT1",
+                                     "TE_TT2",
+                                     "TE_MTT",
+                                     "TE_TEX_MUL_CTT",
+                                     "TE_TEX_MUL_CAPAR",
+                                     "TE_TEX_MUL_PAPAR",
+                                     "TE_BUMP",
+                                     "TE_BUMP_SPECULAR",
+                                     "TE_POWER2",
+                                     "TE_CONST_MUL_PAP",
+                                     "TE_CONST_BPPA",
+                                     "TE_CONST_MUL_PATMP",
+                                     "TE_TEX_BCSA",
+                                     "TE_TEX_BCPA",
+                                     "TE_MODULATE2_MCA",
+                                     "TE_PRE_BCSAP",
+                                     "TE_MRGB",
+                                     "TE_TEX_BLEND_RATIO",
+                                     "TEXENV_TEX_RATIOALPHA_REPLACE"};
 constexpr std::uint32_t kEnvModeCount = sizeof kEnvModeParts / sizeof kEnvModeParts[0];
 
 const char* const kEnvModeCode[kEnvModeCount] = {
@@ -106,31 +146,38 @@ constexpr std::uint32_t kRatioMode = 51;
 constexpr std::uint32_t kRatioAlphaMode = 52;
 
 const char* const kFetchPrefix[TextureStage::kSlotCount] = {
-    "\tt1 = tex2D(g_DiffuseSampler,",        "\tt1 = tex2D(g_DetailDiffuseSampler,",
-    "\tt1 = tex2D(g_BumpSampler,",           "\tt1 = tex2D(g_DetailBumpSampler,",
-    "\tt1 = tex2D(g_SpecularSampler,",       "\tt1 = texCUBE(g_EnvCubicSampler,",
-    "\tt1 = tex2D(g_EnvSphereSampler,",      "\tt1 = tex2D(g_ReflectionSampler,",
-    "\tt1 = tex2D(g_RefractionSampler,",     "\tt1 = tex2D(g_ShadowMapSampler,",
-    "\tt1 = tex2D(g_LightMapSampler,",       "\tt1 = tex2D(g_LightProjectionSampler,"};
+    "\tt1 = tex2D(g_DiffuseSampler,",    "\tt1 = tex2D(g_DetailDiffuseSampler,",
+    "\tt1 = tex2D(g_BumpSampler,",       "\tt1 = tex2D(g_DetailBumpSampler,",
+    "\tt1 = tex2D(g_SpecularSampler,",   "\tt1 = texCUBE(g_EnvCubicSampler,",
+    "\tt1 = tex2D(g_EnvSphereSampler,",  "\tt1 = tex2D(g_ReflectionSampler,",
+    "\tt1 = tex2D(g_RefractionSampler,", "\tt1 = tex2D(g_ShadowMapSampler,",
+    "\tt1 = tex2D(g_LightMapSampler,",   "\tt1 = tex2D(g_LightProjectionSampler,"};
 
 const char* const kFixedTextureNames[TextureStage::kSlotCount] = {
-    "g_texDiffuse",  "g_texDetailDiffuse", "TU_BumpMap",       "TU_DetailBumpMap",
-    "TU_SpecularMap", "g_texEnvCubic",     "g_texEnvSphere",   "TU_ReflectionMap",
-    "TU_RefractionMap", "TU_ShadowMap",    "TU_LightMap",      "TU_LightProjectionMap"};
+    "g_texDiffuse",     "g_texDetailDiffuse", "TU_BumpMap",     "TU_DetailBumpMap",
+    "TU_SpecularMap",   "g_texEnvCubic",      "g_texEnvSphere", "TU_ReflectionMap",
+    "TU_RefractionMap", "TU_ShadowMap",       "TU_LightMap",    "TU_LightProjectionMap"};
 
 struct VertexMember {
     std::uint32_t bit;
     const char* line;
 };
-const VertexMember kVertexMembers[] = {
-    {0x1, "\tfloat3 P : POSITION;\n"},          {0x2, "\tfloat3 N : NORMAL;\n"},
-    {0x4, "\tfloat4 C0 : COLOR0;\n"},           {0x8, "\tfloat4 C1 : COLOR1;\n"},
-    {0x10, "\tfloat2 UV0 : TEXCOORD0;\n"},      {0x20, "\tfloat2 UV1 : TEXCOORD1;\n"},
-    {0x40, "\tfloat2 UV2 : TEXCOORD2;\n"},      {0x80, "\tfloat2 UV3 : TEXCOORD3;\n"},
-    {0x100, "\tfloat2 UV4 : TEXCOORD4;\n"},     {0x200, "\tfloat2 UV5 : TEXCOORD5;\n"},
-    {0x400, "\tfloat2 UV6 : TEXCOORD6;\n"},     {0x800, "\tfloat2 UV7 : TEXCOORD7;\n"},
-    {0x1000, "\tfloat3 B : BINORMAL;\n"},       {0x2000, "\tfloat3 T : TANGENT;\n"},
-    {0x4000, "\tfloat4 Weights : BLENDWEIGHT;\n"}, {0x8000, "\tfloat4 Indices : BLENDINDICES;\n"}};
+const VertexMember kVertexMembers[] = {{0x1, "\tfloat3 P : POSITION;\n"},
+                                       {0x2, "\tfloat3 N : NORMAL;\n"},
+                                       {0x4, "\tfloat4 C0 : COLOR0;\n"},
+                                       {0x8, "\tfloat4 C1 : COLOR1;\n"},
+                                       {0x10, "\tfloat2 UV0 : TEXCOORD0;\n"},
+                                       {0x20, "\tfloat2 UV1 : TEXCOORD1;\n"},
+                                       {0x40, "\tfloat2 UV2 : TEXCOORD2;\n"},
+                                       {0x80, "\tfloat2 UV3 : TEXCOORD3;\n"},
+                                       {0x100, "\tfloat2 UV4 : TEXCOORD4;\n"},
+                                       {0x200, "\tfloat2 UV5 : TEXCOORD5;\n"},
+                                       {0x400, "\tfloat2 UV6 : TEXCOORD6;\n"},
+                                       {0x800, "\tfloat2 UV7 : TEXCOORD7;\n"},
+                                       {0x1000, "\tfloat3 B : BINORMAL;\n"},
+                                       {0x2000, "\tfloat3 T : TANGENT;\n"},
+                                       {0x4000, "\tfloat4 Weights : BLENDWEIGHT;\n"},
+                                       {0x8000, "\tfloat4 Indices : BLENDINDICES;\n"}};
 
 // Key parts of the vertex bits; the colours are handled apart (float or packed bit).
 struct KeyPart {
@@ -138,10 +185,10 @@ struct KeyPart {
     const char* part;
 };
 const KeyPart kLeadingVertexParts[] = {{0x1, "POS"}, {0x2, "NRM"}};
-const KeyPart kTrailingVertexParts[] = {
-    {0x10, "UV0"},  {0x20, "UV1"},  {0x40, "UV2"},  {0x80, "UV3"},   {0x100, "UV4"},
-    {0x200, "UV5"}, {0x400, "UV6"}, {0x800, "UV7"}, {0x1000, "BIN"}, {0x2000, "TAN"},
-    {0x4000, "WEIGHTS"}, {0x8000, "INDICES"}};
+const KeyPart kTrailingVertexParts[] = {{0x10, "UV0"},   {0x20, "UV1"},       {0x40, "UV2"},
+                                        {0x80, "UV3"},   {0x100, "UV4"},      {0x200, "UV5"},
+                                        {0x400, "UV6"},  {0x800, "UV7"},      {0x1000, "BIN"},
+                                        {0x2000, "TAN"}, {0x4000, "WEIGHTS"}, {0x8000, "INDICES"}};
 
 // A colour's key part: the float bit keeps the plain part (it is what the text declares); the
 // packed bit alone writes the part with "P".
@@ -192,61 +239,139 @@ StageOps FixedFunctionOps(std::uint32_t mode, bool specularOff) {
     const char* modulate = specularOff ? "Modulate" : "MultiplyAdd";
     const bool arg0 = !specularOff;
     switch (mode) {
-    case 0: return {"SelectArg1", false, "SelectArg1", "TEXTURE", nullptr, "TEXTURE", nullptr};
-    case 1: return {modulate, arg0, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
-    case 2: return {modulate, arg0, "Modulate", "TFACTOR", "TEXTURE", "TFACTOR", "TEXTURE"};
-    case 3: return {"SelectArg1", false, "Modulate", "TEXTURE", nullptr, "TEXTURE", "TFACTOR"};
-    case 5: return {modulate, arg0, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "TFACTOR"};
-    case 6: return {modulate, arg0, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 7: return {"SelectArg1", false, "SelectArg2", "CURRENT", nullptr, nullptr, "TEXTURE"};
-    case 8: return {"Add", false, "Add", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 10: return {"BLENDTEXTUREALPHA", false, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 11: return {"BLENDTEXTUREALPHA", false, "Add", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 12: return {"BLENDCURRENTALPHA", false, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 13: return {"BLENDFACTORALPHA", false, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 14: return {"BLENDDIFFUSEALPHA", false, "BLENDDIFFUSEALPHA", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 15: return {"BLENDDIFFUSEALPHA", false, "SelectArg2", "TEXTURE", "CURRENT", nullptr, "DIFFUSE"};
-    case 16: return {"BLENDCURRENTALPHA", false, "SelectArg2", "TEXTURE", "CURRENT", nullptr, "DIFFUSE"};
-    case 17: return {"MODULATEALPHA_ADDCOLOR", false, "SelectArg2", "CURRENT", "TEXTURE", nullptr, "CURRENT"};
-    case 18: return {"MODULATEALPHA_ADDCOLOR", false, "SelectArg1", "CURRENT", "TEXTURE", "CURRENT", nullptr};
-    case 19: return {"BLENDCURRENTALPHA", false, "SelectArg2", "TEXTURE", "CURRENT", nullptr, "TFACTOR"};
-    case 20: return {"BLENDTEXTUREALPHA", false, "SelectArg2", "TEXTURE", "CURRENT", nullptr, "TFACTOR"};
-    case 21: return {"MODULATE2X", false, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
-    case 22: return {"MODULATE2X", false, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 26: return {"MODULATE2X", false, "SelectArg2", "TEXTURE", "DIFFUSE", nullptr, "TFACTOR"};
-    case 27: return {modulate, arg0, "SelectArg2", "TEXTURE", "DIFFUSE", nullptr, "TFACTOR"};
-    case 33: return {"Modulate2X", true, "Modulate", "TFACTOR", "TEXTURE", "TFACTOR", "TEXTURE"};
-    case 34: return {"MODULATE", false, "SelectArg2", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 35: return {"MODULATE", false, "SelectArg1", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
-    case 36: return {"MODULATE", false, "SelectArg1", "TEXTURE", "DIFFUSE", "TFACTOR", nullptr};
-    case 37: return {"MODULATE", false, "SelectArg1", "TEXTURE", "TFACTOR", "TEXTURE", nullptr};
-    case 38:
-    case 39: return {"MODULATEALPHA_ADDCOLOR", false, "SelectArg2", "CURRENT", "TEXTURE", nullptr, "TEXTURE"};
-    case 40: return {"DOTPRODUCT3", false, "SelectArg2", "CURRENT", "TEXTURE", "CURRENT", "TEXTURE"};
-    case 42: return {"MODULATE4X", false, "SelectArg2", "CURRENT", "CURRENT", "CURRENT", "CURRENT"};
-    case 43: return {"MODULATEALPHA_ADDCOLOR", false, "SelectArg2", "CURRENT", "TFACTOR", nullptr, "CURRENT"};
-    case 44: return {"BLENDDIFFUSEALPHA", false, "SelectArg2", "TFACTOR", "CURRENT", "TFACTOR", "CURRENT"};
-    case 46: return {"BLENDTEXTUREALPHA", false, "SelectArg1", "TEXTURE", "TFACTOR", "TEXTURE", "TFACTOR"};
-    case 47: return {"BLENDDIFFUSEALPHA", false, "SelectArg1", "TEXTURE", "TFACTOR", "TEXTURE", "TFACTOR"};
-    case 49: return {"BLENDTEXTUREALPHA", false, "SelectArg2", "CURRENT", "TFACTOR", nullptr, "CURRENT"};
-    case 50: return {modulate, arg0, "SelectArg1", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
-    default: return {"Modulate", false, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
+        case 0:
+            return {"SelectArg1", false, "SelectArg1", "TEXTURE", nullptr, "TEXTURE", nullptr};
+        case 1:
+            return {modulate, arg0, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
+        case 2:
+            return {modulate, arg0, "Modulate", "TFACTOR", "TEXTURE", "TFACTOR", "TEXTURE"};
+        case 3:
+            return {"SelectArg1", false, "Modulate", "TEXTURE", nullptr, "TEXTURE", "TFACTOR"};
+        case 5:
+            return {modulate, arg0, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "TFACTOR"};
+        case 6:
+            return {modulate, arg0, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
+        case 7:
+            return {"SelectArg1", false, "SelectArg2", "CURRENT", nullptr, nullptr, "TEXTURE"};
+        case 8:
+            return {"Add", false, "Add", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
+        case 10:
+            return {"BLENDTEXTUREALPHA", false,     "Modulate", "TEXTURE",
+                    "CURRENT",           "TEXTURE", "CURRENT"};
+        case 11:
+            return {"BLENDTEXTUREALPHA", false, "Add", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
+        case 12:
+            return {"BLENDCURRENTALPHA", false,     "Modulate", "TEXTURE",
+                    "CURRENT",           "TEXTURE", "CURRENT"};
+        case 13:
+            return {"BLENDFACTORALPHA", false,     "Modulate", "TEXTURE",
+                    "CURRENT",          "TEXTURE", "CURRENT"};
+        case 14:
+            return {"BLENDDIFFUSEALPHA", false,    "BLENDDIFFUSEALPHA", "TEXTURE", "CURRENT",
+                    "TEXTURE",           "CURRENT"};
+        case 15:
+            return {"BLENDDIFFUSEALPHA", false,   "SelectArg2", "TEXTURE",
+                    "CURRENT",           nullptr, "DIFFUSE"};
+        case 16:
+            return {"BLENDCURRENTALPHA", false,   "SelectArg2", "TEXTURE",
+                    "CURRENT",           nullptr, "DIFFUSE"};
+        case 17:
+            return {"MODULATEALPHA_ADDCOLOR",
+                    false,
+                    "SelectArg2",
+                    "CURRENT",
+                    "TEXTURE",
+                    nullptr,
+                    "CURRENT"};
+        case 18:
+            return {"MODULATEALPHA_ADDCOLOR",
+                    false,
+                    "SelectArg1",
+                    "CURRENT",
+                    "TEXTURE",
+                    "CURRENT",
+                    nullptr};
+        case 19:
+            return {"BLENDCURRENTALPHA", false,   "SelectArg2", "TEXTURE",
+                    "CURRENT",           nullptr, "TFACTOR"};
+        case 20:
+            return {"BLENDTEXTUREALPHA", false,   "SelectArg2", "TEXTURE",
+                    "CURRENT",           nullptr, "TFACTOR"};
+        case 21:
+            return {"MODULATE2X", false, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
+        case 22:
+            return {"MODULATE2X", false, "Modulate", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
+        case 26:
+            return {"MODULATE2X", false, "SelectArg2", "TEXTURE", "DIFFUSE", nullptr, "TFACTOR"};
+        case 27:
+            return {modulate, arg0, "SelectArg2", "TEXTURE", "DIFFUSE", nullptr, "TFACTOR"};
+        case 33:
+            return {"Modulate2X", true, "Modulate", "TFACTOR", "TEXTURE", "TFACTOR", "TEXTURE"};
+        case 34:
+            return {"MODULATE", false, "SelectArg2", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
+        case 35:
+            return {"MODULATE", false, "SelectArg1", "TEXTURE", "CURRENT", "TEXTURE", "CURRENT"};
+        case 36:
+            return {"MODULATE", false, "SelectArg1", "TEXTURE", "DIFFUSE", "TFACTOR", nullptr};
+        case 37:
+            return {"MODULATE", false, "SelectArg1", "TEXTURE", "TFACTOR", "TEXTURE", nullptr};
+        case 38:
+        case 39:
+            return {"MODULATEALPHA_ADDCOLOR",
+                    false,
+                    "SelectArg2",
+                    "CURRENT",
+                    "TEXTURE",
+                    nullptr,
+                    "TEXTURE"};
+        case 40:
+            return {"DOTPRODUCT3", false, "SelectArg2", "CURRENT", "TEXTURE", "CURRENT", "TEXTURE"};
+        case 42:
+            return {"MODULATE4X", false, "SelectArg2", "CURRENT", "CURRENT", "CURRENT", "CURRENT"};
+        case 43:
+            return {"MODULATEALPHA_ADDCOLOR",
+                    false,
+                    "SelectArg2",
+                    "CURRENT",
+                    "TFACTOR",
+                    nullptr,
+                    "CURRENT"};
+        case 44:
+            return {"BLENDDIFFUSEALPHA", false,     "SelectArg2", "TFACTOR",
+                    "CURRENT",           "TFACTOR", "CURRENT"};
+        case 46:
+            return {"BLENDTEXTUREALPHA", false,     "SelectArg1", "TEXTURE",
+                    "TFACTOR",           "TEXTURE", "TFACTOR"};
+        case 47:
+            return {"BLENDDIFFUSEALPHA", false,     "SelectArg1", "TEXTURE",
+                    "TFACTOR",           "TEXTURE", "TFACTOR"};
+        case 49:
+            return {"BLENDTEXTUREALPHA", false,   "SelectArg2", "CURRENT",
+                    "TFACTOR",           nullptr, "CURRENT"};
+        case 50:
+            return {modulate, arg0, "SelectArg1", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
+        default:
+            return {"Modulate", false, "Modulate", "TEXTURE", "DIFFUSE", "TEXTURE", "DIFFUSE"};
     }
 }
 
 const char* const kShaderTechniques[] = {"Ambient", "AmbientShadow"};
 const char* const kLightingTechniques[] = {
-    "VertexLighting",           "VertexLighting_Shadow",           "PixelLighting",
-    "PixelLighting_Shadow",     "VertexLighting_Projected",        "VertexLighting_Projected_Shadow",
-    "PixelLighting_Projected",  "PixelLighting_Projected_Shadow"};
+    "VertexLighting",          "VertexLighting_Shadow",         "PixelLighting",
+    "PixelLighting_Shadow",    "VertexLighting_Projected",      "VertexLighting_Projected_Shadow",
+    "PixelLighting_Projected", "PixelLighting_Projected_Shadow"};
 
 }  // namespace
 
 const char* const LegacyShaderCompiler::kAmbientLightingTechniques[8] = {
-    "VertexAmbientLighting",          "VertexAmbientLighting_Shadow",
-    "PixelAmbientLighting",           "PixelAmbientLighting_Shadow",
-    "VertexAmbientLighting_Projected", "VertexAmbientLighting_Projected_Shadow",
-    "PixelAmbientLighting_Projected",  "PixelAmbientLighting_Projected_Shadow"};
+    "VertexAmbientLighting",
+    "VertexAmbientLighting_Shadow",
+    "PixelAmbientLighting",
+    "PixelAmbientLighting_Shadow",
+    "VertexAmbientLighting_Projected",
+    "VertexAmbientLighting_Projected_Shadow",
+    "PixelAmbientLighting_Projected",
+    "PixelAmbientLighting_Projected_Shadow"};
 
 LegacyShaderCompiler::LegacyShaderCompiler() = default;
 LegacyShaderCompiler::~LegacyShaderCompiler() = default;
@@ -474,13 +599,26 @@ void LegacyShaderCompiler::WriteGlobals() {
                              "g_fShiftColRatio", "g_fAlphaRatio"})
         Put("float %s;\n", name);
     text_ += "\n";
-    for (const char* name :
-         {"g_vecLightColorAmbient", "g_vecLightColorDiffuse", "g_vecLightColorSpecular",
-          "g_vecLightPosition", "g_vecLightDirection", "g_vecCameraPosition",
-          "g_vecMaterialColorAmbient", "g_vecMaterialColorDiffuse", "g_vecVertexColorModulate",
-          "g_editorcolorfactor1", "g_vecLightSpecularParam", "g_ConstColor0", "g_ConstColor1",
-          "g_ConstColor2", "g_ConstColor3", "g_ConstColor4", "g_ConstColor5", "g_ConstColor6",
-          "g_ConstColor7", "g_ShiftColor"})
+    for (const char* name : {"g_vecLightColorAmbient",
+                             "g_vecLightColorDiffuse",
+                             "g_vecLightColorSpecular",
+                             "g_vecLightPosition",
+                             "g_vecLightDirection",
+                             "g_vecCameraPosition",
+                             "g_vecMaterialColorAmbient",
+                             "g_vecMaterialColorDiffuse",
+                             "g_vecVertexColorModulate",
+                             "g_editorcolorfactor1",
+                             "g_vecLightSpecularParam",
+                             "g_ConstColor0",
+                             "g_ConstColor1",
+                             "g_ConstColor2",
+                             "g_ConstColor3",
+                             "g_ConstColor4",
+                             "g_ConstColor5",
+                             "g_ConstColor6",
+                             "g_ConstColor7",
+                             "g_ShiftColor"})
         Put("float4 %s;\n", name);
     text_ += "int g_nGlobalConstColor;\n\n";
 }
@@ -620,7 +758,8 @@ struct TexCoordWriter {
                 "\tfloat2 newUV=SphereNormal.xy;\n"
                 "\tnewUV=newUV*float2(0.5,0.5)+float2(0.5,0.5);\n";
             // A cube-map stage's coordinate has a third component.
-            Put(slot == kCubeSlot ? "\tvsout.UV%u=float3(newUV, 0);\n" : "\tvsout.UV%u=newUV;\n", k);
+            Put(slot == kCubeSlot ? "\tvsout.UV%u=float3(newUV, 0);\n" : "\tvsout.UV%u=newUV;\n",
+                k);
         }
         if (done)
             text += "\t}\n";
@@ -632,16 +771,24 @@ struct TexCoordWriter {
     }
     void Modifier(std::uint32_t k, std::uint32_t slot) {
         switch (slot) {
-        case 0: Put("\tvsout.UV%u = mul(float4(vsin.UV0, 0.0f, 1.0f), g_TexMatDiffuse);\n", k); break;
-        case 1:
-            Put("\tvsout.UV%u = mul(float4(vsin.UV0, 0.0f, 1.0f), g_TexMatDetailDiffuse);\n", k);
-            break;
-        // The cube coordinate has three components already.
-        case kCubeSlot: Put("\tvsout.UV%u = mul(float4(vsout.UV%u, 1), g_TexMatEnvMapCubic);\n", k); break;
-        case 6:
-            Put("\tvsout.UV%u = mul(float4(vsout.UV%u, 0.0f, 1.0f), g_TexMatEnvMapSphere);\n", k);
-            break;
-        default: Copy(k); break;
+            case 0:
+                Put("\tvsout.UV%u = mul(float4(vsin.UV0, 0.0f, 1.0f), g_TexMatDiffuse);\n", k);
+                break;
+            case 1:
+                Put("\tvsout.UV%u = mul(float4(vsin.UV0, 0.0f, 1.0f), g_TexMatDetailDiffuse);\n",
+                    k);
+                break;
+            // The cube coordinate has three components already.
+            case kCubeSlot:
+                Put("\tvsout.UV%u = mul(float4(vsout.UV%u, 1), g_TexMatEnvMapCubic);\n", k);
+                break;
+            case 6:
+                Put("\tvsout.UV%u = mul(float4(vsout.UV%u, 0.0f, 1.0f), g_TexMatEnvMapSphere);\n",
+                    k);
+                break;
+            default:
+                Copy(k);
+                break;
         }
     }
 };
@@ -837,25 +984,26 @@ void LegacyShaderCompiler::WriteFixedFunctionTechniques(std::uint32_t passCount,
             // Every line of a stage addresses the same unit u.
             Put("Texture[%u] = <%s>;\n", u, kFixedTextureNames[stage.stageSlot]);
             switch (stage.stageSlot) {
-            case kCubeSlot:
-                Put("TexCoordIndex[%u] =  CAMERASPACEREFLECTIONVECTOR;\n", u);
-                Put("TEXTURETRANSFORMFLAGS[%u] = COUNT3;\n", u);
-                break;
-            case 6:
-                Put("TexCoordIndex[%u] =  CAMERASPACENORMAL;\n", u);
-                Put("TEXTURETRANSFORMFLAGS[%u] = COUNT2;\n", u);
-                Put("TextureTransform[%u] = float4x4(0.5, 0, 0, 0, 0, -0.5, 0, 0, 0.5, 0.5, 1, 0, "
-                    "0, 0, 0, 1);\n",
-                    u);
-                break;
-            case 11:
-                Put("TexCoordIndex[%u] = CAMERASPACEPOSITION;\n", u);
-                Put("TEXTURETRANSFORMFLAGS[%u] = COUNT4|PROJECTED;\n", u);
-                break;
-            default:
-                if (u != 0)
-                    Put("TexCoordIndex[%u] =  PASSTHRU;\n", u);
-                break;
+                case kCubeSlot:
+                    Put("TexCoordIndex[%u] =  CAMERASPACEREFLECTIONVECTOR;\n", u);
+                    Put("TEXTURETRANSFORMFLAGS[%u] = COUNT3;\n", u);
+                    break;
+                case 6:
+                    Put("TexCoordIndex[%u] =  CAMERASPACENORMAL;\n", u);
+                    Put("TEXTURETRANSFORMFLAGS[%u] = COUNT2;\n", u);
+                    Put("TextureTransform[%u] = float4x4(0.5, 0, 0, 0, 0, -0.5, 0, 0, 0.5, 0.5, 1, "
+                        "0, "
+                        "0, 0, 0, 1);\n",
+                        u);
+                    break;
+                case 11:
+                    Put("TexCoordIndex[%u] = CAMERASPACEPOSITION;\n", u);
+                    Put("TEXTURETRANSFORMFLAGS[%u] = COUNT4|PROJECTED;\n", u);
+                    break;
+                default:
+                    if (u != 0)
+                        Put("TexCoordIndex[%u] =  PASSTHRU;\n", u);
+                    break;
             }
             const StageOps ops = FixedFunctionOps(stage.envMode, specularOff_);
             Put("ColorOp[%u]   = %s;\n", u, ops.colourOp);

@@ -71,8 +71,8 @@ void LegacyShaderCompilerScreenShot::WritePSAmbientLighting(const PassShape& pas
 }
 
 void LegacyShaderCompilerScreenShot::WriteTechniques(std::uint32_t passCount, const Material&) {
-    WriteTechniqueGroup(kAmbientLightingTechniques, 8, passCount, "vs_3_0", 3, 0, "VSAmbientLighting",
-                        "PSAmbientLighting");
+    WriteTechniqueGroup(kAmbientLightingTechniques, 8, passCount, "vs_3_0", 3, 0,
+                        "VSAmbientLighting", "PSAmbientLighting");
 }
 
 }  // namespace Zel

@@ -24,14 +24,19 @@ float& At(float* m, int row, int column) {
 float EvaluateWave(std::uint32_t kind, const float* params, float t) {
     const float f = params[0], a = params[1], phase = params[2], base = params[3];
     switch (kind) {
-    case WAVE_RAMP: return (t + phase) * a * f + base;
-    case WAVE_SINE: return std::sin(f * t + phase) * a + base;
-    case WAVE_SINE_COSINE: return (std::sin(f * t + phase) + std::cos(f * t + phase)) * a + base;
-    case WAVE_TRIANGLE:
-    case WAVE_SQUARE:
-    case WAVE_SAWTOOTH:
-    case WAVE_INVERSE_SAWTOOTH: break;
-    default: return base;
+        case WAVE_RAMP:
+            return (t + phase) * a * f + base;
+        case WAVE_SINE:
+            return std::sin(f * t + phase) * a + base;
+        case WAVE_SINE_COSINE:
+            return (std::sin(f * t + phase) + std::cos(f * t + phase)) * a + base;
+        case WAVE_TRIANGLE:
+        case WAVE_SQUARE:
+        case WAVE_SAWTOOTH:
+        case WAVE_INVERSE_SAWTOOTH:
+            break;
+        default:
+            return base;
     }
     // A wave without a period stays at its base.
     if (f == 0.0f)
@@ -40,10 +45,14 @@ float EvaluateWave(std::uint32_t kind, const float* params, float t) {
     const float p = x - std::floor(x * f) / f;  // seconds into the period, 0 <= p < 1/f
     const bool firstHalf = 0.5f / f > p;
     switch (kind) {
-    case WAVE_TRIANGLE: return (firstHalf ? 2.0f * p * f : 2.0f * (1.0f - p * f)) * a + base;
-    case WAVE_SQUARE: return firstHalf ? a + base : -a + base;
-    case WAVE_SAWTOOTH: return a * p + base;
-    default: return (1.0f - p) * a + base;
+        case WAVE_TRIANGLE:
+            return (firstHalf ? 2.0f * p * f : 2.0f * (1.0f - p * f)) * a + base;
+        case WAVE_SQUARE:
+            return firstHalf ? a + base : -a + base;
+        case WAVE_SAWTOOTH:
+            return a * p + base;
+        default:
+            return (1.0f - p) * a + base;
     }
 }
 

@@ -77,8 +77,8 @@ void ZelShaderConstFiller::Fill(RenderOperation& op, GpuProgram& program) {
             }
             UpdateGeneratedColor(stage, t);
         }
-        BindStageTextures(renderSystem ? renderSystem->GetRenderDevice() : nullptr,
-                          *op.renderState, program, op.pass, op.mipLodBias);
+        BindStageTextures(renderSystem ? renderSystem->GetRenderDevice() : nullptr, *op.renderState,
+                          program, op.pass, op.mipLodBias);
     }
     program.SetMatrix(MP_VIEW, op.viewMatrix, 0);
     if (const Light* light = op.light) {
@@ -137,12 +137,14 @@ void ZelShaderConstFiller::BindStageTextures(RenderDevice* device, const RenderS
         TextureBase* texture = stage.GetTexture();
         if (!texture)
             continue;
-        if (stage.stageSlot == kCubeSlot && device && device->GetFixedFunctionMode() == 0 && scene) {
+        if (stage.stageSlot == kCubeSlot && device && device->GetFixedFunctionMode() == 0 &&
+            scene) {
             // The reflection vector is in camera space: turn it back by the view's rotation.
             const float* view = scene->GetViewMatrix();
             float m[16];
             for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 4; ++j) m[i * 4 + j] = i == 3 || j == 3 ? 0.0f : view[j * 4 + i];
+                for (int j = 0; j < 4; ++j)
+                    m[i * 4 + j] = i == 3 || j == 3 ? 0.0f : view[j * 4 + i];
             m[15] = 1.0f;
             program.SetMatrix(MP_ENV_CUBIC, m, unit);
         }

@@ -44,27 +44,37 @@ TEST(EffectKey, MaterialTableGivesItsKeys) {
         MaterialSpec spec;
         const char* key;
     } cases[] = {
-        {"the lit example", {1, true, {{kLitFlags, {{1}}}}},
+        {"the lit example",
+         {1, true, {{kLitFlags, {{1}}}}},
          "R/AL_LIGHTING_VP_NONE_POS_NRM_UV0_TE_MODULATE$$shift_col.fx"},
         {"no passes", {0, false, {}}, "R/AV_NOLIGHTING_shift_col.fx"},
-        {"blended lighting, unlit", {2, false, {{0x1, {}}}}, "R/AVL_NOLIGHTING_VP_NONE_POS$$shift_col.fx"},
-        {"both diffuse bits add C0 once", {0, false, {{0x10005, {}}}},
+        {"blended lighting, unlit",
+         {2, false, {{0x1, {}}}},
+         "R/AVL_NOLIGHTING_VP_NONE_POS$$shift_col.fx"},
+        {"both diffuse bits add C0 once",
+         {0, false, {{0x10005, {}}}},
          "R/AV_NOLIGHTING_VP_NONE_POS_C0$$shift_col.fx"},
-        {"packed colours alone", {0, false, {{0x30001, {}}}},
+        {"packed colours alone",
+         {0, false, {{0x30001, {}}}},
          "R/AV_NOLIGHTING_VP_NONE_POS_C0P_C1P$$shift_col.fx"},
-        {"generation 1 with modifiers", {0, false, {{0x11, {{6, 0, 1, true}}}}},
+        {"generation 1 with modifiers",
+         {0, false, {{0x11, {{6, 0, 1, true}}}}},
          "R/AV_NOLIGHTING_VP_NONE_POS_UV0_TE_TEX_MUL_PRE_TCMOD__TGENC_$$shift_col.fx"},
-        {"sphere map in slot 6", {0, false, {{0x11, {{0, 6, 2, false}}}}},
+        {"sphere map in slot 6",
+         {0, false, {{0x11, {{0, 6, 2, false}}}}},
          "R/AV_NOLIGHTING_VP_NONE_POS_UV0_TE_TEX_REPLACE_S6_TGENS_$$shift_col.fx"},
-        {"kind 5 adds no program part", {0, false, {{0xC001, {}, 5}}},
+        {"kind 5 adds no program part",
+         {0, false, {{0xC001, {}, 5}}},
          "R/AV_NOLIGHTING__POS_WEIGHTS_INDICES$$shift_col.fx"},
         {"skinned, untransformed, two passes",
          {1, true, {{0xC003, {}, 0}, {0x1, {{52}}, 4, 1}}},
          "R/AL_LIGHTING_VL_SKL_POS_NRM_WEIGHTS_INDICES$$VP_NONE_POS"
          "_TEXENV_TEX_RATIOALPHA_REPLACE_TN_$$shift_col.fx"},
-        {"pass flag bit 0", {1, true, {{kLitFlags, {{1}}, 4, 0, 9}}},
+        {"pass flag bit 0",
+         {1, true, {{kLitFlags, {{1}}, 4, 0, 9}}},
          "R/AL_LIGHTING_VP_NONE_POS_NRM_UV0_VCM_TE_MODULATE$$shift_col.fx"},
-        {"profile 30", {1, true, {{kLitFlags, {{1}}}}, 30},
+        {"profile 30",
+         {1, true, {{kLitFlags, {{1}}}}, 30},
          "R/AL_LIGHTING_PS30_VP_NONE_POS_NRM_UV0_TE_MODULATE$$shift_col.fx"},
     };
     ZelTest::MaterialMaker maker;
@@ -86,11 +96,11 @@ TEST(EffectKey, SameFeaturesShareAKeyDifferentTextDoesNot) {
     EXPECT_EQ(Key(compiler, a), Key(compiler, b));
     // Each of these changes the text, so each changes the key.
     const MaterialSpec variants[] = {
-        {1, true, {{kLitFlags, {{1, 1}}}}},            // the stage slot
-        {1, true, {{kLitFlags, {{1}}, 4, 0, 9}}},      // pass flag bit 0
-        {1, true, {{kLitFlags, {{1}}}}, 30},           // the pixel-shader profile
-        {1, true, {{kLitFlags | 0x4, {{1}}}}},         // float colour
-        {1, true, {{kLitFlags | 0x10000, {{1}}}}},     // packed colour
+        {1, true, {{kLitFlags, {{1, 1}}}}},         // the stage slot
+        {1, true, {{kLitFlags, {{1}}, 4, 0, 9}}},   // pass flag bit 0
+        {1, true, {{kLitFlags, {{1}}}}, 30},        // the pixel-shader profile
+        {1, true, {{kLitFlags | 0x4, {{1}}}}},      // float colour
+        {1, true, {{kLitFlags | 0x10000, {{1}}}}},  // packed colour
     };
     std::set<std::string> keys = {Key(compiler, a)};
     for (const MaterialSpec& v : variants) keys.insert(Key(compiler, maker.Make(v)));
@@ -138,7 +148,8 @@ TEST(EffectText, QuotedFragmentsStandByteForByte) {
         "struct VSIn_0\n{\n\tfloat3 P : POSITION;\n\tfloat3 N : NORMAL;\n\tfloat4 C0 : COLOR0;\n"
         "\tfloat2 UV0 : TEXCOORD0;\n};\n\n",
         "\tfloat2 UV0 : TEXCOORD0;\n\tfloat3 UV1 : TEXCOORD1;\n};\n\n",
-        "VSOut_0 VSAmbient_0(VSIn_0 vsin)\n{\n\tVSOut_0 vsout;\n\tvsout.SpecularColor=float4(0,0,0,0);\n"
+        "VSOut_0 VSAmbient_0(VSIn_0 vsin)\n{\n\tVSOut_0 "
+        "vsout;\n\tvsout.SpecularColor=float4(0,0,0,0);\n"
         "\tfloat4 worldP = mul(float4(vsin.P, 1.0f), g_MatWorld);\n\t\tvsout.P = mul(worldP, "
         "g_MatViewProjection);\n\tfloat3 worldN = normalize(mul(float4(vsin.N, 0.0f), "
         "g_MatWorld));\n\tvsout.C0 = g_vecLightColorAmbient;\n"
@@ -156,7 +167,8 @@ TEST(EffectText, QuotedFragmentsStandByteForByte) {
         "psout.Color.rgb = t2.rgb + g_editorcolorfactor1.rgb;\npsout.Color.a = t2.a * "
         "g_fTransparencyTune;\nreturn psout;\n}\n\n",
         "VSOut_0 VSLighting_0(VSIn_0 vsin)\n",
-        "\tfloat3 lightDirWorld = normalize(g_vecLightPosition.xyz - worldP.xyz*g_vecLightPosition.w);\n",
+        "\tfloat3 lightDirWorld = normalize(g_vecLightPosition.xyz - "
+        "worldP.xyz*g_vecLightPosition.w);\n",
         "vsout.SpecularColor=float4(SpecularContrib,1);\n\t\tSpecularResult=float3(0,0,0);\n"
         "vsout.C0.xyz = saturate(diffCol+SpecularResult);\n\t\t vsout.C0.w = 1.0;\n",
         "VSOut_0 VSAmbientLighting_0(VSIn_0 vsin)\n",
@@ -197,8 +209,9 @@ TEST(EffectText, TechniqueSetsFollowLightingAndProfile) {
 
     const std::string ps30 =
         compiler.BuildEffectText(maker.Make({1, true, {{0x13, {{1}}}}, 30}), false);
-    EXPECT_TRUE(Contains(ps30, "\t\tVertexShader\t= compile vs_3_0 VSAmbient_0();\n"
-                               "\t\tPixelShader\t\t= compile ps_3_0 PSAmbient_0();\n"));
+    EXPECT_TRUE(Contains(ps30,
+                         "\t\tVertexShader\t= compile vs_3_0 VSAmbient_0();\n"
+                         "\t\tPixelShader\t\t= compile ps_3_0 PSAmbient_0();\n"));
     EXPECT_FALSE(Contains(ps30, "vs_2_0"));
 
     const std::string empty = compiler.BuildEffectText(maker.Make({0, false, {}}), false);
@@ -209,12 +222,12 @@ TEST(EffectText, MendedFragments) {
     ZelTest::MaterialMaker maker;
     Zel::LegacyShaderCompiler compiler;
     // A cube-map stage with modifiers transforms its three-component coordinate.
-    const std::string cube = compiler.BuildEffectText(
-        maker.Make({0, false, {{0x13, {{1}, {17, 5, 1, true}}}}}), false);
+    const std::string cube =
+        compiler.BuildEffectText(maker.Make({0, false, {{0x13, {{1}, {17, 5, 1, true}}}}}), false);
     EXPECT_TRUE(Contains(cube, "\tvsout.UV1 = mul(float4(vsout.UV1, 1), g_TexMatEnvMapCubic);\n"));
     // Two ratio stages: each declares its local inside its own block.
-    const std::string ratio = compiler.BuildEffectText(
-        maker.Make({0, false, {{0x15, {{51}, {52, 1}}}}}), false);
+    const std::string ratio =
+        compiler.BuildEffectText(maker.Make({0, false, {{0x15, {{51}, {52, 1}}}}}), false);
     EXPECT_EQ(Count(ratio, "\t{\n\tt1 = t1*psin.C0;\n\tfloat a = t1.a * g_fAlphaRatio;\n"), 1);
     EXPECT_EQ(Count(ratio, "\t{\n\tt1 = t1*psin.C0;\n\tt2 = tex2D(g_DetailDiffuseSampler"), 1);
     // The fixed-function stage lines all address the unit after the skipped mode-51 stage.
@@ -223,10 +236,11 @@ TEST(EffectText, MendedFragments) {
     // Members the shaders read are declared even when the vertex flags lack them.
     const std::string skinned =
         compiler.BuildEffectText(maker.Make({2, true, {{0x11, {{1}}, 0}}}), false);
-    EXPECT_TRUE(Contains(skinned,
-                         "struct VSIn_0\n{\n\tfloat3 P : POSITION;\n\tfloat3 N : NORMAL;\n"
-                         "\tfloat4 C0 : COLOR0;\n\tfloat2 UV0 : TEXCOORD0;\n"
-                         "\tfloat4 Weights : BLENDWEIGHT;\n\tfloat4 Indices : BLENDINDICES;\n};\n"));
+    EXPECT_TRUE(
+        Contains(skinned,
+                 "struct VSIn_0\n{\n\tfloat3 P : POSITION;\n\tfloat3 N : NORMAL;\n"
+                 "\tfloat4 C0 : COLOR0;\n\tfloat2 UV0 : TEXCOORD0;\n"
+                 "\tfloat4 Weights : BLENDWEIGHT;\n\tfloat4 Indices : BLENDINDICES;\n};\n"));
 }
 
 // Serves the engine's include files under the names the generated text uses.
@@ -263,8 +277,8 @@ std::vector<MaterialSpec> CompileTable() {
                 pass.vertexFlags |= 0xC000;
             pass.passFlags = (n + p) % 3 == 1 ? 9 : 8;
             pass.stages.push_back({mode, (n + p) % 2, 0, (n + p) % 4 == 2});
-            pass.stages.push_back({(mode + 7 + p) % 53, 1 + (n + p) % 11, (n + p) % 3,
-                                   (n + p) % 5 < 2});
+            pass.stages.push_back(
+                {(mode + 7 + p) % 53, 1 + (n + p) % 11, (n + p) % 3, (n + p) % 5 < 2});
             if (p == 1)
                 pass.stages.push_back({(mode * 3) % 53, 5, 1, true});
             if (p == 2) {
@@ -305,7 +319,8 @@ TEST(EffectText, EveryGeneratedEffectCompilesAndPassesGlslang) {
             std::string output;
             const bool vertex = program->kind == Hlsl::ProgramKind::Vertex;
             EXPECT_EQ(ZelTest::RunGlslang(path, program->entry, vertex, output), 0)
-                << name << " " << program->entry << ":\n" << output;
+                << name << " " << program->entry << ":\n"
+                << output;
             ++programs;
         }
     }
@@ -324,8 +339,9 @@ TEST(EffectText, ScreenshotEffectCompiles) {
     ASSERT_NE(out.effect, nullptr) << out.messages << "\n" << text;
     EXPECT_EQ(Count(text, "technique "), 8);
     EXPECT_TRUE(Contains(text, "compile vs_3_0 VSAmbientLighting_1();"));
-    EXPECT_TRUE(Contains(text, "texture g_texActorBodySkin;\nSamplerStateStruct "
-                               "g_ActorBodySkinSamplerState;\n\n"));
+    EXPECT_TRUE(Contains(text,
+                         "texture g_texActorBodySkin;\nSamplerStateStruct "
+                         "g_ActorBodySkinSamplerState;\n\n"));
     EXPECT_TRUE(Contains(text, "discard;\n}else{\n"));
     EXPECT_FALSE(Contains(text, "VSAmbient_0"));
 }

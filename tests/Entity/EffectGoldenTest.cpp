@@ -72,14 +72,16 @@ protected:
     // An 8 x 8 texture of 2 x 2 cells, orange and pale blue.
     void MakeChecker() {
         IDirect3DTexture9* texture = nullptr;
-        // A dynamic default-pool texture: the device may be an Ex device, which has no managed pool.
-        ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->CreateTexture(
-                              8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                              &texture, nullptr));
+        // A dynamic default-pool texture: the device may be an Ex device, which has no managed
+        // pool.
+        ASSERT_EQ(D3D_OK,
+                  Device().GetD3DDevice()->CreateTexture(8, 8, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8,
+                                                         D3DPOOL_DEFAULT, &texture, nullptr));
         D3DLOCKED_RECT locked;
         ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, 0));
         for (int y = 0; y < 8; ++y) {
-            auto* row = reinterpret_cast<DWORD*>(static_cast<char*>(locked.pBits) + y * locked.Pitch);
+            auto* row =
+                reinterpret_cast<DWORD*>(static_cast<char*>(locked.pBits) + y * locked.Pitch);
             for (int x = 0; x < 8; ++x) row[x] = ((x / 2 + y / 2) % 2) ? 0xFFF08020u : 0xFFC0D8F0u;
         }
         texture->UnlockRect(0);
@@ -89,8 +91,8 @@ protected:
 
     void Begin(bool depth) {
         IDirect3DDevice9* d = Device().GetD3DDevice();
-        ASSERT_EQ(D3D_OK, d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101018u,
-                                   1.0f, 0));
+        ASSERT_EQ(D3D_OK,
+                  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101018u, 1.0f, 0));
         d->SetRenderState(D3DRS_ZENABLE, depth ? TRUE : FALSE);
         d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         ASSERT_EQ(D3D_OK, d->BeginScene());
@@ -201,7 +203,8 @@ TEST_F(EffectGoldenTest, LitTexturedBox) {
     Zel::Light sun(0);
     const float direction[3] = {-0.4f, -0.6f, -0.7f};
     sun.SetDirection(direction);
-    const float none[4] = {0, 0, 0, 1}, diffuse[4] = {1.0f, 0.95f, 0.85f, 1}, specular[4] = {1, 1, 1, 1};
+    const float none[4] = {0, 0, 0, 1}, diffuse[4] = {1.0f, 0.95f, 0.85f, 1},
+                specular[4] = {1, 1, 1, 1};
     sun.SetColours(none, diffuse, specular);
 
     Zel::RenderOperation op;
@@ -213,9 +216,10 @@ TEST_F(EffectGoldenTest, LitTexturedBox) {
     Begin(true);
     DrawWith(*program, "VertexAmbientLighting", op, [&](IDirect3DDevice9* d) {
         d->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
-        ASSERT_EQ(D3D_OK, d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(vertices.size()),
-                                                    UINT(indices.size() / 3), indices.data(),
-                                                    D3DFMT_INDEX16, vertices.data(), sizeof(Vertex)));
+        ASSERT_EQ(D3D_OK,
+                  d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(vertices.size()),
+                                            UINT(indices.size() / 3), indices.data(),
+                                            D3DFMT_INDEX16, vertices.data(), sizeof(Vertex)));
     });
     Finish("effectgen_lit_box");
 }

@@ -83,7 +83,8 @@ TEST_F(EffectProgramTest, ScreenshotCompilerReusesAnyFileAndLogsNoWrite) {
     SetReuse(false);
     ZelTest::LogCapture log;
     const std::string key = screenshot.Generate(&material, false);
-    EXPECT_EQ(key, "../Data/Effects/Legacy5/AL_LIGHTING_VP_NONE_POS_NRM_UV0_TE_MODULATE$$ssshift_col.fx");
+    EXPECT_EQ(
+        key, "../Data/Effects/Legacy5/AL_LIGHTING_VP_NONE_POS_NRM_UV0_TE_MODULATE$$ssshift_col.fx");
     EXPECT_GT(Size(key), 1000u);
     EXPECT_EQ(log.Count("LegacyShaderCompiler:"), 0);
     std::ofstream(key) << "kept";
@@ -92,7 +93,8 @@ TEST_F(EffectProgramTest, ScreenshotCompilerReusesAnyFileAndLogsNoWrite) {
 }
 
 TEST_F(EffectProgramTest, GeneratedProgramLoadsAndDraws) {
-    Material& material = maker_.Make({2, true, {{0x17, {{1}, {17, 5, 1, true}}}, {0xC013, {{6}}, 0}}});
+    Material& material =
+        maker_.Make({2, true, {{0x17, {{1}, {17, 5, 1, true}}}, {0xC013, {{6}}, 0}}});
     Zel::GpuProgram* program = Programs().LoadProgram(compiler_.Generate(&material, false));
     ASSERT_NE(program, nullptr);
     EXPECT_TRUE(program->IsLoadSucceeded());
@@ -131,8 +133,8 @@ TEST_F(EffectProgramTest, AFileThatCannotBeCreatedIsReportedAndTheKeyStillAnswer
 TEST_F(EffectProgramTest, BuiltinMaterialsGetRealPrograms) {
     Materials().CreateBuiltinMaterials();
     Zel::GpuProgram* fallback = Programs().GetDefaultProgram();
-    for (const char* name :
-         {"Default", "DefaultSkeleton", "WireFrame", "DrawQuad", "ZBlend", "DrawUI", "DrawProfile"}) {
+    for (const char* name : {"Default", "DefaultSkeleton", "WireFrame", "DrawQuad", "ZBlend",
+                             "DrawUI", "DrawProfile"}) {
         SCOPED_TRACE(name);
         Material* material = Materials().FindMaterial(name, false);
         ASSERT_NE(material, nullptr);
@@ -162,7 +164,8 @@ TEST_F(EffectProgramTest, BinaryLibraryMaterialsGetRealPrograms) {
     plain.name = "Plain";
     library.materials.push_back(plain);
     const std::vector<std::uint8_t> bytes = ZelFixtures::WriteXm3(library);
-    Zel::IZelFileStream* stream = Zel::CreateMemoryFileStream("lib.xm3", std::uint32_t(bytes.size()));
+    Zel::IZelFileStream* stream =
+        Zel::CreateMemoryFileStream("lib.xm3", std::uint32_t(bytes.size()));
     std::memcpy(stream->GetData(), bytes.data(), bytes.size());
     std::vector<Material*> list;
     ASSERT_TRUE(Zel::IOMaterialBin::ReadMaterialLib(Materials(), list, stream, "lib.xm3", false));

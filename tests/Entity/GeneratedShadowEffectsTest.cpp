@@ -92,7 +92,8 @@ TEST_F(GeneratedShadowTest, EffectFunctionsPassGlslang) {
         for (const bool vertex : {true, false}) {
             std::string output;
             EXPECT_EQ(ZelTest::RunGlslang(path, vertex ? "VS" : "PS", vertex, output), 0)
-                << kNames[kind] << (vertex ? " VS" : " PS") << ":\n" << output;
+                << kNames[kind] << (vertex ? " VS" : " PS") << ":\n"
+                << output;
         }
     }
 }

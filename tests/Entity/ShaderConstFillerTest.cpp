@@ -77,7 +77,8 @@ public:
     bool EndPass() override { return true; }
     bool End() override { return true; }
     void ClearTextures() override {}
-    void SetSamplerParams(std::uint32_t kind, const Zel::TextureStage&, std::uint32_t unit) override {
+    void SetSamplerParams(std::uint32_t kind, const Zel::TextureStage&,
+                          std::uint32_t unit) override {
         samplers.push_back({kind, unit});
     }
     bool Touched() const {
@@ -139,10 +140,10 @@ TEST_F(ShaderConstFillerTest, FillsTransformsLightColoursAndAmbient) {
     EXPECT_EQ(program_.matrices[3][0], 2.0f);
     EXPECT_EQ(program_.matrices[1][0], 1.0f);
     const std::map<std::uint32_t, Vec> vectors = {
-        {5, {0, 1, 0, 0}},           {1, {1, 0.5f, 0.25f, 1}},  {2, {0.5f, 0.5f, 0.5f, 1}},
-        {3, {32, 0.5f, 0, 0}},       {0, {0.1f, 0.2f, 0.3f, 1}}, {9, {7, 8, 9, 0}},
-        {11, {0, 0, 0, 0}},          {12, {1, 1, 1, 1}},        {13, {1, 1, 1, 1}},
-        {14, {0, 0, 0, 0}},          {23, {1, 1, 1, 1}},        {24, {0.5f, 0.25f, 0.125f, 1}}};
+        {5, {0, 1, 0, 0}},     {1, {1, 0.5f, 0.25f, 1}},   {2, {0.5f, 0.5f, 0.5f, 1}},
+        {3, {32, 0.5f, 0, 0}}, {0, {0.1f, 0.2f, 0.3f, 1}}, {9, {7, 8, 9, 0}},
+        {11, {0, 0, 0, 0}},    {12, {1, 1, 1, 1}},         {13, {1, 1, 1, 1}},
+        {14, {0, 0, 0, 0}},    {23, {1, 1, 1, 1}},         {24, {0.5f, 0.25f, 0.125f, 1}}};
     for (const auto& [index, value] : vectors) EXPECT_EQ(program_.vectors[index], value) << index;
     EXPECT_EQ(program_.floats[9], 1.0f);
 }
@@ -166,8 +167,11 @@ TEST_F(ShaderConstFillerTest, AFailedLightSetIsLoggedAndFillingGoesOn) {
     program_.failVectors = true;
     ZelTest::LogCapture log;
     filler_.Fill(op_, program_);
-    EXPECT_EQ(log.Count("Set LightDir To GPU Failed! dir Value=-1.000000, -0.500000, 1.000000, 0.000000"), 1);
-    EXPECT_EQ(log.Count("Set Specular Failed! Specular Value=1.000000, 1.000000, 1.000000, 1.000000"), 1);
+    EXPECT_EQ(
+        log.Count("Set LightDir To GPU Failed! dir Value=-1.000000, -0.500000, 1.000000, 0.000000"),
+        1);
+    EXPECT_EQ(
+        log.Count("Set Specular Failed! Specular Value=1.000000, 1.000000, 1.000000, 1.000000"), 1);
     EXPECT_EQ(program_.floats[9], 1.0f);
     EXPECT_EQ(program_.vectors.count(24), 1u);
 }
@@ -213,8 +217,8 @@ TEST_F(ShaderConstFillerTest, StagesBindTexturesSamplersColoursAndTextureMatrice
         stage.SetTexture(textures_.back().get());
     }
     filler_.Fill(op_, program_);
-    EXPECT_EQ(program_.samplers, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-                                     {0, 0}, {1, 1}, {11, 2}}));
+    EXPECT_EQ(program_.samplers,
+              (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0, 0}, {1, 1}, {11, 2}}));
     EXPECT_EQ(program_.textures[0], textures_[0].get());
     EXPECT_EQ(program_.textures[1], textures_[1].get());
     EXPECT_EQ(program_.textures[11], textures_[2].get());
@@ -233,13 +237,23 @@ TEST(Waves, Table) {
         std::uint32_t kind;
         float f, a, phase, base, t, expect;
     } cases[] = {
-        {3, 1, 1, 0, 0, 0.25f, 1},     {3, 1, 1, 0, 0, 0.75f, -1},   {2, 2, 1, 0, 0, 0.0f, 0},
-        {2, 2, 1, 0, 0, 0.125f, 0.5f}, {2, 2, 1, 0, 0, 0.25f, 1},    {2, 2, 1, 0, 0, 0.375f, 0.5f},
-        {4, 0.5f, 1, 0, 0, 1.9f, 1.9f}, {5, 1, 1, 0, 0, 0.25f, 0.75f}, {0, 1, 0.5f, 0.5f, 1, 1, 1.75f},
-        {1, 1, 2, 0, 1, 0, 1},         {6, 1, 1, 0, 0, 0, 1},
+        {3, 1, 1, 0, 0, 0.25f, 1},
+        {3, 1, 1, 0, 0, 0.75f, -1},
+        {2, 2, 1, 0, 0, 0.0f, 0},
+        {2, 2, 1, 0, 0, 0.125f, 0.5f},
+        {2, 2, 1, 0, 0, 0.25f, 1},
+        {2, 2, 1, 0, 0, 0.375f, 0.5f},
+        {4, 0.5f, 1, 0, 0, 1.9f, 1.9f},
+        {5, 1, 1, 0, 0, 0.25f, 0.75f},
+        {0, 1, 0.5f, 0.5f, 1, 1, 1.75f},
+        {1, 1, 2, 0, 1, 0, 1},
+        {6, 1, 1, 0, 0, 0, 1},
         // No period: the periodic kinds rest at their base; unknown kinds give the base.
-        {2, 0, 1, 0, 0.5f, 3, 0.5f},   {3, 0, 1, 0, 0.5f, 3, 0.5f},  {4, 0, 1, 0, 0.5f, 3, 0.5f},
-        {5, 0, 1, 0, 0.5f, 3, 0.5f},   {9, 1, 1, 0, 0.5f, 3, 0.5f},
+        {2, 0, 1, 0, 0.5f, 3, 0.5f},
+        {3, 0, 1, 0, 0.5f, 3, 0.5f},
+        {4, 0, 1, 0, 0.5f, 3, 0.5f},
+        {5, 0, 1, 0, 0.5f, 3, 0.5f},
+        {9, 1, 1, 0, 0.5f, 3, 0.5f},
     };
     for (const auto& c : cases) {
         const float params[5] = {c.f, c.a, c.phase, c.base, 0.5f};

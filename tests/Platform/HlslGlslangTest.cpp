@@ -43,8 +43,8 @@ TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
         std::string path = dir.Write("effects/Legacy/" + name, Strip(text));
         for (const auto& program : out.effect->programs) {
             std::string output;
-            int rc = RunGlslang(path, program->entry,
-                                program->kind == Hlsl::ProgramKind::Vertex, output);
+            int rc = RunGlslang(path, program->entry, program->kind == Hlsl::ProgramKind::Vertex,
+                                output);
             EXPECT_EQ(rc, 0) << name << " " << program->entry << ":\n" << output;
             ++checked;
         }

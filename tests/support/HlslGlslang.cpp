@@ -57,9 +57,9 @@ std::string StripEffectSyntax(const std::string& text) {
 int RunGlslang(const std::string& path, const std::string& entry, bool vertex,
                std::string& output) {
     const std::string log = path + ".glslang.log";
-    const std::string command = "glslangValidator -V -D -S " + std::string(vertex ? "vert" : "frag") +
-                                " -e " + entry + " -o /dev/null \"" + path + "\" > \"" + log +
-                                "\" 2>&1";
+    const std::string command = "glslangValidator -V -D -S " +
+                                std::string(vertex ? "vert" : "frag") + " -e " + entry +
+                                " -o /dev/null \"" + path + "\" > \"" + log + "\" 2>&1";
     const int rc = std::system(command.c_str());
     std::ifstream in(log);
     output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -16,7 +16,6 @@ std::string StripEffectSyntax(const std::string& text);
 
 // Runs glslang on the (already stripped) file at path for one entry point; vertex selects the
 // stage. Answers the exit status and fills output with glslang's messages.
-int RunGlslang(const std::string& path, const std::string& entry, bool vertex,
-               std::string& output);
+int RunGlslang(const std::string& path, const std::string& entry, bool vertex, std::string& output);
 
 }  // namespace ZelTest
