@@ -15,6 +15,7 @@
 namespace Zel {
 
 class TextureBase;
+class TextureStage;
 
 class GpuProgram : public CResource, public RenderResource {
 public:
@@ -64,6 +65,10 @@ public:
     virtual bool BeginPass(std::uint32_t pass) = 0;
     virtual bool EndPass() = 0;
     virtual bool End() = 0;
+    // Samples texture kind (stage slot) 0-11 as the stage asks (address modes, border colour,
+    // filter) on texture unit `unit`. Programs without sampler states ignore it.
+    virtual void SetSamplerParams(std::uint32_t /*kind*/, const TextureStage& /*stage*/,
+                                  std::uint32_t /*unit*/) {}
     // Sets the texture parameters to none.
     virtual void ClearTextures() = 0;
     // The draw path's name for ClearTextures, called at the end of every draw in shader mode.

@@ -67,8 +67,26 @@ public:
     std::uint32_t GetLodMismatch() const { return lodMismatch_; }
     void SetLodMismatch(std::uint32_t flag) { lodMismatch_ = flag; }
 
+    // The current camera and scene time, which the shader constant filler reads: the view and
+    // view-projection matrices (16 floats, row-major as handed to programs), the camera position
+    // (3 floats) and the time in seconds. The frame sets them; identity and zero until then.
+    void SetCurrentView(const float* view, const float* viewProjection, const float* camera) {
+        for (int i = 0; i < 16; ++i) {
+            view_[i] = view[i];
+            viewProjection_[i] = viewProjection[i];
+        }
+        for (int i = 0; i < 3; ++i) cameraPosition_[i] = camera[i];
+    }
+    const float* GetViewProjectionMatrix() const { return viewProjection_; }
+    const float* GetCameraPosition() const { return cameraPosition_; }
+    float GetTimeValue() const { return time_; }
+    void SetTimeValue(float seconds) { time_ = seconds; }
+
 private:
     std::uint32_t lodMismatch_ = 0;
+    float viewProjection_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    float cameraPosition_[3] = {0.0f, 0.0f, 0.0f};
+    float time_ = 0.0f;
     RenderSystem* renderSystem_ = nullptr;
     bool dx7Mode_ = true;
     Camera* camera_ = nullptr;

@@ -78,8 +78,17 @@ public:
             renderImages_[index] = image;
     }
     // ---- end of render images ----
+    // The scene's ambient colour (r, g, b, a) that first lighting passes add.
+    const float* GetAmbientColor() const { return ambient_; }
+    void SetAmbientColor(float r, float g, float b, float a) {
+        ambient_[0] = r;
+        ambient_[1] = g;
+        ambient_[2] = b;
+        ambient_[3] = a;
+    }
 
 private:
+    float ambient_[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     RenderDevice* device_ = nullptr;
     IZelShaderCompiler* shaderCompiler_ = nullptr;
     std::vector<RenderWindow*> windows_;

@@ -13,53 +13,14 @@
 #include "HlslTestEffects.h"
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/Program.h"
+#include "support/HlslGlslang.h"
 #include "support/TempDir.h"
 
 namespace {
 
-bool HaveGlslang() {
-    return std::system("glslangValidator --version > /dev/null 2>&1") == 0;
-}
-
-std::size_t MatchingBrace(const std::string& s, std::size_t open) {
-    int depth = 0;
-    for (std::size_t i = open; i < s.size(); ++i) {
-        if (s[i] == '{')
-            ++depth;
-        if (s[i] == '}' && --depth == 0)
-            return i;
-    }
-    return std::string::npos;
-}
-
-bool StartsWord(const std::string& s, std::size_t at, const std::string& word) {
-    return s.compare(at, word.size(), word) == 0 && (at == 0 || s[at - 1] == '\n') &&
-           (at + word.size() >= s.size() || s[at + word.size()] == ' ' ||
-            s[at + word.size()] == '\t');
-}
-
-// Drops technique blocks and texture declarations and turns "= sampler_state { ... }" into
-// a plain declaration.
-std::string Strip(const std::string& text) {
-    std::string s = text;
-    for (std::size_t at = 0; at < s.size();) {
-        if (StartsWord(s, at, "technique")) {
-            std::size_t open = s.find('{', at), close = MatchingBrace(s, open);
-            s.erase(at, close + 1 - at);
-            continue;
-        }
-        if (StartsWord(s, at, "texture")) {
-            s.erase(at, s.find('\n', at) - at);
-            continue;
-        }
-        ++at;
-    }
-    for (std::size_t at; (at = s.find("= sampler_state")) != std::string::npos;) {
-        std::size_t close = MatchingBrace(s, s.find('{', at));
-        s.erase(at, close + 1 - at);
-    }
-    return s;
-}
+using ZelTest::HaveGlslang;
+using ZelTest::RunGlslang;
+constexpr auto Strip = &ZelTest::StripEffectSyntax;
 
 TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
     if (!HaveGlslang())
@@ -81,15 +42,9 @@ TEST(HlslGlslangTest, TestEffectsAreValidHlsl) {
         ASSERT_NE(out.effect, nullptr) << name << "\n" << out.messages;
         std::string path = dir.Write("effects/Legacy/" + name, Strip(text));
         for (const auto& program : out.effect->programs) {
-            std::string log = (dir.Path() / "glslang.log").string();
-            std::string command =
-                "glslangValidator -V -D -S " +
-                std::string(program->kind == Hlsl::ProgramKind::Vertex ? "vert" : "frag") + " -e " +
-                program->entry + " -o /dev/null \"" + path + "\" > \"" + log + "\" 2>&1";
-            int rc = std::system(command.c_str());
-            std::ifstream in(log);
-            std::string output((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
+            std::string output;
+            int rc = RunGlslang(path, program->entry, program->kind == Hlsl::ProgramKind::Vertex,
+                                output);
             EXPECT_EQ(rc, 0) << name << " " << program->entry << ":\n" << output;
             ++checked;
         }

@@ -1,5 +1,6 @@
 #include "Render/d3d9/RenderEffectD3D.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -13,10 +14,12 @@
 #include "Core/ScopedLock.h"
 #include "Entity/TextureBase.h"
 #include "Entity/TextureManager.h"
+#include "Entity/TextureStage.h"
 #include "Platform/D3DX9/D3DX9Effect.h"
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/EffectSerializer.h"
 #include "Platform/Win32/Win32Files.h"
+#include "Render/EffectFileName.h"
 #include "Render/d3d9/CBaseStateManager.h"
 #include "Render/d3d9/D3D9Mapping.h"
 #include "Render/d3d9/DefaultEffectText.h"
@@ -234,7 +237,7 @@ std::string RenderEffectD3D::ChooseLoadPath(const std::string& path) {
 bool RenderEffectD3D::LoadImpl() {
     if (renderDevice_ == nullptr || effect_ != nullptr || renderDevice_->GetD3DDevice() == nullptr)
         return false;
-    const std::string path = ChooseLoadPath(GetLoadPath());
+    const std::string path = ChooseLoadPath(EffectFileName(GetLoadPath()));
     EffectInclude include;
     LPD3DXBUFFER messages = nullptr;
     HRESULT hr =
@@ -538,6 +541,17 @@ void RenderEffectD3D::ApplySamplerState(std::uint32_t kind, const SamplerDescrip
             effect_->SetValue(handle, &value, 4);
     if (anisotropy != 1 && r.minFilter != nullptr)
         cache.SetSamplerState(stage, D3DSAMP_MAXANISOTROPY, anisotropy);
+}
+
+void RenderEffectD3D::SetSamplerParams(std::uint32_t kind, const TextureStage& stage,
+                                       std::uint32_t unit) {
+    SamplerDescription description;
+    description.addressU = stage.addressU;
+    description.addressV = stage.addressV;
+    description.addressW = stage.addressW;
+    std::copy_n(stage.colourParam, 4, description.borderColor);
+    description.filter = stage.filter;
+    ApplySamplerState(kind, description, unit, 1);
 }
 
 void RenderEffectD3D::ClearTextures() {

@@ -104,6 +104,10 @@ public:
     // anisotropy is the render system's level; other than 1 it makes minification anisotropic.
     void ApplySamplerState(std::uint32_t kind, const SamplerDescription& description,
                            std::uint32_t stage, std::uint32_t anisotropy);
+    // ApplySamplerState with the stage's address modes, colour parameter as border colour and
+    // filter, anisotropy 1.
+    void SetSamplerParams(std::uint32_t kind, const TextureStage& stage,
+                          std::uint32_t unit) override;
     // Clears the twelve texture parameters.
     void ClearTextures() override;
 
