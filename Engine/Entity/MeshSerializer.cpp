@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "Core/ErrorReport.h"
 #include "Core/Globals.h"
@@ -216,16 +217,19 @@ bool MeshSerializer::BuildMeshesFromAseObject(const AseObject& object,
                                               bool transformToLocal, AnimationTrack* animation,
                                               std::uint32_t objectIndex) {
     const std::size_t faceCount = object.faces.size() / 3;
-    // Distinct material records in order of first use, and each face's slot among them.
+    // Distinct material records in order of first use, each with its faces in face order.
     std::vector<const AseMaterial*> distinct;
-    std::vector<std::size_t> slotOfFace(faceCount);
+    std::vector<std::vector<std::size_t>> facesOf;
+    std::unordered_map<const AseMaterial*, std::size_t> slotOf;
     for (std::size_t f = 0; f < faceCount; ++f) {
         const std::int32_t id = f < object.faceMaterialIds.size() ? object.faceMaterialIds[f] : 0;
         const AseMaterial* material = FaceMaterial(object, materials, id);
-        const auto at = std::find(distinct.begin(), distinct.end(), material);
-        slotOfFace[f] = std::size_t(at - distinct.begin());
-        if (at == distinct.end())
+        const auto [at, added] = slotOf.try_emplace(material, distinct.size());
+        if (added) {
             distinct.push_back(material);
+            facesOf.emplace_back();
+        }
+        facesOf[at->second].push_back(f);
     }
     const bool hasNormals = !object.vertexNormals.empty();
     const bool hasTexCoords = object.texFaceCount == object.faceCount &&
@@ -235,10 +239,7 @@ bool MeshSerializer::BuildMeshesFromAseObject(const AseObject& object,
     const bool packed = SceneIsDX7Mode();
 
     for (std::size_t slot = 0; slot < distinct.size(); ++slot) {
-        std::vector<std::size_t> faces;
-        for (std::size_t f = 0; f < faceCount; ++f)
-            if (slotOfFace[f] == slot)
-                faces.push_back(f);
+        const std::vector<std::size_t>& faces = facesOf[slot];
         const auto vertexCount = static_cast<std::uint32_t>(faces.size() * 3);
         Mesh& mesh = *geometry.AddMesh();
         mesh.SetGroupWord(objectIndex);
