@@ -90,6 +90,9 @@ private:
     // The meshes of a level mesh file as read, appended to the geometry; indexShadow is the
     // shadow setting of their index buffers.
     bool BuildLevelMeshes(Geometry& geometry, const LevelMeshData& level, bool indexShadow);
+    // Reads the level mesh file into level (occluders when asked) and builds its meshes.
+    bool ReadLevelMeshes(Geometry& geometry, const std::string& path, bool withOccluders,
+                         bool indexShadow, LevelMeshData& level);
 };
 
 }  // namespace Zel

@@ -84,10 +84,15 @@ bool MeshSerializer::BuildLevelMeshes(Geometry& geometry, const LevelMeshData& l
     return true;
 }
 
+bool MeshSerializer::ReadLevelMeshes(Geometry& geometry, const std::string& path,
+                                     bool withOccluders, bool indexShadow, LevelMeshData& level) {
+    return LoadLevelMesh(path, level, withOccluders) &&
+           BuildLevelMeshes(geometry, level, indexShadow);
+}
+
 bool MeshSerializer::LoadGeometry(StaticGeometry& geometry, const std::string& path) {
     LevelMeshData level;
-    if (!LoadLevelMesh(path, level, true) ||
-        !BuildLevelMeshes(geometry, level, geometry.UsesIndexShadow()))
+    if (!ReadLevelMeshes(geometry, path, true, geometry.UsesIndexShadow(), level))
         return false;
     geometry.SetTotals(Clamp32(level.faceTotal), Clamp32(level.vertexTotal));
     geometry.GatherTriangles();
@@ -99,8 +104,7 @@ bool MeshSerializer::LoadGeometry(StaticGeometry& geometry, const std::string& p
 
 bool MeshSerializer::LoadGeometry(SimpStaticGeometry& geometry, const std::string& path) {
     LevelMeshData level;
-    if (!LoadLevelMesh(path, level, false) ||
-        !BuildLevelMeshes(geometry, level, geometry.UsesIndexShadow()))
+    if (!ReadLevelMeshes(geometry, path, false, geometry.UsesIndexShadow(), level))
         return false;
     geometry.SetTotals(Clamp32(level.faceTotal), Clamp32(level.vertexTotal));
     geometry.CalculateSize();
