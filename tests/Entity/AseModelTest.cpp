@@ -320,6 +320,66 @@ TEST_F(AseModelTest, AnimatedObjectGetsIdentityEntriesAndItsAnimation) {
     EXPECT_EQ(again->GetAnimations()[0].Get(), track);
 }
 
+TEST_F(AseModelTest, ObjectSpaceTakesPositionsAndNormalsBackThroughTheNode) {
+    Scene().SetDX7Mode(true);
+    mg::AseObjectDesc object;
+    object.name = "Turned";
+    object.node.translation = {3, 4, 5};
+    object.node.rotationAxis = {0, 0, 1};
+    object.node.rotationAngle = 0.7f;
+    const mg::Matrix4 node = object.node.Matrix();
+    // The file holds world space: local x node (row vectors).
+    const auto world = [&](mg::Vec3 p, float w) {
+        float out[3];
+        for (int c = 0; c < 3; ++c)
+            out[c] = p.x * node.At(0, c) + p.y * node.At(1, c) + p.z * node.At(2, c) +
+                     w * node.At(3, c);
+        return mg::Vec3{out[0], out[1], out[2]};
+    };
+    const mg::Vec3 local[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    const mg::Vec3 normal{0.6f, 0.0f, 0.8f};
+    mg::AseMeshDesc mesh;
+    for (const mg::Vec3& p : local) mesh.vertices.push_back(world(p, 1));
+    mesh.faces = {{0, 1, 2, 1, 0}};
+    mesh.faceNormals = {world(normal, 0)};
+    mesh.cornerNormals = {{world(normal, 0), world(normal, 0), world(normal, 0)}};
+    mesh.colorVertices = {{1.0f, 0.5f, 0.0f}};
+    mesh.colorFaces = {{0, 0, 0}};
+    object.mesh = mesh;
+    mg::AseAnimationDesc animation;
+    animation.positions = {{0, {3, 4, 5}}};
+    object.animation = animation;
+    mg::AseSceneDesc scene;
+    scene.scene = mg::AseSceneInfo();
+    scene.objects = {object};
+
+    Geometry* geometry = LoadModel(scene);
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
+    const Mesh& built = *geometry->GetMesh(0);
+    const std::vector<float> positions = Floats(built, VF_POSITION);
+    const std::vector<float> normals = Floats(built, VF_NORMAL);
+    ASSERT_EQ(positions.size(), 9u);
+    ASSERT_EQ(normals.size(), 9u);
+    for (int v = 0; v < 3; ++v) {
+        EXPECT_NEAR(positions[3 * v], local[v].x, 1e-4f) << v;
+        EXPECT_NEAR(positions[3 * v + 1], local[v].y, 1e-4f) << v;
+        EXPECT_NEAR(positions[3 * v + 2], local[v].z, 1e-4f) << v;
+        EXPECT_NEAR(normals[3 * v], normal.x, 1e-4f) << v;
+        EXPECT_NEAR(normals[3 * v + 1], normal.y, 1e-4f) << v;
+        EXPECT_NEAR(normals[3 * v + 2], normal.z, 1e-4f) << v;
+    }
+    const VertexComponentDataPool* colours = built.GetVertexData()->FindComponent(VF_DIFFUSE);
+    ASSERT_NE(colours, nullptr);
+    EXPECT_EQ(colours->GetWords()[2], 0xFFFF7F00u) << "packed ARGB, alpha 255";
+
+    // A single position key animates nothing: the channel keeps no keys, the pose holds.
+    auto* track = dynamic_cast<AnimationTrack*>(Animations().GetByName("d/m.ase.animation0"));
+    ASSERT_NE(track, nullptr);
+    EXPECT_EQ(track->GetPositionKeyCount(), 0u);
+    EXPECT_NEAR(track->GetBasePosition()[1], 4.0f, 1e-5f);
+    EXPECT_NEAR(track->GetBaseRotation()[2], std::sin(0.35f), 1e-5f);
+}
+
 TEST_F(AseModelTest, MissingFrameSettingsFallBackTo30FramesOf160Ticks) {
     Geometry* geometry = LoadModel(AnimatedScene(false));
     ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
