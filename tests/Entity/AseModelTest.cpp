@@ -93,7 +93,8 @@ TEST_F(AseModelTest, OneMaterialCubeIsOneMeshOfUnweldedCorners) {
         std::vector<std::uint32_t> expected(36);
         for (std::uint32_t i = 0; i < 36; ++i) expected[i] = i;
         const IndexData& index = *mesh.GetIndexData();
-        EXPECT_EQ(std::vector<std::uint32_t>(index.GetIndices(), index.GetIndices() + 36), expected);
+        EXPECT_EQ(std::vector<std::uint32_t>(index.GetIndices(), index.GetIndices() + 36),
+                  expected);
         ASSERT_NE(index.GetBuffer(), nullptr);
         EXPECT_EQ(index.GetBuffer()->Is32Bit(), wide);
         EXPECT_EQ(Indexes(*index.GetBuffer()), expected);
@@ -332,8 +333,8 @@ TEST_F(AseModelTest, ObjectSpaceTakesPositionsAndNormalsBackThroughTheNode) {
     const auto world = [&](mg::Vec3 p, float w) {
         float out[3];
         for (int c = 0; c < 3; ++c)
-            out[c] = p.x * node.At(0, c) + p.y * node.At(1, c) + p.z * node.At(2, c) +
-                     w * node.At(3, c);
+            out[c] =
+                p.x * node.At(0, c) + p.y * node.At(1, c) + p.z * node.At(2, c) + w * node.At(3, c);
         return mg::Vec3{out[0], out[1], out[2]};
     };
     const mg::Vec3 local[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
@@ -390,6 +391,19 @@ TEST_F(AseModelTest, MissingFrameSettingsFallBackTo30FramesOf160Ticks) {
     EXPECT_NE(LogText().find("d/m.ase: node animation without frame settings plays at 30 frames "
                              "a second, 160 ticks a frame"),
               std::string::npos);
+}
+
+TEST_F(AseModelTest, AnimationLongerThanATrackHoldsIsRefusedAlone) {
+    mg::AseSceneDesc scene = AnimatedScene(true);
+    scene.scene->lastFrame = 2000000;
+    Geometry* geometry = LoadModel(scene);
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded()) << "the meshes still load";
+    EXPECT_EQ(geometry->GetMeshCount(), 2u);
+    auto* track = dynamic_cast<AnimationTrack*>(Animations().GetByName("d/m.ase.animation1"));
+    ASSERT_NE(track, nullptr);
+    EXPECT_FALSE(track->IsLoaded());
+    EXPECT_EQ(track->GetPositionKeyCount(), 0u);
+    EXPECT_NE(LogText().find("node animation from frame 0 to 2000000"), std::string::npos);
 }
 
 TEST_F(AseModelTest, AnimationManagerMakesTracksThatLoadFromAse) {

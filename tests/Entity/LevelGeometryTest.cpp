@@ -76,7 +76,8 @@ TEST_F(LevelGeometryTest, GridLevelHasRangesTrianglesAndOccluders) {
 
     const std::pair<std::uint32_t, std::int32_t> lookups[] = {
         {0, 0}, {1, 0}, {2, 1}, {5, 2}, {7, 3}, {8, -1}, {0xFFFFFFFFu, -1}};
-    for (const auto& [face, mesh] : lookups) EXPECT_EQ(level->FindMeshOfTriangle(face), mesh) << face;
+    for (const auto& [face, mesh] : lookups)
+        EXPECT_EQ(level->FindMeshOfTriangle(face), mesh) << face;
 
     // Triangles index the level-wide positions: mesh 1's first triangle starts at vertex 4.
     const mg::LevelMeshDesc grid = mg::LevelGrid(mg::RecipeOptions());
