@@ -1,6 +1,9 @@
 // libFuzzer target over the ASE text scene reader and the binary level mesh reader: every input
 // goes through both (the scene read once in world space and once moved into object space, the
-// level mesh with and without its occluders).
+// level mesh with and without its occluders). The world-space scene is then built into a
+// geometry as a ".dml" model would be, and every object on its own (its meshes, strip sets and
+// animation track): without Globals no index buffer can be made, so a mesh build stops after
+// its vertices and indices, which is why each object and strip set is also built separately.
 //
 //   ModelTextFuzz --write-seeds=DIR   writes the seed corpus (the ASE and level mesh files of the
 //                                     model writer's recipes, with CR LF and LF line ends)
@@ -14,8 +17,12 @@
 
 #include "Core/IZelFileStream.h"
 #include "Core/StreamFactory.h"
+#include "Entity/AnimationTrack.h"
 #include "Entity/AseReader.h"
+#include "Entity/Geometry.h"
 #include "Entity/LevelMeshReader.h"
+#include "Entity/Mesh.h"
+#include "Entity/MeshSerializer.h"
 #include "fuzz/FuzzSeeds.h"
 #include "modelgen/Recipes.h"
 
@@ -47,6 +54,29 @@ void ReadLevel(const std::uint8_t* data, std::size_t size, bool occluders) {
     stream->Release();
 }
 
+void BuildScene(Zel::AseScene& scene) {
+    Zel::MeshSerializer serializer;
+    Zel::Geometry whole(nullptr, "fuzz.dml", "Geometry", 0);
+    serializer.BuildGeometryFromAseScene(whole, scene, "fuzz.ase");
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const Zel::AseObject& object = *scene.objects[i];
+        const auto index = static_cast<std::uint32_t>(i);
+        for (bool toLocal : {false, true}) {
+            Zel::Geometry one(nullptr, "fuzz.dml", "Geometry", 0);
+            serializer.BuildMeshesFromAseObject(object, scene.materials, one, toLocal, nullptr,
+                                                index);
+            if (!object.strips)
+                continue;
+            for (const auto& set : object.strips->sets) {
+                Zel::Mesh mesh(nullptr, true, true);
+                serializer.BuildStripSetMesh(mesh, *set, 0, object, toLocal);
+            }
+        }
+        Zel::AnimationTrack track(nullptr, "fuzz.ase.animation", "Animation", 0);
+        serializer.BuildTrackFromAseObject(track, object, true);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -62,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (object->name)
                 Zel::FindAseObject(*scene, *object->name);
         for (const auto& material : scene->materials) Zel::FindSubMaterial(material.get(), 1);
+        if (world)
+            BuildScene(*scene);
         Zel::FreeAseScene(std::move(scene));
     }
     ReadLevel(data, size, true);

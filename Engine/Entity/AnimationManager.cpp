@@ -1,5 +1,9 @@
 #include "Entity/AnimationManager.h"
 
+#include <string>
+
+#include "Entity/AnimationTrack.h"
+
 namespace Zel {
 
 AnimationManager::AnimationManager() {
@@ -7,5 +11,11 @@ AnimationManager::AnimationManager() {
 }
 
 AnimationManager::~AnimationManager() = default;
+
+CResource* AnimationManager::CreateImpl(std::string_view name, std::string_view source) {
+    auto* track = new AnimationTrack(this, name, GetTypeName(), NextHandle());
+    track->SetLoadPath(std::string(source));
+    return track;
+}
 
 }  // namespace Zel

@@ -1,5 +1,6 @@
 // The manager of animation resources. It is registered under the type name "Animation" with the
-// group registry of Globals from its construction to its destruction.
+// group registry of Globals from its construction to its destruction, and makes AnimationTrack
+// resources.
 #pragma once
 
 #include "Core/CResourceManager.h"
@@ -12,8 +13,9 @@ public:
     AnimationManager();
     ~AnimationManager() override;
 
-    // This manager makes no resources yet: its resource type comes later.
-    CResource* CreateImpl(std::string_view, std::string_view) override { return nullptr; }
+    // A new AnimationTrack of the name (this manager, the type name as group, the next handle),
+    // loading from the source.
+    CResource* CreateImpl(std::string_view name, std::string_view source) override;
     ZEL_CLASS_ID(AnimationManager)
 };
 

@@ -184,6 +184,7 @@ void Geometry::UnloadImpl() {
     scales_.clear();
     translations_.clear();
     rotations_.clear();
+    parentIndices_.clear();
 }
 
 void Geometry::LogLoadResult(bool ok) {

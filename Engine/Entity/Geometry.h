@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Core/CResource.h"
@@ -134,10 +135,15 @@ public:
     std::vector<std::array<float, 3>>& GetScales() { return scales_; }
     std::vector<std::array<float, 3>>& GetTranslations() { return translations_; }
     std::vector<std::array<float, 4>>& GetRotations() { return rotations_; }
+    // Per scene object of a text model: the index of its parent object, -1 for none.
+    std::vector<std::int32_t>& GetParentIndices() { return parentIndices_; }
     std::vector<std::string>& GetMaterialFiles() { return materialFiles_; }
     const std::vector<std::string>& GetMaterialFiles() const { return materialFiles_; }
     // The animation resources (one reference each).
     const std::vector<SharedPtr<CResource>>& GetAnimations() const { return animations_; }
+    void AddAnimation(SharedPtr<CResource> animation) {
+        animations_.push_back(std::move(animation));
+    }
     VertexData* GetSharedVertexData() const { return sharedVertexData_.get(); }
     IndexData* GetSharedIndexData() const { return sharedIndexData_.get(); }
     std::uint32_t GetFaceTotal() const { return faceTotal_; }
@@ -162,6 +168,7 @@ protected:
     std::vector<std::array<float, 3>> scales_;
     std::vector<std::array<float, 3>> translations_;
     std::vector<std::array<float, 4>> rotations_;
+    std::vector<std::int32_t> parentIndices_;
     std::array<std::uint32_t, kHeaderWords> headerWords_{};
     std::array<Matrix4, kMatrixSlots> matrices_;
     std::uint32_t matrixCount_ = 0;

@@ -9,6 +9,8 @@
 #include "Core/PathUtils.h"
 #include "Entity/Geometry.h"
 #include "Entity/GeometryKind.h"
+#include "Entity/SimpStaticGeometry.h"
+#include "Entity/StaticGeometry.h"
 
 namespace Zel {
 
@@ -28,7 +30,7 @@ constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
     &Make<Geometry>,  // 0 ".dml"
     &Make<Geometry>,  // 1 ".dm2"
     &Make<Geometry>,  // 2 ".dm3"
-    nullptr,          // 3 StaticGeometry
+    &Make<StaticGeometry>,      // 3
     nullptr,          // 4 GeometrySkin
     nullptr,          // 5 GeometrySkin
     nullptr,          // 6 GeometrySkin
@@ -44,7 +46,7 @@ constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
     nullptr,          // 16 GeometryBodyPart4
     nullptr,          // 17 GeometryBodyPart5
     nullptr,          // 18 GeometryNewCloth
-    nullptr,          // 19 SimpStaticGeometry
+    &Make<SimpStaticGeometry>,  // 19
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "Entity/IndexRun.h"
 #include "Entity/MeshData.h"
 #include "Entity/SceneManager.h"
+#include "Entity/TransformMath.h"
 #include "Entity/VertexComponentDataPool.h"
 #include "Entity/VertexData.h"
 #include "Math/MathUtil.h"
@@ -55,16 +56,6 @@ std::uint64_t ForEachTriangle(const LodStripArray& group, const std::uint32_t* i
         }
     }
     return outside;
-}
-
-// out = a x b (Matrix4 layout: column vectors, so a is applied last).
-void MultiplyMatrix(const float* a, const float* b, float* out) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += a[4 * r + k] * b[4 * k + c];
-            out[4 * r + c] = sum;
-        }
 }
 
 std::uint32_t RecordWord(const std::uint8_t* record, std::size_t at) {
@@ -242,8 +233,9 @@ void Mesh::PrepareForPass(bool sortRequested, const float* world, std::uint32_t 
     if (!scene || !scene->GetCurrentCamera())
         return;
     float viewWorld[16], clip[16];
-    MultiplyMatrix(scene->GetViewMatrix(), world, viewWorld);
-    MultiplyMatrix(scene->GetProjectionMatrix(), viewWorld, clip);
+    // Column vectors: the left factor applies last.
+    MultiplyMatrices4(scene->GetViewMatrix(), world, viewWorld);
+    MultiplyMatrices4(scene->GetProjectionMatrix(), viewWorld, clip);
     SortTrianglesFull(clip, true);
 }
 

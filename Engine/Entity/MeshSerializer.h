@@ -1,23 +1,98 @@
-// Builds meshes from text model sources: geometry from the ASE scene a description names. Globals
-// builds the one instance. Loading thread only.
+// Builds geometry from model sources that are not chunk streams: the meshes, node transforms and
+// animations of an ASE text scene (the mesh file of a ".dml" or ".xml" description), the tracks
+// of animations given as ASE text, and the meshes of a level from its binary level mesh file.
+// Globals builds the one instance. Loading thread only.
+//
+// Text scenes: every scene object gives one mesh per material of its faces (or one per strip set
+// of its strip extension), a node transform (translation, rotation, scale and parent index) and,
+// when it carries node animation, an animation resource named "<path>.animation<i>". As soon as
+// any object of a scene is animated, every object is moved into its own space and given its
+// transform relative to its parent (the animations play in parent space). Meshes record the index
+// of their object in their group word.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace Zel {
 
+class AnimationTrack;
 class Geometry;
+class Mesh;
+class SimpStaticGeometry;
+class StaticGeometry;
+struct AseMaterial;
+struct AseObject;
+struct AseScene;
+struct AseStrips;
+struct AseStripSet;
+struct LevelMeshData;
 
 class MeshSerializer {
 public:
+    using AseMaterials = std::vector<std::unique_ptr<AseMaterial>>;
+
     MeshSerializer() = default;
     virtual ~MeshSerializer() = default;
     MeshSerializer(const MeshSerializer&) = delete;
     MeshSerializer& operator=(const MeshSerializer&) = delete;
 
-    // Builds the geometry's meshes from the ASE scene of path. Models from ASE scenes are not
-    // built yet: the answer is false, and the geometry reports its description as bad.
+    // Reads the ASE scene of path (kept in world space) and builds it into the geometry
+    // (BuildGeometryFromAseScene). False, reported ("读取ase文件失败，fn=%s,错误类型:"), when the
+    // file cannot be read; false when a mesh cannot be built. The geometry's caller empties it
+    // after a failure.
     virtual bool LoadGeometryFromAse(Geometry& geometry, const std::string& path);
+    // Builds every object of the scene into the geometry, in scene order; path names the
+    // animation resources and the log lines. A scene without frame settings (frame speed or
+    // ticks per frame 0) plays at 30 frames a second with 160 ticks a frame, logged once. False
+    // when a mesh cannot be built (its index buffer cannot be made).
+    bool BuildGeometryFromAseScene(Geometry& geometry, AseScene& scene, const std::string& path);
+    // One object without strips: a mesh per material of its faces, then its node transform.
+    // animation: the object's animation resource, or null. False when a mesh cannot be built.
+    bool BuildMeshesFromAseObject(const AseObject& object, const AseMaterials& materials,
+                                  Geometry& geometry, bool transformToLocal,
+                                  AnimationTrack* animation, std::uint32_t objectIndex);
+    // One object with the strip extension: a mesh per strip set with vertices, then its node
+    // transform.
+    bool BuildMeshesFromAseStrips(Geometry& geometry, const AseObject& object,
+                                  const AseStrips& strips, const AseMaterials& materials,
+                                  bool transformToLocal, AnimationTrack* animation,
+                                  std::uint32_t objectIndex);
+    // Fills the mesh from one strip set: vertices, triangles from its strips (degenerate ones
+    // dropped) and its levels of detail as further render groups. lodMode 0 is the only road.
+    // False when the index buffer cannot be made.
+    bool BuildStripSetMesh(Mesh& mesh, const AseStripSet& set, std::uint32_t lodMode,
+                           const AseObject& object, bool transformToLocal);
+    // Fills the track's keys from the object's node animation (cleared first); a channel with
+    // fewer than two keys, or an object without animation, takes the object's pose relative to
+    // its parent as the track's base value. transformKeys re-expresses the keys under the
+    // object's node matrix. False, logged, when the animation spans more frames than a track
+    // holds (kMaxFrames).
+    bool BuildTrackFromAseObject(AnimationTrack& track, const AseObject& object,
+                                 bool transformKeys);
+    // The track's load from ASE text: the first object's node animation. False when the file
+    // cannot be read or its first object has no animation.
+    bool LoadAnimationTrack(AnimationTrack& track, const std::string& path);
+
+    // Reads the binary level mesh file into the level geometry: its meshes (with their own
+    // vertex and 16- or 32-bit index buffers), the geometry-wide triangle arrays and the
+    // occluders. False, logged, when the file cannot be opened or read, or a mesh cannot be made.
+    bool LoadGeometry(StaticGeometry& geometry, const std::string& path);
+    // The same for the simplified level: meshes only, no triangle arrays or occluders.
+    bool LoadGeometry(SimpStaticGeometry& geometry, const std::string& path);
+
+    // The longest animation a track holds, in frames.
+    static constexpr std::int64_t kMaxFrames = 1 << 20;
+
+private:
+    // The meshes of a level mesh file as read, appended to the geometry; indexShadow is the
+    // shadow setting of their index buffers.
+    bool BuildLevelMeshes(Geometry& geometry, const LevelMeshData& level, bool indexShadow);
+    // Reads the level mesh file into level (occluders when asked) and builds its meshes.
+    bool ReadLevelMeshes(Geometry& geometry, const std::string& path, bool withOccluders,
+                         bool indexShadow, LevelMeshData& level);
 };
 
 }  // namespace Zel
