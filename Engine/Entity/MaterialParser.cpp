@@ -13,6 +13,8 @@
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Core/XmlElements.h"
+#include "Entity/AnimationBlendTexture.h"
+#include "Entity/AnimationTexture.h"
 #include "Entity/LegacyStageAnimRecord.h"
 #include "Entity/Material.h"
 #include "Entity/MaterialTextureRequests.h"
@@ -965,9 +967,20 @@ void MaterialParser::BindAnimatedTexture(const LegacyStageAnimRecord& record) {
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
     if (!textures)
         return;
-    // The animated kinds keep their frames by name in the stage for now; the texture is what
-    // the stage binds and what the constant filler advances.
-    record.stage->SetTexture(textures->CreateTexture(MP_MANAGED, int(record.kind)));
+    const bool defaults = TextureManager::WantsDefaultTextures();
+    auto frameTexture = [&](const std::string& name) {
+        return defaults ? textures->GetDefaultTexture() : textures->LoadNamedTexture(name);
+    };
+    TextureBase* texture = textures->CreateTexture(MP_MANAGED, int(record.kind));
+    if (auto* animated = dynamic_cast<AnimationTexture*>(texture)) {
+        // A frequency of 0 (or none, or nonsense) leaves the first frame showing for good.
+        animated->SetFrameTime(record.frequency > 0.0f ? 1.0f / record.frequency : 0.0f);
+        for (const std::string& frame : record.frames) animated->AddFrame(frameTexture(frame));
+    } else if (auto* blended = dynamic_cast<AnimationBlendTexture*>(texture)) {
+        for (const auto& [frame, duration] : record.blendFrames)
+            blended->AddFrame(frameTexture(frame), duration);
+    }
+    record.stage->SetTexture(texture);
     record.stage->flags &= ~std::uint32_t(TSF_TEXTURE_PENDING);
 }
 

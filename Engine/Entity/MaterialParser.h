@@ -105,9 +105,13 @@ public:
     static const XmlNode* FindNamedElement(const XmlNode* parent, const char* element,
                                            const char* attribute, const std::string& name);
 
-    // Makes the animated texture a record asks for (kind 5 or 6) through the texture manager and
-    // binds it to the record's stage, clearing its pending bit. Nothing without a stage or a
-    // texture manager.
+    // Makes the animated texture a record asks for (kind 5 or 6) through the texture manager,
+    // fills its frames and binds it to the record's stage, clearing its pending bit. Each frame is
+    // the texture of its image (TextureManager::LoadNamedTexture: the default texture for a
+    // missing image), or the default texture when the manager wants default textures. Kind 5
+    // shows each frame for 1 / frequency seconds, a frequency of 0 giving frame time 0 (no
+    // animation); kind 6 frames carry their blend times. Nothing without a stage or a texture
+    // manager; the stage gets no texture without a device.
     static void BindAnimatedTexture(const LegacyStageAnimRecord& record);
 };
 

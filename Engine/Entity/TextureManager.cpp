@@ -1,6 +1,7 @@
 #include "Entity/TextureManager.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <new>
 
@@ -11,6 +12,7 @@
 #include "Core/LogDispatch.h"
 #include "Core/PathUtils.h"
 #include "Core/SectionGuard.h"
+#include "Core/StreamFactory.h"
 #include "Core/TimeStrings.h"
 #include "Entity/AnimationBlendTexture.h"
 #include "Entity/AnimationTexture.h"
@@ -19,6 +21,7 @@
 #include "Entity/MaterialManager.h"
 #include "Entity/RenderTarget.h"
 #include "Entity/TextureBase.h"
+#include "Entity/TextureCubeMap.h"
 #include "Entity/TextureLoadFlags.h"
 #include "Entity/TextureStage.h"
 #include "Render/RenderResourceRegistry.h"
@@ -38,6 +41,65 @@ constexpr const char* kGroupTitles[kGroupCount] = {"Client List : \n", "UI List 
                                                    "Effect List : \n", "Scene List : \n",
                                                    "Actor List : \n",  "Other List : \n"};
 enum Group { GROUP_CLIENT, GROUP_UI, GROUP_EFFECT, GROUP_SCENE, GROUP_ACTOR, GROUP_OTHER };
+
+// Each face name of a cube name ends with this ("a*b*c*d*e*f*").
+constexpr char kCubeFaceEnd = '*';
+// Cubes are filled from their face images once; the device keeps them across a reset.
+constexpr std::uint32_t kCubePool = 1;
+
+// Splits "a*b*c*d*e*f*" into its six face names; false unless there are exactly six, none empty.
+bool SplitCubeName(const std::string& name,
+                   std::array<std::string, TextureCubeMap::kFaceCount>& faces) {
+    std::size_t start = 0;
+    for (std::string& face : faces) {
+        const std::size_t end = name.find(kCubeFaceEnd, start);
+        if (end == std::string::npos || end == start)
+            return false;
+        face = name.substr(start, end - start);
+        start = end + 1;
+    }
+    return start == name.size();
+}
+
+// The six face images of one cube, with their pixels (the image decode road). A face is entered
+// in the image manager under its name in the cube notation ("a.png*"), never under the file's own
+// name: the ordinary image of that file holds a texture and no pixels. The faces are only the
+// cube's upload source, so they leave the image manager again once the cube is made.
+class CubeFaceImages {
+public:
+    CubeFaceImages() = default;
+    ~CubeFaceImages() {
+        ImageManager* images = Globals::Find(&Globals::GetImageManager);
+        for (SharedPtr<Image>& face : faces_) {
+            Image* image = face.Get();
+            face.Reset();
+            if (image && images)
+                images->Remove(image);
+        }
+    }
+    CubeFaceImages(const CubeFaceImages&) = delete;
+    CubeFaceImages& operator=(const CubeFaceImages&) = delete;
+
+    // False, without a report from the decoders, when neither the file nor (with the DDS
+    // preference) its ".dds" sibling exists; false when it does not decode.
+    bool Load(std::size_t index, const std::string& name) {
+        ImageManager* images = Globals::Find(&Globals::GetImageManager);
+        if (!images)
+            return false;
+        const std::string path =
+            PathHasParentOrSlash(name) ? name : JoinPath(images->GetBasePath(), name);
+        const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+        const bool preferDds = config && config->PreferDDS();
+        if (!FileExists(path) && !(preferDds && FileExists(ReplaceExtension(path, ".dds"))))
+            return false;
+        faces_[index].Assign(static_cast<Image*>(images->Create(name + kCubeFaceEnd)));
+        return faces_[index] && faces_[index]->LoadPreferDds(path);
+    }
+    const std::array<SharedPtr<Image>, TextureCubeMap::kFaceCount>& Get() const { return faces_; }
+
+private:
+    std::array<SharedPtr<Image>, TextureCubeMap::kFaceCount> faces_;
+};
 
 bool Has(const std::string& name, const char* word) {
     return name.find(word) != std::string::npos;
@@ -564,13 +626,15 @@ void TextureManager::WriteResourceReport(std::ostream& stream) {
 
 // --- Stage textures for materials -----------------------------------------------------------
 
+bool TextureManager::WantsDefaultTextures() {
+    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return (GetTextureLoadFlags() & 0x2) != 0 || (config && config->GetValue(39) != 0);
+}
+
 void TextureManager::ResolveTextureSlot(TextureStage& stage) {
     if (!(stage.flags & TSF_TEXTURE_PENDING))
         return;
-    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
-    const bool defaultTextures =
-        (GetTextureLoadFlags() & 0x2) != 0 || (config && config->GetValue(39) != 0);
-    if (defaultTextures)
+    if (WantsDefaultTextures())
         stage.SetTexture(defaultTexture_);
     else
         LoadTextureSlot(stage);
@@ -583,11 +647,60 @@ void TextureManager::LoadTextureSlot(TextureStage& stage) {
 }
 
 TextureBase* TextureManager::LoadNamedTexture(const std::string& name) {
+    if (name.find(kCubeFaceEnd) != std::string::npos)
+        return LoadCubeTexture(name);
     SharedPtr<Image> image;
     LoadImage(name, image);
     TextureBase* texture =
         image && image->IsLoadSucceeded() ? image->CreateDefaultTexture() : nullptr;
     return texture ? texture : GetDefaultTexture();
+}
+
+// Cube names are split here, where every stage texture is made, so that the binary library, both
+// XML dialects and reloads all reach the same cube for the same six faces.
+TextureBase* TextureManager::LoadCubeTexture(const std::string& name) {
+    std::array<std::string, TextureCubeMap::kFaceCount> faceNames;
+    if (!SplitCubeName(name, faceNames)) {
+        LogTyped(LOG_ENGINE_INIT, "Cube texture %s does not name six face images", name.c_str());
+        return GetDefaultTexture();
+    }
+    if (!device_)
+        return GetDefaultTexture();
+    const std::string normalised = NormalizePath(name);
+    {
+        SectionGuard guard(listLock_);
+        for (TextureBase* texture : textures_)
+            if (texture->GetType() == TextureBase::KIND_CUBE && !texture->IsRenderTarget() &&
+                texture->GetName() == normalised)
+                return texture;
+    }
+    CubeFaceImages faces;
+    for (int i = 0; i < TextureCubeMap::kFaceCount; ++i) {
+        if (!faces.Load(std::size_t(i), faceNames[std::size_t(i)])) {
+            LogTyped(LOG_ENGINE_INIT, "Cube texture %s: face image %s is missing or unreadable",
+                     name.c_str(), faceNames[std::size_t(i)].c_str());
+            return GetDefaultTexture();
+        }
+    }
+    auto* cube = dynamic_cast<TextureCubeMap*>(CreateTexture(kCubePool, TextureBase::KIND_CUBE));
+    if (!cube)
+        return GetDefaultTexture();
+    if (!cube->SetImages(faces.Get())) {
+        LogTyped(LOG_ENGINE_INIT, "Cube texture %s: face images differ in size or format",
+                 name.c_str());
+        ForceRemove(cube);
+        return GetDefaultTexture();
+    }
+    // The cube logs its own failure (memory, device).
+    const bool made = cube->CreateFromImage();
+    // A cube in the pool the device restores keeps no pixels, as a 2D image's texture does not.
+    cube->ReleaseImage();
+    if (!made) {
+        ForceRemove(cube);
+        return GetDefaultTexture();
+    }
+    cube->SetName(name);
+    return cube;
 }
 
 }  // namespace Zel

@@ -180,9 +180,16 @@ public:
     // default texture when the image is missing, not loaded or yields no texture.
     void LoadTextureSlot(TextureStage& stage);
     // The texture of the image of the name (LoadImage), or the default texture when the image is
-    // missing, not loaded or yields no texture. No reference added; null only when not even the
-    // default texture can be made.
+    // missing, not loaded or yields no texture. A name of six face images, each followed by '*'
+    // ("a*b*c*d*e*f*", faces in the order +X, -X, +Y, -Y, +Z, -Z), gives a cube texture made from
+    // the six images, shared by every stage of that name; a name that is not six faces, a face
+    // that is missing or unreadable, or faces that differ in size or format give one log line and
+    // the default texture. No reference added; null only when not even the default texture can
+    // be made.
     TextureBase* LoadNamedTexture(const std::string& name);
+    // Whether texture-load flag bit 1 or switch 39 asks for the default texture in place of every
+    // texture a material names.
+    static bool WantsDefaultTextures();
 
 private:
     // The report's groups: Client, UI, Effect, Scene, Actor, Other.
@@ -193,6 +200,8 @@ private:
     // list 4 is told.
     void Unlink(std::size_t index);
     std::uint8_t* ScratchBuffer(int which);
+    // The cube of a name of face images (LoadNamedTexture).
+    TextureBase* LoadCubeTexture(const std::string& name);
 
     IDirect3DDevice9* device_ = nullptr;
     RenderDevice* renderDevice_ = nullptr;
