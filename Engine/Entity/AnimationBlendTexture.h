@@ -2,8 +2,10 @@
 // while the next one is blended in. Like AnimationTexture it has no device texture of its own,
 // holds its frames by reference and is deleted by the texture manager before any other texture.
 //
-// For now it keeps its frames and their durations; the current frame, its partner and the blend
-// ratio come with character animation. Loading thread (host, or worker inside a task step).
+// Update picks the current frame, the next one and the blend factor between them from the scene
+// time; binding the texture binds the current frame. The frames' own device and resource
+// operations are not forwarded yet. Frames are added on the loading thread (host, or worker
+// inside a task step); Update and the queries run on the host.
 #pragma once
 
 #include <cstddef>
@@ -31,12 +33,32 @@ public:
     TextureBase* GetFrame(std::size_t index) const;
     float GetFrameDuration(std::size_t index) const;
 
+    // Moves on by at most one frame (cycling) once the scene time is more than the current
+    // frame's duration past the last switch, then takes the next frame and the blend factor: the
+    // part of the current frame's duration that has passed, from 0 to 1. A single frame is its
+    // own next one with the factor 1, as is a frame without a positive duration. The scene time
+    // is read from the scene manager (0 without one). Without frames nothing is shown.
+    void Update() override;
+    // The current frame, the one blended in after it and the blend factor since the last Update;
+    // null, null and 0 before the first or without frames.
+    TextureBase* GetCurrentTexture() override { return current_; }
+    TextureBase* GetNextTexture() const { return next_; }
+    float GetBlendFactor() const { return blendFactor_; }
+    // The current frame's Direct3D texture, null while none is shown.
+    IDirect3DTexture9* GetDeviceTexture() const override;
+    IDirect3DBaseTexture9* GetD3DBaseTexture() const override;
+
 private:
     struct Frame {
         SharedPtr<TextureBase> texture;
         float duration;
     };
     std::vector<Frame> frames_;
+    TextureBase* current_ = nullptr;  // one of frames_
+    TextureBase* next_ = nullptr;     // one of frames_
+    std::size_t index_ = 0;
+    float lastSwitch_ = 0.0f;  // scene time of the last switch, seconds
+    float blendFactor_ = 0.0f;
 };
 
 }  // namespace Zel

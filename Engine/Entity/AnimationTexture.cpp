@@ -1,5 +1,8 @@
 #include "Entity/AnimationTexture.h"
 
+#include "Core/Globals.h"
+#include "Entity/SceneManager.h"
+
 namespace Zel {
 
 AnimationTexture::AnimationTexture(std::uint32_t pool, IDirect3DDevice9* device)
@@ -14,6 +17,34 @@ void AnimationTexture::AddFrame(TextureBase* texture) {
 
 TextureBase* AnimationTexture::GetFrame(std::size_t index) const {
     return index < frames_.size() ? frames_[index].Get() : nullptr;
+}
+
+void AnimationTexture::Update() {
+    if (frames_.empty()) {
+        current_ = nullptr;
+        return;
+    }
+    if (!current_) {
+        // Timing keeps counting from the last switch (0 at first), so the next update usually
+        // moves on at once.
+        index_ = 0;
+    } else {
+        const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+        const float now = scene ? scene->GetTimeValue() : 0.0f;
+        if (now - lastSwitch_ > frameTime_) {
+            index_ = (index_ + 1) % frames_.size();
+            lastSwitch_ = now;
+        }
+    }
+    current_ = frames_[index_].Get();
+}
+
+IDirect3DTexture9* AnimationTexture::GetDeviceTexture() const {
+    return current_ ? current_->GetDeviceTexture() : nullptr;
+}
+
+IDirect3DBaseTexture9* AnimationTexture::GetD3DBaseTexture() const {
+    return current_ ? current_->GetD3DBaseTexture() : nullptr;
 }
 
 }  // namespace Zel

@@ -3,8 +3,9 @@
 // and the texture manager makes it and deletes it before any other texture, since it holds its
 // frames by reference.
 //
-// For now it keeps its frames and their interval; choosing the frame shown as scene time passes
-// comes with character animation. Loading thread (host, or worker inside a task step).
+// Update picks the frame to show from the scene time; binding the texture binds that frame. The
+// frames' own device and resource operations are not forwarded yet. Frames are added on the
+// loading thread (host, or worker inside a task step); Update and the queries run on the host.
 #pragma once
 
 #include <cstddef>
@@ -30,13 +31,28 @@ public:
     // Frame index, or null past the end.
     TextureBase* GetFrame(std::size_t index) const;
 
-    // Seconds each frame is shown; 1.0 until set.
+    // Seconds each frame is shown; 1.0 until set. The frame moves on once the scene time is more
+    // than this past the last switch, so 0 moves it on whenever the scene time has advanced and
+    // an infinite time (a frequency of 0) keeps the first frame.
     float GetFrameTime() const { return frameTime_; }
     void SetFrameTime(float seconds) { frameTime_ = seconds; }
 
+    // The first call shows frame 0; later calls move on by at most one frame (cycling) when the
+    // frame time has passed since the last switch. The scene time is read from the scene
+    // manager (0 without one). Without frames nothing is shown.
+    void Update() override;
+    // The frame shown since the last Update; null before the first or without frames.
+    TextureBase* GetCurrentTexture() override { return current_; }
+    // The shown frame's Direct3D texture, null while none is shown.
+    IDirect3DTexture9* GetDeviceTexture() const override;
+    IDirect3DBaseTexture9* GetD3DBaseTexture() const override;
+
 private:
     std::vector<SharedPtr<TextureBase>> frames_;
+    TextureBase* current_ = nullptr;  // one of frames_
     float frameTime_ = 1.0f;
+    std::size_t index_ = 0;
+    float lastSwitch_ = 0.0f;  // scene time of the last switch, seconds
 };
 
 }  // namespace Zel

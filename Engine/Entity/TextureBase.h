@@ -112,6 +112,12 @@ public:
     }
     virtual void ReleaseImage();
     virtual TextureBase* AsTextureBase() { return this; }
+    // Brings the texture up to date just before it is bound; animated textures choose their
+    // frame from the scene time here. Nothing for other kinds. Host thread.
+    virtual void Update() {}
+    // The texture to bind in this one's place: itself, or an animated texture's current frame
+    // (null while it has none). Not a new reference.
+    virtual TextureBase* GetCurrentTexture() { return this; }
     // Whether this texture may receive a copy of other: both 2D, same size, depth and format,
     // this one neither a render target nor in use, and other not this one.
     virtual bool CanCopyFrom(const TextureBase* other) const;

@@ -5,6 +5,7 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Entity/AnimationBlendTexture.h"
 #include "Entity/GpuProgram.h"
 #include "Entity/Light.h"
 #include "Entity/Material.h"
@@ -30,7 +31,7 @@ enum MatrixParam : std::uint32_t {
     MP_TEXTURE_FIRST = 11,  // slot s uses 11 + s, slots 0..10
     MP_ENV_CUBIC = 16,
 };
-enum FloatParam : std::uint32_t { FP_TRANSPARENCY_TUNE = 9 };
+enum FloatParam : std::uint32_t { FP_TRANSPARENCY_TUNE = 9, FP_ALPHA_RATIO = 10 };
 enum VectorParam : std::uint32_t {
     VP_LIGHT_AMBIENT = 0,
     VP_LIGHT_DIFFUSE = 1,
@@ -45,6 +46,7 @@ enum VectorParam : std::uint32_t {
 };
 constexpr std::uint32_t kLastTexMatSlot = 10;
 constexpr std::uint32_t kCubeSlot = 5;
+constexpr std::uint32_t kBlendPartnerSlot = 1;
 constexpr std::uint32_t kConstColourCount = 8;
 
 std::int32_t Switch(std::uint32_t index) {
@@ -154,15 +156,29 @@ void ZelShaderConstFiller::BindStageTextures(RenderDevice* device, const RenderS
             if (device)
                 device->SetTextureFactor(stage.constantColour);
         }
+        // An animated texture moves on to the frame of this scene time and is bound as that
+        // frame, so the program checks and counts the frame it really samples.
+        texture->Update();
+        auto* blend = dynamic_cast<AnimationBlendTexture*>(texture);
+        TextureBase* shown = texture->GetCurrentTexture();
         if (Switch(kDefaultTextureSwitch) == 1)
             if (TextureManager* textures = Globals::Find(&Globals::GetTextureManager))
-                if (TextureBase* fallback = textures->GetDefaultTexture())
-                    texture = fallback;
-        program.SetTexture(stage.stageSlot, texture);
+                if (TextureBase* fallback = textures->GetDefaultTexture()) {
+                    shown = fallback;
+                    blend = nullptr;
+                }
+        program.SetTexture(stage.stageSlot, shown);
         if (d3d9) {
             DWORD bias;
             std::memcpy(&bias, &mipLodBias, sizeof bias);
             d3d9->GetStateCache().SetSamplerState(unit, D3DSAMP_MIPMAPLODBIAS, bias);
+        }
+        if (blend) {
+            // The frame blended in after the current one is sampled as the detail texture.
+            program.SetSamplerParams(kBlendPartnerSlot, stage, unit);
+            if (TextureBase* partner = blend->GetNextTexture())
+                program.SetTexture(kBlendPartnerSlot, partner);
+            program.SetFloat(FP_ALPHA_RATIO, blend->GetBlendFactor());
         }
         ++unit;
     }

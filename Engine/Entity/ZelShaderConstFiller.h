@@ -27,7 +27,10 @@ public:
 
     // Every stage holding a texture, in order, on texture units 0, 1, ...: its sampler state,
     // constant colour (units 0-7) and texture (the default texture while switch 21 is on), and
-    // the mip-map LOD bias on its unit. device may be null (no device state is set).
+    // the mip-map LOD bias on its unit. Animated textures are brought up to date and bound as
+    // their current frame; a blended one also binds the frame after it as texture 1, with slot
+    // 1's sampler state on the same unit, and its blend factor as g_fAlphaRatio. device may be
+    // null (no device state is set).
     static void BindStageTextures(RenderDevice* device, const RenderState& state,
                                   GpuProgram& program, const Pass* pass, float mipLodBias);
     // Every float of the table by name, then every vector with a component count, by name.

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "Core/GlobalConfigManager.h"
+#include "Entity/AnimationBlendTexture.h"
+#include "Entity/AnimationTexture.h"
 #include "Entity/GpuProgram.h"
 #include "Entity/Light.h"
 #include "Entity/Material.h"
@@ -230,6 +232,51 @@ TEST_F(ShaderConstFillerTest, StagesBindTexturesSamplersColoursAndTextureMatrice
     EXPECT_FLOAT_EQ(program_.matrices[12][3], 0.25f);
     // Slot 11 has no texture matrix: only world, view-projection, slot 1's and view are set.
     EXPECT_EQ(program_.matrices.size(), 4u);
+}
+
+TEST_F(ShaderConstFillerTest, AnimatedTexturesBindTheirFrameAndABlendItsPartnerAndRatio) {
+    for (int i = 0; i < 4; ++i)
+        textures_.push_back(std::make_unique<Zel::TextureBase>(1, nullptr, 2));
+    Zel::TextureBase* frame[4] = {textures_[0].get(), textures_[1].get(), textures_[2].get(),
+                                  textures_[3].get()};
+    auto flip = std::make_unique<Zel::AnimationTexture>(1, nullptr);
+    flip->SetFrameTime(0.5f);
+    flip->AddFrame(frame[0]);
+    flip->AddFrame(frame[1]);
+    auto blend = std::make_unique<Zel::AnimationBlendTexture>(1, nullptr);
+    blend->AddFrame(frame[2], 1.0f);
+    blend->AddFrame(frame[3], 1.0f);
+    pass_->renderState.stages[0].stageSlot = 0;
+    pass_->renderState.stages[0].SetTexture(flip.get());
+    pass_->renderState.stages[1].stageSlot = 2;
+    pass_->renderState.stages[1].SetTexture(blend.get());
+
+    // Scene time 0.25: the flip texture shows its first frame; the blend is a quarter through
+    // its first frame, with the second sampled as texture 1 through slot 1's sampler on unit 1.
+    filler_.Fill(op_, program_);
+    EXPECT_EQ(program_.textures[0], frame[0]);
+    EXPECT_EQ(program_.textures[2], frame[2]);
+    EXPECT_EQ(program_.textures[1], frame[3]);
+    EXPECT_FLOAT_EQ(program_.floats[10], 0.25f);
+    EXPECT_EQ(program_.samplers,
+              (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0, 0}, {2, 1}, {1, 1}}));
+
+    // 1.5 s on: both move to their next frame, and the blend's partner wraps to its first.
+    G()->GetSceneManager()->SetTimeValue(1.5f);
+    RecordingProgram later;
+    filler_.Fill(op_, later);
+    EXPECT_EQ(later.textures[0], frame[1]);
+    EXPECT_EQ(later.textures[2], frame[3]);
+    EXPECT_EQ(later.textures[1], frame[2]);
+    EXPECT_FLOAT_EQ(later.floats[10], 0.0f);
+
+    // A plain texture in the stage sets no blend ratio and no partner.
+    pass_->renderState.stages[1].SetTexture(frame[2]);
+    RecordingProgram plain;
+    filler_.Fill(op_, plain);
+    EXPECT_EQ(plain.floats.count(10), 0u);
+    EXPECT_EQ(plain.textures.count(1), 0u);
+    for (Zel::TextureStage& stage : pass_->renderState.stages) stage.SetTexture(nullptr);
 }
 
 TEST(Waves, Table) {
