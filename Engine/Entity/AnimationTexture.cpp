@@ -24,10 +24,12 @@ void AnimationTexture::Update() {
         current_ = nullptr;
         return;
     }
-    if (!current_) {
+    if (!current_ || !(frameTime_ > 0.0f)) {
         // Timing keeps counting from the last switch (0 at first), so the next update usually
-        // moves on at once.
-        index_ = 0;
+        // moves on at once. A frame time of 0 (the material readers' "no frequency"), below 0 or
+        // NaN is no animation: the first frame stays.
+        if (!current_)
+            index_ = 0;
     } else {
         const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
         const float now = scene ? scene->GetTimeValue() : 0.0f;

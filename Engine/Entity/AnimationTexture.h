@@ -38,7 +38,8 @@ public:
     void SetFrameTime(float seconds) { frameTime_ = seconds; }
 
     // The first call shows frame 0; later calls move on by at most one frame (cycling) when the
-    // frame time has passed since the last switch. The scene time is read from the scene
+    // frame time has passed since the last switch; a frame time that is not above 0 keeps frame 0.
+    // The scene time is read from the scene
     // manager (0 without one). Without frames nothing is shown.
     void Update() override;
     // The frame shown since the last Update; null before the first or without frames.

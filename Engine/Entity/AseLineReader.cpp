@@ -1,15 +1,13 @@
 #include "Entity/AseLineReader.h"
 
+#include "Entity/AseScanner.h"
+
 namespace Zel {
 
 namespace {
 
 bool StartsLine(unsigned char c) {
     return c > ' ' && c < 0x7F;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 }  // namespace
@@ -53,9 +51,9 @@ bool AseLineReader::Next() {
 void AseLineReader::Split() {
     std::size_t p = 0;
     auto word = [&]() {
-        while (p < line_.size() && IsBlank(line_[p])) ++p;
+        while (p < line_.size() && AseScanner::IsBlank(line_[p])) ++p;
         const std::size_t begin = p;
-        while (p < line_.size() && !IsBlank(line_[p])) ++p;
+        while (p < line_.size() && !AseScanner::IsBlank(line_[p])) ++p;
         return line_.substr(begin, p - begin);
     };
     keyword_ = word();

@@ -8,10 +8,6 @@ namespace Zel {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Parses a number of type V at the start of text (an optional sign, then the digits
 // std::from_chars takes); answers the characters used, 0 when none.
 template <typename V>
@@ -40,6 +36,10 @@ std::size_t ParseNumber(std::string_view text, V& out) {
 }
 
 }  // namespace
+
+bool AseScanner::IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 bool AseScanner::ParseInt(std::string_view word, std::int32_t& out) {
     std::int32_t value = 0;

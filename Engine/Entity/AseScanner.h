@@ -14,6 +14,9 @@ namespace Zel {
 
 class AseScanner {
 public:
+    // The white space that separates words on an ASE line (the C locale's blanks).
+    static bool IsBlank(char c);
+
     explicit AseScanner(std::string_view text) : text_(text) {}
 
     // Answers the number of conversions stored; once a Scan has failed, later ones store nothing.

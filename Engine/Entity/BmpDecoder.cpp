@@ -11,13 +11,13 @@ using ImageBytes::Inside;
 using ImageBytes::Le16;
 using ImageBytes::Le32;
 
-constexpr std::size_t kHeaderSize = 54;
+constexpr std::size_t kBmpHeaderSize = 54;
 constexpr std::size_t kPaletteOffset = 54;
 
 }  // namespace
 
 bool IsBmpImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize)
+    if (data == nullptr || size < kBmpHeaderSize)
         return false;
     if (data[0] != 'B' || data[1] != 'M')
         return false;

@@ -11,7 +11,7 @@ namespace {
 using ImageBytes::Inside;
 using ImageBytes::Le32;
 
-constexpr std::size_t kHeaderSize = 128;
+constexpr std::size_t kDdsHeaderSize = 128;
 constexpr std::uint32_t kFlagPitch = 0x8;    // DDSD_PITCH in the header flags
 constexpr std::uint32_t kPixelAlpha = 0x1;   // DDPF_ALPHAPIXELS
 constexpr std::uint32_t kPixelFourCc = 0x4;  // DDPF_FOURCC
@@ -28,10 +28,10 @@ DecodedImage DecodeBlocks(const std::uint8_t* data, std::size_t size, std::uint3
     image.blockRows = (height + 3) / 4;
     image.pitch = image.blockColumns * image.bytesPerPixel;
     image.size = image.pitch * image.blockRows;
-    if (!Inside(kHeaderSize, image.size, size))
+    if (!Inside(kDdsHeaderSize, image.size, size))
         return {};
     image.data = std::make_unique_for_overwrite<std::uint8_t[]>(image.size);
-    std::memcpy(image.data.get(), data + kHeaderSize, image.size);
+    std::memcpy(image.data.get(), data + kDdsHeaderSize, image.size);
     return image;
 }
 
@@ -44,13 +44,13 @@ DecodedImage DecodeRgb(const std::uint8_t* data, std::size_t size, std::uint32_t
         sourcePitch = 3 * std::uint64_t(width);
         const std::uint64_t headerPitch = Le32(data, 20);
         if ((Le32(data, 8) & kFlagPitch) && headerPitch >= sourcePitch &&
-            Inside(kHeaderSize, headerPitch * height, size)) {
+            Inside(kDdsHeaderSize, headerPitch * height, size)) {
             sourcePitch = headerPitch;
         }
     } else {
         return {};
     }
-    if (!Inside(kHeaderSize, sourcePitch * height, size))
+    if (!Inside(kDdsHeaderSize, sourcePitch * height, size))
         return {};
 
     DecodedImage image;
@@ -62,7 +62,7 @@ DecodedImage DecodeRgb(const std::uint8_t* data, std::size_t size, std::uint32_t
     image.size = image.pitch * height;
     image.data = std::make_unique<std::uint8_t[]>(image.size);  // zeroed row padding
     for (std::uint32_t y = 0; y < height; ++y) {
-        const std::uint8_t* source = data + kHeaderSize + sourcePitch * y;
+        const std::uint8_t* source = data + kDdsHeaderSize + sourcePitch * y;
         std::uint8_t* out = image.data.get() + std::size_t(image.pitch) * y;
         if (bits == 24) {
             std::memcpy(out, source, 3 * std::size_t(width));
@@ -75,17 +75,17 @@ DecodedImage DecodeRgb(const std::uint8_t* data, std::size_t size, std::uint32_t
 
 DecodedImage DecodeRgba(const std::uint8_t* data, std::size_t size, std::uint32_t width,
                         std::uint32_t height, std::uint32_t bits) {
-    if (bits != 32 || !Inside(kHeaderSize, 4 * std::uint64_t(width) * height, size))
+    if (bits != 32 || !Inside(kDdsHeaderSize, 4 * std::uint64_t(width) * height, size))
         return {};
     DecodedImage image = AllocateDecodedRgba(width, height);
-    std::memcpy(image.data.get(), data + kHeaderSize, image.size);
+    std::memcpy(image.data.get(), data + kDdsHeaderSize, image.size);
     return image;
 }
 
 }  // namespace
 
 std::uint32_t ClassifyDdsImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize)
+    if (data == nullptr || size < kDdsHeaderSize)
         return PF_NONE;
     const std::uint32_t flags = Le32(data, 80);
     if (flags & kPixelFourCc) {
@@ -101,7 +101,7 @@ std::uint32_t ClassifyDdsImage(const std::uint8_t* data, std::size_t size) {
 }
 
 bool IsDdsImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize)
+    if (data == nullptr || size < kDdsHeaderSize)
         return false;
     return std::memcmp(data, "DDS ", 4) == 0 && ClassifyDdsImage(data, size) != PF_NONE;
 }

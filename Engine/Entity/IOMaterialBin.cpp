@@ -8,6 +8,7 @@
 #include "Core/LogDispatch.h"
 #include "Core/StreamFactory.h"
 #include "Entity/AnimationTexture.h"
+#include "Entity/ChunkStream.h"
 #include "Entity/Material.h"
 #include "Entity/MaterialManager.h"
 #include "Entity/Pass.h"
@@ -44,12 +45,6 @@ constexpr std::uint64_t kMinStageGroupBytes =
 
 template <std::size_t N>
 using Record = std::array<std::uint8_t, N>;
-
-std::uint64_t BytesLeft(IZelStream* stream) {
-    const std::uint64_t size = stream->GetSize();
-    const std::uint64_t position = stream->Tell();
-    return position < size ? size - position : 0;
-}
 
 bool Fail(const char* what) {
     LogTyped(LOG_ENGINE_INIT, "BinaryIO Error : %s", what);

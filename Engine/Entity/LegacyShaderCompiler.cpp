@@ -13,6 +13,8 @@
 #include "Entity/Material.h"
 #include "Platform/Win32/Win32Files.h"
 #include "Render/EffectFileName.h"
+#include "Render/RenderCodes.h"
+#include "Entity/TextureStage.h"
 
 namespace Zel {
 
@@ -20,11 +22,8 @@ namespace {
 
 constexpr std::uint32_t kProgramKindNone = 4;
 constexpr std::uint32_t kDefaultProfile = 20;
-constexpr std::uint32_t kNormalBit = 0x2;
-constexpr std::uint32_t kColourBit = 0x4;
 constexpr std::uint32_t kUv0Bit = 0x10;
 constexpr std::uint32_t kSkinBits = 0xC000;
-constexpr std::uint32_t kCubeSlot = 5;
 
 const char* const kProgramKindParts[] = {"VL_SKL", "VL_SKL_POINT", "VL_SKL_SPHERE", "VL_SKL_CUBE",
                                          "VP_NONE"};
@@ -211,7 +210,7 @@ bool Generates(const StageExport& stage) {
 // Whether the vertex shaders read vsin.UV0 for this stage (copy or slot-0/1 modifier lines).
 bool ReadsUv0(const StageExport& stage) {
     if (stage.hasTexCoordMods)
-        return stage.stageSlot != kCubeSlot && stage.stageSlot != 6;
+        return stage.stageSlot != TextureStage::kCubeSlot && stage.stageSlot != 6;
     return !Generates(stage);
 }
 
@@ -516,11 +515,11 @@ std::vector<LegacyShaderCompiler::PassShape> LegacyShaderCompiler::ShapePasses(
                 reads |= kUv0Bit;
         }
         if (transformed && (lightingFunctions || generates))
-            reads |= kNormalBit;
+            reads |= VF_NORMAL;
         if (transformed && shape.programKind != kProgramKindNone)
             reads |= kSkinBits;
         if (lightingFunctions && material.lightingMode == 2)
-            reads |= kColourBit;
+            reads |= VF_COLOUR;
         shape.declaredFlags = (shape.vertexFlags & 0xFFFF) | reads;
         shapes.push_back(std::move(shape));
     }
@@ -666,7 +665,7 @@ void LegacyShaderCompiler::WriteStructures(const PassShape& pass) {
     text_ += "};\n\n";
     const auto uvMembers = [&] {
         for (std::uint32_t k = 0; k < pass.stages.size(); ++k)
-            Put(pass.stages[k].stageSlot == kCubeSlot ? "\tfloat3 UV%u : TEXCOORD%u;\n"
+            Put(pass.stages[k].stageSlot == TextureStage::kCubeSlot ? "\tfloat3 UV%u : TEXCOORD%u;\n"
                                                       : "\tfloat2 UV%u : TEXCOORD%u;\n",
                 k, k);
     };
@@ -758,7 +757,7 @@ struct TexCoordWriter {
                 "\tfloat2 newUV=SphereNormal.xy;\n"
                 "\tnewUV=newUV*float2(0.5,0.5)+float2(0.5,0.5);\n";
             // A cube-map stage's coordinate has a third component.
-            Put(slot == kCubeSlot ? "\tvsout.UV%u=float3(newUV, 0);\n" : "\tvsout.UV%u=newUV;\n",
+            Put(slot == TextureStage::kCubeSlot ? "\tvsout.UV%u=float3(newUV, 0);\n" : "\tvsout.UV%u=newUV;\n",
                 k);
         }
         if (done)
@@ -779,7 +778,7 @@ struct TexCoordWriter {
                     k);
                 break;
             // The cube coordinate has three components already.
-            case kCubeSlot:
+            case TextureStage::kCubeSlot:
                 Put("\tvsout.UV%u = mul(float4(vsout.UV%u, 1), g_TexMatEnvMapCubic);\n", k);
                 break;
             case 6:
@@ -803,13 +802,13 @@ void LegacyShaderCompiler::WriteVSAmbient(const PassShape& pass, const Material&
     bool generates = false;
     for (const StageExport& stage : pass.stages) generates = generates || Generates(stage);
     AppendPosition(text_, pass.positionMode, pass.programKind,
-                   (pass.vertexFlags & kNormalBit) || generates);
+                   (pass.vertexFlags & VF_NORMAL) || generates);
     if (material.lightingMode != 0)
         text_ += (pass.passFlags & PF_AMBIENT_VERTEX_MODULATE)
                      ? "\tvsout.C0 = g_vecLightColorAmbient*g_vecVertexColorModulate;\n"
                      : "\tvsout.C0 = g_vecLightColorAmbient;\n";
     else
-        text_ += (pass.vertexFlags & kColourBit)
+        text_ += (pass.vertexFlags & VF_COLOUR)
                      ? "\tvsout.C0 = vsin.C0*g_vecVertexColorModulate;\n"
                      : "\tvsout.C0 = float4(1, 1, 1, 1)*g_vecVertexColorModulate;\n\t";
     TexCoordWriter coords{text_};
@@ -888,7 +887,7 @@ void LegacyShaderCompiler::WritePixelBody(const PassShape& pass, bool onlyFirstP
     for (std::uint32_t k = 0; k < pass.stages.size(); ++k) {
         const StageExport& stage = pass.stages[k];
         if (onlyFirstPlain) {
-            if (stage.stageSlot == kCubeSlot || stage.stageSlot == 6 || stage.stageSlot == 10)
+            if (stage.stageSlot == TextureStage::kCubeSlot || stage.stageSlot == 6 || stage.stageSlot == 10)
                 continue;
             WriteStageOp(k, stage.envMode, stage.stageSlot);
             break;
@@ -984,7 +983,7 @@ void LegacyShaderCompiler::WriteFixedFunctionTechniques(std::uint32_t passCount,
             // Every line of a stage addresses the same unit u.
             Put("Texture[%u] = <%s>;\n", u, kFixedTextureNames[stage.stageSlot]);
             switch (stage.stageSlot) {
-                case kCubeSlot:
+                case TextureStage::kCubeSlot:
                     Put("TexCoordIndex[%u] =  CAMERASPACEREFLECTIONVECTOR;\n", u);
                     Put("TEXTURETRANSFORMFLAGS[%u] = COUNT3;\n", u);
                     break;

@@ -26,13 +26,12 @@
 #include "Entity/TextureScale.h"
 #include "Platform/Win32/Win32.h"
 #include "Render/RenderSystem.h"
+#include "Render/RenderCodes.h"
 
 namespace Zel {
 
 namespace {
 constexpr std::uint32_t kDefaultTexturesBit = 0x2;
-constexpr std::uint32_t kNormalBit = 0x2;
-constexpr std::uint32_t kColourBit = 0x4;
 constexpr char kCloneMarker[] = "_$clone$_";
 
 // Every clone name made in the process takes the next serial.
@@ -183,7 +182,7 @@ void Material::UpdatePasses() {
         flags |= MF_FLOOR;
     ForEachPass(passes_, [&](Pass& pass) {
         if (flags & MF_LIT)
-            pass.vertexFlags |= kNormalBit;
+            pass.vertexFlags |= VF_NORMAL;
         pass.shininess = shininess;
         pass.gloss = gloss;
     });
@@ -262,7 +261,7 @@ void Material::CheckVertexColorLightBlend() const {
     if (lightingMode != 2 || passes_.empty() || !passes_[0])
         return;
     const std::uint32_t vertexFlags = passes_[0]->vertexFlags;
-    if ((vertexFlags & kNormalBit) && (vertexFlags & kColourBit))
+    if ((vertexFlags & VF_NORMAL) && (vertexFlags & VF_COLOUR))
         return;
     char text[256];
     std::snprintf(text, sizeof text, "顶点色和光照混合模式必须有Normal和顶点色,Mat=%s",

@@ -24,6 +24,7 @@
 #include "Entity/TextureManager.h"
 #include "Render/RenderCodes.h"
 #include "Render/RenderSystem.h"
+#include "Entity/TextureStage.h"
 
 namespace Zel {
 
@@ -38,7 +39,6 @@ constexpr std::uint32_t kBlendWeightsAndIndices = 0xC000;
 constexpr std::uint32_t kFirstLegacyStages = 10;
 // The n-th "STAGE" of a pass; slots 4 and 5 are reached only through coordinate generation.
 constexpr std::uint32_t kLegacySlots[kFirstLegacyStages] = {0, 1, 2, 3, 6, 7, 8, 9, 10, 11};
-constexpr std::uint32_t kCubeSlot = 5;
 constexpr std::uint32_t kSphereSlot = 6;
 constexpr float kDefaultGradientTime = 0.2f;
 // Value words are scanned into buffers of this size (one byte for the terminator).
@@ -405,7 +405,7 @@ void ReadLegacyStage(const XmlNode* element, std::uint32_t ordinal, Pass& pass,
         texGen = TCG_CUBE_REFLECTION;
     std::uint32_t slot = kLegacySlots[ordinal];
     if (texGen == TCG_CUBE_REFLECTION)
-        slot = kCubeSlot;
+        slot = TextureStage::kCubeSlot;
     else if (texGen == TCG_SPHERE_MAP)
         slot = kSphereSlot;
 
@@ -443,7 +443,7 @@ void ReadLegacyStage(const XmlNode* element, std::uint32_t ordinal, Pass& pass,
         ReadTextureParam(texture, stage);
     }
 
-    stage.texCoordGen = slot == kCubeSlot ? std::uint32_t(TCG_CUBE_REFLECTION) : texGen;
+    stage.texCoordGen = slot == TextureStage::kCubeSlot ? std::uint32_t(TCG_CUBE_REFLECTION) : texGen;
     if (stage.texCoordGen != TCG_NONE)
         pass.vertexFlags |= kNormal;
     ReadTcMods(element, stage, true);
@@ -893,7 +893,7 @@ void MaterialParser::ReadTextures(const XmlNode* element, Pass& pass,
         stage.textureName = path;
         stage.stageSlot = slot;
         stage.flags |= TSF_TEXTURE_PENDING;
-        if (slot == kCubeSlot) {
+        if (slot == TextureStage::kCubeSlot) {
             stage.textureName.clear();
             for (const auto& face : kFaces)
                 AppendCubeFace(entry, face.face, face.missingEntry, face.missingPath,

@@ -25,12 +25,12 @@ constexpr std::uint8_t kTypeTrueColourAlpha = 6;
 constexpr std::uint64_t kMaxInflateRatio = 1032;
 constexpr std::uint64_t kInflateSlack = 1024;
 
-struct Pass {
+struct InterlacePass {
     std::uint32_t columnStart, columnStep, rowStart, rowStep;
 };
-constexpr Pass kAdam7[7] = {{0, 8, 0, 8}, {4, 8, 0, 8}, {0, 4, 4, 8}, {2, 4, 0, 4},
+constexpr InterlacePass kAdam7[7] = {{0, 8, 0, 8}, {4, 8, 0, 8}, {0, 4, 4, 8}, {2, 4, 0, 4},
                             {0, 2, 2, 4}, {1, 2, 0, 2}, {0, 1, 1, 2}};
-constexpr Pass kWholeImage = {0, 1, 0, 1};
+constexpr InterlacePass kWholeImage = {0, 1, 0, 1};
 
 struct Header {
     std::uint32_t width, height;
@@ -86,12 +86,12 @@ Header ReadHeader(const std::uint8_t* data) {
     return header;
 }
 
-std::uint32_t PassColumns(const Pass& pass, std::uint32_t width) {
+std::uint32_t PassColumns(const InterlacePass& pass, std::uint32_t width) {
     return width > pass.columnStart
                ? (width - pass.columnStart + pass.columnStep - 1) / pass.columnStep
                : 0;
 }
-std::uint32_t PassRows(const Pass& pass, std::uint32_t height) {
+std::uint32_t PassRows(const InterlacePass& pass, std::uint32_t height) {
     return height > pass.rowStart ? (height - pass.rowStart + pass.rowStep - 1) / pass.rowStep : 0;
 }
 std::uint64_t RowBytes(std::uint64_t columns, std::uint32_t bitsPerPixel) {
@@ -99,7 +99,7 @@ std::uint64_t RowBytes(std::uint64_t columns, std::uint32_t bitsPerPixel) {
 }
 // Bytes of one pass in the inflated stream: a filter byte and the packed pixels per row; a pass
 // without columns or rows holds nothing.
-std::uint64_t PassBytes(const Pass& pass, const Header& header) {
+std::uint64_t PassBytes(const InterlacePass& pass, const Header& header) {
     const std::uint64_t columns = PassColumns(pass, header.width);
     const std::uint64_t rows = PassRows(pass, header.height);
     if (columns == 0 || rows == 0)
@@ -252,7 +252,7 @@ public:
     PixelPlacer(const Header& header, const Chunks& chunks, DecodedImage& image)
         : header_(header), chunks_(chunks), image_(image) {}
 
-    void Place(const Pass& pass, const std::uint8_t* rows, std::uint32_t columns,
+    void Place(const InterlacePass& pass, const std::uint8_t* rows, std::uint32_t columns,
                std::uint32_t rowCount, std::size_t rowBytes) const {
         const std::size_t outBytes = image_.bytesPerPixel;
         const bool contiguous = pass.columnStep == 1 && header_.colourType != kTypePalette;
@@ -329,7 +329,7 @@ DecodedImage DecodePngImage(const std::uint8_t* data, std::size_t size) {
     if (header.colourType == kTypePalette && !chunks.hasPalette)
         return {};
 
-    const Pass* passes = header.interlaced ? kAdam7 : &kWholeImage;
+    const InterlacePass* passes = header.interlaced ? kAdam7 : &kWholeImage;
     const int passCount = header.interlaced ? 7 : 1;
     std::uint64_t rawBytes = 0;
     for (int p = 0; p < passCount; ++p) rawBytes += PassBytes(passes[p], header);

@@ -32,6 +32,8 @@ enum TexCoordGen : std::uint32_t { TCG_NONE = 0, TCG_CUBE_REFLECTION = 1, TCG_SP
 class TextureStage {
 public:
     static constexpr std::uint32_t kSlotCount = 12;
+    // The slot cube maps bind to.
+    static constexpr std::uint32_t kCubeSlot = 5;
 
     // Default waves, then Reset.
     TextureStage();

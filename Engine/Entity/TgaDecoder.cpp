@@ -10,7 +10,7 @@ namespace {
 using ImageBytes::Inside;
 using ImageBytes::Le16;
 
-constexpr std::size_t kHeaderSize = 18;
+constexpr std::size_t kTgaHeaderSize = 18;
 constexpr std::uint8_t kTypeColourMapped = 1;
 constexpr std::uint8_t kTypeTrueColour = 2;
 constexpr std::uint8_t kTypeGrey = 3;
@@ -19,7 +19,7 @@ constexpr std::uint8_t kTopDownBit = 0x20;
 }  // namespace
 
 bool IsTgaImage(const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < kHeaderSize)
+    if (data == nullptr || size < kTgaHeaderSize)
         return false;
     if (Le16(data, 8) != 0 || Le16(data, 10) != 0)
         return false;
@@ -54,7 +54,7 @@ DecodedImage DecodeTgaImage(const std::uint8_t* data, std::size_t size) {
 
     // A colour map present in the file sits between the identifier and the pixels, whatever the
     // image type; its entries take (entry bits + 7) / 8 bytes.
-    const std::uint64_t mapOffset = kHeaderSize + std::uint64_t(data[0]);
+    const std::uint64_t mapOffset = kTgaHeaderSize + std::uint64_t(data[0]);
     const std::uint64_t mapFirst = Le16(data, 3);
     const std::uint64_t mapLength = Le16(data, 5);
     const std::uint64_t mapBytes = data[1] == 1 ? mapLength * ((data[7] + 7u) / 8) : 0;

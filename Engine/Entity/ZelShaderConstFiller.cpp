@@ -18,6 +18,7 @@
 #include "Render/RenderOperation.h"
 #include "Render/RenderSystem.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
+#include "Entity/TextureStage.h"
 
 namespace Zel {
 
@@ -45,7 +46,6 @@ enum VectorParam : std::uint32_t {
     VP_EDITOR_COLOUR = 24,
 };
 constexpr std::uint32_t kLastTexMatSlot = 10;
-constexpr std::uint32_t kCubeSlot = 5;
 constexpr std::uint32_t kBlendPartnerSlot = 1;
 constexpr std::uint32_t kConstColourCount = 8;
 
@@ -139,7 +139,7 @@ void ZelShaderConstFiller::BindStageTextures(RenderDevice* device, const RenderS
         TextureBase* texture = stage.GetTexture();
         if (!texture)
             continue;
-        if (stage.stageSlot == kCubeSlot && device && device->GetFixedFunctionMode() == 0 &&
+        if (stage.stageSlot == TextureStage::kCubeSlot && device && device->GetFixedFunctionMode() == 0 &&
             scene) {
             // The reflection vector is in camera space: turn it back by the view's rotation.
             const float* view = scene->GetViewMatrix();

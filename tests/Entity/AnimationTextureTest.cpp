@@ -114,8 +114,10 @@ TEST_F(AnimatedTextureTime, FramesCycleOneStepPerUpdateOnceTheirTimeHasPassed) {
         // The first update only selects frame 0; the clock starts at 0, so the next one switches.
         // Exactly the frame time does not switch, and a long pause moves on by one frame.
         {0.5f, {10, 10, 10.5f, 10.6f, 100, 100.5f}, {0, 1, 1, 2, 0, 0}},
-        // Frame time 0: a new frame whenever the scene time has moved, never twice at one time.
-        {0.0f, {1, 2, 2, 3, 4}, {0, 1, 1, 2, 0}},
+        // Frame time 0 (no frequency), below 0 or NaN: no animation.
+        {0.0f, {1, 2, 2, 3, 4}, {0, 0, 0, 0, 0}},
+        {-0.5f, {1, 2, 3}, {0, 0, 0}},
+        {std::numeric_limits<float>::quiet_NaN(), {1, 2, 3}, {0, 0, 0}},
         {kNever, {1, 5, 1000}, {0, 0, 0}},
     };
     for (const auto& c : cases) {
