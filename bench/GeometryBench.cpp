@@ -11,12 +11,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "Entity/CompareTriangleOrder.h"
-#include "Entity/IndexData.h"
-#include "Entity/LodStripArray.h"
-#include "Entity/Mesh.h"
-#include "Entity/VertexComponentDataPool.h"
-#include "Entity/VertexData.h"
+#include "Entity/Geometry/CompareTriangleOrder.h"
+#include "Entity/Geometry/IndexData.h"
+#include "Entity/Geometry/LodStripArray.h"
+#include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/VertexComponentDataPool.h"
+#include "Entity/Geometry/VertexData.h"
 #include "Render/FakeHardwareIndexBuffer.h"
 #include "Render/RenderCodes.h"
 

@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "Entity/DdsDecoder.h"
-#include "Entity/DxtEncoder.h"
-#include "Entity/JpegDecoder.h"
-#include "Entity/PixelFormat.h"
-#include "Entity/PngDecoder.h"
+#include "Entity/Image/DdsDecoder.h"
+#include "Entity/Image/DxtEncoder.h"
+#include "Entity/Image/JpegDecoder.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Image/PngDecoder.h"
 #include "fixtures/DxtReference.h"
 #include "fixtures/ImageFixtures.h"
 

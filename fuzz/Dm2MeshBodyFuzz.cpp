@@ -13,7 +13,7 @@
 
 #include "Core/IZelFileStream.h"
 #include "Core/LogDispatch.h"
-#include "Entity/Mesh.h"
+#include "Entity/Geometry/Mesh.h"
 #include "fuzz/FuzzSeeds.h"
 #include "modelgen/Dm2File.h"
 #include "modelgen/GeometryDescription.h"

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "Entity/BmpDecoder.h"
-#include "Entity/DdsDecoder.h"
-#include "Entity/DxtEncoder.h"
-#include "Entity/JpegDecoder.h"
-#include "Entity/PixelFormat.h"
-#include "Entity/PngDecoder.h"
-#include "Entity/TgaDecoder.h"
+#include "Entity/Image/BmpDecoder.h"
+#include "Entity/Image/DdsDecoder.h"
+#include "Entity/Image/DxtEncoder.h"
+#include "Entity/Image/JpegDecoder.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Image/PngDecoder.h"
+#include "Entity/Image/TgaDecoder.h"
 #include "fixtures/ImageFixtures.h"
 #include "fuzz/FuzzSeeds.h"
 #include "fuzz/ImageSeeds.h"

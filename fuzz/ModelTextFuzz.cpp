@@ -17,12 +17,12 @@
 
 #include "Core/IZelFileStream.h"
 #include "Core/StreamFactory.h"
-#include "Entity/AnimationTrack.h"
-#include "Entity/AseReader.h"
-#include "Entity/Geometry.h"
-#include "Entity/LevelMeshReader.h"
-#include "Entity/Mesh.h"
-#include "Entity/MeshSerializer.h"
+#include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/Ase/AseReader.h"
+#include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/LevelMeshReader.h"
+#include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/MeshSerializer.h"
 #include "fuzz/FuzzSeeds.h"
 #include "modelgen/Recipes.h"
 

@@ -3,7 +3,7 @@
 #include "Core/CommandSystem.h"
 #include "Core/ErrorReport.h"
 #include "Core/Globals.h"
-#include "Entity/TextureLoadFlags.h"
+#include "Entity/Texture/TextureLoadFlags.h"
 
 namespace Zel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "Entity/PixelFormat.h"
+#include "Entity/Image/PixelFormat.h"
 
 namespace Zel {
 namespace {

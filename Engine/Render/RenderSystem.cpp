@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "Core/Globals.h"
-#include "Entity/GpuProgramManager.h"
+#include "Entity/Material/GpuProgramManager.h"
 #include "Render/ClearRecord.h"
 #include "Render/HardwareBufferManager.h"
 #include "Render/MatrixBuilders.h"

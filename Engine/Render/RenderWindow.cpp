@@ -1,6 +1,6 @@
 #include "Render/RenderWindow.h"
 
-#include "Entity/RenderTarget.h"
+#include "Entity/Texture/RenderTarget.h"
 #include "Render/RenderSystem.h"
 
 namespace Zel {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Core/GlobalConfigManager.h"
-#include "Entity/TextureLoadFlags.h"
+#include "Entity/Texture/TextureLoadFlags.h"
 #include "Interface/IGlobalConfig.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
 #include "CoreRootFixture.h"

@@ -8,6 +8,7 @@
 #include "Core/IZelStdFileStream.h"
 #include "Core/IZelVfsFileStream.h"
 #include "Core/StreamFactory.h"
+#include "Core/ChunkStream.h"
 #include "Platform/Vfs/Vfs.h"
 #include "fixtures/ByteWriter.h"
 #include "support/LogCapture.h"

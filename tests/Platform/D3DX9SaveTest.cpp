@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "Entity/BmpDecoder.h"
-#include "Entity/DdsDecoder.h"
-#include "Entity/ImageFileKind.h"
-#include "Entity/ImageSwizzle.h"
-#include "Entity/JpegDecoder.h"
-#include "Entity/PngDecoder.h"
-#include "Entity/TgaDecoder.h"
+#include "Entity/Image/BmpDecoder.h"
+#include "Entity/Image/DdsDecoder.h"
+#include "Entity/Image/ImageFileKind.h"
+#include "Entity/Image/ImageSwizzle.h"
+#include "Entity/Image/JpegDecoder.h"
+#include "Entity/Image/PngDecoder.h"
+#include "Entity/Image/TgaDecoder.h"
 #include "Platform/D3DX9/D3DX9Log.h"
 #include "Platform/D3DX9/D3DX9Save.h"
 #include "fixtures/DxtReference.h"

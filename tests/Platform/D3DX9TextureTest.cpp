@@ -12,7 +12,7 @@
 #include "fixtures/DxtReference.h"
 #include "fixtures/ImageFixtures.h"
 #include "support/TempDir.h"
-#include "tests/Entity/ImageExpect.h"
+#include "tests/Entity/Image/ImageExpect.h"
 #include "tests/Platform/D3D9Fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Core/IResList_Impl.h"
-#include "Entity/SceneManager.h"
+#include "Entity/Scene/SceneManager.h"
 #include "Render/HardwareBufferManager.h"
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/HardwareVertexBuffer.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Entity/SceneManager.h"
+#include "Entity/Scene/SceneManager.h"
 #include "Platform/D3D9/D3D9Module.h"
 #include "Render/RenderResource.h"
 #include "Render/RenderResourceManager.h"

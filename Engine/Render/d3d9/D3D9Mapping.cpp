@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "Entity/PixelFormat.h"
+#include "Entity/Image/PixelFormat.h"
 #include "Math/MathUtil.h"
 #include "Render/RenderCodes.h"
 #include "Render/ViewportRect.h"

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Entity/GpuProgram.h"
+#include "Entity/Material/GpuProgram.h"
 #include "Platform/D3DX9/ID3DXEffect.h"
 
 namespace Zel {

@@ -6,8 +6,8 @@
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Core/threadmng.h"
-#include "Entity/PixelFormat.h"
-#include "Entity/TextureManager.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Texture/TextureManager.h"
 #include "Platform/D3DX9/D3DX9Save.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "Core/SharedPtr.h"
-#include "Entity/RenderTarget.h"
+#include "Entity/Texture/RenderTarget.h"
 
 namespace Zel {
 

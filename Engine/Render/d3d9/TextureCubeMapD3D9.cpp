@@ -2,8 +2,8 @@
 
 #include "Core/LogDispatch.h"
 #include "Core/threadmng.h"
-#include "Entity/Image.h"
-#include "Entity/PixelFormat.h"
+#include "Entity/Image/Image.h"
+#include "Entity/Image/PixelFormat.h"
 
 namespace Zel {
 

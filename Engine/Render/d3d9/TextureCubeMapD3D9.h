@@ -3,7 +3,7 @@
 // through a system-memory twin. Made and owned by the texture manager; host or loading thread.
 #pragma once
 
-#include "Entity/TextureCubeMap.h"
+#include "Entity/Texture/TextureCubeMap.h"
 
 namespace Zel {
 

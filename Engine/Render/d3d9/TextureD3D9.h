@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "Entity/TextureBase.h"
+#include "Entity/Texture/TextureBase.h"
 
 namespace Zel {
 

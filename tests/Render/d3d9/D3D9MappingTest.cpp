@@ -1,7 +1,7 @@
 // The system's codes against their Direct3D 9 values, and the pixel-format descriptors.
 #include <gtest/gtest.h>
 
-#include "Entity/PixelFormat.h"
+#include "Entity/Image/PixelFormat.h"
 #include "Render/PixelFormatDescriptor.h"
 #include "Render/RenderCodes.h"
 #include "Render/ViewportRect.h"

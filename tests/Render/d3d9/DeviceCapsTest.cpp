@@ -6,9 +6,9 @@
 
 #include "Core/DeviceCaps.h"
 #include "Core/ProcessorCaps.h"
-#include "Entity/TextureManager.h"
-#include "Entity/PushTextureScale.h"
-#include "Entity/TextureScale.h"
+#include "Entity/Texture/TextureManager.h"
+#include "Entity/Texture/PushTextureScale.h"
+#include "Entity/Texture/TextureScale.h"
 #include "Interface/SystemInfo.h"
 #include "Math/CPUInfo.h"
 #include "Math/CpuidSource.h"

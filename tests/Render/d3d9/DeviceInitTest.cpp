@@ -1,7 +1,7 @@
 // Device creation and its fallbacks, loss and reset, presentation and the shared Direct3D object.
 #include <cstring>
 
-#include "Entity/PixelFormat.h"
+#include "Entity/Image/PixelFormat.h"
 #include "Render/d3d9/RenderTargetD3D9.h"
 #include "Render/ClearRecord.h"
 #include "tests/Render/d3d9/DeviceFixture.h"

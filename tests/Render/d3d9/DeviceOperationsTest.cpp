@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "Core/DeviceCaps.h"
-#include "Entity/Light.h"
-#include "Entity/PixelFormat.h"
+#include "Entity/Scene/Light.h"
+#include "Entity/Image/PixelFormat.h"
 #include "Render/d3d9/RenderTargetD3D9.h"
 #include "Math/MathUtil.h"
 #include "Render/ClearRecord.h"

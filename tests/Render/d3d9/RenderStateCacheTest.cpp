@@ -4,9 +4,9 @@
 // behind its back).
 #include <cstring>
 
-#include "Entity/Light.h"
-#include "Entity/RenderState.h"
-#include "Entity/PixelFormat.h"
+#include "Entity/Scene/Light.h"
+#include "Entity/Material/RenderState.h"
+#include "Entity/Image/PixelFormat.h"
 #include "Render/d3d9/RenderTargetD3D9.h"
 #include "Render/FogRecord.h"
 #include "Render/d3d9/RenderStateCache.h"

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "Core/Globals.h"
-#include "Entity/PixelFormat.h"
-#include "Entity/RenderTarget.h"
-#include "Entity/SceneManager.h"
-#include "Entity/TextureManager.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Texture/RenderTarget.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Texture/TextureManager.h"
 #include "Platform/D3D9/SoftAdapter.h"
 #include "Render/RenderSystem.h"
 #include "Render/d3d9/RenderTargetD3D9.h"

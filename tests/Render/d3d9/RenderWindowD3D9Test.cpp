@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "Core/FrameStats.h"
-#include "Entity/PngDecoder.h"
-#include "Entity/TgaDecoder.h"
+#include "Entity/Image/PngDecoder.h"
+#include "Entity/Image/TgaDecoder.h"
 #include "Platform/Win32/Win32Time.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Render/ClearRecord.h"

@@ -1,0 +1,11 @@
+#include "Entity/Character/SkeletonManager.h"
+
+namespace Zel {
+
+SkeletonManager::SkeletonManager() {
+    RegisterType("SkeletonResource");
+}
+
+SkeletonManager::~SkeletonManager() = default;
+
+}  // namespace Zel

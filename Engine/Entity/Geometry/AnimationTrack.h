@@ -1,0 +1,103 @@
+// The keys of one animated transform: position, rotation and scale keys with their times, the
+// frame-to-key tables, the key ranges, the length and the frame count. Built from a text scene
+// (MeshSerializer::BuildTrackFromAseObject) or by the action readers; AnimationManager creates
+// tracks by name, and a track's own load reads the ASE text file of its load path. Sampling comes
+// with the animation states. Loading thread for its load, host thread otherwise.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "Entity/Geometry/Animation.h"
+
+namespace Zel {
+
+class AnimationTrack : public Animation {
+public:
+    // Flag bits.
+    static constexpr std::uint32_t kConstant = 0x1;       // no keys: the base pose holds
+    static constexpr std::uint32_t kKeepsPosition = 0x2;  // the sampled position wins on bones
+    static constexpr std::uint32_t kKeepsRotation = 0x4;  // a constant track keeps its rotation
+    static constexpr float kDefaultFrameInterval = 0.33f;
+    // The memory size of a track without keys.
+    static constexpr std::uint32_t kBaseSize = 332;
+
+    // A position or scale key (x, y, z) and a rotation key (quaternion x, y, z, w); times in
+    // seconds.
+    struct VectorKey {
+        float x = 0.0f, y = 0.0f, z = 0.0f, time = 0.0f;
+    };
+    struct RotationKey {
+        float x = 0.0f, y = 0.0f, z = 0.0f, w = 1.0f, time = 0.0f;
+    };
+    // The keys of one channel: the kind of its first key as the file gave it (0 key, 1 TCB key,
+    // 3 sample), the key range (first and last index; -1 with no keys) and, per frame, the index
+    // of the key in force (-1 for none).
+    template <class Key>
+    struct Channel {
+        std::vector<Key> keys;
+        std::int32_t firstKind = 0;
+        std::int32_t first = 0;
+        std::int32_t last = -1;
+        std::vector<std::int32_t> frameKeys;
+    };
+
+    AnimationTrack(CResourceManager* manager, std::string_view name, std::string_view group,
+                   std::uint32_t handle);
+    ~AnimationTrack() override;
+    ZEL_CLASS_ID(AnimationTrack)
+    // AnimationManager sets the path a new track loads from.
+    using CResource::SetLoadPath;
+
+    // 332 + 20 per position and scale key + 24 per rotation key.
+    std::uint32_t GetSize() override;
+    // MeshSerializer::LoadAnimationTrack over the load path.
+    bool LoadImpl() override;
+    // Frame interval 0.33, length 0, frame count 0, keys freed.
+    void UnloadImpl() override;
+    float GetLength() const override { return length_; }
+    std::uint32_t GetPositionKeyCount() const override {
+        return static_cast<std::uint32_t>(position_.keys.size());
+    }
+    std::uint32_t GetRotationKeyCount() const override {
+        return static_cast<std::uint32_t>(rotation_.keys.size());
+    }
+    std::uint32_t GetScaleKeyCount() const {
+        return static_cast<std::uint32_t>(scale_.keys.size());
+    }
+
+    // Frees every key array and frame table.
+    void ClearKeys();
+    // Re-expresses every key under the matrix (16 floats, Matrix4 layout): the matrix is inverted
+    // (left as it is when singular) and split into scale, rotation q and translation t; a position
+    // key p becomes q (scale p) + t, a rotation key r becomes q r.
+    void TransformKeys(const float* matrix);
+
+    Channel<VectorKey>& Positions() { return position_; }
+    Channel<RotationKey>& Rotations() { return rotation_; }
+    Channel<VectorKey>& Scales() { return scale_; }
+    const Channel<VectorKey>& Positions() const { return position_; }
+    const Channel<RotationKey>& Rotations() const { return rotation_; }
+    const Channel<VectorKey>& Scales() const { return scale_; }
+
+    void SetLength(float seconds) { length_ = seconds; }
+    float GetFrameInterval() const { return frameInterval_; }
+    void SetFrameInterval(float seconds) { frameInterval_ = seconds; }
+    std::uint32_t GetFrameCount() const { return frameCount_; }
+    void SetFrameCount(std::uint32_t count) { frameCount_ = count; }
+    std::uint32_t GetFlags() const { return flags_; }
+    void SetFlags(std::uint32_t flags) { flags_ = flags; }
+    bool IsConstant() const { return (flags_ & kConstant) != 0; }
+
+private:
+    float frameInterval_ = kDefaultFrameInterval;
+    float length_ = 0.0f;
+    std::uint32_t frameCount_ = 0;
+    Channel<VectorKey> position_;
+    Channel<RotationKey> rotation_;
+    Channel<VectorKey> scale_;
+    std::uint32_t flags_ = 0;
+};
+
+}  // namespace Zel

@@ -1,0 +1,173 @@
+#include "Entity/Geometry/GeometryManager.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Core/PathUtils.h"
+#include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometryKind.h"
+#include "Entity/Geometry/SimpStaticGeometry.h"
+#include "Entity/Geometry/StaticGeometry.h"
+
+namespace Zel {
+
+namespace {
+
+using GeometryCreator = Geometry* (*)(CResourceManager* manager, std::string_view name,
+                                      std::string_view group, std::uint32_t handle);
+
+template <class T>
+Geometry* Make(CResourceManager* manager, std::string_view name, std::string_view group,
+               std::uint32_t handle) {
+    return new T(manager, name, group, handle);
+}
+
+// The class each kind creates; kinds whose class is not built yet hold null.
+constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
+    &Make<Geometry>,  // 0 ".dml"
+    &Make<Geometry>,  // 1 ".dm2"
+    &Make<Geometry>,  // 2 ".dm3"
+    &Make<StaticGeometry>,      // 3
+    nullptr,          // 4 GeometrySkin
+    nullptr,          // 5 GeometrySkin
+    nullptr,          // 6 GeometrySkin
+    nullptr,          // 7 GeometryDeformed
+    nullptr,          // 8 GeometryDeformed
+    nullptr,          // 9 GeometryDeformed
+    nullptr,          // 10 GeometryActor
+    nullptr,          // 11 GeometryActor
+    nullptr,          // 12 GeometryActor
+    nullptr,          // 13 GeometryCloth
+    nullptr,          // 14 GeometryCloth
+    nullptr,          // 15 GeometryBodyPart
+    nullptr,          // 16 GeometryBodyPart4
+    nullptr,          // 17 GeometryBodyPart5
+    nullptr,          // 18 GeometryNewCloth
+    &Make<SimpStaticGeometry>,  // 19
+};
+
+}  // namespace
+
+GeometryManager::GeometryManager() {
+    RegisterType("Geometry");
+}
+
+GeometryManager::~GeometryManager() {
+    RemoveAll();
+}
+
+CResource* GeometryManager::CreateImpl(std::string_view name, std::string_view source) {
+    return CreateByKind(name, source, GEOMETRY_KIND_DML);
+}
+
+void GeometryManager::RemoveAll() {
+    std::vector<CResource*> actors;
+    ForEachActive([&](const std::string&, CResource* resource) {
+        if (static_cast<Geometry*>(resource)->GetKind() == GEOMETRY_KIND_ACT)
+            actors.push_back(resource);
+        return true;
+    });
+    for (CResource* actor : actors) {
+        RemoveFromMaps(actor);
+        actor->Unload();
+        delete actor;
+    }
+    CResourceManager::RemoveAll();
+}
+
+Geometry* GeometryManager::GetOrLoadByKind(std::string_view name, std::string_view path,
+                                           std::uint32_t kind) {
+    auto* geometry = static_cast<Geometry*>(GetByName(name));
+    if (!geometry)
+        geometry = GetOrCreate(name, path, kind);
+    if (!geometry)
+        return nullptr;
+    geometry->Load(std::string(path));
+    return geometry;
+}
+
+Geometry* GeometryManager::GetOrLoad(std::string_view name, std::string_view path) {
+    return GetOrLoadByKind(name, path, GetGeometryKindByName(path));
+}
+
+CResource* GeometryManager::Create(std::string_view name, std::string_view path) {
+    return GetOrCreate(name, path, GetGeometryKindByName(path));
+}
+
+Geometry* GeometryManager::CreateByKind(std::string_view name, std::string_view path,
+                                        std::uint32_t kind) {
+    if (kind >= GEOMETRY_KIND_COUNT || !kCreators[kind])
+        return nullptr;
+    Geometry* geometry = kCreators[kind](this, name, GetTypeName(), NextHandle());
+    geometry->SetLoadPath(std::string(path));
+    return geometry;
+}
+
+Geometry* GeometryManager::CreateUnique(std::string_view name, std::string_view path,
+                                        std::uint32_t kind) {
+    std::string unique(name);
+    if (GetByName(name))
+        unique = MakeIndexedName(name, GetUniqueNameIndex(name));
+    Geometry* geometry = CreateByKind(unique, path, kind);
+    Add(geometry);
+    return geometry;
+}
+
+Geometry* GeometryManager::GetOrCreate(std::string_view name, std::string_view path,
+                                       std::uint32_t kind) {
+    if (CResource* existing = GetByName(name))
+        return static_cast<Geometry*>(existing);
+    Geometry* geometry = CreateByKind(name, path, kind);
+    Add(geometry);
+    return geometry;
+}
+
+GeometryManager::ClassTotals GeometryManager::TotalsOf(std::uint32_t classId) {
+    std::uint64_t bytes = 0;
+    std::uint32_t count = 0;
+    ForEachActive([&](const std::string&, CResource* resource) {
+        if (resource->GetClassId() == classId) {
+            ++count;
+            bytes += resource->GetSizeField();
+        }
+        return true;
+    });
+    return {count, static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu))};
+}
+
+std::uint32_t GeometryManager::CountBodyParts() {
+    return TotalsOf(ClassId::GeometryBodyPart).count;
+}
+
+std::uint32_t GeometryManager::BodyPartMemory() {
+    return TotalsOf(ClassId::GeometryBodyPart).bytes;
+}
+
+std::uint32_t GeometryManager::CountStaticGeometries() {
+    return TotalsOf(ClassId::StaticGeometry).count;
+}
+
+std::uint32_t GeometryManager::StaticGeometryMemory() {
+    return TotalsOf(ClassId::StaticGeometry).bytes;
+}
+
+void GeometryManager::DumpGeometries(const char* path) {
+    if (!path)
+        return;
+    std::FILE* file = std::fopen(path, "w");
+    if (!file)
+        return;
+    std::uint32_t index = 0;
+    ForEachActive([&](const std::string&, CResource* resource) {
+        if (resource->GetClassId() == ClassId::GeometryBodyPart)
+            std::fprintf(file, "%u : %u KB, %s\n", index++, resource->GetSizeField() / 1024,
+                         resource->GetName().c_str());
+        return true;
+    });
+    std::fclose(file);
+}
+
+}  // namespace Zel
