@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Core/LogDispatch.h"
 #include "Render/RenderCodes.h"
 
 namespace Zel {
@@ -30,17 +31,18 @@ HardwareBuffer::HardwareBuffer(std::uint32_t sizeInBytes, std::uint32_t usage, b
 HardwareBuffer::~HardwareBuffer() = default;
 
 void* HardwareBuffer::Lock(std::uint32_t offset, std::uint32_t length, std::uint32_t option) {
+    // Refused before anything is locked: a device lock of a range past the end may already have
+    // handed out memory the caller would write beyond.
+    if (std::uint64_t(offset) + length > sizeInBytes_) {
+        LogError("HardwareBuffer::Lock offset=%u length=%u size=%u: the range leaves the buffer",
+                 offset, length, sizeInBytes_);
+        return nullptr;
+    }
     void* data = nullptr;
     if (shadow_) {
         data = shadow_->Lock(offset, length, option);
     } else {
         data = LockImpl(offset, length, option);
-        // The locking form reports its own refusal; a range it let through past the end is
-        // refused here so the cursor never passes the size.
-        if (data && std::uint64_t(offset) + length > sizeInBytes_) {
-            UnlockImpl();
-            data = nullptr;
-        }
         if (data)
             locked_ = true;
     }

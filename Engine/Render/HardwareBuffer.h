@@ -22,7 +22,8 @@ public:
     // Maps the whole buffer with a LockOption.
     virtual void* Lock(std::uint32_t option) { return Lock(0, sizeInBytes_, option); }
     // Maps length bytes from offset with a LockOption (through the shadow when there is one);
-    // null when the range leaves the buffer or the lock fails (reported by the locking form).
+    // null when the range leaves the buffer (one logged error, checked before the locking form
+    // or the shadow is asked) or the lock fails (reported by the locking form).
     // Only a successful lock records the range and raises the used size to its end; a
     // non-read-only lock of the shadow marks it updated.
     virtual void* Lock(std::uint32_t offset, std::uint32_t length, std::uint32_t option);

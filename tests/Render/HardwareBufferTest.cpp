@@ -11,6 +11,7 @@
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
 #include "Render/d3d9/HardwareVertexBufferD3D9.h"
 #include "tests/Core/CoreRootFixture.h"
+#include "support/LogCapture.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
 
 namespace {
@@ -92,9 +93,18 @@ TEST_F(HardwareBufferTest, FailedLocksLeaveTheBookkeepingAsItWas) {
         struct Range {
             std::uint32_t offset, length;
         };
-        // Past the end, and ranges whose end wraps in 32 bits.
+        // Past the end, and ranges whose end wraps in 32 bits: refused before the device form
+        // (or the shadow) is asked, with one logged line each.
+        const std::size_t locks = buffer.locks.size();
+        ZelTest::LogCapture log;
         for (Range r : {Range{4000, 200}, Range{0xFFFFFF00u, 0x200}, Range{1, 0xFFFFFFFFu}}) {
+            log.Clear();
             EXPECT_EQ(buffer.Lock(r.offset, r.length, LO_NORMAL), nullptr);
+            EXPECT_EQ(buffer.locks.size(), locks);
+            EXPECT_EQ(log.Records().size(), 1u);
+            EXPECT_EQ(log.Count("HardwareBuffer::Lock offset=" + std::to_string(r.offset) +
+                                " length=" + std::to_string(r.length) + " size=4096"),
+                      1);
             EXPECT_FALSE(buffer.IsLocked());
             EXPECT_EQ(buffer.GetUsedSize(), 48u);
             EXPECT_EQ(buffer.GetFreeSize(), 4048u);
@@ -187,8 +197,7 @@ TEST_F(HardwareBufferTest, SystemMemoryBuffersCheckEveryRange) {
          {"ZelFakeHardwareVertexBuffer::Zel::FakeHardwareVertexBuffer::WriteData offset=30 "
           "length=4 size=32",
           "ZelFakeHardwareVertexBuffer::Zel::FakeHardwareVertexBuffer::ReadData",
-          "ZelFakeHardwareVertexBuffer::Zel::FakeHardwareVertexBuffer::LockImpl offset=16 "
-          "length=17",
+          "HardwareBuffer::Lock offset=16 length=17 size=32",
           "ZelFakeHardwareIndexBuffer::Zel::FakeHardwareIndexBuffer::ReadData offset=10"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
 
