@@ -140,6 +140,9 @@ enum DeviceState : std::uint32_t {
     DEVICE_USABLE = 0,
     DEVICE_LOST = 1,
     DEVICE_NEEDS_RESET = 2,  // lost and ready for a reset
+    // No device has been made yet (before Init, or after it failed): nothing to draw on, and
+    // nothing lost either, so no reset is asked for.
+    DEVICE_NONE = 3,
 };
 
 // The states RenderDevice::LockRenderState can hold.

@@ -119,7 +119,7 @@ public:
     virtual std::uint32_t GetAvailableTextureMem() = 0;
     // Local video memory in bytes (free or total) through DirectDraw; 0 when it cannot be asked.
     virtual std::uint32_t GetVideoMemory(bool free) = 0;
-    // DeviceState: 0 usable, 1 lost, 2 lost and ready for ResetDevice.
+    // DeviceState: 0 usable, 1 lost, 2 lost and ready for ResetDevice, 3 no device yet.
     virtual std::uint32_t GetDeviceState() = 0;
     // Resets the device with the settings; true only when the reset answered D3D_OK. The cache
     // reads the device's states back after a reset that did not fail.

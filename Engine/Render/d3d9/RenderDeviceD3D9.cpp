@@ -370,7 +370,7 @@ void RenderDeviceD3D9::WriteDriverRegistry() const {
 
 std::uint32_t RenderDeviceD3D9::GetDeviceState() {
     if (!device_)
-        return DEVICE_LOST;
+        return DEVICE_NONE;
     if (deviceEx_) {
         const HRESULT hr = deviceEx_->CheckDeviceState(static_cast<HWND>(window_));
         if (hr == D3DERR_DEVICENOTRESET)

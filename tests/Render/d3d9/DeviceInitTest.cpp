@@ -241,6 +241,15 @@ TEST_F(DeviceTest, DeviceStateFollowsTheLossCodes) {
     EXPECT_NE(LogText().find(":ENGINE_INIT:Device Has Been Broken!"), std::string::npos);
 }
 
+TEST_F(DeviceTest, WithoutADeviceTheStateSaysSoRatherThanLost) {
+    // A host polling before Init, or after an Init that made no device, is not told to reset.
+    device_ = std::make_unique<Zel::RenderDeviceD3D9>();
+    EXPECT_EQ(Device().GetDeviceState(), Zel::DEVICE_NONE);
+    SoftAdapter::Current().createDeviceFails = true;
+    EXPECT_FALSE(Init(Settings()));
+    EXPECT_EQ(Device().GetDeviceState(), Zel::DEVICE_NONE);
+}
+
 TEST_F(DeviceTest, PlainResetIsRepeatedOnceAfterSuccessAndReadsTheCacheBack) {
     Config().SetValue(62, 0);
     MakeDevice();
