@@ -6,13 +6,17 @@ namespace Zel {
 
 bool RenderResource::OnDeviceLost() {
     const bool released = ReleaseDeviceObjects();
-    refill_ = 1;
+    MarkRefill();
     return released;
 }
 
 std::uint32_t RenderResource::OnDeviceReset() {
     RecreateDeviceObjects();
-    refill_ = 1;
+    MarkRefill();
+    return StampReset();
+}
+
+std::uint32_t RenderResource::StampReset() {
     Globals* globals = Globals::GetExisting();
     resetStamp_ = globals ? globals->GetFrameId() : 0;
     return resetStamp_;

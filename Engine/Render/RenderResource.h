@@ -46,6 +46,11 @@ public:
     std::uint32_t GetResetStamp() const { return resetStamp_; }
 
 protected:
+    // The two notifications' common steps: ask for a refill; stamp the scene's current frame id
+    // (0 without one) and answer it.
+    void MarkRefill() { refill_ = 1; }
+    std::uint32_t StampReset();
+
     std::uint32_t poolCode_;
     RenderDevice* device_;
     std::uint32_t refill_ = 1;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "Platform/D3D9/ComQuery.h"
+#include "Platform/D3D9/IDirect3DCubeTexture9.h"
+#include "Platform/D3D9/IDirect3DTexture9.h"
 #include "Platform/D3D9/SoftDevice9.h"
 #include "Platform/D3D9/SoftPipeline.h"
 
@@ -18,6 +20,17 @@ bool IsNumeric(const Hlsl::Parameter& p) {
 bool IsMatrix(const Hlsl::Parameter& p) {
     return p.cls == Hlsl::ParameterClass::MatrixRows ||
            p.cls == Hlsl::ParameterClass::MatrixColumns;
+}
+
+// Whether a texture lives in the DEFAULT pool, read from its top level's description.
+bool InDefaultPool(IDirect3DBaseTexture9* texture) {
+    D3DSURFACE_DESC desc{};
+    HRESULT hr = D3DERR_INVALIDCALL;
+    if (texture->GetType() == D3DRTYPE_TEXTURE)
+        hr = static_cast<IDirect3DTexture9*>(texture)->GetLevelDesc(0, &desc);
+    else if (texture->GetType() == D3DRTYPE_CUBETEXTURE)
+        hr = static_cast<IDirect3DCubeTexture9*>(texture)->GetLevelDesc(0, &desc);
+    return SUCCEEDED(hr) && desc.Pool == D3DPOOL_DEFAULT;
 }
 
 }  // namespace
@@ -382,6 +395,22 @@ HRESULT D3DXEffect::SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* text
     if (texture != nullptr)
         textures_[p->offset] = texture;
     values_[p->offset] = texture != nullptr ? 1u : 0u;
+    return D3D_OK;
+}
+
+HRESULT D3DXEffect::OnLostDevice() {
+    if (pass_ >= 0)
+        EndPass();
+    begun_ = false;
+    for (auto it = textures_.begin(); it != textures_.end();) {
+        if (!InDefaultPool(it->second)) {
+            ++it;
+            continue;
+        }
+        values_[it->first] = 0;
+        it->second->Release();
+        it = textures_.erase(it);
+    }
     return D3D_OK;
 }
 

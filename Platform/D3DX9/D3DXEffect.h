@@ -48,7 +48,7 @@ public:
     HRESULT SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) override;
 
     HRESULT SetStateManager(ID3DXEffectStateManager* manager) override;
-    HRESULT OnLostDevice() override { return D3D_OK; }
+    HRESULT OnLostDevice() override;
     HRESULT OnResetDevice() override { return D3D_OK; }
 
 private:

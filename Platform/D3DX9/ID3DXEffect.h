@@ -66,7 +66,13 @@ public:
     // The manager receives every device change of later passes (one reference held; null goes back
     // to the device).
     virtual HRESULT SetStateManager(ID3DXEffectStateManager* manager) = 0;
+    // Before the device is reset: a pass or technique in progress is ended, and the references
+    // held on textures of the DEFAULT pool (which die with the device and would keep a plain
+    // device from resetting) are dropped, leaving those parameters cleared. Parameter values,
+    // the technique, handles and the state manager are kept.
     virtual HRESULT OnLostDevice() = 0;
+    // After the reset: the effect is ready as it was left; textures of the DEFAULT pool are set
+    // again by the caller.
     virtual HRESULT OnResetDevice() = 0;
 
 protected:

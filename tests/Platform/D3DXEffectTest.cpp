@@ -328,6 +328,52 @@ TEST_F(D3DXEffectTest, PassDrawsThroughTheDeviceAndRoutesStatesThroughTheManager
     EXPECT_EQ(manager.refs, 1u);
 }
 
+TEST_F(D3DXEffectTest, ValuesAndTechniqueOutliveAResetAndDefaultPoolTexturesLetItThrough) {
+    ASSERT_EQ(Create(source_), D3D_OK);
+    D3DMATRIX half = {};
+    half.m[0][0] = half.m[1][1] = 0.5f;
+    half.m[2][2] = half.m[3][3] = 1.0f;
+    ASSERT_EQ(effect_->SetMatrix(effect_->GetParameterByName(nullptr, "g_Transform"), &half),
+              D3D_OK);
+    float tint[4] = {1, 0.5f, 1, 1};
+    ASSERT_EQ(effect_->SetValue(effect_->GetParameterByName(nullptr, "g_Tint"), tint, 16), D3D_OK);
+    D3DXHANDLE technique = effect_->GetTechniqueByName("Ambient");
+    ASSERT_EQ(effect_->SetTechnique(technique), D3D_OK);
+    // A render-target texture lives in the DEFAULT pool; while anyone holds it a plain device
+    // cannot be reset.
+    ComRef<IDirect3DTexture9> target;
+    ASSERT_EQ(device_->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                     D3DPOOL_DEFAULT, target.Out(), nullptr),
+              D3D_OK);
+    D3DXHANDLE texture = effect_->GetParameterByName(nullptr, "g_Texture");
+    ASSERT_EQ(effect_->SetTexture(texture, target.Get()), D3D_OK);
+    ComRef<IDirect3DTexture9> yellow;
+    MakeTexture(&yellow, 1, 1, {{0xFFFFFF00u}});
+    // Lost in the middle of a pass.
+    ASSERT_EQ(effect_->Begin(nullptr, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    ASSERT_EQ(effect_->BeginPass(0), D3D_OK);
+
+    Soft(device_)->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(effect_->OnLostDevice(), D3D_OK);
+    target.Reset();
+    D3DPRESENT_PARAMETERS p = Parameters();
+    ASSERT_EQ(device_->Reset(&p), D3D_OK);
+    ASSERT_EQ(effect_->OnResetDevice(), D3D_OK);
+
+    // The effect is usable at once, with what was set before the loss.
+    EXPECT_EQ(effect_->GetCurrentTechnique(), technique);
+    ASSERT_EQ(effect_->SetTexture(texture, yellow.Get()), D3D_OK);
+    ASSERT_EQ(effect_->Begin(nullptr, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    ASSERT_EQ(effect_->BeginPass(0), D3D_OK);
+    ASSERT_EQ(device_->SetTexture(0, yellow.Get()), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ClipQuad();
+    EXPECT_EQ(Pixel(32, 32), 0xFFFF8000u);  // yellow tinted by (1, 0.5, 1)
+    EXPECT_EQ(Pixel(5, 5), 0xFF000000u);    // outside the halved quad
+    ASSERT_EQ(effect_->EndPass(), D3D_OK);
+    ASSERT_EQ(effect_->End(), D3D_OK);
+}
+
 TEST_F(D3DXEffectTest, FixedFunctionPassSetsStageStatesAndItsTexture) {
     ASSERT_EQ(Create(source_), D3D_OK);
     RecordingManager manager;

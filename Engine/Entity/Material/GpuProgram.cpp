@@ -21,4 +21,9 @@ GpuProgram::GpuProgram(CResourceManager* manager, std::string_view name, std::st
 
 GpuProgram::~GpuProgram() = default;
 
+void GpuProgram::ReleaseRef() {
+    if (DecRef() <= 1)
+        Unload();
+}
+
 }  // namespace Zel

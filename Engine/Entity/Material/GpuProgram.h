@@ -73,6 +73,9 @@ public:
     virtual void ClearTextures() = 0;
     // The draw path's name for ClearTextures, called at the end of every draw in shader mode.
     void UnbindTextures() { ClearTextures(); }
+    // Drops the caller's reference; when at most the manager's is left the program is unloaded
+    // (its manager deletes it later). Host thread.
+    virtual void ReleaseRef();
 
 private:
     std::uint64_t programId_;

@@ -327,14 +327,17 @@ bool RenderEffectD3D::SetMatrixByName(const char* name, const float* matrix) {
 bool RenderEffectD3D::SetMatrix(std::uint32_t index, const float* matrix, std::uint32_t stage) {
     if (effect_ == nullptr || matrix == nullptr || index > kLastMatrix)
         return false;
-    AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
     if (renderDevice_->GetFixedFunctionMode() != 0) {
         D3DXHANDLE h = Slot(index);
-        return h != nullptr && SUCCEEDED(effect_->SetMatrixTranspose(
-                                   h, reinterpret_cast<const D3DMATRIX*>(matrix)));
+        if (h == nullptr)
+            return false;
+        AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
+        return SUCCEEDED(
+            effect_->SetMatrixTranspose(h, reinterpret_cast<const D3DMATRIX*>(matrix)));
     }
     if (index < kTextureMatrixFirst || index > kTextureMatrixLast || stage >= 8)
         return false;
+    AddFrameStat(FRAME_EFFECT_MATRIX_SETS);
     D3DMATRIX m;
     Transposed(matrix, m);
     if (index != kEnvCubicMatrix && index != kLightMapMatrix) {
@@ -620,6 +623,18 @@ void RenderEffectD3D::OnLostDevice() {
 void RenderEffectD3D::OnResetDevice() {
     if (effect_ != nullptr)
         effect_->OnResetDevice();
+}
+
+bool RenderEffectD3D::OnDeviceLost() {
+    OnLostDevice();
+    MarkRefill();
+    return true;
+}
+
+std::uint32_t RenderEffectD3D::OnDeviceReset() {
+    OnResetDevice();
+    MarkRefill();
+    return StampReset();
 }
 
 bool RenderEffectD3D::ReleaseDeviceObjects() {

@@ -48,7 +48,7 @@ public:
     };
 
     // device is not owned; an effect without one never loads. poolCode: the render-resource pool;
-    // a default-pool effect is released when the device is lost and loaded again after the reset.
+    // a default-pool effect is told of the device's loss and reset (OnDeviceLost, OnDeviceReset).
     RenderEffectD3D(RenderDeviceD3D9* device, CResourceManager* manager, std::string_view name,
                     std::string_view group, std::uint32_t handle,
                     std::uint32_t poolCode = MP_DEFAULT);
@@ -126,12 +126,18 @@ public:
     // report when the file cannot be created or written. An existing file is left alone (true).
     static bool WriteDefaultEffectFile(const std::string& path);
 
-    // Device loss and reset hooks for an effect that stays loaded: handed on to the effect.
+    // Device loss and reset hooks for an effect that stays loaded: handed on to the effect, which
+    // keeps its parameters, technique and handles across the reset.
     void OnLostDevice();
     void OnResetDevice();
+    // What the render-resource manager calls around a reset: the effect stays loaded and is
+    // told through OnLostDevice and OnResetDevice; the refill flag and the reset stamp are kept
+    // as for every render resource. Neither reads the effect file again.
+    bool OnDeviceLost() override;
+    std::uint32_t OnDeviceReset() override;
 
-    // The render-resource hooks: marks the effect lost and unloads it; clears the mark and loads
-    // it again from its load path (true when that load succeeded).
+    // The render-resource release and rebuild: marks the effect lost and unloads it; clears the
+    // mark and loads it again from its load path (true when that load succeeded).
     bool ReleaseDeviceObjects() override;
     bool RecreateDeviceObjects() override;
     bool IsLost() const { return lost_; }

@@ -132,6 +132,32 @@ TEST_F(RenderEffectTest, SettersCountTheirUploadsInTheFrameStatistics) {
     EXPECT_EQ(delta(Zel::FRAME_EFFECT_TEXTURE_SETS), 1u);
 }
 
+TEST_F(RenderEffectTest, OnlyMatrixSetsThatReachAParameterOrStageAreCounted) {
+    ASSERT_TRUE(Load());
+    Zel::FrameStats& stats = *G()->GetFrameStats();
+    const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    struct Case {
+        std::int32_t mode;
+        std::uint32_t index, stage;
+        bool ok;
+    };
+    const Case cases[] = {
+        {Zel::MODE_SHADER, 0, 0, true},            // g_MatWorld
+        {Zel::MODE_SHADER, 4, 0, false},           // g_MatWorldView is not in this effect
+        {Zel::MODE_SHADER, 24, 0, false},          // past the matrices
+        {Zel::MODE_FIXED_FUNCTION, 11, 1, true},   // a texture matrix on stage 1
+        {Zel::MODE_FIXED_FUNCTION, 0, 0, false},   // fixed function takes only texture matrices
+        {Zel::MODE_FIXED_FUNCTION, 11, 8, false},  // no stage 8
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Device().SetFixedFunctionMode(c.mode));
+        const std::uint32_t before = stats.words[Zel::FRAME_EFFECT_MATRIX_SETS];
+        EXPECT_EQ(effect_->SetMatrix(c.index, m, c.stage), c.ok) << c.mode << " " << c.index;
+        EXPECT_EQ(stats.words[Zel::FRAME_EFFECT_MATRIX_SETS] - before, c.ok ? 1u : 0u)
+            << c.mode << " " << c.index << " " << c.stage;
+    }
+}
+
 TEST_F(RenderEffectTest, ArrayElementsAreSetByIndexAndByName) {
     ASSERT_TRUE(Load());
     Zel::FrameStats& stats = *G()->GetFrameStats();
@@ -324,36 +350,85 @@ private:
     Zel::GpuProgram* program_;
 };
 
-TEST_F(RenderEffectTest, LossAndResetReleaseAndReloadTheEffectThroughTheRegistry) {
+TEST_F(RenderEffectTest, LossAndResetKeepTheEffectLoadedThroughTheRegistry) {
+    // A plain device, whose reset any living default-pool resource refuses.
+    D3D9Module::Settings plain;
+    plain.create9Ex = false;
+    D3D9Module::Install(plain);
+    MakeDevice();
+    ASSERT_FALSE(Device().IsEx());
     ASSERT_TRUE(Load());
     ASSERT_TRUE(effect_->IsDefaultPool());
     ProgramHolder holder(effect_.get());
+    ID3DXEffect* const fx = effect_->GetEffect();
+    const D3DXHANDLE world = effect_->GetParameterHandle(0);
+    ASSERT_TRUE(effect_->SetTechnique(2));
+    // A default-pool texture bound by name (as a render target is): the effect's reference must
+    // not keep the device from resetting.
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(
+        Device().GetD3DDevice()->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                               D3DPOOL_DEFAULT, &target, nullptr),
+        D3D_OK);
+    ASSERT_EQ(fx->SetTexture(effect_->GetParameterHandle(67), target), D3D_OK);
     effect_->SetRefillFlag(0);
+
+    ZelTest::LogCapture log;
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
     G()->GetRenderResourceRegistry()->NotifyDeviceLost();
-    EXPECT_TRUE(effect_->IsLost());
-    EXPECT_EQ(effect_->GetEffect(), nullptr);
-    EXPECT_FALSE(effect_->IsLoaded());
-    EXPECT_EQ(effect_->GetTechniqueHandle(0), nullptr);
+    EXPECT_FALSE(effect_->IsLost());
+    ASSERT_EQ(effect_->GetEffect(), fx);
+    EXPECT_TRUE(effect_->IsLoadSucceeded());
     EXPECT_EQ(effect_->GetRefillFlag(), 1u);
+    target->Release();
     ASSERT_TRUE(Device().ResetDevice(Settings()));
     G()->GetSceneManager()->AdvanceFrame();
     G()->GetRenderResourceRegistry()->NotifyDeviceReset();
-    EXPECT_FALSE(effect_->IsLost());
-    EXPECT_TRUE(effect_->IsLoadSucceeded());
-    ASSERT_NE(effect_->GetEffect(), nullptr);
-    EXPECT_NE(effect_->GetTechniqueHandle(0), nullptr);
-    EXPECT_NE(effect_->GetParameterHandle(67), nullptr);
+    ASSERT_EQ(effect_->GetEffect(), fx);
+    EXPECT_EQ(effect_->GetParameterHandle(0), world);
+    EXPECT_EQ(fx->GetCurrentTechnique(), effect_->GetTechniqueHandle(2));
     EXPECT_EQ(effect_->GetResetStamp(), G()->GetFrameId());
-    EXPECT_TRUE(effect_->SetTechnique(2));
+    EXPECT_EQ(log.Count("LoadFxFromDisk:"), 0);  // nothing read or compiled again
+    EXPECT_GT(effect_->Begin(), 0u);
+    EXPECT_TRUE(effect_->End());
 
     // An effect outside the default pool is left to the device.
     RenderEffectD3D managed(&Device(), nullptr, "fx/material.fx", "", 2, Zel::MP_MANAGED);
     managed.Load(source_);
     ProgramHolder other(&managed);
+    managed.SetRefillFlag(0);
     G()->GetRenderResourceRegistry()->NotifyDeviceLost();
-    EXPECT_NE(managed.GetEffect(), nullptr);
-    EXPECT_FALSE(managed.IsLost());
+    EXPECT_EQ(managed.GetRefillFlag(), 0u);
     G()->GetRenderResourceRegistry()->NotifyDeviceReset();
+}
+
+TEST_F(RenderEffectTest, ReleaseAndRecreateUnloadAndLoadTheEffectAgain) {
+    ASSERT_TRUE(Load());
+    EXPECT_TRUE(effect_->ReleaseDeviceObjects());
+    EXPECT_TRUE(effect_->IsLost());
+    EXPECT_EQ(effect_->GetEffect(), nullptr);
+    EXPECT_FALSE(effect_->IsLoaded());
+    EXPECT_EQ(effect_->GetTechniqueHandle(0), nullptr);
+    EXPECT_TRUE(effect_->RecreateDeviceObjects());
+    EXPECT_FALSE(effect_->IsLost());
+    ASSERT_NE(effect_->GetEffect(), nullptr);
+    EXPECT_NE(effect_->GetTechniqueHandle(0), nullptr);
+    EXPECT_NE(effect_->GetParameterHandle(67), nullptr);
+}
+
+TEST_F(RenderEffectTest, ReleaseRefUnloadsWhenOnlyTheManagersReferenceIsLeft) {
+    ASSERT_TRUE(Load());
+    effect_->AddRef();
+    effect_->AddRef();  // the manager's (the first) and two holders'
+    effect_->ReleaseRef();
+    EXPECT_EQ(effect_->GetRefCount(), 2);
+    EXPECT_TRUE(effect_->IsLoaded());
+    EXPECT_NE(effect_->GetEffect(), nullptr);
+    effect_->ReleaseRef();
+    EXPECT_EQ(effect_->GetRefCount(), 1);
+    EXPECT_FALSE(effect_->IsLoaded());
+    EXPECT_EQ(effect_->GetEffect(), nullptr);
+    EXPECT_EQ(effect_->GetTechniqueHandle(0), nullptr);
 }
 
 TEST_F(RenderEffectTest, InvalidTechniqueNamesAreLoggedAndSkipped) {
