@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "Platform/D3D9/DDraw.h"
 #include "Platform/Win32/Win32System.h"
 #include "Platform/Win32/Win32Time.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
@@ -47,12 +48,28 @@ void QueryMemoryStatus(MemoryStatus& status) {
 }
 
 std::uint32_t QueryVideoMemory(std::uint32_t kind, const void* window, RenderDevice* device) {
-    if (!window || !device)
+    if (!window)
         return kFallbackVideoMemoryBytes;
-    std::uint64_t total = device->GetVideoMemory(false);
-    std::uint64_t free = device->GetVideoMemory(true);
-    if (total == 0)
+    // Asked afresh each time rather than kept from the first call: a kept object would stay
+    // bound to the first window and live past the device.
+    IDirectDraw* directDraw = nullptr;
+    if (FAILED(DirectDrawCreate(nullptr, &directDraw, nullptr)) || !directDraw)
+        return kFallbackVideoMemoryBytes;
+    DDCAPS caps{};
+    caps.dwSize = sizeof caps;
+    const bool ready = SUCCEEDED(directDraw->SetCooperativeLevel(
+                           static_cast<HWND>(const_cast<void*>(window)), DDSCL_NORMAL)) &&
+                       SUCCEEDED(directDraw->GetCaps(&caps, nullptr));
+    directDraw->Release();
+    if (!ready)
+        return kFallbackVideoMemoryBytes;
+    std::uint64_t total = caps.dwVidMemTotal;
+    std::uint64_t free = caps.dwVidMemFree;
+    if (total == 0) {
+        if (!device)
+            return kFallbackVideoMemoryBytes;
         total = free = std::uint64_t(device->GetAvailableTextureMem()) << 20;
+    }
     const auto bytes = [](std::uint64_t value) {
         return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
     };

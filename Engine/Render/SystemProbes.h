@@ -38,9 +38,11 @@ std::string GetLibraryVersionText();
 // Physical memory and the process's virtual address space; all zero when nothing can be read.
 void QueryMemoryStatus(MemoryStatus& status);
 
-// Video memory in bytes of a VideoMemoryKind, from the device (total and free; both become its
-// available texture memory in MB times 2^20 when it reports no total). 32 MB for every kind when
-// there is no window or no device, and for an unknown kind. Host thread.
+// Video memory in bytes of a VideoMemoryKind, from the DirectDraw driver capabilities for the
+// window (total and free; both become the device's available texture memory in MB times 2^20
+// when the driver reports no total). 32 MB for every kind when there is no window, when
+// DirectDraw cannot be made, take the window or answer its capabilities, when a zero total has
+// no device to ask, and for an unknown kind. device is not owned and may be null. Host thread.
 std::uint32_t QueryVideoMemory(std::uint32_t kind, const void* window, RenderDevice* device);
 
 // Profiler markers through the device's loaded D3DPERF functions (nothing when the device has

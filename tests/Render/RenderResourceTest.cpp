@@ -155,18 +155,55 @@ TEST_F(RenderResourceTest, MemoryStatusIsInMegabytes) {
 
 class ProbeDeviceTest : public ZelTest::DeviceTest {};
 
-TEST_F(ProbeDeviceTest, VideoMemoryIs32MBWithoutAWindowOrADevice) {
+TEST_F(ProbeDeviceTest, VideoMemoryComesFromTheDriverCapsAnd32MBWhenDirectDrawFails) {
     ASSERT_TRUE(Init(Settings()));
-    for (std::uint32_t kind : {0u, 1u, 2u, 9u}) {
-        EXPECT_EQ(QueryVideoMemory(kind, nullptr, &Device()), 33554432u) << kind;
-        EXPECT_EQ(QueryVideoMemory(kind, window_, nullptr), 33554432u) << kind;
+    const std::uint32_t textureMem = Device().GetAvailableTextureMem() << 20;
+    ASSERT_GT(textureMem, 0u);
+    constexpr std::uint32_t k32MB = 33554432u;
+    struct Case {
+        const char* what;
+        void (*set)(SoftDirectDraw::Settings&);
+        bool window, device;
+        std::uint32_t total, free;
+    };
+    const Case cases[] = {
+        {"the driver caps", [](SoftDirectDraw::Settings&) {}, true, true, 256u << 20, 240u << 20},
+        {"the driver caps, no device needed", [](SoftDirectDraw::Settings&) {}, true, false,
+         256u << 20, 240u << 20},
+        {"no window", [](SoftDirectDraw::Settings&) {}, false, true, k32MB, k32MB},
+        {"DirectDrawCreate fails", [](SoftDirectDraw::Settings& s) { s.createFails = true; }, true,
+         true, k32MB, k32MB},
+        {"SetCooperativeLevel fails",
+         [](SoftDirectDraw::Settings& s) { s.cooperativeLevelFails = true; }, true, true, k32MB,
+         k32MB},
+        {"GetCaps fails", [](SoftDirectDraw::Settings& s) { s.capsFails = true; }, true, true,
+         k32MB, k32MB},
+        {"no total: the device's texture memory",
+         [](SoftDirectDraw::Settings& s) { s.capsVidMemTotal = 0; }, true, true, textureMem,
+         textureMem},
+        {"no total and no device", [](SoftDirectDraw::Settings& s) { s.capsVidMemTotal = 0; }, true,
+         false, k32MB, k32MB},
+        // The other road (COM, local video memory) is not asked.
+        {"COM road failing",
+         [](SoftDirectDraw::Settings& s) {
+             s.coCreateFails = true;
+             s.localTotal = 1;
+         },
+         true, true, 256u << 20, 240u << 20},
+    };
+    for (const Case& c : cases) {
+        SoftDirectDraw::Restore();
+        c.set(SoftDirectDraw::Current());
+        const void* window = c.window ? window_ : nullptr;
+        RenderDevice* device = c.device ? &Device() : nullptr;
+        EXPECT_EQ(QueryVideoMemory(VM_TOTAL, window, device), c.total) << c.what;
+        EXPECT_EQ(QueryVideoMemory(VM_FREE, window, device), c.free) << c.what;
+        // Every kind of a failed query answers 32 MB, the used amount too.
+        EXPECT_EQ(QueryVideoMemory(VM_USED, window, device),
+                  c.total == k32MB ? k32MB : c.total - c.free)
+            << c.what;
+        EXPECT_EQ(QueryVideoMemory(9, window, device), k32MB) << c.what;
     }
-    EXPECT_EQ(QueryVideoMemory(9, window_, &Device()), 33554432u);
-    const std::uint32_t total = QueryVideoMemory(VM_TOTAL, window_, &Device());
-    const std::uint32_t free = QueryVideoMemory(VM_FREE, window_, &Device());
-    EXPECT_GT(total, 0u);
-    EXPECT_LE(free, total);
-    EXPECT_EQ(QueryVideoMemory(VM_USED, window_, &Device()), total - free);
 }
 
 TEST_F(ProbeDeviceTest, ProfilerMarkerNamesAreCutTo127Characters) {
