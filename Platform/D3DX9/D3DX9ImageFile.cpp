@@ -71,6 +71,10 @@ void PutPaletteEntry(BYTE* pixel, const BYTE* palette, std::size_t entryBytes, U
 
 namespace {
 constexpr std::size_t kBmpHeaderSize = 54;
+constexpr std::size_t kBmpFileHeaderSize = 14;
+// BITMAPINFOHEADER, the smallest info header with the fields read here; the palette follows the
+// whole info header, which the later forms make 108 or 124 bytes long.
+constexpr DWORD kBmpMinInfoHeaderSize = 40;
 }  // namespace
 
 const char* D3DXReadBmpFile(const BYTE* data, std::size_t size, D3DXImageFile* out) {
@@ -81,6 +85,10 @@ const char* D3DXReadBmpFile(const BYTE* data, std::size_t size, D3DXImageFile* o
     const WORD bits = Le16(data, 28);
     const DWORD compression = Le32(data, 30);
     const U64 coloursUsed = Le32(data, 46);
+    const DWORD infoHeaderSize = Le32(data, kBmpFileHeaderSize);
+    if (infoHeaderSize < kBmpMinInfoHeaderSize)
+        return "BMP info header too small";
+    const U64 paletteOffset = kBmpFileHeaderSize + U64(infoHeaderSize);
     if (pixelOffset > size)
         return "BMP pixel data offset past the end of the file";
     if (compression != 0 || planes != 1)
@@ -97,12 +105,12 @@ const char* D3DXReadBmpFile(const BYTE* data, std::size_t size, D3DXImageFile* o
     const U64 rowBytes = (U64(bits) * U64(width) + 31) / 32 * 4;
     if (!Inside(pixelOffset, rowBytes * U64(height), size))
         return "BMP file shorter than its rows";
-    if (palette && !Inside(kBmpHeaderSize, coloursUsed * 4, size))
+    if (palette && !Inside(paletteOffset, coloursUsed * 4, size))
         return "BMP file shorter than its palette";
 
     const UINT w = UINT(width), h = UINT(height);
     StartPixels(out, D3DXIFF_BMP, bits == 32 ? D3DFMT_A8R8G8B8 : D3DFMT_R8G8B8, bits == 32, w, h);
-    const BYTE* paletteBytes = data + kBmpHeaderSize;
+    const BYTE* paletteBytes = palette ? data + paletteOffset : nullptr;
     BYTE* pixels = out->levels[0].data();
     for (UINT y = 0; y < h; ++y) {
         const BYTE* row = data + pixelOffset + rowBytes * (topDown ? y : h - 1 - y);

@@ -206,12 +206,14 @@ std::vector<Accepted> AcceptedFiles() {
         add(
             "BMP 32" + order, [=] { return ZelFixtures::WriteBmpTrueColour(image, 32, topDown); },
             D3DXIFF_BMP, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8, 7, 5, [=] { return Bgra(image, true); });
-        for (int bits : {4, 8})
-            add(
-                "BMP " + std::to_string(bits) + order,
-                [=] { return ZelFixtures::WriteBmpIndexed(indexed, bits, topDown); }, D3DXIFF_BMP,
-                D3DFMT_R8G8B8, D3DFMT_X8R8G8B8, 9, 5,
-                [=] { return Bgra(ZelTest::ThroughPalette(indexed), false); });
+        // The palette follows the info header, whichever of its three sizes the file has.
+        for (std::uint32_t header : {40u, 108u, 124u})
+            for (int bits : {4, 8})
+                add(
+                    "BMP " + std::to_string(bits) + order + " header " + std::to_string(header),
+                    [=] { return ZelFixtures::WriteBmpIndexed(indexed, bits, topDown, header); },
+                    D3DXIFF_BMP, D3DFMT_R8G8B8, D3DFMT_X8R8G8B8, 9, 5,
+                    [=] { return Bgra(ZelTest::ThroughPalette(indexed), false); });
         add(
             "TGA 2 24" + order,
             [=] { return ZelFixtures::WriteTgaTrueColour(image, 24, topDown, "id"); }, D3DXIFF_TGA,
@@ -462,6 +464,7 @@ TEST_F(D3DXTexture, RefusedFilesGiveInvalidDataAndAMessage) {
         {"BMP compressed", patched(bmp, 30, 1)},
         {"BMP 16-bit", patched(bmp, 28, 16)},
         {"BMP rows cut short", Bytes(bmp.begin(), bmp.end() - 1)},
+        {"BMP info header of 12 bytes", patched(bmp, 14, 12)},
         {"PNG colour type 7", png(7, 8, false)},
         {"PNG palette at 16 bits", png(3, 16, false)},
         {"PNG interlaced 4-bit palette", png(3, 4, true)},

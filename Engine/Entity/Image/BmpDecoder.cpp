@@ -12,7 +12,10 @@ using ImageBytes::Le16;
 using ImageBytes::Le32;
 
 constexpr std::size_t kBmpHeaderSize = 54;
-constexpr std::size_t kPaletteOffset = 54;
+constexpr std::size_t kFileHeaderSize = 14;
+// The smallest info header that holds the fields read here (BITMAPINFOHEADER); the larger forms
+// (108 and 124 bytes) add fields after them, and the palette follows the whole header.
+constexpr std::uint32_t kMinInfoHeaderSize = 40;
 
 }  // namespace
 
@@ -41,19 +44,21 @@ DecodedImage DecodeBmpImage(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t height = topDown ? 0 - std::int64_t(rawHeight) : std::uint64_t(rawHeight);
     const std::uint32_t bits = Le16(data, 28);
     const std::uint64_t coloursUsed = Le32(data, 46);
-    if (!IsDecodableSide(width) || !IsDecodableSide(height))
+    const std::uint32_t infoHeaderSize = Le32(data, kFileHeaderSize);
+    if (!IsDecodableSide(width) || !IsDecodableSide(height) || infoHeaderSize < kMinInfoHeaderSize)
         return {};
+    const std::uint64_t paletteOffset = kFileHeaderSize + std::uint64_t(infoHeaderSize);
 
     const std::uint64_t sourcePitch = (bits * width + 31) / 32 * 4;
     if (!Inside(pixelOffset, sourcePitch * height, size))
         return {};
-    if (coloursUsed > 0 && !Inside(kPaletteOffset, coloursUsed * 4, size))
+    if (coloursUsed > 0 && !Inside(paletteOffset, coloursUsed * 4, size))
         return {};
 
     const auto w = static_cast<std::uint32_t>(width);
     const auto h = static_cast<std::uint32_t>(height);
     DecodedImage image = bits == 32 ? AllocateDecodedRgba(w, h) : AllocateDecodedRgb(w, h);
-    const std::uint8_t* palette = data + kPaletteOffset;
+    const std::uint8_t* palette = coloursUsed > 0 ? data + paletteOffset : nullptr;
 
     for (std::uint32_t y = 0; y < h; ++y) {
         const std::uint8_t* source = data + pixelOffset + sourcePitch * y;

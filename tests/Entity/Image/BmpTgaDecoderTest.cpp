@@ -47,15 +47,37 @@ TEST(BmpDecoder, TrueColourDecodesTopRowFirstInBothRowOrders) {
     }
 }
 
+TEST(BmpFixture, V5InfoHeaderMatchesHandTypedBytes) {
+    // A 1 x 1 8-bit image with one palette entry after a 124-byte info header.
+    ZelFixtures::IndexedImage image{1, 1, {0}, {0x11, 0x22, 0x33}};
+    Bytes expected = {
+        'B', 'M', 146, 0, 0, 0, 0, 0, 0,    0,    142, 0, 0,    0,           // file header
+        124, 0,   0,   0, 1, 0, 0, 0, 1,    0,    0,   0, 1,    0,    8, 0,  // size, sides, bits
+        0,   0,   0,   0, 4, 0, 0, 0, 0x13, 0x0B, 0,   0, 0x13, 0x0B, 0, 0,
+        1,   0,   0,   0, 0, 0, 0, 0};         // colours used 1, important 0
+    expected.resize(expected.size() + 16, 0);  // masks
+    for (std::uint8_t b : {0x42, 0x47, 0x52, 0x73}) expected.push_back(b);  // "sRGB"
+    expected.resize(expected.size() + 48, 0);                               // end points, gamma
+    for (std::uint8_t b : {4, 0, 0, 0}) expected.push_back(b);              // LCS_GM_IMAGES
+    expected.resize(expected.size() + 12, 0);  // profile offset and size, reserved
+    for (std::uint8_t b : {0x33, 0x22, 0x11, 0}) expected.push_back(b);  // palette entry 0
+    for (std::uint8_t b : {0, 0, 0, 0}) expected.push_back(b);           // the row
+    ASSERT_EQ(expected.size(), 146u);
+    EXPECT_EQ(ZelFixtures::WriteBmpIndexed(image, 8, false, 124), expected);
+}
+
 TEST(BmpDecoder, PaletteImagesTakeTheirEntriesAndOddWidthsStopAtTheLastPixel) {
-    for (int bits : {4, 8}) {
-        for (bool topDown : {false, true}) {
-            SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown);
-            const auto indexed = ZelFixtures::MakeIndexedImage(5, 4, bits == 4 ? 16 : 200);
-            const Bytes file = ZelFixtures::WriteBmpIndexed(indexed, bits, topDown);
-            ASSERT_TRUE(Zel::IsBmpImage(file.data(), file.size()));
-            EXPECT_TRUE(SameImage(Zel::DecodeBmpImage(file.data(), file.size()), 2, 5, 4, 15,
-                                  Expected(ZelTest::ThroughPalette(indexed), Order::Bgr, 3)));
+    for (std::uint32_t header : {40u, 108u, 124u}) {
+        for (int bits : {4, 8}) {
+            for (bool topDown : {false, true}) {
+                SCOPED_TRACE(testing::Message() << header << "-byte info header, " << bits
+                                                << " bits, top-down " << topDown);
+                const auto indexed = ZelFixtures::MakeIndexedImage(5, 4, bits == 4 ? 16 : 200);
+                const Bytes file = ZelFixtures::WriteBmpIndexed(indexed, bits, topDown, header);
+                ASSERT_TRUE(Zel::IsBmpImage(file.data(), file.size()));
+                EXPECT_TRUE(SameImage(Zel::DecodeBmpImage(file.data(), file.size()), 2, 5, 4, 15,
+                                      Expected(ZelTest::ThroughPalette(indexed), Order::Bgr, 3)));
+            }
         }
     }
 }
@@ -111,6 +133,14 @@ TEST(BmpDecoder, RefusesWhatItCannotReadSafely) {
     Bytes palette = ZelFixtures::WriteBmpIndexed(indexed, 8, false);
     PutLe32(palette, 46, 0x40000000);  // a palette far past the end of the file
     EXPECT_TRUE(Zel::DecodeBmpImage(palette.data(), palette.size()).IsEmpty());
+    // An info header that ends past the file, or one too small to hold the fields read.
+    for (std::uint32_t header : {0xFFFFFFF0u, 12u}) {
+        SCOPED_TRACE(header);
+        palette = ZelFixtures::WriteBmpIndexed(indexed, 8, false);
+        PutLe32(palette, 14, header);
+        EXPECT_TRUE(Zel::IsBmpImage(palette.data(), palette.size()));
+        EXPECT_TRUE(Zel::DecodeBmpImage(palette.data(), palette.size()).IsEmpty());
+    }
     EXPECT_FALSE(Zel::IsBmpImage(nullptr, 0));
 }
 
