@@ -8,6 +8,7 @@
 #include "Core/ErrorReport.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/IResList_Impl.h"
 #include "Core/IResVisitor.h"
 #include "Core/LogDispatch.h"
 #include "Core/PathUtils.h"
@@ -529,6 +530,54 @@ std::size_t TextureManager::GetRenderTargetCount() {
 bool TextureManager::Contains(const TextureBase* texture) {
     SectionGuard guard(listLock_);
     return std::find(textures_.begin(), textures_.end(), texture) != textures_.end();
+}
+
+namespace {
+
+// One texture or render target of a list handed to the host, as it was when the list was built.
+class TextureResInfo final : public IResInfo_Impl {
+public:
+    explicit TextureResInfo(const TextureBase& texture)
+        : IResInfo_Impl(texture.GetName(), texture.GetRefCount(), texture.GetSizeInBytes()) {}
+};
+
+template <class Texture>
+std::unique_ptr<IResList_Impl> BuildTextureList(const std::vector<Texture*>& textures) {
+    auto list = std::make_unique<IResList_Impl>();
+    for (const TextureBase* texture : textures)
+        list->Add(std::make_unique<TextureResInfo>(*texture));
+    return list;
+}
+
+}  // namespace
+
+TextureBase* TextureManager::FindByName(const std::string& name) {
+    const std::string normalised = NormalizePath(name);
+    SectionGuard guard(listLock_);
+    for (TextureBase* texture : textures_)
+        if (texture->GetName() == normalised)
+            return texture;
+    return nullptr;
+}
+
+RenderTarget* TextureManager::FindRenderTargetByName(const std::string& name) {
+    SectionGuard guard(targetLock_);
+    for (RenderTarget* target : targets_)
+        if (static_cast<const TextureBase*>(target)->GetName() == name)
+            return target;
+    return nullptr;
+}
+
+IResList_Impl* TextureManager::GetResList() {
+    SectionGuard guard(listLock_);
+    textureList_ = BuildTextureList(textures_);
+    return textureList_.get();
+}
+
+IResList_Impl* TextureManager::GetRenderTargetResList() {
+    SectionGuard guard(targetLock_);
+    targetList_ = BuildTextureList(targets_);
+    return targetList_.get();
 }
 
 // ---- Reports ----

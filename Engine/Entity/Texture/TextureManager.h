@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@
 namespace Zel {
 
 class Image;
+class IResList_Impl;
 class IResVisitor;
 class IZelStream;
 class RenderDevice;
@@ -165,6 +167,20 @@ public:
     std::size_t GetRenderTargetCount();
     bool Contains(const TextureBase* texture);
 
+    // ---- What the host's texture and render-target proxies hand out ----
+    // The first texture of the list whose name equals the normalised form of name; null when
+    // none. No reference added. Under the list lock.
+    TextureBase* FindByName(const std::string& name);
+    // The first render target whose name equals name as given; null when none. No reference
+    // added. Under the render-target lock.
+    RenderTarget* FindRenderTargetByName(const std::string& name);
+    // A new list of every texture (name, reference count, GetSizeInBytes) as it is now, in list
+    // order; the manager owns it and deletes it at the next call or with itself. The entries
+    // stay readable after their textures have gone. Under the list lock; host thread.
+    IResList_Impl* GetResList();
+    // The same for the render targets, under the render-target lock.
+    IResList_Impl* GetRenderTargetResList();
+
     // The texture report appended to the file (null: "TexRes%s.txt" with the time string, in the
     // data root); nothing when it cannot be opened.
     void DumpResources(const char* fileName);
@@ -221,6 +237,8 @@ private:
     locksection scratchLocks_[2];
     std::vector<std::uint8_t> scratch_[2];
     std::vector<ResourceListener> listeners_[4];
+    std::unique_ptr<IResList_Impl> textureList_;
+    std::unique_ptr<IResList_Impl> targetList_;
 };
 
 }  // namespace Zel

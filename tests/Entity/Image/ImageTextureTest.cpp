@@ -145,6 +145,30 @@ TEST_F(ImageTexture, ATextureFromADecodedImageTakesEveryLevelAndTheImageLetsItsP
     EXPECT_FALSE(loaded->CreateTexture());
 }
 
+TEST_F(ImageTexture, OnlyTheLoadSucceededFlagLetsATextureBeMade) {
+    AttachDevice();
+    const Bytes file =
+        ZelFixtures::WriteBmpTrueColour(ZelFixtures::MakePatternImage(8, 8), 24, false);
+    Write("flags.bmp", file);
+    // Bit 0 says a load ran, bit 4 that it succeeded; only bit 4 counts.
+    const struct {
+        bool loaded, succeeded, made;
+    } cases[] = {
+        {true, true, true}, {false, true, true}, {true, false, false}, {false, false, false}};
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "loaded " << c.loaded << ", succeeded " << c.succeeded);
+        Zel::Image* image = NewImage("flags" + std::to_string(n++));
+        ASSERT_TRUE(image->LoadPreferDds("flags.bmp"));
+        ASSERT_EQ(image->GetSurfaceCount(), 1u);
+        image->SetLoaded(c.loaded);
+        image->SetLoadSucceeded(c.succeeded);
+        EXPECT_EQ(image->GetFlags() & 0x11u, (c.loaded ? 0x1u : 0u) | (c.succeeded ? 0x10u : 0u));
+        EXPECT_EQ(image->CreateTexture(), c.made);
+        EXPECT_EQ(image->GetTexture() != nullptr, c.made);
+    }
+}
+
 TEST_F(ImageTexture, UnloadingADecodedImageTakesItsBytesOffTheCount) {
     Zel::Image* loaded = NewImage("plain");
     ASSERT_TRUE(loaded->LoadPreferDds(

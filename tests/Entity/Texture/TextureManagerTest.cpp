@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Core/IResList_Impl.h"
 #include "Entity/Image/PixelFormat.h"
 #include "tests/Entity/Texture/FakeRenderTarget.h"
 #include "tests/Entity/Texture/TextureFixture.h"
@@ -126,6 +127,55 @@ TEST_F(Manager, CountsSplitReferencedFromUnreferencedTextures) {
     EXPECT_EQ(Textures()->GetUnreferencedTextureCount(), 1u);
     EXPECT_EQ(Textures()->GetActiveTextureBytes(), 256u);
     EXPECT_EQ(Textures()->GetUnreferencedTextureBytes(), 8u);
+    held->DecRef();
+}
+
+TEST_F(Manager, HostLookupsFindByNameAndListEveryTextureWithItsCountAndBytes) {
+    Zel::TextureBase* held = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+    Zel::TextureBase* idle = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+    ASSERT_TRUE(held->Create(8, 8, 1, 2, Zel::PF_A8R8G8B8, 1, false));
+    ASSERT_TRUE(idle->Create(4, 4, 1, 2, Zel::PF_DXT1, 1, false));
+    held->SetName("Textures/Held.DDS");
+    idle->SetName("idle.dds");
+    held->AddRef();
+    Zel::RenderTarget* target = Textures()->AddRenderTarget(new ZelTest::FakeRenderTarget());
+
+    // Textures by the normalised form of the name asked for, render targets by the name as given.
+    const std::pair<const char*, Zel::TextureBase*> textures[] = {{"textures\\held.dds", held},
+                                                                  {"TEXTURES/HELD.DDS", held},
+                                                                  {"held.dds", nullptr},
+                                                                  {"Idle.DDS", idle},
+                                                                  {"", nullptr}};
+    for (const auto& [name, found] : textures)
+        EXPECT_EQ(Textures()->FindByName(name), found) << name;
+    EXPECT_EQ(Textures()->FindRenderTargetByName("RT"), target);
+    EXPECT_EQ(Textures()->FindRenderTargetByName("rt"), nullptr);
+
+    // Every texture of the list (the target is one too), as it is now.
+    Zel::IResList_Impl* list = Textures()->GetResList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->GetCount(), 3u);
+    const struct {
+        const char* name;
+        std::int32_t refs;
+        std::uint32_t bytes;
+    } expected[] = {{"textures\\held.dds", 2, 256}, {"idle.dds", 1, 8}};
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        EXPECT_STREQ(list->GetAt(i)->GetName(), expected[i].name);
+        EXPECT_EQ(list->GetAt(i)->GetRefCount(), expected[i].refs);
+        EXPECT_EQ(list->GetAt(i)->GetSize(), expected[i].bytes);
+    }
+    EXPECT_STREQ(list->GetAt(2)->GetName(), "RT");
+    EXPECT_EQ(list->GetAt(3), nullptr);
+    // The entries outlive their textures; the next call replaces the list.
+    ASSERT_TRUE(Textures()->ForceRemove(idle));
+    EXPECT_STREQ(list->GetAt(1)->GetName(), "idle.dds");
+    list = Textures()->GetResList();
+    EXPECT_EQ(list->GetCount(), 2u);
+    Zel::IResList_Impl* targets = Textures()->GetRenderTargetResList();
+    ASSERT_EQ(targets->GetCount(), 1u);
+    EXPECT_STREQ(targets->GetAt(0)->GetName(), "RT");
+    EXPECT_EQ(targets->GetAt(0)->GetRefCount(), 1);
     held->DecRef();
 }
 
