@@ -20,8 +20,11 @@ inline void WriteImageSeeds(const std::filesystem::path& dir) {
             SaveSeed(dir, "bmp" + std::to_string(bits) + (topDown ? "td" : ""),
                      ZelFixtures::WriteBmpTrueColour(image, bits, topDown));
     for (int bits : {4, 8})
-        SaveSeed(dir, "bmp" + std::to_string(bits),
-                 ZelFixtures::WriteBmpIndexed(indexed, bits, true));
+        for (std::uint32_t header : {40u, 108u, 124u})
+            SaveSeed(
+                dir,
+                "bmp" + std::to_string(bits) + (header == 40 ? "" : "v" + std::to_string(header)),
+                ZelFixtures::WriteBmpIndexed(indexed, bits, true, header));
     for (bool topDown : {false, true}) {
         const std::string suffix = topDown ? "td" : "";
         SaveSeed(dir, "tga24" + suffix, ZelFixtures::WriteTgaTrueColour(image, 24, topDown, "id"));
