@@ -159,6 +159,18 @@ protected:
         return hr;
     }
 
+    // The quad drawn at half size, its colour tinted by (1, 0.5, 1).
+    void HalveAndTint() {
+        D3DMATRIX half = {};
+        half.m[0][0] = half.m[1][1] = 0.5f;
+        half.m[2][2] = half.m[3][3] = 1.0f;
+        ASSERT_EQ(effect_->SetMatrix(effect_->GetParameterByName(nullptr, "g_Transform"), &half),
+                  D3D_OK);
+        float tint[4] = {1, 0.5f, 1, 1};
+        ASSERT_EQ(effect_->SetValue(effect_->GetParameterByName(nullptr, "g_Tint"), tint, 16),
+                  D3D_OK);
+    }
+
     ZelTest::TempDir dir_;
     MapInclude include_;
     std::string source_;
@@ -274,13 +286,7 @@ TEST_F(D3DXEffectTest, PassDrawsThroughTheDeviceAndRoutesStatesThroughTheManager
     ASSERT_EQ(Create(source_), D3D_OK);
     RecordingManager manager;
     ASSERT_EQ(effect_->SetStateManager(&manager), D3D_OK);
-    D3DMATRIX half = {};
-    half.m[0][0] = half.m[1][1] = 0.5f;
-    half.m[2][2] = half.m[3][3] = 1.0f;
-    ASSERT_EQ(effect_->SetMatrix(effect_->GetParameterByName(nullptr, "g_Transform"), &half),
-              D3D_OK);
-    float tint[4] = {1, 0.5f, 1, 1};
-    ASSERT_EQ(effect_->SetValue(effect_->GetParameterByName(nullptr, "g_Tint"), tint, 16), D3D_OK);
+    HalveAndTint();
     ComRef<IDirect3DTexture9> texture;
     MakeTexture(&texture, 1, 1, {{0xFFFFFF00u}});
     ASSERT_EQ(effect_->SetTexture(effect_->GetParameterByName(nullptr, "g_Texture"), texture.Get()),
@@ -330,13 +336,7 @@ TEST_F(D3DXEffectTest, PassDrawsThroughTheDeviceAndRoutesStatesThroughTheManager
 
 TEST_F(D3DXEffectTest, ValuesAndTechniqueOutliveAResetAndDefaultPoolTexturesLetItThrough) {
     ASSERT_EQ(Create(source_), D3D_OK);
-    D3DMATRIX half = {};
-    half.m[0][0] = half.m[1][1] = 0.5f;
-    half.m[2][2] = half.m[3][3] = 1.0f;
-    ASSERT_EQ(effect_->SetMatrix(effect_->GetParameterByName(nullptr, "g_Transform"), &half),
-              D3D_OK);
-    float tint[4] = {1, 0.5f, 1, 1};
-    ASSERT_EQ(effect_->SetValue(effect_->GetParameterByName(nullptr, "g_Tint"), tint, 16), D3D_OK);
+    HalveAndTint();
     D3DXHANDLE technique = effect_->GetTechniqueByName("Ambient");
     ASSERT_EQ(effect_->SetTechnique(technique), D3D_OK);
     // A render-target texture lives in the DEFAULT pool; while anyone holds it a plain device
