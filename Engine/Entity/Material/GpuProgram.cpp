@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "Entity/Scene/Light.h"
+
 namespace Zel {
 
 namespace {
@@ -20,5 +22,9 @@ GpuProgram::GpuProgram(CResourceManager* manager, std::string_view name, std::st
       programId_(NextProgramId()) {}
 
 GpuProgram::~GpuProgram() = default;
+
+bool GpuProgram::ApplyLightParam(std::uint32_t pipelineSlot, const Light* light) {
+    return SelectTechnique(pipelineSlot, light != nullptr && light->IsProjecting());
+}
 
 }  // namespace Zel
