@@ -22,17 +22,27 @@ void Hex(std::vector<std::uint8_t>& out, const std::string& hex, std::size_t zer
     out.insert(out.end(), zeros, 0);
 }
 
+// A library of one material named "m": the library chunk, the name, the Material chunk header
+// (pass count, offset 286), the record whose first six words are given, colours 1.0, shininess
+// 64, the name again and an empty second string.
+std::vector<std::uint8_t> OneMaterialHead(const char* passCount, const std::string& words) {
+    std::vector<std::uint8_t> out;
+    Hex(out, "0b000000 00000000 00000000");  // MaterialLib header
+    Hex(out, "01000000", 256);               // one material
+    Hex(out, "00000000 02000000 00000000 6d00");
+    Hex(out, std::string("0c000000 ") + passCount + " 1e010000");
+    Hex(out, words);
+    for (int i = 0; i < 16; ++i) Hex(out, "0000803f");
+    Hex(out, "00008042", 256);
+    Hex(out, "00000000 02000000 00000000 6d00");
+    Hex(out, "00000000 01000000 00000000 00");
+    return out;
+}
+
 TEST(Xm3FixtureWriter, MatchesHandAssembledBytes) {
-    std::vector<std::uint8_t> expected;
-    Hex(expected, "0b000000 00000000 00000000");       // MaterialLib header
-    Hex(expected, "01000000", 256);                    // one material
-    Hex(expected, "00000000 02000000 00000000 6d00");  // "m"
-    Hex(expected, "0c000000 00000000 1e010000");       // Material, 0 passes, @286
-    Hex(expected, "00000000 07000000 02000000 04000000 03000000 0c000000");
-    for (int i = 0; i < 16; ++i) Hex(expected, "0000803f");  // colours 1.0
-    Hex(expected, "00008042", 256);                          // shininess 64
-    Hex(expected, "00000000 02000000 00000000 6d00");        // name again
-    Hex(expected, "00000000 01000000 00000000 00");          // empty second string
+    // Flags 7, lighting mode 2, technique code 3, no passes.
+    const std::vector<std::uint8_t> expected =
+        OneMaterialHead("00000000", "00000000 07000000 02000000 04000000 03000000 0c000000");
 
     ZelFixtures::Xm3Library library;
     ZelFixtures::Xm3Material material;
@@ -47,16 +57,8 @@ TEST(Xm3FixtureWriter, MatchesHandAssembledBytes) {
 }
 
 TEST(Xm3FixtureWriter, PassRenderStateStageAndTextureMatchHandAssembledBytes) {
-    std::vector<std::uint8_t> expected;
-    Hex(expected, "0b000000 00000000 00000000");       // MaterialLib header
-    Hex(expected, "01000000", 256);                    // one material
-    Hex(expected, "00000000 02000000 00000000 6d00");  // "m"
-    Hex(expected, "0c000000 01000000 1e010000");       // Material, 1 pass, @286
-    Hex(expected, "00000000 00000000 01000000 04000000 00000000 0c000000");
-    for (int i = 0; i < 16; ++i) Hex(expected, "0000803f");
-    Hex(expected, "00008042", 256);
-    Hex(expected, "00000000 02000000 00000000 6d00");
-    Hex(expected, "00000000 01000000 00000000 00");
+    std::vector<std::uint8_t> expected =
+        OneMaterialHead("01000000", "00000000 00000000 01000000 04000000 00000000 0c000000");
     // Pass: index 1, library flag 1, unread word, vertex flags 0x13, program kind 4, skinning 2,
     // influences 3, position mode 1, pass flags 9.
     Hex(expected, "0d000000 00000000 00000000");
