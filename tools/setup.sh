@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   zlib1g-dev libpng-dev libstb-dev librapidxml-dev libnvtt-dev libbullet-dev
-  glslang-tools
+  glslang-tools glslang-dev
   libfreetype-dev fonts-dejavu-core
   libosmesa6-dev
 )

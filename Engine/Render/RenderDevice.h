@@ -156,6 +156,11 @@ public:
     virtual void SetMaterial(const float* ambient, const float* diffuse, const float* specular,
                              float power) = 0;
     virtual void SetTextureFactor(const float* colour) = 0;
+    // Called before each pass is filled with the base colour of its ambient term (1, 1, 1, 1) for
+    // a renderable's first lighting pass, (0, 0, 0, 1) for an added light's), where the
+    // renderable looks its ambient light up and the scene time. No device keeps an ambient
+    // lookup yet: the default does nothing.
+    virtual void ApplyAmbient(const float* /*base*/, const float* /*position*/, float /*time*/) {}
     virtual void DisableTextureTransform(std::uint32_t stage) = 0;
     virtual void SetClipPlaneEnable(bool on) = 0;
     virtual void SetClipPlane(std::uint32_t index, const float* plane) = 0;

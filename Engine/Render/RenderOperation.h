@@ -22,6 +22,7 @@ struct RenderOperation {
     // 0 for the first lighting pass of a renderable, above 0 for each additional light.
     std::uint32_t accumulation = 0;
     float vertexColourModulate[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    // Where the renderable takes its ambient light from; handed to the device's ambient step.
     float ambientLookup[3] = {0.0f, 0.0f, 0.0f};
     const ShaderParamTable* parameters = nullptr;  // the renderable's named overrides, or null
 };

@@ -87,8 +87,14 @@ public:
         ambient_[3] = a;
     }
 
+    // The pipeline slot (0..19) of the group being drawn; the shader constant filler hands it to
+    // the program to choose its technique.
+    std::uint32_t GetPipelineSlot() const { return pipelineSlot_; }
+    void SetPipelineSlot(std::uint32_t slot) { pipelineSlot_ = slot; }
+
 private:
     float ambient_[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    std::uint32_t pipelineSlot_ = 0;
     RenderDevice* device_ = nullptr;
     IZelShaderCompiler* shaderCompiler_ = nullptr;
     std::vector<RenderWindow*> windows_;

@@ -72,12 +72,13 @@ TEST(ChunkGolden, VertexBufferWithOnePool) {
 
 TEST(ChunkGolden, PackedColourPoolIsArgb) {
     MeshDesc m;
-    m.colours = {{1, 0.5f, 0, 1}};
+    // Each channel times 255, truncated: 0.5 packs to 0x7F and 0.999 to 0xFE, never rounded up.
+    m.colours = {{1, 0.5f, 0.999f, 1}};
     m.packedColours = true;
     PoolDesc pool = PoolsOf(m).at(0);
     EXPECT_EQ(Written([&](ChunkStreamWriter& w) { WriteVertexPoolChunk(w, pool, "pool"); }),
               Hex("11000000 14000000 00000000 01000000 04000000 00000100 09000000 00000000"
-                  "0080FFFF"));
+                  "FE7FFFFF"));
 }
 
 TEST(ChunkGolden, IndexBuffer) {
@@ -116,7 +117,7 @@ TEST(ChunkGolden, MeshChildrenComeAfterTheMaterialInOrderLodVertexIndex) {
     m.groups = {TriangleListGroup(0, 3)};
     Bytes b = Written([&](ChunkStreamWriter& w) { WriteMeshChunk(w, m, "mesh"); });
     // Mesh record 72 bytes, empty material 13, LOD strip 12 + 8 + 20, vertex buffer 24 + pool 44.
-    EXPECT_EQ(Bytes(b.begin() + 48, b.begin() + 52), Hex("01000000"));  // LOD strip count
+    EXPECT_EQ(Bytes(b.begin() + 48, b.begin() + 52), Hex("01000000"));           // LOD strip count
     EXPECT_EQ(Bytes(b.begin() + 64, b.begin() + 72), Hex("01000000 01000000"));  // both flags
     EXPECT_EQ(Bytes(b.begin() + 85, b.begin() + 89), Hex("0E000000"));
     EXPECT_EQ(Bytes(b.begin() + 125, b.begin() + 129), Hex("0F000000"));
@@ -137,8 +138,9 @@ TEST(ChunkGolden, GeometryRecordMatricesAreStoredColumnByColumn) {
     Golden want(1162);
     want.At(0, "01000000 60040000 2A000000")
         .At(16, "000080BF 000080BF 000080BF 0000803F 0000803F 0000803F")
-        .At(40, "01000000 02000000 03000000 04000000 05000000 06000000 07000000 08000000"
-                "09000000 0A000000");
+        .At(40,
+            "01000000 02000000 03000000 04000000 05000000 06000000 07000000 08000000"
+            "09000000 0A000000");
     for (int slot = 0; slot < 16; ++slot)
         for (int diagonal : {0, 20, 40, 60}) want.At(80 + 64 * slot + diagonal, kOne);
     // Row 3 (the translation) of slot 0 lands in the fourth element of each stored column.
@@ -152,15 +154,18 @@ TEST(ChunkGolden, AnimationTrackAndKeysWithFrameTablesPerPresentKind) {
     AnimTrackDesc t = SampleTrack();
     Golden want(716);
     want.At(0, "07000000 50010000 00000000")
-        .At(12, "01000000 00000040 00000000 00004040 00000000 04000000 05000000 06000000"
-                "0000E040 00000041 00001041 00000000"
-                "00002041 00003041 00004041 00005041 00006041 00007041 10000000 02000000")
+        .At(12,
+            "01000000 00000040 00000000 00004040 00000000 04000000 05000000 06000000"
+            "0000E040 00000041 00001041 00000000"
+            "00002041 00003041 00004041 00005041 00006041 00007041 10000000 02000000")
         .At(348, "08000000 30010000 00000000")
-        .At(360, "01000000 02000000 03000000 04000000 05000000 06000000 07000000 08000000"
-                 "09000000 01000000 01000000 00000000")
-        .At(664, "0000803F 00000040 00004040 0000003F"
-                 "00000000 00000000 00000000 0000803F 0000803E"
-                 "00000000 01000000 01000000 00000000");
+        .At(360,
+            "01000000 02000000 03000000 04000000 05000000 06000000 07000000 08000000"
+            "09000000 01000000 01000000 00000000")
+        .At(664,
+            "0000803F 00000040 00004040 0000003F"
+            "00000000 00000000 00000000 0000803F 0000803E"
+            "00000000 01000000 01000000 00000000");
     EXPECT_EQ(Written([&](ChunkStreamWriter& w) { WriteAnimationTrackChunk(w, t, "t"); }),
               want.Bytes());
 }
@@ -203,11 +208,13 @@ TEST(ChunkGolden, SkeletonWithOneBone) {
     b.links = {9};
     s.bones = {b};
     Golden want(830);
-    want.At(0, "09000000 1C010000 04000000 00000000 01000000 00000000 07000000 08000000"
-               "01000000 FFFFFFFF")
+    want.At(0,
+            "09000000 1C010000 04000000 00000000 01000000 00000000 07000000 08000000"
+            "01000000 FFFFFFFF")
         .At(296, "0A000000 F8010000 00000000")
-        .At(308, "00000000 FFFFFFFF 01000000 0000003F 0000803F 00000040 00004040"
-                 "00000000 00000000 00000000 0000803F 00008040 0000A040 0000C040");
+        .At(308,
+            "00000000 FFFFFFFF 01000000 0000003F 0000803F 00000040 00004040"
+            "00000000 00000000 00000000 0000803F 00008040 0000A040 0000C040");
     for (int matrix = 0; matrix < 3; ++matrix)
         for (int diagonal : {0, 20, 40, 60}) want.At(364 + 64 * matrix + diagonal, kOne);
     // Column 3 of the second matrix is its fourth stored column.
@@ -225,11 +232,12 @@ TEST(ChunkGolden, SkinRecordIs128BytesUpTo29PaletteEntries) {
     b.bones[0] = 4;
     b.weights[0] = 1;
     skin.blend = {b};
-    EXPECT_EQ(Written([&](ChunkStreamWriter& w) { WriteSkinChunk(w, skin, "skin"); }),
-              Join({Hex("05000000 80000000 00000000 02000000 04000000 05000000" + Zeros(27 * 4 + 8)),
-                    Hex(kMinimalMesh),
-                    Hex("01000000 04000000 00000000 00000000 00000000"
-                        "0000803F 00000000 00000000 00000000")}));
+    EXPECT_EQ(
+        Written([&](ChunkStreamWriter& w) { WriteSkinChunk(w, skin, "skin"); }),
+        Join({Hex("05000000 80000000 00000000 02000000 04000000 05000000" + Zeros(27 * 4 + 8)),
+              Hex(kMinimalMesh),
+              Hex("01000000 04000000 00000000 00000000 00000000"
+                  "0000803F 00000000 00000000 00000000")}));
 }
 
 TEST(ChunkGolden, SkinRecordIs252BytesAbove29PaletteEntries) {
@@ -261,10 +269,10 @@ TEST(ChunkGolden, BoundKeepsItsMatrixAsItStandsAndNamesAfterTheShape) {
     sphere.name = "s";
     std::string matrix = kIdentity;
     matrix.replace(9, 8, "00000040");
-    EXPECT_EQ(Written([&](ChunkStreamWriter& w) { WriteBoundChunk(w, sphere, "b"); }),
-              Hex("1D000000 88000000 00000000" + matrix + "00000000 03000000" + Zeros(64) +
-                  "1E000000 44000000 00000000 0000003F" + Zeros(64) +
-                  "00000000 02000000 00000000 7300"));
+    EXPECT_EQ(
+        Written([&](ChunkStreamWriter& w) { WriteBoundChunk(w, sphere, "b"); }),
+        Hex("1D000000 88000000 00000000" + matrix + "00000000 03000000" + Zeros(64) +
+            "1E000000 44000000 00000000 0000003F" + Zeros(64) + "00000000 02000000 00000000 7300"));
 
     BoundDesc capsule;
     capsule.kind = 1;

@@ -91,6 +91,13 @@ Geometry::~Geometry() {
     Geometry::UnloadImpl();
 }
 
+CResource* Geometry::FindAnimationById(std::uint32_t id) const {
+    for (const SharedPtr<CResource>& animation : animations_)
+        if (animation && animation->GetHandle() == id)
+            return animation.Get();
+    return nullptr;
+}
+
 std::uint32_t Geometry::CalculateSize() {
     std::uint64_t size = kBaseSize;
     for (const auto& mesh : meshes_)
@@ -148,8 +155,9 @@ bool Geometry::LoadImpl() {
         if (!ok) {
             GeometryDescription description;
             MeshSerializer* serializer = Globals::Find(&Globals::GetMeshSerializer);
-            ok = ParseGeometryDescription(path, description) && serializer &&
-                 TryRoad([&] { return serializer->LoadGeometryFromAse(*this, description.meshFile); });
+            ok = ParseGeometryDescription(path, description) && serializer && TryRoad([&] {
+                     return serializer->LoadGeometryFromAse(*this, description.meshFile);
+                 });
             if (ok) {
                 materialFiles_.insert(materialFiles_.end(), description.materialFiles.begin(),
                                       description.materialFiles.end());
@@ -239,8 +247,7 @@ bool Geometry::LoadBinaryV2() {
     }
     if (header.extraChunk > 0 && !ReadDm2Chunk(*file, kDm2NameBytes, "extra", tag, body))
         return false;
-    if (header.geometryOffset <= 0 ||
-        !file->Seek(header.geometryOffset, STREAM_SEEK_SET)) {
+    if (header.geometryOffset <= 0 || !file->Seek(header.geometryOffset, STREAM_SEEK_SET)) {
         LogTyped(LOG_ENGINE_INIT, "Geometry::LoadBinaryV2: geometry offset %d outside %s",
                  header.geometryOffset, path.c_str());
         return false;

@@ -144,6 +144,14 @@ public:
     void AddAnimation(SharedPtr<CResource> animation) {
         animations_.push_back(std::move(animation));
     }
+    // The first animation whose id (its resource handle) is id; null when none is.
+    CResource* FindAnimationById(std::uint32_t id) const;
+
+    // A body-part geometry answers the id of the character it was loaded for (-1 until one is
+    // set) and drops its texture images on UnloadImages, keeping its skins; a geometry of any
+    // other class has neither.
+    virtual std::int32_t GetOwnerId() const { return -1; }
+    virtual void UnloadImages() {}
     VertexData* GetSharedVertexData() const { return sharedVertexData_.get(); }
     IndexData* GetSharedIndexData() const { return sharedIndexData_.get(); }
     std::uint32_t GetFaceTotal() const { return faceTotal_; }

@@ -27,25 +27,25 @@ Geometry* Make(CResourceManager* manager, std::string_view name, std::string_vie
 
 // The class each kind creates; kinds whose class is not built yet hold null.
 constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
-    &Make<Geometry>,  // 0 ".dml"
-    &Make<Geometry>,  // 1 ".dm2"
-    &Make<Geometry>,  // 2 ".dm3"
+    &Make<Geometry>,            // 0 ".dml"
+    &Make<Geometry>,            // 1 ".dm2"
+    &Make<Geometry>,            // 2 ".dm3"
     &Make<StaticGeometry>,      // 3
-    nullptr,          // 4 GeometrySkin
-    nullptr,          // 5 GeometrySkin
-    nullptr,          // 6 GeometrySkin
-    nullptr,          // 7 GeometryDeformed
-    nullptr,          // 8 GeometryDeformed
-    nullptr,          // 9 GeometryDeformed
-    nullptr,          // 10 GeometryActor
-    nullptr,          // 11 GeometryActor
-    nullptr,          // 12 GeometryActor
-    nullptr,          // 13 GeometryCloth
-    nullptr,          // 14 GeometryCloth
-    nullptr,          // 15 GeometryBodyPart
-    nullptr,          // 16 GeometryBodyPart4
-    nullptr,          // 17 GeometryBodyPart5
-    nullptr,          // 18 GeometryNewCloth
+    nullptr,                    // 4 GeometrySkin
+    nullptr,                    // 5 GeometrySkin
+    nullptr,                    // 6 GeometrySkin
+    nullptr,                    // 7 GeometryDeformed
+    nullptr,                    // 8 GeometryDeformed
+    nullptr,                    // 9 GeometryDeformed
+    nullptr,                    // 10 GeometryActor
+    nullptr,                    // 11 GeometryActor
+    nullptr,                    // 12 GeometryActor
+    nullptr,                    // 13 GeometryCloth
+    nullptr,                    // 14 GeometryCloth
+    nullptr,                    // 15 GeometryBodyPart
+    nullptr,                    // 16 GeometryBodyPart4
+    nullptr,                    // 17 GeometryBodyPart5
+    nullptr,                    // 18 GeometryNewCloth
     &Make<SimpStaticGeometry>,  // 19
 };
 
@@ -136,6 +136,30 @@ GeometryManager::ClassTotals GeometryManager::TotalsOf(std::uint32_t classId) {
         return true;
     });
     return {count, static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu))};
+}
+
+void GeometryManager::ReleaseBodyPartImages() {
+    ForEachActive([](const std::string&, CResource* resource) {
+        if (resource->GetClassId() == ClassId::GeometryBodyPart)
+            static_cast<Geometry*>(resource)->UnloadImages();
+        return true;
+    });
+}
+
+void GeometryManager::ReleaseBodyPartImagesOf(const char* text, std::int32_t ownerId) {
+    if (!text)
+        return;
+    const std::string wanted = NormalizePath(text);
+    ForEachActive([&](const std::string& name, CResource* resource) {
+        if (resource->GetClassId() != ClassId::GeometryBodyPart ||
+            name.find(wanted) == std::string::npos)
+            return true;
+        auto* part = static_cast<Geometry*>(resource);
+        if (part->GetOwnerId() < 0 || part->GetOwnerId() != ownerId)
+            return true;
+        part->UnloadImages();
+        return false;
+    });
 }
 
 std::uint32_t GeometryManager::CountBodyParts() {

@@ -53,6 +53,12 @@ public:
     // The geometry of the name, else CreateByKind entered into the maps.
     Geometry* GetOrCreate(std::string_view name, std::string_view path, std::uint32_t kind);
 
+    // Every body-part geometry unloads its images (the actor texture cleaner's call).
+    void ReleaseBodyPartImages();
+    // The first body-part geometry whose name contains the normalised text and whose owner id
+    // is ownerId (never a negative one) unloads its images. Nothing for a null text.
+    void ReleaseBodyPartImagesOf(const char* text, std::int32_t ownerId);
+
     // Monitor questions over the name map: the body-part geometries (their count and the sum of
     // their size fields) and the level geometries of StaticGeometry's class.
     std::uint32_t CountBodyParts();

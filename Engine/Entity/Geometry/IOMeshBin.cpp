@@ -175,7 +175,9 @@ bool CheckMeshCounts(std::uint32_t meshVertexCount, const VertexBufferRecord* ve
         }
     }
     const std::uint64_t indexCount = indexBuffer ? indexBuffer->indices.size() : 0;
-    if (indexBuffer && vertexBuffer) {
+    // The vertex count is the mesh's own, so indices answer to it with or without a vertex
+    // buffer.
+    if (indexBuffer) {
         for (std::uint32_t index : indexBuffer->indices) {
             if (index >= meshVertexCount) {
                 LogError("mesh of %s: index %u is not below the vertex count %u", name, index,

@@ -45,7 +45,8 @@ bool ReadLodStrips(std::uint32_t stripCount, IZelStream* stream,
 // The vertex counts of the mesh record, the vertex buffer and every pool agree; each index is
 // below the vertex count; every group entry's index range (start / 4, then the larger of its
 // index and draw counts) lies inside the index array. False, with one log line naming the stream
-// and the first fault, otherwise. Empty vertex or index data is not checked against.
+// and the first fault, otherwise. Without a vertex buffer the indices are still checked against
+// the mesh's vertex count; without indices the groups are not checked.
 bool CheckMeshCounts(std::uint32_t meshVertexCount, const VertexBufferRecord* vertexBuffer,
                      const std::vector<VertexPoolRecord>& pools,
                      const IndexBufferRecord* indexBuffer,

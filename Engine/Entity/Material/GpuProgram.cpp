@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "Entity/Scene/Light.h"
+
 namespace Zel {
 
 namespace {
@@ -24,6 +26,10 @@ GpuProgram::~GpuProgram() = default;
 void GpuProgram::ReleaseRef() {
     if (DecRef() <= 1)
         Unload();
+}
+
+bool GpuProgram::ApplyLightParam(std::uint32_t pipelineSlot, const Light* light) {
+    return SelectTechnique(pipelineSlot, light != nullptr && light->IsProjecting());
 }
 
 }  // namespace Zel

@@ -14,6 +14,7 @@
 
 namespace Zel {
 
+class Light;
 class TextureBase;
 class TextureStage;
 
@@ -59,6 +60,9 @@ public:
     // Selects the technique for a technique code (0..19) and whether the light projects a
     // texture.
     virtual bool SelectTechnique(std::uint32_t code, bool projectsTexture) = 0;
+    // Hands the draw's light to the program: the technique of the pipeline slot for that light
+    // (a projecting light picks the projected variant). Null: no light.
+    bool ApplyLightParam(std::uint32_t pipelineSlot, const Light* light);
     virtual bool CommitChanges() = 0;
     // The pass count, 0 on failure.
     virtual std::uint32_t Begin() = 0;

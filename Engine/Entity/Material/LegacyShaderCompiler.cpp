@@ -665,8 +665,9 @@ void LegacyShaderCompiler::WriteStructures(const PassShape& pass) {
     text_ += "};\n\n";
     const auto uvMembers = [&] {
         for (std::uint32_t k = 0; k < pass.stages.size(); ++k)
-            Put(pass.stages[k].stageSlot == TextureStage::kCubeSlot ? "\tfloat3 UV%u : TEXCOORD%u;\n"
-                                                      : "\tfloat2 UV%u : TEXCOORD%u;\n",
+            Put(pass.stages[k].stageSlot == TextureStage::kCubeSlot
+                    ? "\tfloat3 UV%u : TEXCOORD%u;\n"
+                    : "\tfloat2 UV%u : TEXCOORD%u;\n",
                 k, k);
     };
     Put("struct VSOut_%u\n{\n\tfloat4 P : POSITION;\n\tfloat4 C0 : COLOR0;\n\tfloat4 "
@@ -757,7 +758,8 @@ struct TexCoordWriter {
                 "\tfloat2 newUV=SphereNormal.xy;\n"
                 "\tnewUV=newUV*float2(0.5,0.5)+float2(0.5,0.5);\n";
             // A cube-map stage's coordinate has a third component.
-            Put(slot == TextureStage::kCubeSlot ? "\tvsout.UV%u=float3(newUV, 0);\n" : "\tvsout.UV%u=newUV;\n",
+            Put(slot == TextureStage::kCubeSlot ? "\tvsout.UV%u=float3(newUV, 0);\n"
+                                                : "\tvsout.UV%u=newUV;\n",
                 k);
         }
         if (done)
@@ -887,7 +889,8 @@ void LegacyShaderCompiler::WritePixelBody(const PassShape& pass, bool onlyFirstP
     for (std::uint32_t k = 0; k < pass.stages.size(); ++k) {
         const StageExport& stage = pass.stages[k];
         if (onlyFirstPlain) {
-            if (stage.stageSlot == TextureStage::kCubeSlot || stage.stageSlot == 6 || stage.stageSlot == 10)
+            if (stage.stageSlot == TextureStage::kCubeSlot || stage.stageSlot == 6 ||
+                stage.stageSlot == 10)
                 continue;
             WriteStageOp(k, stage.envMode, stage.stageSlot);
             break;
@@ -963,6 +966,10 @@ void LegacyShaderCompiler::WriteTechniques(std::uint32_t passCount, const Materi
                             "VSAmbientLighting", "PSAmbientLighting");
 }
 
+namespace {
+constexpr std::uint32_t kFixedFunctionUnits = 8;
+}  // namespace
+
 void LegacyShaderCompiler::WriteFixedFunctionTechniques(std::uint32_t passCount,
                                                         const Material& material) {
     std::string passes;
@@ -980,6 +987,10 @@ void LegacyShaderCompiler::WriteFixedFunctionTechniques(std::uint32_t passCount,
         for (const StageExport& stage : stages) {
             if (stage.envMode == kRatioMode || stage.stageSlot >= TextureStage::kSlotCount)
                 continue;
+            // The fixed-function pipeline has eight texture units: a ninth textured stage and
+            // those after it are drawn by the shader techniques only.
+            if (u == kFixedFunctionUnits)
+                break;
             // Every line of a stage addresses the same unit u.
             Put("Texture[%u] = <%s>;\n", u, kFixedTextureNames[stage.stageSlot]);
             switch (stage.stageSlot) {

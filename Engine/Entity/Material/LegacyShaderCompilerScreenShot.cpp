@@ -54,6 +54,12 @@ void LegacyShaderCompilerScreenShot::WriteSamplerDeclarations() {
 }
 
 void LegacyShaderCompilerScreenShot::WritePSAmbientLighting(const PassShape& pass) {
+    // A pass without a textured stage has no texture coordinate to compare the body skin at,
+    // and no diffuse texel to compare it with: it keeps every pixel.
+    if (pass.stages.empty()) {
+        LegacyShaderCompiler::WritePSAmbientLighting(pass);
+        return;
+    }
     Put("PSOut PSAmbientLighting_%u( PSIn_%u psin)\n", pass.index, pass.index);
     text_ +=
         "{\n\t\tPSOut psout;\n\t\tfloat4 t2, t1, constColor;\n\t\tt2 = psin.C0;\n"

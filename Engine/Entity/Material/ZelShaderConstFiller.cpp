@@ -31,6 +31,7 @@ enum MatrixParam : std::uint32_t {
     MP_VIEW_PROJECTION = 3,
     MP_TEXTURE_FIRST = 11,  // slot s uses 11 + s, slots 0..10
     MP_ENV_CUBIC = 16,
+    MP_LIGHT_PROJECTION = 22,
 };
 enum FloatParam : std::uint32_t { FP_TRANSPARENCY_TUNE = 9, FP_ALPHA_RATIO = 10 };
 enum VectorParam : std::uint32_t {
@@ -45,6 +46,7 @@ enum VectorParam : std::uint32_t {
     VP_VERTEX_COLOUR_MODULATE = 23,
     VP_EDITOR_COLOUR = 24,
 };
+constexpr std::uint32_t kLightProjectionTexture = 11;
 constexpr std::uint32_t kLastTexMatSlot = 10;
 constexpr std::uint32_t kBlendPartnerSlot = 1;
 constexpr std::uint32_t kConstColourCount = 8;
@@ -83,6 +85,7 @@ void ZelShaderConstFiller::Fill(RenderOperation& op, GpuProgram& program) {
                           program, op.pass, op.mipLodBias);
     }
     program.SetMatrix(MP_VIEW, op.viewMatrix, 0);
+    program.ApplyLightParam(renderSystem ? renderSystem->GetPipelineSlot() : 0, op.light);
     if (const Light* light = op.light) {
         if (light->GetKind() == 0) {
             const float* d = light->GetDirection();
@@ -100,6 +103,12 @@ void ZelShaderConstFiller::Fill(RenderOperation& op, GpuProgram& program) {
         if (!program.SetVector(VP_LIGHT_SPECULAR, specular, 4 * sizeof(float)))
             LogTyped(LOG_ENGINE_INIT, "Set Specular Failed! Specular Value=%f, %f, %f, %f",
                      specular[0], specular[1], specular[2], specular[3]);
+        if (light->IsProjecting()) {
+            float projection[16];
+            light->ComputeProjectionMatrix(projection);
+            program.SetMatrix(MP_LIGHT_PROJECTION, projection, 0);
+            program.SetTexture(kLightProjectionTexture, light->GetProjectedTexture());
+        }
     }
     if (op.pass) {
         const float specularParam[4] = {op.pass->shininess, op.pass->gloss, 0.0f, 0.0f};
@@ -107,8 +116,13 @@ void ZelShaderConstFiller::Fill(RenderOperation& op, GpuProgram& program) {
     }
     // Only the first lighting pass of a renderable adds the ambient light.
     static const float kNoAmbient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    const bool firstPass = op.accumulation == 0 && renderSystem;
-    SetVector(program, VP_LIGHT_AMBIENT, firstPass ? renderSystem->GetAmbientColor() : kNoAmbient);
+    static const float kFirstPassBase[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    static const float kAddedPassBase[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    const bool firstPass = op.accumulation == 0;
+    if (RenderDevice* device = renderSystem ? renderSystem->GetRenderDevice() : nullptr)
+        device->ApplyAmbient(firstPass ? kFirstPassBase : kAddedPassBase, op.ambientLookup, t);
+    SetVector(program, VP_LIGHT_AMBIENT,
+              firstPass && renderSystem ? renderSystem->GetAmbientColor() : kNoAmbient);
     if (scene) {
         const float* c = scene->GetCameraPosition();
         const float camera[4] = {c[0], c[1], c[2], 0.0f};
@@ -139,8 +153,8 @@ void ZelShaderConstFiller::BindStageTextures(RenderDevice* device, const RenderS
         TextureBase* texture = stage.GetTexture();
         if (!texture)
             continue;
-        if (stage.stageSlot == TextureStage::kCubeSlot && device && device->GetFixedFunctionMode() == 0 &&
-            scene) {
+        if (stage.stageSlot == TextureStage::kCubeSlot && device &&
+            device->GetFixedFunctionMode() == 0 && scene) {
             // The reflection vector is in camera space: turn it back by the view's rotation.
             const float* view = scene->GetViewMatrix();
             float m[16];

@@ -18,4 +18,9 @@ void Light::SetDirection(const float direction[3]) {
     std::copy(direction, direction + 3, direction_);
 }
 
+void Light::ComputeProjectionMatrix(float out[16]) const {
+    static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::copy(kIdentity, kIdentity + 16, out);
+}
+
 }  // namespace Zel

@@ -7,6 +7,8 @@
 
 namespace Zel {
 
+class TextureBase;
+
 class Light : public Entity {
 public:
     explicit Light(std::int32_t kind = 0) : kind_(kind) {}
@@ -28,6 +30,13 @@ public:
     const float* GetDirection() const { return direction_; }
     void SetWorldPosition(const float position[3]);
     void SetDirection(const float direction[3]);
+
+    // A light that projects a texture through its view volume answers true, gives the
+    // view-projection of that volume (16 floats) and the texture it projects; a plain light
+    // projects nothing.
+    virtual bool IsProjecting() const { return false; }
+    virtual void ComputeProjectionMatrix(float out[16]) const;
+    virtual TextureBase* GetProjectedTexture() const { return nullptr; }
 
 private:
     std::int32_t kind_;

@@ -24,7 +24,8 @@ namespace Zel {
 class CBaseStateManager;
 class RenderEffectD3D;
 
-class RenderDeviceD3D9 final : public RenderDevice {
+// Left open for derivation, so that a test can record what the frame hands the device.
+class RenderDeviceD3D9 : public RenderDevice {
 public:
     RenderDeviceD3D9();
     // Releases the state manager and the device, the process's Direct3D object once no device

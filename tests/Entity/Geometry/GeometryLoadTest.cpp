@@ -12,6 +12,7 @@
 
 #include "Core/DeviceCaps.h"
 #include "Core/GlobalConfigManager.h"
+#include "Entity/Geometry/AnimationManager.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometryManager.h"
@@ -297,8 +298,8 @@ TEST_F(GeometryLoadTest, AMeshWithItsLodCompanion) {
         mg::ChunkStreamWriter w(none);
         mg::WriteMeshChunk(w, desc, "mesh");
         ZelTest::StreamPtr main = ZelTest::MemoryStream(w.Finish().bytes, "d/a.bp3");
-        ZelTest::StreamPtr lod = ZelTest::MemoryStream(mg::WriteLodCompanion({&desc}).bytes,
-                                                       "d/a_lod.lod");
+        ZelTest::StreamPtr lod =
+            ZelTest::MemoryStream(mg::WriteLodCompanion({&desc}).bytes, "d/a_lod.lod");
         Scene().SetLodMismatch(0);
         Mesh mesh(nullptr, "m", true, true);
         {
@@ -320,11 +321,10 @@ TEST_F(GeometryLoadTest, AMeshWithItsLodCompanion) {
 
 TEST_F(GeometryLoadTest, KindsByName) {
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"a.dml", 0},       {"a.DML", 0},     {"a.Dml", 3},   {"a.dm2.bak", 1},
-        {"a.DM3", 2},       {"a.Dm3", 3},     {"a.dml.xml", 0}, {"a.chr", 4},
-        {"a.CH2", 5},       {"a.ch3", 6},     {"a.act", 10},  {"a.AC2", 11},
-        {"a.ac3", 12},      {"a.xml", 13},    {"a.CL3", 14},  {"a.bp4", 15},
-        {"a.BP5", 15},      {"level", 3},
+        {"a.dml", 0},  {"a.DML", 0},     {"a.Dml", 3},  {"a.dm2.bak", 1}, {"a.DM3", 2},
+        {"a.Dm3", 3},  {"a.dml.xml", 0}, {"a.chr", 4},  {"a.CH2", 5},     {"a.ch3", 6},
+        {"a.act", 10}, {"a.AC2", 11},    {"a.ac3", 12}, {"a.xml", 13},    {"a.CL3", 14},
+        {"a.bp4", 15}, {"a.BP5", 15},    {"level", 3},
     };
     for (const auto& [name, kind] : cases) EXPECT_EQ(GetGeometryKindByName(name), kind) << name;
 }
@@ -363,6 +363,73 @@ TEST_F(GeometryLoadTest, MonitorAnswersWithoutBodyParts) {
     std::ifstream dump("dump.txt");
     ASSERT_TRUE(dump.is_open());
     EXPECT_EQ(dump.peek(), std::ifstream::traits_type::eof());
+}
+
+// A geometry of the body-part class that counts how often its images were dropped.
+class ImageOwnerPart final : public Geometry {
+public:
+    ImageOwnerPart(GeometryManager& manager, const char* name, std::int32_t owner)
+        : Geometry(&manager, name, "Geometry", manager.NextHandle()), owner_(owner) {}
+    ZEL_CLASS_ID(GeometryBodyPart)
+    std::int32_t GetOwnerId() const override { return owner_; }
+    void UnloadImages() override { ++released; }
+    int released = 0;
+
+private:
+    std::int32_t owner_;
+};
+
+TEST_F(GeometryLoadTest, BodyPartImagesAreReleasedByClassNameAndOwner) {
+    Save(Cube(false), true, false, false);
+    ExpectLoaded(Manager().GetOrLoad("d/a.dm3", "d/a.dm3"), 2);
+    auto* head = new ImageOwnerPart(Manager(), "parts\\head_01.bp3", 7);
+    auto* headOfNone = new ImageOwnerPart(Manager(), "parts\\head_02.bp3", -1);
+    auto* headOf9 = new ImageOwnerPart(Manager(), "parts\\head_03.bp3", 9);
+    auto* secondHeadOf9 = new ImageOwnerPart(Manager(), "parts\\head_04.bp3", 9);
+    for (ImageOwnerPart* part : {head, headOfNone, headOf9, secondHeadOf9}) Manager().Add(part);
+    EXPECT_EQ(Manager().CountBodyParts(), 4u);
+
+    auto released = [&] {
+        std::vector<int> counts;
+        for (ImageOwnerPart* part : {head, headOfNone, headOf9, secondHeadOf9})
+            counts.push_back(part->released);
+        return counts;
+    };
+    Manager().ReleaseBodyPartImagesOf(nullptr, 7);
+    EXPECT_EQ(released(), (std::vector<int>{0, 0, 0, 0}));
+    // The text is normalised like a resource name, and only the part of owner 7 answers.
+    Manager().ReleaseBodyPartImagesOf("Parts/HEAD", 7);
+    EXPECT_EQ(released(), (std::vector<int>{1, 0, 0, 0}));
+    // A part with no owner never matches, not even -1.
+    Manager().ReleaseBodyPartImagesOf("head_02", -1);
+    EXPECT_EQ(released(), (std::vector<int>{1, 0, 0, 0}));
+    // Only the first match of the name map's walk is released.
+    Manager().ReleaseBodyPartImagesOf("head", 9);
+    EXPECT_EQ(released()[2] + released()[3], 1);
+    Manager().ReleaseBodyPartImagesOf("a.dm3", 9);
+    Manager().ReleaseBodyPartImagesOf("head_05", 9);
+    EXPECT_EQ(released()[2] + released()[3], 1) << "no part of that name";
+
+    // The cleaner's call reaches every body part, and no geometry of another class.
+    Manager().ReleaseBodyPartImages();
+    EXPECT_EQ(released()[0], 2);
+    EXPECT_EQ(released()[1], 1);
+    EXPECT_EQ(released()[2] + released()[3], 3);
+}
+
+TEST_F(GeometryLoadTest, FindsAnimationsById) {
+    AnimationManager& animations = *G()->GetAnimationManager();
+    SharedPtr<CResource> walk(animations.Create("walk"));
+    SharedPtr<CResource> run(animations.Create("run"));
+    ASSERT_TRUE(walk && run);
+    Geometry g(nullptr, "g", "Geometry", 0);
+    EXPECT_EQ(g.FindAnimationById(walk->GetHandle()), nullptr);
+    g.AddAnimation(walk);
+    g.AddAnimation(run);
+    g.AddAnimation(run);
+    EXPECT_EQ(g.FindAnimationById(run->GetHandle()), run.Get());
+    EXPECT_EQ(g.FindAnimationById(walk->GetHandle()), walk.Get());
+    EXPECT_EQ(g.FindAnimationById(run->GetHandle() + walk->GetHandle() + 1), nullptr);
 }
 
 // ---- The resource's own operations ----
@@ -416,13 +483,20 @@ mg::WrittenFile SmallModel(const mg::FaultPlan& faults = mg::FaultPlan()) {
 
 const char* TagReport(std::uint32_t tag) {
     switch (tag) {
-        case 1: return "IOGeometryBin::Read时遇到未知的Tag";
-        case 4: return "IOMeshBin::Read";
-        case 14: return "IOMeshBin::ReadLodStrip读取到tag不是ID_LODSTRIP";
-        case 15: return "IOVertexBufferBin::Read时Tag错误";
-        case 16: return "IOIndexBufferBin::Read读取到错误的Tag";
-        case 17: return "IOVertexBufferBin::ReadPool 读取到的Tag错误";
-        default: return "?";
+        case 1:
+            return "IOGeometryBin::Read时遇到未知的Tag";
+        case 4:
+            return "IOMeshBin::Read";
+        case 14:
+            return "IOMeshBin::ReadLodStrip读取到tag不是ID_LODSTRIP";
+        case 15:
+            return "IOVertexBufferBin::Read时Tag错误";
+        case 16:
+            return "IOIndexBufferBin::Read读取到错误的Tag";
+        case 17:
+            return "IOVertexBufferBin::ReadPool 读取到的Tag错误";
+        default:
+            return "?";
     }
 }
 
@@ -550,13 +624,15 @@ TEST_F(GeometryLoadTest, Dm2Faults) {
     const mg::WrittenFile whole = mg::WriteDm2File(desc);
     const Case cases[] = {
         {"geometry tag", mg::WriteDm2File(desc, badTag), "geometry chunk tag 6"},
-        {"geometry offset 0", mg::WriteDm2File(desc, {}, mg::FaultPlan().Field("header", "geometryOffset", 0)),
+        {"geometry offset 0",
+         mg::WriteDm2File(desc, {}, mg::FaultPlan().Field("header", "geometryOffset", 0)),
          "geometry offset 0"},
         {"mesh tag", mg::WriteDm2File(desc, {}, mg::FaultPlan().Tag("mesh1", 5)), "Mesh"},
         {"cut in the vertices",
          mg::WriteDm2File(desc, {}, mg::FaultPlan().TruncateAtSection("mesh1#vertices", 8)),
          "past the end of the file"},
-        {"library name past the end", mg::WriteDm2File(desc, {}, mg::FaultPlan().TruncateAtSection("library0", 10)),
+        {"library name past the end",
+         mg::WriteDm2File(desc, {}, mg::FaultPlan().TruncateAtSection("library0", 10)),
          "material library chunk"},
     };
     for (const Case& c : cases) {

@@ -299,6 +299,17 @@ TEST(MeshChunkReaderTest, WholeMeshChunk) {
     ASSERT_TRUE(Zel::IOMeshBin::ReadChunk(partial, s2.get(), &TypeSize));
     EXPECT_TRUE(partial.pools.empty());
     EXPECT_EQ(partial.indexBuffer.indices.size(), indexOnly.indices.size());
+
+    // Without a vertex buffer the indices still answer to the vertex count the mesh declares.
+    MeshDesc farIndex = indexOnly;
+    farIndex.indices[4] = farIndex.VertexCount();
+    ChunkStreamWriter w3(none);
+    WriteMeshChunk(w3, farIndex, "mesh");
+    StreamPtr s3 = StreamOf(w3.Finish());
+    Zel::MeshChunk refused;
+    ZelTest::LogCapture log;
+    EXPECT_FALSE(Zel::IOMeshBin::ReadChunk(refused, s3.get(), &TypeSize));
+    EXPECT_EQ(log.Count("index 24 is not below the vertex count 24"), 1);
 }
 
 TEST(MeshChunkReaderTest, MeshChunkFaults) {

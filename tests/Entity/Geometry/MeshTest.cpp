@@ -107,14 +107,14 @@ TEST_F(MeshTest, Dm2BodyBecomesComponentsGroupsBoundsAndAnIndexBuffer) {
         if (fixedFunction) {
             ASSERT_EQ(data.FindComponent(VF_COLOUR), nullptr);
             const std::uint32_t* c = data.FindComponent(VF_DIFFUSE)->GetWords();
-            EXPECT_EQ(c[0], 0xFFFF8040u);  // ARGB
+            EXPECT_EQ(c[0], 0xFFFF7F3Fu);  // ARGB, each channel times 255 truncated
             EXPECT_EQ(c[3], 0xFF00FF00u);
         } else {
             ASSERT_EQ(data.FindComponent(VF_DIFFUSE), nullptr);
             const float* c = data.FindComponent(VF_COLOUR)->GetFloats();
             EXPECT_FLOAT_EQ(c[0], 1.0f);
-            EXPECT_FLOAT_EQ(c[1], 128 / 255.0f);
-            EXPECT_FLOAT_EQ(c[2], 64 / 255.0f);
+            EXPECT_FLOAT_EQ(c[1], 127 / 255.0f);
+            EXPECT_FLOAT_EQ(c[2], 63 / 255.0f);
             EXPECT_FLOAT_EQ(c[3], 1.0f);
         }
         ASSERT_NE(mesh.GetIndexData()->GetBuffer(), nullptr);

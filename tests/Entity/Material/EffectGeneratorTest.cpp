@@ -3,7 +3,9 @@
 // effect compiler with its functions checked by glslang.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <filesystem>
 #include <set>
 #include <fstream>
@@ -14,6 +16,12 @@
 #include "Entity/Material/EffectIncludeText.h"
 #include "Entity/Material/LegacyShaderCompiler.h"
 #include "Entity/Material/LegacyShaderCompilerScreenShot.h"
+#include "Entity/Material/MaterialParser.h"
+#include "Entity/Material/MaterialTextureRequests.h"
+#include "Entity/Material/TextureStage.h"
+#include "Entity/Texture/TextureLoadFlags.h"
+#include "fixtures/MaterialXmlFixtures.h"
+#include "tests/Entity/Material/MaterialXmlSupport.h"
 #include "Platform/D3DX9/Hlsl/EffectCompiler.h"
 #include "Platform/D3DX9/Hlsl/IncludeHandler.h"
 #include "Platform/D3DX9/Hlsl/Program.h"
@@ -296,37 +304,244 @@ std::vector<MaterialSpec> CompileTable() {
     return table;
 }
 
-TEST(EffectText, EveryGeneratedEffectCompilesAndPassesGlslang) {
-    const bool glslang = ZelTest::HaveGlslang();
-    ZelTest::TempDir dir;
-    for (const Zel::EffectIncludeFile& file : Zel::EffectIncludeFiles())
-        dir.Write(std::string("effects/include/") + file.name,
-                  ZelTest::StripEffectSyntax(file.text));
-    ZelTest::MaterialMaker maker;
-    Zel::LegacyShaderCompiler compiler;
-    EngineIncludes includes;
-    int index = 0, programs = 0;
-    for (const MaterialSpec& spec : CompileTable()) {
-        const std::string text = compiler.BuildEffectText(maker.Make(spec), false);
-        const std::string name = "effect" + std::to_string(index++) + ".fx";
-        Hlsl::CompileOutput out = Hlsl::EffectCompiler::Compile(name, text, {}, &includes);
-        ASSERT_NE(out.effect, nullptr) << name << "\n" << out.messages << "\n" << text;
-        if (!glslang)
-            continue;
+// Compiles effect text with our effect compiler and, when glslang can be run, each of its
+// programs with glslang's HLSL front end, the engine's include files beside it.
+class EffectChecker {
+public:
+    EffectChecker() : glslang_(ZelTest::HaveGlslang()) {
+        for (const Zel::EffectIncludeFile& file : Zel::EffectIncludeFiles())
+            dir_.Write(std::string("effects/include/") + file.name,
+                       ZelTest::StripEffectSyntax(file.text));
+    }
+    bool HaveGlslang() const { return glslang_; }
+    // Runs glslang over every program of the effects checked so far; answers how many it ran.
+    std::size_t RunGlslang() {
+        ZelTest::RunGlslangJobs(jobs_);
+        for (std::size_t i = 0; i < jobs_.size(); ++i)
+            EXPECT_EQ(jobs_[i].status, 0) << jobs_[i].path << " " << jobs_[i].entry << ":\n"
+                                          << jobs_[i].output << "\n"
+                                          << texts_[i];
+        const std::size_t ran = jobs_.size();
+        jobs_.clear();
+        texts_.clear();
+        return ran;
+    }
+
+    void Check(const std::string& name, const std::string& text) {
+        Hlsl::CompileOutput out = Hlsl::EffectCompiler::Compile(name, text, {}, &includes_);
+        if (out.effect == nullptr) {
+            ADD_FAILURE() << name << "\n" << out.messages << "\n" << text;
+            return;
+        }
+        if (!glslang_)
+            return;
         const std::string path =
-            dir.Write("effects/Legacy5/" + name, ZelTest::StripEffectSyntax(text));
+            dir_.Write("effects/Legacy5/" + name, ZelTest::StripEffectSyntax(text));
         for (const auto& program : out.effect->programs) {
-            std::string output;
-            const bool vertex = program->kind == Hlsl::ProgramKind::Vertex;
-            EXPECT_EQ(ZelTest::RunGlslang(path, program->entry, vertex, output), 0)
-                << name << " " << program->entry << ":\n"
-                << output;
-            ++programs;
+            jobs_.push_back(
+                {path, program->entry, program->kind == Hlsl::ProgramKind::Vertex, 0, {}});
+            texts_.push_back(text);
         }
     }
-    if (!glslang)
-        GTEST_SKIP() << "glslangValidator is not installed (tools/setup.sh installs it)";
-    EXPECT_GT(programs, 200);
+
+private:
+    ZelTest::TempDir dir_;
+    bool glslang_;
+    EngineIncludes includes_;
+    std::vector<ZelTest::GlslangJob> jobs_;
+    std::vector<std::string> texts_;  // the effect text of each job, for its failure message
+};
+
+TEST(EffectText, EveryGeneratedEffectCompilesAndPassesGlslang) {
+    EffectChecker checker;
+    ZelTest::MaterialMaker maker;
+    Zel::LegacyShaderCompiler compiler;
+    int index = 0;
+    for (const MaterialSpec& spec : CompileTable())
+        checker.Check("effect" + std::to_string(index++) + ".fx",
+                      compiler.BuildEffectText(maker.Make(spec), false));
+    if (!checker.HaveGlslang())
+        GTEST_SKIP() << "glslang is not installed (tools/setup.sh installs it)";
+    EXPECT_GT(checker.RunGlslang(), 200u);
+}
+
+// ---- Materials as the parsers make them ----
+
+// The legacy dialect: 0 to 10 stages per pass (the dialect's most) in the slots its stage order
+// gives, cube and sphere generation moving stages to slots 5 and 6, modifiers, every
+// environment mode, lit and unlit, blended lighting, skinned programs and passes without a
+// textured stage.
+std::vector<ZelFixtures::LegacyShader> ParsedLegacyTable() {
+    using namespace ZelFixtures;
+    const struct {
+        const char* renderEnv;
+        const char* shaderType;
+        const char* vpFile;
+    } variants[] = {
+        {nullptr, nullptr, nullptr},
+        {"light", "light", nullptr},
+        {"light", "vertex_color_light_blend", nullptr},
+        {nullptr, "bone_light", "vertex_lighting_skl.vp"},
+        {"light shadowmap", "bone", ";no_lighting_skl.vp"},
+    };
+    const float scroll[5] = {1.0f, 0.5f, 0.0f, 0.0f, 0.5f};
+    std::vector<LegacyShader> table;
+    std::uint32_t v = 0;
+    for (const auto& variant : variants) {
+        for (std::uint32_t count : {0u, 1u, 2u, 3u, 5u, 8u, 9u, 10u}) {
+            LegacyShader shader;
+            shader.name = "legacy" + std::to_string(table.size());
+            if (variant.renderEnv)
+                shader.renderEnv = variant.renderEnv;
+            if (variant.shaderType)
+                shader.shaderType = variant.shaderType;
+            for (std::uint32_t p = 0; p < 1 + count % 2; ++p) {
+                LegacyPass pass;
+                pass.attributes = {{"USE_TEXCOORD", "yes"}};
+                if (v % 2 == 1)
+                    pass.attributes.push_back({"USE_NORMAL", "yes"});
+                if (count % 3 == 0)
+                    pass.attributes.push_back({"USE_COLOR", "yes"});
+                if (variant.vpFile) {
+                    pass.hasVp = true;
+                    pass.vpFile = variant.vpFile;
+                }
+                const std::uint32_t stages = p == 0 ? count : (count + 3) % 11;
+                for (std::uint32_t i = 0; i < stages; ++i) {
+                    LegacyStage stage;
+                    stage.envMode =
+                        Zel::MaterialParser::TexEnvName((i * 7 + count * 3 + v * 11 + p) % 53);
+                    if (i == 2 && count >= 3)
+                        stage.texCoordGen = "TEXGEN_CUBEMAP";
+                    if (i == 3 && v % 2 == 1)
+                        stage.texCoordGen = "TEXGEN_SPHERE";
+                    if ((i + v) % 3 == 0)
+                        stage.tcMods.push_back({TcModLine(0, 0, scroll), TcModLine(1, 1, scroll)});
+                    stage.textures.push_back({std::string("t.dds"), std::nullopt, std::nullopt});
+                    pass.stages.push_back(stage);
+                }
+                shader.passes.push_back(pass);
+            }
+            table.push_back(shader);
+        }
+        ++v;
+    }
+    return table;
+}
+
+// The "MaterialLib" dialect: textures by usage, from none to every usage it names (11 stages),
+// with modifiers, cube faces, skinning and vertex layouts.
+std::vector<ZelFixtures::LibMaterial> ParsedLibTable() {
+    using namespace ZelFixtures;
+    const std::vector<std::vector<const char*>> usageSets = {
+        {},
+        {"Diffuse"},
+        {"Diffuse", "DetailDiffuse", "CubeMap"},
+        {"SphereMap", "LightMap"},
+        {"Bump", "DetailBump", "Specular", "Reflection", "Refraction", "ShadowMap", "LightMap",
+         "Diffuse", "DetailDiffuse"},
+        {"Diffuse", "DetailDiffuse", "Bump", "DetailBump", "Specular", "CubeMap", "SphereMap",
+         "Reflection", "Refraction", "ShadowMap", "LightMap"},
+    };
+    const char* const layouts[] = {"POSITION TEXCOORD0", "POSITION NORMAL TEXCOORD0",
+                                   "POSITION NORMAL COLOR TEXCOORD0 TEXCOORD1"};
+    const char* const skinnings[] = {nullptr, "SW", "HW"};
+    const float scroll[5] = {1.0f, 0.5f, 0.0f, 0.0f, 0.5f};
+    std::vector<LibMaterial> table;
+    for (std::size_t set = 0; set < usageSets.size(); ++set) {
+        for (std::size_t variant = 0; variant < 3; ++variant) {
+            LibMaterial material;
+            material.name = "lib" + std::to_string(table.size());
+            for (std::size_t p = 0; p < 1 + variant % 2; ++p) {
+                MaterialPass pass;
+                pass.layout = layouts[(set + variant + p) % 3];
+                if (skinnings[variant])
+                    pass.skinning = skinnings[variant];
+                pass.hasTextures = true;
+                std::size_t i = 0;
+                for (const char* usage : usageSets[set]) {
+                    TextureEntry entry;
+                    entry.path = "t" + std::to_string(i) + ".dds";
+                    entry.usage = usage;
+                    if (std::string(usage) == "CubeMap")
+                        for (const char* face : {"PX", "NX", "PY", "NY", "PZ", "NZ"})
+                            entry.faces.push_back({face, std::string("c.dds")});
+                    if ((i + variant + p) % 3 == 0)
+                        entry.tcMods.push_back({TcModLine(0, 0, scroll), std::nullopt});
+                    pass.textures.push_back(entry);
+                    ++i;
+                }
+                material.passes.push_back(pass);
+            }
+            table.push_back(material);
+        }
+    }
+    return table;
+}
+
+class ParsedMaterialEffects : public ZelTest::CoreRootTest {
+protected:
+    ParsedMaterialEffects() { Zel::SetTextureLoadFlags(0); }
+    ~ParsedMaterialEffects() override { Zel::SetTextureLoadFlags(savedFlags_); }
+
+    // Every parsed material, its named stages holding a texture as after their first use.
+    std::vector<std::unique_ptr<Zel::Material>> ParseAll() {
+        std::vector<std::unique_ptr<Zel::Material>> materials;
+        auto parsed = [&](const std::string& text, std::vector<const char*> path, bool legacy) {
+            ZelTest::ParsedXml xml(text);
+            auto material = std::make_unique<Zel::Material>(nullptr, "m", "Material", 0);
+            Zel::MaterialTextureRequests requests;
+            const bool ok =
+                legacy ? Zel::MaterialParser::ParseLegacy_New(xml.Find(path), *material, &requests)
+                       : Zel::MaterialParser::Parse(xml.Find(path), *material, &requests);
+            EXPECT_TRUE(ok) << text;
+            for (Zel::Pass* pass : material->GetPasses())
+                for (Zel::TextureStage& stage : pass->renderState.stages)
+                    if (stage.flags & Zel::TSF_TEXTURE_PENDING)
+                        stage.SetTexture(&texture_);
+            materials.push_back(std::move(material));
+        };
+        for (const ZelFixtures::LegacyShader& shader : ParsedLegacyTable())
+            parsed(ZelFixtures::WriteLegacyLibrary({{shader}, false}), {"SHADERLIB", "SHADER"},
+                   true);
+        for (const ZelFixtures::LibMaterial& material : ParsedLibTable())
+            parsed(ZelFixtures::WriteMaterialLibrary({material}), {"MaterialLib", "Material"},
+                   false);
+        return materials;
+    }
+
+    const std::uint32_t savedFlags_ = Zel::GetTextureLoadFlags();
+    Zel::TextureBase texture_{1, nullptr, 2};
+};
+
+TEST_F(ParsedMaterialEffects, EveryCompilerWritesWhatCompilesAndPassesGlslang) {
+    const auto materials = ParseAll();
+    std::size_t most = 0, untextured = 0;
+    for (const auto& material : materials)
+        for (const Zel::Pass* pass : material->GetPasses()) {
+            std::vector<Zel::StageExport> stages;
+            pass->ExportTextureStages(stages);
+            most = std::max(most, stages.size());
+            untextured += stages.empty() ? 1 : 0;
+        }
+    EXPECT_EQ(most, 11u) << "the table reaches every stage the dialects can fill";
+    EXPECT_GT(untextured, 0u);
+
+    EffectChecker checker;
+    Zel::LegacyShaderCompiler plain;
+    Zel::LegacyShaderCompilerScreenShot screenshot;
+    for (bool specularOff : {false, true}) {
+        for (std::size_t i = 0; i < materials.size(); ++i) {
+            const std::string tag = std::to_string(i) + (specularOff ? "s" : "");
+            checker.Check("parsed" + tag + ".fx",
+                          plain.BuildEffectText(*materials[i], specularOff));
+            checker.Check("parsed" + tag + "ss.fx",
+                          screenshot.BuildEffectText(*materials[i], specularOff));
+        }
+    }
+    if (!checker.HaveGlslang())
+        GTEST_SKIP() << "glslang is not installed (tools/setup.sh installs it)";
+    EXPECT_GT(checker.RunGlslang(), 1000u);
 }
 
 TEST(EffectText, ScreenshotEffectCompiles) {

@@ -30,6 +30,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Pipeline slots: 0 draws the "Ambient" technique, 12 (a lit material's slot) with a plain light
+// "VertexAmbientLighting".
+constexpr std::uint32_t kAmbientSlot = 0;
+constexpr std::uint32_t kLitSlot = 12;
+
 constexpr int kTolerance = 3;
 
 void Multiply(const float* a, const float* b, float* out) {
@@ -103,13 +108,12 @@ protected:
         ASSERT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
         ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
     }
-    // Fills the program for the pass, then draws through its technique's pass 0.
+    // Fills the program for the pass drawn in the pipeline slot (the filler picks the slot's
+    // technique for the op's light), then draws through that technique's pass 0.
     template <class Draw>
-    void DrawWith(Zel::GpuProgram& program, const char* technique, Zel::RenderOperation& op,
+    void DrawWith(Zel::GpuProgram& program, std::uint32_t pipelineSlot, Zel::RenderOperation& op,
                   Draw draw) {
-        const int slot = Zel::RenderEffectD3D::TechniqueSlot(technique);
-        ASSERT_GE(slot, 0);
-        ASSERT_TRUE(program.SetTechnique(std::uint32_t(slot)));
+        renderSystem_.SetPipelineSlot(pipelineSlot);
         Zel::ZelShaderConstFiller filler;
         filler.Fill(op, program);
         ASSERT_GE(program.Begin(), 1u);
@@ -152,7 +156,7 @@ TEST_F(EffectGoldenTest, DrawQuadMaterial) {
     op.renderState = &pass->renderState;
     op.pass = pass;
     Begin(false);
-    DrawWith(*quad->GetProgram(), "Ambient", op, [&](IDirect3DDevice9* d) {
+    DrawWith(*quad->GetProgram(), kAmbientSlot, op, [&](IDirect3DDevice9* d) {
         d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
         ASSERT_EQ(D3D_OK, d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quadVertices, sizeof(Vertex)));
     });
@@ -214,7 +218,7 @@ TEST_F(EffectGoldenTest, LitTexturedBox) {
     op.pass = pass;
     op.light = &sun;
     Begin(true);
-    DrawWith(*program, "VertexAmbientLighting", op, [&](IDirect3DDevice9* d) {
+    DrawWith(*program, kLitSlot, op, [&](IDirect3DDevice9* d) {
         d->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
         ASSERT_EQ(D3D_OK,
                   d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(vertices.size()),

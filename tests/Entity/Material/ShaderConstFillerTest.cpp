@@ -22,6 +22,7 @@
 #include "Entity/Material/ZelShaderConstFiller.h"
 #include "Render/RenderOperation.h"
 #include "Render/RenderSystem.h"
+#include "Render/d3d9/RenderDeviceD3D9.h"
 #include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
 
@@ -72,7 +73,10 @@ public:
         return true;
     }
     bool SetTechnique(std::uint32_t) override { return true; }
-    bool SelectTechnique(std::uint32_t, bool) override { return true; }
+    bool SelectTechnique(std::uint32_t code, bool projects) override {
+        techniques.push_back({code, projects});
+        return true;
+    }
     bool CommitChanges() override { return true; }
     std::uint32_t Begin() override { return 1; }
     bool BeginPass(std::uint32_t) override { return true; }
@@ -92,6 +96,7 @@ public:
     std::map<std::uint32_t, Zel::TextureBase*> textures;
     std::map<std::string, Vec> byName;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> samplers;
+    std::vector<std::pair<std::uint32_t, bool>> techniques;
     std::vector<std::string> order;
     bool failVectors = false;
 
@@ -148,6 +153,78 @@ TEST_F(ShaderConstFillerTest, FillsTransformsLightColoursAndAmbient) {
         {14, {0, 0, 0, 0}},    {23, {1, 1, 1, 1}},         {24, {0.5f, 0.25f, 0.125f, 1}}};
     for (const auto& [index, value] : vectors) EXPECT_EQ(program_.vectors[index], value) << index;
     EXPECT_EQ(program_.floats[9], 1.0f);
+}
+
+// A light that projects a texture, as the scene's projecting light will.
+class ProjectingStubLight final : public Zel::Light {
+public:
+    explicit ProjectingStubLight(Zel::TextureBase* texture) : Light(1), texture_(texture) {}
+    bool IsProjecting() const override { return true; }
+    void ComputeProjectionMatrix(float out[16]) const override {
+        for (int i = 0; i < 16; ++i) out[i] = float(i + 1);
+    }
+    Zel::TextureBase* GetProjectedTexture() const override { return texture_; }
+
+private:
+    Zel::TextureBase* texture_;
+};
+
+TEST_F(ShaderConstFillerTest, TheLightChoosesTheTechniqueAndAProjectingLightItsMatrixAndTexture) {
+    renderSystem_.SetPipelineSlot(12);
+    filler_.Fill(op_, program_);
+    Zel::Light lamp(1);
+    op_.light = &lamp;
+    filler_.Fill(op_, program_);
+    using Choice = std::pair<std::uint32_t, bool>;
+    EXPECT_EQ(program_.techniques, (std::vector<Choice>{{12, false}, {12, false}}));
+    EXPECT_EQ(program_.matrices.count(22), 0u);
+    EXPECT_EQ(program_.textures.count(11), 0u);
+
+    Zel::TextureBase slide(1, nullptr, 2);
+    ProjectingStubLight projector(&slide);
+    op_.light = &projector;
+    renderSystem_.SetPipelineSlot(4);
+    filler_.Fill(op_, program_);
+    EXPECT_EQ(program_.techniques.back(), (Choice{4, true}));
+    Vec expected(16);
+    for (int i = 0; i < 16; ++i) expected[i] = float(i + 1);
+    EXPECT_EQ(program_.matrices[22], expected);
+    EXPECT_EQ(program_.textures[11], &slide);
+}
+
+// Records the device's ambient step; never initialised, so no device call is made.
+class AmbientRecordingDevice final : public Zel::RenderDeviceD3D9 {
+public:
+    void ApplyAmbient(const float* base, const float* position, float time) override {
+        calls.push_back({Vec(base, base + 4), Vec(position, position + 3), time});
+    }
+    struct Call {
+        Vec base, position;
+        float time;
+    };
+    std::vector<Call> calls;
+};
+
+TEST_F(ShaderConstFillerTest, TheDeviceTakesTheAmbientBaseOfEachPass) {
+    AmbientRecordingDevice device;
+    renderSystem_.SetRenderDevice(&device);
+    op_.renderState = nullptr;  // no stage binding on the device that was never opened
+    op_.ambientLookup[0] = 4;
+    op_.ambientLookup[1] = 5;
+    op_.ambientLookup[2] = 6;
+    filler_.Fill(op_, program_);
+    EXPECT_EQ(program_.vectors[0], (Vec{0.1f, 0.2f, 0.3f, 1}));
+    op_.accumulation = 1;
+    filler_.Fill(op_, program_);
+    EXPECT_EQ(program_.vectors[0], (Vec{0, 0, 0, 0}));
+    renderSystem_.SetRenderDevice(nullptr);
+    ASSERT_EQ(device.calls.size(), 2u);
+    EXPECT_EQ(device.calls[0].base, (Vec{1, 1, 1, 1}));
+    EXPECT_EQ(device.calls[1].base, (Vec{0, 0, 0, 1}));
+    for (const auto& call : device.calls) {
+        EXPECT_EQ(call.position, (Vec{4, 5, 6}));
+        EXPECT_EQ(call.time, 0.25f);
+    }
 }
 
 TEST_F(ShaderConstFillerTest, AdditionalLightPassesAddNoAmbientAndPointLightsGivePositions) {
