@@ -8,6 +8,8 @@
 //                       conversion uses, next to a plain decoder written here from the block
 //                       tables (colour table, then one lookup a texel); speed_x is the
 //                       reference's time over ours (higher is better).
+//   BM_DxtBlocks/<n>    the block decoder alone beside the same reference, both writing into
+//                       buffers kept between calls.
 //   BM_Jpeg_*           JPEG next to stb_image.
 //   BM_Dxt1Encode_*     the DXT1 encoder's time and quality next to NVIDIA Texture Tools' fastest
 //                       mode.
@@ -37,6 +39,7 @@
 #include "Entity/Image/JpegDecoder.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Image/PngDecoder.h"
+#include "Platform/D3D9/DxtBlock.h"
 #include "Platform/D3DX9/D3DX9Pixels.h"
 #include "fixtures/DxtReference.h"
 #include "fixtures/ImageFixtures.h"
@@ -307,9 +310,8 @@ void ReferenceBlock(int version, const std::uint8_t* block, std::uint8_t bgra[16
     }
 }
 
-std::vector<BYTE> ReferenceDecode(int version, const std::uint8_t* blocks, std::size_t pitch,
-                                  std::uint32_t width, std::uint32_t height) {
-    std::vector<BYTE> pixels(std::size_t(width) * height * 4);
+void ReferenceDecodeInto(int version, const std::uint8_t* blocks, std::size_t pitch,
+                         std::uint32_t width, std::uint32_t height, BYTE* pixels) {
     const std::size_t blockBytes = version == 1 ? 8 : 16;
     for (std::uint32_t by = 0; by < (height + 3) / 4; ++by)
         for (std::uint32_t bx = 0; bx < (width + 3) / 4; ++bx) {
@@ -319,6 +321,13 @@ std::vector<BYTE> ReferenceDecode(int version, const std::uint8_t* blocks, std::
                 std::memcpy(&pixels[(std::size_t(by * 4 + y) * width + bx * 4) * 4], bgra[y * 4],
                             4 * std::size_t(std::min<std::uint32_t>(4, width - bx * 4)));
         }
+}
+
+// Into a fresh vector, as the read-back answers.
+std::vector<BYTE> ReferenceDecode(int version, const std::uint8_t* blocks, std::size_t pitch,
+                                  std::uint32_t width, std::uint32_t height) {
+    std::vector<BYTE> pixels(std::size_t(width) * height * 4);
+    ReferenceDecodeInto(version, blocks, pitch, width, height, pixels.data());
     return pixels;
 }
 
@@ -340,6 +349,34 @@ void BM_DxtToPixels(benchmark::State& state) {
         },
         [&] {
             reference = ReferenceDecode(version, dds.data.get(), dds.pitch, dds.width, dds.height);
+            benchmark::DoNotOptimize(reference.data());
+        });
+    state.counters["texels"] = double(dds.width) * dds.height;
+    ReportDifference(state, ours.data(), ours.size(), reference.data(), reference.size());
+}
+
+// The block decoder alone, both sides writing into buffers kept from one call to the next.
+void BM_DxtBlocks(benchmark::State& state) {
+    const int version = int(state.range(0));
+    const Bytes& file = version == 1 ? GetFiles().dds1 : GetFiles().dds5;
+    const Zel::DecodedImage dds = Zel::DecodeDdsImage(file.data(), file.size());
+    if (dds.IsEmpty()) {
+        state.SkipWithError("the DDS file was refused");
+        return;
+    }
+    const D3DFORMAT format = version == 1 ? D3DFMT_DXT1 : D3DFMT_DXT5;
+    const std::size_t bytes = std::size_t(dds.width) * dds.height * 4;
+    std::vector<BYTE> ours(bytes), reference(bytes);
+    RunPaired(
+        state, Ratio::Speed,
+        [&] {
+            DxtBlock::DecodeRect(format, dds.data.get(), dds.pitch, dds.width, dds.height,
+                                 ours.data(), std::size_t(dds.width) * 4);
+            benchmark::DoNotOptimize(ours.data());
+        },
+        [&] {
+            ReferenceDecodeInto(version, dds.data.get(), dds.pitch, dds.width, dds.height,
+                                reference.data());
             benchmark::DoNotOptimize(reference.data());
         });
     state.counters["texels"] = double(dds.width) * dds.height;
@@ -423,6 +460,7 @@ BENCHMARK(BM_Png)->Arg(256)->Arg(512)->Arg(1024)->Arg(2048)->Arg(4096)->UseManua
 BENCHMARK(BM_Png_Stb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Png_Libpng)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DxtToPixels)->Arg(1)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DxtBlocks)->Arg(1)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Jpeg_Zel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Jpeg_Stb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Dxt1Encode_Zel)->Unit(benchmark::kMillisecond);
