@@ -3,14 +3,16 @@
 //                       limit: inflating is the one step a decoder cannot skip), at sides 256 to
 //                       4096; time_x is the decoder's time over inflate's (lower is better) and
 //                       ns_per_pixel shows whether the cost stays linear in the pixels.
-//   BM_Png_Stb/Libpng   the 1024 x 1024 file through stb_image and libpng.
+//   BM_Png_Stb/Libpng   the 1024 x 1024 file through ours next to stb_image and libpng (time_x
+//                       as above).
 //   BM_DxtToPixels/<n>  DXT1 and DXT5 blocks to 32-bit pixels through the read-back every D3DX
 //                       conversion uses, next to a plain decoder written here from the block
 //                       tables (colour table, then one lookup a texel); speed_x is the
 //                       reference's time over ours (higher is better).
 //   BM_DxtBlocks/<n>    the block decoder alone beside the same reference, both writing into
 //                       buffers kept between calls.
-//   BM_Jpeg_*           JPEG next to stb_image.
+//   BM_Jpeg_Stb         JPEG through ours next to stb_image; the two decoders may round the
+//                       inverse transform differently, which max_diff shows.
 //   BM_Dxt1Encode_*     the DXT1 encoder's time and quality next to NVIDIA Texture Tools' fastest
 //                       mode.
 // Paired rows run both sides once an iteration, alternating which goes first, timed in thread
@@ -81,45 +83,6 @@ struct Files {
 const Files& GetFiles() {
     static const Files files;
     return files;
-}
-
-std::uint64_t Checksum(const std::uint8_t* data, std::size_t size) {
-    std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < size; i += 4099) sum = sum * 31 + data[i];
-    return sum;
-}
-
-void Report(benchmark::State& state, const Bytes& file, std::uint64_t checksum) {
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(file.size()));
-    state.counters["file_bytes"] = double(file.size());
-    // Equal pixels give equal checksums, so the rows of one file can be compared.
-    state.counters["checksum"] = double(checksum % 1000000);
-}
-
-template <Zel::DecodedImage (*Decode)(const std::uint8_t*, std::size_t)>
-void DecodeWithZel(benchmark::State& state, const Bytes& file) {
-    std::uint64_t checksum = 0;
-    for (auto _ : state) {
-        const Zel::DecodedImage image = Decode(file.data(), file.size());
-        if (image.IsEmpty())
-            state.SkipWithError("decode failed");
-        checksum = Checksum(image.data.get(), image.size);
-    }
-    Report(state, file, checksum);
-}
-
-void DecodeWithStb(benchmark::State& state, const Bytes& file) {
-    std::uint64_t checksum = 0;
-    for (auto _ : state) {
-        int w, h, channels;
-        stbi_uc* pixels =
-            stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 0);
-        if (pixels == nullptr)
-            state.SkipWithError("decode failed");
-        checksum = Checksum(pixels, std::size_t(w) * h * channels);
-        stbi_image_free(pixels);
-    }
-    Report(state, file, checksum);
 }
 
 double ThreadSeconds() {
@@ -383,30 +346,62 @@ void BM_DxtBlocks(benchmark::State& state) {
     ReportDifference(state, ours.data(), ours.size(), reference.data(), reference.size());
 }
 
+// ---- Rival decoders -----------------------------------------------------------------------------
+
+// stb_image's pixels in the file's channels, freed by the caller with stbi_image_free.
+std::vector<std::uint8_t> DecodeWithStb(const Bytes& file) {
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* pixels = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 0);
+    if (pixels == nullptr)
+        return {};
+    std::vector<std::uint8_t> out(pixels, pixels + std::size_t(w) * h * channels);
+    stbi_image_free(pixels);
+    return out;
+}
+
+// Ours next to a rival decoder of the same file; time_x is our time over the rival's.
+template <class Rival>
+void PairWithRival(benchmark::State& state, const Bytes& file,
+                   Zel::DecodedImage (*decode)(const std::uint8_t*, std::size_t), Rival rival) {
+    Zel::DecodedImage ours;
+    std::vector<std::uint8_t> theirs;
+    RunPaired(
+        state, Ratio::Time,
+        [&] {
+            ours = decode(file.data(), file.size());
+            benchmark::DoNotOptimize(ours.data.get());
+        },
+        [&] {
+            theirs = rival(file);
+            benchmark::DoNotOptimize(theirs.data());
+        });
+    if (ours.IsEmpty() || theirs.empty()) {
+        state.SkipWithError("a decoder refused the file");
+        return;
+    }
+    state.counters["file_bytes"] = double(file.size());
+    ReportDifference(state, ours.data.get(), ours.size, theirs.data(), theirs.size());
+}
+
 void BM_Png_Stb(benchmark::State& state) {
-    DecodeWithStb(state, GetFiles().png);
+    PairWithRival(state, GetFiles().png, Zel::DecodePngImage, DecodeWithStb);
 }
 void BM_Png_Libpng(benchmark::State& state) {
-    const Bytes& file = GetFiles().png;
-    std::vector<std::uint8_t> pixels(std::size_t(kSide) * kSide * 4);
-    std::uint64_t checksum = 0;
-    for (auto _ : state) {
+    PairWithRival(state, GetFiles().png, Zel::DecodePngImage, [](const Bytes& file) {
+        std::vector<std::uint8_t> pixels;
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
         if (!png_image_begin_read_from_memory(&image, file.data(), file.size()))
-            state.SkipWithError("libpng refused the file");
+            return pixels;
         image.format = PNG_FORMAT_RGBA;
+        pixels.resize(PNG_IMAGE_SIZE(image));
         if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-            state.SkipWithError("libpng decode failed");
-        checksum = Checksum(pixels.data(), pixels.size());
-    }
-    Report(state, file, checksum);
-}
-void BM_Jpeg_Zel(benchmark::State& state) {
-    DecodeWithZel<Zel::DecodeJpegImage>(state, GetFiles().jpeg);
+            pixels.clear();
+        return pixels;
+    });
 }
 void BM_Jpeg_Stb(benchmark::State& state) {
-    DecodeWithStb(state, GetFiles().jpeg);
+    PairWithRival(state, GetFiles().jpeg, Zel::DecodeJpegImage, DecodeWithStb);
 }
 
 // DXT1 of the same image: time to encode, and the RMSE over R, G, B of the decoded result.
@@ -457,12 +452,11 @@ void BM_Dxt1Encode_NvttFastest(benchmark::State& state) {
 
 BENCHMARK(BM_Png)->Arg(256)->Arg(512)->Arg(1024)->Arg(2048)->Arg(4096)->UseManualTime()->Unit(
     benchmark::kMillisecond);
-BENCHMARK(BM_Png_Stb)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Png_Libpng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Png_Stb)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Png_Libpng)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DxtToPixels)->Arg(1)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DxtBlocks)->Arg(1)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Jpeg_Zel)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Jpeg_Stb)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Jpeg_Stb)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Dxt1Encode_Zel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Dxt1Encode_NvttFastest)->Unit(benchmark::kMillisecond);
 
