@@ -294,7 +294,11 @@ std::vector<BYTE> ReferenceDecode(int version, const std::uint8_t* blocks, std::
     return pixels;
 }
 
-void BM_DxtToPixels(benchmark::State& state) {
+// Runs one DXT row: the file of the row's DXT version (state.range(0): 1 or 5) read by the DDS
+// decoder, then ours and the reference decoding its blocks, each through its decode(version,
+// format, blocks) answering the pixels.
+template <class Ours, class Reference>
+void RunDxtRow(benchmark::State& state, Ours ours, Reference reference) {
     const int version = int(state.range(0));
     const Bytes& file = version == 1 ? GetFiles().dds1 : GetFiles().dds5;
     const Zel::DecodedImage dds = Zel::DecodeDdsImage(file.data(), file.size());
@@ -303,47 +307,55 @@ void BM_DxtToPixels(benchmark::State& state) {
         return;
     }
     const D3DFORMAT format = version == 1 ? D3DFMT_DXT1 : D3DFMT_DXT5;
-    std::vector<BYTE> ours, reference;
+    const std::vector<BYTE>* oursPixels = nullptr;
+    const std::vector<BYTE>* referencePixels = nullptr;
     RunPaired(
         state, Ratio::Speed,
         [&] {
-            ours = D3DXReadPixels(format, dds.data.get(), dds.pitch, dds.width, dds.height);
-            benchmark::DoNotOptimize(ours.data());
+            oursPixels = &ours(format, dds);
+            benchmark::DoNotOptimize(oursPixels->data());
         },
         [&] {
-            reference = ReferenceDecode(version, dds.data.get(), dds.pitch, dds.width, dds.height);
-            benchmark::DoNotOptimize(reference.data());
+            referencePixels = &reference(version, dds);
+            benchmark::DoNotOptimize(referencePixels->data());
         });
     state.counters["texels"] = double(dds.width) * dds.height;
-    ReportDifference(state, ours.data(), ours.size(), reference.data(), reference.size());
+    if (oursPixels && referencePixels)
+        ReportDifference(state, oursPixels->data(), oursPixels->size(), referencePixels->data(),
+                         referencePixels->size());
+}
+
+void BM_DxtToPixels(benchmark::State& state) {
+    std::vector<BYTE> ours, reference;
+    RunDxtRow(
+        state,
+        [&](D3DFORMAT format, const Zel::DecodedImage& dds) -> const std::vector<BYTE>& {
+            ours = D3DXReadPixels(format, dds.data.get(), dds.pitch, dds.width, dds.height);
+            return ours;
+        },
+        [&](int version, const Zel::DecodedImage& dds) -> const std::vector<BYTE>& {
+            reference = ReferenceDecode(version, dds.data.get(), dds.pitch, dds.width, dds.height);
+            return reference;
+        });
 }
 
 // The block decoder alone, both sides writing into buffers kept from one call to the next.
 void BM_DxtBlocks(benchmark::State& state) {
-    const int version = int(state.range(0));
-    const Bytes& file = version == 1 ? GetFiles().dds1 : GetFiles().dds5;
-    const Zel::DecodedImage dds = Zel::DecodeDdsImage(file.data(), file.size());
-    if (dds.IsEmpty()) {
-        state.SkipWithError("the DDS file was refused");
-        return;
-    }
-    const D3DFORMAT format = version == 1 ? D3DFMT_DXT1 : D3DFMT_DXT5;
-    const std::size_t bytes = std::size_t(dds.width) * dds.height * 4;
-    std::vector<BYTE> ours(bytes), reference(bytes);
-    RunPaired(
-        state, Ratio::Speed,
-        [&] {
+    std::vector<BYTE> ours, reference;
+    RunDxtRow(
+        state,
+        [&](D3DFORMAT format, const Zel::DecodedImage& dds) -> const std::vector<BYTE>& {
+            ours.resize(std::size_t(dds.width) * dds.height * 4);
             DxtBlock::DecodeRect(format, dds.data.get(), dds.pitch, dds.width, dds.height,
                                  ours.data(), std::size_t(dds.width) * 4);
-            benchmark::DoNotOptimize(ours.data());
+            return ours;
         },
-        [&] {
+        [&](int version, const Zel::DecodedImage& dds) -> const std::vector<BYTE>& {
+            reference.resize(std::size_t(dds.width) * dds.height * 4);
             ReferenceDecodeInto(version, dds.data.get(), dds.pitch, dds.width, dds.height,
                                 reference.data());
-            benchmark::DoNotOptimize(reference.data());
+            return reference;
         });
-    state.counters["texels"] = double(dds.width) * dds.height;
-    ReportDifference(state, ours.data(), ours.size(), reference.data(), reference.size());
 }
 
 // ---- Rival decoders -----------------------------------------------------------------------------
