@@ -44,16 +44,30 @@ void FetchGeneric(const SoftSampler::Level& l, int x, int y, float out[4]) {
     out[3] = c.a;
 }
 
+// A filtered fetch reads up to four neighbouring texels, mostly of one block, so each thread
+// keeps its last decoded block. The key is the block's bytes, not its address, so a texture
+// rewritten in place can never answer stale texels.
+struct DecodedDxtBlock {
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    BYTE bytes[16] = {};
+    D3DCOLOR texels[16] = {};
+};
+
 void FetchDxt(const SoftSampler::Level& l, int x, int y, float out[4]) {
-    UINT blockBytes = l.format == D3DFMT_DXT1 ? 8 : 16;
+    const UINT blockBytes = DxtBlock::BlockBytes(l.format);
     const BYTE* block = l.bits + static_cast<std::size_t>(y / 4) * l.pitch +
                         static_cast<std::size_t>(x / 4) * blockBytes;
-    PixelCodec::Rgba c =
-        DxtBlock::Texel(l.format, block, static_cast<UINT>(x & 3), static_cast<UINT>(y & 3));
-    out[0] = c.r;
-    out[1] = c.g;
-    out[2] = c.b;
-    out[3] = c.a;
+    thread_local DecodedDxtBlock last;
+    if (last.format != l.format || std::memcmp(last.bytes, block, blockBytes) != 0) {
+        std::memcpy(last.bytes, block, blockBytes);
+        last.format = l.format;
+        DxtBlock::Decode(l.format, block, last.texels);
+    }
+    const D3DCOLOR c = last.texels[(y & 3) * 4 + (x & 3)];
+    out[0] = static_cast<float>((c >> 16) & 0xFF) * kByte;
+    out[1] = static_cast<float>((c >> 8) & 0xFF) * kByte;
+    out[2] = static_cast<float>(c & 0xFF) * kByte;
+    out[3] = static_cast<float>(c >> 24) * kByte;
 }
 
 // Texel decoders the filters are instantiated with: the common 32-bit formats inline, the rest

@@ -13,10 +13,6 @@
 
 namespace {
 
-UINT BlockBytes(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 ? 8 : 16;
-}
-
 bool ExplicitAlpha(D3DFORMAT format) {
     return format == D3DFMT_DXT2 || format == D3DFMT_DXT3;
 }
@@ -105,12 +101,11 @@ std::vector<BYTE> Average(const std::vector<BYTE>& pixels, UINT sw, UINT sh, UIN
 }  // namespace
 
 bool D3DXIsBlockFormat(D3DFORMAT format) {
-    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
-           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+    return DxtBlock::IsDxt(format);
 }
 
 std::size_t D3DXBlockRowBytes(D3DFORMAT format, UINT width) {
-    return std::size_t((width + 3) / 4) * BlockBytes(format);
+    return std::size_t((width + 3) / 4) * DxtBlock::BlockBytes(format);
 }
 
 UINT D3DXLevelSide(UINT side, UINT level) {
@@ -134,17 +129,8 @@ std::vector<BYTE> D3DXReadPixels(D3DFORMAT format, const BYTE* bits, std::size_t
         return {};
     std::vector<BYTE> pixels(std::size_t(width) * height * 4);
     if (D3DXIsBlockFormat(format)) {
-        const UINT bytes = BlockBytes(format);
-        for (UINT by = 0; by < (height + 3) / 4; ++by)
-            for (UINT bx = 0; bx < (width + 3) / 4; ++bx) {
-                const BYTE* block = bits + pitch * by + std::size_t(bx) * bytes;
-                for (UINT k = 0; k < 16; ++k) {
-                    const UINT x = bx * 4 + k % 4, y = by * 4 + k / 4;
-                    if (x < width && y < height)
-                        StoreBgra(DxtBlock::Texel(format, block, k % 4, k / 4),
-                                  &pixels[(std::size_t(y) * width + x) * 4]);
-                }
-            }
+        DxtBlock::DecodeRect(format, bits, pitch, width, height, pixels.data(),
+                             std::size_t(width) * 4);
         return pixels;
     }
     const UINT depth = D3D9Format::Find(format)->bytesPerPixel;
@@ -168,7 +154,7 @@ bool D3DXWritePixels(D3DFORMAT format, const BYTE* pixels, UINT width, UINT heig
     if (!D3DXCanConvert(format))
         return false;
     if (D3DXIsBlockFormat(format)) {
-        const UINT bytes = BlockBytes(format);
+        const UINT bytes = DxtBlock::BlockBytes(format);
         for (UINT by = 0; by < (height + 3) / 4; ++by)
             for (UINT bx = 0; bx < (width + 3) / 4; ++bx) {
                 BYTE block[16][4];
