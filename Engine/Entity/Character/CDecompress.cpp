@@ -231,26 +231,20 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
     const bool rotates = d.AnimatesRotation();
     const std::uint64_t end = static_cast<std::uint64_t>(frameDataEnd_) * 8;
 
-    // Work on copies, so that a refusal leaves the cursor and the outputs as they were.
-    CompressedTrackCursor::Component state[kMaxComponents];
-    float running[3] = {0.0f, 0.0f, 0.0f};
-    float q[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    // The cursor's state is worked on in place: a refusal marks it for a restart, which sets all
+    // of it again, and the outputs are written only on success.
+    CompressedTrackCursor::Component* state = cursor.components_;
+    float* running = cursor.runningPosition_;
+    float* q = cursor.lastRotation_;
     std::uint32_t last = cursor.lastFrame_;
     std::uint64_t decoded = 0;
-    std::uint64_t start = cursor.bitPosition_;
     const bool resume = last != CompressedTrackCursor::kNoFrame && frame > last;
-    if (resume) {
-        std::copy(std::begin(cursor.components_), std::end(cursor.components_), state);
-        std::copy(std::begin(cursor.runningPosition_), std::end(cursor.runningPosition_), running);
-        std::copy(std::begin(cursor.lastRotation_), std::end(cursor.lastRotation_), q);
-    } else {
-        start = offsets_[track] * 8;
-    }
+    const std::uint64_t start = resume ? cursor.bitPosition_ : offsets_[track] * 8;
     AnimationBitReader r(data_.data(), start, end);
     if (!resume) {
         const bool negative = rotates && r.Bit();
         if (p) {
-            for (float& v : running) v = r.Float();
+            for (int k = 0; k < 3; ++k) running[k] = r.Float();
         }
         if (rotates) {
             for (int k = 0; k < 3; ++k) q[k] = r.Float();
@@ -258,7 +252,7 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
             if (negative)
                 q[3] = -q[3];
         }
-        std::fill(std::begin(state), std::end(state), CompressedTrackCursor::Component());
+        std::fill(state, state + kMaxComponents, CompressedTrackCursor::Component());
         last = 0;
         ++decoded;
     }
@@ -320,16 +314,13 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
         }
         return fault;
     }
-    std::copy(std::begin(state), std::end(state), cursor.components_);
-    std::copy(std::begin(running), std::end(running), cursor.runningPosition_);
-    std::copy(std::begin(q), std::end(q), cursor.lastRotation_);
     cursor.bitPosition_ = r.Position();
     cursor.lastFrame_ = frame;
     cursor.decodedFrames_ += decoded;
     if (p)
-        std::copy(std::begin(running), std::end(running), position);
+        std::copy(running, running + 3, position);
     if (rotates)
-        std::copy(std::begin(q), std::end(q), rotation);
+        std::copy(q, q + 4, rotation);
     return CodecFault::None;
 }
 
