@@ -37,6 +37,25 @@ public:
         return value;
     }
     bool Bit() { return Read(1) != 0; }
+    // The next n bits (1 to 32) without moving; bits past the end read as whatever the padded
+    // buffer holds, so only a following Skip decides whether they existed.
+    std::uint32_t Peek(unsigned n) const {
+        const std::uint64_t at = std::min(position_, end_);
+        std::uint64_t word;
+        std::memcpy(&word, data_ + (at >> 3), sizeof(word));
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
+        return static_cast<std::uint32_t>((word << (at & 7)) >> (64 - n));
+    }
+    std::uint64_t Remaining() const { return position_ < end_ ? end_ - position_ : 0; }
+    void Skip(unsigned n) {
+        if (position_ > end_ || end_ - position_ < n) {
+            failed_ = true;
+            position_ = end_;
+            return;
+        }
+        position_ += n;
+    }
     // A raw float: the 32-bit pattern, high part first.
     float Float() { return std::bit_cast<float>(Read(32)); }
     // A selector bit, then a raw float or a quantised 16-bit value.
@@ -214,6 +233,21 @@ void CDecompress::BuildCodeTables() {
     code_.limits[kMaxCodeLength] = 0;
     for (std::uint32_t l = kMaxCodeLength - 1; l >= 1; --l)
         code_.limits[l] = (code_.counts[l + 1] + code_.limits[l + 1] + 1) / 2;
+    // The bit-by-bit walk (one bit; while below the length's limit, one more) done once for
+    // every prefix, so that decoding takes one look-up.
+    for (std::uint32_t prefix = 0; prefix < (1u << kMaxCodeLength); ++prefix) {
+        auto bit = [prefix](std::uint32_t i) { return (prefix >> (kMaxCodeLength - 1 - i)) & 1u; };
+        std::uint32_t value = bit(0);
+        std::uint32_t l = 1;
+        while (l <= kMaxCodeLength && value < code_.limits[l]) {
+            value = l < kMaxCodeLength ? 2 * value + bit(l) : value;
+            ++l;
+        }
+        const std::uint32_t rank = value - (l <= kMaxCodeLength ? code_.limits[l] : 0);
+        code_.lookup[prefix] = l <= kMaxCodeLength && rank < code_.counts[l]
+                                   ? static_cast<std::uint16_t>(code_.symbols[l][rank] << 8 | l)
+                                   : kNoSymbol;
+    }
 }
 
 CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t frame,
@@ -259,21 +293,18 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
     const ClassCode& code = code_;
     bool badCode = false;
     auto decodeClass = [&]() -> std::uint32_t {
-        std::uint32_t value = r.Read(1);
-        std::uint32_t l = 1;
-        while (value < code.limits[l]) {
-            value = 2 * value + r.Read(1);
-            if (++l > kMaxCodeLength) {
+        const std::uint16_t entry = code.lookup[r.Peek(kMaxCodeLength)];
+        if (entry == kNoSymbol) {
+            // Within the last bits of the data the prefix runs into what follows: the stream
+            // ended before a code did.
+            if (r.Remaining() < kMaxCodeLength)
+                r.Skip(kMaxCodeLength);
+            else
                 badCode = true;
-                return 0;
-            }
-        }
-        const std::uint32_t rank = value - code.limits[l];
-        if (rank >= code.counts[l]) {
-            badCode = true;
             return 0;
         }
-        return code.symbols[l][rank];
+        r.Skip(entry & 0xFFu);
+        return entry >> 8;
     };
     for (std::uint32_t f = last + 1; f <= frame && !r.Failed() && !badCode; ++f) {
         const bool negative = rotates && r.Bit();
@@ -285,9 +316,11 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
                 s.currentClass = decodeClass();
             }
             --s.run;
-            const bool minus = r.Bit();
-            const std::uint32_t bits = 2 * (8 - s.currentClass);
-            const std::int64_t magnitude = bits ? r.Read(bits) : 0;
+            // The sign bit and the magnitude in one read.
+            const unsigned bits = 2 * (8 - s.currentClass);
+            const std::uint32_t signAndMagnitude = r.Read(bits + 1);
+            const bool minus = (signAndMagnitude >> bits) != 0;
+            const std::int64_t magnitude = signAndMagnitude & ((1u << bits) - 1u);
             std::int64_t residual = s.previousResidual ^ magnitude;
             if (minus)
                 residual = -residual;

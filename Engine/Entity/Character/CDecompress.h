@@ -79,7 +79,11 @@ private:
         std::uint32_t counts[kMaxCodeLength + 1] = {};
         std::uint32_t limits[kMaxCodeLength + 1] = {};
         std::uint8_t symbols[kMaxCodeLength + 1][kClassCount] = {};
+        // For every 10-bit prefix, the symbol it starts with (high byte) and the code's length
+        // (low byte); kNoSymbol when it starts with no code.
+        std::uint16_t lookup[1u << kMaxCodeLength] = {};
     };
+    static constexpr std::uint16_t kNoSymbol = 0xFFFF;
 
     CodecFault ReadHeaderFields(std::uint32_t boneCount, float& length,
                                 std::vector<std::int32_t>& boneIndices);
