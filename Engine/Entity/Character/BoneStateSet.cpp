@@ -9,7 +9,6 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Math/MathUtil.h"
-#include "Math/Matrix4.h"
 
 namespace Zel {
 namespace {
@@ -23,6 +22,27 @@ inline void MultiplyByAffine(const float* a, const float* b, float* out) {
         for (int c = 0; c < 4; ++c) out[4 * r + c] = a0 * b[c] + a1 * b[4 + c] + a2 * b[8 + c];
         out[4 * r + 3] += a3;
     }
+}
+
+// T(t) R(q) S(s) (Matrix4::MakeTransform), inline: the tree evaluation makes one per bone per
+// frame, and the call chain through the math library costs as much as the arithmetic.
+inline void ComposeLocal(const float* q, const float* t, const float* s, float* out) {
+    const float x = q[0], y = q[1], z = q[2], w = q[3];
+    const float x2 = 2.0f * x, y2 = 2.0f * y, z2 = 2.0f * z;
+    out[0] = (1.0f - (z * z2 + y * y2)) * s[0];
+    out[1] = (x * y2 - z2 * w) * s[1];
+    out[2] = (y2 * w + x * z2) * s[2];
+    out[3] = t[0];
+    out[4] = (x * y2 + z2 * w) * s[0];
+    out[5] = (1.0f - (z * z2 + x * x2)) * s[1];
+    out[6] = (y * z2 - x2 * w) * s[2];
+    out[7] = t[1];
+    out[8] = (x * z2 - y2 * w) * s[0];
+    out[9] = (x2 * w + y * z2) * s[1];
+    out[10] = (1.0f - (x * x2 + y * y2)) * s[2];
+    out[11] = t[2];
+    out[12] = out[13] = out[14] = 0.0f;
+    out[15] = 1.0f;
 }
 
 // The matrix applied to the point (p, 1), divided by the resulting w unless w is 1; w = 0 gives
@@ -114,7 +134,7 @@ bool BoneStateSet::EvaluateBoneTree(const Skeleton& skeleton, const float* paren
         if (step.kind == BoneEvaluation::Face) {
             const float diagonal[3] = {state.scaleMatrix[0], state.scaleMatrix[5],
                                        state.scaleMatrix[10]};
-            Matrix4::MakeTransform(local, diagonal, state.rotation, state.translation);
+            ComposeLocal(state.rotation, state.translation, diagonal, local);
             MultiplyByAffine(parent, local, state.modelMatrix);
             MultiplyByAffine(state.modelMatrix, inverseBind, state.skinMatrix);
         } else {
@@ -123,7 +143,8 @@ bool BoneStateSet::EvaluateBoneTree(const Skeleton& skeleton, const float* paren
                 TransformPoint(states_[static_cast<std::size_t>(step.scaleSource)]->scaleMatrix,
                                state.translation, t);
             }
-            Matrix4::FromRotationTranslation(local, state.rotation, t);
+            static constexpr float kUnit[3] = {1.0f, 1.0f, 1.0f};
+            ComposeLocal(state.rotation, t, kUnit, local);
             if (step.kind == BoneEvaluation::HeadFlagged && step.parentBone >= 0) {
                 alignas(16) float placed[16];
                 MultiplyByAffine(parent,

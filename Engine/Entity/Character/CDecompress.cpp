@@ -15,46 +15,32 @@ constexpr std::size_t kPadding = 8;
 constexpr double kQuantum = 3.0517578125e-05;  // 1 / 32768
 
 // Bits most significant first, bounded by an end; a read past the end fails and yields zeros.
+// A 64-bit window holds the bits from the read position on, refilled from the padded buffer.
 class AnimationBitReader {
 public:
     AnimationBitReader(const std::uint8_t* data, std::uint64_t position, std::uint64_t end)
-        : data_(data), position_(position), end_(end) {}
+        : data_(data), position_(std::min(position, end)), end_(end) {}
 
     // n from 1 to 32.
     std::uint32_t Read(unsigned n) {
-        if (position_ > end_ || end_ - position_ < n) {
-            failed_ = true;
-            position_ = end_;
+        if (end_ - position_ < n) {
+            Fail();
             return 0;
         }
-        // The buffer is padded, so the whole word exists for any position inside the file.
-        std::uint64_t word;
-        std::memcpy(&word, data_ + (position_ >> 3), sizeof(word));
-        if constexpr (std::endian::native == std::endian::little)
-            word = __builtin_bswap64(word);
-        const auto value = static_cast<std::uint32_t>((word << (position_ & 7)) >> (64 - n));
-        position_ += n;
+        const std::uint32_t value = Window(n);
+        Advance(n);
         return value;
     }
     bool Bit() { return Read(1) != 0; }
     // The next n bits (1 to 32) without moving; bits past the end read as whatever the padded
     // buffer holds, so only a following Skip decides whether they existed.
-    std::uint32_t Peek(unsigned n) const {
-        const std::uint64_t at = std::min(position_, end_);
-        std::uint64_t word;
-        std::memcpy(&word, data_ + (at >> 3), sizeof(word));
-        if constexpr (std::endian::native == std::endian::little)
-            word = __builtin_bswap64(word);
-        return static_cast<std::uint32_t>((word << (at & 7)) >> (64 - n));
-    }
-    std::uint64_t Remaining() const { return position_ < end_ ? end_ - position_ : 0; }
+    std::uint32_t Peek(unsigned n) { return Window(n); }
+    std::uint64_t Remaining() const { return end_ - position_; }
     void Skip(unsigned n) {
-        if (position_ > end_ || end_ - position_ < n) {
-            failed_ = true;
-            position_ = end_;
-            return;
-        }
-        position_ += n;
+        if (end_ - position_ < n)
+            Fail();
+        else
+            Advance(n);
     }
     // A raw float: the 32-bit pattern, high part first.
     float Float() { return std::bit_cast<float>(Read(32)); }
@@ -66,16 +52,45 @@ public:
     }
 
     static float Dequantise(std::int64_t value) {
-        return static_cast<float>((static_cast<double>(value) - 32768.0) * kQuantum);
+        // Within 24 bits the single-precision product is exact, as the double one is.
+        const std::int64_t centred = value - 32768;
+        if (centred > -(1 << 24) && centred < (1 << 24))
+            return static_cast<float>(centred) * static_cast<float>(kQuantum);
+        return static_cast<float>(static_cast<double>(centred) * kQuantum);
     }
 
     bool Failed() const { return failed_; }
     std::uint64_t Position() const { return position_; }
 
 private:
+    std::uint32_t Window(unsigned n) {
+        if (held_ < n) {
+            // The buffer is padded, so eight bytes exist from any position inside the file.
+            std::uint64_t word;
+            std::memcpy(&word, data_ + (position_ >> 3), sizeof(word));
+            if constexpr (std::endian::native == std::endian::little)
+                word = __builtin_bswap64(word);
+            window_ = word << (position_ & 7);
+            held_ = 64 - static_cast<unsigned>(position_ & 7);
+        }
+        return static_cast<std::uint32_t>(window_ >> (64 - n));
+    }
+    void Advance(unsigned n) {
+        window_ <<= n;
+        held_ -= n;
+        position_ += n;
+    }
+    void Fail() {
+        failed_ = true;
+        position_ = end_;
+        held_ = 0;
+    }
+
     const std::uint8_t* data_;
     std::uint64_t position_;
     std::uint64_t end_;
+    std::uint64_t window_ = 0;
+    unsigned held_ = 0;
     bool failed_ = false;
 };
 
@@ -319,14 +334,12 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
             // The sign bit and the magnitude in one read.
             const unsigned bits = 2 * (8 - s.currentClass);
             const std::uint32_t signAndMagnitude = r.Read(bits + 1);
-            const bool minus = (signAndMagnitude >> bits) != 0;
-            const std::int64_t magnitude = signAndMagnitude & ((1u << bits) - 1u);
-            std::int64_t residual = s.previousResidual ^ magnitude;
-            if (minus)
-                residual = -residual;
-            s.previousValue += residual;
-            if (residual > -8192 && residual < 8192)
-                s.previousResidual = residual < 0 ? -residual : residual;
+            // Sign and small-residual choices without branches: the data decides them, so a
+            // predictor would miss often.
+            const std::int64_t minus = -static_cast<std::int64_t>(signAndMagnitude >> bits);
+            const std::int64_t size = s.previousResidual ^ (signAndMagnitude & ((1u << bits) - 1u));
+            s.previousValue += (size ^ minus) - minus;
+            s.previousResidual = size < 8192 ? size : s.previousResidual;
             values[c] = AnimationBitReader::Dequantise(s.previousValue);
         }
         for (unsigned c = 0; c < p; ++c) running[c] += values[c];
