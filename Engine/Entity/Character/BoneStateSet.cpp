@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <xmmintrin.h>
+
 #include "Core/GlobalConfigManager.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
@@ -14,14 +16,21 @@ namespace Zel {
 namespace {
 
 // out = a b for a right operand whose last row is 0 0 0 1 (local poses, scale matrices and
-// inverse bind matrices are affine), which saves a quarter of the products. The left operand may
-// be any matrix. out must not alias b; it may alias a only through the copy taken here.
+// inverse bind matrices are affine), a row of the product at a time in 4-wide registers. The
+// left operand may be any matrix; out may alias a (every row is read before any is written).
 inline void MultiplyByAffine(const float* a, const float* b, float* out) {
+    const __m128 b0 = _mm_loadu_ps(b);
+    const __m128 b1 = _mm_loadu_ps(b + 4);
+    const __m128 b2 = _mm_loadu_ps(b + 8);
+    const __m128 b3 = _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f);
+    __m128 rows[4];
     for (int r = 0; r < 4; ++r) {
-        const float a0 = a[4 * r], a1 = a[4 * r + 1], a2 = a[4 * r + 2], a3 = a[4 * r + 3];
-        for (int c = 0; c < 4; ++c) out[4 * r + c] = a0 * b[c] + a1 * b[4 + c] + a2 * b[8 + c];
-        out[4 * r + 3] += a3;
+        const float* ar = a + 4 * r;
+        rows[r] = _mm_add_ps(
+            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[0]), b0), _mm_mul_ps(_mm_set1_ps(ar[1]), b1)),
+            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[2]), b2), _mm_mul_ps(_mm_set1_ps(ar[3]), b3)));
     }
+    for (int r = 0; r < 4; ++r) _mm_storeu_ps(out + 4 * r, rows[r]);
 }
 
 // T(t) R(q) S(s) (Matrix4::MakeTransform), inline: the tree evaluation makes one per bone per

@@ -15,7 +15,8 @@ constexpr std::size_t kPadding = 8;
 constexpr double kQuantum = 3.0517578125e-05;  // 1 / 32768
 
 // Bits most significant first, bounded by an end; a read past the end fails and yields zeros.
-// A 64-bit window holds the bits from the read position on, refilled from the padded buffer.
+// Every look loads the eight bytes at the read position (the buffer is padded): an unconditional
+// load costs less than a refill branch the data would decide.
 class AnimationBitReader {
 public:
     AnimationBitReader(const std::uint8_t* data, std::uint64_t position, std::uint64_t end)
@@ -27,20 +28,31 @@ public:
             Fail();
             return 0;
         }
-        const std::uint32_t value = Window(n);
-        Advance(n);
+        const std::uint32_t value = Peek(n);
+        position_ += n;
         return value;
     }
     bool Bit() { return Read(1) != 0; }
     // The next n bits (1 to 32) without moving; bits past the end read as whatever the padded
     // buffer holds, so only a following Skip decides whether they existed.
-    std::uint32_t Peek(unsigned n) { return Window(n); }
+    std::uint32_t Peek(unsigned n) const {
+        return static_cast<std::uint32_t>(Window() >> (64 - n));
+    }
+    // The 64 bits from the read position on (at least 57 of them from the buffer, the rest 0),
+    // without moving.
+    std::uint64_t Window() const {
+        std::uint64_t word;
+        std::memcpy(&word, data_ + (position_ >> 3), sizeof(word));
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
+        return word << (position_ & 7);
+    }
     std::uint64_t Remaining() const { return end_ - position_; }
     void Skip(unsigned n) {
         if (end_ - position_ < n)
             Fail();
         else
-            Advance(n);
+            position_ += n;
     }
     // A raw float: the 32-bit pattern, high part first.
     float Float() { return std::bit_cast<float>(Read(32)); }
@@ -63,34 +75,14 @@ public:
     std::uint64_t Position() const { return position_; }
 
 private:
-    std::uint32_t Window(unsigned n) {
-        if (held_ < n) {
-            // The buffer is padded, so eight bytes exist from any position inside the file.
-            std::uint64_t word;
-            std::memcpy(&word, data_ + (position_ >> 3), sizeof(word));
-            if constexpr (std::endian::native == std::endian::little)
-                word = __builtin_bswap64(word);
-            window_ = word << (position_ & 7);
-            held_ = 64 - static_cast<unsigned>(position_ & 7);
-        }
-        return static_cast<std::uint32_t>(window_ >> (64 - n));
-    }
-    void Advance(unsigned n) {
-        window_ <<= n;
-        held_ -= n;
-        position_ += n;
-    }
     void Fail() {
         failed_ = true;
         position_ = end_;
-        held_ = 0;
     }
 
     const std::uint8_t* data_;
     std::uint64_t position_;
     std::uint64_t end_;
-    std::uint64_t window_ = 0;
-    unsigned held_ = 0;
     bool failed_ = false;
 };
 
@@ -282,9 +274,13 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
 
     // The cursor's state is worked on in place: a refusal marks it for a restart, which sets all
     // of it again, and the outputs are written only on success.
+    // Position and rotation stay in locals until the end: storing them element by element and
+    // reading them back as a whole would stall on store forwarding.
     CompressedTrackCursor::Component* state = cursor.components_;
-    float* running = cursor.runningPosition_;
-    float* q = cursor.lastRotation_;
+    float running[3] = {cursor.runningPosition_[0], cursor.runningPosition_[1],
+                        cursor.runningPosition_[2]};
+    float q[4] = {cursor.lastRotation_[0], cursor.lastRotation_[1], cursor.lastRotation_[2],
+                  cursor.lastRotation_[3]};
     std::uint32_t last = cursor.lastFrame_;
     std::uint64_t decoded = 0;
     const bool resume = last != CompressedTrackCursor::kNoFrame && frame > last;
@@ -307,33 +303,38 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
     }
     const ClassCode& code = code_;
     bool badCode = false;
-    auto decodeClass = [&]() -> std::uint32_t {
-        const std::uint16_t entry = code.lookup[r.Peek(kMaxCodeLength)];
-        if (entry == kNoSymbol) {
-            // Within the last bits of the data the prefix runs into what follows: the stream
-            // ended before a code did.
-            if (r.Remaining() < kMaxCodeLength)
-                r.Skip(kMaxCodeLength);
-            else
-                badCode = true;
-            return 0;
-        }
-        r.Skip(entry & 0xFFu);
-        return entry >> 8;
-    };
     for (std::uint32_t f = last + 1; f <= frame && !r.Failed() && !badCode; ++f) {
         const bool negative = rotates && r.Bit();
         float values[kMaxComponents];
         for (unsigned c = 0; c < components; ++c) {
             CompressedTrackCursor::Component& s = state[c];
-            if (s.run == 0) {
-                s.run = r.Bit() ? r.Read(3) + 2 : 1;
-                s.currentClass = decodeClass();
+            // A coded residual takes at most 31 bits (run bit and length, a 10-bit class code,
+            // sign and 16 magnitude bits): one look at the next 32 bits serves all its fields,
+            // and one bounded step moves past them.
+            const std::uint32_t v = r.Peek(32);
+            // Whether a run starts here depends on the data, so both ways are computed and one
+            // is kept, rather than branched on.
+            const bool starts = s.run == 0;
+            const bool longRun = (v >> 31) != 0;
+            const unsigned head = starts ? (longRun ? 4u : 1u) : 0u;
+            const std::uint16_t entry = code.lookup[(v << head) >> (32 - kMaxCodeLength)];
+            if (starts && entry == kNoSymbol) {
+                // Within the last bits of the data the prefix runs into what follows: the stream
+                // ended before a code did.
+                if (r.Remaining() < head + kMaxCodeLength)
+                    r.Skip(head + kMaxCodeLength);
+                else
+                    badCode = true;
+                break;
             }
+            const std::uint32_t newRun = longRun ? ((v >> 28) & 7u) + 2 : 1u;
+            s.run = starts ? newRun : s.run;
+            s.currentClass = starts ? static_cast<std::uint32_t>(entry >> 8) : s.currentClass;
+            const unsigned used = head + (starts ? (entry & 0xFFu) : 0u);
             --s.run;
-            // The sign bit and the magnitude in one read.
             const unsigned bits = 2 * (8 - s.currentClass);
-            const std::uint32_t signAndMagnitude = r.Read(bits + 1);
+            const std::uint32_t signAndMagnitude = (v << used) >> (31 - bits);
+            r.Skip(used + bits + 1);
             // Sign and small-residual choices without branches: the data decides them, so a
             // predictor would miss often.
             const std::int64_t minus = -static_cast<std::int64_t>(signAndMagnitude >> bits);
@@ -342,6 +343,8 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
             s.previousResidual = size < 8192 ? size : s.previousResidual;
             values[c] = AnimationBitReader::Dequantise(s.previousValue);
         }
+        if (r.Failed() || badCode)
+            break;
         for (unsigned c = 0; c < p; ++c) running[c] += values[c];
         if (rotates) {
             for (int k = 0; k < 3; ++k) q[k] = values[p + k];
@@ -363,10 +366,16 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
     cursor.bitPosition_ = r.Position();
     cursor.lastFrame_ = frame;
     cursor.decodedFrames_ += decoded;
-    if (p)
-        std::copy(running, running + 3, position);
-    if (rotates)
-        std::copy(q, q + 4, rotation);
+    for (int k = 0; k < 3; ++k) {
+        cursor.runningPosition_[k] = running[k];
+        if (p)
+            position[k] = running[k];
+    }
+    for (int k = 0; k < 4; ++k) {
+        cursor.lastRotation_[k] = q[k];
+        if (rotates)
+            rotation[k] = q[k];
+    }
     return CodecFault::None;
 }
 

@@ -1,7 +1,6 @@
 #include "Entity/Character/CompressedTrackCursor.h"
 
-#include <algorithm>
-#include <iterator>
+#include <cstring>
 
 namespace Zel {
 
@@ -21,8 +20,8 @@ CodecFault CompressedTrackCursor::MoveTo(std::uint32_t f) {
         return CodecFault::None;
     CodecFault fault = CodecFault::None;
     if (cachedFrame_ >= 0 && f == cachedFrame_ + 1) {
-        std::copy(std::begin(positions_[1]), std::end(positions_[1]), positions_[0]);
-        std::copy(std::begin(rotations_[1]), std::end(rotations_[1]), rotations_[0]);
+        std::memcpy(positions_[0], positions_[1], sizeof(positions_[0]));
+        std::memcpy(rotations_[0], rotations_[1], sizeof(rotations_[0]));
     } else {
         fault = decoder_->DecodeFrame(*this, f, positions_[0], rotations_[0]);
     }
