@@ -15,43 +15,41 @@
 namespace Zel {
 namespace {
 
-// out = a b for a right operand whose last row is 0 0 0 1 (local poses, scale matrices and
-// inverse bind matrices are affine), a row of the product at a time in 4-wide registers. The
-// left operand may be any matrix; out may alias a (every row is read before any is written).
-inline void MultiplyByAffine(const float* a, const float* b, float* out) {
-    const __m128 b0 = _mm_loadu_ps(b);
-    const __m128 b1 = _mm_loadu_ps(b + 4);
-    const __m128 b2 = _mm_loadu_ps(b + 8);
+// The first three rows of an affine matrix (its last row is 0 0 0 1: local poses, scale
+// matrices and inverse bind matrices), held in 4-wide registers.
+struct AffineRows {
+    __m128 r0, r1, r2;
+};
+
+inline AffineRows LoadAffine(const float* b) {
+    return {_mm_loadu_ps(b), _mm_loadu_ps(b + 4), _mm_loadu_ps(b + 8)};
+}
+
+// out = a b, a row of the product at a time. The left operand may be any matrix; out may alias a
+// (every row is read before any is written).
+inline void MultiplyByAffine(const float* a, const AffineRows& b, float* out) {
     const __m128 b3 = _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f);
     __m128 rows[4];
     for (int r = 0; r < 4; ++r) {
         const float* ar = a + 4 * r;
         rows[r] = _mm_add_ps(
-            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[0]), b0), _mm_mul_ps(_mm_set1_ps(ar[1]), b1)),
-            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[2]), b2), _mm_mul_ps(_mm_set1_ps(ar[3]), b3)));
+            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[0]), b.r0), _mm_mul_ps(_mm_set1_ps(ar[1]), b.r1)),
+            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[2]), b.r2), _mm_mul_ps(_mm_set1_ps(ar[3]), b3)));
     }
     for (int r = 0; r < 4; ++r) _mm_storeu_ps(out + 4 * r, rows[r]);
 }
 
-// T(t) R(q) S(s) (Matrix4::MakeTransform), inline: the tree evaluation makes one per bone per
-// frame, and the call chain through the math library costs as much as the arithmetic.
-inline void ComposeLocal(const float* q, const float* t, const float* s, float* out) {
+// T(t) R(q) S(s) (Matrix4::MakeTransform) built in registers: the tree evaluation makes one per
+// bone per frame, and a matrix written float by float and read back four at a time would stall.
+inline AffineRows ComposeLocal(const float* q, const float* t, const float* s) {
     const float x = q[0], y = q[1], z = q[2], w = q[3];
     const float x2 = 2.0f * x, y2 = 2.0f * y, z2 = 2.0f * z;
-    out[0] = (1.0f - (z * z2 + y * y2)) * s[0];
-    out[1] = (x * y2 - z2 * w) * s[1];
-    out[2] = (y2 * w + x * z2) * s[2];
-    out[3] = t[0];
-    out[4] = (x * y2 + z2 * w) * s[0];
-    out[5] = (1.0f - (z * z2 + x * x2)) * s[1];
-    out[6] = (y * z2 - x2 * w) * s[2];
-    out[7] = t[1];
-    out[8] = (x * z2 - y2 * w) * s[0];
-    out[9] = (x2 * w + y * z2) * s[1];
-    out[10] = (1.0f - (x * x2 + y * y2)) * s[2];
-    out[11] = t[2];
-    out[12] = out[13] = out[14] = 0.0f;
-    out[15] = 1.0f;
+    return {_mm_set_ps(t[0], (y2 * w + x * z2) * s[2], (x * y2 - z2 * w) * s[1],
+                       (1.0f - (z * z2 + y * y2)) * s[0]),
+            _mm_set_ps(t[1], (y * z2 - x2 * w) * s[2], (1.0f - (z * z2 + x * x2)) * s[1],
+                       (x * y2 + z2 * w) * s[0]),
+            _mm_set_ps(t[2], (1.0f - (x * x2 + y * y2)) * s[2], (x2 * w + y * z2) * s[1],
+                       (x * z2 - y2 * w) * s[0])};
 }
 
 // The matrix applied to the point (p, 1), divided by the resulting w unless w is 1; w = 0 gives
@@ -139,13 +137,12 @@ bool BoneStateSet::EvaluateBoneTree(const Skeleton& skeleton, const float* paren
                                   : states_[static_cast<std::size_t>(step.parentBone)]->modelMatrix;
         const float* inverseBind =
             bones[static_cast<std::size_t>(step.bone)]->GetInverseBindMatrix();
-        alignas(16) float local[16];
         if (step.kind == BoneEvaluation::Face) {
             const float diagonal[3] = {state.scaleMatrix[0], state.scaleMatrix[5],
                                        state.scaleMatrix[10]};
-            ComposeLocal(state.rotation, state.translation, diagonal, local);
+            const AffineRows local = ComposeLocal(state.rotation, state.translation, diagonal);
             MultiplyByAffine(parent, local, state.modelMatrix);
-            MultiplyByAffine(state.modelMatrix, inverseBind, state.skinMatrix);
+            MultiplyByAffine(state.modelMatrix, LoadAffine(inverseBind), state.skinMatrix);
         } else {
             float t[3] = {state.translation[0], state.translation[1], state.translation[2]};
             if (boneScale) {
@@ -153,22 +150,23 @@ bool BoneStateSet::EvaluateBoneTree(const Skeleton& skeleton, const float* paren
                                state.translation, t);
             }
             static constexpr float kUnit[3] = {1.0f, 1.0f, 1.0f};
-            ComposeLocal(state.rotation, t, kUnit, local);
+            const AffineRows local = ComposeLocal(state.rotation, t, kUnit);
             if (step.kind == BoneEvaluation::HeadFlagged && step.parentBone >= 0) {
                 alignas(16) float placed[16];
-                MultiplyByAffine(parent,
-                                 states_[static_cast<std::size_t>(step.parentBone)]->scaleMatrix,
-                                 placed);
+                MultiplyByAffine(
+                    parent,
+                    LoadAffine(states_[static_cast<std::size_t>(step.parentBone)]->scaleMatrix),
+                    placed);
                 MultiplyByAffine(placed, local, state.modelMatrix);
             } else {
                 MultiplyByAffine(parent, local, state.modelMatrix);
             }
             if (boneScale) {
                 alignas(16) float scaled[16];
-                MultiplyByAffine(state.modelMatrix, state.scaleMatrix, scaled);
-                MultiplyByAffine(scaled, inverseBind, state.skinMatrix);
+                MultiplyByAffine(state.modelMatrix, LoadAffine(state.scaleMatrix), scaled);
+                MultiplyByAffine(scaled, LoadAffine(inverseBind), state.skinMatrix);
             } else {
-                MultiplyByAffine(state.modelMatrix, inverseBind, state.skinMatrix);
+                MultiplyByAffine(state.modelMatrix, LoadAffine(inverseBind), state.skinMatrix);
             }
         }
         ++i;
