@@ -1,0 +1,382 @@
+#include "Entity/Character/CDecompress.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "Core/LogDispatch.h"
+#include "Entity/Character/CompressedTrackCursor.h"
+
+namespace Zel {
+namespace {
+
+constexpr std::size_t kPadding = 8;
+constexpr double kQuantum = 3.0517578125e-05;  // 1 / 32768
+
+// Bits most significant first, bounded by an end; a read past the end fails and yields zeros.
+// Every look loads the eight bytes at the read position (the buffer is padded): an unconditional
+// load costs less than a refill branch the data would decide.
+class AnimationBitReader {
+public:
+    AnimationBitReader(const std::uint8_t* data, std::uint64_t position, std::uint64_t end)
+        : data_(data), position_(std::min(position, end)), end_(end) {}
+
+    // n from 1 to 32.
+    std::uint32_t Read(unsigned n) {
+        if (end_ - position_ < n) {
+            Fail();
+            return 0;
+        }
+        const std::uint32_t value = Peek(n);
+        position_ += n;
+        return value;
+    }
+    bool Bit() { return Read(1) != 0; }
+    // The next n bits (1 to 32) without moving; bits past the end read as whatever the padded
+    // buffer holds, so only a following Skip decides whether they existed.
+    std::uint32_t Peek(unsigned n) const {
+        return static_cast<std::uint32_t>(Window() >> (64 - n));
+    }
+    // The 64 bits from the read position on (at least 57 of them from the buffer, the rest 0),
+    // without moving.
+    std::uint64_t Window() const {
+        std::uint64_t word;
+        std::memcpy(&word, data_ + (position_ >> 3), sizeof(word));
+        if constexpr (std::endian::native == std::endian::little)
+            word = __builtin_bswap64(word);
+        return word << (position_ & 7);
+    }
+    std::uint64_t Remaining() const { return end_ - position_; }
+    void Skip(unsigned n) {
+        if (end_ - position_ < n)
+            Fail();
+        else
+            position_ += n;
+    }
+    // A raw float: the 32-bit pattern, high part first.
+    float Float() { return std::bit_cast<float>(Read(32)); }
+    // A selector bit, then a raw float or a quantised 16-bit value.
+    float Component() {
+        if (!Bit())
+            return Float();
+        return Dequantise(Read(16));
+    }
+
+    static float Dequantise(std::int64_t value) {
+        // Within 24 bits the single-precision product is exact, as the double one is.
+        const std::int64_t centred = value - 32768;
+        if (centred > -(1 << 24) && centred < (1 << 24))
+            return static_cast<float>(centred) * static_cast<float>(kQuantum);
+        return static_cast<float>(static_cast<double>(centred) * kQuantum);
+    }
+
+    bool Failed() const { return failed_; }
+    std::uint64_t Position() const { return position_; }
+
+private:
+    void Fail() {
+        failed_ = true;
+        position_ = end_;
+    }
+
+    const std::uint8_t* data_;
+    std::uint64_t position_;
+    std::uint64_t end_;
+    bool failed_ = false;
+};
+
+// The w of a unit quaternion from x, y and z, in single precision, plus a correction.
+inline float RebuildW(float x, float y, float z, float correction) {
+    return std::sqrt(std::max(0.0f, 1.0f - (x * x + y * y + z * z))) + correction;
+}
+
+const char* FaultText(CodecFault fault) {
+    switch (fault) {
+        case CodecFault::None:
+            return "none";
+        case CodecFault::NoHeader:
+            return "no header";
+        case CodecFault::Truncated:
+            return "the data ends early";
+        case CodecFault::TooManyTracks:
+            return "too many tracks";
+        case CodecFault::BoneOutOfRange:
+            return "a bone index lies outside the skeleton";
+        case CodecFault::BadCodeLength:
+            return "a class code length is above 10";
+        case CodecFault::BadOffsetTable:
+            return "a track offset lies outside the frame data";
+        case CodecFault::BadClassCode:
+            return "a class code names no symbol";
+        case CodecFault::FrameOutOfRange:
+            return "the frame lies outside the track";
+        case CodecFault::TrackOutOfRange:
+            return "the track does not exist";
+    }
+    return "unknown";
+}
+
+}  // namespace
+
+void CDecompress::SetBuffer(const std::uint8_t* data, std::size_t size) {
+    data_.assign(size + kPadding, 0);
+    if (size)
+        std::memcpy(data_.data(), data, size);
+    size_ = size;
+    frameDataEnd_ = 0;
+    descriptors_.clear();
+    offsets_.clear();
+    code_ = ClassCode();
+}
+
+bool CDecompress::GetTrackDescriptor(std::uint32_t i, TrackDescriptor& out) const {
+    if (i >= descriptors_.size())
+        return false;
+    out = descriptors_[i];
+    return true;
+}
+
+CodecFault CDecompress::ReadHeader(std::uint32_t boneCount, float& length, std::uint32_t& count,
+                                   std::vector<std::int32_t>& boneIndices) {
+    descriptors_.clear();
+    offsets_.clear();
+    std::vector<std::int32_t> indices;
+    float fileLength = 0.0f;
+    CodecFault fault = size_ == 0 ? CodecFault::NoHeader : ReadOffsetTable();
+    if (fault == CodecFault::None)
+        fault = ReadHeaderFields(boneCount, fileLength, indices);
+    if (fault != CodecFault::None) {
+        descriptors_.clear();
+        offsets_.clear();
+        LogError("Compressed action refused: %s", FaultText(fault));
+        return fault;
+    }
+    length = fileLength;
+    count = GetTrackCount();
+    boneIndices = std::move(indices);
+    return CodecFault::None;
+}
+
+CodecFault CDecompress::ReadOffsetTable() {
+    // The track count sits right after the 32-bit length at the start of the header.
+    if (size_ < 1)
+        return CodecFault::Truncated;
+    AnimationBitReader head(data_.data(), 32, static_cast<std::uint64_t>(size_) * 8);
+    const std::uint32_t tracks = head.Read(9);
+    if (head.Failed())
+        return CodecFault::Truncated;
+    if (tracks > kMaxTracks)
+        return CodecFault::TooManyTracks;
+    const std::uint64_t width = data_[size_ - 1] == 0 ? 4 : 2;
+    const std::uint64_t tableBytes = width * tracks;
+    if (tableBytes + 1 > size_)
+        return CodecFault::BadOffsetTable;
+    frameDataEnd_ = size_ - 1 - static_cast<std::size_t>(tableBytes);
+    AnimationBitReader table(data_.data(), static_cast<std::uint64_t>(frameDataEnd_) * 8,
+                             static_cast<std::uint64_t>(size_ - 1) * 8);
+    std::uint64_t offset = 0;
+    for (std::uint32_t i = 0; i < tracks; ++i) {
+        offset += table.Read(static_cast<unsigned>(width * 8));
+        // Kept in 64 bits, so that no sum of entries wraps back inside the data.
+        if (offset > frameDataEnd_)
+            return CodecFault::BadOffsetTable;
+        offsets_.push_back(offset);
+    }
+    return table.Failed() ? CodecFault::Truncated : CodecFault::None;
+}
+
+CodecFault CDecompress::ReadHeaderFields(std::uint32_t boneCount, float& length,
+                                         std::vector<std::int32_t>& boneIndices) {
+    AnimationBitReader r(data_.data(), 0, static_cast<std::uint64_t>(frameDataEnd_) * 8);
+    length = r.Float();
+    const std::uint32_t tracks = r.Read(9);
+    for (std::uint32_t i = 0; i < tracks; ++i) {
+        const std::uint32_t bone = r.Read(9);
+        if (!r.Failed() && bone >= boneCount)
+            return CodecFault::BoneOutOfRange;
+        boneIndices.push_back(static_cast<std::int32_t>(bone));
+    }
+    std::int64_t sharedFrameCount = -1;
+    for (std::uint32_t i = 0; i < tracks && !r.Failed(); ++i) {
+        TrackDescriptor d;
+        if (r.Bit()) {
+            if (sharedFrameCount < 0)
+                sharedFrameCount = r.Read(16);
+            d.frameCount = static_cast<std::uint32_t>(sharedFrameCount);
+        }
+        if (d.frameCount != 0) {
+            d.positionKeyCount = r.Bit() ? d.frameCount : 0;
+            d.rotationKeyCount = r.Bit() ? d.frameCount : 0;
+        }
+        d.frameInterval = r.Float();
+        if (r.Bit() && !d.AnimatesPosition()) {
+            d.hasConstantPosition = true;
+            for (float& v : d.constantPosition) v = r.Component();
+        }
+        if (!d.AnimatesRotation()) {
+            for (float& v : d.constantRotation) v = r.Component();
+        }
+        descriptors_.push_back(d);
+    }
+    for (std::uint8_t& length4 : code_.lengths) {
+        length4 = static_cast<std::uint8_t>(r.Read(4));
+        if (length4 > kMaxCodeLength)
+            return CodecFault::BadCodeLength;
+    }
+    if (r.Failed())
+        return CodecFault::Truncated;
+    BuildCodeTables();
+    return CodecFault::None;
+}
+
+void CDecompress::BuildCodeTables() {
+    std::fill(std::begin(code_.counts), std::end(code_.counts), 0u);
+    for (std::uint32_t symbol = 0; symbol < kClassCount; ++symbol) {
+        const std::uint8_t length = code_.lengths[symbol];
+        if (length != 0)
+            code_.symbols[length][code_.counts[length]++] = static_cast<std::uint8_t>(symbol);
+    }
+    code_.limits[kMaxCodeLength] = 0;
+    for (std::uint32_t l = kMaxCodeLength - 1; l >= 1; --l)
+        code_.limits[l] = (code_.counts[l + 1] + code_.limits[l + 1] + 1) / 2;
+    // The bit-by-bit walk (one bit; while below the length's limit, one more) done once for
+    // every prefix, so that decoding takes one look-up.
+    for (std::uint32_t prefix = 0; prefix < (1u << kMaxCodeLength); ++prefix) {
+        auto bit = [prefix](std::uint32_t i) { return (prefix >> (kMaxCodeLength - 1 - i)) & 1u; };
+        std::uint32_t value = bit(0);
+        std::uint32_t l = 1;
+        while (l <= kMaxCodeLength && value < code_.limits[l]) {
+            value = l < kMaxCodeLength ? 2 * value + bit(l) : value;
+            ++l;
+        }
+        const std::uint32_t rank = value - (l <= kMaxCodeLength ? code_.limits[l] : 0);
+        code_.lookup[prefix] = l <= kMaxCodeLength && rank < code_.counts[l]
+                                   ? static_cast<std::uint16_t>(code_.symbols[l][rank] << 8 | l)
+                                   : kNoSymbol;
+    }
+}
+
+CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t frame,
+                                    float* position, float* rotation) const {
+    const std::uint32_t track = cursor.track_;
+    if (cursor.decoder_ != this || track >= descriptors_.size())
+        return CodecFault::TrackOutOfRange;
+    const TrackDescriptor& d = descriptors_[track];
+    if (d.frameCount == 0)
+        return CodecFault::None;
+    if (frame >= d.frameCount)
+        return CodecFault::FrameOutOfRange;
+    const unsigned p = d.AnimatesPosition() ? 3 : 0;
+    const unsigned components = p + (d.AnimatesRotation() ? 4 : 0);
+    const bool rotates = d.AnimatesRotation();
+    const std::uint64_t end = static_cast<std::uint64_t>(frameDataEnd_) * 8;
+
+    // The cursor's state is worked on in place: a refusal marks it for a restart, which sets all
+    // of it again, and the outputs are written only on success.
+    // Position and rotation stay in locals until the end: storing them element by element and
+    // reading them back as a whole would stall on store forwarding.
+    CompressedTrackCursor::Component* state = cursor.components_;
+    float running[3] = {cursor.runningPosition_[0], cursor.runningPosition_[1],
+                        cursor.runningPosition_[2]};
+    float q[4] = {cursor.lastRotation_[0], cursor.lastRotation_[1], cursor.lastRotation_[2],
+                  cursor.lastRotation_[3]};
+    std::uint32_t last = cursor.lastFrame_;
+    std::uint64_t decoded = 0;
+    const bool resume = last != CompressedTrackCursor::kNoFrame && frame > last;
+    const std::uint64_t start = resume ? cursor.bitPosition_ : offsets_[track] * 8;
+    AnimationBitReader r(data_.data(), start, end);
+    if (!resume) {
+        const bool negative = rotates && r.Bit();
+        if (p) {
+            for (int k = 0; k < 3; ++k) running[k] = r.Float();
+        }
+        if (rotates) {
+            for (int k = 0; k < 3; ++k) q[k] = r.Float();
+            q[3] = RebuildW(q[0], q[1], q[2], r.Float());
+            if (negative)
+                q[3] = -q[3];
+        }
+        std::fill(state, state + kMaxComponents, CompressedTrackCursor::Component());
+        last = 0;
+        ++decoded;
+    }
+    const ClassCode& code = code_;
+    bool badCode = false;
+    for (std::uint32_t f = last + 1; f <= frame && !r.Failed() && !badCode; ++f) {
+        const bool negative = rotates && r.Bit();
+        float values[kMaxComponents];
+        for (unsigned c = 0; c < components; ++c) {
+            CompressedTrackCursor::Component& s = state[c];
+            // A coded residual takes at most 31 bits (run bit and length, a 10-bit class code,
+            // sign and 16 magnitude bits): one look at the next 32 bits serves all its fields,
+            // and one bounded step moves past them.
+            const std::uint32_t v = r.Peek(32);
+            // Whether a run starts here depends on the data, so both ways are computed and one
+            // is kept, rather than branched on.
+            const bool starts = s.run == 0;
+            const bool longRun = (v >> 31) != 0;
+            const unsigned head = starts ? (longRun ? 4u : 1u) : 0u;
+            const std::uint16_t entry = code.lookup[(v << head) >> (32 - kMaxCodeLength)];
+            if (starts && entry == kNoSymbol) {
+                // Within the last bits of the data the prefix runs into what follows: the stream
+                // ended before a code did.
+                if (r.Remaining() < head + kMaxCodeLength)
+                    r.Skip(head + kMaxCodeLength);
+                else
+                    badCode = true;
+                break;
+            }
+            const std::uint32_t newRun = longRun ? ((v >> 28) & 7u) + 2 : 1u;
+            s.run = starts ? newRun : s.run;
+            s.currentClass = starts ? static_cast<std::uint32_t>(entry >> 8) : s.currentClass;
+            const unsigned used = head + (starts ? (entry & 0xFFu) : 0u);
+            --s.run;
+            const unsigned bits = 2 * (8 - s.currentClass);
+            const std::uint32_t signAndMagnitude = (v << used) >> (31 - bits);
+            r.Skip(used + bits + 1);
+            // Sign and small-residual choices without branches: the data decides them, so a
+            // predictor would miss often.
+            const std::int64_t minus = -static_cast<std::int64_t>(signAndMagnitude >> bits);
+            const std::int64_t size = s.previousResidual ^ (signAndMagnitude & ((1u << bits) - 1u));
+            s.previousValue += (size ^ minus) - minus;
+            s.previousResidual = size < 8192 ? size : s.previousResidual;
+            values[c] = AnimationBitReader::Dequantise(s.previousValue);
+        }
+        if (r.Failed() || badCode)
+            break;
+        for (unsigned c = 0; c < p; ++c) running[c] += values[c];
+        if (rotates) {
+            for (int k = 0; k < 3; ++k) q[k] = values[p + k];
+            q[3] = RebuildW(q[0], q[1], q[2], values[p + 3]);
+            if (negative)
+                q[3] = -q[3];
+        }
+        ++decoded;
+    }
+    if (r.Failed() || badCode) {
+        cursor.lastFrame_ = CompressedTrackCursor::kNoFrame;
+        const CodecFault fault = badCode ? CodecFault::BadClassCode : CodecFault::Truncated;
+        if (!cursor.reported_) {
+            cursor.reported_ = true;
+            LogError("Compressed action track %u refused: %s", track, FaultText(fault));
+        }
+        return fault;
+    }
+    cursor.bitPosition_ = r.Position();
+    cursor.lastFrame_ = frame;
+    cursor.decodedFrames_ += decoded;
+    for (int k = 0; k < 3; ++k) {
+        cursor.runningPosition_[k] = running[k];
+        if (p)
+            position[k] = running[k];
+    }
+    for (int k = 0; k < 4; ++k) {
+        cursor.lastRotation_[k] = q[k];
+        if (rotates)
+            rotation[k] = q[k];
+    }
+    return CodecFault::None;
+}
+
+}  // namespace Zel

@@ -1,0 +1,103 @@
+// The decoder of compressed action files (names ending in "ac6"): a bit-packed header (length,
+// tracks, bone indices, track descriptors, the class code), one delta-coded run of frames per
+// track, and a trailing offset table. The decoder holds only what the file says, read once; the
+// decoding position and predictor state of a track live in the CompressedTrackCursor of whoever
+// plays it, so any number of players can sample one file at different places.
+//
+// Hostile input: every field is checked against the file (track count, bone indices, code
+// lengths, class symbols, offsets, the frame asked for) and every read against the end of the
+// frame data; a refusal answers its reason, and nothing is read outside the copy of the file.
+//
+// Threads: SetBuffer and ReadHeader on the loading thread; afterwards the decoder is immutable and
+// DecodeFrame may run on any thread with its own cursors.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Entity/Character/TrackDescriptor.h"
+
+namespace Zel {
+
+class CompressedTrackCursor;
+
+// Why a compressed file or frame was refused (0: it was not).
+enum class CodecFault : int {
+    None = 0,
+    NoHeader = 1,         // nothing read yet, or no file
+    Truncated = 2,        // a read ran past the end of the header or of the frame data
+    TooManyTracks = 3,    // more than kMaxTracks tracks
+    BoneOutOfRange = 4,   // a bone index at or beyond the skeleton's bone count
+    BadCodeLength = 5,    // a class code length above kMaxCodeLength
+    BadOffsetTable = 6,   // the offset table or an offset lies outside the frame data
+    BadClassCode = 7,     // a class code that names no symbol
+    FrameOutOfRange = 8,  // a frame at or beyond the track's frame count
+    TrackOutOfRange = 9,  // a cursor bound to no track of this file
+};
+
+class CDecompress {
+public:
+    static constexpr std::uint32_t kMaxTracks = 150;
+    static constexpr std::uint32_t kMaxCodeLength = 10;
+    static constexpr std::uint32_t kClassCount = 9;
+    // Position x, y, z and rotation x, y, z, w.
+    static constexpr std::uint32_t kMaxComponents = 7;
+
+    CDecompress() = default;
+    CDecompress(const CDecompress&) = delete;
+    CDecompress& operator=(const CDecompress&) = delete;
+
+    // Keeps a copy of the file's bytes (size bytes at data); forgets any header read before.
+    void SetBuffer(const std::uint8_t* data, std::size_t size);
+
+    // Reads the header and the offset table. boneCount is the number of bones of the skeleton
+    // the track bone indices refer to. On success answers None with the action's length in
+    // seconds, the track count and the bone index of each track; otherwise the reason, logged
+    // once, and the decoder holds no tracks.
+    CodecFault ReadHeader(std::uint32_t boneCount, float& length, std::uint32_t& count,
+                          std::vector<std::int32_t>& boneIndices);
+
+    std::uint32_t GetTrackCount() const { return static_cast<std::uint32_t>(descriptors_.size()); }
+    // Copies descriptor i; false out of range.
+    bool GetTrackDescriptor(std::uint32_t i, TrackDescriptor& out) const;
+    const TrackDescriptor* FindTrackDescriptor(std::uint32_t i) const {
+        return i < descriptors_.size() ? &descriptors_[i] : nullptr;
+    }
+
+    // Decodes frame `frame` of the cursor's track and writes its position (3 floats) when the
+    // track animates position and its rotation (x, y, z, w) when it animates rotation; the other
+    // output is left as it is. Reads on from the cursor's last frame when the frame lies after
+    // it, else restarts the track from frame 0. A constant track answers None at once. On a
+    // refusal the outputs are untouched and the cursor restarts on its next call.
+    CodecFault DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t frame, float* position,
+                           float* rotation) const;
+
+private:
+    struct ClassCode {
+        std::uint8_t lengths[kClassCount] = {};
+        std::uint32_t counts[kMaxCodeLength + 1] = {};
+        std::uint32_t limits[kMaxCodeLength + 1] = {};
+        std::uint8_t symbols[kMaxCodeLength + 1][kClassCount] = {};
+        // For every 10-bit prefix, the symbol it starts with (high byte) and the code's length
+        // (low byte); kNoSymbol when it starts with no code.
+        std::uint16_t lookup[1u << kMaxCodeLength] = {};
+    };
+    static constexpr std::uint16_t kNoSymbol = 0xFFFF;
+
+    CodecFault ReadHeaderFields(std::uint32_t boneCount, float& length,
+                                std::vector<std::int32_t>& boneIndices);
+    CodecFault ReadOffsetTable();
+    void BuildCodeTables();
+
+    // The file followed by zero padding, so that whole words may be loaded near its end.
+    std::vector<std::uint8_t> data_;
+    std::size_t size_ = 0;
+    // The frame data end where the offset table starts (bytes).
+    std::size_t frameDataEnd_ = 0;
+    std::vector<TrackDescriptor> descriptors_;
+    std::vector<std::uint64_t> offsets_;
+    ClassCode code_;
+};
+
+}  // namespace Zel
