@@ -33,7 +33,6 @@
 
 #include "Core/ChunkStream.h"
 #include "Core/DeviceCaps.h"
-#include "Core/IZelFileStream.h"
 #include "Core/Globals.h"
 #include "Core/IZelStream.h"
 #include "Core/StreamFactory.h"
@@ -279,7 +278,7 @@ std::uint32_t ElementSize(std::uint32_t type) {
 void ChunkRead(benchmark::State& state, Memory memory) {
     const BenchFile& file = MeshFile();
     const auto load = [&]() -> std::unique_ptr<Zel::MeshChunk> {
-        Zel::IZelStream* stream = Zel::OpenMemoryStream(file.path);
+        Zel::IZelStream* stream = Zel::OpenFileStream(file.path);
         if (!stream)
             return nullptr;
         auto mesh = std::make_unique<Zel::MeshChunk>();

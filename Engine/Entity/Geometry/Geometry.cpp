@@ -148,8 +148,9 @@ bool Geometry::LoadImpl() {
         if (!ok) {
             GeometryDescription description;
             MeshSerializer* serializer = Globals::Find(&Globals::GetMeshSerializer);
-            ok = ParseGeometryDescription(path, description) && serializer &&
-                 TryRoad([&] { return serializer->LoadGeometryFromAse(*this, description.meshFile); });
+            ok = ParseGeometryDescription(path, description) && serializer && TryRoad([&] {
+                     return serializer->LoadGeometryFromAse(*this, description.meshFile);
+                 });
             if (ok) {
                 materialFiles_.insert(materialFiles_.end(), description.materialFiles.begin(),
                                       description.materialFiles.end());
@@ -201,7 +202,10 @@ std::unique_ptr<Mesh> Geometry::CreateMesh(const std::string& name) {
 
 bool Geometry::LoadBinary() {
     const std::string& path = GetLoadPath();
-    StreamHolder stream(OpenMemoryStream(path));
+    // Read from the file as the chunks go: the large arrays land straight in the buffers the mesh
+    // keeps, without a whole-file copy in between. A file that ends early (or is cut while it is
+    // read) marks the stream as overrun, and FinishChunkRead refuses it.
+    StreamHolder stream(OpenFileStream(path));
     if (!stream)
         return false;
     const bool ok = IOGeometryBin::Read(*this, stream.get(), GetDirectory(path));
@@ -239,8 +243,7 @@ bool Geometry::LoadBinaryV2() {
     }
     if (header.extraChunk > 0 && !ReadDm2Chunk(*file, kDm2NameBytes, "extra", tag, body))
         return false;
-    if (header.geometryOffset <= 0 ||
-        !file->Seek(header.geometryOffset, STREAM_SEEK_SET)) {
+    if (header.geometryOffset <= 0 || !file->Seek(header.geometryOffset, STREAM_SEEK_SET)) {
         LogTyped(LOG_ENGINE_INIT, "Geometry::LoadBinaryV2: geometry offset %d outside %s",
                  header.geometryOffset, path.c_str());
         return false;
