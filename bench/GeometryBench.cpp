@@ -16,6 +16,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/AnchorRatio.h"
 #include "Entity/Geometry/CompareTriangleOrder.h"
 #include "Entity/Geometry/IndexData.h"
 #include "Entity/Geometry/LodStripArray.h"
@@ -116,13 +117,6 @@ private:
     std::vector<std::uint8_t> open_;
 };
 
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
 void BM_OpenEdges(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     const std::vector<std::uint32_t> indices = HoledTorusIndices();
@@ -149,13 +143,9 @@ void BM_OpenEdges(benchmark::State& state) {
         state.SkipWithError("the open edges and the flat table disagree (or found none)");
         return;
     }
-    const double anchor = Median(anchorTimes), subject = Median(meshTimes);
-    state.counters["flat_table_ms"] = 1e3 * anchor;
-    state.counters["mesh_ms"] = 1e3 * subject;
-    state.counters["ratio"] = anchor > 0 ? subject / anchor : 0;
+    ZelBench::ReportAgainstAnchor(state, "flat_table", anchorTimes, "mesh", meshTimes);
     state.counters["open_vertices"] = double(anchorOut.size());
     state.counters["triangles"] = double(indices.size() / 3);
-    state.counters["same_output"] = 1;
 }
 BENCHMARK(BM_OpenEdges)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -36,6 +36,7 @@
 #include "Core/Globals.h"
 #include "Core/IZelStream.h"
 #include "Core/StreamFactory.h"
+#include "bench/AnchorRatio.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/IOMeshBin.h"
 #include "Entity/Geometry/IndexData.h"
@@ -170,13 +171,6 @@ bool SameAsFile(const std::vector<std::uint8_t>& file, const ZelModelGen::Writte
     return true;
 }
 
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
 // Times `load` (which answers an owner of what it produced, or null on failure) against the plain
 // read of the same file, iteration by iteration; the last load's output is checked against the
 // plain read's bytes with `spansOf`.
@@ -223,11 +217,7 @@ void AgainstPlainRead(benchmark::State& state, const BenchFile& file, Memory mem
         state.SkipWithError("the load and the plain read disagree");
         return;
     }
-    const double anchor = Median(anchorTimes), subject = Median(loadTimes);
-    state.counters["plain_read_ms"] = 1e3 * anchor;
-    state.counters["load_ms"] = 1e3 * subject;
-    state.counters["ratio"] = anchor > 0 ? subject / anchor : 0;
-    state.counters["same_output"] = 1;
+    ZelBench::ReportAgainstAnchor(state, "plain_read", anchorTimes, "load", loadTimes);
     state.SetBytesProcessed(std::int64_t(state.iterations()) *
                             std::int64_t(file.written.bytes.size()));
 }
