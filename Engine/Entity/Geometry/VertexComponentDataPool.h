@@ -23,8 +23,8 @@ public:
     // computed in 64 bits; a size above 4 GiB or an allocation that fails is reported, leaves no
     // data (count and size 0) and answers false. A count of 0 is reported as "Count > 0".
     bool Allocate(std::uint32_t count);
-    // As Allocate, but the elements are `bytes`, taken without a copy: false, with `bytes` and
-    // the pool untouched, unless they hold exactly the element size times count.
+    // As Allocate, but the elements are `bytes`, taken without a copy (`bytes` is left empty):
+    // false, with `bytes` untouched, unless they hold exactly the element size times count.
     bool Adopt(std::vector<std::uint8_t>& bytes, std::uint32_t count);
 
     std::uint32_t GetCount() const { return count_; }
