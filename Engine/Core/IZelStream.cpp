@@ -56,7 +56,8 @@ std::uint32_t IZelStream::Read(void* buffer, std::uint32_t n) {
     const std::uint64_t advanced = static_cast<std::uint64_t>(position_) + n;
     position_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(advanced, std::numeric_limits<std::uint32_t>::max()));
-    if (advanced > size)
+    // A source that gives less than lies inside it (a file cut while it is read) ran out as well.
+    if (advanced > size || delivered < inRange)
         LogOverrun();
     return delivered;
 }

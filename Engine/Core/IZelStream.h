@@ -4,7 +4,8 @@
 // Out-of-range rules, shared by every kind:
 //  - Read copies only the bytes that lie inside the data, zero-fills the rest of the request and
 //    answers the bytes delivered. The position still advances by the full request; when it ends
-//    above the size, the overrun is logged (type 13, "ZelFileStream 越界,filename=<name>").
+//    above the size, or the source delivers less than lies inside it, the overrun is logged
+//    (type 13, "ZelFileStream 越界,filename=<name>").
 //  - Seek to a target above the size (or before the start) logs the overrun, leaves the position
 //    and answers false; a target equal to the size is allowed.
 //  - Every overrun also sets a sticky flag that only ClearOverrun resets, so that a reader which

@@ -209,7 +209,10 @@ std::unique_ptr<Mesh> Geometry::CreateMesh(const std::string& name) {
 
 bool Geometry::LoadBinary() {
     const std::string& path = GetLoadPath();
-    StreamHolder stream(OpenMemoryStream(path));
+    // Read from the file as the chunks go: the large arrays land straight in the buffers the mesh
+    // keeps, without a whole-file copy in between. A file that ends early (or is cut while it is
+    // read) marks the stream as overrun, and FinishChunkRead refuses it.
+    StreamHolder stream(OpenFileStream(path));
     if (!stream)
         return false;
     const bool ok = IOGeometryBin::Read(*this, stream.get(), GetDirectory(path));

@@ -85,12 +85,9 @@ bool Read(IndexBufferRecord& record, IZelStream* stream, IZelStream* companion) 
     return true;
 }
 
-bool Apply(IndexData& data, const IndexBufferRecord& record, bool makeHardwareBuffer) {
-    const auto count = static_cast<std::uint32_t>(record.indices.size());
-    data.AllocateIndices(count);
-    if (count)
-        std::memcpy(data.GetIndices(), record.indices.data(), std::size_t(count) * 4);
-    data.SetLeadingWord(count);
+bool Apply(IndexData& data, IndexBufferRecord& record, bool makeHardwareBuffer) {
+    data.TakeIndices(record.indices);
+    data.SetLeadingWord(data.GetIndexCount());
     data.SetBufferOffset(record.bufferOffset);
     if (record.lodMismatch) {
         if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))

@@ -22,12 +22,13 @@ bool Read(IndexBufferRecord& record, IZelStream* stream);
 // fails, or when the companion's indices run past the end of the companion stream.
 bool Read(IndexBufferRecord& record, IZelStream* stream, IZelStream* companion);
 
-// Fills index data from a read index buffer: the indices, the index count (also its leading
-// word) and the buffer offset; with makeHardwareBuffer, a static write-only hardware buffer of
-// 32-bit indices when the device asks for them, else of 16-bit ones (each index cut to its low
-// 16 bits there; the array keeps the full values). A companion mismatch sets the scene's LOD
-// mismatch flag. False when the buffer cannot be made.
-bool Apply(IndexData& data, const IndexBufferRecord& record, bool makeHardwareBuffer);
+// Fills index data from a read index buffer: the indices (taken from the record without a copy,
+// which leaves the record without them), the index count (also its leading word) and the buffer
+// offset; with makeHardwareBuffer, a static write-only hardware buffer of 32-bit indices when the
+// device asks for them, else of 16-bit ones (each index cut to its low 16 bits there; the array
+// keeps the full values). A companion mismatch sets the scene's LOD mismatch flag. False when the
+// buffer cannot be made.
+bool Apply(IndexData& data, IndexBufferRecord& record, bool makeHardwareBuffer);
 
 }  // namespace IOIndexBufferBin
 }  // namespace Zel

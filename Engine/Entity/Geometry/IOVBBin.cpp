@@ -75,18 +75,15 @@ bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, VertexElementSizeOf el
 }
 
 bool Apply(VertexData& data, const VertexBufferRecord& record,
-           const std::vector<VertexPoolRecord>& pools) {
+           std::vector<VertexPoolRecord>& pools) {
     data.ClearComponents();
     data.SetVertexCount(record.vertexCount);
     data.SetDirty(true);
-    for (const VertexPoolRecord& pool : pools) {
+    for (VertexPoolRecord& pool : pools) {
         VertexComponentDataPool* component =
-            data.AddComponent(pool.semantic, pool.elementType, pool.elementCount);
+            data.AddComponent(pool.semantic, pool.elementType, pool.elementCount, pool.data);
         if (!component)
             return false;
-        const std::size_t bytes = std::min<std::size_t>(component->GetDataSize(), pool.data.size());
-        if (bytes)
-            std::memcpy(component->GetData(), pool.data.data(), bytes);
         component->extra = pool.furtherWord;
     }
     return true;

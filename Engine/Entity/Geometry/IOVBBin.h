@@ -26,11 +26,12 @@ bool Read(VertexBufferRecord& record, std::vector<VertexPoolRecord>& pools, IZel
 bool ReadPool(VertexPoolRecord& pool, IZelStream* stream, VertexElementSizeOf elementSize);
 
 // Fills vertex data from a read vertex buffer: vertex count, a new component list with one
-// component per pool (its elements copied, its further word kept) and the dirty mark. The kind
-// word is the caller's (it picks the vertex data class). False (logged) when a component cannot
-// be allocated; the vertex data then keeps the components made so far.
+// component per pool (its elements taken from the pool without a copy when they are exactly the
+// component's data, else copied; its further word kept) and the dirty mark. The kind word is the
+// caller's (it picks the vertex data class). False (logged) when a component cannot be allocated;
+// the vertex data then keeps the components made so far.
 bool Apply(VertexData& data, const VertexBufferRecord& record,
-           const std::vector<VertexPoolRecord>& pools);
+           std::vector<VertexPoolRecord>& pools);
 
 }  // namespace IOVertexBufferBin
 }  // namespace Zel

@@ -42,6 +42,12 @@ void IndexData::AllocateIndices(std::uint32_t count) {
     indexCount_ = count;
 }
 
+void IndexData::TakeIndices(std::vector<std::uint32_t>& indices) {
+    indices_ = std::move(indices);
+    indices.clear();
+    indexCount_ = static_cast<std::uint32_t>(indices_.size());
+}
+
 bool IndexData::WriteBuffer(std::uint32_t offset) {
     const std::uint32_t count = std::min(indexCount_, GetArraySize());
     const std::uint64_t bytes = std::uint64_t(count) * buffer_->GetIndexSize();

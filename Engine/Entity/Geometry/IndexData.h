@@ -36,6 +36,8 @@ public:
 
     // Replaces the array by `count` zeroed indexes and sets the index count.
     void AllocateIndices(std::uint32_t count);
+    // Takes the indexes without a copy (`indices` is left empty) and sets the index count.
+    void TakeIndices(std::vector<std::uint32_t>& indices);
     void FreeIndices() {
         indices_.clear();
         indices_.shrink_to_fit();

@@ -1,5 +1,6 @@
 #include "Entity/Geometry/VertexData.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -90,12 +91,22 @@ VertexComponentDataPool* VertexData::FindComponent(std::uint32_t semantic) const
 
 VertexComponentDataPool* VertexData::AddComponent(std::uint32_t semantic, std::uint32_t type,
                                                   std::uint32_t count) {
+    std::vector<std::uint8_t> none;
+    return AddComponent(semantic, type, count, none);
+}
+
+VertexComponentDataPool* VertexData::AddComponent(std::uint32_t semantic, std::uint32_t type,
+                                                  std::uint32_t count,
+                                                  std::vector<std::uint8_t>& bytes) {
     std::unique_ptr<VertexComponentDataPool> component(new (std::nothrow)
                                                            VertexComponentDataPool(semantic, type));
-    if (!component || !component->Allocate(count)) {
+    if (!component || (!component->Adopt(bytes, count) && !component->Allocate(count))) {
         LogError("VertexData: cannot add component 0x%x of %u elements", semantic, count);
         return nullptr;
     }
+    if (!bytes.empty() && component->GetDataSize() != 0)
+        std::memcpy(component->GetData(), bytes.data(),
+                    std::min<std::size_t>(component->GetDataSize(), bytes.size()));
     components_.push_back(std::move(component));
     return components_.back().get();
 }

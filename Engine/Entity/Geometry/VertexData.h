@@ -49,6 +49,10 @@ public:
     // its data cannot be allocated.
     VertexComponentDataPool* AddComponent(std::uint32_t semantic, std::uint32_t type,
                                           std::uint32_t count);
+    // The same with the elements given: `bytes` are taken as they are when they hold exactly the
+    // component's data, else copied into the zeroed elements as far as they fit.
+    VertexComponentDataPool* AddComponent(std::uint32_t semantic, std::uint32_t type,
+                                          std::uint32_t count, std::vector<std::uint8_t>& bytes);
     // Deletes every component (the buffers by layout stay).
     void ClearComponents() { components_.clear(); }
     const std::vector<std::unique_ptr<VertexComponentDataPool>>& GetComponents() const {

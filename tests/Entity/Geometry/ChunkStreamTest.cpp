@@ -3,6 +3,7 @@
 // come from the model fixture writer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "Entity/Geometry/ChunkRecord.h"
 #include "Core/ChunkStream.h"
 #include "Entity/Geometry/ChunkTags.h"
+#include "Entity/Geometry/IOMeshBin.h"
 #include "modelgen/ChunkWriters.h"
 #include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
@@ -57,6 +59,46 @@ TEST(ChunkStreamTest, OverrunFlagIsStickyUntilCleared) {
     EXPECT_FALSE(s->Seek(7, Zel::STREAM_SEEK_SET));
     EXPECT_TRUE(s->HasOverrun()) << "a seek past the end is an overrun too";
     EXPECT_EQ(log.Count("ZelFileStream 越界,filename=mem.dm3"), 2);
+}
+
+// A stream whose source stops giving bytes after `available` of them, as a file cut while it is
+// read does; its size still counts the bytes it no longer has.
+class CutSourceStream : public Zel::IZelStream {
+public:
+    CutSourceStream(std::vector<std::uint8_t> bytes, std::uint32_t available)
+        : Zel::IZelStream("cut.dm3"), bytes_(std::move(bytes)), available_(available) {}
+    std::uint32_t GetSize() const override { return static_cast<std::uint32_t>(bytes_.size()); }
+
+protected:
+    std::uint32_t ReadSource(void* buffer, std::uint32_t position, std::uint32_t n) override {
+        const std::uint32_t given = position < available_ ? std::min(n, available_ - position) : 0;
+        std::memcpy(buffer, bytes_.data() + position, given);
+        return given;
+    }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::uint32_t available_;
+};
+
+TEST(ChunkStreamTest, ASourceThatGivesLessThanItHoldsFailsTheRead) {
+    ZelTest::LogCapture log;
+    MeshDesc mesh = SmallMesh();
+    mesh.writeIndexBuffer = false;
+    const WrittenFile file = OneChunk([&](ChunkStreamWriter& w) { WriteMeshChunk(w, mesh, "m"); });
+    // Cut inside the last pool's elements: the pool reader takes what the stream gives, and
+    // nothing is read after them.
+    std::size_t lastPool = 0;
+    for (const Section& section : file.sections)
+        if (section.path.ends_with("#elements"))
+            lastPool = section.offset;
+    ASSERT_NE(lastPool, 0u);
+    StreamPtr s(new CutSourceStream(file.bytes, static_cast<std::uint32_t>(lastPool + 4)));
+    Zel::MeshChunk read;
+    const bool ok = Zel::IOMeshBin::ReadChunk(read, s.get(), &ElementTypeSize);
+    EXPECT_TRUE(s->HasOverrun());
+    EXPECT_FALSE(Zel::FinishChunkRead(s.get(), ok));
+    EXPECT_EQ(log.Count("ZelFileStream 越界,filename=cut.dm3"), 1);
 }
 
 TEST(ChunkStreamTest, MeshRecordFieldsLieWhereTheTableSays) {

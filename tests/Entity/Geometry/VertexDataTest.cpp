@@ -259,6 +259,33 @@ TEST_F(VertexDataTest, AComponentCountOfZeroIsReported) {
     EXPECT_EQ(log.Count("Count > 0"), 1);
 }
 
+// Elements handed over with a component are taken as they are when they are exactly its data,
+// else copied as far as they fit, the rest zero.
+TEST_F(VertexDataTest, GivenElementsAreTakenWhenTheyFitExactlyAndCopiedOtherwise) {
+    const struct {
+        const char* what;
+        std::size_t bytes;
+        bool taken;
+    } cases[] = {
+        {"exact", 24, true},
+        {"short", 20, false},
+        {"long", 28, false},
+    };
+    for (const auto& c : cases) {
+        VertexData data(nullptr, BU_STATIC, false);
+        std::vector<std::uint8_t> bytes(c.bytes);
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i + 1);
+        const std::uint8_t* given = bytes.data();
+        VertexComponentDataPool* p = data.AddComponent(VF_POSITION, VET_FLOAT3, 2, bytes);
+        ASSERT_NE(p, nullptr) << c.what;
+        ASSERT_EQ(p->GetDataSize(), 24u) << c.what;
+        EXPECT_EQ(p->GetData() == given, c.taken) << c.what;
+        EXPECT_EQ(bytes.empty(), c.taken) << c.what;
+        for (std::size_t i = 0; i < 24; ++i)
+            EXPECT_EQ(p->GetData()[i], i < c.bytes ? std::uint8_t(i + 1) : 0) << c.what << i;
+    }
+}
+
 TEST_F(VertexDataTest, StreamedIndexesGrowTheirBufferAndCutToSixteenBits) {
     StreamIndexData index;
     index.GetStaging() = {70000, 1, 2};
