@@ -234,6 +234,11 @@ void Globals::ShutdownSceneGlobals() {
         worker->Stop();
     // The texture combiner's material goes while its manager still exists.
     ReleaseStaticTextures();
+    // Cameras and lights may hang below pooled nodes: they go while those still exist.
+    if (sceneManager_) {
+        sceneManager_->DestroyAllCameras();
+        sceneManager_->DestroyAllLights();
+    }
 }
 
 void Globals::ShutdownPhysicsAndCaches() {

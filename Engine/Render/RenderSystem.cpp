@@ -7,7 +7,10 @@
 #include "Render/ClearRecord.h"
 #include "Render/HardwareBufferManager.h"
 #include "Render/MatrixBuilders.h"
+#include "Core/LogDispatch.h"
 #include "Render/RenderDevice.h"
+#include "Render/RenderResourceRegistry.h"
+#include "Render/RenderWindow.h"
 
 namespace Zel {
 
@@ -70,6 +73,36 @@ void RenderSystem::Clear(std::uint32_t flags, const float* rgba, float depth,
     record.depth = depth;
     record.stencil = stencil;
     device_->Clear(record);
+}
+
+}  // namespace Zel
+
+namespace Zel {
+
+std::uint32_t RenderSystem::GetDeviceState() const {
+    return device_ ? device_->GetDeviceState() : 0;
+}
+
+void RenderSystem::OnLostDevice() {
+    deviceLost_ = true;
+    if (RenderResourceRegistry* registry = Globals::Find(&Globals::GetRenderResourceRegistry))
+        registry->NotifyDeviceLost();
+}
+
+void RenderSystem::OnResetDevice() {
+    deviceLost_ = false;
+    if (device_) {
+        LogTyped(LOG_ENGINE_INIT, "D3D Device Reset Begin");
+        const bool reset = device_->ResetDevice(displaySettings_);
+        LogTyped(LOG_ENGINE_INIT, "D3D Device Reset End");
+        if (!reset)
+            return;
+    }
+    if (RenderResourceRegistry* registry = Globals::Find(&Globals::GetRenderResourceRegistry))
+        registry->NotifyDeviceReset();
+    for (RenderWindow* window : windows_)
+        if (window)
+            window->Activate();
 }
 
 }  // namespace Zel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Core/Object.h"
+#include "Render/DisplaySettings.h"
 
 namespace Zel {
 
@@ -92,7 +93,24 @@ public:
     std::uint32_t GetPipelineSlot() const { return pipelineSlot_; }
     void SetPipelineSlot(std::uint32_t slot) { pipelineSlot_ = slot; }
 
+    // ---- Device loss, as far as the scene's device check needs it until the frame pipeline
+    // gives the render system its full form.
+    // The settings the device is reset with.
+    void SetDisplaySettings(const DisplaySettings& settings) { displaySettings_ = settings; }
+    const DisplaySettings& GetDisplaySettings() const { return displaySettings_; }
+    // 0 usable, 1 lost, 2 lost and ready to reset; 0 without a device.
+    std::uint32_t GetDeviceState() const;
+    // Between OnLostDevice and OnResetDevice.
+    bool IsDeviceLost() const { return deviceLost_; }
+    // Marks the device lost and tells the registered resource managers.
+    void OnLostDevice();
+    // Clears the mark, resets the device with the display settings and, when that worked, tells
+    // the resource managers and re-activates the windows.
+    void OnResetDevice();
+
 private:
+    bool deviceLost_ = false;
+    DisplaySettings displaySettings_;
     float ambient_[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     std::uint32_t pipelineSlot_ = 0;
     RenderDevice* device_ = nullptr;

@@ -5,5 +5,6 @@
 #include "Platform/Win32/Win32Sync.h"
 #include "Platform/Win32/Win32Time.h"
 #include "Platform/Win32/Win32Files.h"
+#include "Platform/Win32/Win32Keyboard.h"
 #include "Platform/Win32/Win32System.h"
 #include "Platform/Win32/PathResolver.h"

@@ -96,11 +96,12 @@ TEST_F(RenderResourceTest, NotificationsAskForARefillAndStampTheResetFrame) {
     EXPECT_EQ(resource.GetRefillFlag(), 1u);
 
     resource.SetRefillFlag(0);
+    // The scene counts frames from 1.
     for (int i = 0; i < 3; ++i) G()->GetSceneManager()->AdvanceFrame();
-    EXPECT_EQ(resource.OnDeviceReset(), 3u);
+    EXPECT_EQ(resource.OnDeviceReset(), 4u);
     EXPECT_EQ(resource.recreates, 1);
     EXPECT_EQ(resource.GetRefillFlag(), 1u);
-    EXPECT_EQ(resource.GetResetStamp(), 3u);
+    EXPECT_EQ(resource.GetResetStamp(), 4u);
     G()->Shutdown();
 }
 

@@ -11,6 +11,10 @@ public:
     Entity() = default;
     ~Entity() override = default;
     ZEL_CLASS_ID(Entity)
+
+    // Hands the object back to the Globals factory of its own kind, then lets the resource
+    // managers collect what it held. The scene manager's ReleaseEntity ends here.
+    virtual void ReturnToFactory();
 };
 
 }  // namespace Zel

@@ -10,6 +10,10 @@ public:
     Level() = default;
     ~Level() override = default;
     ZEL_CLASS_ID(Level)
+
+    // Places a node in the level's spatial tree. A level without its octree (none is built yet)
+    // keeps no nodes: the node only leaves the cell it was in.
+    virtual void InsertNode(SceneNode* node);
 };
 
 }  // namespace Zel

@@ -1,100 +1,277 @@
-// The scene: nodes, entities, the spatial tree, cameras and lights, and the frame loop that culls
-// and draws them. Globals builds the one instance with no arguments and destroys it after the two
-// scene shutdown stages (Globals::ShutdownSceneGlobals, Globals::ShutdownPhysicsAndCaches).
+// The scene: the root of the transform tree, the registries of every node and entity it made,
+// the lists of its lights and cameras, the current level, the view and projection stacks of the
+// frame and the per-frame checks the host's frame calls run. Globals builds the one instance
+// (after the factories it takes objects from) and destroys it after the scene shutdown stages.
+//
+// Threads: the registries and the two lists have a lock each, since loading tasks on the worker
+// create and release entities through the same calls; the manager never holds two of them at
+// once. Everything else runs on the host's thread.
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Core/Object.h"
+#include "Core/locksection.h"
+#include "Entity/Scene/MatrixStack.h"
 
 namespace Zel {
 
+class BillBoard;
 class Camera;
+class DeformedModel;
+class DeformedSkeletonModel;
+class Entity;
+class IInsList_Impl;
+class Level;
+class Light;
 class RenderSystem;
+class SceneNode;
+class SimpLevel;
+class SkeletonModel;
+class Actor;
+
+// 0 off, 1 hard, 2 soft (blurred shadow map), 3 fake.
+enum ShadowQuality : std::int32_t {
+    SHADOW_OFF = 0,
+    SHADOW_HARD = 1,
+    SHADOW_SOFT = 2,
+    SHADOW_FAKE = 3,
+};
 
 class SceneManager : public Object {
 public:
-    SceneManager() = default;
-    ~SceneManager() override = default;
+    // A create or release listener: (object, calling thread id).
+    using Listener = void (*)(void* object, std::uint32_t threadId);
+
+    // Makes the root node "Root" (registered like any node), writes the scene's seven switch
+    // defaults and sets the shadow quality to fake.
+    SceneManager();
+    // Deletes the cameras and lights still listed; pooled objects belong to their factories.
+    ~SceneManager() override;
     ZEL_CLASS_ID(SceneManager)
 
-    // The number of the current frame, 0 before the first; resources keep it as the stamp of
-    // their last re-creation. Host thread.
-    std::uint32_t GetFrameId() const { return frameId_; }
-    // Moves to the next frame id; the frame pipeline calls it once per frame.
-    void AdvanceFrame() { ++frameId_; }
+    // ---- Nodes and entities --------------------------------------------------------------------
+    // Each takes an object from its Globals factory and registers it under the given name (or
+    // the name it carries). Null when the factory is missing. A name may be registered more than
+    // once: the registry keeps every object and lookups answer the newest.
+    SceneNode* CreateSceneNode(const std::string& name);
+    SceneNode* CreateSceneNode();
+    // Unregisters the node (that entry only) and hands it back to its factory.
+    void DestroySceneNode(SceneNode* node);
+    Entity* CreateEntity(const std::string& name);
+    Entity* CreateEntity();
+    SkeletonModel* CreateSkeletonModel(const std::string& name);
+    SkeletonModel* CreateSkeletonModel();
+    DeformedModel* CreateDeformedModel(const std::string& name);
+    DeformedModel* CreateDeformedModel();
+    DeformedSkeletonModel* CreateDeformedSkeletonModel(const std::string& name);
+    DeformedSkeletonModel* CreateDeformedSkeletonModel();
+    Actor* CreateActor();
+    Level* CreateLevel();
+    SimpLevel* CreateSimpLevel();
+    // A billboard of the kind; the billboards give the kind its meaning.
+    BillBoard* CreateBillBoard(std::int32_t kind);
+    BillBoard* CreateBillBoard(const std::string& name, std::int32_t kind);
+    // Unregisters the entity (that entry only; "Release Unknown Entity :%d" when it has none)
+    // and returns it to its factory, which lets the resource managers collect.
+    void ReleaseEntity(Entity* entity);
+    // The newest object registered under the name, or null.
+    SceneNode* FindSceneNode(const std::string& name);
+    Entity* FindEntity(const std::string& name);
+    SceneNode* GetRootNode() const { return root_; }
+    // Registered objects (every entry, equal names counted each).
+    std::size_t GetNodeCount();
+    std::size_t GetEntityCount();
+    // Empties the node registry without touching the nodes.
+    void ClearNodeRegistry();
+    // Releases every registered entity, one at a time, never holding the entity lock while a
+    // release runs (a release may wait for the main lock a loading task holds).
+    void ReleaseAndClearEntities();
+    void ReleaseAllEntities();
 
-    // Whether shadows are drawn, and the shadow mode; entering fixed-function drawing asks for
-    // mode 3. The shadow code gives them their meaning.
-    bool AreShadowsActive() const { return shadowsActive_; }
-    std::int32_t GetShadowMode() const { return shadowMode_; }
-    void SetShadowMode(std::int32_t mode) { shadowMode_ = mode; }
+    // ---- Lights and cameras ------------------------------------------------------------------
+    // Kinds 0, 1, 2 make a light, 3 a projecting light; any other kind gives null. The light is
+    // listed and the create listeners are told.
+    Light* CreateLight(const std::string& name, std::int32_t type);
+    Light* CreateLight(std::int32_t type);
+    // Unlists and deletes a listed light (release listeners first); anything else is ignored.
+    void DestroyLight(Light* light);
+    Camera* CreateCamera();
+    void DestroyCamera(Camera* camera);
+    void DestroyAllLights();
+    // Also forgets the main and the render camera.
+    void DestroyAllCameras();
+    std::size_t GetLightCount();
+    std::size_t GetCameraCount();
+    // A listed camera or light (no lock: the host's proxy asks from the host's thread).
+    bool Contains(const void* object) const;
+    // A new list of every camera, then every light; the manager keeps it until the next call.
+    IInsList_Impl* GetInsList();
+    // Listener slots: the index of the slot taken (an emptied slot is reused first).
+    std::uint32_t AddListener(Listener listener);
+    std::uint32_t AddListener2(Listener listener);
+    void RemoveListener(std::uint32_t index);
+    void RemoveListener2(std::uint32_t index);
 
-    // Appends the vertex-buffer totals to the text (written to the log when video memory runs
-    // out). The totals come with the buffer code; for now nothing is written.
-    void WriteVertexBufferReport(std::string& /*out*/) const {}
+    Camera* GetMainCamera() const { return mainCamera_; }
+    void SetMainCamera(Camera* camera) { mainCamera_ = camera; }
+    // The camera pushed nodes are culled against; null when none.
+    Camera* GetCurrentCamera() const { return renderCamera_; }
+    void SetRenderCamera(Camera* camera) { renderCamera_ = camera; }
+    // The main camera's world position, or (0, 0, 0) without one.
+    const float* GetMainCameraPosition();
 
-    // --- Render system, drawing path and camera (stand-in: the render system and cameras join
-    // the scene later).
-    // The render system the scene draws with (not owned; null until one is set). Setting one
-    // selects the shader path, clearing it the fixed-function path.
+    Level* GetLevel() const { return level_; }
+    void SetLevel(Level* level) { level_ = level; }
+
+    // ---- Render system and device checks -----------------------------------------------------
+    // The render system the scene draws with (not owned; null until one is set).
     RenderSystem* GetRenderSystem() const { return renderSystem_; }
     void SetRenderSystem(RenderSystem* renderSystem) {
         renderSystem_ = renderSystem;
-        dx7Mode_ = renderSystem == nullptr;
+        dx7Override_.reset();
     }
-    // True when the device draws with its fixed-function stages (or no render system exists):
-    // vertex colours are packed and vertex layouts are looked up exactly. Until the scene holds
-    // its render system for good, whoever drives the device may set it; it starts true.
-    bool IsDX7Mode() const { return dx7Mode_; }
-    void SetDX7Mode(bool fixedFunction) { dx7Mode_ = fixedFunction; }
-    // The current view and projection matrices (16 floats each, Matrix4 layout) and the current
-    // camera (not owned; null when none).
-    const float* GetViewMatrix() const { return view_; }
-    const float* GetProjectionMatrix() const { return projection_; }
-    Camera* GetCurrentCamera() const { return camera_; }
-    void SetCamera(Camera* camera, const float* view, const float* projection) {
-        camera_ = camera;
-        for (int i = 0; i < 16; ++i) {
-            view_[i] = view[i];
-            projection_[i] = projection[i];
-        }
-    }
+    // True when the device draws with its fixed-function stages, or there is no render system.
+    // A render system without a device draws nothing and counts as the shader path.
+    bool IsDX7Mode() const;
+    // Fixes the answer of IsDX7Mode until the next SetRenderSystem (for code driving a device of
+    // its own).
+    void SetDX7Mode(bool fixedFunction) { dx7Override_ = fixedFunction; }
 
-    // --- LOD mismatch (set by the model readers).
-    // 1 once a LOD companion's index data did not match its base file; nothing reads it here.
+    // Polls the hot keys, then brings a lost device back: at most three passes of lost, ready
+    // to reset, reset. Rendering stays disabled while the device is not usable; the next call
+    // (at the next frame begin or present) goes on from where this one stopped.
+    void CheckDevice();
+    bool IsRenderingEnabled() const { return renderingEnabled_ != 0; }
+    // Counts a frame; once more than a second has passed since the window began, the frames per
+    // second of that window.
+    void UpdateFrameRate();
+    // UpdateFrameRate with the tick count (milliseconds) given.
+    void UpdateFrameRateAt(std::uint32_t nowMs);
+    std::uint32_t GetFramesPerSecond() const { return framesPerSecond_; }
+    // Frame id + 1 (at each present and each full scene render).
+    void CountFrame() { ++frameId_; }
+    void AdvanceFrame() { CountFrame(); }
+    // The number of the current frame, 1 at start; resources keep it as the stamp of their last
+    // re-creation.
+    std::uint32_t GetFrameId() const { return frameId_; }
+    float GetUpdateTimeStep() const { return updateTimeStep_; }
+    void SetUpdateTimeStep(float seconds) { updateTimeStep_ = seconds; }
+    // The next stamp of a spatial-tree insertion.
+    std::uint32_t NextSpatialStamp() { return ++spatialStamp_; }
+    // Reacts to a debug hot key: only with Ctrl down, F6 shows the debug console, F8 reloads
+    // "EngineConfig.txt", F9 writes the resource and instance reports.
+    void HandleDebugHotKey(int key);
+    // Every key that went down since the last poll is handled once.
+    void PollDebugHotKeys();
+    // How CheckDevice waits between passes (milliseconds); Sleep unless replaced.
+    using WaitFunction = void (*)(std::uint32_t milliseconds);
+    void SetDeviceWait(WaitFunction wait) { deviceWait_ = wait; }
+
+    // ---- Shadows and physics -----------------------------------------------------------------
+    // On a fixed-function device any quality but off becomes fake.
+    void SetShadowQuality(std::int32_t quality);
+    std::int32_t GetShadowQuality() const { return shadowQuality_; }
+    bool AreShadowsActive() const { return shadowQuality_ != SHADOW_OFF; }
+    std::int32_t GetShadowMode() const { return shadowQuality_; }
+    // Stores the mode as it is (the device asks for fake shadows when it leaves the shader path).
+    void SetShadowMode(std::int32_t mode) { shadowQuality_ = mode; }
+    // Global switch 79 (physics computation).
+    void SetPhysicsEnabled(bool on);
+    bool IsPhysicsEnabled() const;
+
+    // ---- View state ----------------------------------------------------------------------------
+    // The current view and projection (16 floats, row-major, column vectors; zeros until set).
+    const float* GetViewMatrix() const { return viewStack_.Top(); }
+    const float* GetProjectionMatrix() const { return projectionStack_.Top(); }
+    void SetViewMatrix(const float* m);
+    void SetProjectionMatrix(const float* m);
+    void PushViewMatrix();
+    void PushProjectionMatrix();
+    void PopViewMatrix();
+    void PopProjectionMatrix();
+    // projection x view, cached whenever either changes.
+    void UpdateViewProjection();
+    const float* GetViewProjectionMatrix() const { return viewProjection_; }
+    const MatrixStack& GetViewStack() const { return viewStack_; }
+    const MatrixStack& GetProjectionStack() const { return projectionStack_; }
+    // What the shader constant filler reads for the current camera: the view, the view-projection
+    // (16 floats each) and the camera position (3 floats), as the frame hands them over.
+    void SetCurrentView(const float* view, const float* viewProjection, const float* camera);
+    const float* GetCameraPosition() const { return cameraPosition_; }
+    // The scene time in seconds that animated materials read.
+    float GetTimeValue() const { return time_; }
+    void SetTimeValue(float seconds) { time_ = seconds; }
+    const float* GetAmbientColour() const { return ambient_; }
+
+    // ---- Reports and the model readers -------------------------------------------------------
+    // Appends the vertex-buffer totals to the text; the reports come with the frame pipeline.
+    void WriteVertexBufferReport(std::string& /*out*/) const {}
+    // 1 once a LOD companion's index data did not match its base file.
     std::uint32_t GetLodMismatch() const { return lodMismatch_; }
     void SetLodMismatch(std::uint32_t flag) { lodMismatch_ = flag; }
 
-    // The current camera and scene time, which the shader constant filler reads: the view and
-    // view-projection matrices (16 floats, row-major as handed to programs), the camera position
-    // (3 floats) and the time in seconds. The frame sets them; identity and zero until then.
-    void SetCurrentView(const float* view, const float* viewProjection, const float* camera) {
-        for (int i = 0; i < 16; ++i) {
-            view_[i] = view[i];
-            viewProjection_[i] = viewProjection[i];
-        }
-        for (int i = 0; i < 3; ++i) cameraPosition_[i] = camera[i];
-    }
-    const float* GetViewProjectionMatrix() const { return viewProjection_; }
-    const float* GetCameraPosition() const { return cameraPosition_; }
-    float GetTimeValue() const { return time_; }
-    void SetTimeValue(float seconds) { time_ = seconds; }
-
 private:
-    std::uint32_t lodMismatch_ = 0;
-    float viewProjection_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    float cameraPosition_[3] = {0.0f, 0.0f, 0.0f};
+    template <class T>
+    using Registry = std::multimap<std::string, T*>;
+
+    template <class T, class Make>
+    T* RegisterNew(Registry<T>& registry, locksection& lock, const std::string* name, Make make);
+    template <class T>
+    static T* FindNewest(Registry<T>& registry, locksection& lock, const std::string& name);
+    template <class T>
+    static bool EraseEntry(Registry<T>& registry, locksection& lock, const T* object);
+    template <class T>
+    void Unlist(std::list<T*>& list, locksection& lock, T* object);
+    template <class T>
+    void UnlistAll(std::list<T*>& list, locksection& lock);
+    void TellListeners(const std::vector<Listener>& listeners, void* object);
+    Light* ListLight(Light* light);
+    static std::uint32_t TakeSlot(std::vector<Listener>& slots, Listener listener);
+
+    float lastPresentTime_ = 0.0f;
+    RenderSystem* renderSystem_ = nullptr;  // not owned
+    std::optional<bool> dx7Override_;
+    Registry<SceneNode> nodes_;
+    locksection nodeLock_;
+    Registry<Entity> entities_;
+    locksection entityLock_;
+    std::list<Camera*> cameras_;  // owned
+    locksection cameraLock_;
+    std::list<Light*> lights_;  // owned
+    locksection lightLock_;
+    SceneNode* root_ = nullptr;
+    Level* level_ = nullptr;
+    std::uint32_t frameId_ = 1;
+    Camera* mainCamera_ = nullptr;
+    Camera* renderCamera_ = nullptr;
+    MatrixStack viewStack_{16};
+    MatrixStack projectionStack_{16};
+    float viewProjection_[16] = {};
+    std::uint32_t framesPerSecond_ = 0;
+    std::uint8_t renderingEnabled_ = 1;
+    float updateTimeStep_ = 0.0f;
+    std::uint32_t spatialStamp_ = 0;
+    float ambient_[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    std::int32_t shadowQuality_ = SHADOW_FAKE;
+    IInsList_Impl* instanceList_ = nullptr;  // owned
+    std::vector<Listener> createListeners_;
+    std::vector<Listener> releaseListeners_;
+    // The frame-rate window: frames counted and the tick count it began at (0 before the first
+    // call).
+    std::uint32_t frameCount_ = 0;
+    std::uint32_t frameWindowStart_ = 0;
+    bool frameWindowStarted_ = false;
+    std::uint8_t previousKeys_[256] = {};
+    WaitFunction deviceWait_;
+    float cameraPosition_[3] = {};
     float time_ = 0.0f;
-    RenderSystem* renderSystem_ = nullptr;
-    bool dx7Mode_ = true;
-    Camera* camera_ = nullptr;
-    float view_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    float projection_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    std::uint32_t frameId_ = 0;
-    bool shadowsActive_ = false;
-    std::int32_t shadowMode_ = 0;
+    std::uint32_t lodMismatch_ = 0;
 };
 
 }  // namespace Zel

@@ -9,6 +9,7 @@
 #include "Core/FrameStats.h"
 #include "Core/IZelFileStream.h"
 #include "Entity/Geometry/IndexRun.h"
+#include "Entity/Scene/Camera.h"
 #include "modelgen/Dm2File.h"
 #include "modelgen/GeometryDescription.h"
 #include "support/LogCapture.h"
@@ -382,8 +383,10 @@ TEST_F(MeshTest, PrepareForPassBuildsTangentsAndSortsUnderACamera) {
     EXPECT_TRUE(mesh.GetFlags() & Mesh::kTangentsBuilt);
     EXPECT_EQ(SortedIndexes(mesh)[0], 0u);  // no camera: no sort
 
-    int cameraStandIn = 0;
-    Scene().SetCamera(reinterpret_cast<Camera*>(&cameraStandIn), kIdentity, kIdentity);
+    Camera* camera = Scene().CreateCamera();
+    Scene().SetRenderCamera(camera);
+    Scene().SetViewMatrix(kIdentity);
+    Scene().SetProjectionMatrix(kIdentity);
     mesh.PrepareForPass(true, kIdentity, VF_POSITION, 0);
     EXPECT_EQ(SortedIndexes(mesh)[0], 0u);  // not a depth-sorted pass
     mesh.PrepareForPass(true, kIdentity, VF_POSITION, Mesh::kPassDepthSorted);
