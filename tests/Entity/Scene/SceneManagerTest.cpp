@@ -121,8 +121,12 @@ TEST_F(SceneManagerTest, ReleasingEveryEntityLeavesTheEntityLockFreeDuringEachRe
 }
 
 std::vector<void*> g_created, g_released;
-void OnCreate(void* object, std::uint32_t) { g_created.push_back(object); }
-void OnRelease(void* object, std::uint32_t) { g_released.push_back(object); }
+void OnCreate(void* object, std::uint32_t) {
+    g_created.push_back(object);
+}
+void OnRelease(void* object, std::uint32_t) {
+    g_released.push_back(object);
+}
 
 TEST_F(SceneManagerTest, LightKindsListingAndListeners) {
     g_created.clear();
