@@ -126,13 +126,13 @@ void SceneManager::DestroySceneNode(SceneNode* node) {
         factory->Release(node);
 }
 
-#define ZEL_ENTITY_CREATE(Kind, getter)                                                       \
-    Kind* SceneManager::Create##Kind(const std::string& name) {                               \
-        return static_cast<Kind*>(RegisterNew<Entity>(                                         \
-            entities_, entityLock_, &name, [] { return Acquire(&Globals::getter); }));        \
-    }                                                                                          \
-    Kind* SceneManager::Create##Kind() {                                                       \
-        return static_cast<Kind*>(RegisterNew<Entity>(entities_, entityLock_, nullptr,         \
+#define ZEL_ENTITY_CREATE(Kind, getter)                                                           \
+    Kind* SceneManager::Create##Kind(const std::string& name) {                                   \
+        return static_cast<Kind*>(RegisterNew<Entity>(entities_, entityLock_, &name,              \
+                                                      [] { return Acquire(&Globals::getter); })); \
+    }                                                                                             \
+    Kind* SceneManager::Create##Kind() {                                                          \
+        return static_cast<Kind*>(RegisterNew<Entity>(entities_, entityLock_, nullptr,            \
                                                       [] { return Acquire(&Globals::getter); })); \
     }
 

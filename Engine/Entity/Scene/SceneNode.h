@@ -30,12 +30,12 @@ class SpatialNode;
 // Bits of the node's state word. Subclasses use higher bits (128 for lights, 512 for an entity
 // switch).
 enum SceneNodeState : std::uint32_t {
-    NODE_PARENT_CHANGED = 1,   // transform changed relative to the parent
-    NODE_CHANGED = 2,          // transform changed (kept for the subclasses)
-    NODE_LOCAL_DIRTY = 4,      // local matrix out of date
-    NODE_WORLD_DIRTY = 8,      // world matrix and world parts out of date
-    NODE_BOUNDS_DIRTY = 16,    // bounds or placement out of date
-    NODE_VISIBLE = 64,         // visible this frame
+    NODE_PARENT_CHANGED = 1,  // transform changed relative to the parent
+    NODE_CHANGED = 2,         // transform changed (kept for the subclasses)
+    NODE_LOCAL_DIRTY = 4,     // local matrix out of date
+    NODE_WORLD_DIRTY = 8,     // world matrix and world parts out of date
+    NODE_BOUNDS_DIRTY = 16,   // bounds or placement out of date
+    NODE_VISIBLE = 64,        // visible this frame
 };
 
 class SceneNode : public Object, public RecycledObject {
