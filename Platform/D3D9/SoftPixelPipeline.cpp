@@ -26,6 +26,22 @@ float FloatOf(DWORD bits) {
     return SoftShading::StateFloat(bits);
 }
 
+// Saturate over four lanes, with the same results as Sat: MAXPS answers its second operand for
+// NaN, and MINPS passes values below one.
+__m128 SatVector(__m128 v) {
+    return _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+}
+
+// out = Sat(a * b) or, without b, Sat(a), over every lane.
+void SatLanes(const float* a, const float* b, float* out) {
+    for (unsigned i = 0; i < kSoftLanes; i += 4) {
+        __m128 v = _mm_load_ps(a + i);
+        if (b)
+            v = _mm_mul_ps(v, _mm_load_ps(b + i));
+        _mm_store_ps(out + i, SatVector(v));
+    }
+}
+
 template <class T>
 bool Compare(DWORD func, T incoming, T stored) {
     switch (func) {
@@ -649,8 +665,7 @@ SoftPixelPipeline::SimpleStage SoftPixelPipeline::SimpleStageOf() const {
 void SoftPixelPipeline::ShadeSimple(Scratch& s) const {
     const Varying& d = varyings_[static_cast<std::size_t>(diffuseVarying_)];
     if (simpleStage_ == SimpleStage::Diffuse) {
-        for (int c = 0; c < 4; ++c)
-            for (unsigned i = 0; i < kSoftLanes; ++i) s.color[c][i] = Sat(s.var[d.offset + c][i]);
+        for (int c = 0; c < 4; ++c) SatLanes(s.var[d.offset + c], nullptr, s.color[c]);
         return;
     }
     alignas(64) Lanes tex[4], zero = {};
@@ -664,9 +679,11 @@ void SoftPixelPipeline::ShadeSimple(Scratch& s) const {
     request.coord[2] = v.components > 2 ? s.var[v.offset + 2] : zero;
     for (int c = 0; c < 4; ++c) request.out[c] = tex[c];
     units_->Sample(request);
-    for (int c = 0; c < 4; ++c)
-        for (unsigned i = 0; i < kSoftLanes; ++i)
-            s.color[c][i] = Sat(tex[c][i] * Sat(s.var[d.offset + c][i]));
+    alignas(64) Lanes diffuse;
+    for (int c = 0; c < 4; ++c) {
+        SatLanes(s.var[d.offset + c], nullptr, diffuse);
+        SatLanes(tex[c], diffuse, s.color[c]);
+    }
 }
 
 void SoftPixelPipeline::ShadeFixed(Scratch& s) const {
@@ -842,23 +859,36 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
                                       : nullptr;
     Lanes* src = s.color;
     if (!IsFloatFormat(targetFormat_))
-        for (int c = 0; c < 4; ++c)
-            for (unsigned i = 0; i < kSoftLanes; ++i) src[c][i] = Sat(src[c][i]);
+        for (int c = 0; c < 4; ++c) SatLanes(src[c], nullptr, src[c]);
 
     alignas(64) Lanes dst[4];
     if (readDest && fast) {
-        DWORD stored[kSoftLanes];
-        for (unsigned i = 0; i < kSoftLanes; ++i) {
-            stored[i] = 0xFF000000u;
-            if (pixel[i])
-                std::memcpy(&stored[i], pixel[i], 4);
+        // Four stored words go straight into a vector: written to memory one by one and read
+        // back as a vector, they would wait for the stores to retire.
+        auto word = [](const BYTE* p) {
+            DWORD v = 0xFF000000u;
+            if (p)
+                std::memcpy(&v, p, 4);
+            return static_cast<int>(v);
+        };
+        const __m128i opaque =
+            _mm_set1_epi32(targetFormat_ == D3DFMT_X8R8G8B8 ? static_cast<int>(0xFF000000u) : 0);
+        const __m128i low = _mm_set1_epi32(0xFF);
+        const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+        for (unsigned i = 0; i < kSoftLanes; i += 4) {
+            const __m128i stored =
+                _mm_or_si128(_mm_setr_epi32(word(pixel[i]), word(pixel[i + 1]), word(pixel[i + 2]),
+                                            word(pixel[i + 3])),
+                             opaque);
+            auto channel = [&](int shift) {
+                return _mm_mul_ps(
+                    _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(stored, shift), low)), scale);
+            };
+            _mm_store_ps(dst[0] + i, channel(16));
+            _mm_store_ps(dst[1] + i, channel(8));
+            _mm_store_ps(dst[2] + i, channel(0));
+            _mm_store_ps(dst[3] + i, channel(24));
         }
-        if (targetFormat_ == D3DFMT_X8R8G8B8)
-            for (unsigned i = 0; i < kSoftLanes; ++i) stored[i] |= 0xFF000000u;
-        static constexpr int kShift[4] = {16, 8, 0, 24};
-        for (int c = 0; c < 4; ++c)
-            for (unsigned i = 0; i < kSoftLanes; ++i)
-                dst[c][i] = static_cast<float>((stored[i] >> kShift[c]) & 0xFF) * (1.0f / 255.0f);
     } else if (readDest) {
         for (unsigned i = 0; i < kSoftLanes; ++i) {
             PixelCodec::Rgba d{0.0f, 0.0f, 0.0f, 1.0f};
