@@ -540,9 +540,15 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
     const SoftRasterizer::Plane* p = planes + t.firstPlane;
     const float zc = p[0].c, zx = p[0].dx, zy = p[0].dy;
     float* z = s.z;
-    for (unsigned i = 0; i < kSoftLanes; ++i) {
-        float v = zc + zx * fx[i] + zy * fy[i];
-        z[i] = v > depthMin_ ? (v < depthMax_ ? v : depthMax_) : depthMin_;
+    // v > min ? (v < max ? v : max) : min, four lanes at a time (NaN reads as min).
+    const __m128 lo = _mm_set1_ps(depthMin_), hi = _mm_set1_ps(depthMax_);
+    for (unsigned i = 0; i < kSoftLanes; i += 4) {
+        const __m128 v = _mm_add_ps(
+            _mm_add_ps(_mm_set1_ps(zc), _mm_mul_ps(_mm_set1_ps(zx), _mm_load_ps(fx + i))),
+            _mm_mul_ps(_mm_set1_ps(zy), _mm_load_ps(fy + i)));
+        const __m128 above = _mm_cmpgt_ps(v, lo);
+        _mm_store_ps(z + i,
+                     _mm_or_ps(_mm_and_ps(above, _mm_min_ps(v, hi)), _mm_andnot_ps(above, lo)));
     }
     unsigned mask = batch.mask;
     if (earlyDepth_) {
