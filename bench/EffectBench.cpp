@@ -159,15 +159,6 @@ struct Setup {
     }
 };
 
-double MeanAbsoluteDifference(const std::vector<unsigned char>& a,
-                              const std::vector<unsigned char>& b) {
-    if (a.size() != b.size() || a.empty())
-        return 255.0;
-    double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
-    return sum / static_cast<double>(a.size());
-}
-
 // The fixed-function stages with the light, and the texture when textured.
 void MakeFixedFunction(Setup& s, bool textured) {
     D3DLIGHT9 light{};
@@ -269,7 +260,7 @@ void Effect(benchmark::State& state) {
     effect->End();
     effect->Release();
     times.Report(state, "fixed_ms");
-    state.counters["mad"] = MeanAbsoluteDifference(shaded.Pixels(), fixed.Pixels());
+    state.counters["mad"] = BenchPair::MeanAbsoluteDifference(shaded.Pixels(), fixed.Pixels());
     state.counters["threads"] = SoftDevice9::From(shaded.device)->Pipeline().Threads();
     state.counters["Mpix/s"] =
         benchmark::Counter(kWidth * kHeight * 1e-6 * static_cast<double>(state.iterations()),

@@ -56,4 +56,14 @@ struct Times {
     }
 };
 
+// Mean absolute difference of two pictures' bytes (0 to 255); 255 when their sizes differ.
+inline double MeanAbsoluteDifference(const std::vector<unsigned char>& a,
+                                     const std::vector<unsigned char>& b) {
+    if (a.size() != b.size() || a.empty())
+        return 255.0;
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) sum += a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
+    return sum / static_cast<double>(a.size());
+}
+
 }  // namespace BenchPair

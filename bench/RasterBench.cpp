@@ -108,14 +108,6 @@ Rgb FromBgra(const unsigned char* bits, std::size_t pitch) {
     return out;
 }
 
-double MeanAbsoluteDifference(const Rgb& a, const Rgb& b) {
-    if (a.size() != b.size() || a.empty())
-        return 255.0;
-    double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
-    return sum / static_cast<double>(a.size());
-}
-
 // The software device with the scene's state set; threads: its rendering threads (0: one per
 // processor).
 class DeviceSide {
@@ -308,7 +300,7 @@ void Raster(benchmark::State& state) {
         times.Run(
             state, [&] { device.Frame(); }, [&] { mesa.Frame(); });
     times.Report(state, "llvmpipe_ms");
-    state.counters["mad"] = MeanAbsoluteDifference(device.Pixels(), mesa.Pixels());
+    state.counters["mad"] = BenchPair::MeanAbsoluteDifference(device.Pixels(), mesa.Pixels());
     state.counters["threads"] = device.Threads();
     state.counters["Mpix/s"] =
         benchmark::Counter(PixelsPerFrame() * 1e-6 * static_cast<double>(state.iterations()),
