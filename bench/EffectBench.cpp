@@ -1,17 +1,24 @@
-// The same lit, textured scene at 1024×768 drawn by the software device twice in one run:
-// through the "PixelLighting" technique of an effect written the way the engine's effect
-// generator writes it (the lit material of the effect fixtures with the engine's include files:
-// lighting in the vertex program, the diffuse stage, the colour shift and the closing lines in the
-// pixel program) and through the fixed-function stages with the same directional light. The
-// scene is a screen-filling grid of 48×36 cells (3,456 triangles) with normals bent across it, a
-// 256×256 mipmapped texture and one directional light. Goal: the effect path within 3× the
-// fixed-function time. Each runs on one tile thread (/1) and on one per core (/0), and folds a
-// checksum of the frame into its counters.
+// The same lit scene at 1024×768 drawn by the software device through the "PixelLighting"
+// technique of an effect written the way the engine's effect generator writes it (the lit
+// material of the effect fixtures with the engine's include files: lighting in the vertex
+// program, the diffuse stage, the colour shift and the closing lines in the pixel program) and,
+// as the anchor, through the fixed-function stages with the same directional light. The scene is
+// a screen-filling grid of 48×36 cells (3,456 triangles) with normals bent across it and one
+// directional light; textured, it samples a 256×256 mipmapped texture; untextured, the
+// fixed-function stages draw the lit colour alone and the effect (which always samples) a 1×1
+// white texture, so that both draw the same picture. Goal: the effect path within 3× the
+// fixed-function time (ratio at least 0.33). Each runs on one tile thread and on one per core
+// (threads:0).
 //
-// Run: build/<dir>/bench/EffectBench [--benchmark_repetitions=N]; measure a Release build.
+// Each iteration draws one frame on each path, in alternating order, timed by the wall clock; the
+// counters give both medians, the ratio (fixed-function time over effect time) and the mean
+// absolute difference of the two frames per colour channel (0 to 255).
+//
+// Run: build/rel/bench/EffectBench [--benchmark_repetitions=N].
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -24,6 +31,7 @@
 #include "Platform/D3D9/SoftSurface9.h"
 #include "Platform/D3DX9/D3DX9Effect.h"
 #include "Platform/Win32/Win32Window.h"
+#include "PairedTiming.h"
 #include "fixtures/EffectFixtures.h"
 
 namespace {
@@ -81,8 +89,9 @@ struct Setup {
     IDirect3DSurface9* back = nullptr;
     std::vector<Vertex> scene = Scene();
 
-    // threads: the rasteriser's tile threads (0: one per core).
-    bool Make(unsigned threads) {
+    // threads: the rasteriser's tile threads (0: one per core); textured: the checker texture,
+    // or else a 1×1 white one.
+    bool Make(unsigned threads, bool textured) {
         window = Win32Window::Create(kWidth, kHeight);
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
         D3DPRESENT_PARAMETERS p{};
@@ -95,17 +104,19 @@ struct Setup {
         if (!d3d || d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                       D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &device) != D3D_OK)
             return false;
-        device->CreateTexture(kTexture, kTexture, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
+        const int side = textured ? kTexture : 1;
+        device->CreateTexture(side, side, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture,
                               nullptr);
         for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
-            int size = kTexture >> level;
+            int size = side >> level;
             D3DLOCKED_RECT locked;
             texture->LockRect(level, &locked, nullptr, 0);
             for (int y = 0; y < size; ++y) {
                 DWORD* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) +
                                                       static_cast<std::size_t>(y) * locked.Pitch);
                 for (int x = 0; x < size; ++x)
-                    row[x] = ((x * (1 << level) / 16 + y * (1 << level) / 16) % 2 != 0)
+                    row[x] = !textured ? 0xFFFFFFFFu
+                             : ((x * (1 << level) / 16 + y * (1 << level) / 16) % 2 != 0)
                                  ? 0xFFE0C080u
                                  : 0xFF406080u;
             }
@@ -117,13 +128,22 @@ struct Setup {
         device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
         return true;
     }
-    double Draw() {
+    void Draw() {
         device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060u, 1.0f, 0);
         device->BeginScene();
         device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(scene.size() / 3),
                                 scene.data(), sizeof(Vertex));
         device->EndScene();
-        return SoftSurface9::From(back)->ReadPixel(kWidth / 3, kHeight / 3).g;
+    }
+    // The back buffer's bytes.
+    std::vector<unsigned char> Pixels() const {
+        const SoftSurface9* surface = SoftSurface9::From(back);
+        std::vector<unsigned char> out;
+        for (int y = 0; y < kHeight; ++y) {
+            const BYTE* row = surface->Bits() + static_cast<std::size_t>(y) * surface->Pitch();
+            for (int x = 0; x < kWidth; ++x) out.insert(out.end(), row + 4 * x, row + 4 * x + 3);
+        }
+        return out;
     }
     ~Setup() {
         if (back)
@@ -139,20 +159,8 @@ struct Setup {
     }
 };
 
-void Report(benchmark::State& state, double checksum) {
-    state.counters["Mpix/s"] =
-        benchmark::Counter(kWidth * kHeight * 1e-6 * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate);
-    state.counters["checksum"] = checksum;
-    state.counters["threads"] = static_cast<double>(state.range(0));
-}
-
-void FixedFunction(benchmark::State& state) {
-    Setup s;
-    if (!s.Make(static_cast<unsigned>(state.range(0)))) {
-        state.SkipWithError("no device");
-        return;
-    }
+// The fixed-function stages with the light, and the texture when textured.
+void MakeFixedFunction(Setup& s, bool textured) {
     D3DLIGHT9 light{};
     light.Type = D3DLIGHT_DIRECTIONAL;
     light.Diffuse = {kLightDiffuse[0], kLightDiffuse[1], kLightDiffuse[2], kLightDiffuse[3]};
@@ -164,22 +172,15 @@ void FixedFunction(benchmark::State& state) {
     s.device->SetMaterial(&material);
     s.device->SetRenderState(D3DRS_LIGHTING, TRUE);
     s.device->SetRenderState(D3DRS_AMBIENT, 0);
-    s.device->SetTexture(0, s.texture);
+    s.device->SetTexture(0, textured ? s.texture : nullptr);
     s.device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     s.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
     s.device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
-    double checksum = 0;
-    for (auto _ : state) checksum += s.Draw();
-    Report(state, checksum);
 }
-BENCHMARK(FixedFunction)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void PixelLightingEffect(benchmark::State& state) {
-    Setup s;
-    if (!s.Make(static_cast<unsigned>(state.range(0)))) {
-        state.SkipWithError("no device");
-        return;
-    }
+// The effect's "PixelLighting" technique, begun with its first pass (null when it did not
+// compile).
+ID3DXEffect* MakeEffect(Setup& s, benchmark::State& state) {
     std::string path = "EffectBench.fx";
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fputs(ZelFixtures::GeneratedEffect().c_str(), f);
@@ -197,7 +198,7 @@ void PixelLightingEffect(benchmark::State& state) {
         if (messages)
             messages->Release();
         state.SkipWithError("effect did not compile");
-        return;
+        return nullptr;
     }
     auto set = [&](const char* name, const void* value, UINT bytes) {
         if (effect->SetValue(effect->GetParameterByName(nullptr, name), value, bytes) != D3D_OK)
@@ -235,14 +236,41 @@ void PixelLightingEffect(benchmark::State& state) {
     UINT passes = 0;
     effect->Begin(&passes, D3DXFX_DONOTSAVESTATE);
     effect->BeginPass(0);
-    double checksum = 0;
-    for (auto _ : state) checksum += s.Draw();
+    return effect;
+}
+
+// Arguments: textured (1) or not (0), the tile threads (0: one per core).
+void Effect(benchmark::State& state) {
+    const bool textured = state.range(0) != 0;
+    const auto threads = static_cast<unsigned>(state.range(1));
+    Setup fixed, shaded;
+    if (!fixed.Make(threads, textured) || !shaded.Make(threads, textured)) {
+        state.SkipWithError("no device");
+        return;
+    }
+    MakeFixedFunction(fixed, textured);
+    ID3DXEffect* effect = MakeEffect(shaded, state);
+    if (!effect)
+        return;
+    BenchPair::Times times;
+    for (auto _ : state)
+        times.Run(
+            state, [&] { shaded.Draw(); }, [&] { fixed.Draw(); });
     effect->EndPass();
     effect->End();
     effect->Release();
-    Report(state, checksum);
+    times.Report(state, "fixed_ms");
+    state.counters["mad"] = BenchPair::MeanAbsoluteDifference(shaded.Pixels(), fixed.Pixels());
+    state.counters["threads"] = SoftDevice9::From(shaded.device)->Pipeline().Threads();
+    state.counters["Mpix/s"] =
+        benchmark::Counter(kWidth * kHeight * 1e-6 * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
 }
-BENCHMARK(PixelLightingEffect)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Effect)
+    ->ArgNames({"textured", "threads"})
+    ->ArgsProduct({{1, 0}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 }  // namespace
 

@@ -1,10 +1,18 @@
-// The SIMD processors against each other: every element-wise operation of the SSE2 variant and
-// of the portable one at 4 Ki floats (in cache) and 1 Mi floats (from memory), and the memory
-// copy and fill bodies against memcpy and memset at 64 MiB. Each benchmark folds a checksum of
-// its output into its counters so the work cannot be optimised away. On a busy machine, run with
-// --benchmark_repetitions=N and read the "min" rows.
+// The SIMD processors against their anchors, in the same iterations in alternating order: every
+// element-wise operation of the SSE2 variant against the portable one at 4 Ki floats (in cache)
+// and 1 Mi floats (from memory), MulAdd and MulSub against a plain single-precision loop as well
+// (the portable bodies keep wider intermediates, so they are not what a plain loop costs), and
+// the memory copy and fill bodies against memcpy and memset at 64 MiB and above the last-level
+// cache. The counters give the medians, the ratio (anchor time over own time: above 1 the
+// processor is faster) and how far the outputs of both sides differ.
+//
+// Run: build/rel/bench/SimdBench [--benchmark_filter=...] [--benchmark_repetitions=N].
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -16,6 +24,7 @@
 #include "Math/ZelSIMDGeneric.h"
 #include "Math/ZelSIMDMMX.h"
 #include "Math/ZelSIMDSSE2.h"
+#include "PairedTiming.h"
 
 namespace {
 
@@ -45,12 +54,12 @@ struct Arrays {
           b(Aligned<float>(4 * size_t(n))),
           dst(Aligned<float>(4 * size_t(n))),
           bytes(Aligned<uint8_t>(size_t(n))) {
-        for (int i = 0; i < 4 * n; ++i) {
+        for (std::size_t i = 0; i < 4 * size_t(n); ++i) {
             a[i] = 1.0f + float(i % 977) / 977.0f;
             b[i] = 2.0f - float(i % 613) / 613.0f;
             dst[i] = float(i % 101) * 0.01f;
         }
-        std::memset(bytes.get(), 0, size_t(n));
+        std::fill_n(bytes.get(), n, uint8_t{0});
     }
     const SIMDVec3* A3() const { return reinterpret_cast<const SIMDVec3*>(a.get()); }
     const SIMDVec3* B3() const { return reinterpret_cast<const SIMDVec3*>(b.get()); }
@@ -295,89 +304,174 @@ const std::vector<NamedOp>& ElementOps() {
     return ops;
 }
 
-void RunElementOp(benchmark::State& state, const ZelSIMDProcessor* p, const ElementOp* op) {
+// A plain single-precision loop, what a caller would write without the processors.
+class PlainLoops : public Zel::ZelSIMD_Generic {
+public:
+    void MulAdd(float* dst, const float* a, const float* b, int count) const override {
+        for (int i = 0; i < count; ++i) dst[i] = dst[i] + a[i] * b[i];
+    }
+    void MulSub(float* dst, const float* a, const float* b, int count) const override {
+        for (int i = 0; i < count; ++i) dst[i] = dst[i] - a[i] * b[i];
+    }
+};
+const PlainLoops g_plain;
+
+// Runs op on fresh arrays with each processor; answers the largest difference of the float
+// outputs relative to their size, plus the number of differing bytes.
+double OutputDifference(const ZelSIMDProcessor& p, const ZelSIMDProcessor& q, const ElementOp& op,
+                        int n) {
+    Arrays x(n), y(n);
+    const float rx = op(p, x, n), ry = op(q, y, n);
+    double worst = std::fabs(double(rx) - ry) / std::max(1.0, std::fabs(double(rx)));
+    for (int i = 0; i < 4 * n; ++i)
+        worst = std::max(worst, std::fabs(double(x.dst[i]) - y.dst[i]) /
+                                    std::max(1.0, std::fabs(double(x.dst[i]))));
+    for (int i = 0; i < n; ++i) worst += x.bytes[i] != y.bytes[i] ? 1.0 : 0.0;
+    return worst;
+}
+
+// Repetitions per timed slice, so that a slice lasts well above the clock's resolution.
+int Repeats(int n) {
+    return std::max(1, (1 << 18) / n);
+}
+
+void RunElementOp(benchmark::State& state, const ZelSIMDProcessor* own,
+                  const ZelSIMDProcessor* anchor, const ElementOp* op) {
     const int n = static_cast<int>(state.range(0));
-    Arrays arrays(n);
+    const int repeats = Repeats(n);
+    Arrays mine(n), theirs(n);
     double checksum = 0.0;
+    BenchPair::Times times;
     for (auto _ : state) {
-        checksum += (*op)(*p, arrays, n);
-        benchmark::ClobberMemory();
+        times.Run(
+            state,
+            [&] {
+                for (int r = 0; r < repeats; ++r) checksum += (*op)(*own, mine, n);
+                benchmark::ClobberMemory();
+            },
+            [&] {
+                for (int r = 0; r < repeats; ++r) checksum += (*op)(*anchor, theirs, n);
+                benchmark::ClobberMemory();
+            });
     }
     benchmark::DoNotOptimize(checksum);
-    state.counters["checksum"] = checksum;
-    state.SetItemsProcessed(state.iterations() * n);
+    times.Report(state);
+    state.counters["diff"] = OutputDifference(*own, *anchor, *op, n);
+    state.SetItemsProcessed(state.iterations() * n * repeats);
 }
 
-constexpr int kBlockBytes = 64 << 20;
+// What the processors name the last-level cache; 8 MiB when the system does not say.
+long LastLevelCache() {
+    long bytes = 0;
+#ifdef _SC_LEVEL3_CACHE_SIZE
+    bytes = sysconf(_SC_LEVEL3_CACHE_SIZE);
+#endif
+    return bytes > 0 ? bytes : 8l << 20;
+}
 
-void RunCopy(benchmark::State& state, const std::function<void(void*, const void*, int)>& copy) {
-    auto src = Aligned<unsigned char>(kBlockBytes);
-    auto dst = Aligned<unsigned char>(kBlockBytes);
-    for (int i = 0; i < kBlockBytes; ++i) src[i] = static_cast<unsigned char>(i * 31);
-    std::memset(dst.get(), 0, kBlockBytes);
-    double checksum = 0.0;
+// 64 MiB, and a quarter more than the last-level cache (at most 1 GiB).
+int BlockBytes(int which) {
+    if (which == 0)
+        return 64 << 20;
+    return static_cast<int>(std::min<long>(LastLevelCache() / 4 * 5, 1l << 30) & ~4095l);
+}
+
+using CopyFn = std::function<void(void*, const void*, int)>;
+using FillFn = std::function<void(void*, int, int)>;
+
+void RunCopy(benchmark::State& state, const CopyFn& copy) {
+    const int bytes = BlockBytes(static_cast<int>(state.range(0)));
+    auto src = Aligned<unsigned char>(bytes);
+    auto dst = Aligned<unsigned char>(bytes);
+    auto ref = Aligned<unsigned char>(bytes);
+    for (int i = 0; i < bytes; ++i) src[i] = static_cast<unsigned char>(i * 31);
+    std::memset(dst.get(), 0, bytes);
+    std::memset(ref.get(), 0, bytes);
+    BenchPair::Times times;
     for (auto _ : state) {
-        copy(dst.get(), src.get(), kBlockBytes);
-        benchmark::ClobberMemory();
-        checksum += dst[kBlockBytes - 1] + dst[kBlockBytes / 3];
+        times.Run(
+            state,
+            [&] {
+                copy(dst.get(), src.get(), bytes);
+                benchmark::ClobberMemory();
+            },
+            [&] {
+                std::memcpy(ref.get(), src.get(), size_t(bytes));
+                benchmark::ClobberMemory();
+            });
     }
-    state.counters["checksum"] = checksum;
-    state.SetBytesProcessed(state.iterations() * int64_t(kBlockBytes));
+    times.Report(state, "memcpy_ms");
+    state.counters["MiB"] = bytes >> 20;
+    state.counters["diff"] = std::memcmp(dst.get(), ref.get(), size_t(bytes)) != 0;
+    state.SetBytesProcessed(state.iterations() * int64_t(bytes));
 }
 
-void RunFill(benchmark::State& state, const std::function<void(void*, int, int)>& fill) {
-    auto dst = Aligned<unsigned char>(kBlockBytes);
-    std::memset(dst.get(), 0, kBlockBytes);
-    double checksum = 0.0;
+void RunFill(benchmark::State& state, const FillFn& fill) {
+    const int bytes = BlockBytes(static_cast<int>(state.range(0)));
+    auto dst = Aligned<unsigned char>(bytes);
+    auto ref = Aligned<unsigned char>(bytes);
+    std::memset(dst.get(), 0, bytes);
+    std::memset(ref.get(), 0, bytes);
     int value = 0;
+    BenchPair::Times times;
     for (auto _ : state) {
-        fill(dst.get(), ++value, kBlockBytes);
-        benchmark::ClobberMemory();
-        checksum += dst[kBlockBytes - 1] + dst[kBlockBytes / 3];
+        ++value;
+        times.Run(
+            state,
+            [&] {
+                fill(dst.get(), value, bytes);
+                benchmark::ClobberMemory();
+            },
+            [&] {
+                std::memset(ref.get(), value & 0xFF, size_t(bytes));
+                benchmark::ClobberMemory();
+            });
     }
-    state.counters["checksum"] = checksum;
-    state.SetBytesProcessed(state.iterations() * int64_t(kBlockBytes));
-}
-
-// With --benchmark_repetitions, the fastest run is the one least disturbed by the rest of the
-// machine.
-double Fastest(const std::vector<double>& runs) {
-    double best = runs.empty() ? 0.0 : runs[0];
-    for (double r : runs) best = r < best ? r : best;
-    return best;
+    times.Report(state, "memset_ms");
+    state.counters["MiB"] = bytes >> 20;
+    state.counters["diff"] = std::memcmp(dst.get(), ref.get(), size_t(bytes)) != 0;
+    state.SetBytesProcessed(state.iterations() * int64_t(bytes));
 }
 
 void RegisterAll() {
-    const std::pair<const char*, const ZelSIMDProcessor*> variants[] = {{"generic", &g_generic},
-                                                                        {"SSE2", &g_sse2}};
-    for (const NamedOp& op : ElementOps())
-        for (const auto& [name, p] : variants)
-            benchmark::RegisterBenchmark((std::string(op.name) + "/" + name).c_str(), RunElementOp,
-                                         p, &op.run)
+    for (const NamedOp& op : ElementOps()) {
+        const std::string name(op.name);
+        benchmark::RegisterBenchmark((name + "/SSE2_vs_generic").c_str(), RunElementOp, &g_sse2,
+                                     &g_generic, &op.run)
+            ->Arg(4 << 10)
+            ->Arg(1 << 20)
+            ->UseManualTime();
+        if (name == "MulAdd" || name == "MulSub")
+            benchmark::RegisterBenchmark((name + "/SSE2_vs_plain_loop").c_str(), RunElementOp,
+                                         &g_sse2, &g_plain, &op.run)
                 ->Arg(4 << 10)
                 ->Arg(1 << 20)
-                ->ComputeStatistics("min", Fastest);
+                ->UseManualTime();
+    }
 
-    using CopyFn = std::function<void(void*, const void*, int)>;
     const std::pair<const char*, CopyFn> copies[] = {
-        {"Copy64MiB/memcpy", [](void* d, const void* s, int n) { std::memcpy(d, s, size_t(n)); }},
-        {"Copy64MiB/MMX", [](void* d, const void* s, int n) { g_mmx.CopyMemory(d, s, n); }},
-        {"Copy64MiB/3DNow", [](void* d, const void* s, int n) { g_3dnow.CopyMemory(d, s, n); }},
+        {"Copy/MMX_vs_memcpy", [](void* d, const void* s, int n) { g_mmx.CopyMemory(d, s, n); }},
+        {"Copy/3DNow_vs_memcpy",
+         [](void* d, const void* s, int n) { g_3dnow.CopyMemory(d, s, n); }},
     };
     for (const auto& [name, copy] : copies)
         benchmark::RegisterBenchmark(name, [fn = copy](benchmark::State& s) { RunCopy(s, fn); })
+            ->ArgName("above_llc")
+            ->Arg(0)
+            ->Arg(1)
             ->Unit(benchmark::kMillisecond)
-            ->ComputeStatistics("min", Fastest);
+            ->UseManualTime();
 
-    using FillFn = std::function<void(void*, int, int)>;
-    const std::pair<const char*, FillFn> fills[] = {
-        {"Fill64MiB/memset", [](void* d, int v, int n) { std::memset(d, v & 0xFF, size_t(n)); }},
-        {"Fill64MiB/MMX", [](void* d, int v, int n) { g_mmx.FillMemory(d, v, n); }},
-    };
-    for (const auto& [name, fill] : fills)
-        benchmark::RegisterBenchmark(name, [fn = fill](benchmark::State& s) { RunFill(s, fn); })
-            ->Unit(benchmark::kMillisecond)
-            ->ComputeStatistics("min", Fastest);
+    benchmark::RegisterBenchmark(
+        "Fill/MMX_vs_memset",
+        [](benchmark::State& s) {
+            RunFill(s, [](void* d, int v, int n) { g_mmx.FillMemory(d, v, n); });
+        })
+        ->ArgName("above_llc")
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime();
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The processor for MMX and 3DNow! machines: that of MMX, with a copy that picks its method by
-// size: cached stores below 64 KB, stores that bypass the cache up to 197 KB, and beyond that
-// 8 KB chunks whose source is touched before it is copied.
+// The processor for MMX and 3DNow! machines: that of MMX. Its copy is the MMX one, which keeps
+// cached stores up to the last-level cache size, where they are fastest on current processors.
 #pragma once
 
 #include "Math/ZelSIMDMMX.h"

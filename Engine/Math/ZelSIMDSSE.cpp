@@ -31,28 +31,34 @@ struct Constant {
     __m128 Load(int) const { return _mm_set1_ps(k); }
 };
 
-// dst[i] = op(x[i], y[i]): single elements up to dst's first 16-byte boundary, then eight per
+// dst[i] = op(x[i], ...): single elements up to dst's first 16-byte boundary, then eight per
 // step with aligned stores, then four, then single ones. op gives a vector lane the same bits as
 // a single element, so no result depends on which path handles it. Loads are unaligned: the
-// sources need not share dst's alignment.
-template <class X, class Y, class Op>
-void Map(float* dst, X x, Y y, int count, Op op) {
+// sources need not share dst's alignment. Each step loads its elements before storing them, so
+// dst may be one of the sources.
+template <class Op, class... X>
+void MapN(float* dst, int count, Op op, X... x) {
     if (count <= 0)
         return;
     const auto toBoundary =
         static_cast<int>((0 - (reinterpret_cast<std::uintptr_t>(dst) >> 2)) & 3);
     const int head = std::min(count, toBoundary);
     int i = 0;
-    for (; i < head; ++i) dst[i] = op(x.At(i), y.At(i));
+    for (; i < head; ++i) dst[i] = op(x.At(i)...);
     for (; i + 8 <= count; i += 8) {
-        _mm_store_ps(dst + i, op(x.Load(i), y.Load(i)));
-        _mm_store_ps(dst + i + 4, op(x.Load(i + 4), y.Load(i + 4)));
+        _mm_store_ps(dst + i, op(x.Load(i)...));
+        _mm_store_ps(dst + i + 4, op(x.Load(i + 4)...));
     }
     if (i + 4 <= count) {
-        _mm_storeu_ps(dst + i, op(x.Load(i), y.Load(i)));
+        _mm_storeu_ps(dst + i, op(x.Load(i)...));
         i += 4;
     }
-    for (; i < count; ++i) dst[i] = op(x.At(i), y.At(i));
+    for (; i < count; ++i) dst[i] = op(x.At(i)...);
+}
+
+template <class X, class Y, class Op>
+void Map(float* dst, X x, Y y, int count, Op op) {
+    MapN(dst, count, op, x, y);
 }
 
 // Element operations for Map, written once for floats and vectors.
@@ -336,8 +342,12 @@ void ZelSIMD_SSE::ScalarDiv(float* dst, float k, const float* src, int count) co
     Map(dst, Constant{k}, Array{src}, count, kDiv);
 }
 
+// Single precision throughout, as every step of this variant: the product is rounded before the
+// sum, in the vector lanes as in the single elements.
 void ZelSIMD_SSE::MulAdd(float* dst, const float* a, const float* b, int count) const {
-    for (int i = 0; i < count; ++i) dst[i] = dst[i] + a[i] * b[i];
+    MapN(
+        dst, count, [](auto d, auto x, auto y) { return d + x * y; }, Array{dst}, Array{a},
+        Array{b});
 }
 
 void ZelSIMD_SSE::MulAddScalar(float* dst, float k, const float* src, int count) const {
@@ -345,7 +355,9 @@ void ZelSIMD_SSE::MulAddScalar(float* dst, float k, const float* src, int count)
 }
 
 void ZelSIMD_SSE::MulSub(float* dst, const float* a, const float* b, int count) const {
-    for (int i = 0; i < count; ++i) dst[i] = dst[i] - a[i] * b[i];
+    MapN(
+        dst, count, [](auto d, auto x, auto y) { return d - x * y; }, Array{dst}, Array{a},
+        Array{b});
 }
 
 void ZelSIMD_SSE::MulSubScalar(float* dst, float k, const float* src, int count) const {

@@ -26,6 +26,22 @@ float FloatOf(DWORD bits) {
     return SoftShading::StateFloat(bits);
 }
 
+// Saturate over four lanes, with the same results as Sat: MAXPS answers its second operand for
+// NaN, and MINPS passes values below one.
+__m128 SatVector(__m128 v) {
+    return _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+}
+
+// out = Sat(a * b) or, without b, Sat(a), over every lane.
+void SatLanes(const float* a, const float* b, float* out) {
+    for (unsigned i = 0; i < kSoftLanes; i += 4) {
+        __m128 v = _mm_load_ps(a + i);
+        if (b)
+            v = _mm_mul_ps(v, _mm_load_ps(b + i));
+        _mm_store_ps(out + i, SatVector(v));
+    }
+}
+
 template <class T>
 bool Compare(DWORD func, T incoming, T stored) {
     switch (func) {
@@ -289,6 +305,10 @@ bool SoftPixelPipeline::Prepare(const SoftDeviceState& state, const SoftVertices
     blendFactor_[2] = bf.b;
     blendFactor_[3] = bf.a;
     writeMask_ = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+    overBlend_ = blend_ && srcBlend_ == D3DBLEND_SRCALPHA && destBlend_ == D3DBLEND_INVSRCALPHA &&
+                 blendOp_ == D3DBLENDOP_ADD && srcBlendAlpha_ == D3DBLEND_SRCALPHA &&
+                 destBlendAlpha_ == D3DBLEND_INVSRCALPHA && blendOpAlpha_ == D3DBLENDOP_ADD &&
+                 (targetFormat_ == D3DFMT_A8R8G8B8 || targetFormat_ == D3DFMT_X8R8G8B8);
 
     fog_ = rs[D3DRS_FOGENABLE] != 0;
     fogTable_ = rs[D3DRS_FOGTABLEMODE];
@@ -408,6 +428,7 @@ bool SoftPixelPipeline::Prepare(const SoftDeviceState& state, const SoftVertices
         if (fog_ && fogTable_ == D3DFOG_NONE && vertices.Find({D3DDECLUSAGE_FOG, 0}) >= 0)
             fogVarying_ = add({D3DDECLUSAGE_FOG, 0}, 1);
     }
+    simpleStage_ = program_ ? SimpleStage::None : SimpleStageOf();
     bool discards = program_ && (program_->MayDiscard() || depthOutput_ >= 0);
     earlyDepth_ = !alphaTest_ && !discards;
     return true;
@@ -427,6 +448,29 @@ unsigned SoftPixelPipeline::DepthStencil(unsigned mask, const int* x, const int*
     if (!depthTest_ && !stencilTest_) {
         scratch.samplesPassed += static_cast<ULONGLONG>(__builtin_popcount(mask));
         return mask;
+    }
+    if (!stencilTest_) {
+        unsigned passed = 0;
+        switch (depthFunc_) {
+            case D3DCMP_LESS:
+                passed = DepthOnly(mask, x, y, z, [](float a, float b) { return a < b; });
+                break;
+            case D3DCMP_LESSEQUAL:
+                passed = DepthOnly(mask, x, y, z, [](float a, float b) { return a <= b; });
+                break;
+            case D3DCMP_GREATER:
+                passed = DepthOnly(mask, x, y, z, [](float a, float b) { return a > b; });
+                break;
+            case D3DCMP_GREATEREQUAL:
+                passed = DepthOnly(mask, x, y, z, [](float a, float b) { return a >= b; });
+                break;
+            default:
+                passed = DepthOnly(mask, x, y, z,
+                                   [f = depthFunc_](float a, float b) { return Compare(f, a, b); });
+                break;
+        }
+        scratch.samplesPassed += static_cast<ULONGLONG>(__builtin_popcount(passed));
+        return passed;
     }
     int side = twoSided_ && ccw ? 1 : 0;
     BYTE ref = static_cast<BYTE>(stencilRef_);
@@ -461,6 +505,23 @@ unsigned SoftPixelPipeline::DepthStencil(unsigned mask, const int* x, const int*
     return passed;
 }
 
+template <class Test>
+unsigned SoftPixelPipeline::DepthOnly(unsigned mask, const int* x, const int* y, const float* z,
+                                      Test test) const {
+    unsigned passed = 0;
+    for (unsigned i = 0; i < kSoftLanes; ++i) {
+        if (!(mask & (1u << i)))
+            continue;
+        float* stored = depth_ + static_cast<std::size_t>(y[i]) * depthWidth_ + x[i];
+        if (!test(z[i], *stored))
+            continue;
+        if (depthWrite_)
+            *stored = z[i];
+        passed |= 1u << i;
+    }
+    return passed;
+}
+
 void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
                               const SoftRasterizer::Plane* planes,
                               const SoftRasterizer::QuadBatch& batch, Scratch& s) const {
@@ -479,9 +540,15 @@ void SoftPixelPipeline::Shade(const SoftRasterizer::Triangle& t,
     const SoftRasterizer::Plane* p = planes + t.firstPlane;
     const float zc = p[0].c, zx = p[0].dx, zy = p[0].dy;
     float* z = s.z;
-    for (unsigned i = 0; i < kSoftLanes; ++i) {
-        float v = zc + zx * fx[i] + zy * fy[i];
-        z[i] = v > depthMin_ ? (v < depthMax_ ? v : depthMax_) : depthMin_;
+    // v > min ? (v < max ? v : max) : min, four lanes at a time (NaN reads as min).
+    const __m128 lo = _mm_set1_ps(depthMin_), hi = _mm_set1_ps(depthMax_);
+    for (unsigned i = 0; i < kSoftLanes; i += 4) {
+        const __m128 v = _mm_add_ps(
+            _mm_add_ps(_mm_set1_ps(zc), _mm_mul_ps(_mm_set1_ps(zx), _mm_load_ps(fx + i))),
+            _mm_mul_ps(_mm_set1_ps(zy), _mm_load_ps(fy + i)));
+        const __m128 above = _mm_cmpgt_ps(v, lo);
+        _mm_store_ps(z + i,
+                     _mm_or_ps(_mm_and_ps(above, _mm_min_ps(v, hi)), _mm_andnot_ps(above, lo)));
     }
     unsigned mask = batch.mask;
     if (earlyDepth_) {
@@ -576,7 +643,60 @@ unsigned SoftPixelPipeline::ShadeProgram(Scratch& s) const {
     return runner.DiscardedLanes();
 }
 
+SoftPixelPipeline::SimpleStage SoftPixelPipeline::SimpleStageOf() const {
+    if (stageCount_ != 1 || specularAdd_ || usesTemp_ || diffuseVarying_ < 0 ||
+        varyings_[static_cast<std::size_t>(diffuseVarying_)].components != 4)
+        return SimpleStage::None;
+    const Stage& st = stages_[0];
+    if (st.result != D3DTA_CURRENT)
+        return SimpleStage::None;
+    // At the first stage the current colour is the diffuse one.
+    auto diffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
+    auto modulates = [&](DWORD op, const DWORD* a) {
+        return op == D3DTOP_MODULATE && ((a[0] == D3DTA_TEXTURE && diffuse(a[1])) ||
+                                         (diffuse(a[0]) && a[1] == D3DTA_TEXTURE));
+    };
+    if (st.colorOp == D3DTOP_SELECTARG1 && diffuse(st.colorArg[0]) &&
+        st.alphaOp == D3DTOP_SELECTARG1 && diffuse(st.alphaArg[0]))
+        return SimpleStage::Diffuse;
+    if (st.textured && !st.cube && st.projectDivide < 0 && st.coordCount == 2 &&
+        varyings_[static_cast<std::size_t>(st.coordVarying)].components >= 2 &&
+        modulates(st.colorOp, st.colorArg) && modulates(st.alphaOp, st.alphaArg))
+        return SimpleStage::ModulateTexture;
+    return SimpleStage::None;
+}
+
+// The general stages below give the same bits: products are exact to commute, and saturating
+// twice is saturating once.
+void SoftPixelPipeline::ShadeSimple(Scratch& s) const {
+    const Varying& d = varyings_[static_cast<std::size_t>(diffuseVarying_)];
+    if (simpleStage_ == SimpleStage::Diffuse) {
+        for (int c = 0; c < 4; ++c) SatLanes(s.var[d.offset + c], nullptr, s.color[c]);
+        return;
+    }
+    alignas(64) Lanes tex[4], zero = {};
+    const Varying& v = varyings_[static_cast<std::size_t>(stages_[0].coordVarying)];
+    SoftSampleRequest request;
+    request.stage = 0;
+    request.dim = SoftTextureDim::Tex2D;
+    request.coordinates = 2;
+    request.coord[0] = s.var[v.offset];
+    request.coord[1] = s.var[v.offset + 1];
+    request.coord[2] = v.components > 2 ? s.var[v.offset + 2] : zero;
+    for (int c = 0; c < 4; ++c) request.out[c] = tex[c];
+    units_->Sample(request);
+    alignas(64) Lanes diffuse;
+    for (int c = 0; c < 4; ++c) {
+        SatLanes(s.var[d.offset + c], nullptr, diffuse);
+        SatLanes(tex[c], diffuse, s.color[c]);
+    }
+}
+
 void SoftPixelPipeline::ShadeFixed(Scratch& s) const {
+    if (simpleStage_ != SimpleStage::None) {
+        ShadeSimple(s);
+        return;
+    }
     alignas(64) Lanes diffuse[4], specular[4], current[4], temp[4], tex[4];
     alignas(64) Lanes arg[3][4], result[4];
     auto load = [&](int varying, Lanes* out, float fallback, float fallbackAlpha) {
@@ -745,23 +865,36 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
                                       : nullptr;
     Lanes* src = s.color;
     if (!IsFloatFormat(targetFormat_))
-        for (int c = 0; c < 4; ++c)
-            for (unsigned i = 0; i < kSoftLanes; ++i) src[c][i] = Sat(src[c][i]);
+        for (int c = 0; c < 4; ++c) SatLanes(src[c], nullptr, src[c]);
 
     alignas(64) Lanes dst[4];
     if (readDest && fast) {
-        DWORD stored[kSoftLanes];
-        for (unsigned i = 0; i < kSoftLanes; ++i) {
-            stored[i] = 0xFF000000u;
-            if (pixel[i])
-                std::memcpy(&stored[i], pixel[i], 4);
+        // Four stored words go straight into a vector: written to memory one by one and read
+        // back as a vector, they would wait for the stores to retire.
+        auto word = [](const BYTE* p) {
+            DWORD v = 0xFF000000u;
+            if (p)
+                std::memcpy(&v, p, 4);
+            return static_cast<int>(v);
+        };
+        const __m128i opaque =
+            _mm_set1_epi32(targetFormat_ == D3DFMT_X8R8G8B8 ? static_cast<int>(0xFF000000u) : 0);
+        const __m128i low = _mm_set1_epi32(0xFF);
+        const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+        for (unsigned i = 0; i < kSoftLanes; i += 4) {
+            const __m128i stored =
+                _mm_or_si128(_mm_setr_epi32(word(pixel[i]), word(pixel[i + 1]), word(pixel[i + 2]),
+                                            word(pixel[i + 3])),
+                             opaque);
+            auto channel = [&](int shift) {
+                return _mm_mul_ps(
+                    _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(stored, shift), low)), scale);
+            };
+            _mm_store_ps(dst[0] + i, channel(16));
+            _mm_store_ps(dst[1] + i, channel(8));
+            _mm_store_ps(dst[2] + i, channel(0));
+            _mm_store_ps(dst[3] + i, channel(24));
         }
-        if (targetFormat_ == D3DFMT_X8R8G8B8)
-            for (unsigned i = 0; i < kSoftLanes; ++i) stored[i] |= 0xFF000000u;
-        static constexpr int kShift[4] = {16, 8, 0, 24};
-        for (int c = 0; c < 4; ++c)
-            for (unsigned i = 0; i < kSoftLanes; ++i)
-                dst[c][i] = static_cast<float>((stored[i] >> kShift[c]) & 0xFF) * (1.0f / 255.0f);
     } else if (readDest) {
         for (unsigned i = 0; i < kSoftLanes; ++i) {
             PixelCodec::Rgba d{0.0f, 0.0f, 0.0f, 1.0f};
@@ -775,7 +908,15 @@ void SoftPixelPipeline::Merge(unsigned mask, const int* x, const int* y, Scratch
     }
 
     alignas(64) Lanes out[4];
-    if (blend_) {
+    if (overBlend_) {
+        // The usual transparency blend, written out: the same operations in the same order as
+        // the general path below, without its per-factor passes.
+        for (unsigned i = 0; i < kSoftLanes; ++i) {
+            const float a = src[3][i], ia = 1.0f - a;
+            for (int c = 0; c < 3; ++c) out[c][i] = src[c][i] * a + dst[c][i] * ia;
+            out[3][i] = src[3][i] * a + dst[3][i] * ia;
+        }
+    } else if (blend_) {
         alignas(64) Lanes fs[4], fd[4];
         BlendFactor(srcBlend_, src, dst, blendFactor_, fs);
         if (srcBlend_ == D3DBLEND_BOTHSRCALPHA || srcBlend_ == D3DBLEND_BOTHINVSRCALPHA) {

@@ -77,7 +77,14 @@ public:
 private:
     unsigned DepthStencil(unsigned mask, const int* x, const int* y, const float* z, bool ccw,
                           Scratch& scratch) const;
+    // Depth test and write without stencil; test(incoming, stored) passes a sample.
+    template <class Test>
+    unsigned DepthOnly(unsigned mask, const int* x, const int* y, const float* z, Test test) const;
     void ShadeFixed(Scratch& s) const;
+    // One stage of the two kinds most draws use, without the general stages' passes.
+    enum class SimpleStage { None, Diffuse, ModulateTexture };
+    SimpleStage SimpleStageOf() const;
+    void ShadeSimple(Scratch& s) const;
     unsigned ShadeProgram(Scratch& s) const;
     void Merge(unsigned mask, const int* x, const int* y, Scratch& s) const;
 
@@ -136,6 +143,7 @@ private:
     float tfactor_[4] = {};
     bool specularAdd_ = false;
     bool usesTemp_ = false;  // a stage reads D3DTA_TEMP (which starts at 0)
+    SimpleStage simpleStage_ = SimpleStage::None;
 
     // Fog.
     bool fog_ = false;
@@ -151,4 +159,6 @@ private:
           blendOpAlpha_ = D3DBLENDOP_ADD;
     float blendFactor_[4] = {};
     DWORD writeMask_ = 0xF;
+    // Source alpha over the destination, colour and alpha alike, into a 32-bit RGB target.
+    bool overBlend_ = false;
 };

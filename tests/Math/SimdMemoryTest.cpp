@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Math/ZelSIMDMMX.h"
 #include "Math/ZelSIMDProcessor.h"
 #include "SimdTestSupport.h"
 
@@ -114,6 +115,38 @@ TEST(SimdMemory, FillKeepsOnlyTheLowByteAndNegativeCountsDoNothing) {
         v.processor->CopyMemory(bytes, bytes + 2, -1);
         EXPECT_EQ(bytes[0], 1);
         EXPECT_EQ(bytes[3], 4);
+    }
+}
+
+// The bodies used beyond the last-level cache, called directly on small blocks: a page-interleaved
+// part, a line-by-line part and the tails around them.
+class StreamingBodies : public Zel::ZelSIMD_MMX {
+public:
+    void CopyMemory(void* dst, const void* src, int n) const override {
+        if (n > 0)
+            StreamCopy(static_cast<unsigned char*>(dst), static_cast<const unsigned char*>(src),
+                       static_cast<std::size_t>(n));
+    }
+    void FillMemory(void* dst, int value, int n) const override {
+        if (n > 0)
+            StreamFill(static_cast<unsigned char*>(dst), static_cast<unsigned char>(value & 0xFF),
+                       static_cast<std::size_t>(n));
+    }
+};
+
+TEST(SimdMemory, StreamingCopyAndFillAreExactAroundTheirBlockSizes) {
+    const int sizes[] = {0,    1,   15,   16,   17,    63,    64,         65,    127,
+                         128,  200, 4095, 4096, 16383, 16384, 16384 + 63, 16448, 16384 * 2 + 4097,
+                         70001};
+    CopyBench bench(70001);
+    const StreamingBodies streaming;
+    for (int n : sizes) {
+        for (int d = 0; d < 16; ++d) {
+            for (int s : {0, 1, 8, 13})
+                ASSERT_TRUE(bench.Copy(streaming, n, d, s))
+                    << "n " << n << " dst+" << d << " src+" << s;
+            ASSERT_TRUE(bench.Fill(streaming, n, d, 0x1A5)) << "n " << n << " dst+" << d;
+        }
     }
 }
 

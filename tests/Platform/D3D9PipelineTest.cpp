@@ -272,6 +272,131 @@ TEST_F(DrawPipeline, TiledThreadsDrawExactlyWhatOneThreadDraws) {
     }
 }
 
+// Random textured, depth-tested triangles with vertex colours of every alpha, blended source
+// alpha over destination, into a 128×128 target; setup sets the stages and blend factors.
+// Answers the colour plane.
+std::vector<BYTE> OverBlendScene(IDirect3DDevice9* device,
+                                 const std::function<void(IDirect3DDevice9*)>& setup) {
+    const UINT side = 128;
+    ComRef<IDirect3DSurface9> target, depth;
+    std::vector<BYTE> out;
+    if (device->CreateRenderTarget(side, side, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                   target.Out(), nullptr) != D3D_OK ||
+        device->CreateDepthStencilSurface(side, side, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                          depth.Out(), nullptr) != D3D_OK)
+        return out;
+    device->SetRenderTarget(0, target.Get());
+    device->SetDepthStencilSurface(depth.Get());
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x80102030u, 1.0f, 0);
+    ComRef<IDirect3DTexture9> texture;
+    if (device->CreateTexture(16, 16, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.Out(),
+                              nullptr) != D3D_OK)
+        return out;
+    for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
+        ComRef<IDirect3DSurface9> s;
+        texture->GetSurfaceLevel(level, s.Out());
+        SoftSurface9* soft = SoftSurface9::From(s.Get());
+        for (UINT y = 0; y < soft->Height(); ++y)
+            for (UINT x = 0; x < soft->Width(); ++x)
+                soft->WritePixel(
+                    x, y,
+                    PixelCodec::FromColor(((x * 37 + y * 11) % 256) << 24 | ((x * 16) << 16) |
+                                          ((y * 16) << 8) | (level * 50)));
+    }
+    device->SetTexture(0, texture.Get());
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetFVF(kTLFvf);
+    setup(device);
+    std::mt19937 random(777);
+    std::uniform_real_distribution<float> position(-20.0f, 148.0f), unit(0.0f, 1.0f);
+    std::vector<TLVertex> triangles;
+    for (int i = 0; i < 300; ++i) {
+        float cx = position(random), cy = position(random);
+        for (int k = 0; k < 3; ++k)
+            triangles.push_back({cx + (unit(random) - 0.5f) * 60.0f,
+                                 cy + (unit(random) - 0.5f) * 60.0f, unit(random),
+                                 0.2f + unit(random), static_cast<DWORD>(random()),
+                                 unit(random) * 4 - 2, unit(random) * 4 - 2});
+    }
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 300, triangles.data(), sizeof(TLVertex));
+    SoftSurface9* rt = SoftSurface9::From(target.Get());
+    out.assign(rt->Bits(), rt->Bits() + rt->Pitch() * side);
+    return out;
+}
+
+// The one-stage draws and the transparency blend most draws use take shorter paths; the general
+// stages and blend factors, given settings that mean the same, must draw the same bits.
+TEST_F(DrawPipeline, TheUsualStagesAndBlendDrawWhatTheGeneralOnesDraw) {
+    auto stage = [](IDirect3DDevice9* d, DWORD colorOp, DWORD colorArg, DWORD alphaOp,
+                    DWORD alphaArg, DWORD arg2) {
+        d->SetTextureStageState(0, D3DTSS_COLOROP, colorOp);
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, colorArg);
+        d->SetTextureStageState(0, D3DTSS_COLORARG2, arg2);
+        d->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG2, arg2);
+    };
+    auto over = [](IDirect3DDevice9* d) {
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    };
+    // BOTHSRCALPHA is source alpha with its complement on the destination, by the general path.
+    auto both = [](IDirect3DDevice9* d) {
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BOTHSRCALPHA);
+    };
+    auto passOn = [](IDirect3DDevice9* d) {
+        d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+        d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        d->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(IDirect3DDevice9*)> usual, general;
+    };
+    const Case cases[] = {
+        {"diffuse",
+         [&](IDirect3DDevice9* d) {
+             stage(d, D3DTOP_SELECTARG1, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_DIFFUSE,
+                   D3DTA_CURRENT);
+             over(d);
+         },
+         [&](IDirect3DDevice9* d) {
+             stage(d, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTOP_SELECTARG2, D3DTA_TEXTURE,
+                   D3DTA_DIFFUSE);
+             both(d);
+         }},
+        {"texture times diffuse",
+         [&](IDirect3DDevice9* d) {
+             stage(d, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTOP_MODULATE, D3DTA_TEXTURE,
+                   D3DTA_DIFFUSE);
+             over(d);
+         },
+         [&](IDirect3DDevice9* d) {
+             stage(d, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTOP_MODULATE, D3DTA_TEXTURE,
+                   D3DTA_DIFFUSE);
+             passOn(d);
+             both(d);
+         }},
+    };
+    for (const Case& c : cases) {
+        const std::vector<BYTE> usual = OverBlendScene(device_.Get(), c.usual);
+        ASSERT_FALSE(usual.empty());
+        device_->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        const std::vector<BYTE> general = OverBlendScene(device_.Get(), c.general);
+        device_->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        EXPECT_TRUE(usual == general) << c.name;
+        std::size_t distinct = 0;
+        for (std::size_t i = 4; i < usual.size(); i += 4) distinct += usual[i] != usual[i - 4];
+        EXPECT_GT(distinct, usual.size() / 16) << c.name << ": the scene should vary";
+    }
+}
+
 // Test programs: a vertex program that scales positions by a constant read at BeginDraw and
 // passes its texture coordinates on, and a pixel program that samples stage 0, modulates by the
 // interpolated colour and discards texels whose alpha is below one half.

@@ -1,5 +1,7 @@
 #include "Entity/Image/DxtEncoder.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -28,11 +30,6 @@ struct WorkBlock {
     Colour ColourAt(int i) const { return {{pixel[i][0], pixel[i][1], pixel[i][2]}}; }
 };
 
-int Distance(const Colour& a, const Colour& b) {
-    const int dr = a.c[0] - b.c[0], dg = a.c[1] - b.c[1], db = a.c[2] - b.c[2];
-    return 4 * dr * dr + 16 * dg * dg + db * db;
-}
-
 int Brightness(const Colour& a) {
     return 4 * a.c[0] * a.c[0] + 16 * a.c[1] * a.c[1] + a.c[2] * a.c[2];
 }
@@ -51,24 +48,66 @@ Colour Mix(const Colour& a, int wa, const Colour& b, int wb, int divisor) {
     return out;
 }
 
-// Nearest palette entry by the colour metric; the first of equal distances wins.
-int Nearest(const Colour& pixel, const Colour* palette, int entries, int& distance) {
-    int best = 0;
-    distance = Distance(pixel, palette[0]);
-    for (int i = 1; i < entries; ++i) {
-        const int d = Distance(pixel, palette[i]);
-        if (d < distance) {
-            distance = d;
-            best = i;
+// The 16 positions of a tile as 16-bit R, G and B lanes, eight per vector; positions outside the
+// valid part hold whatever the tile holds there and their results are never read.
+struct Planes {
+    __m128i c[3][2];
+};
+
+Planes Split(const WorkBlock& block) {
+    Planes p;
+    alignas(16) std::int16_t lanes[3][16];
+    for (int i = 0; i < 16; ++i)
+        for (int ch = 0; ch < 3; ++ch) lanes[ch][i] = block.pixel[i][ch];
+    for (int ch = 0; ch < 3; ++ch)
+        for (int h = 0; h < 2; ++h)
+            p.c[ch][h] = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes[ch] + 8 * h));
+    return p;
+}
+
+// Distance (the colour metric) of all 16 positions to one colour, four positions per vector:
+// 4 dr² + 16 dg² as one multiply-add of (dr, dg) pairs with (4 dr, 16 dg), plus db².
+void Distances(const Planes& p, const Colour& colour, __m128i out[4]) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int h = 0; h < 2; ++h) {
+        const __m128i dr = _mm_sub_epi16(p.c[0][h], _mm_set1_epi16(std::int16_t(colour.c[0])));
+        const __m128i dg = _mm_sub_epi16(p.c[1][h], _mm_set1_epi16(std::int16_t(colour.c[1])));
+        const __m128i db = _mm_sub_epi16(p.c[2][h], _mm_set1_epi16(std::int16_t(colour.c[2])));
+        const __m128i wr = _mm_slli_epi16(dr, 2), wg = _mm_slli_epi16(dg, 4);
+        const __m128i rgLo = _mm_madd_epi16(_mm_unpacklo_epi16(dr, dg), _mm_unpacklo_epi16(wr, wg));
+        const __m128i rgHi = _mm_madd_epi16(_mm_unpackhi_epi16(dr, dg), _mm_unpackhi_epi16(wr, wg));
+        const __m128i bLo = _mm_unpacklo_epi16(db, zero), bHi = _mm_unpackhi_epi16(db, zero);
+        out[2 * h] = _mm_add_epi32(rgLo, _mm_madd_epi16(bLo, bLo));
+        out[2 * h + 1] = _mm_add_epi32(rgHi, _mm_madd_epi16(bHi, bHi));
+    }
+}
+
+// Nearest palette entry of every position by the colour metric, and its distance; the first of
+// equal distances wins.
+void Nearest(const Planes& p, const Colour* palette, int entries, int entry[16], int distance[16]) {
+    __m128i best[4], index[4], d[4];
+    Distances(p, palette[0], best);
+    for (auto& v : index) v = _mm_setzero_si128();
+    for (int e = 1; e < entries; ++e) {
+        Distances(p, palette[e], d);
+        const __m128i number = _mm_set1_epi32(e);
+        for (int k = 0; k < 4; ++k) {
+            const __m128i closer = _mm_cmplt_epi32(d[k], best[k]);
+            best[k] = _mm_or_si128(_mm_and_si128(closer, d[k]), _mm_andnot_si128(closer, best[k]));
+            index[k] =
+                _mm_or_si128(_mm_and_si128(closer, number), _mm_andnot_si128(closer, index[k]));
         }
     }
-    return best;
+    for (int k = 0; k < 4; ++k) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(entry + 4 * k), index[k]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(distance + 4 * k), best[k]);
+    }
 }
 
 // Endpoint search: the brightest and darkest pixels, one refinement step toward the pixels each
 // palette entry takes, and a push apart of endpoints too close to interpolate. Answers the
 // endpoints with the larger 5:6:5 value first.
-void FindEndpoints(const WorkBlock& block, Colour& first, Colour& second) {
+void FindEndpoints(const WorkBlock& block, const Planes& planes, Colour& first, Colour& second) {
     Colour bright = block.ColourAt(0), dark = bright;
     int maxKey = Brightness(bright), minKey = maxKey;
     block.ForEachValid([&](int i) {
@@ -90,10 +129,11 @@ void FindEndpoints(const WorkBlock& block, Colour& first, Colour& second) {
     static constexpr int kWeightA[4] = {3, 0, 2, 1};
     static constexpr int kWeightB[4] = {0, 3, 1, 2};
     int sumA[3] = {}, sumB[3] = {}, countA = 0, countB = 0;
+    int entries[16], distances[16];
+    Nearest(planes, palette, 4, entries, distances);
     block.ForEachValid([&](int i) {
         const Colour p = block.ColourAt(i);
-        int distance;
-        const int entry = Nearest(p, palette, 4, distance);
+        const int entry = entries[i];
         for (int ch = 0; ch < 3; ++ch) {
             const int diff = p.c[ch] - palette[entry].c[ch];
             sumA[ch] += kWeightA[entry] * diff;
@@ -142,8 +182,8 @@ void PutLe32(std::uint8_t* out, std::uint32_t v) {
 
 // Writes the 8-byte colour block. DXT1 may take the three-colour order when it fits better; DXT3
 // and DXT5 decode every colour block with four colours, so they always take four-colour order.
-void WriteColourBlock(const WorkBlock& block, const Colour& e0, const Colour& e1,
-                      bool allowThreeColour, std::uint8_t* out) {
+void WriteColourBlock(const WorkBlock& block, const Planes& planes, const Colour& e0,
+                      const Colour& e1, bool allowThreeColour, std::uint8_t* out) {
     Colour c0 = Quantised(e0), c1 = Quantised(e1);
     std::uint16_t v0 = To565(e0), v1 = To565(e1);
     if (v1 > v0) {
@@ -153,11 +193,11 @@ void WriteColourBlock(const WorkBlock& block, const Colour& e0, const Colour& e1
     const Colour four[4] = {c0, c1, Mix(c0, 2, c1, 1, 3), Mix(c0, 1, c1, 2, 3)};
     std::uint32_t fourIndices = 0;
     long long errorFour = 0;
+    int entries[16], distances[16];
+    Nearest(planes, four, 4, entries, distances);
     block.ForEachValid([&](int i) {
-        int distance;
-        const int entry = Nearest(block.ColourAt(i), four, 4, distance);
-        fourIndices |= std::uint32_t(entry) << (2 * i);
-        errorFour += distance;
+        fourIndices |= std::uint32_t(entries[i]) << (2 * i);
+        errorFour += distances[i];
     });
 
     if (allowThreeColour) {
@@ -165,11 +205,10 @@ void WriteColourBlock(const WorkBlock& block, const Colour& e0, const Colour& e1
         static constexpr std::uint32_t kSwapped[3] = {1, 0, 2};
         std::uint32_t threeIndices = 0;
         long long errorThree = 0;
+        Nearest(planes, three, 3, entries, distances);
         block.ForEachValid([&](int i) {
-            int distance;
-            const int entry = Nearest(block.ColourAt(i), three, 3, distance);
-            threeIndices |= kSwapped[entry] << (2 * i);
-            errorThree += distance;
+            threeIndices |= kSwapped[entries[i]] << (2 * i);
+            errorThree += distances[i];
         });
         if (errorFour > errorThree) {
             PutLe16(out, v1);
@@ -385,17 +424,18 @@ bool DxtEncodeImage(int mode, const std::uint8_t* source, std::uint32_t width, s
                 block.pixel[i][2] = p[0];
                 block.pixel[i][3] = mode == 2 ? 255 : p[3];
             });
+            const Planes planes = Split(block);
             Colour e0, e1;
-            FindEndpoints(block, e0, e1);
+            FindEndpoints(block, planes, e0, e1);
             if (dxt1) {
-                WriteColourBlock(block, e0, e1, true, out);
+                WriteColourBlock(block, planes, e0, e1, true, out);
             } else {
                 if (format == PF_DXT3) {
                     WriteDxt3Alpha(block, out);
                 } else {
                     WriteDxt5Alpha(block, out);
                 }
-                WriteColourBlock(block, e0, e1, false, out + 8);
+                WriteColourBlock(block, planes, e0, e1, false, out + 8);
             }
         }
     }
