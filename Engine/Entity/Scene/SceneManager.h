@@ -99,6 +99,7 @@ public:
     // listed and the create listeners are told.
     Light* CreateLight(const std::string& name, std::int32_t type);
     Light* CreateLight(std::int32_t type);
+    Light* CreateUnnamedLight(std::int32_t type) { return CreateLight(type); }
     // Unlists and deletes a listed light (release listeners first); anything else is ignored.
     void DestroyLight(Light* light);
     Camera* CreateCamera();
@@ -148,6 +149,9 @@ public:
     // (at the next frame begin or present) goes on from where this one stopped.
     void CheckDevice();
     bool IsRenderingEnabled() const { return renderingEnabled_ != 0; }
+    // The names the host interface and the characters use for the same two calls.
+    void CheckRenderSystem() { CheckDevice(); }
+    bool IsRenderReady() const { return IsRenderingEnabled(); }
     // Counts a frame; once more than a second has passed since the window began, the frames per
     // second of that window.
     void UpdateFrameRate();

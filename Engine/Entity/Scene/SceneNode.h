@@ -160,6 +160,9 @@ public:
     std::uint32_t GetVisibilityTestFlags() const { return visibilityTestFlags_; }
     void SetVisibilityTestFlags(std::uint32_t flags) { visibilityTestFlags_ = flags; }
     void SetBoundingBox(const AABB& box) { bounds_ = box; }
+    // One float a host may keep with the node (the model interface's float setter and getter).
+    void SetNodeFloat(float value) { nodeFloat_ = value; }
+    float GetNodeFloat() const { return nodeFloat_; }
     // The direction cache of GetDirection and SetDirection.
     const float* GetDirectionCache() const { return direction_; }
 
@@ -203,6 +206,7 @@ private:
     std::uint32_t cloneCounter_ = 0;
     float shadowScale_ = 1.0f;
     std::uint32_t visibilityTestFlags_ = 0;
+    float nodeFloat_ = 0.0f;
 };
 
 }  // namespace Zel

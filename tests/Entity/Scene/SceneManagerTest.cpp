@@ -11,6 +11,9 @@
 #include "Core/Factory.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/ScopedLock.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Light.h"
@@ -20,6 +23,7 @@
 #include "Render/RenderSystem.h"
 #include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
+#include "tests/Core/RecordingTasks.h"
 
 namespace {
 
@@ -118,6 +122,39 @@ TEST_F(SceneManagerTest, ReleasingEveryEntityLeavesTheEntityLockFreeDuringEachRe
     pool.RemoveListener(POOL_LISTENER_RELEASE, slot);
     EXPECT_EQ(g_blockedLookups, 0);
     EXPECT_EQ(Scene().GetEntityCount(), 0u);
+}
+
+// A loading task holds the main lock (the worker runs each step under it) while the host releases
+// every entity: the release never waits for the main lock with the entity lock held.
+TEST_F(SceneManagerTest, ReleasingEveryEntityWhileALoadingTaskHoldsTheMainLockFinishes) {
+    ZelTest::RecordingFactoryScope factory;
+    Zel::threadio worker(Zel::WorkerDriver::Thread);
+    ASSERT_EQ(worker.Start(nullptr), 0);
+    ZelTest::Gate gate;
+    ZelTest::TaskParameter blocking;
+    blocking.gate = &gate;
+    worker.CreateTask(ZelTest::kBlockingTask, &blocking, 0);
+    auto pumpUntil = [&worker](auto done) {
+        for (long spins = 0; !done(); ++spins) {
+            worker.Pump();
+            ASSERT_LT(spins, 200000000L);
+        }
+    };
+    std::atomic<bool> entered{false};
+    auto waiting = std::async(std::launch::async, [&] {
+        gate.WaitUntilEntered();
+        entered = true;
+    });
+    pumpUntil([&] { return entered.load(); });
+    for (int i = 0; i < 3; ++i) Scene().CreateEntity();
+    auto release = std::async(std::launch::async, [this] { Scene().ReleaseAllEntities(); });
+    const bool finished = release.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    gate.Open();
+    release.wait();
+    EXPECT_TRUE(finished) << "the release waited on the loading task";
+    EXPECT_EQ(Scene().GetEntityCount(), 0u);
+    for (int i = 0; i < 1000 && worker.GetQueueSizes().active != 0; ++i) worker.Pump();
+    EXPECT_EQ(worker.Stop(), 0);
 }
 
 std::vector<void*> g_created, g_released;
