@@ -23,27 +23,13 @@
 #include "Platform/D3DX9/Hlsl/IncludeHandler.h"
 #include "Platform/D3DX9/Hlsl/Program.h"
 #include "Platform/D3DX9/Hlsl/ProgramContext.h"
+#include "fuzz/FixtureIncludes.h"
 #include "fuzz/FuzzSeeds.h"
 #include "fixtures/EffectFixtures.h"
 
 namespace {
 
-class FixtureIncludes : public Hlsl::IIncludeHandler {
-public:
-    bool Open(Hlsl::IncludeType, const std::string& name, const void*, const void** data,
-              std::uint32_t* bytes) override {
-        auto f = files_.find(name);
-        if (f == files_.end())
-            return false;
-        *data = f->second.data();
-        *bytes = static_cast<std::uint32_t>(f->second.size());
-        return true;
-    }
-    void Close(const void*) override {}
-
-private:
-    std::map<std::string, std::string> files_ = ZelFixtures::EffectIncludeFiles();
-};
+using ZelFuzz::FixtureIncludes;
 
 enum Mode : std::uint8_t { kCompiled, kText, kHeader, kMacrosAndText, kModeCount };
 
