@@ -61,6 +61,17 @@ inline void WriteImageSeeds(const std::filesystem::path& dir) {
     SaveSeed(dir, "ddsargb", ZelFixtures::WriteDdsRgb(image, 32, true, 0, false));
     SaveSeed(dir, "jpeg", ZelFixtures::WriteJpeg(ZelFixtures::MakeSmoothImage(16, 16), 80));
     SaveSeed(dir, "jpeggrey", ZelFixtures::WriteGreyJpeg(16, 8));
+    // Found by fuzzing: a second Huffman table segment cut short by the end of the file, whose
+    // code counts stb_image's header reader took from the scan header that follows.
+    const char* dhtCut =
+        "ffd8ffdb0043000101010101010101010101010101010101010101aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+        "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+        "aaaaaaaaaaaaaaaaaaaaaa0101010101011100ffc40014000100000000000000000000000000000000ff"
+        "c40014000000ffda0008010100003f000fffd9";
+    Bytes cut;
+    for (const char* p = dhtCut; p[0] && p[1]; p += 2)
+        cut.push_back(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+    SaveSeed(dir, "jpegdhtcut", cut);
 }
 
 }  // namespace ZelFuzz

@@ -17,6 +17,7 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Texture/TextureLoadFlags.h"
 #include "fixtures/MaterialLibFixtures.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzSeeds.h"
 
 namespace {
@@ -55,7 +56,7 @@ void WriteSeeds(const std::filesystem::path& dir) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
-    Zel::Globals::GetSingleton();
+    ZelFuzz::QuietGlobals();
     // Stage textures take the default texture instead of opening the files the input names.
     Zel::SetTextureLoadFlags(Zel::GetTextureLoadFlags() | 0x2);
     return 0;
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0xFFFFFFFFu)
         return 0;
-    Zel::MaterialManager* materials = Zel::Globals::GetSingleton()->GetMaterialManager();
+    Zel::MaterialManager* materials = ZelFuzz::QuietGlobals()->GetMaterialManager();
     Zel::IZelFileStream* stream = Zel::CreateMemoryFileStream("fuzz.xm3", std::uint32_t(size));
     if (!stream)
         return 0;

@@ -21,6 +21,7 @@
 #include "Entity/Texture/TextureLoadFlags.h"
 #include "Platform/Win32/Win32.h"
 #include "fixtures/MaterialXmlFixtures.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzSeeds.h"
 
 namespace {
@@ -88,12 +89,8 @@ void WriteSeeds(const std::filesystem::path& dir) {
     Save(dir, "materiallib", WriteMaterialLibrary({lib, LibMaterial{}}));
 }
 
-int SilentMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
-    return IDOK;
-}
-
 void ParseBoth(const Zel::XmlNode* element, bool legacy) {
-    Zel::MaterialManager* manager = Zel::Globals::GetSingleton()->GetMaterialManager();
+    Zel::MaterialManager* manager = ZelFuzz::QuietGlobals()->GetMaterialManager();
     Zel::Material direct(nullptr, "fuzz", "Material", 0);
     Zel::Material split(nullptr, "fuzz", "Material", 0);
     Zel::MaterialTextureRequests requests;
@@ -111,13 +108,11 @@ void ParseBoth(const Zel::XmlNode* element, bool legacy) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
-    Zel::Globals::GetSingleton();
+    ZelFuzz::QuietGlobals();
     // Stage textures take the default texture instead of opening the files the input names.
     Zel::SetTextureLoadFlags(Zel::GetTextureLoadFlags() | 0x2);
-    SetMessageBoxSink(&SilentMessageBox);
     // Parse errors are printed on standard output; the fuzzer's own report goes to stderr.
-    if (!std::freopen("/dev/null", "w", stdout))
-        return 0;
+    ZelFuzz::SilenceStdout();
     return 0;
 }
 

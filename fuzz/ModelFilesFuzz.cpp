@@ -10,7 +10,8 @@
 //   7  a whole ".dm2" loaded into a Geometry
 // Modes 6 and 7 serve the file from the virtual file system's memory kind and run without
 // Globals, so no hardware index buffer can be made: a mesh with indices stops there (after its
-// vertices were filled), a mesh without them loads whole.
+// vertices were filled), a mesh without them loads whole. GeometryLoadFuzz loads the same files
+// on a software device, where meshes with indices go on.
 //
 //   ModelFilesFuzz --write-seeds=DIR   writes the seed corpus (made by the model fixture writer)
 //   ModelFilesFuzz [libFuzzer flags] CORPUS...

@@ -215,6 +215,10 @@ const char* D3DXReadPngFile(const BYTE* data, std::size_t size, D3DXImageFile* o
 const char* D3DXReadJpegFile(const BYTE* data, std::size_t size, D3DXImageFile* out) {
     if (size < 2 || data[0] != 0xFF || data[1] != 0xD8 || size > INT_MAX)
         return "not a JPEG file";
+    // Before stb_image sees any byte: its header reader alone already overruns its tables on a
+    // Huffman table segment that lies about its size.
+    if (!JpegScansUseDefinedTables(data, size))
+        return "JPEG scan uses a Huffman table the file does not define";
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(data, int(size), &width, &height, &channels))
         return "JPEG header could not be read";
@@ -224,7 +228,5 @@ const char* D3DXReadJpegFile(const BYTE* data, std::size_t size, D3DXImageFile* 
         return "JPEG data too short for its size";
     if (channels != 1 && channels != 3)
         return "JPEG component count not supported";
-    if (!JpegScansUseDefinedTables(data, size))
-        return "JPEG scan uses a Huffman table the file does not define";
     return Decode(data, size, channels, D3DXIFF_JPG, out);
 }

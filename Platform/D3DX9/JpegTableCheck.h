@@ -1,7 +1,10 @@
 // A check made before JPEG data reaches stb_image. The stb_image of the system's libstb (2.27)
 // decodes a scan with Huffman tables the file never defined, reading uninitialised tables, which
-// ends in a failed assertion or an out-of-bounds read. Both the D3DX loaders and the engine's
-// JPEG decoder refuse such files first. Pure function, any thread.
+// ends in a failed assertion or an out-of-bounds read; and its header reader (stbi_info too)
+// takes a Huffman table segment's code counts as they stand, so counts past 256 symbols, or a
+// segment cut short by the end of the file, write past its tables. Both the D3DX loaders and the
+// engine's JPEG decoder refuse such files before stb_image reads anything. Pure function, any
+// thread.
 #pragma once
 
 #include <cstddef>

@@ -100,6 +100,63 @@ TEST(HlslPreprocessorTest, ReportsFaultsWithPlace) {
     }
 }
 
+// Numbers a long long cannot hold and lines of thousands of operators are refused with a
+// message; the process neither casts out of range nor runs out of stack.
+TEST(HlslPreprocessorTest, RefusesIfExpressionsPastItsLimits) {
+    auto repeat = [](const std::string& piece, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += piece;
+        return text;
+    };
+    struct LimitCase {
+        const char* name;
+        std::string expression;
+        const char* expected;
+    };
+    const LimitCase cases[] = {
+        {"float past 2^63", "1e19", "number out of range in #if expression: '1e19'"},
+        {"decimal 2^63", "9223372036854775808",
+         "number out of range in #if expression: '9223372036854775808'"},
+        {"negated", "-18446744073709551615",
+         "number out of range in #if expression: '18446744073709551615'"},
+        {"hexadecimal", "0xFFFFFFFFFFFFFFFF",
+         "number out of range in #if expression: '0xFFFFFFFFFFFFFFFF'"},
+        {"not", repeat("!", 20000) + "1", "#if expression nested too deeply"},
+        {"complement and minus", repeat("~-", 10000) + "1", "#if expression nested too deeply"},
+        {"parentheses", repeat("(", 8000) + "1" + repeat(")", 8000),
+         "#if expression nested too deeply"},
+        {"conditional chain", repeat("1 ? ", 8000) + "1" + repeat(" : 0", 8000),
+         "#if expression nested too deeply"},
+        {"else chain", repeat("0 ? 0 : ", 8000) + "1", "#if expression nested too deeply"},
+    };
+    for (const LimitCase& c : cases) {
+        for (const char* form : {"#if ", "#if 0\n#elif "}) {
+            const std::string text = std::string(form) + c.expression + "\nyes\n#endif";
+            std::string messages;
+            EXPECT_EQ(Preprocess(text, &messages), "") << c.name;
+            EXPECT_NE(messages.find(c.expected), std::string::npos) << c.name << ": " << messages;
+        }
+    }
+
+    // Under the limits the same shapes evaluate.
+    const Case valid[] = {
+        {"largest value",
+         "#if 9223372036854775807 > 0 && 1.5e18 == 1500000000000000000\nyes\n#endif", "yes"},
+        {"fraction truncated", "#if 0.75\nno\n#else\nyes\n#endif", "yes"},
+    };
+    for (const Case& c : valid) {
+        std::string messages;
+        EXPECT_EQ(Preprocess(c.text, &messages), c.expected) << c.name;
+        EXPECT_EQ(messages, "") << c.name;
+    }
+    std::string messages;
+    EXPECT_EQ(Preprocess("#if " + repeat("!", 100) + repeat("(", 90) + "1" + repeat(")", 90) +
+                             "\nyes\n#endif",
+                         &messages),
+              "yes");
+    EXPECT_EQ(messages, "");
+}
+
 TEST(HlslPreprocessorTest, IncludesThroughTheHandlerAndTracksTheirLines) {
     HlslTest::TableIncludes includes({{"inc/a.fx", "#include \"b.fx\"\nfloat a;\n"},
                                       {"b.fx", "#define FROM_B 7\n\nfloat b = FROM_B;\n"},

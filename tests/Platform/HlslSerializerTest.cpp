@@ -162,6 +162,44 @@ TEST_F(HlslSerializerTest, RefusesWrongMagicVersionAndDamage) {
     EXPECT_FALSE(EffectSerializer::ReadHeader(magic.data(), magic.size(), header, error));
 }
 
+// A numeric parameter whose rows and columns do not fit the words it owns would have the
+// effect's matrix and vector setters write past it.
+TEST_F(HlslSerializerTest, RefusesParameterShapesLargerThanTheirWords) {
+    CompileOutput out = HlslTest::CompileText(
+        "float4x4 g_M;\nfloat4 g_V;\nfloat g_S[3];\n"
+        "float4 PS() : COLOR { return mul(g_V, g_M) + g_S[1]; }\n"
+        "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
+    ASSERT_NE(out.effect, nullptr) << out.messages;
+    struct Case {
+        const char* name;
+        std::size_t parameter;
+        std::uint32_t rows, columns;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"as compiled: matrix", 0, 4, 4, true},
+        {"as compiled: vector", 1, 1, 4, true},
+        {"as compiled: array of scalars", 2, 1, 1, true},
+        {"vector read as a matrix", 1, 4, 4, false},
+        {"scalar element read as a vector", 2, 1, 2, false},
+        {"five columns", 0, 2, 5, false},
+        {"no rows", 0, 0, 4, false},
+    };
+    for (const Case& c : cases) {
+        EffectDescription changed = *out.effect;
+        ASSERT_LT(c.parameter, changed.parameters.size());
+        changed.parameters[c.parameter].rows = c.rows;
+        changed.parameters[c.parameter].columns = c.columns;
+        const std::vector<std::uint8_t> bytes = EffectSerializer::Save(changed, 1, {});
+        CompiledEffectHeader header;
+        std::string error;
+        auto loaded = EffectSerializer::Load(bytes.data(), bytes.size(), header, error);
+        EXPECT_EQ(loaded != nullptr, c.loads) << c.name << ": " << error;
+        if (!c.loads)
+            EXPECT_NE(error.find("refers outside itself"), std::string::npos) << c.name;
+    }
+}
+
 TEST_F(HlslSerializerTest, EveryDamagedByteIsRefusedOrSafe) {
     // Flip every byte of a small effect in turn: each load either refuses or gives an effect
     // whose programs validate; nothing reads out of bounds (the sanitizers watch).

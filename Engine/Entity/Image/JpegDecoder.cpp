@@ -25,6 +25,10 @@ DecodedImage DecodeJpegImage(const std::uint8_t* data, std::size_t size) {
     // The marker test also keeps stb_image to its JPEG reader: it would take other formats too.
     if (!IsJpegImage(data, size) || size > INT_MAX)
         return {};
+    // Before stb_image sees any byte: its header reader alone already overruns its tables on a
+    // Huffman table segment that lies about its size.
+    if (!JpegScansUseDefinedTables(data, size))
+        return {};
     const int length = static_cast<int>(size);
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(data, length, &width, &height, &channels))
@@ -34,8 +38,6 @@ DecodedImage DecodeJpegImage(const std::uint8_t* data, std::size_t size) {
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixelsPerByte * size)
         return {};
     if (channels != 3 && channels != 4)
-        return {};
-    if (!JpegScansUseDefinedTables(data, size))
         return {};
 
     stbi_uc* pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 0);

@@ -386,10 +386,20 @@ bool IsTexture(ParameterType t) {
     return t >= ParameterType::Texture && t <= ParameterType::TextureCube;
 }
 
+bool IsNumericClass(ParameterClass c) {
+    return c == ParameterClass::Scalar || c == ParameterClass::Vector ||
+           c == ParameterClass::MatrixRows || c == ParameterClass::MatrixColumns;
+}
+
 bool CheckParameter(const Parameter& p, std::size_t values) {
     if (static_cast<std::uint64_t>(p.offset) + p.words > values)
         return false;
     if (p.elements != 0 && p.words % p.elements != 0)
+        return false;
+    // The effect's setters write rows x columns words from an element's first word: that shape
+    // must lie inside the element.
+    if (IsNumericClass(p.cls) && (p.rows == 0 || p.rows > 4 || p.columns == 0 || p.columns > 4 ||
+                                  p.rows * p.columns > p.ElementWords()))
         return false;
     for (const Parameter& m : p.members)
         if (!CheckParameter(m, values))

@@ -1,5 +1,10 @@
 #include "Platform/D3DX9/Hlsl/Preprocessor.h"
 
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
 #include "Platform/D3DX9/Hlsl/Lexer.h"
 #include "Platform/D3DX9/Hlsl/OperatorPrecedence.h"
 
@@ -10,6 +15,11 @@ namespace {
 constexpr int kMaxIncludeDepth = 32;
 constexpr int kMaxExpansionDepth = 200;
 constexpr std::size_t kMaxTokens = 1u << 19;
+// Each prefix operator, parenthesis and "?" of an #if expression costs a few stack frames; the
+// same limit as the expression parser keeps a line of thousands of them from ending the process.
+constexpr int kMaxConditionNesting = 200;
+// 2^63: the first value a long long cannot hold.
+constexpr double kConditionValueLimit = 9223372036854775808.0;
 
 std::string Spell(const Token& t) {
     if (t.kind == TokenKind::String)
@@ -26,6 +36,35 @@ std::string Join(const std::vector<Token>& tokens, std::size_t first) {
         text += Spell(tokens[i]);
     }
     return text;
+}
+
+// The value of a number in #if: an integer exactly as written (the token's double loses digits
+// past 2^53), a float truncated. False for a value a long long cannot hold: casting it would be
+// undefined, and C refuses such a constant too.
+bool ConditionValue(const Token& t, long long& value) {
+    if (t.kind == TokenKind::Float) {
+        if (!(t.number < kConditionValueLimit))
+            return false;
+        value = static_cast<long long>(t.number);
+        return true;
+    }
+    std::string_view digits = t.text;
+    while (!digits.empty() && std::strchr("uUlL", digits.back()) != nullptr)
+        digits.remove_suffix(1);
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    } else if (digits.size() > 1 && digits[0] == '0') {
+        base = 8;
+    }
+    unsigned long long parsed = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), parsed, base);
+    if (result.ec != std::errc() ||
+        parsed > static_cast<unsigned long long>(std::numeric_limits<long long>::max()))
+        return false;
+    value = static_cast<long long>(parsed);
+    return true;
 }
 
 // A small integer expression evaluator for #if, over already expanded tokens.
@@ -58,9 +97,29 @@ private:
         diagnostics_.Error(t.location, 1000,
                            "syntax error in #if expression near '" + Spell(t) + "'");
     }
+    // Counts one level of nesting for its scope; past the limit the expression is refused.
+    class Nesting {
+    public:
+        Nesting(ConditionParser& parser, const Token& at) : parser_(parser) {
+            if (++parser_.depth_ > kMaxConditionNesting && !parser_.failed_) {
+                parser_.failed_ = true;
+                parser_.diagnostics_.Error(at.location, 1000, "#if expression nested too deeply");
+            }
+        }
+        ~Nesting() { --parser_.depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        ConditionParser& parser_;
+    };
+
     long long Ternary() {
         long long c = Binary(0);
         if (Accept("?")) {
+            Nesting nesting(*this, tokens_[pos_ - 1]);
+            if (failed_)
+                return 0;
             long long a = Ternary();
             if (!Accept(":")) {
                 if (Peek() != nullptr)
@@ -147,6 +206,24 @@ private:
             }
             return 0;
         }
+        if (t->kind == TokenKind::Integer || t->kind == TokenKind::Float) {
+            ++pos_;
+            long long value = 0;
+            if (!ConditionValue(*t, value)) {
+                failed_ = true;
+                diagnostics_.Error(t->location, 1000,
+                                   "number out of range in #if expression: '" + t->text + "'");
+                return 0;
+            }
+            return value;
+        }
+        if (t->kind == TokenKind::Identifier) {
+            ++pos_;
+            return t->text == "true" ? 1 : 0;  // an unknown name counts as 0
+        }
+        Nesting nesting(*this, *t);
+        if (failed_)
+            return 0;
         if (Accept("!"))
             return !Unary();
         if (Accept("~"))
@@ -165,14 +242,6 @@ private:
             }
             return v;
         }
-        if (t->kind == TokenKind::Integer || t->kind == TokenKind::Float) {
-            ++pos_;
-            return static_cast<long long>(t->number);
-        }
-        if (t->kind == TokenKind::Identifier) {
-            ++pos_;
-            return t->text == "true" ? 1 : 0;  // an unknown name counts as 0
-        }
         Fail(*t);
         return 0;
     }
@@ -180,6 +249,7 @@ private:
     const std::vector<Token>& tokens_;
     Diagnostics& diagnostics_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
     bool failed_ = false;
 };
 
