@@ -59,25 +59,17 @@ public:
     }
 
     // Returns an object to the back of the free list; an object that is not in use here (never
-    // acquired, already released, another pool's) is ignored.
+    // acquired, already released, another pool's) is ignored. The release listeners run while
+    // the object is still linked in the in-use list (IsInUse answers true for it), with the
+    // in-use count already lowered; it is unlinked after them.
     void Release(T* object) {
-        if (TakeFromInUse(object))
-            ReturnToFree(object);
-    }
-
-    // The two halves of Release, for Factory, which resets the object between them outside its
-    // lock. TakeFromInUse answers false (and changes nothing) when the object is not in use.
-    bool TakeFromInUse(T* object) {
         auto it = std::find(inUse_.begin(), inUse_.end(), object);
         if (it == inUse_.end())
-            return false;
-        inUse_.erase(it);
+            return;
         --inUseCount_;
-        return true;
-    }
-    void ReturnToFree(T* object) {
         free_.push_back(object);
         Notify(POOL_LISTENER_RELEASE, object);
+        inUse_.erase(it);
     }
 
     // New capacity: capacity x factor truncated, at least capacity + 1, at most the cap. False

@@ -2,11 +2,14 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "Core/CommandSystem.h"
 #include "Core/ConsoleTerminal.h"
 #include "Core/ConsoleTextBuffer.h"
 #include "Core/Globals.h"
+#include "Core/ZelLogMng.h"
+#include "Platform/Win32/Win32Shell.h"
 
 namespace Zel {
 namespace {
@@ -158,6 +161,11 @@ void DebugConsole::DropFiles(const std::vector<std::string>& paths) {
 }
 
 void DebugConsole::MenuCommand(int id) {
+    if (id == kMenuOpenLog) {
+        CopyTranscriptToClipboard();
+        OpenLogFile();
+        return;
+    }
     CommandSystem* commands = Commands();
     if (!commands)
         return;
@@ -167,7 +175,37 @@ void DebugConsole::MenuCommand(int id) {
         Print("/?\n");
         commands->ExecuteCommand("/?");
     }
-    // kMenuOpenLog hands the log file to the desktop's viewer, which a terminal does not have.
+}
+
+void DebugConsole::CopyTranscriptToClipboard() {
+    const std::string& text = buffer_.output;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    if (!memory)
+        return;
+    if (void* bytes = GlobalLock(memory)) {
+        std::memcpy(bytes, text.c_str(), text.size() + 1);
+        GlobalUnlock(memory);
+    }
+    if (!OpenClipboard(nullptr)) {
+        GlobalFree(memory);
+        return;
+    }
+    EmptyClipboard();
+    // The clipboard owns the memory once it took it.
+    if (!SetClipboardData(CF_TEXT, memory))
+        GlobalFree(memory);
+    CloseClipboard();
+}
+
+void DebugConsole::OpenLogFile() {
+    ZelLogMng* log = Globals::Find(&Globals::GetLogManager);
+    if (!log)
+        return;
+    std::string path = log->GetLogFilePath();
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos)
+        path[slash] = '\\';
+    ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void DebugConsole::PollTerminal() {

@@ -67,6 +67,8 @@ public:
     void Paste(const char* clipboardText);
     // Each dropped file runs as a command file, in order.
     void DropFiles(const std::vector<std::string>& paths);
+    // 202 copies the transcript to the clipboard and opens the log file with the shell's "open"
+    // verb (its last "/" turned into "\\"); 203 prints and runs "/?"; 204 runs "cls".
     void MenuCommand(int id);
     // The close button hides the console; it is never destroyed.
     void Close() { ShowConsole(0); }
@@ -78,6 +80,8 @@ public:
 
 private:
     void RunLine(const std::string& line);
+    void CopyTranscriptToClipboard();
+    void OpenLogFile();
     void ShowRecalled();
 
     ConsoleTextBuffer& buffer_;

@@ -2,7 +2,9 @@
 // pooled scene-object type (held by Globals). Acquire and Release may be called from any thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "Core/CObjectPool.h"
 #include "Core/locksection.h"
@@ -30,20 +32,25 @@ public:
     }
 
     // Returns an object to the pool. Null, or an object that is not in use (a second release),
-    // is ignored without touching the object. The object's Reset runs outside the lock, after it
-    // has left the in-use list; releasing an object that another thread has acquired since is a
-    // programmer error.
+    // is ignored without touching the object. The object's Reset runs outside the lock; while it
+    // runs the object is claimed, so a racing second release of it is ignored too. Releasing an
+    // object that another thread has acquired since is a programmer error.
     virtual void Release(T* object) {
         if (!object)
             return;
         lock_.Enter();
-        const bool wasInUse = pool_.TakeFromInUse(object);
+        const bool claimed =
+            pool_.IsInUse(object) &&
+            std::find(releasing_.begin(), releasing_.end(), object) == releasing_.end();
+        if (claimed)
+            releasing_.push_back(object);
         lock_.Leave();
-        if (!wasInUse)
+        if (!claimed)
             return;
         object->Reset();
         lock_.Enter();
-        pool_.ReturnToFree(object);
+        releasing_.erase(std::find(releasing_.begin(), releasing_.end(), object));
+        pool_.Release(object);
         lock_.Leave();
     }
 
@@ -61,6 +68,8 @@ public:
 
 private:
     CObjectPool<T> pool_;
+    // Objects between the two halves of Release (their Reset running); under the lock.
+    std::vector<T*> releasing_;
     std::uint32_t ownerThreadId_ = 0;
     locksection lock_;
 };

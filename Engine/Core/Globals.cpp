@@ -10,6 +10,7 @@
 #include "Core/Factory.h"
 #include "Core/FrameStats.h"
 #include "Core/GlobalConfigManager.h"
+#include "Core/LogDispatch.h"
 #include "Core/ProcessorCaps.h"
 #include "Core/Timer.h"
 #include "Core/XMLManager.h"
@@ -144,8 +145,10 @@ void Globals::Init() {
     actorTemplates_ = std::make_unique<ActorTemplates>();
     renderInterface_ = std::make_unique<IRenderImpl>();
     timer_ = std::make_unique<Timer>();
-    debugConsole_ = std::make_unique<DebugConsole>(*consoleTextBuffer_);
     systemInfo_ = std::make_unique<ZelI::SystemInfo>();
+    // Last: everything the console reaches (commands, switches, log) exists by now. Its window
+    // is made later, by DebugConsole::Create.
+    debugConsole_ = std::make_unique<DebugConsole>(*consoleTextBuffer_);
     initialised_ = true;
 }
 
@@ -157,7 +160,13 @@ void Globals::Shutdown() {
     // The host's interface goes first; then the holders of resources (templates, pooled scene
     // objects, the scene, the physics world) before the managers of those resources.
     renderInterface_.reset();
-    ShutdownSceneGlobals();
+    if (!ShutdownSceneGlobals()) {
+        // A worker still running may step into any manager, so none of them goes. A later
+        // Shutdown from outside the pump finishes the work.
+        LogError("Globals::Shutdown: worker 0 could not be stopped, the managers stay");
+        shutDown_ = false;
+        return;
+    }
     actorTemplates_.reset();
     // Characters and models before the pieces they are built from.
     actorFactory_.reset();
@@ -227,11 +236,20 @@ std::uint32_t Globals::GetFrameId() {
     return sceneManager_ ? sceneManager_->GetFrameId() : 0;
 }
 
-void Globals::ShutdownSceneGlobals() {
+bool Globals::ShutdownSceneGlobals() {
     // The worker finishes what is queued before the scene's objects go. The scene's own release
     // steps come with the scene.
-    if (threadio* worker = threadmng::GetInstance()->GetThread(0))
-        worker->Stop();
+    if (threadio* worker = threadmng::GetInstance()->GetThread(0)) {
+        // A host tearing down from inside a guarded section would keep the worker from the main
+        // lock it needs for its last steps: the caller's holds are given up for the stop and
+        // taken back after, so its guards still balance.
+        locksection* mainLock = threadmng::GetInstance()->GetLock(threadmng::kMainLock);
+        const int holds = mainLock->LeaveAll();
+        const std::int32_t stopped = worker->Stop();
+        mainLock->ReenterAll(holds);
+        if (stopped != 0)
+            return false;
+    }
     // The texture combiner's material goes while its manager still exists.
     ReleaseStaticTextures();
     // Cameras and lights may hang below pooled nodes: they go while those still exist.
@@ -239,6 +257,7 @@ void Globals::ShutdownSceneGlobals() {
         sceneManager_->DestroyAllCameras();
         sceneManager_->DestroyAllLights();
     }
+    return true;
 }
 
 void Globals::ShutdownPhysicsAndCaches() {

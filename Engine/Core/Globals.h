@@ -100,7 +100,8 @@ public:
 
     // Builds every member, once.
     virtual void Init();
-    // Destroys every member, once.
+    // Destroys every member, once. Called from inside the worker's pump (where the worker cannot
+    // be stopped) it destroys only the render interface, logs an error and can be called again.
     virtual void Shutdown();
     virtual ActionManager* GetActionManager() { return actionManager_.get(); }
     virtual ActorBodyTexture* GetActorBodyTexture() { return actorBodyTexture_.get(); }
@@ -178,8 +179,10 @@ public:
     bool IsShutDown() const { return shutDown_; }
 
     // The first scene shutdown stage, right after the render interface is destroyed: stops the
-    // worker thread and releases what the scene holds.
-    void ShutdownSceneGlobals();
+    // worker thread (giving up the caller's holds on the main lock meanwhile) and releases what
+    // the scene holds. False, with nothing released, when the worker refused to stop (a call
+    // from inside its pump).
+    bool ShutdownSceneGlobals();
     // The second stage, after the scene objects' factories are destroyed: empties the physics
     // world and releases the scene's caches.
     void ShutdownPhysicsAndCaches();

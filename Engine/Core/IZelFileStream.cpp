@@ -12,7 +12,7 @@ IZelFileStream::IZelFileStream(std::string name, std::uint32_t size)
       hasData_(size == 0 || bytes_ != nullptr) {}
 
 const std::uint8_t* IZelFileStream::GetCurrentPointer() {
-    return Tell() < size_ ? bytes_.get() + Tell() : nullptr;
+    return Tell() <= size_ ? bytes_.get() + Tell() : nullptr;
 }
 
 std::uint32_t IZelFileStream::ReadSource(void* buffer, std::uint32_t position, std::uint32_t n) {

@@ -38,8 +38,8 @@ public:
     virtual std::uint32_t GetSize() const = 0;
     virtual bool Seek(std::int64_t offset, int origin);
     virtual std::uint32_t Tell() const { return position_; }
-    // Address of the byte at the position for streams held in memory; null for the other kinds
-    // and when no byte lies at the position.
+    // Address of the byte at the position for streams held in memory (at the end, the address
+    // one past the last byte; null for an empty stream); null for the other kinds.
     virtual const std::uint8_t* GetCurrentPointer() { return nullptr; }
     // Reads size x count bytes; a request whose byte count does not fit in 32 bits is refused
     // (logged as an overrun, nothing written, position unchanged, answer 0).

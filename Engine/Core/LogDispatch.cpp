@@ -6,11 +6,20 @@
 namespace Zel {
 namespace {
 std::atomic<LogHandler> g_handler{nullptr};
+std::atomic<LogHandler> g_formattingOwner{nullptr};
+std::atomic<LogFormatHandler> g_formatting{nullptr};
 constexpr int kLogBufferSize = 10240;
 
 void Dispatch(int kind, const char* format, va_list args) {
     LogHandler handler = g_handler.load(std::memory_order_acquire);
-    if (!handler) return;
+    if (!handler)
+        return;
+    if (handler == g_formattingOwner.load(std::memory_order_acquire)) {
+        if (LogFormatHandler direct = g_formatting.load(std::memory_order_acquire)) {
+            direct(kind, format, args);
+            return;
+        }
+    }
     char buffer[kLogBufferSize];
     std::vsnprintf(buffer, sizeof buffer, format, args);
     handler(kind, buffer);
@@ -21,9 +30,18 @@ LogHandler SetLogHandler(LogHandler handler) {
     return g_handler.exchange(handler, std::memory_order_acq_rel);
 }
 
-LogHandler GetLogHandler() { return g_handler.load(std::memory_order_acquire); }
+LogHandler GetLogHandler() {
+    return g_handler.load(std::memory_order_acquire);
+}
 
-void LogTypedV(int type, const char* format, va_list args) { Dispatch(type, format, args); }
+void SetLogFormatHandler(LogHandler handler, LogFormatHandler direct) {
+    g_formatting.store(direct, std::memory_order_release);
+    g_formattingOwner.store(handler, std::memory_order_release);
+}
+
+void LogTypedV(int type, const char* format, va_list args) {
+    Dispatch(type, format, args);
+}
 
 void LogTyped(int type, const char* format, ...) {
     va_list args;

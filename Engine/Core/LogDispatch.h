@@ -43,6 +43,15 @@ using LogHandler = void (*)(int kind, const char* text);
 LogHandler SetLogHandler(LogHandler handler);
 LogHandler GetLogHandler();
 
+// The form of a handler that formats for itself: it receives the format and its arguments, so
+// it can drop a record it would not write before anything is formatted. Formatting into the
+// 10240-byte buffer is then its own job.
+using LogFormatHandler = void (*)(int kind, const char* format, va_list args);
+// Names `direct` as the formatting form of `handler`: while `handler` is the installed handler,
+// records go to `direct` unformatted instead. Set once, before either is used; one handler at a
+// time has such a form.
+void SetLogFormatHandler(LogHandler handler, LogFormatHandler direct);
+
 // Formats into a 10240-byte buffer (longer text is cut) and hands it to the handler.
 void LogTyped(int type, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void LogTypedV(int type, const char* format, va_list args);

@@ -13,11 +13,26 @@ namespace {
 std::atomic<char*> g_reserve{nullptr};
 // Set while a report is being written: an allocation that fails inside it must not recurse.
 std::atomic<bool> g_reporting{false};
+// The handler that was in place before ours, put back at unload.
+std::new_handler g_previousHandler = nullptr;
+
+// When the library is unloaded its handler would point at code that is gone: the handler is
+// taken down (unless the host has installed one of its own since) and the reserve given back.
+struct UnloadGuard {
+    ~UnloadGuard() {
+        std::new_handler current = std::get_new_handler();
+        if (current == &OutOfMemoryHandler)
+            std::set_new_handler(g_previousHandler);
+        delete[] g_reserve.exchange(nullptr);
+    }
+} g_unloadGuard;
 
 }  // namespace
 
 void InstallOutOfMemoryGuard() {
-    std::set_new_handler(&OutOfMemoryHandler);
+    std::new_handler previous = std::set_new_handler(&OutOfMemoryHandler);
+    if (previous != &OutOfMemoryHandler)
+        g_previousHandler = previous;
     if (!g_reserve.load()) {
         char* block = new char[kOutOfMemoryReserveBytes];
         char* expected = nullptr;

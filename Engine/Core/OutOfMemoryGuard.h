@@ -11,7 +11,8 @@ namespace Zel {
 // The reserve's size in bytes.
 constexpr std::size_t kOutOfMemoryReserveBytes = 1024000;
 
-// Installs the handler and allocates the reserve when none is held. Host thread.
+// Installs the handler and allocates the reserve when none is held; both stay until the library
+// is unloaded (or the process ends). Host thread.
 void InstallOutOfMemoryGuard();
 // The handler: frees the reserve, writes the report and throws std::bad_alloc. A failure while
 // the report is being written throws at once. Any thread.

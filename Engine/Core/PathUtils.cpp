@@ -119,7 +119,10 @@ std::string JoinPathWithSlash(std::string_view directory, std::string_view name)
 }
 
 std::string ReplaceExtension(std::string_view path, std::string_view extension) {
-    const std::size_t dot = ExtensionDot(path);
+    std::size_t dot = ExtensionDot(path);
+    // The dot that starts a path (".hidden") names the file; the extension is added after it.
+    if (dot == 0)
+        dot = std::string_view::npos;
     return std::string(path.substr(0, dot)) + std::string(extension);
 }
 

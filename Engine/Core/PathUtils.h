@@ -34,7 +34,8 @@ std::string JoinPath(std::string_view directory, std::string_view name);
 std::string JoinPathWithSlash(std::string_view directory, std::string_view name);
 // The path with its extension (from the last "." of the last component on) replaced by the given
 // text, which carries its own dot; a path without one gets the text appended. "." and ".." are
-// never extensions: ../a/b with .xml gives ../a/b.xml.
+// never extensions: ../a/b with .xml gives ../a/b.xml; neither is the dot that starts the path:
+// .hidden with .xml gives .hidden.xml.
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
 // The part after the last separator; the whole path when there is none.

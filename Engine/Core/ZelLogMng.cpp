@@ -47,6 +47,7 @@ ZelLogMng::ZelLogMng() {
     levelNames_[0] = kLevelNames[0];
     levelNames_[1] = kLevelNames[1];
     message_[0] = '\0';
+    SetLogFormatHandler(&ZelLogMng::DispatchRecord, &ZelLogMng::DispatchRecordV);
     previousHandler_ = SetLogHandler(&ZelLogMng::DispatchRecord);
 }
 
@@ -83,6 +84,19 @@ void ZelLogMng::DispatchRecord(int kind, const char* text) {
         else if (ZelLogMng* log = globals->GetLogManager())
             log->LogLevelf(0, kOutputFile, "%s", text);
     }
+}
+
+void ZelLogMng::DispatchRecordV(int kind, const char* format, va_list args) {
+    if (kind >= 0) {
+        // The type is tested under the manager's lock before anything is formatted.
+        Globals* globals = Globals::GetExisting();
+        if (ZelLogMng* log = globals ? globals->GetLogManager() : nullptr)
+            log->LogV(kind, kOutputFile, format, args);
+        return;
+    }
+    char text[kMessageBufferSize];
+    std::vsnprintf(text, sizeof text, format ? format : "", args);
+    DispatchRecord(kind, text);
 }
 
 bool ZelLogMng::IsTypeEnabled(int type) const {

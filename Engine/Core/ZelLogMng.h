@@ -62,6 +62,9 @@ public:
     // The log dispatch handler: hands the record to the log manager (types) or the error reporter
     // (levels) that Globals holds at the time of the call; drops it while there is none.
     static void DispatchRecord(int kind, const char* text);
+    // Its formatting form: a typed record reaches LogV unformatted, so a disabled type costs one
+    // lock and one test; a levelled one is formatted and goes the way of DispatchRecord.
+    static void DispatchRecordV(int kind, const char* format, va_list args);
 
 private:
     std::string FormatPrefix(const char* name) const;

@@ -34,4 +34,16 @@ bool locksection::IsHeldByCurrentThread() const {
     return owner_.load(std::memory_order_relaxed) == CurrentThreadId();
 }
 
+int locksection::LeaveAll() {
+    if (!IsHeldByCurrentThread())
+        return 0;
+    const int holds = depth_;
+    for (int i = 0; i < holds; ++i) Leave();
+    return holds;
+}
+
+void locksection::ReenterAll(int holds) {
+    for (int i = 0; i < holds; ++i) Enter();
+}
+
 }  // namespace Zel

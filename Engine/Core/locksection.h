@@ -26,6 +26,12 @@ public:
     // which needs this lock ask first, so that they refuse instead of waiting for ever.
     bool IsHeldByCurrentThread() const;
 
+    // Gives up every hold the calling thread has on the lock and answers how many there were
+    // (0, with nothing changed, when the caller does not hold it); ReenterAll takes that many back.
+    // For a holder that must wait for another thread which needs the lock.
+    int LeaveAll();
+    void ReenterAll(int holds);
+
 private:
     CRITICAL_SECTION section_;
     // The holding thread's id (0 when free) and its nesting depth; the depth is touched only by

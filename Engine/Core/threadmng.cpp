@@ -113,11 +113,11 @@ std::int32_t threadmng::DecrementCounter(int index) {
     return counters_[index].fetch_sub(1, std::memory_order_acq_rel) - 1;
 }
 
-std::uint32_t QueueReleaseTask(void* object) {
+std::uint32_t QueueReleaseTask(void** wrapper) {
     threadio* worker = threadmng::GetInstance()->GetThread(0);
     if (!worker)
         return 0xFFFFFFFFu;
-    return worker->CreateTask(kReleaseTaskType, &object, 0);
+    return worker->CreateTask(kReleaseTaskType, wrapper, 0);
 }
 
 }  // namespace Zel

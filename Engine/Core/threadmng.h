@@ -94,8 +94,10 @@ private:
 };
 
 // Queues the release of an interface wrapper on worker 0: a task of type 13 whose parameter
-// record is the address of the object pointer. Answers the task id; 0xFFFFFFFF (never an id)
-// when worker 0 does not exist, 0 when no task can be made. Host thread.
-std::uint32_t QueueReleaseTask(void* object);
+// record is `wrapper`, the address of the caller's pointer to the wrapper. That pointer must
+// stay where it is until the task has run: the task reads the wrapper through it and clears it.
+// Answers the task id; 0xFFFFFFFF (never an id) when worker 0 does not exist, 0 when no task can
+// be made. Host thread.
+std::uint32_t QueueReleaseTask(void** wrapper);
 
 }  // namespace Zel

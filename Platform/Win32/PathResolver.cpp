@@ -1,4 +1,5 @@
 #include "Platform/Win32/PathResolver.h"
+#include "Platform/Win32/LayerSingleton.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -22,9 +23,9 @@ std::mutex& CacheMutex() {
     return m;
 }
 
+LayerSingleton<std::unordered_map<std::string, Listing>> g_cache;
 std::unordered_map<std::string, Listing>& Cache() {
-    static auto* c = new std::unordered_map<std::string, Listing>();
-    return *c;
+    return g_cache.Get();
 }
 
 bool Exists(const std::string& path) {

@@ -1,4 +1,5 @@
 #include "Platform/Win32/Win32Handle.h"
+#include "Platform/Win32/LayerSingleton.h"
 
 #include <mutex>
 #include <unordered_map>
@@ -9,9 +10,9 @@ std::mutex& TableMutex() {
     static std::mutex m;
     return m;
 }
+LayerSingleton<std::unordered_map<HANDLE, std::shared_ptr<Object>>> g_table;
 std::unordered_map<HANDLE, std::shared_ptr<Object>>& Table() {
-    static auto* t = new std::unordered_map<HANDLE, std::shared_ptr<Object>>();
-    return *t;
+    return g_table.Get();
 }
 }  // namespace
 

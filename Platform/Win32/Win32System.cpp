@@ -1,4 +1,5 @@
 #include "Platform/Win32/Win32System.h"
+#include "Platform/Win32/LayerSingleton.h"
 
 #include "Platform/Win32/Win32Files.h"
 
@@ -148,9 +149,9 @@ struct ModuleTable {
     std::set<std::string> missing;  // names that fail to load (tests)
 };
 
+LayerSingleton<ModuleTable> g_modules;
 ModuleTable& Modules() {
-    static auto* t = new ModuleTable();
-    return *t;
+    return g_modules.Get();
 }
 
 }  // namespace
@@ -424,9 +425,9 @@ struct Registry {
     std::set<RegKey*> open;
 };
 
+LayerSingleton<Registry> g_registry;
 Registry& Reg() {
-    static auto* r = new Registry();
-    return *r;
+    return g_registry.Get();
 }
 
 // The path of a root or open key; empty when the handle is neither. Caller holds the mutex.

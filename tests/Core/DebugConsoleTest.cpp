@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "Core/ConsoleTerminal.h"
 #include "Core/ConsoleTextBuffer.h"
 #include "Core/DebugConsole.h"
 #include "Core/GlobalConfigManager.h"
+#include "Core/ZelLogMng.h"
 #include "CoreRootFixture.h"
+#include "Platform/Win32/Win32Shell.h"
 
 namespace {
 
@@ -126,6 +132,41 @@ TEST_F(DebugConsoleTest, MenuDroppedFilesAndTheTerminalRunCommands) {
     EXPECT_EQ(G()->GetConfigManager()->GetValue(24), 0);
     EXPECT_EQ(Buffer().historyCount, 2);
     EXPECT_NE(shown.find("update scene off\n sucess! \n>"), std::string::npos) << shown;
+}
+
+// What the console handed to the shell.
+std::vector<std::string> g_opened;
+HINSTANCE RecordOpen(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                     INT show) {
+    g_opened.push_back(std::string(verb ? verb : "(null)") + "|" + (file ? file : "(null)") + "|" +
+                       (parameters ? parameters : "(null)") + "|" +
+                       (directory ? directory : "(null)") + "|" + std::to_string(show));
+    return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(42));
+}
+
+std::string ClipboardText() {
+    if (!OpenClipboard(nullptr))
+        return "(clipboard busy)";
+    std::string text;
+    if (HANDLE memory = GetClipboardData(CF_TEXT))
+        text.assign(static_cast<const char*>(GlobalLock(memory)));
+    CloseClipboard();
+    return text;
+}
+
+TEST_F(DebugConsoleTest, OpenLogCopiesTheTranscriptAndOpensTheLogFileThroughTheShell) {
+    const ShellExecuteSink previous = SetShellExecuteSink(&RecordOpen);
+    g_opened.clear();
+    Open();
+    Console().Print("draw actor off\n");
+    Console().MenuCommand(Zel::DebugConsole::kMenuOpenLog);
+    SetShellExecuteSink(previous);
+
+    EXPECT_EQ(ClipboardText(), ">draw actor off\r\n");
+    std::string path = G()->GetLogManager()->GetLogFilePath();
+    ASSERT_EQ(path.rfind("EngineLog/", 0), 0u) << path;
+    path[path.rfind('/')] = '\\';
+    EXPECT_EQ(g_opened, (std::vector<std::string>{"open|" + path + "|(null)|(null)|1"}));
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 #include "Core/Factory.h"
 #include "Core/FrameStats.h"
 #include "Core/Globals.h"
+#include "Core/TaskFactory.h"
+#include "Core/itask.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Character/Action.h"
 #include "Entity/Character/Actor.h"
 #include "Entity/Character/ActorTemplates.h"
@@ -182,6 +186,36 @@ TEST_F(GlobalsTest, DeletingTheSingletonStartsAfresh) {
     Globals::DeleteSingleton();
     EXPECT_EQ(Globals::GetExisting(), nullptr);
     EXPECT_EQ(G()->GetFrameStats()->words[Zel::FRAME_PUSHED_MODELS], 0u);
+}
+
+// A task whose completion, which runs inside the worker's pump, tears the renderer down.
+class ShutdownOnCompleteTask final : public Zel::itask {
+public:
+    std::int32_t GetType() const override { return 0; }
+    void OnComplete() override { Globals::GetSingleton()->Shutdown(); }
+};
+Zel::itask* MakeShutdownTask(std::int32_t type) {
+    return type == 0 ? new ShutdownOnCompleteTask : nullptr;
+}
+
+TEST_F(GlobalsTest, AShutdownTheWorkerCannotStopForLeavesTheManagersUntilALaterOne) {
+    const Zel::TaskFactoryFunction previous = Zel::SetTaskFactory(&MakeShutdownTask);
+    Zel::threadio* worker = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
+    ASSERT_EQ(worker->Start(nullptr), 0);
+    ASSERT_NE(worker->CreateTask(0, nullptr, 0), 0u);
+    EXPECT_EQ(worker->Stop(), 0);  // the pump runs the completion, whose stop is refused
+    Zel::SetTaskFactory(previous);
+
+    EXPECT_FALSE(G()->IsShutDown());
+    EXPECT_EQ(G()->GetRenderInterface(), nullptr);
+    EXPECT_NE(G()->GetSceneManager(), nullptr);
+    EXPECT_NE(G()->GetLogManager(), nullptr);
+    EXPECT_NE(LogText().find(":ERROR:Globals::Shutdown: worker 0 could not be stopped"),
+              std::string::npos)
+        << LogText();
+    G()->Shutdown();
+    EXPECT_TRUE(G()->IsShutDown());
+    EXPECT_EQ(G()->GetSceneManager(), nullptr);
 }
 
 TEST(FrameStatsTest, SumWordsAddUpTheirParts) {

@@ -31,10 +31,15 @@ TEST(PathUtils, StringFunctions) {
         {"join backslash-rooted", JoinPath("dir/", "\\x.dds"), "\\x.dds"},
         {"join slash", JoinPathWithSlash("dir", "x.dds"), "dir/x.dds"},
         {"join slash rooted", JoinPathWithSlash("dir", "/x.dds"), "/x.dds"},
+        // A name beside its referring file (no directory) stays relative: a slash in front
+        // would send the lookup to the root of the file system.
+        {"join slash no directory", JoinPathWithSlash("", "x.dds"), "x.dds"},
         {"extension replaced", ReplaceExtension("../a/b.chr", ".xml"), "../a/b.xml"},
         {"extension added", ReplaceExtension("../a/b", ".xml"), "../a/b.xml"},
         {"last dot only", ReplaceExtension("a.b.c", ".d"), "a.b.d"},
         {"dotted directory", ReplaceExtension("../v1.2/mesh", ".dds"), "../v1.2/mesh.dds"},
+        {"leading dot", ReplaceExtension(".hidden", ".xml"), ".hidden.xml"},
+        {"leading dot with extension", ReplaceExtension(".hidden.chr", ".xml"), ".hidden.xml"},
         {"file name", GetFileName("a/b\\c.dds"), "c.dds"},
         {"file name mixed", GetFileName("a\\b/c.dds"), "c.dds"},
         {"file name bare", GetFileName("abc"), "abc"},

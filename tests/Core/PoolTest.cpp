@@ -71,6 +71,40 @@ TEST_F(PoolTest, HandsOutTheLastReturnedAndIgnoresObjectsNotInUse) {
     EXPECT_EQ(pool.GetFreeCount(), 3);
 }
 
+// What a release listener sees of the pool while it runs: the object still linked in use, the
+// count already lowered, the object already at the back of the free list.
+struct ReleaseView {
+    bool inUse;
+    std::int32_t inUseCount;
+    std::int32_t freeCount;
+};
+Zel::CObjectPool<Item>* g_watched = nullptr;
+std::vector<ReleaseView> g_views;
+void Watch(void* object, std::uint32_t) {
+    Item* item = static_cast<Item*>(object);
+    g_views.push_back(
+        {g_watched->IsInUse(item), g_watched->GetInUseCount(), g_watched->GetFreeCount()});
+}
+
+TEST_F(PoolTest, ReleaseListenersRunBeforeTheObjectLeavesTheInUseList) {
+    Zel::CObjectPool<Item> pool;
+    Zel::Factory<Item> factory;
+    for (Zel::CObjectPool<Item>* watched : {&pool, &factory.GetPool()}) {
+        g_watched = watched;
+        g_views.clear();
+        watched->AddListener(Zel::POOL_LISTENER_RELEASE, &Watch);
+        Item* a = watched == &pool ? pool.Acquire() : factory.Acquire();
+        watched == &pool ? pool.Release(a) : factory.Release(a);
+        ASSERT_EQ(g_views.size(), 1u);
+        EXPECT_TRUE(g_views[0].inUse);
+        EXPECT_EQ(g_views[0].inUseCount, 0);
+        EXPECT_EQ(g_views[0].freeCount, 4);
+        EXPECT_FALSE(watched->IsInUse(a));  // unlinked once the listeners are done
+        EXPECT_EQ(watched->GetInUseObjects().size(), 0u);
+    }
+    g_watched = nullptr;
+}
+
 TEST_F(PoolTest, RemovedListenerSlotIsReusedAndSkipped) {
     Zel::CObjectPool<Item> pool;
     EXPECT_EQ(pool.AddListener(Zel::POOL_LISTENER_ACQUIRE, &Ignore), 0u);

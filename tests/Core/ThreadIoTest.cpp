@@ -386,8 +386,9 @@ TEST(threadmng, WorkerSlotsTaskQueriesAndTheReleaseQueue) {
     EXPECT_EQ(threadmng::CancelTask(2, 1), -1);  // slot 2 never holds a worker
     EXPECT_EQ(manager->GetOrCreateThread(2), nullptr);
     int object = 0;
+    void* wrapper = &object;
     if (!manager->GetThread(0)) {
-        EXPECT_EQ(Zel::QueueReleaseTask(&object), 0xFFFFFFFFu);
+        EXPECT_EQ(Zel::QueueReleaseTask(&wrapper), 0xFFFFFFFFu);
         EXPECT_EQ(manager->GetTaskState(1), itask::kUnknown);
     }
     threadio* worker = manager->GetOrCreateThread(0);
@@ -397,7 +398,7 @@ TEST(threadmng, WorkerSlotsTaskQueriesAndTheReleaseQueue) {
     ASSERT_EQ(worker->Start(nullptr), 0);
     EXPECT_EQ(worker->Start(nullptr), 0);  // once
 
-    const std::uint32_t id = Zel::QueueReleaseTask(&object);
+    const std::uint32_t id = Zel::QueueReleaseTask(&wrapper);
     ASSERT_NE(id, 0u);
     const auto* task = static_cast<const ZelTest::RecordingTask*>(worker->FindTask(id));
     EXPECT_EQ(task->Object(), &object);
@@ -406,6 +407,59 @@ TEST(threadmng, WorkerSlotsTaskQueriesAndTheReleaseQueue) {
     EXPECT_EQ(threadmng::CancelTask(0, id), -1);  // still submitted: recycled at once
     EXPECT_EQ(manager->GetTaskState(id), itask::kUnknown);
     EXPECT_EQ(worker->Stop(), 0);
+}
+
+// Stands in for the host interface's release task: its first step takes the wrapper through the
+// caller's pointer, after the queueing call has long returned, and clears that pointer.
+std::vector<void*> g_releasedWrappers;
+class ClearingReleaseTask final : public itask {
+public:
+    std::int32_t GetType() const override { return 13; }
+    void SetParameter(const void* parameter) override {
+        slot_ = static_cast<void**>(const_cast<void*>(parameter));
+    }
+    std::int32_t OnTaskBegin() override {
+        g_releasedWrappers.push_back(*slot_);
+        *slot_ = nullptr;
+        return 1;
+    }
+    void Reset() override {
+        slot_ = nullptr;
+        itask::Reset();
+    }
+    void** Slot() const { return slot_; }
+
+private:
+    void** slot_ = nullptr;
+};
+
+itask* MakeClearingReleaseTask(std::int32_t type) {
+    return type == 13 ? new ClearingReleaseTask : nullptr;
+}
+
+struct WrapperHolder {
+    int wrapper = 0;
+    void* pointer = &wrapper;
+};
+
+std::uint32_t QueueReleaseOf(WrapperHolder& holder) {
+    return Zel::QueueReleaseTask(&holder.pointer);
+}
+
+TEST(threadmng, TheReleaseTaskClearsTheCallersPointerToTheWrapper) {
+    const Zel::TaskFactoryFunction previous = Zel::SetTaskFactory(&MakeClearingReleaseTask);
+    threadio* worker = threadmng::GetInstance()->GetOrCreateThread(0);
+    ASSERT_EQ(worker->Start(nullptr), 0);
+    g_releasedWrappers.clear();
+    WrapperHolder holder;
+    const std::uint32_t id = QueueReleaseOf(holder);
+    ASSERT_NE(id, 0u);
+    const auto* task = static_cast<const ClearingReleaseTask*>(worker->FindTask(id));
+    ASSERT_EQ(task->Slot(), &holder.pointer);
+    EXPECT_EQ(worker->Stop(), 0);  // runs the task
+    EXPECT_EQ(g_releasedWrappers, (std::vector<void*>{&holder.wrapper}));
+    EXPECT_EQ(holder.pointer, nullptr);
+    Zel::SetTaskFactory(previous);
 }
 
 }  // namespace

@@ -29,6 +29,15 @@ TEST(Timer, DividesByOneThousandUntilTheFirstReset) {
     Zel::Timer timer;
     EXPECT_EQ(timer.GetFrequency(), 1000);
     EXPECT_EQ(timer.GetElapsed(), 0.0f);
+    // Never reset: the start count is 0 and the counter is read as thousandths of a second.
+    LARGE_INTEGER before, after;
+    QueryPerformanceCounter(&before);
+    timer.Tick();
+    QueryPerformanceCounter(&after);
+    EXPECT_GE(timer.GetElapsed(),
+              static_cast<float>(static_cast<double>(before.QuadPart) / 1000.0));
+    EXPECT_LE(timer.GetElapsed(), static_cast<float>(static_cast<double>(after.QuadPart) / 1000.0));
+    EXPECT_EQ(timer.GetDelta(), timer.GetElapsed());
     timer.Reset();
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <printf.h>
+
 #include <cstdio>
 #include <sstream>
 
@@ -118,6 +120,36 @@ TEST_F(LogTest, LibraryLogsReachTheFileThroughTheDispatch) {
     G()->Shutdown();
     Zel::LogError("after shutdown");
     Zel::ReportErrorLastError("after shutdown");
+}
+
+// A printf conversion of our own, "%W" taking an int, that counts how often it is formatted.
+int g_formatted = 0;
+int PrintCounted(FILE* stream, const printf_info*, const void* const*) {
+    ++g_formatted;
+    return std::fputs("counted", stream) < 0 ? -1 : 7;
+}
+int CountedArgInfo(const printf_info*, std::size_t n, int* types, int* sizes) {
+    if (n > 0) {
+        types[0] = PA_INT;
+        sizes[0] = sizeof(int);
+    }
+    return 1;
+}
+
+TEST_F(LogTest, ADisabledTypeIsNeverFormatted) {
+    static const bool registered =
+        register_printf_specifier('W', PrintCounted, CountedArgInfo) == 0;
+    ASSERT_TRUE(registered);
+    // Not a literal, so the compiler leaves the conversion it does not know alone.
+    const char* counted = "%W";
+    ASSERT_FALSE(G()->GetLogManager()->IsTypeEnabled(Zel::LOG_MODEL_INFO));
+    g_formatted = 0;
+    Zel::LogTyped(Zel::LOG_MODEL_INFO, counted, 1);
+    G()->GetLogManager()->Logf(Zel::LOG_MODEL_INFO, 1, counted, 1);
+    EXPECT_EQ(g_formatted, 0);
+    Zel::LogTyped(Zel::LOG_ENGINE_INIT, counted, 1);
+    EXPECT_EQ(g_formatted, 1);
+    EXPECT_NE(LogText().find(":ENGINE_INIT:counted\n"), std::string::npos) << LogText();
 }
 
 TEST_F(LogTest, TheConsoleOpensWithTheFirstLineWhileSwitch65IsOn) {

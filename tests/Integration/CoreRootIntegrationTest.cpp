@@ -14,7 +14,9 @@
 
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/ScopedLock.h"
 #include "Core/ZelLogMng.h"
+#include "Core/locksection.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Interface/IRender.h"
@@ -153,6 +155,33 @@ TEST_F(CoreRootIntegrationTest, WindowCreationStartsWorkerZeroOnceAndTheRenderer
     DeleteRenderer();
     EXPECT_FALSE(worker->IsStarted());
     EXPECT_EQ(worker->GetThreadFlags(), 2);
+}
+
+TEST_F(CoreRootIntegrationTest, DeleteRendererInsideTheMainLockStillStopsTheWorkerFirst) {
+    ZelI::IRender* render = CreateRenderer();
+    ZelI::RenderWindowParams params;
+    render->CreateRenderWindow(&params);
+    Zel::threadio* worker = Zel::threadmng::GetInstance()->GetThread(0);
+    ASSERT_NE(worker, nullptr);
+    ASSERT_TRUE(worker->IsStarted());
+    const std::string logPath = Zel::Globals::GetSingleton()->GetLogManager()->GetLogFilePath();
+    Zel::locksection* mainLock = Zel::threadmng::GetInstance()->GetLock(Zel::threadmng::kMainLock);
+    {
+        Zel::ScopedLock outer(Zel::threadmng::kMainLock);
+        Zel::ScopedLock inner(Zel::threadmng::kMainLock);
+        DeleteRenderer();
+        // The host's guards hold the lock again, as deep as before.
+        EXPECT_TRUE(mainLock->IsHeldByCurrentThread());
+        EXPECT_EQ(Zel::ScopedLock::GetNestingCount(Zel::threadmng::kMainLock), 2);
+    }
+    EXPECT_FALSE(mainLock->IsHeldByCurrentThread());
+    EXPECT_FALSE(worker->IsStarted());
+    EXPECT_EQ(worker->GetThreadFlags(), 2);
+    EXPECT_TRUE(Zel::Globals::GetSingleton()->IsShutDown());
+    const std::vector<std::string> lines = Lines(ReadFile(logPath));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(":ENGINE_INIT:DeleteRenderer End."), std::string::npos)
+        << lines.back();
 }
 
 TEST_F(CoreRootIntegrationTest, AMissingEngineConfigLeavesEverySwitchAtItsDefault) {

@@ -491,4 +491,129 @@ TEST(SimdElementwise, NonPositiveCountsWriteNothingButTheEmptyResults) {
     }
 }
 
+// Results worked out by hand, so that the generic variant, which every other is compared with,
+// is itself held to the contract: argument order (a - b, a / b, k - src, k / src), the bounds
+// of the clamps, strict and non-strict compares. Every value is exact in single precision.
+constexpr int kTableCount = 9;  // a block of eight and one more, at every alignment
+const float kTableA[kTableCount] = {6.0f, -3.0f, 0.5f, 10.0f, -8.0f, 2.0f, 1.0f, 4.0f, -1.0f};
+const float kTableB[kTableCount] = {2.0f, 4.0f, -2.0f, 0.25f, 8.0f, -4.0f, 1.0f, 0.5f, -4.0f};
+constexpr float kTableK = 3.0f;
+
+struct ArithmeticRow {
+    const char* name;
+    std::function<void(const ZelSIMDProcessor&, float*)> run;  // dst starts as all ones
+    float expected[kTableCount];
+};
+
+TEST(SimdElementwise, ArithmeticMatchesHandWorkedResults) {
+    const float* a = kTableA;
+    const float* b = kTableB;
+    const float k = kTableK;
+    const int n = kTableCount;
+    const ArithmeticRow rows[] = {
+        {"Add",
+         [=](auto& p, float* d) { p.Add(d, a, b, n); },
+         {8.0f, 1.0f, -1.5f, 10.25f, 0.0f, -2.0f, 2.0f, 4.5f, -5.0f}},
+        {"Sub a-b",
+         [=](auto& p, float* d) { p.Sub(d, a, b, n); },
+         {4.0f, -7.0f, 2.5f, 9.75f, -16.0f, 6.0f, 0.0f, 3.5f, 3.0f}},
+        {"Mul",
+         [=](auto& p, float* d) { p.Mul(d, a, b, n); },
+         {12.0f, -12.0f, -1.0f, 2.5f, -64.0f, -8.0f, 1.0f, 2.0f, 4.0f}},
+        {"Div a/b",
+         [=](auto& p, float* d) { p.Div(d, a, b, n); },
+         {3.0f, -0.75f, -0.25f, 40.0f, -1.0f, -0.5f, 1.0f, 8.0f, 0.25f}},
+        {"AddScalar k+src",
+         [=](auto& p, float* d) { p.AddScalar(d, k, a, n); },
+         {9.0f, 0.0f, 3.5f, 13.0f, -5.0f, 5.0f, 4.0f, 7.0f, 2.0f}},
+        {"ScalarSub k-src",
+         [=](auto& p, float* d) { p.ScalarSub(d, k, a, n); },
+         {-3.0f, 6.0f, 2.5f, -7.0f, 11.0f, 1.0f, 2.0f, -1.0f, 4.0f}},
+        {"MulScalar",
+         [=](auto& p, float* d) { p.MulScalar(d, k, a, n); },
+         {18.0f, -9.0f, 1.5f, 30.0f, -24.0f, 6.0f, 3.0f, 12.0f, -3.0f}},
+        {"ScalarDiv k/src",
+         [=](auto& p, float* d) { p.ScalarDiv(d, k, b, n); },
+         {1.5f, 0.75f, -1.5f, 12.0f, 0.375f, -0.75f, 3.0f, 6.0f, -0.75f}},
+        {"MulAdd dst+a*b",
+         [=](auto& p, float* d) { p.MulAdd(d, a, b, n); },
+         {13.0f, -11.0f, 0.0f, 3.5f, -63.0f, -7.0f, 2.0f, 3.0f, 5.0f}},
+        {"MulSub dst-a*b",
+         [=](auto& p, float* d) { p.MulSub(d, a, b, n); },
+         {-11.0f, 13.0f, 2.0f, -1.5f, 65.0f, 9.0f, 0.0f, -1.0f, -3.0f}},
+        {"MulAddScalar dst+src*k",
+         [=](auto& p, float* d) { p.MulAddScalar(d, k, a, n); },
+         {19.0f, -8.0f, 2.5f, 31.0f, -23.0f, 7.0f, 4.0f, 13.0f, -2.0f}},
+        {"MulSubScalar dst-src*k",
+         [=](auto& p, float* d) { p.MulSubScalar(d, k, a, n); },
+         {-17.0f, 10.0f, -0.5f, -29.0f, 25.0f, -5.0f, -2.0f, -11.0f, 4.0f}},
+        {"Clamp [-2,5]",
+         [=](auto& p, float* d) { p.Clamp(d, a, -2.0f, 5.0f, n); },
+         {5.0f, -2.0f, 0.5f, 5.0f, -2.0f, 2.0f, 1.0f, 4.0f, -1.0f}},
+        {"ClampMin 0",
+         [=](auto& p, float* d) { p.ClampMin(d, a, 0.0f, n); },
+         {6.0f, 0.0f, 0.5f, 10.0f, 0.0f, 2.0f, 1.0f, 4.0f, 0.0f}},
+        {"ClampMax 1",
+         [=](auto& p, float* d) { p.ClampMax(d, a, 1.0f, n); },
+         {1.0f, -3.0f, 0.5f, 1.0f, -8.0f, 1.0f, 1.0f, 1.0f, -1.0f}},
+    };
+    for (const auto& v : AllSimdVariants()) {
+        for (const ArithmeticRow& row : rows) {
+            for (int offset = 0; offset < kOffsets; ++offset) {
+                ZelTest::AlignedBlock<float> dst(kTableCount + kOffsets + 1);
+                for (size_t i = 0; i < dst.size(); ++i) dst[i] = std::bit_cast<float>(kSentinel);
+                for (int i = 0; i < kTableCount; ++i) dst[offset + i] = 1.0f;
+                row.run(*v.processor, dst.data() + offset);
+                EXPECT_EQ(Bits(dst.data() + offset, kTableCount), Bits(row.expected, kTableCount))
+                    << row.name << " " << v.name << " offset " << offset;
+                EXPECT_EQ(Bits(dst[offset + kTableCount]), kSentinel) << row.name << " " << v.name;
+            }
+        }
+    }
+}
+
+TEST(SimdElementwise, ComparesMatchHandWorkedResults) {
+    // Against k = 1: one element equal to k, the others on either side.
+    using Flags = std::vector<uint8_t>;
+    const Flags greater = {1, 0, 0, 1, 0, 1, 0, 1, 0};
+    const Flags greaterEqual = {1, 0, 0, 1, 0, 1, 1, 1, 0};
+    const Flags less = {0, 1, 1, 0, 1, 0, 0, 0, 1};
+    const Flags lessEqual = {0, 1, 1, 0, 1, 0, 1, 0, 1};
+    const float* s = kTableA;
+    const int n = kTableCount;
+    struct Row {
+        const char* name;
+        std::function<void(const ZelSIMDProcessor&, uint8_t*)> run;
+        Flags flags;
+        bool bitForm;  // bit 3 OR-ed into bytes that hold 0x01
+    };
+    const Row rows[] = {
+        {"CmpGreater", [=](auto& p, uint8_t* d) { p.CmpGreater(d, s, 1.0f, n); }, greater, false},
+        {"CmpGreaterEqual", [=](auto& p, uint8_t* d) { p.CmpGreaterEqual(d, s, 1.0f, n); },
+         greaterEqual, false},
+        {"CmpLess", [=](auto& p, uint8_t* d) { p.CmpLess(d, s, 1.0f, n); }, less, false},
+        {"CmpLessEqual", [=](auto& p, uint8_t* d) { p.CmpLessEqual(d, s, 1.0f, n); }, lessEqual,
+         false},
+        {"CmpGreaterBit", [=](auto& p, uint8_t* d) { p.CmpGreaterBit(d, 3, s, 1.0f, n); }, greater,
+         true},
+        {"CmpGreaterEqualBit", [=](auto& p, uint8_t* d) { p.CmpGreaterEqualBit(d, 3, s, 1.0f, n); },
+         greaterEqual, true},
+        {"CmpLessBit", [=](auto& p, uint8_t* d) { p.CmpLessBit(d, 3, s, 1.0f, n); }, less, true},
+        {"CmpLessEqualBit", [=](auto& p, uint8_t* d) { p.CmpLessEqualBit(d, 3, s, 1.0f, n); },
+         lessEqual, true},
+    };
+    for (const auto& v : AllSimdVariants()) {
+        for (const Row& row : rows) {
+            Flags expected(row.flags);
+            if (row.bitForm)
+                for (uint8_t& f : expected) f = static_cast<uint8_t>(0x01 | (f << 3));
+            Flags dst(kTableCount + 1, row.bitForm ? 0x01 : 0xEE);
+            row.run(*v.processor, dst.data());
+            EXPECT_EQ(Flags(dst.begin(), dst.begin() + kTableCount), expected)
+                << row.name << " " << v.name;
+            EXPECT_EQ(dst[kTableCount], row.bitForm ? 0x01 : 0xEE) << row.name << " " << v.name;
+        }
+    }
+}
+
 }  // namespace
