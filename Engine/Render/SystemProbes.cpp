@@ -85,14 +85,29 @@ std::uint32_t QueryVideoMemory(std::uint32_t kind, const void* window, RenderDev
     }
 }
 
+namespace {
+// The first 127 characters of name, widened, in a 128-character buffer.
+struct WideName {
+    explicit WideName(const char* name) {
+        for (std::size_t i = 0; name && i < 127 && name[i]; ++i)
+            text[i] = static_cast<wchar_t>(static_cast<unsigned char>(name[i]));
+    }
+    wchar_t text[128] = {};
+};
+}  // namespace
+
 void ProfileBeginEvent(RenderDevice* device, const char* name) {
     auto* d3d9 = dynamic_cast<RenderDeviceD3D9*>(device);
     if (!d3d9 || !d3d9->GetPerfBeginEvent())
         return;
-    wchar_t wide[128] = {};
-    for (std::size_t i = 0; name && i < 127 && name[i]; ++i)
-        wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(name[i]));
-    d3d9->GetPerfBeginEvent()(0xFF00FF00, wide);
+    d3d9->GetPerfBeginEvent()(0xFF00FF00, WideName(name).text);
+}
+
+void ProfileSetMarker(RenderDevice* device, const char* name, std::uint32_t colour) {
+    auto* d3d9 = dynamic_cast<RenderDeviceD3D9*>(device);
+    if (!d3d9 || !d3d9->GetPerfSetMarker())
+        return;
+    d3d9->GetPerfSetMarker()(colour, WideName(name).text);
 }
 
 void ProfileEndEvent(RenderDevice* device) {

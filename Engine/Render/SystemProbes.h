@@ -49,5 +49,7 @@ std::uint32_t QueryVideoMemory(std::uint32_t kind, const void* window, RenderDev
 // none). The name is cut to its first 127 characters; the colour is 0xFF00FF00. Host thread.
 void ProfileBeginEvent(RenderDevice* device, const char* name);
 void ProfileEndEvent(RenderDevice* device);
+// A single marker in the given colour (ARGB), the name cut as above.
+void ProfileSetMarker(RenderDevice* device, const char* name, std::uint32_t colour);
 
 }  // namespace Zel

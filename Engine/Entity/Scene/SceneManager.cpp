@@ -26,6 +26,7 @@
 #include "Platform/Win32/Win32.h"
 #include "Render/RenderDevice.h"
 #include "Render/RenderSystem.h"
+#include "Render/SystemProbes.h"
 
 namespace Zel {
 namespace {
@@ -472,6 +473,11 @@ void SceneManager::HandleDebugHotKey(int key) {
         default:
             break;
     }
+}
+
+void SceneManager::ProfileSetMarker(const char* text) {
+    if (renderSystem_)
+        Zel::ProfileSetMarker(renderSystem_->GetRenderDevice(), text, 0xFFFFFFFFu);
 }
 
 // --- Shadows and physics ---------------------------------------------------------------------

@@ -177,6 +177,10 @@ public:
     using WaitFunction = void (*)(std::uint32_t milliseconds);
     void SetDeviceWait(WaitFunction wait) { deviceWait_ = wait; }
 
+    // Sets a profiler marker with the text (at most 127 characters) in opaque white through the
+    // render device; nothing without one.
+    void ProfileSetMarker(const char* text);
+
     // ---- Shadows and physics -----------------------------------------------------------------
     // On a fixed-function device any quality but off becomes fake.
     void SetShadowQuality(std::int32_t quality);

@@ -2,6 +2,7 @@
 // its lost and reset steps in a bounded number of passes, and the next frame resumes.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "Entity/Scene/SceneManager.h"
@@ -104,6 +105,15 @@ TEST_F(DeviceCheckTest, AFailedResetIsReportedOnceAndTheCheckReturns) {
     // The next frame's check resets the device and rendering resumes.
     Scene().CheckDevice();
     EXPECT_TRUE(Scene().IsRenderingEnabled());
+}
+
+TEST_F(DeviceCheckTest, ProfilerMarkersAreOpaqueWhiteAndCut) {
+    D3D9Module::ResetPerf();
+    Scene().ProfileSetMarker(std::string(200, 'm').c_str());
+    const D3D9Module::PerfLog& perf = D3D9Module::Perf();
+    EXPECT_EQ(perf.markers, 1u);
+    EXPECT_EQ(perf.lastColor, 0xFFFFFFFFu);
+    EXPECT_EQ(perf.lastName, std::wstring(127, L'm'));
 }
 
 }  // namespace
