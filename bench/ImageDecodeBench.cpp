@@ -13,8 +13,7 @@
 //                       buffers kept between calls.
 //   BM_Jpeg_Stb         JPEG through ours next to stb_image; the two decoders may round the
 //                       inverse transform differently, which max_diff shows.
-//   BM_Dxt1Encode_*     the DXT1 encoder's time and quality next to NVIDIA Texture Tools' fastest
-//                       mode.
+// The DXT encoder's own rows are in DxtEncodeBench.
 // Paired rows run both sides once an iteration, alternating which goes first, timed in thread
 // CPU time so that a shared machine's other work is not counted; the row's time is ours, and
 // the medians of both sides are printed beside it. diff_bytes counts output bytes that differ
@@ -23,7 +22,6 @@
 //
 //   ImageDecodeBench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
-#include <nvtt/nvtt.h>
 #include <png.h>
 #include <stb/stb_image.h>
 #include <zlib.h>
@@ -416,52 +414,6 @@ void BM_Jpeg_Stb(benchmark::State& state) {
     PairWithRival(state, GetFiles().jpeg, Zel::DecodeJpegImage, DecodeWithStb);
 }
 
-// DXT1 of the same image: time to encode, and the RMSE over R, G, B of the decoded result.
-void BM_Dxt1Encode_Zel(benchmark::State& state) {
-    const auto& image = GetFiles().image;
-    const Bytes bgra = ToBgra(image);
-    Bytes blocks(std::size_t(kSide) * kSide / 2);
-    for (auto _ : state) {
-        Zel::DxtEncodeImage(1, bgra.data(), kSide, kSide, Zel::PF_DXT1, blocks.data());
-        benchmark::DoNotOptimize(blocks.data());
-    }
-    const auto decoded = ZelFixtures::DecodeDxtImage(1, blocks.data(), kSide, kSide);
-    state.counters["rmse"] = ZelFixtures::RgbaRmse(decoded, image, false);
-}
-
-struct Collect : nvtt::OutputHandler {
-    Bytes bytes;
-    void beginImage(int, int, int, int, int, int) override {}
-    bool writeData(const void* data, int size) override {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        bytes.insert(bytes.end(), p, p + size);
-        return true;
-    }
-};
-
-void BM_Dxt1Encode_NvttFastest(benchmark::State& state) {
-    const auto& image = GetFiles().image;
-    const Bytes bgra = ToBgra(image);
-    Collect output;
-    for (auto _ : state) {
-        output.bytes.clear();
-        nvtt::InputOptions input;
-        input.setTextureLayout(nvtt::TextureType_2D, kSide, kSide, 1);
-        input.setMipmapData(bgra.data(), kSide, kSide, 1, 0, 0);
-        input.setMipmapGeneration(false);
-        nvtt::OutputOptions options;
-        options.setOutputHandler(&output);
-        options.setOutputHeader(false);
-        nvtt::CompressionOptions compression;
-        compression.setFormat(nvtt::Format_DXT1);
-        compression.setQuality(nvtt::Quality_Fastest);
-        if (!nvtt::Compressor().process(input, compression, options))
-            state.SkipWithError("nvtt failed");
-    }
-    const auto decoded = ZelFixtures::DecodeDxtImage(1, output.bytes.data(), kSide, kSide);
-    state.counters["rmse"] = ZelFixtures::RgbaRmse(decoded, image, false);
-}
-
 BENCHMARK(BM_Png)->Arg(256)->Arg(512)->Arg(1024)->Arg(2048)->Arg(4096)->UseManualTime()->Unit(
     benchmark::kMillisecond);
 BENCHMARK(BM_Png_Stb)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -469,8 +421,6 @@ BENCHMARK(BM_Png_Libpng)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DxtToPixels)->Arg(1)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DxtBlocks)->Arg(1)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Jpeg_Stb)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Dxt1Encode_Zel)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Dxt1Encode_NvttFastest)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
