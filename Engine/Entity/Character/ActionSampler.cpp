@@ -1,6 +1,7 @@
 #include "Entity/Character/ActionSampler.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
@@ -39,6 +40,12 @@ void ActionSampler::Clear() {
     heightFactor_ = 1.0f;
 }
 
+void ActionSampler::SwapStates(ActionSampler& other) {
+    std::swap(resource_, other.resource_);
+    std::swap(skeleton_, other.skeleton_);
+    states_.swap(other.states_);
+}
+
 void ActionSampler::Sample(float& time, bool loop) {
     if (!resource_ || !skeleton_)
         return;
@@ -64,6 +71,10 @@ void ActionSampler::Sample(float& time, bool loop) {
     const Animation* track = root->GetAnimation();
     if (track && track->GetPositionKeyCount() == 0)
         std::copy(track->GetBasePosition(), track->GetBasePosition() + 3, position);
+    ScaleRoot(position);
+}
+
+void ActionSampler::ScaleRoot(float* position) const {
     if (heightScale_)
         position[2] *= heightFactor_;
     if (planarScale_) {

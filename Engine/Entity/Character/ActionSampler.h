@@ -28,6 +28,8 @@ public:
     void Bind(const ActionResource* resource, const Skeleton* skeleton);
     // No states, switches off, height factor 1.
     void Clear();
+    // Exchanges the bound action and its states (not the switches) with the other sampler.
+    void SwapStates(ActionSampler& other);
 
     // Wraps the time to the resource's length (0 when looping, else the length; the caller sees
     // the new time) and samples every bone's state at it; then the root-scaling switches apply
@@ -39,6 +41,10 @@ public:
     AnimationState* GetState(std::uint32_t i) const {
         return i < states_.size() ? states_[i].get() : nullptr;
     }
+
+    // The root-scaling switches on a root position: z by the height factor, x and y by the
+    // actor move scale (float global switch 0), each only while its switch is on.
+    void ScaleRoot(float* position) const;
 
     void SetPlanarScale(bool on) { planarScale_ = on; }
     bool GetPlanarScale() const { return planarScale_; }
