@@ -22,6 +22,18 @@ void Action::Reset() {
     ReleaseSkeleton();
     name_.clear();
     loop_ = true;
+    scaling_ = RootScaling();
+}
+
+void Action::SetRootScaling(const RootScaling& scaling) {
+    scaling_ = scaling;
+    ApplyRootScaling(hostStates_);
+}
+
+void Action::ApplyRootScaling(ActionSampler& sampler) const {
+    sampler.SetPlanarScale(scaling_.planar);
+    sampler.SetHeightScale(scaling_.height);
+    sampler.SetHeightFactor(scaling_.factor);
 }
 
 void Action::Bind(ActionResource* resource, Skeleton* skeleton) {
@@ -32,6 +44,7 @@ void Action::Bind(ActionResource* resource, Skeleton* skeleton) {
         skeleton_ = skeleton;
     }
     hostStates_.Bind(resource, skeleton);
+    ApplyRootScaling(hostStates_);
 }
 
 const std::string& Action::GetResourceName() const {

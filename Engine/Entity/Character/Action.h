@@ -19,10 +19,19 @@ class Skeleton;
 
 class Action : public RecycledObject, public RefCountedObj {
 public:
+    // How the root bone's position is scaled for the models that play this action: x and y by
+    // the actor move scale (planar), z by the factor (height). Every user copies it into its own
+    // sampler.
+    struct RootScaling {
+        bool planar = false;
+        bool height = false;
+        float factor = 1.0f;
+    };
+
     Action() = default;
     ~Action() override;
     // Back to the freshly constructed state: states deleted, skeleton and resource released, no
-    // name, looping, height factor 1, both scale switches off. The factory calls it on release.
+    // name, looping, no root scaling. The factory calls it on release.
     void Reset() override;
 
     const std::string& GetName() const { return name_; }
@@ -49,6 +58,11 @@ public:
     std::uint32_t GetBoneStateCount() const { return hostStates_.GetStateCount(); }
     // The host's sampler, with its root-scaling switches.
     ActionSampler& GetHostSampler() { return hostStates_; }
+    const RootScaling& GetRootScaling() const { return scaling_; }
+    // Also sets the host sampler's switches.
+    void SetRootScaling(const RootScaling& scaling);
+    // The action's scaling into a user's sampler.
+    void ApplyRootScaling(ActionSampler& sampler) const;
 
     // 76 + 48 per bone state.
     std::uint32_t GetSize() const { return 76 + 48 * hostStates_.GetStateCount(); }
@@ -61,6 +75,7 @@ private:
     SharedPtr<ActionResource> resource_;
     Skeleton* skeleton_ = nullptr;
     ActionSampler hostStates_;
+    RootScaling scaling_;
 };
 
 }  // namespace Zel

@@ -84,6 +84,8 @@ void AnimationChannel::SetCurrent(Action* action) {
     current_.Assign(action);
     currentSampler_.Bind(action ? action->GetResource() : nullptr,
                          action ? action->GetSkeleton() : nullptr);
+    if (action)
+        action->ApplyRootScaling(currentSampler_);
 }
 
 void AnimationChannel::SetNext(Action* action) {
@@ -92,6 +94,8 @@ void AnimationChannel::SetNext(Action* action) {
     next_.Assign(action);
     nextSampler_.Bind(action ? action->GetResource() : nullptr,
                       action ? action->GetSkeleton() : nullptr);
+    if (action)
+        action->ApplyRootScaling(nextSampler_);
 }
 
 void AnimationChannel::ReleaseBoth() {
@@ -137,6 +141,8 @@ int AnimationChannel::PlayAction(std::string_view name, bool loop, int mode) {
         // The action being faded in keeps its sampled states.
         current_ = next_;
         currentSampler_.SwapStates(nextSampler_);
+        if (current_)
+            current_->ApplyRootScaling(currentSampler_);
     }
     SetCurrent(action);
     entryLength_ = action->GetLength();
@@ -403,6 +409,8 @@ void AnimationChannel::StepNext(bool fadeEnded) {
         // The next action's states, sampled at time 0 this frame, carry on as the current ones.
         current_ = next_;
         currentSampler_.SwapStates(nextSampler_);
+        if (current_)
+            current_->ApplyRootScaling(currentSampler_);
         SetNext(nullptr);
         SetFlag(kLoop, (flags_ & kNextLoop) != 0);
         actionTime_ = playTime_ = 0.0f;
