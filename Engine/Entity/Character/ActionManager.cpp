@@ -7,6 +7,7 @@
 #include <set>
 
 #include "Core/DebugHelperImpl.h"
+#include "Core/EnginePaths.h"
 #include "Core/Factory.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
@@ -269,7 +270,7 @@ int ActionManager::GetTreeItemAction(ActionOwner& owner, std::string_view id, Ac
             IsGlobalSwitchOn(kSubstituteTankIdleSwitch)) {
             std::set<const ActionTreeNode*> visited;
             for (ActionTreeNode* t = tree; t && visited.insert(t).second; t = t->GetIncluded()) {
-                if (const ActionTreeNode::Item* tank = t->FindOwnItem("tank_idle")) {
+                if (const ActionTreeNode::Item* tank = t->FindOwnItem(GetDefaultActionName())) {
                     file = tank->file;
                     break;
                 }
