@@ -156,6 +156,10 @@ bool ActionManager::LoadActionResource(Action& action, Skeleton* skeleton,
     return true;
 }
 
+void ActionManager::ReplaceSharedAction(ActionResource& resource, std::string_view skeletonName) {
+    resource.ReplaceSkeleton(skeletonName);
+}
+
 bool ActionManager::LoadActionTree(const std::string& listFile) {
     treeMap_.clear();
     trees_.clear();

@@ -67,6 +67,10 @@ public:
     // The same with a skeleton the caller holds (the action takes a reference of its own).
     bool LoadActionResource(Action& action, Skeleton* skeleton, std::string_view resourceName);
 
+    // Binds the resource to the skeleton of the name in place of the one it held (the action
+    // readers' step once a resource is read).
+    void ReplaceSharedAction(ActionResource& resource, std::string_view skeletonName);
+
     // Trees. Reads the "DANCE" list file of tree files and each tree, after dropping the trees
     // before and collecting the resources nobody uses; one tree per skeleton (a later one for
     // the same skeleton is dropped); includes link to the first tree listed under that name.

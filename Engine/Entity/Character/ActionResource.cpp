@@ -57,6 +57,11 @@ void ActionResource::BindSkeleton(Skeleton* skeleton) {
     skeleton_ = skeleton;
 }
 
+void ActionResource::ReplaceSkeleton(std::string_view name) {
+    if (SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager))
+        skeletons->ReplaceShared(skeleton_, name);
+}
+
 bool ActionResource::ReadCompressed(const std::uint8_t* data, std::size_t size) {
     if (decoder_)
         return false;

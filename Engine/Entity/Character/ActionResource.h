@@ -41,6 +41,9 @@ public:
     // unload); the reference held before is given back.
     void BindSkeleton(Skeleton* skeleton);
     Skeleton* GetSkeleton() const { return skeleton_; }
+    // Gives back the skeleton held and acquires the one of the name (none for an empty name or
+    // one the skeleton manager does not hold).
+    void ReplaceSkeleton(std::string_view name);
 
     // Builds the tracks of a compressed action file (size bytes at data) against the bound
     // skeleton: the header's length, one track per header track. A track with a bad interval or

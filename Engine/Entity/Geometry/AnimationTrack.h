@@ -4,6 +4,17 @@
 // tracks by name, and a track's own load reads the ASE text file of its load path. A track of a
 // compressed action file holds no keys: it samples its frames from the shared decoder through the
 // cursor of each user's AnimationState. Loading thread for its load, host thread otherwise.
+//
+// The binary track record of the action readers (tag 7 with its key chunk, tag 8; the plain
+// ".at6" record carries the same fields) maps onto a track as follows: value 0 (f32 at 4) is the
+// frame interval, value 1 (f32 at 12) the length, the flags word (at 28) the flags (the reader
+// then sets kKeepsPosition), the first vector (at 32) the base position, the second and third
+// vectors (at 48) the base scale and the x, y, z of the base rotation (w completes the unit
+// quaternion), the frame count (at 76) the frame count and the size of each frame table; track
+// words 0 to 2 have no field here. In the key chunk, key words 0 to 8 are firstKind, first and
+// last of the position, rotation and scale channels in that order; the three counts size the key
+// arrays (16-byte VectorKey, 20-byte RotationKey, 16-byte VectorKey) and the per-frame tables
+// that follow are the channels' frameKeys.
 #pragma once
 
 #include <cstdint>

@@ -205,4 +205,19 @@ TEST_F(ActionSample, BoneNamesOutOfRangeAreLogged) {
     EXPECT_EQ(log.Count("骨骼id超出范围：n=7,m_vBoneIDs[n] = -1"), 1);
 }
 
+TEST_F(ActionSample, ReplacingTheSkeletonGivesTheOldOneBack) {
+    Zel::Skeleton* other = Build("other.fig", SmallSkeletonNodes());
+    ASSERT_NE(other, nullptr);
+    Zel::ActionResource* r = static_cast<Zel::ActionResource*>(Actions().Create("replace.ac6"));
+    const std::int32_t before = other->GetRefCount();
+    Actions().ReplaceSharedAction(*r, "other.fig");
+    EXPECT_EQ(r->GetSkeleton(), other);
+    EXPECT_EQ(other->GetRefCount(), before + 1);
+    Actions().ReplaceSharedAction(*r, "small.fig");
+    EXPECT_EQ(r->GetSkeleton(), skeleton_);
+    EXPECT_EQ(other->GetRefCount(), before);
+    Actions().ReplaceSharedAction(*r, "");
+    EXPECT_EQ(r->GetSkeleton(), nullptr);
+}
+
 }  // namespace
