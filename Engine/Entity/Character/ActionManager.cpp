@@ -167,15 +167,9 @@ bool ActionManager::LoadActionTree(const std::string& listFile) {
     Collect();
     Purge();
     TiXmlDocument document;
-    if (!document.LoadFile(listFile.c_str())) {
-        LogTyped(LOG_ENGINE_INIT, "打开动作库文件失败! %s", listFile.c_str());
+    const XmlNode* root = ActionTreeNode::OpenDance(document, listFile);
+    if (!root)
         return false;
-    }
-    const XmlNode* root = document.first_node();
-    if (!root || std::string_view(root->name(), root->name_size()) != "DANCE") {
-        LogTyped(LOG_ENGINE_INIT, "动作库缺少DANCE标记! %s", listFile.c_str());
-        return false;
-    }
     for (const XmlNode* node = XmlChildElementByName(root, "XMLNode"); node;
          node = XmlNextElementByName(node, "XMLNode")) {
         const char* file = XmlAttributeValue(node, "file");

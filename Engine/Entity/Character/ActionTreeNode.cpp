@@ -33,18 +33,25 @@ bool ActionTreeNode::ReleaseItemAction(Item& item) {
     return true;
 }
 
-bool ActionTreeNode::Read(const std::string& path) {
-    fileName_ = path;
-    TiXmlDocument document;
+const XmlNode* ActionTreeNode::OpenDance(TiXmlDocument& document, const std::string& path) {
     if (!document.LoadFile(path.c_str())) {
         LogTyped(LOG_ENGINE_INIT, "打开动作库文件失败! %s", path.c_str());
-        return false;
+        return nullptr;
     }
     const XmlNode* root = document.first_node();
     if (!root || std::string_view(root->name(), root->name_size()) != "DANCE") {
         LogTyped(LOG_ENGINE_INIT, "动作库缺少DANCE标记! %s", path.c_str());
-        return false;
+        return nullptr;
     }
+    return root;
+}
+
+bool ActionTreeNode::Read(const std::string& path) {
+    fileName_ = path;
+    TiXmlDocument document;
+    const XmlNode* root = OpenDance(document, path);
+    if (!root)
+        return false;
     if (const char* figure =
             XmlAttributeValue(XmlChildElementByName(root, "FigNode"), "RootFigFileName")) {
         rootFigFileName_ = figure;

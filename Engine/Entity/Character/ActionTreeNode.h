@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Core/TiXmlDocument.h"
+
 namespace Zel {
 
 class Action;
@@ -54,6 +56,11 @@ public:
     Item* FindItem(std::string_view id);
     // The item of the id in this tree alone.
     Item* FindOwnItem(std::string_view id);
+    // Loads the "DANCE" file of the path into the document and answers its root; null, logged,
+    // when the file cannot be opened or its root is not "DANCE". Tree files and the list of
+    // tree files both start so.
+    static const XmlNode* OpenDance(TiXmlDocument& document, const std::string& path);
+
     // The n-th item in id order; null out of range.
     Item* GetItemAt(std::uint32_t n);
     std::uint32_t GetItemCount() const { return static_cast<std::uint32_t>(items_.size()); }
