@@ -29,5 +29,10 @@ void SetEngineEffectRoot(const std::string& path);
 const char* GetDefaultDmlPath();
 const char* GetDefaultChrPath();
 const char* GetDefaultSceneXmlPath();
+// The action a tree item may read in place of its own file: "tank_idle".
+const char* GetDefaultActionName();
+// The default body-part file of the figure (0 or 1) and slot (0 to 8): a ".bp4" file of the new
+// layout or a ".BP3" file of the old one; null for any other figure or slot.
+const char* GetDefaultBodyPartPath(bool newLayout, int figure, int slot);
 
 }  // namespace Zel

@@ -1,5 +1,8 @@
 #include "Entity/Character/SkeletonManager.h"
 
+#include "Core/Globals.h"
+#include "Entity/Character/ActionManager.h"
+
 #include "Entity/Character/Skeleton.h"
 
 namespace Zel {
@@ -79,6 +82,11 @@ void SkeletonManager::AssignActorSkeleton(Skeleton*& held, std::optional<char> v
 
 void SkeletonManager::AssignNewActorSkeleton(Skeleton*& held, bool male) {
     Assign(held, male ? DefaultNewBoyFigFile() : DefaultNewGirlFigFile());
+}
+
+void SkeletonManager::OnLastSharedRelease(CResource* resource) {
+    if (ActionManager* actions = Globals::Find(&Globals::GetActionManager))
+        actions->UnloadActionLib(ActionManager::SetIdOf(static_cast<Skeleton*>(resource)));
 }
 
 }  // namespace Zel

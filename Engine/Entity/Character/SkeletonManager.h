@@ -69,6 +69,10 @@ public:
     // The same with the new figures.
     void AssignNewActorSkeleton(Skeleton*& held, bool male);
 
+protected:
+    // The skeleton's own shared action set goes with it (ActionManager::UnloadActionLib).
+    void OnLastSharedRelease(CResource* resource) override;
+
 private:
     Skeleton* Held(std::string_view name);
     // Loads a new skeleton of the name with the loader step; keeps it with one more reference

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Entity/Character/AnimationState.h"
+
 namespace Zel {
 
 Animation::Animation(CResourceManager* manager, std::string_view name, std::string_view group,
@@ -9,6 +11,10 @@ Animation::Animation(CResourceManager* manager, std::string_view name, std::stri
     : CResource(manager, name, group, handle) {}
 
 Animation::~Animation() = default;
+
+std::unique_ptr<AnimationState> Animation::CreateAnimationState() {
+    return std::make_unique<AnimationState>(this);
+}
 
 void Animation::SetBaseTransform(const float* position, const float* rotation, const float* scale) {
     std::copy(position, position + 3, basePosition_);

@@ -6,11 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "Core/CResource.h"
 
 namespace Zel {
+
+class AnimationState;
 
 class Animation : public CResource {
 public:
@@ -20,10 +23,30 @@ public:
     ~Animation() override;
     ZEL_CLASS_ID(Animation)
 
+    // A new state bound to this animation (position 0, rotation identity, time 0, looping, not
+    // ended); the caller owns it.
+    virtual std::unique_ptr<AnimationState> CreateAnimationState();
+
     // The track's length in seconds.
     virtual float GetLength() const = 0;
     virtual std::uint32_t GetPositionKeyCount() const = 0;
     virtual std::uint32_t GetRotationKeyCount() const = 0;
+    // Writes the base position into the state when the track animates no position, and the base
+    // rotation when it animates no rotation.
+    virtual void FillConstants(AnimationState& state) const = 0;
+    // The position at the first and at the last frame (3 floats); the base position without
+    // position keys.
+    virtual void GetFirstPosition(float* out) const = 0;
+    virtual void GetLastPosition(float* out) const = 0;
+    // No keys: the base pose holds and sampling leaves the state alone.
+    virtual bool IsConstant() const = 0;
+    // The sampled position wins over a bone's local position.
+    virtual bool KeepsPosition() const = 0;
+    // A constant track's rotation wins over a bone's local rotation.
+    virtual bool KeepsRotation() const = 0;
+    // Samples the track at the time into the state; the time is wrapped or clamped to the track
+    // and written back.
+    virtual void Evaluate(float& time, AnimationState& state) = 0;
 
     float* GetBasePosition() { return basePosition_; }
     float* GetBaseScale() { return baseScale_; }
