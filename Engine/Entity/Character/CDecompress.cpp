@@ -426,8 +426,12 @@ void CDecompress::AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned
         lane.rotates = d.AnimatesRotation();
         lane.components = lane.p + (lane.rotates ? 4 : 0);
     }
-    for (Lane& lane : lanes) lane.negative = lane.rotates && lane.r.Bit();
-        // Component by component across the lanes, so that the lanes' chains interleave.
+    for (Lane& lane : lanes) {
+        lane.negative = lane.rotates && lane.r.Bit();
+    }
+    // Component by component across the lanes, so that the lanes' chains interleave; unrolled,
+    // so that every step is laid out for the processor to overlap.
+    static_assert(kMaxComponents == 7 && kLanes == 4, "the unroll counts below");
 #pragma GCC unroll 7
     for (unsigned c = 0; c < kMaxComponents; ++c) {
 #pragma GCC unroll 4
