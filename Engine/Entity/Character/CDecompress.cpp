@@ -99,9 +99,10 @@ inline void ApplyFrame(const float* values, unsigned p, bool rotates, bool negat
     for (unsigned c = 0; c < p; ++c) running[c] += values[c];
     if (rotates) {
         for (int k = 0; k < 3; ++k) q[k] = values[p + k];
-        q[3] = RebuildW(q[0], q[1], q[2], values[p + 3]);
-        if (negative)
-            q[3] = -q[3];
+        // The sign flipped by a mask: a branch on the stored sign would be decided by the data.
+        q[3] = std::bit_cast<float>(
+            std::bit_cast<std::uint32_t>(RebuildW(q[0], q[1], q[2], values[p + 3])) ^
+            static_cast<std::uint32_t>(negative) << 31);
     }
 }
 
