@@ -151,24 +151,24 @@ public:
                                   s.translation);
             if (!d.AnimatesRotation())
                 std::memcpy(s.rotation, d.constantRotation, sizeof(s.rotation));
-            if (d.frameCount != 0)
-                tracks_.push_back({Zel::CompressedTrackCursor(&codec_, i), &s, d.AnimatesPosition(),
-                                   d.AnimatesRotation()});
+            if (d.frameCount != 0) {
+                cursors_.emplace_back(&codec_, i);
+                tracks_.push_back({&s, d.AnimatesPosition(), d.AnimatesRotation()});
+            }
         }
     }
     bool Ok() const { return ok_; }
 
     // Decodes frame f of every track (and f + 1 for the second slot).
-    void Decode(std::uint32_t f) {
-        for (Track& t : tracks_) t.cursor.MoveTo(f);
-    }
+    void Decode(std::uint32_t f) { Zel::CompressedTrackCursor::MoveTo(cursors_, f); }
     // The pose at the middle of frame f, evaluated.
     void Frame(std::uint32_t f) {
-        for (Track& t : tracks_) {
-            t.cursor.MoveTo(f);
-            Blend(t.cursor.GetPosition(0), t.cursor.GetPosition(1), t.cursor.GetRotation(0),
-                  t.cursor.GetRotation(1), 0.5f, t.moves ? t.state->translation : nullptr,
-                  t.turns ? t.state->rotation : nullptr);
+        Zel::CompressedTrackCursor::MoveTo(cursors_, f);
+        for (std::size_t i = 0; i < tracks_.size(); ++i) {
+            const Track& t = tracks_[i];
+            const Zel::CompressedTrackCursor& c = cursors_[i];
+            Blend(c.GetPosition(0), c.GetPosition(1), c.GetRotation(0), c.GetRotation(1), 0.5f,
+                  t.moves ? t.state->translation : nullptr, t.turns ? t.state->rotation : nullptr);
         }
         set_.EvaluateBoneTree(skeleton_, kIdentity, false);
     }
@@ -176,13 +176,14 @@ public:
 
 private:
     struct Track {
-        Zel::CompressedTrackCursor cursor;
         Zel::BoneState* state;
         bool moves, turns;
     };
     Zel::Skeleton& skeleton_;
     Zel::BoneStateSet set_;
     Zel::CDecompress codec_;
+    // One cursor per track, kept together so that they move in one call.
+    std::vector<Zel::CompressedTrackCursor> cursors_;
     std::vector<Track> tracks_;
     bool ok_ = false;
 };

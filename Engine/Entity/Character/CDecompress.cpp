@@ -19,6 +19,8 @@ constexpr double kQuantum = 3.0517578125e-05;  // 1 / 32768
 // load costs less than a refill branch the data would decide.
 class AnimationBitReader {
 public:
+    // Reads nothing: every read fails.
+    AnimationBitReader() = default;
     AnimationBitReader(const std::uint8_t* data, std::uint64_t position, std::uint64_t end)
         : data_(data), position_(std::min(position, end)), end_(end) {}
 
@@ -64,11 +66,10 @@ public:
     }
 
     static float Dequantise(std::int64_t value) {
-        // Within 24 bits the single-precision product is exact, as the double one is.
-        const std::int64_t centred = value - 32768;
-        if (centred > -(1 << 24) && centred < (1 << 24))
-            return static_cast<float>(centred) * static_cast<float>(kQuantum);
-        return static_cast<float>(static_cast<double>(centred) * kQuantum);
+        // The double product rounded once to single precision: for values within 24 bits both
+        // products are exact, so the result is the single-precision one; beyond, the double
+        // one; and no test is needed.
+        return static_cast<float>(static_cast<double>(value - 32768) * kQuantum);
     }
 
     bool Failed() const { return failed_; }
@@ -80,15 +81,34 @@ private:
         position_ = end_;
     }
 
-    const std::uint8_t* data_;
-    std::uint64_t position_;
-    std::uint64_t end_;
+    const std::uint8_t* data_ = nullptr;
+    std::uint64_t position_ = 0;
+    std::uint64_t end_ = 0;
     bool failed_ = false;
 };
 
 // The w of a unit quaternion from x, y and z, in single precision, plus a correction.
 inline float RebuildW(float x, float y, float z, float correction) {
     return std::sqrt(std::max(0.0f, 1.0f - (x * x + y * y + z * z))) + correction;
+}
+
+// Takes one decoded frame: the first p values are added to the running position, and the
+// rotation's x, y and z follow with the correction of its w.
+inline void ApplyFrame(const float* values, unsigned p, bool rotates, bool negative, float* running,
+                       float* q) {
+    for (unsigned c = 0; c < p; ++c) running[c] += values[c];
+    if (rotates) {
+        for (int k = 0; k < 3; ++k) q[k] = values[p + k];
+        // The sign flipped by a mask: a branch on the stored sign would be decided by the data.
+        q[3] = std::bit_cast<float>(
+            std::bit_cast<std::uint32_t>(RebuildW(q[0], q[1], q[2], values[p + 3])) ^
+            static_cast<std::uint32_t>(negative) << 31);
+    }
+}
+
+// The magnitude bits of a residual of class c.
+constexpr std::uint32_t MagnitudeBits(std::uint32_t c) {
+    return 2 * (8 - c);
 }
 
 const char* FaultText(CodecFault fault) {
@@ -251,10 +271,50 @@ void CDecompress::BuildCodeTables() {
             ++l;
         }
         const std::uint32_t rank = value - (l <= kMaxCodeLength ? code_.limits[l] : 0);
-        code_.lookup[prefix] = l <= kMaxCodeLength && rank < code_.counts[l]
-                                   ? static_cast<std::uint16_t>(code_.symbols[l][rank] << 8 | l)
-                                   : kNoSymbol;
+        code_.lookup[prefix] =
+            l <= kMaxCodeLength && rank < code_.counts[l]
+                ? static_cast<std::uint16_t>(MagnitudeBits(code_.symbols[l][rank]) << 8 | l)
+                : kNoSymbol;
     }
+}
+
+template <class Reader, class State>
+inline bool CDecompress::DecodeResidual(Reader& r, const ClassCode& code, State& s, float& value) {
+    // A coded residual takes at most 31 bits (run bit and length, a 10-bit class code,
+    // sign and 16 magnitude bits): one look at the next 32 bits serves all its fields,
+    // and one bounded step moves past them.
+    const std::uint32_t v = r.Peek(32);
+    // Whether a run starts here, and whether it is a long one, depend on the data, so both ways
+    // are computed and one kept through masks: written as choices, the compiler turns them back
+    // into branches, which the data mispredicts.
+    const std::uint32_t starts = 0u - static_cast<std::uint32_t>(s.run == 0);
+    const std::uint32_t longRun = v >> 31;
+    const unsigned head = starts & (1u + 3u * longRun);
+    // Every prefix has an entry, so the table is read whether or not a code starts here.
+    const std::uint16_t entry = code.lookup[(v << head) >> (32 - kMaxCodeLength)];
+    if (__builtin_expect(entry == kNoSymbol, 0) && starts != 0) {
+        // Within the last bits of the data the prefix runs into what follows: the stream ended
+        // before a code did.
+        if (r.Remaining() < head + kMaxCodeLength)
+            r.Skip(head + kMaxCodeLength);
+        return false;
+    }
+    // A run of one, or of two to nine after the long-run bit; the old run is 0 when one starts.
+    s.run += starts & (1u + longRun * (((v >> 28) & 7u) + 1u));
+    s.magnitudeBits ^= (s.magnitudeBits ^ static_cast<std::uint32_t>(entry >> 8)) & starts;
+    const unsigned used = head + (starts & (entry & 0xFFu));
+    --s.run;
+    const unsigned bits = s.magnitudeBits;
+    const std::uint32_t signAndMagnitude = (v << used) >> (31 - bits);
+    r.Skip(used + bits + 1);
+    // Sign and small-residual choices without branches: the data decides them, so a
+    // predictor would miss often.
+    const std::int64_t minus = -static_cast<std::int64_t>(signAndMagnitude >> bits);
+    const std::int64_t size = s.previousResidual ^ (signAndMagnitude & ((1u << bits) - 1u));
+    s.previousValue += (size ^ minus) - minus;
+    s.previousResidual = size < 8192 ? size : s.previousResidual;
+    value = AnimationBitReader::Dequantise(s.previousValue);
+    return true;
 }
 
 CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t frame,
@@ -307,51 +367,14 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
         const bool negative = rotates && r.Bit();
         float values[kMaxComponents];
         for (unsigned c = 0; c < components; ++c) {
-            CompressedTrackCursor::Component& s = state[c];
-            // A coded residual takes at most 31 bits (run bit and length, a 10-bit class code,
-            // sign and 16 magnitude bits): one look at the next 32 bits serves all its fields,
-            // and one bounded step moves past them.
-            const std::uint32_t v = r.Peek(32);
-            // Whether a run starts here depends on the data, so both ways are computed and one
-            // is kept, rather than branched on.
-            const bool starts = s.run == 0;
-            const bool longRun = (v >> 31) != 0;
-            const unsigned head = starts ? (longRun ? 4u : 1u) : 0u;
-            const std::uint16_t entry = code.lookup[(v << head) >> (32 - kMaxCodeLength)];
-            if (starts && entry == kNoSymbol) {
-                // Within the last bits of the data the prefix runs into what follows: the stream
-                // ended before a code did.
-                if (r.Remaining() < head + kMaxCodeLength)
-                    r.Skip(head + kMaxCodeLength);
-                else
-                    badCode = true;
+            if (!DecodeResidual(r, code, state[c], values[c])) {
+                badCode = !r.Failed();
                 break;
             }
-            const std::uint32_t newRun = longRun ? ((v >> 28) & 7u) + 2 : 1u;
-            s.run = starts ? newRun : s.run;
-            s.currentClass = starts ? static_cast<std::uint32_t>(entry >> 8) : s.currentClass;
-            const unsigned used = head + (starts ? (entry & 0xFFu) : 0u);
-            --s.run;
-            const unsigned bits = 2 * (8 - s.currentClass);
-            const std::uint32_t signAndMagnitude = (v << used) >> (31 - bits);
-            r.Skip(used + bits + 1);
-            // Sign and small-residual choices without branches: the data decides them, so a
-            // predictor would miss often.
-            const std::int64_t minus = -static_cast<std::int64_t>(signAndMagnitude >> bits);
-            const std::int64_t size = s.previousResidual ^ (signAndMagnitude & ((1u << bits) - 1u));
-            s.previousValue += (size ^ minus) - minus;
-            s.previousResidual = size < 8192 ? size : s.previousResidual;
-            values[c] = AnimationBitReader::Dequantise(s.previousValue);
         }
         if (r.Failed() || badCode)
             break;
-        for (unsigned c = 0; c < p; ++c) running[c] += values[c];
-        if (rotates) {
-            for (int k = 0; k < 3; ++k) q[k] = values[p + k];
-            q[3] = RebuildW(q[0], q[1], q[2], values[p + 3]);
-            if (negative)
-                q[3] = -q[3];
-        }
+        ApplyFrame(values, p, rotates, negative, running, q);
         ++decoded;
     }
     if (r.Failed() || badCode) {
@@ -377,6 +400,79 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
             rotation[k] = q[k];
     }
     return CodecFault::None;
+}
+
+void CDecompress::AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned n,
+                                 bool* ok) const {
+    struct Lane {
+        AnimationBitReader r;
+        CompressedTrackCursor::Component* state = nullptr;
+        unsigned components = 0;
+        unsigned p = 0;
+        bool rotates = false;
+        bool negative = false;
+        bool badCode = false;
+        float values[kMaxComponents];
+    };
+    // Lanes past n read nothing and decode no component.
+    Lane lanes[kLanes];
+    const std::uint64_t end = static_cast<std::uint64_t>(frameDataEnd_) * 8;
+    for (unsigned i = 0; i < n; ++i) {
+        CompressedTrackCursor& cursor = *cursors[i];
+        const TrackDescriptor& d = descriptors_[cursor.track_];
+        Lane& lane = lanes[i];
+        lane.r = AnimationBitReader(data_.data(), cursor.bitPosition_, end);
+        lane.state = cursor.components_;
+        lane.p = d.AnimatesPosition() ? 3 : 0;
+        lane.rotates = d.AnimatesRotation();
+        lane.components = lane.p + (lane.rotates ? 4 : 0);
+    }
+    for (Lane& lane : lanes) {
+        lane.negative = lane.rotates && lane.r.Bit();
+    }
+    // Component by component across the lanes, so that the lanes' chains interleave; unrolled,
+    // so that every step is laid out for the processor to overlap.
+    static_assert(kMaxComponents == 7 && kLanes == 4, "the unroll counts below");
+#pragma GCC unroll 7
+    for (unsigned c = 0; c < kMaxComponents; ++c) {
+#pragma GCC unroll 4
+        for (Lane& lane : lanes) {
+            if (c < lane.components && !lane.badCode &&
+                !DecodeResidual(lane.r, code_, lane.state[c], lane.values[c]))
+                lane.badCode = true;
+        }
+    }
+    for (unsigned i = 0; i < n; ++i) {
+        CompressedTrackCursor& cursor = *cursors[i];
+        Lane& lane = lanes[i];
+        ok[i] = !lane.r.Failed() && !lane.badCode;
+        if (!ok[i]) {
+            cursor.lastFrame_ = CompressedTrackCursor::kNoFrame;
+            continue;
+        }
+        // Worked on in locals and stored once: stores read back at once as a whole would stall.
+        float running[3] = {cursor.runningPosition_[0], cursor.runningPosition_[1],
+                            cursor.runningPosition_[2]};
+        float q[4] = {cursor.lastRotation_[0], cursor.lastRotation_[1], cursor.lastRotation_[2],
+                      cursor.lastRotation_[3]};
+        ApplyFrame(lane.values, lane.p, lane.rotates, lane.negative, running, q);
+        cursor.bitPosition_ = lane.r.Position();
+        ++cursor.lastFrame_;
+        ++cursor.decodedFrames_;
+        cursor.cachedFrame_ = cursor.lastFrame_ - 1;
+        std::memcpy(cursor.positions_[0], cursor.positions_[1], sizeof(cursor.positions_[0]));
+        std::memcpy(cursor.rotations_[0], cursor.rotations_[1], sizeof(cursor.rotations_[0]));
+        for (int k = 0; k < 3; ++k) {
+            cursor.runningPosition_[k] = running[k];
+            if (lane.p)
+                cursor.positions_[1][k] = running[k];
+        }
+        for (int k = 0; k < 4; ++k) {
+            cursor.lastRotation_[k] = q[k];
+            if (lane.rotates)
+                cursor.rotations_[1][k] = q[k];
+        }
+    }
 }
 
 }  // namespace Zel

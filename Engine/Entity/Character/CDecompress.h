@@ -43,6 +43,8 @@ public:
     static constexpr std::uint32_t kClassCount = 9;
     // Position x, y, z and rotation x, y, z, w.
     static constexpr std::uint32_t kMaxComponents = 7;
+    // Tracks decoded side by side by one AdvanceCursors call.
+    static constexpr unsigned kLanes = 4;
 
     CDecompress() = default;
     CDecompress(const CDecompress&) = delete;
@@ -74,12 +76,15 @@ public:
                            float* rotation) const;
 
 private:
+    friend class CompressedTrackCursor;
+
     struct ClassCode {
         std::uint8_t lengths[kClassCount] = {};
         std::uint32_t counts[kMaxCodeLength + 1] = {};
         std::uint32_t limits[kMaxCodeLength + 1] = {};
         std::uint8_t symbols[kMaxCodeLength + 1][kClassCount] = {};
-        // For every 10-bit prefix, the symbol it starts with (high byte) and the code's length
+        // For every 10-bit prefix, the magnitude bits of the class symbol it starts with (high
+        // byte: the decoder needs them, not the symbol) and the code's length
         // (low byte); kNoSymbol when it starts with no code.
         std::uint16_t lookup[1u << kMaxCodeLength] = {};
     };
@@ -89,6 +94,16 @@ private:
                                 std::vector<std::int32_t>& boneIndices);
     CodecFault ReadOffsetTable();
     void BuildCodeTables();
+    // One coded residual of a component (the cursor's per-component state); false when its class
+    // code names no symbol, the reader failing when the stream ended before the code did.
+    template <class Reader, class State>
+    static bool DecodeResidual(Reader& r, const ClassCode& code, State& s, float& value);
+    // Moves each of n cursors (at most kLanes, bound to this decoder, each caching frame f - 1
+    // with its stream at frame f, and f + 1 inside its track) on by one frame: one frame decoded
+    // per track. The tracks are decoded side by side: a bit stream is one long chain of
+    // dependent loads, and several chains at once keep the processor busy. ok[i] answers whether
+    // cursor i moved; a cursor that did not is left to restart, its cache as it was.
+    void AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
 
     // The file followed by zero padding, so that whole words may be loaded near its end.
     std::vector<std::uint8_t> data_;

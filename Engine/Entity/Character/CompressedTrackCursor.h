@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "Entity/Character/CDecompress.h"
 
@@ -32,6 +33,10 @@ public:
     // decodes f (from the start of the track when f is not after the stream's last frame) and
     // f + 1. On a refusal nothing is cached.
     CodecFault MoveTo(std::uint32_t f);
+    // MoveTo(f) for every cursor; the cursors that play on from frame f - 1 are decoded several
+    // at a time, which is quicker than one by one. Answers the first refusal (None when there was
+    // none); a refused cursor caches nothing.
+    static CodecFault MoveTo(std::span<CompressedTrackCursor> cursors, std::uint32_t f);
     // The cached frame, -1 when none.
     std::int64_t GetCachedFrame() const { return cachedFrame_; }
     // Position (3 floats) and rotation (x, y, z, w) of slot 0 or 1; only the parts the track
@@ -47,11 +52,15 @@ public:
 private:
     friend class CDecompress;
 
+    // Whether MoveTo(f) is one frame decoded on from the stream's place.
+    bool PlaysOnTo(std::uint32_t f) const;
+
     struct Component {
         std::int64_t previousValue = 0;
         std::int64_t previousResidual = 0;
         std::uint32_t run = 0;
-        std::uint32_t currentClass = 0;
+        // The magnitude bits of the current run's class (16 for class 0).
+        std::uint32_t magnitudeBits = 16;
     };
 
     const CDecompress* decoder_ = nullptr;

@@ -121,6 +121,87 @@ TEST(CDecompress, CursorsOnOneFileNeverRestartEachOther) {
     }
 }
 
+// Every cursor's two slots, cached frame and decoded-frame count, bit for bit.
+void ExpectSameCursors(const std::vector<CompressedTrackCursor>& a,
+                       const std::vector<CompressedTrackCursor>& b, const std::string& what) {
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t c = 0; c < a.size(); ++c) {
+        SCOPED_TRACE(what + ", cursor " + std::to_string(c));
+        EXPECT_EQ(a[c].GetCachedFrame(), b[c].GetCachedFrame());
+        EXPECT_EQ(a[c].GetDecodedFrameCount(), b[c].GetDecodedFrameCount());
+        for (int slot = 0; slot < 2; ++slot) {
+            EXPECT_EQ(std::memcmp(a[c].GetPosition(slot), b[c].GetPosition(slot), 3 * 4), 0);
+            EXPECT_EQ(std::memcmp(a[c].GetRotation(slot), b[c].GetRotation(slot), 4 * 4), 0);
+        }
+    }
+}
+
+TEST(CDecompress, MovingCursorsTogetherMatchesMovingEachAlone) {
+    // 20 tracks (every fifth constant) played forward, with jumps back and to the last frame,
+    // and a few cursors that start late, so that batches mix every kind of move.
+    const mg::CompressedActionDesc a = mg::SyntheticCompressedAction(20, 80, 7);
+    Decoder d(mg::WriteCompressedActionFile(a).bytes);
+    ASSERT_EQ(d.fault, CodecFault::None);
+    std::vector<CompressedTrackCursor> alone, together;
+    for (std::uint32_t c = 0; c < 23; ++c) {
+        alone.emplace_back(&d.codec, c % 20);
+        together.emplace_back(&d.codec, c % 20);
+    }
+    const std::uint32_t frames[] = {0, 1, 2, 3, 4, 40, 41, 42, 10, 11, 78, 79, 5, 6};
+    for (std::uint32_t f : frames) {
+        CodecFault first = CodecFault::None;
+        for (CompressedTrackCursor& cursor : alone) {
+            const CodecFault fault = cursor.MoveTo(f);
+            if (first == CodecFault::None)
+                first = fault;
+        }
+        EXPECT_EQ(CompressedTrackCursor::MoveTo(together, f), first);
+        ExpectSameCursors(alone, together, "frame " + std::to_string(f));
+    }
+    for (std::uint32_t f = 7; f < 80; ++f) {
+        for (CompressedTrackCursor& cursor : alone) cursor.MoveTo(f);
+        CompressedTrackCursor::MoveTo(together, f);
+    }
+    ExpectSameCursors(alone, together, "played on");
+}
+
+TEST(CDecompress, CursorsMovedTogetherRefuseAsEachAlone) {
+    const mg::CompressedActionDesc good = mg::SyntheticCompressedAction(9, 30, 3);
+    const mg::WrittenFile file = mg::WriteCompressedActionFile(good);
+    // The last track's frames cut short, and a class code that names no symbol.
+    std::vector<std::uint8_t> cut = file.bytes;
+    const std::size_t table = file.Offset("ac6#offsets");
+    cut.erase(cut.begin() + static_cast<std::ptrdiff_t>(table - 6),
+              cut.begin() + static_cast<std::ptrdiff_t>(table));
+    mg::CompressedActionDesc uncoded = good;
+    uncoded.codeLengths = std::array<std::uint8_t, 9>{};
+    const std::vector<std::uint8_t> files[] = {cut, mg::WriteCompressedActionFile(uncoded).bytes};
+    const CodecFault faults[] = {CodecFault::Truncated, CodecFault::BadClassCode};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        ZelTest::LogCapture log;
+        Decoder d(files[i], 10);
+        ASSERT_EQ(d.fault, CodecFault::None);
+        // The animated tracks: a constant one answers that no frame is in it.
+        std::vector<CompressedTrackCursor> alone, together;
+        for (std::uint32_t t = 0; t < d.count; ++t) {
+            if (d.codec.FindTrackDescriptor(t)->frameCount == 0)
+                continue;
+            alone.emplace_back(&d.codec, t);
+            together.emplace_back(&d.codec, t);
+        }
+        CodecFault seen = CodecFault::None;
+        for (std::uint32_t f = 0; f < 30; ++f) {
+            for (CompressedTrackCursor& cursor : alone) cursor.MoveTo(f);
+            const CodecFault fault = CompressedTrackCursor::MoveTo(together, f);
+            if (fault != CodecFault::None)
+                seen = fault;
+            ExpectSameCursors(alone, together, "frame " + std::to_string(f));
+        }
+        EXPECT_EQ(seen, faults[i]);
+    }
+}
+
 TEST(CDecompress, AskingForAnEarlierFrameRestartsFromFrameZero) {
     const mg::CompressedActionDesc a = mg::SyntheticCompressedAction(1, 40, 9);
     Decoder d(mg::WriteCompressedActionFile(a).bytes);
@@ -337,6 +418,9 @@ TEST(CDecompress, EveryCutOfAFileIsReadWithinItsBytes) {
             CompressedTrackCursor cursor(&d.codec, t);
             for (std::uint32_t f = 0; f < 12; ++f) cursor.MoveTo(f);
         }
+        std::vector<CompressedTrackCursor> together;
+        for (std::uint32_t t = 0; t < d.count; ++t) together.emplace_back(&d.codec, t);
+        for (std::uint32_t f = 0; f < 12; ++f) CompressedTrackCursor::MoveTo(together, f);
     }
 }
 
