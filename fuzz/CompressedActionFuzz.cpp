@@ -1,6 +1,7 @@
 // libFuzzer target over the compressed action decoder: the input is a whole ".ac6" file. The
 // header is read against a skeleton of 511 bones, then every track is played forward, stepped
-// back and asked twice for one frame through its own cursor.
+// back and asked twice for one frame through its own cursor; last, all tracks are played forward
+// together through the batch move, as channels play them.
 //
 //   CompressedActionFuzz --write-seeds=DIR   writes the seed corpus
 //   CompressedActionFuzz [libFuzzer flags] CORPUS...
@@ -66,5 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         codec.DecodeFrame(cursor, frames / 2, position, rotation);
         codec.DecodeFrame(cursor, frames / 2, position, rotation);
     }
+    std::vector<Zel::CompressedTrackCursor> cursors;
+    cursors.reserve(count);
+    std::uint32_t longest = 0;
+    for (std::uint32_t t = 0; t < count; ++t) {
+        Zel::TrackDescriptor d;
+        codec.GetTrackDescriptor(t, d);
+        longest = std::max(longest, d.frameCount);
+        cursors.emplace_back(&codec, t);
+    }
+    for (std::uint32_t f = 0; f < std::min<std::uint32_t>(longest, 64); ++f)
+        Zel::CompressedTrackCursor::MoveTo(cursors, f);
     return 0;
 }
