@@ -34,6 +34,7 @@
 #include "Entity/Character/CompressedTrackCursor.h"
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
+#include "bench/BipedNodes.h"
 #include "modelgen/BipedRecipe.h"
 #include "modelgen/CompressedActionFile.h"
 
@@ -74,24 +75,7 @@ public:
         std::filesystem::current_path(dir_);
         Zel::Globals* g = Zel::Globals::GetSingleton();
         biped = mg::BipedSkeleton();
-        std::vector<Zel::SkeletonNode> nodes;
-        for (const mg::BipedBone& b : biped) {
-            Zel::SkeletonNode n;
-            n.name = b.name;
-            n.parentName = b.parent;
-            const float at[3] = {b.position.x, b.position.y, b.position.z};
-            float base[3] = {0, 0, 0};
-            for (const mg::BipedBone& p : biped) {
-                if (p.name == b.parent)
-                    base[0] = p.position.x, base[1] = p.position.y, base[2] = p.position.z;
-            }
-            for (int k = 0; k < 3; ++k) {
-                n.modelPosition[k] = at[k];
-                n.localPosition[k] = at[k] - base[k];
-                n.bindMatrix[4 * k + 3] = at[k];
-            }
-            nodes.push_back(n);
-        }
+        std::vector<Zel::SkeletonNode> nodes = ZelBench::BipedNodes(biped);
         Zel::SkeletonManager& skeletons = *g->GetSkeletonManager();
         skeletons.SetFileLoader([&nodes](Zel::Skeleton& s, const std::string&) {
             return s.BuildFromTree(nodes) != nullptr;

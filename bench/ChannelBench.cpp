@@ -37,6 +37,7 @@
 #include "Entity/Geometry/AnimationTrack.h"
 #include "Math/Quaternion.h"
 #include "PairedTiming.h"
+#include "bench/BipedNodes.h"
 #include "modelgen/BipedRecipe.h"
 #include "modelgen/CompressedActionFile.h"
 
@@ -72,25 +73,8 @@ public:
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
         Zel::Globals* g = Zel::Globals::GetSingleton();
-        std::vector<Zel::SkeletonNode> nodes;
         const std::vector<mg::BipedBone> biped = mg::BipedSkeleton();
-        for (const mg::BipedBone& b : biped) {
-            Zel::SkeletonNode n;
-            n.name = b.name;
-            n.parentName = b.parent;
-            const float at[3] = {b.position.x, b.position.y, b.position.z};
-            float base[3] = {0, 0, 0};
-            for (const mg::BipedBone& p : biped) {
-                if (p.name == b.parent)
-                    base[0] = p.position.x, base[1] = p.position.y, base[2] = p.position.z;
-            }
-            for (int k = 0; k < 3; ++k) {
-                n.modelPosition[k] = at[k];
-                n.localPosition[k] = at[k] - base[k];
-                n.bindMatrix[4 * k + 3] = at[k];
-            }
-            nodes.push_back(n);
-        }
+        std::vector<Zel::SkeletonNode> nodes = ZelBench::BipedNodes(biped);
         Zel::SkeletonManager& skeletons = *g->GetSkeletonManager();
         skeletons.SetFileLoader([&nodes](Zel::Skeleton& s, const std::string&) {
             return s.BuildFromTree(nodes) != nullptr;
