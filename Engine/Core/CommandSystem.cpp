@@ -36,15 +36,27 @@ void ClearConsole() {
 }
 
 // The whole file, or false when it cannot be opened.
-bool ReadWholeFile(const char* fileName, std::string& text) {
+// A command script is a few lines of settings; anything far larger (or a device file that never
+// ends) is not one.
+constexpr std::size_t kMaxCommandFileBytes = 1 << 20;
+
+enum class ReadResult { Read, Missing, TooLarge };
+
+ReadResult ReadWholeFile(const char* fileName, std::string& text) {
     std::FILE* file = fopen_resolved(fileName, "rb");
     if (!file)
-        return false;
+        return ReadResult::Missing;
     char chunk[4096];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, n);
+        if (text.size() > kMaxCommandFileBytes) {
+            std::fclose(file);
+            return ReadResult::TooLarge;
+        }
+    }
     std::fclose(file);
-    return true;
+    return ReadResult::Read;
 }
 
 }  // namespace
@@ -108,9 +120,15 @@ bool CommandSystem::ExecuteCommandFile(const char* fileName) {
         return false;
     }
     std::string text;
-    if (!ReadWholeFile(fileName, text)) {
-        Print(std::string("command file does not exist:") + fileName + "\n");
-        return false;
+    switch (ReadWholeFile(fileName, text)) {
+        case ReadResult::Read:
+            break;
+        case ReadResult::Missing:
+            Print(std::string("command file does not exist:") + fileName + "\n");
+            return false;
+        case ReadResult::TooLarge:
+            Print(std::string("command file is larger than 1 MB:") + fileName + "\n");
+            return false;
     }
     ++fileDepth_;
     bool result = true;

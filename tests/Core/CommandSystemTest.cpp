@@ -138,6 +138,12 @@ TEST_F(CommandSystemTest, ScriptFiles) {
     EXPECT_FALSE(commands->ExecuteCommandFile("missing.txt"));
     EXPECT_FALSE(commands->ExecuteCommandFile(""));
     EXPECT_FALSE(commands->ExecuteCommandFile(nullptr));
+    // Something far larger than a script, or a device that never ends, is refused unread.
+    config->SetDefaults();
+    dir_.Write("huge.txt", "draw actor off\n" + std::string(std::size_t(1) << 21, '#'));
+    EXPECT_FALSE(commands->ExecuteCommandFile("huge.txt"));
+    EXPECT_EQ(config->GetValue(15), 1);
+    EXPECT_FALSE(commands->ExecuteCommandFile("/dev/zero"));
     // A command file named with backslashes and another case is found.
     dir_.Write("Sub/Cfg.txt", "draw model off\n");
     EXPECT_TRUE(commands->ExecuteCommandFile("sub\\cfg.TXT"));
