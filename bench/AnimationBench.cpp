@@ -75,13 +75,7 @@ public:
         std::filesystem::current_path(dir_);
         Zel::Globals* g = Zel::Globals::GetSingleton();
         biped = mg::BipedSkeleton();
-        std::vector<Zel::SkeletonNode> nodes = ZelBench::BipedNodes(biped);
-        Zel::SkeletonManager& skeletons = *g->GetSkeletonManager();
-        skeletons.SetFileLoader([&nodes](Zel::Skeleton& s, const std::string&) {
-            return s.BuildFromTree(nodes) != nullptr;
-        });
-        skeleton = skeletons.GetOrLoad("biped.fig");
-        skeletons.SetFileLoader(nullptr);
+        skeleton = ZelBench::LoadBipedSkeleton(*g->GetSkeletonManager(), biped);
         action = mg::SyntheticCompressedAction(static_cast<std::uint32_t>(biped.size()), kFrames);
         // Bones that do not move keep their bind positions on both sides.
         for (mg::CompressedTrackDesc& t : action.tracks) {

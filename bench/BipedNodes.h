@@ -1,11 +1,13 @@
-// The skeleton nodes of the fixture writer's 70-bone biped, for benchmarks that build it with
-// Skeleton::BuildFromTree: model and local bind positions from the recipe, bind matrices that
-// only translate.
+// The fixture writer's 70-bone biped as benchmarks build it: its skeleton nodes (model and local
+// bind positions from the recipe, bind matrices that only translate) and the skeleton itself.
 #pragma once
 
 #include <vector>
 
+#include <string>
+
 #include "Entity/Character/Skeleton.h"
+#include "Entity/Character/SkeletonManager.h"
 #include "modelgen/BipedRecipe.h"
 
 namespace ZelBench {
@@ -30,6 +32,19 @@ inline std::vector<Zel::SkeletonNode> BipedNodes(const std::vector<ZelModelGen::
         nodes.push_back(n);
     }
     return nodes;
+}
+
+// The biped's skeleton, built through the manager's file hook under the name "biped.fig"; the
+// caller gives it back with ReleaseShared. Null when the build is refused.
+inline Zel::Skeleton* LoadBipedSkeleton(Zel::SkeletonManager& skeletons,
+                                        const std::vector<ZelModelGen::BipedBone>& biped) {
+    const std::vector<Zel::SkeletonNode> nodes = BipedNodes(biped);
+    skeletons.SetFileLoader([&nodes](Zel::Skeleton& s, const std::string&) {
+        return s.BuildFromTree(nodes) != nullptr;
+    });
+    Zel::Skeleton* skeleton = skeletons.GetOrLoad("biped.fig");
+    skeletons.SetFileLoader(nullptr);
+    return skeleton;
 }
 
 }  // namespace ZelBench

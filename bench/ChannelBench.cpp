@@ -74,13 +74,7 @@ public:
         std::filesystem::current_path(dir_);
         Zel::Globals* g = Zel::Globals::GetSingleton();
         const std::vector<mg::BipedBone> biped = mg::BipedSkeleton();
-        std::vector<Zel::SkeletonNode> nodes = ZelBench::BipedNodes(biped);
-        Zel::SkeletonManager& skeletons = *g->GetSkeletonManager();
-        skeletons.SetFileLoader([&nodes](Zel::Skeleton& s, const std::string&) {
-            return s.BuildFromTree(nodes) != nullptr;
-        });
-        skeleton = skeletons.GetOrLoad("biped.fig");
-        skeletons.SetFileLoader(nullptr);
+        skeleton = ZelBench::LoadBipedSkeleton(*g->GetSkeletonManager(), biped);
         if (!skeleton)
             return;
         bones = skeleton->GetBoneCount();

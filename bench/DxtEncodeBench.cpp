@@ -22,12 +22,6 @@ namespace {
 using ZelFixtures::Bytes;
 constexpr std::uint32_t kSide = 1024;
 
-Bytes ToBgra(const ZelFixtures::RgbaImage& image) {
-    Bytes out = image.rgba;
-    for (std::size_t i = 0; i < out.size(); i += 4) std::swap(out[i], out[i + 2]);
-    return out;
-}
-
 struct Collect : nvtt::OutputHandler {
     Bytes bytes;
     void beginImage(int, int, int, int, int, int) override {}
@@ -57,7 +51,7 @@ bool Nvtt(const Bytes& bgra, bool dxt5, Collect& output) {
 void DxtEncode(benchmark::State& state) {
     const bool dxt5 = state.range(0) != 0;
     const ZelFixtures::RgbaImage image = ZelFixtures::MakeSmoothImage(kSide, kSide);
-    const Bytes bgra = ToBgra(image);
+    const Bytes bgra = image.Bgra();
     Bytes blocks(std::size_t(kSide) * kSide / (dxt5 ? 1 : 2));
     Collect output;
     bool ok = true;

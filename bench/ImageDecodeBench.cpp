@@ -49,19 +49,13 @@ namespace {
 using ZelFixtures::Bytes;
 constexpr std::uint32_t kSide = 1024;
 
-Bytes ToBgra(const ZelFixtures::RgbaImage& image) {
-    Bytes out = image.rgba;
-    for (std::size_t i = 0; i < out.size(); i += 4) std::swap(out[i], out[i + 2]);
-    return out;
-}
-
 struct Files {
     ZelFixtures::RgbaImage image = ZelFixtures::MakeSmoothImage(kSide, kSide);
     Bytes png, dds1, dds5, jpeg;
 
     Files() {
         png = PngOf(image);
-        const Bytes bgra = ToBgra(image);
+        const Bytes bgra = image.Bgra();
         Bytes blocks(std::size_t(kSide) * kSide);
         Zel::DxtEncodeImage(1, bgra.data(), kSide, kSide, Zel::PF_DXT5, blocks.data());
         dds5 = ZelFixtures::WriteDdsBlocks("DXT5", kSide, kSide, blocks);

@@ -127,45 +127,52 @@ void SceneManager::DestroySceneNode(SceneNode* node) {
         factory->Release(node);
 }
 
-#define ZEL_ENTITY_CREATE(Kind, getter)                                                           \
-    Kind* SceneManager::Create##Kind(const std::string& name) {                                   \
-        return static_cast<Kind*>(RegisterNew<Entity>(entities_, entityLock_, &name,              \
-                                                      [] { return Acquire(&Globals::getter); })); \
-    }                                                                                             \
-    Kind* SceneManager::Create##Kind() {                                                          \
-        return static_cast<Kind*>(RegisterNew<Entity>(entities_, entityLock_, nullptr,            \
-                                                      [] { return Acquire(&Globals::getter); })); \
-    }
+template <class Kind>
+Kind* SceneManager::CreateRegisteredEntity(Factory<Kind>* (Globals::*getter)(),
+                                           const std::string* name) {
+    return static_cast<Kind*>(RegisterNew(entities_, entityLock_, name,
+                                          [getter]() -> Entity* { return Acquire(getter); }));
+}
 
-ZEL_ENTITY_CREATE(Entity, GetEntityFactory)
-ZEL_ENTITY_CREATE(SkeletonModel, GetSkeletonModelFactory)
-ZEL_ENTITY_CREATE(DeformedModel, GetDeformedModelFactory)
-ZEL_ENTITY_CREATE(DeformedSkeletonModel, GetDeformedSkeletonModelFactory)
-#undef ZEL_ENTITY_CREATE
-
+Entity* SceneManager::CreateEntity(const std::string& name) {
+    return CreateRegisteredEntity(&Globals::GetEntityFactory, &name);
+}
+Entity* SceneManager::CreateEntity() {
+    return CreateRegisteredEntity(&Globals::GetEntityFactory, nullptr);
+}
+SkeletonModel* SceneManager::CreateSkeletonModel(const std::string& name) {
+    return CreateRegisteredEntity(&Globals::GetSkeletonModelFactory, &name);
+}
+SkeletonModel* SceneManager::CreateSkeletonModel() {
+    return CreateRegisteredEntity(&Globals::GetSkeletonModelFactory, nullptr);
+}
+DeformedModel* SceneManager::CreateDeformedModel(const std::string& name) {
+    return CreateRegisteredEntity(&Globals::GetDeformedModelFactory, &name);
+}
+DeformedModel* SceneManager::CreateDeformedModel() {
+    return CreateRegisteredEntity(&Globals::GetDeformedModelFactory, nullptr);
+}
+DeformedSkeletonModel* SceneManager::CreateDeformedSkeletonModel(const std::string& name) {
+    return CreateRegisteredEntity(&Globals::GetDeformedSkeletonModelFactory, &name);
+}
+DeformedSkeletonModel* SceneManager::CreateDeformedSkeletonModel() {
+    return CreateRegisteredEntity(&Globals::GetDeformedSkeletonModelFactory, nullptr);
+}
 Actor* SceneManager::CreateActor() {
-    return static_cast<Actor*>(RegisterNew<Entity>(
-        entities_, entityLock_, nullptr, [] { return Acquire(&Globals::GetActorFactory); }));
+    return CreateRegisteredEntity(&Globals::GetActorFactory, nullptr);
 }
-
 Level* SceneManager::CreateLevel() {
-    return static_cast<Level*>(RegisterNew<Entity>(
-        entities_, entityLock_, nullptr, [] { return Acquire(&Globals::GetLevelFactory); }));
+    return CreateRegisteredEntity(&Globals::GetLevelFactory, nullptr);
 }
-
 SimpLevel* SceneManager::CreateSimpLevel() {
-    return static_cast<SimpLevel*>(RegisterNew<Entity>(
-        entities_, entityLock_, nullptr, [] { return Acquire(&Globals::GetSimpLevelFactory); }));
+    return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
 }
-
+// The kind selects a billboard's shape; the billboards will store it and build their pieces.
 BillBoard* SceneManager::CreateBillBoard(std::int32_t /*kind*/) {
-    return static_cast<BillBoard*>(RegisterNew<Entity>(
-        entities_, entityLock_, nullptr, [] { return Acquire(&Globals::GetBillBoardFactory); }));
+    return CreateRegisteredEntity(&Globals::GetBillBoardFactory, nullptr);
 }
-
 BillBoard* SceneManager::CreateBillBoard(const std::string& name, std::int32_t /*kind*/) {
-    return static_cast<BillBoard*>(RegisterNew<Entity>(
-        entities_, entityLock_, &name, [] { return Acquire(&Globals::GetBillBoardFactory); }));
+    return CreateRegisteredEntity(&Globals::GetBillBoardFactory, &name);
 }
 
 void SceneManager::ReleaseEntity(Entity* entity) {

@@ -26,6 +26,9 @@ class Camera;
 class DeformedModel;
 class DeformedSkeletonModel;
 class Entity;
+template <class T>
+class Factory;
+class Globals;
 class IInsList_Impl;
 class Level;
 class Light;
@@ -230,6 +233,9 @@ private:
 
     template <class T, class Make>
     T* RegisterNew(Registry<T>& registry, locksection& lock, const std::string* name, Make make);
+    // An entity of a kind from its Globals factory, registered under name (or its own).
+    template <class Kind>
+    Kind* CreateRegisteredEntity(Factory<Kind>* (Globals::*getter)(), const std::string* name);
     template <class T>
     static T* FindNewest(Registry<T>& registry, locksection& lock, const std::string& name);
     template <class T>
@@ -242,7 +248,6 @@ private:
     Light* ListLight(Light* light);
     static std::uint32_t TakeSlot(std::vector<Listener>& slots, Listener listener);
 
-    float lastPresentTime_ = 0.0f;
     RenderSystem* renderSystem_ = nullptr;  // not owned
     std::optional<bool> dx7Override_;
     Registry<SceneNode> nodes_;

@@ -15,17 +15,10 @@ namespace {
 using ZelFixtures::Bytes;
 using ZelFixtures::RgbaImage;
 
-// The encoder's source layout: B, G, R, A.
-Bytes ToBgra(const RgbaImage& image) {
-    Bytes out = image.rgba;
-    for (std::size_t i = 0; i < out.size(); i += 4) std::swap(out[i], out[i + 2]);
-    return out;
-}
-
 Bytes Encode(int mode, const RgbaImage& image, std::uint32_t format) {
     const std::size_t blockBytes = format == Zel::PF_DXT1 ? 8 : 16;
     Bytes out(((image.width + 3) / 4) * ((image.height + 3) / 4) * blockBytes, 0xCD);
-    const Bytes source = ToBgra(image);
+    const Bytes source = image.Bgra();
     EXPECT_TRUE(
         Zel::DxtEncodeImage(mode, source.data(), image.width, image.height, format, out.data()));
     return out;
@@ -89,7 +82,7 @@ TEST(DxtEncoder, Dxt5AlphaBlocksByHand) {
 }
 
 TEST(DxtEncoder, RefusesOtherModeAndFormatPairsWithoutWriting) {
-    const Bytes source = ToBgra(Filled(4, 4, 1, 2, 3, 4));
+    const Bytes source = Filled(4, 4, 1, 2, 3, 4).Bgra();
     const std::pair<int, std::uint32_t> refused[] = {
         {1, Zel::PF_DXT2}, {1, Zel::PF_DXT4}, {1, Zel::PF_A8R8G8B8}, {2, Zel::PF_DXT3},
         {2, Zel::PF_DXT5}, {0, Zel::PF_DXT1}, {3, Zel::PF_DXT1}};
