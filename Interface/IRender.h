@@ -1,11 +1,41 @@
 // The root interface the host receives from CreateRenderer. It lives until DeleteRenderer; the
 // host never deletes it. Every operation runs on the host's thread.
+//
+// The operations keep their order (a source-level contract); the reserved ones do nothing and
+// answer the value their declaration shows. Objects handed out are wrappers the host gives back
+// with IObject::Release; interface arguments may be null (no object). Operations whose part of
+// the renderer is not built answer null, 0 or false and change nothing.
 #pragma once
 
+#include <cstdint>
+
+#include "Interface/ICamera.h"
+#include "Interface/ILight.h"
+#include "Interface/IModel.h"
+#include "Interface/IMoveObject.h"
+#include "Interface/IRenderTarget.h"
+#include "Interface/ITexture.h"
 #include "Interface/RenderWindowParams.h"
 #include "Interface/SystemInfo.h"
 
 namespace ZelI {
+
+class ISkyBall;
+class IActor;
+class ISharedActionManager;
+class IVB;
+class IShader;
+class IMaterial;
+class IBillBoard;
+class IDecal;
+class IParticleVB;
+class ILevel;
+class IEngineMonitor;
+class IRenderStateManager;
+class IMatProxyTable;
+class IGlobalConfig;
+class ISpecialEffectManager;
+class IFrameProfiler;
 
 class IRender {
 protected:
@@ -15,10 +45,373 @@ protected:
 public:
     // The machine summary owned by the library; valid until DeleteRenderer.
     virtual SystemInfo* GetSystemInfo() = 0;
-    // Opens the render window and initialises the renderer: the shader-compiler module is loaded
-    // once, the global switches are reset and "EngineConfig.txt" in the working directory runs
-    // as a command script. Answers 100 on success, -101 when no render system could be made.
+    // The main render window's handle; null before the window exists.
+    virtual void* GetWindowHandle() = 0;
+    // Copies the adapter record filled at device creation.
+    virtual bool GetAdapterInfo(void* record) = 0;
+    // Fills the device-information record.
+    virtual bool GetDeviceInfo(void* record) = 0;
+    virtual void Reserved01(std::intptr_t) = 0;
+    // 0 for the full shader path, 1 for a reduced one, 2 for fixed function.
+    virtual int GetCapsLevel() = 0;
+    // Opens the render window and initialises the renderer. 100 on success; -201 when the data
+    // directories fail their check, -101 when no render system could be made, -301 when it has no
+    // main window.
     virtual int CreateRenderWindow(const RenderWindowParams* params) = 0;
+    virtual void Reserved02(std::intptr_t) = 0;
+    virtual int Reserved03() = 0;
+    // Copies the creation parameters of the last CreateRenderWindow.
+    virtual void GetCreateParams(RenderWindowParams* out) = 0;
+    virtual bool Reserved04(std::intptr_t) = 0;
+    virtual void Reserved05(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    // Applies new display parameters through a device reset.
+    virtual void SetDisplayMode(const RenderWindowParams* params) = 0;
+    // ResizeWindowForEditor(width, height, 0).
+    virtual int ResizeWindow(int width, int height) = 0;
+    virtual bool IsWindowed() = 0;
+    // Resizes the active window's back buffer; 1 on success, 0 on refusal.
+    virtual int ResizeWindowForEditor(int width, int height, int windowId) = 0;
+    // ResizeWindowForEditor(width, height, -1); the last five words are ignored.
+    virtual int ResizeWindowAll(int width, int height, int a, int b, int c, int d, int e) = 0;
+    virtual void ResetDevice() = 0;
+    virtual int Reserved06(std::intptr_t) = 0;
+    virtual float Reserved07() = 0;
+    virtual void Reserved08() = 0;
+    // Begins a frame: resets a lost device and decides whether this frame may be drawn.
+    virtual void FrameBegin() = 0;
+    // Ends a frame and adds its time to the frame statistics.
+    virtual void FrameEnd() = 0;
+    // Presents the frame.
+    virtual void SwapBuffer() = 0;
+    // Bit 0 colour target, bit 1 depth, bit 2 stencil.
+    virtual int GetClearFlags() = 0;
+    virtual int SetClearFlags(int flags) = 0;
+    // Clears the active window with the stored flags and colour (a drawn frame only).
+    virtual void Clear() = 0;
+    // Stores the clear colour (4 floats, 0..1); answers the stored colour.
+    virtual const float* SetClearColor(const float* rgba) = 0;
+    virtual std::uint8_t SetRenderFlag(std::uint8_t flag) = 0;
+    virtual int UpdateCameras() = 0;
+    virtual int StepPhysics(std::uint32_t elapsedMs) = 0;
+    virtual void SetPhysicsEnabled(int on) = 0;
+    virtual bool IsPhysicsEnabled() = 0;
+    // x, y, width, height.
+    virtual int SetViewport(const std::uint16_t* rect) = 0;
+    virtual int GetViewport(std::uint16_t* rect) = 0;
+    virtual bool IsProjectionDepthOffsetZero() = 0;
+    // 16 floats.
+    virtual void SetProjectionMatrix(const float* m) = 0;
+    virtual const float* GetProjectionMatrix(float* out) = 0;
+    virtual void SetViewMatrix(const float* m) = 0;
+    virtual const float* GetViewMatrix(float* out) = 0;
+    virtual void SetCameraMode(int mode) = 0;
+    // The main camera's position (3 floats), zeros without one; answers out.
+    virtual const float* GetCameraPosition(float* out) = 0;
+    // Places the main camera (and the mirrored second one) at eye looking at target.
+    virtual const float* LookAt(const float* eye, const float* target, const float* up) = 0;
+    // Angles in radians.
+    virtual void RotateCamera(float yaw, float pitch, float roll) = 0;
+    virtual void Reserved09(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    virtual void Reserved10(float* a, float* b, float* c) = 0;
+    // The main camera's forward axis; (1, 0, 0) without one.
+    virtual const float* GetCameraDirection(float* out) = 0;
+    // Horizontal field of view in degrees.
+    virtual void SetCameraFov(float horizontalFov, float aspect, float nearClip, float farClip) = 0;
+    virtual void GetCameraFov(float* horizontalFov, float* aspect, float* nearClip,
+                              float* farClip) = 0;
+    // 24 floats.
+    virtual const float* GetSecondCameraFrustum(float* out) = 0;
+    virtual const float* GetCameraFrustum(float* out) = 0;
+    virtual void Reserved11() = 0;
+    virtual void Reserved12() = 0;
+    virtual void Reserved13(std::intptr_t) = 0;
+    virtual void Reserved14() = 0;
+    virtual void Reserved15(std::intptr_t, std::intptr_t) = 0;
+    virtual void Reserved16() = 0;
+    virtual void SetCameraFarPlane(float farClip) = 0;
+    // minimum x, y, z, maximum x, y, z.
+    virtual bool IsBoxVisible(const float* box) = 0;
+    virtual ISharedActionManager* GetSharedActionManager() = 0;
+    // Creates a model by file name and sets its local matrix (16 floats); null on failure.
+    virtual IModel* CreateModel(const char* name, const float* localMatrix, std::intptr_t a,
+                                std::intptr_t b) = 0;
+    // Creates a model by file name; null on failure.
+    virtual IModel* CreateModel(const char* name, std::intptr_t a) = 0;
+    virtual ISkyBall* CreateSkyBall(const char* name) = 0;
+    virtual std::uint32_t CreateModelAsyn(const char* name, void* resultSlot, int priority) = 0;
+    virtual IActor* CreateActor(const char* name, std::intptr_t word, std::intptr_t a) = 0;
+    virtual std::uint32_t CreateActorAsyn(const char* name, void* resultSlot, int priority,
+                                          std::intptr_t word) = 0;
+    virtual IActor* CreateNewActor(const char* name, int flag) = 0;
+    virtual std::uint32_t CreateNewActorAsyn(const char* name, void* resultSlot, int priority,
+                                             int flag) = 0;
+    virtual IModel* CreateModelByName(const char* name) = 0;
+    virtual int Reserved17(std::intptr_t) = 0;
+    virtual int ReleaseAllEntities() = 0;
+    virtual std::uint32_t CreateEffectAsyn(const char* name, void* resultSlot, void* effectManager,
+                                           int priority) = 0;
+    virtual std::uint32_t UnloadEffectAsyn(void* effect, void* effectManager, int priority) = 0;
+    // One whole frame for one scene (without the present); false for a null scene.
+    virtual bool RenderScene(IMoveObject* scene) = 0;
+    // The pipe steps for one object; always false.
+    virtual bool RenderPipe(IMoveObject* object) = 0;
+    virtual void Reserved18() = 0;
+    virtual IVB* GetVB() = 0;
+    virtual void DrawPicked(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
+                            std::intptr_t e, std::intptr_t f, std::intptr_t g, std::intptr_t h,
+                            std::intptr_t i) = 0;
+    virtual void DrawUserPrimitive(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                   std::intptr_t d, std::intptr_t e, std::intptr_t f,
+                                   std::intptr_t g) = 0;
+    virtual void Reserved19(std::intptr_t) = 0;
+    virtual void Reserved20(std::intptr_t) = 0;
+    virtual void Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    virtual bool LoadMaterialLib(const char* name, int flag) = 0;
+    virtual std::uint32_t QueueNamedTask(const char* name, int textureScaleLevel, int compressToDds,
+                                         int priority) = 0;
+    virtual void RemoveAllMaterials() = 0;
+    virtual void ReloadAllMaterials() = 0;
+    virtual int GetMaterialCount() = 0;
+    virtual std::intptr_t GetMaterialAt(int index) = 0;
+    virtual IShader* GetShader(const char* name) = 0;
+    virtual IMaterial* FindMaterial(const char* name) = 0;
+    virtual IMaterial* FindAndLoadMaterial(const char* name) = 0;
+    virtual void SetPickMaterial(IMaterial* material) = 0;
+    virtual int GetMaterialTotalCount() = 0;
+    virtual const char* GetMaterialName(int id) = 0;
+    virtual bool Reserved22(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                            std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                            std::intptr_t, std::intptr_t) = 0;
+    virtual void Reserved23(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                            std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                            std::intptr_t) = 0;
+    virtual int Reserved24(std::intptr_t) = 0;
+    virtual void Reserved25(std::intptr_t, std::intptr_t) = 0;
+    virtual void Reserved26(std::intptr_t, std::intptr_t) = 0;
+    virtual int Reserved27() = 0;
+    virtual int Reserved28(std::intptr_t) = 0;
+    virtual void Reserved29() = 0;
+    virtual int Reserved30(std::intptr_t) = 0;
+    // A light of the host's kind (0 directional, 1 point, 2 spot); null when none is made.
+    virtual ILight* CreateLight(int kind) = 0;
+    virtual void Reserved31(std::intptr_t) = 0;
+    virtual int Reserved32() = 0;
+    virtual IBillBoard* CreateNamedBillBoard(const char* name, std::intptr_t value) = 0;
+    virtual IDecal* CreateDecalEx(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                  std::intptr_t d, std::intptr_t e, std::intptr_t f,
+                                  std::intptr_t g, std::intptr_t h) = 0;
+    virtual void PushToPipe(IMoveObject* node) = 0;
+    virtual void PushRenderable(IMoveObject* node) = 0;
+    virtual void PushNewPipe(int mode, std::intptr_t target, std::intptr_t third, std::intptr_t a,
+                             std::intptr_t b) = 0;
+    virtual void ProcessCurrentPipe() = 0;
+    virtual void RenderPushedPipes() = 0;
+    virtual int Reserved33() = 0;
+    virtual void CleanPushedObjsAndSubModels() = 0;
+    virtual void Reserved34() = 0;
+    virtual void Reserved35() = 0;
+    virtual void RenderTransparentPipeline() = 0;
+    virtual void ClearTransparentPipeline() = 0;
+    virtual void Reserved36(std::intptr_t) = 0;
+    virtual void Reserved37(std::intptr_t) = 0;
+    virtual void Reserved38(std::intptr_t) = 0;
+    virtual void Reserved39() = 0;
+    virtual void Reserved40() = 0;
+    virtual void Reserved41() = 0;
+    virtual void Reserved42() = 0;
+    virtual void SetShadowVector4(const float* v) = 0;
+    virtual void SetShadowVector3(const float* v) = 0;
+    virtual void Reserved43(std::intptr_t) = 0;
+    virtual void Reserved44(std::intptr_t) = 0;
+    virtual void Reserved45(std::intptr_t) = 0;
+    virtual void Reserved46(std::intptr_t) = 0;
+    virtual bool Reserved47() = 0;
+    virtual void RestoreRenderTargets() = 0;
+    virtual bool Reserved48() = 0;
+    virtual void RestoreRenderTargets2() = 0;
+    virtual bool Reserved49() = 0;
+    virtual void RestoreRenderTargets3() = 0;
+    virtual bool Reserved50(std::intptr_t) = 0;
+    virtual void RestoreRenderTargetsWith(std::intptr_t ignored) = 0;
+    virtual int Reserved51(std::intptr_t) = 0;
+    virtual int Reserved52(std::intptr_t) = 0;
+    virtual void Reserved53(std::intptr_t) = 0;
+    virtual void Reserved54(std::intptr_t, std::intptr_t) = 0;
+    virtual std::intptr_t GetDeviceValueA() = 0;
+    virtual std::intptr_t GetDeviceValueB() = 0;
+    virtual bool IsDistortionAvailable() = 0;
+    virtual void ApplyDistortion(std::intptr_t a, std::intptr_t b) = 0;
+    virtual void EnableFog() = 0;
+    virtual void DisableFog() = 0;
+    virtual int SetFog(int mode, const float* colour, float start, float end, float density) = 0;
+    virtual const void* GetRenderStatistics() = 0;
+    virtual int GetMaxLights() = 0;
+    virtual int Reserved55() = 0;
+    virtual void Reserved56(std::intptr_t) = 0;
+    virtual void SetParticleInstance(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                     std::intptr_t d, std::intptr_t e, std::intptr_t f) = 0;
+    virtual int Reserved57(std::intptr_t) = 0;
+    virtual int Reserved58(std::intptr_t) = 0;
+    virtual int SelectInRect(const int* rect, int* resultCount) = 0;
+    virtual int PickRay(std::intptr_t a, std::intptr_t b) = 0;
+    virtual void Reserved59() = 0;
+    virtual int GetSelectResults(void** results, int capacity) = 0;
+    virtual int StopWorker(int worker) = 0;
+    virtual int Reserved60(std::intptr_t) = 0;
+    virtual int WaitForIOTasks(int worker) = 0;
+    virtual int GetTaskState(std::uint32_t taskId) = 0;
+    virtual int GetWorkerTaskCount(int worker) = 0;
+    virtual int RunTaskSync(std::uint32_t taskId, int worker) = 0;
+    virtual int CancelTask(std::uint32_t taskId, void* record) = 0;
+    virtual void Reserved61(std::intptr_t) = 0;
+    virtual int Reserved62() = 0;
+    virtual void Reserved63() = 0;
+    virtual void Reserved64() = 0;
+    virtual bool Reserved65() = 0;
+    virtual void Reserved66() = 0;
+    virtual void Reserved67() = 0;
+    virtual std::uint32_t ReleaseObjectAsyn(IObject* object) = 0;
+    // The scene's current camera, null when none.
+    virtual ICamera* GetCamera() = 0;
+    virtual ICamera* CreateCamera() = 0;
+    virtual void SetMainCamera(ICamera* camera) = 0;
+    // The scene's main camera, null when none.
+    virtual ICamera* GetMainCamera() = 0;
+    virtual void SetSecondCamera(ICamera* camera) = 0;
+    virtual ICamera* GetSecondCamera() = 0;
+    virtual void DrawAABB(std::intptr_t a, std::intptr_t b, std::intptr_t c) = 0;
+    virtual void DrawWireFrame(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                               std::intptr_t d) = 0;
+    virtual void Reserved68(std::intptr_t) = 0;
+    virtual std::intptr_t BeginPixelCountQuery(std::intptr_t object) = 0;
+    virtual std::intptr_t GetVisibleQueryObject() = 0;
+    virtual IParticleVB* CreateParticleVB() = 0;
+    virtual void PassToOpenPipe(std::intptr_t word) = 0;
+    virtual bool OpenActionLib(const char* name) = 0;
+    virtual bool LoadAction(const char* action, IModel* model) = 0;
+    virtual std::uint32_t LoadActionAsyn(const char* action, IModel* model, int priority) = 0;
+    virtual void Blur(int kernel, std::intptr_t target, std::intptr_t word) = 0;
+    virtual void BeginMotionBlur(std::intptr_t target) = 0;
+    virtual void EndMotionBlur() = 0;
+    virtual void RenderMotionBlur(float factor) = 0;
+    virtual ILevel* CreateAndLoadLevel(const char* name) = 0;
+    virtual ILevel* CreateAndLoadSimpLevel(const char* name) = 0;
+    virtual ILevel* CreateAndLoadLevelEx(const char* name, std::intptr_t a, std::intptr_t b) = 0;
+    virtual void PushNodeWithCamera(IMoveObject* node) = 0;
+    virtual void RenderShadows(ILight* light) = 0;
+    virtual void DoCommand(int id, const void* input, std::intptr_t a, void* output,
+                           std::intptr_t b) = 0;
+    virtual std::intptr_t GetDeviceCapsWord(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                            std::intptr_t d, std::intptr_t e, std::intptr_t f) = 0;
+    virtual void SetUseActionLib(bool on) = 0;
+    virtual bool UseActionLib() = 0;
+    virtual void Reserved69(std::intptr_t) = 0;
+    virtual bool Reserved70() = 0;
+    virtual void ResetMotionBlur() = 0;
+    virtual void Reserved71(std::intptr_t) = 0;
+    virtual bool Reserved72() = 0;
+    virtual std::intptr_t GetTreeItemActionByName(std::intptr_t a, std::intptr_t b,
+                                                  IModel* model) = 0;
+    virtual void ReloadActions() = 0;
+    virtual void ReleaseTreeAction(std::intptr_t a, std::intptr_t b) = 0;
+    virtual bool GetTreeItemActionAt(const char* name, IModel* model) = 0;
+    virtual void Reserved73(std::intptr_t) = 0;
+    virtual float Reserved74() = 0;
+    virtual void SetUseCloth(bool on) = 0;
+    virtual bool UseCloth() = 0;
+    virtual void SetStripToList(bool on) = 0;
+    virtual bool StripToList() = 0;
+    virtual void SetTextureScaleLevel(int level) = 0;
+    virtual int GetTextureScaleLevel() = 0;
+    virtual int CollectResources() = 0;
+    virtual IEngineMonitor* GetEngineMonitor() = 0;
+    virtual void SetPreferBinaryFiles(bool on) = 0;
+    virtual bool PreferBinaryFiles() = 0;
+    virtual bool IsDX7Mode() = 0;
+    virtual void PushViewMatrix() = 0;
+    virtual void PopViewMatrix() = 0;
+    virtual void PushProjectionMatrix() = 0;
+    virtual void PopProjectionMatrix() = 0;
+    virtual IRenderStateManager* GetRenderStateManager() = 0;
+    virtual ITexture* CreateClientTexture(int* width, int* height, int kind, int flag) = 0;
+    // A render target of the host's own (depth flag 0: a colour target with a depth target of the
+    // same size), named "Client Created". Answers null outside a drawn frame or when even a small
+    // one cannot be made; a refused size is halved and tried again while both sides exceed 2, and
+    // width and height show the size last tried.
+    virtual IRenderTarget* CreateClientRenderTarget(int* width, int* height, int kind,
+                                                    int depthFlag) = 0;
+    virtual void SetCompressToDDS(bool on) = 0;
+    virtual bool CompressToDDS() = 0;
+    virtual void MakeOrthoOffCenterMatrix(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                          std::intptr_t d, std::intptr_t e, std::intptr_t f,
+                                          std::intptr_t g) = 0;
+    virtual void SetViewIdentityAt(float x, float y, float z) = 0;
+    virtual void SetViewTransform(float angle, const float* axis) = 0;
+    virtual float* WorldToScreen(const float* point, const float* projection, const float* view,
+                                 int x, int y, int width, int height, float minZ, float maxZ,
+                                 float* out) = 0;
+    virtual void Reserved75(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    virtual void Reserved76(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    virtual void RestoreWindowMode() = 0;
+    virtual void SuspendWindowMode() = 0;
+    virtual void SetAntiAliasing(int level) = 0;
+    virtual int GetAntiAliasing() = 0;
+    virtual int GetAntiAliasingCaps() = 0;
+    virtual void SetAnisotropy(int level) = 0;
+    virtual int GetAnisotropy() = 0;
+    virtual int GetAnisotropyCaps() = 0;
+    virtual void SetDisplayFlag(std::uint8_t flag) = 0;
+    virtual std::uint8_t GetDisplayFlag() = 0;
+    virtual void SetShadowQuality(int quality) = 0;
+    virtual int GetShadowQuality() = 0;
+    virtual void SetClothEnabled(bool on) = 0;
+    virtual bool IsClothEnabled() = 0;
+    virtual void Reserved77() = 0;
+    virtual void ApplyDisplaySettings() = 0;
+    virtual void GetBackBufferSize(int* width, int* height) = 0;
+    virtual void Reserved78() = 0;
+    virtual int GetReserved(std::intptr_t ignored) = 0;
+    virtual void LoadHardwareCaps(void* caps) = 0;
+    virtual void SetGravity(const float* gravity) = 0;
+    virtual const float* GetGravity() = 0;
+    virtual void UnloadGeometryByName(const char* name, int id) = 0;
+    virtual void SetGlobalRenderBit(bool on) = 0;
+    virtual bool GetGlobalRenderBit() = 0;
+    virtual std::intptr_t SetUserWord(std::intptr_t word) = 0;
+    virtual std::intptr_t GetUserWord() = 0;
+    virtual bool LoadRenderSystemFile(const char* name) = 0;
+    virtual int Reserved79() = 0;
+    virtual void SetWireframe() = 0;
+    virtual void SetSolid() = 0;
+    virtual void DrawPhysicsDebug() = 0;
+    virtual void SetRenderStatePreset(int preset) = 0;
+    virtual int Reserved80() = 0;
+    virtual std::uint8_t SetBoneScaleEnabled(std::uint8_t on) = 0;
+    virtual int LoadBoneScalePreset(const char* name) = 0;
+    virtual void ClearBoneScalePresets() = 0;
+    virtual void ClearTexturePool() = 0;
+    virtual void Reserved81(std::intptr_t) = 0;
+    virtual int ScreenToWorldRay(float x, float y, float* origin, float* direction) = 0;
+    virtual int ScreenToWorldRayFromCamera(const float* eye, const float* direction,
+                                           const float* up, float nearClip, float farClip,
+                                           std::uint32_t width, std::uint32_t height, float fov,
+                                           float x, float y, float* originOut,
+                                           float* directionOut) = 0;
+    virtual int GetLastErrorCode() = 0;
+    virtual int Reserved82(std::intptr_t) = 0;
+    virtual IMatProxyTable* CreateMatProxyTable() = 0;
+    virtual int Reserved83(std::intptr_t) = 0;
+    virtual int Reserved84(std::intptr_t) = 0;
+    virtual void SetActorMoveScale(float value) = 0;
+    virtual int Reserved85(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                           std::intptr_t, std::intptr_t) = 0;
+    virtual int Reserved86(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    virtual IGlobalConfig* GetGlobalConfig() = 0;
+    virtual std::uint32_t UnloadEffectDeeplyAsyn(void* effect, void* effectManager,
+                                                 int priority) = 0;
+    virtual IRender* GetEffRender() = 0;
+    virtual void SetSpecialEffectManager(ISpecialEffectManager* manager) = 0;
+    virtual IFrameProfiler* GetFrameProfiler() = 0;
 };
 
 }  // namespace ZelI

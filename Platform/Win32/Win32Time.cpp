@@ -2,9 +2,27 @@
 
 #include <time.h>
 
+#include <atomic>
+#include <cstdlib>
+
 namespace {
 
+// The fixed step in nanoseconds, read once; 0 runs the machine's clock.
+std::int64_t FixedStepNanoseconds() {
+    static const std::int64_t step = [] {
+        const char* text = std::getenv("ZEL_FIXED_STEP_MS");
+        const long ms = text ? std::strtol(text, nullptr, 10) : 0;
+        return ms > 0 ? static_cast<std::int64_t>(ms) * 1000000LL : 0;
+    }();
+    return step;
+}
+
+std::atomic<std::int64_t> g_fixedSteps{0};
+std::atomic<std::int64_t> g_fixedReadings{0};
+
 std::int64_t MonotonicNanoseconds() {
+    if (const std::int64_t step = FixedStepNanoseconds())
+        return g_fixedSteps.load() * step + (g_fixedReadings.fetch_add(1) + 1) * 1000LL;
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
@@ -23,24 +41,40 @@ void FromTm(const tm& t, WORD milliseconds, SYSTEMTIME* out) {
 
 }  // namespace
 
+void AdvanceFixedStepClock() {
+    if (FixedStepNanoseconds())
+        g_fixedSteps.fetch_add(1);
+}
+
+DWORD GetFixedClockStepMs() {
+    return static_cast<DWORD>(FixedStepNanoseconds() / 1000000LL);
+}
+
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
-    if (!count) return FALSE;
+    if (!count)
+        return FALSE;
     count->QuadPart = MonotonicNanoseconds();
     return TRUE;
 }
 
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
-    if (!frequency) return FALSE;
+    if (!frequency)
+        return FALSE;
     frequency->QuadPart = 1000000000LL;
     return TRUE;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000LL); }
+DWORD GetTickCount() {
+    return static_cast<DWORD>(MonotonicNanoseconds() / 1000000LL);
+}
 
-DWORD timeGetTime() { return GetTickCount(); }
+DWORD timeGetTime() {
+    return GetTickCount();
+}
 
 void GetLocalTime(SYSTEMTIME* out) {
-    if (!out) return;
+    if (!out)
+        return;
     timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     tm local;
@@ -49,20 +83,24 @@ void GetLocalTime(SYSTEMTIME* out) {
 }
 
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* out) {
-    if (!fileTime || !out) return FALSE;
+    if (!fileTime || !out)
+        return FALSE;
     const std::uint64_t ticks =
         (static_cast<std::uint64_t>(fileTime->dwHighDateTime) << 32) | fileTime->dwLowDateTime;
     // 100 ns ticks since 1601-01-01; 11644473600 s separate that from the Unix epoch.
     const std::int64_t unixSeconds = static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
     time_t t = static_cast<time_t>(unixSeconds);
     tm utc;
-    if (!gmtime_r(&t, &utc)) return FALSE;
+    if (!gmtime_r(&t, &utc))
+        return FALSE;
     FromTm(utc, static_cast<WORD>((ticks / 10000ULL) % 1000ULL), out);
     return TRUE;
 }
 
 LONG CompareFileTime(const FILETIME* a, const FILETIME* b) {
-    const std::uint64_t x = (static_cast<std::uint64_t>(a->dwHighDateTime) << 32) | a->dwLowDateTime;
-    const std::uint64_t y = (static_cast<std::uint64_t>(b->dwHighDateTime) << 32) | b->dwLowDateTime;
+    const std::uint64_t x =
+        (static_cast<std::uint64_t>(a->dwHighDateTime) << 32) | a->dwLowDateTime;
+    const std::uint64_t y =
+        (static_cast<std::uint64_t>(b->dwHighDateTime) << 32) | b->dwLowDateTime;
     return x < y ? -1 : (x > y ? 1 : 0);
 }

@@ -1,7 +1,19 @@
 // Performance counter, millisecond ticks and local time.
+//
+// With the environment variable "ZEL_FIXED_STEP_MS" set to a positive number of milliseconds when
+// the process starts, the counter and the ticks follow a fixed-step clock instead of the
+// machine's: it stands at step x the number of AdvanceFixedStepClock calls, plus one microsecond
+// per reading (so that a loop waiting for time to pass still ends). A program that reads the
+// clock in the same order sees the same times on every run.
 #pragma once
 
 #include "Platform/Win32/Win32Types.h"
+
+// Moves the fixed-step clock on by one step (the renderer calls it once per frame); nothing on
+// the machine's clock.
+void AdvanceFixedStepClock();
+// The step in milliseconds, 0 when the machine's clock runs.
+DWORD GetFixedClockStepMs();
 
 // A monotonic counter; the frequency is fixed for the life of the process.
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);

@@ -36,7 +36,7 @@ TEST(CoreRootHostTest, LoadCreateOpenDeleteUnload) {
     ZelI::IRender* render = create();
     ASSERT_NE(render, nullptr);
     ZelI::RenderWindowParams params;
-    EXPECT_EQ(render->CreateRenderWindow(&params), -101);
+    EXPECT_EQ(render->CreateRenderWindow(&params), -201);  // no data tree above the directory
     EXPECT_EQ(render->GetSystemInfo()->value0, 100u);
     EXPECT_EQ(proxies(), nullptr);
     EXPECT_EQ(destroy(), 1);  // the compiler module was released

@@ -21,6 +21,7 @@
 #include "Core/threadmng.h"
 #include "Interface/IRender.h"
 #include "Interface/ZelEngine.h"
+#include "demo/DemoDataTree.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -29,7 +30,13 @@ namespace {
 
 class CoreRootIntegrationTest : public ::testing::Test {
 protected:
-    CoreRootIntegrationTest() : dir_(true) {}
+    // The host runs in "bin" below a complete data tree, without "EngineConfig.txt".
+    CoreRootIntegrationTest() : dir_(true) {
+        std::string error;
+        EXPECT_TRUE(ZelDemo::WriteDataTree(dir_.Path(), &error)) << error;
+        fs::remove(ZelDemo::WorkingDirectoryOf(dir_.Path()) / "EngineConfig.txt");
+        fs::current_path(ZelDemo::WorkingDirectoryOf(dir_.Path()));
+    }
     ~CoreRootIntegrationTest() override { Zel::Globals::DeleteSingleton(); }
 
     static std::string ReadFile(const fs::path& path) {
@@ -77,7 +84,7 @@ bool IsNewLogName(const std::string& name) {
 }
 
 TEST_F(CoreRootIntegrationTest, TheLogDirectoryKeepsTheFiftyNewestOldFilesAndTheNewLog) {
-    const fs::path logs = dir_.Path() / "EngineLog";
+    const fs::path logs = dir_.Path() / "bin" / "EngineLog";
     const auto now = fs::file_time_type::clock::now();
     std::vector<fs::path> old;
     for (int i = 0; i < 60; ++i) {
@@ -90,7 +97,7 @@ TEST_F(CoreRootIntegrationTest, TheLogDirectoryKeepsTheFiftyNewestOldFilesAndThe
             ::chmod(path.c_str(), 0444);
         old.push_back(path);
     }
-    dir_.Write("EngineLog/notes.txt", "keep me");
+    dir_.Write("bin/EngineLog/notes.txt", "keep me");
     fs::last_write_time(logs / "notes.txt", now - std::chrono::hours(100));
 
     ASSERT_NE(CreateRenderer(), nullptr);
@@ -110,7 +117,7 @@ TEST_F(CoreRootIntegrationTest, TheLogDirectoryKeepsTheFiftyNewestOldFilesAndThe
 }
 
 TEST_F(CoreRootIntegrationTest, EngineConfigRunsAtWindowCreation) {
-    dir_.Write("EngineConfig.txt",
+    dir_.Write("bin/EngineConfig.txt",
                "Draw Actor Off\r\n"
                "SET NoSpePartial Effects/Fire;Effects/Ice\r\n"
                "frobnicate everything\r\n"
@@ -137,8 +144,10 @@ TEST_F(CoreRootIntegrationTest, EngineConfigRunsAtWindowCreation) {
     for (const std::string& line : Lines(log))
         if (IsRecordStart(line) && line.find(" :ERROR:") != std::string::npos)
             ++errors;
-    EXPECT_EQ(errors, 1u) << log;
+    EXPECT_EQ(errors, 2u) << log;
     EXPECT_NE(log.find(":ERROR:加载EngineConfig失败!\nErrorCode="), std::string::npos) << log;
+    EXPECT_NE(log.find(":ERROR:致命错误，renderSystem指针为空！引擎初始化失败!"), std::string::npos)
+        << log;
     EXPECT_NE(log.find(":ENGINE_INIT:D3DCompiler_43.dll"), std::string::npos) << log;
 }
 

@@ -416,6 +416,7 @@ void SceneNode::LeaveSpatialCell() {
 }
 
 void SceneNode::Reset() {
+    DetachInterface();
     nodeFloat_ = 0.0f;
     shadowScale_ = 1.0f;
     userFlag_ = 0;

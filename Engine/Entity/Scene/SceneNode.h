@@ -15,8 +15,13 @@
 #include <unordered_map>
 
 #include "Core/Object.h"
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/RecycledObject.h"
 #include "Math/AABB.h"
+
+namespace ZelI {
+class IMoveObject;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -38,7 +43,9 @@ enum SceneNodeState : std::uint32_t {
     NODE_VISIBLE = 64,        // visible this frame
 };
 
-class SceneNode : public Object, public RecycledObject {
+class SceneNode : public Object,
+                  public RecycledObject,
+                  public RCInterfaceCarrier<ZelI::IMoveObject> {
 public:
     // Named "UnNamedNode" followed by the serial id.
     SceneNode();
@@ -139,7 +146,8 @@ public:
     void MakeCloneName(std::string& out);
     void ResetTransform();
     // Back to the constructed state but for the name, clone counter, light mask, box and
-    // placement byte; the factory calls it on release.
+    // placement byte; the factory calls it on release. A wrapper still bound to the node is
+    // unbound first, so that the host cannot reach the node's next user through it.
     void Reset() override;
 
     const std::string& GetName() const { return name_; }

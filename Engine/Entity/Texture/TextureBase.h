@@ -19,10 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/RefCountedObj.h"
 #include "Core/SharedPtr.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Render/RenderResource.h"
+
+namespace ZelI {
+class ITexture;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -31,7 +36,10 @@ class ImageSurface;
 class IZelStream;
 class RenderTarget;
 
-class TextureBase : public RenderResource, public RefCountedObj {
+// A wrapper still bound when the texture is deleted is unbound by the carrier base.
+class TextureBase : public RenderResource,
+                    public RefCountedObj,
+                    public RCInterfaceCarrier<ZelI::ITexture> {
 public:
     // Texture kinds (the type field). Render targets keep their own value.
     enum Kind : int {

@@ -1,17 +1,39 @@
 #include "Render/RenderCore/IRenderImpl.h"
 
+#include <algorithm>
+
 #include "Core/EntryPoints.h"
+#include "Core/ErrorReport.h"
+#include "Core/FrameStats.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
-#include "Core/Timer.h"
+#include "Core/ScopedLock.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Light.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Texture/RenderTarget.h"
+#include "Entity/Texture/TextureManager.h"
+#include "Math/AABB.h"
+#include "Platform/Win32/Win32System.h"
+#include "Platform/Win32/Win32Time.h"
+#include "Platform/Win32/Win32Window.h"
+#include "Render/RenderCore/DataDirectoryCheck.h"
+#include "Render/RenderCore/IGlobalConfigImpl.h"
+#include "Render/RenderCore/InterfaceBinders.h"
+#include "Render/RenderCore/TextureWrappers.h"
+#include "Render/RenderSystem.h"
 
 namespace Zel {
 namespace {
 
 constexpr int kNoRenderSystem = -101;
+constexpr int kNoDataDirectories = -201;
+// Texture flag of everything made for the host.
+constexpr std::uint32_t kClientOwned = 0x20;
 
 // Milliseconds since the timer's previous tick.
 double TickMs(Timer& timer) {
@@ -19,10 +41,123 @@ double TickMs(Timer& timer) {
     return static_cast<double>(timer.GetDelta()) * 1000.0;
 }
 
+bool ReadPerformanceCounter(std::int64_t* count, std::int64_t* frequency) {
+    LARGE_INTEGER value;
+    LARGE_INTEGER rate;
+    if (!QueryPerformanceFrequency(&rate) || !QueryPerformanceCounter(&value) || rate.QuadPart <= 0)
+        return false;
+    *count = value.QuadPart;
+    *frequency = rate.QuadPart;
+    return true;
+}
+
+SceneManager* Scene() {
+    return Globals::Find(&Globals::GetSceneManager);
+}
+
+// The operating system's version query; without it the library takes the older road.
+bool QueryPreVistaWindows() {
+    HMODULE ntdll = LoadLibraryA("ntdll.dll");
+    if (!ntdll)
+        return true;
+    using VersionQuery = void (*)(DWORD*, DWORD*, DWORD*);
+    auto query = reinterpret_cast<VersionQuery>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers"));
+    if (!query)
+        return true;
+    DWORD major = 0, minor = 0, build = 0;
+    query(&major, &minor, &build);
+    return major < 6;
+}
+
+const float* CopyOut(const float* from, float* out, int count) {
+    if (!out)
+        return nullptr;
+    std::copy(from, from + count, out);
+    return out;
+}
+
+// A host target of the size, named and flagged as the host's; null when the device refuses it.
+RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, int height,
+                               int format, const char* name) {
+    RenderTarget* target = textures->CreateRenderTarget(depth);
+    if (!target)
+        return nullptr;
+    if (!target->Create(width, height, 1, 0, format, 1, false)) {
+        target->ReleaseIfUnused();
+        return nullptr;
+    }
+    target->SetName(name);
+    target->SetFlags(target->GetFlags() | kClientOwned);
+    return target;
+}
+
 }  // namespace
+
+FrameTimeCounter::FrameTimeCounter(Clock clock) : clock_(clock ? clock : &ReadPerformanceCounter) {}
+
+void FrameTimeCounter::SetClock(Clock clock) {
+    clock_ = clock ? clock : &ReadPerformanceCounter;
+    started_ = false;
+}
+
+void FrameTimeCounter::Add(std::uint32_t* sum) {
+    std::int64_t count = 0;
+    std::int64_t frequency = 0;
+    if (!clock_(&count, &frequency))
+        return;
+    // Before the first reading there is no frame to measure: counting from 0 would add the
+    // whole uptime of the machine.
+    if (started_ && sum) {
+        const double ms =
+            static_cast<double>(count - previous_) * 1000.0 / static_cast<double>(frequency);
+        *sum = static_cast<std::uint32_t>(static_cast<double>(*sum) + ms);
+    }
+    started_ = true;
+    previous_ = count;
+}
+
+IRenderImpl::IRenderImpl() : isPreVistaWindows_(QueryPreVistaWindows()) {
+    InstallInterfaceBinders();
+    // Host targets are drawn into once the render window exists.
+    RenderTargetImplRC::SetAllowedCheck([] {
+        IRenderImpl* render = Globals::Find(&Globals::GetRenderInterface);
+        return render && render->renderSystem_ != nullptr;
+    });
+}
+
+IRenderImpl::~IRenderImpl() {
+    if (ownsWindow_)
+        DestroyWindow(static_cast<HWND>(window_));
+}
+
+FrameTimeCounter& IRenderImpl::GetFrameTimeCounter() {
+    static FrameTimeCounter counter;
+    return counter;
+}
+
+RenderSystem* IRenderImpl::ActiveRenderSystem() const {
+    if (renderSystem_)
+        return renderSystem_;
+    SceneManager* scene = Scene();
+    return scene ? scene->GetRenderSystem() : nullptr;
+}
+
+template <class Fn>
+void IRenderImpl::ForEachCamera(Fn fn) {
+    if (secondCamera_ && mirrorSecondCamera_)
+        fn(secondCamera_);
+    if (mainCamera_)
+        fn(mainCamera_);
+}
+
+// ---- Window ---------------------------------------------------------------------------------
 
 ZelI::SystemInfo* IRenderImpl::GetSystemInfo() {
     return Globals::Find(&Globals::GetSystemInfo);
+}
+
+void* IRenderImpl::GetWindowHandle() {
+    return window_;
 }
 
 int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
@@ -33,6 +168,25 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
         params_ = *params;
     LogTyped(LOG_ENGINE_INIT, "InitGlobalObj耗时：%5.2f ms", TickMs(timer));
 
+    if (!CheckDataDirectories())
+        return kNoDataDirectories;
+
+    // Without a host window the library draws into a window stand-in of the requested size; a
+    // handle the host passes must be one of the window layer's.
+    if (!window_) {
+        if (params_.window) {
+            if (!IsWindow(static_cast<HWND>(params_.window))) {
+                ReportError("CreateRenderWindow: the window handle is not a window");
+                return kNoRenderSystem;
+            }
+            window_ = params_.window;
+        } else {
+            window_ = Win32Window::Create(params_.width, params_.height);
+            ownsWindow_ = window_ != nullptr;
+        }
+    }
+
+    frameTimer_.Reset();
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager))
         config->Reload("EngineConfig.txt");
     LogTyped(LOG_ENGINE_INIT, "加载EngineConfig.xml耗时：%5.2f ms", TickMs(timer));
@@ -40,7 +194,380 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
     // Worker 0 runs the queued tasks; a second window finds it running already.
     if (threadio* worker = threadmng::GetInstance()->GetOrCreateThread(0))
         worker->Start(nullptr);
+
+    if (SceneManager* scene = Scene()) {
+        root_ = scene->GetRootNode();
+        if (!mainCamera_) {
+            mainCamera_ = scene->CreateCamera();
+            if (mainCamera_)
+                mainCamera_->AttachToRoot();
+            scene->SetMainCamera(mainCamera_);
+            secondCamera_ = scene->CreateCamera();
+            if (secondCamera_)
+                secondCamera_->AttachToRoot();
+        }
+    }
+    LogTyped(LOG_ENGINE_INIT, "创建两个相机耗时：%5.2f ms", TickMs(timer));
+
+    // The render system is not built here yet.
+    ReportError("致命错误，renderSystem指针为空！引擎初始化失败!");
     return kNoRenderSystem;
+}
+
+void IRenderImpl::GetCreateParams(ZelI::RenderWindowParams* out) {
+    if (out)
+        *out = params_;
+}
+
+// ---- Frame ------------------------------------------------------------------------------------
+
+void IRenderImpl::FrameBegin() {
+    SceneManager* scene = Scene();
+    if (!scene) {
+        frameBegan_ = 0;
+        return;
+    }
+    scene->CheckRenderSystem();
+    frameBegan_ = scene->IsRenderReady() ? 1 : 0;
+    if (!frameBegan_)
+        return;
+    AdvanceFixedStepClock();
+    frameTimer_.Tick();
+    scene->SetUpdateTimeStep(frameTimer_.GetDelta());
+    scene->CountFrame();
+}
+
+void IRenderImpl::FrameEnd() {
+    FrameStats* stats = Globals::Find(&Globals::GetFrameStats);
+    GetFrameTimeCounter().Add(stats ? &stats->words[FRAME_TIME_MS] : nullptr);
+    if (!frameBegan_)
+        return;
+    if (SceneManager* scene = Scene())
+        scene->UpdateFrameRate();
+}
+
+void IRenderImpl::SwapBuffer() {
+    SceneManager* scene = Scene();
+    if (frameBegan_ && scene) {
+        scene->CountFrame();
+        scene->CheckRenderSystem();
+    }
+    ClearTransparentPipeline();
+}
+
+int IRenderImpl::GetClearFlags() {
+    return static_cast<int>(clearFlags_);
+}
+
+int IRenderImpl::SetClearFlags(int flags) {
+    clearFlags_ = static_cast<std::uint32_t>(flags);
+    return flags;
+}
+
+void IRenderImpl::Clear() {
+    RenderSystem* system = ActiveRenderSystem();
+    if (!frameBegan_ || !system)
+        return;
+    system->Clear(clearFlags_ & 7u, clearColour_, 1.0f, 0);
+}
+
+const float* IRenderImpl::SetClearColor(const float* rgba) {
+    if (rgba)
+        std::copy(rgba, rgba + 4, clearColour_);
+    return clearColour_;
+}
+
+std::uint8_t IRenderImpl::SetRenderFlag(std::uint8_t flag) {
+    renderFlag_ = flag;
+    return flag;
+}
+
+// The pipes arrive with the frame pipeline; until then a frame pushes nothing.
+void IRenderImpl::PushToPipe(ZelI::IMoveObject*) {}
+void IRenderImpl::PushRenderable(ZelI::IMoveObject*) {}
+void IRenderImpl::PushNewPipe(int, std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
+void IRenderImpl::ProcessCurrentPipe() {}
+void IRenderImpl::RenderPushedPipes() {}
+void IRenderImpl::CleanPushedObjsAndSubModels() {}
+void IRenderImpl::RenderTransparentPipeline() {}
+void IRenderImpl::ClearTransparentPipeline() {}
+
+bool IRenderImpl::RenderScene(ZelI::IMoveObject* scene) {
+    if (!scene)
+        return false;
+    FrameBegin();
+    PushNewPipe(0, 0, 0, 0, 0);
+    PushToPipe(scene);
+    ProcessCurrentPipe();
+    RenderPushedPipes();
+    RenderTransparentPipeline();
+    ClearTransparentPipeline();
+    CleanPushedObjsAndSubModels();
+    FrameEnd();
+    return true;
+}
+
+bool IRenderImpl::RenderPipe(ZelI::IMoveObject*) {
+    return false;
+}
+
+// ---- Scene switches and matrices --------------------------------------------------------------
+
+void IRenderImpl::SetPhysicsEnabled(int on) {
+    if (SceneManager* scene = Scene())
+        scene->SetPhysicsEnabled(on == 1);
+}
+
+bool IRenderImpl::IsPhysicsEnabled() {
+    SceneManager* scene = Scene();
+    return scene && scene->IsPhysicsEnabled();
+}
+
+bool IRenderImpl::IsProjectionDepthOffsetZero() {
+    SceneManager* scene = Scene();
+    // The depth offset: row 4, column 3 in the row-vector form, element 11 here, where matrices
+    // apply to column vectors.
+    return scene && scene->GetProjectionMatrix()[11] == 0.0f;
+}
+
+void IRenderImpl::SetProjectionMatrix(const float* m) {
+    if (SceneManager* scene = Scene(); scene && m)
+        scene->SetProjectionMatrix(m);
+}
+
+const float* IRenderImpl::GetProjectionMatrix(float* out) {
+    SceneManager* scene = Scene();
+    return scene ? CopyOut(scene->GetProjectionMatrix(), out, 16) : nullptr;
+}
+
+void IRenderImpl::SetViewMatrix(const float* m) {
+    if (SceneManager* scene = Scene(); scene && m)
+        scene->SetViewMatrix(m);
+}
+
+const float* IRenderImpl::GetViewMatrix(float* out) {
+    SceneManager* scene = Scene();
+    return scene ? CopyOut(scene->GetViewMatrix(), out, 16) : nullptr;
+}
+
+bool IRenderImpl::IsDX7Mode() {
+    SceneManager* scene = Scene();
+    return !scene || scene->IsDX7Mode();
+}
+
+void IRenderImpl::PushViewMatrix() {
+    if (SceneManager* scene = Scene())
+        scene->PushViewMatrix();
+}
+
+void IRenderImpl::PopViewMatrix() {
+    if (SceneManager* scene = Scene())
+        scene->PopViewMatrix();
+}
+
+void IRenderImpl::PushProjectionMatrix() {
+    if (SceneManager* scene = Scene())
+        scene->PushProjectionMatrix();
+}
+
+void IRenderImpl::PopProjectionMatrix() {
+    if (SceneManager* scene = Scene())
+        scene->PopProjectionMatrix();
+}
+
+void IRenderImpl::SetShadowQuality(int quality) {
+    static const char* const kNames[] = {"off", "hard", "soft", "fake"};
+    SceneManager* scene = Scene();
+    if (!scene || quality < 0 || quality > 3)
+        return;
+    scene->SetShadowQuality(quality);
+    LogTyped(LOG_ENGINE_INIT, "Set shadow quality : %s", kNames[quality]);
+}
+
+int IRenderImpl::GetShadowQuality() {
+    SceneManager* scene = Scene();
+    const int quality = scene ? scene->GetShadowQuality() : 0;
+    return quality >= 0 && quality <= 2 ? quality : 0;
+}
+
+// ---- Cameras ----------------------------------------------------------------------------------
+
+int IRenderImpl::UpdateCameras() {
+    ForEachCamera([](Camera* camera) { camera->UpdateView(); });
+    if (SceneManager* scene = Scene(); scene && mainCamera_)
+        scene->SetRenderCamera(mainCamera_);
+    return 0;
+}
+
+void IRenderImpl::SetCameraMode(int) {
+    // The cameras keep no mode of their own yet; the value reaches nothing.
+}
+
+const float* IRenderImpl::GetCameraPosition(float* out) {
+    SceneManager* scene = Scene();
+    static const float kZero[3] = {};
+    return CopyOut(scene ? scene->GetMainCameraPosition() : kZero, out, 3);
+}
+
+const float* IRenderImpl::LookAt(const float* eye, const float* target, const float* up) {
+    if (!eye || !target || !up)
+        return nullptr;
+    const float* orientation = nullptr;
+    ForEachCamera([&](Camera* camera) { orientation = camera->LookAt(eye, target, up); });
+    return orientation;
+}
+
+void IRenderImpl::RotateCamera(float yaw, float pitch, float roll) {
+    ForEachCamera([&](Camera* camera) {
+        camera->Yaw(yaw);
+        camera->Pitch(pitch);
+        camera->Roll(roll);
+    });
+}
+
+const float* IRenderImpl::GetCameraDirection(float* out) {
+    static const float kAlongX[3] = {1.0f, 0.0f, 0.0f};
+    return CopyOut(mainCamera_ ? mainCamera_->GetDirection() : kAlongX, out, 3);
+}
+
+void IRenderImpl::SetCameraFov(float horizontalFov, float aspect, float nearClip, float farClip) {
+    ForEachCamera([&](Camera* camera) {
+        camera->SetFOV(VerticalFovFromHorizontal(horizontalFov, aspect));
+        camera->SetAspectRatio(aspect);
+        camera->SetNearClip(nearClip);
+        camera->SetFarClip(farClip);
+    });
+}
+
+void IRenderImpl::GetCameraFov(float* horizontalFov, float* aspect, float* nearClip,
+                               float* farClip) {
+    if (!mainCamera_)
+        return;
+    if (horizontalFov)
+        *horizontalFov =
+            HorizontalFovFromVertical(mainCamera_->GetFOV(), mainCamera_->GetAspectRatio());
+    if (aspect)
+        *aspect = mainCamera_->GetAspectRatio();
+    if (nearClip)
+        *nearClip = mainCamera_->GetNearClip();
+    if (farClip)
+        *farClip = mainCamera_->GetFarClip();
+}
+
+const float* IRenderImpl::GetSecondCameraFrustum(float* out) {
+    return secondCamera_ ? CopyOut(secondCamera_->GetCorners(), out, 24) : nullptr;
+}
+
+const float* IRenderImpl::GetCameraFrustum(float* out) {
+    return mainCamera_ ? CopyOut(mainCamera_->GetCorners(), out, 24) : nullptr;
+}
+
+void IRenderImpl::SetCameraFarPlane(float farClip) {
+    ForEachCamera([&](Camera* camera) { camera->SetFarClip(farClip); });
+}
+
+bool IRenderImpl::IsBoxVisible(const float* box) {
+    if (!mainCamera_ || !box)
+        return false;
+    return mainCamera_->IntersectAABB(AABB(box, box + 3)) != 1;
+}
+
+ZelI::ICamera* IRenderImpl::GetCamera() {
+    SceneManager* scene = Scene();
+    Camera* camera = scene ? scene->GetCurrentCamera() : nullptr;
+    return camera ? static_cast<ZelI::ICamera*>(camera->GetInterface()) : nullptr;
+}
+
+ZelI::ICamera* IRenderImpl::CreateCamera() {
+    SceneManager* scene = Scene();
+    Camera* camera = scene ? scene->CreateCamera() : nullptr;
+    return camera ? static_cast<ZelI::ICamera*>(camera->GetInterface()) : nullptr;
+}
+
+void IRenderImpl::SetMainCamera(ZelI::ICamera* camera) {
+    mainCamera_ = UnwrapInterface<Camera, ZelI::IMoveObject>(camera);
+    if (SceneManager* scene = Scene())
+        scene->SetMainCamera(mainCamera_);
+}
+
+ZelI::ICamera* IRenderImpl::GetMainCamera() {
+    SceneManager* scene = Scene();
+    Camera* camera = scene ? scene->GetMainCamera() : nullptr;
+    return camera ? static_cast<ZelI::ICamera*>(camera->GetInterface()) : nullptr;
+}
+
+void IRenderImpl::SetSecondCamera(ZelI::ICamera* camera) {
+    secondCamera_ = UnwrapInterface<Camera, ZelI::IMoveObject>(camera);
+}
+
+ZelI::ICamera* IRenderImpl::GetSecondCamera() {
+    return secondCamera_ ? static_cast<ZelI::ICamera*>(secondCamera_->GetInterface()) : nullptr;
+}
+
+// ---- Objects ----------------------------------------------------------------------------------
+
+ZelI::ILight* IRenderImpl::CreateLight(int kind) {
+    SceneManager* scene = Scene();
+    if (!scene)
+        return nullptr;
+    // The host numbers light kinds as ILight reports them; the scene's kind 2 is not reachable.
+    static const std::int32_t kSceneKinds[] = {0, 1, 3};
+    const std::int32_t sceneKind = kind >= 0 && kind <= 2 ? kSceneKinds[kind] : 0;
+    ScopedLock lock(threadmng::kMainLock);
+    Light* light = scene->CreateUnnamedLight(sceneKind);
+    return light ? static_cast<ZelI::ILight*>(light->GetInterface()) : nullptr;
+}
+
+ZelI::IRenderTarget* IRenderImpl::CreateClientRenderTarget(int* width, int* height, int kind,
+                                                           int depthFlag) {
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    if (!frameBegan_ || !textures || !width || !height)
+        return nullptr;
+    const bool depth = depthFlag != 0;
+    int format = kind == 0 ? PF_A8R8G8B8 : PF_X8R8G8B8;
+    if (depth)
+        format = kind == 2 ? PF_D24S8 : kind == 3 ? PF_D24X8 : PF_D16;
+    while (true) {
+        if (RenderTarget* target =
+                MakeClientTarget(textures, depth, *width, *height, format, "Client Created")) {
+            auto* wrapper = static_cast<RenderTargetImplRC*>(target->GetInterface());
+            if (!wrapper) {
+                target->ReleaseIfUnused();
+                return nullptr;
+            }
+            if (!depth) {
+                const int depthFormat = clientTargetByte_ == 1 ? PF_D24S8 : PF_D16;
+                wrapper->SetDepthTarget(
+                    MakeClientTarget(textures, true, *width, *height, depthFormat, "Client RT Z"));
+            }
+            return wrapper;
+        }
+        if (*width <= 2 || *height <= 2)
+            return nullptr;
+        *width /= 2;
+        *height /= 2;
+    }
+}
+
+int IRenderImpl::GetMaxLights() {
+    return 1000;
+}
+
+int IRenderImpl::GetReserved(std::intptr_t) {
+    return -1;
+}
+
+std::intptr_t IRenderImpl::SetUserWord(std::intptr_t word) {
+    userWord_ = word;
+    return word;
+}
+
+std::intptr_t IRenderImpl::GetUserWord() {
+    return userWord_;
+}
+
+ZelI::IGlobalConfig* IRenderImpl::GetGlobalConfig() {
+    return Globals::Find(&Globals::GetGlobalConfigImpl);
 }
 
 }  // namespace Zel

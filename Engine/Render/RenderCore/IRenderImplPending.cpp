@@ -1,0 +1,758 @@
+// The operations of the root interface whose part of the renderer is not built yet, and the
+// reserved positions: each changes nothing and answers null, 0 or false (the reserved ones the
+// value they are declared with).
+#include "Render/RenderCore/IRenderImpl.h"
+
+namespace Zel {
+namespace {
+
+void ZeroThrough(float* a, float* b, float* c) {
+    for (float* out : {a, b, c})
+        if (out)
+            *out = 0.0f;
+}
+
+}  // namespace
+
+bool IRenderImpl::GetAdapterInfo(void*) {
+    return false;
+}
+
+bool IRenderImpl::GetDeviceInfo(void*) {
+    return false;
+}
+
+void IRenderImpl::Reserved01(std::intptr_t) {}
+
+int IRenderImpl::GetCapsLevel() {
+    return 0;
+}
+
+void IRenderImpl::Reserved02(std::intptr_t) {}
+
+int IRenderImpl::Reserved03() {
+    return 0;
+}
+
+bool IRenderImpl::Reserved04(std::intptr_t) {
+    return true;
+}
+
+void IRenderImpl::Reserved05(std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::SetDisplayMode(const ZelI::RenderWindowParams*) {}
+
+int IRenderImpl::ResizeWindow(int, int) {
+    return 0;
+}
+
+bool IRenderImpl::IsWindowed() {
+    return false;
+}
+
+int IRenderImpl::ResizeWindowForEditor(int, int, int) {
+    return 0;
+}
+
+int IRenderImpl::ResizeWindowAll(int, int, int, int, int, int, int) {
+    return 0;
+}
+
+void IRenderImpl::ResetDevice() {}
+
+int IRenderImpl::Reserved06(std::intptr_t) {
+    return 0;
+}
+
+float IRenderImpl::Reserved07() {
+    return 1.0f;
+}
+
+void IRenderImpl::Reserved08() {}
+
+int IRenderImpl::StepPhysics(std::uint32_t) {
+    return 0;
+}
+
+int IRenderImpl::SetViewport(const std::uint16_t*) {
+    return 0;
+}
+
+int IRenderImpl::GetViewport(std::uint16_t*) {
+    return 0;
+}
+
+void IRenderImpl::Reserved09(std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::Reserved10(float* a, float* b, float* c) {
+    ZeroThrough(a, b, c);
+}
+
+void IRenderImpl::Reserved11() {}
+
+void IRenderImpl::Reserved12() {}
+
+void IRenderImpl::Reserved13(std::intptr_t) {}
+
+void IRenderImpl::Reserved14() {}
+
+void IRenderImpl::Reserved15(std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::Reserved16() {}
+
+ZelI::ISharedActionManager* IRenderImpl::GetSharedActionManager() {
+    return nullptr;
+}
+
+ZelI::IModel* IRenderImpl::CreateModel(const char*, const float*, std::intptr_t, std::intptr_t) {
+    return nullptr;
+}
+
+ZelI::IModel* IRenderImpl::CreateModel(const char*, std::intptr_t) {
+    return nullptr;
+}
+
+ZelI::ISkyBall* IRenderImpl::CreateSkyBall(const char*) {
+    return nullptr;
+}
+
+std::uint32_t IRenderImpl::CreateModelAsyn(const char*, void*, int) {
+    return 0;
+}
+
+ZelI::IActor* IRenderImpl::CreateActor(const char*, std::intptr_t, std::intptr_t) {
+    return nullptr;
+}
+
+std::uint32_t IRenderImpl::CreateActorAsyn(const char*, void*, int, std::intptr_t) {
+    return 0;
+}
+
+ZelI::IActor* IRenderImpl::CreateNewActor(const char*, int) {
+    return nullptr;
+}
+
+std::uint32_t IRenderImpl::CreateNewActorAsyn(const char*, void*, int, int) {
+    return 0;
+}
+
+ZelI::IModel* IRenderImpl::CreateModelByName(const char*) {
+    return nullptr;
+}
+
+int IRenderImpl::Reserved17(std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::ReleaseAllEntities() {
+    return 0;
+}
+
+std::uint32_t IRenderImpl::CreateEffectAsyn(const char*, void*, void*, int) {
+    return 0;
+}
+
+std::uint32_t IRenderImpl::UnloadEffectAsyn(void*, void*, int) {
+    return 0;
+}
+
+void IRenderImpl::Reserved18() {}
+
+ZelI::IVB* IRenderImpl::GetVB() {
+    return nullptr;
+}
+
+void IRenderImpl::DrawPicked(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                             std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                             std::intptr_t) {}
+
+void IRenderImpl::DrawUserPrimitive(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                                    std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::Reserved19(std::intptr_t) {}
+
+void IRenderImpl::Reserved20(std::intptr_t) {}
+
+void IRenderImpl::Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+bool IRenderImpl::LoadMaterialLib(const char*, int) {
+    return false;
+}
+
+std::uint32_t IRenderImpl::QueueNamedTask(const char*, int, int, int) {
+    return 0;
+}
+
+void IRenderImpl::RemoveAllMaterials() {}
+
+void IRenderImpl::ReloadAllMaterials() {}
+
+int IRenderImpl::GetMaterialCount() {
+    return 0;
+}
+
+std::intptr_t IRenderImpl::GetMaterialAt(int) {
+    return 0;
+}
+
+ZelI::IShader* IRenderImpl::GetShader(const char*) {
+    return nullptr;
+}
+
+ZelI::IMaterial* IRenderImpl::FindMaterial(const char*) {
+    return nullptr;
+}
+
+ZelI::IMaterial* IRenderImpl::FindAndLoadMaterial(const char*) {
+    return nullptr;
+}
+
+void IRenderImpl::SetPickMaterial(ZelI::IMaterial*) {}
+
+int IRenderImpl::GetMaterialTotalCount() {
+    return 0;
+}
+
+const char* IRenderImpl::GetMaterialName(int) {
+    return nullptr;
+}
+
+bool IRenderImpl::Reserved22(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                             std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                             std::intptr_t, std::intptr_t) {
+    return false;
+}
+
+void IRenderImpl::Reserved23(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                             std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                             std::intptr_t) {}
+
+int IRenderImpl::Reserved24(std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::Reserved25(std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::Reserved26(std::intptr_t, std::intptr_t) {}
+
+int IRenderImpl::Reserved27() {
+    return 0;
+}
+
+int IRenderImpl::Reserved28(std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::Reserved29() {}
+
+int IRenderImpl::Reserved30(std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::Reserved31(std::intptr_t) {}
+
+int IRenderImpl::Reserved32() {
+    return 0;
+}
+
+ZelI::IBillBoard* IRenderImpl::CreateNamedBillBoard(const char*, std::intptr_t) {
+    return nullptr;
+}
+
+ZelI::IDecal* IRenderImpl::CreateDecalEx(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                                         std::intptr_t, std::intptr_t, std::intptr_t,
+                                         std::intptr_t) {
+    return nullptr;
+}
+
+int IRenderImpl::Reserved33() {
+    return 0;
+}
+
+void IRenderImpl::Reserved34() {}
+
+void IRenderImpl::Reserved35() {}
+
+void IRenderImpl::Reserved36(std::intptr_t) {}
+
+void IRenderImpl::Reserved37(std::intptr_t) {}
+
+void IRenderImpl::Reserved38(std::intptr_t) {}
+
+void IRenderImpl::Reserved39() {}
+
+void IRenderImpl::Reserved40() {}
+
+void IRenderImpl::Reserved41() {}
+
+void IRenderImpl::Reserved42() {}
+
+void IRenderImpl::SetShadowVector4(const float*) {}
+
+void IRenderImpl::SetShadowVector3(const float*) {}
+
+void IRenderImpl::Reserved43(std::intptr_t) {}
+
+void IRenderImpl::Reserved44(std::intptr_t) {}
+
+void IRenderImpl::Reserved45(std::intptr_t) {}
+
+void IRenderImpl::Reserved46(std::intptr_t) {}
+
+bool IRenderImpl::Reserved47() {
+    return false;
+}
+
+void IRenderImpl::RestoreRenderTargets() {}
+
+bool IRenderImpl::Reserved48() {
+    return false;
+}
+
+void IRenderImpl::RestoreRenderTargets2() {}
+
+bool IRenderImpl::Reserved49() {
+    return false;
+}
+
+void IRenderImpl::RestoreRenderTargets3() {}
+
+bool IRenderImpl::Reserved50(std::intptr_t) {
+    return false;
+}
+
+void IRenderImpl::RestoreRenderTargetsWith(std::intptr_t) {}
+
+int IRenderImpl::Reserved51(std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::Reserved52(std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::Reserved53(std::intptr_t) {}
+
+void IRenderImpl::Reserved54(std::intptr_t, std::intptr_t) {}
+
+std::intptr_t IRenderImpl::GetDeviceValueA() {
+    return 0;
+}
+
+std::intptr_t IRenderImpl::GetDeviceValueB() {
+    return 0;
+}
+
+bool IRenderImpl::IsDistortionAvailable() {
+    return false;
+}
+
+void IRenderImpl::ApplyDistortion(std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::EnableFog() {}
+
+void IRenderImpl::DisableFog() {}
+
+int IRenderImpl::SetFog(int, const float*, float, float, float) {
+    return 0;
+}
+
+const void* IRenderImpl::GetRenderStatistics() {
+    return nullptr;
+}
+
+int IRenderImpl::Reserved55() {
+    return 0;
+}
+
+void IRenderImpl::Reserved56(std::intptr_t) {}
+
+void IRenderImpl::SetParticleInstance(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                                      std::intptr_t, std::intptr_t) {}
+
+int IRenderImpl::Reserved57(std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::Reserved58(std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::SelectInRect(const int*, int*) {
+    return 0;
+}
+
+int IRenderImpl::PickRay(std::intptr_t, std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::Reserved59() {}
+
+int IRenderImpl::GetSelectResults(void**, int) {
+    return 0;
+}
+
+int IRenderImpl::StopWorker(int) {
+    return 0;
+}
+
+int IRenderImpl::Reserved60(std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::WaitForIOTasks(int) {
+    return 0;
+}
+
+int IRenderImpl::GetTaskState(std::uint32_t) {
+    return 0;
+}
+
+int IRenderImpl::GetWorkerTaskCount(int) {
+    return 0;
+}
+
+int IRenderImpl::RunTaskSync(std::uint32_t, int) {
+    return 0;
+}
+
+int IRenderImpl::CancelTask(std::uint32_t, void*) {
+    return 0;
+}
+
+void IRenderImpl::Reserved61(std::intptr_t) {}
+
+int IRenderImpl::Reserved62() {
+    return 0;
+}
+
+void IRenderImpl::Reserved63() {}
+
+void IRenderImpl::Reserved64() {}
+
+bool IRenderImpl::Reserved65() {
+    return false;
+}
+
+void IRenderImpl::Reserved66() {}
+
+void IRenderImpl::Reserved67() {}
+
+std::uint32_t IRenderImpl::ReleaseObjectAsyn(ZelI::IObject*) {
+    return 0;
+}
+
+void IRenderImpl::DrawAABB(std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::DrawWireFrame(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::Reserved68(std::intptr_t) {}
+
+std::intptr_t IRenderImpl::BeginPixelCountQuery(std::intptr_t) {
+    return 0;
+}
+
+std::intptr_t IRenderImpl::GetVisibleQueryObject() {
+    return 0;
+}
+
+ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
+    return nullptr;
+}
+
+void IRenderImpl::PassToOpenPipe(std::intptr_t) {}
+
+bool IRenderImpl::OpenActionLib(const char*) {
+    return false;
+}
+
+bool IRenderImpl::LoadAction(const char*, ZelI::IModel*) {
+    return false;
+}
+
+std::uint32_t IRenderImpl::LoadActionAsyn(const char*, ZelI::IModel*, int) {
+    return 0;
+}
+
+void IRenderImpl::Blur(int, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::BeginMotionBlur(std::intptr_t) {}
+
+void IRenderImpl::EndMotionBlur() {}
+
+void IRenderImpl::RenderMotionBlur(float) {}
+
+ZelI::ILevel* IRenderImpl::CreateAndLoadLevel(const char*) {
+    return nullptr;
+}
+
+ZelI::ILevel* IRenderImpl::CreateAndLoadSimpLevel(const char*) {
+    return nullptr;
+}
+
+ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char*, std::intptr_t, std::intptr_t) {
+    return nullptr;
+}
+
+void IRenderImpl::PushNodeWithCamera(ZelI::IMoveObject*) {}
+
+void IRenderImpl::RenderShadows(ZelI::ILight*) {}
+
+void IRenderImpl::DoCommand(int, const void*, std::intptr_t, void*, std::intptr_t) {}
+
+std::intptr_t IRenderImpl::GetDeviceCapsWord(std::intptr_t, std::intptr_t, std::intptr_t,
+                                             std::intptr_t, std::intptr_t, std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::SetUseActionLib(bool) {}
+
+bool IRenderImpl::UseActionLib() {
+    return false;
+}
+
+void IRenderImpl::Reserved69(std::intptr_t) {}
+
+bool IRenderImpl::Reserved70() {
+    return false;
+}
+
+void IRenderImpl::ResetMotionBlur() {}
+
+void IRenderImpl::Reserved71(std::intptr_t) {}
+
+bool IRenderImpl::Reserved72() {
+    return true;
+}
+
+std::intptr_t IRenderImpl::GetTreeItemActionByName(std::intptr_t, std::intptr_t, ZelI::IModel*) {
+    return 0;
+}
+
+void IRenderImpl::ReloadActions() {}
+
+void IRenderImpl::ReleaseTreeAction(std::intptr_t, std::intptr_t) {}
+
+bool IRenderImpl::GetTreeItemActionAt(const char*, ZelI::IModel*) {
+    return false;
+}
+
+void IRenderImpl::Reserved73(std::intptr_t) {}
+
+float IRenderImpl::Reserved74() {
+    return 0.0f;
+}
+
+void IRenderImpl::SetUseCloth(bool) {}
+
+bool IRenderImpl::UseCloth() {
+    return false;
+}
+
+void IRenderImpl::SetStripToList(bool) {}
+
+bool IRenderImpl::StripToList() {
+    return false;
+}
+
+void IRenderImpl::SetTextureScaleLevel(int) {}
+
+int IRenderImpl::GetTextureScaleLevel() {
+    return 0;
+}
+
+int IRenderImpl::CollectResources() {
+    return 0;
+}
+
+ZelI::IEngineMonitor* IRenderImpl::GetEngineMonitor() {
+    return nullptr;
+}
+
+void IRenderImpl::SetPreferBinaryFiles(bool) {}
+
+bool IRenderImpl::PreferBinaryFiles() {
+    return false;
+}
+
+ZelI::IRenderStateManager* IRenderImpl::GetRenderStateManager() {
+    return nullptr;
+}
+
+ZelI::ITexture* IRenderImpl::CreateClientTexture(int*, int*, int, int) {
+    return nullptr;
+}
+
+void IRenderImpl::SetCompressToDDS(bool) {}
+
+bool IRenderImpl::CompressToDDS() {
+    return false;
+}
+
+void IRenderImpl::MakeOrthoOffCenterMatrix(std::intptr_t, std::intptr_t, std::intptr_t,
+                                           std::intptr_t, std::intptr_t, std::intptr_t,
+                                           std::intptr_t) {}
+
+void IRenderImpl::SetViewIdentityAt(float, float, float) {}
+
+void IRenderImpl::SetViewTransform(float, const float*) {}
+
+float* IRenderImpl::WorldToScreen(const float*, const float*, const float*, int, int, int, int,
+                                  float, float, float*) {
+    return nullptr;
+}
+
+void IRenderImpl::Reserved75(std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::Reserved76(std::intptr_t, std::intptr_t, std::intptr_t) {}
+
+void IRenderImpl::RestoreWindowMode() {}
+
+void IRenderImpl::SuspendWindowMode() {}
+
+void IRenderImpl::SetAntiAliasing(int) {}
+
+int IRenderImpl::GetAntiAliasing() {
+    return 0;
+}
+
+int IRenderImpl::GetAntiAliasingCaps() {
+    return 0;
+}
+
+void IRenderImpl::SetAnisotropy(int) {}
+
+int IRenderImpl::GetAnisotropy() {
+    return 0;
+}
+
+int IRenderImpl::GetAnisotropyCaps() {
+    return 0;
+}
+
+void IRenderImpl::SetDisplayFlag(std::uint8_t) {}
+
+std::uint8_t IRenderImpl::GetDisplayFlag() {
+    return 0;
+}
+
+void IRenderImpl::SetClothEnabled(bool) {}
+
+bool IRenderImpl::IsClothEnabled() {
+    return false;
+}
+
+void IRenderImpl::Reserved77() {}
+
+void IRenderImpl::ApplyDisplaySettings() {}
+
+void IRenderImpl::GetBackBufferSize(int*, int*) {}
+
+void IRenderImpl::Reserved78() {}
+
+void IRenderImpl::LoadHardwareCaps(void*) {}
+
+void IRenderImpl::SetGravity(const float*) {}
+
+const float* IRenderImpl::GetGravity() {
+    return nullptr;
+}
+
+void IRenderImpl::UnloadGeometryByName(const char*, int) {}
+
+void IRenderImpl::SetGlobalRenderBit(bool) {}
+
+bool IRenderImpl::GetGlobalRenderBit() {
+    return false;
+}
+
+bool IRenderImpl::LoadRenderSystemFile(const char*) {
+    return false;
+}
+
+int IRenderImpl::Reserved79() {
+    return 0;
+}
+
+void IRenderImpl::SetWireframe() {}
+
+void IRenderImpl::SetSolid() {}
+
+void IRenderImpl::DrawPhysicsDebug() {}
+
+void IRenderImpl::SetRenderStatePreset(int) {}
+
+int IRenderImpl::Reserved80() {
+    return 0;
+}
+
+std::uint8_t IRenderImpl::SetBoneScaleEnabled(std::uint8_t) {
+    return 0;
+}
+
+int IRenderImpl::LoadBoneScalePreset(const char*) {
+    return 0;
+}
+
+void IRenderImpl::ClearBoneScalePresets() {}
+
+void IRenderImpl::ClearTexturePool() {}
+
+void IRenderImpl::Reserved81(std::intptr_t) {}
+
+int IRenderImpl::ScreenToWorldRay(float, float, float*, float*) {
+    return 0;
+}
+
+int IRenderImpl::ScreenToWorldRayFromCamera(const float*, const float*, const float*, float, float,
+                                            std::uint32_t, std::uint32_t, float, float, float,
+                                            float*, float*) {
+    return 0;
+}
+
+int IRenderImpl::GetLastErrorCode() {
+    return 0;
+}
+
+int IRenderImpl::Reserved82(std::intptr_t) {
+    return 0;
+}
+
+ZelI::IMatProxyTable* IRenderImpl::CreateMatProxyTable() {
+    return nullptr;
+}
+
+int IRenderImpl::Reserved83(std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::Reserved84(std::intptr_t) {
+    return 0;
+}
+
+void IRenderImpl::SetActorMoveScale(float) {}
+
+int IRenderImpl::Reserved85(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                            std::intptr_t, std::intptr_t) {
+    return 0;
+}
+
+int IRenderImpl::Reserved86(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {
+    return 0;
+}
+
+std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void*, void*, int) {
+    return 0;
+}
+
+ZelI::IRender* IRenderImpl::GetEffRender() {
+    return nullptr;
+}
+
+void IRenderImpl::SetSpecialEffectManager(ZelI::ISpecialEffectManager*) {}
+
+ZelI::IFrameProfiler* IRenderImpl::GetFrameProfiler() {
+    return nullptr;
+}
+
+}  // namespace Zel

@@ -1,0 +1,23 @@
+#include "Render/RenderCore/InterfaceBinders.h"
+
+#include "Render/RenderCore/SceneNodeWrappers.h"
+#include "Render/RenderCore/TextureWrappers.h"
+
+namespace Zel {
+
+void InstallInterfaceBinders() {
+    RCInterfaceCarrier<ZelI::IMoveObject>::SetBinder(&BindSceneNodeInterface);
+    RCInterfaceCarrier<ZelI::ITexture>::SetBinder(&BindTextureInterface);
+    WrapperPool<ICameraImplRC>::Get();
+    WrapperPool<ILightImplRC>::Get();
+    WrapperPool<ModelImplRC>::Get();
+    WrapperPool<TextureImplRC>::Get();
+    WrapperPool<RenderTargetImplRC>::Get();
+}
+
+namespace {
+// The pools are filled, and objects can hand out wrappers, from the moment the library is loaded.
+const bool g_bindersInstalled = (InstallInterfaceBinders(), true);
+}  // namespace
+
+}  // namespace Zel

@@ -1,0 +1,182 @@
+#include "Render/RenderCore/SceneNodeWrappers.h"
+
+#include <algorithm>
+#include <typeinfo>
+
+#include "Core/Globals.h"
+#include "Entity/Scene/DeformedModel.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Math/AABB.h"
+
+namespace Zel {
+
+const float* ICameraImplRC::LookAt(const float* eye, const float* target, const float* up) {
+    if (!Node() || !eye || !target || !up)
+        return nullptr;
+    return Node()->LookAt(eye, target, up);
+}
+
+void ICameraImplRC::FaceTowards(const float* point) {
+    if (Node() && point)
+        Node()->FaceTowards(point);
+}
+
+void ICameraImplRC::Roll(float angle) {
+    if (Node())
+        Node()->Roll(angle);
+}
+
+void ICameraImplRC::Yaw(float angle) {
+    if (Node())
+        Node()->Yaw(angle);
+}
+
+void ICameraImplRC::Pitch(float angle) {
+    if (Node())
+        Node()->Pitch(angle);
+}
+
+void ICameraImplRC::Rotate(const float* axis, float angle) {
+    if (Node() && axis)
+        Node()->Rotate(axis, angle);
+}
+
+void ICameraImplRC::MoveAlongUp(float distance) {
+    if (Node())
+        Node()->MoveAlongUp(distance);
+}
+
+void ICameraImplRC::MoveAlongRight(float distance) {
+    if (Node())
+        Node()->MoveAlongRight(distance);
+}
+
+void ICameraImplRC::MoveAlongDirection(float distance) {
+    if (Node())
+        Node()->MoveAlongDirection(distance);
+}
+
+const float* ICameraImplRC::GetViewMatrix() {
+    return Node() ? Node()->GetViewMatrix()->m : nullptr;
+}
+
+const float* ICameraImplRC::GetProjectionMatrix() {
+    return Node() ? Node()->GetProjectionMatrix()->m : nullptr;
+}
+
+int ICameraImplRC::IntersectBox(const float* box) {
+    if (!Node() || !box)
+        return 0;
+    return Node()->IntersectAABB(AABB(box, box + 3));
+}
+
+void ILightImplRC::SetPosition(const float* position) {
+    Light* light = Node();
+    if (!TopLevel() || !position)
+        return;
+    if (light->GetKind() == 0) {
+        const float direction[3] = {-position[0], -position[1], -position[2]};
+        SetDirection(direction);
+        return;
+    }
+    light->SceneNode::SetPosition(position);
+    light->SetWorldPosition(position);
+}
+
+const float* ILightImplRC::GetPosition(float* out) {
+    return Copy(Node() ? Node()->GetWorldPosition() : nullptr, out, 3);
+}
+
+void ILightImplRC::SetDirection(const float* direction) {
+    Light* light = Node();
+    if (!light || !direction)
+        return;
+    light->SceneNode::SetDirection(direction);
+    light->Light::SetDirection(direction);
+}
+
+int ILightImplRC::GetLightType() {
+    if (!Node())
+        return 0;
+    const std::int32_t kind = Node()->GetKind();
+    if (kind == 1)
+        return 1;
+    return kind >= 2 && kind <= 4 ? 2 : 0;
+}
+
+const float* ILightImplRC::GetDiffuse(float* out) {
+    return Copy(Node() ? Node()->GetDiffuse() : nullptr, out, 4);
+}
+
+const float* ILightImplRC::GetSpecular(float* out) {
+    return Copy(Node() ? Node()->GetSpecular() : nullptr, out, 4);
+}
+
+const float* ILightImplRC::GetAmbient(float* out) {
+    return Copy(Node() ? Node()->GetAmbient() : nullptr, out, 4);
+}
+
+void ILightImplRC::SetAmbient(const float* colour) {
+    SetColour(0, colour);
+}
+
+void ILightImplRC::SetDiffuse(const float* colour) {
+    SetColour(1, colour);
+}
+
+void ILightImplRC::SetSpecular(const float* colour) {
+    SetColour(2, colour);
+}
+
+void ILightImplRC::SetColour(int which, const float* colour) {
+    Light* light = Node();
+    if (!light || !colour)
+        return;
+    float colours[3][4];
+    std::copy(light->GetAmbient(), light->GetAmbient() + 4, colours[0]);
+    std::copy(light->GetDiffuse(), light->GetDiffuse() + 4, colours[1]);
+    std::copy(light->GetSpecular(), light->GetSpecular() + 4, colours[2]);
+    std::copy(colour, colour + 4, colours[which]);
+    light->SetColours(colours[0], colours[1], colours[2]);
+}
+
+// The range is the node's scale, so that the light's volume grows with it.
+void ILightImplRC::SetRange(float range) {
+    if (!Node())
+        return;
+    const float scale[3] = {range, range, range};
+    Node()->SetScale(scale);
+}
+
+float ILightImplRC::GetRange() {
+    return Node() ? Node()->GetScale()[0] : 0.0f;
+}
+
+void ILightImplRC::DetachStep(Light* light) {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (scene && scene->Contains(light))
+        scene->DestroyLight(light);
+    else
+        light->Destroy();
+}
+
+void ModelImplRC::DetachStep(Entity* entity) {
+    if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
+        scene->ReleaseEntity(entity);
+}
+
+ZelI::IMoveObject* BindSceneNodeInterface(RCInterfaceCarrier<ZelI::IMoveObject>* carrier) {
+    if (auto* camera = dynamic_cast<Camera*>(carrier))
+        return ICameraImplRC::Bind(camera);
+    if (auto* light = dynamic_cast<Light*>(carrier))
+        return ILightImplRC::Bind(light);
+    // Skinned models, actors and the other entity kinds get wrappers of their own.
+    if (auto* entity = dynamic_cast<Entity*>(carrier)) {
+        const std::type_info& kind = typeid(*entity);
+        if (kind == typeid(Entity) || kind == typeid(DeformedModel))
+            return ModelImplRC::Bind(entity);
+    }
+    return nullptr;
+}
+
+}  // namespace Zel

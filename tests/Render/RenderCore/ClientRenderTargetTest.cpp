@@ -1,0 +1,110 @@
+// Render targets made for the host: a colour target with its depth target, the size getters and
+// the save to PNG through the wrapper, and the release that hands both back to the texture
+// manager.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "Render/RenderCore/IRenderImpl.h"
+#include "Render/RenderCore/TextureWrappers.h"
+#include "support/TempDir.h"
+#include "tests/Render/d3d9/RenderTargetFixture.h"
+
+namespace ZelTest {
+namespace {
+
+class ClientRenderTargetTest : public RenderTargetTest {
+protected:
+    Zel::IRenderImpl* Render() { return G()->GetRenderInterface(); }
+};
+
+TEST_F(ClientRenderTargetTest, AColourTargetComesWithADepthTargetOfItsSize) {
+    const std::size_t before = Textures()->GetRenderTargetCount();
+    int width = 40;
+    int height = 24;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(width, 40);
+    EXPECT_EQ(height, 24);
+    EXPECT_EQ(target->GetWidth(), 40);
+    EXPECT_EQ(target->GetHeight(), 24);
+    EXPECT_EQ(Textures()->GetRenderTargetCount(), before + 2);
+
+    auto* colour = Zel::UnwrapInterface<Zel::RenderTarget>(target);
+    ASSERT_NE(colour, nullptr);
+    EXPECT_EQ(colour->GetFormat(), Zel::PF_A8R8G8B8);
+    EXPECT_NE(colour->GetFlags() & 0x20u, 0u);
+    EXPECT_EQ(colour->GetName(), "client created");
+    Zel::RenderTarget* depth = static_cast<Zel::RenderTargetImplRC*>(target)->GetDepthTarget();
+    ASSERT_NE(depth, nullptr);
+    EXPECT_TRUE(depth->IsDepthStencil());
+    EXPECT_EQ(depth->GetFormat(), Zel::PF_D16);
+    EXPECT_EQ(depth->GetWidth(), 40);
+    EXPECT_EQ(colour->GetInterface(), target);  // one wrapper while bound
+
+    target->Release();
+    EXPECT_FALSE(target->IsValid());
+    EXPECT_EQ(Textures()->GetRenderTargetCount(), before);
+    EXPECT_EQ(target->GetWidth(), 0);
+}
+
+TEST_F(ClientRenderTargetTest, ATargetIsSavedAsPngThroughItsWrapper) {
+    int width = 16;
+    int height = 8;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    Zel::UnwrapInterface<Zel::RenderTarget>(target)->ClearColour(0.0f, 1.0f, 0.0f, 1.0f);
+
+    TempDir out;
+    const std::string path = (out.Path() / "frame.png").string();
+    ASSERT_TRUE(target->SaveToFile(path.c_str()));
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(bytes.size(), 24u);
+    EXPECT_EQ(bytes.substr(1, 3), "PNG");
+    auto be32 = [&](std::size_t at) {
+        return (std::uint32_t(std::uint8_t(bytes[at])) << 24) |
+               (std::uint32_t(std::uint8_t(bytes[at + 1])) << 16) |
+               (std::uint32_t(std::uint8_t(bytes[at + 2])) << 8) | std::uint8_t(bytes[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 16u);  // IHDR width
+    EXPECT_EQ(be32(20), 8u);   // IHDR height
+    EXPECT_FALSE(target->SaveToFile(nullptr));
+    target->Release();
+    EXPECT_FALSE(target->SaveToFile(path.c_str()));  // unbound: nothing written
+}
+
+TEST_F(ClientRenderTargetTest, DepthTargetsAndTheirFormatsFollowTheKind) {
+    struct Case {
+        int kind;
+        int format;
+    };
+    const Case cases[] = {{2, Zel::PF_D24S8}, {3, Zel::PF_D24X8}, {0, Zel::PF_D16}};
+    for (const Case& c : cases) {
+        int width = 8;
+        int height = 8;
+        ZelI::IRenderTarget* target =
+            Render()->CreateClientRenderTarget(&width, &height, c.kind, 1);
+        ASSERT_NE(target, nullptr) << c.kind;
+        // A depth target is handed out alone.
+        EXPECT_EQ(static_cast<Zel::RenderTargetImplRC*>(target)->GetDepthTarget(), nullptr);
+        EXPECT_EQ(Zel::UnwrapInterface<Zel::RenderTarget>(target)->GetFormat(), c.format);
+        target->Release();
+    }
+}
+
+TEST_F(ClientRenderTargetTest, HostTargetsAreNotBoundBeforeTheRenderWindowExists) {
+    int width = 8;
+    int height = 8;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    target->BeginRendering(0);
+    EXPECT_FALSE(Zel::UnwrapInterface<Zel::RenderTarget>(target)->IsBound());
+    EXPECT_FALSE(Zel::IsHostTargetBound());
+    target->EndRendering();
+    target->Release();
+}
+
+}  // namespace
+}  // namespace ZelTest

@@ -1,0 +1,178 @@
+// The render object as a host meets it before and while opening its window: the data tree check,
+// the window stand-in, the creation parameters, the frame-time sum and the neutral answers before
+// the window exists. Each test runs one level below a temporary root.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "Core/FrameStats.h"
+#include "Platform/Win32/Win32Window.h"
+#include "Render/RenderCore/IRenderImpl.h"
+#include "demo/DemoDataTree.h"
+#include "tests/Core/CoreRootFixture.h"
+
+namespace ZelTest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RenderWindowTest : public CoreRootTest {
+protected:
+    RenderWindowTest() {
+        std::string error;
+        EXPECT_TRUE(ZelDemo::WriteDataTree(dir_.Path(), &error)) << error;
+        fs::current_path(ZelDemo::WorkingDirectoryOf(dir_.Path()));
+    }
+    ~RenderWindowTest() override { Zel::IRenderImpl::GetFrameTimeCounter().SetClock(nullptr); }
+
+    Zel::IRenderImpl* Render() { return G()->GetRenderInterface(); }
+    // The log opened in the root before the test moved one level down.
+    std::string Log() {
+        std::ifstream in(dir_.Path() / G()->GetLogManager()->GetLogFilePath(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+TEST_F(RenderWindowTest, AnIncompleteDataTreeIsRefusedAfterEveryCheckHasSpoken) {
+    struct Case {
+        const char* removed;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"data/include", "data\\include目录不存在!"},
+        {"data/Materials", "data\\Materials目录不存在!"},
+        {"resources", "resources目录不存在!"},
+        {"data", "data目录不存在！"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir_.Path() / c.removed);
+        ZelI::RenderWindowParams params;
+        EXPECT_EQ(Render()->CreateRenderWindow(&params), -201) << c.removed;
+        EXPECT_NE(Log().find(c.message), std::string::npos) << c.removed;
+        EXPECT_EQ(Render()->GetWindowHandle(), nullptr);
+    }
+    // With data gone the later checks still report.
+    EXPECT_NE(Log().rfind("resources目录不存在!"), Log().find("resources目录不存在!"));
+}
+
+TEST_F(RenderWindowTest, AnEmptyIncludeDirectoryIsRefused) {
+    for (const auto& entry : fs::directory_iterator(dir_.Path() / "data/include"))
+        fs::remove(entry.path());
+    ZelI::RenderWindowParams params;
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), -201);
+    EXPECT_NE(Log().find("data\\include目录下没有文件!"), std::string::npos);
+}
+
+TEST_F(RenderWindowTest, WithoutAHandleTheLibraryMakesAWindowOfTheRequestedSize) {
+    ZelI::RenderWindowParams params;
+    params.width = 320;
+    params.height = 200;
+    params.reserved0 = 0x1234;
+    params.reserved4[1] = 77;
+    params.multisample = 3;
+    // Until the render system is built the answer is -101, after the data tree passed.
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), -101);
+    EXPECT_TRUE(fs::is_directory(dir_.Path() / "data/Effects/Legacy5"));
+
+    auto window = static_cast<HWND>(Render()->GetWindowHandle());
+    ASSERT_NE(window, nullptr);
+    RECT rect{};
+    ASSERT_TRUE(GetClientRect(window, &rect));
+    EXPECT_EQ(rect.right - rect.left, 320);
+    EXPECT_EQ(rect.bottom - rect.top, 200);
+
+    ZelI::RenderWindowParams back;
+    back.width = 1;
+    Render()->GetCreateParams(&back);
+    EXPECT_EQ(std::memcmp(&back, &params, sizeof(params)), 0);
+
+    // The window belongs to the library until the renderer goes.
+    Zel::Globals::DeleteSingleton();
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(RenderWindowTest, AHandleThatIsNotAWindowIsRefused) {
+    ZelI::RenderWindowParams params;
+    int notAWindow = 0;
+    params.window = &notAWindow;
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), -101);
+    EXPECT_EQ(Render()->GetWindowHandle(), nullptr);
+
+    HWND own = Win32Window::Create(64, 48);
+    params.window = own;
+    Render()->CreateRenderWindow(&params);
+    EXPECT_EQ(Render()->GetWindowHandle(), own);
+    Zel::Globals::DeleteSingleton();
+    EXPECT_TRUE(IsWindow(own));  // the host's window stays the host's
+    DestroyWindow(own);
+}
+
+// A clock the test moves by hand: 1,000,000 counts per second.
+std::int64_t g_now = 0;
+bool TestClock(std::int64_t* count, std::int64_t* frequency) {
+    *count = g_now;
+    *frequency = 1000000;
+    return true;
+}
+
+TEST_F(RenderWindowTest, FrameEndAddsTheMillisecondsSinceThePreviousFrameEnd) {
+    Zel::IRenderImpl::GetFrameTimeCounter().SetClock(&TestClock);
+    std::uint32_t& sum = G()->GetFrameStats()->words[Zel::FRAME_TIME_MS];
+    sum = 0;
+    g_now = 5000000000;  // the machine has been up for a long time
+    Render()->FrameEnd();
+    EXPECT_EQ(sum, 0u);  // the first frame end only takes the reading
+    g_now += 10000;      // 10 ms
+    Render()->FrameEnd();
+    EXPECT_EQ(sum, 10u);
+    g_now += 2500;  // 2.5 ms: the sum is stored truncated
+    Render()->FrameEnd();
+    EXPECT_EQ(sum, 12u);
+}
+
+TEST_F(RenderWindowTest, BeforeTheWindowTheRenderObjectAnswersNeutrally) {
+    EXPECT_EQ(Render()->GetWindowHandle(), nullptr);
+    float direction[3] = {};
+    Render()->GetCameraDirection(direction);
+    EXPECT_EQ(direction[0], 1.0f);
+    EXPECT_EQ(Render()->GetMainCamera(), nullptr);
+    EXPECT_FALSE(Render()->IsBoxVisible(nullptr));
+    EXPECT_FALSE(Render()->RenderScene(nullptr));
+    EXPECT_FALSE(Render()->RenderPipe(nullptr));
+    EXPECT_EQ(Render()->CreateModel("models/lit_cube.dm3", 0), nullptr);
+    EXPECT_EQ(Render()->GetClearFlags(), 7);
+    EXPECT_EQ(Render()->GetMaxLights(), 1000);
+    EXPECT_EQ(Render()->GetReserved(0), -1);
+}
+
+TEST_F(RenderWindowTest, TheWindowBringsTheMainCameraWhichTheCameraOperationsSteer) {
+    ZelI::RenderWindowParams params;
+    Render()->CreateRenderWindow(&params);
+    ZelI::ICamera* camera = Render()->GetMainCamera();
+    ASSERT_NE(camera, nullptr);
+    EXPECT_EQ(Render()->GetMainCamera(), camera);
+    const float eye[3] = {0.0f, 2.0f, 8.0f};
+    const float target[3] = {0.0f, 2.0f, 0.0f};
+    const float up[3] = {0.0f, 1.0f, 0.0f};
+    Render()->LookAt(eye, target, up);
+    float position[3] = {};
+    camera->GetPosition(position);
+    EXPECT_FLOAT_EQ(position[2], 8.0f);
+    float direction[3] = {};
+    Render()->GetCameraDirection(direction);
+    EXPECT_NEAR(direction[2], -1.0f, 1e-6f);
+
+    Render()->SetCameraFov(90.0f, 2.0f, 0.5f, 50.0f);
+    float fov = 0, aspect = 0, nearClip = 0, farClip = 0;
+    Render()->GetCameraFov(&fov, &aspect, &nearClip, &farClip);
+    EXPECT_NEAR(fov, 90.0f, 1e-3f);
+    EXPECT_EQ(aspect, 2.0f);
+    EXPECT_EQ(nearClip, 0.5f);
+    EXPECT_EQ(farClip, 50.0f);
+}
+
+}  // namespace
+}  // namespace ZelTest

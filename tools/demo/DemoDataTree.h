@@ -1,0 +1,33 @@
+// The data tree a host needs before it opens the render window, written from the fixture writers
+// (no engine code): under the root, "data/include/" with the effect include files,
+// "data/Materials/" with a library of a textured, a lit and an alpha-blended material,
+// "resources/" with their texture and the models (three cubes and a ground, ".dm3"), and the
+// working directory "bin/" with "EngineConfig.txt". Used by the demo host and by the tests that
+// open a window.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace ZelDemo {
+
+// The names the tree holds, as a host asks for them.
+struct DataTreeNames {
+    std::vector<std::string> models;  // relative to the resources directory
+    std::string texturedMaterial = "DemoTextured";
+    std::string litMaterial = "DemoLit";
+    std::string blendedMaterial = "DemoBlended";
+};
+
+// The names written by WriteDataTree.
+const DataTreeNames& DemoNames();
+
+// The working directory a host runs in: root / "bin".
+std::filesystem::path WorkingDirectoryOf(const std::filesystem::path& root);
+
+// Writes the whole tree under root (made when missing; existing files are replaced). False with
+// the reason in *error when a file cannot be written.
+bool WriteDataTree(const std::filesystem::path& root, std::string* error);
+
+}  // namespace ZelDemo
