@@ -106,5 +106,42 @@ TEST_F(ClientRenderTargetTest, HostTargetsAreNotBoundBeforeTheRenderWindowExists
     target->Release();
 }
 
+void NoWait(std::uint32_t) {}
+
+// A device that cannot draw closes the frame's gate; the frame begin after it came back resets it
+// and opens the gate again.
+class LostDeviceFrameTest : public ClientRenderTargetTest {
+protected:
+    void SetUp() override {
+        Config().SetValue(62, 0);  // a plain device, which can be lost
+        ClientRenderTargetTest::SetUp();
+        System().SetDisplaySettings(Settings());
+        G()->GetSceneManager()->SetDeviceWait(&NoWait);
+    }
+};
+
+TEST_F(LostDeviceFrameTest, ALostDeviceGatesTheFrameAndTheNextFrameBeginResetsIt) {
+    Render()->FrameBegin();
+    ASSERT_TRUE(Render()->IsFrameBegan());
+
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICELOST);
+    Render()->FrameBegin();
+    EXPECT_FALSE(Render()->IsFrameBegan());
+    int width = 8;
+    int height = 8;
+    EXPECT_EQ(Render()->CreateClientRenderTarget(&width, &height, 0, 0), nullptr);
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
+
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
+    Render()->FrameBegin();
+    EXPECT_TRUE(Render()->IsFrameBegan());
+    EXPECT_EQ(Device().GetDeviceState(), 0u);
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    EXPECT_NE(target, nullptr);
+    if (target)
+        target->Release();
+}
+
 }  // namespace
 }  // namespace ZelTest
