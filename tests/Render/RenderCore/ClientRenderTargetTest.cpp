@@ -106,6 +106,29 @@ TEST_F(ClientRenderTargetTest, HostTargetsAreNotBoundBeforeTheRenderWindowExists
     target->Release();
 }
 
+TEST_F(ClientRenderTargetTest, ATextureWrapperAnswersItsSizeAndHandsAnUnheldTextureBack) {
+    const std::size_t before = Textures()->GetTextureCount();
+    Zel::TextureBase* texture =
+        Textures()->CreateTexture(Zel::MP_MANAGED, Zel::TextureBase::KIND_2D);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_TRUE(texture->Create(32, 16, 1, Zel::TextureBase::KIND_2D, Zel::PF_A8R8G8B8, 1, false));
+    ZelI::ITexture* wrapper = texture->GetInterface();
+    ASSERT_NE(wrapper, nullptr);
+    EXPECT_EQ(wrapper->GetWidth(), 32);
+    EXPECT_EQ(wrapper->GetHeight(), 16);
+    EXPECT_EQ(wrapper->GetType(), 1);
+    EXPECT_EQ(Zel::UnwrapInterface<Zel::RenderTarget>(wrapper), nullptr);
+
+    // Held by someone else, the texture stays with the manager when the wrapper goes.
+    EXPECT_EQ(wrapper->AddRef(), 2);
+    wrapper->Release();
+    EXPECT_EQ(Textures()->GetTextureCount(), before + 1);
+    EXPECT_EQ(texture->GetInterface(), wrapper);  // the same wrapper, bound again
+    EXPECT_EQ(wrapper->ReleaseRef(), 1);
+    wrapper->Release();
+    EXPECT_EQ(Textures()->GetTextureCount(), before);
+}
+
 void NoWait(std::uint32_t) {}
 
 // A device that cannot draw closes the frame's gate; the frame begin after it came back resets it
