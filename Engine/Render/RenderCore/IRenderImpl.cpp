@@ -183,6 +183,11 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
         } else {
             window_ = Win32Window::Create(params_.width, params_.height);
             ownsWindow_ = window_ != nullptr;
+            if (!window_) {
+                ReportError("CreateRenderWindow: no window of %u x %u", params_.width,
+                            params_.height);
+                return kNoRenderSystem;
+            }
         }
     }
 

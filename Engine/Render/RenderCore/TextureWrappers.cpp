@@ -44,7 +44,7 @@ void* ITextureImplRC<IX, X, W>::Lock(int level, std::int32_t* pitch) {
     ScopedLock lock(threadmng::kMainLock);
     void* bits = nullptr;
     std::int32_t rowPitch = 0;
-    if (!texture->LockLevel(level, &rowPitch, &bits, nullptr, 0))
+    if (!texture->LockLevel(level, &rowPitch, &bits, nullptr, LockMode()))
         return nullptr;
     if (pitch)
         *pitch = rowPitch;
@@ -126,18 +126,8 @@ void RenderTargetImplRC::OnOwnerGone() {
     ITextureImplRC::OnOwnerGone();
 }
 
-void* RenderTargetImplRC::Lock(int level, std::int32_t* pitch) {
-    RenderTarget* target = Bound();
-    if (!target)
-        return nullptr;
-    ScopedLock lock(threadmng::kMainLock);
-    void* bits = nullptr;
-    std::int32_t rowPitch = 0;
-    if (!target->LockLevel(level, &rowPitch, &bits, nullptr, LO_NORMAL2))
-        return nullptr;
-    if (pitch)
-        *pitch = rowPitch;
-    return bits;
+std::uint32_t RenderTargetImplRC::LockMode() const {
+    return LO_NORMAL2;
 }
 
 int RenderTargetImplRC::AddRef() {

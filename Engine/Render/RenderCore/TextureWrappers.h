@@ -30,6 +30,8 @@ public:
     bool ReloadFromFile(int width, int height, bool asynchronous) override;
 
 protected:
+    // The lock option Lock uses.
+    virtual std::uint32_t LockMode() const { return 0; }
     // With only the manager's reference left, the manager removes the texture.
     void DetachStep(X* impl) override { impl->ReleaseIfUnused(); }
 };
@@ -45,7 +47,6 @@ public:
 
     // Released at once whatever the queue mode: the depth target first, then the colour target.
     int Release() override;
-    void* Lock(int level, std::int32_t* pitch) override;
     int AddRef() override;
     int ReleaseRef() override;
     void BeginRendering(int slot) override;
@@ -55,6 +56,10 @@ public:
     void SetDepthTarget(RenderTarget* depth) { depth_ = depth; }
     RenderTarget* GetDepthTarget() const { return depth_; }
     void OnOwnerGone() override;
+
+protected:
+    // A target is locked with the second name of a normal lock.
+    std::uint32_t LockMode() const override;
 
 private:
     RenderTarget* depth_ = nullptr;

@@ -101,6 +101,11 @@ TEST_F(RenderWindowTest, AHandleThatIsNotAWindowIsRefused) {
     EXPECT_EQ(Render()->CreateRenderWindow(&params), -101);
     EXPECT_EQ(Render()->GetWindowHandle(), nullptr);
 
+    params.window = nullptr;
+    params.width = 0;  // no window of that size
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), -101);
+    EXPECT_EQ(Render()->GetWindowHandle(), nullptr);
+
     HWND own = Win32Window::Create(64, 48);
     params.window = own;
     Render()->CreateRenderWindow(&params);
