@@ -2,7 +2,7 @@
 // host never deletes it. Every operation runs on the host's thread.
 //
 // The operations keep their order (a source-level contract); the reserved ones do nothing and
-// answer the value their declaration shows. Objects handed out are wrappers the host gives back
+// answer the value their comment gives. Objects handed out are wrappers the host gives back
 // with IObject::Release; interface arguments may be null (no object). Operations whose part of
 // the renderer is not built answer null, 0 or false and change nothing.
 #pragma once
@@ -51,6 +51,7 @@ public:
     virtual bool GetAdapterInfo(void* record) = 0;
     // Fills the device-information record.
     virtual bool GetDeviceInfo(void* record) = 0;
+    // Reserved: does nothing.
     virtual void Reserved01(std::intptr_t) = 0;
     // 0 for the full shader path, 1 for a reduced one, 2 for fixed function.
     virtual int GetCapsLevel() = 0;
@@ -58,11 +59,15 @@ public:
     // directories fail their check, -101 when no render system could be made, -301 when it has no
     // main window.
     virtual int CreateRenderWindow(const RenderWindowParams* params) = 0;
+    // Reserved: does nothing.
     virtual void Reserved02(std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved03() = 0;
     // Copies the creation parameters of the last CreateRenderWindow.
     virtual void GetCreateParams(RenderWindowParams* out) = 0;
+    // Reserved: answers true.
     virtual bool Reserved04(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved05(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
     // Applies new display parameters through a device reset.
     virtual void SetDisplayMode(const RenderWindowParams* params) = 0;
@@ -74,8 +79,11 @@ public:
     // ResizeWindowForEditor(width, height, -1); the last five words are ignored.
     virtual int ResizeWindowAll(int width, int height, int a, int b, int c, int d, int e) = 0;
     virtual void ResetDevice() = 0;
+    // Reserved: answers 0.
     virtual int Reserved06(std::intptr_t) = 0;
+    // Reserved: answers 1.0.
     virtual float Reserved07() = 0;
+    // Reserved: does nothing.
     virtual void Reserved08() = 0;
     // Begins a frame: resets a lost device and decides whether this frame may be drawn.
     virtual void FrameBegin() = 0;
@@ -111,7 +119,9 @@ public:
     virtual const float* LookAt(const float* eye, const float* target, const float* up) = 0;
     // Angles in radians.
     virtual void RotateCamera(float yaw, float pitch, float roll) = 0;
+    // Reserved: does nothing.
     virtual void Reserved09(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    // Reserved: writes 0.0 through each pointer.
     virtual void Reserved10(float* a, float* b, float* c) = 0;
     // The main camera's forward axis; (1, 0, 0) without one.
     virtual const float* GetCameraDirection(float* out) = 0;
@@ -122,11 +132,17 @@ public:
     // 24 floats.
     virtual const float* GetSecondCameraFrustum(float* out) = 0;
     virtual const float* GetCameraFrustum(float* out) = 0;
+    // Reserved: does nothing.
     virtual void Reserved11() = 0;
+    // Reserved: does nothing.
     virtual void Reserved12() = 0;
+    // Reserved: does nothing.
     virtual void Reserved13(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved14() = 0;
+    // Reserved: does nothing.
     virtual void Reserved15(std::intptr_t, std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved16() = 0;
     virtual void SetCameraFarPlane(float farClip) = 0;
     // minimum x, y, z, maximum x, y, z.
@@ -146,6 +162,7 @@ public:
     virtual std::uint32_t CreateNewActorAsyn(const char* name, void* resultSlot, int priority,
                                              int flag) = 0;
     virtual IModel* CreateModelByName(const char* name) = 0;
+    // Reserved: answers 0.
     virtual int Reserved17(std::intptr_t) = 0;
     virtual int ReleaseAllEntities() = 0;
     virtual std::uint32_t CreateEffectAsyn(const char* name, void* resultSlot, void* effectManager,
@@ -155,6 +172,7 @@ public:
     virtual bool RenderScene(IMoveObject* scene) = 0;
     // The pipe steps for one object; always false.
     virtual bool RenderPipe(IMoveObject* object) = 0;
+    // Reserved: does nothing.
     virtual void Reserved18() = 0;
     virtual IVB* GetVB() = 0;
     virtual void DrawPicked(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
@@ -163,8 +181,11 @@ public:
     virtual void DrawUserPrimitive(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                    std::intptr_t d, std::intptr_t e, std::intptr_t f,
                                    std::intptr_t g) = 0;
+    // Reserved: does nothing.
     virtual void Reserved19(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved20(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) = 0;
     virtual bool LoadMaterialLib(const char* name, int flag) = 0;
     virtual std::uint32_t QueueNamedTask(const char* name, int textureScaleLevel, int compressToDds,
@@ -185,16 +206,25 @@ public:
     virtual void Reserved23(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                             std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                             std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved24(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved25(std::intptr_t, std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved26(std::intptr_t, std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved27() = 0;
+    // Reserved: answers 0.
     virtual int Reserved28(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved29() = 0;
+    // Reserved: answers 0.
     virtual int Reserved30(std::intptr_t) = 0;
     // A light of the host's kind (0 directional, 1 point, 2 spot); null when none is made.
     virtual ILight* CreateLight(int kind) = 0;
+    // Reserved: does nothing.
     virtual void Reserved31(std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved32() = 0;
     virtual IBillBoard* CreateNamedBillBoard(const char* name, std::intptr_t value) = 0;
     virtual IDecal* CreateDecalEx(std::intptr_t a, std::intptr_t b, std::intptr_t c,
@@ -206,36 +236,58 @@ public:
                              std::intptr_t b) = 0;
     virtual void ProcessCurrentPipe() = 0;
     virtual void RenderPushedPipes() = 0;
+    // Reserved: answers 0.
     virtual int Reserved33() = 0;
     virtual void CleanPushedObjsAndSubModels() = 0;
+    // Reserved: does nothing.
     virtual void Reserved34() = 0;
+    // Reserved: does nothing.
     virtual void Reserved35() = 0;
     virtual void RenderTransparentPipeline() = 0;
     virtual void ClearTransparentPipeline() = 0;
+    // Reserved: does nothing.
     virtual void Reserved36(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved37(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved38(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved39() = 0;
+    // Reserved: does nothing.
     virtual void Reserved40() = 0;
+    // Reserved: does nothing.
     virtual void Reserved41() = 0;
+    // Reserved: does nothing.
     virtual void Reserved42() = 0;
     virtual void SetShadowVector4(const float* v) = 0;
     virtual void SetShadowVector3(const float* v) = 0;
+    // Reserved: does nothing.
     virtual void Reserved43(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved44(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved45(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved46(std::intptr_t) = 0;
+    // Reserved: answers false.
     virtual bool Reserved47() = 0;
     virtual void RestoreRenderTargets() = 0;
+    // Reserved: answers false.
     virtual bool Reserved48() = 0;
     virtual void RestoreRenderTargets2() = 0;
+    // Reserved: answers false.
     virtual bool Reserved49() = 0;
     virtual void RestoreRenderTargets3() = 0;
+    // Reserved: answers false.
     virtual bool Reserved50(std::intptr_t) = 0;
     virtual void RestoreRenderTargetsWith(std::intptr_t ignored) = 0;
+    // Reserved: answers 0.
     virtual int Reserved51(std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved52(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved53(std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved54(std::intptr_t, std::intptr_t) = 0;
     virtual std::intptr_t GetDeviceValueA() = 0;
     virtual std::intptr_t GetDeviceValueB() = 0;
@@ -246,29 +298,42 @@ public:
     virtual int SetFog(int mode, const float* colour, float start, float end, float density) = 0;
     virtual const void* GetRenderStatistics() = 0;
     virtual int GetMaxLights() = 0;
+    // Reserved: answers 0.
     virtual int Reserved55() = 0;
+    // Reserved: does nothing.
     virtual void Reserved56(std::intptr_t) = 0;
     virtual void SetParticleInstance(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                      std::intptr_t d, std::intptr_t e, std::intptr_t f) = 0;
+    // Reserved: answers 0.
     virtual int Reserved57(std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved58(std::intptr_t) = 0;
     virtual int SelectInRect(const int* rect, int* resultCount) = 0;
     virtual int PickRay(std::intptr_t a, std::intptr_t b) = 0;
+    // Reserved: does nothing.
     virtual void Reserved59() = 0;
     virtual int GetSelectResults(void** results, int capacity) = 0;
     virtual int StopWorker(int worker) = 0;
+    // Reserved: answers 0.
     virtual int Reserved60(std::intptr_t) = 0;
     virtual int WaitForIOTasks(int worker) = 0;
     virtual int GetTaskState(std::uint32_t taskId) = 0;
     virtual int GetWorkerTaskCount(int worker) = 0;
     virtual int RunTaskSync(std::uint32_t taskId, int worker) = 0;
     virtual int CancelTask(std::uint32_t taskId, void* record) = 0;
+    // Reserved: does nothing.
     virtual void Reserved61(std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved62() = 0;
+    // Reserved: does nothing.
     virtual void Reserved63() = 0;
+    // Reserved: does nothing.
     virtual void Reserved64() = 0;
+    // Reserved: answers false.
     virtual bool Reserved65() = 0;
+    // Reserved: does nothing.
     virtual void Reserved66() = 0;
+    // Reserved: does nothing.
     virtual void Reserved67() = 0;
     virtual std::uint32_t ReleaseObjectAsyn(IObject* object) = 0;
     // The scene's current camera, null when none.
@@ -282,6 +347,7 @@ public:
     virtual void DrawAABB(std::intptr_t a, std::intptr_t b, std::intptr_t c) = 0;
     virtual void DrawWireFrame(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                std::intptr_t d) = 0;
+    // Reserved: does nothing.
     virtual void Reserved68(std::intptr_t) = 0;
     virtual std::intptr_t BeginPixelCountQuery(std::intptr_t object) = 0;
     virtual std::intptr_t GetVisibleQueryObject() = 0;
@@ -305,17 +371,23 @@ public:
                                             std::intptr_t d, std::intptr_t e, std::intptr_t f) = 0;
     virtual void SetUseActionLib(bool on) = 0;
     virtual bool UseActionLib() = 0;
+    // Reserved: does nothing.
     virtual void Reserved69(std::intptr_t) = 0;
+    // Reserved: answers false.
     virtual bool Reserved70() = 0;
     virtual void ResetMotionBlur() = 0;
+    // Reserved: does nothing.
     virtual void Reserved71(std::intptr_t) = 0;
+    // Reserved: answers true.
     virtual bool Reserved72() = 0;
     virtual std::intptr_t GetTreeItemActionByName(std::intptr_t a, std::intptr_t b,
                                                   IModel* model) = 0;
     virtual void ReloadActions() = 0;
     virtual void ReleaseTreeAction(std::intptr_t a, std::intptr_t b) = 0;
     virtual bool GetTreeItemActionAt(const char* name, IModel* model) = 0;
+    // Reserved: does nothing.
     virtual void Reserved73(std::intptr_t) = 0;
+    // Reserved: answers 0.0.
     virtual float Reserved74() = 0;
     virtual void SetUseCloth(bool on) = 0;
     virtual bool UseCloth() = 0;
@@ -350,7 +422,9 @@ public:
     virtual float* WorldToScreen(const float* point, const float* projection, const float* view,
                                  int x, int y, int width, int height, float minZ, float maxZ,
                                  float* out) = 0;
+    // Reserved: does nothing.
     virtual void Reserved75(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
+    // Reserved: does nothing.
     virtual void Reserved76(std::intptr_t, std::intptr_t, std::intptr_t) = 0;
     virtual void RestoreWindowMode() = 0;
     virtual void SuspendWindowMode() = 0;
@@ -366,9 +440,11 @@ public:
     virtual int GetShadowQuality() = 0;
     virtual void SetClothEnabled(bool on) = 0;
     virtual bool IsClothEnabled() = 0;
+    // Reserved: does nothing.
     virtual void Reserved77() = 0;
     virtual void ApplyDisplaySettings() = 0;
     virtual void GetBackBufferSize(int* width, int* height) = 0;
+    // Reserved: does nothing.
     virtual void Reserved78() = 0;
     virtual int GetReserved(std::intptr_t ignored) = 0;
     virtual void LoadHardwareCaps(void* caps) = 0;
@@ -380,16 +456,19 @@ public:
     virtual std::intptr_t SetUserWord(std::intptr_t word) = 0;
     virtual std::intptr_t GetUserWord() = 0;
     virtual bool LoadRenderSystemFile(const char* name) = 0;
+    // Reserved: answers 0.
     virtual int Reserved79() = 0;
     virtual void SetWireframe() = 0;
     virtual void SetSolid() = 0;
     virtual void DrawPhysicsDebug() = 0;
     virtual void SetRenderStatePreset(int preset) = 0;
+    // Reserved: answers 0.
     virtual int Reserved80() = 0;
     virtual std::uint8_t SetBoneScaleEnabled(std::uint8_t on) = 0;
     virtual int LoadBoneScalePreset(const char* name) = 0;
     virtual void ClearBoneScalePresets() = 0;
     virtual void ClearTexturePool() = 0;
+    // Reserved: does nothing.
     virtual void Reserved81(std::intptr_t) = 0;
     virtual int ScreenToWorldRay(float x, float y, float* origin, float* direction) = 0;
     virtual int ScreenToWorldRayFromCamera(const float* eye, const float* direction,
@@ -398,13 +477,17 @@ public:
                                            float x, float y, float* originOut,
                                            float* directionOut) = 0;
     virtual int GetLastErrorCode() = 0;
+    // Reserved: answers 0.
     virtual int Reserved82(std::intptr_t) = 0;
     virtual IMatProxyTable* CreateMatProxyTable() = 0;
+    // Reserved: answers 0.
     virtual int Reserved83(std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved84(std::intptr_t) = 0;
     virtual void SetActorMoveScale(float value) = 0;
     virtual int Reserved85(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                            std::intptr_t, std::intptr_t) = 0;
+    // Reserved: answers 0.
     virtual int Reserved86(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) = 0;
     virtual IGlobalConfig* GetGlobalConfig() = 0;
     virtual std::uint32_t UnloadEffectDeeplyAsyn(void* effect, void* effectManager,

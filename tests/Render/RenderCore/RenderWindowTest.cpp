@@ -151,6 +151,13 @@ TEST_F(RenderWindowTest, BeforeTheWindowTheRenderObjectAnswersNeutrally) {
     EXPECT_EQ(Render()->GetClearFlags(), 7);
     EXPECT_EQ(Render()->GetMaxLights(), 1000);
     EXPECT_EQ(Render()->GetReserved(0), -1);
+    // Reserved positions answer what they are declared to answer.
+    ZelI::IRender* host = Render();
+    EXPECT_TRUE(host->Reserved04(0));
+    EXPECT_EQ(host->Reserved07(), 1.0f);
+    float a = 5.0f, b = 5.0f;
+    host->Reserved10(&a, &b, nullptr);
+    EXPECT_EQ(a + b, 0.0f);
 }
 
 TEST_F(RenderWindowTest, TheWindowBringsTheMainCameraWhichTheCameraOperationsSteer) {
