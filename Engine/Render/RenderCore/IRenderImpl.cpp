@@ -142,8 +142,16 @@ RenderSystem* IRenderImpl::ActiveRenderSystem() const {
     return scene ? scene->GetRenderSystem() : nullptr;
 }
 
+void IRenderImpl::ForgetGoneCameras() {
+    SceneManager* scene = Scene();
+    for (Camera** slot : {&mainCamera_, &secondCamera_})
+        if (*slot && (!scene || !scene->Contains(*slot)))
+            *slot = nullptr;
+}
+
 template <class Fn>
 void IRenderImpl::ForEachCamera(Fn fn) {
+    ForgetGoneCameras();
     if (secondCamera_ && mirrorSecondCamera_)
         fn(secondCamera_);
     if (mainCamera_)
@@ -431,6 +439,7 @@ void IRenderImpl::RotateCamera(float yaw, float pitch, float roll) {
 }
 
 const float* IRenderImpl::GetCameraDirection(float* out) {
+    ForgetGoneCameras();
     static const float kAlongX[3] = {1.0f, 0.0f, 0.0f};
     return CopyOut(mainCamera_ ? mainCamera_->GetDirection() : kAlongX, out, 3);
 }
@@ -446,6 +455,7 @@ void IRenderImpl::SetCameraFov(float horizontalFov, float aspect, float nearClip
 
 void IRenderImpl::GetCameraFov(float* horizontalFov, float* aspect, float* nearClip,
                                float* farClip) {
+    ForgetGoneCameras();
     if (!mainCamera_)
         return;
     if (horizontalFov)
@@ -460,10 +470,12 @@ void IRenderImpl::GetCameraFov(float* horizontalFov, float* aspect, float* nearC
 }
 
 const float* IRenderImpl::GetSecondCameraFrustum(float* out) {
+    ForgetGoneCameras();
     return secondCamera_ ? CopyOut(secondCamera_->GetCorners(), out, 24) : nullptr;
 }
 
 const float* IRenderImpl::GetCameraFrustum(float* out) {
+    ForgetGoneCameras();
     return mainCamera_ ? CopyOut(mainCamera_->GetCorners(), out, 24) : nullptr;
 }
 
@@ -472,6 +484,7 @@ void IRenderImpl::SetCameraFarPlane(float farClip) {
 }
 
 bool IRenderImpl::IsBoxVisible(const float* box) {
+    ForgetGoneCameras();
     if (!mainCamera_ || !box)
         return false;
     return mainCamera_->IntersectAABB(AABB(box, box + 3)) != 1;
@@ -506,6 +519,7 @@ void IRenderImpl::SetSecondCamera(ZelI::ICamera* camera) {
 }
 
 ZelI::ICamera* IRenderImpl::GetSecondCamera() {
+    ForgetGoneCameras();
     return secondCamera_ ? static_cast<ZelI::ICamera*>(secondCamera_->GetInterface()) : nullptr;
 }
 

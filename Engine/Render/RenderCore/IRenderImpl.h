@@ -380,8 +380,6 @@ public:
     static FrameTimeCounter& GetFrameTimeCounter();
     // The byte that gates a frame's drawing operations: what the last FrameBegin found.
     bool IsFrameBegan() const { return frameBegan_ != 0; }
-    Camera* GetMainCameraObject() const { return mainCamera_; }
-    Camera* GetSecondCameraObject() const { return secondCamera_; }
     // The four clear-colour floats (character materials read them).
     const float* GetVector4Param() const { return clearColour_; }
 
@@ -389,6 +387,8 @@ private:
     // The cameras a camera operation changes: the main one, and the second when mirrored.
     template <class Fn>
     void ForEachCamera(Fn fn);
+    // Forgets a camera the scene no longer lists: a host that released its wrapper gave it back.
+    void ForgetGoneCameras();
     RenderSystem* ActiveRenderSystem() const;
 
     // A preloaded action: its name and the skeleton word it was loaded for.

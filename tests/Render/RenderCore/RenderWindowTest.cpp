@@ -184,6 +184,17 @@ TEST_F(RenderWindowTest, TheWindowBringsTheMainCameraWhichTheCameraOperationsSte
     EXPECT_EQ(aspect, 2.0f);
     EXPECT_EQ(nearClip, 0.5f);
     EXPECT_EQ(farClip, 50.0f);
+
+    // A host that releases the main camera's wrapper gives the camera back to the scene; the
+    // camera operations then find no main camera.
+    camera->Release();
+    EXPECT_EQ(Render()->GetMainCamera(), nullptr);
+    Render()->LookAt(eye, target, up);
+    Render()->GetCameraDirection(direction);
+    EXPECT_EQ(direction[0], 1.0f);
+    fov = 0.0f;
+    Render()->GetCameraFov(&fov, nullptr, nullptr, nullptr);
+    EXPECT_EQ(fov, 0.0f);
 }
 
 }  // namespace
