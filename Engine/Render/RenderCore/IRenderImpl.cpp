@@ -135,13 +135,6 @@ FrameTimeCounter& IRenderImpl::GetFrameTimeCounter() {
     return counter;
 }
 
-RenderSystem* IRenderImpl::ActiveRenderSystem() const {
-    if (renderSystem_)
-        return renderSystem_;
-    SceneManager* scene = Scene();
-    return scene ? scene->GetRenderSystem() : nullptr;
-}
-
 void IRenderImpl::ForgetGoneCameras() {
     SceneManager* scene = Scene();
     for (Camera** slot : {&mainCamera_, &secondCamera_})
@@ -278,10 +271,9 @@ int IRenderImpl::SetClearFlags(int flags) {
 }
 
 void IRenderImpl::Clear() {
-    RenderSystem* system = ActiveRenderSystem();
-    if (!frameBegan_ || !system)
+    if (!frameBegan_ || !renderSystem_)
         return;
-    system->Clear(clearFlags_ & 7u, clearColour_, 1.0f, 0);
+    renderSystem_->Clear(clearFlags_ & 7u, clearColour_, 1.0f, 0);
 }
 
 const float* IRenderImpl::SetClearColor(const float* rgba) {

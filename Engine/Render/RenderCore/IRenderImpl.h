@@ -389,7 +389,6 @@ private:
     void ForEachCamera(Fn fn);
     // Forgets a camera the scene no longer lists: a host that released its wrapper gave it back.
     void ForgetGoneCameras();
-    RenderSystem* ActiveRenderSystem() const;
 
     // A preloaded action: its name and the skeleton word it was loaded for.
     struct PreloadedAction {
