@@ -8,6 +8,7 @@
 
 #include "Core/FrameStats.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/IRenderImpl.h"
 #include "demo/DemoDataTree.h"
 #include "tests/Core/CoreRootFixture.h"
@@ -195,6 +196,35 @@ TEST_F(RenderWindowTest, TheWindowBringsTheMainCameraWhichTheCameraOperationsSte
     fov = 0.0f;
     Render()->GetCameraFov(&fov, nullptr, nullptr, nullptr);
     EXPECT_EQ(fov, 0.0f);
+}
+
+TEST(CreateDisplaySettingsTest, ParametersChooseTheFormatsAndTheSampleMask) {
+    struct Case {
+        std::uint16_t colourBits, depthBits, stencilBits;
+        std::uint32_t multisample;
+        std::uint32_t backBuffer, depth, antialias;
+    };
+    const Case cases[] = {
+        {32, 24, 8, 1, 0, 0, 1}, {16, 24, 0, 4, 2, 1, 4}, {32, 16, 8, 32, 0, 2, 32},
+        {24, 16, 0, 3, 2, 2, 1}, {32, 32, 8, 0, 0, 0, 1}, {32, 24, 4, 64, 0, 1, 1},
+    };
+    for (const Case& c : cases) {
+        ZelI::RenderWindowParams params;
+        params.colourBits = c.colourBits;
+        params.depthBits = c.depthBits;
+        params.stencilBits = c.stencilBits;
+        params.multisample = c.multisample;
+        params.width = 320;
+        params.fullScreen = 1;
+        params.displayFlag = 1;
+        const Zel::DisplaySettings s = Zel::ToCreateDisplaySettings(params);
+        EXPECT_EQ(s.backBufferFormat, c.backBuffer) << c.colourBits;
+        EXPECT_EQ(s.depthFormat, c.depth) << c.depthBits << "/" << c.stencilBits;
+        EXPECT_EQ(s.antialiasMode, c.antialias) << c.multisample;
+        EXPECT_EQ(s.width, 320u);
+        EXPECT_EQ(s.windowed, 0);
+        EXPECT_EQ(s.verticalSync, 1);
+    }
 }
 
 }  // namespace
