@@ -61,6 +61,21 @@ private:
     const float* colour_;
 };
 
+// A line-strip draw of coloured vertices in the layout of the mode, with 16-bit indices.
+RenderSystem::MemoryDraw ColouredLines(const float* vertices, std::uint32_t vertexCount,
+                                       const std::uint16_t* indices, std::uint32_t indexCount,
+                                       bool fixedFunction) {
+    RenderSystem::MemoryDraw draw;
+    draw.primitiveType = PT_LINE_STRIP;
+    draw.vertices = vertices;
+    draw.vertexFlags = fixedFunction ? (VF_POSITION | VF_DIFFUSE) : (VF_POSITION | VF_COLOUR);
+    draw.stride = fixedFunction ? 16 : 28;
+    draw.vertexCount = vertexCount;
+    draw.indices = indices;
+    draw.indexCount = indexCount;
+    return draw;
+}
+
 // The built-in material ready to draw, or null.
 Material* ReadyBuiltin(const char* name) {
     MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
@@ -181,13 +196,7 @@ void RenderDevice::DrawAABBCorners(const float* corners, const float* colour) {
     const bool fixedFunction = GetFixedFunctionMode() != MODE_SHADER;
     DebugVertexWriter writer(vertices, fixedFunction, colour);
     for (int i = 0; i < 8; ++i) writer.Add(corners + i * 3);
-    RenderSystem::MemoryDraw draw;
-    draw.primitiveType = PT_LINE_STRIP;
-    draw.vertices = vertices;
-    draw.vertexFlags = fixedFunction ? (VF_POSITION | VF_DIFFUSE) : (VF_POSITION | VF_COLOUR);
-    draw.stride = fixedFunction ? 16 : 28;
-    draw.vertexCount = 8;
-    draw.indexCount = 5;
+    RenderSystem::MemoryDraw draw = ColouredLines(vertices, 8, kBoxLoops, 5, fixedFunction);
     GetDebugVertexFormat(draw.vertexFlags);
     for (int loop = 0; loop < 6; ++loop) {
         draw.indices = kBoxLoops + loop * 5;
@@ -204,14 +213,7 @@ void RenderDevice::DrawWireFrame(const float* from, const float* to, const float
     DebugVertexWriter writer(vertices, fixedFunction, colour);
     writer.Add(from);
     writer.Add(to);
-    RenderSystem::MemoryDraw draw;
-    draw.primitiveType = PT_LINE_STRIP;
-    draw.vertices = vertices;
-    draw.vertexFlags = fixedFunction ? (VF_POSITION | VF_DIFFUSE) : (VF_POSITION | VF_COLOUR);
-    draw.stride = fixedFunction ? 16 : 28;
-    draw.vertexCount = 2;
-    draw.indices = kLineIndices;
-    draw.indexCount = 2;
+    RenderSystem::MemoryDraw draw = ColouredLines(vertices, 2, kLineIndices, 2, fixedFunction);
     GetDebugVertexFormat(draw.vertexFlags);
     SetLight(nullptr);
     DrawDebug(*material, colour, draw);

@@ -185,6 +185,7 @@ bool RenderSystem::Init(const DisplaySettings& settings) {
         device_->ReportCaps(*caps, settings);
     textureMemory_ = textureMemoryCache_ = device_->GetAvailableTextureMem();
     LogTyped(LOG_ENGINE_INIT, "\tCreateRenderDevice耗时：%5.2f ms", NowMs() - deviceStart);
+    auxRenderer_ = std::make_unique<AuxRenderImpl>();
     LogTyped(LOG_ENGINE_INIT, "fn=%s[%d]", kRenderSystemSource, __LINE__);
     CreateMainWindow();
     (void)start;
@@ -286,6 +287,7 @@ void RenderSystem::ReleaseResources() {
         constFiller_ = nullptr;
     ownedCompiler_.reset();
     ownedFiller_.reset();
+    auxRenderer_.reset();
 }
 
 // ---- Frame
@@ -300,7 +302,8 @@ void RenderSystem::BeginScene() {
 void RenderSystem::EndScene() {
     if (!inScene_)
         return;
-    // The auxiliary renderer's queued lines and shapes are flushed here once it exists.
+    if (auxRenderer_)
+        auxRenderer_->Flush();
     if (device_)
         device_->EndScene();
     inScene_ = false;
@@ -319,7 +322,7 @@ void RenderSystem::OnLostDevice() {
     deviceLost_ = true;
     if (RenderResourceRegistry* registry = Globals::Find(&Globals::GetRenderResourceRegistry))
         registry->NotifyDeviceLost();
-    // The colour-stylising renderer's four targets are released here once it exists.
+    colorStylized_.ReleaseRenderTargets();
     for (std::size_t i = 0; i < windows_.size(); ++i) {
         LogTyped(LOG_ENGINE_INIT, "OnLostDevice Begin,窗口Index=%d", int(i));
         windows_[i]->ReleaseDeviceObjects();
@@ -336,6 +339,7 @@ void RenderSystem::OnResetDevice() {
         if (!reset)
             return;
     }
+    colorStylized_.RecreateRenderTargets();
     if (RenderResourceRegistry* registry = Globals::Find(&Globals::GetRenderResourceRegistry))
         registry->NotifyDeviceReset();
     for (std::size_t i = 0; i < windows_.size(); ++i) {
@@ -344,7 +348,18 @@ void RenderSystem::OnResetDevice() {
         windows_[i]->Activate();
         LogTyped(LOG_ENGINE_INIT, "OnResetDevice,Activeate End");
     }
-    // Particle vertex buffers are made again here once particles register theirs.
+    // A hook may add or remove hooks: walk a copy.
+    const auto hooks = recreateHooks_;
+    for (const auto& [hook, object] : hooks) hook(object);
+}
+
+void RenderSystem::AddRecreateHook(RecreateHook hook, void* object) {
+    if (hook)
+        recreateHooks_.emplace_back(hook, object);
+}
+
+void RenderSystem::RemoveRecreateHook(void* object) {
+    std::erase_if(recreateHooks_, [object](const auto& entry) { return entry.second == object; });
 }
 
 void RenderSystem::ChangeDisplay() {

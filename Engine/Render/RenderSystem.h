@@ -12,8 +12,11 @@
 #include <vector>
 
 #include <memory>
+#include <utility>
 
 #include "Core/Object.h"
+#include "Render/AuxRenderImpl.h"
+#include "Render/ColorStylizedRenderer.h"
 #include "Render/DisplaySettings.h"
 #include "Render/FogRecord.h"
 #include "Render/ViewportRect.h"
@@ -133,6 +136,15 @@ public:
     const DisplaySettings& GetRequestedDisplaySettings() const { return requested_; }
     // Texture memory in MB (the last value read when there is no device).
     std::uint32_t GetAvailableTextureMemory();
+    // Device objects a reset must make again that no resource manager knows (particle vertex
+    // buffers): after the windows are back, each hook is called with its object, in the order
+    // added. RemoveRecreateHook forgets every hook of the object.
+    using RecreateHook = void (*)(void* object);
+    void AddRecreateHook(RecreateHook hook, void* object);
+    void RemoveRecreateHook(void* object);
+    // The auxiliary renderer (null before Init) and the colour-stylising post effect.
+    AuxRenderImpl* GetAuxRenderer() const { return auxRenderer_.get(); }
+    ColorStylizedRenderer& GetColorStylizedRenderer() { return colorStylized_; }
     // How the display change waits for the device (milliseconds); tests pass a recorder.
     using WaitFunction = void (*)(std::uint32_t milliseconds);
     void SetDisplayChangeWait(WaitFunction wait) { displayChangeWait_ = wait; }
@@ -332,6 +344,9 @@ private:
     bool inScene_ = false;
     float lastPresentMs_ = 0.0f;
     WaitFunction displayChangeWait_ = nullptr;
+    std::vector<std::pair<RecreateHook, void*>> recreateHooks_;
+    std::unique_ptr<AuxRenderImpl> auxRenderer_;
+    ColorStylizedRenderer colorStylized_;
     std::unique_ptr<IZelShaderCompiler> ownedCompiler_;
     std::unique_ptr<IZelShaderConstFiller> ownedFiller_;
     IZelShaderConstFiller* constFiller_ = nullptr;

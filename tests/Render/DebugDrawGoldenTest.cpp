@@ -5,6 +5,7 @@
 // tests/golden/debugdraw_*.png before committing them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -25,15 +26,6 @@ namespace fs = std::filesystem;
 
 constexpr int kTolerance = 3;
 
-void Multiply(const float* a, const float* b, float* out) {
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float sum = 0;
-            for (int k = 0; k < 4; ++k) sum += a[i * 4 + k] * b[k * 4 + j];
-            out[i * 4 + j] = sum;
-        }
-}
-
 class DebugDrawGoldenTest : public ZelTest::ProgramDeviceTest {
 protected:
     void SetUp() override {
@@ -48,14 +40,16 @@ protected:
         G()->GetMaterialManager()->CreateBuiltinMaterials();
 
         // A camera up and to the right of the origin, looking at it.
-        float view[16], projection[16], viewProjection[16];
+        float view[16], projection[16];
         const float eye[3] = {2.2f, 1.8f, 3.2f}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
         system_.MakeLookAtMatrix(eye, target, up, view);
         system_.MakePerspectiveMatrix(50.0f, 64.0f / 48.0f, 0.5f, 20.0f, projection);
-        Multiply(projection, view, viewProjection);
+        // The scene caches projection × view; the filler reads it as the current camera's.
         Zel::SceneManager* scene = G()->GetSceneManager();
         scene->SetViewMatrix(view);
         scene->SetProjectionMatrix(projection);
+        float viewProjection[16];
+        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
         scene->SetCurrentView(view, viewProjection, eye);
     }
     void TearDown() override {

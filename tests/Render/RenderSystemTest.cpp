@@ -15,6 +15,12 @@
 #include "Entity/Material/LegacyShaderCompiler.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/GpuProgram.h"
+#include "Entity/Material/RenderState.h"
+#include "Entity/Material/TextureStage.h"
+#include "Core/GlobalConfigManager.h"
+#include "Render/FogRecord.h"
+#include "Render/RenderOperation.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Render/ClearRecord.h"
 #include "Render/Query.h"
@@ -101,11 +107,15 @@ TEST_F(RenderSystemTest, InitMakesTheDeviceTheMainWindowTheCompilerAndTheFiller)
     EXPECT_EQ(system_->GetActiveRenderWindow(), system_->GetMainWindow());
     EXPECT_NE(dynamic_cast<Zel::LegacyShaderCompiler*>(system_->GetShaderCompiler()), nullptr);
     EXPECT_NE(system_->GetShaderConstFiller(), nullptr);
+    EXPECT_NE(system_->GetAuxRenderer(), nullptr);
     EXPECT_EQ(system_->GetViewport().width, kWidth);
     EXPECT_EQ(system_->GetViewport().height, kHeight);
     // The capability report ran: the caps know the stages.
     EXPECT_GT(G()->GetDeviceCaps()->textureStageCount, 0u);
     EXPECT_TRUE(Logged("CreateRenderDevice"));
+    // The machine's power report comes with the start-up.
+    EXPECT_TRUE(Logged("Computer has no battery.") || Logged("Computer has battery.") ||
+                Logged("Battery status:unknown"));
 
     system_->ReleaseResources();
     EXPECT_EQ(system_->GetRenderDevice(), nullptr);
@@ -125,6 +135,12 @@ TEST_F(RenderSystemTest, InitWithoutADeviceLibraryFailsAndKeepsNoDevice) {
 TEST_F(RenderSystemTest, ADisplayChangeGoesLostThenWaitsThenResets) {
     Start();
     Current() = system_.get();
+    // A particle buffer's re-creation, and one that left before the change.
+    int recreated = 0, left = 0;
+    auto count = [](void* counter) { ++*static_cast<int*>(counter); };
+    system_->AddRecreateHook(count, &recreated);
+    system_->AddRecreateHook(count, &left);
+    system_->RemoveRecreateHook(&left);
     SysSoft()->ResetCallCounts();
     Zel::DisplaySettings changed = Settings();
     changed.verticalSync = 1;
@@ -136,6 +152,8 @@ TEST_F(RenderSystemTest, ADisplayChangeGoesLostThenWaitsThenResets) {
     EXPECT_FALSE(system_->IsDeviceLost());
     EXPECT_EQ(SysCalls(D3D9Call::Reset) + SysCalls(D3D9Call::ResetEx), 1u);
     EXPECT_EQ(system_->GetDisplaySettings().verticalSync, 1);
+    EXPECT_EQ(recreated, 1);
+    EXPECT_EQ(left, 0);
     // The main window got its swap chain back and is bound again.
     EXPECT_EQ(SystemDevice().GetRenderTarget(0), system_->GetMainWindow()->GetColourTarget());
     EXPECT_EQ(system_->GetDeviceState(), 0u);
@@ -199,6 +217,28 @@ TEST_F(RenderSystemTest, AntiAliasingAndAnisotropyNeedTheDevicesMasks) {
     EXPECT_TRUE(Logged("设备不支持各向异性过滤"));
 }
 
+TEST_F(RenderSystemTest, TheAnisotropyLevelReachesTheSamplersOfEffects) {
+    Start();
+    G()->GetDeviceCaps()->anisotropyMask |= 0x4;
+    G()->GetMaterialManager()->CreateBuiltinMaterials();
+    Zel::Material* simple = G()->GetMaterialManager()->FindMaterial("Simple", false);
+    ASSERT_NE(simple, nullptr);
+    ASSERT_NE(simple->GetProgram(), nullptr);
+    ASSERT_TRUE(SystemDevice().SetFixedFunctionMode(Zel::MODE_FIXED_FUNCTION));
+    IDirect3DDevice9* d = SystemDevice().GetD3DDevice();
+    Zel::TextureStage stage;
+    for (std::uint32_t level : {1u, 4u}) {
+        ASSERT_TRUE(system_->SetAnisotropy(level));
+        simple->GetProgram()->SetSamplerParams(0, stage, 0);
+        DWORD minFilter = 0, maxAnisotropy = 0;
+        d->GetSamplerState(0, D3DSAMP_MINFILTER, &minFilter);
+        d->GetSamplerState(0, D3DSAMP_MAXANISOTROPY, &maxAnisotropy);
+        EXPECT_EQ(minFilter == D3DTEXF_ANISOTROPIC, level != 1) << level;
+        if (level != 1)
+            EXPECT_EQ(maxAnisotropy, level);
+    }
+}
+
 TEST_F(RenderSystemTest, FogEqualToTheStoredRecordMakesNoDeviceCall) {
     Start();
     Zel::FogRecord fog;
@@ -212,6 +252,51 @@ TEST_F(RenderSystemTest, FogEqualToTheStoredRecordMakesNoDeviceCall) {
     system_->SetFog(fog);
     EXPECT_GT(SysCalls(D3D9Call::SetRenderState), 0u);
     EXPECT_EQ(system_->GetFog().colour[0], 0.5f);
+}
+
+TEST_F(RenderSystemTest, AddedPassesBlendOnePlusSourceWithBlackFogAndSwitch78DrawsOpaque) {
+    Start();
+    Zel::FogRecord fog;
+    fog.mode = Zel::FOG_LINEAR;
+    fog.colour[1] = 0.0f;  // magenta
+    system_->SetFog(fog);
+    Zel::RenderState state;
+    state.flags |= Zel::RSF_ALPHA_BLEND | Zel::RSF_FOG;
+    state.srcBlend = Zel::BLEND_SRC_ALPHA;
+    state.destBlend = Zel::BLEND_INV_SRC_ALPHA;
+    Zel::RenderOperation op;
+    op.renderState = &state;
+    struct Case {
+        const char* what;
+        std::uint32_t accumulation;
+        bool switch78;
+        DWORD blend, src, dest, fogColour;
+    };
+    const Case cases[] = {
+        {"first pass", 0, false, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0xFFFF00FFu},
+        {"added pass", 1, false, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_ONE, 0x00000000u},
+        {"first pass again", 0, false, TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0xFFFF00FFu},
+        // Opaque: the factors stay as the previous draw left them.
+        {"switch 78", 1, true, FALSE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, 0x00000000u},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        G()->GetConfigManager()->SetValue(78, c.switch78 ? 1 : 0);
+        op.accumulation = c.accumulation;
+        system_->ApplyRenderState(op);
+        IDirect3DDevice9* d = SystemDevice().GetD3DDevice();
+        DWORD blend = 0, src = 0, dest = 0, fogColour = 0;
+        d->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+        d->GetRenderState(D3DRS_SRCBLEND, &src);
+        d->GetRenderState(D3DRS_DESTBLEND, &dest);
+        d->GetRenderState(D3DRS_FOGCOLOR, &fogColour);
+        EXPECT_EQ(blend, c.blend);
+        EXPECT_EQ(src, c.src);
+        EXPECT_EQ(dest, c.dest);
+        EXPECT_EQ(fogColour & 0xFFFFFFu, c.fogColour & 0xFFFFFFu);
+    }
+    // The stored fog keeps its colour for the next draw.
+    EXPECT_EQ(system_->GetFog().colour[0], 1.0f);
 }
 
 // A query whose driver never answers.
