@@ -187,6 +187,43 @@ TEST_F(RenderSystemTest, ApplyDisplaySettingsResetsOnlyForANewModeOrFlag) {
     EXPECT_EQ(system_->GetDisplayFlag(), 1);
 }
 
+TEST_F(RenderSystemTest, WindowModeChangesResetOnlyOnAChangeAndRestoreEndsWindowed) {
+    Start();
+    Current() = system_.get();
+    system_->ChangeWindowMode(true);  // already windowed
+    EXPECT_EQ(SysCalls(D3D9Call::Reset) + SysCalls(D3D9Call::ResetEx), 0u);
+    system_->SuspendWindowMode();
+    system_->ChangeWindowMode(false);
+    EXPECT_FALSE(system_->IsWindowed());
+    EXPECT_EQ(system_->GetDisplaySettings().windowed, 0);
+    system_->RestoreWindowMode();
+    Current() = nullptr;
+    EXPECT_TRUE(system_->IsWindowed());
+    EXPECT_EQ(system_->GetDisplaySettings().windowed, 1);
+    EXPECT_EQ(SysCalls(D3D9Call::Reset) + SysCalls(D3D9Call::ResetEx), 2u);
+    EXPECT_TRUE(Logged("Change Window Mode to : 0"));
+    EXPECT_TRUE(Logged("Change Window Mode to : 1"));
+    EXPECT_FALSE(system_->IsDeviceLost());
+}
+
+TEST_F(RenderSystemTest, FurtherWindowsJoinTheListAndNeedADevice) {
+    EXPECT_EQ(system_->CreateRenderWindow(window_, 32, 24), nullptr);
+    Start();
+    HWND second = Win32Window::Create(32, 24);
+    ASSERT_NE(second, nullptr);
+    Zel::RenderWindow* window = system_->CreateRenderWindow(second, 32, 24);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(system_->GetRenderWindows().size(), 2u);
+    EXPECT_EQ(window->GetWidth(), 32u);
+    EXPECT_EQ(system_->GetMainWindow(), system_->GetRenderWindows()[0]);
+    std::uint32_t width = 0, height = 0;
+    system_->GetBackBufferSize(&width, &height);
+    EXPECT_EQ(width, kWidth);
+    EXPECT_EQ(height, kHeight);
+    system_->ReleaseResources();
+    DestroyWindow(second);
+}
+
 TEST_F(RenderSystemTest, AntiAliasingAndAnisotropyNeedTheDevicesMasks) {
     Zel::DeviceCaps& caps = *G()->GetDeviceCaps();
     caps.multisampleMask = 0x1 | 0x4;
