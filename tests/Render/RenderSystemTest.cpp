@@ -477,6 +477,22 @@ TEST_F(RenderSystemTest, HostPrimitivesBeyondTheStagingBufferOrWithBadIndicesAre
     EXPECT_TRUE(Logged("exceed the 5242880-byte vertex buffer"));
 }
 
+TEST_F(RenderSystemTest, PurgingDropsOnlyWhatNoOneHolds) {
+    Start();
+    Zel::MaterialManager& materials = *G()->GetMaterialManager();
+    Zel::Material* unused = materials.CreateMaterial("Unused");
+    Zel::Material* held = materials.CreateMaterial("Held");
+    ASSERT_NE(unused, nullptr);
+    ASSERT_NE(held, nullptr);
+    materials.Add(unused);
+    materials.Add(held);
+    held->AddRef();
+    system_->PurgeUnusedResources();
+    EXPECT_EQ(materials.FindMaterial("Unused", false), nullptr);
+    EXPECT_EQ(materials.FindMaterial("Held", false), held);
+    held->DecRef();
+}
+
 TEST(PrimitiveCountTest, CountsFollowThePrimitiveTypeAndNeverUnderflow) {
     struct Case {
         std::uint32_t type, count, primitives;
