@@ -228,6 +228,63 @@ void Globals::Shutdown() {
     logManager_.reset();
 }
 
+namespace {
+
+template <class T>
+std::uint64_t WriteFactoryLine(std::FILE* file, const char* name, Factory<T>* factory) {
+    std::uint32_t used = 0, unused = 0;
+    if (factory) {
+        factory->GetLock().Enter();
+        used = std::uint32_t(factory->GetPool().GetInUseCount());
+        unused = std::uint32_t(factory->GetPool().GetFreeCount());
+        factory->GetLock().Leave();
+    }
+    const std::uint64_t total = std::uint64_t(used + unused) * sizeof(T);
+    std::fprintf(file, "%sFactory : Used=%u, UnUsed=%u,total=%u\n", name, used, unused,
+                 unsigned(total));
+    return total;
+}
+
+}  // namespace
+
+std::uint64_t Globals::WriteFactoryReport(std::FILE* file) {
+    std::uint64_t total = 0;
+    total += WriteFactoryLine(file, "SceneNode", sceneNodeFactory_.get());
+    total += WriteFactoryLine(file, "Entity", entityFactory_.get());
+    total += WriteFactoryLine(file, "SubEntity", subEntityFactory_.get());
+    total += WriteFactoryLine(file, "Level", levelFactory_.get());
+    total += WriteFactoryLine(file, "SimpLevel", simpLevelFactory_.get());
+    total += WriteFactoryLine(file, "Bone", boneFactory_.get());
+    total += WriteFactoryLine(file, "Action", actionFactory_.get());
+    total += WriteFactoryLine(file, "SkeletonModel", skeletonModelFactory_.get());
+    total += WriteFactoryLine(file, "Actor", actorFactory_.get());
+    total += WriteFactoryLine(file, "NewActor", newActorFactory_.get());
+    total += WriteFactoryLine(file, "DeformedModel", deformedModelFactory_.get());
+    total += WriteFactoryLine(file, "BillBoard", billBoardFactory_.get());
+    total += WriteFactoryLine(file, "Particle", particleFactory_.get());
+    total += WriteFactoryLine(file, "ParticleInstance", particleInstanceFactory_.get());
+    total += WriteFactoryLine(file, "DeformedSkeletonModel", deformedSkeletonModelFactory_.get());
+    return total;
+}
+
+std::vector<CResourceManager*> Globals::GetReportedResourceManagers() {
+    std::vector<CResourceManager*> managers;
+    for (CResourceManager* manager : {static_cast<CResourceManager*>(imageManager_.get()),
+                                      static_cast<CResourceManager*>(geometryManager_.get()),
+                                      static_cast<CResourceManager*>(actionManager_.get()),
+                                      static_cast<CResourceManager*>(materialManager_.get()),
+                                      static_cast<CResourceManager*>(gpuProgramManager_.get()),
+                                      static_cast<CResourceManager*>(animationManager_.get()),
+                                      static_cast<CResourceManager*>(xmlManager_.get())})
+        if (manager)
+            managers.push_back(manager);
+    return managers;
+}
+
+std::size_t Globals::GetEntityObjectSize() {
+    return sizeof(Entity);
+}
+
 void Globals::ReleaseRenderInterface() {
     renderInterface_.reset();
 }
@@ -250,17 +307,20 @@ bool Globals::ShutdownSceneGlobals() {
         if (stopped != 0)
             return false;
     }
-    // The texture combiner's material goes while its manager still exists.
-    ReleaseStaticTextures();
-    // Cameras and lights may hang below pooled nodes: they go while those still exist.
-    if (sceneManager_) {
-        sceneManager_->DestroyAllCameras();
-        sceneManager_->DestroyAllLights();
-    }
+    // Lights, nodes, entities and cameras go while the pooled nodes they hang from still exist;
+    // the texture combiner's material while its manager still exists.
+    if (sceneManager_)
+        sceneManager_->ShutdownSceneGlobals();
+    else
+        ReleaseStaticTextures();
     return true;
 }
 
 void Globals::ShutdownPhysicsAndCaches() {
+    // The render system's device goes here, after the texture, image and buffer managers'
+    // objects have let go of it.
+    if (sceneManager_)
+        sceneManager_->ShutdownPhysicsAndCaches();
     if (physicsWorld_)
         physicsWorld_->Clear();
 }

@@ -14,8 +14,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ZelI {
 struct SystemInfo;
@@ -69,6 +71,7 @@ class SubEntity;
 class TextureManager;
 class Timer;
 class XMLManager;
+class CResourceManager;
 class ZelLogMng;
 class ZelTextBoxManager;
 struct ConsoleTextBuffer;
@@ -103,6 +106,16 @@ public:
     // Destroys every member, once. Called from inside the worker's pump (where the worker cannot
     // be stopped) it destroys only the render interface, logs an error and can be called again.
     virtual void Shutdown();
+
+    // One line per object factory, "<Kind>Factory : Used=%u, UnUsed=%u,total=%u", in the
+    // instance report's order; answers the bytes of every pooled object together.
+    std::uint64_t WriteFactoryReport(std::FILE* file);
+    // Bytes of one pooled entity.
+    static std::size_t GetEntityObjectSize();
+    // The resource managers the resource report lists after the texture manager, in its order:
+    // image, geometry, action, material, GPU program, animation and XML managers (those that
+    // exist). Not owned.
+    std::vector<CResourceManager*> GetReportedResourceManagers();
     virtual ActionManager* GetActionManager() { return actionManager_.get(); }
     virtual ActorBodyTexture* GetActorBodyTexture() { return actorBodyTexture_.get(); }
     virtual ActorIdCounter* GetActorIdCounter() { return actorIdCounter_.get(); }

@@ -11,9 +11,23 @@ constexpr std::int32_t kReleaseTaskType = 13;
 constexpr std::int32_t kNoSuchTask = 9;
 }  // namespace
 
+namespace {
+std::atomic<threadmng*> g_instance{nullptr};
+}  // namespace
+
 threadmng* threadmng::GetInstance() {
     static threadmng instance;
+    g_instance.store(&instance, std::memory_order_release);
     return &instance;
+}
+
+void threadmng::StopWorkers() {
+    threadmng* manager = g_instance.load(std::memory_order_acquire);
+    if (!manager)
+        return;
+    for (threadio* worker : manager->workers_)
+        if (worker)
+            worker->Stop();
 }
 
 threadmng::threadmng() : settings_(ReadSettings("multithread.ini")) {}

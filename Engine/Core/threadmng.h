@@ -24,6 +24,10 @@ public:
     static constexpr int kEffectLock = 6;
 
     static threadmng* GetInstance();
+    // Stops every worker that exists, when the manager was ever made (nothing otherwise). The
+    // library's unload calls it while the globals the workers' tasks reach may still exist:
+    // the manager's own destructor runs later, among the process's static destructors.
+    static void StopWorkers();
 
     virtual ~threadmng();
     threadmng(const threadmng&) = delete;

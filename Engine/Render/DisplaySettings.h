@@ -19,6 +19,9 @@ struct DisplaySettings {
     // One bit of DeviceCaps::multisampleMask: 0x2, 0x4, 0x8, 0x10 or 0x20 ask for 2, 4, 6, 8 or 10
     // samples; anything else for none.
     std::uint32_t antialiasMode = 1;
+    // A request the host makes together with the anti-aliasing mode: a change of either resets
+    // the device (RenderSystem::ApplyDisplaySettings).
+    std::uint8_t displayFlag = 0;
 };
 
 }  // namespace Zel

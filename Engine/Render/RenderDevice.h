@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "Core/Object.h"
 #include "Render/RenderCodes.h"
@@ -23,6 +24,7 @@ namespace Zel {
 
 class HardwareIndexBuffer;
 class Light;
+class Material;
 class RenderState;
 class RenderTarget;
 class TextureBase;
@@ -204,6 +206,30 @@ public:
     // The thread that ran Init (0 before).
     std::uint32_t GetCreatingThreadId() const { return creatingThreadId_; }
 
+    // ---- Debug draws. Each hands its geometry with a built-in material to the render system's
+    // draw path (inside the scene's BeginScene/EndScene); a missing or unready material, or no
+    // render system, draws nothing and reports nothing. Colours are r, g, b, a; the vertex
+    // arrays are shared, so the draws are not re-entrant. Host thread.
+    // A quad in clip space (rect: x, y, width, height) at depth 1 with the texture rectangle
+    // uvRect (u, v, width, height; v counted upwards), with the material (null: "DrawQuad").
+    // Answers the triangles drawn.
+    std::uint32_t DrawQuad(const float* rect, const float* uvRect, Material* material,
+                           const float* colour);
+    // The edges of the box between two corners (3 floats each), with "WireFrame".
+    void DrawAABB(const float* minimum, const float* maximum, const float* colour);
+    // The edges of the box whose eight corners (24 floats) are given, corner i having x from
+    // bit 0, y from bit 1 and z from bit 2 of i; with "WireFrame".
+    void DrawAABBCorners(const float* corners, const float* colour);
+    // One line segment, with "WireFrame".
+    void DrawWireFrame(const float* from, const float* to, const float* colour);
+    // One filled triangle (9 floats), with "Simple".
+    void DrawSimple(const float* points, const float* colour);
+    // The vertex declaration of the flags, made once per device (cached until the device goes);
+    // null without a hardware buffer manager.
+    VertexBufferDeclaration* GetDebugVertexFormat(std::uint32_t flags);
+    // Forgets the cached formats (the render system calls it before the device goes).
+    void ReleaseDebugDrawResources() { debugFormats_.clear(); }
+
 protected:
     static constexpr std::uint32_t kLightingFlag = 0x1;
 
@@ -215,6 +241,10 @@ protected:
     std::uint32_t flags_ = 0;
     char adapterDescription_[kAdapterDescriptionSize] = {};
     std::uint32_t creatingThreadId_ = 0;
+
+private:
+    // Declarations belong to the hardware buffer manager; the cache only finds them.
+    std::map<std::uint32_t, VertexBufferDeclaration*> debugFormats_;
 };
 
 }  // namespace Zel

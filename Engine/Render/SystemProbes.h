@@ -27,7 +27,8 @@ enum VideoMemoryKind : std::uint32_t {
 inline constexpr std::uint32_t kFallbackVideoMemoryBytes = 0x2000000;
 
 // The processor clock in MHz: time-stamp-counter ticks over one sixteenth of a second of the
-// performance counter (busy-waits that long). Host thread.
+// performance counter, measured (busy-waiting that long) on the first call of the process only;
+// later calls answer the same value. Any thread.
 std::uint32_t MeasureCpuClockMHz();
 
 // The library's version as the capability report logs it: from the version resource of the

@@ -26,7 +26,8 @@ protected:
         Zel::ZelLogMng* log = G()->GetLogManager();
         if (!log)
             return std::string();
-        std::ifstream in(log->GetLogFilePath(), std::ios::binary);
+        // A relative path was opened in the test's directory, wherever the test went since.
+        std::ifstream in(dir_.Path() / log->GetLogFilePath(), std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();

@@ -69,6 +69,8 @@ constexpr BuiltinMaterial kBuiltins[] = {
     {"ZBlend", 0x1, SKIN_NONE, 4, 0, true, false, true, nullptr},
     {"DrawUI", 0x10015, SKIN_NONE, 4, 0, true, true, false, &kUiStage},
     {"DrawProfile", 0x10005, SKIN_NONE, 4, 1, false, true, false, nullptr},
+    // Flat single-colour triangles (debug triangles, the entity triangle octree).
+    {"Simple", 0x1, SKIN_NONE, 4, 0, false, false, false, nullptr},
 };
 
 void FillBuiltin(Material& material, const BuiltinMaterial& builtin) {

@@ -5,7 +5,7 @@
 
 namespace Zel {
 namespace {
-SceneManager* Scene() {
+SceneManager* CameraScene() {
     return Globals::Find(&Globals::GetSceneManager);
 }
 }  // namespace
@@ -18,12 +18,12 @@ void Camera::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) {
 }
 
 void Camera::Destroy() {
-    if (SceneManager* scene = Scene())
+    if (SceneManager* scene = CameraScene())
         scene->DestroyCamera(this);
 }
 
 SceneNode* Camera::Clone(bool withParent) {
-    SceneManager* scene = Scene();
+    SceneManager* scene = CameraScene();
     Camera* camera = scene ? scene->CreateCamera() : nullptr;
     if (camera)
         CopyTo(camera, withParent);
@@ -37,7 +37,7 @@ void Camera::CopyTo(SceneNode* target, bool withParent) {
 }
 
 void Camera::UpdateView() {
-    SceneManager* scene = Scene();
+    SceneManager* scene = CameraScene();
     const RenderSystem* renderSystem = scene ? scene->GetRenderSystem() : nullptr;
     if (!renderSystem)
         return;

@@ -37,6 +37,7 @@ class SceneNode;
 class SimpLevel;
 class SkeletonModel;
 class Actor;
+struct DisplaySettings;
 
 // 0 off, 1 hard, 2 soft (blurred shadow map), 3 fake.
 enum ShadowQuality : std::int32_t {
@@ -227,6 +228,35 @@ public:
     std::uint32_t GetLodMismatch() const { return lodMismatch_; }
     void SetLodMismatch(std::uint32_t flag) { lodMismatch_ = flag; }
 
+    // ---- Start-up and shutdown (SceneManagerInit.cpp) -----------------------------------------
+    // Makes and initialises the render system this scene owns, then starts worker 0; answers the
+    // existing one when there is one. Null (reported, message box) when the device cannot be
+    // made.
+    RenderSystem* CreateRenderSystem(const DisplaySettings& settings);
+    // Works out the data roots from the working directory, counts the running instances (the
+    // first empties the effect cache), checks the data directories, picks the SIMD processor,
+    // starts the file system once per process, gives the managers their base directories, makes
+    // the built-in materials and preloads cached effects. options: the host's start-up text
+    // ("mode=normal" / "mode=test") or null. Stops after the SIMD step without a render system.
+    void Init(const char* options);
+    // 0 normal, 1 test (start-up option text).
+    std::int32_t GetRunMode() const { return runMode_; }
+    bool IsPhysicsAvailable() const { return physicsAvailable_ != 0; }
+    // The scene's part of the two shutdown steps Globals runs.
+    void ShutdownSceneGlobals();
+    void ShutdownPhysicsAndCaches();
+    // Number of instances of the engine running on the machine, this one included (1 before
+    // Init counted them).
+    static std::uint32_t GetRunningInstanceCount();
+    // Where the instances keep their lock files (the parent of the working directory, from
+    // Init). Tests point it elsewhere.
+    static std::string GetInstanceDirectory();
+    // Writes "ResInfo\ResInfo_<n>_<date>.txt": every resource manager's dump and the total.
+    static void WriteResourceReport();
+    // Writes "ResInfo\Instance_<n>_<date>.txt": pool counts, entity registry, hardware buffers,
+    // wrapper pools and worker task lists. Numbered 0, 2, 4...
+    static void WriteInstanceReport();
+
 private:
     template <class T>
     using Registry = std::multimap<std::string, T*>;
@@ -285,6 +315,10 @@ private:
     float cameraPosition_[3] = {};
     float time_ = 0.0f;
     std::uint32_t lodMismatch_ = 0;
+    // Start-up (SceneManagerInit.cpp).
+    std::int32_t runMode_ = 0;
+    std::uint8_t physicsAvailable_ = 0;
+    bool ownsRenderSystem_ = false;
 };
 
 }  // namespace Zel

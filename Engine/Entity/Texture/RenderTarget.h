@@ -41,6 +41,12 @@ public:
     // The colour slot given to the last Bind.
     std::uint32_t GetBoundSlot() const { return boundSlot_; }
     RenderDevice* GetRenderDevice() const { return renderDevice_; }
+    // Releases the device objects and forgets the render device (it is about to go); the target
+    // makes nothing again afterwards.
+    virtual void DetachDevice() {
+        ReleaseDeviceObjects();
+        renderDevice_ = nullptr;
+    }
 
     // Clears this target alone and puts back what was bound. A colour target is bound at slot 0
     // and cleared to the colour (r, g, b, a in 0..1); a depth-stencil target is bound as the

@@ -522,6 +522,11 @@ std::size_t TextureManager::GetTextureCount() {
     return textures_.size();
 }
 
+void TextureManager::DetachRenderTargets() {
+    SectionGuard guard(targetLock_);
+    for (RenderTarget* target : targets_) target->DetachDevice();
+}
+
 std::size_t TextureManager::GetRenderTargetCount() {
     SectionGuard guard(targetLock_);
     return targets_.size();

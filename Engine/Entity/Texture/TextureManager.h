@@ -165,6 +165,9 @@ public:
     std::uint32_t GetUnreferencedTextureBytes();
     std::size_t GetTextureCount();
     std::size_t GetRenderTargetCount();
+    // Before the render device goes: every render target releases its device objects and
+    // forgets the device, so none reaches it afterwards (its destructor included).
+    void DetachRenderTargets();
     bool Contains(const TextureBase* texture);
 
     // ---- What the host's texture and render-target proxies hand out ----

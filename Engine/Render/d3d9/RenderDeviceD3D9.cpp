@@ -25,6 +25,8 @@
 #include "Render/FogRecord.h"
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/MatrixBuilders.h"
+#include "Render/RenderSystem.h"
+#include "Render/RenderWindow.h"
 #include "Render/VertexBufferBinding.h"
 #include "Render/ViewportRect.h"
 #include "Render/d3d9/CBaseStateManager.h"
@@ -740,6 +742,13 @@ void RenderDeviceD3D9::RestoreRenderTargets() {
         for (std::uint32_t i = 1; i < targets; ++i) device_->SetRenderTarget(i, nullptr);
     std::fill(std::begin(colourTargets_), std::end(colourTargets_), nullptr);
     depthTarget_ = nullptr;
+    // Drawing goes on into the window being presented: its colour (or post-process) and depth
+    // targets take the slots again.
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr;
+    RenderWindow* window = system ? system->GetActiveRenderWindow() : nullptr;
+    if (window && system->GetRenderDevice() == this)
+        window->Bind();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,8 @@
 
 #include "Core/ErrorReport.h"
 #include "Core/Globals.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Render/RenderSystem.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/LogDispatch.h"
 #include "Core/ScopedLock.h"
@@ -554,7 +556,10 @@ void RenderEffectD3D::SetSamplerParams(std::uint32_t kind, const TextureStage& s
     description.addressW = stage.addressW;
     std::copy_n(stage.colourParam, 4, description.borderColor);
     description.filter = stage.filter;
-    ApplySamplerState(kind, description, unit, 1);
+    // The render system's anisotropy level (1, no anisotropic filtering, without one).
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    const RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr;
+    ApplySamplerState(kind, description, unit, system ? system->GetAnisotropy() : 1);
 }
 
 void RenderEffectD3D::ClearTextures() {

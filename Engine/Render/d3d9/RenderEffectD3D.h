@@ -105,7 +105,7 @@ public:
     void ApplySamplerState(std::uint32_t kind, const SamplerDescription& description,
                            std::uint32_t stage, std::uint32_t anisotropy);
     // ApplySamplerState with the stage's address modes, colour parameter as border colour and
-    // filter, anisotropy 1.
+    // filter, and the render system's anisotropy level (1 without a render system).
     void SetSamplerParams(std::uint32_t kind, const TextureStage& stage,
                           std::uint32_t unit) override;
     // Clears the twelve texture parameters.

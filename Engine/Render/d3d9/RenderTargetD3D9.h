@@ -39,6 +39,10 @@ public:
     // Device loss: sets the lost flag, releases the surface and the texture, refunds what they
     // were charged and drops the staging texture. Always true.
     bool ReleaseDeviceObjects() override;
+    void DetachDevice() override {
+        RenderTarget::DetachDevice();
+        d3dDevice_ = nullptr;
+    }
     // Device reset: makes the device objects again from the stored size and format (one level)
     // when there are none and the target was ever made; "RenderTarget Reset" is logged when the
     // budget refuses. True when the target has its device objects afterwards.

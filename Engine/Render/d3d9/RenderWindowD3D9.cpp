@@ -9,7 +9,12 @@
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Entity/Image/PixelFormat.h"
+#include "Render/d3d9/D3D9Mapping.h"
+#include "Entity/Material/Material.h"
+#include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/Pass.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Render/RenderSystem.h"
 #include "Platform/D3DX9/D3DX9Save.h"
 #include "Platform/Win32/Win32Time.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
@@ -120,11 +125,19 @@ bool RenderWindowD3D9::CreateSwapChain(void* hostValue, HWND deviceWindow, std::
     }
 
     // Both surfaces are charged at their exact size; the targets refund what they were given.
-    const std::uint32_t colourBytes = SurfaceBytes(width, height, PF_A8R8G8B8);
+    // The colour target is recorded in the back buffer's own format (the display's, X8R8G8B8
+    // as a rule): a lock through the staging copy makes its copy in the recorded format.
+    std::uint32_t colourFormat = PF_A8R8G8B8;
+    for (std::uint32_t format = PF_A8R8G8B8; format < PF_COUNT; ++format)
+        if (D3DFormatFromPixelFormat(format) == p.BackBufferFormat) {
+            colourFormat = format;
+            break;
+        }
+    const std::uint32_t colourBytes = SurfaceBytes(width, height, colourFormat);
     const std::uint32_t depthBytes = SurfaceBytes(width, height, PF_D24S8);
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
     if (IDirect3DSurface9* back = BackBuffer()) {
-        Colour()->AttachSurface(back, int(width), int(height), PF_A8R8G8B8, colourBytes);
+        Colour()->AttachSurface(back, int(width), int(height), colourFormat, colourBytes);
         back->Release();
         if (textures)
             textures->AddDeviceTextureBytes(colourBytes);
@@ -253,15 +266,32 @@ bool RenderWindowD3D9::Present() {
     return SUCCEEDED(hr);
 }
 
+bool RenderWindowD3D9::DrawTargetAThroughPass() {
+    MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
+    Material* quad = materials ? materials->FindMaterial("DrawQuad", false) : nullptr;
+    Pass* pass = quad ? quad->GetPass(0) : nullptr;
+    if (!renderSystem_ || !pass)
+        return false;
+    // The quad material samples A for this pass only; its own texture comes back after.
+    TextureStage& stage = pass->renderState.stages[0];
+    const SharedPtr<TextureBase> previous(stage.GetTexture());
+    stage.SetTexture(postA_.Get());
+    const bool drawn = renderSystem_->DrawFullScreenPass(quad, width_, height_);
+    stage.SetTexture(previous.Get());
+    return drawn;
+}
+
 bool RenderWindowD3D9::SwapPostProcessTargets(SharedPtr<RenderTarget>* first,
                                               SharedPtr<RenderTarget>* second) {
     if (!d3dDevice_ || !postProcessing_ || !HasSurface(postA_) || !HasSurface(postB_) ||
         d3dDevice_->GetRenderTarget(0) != postA_.Get())
         return false;
     d3dDevice_->SetRenderTarget(0, postB_.Get());
-    // The frame pipeline's full-screen pass draws A into B; until it exists the device copies.
-    d3dDevice_->GetD3DDevice()->StretchRect(postA_->GetD3DSurface(), nullptr,
-                                            postB_->GetD3DSurface(), nullptr, D3DTEXF_POINT);
+    if (!DrawTargetAThroughPass()) {
+        // Without the render system's built-in quad material the device copies instead.
+        d3dDevice_->GetD3DDevice()->StretchRect(postA_->GetD3DSurface(), nullptr,
+                                                postB_->GetD3DSurface(), nullptr, D3DTEXF_POINT);
+    }
     *first = postB_;
     *second = postA_;
     return true;

@@ -74,6 +74,9 @@ private:
     RenderTargetD3D9* Colour() const;
     RenderTargetD3D9* Depth() const;
     static bool HasSurface(const SharedPtr<RenderTarget>& target);
+    // The render system's full-screen pass of the built-in quad material sampling A, into the
+    // bound target; false when it could not draw.
+    bool DrawTargetAThroughPass();
     // Makes A and then B at the colour target's size when they have no device objects; releases
     // both when either fails. Only when the device supports the A8R8G8B8 target format.
     void CreatePostProcessSurfaces();

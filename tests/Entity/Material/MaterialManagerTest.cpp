@@ -96,8 +96,8 @@ TEST_F(MaterialManagerTest, BuiltinsWithoutADeviceHaveNoProgram) {
     EXPECT_EQ(Materials().GetDefaultMaterial(false), nullptr);
     Materials().CreateBuiltinMaterials();
     Materials().CreateBuiltinMaterials();  // the names are taken: nothing more is made
-    EXPECT_EQ(Materials().GetTotalCount(), 7u);
-    EXPECT_EQ(Materials().GetHeldList().size(), 7u);
+    EXPECT_EQ(Materials().GetTotalCount(), 8u);
+    EXPECT_EQ(Materials().GetHeldList().size(), 8u);
     Material* standard = Materials().GetDefaultMaterial(false);
     ASSERT_NE(standard, nullptr);
     EXPECT_EQ(standard->GetName(), "Default");
@@ -131,9 +131,9 @@ protected:
     Zel::RenderSystem renderSystem_;
 };
 
-TEST_F(BuiltinMaterialTest, SevenBuiltinsWithTheirPassStates) {
+TEST_F(BuiltinMaterialTest, EightBuiltinsWithTheirPassStates) {
     Materials().CreateBuiltinMaterials();
-    EXPECT_EQ(compiler_.calls, 7);
+    EXPECT_EQ(compiler_.calls, 8);
 
     struct Expect {
         const char* name;
@@ -150,6 +150,7 @@ TEST_F(BuiltinMaterialTest, SevenBuiltinsWithTheirPassStates) {
         {"ZBlend", 0x1, 2, 4, 0, 9, 0x913, 1, 4, 0, false, 1, 1, 0},
         {"DrawUI", 0x10015, 2, 4, 0, 9, 0x900, 0, 0, 1, true, 1, 2, 1},
         {"DrawProfile", 0x10005, 2, 4, 1, 8, 0x900, 0, 0, 1, false, 1, 1, 0},
+        {"Simple", 0x1, 2, 4, 0, 8, 0x903, 0, 0, 1, false, 1, 1, 0},
     };
     Zel::GpuProgram* stub = G()->GetGpuProgramManager()->LoadProgram(kStubEffect);
     ASSERT_NE(stub, nullptr);

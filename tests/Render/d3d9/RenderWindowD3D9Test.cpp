@@ -26,6 +26,15 @@ using ZelTest::RenderWindowTest;
 using ZelTest::kGreen;
 using ZelTest::kRed;
 
+TEST_F(RenderWindowTest, TheWindowsColourTargetLocksThroughItsStagingCopy) {
+    MakeSwapChain();
+    ClearBound(1.0f, 0.0f, 0.0f);
+    const std::vector<std::uint32_t> texels = ReadBack(rw_->GetColourTarget());
+    ASSERT_EQ(texels.size(), std::size_t(kWidth) * kHeight);
+    EXPECT_EQ(texels[0] & 0xFFFFFFu, kRed & 0xFFFFFFu);
+    EXPECT_EQ(texels.back() & 0xFFFFFFu, kRed & 0xFFFFFFu);
+}
+
 TEST_F(RenderWindowTest, TheSwapChainComesWithItsTargetsChargedAtTheirExactSize) {
     LogCapture log;
     MakeSwapChain();
@@ -50,7 +59,8 @@ TEST_F(RenderWindowTest, TheSwapChainComesWithItsTargetsChargedAtTheirExactSize)
     rw_->GetSwapChain()->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back);
     EXPECT_EQ(colour->GetD3DSurface(), back);
     back->Release();
-    EXPECT_EQ(colour->GetFormat(), PF_A8R8G8B8);
+    // Recorded in the back buffer's format, so a lock's staging copy matches it.
+    EXPECT_EQ(colour->GetFormat(), PF_X8R8G8B8);
     EXPECT_TRUE(depth->IsDepthStencil());
     EXPECT_EQ(depth->GetFormat(), PF_D24S8);
     D3DSURFACE_DESC desc{};

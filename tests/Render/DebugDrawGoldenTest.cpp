@@ -1,0 +1,112 @@
+// The device's debug draws in whole frames on the software device, through the built-in
+// materials and generated effects: box edges from two corners and from eight, a line, a filled
+// triangle and a screen quad, in both drawing modes where the vertex layouts differ.
+// Regenerate with ZEL_UPDATE_GOLDEN=1 ctest --test-dir build/dev -L pipeline, then look at
+// tests/golden/debugdraw_*.png before committing them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "Core/EnginePaths.h"
+#include "Entity/Material/LegacyShaderCompiler.h"
+#include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/ZelShaderConstFiller.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Texture/TextureManager.h"
+#include "Platform/Win32/Win32Window.h"
+#include "Render/RenderSystem.h"
+#include "support/GoldenImage.h"
+#include "tests/Entity/Material/ProgramDeviceFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kTolerance = 3;
+
+class DebugDrawGoldenTest : public ZelTest::ProgramDeviceTest {
+protected:
+    void SetUp() override {
+        ZelTest::ProgramDeviceTest::SetUp();
+        fs::create_directories(dir_.Path() / "Data/Effects/Legacy5");
+        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
+        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
+        system_.SetShaderCompiler(&compiler_);
+        system_.SetShaderConstFiller(&filler_);
+        system_.SetRenderDevice(&Device());
+        G()->GetSceneManager()->SetRenderSystem(&system_);
+        G()->GetMaterialManager()->CreateBuiltinMaterials();
+
+        // A camera up and to the right of the origin, looking at it.
+        float view[16], projection[16];
+        const float eye[3] = {2.2f, 1.8f, 3.2f}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
+        system_.MakeLookAtMatrix(eye, target, up, view);
+        system_.MakePerspectiveMatrix(50.0f, 64.0f / 48.0f, 0.5f, 20.0f, projection);
+        // The scene caches projection × view; the filler reads it as the current camera's.
+        Zel::SceneManager* scene = G()->GetSceneManager();
+        scene->SetViewMatrix(view);
+        scene->SetProjectionMatrix(projection);
+        float viewProjection[16];
+        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
+        scene->SetCurrentView(view, viewProjection, eye);
+    }
+    void TearDown() override {
+        G()->GetSceneManager()->SetRenderSystem(nullptr);
+        system_.SetRenderDevice(nullptr);
+        ZelTest::ProgramDeviceTest::TearDown();
+    }
+
+    void Frame(const char* name) {
+        IDirect3DDevice9* d = Device().GetD3DDevice();
+        ASSERT_EQ(D3D_OK,
+                  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101018u, 1.0f, 0));
+        system_.BeginScene();
+        const float green[4] = {0.2f, 1.0f, 0.3f, 1.0f}, yellow[4] = {1.0f, 0.9f, 0.1f, 1.0f},
+                    red[4] = {1.0f, 0.2f, 0.2f, 1.0f}, blue[4] = {0.3f, 0.5f, 1.0f, 1.0f},
+                    white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        // A unit box around the origin.
+        const float minimum[3] = {-0.5f, -0.5f, -0.5f}, maximum[3] = {0.5f, 0.5f, 0.5f};
+        system_.DrawAABB(minimum, maximum, green);
+        // A flat box turned 45 degrees about y, above it.
+        float corners[24];
+        for (int i = 0; i < 8; ++i) {
+            const float x = (i & 1) ? 0.5f : -0.5f, y = (i & 2) ? 1.0f : 0.8f,
+                        z = (i & 4) ? 0.5f : -0.5f;
+            const float c = std::cos(0.785f), s = std::sin(0.785f);
+            corners[i * 3 + 0] = c * x + s * z;
+            corners[i * 3 + 1] = y;
+            corners[i * 3 + 2] = -s * x + c * z;
+        }
+        system_.DrawDebugBox(corners, yellow);
+        // A line along x below the box.
+        const float from[3] = {-1.2f, -0.8f, 0.0f}, to[3] = {1.2f, -0.8f, 0.0f};
+        system_.DrawWireFrame(from, to, red);
+        // A triangle standing on the floor behind the box.
+        const float triangle[9] = {-1.4f, -0.5f, -1.0f, -0.4f, -0.5f, -1.4f, -1.0f, 0.9f, -1.2f};
+        system_.DrawSimple(triangle, blue);
+        // A quad in the lower right corner of the screen, with the built-in quad material.
+        const float rect[4] = {0.5f, -0.95f, 0.45f, 0.45f}, uv[4] = {0, 0, 1, 1};
+        system_.DrawQuad(rect, uv, nullptr, white);
+        system_.EndScene();
+        ASSERT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
+        ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
+    }
+
+    Zel::LegacyShaderCompiler compiler_;
+    Zel::ZelShaderConstFiller filler_;
+    Zel::RenderSystem system_;
+};
+
+TEST_F(DebugDrawGoldenTest, EveryDebugDrawInShaderMode) {
+    ASSERT_EQ(Device().GetFixedFunctionMode(), Zel::MODE_SHADER);
+    Frame("debugdraw_shader");
+}
+
+TEST_F(DebugDrawGoldenTest, EveryDebugDrawInFixedFunctionMode) {
+    ASSERT_TRUE(Device().SetFixedFunctionMode(Zel::MODE_FIXED_FUNCTION));
+    Frame("debugdraw_fixed");
+}
+
+}  // namespace
