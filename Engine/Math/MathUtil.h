@@ -31,6 +31,9 @@ void NormalizeVector3(float* v);
 // Divides all four plane values by the length of the normal.
 void NormalizePlane(float* plane);
 
+// The 4x4 identity as a compile-time constant, for code that copies or points at it.
+inline constexpr float kIdentityMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
 // Process-wide constants built on first use: the 4x4 identity (16 floats), the 3x3 identity
 // (9 floats) and the point (0, 0, 0, 1).
 const float* IdentityMatrix();

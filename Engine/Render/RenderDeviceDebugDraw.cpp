@@ -19,8 +19,6 @@ namespace Zel {
 
 namespace {
 
-constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-
 // Six closed loops, one per face, as line strips of four segments: every edge is drawn twice.
 constexpr std::uint16_t kBoxLoops[30] = {0, 1, 3, 2, 0, 4, 5, 7, 6, 4, 2, 3, 7, 6, 2,
                                          0, 1, 5, 4, 0, 0, 2, 6, 4, 0, 1, 3, 7, 5, 1};
@@ -162,7 +160,7 @@ std::uint32_t RenderDevice::DrawQuad(const float* rect, const float* uvRect, Mat
         std::memcpy(view, scene->GetViewMatrix(), sizeof view);
         std::memcpy(viewProjection, scene->GetViewProjectionMatrix(), sizeof viewProjection);
         std::memcpy(camera, scene->GetCameraPosition(), sizeof camera);
-        scene->SetCurrentView(kIdentity, kIdentity, camera);
+        scene->SetCurrentView(kIdentityMatrix, kIdentityMatrix, camera);
     }
     RenderSystem* system = CurrentRenderSystem();
     Pass* pass = quadMaterial->GetPass(0);

@@ -36,6 +36,7 @@
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
 #include "Render/d3d9/OcclusionQueryD3D9.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
+#include "Math/MathUtil.h"
 
 namespace Zel {
 
@@ -490,11 +491,10 @@ void RenderSystem::MakeOrthoMatrix(float width, float height, float nearClip, fl
 }
 
 void RenderSystem::GetDeviceMatrix(float* out) const {
-    static constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     if (device_)
         device_->GetViewportMatrix(out);
     else
-        std::memcpy(out, kIdentity, sizeof kIdentity);
+        std::memcpy(out, kIdentityMatrix, sizeof kIdentityMatrix);
 }
 
 std::uint32_t RenderSystem::GetDeviceState() const {
@@ -724,10 +724,9 @@ std::uint32_t RenderSystem::ProcessRenderOperation(RenderOperation& operation, G
         constFiller_->Fill(operation, *program);
     const bool fixedFunction = device_->GetFixedFunctionMode() != MODE_SHADER;
     if (fixedFunction) {
-        static constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-        device_->SetWorldMatrix(draw.world ? draw.world : kIdentity);
-        device_->SetViewMatrix(draw.view ? draw.view : kIdentity);
-        device_->SetProjectionMatrix(draw.projection ? draw.projection : kIdentity);
+        device_->SetWorldMatrix(draw.world ? draw.world : kIdentityMatrix);
+        device_->SetViewMatrix(draw.view ? draw.view : kIdentityMatrix);
+        device_->SetProjectionMatrix(draw.projection ? draw.projection : kIdentityMatrix);
         device_->SetFVF(device_->FvfFromVertexFormat(draw.vertexFlags));
     } else if (HardwareBufferManager* buffers = Globals::Find(&Globals::GetHardwareBufferManager)) {
         device_->SetVertexDeclaration(buffers->GetVertexDeclaration(draw.vertexFlags));

@@ -19,6 +19,7 @@
 #include "Render/RenderSystem.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
 #include "Entity/Material/TextureStage.h"
+#include "Math/MathUtil.h"
 
 namespace Zel {
 
@@ -67,9 +68,9 @@ void ZelShaderConstFiller::Fill(RenderOperation& op, GpuProgram& program) {
         return;
     SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
     RenderSystem* renderSystem = scene ? scene->GetRenderSystem() : nullptr;
-    static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     program.SetMatrix(MP_WORLD, op.worldMatrix, 0);
-    program.SetMatrix(MP_VIEW_PROJECTION, scene ? scene->GetViewProjectionMatrix() : kIdentity, 0);
+    program.SetMatrix(MP_VIEW_PROJECTION,
+                      scene ? scene->GetViewProjectionMatrix() : kIdentityMatrix, 0);
     const float t = scene ? scene->GetTimeValue() : 0.0f;
     if (op.renderState) {
         for (std::uint32_t s = 0; s < TextureStage::kSlotCount; ++s) {

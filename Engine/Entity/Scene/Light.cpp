@@ -1,4 +1,5 @@
 #include "Entity/Scene/Light.h"
+#include "Math/MathUtil.h"
 
 #include <algorithm>
 
@@ -19,8 +20,7 @@ void Light::SetDirection(const float direction[3]) {
 }
 
 void Light::ComputeProjectionMatrix(float out[16]) const {
-    static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    std::copy(kIdentity, kIdentity + 16, out);
+    std::copy(kIdentityMatrix, kIdentityMatrix + 16, out);
 }
 
 }  // namespace Zel

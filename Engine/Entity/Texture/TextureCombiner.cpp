@@ -11,6 +11,7 @@
 #include "Entity/Texture/TextureBase.h"
 #include "Render/RenderCodes.h"
 #include "Render/RenderDevice.h"
+#include "Math/MathUtil.h"
 
 namespace Zel {
 
@@ -26,7 +27,6 @@ struct QuadVertex {
 };
 constexpr std::uint32_t kQuadFormat = VF_POSITION | VF_DIFFUSE | VF_TEXCOORD0;
 constexpr std::uint16_t kQuadIndices[6] = {0, 2, 1, 0, 3, 2};
-constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 bool Refuse(const char* reason) {
     LogTyped(LOG_ENGINE_INIT, "Texture combine refused: %s", reason);
@@ -128,7 +128,7 @@ bool TextureCombiner::Combine(RenderTarget* target, TextureBase* const* layers,
     GpuProgram& program = *material->GetProgram();
     device.SetLight(nullptr);
     program.SelectTechnique(material->GetUnlitSlot(), false);
-    program.SetMatrixByName("g_MatWorldViewProjection", kIdentity);
+    program.SetMatrixByName("g_MatWorldViewProjection", kIdentityMatrix);
     for (std::uint32_t i = 0; i < count; ++i) {
         stage.SetTexture(layers[i]);
         if (i == 0) {

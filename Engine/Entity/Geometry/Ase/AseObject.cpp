@@ -1,16 +1,15 @@
 #include "Entity/Geometry/Ase/AseObject.h"
+#include "Math/MathUtil.h"
 
 #include <algorithm>
 
 namespace Zel {
 
-namespace {
-constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-}
+namespace {}
 
 AseObject::AseObject() {
-    std::copy(kIdentity, kIdentity + 16, nodeMatrix);
-    std::copy(kIdentity, kIdentity + 16, inverseNodeMatrix);
+    std::copy(kIdentityMatrix, kIdentityMatrix + 16, nodeMatrix);
+    std::copy(kIdentityMatrix, kIdentityMatrix + 16, inverseNodeMatrix);
 }
 
 AseObject::~AseObject() = default;
