@@ -439,8 +439,9 @@ __attribute__((target_clones("default", "bmi2"))) void CDecompress::AdvanceCurso
         lane.components = lane.p + (lane.rotates ? 4 : 0);
     }
     // Component by component across the lanes, so that the lanes' chains interleave; unrolled,
-    // so that every step is laid out for the processor to overlap.
-    auto decode = [&lanes, this](auto checked) {
+    // so that every step is laid out for the processor to overlap. Always inlined, so that it is
+    // built for each processor the function is built for.
+    auto decode = [&](auto checked) __attribute__((always_inline)) {
         constexpr bool kChecked = decltype(checked)::value;
         for (Lane& lane : lanes) {
             if (kChecked) {
