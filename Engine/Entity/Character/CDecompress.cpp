@@ -411,9 +411,8 @@ CodecFault CDecompress::DecodeFrame(CompressedTrackCursor& cursor, std::uint32_t
     return CodecFault::None;
 }
 
-// Also built for processors with the shifts by a register count that take one step (BMI2),
-// chosen when the library loads: a residual shifts by counts the data decides five times.
-__attribute__((target_clones("default", "bmi2"))) void CDecompress::AdvanceCursors(
+// Always inlined, so that it is built for each processor its callers are built for.
+__attribute__((always_inline)) inline void CDecompress::AdvanceCursorsBody(
     CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const {
     struct Lane {
         AnimationBitReader r;
@@ -439,8 +438,7 @@ __attribute__((target_clones("default", "bmi2"))) void CDecompress::AdvanceCurso
         lane.components = lane.p + (lane.rotates ? 4 : 0);
     }
     // Component by component across the lanes, so that the lanes' chains interleave; unrolled,
-    // so that every step is laid out for the processor to overlap. Always inlined, so that it is
-    // built for each processor the function is built for.
+    // so that every step is laid out for the processor to overlap. Always inlined, as the body.
     auto decode = [&](auto checked) __attribute__((always_inline)) {
         constexpr bool kChecked = decltype(checked)::value;
         for (Lane& lane : lanes) {
@@ -506,6 +504,31 @@ __attribute__((target_clones("default", "bmi2"))) void CDecompress::AdvanceCurso
                 cursor.rotations_[1][k] = q[k];
         }
     }
+}
+
+void CDecompress::AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned n,
+                                 bool* ok) const {
+    // Asked once: the answer does not change while the process runs.
+    static const bool oneStepShifts = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("bmi2") != 0;
+    }();
+    if (oneStepShifts)
+        AdvanceCursorsBmi2(cursors, n, ok);
+    else
+        AdvanceCursorsAnyProcessor(cursors, n, ok);
+}
+
+void CDecompress::AdvanceCursorsAnyProcessor(CompressedTrackCursor* const* cursors, unsigned n,
+                                             bool* ok) const {
+    AdvanceCursorsBody(cursors, n, ok);
+}
+
+// A residual shifts by counts the data decides five times; with BMI2 each shift by a register
+// count takes one step rather than three.
+__attribute__((target("bmi2"))) void CDecompress::AdvanceCursorsBmi2(
+    CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const {
+    AdvanceCursorsBody(cursors, n, ok);
 }
 
 }  // namespace Zel

@@ -109,6 +109,12 @@ private:
     // dependent loads, and several chains at once keep the processor busy. ok[i] answers whether
     // cursor i moved; a cursor that did not is left to restart, its cache as it was.
     void AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
+    // AdvanceCursors's work, built for any processor and again for processors with BMI2;
+    // AdvanceCursors asks the processor which to call.
+    void AdvanceCursorsAnyProcessor(CompressedTrackCursor* const* cursors, unsigned n,
+                                    bool* ok) const;
+    void AdvanceCursorsBmi2(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
+    void AdvanceCursorsBody(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
 
     // The file followed by zero padding, so that whole words may be loaded near its end.
     std::vector<std::uint8_t> data_;
