@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include "Core/GlobalConfigManager.h"
 #include "Entity/Character/Bone.h"
@@ -28,13 +28,15 @@ inline AffineRows LoadAffine(const float* b) {
 // out = a b, a row of the product at a time. The left operand may be any matrix; out may alias a
 // (every row is read before any is written).
 inline void MultiplyByAffine(const float* a, const AffineRows& b, float* out) {
-    const __m128 b3 = _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f);
+    // b's last row is 0 0 0 1, so a row's last term is that row's own w alone: kept by a mask
+    // rather than spread and multiplied.
+    const __m128 w = _mm_castsi128_ps(_mm_set_epi32(-1, 0, 0, 0));
     __m128 rows[4];
     for (int r = 0; r < 4; ++r) {
         const float* ar = a + 4 * r;
         rows[r] = _mm_add_ps(
             _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[0]), b.r0), _mm_mul_ps(_mm_set1_ps(ar[1]), b.r1)),
-            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[2]), b.r2), _mm_mul_ps(_mm_set1_ps(ar[3]), b3)));
+            _mm_add_ps(_mm_mul_ps(_mm_set1_ps(ar[2]), b.r2), _mm_and_ps(_mm_loadu_ps(ar), w)));
     }
     for (int r = 0; r < 4; ++r) _mm_storeu_ps(out + 4 * r, rows[r]);
 }

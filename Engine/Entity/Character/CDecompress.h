@@ -85,18 +85,23 @@ private:
         std::uint8_t symbols[kMaxCodeLength + 1][kClassCount] = {};
         // For every 10-bit prefix, the magnitude bits of the class symbol it starts with (high
         // byte: the decoder needs them, not the symbol) and the code's length
-        // (low byte); kNoSymbol when it starts with no code.
+        // (low byte); kNoSymbol (length 0) when it starts with no code.
         std::uint16_t lookup[1u << kMaxCodeLength] = {};
     };
-    static constexpr std::uint16_t kNoSymbol = 0xFFFF;
+    static constexpr std::uint16_t kNoSymbol = 16 << 8;
+    // The most bits one frame of a track takes: the sign bit of w, then at most 31 bits per
+    // component (run bit and length, a class code, sign and 16 magnitude bits).
+    static constexpr std::uint32_t kMaxFrameBits = 1 + kMaxComponents * 31;
 
     CodecFault ReadHeaderFields(std::uint32_t boneCount, float& length,
                                 std::vector<std::int32_t>& boneIndices);
     CodecFault ReadOffsetTable();
     void BuildCodeTables();
     // One coded residual of a component (the cursor's per-component state); false when its class
-    // code names no symbol, the reader failing when the stream ended before the code did.
-    template <class Reader, class State>
+    // code names no symbol. Checked, the reader fails when the stream ended before the residual
+    // did; unchecked, the caller has made sure that a whole frame's bits remain, and a class code
+    // that names no symbol is only answered (the residual read goes on harmlessly).
+    template <bool kChecked, class Reader, class State>
     static bool DecodeResidual(Reader& r, const ClassCode& code, State& s, float& value);
     // Moves each of n cursors (at most kLanes, bound to this decoder, each caching frame f - 1
     // with its stream at frame f, and f + 1 inside its track) on by one frame: one frame decoded
@@ -104,6 +109,12 @@ private:
     // dependent loads, and several chains at once keep the processor busy. ok[i] answers whether
     // cursor i moved; a cursor that did not is left to restart, its cache as it was.
     void AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
+    // AdvanceCursors's work, built for any processor and again for processors with BMI2;
+    // AdvanceCursors asks the processor which to call.
+    void AdvanceCursorsAnyProcessor(CompressedTrackCursor* const* cursors, unsigned n,
+                                    bool* ok) const;
+    void AdvanceCursorsBmi2(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
+    void AdvanceCursorsBody(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
 
     // The file followed by zero padding, so that whole words may be loaded near its end.
     std::vector<std::uint8_t> data_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -175,9 +176,22 @@ TEST(CDecompress, CursorsMovedTogetherRefuseAsEachAlone) {
               cut.begin() + static_cast<std::ptrdiff_t>(table));
     mg::CompressedActionDesc uncoded = good;
     uncoded.codeLengths = std::array<std::uint8_t, 9>{};
-    const std::vector<std::uint8_t> files[] = {cut, mg::WriteCompressedActionFile(uncoded).bytes};
-    const CodecFault faults[] = {CodecFault::Truncated, CodecFault::BadClassCode};
-    for (int i = 0; i < 2; ++i) {
+    // A code that leaves prefixes unused, and a track whose bits turn to noise halfway, so that
+    // the refusal comes while the cursors play on together.
+    mg::CompressedActionDesc holed = good;
+    holed.codeLengths = std::array<std::uint8_t, 9>{4, 4, 4, 4, 4, 4, 4, 4, 4};
+    const mg::WrittenFile holedFile = mg::WriteCompressedActionFile(holed);
+    std::vector<std::uint8_t> noisy = holedFile.bytes;
+    const std::size_t middle =
+        (holedFile.Offset("ac6/track1") + holedFile.Offset("ac6/track2")) / 2;
+    for (std::size_t k = 0; k < 4; ++k) noisy[middle + k] ^= 0xA5;
+    const std::vector<std::uint8_t> files[] = {cut, mg::WriteCompressedActionFile(uncoded).bytes,
+                                               noisy};
+    const CodecFault faults[] = {CodecFault::Truncated, CodecFault::BadClassCode,
+                                 CodecFault::BadClassCode};
+    // The first frame refused is at least this one.
+    const std::uint32_t refusedFrom[] = {0, 0, 2};
+    for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         ZelTest::LogCapture log;
         Decoder d(files[i], 10);
@@ -191,14 +205,18 @@ TEST(CDecompress, CursorsMovedTogetherRefuseAsEachAlone) {
             together.emplace_back(&d.codec, t);
         }
         CodecFault seen = CodecFault::None;
+        std::uint32_t firstRefused = 30;
         for (std::uint32_t f = 0; f < 30; ++f) {
             for (CompressedTrackCursor& cursor : alone) cursor.MoveTo(f);
             const CodecFault fault = CompressedTrackCursor::MoveTo(together, f);
-            if (fault != CodecFault::None)
+            if (fault != CodecFault::None) {
                 seen = fault;
+                firstRefused = std::min(firstRefused, f);
+            }
             ExpectSameCursors(alone, together, "frame " + std::to_string(f));
         }
         EXPECT_EQ(seen, faults[i]);
+        EXPECT_GE(firstRefused, refusedFrom[i]);
     }
 }
 
