@@ -513,10 +513,16 @@ void CDecompress::AdvanceCursors(CompressedTrackCursor* const* cursors, unsigned
         __builtin_cpu_init();
         return __builtin_cpu_supports("bmi2") != 0;
     }();
-    if (oneStepShifts)
+    if (oneStepShifts && !portableBatchDecode_.load(std::memory_order_relaxed))
         AdvanceCursorsBmi2(cursors, n, ok);
     else
         AdvanceCursorsAnyProcessor(cursors, n, ok);
+}
+
+std::atomic<bool> CDecompress::portableBatchDecode_{false};
+
+void CDecompress::SetPortableBatchDecode(bool on) {
+    portableBatchDecode_.store(on, std::memory_order_relaxed);
 }
 
 void CDecompress::AdvanceCursorsAnyProcessor(CompressedTrackCursor* const* cursors, unsigned n,

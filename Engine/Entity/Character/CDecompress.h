@@ -12,6 +12,7 @@
 // DecodeFrame may run on any thread with its own cursors.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -49,6 +50,10 @@ public:
     CDecompress() = default;
     CDecompress(const CDecompress&) = delete;
     CDecompress& operator=(const CDecompress&) = delete;
+
+    // Batch moves pick the build of their decoder that suits the processor; on, they take the
+    // build for any processor (for tests on machines that have BMI2). Process-wide.
+    static void SetPortableBatchDecode(bool on);
 
     // Keeps a copy of the file's bytes (size bytes at data); forgets any header read before.
     void SetBuffer(const std::uint8_t* data, std::size_t size);
@@ -114,6 +119,9 @@ private:
     void AdvanceCursorsAnyProcessor(CompressedTrackCursor* const* cursors, unsigned n,
                                     bool* ok) const;
     void AdvanceCursorsBmi2(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
+    // Set, batch moves take the build for any processor even where BMI2 is present, so that both
+    // builds are exercised on one machine.
+    static std::atomic<bool> portableBatchDecode_;
     void AdvanceCursorsBody(CompressedTrackCursor* const* cursors, unsigned n, bool* ok) const;
 
     // The file followed by zero padding, so that whole words may be loaded near its end.

@@ -137,7 +137,7 @@ void ExpectSameCursors(const std::vector<CompressedTrackCursor>& a,
     }
 }
 
-TEST(CDecompress, MovingCursorsTogetherMatchesMovingEachAlone) {
+void ExpectMovingTogetherMatchesMovingEachAlone() {
     // 20 tracks (every fifth constant) played forward, with jumps back and to the last frame,
     // and a few cursors that start late, so that batches mix every kind of move.
     const mg::CompressedActionDesc a = mg::SyntheticCompressedAction(20, 80, 7);
@@ -166,7 +166,7 @@ TEST(CDecompress, MovingCursorsTogetherMatchesMovingEachAlone) {
     ExpectSameCursors(alone, together, "played on");
 }
 
-TEST(CDecompress, CursorsMovedTogetherRefuseAsEachAlone) {
+void ExpectMovedTogetherRefuseAsEachAlone() {
     const mg::CompressedActionDesc good = mg::SyntheticCompressedAction(9, 30, 3);
     const mg::WrittenFile file = mg::WriteCompressedActionFile(good);
     // The last track's frames cut short, and a class code that names no symbol.
@@ -219,6 +219,26 @@ TEST(CDecompress, CursorsMovedTogetherRefuseAsEachAlone) {
         EXPECT_GE(firstRefused, refusedFrom[i]);
     }
 }
+
+// Batch moves run the build for this processor, then the build for any processor.
+class BatchDecodeBuild : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { CDecompress::SetPortableBatchDecode(GetParam()); }
+    void TearDown() override { CDecompress::SetPortableBatchDecode(false); }
+};
+
+TEST_P(BatchDecodeBuild, MovingCursorsTogetherMatchesMovingEachAlone) {
+    ExpectMovingTogetherMatchesMovingEachAlone();
+}
+
+TEST_P(BatchDecodeBuild, CursorsMovedTogetherRefuseAsEachAlone) {
+    ExpectMovedTogetherRefuseAsEachAlone();
+}
+
+INSTANTIATE_TEST_SUITE_P(CDecompress, BatchDecodeBuild, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "AnyProcessor" : "ThisProcessor";
+                         });
 
 TEST(CDecompress, AskingForAnEarlierFrameRestartsFromFrameZero) {
     const mg::CompressedActionDesc a = mg::SyntheticCompressedAction(1, 40, 9);
