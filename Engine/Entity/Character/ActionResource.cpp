@@ -10,6 +10,7 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/IOActionBin.h"
 
 namespace Zel {
 
@@ -34,6 +35,8 @@ std::uint32_t ActionResource::GetSize() {
 }
 
 bool ActionResource::LoadImpl() {
+    if (GetActionFileKind(GetLoadPath()) == 1)
+        return IOActionBin::ReadAction(*this, GetLoadPath());
     ActionManager* manager = dynamic_cast<ActionManager*>(GetManager());
     return manager && manager->ReadActionFile(*this, GetLoadPath());
 }

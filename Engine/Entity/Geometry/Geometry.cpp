@@ -115,16 +115,6 @@ std::uint32_t Geometry::CalculateSize() {
     return stored;
 }
 
-template <class Step>
-bool Geometry::TryRoad(Step step) {
-    if (step())
-        return true;
-    UnloadImpl();
-    // The next road merges mesh boxes into the bounds: it must not start from this road's.
-    bounds_.Assign(AABB());
-    return false;
-}
-
 bool Geometry::LoadImpl() {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     if (config && config->GetValue(kSkipCreateSwitch) != 0)

@@ -1,0 +1,252 @@
+// Skinned models through the geometry manager: the ".ch3" with its skin, skeleton and action, CPU
+// skinning of the loaded skin, reloading while the skeleton is shared, the plain ".at6" action,
+// the ".chr" built from ASE scenes against the binary model of the same content, the finger rule
+// of ASE actions, and the faults the readers refuse.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "Core/GlobalConfigManager.h"
+#include "Entity/Character/Action.h"
+#include "Entity/Character/ActionManager.h"
+#include "Entity/Character/ActionResource.h"
+#include "Entity/Character/Bone.h"
+#include "Entity/Character/BoneState.h"
+#include "Entity/Character/BoneStatePool.h"
+#include "Entity/Character/BoneStateSet.h"
+#include "Entity/Character/Skeleton.h"
+#include "Entity/Character/SkeletonManager.h"
+#include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/MeshSerializer.h"
+#include "Entity/Geometry/Skin.h"
+#include "Entity/Geometry/VertexComponentDataPool.h"
+#include "Entity/Geometry/VertexData.h"
+#include "Math/MathUtil.h"
+#include "Render/RenderCodes.h"
+#include "modelgen/AseFile.h"
+#include "modelgen/ChunkWriters.h"
+#include "modelgen/ModelFiles.h"
+#include "modelgen/ModelMath.h"
+#include "modelgen/Recipes.h"
+#include "support/LogCapture.h"
+#include "tests/Entity/Geometry/GeometryFixture.h"
+
+namespace {
+
+using namespace Zel;
+namespace mg = ZelModelGen;
+
+// The skinned recipe cut to a palette of two bones and an action of two tracks: the upper
+// vertices follow bone 2 alone, the lower ones bones 0 and 2 by halves.
+mg::SkinnedGeometryDesc TwoBoneModel() {
+    mg::SkinnedGeometryDesc model = mg::SkinnedModel();
+    auto& skin = std::get<mg::SkinDesc>(model.geometry.parts[0]);
+    for (mg::BlendRecord& b : skin.blend)
+        if (b.count == 1)
+            b.bones[0] = 2;
+    skin.palette = {0, 2};
+    model.actions[0].tracks.resize(2);
+    model.actions[0].boneIndices.resize(2);
+    return model;
+}
+
+class SkinnedModelTest : public ZelTest::GeometryTest {
+protected:
+    void SetUp() override {
+        ZelTest::GeometryTest::SetUp();
+        Manager().SetBasePath("");
+    }
+
+    GeometryManager& Manager() { return *G()->GetGeometryManager(); }
+    SkeletonManager& Skeletons() { return *G()->GetSkeletonManager(); }
+
+    GeometrySkin* Load(const std::string& path) {
+        return dynamic_cast<GeometrySkin*>(Manager().GetOrLoad(path, path));
+    }
+
+    static Skin* SkinOf(const GeometrySkin& geometry) {
+        return dynamic_cast<Skin*>(geometry.GetMesh(0));
+    }
+
+    static void SaveRecipe(const std::string& folder) {
+        for (const mg::RecipeFile& f : mg::MakeRecipe("skinned")) {
+            ASSERT_TRUE(f.file.Save(folder + "/" + f.name));
+        }
+    }
+};
+
+TEST_F(SkinnedModelTest, Ch3LoadsSkinSkeletonAndAction) {
+    const mg::SkinnedGeometryDesc model = TwoBoneModel();
+    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(model).Save("d/two.ch3"));
+    GeometrySkin* geometry = Load("d/two.ch3");
+    ASSERT_NE(geometry, nullptr);
+    ASSERT_TRUE(geometry->IsLoadSucceeded());
+    EXPECT_EQ(geometry->GetKind(), 4u);
+    EXPECT_EQ(geometry->GetResourceWord(), 9u);
+
+    const Skin* skin = SkinOf(*geometry);
+    ASSERT_NE(skin, nullptr);
+    EXPECT_EQ(skin->GetMeshType(), 1u);
+    EXPECT_EQ(skin->GetPaletteCount(), 2u);
+    EXPECT_EQ(skin->GetPalette()[1], 2u);
+    const auto& want = std::get<mg::SkinDesc>(model.geometry.parts[0]).blend;
+    ASSERT_EQ(skin->GetBlendRecords().size(), want.size());
+    for (std::size_t v = 0; v < want.size(); ++v) {
+        const SkinBlendRecord& got = skin->GetBlendRecords()[v];
+        EXPECT_EQ(got.count, want[v].count) << v;
+        EXPECT_EQ(std::vector<std::uint32_t>(got.bones, got.bones + 4),
+                  std::vector<std::uint32_t>(want[v].bones, want[v].bones + 4));
+        EXPECT_EQ(got.weights[0], want[v].weights[0]);
+    }
+    EXPECT_NE(skin->GetVertexData()->FindComponent(VF_BLEND_INDICES), nullptr);
+
+    const Skeleton* skeleton = geometry->GetSkeleton();
+    ASSERT_NE(skeleton, nullptr);
+    ASSERT_EQ(skeleton->GetBoneCount(), 3u);
+    EXPECT_EQ(skeleton->GetRootBone(), skeleton->GetBone(0));
+    EXPECT_STREQ(skeleton->GetBone(2)->GetName(), "Bip01 L Foot");
+    EXPECT_EQ(skeleton->GetBone(2)->GetParent(), skeleton->GetBone(0));
+    EXPECT_EQ(skeleton->GetFootBone(0), 2);
+    EXPECT_FLOAT_EQ(skeleton->GetBone(1)->GetBindMatrix()[11], 1.5f) << "translation in column 3";
+
+    Action* walk = geometry->GetAnimationByName("walk");
+    ASSERT_NE(walk, nullptr);
+    EXPECT_EQ(geometry->GetAnimationByIndex(0), walk);
+    const ActionResource* resource = walk->GetResource();
+    ASSERT_NE(resource, nullptr);
+    EXPECT_NE(resource->GetName().find("skinned_walk.at6"), std::string::npos);
+    EXPECT_TRUE(resource->IsLoaded());
+    EXPECT_EQ(resource->GetTrackCount(), 2u);
+    EXPECT_EQ(resource->GetBoneId(1), 1);
+    EXPECT_EQ(resource->GetSkeleton(), skeleton);
+    const AnimationTrack* track = resource->GetTrack(1);
+    EXPECT_EQ(track->GetRotationKeyCount(), 3u);
+    EXPECT_EQ(track->Rotations().frameKeys.back(), 2);
+    EXPECT_FLOAT_EQ(track->GetLength(), 1.0f);
+    EXPECT_TRUE(track->KeepsPosition());
+}
+
+TEST_F(SkinnedModelTest, SkinVerticesPosesTheLoadedSkin) {
+    const mg::SkinnedGeometryDesc model = TwoBoneModel();
+    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(model).Save("d/two.ch3"));
+    GeometrySkin* geometry = Load("d/two.ch3");
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
+    Skin& skin = *SkinOf(*geometry);
+    BoneStateSet states(*G()->GetBoneStatePool());
+    states.Rebuild(*geometry->GetSkeleton());
+    // Bone 0 moves by +1 in x; bone 2 doubles x, lifts z by 3 and has h = 2, which halves all.
+    float* m0 = states.GetBoneState(0)->skinMatrix;
+    float* m2 = states.GetBoneState(2)->skinMatrix;
+    m0[3] = 1.0f;
+    m2[0] = 2.0f;
+    m2[11] = 3.0f;
+    m2[15] = 2.0f;
+    float final[16];
+    std::memcpy(final, IdentityMatrix(), sizeof final);
+    final[11] = 10.0f;
+
+    // The specular colour sits between the normal and the texture coordinates.
+    const std::uint32_t flags = VF_POSITION | VF_NORMAL | VF_SPECULAR | VF_TEXCOORD0;
+    constexpr std::uint32_t kStride = 36, kTexcoord = 28;
+    const auto& desc = std::get<mg::SkinDesc>(model.geometry.parts[0]);
+    const std::size_t n = desc.mesh.positions.size();
+    std::vector<std::uint8_t> out(n * kStride, 0xEE);
+    EXPECT_EQ(skin.SkinVertices(out.data(), states, flags, kStride, final, 0), n);
+    for (std::size_t v = 0; v < n; ++v) {
+        const mg::Vec3 p = desc.mesh.positions[v];
+        const mg::Vec3 boneTwo = {p.x, p.y / 2, (p.z + 3) / 2};
+        const mg::Vec3 want =
+            desc.blend[v].count == 1
+                ? boneTwo
+                : mg::Vec3{(p.x + 1 + boneTwo.x) / 2, (p.y + boneTwo.y) / 2, (p.z + boneTwo.z) / 2};
+        float got[3], normal[3], uv[2];
+        std::memcpy(got, &out[v * kStride], 12);
+        std::memcpy(normal, &out[v * kStride + 12], 12);
+        std::memcpy(uv, &out[v * kStride + kTexcoord], 8);
+        EXPECT_NEAR(got[0], want.x, 1e-5f) << v;
+        EXPECT_NEAR(got[1], want.y, 1e-5f) << v;
+        EXPECT_NEAR(got[2], want.z + 10, 1e-5f) << v;
+        EXPECT_EQ(uv[0], desc.mesh.uv0[v].x) << v;
+        EXPECT_EQ(uv[1], desc.mesh.uv0[v].y) << v;
+        // Bone 2 doubles x of the normal, bone 0 leaves it: the weighted sum, not renormalised.
+        const mg::Vec3 nrm = desc.mesh.normals[v];
+        const float k = desc.blend[v].count == 1 ? 2.0f : 1.5f;
+        EXPECT_NEAR(normal[0], k * nrm.x, 1e-5f) << v;
+        EXPECT_NEAR(normal[1], nrm.y, 1e-5f) << v;
+        EXPECT_NEAR(normal[2], nrm.z, 1e-5f) << v;
+    }
+}
+
+TEST_F(SkinnedModelTest, BonesPastTheModelPoseWithTheIdentityLoggedOnce) {
+    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
+    GeometrySkin* geometry = Load("d/two.ch3");
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
+    Skin& skin = *SkinOf(*geometry);
+    for (SkinBlendRecord& r : skin.GetBlendRecords()) {
+        r.count = 1;
+        r.bones[0] = 7;
+        r.weights[0] = 1.0f;
+    }
+    BoneStateSet states(*G()->GetBoneStatePool());
+    states.Rebuild(*geometry->GetSkeleton());
+    std::vector<float> out(4 * skin.GetVertexCount());
+    ZelTest::LogCapture log;
+    skin.SkinVertices(out.data(), states, VF_POSITION, 16, IdentityMatrix(), 0);
+    skin.SkinVertices(out.data(), states, VF_POSITION, 16, IdentityMatrix(), 0);
+    EXPECT_EQ(log.Count("names bone 7, but the model has 3 bone states"), 1);
+    const float* positions = skin.GetVertexData()->FindComponent(VF_POSITION)->GetFloats();
+    EXPECT_EQ(out[4 * 5 + 2], positions[3 * 5 + 2]);
+}
+
+TEST_F(SkinnedModelTest, ReloadWhileTheSkeletonIsHeldStillLoads) {
+    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
+    GeometrySkin* first = Load("d/two.ch3");
+    ASSERT_TRUE(first && first->IsLoadSucceeded());
+    Skeleton* held = first->GetSkeleton();
+    held->AddRef();
+    Manager().RemoveAll();
+
+    GeometrySkin* second = Load("d/two.ch3");
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->IsLoadSucceeded());
+    EXPECT_EQ(second->GetSkeleton(), held) << "the skeleton is shared";
+    EXPECT_NE(second->GetAnimationByName("walk"), nullptr)
+        << "the actions after the skeleton are read from their own place";
+    Skeletons().ReleaseShared(held);
+}
+
+TEST_F(SkinnedModelTest, PlainActionFileReadsLikeTheActionChunk) {
+    SaveRecipe("d");
+    GeometrySkin* geometry = Load("d/skinned.ch3");
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
+    const ActionResource& chunk = *geometry->GetAnimationByName("walk")->GetResource();
+
+    ActionManager& actions = *G()->GetActionManager();
+    auto* plain = static_cast<ActionResource*>(actions.Create("d/skinned_walk_copy.at6"));
+    ASSERT_NE(plain, nullptr);
+    ASSERT_TRUE(mg::MakeRecipe("skinned")[1].file.Save("d/skinned_walk_copy.at6"));
+    plain->Load("d/skinned_walk_copy.at6");
+    ASSERT_TRUE(plain->IsLoadSucceeded());
+    EXPECT_FLOAT_EQ(plain->GetLength(), chunk.GetLength());
+    ASSERT_EQ(plain->GetTrackCount(), chunk.GetTrackCount());
+    for (std::uint32_t i = 0; i < chunk.GetTrackCount(); ++i) {
+        const AnimationTrack& a = *plain->GetTrack(i);
+        const AnimationTrack& b = *chunk.GetTrack(i);
+        EXPECT_EQ(plain->GetBoneId(i), chunk.GetBoneId(i));
+        EXPECT_EQ(a.GetFrameCount(), b.GetFrameCount());
+        EXPECT_FLOAT_EQ(a.GetFrameInterval(), b.GetFrameInterval());
+        EXPECT_EQ(a.Positions().frameKeys, b.Positions().frameKeys);
+        EXPECT_EQ(a.Rotations().frameKeys, b.Rotations().frameKeys);
+        ASSERT_EQ(a.GetRotationKeyCount(), b.GetRotationKeyCount());
+        EXPECT_EQ(a.Rotations().keys[1].z, b.Rotations().keys[1].z);
+        EXPECT_EQ(a.Positions().keys[1].time, b.Positions().keys[1].time);
+    }
+}
+
+}  // namespace
