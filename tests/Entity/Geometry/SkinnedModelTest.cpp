@@ -23,6 +23,11 @@
 #include "Entity/Geometry/AnimationTrack.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/IOSkinBin.h"
+#include "Core/ChunkStream.h"
+#include "Math/BoundCapsule.h"
+#include "Math/BoundSphere.h"
+#include "tests/Entity/Geometry/ChunkStreamFixture.h"
 #include "Entity/Geometry/MeshSerializer.h"
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/VertexComponentDataPool.h"
@@ -30,6 +35,7 @@
 #include "Math/MathUtil.h"
 #include "Render/RenderCodes.h"
 #include "modelgen/AseFile.h"
+#include "modelgen/ChunkStreamWriter.h"
 #include "modelgen/ChunkWriters.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/ModelMath.h"
@@ -246,6 +252,236 @@ TEST_F(SkinnedModelTest, PlainActionFileReadsLikeTheActionChunk) {
         ASSERT_EQ(a.GetRotationKeyCount(), b.GetRotationKeyCount());
         EXPECT_EQ(a.Rotations().keys[1].z, b.Rotations().keys[1].z);
         EXPECT_EQ(a.Positions().keys[1].time, b.Positions().keys[1].time);
+    }
+}
+
+// Component data of a semantic as floats (element size / 4 per vertex).
+std::vector<float> ComponentFloats(const Skin& skin, std::uint32_t semantic) {
+    const VertexComponentDataPool* c = skin.GetVertexData()->FindComponent(semantic);
+    if (!c || !c->GetData())
+        return {};
+    return std::vector<float>(c->GetFloats(), c->GetFloats() + c->GetDataSize() / 4);
+}
+
+TEST_F(SkinnedModelTest, ChrBuiltFromAseEqualsTheBinaryModel) {
+    SaveRecipe("d");
+    GeometrySkin* text = Load("d/skinned.chr");
+    GeometrySkin* binary = Load("d/skinned.ch3");
+    ASSERT_TRUE(text && text->IsLoadSucceeded());
+    ASSERT_TRUE(binary && binary->IsLoadSucceeded());
+
+    const Skeleton& a = *text->GetSkeleton();
+    const Skeleton& b = *binary->GetSkeleton();
+    ASSERT_EQ(a.GetBoneCount(), b.GetBoneCount());
+    EXPECT_EQ(a.GetRootIndex(), b.GetRootIndex());
+    EXPECT_EQ(a.GetFootBone(0), b.GetFootBone(0));
+    for (std::uint32_t i = 0; i < a.GetBoneCount(); ++i) {
+        SCOPED_TRACE(b.GetBone(i)->GetName());
+        EXPECT_STREQ(a.GetBone(i)->GetName(), b.GetBone(i)->GetName());
+        EXPECT_EQ(a.GetBone(i)->GetParentIndex(), b.GetBone(i)->GetParentIndex());
+        for (int k = 0; k < 16; ++k) {
+            EXPECT_NEAR(a.GetBone(i)->GetBindMatrix()[k], b.GetBone(i)->GetBindMatrix()[k], 1e-5f);
+            EXPECT_NEAR(a.GetBone(i)->GetInverseBindMatrix()[k],
+                        b.GetBone(i)->GetInverseBindMatrix()[k], 1e-5f);
+            EXPECT_NEAR(a.GetBone(i)->GetParentRelativeMatrix()[k],
+                        b.GetBone(i)->GetParentRelativeMatrix()[k], 1e-5f);
+        }
+    }
+
+    ASSERT_EQ(text->GetMeshCount(), 1u);
+    const Skin& x = *SkinOf(*text);
+    const Skin& y = *SkinOf(*binary);
+    EXPECT_EQ(x.GetMaterialName(), y.GetMaterialName());
+    EXPECT_EQ(x.GetPaletteCount(), y.GetPaletteCount());
+    EXPECT_EQ(x.GetPalette(), y.GetPalette());
+    ASSERT_EQ(x.GetBlendRecords().size(), y.GetBlendRecords().size());
+    for (std::size_t v = 0; v < x.GetBlendRecords().size(); ++v) {
+        const SkinBlendRecord& p = x.GetBlendRecords()[v];
+        const SkinBlendRecord& q = y.GetBlendRecords()[v];
+        EXPECT_EQ(p.count, q.count) << v;
+        for (int k = 0; k < p.count; ++k) {
+            EXPECT_EQ(p.bones[k], q.bones[k]) << v;
+            EXPECT_NEAR(p.weights[k], q.weights[k], 1e-5f) << v;
+        }
+    }
+    for (std::uint32_t semantic :
+         {VF_POSITION, VF_NORMAL, VF_TEXCOORD0, VF_BLEND_WEIGHTS, VF_BLEND_INDICES}) {
+        const std::vector<float> p = ComponentFloats(x, semantic), q = ComponentFloats(y, semantic);
+        ASSERT_EQ(p.size(), q.size()) << semantic;
+        ASSERT_FALSE(p.empty()) << semantic;
+        for (std::size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(p[i], q[i], 1e-5f) << semantic;
+    }
+
+    Action* walk = text->GetAnimationByName("walk");
+    ASSERT_NE(walk, nullptr);
+    ASSERT_NE(walk->GetResource(), nullptr);
+    EXPECT_EQ(walk->GetResource()->GetTrackCount(), 3u);
+    EXPECT_NEAR(walk->GetResource()->GetLength(), 1.0f, 1e-5f);
+}
+
+// Two hands under the root, each with its root finger and a second finger, and a bone without
+// animation.
+mg::AseSceneDesc HandScene() {
+    mg::AseSceneDesc scene;
+    scene.scene = mg::AseSceneInfo{"hands.max", 0, 30, 30, 160};
+    const auto add = [&](const char* name, const char* parent, bool rotationKeys) {
+        mg::AseObjectDesc o;
+        o.helper = true;
+        o.helperClass = "Dummy";
+        o.name = name;
+        o.parent = parent;
+        if (rotationKeys) {
+            mg::AseAnimationDesc anim;
+            anim.rotationController = mg::AseController::Linear;
+            anim.rotations = {{0, {0, 0, 1}, 0.0f}, {4800, {0, 0, 1}, 0.5f}};
+            o.animation = anim;
+        }
+        scene.objects.push_back(o);
+    };
+    add("Bip01", "", true);
+    add("Bip01 L Hand", "Bip01", true);
+    add("Bip01 L Finger0", "Bip01 L Hand", true);
+    add("Bip01 L Finger01", "Bip01 L Finger0", true);
+    add("Bip01 L Finger02", "Bip01 L Finger01", false);
+    add("Bip01 R Finger0", "Bip01", true);
+    add("Bip01 R Finger01", "Bip01 R Finger0", true);
+    add("Bip01 Spine", "Bip01", false);
+    add("Not A Bone", "Bip01", true);
+    return scene;
+}
+
+TEST_F(SkinnedModelTest, AseActionsFollowTheFingerRule) {
+    ASSERT_TRUE(mg::WriteAseFile(HandScene()).Save("d/hands.ase"));
+    mg::AseSceneDesc skeletonScene = HandScene();
+    skeletonScene.objects.pop_back();
+    ASSERT_TRUE(mg::WriteAseFile(skeletonScene).Save("d/hands_skeleton.ase"));
+    Skeleton* skeleton = Skeletons().GetOrLoad("d/hands_skeleton.ase");
+    ASSERT_NE(skeleton, nullptr);
+    ASSERT_EQ(skeleton->GetBoneCount(), 8u);
+
+    auto* resource = static_cast<ActionResource*>(G()->GetActionManager()->Create("d/hands.ase"));
+    ASSERT_NE(resource, nullptr);
+    ASSERT_TRUE(
+        G()->GetMeshSerializer()->LoadActionFromAse(*resource, skeleton->GetName(), "d/hands.ase"));
+    std::vector<std::string> driven;
+    for (std::uint32_t i = 0; i < resource->GetTrackCount(); ++i)
+        driven.push_back(skeleton->GetBone(resource->GetBoneId(i))->GetName());
+    // Root fingers never get a track, fingers only with rotation keys; other bones always (a
+    // static one without animation); an object that names no bone never.
+    EXPECT_EQ(driven, (std::vector<std::string>{"Bip01", "Bip01 L Hand", "Bip01 L Finger01",
+                                                "Bip01 R Finger01", "Bip01 Spine"}));
+    EXPECT_NEAR(resource->GetLength(), 1.0f, 1e-5f);
+    EXPECT_FALSE(G()->GetMeshSerializer()->LoadActionFromAse(*resource, skeleton->GetName(),
+                                                             "d/missing.ase"));
+    EXPECT_EQ(resource->GetTrackCount(), 5u) << "an unreadable file leaves the resource alone";
+    Skeletons().ReleaseShared(skeleton);
+}
+
+TEST_F(SkinnedModelTest, AseSkeletonsNeedObjectsAndARoot) {
+    mg::AseSceneDesc twoRoots = HandScene();
+    twoRoots.objects.resize(2);
+    twoRoots.objects[1].parent.clear();
+    mg::AseSceneDesc empty = HandScene();
+    empty.objects.clear();
+    ASSERT_TRUE(mg::WriteAseFile(twoRoots).Save("d/two_roots.ase"));
+    ASSERT_TRUE(mg::WriteAseFile(empty).Save("d/empty.ase"));
+    struct Case {
+        const char* path;
+        int result;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"d/missing.ase", -1, nullptr},
+        {"d/empty.ase", -2, "Error LoadSkeleton d/empty.ase Failed,geo num=0"},
+        {"d/two_roots.ase", -3, "Error MakeSkeleton"},
+    };
+    for (const Case& c : cases) {
+        ZelTest::LogCapture log;
+        Skeleton skeleton(nullptr, c.path, "SkeletonResource", 0);
+        EXPECT_EQ(G()->GetMeshSerializer()->LoadSkeleton(skeleton, c.path), c.result) << c.path;
+        if (c.logged) {
+            EXPECT_EQ(log.Count(c.logged), 1) << c.path;
+        }
+        EXPECT_EQ(Skeletons().GetOrLoad(c.path), nullptr) << c.path;
+    }
+}
+
+TEST_F(SkinnedModelTest, ReaderFaultsFailTheLoad) {
+    const mg::SkinnedGeometryDesc model = TwoBoneModel();
+    const std::string keys = "skinnedGeometry/action0/track1/keys";
+    struct Case {
+        const char* what;
+        mg::FaultPlan faults;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"a palette of 61 bones",
+         mg::FaultPlan().Field("skinnedGeometry/geometry/part0", "paletteCount", 61),
+         "palette of 61 bones"},
+        {"blend records cut short",
+         mg::FaultPlan().TruncateAtSection("skinnedGeometry/geometry/part0#blend", 36 * 3),
+         "blend records run past the end"},
+        {"a bone its own parent",
+         mg::FaultPlan().Field("skinnedGeometry/skeleton/bone1", "parentId", 1), "refused"},
+        {"a root past the bones",
+         mg::FaultPlan().Field("skinnedGeometry/skeleton", "rootBoneIndex", 3), "refused"},
+        {"a frame naming a missing key", mg::FaultPlan().Element(keys + "#rotationFrames", 4, 3),
+         "frame 4 of the rotation table names key 3 of 3"},
+        {"a frame below -1", mg::FaultPlan().Element(keys + "#positionFrames", 0, 0xFFFFFFFE),
+         "names key -2"},
+        {"keys past the end", mg::FaultPlan().Field(keys, "rotationCount", 1000000),
+         "run past the end"},
+        {"a track chunk of another tag", mg::FaultPlan().Tag("skinnedGeometry/action0/track0", 8),
+         "IOAnimationBin::Read读取到错误的Tag"},
+    };
+    for (const Case& c : cases) {
+        ZelTest::LogCapture log;
+        ASSERT_TRUE(mg::WriteSkinnedGeometryFile(model, c.faults).Save("d/bad.ch3")) << c.what;
+        Manager().RemoveAll();
+        GeometrySkin* geometry = Load("d/bad.ch3");
+        ASSERT_NE(geometry, nullptr) << c.what;
+        EXPECT_FALSE(geometry->IsLoadSucceeded()) << c.what;
+        EXPECT_EQ(geometry->GetMeshCount(), 0u) << c.what;
+        EXPECT_EQ(geometry->GetSkeleton(), nullptr) << c.what;
+        EXPECT_EQ(geometry->GetAnimationByIndex(0), nullptr) << c.what;
+        EXPECT_GE(log.Count(c.logged), 1) << c.what;
+    }
+}
+
+TEST_F(SkinnedModelTest, BoundChunksGiveTheirShapes) {
+    struct Case {
+        std::uint32_t kind;
+        bool ok;
+    };
+    for (const Case c : {Case{0, true}, Case{1, true}, Case{2, false}}) {
+        mg::BoundDesc desc;
+        desc.kind = c.kind;
+        desc.radius = 0.5f;
+        desc.height = 2.0f;
+        desc.shapeWord = 7;
+        desc.name = "shape";
+        desc.local.m[3] = 4.0f;
+        mg::FaultPlan none;
+        mg::ChunkStreamWriter writer(none);
+        mg::WriteBoundChunk(writer, desc, "bound");
+        const mg::WrittenFile file = writer.Finish();
+        ZelTest::StreamPtr stream = ZelTest::MemoryStream(file.bytes, "bound");
+        BoundBase* shape = reinterpret_cast<BoundBase*>(1);
+        EXPECT_EQ(IOBoundBin::Read(shape, stream.get()), c.ok) << c.kind;
+        if (!c.ok) {
+            EXPECT_EQ(shape, nullptr);
+            continue;
+        }
+        ASSERT_NE(shape, nullptr);
+        EXPECT_EQ(shape->GetKind(), static_cast<int>(c.kind));
+        EXPECT_EQ(shape->GetIdentifier(), 7u);
+        EXPECT_EQ(shape->GetLocalTransform()[3], 4.0f);
+        EXPECT_EQ(shape->GetName(), "shape");
+        if (c.kind == 1) {
+            EXPECT_EQ(static_cast<BoundCapsule*>(shape)->GetHeight(), 2.0f);
+        }
+        EXPECT_EQ(BytesLeft(stream.get()), 0u);
+        shape->Recycle();
     }
 }
 
