@@ -83,7 +83,7 @@ void GeometrySkin::AddAction(Action* action, const std::string& path) {
 }
 
 void GeometrySkin::AddAnimation(const std::string& name, const std::string& path) {
-    if (Find(nameMap_, name))
+    if (GetAnimationByName(name))
         return;
     Action* action = Find(pathMap_, path);
     if (!action) {
@@ -134,7 +134,30 @@ Action* GeometrySkin::GetAnimationName(std::uint32_t i, std::string& out) const 
 }
 
 Action* GeometrySkin::GetAnimationByName(const std::string& name) const {
-    return Find(nameMap_, name);
+    if (Action* action = Find(nameMap_, name))
+        return action;
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    return actions && skeleton_
+               ? actions->GetSharedActionByName(ActionManager::SetIdOf(skeleton_), name)
+               : nullptr;
+}
+
+bool GeometrySkin::HasSharedAction(const std::string& name) const {
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    return actions && skeleton_ &&
+           actions->HasSharedAction(ActionManager::SetIdOf(skeleton_), name);
+}
+
+bool GeometrySkin::AddSharedAction(const std::string& name) {
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    return actions && skeleton_ &&
+           actions->AddSharedAction(ActionManager::SetIdOf(skeleton_), name, skeleton_);
+}
+
+void GeometrySkin::UnloadSharedActions() {
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    if (actions && skeleton_)
+        actions->ReleaseSharedSet(ActionManager::SetIdOf(skeleton_));
 }
 
 bool GeometrySkin::LoadBinarySkin() {
@@ -193,6 +216,7 @@ bool GeometrySkin::LoadImpl() {
 }
 
 void GeometrySkin::UnloadImpl() {
+    UnloadSharedActions();
     SetSkeleton(nullptr);
     Factory<Action>* factory = Globals::Find(&Globals::GetActionFactory);
     for (auto& [path, action] : pathMap_) {

@@ -42,7 +42,8 @@ public:
     // ".ch2" and ".ch3" by name, ".ac3" fails; otherwise the binary siblings when binary files
     // are preferred, then the description. The load path is the same after the call.
     bool LoadImpl() override;
-    // The skeleton and every animation are given back, then the Geometry part goes.
+    // The skeleton's shared actions nobody else holds, the skeleton and every animation are given
+    // back, then the Geometry part goes.
     void UnloadImpl() override;
     void LogLoadResult(bool ok) override;
     std::uint32_t GetKind() const override { return 4; }
@@ -70,8 +71,14 @@ public:
     Action* GetAnimationByIndex(std::uint32_t i) const;
     // The name map's i-th entry (its name into out), or null.
     Action* GetAnimationName(std::uint32_t i, std::string& out) const;
-    // The name map's action of the name, or null.
+    // The name map's action of the name, else the shared action of that name in this skeleton's
+    // set of the action manager, or null.
     Action* GetAnimationByName(const std::string& name) const;
+    // This skeleton's shared set of the action manager: whether it holds the action, reading an
+    // action file into it, and giving back the actions nobody else holds.
+    bool HasSharedAction(const std::string& name) const;
+    bool AddSharedAction(const std::string& name);
+    void UnloadSharedActions();
     const std::vector<AnimationRecord>& GetAnimationRecords() const { return records_; }
 
 private:

@@ -98,11 +98,11 @@ public:
                                        const std::string& path);
     // The skin meshes of one object, one per strip set, with their blend records, BLENDWEIGHTS
     // and BLENDINDICES (palette slots), palette and bone batches; nothing without the geometry's
-    // skeleton. Answers the meshes made.
-    std::uint32_t BuildSkinMeshesFromAseObject(const AseObject& object,
-                                               const AseMaterials& materials,
-                                               GeometrySkin& geometry);
-    // Every object's skin meshes, sorted; false (logged) when the scene cannot be read.
+    // skeleton. False when a mesh cannot be built (its index buffer cannot be made).
+    bool BuildSkinMeshesFromAseObject(const AseObject& object, const AseMaterials& materials,
+                                      GeometrySkin& geometry);
+    // Every object's skin meshes, sorted; false (logged) when the scene cannot be read, false
+    // when a mesh cannot be built.
     bool LoadSkinMeshesFromAse(GeometrySkin& geometry, const std::string& path);
     // The skinned geometry of a ".chr" or XML description: its skeleton file through the
     // skeleton manager, its skin meshes from the skin's ASE file, then its animations (unless

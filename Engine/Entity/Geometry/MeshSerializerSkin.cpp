@@ -231,16 +231,16 @@ bool MeshSerializer::LoadSkinActionFromAse(ActionResource& resource, GeometrySki
     return true;
 }
 
-std::uint32_t MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& object,
-                                                           const AseMaterials& materials,
-                                                           GeometrySkin& geometry) {
+bool MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& object,
+                                                  const AseMaterials& materials,
+                                                  GeometrySkin& geometry) {
     Skeleton* skeleton =
         geometry.GetSkeleton() ? AcquireSkeleton(geometry.GetSkeleton()->GetName()) : nullptr;
     if (!skeleton || !object.strips) {
         ReleaseSkeleton(skeleton);
-        return 0;
+        return true;
     }
-    std::uint32_t made = 0;
+    bool built = true;
     for (const std::unique_ptr<AseStripSet>& set : object.strips->sets) {
         if (set->vertexCount <= 0 || set->positions.empty())
             continue;
@@ -249,10 +249,11 @@ std::uint32_t MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& obje
             if (const AseMaterial* material = FindSubMaterial(
                     materials[std::size_t(object.materialRef)].get(), set->subMaterial))
                 skin->SetMaterialName(material->name);
-        if (!BuildStripSetMesh(*skin, *set, 0, object, object.parent || object.animation))
+        if (!BuildStripSetMesh(*skin, *set, 0, object, object.parent || object.animation)) {
+            built = false;
             break;
+        }
         geometry.GetBounds().Merge(skin->GetBounds());
-        ++made;
         const std::uint32_t n = skin->GetVertexCount();
         std::vector<SkinBlendRecord>& blend = skin->GetBlendRecords();
         blend.assign(n, SkinBlendRecord());
@@ -306,7 +307,7 @@ std::uint32_t MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& obje
         skin->BuildBoneBatches();
     }
     ReleaseSkeleton(skeleton);
-    return made;
+    return built;
 }
 
 bool MeshSerializer::LoadSkinMeshesFromAse(GeometrySkin& geometry, const std::string& path) {
@@ -315,11 +316,12 @@ bool MeshSerializer::LoadSkinMeshesFromAse(GeometrySkin& geometry, const std::st
         LogTyped(LOG_ENGINE_INIT, "%s", ("读取ase文件失败，fn=" + path).c_str());
         return false;
     }
+    bool built = true;
     for (const std::unique_ptr<AseObject>& object : scene->objects)
-        BuildSkinMeshesFromAseObject(*object, scene->materials, geometry);
+        built = built && BuildSkinMeshesFromAseObject(*object, scene->materials, geometry);
     FreeAseScene(std::move(scene));
     geometry.SortMeshes();
-    return true;
+    return built;
 }
 
 bool MeshSerializer::LoadSkinFromText(GeometrySkin& geometry, const SkinDescription& description) {

@@ -275,14 +275,7 @@ std::uint32_t Skin::SkinVertices(void* destination, const BoneStateSet& model,
         float sum[3] = {0, 0, 0}, normalSum[3] = {0, 0, 0};
         const std::uint32_t influences = static_cast<std::uint32_t>(std::clamp(record.count, 0, 4));
         for (std::uint32_t k = 0; k < influences; ++k) {
-            const BoneState* state = model.GetBoneState(record.bones[k]);
-            if (!state && !loggedBoneRange_) {
-                loggedBoneRange_ = true;
-                LogTyped(LOG_ENGINE_INIT,
-                         "Skin::SkinVertices: %s names bone %u, but the model has %u bone states",
-                         GetName().c_str(), record.bones[k], model.GetCount());
-            }
-            const float* m = state ? state->skinMatrix : IdentityMatrix();
+            const float* m = SkinMatrixOf(model, record.bones[k]);
             const float w = record.weights[k];
             float t[3];
             TransformPoint(m, p, t);
@@ -310,6 +303,30 @@ std::uint32_t Skin::SkinVertices(void* destination, const BoneStateSet& model,
                         texcoord->GetData() + std::size_t(v) * texcoord->GetElementSize(), 8);
     }
     return static_cast<std::uint32_t>(list.size());
+}
+
+const float* Skin::SkinMatrixOf(const BoneStateSet& model, std::uint32_t bone) {
+    if (const BoneState* state = model.GetBoneState(bone))
+        return state->skinMatrix;
+    if (!loggedBoneRange_) {
+        loggedBoneRange_ = true;
+        LogTyped(LOG_ENGINE_INIT,
+                 "Skin::SkinVertices: %s names bone %u, but the model has %u bone states",
+                 GetName().c_str(), bone, model.GetCount());
+    }
+    return IdentityMatrix();
+}
+
+std::uint32_t Skin::CollectPaletteMatrices(const BoneStateSet& model, std::vector<float>& out) {
+    out.clear();
+    if (paletteMode_ || model.GetCount() == 0)
+        return 0;
+    out.reserve(16u * paletteCount_);
+    for (std::uint32_t k = 0; k < paletteCount_; ++k) {
+        const float* m = SkinMatrixOf(model, palette_[k]);
+        out.insert(out.end(), m, m + 16);
+    }
+    return paletteCount_;
 }
 
 void Skin::SetPaletteMode(bool mode) {

@@ -93,6 +93,12 @@ public:
         return SkinVertices(destination, model, vertexFlags, stride, finalMatrix, listIndex);
     }
 
+    // The shader path's bone matrices: per palette slot, the skin matrix of the model's bone
+    // state of the slot's bone (16 floats each, replacing out); a bone past the model's states
+    // gives the identity, as in SkinVertices. Empty while palette mode is on or when the model has
+    // no bone states. Answers the matrices given.
+    std::uint32_t CollectPaletteMatrices(const BoneStateSet& model, std::vector<float>& out);
+
     // Converts BLENDINDICES between palette slots (false) and compact bone numbers (true); a slot
     // or number of -1 stays -1. Nothing when the mode is current or the component is absent;
     // otherwise the vertex data is marked dirty.
@@ -114,6 +120,9 @@ public:
     const std::vector<std::vector<std::uint32_t>>& GetVertexLists() const { return vertexLists_; }
 
 private:
+    // The skin matrix of the model's bone state of the bone; the identity, logged once per skin,
+    // for a bone past the model's states.
+    const float* SkinMatrixOf(const BoneStateSet& model, std::uint32_t bone);
     // The slot of the bone, appending it while there is room; -1 when there is none.
     std::int32_t SlotForBone(std::uint32_t bone);
 

@@ -205,7 +205,17 @@ TEST_F(SkinnedModelTest, BonesPastTheModelPoseWithTheIdentityLoggedOnce) {
     ZelTest::LogCapture log;
     skin.SkinVertices(out.data(), states, VF_POSITION, 16, IdentityMatrix(), 0);
     skin.SkinVertices(out.data(), states, VF_POSITION, 16, IdentityMatrix(), 0);
+    // The shader path takes the same matrices per palette slot.
+    states.GetBoneState(2)->skinMatrix[3] = 5.0f;
+    skin.SetPalette(2, {2, 9});
+    std::vector<float> matrices;
+    EXPECT_EQ(skin.CollectPaletteMatrices(states, matrices), 2u);
+    ASSERT_EQ(matrices.size(), 32u);
+    EXPECT_EQ(matrices[3], 5.0f);
+    EXPECT_EQ(std::vector<float>(matrices.begin() + 16, matrices.end()),
+              std::vector<float>(IdentityMatrix(), IdentityMatrix() + 16));
     EXPECT_EQ(log.Count("names bone 7, but the model has 3 bone states"), 1);
+    EXPECT_EQ(log.Count("bone states"), 1) << "once per skin";
     const float* positions = skin.GetVertexData()->FindComponent(VF_POSITION)->GetFloats();
     EXPECT_EQ(out[4 * 5 + 2], positions[3 * 5 + 2]);
 }
@@ -347,13 +357,14 @@ mg::AseSceneDesc HandScene() {
     add("Bip01 R Finger01", "Bip01 R Finger0", true);
     add("Bip01 Spine", "Bip01", false);
     add("Not A Bone", "Bip01", true);
+    add("Bip01 Spine", "Bip01", true);  // a second object of one bone
     return scene;
 }
 
 TEST_F(SkinnedModelTest, AseActionsFollowTheFingerRule) {
     ASSERT_TRUE(mg::WriteAseFile(HandScene()).Save("d/hands.ase"));
     mg::AseSceneDesc skeletonScene = HandScene();
-    skeletonScene.objects.pop_back();
+    skeletonScene.objects.resize(8);
     ASSERT_TRUE(mg::WriteAseFile(skeletonScene).Save("d/hands_skeleton.ase"));
     Skeleton* skeleton = Skeletons().GetOrLoad("d/hands_skeleton.ase");
     ASSERT_NE(skeleton, nullptr);
@@ -367,7 +378,8 @@ TEST_F(SkinnedModelTest, AseActionsFollowTheFingerRule) {
     for (std::uint32_t i = 0; i < resource->GetTrackCount(); ++i)
         driven.push_back(skeleton->GetBone(resource->GetBoneId(i))->GetName());
     // Root fingers never get a track, fingers only with rotation keys; other bones always (a
-    // static one without animation); an object that names no bone never.
+    // static one without animation); an object that names no bone never, nor a second object of
+    // a bone that has its track.
     EXPECT_EQ(driven, (std::vector<std::string>{"Bip01", "Bip01 L Hand", "Bip01 L Finger01",
                                                 "Bip01 R Finger01", "Bip01 Spine"}));
     EXPECT_NEAR(resource->GetLength(), 1.0f, 1e-5f);
