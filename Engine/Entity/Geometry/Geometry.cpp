@@ -22,6 +22,7 @@
 #include "Entity/Geometry/MeshSerializer.h"
 #include "Entity/Geometry/ModelDescriptionParser.h"
 #include "Entity/Geometry/VertexData.h"
+#include "Entity/Geometry/StreamHolder.h"
 #include "Math/MathUtil.h"
 
 namespace Zel {
@@ -40,11 +41,6 @@ constexpr std::size_t kDm2Matrices = 52;
 constexpr std::size_t kDm2MatrixCount = 1076;
 constexpr std::size_t kDm2MeshMatrix = 84;
 constexpr std::size_t kDm2MeshExtraWord = 148;
-
-struct StreamRelease {
-    void operator()(IZelStream* s) const { s->Release(); }
-};
-using StreamHolder = std::unique_ptr<IZelStream, StreamRelease>;
 
 std::uint32_t WordAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |

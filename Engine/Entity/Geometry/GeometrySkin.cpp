@@ -23,14 +23,11 @@
 #include "Entity/Geometry/ModelDescriptionParser.h"
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/SkinDescription.h"
+#include "Entity/Geometry/StreamHolder.h"
 
 namespace Zel {
 
 namespace {
-
-struct StreamRelease {
-    void operator()(IZelStream* s) const { s->Release(); }
-};
 
 Action* Find(const std::vector<std::pair<std::string, Action*>>& map, const std::string& key) {
     for (const auto& [name, action] : map)
@@ -161,7 +158,7 @@ void GeometrySkin::UnloadSharedActions() {
 }
 
 bool GeometrySkin::LoadBinarySkin() {
-    std::unique_ptr<IZelStream, StreamRelease> stream(OpenMemoryStream(GetLoadPath()));
+    StreamHolder stream(OpenMemoryStream(GetLoadPath()));
     if (!stream)
         return false;
     const bool ok = IOGeometrySkinBin::Read(*this, stream.get(), GetDirectory(GetLoadPath()));

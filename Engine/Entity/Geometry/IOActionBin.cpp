@@ -21,6 +21,7 @@
 #include "Entity/Geometry/AnimationTrack.h"
 #include "Entity/Geometry/ChunkRecord.h"
 #include "Entity/Geometry/ChunkTags.h"
+#include "Entity/Geometry/StreamHolder.h"
 
 namespace Zel {
 
@@ -34,10 +35,6 @@ constexpr std::uint32_t kAt6EntryBytes = 72;
 constexpr std::uint32_t kAt6ActionBytes = 84;
 constexpr std::uint32_t kAt6TrackHeadBytes = 24;
 constexpr std::uint32_t kAt6TrackBytes = 184;
-
-struct StreamRelease {
-    void operator()(IZelStream* s) const { s->Release(); }
-};
 
 // Where the fields of a track record stand: the chunk record and the plain file's record order
 // them differently.
@@ -260,7 +257,7 @@ bool ReadAction(ActionResource& resource, const std::string& path) {
     }
     if (kind == 2)
         return false;
-    std::unique_ptr<IZelStream, StreamRelease> stream(OpenMemoryStream(path));
+    StreamHolder stream(OpenMemoryStream(path));
     if (!stream) {
         report("IOActionBin::ReadAction 无法加载文件 %s");
         return false;

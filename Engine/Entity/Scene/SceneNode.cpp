@@ -21,13 +21,13 @@ namespace {
 
 constexpr float kDownAxis[3] = {0.0f, -1.0f, 0.0f};
 
-constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+constexpr float kNodeIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 void SetIdentity(float* m) {
-    std::memcpy(m, kIdentity, sizeof kIdentity);
+    std::memcpy(m, kNodeIdentity, sizeof kNodeIdentity);
 }
 
-SceneManager* Scene() {
+SceneManager* NodeScene() {
     return Globals::Find(&Globals::GetSceneManager);
 }
 
@@ -269,12 +269,12 @@ Entity* SceneNode::GetChildEntity(const std::string& name) const {
 }
 
 SceneNode* SceneNode::CreateNode() {
-    SceneManager* scene = Scene();
+    SceneManager* scene = NodeScene();
     return scene ? scene->CreateSceneNode() : nullptr;
 }
 
 SceneNode* SceneNode::CreateNode(const std::string& name) {
-    SceneManager* scene = Scene();
+    SceneManager* scene = NodeScene();
     return scene ? scene->CreateSceneNode(name) : nullptr;
 }
 
@@ -302,12 +302,12 @@ SceneNode* SceneNode::CreateChild(const std::string& name, const float* position
 bool SceneNode::IsTopLevel() const {
     if (!parent_)
         return true;
-    SceneManager* scene = Scene();
+    SceneManager* scene = NodeScene();
     return scene && parent_ == scene->GetRootNode();
 }
 
 void SceneNode::AttachToRoot() {
-    SceneManager* scene = Scene();
+    SceneManager* scene = NodeScene();
     if (!scene || !scene->GetRootNode())
         return;
     scene->GetRootNode()->AddChild(this);
@@ -317,13 +317,13 @@ void SceneNode::AttachToRoot() {
 void SceneNode::AddToLevel() {
     if (placementSuppressed_)
         return;
-    SceneManager* scene = Scene();
+    SceneManager* scene = NodeScene();
     if (Level* level = scene ? scene->GetLevel() : nullptr)
         level->InsertNode(this);
 }
 
 void SceneNode::Destroy() {
-    if (SceneManager* scene = Scene())
+    if (SceneManager* scene = NodeScene())
         scene->DestroySceneNode(this);
 }
 
@@ -362,7 +362,7 @@ void SceneNode::CopyTo(SceneNode* target, bool withParent) {
     target->state_ = state_;
     target->bounds_ = bounds_;
     if (spatialCell_) {
-        SceneManager* scene = Scene();
+        SceneManager* scene = NodeScene();
         spatialCell_->Insert(target, true, true, scene ? scene->NextSpatialStamp() : 0);
     }
     target->lightMask_ = lightMask_;
