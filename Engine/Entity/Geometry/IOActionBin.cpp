@@ -89,25 +89,22 @@ std::vector<float> ReadFloats(IZelStream* stream, std::uint32_t count) {
     return floats;
 }
 
-bool ReadVectorKeys(IZelStream* stream, std::uint32_t count,
-                    std::vector<AnimationTrack::VectorKey>& keys) {
-    const std::vector<float> f = ReadFloats(stream, 4 * count);
-    if (f.size() != 4ull * count)
-        return false;
-    keys.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-        keys[i] = {f[4 * i], f[4 * i + 1], f[4 * i + 2], f[4 * i + 3]};
-    return true;
+void SetKey(AnimationTrack::VectorKey& key, const float* f) {
+    key = {f[0], f[1], f[2], f[3]};
 }
 
-bool ReadRotationKeys(IZelStream* stream, std::uint32_t count,
-                      std::vector<AnimationTrack::RotationKey>& keys) {
-    const std::vector<float> f = ReadFloats(stream, 5 * count);
-    if (f.size() != 5ull * count)
+void SetKey(AnimationTrack::RotationKey& key, const float* f) {
+    key = {f[0], f[1], f[2], f[3], f[4]};
+}
+
+// count keys of N floats each (the time last).
+template <std::uint32_t N, class Key>
+bool ReadKeyArray(IZelStream* stream, std::uint32_t count, std::vector<Key>& keys) {
+    const std::vector<float> f = ReadFloats(stream, N * count);
+    if (f.size() != std::size_t(N) * count)
         return false;
     keys.resize(count);
-    for (std::uint32_t i = 0; i < count; ++i)
-        keys[i] = {f[5 * i], f[5 * i + 1], f[5 * i + 2], f[5 * i + 3], f[5 * i + 4]};
+    for (std::uint32_t i = 0; i < count; ++i) SetKey(keys[i], &f[std::size_t(N) * i]);
     return true;
 }
 
@@ -148,9 +145,9 @@ bool ReadKeyArrays(AnimationTrack& track, const std::uint32_t counts[3], IZelStr
         return false;
     }
     track.ClearKeys();
-    if ((counts[0] && !ReadVectorKeys(stream, counts[0], track.Positions().keys)) ||
-        (counts[1] && !ReadRotationKeys(stream, counts[1], track.Rotations().keys)) ||
-        (counts[2] && !ReadVectorKeys(stream, counts[2], track.Scales().keys)))
+    if ((counts[0] && !ReadKeyArray<4>(stream, counts[0], track.Positions().keys)) ||
+        (counts[1] && !ReadKeyArray<5>(stream, counts[1], track.Rotations().keys)) ||
+        (counts[2] && !ReadKeyArray<4>(stream, counts[2], track.Scales().keys)))
         return false;
     if (frames == 0)
         return true;
@@ -172,9 +169,9 @@ bool ReadKeysAfter(const ChunkRecord& r, const KeyLayout& at, AnimationTrack& tr
 bool ReadKeys(AnimationTrack& track, IZelStream* stream) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOAnimationBin::ReadKeys");
     ChunkRecord chunk;
-    if (!chunk.ReadHeader(stream, ID_ANIMATIONKEYS, site, "IOAnimationBin::Read读取到错误的Tag"))
+    if (!chunk.Read(stream, ID_ANIMATIONKEYS, ChunkRecordSize::kAnimationKeys, site,
+                    "IOAnimationBin::Read读取到错误的Tag"))
         return false;
-    chunk.ReadRecord(stream, ChunkRecordSize::kAnimationKeys, true, site);
     return ReadKeysAfter(chunk, kChunkKeys, track, stream);
 }
 
@@ -195,9 +192,9 @@ bool ReadActionHead(IZelStream* stream, const char* function, const std::string&
                     ActionHead& head) {
     const ChunkSite site{__FILE_NAME__, __LINE__, function};
     ChunkRecord chunk;
-    if (!chunk.ReadHeader(stream, ID_ACTION, site, (prefix + "读取到错误的Tag").c_str()))
+    if (!chunk.Read(stream, ID_ACTION, ChunkRecordSize::kAction, site,
+                    (prefix + "读取到错误的Tag").c_str()))
         return false;
-    chunk.ReadRecord(stream, ChunkRecordSize::kAction, true, site);
     resourceWord = chunk.GetResourceWord();
     head.length = chunk.F32(0);
     const std::uint32_t boneCount = chunk.U32(8);
@@ -217,6 +214,22 @@ bool ReadActionHead(IZelStream* stream, const char* function, const std::string&
         LogTyped(LOG_ENGINE_INIT, "%s: %u bone indices and %u tracks run past the end of %s",
                  prefix.c_str(), boneCount, head.trackCount, stream->GetName().c_str());
         return false;
+    }
+    return true;
+}
+
+// The tracks of an action chunk with the bone each drives; false on the first refused track,
+// which leaves the stream out of step for whatever follows.
+using BoneTracks = std::vector<std::pair<std::unique_ptr<AnimationTrack>, std::int32_t>>;
+
+bool ReadTracks(IZelStream* stream, std::uint32_t count, BoneTracks& tracks) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::unique_ptr<AnimationTrack> track = NewTrack();
+        std::uint32_t bone = 0;
+        if (!IOAnimationBin::Read(*track, bone, stream))
+            return false;
+        track->SetFlags(track->GetFlags() | AnimationTrack::kKeepsPosition);
+        tracks.emplace_back(std::move(track), static_cast<std::int32_t>(bone));
     }
     return true;
 }
@@ -331,15 +344,9 @@ bool Read(Action& action, const std::string& pathPrefix, std::string& actionName
     if (!resource && actions)
         resource = static_cast<ActionResource*>(actions->Create(path));
     const bool fill = resource && !resource->IsLoaded();
-    std::vector<std::pair<std::unique_ptr<AnimationTrack>, std::int32_t>> tracks;
-    for (std::uint32_t i = 0; i < head.trackCount; ++i) {
-        std::unique_ptr<AnimationTrack> track = NewTrack();
-        std::uint32_t bone = 0;
-        if (!IOAnimationBin::Read(*track, bone, stream))
-            return false;
-        track->SetFlags(track->GetFlags() | AnimationTrack::kKeepsPosition);
-        tracks.emplace_back(std::move(track), static_cast<std::int32_t>(bone));
-    }
+    BoneTracks tracks;
+    if (!ReadTracks(stream, head.trackCount, tracks))
+        return false;
     if (!resource)
         return true;
     if (fill) {
@@ -366,15 +373,11 @@ bool ReadActionResource(ActionResource& resource, std::string& actionName, std::
                         "IOActionBin::ReadActionResource", actionName, fileName, resourceWord,
                         head))
         return false;
+    BoneTracks tracks;
+    if (!ReadTracks(stream, head.trackCount, tracks))
+        return false;
     resource.SetLength(head.length);
-    for (std::uint32_t i = 0; i < head.trackCount; ++i) {
-        std::unique_ptr<AnimationTrack> track = NewTrack();
-        std::uint32_t bone = 0;
-        if (!IOAnimationBin::Read(*track, bone, stream))
-            return false;
-        track->SetFlags(track->GetFlags() | AnimationTrack::kKeepsPosition);
-        resource.AddTrack(std::move(track), static_cast<std::int32_t>(bone));
-    }
+    for (auto& [track, bone] : tracks) resource.AddTrack(std::move(track), bone);
     return true;
 }
 
@@ -385,9 +388,9 @@ namespace IOAnimationBin {
 bool Read(AnimationTrack& track, std::uint32_t& boneIndex, IZelStream* stream) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOAnimationBin::Read");
     ChunkRecord chunk;
-    if (!chunk.ReadHeader(stream, ID_ANIMATION, site, "IOAnimationBin::Read读取到错误的Tag"))
+    if (!chunk.Read(stream, ID_ANIMATION, ChunkRecordSize::kAnimation, site,
+                    "IOAnimationBin::Read读取到错误的Tag"))
         return false;
-    chunk.ReadRecord(stream, ChunkRecordSize::kAnimation, true, site);
     ApplyTrackRecord(chunk, kChunkTrack, track, boneIndex);
     return ReadKeys(track, stream);
 }

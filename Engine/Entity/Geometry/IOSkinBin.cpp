@@ -54,9 +54,9 @@ namespace IOGeometrySkinBin {
 bool Read(GeometrySkin& geometry, IZelStream* stream, const std::string& directory) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOGeometrySkinBin::Read");
     ChunkRecord chunk;
-    if (!chunk.ReadHeader(stream, ID_GEOMETRYSKIN, site, "IOGeometrySkinBin::Read遇到未知的Tag"))
+    if (!chunk.Read(stream, ID_GEOMETRYSKIN, ChunkRecordSize::kGeometrySkin, site,
+                    "IOGeometrySkinBin::Read遇到未知的Tag"))
         return false;
-    chunk.ReadRecord(stream, ChunkRecordSize::kGeometrySkin, true, site);
     if (typeid(geometry) == typeid(GeometrySkin))
         geometry.SetResourceWord(chunk.GetResourceWord());
     const bool withSkeleton = chunk.U32(0) != 0;
@@ -166,9 +166,9 @@ namespace IOSkeletonBin {
 bool Read(Skeleton& skeleton, IZelStream* stream) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOSkeletonBin::Read");
     ChunkRecord chunk;
-    if (!chunk.ReadHeader(stream, ID_SKELETON, site, "IOSkeletonBin::Read遇到未知的Tag"))
+    if (!chunk.Read(stream, ID_SKELETON, ChunkRecordSize::kSkeleton, site,
+                    "IOSkeletonBin::Read遇到未知的Tag"))
         return false;
-    chunk.ReadRecord(stream, ChunkRecordSize::kSkeleton, true, site);
     const std::uint32_t boneCount = chunk.U32(4);
     if (!CountFits(stream, boneCount, kBoneChunkMin)) {
         LogTyped(LOG_ENGINE_INIT, "IOSkeletonBin::Read: %u bones run past the end of %s", boneCount,
@@ -206,9 +206,8 @@ namespace IOBoneBin {
 bool Read(Bone& bone, std::int32_t& id, std::int32_t& parentId, IZelStream* stream) {
     const ChunkSite site = ZEL_CHUNK_SITE("Zel::IOBoneBin::Read");
     ChunkRecord chunk;
-    if (!chunk.ReadHeader(stream, ID_BONE, site, "IOBoneBin::Read遇到未知的Tag"))
+    if (!chunk.Read(stream, ID_BONE, ChunkRecordSize::kBone, site, "IOBoneBin::Read遇到未知的Tag"))
         return false;
-    chunk.ReadRecord(stream, ChunkRecordSize::kBone, true, site);
     id = chunk.I32(0);
     parentId = chunk.I32(4);
     const std::uint32_t links = chunk.U32(8);
@@ -246,11 +245,7 @@ namespace {
 
 bool ReadShape(IZelStream* stream, std::uint32_t tag, std::uint32_t size, const char* report,
                ChunkRecord& chunk) {
-    const ChunkSite site{__FILE_NAME__, __LINE__, report};
-    if (!chunk.ReadHeader(stream, tag, site, report))
-        return false;
-    chunk.ReadRecord(stream, size, true, site);
-    return true;
+    return chunk.Read(stream, tag, size, ChunkSite{__FILE_NAME__, __LINE__, report}, report);
 }
 
 }  // namespace

@@ -126,6 +126,12 @@ private:
     bool leftHand_ = false;
     bool rightHand_ = false;
 
+    // The object's track, built from its node animation, when the name is a bone of the skeleton
+    // that no track drives yet (driven: one flag per bone); the resource's length grows to it.
+    void AppendBoneTrack(ActionResource& resource, const Skeleton& skeleton,
+                         const AseObject& object, const std::string& name,
+                         std::vector<bool>& driven);
+
     // The meshes of a level mesh file as read, appended to the geometry; indexShadow is the
     // shadow setting of their index buffers.
     bool BuildLevelMeshes(Geometry& geometry, const LevelMeshData& level, bool indexShadow);

@@ -96,15 +96,23 @@ void ReleaseSkeleton(Skeleton* skeleton) {
         skeletons->ReleaseShared(skeleton);
 }
 
-// Track k of the resource drives bone; the resource's length grows to the track's.
-void AppendTrack(ActionResource& resource, std::unique_ptr<AnimationTrack> track,
-                 std::int32_t bone) {
+}  // namespace
+
+void MeshSerializer::AppendBoneTrack(ActionResource& resource, const Skeleton& skeleton,
+                                     const AseObject& object, const std::string& name,
+                                     std::vector<bool>& driven) {
+    const std::int32_t bone = skeleton.GetBoneIndex(name);
+    // A second object of one bone would drive it twice: the first one wins.
+    if (bone < 0 || driven[static_cast<std::size_t>(bone)])
+        return;
+    auto track = std::make_unique<AnimationTrack>(nullptr, "", "", 0);
+    if (!BuildTrackFromAseObject(*track, object, false))
+        return;
+    driven[static_cast<std::size_t>(bone)] = true;
     track->SetFlags(track->GetFlags() | AnimationTrack::kKeepsPosition);
     resource.SetLength(std::max(resource.GetLength(), track->GetLength()));
     resource.AddTrack(std::move(track), bone);
 }
-
-}  // namespace
 
 int MeshSerializer::LoadSkeleton(Skeleton& skeleton, const std::string& path) {
     skeleton.ReleaseBones();
@@ -184,17 +192,8 @@ bool MeshSerializer::LoadActionFromAse(ActionResource& resource, const std::stri
             }
             break;
         }
-        if (skip || !skeleton)
-            continue;
-        const std::int32_t bone = skeleton->GetBoneIndex(name);
-        // A second object of one bone would drive it twice: the first one wins.
-        if (bone < 0 || driven[static_cast<std::size_t>(bone)])
-            continue;
-        auto track = std::make_unique<AnimationTrack>(nullptr, "", "", 0);
-        if (!BuildTrackFromAseObject(*track, object, false))
-            continue;
-        driven[static_cast<std::size_t>(bone)] = true;
-        AppendTrack(resource, std::move(track), bone);
+        if (!skip && skeleton)
+            AppendBoneTrack(resource, *skeleton, object, name, driven);
     }
     FreeAseScene(std::move(scene));
     ReleaseSkeleton(skeleton);
@@ -215,16 +214,8 @@ bool MeshSerializer::LoadSkinActionFromAse(ActionResource& resource, GeometrySki
     }
     std::vector<bool> driven(skeleton->GetBoneCount(), false);
     for (const std::unique_ptr<AseObject>& entry : scene->objects) {
-        if (!entry || !entry->name)
-            continue;
-        const std::int32_t bone = skeleton->GetBoneIndex(Unquote(entry->name));
-        if (bone < 0 || driven[static_cast<std::size_t>(bone)])
-            continue;
-        auto track = std::make_unique<AnimationTrack>(nullptr, "", "", 0);
-        if (!BuildTrackFromAseObject(*track, *entry, false))
-            continue;
-        driven[static_cast<std::size_t>(bone)] = true;
-        AppendTrack(resource, std::move(track), bone);
+        if (entry && entry->name)
+            AppendBoneTrack(resource, *skeleton, *entry, Unquote(entry->name), driven);
     }
     FreeAseScene(std::move(scene));
     ReleaseSkeleton(skeleton);
