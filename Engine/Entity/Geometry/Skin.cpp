@@ -265,7 +265,7 @@ std::uint32_t Skin::SkinVertices(void* destination, const BoneStateSet& model,
     auto* out = static_cast<std::uint8_t*>(destination);
     for (std::uint32_t v : list) {
         // A vertex past its blend record or its position has nothing to pose.
-        if (v >= blend_.size() || !inside(position, v))
+        if (v >= blend_.size() || v >= data->GetVertexCount() || !inside(position, v))
             continue;
         const SkinBlendRecord& record = blend_[v];
         const float* p = position->GetFloats() + v * FloatsPerElement(position);
@@ -303,6 +303,16 @@ std::uint32_t Skin::SkinVertices(void* destination, const BoneStateSet& model,
                         texcoord->GetData() + std::size_t(v) * texcoord->GetElementSize(), 8);
     }
     return static_cast<std::uint32_t>(list.size());
+}
+
+void Skin::ProjectToScreenBound(const float* matrix, const BoneStateSet& model) {
+    const std::uint32_t n = PrepareHomogeneous();
+    // The posed positions land at the vertices' own places, which the array holds only when
+    // every vertex has its homogeneous position.
+    const VertexData* data = GetVertexData();
+    if (n > 0 && data && n == data->GetVertexCount())
+        SkinVertices(GetHomogeneous().data(), model, VF_POSITION, 16, IdentityMatrix(), 0);
+    ProjectHomogeneous(matrix, n);
 }
 
 const float* Skin::SkinMatrixOf(const BoneStateSet& model, std::uint32_t bone) {

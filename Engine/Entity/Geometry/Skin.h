@@ -93,6 +93,10 @@ public:
         return SkinVertices(destination, model, vertexFlags, stride, finalMatrix, listIndex);
     }
 
+    // The posed positions through the clip matrix (Matrix4 layout) into the projected positions
+    // and their screen box: the bind positions posed by SkinVertices (list 0), then divided by w.
+    void ProjectToScreenBound(const float* matrix, const BoneStateSet& model);
+
     // The shader path's bone matrices: per palette slot, the skin matrix of the model's bone
     // state of the slot's bone (16 floats each, replacing out); a bone past the model's states
     // gives the identity, as in SkinVertices. Empty while palette mode is on or when the model has

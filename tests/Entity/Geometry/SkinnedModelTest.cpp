@@ -189,6 +189,25 @@ TEST_F(SkinnedModelTest, SkinVerticesPosesTheLoadedSkin) {
     }
 }
 
+TEST_F(SkinnedModelTest, ScreenBoundsFollowThePose) {
+    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
+    GeometrySkin* geometry = Load("d/two.ch3");
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
+    Skin& skin = *SkinOf(*geometry);
+    BoneStateSet states(*G()->GetBoneStatePool());
+    states.Rebuild(*geometry->GetSkeleton());
+    for (std::uint32_t b = 0; b < 3; ++b) states.GetBoneState(b)->skinMatrix[11] = 1.0f;
+    // A clip matrix that halves everything through w.
+    float clip[16];
+    std::memcpy(clip, IdentityMatrix(), sizeof clip);
+    clip[15] = 2.0f;
+    skin.ProjectToScreenBound(clip, states);
+    ASSERT_FALSE(skin.GetProjectedBounds().IsEmpty());
+    EXPECT_FLOAT_EQ(skin.GetProjectedBounds().GetMax()[2], (1.5f + 1.0f) / 2);
+    EXPECT_FLOAT_EQ(skin.GetProjectedBounds().GetMin()[2], (1.0f + 1.0f) / 2);
+    EXPECT_FLOAT_EQ(skin.GetProjectedBounds().GetMax()[0], 0.25f / 2);
+}
+
 TEST_F(SkinnedModelTest, BonesPastTheModelPoseWithTheIdentityLoggedOnce) {
     ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
     GeometrySkin* geometry = Load("d/two.ch3");
