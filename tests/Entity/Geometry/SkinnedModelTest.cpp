@@ -21,6 +21,7 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/IOSkinBin.h"
@@ -435,6 +436,40 @@ TEST_F(SkinnedModelTest, AseSkeletonsNeedObjectsAndARoot) {
         }
         EXPECT_EQ(Skeletons().GetOrLoad(c.path), nullptr) << c.path;
     }
+}
+
+TEST_F(SkinnedModelTest, TheLoadRoadFollowsTheNameAndThePreference) {
+    SaveRecipe("d");
+    ASSERT_TRUE(mg::MakeRecipe("skinned")[0].file.Save("d/only.ch3"));
+    GlobalConfigManager& config = *G()->GetConfigManager();
+    struct Case {
+        const char* path;
+        bool preferBinary;
+        bool loads;
+        bool fromBinary;  // the resource word of the ".ch3" was read
+    };
+    const Case cases[] = {
+        {"d/skinned.chr", false, true, false},
+        {"d/skinned.chr", true, true, true},
+        {"d/only.chr", true, true, true},
+        {"d/only.chr", false, false, false},
+        {"d/skinned.ac3", false, false, false},
+        {"d/skinned.ch3", false, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + (c.preferBinary ? " preferring binary" : ""));
+        Manager().RemoveAll();
+        config.SetPreferBinaryFiles(c.preferBinary);
+        // The skinned class by kind: the manager alone would give ".ac3" to the actor class.
+        auto* geometry = dynamic_cast<GeometrySkin*>(
+            Manager().GetOrLoadByKind(c.path, c.path, GEOMETRY_KIND_CHR));
+        ASSERT_NE(geometry, nullptr);
+        EXPECT_EQ(geometry->IsLoadSucceeded(), c.loads);
+        EXPECT_EQ(geometry->GetResourceWord() == 9u, c.fromBinary);
+        EXPECT_EQ(geometry->GetMeshCount(), c.loads ? 1u : 0u);
+        EXPECT_EQ(geometry->GetLoadPath(), c.path) << "the load path is restored";
+    }
+    config.SetPreferBinaryFiles(false);
 }
 
 TEST_F(SkinnedModelTest, ReaderFaultsFailTheLoad) {
