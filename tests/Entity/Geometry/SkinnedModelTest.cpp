@@ -406,6 +406,13 @@ TEST_F(SkinnedModelTest, AseActionsFollowTheFingerRule) {
     EXPECT_FALSE(G()->GetMeshSerializer()->LoadActionFromAse(*resource, skeleton->GetName(),
                                                              "d/missing.ase"));
     EXPECT_EQ(resource->GetTrackCount(), 5u) << "an unreadable file leaves the resource alone";
+
+    // The action loaders take the same road for an ASE action file.
+    ASSERT_TRUE(mg::WriteAseFile(HandScene()).Save("d/hands_walk.ase"));
+    Action* action = G()->GetActionFactory()->Acquire();
+    ASSERT_TRUE(G()->GetActionManager()->LoadActionResource(*action, skeleton, "d/hands_walk.ase"));
+    EXPECT_EQ(action->GetResource()->GetTrackCount(), 5u);
+    G()->GetActionFactory()->Release(action);
     Skeletons().ReleaseShared(skeleton);
 }
 
@@ -449,12 +456,9 @@ TEST_F(SkinnedModelTest, TheLoadRoadFollowsTheNameAndThePreference) {
         bool fromBinary;  // the resource word of the ".ch3" was read
     };
     const Case cases[] = {
-        {"d/skinned.chr", false, true, false},
-        {"d/skinned.chr", true, true, true},
-        {"d/only.chr", true, true, true},
-        {"d/only.chr", false, false, false},
-        {"d/skinned.ac3", false, false, false},
-        {"d/skinned.ch3", false, true, true},
+        {"d/skinned.chr", false, true, false},  {"d/skinned.chr", true, true, true},
+        {"d/only.chr", true, true, true},       {"d/only.chr", false, false, false},
+        {"d/skinned.ac3", false, false, false}, {"d/skinned.ch3", false, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.path) + (c.preferBinary ? " preferring binary" : ""));
