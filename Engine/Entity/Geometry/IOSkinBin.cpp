@@ -176,6 +176,7 @@ bool Read(Skeleton& skeleton, IZelStream* stream) {
         return false;
     }
     skeleton.ReleaseBones();
+    skeleton.SetRoleBones(chunk.I32(12), chunk.I32(16));
     skeleton.SetFootBone(0, chunk.I32(20));
     skeleton.SetFootBone(1, chunk.I32(24));
     std::vector<std::int32_t> ids(boneCount), parentIds(boneCount);

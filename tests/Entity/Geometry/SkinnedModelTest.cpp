@@ -60,6 +60,8 @@ mg::SkinnedGeometryDesc TwoBoneModel() {
     skin.palette = {0, 2};
     model.actions[0].tracks.resize(2);
     model.actions[0].boneIndices.resize(2);
+    model.skeleton->words[0] = 1;  // the head bone
+    model.skeleton->words[1] = 0;  // the spine bone
     return model;
 }
 
@@ -120,6 +122,8 @@ TEST_F(SkinnedModelTest, Ch3LoadsSkinSkeletonAndAction) {
     EXPECT_STREQ(skeleton->GetBone(2)->GetName(), "Bip01 L Foot");
     EXPECT_EQ(skeleton->GetBone(2)->GetParent(), skeleton->GetBone(0));
     EXPECT_EQ(skeleton->GetFootBone(0), 2);
+    EXPECT_EQ(skeleton->GetHeadBone(), 1);
+    EXPECT_EQ(skeleton->GetSpineBone(), 0);
     EXPECT_FLOAT_EQ(skeleton->GetBone(1)->GetBindMatrix()[11], 1.5f) << "translation in column 3";
 
     Action* walk = geometry->GetAnimationByName("walk");
