@@ -5,17 +5,22 @@
 #include <cstring>
 #include <set>
 
+#include "Core/GlobalConfigManager.h"
+#include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Entity/Character/BoneState.h"
 #include "Entity/Character/BoneStateSet.h"
 #include "Entity/Geometry/IndexData.h"
 #include "Entity/Geometry/LodStripArray.h"
 #include "Entity/Geometry/MeshData.h"
+#include "Entity/Geometry/VertexBufferByFormat.h"
 #include "Entity/Geometry/VertexComponentDataPool.h"
 #include "Entity/Geometry/VertexData.h"
 #include "Math/MathUtil.h"
 #include "Math/Matrix4.h"
+#include "Render/HardwareVertexBuffer.h"
 #include "Render/RenderCodes.h"
+#include "Render/VertexBufferBinding.h"
 
 namespace Zel {
 
@@ -303,6 +308,31 @@ std::uint32_t Skin::SkinVertices(void* destination, const BoneStateSet& model,
                         texcoord->GetData() + std::size_t(v) * texcoord->GetElementSize(), 8);
     }
     return static_cast<std::uint32_t>(list.size());
+}
+
+bool Skin::SkinIntoVertexBuffer(const BoneStateSet& model, std::uint32_t vertexFlags,
+                                std::uint32_t listIndex) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    VertexData* data = GetVertexData();
+    if ((config && config->GetValue(kSkinningSwitch) == 0) || !data)
+        return false;
+    VertexBufferByFormat* format = data->GetBufferByFormat(vertexFlags, true);
+    const VertexBufferBinding* binding = format ? format->GetBinding() : nullptr;
+    HardwareVertexBuffer* buffer = binding ? binding->GetSlot(0).buffer.Get() : nullptr;
+    const std::uint32_t stride = format ? format->GetStride() : 0;
+    if (!buffer || stride == 0)
+        return false;
+    const std::uint64_t bytes = std::uint64_t(data->GetVertexCount()) * stride;
+    const std::uint32_t offset = binding->GetSlot(0).offset;
+    if (offset + bytes > buffer->GetSizeInBytes())
+        return false;
+    const std::uint32_t option = (buffer->GetUsage() & BU_DYNAMIC) ? LO_DISCARD : LO_NORMAL;
+    void* destination = buffer->Lock(offset, static_cast<std::uint32_t>(bytes), option);
+    if (!destination)
+        return false;
+    SkinVertices(destination, model, vertexFlags, stride, IdentityMatrix(), listIndex);
+    buffer->Unlock();
+    return true;
 }
 
 void Skin::ProjectToScreenBound(const float* matrix, const BoneStateSet& model) {

@@ -44,6 +44,8 @@ public:
     static constexpr std::uint32_t kMaxPaletteBones = 60;
     static constexpr std::uint32_t kBlendRecordBytes = 36;
     static constexpr std::uint32_t kMaxInfluences = 4;
+    // The global switch that lets skins be skinned at all ("是否计算蒙皮CPU+GPU", on by default).
+    static constexpr std::uint32_t kSkinningSwitch = 74;
 
     // The skin's own vertex and index data; the vertex usage word is left as Mesh makes it (the
     // readers and skin merging set up the data themselves).
@@ -92,6 +94,13 @@ public:
                                  const float* finalMatrix, std::uint32_t listIndex) {
         return SkinVertices(destination, model, vertexFlags, stride, finalMatrix, listIndex);
     }
+
+    // The fixed-function path's pass step: the vertex buffer of the pass's layout (built now when
+    // new) is locked whole (discarding a dynamic one) and the vertices of list listIndex are
+    // skinned straight into it with the identity as final matrix. False, writing nothing, while
+    // the skinning switch is off, or when the buffer cannot be had or locked.
+    bool SkinIntoVertexBuffer(const BoneStateSet& model, std::uint32_t vertexFlags,
+                              std::uint32_t listIndex);
 
     // The posed positions through the clip matrix (Matrix4 layout) into the projected positions
     // and their screen box: the bind positions posed by SkinVertices (list 0), then divided by w.

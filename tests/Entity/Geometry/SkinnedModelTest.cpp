@@ -32,9 +32,12 @@
 #include "Entity/Geometry/MeshSerializer.h"
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/VertexComponentDataPool.h"
+#include "Entity/Geometry/VertexBufferByFormat.h"
 #include "Entity/Geometry/VertexData.h"
 #include "Math/MathUtil.h"
+#include "Render/HardwareVertexBuffer.h"
 #include "Render/RenderCodes.h"
+#include "Render/VertexBufferBinding.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/ChunkStreamWriter.h"
 #include "modelgen/ChunkWriters.h"
@@ -192,6 +195,33 @@ TEST_F(SkinnedModelTest, SkinVerticesPosesTheLoadedSkin) {
         EXPECT_NEAR(normal[1], nrm.y, 1e-5f) << v;
         EXPECT_NEAR(normal[2], nrm.z, 1e-5f) << v;
     }
+}
+
+TEST_F(SkinnedModelTest, FixedFunctionPassesSkinIntoTheirVertexBuffer) {
+    Scene().SetDX7Mode(true);
+    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
+    GeometrySkin* geometry = Load("d/two.ch3");
+    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
+    Skin& skin = *SkinOf(*geometry);
+    BoneStateSet states(*G()->GetBoneStatePool());
+    states.Rebuild(*geometry->GetSkeleton());
+    for (std::uint32_t b = 0; b < 3; ++b) states.GetBoneState(b)->skinMatrix[7] = 2.0f;
+    const std::uint32_t flags = VF_POSITION | VF_NORMAL | VF_TEXCOORD0;
+    ASSERT_TRUE(skin.SkinIntoVertexBuffer(states, flags, 0));
+    VertexBufferByFormat* format = skin.GetVertexData()->GetBufferByFormat(flags, false);
+    ASSERT_EQ(format->GetStride(), 32u);
+    HardwareVertexBuffer& buffer = *format->GetBinding()->GetSlot(0).buffer;
+    const std::vector<float> written = ReadBack<float>(buffer, 0, 8 * skin.GetVertexCount());
+    const float* positions = skin.GetVertexData()->FindComponent(VF_POSITION)->GetFloats();
+    const float* uvs = skin.GetVertexData()->FindComponent(VF_TEXCOORD0)->GetFloats();
+    for (std::uint32_t v = 0; v < skin.GetVertexCount(); ++v) {
+        EXPECT_FLOAT_EQ(written[8 * v + 1], positions[3 * v + 1] + 2.0f) << v;
+        EXPECT_FLOAT_EQ(written[8 * v + 6], uvs[2 * v]) << v;
+    }
+    EXPECT_GT(skin.GetBoneBatch(1).count, 0u) << "the fixed-function path has its batches";
+
+    G()->GetConfigManager()->SetValue(Skin::kSkinningSwitch, 0);
+    EXPECT_FALSE(skin.SkinIntoVertexBuffer(states, flags, 0));
 }
 
 TEST_F(SkinnedModelTest, ScreenBoundsFollowThePose) {
