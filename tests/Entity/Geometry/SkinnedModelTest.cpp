@@ -75,8 +75,29 @@ protected:
         Manager().SetBasePath("");
     }
 
+    void TearDown() override {
+        // The bone states go back to their pool before the globals go.
+        states_.reset();
+        ZelTest::GeometryTest::TearDown();
+    }
+
     GeometryManager& Manager() { return *G()->GetGeometryManager(); }
     SkeletonManager& Skeletons() { return *G()->GetSkeletonManager(); }
+
+    // The two-bone model loaded from its ".ch3", and bone states for its skeleton in states_;
+    // its skin, or null when it did not load.
+    Skin* LoadTwoBoneSkin() {
+        if (!mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"))
+            return nullptr;
+        GeometrySkin* geometry = Load("d/two.ch3");
+        if (!geometry || !geometry->IsLoadSucceeded())
+            return nullptr;
+        states_ = std::make_unique<BoneStateSet>(*G()->GetBoneStatePool());
+        states_->Rebuild(*geometry->GetSkeleton());
+        return SkinOf(*geometry);
+    }
+
+    std::unique_ptr<BoneStateSet> states_;
 
     GeometrySkin* Load(const std::string& path) {
         return dynamic_cast<GeometrySkin*>(Manager().GetOrLoad(path, path));
@@ -148,12 +169,10 @@ TEST_F(SkinnedModelTest, Ch3LoadsSkinSkeletonAndAction) {
 
 TEST_F(SkinnedModelTest, SkinVerticesPosesTheLoadedSkin) {
     const mg::SkinnedGeometryDesc model = TwoBoneModel();
-    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(model).Save("d/two.ch3"));
-    GeometrySkin* geometry = Load("d/two.ch3");
-    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
-    Skin& skin = *SkinOf(*geometry);
-    BoneStateSet states(*G()->GetBoneStatePool());
-    states.Rebuild(*geometry->GetSkeleton());
+    Skin* loaded = LoadTwoBoneSkin();
+    ASSERT_NE(loaded, nullptr);
+    Skin& skin = *loaded;
+    BoneStateSet& states = *states_;
     // Bone 0 moves by +1 in x; bone 2 doubles x, lifts z by 3 and has h = 2, which halves all.
     float* m0 = states.GetBoneState(0)->skinMatrix;
     float* m2 = states.GetBoneState(2)->skinMatrix;
@@ -199,12 +218,10 @@ TEST_F(SkinnedModelTest, SkinVerticesPosesTheLoadedSkin) {
 
 TEST_F(SkinnedModelTest, FixedFunctionPassesSkinIntoTheirVertexBuffer) {
     Scene().SetDX7Mode(true);
-    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
-    GeometrySkin* geometry = Load("d/two.ch3");
-    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
-    Skin& skin = *SkinOf(*geometry);
-    BoneStateSet states(*G()->GetBoneStatePool());
-    states.Rebuild(*geometry->GetSkeleton());
+    Skin* loaded = LoadTwoBoneSkin();
+    ASSERT_NE(loaded, nullptr);
+    Skin& skin = *loaded;
+    BoneStateSet& states = *states_;
     for (std::uint32_t b = 0; b < 3; ++b) states.GetBoneState(b)->skinMatrix[7] = 2.0f;
     const std::uint32_t flags = VF_POSITION | VF_NORMAL | VF_TEXCOORD0;
     ASSERT_TRUE(skin.SkinIntoVertexBuffer(states, flags, 0));
@@ -225,12 +242,10 @@ TEST_F(SkinnedModelTest, FixedFunctionPassesSkinIntoTheirVertexBuffer) {
 }
 
 TEST_F(SkinnedModelTest, ScreenBoundsFollowThePose) {
-    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
-    GeometrySkin* geometry = Load("d/two.ch3");
-    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
-    Skin& skin = *SkinOf(*geometry);
-    BoneStateSet states(*G()->GetBoneStatePool());
-    states.Rebuild(*geometry->GetSkeleton());
+    Skin* loaded = LoadTwoBoneSkin();
+    ASSERT_NE(loaded, nullptr);
+    Skin& skin = *loaded;
+    BoneStateSet& states = *states_;
     for (std::uint32_t b = 0; b < 3; ++b) states.GetBoneState(b)->skinMatrix[11] = 1.0f;
     // A clip matrix that halves everything through w.
     float clip[16];
@@ -244,17 +259,15 @@ TEST_F(SkinnedModelTest, ScreenBoundsFollowThePose) {
 }
 
 TEST_F(SkinnedModelTest, BonesPastTheModelPoseWithTheIdentityLoggedOnce) {
-    ASSERT_TRUE(mg::WriteSkinnedGeometryFile(TwoBoneModel()).Save("d/two.ch3"));
-    GeometrySkin* geometry = Load("d/two.ch3");
-    ASSERT_TRUE(geometry && geometry->IsLoadSucceeded());
-    Skin& skin = *SkinOf(*geometry);
+    Skin* loaded = LoadTwoBoneSkin();
+    ASSERT_NE(loaded, nullptr);
+    Skin& skin = *loaded;
+    BoneStateSet& states = *states_;
     for (SkinBlendRecord& r : skin.GetBlendRecords()) {
         r.count = 1;
         r.bones[0] = 7;
         r.weights[0] = 1.0f;
     }
-    BoneStateSet states(*G()->GetBoneStatePool());
-    states.Rebuild(*geometry->GetSkeleton());
     std::vector<float> out(4 * skin.GetVertexCount());
     ZelTest::LogCapture log;
     skin.SkinVertices(out.data(), states, VF_POSITION, 16, IdentityMatrix(), 0);
