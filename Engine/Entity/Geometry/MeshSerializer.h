@@ -96,6 +96,18 @@ public:
     // the length. False when the file cannot be read or the skeleton is not held (logged).
     virtual bool LoadSkinActionFromAse(ActionResource& resource, GeometrySkin& geometry,
                                        const std::string& path);
+    // One stand-alone mesh per strip set of the object (a Skin when asSkin), named after its
+    // sub-material and filled from the set, appended to meshes; stops at a mesh that cannot be
+    // built. Answers the meshes made.
+    std::uint32_t BuildStripMeshList(const AseObject& object, const AseMaterials& materials,
+                                     std::vector<std::unique_ptr<Mesh>>& meshes, bool asSkin);
+    // The skins of a cloth object: BuildStripMeshList as skins, then for each whose strip set has
+    // vertex weights its blend records (an unknown bone silently takes bone 0), palette and bone
+    // batches, against the skeleton of the name held by the skeleton manager; no blend
+    // components. Answers the meshes made.
+    std::uint32_t BuildClothSkinMeshes(const AseObject& object, const AseMaterials& materials,
+                                       const std::string& skeletonName,
+                                       std::vector<std::unique_ptr<Mesh>>& meshes);
     // The skin meshes of one object, one per strip set, with their blend records, BLENDWEIGHTS
     // and BLENDINDICES (palette slots), palette and bone batches; nothing without the geometry's
     // skeleton. False when a mesh cannot be built (its index buffer cannot be made).
@@ -126,6 +138,10 @@ private:
     bool leftHand_ = false;
     bool rightHand_ = false;
 
+    // Names the mesh after the set's sub-material of the object's material and fills it from the
+    // set; false when it cannot be built.
+    bool FillStripMesh(Mesh& mesh, const AseStripSet& set, const AseObject& object,
+                       const AseMaterials& materials);
     // The object's track, built from its node animation, when the name is a bone of the skeleton
     // that no track drives yet (driven: one flag per bone); the resource's length grows to it.
     void AppendBoneTrack(ActionResource& resource, const Skeleton& skeleton,

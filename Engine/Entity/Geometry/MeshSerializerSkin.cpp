@@ -96,6 +96,31 @@ void ReleaseSkeleton(Skeleton* skeleton) {
         skeletons->ReleaseShared(skeleton);
 }
 
+// The skin's blend records from the set's vertex weights: at most four influences per vertex,
+// bones by name; a name the skeleton lacks takes bone 0 (logged when asked).
+void FillBlendRecords(Skin& skin, const AseStripSet& set, const Skeleton& skeleton,
+                      bool logUnknown) {
+    std::vector<SkinBlendRecord>& blend = skin.GetBlendRecords();
+    blend.assign(skin.GetVertexCount(), SkinBlendRecord());
+    for (std::size_t v = 0; v < blend.size() && v < set.vertexWeights.size(); ++v) {
+        const AseVertexWeights& influences = set.vertexWeights[v];
+        const std::size_t used = std::min<std::size_t>(
+            {influences.boneNames.size(), influences.weights.size(), Skin::kMaxInfluences});
+        blend[v].count = static_cast<std::int32_t>(used);
+        for (std::size_t k = 0; k < used; ++k) {
+            std::int32_t bone = skeleton.GetBoneIndex(influences.boneNames[k]);
+            if (bone < 0) {
+                if (logUnknown)
+                    LogTyped(LOG_ENGINE_INIT, "皮肤ASE皮肤顶点找不到对应骨骼 %s",
+                             influences.boneNames[k].c_str());
+                bone = 0;
+            }
+            blend[v].bones[k] = static_cast<std::uint32_t>(bone);
+            blend[v].weights[k] = influences.weights[k];
+        }
+    }
+}
+
 }  // namespace
 
 void MeshSerializer::AppendBoneTrack(ActionResource& resource, const Skeleton& skeleton,
@@ -222,6 +247,53 @@ bool MeshSerializer::LoadSkinActionFromAse(ActionResource& resource, GeometrySki
     return true;
 }
 
+bool MeshSerializer::FillStripMesh(Mesh& mesh, const AseStripSet& set, const AseObject& object,
+                                   const AseMaterials& materials) {
+    if (object.materialRef >= 0 && std::size_t(object.materialRef) < materials.size())
+        if (const AseMaterial* material =
+                FindSubMaterial(materials[std::size_t(object.materialRef)].get(), set.subMaterial))
+            mesh.SetMaterialName(material->name);
+    return BuildStripSetMesh(mesh, set, 0, object, object.parent || object.animation);
+}
+
+std::uint32_t MeshSerializer::BuildStripMeshList(const AseObject& object,
+                                                 const AseMaterials& materials,
+                                                 std::vector<std::unique_ptr<Mesh>>& meshes,
+                                                 bool asSkin) {
+    std::uint32_t made = 0;
+    if (!object.strips)
+        return made;
+    for (const std::unique_ptr<AseStripSet>& set : object.strips->sets) {
+        std::unique_ptr<Mesh> mesh = asSkin ? std::make_unique<Skin>(nullptr, std::string())
+                                            : std::make_unique<Mesh>(nullptr, true, true);
+        if (!FillStripMesh(*mesh, *set, object, materials))
+            break;
+        meshes.push_back(std::move(mesh));
+        ++made;
+    }
+    return made;
+}
+
+std::uint32_t MeshSerializer::BuildClothSkinMeshes(const AseObject& object,
+                                                   const AseMaterials& materials,
+                                                   const std::string& skeletonName,
+                                                   std::vector<std::unique_ptr<Mesh>>& meshes) {
+    Skeleton* skeleton = AcquireSkeleton(skeletonName);
+    const std::size_t first = meshes.size();
+    const std::uint32_t made = BuildStripMeshList(object, materials, meshes, true);
+    for (std::uint32_t i = 0; i < made && skeleton; ++i) {
+        auto& skin = static_cast<Skin&>(*meshes[first + i]);
+        const AseStripSet& set = *object.strips->sets[i];
+        if (set.vertexWeights.empty())
+            continue;
+        FillBlendRecords(skin, set, *skeleton, false);
+        skin.BuildPalette();
+        skin.BuildBoneBatches();
+    }
+    ReleaseSkeleton(skeleton);
+    return made;
+}
+
 bool MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& object,
                                                   const AseMaterials& materials,
                                                   GeometrySkin& geometry) {
@@ -236,18 +308,13 @@ bool MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& object,
         if (set->vertexCount <= 0 || set->positions.empty())
             continue;
         auto* skin = static_cast<Skin*>(geometry.AddMesh());
-        if (object.materialRef >= 0 && std::size_t(object.materialRef) < materials.size())
-            if (const AseMaterial* material = FindSubMaterial(
-                    materials[std::size_t(object.materialRef)].get(), set->subMaterial))
-                skin->SetMaterialName(material->name);
-        if (!BuildStripSetMesh(*skin, *set, 0, object, object.parent || object.animation)) {
+        if (!FillStripMesh(*skin, *set, object, materials)) {
             built = false;
             break;
         }
         geometry.GetBounds().Merge(skin->GetBounds());
         const std::uint32_t n = skin->GetVertexCount();
-        std::vector<SkinBlendRecord>& blend = skin->GetBlendRecords();
-        blend.assign(n, SkinBlendRecord());
+        skin->GetBlendRecords().assign(n, SkinBlendRecord());
         VertexData* data = skin->GetVertexData();
         VertexComponentDataPool* weights = data->AddComponent(VF_BLEND_WEIGHTS, VET_FLOAT4, n);
         VertexComponentDataPool* indices = data->AddComponent(VF_BLEND_INDICES, VET_FLOAT4, n);
@@ -255,45 +322,25 @@ bool MeshSerializer::BuildSkinMeshesFromAseObject(const AseObject& object,
             LogTyped(LOG_ENGINE_INIT, "皮肤ASE文件没有顶点权值");
             continue;
         }
-        if (!weights || !indices || !weights->GetData() || !indices->GetData())
-            continue;
-        float* w = weights->GetFloats();
-        float* b = indices->GetFloats();
-        for (std::uint32_t v = 0; v < n && v < set->vertexWeights.size(); ++v) {
-            const AseVertexWeights& influences = set->vertexWeights[v];
-            const std::size_t used = std::min<std::size_t>(
-                {influences.boneNames.size(), influences.weights.size(), Skin::kMaxInfluences});
-            blend[v].count = static_cast<std::int32_t>(used);
-            for (std::uint32_t k = 0; k < Skin::kMaxInfluences; ++k) {
-                if (k >= used) {
-                    b[4 * v + k] = -1.0f;
-                    w[4 * v + k] = 0.0f;
-                    continue;
-                }
-                std::int32_t bone = skeleton->GetBoneIndex(influences.boneNames[k]);
-                if (bone < 0) {
-                    LogTyped(LOG_ENGINE_INIT, "皮肤ASE皮肤顶点找不到对应骨骼 %s",
-                             influences.boneNames[k].c_str());
-                    bone = 0;
-                }
-                blend[v].bones[k] = static_cast<std::uint32_t>(bone);
-                blend[v].weights[k] = influences.weights[k];
-                b[4 * v + k] = static_cast<float>(bone);
-                w[4 * v + k] = influences.weights[k];
-            }
-        }
+        FillBlendRecords(*skin, *set, *skeleton, true);
         skin->BuildPalette();
-        for (std::uint32_t i = 0; i < 4 * n; ++i) {
-            if (b[i] < 0.0f) {
-                b[i] = 0.0f;
-                continue;
-            }
-            std::int32_t slot = skin->FindPaletteIndex(static_cast<std::uint32_t>(b[i]));
-            if (slot < 0) {
-                LogTyped(LOG_ENGINE_INIT, "newID==-1");
-                slot = 0;
-            }
-            b[i] = static_cast<float>(slot);
+        if (weights && indices && weights->GetData() && indices->GetData()) {
+            float* w = weights->GetFloats();
+            float* b = indices->GetFloats();
+            const std::vector<SkinBlendRecord>& blend = skin->GetBlendRecords();
+            for (std::uint32_t v = 0; v < n; ++v)
+                for (std::int32_t k = 0; k < 4; ++k) {
+                    w[4 * v + k] = blend[v].weights[k];
+                    std::int32_t slot = 0;
+                    if (k < blend[v].count) {
+                        slot = skin->FindPaletteIndex(blend[v].bones[k]);
+                        if (slot < 0) {
+                            LogTyped(LOG_ENGINE_INIT, "newID==-1");
+                            slot = 0;
+                        }
+                    }
+                    b[4 * v + k] = static_cast<float>(slot);
+                }
         }
         skin->BuildBoneBatches();
     }

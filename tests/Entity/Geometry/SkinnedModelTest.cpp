@@ -21,6 +21,10 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/Ase/AseObject.h"
+#include "Entity/Geometry/Ase/AseReader.h"
+#include "Entity/Geometry/Ase/AseScene.h"
+#include "Entity/Geometry/Ase/AseMaterial.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Geometry/GeometrySkin.h"
@@ -394,6 +398,34 @@ TEST_F(SkinnedModelTest, ChrBuiltFromAseEqualsTheBinaryModel) {
     ASSERT_NE(walk->GetResource(), nullptr);
     EXPECT_EQ(walk->GetResource()->GetTrackCount(), 3u);
     EXPECT_NEAR(walk->GetResource()->GetLength(), 1.0f, 1e-5f);
+}
+
+TEST_F(SkinnedModelTest, ClothSkinsTakeBlendRecordsWithoutComponents) {
+    SaveRecipe("d");
+    GeometrySkin* binary = Load("d/skinned.ch3");
+    ASSERT_TRUE(binary && binary->IsLoadSucceeded());
+    Skeleton* skeleton = Skeletons().GetOrLoad("d/skinned_skeleton.ase");
+    ASSERT_NE(skeleton, nullptr);
+    std::unique_ptr<AseScene> scene = LoadAseScene("d/skinned_skin.ase", 1.0f, true);
+    ASSERT_TRUE(scene && !scene->objects.empty());
+    std::vector<std::unique_ptr<Mesh>> meshes;
+    EXPECT_EQ(G()->GetMeshSerializer()->BuildClothSkinMeshes(*scene->objects[0], scene->materials,
+                                                             skeleton->GetName(), meshes),
+              1u);
+    ASSERT_EQ(meshes.size(), 1u);
+    const auto* cloth = dynamic_cast<const Skin*>(meshes[0].get());
+    ASSERT_NE(cloth, nullptr);
+    const Skin& want = *SkinOf(*binary);
+    EXPECT_EQ(cloth->GetMaterialName(), want.GetMaterialName());
+    EXPECT_EQ(cloth->GetPalette(), want.GetPalette());
+    ASSERT_EQ(cloth->GetBlendRecords().size(), want.GetBlendRecords().size());
+    for (std::size_t v = 0; v < want.GetBlendRecords().size(); ++v) {
+        EXPECT_EQ(cloth->GetBlendRecords()[v].count, want.GetBlendRecords()[v].count) << v;
+        EXPECT_EQ(cloth->GetBlendRecords()[v].bones[0], want.GetBlendRecords()[v].bones[0]) << v;
+    }
+    EXPECT_EQ(cloth->GetVertexData()->FindComponent(VF_BLEND_INDICES), nullptr);
+    FreeAseScene(std::move(scene));
+    Skeletons().ReleaseShared(skeleton);
 }
 
 // Two hands under the root, each with its root finger and a second finger, and a bone without
