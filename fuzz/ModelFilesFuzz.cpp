@@ -8,10 +8,15 @@
 //   5  a geometry chunk's record, lists and, when it has no parts or tracks, its material files
 //   6  a whole ".dm3" loaded into a Geometry (parts into meshes, material files)
 //   7  a whole ".dm2" loaded into a Geometry
-// Modes 6 and 7 serve the file from the virtual file system's memory kind and run without
-// Globals, so no hardware index buffer can be made: a mesh with indices stops there (after its
-// vertices were filled), a mesh without them loads whole. GeometryLoadFuzz loads the same files
-// on a software device, where meshes with indices go on.
+//   8  a whole ".ch3" loaded into a GeometrySkin (skin parts, skeleton, actions)
+//   9  a plain ".at6" action file      10 a skin chunk      11 a skeleton chunk
+//   12 an action chunk into an action resource              13 a bound chunk
+//   14 an ASE scene as skeleton, then as action and skin meshes against that skeleton
+// Modes 6, 7 and 8 serve the file from the virtual file system's memory kind. The quiet Globals
+// have no render device, so no hardware index buffer can be made: a mesh with indices stops there
+// (after its vertices were filled), a mesh without them loads whole. GeometryLoadFuzz loads the
+// same files on a software device, where meshes with indices go on. The skeletons and actions a
+// run makes are removed after it, so every input starts from empty managers.
 //
 //   ModelFilesFuzz --write-seeds=DIR   writes the seed corpus (made by the model fixture writer)
 //   ModelFilesFuzz [libFuzzer flags] CORPUS...
@@ -29,7 +34,18 @@
 #include "Core/StreamFactory.h"
 #include "Core/TiXmlDocument.h"
 #include "Core/ChunkStream.h"
+#include "Core/Globals.h"
+#include "Entity/Character/ActionManager.h"
+#include "Entity/Character/ActionResource.h"
+#include "Entity/Character/Skeleton.h"
+#include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/IOActionBin.h"
+#include "Entity/Geometry/IOSkinBin.h"
+#include "Entity/Geometry/MeshSerializer.h"
+#include "Entity/Geometry/Skin.h"
+#include "Math/BoundBase.h"
 #include "Entity/Geometry/GeometryDescription.h"
 #include "Entity/Geometry/IOGeometryBin.h"
 #include "Entity/Geometry/IOMeshBin.h"
@@ -38,6 +54,7 @@
 #include "Entity/Geometry/SkinDescription.h"
 #include "Entity/Geometry/StaticGeometryDescription.h"
 #include "Platform/Vfs/Vfs.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzSeeds.h"
 #include "modelgen/ChunkWriters.h"
 #include "modelgen/DescriptionFiles.h"
@@ -56,6 +73,13 @@ enum Mode : std::uint8_t {
     kGeometry,
     kGeometryFile,
     kDm2File,
+    kSkinnedFile,
+    kPlainAction,
+    kSkinChunk,
+    kSkeletonChunk,
+    kActionChunk,
+    kBoundChunk,
+    kAseSkeleton,
     kModeCount
 };
 
@@ -109,6 +133,87 @@ void LoadGeometryFile(const char* name, const std::uint8_t* data, std::size_t si
             sum = sum + (geometry.GetMesh(i) != nullptr);
     }
     VFS::UnmountMemoryFile(name);
+}
+
+// Forgets every skeleton and action resource a run made.
+void ClearCharacterManagers() {
+    Zel::Globals* g = ZelFuzz::QuietGlobals();
+    g->GetActionManager()->RemoveAll();
+    g->GetSkeletonManager()->RemoveAll();
+}
+
+void LoadSkinnedFile(const std::uint8_t* data, std::size_t size) {
+    {
+        ZelFuzz::MountedFile file("fuzz.ch3", data, size);
+        Zel::GeometrySkin geometry(nullptr, "fuzz.ch3", "Geometry", 0);
+        geometry.Load("fuzz.ch3");
+        volatile std::uint64_t sum = geometry.GetSizeField();
+        for (std::uint32_t i = 0; i < geometry.GetMeshCount(); ++i)
+            if (auto* skin = dynamic_cast<Zel::Skin*>(geometry.GetMesh(i)))
+                sum = sum + skin->GetPaletteCount() + skin->GetBlendRecords().size();
+        std::string name;
+        for (std::uint32_t i = 0; geometry.GetAnimationName(i, name); ++i) sum = sum + name.size();
+    }
+    ClearCharacterManagers();
+}
+
+void ReadChunks(Mode mode, Zel::IZelStream* stream) {
+    bool ok = false;
+    switch (mode) {
+        case kPlainAction: {
+            Zel::ActionResource resource(nullptr, "fuzz.at6", "ActionResource", 0);
+            ok = Zel::IOActionBin::ReadAt6(resource, stream, 0);
+            break;
+        }
+        case kSkinChunk: {
+            Zel::Skin skin(nullptr, "fuzz");
+            ok = Zel::IOSkinBin::Read(skin, stream);
+            break;
+        }
+        case kSkeletonChunk: {
+            Zel::Skeleton skeleton(nullptr, "fuzz", "SkeletonResource", 0);
+            ok = Zel::IOSkeletonBin::Read(skeleton, stream);
+            skeleton.ReleaseBones();
+            break;
+        }
+        case kActionChunk: {
+            Zel::ActionResource resource(nullptr, "fuzz.ac3", "ActionResource", 0);
+            std::string name, file;
+            ok = Zel::IOActionBin::ReadActionResource(resource, name, file, stream);
+            break;
+        }
+        default: {
+            Zel::BoundBase* shape = nullptr;
+            ok = Zel::IOBoundBin::Read(shape, stream);
+            if (shape)
+                shape->Recycle();
+            break;
+        }
+    }
+    Zel::FinishChunkRead(stream, ok);
+}
+
+// The scene as a skeleton; when it makes one, the same scene as an action and as skin meshes.
+void BuildFromAse(const std::uint8_t* data, std::size_t size) {
+    Zel::Globals* g = ZelFuzz::QuietGlobals();
+    {
+        ZelFuzz::MountedFile file("fuzz.ase", data, size);
+        Zel::Skeleton* skeleton = g->GetSkeletonManager()->GetOrLoad("fuzz.ase");
+        if (skeleton) {
+            auto* resource =
+                static_cast<Zel::ActionResource*>(g->GetActionManager()->Create("fuzz_walk.ase"));
+            if (resource)
+                g->GetMeshSerializer()->LoadActionFromAse(*resource, "fuzz.ase", "fuzz.ase");
+            Zel::GeometrySkin geometry(nullptr, "fuzz.chr", "Geometry", 0);
+            skeleton->AddRef();
+            geometry.SetSkeleton(skeleton);
+            g->GetMeshSerializer()->LoadSkinMeshesFromAse(geometry, "fuzz.ase");
+            if (resource)
+                g->GetMeshSerializer()->LoadSkinActionFromAse(*resource, geometry, "fuzz.ase");
+            g->GetSkeletonManager()->ReleaseShared(skeleton);
+        }
+    }
+    ClearCharacterManagers();
 }
 
 void ReadXml(std::string_view text) {
@@ -176,13 +281,46 @@ void WriteSeeds(const std::filesystem::path& dir) {
     ZelFuzz::SaveSeed(dir, "xml_skin", WithMode(kXml, WriteEntityXmlFile(skin).bytes));
     LevelXmlDesc level{LevelXmlDesc::Form::Scene, "grid.mesh", "grid.xml"};
     ZelFuzz::SaveSeed(dir, "xml_level", WithMode(kXml, WriteLevelXmlFile(level).bytes));
+
+    // The skinned recipe: its ".ch3", its plain action, its ASE scenes, and its chunks one by one.
+    for (const RecipeFile& f : MakeRecipe("skinned")) {
+        const std::string& n = f.name;
+        const Mode mode = n.ends_with(".ch3")   ? kSkinnedFile
+                          : n.ends_with(".at6") ? kPlainAction
+                          : n.ends_with(".ase") ? kAseSkeleton
+                                                : kChr;
+        ZelFuzz::SaveSeed(dir, "skinned_" + n, WithMode(mode, f.file.bytes));
+    }
+    const SkinnedGeometryDesc model = SkinnedModel();
+    const auto chunk = [&](const char* name, Mode mode, const auto& write) {
+        const FaultPlan none;
+        ChunkStreamWriter w(none);
+        write(w);
+        ZelFuzz::SaveSeed(dir, name, WithMode(mode, w.Finish().bytes));
+    };
+    chunk("skinned_skin", kSkinChunk, [&](ChunkStreamWriter& w) {
+        WriteSkinChunk(w, std::get<SkinDesc>(model.geometry.parts[0]), "skin");
+    });
+    chunk("skinned_skeleton", kSkeletonChunk,
+          [&](ChunkStreamWriter& w) { WriteSkeletonChunk(w, *model.skeleton, "skeleton"); });
+    chunk("skinned_action", kActionChunk,
+          [&](ChunkStreamWriter& w) { WriteActionChunk(w, model.actions[0], "action"); });
+    for (std::uint32_t kind : {0u, 1u}) {
+        BoundDesc bound;
+        bound.kind = kind;
+        bound.radius = 0.5f;
+        bound.height = 1.0f;
+        bound.name = "shape";
+        chunk(kind ? "bound_capsule" : "bound_sphere", kBoundChunk,
+              [&](ChunkStreamWriter& w) { WriteBoundChunk(w, bound, "bound"); });
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     ZelFuzz::WriteSeedsWhenAsked(argc, argv, &WriteSeeds);
-    ZelFuzz::SilenceStdout();
+    ZelFuzz::QuietGlobals();
     return 0;
 }
 
@@ -232,6 +370,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Zel::ParseChrText(text, "d", d);
             break;
         }
+        case kSkinnedFile:
+            LoadSkinnedFile(data, size);
+            break;
+        case kPlainAction:
+        case kSkinChunk:
+        case kSkeletonChunk:
+        case kActionChunk:
+        case kBoundChunk: {
+            StreamPtr stream = StreamOf("fuzz.ch3", data, size);
+            ReadChunks(static_cast<Mode>(mode), stream.get());
+            break;
+        }
+        case kAseSkeleton:
+            BuildFromAse(data, size);
+            break;
         default:
             ReadXml(text);
             break;

@@ -183,6 +183,9 @@ void Globals::Shutdown() {
     particleFactory_.reset();
     subEntityFactory_.reset();
     sceneNodeFactory_.reset();
+    // Skinned geometries hold pooled actions: they give them back before the pool goes.
+    if (geometryManager_)
+        geometryManager_->RemoveAll();
     actionFactory_.reset();
     boneFactory_.reset();
     boneStatePool_.reset();

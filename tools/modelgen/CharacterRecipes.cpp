@@ -1,5 +1,6 @@
 // The character recipes: a small skeleton, a skinned model with an action, a body part, a morph
 // model and a cloth piece.
+#include <algorithm>
 #include <stdexcept>
 
 #include "fixtures/ByteWriter.h"
@@ -17,10 +18,16 @@ constexpr int kTicksPerFrame = 160;
 constexpr std::uint32_t kWalkFrames = 31;  // frames 0..30 of a one-second action
 
 // Column-vector form (translation in column 3), as skeleton matrices are.
-Matrix4 ColumnTranslation(Vec3 t) { return Transpose(TranslationMatrix(t)); }
+Matrix4 ColumnTranslation(Vec3 t) {
+    return Transpose(TranslationMatrix(t));
+}
 
-Vec3 Plus(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 Minus(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 Plus(Vec3 a, Vec3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3 Minus(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
 
 struct BoneLayout {
     const char* name;
@@ -70,7 +77,6 @@ MeshDesc MakeGridMesh(std::uint32_t n, float size, const std::string& material) 
 
 SkinDesc SkinOfModel() {
     SkinDesc skin;
-    skin.palette = {0, 1, 2};
     skin.mesh = MakeCubeMesh(1, {0, 0, 1.25f}, 0.25f, "skin_mat");
     for (Vec3 p : skin.mesh.positions) {
         BlendRecord b;
@@ -87,6 +93,12 @@ SkinDesc SkinOfModel() {
         }
         skin.blend.push_back(b);
     }
+    // The palette lists the bones as the records name them, all four slots of each record in
+    // vertex order (unused slots name bone 0): the order a palette built from the records has.
+    for (const BlendRecord& b : skin.blend)
+        for (std::uint32_t bone : b.bones)
+            if (std::find(skin.palette.begin(), skin.palette.end(), bone) == skin.palette.end())
+                skin.palette.push_back(bone);
     return skin;
 }
 
@@ -124,11 +136,13 @@ ActionDesc WalkAction() {
         AnimTrackDesc t;
         t.boneIndex = b;
         t.frameCount = kWalkFrames;
-        t.value0 = 1;  // the track's length in seconds
+        t.value0 = 1 / kFramesPerSecond;  // the frame interval in seconds
+        t.value1 = 1;                     // the track's length in seconds
         Vec3 local = LocalOf(b);
         t.keys.positions = {{local, 0}, {Plus(local, {0, 0, 0.1f * float(b)}), 1}};
         for (int k = 0; k < 3; ++k)
-            t.keys.rotations.push_back({QuaternionFromAxisAngle({0, 0, 1}, kTurnAngles[k]), kTurnTimes[k]});
+            t.keys.rotations.push_back(
+                {QuaternionFromAxisAngle({0, 0, 1}, kTurnAngles[k]), kTurnTimes[k]});
         for (std::uint32_t f = 0; f < kWalkFrames; ++f) {
             float time = float(f) / kFramesPerSecond;
             t.keys.positionFrames.push_back(f + 1 < kWalkFrames ? 0 : 1);
@@ -184,7 +198,8 @@ AseSceneDesc SkinAseScene(const SkinnedGeometryDesc& model) {
     scene.scene = AseSceneInfo{"skin.max", 0, 30, 30, kTicksPerFrame};
     for (std::size_t i = 0; i < model.geometry.parts.size(); ++i) {
         const auto* skin = std::get_if<SkinDesc>(&model.geometry.parts[i]);
-        if (!skin) continue;
+        if (!skin)
+            continue;
         AseMaterialDesc material;
         material.name = skin->mesh.material;
         scene.materials.push_back(material);
@@ -215,7 +230,8 @@ AseSceneDesc ActionAseScene(const SkeletonDesc& skeleton, const ActionDesc& acti
     scene.scene->lastFrame = static_cast<int>(action.length * kFramesPerSecond);
     const float ticksPerSecond = kFramesPerSecond * kTicksPerFrame;
     for (const AnimTrackDesc& track : action.tracks) {
-        if (track.boneIndex >= scene.objects.size()) continue;
+        if (track.boneIndex >= scene.objects.size())
+            continue;
         AseAnimationDesc anim;
         anim.positionController = AseController::Linear;
         anim.rotationController = AseController::Linear;

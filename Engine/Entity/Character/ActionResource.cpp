@@ -10,6 +10,8 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/IOActionBin.h"
+#include "Entity/Geometry/MeshSerializer.h"
 
 namespace Zel {
 
@@ -34,6 +36,15 @@ std::uint32_t ActionResource::GetSize() {
 }
 
 bool ActionResource::LoadImpl() {
+    const int kind = GetActionFileKind(GetLoadPath());
+    if (kind == 1)
+        return IOActionBin::ReadAction(*this, GetLoadPath());
+    if (kind == 2) {
+        // ASE scenes are built against the bound skeleton, which the manager holds.
+        MeshSerializer* serializer = Globals::Find(&Globals::GetMeshSerializer);
+        return serializer && skeleton_ &&
+               serializer->LoadActionFromAse(*this, skeleton_->GetName(), GetLoadPath());
+    }
     ActionManager* manager = dynamic_cast<ActionManager*>(GetManager());
     return manager && manager->ReadActionFile(*this, GetLoadPath());
 }

@@ -31,7 +31,9 @@ public:
 
     // 144 plus the size of every track.
     std::uint32_t GetSize() override;
-    // Reads the load path through the action manager's reader for its extension; the skeleton
+    // Reads a plain ".at6" file itself (IOActionBin::ReadAction), an ASE scene through
+    // MeshSerializer::LoadActionFromAse against the bound skeleton, any other load path through
+    // the action manager's reader for its extension; the skeleton
     // must be bound first (its bones give the constants of tracks that do not move).
     bool LoadImpl() override;
     // Tracks, bone indices, length, skeleton and decoder go.

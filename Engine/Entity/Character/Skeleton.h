@@ -118,6 +118,11 @@ public:
     void SetLowerBodyMask(std::vector<std::uint8_t> mask) { lowerBodyMask_ = std::move(mask); }
     // -1 when none.
     std::int32_t GetHeadBone() const { return headBone_; }
+    // The head and spine bones as a skeleton file gives them.
+    void SetRoleBones(std::int32_t head, std::int32_t spine) {
+        headBone_ = head;
+        spineBone_ = spine;
+    }
     std::int32_t GetSpineBone() const { return spineBone_; }
     // The two foot bones (left, right), -1 each when none; their world matrices are refreshed
     // every time they are asked for.

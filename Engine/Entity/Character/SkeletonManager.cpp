@@ -4,11 +4,20 @@
 #include "Entity/Character/ActionManager.h"
 
 #include "Entity/Character/Skeleton.h"
+#include "Entity/Geometry/IOSkinBin.h"
+#include "Entity/Geometry/MeshSerializer.h"
 
 namespace Zel {
 
 SkeletonManager::SkeletonManager() {
     RegisterType("SkeletonResource");
+    streamLoader_ = [](Skeleton& skeleton, IZelStream* stream) {
+        return stream && IOSkeletonBin::Read(skeleton, stream);
+    };
+    fileLoader_ = [](Skeleton& skeleton, const std::string& path) {
+        MeshSerializer* serializer = Globals::Find(&Globals::GetMeshSerializer);
+        return serializer && serializer->LoadSkeleton(skeleton, path) == 0;
+    };
 }
 
 SkeletonManager::~SkeletonManager() {
@@ -49,7 +58,20 @@ Skeleton* SkeletonManager::GetOrLoad(std::string_view name) {
 }
 
 Skeleton* SkeletonManager::GetOrLoadFromStream(std::string_view name, IZelStream* stream) {
-    return GetOrLoadWith(name, [name, stream](Skeleton& s) { s.Load(std::string(name), stream); });
+    Skeleton* held = Held(name);
+    if (!held)
+        return GetOrLoadWith(name,
+                             [name, stream](Skeleton& s) { s.Load(std::string(name), stream); });
+    // The stream carries its own copy of the shared skeleton: it is read into a scratch skeleton
+    // and dropped, so that the chunks after it are read from their own place.
+    Skeleton scratch(nullptr, name, GetTypeName(), 0);
+    const bool consumed = LoadFromStream(scratch, stream);
+    scratch.ReleaseBones();
+    if (!consumed) {
+        ReleaseShared(held);
+        return nullptr;
+    }
+    return held;
 }
 
 Skeleton* SkeletonManager::Held(std::string_view name) {

@@ -27,7 +27,8 @@ public:
     using FileLoader = std::function<bool(Skeleton& skeleton, const std::string& path)>;
     using StreamLoader = std::function<bool(Skeleton& skeleton, IZelStream* stream)>;
 
-    // Built by Globals::Init, host thread.
+    // Built by Globals::Init, host thread. Streams are read as skeleton chunks, files as ASE
+    // scenes.
     SkeletonManager();
     // Collects and purges, then the base destructor removes whatever is left.
     ~SkeletonManager() override;
@@ -45,7 +46,8 @@ public:
     // loader when the manager does not hold it yet. Null when it cannot be loaded; the failed
     // skeleton is removed and destroyed.
     Skeleton* GetOrLoad(std::string_view name);
-    // The same with the stream loader.
+    // The same with the stream loader. When the skeleton is held already, the stream's skeleton is
+    // still read (and dropped), so the stream stands after it; null when that read fails.
     Skeleton* GetOrLoadFromStream(std::string_view name, IZelStream* stream);
 
     // The figure files: each answers the skeleton of that name with one more reference, or null

@@ -24,6 +24,15 @@ public:
     // reader's text at its site and answers false.
     bool ReadHeader(IZelStream* stream, std::uint32_t tag, const ChunkSite& site,
                     const char* report);
+    // Both: the header with its tag checked, then the fixed record with its size checked. False
+    // (reported) only on another tag.
+    bool Read(IZelStream* stream, std::uint32_t tag, std::uint32_t size, const ChunkSite& site,
+              const char* report) {
+        if (!ReadHeader(stream, tag, site, report))
+            return false;
+        ReadRecord(stream, size, true, site);
+        return true;
+    }
     std::uint32_t GetTag() const { return tag_; }
     std::uint32_t GetSizeWord() const { return sizeWord_; }
     std::uint32_t GetResourceWord() const { return resourceWord_; }

@@ -22,6 +22,7 @@
 #include "Entity/Geometry/MeshSerializer.h"
 #include "Entity/Geometry/ModelDescriptionParser.h"
 #include "Entity/Geometry/VertexData.h"
+#include "Entity/Geometry/StreamHolder.h"
 #include "Math/MathUtil.h"
 
 namespace Zel {
@@ -40,11 +41,6 @@ constexpr std::size_t kDm2Matrices = 52;
 constexpr std::size_t kDm2MatrixCount = 1076;
 constexpr std::size_t kDm2MeshMatrix = 84;
 constexpr std::size_t kDm2MeshExtraWord = 148;
-
-struct StreamRelease {
-    void operator()(IZelStream* s) const { s->Release(); }
-};
-using StreamHolder = std::unique_ptr<IZelStream, StreamRelease>;
 
 std::uint32_t WordAt(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
@@ -113,16 +109,6 @@ std::uint32_t Geometry::CalculateSize() {
     const auto stored = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0xFFFFFFFFu));
     SetSizeField(stored);
     return stored;
-}
-
-template <class Step>
-bool Geometry::TryRoad(Step step) {
-    if (step())
-        return true;
-    UnloadImpl();
-    // The next road merges mesh boxes into the bounds: it must not start from this road's.
-    bounds_.Assign(AABB());
-    return false;
 }
 
 bool Geometry::LoadImpl() {

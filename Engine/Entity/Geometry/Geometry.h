@@ -161,7 +161,14 @@ protected:
     // Runs one load step; when it fails the geometry is emptied again (UnloadImpl, and the bounds
     // of a new geometry), so that the next road starts clean and a failed load holds nothing.
     template <class Step>
-    bool TryRoad(Step step);
+    bool TryRoad(Step step) {
+        if (step())
+            return true;
+        UnloadImpl();
+        // The next road merges mesh boxes into the bounds: it must not start from this road's.
+        bounds_.Assign(AABB());
+        return false;
+    }
 
     std::unique_ptr<VertexData> sharedVertexData_;
     std::unique_ptr<IndexData> sharedIndexData_;

@@ -8,6 +8,7 @@
 
 #include "Core/PathUtils.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/SimpStaticGeometry.h"
 #include "Entity/Geometry/StaticGeometry.h"
@@ -31,9 +32,9 @@ constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
     &Make<Geometry>,            // 1 ".dm2"
     &Make<Geometry>,            // 2 ".dm3"
     &Make<StaticGeometry>,      // 3
-    nullptr,                    // 4 GeometrySkin
-    nullptr,                    // 5 GeometrySkin
-    nullptr,                    // 6 GeometrySkin
+    &Make<GeometrySkin>,        // 4
+    &Make<GeometrySkin>,        // 5
+    &Make<GeometrySkin>,        // 6
     nullptr,                    // 7 GeometryDeformed
     nullptr,                    // 8 GeometryDeformed
     nullptr,                    // 9 GeometryDeformed

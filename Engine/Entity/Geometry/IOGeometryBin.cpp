@@ -10,7 +10,14 @@
 #include "Core/ChunkStream.h"
 #include "Entity/Geometry/ChunkTags.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/IOActionBin.h"
 #include "Entity/Geometry/IOMeshBin.h"
+#include "Entity/Geometry/IOSkinBin.h"
+#include "Entity/Geometry/AnimationManager.h"
+#include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/Skin.h"
+#include "Core/Globals.h"
+#include <cstdio>
 #include "Entity/Geometry/Mesh.h"
 
 namespace Zel {
@@ -51,6 +58,46 @@ void ApplyRecord(Geometry& geometry, GeometryChunkRecord& record) {
     append(geometry.GetRotations(), record.rotations);
 }
 
+// The geometry's animation tracks, named after its load path; a track of that name that the
+// animation manager holds already is refilled and not added again.
+bool ReadAnimations(Geometry& geometry, std::uint32_t count, IZelStream* stream) {
+    constexpr std::uint64_t kTrackChunkMin =
+        12 + ChunkRecordSize::kAnimation + 12 + ChunkRecordSize::kAnimationKeys;
+    if (!CountFits(stream, count, kTrackChunkMin)) {
+        LogTyped(LOG_ENGINE_INIT, "IOGeometryBin::Read: %u animation tracks run past the end of %s",
+                 count, stream->GetName().c_str());
+        return false;
+    }
+    AnimationManager* animations = Globals::Find(&Globals::GetAnimationManager);
+    for (std::uint32_t j = 0; j < count; ++j) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".animation%u", j);
+        const std::string name = geometry.GetLoadPath() + suffix;
+        AnimationTrack* track = nullptr;
+        bool added = false;
+        if (animations) {
+            track = dynamic_cast<AnimationTrack*>(animations->GetByName(name));
+            if (track) {
+                track->UnloadImpl();
+            } else {
+                track = dynamic_cast<AnimationTrack*>(animations->Create(name));
+                added = track != nullptr;
+            }
+        }
+        std::unique_ptr<AnimationTrack> scratch;
+        if (!track) {
+            scratch = std::make_unique<AnimationTrack>(nullptr, name, "", 0);
+            track = scratch.get();
+        }
+        if (added)
+            geometry.AddAnimation(SharedPtr<CResource>(track));
+        std::uint32_t bone = 0;
+        if (!IOAnimationBin::Read(*track, bone, stream))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) {
@@ -61,12 +108,6 @@ bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) 
         geometry.SetResourceWord(record.resourceWord);
     ApplyRecord(geometry, record);
     const char* name = stream->GetName().c_str();
-    if (record.animationCount > 0) {
-        LogTyped(LOG_ENGINE_INIT,
-                 "IOGeometryBin::Read: %s holds %u animation tracks, which cannot be read yet",
-                 name, record.animationCount);
-        return false;
-    }
     if (!CountFits(stream, record.partCount, kPartChunkMin)) {
         LogTyped(LOG_ENGINE_INIT, "IOGeometryBin::Read: %u parts run past the end of %s",
                  record.partCount, name);
@@ -75,17 +116,23 @@ bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) 
     for (std::uint32_t i = 0; i < record.partCount; ++i) {
         Mesh* part = geometry.AddMesh();
         const std::uint32_t type = part->GetMeshType();
-        if (type != 0) {
+        bool ok = false;
+        if (type == 0) {
+            ok = IOMeshBin::Read(*part, stream);
+        } else if (type == 1) {
+            ok = IOSkinBin::Read(static_cast<Skin&>(*part), stream);
+        } else {
             LogTyped(LOG_ENGINE_INIT,
                      "IOGeometryBin::Read: part %u of %s has mesh type %u, which cannot be read "
                      "yet",
                      i, name, type);
-            return false;
         }
-        if (!IOMeshBin::Read(*part, stream))
+        if (!ok)
             return false;
         part->SetSortKey(i);
     }
+    if (!ReadAnimations(geometry, record.animationCount, stream))
+        return false;
     return ReadMaterialFiles(record.materialFileCount, stream, directory,
                              geometry.GetMaterialFiles());
 }

@@ -366,6 +366,10 @@ void Mesh::BuildOpenEdgeVertices() {
 }
 
 void Mesh::ProjectPositions(const float* m) {
+    ProjectHomogeneous(m, PrepareHomogeneous());
+}
+
+std::uint32_t Mesh::PrepareHomogeneous() {
     const VertexData* vertexData = GetVertexData();
     const VertexComponentDataPool* position =
         vertexData ? vertexData->FindComponent(VF_POSITION) : nullptr;
@@ -383,6 +387,11 @@ void Mesh::ProjectPositions(const float* m) {
             homogeneous_[4 * v + 3] = 1.0f;
         }
     }
+    return n;
+}
+
+void Mesh::ProjectHomogeneous(const float* m, std::uint32_t n) {
+    const std::size_t padded = (std::size_t(n) + 3) / 4 * 4;
     projected_.assign(padded * 4, 0.0f);
     projectedCount_ = n;
     projectedBounds_.SetEmpty();

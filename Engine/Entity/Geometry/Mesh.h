@@ -147,6 +147,15 @@ public:
     const std::vector<float>& GetProjectedPositions() const { return projected_; }
     const AABB& GetProjectedBounds() const { return projectedBounds_; }
 
+protected:
+    // The homogeneous positions (x, y, z, 1 per vertex, padded to 4 vertices), made from POSITION
+    // (float3) when their size does not match; answers the vertices they hold.
+    std::uint32_t PrepareHomogeneous();
+    // The first n homogeneous positions through the clip matrix, divided by w, into the
+    // projected positions and their bounds.
+    void ProjectHomogeneous(const float* matrix, std::uint32_t n);
+    std::vector<float>& GetHomogeneous() { return homogeneous_; }
+
 private:
     // The triangles the sorts reorder: those of the current group's first entry when it is a
     // triangle list, every index inside the projected positions. False (reported when the data is

@@ -18,9 +18,12 @@
 
 namespace Zel {
 
+class ActionResource;
 class AnimationTrack;
 class Geometry;
+class GeometrySkin;
 class Mesh;
+class Skeleton;
 class SimpStaticGeometry;
 class StaticGeometry;
 struct AseMaterial;
@@ -29,6 +32,7 @@ struct AseScene;
 struct AseStrips;
 struct AseStripSet;
 struct LevelMeshData;
+struct SkinDescription;
 
 class MeshSerializer {
 public:
@@ -76,6 +80,48 @@ public:
     // cannot be read or its first object has no animation.
     bool LoadAnimationTrack(AnimationTrack& track, const std::string& path);
 
+    // Fills the skeleton from the node objects of an ASE scene (its old bones go first): one bone
+    // per object, linked by parent name, bind matrices from the node matrices, each bone's pose
+    // relative to its parent, the foot bones and the lower-body mask. 0 on success; -1 when the
+    // file cannot be read, -2 for a scene without objects, -3 when no root bone is found (logged).
+    virtual int LoadSkeleton(Skeleton& skeleton, const std::string& path);
+    // One track per scene object that names a bone of the skeleton (held by the skeleton
+    // manager), the first object of a bone winning; a hand whose root finger ("Bip01 L Finger0",
+    // "Bip01 R Finger0") stands in the reference pose gives no tracks for the fingers listed
+    // after it, and fingers without rotation keys give none. The length is the longest track's.
+    // False only when the file cannot be read.
+    virtual bool LoadActionFromAse(ActionResource& resource, const std::string& skeletonName,
+                                   const std::string& path);
+    // The same against the geometry's skeleton, without the finger rules and without resetting
+    // the length. False when the file cannot be read or the skeleton is not held (logged).
+    virtual bool LoadSkinActionFromAse(ActionResource& resource, GeometrySkin& geometry,
+                                       const std::string& path);
+    // One stand-alone mesh per strip set of the object (a Skin when asSkin), named after its
+    // sub-material and filled from the set, appended to meshes; stops at a mesh that cannot be
+    // built. Answers the meshes made.
+    std::uint32_t BuildStripMeshList(const AseObject& object, const AseMaterials& materials,
+                                     std::vector<std::unique_ptr<Mesh>>& meshes, bool asSkin);
+    // The skins of a cloth object: BuildStripMeshList as skins, then for each whose strip set has
+    // vertex weights its blend records (an unknown bone silently takes bone 0), palette and bone
+    // batches, against the skeleton of the name held by the skeleton manager; no blend
+    // components. Answers the meshes made.
+    std::uint32_t BuildClothSkinMeshes(const AseObject& object, const AseMaterials& materials,
+                                       const std::string& skeletonName,
+                                       std::vector<std::unique_ptr<Mesh>>& meshes);
+    // The skin meshes of one object, one per strip set, with their blend records, BLENDWEIGHTS
+    // and BLENDINDICES (palette slots), palette and bone batches; nothing without the geometry's
+    // skeleton. False when a mesh cannot be built (its index buffer cannot be made).
+    bool BuildSkinMeshesFromAseObject(const AseObject& object, const AseMaterials& materials,
+                                      GeometrySkin& geometry);
+    // Every object's skin meshes, sorted; false (logged) when the scene cannot be read, false
+    // when a mesh cannot be built.
+    bool LoadSkinMeshesFromAse(GeometrySkin& geometry, const std::string& path);
+    // The skinned geometry of a ".chr" or XML description: its skeleton file through the
+    // skeleton manager, its skin meshes from the skin's ASE file, then its animations (unless
+    // switch 38 is on) and the bounds. False, reported, when the skeleton or the skin cannot be
+    // loaded.
+    virtual bool LoadSkinFromText(GeometrySkin& geometry, const SkinDescription& description);
+
     // Reads the binary level mesh file into the level geometry: its meshes (with their own
     // vertex and 16- or 32-bit index buffers), the geometry-wide triangle arrays and the
     // occluders. False, logged, when the file cannot be opened or read, or a mesh cannot be made.
@@ -87,6 +133,21 @@ public:
     static constexpr std::int64_t kMaxFrames = 1 << 20;
 
 private:
+    // Set while LoadActionFromAse walks a scene whose left or right root finger is in the
+    // reference hand pose.
+    bool leftHand_ = false;
+    bool rightHand_ = false;
+
+    // Names the mesh after the set's sub-material of the object's material and fills it from the
+    // set; false when it cannot be built.
+    bool FillStripMesh(Mesh& mesh, const AseStripSet& set, const AseObject& object,
+                       const AseMaterials& materials);
+    // The object's track, built from its node animation, when the name is a bone of the skeleton
+    // that no track drives yet (driven: one flag per bone); the resource's length grows to it.
+    void AppendBoneTrack(ActionResource& resource, const Skeleton& skeleton,
+                         const AseObject& object, const std::string& name,
+                         std::vector<bool>& driven);
+
     // The meshes of a level mesh file as read, appended to the geometry; indexShadow is the
     // shadow setting of their index buffers.
     bool BuildLevelMeshes(Geometry& geometry, const LevelMeshData& level, bool indexShadow);

@@ -333,9 +333,10 @@ TEST_F(GeometryLoadTest, KindsCreateTheirClassOrNothing) {
     for (std::uint32_t kind = 0; kind <= GEOMETRY_KIND_COUNT; ++kind) {
         std::unique_ptr<Geometry> made(Manager().CreateByKind("k", "k.dm3", kind));
         const bool level = kind == GEOMETRY_KIND_STATIC || kind == GEOMETRY_KIND_SIMP_STATIC;
-        EXPECT_EQ(made != nullptr, kind <= GEOMETRY_KIND_DM3 || level) << kind;
+        const bool skinned = kind >= GEOMETRY_KIND_CHR && kind <= GEOMETRY_KIND_CH3;
+        EXPECT_EQ(made != nullptr, kind <= GEOMETRY_KIND_DM3 || level || skinned) << kind;
         if (made) {
-            EXPECT_EQ(made->GetKind(), level ? kind : 0u);
+            EXPECT_EQ(made->GetKind(), level ? kind : skinned ? 4u : 0u);
             EXPECT_EQ(made->GetLoadPath(), "k.dm3");
             EXPECT_EQ(made->GetGroup(), "Geometry");
         }
@@ -561,8 +562,6 @@ TEST_F(GeometryLoadTest, TruncationAtEverySectionFailsCleanly) {
 
 TEST_F(GeometryLoadTest, RefusedParts) {
     Use32BitIndices(true);
-    mg::GeometryDesc withTrack = Cube(false);
-    withTrack.animations.resize(1);
     mg::GeometryDesc badIndex = Cube(false);
     std::get<mg::MeshDesc>(badIndex.parts[0]).indices[5] = 24;
     mg::GeometryDesc shortPool = Cube(false);
@@ -573,7 +572,6 @@ TEST_F(GeometryLoadTest, RefusedParts) {
         const char* logged;
     };
     const Case cases[] = {
-        {"animation tracks", withTrack, "animation tracks, which cannot be read yet"},
         {"an index past the vertices", badIndex, "index 24 is not below the vertex count 24"},
         {"a pool of another length", shortPool, "holds 23 elements for 24 vertices"},
     };
@@ -587,27 +585,27 @@ TEST_F(GeometryLoadTest, RefusedParts) {
     }
 }
 
-// A geometry class whose parts are skins (mesh type 1), whose reader is not built yet.
-class SkinPart : public Mesh {
+// A geometry class whose parts report a mesh type that no reader takes.
+class UnknownPart : public Mesh {
 public:
     using Mesh::Mesh;
-    std::uint32_t GetMeshType() const override { return 1; }
+    std::uint32_t GetMeshType() const override { return 5; }
 };
 
-class SkinnedLike : public Geometry {
+class UnknownPartGeometry : public Geometry {
 public:
     using Geometry::Geometry;
     std::unique_ptr<Mesh> CreateMesh(const std::string& name) override {
-        return std::make_unique<SkinPart>(this, name, true, true);
+        return std::make_unique<UnknownPart>(this, name, true, true);
     }
 };
 
 TEST_F(GeometryLoadTest, PartsOfOtherMeshTypesAreRefused) {
     ZelTest::LogCapture log;
-    SkinnedLike geometry(nullptr, "s", "Geometry", 0);
+    UnknownPartGeometry geometry(nullptr, "s", "Geometry", 0);
     ZelTest::StreamPtr s = ZelTest::MemoryStream(SmallModel().bytes, "d/s.dm3");
     EXPECT_FALSE(IOGeometryBin::Read(geometry, s.get(), "d"));
-    EXPECT_EQ(log.Count("part 0 of d/s.dm3 has mesh type 1"), 1);
+    EXPECT_EQ(log.Count("part 0 of d/s.dm3 has mesh type 5"), 1);
     EXPECT_EQ(geometry.GetResourceWord(), 0u) << "only the plain class keeps the word";
 }
 
