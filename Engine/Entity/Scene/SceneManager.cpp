@@ -21,6 +21,7 @@
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Scene/ProjectingLight.h"
+#include "Entity/Scene/RenderQueue.h"
 #include "Entity/Scene/SceneNode.h"
 #include "Entity/Scene/SimpLevel.h"
 #include "Platform/Win32/Win32.h"
@@ -48,6 +49,7 @@ T* Acquire(Factory<T>* (Globals::*getter)()) {
 
 SceneManager::SceneManager() : deviceWait_(&SleepMs) {
     root_ = CreateSceneNode("Root");
+    renderQueue_ = std::make_unique<RenderQueue>();
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager)) {
         config->SetValue(0, 1);  // use the action library
         config->SetValue(2, 1);  // strips to lists
