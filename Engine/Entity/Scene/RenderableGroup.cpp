@@ -43,8 +43,14 @@ PerLightPipelineMap* RenderableGroupSolid::FindLightPipelineMap(std::int32_t slo
 
 void RenderableGroupSolid::Add(Renderable* renderable, Pass* pass, Light* light,
                                std::int32_t slot) {
-    if (PerLightPipelineMap* map = GetLightPipelineMap(slot))
-        map->GetPipeline(light).Add(renderable, pass);
+    RenderablePipelinePerLight* pipeline = lastPipeline_;
+    if (!pipeline || pipeline->GetSlot() != slot || pipeline->GetLight() != light) {
+        PerLightPipelineMap* map = GetLightPipelineMap(slot);
+        if (!map)
+            return;
+        pipeline = lastPipeline_ = &map->GetPipeline(light);
+    }
+    pipeline->Add(renderable, pass);
 }
 
 void RenderableGroupSolid::Clear() {
@@ -59,7 +65,7 @@ void RenderableGroupTransparent::Add(Renderable* renderable, Pass* pass, Light* 
                                      std::int32_t slot) {
     if (!renderable || !pass)
         return;
-    entries_.push_back({renderable, pass, light, slot, 0.0f});
+    entries_.push_back({renderable, pass, light, slot});
 }
 
 void RenderableGroupTransparent::Render() {
@@ -70,20 +76,25 @@ void RenderableGroupTransparent::Render() {
 void RenderableGroupTransparent::SortAndPair(Camera* camera) {
     if (entries_.empty())
         return;
-    for (Entry& entry : entries_) entry.renderable->GetBoundingBox();
+    const auto n = static_cast<std::uint32_t>(entries_.size());
+    keys_.resize(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        entries_[i].renderable->GetBoundingBox();
+        keys_[i] = {0.0f, i};
+    }
     if (camera) {
         const float* position = camera->GetWorldPosition();
         const float p[3] = {position[0], position[1], position[2]};
         const float* direction = camera->GetDirection();
         const float d[3] = {direction[0], direction[1], direction[2]};
-        for (Entry& entry : entries_) {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const Renderable& piece = *entries_[i].renderable;
             float centre[3];
-            entry.renderable->GetStoredBox().GetCenter(centre);
+            piece.GetStoredBox().GetCenter(centre);
             const float along =
                 d[0] * (centre[0] - p[0]) + d[1] * (centre[1] - p[1]) + d[2] * (centre[2] - p[2]);
-            const float depth =
-                std::fabs(static_cast<float>(entry.renderable->GetSortKey()) * along);
-            entry.depth = std::isnan(depth) ? 0.0f : depth;
+            const float depth = std::fabs(static_cast<float>(piece.GetSortKey()) * along);
+            keys_[i].depth = std::isnan(depth) ? 0.0f : depth;
         }
         SortByDepth();
     }
@@ -91,13 +102,24 @@ void RenderableGroupTransparent::SortAndPair(Camera* camera) {
 }
 
 void RenderableGroupTransparent::SortByDepth() {
-    // A bottom-up merge sort, farther first: stable, so equal depths keep the queue order and
-    // the result is the same whatever the platform's sort does with ties.
-    const std::size_t n = entries_.size();
-    scratch_.resize(n);
-    std::vector<Entry>* from = &entries_;
-    std::vector<Entry>* to = &scratch_;
-    for (std::size_t width = 1; width < n; width *= 2) {
+    // A merge sort, farther first: stable, so equal depths keep the queue order and the result is
+    // the same whatever a platform's sort would do with ties. Short runs are insertion-sorted in
+    // place first, then merged back and forth with the scratch keys.
+    constexpr std::size_t kRun = 16;
+    const std::size_t n = keys_.size();
+    for (std::size_t lo = 0; lo < n; lo += kRun) {
+        const std::size_t hi = std::min(lo + kRun, n);
+        for (std::size_t i = lo + 1; i < hi; ++i) {
+            const SortKey key = keys_[i];
+            std::size_t j = i;
+            for (; j > lo && keys_[j - 1].depth < key.depth; --j) keys_[j] = keys_[j - 1];
+            keys_[j] = key;
+        }
+    }
+    keyScratch_.resize(n);
+    std::vector<SortKey>* from = &keys_;
+    std::vector<SortKey>* to = &keyScratch_;
+    for (std::size_t width = kRun; width < n; width *= 2) {
         for (std::size_t lo = 0; lo < n; lo += 2 * width) {
             const std::size_t mid = std::min(lo + width, n);
             const std::size_t hi = std::min(lo + 2 * width, n);
@@ -109,15 +131,15 @@ void RenderableGroupTransparent::SortByDepth() {
         }
         std::swap(from, to);
     }
-    if (from != &entries_)
-        entries_.swap(scratch_);
+    if (from != &keys_)
+        keys_.swap(keyScratch_);
 }
 
 void RenderableGroupTransparent::Pair() {
     scratch_.clear();
-    const std::size_t n = entries_.size();
+    const std::size_t n = keys_.size();
     for (std::size_t i = 0; i < n;) {
-        const Entry& entry = entries_[i];
+        const Entry& entry = entries_[keys_[i].index];
         Material* material = entry.renderable->GetMaterial();
         if (!material) {
             ++i;
@@ -127,12 +149,15 @@ void RenderableGroupTransparent::Pair() {
             scratch_.push_back(entry);
             break;
         }
-        const Entry& next = entries_[i + 1];
-        Material* nextMaterial = next.renderable->GetMaterial();
-        const bool pair = nextMaterial && nextMaterial == material &&
-                          entry.renderable->GetVertexData() == next.renderable->GetVertexData() &&
-                          material->GetPassCount() == 2 &&
-                          entry.pass->renderState.cullMode != next.pass->renderState.cullMode;
+        const Entry& next = entries_[keys_[i + 1].index];
+        // Only a two-pass material can pair; asking that first spares the other lookups.
+        bool pair = material->GetPassCount() == 2;
+        if (pair) {
+            Material* nextMaterial = next.renderable->GetMaterial();
+            pair = nextMaterial == material &&
+                   entry.renderable->GetVertexData() == next.renderable->GetVertexData() &&
+                   entry.pass->renderState.cullMode != next.pass->renderState.cullMode;
+        }
         if (!pair) {
             scratch_.push_back(entry);
             ++i;

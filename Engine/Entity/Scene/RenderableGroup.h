@@ -93,6 +93,9 @@ public:
 
 private:
     std::array<std::unique_ptr<PerLightPipelineMap>, kSlotCount> maps_;
+    // The pipeline of the last Add: the passes of one piece come one after the other for the
+    // same slot and light, and pipelines live as long as the group.
+    RenderablePipelinePerLight* lastPipeline_ = nullptr;
 };
 
 class RenderableGroupTransparent : public RenderableGroup {
@@ -102,7 +105,6 @@ public:
         Pass* pass = nullptr;
         Light* light = nullptr;
         std::int32_t slot = 0;
-        float depth = 0.0f;  // distance along the camera's view, filled by Render
     };
 
     explicit RenderableGroupTransparent(std::uint32_t id)
@@ -123,11 +125,21 @@ public:
     const std::vector<Entry>& GetEntries() const { return entries_; }
 
 private:
+    // An entry's depth along the camera and its place in the list: the sort moves these small
+    // keys, not the entries.
+    struct SortKey {
+        float depth;
+        std::uint32_t index;
+    };
+
     void SortByDepth();
+    // Emits the entries in key order into scratch_, dropping and pairing, then takes scratch_.
     void Pair();
 
     std::vector<Entry> entries_;
-    std::vector<Entry> scratch_;  // sort and pairing output; capacity kept between frames
+    // Capacity of all three kept between frames, so that a steady frame allocates nothing.
+    std::vector<Entry> scratch_;  // pairing output
+    std::vector<SortKey> keys_, keyScratch_;
 };
 
 }  // namespace Zel

@@ -10,6 +10,7 @@
 #include "Entity/Geometry/Animation.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Material/MaterialManager.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/DescriptionFiles.h"
 #include "support/LogCapture.h"
@@ -219,6 +220,23 @@ TEST_F(EntityTest, ThePoolResetReturnsTheConstructedStateAndOneMaterialReference
     EXPECT_FLOAT_EQ(again->GetTransparencyTune(), 1.0f);
     EXPECT_EQ(again->GetExplicitLod(), 0u);
     EXPECT_TRUE(again->GetSubEntities().empty());
+}
+
+TEST_F(EntityTest, APieceHoldsExactlyOneReferenceOfTheMaterialItsMeshNames) {
+    MaterialManager& materials = *G()->GetMaterialManager();
+    Material* stone = materials.CreateMaterial("stone");
+    ASSERT_NE(stone, nullptr);
+    materials.Add(stone);
+    const SharedPtr<Material> keep(stone);  // so that the release's collection leaves it be
+    const std::int32_t references = stone->GetRefCount();
+    Mesh& mesh = MakeMesh();
+    mesh.SetMaterialName("stone");
+    Entity& entity = MakeEntity({}, nullptr);
+    entity.AddSubEntities({&mesh});
+    ASSERT_EQ(entity.GetSubEntity(0)->GetOwnMaterial(), stone);
+    EXPECT_EQ(stone->GetRefCount(), references + 1);
+    Scene().ReleaseEntity(&entity);
+    EXPECT_EQ(stone->GetRefCount(), references);
 }
 
 TEST_F(EntityTest, RenderGroupsByKind) {

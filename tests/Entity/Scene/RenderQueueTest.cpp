@@ -3,6 +3,7 @@
 // the transparent groups, and that a steady frame allocates nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -257,6 +258,27 @@ TEST_F(TransparentOrderTest, PiecesComeOutFarToNearEqualDepthsInQueueOrder) {
                                                tieA.GetSubEntity(0), tieB.GetSubEntity(0),
                                                near.GetSubEntity(0)};
     EXPECT_EQ(Order(), expected);
+}
+
+TEST_F(TransparentOrderTest, ManyPiecesSortLikeAStableSortByDepth) {
+    // Enough pieces for several merge passes, many of them at equal depths.
+    LookDownMinusZ();
+    Material& glass = MakeMaterial({{true}});
+    Mesh& mesh = MakeMesh();
+    std::vector<std::pair<float, Renderable*>> expected;
+    for (int i = 0; i < 150; ++i) {
+        const float z = -float((i * 37) % 23);
+        Entity& entity = At(z, glass, &mesh);
+        entity.AddSubEntitiesToQueue(&Queue(), nullptr, nullptr);
+        expected.push_back({-z, entity.GetSubEntity(0)});
+    }
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    Transparent(13)->Render();
+    const std::vector<Renderable*> order = Order();
+    ASSERT_EQ(order.size(), expected.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        EXPECT_EQ(order[i], expected[i].second) << "entry " << i;
 }
 
 TEST_F(TransparentOrderTest, WithoutAMainCameraQueueOrderStaysAndPairsStillForm) {
