@@ -38,43 +38,11 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Math/AABB.h"
+#include "tests/Entity/Material/MaterialFakes.h"
 
 namespace {
 
 using namespace Zel;
-
-// A program that is loaded and draws nothing: the queue only asks whether it is ready.
-class ReadyProgram final : public GpuProgram {
-public:
-    ReadyProgram() : GpuProgram(nullptr, "ready", "GpuProgram", 0) { SetLoadSucceeded(true); }
-    std::uint32_t GetSize() override { return 0; }
-    bool ReleaseDeviceObjects() override { return true; }
-    bool RecreateDeviceObjects() override { return true; }
-    bool SetMatrixByName(const char*, const float*) override { return true; }
-    bool SetMatrix(std::uint32_t, const float*, std::uint32_t) override { return true; }
-    bool SetMatrixArray(std::uint32_t, const float*, std::uint32_t) override { return true; }
-    bool SetValueByName(const char*, const void*, std::uint32_t) override { return true; }
-    bool SetValue(std::uint32_t, const void*, std::uint32_t) override { return true; }
-    bool SetVector(std::uint32_t, const void*, std::uint32_t) override { return true; }
-    bool SetFloatByName(const char*, float) override { return true; }
-    bool SetFloat(std::uint32_t, float) override { return true; }
-    bool SetIntByName(const char*, int) override { return true; }
-    bool SetInt(std::uint32_t, int) override { return true; }
-    bool SetTextureByName(const char*, TextureBase*) override { return true; }
-    bool SetTexture(std::uint32_t, TextureBase*) override { return true; }
-    bool SetTechnique(std::uint32_t) override { return true; }
-    bool SelectTechnique(std::uint32_t, bool) override { return true; }
-    bool CommitChanges() override { return true; }
-    std::uint32_t Begin() override { return 1; }
-    bool BeginPass(std::uint32_t) override { return true; }
-    bool EndPass() override { return true; }
-    bool End() override { return true; }
-    void ClearTextures() override {}
-
-protected:
-    bool LoadImpl() override { return true; }
-    void UnloadImpl() override {}
-};
 
 std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
     h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
@@ -95,7 +63,8 @@ std::uint64_t ListDigest(std::uint32_t group, std::int32_t slot, const Light* li
 struct Scene {
     Globals* globals = Globals::GetSingleton();
     SceneManager& scene = *globals->GetSceneManager();
-    ReadyProgram program;
+    // A program that is loaded and draws nothing: the queue only asks whether it is ready.
+    ZelTest::FakeProgram program{nullptr, "ready", 0};
     std::vector<std::unique_ptr<Material>> materials;
     std::vector<std::unique_ptr<Mesh>> meshes;
     std::vector<Entity*> entities;
@@ -103,6 +72,7 @@ struct Scene {
 
     Scene(std::uint32_t entityCount, std::uint32_t piecesPerEntity, std::uint32_t materialCount,
           std::uint32_t passCount, bool blended, std::uint32_t lightCount) {
+        program.SetLoadSucceeded(true);
         for (std::uint32_t m = 0; m < materialCount; ++m) {
             char name[16];
             std::snprintf(name, sizeof name, "m%u", m);
@@ -156,15 +126,10 @@ std::uint64_t WalkQueue(const RenderQueue& queue) {
         const auto* group = dynamic_cast<const RenderableGroupSolid*>(queue.FindGroup(id));
         if (!group)
             continue;
-        for (std::int32_t slot = 0; slot < RenderableGroupSolid::kSlotCount; ++slot) {
-            const PerLightPipelineMap* map = group->FindLightPipelineMap(slot);
-            if (!map)
-                continue;
-            for (const auto& [light, pipeline] : map->GetPipelines())
-                for (const RenderableList* list : pipeline->GetLists())
-                    digest += ListDigest(id, slot, light, list->pass, list->renderables.data(),
-                                         list->renderables.size());
-        }
+        group->ForEachList([&](std::int32_t slot, const Light* light, const RenderableList& list) {
+            digest += ListDigest(id, slot, light, list.pass, list.renderables.data(),
+                                 list.renderables.size());
+        });
     }
     return digest;
 }

@@ -249,22 +249,22 @@ void Entity::ClearOncePerFrameMarks() {
     ForEachSubEntity([](SubEntity& s) { s.SetOncePerFrameMark(0); });
 }
 
-void Entity::AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) {
+void Entity::QueuePieces(RenderQueue* queue, Light* light, Material* material,
+                         void (SubEntity::*add)(RenderQueue*, Light*, Material*)) {
     if (!IsVisible() || !queue)
         return;
     ForEachSubEntity([&](SubEntity& s) {
         if (s.HasIndexData())
-            s.AddToRenderQueueForLight(queue, light, material);
+            (s.*add)(queue, light, material);
     });
 }
 
+void Entity::AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) {
+    QueuePieces(queue, light, material, &SubEntity::AddToRenderQueueForLight);
+}
+
 void Entity::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) {
-    if (!IsVisible() || !queue)
-        return;
-    ForEachSubEntity([&](SubEntity& s) {
-        if (s.HasIndexData())
-            s.AddToRenderQueue(queue, light, material);
-    });
+    QueuePieces(queue, light, material, &SubEntity::AddToRenderQueue);
 }
 
 void Entity::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {

@@ -247,6 +247,9 @@ private:
     Material* FindLibraryMaterial(const std::string& libraryFile, const std::string& materialName);
     template <class Fn>
     void ForEachSubEntity(Fn fn) const;
+    // The visible entity's pieces with index data, each through `add`.
+    void QueuePieces(RenderQueue* queue, Light* light, Material* material,
+                     void (SubEntity::*add)(RenderQueue*, Light*, Material*));
     void TakeSubEntity(SubEntity* subEntity);
     void DeleteStates();
     // Takes this entity out of the child-entity list of the entity it is attached to.

@@ -78,26 +78,31 @@ void RenderableGroupTransparent::SortAndPair(Camera* camera) {
         return;
     const auto n = static_cast<std::uint32_t>(entries_.size());
     keys_.resize(n);
-    for (std::uint32_t i = 0; i < n; ++i) {
-        entries_[i].renderable->GetBoundingBox();
-        keys_[i] = {0.0f, i};
-    }
+    float p[3] = {0.0f, 0.0f, 0.0f}, d[3] = {0.0f, 0.0f, 0.0f};
     if (camera) {
         const float* position = camera->GetWorldPosition();
-        const float p[3] = {position[0], position[1], position[2]};
         const float* direction = camera->GetDirection();
-        const float d[3] = {direction[0], direction[1], direction[2]};
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const Renderable& piece = *entries_[i].renderable;
-            float centre[3];
-            piece.GetStoredBox().GetCenter(centre);
-            const float along =
-                d[0] * (centre[0] - p[0]) + d[1] * (centre[1] - p[1]) + d[2] * (centre[2] - p[2]);
-            const float depth = std::fabs(static_cast<float>(piece.GetSortKey()) * along);
-            keys_[i].depth = std::isnan(depth) ? 0.0f : depth;
+        for (int c = 0; c < 3; ++c) {
+            p[c] = position[c];
+            d[c] = direction[c];
         }
-        SortByDepth();
     }
+    // One walk refreshes each box and, with a camera, takes its depth while the piece is at hand.
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Renderable& piece = *entries_[i].renderable;
+        const AABB& box = piece.GetBoundingBox();
+        keys_[i] = {0.0f, i};
+        if (!camera)
+            continue;
+        float centre[3];
+        box.GetCenter(centre);
+        const float along =
+            d[0] * (centre[0] - p[0]) + d[1] * (centre[1] - p[1]) + d[2] * (centre[2] - p[2]);
+        const float depth = std::fabs(static_cast<float>(piece.GetSortKey()) * along);
+        keys_[i].depth = std::isnan(depth) ? 0.0f : depth;
+    }
+    if (camera)
+        SortByDepth();
     Pair();
 }
 

@@ -90,6 +90,17 @@ public:
     PerLightPipelineMap* GetLightPipelineMap(std::int32_t slot);
     // The map of a slot without making it (null when none or out of range).
     PerLightPipelineMap* FindLightPipelineMap(std::int32_t slot) const;
+    // Visits every list once: by slot, then by light in key order, then in the order the lists
+    // were opened; fn(slot, light, list).
+    template <class Fn>
+    void ForEachList(Fn&& fn) const {
+        for (std::int32_t slot = 0; slot < kSlotCount; ++slot) {
+            if (!maps_[slot])
+                continue;
+            for (const auto& [light, pipeline] : maps_[slot]->GetPipelines())
+                for (const RenderableList* list : pipeline->GetLists()) fn(slot, light, *list);
+        }
+    }
 
 private:
     std::array<std::unique_ptr<PerLightPipelineMap>, kSlotCount> maps_;

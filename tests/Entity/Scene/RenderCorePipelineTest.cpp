@@ -27,11 +27,9 @@ protected:
         if (!solid)
             return 0;
         std::size_t count = 0;
-        for (std::int32_t slot = 0; slot < RenderableGroupSolid::kSlotCount; ++slot)
-            if (const PerLightPipelineMap* map = solid->FindLightPipelineMap(slot))
-                for (const auto& [light, pipeline] : map->GetPipelines())
-                    for (const RenderableList* list : pipeline->GetLists())
-                        count += list->renderables.size();
+        solid->ForEachList([&count](std::int32_t, Light*, const RenderableList& list) {
+            count += list.renderables.size();
+        });
         return count;
     }
 };

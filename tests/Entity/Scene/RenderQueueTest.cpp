@@ -90,15 +90,10 @@ protected:
         std::multiset<std::pair<std::uint32_t, std::uint32_t>> out;
         for (std::uint32_t id = 0; id < RENDER_GROUP_COUNT; ++id) {
             if (auto* solid = Solid(id)) {
-                for (std::int32_t slot = 0; slot < RenderableGroupSolid::kSlotCount; ++slot) {
-                    const PerLightPipelineMap* map = solid->FindLightPipelineMap(slot);
-                    if (!map)
-                        continue;
-                    for (const auto& [light, pipeline] : map->GetPipelines())
-                        for (const RenderableList* list : pipeline->GetLists())
-                            for (std::size_t i = 0; i < list->renderables.size(); ++i)
-                                out.insert({id, list->pass->passIndex});
-                }
+                solid->ForEachList([&](std::int32_t, Light*, const RenderableList& list) {
+                    for (std::size_t i = 0; i < list.renderables.size(); ++i)
+                        out.insert({id, list.pass->passIndex});
+                });
             } else if (auto* transparent = Transparent(id)) {
                 for (const auto& entry : transparent->GetEntries())
                     out.insert({id, entry.pass->passIndex});
