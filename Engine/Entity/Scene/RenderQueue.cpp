@@ -86,6 +86,12 @@ void RenderQueue::AddRenderable(Renderable* renderable, Light* light, std::uint3
     }
 }
 
+void RenderQueue::ForgetLight(const Light* light) {
+    for (auto& group : groups_)
+        if (auto* solid = dynamic_cast<RenderableGroupSolid*>(group.get()))
+            solid->ForgetLight(light);
+}
+
 void RenderQueue::ClearGroup(std::uint32_t id) {
     if (RenderableGroup* group = GetGroup(id))
         group->Clear();

@@ -54,6 +54,9 @@ public:
     // ready.
     void AddRenderable(Renderable* renderable, Light* light, std::uint32_t groupId,
                        std::uint32_t slot, Material* material);
+    // Drops the batches the solid groups keep for the light (null: for every light), with what
+    // they hold; a light being deleted is forgotten first.
+    void ForgetLight(const Light* light);
     // Empties the group (making it if need be).
     void ClearGroup(std::uint32_t id);
     void ClearAll();

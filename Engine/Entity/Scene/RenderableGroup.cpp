@@ -27,6 +27,22 @@ void PerLightPipelineMap::Clear() {
     for (auto& [light, pipeline] : pipelines_) pipeline->Clear();
 }
 
+void PerLightPipelineMap::Forget(const Light* light) {
+    if (light) {
+        pipelines_.erase(const_cast<Light*>(light));
+        return;
+    }
+    for (auto it = pipelines_.begin(); it != pipelines_.end();)
+        it = it->first ? pipelines_.erase(it) : std::next(it);
+}
+
+void RenderableGroupSolid::ForgetLight(const Light* light) {
+    lastPipeline_ = nullptr;
+    for (auto& map : maps_)
+        if (map)
+            map->Forget(light);
+}
+
 PerLightPipelineMap* RenderableGroupSolid::GetLightPipelineMap(std::int32_t slot) {
     if (slot < 0 || slot >= kSlotCount) {
         ReportEnsureFailure("pipeline slot < 20", __FILE__, __LINE__);

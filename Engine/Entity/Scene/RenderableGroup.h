@@ -68,6 +68,8 @@ public:
     std::int32_t GetSlot() const { return slot_; }
     RenderableGroupSolid* GetGroup() const { return group_; }
     void Clear();
+    // Deletes the pipeline of the light (null: of every light but the null key).
+    void Forget(const Light* light);
 
 private:
     std::int32_t slot_;
@@ -88,6 +90,8 @@ public:
 
     // The map of a slot, made on first use; a slot outside 0..19 is a programmer error (null).
     PerLightPipelineMap* GetLightPipelineMap(std::int32_t slot);
+    // Deletes the pipelines of the light in every slot (null: of every light).
+    void ForgetLight(const Light* light);
     // The map of a slot without making it (null when none or out of range).
     PerLightPipelineMap* FindLightPipelineMap(std::int32_t slot) const;
     // Visits every list once: by slot, then by light in key order, then in the order the lists

@@ -280,8 +280,12 @@ void SceneManager::UnlistAll(std::list<T*>& list, locksection& lock) {
 }
 
 void SceneManager::DestroyLight(Light* light) {
-    if (light)
-        Unlist(lights_, lightLock_, light);
+    if (!light)
+        return;
+    // The queue keys its batches by light: a deleted light's batches must not outlive it.
+    if (renderQueue_)
+        renderQueue_->ForgetLight(light);
+    Unlist(lights_, lightLock_, light);
 }
 
 Camera* SceneManager::CreateCamera() {
@@ -303,6 +307,8 @@ void SceneManager::DestroyCamera(Camera* camera) {
 }
 
 void SceneManager::DestroyAllLights() {
+    if (renderQueue_)
+        renderQueue_->ForgetLight(nullptr);
     UnlistAll(lights_, lightLock_);
 }
 

@@ -196,6 +196,24 @@ TEST_F(RenderQueueTest, PiecesOfAnInvisibleLightAreDroppedAndANullLightAlwaysTak
     EXPECT_FALSE(map->GetPipelines().at(nullptr)->IsEmpty());
 }
 
+TEST_F(RenderQueueTest, ADestroyedLightLeavesNoBatchesBehind) {
+    Material& material = MakeMaterial({{}});
+    material.flags = MF_LIT;
+    Entity& entity = MakeEntity({&MakeMesh()}, &material);
+    Light* kept = Scene().CreateLight(1);
+    Light* gone = Scene().CreateLight(1);
+    for (Light* light : {kept, gone}) entity.AddSubEntitiesForLight(&Queue(), light, nullptr);
+    Scene().DestroyLight(gone);
+    const auto& pipelines =
+        Solid(RENDER_GROUP_ENTITY_PER_LIGHT)->FindLightPipelineMap(4)->GetPipelines();
+    ASSERT_EQ(pipelines.size(), 1u);
+    EXPECT_EQ(pipelines.begin()->first, kept);
+    // The group takes pieces for the kept light as before.
+    Queue().ClearAll();
+    entity.AddSubEntitiesForLight(&Queue(), kept, nullptr);
+    EXPECT_FALSE(pipelines.at(kept)->IsEmpty());
+}
+
 TEST_F(RenderQueueTest, EveryPassObjectGetsItsOwnListUnderManyKeys) {
     // Many materials sharing one program and pass indices: their passes differ only by object.
     constexpr int kMaterials = 200;
