@@ -559,7 +559,14 @@ bool Entity::BuildFromGeometry() {
     };
     std::vector<Mesh*> meshes;
     if (parts <= 1) {
-        geometry->CollectMeshesByGroup(meshes, 0);
+        // A geometry without a part table is one part of all its meshes.
+        if (parts == 0) {
+            for (std::uint32_t i = 0; i < geometry->GetMeshCount(); ++i)
+                if (Mesh* mesh = geometry->GetMesh(i))
+                    meshes.push_back(mesh);
+        } else {
+            geometry->CollectMeshesByGroup(meshes, 0);
+        }
         SetupFromMeshes(meshes, PartAnimation(*geometry, 0));
         if (parts == 1)
             placePart(*this, 0);
