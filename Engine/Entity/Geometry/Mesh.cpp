@@ -22,6 +22,7 @@
 #include "Math/MathUtil.h"
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/RenderCodes.h"
+#include "Render/RenderOperation.h"
 
 namespace Zel {
 
@@ -759,6 +760,12 @@ bool Mesh::ReadBinaryV2(const std::uint8_t* record, std::uint32_t recordSize, IZ
         std::memcpy(index.GetIndices(), indices.data(), std::size_t(indexCount) * 4);
     return index.CreateBuffer(DeviceUses32BitIndices() ? IS_32BIT : IS_16BIT,
                               BU_STATIC | BU_WRITE_ONLY);
+}
+
+RenderOperation* Mesh::GetRenderOperation(RenderOperation* operation) {
+    if (operation)
+        operation->primitiveType = 5;
+    return operation;
 }
 
 }  // namespace Zel

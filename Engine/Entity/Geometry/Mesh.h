@@ -22,6 +22,7 @@ class IndexData;
 class IZelStream;
 class VertexData;
 struct IndexRun;
+struct RenderOperation;
 
 class Mesh : public Object {
 public:
@@ -64,6 +65,11 @@ public:
     // full triangle sort through world x view x projection.
     virtual void PrepareForPass(bool sortRequested, const float* world,
                                 std::uint32_t passVertexFlags, std::uint32_t passFlags);
+    // Called by a renderable on the record it is about to fill for this mesh, before the vertex
+    // binding is prepared. A plain mesh marks the record's primitive type 5 (the fill sets the
+    // real type per group afterwards); a skin uses the call to choose the usage of its vertex
+    // data. Answers the record.
+    virtual RenderOperation* GetRenderOperation(RenderOperation* operation);
     // Reads the ".dm2" mesh body: the record (the mesh chunk's body, recordSize bytes) and, from
     // the file after it, the render groups, the vertex block and the index block. Every size and
     // offset is checked against the record, the block and the bytes left in the file; a mesh

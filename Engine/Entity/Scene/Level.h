@@ -14,6 +14,11 @@ public:
     // Places a node in the level's spatial tree. A level without its octree (none is built yet)
     // keeps no nodes: the node only leaves the cell it was in.
     virtual void InsertNode(SceneNode* node);
+    // Chooses the index runs the level draws for a viewer (a light or a camera; null: the
+    // current camera). The level octree brings the runs; until then there are none to choose.
+    virtual void UpdateVisibleRuns(SceneNode* /*viewer*/) {}
+    // Gathers the index runs a light reaches. As above, nothing to gather yet.
+    virtual void GatherLightRuns(SceneNode* /*light*/) {}
 };
 
 }  // namespace Zel

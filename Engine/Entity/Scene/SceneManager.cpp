@@ -21,6 +21,7 @@
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Scene/ProjectingLight.h"
+#include "Entity/Scene/RenderQueue.h"
 #include "Entity/Scene/SceneNode.h"
 #include "Entity/Scene/SimpLevel.h"
 #include "Platform/Win32/Win32.h"
@@ -48,6 +49,7 @@ T* Acquire(Factory<T>* (Globals::*getter)()) {
 
 SceneManager::SceneManager() : deviceWait_(&SleepMs) {
     root_ = CreateSceneNode("Root");
+    renderQueue_ = std::make_unique<RenderQueue>();
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager)) {
         config->SetValue(0, 1);  // use the action library
         config->SetValue(2, 1);  // strips to lists
@@ -278,8 +280,12 @@ void SceneManager::UnlistAll(std::list<T*>& list, locksection& lock) {
 }
 
 void SceneManager::DestroyLight(Light* light) {
-    if (light)
-        Unlist(lights_, lightLock_, light);
+    if (!light)
+        return;
+    // The queue keys its batches by light: a deleted light's batches must not outlive it.
+    if (renderQueue_)
+        renderQueue_->ForgetLight(light);
+    Unlist(lights_, lightLock_, light);
 }
 
 Camera* SceneManager::CreateCamera() {
@@ -301,6 +307,8 @@ void SceneManager::DestroyCamera(Camera* camera) {
 }
 
 void SceneManager::DestroyAllLights() {
+    if (renderQueue_)
+        renderQueue_->ForgetLight(nullptr);
     UnlistAll(lights_, lightLock_);
 }
 

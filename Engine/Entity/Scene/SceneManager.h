@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "Core/Object.h"
 #include "Core/locksection.h"
 #include "Entity/Scene/MatrixStack.h"
+#include "Entity/Scene/RenderCorePipeline.h"
 
 namespace Zel {
 
@@ -32,6 +34,7 @@ class Globals;
 class IInsList_Impl;
 class Level;
 class Light;
+class RenderQueue;
 class RenderSystem;
 class SceneNode;
 class SimpLevel;
@@ -130,6 +133,26 @@ public:
     void SetRenderCamera(Camera* camera) { renderCamera_ = camera; }
     // The main camera's world position, or (0, 0, 0) without one.
     const float* GetMainCameraPosition();
+
+    // ---- Models by file --------------------------------------------------------------------
+    // The kind of scene object a model file name selects (searched case-sensitively, anywhere
+    // in the name, in this order): ".dml" 0, ".dm2"/".dm3" 1, ".chr" 11 with an "AnmConfig.xml"
+    // beside it else 2, ".ch2"/".ch3" 3, ".act" 6, ".ac2"/".ac3" 7, ".anm" 4, ".an2"/".an3" 5,
+    // ".xml" 8; -1 for none of these.
+    static std::int32_t GetModelFileKind(const std::string& path);
+    // Makes and loads the scene object of a model file (kinds 0 and 1: an Entity) and resolves
+    // its materials. Null, the object released, when the file does not load; null, reported,
+    // for a name of no known kind and for the kinds other operations make (actors) or that are
+    // not made here yet. The object is registered like CreateEntity's.
+    Entity* CreateModelByFile(const std::string& path);
+    // CreateModelByFile of the name joined to the model directory ("../Resources/Media/Shaders/",
+    // the name alone when it holds ".." or ":").
+    Entity* CreateModel(const std::string& fileName);
+
+    // ---- Frame pipeline ------------------------------------------------------------------------
+    // The render queue (owned) and the pipe's pipeline (mode 0).
+    RenderQueue* GetRenderQueue() const { return renderQueue_.get(); }
+    RenderCorePipeline& GetRenderPipeline() { return pipeline_; }
 
     Level* GetLevel() const { return level_; }
     void SetLevel(Level* level) { level_ = level; }
@@ -303,6 +326,8 @@ private:
     float ambient_[4] = {0.2f, 0.2f, 0.2f, 1.0f};
     std::int32_t shadowQuality_ = SHADOW_FAKE;
     IInsList_Impl* instanceList_ = nullptr;  // owned
+    std::unique_ptr<RenderQueue> renderQueue_;
+    RenderCorePipeline pipeline_{RenderCorePipeline::MODE_NORMAL};
     std::vector<Listener> createListeners_;
     std::vector<Listener> releaseListeners_;
     // The frame-rate window: frames counted and the tick count it began at (0 before the first

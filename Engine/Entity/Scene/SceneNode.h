@@ -177,6 +177,15 @@ public:
 protected:
     // The orientation field itself, for the rotators that write it without marking a change.
     float* MutableOrientation() { return orientation_; }
+    // The local matrix itself, for the kinds that compose more than scale, rotation and position
+    // into it (an entity's animation poses).
+    float* MutableLocalMatrix() { return localMatrix_; }
+    // Sets the parent link alone, outside the child table: the entities attached to an entity
+    // follow it without being its children.
+    void SetParentLink(SceneNode* parent) {
+        parent_ = parent;
+        state_ |= NODE_PARENT_CHANGED;
+    }
     friend class Rotator;
 
 private:

@@ -230,7 +230,7 @@ TEST_F(ShaderConstFillerTest, TheDeviceTakesTheAmbientBaseOfEachPass) {
 TEST_F(ShaderConstFillerTest, AdditionalLightPassesAddNoAmbientAndPointLightsGivePositions) {
     Zel::Light lamp(1);
     const float position[3] = {1, 2, 3};
-    lamp.SetWorldPosition(position);
+    lamp.SetPosition(position);
     op_.light = &lamp;
     op_.accumulation = 2;
     filler_.Fill(op_, program_);
@@ -239,15 +239,14 @@ TEST_F(ShaderConstFillerTest, AdditionalLightPassesAddNoAmbientAndPointLightsGiv
 }
 
 TEST_F(ShaderConstFillerTest, AFailedLightSetIsLoggedAndFillingGoesOn) {
+    // A light shines along its node's -Y axis.
     Zel::Light sun(0);
-    const float direction[3] = {1.0f, 0.5f, -1.0f};
-    sun.SetDirection(direction);
     op_.light = &sun;
     program_.failVectors = true;
     ZelTest::LogCapture log;
     filler_.Fill(op_, program_);
     EXPECT_EQ(
-        log.Count("Set LightDir To GPU Failed! dir Value=-1.000000, -0.500000, 1.000000, 0.000000"),
+        log.Count("Set LightDir To GPU Failed! dir Value=-0.000000, 1.000000, -0.000000, 0.000000"),
         1);
     EXPECT_EQ(
         log.Count("Set Specular Failed! Specular Value=1.000000, 1.000000, 1.000000, 1.000000"), 1);

@@ -328,7 +328,7 @@ TEST_F(DeviceOperationsTest, FixedFunctionModes) {
 TEST_F(DeviceOperationsTest, LightsAndMaterialsInFixedFunctionMode) {
     Light light(1);
     const float position[3] = {0.0f, 3.0f, 4.0f};
-    light.SetWorldPosition(position);
+    light.SetPosition(position);
     // In shader mode a light only switches lighting off.
     EXPECT_FALSE(Device().SetLight(&light));
     EXPECT_FALSE(Device().IsLightingEnabled());
@@ -349,7 +349,7 @@ TEST_F(DeviceOperationsTest, LightsAndMaterialsInFixedFunctionMode) {
     Device().SetLight(&sun);
     Device().GetD3DDevice()->GetLight(0, &d3d);
     EXPECT_EQ(d3d.Type, D3DLIGHT_DIRECTIONAL);
-    EXPECT_EQ(d3d.Direction.z, -1.0f);
+    EXPECT_EQ(d3d.Direction.y, -1.0f);  // a light shines along its node's -Y
 
     const float ambient[4] = {0.1f, 0.2f, 0.3f, 1}, diffuse[4] = {1, 0, 0, 1},
                 specular[4] = {0, 1, 0, 1};
