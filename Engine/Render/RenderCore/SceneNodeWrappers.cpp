@@ -79,8 +79,7 @@ void ILightImplRC::SetPosition(const float* position) {
         SetDirection(direction);
         return;
     }
-    light->SceneNode::SetPosition(position);
-    light->SetWorldPosition(position);
+    light->SetPosition(position);
 }
 
 const float* ILightImplRC::GetPosition(float* out) {
@@ -91,8 +90,7 @@ void ILightImplRC::SetDirection(const float* direction) {
     Light* light = Node();
     if (!light || !direction)
         return;
-    light->SceneNode::SetDirection(direction);
-    light->Light::SetDirection(direction);
+    light->SetDirection(direction);
 }
 
 int ILightImplRC::GetLightType() {
@@ -140,16 +138,13 @@ void ILightImplRC::SetColour(int which, const float* colour) {
     light->SetColours(colours[0], colours[1], colours[2]);
 }
 
-// The range is the node's scale, so that the light's volume grows with it.
 void ILightImplRC::SetRange(float range) {
-    if (!Node())
-        return;
-    const float scale[3] = {range, range, range};
-    Node()->SetScale(scale);
+    if (Node())
+        Node()->SetRangeAndScale(range);
 }
 
 float ILightImplRC::GetRange() {
-    return Node() ? Node()->GetScale()[0] : 0.0f;
+    return Node() ? Node()->GetRange() : 0.0f;
 }
 
 void ILightImplRC::DetachStep(Light* light) {

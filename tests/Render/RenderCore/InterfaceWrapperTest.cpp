@@ -179,9 +179,10 @@ TEST_F(InterfaceWrapperTest, LightRowsReachTheLight) {
     sun->SetPosition(from);  // a directional light takes it as where it shines from
     float direction[3] = {};
     sun->GetDirection(direction);
-    EXPECT_EQ(direction[0], -1.0f);
-    EXPECT_EQ(direction[1], -2.0f);
-    EXPECT_EQ(direction[2], 2.0f);
+    // The light shines along its node's turned axis: the direction comes back of unit length.
+    EXPECT_NEAR(direction[0], -1.0f / 3.0f, 1e-5f);
+    EXPECT_NEAR(direction[1], -2.0f / 3.0f, 1e-5f);
+    EXPECT_NEAR(direction[2], 2.0f / 3.0f, 1e-5f);
     float position[3] = {9.0f, 9.0f, 9.0f};
     sun->GetPosition(position);
     EXPECT_EQ(position[0], 0.0f);  // and stays where it was
