@@ -402,7 +402,15 @@ int IRenderImpl::SetClearFlags(int flags) {
 void IRenderImpl::Clear() {
     if (!frameBegan_ || !renderSystem_)
         return;
-    renderSystem_->Clear(clearFlags_ & 7u, clearColour_, 1.0f, 0);
+    // The device refuses a whole clear that names a buffer the bound targets lack: a host target
+    // made with a 16-bit depth has no stencil, so the stencil bit is dropped there.
+    std::uint32_t flags = clearFlags_ & 7u;
+    const RenderTarget* depth = renderSystem_->GetDepthStencilSurface();
+    if (!depth)
+        flags &= 1u;
+    else if (depth->GetFormat() != PF_D24S8)
+        flags &= 3u;
+    renderSystem_->Clear(flags, clearColour_, 1.0f, 0);
 }
 
 const float* IRenderImpl::SetClearColor(const float* rgba) {

@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
+
+#include <stb/stb_image.h>
 
 #include "Core/EnginePaths.h"
 #include "Core/FrameStats.h"
@@ -222,6 +225,37 @@ TEST_F(OpenWindowTest, ALostDeviceGatesTheFrameAndTheNextFrameBeginResetsIt) {
     EXPECT_TRUE(Render()->IsFrameBegan());
     EXPECT_EQ(window->PresentCount(), 2u);
     EXPECT_EQ(window->Pixel(5, 5), 0xFFFFFFFFu);
+}
+
+// The default flags name the stencil, which a host target's 16-bit depth lacks: the colour and
+// the depth are cleared all the same, and the device is not asked for what it would refuse.
+TEST_F(OpenWindowTest, AHostTargetIsClearedWithTheDefaultFlagsAndSavedAsTheFrame) {
+    int width = 64, height = 48;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(Render()->GetClearFlags(), 7);
+    const float colour[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    Render()->SetClearColor(colour);
+    Render()->FrameBegin();
+    target->BeginRendering(0);
+    Render()->Clear();
+    target->EndRendering();
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
+
+    const std::string path = (dir_.Path() / "frame.png").string();
+    ASSERT_TRUE(target->SaveToFile(path.c_str()));
+    target->Release();
+    int w = 0, h = 0, channels = 0;
+    std::unique_ptr<unsigned char, void (*)(void*)> pixels(
+        stbi_load(path.c_str(), &w, &h, &channels, 3), &stbi_image_free);
+    ASSERT_NE(pixels, nullptr);
+    ASSERT_EQ(w, 64);
+    ASSERT_EQ(h, 48);
+    const unsigned char* last = pixels.get() + (w * h - 1) * 3;
+    EXPECT_EQ(last[0], 0);
+    EXPECT_EQ(last[2], 255);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
 }
 
 TEST_F(OpenWindowTest, ResizingNeedsAPositiveSize) {
