@@ -9,7 +9,6 @@
 
 #include <stb/stb_image.h>
 
-#include "Core/EnginePaths.h"
 #include "Core/FrameStats.h"
 #include "Core/threadmng.h"
 #include "Entity/Scene/SceneManager.h"
@@ -35,16 +34,7 @@ protected:
         EXPECT_TRUE(ZelDemo::WriteDataTree(dir_.Path(), &error)) << error;
         fs::current_path(ZelDemo::WorkingDirectoryOf(dir_.Path()));
     }
-    ~RenderWindowTest() override {
-        Zel::IRenderImpl::GetFrameTimeCounter().SetClock(nullptr);
-        // The scene's start-up points the process-wide roots into this test's tree; the next
-        // test's log must not follow them there.
-        Zel::SetEngineDataRoot("");
-        Zel::SetEffectIncludeRoot("");
-        Zel::SetResourcesRoot("");
-        Zel::SetIncludeRoot("");
-        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
-    }
+    ~RenderWindowTest() override { Zel::IRenderImpl::GetFrameTimeCounter().SetClock(nullptr); }
 
     Zel::IRenderImpl* Render() { return G()->GetRenderInterface(); }
     // The log opened in the root before the test moved one level down.
