@@ -270,6 +270,23 @@ TEST_F(OpenWindowTest, ResizingNeedsAPositiveSize) {
     EXPECT_TRUE(Render()->IsFrameBegan());
 }
 
+TEST_F(OpenWindowTest, ADisplayModeReachesTheDeviceAndTheFramesGoOn) {
+    ZelI::RenderWindowParams params;
+    params.width = 64;
+    params.height = 48;
+    params.fullScreen = 1;
+    Render()->SetDisplayMode(&params);
+    EXPECT_FALSE(Render()->IsWindowed());
+    params.fullScreen = 0;
+    Render()->SetDisplayMode(&params);
+    EXPECT_TRUE(Render()->IsWindowed());
+    // The host passed no handle: the device keeps drawing into the library's window.
+    ClearedFrame(1.0f, 0.0f, 1.0f);
+    EXPECT_TRUE(Render()->IsFrameBegan());
+    EXPECT_EQ(Window()->Pixel(1, 1), 0xFFFF00FFu);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
+}
+
 // A clock the test moves by hand: 1,000,000 counts per second.
 std::int64_t g_now = 0;
 bool TestClock(std::int64_t* count, std::int64_t* frequency) {
