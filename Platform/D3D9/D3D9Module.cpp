@@ -35,13 +35,14 @@ void WriteVideoRegistry() {
 }  // namespace
 
 D3D9Module::Settings& D3D9Module::Current() {
-    static Settings* settings = new Settings();
-    return *settings;
+    // An object, not a heap pointer: it goes with the library when a host unloads it.
+    static Settings settings;
+    return settings;
 }
 
 D3D9Module::PerfLog& D3D9Module::Perf() {
-    static PerfLog* log = new PerfLog();
-    return *log;
+    static PerfLog log;
+    return log;
 }
 
 void D3D9Module::ResetPerf() {

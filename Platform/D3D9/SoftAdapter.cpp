@@ -95,8 +95,9 @@ SoftAdapter SoftAdapter::Defaults() {
 }
 
 SoftAdapter& SoftAdapter::Current() {
-    static SoftAdapter* adapter = new SoftAdapter(Defaults());
-    return *adapter;
+    // An object, not a heap pointer: it goes with the library when a host unloads it.
+    static SoftAdapter adapter(Defaults());
+    return adapter;
 }
 
 void SoftAdapter::Restore() {

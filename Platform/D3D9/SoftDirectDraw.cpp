@@ -4,8 +4,9 @@
 #include "Platform/Win32/Win32Window.h"
 
 SoftDirectDraw::Settings& SoftDirectDraw::Current() {
-    static Settings* settings = new Settings();
-    return *settings;
+    // An object, not a heap pointer: it goes with the library when a host unloads it.
+    static Settings settings;
+    return settings;
 }
 
 void SoftDirectDraw::Restore() {

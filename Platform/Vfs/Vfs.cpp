@@ -31,8 +31,9 @@ struct State {
 };
 
 State& Vfs() {
-    static auto* s = new State();
-    return *s;
+    // An object, not a heap pointer: it goes with the library when a host unloads it.
+    static State s;
+    return s;
 }
 
 // Lower case, "/" separators, no "./" in front, no doubled separators.
@@ -40,8 +41,10 @@ std::string Normalize(std::string_view path) {
     std::string out;
     out.reserve(path.size());
     for (char c : path) {
-        if (c == '\\') c = '/';
-        if (c == '/' && !out.empty() && out.back() == '/') continue;
+        if (c == '\\')
+            c = '/';
+        if (c == '/' && !out.empty() && out.back() == '/')
+            continue;
         out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     }
     while (out.compare(0, 2, "./") == 0) out.erase(0, 2);
@@ -55,7 +58,8 @@ std::string DiskPathFor(const State& s, const std::string& name) {
         std::string rest;
         if (m.prefix.empty()) {
             rest = name;
-        } else if (name.size() > m.prefix.size() && name.compare(0, m.prefix.size(), m.prefix) == 0 &&
+        } else if (name.size() > m.prefix.size() &&
+                   name.compare(0, m.prefix.size(), m.prefix) == 0 &&
                    name[m.prefix.size()] == '/') {
             rest = name.substr(m.prefix.size() + 1);
         } else {
@@ -63,7 +67,8 @@ std::string DiskPathFor(const State& s, const std::string& name) {
         }
         std::string candidate = Win32Path::Resolve(m.root + "/" + rest);
         struct stat st;
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return candidate;
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            return candidate;
     }
     return {};
 }
@@ -73,7 +78,8 @@ public:
     explicit MemoryFile(std::shared_ptr<const Bytes> bytes) : bytes_(std::move(bytes)) {}
 
     std::size_t Read(void* buffer, std::size_t size, std::size_t count) override {
-        if (!buffer || size == 0 || count == 0) return 0;
+        if (!buffer || size == 0 || count == 0)
+            return 0;
         const std::size_t available = bytes_->size() - position_;
         const std::size_t items = std::min(count, available / size);
         std::memcpy(buffer, bytes_->data() + position_, items * size);
@@ -84,7 +90,8 @@ public:
     std::size_t GetSize() const override { return bytes_->size(); }
 
     bool Seek(std::size_t offset) override {
-        if (offset > bytes_->size()) return false;
+        if (offset > bytes_->size())
+            return false;
         position_ = offset;
         return true;
     }
@@ -101,7 +108,8 @@ public:
 
 private:
     ~MemoryFile() override {
-        if (stream_) std::fclose(stream_);
+        if (stream_)
+            std::fclose(stream_);
     }
 
     std::shared_ptr<const Bytes> bytes_;
@@ -114,12 +122,14 @@ private:
 bool InitVFS(const char* logPath) {
     State& s = Vfs();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (s.started) return true;
+    if (s.started)
+        return true;
     s.started = true;
     s.logPath = logPath ? logPath : "";
     if (!s.logPath.empty()) {
         std::ofstream log(Win32Path::Resolve(s.logPath), std::ios::app);
-        if (log) log << "VFS started\n";
+        if (log)
+            log << "VFS started\n";
     }
     return true;
 }
@@ -127,11 +137,13 @@ bool InitVFS(const char* logPath) {
 void ShutdownVFS() {
     State& s = Vfs();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.started) return;
+    if (!s.started)
+        return;
     s.started = false;
     if (!s.logPath.empty()) {
         std::ofstream log(Win32Path::Resolve(s.logPath), std::ios::app);
-        if (log) log << "VFS stopped\n";
+        if (log)
+            log << "VFS stopped\n";
     }
 }
 
@@ -142,7 +154,8 @@ bool IsStarted() {
 }
 
 bool FileExist(const char* path) {
-    if (!path || !*path) return false;
+    if (!path || !*path)
+        return false;
     const std::string name = Normalize(path);
     State& s = Vfs();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -150,8 +163,10 @@ bool FileExist(const char* path) {
 }
 
 IFile* Hfopen(const char* path, const char* mode, void*) {
-    if (!path || !*path) return nullptr;
-    if (mode && std::strpbrk(mode, "wa+")) return nullptr;
+    if (!path || !*path)
+        return nullptr;
+    if (mode && std::strpbrk(mode, "wa+"))
+        return nullptr;
     const std::string name = Normalize(path);
     State& s = Vfs();
     std::shared_ptr<const Bytes> bytes;
@@ -166,9 +181,11 @@ IFile* Hfopen(const char* path, const char* mode, void*) {
         }
     }
     if (!bytes) {
-        if (disk.empty()) return nullptr;
+        if (disk.empty())
+            return nullptr;
         std::ifstream in(disk, std::ios::binary);
-        if (!in) return nullptr;
+        if (!in)
+            return nullptr;
         bytes = std::make_shared<const Bytes>(std::istreambuf_iterator<char>(in),
                                               std::istreambuf_iterator<char>());
     }
@@ -180,7 +197,8 @@ std::size_t Hfread(void* buffer, std::size_t size, std::size_t count, IFile* fil
 }
 
 void Hfclose(IFile* file) {
-    if (file) file->Close();
+    if (file)
+        file->Close();
 }
 
 void MountMemoryFile(const std::string& path, std::vector<unsigned char> bytes) {

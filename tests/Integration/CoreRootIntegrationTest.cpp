@@ -129,7 +129,7 @@ TEST_F(CoreRootIntegrationTest, EngineConfigRunsAtWindowCreation) {
     config->SetValue(16, 0);  // set by the host before the window: lost at the reload
 
     ZelI::RenderWindowParams params;
-    EXPECT_EQ(render->CreateRenderWindow(&params), -101);  // no render system yet
+    EXPECT_EQ(render->CreateRenderWindow(&params), 100);
     EXPECT_EQ(config->GetValue(15), 0);
     EXPECT_EQ(config->GetValue(24), 0);
     EXPECT_EQ(config->GetValue(16), 1);
@@ -144,10 +144,8 @@ TEST_F(CoreRootIntegrationTest, EngineConfigRunsAtWindowCreation) {
     for (const std::string& line : Lines(log))
         if (IsRecordStart(line) && line.find(" :ERROR:") != std::string::npos)
             ++errors;
-    EXPECT_EQ(errors, 2u) << log;
+    EXPECT_EQ(errors, 1u) << log;
     EXPECT_NE(log.find(":ERROR:加载EngineConfig失败!\nErrorCode="), std::string::npos) << log;
-    EXPECT_NE(log.find(":ERROR:致命错误，renderSystem指针为空！引擎初始化失败!"), std::string::npos)
-        << log;
     EXPECT_NE(log.find(":ENGINE_INIT:D3DCompiler_43.dll"), std::string::npos) << log;
 }
 
@@ -201,8 +199,10 @@ TEST_F(CoreRootIntegrationTest, AMissingEngineConfigLeavesEverySwitchAtItsDefaul
     ZelI::RenderWindowParams params;
     render->CreateRenderWindow(&params);
     const Zel::GlobalConfigManager defaults;
+    // Switch 6 (texture compression) is the device's to choose from its memory once it starts.
     for (std::uint32_t i = 0; i < Zel::GlobalConfigManager::kSwitchCount; ++i)
-        EXPECT_EQ(config->GetValue(i), defaults.GetValue(i)) << i;
+        if (i != 6)
+            EXPECT_EQ(config->GetValue(i), defaults.GetValue(i)) << i;
     EXPECT_FALSE(config->HasBlockedDirs(1));
     EXPECT_FALSE(config->IsConfigLoaded());
     DeleteRenderer();

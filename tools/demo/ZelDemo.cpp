@@ -6,7 +6,8 @@
 // summary. It uses only the public interface headers and the fixture writers.
 //
 // Usage: zel_demo [--lib path/to/libZelEngine.so] [--out dir] [--quick]
-// The tree, the log (bin/EngineLog/) and the frames (frames/) go under the output directory.
+// The tree, the log (bin/EngineLog/) and the frames (frames/) go under the output directory. It
+// exits 0 when the window opened, every chosen frame was written and the log has no ERROR line.
 #include <dlfcn.h>
 
 #include <chrono>
@@ -269,6 +270,7 @@ int main(int argc, char** argv) {
     int images = 0;
     double frameMs = 0.0;
     int drawn = 0;
+    bool opened = false;
     if (render) {
         phases.Begin("open window");
         ZelI::RenderWindowParams params;
@@ -279,7 +281,8 @@ int main(int argc, char** argv) {
         std::snprintf(outcome, sizeof(outcome), "CreateRenderWindow -> %d", result);
         phases.End(outcome);
 
-        if (result == kCreated) {
+        opened = result == kCreated;
+        if (opened) {
             Scene scene;
             phases.Begin("build scene");
             BuildScene(render, &scene);
@@ -318,6 +321,9 @@ int main(int argc, char** argv) {
     }
     std::printf("  images written    %d (in %s)\n", images, frames.string().c_str());
     std::printf("  log file          %s\n", log.empty() ? "(none written)" : log.c_str());
-    std::printf("  ERROR lines       %d\n", log.empty() ? 0 : CountErrorLines(log));
-    return 0;
+    const int errors = log.empty() ? 0 : CountErrorLines(log);
+    std::printf("  ERROR lines       %d\n", errors);
+    // The run succeeded when the window opened, every chosen frame was written and the library
+    // logged no error on the way.
+    return opened && images == static_cast<int>(saved.size()) && errors == 0 ? 0 : 1;
 }

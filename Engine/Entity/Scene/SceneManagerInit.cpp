@@ -383,6 +383,13 @@ void SceneManager::ShutdownPhysicsAndCaches() {
         ownsRenderSystem_ = false;
     }
     UnregisterInstance();
+    // The roots point into this run's install tree; a renderer created later in the process starts
+    // from the working directory again, as the first one did, and finds its own tree at its Init.
+    SetResourcesRoot("");
+    SetEngineDataRoot("");
+    SetEffectIncludeRoot("");
+    SetIncludeRoot("");
+    SetEngineEffectRoot(kDefaultEffectRoot);
 }
 
 // ---- Reports

@@ -1,6 +1,7 @@
 #include "Render/RenderCore/IRenderImpl.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Core/EntryPoints.h"
 #include "Core/ErrorReport.h"
@@ -18,20 +19,26 @@
 #include "Entity/Texture/RenderTarget.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Math/AABB.h"
+#include "Platform/D3D9/D3D9Module.h"
+#include "Platform/Win32/Win32Files.h"
 #include "Platform/Win32/Win32System.h"
 #include "Platform/Win32/Win32Time.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/DataDirectoryCheck.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "Render/RenderSystem.h"
+#include "Render/RenderWindow.h"
 
 namespace Zel {
 namespace {
 
+constexpr int kCreated = 100;
 constexpr int kNoRenderSystem = -101;
 constexpr int kNoDataDirectories = -201;
+constexpr int kNoMainWindow = -301;
 // Texture flag of everything made for the host.
 constexpr std::uint32_t kClientOwned = 0x20;
 
@@ -51,6 +58,11 @@ bool ReadPerformanceCounter(std::int64_t* count, std::int64_t* frequency) {
     return true;
 }
 
+// The window creation's place in its log, as earlier builds wrote it.
+void LogLocation(int line) {
+    LogTyped(LOG_ENGINE_INIT, "fn=%s[%d]", "Engine\\Render\\RenderCore\\IRenderImpl", line);
+}
+
 SceneManager* Scene() {
     return Globals::Find(&Globals::GetSceneManager);
 }
@@ -67,6 +79,20 @@ bool QueryPreVistaWindows() {
     DWORD major = 0, minor = 0, build = 0;
     query(&major, &minor, &build);
     return major < 6;
+}
+
+// The library brings its own "d3d9.dll": its entry points are published once per process,
+// unless the module was published or withdrawn before (a host or a test choosing its own).
+void PublishDeviceModule() {
+    static const bool published = [] {
+        HMODULE module = LoadLibraryA(D3D9Module::kModuleName);
+        if (!module || GetProcAddress(module, "Direct3DCreate9") ||
+            GetProcAddress(module, "Direct3DCreate9Ex"))
+            return false;
+        D3D9Module::Install();
+        return true;
+    }();
+    (void)published;
 }
 
 const float* CopyOut(const float* from, float* out, int count) {
@@ -117,6 +143,7 @@ void FrameTimeCounter::Add(std::uint32_t* sum) {
 }
 
 IRenderImpl::IRenderImpl() : isPreVistaWindows_(QueryPreVistaWindows()) {
+    PublishDeviceModule();
     InstallInterfaceBinders();
     // Host targets are drawn into once the render window exists.
     RenderTargetImplRC::SetAllowedCheck([] {
@@ -162,6 +189,11 @@ void* IRenderImpl::GetWindowHandle() {
 }
 
 int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
+    // The renderer is made once; a later call finds everything in place.
+    if (renderSystem_ && mainWindow_) {
+        LogTyped(LOG_ENGINE_INIT, "CreateRenderWindow: the render window exists already");
+        return kCreated;
+    }
     Timer timer;
     timer.Reset();
     LoadShaderCompilerLibrary();
@@ -191,18 +223,25 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
             }
         }
     }
+    DisplaySettings settings = ToCreateDisplaySettings(params_);
+    settings.window = window_;
 
     frameTimer_.Reset();
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager))
         config->Reload("EngineConfig.txt");
     LogTyped(LOG_ENGINE_INIT, "加载EngineConfig.xml耗时：%5.2f ms", TickMs(timer));
+    LogLocation(533);
 
-    // Worker 0 runs the queued tasks; a second window finds it running already.
-    if (threadio* worker = threadmng::GetInstance()->GetOrCreateThread(0))
-        worker->Start(nullptr);
+    SceneManager* scene = Scene();
+    RenderSystem* system = scene ? scene->CreateRenderSystem(settings) : nullptr;
+    LogTyped(LOG_ENGINE_INIT, "CreateRenderSystem耗时：%5.2f ms", TickMs(timer));
+    LogLocation(539);
 
-    if (SceneManager* scene = Scene()) {
+    if (scene) {
+        scene->Init(nullptr);
+        LogTyped(LOG_ENGINE_INIT, "SceneManager::Init耗时：%5.2f ms", TickMs(timer));
         root_ = scene->GetRootNode();
+        LogLocation(550);
         if (!mainCamera_) {
             mainCamera_ = scene->CreateCamera();
             if (mainCamera_)
@@ -212,17 +251,101 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
             if (secondCamera_)
                 secondCamera_->AttachToRoot();
         }
+        LogTyped(LOG_ENGINE_INIT, "创建两个相机耗时：%5.2f ms", TickMs(timer));
     }
-    LogTyped(LOG_ENGINE_INIT, "创建两个相机耗时：%5.2f ms", TickMs(timer));
 
-    // The render system is not built here yet.
-    ReportError("致命错误，renderSystem指针为空！引擎初始化失败!");
-    return kNoRenderSystem;
+    if (!system) {
+        ReportError("致命错误，renderSystem指针为空！引擎初始化失败!");
+        return kNoRenderSystem;
+    }
+    renderSystem_ = system;
+    mainWindow_ = system->GetMainWindow();
+    if (!mainWindow_) {
+        ReportError("错误！未激活当前渲染窗口!");
+        return kNoMainWindow;
+    }
+    LogLocation(571);
+    mainWindow_->Activate();
+    LogTyped(LOG_ENGINE_INIT, "激活渲染窗口耗时：%5.2f ms", TickMs(timer));
+    // The post effects have nothing to set up until they bring their targets.
+    LogTyped(LOG_ENGINE_INIT, "初始化后处理耗时：%5.2f ms", TickMs(timer));
+
+    LogTyped(LOG_ENGINE_INIT, "引擎初始化结束.");
+    LogTyped(LOG_ENGINE_INIT, "%s", std::string(57, '#').c_str());
+    LogTyped(LOG_ENGINE_INIT, "CreateRenderWindow总耗时：%5.2f ms",
+             static_cast<double>(timer.GetElapsed()) * 1000.0);
+    return kCreated;
 }
 
 void IRenderImpl::GetCreateParams(ZelI::RenderWindowParams* out) {
     if (out)
         *out = params_;
+}
+
+void IRenderImpl::SetDisplayMode(const ZelI::RenderWindowParams* params) {
+    if (!params || !renderSystem_)
+        return;
+    DisplaySettings settings = ToCreateDisplaySettings(*params);
+    // A host without a window of its own keeps drawing into the library's.
+    if (!settings.window)
+        settings.window = window_;
+    settings.verticalSync = 0;
+    settings.antialiasMode = 1;
+    renderSystem_->ResetDevice(settings);
+}
+
+int IRenderImpl::ResizeWindow(int width, int height) {
+    return ResizeWindowForEditor(width, height, 0);
+}
+
+bool IRenderImpl::IsWindowed() {
+    return renderSystem_ && renderSystem_->IsWindowed();
+}
+
+int IRenderImpl::ResizeWindowForEditor(int width, int height, int windowId) {
+    LogTyped(LOG_ENGINE_INIT, "ResizeWindowForEditor ,w=%d,h=%d,winID=%d", width, height, windowId);
+    RenderWindow* active = renderSystem_ ? renderSystem_->GetActiveRenderWindow() : nullptr;
+    if (width <= 0 || height <= 0 || !active) {
+        LogTyped(LOG_ENGINE_INIT,
+                 "IRenderImpl::ResizeWindowForEditor失败,w=%d,h=%d,pRenderSystem=%p", width, height,
+                 static_cast<void*>(renderSystem_));
+        return 0;
+    }
+    active->Resize(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    renderSystem_->SetViewport(0, 0, static_cast<std::uint32_t>(width),
+                               static_cast<std::uint32_t>(height));
+    if (!isPreVistaWindows_) {
+        renderSystem_->GetColorStylizedRenderer().ReleaseRenderTargets();
+        renderSystem_->GetColorStylizedRenderer().RecreateRenderTargets();
+    } else {
+        LogTyped(LOG_ENGINE_INIT, "XP,将进行额外的Device Lost处理 beg");
+        renderSystem_->OnLostDevice();
+        renderSystem_->OnResetDevice();
+        LogTyped(LOG_ENGINE_INIT, "Device Lost处理 end");
+    }
+    LogTyped(LOG_ENGINE_INIT, "ResizeWindowForEditor end");
+    return 1;
+}
+
+int IRenderImpl::ResizeWindowAll(int width, int height, int, int, int, int, int) {
+    return ResizeWindowForEditor(width, height, -1);
+}
+
+void IRenderImpl::ResetDevice() {
+    LogTyped(LOG_ENGINE_INIT, "ResetDevice Begin");
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,
+                      KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    char buildLab[256] = {};
+    DWORD size = sizeof(buildLab) - 1;
+    const bool read = RegQueryValueExA(key, "BuildLab", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(buildLab), &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (read && std::strstr(buildLab, "vista") && mainWindow_)
+        ResizeWindowAll(static_cast<int>(mainWindow_->GetWidth()),
+                        static_cast<int>(mainWindow_->GetHeight()), 0, 0, 0, 0, 0);
+    LogTyped(LOG_ENGINE_INIT, "ResetDevice End");
 }
 
 // ---- Frame ------------------------------------------------------------------------------------
@@ -240,6 +363,8 @@ void IRenderImpl::FrameBegin() {
     AdvanceFixedStepClock();
     frameTimer_.Tick();
     scene->SetUpdateTimeStep(frameTimer_.GetDelta());
+    if (renderSystem_)
+        renderSystem_->BeginScene();
     scene->CountFrame();
 }
 
@@ -250,11 +375,15 @@ void IRenderImpl::FrameEnd() {
         return;
     if (SceneManager* scene = Scene())
         scene->UpdateFrameRate();
+    if (renderSystem_)
+        renderSystem_->EndScene();
 }
 
 void IRenderImpl::SwapBuffer() {
     SceneManager* scene = Scene();
     if (frameBegan_ && scene) {
+        if (renderSystem_)
+            renderSystem_->Present();
         scene->CountFrame();
         scene->CheckRenderSystem();
     }
@@ -273,7 +402,15 @@ int IRenderImpl::SetClearFlags(int flags) {
 void IRenderImpl::Clear() {
     if (!frameBegan_ || !renderSystem_)
         return;
-    renderSystem_->Clear(clearFlags_ & 7u, clearColour_, 1.0f, 0);
+    // The device refuses a whole clear that names a buffer the bound targets lack: a host target
+    // made with a 16-bit depth has no stencil, so the stencil bit is dropped there.
+    std::uint32_t flags = clearFlags_ & 7u;
+    const RenderTarget* depth = renderSystem_->GetDepthStencilSurface();
+    if (!depth)
+        flags &= 1u;
+    else if (depth->GetFormat() != PF_D24S8)
+        flags &= 3u;
+    renderSystem_->Clear(flags, clearColour_, 1.0f, 0);
 }
 
 const float* IRenderImpl::SetClearColor(const float* rgba) {

@@ -40,26 +40,6 @@ bool IRenderImpl::Reserved04(std::intptr_t) {
 
 void IRenderImpl::Reserved05(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
-void IRenderImpl::SetDisplayMode(const ZelI::RenderWindowParams*) {}
-
-int IRenderImpl::ResizeWindow(int, int) {
-    return 0;
-}
-
-bool IRenderImpl::IsWindowed() {
-    return false;
-}
-
-int IRenderImpl::ResizeWindowForEditor(int, int, int) {
-    return 0;
-}
-
-int IRenderImpl::ResizeWindowAll(int, int, int, int, int, int, int) {
-    return 0;
-}
-
-void IRenderImpl::ResetDevice() {}
-
 int IRenderImpl::Reserved06(std::intptr_t) {
     return 0;
 }

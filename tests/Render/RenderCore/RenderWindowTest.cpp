@@ -5,9 +5,18 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
+
+#include <stb/stb_image.h>
 
 #include "Core/FrameStats.h"
+#include "Core/threadmng.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Platform/D3D9/SoftDevice9.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Render/RenderSystem.h"
+#include "Render/RenderWindow.h"
+#include "Render/d3d9/RenderDeviceD3D9.h"
 #include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/IRenderImpl.h"
 #include "demo/DemoDataTree.h"
@@ -74,8 +83,7 @@ TEST_F(RenderWindowTest, WithoutAHandleTheLibraryMakesAWindowOfTheRequestedSize)
     params.reserved0 = 0x1234;
     params.reserved4[1] = 77;
     params.multisample = 3;
-    // Until the render system is built the answer is -101, after the data tree passed.
-    EXPECT_EQ(Render()->CreateRenderWindow(&params), -101);
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), 100);
     EXPECT_TRUE(fs::is_directory(dir_.Path() / "data/Effects/Legacy5"));
 
     auto window = static_cast<HWND>(Render()->GetWindowHandle());
@@ -109,11 +117,174 @@ TEST_F(RenderWindowTest, AHandleThatIsNotAWindowIsRefused) {
 
     HWND own = Win32Window::Create(64, 48);
     params.window = own;
-    Render()->CreateRenderWindow(&params);
+    params.width = 64;
+    params.height = 48;
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), 100);
     EXPECT_EQ(Render()->GetWindowHandle(), own);
     Zel::Globals::DeleteSingleton();
     EXPECT_TRUE(IsWindow(own));  // the host's window stays the host's
     DestroyWindow(own);
+}
+
+// A window of 64 x 48 drawn into by the frame operations; the device's waits return at once.
+class OpenWindowTest : public RenderWindowTest {
+protected:
+    OpenWindowTest() {
+        ZelI::RenderWindowParams params;
+        params.width = 64;
+        params.height = 48;
+        EXPECT_EQ(Render()->CreateRenderWindow(&params), 100);
+        G()->GetSceneManager()->SetDeviceWait([](std::uint32_t) {});
+    }
+
+    std::shared_ptr<Win32Window> Window() {
+        return Win32Window::Find(static_cast<HWND>(Render()->GetWindowHandle()));
+    }
+    Zel::RenderSystem* System() { return G()->GetSceneManager()->GetRenderSystem(); }
+    SoftDevice9* Soft() {
+        auto* device = dynamic_cast<Zel::RenderDeviceD3D9*>(System()->GetRenderDevice());
+        return device ? SoftDevice9::From(device->GetD3DDevice()) : nullptr;
+    }
+    // One frame the way a host draws it: clear with the colour, then present.
+    void ClearedFrame(float r, float g, float b) {
+        const float colour[4] = {r, g, b, 1.0f};
+        Render()->SetClearColor(colour);
+        Render()->FrameBegin();
+        Render()->Clear();
+        Render()->FrameEnd();
+        Render()->SwapBuffer();
+    }
+};
+
+TEST_F(OpenWindowTest, TheWindowIsReadyToDrawAndTheLogClosesTheStartUp) {
+    ASSERT_NE(System(), nullptr);
+    EXPECT_NE(System()->GetMainWindow(), nullptr);
+    EXPECT_EQ(System()->GetActiveRenderWindow(), System()->GetMainWindow());
+    EXPECT_TRUE(Render()->IsWindowed());
+    EXPECT_NE(Zel::threadmng::GetInstance()->GetThread(0), nullptr);
+    const std::string log = Log();
+    for (const char* line : {"CreateRenderSystem耗时", "SceneManager::Init耗时", "激活渲染窗口耗时",
+                             "引擎初始化结束.", "CreateRenderWindow总耗时"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_EQ(log.find(":ERROR:"), std::string::npos);
+    // A second call finds the window made.
+    ZelI::RenderWindowParams params;
+    EXPECT_EQ(Render()->CreateRenderWindow(&params), 100);
+    EXPECT_EQ(System()->GetMainWindow(), System()->GetActiveRenderWindow());
+}
+
+TEST_F(OpenWindowTest, TheClearColourReachesTheWindowsFrameBuffer) {
+    std::shared_ptr<Win32Window> window = Window();
+    ASSERT_NE(window, nullptr);
+    const std::uint32_t frameBefore = G()->GetSceneManager()->GetFrameId();
+    ClearedFrame(1.0f, 0.0f, 0.0f);
+    EXPECT_EQ(window->PresentCount(), 1u);
+    EXPECT_EQ(window->Pixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(window->Pixel(63, 47), 0xFFFF0000u);
+    // A presented frame counts twice: once as it begins, once as it is shown.
+    EXPECT_EQ(G()->GetSceneManager()->GetFrameId(), frameBefore + 2);
+
+    // Without the colour bit the target keeps what it had.
+    Render()->SetClearFlags(6);
+    ClearedFrame(0.0f, 0.0f, 1.0f);
+    EXPECT_EQ(window->Pixel(10, 10), 0xFFFF0000u);
+    Render()->SetClearFlags(0x0F);
+    ClearedFrame(0.0f, 0.0f, 1.0f);
+    EXPECT_EQ(window->Pixel(10, 10), 0xFF0000FFu);
+}
+
+TEST_F(OpenWindowTest, ALostDeviceGatesTheFrameAndTheNextFrameBeginResetsIt) {
+    std::shared_ptr<Win32Window> window = Window();
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(Soft(), nullptr);
+    ClearedFrame(0.0f, 1.0f, 0.0f);
+    ASSERT_EQ(window->Pixel(5, 5), 0xFF00FF00u);
+
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICELOST);
+    ClearedFrame(1.0f, 1.0f, 1.0f);
+    EXPECT_FALSE(Render()->IsFrameBegan());
+    EXPECT_EQ(window->PresentCount(), 1u);
+    EXPECT_EQ(window->Pixel(5, 5), 0xFF00FF00u);
+    // Host targets are not made while the frame is refused.
+    int width = 8, height = 8;
+    EXPECT_EQ(Render()->CreateClientRenderTarget(&width, &height, 0, 0), nullptr);
+
+    // The device can be reset again: the next frame does it and draws.
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICENOTRESET);
+    ClearedFrame(1.0f, 1.0f, 1.0f);
+    EXPECT_TRUE(Render()->IsFrameBegan());
+    EXPECT_EQ(window->PresentCount(), 2u);
+    EXPECT_EQ(window->Pixel(5, 5), 0xFFFFFFFFu);
+}
+
+// The default flags name the stencil, which a host target's 16-bit depth lacks: the colour and
+// the depth are cleared all the same, and the device is not asked for what it would refuse.
+TEST_F(OpenWindowTest, AHostTargetIsClearedWithTheDefaultFlagsAndSavedAsTheFrame) {
+    int width = 64, height = 48;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(Render()->GetClearFlags(), 7);
+    const float colour[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+    Render()->SetClearColor(colour);
+    Render()->FrameBegin();
+    target->BeginRendering(0);
+    Render()->Clear();
+    target->EndRendering();
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
+
+    const std::string path = (dir_.Path() / "frame.png").string();
+    ASSERT_TRUE(target->SaveToFile(path.c_str()));
+    target->Release();
+    int w = 0, h = 0, channels = 0;
+    std::unique_ptr<unsigned char, void (*)(void*)> pixels(
+        stbi_load(path.c_str(), &w, &h, &channels, 3), &stbi_image_free);
+    ASSERT_NE(pixels, nullptr);
+    ASSERT_EQ(w, 64);
+    ASSERT_EQ(h, 48);
+    const unsigned char* last = pixels.get() + (w * h - 1) * 3;
+    EXPECT_EQ(last[0], 0);
+    EXPECT_EQ(last[2], 255);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
+}
+
+TEST_F(OpenWindowTest, ResizingNeedsAPositiveSize) {
+    struct Case {
+        int width, height;
+        int result;
+    };
+    const Case cases[] = {{0, 600, 0}, {400, -1, 0}, {32, 24, 1}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(Render()->ResizeWindowForEditor(c.width, c.height, 0), c.result)
+            << c.width << "x" << c.height;
+        if (c.result == 1) {
+            EXPECT_EQ(System()->GetActiveRenderWindow()->GetWidth(), std::uint32_t(c.width));
+            EXPECT_EQ(System()->GetActiveRenderWindow()->GetHeight(), std::uint32_t(c.height));
+        }
+    }
+    EXPECT_NE(Log().find("IRenderImpl::ResizeWindowForEditor失败,w=0,h=600"), std::string::npos);
+    EXPECT_EQ(Render()->ResizeWindowAll(48, 40, 0, 0, 0, 0, 0), 1);
+    EXPECT_NE(Log().find("ResizeWindowForEditor ,w=48,h=40,winID=-1"), std::string::npos);
+    // The frames go on at the new size.
+    ClearedFrame(0.0f, 1.0f, 1.0f);
+    EXPECT_TRUE(Render()->IsFrameBegan());
+}
+
+TEST_F(OpenWindowTest, ADisplayModeReachesTheDeviceAndTheFramesGoOn) {
+    ZelI::RenderWindowParams params;
+    params.width = 64;
+    params.height = 48;
+    params.fullScreen = 1;
+    Render()->SetDisplayMode(&params);
+    EXPECT_FALSE(Render()->IsWindowed());
+    params.fullScreen = 0;
+    Render()->SetDisplayMode(&params);
+    EXPECT_TRUE(Render()->IsWindowed());
+    // The host passed no handle: the device keeps drawing into the library's window.
+    ClearedFrame(1.0f, 0.0f, 1.0f);
+    EXPECT_TRUE(Render()->IsFrameBegan());
+    EXPECT_EQ(Window()->Pixel(1, 1), 0xFFFF00FFu);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
 }
 
 // A clock the test moves by hand: 1,000,000 counts per second.
@@ -141,6 +312,14 @@ TEST_F(RenderWindowTest, FrameEndAddsTheMillisecondsSinceThePreviousFrameEnd) {
 
 TEST_F(RenderWindowTest, BeforeTheWindowTheRenderObjectAnswersNeutrally) {
     EXPECT_EQ(Render()->GetWindowHandle(), nullptr);
+    EXPECT_EQ(Render()->ResizeWindow(320, 200), 0);
+    EXPECT_FALSE(Render()->IsWindowed());
+    ZelI::RenderWindowParams params;
+    Render()->SetDisplayMode(&params);
+    Render()->FrameBegin();
+    Render()->Clear();
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
     float direction[3] = {};
     Render()->GetCameraDirection(direction);
     EXPECT_EQ(direction[0], 1.0f);
