@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/DataTreeCheck.h"
 #include "Core/CResourceManager.h"
 #include "Core/DebugHelperImpl.h"
 #include "Core/EnginePaths.h"
@@ -132,91 +133,11 @@ void ClearEffectCache() {
     }
 }
 
-bool HasFile(const std::string& pattern) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
-
-void MakeDirectoryReported(const std::string& path, bool* ok) {
-    if (FileExistsOnDisk(path))
-        return;
-    if (CreateDirectoryA(path.c_str(), nullptr)) {
-        ReportErrorLastError("%s不存在，自动创建.", path.c_str());
-    } else {
-        ReportErrorLastError("%s创建失败，错误代码为：%d", path.c_str(), int(GetLastError()));
-        *ok = false;
-    }
-}
-
-bool CheckDataDirectories() {
-    const std::string data = GetEffectIncludeRoot();
-    const std::string include = GetIncludeRoot();
-    bool result = true;
-    if (!FileExistsOnDisk(data)) {
-        ReportError("data目录不存在！");
-        result = false;
-    }
-    if (!FileExistsOnDisk(GetResourcesRoot())) {
-        ReportError("resources目录不存在!");
-        result = false;
-    }
-    if (!FileExistsOnDisk(include)) {
-        ReportError("data\\include目录不存在!");
-        result = false;
-    } else if (!HasFile(include + "*.fx*")) {
-        ReportError("data\\include目录下没有文件!");
-        result = false;
-    }
-    if (!FileExistsOnDisk(data + "Materials/")) {
-        ReportError("data\\Materials目录不存在!");
-        return false;
-    }
-    if (!HasFile(data + "Materials/*.xml")) {
-        ReportError("data\\Materials目录下没有材质文件!");
-        return false;
-    }
-    if (!result)
-        return false;
-    bool effects = true;
-    MakeDirectoryReported(data + "Effects", &effects);
-    if (!effects)
-        return result;
-    MakeDirectoryReported(data + "Effects/Legacy", &effects);
-
-    const std::string cache = GetEngineEffectRoot();
-    if (FileExistsOnDisk(cache))
-        return result;
-    if (CreateDirectoryA(cache.c_str(), nullptr)) {
-        LogTyped(LOG_ENGINE_INIT, "创建Shader缓存目录\"%s\"成功!", cache.c_str());
-        return result;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_PATH_NOT_FOUND) {
-        ReportError("创建Shader缓存目录失败！ \"%s\"中间的文件夹不存在！", cache.c_str());
-    } else if (error == ERROR_ALREADY_EXISTS) {
-        LogTyped(LOG_ENGINE_INIT, "%s已经存在，无须创建。", cache.c_str());
-    } else {
-        ReportError(
-            "创建Shader缓存目录失败！ \"%s\"原因未知！errcode=%d\n使用默认legacy目录："
-            "../Data/Effects/Legacy5/",
-            cache.c_str(), int(error));
-        SetEngineEffectRoot(kDefaultEffectRoot);
-    }
-    return result;
-}
-
 void SetupDataRoots() {
     char buffer[256] = {};
     GetCurrentDirectoryA(sizeof buffer, buffer);
-    std::string working = buffer;
-    std::size_t cut = working.rfind('\\');
-    if (cut == std::string::npos)
-        cut = working.rfind('/');
-    const std::string parent = cut == std::string::npos ? working : working.substr(0, cut);
+    const std::string working = buffer;
+    const std::string parent = WorkingDirectoryParent();
     SetResourcesRoot(parent + "/resources/");
     SetEngineDataRoot(working + "/");
     SetEffectIncludeRoot(parent + "/data/");
@@ -232,7 +153,9 @@ void SetupDataRoots() {
         LogTyped(LOG_ENGINE_INIT, "引擎是否多开：否");
         ClearEffectCache();
     }
-    CheckDataDirectories();
+    CheckDataTree(
+        {GetEffectIncludeRoot(), GetResourcesRoot(), GetIncludeRoot(), GetEngineEffectRoot()},
+        CacheDirectoryFailure::FallsBack);
 }
 
 void PreloadEffects() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Core/DataTreeCheck.h"
 #include "Core/EntryPoints.h"
 #include "Core/ErrorReport.h"
 #include "Core/FrameStats.h"
@@ -25,7 +26,6 @@
 #include "Platform/Win32/Win32Time.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Render/RenderCore/CreateDisplaySettings.h"
-#include "Render/RenderCore/DataDirectoryCheck.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/TextureWrappers.h"
@@ -201,7 +201,9 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
         params_ = *params;
     LogTyped(LOG_ENGINE_INIT, "InitGlobalObj耗时：%5.2f ms", TickMs(timer));
 
-    if (!CheckDataDirectories())
+    const std::string root = WorkingDirectoryParent();
+    if (!CheckDataTree(DataTreeUnder(root, root + "/data/Effects/Legacy5/"),
+                       CacheDirectoryFailure::Refuses))
         return kNoDataDirectories;
 
     // Without a host window the library draws into a window stand-in of the requested size; a
