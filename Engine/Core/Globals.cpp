@@ -261,8 +261,10 @@ bool Globals::ShutdownSceneGlobals() {
 }
 
 void Globals::ShutdownPhysicsAndCaches() {
-    if (physicsWorld_)
+    if (physicsWorld_) {
+        physicsWorld_->Shutdown();
         physicsWorld_->Clear();
+    }
 }
 
 }  // namespace Zel
