@@ -54,12 +54,15 @@ bool PhxEntity::IsLive(const PhxEntity* entity) {
 }
 
 void PhxEntity::Release() {
+    scene_->ReleaseEntity(this);
+}
+
+void PhxEntity::ReleaseIfLive(PhxEntity* entity) {
     PhysicsLock lock(PhysicsMutex());
     // Only the address is compared until the body is known to exist.
-    if (!IsLive(this)) {
-        return;
+    if (IsLive(entity)) {
+        entity->Release();
     }
-    scene_->ReleaseEntity(this);
 }
 
 bool PhxEntity::Create(const PhxBodyDesc* desc) {

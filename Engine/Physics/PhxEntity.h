@@ -29,9 +29,11 @@ public:
     PhxEntity(PhxScene* scene, const PhxBodyDesc& desc);
     ~PhxEntity() override;
 
-    // Asks the owning scene to unlink and delete this body. Safe on a body that physics shutdown
-    // already deleted: then nothing happens.
+    // Asks the owning scene to unlink and delete this body.
     void Release();
+    // Release for holders of raw body pointers: a body that no longer exists (physics shutdown
+    // deleted it) is left alone, without touching the pointer.
+    static void ReleaseIfLive(PhxEntity* entity);
 
     // Makes the simulation side from desc (copied in); false when none was made.
     virtual bool Create(const PhxBodyDesc* desc);

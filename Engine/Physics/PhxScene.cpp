@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "Core/Globals.h"
 #include "Physics/PhxEntity.h"
 #include "Physics/PhysicsLock.h"
 #include "Physics/PhysicsWorld.h"
@@ -17,8 +16,7 @@ PhxScene::~PhxScene() {
 
 void PhxScene::Release() {
     PhysicsLock lock(PhysicsMutex());
-    PhysicsWorld* world = Globals::Find(&Globals::GetPhysicsWorld);
-    if (world == nullptr || !world->RemoveScene(this)) {
+    if (world_ == nullptr || !world_->RemoveScene(this)) {
         delete this;
     }
 }

@@ -14,6 +14,7 @@
 namespace Zel {
 
 class PhxEntity;
+class PhysicsWorld;
 
 class PhxScene : public Object {
 public:
@@ -28,7 +29,7 @@ public:
 
     // Makes the simulation side; false when there is none (every operation is then inert).
     virtual bool Create() { return false; }
-    // Leaves the physics world (no longer its current scene) and deletes this scene.
+    // Leaves its physics world (no longer its current scene) and deletes this scene.
     virtual void Release();
     virtual void Step(float /*seconds*/) {}
     // Every body's SyncFromSimulation, in creation order.
@@ -52,6 +53,9 @@ public:
     std::size_t GetEntityCount() const;
     PhxEntity* GetEntity(std::size_t index) const;
 
+    // The world whose list holds this scene (set by PhysicsWorld), or null.
+    void SetWorld(PhysicsWorld* world) { world_ = world; }
+
 protected:
     // Takes ownership of a newly made body and answers it.
     PhxEntity* AddEntity(std::unique_ptr<PhxEntity> entity);
@@ -59,6 +63,7 @@ protected:
 private:
     std::vector<std::unique_ptr<PhxEntity>> entities_;
     float gravity_[3] = {0.0f, 0.0f, -30.0f};
+    PhysicsWorld* world_ = nullptr;
 };
 
 }  // namespace Zel

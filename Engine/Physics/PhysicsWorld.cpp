@@ -26,6 +26,7 @@ PhxScene* PhysicsWorld::CreateScene() {
     PhysicsLock lock(PhysicsMutex());
     auto scene = std::make_unique<SceneNx>();
     scene->Create();
+    scene->SetWorld(this);
     scenes_.push_back(std::move(scene));
     return scenes_.back().get();
 }
