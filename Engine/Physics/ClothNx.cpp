@@ -294,13 +294,7 @@ void ClothNx::DebugDraw() {
 
 void ClothNx::SetSleeping(bool sleeping) {
     PhysicsLock lock(PhysicsMutex());
-    if (cloth_ != nullptr) {
-        if (sleeping) {
-            cloth_->putToSleep();
-        } else {
-            cloth_->wakeUp(0.4f);
-        }
-    }
+    SleepOrWake(cloth_, sleeping);
     PhxEntity::SetSleeping(sleeping);
 }
 

@@ -154,13 +154,7 @@ void EntityNx::SetKinematic(bool kinematic) {
 
 void EntityNx::SetSleeping(bool sleeping) {
     PhysicsLock lock(PhysicsMutex());
-    if (actor_ != nullptr) {
-        if (sleeping) {
-            actor_->putToSleep();
-        } else {
-            actor_->wakeUp(0.4f);
-        }
-    }
+    SleepOrWake(actor_, sleeping);
     PhxEntity::SetSleeping(sleeping);
 }
 

@@ -34,6 +34,20 @@ private:
     Nx::NxActor* actor_ = nullptr;
 };
 
+// Puts an SDK actor or cloth to rest, or wakes it for 0.4 s of its wake counter; nothing without
+// one.
+template <class Body>
+void SleepOrWake(Body* body, bool sleeping) {
+    if (body == nullptr) {
+        return;
+    }
+    if (sleeping) {
+        body->putToSleep();
+    } else {
+        body->wakeUp(0.4f);
+    }
+}
+
 // The SDK's pose from a row-major matrix (rotation rows 0-2, 4-6, 8-10; translation 3, 7, 11).
 Nx::NxMat34 ToNxPose(const float* m);
 

@@ -102,9 +102,7 @@ bool LoadPhysicsSDK() {
     }
     SetPhysXCorePath();
     const std::string dir = WorkingDirectory();
-    if (!g_runtimeMissing) {
-        Nx::RegisterPhysicsRuntime(dir.c_str());
-    }
+    Nx::RegisterPhysicsRuntime(dir.c_str(), !g_runtimeMissing);
     Runtime& r = g_runtime;
     r.loader = LoadLibraryA((dir + "/PhysXLoader.dll").c_str());
     if (r.loader == nullptr) {
@@ -175,10 +173,6 @@ Nx::NxCookClothMeshFn GetCookClothMesh() {
 
 void SetPhysicsRuntimeMissing(bool missing) {
     g_runtimeMissing = missing;
-    if (missing) {
-        // Entry points registered by an earlier load must not answer either.
-        ClearModuleProcs();
-    }
 }
 
 void MyOutputStream::reportError(Nx::NxErrorCode code, const char* message, const char*, int) {

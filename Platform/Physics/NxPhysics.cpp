@@ -915,19 +915,19 @@ bool NxCookClothMesh(const NxClothMeshDesc& desc, NxStream& stream) {
     return true;
 }
 
-void RegisterPhysicsRuntime(const char* directory) {
+void RegisterPhysicsRuntime(const char* directory, bool present) {
     const std::string dir = directory != nullptr ? directory : ".";
     const std::string loader = dir + "/PhysXLoader.dll";
     const std::string cooking = dir + "/NxCooking.dll";
-    RegisterModuleProc(loader.c_str(), "NxCreatePhysicsSDK",
-                       reinterpret_cast<FARPROC>(&NxCreatePhysicsSDK));
+    const auto entry = [present](auto* fn) {
+        return present ? reinterpret_cast<FARPROC>(fn) : nullptr;
+    };
+    RegisterModuleProc(loader.c_str(), "NxCreatePhysicsSDK", entry(&NxCreatePhysicsSDK));
     RegisterModuleProc(loader.c_str(), "NxGetPhysicsSDKAllocator",
-                       reinterpret_cast<FARPROC>(&NxGetPhysicsSDKAllocator));
-    RegisterModuleProc(cooking.c_str(), "NxInitCooking", reinterpret_cast<FARPROC>(&NxInitCooking));
-    RegisterModuleProc(cooking.c_str(), "NxCloseCooking",
-                       reinterpret_cast<FARPROC>(&NxCloseCooking));
-    RegisterModuleProc(cooking.c_str(), "NxCookClothMesh",
-                       reinterpret_cast<FARPROC>(&NxCookClothMesh));
+                       entry(&NxGetPhysicsSDKAllocator));
+    RegisterModuleProc(cooking.c_str(), "NxInitCooking", entry(&NxInitCooking));
+    RegisterModuleProc(cooking.c_str(), "NxCloseCooking", entry(&NxCloseCooking));
+    RegisterModuleProc(cooking.c_str(), "NxCookClothMesh", entry(&NxCookClothMesh));
 }
 
 }  // namespace Nx

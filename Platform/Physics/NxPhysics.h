@@ -456,7 +456,8 @@ void NxCloseCooking();
 bool NxCookClothMesh(const NxClothMeshDesc& desc, NxStream& stream);
 
 // Makes the runtime's two modules, found in directory, export the entry points above through the
-// Win32 layer's module loading.
-void RegisterPhysicsRuntime(const char* directory);
+// Win32 layer's module loading; with present false they export nothing (a machine without the
+// runtime).
+void RegisterPhysicsRuntime(const char* directory, bool present = true);
 
 }  // namespace Nx

@@ -106,7 +106,9 @@ TEST(PhysicsRuntimeTest, MissingRuntimeLeavesPhysicsInert) {
         world.Shutdown();
 
         SetPhysicsRuntimeMissing(false);
-        ClearModuleProcs();
+        if (c.missingModule != nullptr) {
+            SetModuleMissing((dir + c.missingModule).c_str(), FALSE);
+        }
     }
 }
 
