@@ -324,8 +324,10 @@ void Globals::ShutdownPhysicsAndCaches() {
     // objects have let go of it.
     if (sceneManager_)
         sceneManager_->ShutdownPhysicsAndCaches();
-    if (physicsWorld_)
+    if (physicsWorld_) {
+        physicsWorld_->Shutdown();
         physicsWorld_->Clear();
+    }
 }
 
 }  // namespace Zel

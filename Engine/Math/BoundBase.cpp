@@ -18,7 +18,7 @@ void BoundBase::ReleaseBody() {
     if (body_ != nullptr) {
         PhxEntity* body = body_;
         body_ = nullptr;
-        body->Release();
+        PhxEntity::ReleaseIfLive(body);
     }
 }
 

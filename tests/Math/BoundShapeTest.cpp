@@ -59,7 +59,7 @@ TEST(BoundShape, SetupHandsTheSceneTheBodyDescriptor) {
         EXPECT_EQ(desc.scalar, 1.0f);
         EXPECT_TRUE(std::equal(desc.pose, desc.pose + 16, IdentityMatrix()));
         EXPECT_EQ(desc.shapeKind, c.kind);
-        EXPECT_EQ(desc.extra, 0);
+        EXPECT_EQ(desc.extra, nullptr);
     }
     EXPECT_EQ(static_cast<BoundSphere*>(cases[0].shape)->GetRadius(), 0.5f);
     EXPECT_EQ(static_cast<BoundCapsule*>(cases[1].shape)->GetHeight(), 2.0f);

@@ -27,6 +27,7 @@
 #include "Core/itask.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Physics/PhysicsSdk.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Image/ImageManager.h"
 #include "Entity/Material/GpuProgram.h"
@@ -173,10 +174,7 @@ void PreloadEffects() {
     }
 }
 
-// Stand-ins until physics and cloth come: the runtime is there when the physics world is.
-bool LoadPhysicsSDK() {
-    return Globals::Find(&Globals::GetPhysicsWorld) != nullptr;
-}
+// Stand-in until cloth comes.
 bool& ClothEnabled() {
     static bool enabled = false;
     return enabled;
