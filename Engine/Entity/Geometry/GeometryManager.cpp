@@ -8,6 +8,7 @@
 
 #include "Core/PathUtils.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometryBodyPart.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/SimpStaticGeometry.h"
@@ -43,9 +44,9 @@ constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
     nullptr,                    // 12 GeometryActor
     nullptr,                    // 13 GeometryCloth
     nullptr,                    // 14 GeometryCloth
-    nullptr,                    // 15 GeometryBodyPart
-    nullptr,                    // 16 GeometryBodyPart4
-    nullptr,                    // 17 GeometryBodyPart5
+    &Make<GeometryBodyPart>,    // 15
+    &Make<GeometryBodyPart4>,   // 16
+    &Make<GeometryBodyPart5>,   // 17
     nullptr,                    // 18 GeometryNewCloth
     &Make<SimpStaticGeometry>,  // 19
 };
