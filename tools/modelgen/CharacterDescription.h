@@ -103,10 +103,11 @@ struct BoundDesc {
     std::string name;
 };
 
-// A cloth geometry chunk (tag 23).
+// A cloth geometry chunk (tag 23). Bit 0x10 of the flag word marks a piece the physics scene
+// simulates.
 struct ClothGeometryDesc {
     std::uint32_t resourceWord = 0;
-    std::uint32_t reserved = 0;
+    std::uint32_t flagWord = 0;
     GeometryDesc geometry;
     std::vector<BoundDesc> bounds;
     std::vector<Vec3> points;

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "Entity/Geometry/BodyPartCharacter.h"
+#include "Entity/Geometry/GeometryActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/IOBodyPartBin.h"
@@ -42,6 +45,20 @@ mg::BodyPartDesc TwoSkinPart() {
     part.selectors.push_back(second);
     return part;
 }
+
+// A character as the loaders see it.
+class StubCharacter : public BodyPartCharacter {
+public:
+    explicit StubCharacter(std::int32_t id, bool newActor = false) : id_(id), newActor_(newActor) {}
+    std::int32_t GetCharacterId() const override { return id_; }
+    std::int32_t GetSex() const override { return 0; }
+    bool IsNewActor() const override { return newActor_; }
+    std::string GetSkeletonName() const override { return ""; }
+
+private:
+    std::int32_t id_;
+    bool newActor_;
+};
 
 class BodyPartTest : public ZelTest::GeometryTest {
 protected:
@@ -272,6 +289,82 @@ TEST_F(BodyPartTest, FaultsFailThePart) {
         EXPECT_TRUE(part->GetSkins().empty()) << c.what << ": nothing stays of a failed load";
         EXPECT_GE(log.Count(c.log), 1) << c.what;
     }
+}
+
+TEST_F(BodyPartTest, ActorEntriesCountTheirReferences) {
+    ASSERT_TRUE(mg::WriteBodyPartFile(mg::BodyPartModel()).Save("act/part.bp3"));
+    ASSERT_TRUE(mg::WriteBodyPartFile(mg::BodyPartModel()).Save("other/part.bp3"));
+    ASSERT_TRUE(mg::WriteBodyPartFile(TwoSkinPart()).Save("act/two.bp3"));
+    auto* actor = dynamic_cast<GeometryActor*>(Manager().GetOrLoad("act/a.act", "act/a.act"));
+    ASSERT_NE(actor, nullptr);
+    ASSERT_TRUE(actor->IsLoadSucceeded());
+    EXPECT_EQ(actor->GetKind(), 10u);
+    const StubCharacter a(1), b(2);
+
+    BodyPartEntry* first = actor->LoadBodyPart(0, "part.bp3", a);
+    ASSERT_NE(first, nullptr);
+    Geometry* part = first->geometry;
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->GetLoadPath(), "act/part.bp3");
+    EXPECT_EQ(part->GetKind(), 15u);
+    EXPECT_EQ(part->GetOwnerId(), 1);
+    EXPECT_EQ(part->GetRefCount(), 2) << "the manager's and the entry's";
+    EXPECT_EQ(actor->LoadBodyPart(0, "part.bp3", a), first) << "no second entry";
+    EXPECT_EQ(actor->GetBodyPartMeshCount(), 1u);
+
+    ZelTest::LogCapture log;
+    EXPECT_EQ(actor->LoadCloneBodyPart(0, "part.bp3", 1), nullptr) << "only the owner's own";
+    EXPECT_EQ(actor->LoadCloneBodyPart(5, "part.bp3", 2), nullptr);
+    EXPECT_EQ(log.Count("Can Not Find Cloneable BodyPartEntry,part.bp3"), 1);
+    BodyPartEntry* clone = actor->LoadCloneBodyPart(0, "part.bp3", 2);
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(clone->geometry, part);
+    EXPECT_EQ(part->GetRefCount(), 3);
+    EXPECT_EQ(log.Count("LoadCloneBodyPart part.bp3 push_back"), 1);
+
+    std::uint32_t slot = 99;
+    EXPECT_STREQ(actor->GetBodyPartMesh(1, slot), "part.bp3");
+    EXPECT_EQ(slot, 0u);
+    EXPECT_STREQ(actor->GetBodyPartMesh(2, slot), "invalid name");
+    EXPECT_EQ(slot, 0u);
+
+    // A name with a folder of its own is read from there, not from the actor's folder.
+    BodyPartEntry* own = actor->LoadBodyPart(1, "other/part.bp3", a);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->geometry->GetLoadPath(), "other/part.bp3");
+    // Another name for the owner replaces its entry; a part that does not load adds nothing.
+    BodyPartEntry* two = actor->LoadBodyPart(1, "two.bp3", a);
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(actor->GetBodyPartMeshCount(), 3u);
+    EXPECT_EQ(Manager().GetByName("other/part.bp3"), nullptr) << "the replaced part went";
+    EXPECT_EQ(actor->LoadBodyPart(2, "missing.bp3", a), nullptr);
+    EXPECT_EQ(actor->GetBodyPartMeshCount(), 3u);
+    EXPECT_EQ(Manager().GetByName("act/missing.bp3"), nullptr);
+    EXPECT_EQ(actor->CollectBodyPartIds(), (std::vector<std::uint32_t>{0, 1, 2}));
+
+    actor->ReleaseAllSlots(1);
+    EXPECT_EQ(part->GetRefCount(), 2) << "the clone holds it";
+    EXPECT_EQ(Manager().GetByName("act/two.bp3"), nullptr);
+    EXPECT_EQ(actor->RemoveBodyPartsOfOwner(2), 1u);
+    EXPECT_EQ(Manager().GetByName("act/part.bp3"), nullptr) << "the last holder let it go";
+    EXPECT_EQ(actor->GetBodyPartMeshCount(), 0u);
+}
+
+TEST_F(BodyPartTest, ActorClothCompanions) {
+    for (const mg::RecipeFile& f : mg::MakeRecipe("cloth"))
+        ASSERT_TRUE(f.file.Save("act/" + f.name));
+    auto* actor = dynamic_cast<GeometryActor*>(Manager().GetOrLoad("act/b.act", "act/b.act"));
+    ASSERT_NE(actor, nullptr);
+    BodyPartEntry* cloth = actor->BuildBodyPartA(9, "skirt.bp3", "", 4);
+    ASSERT_NE(cloth, nullptr);
+    EXPECT_TRUE(cloth->cloth);
+    EXPECT_EQ(cloth->owner, 4);
+    auto* geometry = dynamic_cast<GeometryCloth*>(cloth->geometry);
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_EQ(geometry->GetLoadPath(), "act/skirt.bp3");
+    EXPECT_TRUE(geometry->IsClothMarked());
+    actor->Unload();
+    EXPECT_EQ(Manager().GetByName("act/skirt.bp3"), nullptr);
 }
 
 }  // namespace
