@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Image/Image.h"
+#include "fixtures/ImageFixtures.h"
 #include "modelgen/CharacterDescription.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
@@ -365,6 +367,47 @@ TEST_F(BodyPartTest, ActorClothCompanions) {
     EXPECT_TRUE(geometry->IsClothMarked());
     actor->Unload();
     EXPECT_EQ(Manager().GetByName("act/skirt.bp3"), nullptr);
+}
+
+TEST_F(BodyPartTest, PartsWithImageFilesLoadThemByImageMode) {
+    const ZelFixtures::Bytes png =
+        ZelFixtures::WritePng(ZelFixtures::PngFromRgba(ZelFixtures::MakePatternImage(4, 4), true));
+    const auto save = [&](const std::string& path) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()),
+                   static_cast<std::streamsize>(png.size()));
+    };
+    struct Case {
+        const char* what;
+        std::uint8_t imageMode;
+        std::vector<std::string> images;  // per link record
+    };
+    const Case cases[] = {
+        {"mode 2: one image per record", 2, {"n/m2_1.png", "n/m2_2.png", "n/m2_3.png"}},
+        {"mode 0: one image for the part", 0, {"n/m0.png", "n/m0.png", "n/m0.png"}},
+    };
+    for (const Case& c : cases) {
+        mg::BodyPartDesc desc = mg::BodyPartModel();
+        desc.setting1 = c.imageMode;
+        desc.selectors.resize(3, desc.selectors[0]);
+        const std::string path = c.imageMode == 2 ? "n/m2.bp4" : "n/m0.bp4";
+        ASSERT_TRUE(mg::WriteBodyPartFile(desc).Save(path));
+        for (const std::string& image : c.images) save(image);
+        std::unique_ptr<Geometry> made(Manager().CreateByKind(path, path, 16));
+        auto* part = dynamic_cast<GeometryBodyPart4*>(made.get());
+        ASSERT_NE(part, nullptr) << c.what;
+        part->SetHasImages(true);
+        part->Load(path);
+        ASSERT_TRUE(part->IsLoadSucceeded()) << c.what;
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(part->GetLinkRecords()[i].imageName, c.images[i]) << c.what << " " << i;
+        EXPECT_EQ(part->GetDefaultImageName(), c.images[0]) << c.what;
+        Image* first = part->FindImage(c.images[0]);
+        ASSERT_NE(first, nullptr) << c.what;
+        EXPECT_TRUE(first->IsLoadSucceeded()) << c.what;
+        const std::string base = c.imageMode == 2 ? "m2" : "m0";
+        EXPECT_EQ(part->FindSkin("body")->GetMesh(0)->GetName(), base + "_0") << c.what;
+    }
 }
 
 }  // namespace
