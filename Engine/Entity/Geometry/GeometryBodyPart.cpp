@@ -21,7 +21,9 @@ namespace Zel {
 
 namespace {
 
-constexpr TextureRect kRows18[GeometryBodyPart::kSlotCount] = {
+// The parts' rows; the cloth companions' rows 9-17 repeat rows 0-8, except row 16's wider
+// rectangle.
+constexpr TextureRect kPartRows[9] = {
     {{0, 0, 1, 1}, {0, 0, 1, 1}},
     {{0, 0.5f, 0.5f, 0.5f}, {0, 0, 1, 1}},
     {{0, 0.5f, 0.5f, 0.5f}, {0, 0, 1, 1}},
@@ -31,17 +33,8 @@ constexpr TextureRect kRows18[GeometryBodyPart::kSlotCount] = {
     {{0.5f, 0.25f, 0.5f, 0.25f}, {0, 0, 1, 1}},
     {{0.375f, 0, 0.25f, 0.25f}, {0, 0, 1, 1}},
     {{0.625f, 0, 0.375f, 0.25f}, {0, 0, 0.75f, 1}},
-    // The cloth companions' rows repeat the parts' rows, except row 16's wider rectangle.
-    {{0, 0, 1, 1}, {0, 0, 1, 1}},
-    {{0, 0.5f, 0.5f, 0.5f}, {0, 0, 1, 1}},
-    {{0, 0.5f, 0.5f, 0.5f}, {0, 0, 1, 1}},
-    {{0, 0.25f, 0.5f, 0.25f}, {0, 0, 1, 1}},
-    {{0.5f, 0.5f, 0.5f, 0.5f}, {0, 0, 1, 1}},
-    {{0, 0, 0.375f, 0.25f}, {0, 0, 0.75f, 1}},
-    {{0.5f, 0.25f, 0.5f, 0.25f}, {0, 0, 1, 1}},
-    {{0.375f, 0, 0.5f, 0.25f}, {0, 0, 1, 1}},
-    {{0.625f, 0, 0.375f, 0.25f}, {0, 0, 0.75f, 1}},
 };
+constexpr TextureRect kRow16 = {{0.375f, 0, 0.5f, 0.25f}, {0, 0, 1, 1}};
 
 constexpr TextureRect kRows9[9] = {
     {{0, 0, 1, 1}, {0, 0, 1, 1}},
@@ -80,7 +73,11 @@ bool Matches(const PartLinkRecord& r, const std::vector<const Geometry*>& worn) 
 }  // namespace
 
 TextureRect BodyTextureRect18(std::int32_t row) {
-    return RowOf(kRows18, row);
+    if (row == 16)
+        return kRow16;
+    if (row >= 9 && row < static_cast<std::int32_t>(GeometryBodyPart::kSlotCount))
+        row -= 9;
+    return RowOf(kPartRows, row);
 }
 
 TextureRect BodyTextureRect9(std::int32_t row) {
@@ -118,11 +115,9 @@ bool GeometryBodyPart5::LoadImpl() {
 }
 
 bool GeometryBodyPart::ReadPartFile() {
-    StreamHolder stream(OpenMemoryStream(GetLoadPath()));
-    if (!stream)
-        return false;
-    const bool ok = IOGeometryBodyPartBin::Read(*this, stream.get(), GetLoadPath());
-    if (FinishChunkRead(stream.get(), ok))
+    if (ReadChunkFile(GetLoadPath(), [this](IZelStream* stream) {
+            return IOGeometryBodyPartBin::Read(*this, stream, GetLoadPath());
+        }))
         return true;
     // A part that failed keeps nothing of what was read before the failure.
     ClearContent();

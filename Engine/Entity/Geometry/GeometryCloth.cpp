@@ -92,11 +92,9 @@ bool GeometryCloth::LoadImpl() {
         return false;
     if (kind == GEOMETRY_KIND_BODY_PART) {
         const auto binary = [&] {
-            StreamHolder stream(OpenMemoryStream(path));
-            if (!stream)
-                return false;
-            const bool ok = IOGeometryClothBin::Read(*this, stream.get(), path);
-            return FinishChunkRead(stream.get(), ok);
+            return ReadChunkFile(path, [&](IZelStream* stream) {
+                return IOGeometryClothBin::Read(*this, stream, path);
+            });
         };
         return TryRoad(binary);
     }

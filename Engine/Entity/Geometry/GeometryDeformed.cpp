@@ -47,11 +47,9 @@ DeformedMesh* GeometryDeformed::GetMorphTarget(std::uint32_t i) const {
 }
 
 bool GeometryDeformed::LoadBinaryDeformed() {
-    StreamHolder stream(OpenMemoryStream(GetLoadPath()));
-    if (!stream)
-        return false;
-    const bool ok = IOGeometryDeformed::Read(*this, stream.get(), GetDirectory(GetLoadPath()));
-    return FinishChunkRead(stream.get(), ok);
+    return ReadChunkFile(GetLoadPath(), [this](IZelStream* stream) {
+        return IOGeometryDeformed::Read(*this, stream, GetDirectory(GetLoadPath()));
+    });
 }
 
 bool GeometryDeformed::LoadImpl() {
