@@ -306,6 +306,7 @@ ClothGeometryDesc ClothModel() {
     c.flagWord = 0x10;
     ClothMeshDesc cloth;
     cloth.params = {1, 2, 3, 4, 5, 6};
+    cloth.sortKey = 7;
     cloth.mesh = MakeGridMesh(2, 1, "skirt_mat");
     ClothSubPart sub;
     sub.kind = 0;

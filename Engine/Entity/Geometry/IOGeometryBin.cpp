@@ -137,7 +137,9 @@ bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) 
         }
         if (!ok)
             return false;
-        part->SetSortKey(i);
+        // Cloth mesh data carries a sort key of its own.
+        if (type != 3)
+            part->SetSortKey(i);
     }
     if (!ReadAnimations(geometry, record.animationCount, stream))
         return false;

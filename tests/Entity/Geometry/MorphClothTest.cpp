@@ -157,6 +157,7 @@ TEST_F(MorphClothTest, BinaryClothFileReadsItsClothMeshBoundsAndPoints) {
     EXPECT_EQ(data->GetWeldedPositions().size(), part.pointsA.size());
     EXPECT_EQ(data->GetPhysicsTriangles(), part.indicesA);
     EXPECT_EQ(data->GetSecondPoints().size(), 2u);
+    EXPECT_EQ(data->GetSortKey(), part.sortKey);
     ASSERT_EQ(data->GetRecords().size(), 1u);
     EXPECT_EQ(data->GetRecords()[0][151], 151u);
     ASSERT_EQ(data->GetSubMeshCount(), 1u);
