@@ -12,6 +12,10 @@
 //   9  a plain ".at6" action file      10 a skin chunk      11 a skeleton chunk
 //   12 an action chunk into an action resource              13 a bound chunk
 //   14 an ASE scene as skeleton, then as action and skin meshes against that skeleton
+//   15 a whole ".bp3" body part (skins, embedded body textures, selectors), its rules matched
+//   16 a whole ".an3" morph geometry (morph meshes and their keys)
+//   17 a whole binary cloth file (cloth mesh data, bounds, points)
+//   18 an ASE scene built as cloth meshes (welding, weights, attachments, spheres)
 // Modes 6, 7 and 8 serve the file from the virtual file system's memory kind. The quiet Globals
 // have no render device, so no hardware index buffer can be made: a mesh with indices stops there
 // (after its vertices were filled), a mesh without them loads whole. GeometryLoadFuzz loads the
@@ -39,7 +43,13 @@
 #include "Entity/Character/ActionResource.h"
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
+#include "Entity/Geometry/ClothMeshData.h"
+#include "Entity/Geometry/DeformedMesh.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
+#include "Entity/Geometry/GeometryDeformed.h"
+#include "Entity/Image/Image.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/IOActionBin.h"
 #include "Entity/Geometry/IOSkinBin.h"
@@ -80,6 +90,10 @@ enum Mode : std::uint8_t {
     kActionChunk,
     kBoundChunk,
     kAseSkeleton,
+    kBodyPartFile,
+    kMorphFile,
+    kClothFile,
+    kClothAse,
     kModeCount
 };
 
@@ -153,6 +167,48 @@ void LoadSkinnedFile(const std::uint8_t* data, std::size_t size) {
                 sum = sum + skin->GetPaletteCount() + skin->GetBlendRecords().size();
         std::string name;
         for (std::uint32_t i = 0; geometry.GetAnimationName(i, name); ++i) sum = sum + name.size();
+    }
+    ClearCharacterManagers();
+}
+
+// The character files: each is served from memory and loaded into its geometry class; what the
+// load leaves is walked so that every kept pointer and count is touched.
+void LoadCharacterFile(Mode mode, const std::uint8_t* data, std::size_t size) {
+    {
+        volatile std::uint64_t sum = 0;
+        if (mode == kBodyPartFile) {
+            ZelFuzz::MountedFile file("fuzz.bp3", data, size);
+            Zel::GeometryBodyPart part(nullptr, "fuzz.bp3", "Geometry", 0);
+            part.Load("fuzz.bp3");
+            std::vector<const Zel::Geometry*> worn(Zel::GeometryBodyPart::kSlotCount, &part);
+            Zel::GeometrySkin* skin = nullptr;
+            Zel::Image* image = nullptr;
+            part.MatchPartRule(worn, skin, image);
+            sum = sum + (skin ? skin->GetMeshCount() : 0) + (image ? image->GetSize() : 0);
+            part.UnloadImages();
+            for (const auto& [name, kept] : part.GetImages())
+                sum = sum + (part.FindImage(name) != nullptr);
+        } else if (mode == kMorphFile) {
+            ZelFuzz::MountedFile file("fuzz.an3", data, size);
+            Zel::GeometryDeformed morph(nullptr, "fuzz.an3", "Geometry", 0);
+            morph.Load("fuzz.an3");
+            for (std::uint32_t i = 0; i < morph.GetMorphTargetCount(); ++i)
+                for (const auto& key : morph.GetMorphTarget(i)->GetKeys())
+                    sum = sum + key->mesh->GetVertexCount();
+        } else if (mode == kClothFile) {
+            ZelFuzz::MountedFile file("fuzz_cloth.bp3", data, size);
+            Zel::GeometryCloth cloth(nullptr, "fuzz_cloth.bp3", "Geometry", 0);
+            cloth.Load("fuzz_cloth.bp3");
+            for (std::uint32_t i = 0; i < cloth.GetMeshCount(); ++i)
+                if (auto* piece = dynamic_cast<Zel::ClothMeshData*>(cloth.GetMesh(i)))
+                    for (std::uint32_t v = 0; v < piece->GetRenderVertexCount(); ++v)
+                        sum = sum + piece->GetPhysicsIndex(v) + piece->IsPinned(v);
+        } else {
+            ZelFuzz::MountedFile file("fuzz.ase", data, size);
+            Zel::GeometryCloth cloth(nullptr, "fuzz.xml", "Geometry", 0);
+            cloth.LoadClothMesh("fuzz.ase", 1.0f);
+            sum = sum + cloth.GetAttachmentPoints().size() + cloth.GetBoneBounds().size();
+        }
     }
     ClearCharacterManagers();
 }
@@ -305,6 +361,23 @@ void WriteSeeds(const std::filesystem::path& dir) {
           [&](ChunkStreamWriter& w) { WriteSkeletonChunk(w, *model.skeleton, "skeleton"); });
     chunk("skinned_action", kActionChunk,
           [&](ChunkStreamWriter& w) { WriteActionChunk(w, model.actions[0], "action"); });
+    // The character recipes: body part, morph model and cloth (binary file and ASE scene).
+    for (const char* recipe : {"bodypart", "morph", "cloth"}) {
+        for (const RecipeFile& f : MakeRecipe(recipe)) {
+            const std::string& n = f.name;
+            Mode mode = kModeCount;
+            if (n.ends_with(".an3"))
+                mode = kMorphFile;
+            else if (n.ends_with(".ase"))
+                mode = kClothAse;
+            else if (n == "skirt.bp3")
+                mode = kClothFile;
+            else if (n.ends_with(".bp3"))
+                mode = kBodyPartFile;
+            if (mode != kModeCount)
+                ZelFuzz::SaveSeed(dir, std::string(recipe) + "_" + n, WithMode(mode, f.file.bytes));
+        }
+    }
     for (std::uint32_t kind : {0u, 1u}) {
         BoundDesc bound;
         bound.kind = kind;
@@ -384,6 +457,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case kAseSkeleton:
             BuildFromAse(data, size);
+            break;
+        case kBodyPartFile:
+        case kMorphFile:
+        case kClothFile:
+        case kClothAse:
+            LoadCharacterFile(static_cast<Mode>(mode), data, size);
             break;
         default:
             ReadXml(text);

@@ -90,7 +90,7 @@ void WriteMorphMeshChunk(ChunkStreamWriter& w, const MorphMeshDesc& m, const std
 void WriteClothGeometryChunk(ChunkStreamWriter& w, const ClothGeometryDesc& c,
                              const std::string& name) {
     w.BeginChunk(name, kTagClothGeometry, kSizeClothGeometry, c.resourceWord);
-    w.U32("reserved", c.reserved);
+    w.U32("flagWord", c.flagWord);
     w.U32("boundCount", Count32(c.bounds.size()));
     w.U32("pointCount", Count32(c.points.size()));
     w.EndRecord();

@@ -63,6 +63,8 @@ struct BodyTextureDesc {
     std::uint32_t resourceWord = 0;
 };
 
+// A selector: the words are slot A, the part id expected there, slot B (18 or more: no second
+// condition) and the part id expected there (21: any); the material name is the image it shows.
 struct SelectorDesc {
     std::uint32_t words[4] = {0, 0, 0, 0};
     std::string skinName;
@@ -75,7 +77,8 @@ struct BodyPartSkinDesc {
 };
 
 // A body part chunk (tag 25): the packed word holds setting1 in bits 0-7 and setting2 in bits
-// 20-31.
+// 20-31. setting1 is the image mode (2: one image per selector), setting2 the part id other parts'
+// selectors test, setting3 the figure kind (8: the figure with face bones).
 struct BodyPartDesc {
     std::uint32_t resourceWord = 0;
     std::uint8_t setting1 = 0;
@@ -103,10 +106,11 @@ struct BoundDesc {
     std::string name;
 };
 
-// A cloth geometry chunk (tag 23).
+// A cloth geometry chunk (tag 23). Bit 0x10 of the flag word marks a piece the physics scene
+// simulates.
 struct ClothGeometryDesc {
     std::uint32_t resourceWord = 0;
-    std::uint32_t reserved = 0;
+    std::uint32_t flagWord = 0;
     GeometryDesc geometry;
     std::vector<BoundDesc> bounds;
     std::vector<Vec3> points;

@@ -51,6 +51,8 @@ Vec3 LocalOf(std::size_t b) {
 const float kTurnTimes[3] = {0, 0.5f, 1};
 const float kTurnAngles[3] = {0, 0.5f, 0};
 
+}  // namespace
+
 MeshDesc MakeGridMesh(std::uint32_t n, float size, const std::string& material) {
     MeshDesc mesh;
     mesh.material = material;
@@ -74,6 +76,8 @@ MeshDesc MakeGridMesh(std::uint32_t n, float size, const std::string& material) 
     mesh.lodGroups.push_back(TriangleListGroup(count, 6));
     return mesh;
 }
+
+namespace {
 
 SkinDesc SkinOfModel() {
     SkinDesc skin;
@@ -299,8 +303,10 @@ MorphGeometryDesc MorphModel() {
 ClothGeometryDesc ClothModel() {
     ClothGeometryDesc c;
     c.resourceWord = 13;
+    c.flagWord = 0x10;
     ClothMeshDesc cloth;
     cloth.params = {1, 2, 3, 4, 5, 6};
+    cloth.sortKey = 7;
     cloth.mesh = MakeGridMesh(2, 1, "skirt_mat");
     ClothSubPart sub;
     sub.kind = 0;
@@ -329,6 +335,58 @@ ClothGeometryDesc ClothModel() {
     c.bounds = {sphere, capsule};
     c.points = {{0, 0, 1}, {1, 0, 1}};
     return c;
+}
+
+AseSceneDesc ClothAseScene() {
+    AseSceneDesc scene;
+    scene.scene = AseSceneInfo{};
+    AseMaterialDesc material;
+    material.name = "skirt_mat";
+    scene.materials.push_back(material);
+
+    MeshDesc grid = MakeGridMesh(1, 1, "skirt_mat");
+    grid.colours = {{0.1f, 0, 0, 1}, {0.2f, 0, 0, 1}, {0.3f, 0, 0, 1}, {0.4f, 0, 0, 1}};
+    AseObjectDesc cloth;
+    cloth.name = "ClothMesh_12";
+    cloth.mesh = AseMeshFromMesh(grid);
+    cloth.mesh->vertices.push_back({1 + 2e-5f, 1, 0});  // welds with vertex 3
+    cloth.mesh->vertices.push_back({1 + 3e-5f, 0, 0});  // stays apart from vertex 1
+    cloth.mesh->faces.push_back({0, 5, 4, 1, 0});
+    cloth.strips = AseStripsDesc{};
+    cloth.strips->sets.push_back(AseStripSetFromMesh(grid));
+    cloth.materialRef = 0;
+    scene.objects.push_back(cloth);
+
+    AseObjectDesc box;
+    box.name = "BoxCloth_1";
+    box.mesh = AseMeshDesc{};
+    box.mesh->vertices = {{0.5f, 0.5f, 0.5f}, {0.001f, 0, 0}, {-0.5f, 0.5f, 0.5f}};
+    box.mesh->faces.push_back({0, 1, 2, 1, 0});
+    scene.objects.push_back(box);
+
+    AseObjectDesc spine;
+    spine.helper = true;
+    spine.name = "Bip01 Spine";
+    spine.node.translation = {0, 0, 1.5f};
+    scene.objects.push_back(spine);
+
+    AseObjectDesc sphere;
+    sphere.name = "Bound_1_Sphere";
+    sphere.parent = "Bip01 Spine";
+    sphere.node.translation = {0, 0, 2};
+    sphere.mesh = AseMeshDesc{};
+    sphere.mesh->vertices = {{0.5f, 0, 2}, {0, 0.5f, 2}, {0, 0, 2.5f}};
+    sphere.mesh->faces.push_back({0, 1, 2, 1, 0});
+    scene.objects.push_back(sphere);
+    return scene;
+}
+
+ClothXmlDesc ClothXml() {
+    ClothXmlDesc d;
+    d.meshFile = "skirt.ase";
+    d.shader = "skirt_mat";
+    d.params = {{"DAMPING", "0.3"}, {"WEIGHTSCALE", "2"}};
+    return d;
 }
 
 std::vector<std::uint8_t> TinyBmp() {

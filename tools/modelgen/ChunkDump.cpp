@@ -567,7 +567,9 @@ private:
         std::vector<std::uint8_t> rec;
         DumpNode& n = Chunk(parent, c, kTagClothGeometry, kSizeClothGeometry, true, rec);
         std::uint32_t bounds = LoadU32(rec, 4), points = LoadU32(rec, 8);
-        n.fields = {{"boundCount", std::to_string(bounds)}, {"pointCount", std::to_string(points)}};
+        n.fields = {{"flagWord", std::to_string(LoadU32(rec, 0))},
+                    {"boundCount", std::to_string(bounds)},
+                    {"pointCount", std::to_string(points)}};
         lodActive_ = lod_.data != nullptr;
         Geometry(n, c);
         lodActive_ = false;

@@ -92,6 +92,28 @@ WrittenFile WriteEntityXmlFile(const EntityXmlDesc& d, const TextOptions& option
     return w.FinishText();
 }
 
+WrittenFile WriteClothXmlFile(const ClothXmlDesc& d, const TextOptions& options,
+                              const FaultPlan& faults) {
+    TextWriter w(faults, options);
+    XmlDeclaration(w);
+    w.Line("<Root>");
+    w.Enter("Cloth");
+    w.Mark(SectionKind::Block, w.Path());
+    std::string open = "\t<Cloth";
+    if (d.meshFile) open += Attr("MESH", *d.meshFile);
+    if (d.shader) open += Attr("SHADER", *d.shader);
+    w.Line(open + ">");
+    if (d.paramsElement || !d.params.empty()) {
+        std::string params = "\t\t<Params";
+        for (const auto& [name, value] : d.params) params += Attr(name, value);
+        Element(w, "Params", params + "/>");
+    }
+    w.Line("\t</Cloth>");
+    w.Leave();
+    w.Line("</Root>");
+    return w.FinishText();
+}
+
 WrittenFile WriteLevelXmlFile(const LevelXmlDesc& d, const TextOptions& options,
                               const FaultPlan& faults) {
     TextWriter w(faults, options);

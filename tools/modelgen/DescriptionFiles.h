@@ -1,7 +1,8 @@
 // The small description files that name a model's sources: the sectioned text forms ".dml" (and
-// ".anm") and ".chr", and the XML forms of plain, skinned and level geometry. A missing value
-// leaves its section or element out, which is how a test writes an incomplete description. Paths:
-// one block per section or element, named after it ("GEOMETRY MESH", "SHADERn", "Geometry", ...).
+// ".anm") and ".chr", and the XML forms of plain, skinned, level and cloth geometry. A missing
+// value leaves its section or element out, which is how a test writes an incomplete description.
+// Paths: one block per section or element, named after it ("GEOMETRY MESH", "SHADERn", "Geometry",
+// ...).
 #pragma once
 
 #include <optional>
@@ -44,6 +45,15 @@ struct EntityXmlDesc {
     std::vector<std::pair<std::string, std::string>> animations;
 };
 
+// A cloth description: <Root> holding <Cloth MESH SHADER> with an optional <Params> carrying the
+// named parameters ("BENDING", "DAMPING", ... "WEIGHTSCALE") as attributes.
+struct ClothXmlDesc {
+    std::optional<std::string> meshFile;
+    std::optional<std::string> shader;
+    bool paramsElement = false;  // writes <Params> even without parameters
+    std::vector<std::pair<std::string, std::string>> params;
+};
+
 WrittenFile WriteDmlFile(const DmlDesc& d, const TextOptions& options = TextOptions(),
                          const FaultPlan& faults = FaultPlan());
 WrittenFile WriteChrFile(const ChrDesc& d, const TextOptions& options = TextOptions(),
@@ -51,6 +61,9 @@ WrittenFile WriteChrFile(const ChrDesc& d, const TextOptions& options = TextOpti
 WrittenFile WriteEntityXmlFile(const EntityXmlDesc& d, const TextOptions& options = TextOptions(),
                                const FaultPlan& faults = FaultPlan());
 WrittenFile WriteLevelXmlFile(const LevelXmlDesc& d, const TextOptions& options = TextOptions(),
+                              const FaultPlan& faults = FaultPlan());
+
+WrittenFile WriteClothXmlFile(const ClothXmlDesc& d, const TextOptions& options = TextOptions(),
                               const FaultPlan& faults = FaultPlan());
 
 // Text with &, <, > and " escaped for an XML attribute.

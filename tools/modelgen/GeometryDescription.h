@@ -76,6 +76,7 @@ struct MorphMeshDesc {
     std::vector<MorphKey> keys;
 };
 
+// A key: its value is the key's time in seconds; a non-zero flag blends from the previous key.
 struct MorphKey {
     float value = 0;
     std::uint8_t flag = 0;
@@ -91,7 +92,9 @@ struct ClothSubPart {
 };
 
 // Cloth mesh data (mesh type 3). The arrays are written when not empty and their flags say so; the
-// index count is the first index array's size (else the second's) unless set.
+// index count is the first index array's size (else the second's) unless set. The first point and
+// index arrays are the physics cloth's vertices and triangles; the six parameters are bending,
+// damping, density, friction, stretch and thickness.
 struct ClothMeshDesc {
     std::array<float, 6> params{};
     MeshDesc mesh;

@@ -72,10 +72,12 @@ std::vector<RecipeFile> Morph(const RecipeOptions&) {
     return {{"morph.an3", WriteMorphGeometryFile(MorphModel())}};
 }
 
-std::vector<RecipeFile> Cloth(const RecipeOptions&) {
+std::vector<RecipeFile> Cloth(const RecipeOptions& o) {
     ClothGeometryDesc cloth = ClothModel();
     return {{"skirt.bp3", WriteClothGeometryFile(cloth)},
-            {"skirt_lod.lod", WriteLodCompanion(CompanionMeshes(cloth))}};
+            {"skirt_lod.lod", WriteLodCompanion(CompanionMeshes(cloth))},
+            {"skirt.xml", WriteClothXmlFile(ClothXml(), o.text)},
+            {"skirt.ase", WriteAseFile(ClothAseScene(), o.text)}};
 }
 
 struct Recipe {

@@ -22,6 +22,7 @@
 
 #include "modelgen/AseDescription.h"
 #include "modelgen/CharacterDescription.h"
+#include "modelgen/DescriptionFiles.h"
 #include "modelgen/GeometryDescription.h"
 #include "modelgen/LevelDescription.h"
 #include "modelgen/TextWriter.h"
@@ -55,6 +56,9 @@ AseSceneDesc CubeAseScene(const GeometryDesc& cube);
 // A ribbon of six vertices drawn as one strip 0..5 (four triangles); a second group draws the
 // strip's first four indices.
 MeshDesc MakeStripMesh();
+// An n x n grid of squares of the given size in the z = 0 plane, normals +z, uv0 over the grid; one
+// triangle-list group, and a companion group of the two corner triangles.
+MeshDesc MakeGridMesh(std::uint32_t n, float size, const std::string& material);
 AseSceneDesc StripAseScene(const MeshDesc& ribbon);
 
 LevelMeshDesc LevelGrid(const RecipeOptions& options);
@@ -68,6 +72,14 @@ PlainActionDesc PlainActionOf(const ActionDesc& action);
 BodyPartDesc BodyPartModel();
 MorphGeometryDesc MorphModel();
 ClothGeometryDesc ClothModel();
+// The text form of a cloth piece: "ClothMesh_12", a one-square grid as a strip set (vertex colours
+// 0.1, 0.2, 0.3, 0.4 in red) whose physics mesh has a copy of vertex 3 moved 2e-5 in x and a copy
+// of vertex 1 moved 3e-5 in x; "BoxCloth_1" whose vertex nearest its pivot (the origin) lies
+// 0.001 from grid vertex 0; "Bound_1_Sphere" of radius 0.5 under the helper "Bip01 Spine" (at
+// z 1.5; the sphere at z 2).
+AseSceneDesc ClothAseScene();
+// The description of that scene: MESH "skirt.ase", SHADER "skirt_mat", DAMPING 0.3, WEIGHTSCALE 2.
+ClothXmlDesc ClothXml();
 // The text forms of the skinned model: the skeleton's bones as helper objects with their bind
 // matrices, the skin as a strip set with vertex weights, and the action as node animation.
 AseSceneDesc SkeletonAseScene(const SkeletonDesc& skeleton);

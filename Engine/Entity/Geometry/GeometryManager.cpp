@@ -8,6 +8,10 @@
 
 #include "Core/PathUtils.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometryActor.h"
+#include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
+#include "Entity/Geometry/GeometryDeformed.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/SimpStaticGeometry.h"
@@ -26,7 +30,7 @@ Geometry* Make(CResourceManager* manager, std::string_view name, std::string_vie
     return new T(manager, name, group, handle);
 }
 
-// The class each kind creates; kinds whose class is not built yet hold null.
+// The class each kind creates.
 constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
     &Make<Geometry>,            // 0 ".dml"
     &Make<Geometry>,            // 1 ".dm2"
@@ -35,18 +39,18 @@ constexpr GeometryCreator kCreators[GEOMETRY_KIND_COUNT] = {
     &Make<GeometrySkin>,        // 4
     &Make<GeometrySkin>,        // 5
     &Make<GeometrySkin>,        // 6
-    nullptr,                    // 7 GeometryDeformed
-    nullptr,                    // 8 GeometryDeformed
-    nullptr,                    // 9 GeometryDeformed
-    nullptr,                    // 10 GeometryActor
-    nullptr,                    // 11 GeometryActor
-    nullptr,                    // 12 GeometryActor
-    nullptr,                    // 13 GeometryCloth
-    nullptr,                    // 14 GeometryCloth
-    nullptr,                    // 15 GeometryBodyPart
-    nullptr,                    // 16 GeometryBodyPart4
-    nullptr,                    // 17 GeometryBodyPart5
-    nullptr,                    // 18 GeometryNewCloth
+    &Make<GeometryDeformed>,    // 7
+    &Make<GeometryDeformed>,    // 8
+    &Make<GeometryDeformed>,    // 9
+    &Make<GeometryActor>,       // 10
+    &Make<GeometryActor>,       // 11
+    &Make<GeometryActor>,       // 12
+    &Make<GeometryCloth>,       // 13
+    &Make<GeometryCloth>,       // 14
+    &Make<GeometryBodyPart>,    // 15
+    &Make<GeometryBodyPart4>,   // 16
+    &Make<GeometryBodyPart5>,   // 17
+    &Make<GeometryNewCloth>,    // 18
     &Make<SimpStaticGeometry>,  // 19
 };
 

@@ -158,11 +158,9 @@ void GeometrySkin::UnloadSharedActions() {
 }
 
 bool GeometrySkin::LoadBinarySkin() {
-    StreamHolder stream(OpenMemoryStream(GetLoadPath()));
-    if (!stream)
-        return false;
-    const bool ok = IOGeometrySkinBin::Read(*this, stream.get(), GetDirectory(GetLoadPath()));
-    return FinishChunkRead(stream.get(), ok);
+    return ReadChunkFile(GetLoadPath(), [this](IZelStream* stream) {
+        return IOGeometrySkinBin::Read(*this, stream, GetDirectory(GetLoadPath()));
+    });
 }
 
 bool GeometrySkin::LoadImpl() {

@@ -10,7 +10,11 @@
 #include "Core/ChunkStream.h"
 #include "Entity/Geometry/ChunkTags.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/ClothMeshData.h"
+#include "Entity/Geometry/DeformedMesh.h"
 #include "Entity/Geometry/IOActionBin.h"
+#include "Entity/Geometry/IOClothBin.h"
+#include "Entity/Geometry/IODeformedBin.h"
 #include "Entity/Geometry/IOMeshBin.h"
 #include "Entity/Geometry/IOSkinBin.h"
 #include "Entity/Geometry/AnimationManager.h"
@@ -121,6 +125,10 @@ bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) 
             ok = IOMeshBin::Read(*part, stream);
         } else if (type == 1) {
             ok = IOSkinBin::Read(static_cast<Skin&>(*part), stream);
+        } else if (type == 2) {
+            ok = IODeformedMeshBin::Read(static_cast<DeformedMesh&>(*part), stream);
+        } else if (type == 3) {
+            ok = IOClothMeshDataBin::Read(static_cast<ClothMeshData&>(*part), stream);
         } else {
             LogTyped(LOG_ENGINE_INIT,
                      "IOGeometryBin::Read: part %u of %s has mesh type %u, which cannot be read "
@@ -129,7 +137,9 @@ bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory) 
         }
         if (!ok)
             return false;
-        part->SetSortKey(i);
+        // Cloth mesh data carries a sort key of its own.
+        if (type != 3)
+            part->SetSortKey(i);
     }
     if (!ReadAnimations(geometry, record.animationCount, stream))
         return false;

@@ -17,13 +17,13 @@ class IZelStream;
 namespace IOGeometryBin {
 
 // A whole geometry chunk into the geometry: the record (bounds, header words, matrix table), the
-// four lists appended, one mesh per part (Geometry::AddMesh, sort key = part index) read by the
-// reader of its mesh type, then the material files joined to `directory` (the folder of the
-// model file; empty for a file named without one). The resource word is kept only by the plain
-// Geometry class. Parts of mesh types 1-3 and animation tracks are refused with a log line
-// (their readers come with the skinned, deformed and cloth geometry); so is a part count whose
-// parts cannot fit in what is left of the stream. False on the first failure; the geometry keeps
-// what was read and the caller unloads it.
+// four lists appended, one mesh per part (Geometry::AddMesh; sort key = part index, except for
+// cloth mesh data, which reads its own), then the material files joined to `directory` (the
+// folder of the model file; empty for a file named without one). The resource word is kept only
+// by the plain Geometry class. Each part is read by the reader of its mesh type (0 mesh, 1 skin,
+// 2 morph mesh, 3 cloth mesh data); a part count whose parts cannot fit in what is left of the
+// stream is refused with a log line. False on the first failure; the geometry keeps what was read
+// and the caller unloads it.
 bool Read(Geometry& geometry, IZelStream* stream, const std::string& directory);
 
 // Header, record and the four lists. False after the report "IOGeometryBin::Read时遇到未知的Tag"

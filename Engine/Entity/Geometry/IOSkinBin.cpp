@@ -21,6 +21,7 @@
 #include "Entity/Geometry/IOActionBin.h"
 #include "Entity/Geometry/IOGeometryBin.h"
 #include "Entity/Geometry/IOMeshBin.h"
+#include "Entity/Geometry/ReaderReports.h"
 #include "Entity/Geometry/Skin.h"
 #include "Math/BoundCapsule.h"
 #include "Math/BoundSphere.h"
@@ -34,13 +35,6 @@ constexpr std::uint32_t kSmallPaletteSlots = 29;
 // (header, record, two empty strings).
 constexpr std::uint64_t kBoneChunkMin = 12 + ChunkRecordSize::kBone + 12;
 constexpr std::uint64_t kActionChunkMin = 12 + ChunkRecordSize::kAction + 24;
-
-void ReportError(const char* text) {
-    if (DebugHelperImpl* reporter = Globals::Find(&Globals::GetDebugHelper))
-        reporter->Error("%s", text);
-    else
-        LogError("%s", text);
-}
 
 void ReleaseAction(Action* action) {
     if (Factory<Action>* factory = Globals::Find(&Globals::GetActionFactory))
@@ -62,7 +56,7 @@ bool Read(GeometrySkin& geometry, IZelStream* stream, const std::string& directo
     const bool withSkeleton = chunk.U32(0) != 0;
     const std::uint32_t actionCount = chunk.U32(4);
     if (!IOGeometryBin::Read(geometry, stream, directory)) {
-        ReportError("IOGeometrySkinBin::Read读取基类信息时出错！");
+        ReportReaderError("IOGeometrySkinBin::Read读取基类信息时出错！");
         return false;
     }
     if (withSkeleton) {
@@ -72,7 +66,7 @@ bool Read(GeometrySkin& geometry, IZelStream* stream, const std::string& directo
         Skeleton* skeleton =
             skeletons ? skeletons->GetOrLoadFromStream(geometry.GetName(), stream) : nullptr;
         if (!skeleton) {
-            ReportError("IOGeometrySkinBin::Read读取骨架信息时出错！");
+            ReportReaderError("IOGeometrySkinBin::Read读取骨架信息时出错！");
             return false;
         }
         geometry.SetSkeleton(skeleton);

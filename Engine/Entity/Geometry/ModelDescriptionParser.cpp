@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <functional>
 
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
@@ -96,18 +97,6 @@ const char* ChildAttribute(const XmlNode* parent, const char* element, const cha
     return XmlAttributeValue(XmlChildElementByName(parent, element), attribute);
 }
 
-// Runs read over the document of the path, held through the XML manager for the call.
-template <class Read>
-bool WithXmlDocument(const std::string& path, Read read) {
-    XMLManager* manager = Globals::Find(&Globals::GetXMLManager);
-    if (!manager)
-        return false;
-    SharedPtr<XMLResource> resource(dynamic_cast<XMLResource*>(manager->Load(path)));
-    if (!resource || !resource->IsLoadSucceeded() || !resource->GetDocumentPointer())
-        return false;
-    return read(*resource->GetDocumentPointer());
-}
-
 // The name holds the extension in all lower or all upper case.
 bool NameHas(const std::string& path, const char* lower, const char* upper) {
     return Contains(path, lower) || Contains(path, upper);
@@ -126,6 +115,17 @@ bool ParseByName(const std::string& path, Description& description,
 }
 
 }  // namespace
+
+bool WithXmlDocument(const std::string& path,
+                     const std::function<bool(const TiXmlDocument&)>& read) {
+    XMLManager* manager = Globals::Find(&Globals::GetXMLManager);
+    if (!manager)
+        return false;
+    SharedPtr<XMLResource> resource(dynamic_cast<XMLResource*>(manager->Load(path)));
+    if (!resource || !resource->IsLoadSucceeded() || !resource->GetDocumentPointer())
+        return false;
+    return read(*resource->GetDocumentPointer());
+}
 
 bool ParseDmlText(std::string_view text, const std::string& directory,
                   GeometryDescription& description) {

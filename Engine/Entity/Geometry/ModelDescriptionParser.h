@@ -12,6 +12,7 @@
 // Globals. Loading thread only.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ class TiXmlDocument;
 struct GeometryDescription;
 struct SkinDescription;
 struct StaticGeometryDescription;
+
+// Runs read over the XML document of the path, held through the XML manager for the call; false
+// without a manager or when the document does not load.
+bool WithXmlDocument(const std::string& path,
+                     const std::function<bool(const TiXmlDocument&)>& read);
 
 // ".dml"/".anm": "[GEOMETRY MESH]" names the mesh on the next line, each "[SHADER]" adds the
 // material library on the next line; lines holding '#' are skipped. Both sections are required.
