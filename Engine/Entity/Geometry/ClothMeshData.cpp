@@ -204,4 +204,19 @@ void ClothMeshData::BuildAttachments(const std::vector<Float3>& points) {
     }
 }
 
+PhxClothSource ClothMeshData::GetPhysicsSource() const {
+    static_assert(sizeof(Float3) == 3 * sizeof(float), "welded positions are packed floats");
+    PhxClothSource source;
+    source.positions = welded_.empty() ? nullptr : welded_.front().data();
+    source.indices = physicsTriangles_.empty() ? nullptr : physicsTriangles_.data();
+    source.vertexCount = static_cast<std::int32_t>(welded_.size());
+    source.triangleCount = static_cast<std::int32_t>(physicsTriangles_.size() / 3);
+    source.damping = params_[DAMPING];
+    source.density = params_[DENSITY];
+    source.friction = params_[FRICTION];
+    source.stretchingStiffness = params_[STRETCH];
+    source.thickness = params_[THICKNESS];
+    return source;
+}
+
 }  // namespace Zel

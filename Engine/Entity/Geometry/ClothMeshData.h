@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Physics/PhxCloth.h"
 #include "Entity/Geometry/Mesh.h"
 
 namespace Zel {
@@ -105,6 +106,11 @@ public:
         return static_cast<std::uint32_t>(physicsMap_.size());
     }
     const std::vector<ClothAttachment>& GetAttachments() const { return attachments_; }
+
+    // The welded vertices, physics triangles and cloth parameters as the physics scene builds a
+    // cloth from them (kind 4, handed in as the body description's source). The arrays stay this
+    // piece's: the source is valid until the piece changes.
+    PhxClothSource GetPhysicsSource() const;
 
     float GetParam(Param p) const { return params_[p]; }
     void SetParam(Param p, float value) { params_[p] = value; }

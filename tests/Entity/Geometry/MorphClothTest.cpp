@@ -4,6 +4,7 @@
 // spheres, parameters).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -20,7 +21,13 @@
 #include "Entity/Geometry/VertexComponentDataPool.h"
 #include "Entity/Geometry/VertexData.h"
 #include "Math/BoundCapsule.h"
+#include "Math/MathUtil.h"
 #include "Math/BoundSphere.h"
+#include "Physics/PhxBodyDesc.h"
+#include "Physics/PhxCloth.h"
+#include "Physics/PhxScene.h"
+#include "Physics/PhysicsSdk.h"
+#include "Physics/PhysicsWorld.h"
 #include "Render/RenderCodes.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/DescriptionFiles.h"
@@ -248,6 +255,27 @@ TEST_F(MorphClothTest, ClothDescriptionOverAnAseScene) {
     ASSERT_NE(sphere->GetParentBone(), nullptr);
     EXPECT_STREQ(sphere->GetParentBone()->GetName(), "Bip01 Spine");
     EXPECT_NEAR(sphere->GetLocalTransform()[14], 0.5f, 1e-5f);
+
+    // The physics scene builds the cloth from the welded vertices: one particle each.
+    const Zel::PhxClothSource source = data->GetPhysicsSource();
+    EXPECT_EQ(source.vertexCount, 5);
+    EXPECT_EQ(source.triangleCount, 3);
+    EXPECT_FLOAT_EQ(source.damping, 0.3f);
+    Zel::SetPhysicsRuntimeMissing(false);
+    ASSERT_TRUE(Zel::LoadPhysicsSDK());
+    {
+        Zel::PhysicsWorld world;
+        Zel::PhxBodyDesc desc = {};
+        desc.scalar = 1.0f;
+        std::copy(Zel::IdentityMatrix(), Zel::IdentityMatrix() + 16, desc.pose);
+        desc.shapeKind = Zel::PHX_SHAPE_CLOTH_ALT;
+        desc.extra = &source;
+        auto* physical = dynamic_cast<Zel::PhxCloth*>(world.GetScene()->CreateEntity(&desc));
+        ASSERT_NE(physical, nullptr);
+        EXPECT_EQ(physical->GetVertexCount(), 5);
+        EXPECT_EQ(physical->GetTriangleCount(), 3);
+        world.Shutdown();
+    }
     cloth->SetSkeletonName("");
 }
 
