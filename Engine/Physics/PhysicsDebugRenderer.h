@@ -16,7 +16,8 @@ struct PhysicsDebugVertex {
 };
 static_assert(sizeof(PhysicsDebugVertex) == 16);
 
-// Where debug geometry is drawn. Begin may refuse (no device): nothing is drawn then.
+// Where debug geometry is drawn. Begin may refuse (no device): nothing is drawn then. End puts
+// back every state Begin and the draws changed.
 class PhysicsDebugTarget {
 public:
     virtual ~PhysicsDebugTarget() = default;
@@ -38,6 +39,8 @@ public:
     static void RenderWireframe(std::uint32_t vertexCount, std::uint32_t triangleCount,
                                 const std::uint32_t* indices, const void* vertices,
                                 std::uint32_t stride);
+    // The render device's target, for a target that passes draws on to it.
+    static PhysicsDebugTarget& GetDeviceTarget();
     // Installs a target (null: the render device again); answers the previous one.
     static PhysicsDebugTarget* SetTarget(PhysicsDebugTarget* target);
     // Bytes of the scratch vertex array; it grows to the largest batch and never shrinks.
