@@ -205,10 +205,6 @@ void PhysicsDebugRenderer::RenderWireframe(std::uint32_t vertexCount, std::uint3
     target.End();
 }
 
-PhysicsDebugTarget& PhysicsDebugRenderer::GetDeviceTarget() {
-    return State().device;
-}
-
 PhysicsDebugTarget* PhysicsDebugRenderer::SetTarget(PhysicsDebugTarget* target) {
     PhysicsLock lock(PhysicsMutex());
     PhysicsDebugTarget* previous = State().target;

@@ -39,8 +39,6 @@ public:
     static void RenderWireframe(std::uint32_t vertexCount, std::uint32_t triangleCount,
                                 const std::uint32_t* indices, const void* vertices,
                                 std::uint32_t stride);
-    // The render device's target, for a target that passes draws on to it.
-    static PhysicsDebugTarget& GetDeviceTarget();
     // Installs a target (null: the render device again); answers the previous one.
     static PhysicsDebugTarget* SetTarget(PhysicsDebugTarget* target);
     // Bytes of the scratch vertex array; it grows to the largest batch and never shrinks.
