@@ -16,7 +16,8 @@ struct PhysicsDebugVertex {
 };
 static_assert(sizeof(PhysicsDebugVertex) == 16);
 
-// Where debug geometry is drawn. Begin may refuse (no device): nothing is drawn then.
+// Where debug geometry is drawn. Begin may refuse (no device): nothing is drawn then. End puts
+// back every state Begin and the draws changed.
 class PhysicsDebugTarget {
 public:
     virtual ~PhysicsDebugTarget() = default;

@@ -33,9 +33,12 @@ inline Zel::PhxBodyDesc BodyDesc(std::int32_t kind, float a, float b, float c, f
     return desc;
 }
 
-class PhysicsTest : public ::testing::Test {
+// Base: the fixture the world is built on (set up before it, torn down after it).
+template <class Base>
+class PhysicsTestOn : public Base {
 protected:
     void SetUp() override {
+        Base::SetUp();
         Zel::SetPhysicsRuntimeMissing(false);
         ASSERT_TRUE(Zel::LoadPhysicsSDK());
         world_ = std::make_unique<Zel::PhysicsWorld>();
@@ -43,8 +46,11 @@ protected:
         ASSERT_NE(scene_->GetNxScene(), nullptr);
     }
     void TearDown() override {
-        world_->Shutdown();
-        world_.reset();
+        if (world_) {
+            world_->Shutdown();
+            world_.reset();
+        }
+        Base::TearDown();
     }
 
     Zel::PhxEntity* Make(const Zel::PhxBodyDesc& desc) { return scene_->CreateEntity(&desc); }
@@ -60,5 +66,7 @@ protected:
     std::unique_ptr<Zel::PhysicsWorld> world_;
     Zel::SceneNx* scene_ = nullptr;
 };
+
+using PhysicsTest = PhysicsTestOn<::testing::Test>;
 
 }  // namespace ZelTest
