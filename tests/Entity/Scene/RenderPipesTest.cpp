@@ -4,7 +4,11 @@
 // group draws keep, and the host's pipe calls around them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "Core/DeviceCaps.h"
 #include "Core/FrameStats.h"
@@ -20,6 +24,10 @@
 #include "Render/ClearRecord.h"
 #include "Render/FogRecord.h"
 #include "Render/RenderSystem.h"
+#include "Entity/Geometry/GeometryManager.h"
+#include "Platform/Win32/Win32Window.h"
+#include "modelgen/Recipes.h"
+#include "support/GoldenImage.h"
 #include "tests/Entity/Scene/SceneFixture.h"
 
 namespace {
@@ -312,3 +320,73 @@ TEST_F(RenderPipesTest, PipesOpenCloseAndPushAsTheHostAsks) {
 }
 
 }  // namespace
+
+// A host frame through the pipes on a model written by the model generator: two cubes of lit
+// materials, seen from above and to the side, drawn once with the scene's ambient light and then
+// once more for a point light up and to the left, added onto the first pass.
+class PipeGoldenTest : public RenderPipesTest {
+protected:
+    // A lit material of one untextured pass, its program generated for it.
+    Material& LitMaterial(const char* name) {
+        auto material = std::make_unique<Material>(nullptr, name, "Material", 0);
+        material->lightingMode = 1;
+        material->flags = MF_LIT;
+        Pass* pass = material->CreatePass(0);
+        pass->vertexFlags = VF_POSITION | VF_NORMAL;
+        material->UpdatePasses();
+        EXPECT_TRUE(material->AssignGeneratedProgram());
+        materials_.push_back(std::move(material));
+        return *materials_.back();
+    }
+};
+
+TEST_F(PipeGoldenTest, AHostFrameDrawsTheModelAmbientThenAddsTheLight) {
+    ZelModelGen::RecipeOptions options;
+    options.meshCount = 2;
+    options.subdivisions = 2;
+    options.wide = false;
+    std::vector<ZelModelGen::RecipeFile> files;
+    std::string error;
+    ASSERT_TRUE(ZelModelGen::SaveRecipe("cube", "models", options, files, error)) << error;
+    G()->GetGeometryManager()->SetBasePath("");
+    Entity* model = Scene().CreateModelByFile("models/cube.dm3");
+    ASSERT_NE(model, nullptr);
+    // The recipe's material library is not written: the pieces take lit materials of the test.
+    model->SetMaterialByMeshName(&LitMaterial("near"), "Mesh0");
+    model->SetMaterialByMeshName(&LitMaterial("far"), "Mesh1");
+
+    float view[16], projection[16], viewProjection[16];
+    const float eye[3] = {-1.5f, 5.0f, 9.0f}, target[3] = {1.5f, 0.5f, 0.0f}, up[3] = {0, 1, 0};
+    system_.MakeLookAtMatrix(eye, target, up, view);
+    system_.MakePerspectiveMatrix(50.0f, float(kWidth) / float(kHeight), 0.5f, 30.0f, projection);
+    Scene().SetViewMatrix(view);
+    Scene().SetProjectionMatrix(projection);
+    std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
+    Scene().SetCurrentView(view, viewProjection, eye);
+
+    Light* light = Scene().CreateLight(1);
+    const float at[3] = {-2.0f, 4.0f, 3.0f};
+    light->SetPosition(at);
+    light->SetRange(50.0f);
+    const float dim[4] = {0.25f, 0.25f, 0.3f, 1.0f}, warm[4] = {1.0f, 0.95f, 0.8f, 1.0f};
+    light->SetColours(dim, warm, warm);
+    light->UpdatePlacement();
+    Scene().SetRenderGroupFlags(4);
+
+    const float background[4] = {0.06f, 0.06f, 0.1f, 1.0f};
+    system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, background, 1.0f, 0);
+    system_.BeginScene();
+    // The plain pipe, then one for the light: the second pass of each piece is added.
+    for (std::int32_t mode : {0, 2}) {
+        Scene().PushNewPipe(mode, 0, mode == 2 ? light : nullptr);
+        Scene().PushRenderable(model);
+        Scene().ProcessCurrentPipe();
+        Scene().RenderPushedPipes();
+        Scene().RenderTransparentPipeline();
+        Scene().ClearTransparentPipeline();
+        Scene().CleanPushedObjsAndSubModels();
+    }
+    system_.EndScene();
+    ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+    ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), "pipes_lit_cubes", 3);
+}
