@@ -98,6 +98,45 @@ TEST_F(RenderPipesTest, ARecordIsDrawnItsRepeatCountOfTimesAndOnlyInsideAScene) 
     }
 }
 
+TEST_F(RenderPipesTest, UserMemoryIsDrawnIndexedOnlyWithIndicesToDraw) {
+    Material& simple = *G()->GetMaterialManager()->FindMaterial("Simple", false);
+    const float vertices[12] = {0, 0, 0.5f, 1, 0, 0.5f, 0, 1, 0.5f, 1, 1, 0.5f};
+    const std::uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
+    struct Case {
+        const char* what;
+        std::uint32_t type;
+        const std::uint16_t* indices;
+        std::uint32_t indexCount;
+        std::uint32_t primitives;
+        ULONGLONG indexed, plain;
+    };
+    const Case cases[] = {
+        {"indexed list", PT_TRIANGLE_LIST, indices, 6, 2, 1, 0},
+        {"indices but no count: a list of the vertices", PT_TRIANGLE_LIST, indices, 0, 1, 0, 1},
+        {"no indices", PT_TRIANGLE_STRIP, nullptr, 6, 2, 0, 1},
+        {"unknown primitive type", 7, indices, 6, 0, 0, 0},
+    };
+    system_.BeginScene();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RenderOperation record;
+        record.pass = simple.GetPass(0);
+        record.renderState = &record.pass->renderState;
+        record.program = simple.GetProgram();
+        record.primitiveType = c.type;
+        record.userVertices = vertices;
+        record.userVertexStride = 12;
+        record.vertexCount = 4;
+        record.userIndices = c.indices;
+        record.userIndexFormat = IS_16BIT;
+        record.indexCount = c.indexCount;
+        Soft()->ResetCallCounts();
+        EXPECT_EQ(system_.ProcessRenderOperation(record), c.primitives);
+        EXPECT_EQ(Calls(D3D9Call::DrawIndexedPrimitiveUP), c.indexed);
+        EXPECT_EQ(Calls(D3D9Call::DrawPrimitiveUP), c.plain);
+    }
+}
+
 TEST_F(RenderPipesTest, SolidGroupsDrawTheShaderModel2SlotsOnlyOnSuchADevice) {
     Material& material = MakeMaterial({{}});
     Entity& entity = MakeEntity({&MakeMesh()}, &material);
