@@ -88,6 +88,9 @@ void RenderSystem::MakePerspectiveMatrix(float fovDegrees, float aspect, float n
 }
 
 void RenderSystem::SetRenderDevice(RenderDevice* device) {
+    // The queries belong to the device they came from.
+    if (device != device_)
+        ReleaseQueries();
     device_ = device;
     if (HardwareBufferManager* buffers = Globals::Find(&Globals::GetHardwareBufferManager))
         buffers->SetRenderDevice(device);
@@ -789,7 +792,7 @@ std::uint32_t RenderSystem::DrawOperation(RenderOperation& operation,
     const bool begun = program && program->Begin() >= 1 && program->BeginPass(pass.passIndex);
     if (fixedFunction) {
         if (overrides && overrides->modulateVertexColour)
-            ModulateStageZero(operation.vertexColourModulate);
+            ModulateStageZero(operation.vertexColourModulate, D3DTA_DIFFUSE);
         ApplyFixedFunctionStages(operation);
     }
     std::uint32_t primitives = 0;
@@ -843,19 +846,8 @@ std::uint32_t RenderSystem::DrawOnce(const RenderOperation& operation,
 }
 
 void RenderSystem::ApplyFixedFunctionStages(const RenderOperation& operation) {
-    if (!(operation.flags & 1u))
-        return;
-    auto* device = dynamic_cast<RenderDeviceD3D9*>(device_);
-    if (!device)
-        return;
-    RenderStateCache& cache = device->GetStateCache();
-    cache.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TEXTURE);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    cache.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device->SetTextureFactor(operation.vertexColourModulate);
+    if (operation.flags & 1u)
+        ModulateStageZero(operation.vertexColourModulate, D3DTA_TEXTURE);
 }
 
 void RenderSystem::FinishRenderOperation(const RenderOperation& operation, GpuProgram* program) {
@@ -886,15 +878,15 @@ std::uint32_t RenderSystem::ProcessRenderOperationWithQuery(RenderOperation& ope
     return primitives;
 }
 
-void RenderSystem::ModulateStageZero(const float* colour) {
+void RenderSystem::ModulateStageZero(const float* colour, std::uint32_t argument) {
     auto* device = dynamic_cast<RenderDeviceD3D9*>(device_);
     if (!device)
         return;
     RenderStateCache& cache = device->GetStateCache();
     cache.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    cache.SetTextureStageState(0, D3DTSS_COLORARG2, argument);
     cache.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    cache.SetTextureStageState(0, D3DTSS_ALPHAARG2, argument);
     cache.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     cache.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     device->SetTextureFactor(colour);

@@ -330,7 +330,9 @@ public:
 
 private:
     bool CreateMainWindow();
-    void ModulateStageZero(const float* colour);
+    // Stage 0 modulates `argument` (the texture or the vertex colour) by the colour, as the
+    // texture factor.
+    void ModulateStageZero(const float* colour, std::uint32_t argument);
     bool MayUseDevice() const { return device_ != nullptr; }
     void ChangeDisplay();
     void ReadQuery();

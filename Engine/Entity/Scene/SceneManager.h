@@ -414,6 +414,10 @@ private:
     std::uint32_t renderGroupFlags_ = 0;
     // Fake shadows draw their groups with this depth bias.
     void SetShadowBias(bool on);
+    // Draws two solid groups in order, flagging each as the level's or the entities', and adds
+    // the pieces drawn to the counter (a FrameStatWord).
+    void DrawSolidGroupPair(RenderQueue& queue, std::uint32_t first, std::uint32_t second,
+                            std::uint32_t counter);
 };
 
 }  // namespace Zel

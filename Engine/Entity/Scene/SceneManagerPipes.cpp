@@ -159,36 +159,34 @@ void SceneManager::DrawTransparentGroup(RenderableGroup& group) {
 }
 
 void SceneManager::DrawLevelLitGroups(RenderQueue& queue) {
-    std::uint32_t drawn = 0;
-    for (std::uint32_t id : {RENDER_GROUP_LEVEL_LIT, RENDER_GROUP_LEVEL_PER_LIGHT}) {
-        RenderableGroup& group = *queue.GetGroup(id);
-        SetGroupFlag(group, RENDER_GROUP_FLAG_LEVEL, true);
-        drawn += DrawSolidGroup(group);
-    }
-    AddToStat(FRAME_STATIC_WORLD_PIECES, drawn);
+    DrawSolidGroupPair(queue, RENDER_GROUP_LEVEL_LIT, RENDER_GROUP_LEVEL_PER_LIGHT,
+                       FRAME_STATIC_WORLD_PIECES);
 }
 
 void SceneManager::DrawEntityLitGroups(RenderQueue& queue) {
-    std::uint32_t drawn = 0;
-    for (std::uint32_t id : {RENDER_GROUP_ENTITY_LIT, RENDER_GROUP_ENTITY_PER_LIGHT}) {
-        RenderableGroup& group = *queue.GetGroup(id);
-        SetGroupFlag(group, RENDER_GROUP_FLAG_LEVEL, false);
-        drawn += DrawSolidGroup(group);
-    }
-    AddToStat(FRAME_ENTITY_LIT_PIECES, drawn);
+    DrawSolidGroupPair(queue, RENDER_GROUP_ENTITY_LIT, RENDER_GROUP_ENTITY_PER_LIGHT,
+                       FRAME_ENTITY_LIT_PIECES);
 }
 
 void SceneManager::DrawUnlitGroups(RenderQueue& queue) {
     if (renderSystem_)
         renderSystem_->SetAmbientColor(ambient_[0], ambient_[1], ambient_[2], ambient_[3]);
+    for (std::uint32_t id : {RENDER_GROUP_LEVEL_UNLIT, RENDER_GROUP_ENTITY_UNLIT})
+        SetGroupFlag(*queue.GetGroup(id), RENDER_GROUP_FLAG_UNLIT, true);
+    DrawSolidGroupPair(queue, RENDER_GROUP_LEVEL_UNLIT, RENDER_GROUP_ENTITY_UNLIT,
+                       FRAME_STATIC_WORLD_PIECES);
+}
+
+void SceneManager::DrawSolidGroupPair(RenderQueue& queue, std::uint32_t first, std::uint32_t second,
+                                      std::uint32_t counter) {
     std::uint32_t drawn = 0;
-    for (std::uint32_t id : {RENDER_GROUP_LEVEL_UNLIT, RENDER_GROUP_ENTITY_UNLIT}) {
+    for (std::uint32_t id : {first, second}) {
         RenderableGroup& group = *queue.GetGroup(id);
-        SetGroupFlag(group, RENDER_GROUP_FLAG_LEVEL, id == RENDER_GROUP_LEVEL_UNLIT);
-        SetGroupFlag(group, RENDER_GROUP_FLAG_UNLIT, true);
+        // The level's groups have even ids, the entities' odd ones.
+        SetGroupFlag(group, RENDER_GROUP_FLAG_LEVEL, id % 2 == 0);
         drawn += DrawSolidGroup(group);
     }
-    AddToStat(FRAME_STATIC_WORLD_PIECES, drawn);
+    AddToStat(static_cast<FrameStatWord>(counter), drawn);
 }
 
 void SceneManager::DrawLevelTransparentGroup(RenderQueue& queue) {
