@@ -360,6 +360,33 @@ TEST_F(RenderPipesTest, PipesOpenCloseAndPushAsTheHostAsks) {
 
 }  // namespace
 
+TEST_F(RenderPipesTest, TheShadowPassEndsThePipelineButLeavesThePipeOpen) {
+    Material& material = MakeMaterial({{}});
+    Entity& model = MakeEntity({&MakeMesh()}, &material);
+    Level* level = Scene().CreateLevel();
+    for (std::int32_t quality : {SHADOW_OFF, SHADOW_FAKE}) {
+        SCOPED_TRACE(testing::Message() << "shadow quality " << quality);
+        Scene().SetShadowMode(quality);
+        Scene().PushNewPipe(0, 0, nullptr);
+        Scene().PushRenderable(&model);
+        Queue().AddRenderable(model.GetSubEntity(0), nullptr, RENDER_GROUP_SHADOW_CASTERS, 0,
+                              nullptr);
+        Scene().RenderShadows(level);
+        EXPECT_TRUE(Scene().GetRenderPipeline().GetItems().empty());
+        EXPECT_TRUE(Scene().IsPipeOpen());
+        // The casters are gone: drawing them draws nothing.
+        Soft()->ResetCallCounts();
+        system_.BeginScene();
+        Scene().RenderShadowCasters();
+        system_.EndScene();
+        EXPECT_EQ(Draws(), 0u);
+        // Only a shadow pass that runs takes the level.
+        EXPECT_EQ(Scene().GetLevel(), quality == SHADOW_OFF ? nullptr : level);
+        Scene().CleanPushedObjsAndSubModels();
+        Scene().ClearTransparentPipeline();
+    }
+}
+
 // A host frame through the pipes on a model written by the model generator: two cubes of lit
 // materials, seen from above and to the side, drawn once with the scene's ambient light and then
 // once more for a point light up and to the left, added onto the first pass.
