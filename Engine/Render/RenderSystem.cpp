@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "Core/DeviceCaps.h"
 #include "Core/ErrorReport.h"
@@ -12,6 +13,9 @@
 #include "Core/SystemReports.h"
 #include "Core/threadmng.h"
 #include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/IndexData.h"
+#include "Entity/Geometry/VertexBufferByFormat.h"
+#include "Entity/Geometry/VertexData.h"
 #include "Entity/Image/ImageManager.h"
 #include "Entity/Material/GpuProgram.h"
 #include "Entity/Material/GpuProgramManager.h"
@@ -84,6 +88,9 @@ void RenderSystem::MakePerspectiveMatrix(float fovDegrees, float aspect, float n
 }
 
 void RenderSystem::SetRenderDevice(RenderDevice* device) {
+    // The queries belong to the device they came from.
+    if (device != device_)
+        ReleaseQueries();
     device_ = device;
     if (HardwareBufferManager* buffers = Globals::Find(&Globals::GetHardwareBufferManager))
         buffers->SetRenderDevice(device);
@@ -239,23 +246,24 @@ void RenderSystem::GetBackBufferSize(std::uint32_t* width, std::uint32_t* height
     *height = mainWindow_ ? mainWindow_->GetHeight() : displaySettings_.height;
 }
 
-void RenderSystem::Destroy() {
-    if (query_) {
-        if (auto* device = dynamic_cast<RenderDeviceD3D9*>(device_))
-            device->ReleaseOcclusionQuery(query_);
-        query_ = nullptr;
+void RenderSystem::ReleaseQueries() {
+    auto* device = dynamic_cast<RenderDeviceD3D9*>(device_);
+    for (OcclusionQueryD3D9** query : {&query_, &drawQuery_}) {
+        if (*query && device)
+            device->ReleaseOcclusionQuery(*query);
+        *query = nullptr;
     }
+}
+
+void RenderSystem::Destroy() {
+    ReleaseQueries();
     if (owner_ && owner_->GetRenderSystem() == this)
         owner_->SetRenderSystem(nullptr);
     delete this;
 }
 
 void RenderSystem::ReleaseResources() {
-    if (query_) {
-        if (auto* device = dynamic_cast<RenderDeviceD3D9*>(device_))
-            device->ReleaseOcclusionQuery(query_);
-        query_ = nullptr;
-    }
+    ReleaseQueries();
     for (auto& image : renderImages_) image = nullptr;
     // Windows first: their targets are device objects the texture manager counts.
     std::vector<RenderWindow*> windows;
@@ -715,58 +723,170 @@ void RenderSystem::ApplyRenderState(const RenderOperation& operation) {
     }
 }
 
+std::uint32_t RenderSystem::ProcessRenderOperation(RenderOperation& operation) {
+    return DrawOperation(operation, nullptr);
+}
+
 std::uint32_t RenderSystem::ProcessRenderOperation(RenderOperation& operation, GpuProgram* program,
                                                    const MemoryDraw& draw) {
-    if (!inScene_ || !device_ || !draw.vertices)
+    if (!draw.vertices)
         return 0;
+    operation.program = program;
+    operation.primitiveType = draw.primitiveType;
+    operation.userVertices = draw.vertices;
+    operation.userVertexStride = draw.stride;
+    operation.vertexCount = draw.vertexCount;
+    operation.userIndices = draw.indices;
+    operation.userIndexFormat = IS_16BIT;
+    operation.indexCount = draw.indices ? draw.indexCount : 0;
+    DrawOverrides overrides;
+    overrides.vertexFlags = draw.vertexFlags;
+    overrides.world = draw.world;
+    overrides.view = draw.view;
+    overrides.projection = draw.projection;
+    overrides.modulateVertexColour = draw.modulateByColour;
+    return DrawOperation(operation, &overrides);
+}
+
+std::uint32_t RenderSystem::DrawOperation(RenderOperation& operation,
+                                          const DrawOverrides* overrides) {
+    if (!inScene_ || !device_ || !operation.renderState || !operation.pass)
+        return 0;
+    Pass& pass = *operation.pass;
+    GpuProgram* program = operation.program;
+    if (!program && pass.GetOwner())
+        program = pass.GetOwner()->GetProgram();
+    const bool fixedFunction = device_->GetFixedFunctionMode() != MODE_SHADER;
+
+    // The layout the pass reads, made (or rebuilt after a reset) before anything is set.
+    VertexBufferByFormat* buffer = operation.vertexBinding;
+    if (!overrides && !operation.userVertices) {
+        if (!buffer && operation.vertexData)
+            buffer = operation.vertexData->GetBufferByFormat(pass.GetVertexFlags(), true);
+        if (buffer) {
+            buffer->Build();
+            buffer->Refresh();
+        }
+    }
+
     ApplyRenderState(operation);
     if (program && constFiller_)
         constFiller_->Fill(operation, *program);
-    const bool fixedFunction = device_->GetFixedFunctionMode() != MODE_SHADER;
+    const std::uint32_t vertexFlags = overrides ? overrides->vertexFlags : pass.GetVertexFlags();
     if (fixedFunction) {
-        device_->SetWorldMatrix(draw.world ? draw.world : kIdentityMatrix);
-        device_->SetViewMatrix(draw.view ? draw.view : kIdentityMatrix);
-        device_->SetProjectionMatrix(draw.projection ? draw.projection : kIdentityMatrix);
-        device_->SetFVF(device_->FvfFromVertexFormat(draw.vertexFlags));
+        const auto matrix = [](const float* given, const float* own) {
+            return given ? given : own;
+        };
+        device_->SetWorldMatrix(overrides ? matrix(overrides->world, kIdentityMatrix)
+                                          : operation.worldMatrix);
+        device_->SetViewMatrix(overrides ? matrix(overrides->view, kIdentityMatrix)
+                                         : operation.viewMatrix);
+        device_->SetProjectionMatrix(overrides ? matrix(overrides->projection, kIdentityMatrix)
+                                               : operation.projectionMatrix);
+        device_->SetFVF(device_->FvfFromVertexFormat(vertexFlags));
+    } else if (buffer && buffer->GetDeclaration()) {
+        device_->SetVertexDeclaration(buffer->GetDeclaration());
     } else if (HardwareBufferManager* buffers = Globals::Find(&Globals::GetHardwareBufferManager)) {
-        device_->SetVertexDeclaration(buffers->GetVertexDeclaration(draw.vertexFlags));
+        device_->SetVertexDeclaration(buffers->GetVertexDeclaration(vertexFlags));
     }
-    const bool begun = program && program->Begin() >= 1 && program->BeginPass(0);
-    if (fixedFunction && draw.modulateByColour)
-        ModulateStageZero(operation.vertexColourModulate);
+    const bool begun = program && program->Begin() >= 1 && program->BeginPass(pass.passIndex);
+    if (fixedFunction) {
+        if (overrides && overrides->modulateVertexColour)
+            ModulateStageZero(operation.vertexColourModulate, D3DTA_DIFFUSE);
+        ApplyFixedFunctionStages(operation);
+    }
     std::uint32_t primitives = 0;
-    if (draw.indices && draw.indexCount) {
-        primitives = PrimitiveCountFromIndexCount(draw.primitiveType, draw.indexCount);
-        if (primitives)
-            device_->DrawIndexedPrimitiveUP(draw.primitiveType, 0, draw.vertexCount, primitives,
-                                            draw.indices, IS_16BIT, draw.vertices, draw.stride);
-    } else {
-        primitives = PrimitiveCountFromIndexCount(draw.primitiveType, draw.vertexCount);
-        if (primitives)
-            device_->DrawPrimitiveUP(draw.primitiveType, primitives, draw.vertices, draw.stride);
-    }
+    for (std::uint32_t repeat = 0; repeat < operation.repeatCount; ++repeat)
+        primitives += DrawOnce(operation, buffer);
     if (begun) {
         program->EndPass();
         program->End();
     }
-    if (fixedFunction) {
+    FinishRenderOperation(operation, program);
+    return primitives;
+}
+
+std::uint32_t RenderSystem::DrawOnce(const RenderOperation& operation,
+                                     VertexBufferByFormat* buffer) {
+    const std::uint32_t type = operation.primitiveType;
+    std::uint32_t primitives = 0;
+    if (operation.userVertices) {
+        if (operation.userIndices && operation.indexCount > 0) {
+            primitives = PrimitiveCountFromIndexCount(type, operation.indexCount);
+            if (primitives)
+                device_->DrawIndexedPrimitiveUP(type, 0, operation.vertexCount, primitives,
+                                                operation.userIndices, operation.userIndexFormat,
+                                                operation.userVertices, operation.userVertexStride);
+        } else {
+            primitives = PrimitiveCountFromIndexCount(type, operation.vertexCount);
+            if (primitives)
+                device_->DrawPrimitiveUP(type, primitives, operation.userVertices,
+                                         operation.userVertexStride);
+        }
+        return primitives;
+    }
+    if (!buffer || !buffer->GetBinding())
+        return 0;
+    device_->SetStreamSource(*buffer->GetBinding(), operation.vertexCount);
+    if (IndexData* indices = operation.indexData) {
+        indices->Upload();
+        if (indices->GetIndexCount() == 0)
+            return 0;
+        device_->SetIndices(indices->GetBuffer(), operation.indexCount);
+        primitives = PrimitiveCountFromIndexCount(type, operation.indexCount);
+        if (primitives)
+            device_->DrawIndexedPrimitive(type, operation.baseVertex, 0, operation.vertexCount,
+                                          operation.startIndex, primitives);
+        return primitives;
+    }
+    primitives = PrimitiveCountFromIndexCount(type, operation.vertexCount);
+    if (primitives)
+        device_->DrawPrimitive(type, 0, primitives);
+    return primitives;
+}
+
+void RenderSystem::ApplyFixedFunctionStages(const RenderOperation& operation) {
+    if (operation.flags & 1u)
+        ModulateStageZero(operation.vertexColourModulate, D3DTA_TEXTURE);
+}
+
+void RenderSystem::FinishRenderOperation(const RenderOperation& operation, GpuProgram* program) {
+    const auto& stages = operation.renderState->stages;
+    for (std::uint32_t i = 0; i < std::size(stages); ++i)
+        if (stages[i].HasTexCoordMods())
+            device_->DisableTextureTransform(i);
+    if (device_->GetFixedFunctionMode() != MODE_SHADER) {
         device_->UnbindTextures();
         device_->ResetStageStates();
     } else if (program) {
         program->UnbindTextures();
     }
+}
+
+std::uint32_t RenderSystem::ProcessRenderOperationWithQuery(RenderOperation& operation,
+                                                            std::uint32_t* pixels) {
+    *pixels = 0;
+    auto* device = dynamic_cast<RenderDeviceD3D9*>(device_);
+    if (!drawQuery_ && device && inScene_)
+        drawQuery_ = device->AcquireOcclusionQuery();
+    if (!drawQuery_)
+        return ProcessRenderOperation(operation);
+    drawQuery_->Begin();
+    const std::uint32_t primitives = ProcessRenderOperation(operation);
+    drawQuery_->End();
+    *pixels = PollQueryResult(*drawQuery_);
     return primitives;
 }
 
-void RenderSystem::ModulateStageZero(const float* colour) {
+void RenderSystem::ModulateStageZero(const float* colour, std::uint32_t argument) {
     auto* device = dynamic_cast<RenderDeviceD3D9*>(device_);
     if (!device)
         return;
     RenderStateCache& cache = device->GetStateCache();
     cache.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    cache.SetTextureStageState(0, D3DTSS_COLORARG2, argument);
     cache.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
-    cache.SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    cache.SetTextureStageState(0, D3DTSS_ALPHAARG2, argument);
     cache.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     cache.SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     device->SetTextureFactor(colour);

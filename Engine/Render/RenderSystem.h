@@ -36,6 +36,7 @@ struct RenderOperation;
 class RenderTarget;
 class RenderWindow;
 class TextureBase;
+class VertexBufferByFormat;
 
 class RenderSystem : public Object {
 public:
@@ -211,6 +212,18 @@ public:
     std::uint32_t DrawUserPrimitive(Pass* pass, const UserPrimitive& primitive);
 
     // ---- The draw path
+    // Draws the record: applies its pass's render state, has the constant filler set the
+    // program's constants, sets the transforms and vertex format (fixed-function) or the vertex
+    // declaration (shader), begins the program's pass, issues the draw `repeatCount` times (from
+    // the user vertices and indices when given, else from the vertex data's buffers and the index
+    // data), ends the pass and undoes the per-draw texture state. 0 outside BeginScene/EndScene,
+    // without a device, render state or pass. Answers the primitives drawn.
+    std::uint32_t ProcessRenderOperation(RenderOperation& operation);
+    // The same draw inside an occlusion query the system keeps; the query's pixel count goes to
+    // *pixels (0xFFFFFFFF, counted visible, when the query never answers). *pixels is 0 when
+    // nothing could be queried.
+    std::uint32_t ProcessRenderOperationWithQuery(RenderOperation& operation,
+                                                  std::uint32_t* pixels);
     // What a draw from memory hands the device: primitive, vertices with their format flags and
     // stride, and 16-bit indices (null: a non-indexed draw of vertexCount vertices).
     struct MemoryDraw {
@@ -229,9 +242,8 @@ public:
         const float* view = nullptr;
         const float* projection = nullptr;
     };
-    // Applies the operation's pass through the constant filler and the program, then draws the
-    // memory geometry; 0 outside BeginScene/EndScene or without a device. Answers the primitives
-    // drawn. The scene's queued draws take the same road once their records carry their geometry.
+    // The debug draws' and host primitives' form: the memory geometry becomes the record's user
+    // vertices and indices, drawn with the program in the vertex format the draw names.
     std::uint32_t ProcessRenderOperation(RenderOperation& operation, GpuProgram* program,
                                          const MemoryDraw& draw);
     // Sets the pass's render state on the device (through its state cache): cull, depth, alpha
@@ -318,10 +330,26 @@ public:
 
 private:
     bool CreateMainWindow();
-    void ModulateStageZero(const float* colour);
+    // Stage 0 modulates `argument` (the texture or the vertex colour) by the colour, as the
+    // texture factor.
+    void ModulateStageZero(const float* colour, std::uint32_t argument);
     bool MayUseDevice() const { return device_ != nullptr; }
     void ChangeDisplay();
     void ReadQuery();
+    // The vertex format and fixed-function transforms of a draw from memory (the record's own
+    // otherwise).
+    struct DrawOverrides {
+        std::uint32_t vertexFlags = 0;
+        const float* world = nullptr;
+        const float* view = nullptr;
+        const float* projection = nullptr;
+        bool modulateVertexColour = false;
+    };
+    std::uint32_t DrawOperation(RenderOperation& operation, const DrawOverrides* overrides);
+    std::uint32_t DrawOnce(const RenderOperation& operation, VertexBufferByFormat* buffer);
+    void ApplyFixedFunctionStages(const RenderOperation& operation);
+    void FinishRenderOperation(const RenderOperation& operation, GpuProgram* program);
+    void ReleaseQueries();
 
     SceneManager* owner_ = nullptr;
     bool ownsDevice_ = false;
@@ -337,6 +365,7 @@ private:
     DisplaySettings requested_;
     FogRecord fog_;
     OcclusionQueryD3D9* query_ = nullptr;
+    OcclusionQueryD3D9* drawQuery_ = nullptr;  // the queried scene draws'
     std::int32_t lastQueried_ = -1;
     std::int32_t visible_ = -1;
     std::uint32_t anisotropy_ = 1;

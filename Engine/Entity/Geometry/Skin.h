@@ -61,6 +61,12 @@ public:
 
     // Sets the own vertex data's usage word: 6 on the fixed-function path, else 5.
     void ApplyVertexUsage();
+    // A skin fills no operation: asking for one only sets its vertex usage for the current
+    // drawing path (ApplyVertexUsage); the operation is answered untouched.
+    RenderOperation* GetRenderOperation(RenderOperation* operation) override {
+        ApplyVertexUsage();
+        return operation;
+    }
 
     // Empties the palette, then appends every bone of the records' four slots (used or not) in
     // vertex order; a bone that finds the palette full is left out and logged, once per slot.

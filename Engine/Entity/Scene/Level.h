@@ -19,6 +19,12 @@ public:
     virtual void UpdateVisibleRuns(SceneNode* /*viewer*/) {}
     // Gathers the index runs a light reaches. As above, nothing to gather yet.
     virtual void GatherLightRuns(SceneNode* /*light*/) {}
+    // Chooses the runs the camera sees (the pipe's camera push). Nothing to choose yet.
+    virtual void Cull(class Camera* /*camera*/) {}
+    // Rewrites the index buffer of a transparent piece (its user word names its runs) from the
+    // camera's or the light's runs before it is drawn. No runs to write yet.
+    virtual void RebuildMeshForCamera(std::uint32_t /*userWord*/) {}
+    virtual void RebuildMeshForLight(const Light* /*light*/, std::uint32_t /*userWord*/) {}
 };
 
 }  // namespace Zel

@@ -54,6 +54,12 @@ public:
     // ready.
     void AddRenderable(Renderable* renderable, Light* light, std::uint32_t groupId,
                        std::uint32_t slot, Material* material);
+    // The characters' form: no light, and the pipeline slot (the technique the program draws
+    // with) chosen by the caller, e.g. a cloth piece's own technique.
+    void AddRenderable(Renderable* renderable, Material* material, std::uint32_t groupId,
+                       std::uint32_t technique) {
+        AddRenderable(renderable, nullptr, groupId, technique, material);
+    }
     // Drops the batches the solid groups keep for the light (null: for every light), with what
     // they hold; a light being deleted is forgotten first.
     void ForgetLight(const Light* light);

@@ -34,6 +34,9 @@ class Globals;
 class IInsList_Impl;
 class Level;
 class Light;
+class Pass;
+class Renderable;
+class RenderableGroup;
 class RenderQueue;
 class RenderSystem;
 class SceneNode;
@@ -280,6 +283,68 @@ public:
     // wrapper pools and worker task lists. Numbered 0, 2, 4...
     static void WriteInstanceReport();
 
+    // ---- Render group draws and render pipes (SceneManagerPipes.cpp) ---------------------------
+    // Group draws: each empties nothing, draws the group's pieces through the render system and
+    // counts them in the frame statistics. Lit: groups 10 then 6 (level), 11 then 7 (entities);
+    // unlit: 8 then 9 with the scene's ambient colour; transparent: 12 (level), 13 (entities).
+    virtual void DrawLevelLitGroups(RenderQueue& queue);
+    virtual void DrawEntityLitGroups(RenderQueue& queue);
+    virtual void DrawUnlitGroups(RenderQueue& queue);
+    virtual void DrawLevelTransparentGroup(RenderQueue& queue);
+    virtual void DrawEntityTransparentGroup(RenderQueue& queue);
+    // A solid group slot by slot (0, 1, 4, 5, 8, 9, 12, 13, 16, 17; the slots 8, 9, 16, 17 only
+    // on a device with vertex and pixel shaders 2.0), light by light, pass by pass. Answers the
+    // pieces visited.
+    virtual std::uint32_t DrawSolidGroup(RenderableGroup& group);
+    // A transparent group in its sorted order (unsorted with global switch 78; nothing with
+    // switch 16 off).
+    virtual void DrawTransparentGroup(RenderableGroup& group);
+    // One pass of one piece under the light, group by group of the piece; a piece whose owner is
+    // marked is drawn inside an occlusion query and keeps the pixel count. Answers 1.
+    virtual std::uint32_t DrawRenderablePass(Renderable& piece, Pass& pass, Light* light);
+
+    // Render pipes: the host draws the nodes it pushes instead of the whole scene. Nodes are
+    // the scene objects themselves; null is ignored.
+    // Opens a pipe in mode 0 (normal) or 2 (for the target light only), ending an open one;
+    // modes 1 and 3 to 7 change nothing.
+    void PushNewPipe(std::int32_t mode, std::int32_t extra, SceneNode* target);
+    // Pushes the node and its children while rendering is enabled and a pipe is open: frustum
+    // culled against the render camera with global switch 71 (billboards never), models only
+    // with switch 18; counted in the frame statistics.
+    void PushRenderable(Entity* node);
+    void PushRenderableImpl(Entity* node);
+    // Pushes a level (or actor) culled by its own camera operation.
+    void PushNodeWithCamera(Entity* node);
+    // Hands the object to the pipe's pass-through list (global switch 31).
+    void PassToOpenPipe(RenderCallback* object);
+    // Queues the pushed nodes' pieces.
+    void ProcessCurrentPipe();
+    // Draws the opaque groups (switch 17): unlit 8 and 9 when the render-group flags have bit
+    // 2, then lit 10, 6, 11, 7.
+    void RenderPushedPipes();
+    // Draws the transparent groups 12 and 13 far to near (switch 16).
+    void RenderTransparentPipeline();
+    // Closes the pipe and clears groups 6, 7, 10, 11, 8, 9.
+    void CleanPushedObjsAndSubModels();
+    // Clears groups 12 and 13 and forgets the current level.
+    void ClearTransparentPipeline();
+    // The shadow pass around the pipe: ends an open pipeline (the pipe stays open) and clears
+    // group 2; a level given becomes the current one while shadows are on.
+    void RenderShadows(Level* level);
+    void EndShadowPipe();
+    // Groups 2 (casters), 3 and 4 (receivers) while shadows are on; fake shadows draw with a
+    // depth bias.
+    std::uint32_t RenderShadowCasters();
+    std::uint32_t RenderShadowReceivers();
+    void ClearShadowReceivers();
+    bool IsPipeOpen() const { return pipeOpen_ != 0; }
+    // Bit 2 (value 4): the pipe draws the unlit groups 8 and 9.
+    std::uint32_t GetRenderGroupFlags() const { return renderGroupFlags_; }
+    void SetRenderGroupFlags(std::uint32_t flags) { renderGroupFlags_ = flags; }
+    void SetAmbientColour(const float* rgba) {
+        for (int i = 0; i < 4; ++i) ambient_[i] = rgba[i];
+    }
+
 private:
     template <class T>
     using Registry = std::multimap<std::string, T*>;
@@ -344,6 +409,15 @@ private:
     std::int32_t runMode_ = 0;
     std::uint8_t physicsAvailable_ = 0;
     bool ownsRenderSystem_ = false;
+    // Render pipes.
+    std::uint8_t pipeOpen_ = 0;
+    std::uint32_t renderGroupFlags_ = 0;
+    // Fake shadows draw their groups with this depth bias.
+    void SetShadowBias(bool on);
+    // Draws two solid groups in order, flagging each as the level's or the entities', and adds
+    // the pieces drawn to the counter (a FrameStatWord).
+    void DrawSolidGroupPair(RenderQueue& queue, std::uint32_t first, std::uint32_t second,
+                            std::uint32_t counter);
 };
 
 }  // namespace Zel
