@@ -813,10 +813,14 @@ std::uint32_t RenderSystem::DrawOnce(const RenderOperation& operation,
     if (operation.userVertices) {
         if (operation.userIndices && operation.indexCount > 0) {
             primitives = PrimitiveCountFromIndexCount(type, operation.indexCount);
+            // The draw starts at the record's first index, as a buffer draw does.
+            const std::size_t indexBytes = operation.userIndexFormat == IS_32BIT ? 4 : 2;
+            const void* first = static_cast<const std::uint8_t*>(operation.userIndices) +
+                                std::size_t{operation.startIndex} * indexBytes;
             if (primitives)
-                device_->DrawIndexedPrimitiveUP(type, 0, operation.vertexCount, primitives,
-                                                operation.userIndices, operation.userIndexFormat,
-                                                operation.userVertices, operation.userVertexStride);
+                device_->DrawIndexedPrimitiveUP(type, 0, operation.vertexCount, primitives, first,
+                                                operation.userIndexFormat, operation.userVertices,
+                                                operation.userVertexStride);
         } else {
             primitives = PrimitiveCountFromIndexCount(type, operation.vertexCount);
             if (primitives)

@@ -17,6 +17,7 @@
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/RenderQueue.h"
+#include "Render/RenderCodes.h"
 
 namespace Zel {
 namespace {
@@ -173,10 +174,15 @@ std::uint32_t SubEntity::FillRenderOperation(Pass* pass, std::uint32_t group) {
             record_.primitiveType = entry.primitive;
             record_.indexCount = entry.drawCount;
             record_.startIndex = entry.start / 4;
-            if (auto* sysMem = dynamic_cast<VertexBufferByFormatSysMem*>(binding))
+            if (auto* sysMem = dynamic_cast<VertexBufferByFormatSysMem*>(binding)) {
                 record_.userVertices = sysMem->GetVertexArray();
-            if (indexData->GetUsage() == 1)
+                record_.userVertexStride = sysMem->GetStride();
+            }
+            if (indexData->GetUsage() == 1) {
+                // Indices kept in memory are 32-bit words.
                 record_.userIndices = indexData->GetIndices();
+                record_.userIndexFormat = IS_32BIT;
+            }
             record_.pass = pass;
             record_.renderState = &pass->renderState;
             if (owner_ && owner_->GetRenderFlag()) {

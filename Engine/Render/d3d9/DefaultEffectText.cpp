@@ -5,8 +5,8 @@ namespace Zel {
 const char* DefaultEffectText() {
     return R"FX(// The engine's default effect: ambient, vertex- and pixel-lit techniques with their shadow and
 // projected variants, and fixed-function techniques for devices without shaders.
-float4x4 g_MatWorldViewProjection;
 float4x4 g_MatWorld;
+float4x4 g_MatViewProjection;
 float4 g_vecLightDirection = {0, -1, 0, 0};
 float4 g_vecLightColorDiffuse = {1, 1, 1, 1};
 float4 g_vecLightColorAmbient = {0.3, 0.3, 0.3, 1};
@@ -31,7 +31,7 @@ struct VS_OUTPUT
 VS_OUTPUT VSAmbient(float4 Pos : POSITION, float2 Tex : TEXCOORD0)
 {
 	VS_OUTPUT o;
-	o.Position = mul(Pos, g_MatWorldViewProjection);
+	o.Position = mul(mul(Pos, g_MatWorld), g_MatViewProjection);
 	o.Diffuse = g_vecLightColorAmbient * g_vecMaterialColorDiffuse;
 	o.Tex0 = Tex;
 	o.Normal = float3(0, 0, 1);
@@ -41,7 +41,7 @@ VS_OUTPUT VSAmbient(float4 Pos : POSITION, float2 Tex : TEXCOORD0)
 VS_OUTPUT VSLighting(float4 Pos : POSITION, float3 Normal : NORMAL, float2 Tex : TEXCOORD0)
 {
 	VS_OUTPUT o;
-	o.Position = mul(Pos, g_MatWorldViewProjection);
+	o.Position = mul(mul(Pos, g_MatWorld), g_MatViewProjection);
 	float3 N = normalize(mul(float4(Normal, 0), g_MatWorld).xyz);
 	float d = saturate(dot(N, -g_vecLightDirection.xyz));
 	o.Diffuse = g_vecMaterialColorDiffuse * (g_vecLightColorDiffuse * d + g_vecLightColorAmbient);

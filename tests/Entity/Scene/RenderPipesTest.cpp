@@ -456,3 +456,34 @@ TEST_F(PipeGoldenTest, AHostFrameDrawsTheModelAmbientThenAddsTheLight) {
     ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
     ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), "pipes_lit_cubes", 3);
 }
+
+// Pieces kept in memory hold 32-bit indices; a record that starts past its first index draws
+// from there, as a buffer draw does.
+TEST_F(PipeGoldenTest, UserMemoryIndicesStartAtTheRecordsFirstIndex) {
+    Material& simple = *G()->GetMaterialManager()->FindMaterial("Simple", false);
+    // Two triangles in clip space: the left half of the window, then the right half.
+    const float vertices[18] = {-1, -1, 0.5f, -1, 1, 0.5f, -0.1f, 0, 0.5f,
+                                1,  -1, 0.5f, 1,  1, 0.5f, 0.1f,  0, 0.5f};
+    const std::uint32_t indices[6] = {0, 1, 2, 3, 4, 5};
+    const float black[4] = {0, 0, 0, 1};
+    system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, black, 1.0f, 0);
+    system_.BeginScene();
+    RenderOperation record;
+    record.pass = simple.GetPass(0);
+    record.renderState = &record.pass->renderState;
+    record.program = simple.GetProgram();
+    record.primitiveType = PT_TRIANGLE_LIST;
+    record.userVertices = vertices;
+    record.userVertexStride = 12;
+    record.vertexCount = 6;
+    record.userIndices = indices;
+    record.userIndexFormat = IS_32BIT;
+    record.startIndex = 3;
+    record.indexCount = 3;
+    EXPECT_EQ(system_.ProcessRenderOperation(record), 1u);
+    system_.EndScene();
+    ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+    const Win32Window& window = *Win32Window::Find(window_);
+    EXPECT_EQ(window.Pixel(kWidth / 8, kHeight / 2) & 0xFFFFFFu, 0u) << "the first triangle";
+    EXPECT_NE(window.Pixel(kWidth * 7 / 8, kHeight / 2) & 0xFFFFFFu, 0u) << "the second one";
+}
