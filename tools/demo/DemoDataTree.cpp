@@ -164,7 +164,7 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
 
     const GeometryDesc models[] = {
         CubeModel(names.texturedMaterial, 1.0f), CubeModel(names.litMaterial, 1.0f),
-        CubeModel(names.blendedMaterial, 1.25f), GroundModel(names.litMaterial)};
+        CubeModel(names.blendedMaterial, 0.75f), GroundModel(names.litMaterial)};
     for (std::size_t i = 0; i < names.models.size(); ++i) {
         const WrittenFile file = WriteGeometryFile(models[i]);
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))
