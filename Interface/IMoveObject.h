@@ -48,6 +48,15 @@ public:
     virtual IMoveObject* GetParent() = 0;
     // Hangs this object under parent.
     virtual void AttachTo(IMoveObject* parent) = 0;
+    // Models: how many materials the model draws with (one a piece, the child models' pieces
+    // included); 0 for other objects.
+    virtual std::uint32_t GetMaterialCount() = 0;
+    // Models: the material materialName of the library file replaces the material of every piece
+    // of the mesh meshName; nothing for other objects.
+    virtual void SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
+                                            const char* meshName) = 0;
+    // Models: the material materialName of the library file replaces every material of that name.
+    virtual void SetShaderFromFile(const char* libraryFile, const char* materialName) = 0;
 };
 
 }  // namespace ZelI

@@ -1,7 +1,8 @@
 # The demo's short run, twice, with the fixed-step clock: each run must succeed (which includes a
 # log without ERROR lines and, in the sanitizer build, no leak at exit), and both runs must write
-# the same frames byte for byte.
-# Arguments: DEMO (the executable), OUT (a directory of the test's own).
+# the same frames byte for byte, and the frames must equal their golden images.
+# Arguments: DEMO (the executable), FRAMES_CHECK (the golden-image checker), OUT (a directory of
+# the test's own).
 foreach(run first second)
   file(REMOVE_RECURSE "${OUT}/${run}")
   execute_process(
@@ -26,4 +27,10 @@ foreach(frame IN LISTS frames)
     message(FATAL_ERROR "${frame} differs between the two runs")
   endif()
 endforeach()
-message(STATUS "${count} frames, the same in both runs")
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" -E env "DEMO_FRAMES=${OUT}/first/frames" "${FRAMES_CHECK}"
+  RESULT_VARIABLE golden)
+if(NOT golden EQUAL 0)
+  message(FATAL_ERROR "the frames differ from their golden images")
+endif()
+message(STATUS "${count} frames, the same in both runs and equal to their golden images")

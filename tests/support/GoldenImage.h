@@ -11,5 +11,7 @@ class Win32Window;
 namespace ZelTest {
 
 void ExpectGoldenFrame(const Win32Window& window, const std::string& name, int tolerance);
+// The same check for an image file a host saved (PNG).
+void ExpectGoldenPng(const std::string& path, const std::string& name, int tolerance);
 
 }  // namespace ZelTest

@@ -1,6 +1,9 @@
 #include "demo/DemoDataTree.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <iterator>
 
 #include "fixtures/ConfigFixtures.h"
 #include "fixtures/EffectFixtures.h"
@@ -32,6 +35,19 @@ bool SaveText(const fs::path& path, const std::string& text, std::string* error)
     return Save(path, text.data(), text.size(), error);
 }
 
+// A square image of two colours in 8-pixel checks (RGBA each).
+RgbaImage CheckerImage(std::uint32_t size, const std::uint8_t a[4], const std::uint8_t b[4]) {
+    RgbaImage image;
+    image.width = image.height = size;
+    image.rgba.resize(std::size_t(size) * size * 4);
+    for (std::uint32_t y = 0; y < size; ++y)
+        for (std::uint32_t x = 0; x < size; ++x) {
+            const std::uint8_t* c = ((x / 8 + y / 8) % 2) ? b : a;
+            std::copy(c, c + 4, image.rgba.begin() + (std::size_t(y) * size + x) * 4);
+        }
+    return image;
+}
+
 MaterialPass BasePass() {
     MaterialPass pass;
     pass.colours = {{"Ambient", "0.3 0.3 0.3"}, {"Diffuse", "1 1 1"}, {"Specular", "0 0 0"}};
@@ -44,31 +60,45 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     MaterialPass texturedPass = BasePass();
     texturedPass.hasTextures = true;
     texturedPass.textures = {
-        TextureEntry{"textures/checker.png", "Diffuse", "Wrap", "Bilinear", {}, {}}};
+        TextureEntry{"../resources/textures/checker.png", "Diffuse", "Wrap", "Bilinear", {}, {}}};
     textured.passes = {texturedPass};
-
-    LibMaterial lit;
-    lit.name = names.litMaterial;
-    MaterialPass litPass = BasePass();
-    litPass.hasLighting = true;
-    litPass.lighting = "1";
-    litPass.layout = "POSITION NORMAL TEXCOORD0";
-    lit.passes = {litPass};
 
     LibMaterial blended;
     blended.name = names.blendedMaterial;
+    // The blend takes its alpha from the texture: a half-transparent pale blue glass.
     MaterialPass blendedPass = BasePass();
-    blendedPass.colours.push_back({"Alpha", "0.5"});
+    blendedPass.hasTextures = true;
+    blendedPass.textures = {
+        TextureEntry{"../resources/textures/glass.png", "Diffuse", "Wrap", "Bilinear", {}, {}}};
     blendedPass.renderState = {
         XmlElementSpec{"Blend", {{"Use", "1"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}},
         XmlElementSpec{"Depth", {{"Use", "1"}, {"Write", "0"}}, {}}};
     blended.passes = {blendedPass};
-    return {textured, lit, blended};
+    // No effect files: an empty effect path makes each material's program from its passes.
+    for (LibMaterial* material : {&textured, &blended}) material->effectPath = "";
+    return {textured, blended};
 }
+
+// The lit material in the dialect whose render environment asks for the scene's lights.
+LegacyLibrary LitLibrary(const DataTreeNames& names) {
+    LegacyShader lit;
+    lit.name = names.litMaterial;
+    lit.renderEnv = "light";
+    lit.shaderType = "light";
+    lit.passes = {LegacyPass{}};
+    return {{lit}, false};
+}
+
+// The material libraries every model names, as the library opens them from the working
+// directory.
+const char* const kLibrariesFromWorkingDirectory[] = {"../data/Materials/demo.xml",
+                                                      "../data/Materials/lit.xml"};
 
 // One cube model of the material, centred at the origin (the host places it).
 GeometryDesc CubeModel(const std::string& material, float halfSize) {
     GeometryDesc g;
+    g.materialFiles.assign(std::begin(kLibrariesFromWorkingDirectory),
+                           std::end(kLibrariesFromWorkingDirectory));
     MeshDesc mesh = MakeCubeMesh(2, {0, 0, 0}, halfSize, material);
     mesh.name = "Cube";
     g.parts.push_back(mesh);
@@ -104,6 +134,10 @@ const DataTreeNames& DemoNames() {
     return names;
 }
 
+std::string HostModelName(const std::string& model) {
+    return "../resources/" + model;
+}
+
 fs::path WorkingDirectoryOf(const fs::path& root) {
     return root / "bin";
 }
@@ -116,16 +150,21 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         if (!SaveText(data / "include" / name, text, error))
             return false;
     if (!SaveText(data / "Materials" / "demo.xml", WriteMaterialLibrary(DemoMaterials(names)),
-                  error))
+                  error) ||
+        !SaveText(data / "Materials" / "lit.xml", WriteLegacyLibrary(LitLibrary(names)), error))
         return false;
 
-    const Bytes checker = WritePng(PngFromRgba(MakePatternImage(64, 64, 7), false));
-    if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error))
+    const std::uint8_t orange[4] = {240, 140, 40, 255}, cream[4] = {250, 240, 220, 255};
+    const std::uint8_t paleBlue[4] = {150, 200, 255, 128}, lighter[4] = {200, 230, 255, 128};
+    const Bytes checker = WritePng(PngFromRgba(CheckerImage(64, orange, cream), true));
+    const Bytes glass = WritePng(PngFromRgba(CheckerImage(64, paleBlue, lighter), true));
+    if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error) ||
+        !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error))
         return false;
 
     const GeometryDesc models[] = {
         CubeModel(names.texturedMaterial, 1.0f), CubeModel(names.litMaterial, 1.0f),
-        CubeModel(names.blendedMaterial, 1.25f), GroundModel(names.litMaterial)};
+        CubeModel(names.blendedMaterial, 0.75f), GroundModel(names.litMaterial)};
     for (std::size_t i = 0; i < names.models.size(); ++i) {
         const WrittenFile file = WriteGeometryFile(models[i]);
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))

@@ -1,8 +1,8 @@
 // The data tree a host needs before it opens the render window, written from the fixture writers
 // (no engine code): under the root, "data/include/" with the effect include files,
-// "data/Materials/" with a library of a textured, a lit and an alpha-blended material,
-// "resources/" with their texture and the models (three cubes and a ground, ".dm3"), and the
-// working directory "bin/" with "EngineConfig.txt". Used by the demo host and by the tests that
+// "data/Materials/" with a library of a textured and an alpha-blended material and one of a lit
+// material, "resources/" with their textures and the models (three cubes and a ground, ".dm3"), and
+// the working directory "bin/" with "EngineConfig.txt". Used by the demo host and by the tests that
 // open a window.
 #pragma once
 
@@ -22,6 +22,10 @@ struct DataTreeNames {
 
 // The names written by WriteDataTree.
 const DataTreeNames& DemoNames();
+
+// The name a host running in the working directory passes to CreateModel for a model of the
+// tree: a name holding ".." is taken as it is, not under the library's model directory.
+std::string HostModelName(const std::string& model);
 
 // The working directory a host runs in: root / "bin".
 std::filesystem::path WorkingDirectoryOf(const std::filesystem::path& root);

@@ -6,11 +6,14 @@
 // summary. It uses only the public interface headers and the fixture writers.
 //
 // Usage: zel_demo [--lib path/to/libZelEngine.so] [--out dir] [--quick]
+// The camera path has 60 frames and frames 1, 30 and 60 are saved; --quick draws only those three.
 // The tree, the log (bin/EngineLog/) and the frames (frames/) go under the output directory. It
 // exits 0 when the window opened, every chosen frame was written and the log has no ERROR line.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -139,12 +142,17 @@ struct Scene {
     }
 };
 
+// A light pipe leaves the scene's ambient colour at its light's: every light carries the
+// scene's ambient so that the frames after the first see the same.
+constexpr float kAmbient[4] = {0.25f, 0.25f, 0.3f, 1.0f};
+
 void BuildScene(ZelI::IRender* render, Scene* scene) {
     const ZelDemo::DataTreeNames& names = ZelDemo::DemoNames();
     const float places[][3] = {
-        {-3.0f, 1.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {1.5f, 1.5f, 1.5f}, {0.0f, 0.0f, 0.0f}};
+        {-2.5f, 1.0f, 0.0f}, {0.5f, 1.0f, -0.5f}, {1.2f, 0.8f, 2.0f}, {0.0f, 0.0f, 0.0f}};
     for (std::size_t i = 0; i < names.models.size(); ++i) {
-        ZelI::IModel* model = render->CreateModel(names.models[i].c_str(), 0);
+        const std::string name = ZelDemo::HostModelName(names.models[i]);
+        ZelI::IModel* model = render->CreateModel(name.c_str(), 0);
         if (!model) {
             std::printf("zel_demo: CreateModel %s -> null\n", names.models[i].c_str());
             continue;
@@ -153,17 +161,20 @@ void BuildScene(ZelI::IRender* render, Scene* scene) {
         scene->models.push_back(model);
     }
     if (ZelI::ILight* sun = render->CreateLight(0)) {
-        const float from[3] = {-1.0f, -2.0f, -1.0f};
-        const float warm[4] = {1.0f, 0.95f, 0.85f, 1.0f};
+        // A directional light takes the vector as the direction it shines from: up and left.
+        const float from[3] = {-2.0f, 3.0f, 1.0f};
+        const float warm[4] = {0.6f, 0.55f, 0.45f, 1.0f};
         sun->SetPosition(from);
         sun->SetDiffuse(warm);
+        sun->SetAmbient(kAmbient);
         scene->lights.push_back(sun);
     }
     if (ZelI::ILight* lamp = render->CreateLight(1)) {
         const float at[3] = {2.0f, 3.0f, 2.0f};
-        const float blue[4] = {0.4f, 0.5f, 1.0f, 1.0f};
+        const float blue[4] = {0.2f, 0.3f, 0.6f, 1.0f};
         lamp->SetPosition(at);
         lamp->SetDiffuse(blue);
+        lamp->SetAmbient(kAmbient);
         lamp->SetRange(10.0f);
         scene->lights.push_back(lamp);
     }
@@ -174,7 +185,7 @@ void BuildScene(ZelI::IRender* render, Scene* scene) {
 
 // Frame i of count: the camera circles the models and looks at their middle.
 void PlaceCamera(ZelI::IRender* render, int i, int count) {
-    const float angle = 0.6f + 0.8f * static_cast<float>(i) / static_cast<float>(count);
+    const float angle = -0.5f + 1.0f * static_cast<float>(i) / static_cast<float>(count);
     const float eye[3] = {9.0f * std::sin(angle), 4.0f, 9.0f * std::cos(angle)};
     const float target[3] = {0.0f, 1.0f, 0.0f};
     const float up[3] = {0.0f, 1.0f, 0.0f};
@@ -183,24 +194,38 @@ void PlaceCamera(ZelI::IRender* render, int i, int count) {
     render->UpdateCameras();
 }
 
-// Draws the frames; answers the number of images written.
-int DrawFrames(ZelI::IRender* render, Scene& scene, int count, const std::vector<int>& saved,
-               const fs::path& frames) {
+// The models through the pipes: one pipe lit by the scene's ambient light, one more for each
+// light adding what it gives, then the blended pieces over everything.
+void DrawModels(ZelI::IRender* render, const Scene& scene) {
+    auto pipe = [&](int mode, ZelI::ILight* light) {
+        render->PushNewPipe(mode, reinterpret_cast<std::intptr_t>(light), 0, 0, 0);
+        for (ZelI::IModel* model : scene.models) render->PushToPipe(model);
+        render->ProcessCurrentPipe();
+        render->RenderPushedPipes();
+        render->CleanPushedObjsAndSubModels();
+    };
+    pipe(0, nullptr);
+    for (ZelI::ILight* light : scene.lights) pipe(2, light);
+    render->RenderTransparentPipeline();
+    render->ClearTransparentPipeline();
+}
+
+// Draws the chosen frames of a path of count frames (all of them when drawn is empty); answers
+// the number of images written.
+int DrawFrames(ZelI::IRender* render, Scene& scene, int count, const std::vector<int>& drawn,
+               const std::vector<int>& saved, const fs::path& frames) {
     int written = 0;
     const float sky[4] = {0.35f, 0.55f, 0.8f, 1.0f};
     render->SetClearColor(sky);
     for (int i = 1; i <= count; ++i) {
+        if (!drawn.empty() && std::find(drawn.begin(), drawn.end(), i) == drawn.end())
+            continue;
         PlaceCamera(render, i, count);
         render->FrameBegin();
         if (scene.target)
             scene.target->BeginRendering(0);
         render->Clear();
-        render->PushNewPipe(0, 0, 0, 0, 0);
-        for (ZelI::IModel* model : scene.models) render->PushToPipe(model);
-        render->ProcessCurrentPipe();
-        render->RenderPushedPipes();
-        render->RenderTransparentPipeline();
-        render->CleanPushedObjsAndSubModels();
+        DrawModels(render, scene);
         if (scene.target)
             scene.target->EndRendering();
         render->FrameEnd();
@@ -233,9 +258,10 @@ int main(int argc, char** argv) {
     std::error_code ec;
     const fs::path root = fs::absolute(options.out, ec);
     const fs::path frames = root / "frames";
-    const int frameCount = options.quick ? 10 : 60;
-    const std::vector<int> saved =
-        options.quick ? std::vector<int>{1, 5, 10} : std::vector<int>{1, 30, 60};
+    // The camera path has 60 frames; the short run draws only the three that are saved.
+    const int frameCount = 60;
+    const std::vector<int> saved = {1, 30, 60};
+    const std::vector<int> drawnFrames = options.quick ? saved : std::vector<int>{};
     Phases phases;
 
     phases.Begin("data tree");
@@ -292,9 +318,9 @@ int main(int argc, char** argv) {
             phases.End(outcome);
 
             phases.Begin("draw frames");
-            images = DrawFrames(render, scene, frameCount, saved, frames);
+            images = DrawFrames(render, scene, frameCount, drawnFrames, saved, frames);
             frameMs = phases.End("done");
-            drawn = frameCount;
+            drawn = drawnFrames.empty() ? frameCount : static_cast<int>(drawnFrames.size());
 
             phases.Begin("release");
             scene.Release();

@@ -443,7 +443,8 @@ void ReadLegacyStage(const XmlNode* element, std::uint32_t ordinal, Pass& pass,
         ReadTextureParam(texture, stage);
     }
 
-    stage.texCoordGen = slot == TextureStage::kCubeSlot ? std::uint32_t(TCG_CUBE_REFLECTION) : texGen;
+    stage.texCoordGen =
+        slot == TextureStage::kCubeSlot ? std::uint32_t(TCG_CUBE_REFLECTION) : texGen;
     if (stage.texCoordGen != TCG_NONE)
         pass.vertexFlags |= kNormal;
     ReadTcMods(element, stage, true);
@@ -743,7 +744,7 @@ bool MaterialParser::Parse(const XmlNode* element, Material& material,
     }
     if (requests)
         requests->effectPath = effectPath;
-    else
+    else if (*effectPath)
         material.AssignProgramByName(effectPath);
 
     std::uint32_t index = 0;
@@ -774,6 +775,10 @@ bool MaterialParser::Parse(const XmlNode* element, Material& material,
             LogTyped(LOG_ENGINE_INIT, "Can't find VertexBuffer Entry");
     }
     material.UpdatePasses();
+    // An empty effect path asks for the program made from the passes, as the split road does;
+    // the passes must be final first.
+    if (!requests && !*effectPath)
+        material.AssignGeneratedProgram();
     return true;
 }
 

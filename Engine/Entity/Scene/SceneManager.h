@@ -411,7 +411,7 @@ private:
     bool ownsRenderSystem_ = false;
     // Render pipes.
     std::uint8_t pipeOpen_ = 0;
-    std::uint32_t renderGroupFlags_ = 0;
+    std::uint32_t renderGroupFlags_ = 0xFFFFFFFFu;  // every group drawn
     // Fake shadows draw their groups with this depth bias.
     void SetShadowBias(bool on);
     // Draws two solid groups in order, flagging each as the level's or the entities', and adds

@@ -1,7 +1,9 @@
 #include "Render/RenderCore/IRenderImpl.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "Core/DataTreeCheck.h"
 #include "Core/EntryPoints.h"
@@ -10,11 +12,13 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/QueueMode.h"
 #include "Core/ScopedLock.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/RenderTarget.h"
@@ -65,6 +69,17 @@ void LogLocation(int line) {
 
 SceneManager* Scene() {
     return Globals::Find(&Globals::GetSceneManager);
+}
+
+// A character model's name: its extension, lower-cased, is ".chr" or ".ch3".
+bool IsCharacterFile(const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string extension = name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".chr" || extension == ".ch3";
 }
 
 // The operating system's version query; without it the library takes the older road.
@@ -426,15 +441,67 @@ std::uint8_t IRenderImpl::SetRenderFlag(std::uint8_t flag) {
     return flag;
 }
 
-// The pipes arrive with the frame pipeline; until then a frame pushes nothing.
-void IRenderImpl::PushToPipe(ZelI::IMoveObject*) {}
-void IRenderImpl::PushRenderable(ZelI::IMoveObject*) {}
-void IRenderImpl::PushNewPipe(int, std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
-void IRenderImpl::ProcessCurrentPipe() {}
-void IRenderImpl::RenderPushedPipes() {}
-void IRenderImpl::CleanPushedObjsAndSubModels() {}
-void IRenderImpl::RenderTransparentPipeline() {}
-void IRenderImpl::ClearTransparentPipeline() {}
+// The pipe calls draw only inside a frame the device allowed to begin.
+void IRenderImpl::PushToPipe(ZelI::IMoveObject* node) {
+    if (SceneManager* scene = FrameScene())
+        scene->PushRenderable(UnwrapInterface<Entity, ZelI::IMoveObject>(node));
+}
+
+void IRenderImpl::PushRenderable(ZelI::IMoveObject* node) {
+    if (SceneManager* scene = FrameScene(); scene && IsGlobalSwitchOn(18))
+        scene->PushRenderableImpl(UnwrapInterface<Entity, ZelI::IMoveObject>(node));
+}
+
+void IRenderImpl::PushNewPipe(int mode, std::intptr_t target, std::intptr_t third, std::intptr_t,
+                              std::intptr_t) {
+    SceneManager* scene = FrameScene();
+    if (!scene)
+        return;
+    // Until the scene pass places the eye, a pipe draws from the main camera as it stands now.
+    if (Camera* camera = scene->GetMainCamera()) {
+        camera->UpdateView();
+        const float* view = camera->GetViewMatrix()->m;
+        scene->SetViewMatrix(view);
+        scene->SetProjectionMatrix(camera->GetProjectionMatrix()->m);
+        float viewProjection[16];
+        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
+        scene->SetCurrentView(view, viewProjection, camera->GetWorldPosition());
+        scene->SetRenderCamera(camera);
+    }
+    // The target word is the host's interface of the pipe's object (the light of a light pipe).
+    auto* object = reinterpret_cast<ZelI::IMoveObject*>(target);
+    scene->PushNewPipe(mode, static_cast<std::int32_t>(third),
+                       UnwrapInterface<SceneNode, ZelI::IMoveObject>(object));
+}
+
+void IRenderImpl::ProcessCurrentPipe() {
+    if (SceneManager* scene = FrameScene())
+        scene->ProcessCurrentPipe();
+}
+
+void IRenderImpl::RenderPushedPipes() {
+    if (SceneManager* scene = FrameScene())
+        scene->RenderPushedPipes();
+}
+
+void IRenderImpl::CleanPushedObjsAndSubModels() {
+    if (SceneManager* scene = FrameScene())
+        scene->CleanPushedObjsAndSubModels();
+}
+
+void IRenderImpl::RenderTransparentPipeline() {
+    if (SceneManager* scene = FrameScene())
+        scene->RenderTransparentPipeline();
+}
+
+void IRenderImpl::ClearTransparentPipeline() {
+    if (SceneManager* scene = Scene())
+        scene->ClearTransparentPipeline();
+}
+
+SceneManager* IRenderImpl::FrameScene() const {
+    return frameBegan_ ? Scene() : nullptr;
+}
 
 bool IRenderImpl::RenderScene(ZelI::IMoveObject* scene) {
     if (!scene)
@@ -451,7 +518,16 @@ bool IRenderImpl::RenderScene(ZelI::IMoveObject* scene) {
     return true;
 }
 
-bool IRenderImpl::RenderPipe(ZelI::IMoveObject*) {
+bool IRenderImpl::RenderPipe(ZelI::IMoveObject* object) {
+    SceneManager* scene = Scene();
+    if (!object || !scene)
+        return false;
+    scene->PushRenderable(UnwrapInterface<Entity, ZelI::IMoveObject>(object));
+    scene->ProcessCurrentPipe();
+    scene->RenderPushedPipes();
+    scene->RenderTransparentPipeline();
+    scene->CleanPushedObjsAndSubModels();
+    scene->ClearTransparentPipeline();
     return false;
 }
 
@@ -655,6 +731,35 @@ ZelI::ICamera* IRenderImpl::GetSecondCamera() {
 }
 
 // ---- Objects ----------------------------------------------------------------------------------
+
+ZelI::IModel* IRenderImpl::CreateModel(const char* name, const float* localMatrix, std::intptr_t,
+                                       std::intptr_t) {
+    ZelI::IModel* model = CreateModel(name, 0);
+    if (model && localMatrix)
+        model->SetLocalMatrix(localMatrix);
+    return model;
+}
+
+ZelI::IModel* IRenderImpl::CreateModel(const char* name, std::intptr_t) {
+    LogTyped(LOG_MODEL_INFO, "CreateModel, %s", name ? name : "");
+    if (name && IsCharacterFile(name))
+        LogTyped(LOG_ENGINE_INIT, "CreateModel chr, %s", name);
+    SceneManager* scene = Scene();
+    if (!scene)
+        return nullptr;
+    // Loading tasks do not run the model loader yet: a queued creation would never finish.
+    if (IsQueueMode()) {
+        ReportError("CreateModel: queued creation is not available, file=%s", name ? name : "");
+        return nullptr;
+    }
+    ScopedLock lock(threadmng::kMainLock);
+    Entity* entity = name ? scene->CreateModel(name) : scene->CreateEntity();
+    return entity ? static_cast<ZelI::IModel*>(entity->GetInterface()) : nullptr;
+}
+
+ZelI::IModel* IRenderImpl::CreateModelByName(const char* name) {
+    return CreateModel(name, 0);
+}
 
 ZelI::ILight* IRenderImpl::CreateLight(int kind) {
     SceneManager* scene = Scene();

@@ -389,6 +389,8 @@ private:
     void ForEachCamera(Fn fn);
     // Forgets a camera the scene no longer lists: a host that released its wrapper gave it back.
     void ForgetGoneCameras();
+    // The scene manager while the frame began; null otherwise.
+    SceneManager* FrameScene() const;
 
     // A preloaded action: its name and the skeleton word it was loaded for.
     struct PreloadedAction {

@@ -84,14 +84,6 @@ ZelI::ISharedActionManager* IRenderImpl::GetSharedActionManager() {
     return nullptr;
 }
 
-ZelI::IModel* IRenderImpl::CreateModel(const char*, const float*, std::intptr_t, std::intptr_t) {
-    return nullptr;
-}
-
-ZelI::IModel* IRenderImpl::CreateModel(const char*, std::intptr_t) {
-    return nullptr;
-}
-
 ZelI::ISkyBall* IRenderImpl::CreateSkyBall(const char*) {
     return nullptr;
 }
@@ -114,10 +106,6 @@ ZelI::IActor* IRenderImpl::CreateNewActor(const char*, int) {
 
 std::uint32_t IRenderImpl::CreateNewActorAsyn(const char*, void*, int, int) {
     return 0;
-}
-
-ZelI::IModel* IRenderImpl::CreateModelByName(const char*) {
-    return nullptr;
 }
 
 int IRenderImpl::Reserved17(std::intptr_t) {

@@ -79,6 +79,10 @@ public:
         if (Node() && node && node != Node())
             node->AddChild(Node());
     }
+    // Materials belong to models, whose wrappers answer these.
+    std::uint32_t GetMaterialCount() override { return 0; }
+    void SetSubEntityShaderFromFile(const char*, const char*, const char*) override {}
+    void SetShaderFromFile(const char*, const char*) override {}
 
 protected:
     X* Node() const { return this->Bound(); }

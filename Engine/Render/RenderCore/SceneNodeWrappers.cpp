@@ -155,6 +155,30 @@ void ILightImplRC::DetachStep(Light* light) {
         light->Destroy();
 }
 
+std::uint32_t ModelImplRC::GetMaterialCount() {
+    return Node() ? Node()->GetAllSubEntityCount() : 0;
+}
+
+void ModelImplRC::SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
+                                             const char* meshName) {
+    if (Node() && libraryFile && materialName && meshName)
+        Node()->SetSubEntityShaderFromFile(libraryFile, materialName, meshName);
+}
+
+void ModelImplRC::SetShaderFromFile(const char* libraryFile, const char* materialName) {
+    if (Node() && libraryFile && materialName)
+        Node()->SetShaderFromFile(libraryFile, materialName);
+}
+
+void ModelImplRC::SetDiffuseColor(std::uint32_t argb) {
+    if (Node())
+        Node()->SetMaterialColorFactor(argb);
+}
+
+bool ModelImplRC::HasTransparentMaterial() {
+    return Node() && Node()->HasTransparentMaterial();
+}
+
 void ModelImplRC::DetachStep(Entity* entity) {
     if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
         scene->ReleaseEntity(entity);

@@ -60,6 +60,14 @@ private:
 };
 
 class ModelImplRC final : public ISceneNodeImplRC<ZelI::IModel, Entity, ModelImplRC> {
+public:
+    std::uint32_t GetMaterialCount() override;
+    void SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
+                                    const char* meshName) override;
+    void SetShaderFromFile(const char* libraryFile, const char* materialName) override;
+    void SetDiffuseColor(std::uint32_t argb) override;
+    bool HasTransparentMaterial() override;
+
 protected:
     // A released model goes back to the factory of its kind through the scene.
     void DetachStep(Entity* entity) override;

@@ -323,6 +323,7 @@ TEST_F(RenderPipesTest, PipesOpenCloseAndPushAsTheHostAsks) {
     EXPECT_EQ(Stats()[FRAME_PUSHED_MODELS], 1u);
     system_.BeginScene();
     Scene().ProcessCurrentPipe();
+    Scene().SetRenderGroupFlags(0);
     Scene().RenderPushedPipes();  // the model is unlit: it needs the unlit groups
     EXPECT_EQ(Draws(), 0u);
     Scene().SetRenderGroupFlags(4);

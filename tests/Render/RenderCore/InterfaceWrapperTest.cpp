@@ -18,7 +18,8 @@ namespace ZelTest {
 namespace {
 
 // A wrapper class of the test's own, so that its pool is fresh in this process.
-class ProbeImplRC final : public Zel::ISceneNodeImplRC<ZelI::IModel, Zel::Entity, ProbeImplRC> {};
+class ProbeImplRC final
+    : public Zel::ISceneNodeImplRC<ZelI::IMoveObject, Zel::Entity, ProbeImplRC> {};
 
 TEST(WrapperPoolTest, AFreshPoolHandsOutItsFourWrappersNewestFirstThenGrowsByHalf) {
     Zel::WrapperPool<ProbeImplRC>& pool = Zel::WrapperPool<ProbeImplRC>::Get();

@@ -3,14 +3,19 @@
 // the window exists. Each test runs one level below a temporary root.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include <stb/stb_image.h>
 
 #include "Core/FrameStats.h"
+#include "Core/QueueMode.h"
 #include "Core/threadmng.h"
+#include "Entity/Scene/RenderQueue.h"
+#include "Entity/Scene/RenderableGroup.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Platform/D3D9/SoftDevice9.h"
 #include "Platform/Win32/Win32Window.h"
@@ -20,6 +25,7 @@
 #include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/IRenderImpl.h"
 #include "demo/DemoDataTree.h"
+#include "support/GoldenImage.h"
 #include "tests/Core/CoreRootFixture.h"
 
 namespace ZelTest {
@@ -375,6 +381,176 @@ TEST_F(RenderWindowTest, TheWindowBringsTheMainCameraWhichTheCameraOperationsSte
     fov = 0.0f;
     Render()->GetCameraFov(&fov, nullptr, nullptr, nullptr);
     EXPECT_EQ(fov, 0.0f);
+}
+
+// Models of the data tree made through the render object, drawn the way a host draws a frame:
+// an ambient pipe for every model, one pipe a light adds, then the blended pieces over them.
+class HostFrameTest : public OpenWindowTest {
+protected:
+    ~HostFrameTest() override {
+        for (ZelI::IMoveObject* object : objects_) object->Release();
+    }
+    template <class T>
+    T* Keep(T* object) {
+        if (object)
+            objects_.push_back(object);
+        return object;
+    }
+    ZelI::IModel* Model(const char* name, float x, float y, float z) {
+        ZelI::IModel* model = Keep(Render()->CreateModel(ZelDemo::HostModelName(name).c_str(), 0));
+        const float at[3] = {x, y, z};
+        if (model)
+            model->SetPosition(at);
+        return model;
+    }
+    void DrawFrame(const std::vector<ZelI::IModel*>& models,
+                   const std::vector<ZelI::ILight*>& lights) {
+        Render()->PushNewPipe(0, 0, 0, 0, 0);
+        for (ZelI::IModel* model : models) Render()->PushToPipe(model);
+        Render()->ProcessCurrentPipe();
+        Render()->RenderPushedPipes();
+        Render()->CleanPushedObjsAndSubModels();
+        for (ZelI::ILight* light : lights) {
+            Render()->PushNewPipe(2, reinterpret_cast<std::intptr_t>(light), 0, 0, 0);
+            for (ZelI::IModel* model : models) Render()->PushToPipe(model);
+            Render()->ProcessCurrentPipe();
+            Render()->RenderPushedPipes();
+            Render()->CleanPushedObjsAndSubModels();
+        }
+        Render()->RenderTransparentPipeline();
+    }
+
+    // What the transparent pass of the entities would draw.
+    const auto& TransparentEntries() {
+        auto* group = static_cast<Zel::RenderableGroupTransparent*>(
+            G()->GetSceneManager()->GetRenderQueue()->GetGroup(
+                Zel::RENDER_GROUP_ENTITY_TRANSPARENT));
+        return group->GetEntries();
+    }
+
+    std::vector<ZelI::IMoveObject*> objects_;
+};
+
+// The lit cube on the left takes the lamp on its left face, the textured cube on the right shows
+// its pattern, and the half-transparent larger cube in front lets both show through.
+TEST_F(HostFrameTest, StaticModelsPushedThroughThePipesAppearInTheSavedFrame) {
+    const std::vector<ZelI::IModel*> models = {Model("models/lit_cube.dm3", -1.8f, 1.0f, 0.0f),
+                                               Model("models/textured_cube.dm3", 1.8f, 1.0f, 0.0f),
+                                               Model("models/glass_cube.dm3", -0.6f, 0.8f, 2.5f)};
+    for (ZelI::IModel* model : models) ASSERT_NE(model, nullptr);
+    ZelI::ILight* lamp = Keep(Render()->CreateLight(1));
+    ASSERT_NE(lamp, nullptr);
+    const float lampAt[3] = {-5.0f, 5.0f, 5.0f};
+    const float warm[4] = {1.0f, 0.9f, 0.7f, 1.0f};
+    lamp->SetPosition(lampAt);
+    lamp->SetDiffuse(warm);
+    lamp->SetRange(30.0f);
+
+    const float half[3] = {0.5f, 0.5f, 0.5f};
+    models[2]->SetScale(half);
+    int width = 320, height = 240;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    const float eye[3] = {0.0f, 3.5f, 8.0f}, at[3] = {0.0f, 0.8f, 0.0f}, up[3] = {0, 1, 0};
+    Render()->LookAt(eye, at, up);
+    Render()->SetCameraFov(60.0f, 320.0f / 240.0f, 0.5f, 50.0f);
+    const float sky[4] = {0.2f, 0.3f, 0.45f, 1.0f};
+    Render()->SetClearColor(sky);
+    Render()->FrameBegin();
+    target->BeginRendering(0);
+    Render()->Clear();
+    DrawFrame(models, {lamp});
+    target->EndRendering();
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
+
+    const std::string path = (dir_.Path() / "models.png").string();
+    ASSERT_TRUE(target->SaveToFile(path.c_str()));
+    target->Release();
+    ExpectGoldenPng(path, "host_static_models", 3);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos) << Log();
+}
+
+TEST_F(HostFrameTest, CreateModelMakesStaticModelsAndRefusesTheKindsItCannotMake) {
+    struct Case {
+        const char* name;
+        bool made;
+        const char* logged;  // null: nothing to look for
+    };
+    const Case cases[] = {
+        {"../resources/models/lit_cube.dm3", true, nullptr},
+        {"../resources/models/missing.dm3", false, nullptr},
+        {"models/hero.chr", false, "CreateModel chr, models/hero.chr"},
+        {"models/HERO.CH3", false, "CreateModel chr, models/HERO.CH3"},
+        {"models/walk.act", false, "create Actor"},
+        {"models/cube.obj", false, "file="},
+    };
+    for (const Case& c : cases) {
+        ZelI::IModel* model = Keep(Render()->CreateModel(c.name, 0));
+        EXPECT_EQ(model != nullptr, c.made) << c.name;
+        if (c.logged) {
+            EXPECT_NE(Log().find(c.logged), std::string::npos) << c.name;
+        }
+    }
+    // No name: an empty model the host fills itself.
+    ZelI::IModel* empty = Keep(Render()->CreateModel(nullptr, 0));
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->GetMaterialCount(), 0u);
+
+    // The first form places the model by its local matrix.
+    const float matrix[16] = {1, 0, 0, 4, 0, 1, 0, 5, 0, 0, 1, 6, 0, 0, 0, 1};
+    ZelI::IModel* placed =
+        Keep(Render()->CreateModel("../resources/models/lit_cube.dm3", matrix, 0, 0));
+    ASSERT_NE(placed, nullptr);
+    EXPECT_EQ(placed->GetLocalMatrix()[3], 4.0f);
+    EXPECT_EQ(placed->GetLocalMatrix()[11], 6.0f);
+
+    // Queued creation has no loader to run it: refused, not left waiting.
+    Zel::SetQueueMode(1);
+    EXPECT_EQ(Render()->CreateModel("../resources/models/lit_cube.dm3", 0), nullptr);
+    Zel::SetQueueMode(0);
+}
+
+TEST_F(HostFrameTest, AModelTellsAndTakesItsMaterials) {
+    ZelI::IModel* lit = Model("models/lit_cube.dm3", 0, 0, 0);
+    ZelI::IModel* glass = Model("models/glass_cube.dm3", 0, 0, 0);
+    ASSERT_NE(lit, nullptr);
+    ASSERT_NE(glass, nullptr);
+    EXPECT_EQ(lit->GetMaterialCount(), 1u);
+    EXPECT_FALSE(lit->HasTransparentMaterial());
+    EXPECT_TRUE(glass->HasTransparentMaterial());
+
+    lit->Release();
+    objects_.erase(std::find(objects_.begin(), objects_.end(), lit));
+    // A released wrapper answers neutrally.
+    EXPECT_EQ(lit->GetMaterialCount(), 0u);
+    EXPECT_FALSE(lit->HasTransparentMaterial());
+    lit->SetDiffuseColor(0xFF00FF00u);
+}
+
+TEST_F(HostFrameTest, ALostDeviceClosesThePipesButTheTransparentGroupsStillEmpty) {
+    ZelI::IModel* glass = Model("models/glass_cube.dm3", 0, 1, 0);
+    ASSERT_NE(glass, nullptr);
+    Zel::SceneManager* scene = G()->GetSceneManager();
+    Render()->FrameBegin();
+    Render()->PushNewPipe(0, 0, 0, 0, 0);
+    EXPECT_TRUE(scene->IsPipeOpen());
+    Render()->PushToPipe(glass);
+    Render()->ProcessCurrentPipe();
+    Render()->CleanPushedObjsAndSubModels();
+    EXPECT_FALSE(scene->IsPipeOpen());
+    EXPECT_FALSE(TransparentEntries().empty());
+    Render()->FrameEnd();
+
+    Soft()->SetCooperativeLevelResult(D3DERR_DEVICELOST);
+    Render()->FrameBegin();
+    ASSERT_FALSE(Render()->IsFrameBegan());
+    Render()->PushNewPipe(0, 0, 0, 0, 0);
+    EXPECT_FALSE(scene->IsPipeOpen());
+    Render()->ClearTransparentPipeline();
+    EXPECT_TRUE(TransparentEntries().empty());
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
 }
 
 TEST(CreateDisplaySettingsTest, ParametersChooseTheFormatsAndTheSampleMask) {
