@@ -519,6 +519,17 @@ TEST_F(HostFrameTest, AModelTellsAndTakesItsMaterials) {
     EXPECT_EQ(lit->GetMaterialCount(), 1u);
     EXPECT_FALSE(lit->HasTransparentMaterial());
     EXPECT_TRUE(glass->HasTransparentMaterial());
+    // Binary models name their meshes by position: the lit cube's piece takes the glass from the
+    // library by that name; a name no mesh has changes nothing.
+    const char* library = "../data/Materials/demo.xml";
+    const char* glassName = ZelDemo::DemoNames().blendedMaterial.c_str();
+    lit->SetSubEntityShaderFromFile(library, glassName, "Cube");
+    EXPECT_FALSE(lit->HasTransparentMaterial());
+    lit->SetSubEntityShaderFromFile(library, glassName, "Mesh0");
+    EXPECT_TRUE(lit->HasTransparentMaterial());
+    // By material name: the glass cube's glass becomes the textured material.
+    glass->SetShaderFromFile(library, ZelDemo::DemoNames().texturedMaterial.c_str());
+    EXPECT_TRUE(glass->HasTransparentMaterial()) << "no piece has the textured material's name";
 
     lit->Release();
     objects_.erase(std::find(objects_.begin(), objects_.end(), lit));
