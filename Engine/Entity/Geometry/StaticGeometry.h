@@ -66,7 +66,10 @@ public:
     void HideMesh(std::uint32_t i) { SetMeshDrawCount(i, 0); }
     void SetMeshDrawCount(std::uint32_t i, std::uint32_t n);
     // Hides mesh i, then refills its index buffer from its visible runs when it has any.
-    void RebuildVisibleIndices(std::uint32_t i);
+    void RebuildVisibleIndices(std::uint32_t i) { RebuildVisibleIndices(visibleRuns_, i); }
+    // The same from a table of runs per mesh (a viewer's runs, gathered by the level).
+    void RebuildVisibleIndices(const std::vector<std::vector<const IndexRun*>>& runs,
+                               std::uint32_t i);
 
     // The face and vertex totals over all meshes (set by the level mesh reader).
     void SetTotals(std::uint32_t faces, std::uint32_t vertices) {

@@ -1,0 +1,132 @@
+// A level over a grid level geometry: its load into one sub-entity per mesh, the octree and the
+// occluder records it builds, and the index buffers it rebuilds for the camera, which must draw
+// exactly the triangles of the cells a direct box test sees, minus meshes outside the view.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/IndexData.h"
+#include "Entity/Geometry/LodStripArray.h"
+#include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/StaticGeometry.h"
+#include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Level.h"
+#include "Entity/Scene/OctreeNode.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Render/HardwareIndexBuffer.h"
+#include "Render/RenderSystem.h"
+#include "modelgen/Recipes.h"
+#include "tests/Entity/Geometry/GeometryFixture.h"
+
+namespace {
+
+using namespace Zel;
+namespace mg = ZelModelGen;
+using Triple = std::array<std::uint32_t, 3>;
+
+class LevelTest : public ZelTest::GeometryTest {
+protected:
+    void SetUp() override {
+        ZelTest::GeometryTest::SetUp();
+        G()->GetGeometryManager()->SetBasePath("");
+        mg::RecipeOptions options;
+        options.tiles = 12;
+        std::vector<mg::RecipeFile> files;
+        std::string error;
+        ASSERT_TRUE(mg::SaveRecipe("level", "lv", options, files, error)) << error;
+    }
+    void TearDown() override {
+        Scene().SetRenderSystem(nullptr);
+        ZelTest::GeometryTest::TearDown();
+    }
+
+    Camera* LookingAt(const float* eye, const float* target) {
+        Scene().SetRenderSystem(&renderSystem_);
+        Camera* camera = Scene().CreateCamera();
+        const float up[3] = {0, 1, 0};
+        camera->LookAt(eye, target, up);
+        std::uint32_t visits = 0;
+        camera->Update(&visits, 0.0f, 5);
+        return camera;
+    }
+
+    // The triangles mesh i draws now, local to the mesh, in sorted order.
+    static std::vector<Triple> Drawn(Mesh& mesh) {
+        const std::uint32_t count = mesh.GetCurrentGroup()->entries[0].drawCount;
+        const std::vector<std::uint32_t> indexes = Indexes(*mesh.GetIndexData()->GetBuffer());
+        std::vector<Triple> out;
+        for (std::uint32_t i = 0; i + 2 < count; i += 3)
+            out.push_back({indexes[i], indexes[i + 1], indexes[i + 2]});
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    RenderSystem renderSystem_;
+};
+
+TEST_F(LevelTest, LoadingMakesAPiecePerMeshAnOctreeAndOccluders) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_NE(level, nullptr);
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    StaticGeometry* geometry = level->GetStaticGeometry();
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_EQ(level->GetGeometry(), geometry);
+    EXPECT_EQ(level->GetSubEntities().size(), geometry->GetMeshCount());
+    ASSERT_NE(level->GetOctree(), nullptr);
+    EXPECT_EQ(level->GetOccluderCount(), geometry->GetOccluders().size());
+    EXPECT_EQ(level->GetCameraRuns().size(), geometry->GetMeshCount());
+
+    Level* missing = Scene().CreateLevel();
+    EXPECT_FALSE(missing->ProcessLoadLevelGeometry("lv/none.xml"));
+    EXPECT_EQ(missing->GetStaticGeometry(), nullptr);
+    EXPECT_TRUE(missing->GetSubEntities().empty());
+    EXPECT_EQ(missing->GetOctree(), nullptr);
+}
+
+TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    StaticGeometry& geometry = *level->GetStaticGeometry();
+    level->SetOcclusionEnabled(false);
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    level->UpdateVisibleRuns(nullptr);
+
+    // Direct: every cell whose box the view meets gives its triangles, per mesh.
+    std::map<std::uint32_t, std::vector<Triple>> expected;
+    std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+        if (camera->Intersect(node.GetBox()) == INTERSECT_DISJOINT)
+            return;
+        for (std::uint32_t t : static_cast<const OctreeNode&>(node).GetTriangles()) {
+            const std::int32_t m = geometry.FindMeshOfTriangle(t);
+            const std::uint32_t first = geometry.GetTriangleRange(m).firstVertex;
+            const std::uint32_t* v = &geometry.GetTriangles()[3 * t];
+            expected[m].push_back({v[0] - first, v[1] - first, v[2] - first});
+        }
+        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+    };
+    walk(*level->GetOctree());
+    int shown = 0, culled = 0;
+    for (std::uint32_t m = 0; m < geometry.GetMeshCount(); ++m) {
+        Mesh& mesh = *geometry.GetMesh(m);
+        std::vector<Triple> want = expected[m];
+        if (camera->Intersect(mesh.GetBounds()) == INTERSECT_DISJOINT) {
+            want.clear();
+            ++culled;
+        }
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(Drawn(mesh), want) << "mesh " << m;
+        shown += !want.empty();
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_GT(culled, 0);
+}
+
+}  // namespace
