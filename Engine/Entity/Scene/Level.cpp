@@ -1,5 +1,6 @@
 #include "Entity/Scene/Level.h"
 
+#include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Entity/Geometry/GeometryManager.h"
@@ -12,12 +13,14 @@
 #include "Entity/Scene/OctreeNode.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SubEntity.h"
+#include "Render/RenderSystem.h"
 
 namespace Zel {
 
 namespace {
 
 constexpr std::uint32_t kStaticGeometryKind = 3;
+constexpr std::uint32_t kEmptyLevelSwitch = 47;
 
 // The classification a cull of the whole tree starts from.
 int ClassifyTree(const BoundingVolume& viewer, const OctreeNode& tree) {
@@ -30,7 +33,9 @@ Level::Level() = default;
 
 Level::~Level() = default;
 
-Geometry* Level::GetGeometry() const { return staticGeometry_.Get(); }
+Geometry* Level::GetGeometry() const {
+    return staticGeometry_.Get();
+}
 
 void Level::ReleaseLevelData() {
     octree_.reset();
@@ -48,7 +53,29 @@ void Level::Reset() {
     cullParameter_ = -1;
 }
 
+bool Level::Load(const std::string& name) {
+    if (IsGlobalSwitchOn(kEmptyLevelSwitch))
+        return true;
+    SetAnimationFlags(GetAnimationFlags() | ENTITY_NEVER_PUSHED);
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr)
+        system->PurgeUnusedResources();
+    const char last = name.empty() ? '\0' : name.back();
+    if (last == 'l' || last == 'L')
+        return ProcessLoadLevelGeometry(name);
+    // A refused name must not leave the level hidden from the pipes for good.
+    SetAnimationFlags(GetAnimationFlags() & ~std::uint32_t(ENTITY_NEVER_PUSHED));
+    return false;
+}
+
 bool Level::ProcessLoadLevelGeometry(const std::string& name) {
+    struct LoadingDone {
+        Level& level;
+        ~LoadingDone() {
+            level.SetAnimationFlags(level.GetAnimationFlags() &
+                                    ~std::uint32_t(ENTITY_NEVER_PUSHED));
+        }
+    } done{*this};
     GeometryManager* manager = Globals::Find(&Globals::GetGeometryManager);
     Geometry* loaded =
         manager ? manager->GetOrLoadByKind(name, name, kStaticGeometryKind) : nullptr;

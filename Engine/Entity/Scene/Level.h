@@ -29,6 +29,9 @@ public:
     ~Level() override;
     ZEL_CLASS_ID(Level)
 
+    // Loads a level file (a name ending in 'l' or 'L'); with the empty-level switch on, answers
+    // true and loads nothing. The entity is kept out of the pipes while the load runs.
+    virtual bool Load(const std::string& name);
     // Loads the level geometry named name (kind 3), binds each mesh's material by name into one
     // sub-entity per mesh, builds the octree and the occluder records. False, logged, when the
     // geometry does not load; the level then keeps nothing of this load.

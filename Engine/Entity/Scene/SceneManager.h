@@ -84,6 +84,8 @@ public:
     Actor* CreateActor();
     Level* CreateLevel();
     SimpLevel* CreateSimpLevel();
+    // A new level loaded from fileName; null, with the level released, when the load fails.
+    Level* CreateAndLoadLevel(const std::string& fileName);
     // A billboard of the kind; the billboards give the kind its meaning.
     BillBoard* CreateBillBoard(std::int32_t kind);
     BillBoard* CreateBillBoard(const std::string& name, std::int32_t kind);

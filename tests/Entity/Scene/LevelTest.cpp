@@ -89,6 +89,27 @@ TEST_F(LevelTest, LoadingMakesAPiecePerMeshAnOctreeAndOccluders) {
     EXPECT_EQ(missing->GetOctree(), nullptr);
 }
 
+TEST_F(LevelTest, LoadAcceptsLevelFilesAndNeverLeavesTheLevelHidden) {
+    const struct {
+        const char* name;
+        bool loads;
+    } cases[] = {
+        {"lv/grid.xml", true},
+        {"lv/GRID.XML", false},   // ends in 'L' but no such file
+        {"lv/grid.mesh", false},  // not a level file name
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        Level* level = Scene().CreateLevel();
+        EXPECT_EQ(level->Load(c.name), c.loads) << c.name;
+        EXPECT_EQ(level->GetAnimationFlags() & ENTITY_NEVER_PUSHED, 0u) << c.name;
+        EXPECT_EQ(level->GetOctree() != nullptr, c.loads) << c.name;
+        Scene().ReleaseEntity(level);
+    }
+    EXPECT_NE(Scene().CreateAndLoadLevel("lv/grid.xml"), nullptr);
+    EXPECT_EQ(Scene().CreateAndLoadLevel("lv/none.xml"), nullptr);
+}
+
 TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     Level* level = Scene().CreateLevel();
     ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
