@@ -68,40 +68,47 @@ bool Level::Load(const std::string& name) {
     return false;
 }
 
-bool Level::ProcessLoadLevelGeometry(const std::string& name) {
-    struct LoadingDone {
-        Level& level;
-        ~LoadingDone() {
-            level.SetAnimationFlags(level.GetAnimationFlags() &
-                                    ~std::uint32_t(ENTITY_NEVER_PUSHED));
-        }
-    } done{*this};
+void Level::EndLoading() {
+    SetAnimationFlags(GetAnimationFlags() & ~std::uint32_t(ENTITY_NEVER_PUSHED));
+}
+
+Geometry* Level::LoadLevelGeometry(const std::string& name, std::uint32_t kind) {
     GeometryManager* manager = Globals::Find(&Globals::GetGeometryManager);
-    Geometry* loaded =
-        manager ? manager->GetOrLoadByKind(name, name, kStaticGeometryKind) : nullptr;
-    auto* geometry = dynamic_cast<StaticGeometry*>(loaded);
-    staticGeometry_.Assign(geometry);
-    if (!geometry || !geometry->IsLoadSucceeded()) {
-        LogTyped(LOG_ENGINE_INIT, " Can't Load Static Mesh : %s", name.c_str());
-        staticGeometry_.Assign(nullptr);
-        return false;
-    }
+    Geometry* geometry = manager ? manager->GetOrLoadByKind(name, name, kind) : nullptr;
+    if (geometry && geometry->IsLoadSucceeded())
+        return geometry;
+    LogTyped(LOG_ENGINE_INIT, " Can't Load Static Mesh : %s", name.c_str());
+    return nullptr;
+}
+
+void Level::BindMeshes(Geometry& geometry) {
     std::vector<Material*> collected;
     ResolveMaterials(&collected, true);
     std::vector<Mesh*> meshes;
-    for (std::uint32_t i = 0; i < geometry->GetMeshCount(); ++i)
-        meshes.push_back(geometry->GetMesh(i));
+    for (std::uint32_t i = 0; i < geometry.GetMeshCount(); ++i)
+        meshes.push_back(geometry.GetMesh(i));
     AddSubEntities(meshes);
     if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
         materials->UnLoadMaterials(collected);
-    culledMeshes_.assign(geometry->GetMeshCount(), false);
-    AABB box = geometry->GetBounds();
+    AABB box = geometry.GetBounds();
     box.Transform(GetWorldMatrix());
     SetBoundingBox(box);
     SetStateBits(NODE_BOUNDS_DIRTY);
+}
+
+bool Level::ProcessLoadLevelGeometry(const std::string& name) {
+    auto* geometry = dynamic_cast<StaticGeometry*>(LoadLevelGeometry(name, kStaticGeometryKind));
+    staticGeometry_.Assign(geometry);
+    if (!geometry) {
+        EndLoading();
+        return false;
+    }
+    BindMeshes(*geometry);
+    culledMeshes_.assign(geometry->GetMeshCount(), false);
     BuildOctree();
     cameraRuns_.assign(geometry->GetMeshCount(), {});
     BuildOccluders();
+    EndLoading();
     return true;
 }
 

@@ -80,6 +80,14 @@ public:
     // Back to the constructed state: octree, run tables, occluders and the geometry let go.
     void Reset() override;
 
+protected:
+    // The geometry of the kind named name, loaded; null, logged, when it does not load.
+    static Geometry* LoadLevelGeometry(const std::string& name, std::uint32_t kind);
+    // One sub-entity per mesh with its material bound by name; the box from the geometry.
+    void BindMeshes(Geometry& geometry);
+    // Lets the pipes push the level again.
+    void EndLoading();
+
 private:
     void ReleaseLevelData();
 

@@ -19,6 +19,7 @@
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/OctreeNode.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/SimpLevel.h"
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/RenderSystem.h"
 #include "modelgen/Recipes.h"
@@ -148,6 +149,34 @@ TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     }
     EXPECT_GT(shown, 0);
     EXPECT_GT(culled, 0);
+}
+
+TEST_F(LevelTest, TheSimplifiedLevelZeroesOnlyMeshesOutsideTheView) {
+    SimpLevel* level = Scene().CreateSimpLevel();
+    ASSERT_NE(level, nullptr);
+    ASSERT_TRUE(level->Load("lv/grid.xml"));
+    Geometry* geometry = level->GetGeometry();
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_EQ(geometry->GetKind(), 19u);
+    EXPECT_EQ(level->GetSubEntities().size(), geometry->GetMeshCount());
+
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    int shown = 0, hidden = 0;
+    for (std::uint32_t m = 0; m < geometry->GetMeshCount(); ++m) {
+        const bool outside =
+            camera->Intersect(geometry->GetMesh(m)->GetBounds()) == INTERSECT_DISJOINT;
+        EXPECT_EQ(geometry->GetMeshDrawCount(m), outside ? 0u : 6u) << "mesh " << m;
+        (outside ? hidden : shown)++;
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_GT(hidden, 0);
+
+    // Nodes are not listed in a simplified level.
+    SceneNode* node = Scene().CreateSceneNode();
+    level->InsertNode(node);
+    EXPECT_EQ(node->GetSpatialCell(), nullptr);
 }
 
 }  // namespace
