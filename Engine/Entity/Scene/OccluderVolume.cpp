@@ -2,33 +2,24 @@
 
 #include <cmath>
 
+#include "Math/MathUtil.h"
 #include "Math/RSqrtTable.h"
 
 namespace Zel {
 
 namespace {
 
-void Sub(const float* a, const float* b, float* out) {
+void Subtract(const float* a, const float* b, float* out) {
     out[0] = a[0] - b[0];
     out[1] = a[1] - b[1];
     out[2] = a[2] - b[2];
 }
 
-void Cross(const float* a, const float* b, float* out) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-
-float Dot(const float* a, const float* b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
 // Plane with normal u x v through point; a degenerate cross product keeps the previous d.
 void SetPlane(float* plane, const float* u, const float* v, const float* point) {
     float n[3];
-    Cross(u, v, n);
-    const float lengthSquared = Dot(n, n);
+    Cross3(u, v, n);
+    const float lengthSquared = Dot3(n, n);
     const float scale = FastRSqrt(lengthSquared);
     for (float& c : n) c *= scale;
     const int zeros = (n[0] == 0.0f) + (n[1] == 0.0f) + (n[2] == 0.0f);
@@ -47,7 +38,7 @@ void SetPlane(float* plane, const float* u, const float* v, const float* point) 
     plane[1] = n[1];
     plane[2] = n[2];
     if (lengthSquared > 0.0f)
-        plane[3] = -Dot(n, point);
+        plane[3] = -Dot3(n, point);
 }
 
 }  // namespace
@@ -61,26 +52,26 @@ void OccluderVolume::Build(OccluderRecord& record, const float* eye) {
     const float* c2 = source->corners[2];
     const float* c3 = source->corners[3];
     float toCentre[3];
-    Sub(source->centre, eye, toCentre);
-    const bool facing = Dot(source->normal, toCentre) >= 0.0f;
+    Subtract(source->centre, eye, toCentre);
+    const bool facing = Dot3(source->normal, toCentre) >= 0.0f;
     float u[3], v[3];
     const float* loop[4];
     if (facing) {
-        Sub(c0, c3, u);
-        Sub(c1, c3, v);
+        Subtract(c0, c3, u);
+        Subtract(c1, c3, v);
         SetPlane(record.planes[0], u, v, c3);
         loop[0] = c0, loop[1] = c2, loop[2] = c3, loop[3] = c1;
     } else {
-        Sub(c0, c1, u);
-        Sub(c3, c1, v);
+        Subtract(c0, c1, u);
+        Subtract(c3, c1, v);
         SetPlane(record.planes[0], u, v, c1);
         loop[0] = c0, loop[1] = c1, loop[2] = c3, loop[3] = c2;
     }
     for (int edge = 0; edge < 4; ++edge) {
         const float* p = loop[edge];
         const float* q = loop[(edge + 1) % 4];
-        Sub(eye, p, u);
-        Sub(q, p, v);
+        Subtract(eye, p, u);
+        Subtract(q, p, v);
         SetPlane(record.planes[edge + 1], u, v, p);
     }
 }
@@ -91,7 +82,7 @@ int OccluderVolume::ClassifyBox(const OccluderRecord& record, const float* min, 
         for (int corner = 0; corner < 8; ++corner) {
             const float p[3] = {(corner & 4) ? max[0] : min[0], (corner & 2) ? max[1] : min[1],
                                 (corner & 1) ? max[2] : min[2]};
-            const float value = Dot(plane, p) + plane[3];
+            const float value = Dot3(plane, p) + plane[3];
             ++sides[value > 0.0f ? 0 : (value < 0.0f ? 1 : 2)];
         }
         if (sides[1] == 8)

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "Entity/Geometry/StaticGeometry.h"
+#include "Math/MathUtil.h"
 #include "Math/RSqrtTable.h"
 
 namespace Zel {
@@ -16,26 +17,16 @@ namespace {
 constexpr float kOctantSigns[8][3] = {{-1, 1, 1},  {-1, 1, -1},  {1, 1, -1},  {1, 1, 1},
                                       {-1, -1, 1}, {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}};
 
-void Sub(const float* a, const float* b, float* out) {
+void Minus(const float* a, const float* b, float* out) {
     out[0] = a[0] - b[0];
     out[1] = a[1] - b[1];
     out[2] = a[2] - b[2];
 }
 
-void Cross(const float* a, const float* b, float* out) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-
-float Dot(const float* a, const float* b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-float DistanceSquared(const float* a, const float* b) {
+float SquaredDistanceTo(const float* a, const float* b) {
     float d[3];
-    Sub(a, b, d);
-    return Dot(d, d);
+    Minus(a, b, d);
+    return Dot3(d, d);
 }
 
 void CopyCorners(Triangle& triangle, const float* a, const float* b, const float* c) {
@@ -53,30 +44,30 @@ void Triangle::Set(const float* a, const float* b, const float* c) {
 
 void Triangle::ComputeNormal() {
     float e1[3], e2[3];
-    Sub(p1, p0, e1);
-    Sub(p2, p0, e2);
-    Cross(e1, e2, normal);
-    const float scale = FastRSqrt(Dot(normal, normal));
+    Minus(p1, p0, e1);
+    Minus(p2, p0, e2);
+    Cross3(e1, e2, normal);
+    const float scale = FastRSqrt(Dot3(normal, normal));
     for (float& c : normal) c *= scale;
 }
 
 bool Triangle::IntersectRay(const Ray& ray, float* outPoint) const {
     float e1[3], e2[3], h[3], s[3], q[3];
-    Sub(p1, p0, e1);
-    Sub(p2, p0, e2);
-    Cross(ray.direction, e2, h);
-    const float det = Dot(e1, h);
+    Minus(p1, p0, e1);
+    Minus(p2, p0, e2);
+    Cross3(ray.direction, e2, h);
+    const float det = Dot3(e1, h);
     if (det <= 0.00001f)
         return false;
-    Sub(ray.origin, p0, s);
-    const float u = Dot(s, h);
+    Minus(ray.origin, p0, s);
+    const float u = Dot3(s, h);
     if (u < 0.0f || u > det)
         return false;
-    Cross(s, e1, q);
-    const float v = Dot(ray.direction, q);
+    Cross3(s, e1, q);
+    const float v = Dot3(ray.direction, q);
     if (v < 0.0f || u + v > det)
         return false;
-    if (Dot(e2, q) / det < 0.0f)
+    if (Dot3(e2, q) / det < 0.0f)
         return false;
     if (outPoint) {
         const float uu = u / det, vv = v / det, w = 1.0f - uu - vv;
@@ -251,7 +242,8 @@ bool OctreeNode::RayPick(const Ray& ray, Triangle& outTriangle, float* outPoint)
     if (nodes.empty() || !data_.positions)
         return false;
     std::stable_sort(nodes.begin(), nodes.end(), [&](const OctreeNode* a, const OctreeNode* b) {
-        return DistanceSquared(ray.origin, a->centre_) < DistanceSquared(ray.origin, b->centre_);
+        return SquaredDistanceTo(ray.origin, a->centre_) <
+               SquaredDistanceTo(ray.origin, b->centre_);
     });
     // Any hit counts, however far: a caller told "hit" must get that hit's triangle and point.
     float best = std::numeric_limits<float>::infinity();
@@ -271,7 +263,7 @@ bool OctreeNode::RayPick(const Ray& ray, Triangle& outTriangle, float* outPoint)
                 if (!tested.IntersectRay(ray, point))
                     continue;
                 hit = true;
-                const float distance = DistanceSquared(ray.origin, point);
+                const float distance = SquaredDistanceTo(ray.origin, point);
                 if (distance < best) {
                     best = distance;
                     outTriangle = tested;

@@ -4,6 +4,7 @@
 
 #include "Core/FrameStats.h"
 #include "Core/Globals.h"
+#include "Core/SectionGuard.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Scene/OccluderVolume.h"
 #include "Entity/Scene/SceneManager.h"
@@ -13,17 +14,6 @@
 namespace Zel {
 
 namespace {
-
-class CellGuard {
-public:
-    explicit CellGuard(locksection& lock) : lock_(lock) { lock_.Enter(); }
-    ~CellGuard() { lock_.Leave(); }
-    CellGuard(const CellGuard&) = delete;
-    CellGuard& operator=(const CellGuard&) = delete;
-
-private:
-    locksection& lock_;
-};
 
 bool ShowsSceneNode(const SceneNode* node) {
     return (node->GetState() & NODE_VISIBLE) != 0;
@@ -38,7 +28,7 @@ void MarkForLight(SceneNode* node, Light* light, RenderQueue* queue) {
 
 SpatialNode::~SpatialNode() {
     children_.clear();
-    CellGuard guard(lock_);
+    SectionGuard guard(lock_);
     for (SceneNode* node : entities_)
         if (node->GetSpatialCell() == this)
             node->SetSpatialCell(nullptr);
@@ -78,13 +68,13 @@ bool SpatialNode::Insert(SceneNode* node, bool allowUp, bool descend, std::uint3
     if (old)
         old->Remove(node);
     node->SetSpatialCell(target);
-    CellGuard guard(target->lock_);
+    SectionGuard guard(target->lock_);
     target->entities_.push_back(node);
     return true;
 }
 
 void SpatialNode::Remove(SceneNode* node) {
-    CellGuard guard(lock_);
+    SectionGuard guard(lock_);
     const auto it = std::find(entities_.begin(), entities_.end(), node);
     if (it != entities_.end())
         entities_.erase(it);
@@ -103,7 +93,7 @@ bool SpatialNode::Place(SceneNode* node) {
 }
 
 void SpatialNode::SetEntitiesVisible(bool visible) {
-    CellGuard guard(lock_);
+    SectionGuard guard(lock_);
     for (SceneNode* node : entities_) {
         const std::uint32_t tests = node->GetVisibilityTestFlags();
         if (visible) {
@@ -122,37 +112,34 @@ void SpatialNode::SetParentAndName(SpatialNode* parent, std::uint32_t index) {
 }
 
 bool SpatialNode::HasEntities() const {
-    CellGuard guard(lock_);
+    SectionGuard guard(lock_);
     return !entities_.empty();
+}
+
+template <class Visit>
+void SpatialNode::WalkVolume(const BoundingVolume& volume, int code, const Visit& visit) {
+    if (code == INTERSECT_DISJOINT)
+        return;
+    if (code != INTERSECT_INSIDE) {
+        code = volume.Intersect(GetBox());
+        if (code == INTERSECT_DISJOINT)
+            return;
+    }
+    visit(*this);
+    for (const auto& child : children_) child->WalkVolume(volume, code, visit);
 }
 
 void SpatialNode::CollectEntities(const BoundingVolume& volume, std::vector<SceneNode*>& out,
                                   int code) {
-    if (code == INTERSECT_DISJOINT)
-        return;
-    if (code != INTERSECT_INSIDE) {
-        code = volume.Intersect(GetBox());
-        if (code == INTERSECT_DISJOINT)
-            return;
-    }
-    {
-        CellGuard guard(lock_);
-        out.insert(out.end(), entities_.begin(), entities_.end());
-    }
-    for (const auto& child : children_) child->CollectEntities(volume, out, code);
+    WalkVolume(volume, code, [&out](SpatialNode& node) {
+        SectionGuard guard(node.lock_);
+        out.insert(out.end(), node.entities_.begin(), node.entities_.end());
+    });
 }
 
 void SpatialNode::CollectNodes(const BoundingVolume& volume, std::vector<SpatialNode*>& out,
                                int code) {
-    if (code == INTERSECT_DISJOINT)
-        return;
-    if (code != INTERSECT_INSIDE) {
-        code = volume.Intersect(GetBox());
-        if (code == INTERSECT_DISJOINT)
-            return;
-    }
-    out.push_back(this);
-    for (const auto& child : children_) child->CollectNodes(volume, out, code);
+    WalkVolume(volume, code, [&out](SpatialNode& node) { out.push_back(&node); });
 }
 
 void SpatialNode::Cull(const Frustum& frustum, int code, int depthLimit) {
@@ -183,7 +170,7 @@ void SpatialNode::Cull(const Frustum& frustum, int code, int depthLimit) {
 }
 
 void SpatialNode::CullEntities(const Frustum& frustum) {
-    CellGuard guard(lock_);
+    SectionGuard guard(lock_);
     for (SceneNode* node : entities_) {
         if (frustum.Intersect(node->GetBoundingBox()) == INTERSECT_DISJOINT)
             node->ClearStateBits(NODE_VISIBLE);
@@ -201,7 +188,7 @@ void SpatialNode::ClearOccludedShallow() {
 void SpatialNode::SetOccluded(bool occluded) {
     flags_ = occluded ? (flags_ | SPATIAL_OCCLUDED) : (flags_ & ~SPATIAL_OCCLUDED);
     {
-        CellGuard guard(lock_);
+        SectionGuard guard(lock_);
         for (SceneNode* node : entities_) {
             if (!ShowsSceneNode(node))
                 continue;
@@ -226,7 +213,7 @@ void SpatialNode::CullByOccluder(const OccluderRecord& record) {
         return;
     }
     {
-        CellGuard guard(lock_);
+        SectionGuard guard(lock_);
         for (SceneNode* node : entities_) {
             if (!ShowsSceneNode(node))
                 continue;
@@ -255,7 +242,7 @@ void SpatialNode::CullForLight(Light* light, RenderQueue* queue, RunTable& runs,
     int childCode = code;
     if (light->GetKind() == 0 || code == INTERSECT_INSIDE) {
         TakeAllRuns(runs);
-        CellGuard guard(lock_);
+        SectionGuard guard(lock_);
         for (SceneNode* node : entities_)
             if (ShowsSceneNode(node))
                 MarkForLight(node, light, queue);
@@ -264,7 +251,7 @@ void SpatialNode::CullForLight(Light* light, RenderQueue* queue, RunTable& runs,
         childCode = sphere.Intersect(GetBox());
         if (childCode == INTERSECT_INSIDE) {
             TakeAllRuns(runs);
-            CellGuard guard(lock_);
+            SectionGuard guard(lock_);
             for (SceneNode* node : entities_)
                 if (ShowsSceneNode(node))
                     MarkForLight(node, light, queue);
@@ -272,7 +259,7 @@ void SpatialNode::CullForLight(Light* light, RenderQueue* queue, RunTable& runs,
             if ((flags_ & SPATIAL_HAS_CONTENT) &&
                 sphere.Intersect(GetContentBox()) != INTERSECT_DISJOINT)
                 TakeAllRuns(runs);
-            CellGuard guard(lock_);
+            SectionGuard guard(lock_);
             for (SceneNode* node : entities_)
                 if (ShowsSceneNode(node) &&
                     sphere.Intersect(node->GetBoundingBox()) != INTERSECT_DISJOINT)

@@ -109,6 +109,9 @@ public:
     std::uint32_t GetHighestMesh() const { return highestMesh_; }
 
 protected:
+    // Visits this cell and its subtree where volume meets them (code as for CollectEntities).
+    template <class Visit>
+    void WalkVolume(const BoundingVolume& volume, int code, const Visit& visit);
     void TakeAllRuns(RunTable& runs) const;
     // The walk shared by the light and volume collects: volume tests the cell box when code is 2
     // or 3; needVisible skips hidden cells.

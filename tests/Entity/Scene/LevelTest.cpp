@@ -23,38 +23,18 @@
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/RenderSystem.h"
 #include "modelgen/Recipes.h"
-#include "tests/Entity/Geometry/GeometryFixture.h"
+#include "tests/Entity/Scene/LevelFixture.h"
 
 namespace {
 
 using namespace Zel;
-namespace mg = ZelModelGen;
 using Triple = std::array<std::uint32_t, 3>;
 
-class LevelTest : public ZelTest::GeometryTest {
+class LevelTest : public ZelTest::LevelGridTest {
 protected:
     void SetUp() override {
-        ZelTest::GeometryTest::SetUp();
-        G()->GetGeometryManager()->SetBasePath("");
-        mg::RecipeOptions options;
-        options.tiles = 12;
-        std::vector<mg::RecipeFile> files;
-        std::string error;
-        ASSERT_TRUE(mg::SaveRecipe("level", "lv", options, files, error)) << error;
-    }
-    void TearDown() override {
-        Scene().SetRenderSystem(nullptr);
-        ZelTest::GeometryTest::TearDown();
-    }
-
-    Camera* LookingAt(const float* eye, const float* target) {
-        Scene().SetRenderSystem(&renderSystem_);
-        Camera* camera = Scene().CreateCamera();
-        const float up[3] = {0, 1, 0};
-        camera->LookAt(eye, target, up);
-        std::uint32_t visits = 0;
-        camera->Update(&visits, 0.0f, 5);
-        return camera;
+        ZelTest::LevelGridTest::SetUp();
+        SaveGrid("lv", 12);
     }
 
     // The triangles mesh i draws now, local to the mesh, in sorted order.
@@ -67,8 +47,6 @@ protected:
         std::sort(out.begin(), out.end());
         return out;
     }
-
-    RenderSystem renderSystem_;
 };
 
 TEST_F(LevelTest, LoadingMakesAPiecePerMeshAnOctreeAndOccluders) {

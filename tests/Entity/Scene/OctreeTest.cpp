@@ -20,12 +20,11 @@
 #include "Entity/Scene/SceneNode.h"
 #include "Render/RenderSystem.h"
 #include "modelgen/Recipes.h"
-#include "tests/Entity/Geometry/GeometryFixture.h"
+#include "tests/Entity/Scene/LevelFixture.h"
 
 namespace {
 
 using namespace Zel;
-namespace mg = ZelModelGen;
 
 void ForEachNode(SpatialNode* node, const std::function<void(OctreeNode&)>& visit) {
     visit(static_cast<OctreeNode&>(*node));
@@ -39,26 +38,17 @@ std::uint32_t SubtreeTriangles(const OctreeNode& node) {
     return count;
 }
 
-class OctreeTest : public ZelTest::GeometryTest {
+class OctreeTest : public ZelTest::LevelGridTest {
 protected:
-    void SetUp() override {
-        ZelTest::GeometryTest::SetUp();
-        G()->GetGeometryManager()->SetBasePath("");
-    }
     void TearDown() override {
         root_.reset();
-        Scene().SetRenderSystem(nullptr);
-        ZelTest::GeometryTest::TearDown();
+        ZelTest::LevelGridTest::TearDown();
     }
 
     // A grid level of tiles x tiles squares of two triangles, one mesh per square.
     StaticGeometry* LoadGrid(std::uint32_t tiles) {
-        mg::RecipeOptions options;
-        options.tiles = tiles;
         const std::string folder = "grid" + std::to_string(tiles);
-        std::vector<mg::RecipeFile> files;
-        std::string error;
-        EXPECT_TRUE(mg::SaveRecipe("level", folder, options, files, error)) << error;
+        SaveGrid(folder, tiles);
         const std::string path = folder + "/grid.xml";
         auto* level = dynamic_cast<StaticGeometry*>(
             G()->GetGeometryManager()->GetOrLoadByKind(path, path, GEOMETRY_KIND_STATIC));
@@ -79,17 +69,6 @@ protected:
         return *root_;
     }
 
-    Camera* LookingAt(const float* eye, const float* target) {
-        Scene().SetRenderSystem(&renderSystem_);
-        Camera* camera = Scene().CreateCamera();
-        const float up[3] = {0, 1, 0};
-        camera->LookAt(eye, target, up);
-        std::uint32_t visits = 0;
-        camera->Update(&visits, 0.0f, 5);
-        return camera;
-    }
-
-    RenderSystem renderSystem_;
     std::unique_ptr<OctreeNode> root_;
 };
 
