@@ -216,8 +216,9 @@ void Level::CullForLight(Light* light, RenderQueue* queue) {
 void Level::QueryLight(Light* light, RenderQueue* queue, RunTable& table) {
     if (!octree_ || !light)
         return;
-    const int code =
-        light->GetKind() == 0 ? INTERSECT_INSIDE : ClassifyTree(light->GetSphere(), *octree_);
+    // The sphere follows the light's current position and range.
+    const BoundingVolume& reach = light->GetInfluenceVolume();
+    const int code = light->GetKind() == 0 ? INTERSECT_INSIDE : ClassifyTree(reach, *octree_);
     octree_->CullForLight(light, queue, table, code);
 }
 
@@ -229,7 +230,8 @@ void Level::GatherLightRuns(SceneNode* node) {
     if (!octree_)
         return;
     ClearRunTable(table);
-    octree_->CollectRunsForLight(light, table, ClassifyTree(light->GetSphere(), *octree_));
+    const BoundingVolume& reach = light->GetInfluenceVolume();
+    octree_->CollectRunsForLight(light, table, ClassifyTree(reach, *octree_));
 }
 
 void Level::UpdateVisibleRuns(SceneNode* viewer) {

@@ -237,10 +237,15 @@ void SpatialNode::TakeAllRuns(RunTable& runs) const {
 }
 
 void SpatialNode::CullForLight(Light* light, RenderQueue* queue, RunTable& runs, int code) {
-    if (!IsVisible() || !light || code == INTERSECT_DISJOINT)
+    if (!IsVisible() || !light)
+        return;
+    // A light without position reaches every visible cell, whatever its sphere says.
+    if (light->GetKind() == 0)
+        code = INTERSECT_INSIDE;
+    if (code == INTERSECT_DISJOINT)
         return;
     int childCode = code;
-    if (light->GetKind() == 0 || code == INTERSECT_INSIDE) {
+    if (code == INTERSECT_INSIDE) {
         TakeAllRuns(runs);
         SectionGuard guard(lock_);
         for (SceneNode* node : entities_)
@@ -296,8 +301,8 @@ void SpatialNode::CollectRunsWalk(const BoundingVolume& volume, RunTable& runs, 
 void SpatialNode::CollectRunsForLight(const Light* light, RunTable& runs, int code) {
     if (!light)
         return;
-    // A light without position reaches every visible cell.
-    if (light->GetKind() == 0 && code != INTERSECT_DISJOINT)
+    // A light without position reaches every visible cell, whatever its sphere says.
+    if (light->GetKind() == 0)
         code = INTERSECT_INSIDE;
     CollectRunsWalk(light->GetSphere(), runs, code, true);
 }

@@ -17,6 +17,8 @@
 #include "Entity/Geometry/StaticGeometry.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Level.h"
+#include "Entity/Scene/Light.h"
+#include "Math/Sphere.h"
 #include "Entity/Scene/OctreeNode.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SimpLevel.h"
@@ -127,6 +129,45 @@ TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     }
     EXPECT_GT(shown, 0);
     EXPECT_GT(culled, 0);
+}
+
+TEST_F(LevelTest, ALightGathersTheVisibleCellsItsSphereReaches) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    auto runCount = [](const RunTable& table) {
+        std::size_t n = 0;
+        for (const auto& runs : table) n += runs.size();
+        return n;
+    };
+    // Direct: the visible cells whose own triangles the sphere meets.
+    auto reached = [&](const Sphere& sphere) {
+        std::size_t n = 0;
+        std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+            if (!node.IsVisible())
+                return;
+            if ((node.GetFlags() & SPATIAL_HAS_CONTENT) &&
+                sphere.Intersect(node.GetContentBox()) != INTERSECT_DISJOINT)
+                n += node.GetRuns().size();
+            for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+        };
+        walk(*level->GetOctree());
+        return n;
+    };
+    Light* point = Scene().CreateLight(1);
+    Light* sun = Scene().CreateLight(0);
+    const float nearby[3] = {5, 0.5f, 6};
+    point->SetPosition(nearby);
+    point->SetRange(2);
+    for (Light* light : {point, sun}) level->GatherLightRuns(light);
+    const std::size_t lit = runCount(level->GetLightRunTable(point));
+    EXPECT_EQ(lit, reached(Sphere(nearby, 2)));
+    EXPECT_GT(lit, 0u);
+    EXPECT_LT(lit, runCount(level->GetCameraRuns()));
+    // A light without position reaches every visible cell, whatever its sphere.
+    EXPECT_EQ(runCount(level->GetLightRunTable(sun)), runCount(level->GetCameraRuns()));
 }
 
 TEST_F(LevelTest, TheSimplifiedLevelZeroesOnlyMeshesOutsideTheView) {
