@@ -18,6 +18,7 @@
 #include "Entity/Geometry/IOGeometryBin.h"
 #include "Entity/Geometry/IndexData.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Geometry/LodStripArray.h"
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/MeshSerializer.h"
 #include "Entity/Geometry/ModelDescriptionParser.h"
@@ -373,6 +374,23 @@ void Geometry::SetMatrixTable(const std::array<Matrix4, kMatrixSlots>& matrices,
                               std::uint32_t count) {
     matrices_ = matrices;
     matrixCount_ = count;
+}
+
+}  // namespace Zel
+
+namespace Zel {
+
+void Geometry::SetMeshDrawCount(std::uint32_t i, std::uint32_t n) {
+    Mesh* mesh = GetMesh(i);
+    LodStripArray* group = mesh ? mesh->GetCurrentGroup() : nullptr;
+    if (group && !group->entries.empty())
+        group->entries[0].drawCount = n;
+}
+
+std::uint32_t Geometry::GetMeshDrawCount(std::uint32_t i) const {
+    Mesh* mesh = GetMesh(i);
+    LodStripArray* group = mesh ? mesh->GetCurrentGroup() : nullptr;
+    return group && !group->entries.empty() ? group->entries[0].drawCount : 0;
 }
 
 }  // namespace Zel

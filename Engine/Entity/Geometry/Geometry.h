@@ -107,6 +107,10 @@ public:
     Mesh* AddNamedMesh(const std::string& name);
     // Mesh i, or null when i is not below the mesh count.
     Mesh* GetMesh(std::uint32_t i) const;
+    // Draw count of the first entry of mesh i's current group (the levels' per-mesh culling).
+    // Nothing for a mesh that does not exist or has no entry; GetMeshDrawCount answers 0 then.
+    void SetMeshDrawCount(std::uint32_t i, std::uint32_t n);
+    std::uint32_t GetMeshDrawCount(std::uint32_t i) const;
     std::uint32_t GetMeshCount() const { return static_cast<std::uint32_t>(meshes_.size()); }
     // Deletes the mesh and leaves a null entry in its place; nothing when it is not one of ours.
     void RemoveMesh(Mesh* mesh);

@@ -125,18 +125,12 @@ const TriangleRange& StaticGeometry::GetTriangleRange(std::uint32_t i) const {
     return i < ranges_.size() ? ranges_[i] : kNone;
 }
 
-void StaticGeometry::SetMeshDrawCount(std::uint32_t i, std::uint32_t n) {
-    Mesh* mesh = GetMesh(i);
-    LodStripArray* group = mesh ? mesh->GetCurrentGroup() : nullptr;
-    if (group && !group->entries.empty())
-        group->entries[0].drawCount = n;
-}
-
-void StaticGeometry::RebuildVisibleIndices(std::uint32_t i) {
+void StaticGeometry::RebuildVisibleIndices(const std::vector<std::vector<const IndexRun*>>& runs,
+                                           std::uint32_t i) {
     HideMesh(i);
     Mesh* mesh = GetMesh(i);
-    if (mesh && i < visibleRuns_.size() && !visibleRuns_[i].empty())
-        mesh->FillIndexRuns(visibleRuns_[i]);
+    if (mesh && i < runs.size() && !runs[i].empty())
+        mesh->FillIndexRuns(runs[i]);
 }
 
 }  // namespace Zel

@@ -61,12 +61,13 @@ public:
     std::uint32_t GetTriangleRangeCount() const {
         return static_cast<std::uint32_t>(ranges_.size());
     }
-    // Draw count of the first entry of mesh i's current group: 0 (HideMesh) or n. Nothing for a
-    // mesh that does not exist or has no entry.
+    // Draw count 0 for mesh i (Geometry::SetMeshDrawCount).
     void HideMesh(std::uint32_t i) { SetMeshDrawCount(i, 0); }
-    void SetMeshDrawCount(std::uint32_t i, std::uint32_t n);
     // Hides mesh i, then refills its index buffer from its visible runs when it has any.
-    void RebuildVisibleIndices(std::uint32_t i);
+    void RebuildVisibleIndices(std::uint32_t i) { RebuildVisibleIndices(visibleRuns_, i); }
+    // The same from a table of runs per mesh (a viewer's runs, gathered by the level).
+    void RebuildVisibleIndices(const std::vector<std::vector<const IndexRun*>>& runs,
+                               std::uint32_t i);
 
     // The face and vertex totals over all meshes (set by the level mesh reader).
     void SetTotals(std::uint32_t faces, std::uint32_t vertices) {

@@ -166,6 +166,13 @@ Actor* SceneManager::CreateActor() {
 Level* SceneManager::CreateLevel() {
     return CreateRegisteredEntity(&Globals::GetLevelFactory, nullptr);
 }
+Level* SceneManager::CreateAndLoadLevel(const std::string& fileName) {
+    Level* level = CreateLevel();
+    if (!level || level->Load(fileName))
+        return level;
+    ReleaseEntity(level);
+    return nullptr;
+}
 SimpLevel* SceneManager::CreateSimpLevel() {
     return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
 }

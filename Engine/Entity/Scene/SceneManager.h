@@ -84,6 +84,8 @@ public:
     Actor* CreateActor();
     Level* CreateLevel();
     SimpLevel* CreateSimpLevel();
+    // A new level loaded from fileName; null, with the level released, when the load fails.
+    Level* CreateAndLoadLevel(const std::string& fileName);
     // A billboard of the kind; the billboards give the kind its meaning.
     BillBoard* CreateBillBoard(std::int32_t kind);
     BillBoard* CreateBillBoard(const std::string& name, std::int32_t kind);
@@ -282,6 +284,26 @@ public:
     // Writes "ResInfo\Instance_<n>_<date>.txt": pool counts, entity registry, hardware buffers,
     // wrapper pools and worker task lists. Numbered 0, 2, 4...
     static void WriteInstanceReport();
+
+    // ---- The scene's own frame (SceneManagerRender.cpp)
+    // ------------------------------------------ Culls the current level against the render camera,
+    // sets the view from the main camera, fills the queue from the level and the visible lights and
+    // draws the groups 8, 9, 10, 6, 11, 7, 12, 13 as the render-group flags allow. Without a render
+    // camera nothing is culled (lights keep last frame's visibility); without a main camera the
+    // matrix stacks are kept.
+    virtual void RenderScene();
+    // Marks the current level visible and culls it against camera (nothing without a level),
+    // then updates the lights' visibility for camera.
+    virtual void SetCamera(Camera* camera);
+    // View and projection tops from the camera's own matrices, then the view-projection product.
+    virtual void SetupCameraMatrices(Camera* camera);
+    // The level's camera runs emptied, then its pieces and runs for every visible light.
+    virtual void UpdateVisibleNodes(RenderQueue* queue);
+    // A switched-off light is hidden; a light with a position is visible when its sphere meets
+    // the camera's view; a light without one always is.
+    virtual void UpdateLightVisibility(Camera* camera);
+    // The three world axes as debug lines.
+    virtual void DrawAxes();
 
     // ---- Render group draws and render pipes (SceneManagerPipes.cpp) ---------------------------
     // Group draws: each empties nothing, draws the group's pieces through the render system and

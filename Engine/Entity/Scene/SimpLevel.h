@@ -1,6 +1,13 @@
-// The simplified level variant. Pooled in its factory in Globals.
+// The simplified level: the meshes of a simplified level geometry with their materials, culled
+// per mesh (a mesh outside the view draws nothing, any other draws all its triangles). No octree,
+// occluders or runs; nodes are not listed in it. Pooled in its factory in Globals.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Entity/Geometry/SimpStaticGeometry.h"
 #include "Entity/Scene/Level.h"
 
 namespace Zel {
@@ -10,6 +17,17 @@ public:
     SimpLevel() = default;
     ~SimpLevel() override = default;
     ZEL_CLASS_ID(SimpLevel)
+
+    Geometry* GetGeometry() const override { return geometry_.Get(); }
+    bool ProcessLoadLevelGeometry(const std::string& name) override;
+    void UpdateVisibleRuns(SceneNode* /*viewer*/) override {}
+    void Cull(Camera* camera) override;
+    void InsertNode(SceneNode* /*node*/) override {}
+    void Reset() override;
+
+private:
+    SharedPtr<SimpStaticGeometry> geometry_;
+    std::vector<std::uint32_t> fullDrawCounts_;  // per mesh, as loaded
 };
 
 }  // namespace Zel

@@ -1,0 +1,201 @@
+// A level over a grid level geometry: its load into one sub-entity per mesh, the octree and the
+// occluder records it builds, and the index buffers it rebuilds for the camera, which must draw
+// exactly the triangles of the cells a direct box test sees, minus meshes outside the view.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/IndexData.h"
+#include "Entity/Geometry/LodStripArray.h"
+#include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/StaticGeometry.h"
+#include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Level.h"
+#include "Entity/Scene/Light.h"
+#include "Math/Sphere.h"
+#include "Entity/Scene/OctreeNode.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/SimpLevel.h"
+#include "Render/HardwareIndexBuffer.h"
+#include "Render/RenderSystem.h"
+#include "modelgen/Recipes.h"
+#include "tests/Entity/Scene/LevelFixture.h"
+
+namespace {
+
+using namespace Zel;
+using Triple = std::array<std::uint32_t, 3>;
+
+class LevelTest : public ZelTest::LevelGridTest {
+protected:
+    void SetUp() override {
+        ZelTest::LevelGridTest::SetUp();
+        SaveGrid("lv", 12);
+    }
+
+    // The triangles mesh i draws now, local to the mesh, in sorted order.
+    static std::vector<Triple> Drawn(Mesh& mesh) {
+        const std::uint32_t count = mesh.GetCurrentGroup()->entries[0].drawCount;
+        const std::vector<std::uint32_t> indexes = Indexes(*mesh.GetIndexData()->GetBuffer());
+        std::vector<Triple> out;
+        for (std::uint32_t i = 0; i + 2 < count; i += 3)
+            out.push_back({indexes[i], indexes[i + 1], indexes[i + 2]});
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+TEST_F(LevelTest, LoadingMakesAPiecePerMeshAnOctreeAndOccluders) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_NE(level, nullptr);
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    StaticGeometry* geometry = level->GetStaticGeometry();
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_EQ(level->GetGeometry(), geometry);
+    EXPECT_EQ(level->GetSubEntities().size(), geometry->GetMeshCount());
+    ASSERT_NE(level->GetOctree(), nullptr);
+    EXPECT_EQ(level->GetOccluderCount(), geometry->GetOccluders().size());
+    EXPECT_EQ(level->GetCameraRuns().size(), geometry->GetMeshCount());
+
+    Level* missing = Scene().CreateLevel();
+    EXPECT_FALSE(missing->ProcessLoadLevelGeometry("lv/none.xml"));
+    EXPECT_EQ(missing->GetStaticGeometry(), nullptr);
+    EXPECT_TRUE(missing->GetSubEntities().empty());
+    EXPECT_EQ(missing->GetOctree(), nullptr);
+}
+
+TEST_F(LevelTest, LoadAcceptsLevelFilesAndNeverLeavesTheLevelHidden) {
+    const struct {
+        const char* name;
+        bool loads;
+    } cases[] = {
+        {"lv/grid.xml", true},
+        {"lv/GRID.XML", false},   // ends in 'L' but no such file
+        {"lv/grid.mesh", false},  // not a level file name
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        Level* level = Scene().CreateLevel();
+        EXPECT_EQ(level->Load(c.name), c.loads) << c.name;
+        EXPECT_EQ(level->GetAnimationFlags() & ENTITY_NEVER_PUSHED, 0u) << c.name;
+        EXPECT_EQ(level->GetOctree() != nullptr, c.loads) << c.name;
+        Scene().ReleaseEntity(level);
+    }
+    EXPECT_NE(Scene().CreateAndLoadLevel("lv/grid.xml"), nullptr);
+    EXPECT_EQ(Scene().CreateAndLoadLevel("lv/none.xml"), nullptr);
+}
+
+TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    StaticGeometry& geometry = *level->GetStaticGeometry();
+    level->SetOcclusionEnabled(false);
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    level->UpdateVisibleRuns(nullptr);
+
+    // Direct: every cell whose box the view meets gives its triangles, per mesh.
+    std::map<std::uint32_t, std::vector<Triple>> expected;
+    std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+        if (camera->Intersect(node.GetBox()) == INTERSECT_DISJOINT)
+            return;
+        for (std::uint32_t t : static_cast<const OctreeNode&>(node).GetTriangles()) {
+            const std::int32_t m = geometry.FindMeshOfTriangle(t);
+            const std::uint32_t first = geometry.GetTriangleRange(m).firstVertex;
+            const std::uint32_t* v = &geometry.GetTriangles()[3 * t];
+            expected[m].push_back({v[0] - first, v[1] - first, v[2] - first});
+        }
+        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+    };
+    walk(*level->GetOctree());
+    int shown = 0, culled = 0;
+    for (std::uint32_t m = 0; m < geometry.GetMeshCount(); ++m) {
+        Mesh& mesh = *geometry.GetMesh(m);
+        std::vector<Triple> want = expected[m];
+        if (camera->Intersect(mesh.GetBounds()) == INTERSECT_DISJOINT) {
+            want.clear();
+            ++culled;
+        }
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(Drawn(mesh), want) << "mesh " << m;
+        shown += !want.empty();
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_GT(culled, 0);
+}
+
+TEST_F(LevelTest, ALightGathersTheVisibleCellsItsSphereReaches) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    auto runCount = [](const RunTable& table) {
+        std::size_t n = 0;
+        for (const auto& runs : table) n += runs.size();
+        return n;
+    };
+    // Direct: the visible cells whose own triangles the sphere meets.
+    auto reached = [&](const Sphere& sphere) {
+        std::size_t n = 0;
+        std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+            if (!node.IsVisible())
+                return;
+            if ((node.GetFlags() & SPATIAL_HAS_CONTENT) &&
+                sphere.Intersect(node.GetContentBox()) != INTERSECT_DISJOINT)
+                n += node.GetRuns().size();
+            for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+        };
+        walk(*level->GetOctree());
+        return n;
+    };
+    Light* point = Scene().CreateLight(1);
+    Light* sun = Scene().CreateLight(0);
+    const float nearby[3] = {5, 0.5f, 6};
+    point->SetPosition(nearby);
+    point->SetRange(2);
+    for (Light* light : {point, sun}) level->GatherLightRuns(light);
+    const std::size_t lit = runCount(level->GetLightRunTable(point));
+    EXPECT_EQ(lit, reached(Sphere(nearby, 2)));
+    EXPECT_GT(lit, 0u);
+    EXPECT_LT(lit, runCount(level->GetCameraRuns()));
+    // A light without position reaches every visible cell, whatever its sphere.
+    EXPECT_EQ(runCount(level->GetLightRunTable(sun)), runCount(level->GetCameraRuns()));
+}
+
+TEST_F(LevelTest, TheSimplifiedLevelZeroesOnlyMeshesOutsideTheView) {
+    SimpLevel* level = Scene().CreateSimpLevel();
+    ASSERT_NE(level, nullptr);
+    ASSERT_TRUE(level->Load("lv/grid.xml"));
+    Geometry* geometry = level->GetGeometry();
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_EQ(geometry->GetKind(), 19u);
+    EXPECT_EQ(level->GetSubEntities().size(), geometry->GetMeshCount());
+
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    int shown = 0, hidden = 0;
+    for (std::uint32_t m = 0; m < geometry->GetMeshCount(); ++m) {
+        const bool outside =
+            camera->Intersect(geometry->GetMesh(m)->GetBounds()) == INTERSECT_DISJOINT;
+        EXPECT_EQ(geometry->GetMeshDrawCount(m), outside ? 0u : 6u) << "mesh " << m;
+        (outside ? hidden : shown)++;
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_GT(hidden, 0);
+
+    // Nodes are not listed in a simplified level.
+    SceneNode* node = Scene().CreateSceneNode();
+    level->InsertNode(node);
+    EXPECT_EQ(node->GetSpatialCell(), nullptr);
+}
+
+}  // namespace
