@@ -1,0 +1,446 @@
+#include "Entity/Character/SkeletonModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "Core/GlobalConfigManager.h"
+#include "Core/Globals.h"
+#include "Core/LogDispatch.h"
+#include "Entity/Character/Action.h"
+#include "Entity/Character/Bone.h"
+#include "Entity/Character/BoneState.h"
+#include "Entity/Character/Skeleton.h"
+#include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/TransformMath.h"
+#include "Math/MathUtil.h"
+#include "Math/Quaternion.h"
+
+namespace Zel {
+
+namespace {
+
+// Position and rotation of one weighted contribution to a bone's pose.
+struct BonePose {
+    float position[3];
+    float rotation[4];
+    float weight;
+};
+
+void LerpPosition(float* p, const float* target, float w) {
+    for (int k = 0; k < 3; ++k) p[k] = (1.0f - w) * p[k] + w * target[k];
+}
+
+void SetPose(BoneState& state, const float* position, const float* rotation) {
+    std::copy_n(position, 3, state.translation);
+    std::copy_n(rotation, 4, state.rotation);
+}
+
+}  // namespace
+
+SkeletonModel::SkeletonModel() {
+    for (AnimationChannel& channel : channels_) channel.SetOwner(this);
+}
+
+SkeletonModel::~SkeletonModel() {
+    SetMainAction(nullptr);
+}
+
+void SkeletonModel::Reset() {
+    Entity::Reset();
+    SetMainAction(nullptr);
+    for (ExtraSlot& slot : extra_) {
+        SetSlotAction(slot, nullptr);
+        slot.weight = 0.0f;
+        slot.time = 0.0f;
+        slot.flags = 0;
+    }
+    mainTime_ = 0.0f;
+    layerFlags_ = 0;
+    std::fill_n(rootWorld_, 3, 0.0f);
+    // A recycled model fades like a new one until the host says otherwise.
+    blendLength_ = kDefaultBlendLength;
+    blendTime_ = -1.0f;
+    previousBlendTime_ = 0.0f;
+    holdDuringFade_ = false;
+    for (AnimationChannel& channel : channels_) {
+        channel.Reset();
+        channel.SetOwner(this);
+    }
+    overrideChannel_ = 0;
+    hostWord_ = 0;
+    if (boneStates_)
+        boneStates_->Clear();
+}
+
+Skeleton* SkeletonModel::GetSkeleton() {
+    auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
+    return skin ? skin->GetSkeleton() : nullptr;
+}
+
+Action* SkeletonModel::GetAnimation(const std::string& name) {
+    auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
+    if (!skin)
+        return nullptr;
+    if (Action* action = skin->GetAnimationByName(name))
+        return action;
+    return skin->GetAnimationByIndex(0);
+}
+
+void SkeletonModel::RebuildBoneStates() {
+    Skeleton* skeleton = GetSkeleton();
+    if (!boneStates_) {
+        BoneStatePool* pool = Globals::Find(&Globals::GetBoneStatePool);
+        if (!pool)
+            return;
+        boneStates_ = std::make_unique<BoneStateSet>(*pool);
+    }
+    if (skeleton)
+        boneStates_->Rebuild(*skeleton);
+    else
+        boneStates_->Clear();
+}
+
+void SkeletonModel::SetEntityFlag(std::uint32_t bit, bool on) {
+    SetFlags(on ? (GetFlags() | bit) : (GetFlags() & ~bit));
+}
+
+void SkeletonModel::SetMainAction(Action* action) {
+    if (action == mainAction_)
+        return;
+    if (action)
+        action->AddRef();
+    if (mainAction_)
+        mainAction_->DecRef();
+    mainAction_ = action;
+    mainSampler_.Clear();
+    if (action) {
+        mainSampler_.Bind(action->GetResource(), GetSkeleton());
+        action->ApplyRootScaling(mainSampler_);
+    }
+}
+
+void SkeletonModel::SetSlotAction(ExtraSlot& slot, Action* action) {
+    slot.action = action;
+    slot.sampler.Clear();
+    if (action) {
+        slot.sampler.Bind(action->GetResource(), GetSkeleton());
+        action->ApplyRootScaling(slot.sampler);
+    }
+}
+
+void SkeletonModel::ClearSlot(ExtraSlot& slot) {
+    if (slot.action)
+        layerFlags_ |= kLayerChanged;
+    SetSlotAction(slot, nullptr);
+}
+
+void SkeletonModel::StartCrossFade() {
+    if (blendLength_ == 0.0f)
+        return;
+    SetEntityFlag(kCrossFading, true);
+    blendTime_ = 0.0f;
+    previousBlendTime_ = 0.0f;
+}
+
+void SkeletonModel::EndCrossFade() {
+    layerFlags_ &= ~kLayerChanged;
+    blendTime_ = -1.0f;
+    SetEntityFlag(kCrossFading, false);
+    previousBlendTime_ = 0.0f;
+}
+
+void SkeletonModel::PlayAnimationByIndex(std::uint32_t index, float weight, std::int32_t slot,
+                                         std::uint32_t flags) {
+    auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
+    std::string name;
+    if (skin && skin->GetAnimationName(index, name))
+        PlayAnimation(name, weight, slot, flags);
+}
+
+void SkeletonModel::PlayAnimation(const std::string& name, float weight, std::int32_t slot,
+                                  std::uint32_t flags) {
+    StartCrossFade();
+    if (!GetSkeleton())
+        return;
+    if (name.empty()) {
+        if (slot == 0 || slot == 1) {
+            ClearSlot(extra_[slot]);
+        } else {
+            SetMainAction(nullptr);
+            SetEntityFlag(kPlaying, false);
+        }
+        return;
+    }
+    Action* action = GetAnimation(name);
+    if (slot >= 2)
+        return;
+    if (slot >= 0) {
+        ExtraSlot& target = extra_[slot];
+        layerFlags_ |= kLayerChanged;
+        target.weight = weight;
+        SetSlotAction(target, action);
+        target.flags = flags;
+        target.time = 0.0f;
+    } else {
+        SetMainAction(action);
+    }
+    mainTime_ = 0.0f;
+    layerFlags_ = flags | (layerFlags_ & kLayerChanged);
+    SetEntityFlag(kPlaying, true);
+    SetEntityFlag(kNearEnd, false);
+    // The fade starts from the pose the bones hold now; only the samplers move to the new time.
+    if (blendLength_ != 0.0f && mainAction_)
+        SampleActions();
+}
+
+Action* SkeletonModel::GetExtraAnimation(std::uint32_t n, float* time) const {
+    if (n >= kExtraSlotCount) {
+        if (time)
+            *time = 0.0f;
+        return nullptr;
+    }
+    if (time)
+        *time = extra_[n].time;
+    return extra_[n].action;
+}
+
+AnimationChannel* SkeletonModel::GetChannel(std::uint32_t n) {
+    return n < kChannelCount ? &channels_[n] : nullptr;
+}
+
+void SkeletonModel::GetChannels() {
+    for (AnimationChannel& channel : channels_) channel.Reset();
+}
+
+void SkeletonModel::SetOverrideChannel(std::uint32_t n) {
+    overrideChannel_ = n;
+    for (std::uint32_t i = 0; i < kChannelCount; ++i) channels_[i].SetOverride(i == n);
+}
+
+void SkeletonModel::EvaluateBones() {
+    if (Skeleton* skeleton = GetSkeleton(); skeleton && boneStates_)
+        boneStates_->EvaluateBoneTree(*skeleton, kIdentityMatrix, false);
+}
+
+void SkeletonModel::AdvanceExtraSlots(float dt) {
+    for (ExtraSlot& slot : extra_) {
+        if (!slot.action)
+            continue;
+        slot.time += dt;
+        const float length = slot.action->GetLength();
+        if (slot.time < length)
+            continue;
+        if (!(slot.flags & kSlotLoop)) {
+            ClearSlot(slot);
+            StartCrossFade();
+            layerFlags_ |= kLayerChanged;
+            continue;
+        }
+        // A looping layer goes round again instead of holding its last frame.
+        slot.time = length > 0.0f ? std::fmod(slot.time, length) : 0.0f;
+        if (slot.flags & kSlotFadeAtEnd) {
+            StartCrossFade();
+            layerFlags_ |= kLayerChanged;
+        }
+    }
+}
+
+void SkeletonModel::SampleActions() {
+    if (mainAction_)
+        mainSampler_.Sample(mainTime_, mainAction_->IsLooping());
+    for (ExtraSlot& slot : extra_)
+        if (slot.action) {
+            float t = slot.time;
+            slot.sampler.Sample(t, (slot.flags & kSlotLoop) != 0);
+        }
+}
+
+bool SkeletonModel::SampleBone(std::uint32_t i, float* position, float* rotation) const {
+    const AnimationState* base = mainSampler_.GetState(i);
+    if (!base)
+        return false;
+    Skeleton* skeleton = const_cast<SkeletonModel*>(this)->GetSkeleton();
+    const std::vector<std::uint8_t>& mask =
+        skeleton ? skeleton->GetLowerBodyMask() : std::vector<std::uint8_t>{};
+    const bool lowerBody = i < mask.size() && mask[i] != 0;
+    const AnimationState* first = base;
+    const AnimationState* layers[kExtraSlotCount] = {};
+    float weights[kExtraSlotCount] = {};
+    std::uint32_t count = 0;
+    for (const ExtraSlot& slot : extra_) {
+        const AnimationState* state = slot.action ? slot.sampler.GetState(i) : nullptr;
+        if (!state || (lowerBody && !(layerFlags_ & kLayerLowerBody)))
+            continue;
+        if (slot.weight > 0.98f) {
+            // A layer at (nearly) full weight replaces everything gathered so far.
+            first = state;
+            count = 0;
+            break;
+        }
+        layers[count] = state;
+        weights[count++] = slot.weight;
+    }
+    std::copy_n(first->GetPosition(), 3, position);
+    std::copy_n(first->GetRotation(), 4, rotation);
+    for (std::uint32_t k = 0; k < count; ++k) {
+        LerpPosition(position, layers[k]->GetPosition(), weights[k]);
+        float q[4];
+        Quaternion::Slerp(q, rotation, layers[k]->GetRotation(), weights[k]);
+        std::copy_n(q, 4, rotation);
+    }
+    return true;
+}
+
+void SkeletonModel::SampleMainAction() {
+    for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i) {
+        float p[3], q[4];
+        if (SampleBone(i, p, q))
+            SetPose(*boneStates_->GetBoneState(i), p, q);
+    }
+}
+
+void SkeletonModel::CrossFadeStep(float blendTime) {
+    SampleActions();
+    // The share of what is left of the fade that this step covers; the last step lands on the
+    // target pose exactly.
+    const float remaining = blendLength_ - previousBlendTime_;
+    float a = remaining > 0.0f ? (blendTime - previousBlendTime_) / remaining : 1.0f;
+    a = std::clamp(a, 0.0f, 1.0f);
+    for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i) {
+        float p[3], q[4];
+        if (!SampleBone(i, p, q))
+            continue;
+        BoneState& state = *boneStates_->GetBoneState(i);
+        float r[4];
+        Quaternion::Slerp(r, state.rotation, q, a);
+        std::copy_n(r, 4, state.rotation);
+        LerpPosition(state.translation, p, a);
+    }
+    PlaceRoot();
+    EvaluateBones();
+    previousBlendTime_ = blendTime;
+}
+
+void SkeletonModel::PlaceRoot() {
+    Skeleton* skeleton = GetSkeleton();
+    BoneState* root = GetBoneState(0);
+    const Bone* bone = skeleton ? skeleton->GetBone(0) : nullptr;
+    if (!root || !bone)
+        return;
+    float offset[3], turned[3];
+    for (int k = 0; k < 3; ++k) offset[k] = root->translation[k] - bone->GetModelPosition()[k];
+    RotateByQuaternion(GetWorldOrientation(), offset, turned);
+    for (int k = 0; k < 3; ++k) rootWorld_[k] = GetPosition()[k] + turned[k];
+}
+
+void SkeletonModel::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) {
+    dt = std::max(dt, 0.0f);
+    if (!IsGlobalSwitchOn(kUpdateActionsSwitch)) {
+        Entity::Update(counter, dt, frameId);
+        return;
+    }
+    if (!GetSkeleton()) {
+        LogTyped(LOG_ENGINE_INIT, "geometrySkin对象 m_pSkeleton 指针为NULL");
+        Entity::Update(counter, dt, frameId);
+        return;
+    }
+    if (!mainAction_ || GetBoneStateCount() == 0) {
+        Entity::Update(counter, dt, frameId);
+        return;
+    }
+    const bool fading = HasEntityFlag(kCrossFading) && blendLength_ > 0.0001f;
+    if (!(fading && HasEntityFlag(kPlaying) && holdDuringFade_))
+        mainTime_ += dt;
+    AdvanceExtraSlots(dt);
+    const float length = mainAction_->GetLength();
+    if (mainTime_ >= length && !mainAction_->IsLooping())
+        SetEntityFlag(kPlaying, false);
+    if (!HasEntityFlag(kPlaying)) {
+        EvaluateBones();
+        Entity::Update(counter, dt, frameId);
+        return;
+    }
+    if (HasEntityFlag(kCrossFading) && blendLength_ > 0.0001f) {
+        const float bt = blendTime_ + dt;
+        blendTime_ = bt;
+        if (bt <= blendLength_) {
+            CrossFadeStep(bt);
+            Entity::Update(counter, dt, frameId);
+            return;
+        }
+        EndCrossFade();
+    }
+    const float unclamped = mainTime_;
+    SampleActions();
+    SampleMainAction();
+    if (unclamped >= length && mainAction_->IsLooping())
+        mainTime_ = length > 0.0f ? std::fmod(unclamped, length) : 0.0f;
+    SetEntityFlag(kNearEnd, mainTime_ + 2.0f * dt > length);
+    PlaceRoot();
+    EvaluateBones();
+    SetStateBits(NODE_BOUNDS_DIRTY);
+    Entity::Update(counter, dt, frameId);
+}
+
+void SkeletonModel::SampleFromChannels() {
+    Skeleton* skeleton = GetSkeleton();
+    if (!skeleton || GetBoneStateCount() == 0)
+        return;
+    std::vector<BonePose> poses;
+    for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i) {
+        BoneState& state = *boneStates_->GetBoneState(i);
+        poses.clear();
+        for (AnimationChannel& channel : channels_) {
+            if (channel.GetState() == AnimationChannel::kIdle ||
+                (channel.GetFlags() & AnimationChannel::kStopped) || !channel.ContributesToBone(i))
+                continue;
+            const bool overrides = (channel.GetFlags() & AnimationChannel::kOverride) != 0;
+            if (overrides)
+                poses.clear();
+            BonePose pose{};
+            channel.SampleBone(i, pose.position, pose.rotation);
+            if (channel.GetFlags() & AnimationChannel::kBlendingIn) {
+                const float f = channel.GetBlendInFactor();
+                for (int k = 0; k < 3; ++k)
+                    pose.position[k] = f * state.translation[k] + (1.0f - f) * pose.position[k];
+                float q[4];
+                Quaternion::Slerp(q, state.rotation, pose.rotation, 1.0f - f);
+                std::copy_n(q, 4, pose.rotation);
+            }
+            pose.weight = channel.GetLayerWeight();
+            poses.push_back(pose);
+            if (overrides)
+                break;
+        }
+        float sum = 0.0f;
+        for (const BonePose& pose : poses) sum += pose.weight;
+        const Bone* bone = skeleton->GetBone(i);
+        if (poses.empty() || (poses.size() > 1 && !(sum > 0.0f))) {
+            // Nothing drives the bone, or the weights cancel out: the bind pose.
+            if (bone)
+                SetPose(state, bone->GetLocalPosition(), bone->GetLocalRotation());
+            continue;
+        }
+        if (poses.size() == 1) {
+            SetPose(state, poses[0].position, poses[0].rotation);
+            continue;
+        }
+        float p[3] = {0.0f, 0.0f, 0.0f}, q[4];
+        std::copy_n(poses[0].rotation, 4, q);
+        float gathered = 0.0f;
+        for (std::size_t k = 0; k < poses.size(); ++k) {
+            const float w = poses[k].weight / sum;
+            for (int c = 0; c < 3; ++c) p[c] += w * poses[k].position[c];
+            gathered += w;
+            if (k > 0 && gathered > 0.0f) {
+                float r[4];
+                Quaternion::Slerp(r, q, poses[k].rotation, w / gathered);
+                std::copy_n(r, 4, q);
+            }
+        }
+        SetPose(state, p, q);
+    }
+}
+
+}  // namespace Zel

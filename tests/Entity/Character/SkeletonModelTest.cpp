@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "ActionFixture.h"
+#include "Core/GlobalConfigManager.h"
+#include "Entity/Character/AnimationChannel.h"
+#include "Entity/Character/BoneState.h"
+#include "Entity/Character/SkeletonModel.h"
+#include "Entity/Geometry/AnimationTrack.h"
+
+namespace {
+
+using namespace ZelTest;
+using Zel::SkeletonModel;
+
+constexpr float kNear = 1e-4f;
+
+// A model whose skeleton and animations are given by the test instead of a skinned geometry.
+class TestModel : public SkeletonModel {
+public:
+    std::map<std::string, Zel::Action*> actions;
+    std::string first;
+    Zel::Skeleton* skeleton = nullptr;
+
+    Zel::Skeleton* GetSkeleton() override { return skeleton; }
+    Zel::Action* GetAnimation(const std::string& name) override {
+        const auto it = actions.find(name);
+        if (it != actions.end())
+            return it->second;
+        return first.empty() ? nullptr : actions[first];
+    }
+};
+
+// An action of five frames of 0.25 s whose root stands still at x.
+mg::CompressedActionDesc StillAt(float x, float length) {
+    mg::CompressedActionDesc a = SmallAction(5, length);
+    for (mg::Vec3& p : a.tracks[0].positions) p.x = x;
+    return a;
+}
+
+class SkeletonModelTest : public ActionTest {
+protected:
+    void SetUp() override {
+        G()->GetConfigManager()->SetValue(SkeletonModel::kUpdateActionsSwitch, 1);
+        G()->GetConfigManager()->SetValue(Zel::AnimationTrack::kUpdateTrackAnimationsSwitch, 1);
+        model_.skeleton = Small();
+        ASSERT_NE(model_.skeleton, nullptr);
+        Add("one", StillAt(1.0f, 1.0f));
+        Add("zero", StillAt(0.0f, 1.0f));
+        Add("four", StillAt(4.0f, 1.0f));
+        Add("eight", StillAt(8.0f, 1.0f));
+        Add("twelve", StillAt(12.0f, 1.0f));
+        // The root walks x = 0.1 per 0.25 s frame over 1 s.
+        Add("walk", SmallAction(5, 1.0f));
+        model_.first = "one";
+        model_.RebuildBoneStates();
+        ASSERT_EQ(model_.GetBoneStateCount(), 5u);
+    }
+
+    void Add(const std::string& name, const mg::CompressedActionDesc& desc) {
+        Zel::Action* a = Load("small.fig", name + ".ac6", desc);
+        ASSERT_NE(a, nullptr);
+        a->SetName(name);
+        model_.actions[name] = a;
+    }
+
+    void Step(float dt) { model_.Update(nullptr, dt, ++frame_); }
+    float RootX() const { return model_.GetBoneState(0)->translation[0]; }
+
+    TestModel model_;
+    std::uint32_t frame_ = 0;
+};
+
+TEST_F(SkeletonModelTest, LayeredSlotsBlendOrReplaceTheMainTrack) {
+    struct Case {
+        const char* what;
+        float weight;
+        bool rootInLowerBody;
+        std::uint32_t layerFlags;
+        float wantX;  // main stands at 1, the layer at 0
+    };
+    const Case cases[] = {
+        {"0.98 blends", 0.98f, false, 0, 0.02f},
+        {"0.99 replaces", 0.99f, false, 0, 0.0f},
+        {"the lower body is left to the main action", 0.5f, true, 0, 1.0f},
+        {"unless the layer flags ask for it", 0.5f, true, SkeletonModel::kLayerLowerBody, 0.5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        model_.skeleton->SetLowerBodyMask(c.rootInLowerBody
+                                              ? std::vector<std::uint8_t>{1, 1, 0, 0, 0}
+                                              : std::vector<std::uint8_t>{});
+        model_.SetBlendLength(0.0f);
+        model_.PlayAnimation("one", 1.0f, -1, 0);
+        // The layer flags are those of the last call that played something.
+        model_.PlayAnimation("zero", c.weight, 0, SkeletonModel::kSlotLoop | c.layerFlags);
+        model_.PlayAnimation("", 0.0f, 1, 0);
+        Step(0.1f);
+        EXPECT_NEAR(RootX(), c.wantX, kNear);
+    }
+}
+
+TEST_F(SkeletonModelTest, TwoLayersApplyInSlotOrder) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("four", 1.0f, -1, 0);
+    model_.PlayAnimation("zero", 0.5f, 0, SkeletonModel::kSlotLoop);
+    model_.PlayAnimation("eight", 0.5f, 1, SkeletonModel::kSlotLoop);
+    Step(0.1f);
+    // (4 halfway to 0) = 2, then halfway to 8.
+    EXPECT_NEAR(RootX(), 5.0f, kNear);
+}
+
+TEST_F(SkeletonModelTest, ACrossFadeCoversItsLengthAndEndsOnTheTargetPose) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("one", 1.0f, -1, 0);
+    Step(0.1f);
+    ASSERT_NEAR(RootX(), 1.0f, kNear);
+    model_.SetBlendLength(0.5f);
+    model_.PlayAnimation("zero", 1.0f, -1, 0);
+    EXPECT_TRUE(model_.GetFlags() & SkeletonModel::kCrossFading);
+    Step(0.25f);
+    EXPECT_NEAR(RootX(), 0.5f, kNear) << "half the fade covers half the way";
+    Step(0.25f);
+    EXPECT_NEAR(RootX(), 0.0f, kNear) << "the last step lands on the target";
+    EXPECT_TRUE(std::isfinite(RootX()));
+    Step(0.25f);
+    EXPECT_FALSE(model_.GetFlags() & SkeletonModel::kCrossFading);
+    EXPECT_EQ(model_.GetBlendTime(), -1.0f);
+    EXPECT_NEAR(RootX(), 0.0f, kNear);
+}
+
+TEST_F(SkeletonModelTest, WithoutABlendLengthAnActionSwitchesAtOnce) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("one", 1.0f, -1, 0);
+    Step(0.1f);
+    model_.PlayAnimation("zero", 1.0f, -1, 0);
+    EXPECT_FALSE(model_.GetFlags() & SkeletonModel::kCrossFading);
+    Step(0.1f);
+    EXPECT_NEAR(RootX(), 0.0f, kNear);
+}
+
+TEST_F(SkeletonModelTest, ALoopingLayeredSlotKeepsAnimating) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("zero", 1.0f, -1, 0);
+    model_.PlayAnimation("walk", 1.0f, 0, SkeletonModel::kSlotLoop);
+    // Slot times 0.5, 1.25 (wrapped to 0.25), 1.5 (0.5), 2.75 (0.75).
+    const float steps[] = {0.5f, 0.75f, 0.25f, 1.25f};
+    const float wantX[] = {0.2f, 0.1f, 0.2f, 0.3f};
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k);
+        Step(steps[k]);
+        float time = -1.0f;
+        EXPECT_NE(model_.GetExtraAnimation(0, &time), nullptr);
+        EXPECT_LT(time, 1.0f);
+        EXPECT_NEAR(RootX(), wantX[k], kNear);
+    }
+}
+
+TEST_F(SkeletonModelTest, ASlotThatDoesNotLoopEndsAndFadesBack) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("one", 1.0f, -1, 0);
+    model_.PlayAnimation("zero", 1.0f, 0, 0);
+    Step(0.5f);
+    EXPECT_NEAR(RootX(), 0.0f, kNear);
+    model_.SetBlendLength(0.5f);
+    Step(0.5f);
+    EXPECT_EQ(model_.GetExtraAnimation(0, nullptr), nullptr);
+    EXPECT_TRUE(model_.GetLayerFlags() & SkeletonModel::kLayerChanged);
+    EXPECT_TRUE(model_.GetFlags() & SkeletonModel::kCrossFading);
+    Step(0.25f);
+    Step(0.25f);
+    EXPECT_NEAR(RootX(), 1.0f, kNear);
+}
+
+TEST_F(SkeletonModelTest, MainTimeWrapsOrStops) {
+    struct Case {
+        const char* what;
+        const char* action;
+        bool loop;
+        float start;
+        float dt;
+        float wantTime;
+        bool wantPlaying;
+        float wantX;
+    };
+    const Case cases[] = {
+        {"a looping action wraps and shows its start", "walk", true, 0.9f, 0.3f, 0.2f, true, 0.0f},
+        {"an action that does not loop stops", "walk", false, 0.9f, 0.3f, 1.2f, false, -1.0f},
+        {"inside the action", "walk", true, 0.25f, 0.25f, 0.5f, true, 0.2f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        model_.SetBlendLength(0.0f);
+        model_.actions[c.action]->SetLoop(c.loop);
+        model_.PlayAnimation(c.action, 1.0f, -1, 0);
+        model_.SetMainTime(c.start);
+        Step(c.dt);
+        EXPECT_NEAR(model_.GetMainTime(), c.wantTime, kNear);
+        EXPECT_EQ((model_.GetFlags() & SkeletonModel::kPlaying) != 0, c.wantPlaying);
+        if (c.wantX >= 0.0f)
+            EXPECT_NEAR(RootX(), c.wantX, kNear);
+        model_.actions[c.action]->SetLoop(true);
+    }
+}
+
+TEST_F(SkeletonModelTest, ALoopingActionWithoutLengthKeepsTimeZero) {
+    Add("empty", StillAt(3.0f, 0.0f));
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("empty", 1.0f, -1, 0);
+    for (int k = 0; k < 3; ++k) Step(0.1f);
+    EXPECT_EQ(model_.GetMainTime(), 0.0f);
+    EXPECT_TRUE(std::isfinite(RootX()));
+}
+
+TEST_F(SkeletonModelTest, AnEmptyNameStopsOnlyItsSlot) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("one", 1.0f, -1, 0);
+    model_.PlayAnimation("zero", 0.5f, 0, 0);
+    model_.PlayAnimation("four", 0.5f, 1, 0);
+    model_.PlayAnimation("", 0.0f, 1, 0);
+    EXPECT_NE(model_.GetExtraAnimation(0, nullptr), nullptr);
+    EXPECT_EQ(model_.GetExtraAnimation(1, nullptr), nullptr);
+    EXPECT_NE(model_.GetMainAction(), nullptr);
+    model_.PlayAnimation("", 0.0f, -1, 0);
+    EXPECT_EQ(model_.GetMainAction(), nullptr);
+    EXPECT_FALSE(model_.GetFlags() & SkeletonModel::kPlaying);
+    // An unknown name plays the first animation; a slot past the two does nothing.
+    model_.PlayAnimation("nothing", 1.0f, -1, 0);
+    EXPECT_EQ(model_.GetMainAction(), model_.actions["one"]);
+    model_.PlayAnimation("zero", 1.0f, 2, 0);
+    EXPECT_EQ(model_.GetMainAction(), model_.actions["one"]);
+    EXPECT_EQ(model_.GetExtraAnimation(2, nullptr), nullptr);
+}
+
+TEST_F(SkeletonModelTest, ChannelsBlendByTheirLayerWeights) {
+    struct Case {
+        const char* what;
+        float weights[3];
+        float wantX;  // the channels stand at 4, 8 and 12
+    };
+    const Case cases[] = {
+        {"1, 1, 2 give a quarter, a quarter and a half", {1, 1, 2}, 9.0f},
+        {"one channel alone", {1, 0, 0}, 4.0f},
+        {"no weight at all gives the bind pose", {0, 0, 0}, 0.0f},
+    };
+    const char* names[] = {"four", "eight", "twelve"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        model_.GetChannels();
+        for (std::uint32_t n = 0; n < 3; ++n) {
+            Zel::AnimationChannel* channel = model_.GetChannel(n);
+            channel->SetBlendInTime(0.0f);
+            if (c.weights[n] == 0.0f && c.weights[0] != 0.0f)
+                continue;  // not playing at all
+            ASSERT_EQ(channel->PlayAction(names[n], true, 0), 0);
+            channel->SetLayerWeight(c.weights[n]);
+            channel->Update(0.1f);
+        }
+        model_.SampleFromChannels();
+        EXPECT_NEAR(RootX(), c.wantX, kNear);
+        EXPECT_TRUE(std::isfinite(model_.GetBoneState(0)->rotation[3]));
+    }
+    EXPECT_EQ(model_.GetChannel(5), nullptr);
+}
+
+TEST_F(SkeletonModelTest, TheFactoryResetRestoresTheConstructedPlayback) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("one", 1.0f, -1, 0);
+    model_.PlayAnimation("zero", 0.5f, 0, SkeletonModel::kSlotLoop);
+    Step(0.1f);
+    model_.Reset();
+    EXPECT_EQ(model_.GetBlendLength(), 0.3f);
+    EXPECT_EQ(model_.GetBlendTime(), -1.0f);
+    EXPECT_EQ(model_.GetMainAction(), nullptr);
+    EXPECT_EQ(model_.GetExtraAnimation(0, nullptr), nullptr);
+    EXPECT_EQ(model_.GetMainTime(), 0.0f);
+    EXPECT_EQ(model_.GetLayerFlags(), 0u);
+}
+
+}  // namespace
