@@ -12,6 +12,7 @@
 #include "Entity/Character/BoneState.h"
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Math/MathUtil.h"
 #include "Math/Quaternion.h"
@@ -99,6 +100,43 @@ void SkeletonModel::RebuildBoneStates() {
         boneStates_->Rebuild(*skeleton);
     else
         boneStates_->Clear();
+}
+
+bool SkeletonModel::BuildFromGeometry() {
+    if (!Entity::BuildFromGeometry())
+        return false;
+    holdDuringFade_ = false;
+    RebuildBoneStates();
+    auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
+    SetMainAction(skin ? skin->GetAnimationByIndex(0) : nullptr);
+    mainTime_ = 0.0f;
+    SetEntityFlag(kPlaying, mainAction_ != nullptr);
+    Skeleton* skeleton = GetSkeleton();
+    if (!skin || !skeleton || !boneStates_)
+        return true;
+    // Only bones some skin draws with (and their ancestors) are evaluated each frame.
+    for (std::uint32_t m = 0; m < skin->GetMeshCount(); ++m)
+        if (const auto* mesh = dynamic_cast<const Skin*>(skin->GetMesh(m)))
+            for (std::uint32_t k = 0; k < mesh->GetPaletteCount(); ++k)
+                boneStates_->MarkBoneDirty(*skeleton, mesh->GetPalette()[k]);
+    SetStateBits(NODE_BOUNDS_DIRTY);
+    return true;
+}
+
+std::uint32_t SkeletonModel::CountAnimations() const {
+    const auto* skin = dynamic_cast<const GeometrySkin*>(GetGeometry());
+    if (!skin)
+        return 0;
+    std::uint32_t n = 0;
+    std::string name;
+    while (skin->GetAnimationName(n, name)) ++n;
+    return n;
+}
+
+void SkeletonModel::ResetAnimation() {
+    GetChannels();
+    auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
+    SetMainAction(skin ? skin->GetAnimationByIndex(0) : nullptr);
 }
 
 void SkeletonModel::SetEntityFlag(std::uint32_t bit, bool on) {

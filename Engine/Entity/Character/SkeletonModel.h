@@ -53,6 +53,9 @@ public:
     void Reset() override;
 
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
+    // The entity's parts, then fresh bone states, the geometry's first animation playing from
+    // time 0, and the bones of every skin's palette marked for evaluation.
+    bool BuildFromGeometry() override;
 
     // Gives back the bone states and takes one per bone of the skeleton (bind pose).
     virtual void RebuildBoneStates();
@@ -87,6 +90,11 @@ public:
 
     // Channel n, null for n >= 5.
     AnimationChannel* GetChannel(std::uint32_t n);
+    // The number of animations the geometry lists by name; 0 without a skinned geometry.
+    std::uint32_t CountAnimations() const;
+    // Resets the five channels; the main action becomes the geometry's first animation.
+    void ResetAnimation();
+
     // Resets all five channels.
     void GetChannels();
     // Only channel n (when below 5) overrides the channels before it.
