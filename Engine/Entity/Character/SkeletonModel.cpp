@@ -15,6 +15,7 @@
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Math/MathUtil.h"
+#include "Math/Matrix4.h"
 #include "Math/Quaternion.h"
 
 namespace Zel {
@@ -64,6 +65,8 @@ void SkeletonModel::Reset() {
     blendTime_ = -1.0f;
     previousBlendTime_ = 0.0f;
     holdDuringFade_ = false;
+    headLook_ = LookAt{};
+    spineLook_ = LookAt{};
     for (AnimationChannel& channel : channels_) {
         channel.Reset();
         channel.SetOwner(this);
@@ -356,6 +359,7 @@ void SkeletonModel::CrossFadeStep(float blendTime) {
         LerpPosition(state.translation, p, a);
     }
     PlaceRoot();
+    UpdateLookAt(blendTime - previousBlendTime_);
     EvaluateBones();
     previousBlendTime_ = blendTime;
 }
@@ -370,6 +374,116 @@ void SkeletonModel::PlaceRoot() {
     for (int k = 0; k < 3; ++k) offset[k] = root->translation[k] - bone->GetModelPosition()[k];
     RotateByQuaternion(GetWorldOrientation(), offset, turned);
     for (int k = 0; k < 3; ++k) rootWorld_[k] = GetPosition()[k] + turned[k];
+}
+
+void SkeletonModel::GetCurrentBoneWorldMatrix(std::uint32_t n, float* out) {
+    const BoneState* state = GetBoneState(n);
+    if (!state) {
+        std::copy_n(kIdentityMatrix, 16, out);
+        return;
+    }
+    MultiplyMatrices4(GetWorldMatrix(), state->modelMatrix, out);
+}
+
+void SkeletonModel::SetLookTarget(std::int32_t bone, LookAt& look, const float* point) {
+    std::copy_n(point, 3, look.target);
+    Skeleton* skeleton = GetSkeleton();
+    if (bone < 0 || !skeleton || !boneStates_)
+        return;
+    boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone));
+    GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(bone), look.start);
+    // A new target during a turn does not restart the turn's clock.
+    if (look.ease == 0.0f)
+        look.ease = kLookEase;
+}
+
+void SkeletonModel::SetHeadLookTarget(const float* point) {
+    Skeleton* skeleton = GetSkeleton();
+    SetLookTarget(skeleton ? skeleton->GetHeadBone() : -1, headLook_, point);
+}
+
+void SkeletonModel::SetSpineLookTarget(const float* point) {
+    Skeleton* skeleton = GetSkeleton();
+    SetLookTarget(skeleton ? skeleton->GetSpineBone() : -1, spineLook_, point);
+}
+
+void SkeletonModel::UpdateLookAt(float dt) {
+    Skeleton* skeleton = GetSkeleton();
+    if (!skeleton || !(GetFlags() & (kHeadLookAt | kSpineLookAt)))
+        return;
+    // The turns are measured from the sampled pose, so the tree must show it first.
+    EvaluateBones();
+    if (HasEntityFlag(kHeadLookAt))
+        LookAtBone(skeleton->GetHeadBone(), headLook_, dt, false);
+    if (HasEntityFlag(kSpineLookAt))
+        LookAtBone(skeleton->GetSpineBone(), spineLook_, dt, true);
+}
+
+void SkeletonModel::LookAtBone(std::int32_t bone, LookAt& look, float dt, bool spine) {
+    static constexpr float kTiny = 1e-6f;
+    static constexpr float kPi = 3.14159265358979f;
+    Skeleton* skeleton = GetSkeleton();
+    const Bone* b = bone >= 0 ? skeleton->GetBone(static_cast<std::uint32_t>(bone)) : nullptr;
+    BoneState* state = b ? GetBoneState(static_cast<std::uint32_t>(bone)) : nullptr;
+    if (!state || !b->GetParent())
+        return;
+    const std::int32_t head = skeleton->GetHeadBone();
+    float eyeMatrix[16];
+    GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(head >= 0 ? head : bone), eyeMatrix);
+    const float eye[3] = {rootWorld_[0], rootWorld_[1], eyeMatrix[11]};
+    float d[3];
+    for (int k = 0; k < 3; ++k) d[k] = look.target[k] - eye[k];
+    const float distance = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+
+    float world[16], inverse[16];
+    GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(bone), world);
+    std::copy_n(world, 16, inverse);
+    if (!Matrix4::Inverse(inverse))
+        return;
+
+    float turn[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float angle = 0.0f, axis[3] = {0.0f, 0.0f, 0.0f};
+    if (distance > kTiny) {
+        for (float& c : d) c /= distance;
+        if (spine) {
+            const float* node = GetWorldMatrix();
+            const float f[3] = {-node[1], -node[5], -node[9]};
+            const float cosine = std::clamp(f[0] * d[0] + f[1] * d[1] + f[2] * d[2], -1.0f, 1.0f);
+            if (cosine >= 0.0f) {
+                angle = std::min(std::acos(cosine), kPi / 3.0f);
+                const float across[3] = {f[1] * d[2] - f[2] * d[1], f[2] * d[0] - f[0] * d[2],
+                                         f[0] * d[1] - f[1] * d[0]};
+                Matrix4::RotateVector(inverse, axis, across);
+            }
+        } else {
+            float local[3];
+            Matrix4::RotateVector(inverse, local, d);
+            const float length =
+                std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
+            if (length > kTiny && local[1] >= 0.0f) {
+                angle = std::min(std::acos(std::clamp(local[1] / length, -1.0f, 1.0f)), kPi / 4.0f);
+                axis[0] = local[2];
+                axis[2] = -local[0];
+            }
+        }
+    }
+    const float axisLength = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+    if (angle > kTiny && axisLength > kTiny)
+        Quaternion::FromAngleAxis(turn, angle * 57.2957763671875f, axis);
+
+    if (look.ease != 0.0f) {
+        // Where the bone looked when the target was set, relative to where it looks now.
+        float relative[16], from[4];
+        MultiplyMatrices4(inverse, look.start, relative);
+        Matrix4::ExtractRotation(relative, from);
+        look.ease = std::max(0.0f, look.ease - dt);
+        float eased[4];
+        Quaternion::Slerp(eased, from, turn, 1.0f - look.ease / kLookEase);
+        std::copy_n(eased, 4, turn);
+    }
+    float composed[4];
+    MultiplyQuaternions(state->rotation, turn, composed);
+    std::copy_n(composed, 4, state->rotation);
 }
 
 void SkeletonModel::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) {
@@ -416,6 +530,7 @@ void SkeletonModel::Update(std::uint32_t* counter, float dt, std::uint32_t frame
         mainTime_ = length > 0.0f ? std::fmod(unclamped, length) : 0.0f;
     SetEntityFlag(kNearEnd, mainTime_ + 2.0f * dt > length);
     PlaceRoot();
+    UpdateLookAt(dt);
     EvaluateBones();
     SetStateBits(NODE_BOUNDS_DIRTY);
     Entity::Update(counter, dt, frameId);

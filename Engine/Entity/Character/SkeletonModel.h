@@ -43,6 +43,8 @@ public:
     static constexpr std::uint32_t kChannelCount = 5;
     static constexpr std::uint32_t kExtraSlotCount = 2;
     static constexpr float kDefaultBlendLength = 0.3f;
+    // Seconds a look-at takes to turn from where the bone looked to the new target.
+    static constexpr float kLookEase = 0.3f;
 
     SkeletonModel();
     ~SkeletonModel() override;
@@ -88,6 +90,19 @@ public:
     Action* GetExtraAnimation(std::uint32_t n, float* time) const;
     const float* GetRootWorldPosition() const { return rootWorld_; }
 
+    // World point the head (or the spine) turns toward while its entity flag bit is on. The
+    // bone's current world matrix is where the turn starts from.
+    void SetHeadLookTarget(const float* point);
+    void SetSpineLookTarget(const float* point);
+    const float* GetHeadLookTarget() const { return headLook_.target; }
+    const float* GetSpineLookTarget() const { return spineLook_.target; }
+    // Turns the head and the spine (as the flag bits say) toward their targets, on top of the
+    // sampled pose; evaluates the bone tree first, and the caller evaluates it again after.
+    void UpdateLookAt(float dt);
+    // Bone n's world matrix (node world x model matrix) as the bone states hold it now; the
+    // identity without a state.
+    void GetCurrentBoneWorldMatrix(std::uint32_t n, float* out);
+
     // Channel n, null for n >= 5.
     AnimationChannel* GetChannel(std::uint32_t n);
     // The number of animations the geometry lists by name; 0 without a skinned geometry.
@@ -116,6 +131,12 @@ protected:
     void EvaluateBones();
 
 private:
+    struct LookAt {
+        float target[3] = {0.0f, 0.0f, 0.0f};
+        float ease = 0.0f;
+        float start[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    };
+
     struct ExtraSlot {
         Action* action = nullptr;
         float weight = 0.0f;
@@ -140,6 +161,8 @@ private:
     void SampleMainAction();
     void CrossFadeStep(float blendTime);
     void PlaceRoot();
+    void SetLookTarget(std::int32_t bone, LookAt& look, const float* point);
+    void LookAtBone(std::int32_t bone, LookAt& look, float dt, bool spine);
 
     float mainTime_ = 0.0f;
     Action* mainAction_ = nullptr;  // counted
@@ -151,6 +174,8 @@ private:
     float blendTime_ = -1.0f;
     float previousBlendTime_ = 0.0f;
     bool holdDuringFade_ = false;
+    LookAt headLook_;
+    LookAt spineLook_;
     std::unique_ptr<BoneStateSet> boneStates_;
     std::array<AnimationChannel, kChannelCount> channels_;
     std::uint32_t overrideChannel_ = 0;

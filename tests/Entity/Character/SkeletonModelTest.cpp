@@ -266,6 +266,82 @@ TEST_F(SkeletonModelTest, ChannelsBlendByTheirLayerWeights) {
     EXPECT_EQ(model_.GetChannel(5), nullptr);
 }
 
+// The angle of the rotation that takes q0 to q1, degrees.
+float AngleBetween(const float* q0, const float* q1) {
+    const float dot = std::fabs(q0[0] * q1[0] + q0[1] * q1[1] + q0[2] * q1[2] + q0[3] * q1[3]);
+    return 2.0f * std::acos(std::min(dot, 1.0f)) * 57.29578f;
+}
+
+TEST_F(SkeletonModelTest, LookAtTurnsFromTheSampledPoseWithinItsLimits) {
+    struct Case {
+        const char* what;
+        bool spine;
+        float aside;  // degrees between the bone's forward and the target, about z
+        float wantTurn;
+    };
+    const Case cases[] = {
+        {"head, 30 degrees aside", false, 30.0f, 30.0f},
+        {"head, 60 degrees aside is held to 45", false, 60.0f, 45.0f},
+        {"head, a target behind leaves the pose", false, 180.0f, 0.0f},
+        {"spine, 40 degrees aside", true, 40.0f, 40.0f},
+        {"spine, 90 degrees aside is held to 60", true, 90.0f, 60.0f},
+    };
+    Add("still", SmallAction(1, 1.0f));
+    model_.skeleton->SetRoleBones(3, 2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestModel plain;
+        plain.actions = model_.actions;
+        plain.skeleton = model_.skeleton;
+        plain.RebuildBoneStates();
+        model_.RebuildBoneStates();
+        for (TestModel* m : {&model_, &plain}) {
+            m->SetFlags(0);
+            m->SetBlendLength(0.0f);
+            m->PlayAnimation("still", 1.0f, -1, 0);
+        }
+        const std::uint32_t bone = c.spine ? 2 : 3;
+        float head[16];
+        // Setting a target (without the flag bit, so nothing turns) has the head evaluated.
+        const float anywhere[3] = {0.0f, 0.0f, 0.0f};
+        plain.SetHeadLookTarget(anywhere);
+        plain.Update(nullptr, 0.1f, ++frame_);
+        plain.GetCurrentBoneWorldMatrix(3, head);
+        // The head looks along its y axis; the spine along the node's -y.
+        float forward[3] = {head[1], head[5], 0.0f};
+        if (c.spine) {
+            forward[0] = 0.0f;
+            forward[1] = -1.0f;
+        }
+        const float a = c.aside / 57.29578f;
+        const float* root = plain.GetRootWorldPosition();
+        const float target[3] = {
+            root[0] + 10.0f * (forward[0] * std::cos(a) - forward[1] * std::sin(a)),
+            root[1] + 10.0f * (forward[0] * std::sin(a) + forward[1] * std::cos(a)), head[11]};
+        Step(0.1f);
+        model_.SetFlags(model_.GetFlags() |
+                        (c.spine ? SkeletonModel::kSpineLookAt : SkeletonModel::kHeadLookAt));
+        if (c.spine)
+            model_.SetSpineLookTarget(target);
+        else
+            model_.SetHeadLookTarget(target);
+        float turn = 0.0f;
+        for (int k = 0; k < 6; ++k) {
+            Step(0.1f);
+            plain.Update(nullptr, 0.1f, frame_);
+            const float now = AngleBetween(model_.GetBoneState(bone)->rotation,
+                                           plain.GetBoneState(bone)->rotation);
+            EXPECT_LE(now, (c.spine ? 60.0f : 45.0f) + 0.5f) << k;
+            // The turn eases out of where the bone looked when the target was set.
+            EXPECT_GE(now, turn - 0.01f) << k;
+            if (k == 5)
+                EXPECT_NEAR(now, turn, 0.01f) << "the turn has settled";
+            turn = now;
+        }
+        EXPECT_NEAR(turn, c.wantTurn, 0.5f);
+    }
+}
+
 TEST_F(SkeletonModelTest, TheFactoryResetRestoresTheConstructedPlayback) {
     model_.SetBlendLength(0.0f);
     model_.PlayAnimation("one", 1.0f, -1, 0);
