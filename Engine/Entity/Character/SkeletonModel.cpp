@@ -390,7 +390,12 @@ void SkeletonModel::SetLookTarget(std::int32_t bone, LookAt& look, const float* 
     Skeleton* skeleton = GetSkeleton();
     if (bone < 0 || !skeleton || !boneStates_)
         return;
-    boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone));
+    // A bone nobody needed until now holds stale matrices: evaluate before taking the start.
+    const BoneState* state = GetBoneState(static_cast<std::uint32_t>(bone));
+    if (state && !state->IsNeeded()) {
+        boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone));
+        EvaluateBones();
+    }
     GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(bone), look.start);
     // A new target during a turn does not restart the turn's clock.
     if (look.ease == 0.0f)
