@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <map>
 #include <vector>
 
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/TiXmlDocument.h"
 #include "Entity/Character/Action.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
@@ -38,7 +41,100 @@ void SetPose(BoneState& state, const float* position, const float* rotation) {
     std::copy_n(rotation, 4, state.rotation);
 }
 
+struct BoneScaleInfo {
+    std::string name;
+    float scale[3] = {1.0f, 1.0f, 1.0f};  // the file's order
+};
+
+std::map<std::string, std::vector<BoneScaleInfo>>& BoneScalePresets() {
+    static std::map<std::string, std::vector<BoneScaleInfo>> presets;
+    return presets;
+}
+
+bool globalBoneScale = false;
+
 }  // namespace
+
+bool SkeletonModel::LoadBoneScalePreset(const std::string& path) {
+    auto& presets = BoneScalePresets();
+    if (presets.count(path))
+        return true;
+    TiXmlDocument document;
+    if (!document.LoadFile(path.c_str()))
+        return false;
+    std::vector<BoneScaleInfo> entries;
+    // One record carries over, so a number that cannot be read keeps the previous entry's.
+    BoneScaleInfo record;
+    if (const XmlNode* root = document.first_node("ScaleBoneRoot"))
+        for (const XmlNode* info = root->first_node("BoneInfo"); info;
+             info = info->next_sibling("BoneInfo")) {
+            const XmlAttribute* name = info->first_attribute("name");
+            record.name = name ? name->value() : "";
+            if (const XmlAttribute* scale = info->first_attribute("scale"))
+                std::sscanf(scale->value(), "%f,%f,%f", &record.scale[0], &record.scale[1],
+                            &record.scale[2]);
+            entries.push_back(record);
+        }
+    presets.emplace(path, std::move(entries));
+    return true;
+}
+
+void SkeletonModel::ClearBoneScalePresets() {
+    BoneScalePresets().clear();
+}
+void SkeletonModel::SetGlobalBoneScale(bool on) {
+    globalBoneScale = on;
+}
+bool SkeletonModel::IsGlobalBoneScale() {
+    return globalBoneScale;
+}
+
+bool SkeletonModel::ApplyBoneScalePreset(const std::string& name) {
+    auto& presets = BoneScalePresets();
+    if (!presets.count(name) && !LoadBoneScalePreset(name))
+        return false;
+    const auto it = presets.find(name);
+    if (it == presets.end() || it->second.empty())
+        return false;
+    for (const BoneScaleInfo& entry : it->second)
+        ApplyBoneScale(entry.name, entry.scale[0], entry.scale[1], entry.scale[2]);
+    presetName_ = name;
+    return true;
+}
+
+void SkeletonModel::ApplyBoneScale(const std::string& bone, float first, float second,
+                                   float third) {
+    Skeleton* skeleton = GetSkeleton();
+    const std::int32_t index = skeleton ? skeleton->GetBoneIndex(bone) : -1;
+    BoneState* state = index >= 0 ? GetBoneState(static_cast<std::uint32_t>(index)) : nullptr;
+    if (!state)
+        return;
+    const std::int32_t* axes = skeleton->GetBone(static_cast<std::uint32_t>(index))->GetAxes();
+    if (axes[0] < 0 || axes[1] < 0 || axes[2] < 0 || axes[0] > 2 || axes[1] > 2 || axes[2] > 2)
+        return;
+    const float values[3] = {third, first, second};
+    for (int k = 0; k < 3; ++k) {
+        float* row = state->scaleMatrix + 4 * axes[k];
+        for (int c = 0; c < 3; ++c) row[c] = c == axes[k] ? values[k] : 0.0f;
+    }
+}
+
+void SkeletonModel::GetBoneScale(std::uint32_t n, float* x, float* y, float* z) {
+    float scale[3] = {1.0f, 1.0f, 1.0f};
+    if (globalBoneScale || boneScale_)
+        if (const BoneState* state = GetBoneState(n))
+            Matrix4::ExtractScale(state->skinMatrix, scale);
+    *x = scale[0];
+    *y = scale[1];
+    *z = scale[2];
+}
+
+void SkeletonModel::ResetBoneMatrices() {
+    if (boneStates_)
+        boneStates_->ResetBoneMatrices();
+    presetName_.clear();
+    boneScale_ = false;
+}
 
 SkeletonModel::SkeletonModel() {
     for (AnimationChannel& channel : channels_) channel.SetOwner(this);
@@ -65,6 +161,8 @@ void SkeletonModel::Reset() {
     blendTime_ = -1.0f;
     previousBlendTime_ = 0.0f;
     holdDuringFade_ = false;
+    boneScale_ = false;
+    presetName_.clear();
     headLook_ = LookAt{};
     spineLook_ = LookAt{};
     for (AnimationChannel& channel : channels_) {

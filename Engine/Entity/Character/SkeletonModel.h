@@ -103,6 +103,29 @@ public:
     // identity without a state.
     void GetCurrentBoneWorldMatrix(std::uint32_t n, float* out);
 
+    // Bone-scale presets, shared by every model for the life of the process: a path read once
+    // (true when it is known or was read; an unreadable file stores nothing).
+    static bool LoadBoneScalePreset(const std::string& path);
+    static void ClearBoneScalePresets();
+    // The process-wide bone-scale switch (off at start).
+    static void SetGlobalBoneScale(bool on);
+    static bool IsGlobalBoneScale();
+    // Every entry of the preset (read now when new) scales its bone; false when the preset
+    // cannot be read or has no entries.
+    using Entity::ApplyBoneScalePreset;
+    bool ApplyBoneScalePreset(const std::string& name);
+    const std::string& GetBoneScalePresetName() const { return presetName_; }
+    // Scales the bone by third along its length axis, first and second across it (its cross
+    // axes 1 and 2); nothing for an unknown bone or one without axes.
+    void ApplyBoneScale(const std::string& bone, float first, float second, float third);
+    // The scale of bone n's skin matrix while bone scaling is on (process-wide or for this
+    // model), else 1, 1, 1.
+    void GetBoneScale(std::uint32_t n, float* x, float* y, float* z);
+    // Every scale matrix back to identity; no preset, bone scaling off for this model.
+    void ResetBoneMatrices() override;
+    void SetBoneScaleEnabled(std::uint32_t on) override { boneScale_ = on != 0; }
+    bool IsBoneScaleEnabled() const { return boneScale_; }
+
     // Channel n, null for n >= 5.
     AnimationChannel* GetChannel(std::uint32_t n);
     // The number of animations the geometry lists by name; 0 without a skinned geometry.
@@ -178,6 +201,8 @@ private:
     LookAt spineLook_;
     std::unique_ptr<BoneStateSet> boneStates_;
     std::array<AnimationChannel, kChannelCount> channels_;
+    bool boneScale_ = false;
+    std::string presetName_;
     std::uint32_t overrideChannel_ = 0;
     std::uint32_t hostWord_ = 0;
 };

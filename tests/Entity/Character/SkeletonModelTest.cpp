@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <string>
@@ -7,9 +8,11 @@
 #include "ActionFixture.h"
 #include "Core/GlobalConfigManager.h"
 #include "Entity/Character/AnimationChannel.h"
+#include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/AnimationTrack.h"
+#include "modelgen/BoneScaleFiles.h"
 
 namespace {
 
@@ -340,6 +343,61 @@ TEST_F(SkeletonModelTest, LookAtTurnsFromTheSampledPoseWithinItsLimits) {
         }
         EXPECT_NEAR(turn, c.wantTurn, 0.5f);
     }
+}
+
+class BoneScalePreset : public SkeletonModelTest {
+protected:
+    ~BoneScalePreset() override { SkeletonModel::ClearBoneScalePresets(); }
+
+    std::string Preset(const std::string& file, const std::vector<mg::BoneScaleEntry>& entries,
+                       bool withRoot = true) {
+        const std::string text = mg::WriteBoneScalePreset(entries, withRoot);
+        return WriteFile(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+    // The diagonal of bone n's scale matrix.
+    std::array<float, 3> Diagonal(std::uint32_t n) const {
+        const float* m = model_.GetBoneState(n)->scaleMatrix;
+        return {m[0], m[5], m[10]};
+    }
+};
+
+TEST_F(BoneScalePreset, TheThirdNumberScalesAlongTheBoneAndTheOthersAcrossIt) {
+    // Length axis y, cross axes x then z.
+    model_.skeleton->GetBone(3)->SetAxes(1, 0, 2);
+    const std::string path =
+        Preset("boy.xml", {{"Bip01 Head", "2,3,4"}, {"Nobody", "5,5,5"}, {"", "6,6,6"}});
+    ASSERT_TRUE(model_.ApplyBoneScalePreset(path));
+    EXPECT_EQ(Diagonal(3), (std::array<float, 3>{2, 4, 3}));
+    EXPECT_EQ(model_.GetBoneScalePresetName(), path);
+    model_.ResetBoneMatrices();
+    EXPECT_EQ(Diagonal(3), (std::array<float, 3>{1, 1, 1}));
+    EXPECT_EQ(model_.GetBoneScalePresetName(), "");
+}
+
+TEST_F(BoneScalePreset, PresetsAreReadOnceAndEmptyOnesApplyNothing) {
+    model_.skeleton->GetBone(3)->SetAxes(1, 0, 2);
+    const std::string path = Preset("once.xml", {{"Bip01 Head", "2,3,4"}});
+    ASSERT_TRUE(SkeletonModel::LoadBoneScalePreset(path));
+    Preset("once.xml", {{"Bip01 Head", "7,7,7"}});
+    ASSERT_TRUE(model_.ApplyBoneScalePreset(path));
+    EXPECT_EQ(Diagonal(3), (std::array<float, 3>{2, 4, 3})) << "the file is read once";
+
+    const std::string rootless = Preset("rootless.xml", {{"Bip01 Head", "2,3,4"}}, false);
+    EXPECT_TRUE(SkeletonModel::LoadBoneScalePreset(rootless));
+    EXPECT_FALSE(model_.ApplyBoneScalePreset(rootless));
+    EXPECT_FALSE(model_.ApplyBoneScalePreset("missing.xml"));
+    EXPECT_FALSE(SkeletonModel::LoadBoneScalePreset("missing.xml"));
+}
+
+TEST_F(BoneScalePreset, AnUnreadableNumberKeepsThePreviousEntrysValue) {
+    model_.skeleton->GetBone(2)->SetAxes(1, 0, 2);
+    model_.skeleton->GetBone(3)->SetAxes(1, 0, 2);
+    const std::string path =
+        Preset("partial.xml", {{"Bip01 Spine", "2,3,4"}, {"Bip01 Head", "5,x,6"}});
+    ASSERT_TRUE(model_.ApplyBoneScalePreset(path));
+    EXPECT_EQ(Diagonal(2), (std::array<float, 3>{2, 4, 3}));
+    // "5,x,6" reads the 5 only: the second and third stay 3 and 4.
+    EXPECT_EQ(Diagonal(3), (std::array<float, 3>{5, 4, 3}));
 }
 
 TEST_F(SkeletonModelTest, TheFactoryResetRestoresTheConstructedPlayback) {
