@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <vector>
 
@@ -18,7 +19,11 @@
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Math/MathUtil.h"
+#include "Math/BoundCapsule.h"
+#include "Math/BoundSphere.h"
 #include "Math/Matrix4.h"
+#include "Physics/PhxEntity.h"
+#include "Physics/PhysicsWorld.h"
 #include "Math/Quaternion.h"
 
 namespace Zel {
@@ -52,6 +57,28 @@ std::map<std::string, std::vector<BoneScaleInfo>>& BoneScalePresets() {
 }
 
 bool globalBoneScale = false;
+
+// Models take the collision groups 1 to 30 in turn, then 0 and on again.
+std::uint32_t nextCollisionGroup = 1;
+
+std::uint32_t TakeCollisionGroup() {
+    const std::uint32_t group = nextCollisionGroup;
+    nextCollisionGroup = nextCollisionGroup + 1 >= 31 ? 0 : nextCollisionGroup + 1;
+    return group;
+}
+
+constexpr std::uint32_t kPhysicsSwitch = 79;
+
+// Sixteen numbers listed column by column into an engine (row-major) matrix.
+bool ParseLocalMatrix(const char* text, float* out) {
+    float v[16];
+    if (std::sscanf(text, "%f %f %f %f %f %f %f %f %f %f %f %f %f %f %f %f", &v[0], &v[1], &v[2],
+                    &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13],
+                    &v[14], &v[15]) != 16)
+        return false;
+    for (int n = 0; n < 16; ++n) out[4 * (n % 4) + n / 4] = v[n];
+    return true;
+}
 
 }  // namespace
 
@@ -136,7 +163,101 @@ void SkeletonModel::ResetBoneMatrices() {
     boneScale_ = false;
 }
 
-SkeletonModel::SkeletonModel() {
+bool SkeletonModel::LoadBoneBounds(const std::string& path) {
+    Skeleton* skeleton = GetSkeleton();
+    PhysicsWorld* physics = Globals::Find(&Globals::GetPhysicsWorld);
+    PhxScene* scene = physics ? physics->GetScene() : nullptr;
+    if (!skeleton || !scene || !boneStates_)
+        return false;
+    TiXmlDocument document;
+    if (!document.LoadFile(path.c_str()))
+        return false;
+    const XmlNode* root = document.first_node("Root");
+    const XmlNode* bounds = root ? root->first_node("Bounds") : nullptr;
+    if (!bounds)
+        return false;
+    for (const XmlNode* entry = bounds->first_node("Entry"); entry;
+         entry = entry->next_sibling("Entry")) {
+        const XmlAttribute* type = entry->first_attribute("Type");
+        const XmlAttribute* name = entry->first_attribute("Name");
+        const XmlAttribute* parent = entry->first_attribute("ParentName");
+        const XmlAttribute* radius = entry->first_attribute("Radius");
+        const XmlNode* local = entry->first_node("LocalTM");
+        if (!type || !name || !parent || !radius || !local || !*local->value())
+            continue;
+        const std::string kind = type->value();
+        const bool capsule = kind == "CAPSULE";
+        if (!capsule && kind != "SPHERE")
+            continue;
+        const XmlAttribute* height = entry->first_attribute("Height");
+        Bone* bone = skeleton->FindBone(parent->value());
+        float matrix[16];
+        if ((capsule && !height) || !bone || !ParseLocalMatrix(local->value(), matrix))
+            continue;
+        const float r = static_cast<float>(std::atof(radius->value()));
+        BoundBase* shape = nullptr;
+        float params[3] = {r, r, r};
+        if (capsule) {
+            BoundCapsule* c = AcquireBoundCapsule();
+            if (c) {
+                params[1] = static_cast<float>(std::atof(height->value()));
+                c->SetRadius(r);
+                c->SetHeight(params[1]);
+            }
+            shape = c;
+        } else if (BoundSphere* sphere = AcquireBoundSphere()) {
+            sphere->SetRadius(r);
+            shape = sphere;
+        }
+        if (!shape)
+            continue;
+        shape->SetParentBone(bone);
+        shape->SetName(name->value());
+        // Both kinds hang at their local matrix as read; the shape is not moved twice.
+        shape->SetLocalTransform(matrix);
+        shape->SetPhysicsScene(scene);
+        if (!shape->Setup(params) || !shape->GetPhysicsBody()) {
+            shape->Recycle();
+            continue;
+        }
+        PhxEntity* body = shape->GetPhysicsBody();
+        body->SetGravityEnabled(false);
+        body->SetKinematic(true);
+        body->SetGroup(static_cast<std::int32_t>(collisionGroup_));
+        boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone->GetIndex()));
+        boneBounds_.push_back(shape);
+    }
+    return true;
+}
+
+void SkeletonModel::UpdateBoneBounds() {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (!config || config->GetValue(kPhysicsSwitch) != 1)
+        return;
+    for (BoundBase* shape : boneBounds_) {
+        PhxEntity* body = shape->GetPhysicsBody();
+        const Bone* bone = shape->GetParentBone();
+        if (!body || !bone || bone->GetIndex() < 0)
+            continue;
+        float world[16], pose[16];
+        GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(bone->GetIndex()), world);
+        MultiplyMatrices4(world, shape->GetLocalTransform(), pose);
+        body->SetPose(pose);
+    }
+}
+
+void SkeletonModel::SetBoneBoundsSleeping(bool sleeping) {
+    for (BoundBase* shape : boneBounds_)
+        if (PhxEntity* body = shape->GetPhysicsBody())
+            body->SetSleeping(sleeping);
+}
+
+void SkeletonModel::ReleaseBoneBounds() {
+    for (BoundBase* shape : boneBounds_) shape->Recycle();
+    boneBounds_.clear();
+}
+
+SkeletonModel::SkeletonModel() : collisionGroup_(TakeCollisionGroup()) {
     for (AnimationChannel& channel : channels_) channel.SetOwner(this);
 }
 
@@ -146,6 +267,7 @@ SkeletonModel::~SkeletonModel() {
 
 void SkeletonModel::Reset() {
     Entity::Reset();
+    ReleaseBoneBounds();
     SetMainAction(nullptr);
     for (ExtraSlot& slot : extra_) {
         SetSlotAction(slot, nullptr);
@@ -459,6 +581,7 @@ void SkeletonModel::CrossFadeStep(float blendTime) {
     PlaceRoot();
     UpdateLookAt(blendTime - previousBlendTime_);
     EvaluateBones();
+    UpdateBoneBounds();
     previousBlendTime_ = blendTime;
 }
 
@@ -635,6 +758,7 @@ void SkeletonModel::Update(std::uint32_t* counter, float dt, std::uint32_t frame
     PlaceRoot();
     UpdateLookAt(dt);
     EvaluateBones();
+    UpdateBoneBounds();
     SetStateBits(NODE_BOUNDS_DIRTY);
     Entity::Update(counter, dt, frameId);
 }

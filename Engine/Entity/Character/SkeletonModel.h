@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Entity/Character/ActionOwner.h"
 #include "Entity/Character/ActionSampler.h"
@@ -21,6 +22,7 @@
 namespace Zel {
 
 class Action;
+class BoundBase;
 class BoneState;
 class Skeleton;
 
@@ -126,6 +128,18 @@ public:
     void SetBoneScaleEnabled(std::uint32_t on) override { boneScale_ = on != 0; }
     bool IsBoneScaleEnabled() const { return boneScale_; }
 
+    // Collision shapes hung on bones, each a kinematic body without gravity in the physics
+    // world's current scene, in the model's collision group. Reads the bounds file ("Root",
+    // "Bounds", "Entry"); false without a skeleton, a physics scene or a readable file. Entries
+    // that are incomplete, of another type or on an unknown bone are skipped.
+    bool LoadBoneBounds(const std::string& path);
+    // While physics runs (global switch 79 at 1), every body takes its bone's world matrix times
+    // the shape's local matrix as its pose.
+    void UpdateBoneBounds();
+    void SetBoneBoundsSleeping(bool sleeping);
+    const std::vector<BoundBase*>& GetBoneBounds() const { return boneBounds_; }
+    std::uint32_t GetCollisionGroup() const { return collisionGroup_; }
+
     // Channel n, null for n >= 5.
     AnimationChannel* GetChannel(std::uint32_t n);
     // The number of animations the geometry lists by name; 0 without a skinned geometry.
@@ -201,6 +215,10 @@ private:
     LookAt spineLook_;
     std::unique_ptr<BoneStateSet> boneStates_;
     std::array<AnimationChannel, kChannelCount> channels_;
+    void ReleaseBoneBounds();
+
+    std::vector<BoundBase*> boneBounds_;
+    std::uint32_t collisionGroup_;
     bool boneScale_ = false;
     std::string presetName_;
     std::uint32_t overrideChannel_ = 0;

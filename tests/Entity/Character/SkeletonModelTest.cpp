@@ -12,6 +12,11 @@
 #include "Entity/Character/BoneState.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/TransformMath.h"
+#include "Math/BoundBase.h"
+#include "Physics/PhxEntity.h"
+#include "Physics/PhysicsSdk.h"
+#include "modelgen/BoneBoundsFiles.h"
 #include "modelgen/BoneScaleFiles.h"
 
 namespace {
@@ -398,6 +403,66 @@ TEST_F(BoneScalePreset, AnUnreadableNumberKeepsThePreviousEntrysValue) {
     EXPECT_EQ(Diagonal(2), (std::array<float, 3>{2, 4, 3}));
     // "5,x,6" reads the 5 only: the second and third stay 3 and 4.
     EXPECT_EQ(Diagonal(3), (std::array<float, 3>{5, 4, 3}));
+}
+
+class BoneBounds : public SkeletonModelTest {
+protected:
+    void SetUp() override {
+        SkeletonModelTest::SetUp();
+        Zel::SetPhysicsRuntimeMissing(false);
+        ASSERT_TRUE(Zel::LoadPhysicsSDK());
+        G()->GetConfigManager()->SetValue(79, 1);
+    }
+    void TearDown() override {
+        model_.Reset();
+        SkeletonModelTest::TearDown();
+    }
+    std::string Bounds(const std::string& file, const std::vector<mg::BoneBoundEntry>& entries) {
+        const std::string text = mg::WriteBoneBounds(entries);
+        return WriteFile(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
+};
+
+TEST_F(BoneBounds, ShapesFollowTheirBonesAtTheirLocalMatrix) {
+    std::array<float, 16> moved = {1, 0, 0, 1, 0, 1, 0, 2, 0, 0, 1, 3, 0, 0, 0, 1};
+    mg::BoneBoundEntry sphere{"SPHERE", "ball", "Bip01 Head", 0.5f, 1.0f, moved};
+    mg::BoneBoundEntry capsule{"CAPSULE", "arm", "Bip01 Spine", 0.25f, 2.0f, moved};
+    mg::BoneBoundEntry box{"BOX", "box", "Bip01 Head"};
+    mg::BoneBoundEntry lost{"SPHERE", "lost", "Nobody"};
+    mg::BoneBoundEntry orphan{"SPHERE", "orphan", ""};
+    mg::BoneBoundEntry bare{"SPHERE", "bare", "Bip01 Head"};
+    bare.withLocal = false;
+    const std::string path = Bounds("bounds.xml", {sphere, box, capsule, lost, orphan, bare});
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("walk", 1.0f, -1, 0);
+    ASSERT_TRUE(model_.LoadBoneBounds(path));
+    ASSERT_EQ(model_.GetBoneBounds().size(), 2u) << "only the sphere and the capsule";
+
+    Step(0.3f);
+    const std::uint32_t bones[2] = {3, 2};
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        const Zel::BoundBase* shape = model_.GetBoneBounds()[k];
+        Zel::PhxEntity* body = shape->GetPhysicsBody();
+        ASSERT_NE(body, nullptr);
+        EXPECT_TRUE(body->IsKinematic());
+        EXPECT_FALSE(body->IsGravityEnabled());
+        EXPECT_EQ(body->GetGroup(), static_cast<std::int32_t>(model_.GetCollisionGroup()));
+        float world[16], want[16];
+        model_.GetCurrentBoneWorldMatrix(bones[k], world);
+        Zel::MultiplyMatrices4(world, moved.data(), want);
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(body->GetPose()[i], want[i], kNear) << i;
+    }
+
+    // With physics off the bodies stay where they were.
+    float before[16];
+    std::copy_n(model_.GetBoneBounds()[0]->GetPhysicsBody()->GetPose(), 16, before);
+    G()->GetConfigManager()->SetValue(79, 0);
+    Step(0.3f);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(model_.GetBoneBounds()[0]->GetPhysicsBody()->GetPose()[i], before[i]);
+
+    EXPECT_FALSE(model_.LoadBoneBounds("missing.xml"));
 }
 
 TEST_F(SkeletonModelTest, TheFactoryResetRestoresTheConstructedPlayback) {
