@@ -597,6 +597,13 @@ void SkeletonModel::PlaceRoot() {
     for (int k = 0; k < 3; ++k) rootWorld_[k] = GetPosition()[k] + turned[k];
 }
 
+const float* SkeletonModel::GetBoneWorldMatrix(std::uint32_t n) {
+    Skeleton* skeleton = GetSkeleton();
+    if (!skeleton || !boneStates_)
+        return kIdentityMatrix;
+    return boneStates_->GetBoneWorldMatrix(*skeleton, n, frameId_, GetWorldMatrix());
+}
+
 void SkeletonModel::GetCurrentBoneWorldMatrix(std::uint32_t n, float* out) {
     const BoneState* state = GetBoneState(n);
     if (!state) {
@@ -714,6 +721,7 @@ void SkeletonModel::LookAtBone(std::int32_t bone, LookAt& look, float dt, bool s
 
 void SkeletonModel::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) {
     dt = std::max(dt, 0.0f);
+    frameId_ = frameId;
     if (!IsGlobalSwitchOn(kUpdateActionsSwitch)) {
         Entity::Update(counter, dt, frameId);
         return;

@@ -101,6 +101,9 @@ public:
     // Turns the head and the spine (as the flag bits say) toward their targets, on top of the
     // sampled pose; evaluates the bone tree first, and the caller evaluates it again after.
     void UpdateLookAt(float dt);
+    // Bone n's world matrix, made at most once per frame (the frame of the last Update); a bone
+    // nobody needed is evaluated from the next frame on. The identity out of range.
+    const float* GetBoneWorldMatrix(std::uint32_t n);
     // Bone n's world matrix (node world x model matrix) as the bone states hold it now; the
     // identity without a state.
     void GetCurrentBoneWorldMatrix(std::uint32_t n, float* out);
@@ -221,6 +224,7 @@ private:
     std::uint32_t collisionGroup_;
     bool boneScale_ = false;
     std::string presetName_;
+    std::uint32_t frameId_ = 0;
     std::uint32_t overrideChannel_ = 0;
     std::uint32_t hostWord_ = 0;
 };

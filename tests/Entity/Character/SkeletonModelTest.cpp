@@ -454,6 +454,12 @@ TEST_F(BoneBounds, ShapesFollowTheirBonesAtTheirLocalMatrix) {
         for (int i = 0; i < 16; ++i) EXPECT_NEAR(body->GetPose()[i], want[i], kNear) << i;
     }
 
+    // The per-frame world matrix the host asks for is the one the bodies follow.
+    float head[16];
+    model_.GetCurrentBoneWorldMatrix(3, head);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(model_.GetBoneWorldMatrix(3)[i], head[i], kNear);
+    EXPECT_EQ(model_.GetBoneWorldMatrix(99)[0], 1.0f);
+
     // With physics off the bodies stay where they were.
     float before[16];
     std::copy_n(model_.GetBoneBounds()[0]->GetPhysicsBody()->GetPose(), 16, before);
