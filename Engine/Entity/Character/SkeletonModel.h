@@ -1,15 +1,232 @@
-// A skinned, animated entity. Pooled in its factory in Globals.
+// A skinned, animated entity: plays one main action and two layered extra actions, cross-fades
+// between actions, places its root and evaluates its bone tree every frame. Its five animation
+// channels are driven by actors instead of the model's own playback; SampleFromChannels blends
+// them into the bone states. Pooled in its factory in Globals.
+//
+// Threads: the main thread (or a loading task in lock-step with it).
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Entity/Character/ActionOwner.h"
+#include "Entity/Character/ActionSampler.h"
+#include "Entity/Character/AnimationChannel.h"
+#include "Entity/Character/BoneStateSet.h"
 #include "Entity/Scene/Entity.h"
 
 namespace Zel {
 
-class SkeletonModel : public Entity {
+class Action;
+class BoundBase;
+class BoneState;
+class Skeleton;
+
+class SkeletonModel : public Entity, public ActionOwner {
 public:
-    SkeletonModel() = default;
-    ~SkeletonModel() override = default;
+    // Bits of the entity flag word.
+    static constexpr std::uint32_t kHeadLookAt = 0x1;
+    static constexpr std::uint32_t kSpineLookAt = 0x2;
+    static constexpr std::uint32_t kCrossFading = 0x4;
+    static constexpr std::uint32_t kPlaying = 0x8;
+    static constexpr std::uint32_t kNearEnd = 0x10;
+    // Bits of an extra slot's flags.
+    static constexpr std::uint32_t kSlotLoop = 0x2;
+    static constexpr std::uint32_t kSlotFadeAtEnd = 0x4;
+    // Bits of the layer flags.
+    static constexpr std::uint32_t kLayerLowerBody = 0x1;
+    static constexpr std::uint32_t kLayerChanged = 0x8;
+    // The global switch that lets models play their actions.
+    static constexpr std::uint32_t kUpdateActionsSwitch = 27;
+    static constexpr std::uint32_t kChannelCount = 5;
+    static constexpr std::uint32_t kExtraSlotCount = 2;
+    static constexpr float kDefaultBlendLength = 0.3f;
+    // Seconds a look-at takes to turn from where the bone looked to the new target.
+    static constexpr float kLookEase = 0.3f;
+
+    SkeletonModel();
+    ~SkeletonModel() override;
     ZEL_CLASS_ID(SkeletonModel)
+
+    // Back to the constructed playback state: no actions, times, weights and flags 0, blend
+    // length 0.3 and no fade running, channels bound to the model again, no bone states.
+    void Reset() override;
+
+    void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
+    // The entity's parts, then fresh bone states, the geometry's first animation playing from
+    // time 0, and the bones of every skin's palette marked for evaluation.
+    bool BuildFromGeometry() override;
+
+    // Gives back the bone states and takes one per bone of the skeleton (bind pose).
+    virtual void RebuildBoneStates();
+    virtual void PlayAnimationByIndex(std::uint32_t index, float weight, std::int32_t slot,
+                                      std::uint32_t flags);
+    // Slot -1 (or any negative slot) is the main action, 0 and 1 the extra slots; an empty name
+    // stops the slot. A name the model does not have plays its first animation.
+    virtual void PlayAnimation(const std::string& name, float weight, std::int32_t slot,
+                               std::uint32_t flags);
+    // The geometry's animation of the name, else its first; null without a skinned geometry.
+    virtual Action* GetAnimation(const std::string& name);
+
+    // ActionOwner.
+    Action* FindAction(std::string_view name) override { return GetAnimation(std::string(name)); }
+    Action* FindTreeAction(std::string_view) override { return nullptr; }
+    // The skinned geometry's skeleton; null without one.
+    Skeleton* GetSkeleton() override;
+    std::uint8_t GetFigure() const override { return 0; }
+    bool IsNewActor() const override { return false; }
+
+    Action* GetMainAction() const { return mainAction_; }
+    float GetMainTime() const { return mainTime_; }
+    void SetMainTime(float t) { mainTime_ = t; }
+    float GetBlendLength() const { return blendLength_; }
+    void SetBlendLength(float seconds) { blendLength_ = seconds; }
+    float GetBlendTime() const { return blendTime_; }
+    void SetHoldDuringFade(bool on) { holdDuringFade_ = on; }
+    std::uint32_t GetLayerFlags() const { return layerFlags_; }
+    // Slot n's action and time; null and 0 for n out of range.
+    Action* GetExtraAnimation(std::uint32_t n, float* time) const;
+    const float* GetRootWorldPosition() const { return rootWorld_; }
+
+    // World point the head (or the spine) turns toward while its entity flag bit is on. The
+    // bone's current world matrix is where the turn starts from.
+    void SetHeadLookTarget(const float* point);
+    void SetSpineLookTarget(const float* point);
+    const float* GetHeadLookTarget() const { return headLook_.target; }
+    const float* GetSpineLookTarget() const { return spineLook_.target; }
+    // Turns the head and the spine (as the flag bits say) toward their targets, on top of the
+    // sampled pose; evaluates the bone tree first, and the caller evaluates it again after.
+    void UpdateLookAt(float dt);
+    // Bone n's world matrix, made at most once per frame (the frame of the last Update); a bone
+    // nobody needed is evaluated from the next frame on. The identity out of range.
+    const float* GetBoneWorldMatrix(std::uint32_t n);
+    // Bone n's world matrix (node world x model matrix) as the bone states hold it now; the
+    // identity without a state.
+    void GetCurrentBoneWorldMatrix(std::uint32_t n, float* out);
+
+    // Bone-scale presets, shared by every model for the life of the process: a path read once
+    // (true when it is known or was read; an unreadable file stores nothing).
+    static bool LoadBoneScalePreset(const std::string& path);
+    static void ClearBoneScalePresets();
+    // The process-wide bone-scale switch (off at start).
+    static void SetGlobalBoneScale(bool on);
+    static bool IsGlobalBoneScale();
+    // Every entry of the preset (read now when new) scales its bone; false when the preset
+    // cannot be read or has no entries.
+    using Entity::ApplyBoneScalePreset;
+    bool ApplyBoneScalePreset(const std::string& name);
+    const std::string& GetBoneScalePresetName() const { return presetName_; }
+    // Scales the bone by third along its length axis, first and second across it (its cross
+    // axes 1 and 2); nothing for an unknown bone or one without axes.
+    void ApplyBoneScale(const std::string& bone, float first, float second, float third);
+    // The scale of bone n's skin matrix while bone scaling is on (process-wide or for this
+    // model), else 1, 1, 1.
+    void GetBoneScale(std::uint32_t n, float* x, float* y, float* z);
+    // Every scale matrix back to identity; no preset, bone scaling off for this model.
+    void ResetBoneMatrices() override;
+    void SetBoneScaleEnabled(std::uint32_t on) override { boneScale_ = on != 0; }
+    bool IsBoneScaleEnabled() const { return boneScale_; }
+
+    // Collision shapes hung on bones, each a kinematic body without gravity in the physics
+    // world's current scene, in the model's collision group. Reads the bounds file ("Root",
+    // "Bounds", "Entry"); false without a skeleton, a physics scene or a readable file. Entries
+    // that are incomplete, of another type or on an unknown bone are skipped.
+    bool LoadBoneBounds(const std::string& path);
+    // While physics runs (global switch 79 at 1), every body takes its bone's world matrix times
+    // the shape's local matrix as its pose.
+    void UpdateBoneBounds();
+    void SetBoneBoundsSleeping(bool sleeping);
+    const std::vector<BoundBase*>& GetBoneBounds() const { return boneBounds_; }
+    std::uint32_t GetCollisionGroup() const { return collisionGroup_; }
+
+    // Channel n, null for n >= 5.
+    AnimationChannel* GetChannel(std::uint32_t n);
+    // The number of animations the geometry lists by name; 0 without a skinned geometry.
+    std::uint32_t CountAnimations() const;
+    // Resets the five channels; the main action becomes the geometry's first animation.
+    void ResetAnimation();
+
+    // Resets all five channels.
+    void GetChannels();
+    // Only channel n (when below 5) overrides the channels before it.
+    void SetOverrideChannel(std::uint32_t n);
+    std::uint32_t GetOverrideChannel() const { return overrideChannel_; }
+    void SetHostWord(std::uint32_t word) { hostWord_ = word; }
+    std::uint32_t GetHostWord() const { return hostWord_; }
+    // Blends the five channels' samples into the bone states by their layer weights.
+    void SampleFromChannels();
+
+    std::uint32_t GetBoneStateCount() const { return boneStates_ ? boneStates_->GetCount() : 0; }
+    // Bone state n, null out of range.
+    BoneState* GetBoneState(std::uint32_t n) const {
+        return boneStates_ ? boneStates_->GetBoneState(n) : nullptr;
+    }
+
+protected:
+    // Evaluates the bone tree from the root with the identity matrix, bone scale off.
+    void EvaluateBones();
+
+private:
+    struct LookAt {
+        float target[3] = {0.0f, 0.0f, 0.0f};
+        float ease = 0.0f;
+        float start[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    };
+
+    struct ExtraSlot {
+        Action* action = nullptr;
+        float weight = 0.0f;
+        float time = 0.0f;
+        std::uint32_t flags = 0;
+        ActionSampler sampler;
+    };
+
+    void SetMainAction(Action* action);
+    void SetSlotAction(ExtraSlot& slot, Action* action);
+    void ClearSlot(ExtraSlot& slot);
+    void StartCrossFade();
+    void EndCrossFade();
+    void SetEntityFlag(std::uint32_t bit, bool on);
+    bool HasEntityFlag(std::uint32_t bit) const { return (GetFlags() & bit) != 0; }
+    // Advances the extra slots' times; a slot at its end is cleared or wrapped.
+    void AdvanceExtraSlots(float dt);
+    // Samples the main action at the main time (which takes the clamped value) and every slot.
+    void SampleActions();
+    // The blended pose of bone i from the main track and the layers; false without a main track.
+    bool SampleBone(std::uint32_t i, float* position, float* rotation) const;
+    void SampleMainAction();
+    void CrossFadeStep(float blendTime);
+    void PlaceRoot();
+    void SetLookTarget(std::int32_t bone, LookAt& look, const float* point);
+    void LookAtBone(std::int32_t bone, LookAt& look, float dt, bool spine);
+
+    float mainTime_ = 0.0f;
+    Action* mainAction_ = nullptr;  // counted
+    ActionSampler mainSampler_;
+    std::array<ExtraSlot, kExtraSlotCount> extra_;
+    std::uint32_t layerFlags_ = 0;
+    float rootWorld_[3] = {0.0f, 0.0f, 0.0f};
+    float blendLength_ = kDefaultBlendLength;
+    float blendTime_ = -1.0f;
+    float previousBlendTime_ = 0.0f;
+    bool holdDuringFade_ = false;
+    LookAt headLook_;
+    LookAt spineLook_;
+    std::unique_ptr<BoneStateSet> boneStates_;
+    std::array<AnimationChannel, kChannelCount> channels_;
+    void ReleaseBoneBounds();
+
+    std::vector<BoundBase*> boneBounds_;
+    std::uint32_t collisionGroup_;
+    bool boneScale_ = false;
+    std::string presetName_;
+    std::uint32_t frameId_ = 0;
+    std::uint32_t overrideChannel_ = 0;
+    std::uint32_t hostWord_ = 0;
 };
 
 }  // namespace Zel

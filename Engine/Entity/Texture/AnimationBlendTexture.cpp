@@ -6,7 +6,7 @@
 namespace Zel {
 
 AnimationBlendTexture::AnimationBlendTexture(std::uint32_t pool, IDirect3DDevice9* device)
-    : TextureBase(pool, device, KIND_ANIMATED_BLEND) {}
+    : AnimationFramesTexture(pool, device, KIND_ANIMATED_BLEND) {}
 
 AnimationBlendTexture::~AnimationBlendTexture() = default;
 

@@ -3,20 +3,19 @@
 // holds its frames by reference and is deleted by the texture manager before any other texture.
 //
 // Update picks the current frame, the next one and the blend factor between them from the scene
-// time; binding the texture binds the current frame. The frames' own device and resource
-// operations are not forwarded yet. Frames are added on the loading thread (host, or worker
-// inside a task step); Update and the queries run on the host.
+// time; binding the texture binds the current frame. Frames are added on the loading thread (host,
+// or worker inside a task step); Update and the queries run on the host.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
 #include "Core/SharedPtr.h"
-#include "Entity/Texture/TextureBase.h"
+#include "Entity/Texture/AnimationFramesTexture.h"
 
 namespace Zel {
 
-class AnimationBlendTexture : public TextureBase {
+class AnimationBlendTexture : public AnimationFramesTexture {
 public:
     // pool: the memory pool code; device: the Direct3D device (not owned; may be null).
     AnimationBlendTexture(std::uint32_t pool, IDirect3DDevice9* device);
@@ -28,9 +27,9 @@ public:
     // Appends the texture with its blend duration in seconds, taking one reference to it. Null
     // is ignored.
     void AddFrame(TextureBase* texture, float duration);
-    std::size_t GetFrameCount() const { return frames_.size(); }
+    std::size_t GetFrameCount() const override { return frames_.size(); }
     // Frame index and its duration; null and 0 past the end.
-    TextureBase* GetFrame(std::size_t index) const;
+    TextureBase* GetFrame(std::size_t index) const override;
     float GetFrameDuration(std::size_t index) const;
 
     // Moves on by at most one frame (cycling) once the scene time is more than the current

@@ -6,7 +6,7 @@
 namespace Zel {
 
 AnimationTexture::AnimationTexture(std::uint32_t pool, IDirect3DDevice9* device)
-    : TextureBase(pool, device, KIND_ANIMATED) {}
+    : AnimationFramesTexture(pool, device, KIND_ANIMATED) {}
 
 AnimationTexture::~AnimationTexture() = default;
 

@@ -3,20 +3,20 @@
 // and the texture manager makes it and deletes it before any other texture, since it holds its
 // frames by reference.
 //
-// Update picks the frame to show from the scene time; binding the texture binds that frame. The
-// frames' own device and resource operations are not forwarded yet. Frames are added on the
-// loading thread (host, or worker inside a task step); Update and the queries run on the host.
+// Update picks the frame to show from the scene time; binding the texture binds that frame. Frames
+// are added on the loading thread (host, or worker inside a task step); Update and the queries run
+// on the host.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
 #include "Core/SharedPtr.h"
-#include "Entity/Texture/TextureBase.h"
+#include "Entity/Texture/AnimationFramesTexture.h"
 
 namespace Zel {
 
-class AnimationTexture : public TextureBase {
+class AnimationTexture : public AnimationFramesTexture {
 public:
     // pool: the memory pool code; device: the Direct3D device (not owned; may be null).
     AnimationTexture(std::uint32_t pool, IDirect3DDevice9* device);
@@ -27,9 +27,9 @@ public:
 
     // Appends the texture to the frame list, taking one reference to it. Null is ignored.
     void AddFrame(TextureBase* texture);
-    std::size_t GetFrameCount() const { return frames_.size(); }
+    std::size_t GetFrameCount() const override { return frames_.size(); }
     // Frame index, or null past the end.
-    TextureBase* GetFrame(std::size_t index) const;
+    TextureBase* GetFrame(std::size_t index) const override;
 
     // Seconds each frame is shown; 1.0 until set. The frame moves on once the scene time is more
     // than this past the last switch, so 0 moves it on whenever the scene time has advanced and
