@@ -162,10 +162,14 @@ void SceneNode::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) 
     TransformStep();
     if (!children_.empty()) {
         // A child's update may change the table (a model attaching a part); walk a snapshot.
-        std::vector<SceneNode*> children;
-        children.reserve(children_.size());
-        for (auto& [name, child] : children_) children.push_back(child);
-        for (SceneNode* child : children) child->Update(counter, dt, frameId);
+        // The snapshots of the whole walk share one stack per thread, so a steady frame
+        // allocates nothing.
+        thread_local std::vector<SceneNode*> snapshots;
+        const std::size_t base = snapshots.size();
+        for (auto& [name, child] : children_) snapshots.push_back(child);
+        const std::size_t end = snapshots.size();
+        for (std::size_t i = base; i < end; ++i) snapshots[i]->Update(counter, dt, frameId);
+        snapshots.resize(base);
     }
     UpdatePlacement();
 }
