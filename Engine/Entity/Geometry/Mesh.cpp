@@ -230,14 +230,20 @@ void Mesh::PrepareForPass(bool sortRequested, const float* world, std::uint32_t 
     if (!sortRequested || !world || !(passFlags & kPassDepthSorted) ||
         typeid(*this) != typeid(Mesh) || !IsSingleTriangleList())
         return;
+    float clip[16];
+    if (ClipMatrixUnderCamera(world, clip))
+        SortTrianglesFull(clip, true);
+}
+
+bool Mesh::ClipMatrixUnderCamera(const float* world, float* clip) {
     SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
     if (!scene || !scene->GetCurrentCamera())
-        return;
-    float viewWorld[16], clip[16];
+        return false;
+    float viewWorld[16];
     // Column vectors: the left factor applies last.
     MultiplyMatrices4(scene->GetViewMatrix(), world, viewWorld);
     MultiplyMatrices4(scene->GetProjectionMatrix(), viewWorld, clip);
-    SortTrianglesFull(clip, true);
+    return true;
 }
 
 bool Mesh::IsSingleTriangleList() const {

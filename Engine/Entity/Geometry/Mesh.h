@@ -161,6 +161,9 @@ protected:
     // projected positions and their bounds.
     void ProjectHomogeneous(const float* matrix, std::uint32_t n);
     std::vector<float>& GetHomogeneous() { return homogeneous_; }
+    // world (16 floats) x the scene's view x projection into clip; false without a scene manager
+    // or a current camera.
+    static bool ClipMatrixUnderCamera(const float* world, float* clip);
 
 private:
     // The triangles the sorts reorder: those of the current group's first entry when it is a

@@ -16,6 +16,7 @@
 #include "Entity/Geometry/VertexBufferByFormat.h"
 #include "Entity/Geometry/VertexComponentDataPool.h"
 #include "Entity/Geometry/VertexData.h"
+#include "Entity/Material/GpuProgram.h"
 #include "Math/MathUtil.h"
 #include "Math/Matrix4.h"
 #include "Render/HardwareVertexBuffer.h"
@@ -312,9 +313,8 @@ std::uint32_t Skin::SkinVertices(void* destination, const BoneStateSet& model,
 
 bool Skin::SkinIntoVertexBuffer(const BoneStateSet& model, std::uint32_t vertexFlags,
                                 std::uint32_t listIndex) {
-    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     VertexData* data = GetVertexData();
-    if ((config && config->GetValue(kSkinningSwitch) == 0) || !data)
+    if (!IsSkinningOn() || !data)
         return false;
     VertexBufferByFormat* format = data->GetBufferByFormat(vertexFlags, true);
     const VertexBufferBinding* binding = format ? format->GetBinding() : nullptr;
@@ -343,6 +343,39 @@ void Skin::ProjectToScreenBound(const float* matrix, const BoneStateSet& model) 
     if (n > 0 && data && n == data->GetVertexCount())
         SkinVertices(GetHomogeneous().data(), model, VF_POSITION, 16, IdentityMatrix(), 0);
     ProjectHomogeneous(matrix, n);
+}
+
+bool Skin::IsSkinningOn() {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return !config || config->GetValue(kSkinningSwitch) != 0;
+}
+
+void Skin::PrepareForPass(const BoneStateSet& model, GpuProgram* program, std::uint32_t listIndex,
+                          bool sortRequested, const float* world, std::uint32_t passVertexFlags,
+                          std::uint32_t passFlags) {
+    // The tangent step only: a skin sorts by its posed positions below.
+    Mesh::PrepareForPass(false, world, passVertexFlags, passFlags);
+    if (SceneIsDX7Mode()) {
+        SkinIntoVertexBuffer(model, passVertexFlags, listIndex);
+    } else if (program && IsSkinningOn()) {
+        const std::uint32_t count = CollectPaletteMatrices(model, paletteMatrices_);
+        if (count > 0)
+            program->SetMatrixArray(kBoneMatrixParameter, paletteMatrices_.data(), count);
+    }
+    float clip[16];
+    if (!sortRequested || !world || !(passFlags & kPassDepthSorted) || !IsSingleTriangleList() ||
+        !ClipMatrixUnderCamera(world, clip))
+        return;
+    sortingModel_ = &model;
+    SortTrianglesFull(clip, true);
+    sortingModel_ = nullptr;
+}
+
+void Skin::ProjectPositions(const float* matrix) {
+    if (sortingModel_)
+        ProjectToScreenBound(matrix, *sortingModel_);
+    else
+        Mesh::ProjectPositions(matrix);
 }
 
 const float* Skin::SkinMatrixOf(const BoneStateSet& model, std::uint32_t bone) {

@@ -19,6 +19,7 @@
 namespace Zel {
 
 class BoneStateSet;
+class GpuProgram;
 
 // One vertex's influences: slots past the count hold 0.
 struct SkinBlendRecord {
@@ -46,6 +47,8 @@ public:
     static constexpr std::uint32_t kMaxInfluences = 4;
     // The global switch that lets skins be skinned at all ("是否计算蒙皮CPU+GPU", on by default).
     static constexpr std::uint32_t kSkinningSwitch = 74;
+    // The GPU program parameter that takes the palette's bone matrices ("g_BoneMatrix").
+    static constexpr std::uint32_t kBoneMatrixParameter = 23;
 
     // The skin's own vertex and index data; the vertex usage word is left as Mesh makes it (the
     // readers and skin merging set up the data themselves).
@@ -111,6 +114,22 @@ public:
     // The posed positions through the clip matrix (Matrix4 layout) into the projected positions
     // and their screen box: the bind positions posed by SkinVertices (list 0), then divided by w.
     void ProjectToScreenBound(const float* matrix, const BoneStateSet& model);
+    // The posed positions while PrepareForPass sorts the skin for a model, else the bind
+    // positions (Mesh::ProjectPositions).
+    void ProjectPositions(const float* matrix) override;
+
+    // Before a pass draws the skin posed by a model (model: the drawing model's bone states;
+    // program: the pass's GPU program, may be null; listIndex: the model's level of detail, which
+    // selects the vertex list). Tangent frames as Mesh::PrepareForPass builds them; then, while
+    // the skinning switch is on, on the fixed-function path the pass's vertex buffer is skinned
+    // on the CPU (SkinIntoVertexBuffer), on the shader path the palette's bone matrices go to the
+    // program's bone-matrix parameter (nothing in palette mode). A sort-requesting piece (world:
+    // its 16-float world matrix) under a depth-sorted pass has its single triangle list sorted
+    // back to front by the posed positions under the current camera. Host thread.
+    void PrepareForPass(const BoneStateSet& model, GpuProgram* program, std::uint32_t listIndex,
+                        bool sortRequested, const float* world, std::uint32_t passVertexFlags,
+                        std::uint32_t passFlags);
+    using Mesh::PrepareForPass;
 
     // The shader path's bone matrices: per palette slot, the skin matrix of the model's bone
     // state of the slot's bone (16 floats each, replacing out); a bone past the model's states
@@ -139,6 +158,8 @@ public:
     const std::vector<std::vector<std::uint32_t>>& GetVertexLists() const { return vertexLists_; }
 
 private:
+    // True unless the skinning switch is off.
+    static bool IsSkinningOn();
     // The skin matrix of the model's bone state of the bone; the identity, logged once per skin,
     // for a bone past the model's states.
     const float* SkinMatrixOf(const BoneStateSet& model, std::uint32_t bone);
@@ -152,6 +173,10 @@ private:
     bool paletteMode_ = false;
     std::vector<std::vector<std::uint32_t>> vertexLists_;
     bool loggedBoneRange_ = false;
+    // The model whose pose a sort during PrepareForPass projects; null outside it.
+    const BoneStateSet* sortingModel_ = nullptr;
+    // The bone matrices of the last shader-path pass, kept so a steady frame allocates nothing.
+    std::vector<float> paletteMatrices_;
 };
 
 }  // namespace Zel

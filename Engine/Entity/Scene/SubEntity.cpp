@@ -6,14 +6,17 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/QueueMode.h"
+#include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/IndexData.h"
 #include "Entity/Geometry/IndexDataSysMem.h"
 #include "Entity/Geometry/LodStripArray.h"
 #include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/VertexBufferByFormatSysMem.h"
 #include "Entity/Geometry/VertexData.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/GpuProgram.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/RenderQueue.h"
@@ -26,6 +29,7 @@ namespace {
 constexpr std::uint32_t kQueueDefaultMaterialSwitch = 20;
 // The mesh type of a cloth mesh, which the sub-entity owns.
 constexpr std::uint32_t kClothMeshType = 3;
+constexpr std::uint32_t kSkinMeshType = 1;
 // Bit of a pass's draw flags: the pass draws a piece once per frame.
 constexpr std::uint32_t kOncePerFramePass = PF_DEPTH_ONLY;
 
@@ -141,22 +145,13 @@ std::uint32_t SubEntity::FillRenderOperation(Pass* pass, std::uint32_t group) {
     mesh_->GetRenderOperation(&record_);
     const std::uint32_t vertexFlags = pass->GetVertexFlags();
     VertexBufferByFormat* binding = vertexData->GetBufferByFormat(vertexFlags, true);
-    mesh_->PrepareForPass(sortRequested_, GetWorldMatrix(), vertexFlags, pass->passFlags);
-
-    // The level of detail: the explicit level, else the factor's share of the levels.
     const auto& levels = mesh_->GetRenderGroups();
+    const std::size_t level = ChooseLevel();
+    PrepareMeshForPass(*pass, vertexFlags, static_cast<std::uint32_t>(level));
+
     const LodStripArray* list = mesh_->GetCurrentGroup();
-    if (levels.size() > 1 && owner_) {
-        const std::size_t last = levels.size() - 1;
-        std::size_t level;
-        if (owner_->GetExplicitLod() != 0) {
-            level = owner_->GetExplicitLod();
-        } else {
-            const float scaled = static_cast<float>(levels.size()) * owner_->GetLodFactor();
-            level = scaled > 0.0f ? static_cast<std::size_t>(scaled) : 0;
-        }
-        list = levels[level < last ? level : last].get();
-    }
+    if (levels.size() > 1 && owner_)
+        list = levels[level].get();
     parameters_.SetFloat(TransparencyTuneName(),
                          PassBlends(*pass) && owner_ ? owner_->GetTransparencyTune() : 1.0f);
     std::uint32_t count = 0;
@@ -196,6 +191,37 @@ std::uint32_t SubEntity::FillRenderOperation(Pass* pass, std::uint32_t group) {
     record_.value = renderOffset_;
     record_.parameters = &parameters_;
     return count;
+}
+
+std::size_t SubEntity::ChooseLevel() const {
+    const std::size_t levels = mesh_ ? mesh_->GetRenderGroups().size() : 0;
+    if (levels <= 1 || !owner_)
+        return 0;
+    // The explicit level, else the factor's share of the levels.
+    std::size_t level;
+    if (owner_->GetExplicitLod() != 0) {
+        level = owner_->GetExplicitLod();
+    } else {
+        const float scaled = static_cast<float>(levels) * owner_->GetLodFactor();
+        level = scaled > 0.0f ? static_cast<std::size_t>(scaled) : 0;
+    }
+    return level < levels - 1 ? level : levels - 1;
+}
+
+void SubEntity::PrepareMeshForPass(Pass& pass, std::uint32_t vertexFlags, std::uint32_t level) {
+    // A skin drawn by a skeletal model is posed by the model's bone states.
+    const auto* model = mesh_->GetMeshType() == kSkinMeshType
+                            ? dynamic_cast<const SkeletonModel*>(owner_)
+                            : nullptr;
+    const BoneStateSet* states = model ? model->GetBoneStateSet() : nullptr;
+    auto* skin = states ? dynamic_cast<Skin*>(mesh_) : nullptr;
+    if (!skin) {
+        mesh_->PrepareForPass(sortRequested_, GetWorldMatrix(), vertexFlags, pass.passFlags);
+        return;
+    }
+    GpuProgram* program = pass.GetOwner() ? pass.GetOwner()->GetProgram() : nullptr;
+    skin->PrepareForPass(*states, program, level, sortRequested_, GetWorldMatrix(), vertexFlags,
+                         pass.passFlags);
 }
 
 bool SubEntity::IsOwnerMarked() const {

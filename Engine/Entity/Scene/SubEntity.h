@@ -4,6 +4,7 @@
 // returns it. Host thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <set>
 
@@ -109,6 +110,11 @@ private:
     void ResetParameters();
     // Steps 1 and 2 of queueing: the material to queue with, or null.
     Material* ChooseMaterial(Material* material) const;
+    // The render group drawn: the owner's explicit level, else its factor's share of the mesh's
+    // groups, the last one at most; 0 for a mesh of one group or without an owner.
+    std::size_t ChooseLevel() const;
+    // The mesh's step before the pass draws it; a skin of a skeletal model is posed for it.
+    void PrepareMeshForPass(Pass& pass, std::uint32_t vertexFlags, std::uint32_t level);
 
     float renderOffset_ = 0.0f;
     Entity* owner_ = nullptr;  // not owned

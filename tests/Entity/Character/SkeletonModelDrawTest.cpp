@@ -1,0 +1,201 @@
+// Skeletal models drawn through the scene: their skins are posed by the model's bone states, on
+// the shader path by the program's bone matrices and on the fixed-function path by skinning into
+// the vertex buffer the pass draws.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Core/DeviceCaps.h"
+#include "Core/EnginePaths.h"
+#include "Core/GlobalConfigManager.h"
+#include "Entity/Character/BoneState.h"
+#include "Entity/Character/SkeletonModel.h"
+#include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/Geometry.h"
+#include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/Skin.h"
+#include "Entity/Geometry/VertexBufferByFormat.h"
+#include "Entity/Geometry/VertexComponentDataPool.h"
+#include "Entity/Geometry/VertexData.h"
+#include "Entity/Material/LegacyShaderCompiler.h"
+#include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/ZelShaderConstFiller.h"
+#include "Entity/Scene/Light.h"
+#include "Render/ClearRecord.h"
+#include "Render/HardwareVertexBuffer.h"
+#include "Render/RenderSystem.h"
+#include "Render/VertexBufferBinding.h"
+#include "Platform/Win32/Win32Window.h"
+#include "modelgen/Recipes.h"
+#include "support/GoldenImage.h"
+#include "tests/Entity/Scene/SceneFixture.h"
+
+namespace {
+
+using namespace Zel;
+
+constexpr char kModelPath[] = "models/skinned.ch3";
+
+class SkeletonModelDrawTest : public ZelTest::SceneTest {
+protected:
+    void SetUp() override {
+        ZelTest::SceneTest::SetUp();
+        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
+        SetEngineEffectRoot("../Data/Effects/Legacy5/");
+        system_.SetShaderCompiler(&compiler_);
+        system_.SetShaderConstFiller(&filler_);
+        system_.SetRenderDevice(&Device());
+        Scene().SetRenderSystem(&system_);
+        G()->GetMaterialManager()->CreateBuiltinMaterials();
+        G()->GetDeviceCaps()->featureFlags |= DEVICE_VS_2_0 | DEVICE_PS_2_0;
+        GlobalConfigManager& config = *G()->GetConfigManager();
+        config.SetValue(SkeletonModel::kUpdateActionsSwitch, 1);
+        config.SetValue(AnimationTrack::kUpdateTrackAnimationsSwitch, 1);
+        config.SetValue(Skin::kSkinningSwitch, 1);
+        std::vector<ZelModelGen::RecipeFile> files;
+        std::string error;
+        ASSERT_TRUE(ZelModelGen::SaveRecipe("skinned", "models", {}, files, error)) << error;
+        G()->GetGeometryManager()->SetBasePath("");
+    }
+    void TearDown() override {
+        if (system_.IsInScene())
+            system_.EndScene();
+        Scene().CleanPushedObjsAndSubModels();
+        Scene().ClearTransparentPipeline();
+        Scene().SetRenderSystem(nullptr);
+        system_.SetRenderDevice(nullptr);
+        ZelTest::SceneTest::TearDown();
+    }
+
+    // A model of the recipe's skinned geometry (its skin on three bones, the walk playing), at x,
+    // drawn with the material; its pose is that of `seconds` into the walk.
+    SkeletonModel& MakeModel(float x, Material& material, float seconds) {
+        // The skinned geometry is made by its file's kind; the model then finds it by name.
+        Geometry* geometry = G()->GetGeometryManager()->GetOrLoad(kModelPath, kModelPath);
+        EXPECT_TRUE(geometry && geometry->IsLoadSucceeded());
+        SkeletonModel* model = Scene().CreateSkeletonModel();
+        EXPECT_NE(model, nullptr);
+        EXPECT_TRUE(model->LoadGeometry(kModelPath));
+        EXPECT_TRUE(model->BuildFromGeometry());
+        model->SetMaterialAll(&material);
+        const float at[3] = {x, 0.0f, 0.0f};
+        model->SetPosition(at);
+        model->Update(nullptr, seconds, ++frame_);
+        return *model;
+    }
+
+    // A lit material of one pass whose generated program skins by four bone influences.
+    Material& SkinnedMaterial() {
+        auto material = std::make_unique<Material>(nullptr, "skinned", "Material", 0);
+        material->lightingMode = 1;
+        material->flags = MF_LIT;
+        Pass* pass = material->CreatePass(0);
+        pass->vertexFlags = VF_POSITION | VF_NORMAL | VF_BLEND_WEIGHTS | VF_BLEND_INDICES;
+        pass->skinningType = SKIN_HARDWARE;
+        pass->vertexProgramKind = 0;
+        pass->influenceCount = 4;
+        pass->renderState.cullMode = CULL_NONE;
+        material->UpdatePasses();
+        EXPECT_TRUE(material->AssignGeneratedProgram());
+        materials_.push_back(std::move(material));
+        return *materials_.back();
+    }
+
+    LegacyShaderCompiler compiler_;
+    ZelShaderConstFiller filler_;
+    RenderSystem system_{nullptr};
+    std::uint32_t frame_ = 0;
+};
+
+// Two models of the same skin side by side: the left one in the walk's first pose, the right one
+// half a second in, where every bone has turned half a radian about the vertical axis on top of
+// its parent's turn and risen: the upper half of the right cube twists further than its lower
+// half, and both stand higher than the left cube.
+TEST_F(SkeletonModelDrawTest, ASkinnedModelIsDrawnInItsBonesPose) {
+    Scene().SetDX7Mode(false);
+    Material& material = SkinnedMaterial();
+    SkeletonModel& still = MakeModel(-0.55f, material, 0.0f);
+    SkeletonModel& walking = MakeModel(0.55f, material, 0.5f);
+
+    float view[16], projection[16], viewProjection[16];
+    const float eye[3] = {0.0f, -3.2f, 2.6f}, target[3] = {0.0f, 0.0f, 1.25f}, up[3] = {0, 0, 1};
+    system_.MakeLookAtMatrix(eye, target, up, view);
+    system_.MakePerspectiveMatrix(45.0f, float(kWidth) / float(kHeight), 0.5f, 30.0f, projection);
+    Scene().SetViewMatrix(view);
+    Scene().SetProjectionMatrix(projection);
+    std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
+    Scene().SetCurrentView(view, viewProjection, eye);
+    Light* light = Scene().CreateLight(1);
+    const float at[3] = {-2.0f, -3.0f, 4.0f};
+    light->SetPosition(at);
+    light->SetRange(50.0f);
+    const float dim[4] = {0.2f, 0.2f, 0.25f, 1.0f}, warm[4] = {1.0f, 0.9f, 0.7f, 1.0f};
+    light->SetColours(dim, warm, warm);
+    light->UpdatePlacement();
+    Scene().SetRenderGroupFlags(4);
+
+    const float background[4] = {0.05f, 0.05f, 0.08f, 1.0f};
+    system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, background, 1.0f, 0);
+    system_.BeginScene();
+    for (std::int32_t mode : {0, 2}) {
+        Scene().PushNewPipe(mode, 0, mode == 2 ? light : nullptr);
+        Scene().PushRenderable(&still);
+        Scene().PushRenderable(&walking);
+        Scene().ProcessCurrentPipe();
+        Scene().RenderPushedPipes();
+        Scene().RenderTransparentPipeline();
+        Scene().ClearTransparentPipeline();
+        Scene().CleanPushedObjsAndSubModels();
+    }
+    system_.EndScene();
+    ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+    ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), "skeleton_model_posed", 3);
+}
+
+TEST_F(SkeletonModelDrawTest, AFixedFunctionPassSkinsThePoseIntoTheBufferItDraws) {
+    Scene().SetDX7Mode(true);
+    Material& material = MakeMaterial({{}});
+    material.GetPass(0)->vertexFlags = VF_POSITION | VF_NORMAL;
+    SkeletonModel& model = MakeModel(0.0f, material, 0.5f);
+    SubEntity& piece = *model.GetSubEntity(0);
+    auto& skin = dynamic_cast<Skin&>(*piece.GetMesh());
+    Pass& pass = *material.GetPass(0);
+    ASSERT_EQ(piece.FillRenderOperation(&pass, 0), 1u);
+
+    VertexBufferByFormat* format = piece.GetRenderOperationRecord()->vertexBinding;
+    ASSERT_NE(format, nullptr);
+    const std::uint32_t stride = format->GetStride();
+    const std::uint32_t n = skin.GetVertexCount();
+    std::vector<std::uint8_t> bytes(std::size_t(n) * stride);
+    format->GetBinding()->GetSlot(0).buffer->ReadData(format->GetBinding()->GetSlot(0).offset,
+                                                      static_cast<std::uint32_t>(bytes.size()),
+                                                      bytes.data());
+    // The vertices that hang on one bone alone lie where that bone's skin matrix puts them.
+    const float* bind = skin.GetVertexData()->FindComponent(VF_POSITION)->GetFloats();
+    std::uint32_t checked = 0;
+    for (std::uint32_t v = 0; v < n; ++v) {
+        const SkinBlendRecord& record = skin.GetBlendRecords()[v];
+        if (record.count != 1)
+            continue;
+        const float* m = model.GetBoneState(record.bones[0])->skinMatrix;
+        const float* p = bind + 3 * v;
+        float drawn[3];
+        std::memcpy(drawn, &bytes[std::size_t(v) * stride], sizeof drawn);
+        for (int r = 0; r < 3; ++r)
+            EXPECT_NEAR(drawn[r],
+                        m[4 * r] * p[0] + m[4 * r + 1] * p[1] + m[4 * r + 2] * p[2] + m[4 * r + 3],
+                        1e-4f)
+                << v << " " << r;
+        EXPECT_GT(std::abs(drawn[0] - p[0]) + std::abs(drawn[1] - p[1]), 1e-3f)
+            << "vertex " << v << " turned away from its bind place";
+        ++checked;
+    }
+    EXPECT_GT(checked, 0u);
+}
+
+}  // namespace
