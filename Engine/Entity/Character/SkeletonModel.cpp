@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -15,9 +16,13 @@
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
 #include "Entity/Character/Skeleton.h"
+#include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Math/AABB.h"
+#include "Render/RenderSystem.h"
 #include "Math/MathUtil.h"
 #include "Math/BoundCapsule.h"
 #include "Math/BoundSphere.h"
@@ -213,21 +218,69 @@ bool SkeletonModel::LoadBoneBounds(const std::string& path) {
             continue;
         shape->SetParentBone(bone);
         shape->SetName(name->value());
+        shape->SetIdentifier(kNoBodyPartSlot);
         // Both kinds hang at their local matrix as read; the shape is not moved twice.
         shape->SetLocalTransform(matrix);
         shape->SetPhysicsScene(scene);
-        if (!shape->Setup(params) || !shape->GetPhysicsBody()) {
+        if (!shape->Setup(params)) {
             shape->Recycle();
             continue;
         }
-        PhxEntity* body = shape->GetPhysicsBody();
-        body->SetGravityEnabled(false);
-        body->SetKinematic(true);
-        body->SetGroup(static_cast<std::int32_t>(collisionGroup_));
-        boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone->GetIndex()));
-        boneBounds_.push_back(shape);
+        AdoptBoneBound(shape);
     }
     return true;
+}
+
+void SkeletonModel::AdoptBoneBound(BoundBase* shape) {
+    PhxEntity* body = shape->GetPhysicsBody();
+    Skeleton* skeleton = GetSkeleton();
+    const Bone* bone = shape->GetParentBone();
+    if (!body || !skeleton || !boneStates_ || !bone || bone->GetIndex() < 0) {
+        shape->Recycle();
+        return;
+    }
+    body->SetGravityEnabled(false);
+    body->SetKinematic(true);
+    body->SetGroup(static_cast<std::int32_t>(collisionGroup_));
+    // The body follows the bone's world matrix, which only evaluated bones have.
+    boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone->GetIndex()));
+    boneBounds_.push_back(shape);
+}
+
+void SkeletonModel::AddBodyPartBound(const BoundBase& bound) {
+    Skeleton* skeleton = GetSkeleton();
+    PhysicsWorld* physics = Globals::Find(&Globals::GetPhysicsWorld);
+    PhxScene* scene = physics ? physics->GetScene() : nullptr;
+    if (!skeleton || !scene || !boneStates_ || bound.GetKind() != BOUND_SPHERE)
+        return;
+    Bone* bone = skeleton->FindBone(bound.GetName());
+    if (!bone)
+        return;
+    BoundSphere* sphere = AcquireBoundSphere();
+    if (!sphere)
+        return;
+    const float radius = static_cast<const BoundSphere&>(bound).GetRadius();
+    const float params[3] = {radius, radius, radius};
+    sphere->SetParentBone(bone);
+    sphere->SetName(bound.GetName());
+    sphere->SetIdentifier(bound.GetIdentifier());
+    sphere->SetRadius(radius);
+    sphere->SetLocalTransform(bound.GetLocalTransform());
+    sphere->SetPhysicsScene(scene);
+    if (!sphere->Setup(params)) {
+        sphere->Recycle();
+        return;
+    }
+    AdoptBoneBound(sphere);
+}
+
+void SkeletonModel::RemoveSlotAttachments(std::uint32_t slot) {
+    std::erase_if(boneBounds_, [slot](BoundBase* shape) {
+        if (shape->GetIdentifier() != slot)
+            return false;
+        shape->Recycle();
+        return true;
+    });
 }
 
 void SkeletonModel::UpdateBoneBounds() {
@@ -334,16 +387,145 @@ bool SkeletonModel::BuildFromGeometry() {
     SetMainAction(skin ? skin->GetAnimationByIndex(0) : nullptr);
     mainTime_ = 0.0f;
     SetEntityFlag(kPlaying, mainAction_ != nullptr);
-    Skeleton* skeleton = GetSkeleton();
-    if (!skin || !skeleton || !boneStates_)
+    if (!skin || !GetSkeleton() || !boneStates_)
         return true;
     // Only bones some skin draws with (and their ancestors) are evaluated each frame.
+    MarkSkinBones();
+    SetStateBits(NODE_BOUNDS_DIRTY);
+    return true;
+}
+
+void SkeletonModel::MarkSkinBones() {
+    auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
+    Skeleton* skeleton = GetSkeleton();
+    if (!skin || !skeleton || !boneStates_)
+        return;
     for (std::uint32_t m = 0; m < skin->GetMeshCount(); ++m)
         if (const auto* mesh = dynamic_cast<const Skin*>(skin->GetMesh(m)))
             for (std::uint32_t k = 0; k < mesh->GetPaletteCount(); ++k)
                 boneStates_->MarkBoneDirty(*skeleton, mesh->GetPalette()[k]);
-    SetStateBits(NODE_BOUNDS_DIRTY);
-    return true;
+}
+
+SceneNode* SkeletonModel::Clone(bool withParent) {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    std::string name;
+    MakeCloneName(name);
+    SkeletonModel* copy = scene ? scene->CreateSkeletonModel(name) : nullptr;
+    if (copy)
+        CopyTo(copy, withParent);
+    return copy;
+}
+
+void SkeletonModel::CopyTo(SceneNode* targetNode, bool withParent) {
+    auto* target = dynamic_cast<SkeletonModel*>(targetNode);
+    Entity::CopyTo(targetNode, withParent);
+    if (!target || target == this)
+        return;
+    target->mainTime_ = mainTime_;
+    for (std::uint32_t n = 0; n < kExtraSlotCount; ++n) {
+        ExtraSlot& slot = target->extra_[n];
+        slot.weight = extra_[n].weight;
+        slot.time = extra_[n].time;
+        slot.flags = extra_[n].flags;
+    }
+    target->layerFlags_ = layerFlags_;
+    std::copy_n(rootWorld_, 3, target->rootWorld_);
+    target->blendLength_ = blendLength_;
+    target->blendTime_ = blendTime_;
+    target->previousBlendTime_ = previousBlendTime_;
+    target->holdDuringFade_ = holdDuringFade_;
+    target->headLook_ = headLook_;
+    target->spineLook_ = spineLook_;
+    // The samplers bind to the target's skeleton, which the copied geometry gives it.
+    target->SetMainAction(mainAction_);
+    for (std::uint32_t n = 0; n < kExtraSlotCount; ++n)
+        target->SetSlotAction(target->extra_[n], extra_[n].action);
+    target->RebuildBoneStates();
+    target->MarkSkinBones();
+    target->ReleaseBoneBounds();
+    for (const BoundBase* shape : boneBounds_) {
+        BoundBase* copy = shape->Clone();
+        if (!copy)
+            continue;
+        copy->SetName(shape->GetName());
+        copy->SetIdentifier(shape->GetIdentifier());
+        target->AdoptBoneBound(copy);
+    }
+    for (std::uint32_t i = 0; i < std::min(GetBoneStateCount(), target->GetBoneStateCount()); ++i)
+        SetPose(*target->GetBoneState(i), GetBoneState(i)->translation, GetBoneState(i)->rotation);
+    target->EvaluateBones();
+}
+
+void SkeletonModel::UpdatePlacement() {
+    Skeleton* skeleton = GetSkeleton();
+    Geometry* geometry = GetGeometry();
+    const BoneState* root = skeleton && skeleton->GetRootIndex() >= 0
+                                ? GetBoneState(static_cast<std::uint32_t>(skeleton->GetRootIndex()))
+                                : nullptr;
+    if (!(GetState() & NODE_BOUNDS_DIRTY) || !geometry || !root) {
+        Entity::UpdatePlacement();
+        return;
+    }
+    float m[16];
+    MultiplyMatrices4(GetWorldMatrix(), root->skinMatrix, m);
+    AABB box = geometry->GetBounds();
+    box.Transform(m);
+    SetBoundingBox(box);
+    // The box is made: only the spatial tree's step of the entity's placement is left.
+    SceneNode::UpdatePlacement();
+}
+
+std::uint32_t SkeletonModel::GetAnimationIds(const char** out, std::uint32_t capacity) {
+    const auto* skin = dynamic_cast<const GeometrySkin*>(GetGeometry());
+    if (!skin || !out)
+        return 0;
+    std::uint32_t n = 0;
+    std::string name;
+    for (; n < capacity; ++n) {
+        const Action* action = skin->GetAnimationName(n, name);
+        if (!action)
+            break;
+        out[n] = action->GetName().c_str();
+    }
+    return n;
+}
+
+std::uint32_t SkeletonModel::GetAnimationNames(char* buffer, std::uint32_t count,
+                                               std::uint32_t width) {
+    const auto* skin = dynamic_cast<const GeometrySkin*>(GetGeometry());
+    if (!skin || !buffer || width == 0)
+        return 0;
+    std::uint32_t n = 0;
+    std::string name;
+    for (; n < count && skin->GetAnimationName(n, name); ++n) {
+        char* slot = buffer + std::size_t(n) * width;
+        std::memset(slot, 0, width);
+        std::memcpy(slot, name.data(), std::min<std::size_t>(name.size(), width - 1));
+    }
+    return n;
+}
+
+void SkeletonModel::DrawBoneAxes(const std::string& bone, const float* colour, float length) {
+    Skeleton* skeleton = GetSkeleton();
+    const std::int32_t index = skeleton ? skeleton->GetBoneIndex(bone) : -1;
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    RenderSystem* render = scene ? scene->GetRenderSystem() : nullptr;
+    if (index < 0 || !render || !colour)
+        return;
+    const float* world = GetBoneWorldMatrix(static_cast<std::uint32_t>(index));
+    const float position[3] = {world[3], world[7], world[11]};
+    float rotation[4];
+    Matrix4::ExtractRotation(world, rotation);
+    // The caller gives three channels; the lines are drawn opaque.
+    const float rgba[4] = {colour[0], colour[1], colour[2], 1.0f};
+    for (int axis = 0; axis < 3; ++axis) {
+        float unit[3] = {0.0f, 0.0f, 0.0f}, turned[3];
+        unit[axis] = length;
+        RotateByQuaternion(rotation, unit, turned);
+        const float end[3] = {position[0] + turned[0], position[1] + turned[1],
+                              position[2] + turned[2]};
+        render->DrawWireFrame(position, end, rgba);
+    }
 }
 
 std::uint32_t SkeletonModel::CountAnimations() const {
@@ -744,6 +926,8 @@ void SkeletonModel::Update(std::uint32_t* counter, float dt, std::uint32_t frame
         SetEntityFlag(kPlaying, false);
     if (!HasEntityFlag(kPlaying)) {
         EvaluateBones();
+        // The pose stands, but the model may move: the bodies follow the bones all the same.
+        UpdateBoneBounds();
         Entity::Update(counter, dt, frameId);
         return;
     }

@@ -57,6 +57,19 @@ public:
     void Reset() override;
 
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
+    // A skeletal model from the scene manager under the clone name, then CopyTo; null without a
+    // scene manager or a free model.
+    SceneNode* Clone(bool withParent) override;
+    // After the entity copy, for a skeletal target: the playback state (main time, extra slots,
+    // layer flags, root world position, blend length and times, hold byte, look-at targets,
+    // eases and start matrices), the main action (one more reference) and the extra actions;
+    // then the target rebuilds its bone states, takes this model's poses and a clone of every
+    // bone bound in its own collision group.
+    void CopyTo(SceneNode* target, bool withParent) override;
+    // While the bounds are out of date: the geometry's box through the node's world matrix times
+    // the skin matrix of the skeleton's root bone, then the spatial tree re-places the model.
+    // Without a skeleton or bone states the entity's box.
+    void UpdatePlacement() override;
     // The entity's parts, then fresh bone states, the geometry's first animation playing from
     // time 0, and the bones of every skin's palette marked for evaluation.
     bool BuildFromGeometry() override;
@@ -71,6 +84,17 @@ public:
                                std::uint32_t flags);
     // The geometry's animation of the name, else its first; null without a skinned geometry.
     virtual Action* GetAnimation(const std::string& name);
+
+    // The names of the geometry's animations in index order, as pointers that stay valid while
+    // the animations live, at most capacity of them; answers the count written (0 without a
+    // skinned geometry).
+    virtual std::uint32_t GetAnimationIds(const char** out, std::uint32_t capacity);
+    // The same names copied into count slots of width bytes each (cut to width - 1 bytes and
+    // zero-terminated; the rest of each slot zeroed); answers the count written.
+    virtual std::uint32_t GetAnimationNames(char* buffer, std::uint32_t count, std::uint32_t width);
+    // Three debug lines of the colour (3 floats) and length from the bone's world position along
+    // its x, y and z axes; nothing for an unknown bone or without a render system.
+    void DrawBoneAxes(const std::string& bone, const float* colour, float length);
 
     // ActionOwner.
     Action* FindAction(std::string_view name) override { return GetAnimation(std::string(name)); }
@@ -140,6 +164,14 @@ public:
     // the shape's local matrix as its pose.
     void UpdateBoneBounds();
     void SetBoneBoundsSleeping(bool sleeping);
+    // A body part's bound sphere (its name names the bone, its identifier the body-part slot)
+    // hung on the bone as LoadBoneBounds hangs one; capsules, unknown bones, a model without a
+    // skeleton and a world without a physics scene add nothing.
+    void AddBodyPartBound(const BoundBase& bound);
+    // Gives back every bone bound of the body-part slot; the others keep their order.
+    void RemoveSlotAttachments(std::uint32_t slot);
+    // The slot number of bounds that belong to no body part (those of a bounds file).
+    static constexpr std::uint32_t kNoBodyPartSlot = 0xFFFFFFFFu;
     const std::vector<BoundBase*>& GetBoneBounds() const { return boneBounds_; }
     std::uint32_t GetCollisionGroup() const { return collisionGroup_; }
 
@@ -221,6 +253,11 @@ private:
     std::unique_ptr<BoneStateSet> boneStates_;
     std::array<AnimationChannel, kChannelCount> channels_;
     void ReleaseBoneBounds();
+    // Makes the shape's body a kinematic body without gravity in the model's collision group and
+    // appends it; a shape without a body goes back to its pool.
+    void AdoptBoneBound(BoundBase* shape);
+    // Marks the bones of every skin's palette (and their ancestors) for evaluation.
+    void MarkSkinBones();
 
     std::vector<BoundBase*> boneBounds_;
     std::uint32_t collisionGroup_;

@@ -1,11 +1,14 @@
-// Skeletal models drawn through the scene: their skins are posed by the model's bone states, on
-// the shader path by the program's bone matrices and on the fixed-function path by skinning into
-// the vertex buffer the pass draws.
+// Skeletal models of a loaded skinned geometry in the scene: their skins are drawn posed by the
+// model's bone states (on the shader path by the program's bone matrices, on the fixed-function
+// path by skinning into the vertex buffer the pass draws), their box follows the root bone, clones
+// play on from the same pose, and the animation lists and bone axes the host asks for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,11 +29,16 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/ZelShaderConstFiller.h"
 #include "Entity/Scene/Light.h"
+#include "Math/AABB.h"
+#include "Math/BoundBase.h"
+#include "Physics/PhxEntity.h"
+#include "Physics/PhysicsSdk.h"
 #include "Render/ClearRecord.h"
 #include "Render/HardwareVertexBuffer.h"
 #include "Render/RenderSystem.h"
 #include "Render/VertexBufferBinding.h"
 #include "Platform/Win32/Win32Window.h"
+#include "modelgen/BoneBoundsFiles.h"
 #include "modelgen/Recipes.h"
 #include "support/GoldenImage.h"
 #include "tests/Entity/Scene/SceneFixture.h"
@@ -196,6 +204,104 @@ TEST_F(SkeletonModelDrawTest, AFixedFunctionPassSkinsThePoseIntoTheBufferItDraws
         ++checked;
     }
     EXPECT_GT(checked, 0u);
+}
+
+TEST_F(SkeletonModelDrawTest, TheBoxFollowsTheRootBone) {
+    Material& material = MakeMaterial({{}});
+    SkeletonModel& model = MakeModel(2.0f, material, 0.5f);
+    // Half a second into the walk the root has turned half a radian about the vertical axis
+    // through the cube's middle: the square of side 0.5 spans 0.25 (cos + sin) either way.
+    const float half = 0.25f * (std::cos(0.5f) + std::sin(0.5f));
+    const AABB& box = model.GetBoundingBox();
+    EXPECT_NEAR(box.GetMin()[0], 2.0f - half, 2e-3f);
+    EXPECT_NEAR(box.GetMax()[0], 2.0f + half, 2e-3f);
+    EXPECT_NEAR(box.GetMin()[1], -half, 2e-3f);
+    EXPECT_NEAR(box.GetMax()[1], half, 2e-3f);
+    EXPECT_NEAR(box.GetMin()[2], 1.0f, 1e-4f);
+    EXPECT_NEAR(box.GetMax()[2], 1.5f, 1e-4f);
+}
+
+TEST_F(SkeletonModelDrawTest, AClonePlaysOnFromTheSamePoseWithBoundsOfItsOwn) {
+    Zel::SetPhysicsRuntimeMissing(false);
+    ASSERT_TRUE(Zel::LoadPhysicsSDK());
+    G()->GetConfigManager()->SetValue(79, 1);
+    ZelModelGen::BoneBoundEntry ball{"SPHERE", "ball", "Bip01 Spine", 0.2f};
+    ball.local[3] = 0.5f;
+    std::ofstream("bounds.xml") << ZelModelGen::WriteBoneBounds({ball});
+    Material& material = MakeMaterial({{}});
+    SkeletonModel& model = MakeModel(0.0f, material, 0.25f);
+    ASSERT_TRUE(model.LoadBoneBounds("bounds.xml"));
+    model.SetBlendLength(0.7f);
+    model.Update(nullptr, 0.1f, ++frame_);
+
+    auto* clone = dynamic_cast<SkeletonModel*>(model.Clone(false));
+    ASSERT_NE(clone, nullptr);
+    EXPECT_EQ(clone->GetMainAction(), model.GetMainAction());
+    EXPECT_EQ(clone->GetMainTime(), model.GetMainTime());
+    EXPECT_EQ(clone->GetBlendLength(), 0.7f);
+    ASSERT_EQ(clone->GetBoneStateCount(), model.GetBoneStateCount());
+    ASSERT_EQ(clone->GetBoneBounds().size(), 1u);
+    const BoundBase& bound = *clone->GetBoneBounds()[0];
+    EXPECT_NE(&bound, model.GetBoneBounds()[0]);
+    ASSERT_NE(bound.GetPhysicsBody(), nullptr);
+    EXPECT_NE(bound.GetPhysicsBody(), model.GetBoneBounds()[0]->GetPhysicsBody());
+    EXPECT_EQ(bound.GetPhysicsBody()->GetGroup(),
+              static_cast<std::int32_t>(clone->GetCollisionGroup()));
+    EXPECT_TRUE(bound.GetPhysicsBody()->IsKinematic());
+
+    for (SkeletonModel* m : {&model, clone}) m->Update(nullptr, 0.2f, ++frame_);
+    for (std::uint32_t b = 0; b < model.GetBoneStateCount(); ++b)
+        for (int k = 0; k < 16; ++k)
+            EXPECT_NEAR(clone->GetBoneState(b)->skinMatrix[k], model.GetBoneState(b)->skinMatrix[k],
+                        1e-5f)
+                << b << " " << k;
+    float spine[16];
+    clone->GetCurrentBoneWorldMatrix(1, spine);
+    EXPECT_NEAR(bound.GetPhysicsBody()->GetPose()[3], spine[0] * 0.5f + spine[3], 1e-4f);
+    EXPECT_NEAR(bound.GetPhysicsBody()->GetPose()[7], spine[4] * 0.5f + spine[7], 1e-4f);
+    clone->Destroy();
+    model.Destroy();
+}
+
+TEST_F(SkeletonModelDrawTest, AnimationNamesAreListedUpToTheCapacity) {
+    Material& material = MakeMaterial({{}});
+    SkeletonModel& model = MakeModel(0.0f, material, 0.0f);
+    const char* ids[2] = {nullptr, nullptr};
+    EXPECT_EQ(model.GetAnimationIds(ids, 0), 0u);
+    ASSERT_EQ(model.GetAnimationIds(ids, 2), 1u) << "the recipe has one action";
+    EXPECT_STREQ(ids[0], "walk");
+    char names[2][8];
+    std::memset(names, 'x', sizeof names);
+    ASSERT_EQ(model.GetAnimationNames(&names[0][0], 2, 8), 1u);
+    EXPECT_STREQ(names[0], "walk");
+    EXPECT_EQ(names[1][0], 'x') << "nothing past the last name";
+    char narrow[3];
+    ASSERT_EQ(model.GetAnimationNames(narrow, 1, 3), 1u);
+    EXPECT_STREQ(narrow, "wa") << "a name is cut to its slot";
+    EXPECT_EQ(model.CountAnimations(), 1u);
+
+    SkeletonModel* empty = Scene().CreateSkeletonModel();
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->GetAnimationIds(ids, 2), 0u);
+    EXPECT_EQ(empty->GetAnimationNames(&names[0][0], 2, 8), 0u);
+}
+
+TEST_F(SkeletonModelDrawTest, BoneAxesAreThreeLinesOfAKnownBone) {
+    Material& material = MakeMaterial({{}});
+    SkeletonModel& model = MakeModel(0.0f, material, 0.0f);
+    const float red[3] = {1.0f, 0.0f, 0.0f};
+    struct Case {
+        const char* bone;
+        ULONGLONG lines;
+    };
+    system_.BeginScene();
+    for (const Case& c : {Case{"Bip01 Spine", 3}, Case{"Nobody", 0}}) {
+        SCOPED_TRACE(c.bone);
+        Soft()->ResetCallCounts();
+        model.DrawBoneAxes(c.bone, red, 0.5f);
+        EXPECT_EQ(Calls(D3D9Call::DrawIndexedPrimitiveUP) + Calls(D3D9Call::DrawPrimitiveUP),
+                  c.lines);
+    }
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "Entity/Geometry/AnimationTrack.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Math/BoundBase.h"
+#include "Math/BoundCapsule.h"
+#include "Math/BoundSphere.h"
 #include "Physics/PhxEntity.h"
 #include "Physics/PhysicsSdk.h"
 #include "modelgen/BoneBoundsFiles.h"
@@ -469,6 +471,90 @@ TEST_F(BoneBounds, ShapesFollowTheirBonesAtTheirLocalMatrix) {
         EXPECT_EQ(model_.GetBoneBounds()[0]->GetPhysicsBody()->GetPose()[i], before[i]);
 
     EXPECT_FALSE(model_.LoadBoneBounds("missing.xml"));
+}
+
+TEST_F(BoneBounds, BodyPartSpheresHangOnTheirBonesUntilTheirSlotGoes) {
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("walk", 1.0f, -1, 0);
+    const std::string path = Bounds("file.xml", {{"SPHERE", "file", "Bip01 Spine", 0.5f}});
+    ASSERT_TRUE(model_.LoadBoneBounds(path));
+    struct Part {
+        bool capsule;
+        const char* bone;
+        std::uint32_t slot;
+    };
+    const Part parts[] = {
+        {false, "Bip01 Head", 3},  {true, "Bip01 Spine", 3}, {false, "Nobody", 3},
+        {false, "Bip01 Spine", 4}, {false, "Bip01 Head", 0},
+    };
+    const float local[16] = {1, 0, 0, 0, 0, 1, 0, 0.5f, 0, 0, 1, 0, 0, 0, 0, 1};
+    for (const Part& p : parts) {
+        Zel::BoundBase* bound = nullptr;
+        if (p.capsule) {
+            bound = Zel::AcquireBoundCapsule();
+        } else {
+            Zel::BoundSphere* sphere = Zel::AcquireBoundSphere();
+            sphere->SetRadius(0.3f);
+            bound = sphere;
+        }
+        ASSERT_NE(bound, nullptr);
+        bound->SetName(p.bone);
+        bound->SetIdentifier(p.slot);
+        bound->SetLocalTransform(local);
+        model_.AddBodyPartBound(*bound);
+        bound->Recycle();
+    }
+    const auto names = [&] {
+        std::vector<std::pair<std::string, std::uint32_t>> out;
+        for (const Zel::BoundBase* b : model_.GetBoneBounds())
+            out.emplace_back(b->GetParentBone()->GetName(), b->GetIdentifier());
+        return out;
+    };
+    using Named = std::vector<std::pair<std::string, std::uint32_t>>;
+    EXPECT_EQ(names(), (Named{{"Bip01 Spine", SkeletonModel::kNoBodyPartSlot},
+                              {"Bip01 Head", 3},
+                              {"Bip01 Spine", 4},
+                              {"Bip01 Head", 0}}))
+        << "a capsule and an unknown bone add nothing";
+    const auto* sphere = dynamic_cast<const Zel::BoundSphere*>(model_.GetBoneBounds()[1]);
+    ASSERT_NE(sphere, nullptr);
+    EXPECT_EQ(sphere->GetRadius(), 0.3f);
+    ASSERT_NE(sphere->GetPhysicsBody(), nullptr);
+    EXPECT_TRUE(sphere->GetPhysicsBody()->IsKinematic());
+
+    Step(0.1f);
+    float head[16], want[16];
+    model_.GetCurrentBoneWorldMatrix(3, head);
+    Zel::MultiplyMatrices4(head, local, want);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(sphere->GetPhysicsBody()->GetPose()[i], want[i], kNear) << i;
+
+    model_.RemoveSlotAttachments(3);
+    EXPECT_EQ(names(), (Named{{"Bip01 Spine", SkeletonModel::kNoBodyPartSlot},
+                              {"Bip01 Spine", 4},
+                              {"Bip01 Head", 0}}));
+    model_.RemoveSlotAttachments(0);
+    EXPECT_EQ(names(), (Named{{"Bip01 Spine", SkeletonModel::kNoBodyPartSlot}, {"Bip01 Spine", 4}}))
+        << "the bounds of a file belong to no slot";
+}
+
+TEST_F(BoneBounds, BodiesFollowTheModelAfterItsActionHasStopped) {
+    const std::string path = Bounds("still.xml", {{"SPHERE", "ball", "Bip01 Head", 0.5f}});
+    model_.SetBlendLength(0.0f);
+    model_.actions["walk"]->SetLoop(false);
+    model_.PlayAnimation("walk", 1.0f, -1, 0);
+    ASSERT_TRUE(model_.LoadBoneBounds(path));
+    Step(1.5f);
+    ASSERT_FALSE(model_.GetFlags() & SkeletonModel::kPlaying);
+    const float moved[3] = {5.0f, 0.0f, 0.0f};
+    model_.SetPosition(moved);
+    Step(0.1f);
+    float head[16];
+    model_.GetCurrentBoneWorldMatrix(3, head);
+    const float* pose = model_.GetBoneBounds()[0]->GetPhysicsBody()->GetPose();
+    EXPECT_NEAR(pose[3], head[3], kNear);
+    EXPECT_GT(pose[3], 4.0f) << "the body went along with the model";
+    model_.actions["walk"]->SetLoop(true);
 }
 
 TEST_F(SkeletonModelTest, TheFactoryResetRestoresTheConstructedPlayback) {
