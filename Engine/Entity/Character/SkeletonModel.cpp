@@ -242,6 +242,8 @@ void SkeletonModel::AdoptBoneBound(BoundBase* shape) {
     body->SetGravityEnabled(false);
     body->SetKinematic(true);
     body->SetGroup(static_cast<std::int32_t>(collisionGroup_));
+    if (boneBoundsSleeping_)
+        body->SetSleeping(true);
     // The body follows the bone's world matrix, which only evaluated bones have.
     boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone->GetIndex()));
     boneBounds_.push_back(shape);
@@ -285,7 +287,7 @@ void SkeletonModel::RemoveSlotAttachments(std::uint32_t slot) {
 
 void SkeletonModel::UpdateBoneBounds() {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
-    if (!config || config->GetValue(kPhysicsSwitch) != 1)
+    if (!config || config->GetValue(kPhysicsSwitch) != 1 || boneBoundsSleeping_)
         return;
     for (BoundBase* shape : boneBounds_) {
         PhxEntity* body = shape->GetPhysicsBody();
@@ -300,9 +302,14 @@ void SkeletonModel::UpdateBoneBounds() {
 }
 
 void SkeletonModel::SetBoneBoundsSleeping(bool sleeping) {
+    // The physics layer leaves kinematic bodies awake whatever it is told, so the rest is kept
+    // here: a resting body is simply not moved.
+    boneBoundsSleeping_ = sleeping;
     for (BoundBase* shape : boneBounds_)
         if (PhxEntity* body = shape->GetPhysicsBody())
             body->SetSleeping(sleeping);
+    if (!sleeping)
+        UpdateBoneBounds();
 }
 
 void SkeletonModel::ReleaseBoneBounds() {
@@ -321,6 +328,7 @@ SkeletonModel::~SkeletonModel() {
 void SkeletonModel::Reset() {
     Entity::Reset();
     ReleaseBoneBounds();
+    boneBoundsSleeping_ = false;
     SetMainAction(nullptr);
     for (ExtraSlot& slot : extra_) {
         SetSlotAction(slot, nullptr);
@@ -443,6 +451,7 @@ void SkeletonModel::CopyTo(SceneNode* targetNode, bool withParent) {
     target->RebuildBoneStates();
     target->MarkSkinBones();
     target->ReleaseBoneBounds();
+    target->boneBoundsSleeping_ = boneBoundsSleeping_;
     for (const BoundBase* shape : boneBounds_) {
         BoundBase* copy = shape->Clone();
         if (!copy)

@@ -160,10 +160,15 @@ public:
     // "Bounds", "Entry"); false without a skeleton, a physics scene or a readable file. Entries
     // that are incomplete, of another type or on an unknown bone are skipped.
     bool LoadBoneBounds(const std::string& path);
-    // While physics runs (global switch 79 at 1), every body takes its bone's world matrix times
-    // the shape's local matrix as its pose.
+    // While physics runs (global switch 79 at 1) and the bounds are awake, every body takes its
+    // bone's world matrix times the shape's local matrix as its pose.
     void UpdateBoneBounds();
+    // Puts the bone bounds' bodies to rest (or wakes them). A resting body holds still where it
+    // is, as a sleeping kinematic body does, until it is woken: the per-frame posing passes it
+    // by, bounds added meanwhile rest too, and waking poses every body at its bone at once. The
+    // physics world keeps colliding with a resting body as with any still obstacle.
     void SetBoneBoundsSleeping(bool sleeping);
+    bool AreBoneBoundsSleeping() const { return boneBoundsSleeping_; }
     // A body part's bound sphere (its name names the bone, its identifier the body-part slot)
     // hung on the bone as LoadBoneBounds hangs one; capsules, unknown bones, a model without a
     // skeleton and a world without a physics scene add nothing.
@@ -260,6 +265,7 @@ private:
     void MarkSkinBones();
 
     std::vector<BoundBase*> boneBounds_;
+    bool boneBoundsSleeping_ = false;
     std::uint32_t collisionGroup_;
     bool boneScale_ = false;
     std::string presetName_;

@@ -557,6 +557,48 @@ TEST_F(BoneBounds, BodiesFollowTheModelAfterItsActionHasStopped) {
     model_.actions["walk"]->SetLoop(true);
 }
 
+TEST_F(BoneBounds, RestingBodiesHoldStillUntilWoken) {
+    const std::string path = Bounds("rest.xml", {{"SPHERE", "ball", "Bip01 Head", 0.5f}});
+    model_.SetBlendLength(0.0f);
+    model_.PlayAnimation("walk", 1.0f, -1, 0);
+    ASSERT_TRUE(model_.LoadBoneBounds(path));
+    Step(0.3f);
+    const auto poseOf = [&](std::size_t k) {
+        const float* p = model_.GetBoneBounds()[k]->GetPhysicsBody()->GetPose();
+        return std::vector<float>(p, p + 16);
+    };
+    const auto headPose = [&] {
+        float head[16];
+        model_.GetCurrentBoneWorldMatrix(3, head);
+        return std::vector<float>(head, head + 16);
+    };
+    const std::vector<float> rested = poseOf(0);
+
+    model_.SetBoneBoundsSleeping(true);
+    EXPECT_TRUE(model_.AreBoneBoundsSleeping());
+    Zel::BoundSphere* part = Zel::AcquireBoundSphere();
+    ASSERT_NE(part, nullptr);
+    part->SetName("Bip01 Head");
+    part->SetIdentifier(2);
+    model_.AddBodyPartBound(*part);
+    part->Recycle();
+    ASSERT_EQ(model_.GetBoneBounds().size(), 2u);
+    const std::vector<float> added = poseOf(1);
+    const float moved[3] = {5.0f, 0.0f, 0.0f};
+    model_.SetPosition(moved);
+    Step(0.3f);
+    EXPECT_EQ(poseOf(0), rested) << "a resting body is not moved";
+    EXPECT_EQ(poseOf(1), added) << "a bound added while the others rest rests too";
+
+    model_.SetBoneBoundsSleeping(false);
+    EXPECT_FALSE(model_.AreBoneBoundsSleeping());
+    // Waking poses the bodies at their bones at once, without waiting for the next frame.
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::vector<float> pose = poseOf(k), head = headPose();
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(pose[i], head[i], kNear) << k << " " << i;
+    }
+}
+
 TEST_F(SkeletonModelTest, TheFactoryResetRestoresTheConstructedPlayback) {
     model_.SetBlendLength(0.0f);
     model_.PlayAnimation("one", 1.0f, -1, 0);
