@@ -1,15 +1,18 @@
 #include "Entity/Character/SkeletonModel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/ErrorReport.h"
 #include "Core/LogDispatch.h"
 #include "Core/TiXmlDocument.h"
 #include "Entity/Character/Action.h"
@@ -18,9 +21,17 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Material/Material.h"
+#include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/SubEntity.h"
+#include "Entity/Texture/TextureBase.h"
+#include "Entity/Texture/TextureManager.h"
+#include "Render/RenderCodes.h"
 #include "Math/AABB.h"
 #include "Render/RenderSystem.h"
 #include "Math/MathUtil.h"
@@ -322,10 +333,14 @@ SkeletonModel::SkeletonModel() : collisionGroup_(TakeCollisionGroup()) {
 }
 
 SkeletonModel::~SkeletonModel() {
+    DropCustomMaterial();
     SetMainAction(nullptr);
 }
 
 void SkeletonModel::Reset() {
+    if (SubEntity* piece = FindCustomTexturePiece(); piece && customMaterial_)
+        piece->SetMaterial(customOriginal_.Get());
+    DropCustomMaterial();
     Entity::Reset();
     ReleaseBoneBounds();
     boneBoundsSleeping_ = false;
@@ -514,6 +529,124 @@ std::uint32_t SkeletonModel::GetAnimationNames(char* buffer, std::uint32_t count
     return n;
 }
 
+std::string SkeletonModel::MakeCustomTextureName() {
+    static std::atomic<std::uint32_t> next{0};
+    return "define$_$texture_" + std::to_string(next.fetch_add(1));
+}
+
+SubEntity* SkeletonModel::FindCustomTexturePiece() const {
+    for (SubEntity* piece : GetSubEntities())
+        if (piece->GetMesh() && piece->GetMesh()->GetName() == kCustomTextureMesh)
+            return piece;
+    return nullptr;
+}
+
+namespace {
+
+const char* GeometryNameOf(const Entity& entity) {
+    const Geometry* geometry = entity.GetGeometry();
+    return geometry ? geometry->GetName().c_str() : "";
+}
+
+// A one-level texture of the texture manager holding the RGBA texels; null when it cannot be
+// made or filled.
+TextureBase* MakeCustomTexture(std::uint32_t width, std::uint32_t height,
+                               const std::uint8_t* rgba) {
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    TextureBase* texture = textures ? textures->CreateTexture(1, TextureBase::KIND_2D) : nullptr;
+    if (!texture)
+        return nullptr;
+    std::int32_t pitch = 0;
+    void* bits = nullptr;
+    if (!texture->Create(static_cast<int>(width), static_cast<int>(height), 1, TextureBase::KIND_2D,
+                         PF_A8R8G8B8, 1, false) ||
+        !texture->LockLevel(0, &pitch, &bits, nullptr, LO_NORMAL) || !bits) {
+        textures->ForceRemove(texture);
+        return nullptr;
+    }
+    // A8R8G8B8 texels lie in memory as B, G, R, A.
+    for (std::uint32_t y = 0; y < height; ++y) {
+        auto* row = static_cast<std::uint8_t*>(bits) + std::size_t(y) * std::size_t(pitch);
+        const std::uint8_t* from = rgba + std::size_t(y) * width * 4;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            row[4 * x + 0] = from[4 * x + 2];
+            row[4 * x + 1] = from[4 * x + 1];
+            row[4 * x + 2] = from[4 * x + 0];
+            row[4 * x + 3] = from[4 * x + 3];
+        }
+    }
+    texture->UnlockLevel();
+    texture->OnContentChanged();
+    return texture;
+}
+
+}  // namespace
+
+bool SkeletonModel::SetCustomTexture(std::uint32_t width, std::uint32_t height,
+                                     const std::uint8_t* rgba, std::size_t bytes) {
+    SubEntity* piece = FindCustomTexturePiece();
+    if (!piece) {
+        ReportError("该模型缺少mesh_define_texture网格，不支持设置自定义贴图:%s",
+                    GeometryNameOf(*this));
+        return false;
+    }
+    if (!rgba || width == 0 || height == 0 || std::uint64_t(width) * height * 4 > bytes) {
+        LogTyped(LOG_ENGINE_INIT,
+                 "SkeletonModel::SetCustomTexture: %ux%u texels need more than %zu bytes", width,
+                 height, bytes);
+        return false;
+    }
+    // A second custom texture replaces the first: the copy is made of the piece's own material.
+    Material* base = customMaterial_ ? customOriginal_.Get() : piece->GetOwnMaterial();
+    if (!base)
+        return false;
+    TextureBase* texture = MakeCustomTexture(width, height, rgba);
+    if (!texture)
+        return false;
+    texture->SetName(MakeCustomTextureName());
+    Material* copy = base->Clone();
+    if (!copy) {
+        if (TextureManager* textures = Globals::Find(&Globals::GetTextureManager))
+            textures->ForceRemove(texture);
+        return false;
+    }
+    for (std::uint32_t i = 0; i < copy->GetPassCount(); ++i) {
+        Pass* pass = copy->GetPass(i);
+        TextureStage* diffuse = &pass->renderState.stages[0];
+        for (TextureStage& stage : pass->renderState.stages)
+            if (stage.GetTexture() && stage.stageSlot == 0) {
+                diffuse = &stage;
+                break;
+            }
+        diffuse->SetTexture(texture);
+    }
+    SharedPtr<Material> original(base);
+    DropCustomMaterial();
+    customOriginal_ = original;
+    piece->SetMaterial(copy);
+    customMaterial_ = copy;
+    return true;
+}
+
+bool SkeletonModel::ClearCustomTexture() {
+    SubEntity* piece = FindCustomTexturePiece();
+    if (!piece) {
+        ReportError("该模型缺少mesh_define_texture网格，不支持清除自定义贴图:%s",
+                    GeometryNameOf(*this));
+        return false;
+    }
+    if (customMaterial_ && piece->GetOwnMaterial() == customMaterial_)
+        piece->SetMaterial(customOriginal_.Get());
+    DropCustomMaterial();
+    return true;
+}
+
+void SkeletonModel::DropCustomMaterial() {
+    customOriginal_.Reset();
+    if (Material* custom = std::exchange(customMaterial_, nullptr))
+        custom->Release();
+}
+
 void SkeletonModel::DrawBoneAxes(const std::string& bone, const float* colour, float length) {
     Skeleton* skeleton = GetSkeleton();
     const std::int32_t index = skeleton ? skeleton->GetBoneIndex(bone) : -1;
@@ -551,6 +684,9 @@ void SkeletonModel::ResetAnimation() {
     GetChannels();
     auto* skin = dynamic_cast<GeometrySkin*>(GetGeometry());
     SetMainAction(skin ? skin->GetAnimationByIndex(0) : nullptr);
+    // Shared actions the channels played and nobody holds any more go back to the manager.
+    if (skin)
+        skin->UnloadSharedActions();
 }
 
 void SkeletonModel::SetEntityFlag(std::uint32_t bit, bool on) {

@@ -7,12 +7,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Core/SharedPtr.h"
 #include "Entity/Character/ActionOwner.h"
 #include "Entity/Character/ActionSampler.h"
 #include "Entity/Character/AnimationChannel.h"
@@ -23,6 +25,8 @@ namespace Zel {
 
 class Action;
 class BoundBase;
+class Material;
+class SubEntity;
 class BoneState;
 class Skeleton;
 
@@ -95,6 +99,24 @@ public:
     // Three debug lines of the colour (3 floats) and length from the bone's world position along
     // its x, y and z axes; nothing for an unknown bone or without a render system.
     void DrawBoneAxes(const std::string& bone, const float* colour, float length);
+
+    // The name of the piece whose material a custom texture replaces.
+    static constexpr const char* kCustomTextureMesh = "mesh_define_texture";
+    // Gives the piece of the "mesh_define_texture" mesh a private copy of its material whose
+    // diffuse stages show the caller's image (width x height texels of four bytes, R, G, B, A,
+    // row after row; bytes: the buffer's size). The texture is named MakeCustomTextureName; a
+    // custom material set before is given back. False, changing nothing, without that piece
+    // (reported with the geometry's name), for an image the buffer cannot hold, or when the
+    // texture or the material copy cannot be made. Host thread.
+    bool SetCustomTexture(std::uint32_t width, std::uint32_t height, const std::uint8_t* rgba,
+                          std::size_t bytes);
+    // The piece takes its own material back and the custom one is given back; false without
+    // the piece (reported).
+    bool ClearCustomTexture();
+    // "define$_$texture_<n>", n counting from 0 for the process.
+    static std::string MakeCustomTextureName();
+    // The custom material the piece draws with; null without one.
+    Material* GetCustomMaterial() const { return customMaterial_; }
 
     // ActionOwner.
     Action* FindAction(std::string_view name) override { return GetAnimation(std::string(name)); }
@@ -184,7 +206,8 @@ public:
     AnimationChannel* GetChannel(std::uint32_t n);
     // The number of animations the geometry lists by name; 0 without a skinned geometry.
     std::uint32_t CountAnimations() const;
-    // Resets the five channels; the main action becomes the geometry's first animation.
+    // Resets the five channels; the main action becomes the geometry's first animation; the
+    // shared actions of the skeleton's set that only the set still holds are given back.
     void ResetAnimation();
 
     // Resets all five channels.
@@ -258,12 +281,20 @@ private:
     std::unique_ptr<BoneStateSet> boneStates_;
     std::array<AnimationChannel, kChannelCount> channels_;
     void ReleaseBoneBounds();
+    // The piece of the custom-texture mesh, or null.
+    SubEntity* FindCustomTexturePiece() const;
+    // Gives the custom material back (the piece keeps whatever it holds).
+    void DropCustomMaterial();
     // Makes the shape's body a kinematic body without gravity in the model's collision group and
     // appends it; a shape without a body goes back to its pool.
     void AdoptBoneBound(BoundBase* shape);
     // Marks the bones of every skin's palette (and their ancestors) for evaluation.
     void MarkSkinBones();
 
+    // The material the custom-texture piece had before its custom one (one reference), and the
+    // generated custom material (the clone's own reference, given back through Release).
+    SharedPtr<Material> customOriginal_;
+    Material* customMaterial_ = nullptr;
     std::vector<BoundBase*> boneBounds_;
     bool boneBoundsSleeping_ = false;
     std::uint32_t collisionGroup_;

@@ -29,6 +29,8 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/ZelShaderConstFiller.h"
 #include "Entity/Scene/Light.h"
+#include "Entity/Texture/TextureBase.h"
+#include "Entity/Texture/TextureManager.h"
 #include "Math/AABB.h"
 #include "Math/BoundBase.h"
 #include "Physics/PhxEntity.h"
@@ -302,6 +304,56 @@ TEST_F(SkeletonModelDrawTest, BoneAxesAreThreeLinesOfAKnownBone) {
         EXPECT_EQ(Calls(D3D9Call::DrawIndexedPrimitiveUP) + Calls(D3D9Call::DrawPrimitiveUP),
                   c.lines);
     }
+}
+
+TEST_F(SkeletonModelDrawTest, ACustomTextureGivesThePieceAPrivateMaterialUntilCleared) {
+    G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
+    Material* base = G()->GetMaterialManager()->CreateMaterial("skin_base");
+    ASSERT_NE(base, nullptr);
+    G()->GetMaterialManager()->Add(base);
+    base->CreatePass(0);
+    SkeletonModel& model = MakeModel(0.0f, *base, 0.0f);
+    SubEntity& piece = *model.GetSubEntity(0);
+    const std::uint8_t texels[2 * 2 * 4] = {10, 20, 30, 40, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 9, 9};
+    EXPECT_FALSE(model.SetCustomTexture(2, 2, texels, sizeof texels));
+    EXPECT_FALSE(model.ClearCustomTexture());
+    const std::string log = LogText();
+    EXPECT_NE(
+        log.find("该模型缺少mesh_define_texture网格，不支持设置自定义贴图:models\\skinned.ch3"),
+        std::string::npos);
+    EXPECT_NE(
+        log.find("该模型缺少mesh_define_texture网格，不支持清除自定义贴图:models\\skinned.ch3"),
+        std::string::npos);
+    piece.GetMesh()->SetName(SkeletonModel::kCustomTextureMesh);
+    EXPECT_FALSE(model.SetCustomTexture(2, 2, texels, sizeof texels - 1)) << "a short buffer";
+    EXPECT_EQ(piece.GetOwnMaterial(), base);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(model.SetCustomTexture(2, 2, texels, sizeof texels));
+        Material* custom = piece.GetOwnMaterial();
+        ASSERT_NE(custom, base);
+        EXPECT_EQ(custom, model.GetCustomMaterial());
+        EXPECT_TRUE(custom->IsClone())
+            << "a copy of the piece's own material, not of the last copy";
+        TextureBase* texture = custom->GetPass(0)->renderState.stages[0].GetTexture();
+        ASSERT_NE(texture, nullptr);
+        EXPECT_EQ(texture->GetName().rfind("define$_$texture_", 0), 0u) << texture->GetName();
+        std::int32_t pitch = 0;
+        void* bits = nullptr;
+        ASSERT_TRUE(texture->LockLevel(0, &pitch, &bits, nullptr, 2));
+        const auto* first = static_cast<const std::uint8_t*>(bits);
+        EXPECT_EQ((std::vector<int>{first[0], first[1], first[2], first[3]}),
+                  (std::vector<int>{30, 20, 10, 40}))
+            << "stored as B, G, R, A";
+        texture->UnlockLevel();
+        EXPECT_EQ(base->GetPass(0)->renderState.stages[0].GetTexture(), nullptr)
+            << "the piece's own material is left alone";
+    }
+    EXPECT_TRUE(model.ClearCustomTexture());
+    EXPECT_EQ(piece.GetOwnMaterial(), base);
+    EXPECT_EQ(model.GetCustomMaterial(), nullptr);
+    EXPECT_NE(SkeletonModel::MakeCustomTextureName(), SkeletonModel::MakeCustomTextureName());
 }
 
 }  // namespace
