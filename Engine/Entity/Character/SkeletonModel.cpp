@@ -75,11 +75,12 @@ std::map<std::string, std::vector<BoneScaleInfo>>& BoneScalePresets() {
 bool globalBoneScale = false;
 
 // Models take the collision groups 1 to 30 in turn, then 0 and on again.
-std::uint32_t nextCollisionGroup = 1;
+std::atomic<std::uint32_t> nextCollisionGroup{1};
 
 std::uint32_t TakeCollisionGroup() {
-    const std::uint32_t group = nextCollisionGroup;
-    nextCollisionGroup = nextCollisionGroup + 1 >= 31 ? 0 : nextCollisionGroup + 1;
+    std::uint32_t group = nextCollisionGroup.load();
+    while (!nextCollisionGroup.compare_exchange_weak(group, group + 1 >= 31 ? 0 : group + 1)) {
+    }
     return group;
 }
 
@@ -415,6 +416,7 @@ bool SkeletonModel::BuildFromGeometry() {
     // Only bones some skin draws with (and their ancestors) are evaluated each frame.
     MarkSkinBones();
     SetStateBits(NODE_BOUNDS_DIRTY);
+    UpdatePlacement();
     return true;
 }
 
