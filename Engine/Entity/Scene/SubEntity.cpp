@@ -290,8 +290,10 @@ void SubEntity::CollectTextures(std::set<TextureBase*>& textures) const {
         material->CollectTextures(textures);
 }
 
-void SubEntity::SetSkinPaletteMode(bool /*on*/) {
-    // The palette mode lives on the skin mesh, which the skins bring; a plain mesh has none.
+void SubEntity::SetSkinPaletteMode(bool on) {
+    // A plain mesh has no palette.
+    if (auto* skin = dynamic_cast<Skin*>(mesh_))
+        skin->SetPaletteMode(on);
 }
 
 void SubEntity::SetShiftColor(float r, float g, float b, float a, float ratio) {

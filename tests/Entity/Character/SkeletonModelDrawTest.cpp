@@ -208,6 +208,20 @@ TEST_F(SkeletonModelDrawTest, AFixedFunctionPassSkinsThePoseIntoTheBufferItDraws
     EXPECT_GT(checked, 0u);
 }
 
+TEST_F(SkeletonModelDrawTest, APiecePassesThePaletteModeToItsSkin) {
+    Material& material = MakeMaterial({{}});
+    SkeletonModel& model = MakeModel(0.0f, material, 0.0f);
+    SubEntity& piece = *model.GetSubEntity(0);
+    auto& skin = dynamic_cast<Skin&>(*piece.GetMesh());
+    piece.SetSkinPaletteMode(true);
+    EXPECT_TRUE(skin.GetPaletteMode());
+    piece.SetSkinPaletteMode(false);
+    EXPECT_FALSE(skin.GetPaletteMode());
+    // A plain mesh has no palette to switch.
+    Entity& plain = MakeEntity({&MakeMesh()}, &material);
+    plain.GetSubEntity(0)->SetSkinPaletteMode(true);
+}
+
 TEST_F(SkeletonModelDrawTest, TheBoxFollowsTheRootBone) {
     Material& material = MakeMaterial({{}});
     SkeletonModel& model = MakeModel(2.0f, material, 0.5f);
