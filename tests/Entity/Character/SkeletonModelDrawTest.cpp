@@ -28,6 +28,7 @@
 #include "Entity/Material/LegacyShaderCompiler.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/ZelShaderConstFiller.h"
+#include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
@@ -50,6 +51,7 @@ namespace {
 using namespace Zel;
 
 constexpr char kModelPath[] = "models/skinned.ch3";
+constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 class SkeletonModelDrawTest : public ZelTest::SceneTest {
 protected:
@@ -206,6 +208,58 @@ TEST_F(SkeletonModelDrawTest, AFixedFunctionPassSkinsThePoseIntoTheBufferItDraws
         ++checked;
     }
     EXPECT_GT(checked, 0u);
+}
+
+// A depth-sorted pass sorts the skin's triangles by where the pose puts them: the cube's upper
+// face hangs on one bone, its lower face on two others.
+TEST_F(SkeletonModelDrawTest, ADepthSortedPassSortsThePosedTriangles) {
+    Material& material = MakeMaterial({{}});
+    Pass& pass = *material.GetPass(0);
+    pass.passFlags |= Mesh::kPassDepthSorted;
+    SkeletonModel& model = MakeModel(0.0f, material, 0.0f);
+    SubEntity& piece = *model.GetSubEntity(0);
+    piece.SetSortRequested(true);
+    auto& skin = dynamic_cast<Skin&>(*piece.GetMesh());
+    ASSERT_TRUE(skin.IsSingleTriangleList());
+    Scene().SetRenderCamera(Scene().CreateCamera());
+    // Clip space is world space: the farther triangle is the one of greater z.
+    Scene().SetViewMatrix(kIdentity);
+    Scene().SetProjectionMatrix(kIdentity);
+    const auto isUpper = [&](std::uint32_t v) { return skin.GetBlendRecords()[v].count == 1; };
+    struct Case {
+        const char* what;
+        float upperShift;  // z added by the upper face's bone
+        bool upperFirst;
+    };
+    const Case cases[] = {
+        {"in the bind pose the upper face is the farther", 0.0f, true},
+        {"posed below the lower face it comes last", -10.0f, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (std::uint32_t b = 0; b < model.GetBoneStateCount(); ++b)
+            std::copy_n(kIdentity, 16, model.GetBoneState(b)->skinMatrix);
+        model.GetBoneState(1)->skinMatrix[11] = c.upperShift;
+        ASSERT_EQ(piece.FillRenderOperation(&pass, 0), 1u);
+        const std::vector<std::uint32_t> sorted =
+            ZelTest::GeometryTest::Indexes(*skin.GetIndexData()->GetBuffer());
+        // The first triangle of each face in the drawing order.
+        std::size_t firstUpper = sorted.size(), firstLower = sorted.size();
+        for (std::size_t t = 0; t + 2 < sorted.size(); t += 3) {
+            const bool upper =
+                isUpper(sorted[t]) && isUpper(sorted[t + 1]) && isUpper(sorted[t + 2]);
+            const bool lower =
+                !isUpper(sorted[t]) && !isUpper(sorted[t + 1]) && !isUpper(sorted[t + 2]);
+            if (upper && firstUpper == sorted.size())
+                firstUpper = t;
+            if (lower && firstLower == sorted.size())
+                firstLower = t;
+        }
+        ASSERT_LT(firstUpper, sorted.size());
+        ASSERT_LT(firstLower, sorted.size());
+        EXPECT_EQ(firstUpper < firstLower, c.upperFirst);
+    }
+    Scene().SetRenderCamera(nullptr);
 }
 
 TEST_F(SkeletonModelDrawTest, APiecePassesThePaletteModeToItsSkin) {
