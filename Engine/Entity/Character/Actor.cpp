@@ -183,6 +183,8 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
     if (slot >= kSlotCount)
         return false;
     const int kind = BodyPartKind(name);
+    if (kind == 17 && !IsNewActor())
+        return false;
     if (kind == 16 && !IsNewActor())
         LogTyped(LOG_ENGINE_INIT, "Error : old actor set bp4 bodypart");
     if (kind == 15 && IsNewActor())
@@ -355,6 +357,41 @@ bool Actor::LoadSkeleton(std::uint32_t kind) {
         SetBoneScaleEnabled(1);
     }
     return changed;
+}
+
+void Actor::ReleaseAllBodyParts(const Actor& source) {
+    lodLevel_ = source.lodLevel_;
+    sex_ = source.sex_;
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot) ReleaseBodypart(slot);
+    if (GeometryActor* actor = GetActorGeometry())
+        actor->RemoveBodyPartsOfOwner(actorId_);
+}
+
+bool Actor::LoadClonePart(std::uint32_t slot, const std::string& name) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (slot >= kSlotCount || (config && config->NoActorCreate()))
+        return false;
+    if (BodyPartKind(name) == 17 && !IsNewActor())
+        return false;
+    GeometryActor* actor = GetActorGeometry();
+    BodyPartEntry* entry = actor ? actor->LoadCloneBodyPart(slot, name, actorId_) : nullptr;
+    return entry && entry->IsValid() &&
+           ProcessBodypartMaterial(dynamic_cast<GeometryBodyPart*>(entry->geometry), slot, name);
+}
+
+bool Actor::CopyBodyPartsFrom(const Actor& source, std::uint32_t mode) {
+    if (mode == 2)
+        for (std::uint32_t slot = 0; slot < kPartCount; ++slot)
+            if (!source.slots_[slot].name.empty())
+                LoadClonePart(slot, source.slots_[slot].name);
+    RefreshAfterBodyPart();
+    return true;
+}
+
+bool Actor::CloneFrom(const Actor& source, std::uint32_t mode) {
+    ReleaseAllBodyParts(source);
+    const bool copied = CopyBodyPartsFrom(source, mode);
+    return RestartChannels() && copied;
 }
 
 void Actor::SetLodLevel(std::int32_t level) {

@@ -72,7 +72,8 @@ public:
     // ---- Body parts ----
     // Loads the part into the slot (0-17) and makes its sub-entities; true at once when the slot
     // already holds that name. A missing or invalid part is logged and answers false, leaving
-    // the slot empty.
+    // the slot empty. ".bp5" parts belong to the actor material library, which this actor does
+    // not carry yet: they answer false and change nothing.
     bool SetBodyPart(std::uint32_t slot, const std::string& name);
     // Releases the slot and loads the part's geometry through the actor's body-part geometry;
     // null when actor creation is switched off or the part does not load.
@@ -104,6 +105,16 @@ public:
     // The actor description's geometry (Entity::GetGeometry), null before one is loaded.
     GeometryActor* GetActorGeometry() const;
     std::uint32_t GetGeometryKind() const override;
+
+    // Cloning: the source's level of detail and sex, every slot released and the actor id's
+    // entries dropped; then (mode 2) each of the source's parts shared into the same slot, the
+    // parts refreshed and channels 1-3 restarted. True when the parts were taken.
+    bool CloneFrom(const Actor& source, std::uint32_t mode);
+    void ReleaseAllBodyParts(const Actor& source);
+    bool CopyBodyPartsFrom(const Actor& source, std::uint32_t mode);
+    // The part another actor loaded under that name, shared into the slot; false when actor
+    // creation is off or no other actor holds it.
+    bool LoadClonePart(std::uint32_t slot, const std::string& name);
 
     // Levels 0 to 10; others (negative ones read as large) are ignored.
     void SetLodLevel(std::int32_t level);

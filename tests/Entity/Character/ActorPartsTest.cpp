@@ -198,3 +198,62 @@ TEST_F(ActorTest, ASkeletonChangeKeepsTheChannelsPlaying) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace ZelTest;
+using Zel::Actor;
+
+TEST_F(ActorTest, TwoSidedBlendedMaterialsTakeTwoPassesUnlessThePartNameSaysOtherwise) {
+    Actor* source = Dressed();
+    Zel::Mesh* mesh = source->GetSlotSubEntities(0)[0]->GetMesh();
+    mesh->SetMaterialName("6");  // slot 3: two-sided and blended
+    struct Case {
+        const char* part;
+        std::uint32_t passes;
+    };
+    const Case cases[] = {{"part0.bp3", 2}, {"ab3x.bp3", 1}, {"ab93.bp3", 1}, {"ab9x.bp3", 2}};
+    for (const Case& c : cases) {
+        Actor* a = NewActor();
+        Zel::Material* m = a->GetPartMaterial(c.part, *mesh);
+        ASSERT_EQ(m, a->GetActorMaterial(3));
+        ASSERT_EQ(m->GetPassCount(), c.passes) << c.part;
+        if (c.passes == 2) {
+            EXPECT_EQ(m->GetPass(0)->renderState.cullMode, Zel::CULL_COUNTER_CLOCKWISE);
+            EXPECT_EQ(m->GetPass(1)->renderState.cullMode, Zel::CULL_CLOCKWISE);
+            EXPECT_EQ(m->GetPass(1)->passIndex, 1u);
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+using namespace ZelTest;
+using Zel::Actor;
+
+TEST_F(ActorTest, AClonesharesTheSourcePartsAndRestartsItsChannels) {
+    Actor* source = Dressed(1);
+    source->SetLodLevel(4);
+    Actor* clone = NewActor();
+    ASSERT_TRUE(clone->SetBodyPart(7, "part7.bp3"));
+    ASSERT_EQ(clone->GetChannel(1)->PlayAction("walk", true, 0), 0);
+    Step(*clone, 0.3f);
+    ASSERT_GT(clone->GetChannel(1)->GetPlayTime(), 0.0f);
+
+    ASSERT_TRUE(clone->CloneFrom(*source, 2));
+    EXPECT_EQ(clone->GetLodLevel(), 4);
+    EXPECT_EQ(clone->GetSex(), 1);
+    for (std::uint32_t n = 0; n < Actor::kPartCount; ++n) {
+        EXPECT_EQ(clone->GetBodyPartGeometry(n), source->GetBodyPartGeometry(n)) << n;
+        ASSERT_EQ(clone->GetSlotSubEntities(n).size(), 1u) << n;
+        EXPECT_NE(clone->GetSlotSubEntities(n)[0], source->GetSlotSubEntities(n)[0]);
+    }
+    EXPECT_EQ(clone->GetChannel(1)->GetPlayTime(), 0.0f) << "replayed from the start";
+    EXPECT_EQ(clone->GetChannel(1)->GetCurrentActionName(), "walk.ac6");
+    EXPECT_FALSE(clone->SetBodyPart(3, "other.bp5")) << "bp5 parts are not this actor's";
+    EXPECT_EQ(clone->GetBodyPartName(3), "part3.bp3");
+}
+
+}  // namespace
