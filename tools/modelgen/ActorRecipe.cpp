@@ -59,6 +59,13 @@ std::string FigureTree(const std::string& figure) {
            "<Item id=\"walk\" file=\"walk.ac6\"/></ActionNode></DANCE>\n";
 }
 
+CompressedActionDesc OneSecondAction() {
+    CompressedActionDesc a;
+    a.length = 1.0f;
+    a.frameCount = kActionFrames;
+    return a;
+}
+
 WrittenFile TextFile(const std::string& text) {
     WrittenFile f;
     f.bytes.assign(text.begin(), text.end());
@@ -152,17 +159,13 @@ BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind) {
 }
 
 CompressedActionDesc ActorIdleAction() {
-    CompressedActionDesc a;
-    a.length = 1.0f;
-    a.frameCount = kActionFrames;
+    CompressedActionDesc a = OneSecondAction();
     a.tracks.push_back(MovingTrack("Bip01", [](float) { return Vec3{}; }));
     return a;
 }
 
 CompressedActionDesc ActorWalkAction() {
-    CompressedActionDesc a;
-    a.length = 1.0f;
-    a.frameCount = kActionFrames;
+    CompressedActionDesc a = OneSecondAction();
     a.tracks.push_back(MovingTrack("Bip01", [](float t) { return Vec3{0, -t, 0}; }));
     // The foot bones hang below the calves with their local offset along -z of the parent.
     a.tracks.push_back(MovingTrack("Bip01 L Foot", [](float t) {

@@ -61,7 +61,7 @@ constexpr std::uint32_t kPassSecondPass = 0x8;
 constexpr std::uint32_t kReflectionStage = 6;
 
 const std::vector<SubEntity*> kNoSubEntities;
-const std::string kNoName;
+const std::string kEmptyPartName;
 
 bool IsOn(std::uint32_t index) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
@@ -89,7 +89,7 @@ float Length3(const float* v) {
     return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
 }
 
-void SetFlag(std::uint32_t& word, std::uint32_t bit, bool on) {
+void AssignBit(std::uint32_t& word, std::uint32_t bit, bool on) {
     word = on ? (word | bit) : (word & ~bit);
 }
 
@@ -168,7 +168,7 @@ GeometryBodyPart* Actor::GetBodyPartGeometry(std::uint32_t slot) const {
 }
 
 const std::string& Actor::GetBodyPartName(std::uint32_t slot) const {
-    return slot < kSlotCount ? slots_[slot].name : kNoName;
+    return slot < kSlotCount ? slots_[slot].name : kEmptyPartName;
 }
 
 const std::vector<SubEntity*>& Actor::GetSlotSubEntities(std::uint32_t slot) const {
@@ -394,6 +394,12 @@ bool Actor::CloneFrom(const Actor& source, std::uint32_t mode) {
     return RestartChannels() && copied;
 }
 
+void Actor::SetPartsFloat(float value) {
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot)
+        if (slot != 1 && slot != 2)
+            for (SubEntity* sub : slots_[slot].subEntities) sub->SetRenderOffset(value);
+}
+
 void Actor::SetLodLevel(std::int32_t level) {
     if (static_cast<std::uint32_t>(level) < kLodLevelCount)
         lodLevel_ = level;
@@ -450,8 +456,8 @@ Material* Actor::CreateMaterial(std::uint32_t slot) {
     pass->vertexFlags = (w & kClothLayout) ? 0x13u : 0xC013u;
     RenderState& state = pass->renderState;
     state.cullMode = (w & kTwoSided) ? CULL_NONE : CULL_CLOCKWISE;
-    SetFlag(state.flags, RSF_DEPTH_WRITE, (w & kDepthWrite) != 0);
-    SetFlag(state.flags, RSF_DEPTH_TEST, (w & kDepthTest) != 0);
+    AssignBit(state.flags, RSF_DEPTH_WRITE, (w & kDepthWrite) != 0);
+    AssignBit(state.flags, RSF_DEPTH_TEST, (w & kDepthTest) != 0);
     if (w & kAlphaBlend) {
         state.flags |= RSF_ALPHA_BLEND;
         state.srcBlend = BLEND_SRC_ALPHA;

@@ -116,6 +116,10 @@ public:
     // creation is off or no other actor holds it.
     bool LoadClonePart(std::uint32_t slot, const std::string& name);
 
+    // The value every sub-entity but those of slots 1 and 2 hands to its render operation (the
+    // colour-stylising pass sets it around its own drawing).
+    void SetPartsFloat(float value);
+
     // Levels 0 to 10; others (negative ones read as large) are ignored.
     void SetLodLevel(std::int32_t level);
     std::int32_t GetLodLevel() const { return lodLevel_; }

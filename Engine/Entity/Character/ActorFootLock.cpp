@@ -13,7 +13,7 @@ constexpr float kMovingFootSpeed = 1.0f;
 constexpr float kStillFootSpeed = 0.5f;
 constexpr float kSpeedRatio = 2.0f;
 
-float ReadFloat(const void* block, std::size_t offset) {
+float ThresholdAt(const void* block, std::size_t offset) {
     float v;
     std::memcpy(&v, static_cast<const std::uint8_t*>(block) + offset, sizeof v);
     return v;
@@ -43,15 +43,15 @@ void FootLockParams::Configure(const std::uint8_t* onSwitch, const void* thresho
         p.enabled = true;
     if (!thresholds)
         return;
-    p.rootHeightLimit = ReadFloat(thresholds, 4);
-    p.rootSpeed = ReadFloat(thresholds, 8);
-    p.footSpeed = ReadFloat(thresholds, 12);
-    p.predictedHeightGap = ReadFloat(thresholds, 16);
-    p.footHeight = ReadFloat(thresholds, 20);
-    p.directionAgreement = ReadFloat(thresholds, 24);
-    p.footSpreadLimit = ReadFloat(thresholds, 28);
-    p.currentHeightGap = ReadFloat(thresholds, 32);
-    p.liftedFoot = ReadFloat(thresholds, 36);
+    p.rootHeightLimit = ThresholdAt(thresholds, 4);
+    p.rootSpeed = ThresholdAt(thresholds, 8);
+    p.footSpeed = ThresholdAt(thresholds, 12);
+    p.predictedHeightGap = ThresholdAt(thresholds, 16);
+    p.footHeight = ThresholdAt(thresholds, 20);
+    p.directionAgreement = ThresholdAt(thresholds, 24);
+    p.footSpreadLimit = ThresholdAt(thresholds, 28);
+    p.currentHeightGap = ThresholdAt(thresholds, 32);
+    p.liftedFoot = ThresholdAt(thresholds, 36);
 }
 
 int ChoosePlantedFoot(const FootLockParams& params, const float a[2], const float z[2],

@@ -85,7 +85,7 @@ void Warn(const char* format, const std::string& argument) {
         reporter->Warning(format, argument.c_str());
 }
 
-std::string DirectoryOf(const std::string& path) {
+std::string MasterFolder(const std::string& path) {
     const std::size_t cut = path.find_last_of("\\/");
     return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
 }
@@ -186,7 +186,7 @@ bool PinchState::ReadPinchFiles(const std::string& path, std::vector<PinchOp>& l
         Warn("捏脸文件格式错误! 缺乏根pinchfiles标记%s", path);
         return false;
     }
-    const std::string folder = DirectoryOf(path);
+    const std::string folder = MasterFolder(path);
     for (const XmlNode* file = XmlChildElementByName(root, "file"); file;
          file = XmlNextSiblingElementByName(file, "file")) {
         const std::string name = file->value();

@@ -51,6 +51,11 @@ TEST_F(ActorTest, NinePartsAssembleIntoOneSubEntityPerSlotWithTheirMaterialSlots
     EXPECT_TRUE(a->SetBodyPart(5, "part5.bp3"));
     EXPECT_EQ(a->GetSlotSubEntities(5)[0], before);
 
+    a->SetPartsFloat(0.75f);
+    for (std::uint32_t n = 0; n < Actor::kPartCount; ++n)
+        EXPECT_EQ(a->GetSlotSubEntities(n)[0]->GetRenderOffset(), n == 1 || n == 2 ? 0.0f : 0.75f)
+            << n;
+
     LogCapture log;
     EXPECT_FALSE(a->SetBodyPart(6, "missing.bp3"));
     EXPECT_EQ(log.Count("找不到Bodypart[6]:missing.bp3"), 1);
