@@ -558,6 +558,13 @@ void Actor::BuildMaterialLists() {
                     materialLists_[m].push_back(sub);
 }
 
+void Actor::RebuildMaterials() {
+    BuildMaterialLists();
+    refreshAll_ = true;
+    RebuildRenderLists();
+    ReleasePickOctree();
+}
+
 const std::vector<SubEntity*>& Actor::GetMaterialList(std::uint32_t slot) const {
     return slot < kMaterialSlotCount ? materialLists_[slot] : kNoSubEntities;
 }

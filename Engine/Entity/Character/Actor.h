@@ -160,6 +160,11 @@ public:
     const std::vector<SubEntity*>& GetBlendedList() const { return blended_; }
     // Per material slot, the sub-entities drawn with that slot's material.
     void BuildMaterialLists();
+    // After the parts changed: the material lists and the render lists again, every sub-entity
+    // refreshed at the next frame, the picking octree dropped. (Seam welding and the spliced body
+    // texture belong to their own code, which this actor does not carry yet.)
+    void RebuildMaterials();
+    bool IsRefreshAllPending() const { return refreshAll_; }
     const std::vector<SubEntity*>& GetMaterialList(std::uint32_t slot) const;
 
     // ---- Per-frame update ----

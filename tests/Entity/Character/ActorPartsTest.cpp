@@ -45,6 +45,13 @@ TEST_F(ActorTest, NinePartsAssembleIntoOneSubEntityPerSlotWithTheirMaterialSlots
     a->BuildMaterialLists();
     EXPECT_EQ(a->GetMaterialList(0).size(), 2u);
     EXPECT_EQ(a->GetMaterialList(4).size(), 1u);
+    ASSERT_TRUE(a->SetBodyPart(8, "part0.bp3"));
+    a->RebuildMaterials();
+    EXPECT_EQ(a->GetMaterialList(0).size(), 3u);
+    EXPECT_EQ(a->GetMaterialList(7).size(), 0u);
+    EXPECT_TRUE(a->IsRefreshAllPending());
+    ASSERT_TRUE(a->SetBodyPart(8, "part8.bp3"));
+    EXPECT_FALSE(a->IsRefreshAllPending()) << "cleared by the part's processing";
 
     // The same name again changes nothing.
     const Zel::SubEntity* before = a->GetSlotSubEntities(5)[0];
