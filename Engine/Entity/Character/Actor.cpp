@@ -359,6 +359,16 @@ bool Actor::LoadSkeleton(std::uint32_t kind) {
     return changed;
 }
 
+void Actor::CopyTo(SceneNode* target, bool withParent) {
+    SkeletonModel::CopyTo(target, withParent);
+    auto* actor = dynamic_cast<Actor*>(target);
+    if (!actor || actor == this)
+        return;
+    for (std::uint32_t slot = 0; slot < kPartCount; ++slot)
+        if (!slots_[slot].name.empty())
+            actor->SetBodyPart(slot, slots_[slot].name);
+}
+
 void Actor::ReleaseAllBodyParts(const Actor& source) {
     lodLevel_ = source.lodLevel_;
     sex_ = source.sex_;

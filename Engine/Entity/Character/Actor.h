@@ -106,6 +106,8 @@ public:
     GeometryActor* GetActorGeometry() const;
     std::uint32_t GetGeometryKind() const override;
 
+    // The entity copy, then the target (an actor) loads every part this actor wears.
+    void CopyTo(SceneNode* target, bool withParent) override;
     // Cloning: the source's level of detail and sex, every slot released and the actor id's
     // entries dropped; then (mode 2) each of the source's parts shared into the same slot, the
     // parts refreshed and channels 1-3 restarted. True when the parts were taken.

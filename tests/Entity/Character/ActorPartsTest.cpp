@@ -269,3 +269,23 @@ TEST_F(ActorTest, AClonesharesTheSourcePartsAndRestartsItsChannels) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace ZelTest;
+using Zel::Actor;
+
+TEST_F(ActorTest, ACopyWearsTheSamePartsOfItsOwn) {
+    Actor* source = Dressed();
+    Actor* copy = NewActor();
+    source->CopyTo(copy, false);
+    EXPECT_EQ(copy->GetActorGeometry(), source->GetActorGeometry());
+    for (std::uint32_t n = 0; n < Actor::kPartCount; ++n) {
+        EXPECT_EQ(copy->GetBodyPartName(n), source->GetBodyPartName(n)) << n;
+        ASSERT_EQ(copy->GetSlotSubEntities(n).size(), 1u) << n;
+        EXPECT_EQ(copy->GetSlotSubEntities(n)[0]->GetOwner(), copy);
+        EXPECT_EQ(copy->GetBodyPartGeometry(n)->GetOwnerId(), copy->GetActorId());
+    }
+}
+
+}  // namespace
