@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "modelgen/ActorRecipe.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/DescriptionFiles.h"
 #include "modelgen/Dm2File.h"
@@ -87,7 +88,7 @@ struct Recipe {
 
 const Recipe kRecipes[] = {
     {"cube", Cube},         {"strip", Strip}, {"level", Level}, {"skinned", Skinned},
-    {"bodypart", BodyPart}, {"morph", Morph}, {"cloth", Cloth},
+    {"bodypart", BodyPart}, {"morph", Morph}, {"cloth", Cloth}, {"actor", ActorRecipeFiles},
 };
 
 }  // namespace

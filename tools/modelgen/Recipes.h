@@ -14,6 +14,7 @@
 //            selector, with a LOD companion.
 //   morph    "morph.an3": a morph mesh with two keys.
 //   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points.
+//   actor    nine body parts on the biped, figures, actions and their tree (ActorRecipe.h).
 #pragma once
 
 #include <cstdint>

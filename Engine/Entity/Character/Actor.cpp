@@ -1,13 +1,843 @@
 #include "Entity/Character/Actor.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
 #include "Core/ActorIdCounter.h"
+#include "Core/Factory.h"
+#include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/LogDispatch.h"
+#include "Entity/Character/Action.h"
+#include "Entity/Character/ActionManager.h"
+#include "Entity/Character/AnimationState.h"
+#include "Entity/Character/Bone.h"
+#include "Entity/Character/BoneState.h"
+#include "Entity/Character/PinchState.h"
+#include "Entity/Character/Skeleton.h"
+#include "Entity/Character/SkeletonManager.h"
+#include "Entity/Geometry/GeometryActor.h"
+#include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryKind.h"
+#include "Entity/Geometry/GeometrySkin.h"
+#include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/TransformMath.h"
+#include "Entity/Material/Material.h"
+#include "Entity/Material/Pass.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/SubEntity.h"
+#include "Entity/Texture/TextureManager.h"
+#include "Platform/Win32/Win32Files.h"
 
 namespace Zel {
+
+namespace {
+
+// Material slot by mesh material number 0-20, for meshes other than simulated cloth; the cloth
+// column is this one plus 10.
+constexpr std::uint32_t kMaterialRows[21] = {0,  0,  1,  4,  5,  2,  3,  6,  7,  8, 9,
+                                             20, 21, 24, 25, 22, 23, 26, 27, 28, 29};
+
+// The render settings word of each material slot.
+constexpr std::uint32_t kMaterialSettings[Actor::kMaterialSlotCount] = {
+    96,  97,  66,  67,  100, 101, 106, 111, 192, 193, 112, 113, 82,  83,
+    116, 117, 126, 127, 208, 209, 352, 353, 322, 323, 356, 357, 362, 367,
+    448, 449, 368, 369, 338, 339, 372, 373, 382, 383, 464, 465};
+
+// Bits of a settings word.
+constexpr std::uint32_t kTwoSided = 0x1;
+constexpr std::uint32_t kAlphaBlend = 0x2;
+constexpr std::uint32_t kAlphaTest = 0x4;
+constexpr std::uint32_t kSortedPass = 0x8;
+constexpr std::uint32_t kClothLayout = 0x10;
+constexpr std::uint32_t kDepthWrite = 0x20;
+constexpr std::uint32_t kDepthTest = 0x40;
+constexpr std::uint32_t kAdditiveBlend = 0x80;
+constexpr std::uint32_t kReflection = 0x100;
+
+constexpr std::uint32_t kPassSecondPass = 0x8;
+constexpr std::uint32_t kReflectionStage = 6;
+
+const std::vector<SubEntity*> kNoSubEntities;
+const std::string kEmptyPartName;
+
+bool IsOn(std::uint32_t index) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return config && config->GetValue(index) != 0;
+}
+
+// The figure a kind selects: kind 0 is the default figure, kinds 1-9 the variant of that digit.
+std::optional<char> FigureVariant(std::uint32_t kind) {
+    if (kind == 0 || kind > 9)
+        return std::nullopt;
+    return static_cast<char>('0' + kind);
+}
+
+void Translation(const float* m, float* out) {
+    out[0] = m[3];
+    out[1] = m[7];
+    out[2] = m[11];
+}
+
+float HorizontalDistance(const float* a, const float* b) {
+    return std::hypot(a[0] - b[0], a[1] - b[1]);
+}
+
+float Length3(const float* v) {
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+void AssignBit(std::uint32_t& word, std::uint32_t bit, bool on) {
+    word = on ? (word | bit) : (word & ~bit);
+}
+
+// The settings-driven effect step shared by new materials and the two-pass form.
+void FinishEffect(Material& material) {
+    if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+        scene && scene->IsDX7Mode()) {
+        material.shininess = 0.0f;
+        material.specular[0] = material.specular[1] = material.specular[2] = 0.0f;
+        material.specular[3] = 1.0f;
+    }
+    material.UpdatePasses();
+    if (!material.AssignGeneratedProgram())
+        LogTyped(LOG_ENGINE_INIT, "Actor Generat Shader Failed! Material uses default effect.");
+}
+
+}  // namespace
 
 Actor::Actor() {
     if (ActorIdCounter* counter = Globals::Find(&Globals::GetActorIdCounter))
         actorId_ = counter->Next();
+}
+
+Actor::~Actor() {
+    ReleaseAll(false);
+    SweepRetiredMaterials();
+    if (SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager))
+        skeletons->ReleaseShared(skeleton_);
+}
+
+void Actor::Reset() {
+    flagWord_ = 0;
+    refreshAll_ = false;
+    ReleaseAll(false);
+    SweepRetiredMaterials();
+    lodLevel_ = 0;
+    opaque_.clear();
+    blended_.clear();
+    pinch_.reset();
+    footLock_ = FootLockState{};
+    std::fill_n(rootPoint_, 3, 0.0f);
+    std::fill_n(rootPosition_, 3, 0.0f);
+    predictor_.Clear();
+    if (SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager))
+        skeletons->ReleaseShared(skeleton_);
+    skeleton_ = nullptr;
+    sex_ = 0;
+    SkeletonModel::Reset();
+}
+
+int Actor::BodyPartKind(std::string_view name) {
+    if (name.size() < 3)
+        return -1;
+    const std::string_view end = name.substr(name.size() - 3);
+    if (end == "bp3" || end == "BP3")
+        return 15;
+    if (end == "bp4" || end == "BP4")
+        return 16;
+    if (end == "bp5" || end == "BP5")
+        return 17;
+    return -1;
+}
+
+// ---- Body parts ----
+
+GeometryActor* Actor::GetActorGeometry() const {
+    return dynamic_cast<GeometryActor*>(GetGeometry());
+}
+
+std::uint32_t Actor::GetGeometryKind() const {
+    return GEOMETRY_KIND_ACT;
+}
+
+GeometryBodyPart* Actor::GetBodyPartGeometry(std::uint32_t slot) const {
+    return slot < kSlotCount ? slots_[slot].geometry : nullptr;
+}
+
+const std::string& Actor::GetBodyPartName(std::uint32_t slot) const {
+    return slot < kSlotCount ? slots_[slot].name : kEmptyPartName;
+}
+
+const std::vector<SubEntity*>& Actor::GetSlotSubEntities(std::uint32_t slot) const {
+    return slot < kSlotCount ? slots_[slot].subEntities : kNoSubEntities;
+}
+
+std::string Actor::GetSkeletonName() const {
+    return skeleton_ ? skeleton_->GetName() : std::string();
+}
+
+bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
+    if (slot >= kSlotCount)
+        return false;
+    const int kind = BodyPartKind(name);
+    if (kind == 17 && !IsNewActor())
+        return false;
+    if (kind == 16 && !IsNewActor())
+        LogTyped(LOG_ENGINE_INIT, "Error : old actor set bp4 bodypart");
+    if (kind == 15 && IsNewActor())
+        LogTyped(LOG_ENGINE_INIT, "Error : new actor set bp3 bodypart");
+    if (name == slots_[slot].name)
+        return true;
+    const bool outermost = loading_.empty();
+    loading_.insert(slot);
+    GeometryBodyPart* geometry = BeginLoadBodyPart(slot, name);
+    const bool ok = ProcessBodypartMaterial(geometry, slot, name);
+    if (outermost) {
+        loading_.clear();
+        RefreshAfterBodyPart();
+    }
+    return ok;
+}
+
+GeometryBodyPart* Actor::BeginLoadBodyPart(std::uint32_t slot, const std::string& name) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (slot >= kSlotCount || (config && config->NoActorCreate()))
+        return nullptr;
+    ReleaseBodypart(slot);
+    GeometryActor* actor = GetActorGeometry();
+    BodyPartEntry* entry = actor ? actor->BuildBodyPartOnLoad(slot, name, *this) : nullptr;
+    if (!entry || !entry->IsValid())
+        return nullptr;
+    return dynamic_cast<GeometryBodyPart*>(entry->geometry);
+}
+
+bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t slot,
+                                    const std::string& name) {
+    if (slot >= kSlotCount)
+        return false;
+    if (!geometry) {
+        char current[256] = {};
+        GetCurrentDirectoryA(sizeof current, current);
+        LogTyped(LOG_ENGINE_INIT, "找不到Bodypart[%d]:%s,当前路径:%s", static_cast<int>(slot),
+                 name.c_str(), current);
+        return false;
+    }
+    geometry->SetOwnerId(actorId_);
+    if (slot < kPartCount)
+        ReleaseBodypart(slot + kPartCount);
+    Slot& target = slots_[slot];
+    for (SubEntity* sub : target.subEntities)
+        if (Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory))
+            factory->Release(sub);
+    target.subEntities.clear();
+    target.name = name;
+    target.geometry = geometry;
+
+    flagWord_ |= kBodyTextureDirty;
+    std::vector<const Geometry*> worn(kSlotCount, nullptr);
+    for (std::uint32_t s = 0; s < kSlotCount; ++s) worn[s] = slots_[s].geometry;
+    GeometrySkin* skin = nullptr;
+    Image* image = nullptr;
+    geometry->MatchPartRule(worn, skin, image);
+    if (skin) {
+        Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+        for (std::uint32_t m = 0; factory && m < skin->GetMeshCount(); ++m) {
+            Mesh* mesh = skin->GetMesh(m);
+            if (!mesh)
+                continue;
+            Material* material = GetPartMaterial(name, *mesh);
+            SubEntity* sub = factory->Acquire();
+            sub->SetOwner(this);
+            sub->SetMesh(mesh);
+            sub->SetMaterial(material);
+            target.subEntities.push_back(sub);
+        }
+        SetStateBits(NODE_BOUNDS_DIRTY);
+        // Parts whose skins are chosen by what this slot wears load again; a part already being
+        // loaded by this request is not, so parts linked to each other settle after one round.
+        for (std::uint32_t other = 0; other < kPartCount; ++other) {
+            GeometryBodyPart* linked = slots_[other].geometry;
+            if (other == slot || !linked || !linked->HasPartLink(slot) || loading_.count(other))
+                continue;
+            const std::string again = slots_[other].name;
+            slots_[other].name.clear();
+            SetBodyPart(other, again);
+        }
+        if (slot < kPartCount) {
+            const std::size_t dot = name.rfind('.');
+            const std::string cloth =
+                (dot == std::string::npos ? name : name.substr(0, dot)) + "_cloth.bp3";
+            LoadClothPart(slot + kPartCount, cloth, false);
+        }
+    }
+    refreshAll_ = false;
+    return true;
+}
+
+void Actor::RefreshAfterBodyPart() {
+    GeometryBodyPart* face = slots_[2].geometry;
+    if (!face)
+        return;
+    if (!LoadSkeleton(face->GetFigureKind()))
+        return;
+    ReplayChannels();
+    Update(nullptr, 0.0f, 0);
+}
+
+void Actor::ReplayChannels() {
+    for (std::uint32_t n = 0; n < kChannelCount; ++n) {
+        AnimationChannel& channel = *GetChannel(n);
+        const AnimationChannel::State state = channel.GetState();
+        if (state != AnimationChannel::kSingle && state != AnimationChannel::kNext)
+            continue;
+        const std::string current = TreeIdOf(channel.GetCurrentActionName());
+        const std::string next = TreeIdOf(channel.GetNextActionName());
+        const bool loop = (channel.GetFlags() & AnimationChannel::kLoop) != 0;
+        const bool nextLoop = channel.GetNextLoop() == 1;
+        const float time = channel.GetPlayTime();
+        channel.PlayAction(current, loop, 0);
+        // The time is put back while one action plays: a channel handing over ignores it.
+        channel.SetPlayTime(time);
+        if (state == AnimationChannel::kNext && !next.empty())
+            channel.SetNextAction(next, nextLoop, 0);
+    }
+}
+
+void Actor::ReleaseBodypart(std::uint32_t slot) {
+    if (slot >= kSlotCount)
+        return;
+    Slot& target = slots_[slot];
+    Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    for (SubEntity* sub : target.subEntities) {
+        if (!sub)
+            continue;
+        sub->SetMesh(nullptr);
+        if (factory)
+            factory->Release(sub);
+    }
+    target.subEntities.clear();
+    target.name.clear();
+    target.geometry = nullptr;
+}
+
+void Actor::ReleaseAll(bool keepEntries) {
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot) ReleaseBodypart(slot);
+    for (auto& list : materialLists_) list.clear();
+    opaque_.clear();
+    blended_.clear();
+    ReleaseMaterials();
+    if (!keepEntries)
+        if (GeometryActor* actor = GetActorGeometry())
+            actor->RemoveBodyPartsOfOwner(actorId_);
+}
+
+bool Actor::LoadSkeleton(std::uint32_t kind) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager);
+    if (!config || !config->UseActionLib() || !skeletons)
+        return false;
+    Skeleton* before = skeleton_;
+    if (before)
+        before->AddRef();  // kept alive for the comparison below
+    skeletons->AssignActorSkeleton(skeleton_, FigureVariant(kind), sex_ != 0);
+    const bool changed = skeleton_ != before;
+    if (before)
+        skeletons->ReleaseShared(before);
+    if (changed) {
+        RebuildBoneStates();
+        for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i)
+            GetBoneState(i)->flags |= BoneState::kNeeded;
+        pinch_.reset();
+    }
+    if (kind == kFaceFigureKind && !pinch_ && skeleton_) {
+        pinch_ = std::make_unique<PinchState>(*this, sex_ != 0);
+        SetBoneScaleEnabled(1);
+    }
+    return changed;
+}
+
+void Actor::CopyTo(SceneNode* target, bool withParent) {
+    SkeletonModel::CopyTo(target, withParent);
+    auto* actor = dynamic_cast<Actor*>(target);
+    if (!actor || actor == this)
+        return;
+    for (std::uint32_t slot = 0; slot < kPartCount; ++slot)
+        if (!slots_[slot].name.empty())
+            actor->SetBodyPart(slot, slots_[slot].name);
+}
+
+void Actor::ReleaseAllBodyParts(const Actor& source) {
+    lodLevel_ = source.lodLevel_;
+    sex_ = source.sex_;
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot) ReleaseBodypart(slot);
+    if (GeometryActor* actor = GetActorGeometry())
+        actor->RemoveBodyPartsOfOwner(actorId_);
+}
+
+bool Actor::LoadClonePart(std::uint32_t slot, const std::string& name) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (slot >= kSlotCount || (config && config->NoActorCreate()))
+        return false;
+    if (BodyPartKind(name) == 17 && !IsNewActor())
+        return false;
+    GeometryActor* actor = GetActorGeometry();
+    BodyPartEntry* entry = actor ? actor->LoadCloneBodyPart(slot, name, actorId_) : nullptr;
+    return entry && entry->IsValid() &&
+           ProcessBodypartMaterial(dynamic_cast<GeometryBodyPart*>(entry->geometry), slot, name);
+}
+
+bool Actor::CopyBodyPartsFrom(const Actor& source, std::uint32_t mode) {
+    if (mode == 2)
+        for (std::uint32_t slot = 0; slot < kPartCount; ++slot)
+            if (!source.slots_[slot].name.empty())
+                LoadClonePart(slot, source.slots_[slot].name);
+    RefreshAfterBodyPart();
+    return true;
+}
+
+bool Actor::CloneFrom(const Actor& source, std::uint32_t mode) {
+    ReleaseAllBodyParts(source);
+    const bool copied = CopyBodyPartsFrom(source, mode);
+    return RestartChannels() && copied;
+}
+
+void Actor::SetPartsFloat(float value) {
+    for (std::uint32_t slot = 0; slot < kSlotCount; ++slot)
+        if (slot != 1 && slot != 2)
+            for (SubEntity* sub : slots_[slot].subEntities) sub->SetRenderOffset(value);
+}
+
+void Actor::SetLodLevel(std::int32_t level) {
+    if (static_cast<std::uint32_t>(level) < kLodLevelCount)
+        lodLevel_ = level;
+}
+
+bool Actor::RestartChannels() {
+    for (std::uint32_t n = 1; n <= 3; ++n) {
+        AnimationChannel& channel = *GetChannel(n);
+        if (channel.GetCurrentAction())
+            channel.PlayAction(TreeIdOf(channel.GetCurrentActionName()), true, 0);
+    }
+    return true;
+}
+
+bool Actor::LoadClothPart(std::uint32_t, const std::string&, bool) {
+    return false;
+}
+
+void Actor::StepCloth(float) {}
+
+// ---- Materials ----
+
+std::uint32_t Actor::GetPartMaterialIndex(const std::string& materialName, bool cloth) {
+    const std::uint32_t column = cloth ? 10u : 0u;
+    if (materialName.size() > 2 || materialName.empty())
+        return column;
+    const int n = std::atoi(materialName.c_str());
+    if (n < 0 || n > 20) {
+        LogTyped(LOG_ENGINE_INIT, "非法BP3材质名称 %s", materialName.c_str());
+        return column;
+    }
+    return kMaterialRows[n] + column;
+}
+
+std::uint32_t Actor::GetMaterialSettings(std::uint32_t slot) {
+    return slot < kMaterialSlotCount ? kMaterialSettings[slot] : 0;
+}
+
+Material* Actor::GetActorMaterial(std::uint32_t slot) const {
+    return slot < kMaterialSlotCount ? materials_[slot] : nullptr;
+}
+
+Material* Actor::CreateMaterial(std::uint32_t slot) {
+    const std::uint32_t w = kMaterialSettings[slot];
+    auto* material = new Material(nullptr, "ActorMaterial", "", 0);
+    material->flags = (material->flags | MF_SHADOW_MAP | MF_LIT) & ~MF_FLOOR;
+    material->lightingMode = 1;
+    material->firstSettingWord = 4;
+    material->secondSettingWord = 12;
+    Pass* pass = material->CreatePass(0);
+    pass->passFlags |= PF_AMBIENT_VERTEX_MODULATE;
+    if (w & kSortedPass)
+        pass->passFlags |= PF_DEPTH_SORTED;
+    pass->vertexFlags = (w & kClothLayout) ? 0x13u : 0xC013u;
+    RenderState& state = pass->renderState;
+    state.cullMode = (w & kTwoSided) ? CULL_NONE : CULL_CLOCKWISE;
+    AssignBit(state.flags, RSF_DEPTH_WRITE, (w & kDepthWrite) != 0);
+    AssignBit(state.flags, RSF_DEPTH_TEST, (w & kDepthTest) != 0);
+    if (w & kAlphaBlend) {
+        state.flags |= RSF_ALPHA_BLEND;
+        state.srcBlend = BLEND_SRC_ALPHA;
+        state.destBlend = BLEND_INV_SRC_ALPHA;
+    }
+    if (w & kAdditiveBlend) {
+        state.flags |= RSF_ALPHA_BLEND;
+        state.srcBlend = BLEND_SRC_ALPHA;
+        state.destBlend = BLEND_ONE;
+    }
+    if (w & kAlphaTest) {
+        state.flags |= RSF_ALPHA_TEST;
+        state.alphaRef = 10;
+    }
+    if (TextureManager* textures = Globals::Find(&Globals::GetTextureManager)) {
+        state.stages[0].SetTexture(textures->GetDefaultTexture());
+        state.stages[0].flags &= ~1u;
+        if (w & kReflection) {
+            state.stages[kReflectionStage].SetTexture(textures->GetActorReflectionTexture());
+            state.stages[kReflectionStage].flags &= ~1u;
+        }
+    }
+    FinishEffect(*material);
+    materials_[slot] = material;
+    return material;
+}
+
+Material* Actor::GetPartMaterial(const std::string& partName, const Mesh& mesh) {
+    const std::uint32_t slot = GetPartMaterialIndex(mesh.GetMaterialName(), false);
+    if (materials_[slot])
+        return materials_[slot];
+    Material* material = CreateMaterial(slot);
+    const bool marked = partName.size() > 3 && ((partName[2] == '9' && partName[3] == '3'));
+    const bool thirdIsThree = partName.size() > 2 && partName[2] == '3';
+    const std::uint32_t w = kMaterialSettings[slot];
+    if (!marked && !thirdIsThree && (w & kTwoSided) && (w & kAlphaBlend))
+        GenerateShader(*material);
+    return material;
+}
+
+Material* Actor::GetOrCreatePartMaterial(const std::string& materialName, bool cloth) {
+    const std::uint32_t slot = GetPartMaterialIndex(materialName, cloth);
+    return materials_[slot] ? materials_[slot] : CreateMaterial(slot);
+}
+
+void Actor::GenerateShader(Material& material) {
+    Pass* first = material.GetPass(0);
+    if (!first)
+        return;
+    Pass* second = material.GetPass(1) ? material.GetPass(1) : material.CreatePass(1);
+    first->CopyTo(*second);
+    second->passIndex = 1;
+    second->passFlags |= kPassSecondPass;
+    second->renderState.cullMode = CULL_CLOCKWISE;
+    first->passFlags &= ~kPassSecondPass;
+    first->renderState.cullMode = CULL_COUNTER_CLOCKWISE;
+    FinishEffect(material);
+}
+
+void Actor::ReleaseMaterials() {
+    for (Material*& material : materials_) {
+        if (!material)
+            continue;
+        // Another holder (a sub-entity given elsewhere, a host clone) keeps its material: the
+        // actor's reference waits until it is the only one left.
+        retired_.push_back(material);
+        material = nullptr;
+    }
+    SweepRetiredMaterials();
+}
+
+void Actor::SweepRetiredMaterials() {
+    std::erase_if(retired_, [](Material* material) {
+        if (material->GetRefCount() > 1)
+            return false;
+        material->Unload();
+        delete material;
+        return true;
+    });
+}
+
+void Actor::RebuildRenderLists() {
+    opaque_.clear();
+    blended_.clear();
+    for (const Slot& slot : slots_)
+        for (SubEntity* sub : slot.subEntities) {
+            const Material* material = sub->GetOwnMaterial();
+            (material && material->HasBlendedPass() ? blended_ : opaque_).push_back(sub);
+        }
+}
+
+void Actor::BuildMaterialLists() {
+    for (auto& list : materialLists_) list.clear();
+    for (const Slot& slot : slots_)
+        for (SubEntity* sub : slot.subEntities)
+            for (std::uint32_t m = 0; m < kMaterialSlotCount; ++m)
+                if (materials_[m] && materials_[m] == sub->GetOwnMaterial())
+                    materialLists_[m].push_back(sub);
+}
+
+void Actor::RebuildMaterials() {
+    BuildMaterialLists();
+    refreshAll_ = true;
+    RebuildRenderLists();
+    ReleasePickOctree();
+}
+
+const std::vector<SubEntity*>& Actor::GetMaterialList(std::uint32_t slot) const {
+    return slot < kMaterialSlotCount ? materialLists_[slot] : kNoSubEntities;
+}
+
+// ---- Actions ----
+
+Action* Actor::FindAction(std::string_view name) {
+    return FindTreeAction(name);
+}
+
+Action* Actor::FindTreeAction(std::string_view name) {
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    Action* action = nullptr;
+    if (!actions || !actions->GetTreeItemAction(*this, name, &action) || !action)
+        return nullptr;
+    // Channels know their actions by file name; a skeleton change finds them again by id.
+    treeIds_[action->GetName()] = std::string(name);
+    return action;
+}
+
+std::string Actor::TreeIdOf(const std::string& actionName) const {
+    const auto it = treeIds_.find(actionName);
+    return it == treeIds_.end() ? actionName : it->second;
+}
+
+Action* Actor::GetAnimation(const std::string& name) {
+    return FindTreeAction(name);
+}
+
+Skeleton* Actor::GetSkeleton() {
+    if (!skeleton_)
+        LoadDefaultSkeleton();
+    return skeleton_;
+}
+
+// ---- Per-frame update ----
+
+void Actor::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (!config || !config->RunUpdate() || !IsOn(kUpdateActorSwitch))
+        return;
+    if (IsOn(kUpdateActionsSwitch)) {
+        const float elapsed = std::max(dt, 0.0f);
+        if (GetBoneStateCount() == 0) {
+            Entity::Update(counter, elapsed, frameId);
+        } else {
+            UpdateAnimation(elapsed);
+            Entity::Update(counter, elapsed, frameId);
+        }
+    }
+    StepCloth(dt);
+}
+
+void Actor::UpdateAnimation(float dt) {
+    for (std::uint32_t n = 0; n < kChannelCount; ++n) GetChannel(n)->Update(dt);
+    SampleFromChannels();
+    if (pinch_)
+        pinch_->ApplyPre(*this);
+    EvaluateBones();
+    PlaceRoot(dt);
+    if (pinch_)
+        pinch_->ApplyPost(*this);
+    std::copy_n(GetBoneState(0)->translation, 3, rootPosition_);
+    SetStateBits(NODE_BOUNDS_DIRTY);
+    UpdateBoneBounds();
+}
+
+void Actor::ReadFeet(float feet[2][3], float root[3]) {
+    Skeleton* skeleton = GetSkeleton();
+    float m[16];
+    GetCurrentBoneWorldMatrix(0, m);
+    Translation(m, root);
+    for (int side = 0; side < 2; ++side) {
+        const std::int32_t bone = skeleton ? skeleton->GetFootBone(side) : -1;
+        if (bone < 0) {
+            std::copy_n(root, 3, feet[side]);
+            continue;
+        }
+        GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(bone), m);
+        Translation(m, feet[side]);
+    }
+}
+
+void Actor::RootFromFeet(const float feet[2][3]) {
+    if (FootLockParams::Global().enabled) {
+        std::copy_n(feet[footLock_.plantedFoot], 3, rootPoint_);
+        return;
+    }
+    for (int k = 0; k < 3; ++k) rootPoint_[k] = 0.5f * (feet[0][k] + feet[1][k]);
+}
+
+void Actor::TakeSnapshot(const float feet[2][3], const float root[3]) {
+    footLock_.snapshotRoot[0] = root[0];
+    footLock_.snapshotRoot[1] = root[1];
+    for (int side = 0; side < 2; ++side) std::copy_n(feet[side], 3, footLock_.snapshotFeet[side]);
+    footLock_.accumulatedTime = 0.0f;
+}
+
+void Actor::PlaceRoot(float dt) {
+    const FootLockParams& params = FootLockParams::Global();
+    AnimationChannel& channel = *GetChannel(0);
+    footLock_.accumulatedTime += dt;
+    const Action* action = channel.GetCurrentAction();
+    const float length = action ? action->GetLength() : 0.0f;
+    const float phase = length > 0.0f ? channel.GetPlayTime() / length : 0.0f;
+    float feet[2][3], root[3];
+    ReadFeet(feet, root);
+    if (params.enabled) {
+        if (!channel.RootMotionInProgress()) {
+            footLock_.firstDecisionDone = footLock_.secondDecisionDone = false;
+            if (footLock_.accumulatedTime > kSnapshotInterval)
+                TakeSnapshot(feet, root);
+        } else {
+            if (!footLock_.firstDecisionDone && channel.PendingActionReady()) {
+                footLock_.plantedFoot = FirstDecision(channel, feet, root, phase);
+                footLock_.firstDecisionDone = true;
+                footLock_.secondDecisionDone = false;
+            }
+            if (footLock_.firstDecisionDone && !footLock_.secondDecisionDone && phase < 0.5f &&
+                channel.PendingActionReady())
+                SecondDecision(channel, feet, phase);
+        }
+    }
+    RootFromFeet(feet);
+    channel.SetRootTarget(rootPoint_);
+    if (!channel.RootMotionInProgress() || !channel.PendingActionReady())
+        return;
+    const float* target = channel.GetRootTarget();
+    for (int k = 0; k < 3; ++k) footLock_.savedOffset[k] = target[k] - rootPoint_[k];
+    const float x = footLock_.savedOffset[0], y = footLock_.savedOffset[1];
+    ShiftBones(x, y);
+    BoneState* root0 = GetBoneState(0);
+    root0->translation[0] += x;
+    root0->translation[1] += y;
+    ReadFeet(feet, root);
+    RootFromFeet(feet);
+    const float applied[3] = {x, y, 0.0f};
+    channel.SetAppliedOffset(applied);
+}
+
+void Actor::ShiftBones(float x, float y) {
+    const float* node = GetWorldMatrix();
+    const float world[3] = {node[0] * x + node[1] * y, node[4] * x + node[5] * y,
+                            node[8] * x + node[9] * y};
+    for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i) {
+        BoneState& state = *GetBoneState(i);
+        // A translation put in front of a matrix moves only its translation column; the skin
+        // matrices stay in model space, as the skinning expects them.
+        state.modelMatrix[3] += x;
+        state.modelMatrix[7] += y;
+        state.skinMatrix[3] += x;
+        state.skinMatrix[7] += y;
+        state.worldMatrix[3] += world[0];
+        state.worldMatrix[7] += world[1];
+        state.worldMatrix[11] += world[2];
+    }
+}
+
+int Actor::FirstDecision(const AnimationChannel& channel, const float feet[2][3],
+                         const float root[3], float phase) {
+    const FootLockParams& params = FootLockParams::Global();
+    if (!PredictFootPositions(channel))
+        return feet[0][2] < feet[1][2] ? 0 : 1;
+    for (int side = 0; side < 2; ++side)
+        footLock_.predictedDistance[side] =
+            HorizontalDistance(footLock_.predicted[side], footLock_.predicted[2]);
+    const float* left = footLock_.predicted[0];
+    const float* right = footLock_.predicted[1];
+    if (std::fabs(left[2] - right[2]) > params.predictedHeightGap)
+        return left[2] < right[2] ? 0 : 1;
+
+    float rootVelocity[2] = {0.0f, 0.0f};
+    float footVelocity[2][3] = {};
+    const float elapsed = footLock_.accumulatedTime;
+    // Without time since the snapshot there is no velocity, and no direction to agree with.
+    int chosen = -1;
+    if (elapsed > 0.0f) {
+        const float inverse = 1.0f / elapsed;
+        for (int k = 0; k < 2; ++k)
+            rootVelocity[k] = (root[k] - footLock_.snapshotRoot[k]) * inverse;
+        for (int side = 0; side < 2; ++side)
+            for (int k = 0; k < 3; ++k)
+                footVelocity[side][k] = (feet[side][k] - footLock_.snapshotFeet[side][k]) * inverse;
+        chosen = ChooseByDirection(params, feet, footVelocity, rootVelocity);
+    }
+    if (chosen >= 0)
+        return chosen;
+    const float measure[2] = {HorizontalDistance(feet[0], root), HorizontalDistance(feet[1], root)};
+    const float spread[3] = {feet[0][0] - feet[1][0], feet[0][1] - feet[1][1],
+                             feet[0][2] - feet[1][2]};
+    if (root[2] < params.rootHeightLimit || Length3(spread) > params.footSpreadLimit)
+        return measure[0] < measure[1] ? 0 : 1;
+    const float heights[2] = {feet[0][2], feet[1][2]};
+    const float speeds[2] = {Length3(footVelocity[0]), Length3(footVelocity[1])};
+    return ChoosePlantedFoot(params, measure, heights, speeds, phase);
+}
+
+void Actor::SecondDecision(AnimationChannel& channel, const float feet[2][3], float phase) {
+    const FootLockParams& params = FootLockParams::Global();
+    int foot;
+    if (footLock_.predicted[2][2] >= params.rootHeightLimit) {
+        const float heights[2] = {footLock_.predicted[0][2], footLock_.predicted[1][2]};
+        const float still[2] = {0.0f, 0.0f};
+        foot = ChoosePlantedFoot(params, footLock_.predictedDistance, heights, still, phase);
+    } else {
+        foot = footLock_.predictedDistance[0] < footLock_.predictedDistance[1] ? 0 : 1;
+    }
+    if (foot != footLock_.plantedFoot) {
+        footLock_.plantedFoot = foot;
+        channel.RequestRootTarget();
+        float target[3];
+        for (int k = 0; k < 3; ++k) target[k] = feet[foot][k] + footLock_.savedOffset[k];
+        channel.SetRootTarget(target);
+    }
+    footLock_.secondDecisionDone = true;
+}
+
+bool Actor::PredictFootPositions(const AnimationChannel& channel) {
+    Skeleton* skeleton = GetSkeleton();
+    const Action* pending = channel.GetNextAction();
+    if (!skeleton || !pending || !pending->GetResource())
+        return false;
+    predictor_.Bind(pending->GetResource(), skeleton);
+    float time = 0.0f;
+    predictor_.Sample(time, false);
+    const std::int32_t bones[3] = {skeleton->GetFootBone(0), skeleton->GetFootBone(1),
+                                   skeleton->GetRootIndex()};
+    for (int b = 0; b < 3; ++b) {
+        if (bones[b] < 0)
+            return false;
+        // The bone's origin carried up its chain: each ancestor turns it and moves it.
+        float p[3] = {0.0f, 0.0f, 0.0f};
+        for (const Bone* bone = skeleton->GetBone(static_cast<std::uint32_t>(bones[b])); bone;
+             bone = bone->GetParent()) {
+            const AnimationState* state =
+                predictor_.GetState(static_cast<std::uint32_t>(bone->GetIndex()));
+            if (!state)
+                return false;
+            float turned[3];
+            RotateByQuaternion(state->GetRotation(), p, turned);
+            for (int k = 0; k < 3; ++k) p[k] = turned[k] + state->GetPosition()[k];
+        }
+        std::copy_n(p, 3, footLock_.predicted[b]);
+    }
+    return true;
+}
+
+// ---- Pinch ----
+
+bool Actor::SetPinchValue(std::int32_t id, float value) {
+    if (id >= 6 && id <= 32)
+        return false;
+    if (id >= 33) {
+        const GeometryBodyPart* face = slots_[2].geometry;
+        if (!face || face->GetFigureKind() != kFaceFigureKind)
+            return false;
+    }
+    if (!pinch_) {
+        pinch_ = std::make_unique<PinchState>(*this, sex_ != 0);
+        SetBoneScaleEnabled(1);
+    }
+    pinch_->SetValue(id, value);
+    return true;
 }
 
 }  // namespace Zel

@@ -1,24 +1,255 @@
-// The character model: a skeleton model assembled from body parts. Pooled in its factory in
-// Globals; each actor takes a new id from the actor id counter of Globals when it is built.
+// The character model: a skeleton model whose drawable pieces come from up to eighteen body-part
+// files instead of one geometry. Slots 0-8 hold the nine body parts, slots 9-17 their cloth
+// companions (slot n + 9 belongs to part n). Each slot keeps the file name it was loaded from,
+// the body-part geometry it produced and the sub-entities made from that geometry's meshes, each
+// drawn with one of the actor's forty own materials, chosen by the mesh's material number.
+//
+// The actor has a skeleton of its own, chosen by the figure kind of its face part (slot 2) and
+// its sex, and resolves actions through the action trees of that skeleton. Each frame it
+// advances its five channels, applies its pinch sliders, evaluates the bone tree and places its
+// root point under its feet, locking the planted foot while one action hands over to the next
+// when the host turned foot locking on.
+//
+// Pooled in its factory in Globals; each actor takes a new id from the actor id counter of
+// Globals when it is built, and the body-part geometries it loads are owned by that id.
+//
+// Threads: the host thread (or a loading task in lock-step with it).
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "Entity/Character/ActionSampler.h"
+#include "Entity/Character/ActorFootLock.h"
 #include "Entity/Character/SkeletonModel.h"
+#include "Entity/Geometry/BodyPartCharacter.h"
 
 namespace Zel {
 
-class Actor : public SkeletonModel {
+class GeometryActor;
+class GeometryBodyPart;
+class Material;
+class Mesh;
+class PinchState;
+class SubEntity;
+
+class Actor : public SkeletonModel, public BodyPartCharacter {
 public:
+    static constexpr std::uint32_t kSlotCount = 18;
+    static constexpr std::uint32_t kPartCount = 9;
+    static constexpr std::uint32_t kMaterialSlotCount = 40;
+    // Levels of detail 0 to 10 are accepted.
+    static constexpr std::uint32_t kLodLevelCount = 11;
+    // Global switches read here.
+    static constexpr std::uint32_t kRunUpdateSwitch = 14;
+    static constexpr std::uint32_t kUpdateActorSwitch = 26;
+    // Bits of the actor's flag word.
+    static constexpr std::uint32_t kBodyTextureDirty = 0x1;
+    // The figure kind with face bones, the one whose face parameters pinch accepts.
+    static constexpr std::uint32_t kFaceFigureKind = 8;
+    // Seconds between two snapshots of the feet while no root motion runs.
+    static constexpr float kSnapshotInterval = 0.15f;
+
     Actor();
-    ~Actor() override = default;
+    // Releases every slot, the materials and the skeleton.
+    ~Actor() override;
     ZEL_CLASS_ID(Actor)
+
+    // The recycle step: slots, materials, pinch state and skeleton go; the flags return to their
+    // constructed values; then the skeleton model's own reset.
+    void Reset() override;
+
+    // The kind of a body-part file name by its last three characters: "bp3"/"BP3" 15,
+    // "bp4"/"BP4" 16, "bp5"/"BP5" 17; -1 for anything else.
+    static int BodyPartKind(std::string_view name);
+
+    // ---- Body parts ----
+    // Loads the part into the slot (0-17) and makes its sub-entities; true at once when the slot
+    // already holds that name. A missing or invalid part is logged and answers false, leaving
+    // the slot empty. ".bp5" parts belong to the actor material library, which this actor does
+    // not carry yet: they answer false and change nothing.
+    bool SetBodyPart(std::uint32_t slot, const std::string& name);
+    // Releases the slot and loads the part's geometry through the actor's body-part geometry;
+    // null when actor creation is switched off or the part does not load.
+    GeometryBodyPart* BeginLoadBodyPart(std::uint32_t slot, const std::string& name);
+    // Takes the geometry into the slot: one sub-entity per mesh of the skin its link records
+    // choose, each with its actor material; the parts that link to this slot are loaded again
+    // (each at most once per request, so parts that link to each other do not reload each other
+    // without end) and the cloth companion is loaded. False, logged, for a missing geometry.
+    bool ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t slot,
+                                 const std::string& name);
+    // After any part change: the skeleton of the face part's figure kind, and the channels
+    // playing on as they were.
+    void RefreshAfterBodyPart();
+    // Gives the slot's sub-entities back and empties its name and geometry.
+    void ReleaseBodypart(std::uint32_t slot);
+    // Every slot, the material lists and the materials; the body-part geometry entries of the
+    // actor id too unless asked to keep them.
+    void ReleaseAll(bool keepEntries);
+    // The skeleton of the figure kind and the actor's sex (when the action library is in use).
+    // Answers whether the skeleton changed; a change rebuilds the bone states and drops the
+    // pinch state; kind 8 then makes a new one.
+    bool LoadSkeleton(std::uint32_t kind);
+    bool LoadDefaultSkeleton() { return LoadSkeleton(0); }
+
+    // The slot's geometry (null when empty or slot >= 18), name and sub-entities.
+    GeometryBodyPart* GetBodyPartGeometry(std::uint32_t slot) const;
+    const std::string& GetBodyPartName(std::uint32_t slot) const;
+    const std::vector<SubEntity*>& GetSlotSubEntities(std::uint32_t slot) const;
+    // The actor description's geometry (Entity::GetGeometry), null before one is loaded.
+    GeometryActor* GetActorGeometry() const;
+    std::uint32_t GetGeometryKind() const override;
+
+    // The entity copy, then the target (an actor) loads every part this actor wears.
+    void CopyTo(SceneNode* target, bool withParent) override;
+    // Cloning: the source's level of detail and sex, every slot released and the actor id's
+    // entries dropped; then (mode 2) each of the source's parts shared into the same slot, the
+    // parts refreshed and channels 1-3 restarted. True when the parts were taken.
+    bool CloneFrom(const Actor& source, std::uint32_t mode);
+    void ReleaseAllBodyParts(const Actor& source);
+    bool CopyBodyPartsFrom(const Actor& source, std::uint32_t mode);
+    // The part another actor loaded under that name, shared into the slot; false when actor
+    // creation is off or no other actor holds it.
+    bool LoadClonePart(std::uint32_t slot, const std::string& name);
+
+    // The value every sub-entity but those of slots 1 and 2 hands to its render operation (the
+    // colour-stylising pass sets it around its own drawing).
+    void SetPartsFloat(float value);
+
+    // Levels 0 to 10; others (negative ones read as large) are ignored.
+    void SetLodLevel(std::int32_t level);
+    std::int32_t GetLodLevel() const { return lodLevel_; }
+    // Channels 1 to 3 play their current actions again from the start.
+    bool RestartChannels();
+
+    void SetSex(std::uint8_t sex) { sex_ = sex; }
+    std::uint32_t GetFlagWord() const { return flagWord_; }
+
+    // Seams: cloth companions are loaded and stepped by the cloth code, which this actor does not
+    // carry yet; both do nothing.
+    bool LoadClothPart(std::uint32_t slot, const std::string& name, bool force);
+    void StepCloth(float dt);
+
+    // ---- Materials ----
+    // The material slot of a mesh material name: one or two characters are read as a number
+    // 0-20 selecting a row of the slot table (a non-number reads as 0); longer names, and numbers
+    // out of range (logged), take the first row. The cloth column serves cloth meshes built
+    // while physics runs.
+    static std::uint32_t GetPartMaterialIndex(const std::string& materialName, bool cloth);
+    // The render settings word of material slot s (0 past the table).
+    static std::uint32_t GetMaterialSettings(std::uint32_t slot);
+    // The material of the mesh (created on first use); two-sided blended slots get the
+    // two-pass effect unless the part file's name marks it otherwise.
+    Material* GetPartMaterial(const std::string& partName, const Mesh& mesh);
+    Material* GetOrCreatePartMaterial(const std::string& materialName, bool cloth);
+    // Pass 1 becomes a copy of pass 0 culling the other side.
+    void GenerateShader(Material& material);
+    // Drops the actor's reference to each of its materials; a material no one else holds is
+    // deleted, one still held elsewhere is deleted once its last other holder has let it go.
+    void ReleaseMaterials();
+    // Material slot s (owned by the actor), null when not made.
+    Material* GetActorMaterial(std::uint32_t slot) const;
+    // Every sub-entity of the eighteen slots in slot order: blended materials to the blended list,
+    // the others to the opaque list.
+    void RebuildRenderLists();
+    const std::vector<SubEntity*>& GetOpaqueList() const { return opaque_; }
+    const std::vector<SubEntity*>& GetBlendedList() const { return blended_; }
+    // Per material slot, the sub-entities drawn with that slot's material.
+    void BuildMaterialLists();
+    // After the parts changed: the material lists and the render lists again, every sub-entity
+    // refreshed at the next frame, the picking octree dropped. (Seam welding and the spliced body
+    // texture belong to their own code, which this actor does not carry yet.)
+    void RebuildMaterials();
+    bool IsRefreshAllPending() const { return refreshAll_; }
+    const std::vector<SubEntity*>& GetMaterialList(std::uint32_t slot) const;
+
+    // ---- Per-frame update ----
+    void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
+    // The point under the feet placed by the last update (model's node space, as the feet's
+    // world matrices give it).
+    const float* GetRootPoint() const { return rootPoint_; }
+    const FootLockState& GetFootLockState() const { return footLock_; }
+
+    // ---- Pinch ----
+    // Stores a slider value: ids 6-32 are refused, ids 33 and above need the face figure; the
+    // first value makes the pinch state and turns bone scaling on.
+    bool SetPinchValue(std::int32_t id, float value);
+    PinchState* GetPinchState() const { return pinch_.get(); }
+
+    // ---- ActionOwner ----
+    // Both look the name up in the action tree of the actor's own skeleton.
+    Action* FindAction(std::string_view name) override;
+    Action* FindTreeAction(std::string_view name) override;
+    Action* GetAnimation(const std::string& name) override;
+    // The actor's own skeleton; the default figure is loaded on first request.
+    Skeleton* GetSkeleton() override;
+    std::uint8_t GetFigure() const override { return sex_; }
+    bool IsNewActor() const override { return false; }
+
+    // ---- BodyPartCharacter ----
+    std::int32_t GetCharacterId() const override { return actorId_; }
+    std::int32_t GetSex() const override { return sex_; }
+    std::string GetSkeletonName() const override;
 
     // -1 when no counter existed at construction.
     std::int32_t GetActorId() const { return actorId_; }
 
 private:
+    struct Slot {
+        std::string name;
+        GeometryBodyPart* geometry = nullptr;  // held by the actor geometry's entry
+        std::vector<SubEntity*> subEntities;   // owned (back to the SubEntity factory)
+    };
+
+    void UpdateAnimation(float dt);
+    void PlaceRoot(float dt);
+    // The planted foot for the first decision of a root-motion episode.
+    int FirstDecision(const AnimationChannel& channel, const float feet[2][3], const float root[3],
+                      float phase);
+    void SecondDecision(AnimationChannel& channel, const float feet[2][3], float phase);
+    // The feet and the reference bone at time 0 of the channel's pending action, composed from
+    // their tracks up to the root; false when a bone of a chain has no track.
+    bool PredictFootPositions(const AnimationChannel& channel);
+    void TakeSnapshot(const float feet[2][3], const float root[3]);
+    // The root point from the feet: the planted foot with locking on, else the midpoint.
+    void RootFromFeet(const float feet[2][3]);
+    // Moves every bone by (x, y, 0) in model space, keeping the skin matrices model-relative.
+    void ShiftBones(float x, float y);
+    void ReadFeet(float feet[2][3], float root[3]);
+    Material* CreateMaterial(std::uint32_t slot);
+    void SweepRetiredMaterials();
+    // The channels' current and next actions again by name (through the new skeleton).
+    void ReplayChannels();
+    // The tree id an action of that (file) name was found by; the name itself when none.
+    std::string TreeIdOf(const std::string& actionName) const;
+
+    std::array<Slot, kSlotCount> slots_;
+    std::vector<SubEntity*> opaque_;
+    std::vector<SubEntity*> blended_;
+    std::array<Material*, kMaterialSlotCount> materials_{};  // one reference each
+    std::vector<Material*> retired_;  // released by the actor, still held by others
+    std::array<std::vector<SubEntity*>, kMaterialSlotCount> materialLists_;
+    std::uint32_t flagWord_ = 0;
+    Skeleton* skeleton_ = nullptr;  // one reference through the skeleton manager
+    std::uint8_t sex_ = 0;
+    bool refreshAll_ = false;
+    std::int32_t lodLevel_ = 0;
     std::int32_t actorId_ = -1;
+    std::unique_ptr<PinchState> pinch_;
+    // The slots a part request is loading, so that linked parts load each other only once.
+    std::set<std::uint32_t> loading_;
+    std::map<std::string, std::string> treeIds_;  // action name -> tree id
+
+    float rootPoint_[3] = {0.0f, 0.0f, 0.0f};
+    float rootPosition_[3] = {0.0f, 0.0f, 0.0f};
+    FootLockState footLock_;
+    ActionSampler predictor_;
 };
 
 }  // namespace Zel
