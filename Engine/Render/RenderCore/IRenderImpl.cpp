@@ -43,8 +43,6 @@ constexpr int kCreated = 100;
 constexpr int kNoRenderSystem = -101;
 constexpr int kNoDataDirectories = -201;
 constexpr int kNoMainWindow = -301;
-// Texture flag of everything made for the host.
-constexpr std::uint32_t kClientOwned = 0x20;
 
 // Milliseconds since the timer's previous tick.
 double TickMs(Timer& timer) {
@@ -115,21 +113,6 @@ const float* CopyOut(const float* from, float* out, int count) {
         return nullptr;
     std::copy(from, from + count, out);
     return out;
-}
-
-// A host target of the size, named and flagged as the host's; null when the device refuses it.
-RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, int height,
-                               int format, const char* name) {
-    RenderTarget* target = textures->CreateRenderTarget(depth);
-    if (!target)
-        return nullptr;
-    if (!target->Create(width, height, 1, 0, format, 1, false)) {
-        target->ReleaseIfUnused();
-        return nullptr;
-    }
-    target->SetName(name);
-    target->SetFlags(target->GetFlags() | kClientOwned);
-    return target;
 }
 
 }  // namespace
@@ -771,37 +754,6 @@ ZelI::ILight* IRenderImpl::CreateLight(int kind) {
     ScopedLock lock(threadmng::kMainLock);
     Light* light = scene->CreateUnnamedLight(sceneKind);
     return light ? static_cast<ZelI::ILight*>(light->GetInterface()) : nullptr;
-}
-
-ZelI::IRenderTarget* IRenderImpl::CreateClientRenderTarget(int* width, int* height, int kind,
-                                                           int depthFlag) {
-    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
-    if (!frameBegan_ || !textures || !width || !height)
-        return nullptr;
-    const bool depth = depthFlag != 0;
-    int format = kind == 0 ? PF_A8R8G8B8 : PF_X8R8G8B8;
-    if (depth)
-        format = kind == 2 ? PF_D24S8 : kind == 3 ? PF_D24X8 : PF_D16;
-    while (true) {
-        if (RenderTarget* target =
-                MakeClientTarget(textures, depth, *width, *height, format, "Client Created")) {
-            auto* wrapper = static_cast<RenderTargetImplRC*>(target->GetInterface());
-            if (!wrapper) {
-                target->ReleaseIfUnused();
-                return nullptr;
-            }
-            if (!depth) {
-                const int depthFormat = clientTargetByte_ == 1 ? PF_D24S8 : PF_D16;
-                wrapper->SetDepthTarget(
-                    MakeClientTarget(textures, true, *width, *height, depthFormat, "Client RT Z"));
-            }
-            return wrapper;
-        }
-        if (*width <= 2 || *height <= 2)
-            return nullptr;
-        *width /= 2;
-        *height /= 2;
-    }
 }
 
 int IRenderImpl::GetMaxLights() {
