@@ -31,6 +31,7 @@
 #include "Platform/Win32/Win32Window.h"
 #include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
+#include "Render/RenderCore/IRenderImpl_Eff.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "Render/RenderSystem.h"
@@ -151,6 +152,7 @@ IRenderImpl::IRenderImpl() : isPreVistaWindows_(QueryPreVistaWindows()) {
 }
 
 IRenderImpl::~IRenderImpl() {
+    delete effRender_;
     if (ownsWindow_)
         DestroyWindow(static_cast<HWND>(window_));
 }
@@ -771,6 +773,16 @@ std::intptr_t IRenderImpl::SetUserWord(std::intptr_t word) {
 
 std::intptr_t IRenderImpl::GetUserWord() {
     return userWord_;
+}
+
+ZelI::IRender* IRenderImpl::GetEffRender() {
+    if (!effRender_)
+        effRender_ = new IRenderImpl_Eff;
+    return effRender_;
+}
+
+void IRenderImpl::SetSpecialEffectManager(ZelI::ISpecialEffectManager* manager) {
+    specialEffectManager_ = manager;
 }
 
 ZelI::IGlobalConfig* IRenderImpl::GetGlobalConfig() {

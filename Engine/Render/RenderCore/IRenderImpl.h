@@ -385,6 +385,8 @@ public:
     static constexpr std::int32_t kMaxClipPlanes = 6;
     // Whether the host's last clip-plane block turned the planes on (process-wide).
     static bool AreClipPlanesOn();
+    // The host's special-effect manager (not owned); null until the host sets one.
+    ZelI::ISpecialEffectManager* GetSpecialEffectManager() const { return specialEffectManager_; }
     // Whether camera operations also move the second camera.
     bool IsMirroringSecondCamera() const { return mirrorSecondCamera_ != 0; }
 
@@ -428,6 +430,7 @@ private:
     void* window_ = nullptr;   // the main window's handle
     bool ownsWindow_ = false;  // a stand-in made by CreateRenderWindow, destroyed with this object
     ZelI::ISpecialEffectManager* specialEffectManager_ = nullptr;  // the host's; not owned
+    IRenderImpl* effRender_ = nullptr;  // owned; made by the first GetEffRender
 };
 
 }  // namespace Zel

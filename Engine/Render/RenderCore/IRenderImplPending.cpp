@@ -512,12 +512,6 @@ std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void*, void*, int) {
     return 0;
 }
 
-ZelI::IRender* IRenderImpl::GetEffRender() {
-    return nullptr;
-}
-
-void IRenderImpl::SetSpecialEffectManager(ZelI::ISpecialEffectManager*) {}
-
 ZelI::IFrameProfiler* IRenderImpl::GetFrameProfiler() {
     return nullptr;
 }
