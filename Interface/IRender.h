@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "Interface/DeviceInfoRecord.h"
 #include "Interface/HardwareCapsRecord.h"
 #include "Interface/ICamera.h"
 #include "Interface/ILight.h"
@@ -44,14 +45,16 @@ protected:
     virtual ~IRender() = default;
 
 public:
-    // The machine summary owned by the library; valid until DeleteRenderer.
+    // The machine summary owned by the library, its frame rate refreshed; valid until
+    // DeleteRenderer.
     virtual SystemInfo* GetSystemInfo() = 0;
     // The main render window's handle; null before the window exists.
     virtual void* GetWindowHandle() = 0;
-    // Copies the adapter record filled at device creation.
+    // Copies the 592-byte adapter record filled at device creation into record; true (false for
+    // a null record).
     virtual bool GetAdapterInfo(void* record) = 0;
-    // Fills the device-information record.
-    virtual bool GetDeviceInfo(void* record) = 0;
+    // Fills the device-information record; true (false for a null record).
+    virtual bool GetDeviceInfo(DeviceInfoRecord* record) = 0;
     // Reserved: does nothing.
     virtual void Reserved01(std::intptr_t) = 0;
     // 0 for the full shader path, 1 for a reduced one, 2 for fixed function.
@@ -467,6 +470,7 @@ public:
     // to the working directory). Nothing before the render window exists.
     virtual void LoadHardwareCaps(HardwareCapsRecord* caps) = 0;
     virtual void SetGravity(const float* gravity) = 0;
+    // The current physics scene's gravity (3 floats); (0, 0, -9.8) when no scene can be had.
     virtual const float* GetGravity() = 0;
     virtual void UnloadGeometryByName(const char* name, int id) = 0;
     virtual void SetGlobalRenderBit(bool on) = 0;

@@ -180,10 +180,6 @@ void IRenderImpl::ForEachCamera(Fn fn) {
 
 // ---- Window ---------------------------------------------------------------------------------
 
-ZelI::SystemInfo* IRenderImpl::GetSystemInfo() {
-    return Globals::Find(&Globals::GetSystemInfo);
-}
-
 void* IRenderImpl::GetWindowHandle() {
     return window_;
 }

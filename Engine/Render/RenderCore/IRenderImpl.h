@@ -17,6 +17,7 @@
 namespace Zel {
 
 class Camera;
+class Level;
 class Material;
 class RenderSystem;
 class RenderWindow;
@@ -54,7 +55,7 @@ public:
     ZelI::SystemInfo* GetSystemInfo() override;
     void* GetWindowHandle() override;
     bool GetAdapterInfo(void* record) override;
-    bool GetDeviceInfo(void* record) override;
+    bool GetDeviceInfo(ZelI::DeviceInfoRecord* record) override;
     void Reserved01(std::intptr_t) override;
     int GetCapsLevel() override;
     int CreateRenderWindow(const ZelI::RenderWindowParams* params) override;
@@ -387,6 +388,9 @@ public:
     static bool AreClipPlanesOn();
     // The host's special-effect manager (not owned); null until the host sets one.
     ZelI::ISpecialEffectManager* GetSpecialEffectManager() const { return specialEffectManager_; }
+    // The scene's current level; null without one. The host has no position for it in its
+    // interface: it holds the levels it loaded through their own interfaces.
+    Level* GetCurrentLevel() const;
     // Whether camera operations also move the second camera.
     bool IsMirroringSecondCamera() const { return mirrorSecondCamera_ != 0; }
 

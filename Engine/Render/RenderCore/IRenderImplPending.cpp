@@ -14,14 +14,6 @@ void ZeroThrough(float* a, float* b, float* c) {
 
 }  // namespace
 
-bool IRenderImpl::GetAdapterInfo(void*) {
-    return false;
-}
-
-bool IRenderImpl::GetDeviceInfo(void*) {
-    return false;
-}
-
 void IRenderImpl::Reserved01(std::intptr_t) {}
 
 void IRenderImpl::Reserved02(std::intptr_t) {}
@@ -354,10 +346,6 @@ ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
 
 void IRenderImpl::PassToOpenPipe(std::intptr_t) {}
 
-bool IRenderImpl::OpenActionLib(const char*) {
-    return false;
-}
-
 bool IRenderImpl::LoadAction(const char*, ZelI::IModel*) {
     return false;
 }
@@ -385,8 +373,6 @@ ZelI::ILevel* IRenderImpl::CreateAndLoadSimpLevel(const char*) {
 ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char*, std::intptr_t, std::intptr_t) {
     return nullptr;
 }
-
-void IRenderImpl::PushNodeWithCamera(ZelI::IMoveObject*) {}
 
 void IRenderImpl::RenderShadows(ZelI::ILight*) {}
 
@@ -449,33 +435,15 @@ void IRenderImpl::Reserved77() {}
 
 void IRenderImpl::Reserved78() {}
 
-void IRenderImpl::SetGravity(const float*) {}
-
-const float* IRenderImpl::GetGravity() {
-    return nullptr;
-}
-
 void IRenderImpl::UnloadGeometryByName(const char*, int) {}
 
 int IRenderImpl::Reserved79() {
     return 0;
 }
 
-void IRenderImpl::DrawPhysicsDebug() {}
-
 int IRenderImpl::Reserved80() {
     return 0;
 }
-
-std::uint8_t IRenderImpl::SetBoneScaleEnabled(std::uint8_t) {
-    return 0;
-}
-
-int IRenderImpl::LoadBoneScalePreset(const char*) {
-    return 0;
-}
-
-void IRenderImpl::ClearBoneScalePresets() {}
 
 void IRenderImpl::Reserved81(std::intptr_t) {}
 

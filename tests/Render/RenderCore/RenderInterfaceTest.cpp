@@ -16,6 +16,7 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/QueueMode.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/SkeletonModel.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Texture/RenderTarget.h"
 #include "Entity/Texture/TextureBase.h"
@@ -617,6 +618,51 @@ TEST_F(RenderInterfaceTest, FogViewportAndSizesReachTheRenderSystem) {
     EXPECT_EQ(Render()->GetAnisotropy(), 1);
     EXPECT_EQ(Render()->GetAntiAliasingCaps(), int(G()->GetDeviceCaps()->multisampleMask & 0x3F));
     EXPECT_EQ(Render()->GetRenderStatistics(), G()->GetFrameStats());
+}
+
+TEST_F(RenderWindowTest, TheDeviceReportNamesTheWindowOnceItExists) {
+    ZelI::DeviceInfoRecord info;
+    std::memset(info.windowSize, 'x', sizeof(info.windowSize));
+    info.active = 5;
+    ASSERT_TRUE(Render()->GetDeviceInfo(&info));
+    EXPECT_STREQ(info.windowSize, "");
+    EXPECT_EQ(info.active, -1);
+    EXPECT_GE(info.instanceCount, 1u);
+    EXPECT_FALSE(Render()->GetDeviceInfo(nullptr));
+
+    ZelI::RenderWindowParams params;
+    params.width = 80;
+    params.height = 60;
+    ASSERT_EQ(Render()->CreateRenderWindow(&params), 100);
+    ASSERT_TRUE(Render()->GetDeviceInfo(&info));
+    EXPECT_STREQ(info.windowSize, "80x60");
+    EXPECT_EQ(info.active, 1);
+
+    unsigned char adapter[592];
+    std::memset(adapter, 0xCD, sizeof(adapter));
+    ASSERT_TRUE(Render()->GetAdapterInfo(adapter));
+    EXPECT_NE(adapter[0], 0xCD);  // the adapter text was filled at device creation
+    EXPECT_EQ(Render()->GetCurrentLevel(), nullptr);
+}
+
+TEST_F(RenderWindowTest, GravityAndActionLibrariesReachTheirSystems) {
+    const float gravity[3] = {0.0f, -9.8f, 0.0f};
+    Render()->SetGravity(gravity);
+    const float* back = Render()->GetGravity();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back[1], -9.8f);
+    Render()->SetGravity(nullptr);
+    EXPECT_EQ(Render()->GetGravity()[1], -9.8f);
+    Render()->DrawPhysicsDebug();
+
+    EXPECT_FALSE(Render()->OpenActionLib(nullptr));
+    EXPECT_FALSE(Render()->OpenActionLib("missing_role.xml"));
+    EXPECT_NE(Log().find("OpenActionLib耗时:"), std::string::npos);
+    EXPECT_EQ(Render()->LoadBoneScalePreset(nullptr), 0);
+    EXPECT_EQ(Render()->SetBoneScaleEnabled(1), 1);
+    EXPECT_TRUE(Zel::SkeletonModel::IsGlobalBoneScale());
+    Render()->SetBoneScaleEnabled(0);
+    EXPECT_FALSE(Zel::SkeletonModel::IsGlobalBoneScale());
 }
 
 TEST_F(RenderWindowTest, TheEffectRenderObjectIsMadeOnceAndGoesWithTheFirst) {
