@@ -555,6 +555,21 @@ TEST_F(RenderInterfaceTest, TheCapabilityRecordCarriesTheListsAnswerAndTheDevice
     Render()->LoadHardwareCaps(nullptr);
 }
 
+// ---- The worker -------------------------------------------------------------------------------
+
+TEST_F(RenderInterfaceTest, TheWorkerAnswersThroughTheRenderObject) {
+    ASSERT_NE(Zel::threadmng::GetInstance()->GetThread(0), nullptr);
+    EXPECT_EQ(Render()->GetWorkerTaskCount(0), 0);
+    EXPECT_EQ(Render()->WaitForIOTasks(0), 0);
+    EXPECT_EQ(Render()->GetTaskState(0x7FFFFFF0u), 9);
+    EXPECT_EQ(Render()->CancelTask(0x7FFFFFF0u, nullptr), -1);
+    EXPECT_EQ(Render()->RunTaskSync(0x7FFFFFF0u, 0), -2);
+    EXPECT_EQ(Render()->RunTaskSync(0x7FFFFFF0u, 2), 0);
+    EXPECT_EQ(Render()->StopWorker(0), 0);
+    // A stopped worker cannot shorten its list: the wait ends instead of pumping it forever.
+    EXPECT_EQ(Render()->WaitForIOTasks(0), 0);
+}
+
 // ---- Settings ---------------------------------------------------------------------------------
 
 TEST_F(RenderInterfaceTest, SwitchesSetThroughTheRenderObjectReadBack) {
