@@ -32,11 +32,11 @@ struct ClipPlaneBlock {
 ClipPlaneBlock g_clipPlanes;
 std::uint32_t g_clipPlanesOn = 0;
 
-const char* Text(const void* input) {
+const char* CommandText(const void* input) {
     return static_cast<const char*>(input);
 }
 
-void WriteText(void* output, const char* text) {
+void WriteCommandText(void* output, const char* text) {
     if (output)
         std::memcpy(output, text, std::strlen(text) + 1);
 }
@@ -111,19 +111,19 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
             }
             break;
         case 1:
-            if (device && Text(input)) {
+            if (device && CommandText(input)) {
                 static constexpr struct {
                     const char* text;
                     std::int32_t mode;
                 } kModes[] = {
                     {"7", MODE_FIXED_FUNCTION}, {"8", MODE_FIXED_FUNCTION2}, {"9", MODE_SHADER}};
                 for (const auto& m : kModes)
-                    if (std::strcmp(Text(input), m.text) == 0)
+                    if (std::strcmp(CommandText(input), m.text) == 0)
                         device->SetFixedFunctionMode(m.mode);
             }
             break;
         case 4: {
-            const bool on = Text(input) && strcasecmp(Text(input), "true") == 0;
+            const bool on = CommandText(input) && strcasecmp(CommandText(input), "true") == 0;
             if (!on)
                 LogTyped(LOG_ENGINE_INIT, "LockFree false!");
             threadmng::GetInstance()->SetLockFree(on);
@@ -133,27 +133,28 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
             SetClipPlanes(input);
             break;
         case 16:
-            WriteText(output, "0");
+            WriteCommandText(output, "0");
             break;
         case 17:
-            SetQueueMode(Text(input) && std::strcmp(Text(input), "true") == 0 ? 1u : 0u);
+            SetQueueMode(CommandText(input) && std::strcmp(CommandText(input), "true") == 0 ? 1u
+                                                                                            : 0u);
             break;
         case 18:
-            WriteText(output, IsQueueMode() ? "true" : "false");
+            WriteCommandText(output, IsQueueMode() ? "true" : "false");
             break;
         case 19:
-            if (Text(input))
-                ProfileBeginEvent(device, Text(input));
+            if (CommandText(input))
+                ProfileBeginEvent(device, CommandText(input));
             break;
         case 20:
             ProfileEndEvent(device);
             break;
         case 21:
-            if (Text(input))
-                ProfileSetMarker(device, Text(input), 0xFFFFFFFFu);
+            if (CommandText(input))
+                ProfileSetMarker(device, CommandText(input), 0xFFFFFFFFu);
             break;
         case 22:
-            CheckShaderLibrary(Text(input));
+            CheckShaderLibrary(CommandText(input));
             break;
         case 26:
             clientTargetByte_ = 1;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "Core/CResourceManager.h"
 #include "Core/DeviceCaps.h"
 #include "Core/FrameStats.h"
 #include "Core/GlobalConfigManager.h"
@@ -32,7 +33,7 @@ namespace {
 // Bit 0 is the host's global render bit; the word is shared with loading code.
 std::atomic<std::uint32_t> g_globalRenderFlags{0};
 
-GlobalConfigManager* Config() {
+GlobalConfigManager* HostConfig() {
     return Globals::Find(&Globals::GetConfigManager);
 }
 
@@ -44,7 +45,15 @@ int KnownLevelOr1(std::uint32_t level, std::initializer_list<std::uint32_t> leve
     return 1;
 }
 
-threadio* Worker(int index) {
+// Moves what only the manager still holds to its garbage list, then deletes it.
+void CollectAndPurge(CResourceManager* manager) {
+    if (manager) {
+        manager->Collect();
+        manager->Purge();
+    }
+}
+
+threadio* HostWorker(int index) {
     return threadmng::GetInstance()->GetThread(index);
 }
 
@@ -247,59 +256,59 @@ void IRenderImpl::SetRenderStatePreset(int preset) {
 // ---- Configuration ----------------------------------------------------------------------------
 
 void IRenderImpl::SetUseActionLib(bool on) {
-    if (GlobalConfigManager* config = Config())
+    if (GlobalConfigManager* config = HostConfig())
         config->SetUseActionLib(on);
 }
 
 bool IRenderImpl::UseActionLib() {
-    GlobalConfigManager* config = Config();
+    GlobalConfigManager* config = HostConfig();
     return config && config->UseActionLib();
 }
 
 void IRenderImpl::SetUseCloth(bool on) {
-    if (GlobalConfigManager* config = Config())
+    if (GlobalConfigManager* config = HostConfig())
         config->SetUseCloth(on);
 }
 
 bool IRenderImpl::UseCloth() {
-    GlobalConfigManager* config = Config();
+    GlobalConfigManager* config = HostConfig();
     return config && config->UseCloth();
 }
 
 void IRenderImpl::SetStripToList(bool on) {
-    if (GlobalConfigManager* config = Config())
+    if (GlobalConfigManager* config = HostConfig())
         config->SetStripToList(on);
 }
 
 bool IRenderImpl::StripToList() {
-    GlobalConfigManager* config = Config();
+    GlobalConfigManager* config = HostConfig();
     return config && config->StripToList();
 }
 
 void IRenderImpl::SetPreferBinaryFiles(bool on) {
-    if (GlobalConfigManager* config = Config())
+    if (GlobalConfigManager* config = HostConfig())
         config->SetPreferBinaryFiles(on);
 }
 
 bool IRenderImpl::PreferBinaryFiles() {
-    GlobalConfigManager* config = Config();
+    GlobalConfigManager* config = HostConfig();
     return config && config->PreferBinaryFiles();
 }
 
 void IRenderImpl::SetCompressToDDS(bool on) {
     ScopedLock lock(threadmng::kMainLock);
-    if (GlobalConfigManager* config = Config())
+    if (GlobalConfigManager* config = HostConfig())
         config->SetCompressToDDS(on);
 }
 
 bool IRenderImpl::CompressToDDS() {
     ScopedLock lock(threadmng::kMainLock);
-    GlobalConfigManager* config = Config();
+    GlobalConfigManager* config = HostConfig();
     return config && config->CompressToDDS();
 }
 
 void IRenderImpl::SetActorMoveScale(float value) {
-    if (GlobalConfigManager* config = Config())
+    if (GlobalConfigManager* config = HostConfig())
         config->SetActorMoveScale(value);
 }
 
@@ -361,20 +370,11 @@ void IRenderImpl::ClearTexturePool() {
 
 int IRenderImpl::CollectResources() {
     ScopedLock lock(threadmng::kMainLock);
-    if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager)) {
-        materials->Collect();
-        materials->Purge();
-    }
+    CollectAndPurge(Globals::Find(&Globals::GetMaterialManager));
     if (TextureManager* textures = Globals::Find(&Globals::GetTextureManager))
         textures->PurgeUnused();
-    if (ImageManager* images = Globals::Find(&Globals::GetImageManager)) {
-        images->Collect();
-        images->Purge();
-    }
-    if (XMLManager* xml = Globals::Find(&Globals::GetXMLManager)) {
-        xml->Collect();
-        xml->Purge();
-    }
+    CollectAndPurge(Globals::Find(&Globals::GetImageManager));
+    CollectAndPurge(Globals::Find(&Globals::GetXMLManager));
     return 0;
 }
 
@@ -387,7 +387,7 @@ int IRenderImpl::ReleaseAllEntities() {
 // ---- The worker -------------------------------------------------------------------------------
 
 int IRenderImpl::StopWorker(int worker) {
-    threadio* thread = Worker(worker);
+    threadio* thread = HostWorker(worker);
     if (!thread)
         return -1;
     thread->Stop();
@@ -397,7 +397,7 @@ int IRenderImpl::StopWorker(int worker) {
 // The host's share of the worker's lock-step: the main-thread halves of the tasks run here. The
 // wait lasts at least the configured time and until the active list is short enough.
 int IRenderImpl::WaitForIOTasks(int worker) {
-    threadio* thread = Worker(worker);
+    threadio* thread = HostWorker(worker);
     if (!thread)
         return 0;
     const threadmng::Settings& settings = threadmng::GetInstance()->GetSettings();
@@ -419,12 +419,12 @@ int IRenderImpl::GetTaskState(std::uint32_t taskId) {
 }
 
 int IRenderImpl::GetWorkerTaskCount(int worker) {
-    threadio* thread = Worker(worker);
+    threadio* thread = HostWorker(worker);
     return thread ? static_cast<int>(thread->GetActiveCount()) : 0;
 }
 
 int IRenderImpl::RunTaskSync(std::uint32_t taskId, int worker) {
-    threadio* thread = Worker(worker);
+    threadio* thread = HostWorker(worker);
     return thread ? thread->SyncTask(taskId) : 0;
 }
 

@@ -56,7 +56,7 @@ RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, 
     return target;
 }
 
-void Multiply(const float* a, const float* b, float* out) {
+void MultiplyViewBy(const float* a, const float* b, float* out) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             float sum = 0.0f;
@@ -65,12 +65,12 @@ void Multiply(const float* a, const float* b, float* out) {
         }
 }
 
-void Normalise(float* v) {
+void NormaliseRayVector(float* v) {
     const float scale = FastRSqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
     for (int i = 0; i < 3; ++i) v[i] *= scale;
 }
 
-void Cross(const float* a, const float* b, float* out) {
+void CrossRayVectors(const float* a, const float* b, float* out) {
     out[0] = a[1] * b[2] - a[2] * b[1];
     out[1] = a[2] * b[0] - a[0] * b[2];
     out[2] = a[0] * b[1] - a[1] * b[0];
@@ -82,7 +82,7 @@ void RayFromInverseView(const float* inverse, float vx, float vy, float* origin,
     float d[3];
     for (int j = 0; j < 3; ++j)
         d[j] = vx * inverse[4 * j] + vy * inverse[4 * j + 1] - inverse[4 * j + 2];
-    Normalise(d);
+    NormaliseRayVector(d);
     for (int j = 0; j < 3; ++j) {
         direction[j] = d[j];
         origin[j] = inverse[4 * j + 3];
@@ -153,7 +153,7 @@ void IRenderImpl::SetViewIdentityAt(float x, float y, float z) {
         return;
     const float translation[16] = {1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1};
     float product[16];
-    Multiply(scene->GetViewMatrix(), translation, product);
+    MultiplyViewBy(scene->GetViewMatrix(), translation, product);
     scene->SetViewMatrix(product);
 }
 
@@ -168,7 +168,7 @@ void IRenderImpl::SetViewTransform(float angle, const float* axis) {
     float transform[16];
     Matrix4::MakeTransform(transform, kUnit, rotation, kOrigin);
     float product[16];
-    Multiply(scene->GetViewMatrix(), transform, product);
+    MultiplyViewBy(scene->GetViewMatrix(), transform, product);
     scene->SetViewMatrix(product);
 }
 
@@ -218,12 +218,12 @@ int IRenderImpl::ScreenToWorldRayFromCamera(const float* eye, const float* direc
     const float m11 = (width / height) / t;
     // The look-at view's inverse: the camera's axes and the eye.
     float zAxis[3] = {-direction[0], -direction[1], -direction[2]};
-    Normalise(zAxis);
+    NormaliseRayVector(zAxis);
     float xAxis[3];
-    Cross(up, zAxis, xAxis);
-    Normalise(xAxis);
+    CrossRayVectors(up, zAxis, xAxis);
+    NormaliseRayVector(xAxis);
     float yAxis[3];
-    Cross(zAxis, xAxis, yAxis);
+    CrossRayVectors(zAxis, xAxis, yAxis);
     const float inverse[16] = {xAxis[0], yAxis[0], zAxis[0], eye[0],   xAxis[1], yAxis[1],
                                zAxis[1], eye[1],   xAxis[2], yAxis[2], zAxis[2], eye[2],
                                0.0f,     0.0f,     0.0f,     1.0f};
