@@ -185,6 +185,14 @@ TEST_F(RenderInterfaceTest, CommandsReadTheProjectionAndSwitchTheDrawingMode) {
         EXPECT_EQ(Device()->GetFixedFunctionMode(), c.mode) << (c.text ? c.text : "null");
     }
 
+    // A frame for one node, and the profiler markers, which this device does not record.
+    Command(-2, nullptr);
+    EXPECT_NE(Log().find("pre render actor"), std::string::npos);
+    Command(19, "marked");
+    Command(20, nullptr);
+    Command(21, "marker");
+    Command(21, nullptr);
+
     // Unlisted ids change nothing.
     for (int id : {0, -3, 6, 7, 8, 12345}) Command(id, "true");
     EXPECT_EQ(Zel::GetQueueMode(), 0u);
