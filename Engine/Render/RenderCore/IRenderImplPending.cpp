@@ -336,8 +336,9 @@ void IRenderImpl::DrawWireFrame(std::intptr_t, std::intptr_t, std::intptr_t, std
 
 void IRenderImpl::Reserved68(std::intptr_t) {}
 
-std::intptr_t IRenderImpl::BeginPixelCountQuery(std::intptr_t) {
-    return 0;
+std::intptr_t IRenderImpl::BeginPixelCountQuery(std::intptr_t object) {
+    // Only a selection records and queries the object, and none can begin yet.
+    return object;
 }
 
 ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {

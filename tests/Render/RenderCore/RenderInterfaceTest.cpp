@@ -641,6 +641,9 @@ TEST_F(RenderInterfaceTest, FogViewportAndSizesReachTheRenderSystem) {
     EXPECT_EQ(Render()->GetAnisotropy(), 1);
     EXPECT_EQ(Render()->GetAntiAliasingCaps(), int(G()->GetDeviceCaps()->multisampleMask & 0x3F));
     EXPECT_EQ(Render()->GetRenderStatistics(), G()->GetFrameStats());
+    // Outside a selection the query object is handed back unrecorded.
+    EXPECT_EQ(Render()->BeginPixelCountQuery(42), 42);
+    EXPECT_EQ(Render()->GetVisibleQueryObject(), -1);
 }
 
 TEST_F(RenderWindowTest, TheDeviceReportNamesTheWindowOnceItExists) {
