@@ -8,6 +8,7 @@
 #include "Core/Globals.h"
 #include "Core/ScopedLock.h"
 #include "Core/threadmng.h"
+#include "Entity/Geometry/TransformMath.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/RenderTarget.h"
@@ -54,15 +55,6 @@ RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, 
     target->SetName(name);
     target->SetFlags(target->GetFlags() | kClientOwnedFlag);
     return target;
-}
-
-void MultiplyViewBy(const float* a, const float* b, float* out) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += a[4 * r + k] * b[4 * k + c];
-            out[4 * r + c] = sum;
-        }
 }
 
 void NormaliseRayVector(float* v) {
@@ -153,7 +145,7 @@ void IRenderImpl::SetViewIdentityAt(float x, float y, float z) {
         return;
     const float translation[16] = {1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1};
     float product[16];
-    MultiplyViewBy(scene->GetViewMatrix(), translation, product);
+    MultiplyMatrices4(scene->GetViewMatrix(), translation, product);
     scene->SetViewMatrix(product);
 }
 
@@ -168,7 +160,7 @@ void IRenderImpl::SetViewTransform(float angle, const float* axis) {
     float transform[16];
     Matrix4::MakeTransform(transform, kUnit, rotation, kOrigin);
     float product[16];
-    MultiplyViewBy(scene->GetViewMatrix(), transform, product);
+    MultiplyMatrices4(scene->GetViewMatrix(), transform, product);
     scene->SetViewMatrix(product);
 }
 
