@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "Interface/DeviceInfoRecord.h"
+#include "Interface/HardwareCapsRecord.h"
 #include "Interface/ICamera.h"
 #include "Interface/ILight.h"
 #include "Interface/IModel.h"
@@ -43,14 +45,16 @@ protected:
     virtual ~IRender() = default;
 
 public:
-    // The machine summary owned by the library; valid until DeleteRenderer.
+    // The machine summary owned by the library, its frame rate refreshed; valid until
+    // DeleteRenderer.
     virtual SystemInfo* GetSystemInfo() = 0;
     // The main render window's handle; null before the window exists.
     virtual void* GetWindowHandle() = 0;
-    // Copies the adapter record filled at device creation.
+    // Copies the 592-byte adapter record filled at device creation into record; true (false for
+    // a null record).
     virtual bool GetAdapterInfo(void* record) = 0;
-    // Fills the device-information record.
-    virtual bool GetDeviceInfo(void* record) = 0;
+    // Fills the device-information record; true (false for a null record).
+    virtual bool GetDeviceInfo(DeviceInfoRecord* record) = 0;
     // Reserved: does nothing.
     virtual void Reserved01(std::intptr_t) = 0;
     // 0 for the full shader path, 1 for a reduced one, 2 for fixed function.
@@ -316,6 +320,9 @@ public:
     virtual int StopWorker(int worker) = 0;
     // Reserved: answers 0.
     virtual int Reserved60(std::intptr_t) = 0;
+    // Runs the host's part of the worker's tasks: pumps the worker at least the configured time
+    // ("multithread.ini": time, maxnum, sleep) and while its active tasks exceed the configured
+    // number. Answers 0.
     virtual int WaitForIOTasks(int worker) = 0;
     virtual int GetTaskState(std::uint32_t taskId) = 0;
     virtual int GetWorkerTaskCount(int worker) = 0;
@@ -365,6 +372,9 @@ public:
     virtual ILevel* CreateAndLoadLevelEx(const char* name, std::intptr_t a, std::intptr_t b) = 0;
     virtual void PushNodeWithCamera(IMoveObject* node) = 0;
     virtual void RenderShadows(ILight* light) = 0;
+    // A numbered command: switches and one-off jobs. Text inputs and outputs are NUL-terminated;
+    // command 5 takes a count (0 to 6) and six planes of four floats and clips what is drawn
+    // after it. Unknown ids do nothing.
     virtual void DoCommand(int id, const void* input, std::intptr_t a, void* output,
                            std::intptr_t b) = 0;
     virtual std::intptr_t GetDeviceCapsWord(std::intptr_t a, std::intptr_t b, std::intptr_t c,
@@ -405,6 +415,10 @@ public:
     virtual void PushProjectionMatrix() = 0;
     virtual void PopProjectionMatrix() = 0;
     virtual IRenderStateManager* GetRenderStateManager() = 0;
+    // A texture of the host's own, one level, named "Client Created": kind 0 has an alpha channel,
+    // another kind none; a non-zero flag makes a texture the host rewrites often. Answers null
+    // outside a drawn frame or when even a small one cannot be made; a refused size is halved and
+    // tried again while both sides exceed 2, and width and height show the size last tried.
     virtual ITexture* CreateClientTexture(int* width, int* height, int kind, int flag) = 0;
     // A render target of the host's own (depth flag 0: a colour target with a depth target of the
     // same size), named "Client Created". Answers null outside a drawn frame or when even a small
@@ -414,11 +428,16 @@ public:
                                                     int depthFlag) = 0;
     virtual void SetCompressToDDS(bool on) = 0;
     virtual bool CompressToDDS() = 0;
-    virtual void MakeOrthoOffCenterMatrix(std::intptr_t a, std::intptr_t b, std::intptr_t c,
-                                          std::intptr_t d, std::intptr_t e, std::intptr_t f,
-                                          std::intptr_t g) = 0;
+    // A right-handed orthographic projection of the box (view-space distances for the clip
+    // planes) written into out (16 floats).
+    virtual void MakeOrthoOffCenterMatrix(float left, float right, float bottom, float top,
+                                          float nearClip, float farClip, float* out) = 0;
+    // Multiplies the view matrix by a translation.
     virtual void SetViewIdentityAt(float x, float y, float z) = 0;
+    // Multiplies the view matrix by a rotation of angle degrees about the axis (3 floats).
     virtual void SetViewTransform(float angle, const float* axis) = 0;
+    // Projects the world point (3 floats) with the matrices (16 floats each) through the
+    // viewport; writes x, y (pixels) and depth into out and answers it.
     virtual float* WorldToScreen(const float* point, const float* projection, const float* view,
                                  int x, int y, int width, int height, float minZ, float maxZ,
                                  float* out) = 0;
@@ -447,8 +466,11 @@ public:
     // Reserved: does nothing.
     virtual void Reserved78() = 0;
     virtual int GetReserved(std::intptr_t ignored) = 0;
-    virtual void LoadHardwareCaps(void* caps) = 0;
+    // Fills the record from the device and the capability list "./config/hwcap.xml" (relative
+    // to the working directory). Nothing before the render window exists.
+    virtual void LoadHardwareCaps(HardwareCapsRecord* caps) = 0;
     virtual void SetGravity(const float* gravity) = 0;
+    // The current physics scene's gravity (3 floats); (0, 0, -9.8) when no scene can be had.
     virtual const float* GetGravity() = 0;
     virtual void UnloadGeometryByName(const char* name, int id) = 0;
     virtual void SetGlobalRenderBit(bool on) = 0;
@@ -461,6 +483,9 @@ public:
     virtual void SetWireframe() = 0;
     virtual void SetSolid() = 0;
     virtual void DrawPhysicsDebug() = 0;
+    // Preset 1 writes only alpha, without depth writes, blended; presets 0 and 2 give the passes
+    // their depth writes and opaque drawing back (2 writing colour without alpha). Other values
+    // do nothing.
     virtual void SetRenderStatePreset(int preset) = 0;
     // Reserved: answers 0.
     virtual int Reserved80() = 0;
@@ -470,12 +495,18 @@ public:
     virtual void ClearTexturePool() = 0;
     // Reserved: does nothing.
     virtual void Reserved81(std::intptr_t) = 0;
+    // The world ray (origin and unit direction, 3 floats each) through the back-buffer pixel
+    // (x, y) of the current view and projection. 1 on success; 0 before the render window exists.
     virtual int ScreenToWorldRay(float x, float y, float* origin, float* direction) = 0;
+    // The world ray (origin and unit direction, 3 floats each) through the camera given by its
+    // eye, view direction and up vector, a screen of width x height pixels and the horizontal
+    // field of view in radians. The screen's y is not flipped here: the ray for (x, y) is
+    // ScreenToWorldRay's for (x, height - y) through the same camera. 1 on success; 0, writing
+    // nothing, for a zero width or height or a null pointer.
     virtual int ScreenToWorldRayFromCamera(const float* eye, const float* direction,
                                            const float* up, float nearClip, float farClip,
-                                           std::uint32_t width, std::uint32_t height, float fov,
-                                           float x, float y, float* originOut,
-                                           float* directionOut) = 0;
+                                           float width, float height, float fov, float x, float y,
+                                           float* originOut, float* directionOut) = 0;
     virtual int GetLastErrorCode() = 0;
     // Reserved: answers 0.
     virtual int Reserved82(std::intptr_t) = 0;

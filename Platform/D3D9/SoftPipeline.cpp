@@ -11,8 +11,9 @@
 namespace {
 
 // Planes a clip-space vertex must be inside of: near (z >= 0), far (z <= w), the guard band
-// on x and y, and w above zero.
-constexpr int kClipPlanes = 7;
+// on x and y, and w above zero; the user planes follow them.
+constexpr int kFixedPlanes = 7;
+constexpr int kUserPlanes = 6;
 constexpr float kMinW = 1e-7f;
 constexpr float kSubpixelStep = 1.0f / SoftRasterizer::kSubpixel;
 
@@ -72,16 +73,98 @@ float SoftPipeline::Distance(const float* v, int plane) const {
             return v[1] - guard_[2] * v[3];
         case 5:
             return guard_[3] * v[3] - v[1];
-        default:
+        case 6:
             return v[3] - kMinW;
+        default: {
+            const float* u = userPlanes_[plane - kFixedPlanes];
+            return u[0] * v[0] + u[1] * v[1] + u[2] * v[2] + u[3] * v[3];
+        }
+    }
+}
+
+// The inverse of a 4 x 4 matrix by cofactors; false when it has none.
+static bool InvertClipMatrix(const D3DMATRIX& matrix, float out[4][4]) {
+    const float* m = &matrix.m[0][0];
+    float inv[16];
+    inv[0] = m[5] * m[10] * m[15] - m[5] * m[11] * m[14] - m[9] * m[6] * m[15] +
+             m[9] * m[7] * m[14] + m[13] * m[6] * m[11] - m[13] * m[7] * m[10];
+    inv[4] = -m[4] * m[10] * m[15] + m[4] * m[11] * m[14] + m[8] * m[6] * m[15] -
+             m[8] * m[7] * m[14] - m[12] * m[6] * m[11] + m[12] * m[7] * m[10];
+    inv[8] = m[4] * m[9] * m[15] - m[4] * m[11] * m[13] - m[8] * m[5] * m[15] +
+             m[8] * m[7] * m[13] + m[12] * m[5] * m[11] - m[12] * m[7] * m[9];
+    inv[12] = -m[4] * m[9] * m[14] + m[4] * m[10] * m[13] + m[8] * m[5] * m[14] -
+              m[8] * m[6] * m[13] - m[12] * m[5] * m[10] + m[12] * m[6] * m[9];
+    inv[1] = -m[1] * m[10] * m[15] + m[1] * m[11] * m[14] + m[9] * m[2] * m[15] -
+             m[9] * m[3] * m[14] - m[13] * m[2] * m[11] + m[13] * m[3] * m[10];
+    inv[5] = m[0] * m[10] * m[15] - m[0] * m[11] * m[14] - m[8] * m[2] * m[15] +
+             m[8] * m[3] * m[14] + m[12] * m[2] * m[11] - m[12] * m[3] * m[10];
+    inv[9] = -m[0] * m[9] * m[15] + m[0] * m[11] * m[13] + m[8] * m[1] * m[15] -
+             m[8] * m[3] * m[13] - m[12] * m[1] * m[11] + m[12] * m[3] * m[9];
+    inv[13] = m[0] * m[9] * m[14] - m[0] * m[10] * m[13] - m[8] * m[1] * m[14] +
+              m[8] * m[2] * m[13] + m[12] * m[1] * m[10] - m[12] * m[2] * m[9];
+    inv[2] = m[1] * m[6] * m[15] - m[1] * m[7] * m[14] - m[5] * m[2] * m[15] + m[5] * m[3] * m[14] +
+             m[13] * m[2] * m[7] - m[13] * m[3] * m[6];
+    inv[6] = -m[0] * m[6] * m[15] + m[0] * m[7] * m[14] + m[4] * m[2] * m[15] -
+             m[4] * m[3] * m[14] - m[12] * m[2] * m[7] + m[12] * m[3] * m[6];
+    inv[10] = m[0] * m[5] * m[15] - m[0] * m[7] * m[13] - m[4] * m[1] * m[15] +
+              m[4] * m[3] * m[13] + m[12] * m[1] * m[7] - m[12] * m[3] * m[5];
+    inv[14] = -m[0] * m[5] * m[14] + m[0] * m[6] * m[13] + m[4] * m[1] * m[14] -
+              m[4] * m[2] * m[13] - m[12] * m[1] * m[6] + m[12] * m[2] * m[5];
+    inv[3] = -m[1] * m[6] * m[11] + m[1] * m[7] * m[10] + m[5] * m[2] * m[11] -
+             m[5] * m[3] * m[10] - m[9] * m[2] * m[7] + m[9] * m[3] * m[6];
+    inv[7] = m[0] * m[6] * m[11] - m[0] * m[7] * m[10] - m[4] * m[2] * m[11] + m[4] * m[3] * m[10] +
+             m[8] * m[2] * m[7] - m[8] * m[3] * m[6];
+    inv[11] = -m[0] * m[5] * m[11] + m[0] * m[7] * m[9] + m[4] * m[1] * m[11] - m[4] * m[3] * m[9] -
+              m[8] * m[1] * m[7] + m[8] * m[3] * m[5];
+    inv[15] = m[0] * m[5] * m[10] - m[0] * m[6] * m[9] - m[4] * m[1] * m[10] + m[4] * m[2] * m[9] +
+              m[8] * m[1] * m[6] - m[8] * m[2] * m[5];
+    const float det = m[0] * inv[0] + m[1] * inv[4] + m[2] * inv[8] + m[3] * inv[12];
+    if (det == 0.0f || !std::isfinite(det))
+        return false;
+    for (int i = 0; i < 16; ++i) out[i / 4][i % 4] = inv[i] / det;
+    return true;
+}
+
+void SoftPipeline::PrepareUserPlanes(const SoftDeviceState& state) {
+    clipPlanes_ = kFixedPlanes;
+    const DWORD enabled = state.renderStates[D3DRS_CLIPPLANEENABLE];
+    if (!enabled)
+        return;
+    // The fixed-function stage's planes are in world space: a world point p is inside when
+    // plane . p >= 0, and p = clip . (view . projection)^-1 for row vectors, so the clip-space
+    // plane is (view . projection)^-1 . plane.
+    float toWorld[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    if (!vertexProgram_) {
+        D3DMATRIX viewProjection{};
+        const D3DMATRIX& view = state.transforms[D3DTS_VIEW];
+        const D3DMATRIX& projection = state.transforms[D3DTS_PROJECTION];
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) {
+                float sum = 0.0f;
+                for (int k = 0; k < 4; ++k) sum += view.m[r][k] * projection.m[k][c];
+                viewProjection.m[r][c] = sum;
+            }
+        // A projection without an inverse flattens everything: the planes cannot be placed.
+        if (!InvertClipMatrix(viewProjection, toWorld))
+            return;
+    }
+    for (UINT i = 0; i < static_cast<UINT>(kUserPlanes) && i < SoftDeviceState::kClipPlanes; ++i) {
+        if (!(enabled & (1u << i)))
+            continue;
+        const auto& plane = state.clipPlanes[i];
+        float* out = userPlanes_[clipPlanes_ - kFixedPlanes];
+        for (int r = 0; r < 4; ++r)
+            out[r] = toWorld[r][0] * plane[0] + toWorld[r][1] * plane[1] +
+                     toWorld[r][2] * plane[2] + toWorld[r][3] * plane[3];
+        ++clipPlanes_;
     }
 }
 
 UINT SoftPipeline::Clip(ClipVertex* polygon, UINT count) const {
-    unsigned outside = 0, common = (1u << kClipPlanes) - 1;
+    unsigned outside = 0, common = (1u << clipPlanes_) - 1;
     for (UINT i = 0; i < count; ++i) {
         unsigned code = 0;
-        for (int p = 0; p < kClipPlanes; ++p)
+        for (int p = 0; p < clipPlanes_; ++p)
             if (!(Distance(polygon[i].v, p) >= 0.0f))
                 code |= 1u << p;
         outside |= code;
@@ -94,7 +177,7 @@ UINT SoftPipeline::Clip(ClipVertex* polygon, UINT count) const {
     ClipVertex buffer[16];
     ClipVertex* in = polygon;
     ClipVertex* out = buffer;
-    for (int p = 0; p < kClipPlanes && count >= 3; ++p) {
+    for (int p = 0; p < clipPlanes_ && count >= 3; ++p) {
         if (!(outside & (1u << p)))
             continue;
         UINT n = 0;
@@ -232,7 +315,7 @@ void SoftPipeline::Line(UINT r0, UINT r1) {
     if (!screenSpace_) {
         // The segment's part inside every plane.
         float t0 = 0.0f, t1 = 1.0f;
-        for (int p = 0; p < kClipPlanes; ++p) {
+        for (int p = 0; p < clipPlanes_; ++p) {
             float da = Distance(a.v, p), db = Distance(b.v, p);
             if (!(da >= 0.0f) && !(db >= 0.0f))
                 return;
@@ -261,7 +344,7 @@ void SoftPipeline::Point(UINT r0) {
     Gather(r0, &a);
     float size = pointSizeSlot_ >= 0 ? vertices_.Row(r0)[4 + 4 * pointSizeSlot_] : pointSize_;
     if (!screenSpace_) {
-        for (int p = 0; p < kClipPlanes; ++p)
+        for (int p = 0; p < clipPlanes_; ++p)
             if (!(Distance(a.v, p) >= 0.0f))
                 return;
         Project(&a);
@@ -296,6 +379,7 @@ ULONGLONG SoftPipeline::Draw(const SoftDrawCall& call, const SoftDeviceState& st
     guard_[2] = 1.0f - (g - viewportY_) / halfHeight_;
     guard_[3] = 1.0f + (g + viewportY_) / halfHeight_;
     screenSpace_ = vertices_.screenSpace;
+    PrepareUserPlanes(state);
     lastPixel_ = rs[D3DRS_LASTPIXEL] != 0;
     fillMode_ = rs[D3DRS_FILLMODE];
     pointSize_ = SoftShading::StateFloat(rs[D3DRS_POINTSIZE]);

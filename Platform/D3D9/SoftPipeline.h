@@ -1,9 +1,11 @@
 // What the software device does for a draw that passed its checks: vertex stage, primitive
 // assembly (all six types, indexed or not), clipping in clip space against the near and far
-// planes and the guard band, projection through the viewport, culling, triangle setup, and the
-// pixel stage over screen tiles rendered by a pool of threads. Lines are one pixel wide,
-// x- or y-major, with the last pixel as D3DRS_LASTPIXEL says; points are squares of the point size;
-// wireframe and point fill draw the edges and corners of the triangles that survive culling.
+// planes, the guard band and the enabled user clip planes (world space for the fixed-function
+// vertex stage, clip space for a vertex program), projection through the viewport, culling,
+// triangle setup, and the pixel stage over screen tiles rendered by a pool of threads. Lines are
+// one pixel wide, x- or y-major, with the last pixel as D3DRS_LASTPIXEL says; points are squares of
+// the point size; wireframe and point fill draw the edges and corners of the triangles that survive
+// culling.
 //
 // Vertex and pixel programs replace the fixed-function halves while bound (SetPrograms); each
 // half falls back to the fixed function on its own.
@@ -60,8 +62,11 @@ private:
     // The row of the draw's i-th vertex.
     UINT RowOf(const SoftDrawCall& call, UINT i) const;
     void Gather(UINT row, ClipVertex* out) const;
-    // Signed distance of a clip-space vertex to a clip plane (inside: not negative).
+    // Signed distance of a clip-space vertex to a clip plane (inside: not negative): the fixed
+    // planes first, then the user planes in use.
     float Distance(const float* v, int plane) const;
+    // The enabled user planes of the state, turned into clip space.
+    void PrepareUserPlanes(const SoftDeviceState& state);
     // Clips a polygon in place; answers its vertex count (0: nothing left).
     UINT Clip(ClipVertex* polygon, UINT count) const;
     // Clip space to screen space, in place.
@@ -96,6 +101,8 @@ private:
     float viewportX_ = 0, viewportY_ = 0, halfWidth_ = 0, halfHeight_ = 0;
     float minZ_ = 0, maxZ_ = 1;
     float guard_[4] = {};  // x low, x high, y low, y high in normalised device units
+    int clipPlanes_ = 7;   // the fixed planes and the user planes in use
+    float userPlanes_[6][4] = {};
     bool screenSpace_ = false;
     bool lastPixel_ = true;
     DWORD fillMode_ = D3DFILL_SOLID;

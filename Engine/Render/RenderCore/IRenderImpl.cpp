@@ -31,6 +31,7 @@
 #include "Platform/Win32/Win32Window.h"
 #include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
+#include "Render/RenderCore/IRenderImpl_Eff.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "Render/RenderSystem.h"
@@ -43,8 +44,6 @@ constexpr int kCreated = 100;
 constexpr int kNoRenderSystem = -101;
 constexpr int kNoDataDirectories = -201;
 constexpr int kNoMainWindow = -301;
-// Texture flag of everything made for the host.
-constexpr std::uint32_t kClientOwned = 0x20;
 
 // Milliseconds since the timer's previous tick.
 double TickMs(Timer& timer) {
@@ -117,21 +116,6 @@ const float* CopyOut(const float* from, float* out, int count) {
     return out;
 }
 
-// A host target of the size, named and flagged as the host's; null when the device refuses it.
-RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, int height,
-                               int format, const char* name) {
-    RenderTarget* target = textures->CreateRenderTarget(depth);
-    if (!target)
-        return nullptr;
-    if (!target->Create(width, height, 1, 0, format, 1, false)) {
-        target->ReleaseIfUnused();
-        return nullptr;
-    }
-    target->SetName(name);
-    target->SetFlags(target->GetFlags() | kClientOwned);
-    return target;
-}
-
 }  // namespace
 
 FrameTimeCounter::FrameTimeCounter(Clock clock) : clock_(clock ? clock : &ReadPerformanceCounter) {}
@@ -168,6 +152,7 @@ IRenderImpl::IRenderImpl() : isPreVistaWindows_(QueryPreVistaWindows()) {
 }
 
 IRenderImpl::~IRenderImpl() {
+    delete effRender_;
     if (ownsWindow_)
         DestroyWindow(static_cast<HWND>(window_));
 }
@@ -194,10 +179,6 @@ void IRenderImpl::ForEachCamera(Fn fn) {
 }
 
 // ---- Window ---------------------------------------------------------------------------------
-
-ZelI::SystemInfo* IRenderImpl::GetSystemInfo() {
-    return Globals::Find(&Globals::GetSystemInfo);
-}
 
 void* IRenderImpl::GetWindowHandle() {
     return window_;
@@ -773,37 +754,6 @@ ZelI::ILight* IRenderImpl::CreateLight(int kind) {
     return light ? static_cast<ZelI::ILight*>(light->GetInterface()) : nullptr;
 }
 
-ZelI::IRenderTarget* IRenderImpl::CreateClientRenderTarget(int* width, int* height, int kind,
-                                                           int depthFlag) {
-    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
-    if (!frameBegan_ || !textures || !width || !height)
-        return nullptr;
-    const bool depth = depthFlag != 0;
-    int format = kind == 0 ? PF_A8R8G8B8 : PF_X8R8G8B8;
-    if (depth)
-        format = kind == 2 ? PF_D24S8 : kind == 3 ? PF_D24X8 : PF_D16;
-    while (true) {
-        if (RenderTarget* target =
-                MakeClientTarget(textures, depth, *width, *height, format, "Client Created")) {
-            auto* wrapper = static_cast<RenderTargetImplRC*>(target->GetInterface());
-            if (!wrapper) {
-                target->ReleaseIfUnused();
-                return nullptr;
-            }
-            if (!depth) {
-                const int depthFormat = clientTargetByte_ == 1 ? PF_D24S8 : PF_D16;
-                wrapper->SetDepthTarget(
-                    MakeClientTarget(textures, true, *width, *height, depthFormat, "Client RT Z"));
-            }
-            return wrapper;
-        }
-        if (*width <= 2 || *height <= 2)
-            return nullptr;
-        *width /= 2;
-        *height /= 2;
-    }
-}
-
 int IRenderImpl::GetMaxLights() {
     return 1000;
 }
@@ -819,6 +769,16 @@ std::intptr_t IRenderImpl::SetUserWord(std::intptr_t word) {
 
 std::intptr_t IRenderImpl::GetUserWord() {
     return userWord_;
+}
+
+ZelI::IRender* IRenderImpl::GetEffRender() {
+    if (!effRender_)
+        effRender_ = new IRenderImpl_Eff;
+    return effRender_;
+}
+
+void IRenderImpl::SetSpecialEffectManager(ZelI::ISpecialEffectManager* manager) {
+    specialEffectManager_ = manager;
 }
 
 ZelI::IGlobalConfig* IRenderImpl::GetGlobalConfig() {

@@ -17,6 +17,7 @@
 namespace Zel {
 
 class Camera;
+class Level;
 class Material;
 class RenderSystem;
 class RenderWindow;
@@ -54,7 +55,7 @@ public:
     ZelI::SystemInfo* GetSystemInfo() override;
     void* GetWindowHandle() override;
     bool GetAdapterInfo(void* record) override;
-    bool GetDeviceInfo(void* record) override;
+    bool GetDeviceInfo(ZelI::DeviceInfoRecord* record) override;
     void Reserved01(std::intptr_t) override;
     int GetCapsLevel() override;
     int CreateRenderWindow(const ZelI::RenderWindowParams* params) override;
@@ -308,9 +309,8 @@ public:
                                                   int depthFlag) override;
     void SetCompressToDDS(bool on) override;
     bool CompressToDDS() override;
-    void MakeOrthoOffCenterMatrix(std::intptr_t a, std::intptr_t b, std::intptr_t c,
-                                  std::intptr_t d, std::intptr_t e, std::intptr_t f,
-                                  std::intptr_t g) override;
+    void MakeOrthoOffCenterMatrix(float left, float right, float bottom, float top, float nearClip,
+                                  float farClip, float* out) override;
     void SetViewIdentityAt(float x, float y, float z) override;
     void SetViewTransform(float angle, const float* axis) override;
     float* WorldToScreen(const float* point, const float* projection, const float* view, int x,
@@ -336,7 +336,7 @@ public:
     void GetBackBufferSize(int* width, int* height) override;
     void Reserved78() override;
     int GetReserved(std::intptr_t ignored) override;
-    void LoadHardwareCaps(void* caps) override;
+    void LoadHardwareCaps(ZelI::HardwareCapsRecord* caps) override;
     void SetGravity(const float* gravity) override;
     const float* GetGravity() override;
     void UnloadGeometryByName(const char* name, int id) override;
@@ -358,9 +358,9 @@ public:
     void Reserved81(std::intptr_t) override;
     int ScreenToWorldRay(float x, float y, float* origin, float* direction) override;
     int ScreenToWorldRayFromCamera(const float* eye, const float* direction, const float* up,
-                                   float nearClip, float farClip, std::uint32_t width,
-                                   std::uint32_t height, float fov, float x, float y,
-                                   float* originOut, float* directionOut) override;
+                                   float nearClip, float farClip, float width, float height,
+                                   float fov, float x, float y, float* originOut,
+                                   float* directionOut) override;
     int GetLastErrorCode() override;
     int Reserved82(std::intptr_t) override;
     ZelI::IMatProxyTable* CreateMatProxyTable() override;
@@ -382,6 +382,17 @@ public:
     bool IsFrameBegan() const { return frameBegan_ != 0; }
     // The four clear-colour floats (character materials read them).
     const float* GetVector4Param() const { return clearColour_; }
+    // User clip planes the host can hand the device at once (numbered command 5).
+    static constexpr std::int32_t kMaxClipPlanes = 6;
+    // Whether the host's last clip-plane block turned the planes on (process-wide).
+    static bool AreClipPlanesOn();
+    // The host's special-effect manager (not owned); null until the host sets one.
+    ZelI::ISpecialEffectManager* GetSpecialEffectManager() const { return specialEffectManager_; }
+    // The scene's current level; null without one. The host has no position for it in its
+    // interface: it holds the levels it loaded through their own interfaces.
+    Level* GetCurrentLevel() const;
+    // Whether camera operations also move the second camera.
+    bool IsMirroringSecondCamera() const { return mirrorSecondCamera_ != 0; }
 
 private:
     // The cameras a camera operation changes: the main one, and the second when mirrored.
@@ -391,6 +402,9 @@ private:
     void ForgetGoneCameras();
     // The scene manager while the frame began; null otherwise.
     SceneManager* FrameScene() const;
+    // Numbered command 5: keeps the block (a count, then six planes of four floats) and hands
+    // the planes to the device when there is one.
+    void SetClipPlanes(const void* input);
 
     // A preloaded action: its name and the skeleton word it was loaded for.
     struct PreloadedAction {
@@ -420,6 +434,7 @@ private:
     void* window_ = nullptr;   // the main window's handle
     bool ownsWindow_ = false;  // a stand-in made by CreateRenderWindow, destroyed with this object
     ZelI::ISpecialEffectManager* specialEffectManager_ = nullptr;  // the host's; not owned
+    IRenderImpl* effRender_ = nullptr;  // owned; made by the first GetEffRender
 };
 
 }  // namespace Zel

@@ -14,19 +14,7 @@ void ZeroThrough(float* a, float* b, float* c) {
 
 }  // namespace
 
-bool IRenderImpl::GetAdapterInfo(void*) {
-    return false;
-}
-
-bool IRenderImpl::GetDeviceInfo(void*) {
-    return false;
-}
-
 void IRenderImpl::Reserved01(std::intptr_t) {}
-
-int IRenderImpl::GetCapsLevel() {
-    return 0;
-}
 
 void IRenderImpl::Reserved02(std::intptr_t) {}
 
@@ -51,14 +39,6 @@ float IRenderImpl::Reserved07() {
 void IRenderImpl::Reserved08() {}
 
 int IRenderImpl::StepPhysics(std::uint32_t) {
-    return 0;
-}
-
-int IRenderImpl::SetViewport(const std::uint16_t*) {
-    return 0;
-}
-
-int IRenderImpl::GetViewport(std::uint16_t*) {
     return 0;
 }
 
@@ -112,10 +92,6 @@ int IRenderImpl::Reserved17(std::intptr_t) {
     return 0;
 }
 
-int IRenderImpl::ReleaseAllEntities() {
-    return 0;
-}
-
 std::uint32_t IRenderImpl::CreateEffectAsyn(const char*, void*, void*, int) {
     return 0;
 }
@@ -151,14 +127,6 @@ std::uint32_t IRenderImpl::QueueNamedTask(const char*, int, int, int) {
     return 0;
 }
 
-void IRenderImpl::RemoveAllMaterials() {}
-
-void IRenderImpl::ReloadAllMaterials() {}
-
-int IRenderImpl::GetMaterialCount() {
-    return 0;
-}
-
 std::intptr_t IRenderImpl::GetMaterialAt(int) {
     return 0;
 }
@@ -176,10 +144,6 @@ ZelI::IMaterial* IRenderImpl::FindAndLoadMaterial(const char*) {
 }
 
 void IRenderImpl::SetPickMaterial(ZelI::IMaterial*) {}
-
-int IRenderImpl::GetMaterialTotalCount() {
-    return 0;
-}
 
 const char* IRenderImpl::GetMaterialName(int) {
     return nullptr;
@@ -271,25 +235,17 @@ bool IRenderImpl::Reserved47() {
     return false;
 }
 
-void IRenderImpl::RestoreRenderTargets() {}
-
 bool IRenderImpl::Reserved48() {
     return false;
 }
-
-void IRenderImpl::RestoreRenderTargets2() {}
 
 bool IRenderImpl::Reserved49() {
     return false;
 }
 
-void IRenderImpl::RestoreRenderTargets3() {}
-
 bool IRenderImpl::Reserved50(std::intptr_t) {
     return false;
 }
-
-void IRenderImpl::RestoreRenderTargetsWith(std::intptr_t) {}
 
 int IRenderImpl::Reserved51(std::intptr_t) {
     return 0;
@@ -316,18 +272,6 @@ bool IRenderImpl::IsDistortionAvailable() {
 }
 
 void IRenderImpl::ApplyDistortion(std::intptr_t, std::intptr_t) {}
-
-void IRenderImpl::EnableFog() {}
-
-void IRenderImpl::DisableFog() {}
-
-int IRenderImpl::SetFog(int, const float*, float, float, float) {
-    return 0;
-}
-
-const void* IRenderImpl::GetRenderStatistics() {
-    return nullptr;
-}
 
 int IRenderImpl::Reserved55() {
     return 0;
@@ -360,31 +304,7 @@ int IRenderImpl::GetSelectResults(void**, int) {
     return 0;
 }
 
-int IRenderImpl::StopWorker(int) {
-    return 0;
-}
-
 int IRenderImpl::Reserved60(std::intptr_t) {
-    return 0;
-}
-
-int IRenderImpl::WaitForIOTasks(int) {
-    return 0;
-}
-
-int IRenderImpl::GetTaskState(std::uint32_t) {
-    return 0;
-}
-
-int IRenderImpl::GetWorkerTaskCount(int) {
-    return 0;
-}
-
-int IRenderImpl::RunTaskSync(std::uint32_t, int) {
-    return 0;
-}
-
-int IRenderImpl::CancelTask(std::uint32_t, void*) {
     return 0;
 }
 
@@ -416,12 +336,9 @@ void IRenderImpl::DrawWireFrame(std::intptr_t, std::intptr_t, std::intptr_t, std
 
 void IRenderImpl::Reserved68(std::intptr_t) {}
 
-std::intptr_t IRenderImpl::BeginPixelCountQuery(std::intptr_t) {
-    return 0;
-}
-
-std::intptr_t IRenderImpl::GetVisibleQueryObject() {
-    return 0;
+std::intptr_t IRenderImpl::BeginPixelCountQuery(std::intptr_t object) {
+    // Only a selection records and queries the object, and none can begin yet.
+    return object;
 }
 
 ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
@@ -429,10 +346,6 @@ ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
 }
 
 void IRenderImpl::PassToOpenPipe(std::intptr_t) {}
-
-bool IRenderImpl::OpenActionLib(const char*) {
-    return false;
-}
 
 bool IRenderImpl::LoadAction(const char*, ZelI::IModel*) {
     return false;
@@ -462,21 +375,11 @@ ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char*, std::intptr_t, std:
     return nullptr;
 }
 
-void IRenderImpl::PushNodeWithCamera(ZelI::IMoveObject*) {}
-
 void IRenderImpl::RenderShadows(ZelI::ILight*) {}
-
-void IRenderImpl::DoCommand(int, const void*, std::intptr_t, void*, std::intptr_t) {}
 
 std::intptr_t IRenderImpl::GetDeviceCapsWord(std::intptr_t, std::intptr_t, std::intptr_t,
                                              std::intptr_t, std::intptr_t, std::intptr_t) {
     return 0;
-}
-
-void IRenderImpl::SetUseActionLib(bool) {}
-
-bool IRenderImpl::UseActionLib() {
-    return false;
 }
 
 void IRenderImpl::Reserved69(std::intptr_t) {}
@@ -511,98 +414,17 @@ float IRenderImpl::Reserved74() {
     return 0.0f;
 }
 
-void IRenderImpl::SetUseCloth(bool) {}
-
-bool IRenderImpl::UseCloth() {
-    return false;
-}
-
-void IRenderImpl::SetStripToList(bool) {}
-
-bool IRenderImpl::StripToList() {
-    return false;
-}
-
-void IRenderImpl::SetTextureScaleLevel(int) {}
-
-int IRenderImpl::GetTextureScaleLevel() {
-    return 0;
-}
-
-int IRenderImpl::CollectResources() {
-    return 0;
-}
-
 ZelI::IEngineMonitor* IRenderImpl::GetEngineMonitor() {
     return nullptr;
-}
-
-void IRenderImpl::SetPreferBinaryFiles(bool) {}
-
-bool IRenderImpl::PreferBinaryFiles() {
-    return false;
 }
 
 ZelI::IRenderStateManager* IRenderImpl::GetRenderStateManager() {
     return nullptr;
 }
 
-ZelI::ITexture* IRenderImpl::CreateClientTexture(int*, int*, int, int) {
-    return nullptr;
-}
-
-void IRenderImpl::SetCompressToDDS(bool) {}
-
-bool IRenderImpl::CompressToDDS() {
-    return false;
-}
-
-void IRenderImpl::MakeOrthoOffCenterMatrix(std::intptr_t, std::intptr_t, std::intptr_t,
-                                           std::intptr_t, std::intptr_t, std::intptr_t,
-                                           std::intptr_t) {}
-
-void IRenderImpl::SetViewIdentityAt(float, float, float) {}
-
-void IRenderImpl::SetViewTransform(float, const float*) {}
-
-float* IRenderImpl::WorldToScreen(const float*, const float*, const float*, int, int, int, int,
-                                  float, float, float*) {
-    return nullptr;
-}
-
 void IRenderImpl::Reserved75(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::Reserved76(std::intptr_t, std::intptr_t, std::intptr_t) {}
-
-void IRenderImpl::RestoreWindowMode() {}
-
-void IRenderImpl::SuspendWindowMode() {}
-
-void IRenderImpl::SetAntiAliasing(int) {}
-
-int IRenderImpl::GetAntiAliasing() {
-    return 0;
-}
-
-int IRenderImpl::GetAntiAliasingCaps() {
-    return 0;
-}
-
-void IRenderImpl::SetAnisotropy(int) {}
-
-int IRenderImpl::GetAnisotropy() {
-    return 0;
-}
-
-int IRenderImpl::GetAnisotropyCaps() {
-    return 0;
-}
-
-void IRenderImpl::SetDisplayFlag(std::uint8_t) {}
-
-std::uint8_t IRenderImpl::GetDisplayFlag() {
-    return 0;
-}
 
 void IRenderImpl::SetClothEnabled(bool) {}
 
@@ -612,71 +434,19 @@ bool IRenderImpl::IsClothEnabled() {
 
 void IRenderImpl::Reserved77() {}
 
-void IRenderImpl::ApplyDisplaySettings() {}
-
-void IRenderImpl::GetBackBufferSize(int*, int*) {}
-
 void IRenderImpl::Reserved78() {}
 
-void IRenderImpl::LoadHardwareCaps(void*) {}
-
-void IRenderImpl::SetGravity(const float*) {}
-
-const float* IRenderImpl::GetGravity() {
-    return nullptr;
-}
-
 void IRenderImpl::UnloadGeometryByName(const char*, int) {}
-
-void IRenderImpl::SetGlobalRenderBit(bool) {}
-
-bool IRenderImpl::GetGlobalRenderBit() {
-    return false;
-}
-
-bool IRenderImpl::LoadRenderSystemFile(const char*) {
-    return false;
-}
 
 int IRenderImpl::Reserved79() {
     return 0;
 }
 
-void IRenderImpl::SetWireframe() {}
-
-void IRenderImpl::SetSolid() {}
-
-void IRenderImpl::DrawPhysicsDebug() {}
-
-void IRenderImpl::SetRenderStatePreset(int) {}
-
 int IRenderImpl::Reserved80() {
     return 0;
 }
 
-std::uint8_t IRenderImpl::SetBoneScaleEnabled(std::uint8_t) {
-    return 0;
-}
-
-int IRenderImpl::LoadBoneScalePreset(const char*) {
-    return 0;
-}
-
-void IRenderImpl::ClearBoneScalePresets() {}
-
-void IRenderImpl::ClearTexturePool() {}
-
 void IRenderImpl::Reserved81(std::intptr_t) {}
-
-int IRenderImpl::ScreenToWorldRay(float, float, float*, float*) {
-    return 0;
-}
-
-int IRenderImpl::ScreenToWorldRayFromCamera(const float*, const float*, const float*, float, float,
-                                            std::uint32_t, std::uint32_t, float, float, float,
-                                            float*, float*) {
-    return 0;
-}
 
 int IRenderImpl::GetLastErrorCode() {
     return 0;
@@ -698,8 +468,6 @@ int IRenderImpl::Reserved84(std::intptr_t) {
     return 0;
 }
 
-void IRenderImpl::SetActorMoveScale(float) {}
-
 int IRenderImpl::Reserved85(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                             std::intptr_t, std::intptr_t) {
     return 0;
@@ -712,12 +480,6 @@ int IRenderImpl::Reserved86(std::intptr_t, std::intptr_t, std::intptr_t, std::in
 std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void*, void*, int) {
     return 0;
 }
-
-ZelI::IRender* IRenderImpl::GetEffRender() {
-    return nullptr;
-}
-
-void IRenderImpl::SetSpecialEffectManager(ZelI::ISpecialEffectManager*) {}
 
 ZelI::IFrameProfiler* IRenderImpl::GetFrameProfiler() {
     return nullptr;

@@ -872,7 +872,9 @@ void RenderDeviceD3D9::GetRenderStates(RenderState& state) {
     for (const Bit& bit : kBits) {
         DWORD value = 0;
         device_->GetRenderState(bit.renderState, &value);
-        if (value == 1)
+        // The clip-plane state is a mask of planes; its flag stands for plane 0.
+        const bool on = bit.renderState == D3DRS_CLIPPLANEENABLE ? (value & 1u) != 0 : value == 1;
+        if (on)
             state.flags |= bit.flag;
         else
             state.flags &= ~bit.flag;
@@ -1014,7 +1016,8 @@ void RenderDeviceD3D9::DisableTextureTransform(std::uint32_t stage) {
 }
 
 void RenderDeviceD3D9::SetClipPlaneEnable(bool on) {
-    cache_.SetRenderState(D3DRS_CLIPPLANEENABLE, on ? 1 : 0);
+    // Every user plane the device has; a plane of zeros keeps everything.
+    cache_.SetRenderState(D3DRS_CLIPPLANEENABLE, on ? 0x3Fu : 0u);
 }
 
 void RenderDeviceD3D9::SetClipPlane(std::uint32_t index, const float* plane) {

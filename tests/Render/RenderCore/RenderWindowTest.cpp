@@ -26,31 +26,12 @@
 #include "Render/RenderCore/IRenderImpl.h"
 #include "demo/DemoDataTree.h"
 #include "support/GoldenImage.h"
-#include "tests/Core/CoreRootFixture.h"
+#include "tests/Render/RenderCore/HostWindowFixture.h"
 
 namespace ZelTest {
 namespace {
 
 namespace fs = std::filesystem;
-
-class RenderWindowTest : public CoreRootTest {
-protected:
-    RenderWindowTest() {
-        std::string error;
-        EXPECT_TRUE(ZelDemo::WriteDataTree(dir_.Path(), &error)) << error;
-        fs::current_path(ZelDemo::WorkingDirectoryOf(dir_.Path()));
-    }
-    ~RenderWindowTest() override { Zel::IRenderImpl::GetFrameTimeCounter().SetClock(nullptr); }
-
-    Zel::IRenderImpl* Render() { return G()->GetRenderInterface(); }
-    // The log opened in the root before the test moved one level down.
-    std::string Log() {
-        std::ifstream in(dir_.Path() / G()->GetLogManager()->GetLogFilePath(), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-};
 
 TEST_F(RenderWindowTest, AnIncompleteDataTreeIsRefusedAfterEveryCheckHasSpoken) {
     struct Case {
@@ -131,36 +112,6 @@ TEST_F(RenderWindowTest, AHandleThatIsNotAWindowIsRefused) {
     EXPECT_TRUE(IsWindow(own));  // the host's window stays the host's
     DestroyWindow(own);
 }
-
-// A window of 64 x 48 drawn into by the frame operations; the device's waits return at once.
-class OpenWindowTest : public RenderWindowTest {
-protected:
-    OpenWindowTest() {
-        ZelI::RenderWindowParams params;
-        params.width = 64;
-        params.height = 48;
-        EXPECT_EQ(Render()->CreateRenderWindow(&params), 100);
-        G()->GetSceneManager()->SetDeviceWait([](std::uint32_t) {});
-    }
-
-    std::shared_ptr<Win32Window> Window() {
-        return Win32Window::Find(static_cast<HWND>(Render()->GetWindowHandle()));
-    }
-    Zel::RenderSystem* System() { return G()->GetSceneManager()->GetRenderSystem(); }
-    SoftDevice9* Soft() {
-        auto* device = dynamic_cast<Zel::RenderDeviceD3D9*>(System()->GetRenderDevice());
-        return device ? SoftDevice9::From(device->GetD3DDevice()) : nullptr;
-    }
-    // One frame the way a host draws it: clear with the colour, then present.
-    void ClearedFrame(float r, float g, float b) {
-        const float colour[4] = {r, g, b, 1.0f};
-        Render()->SetClearColor(colour);
-        Render()->FrameBegin();
-        Render()->Clear();
-        Render()->FrameEnd();
-        Render()->SwapBuffer();
-    }
-};
 
 TEST_F(OpenWindowTest, TheWindowIsReadyToDrawAndTheLogClosesTheStartUp) {
     ASSERT_NE(System(), nullptr);
