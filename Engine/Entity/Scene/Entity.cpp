@@ -274,7 +274,7 @@ void Entity::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {
         QueueFakeShadow(queue, shadow);
         return;
     }
-    Material* casterMaterial = shadow->GetMaterial(0);
+    Material* casterMaterial = shadow->GetCasterMaterial(0);
     ForEachSubEntity([&](SubEntity& s) {
         Material* own = s.GetMaterial();
         if (s.HasIndexData() && own && (own->flags & MF_SHADOW_MAP))

@@ -511,6 +511,16 @@ void SceneManager::SetShadowQuality(std::int32_t quality) {
         shadowQuality_ = quality != SHADOW_OFF ? SHADOW_FAKE : SHADOW_OFF;
 }
 
+std::size_t SceneManager::CollectShadowReceivers(Material* material) {
+    SectionGuard guard(entityLock_);
+    const std::size_t count = entities_.size();
+    for (const auto& entry : entities_) {
+        entry.second->ClearRenderMarks();
+        entry.second->AddShadowReceivers(renderQueue_.get(), material);
+    }
+    return count;
+}
+
 void SceneManager::SetPhysicsEnabled(bool on) {
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager))
         config->SetValue(79, on ? 1 : 0);
