@@ -392,6 +392,13 @@ void Entity::TakeSubEntity(SubEntity* subEntity) {
     InvalidateSubEntityCache();
 }
 
+std::vector<SubEntity*> Entity::TakeAllSubEntities() {
+    std::vector<SubEntity*> taken;
+    taken.swap(subEntities_);
+    InvalidateSubEntityCache();
+    return taken;
+}
+
 void Entity::RemoveAllSubEntities() {
     Factory<SubEntity>* factory = SubEntities();
     for (SubEntity* subEntity : subEntities_) {

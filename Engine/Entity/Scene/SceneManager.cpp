@@ -177,11 +177,21 @@ SimpLevel* SceneManager::CreateSimpLevel() {
     return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
 }
 // The kind selects a billboard's shape; the billboards will store it and build their pieces.
-BillBoard* SceneManager::CreateBillBoard(std::int32_t /*kind*/) {
-    return CreateRegisteredEntity(&Globals::GetBillBoardFactory, nullptr);
+namespace {
+BillBoard* ShapeBillBoard(BillBoard* board, std::int32_t kind) {
+    if (board) {
+        board->SetKind(static_cast<std::uint32_t>(kind));
+        board->RebuildSubEntities();
+    }
+    return board;
 }
-BillBoard* SceneManager::CreateBillBoard(const std::string& name, std::int32_t /*kind*/) {
-    return CreateRegisteredEntity(&Globals::GetBillBoardFactory, &name);
+}  // namespace
+
+BillBoard* SceneManager::CreateBillBoard(std::int32_t kind) {
+    return ShapeBillBoard(CreateRegisteredEntity(&Globals::GetBillBoardFactory, nullptr), kind);
+}
+BillBoard* SceneManager::CreateBillBoard(const std::string& name, std::int32_t kind) {
+    return ShapeBillBoard(CreateRegisteredEntity(&Globals::GetBillBoardFactory, &name), kind);
 }
 
 void SceneManager::ReleaseEntity(Entity* entity) {

@@ -33,6 +33,7 @@
 #include "Entity/Material/GpuProgram.h"
 #include "Entity/Material/GpuProgramManager.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Scene/BillBoard.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/Shadow.h"
 #include "Entity/Texture/TextureCombiner.h"
@@ -296,6 +297,7 @@ void SceneManager::ShutdownSceneGlobals() {
     // they exist.
     ReleaseStaticTextures();
     Shadow::Shutdown();
+    BillBoard::ReleaseSharedShapes();
 }
 
 void SceneManager::ShutdownPhysicsAndCaches() {
