@@ -171,6 +171,7 @@ void ParticleVB::Recreate() {
 }
 
 void ParticleVB::Reset() {
+    DetachInterface();
     capacity_ = 0;
     ReleaseBuffers();
     if (hooked_) {

@@ -9,7 +9,12 @@
 
 #include <cstdint>
 
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/RecycledObject.h"
+
+namespace ZelI {
+class IParticleVB;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -17,7 +22,7 @@ class IndexData;
 class VertexBufferByFormat;
 class VertexData;
 
-class ParticleVB : public RecycledObject {
+class ParticleVB : public RCInterfaceCarrier<ZelI::IParticleVB>, public RecycledObject {
 public:
     // With 16-bit indices a buffer addresses at most 65536 vertices.
     static constexpr std::uint32_t kMaxParticles16 = 16384;
@@ -39,7 +44,7 @@ public:
     void Unlock();
     // Builds the buffers again with the same capacity (after a device reset).
     void Recreate();
-    // Capacity 0, buffers released, out of the re-creation list.
+    // Capacity 0, buffers released, out of the re-creation list, host wrapper unbound.
     void Reset() override;
 
     std::uint32_t GetCapacity() const { return capacity_; }
