@@ -236,8 +236,12 @@ TEST_F(ShadowFrameTest, AHardShadowFallsOnTheGround) {
     map->SetDirection(direction);
     const float colour[4] = {0.35f, 0.35f, 0.35f, 1.0f};
     map->SetColour(colour);
-    DrawFrame(SHADOW_HARD);
-    ExpectGoldenFrame("shadow_hard_ground");
+    // Soft shadows stay hard until the map can be blurred.
+    for (std::int32_t quality : {SHADOW_SOFT, SHADOW_HARD}) {
+        SCOPED_TRACE(quality);
+        DrawFrame(quality);
+        ExpectGoldenFrame("shadow_hard_ground");
+    }
 
     // The receiver was handed the light's projection times its view, and the map.
     auto* projective = static_cast<ProjectiveShadow*>(map);
@@ -257,10 +261,15 @@ TEST_F(ShadowFrameTest, AHardShadowFallsOnTheGround) {
 }
 
 TEST_F(ShadowFrameTest, TheMapHoldsTheCastersInTheShadowColourOnWhite) {
+    // With 40 MB of video memory the map is 256 texels on a side.
+    Shadow::Shutdown();
+    G()->GetDeviceCaps()->totalVideoMemoryBytes = 40u << 20;
+    Shadow::Init();
     DrawFrame(SHADOW_HARD);
     auto* map = static_cast<ProjectiveShadow*>(Shadow::GetShadowInstance(SHADOW_KIND_MAP));
     RenderTarget* target = map->GetShadowMap();
     const int side = target->GetWidth();
+    ASSERT_EQ(side, 256);
     std::int32_t pitch = 0;
     void* bits = nullptr;
     ASSERT_TRUE(target->LockLevel(0, &pitch, &bits, nullptr, LO_READ_ONLY));
@@ -315,6 +324,34 @@ TEST_F(ShadowFrameTest, BlobsLieUnderTheCastersAndGoBackAfterTheFrame) {
     fake->Render(nullptr);
     EXPECT_EQ(fake->GetInstancesOut(), 0);
     EXPECT_EQ(fake->GetCasterSource(), nullptr);
+    Scene().CleanPushedObjsAndSubModels();
+    Queue().ClearGroup(RENDER_GROUP_SHADOW_CASTERS);
+}
+
+TEST_F(ShadowFrameTest, WithoutCastersOrACollectionNothingIsDrawn) {
+    auto* map = static_cast<ProjectiveShadow*>(Shadow::GetShadowInstance(SHADOW_KIND_MAP));
+    Scene().SetShadowMode(SHADOW_HARD);
+    system_.BeginScene();
+    // Only a level is pushed: no caster, so neither map nor receivers are drawn.
+    Level* level = Scene().CreateLevel();
+    Scene().PushNewPipe(0, 0, nullptr);
+    Scene().GetRenderPipeline().Add(level);
+    Soft()->ResetCallCounts();
+    map->CollectCasters(&Scene().GetRenderPipeline(), &Queue());
+    map->Render(nullptr);
+    EXPECT_EQ(map->GetCasterSource(), nullptr);
+    EXPECT_EQ(Calls(D3D9Call::Clear), 0u);
+    EXPECT_EQ(Calls(D3D9Call::DrawIndexedPrimitive), 0u);
+    // A render without a collection before it does nothing either.
+    Scene().GetRenderPipeline().Clear();
+    Scene().PushRenderable(box_);
+    map->CollectCasters(&Scene().GetRenderPipeline(), &Queue());
+    map->Render(nullptr);
+    const ULONGLONG drawn = Calls(D3D9Call::DrawIndexedPrimitive);
+    EXPECT_GT(drawn, 0u);
+    map->Render(nullptr);
+    EXPECT_EQ(Calls(D3D9Call::DrawIndexedPrimitive), drawn);
+    system_.EndScene();
     Scene().CleanPushedObjsAndSubModels();
     Queue().ClearGroup(RENDER_GROUP_SHADOW_CASTERS);
 }
