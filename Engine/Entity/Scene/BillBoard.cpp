@@ -42,7 +42,7 @@ struct SharedShapes {
     std::unique_ptr<IndexData> quadIndices, triangleIndices;
 };
 
-SharedShapes& Shapes() {
+SharedShapes& BillBoardShapes() {
     static SharedShapes shapes;
     return shapes;
 }
@@ -349,7 +349,7 @@ void BillBoard::Reset() {
 }
 
 VertexData* BillBoard::GetSharedVertexData(std::uint32_t kind, std::uint32_t index) {
-    SharedShapes& shapes = Shapes();
+    SharedShapes& shapes = BillBoardShapes();
     if (!IsSplitKind(kind)) {
         if (!shapes.quad)
             shapes.quad = MakeShape(kQuad);
@@ -362,7 +362,7 @@ VertexData* BillBoard::GetSharedVertexData(std::uint32_t kind, std::uint32_t ind
 }
 
 IndexData* BillBoard::GetSharedIndexData(std::uint32_t kind) {
-    SharedShapes& shapes = Shapes();
+    SharedShapes& shapes = BillBoardShapes();
     if (!IsSplitKind(kind)) {
         if (!shapes.quadIndices)
             shapes.quadIndices = MakeIndices({0, 1, 2, 0, 2, 3});
@@ -374,7 +374,7 @@ IndexData* BillBoard::GetSharedIndexData(std::uint32_t kind) {
 }
 
 void BillBoard::ReleaseSharedShapes() {
-    Shapes() = SharedShapes{};
+    BillBoardShapes() = SharedShapes{};
 }
 
 }  // namespace Zel

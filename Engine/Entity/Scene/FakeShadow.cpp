@@ -24,10 +24,10 @@ constexpr std::uint32_t kDrawOncePass = PF_DEPTH_ONLY;
 constexpr std::uint32_t kQuadUsage = BU_STATIC | BU_WRITE_ONLY;
 
 // The quad in the plane z = 0: position, texture coordinate, colour per corner.
-constexpr float kQuadPositions[4][3] = {
+constexpr float kBlobPositions[4][3] = {
     {0.5f, 0.5f, 0.0f}, {-0.5f, 0.5f, 0.0f}, {-0.5f, -0.5f, 0.0f}, {0.5f, -0.5f, 0.0f}};
-constexpr float kQuadTexCoords[4][2] = {{1, 0}, {0, 0}, {0, 1}, {1, 1}};
-constexpr std::uint32_t kQuadIndices[6] = {0, 1, 2, 0, 2, 3};
+constexpr float kBlobTexCoords[4][2] = {{1, 0}, {0, 0}, {0, 1}, {1, 1}};
+constexpr std::uint32_t kBlobIndices[6] = {0, 1, 2, 0, 2, 3};
 
 template <class T, std::size_t N>
 void AddComponentOf(VertexData& data, std::uint32_t semantic, std::uint32_t type,
@@ -114,12 +114,12 @@ FakeShadow::FakeShadow() {
     vertexData_ = new VertexData(nullptr, kQuadUsage, false, 0);
     vertexData_->SetVertexCount(4);
     const float white[4][4] = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}};
-    AddComponentOf(*vertexData_, VF_POSITION, VET_FLOAT3, kQuadPositions);
-    AddComponentOf(*vertexData_, VF_TEXCOORD0, VET_FLOAT2, kQuadTexCoords);
+    AddComponentOf(*vertexData_, VF_POSITION, VET_FLOAT3, kBlobPositions);
+    AddComponentOf(*vertexData_, VF_TEXCOORD0, VET_FLOAT2, kBlobTexCoords);
     AddComponentOf(*vertexData_, VF_COLOUR, VET_FLOAT4, white);
     indexData_ = new IndexData(0);
     indexData_->AllocateIndices(6);
-    std::memcpy(indexData_->GetIndices(), kQuadIndices, sizeof kQuadIndices);
+    std::memcpy(indexData_->GetIndices(), kBlobIndices, sizeof kBlobIndices);
     indexData_->CreateBuffer(IS_16BIT, kQuadUsage);
 }
 

@@ -31,7 +31,7 @@ namespace {
 constexpr int kTargetUsage = 2;
 constexpr float kViewFovDegrees = 25.0f;
 // Matrix 21 of the GPU program: the light-map texture matrix the receiver projects with.
-constexpr std::uint32_t kLightMapMatrix = 21;
+constexpr std::uint32_t kLightMapTextureMatrix = 21;
 
 // A free pooled target of the size and format, or a new one; null (nothing kept) when the
 // texture manager cannot make one.
@@ -228,7 +228,7 @@ void ProjectiveShadow::Render(Level* level) {
         if (Pass* pass = receiver->GetPass(0))
             pass->renderState.stages[0].SetTexture(shadowMap_.Get());
         if (GpuProgram* program = receiver->GetProgram())
-            program->SetMatrix(kLightMapMatrix, lightTextureMatrix_, 0);
+            program->SetMatrix(kLightMapTextureMatrix, lightTextureMatrix_, 0);
         // A level queues its own receivers (group 4); otherwise every registered entity does
         // (group 3).
         if (level) {
