@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "Core/DeviceCaps.h"
@@ -23,6 +24,7 @@
 #include "Render/ClearRecord.h"
 #include "fixtures/MaterialXmlFixtures.h"
 #include "support/GoldenImage.h"
+#include "support/LogCapture.h"
 #include "tests/Entity/Scene/DrawSceneFixture.h"
 
 namespace {
@@ -91,6 +93,16 @@ TEST_F(ShadowTest, TheTableHoldsOneShadowOfEachKindAndNothingElse) {
     Shadow::Shutdown();
     EXPECT_EQ(Shadow::GetGeneratedMaterial(0), nullptr);
     EXPECT_EQ(G()->GetMaterialManager()->FindMaterial("FakeShadow", false), nullptr);
+}
+
+TEST_F(ShadowTest, WithoutItsLibraryTheBlobDrawsWithTheDefaultMaterial) {
+    std::filesystem::remove(dir_.Path() / "resources/media/shaders/FakeShadow.xml");
+    ZelTest::LogCapture log;
+    FakeShadow blob;
+    EXPECT_EQ(blob.GetCasterMaterial(0), G()->GetMaterialManager()->GetDefaultMaterial(false));
+    int errors = 0;
+    for (const ZelTest::LogRecord& record : log.Records()) errors += record.kind == LOG_LEVEL_ERROR;
+    EXPECT_EQ(errors, 0);
 }
 
 TEST_F(ShadowTest, TheMapSideFollowsVideoMemory) {
