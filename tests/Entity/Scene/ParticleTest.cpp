@@ -105,6 +105,27 @@ TEST_F(ParticleTest, RebuildingReplacesTheBuffersAndLocksStayInside) {
     EXPECT_EQ(store.GetVertexBinding(), nullptr);
 }
 
+TEST_F(ParticleTest, ADeviceResetRebuildsTheStoreWithItsCapacity) {
+    ParticleVB store;
+    ASSERT_TRUE(store.BuildVertexStream(5));
+    EXPECT_EQ(store.GetVertexSize(), 36u);
+    // The layout changes with the drawing path only when the buffers are built again.
+    Scene().SetDX7Mode(true);
+    EXPECT_EQ(store.GetVertexSize(), 36u);
+    system_.OnLostDevice();
+    system_.OnResetDevice();
+    EXPECT_EQ(store.GetCapacity(), 5u);
+    EXPECT_EQ(store.GetVertexSize(), 24u);
+    EXPECT_NE(store.Lock(20), nullptr);
+    store.Unlock();
+    // A recycled store leaves the re-creation list.
+    store.Reset();
+    system_.OnLostDevice();
+    system_.OnResetDevice();
+    EXPECT_EQ(store.GetVertexBinding(), nullptr);
+    Scene().SetDX7Mode(false);
+}
+
 TEST_F(ParticleTest, AnInstanceDrawsItsRunHeldInsideTheStore) {
     ParticleVB store;
     ASSERT_TRUE(store.BuildVertexStream(4));
