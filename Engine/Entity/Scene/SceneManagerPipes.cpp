@@ -300,9 +300,8 @@ void SceneManager::RenderShadows(Level* level) {
         RenderDevice* device = renderSystem_ ? renderSystem_->GetRenderDevice() : nullptr;
         if (!device || device->GetFixedFunctionMode() != MODE_SHADER)
             shadowQuality_ = SHADOW_FAKE;
-        if (Shadow* shadow = Shadow::GetShadowInstance(shadowQuality_ == SHADOW_FAKE
-                                                           ? SHADOW_KIND_FAKE
-                                                           : SHADOW_KIND_MAP)) {
+        if (Shadow* shadow = Shadow::GetShadowInstance(
+                shadowQuality_ == SHADOW_FAKE ? SHADOW_KIND_FAKE : SHADOW_KIND_MAP)) {
             shadow->CollectCasters(&pipeline_, renderQueue_.get());
             shadow->Render(level);
         }

@@ -410,8 +410,7 @@ void SceneNode::QueueFakeShadow(RenderQueue* queue, Shadow* shadow) {
     m[3] = (box.GetMin()[0] + box.GetMax()[0]) * 0.5f;
     m[7] = (box.GetMin()[1] + box.GetMax()[1]) * 0.5f;
     m[11] = 0.001f;
-    queue->AddRenderable(blob, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0,
-                         fake->GetCasterMaterial(0));
+    queue->AddRenderable(blob, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0, fake->GetCasterMaterial(0));
 }
 
 // --- Reset ----------------------------------------------------------------------------------
