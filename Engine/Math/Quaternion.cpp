@@ -150,6 +150,12 @@ void Quaternion::FromTwoVectors(float* out, const float* from, const float* to) 
 }
 
 void Quaternion::ToHorizontal(float* out, const float* v) {
+    // A vertical vector has no horizontal part to turn to.
+    if (std::fabs(v[0]) < 1e-6f && std::fabs(v[1]) < 1e-6f) {
+        out[0] = out[1] = out[2] = 0.0f;
+        out[3] = 1.0f;
+        return;
+    }
     float horizontal[3] = {v[0], v[1], 0.0f};
     NormalizeVector3(horizontal);
     FromTwoVectors(out, v, horizontal);

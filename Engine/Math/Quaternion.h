@@ -22,7 +22,8 @@ struct Quaternion {
     // give a half turn about an axis perpendicular to from.
     static void FromTwoVectors(float* out, const float* from, const float* to);
 
-    // FromTwoVectors from v to its horizontal part (v.x, v.y, 0), normalised.
+    // FromTwoVectors from v to its horizontal part (v.x, v.y, 0), normalised; the identity for
+    // a vertical v (|x| and |y| below 1e-6).
     static void ToHorizontal(float* out, const float* v);
 };
 

@@ -13,9 +13,17 @@ Bone::Bone() {
 }
 
 void Bone::Reset() {
+    DetachInterface();
     std::memset(name_, 0, sizeof(name_));
     flags_ = 0;
-    index_ = 0;
+    reserved_ = 0;
+    id_ = 0;
+    index_ = -1;
+    wordList_.clear();
+    const std::uint32_t modes[3] = {2, 0, 1};
+    std::copy(std::begin(modes), std::end(modes), modeWords_);
+    const float groups[3][4] = {{1, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}};
+    std::memcpy(groups_, groups, sizeof groups_);
     parent_ = nullptr;
     parentIndex_ = -1;
     children_.clear();

@@ -11,21 +11,28 @@
 #include <string_view>
 #include <vector>
 
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/RecycledObject.h"
+
+namespace ZelI {
+class IBone;
+}  // namespace ZelI
 
 namespace Zel {
 
-class Bone : public RecycledObject {
+class Bone : public RecycledObject, public RCInterfaceCarrier<ZelI::IBone> {
 public:
     // Flag bits.
     static constexpr std::uint32_t kHeadFlag = 0x1;  // lies below "Bip01 Head"
     // The name holds up to this many characters; longer names are cut.
     static constexpr std::size_t kMaxNameLength = 31;
 
-    // Empty name, index 0, no parent (parent index -1), bind pose the identity, axes unset.
+    // Empty name, id 0, index -1, no parent (parent index -1), bind pose the identity, axes
+    // unset, the three mode words 2, 0, 1.
     Bone();
     ~Bone() override = default;
-    // Back to the freshly constructed state; the bone factory calls it on release.
+    // Back to the freshly constructed state (the host wrapper unbound); the bone factory calls
+    // it on release. The weight value keeps what it held.
     void Reset() override;
 
     const char* GetName() const { return name_; }
@@ -36,9 +43,18 @@ public:
     void SetFlags(std::uint32_t flags) { flags_ = flags; }
     bool IsHeadFlagged() const { return (flags_ & kHeadFlag) != 0; }
 
-    // The bone's own position in its skeleton's table.
+    // The bone's own position in its skeleton's table (-1 until the skeleton places it); it is
+    // also the id word the host reads.
     std::int32_t GetIndex() const { return index_; }
-    void SetIndex(std::int32_t index) { index_ = index; }
+    void SetIndex(std::int32_t index) {
+        index_ = index;
+        id_ = static_cast<std::uint32_t>(index < 0 ? 0 : index);
+    }
+    // The host's bone id.
+    std::uint32_t GetId() const { return id_; }
+    void SetId(std::uint32_t id) { id_ = id; }
+    std::uint32_t GetReservedWord() const { return reserved_; }
+    void SetReservedWord(std::uint32_t word) { reserved_ = word; }
 
     // Null (parent index -1) for a bone without a parent.
     Bone* GetParent() const { return parent_; }
@@ -50,6 +66,9 @@ public:
 
     // Children and their table indices, in the same order.
     const std::vector<Bone*>& GetChildren() const { return children_; }
+    std::uint32_t GetChildCount() const { return static_cast<std::uint32_t>(children_.size()); }
+    // Child i; null past the end.
+    Bone* GetChild(std::uint32_t i) const { return i < children_.size() ? children_[i] : nullptr; }
     const std::vector<std::int32_t>& GetChildIndices() const { return childIndices_; }
     void AddChild(Bone* child, std::int32_t childIndex) {
         children_.push_back(child);
@@ -87,6 +106,16 @@ public:
     float* GetDirectionToChild() { return directionToChild_; }
     const float* GetDirectionToChild() const { return directionToChild_; }
 
+    // Values the character code keeps per bone: a list of words, a weight, three mode words and
+    // three four-float groups (initially (1, 0, 0, 1), (0, 0, 0, 1), (0, 0, 0, 1)).
+    std::vector<std::uint32_t>& GetWordList() { return wordList_; }
+    float GetWeight() const { return weight_; }
+    void SetWeight(float weight) { weight_ = weight; }
+    std::uint32_t* GetModeWords() { return modeWords_; }
+    const std::uint32_t* GetModeWords() const { return modeWords_; }
+    float* GetGroup(std::uint32_t i) { return groups_[i % 3]; }
+    const float* GetGroup(std::uint32_t i) const { return groups_[i % 3]; }
+
 private:
     char name_[kMaxNameLength + 1];
     std::uint32_t flags_;
@@ -104,6 +133,12 @@ private:
     std::int32_t axes_[3];
     float directionToChild_[3];
     float axisMatrix_[9];
+    std::uint32_t reserved_ = 0;
+    std::uint32_t id_ = 0;
+    std::vector<std::uint32_t> wordList_;
+    float weight_ = 0.0f;
+    std::uint32_t modeWords_[3];
+    float groups_[3][4];
 };
 
 }  // namespace Zel

@@ -274,7 +274,7 @@ void Entity::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {
         QueueFakeShadow(queue, shadow);
         return;
     }
-    Material* casterMaterial = shadow->GetMaterial(0);
+    Material* casterMaterial = shadow->GetCasterMaterial(0);
     ForEachSubEntity([&](SubEntity& s) {
         Material* own = s.GetMaterial();
         if (s.HasIndexData() && own && (own->flags & MF_SHADOW_MAP))
@@ -390,6 +390,13 @@ void Entity::InvalidateSubEntityCache() {
 void Entity::TakeSubEntity(SubEntity* subEntity) {
     subEntities_.push_back(subEntity);
     InvalidateSubEntityCache();
+}
+
+std::vector<SubEntity*> Entity::TakeAllSubEntities() {
+    std::vector<SubEntity*> taken;
+    taken.swap(subEntities_);
+    InvalidateSubEntityCache();
+    return taken;
 }
 
 void Entity::RemoveAllSubEntities() {

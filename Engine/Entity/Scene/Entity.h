@@ -239,6 +239,11 @@ public:
 
     void SetAnimationFlags(std::uint32_t flags) { animationFlags_ = flags; }
 
+protected:
+    // Hands the own piece list to the caller (which disposes of the pieces) and empties it; for
+    // kinds whose pieces do not come from the piece factory.
+    std::vector<SubEntity*> TakeAllSubEntities();
+
 private:
     // Advances one state when it is enabled.
     void AdvanceIfEnabled(float dt, const std::unique_ptr<AnimationState>& state, float* time,

@@ -177,11 +177,21 @@ SimpLevel* SceneManager::CreateSimpLevel() {
     return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
 }
 // The kind selects a billboard's shape; the billboards will store it and build their pieces.
-BillBoard* SceneManager::CreateBillBoard(std::int32_t /*kind*/) {
-    return CreateRegisteredEntity(&Globals::GetBillBoardFactory, nullptr);
+namespace {
+BillBoard* ShapeBillBoard(BillBoard* board, std::int32_t kind) {
+    if (board) {
+        board->SetKind(static_cast<std::uint32_t>(kind));
+        board->RebuildSubEntities();
+    }
+    return board;
 }
-BillBoard* SceneManager::CreateBillBoard(const std::string& name, std::int32_t /*kind*/) {
-    return CreateRegisteredEntity(&Globals::GetBillBoardFactory, &name);
+}  // namespace
+
+BillBoard* SceneManager::CreateBillBoard(std::int32_t kind) {
+    return ShapeBillBoard(CreateRegisteredEntity(&Globals::GetBillBoardFactory, nullptr), kind);
+}
+BillBoard* SceneManager::CreateBillBoard(const std::string& name, std::int32_t kind) {
+    return ShapeBillBoard(CreateRegisteredEntity(&Globals::GetBillBoardFactory, &name), kind);
 }
 
 void SceneManager::ReleaseEntity(Entity* entity) {
@@ -509,6 +519,16 @@ void SceneManager::SetShadowQuality(std::int32_t quality) {
         shadowQuality_ = quality;
     else
         shadowQuality_ = quality != SHADOW_OFF ? SHADOW_FAKE : SHADOW_OFF;
+}
+
+std::size_t SceneManager::CollectShadowReceivers(Material* material) {
+    SectionGuard guard(entityLock_);
+    const std::size_t count = entities_.size();
+    for (const auto& entry : entities_) {
+        entry.second->ClearRenderMarks();
+        entry.second->AddShadowReceivers(renderQueue_.get(), material);
+    }
+    return count;
 }
 
 void SceneManager::SetPhysicsEnabled(bool on) {

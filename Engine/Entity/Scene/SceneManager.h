@@ -34,6 +34,7 @@ class Globals;
 class IInsList_Impl;
 class Level;
 class Light;
+class Material;
 class Pass;
 class Renderable;
 class RenderableGroup;
@@ -221,6 +222,9 @@ public:
     std::int32_t GetShadowMode() const { return shadowQuality_; }
     // Stores the mode as it is (the device asks for fake shadows when it leaves the shader path).
     void SetShadowMode(std::int32_t mode) { shadowQuality_ = mode; }
+    // Under the entity lock, every registered entity clears its render marks and queues its
+    // receiving pieces with material (group 3). Answers the registry's entry count at the start.
+    std::size_t CollectShadowReceivers(Material* material);
     // Global switch 79 (physics computation).
     void SetPhysicsEnabled(bool on);
     bool IsPhysicsEnabled() const;

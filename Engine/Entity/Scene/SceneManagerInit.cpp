@@ -33,7 +33,9 @@
 #include "Entity/Material/GpuProgram.h"
 #include "Entity/Material/GpuProgramManager.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Scene/BillBoard.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/Shadow.h"
 #include "Entity/Texture/TextureCombiner.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Math/ZelSIMDProcessor.h"
@@ -250,7 +252,7 @@ void SceneManager::Init(const char* options) {
         programs->SetBasePath("../Data/Effects/");
     ZEL_SCENE_LOCATION();
     LogTyped(LOG_ENGINE_INIT, "\t初始化 Image 耗时：%5.2f ms", StepMs(timer));
-    // The shadow manager starts here once shadows exist.
+    Shadow::Init();
     LogTyped(LOG_ENGINE_INIT, "\t初始化 ShadowManager耗时：%5.2f ms", StepMs(timer));
     if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
         materials->CreateBuiltinMaterials();
@@ -291,9 +293,11 @@ void SceneManager::ShutdownSceneGlobals() {
     ClearNodeRegistry();
     ReleaseAndClearEntities();
     DestroyAllCameras();
-    // Post-effect buffers and targets, the colour-stylising renderer and the shadows are
-    // released here once they exist.
+    // Post-effect buffers and targets and the colour-stylising renderer are released here once
+    // they exist.
     ReleaseStaticTextures();
+    Shadow::Shutdown();
+    BillBoard::ReleaseSharedShapes();
 }
 
 void SceneManager::ShutdownPhysicsAndCaches() {

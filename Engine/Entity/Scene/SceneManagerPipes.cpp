@@ -17,6 +17,7 @@
 #include "Entity/Scene/Renderable.h"
 #include "Entity/Scene/RenderableGroup.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/Shadow.h"
 #include "Render/RenderDevice.h"
 #include "Render/RenderOperation.h"
 #include "Render/RenderSystem.h"
@@ -299,7 +300,11 @@ void SceneManager::RenderShadows(Level* level) {
         RenderDevice* device = renderSystem_ ? renderSystem_->GetRenderDevice() : nullptr;
         if (!device || device->GetFixedFunctionMode() != MODE_SHADER)
             shadowQuality_ = SHADOW_FAKE;
-        // The shadow objects that draw the casters and receivers come with the shadow stage.
+        if (Shadow* shadow = Shadow::GetShadowInstance(
+                shadowQuality_ == SHADOW_FAKE ? SHADOW_KIND_FAKE : SHADOW_KIND_MAP)) {
+            shadow->CollectCasters(&pipeline_, renderQueue_.get());
+            shadow->Render(level);
+        }
     }
     EndShadowPipe();
 }

@@ -8,7 +8,9 @@
 #include "Core/Globals.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Scene/Entity.h"
+#include "Entity/Scene/FakeShadow.h"
 #include "Entity/Scene/Level.h"
+#include "Entity/Scene/RenderQueue.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SpatialNode.h"
 #include "Math/MathUtil.h"
@@ -392,8 +394,23 @@ void SceneNode::SetDirection(const float* direction) {
 
 // --- Fake shadow ----------------------------------------------------------------------------
 
-void SceneNode::QueueFakeShadow(RenderQueue* /*queue*/, Shadow* /*shadow*/) {
-    // The fake-shadow quad and its material come with the shadows; until then no node has one.
+void SceneNode::QueueFakeShadow(RenderQueue* queue, Shadow* shadow) {
+    auto* fake = dynamic_cast<FakeShadow*>(shadow);
+    if (!queue || !fake)
+        return;
+    const AABB& box = GetBoundingBox();
+    FakeShadowInstance* blob = fake->CreateInstance();
+    if (!blob)
+        return;
+    // Just above the ground, so the blob does not fight with it in the depth buffer.
+    float* m = blob->GetWorldMatrixData();
+    const float scale = GetShadowScale();
+    m[0] = scale;
+    m[5] = scale;
+    m[3] = (box.GetMin()[0] + box.GetMax()[0]) * 0.5f;
+    m[7] = (box.GetMin()[1] + box.GetMax()[1]) * 0.5f;
+    m[11] = 0.001f;
+    queue->AddRenderable(blob, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0, fake->GetCasterMaterial(0));
 }
 
 // --- Reset ----------------------------------------------------------------------------------

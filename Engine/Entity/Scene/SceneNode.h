@@ -130,7 +130,8 @@ public:
     virtual void UpdatePlacement();
     // Marks everything out of date and tells the parent and the children.
     virtual void TransformChanged();
-    // Queues the node's fake-shadow quad (fake shadows only); the shadows bring the quad.
+    // With a blob shadow (kind 1): queues one blob under the centre of the world box, on the
+    // ground plane (height 0.001), scaled by the shadow scale, in render group 2.
     virtual void QueueFakeShadow(RenderQueue* queue, Shadow* shadow);
     virtual void SetSubEntityTag(std::uint32_t /*value*/) {}
     virtual void UpdateWorld();

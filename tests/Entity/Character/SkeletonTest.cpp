@@ -306,7 +306,7 @@ TEST_F(SkeletonTest, BonesComeBackFromTheFactoryReset) {
     Bone* bone = G()->GetBoneFactory()->Acquire();
     EXPECT_STREQ(bone->GetName(), "");
     EXPECT_EQ(bone->GetFlags(), 0u);
-    EXPECT_EQ(bone->GetIndex(), 0);
+    EXPECT_EQ(bone->GetIndex(), -1);  // not placed in a table yet
     EXPECT_EQ(bone->GetParent(), nullptr);
     EXPECT_EQ(bone->GetParentIndex(), -1);
     EXPECT_TRUE(bone->GetChildren().empty());

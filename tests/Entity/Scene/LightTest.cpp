@@ -50,7 +50,8 @@ class StubShadow final : public Shadow {
 public:
     StubShadow(std::int32_t kind, Material* material) : kind_(kind), material_(material) {}
     std::int32_t GetKind() const override { return kind_; }
-    Material* GetMaterial(std::uint32_t) const override { return material_; }
+    Material* GetCasterMaterial(std::uint32_t) override { return material_; }
+    void Render(Level*) override {}
 
 private:
     std::int32_t kind_;

@@ -18,6 +18,7 @@
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/RenderQueue.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/Shadow.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Render/HardwareBufferManager.h"
 #include "tests/Entity/Geometry/GeometryFixture.h"
@@ -42,8 +43,10 @@ protected:
         ASSERT_TRUE(program_->IsLoadSucceeded());
     }
     void TearDown() override {
-        // Pieces hold references to the test's materials: they go first.
+        // Pieces hold references to the test's materials: they go first. The shadows hold
+        // targets and buffers of the device, which goes before Globals.
         Scene().GetRenderQueue()->ClearAll();
+        Zel::Shadow::Shutdown();
         Scene().ReleaseAllEntities();
         meshes_.clear();
         materials_.clear();
