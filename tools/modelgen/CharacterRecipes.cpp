@@ -281,23 +281,39 @@ BodyPartDesc BodyPartModel() {
     return part;
 }
 
-MorphGeometryDesc MorphModel() {
+MorphGeometryDesc MorphModelOf(const std::vector<float>& keyTimes, std::uint32_t cells,
+                               bool blend) {
     MorphGeometryDesc m;
-    m.morphValue = 0.5f;
+    m.morphValue = keyTimes.empty() ? 0.0f : keyTimes.back();
     m.morphFlag = 1;
     m.geometry.materialFiles.push_back("morph_mat.xml");
     MorphMeshDesc mesh;
     mesh.morphWord = 1;
-    mesh.mesh = MakeGridMesh(1, 1, "morph_mat");
-    for (int k = 0; k < 2; ++k) {
+    mesh.mesh = MakeGridMesh(cells, 1, "morph_mat");
+    for (std::size_t k = 0; k < keyTimes.size(); ++k) {
         MorphKey key;
-        key.value = float(k);
-        key.flag = 1;
-        key.target.mesh = MakeGridMesh(1, 1.0f + 0.5f * float(k), "morph_mat");
+        key.value = keyTimes[k];
+        key.flag = blend ? 1 : 0;
+        key.target.mesh = MakeGridMesh(cells, 1.0f + 0.5f * float(k), "morph_mat");
         mesh.keys.push_back(key);
     }
     m.morphMeshes.push_back(mesh);
     return m;
+}
+
+MorphGeometryDesc MorphModel() {
+    MorphGeometryDesc m = MorphModelOf({0.0f, 1.0f}, 1, true);
+    m.morphValue = 0.5f;
+    return m;
+}
+
+WrittenFile AnmConfigFile(const std::string& bone) {
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Bone name=\"" + bone + "\"/>\n";
+    WrittenFile file;
+    file.bytes.assign(text.begin(), text.end());
+    file.sections.push_back({"Bone", SectionKind::Block, 0, 0, 0, 0});
+    return file;
 }
 
 ClothGeometryDesc ClothModel() {

@@ -69,7 +69,8 @@ std::vector<RecipeFile> BodyPart(const RecipeOptions&) {
 }
 
 std::vector<RecipeFile> Morph(const RecipeOptions&) {
-    return {{"morph.an3", WriteMorphGeometryFile(MorphModel())}};
+    return {{"morph.an3", WriteMorphGeometryFile(MorphModel())},
+            {"AnmConfig.xml", AnmConfigFile("Bip01 Spine")}};
 }
 
 std::vector<RecipeFile> Cloth(const RecipeOptions& o) {

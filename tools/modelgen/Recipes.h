@@ -12,7 +12,7 @@
 //            one-second action.
 //   bodypart "part.bp3", "part_lod.lod": one skin, a body texture with an embedded BMP and a
 //            selector, with a LOD companion.
-//   morph    "morph.an3": a morph mesh with two keys.
+//   morph    "morph.an3": a morph mesh with two keys; "AnmConfig.xml" naming "Bip01 Spine".
 //   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points.
 #pragma once
 
@@ -70,7 +70,14 @@ SkinnedGeometryDesc SkinnedModel();
 ActionDesc WalkAction();
 PlainActionDesc PlainActionOf(const ActionDesc& action);
 BodyPartDesc BodyPartModel();
+// The morph recipe's model: two blending keys at 0 and 1 s on a one-cell grid of size 1 and 1.5,
+// a morph length of 0.5 s, looping.
 MorphGeometryDesc MorphModel();
+// A looping morph model whose length is the last key time: one key per time on a grid of `cells`
+// squares a side ((cells + 1)^2 vertices), key k of size 1 + 0.5 k; blend sets every key's flag.
+MorphGeometryDesc MorphModelOf(const std::vector<float>& keyTimes, std::uint32_t cells, bool blend);
+// The "AnmConfig.xml" beside an animation: the bone its morph model follows.
+WrittenFile AnmConfigFile(const std::string& bone);
 ClothGeometryDesc ClothModel();
 // The text form of a cloth piece: "ClothMesh_12", a one-square grid as a strip set (vertex colours
 // 0.1, 0.2, 0.3, 0.4 in red) whose physics mesh has a copy of vertex 3 moved 2e-5 in x and a copy

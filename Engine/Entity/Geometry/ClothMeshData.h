@@ -29,6 +29,8 @@ struct ClothAttachment {
     std::uint32_t renderVertex = 0;  // inside its sub-mesh
     std::array<float, 3> position = {0, 0, 0};
     std::uint32_t weldedIndex = 0;
+    // The bone the point is pinned to; empty pins it to its skinned render vertex.
+    std::string bone;
 };
 
 class ClothMeshData : public Mesh {
