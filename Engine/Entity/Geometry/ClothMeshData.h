@@ -108,6 +108,7 @@ public:
         return static_cast<std::uint32_t>(physicsMap_.size());
     }
     const std::vector<ClothAttachment>& GetAttachments() const { return attachments_; }
+    std::vector<ClothAttachment>& GetAttachments() { return attachments_; }
 
     // The welded vertices, physics triangles and cloth parameters as the physics scene builds a
     // cloth from them (kind 4, handed in as the body description's source). The arrays stay this
