@@ -307,6 +307,35 @@ MorphGeometryDesc MorphModel() {
     return m;
 }
 
+AseSceneDesc MorphAseScene(std::uint32_t cells) {
+    AseSceneDesc scene;
+    // Frames 0, 30 and 60 of 160 ticks at 30 a second: keys at 0, 1 and 2 seconds.
+    scene.scene = AseSceneInfo{"flag.max", 0, 60, 30, 160};
+    AseMaterialDesc material;
+    material.name = "flag_mat";
+    scene.materials.push_back(material);
+    AseObjectDesc object;
+    object.name = "Flag01";
+    object.materialRef = 0;
+    for (std::uint32_t f = 0; f < 3; ++f) {
+        const MeshDesc grid = MakeGridMesh(cells, 1.0f + 0.5f * float(f), "flag_mat");
+        AseMeshDesc frame;
+        frame.timeValue = int(f) * 30 * 160;
+        frame.vertices = grid.positions;
+        for (std::size_t i = 0; i + 2 < grid.indices.size(); i += 3)
+            frame.faces.push_back({grid.indices[i], grid.indices[i + 1], grid.indices[i + 2]});
+        object.morphFrames.push_back(frame);
+        AseStripsDesc strips;
+        strips.sets.push_back(AseStripSetFromMesh(grid, 0));
+        // The last frame loses a triangle: it cannot blend from the frame before.
+        if (f == 2)
+            strips.sets[0].strips.pop_back();
+        object.morphStrips.push_back(strips);
+    }
+    scene.objects.push_back(object);
+    return scene;
+}
+
 WrittenFile AnmConfigFile(const std::string& bone) {
     const std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Bone name=\"" + bone + "\"/>\n";

@@ -59,7 +59,8 @@ std::vector<RecipeFile> Skinned(const RecipeOptions& o) {
             {"skinned.chr", WriteChrFile(chr, o.text)},
             {"skinned_skeleton.ase", WriteAseFile(SkeletonAseScene(*model.skeleton), o.text)},
             {"skinned_skin.ase", WriteAseFile(SkinAseScene(model), o.text)},
-            {"skinned_walk.ase", WriteAseFile(ActionAseScene(*model.skeleton, model.actions[0]), o.text)}};
+            {"skinned_walk.ase",
+             WriteAseFile(ActionAseScene(*model.skeleton, model.actions[0]), o.text)}};
 }
 
 std::vector<RecipeFile> BodyPart(const RecipeOptions&) {
@@ -68,9 +69,14 @@ std::vector<RecipeFile> BodyPart(const RecipeOptions&) {
             {"part_lod.lod", WriteLodCompanion(CompanionMeshes(part))}};
 }
 
-std::vector<RecipeFile> Morph(const RecipeOptions&) {
+std::vector<RecipeFile> Morph(const RecipeOptions& o) {
+    DmlDesc anm;
+    anm.meshFile = "flag.ase";
+    anm.materialFiles = {"flag_mat.xml"};
     return {{"morph.an3", WriteMorphGeometryFile(MorphModel())},
-            {"AnmConfig.xml", AnmConfigFile("Bip01 Spine")}};
+            {"AnmConfig.xml", AnmConfigFile("Bip01 Spine")},
+            {"flag.ase", WriteAseFile(MorphAseScene(4), o.text)},
+            {"flag.anm", WriteDmlFile(anm, o.text)}};
 }
 
 std::vector<RecipeFile> Cloth(const RecipeOptions& o) {
@@ -101,7 +107,8 @@ std::vector<std::string> RecipeNames() {
 
 std::vector<RecipeFile> MakeRecipe(const std::string& name, const RecipeOptions& options) {
     for (const Recipe& r : kRecipes)
-        if (name == r.name) return r.make(options);
+        if (name == r.name)
+            return r.make(options);
     throw std::invalid_argument("no recipe named " + name);
 }
 

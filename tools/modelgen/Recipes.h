@@ -12,7 +12,8 @@
 //            one-second action.
 //   bodypart "part.bp3", "part_lod.lod": one skin, a body texture with an embedded BMP and a
 //            selector, with a LOD companion.
-//   morph    "morph.an3": a morph mesh with two keys; "AnmConfig.xml" naming "Bip01 Spine".
+//   morph    "morph.an3": a morph mesh with two keys; "AnmConfig.xml" naming "Bip01 Spine";
+//            "flag.anm" over "flag.ase", a morph model in text form.
 //   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points.
 #pragma once
 
@@ -76,6 +77,10 @@ MorphGeometryDesc MorphModel();
 // A looping morph model whose length is the last key time: one key per time on a grid of `cells`
 // squares a side ((cells + 1)^2 vertices), key k of size 1 + 0.5 k; blend sets every key's flag.
 MorphGeometryDesc MorphModelOf(const std::vector<float>& keyTimes, std::uint32_t cells, bool blend);
+// The text form of a morph model: "Flag01" with three morph frames at 0, 1 and 2 s, each a grid
+// of `cells` squares a side of size 1, 1.5 and 2 given as one strip set; the last frame's strip
+// set has one triangle fewer.
+AseSceneDesc MorphAseScene(std::uint32_t cells);
 // The "AnmConfig.xml" beside an animation: the bone its morph model follows.
 WrittenFile AnmConfigFile(const std::string& bone);
 ClothGeometryDesc ClothModel();

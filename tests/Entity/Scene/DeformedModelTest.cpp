@@ -15,6 +15,8 @@
 #include "Entity/Geometry/GeometryDeformed.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/MeshSerializer.h"
+#include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/VertexComponentDataPool.h"
 #include "Entity/Geometry/VertexData.h"
 #include "Entity/Scene/DeformedModel.h"
@@ -323,6 +325,82 @@ TEST_F(DeformedSkeletonModelTest, AttachingAgainReleasesTheFormerModel) {
         EXPECT_EQ(Scene().GetEntityCount(), entities + c.morphers);
         EXPECT_EQ(log.Count("morpher"), c.logged);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The text form: every morph frame of the scene's object is a key of one deformed mesh per strip
+// set; a frame that keeps the index count of the frame before blends from it.
+TEST_F(DeformedModelTest, AnAseSceneGivesAMorphModelKeyedByItsFrames) {
+    for (const mg::RecipeFile& f : mg::MakeRecipe("morph")) ASSERT_TRUE(f.file.Save("t/" + f.name));
+    auto* geometry = dynamic_cast<GeometryDeformed*>(G()->GetGeometryManager()->GetOrLoadByKind(
+        "t/flag.anm", "t/flag.anm", GEOMETRY_KIND_DEFORMED));
+    ASSERT_NE(geometry, nullptr);
+    ASSERT_TRUE(geometry->IsLoadSucceeded());
+    EXPECT_FLOAT_EQ(geometry->GetMorphValue(), 2.0f) << "60 frames at 30 a second";
+    ASSERT_EQ(geometry->GetMorphTargetCount(), 1u);
+    EXPECT_FALSE(geometry->GetMaterialFiles().empty());
+    const DeformedMesh& mesh = *geometry->GetMorphTarget(0);
+    // 25 vertices: the keys stay and blend when drawn.
+    EXPECT_NE(mesh.GetModeFlags() & DeformedMesh::MODE_BLEND, 0u);
+    const auto& keys = mesh.GetKeys();
+    ASSERT_EQ(keys.size(), 3u);
+    const bool blends[3] = {false, true, false};
+    for (std::uint32_t k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_FLOAT_EQ(keys[k]->time, float(k));
+        EXPECT_EQ(keys[k]->blend, blends[k]);
+        EXPECT_FLOAT_EQ(EdgeX(*keys[k]->mesh, 4), 1.0f + 0.5f * float(k));
+    }
+    EXPECT_FLOAT_EQ(EdgeX(mesh, 4), 1.0f) << "the mesh starts as its first key";
+}
+
+TEST_F(DeformedSkeletonModelTest, SeamsWeldOnlyVerticesThatCoincide) {
+    ASSERT_TRUE(mg::MakeRecipe("skinned")[0].file.Save("d/b.ch3"));
+    auto load = [&](const char* file) {
+        DeformedSkeletonModel* model = Scene().CreateDeformedSkeletonModel();
+        EXPECT_TRUE(model->LoadGeometry(file));
+        auto* skin = dynamic_cast<Skin*>(model->GetGeometry()->GetMesh(0));
+        EXPECT_NE(skin, nullptr);
+        skin->BuildOpenEdgeVertices();
+        return std::pair{model, skin};
+    };
+    auto [a, skinA] = load("d/skinned.ch3");
+    auto [b, skinB] = load("d/b.ch3");
+    ASSERT_NE(skinA, skinB);
+    ASSERT_GT(skinB->GetOpenEdgeVertexCount(), 2u);
+    const std::uint32_t seam0 = skinB->GetOpenEdgeVertices()[0];
+    const std::uint32_t seam1 = skinB->GetOpenEdgeVertices()[1];
+    // b's seam vertices move 0.01 away, all but seam0; every record of b names bone 2 alone.
+    float* pb = skinB->GetVertexData()->FindComponent(VF_POSITION)->GetFloats();
+    for (std::uint32_t v = 0; v < skinB->GetVertexCount(); ++v)
+        if (v != seam0)
+            pb[3 * v] += 0.01f;
+    for (SkinBlendRecord& r : skinB->GetBlendRecords())
+        r = SkinBlendRecord{1, {2, 0, 0, 0}, {1, 0, 0, 0}};
+    const SkinBlendRecord moved = skinB->GetBlendRecords()[seam1];
+    const float before1 = pb[3 * seam1];
+    skinB->GetVertexData()->SetDirty(false);
+
+    EXPECT_FALSE(WeldDeformedSeams(a, nullptr));
+    ASSERT_TRUE(WeldDeformedSeams(a, b));
+    // seam0 coincides with a's vertex of the same place: it takes that vertex's influences.
+    const SkinBlendRecord& welded = skinB->GetBlendRecords()[seam0];
+    const SkinBlendRecord& source = skinA->GetBlendRecords()[seam0];
+    EXPECT_EQ(welded.count, source.count);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(welded.bones[k], source.bones[k]);
+        EXPECT_EQ(welded.weights[k], source.weights[k]);
+        EXPECT_EQ(
+            skinB->GetVertexData()->FindComponent(VF_BLEND_WEIGHTS)->GetFloats()[4 * seam0 + k],
+            source.weights[k]);
+    }
+    EXPECT_EQ(skinB->GetBlendRecords()[seam1].count, moved.count) << "0.01 apart: not welded";
+    EXPECT_EQ(skinB->GetBlendRecords()[seam1].bones[0], moved.bones[0]);
+    EXPECT_EQ(pb[3 * seam1], before1);
+    EXPECT_TRUE(skinB->GetVertexData()->IsDirty());
 }
 
 }  // namespace
