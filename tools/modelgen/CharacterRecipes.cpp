@@ -426,6 +426,42 @@ AseSceneDesc ClothAseScene() {
     return scene;
 }
 
+AseSceneDesc ClothSheetAseScene(std::uint32_t cells) {
+    AseSceneDesc scene;
+    scene.scene = AseSceneInfo{};
+    AseMaterialDesc material;
+    material.name = "cape_mat";
+    scene.materials.push_back(material);
+
+    // The grid turned into a sheet behind the spine: row 0 along the back at the spine's height,
+    // the other rows reaching out behind it.
+    MeshDesc sheet = MakeGridMesh(cells, 1, "cape_mat");
+    for (Vec3& p : sheet.positions) p = {-0.5f + p.x, -0.2f - p.y, 1.5f};
+    for (std::size_t v = 0; v < sheet.positions.size(); ++v)
+        sheet.colours.push_back({v <= cells ? 0.0f : 1.0f, 0, 0, 1});
+    AseObjectDesc cloth;
+    cloth.name = "ClothMesh_1";
+    cloth.mesh = AseMeshFromMesh(sheet);
+    cloth.strips = AseStripsDesc{};
+    cloth.strips->sets.push_back(AseStripSetFromMesh(sheet));
+    cloth.strips->sets[0].weights.assign(sheet.positions.size(), {{"Bip01 Spine", 1.0f}});
+    cloth.materialRef = 0;
+    scene.objects.push_back(cloth);
+
+    // Boxes at both ends and the middle of row 0 pin the sheet there.
+    for (std::uint32_t i : {0u, cells / 2, cells}) {
+        const Vec3 at = sheet.positions[i];
+        AseObjectDesc box;
+        box.name = "BoxCloth_" + std::to_string(i);
+        box.node.translation = at;
+        box.mesh = AseMeshDesc{};
+        box.mesh->vertices = {at, Plus(at, {0.1f, 0, 0}), Plus(at, {0, 0, 0.1f})};
+        box.mesh->faces.push_back({0, 1, 2, 1, 0});
+        scene.objects.push_back(box);
+    }
+    return scene;
+}
+
 ClothXmlDesc ClothXml() {
     ClothXmlDesc d;
     d.meshFile = "skirt.ase";

@@ -59,8 +59,7 @@ std::vector<RecipeFile> Skinned(const RecipeOptions& o) {
             {"skinned.chr", WriteChrFile(chr, o.text)},
             {"skinned_skeleton.ase", WriteAseFile(SkeletonAseScene(*model.skeleton), o.text)},
             {"skinned_skin.ase", WriteAseFile(SkinAseScene(model), o.text)},
-            {"skinned_walk.ase",
-             WriteAseFile(ActionAseScene(*model.skeleton, model.actions[0]), o.text)}};
+            {"skinned_walk.ase", WriteAseFile(ActionAseScene(*model.skeleton, model.actions[0]), o.text)}};
 }
 
 std::vector<RecipeFile> BodyPart(const RecipeOptions&) {
@@ -81,10 +80,16 @@ std::vector<RecipeFile> Morph(const RecipeOptions& o) {
 
 std::vector<RecipeFile> Cloth(const RecipeOptions& o) {
     ClothGeometryDesc cloth = ClothModel();
+    ClothXmlDesc cape;
+    cape.meshFile = "cape.ase";
+    cape.shader = "cape_mat";
+    cape.params = {{"DAMPING", "0.02"}, {"THICKNESS", "0.01"}, {"BENDING", "0.5"}};
     return {{"skirt.bp3", WriteClothGeometryFile(cloth)},
             {"skirt_lod.lod", WriteLodCompanion(CompanionMeshes(cloth))},
             {"skirt.xml", WriteClothXmlFile(ClothXml(), o.text)},
-            {"skirt.ase", WriteAseFile(ClothAseScene(), o.text)}};
+            {"skirt.ase", WriteAseFile(ClothAseScene(), o.text)},
+            {"cape.ase", WriteAseFile(ClothSheetAseScene(8), o.text)},
+            {"cape.xml", WriteClothXmlFile(cape, o.text)}};
 }
 
 struct Recipe {
@@ -107,8 +112,7 @@ std::vector<std::string> RecipeNames() {
 
 std::vector<RecipeFile> MakeRecipe(const std::string& name, const RecipeOptions& options) {
     for (const Recipe& r : kRecipes)
-        if (name == r.name)
-            return r.make(options);
+        if (name == r.name) return r.make(options);
     throw std::invalid_argument("no recipe named " + name);
 }
 

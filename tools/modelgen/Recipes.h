@@ -14,7 +14,9 @@
 //            selector, with a LOD companion.
 //   morph    "morph.an3": a morph mesh with two keys; "AnmConfig.xml" naming "Bip01 Spine";
 //            "flag.anm" over "flag.ase", a morph model in text form.
-//   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points.
+//   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points;
+//            "cape.xml" over "cape.ase", a cape of 8 x 8 squares skinned to "Bip01 Spine"
+//            (DAMPING 0.02, THICKNESS 0.01, BENDING 0.5).
 #pragma once
 
 #include <cstdint>
@@ -90,6 +92,11 @@ ClothGeometryDesc ClothModel();
 // 0.001 from grid vertex 0; "Bound_1_Sphere" of radius 0.5 under the helper "Bip01 Spine" (at
 // z 1.5; the sphere at z 2).
 AseSceneDesc ClothAseScene();
+// A cape: "ClothMesh_1", a sheet of `cells` squares a side, 1 x 1, level at z 1.5 and reaching
+// from y -0.2 to -1.2 behind "Bip01 Spine", skinned to that bone alone; its first row weighs 0
+// (follows the skin) and the rest 1 (follows the simulation); "BoxCloth_" boxes pin both ends and
+// the middle of the first row.
+AseSceneDesc ClothSheetAseScene(std::uint32_t cells);
 // The description of that scene: MESH "skirt.ase", SHADER "skirt_mat", DAMPING 0.3, WEIGHTSCALE 2.
 ClothXmlDesc ClothXml();
 // The text forms of the skinned model: the skeleton's bones as helper objects with their bind
