@@ -34,6 +34,7 @@
 #include "modelgen/Recipes.h"
 #include "support/GoldenImage.h"
 #include "tests/Entity/Scene/SceneFixture.h"
+#include "tests/Entity/Scene/StandInCloth.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
 
 namespace {
@@ -220,32 +221,6 @@ protected:
     }
 };
 
-class RecordingCloth : public PhxCloth {
-public:
-    explicit RecordingCloth(PhxScene* scene) : PhxCloth(scene) {}
-    void SetSleeping(bool sleeping) override { requests.push_back(sleeping); }
-    void AttachVertexToGlobalPosition(std::int32_t, const float*) override {}
-    void AddForceAtVertex(const float*, std::int32_t) override {}
-    void SetThickness(float) override {}
-    void SetDensity(float) override {}
-    void SetBendingStiffness(float) override {}
-    void SetStretchingStiffness(float) override {}
-    void SetDampingCoefficient(float) override {}
-    void SetFriction(float) override {}
-    void* GetVertexBuffer() override { return nullptr; }
-    std::uint32_t* GetIndexBuffer() override { return nullptr; }
-    std::int32_t GetVertexStride() const override { return 32; }
-    std::int32_t GetIndexStride() const override { return 4; }
-    bool CreateFromMesh(const PhxClothSource*, float, const float*) override { return false; }
-    bool CreateGrid(float, float, float, const float*, bool) override { return false; }
-    std::vector<bool> requests;
-};
-
-class NoBodies : public PhxScene {
-public:
-    PhxEntity* CreateEntity(const PhxBodyDesc*) override { return nullptr; }
-};
-
 TEST_F(ClothStartupTest, SwitchOffRequestsAreRememberedPerCloth) {
     SetPhysicsRuntimeMissing(false);
     Cloth::SetGlobalEnabled(false);
@@ -257,8 +232,8 @@ TEST_F(ClothStartupTest, SwitchOffRequestsAreRememberedPerCloth) {
     EXPECT_TRUE(IsClothStartupFlagSet());
 
     SkeletonModel* owner = G()->GetSceneManager()->CreateSkeletonModel();
-    NoBodies scene;
-    RecordingCloth first(&scene), second(&scene);
+    ZelTest::NoBodiesScene scene;
+    ZelTest::StandInCloth first(&scene, 0), second(&scene, 0);
     Cloth a(owner), b(owner);
     a.SetPhysicsCloth(&first, false);
     b.SetPhysicsCloth(&second, false);
@@ -267,13 +242,13 @@ TEST_F(ClothStartupTest, SwitchOffRequestsAreRememberedPerCloth) {
     b.SetPhysicsActive(false);  // reaches b's cloth whatever a asked
     a.SetPhysicsActive(true);
     a.SetPhysicsActive(false);
-    EXPECT_EQ(first.requests, (std::vector<bool>{false, true, false}));
-    EXPECT_EQ(second.requests, (std::vector<bool>{false}));
+    EXPECT_EQ(first.sleepRequests, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(second.sleepRequests, (std::vector<bool>{false}));
     Cloth ownerless(nullptr);
-    RecordingCloth third(&scene);
+    ZelTest::StandInCloth third(&scene, 0);
     ownerless.SetPhysicsCloth(&third, false);
     ownerless.SetPhysicsActive(true);
-    EXPECT_TRUE(third.requests.empty()) << "a cloth without an owner asks nothing";
+    EXPECT_TRUE(third.sleepRequests.empty()) << "a cloth without an owner asks nothing";
 }
 
 }  // namespace
