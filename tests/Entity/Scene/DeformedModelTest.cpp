@@ -23,6 +23,7 @@
 #include "Entity/Scene/SubEntity.h"
 #include "Render/RenderCodes.h"
 #include "Render/RenderOperation.h"
+#include "modelgen/DescriptionFiles.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
@@ -297,6 +298,33 @@ TEST_F(DeformedSkeletonModelTest, WithoutAConfigurationTheAnimationHasNoMorphMod
     std::uint32_t counter = 0;
     model->Update(&counter, 0.1f, 1);
     EXPECT_EQ(model->GetChildEntityCount(), 0u);
+}
+
+// An animation without "AnmConfig.xml" beside it is skipped; the animations after it still get
+// their morph models.
+TEST_F(DeformedSkeletonModelTest, AMissingConfigurationSkipsOnlyItsAnimation) {
+    mg::ChrDesc chr;
+    chr.skeletonFile = "skinned_skeleton.ase";
+    chr.skinFile = "skinned_skin.ase";
+    chr.materialFiles = {"skinned_mat.xml"};
+    // Listed in name order: "jump" comes first and has no configuration.
+    chr.animations = {{"jump", "j/jump.ase"}, {"walk", "w/walk.ase"}};
+    ASSERT_TRUE(mg::WriteChrFile(chr).Save("d/two.chr"));
+    const auto skinned = mg::MakeRecipe("skinned");
+    const auto morph = mg::MakeRecipe("morph");
+    for (const char* name : {"j/jump", "w/walk"}) {
+        ASSERT_TRUE(skinned[5].file.Save(std::string("d/") + name + ".ase"));
+        ASSERT_TRUE(morph[0].file.Save(std::string("d/") + name + ".an3"));
+    }
+    ASSERT_EQ(skinned[5].name, "skinned_walk.ase");
+    ASSERT_TRUE(morph[1].file.Save("d/w/AnmConfig.xml"));
+
+    DeformedSkeletonModel* model = Scene().CreateDeformedSkeletonModel();
+    ASSERT_TRUE(model->LoadGeometry("d/two.chr"));
+    ASSERT_TRUE(model->BuildFromGeometry());
+    EXPECT_EQ(model->FindMorphers("jump"), nullptr);
+    ASSERT_NE(model->FindMorphers("walk"), nullptr);
+    EXPECT_EQ(model->GetMorpherCount(), 1u);
 }
 
 TEST_F(DeformedSkeletonModelTest, AttachingAgainReleasesTheFormerModel) {
