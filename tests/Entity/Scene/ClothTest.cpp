@@ -22,6 +22,7 @@
 #include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/VertexComponentDataPool.h"
 #include "Entity/Geometry/VertexData.h"
+#include "Math/MathUtil.h"
 #include "Physics/PhxCloth.h"
 #include "Physics/PhxScene.h"
 #include "Render/RenderCodes.h"
@@ -297,6 +298,52 @@ TEST_F(ClothTest, BuildTakesThePiecesAttachmentRecords) {
                   world[4 * r + 2] * relative[2] + world[4 * r + 3];
     EXPECT_EQ(physics.pins[1].first, 5);
     ExpectNear(physics.pins[1].second, want, "bone pin");
+}
+
+}  // namespace
+
+namespace {
+
+// A depth-sorted pass projects the cloth's current shape through world, view and projection for
+// the piece that asks for sorting; other passes and pieces leave it alone.
+TEST_F(ClothTest, ADepthSortedPassProjectsTheCurrentShape) {
+    const std::vector<float> skinned = Skinned();
+    auto* cloth = new Cloth(owner_);  // the piece owns its cloth mesh
+    ASSERT_TRUE(cloth->Build(data_.get(), skin_, 0, 0, 0));
+    cloth->UpdateSkinning(false);
+    Material& material = MakeMaterial({{}});
+    SubEntity& piece = AddPiece(*owner_, *cloth, &material);
+    piece.SetTransformFlags(0);
+    Pass& pass = *material.GetPass(0);
+    // x doubled, y tripled, w = z.
+    const float projection[16] = {2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0};
+    Scene().SetViewMatrix(IdentityMatrix());
+    Scene().SetProjectionMatrix(projection);
+
+    struct Case {
+        const char* what;
+        bool depthSorted, sortRequested, enabled, projected;
+    };
+    const Case cases[] = {
+        {"a plain pass", false, true, true, false},
+        {"a piece that does not sort", true, false, true, false},
+        {"a switched-off cloth", true, true, false, false},
+        {"a depth-sorted pass for a sorting piece", true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pass.passFlags = c.depthSorted ? Mesh::kPassDepthSorted : 0;
+        piece.SetSortRequested(c.sortRequested);
+        cloth->SetEnabled(c.enabled);
+        cloth->BuildRenderData(owner_, &piece, &pass);
+        const std::vector<float>& out = cloth->GetProjectedPositions();
+        ASSERT_EQ(out.size() >= 4 * n_, c.projected);
+        for (std::uint32_t v = 0; c.projected && v < n_; ++v) {
+            const Float3 p = At(skinned, 6, v);
+            ExpectNear({out[4 * v], out[4 * v + 1], out[4 * v + 2]},
+                       {2 * p[0] / p[2], 3 * p[1] / p[2], 1.0f}, "vertex " + std::to_string(v));
+        }
+    }
 }
 
 }  // namespace
