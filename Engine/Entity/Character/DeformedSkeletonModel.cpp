@@ -52,6 +52,7 @@ DeformedSkeletonModel::~DeformedSkeletonModel() {
 void DeformedSkeletonModel::ReleaseModel(DeformedModel* model) {
     if (!model)
         return;
+    model->SetCarrier(nullptr);
     if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
         scene->ReleaseEntity(model);
 }
@@ -62,6 +63,13 @@ void DeformedSkeletonModel::ReleaseMorphers() {
     morphers_.clear();
     for (auto& [name, records] : morphers)
         for (Morpher& record : records) ReleaseModel(record.model);
+}
+
+void DeformedSkeletonModel::ForgetMorpher(const DeformedModel* model) {
+    for (auto it = morphers_.begin(); it != morphers_.end();) {
+        std::erase_if(it->second, [model](const Morpher& m) { return m.model == model; });
+        it = it->second.empty() ? morphers_.erase(it) : std::next(it);
+    }
 }
 
 void DeformedSkeletonModel::Reset() {
@@ -99,6 +107,7 @@ bool DeformedSkeletonModel::AttachMorpher(const std::string& morphFile,
     DetachChildEntities();
     for (Morpher& old : records) ReleaseModel(old.model);
     records.assign(1, Morpher{model, bone});
+    model->SetCarrier(this);
     Skeleton* skeleton = GetSkeleton();
     const std::int32_t index = skeleton ? skeleton->GetBoneIndex(bone) : -1;
     if (index < 0) {

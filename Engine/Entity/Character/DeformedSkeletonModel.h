@@ -53,6 +53,8 @@ public:
     // The animation's morphers; null when it has none.
     const std::vector<Morpher>* FindMorphers(const std::string& animation) const;
     const std::string& GetModelFileName() const { return fileName_; }
+    // Drops every record of the model (released elsewhere); its animation keeps no morpher.
+    void ForgetMorpher(const DeformedModel* model);
 
 private:
     // Every morph model back to the scene manager; the map is emptied.

@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Core/Globals.h"
+#include "Entity/Character/DeformedSkeletonModel.h"
 #include "Entity/Geometry/DeformedMesh.h"
 #include "Entity/Geometry/GeometryDeformed.h"
 #include "Entity/Scene/SceneManager.h"
@@ -20,6 +22,8 @@ GeometryDeformed* DeformedModel::GetDeformedGeometry() const {
 }
 
 void DeformedModel::Reset() {
+    if (DeformedSkeletonModel* carrier = std::exchange(carrier_, nullptr))
+        carrier->ForgetMorpher(this);
     time_ = 0.0f;
     keyIndex_ = 0;
     Entity::Reset();

@@ -10,6 +10,7 @@
 
 namespace Zel {
 
+class DeformedSkeletonModel;
 class GeometryDeformed;
 
 class DeformedModel : public Entity {
@@ -34,7 +35,7 @@ public:
     // One piece per morph target. False without a loaded morph geometry.
     bool BuildFromGeometry() override;
     std::uint32_t GetGeometryKind() const override { return 7; }
-    // Time 0, key 0, the entity reset, then playing.
+    // The carrier forgets this model, then time 0, key 0, the entity reset, then playing.
     void Reset() override;
 
     // With a geometry: a time strictly beyond the length wraps (t - floor(t / length) x length);
@@ -45,10 +46,15 @@ public:
     bool IsPlaying() const { return (GetFlags() & kPlaying) != 0; }
     // The morph geometry, or null.
     GeometryDeformed* GetDeformedGeometry() const;
+    // The skeleton model that carries this one on a bone (not owned; null for none). A carried
+    // model released on its own is forgotten by its carrier, so it is never given back twice.
+    void SetCarrier(DeformedSkeletonModel* carrier) { carrier_ = carrier; }
+    DeformedSkeletonModel* GetCarrier() const { return carrier_; }
 
 private:
     float time_ = 0.0f;
     std::uint32_t keyIndex_ = 0;
+    DeformedSkeletonModel* carrier_ = nullptr;
 };
 
 }  // namespace Zel

@@ -353,6 +353,15 @@ TEST_F(DeformedSkeletonModelTest, AttachingAgainReleasesTheFormerModel) {
         EXPECT_EQ(Scene().GetEntityCount(), entities + c.morphers);
         EXPECT_EQ(log.Count("morpher"), c.logged);
     }
+    ASSERT_TRUE(model->AttachMorpher("d/skinned_walk.anm", "walk", "Bip01"));
+    // A morph model released on its own is forgotten by its carrier: releasing the carrier
+    // afterwards gives nothing back a second time.
+    ZelTest::LogCapture log;
+    Scene().ReleaseEntity((*model->FindMorphers("walk"))[0].model);
+    EXPECT_EQ(model->FindMorphers("walk"), nullptr);
+    Scene().ReleaseEntity(model);
+    EXPECT_EQ(Scene().GetEntityCount(), entities - 1);
+    EXPECT_EQ(log.Count("Release Unknown Entity"), 0);
 }
 
 }  // namespace
