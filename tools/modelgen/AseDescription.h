@@ -170,6 +170,8 @@ struct AseObjectDesc {
     AseNodeDesc node;
     std::optional<AseMeshDesc> mesh;
     std::vector<AseMeshDesc> morphFrames;  // MESH_ANIMATION
+    // Per morph frame (as far as it reaches): the STRIPS block written after that frame's MESH.
+    std::vector<AseStripsDesc> morphStrips;
     std::optional<AseAnimationDesc> animation;
     std::vector<AseVertexWeight> weights;  // VERTEX_WEIGHTLIST
     std::optional<AseStripsDesc> strips;

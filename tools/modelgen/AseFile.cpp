@@ -347,8 +347,10 @@ void WriteObject(TextWriter& w, const AseObjectDesc& o, const std::string& name)
     if (o.mesh) WriteMesh(w, *o.mesh, "mesh");
     if (!o.morphFrames.empty()) {
         w.Open("morph", "*MESH_ANIMATION");
-        for (std::size_t i = 0; i < o.morphFrames.size(); ++i)
+        for (std::size_t i = 0; i < o.morphFrames.size(); ++i) {
             WriteMesh(w, o.morphFrames[i], Indexed("frame", i));
+            if (i < o.morphStrips.size()) WriteStrips(w, o.morphStrips[i]);
+        }
         w.Close();
     }
     w.Line("*PROP_MOTIONBLUR 0");

@@ -281,23 +281,68 @@ BodyPartDesc BodyPartModel() {
     return part;
 }
 
-MorphGeometryDesc MorphModel() {
+MorphGeometryDesc MorphModelOf(const std::vector<float>& keyTimes, std::uint32_t cells,
+                               bool blend) {
     MorphGeometryDesc m;
-    m.morphValue = 0.5f;
+    m.morphValue = keyTimes.empty() ? 0.0f : keyTimes.back();
     m.morphFlag = 1;
     m.geometry.materialFiles.push_back("morph_mat.xml");
     MorphMeshDesc mesh;
     mesh.morphWord = 1;
-    mesh.mesh = MakeGridMesh(1, 1, "morph_mat");
-    for (int k = 0; k < 2; ++k) {
+    mesh.mesh = MakeGridMesh(cells, 1, "morph_mat");
+    for (std::size_t k = 0; k < keyTimes.size(); ++k) {
         MorphKey key;
-        key.value = float(k);
-        key.flag = 1;
-        key.target.mesh = MakeGridMesh(1, 1.0f + 0.5f * float(k), "morph_mat");
+        key.value = keyTimes[k];
+        key.flag = blend ? 1 : 0;
+        key.target.mesh = MakeGridMesh(cells, 1.0f + 0.5f * float(k), "morph_mat");
         mesh.keys.push_back(key);
     }
     m.morphMeshes.push_back(mesh);
     return m;
+}
+
+MorphGeometryDesc MorphModel() {
+    MorphGeometryDesc m = MorphModelOf({0.0f, 1.0f}, 1, true);
+    m.morphValue = 0.5f;
+    return m;
+}
+
+AseSceneDesc MorphAseScene(std::uint32_t cells) {
+    AseSceneDesc scene;
+    // Frames 0, 30 and 60 of 160 ticks at 30 a second: keys at 0, 1 and 2 seconds.
+    scene.scene = AseSceneInfo{"flag.max", 0, 60, 30, 160};
+    AseMaterialDesc material;
+    material.name = "flag_mat";
+    scene.materials.push_back(material);
+    AseObjectDesc object;
+    object.name = "Flag01";
+    object.materialRef = 0;
+    for (std::uint32_t f = 0; f < 3; ++f) {
+        const MeshDesc grid = MakeGridMesh(cells, 1.0f + 0.5f * float(f), "flag_mat");
+        AseMeshDesc frame;
+        frame.timeValue = int(f) * 30 * 160;
+        frame.vertices = grid.positions;
+        for (std::size_t i = 0; i + 2 < grid.indices.size(); i += 3)
+            frame.faces.push_back({grid.indices[i], grid.indices[i + 1], grid.indices[i + 2]});
+        object.morphFrames.push_back(frame);
+        AseStripsDesc strips;
+        strips.sets.push_back(AseStripSetFromMesh(grid, 0));
+        // The last frame loses a triangle: it cannot blend from the frame before.
+        if (f == 2)
+            strips.sets[0].strips.pop_back();
+        object.morphStrips.push_back(strips);
+    }
+    scene.objects.push_back(object);
+    return scene;
+}
+
+WrittenFile AnmConfigFile(const std::string& bone) {
+    const std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Bone name=\"" + bone + "\"/>\n";
+    WrittenFile file;
+    file.bytes.assign(text.begin(), text.end());
+    file.sections.push_back({"Bone", SectionKind::Block, 0, 0, 0, 0});
+    return file;
 }
 
 ClothGeometryDesc ClothModel() {
@@ -378,6 +423,42 @@ AseSceneDesc ClothAseScene() {
     sphere.mesh->vertices = {{0.5f, 0, 2}, {0, 0.5f, 2}, {0, 0, 2.5f}};
     sphere.mesh->faces.push_back({0, 1, 2, 1, 0});
     scene.objects.push_back(sphere);
+    return scene;
+}
+
+AseSceneDesc ClothSheetAseScene(std::uint32_t cells) {
+    AseSceneDesc scene;
+    scene.scene = AseSceneInfo{};
+    AseMaterialDesc material;
+    material.name = "cape_mat";
+    scene.materials.push_back(material);
+
+    // The grid turned into a sheet behind the spine: row 0 along the back at the spine's height,
+    // the other rows reaching out behind it.
+    MeshDesc sheet = MakeGridMesh(cells, 1, "cape_mat");
+    for (Vec3& p : sheet.positions) p = {-0.5f + p.x, -0.2f - p.y, 1.5f};
+    for (std::size_t v = 0; v < sheet.positions.size(); ++v)
+        sheet.colours.push_back({v <= cells ? 0.0f : 1.0f, 0, 0, 1});
+    AseObjectDesc cloth;
+    cloth.name = "ClothMesh_1";
+    cloth.mesh = AseMeshFromMesh(sheet);
+    cloth.strips = AseStripsDesc{};
+    cloth.strips->sets.push_back(AseStripSetFromMesh(sheet));
+    cloth.strips->sets[0].weights.assign(sheet.positions.size(), {{"Bip01 Spine", 1.0f}});
+    cloth.materialRef = 0;
+    scene.objects.push_back(cloth);
+
+    // Boxes at both ends and the middle of row 0 pin the sheet there.
+    for (std::uint32_t i : {0u, cells / 2, cells}) {
+        const Vec3 at = sheet.positions[i];
+        AseObjectDesc box;
+        box.name = "BoxCloth_" + std::to_string(i);
+        box.node.translation = at;
+        box.mesh = AseMeshDesc{};
+        box.mesh->vertices = {at, Plus(at, {0.1f, 0, 0}), Plus(at, {0, 0, 0.1f})};
+        box.mesh->faces.push_back({0, 1, 2, 1, 0});
+        scene.objects.push_back(box);
+    }
     return scene;
 }
 

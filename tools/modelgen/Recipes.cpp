@@ -69,16 +69,28 @@ std::vector<RecipeFile> BodyPart(const RecipeOptions&) {
             {"part_lod.lod", WriteLodCompanion(CompanionMeshes(part))}};
 }
 
-std::vector<RecipeFile> Morph(const RecipeOptions&) {
-    return {{"morph.an3", WriteMorphGeometryFile(MorphModel())}};
+std::vector<RecipeFile> Morph(const RecipeOptions& o) {
+    DmlDesc anm;
+    anm.meshFile = "flag.ase";
+    anm.materialFiles = {"flag_mat.xml"};
+    return {{"morph.an3", WriteMorphGeometryFile(MorphModel())},
+            {"AnmConfig.xml", AnmConfigFile("Bip01 Spine")},
+            {"flag.ase", WriteAseFile(MorphAseScene(4), o.text)},
+            {"flag.anm", WriteDmlFile(anm, o.text)}};
 }
 
 std::vector<RecipeFile> Cloth(const RecipeOptions& o) {
     ClothGeometryDesc cloth = ClothModel();
+    ClothXmlDesc cape;
+    cape.meshFile = "cape.ase";
+    cape.shader = "cape_mat";
+    cape.params = {{"DAMPING", "0.02"}, {"THICKNESS", "0.01"}, {"BENDING", "0.5"}};
     return {{"skirt.bp3", WriteClothGeometryFile(cloth)},
             {"skirt_lod.lod", WriteLodCompanion(CompanionMeshes(cloth))},
             {"skirt.xml", WriteClothXmlFile(ClothXml(), o.text)},
-            {"skirt.ase", WriteAseFile(ClothAseScene(), o.text)}};
+            {"skirt.ase", WriteAseFile(ClothAseScene(), o.text)},
+            {"cape.ase", WriteAseFile(ClothSheetAseScene(8), o.text)},
+            {"cape.xml", WriteClothXmlFile(cape, o.text)}};
 }
 
 struct Recipe {

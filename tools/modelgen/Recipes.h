@@ -12,8 +12,11 @@
 //            one-second action.
 //   bodypart "part.bp3", "part_lod.lod": one skin, a body texture with an embedded BMP and a
 //            selector, with a LOD companion.
-//   morph    "morph.an3": a morph mesh with two keys.
-//   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points.
+//   morph    "morph.an3": a morph mesh with two keys; "AnmConfig.xml" naming "Bip01 Spine";
+//            "flag.anm" over "flag.ase", a morph model in text form.
+//   cloth    "skirt.bp3", "skirt_lod.lod": cloth mesh data with a sub-mesh, two bounds, points;
+//            "cape.xml" over "cape.ase", a cape of 8 x 8 squares skinned to "Bip01 Spine"
+//            (DAMPING 0.02, THICKNESS 0.01, BENDING 0.5).
 //   actor    nine body parts on the biped, figures, actions and their tree (ActorRecipe.h).
 #pragma once
 
@@ -71,7 +74,18 @@ SkinnedGeometryDesc SkinnedModel();
 ActionDesc WalkAction();
 PlainActionDesc PlainActionOf(const ActionDesc& action);
 BodyPartDesc BodyPartModel();
+// The morph recipe's model: two blending keys at 0 and 1 s on a one-cell grid of size 1 and 1.5,
+// a morph length of 0.5 s, looping.
 MorphGeometryDesc MorphModel();
+// A looping morph model whose length is the last key time: one key per time on a grid of `cells`
+// squares a side ((cells + 1)^2 vertices), key k of size 1 + 0.5 k; blend sets every key's flag.
+MorphGeometryDesc MorphModelOf(const std::vector<float>& keyTimes, std::uint32_t cells, bool blend);
+// The text form of a morph model: "Flag01" with three morph frames at 0, 1 and 2 s, each a grid
+// of `cells` squares a side of size 1, 1.5 and 2 given as one strip set; the last frame's strip
+// set has one triangle fewer.
+AseSceneDesc MorphAseScene(std::uint32_t cells);
+// The "AnmConfig.xml" beside an animation: the bone its morph model follows.
+WrittenFile AnmConfigFile(const std::string& bone);
 ClothGeometryDesc ClothModel();
 // The text form of a cloth piece: "ClothMesh_12", a one-square grid as a strip set (vertex colours
 // 0.1, 0.2, 0.3, 0.4 in red) whose physics mesh has a copy of vertex 3 moved 2e-5 in x and a copy
@@ -79,6 +93,11 @@ ClothGeometryDesc ClothModel();
 // 0.001 from grid vertex 0; "Bound_1_Sphere" of radius 0.5 under the helper "Bip01 Spine" (at
 // z 1.5; the sphere at z 2).
 AseSceneDesc ClothAseScene();
+// A cape: "ClothMesh_1", a sheet of `cells` squares a side, 1 x 1, level at z 1.5 and reaching
+// from y -0.2 to -1.2 behind "Bip01 Spine", skinned to that bone alone; its first row weighs 0
+// (follows the skin) and the rest 1 (follows the simulation); "BoxCloth_" boxes pin both ends and
+// the middle of the first row.
+AseSceneDesc ClothSheetAseScene(std::uint32_t cells);
 // The description of that scene: MESH "skirt.ase", SHADER "skirt_mat", DAMPING 0.3, WEIGHTSCALE 2.
 ClothXmlDesc ClothXml();
 // The text forms of the skinned model: the skeleton's bones as helper objects with their bind

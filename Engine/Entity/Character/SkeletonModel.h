@@ -220,6 +220,8 @@ public:
     // Blends the five channels' samples into the bone states by their layer weights.
     void SampleFromChannels();
 
+    // The bone states skinning reads; null before they are made.
+    const BoneStateSet* GetBoneStateSet() const { return boneStates_.get(); }
     std::uint32_t GetBoneStateCount() const { return boneStates_ ? boneStates_->GetCount() : 0; }
     // The bone states the model's skins are drawn with; null before the first geometry.
     const BoneStateSet* GetBoneStateSet() const { return boneStates_.get(); }

@@ -29,6 +29,8 @@ struct ClothAttachment {
     std::uint32_t renderVertex = 0;  // inside its sub-mesh
     std::array<float, 3> position = {0, 0, 0};
     std::uint32_t weldedIndex = 0;
+    // The bone the point is pinned to; empty pins it to its skinned render vertex.
+    std::string bone;
 };
 
 class ClothMeshData : public Mesh {
@@ -106,6 +108,7 @@ public:
         return static_cast<std::uint32_t>(physicsMap_.size());
     }
     const std::vector<ClothAttachment>& GetAttachments() const { return attachments_; }
+    std::vector<ClothAttachment>& GetAttachments() { return attachments_; }
 
     // The welded vertices, physics triangles and cloth parameters as the physics scene builds a
     // cloth from them (kind 4, handed in as the body description's source). The arrays stay this

@@ -1,8 +1,9 @@
 // A mesh whose shape changes over time through a list of key shapes: each key is a whole mesh of
 // the same geometry stamped with a time. The readers fill the keys, then FinishLoad makes the
 // mesh's own data a copy of the first key and ResampleKeys bakes small meshes with sparse keys
-// into keys every 1/30 second. Drawing (switching or blending keys) belongs to the scene's
-// deformed models; this class holds the data they draw from.
+// into keys every 1/30 second. When a deformed model draws the mesh, the mesh shows the model's
+// current key: it switches to the key's mesh, or blends the current and the next key into its
+// own vertex data.
 //
 // Ownership: the key records are the mesh's, the key meshes the geometry's. Threads: loaded on
 // the loading thread, drawn on the host thread.
@@ -49,13 +50,25 @@ public:
     // With at least one key: the mesh becomes a copy of the first key's mesh.
     void FinishLoad();
     // -1 without keys; 1 (blend when drawing) for 20 or more vertices or a single key; 0 when
-    // the keys are dense enough (30 a second) to switch, or after baking them to 30 a second.
+    // the keys are dense enough (30 a second) to switch, or after baking them to 30 a second:
+    // new keys at the first key's time + i/30 for i = 0 .. floor(span x 30), plus one at the
+    // last key's time when that is off the grid. Keys whose times do not increase are kept as
+    // they are (0, switched when drawn).
     int ResampleKeys();
     // The readers' name for the step after FinishLoad.
     int BuildSubMeshes() { return ResampleKeys(); }
     // Fills out's mesh from keys a and b, w being a's weight; positions (and, with
     // MODE_BLEND_NORMALS in flags, normals) blend when b blends, else one key is copied.
     static bool MorphBlend(const Key& a, const Key& b, float w, Key& out, std::uint32_t flags);
+    // Before a piece of a deformed model draws the mesh for a pass: the model's current key
+    // (ShowKey with its key index and time). Nothing for another model or without piece or pass.
+    void BuildRenderData(Entity* model, Renderable* piece, const Pass* pass) override;
+    // Without mode flags the key's mesh is drawn (the source mesh becomes it). Otherwise key k and
+    // the next key, when that one blends, are blended at time t into the mesh's own positions
+    // (vertexFlags asks for VF_POSITION) and normals (VF_NORMAL with MODE_BLEND_NORMALS), the key
+    // weighing (next time - t) / (next time - key time); with no next key to blend with, key k's
+    // shape is shown. Nothing for k at or past the key count.
+    void ShowKey(std::uint32_t k, float t, std::uint32_t vertexFlags);
 
     std::vector<std::unique_ptr<Key>>& GetKeys() { return keys_; }
     const std::vector<std::unique_ptr<Key>>& GetKeys() const { return keys_; }
@@ -69,6 +82,8 @@ public:
     void SetMorphWord(std::uint32_t word) { morphWord_ = word; }
 
 private:
+    bool KeysIncrease() const;
+
     std::vector<std::unique_ptr<Key>> keys_;
     std::uint32_t modeFlags_ = 0;
     Mesh* source_ = this;

@@ -10,6 +10,7 @@
 #include "Entity/Geometry/DeformedMesh.h"
 #include "Entity/Geometry/GeometryDescription.h"
 #include "Entity/Geometry/IODeformedBin.h"
+#include "Entity/Geometry/MeshSerializer.h"
 #include "Entity/Geometry/ModelDescriptionParser.h"
 #include "Entity/Geometry/StreamHolder.h"
 
@@ -66,13 +67,14 @@ bool GeometryDeformed::LoadImpl() {
             return true;
     }
     GeometryDescription description;
-    if (!ParseDeformedDescription(path, description))
+    MeshSerializer* serializer = Globals::Find(&Globals::GetMeshSerializer);
+    if (!ParseDeformedDescription(path, description) || !serializer)
         return false;
-    LogTyped(LOG_ENGINE_INIT,
-             "GeometryDeformed: %s describes a deformed model from ASE scenes, "
-             "which cannot be built here",
-             path.c_str());
-    return false;
+    if (!TryRoad([&] { return serializer->LoadDeformedFromAse(*this, description.meshFile); }))
+        return false;
+    GetMaterialFiles().insert(GetMaterialFiles().end(), description.materialFiles.begin(),
+                              description.materialFiles.end());
+    return true;
 }
 
 }  // namespace Zel

@@ -1,7 +1,7 @@
 // The geometry of a deformed (morph-animated) model: its meshes are DeformedMesh objects and it
 // keeps the list of morph meshes (targets) that the scene's deformed model reads by index. It
-// loads from the binary ".an3" chunk stream; a ".anm" or ".xml" description is parsed but has no
-// builder of its own yet, so that road fails with a log line.
+// loads from the binary ".an3" chunk stream or from a ".anm" or ".xml" description whose ASE scene
+// carries the morph frames (MeshSerializer::LoadDeformedFromAse).
 //
 // Threads: loaded on the loading thread, read on the host thread.
 #pragma once

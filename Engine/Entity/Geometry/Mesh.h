@@ -16,10 +16,13 @@
 
 namespace Zel {
 
+class Entity;
 class Geometry;
 class Graph;
 class IndexData;
 class IZelStream;
+class Pass;
+class Renderable;
 class VertexData;
 struct IndexRun;
 struct RenderOperation;
@@ -65,6 +68,10 @@ public:
     // full triangle sort through world x view x projection.
     virtual void PrepareForPass(bool sortRequested, const float* world,
                                 std::uint32_t passVertexFlags, std::uint32_t passFlags);
+    // Called by a model's piece before it fills its record for a pass, so that a mesh whose shape
+    // follows the drawing model (deformed meshes, cloth) brings its vertex data up to date.
+    // Nothing for a plain mesh.
+    virtual void BuildRenderData(Entity* /*model*/, Renderable* /*piece*/, const Pass* /*pass*/) {}
     // Called by a renderable on the record it is about to fill for this mesh, before the vertex
     // binding is prepared. A plain mesh marks the record's primitive type 5 (the fill sets the
     // real type per group afterwards); a skin uses the call to choose the usage of its vertex

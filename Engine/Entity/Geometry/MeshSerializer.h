@@ -20,7 +20,9 @@ namespace Zel {
 
 class ActionResource;
 class AnimationTrack;
+class Entity;
 class Geometry;
+class GeometryDeformed;
 class GeometrySkin;
 class Mesh;
 class Skeleton;
@@ -122,6 +124,24 @@ public:
     // loaded.
     virtual bool LoadSkinFromText(GeometrySkin& geometry, const SkinDescription& description);
 
+    // One mesh per strip set with vertices of the object, made by the geometry (of its mesh
+    // class), named after its sub-material and filled from the set; appended to meshes, and the
+    // geometry's box grows by each. Stops at a mesh that cannot be built. Answers the meshes made.
+    std::uint32_t BuildStripMeshesIntoGeometry(const AseObject& object,
+                                               const AseMaterials& materials, Geometry& geometry,
+                                               std::vector<Mesh*>& meshes);
+    // The deformed meshes of one object with morph frames: one per strip set of the first frame
+    // with vertices, named after the object and entered as the geometry's morph targets; each
+    // frame with vertices adds its strip set k as a key of target k, at (its time value - the
+    // first frame's) / ticksPerSecond seconds, blending from the key before when its index count
+    // is the same. Then every target is finished and its keys resampled.
+    void BuildDeformedMeshes(const AseObject& object, const AseMaterials& materials,
+                             double ticksPerSecond, GeometryDeformed& geometry);
+    // The deformed geometry of a description's ASE scene (kept in world space): the deformed
+    // meshes of every object with morph frames, the morph length (last frame - first frame) /
+    // frame speed seconds, looping, and the bounds. False (logged) when the scene cannot be read.
+    virtual bool LoadDeformedFromAse(GeometryDeformed& geometry, const std::string& path);
+
     // Reads the binary level mesh file into the level geometry: its meshes (with their own
     // vertex and 16- or 32-bit index buffers), the geometry-wide triangle arrays and the
     // occluders. False, logged, when the file cannot be opened or read, or a mesh cannot be made.
@@ -155,5 +175,13 @@ private:
     bool ReadLevelMeshes(Geometry& geometry, const std::string& path, bool withOccluders,
                          bool indexShadow, LevelMeshData& level);
 };
+
+// Welds the seams between two skinned models: for every mesh of a's geometry and every mesh of
+// b's that both have open-edge (seam) vertices and positions, each seam vertex of b's mesh within
+// 1e-6 (squared distance) of a seam vertex of a's takes that vertex's position and, when both are
+// skins and a's influences fit b's palette (appending bones as needed), its blend record and its
+// BLENDWEIGHTS and BLENDINDICES. The changed vertex data is rewritten at its next draw. False when
+// either model or its geometry is missing.
+bool WeldDeformedSeams(Entity* a, Entity* b);
 
 }  // namespace Zel

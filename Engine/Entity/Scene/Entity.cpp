@@ -368,6 +368,14 @@ bool Entity::HasChildEntity(const Entity* entity) const {
     return std::find(childEntities_.begin(), childEntities_.end(), entity) != childEntities_.end();
 }
 
+void Entity::DetachChildEntities() {
+    if (childEntities_.empty())
+        return;
+    for (Entity* child : childEntities_) child->SetParentLink(nullptr);
+    childEntities_.clear();
+    InvalidateSubEntityCache();
+}
+
 void Entity::ReleaseChildEntities() {
     std::vector<Entity*> children;
     children.swap(childEntities_);

@@ -206,6 +206,9 @@ public:
     }
     // Every child entity loses its parent link and is destroyed; the list is emptied.
     void ReleaseChildEntities();
+    // Every child entity loses its parent link; the list is emptied and nothing is destroyed
+    // (for children their owner keeps elsewhere).
+    void DetachChildEntities();
     void CollectSubEntityMeshes(std::vector<Mesh*>& meshes) const;
     // True unless the ray (origin, direction; need not be unit length) misses the node's box.
     bool IntersectsRay(const float* origin, const float* direction) const;

@@ -28,6 +28,7 @@
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Physics/PhysicsSdk.h"
+#include "Entity/Character/Cloth.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Image/ImageManager.h"
 #include "Entity/Material/GpuProgram.h"
@@ -176,12 +177,6 @@ void PreloadEffects() {
     }
 }
 
-// Stand-in until cloth comes.
-bool& ClothEnabled() {
-    static bool enabled = false;
-    return enabled;
-}
-
 // A 16-byte aligned 4 × 4 float matrix kept for the process from Init to shutdown.
 float* g_scratchMatrix = nullptr;
 
@@ -263,7 +258,7 @@ void SceneManager::Init(const char* options) {
     physicsAvailable_ = LoadPhysicsSDK() ? 1 : 0;
     LogTyped(LOG_ENGINE_INIT, "\t初始化物理耗时：%5.2f ms", StepMs(timer));
     ZEL_SCENE_LOCATION();
-    ClothEnabled() = physicsAvailable_ != 0;
+    Cloth::SetGlobalEnabled(physicsAvailable_ != 0);
     if (IsDX7Mode()) {
         SetShadowQuality(SHADOW_OFF);
         LogTyped(LOG_ENGINE_INIT, "Dx7模式，关闭阴影质量.");
@@ -301,6 +296,7 @@ void SceneManager::ShutdownSceneGlobals() {
 }
 
 void SceneManager::ShutdownPhysicsAndCaches() {
+    Cloth::FreeScratchArray();
     if (renderSystem_ && ownsRenderSystem_) {
         RenderSystem* system = renderSystem_;
         system->ReleaseResources();

@@ -132,6 +132,8 @@ std::uint32_t SubEntity::FillRenderOperation(Pass* pass, std::uint32_t group) {
             return 0;
         oncePerFrameMark_ = 1;
     }
+    if (mesh_ && group == 0)
+        mesh_->BuildRenderData(owner_, this, pass);
     VertexData* vertexData = GetVertexData();
     IndexData* indexData = GetIndexData();
     if (!vertexData || !indexData || !mesh_)

@@ -80,16 +80,18 @@ TEST_F(MorphClothTest, MorphFileBakesSparseKeysOfASmallMesh) {
     const DeformedMesh& morph = *geometry->GetMorphTarget(0);
     EXPECT_EQ(morph.GetMeshType(), 2u);
     EXPECT_EQ(morph.GetMorphWord(), 1u);
-    // Two keys a second apart on a four-vertex grid of size 1 and 1.5: baked every 1/30 second,
-    // switched when drawn; each baked shape lies between the two.
+    // Two keys a second apart on a four-vertex grid of size 1 and 1.5: baked every 1/30 second
+    // from the first key through the last, switched when drawn; each baked shape lies between
+    // the two.
     EXPECT_EQ(morph.GetModeFlags() & DeformedMesh::MODE_BLEND, 0u);
     const auto& keys = morph.GetKeys();
-    ASSERT_GE(keys.size(), 29u);
-    ASSERT_LE(keys.size(), 30u);
+    ASSERT_EQ(keys.size(), 31u);
     EXPECT_FLOAT_EQ(keys[0]->time, 0.0f);
     EXPECT_FLOAT_EQ(X(*keys[0]->mesh, 1), 1.0f);
     EXPECT_NEAR(keys[15]->time, 0.5f, 1e-5f);
     EXPECT_NEAR(X(*keys[15]->mesh, 1), 1.25f, 1e-4f);
+    EXPECT_NEAR(keys[30]->time, 1.0f, 1e-5f);
+    EXPECT_FLOAT_EQ(X(*keys[30]->mesh, 1), 1.5f) << "the last key's shape is kept";
     EXPECT_FLOAT_EQ(X(morph, 1), 1.0f) << "the mesh's own data is the first key's";
 }
 
