@@ -3,6 +3,8 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/StaticGeometry.h"
@@ -51,21 +53,63 @@ void Level::Reset() {
     Entity::Reset();
     occlusionEnabled_ = true;
     cullParameter_ = -1;
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    // A part the host released already must not go back to its factory twice.
+    for (Entity* part : parts_)
+        if (scene)
+            scene->ReleaseRegisteredEntity(part);
+    parts_.clear();
+    if (RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr)
+        system->PurgeUnusedResources();
+}
+
+void Level::BeginLoading() {
+    SetAnimationFlags(GetAnimationFlags() | ENTITY_NEVER_PUSHED);
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr)
+        system->PurgeUnusedResources();
 }
 
 bool Level::Load(const std::string& name) {
     if (IsGlobalSwitchOn(kEmptyLevelSwitch))
         return true;
-    SetAnimationFlags(GetAnimationFlags() | ENTITY_NEVER_PUSHED);
-    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
-    if (RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr)
-        system->PurgeUnusedResources();
+    BeginLoading();
     const char last = name.empty() ? '\0' : name.back();
     if (last == 'l' || last == 'L')
         return ProcessLoadLevelGeometry(name);
     // A refused name must not leave the level hidden from the pipes for good.
-    SetAnimationFlags(GetAnimationFlags() & ~std::uint32_t(ENTITY_NEVER_PUSHED));
+    EndLoading();
     return false;
+}
+
+std::uint32_t Level::LoadAsync(const std::string& name, ZelI::ILevel** result,
+                               std::uint32_t priority) {
+    if (IsGlobalSwitchOn(kEmptyLevelSwitch))
+        return 0;
+    BeginLoading();
+    const std::uint32_t id = QueueLoadTask(name, result, priority);
+    // Only the task ends a load; without one the level must not stay hidden.
+    if (id == 0)
+        EndLoading();
+    return id;
+}
+
+std::uint32_t Level::QueueLoadTask(const std::string& name, ZelI::ILevel** result,
+                                   std::uint32_t priority) {
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!worker)
+        return 0;
+    // A cut name would load another file than the one asked for.
+    if (name.size() > LevelLoadTaskParameter::kMaxNameLength) {
+        LogTyped(LOG_ENGINE_INIT, "Level::QueueLoadTask: level name longer than %u characters: %s",
+                 static_cast<unsigned>(LevelLoadTaskParameter::kMaxNameLength), name.c_str());
+        return 0;
+    }
+    LevelLoadTaskParameter parameter;
+    name.copy(parameter.name, name.size());
+    parameter.level = this;
+    parameter.result = result;
+    return worker->CreateTask(kLevelLoadTaskType, &parameter, priority);
 }
 
 void Level::EndLoading() {
@@ -108,6 +152,7 @@ bool Level::ProcessLoadLevelGeometry(const std::string& name) {
     BuildOctree();
     cameraRuns_.assign(geometry->GetMeshCount(), {});
     BuildOccluders();
+    CreateParts();
     EndLoading();
     return true;
 }
@@ -133,6 +178,22 @@ void Level::BuildOccluders() {
         return;
     for (const LevelOccluder& quad : staticGeometry_->GetOccluders())
         occluders_.push_back(OccluderRecord{&quad, {}});
+}
+
+void Level::CreateParts() {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (!staticGeometry_ || !scene)
+        return;
+    for (const LevelPart& record : staticGeometry_->GetParts()) {
+        Entity* part = scene->CreateModel(record.name);
+        if (!part)
+            continue;
+        part->SetLocalMatrix(record.matrix);
+        std::uint32_t visits = 0;
+        part->Update(&visits, 0.0f, scene->GetFrameId());
+        parts_.push_back(part);
+        InsertNode(part);
+    }
 }
 
 void Level::InsertNode(SceneNode* node) {

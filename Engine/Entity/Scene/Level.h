@@ -8,6 +8,7 @@
 // host's thread during the frame.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,10 +19,27 @@
 #include "Entity/Scene/OccluderVolume.h"
 #include "Entity/Scene/SpatialNode.h"
 
+namespace ZelI {
+class ILevel;
+}  // namespace ZelI
+
 namespace Zel {
 
 class Camera;
+class Level;
 class OctreeNode;
+
+// The parameter record of the level-loading task (task type kLevelLoadTaskType): the file name,
+// zero-filled and zero-terminated (at most kMaxNameLength characters), the level to load into and
+// where the task writes the level's host interface (null when the load fails). The task copies
+// the record; the level and the result pointer must outlive the task.
+struct LevelLoadTaskParameter {
+    static constexpr std::size_t kMaxNameLength = 255;
+    char name[kMaxNameLength + 1] = {};
+    Level* level = nullptr;
+    ZelI::ILevel** result = nullptr;
+};
+constexpr std::int32_t kLevelLoadTaskType = 0;
 
 class Level : public Entity {
 public:
@@ -32,10 +50,20 @@ public:
     // Loads a level file (a name ending in 'l' or 'L'); with the empty-level switch on, answers
     // true and loads nothing. The entity is kept out of the pipes while the load runs.
     virtual bool Load(const std::string& name);
+    // Starts an asynchronous load: the level is kept out of the pipes and a level-loading task is
+    // queued on worker 0 with the name, this level and result (priority: the task's priority).
+    // Answers the task id; 0 when nothing was queued (the empty-level switch, no worker 0, a
+    // name longer than the task record holds, no task made), and the level is then not left
+    // hidden. Host thread.
+    virtual std::uint32_t LoadAsync(const std::string& name, ZelI::ILevel** result,
+                                    std::uint32_t priority);
     // Loads the level geometry named name (kind 3), binds each mesh's material by name into one
     // sub-entity per mesh, builds the octree and the occluder records. False, logged, when the
     // geometry does not load; the level then keeps nothing of this load.
     virtual bool ProcessLoadLevelGeometry(const std::string& name);
+    // Queues the level-loading task on worker 0; its id, or 0 (logged for a name too long).
+    virtual std::uint32_t QueueLoadTask(const std::string& name, ZelI::ILevel** result,
+                                        std::uint32_t priority);
     virtual void BuildOctree();
     // Lists the node in the octree (leaving the cell it was in). A level without an octree keeps
     // no nodes: the node only leaves its cell.
@@ -59,6 +87,14 @@ public:
     void RebuildMeshForCamera(std::uint32_t i);
     void RebuildMeshForLight(const Light* light, std::uint32_t i);
     void BuildOccluders();
+    // Makes the model of each part record of the geometry (from the model directory), places it
+    // at the record's matrix and lists it in the octree. A model that does not load is skipped
+    // (its creation reports why).
+    void CreateParts();
+    // Part i (null past the end) and the number of parts; the level destroys them when it goes
+    // back to its factory.
+    Entity* GetPart(std::uint32_t i) const { return i < parts_.size() ? parts_[i] : nullptr; }
+    std::uint32_t GetPartCount() const { return static_cast<std::uint32_t>(parts_.size()); }
     RunTable& GetLightRunTable(const Light* light);
     static void ClearRunTable(RunTable& table);
     // Hides every mesh, then refills those not culled and whose material's blending matches.
@@ -85,6 +121,8 @@ protected:
     static Geometry* LoadLevelGeometry(const std::string& name, std::uint32_t kind);
     // One sub-entity per mesh with its material bound by name; the box from the geometry.
     void BindMeshes(Geometry& geometry);
+    // Keeps the pipes from pushing the level and purges unused resources before a load.
+    void BeginLoading();
     // Lets the pipes push the level again.
     void EndLoading();
 
@@ -97,6 +135,7 @@ private:
     std::map<const Light*, RunTable> lightRuns_;
     bool occlusionEnabled_ = true;
     std::vector<OccluderRecord> occluders_;
+    std::vector<Entity*> parts_;  // registered with the scene manager; destroyed at Reset
     int cullParameter_ = -1;
     std::vector<bool> culledMeshes_;
 };

@@ -176,6 +176,30 @@ Level* SceneManager::CreateAndLoadLevel(const std::string& fileName) {
 SimpLevel* SceneManager::CreateSimpLevel() {
     return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
 }
+SimpLevel* SceneManager::CreateAndLoadSimpLevel(const std::string& fileName) {
+    SimpLevel* level = CreateSimpLevel();
+    if (!level || level->Load(fileName))
+        return level;
+    ReleaseEntity(level);
+    return nullptr;
+}
+std::uint32_t SceneManager::CreateAndLoadLevelEx(const std::string& fileName,
+                                                 ZelI::ILevel** result, std::uint32_t priority) {
+    Level* level = CreateLevel();
+    if (!level)
+        return 0;
+    const std::uint32_t id = level->LoadAsync(fileName, result, priority);
+    // Without a task no one would ever hand the level to the host.
+    if (id == 0)
+        ReleaseEntity(level);
+    return id;
+}
+bool SceneManager::ReleaseRegisteredEntity(Entity* entity) {
+    if (!entity || !EraseEntry(entities_, entityLock_, entity))
+        return false;
+    entity->ReturnToFactory();
+    return true;
+}
 // The kind selects a billboard's shape; the billboards will store it and build their pieces.
 BillBoard* SceneManager::CreateBillBoard(std::int32_t /*kind*/) {
     return CreateRegisteredEntity(&Globals::GetBillBoardFactory, nullptr);

@@ -21,6 +21,10 @@
 #include "Entity/Scene/MatrixStack.h"
 #include "Entity/Scene/RenderCorePipeline.h"
 
+namespace ZelI {
+class ILevel;
+}  // namespace ZelI
+
 namespace Zel {
 
 class BillBoard;
@@ -86,6 +90,16 @@ public:
     SimpLevel* CreateSimpLevel();
     // A new level loaded from fileName; null, with the level released, when the load fails.
     Level* CreateAndLoadLevel(const std::string& fileName);
+    // The same for a simplified level.
+    SimpLevel* CreateAndLoadSimpLevel(const std::string& fileName);
+    // A new level whose load runs as a task on worker 0 (Level::LoadAsync with result and
+    // priority); the task writes the level's host interface through result. Answers the task id;
+    // 0 when no level was made or nothing was queued, and the level is then released.
+    std::uint32_t CreateAndLoadLevelEx(const std::string& fileName, ZelI::ILevel** result,
+                                       std::uint32_t priority);
+    // Releases the entity when it is still registered (ReleaseEntity); an entity released
+    // already is left alone. Answers whether it was released.
+    bool ReleaseRegisteredEntity(Entity* entity);
     // A billboard of the kind; the billboards give the kind its meaning.
     BillBoard* CreateBillBoard(std::int32_t kind);
     BillBoard* CreateBillBoard(const std::string& name, std::int32_t kind);
