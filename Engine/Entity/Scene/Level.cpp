@@ -1,5 +1,8 @@
 #include "Entity/Scene/Level.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
@@ -13,6 +16,7 @@
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Scene/OctreeNode.h"
+#include "Entity/Scene/RenderQueue.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Render/RenderSystem.h"
@@ -23,6 +27,8 @@ namespace {
 
 constexpr std::uint32_t kStaticGeometryKind = 3;
 constexpr std::uint32_t kEmptyLevelSwitch = 47;
+constexpr std::uint32_t kDrawLevelSwitch = 9;
+constexpr std::uint32_t kUpdateSceneSwitch = 24;
 
 // The classification a cull of the whole tree starts from.
 int ClassifyTree(const BoundingVolume& viewer, const OctreeNode& tree) {
@@ -316,6 +322,123 @@ void Level::RebuildMeshesFromRuns(const RunTable& table, bool blended) {
         if (!IsMeshCulled(i) && pieceBlended == blended)
             staticGeometry_->RebuildVisibleIndices(table, i);
     }
+}
+
+void Level::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) {
+    if (IsGlobalSwitchOn(kDrawLevelSwitch))
+        Entity::AddSubEntitiesToQueue(queue, light, material);
+}
+
+void Level::AddShadowReceivers(RenderQueue* queue, Material* material) {
+    if (!queue || !(GetState() & NODE_VISIBLE))
+        return;
+    for (SubEntity* piece : GetSubEntities()) {
+        Material* own = piece->GetMaterial();
+        if (own && (own->flags & MF_FLOOR) && piece->HasIndexData())
+            queue->AddRenderable(piece, nullptr, RENDER_GROUP_LEVEL_RECEIVERS, 0, material);
+    }
+}
+
+std::uint32_t Level::GetRenderGroup(std::uint32_t kind) const {
+    switch (kind) {
+        case 0:
+            return RENDER_GROUP_LEVEL_PER_LIGHT;
+        case 2:
+            return RENDER_GROUP_LEVEL_LIT;
+        default:
+            return RENDER_GROUP_LEVEL_UNLIT;
+    }
+}
+
+void Level::UpdatePlacement() {
+    if (!(GetState() & NODE_BOUNDS_DIRTY) || !IsGlobalSwitchOn(kUpdateSceneSwitch))
+        return;
+    SetPlacementSuppressed(true);
+    if (Geometry* geometry = GetGeometry()) {
+        AABB box = geometry->GetBounds();
+        box.Transform(GetWorldMatrix());
+        SetBoundingBox(box);
+    }
+    ClearStateBits(NODE_BOUNDS_DIRTY);
+}
+
+void Level::QueueShadowReceivers(Material* material) {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (!scene)
+        return;
+    ClearRenderMarks();
+    AddShadowReceivers(scene->GetRenderQueue(), material);
+    scene->RenderShadowReceivers();
+    scene->ClearShadowReceivers();
+}
+
+RenderSystem* Level::DebugRenderSystem() {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    return scene ? scene->GetRenderSystem() : nullptr;
+}
+
+namespace {
+
+constexpr float kYellow[4] = {1, 1, 0, 1};
+
+// The quad's outline: c0-c1, c1-c3, c3-c2, c2-c0.
+void DrawOccluderOutline(RenderSystem& system, const LevelOccluder& quad) {
+    static constexpr int kLoop[5] = {0, 1, 3, 2, 0};
+    for (int k = 0; k < 4; ++k)
+        system.DrawWireFrame(quad.corners[kLoop[k]], quad.corners[kLoop[k + 1]], kYellow);
+}
+
+}  // namespace
+
+bool Level::DrawOccluderDebug(std::uint32_t i) {
+    if (!staticGeometry_ || i >= staticGeometry_->GetOccluders().size())
+        return false;
+    if (RenderSystem* system = DebugRenderSystem())
+        DrawOccluderOutline(*system, staticGeometry_->GetOccluders()[i]);
+    return true;
+}
+
+bool Level::DrawOccluderVolumeDebug(std::uint32_t i, const float* eye) {
+    if (!staticGeometry_ || !eye || i >= staticGeometry_->GetOccluders().size() ||
+        i >= occluders_.size())
+        return false;
+    RenderSystem* system = DebugRenderSystem();
+    if (!system)
+        return true;
+    static constexpr float kGreen[4] = {0, 1, 0, 1};
+    static constexpr float kWhite[4] = {1, 1, 1, 1};
+    static constexpr float kRayBeyondCorner = 300.0f;
+    static constexpr float kNormalLength = 25.0f;
+    const LevelOccluder& quad = staticGeometry_->GetOccluders()[i];
+    for (const float* corner : quad.corners) {
+        float direction[3] = {corner[0] - eye[0], corner[1] - eye[1], corner[2] - eye[2]};
+        const float length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
+                                       direction[2] * direction[2]);
+        const float scale = length > 0.0f ? kRayBeyondCorner / length : 0.0f;
+        const float end[3] = {corner[0] + direction[0] * scale, corner[1] + direction[1] * scale,
+                              corner[2] + direction[2] * scale};
+        system->DrawWireFrame(eye, end, kYellow);
+    }
+    DrawOccluderOutline(*system, quad);
+    // Each side plane runs along one edge of the loop the volume was built with.
+    const OccluderRecord& record = occluders_[i];
+    const float* loop[4];
+    OccluderVolume::EdgeLoop(quad, eye, loop);
+    for (int plane = 0; plane < 5; ++plane) {
+        float from[3];
+        if (plane == 0) {
+            std::copy(quad.centre, quad.centre + 3, from);
+        } else {
+            const float* p = loop[plane - 1];
+            const float* q = loop[plane % 4];
+            for (int k = 0; k < 3; ++k) from[k] = (eye[k] + p[k] + q[k]) / 3.0f;
+        }
+        const float to[3] = {from[0] + record.planes[plane][0] * kNormalLength,
+                             from[1] + record.planes[plane][1] * kNormalLength,
+                             from[2] + record.planes[plane][2] * kNormalLength};
+        system->DrawWireFrame(from, to, plane % 2 == 0 ? kGreen : kWhite);
+    }
+    return true;
 }
 
 void Level::RebuildMeshForCamera(std::uint32_t i) {

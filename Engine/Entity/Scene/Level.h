@@ -28,6 +28,8 @@ namespace Zel {
 class Camera;
 class Level;
 class OctreeNode;
+class RenderSystem;
+class Shadow;
 
 // The parameter record of the level-loading task (task type kLevelLoadTaskType): the file name,
 // zero-filled and zero-terminated (at most kMaxNameLength characters), the level to load into and
@@ -83,6 +85,31 @@ public:
     // Gathers the runs a light reaches (the light passed as a scene node; others are ignored).
     virtual void GatherLightRuns(SceneNode* light);
 
+    // A level is the tree nodes are inserted into, never a node of it.
+    void AddToLevel() override {}
+    // The level's pieces, only while the draw-the-level switch (9) is on.
+    void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
+    // The level casts no shadows.
+    void AddShadowCasters(RenderQueue* /*queue*/, Shadow* /*shadow*/) override {}
+    // While the level is visible, its floor pieces (material flag MF_FLOOR) with index data go to
+    // the level's receiver group (4) with material.
+    void AddShadowReceivers(RenderQueue* queue, Material* material) override;
+    // Kind 0 (per light) group 6, 1 (unlit) 8, 2 (lit) 10; any other kind 8.
+    std::uint32_t GetRenderGroup(std::uint32_t kind) const override;
+    std::uint32_t GetEntityKind() const override { return 10; }
+    // With the bounds out of date and scene updates on (switch 24): the box from the geometry's
+    // box in world space, placement suppressed. With updates off the bounds stay out of date.
+    void UpdatePlacement() override;
+
+    // Queues the floor pieces with material into the receiver groups, draws those groups and
+    // empties them (the projective shadow's receiver pass).
+    void QueueShadowReceivers(Material* material);
+    // Debug lines of occluder quad i (its outline, yellow) and of its volume seen from eye (3
+    // floats): rays from the eye through each corner, the outline, and each plane's normal.
+    // False, drawing nothing, for an index past the quads or the volumes.
+    bool DrawOccluderDebug(std::uint32_t i);
+    bool DrawOccluderVolumeDebug(std::uint32_t i, const float* eye);
+
     // Refills mesh i's index buffer from the camera's runs, or from a light's.
     void RebuildMeshForCamera(std::uint32_t i);
     void RebuildMeshForLight(const Light* light, std::uint32_t i);
@@ -125,6 +152,8 @@ protected:
     void BeginLoading();
     // Lets the pipes push the level again.
     void EndLoading();
+    // The render system debug lines go to; null without one.
+    static RenderSystem* DebugRenderSystem();
 
 private:
     void ReleaseLevelData();

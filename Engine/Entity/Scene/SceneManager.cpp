@@ -50,6 +50,7 @@ T* Acquire(Factory<T>* (Globals::*getter)()) {
 SceneManager::SceneManager() : deviceWait_(&SleepMs) {
     root_ = CreateSceneNode("Root");
     renderQueue_ = std::make_unique<RenderQueue>();
+    frameTimer_.Reset();
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager)) {
         config->SetValue(0, 1);  // use the action library
         config->SetValue(2, 1);  // strips to lists
@@ -183,8 +184,8 @@ SimpLevel* SceneManager::CreateAndLoadSimpLevel(const std::string& fileName) {
     ReleaseEntity(level);
     return nullptr;
 }
-std::uint32_t SceneManager::CreateAndLoadLevelEx(const std::string& fileName,
-                                                 ZelI::ILevel** result, std::uint32_t priority) {
+std::uint32_t SceneManager::CreateAndLoadLevelEx(const std::string& fileName, ZelI::ILevel** result,
+                                                 std::uint32_t priority) {
     Level* level = CreateLevel();
     if (!level)
         return 0;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Core/Object.h"
+#include "Core/Timer.h"
 #include "Core/locksection.h"
 #include "Entity/Scene/MatrixStack.h"
 #include "Entity/Scene/RenderCorePipeline.h"
@@ -34,6 +35,7 @@ class DeformedSkeletonModel;
 class Entity;
 template <class T>
 class Factory;
+class Frustum;
 class Globals;
 class IInsList_Impl;
 class Level;
@@ -318,6 +320,14 @@ public:
     virtual void UpdateLightVisibility(Camera* camera);
     // The three world axes as debug lines.
     virtual void DrawAxes();
+    // Updates the node tree from the root (node-update counter of the frame statistics, the
+    // update time step, the frame id).
+    void UpdateSceneGraph();
+    // Fills out (capacity entries, zeroed first) with the lights whose sphere meets the frustum,
+    // in list order, switched on or not; answers how many.
+    std::uint32_t QueryLightsInFrustum(const Frustum& frustum, Light** out, std::uint32_t capacity);
+    // Milliseconds the last RenderScene spent in its frame-rate update.
+    float GetLastFrameRateUpdateMs() const { return lastFrameRateUpdateMs_; }
 
     // ---- Render group draws and render pipes (SceneManagerPipes.cpp) ---------------------------
     // Group draws: each empties nothing, draws the group's pieces through the render system and
@@ -448,6 +458,9 @@ private:
     // Render pipes.
     std::uint8_t pipeOpen_ = 0;
     std::uint32_t renderGroupFlags_ = 0xFFFFFFFFu;  // every group drawn
+    // The scene's own frame (SceneManagerRender.cpp).
+    Timer frameTimer_;
+    float lastFrameRateUpdateMs_ = 0.0f;
     // Fake shadows draw their groups with this depth bias.
     void SetShadowBias(bool on);
     // Draws two solid groups in order, flagging each as the level's or the entities', and adds

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/GlobalConfigManager.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Geometry/IndexData.h"
 #include "Entity/Geometry/LodStripArray.h"
@@ -17,6 +18,7 @@
 #include "Entity/Geometry/StaticGeometry.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Level.h"
+#include "Entity/Scene/OccluderVolume.h"
 #include "Entity/Scene/Light.h"
 #include "Math/Sphere.h"
 #include "Entity/Scene/OctreeNode.h"
@@ -129,6 +131,102 @@ TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     }
     EXPECT_GT(shown, 0);
     EXPECT_GT(culled, 0);
+}
+
+// A wall across the grid at z = 6, with the eye in front of it: the rebuilt buffers draw the
+// triangles of the cells that the view meets and that no occluder hides wholly, and the wall hides
+// only cells that lie wholly behind it.
+TEST_F(LevelTest, AnOccluderWallHidesTheCellsWhollyBehindIt) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    StaticGeometry& geometry = *level->GetStaticGeometry();
+    LevelOccluder wall;
+    const float corners[4][3] = {{-1, -50, 6}, {-1, 50, 6}, {13, -50, 6}, {13, 50, 6}};
+    std::copy(&corners[0][0], &corners[0][0] + 12, &wall.corners[0][0]);
+    wall.centre[0] = 6, wall.centre[1] = 0, wall.centre[2] = 6;
+    wall.normal[2] = -1;  // towards the eye
+    geometry.GetOccluders() = {wall};
+    level->BuildOccluders();
+    const float eye[3] = {6, 1, -2}, target[3] = {6, 0, 12};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    level->UpdateVisibleRuns(nullptr);
+
+    OccluderRecord volume{&geometry.GetOccluders()[0], {}};
+    OccluderVolume::Build(volume, eye);
+    std::map<std::uint32_t, std::vector<Triple>> expected;
+    int hidden = 0;
+    std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+        const AABB& box = node.GetBox();
+        if (camera->Intersect(box) == INTERSECT_DISJOINT)
+            return;
+        if (OccluderVolume::ClassifyBox(volume, box.GetMin(), box.GetMax()) == 0) {
+            EXPECT_GT(box.GetMin()[2], 6.0f) << "cell " << node.GetName();
+            ++hidden;
+            return;
+        }
+        for (std::uint32_t t : static_cast<const OctreeNode&>(node).GetTriangles()) {
+            const std::int32_t m = geometry.FindMeshOfTriangle(t);
+            const std::uint32_t first = geometry.GetTriangleRange(m).firstVertex;
+            const std::uint32_t* v = &geometry.GetTriangles()[3 * t];
+            expected[m].push_back({v[0] - first, v[1] - first, v[2] - first});
+        }
+        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+    };
+    walk(*level->GetOctree());
+    EXPECT_GT(hidden, 0);
+    int hiddenInView = 0;
+    for (std::uint32_t m = 0; m < geometry.GetMeshCount(); ++m) {
+        Mesh& mesh = *geometry.GetMesh(m);
+        std::vector<Triple> want = expected[m];
+        const bool inView = camera->Intersect(mesh.GetBounds()) != INTERSECT_DISJOINT;
+        if (!inView)
+            want.clear();
+        hiddenInView += inView && want.empty();
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(Drawn(mesh), want) << "mesh " << m;
+    }
+    EXPECT_GT(hiddenInView, 0);
+
+    // With occluders off, the cells the wall hid are drawn again, however deep they lie.
+    level->SetOcclusionEnabled(false);
+    level->Cull(camera);
+    std::function<void(const SpatialNode&)> none = [&](const SpatialNode& node) {
+        EXPECT_EQ(node.GetFlags() & SPATIAL_OCCLUDED, 0u) << "cell " << node.GetName();
+        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) none(*node.GetChild(i));
+    };
+    none(*level->GetOctree());
+}
+
+TEST_F(LevelTest, MovingTheLevelRefreshesItsBoxOnlyWhileSceneUpdatesAreOn) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    const float far[3] = {100, 0, 0};
+    for (std::uint32_t updates : {0u, 1u}) {
+        SCOPED_TRACE(updates);
+        G()->GetConfigManager()->SetValue(24, updates);
+        level->SetPosition(far);
+        level->SetStateBits(NODE_BOUNDS_DIRTY);
+        const float before = level->GetBoundingBox().GetMin()[0];
+        EXPECT_EQ(before, 0.0f);
+        level->UpdatePlacement();
+        EXPECT_EQ(level->GetBoundingBox().GetMin()[0], updates ? 100.0f : before);
+        EXPECT_EQ((level->GetState() & NODE_BOUNDS_DIRTY) != 0, updates == 0);
+    }
+}
+
+TEST_F(LevelTest, DebugDrawsOfAnOccluderPastTheEndDrawNothing) {
+    Level* level = Scene().CreateLevel();
+    const float eye[3] = {0, 5, -5};
+    EXPECT_FALSE(level->DrawOccluderDebug(0));  // nothing loaded
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    Scene().SetRenderSystem(&renderSystem_);
+    const std::uint32_t count = level->GetOccluderCount();
+    ASSERT_GT(count, 0u);
+    for (std::uint32_t i : {0u, count - 1, count, count + 7, 0xFFFFFFFFu}) {
+        EXPECT_EQ(level->DrawOccluderDebug(i), i < count) << i;
+        EXPECT_EQ(level->DrawOccluderVolumeDebug(i, eye), i < count) << i;
+    }
 }
 
 TEST_F(LevelTest, ALightGathersTheVisibleCellsItsSphereReaches) {
