@@ -154,8 +154,9 @@ TEST_F(SceneRenderTest, TheLightQueryTakesLightsMeetingTheViewUpToTheCapacity) {
         ASSERT_EQ(n, c.found.size()) << "capacity " << c.capacity;
         for (std::uint32_t i = 0; i < c.capacity; ++i)
             EXPECT_EQ(out[i], i < n ? c.found[i] : nullptr) << "entry " << i;
-        if (c.capacity < 8)
+        if (c.capacity < 8) {
             EXPECT_EQ(out[c.capacity], lights[2]);  // nothing written past the capacity
+        }
     }
 }
 
