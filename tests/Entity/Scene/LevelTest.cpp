@@ -51,6 +51,54 @@ protected:
         std::sort(out.begin(), out.end());
         return out;
     }
+
+    using TrianglesPerMesh = std::map<std::uint32_t, std::vector<Triple>>;
+    // Direct: the triangles, local to their meshes, of the cells take answers true for, over the
+    // cells enter answers true for (a cell it refuses is left with its subtree).
+    static TrianglesPerMesh TrianglesOf(Level& level,
+                                        const std::function<bool(const SpatialNode&)>& enter,
+                                        const std::function<bool(const SpatialNode&)>& take) {
+        StaticGeometry& geometry = *level.GetStaticGeometry();
+        TrianglesPerMesh out;
+        std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+            if (!enter(node))
+                return;
+            if (take(node))
+                for (std::uint32_t t : static_cast<const OctreeNode&>(node).GetTriangles()) {
+                    const std::int32_t m = geometry.FindMeshOfTriangle(t);
+                    const std::uint32_t first = geometry.GetTriangleRange(m).firstVertex;
+                    const std::uint32_t* v = &geometry.GetTriangles()[3 * t];
+                    out[m].push_back({v[0] - first, v[1] - first, v[2] - first});
+                }
+            for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+        };
+        walk(*level.GetOctree());
+        return out;
+    }
+
+    struct DrawnMeshes {
+        int shown = 0;        // meshes drawing something
+        int culled = 0;       // meshes outside the view
+        int emptyInView = 0;  // meshes in the view drawing nothing
+    };
+    // Every mesh draws exactly its expected triangles, none when its box is outside the view.
+    static DrawnMeshes ExpectDrawn(Level& level, Camera& camera, TrianglesPerMesh expected) {
+        StaticGeometry& geometry = *level.GetStaticGeometry();
+        DrawnMeshes counts;
+        for (std::uint32_t m = 0; m < geometry.GetMeshCount(); ++m) {
+            Mesh& mesh = *geometry.GetMesh(m);
+            std::vector<Triple> want = expected[m];
+            const bool inView = camera.Intersect(mesh.GetBounds()) != INTERSECT_DISJOINT;
+            if (!inView)
+                want.clear();
+            std::sort(want.begin(), want.end());
+            EXPECT_EQ(Drawn(mesh), want) << "mesh " << m;
+            counts.shown += !want.empty();
+            counts.culled += !inView;
+            counts.emptyInView += inView && want.empty();
+        }
+        return counts;
+    }
 };
 
 TEST_F(LevelTest, LoadingMakesAPiecePerMeshAnOctreeAndOccluders) {
@@ -96,41 +144,20 @@ TEST_F(LevelTest, LoadAcceptsLevelFilesAndNeverLeavesTheLevelHidden) {
 TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     Level* level = Scene().CreateLevel();
     ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
-    StaticGeometry& geometry = *level->GetStaticGeometry();
     level->SetOcclusionEnabled(false);
     const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
     Camera* camera = LookingAt(eye, target);
     level->Cull(camera);
     level->UpdateVisibleRuns(nullptr);
 
-    // Direct: every cell whose box the view meets gives its triangles, per mesh.
-    std::map<std::uint32_t, std::vector<Triple>> expected;
-    std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
-        if (camera->Intersect(node.GetBox()) == INTERSECT_DISJOINT)
-            return;
-        for (std::uint32_t t : static_cast<const OctreeNode&>(node).GetTriangles()) {
-            const std::int32_t m = geometry.FindMeshOfTriangle(t);
-            const std::uint32_t first = geometry.GetTriangleRange(m).firstVertex;
-            const std::uint32_t* v = &geometry.GetTriangles()[3 * t];
-            expected[m].push_back({v[0] - first, v[1] - first, v[2] - first});
-        }
-        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+    // Direct: every cell whose box the view meets gives its triangles.
+    const auto inView = [&](const SpatialNode& node) {
+        return camera->Intersect(node.GetBox()) != INTERSECT_DISJOINT;
     };
-    walk(*level->GetOctree());
-    int shown = 0, culled = 0;
-    for (std::uint32_t m = 0; m < geometry.GetMeshCount(); ++m) {
-        Mesh& mesh = *geometry.GetMesh(m);
-        std::vector<Triple> want = expected[m];
-        if (camera->Intersect(mesh.GetBounds()) == INTERSECT_DISJOINT) {
-            want.clear();
-            ++culled;
-        }
-        std::sort(want.begin(), want.end());
-        EXPECT_EQ(Drawn(mesh), want) << "mesh " << m;
-        shown += !want.empty();
-    }
-    EXPECT_GT(shown, 0);
-    EXPECT_GT(culled, 0);
+    const DrawnMeshes drawn =
+        ExpectDrawn(*level, *camera, TrianglesOf(*level, inView, [](auto&) { return true; }));
+    EXPECT_GT(drawn.shown, 0);
+    EXPECT_GT(drawn.culled, 0);
 }
 
 // A wall across the grid at z = 6, with the eye in front of it: the rebuilt buffers draw the
@@ -154,39 +181,21 @@ TEST_F(LevelTest, AnOccluderWallHidesTheCellsWhollyBehindIt) {
 
     OccluderRecord volume{&geometry.GetOccluders()[0], {}};
     OccluderVolume::Build(volume, eye);
-    std::map<std::uint32_t, std::vector<Triple>> expected;
     int hidden = 0;
-    std::function<void(const SpatialNode&)> walk = [&](const SpatialNode& node) {
+    const auto seenAndNotHidden = [&](const SpatialNode& node) {
         const AABB& box = node.GetBox();
         if (camera->Intersect(box) == INTERSECT_DISJOINT)
-            return;
-        if (OccluderVolume::ClassifyBox(volume, box.GetMin(), box.GetMax()) == 0) {
-            EXPECT_GT(box.GetMin()[2], 6.0f) << "cell " << node.GetName();
-            ++hidden;
-            return;
-        }
-        for (std::uint32_t t : static_cast<const OctreeNode&>(node).GetTriangles()) {
-            const std::int32_t m = geometry.FindMeshOfTriangle(t);
-            const std::uint32_t first = geometry.GetTriangleRange(m).firstVertex;
-            const std::uint32_t* v = &geometry.GetTriangles()[3 * t];
-            expected[m].push_back({v[0] - first, v[1] - first, v[2] - first});
-        }
-        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) walk(*node.GetChild(i));
+            return false;
+        if (OccluderVolume::ClassifyBox(volume, box.GetMin(), box.GetMax()) != 0)
+            return true;
+        EXPECT_GT(box.GetMin()[2], 6.0f) << "cell " << node.GetName();
+        ++hidden;
+        return false;
     };
-    walk(*level->GetOctree());
+    const DrawnMeshes drawn = ExpectDrawn(
+        *level, *camera, TrianglesOf(*level, seenAndNotHidden, [](auto&) { return true; }));
     EXPECT_GT(hidden, 0);
-    int hiddenInView = 0;
-    for (std::uint32_t m = 0; m < geometry.GetMeshCount(); ++m) {
-        Mesh& mesh = *geometry.GetMesh(m);
-        std::vector<Triple> want = expected[m];
-        const bool inView = camera->Intersect(mesh.GetBounds()) != INTERSECT_DISJOINT;
-        if (!inView)
-            want.clear();
-        hiddenInView += inView && want.empty();
-        std::sort(want.begin(), want.end());
-        EXPECT_EQ(Drawn(mesh), want) << "mesh " << m;
-    }
-    EXPECT_GT(hiddenInView, 0);
+    EXPECT_GT(drawn.emptyInView, 0);
 
     // With occluders off, the cells the wall hid are drawn again, however deep they lie.
     level->SetOcclusionEnabled(false);
@@ -266,6 +275,20 @@ TEST_F(LevelTest, ALightGathersTheVisibleCellsItsSphereReaches) {
     EXPECT_LT(lit, runCount(level->GetCameraRuns()));
     // A light without position reaches every visible cell, whatever its sphere.
     EXPECT_EQ(runCount(level->GetLightRunTable(sun)), runCount(level->GetCameraRuns()));
+
+    // The light's rebuilt buffers draw the triangles of those cells, minus meshes out of view.
+    level->UpdateVisibleRuns(point);
+    const Sphere sphere(nearby, 2);
+    const DrawnMeshes drawn =
+        ExpectDrawn(*level, *camera,
+                    TrianglesOf(
+                        *level, [](const SpatialNode& node) { return node.IsVisible(); },
+                        [&](const SpatialNode& node) {
+                            return (node.GetFlags() & SPATIAL_HAS_CONTENT) &&
+                                   sphere.Intersect(node.GetContentBox()) != INTERSECT_DISJOINT;
+                        }));
+    EXPECT_GT(drawn.shown, 0);
+    EXPECT_GT(drawn.emptyInView, 0);
 }
 
 TEST_F(LevelTest, TheSimplifiedLevelZeroesOnlyMeshesOutsideTheView) {
