@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Core/GlobalConfigManager.h"
+#include "Core/Factory.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Core/threadio.h"
@@ -28,6 +29,7 @@ namespace {
 constexpr std::uint32_t kStaticGeometryKind = 3;
 constexpr std::uint32_t kEmptyLevelSwitch = 47;
 constexpr std::uint32_t kDrawLevelSwitch = 9;
+constexpr std::uint32_t kNoSceneMaterialsSwitch = 57;
 constexpr std::uint32_t kUpdateSceneSwitch = 24;
 
 // The classification a cull of the whole tree starts from.
@@ -131,14 +133,35 @@ Geometry* Level::LoadLevelGeometry(const std::string& name, std::uint32_t kind) 
     return nullptr;
 }
 
-void Level::BindMeshes(Geometry& geometry) {
+void Level::BindMeshes(Geometry& geometry, bool defaultMaterialSwitch) {
     std::vector<Material*> collected;
     ResolveMaterials(&collected, true);
-    std::vector<Mesh*> meshes;
-    for (std::uint32_t i = 0; i < geometry.GetMeshCount(); ++i)
-        meshes.push_back(geometry.GetMesh(i));
-    AddSubEntities(meshes);
-    if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
+    Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
+    const bool defaultOnly = defaultMaterialSwitch && IsGlobalSwitchOn(kNoSceneMaterialsSwitch);
+    for (std::uint32_t i = 0; factory && i < geometry.GetMeshCount(); ++i) {
+        Mesh* mesh = geometry.GetMesh(i);
+        SubEntity* piece = mesh ? factory->Acquire() : nullptr;
+        if (!piece)
+            continue;
+        piece->SetOwner(this);
+        piece->SetMesh(mesh);
+        Material* found = nullptr;
+        if (materials && !defaultOnly) {
+            found = materials->FindMaterial(mesh->GetMaterialName(), true);
+            if (!found)
+                LogTyped(LOG_ENGINE_INIT, "ProcessLoadLevelGeometry;Can't find Material : %s",
+                         mesh->GetMaterialName().c_str());
+        }
+        piece->SetMaterial(found       ? found
+                           : materials ? materials->GetDefaultMaterial(false)
+                                       : nullptr);
+        // FindMaterial's reference was the lookup's: the piece now holds its own.
+        if (found)
+            found->DecRef();
+        AppendSubEntity(piece);
+    }
+    if (materials)
         materials->UnLoadMaterials(collected);
     AABB box = geometry.GetBounds();
     box.Transform(GetWorldMatrix());
@@ -153,7 +176,7 @@ bool Level::ProcessLoadLevelGeometry(const std::string& name) {
         EndLoading();
         return false;
     }
-    BindMeshes(*geometry);
+    BindMeshes(*geometry, true);
     culledMeshes_.assign(geometry->GetMeshCount(), false);
     BuildOctree();
     cameraRuns_.assign(geometry->GetMeshCount(), {});

@@ -146,8 +146,10 @@ public:
 protected:
     // The geometry of the kind named name, loaded; null, logged, when it does not load.
     static Geometry* LoadLevelGeometry(const std::string& name, std::uint32_t kind);
-    // One sub-entity per mesh with its material bound by name; the box from the geometry.
-    void BindMeshes(Geometry& geometry);
+    // One sub-entity per mesh with its material bound by name (the default material, logged,
+    // for a name no library holds; for every mesh while the no-scene-materials switch 57 is on,
+    // when defaultMaterialSwitch is set); the box from the geometry.
+    void BindMeshes(Geometry& geometry, bool defaultMaterialSwitch);
     // Keeps the pipes from pushing the level and purges unused resources before a load.
     void BeginLoading();
     // Lets the pipes push the level again.

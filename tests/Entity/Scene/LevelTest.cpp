@@ -16,7 +16,9 @@
 #include "Entity/Geometry/LodStripArray.h"
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/StaticGeometry.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/Camera.h"
+#include "Entity/Scene/SubEntity.h"
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/OccluderVolume.h"
 #include "Entity/Scene/Light.h"
@@ -27,6 +29,7 @@
 #include "Render/HardwareIndexBuffer.h"
 #include "Render/RenderSystem.h"
 #include "modelgen/Recipes.h"
+#include "support/LogCapture.h"
 #include "tests/Entity/Scene/LevelFixture.h"
 
 namespace {
@@ -139,6 +142,33 @@ TEST_F(LevelTest, LoadAcceptsLevelFilesAndNeverLeavesTheLevelHidden) {
     }
     EXPECT_NE(Scene().CreateAndLoadLevel("lv/grid.xml"), nullptr);
     EXPECT_EQ(Scene().CreateAndLoadLevel("lv/none.xml"), nullptr);
+}
+
+// The grid's materials are in no library: every piece falls back on the default material, with a
+// log line per mesh unless the level skips the lookup (switch 57, which a simplified level
+// ignores).
+TEST_F(LevelTest, PiecesWithoutTheirMaterialFallBackOnTheDefaultOne) {
+    const struct {
+        bool simplified;
+        std::uint32_t noSceneMaterials;
+        bool logged;
+    } cases[] = {{false, 0, true}, {false, 1, false}, {true, 1, true}};
+    // This fixture makes no built-in materials: the default one is null here.
+    Material* fallback = G()->GetMaterialManager()->GetDefaultMaterial(false);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.simplified ? "simplified" : "level");
+        G()->GetConfigManager()->SetValue(57, c.noSceneMaterials);
+        ZelTest::LogCapture log;
+        Level* level = c.simplified ? Scene().CreateSimpLevel() : Scene().CreateLevel();
+        ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+        const std::size_t pieces = level->GetSubEntities().size();
+        EXPECT_EQ(pieces, level->GetGeometry()->GetMeshCount());
+        EXPECT_EQ(log.CountKind(13, "ProcessLoadLevelGeometry;Can't find Material : grid_mat"),
+                  c.logged ? int(pieces) : 0);
+        for (SubEntity* piece : level->GetSubEntities()) EXPECT_EQ(piece->GetMaterial(), fallback);
+        Scene().ReleaseEntity(level);
+    }
+    G()->GetConfigManager()->SetValue(57, 0);
 }
 
 TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
