@@ -329,6 +329,7 @@ TEST_F(LevelTest, TheSimplifiedLevelZeroesOnlyMeshesOutsideTheView) {
     ASSERT_NE(geometry, nullptr);
     EXPECT_EQ(geometry->GetKind(), 19u);
     EXPECT_EQ(level->GetSubEntities().size(), geometry->GetMeshCount());
+    EXPECT_EQ(level->GetEntityKind(), 14u);
 
     const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
     Camera* camera = LookingAt(eye, target);
