@@ -167,22 +167,24 @@ Actor* SceneManager::CreateActor() {
 Level* SceneManager::CreateLevel() {
     return CreateRegisteredEntity(&Globals::GetLevelFactory, nullptr);
 }
-Level* SceneManager::CreateAndLoadLevel(const std::string& fileName) {
-    Level* level = CreateLevel();
+namespace {
+// The level loaded from fileName; null, the level released, when it does not load.
+template <class Kind>
+Kind* LoadLevelOrRelease(SceneManager& scene, Kind* level, const std::string& fileName) {
     if (!level || level->Load(fileName))
         return level;
-    ReleaseEntity(level);
+    scene.ReleaseEntity(level);
     return nullptr;
+}
+}  // namespace
+Level* SceneManager::CreateAndLoadLevel(const std::string& fileName) {
+    return LoadLevelOrRelease(*this, CreateLevel(), fileName);
 }
 SimpLevel* SceneManager::CreateSimpLevel() {
     return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
 }
 SimpLevel* SceneManager::CreateAndLoadSimpLevel(const std::string& fileName) {
-    SimpLevel* level = CreateSimpLevel();
-    if (!level || level->Load(fileName))
-        return level;
-    ReleaseEntity(level);
-    return nullptr;
+    return LoadLevelOrRelease(*this, CreateSimpLevel(), fileName);
 }
 std::uint32_t SceneManager::CreateAndLoadLevelEx(const std::string& fileName, ZelI::ILevel** result,
                                                  std::uint32_t priority) {
