@@ -265,7 +265,8 @@ void SpatialNode::CullByOccluder(const OccluderRecord& record) {
     if (!(flags_ & SPATIAL_VISIBLE) || (flags_ & SPATIAL_OCCLUDED))
         return;
     const AABB& box = GetBox();
-    if (OccluderVolume::ClassifyBox(record, box.GetMin(), box.GetMax()) == 0) {
+    const int side = OccluderVolume::ClassifyBox(record, box.GetMin(), box.GetMax());
+    if (side == 0) {
         SetOccluded(true);
         return;
     }
@@ -284,6 +285,10 @@ void SpatialNode::CullByOccluder(const OccluderRecord& record) {
             }
         }
     }
+    // A cell wholly outside one plane of the volume holds only cells and nodes that are outside
+    // it too (their boxes lie in the cell's), so none of them can be hidden by this occluder.
+    if (side == 1)
+        return;
     for (const auto& child : children_) child->CullByOccluder(record);
 }
 
