@@ -17,6 +17,8 @@
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/StaticGeometry.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/Material.h"
+#include "Entity/Material/Pass.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Entity/Scene/Level.h"
@@ -188,6 +190,44 @@ TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
         ExpectDrawn(*level, *camera, TrianglesOf(*level, inView, [](auto&) { return true; }));
     EXPECT_GT(drawn.shown, 0);
     EXPECT_GT(drawn.culled, 0);
+}
+
+// Blended meshes are left to the transparent group draw, which rebuilds each one on its own.
+TEST_F(LevelTest, TheCameraRebuildLeavesBlendedMeshesToTheTransparentDraw) {
+    Material blended(nullptr, "glass", "Material", 0);
+    blended.CreatePass(0)->renderState.flags |= RSF_ALPHA_BLEND;
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    level->SetOcclusionEnabled(false);
+    const std::vector<SubEntity*>& pieces = level->GetSubEntities();
+    for (std::size_t m = 0; m < pieces.size(); m += 2) pieces[m]->SetMaterial(&blended);
+    const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
+    Camera* camera = LookingAt(eye, target);
+    level->Cull(camera);
+    level->UpdateVisibleRuns(nullptr);
+
+    const auto inView = [&](const SpatialNode& node) {
+        return camera->Intersect(node.GetBox()) != INTERSECT_DISJOINT;
+    };
+    const TrianglesPerMesh all = TrianglesOf(*level, inView, [](auto&) { return true; });
+    TrianglesPerMesh opaque = all;
+    for (std::uint32_t m = 0; m < pieces.size(); m += 2) opaque.erase(m);
+    EXPECT_GT(ExpectDrawn(*level, *camera, opaque).shown, 0);
+
+    // The transparent draw's rebuild of one blended mesh in view draws its visible triangles.
+    std::uint32_t rebuilt = 0;
+    StaticGeometry& geometry = *level->GetStaticGeometry();
+    for (std::uint32_t m = 0; m < pieces.size() && rebuilt == 0; m += 2) {
+        if (all.count(m) == 0 || level->IsMeshCulled(m))
+            continue;
+        level->RebuildMeshForCamera(m);
+        std::vector<Triple> want = all.at(m);
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(Drawn(*geometry.GetMesh(m)), want) << "mesh " << m;
+        ++rebuilt;
+    }
+    EXPECT_EQ(rebuilt, 1u);
+    Scene().ReleaseEntity(level);  // its pieces hold the local material
 }
 
 // A wall across the grid at z = 6, with the eye in front of it: the rebuilt buffers draw the
