@@ -100,6 +100,13 @@ TEST_F(LevelLoadTest, AnAsynchronousLoadQueuesTheLevelLoadingTaskWithItsRecord) 
         }
         Scene().ReleaseEntity(level);
     }
+    // The empty-level switch makes a direct load succeed with nothing loaded.
+    G()->GetConfigManager()->SetValue(47, 1);
+    Level* empty = Scene().CreateAndLoadLevel("ll/grid.xml");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->GetStaticGeometry(), nullptr);
+    EXPECT_EQ(empty->GetOctree(), nullptr);
+    EXPECT_EQ(empty->GetAnimationFlags() & ENTITY_NEVER_PUSHED, 0u);
     G()->GetConfigManager()->SetValue(47, 0);
 }
 
