@@ -228,14 +228,23 @@ void Level::CreateParts() {
 void Level::InsertNode(SceneNode* node) {
     if (!node)
         return;
-    if (SpatialNode* cell = node->GetSpatialCell()) {
-        cell->Remove(node);
-        node->SetSpatialCell(nullptr);
-    }
+    DetachNode(node);
     if (!octree_)
         return;
     SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
     octree_->Insert(node, false, true, scene ? scene->NextSpatialStamp() : 0);
+}
+
+void Level::DetachNode(SceneNode* node) {
+    if (SpatialNode* cell = node ? node->GetSpatialCell() : nullptr) {
+        cell->Remove(node);
+        node->SetSpatialCell(nullptr);
+    }
+}
+
+void Level::PlaceNode(SceneNode* node) {
+    if (SpatialNode* cell = node ? node->GetSpatialCell() : nullptr)
+        cell->Place(node);
 }
 
 void Level::Cull(Camera* camera) {

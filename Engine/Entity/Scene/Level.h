@@ -70,6 +70,10 @@ public:
     // Lists the node in the octree (leaving the cell it was in). A level without an octree keeps
     // no nodes: the node only leaves its cell.
     virtual void InsertNode(SceneNode* node);
+    // The host's node operations on the level: the node leaves its cell (its link cleared), or
+    // is placed again from its cell after its bounds changed. Nothing for a node without a cell.
+    static void DetachNode(SceneNode* node);
+    static void PlaceNode(SceneNode* node);
     // Chooses the index runs for a viewer and rebuilds the meshes' index buffers from them: null
     // or a camera for the camera's runs, a light for that light's.
     virtual void UpdateVisibleRuns(SceneNode* viewer);

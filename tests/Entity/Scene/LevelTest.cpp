@@ -173,6 +173,30 @@ TEST_F(LevelTest, PiecesWithoutTheirMaterialFallBackOnTheDefaultOne) {
     G()->GetConfigManager()->SetValue(57, 0);
 }
 
+TEST_F(LevelTest, NodesAreListedPlacedAgainAndDetachedThroughTheLevel) {
+    Level* level = Scene().CreateLevel();
+    ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
+    SpatialNode* root = level->GetOctree();
+    SceneNode* node = Scene().CreateSceneNode();
+    const float nearMin[3] = {0.1f, 0.1f, 0.1f}, nearMax[3] = {0.2f, 0.2f, 0.2f};
+    node->SetBoundingBox(AABB(nearMin, nearMax));
+    level->InsertNode(node);
+    ASSERT_NE(node->GetSpatialCell(), nullptr);
+    EXPECT_NE(node->GetSpatialCell(), root);
+
+    const float farMin[3] = {500, 500, 500}, farMax[3] = {501, 501, 501};
+    node->SetBoundingBox(AABB(farMin, farMax));
+    Level::PlaceNode(node);
+    EXPECT_EQ(node->GetSpatialCell(), root);
+
+    Level::DetachNode(node);
+    EXPECT_EQ(node->GetSpatialCell(), nullptr);
+    EXPECT_FALSE(root->HasEntities());
+    Level::DetachNode(node);  // no cell: nothing
+    Level::PlaceNode(node);
+    EXPECT_EQ(node->GetSpatialCell(), nullptr);
+}
+
 TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     Level* level = Scene().CreateLevel();
     ASSERT_TRUE(level->ProcessLoadLevelGeometry("lv/grid.xml"));
