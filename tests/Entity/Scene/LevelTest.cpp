@@ -81,6 +81,16 @@ protected:
         return out;
     }
 
+    // Direct: the triangles of every cell whose box the view meets.
+    static TrianglesPerMesh TrianglesInView(Level& level, Camera& camera) {
+        return TrianglesOf(
+            level,
+            [&](const SpatialNode& node) {
+                return camera.Intersect(node.GetBox()) != INTERSECT_DISJOINT;
+            },
+            [](const SpatialNode&) { return true; });
+    }
+
     struct DrawnMeshes {
         int shown = 0;        // meshes drawing something
         int culled = 0;       // meshes outside the view
@@ -206,12 +216,7 @@ TEST_F(LevelTest, TheCameraDrawsTheTrianglesOfTheCellsItSees) {
     level->Cull(camera);
     level->UpdateVisibleRuns(nullptr);
 
-    // Direct: every cell whose box the view meets gives its triangles.
-    const auto inView = [&](const SpatialNode& node) {
-        return camera->Intersect(node.GetBox()) != INTERSECT_DISJOINT;
-    };
-    const DrawnMeshes drawn =
-        ExpectDrawn(*level, *camera, TrianglesOf(*level, inView, [](auto&) { return true; }));
+    const DrawnMeshes drawn = ExpectDrawn(*level, *camera, TrianglesInView(*level, *camera));
     EXPECT_GT(drawn.shown, 0);
     EXPECT_GT(drawn.culled, 0);
 }
@@ -230,10 +235,7 @@ TEST_F(LevelTest, TheCameraRebuildLeavesBlendedMeshesToTheTransparentDraw) {
     level->Cull(camera);
     level->UpdateVisibleRuns(nullptr);
 
-    const auto inView = [&](const SpatialNode& node) {
-        return camera->Intersect(node.GetBox()) != INTERSECT_DISJOINT;
-    };
-    const TrianglesPerMesh all = TrianglesOf(*level, inView, [](auto&) { return true; });
+    const TrianglesPerMesh all = TrianglesInView(*level, *camera);
     TrianglesPerMesh opaque = all;
     for (std::uint32_t m = 0; m < pieces.size(); m += 2) opaque.erase(m);
     EXPECT_GT(ExpectDrawn(*level, *camera, opaque).shown, 0);
