@@ -37,6 +37,7 @@
 #include "Core/IZelStream.h"
 #include "Core/StreamFactory.h"
 #include "bench/AnchorRatio.h"
+#include "bench/SoftwareEngine.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/IOMeshBin.h"
 #include "Entity/Geometry/IndexData.h"
@@ -222,44 +223,6 @@ void AgainstPlainRead(benchmark::State& state, const BenchFile& file, Memory mem
                             std::int64_t(file.written.bytes.size()));
 }
 
-// Globals with a software device behind its buffer manager, asking for 32-bit index buffers,
-// in a temporary working directory (the engine writes its log there).
-class Engine {
-public:
-    Engine() {
-        dir_ = std::filesystem::temp_directory_path() / "zel_bench_modelfiles";
-        std::filesystem::create_directories(dir_);
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
-        D3D9Module::Install();
-        Zel::Globals* g = Zel::Globals::GetSingleton();
-        window_ = Win32Window::Create(64, 48);
-        Zel::DisplaySettings settings;
-        settings.window = window_;
-        settings.width = 64;
-        settings.height = 48;
-        if (!device_.Init(settings))
-            std::fprintf(stderr, "the software device did not start\n");
-        g->GetHardwareBufferManager()->SetRenderDevice(&device_);
-        g->GetSceneManager()->SetDX7Mode(false);
-        g->GetDeviceCaps()->featureFlags |= Zel::DEVICE_INDEX_32;
-    }
-    ~Engine() {
-        Zel::Globals::DeleteSingleton();
-        DestroyWindow(window_);
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
-
-private:
-    std::filesystem::path dir_, previous_;
-    HWND window_ = nullptr;
-    Zel::RenderDeviceD3D9 device_;
-};
-
 std::uint32_t ElementSize(std::uint32_t type) {
     return ZelModelGen::ElementTypeSize(type);
 }
@@ -289,7 +252,7 @@ void ChunkRead(benchmark::State& state, Memory memory) {
 
 void GeometryLoad(benchmark::State& state, Memory memory) {
     const BenchFile& file = GeometryFile();
-    Engine engine;
+    ZelBench::SoftwareEngine engine("zel_bench_modelfiles");
     const auto load = [&]() -> std::unique_ptr<Zel::Geometry> {
         auto geometry = std::make_unique<Zel::Geometry>(nullptr, "bench", "Geometry", 0);
         geometry->Load(file.path);

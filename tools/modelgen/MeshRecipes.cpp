@@ -13,9 +13,9 @@ struct Side {
 };
 
 const Side kSides[6] = {
-    {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},  {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-    {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}},  {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
-    {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},
+    {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+    {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+    {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}, {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},
 };
 
 const Vec4 kSideColours[6] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1},
@@ -33,7 +33,8 @@ void Quad(std::vector<std::uint32_t>& out, std::uint32_t v00, std::uint32_t v10,
 }  // namespace
 
 MeshDesc MakeCubeMesh(std::uint32_t s, Vec3 centre, float half, const std::string& material) {
-    if (s == 0) s = 1;
+    if (s == 0)
+        s = 1;
     MeshDesc mesh;
     mesh.material = material;
     std::vector<std::uint32_t> coarse;
@@ -81,8 +82,8 @@ GeometryDesc CubeGeometry(const RecipeOptions& options) {
     std::uint32_t n = options.meshCount == 0 ? 1 : options.meshCount;
     for (std::uint32_t i = 0; i < n; ++i) {
         bool wide = options.wide && i + 1 == n;
-        std::uint32_t s = wide ? std::max(options.subdivisions, WideCubeSubdivisions())
-                               : options.subdivisions;
+        std::uint32_t s =
+            wide ? std::max(options.subdivisions, WideCubeSubdivisions()) : options.subdivisions;
         Vec3 centre{3.0f * float(i), 0, 0};
         MeshDesc mesh = MakeCubeMesh(s, centre, 1, "cube_mat" + std::to_string(i));
         mesh.name = "Cube" + std::to_string(i);
@@ -101,7 +102,8 @@ AseSceneDesc CubeAseScene(const GeometryDesc& cube) {
     scene.scene = AseSceneInfo{"cube.max", 0, 100, 30, 160};
     for (std::size_t i = 0; i < cube.parts.size(); ++i) {
         const MeshDesc& mesh = MainMeshOf(cube.parts[i]);
-        if (mesh.VertexCount() > 65536) continue;
+        if (mesh.VertexCount() > 65536)
+            continue;
         AseMaterialDesc material;
         material.name = mesh.material;
         AseMapDesc map;
@@ -181,21 +183,31 @@ LevelMeshDesc LevelGrid(const RecipeOptions& options) {
     level.sceneName = "grid";
     level.skipBlocks = 1;
     std::uint32_t tiles = options.tiles == 0 ? 1 : options.tiles;
+    // Each tile is one mesh of cells x cells squares.
+    const std::uint32_t cells = options.subdivisions == 0 ? 1 : options.subdivisions;
+    const float step = 1.0f / float(cells);
     for (std::uint32_t ty = 0; ty < tiles; ++ty)
         for (std::uint32_t tx = 0; tx < tiles; ++tx) {
             MeshDesc tile;
             tile.material = "grid_mat" + std::to_string((tx + ty) % 2);
-            for (std::uint32_t v = 0; v < 4; ++v) {
-                float x = float(tx + v % 2), z = float(ty + v / 2);
-                tile.positions.push_back({x, 0, z});
-                tile.normals.push_back({0, 1, 0});
-                tile.uv0.push_back({float(v % 2), v / 2 ? 0.25f : 0.75f});
-                tile.uv1.push_back({float(v % 2) * 0.5f, float(v / 2) * 0.5f});
-                tile.colours.push_back({v == 0 ? 1.0f : 0.0f, v == 1 ? 1.0f : 0.0f,
-                                        v == 2 ? 1.0f : 0.0f, 1});
-            }
-            Quad(tile.indices, 0, 1, 2, 3);
-            tile.faceVectors = {{0, 1, 0}, {0, 1, 0}};
+            for (std::uint32_t j = 0; j <= cells; ++j)
+                for (std::uint32_t i = 0; i <= cells; ++i) {
+                    const float u = float(i) * step, w = float(j) * step;
+                    tile.positions.push_back({float(tx) + u, 0, float(ty) + w});
+                    tile.normals.push_back({0, 1, 0});
+                    tile.uv0.push_back({u, 0.75f - 0.5f * w});
+                    tile.uv1.push_back({u * 0.5f, w * 0.5f});
+                    tile.colours.push_back({i == 0 && j == 0 ? 1.0f : 0.0f,
+                                            i == cells && j == 0 ? 1.0f : 0.0f,
+                                            i == 0 && j == cells ? 1.0f : 0.0f, 1});
+                }
+            for (std::uint32_t j = 0; j < cells; ++j)
+                for (std::uint32_t i = 0; i < cells; ++i) {
+                    const std::uint32_t v00 = j * (cells + 1) + i;
+                    Quad(tile.indices, v00, v00 + 1, v00 + cells + 1, v00 + cells + 2);
+                    tile.faceVectors.push_back({0, 1, 0});
+                    tile.faceVectors.push_back({0, 1, 0});
+                }
             level.meshes.push_back(tile);
         }
     float edge = float(tiles);

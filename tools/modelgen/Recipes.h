@@ -5,8 +5,9 @@
 //            strips per mesh. The ASE holds the meshes whose indices fit 16 bits.
 //   strip    "strip.dm3", "strip.ase", "strip.dml": a ribbon drawn as a triangle strip, and ASE
 //            strip sets with LEVELOFDETAIL and SUBMAT_STRIPS_LOD blocks.
-//   level    "grid.mesh", "grid.xml": a grid of tiles with colours, normals, two texture sets,
-//            face vectors, points and occluders of both windings.
+//   level    "grid.mesh", "grid.xml": a grid of tiles (one mesh each, of subdivisions x
+//            subdivisions squares) with colours, normals, two texture sets, face vectors, points
+//            and occluders of both windings.
 //   skinned  "skinned.ch3", "skinned_walk.at6", "skinned.chr", "skinned_skeleton.ase",
 //            "skinned_skin.ase", "skinned_walk.ase": a skin on a three-bone skeleton with a
 //            one-second action.
@@ -37,6 +38,7 @@ namespace ZelModelGen {
 struct RecipeOptions {
     std::uint32_t meshCount = 2;     // cube meshes
     std::uint32_t subdivisions = 1;  // cells along a cube edge (the wide mesh uses at least 104)
+                                     // and along a level tile's side
     bool wide = true;                // the last cube mesh needs 32-bit indices
     std::uint32_t tiles = 2;         // level tiles along a side
     TextOptions text;                // line ends of the text files

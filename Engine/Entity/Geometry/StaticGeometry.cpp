@@ -60,6 +60,7 @@ void StaticGeometry::UnloadImpl() {
     // A reload gathers them again.
     ranges_.clear();
     occluders_.clear();
+    parts_.clear();
     visibleRuns_.clear();
 }
 

@@ -14,6 +14,7 @@
 
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/LevelOccluder.h"
+#include "Entity/Geometry/LevelPart.h"
 #include "Entity/Geometry/TriangleRange.h"
 
 namespace Zel {
@@ -82,6 +83,8 @@ public:
     const std::vector<std::uint32_t>& GetTriangles() const { return triangles_; }  // 3 per face
     const std::vector<std::uint32_t>& GetFaceWords() const { return faceWords_; }
     std::vector<LevelOccluder>& GetOccluders() { return occluders_; }
+    // The models placed in the level, in file order; the level makes one model per record.
+    std::vector<LevelPart>& GetParts() { return parts_; }
     // Per mesh, the runs of indices it draws (not owned); filled by the level.
     std::vector<std::vector<const IndexRun*>>& GetVisibleRuns() { return visibleRuns_; }
 
@@ -92,6 +95,7 @@ private:
     std::vector<std::uint32_t> faceWords_;
     std::vector<TriangleRange> ranges_;
     std::vector<LevelOccluder> occluders_;
+    std::vector<LevelPart> parts_;
     std::vector<std::vector<const IndexRun*>> visibleRuns_;
 };
 

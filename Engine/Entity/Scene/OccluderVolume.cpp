@@ -43,29 +43,33 @@ void SetPlane(float* plane, const float* u, const float* v, const float* point) 
 
 }  // namespace
 
+bool OccluderVolume::EdgeLoop(const LevelOccluder& source, const float* eye, const float* loop[4]) {
+    float toCentre[3];
+    Subtract(source.centre, eye, toCentre);
+    const bool facing = Dot3(source.normal, toCentre) >= 0.0f;
+    static constexpr int kFacing[4] = {0, 2, 3, 1};
+    static constexpr int kAway[4] = {0, 1, 3, 2};
+    for (int k = 0; k < 4; ++k) loop[k] = source.corners[facing ? kFacing[k] : kAway[k]];
+    return facing;
+}
+
 void OccluderVolume::Build(OccluderRecord& record, const float* eye) {
     const LevelOccluder* source = record.source;
     if (!source || !eye)
         return;
     const float* c0 = source->corners[0];
     const float* c1 = source->corners[1];
-    const float* c2 = source->corners[2];
     const float* c3 = source->corners[3];
-    float toCentre[3];
-    Subtract(source->centre, eye, toCentre);
-    const bool facing = Dot3(source->normal, toCentre) >= 0.0f;
-    float u[3], v[3];
     const float* loop[4];
-    if (facing) {
+    float u[3], v[3];
+    if (EdgeLoop(*source, eye, loop)) {
         Subtract(c0, c3, u);
         Subtract(c1, c3, v);
         SetPlane(record.planes[0], u, v, c3);
-        loop[0] = c0, loop[1] = c2, loop[2] = c3, loop[3] = c1;
     } else {
         Subtract(c0, c1, u);
         Subtract(c3, c1, v);
         SetPlane(record.planes[0], u, v, c1);
-        loop[0] = c0, loop[1] = c1, loop[2] = c3, loop[3] = c2;
     }
     for (int edge = 0; edge < 4; ++edge) {
         const float* p = loop[edge];

@@ -15,6 +15,10 @@ struct OccluderRecord {
 
 namespace OccluderVolume {
 
+// The quad's corners in the order its side planes 1 to 4 run along them for eye (3 floats): c0,
+// c2, c3, c1 when the quad faces away from the eye (or the eye lies in its plane), else c0, c1,
+// c3, c2. Answers whether it faces away.
+bool EdgeLoop(const LevelOccluder& source, const float* eye, const float* loop[4]);
 // Rebuilds the record's planes for eye (3 floats). Nothing without a source.
 void Build(OccluderRecord& record, const float* eye);
 // 0 when the box from min to max is wholly hidden, 1 when it lies outside one plane, else 2.

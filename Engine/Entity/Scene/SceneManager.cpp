@@ -50,6 +50,7 @@ T* Acquire(Factory<T>* (Globals::*getter)()) {
 SceneManager::SceneManager() : deviceWait_(&SleepMs) {
     root_ = CreateSceneNode("Root");
     renderQueue_ = std::make_unique<RenderQueue>();
+    frameTimer_.Reset();
     if (GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager)) {
         config->SetValue(0, 1);  // use the action library
         config->SetValue(2, 1);  // strips to lists
@@ -166,15 +167,41 @@ Actor* SceneManager::CreateActor() {
 Level* SceneManager::CreateLevel() {
     return CreateRegisteredEntity(&Globals::GetLevelFactory, nullptr);
 }
-Level* SceneManager::CreateAndLoadLevel(const std::string& fileName) {
-    Level* level = CreateLevel();
+namespace {
+// The level loaded from fileName; null, the level released, when it does not load.
+template <class Kind>
+Kind* LoadLevelOrRelease(SceneManager& scene, Kind* level, const std::string& fileName) {
     if (!level || level->Load(fileName))
         return level;
-    ReleaseEntity(level);
+    scene.ReleaseEntity(level);
     return nullptr;
+}
+}  // namespace
+Level* SceneManager::CreateAndLoadLevel(const std::string& fileName) {
+    return LoadLevelOrRelease(*this, CreateLevel(), fileName);
 }
 SimpLevel* SceneManager::CreateSimpLevel() {
     return CreateRegisteredEntity(&Globals::GetSimpLevelFactory, nullptr);
+}
+SimpLevel* SceneManager::CreateAndLoadSimpLevel(const std::string& fileName) {
+    return LoadLevelOrRelease(*this, CreateSimpLevel(), fileName);
+}
+std::uint32_t SceneManager::CreateAndLoadLevelEx(const std::string& fileName, ZelI::ILevel** result,
+                                                 std::uint32_t priority) {
+    Level* level = CreateLevel();
+    if (!level)
+        return 0;
+    const std::uint32_t id = level->LoadAsync(fileName, result, priority);
+    // Without a task no one would ever hand the level to the host.
+    if (id == 0)
+        ReleaseEntity(level);
+    return id;
+}
+bool SceneManager::ReleaseRegisteredEntity(Entity* entity) {
+    if (!entity || !EraseEntry(entities_, entityLock_, entity))
+        return false;
+    entity->ReturnToFactory();
+    return true;
 }
 // The kind selects a billboard's shape; the billboards will store it and build their pieces.
 namespace {

@@ -17,9 +17,14 @@
 #include <vector>
 
 #include "Core/Object.h"
+#include "Core/Timer.h"
 #include "Core/locksection.h"
 #include "Entity/Scene/MatrixStack.h"
 #include "Entity/Scene/RenderCorePipeline.h"
+
+namespace ZelI {
+class ILevel;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -30,6 +35,7 @@ class DeformedSkeletonModel;
 class Entity;
 template <class T>
 class Factory;
+class Frustum;
 class Globals;
 class IInsList_Impl;
 class Level;
@@ -87,6 +93,16 @@ public:
     SimpLevel* CreateSimpLevel();
     // A new level loaded from fileName; null, with the level released, when the load fails.
     Level* CreateAndLoadLevel(const std::string& fileName);
+    // The same for a simplified level.
+    SimpLevel* CreateAndLoadSimpLevel(const std::string& fileName);
+    // A new level whose load runs as a task on worker 0 (Level::LoadAsync with result and
+    // priority); the task writes the level's host interface through result. Answers the task id;
+    // 0 when no level was made or nothing was queued, and the level is then released.
+    std::uint32_t CreateAndLoadLevelEx(const std::string& fileName, ZelI::ILevel** result,
+                                       std::uint32_t priority);
+    // Releases the entity when it is still registered (ReleaseEntity); an entity released
+    // already is left alone. Answers whether it was released.
+    bool ReleaseRegisteredEntity(Entity* entity);
     // A billboard of the kind; the billboards give the kind its meaning.
     BillBoard* CreateBillBoard(std::int32_t kind);
     BillBoard* CreateBillBoard(const std::string& name, std::int32_t kind);
@@ -308,6 +324,14 @@ public:
     virtual void UpdateLightVisibility(Camera* camera);
     // The three world axes as debug lines.
     virtual void DrawAxes();
+    // Updates the node tree from the root (node-update counter of the frame statistics, the
+    // update time step, the frame id).
+    void UpdateSceneGraph();
+    // Fills out (capacity entries, zeroed first) with the lights whose sphere meets the frustum,
+    // in list order, switched on or not; answers how many.
+    std::uint32_t QueryLightsInFrustum(const Frustum& frustum, Light** out, std::uint32_t capacity);
+    // Milliseconds the last RenderScene spent in its frame-rate update.
+    float GetLastFrameRateUpdateMs() const { return lastFrameRateUpdateMs_; }
 
     // ---- Render group draws and render pipes (SceneManagerPipes.cpp) ---------------------------
     // Group draws: each empties nothing, draws the group's pieces through the render system and
@@ -438,6 +462,9 @@ private:
     // Render pipes.
     std::uint8_t pipeOpen_ = 0;
     std::uint32_t renderGroupFlags_ = 0xFFFFFFFFu;  // every group drawn
+    // The scene's own frame (SceneManagerRender.cpp).
+    Timer frameTimer_;
+    float lastFrameRateUpdateMs_ = 0.0f;
     // Fake shadows draw their groups with this depth bias.
     void SetShadowBias(bool on);
     // Draws two solid groups in order, flagging each as the level's or the entities', and adds

@@ -1,5 +1,10 @@
 // The scene's own frame: cull, camera matrices, queue filling and the group draws in their fixed
 // order. Host thread only.
+#include <algorithm>
+
+#include "Core/FrameStats.h"
+#include "Core/Globals.h"
+#include "Core/SectionGuard.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/Light.h"
@@ -58,7 +63,35 @@ void SceneManager::RenderScene() {
         DrawEntityTransparentGroup(queue);
     if (renderSystem_)
         renderSystem_->DisableFog();
+    frameTimer_.Tick();
     UpdateFrameRate();
+    frameTimer_.Tick();
+    lastFrameRateUpdateMs_ = frameTimer_.GetDelta() * 1000.0f;
+}
+
+void SceneManager::UpdateSceneGraph() {
+    if (!root_)
+        return;
+    FrameStats* stats = Globals::Find(&Globals::GetFrameStats);
+    std::uint32_t spare = 0;
+    root_->Update(stats ? &(*stats)[FRAME_NODE_UPDATES] : &spare, updateTimeStep_, frameId_);
+}
+
+std::uint32_t SceneManager::QueryLightsInFrustum(const Frustum& frustum, Light** out,
+                                                 std::uint32_t capacity) {
+    if (!out)
+        return 0;
+    std::fill(out, out + capacity, nullptr);
+    std::uint32_t found = 0;
+    SectionGuard guard(lightLock_);
+    for (Light* light : lights_) {
+        if (found == capacity)
+            break;
+        if (light && frustum.Intersect(Sphere(light->GetWorldPosition(), light->GetRange())) !=
+                         INTERSECT_DISJOINT)
+            out[found++] = light;
+    }
+    return found;
 }
 
 void SceneManager::SetCamera(Camera* camera) {

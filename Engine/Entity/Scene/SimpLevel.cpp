@@ -19,7 +19,8 @@ bool SimpLevel::ProcessLoadLevelGeometry(const std::string& name) {
         EndLoading();
         return false;
     }
-    BindMeshes(*geometry);
+    // A simplified level always looks its materials up by name.
+    BindMeshes(*geometry, false);
     fullDrawCounts_.clear();
     for (std::uint32_t i = 0; i < geometry->GetMeshCount(); ++i)
         fullDrawCounts_.push_back(geometry->GetMeshDrawCount(i));

@@ -19,6 +19,12 @@ public:
     ZEL_CLASS_ID(SimpLevel)
 
     Geometry* GetGeometry() const override { return geometry_.Get(); }
+    std::uint32_t GetEntityKind() const override { return 14; }
+    // A simplified level loads only on the host's thread: answers 0, queues nothing.
+    std::uint32_t LoadAsync(const std::string& /*name*/, ZelI::ILevel** /*result*/,
+                            std::uint32_t /*priority*/) override {
+        return 0;
+    }
     bool ProcessLoadLevelGeometry(const std::string& name) override;
     void UpdateVisibleRuns(SceneNode* /*viewer*/) override {}
     void Cull(Camera* camera) override;

@@ -10,6 +10,7 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SceneNode.h"
 #include "Math/Frustum.h"
+#include "Render/RenderSystem.h"
 
 namespace Zel {
 
@@ -116,6 +117,62 @@ bool SpatialNode::HasEntities() const {
     return !entities_.empty();
 }
 
+namespace {
+
+constexpr int kDebugPredicateCount = 7;
+constexpr float kDebugColours[kDebugPredicateCount][4] = {
+    {0, 0, 0, 1}, {1, 1, 1, 1}, {0, 1, 0, 1},          {1, 0, 0, 1},
+    {0, 0, 1, 1}, {1, 1, 0, 1}, {0.5f, 0.6f, 0.7f, 1},
+};
+
+}  // namespace
+
+int SpatialNode::DebugColourIndex(int mode, int predicateA, int predicateB) const {
+    const auto holds = [this](int predicate) {
+        switch (predicate) {
+            case 1:
+                return true;
+            case 2:
+                return (flags_ & SPATIAL_LEAF) != 0;
+            case 3:
+                return (flags_ & SPATIAL_OCCLUDED) != 0;
+            case 4:
+                return (flags_ & SPATIAL_VISIBLE) != 0;
+            case 5:
+                return HasEntities();
+            case 6:
+                return (flags_ & SPATIAL_OCCLUDED) == 0;
+            default:  // 0 never; an index outside the table never holds
+                return false;
+        }
+    };
+    if (mode == 0)
+        return holds(predicateA) && holds(predicateB) ? predicateB : -1;
+    if (mode == 1 && holds(predicateA))
+        return predicateB > 0 && holds(predicateB) ? predicateB : predicateA;
+    return -1;
+}
+
+std::uint32_t SpatialNode::DrawDebug(bool recurse, const float* colour, int mode, int predicateA,
+                                     int predicateB, int depthLimit) {
+    if (predicateA < 1)
+        return 0;
+    std::uint32_t drawn = 0;
+    const int index = DebugColourIndex(mode, predicateA, predicateB);
+    if (index >= 0) {
+        SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+        if (RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr) {
+            const AABB& box = GetBox();
+            system->DrawAABB(box.GetMin(), box.GetMax(), kDebugColours[index]);
+            ++drawn;
+        }
+    }
+    if (recurse && (depthLimit == -1 || GetDepth() < depthLimit))
+        for (const auto& child : children_)
+            drawn += child->DrawDebug(true, colour, mode, predicateA, predicateB, depthLimit);
+    return drawn;
+}
+
 template <class Visit>
 void SpatialNode::WalkVolume(const BoundingVolume& volume, int code, const Visit& visit) {
     if (code == INTERSECT_DISJOINT)
@@ -208,7 +265,8 @@ void SpatialNode::CullByOccluder(const OccluderRecord& record) {
     if (!(flags_ & SPATIAL_VISIBLE) || (flags_ & SPATIAL_OCCLUDED))
         return;
     const AABB& box = GetBox();
-    if (OccluderVolume::ClassifyBox(record, box.GetMin(), box.GetMax()) == 0) {
+    const int side = OccluderVolume::ClassifyBox(record, box.GetMin(), box.GetMax());
+    if (side == 0) {
         SetOccluded(true);
         return;
     }
@@ -227,6 +285,10 @@ void SpatialNode::CullByOccluder(const OccluderRecord& record) {
             }
         }
     }
+    // A cell wholly outside one plane of the volume holds only cells and nodes that are outside
+    // it too (their boxes lie in the cell's), so none of them can be hidden by this occluder.
+    if (side == 1)
+        return;
     for (const auto& child : children_) child->CullByOccluder(record);
 }
 

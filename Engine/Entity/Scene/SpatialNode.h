@@ -90,6 +90,18 @@ public:
     virtual void CollectRunsInVolume(const BoundingVolume& volume, RunTable& runs, int code);
     virtual void CollectVisibleRunsInVolume(const BoundingVolume& volume, RunTable& runs, int code);
     virtual void SetOccluded(bool occluded);
+    // The debug view: draws the cell's box (RenderSystem::DrawAABB through the scene's render
+    // system) as DebugColourIndex says, then, when recurse is set and the depth is below
+    // depthLimit (-1: no limit), each child's. Nothing at all when predicateA is below 1. colour
+    // is not read. Answers the boxes handed to the render system. Host thread.
+    virtual std::uint32_t DrawDebug(bool recurse, const float* colour, int mode, int predicateA,
+                                    int predicateB, int depthLimit);
+    // The debug colour (index into the table below) this cell's box is drawn in, or -1. Predicate
+    // i: 0 never, 1 always, 2 leaf, 3 occluded, 4 visible, 5 lists scene nodes, 6 not occluded;
+    // an index outside the table never holds. Mode 0: both predicates hold, colour predicateB.
+    // Mode 1: predicateA holds, colour predicateB when it is above 0 and holds, else predicateA.
+    // Colours: 0 black, 1 white, 2 green, 3 red, 4 blue, 5 yellow, 6 grey-blue.
+    int DebugColourIndex(int mode, int predicateA, int predicateB) const;
 
     void SetEntitiesVisible(bool visible);
     void SetParentAndName(SpatialNode* parent, std::uint32_t index);

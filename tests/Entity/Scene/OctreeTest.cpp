@@ -281,4 +281,46 @@ TEST_F(OctreeTest, RayPickFindsTheNearestTriangleFromEitherSide) {
     }
 }
 
+TEST_F(OctreeTest, TheDebugViewPicksCellsByItsPredicates) {
+    OctreeNode& root = BuildTree(*LoadGrid(12));
+    std::uint32_t cells = 0, leaves = 0;
+    std::function<void(const SpatialNode&)> count = [&](const SpatialNode& node) {
+        ++cells;
+        leaves += (node.GetFlags() & SPATIAL_LEAF) != 0;
+        for (std::uint32_t i = 0; i < node.GetChildCount(); ++i) count(*node.GetChild(i));
+    };
+    count(root);
+    ASSERT_GT(root.GetChildCount(), 0u);
+    Scene().SetRenderSystem(&renderSystem_);
+    const struct {
+        bool recurse;
+        int mode, a, b, depthLimit;
+        std::uint32_t drawn;
+    } cases[] = {
+        {true, 1, 1, 0, -1, cells},                    // every cell
+        {true, 0, 1, 2, -1, leaves},                   // both hold: leaves
+        {true, 1, 2, 0, -1, leaves},                   // A holds: leaves
+        {true, 1, 1, 3, -1, cells},                    // A holds, B only picks the colour
+        {true, 0, 1, 3, -1, 0},                        // nothing is occluded
+        {true, 0, 0, 1, -1, 0},                        // A below 1: nothing at all
+        {true, 1, 1, 0, 1, 1 + root.GetChildCount()},  // the root's children, not below
+        {false, 1, 1, 0, -1, 1},                       // the root only
+        {true, 1, 9, 0, -1, 0},                        // a predicate past the table never holds
+        {true, 2, 1, 1, -1, 0},                        // no such mode
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(root.DrawDebug(c.recurse, nullptr, c.mode, c.a, c.b, c.depthLimit), c.drawn)
+            << "mode " << c.mode << " predicates " << c.a << ", " << c.b << " depth "
+            << c.depthLimit;
+
+    root.SetOccluded(true);
+    EXPECT_EQ(root.DrawDebug(true, nullptr, 0, 1, 3, -1), cells);
+    EXPECT_EQ(root.DrawDebug(true, nullptr, 1, 6, 0, -1), 0u);
+    // Mode 1 takes B's colour where B holds, else A's.
+    EXPECT_EQ(root.DebugColourIndex(1, 1, 3), 3);
+    EXPECT_EQ(root.DebugColourIndex(1, 1, 6), 1);
+    EXPECT_EQ(root.DebugColourIndex(0, 1, 6), -1);
+    EXPECT_EQ(root.DebugColourIndex(1, 1, 9), 1);
+}
+
 }  // namespace

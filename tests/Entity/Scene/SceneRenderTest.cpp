@@ -2,9 +2,12 @@
 // level culled against the render camera, and the lights' visibility for that camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "Core/FrameStats.h"
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/Light.h"
 #include "Entity/Scene/OctreeNode.h"
@@ -53,7 +56,8 @@ TEST_F(SceneRenderTest, TheRenderCameraCullsTheLevelAndTheLights) {
     const float eye[3] = {2, 2, 2}, target[3] = {5, 0, 6};
     Camera* camera = LookingAt(eye, target);
 
-    // Switched on and near, switched on behind the camera, switched off, and a light without position.
+    // Switched on and near, switched on behind the camera, switched off, and a light without
+    // position.
     const struct {
         std::int32_t kind;
         bool on;
@@ -93,6 +97,67 @@ TEST_F(SceneRenderTest, TheRenderCameraCullsTheLevelAndTheLights) {
     for (int i = 0; i < 16; ++i)
         EXPECT_FLOAT_EQ(Scene().GetViewMatrix()[i], camera->GetViewMatrix()->m[i]);
     Scene().SetLevel(nullptr);
+}
+
+TEST_F(SceneRenderTest, WithoutAMainCameraTheFrameKeepsTheMatrixStacks) {
+    const float view[16] = {1, 0, 0, 5, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    Scene().SetViewMatrix(view);
+    Scene().SetMainCamera(nullptr);
+    Scene().RenderScene();
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(Scene().GetViewMatrix()[i], view[i]);
+}
+
+TEST_F(SceneRenderTest, TheSceneGraphUpdateWalksEveryNodeOnceAFrame) {
+    const float at[3] = {4, 5, 6}, turn[4] = {0, 0, 0, 1};
+    SceneNode* child = Scene().GetRootNode()->CreateChild(at, turn);
+    ASSERT_NE(child, nullptr);
+    FrameStats& stats = *G()->GetFrameStats();
+    const std::uint32_t before = stats[FRAME_NODE_UPDATES];
+    Scene().UpdateSceneGraph();
+    EXPECT_GE(stats[FRAME_NODE_UPDATES], before + 2);  // the root and its child at least
+    EXPECT_EQ(child->GetWorldPosition()[1], 5.0f);
+}
+
+TEST_F(SceneRenderTest, TheLightQueryTakesLightsMeetingTheViewUpToTheCapacity) {
+    const float eye[3] = {0, 0, 0}, target[3] = {0, 0, -10};
+    Camera* camera = LookingAt(eye, target);
+    const struct {
+        std::int32_t kind;
+        bool on;
+        float z;  // the view looks down -z
+    } made[] = {{1, true, -5}, {1, false, -6}, {1, true, 50}, {0, true, 60}, {2, true, -7}};
+    std::vector<Light*> lights;
+    for (const auto& m : made) {
+        Light* light = Scene().CreateLight(m.kind);
+        const float at[3] = {0, 0, m.z};
+        light->SetPosition(at);
+        light->SetRange(1);
+        if (m.on)
+            light->SetStateBits(128);
+        else
+            light->ClearStateBits(128);
+        lights.push_back(light);
+    }
+    // Switched off or not, but never a light whose sphere is out of view, whatever its kind.
+    const struct {
+        std::uint32_t capacity;
+        std::vector<Light*> found;
+    } cases[] = {
+        {8, {lights[0], lights[1], lights[4]}},
+        {2, {lights[0], lights[1]}},
+        {1, {lights[0]}},
+    };
+    for (const auto& c : cases) {
+        Light* out[8];
+        std::fill(std::begin(out), std::end(out), lights[2]);
+        const std::uint32_t n = Scene().QueryLightsInFrustum(*camera, out, c.capacity);
+        ASSERT_EQ(n, c.found.size()) << "capacity " << c.capacity;
+        for (std::uint32_t i = 0; i < c.capacity; ++i)
+            EXPECT_EQ(out[i], i < n ? c.found[i] : nullptr) << "entry " << i;
+        if (c.capacity < 8) {
+            EXPECT_EQ(out[c.capacity], lights[2]);  // nothing written past the capacity
+        }
+    }
 }
 
 }  // namespace
