@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "Core/QueueMode.h"
 #include "Render/RenderCore/IRenderImpl.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "support/TempDir.h"
@@ -47,6 +48,22 @@ TEST_F(ClientRenderTargetTest, AColourTargetComesWithADepthTargetOfItsSize) {
     EXPECT_FALSE(target->IsValid());
     EXPECT_EQ(Textures()->GetRenderTargetCount(), before);
     EXPECT_EQ(target->GetWidth(), 0);
+}
+
+TEST_F(ClientRenderTargetTest, InQueuedModeATargetIsReleasedAtOnceWithItsDepthTarget) {
+    const std::size_t before = Textures()->GetRenderTargetCount();
+    int width = 16;
+    int height = 16;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(Textures()->GetRenderTargetCount(), before + 2);
+    // No loading thread runs here: a queued release would leave the wrapper bound.
+    Zel::SetQueueMode(1);
+    EXPECT_EQ(target->Release(), 0);
+    Zel::SetQueueMode(0);
+    EXPECT_FALSE(target->IsValid());
+    EXPECT_EQ(static_cast<Zel::RenderTargetImplRC*>(target)->GetDepthTarget(), nullptr);
+    EXPECT_EQ(Textures()->GetRenderTargetCount(), before);
 }
 
 TEST_F(ClientRenderTargetTest, ATargetIsSavedAsPngThroughItsWrapper) {
