@@ -3,6 +3,11 @@
 // value they are declared with).
 #include "Render/RenderCore/IRenderImpl.h"
 
+#include "Core/Globals.h"
+#include "Render/RenderCore/IEngineMonitorImplRC.h"
+#include "Render/RenderCore/IFrameProfilerImpl.h"
+#include "Render/RenderCore/IRenderStateManagerImplRC.h"
+
 namespace Zel {
 namespace {
 
@@ -534,7 +539,9 @@ int IRenderImpl::CollectResources() {
 }
 
 ZelI::IEngineMonitor* IRenderImpl::GetEngineMonitor() {
-    return nullptr;
+    // Stateless: one monitor serves every caller.
+    static IEngineMonitorImplRC monitor;
+    return &monitor;
 }
 
 void IRenderImpl::SetPreferBinaryFiles(bool) {}
@@ -544,7 +551,9 @@ bool IRenderImpl::PreferBinaryFiles() {
 }
 
 ZelI::IRenderStateManager* IRenderImpl::GetRenderStateManager() {
-    return nullptr;
+    // Stateless: one manager serves every caller.
+    static IRenderStateManagerImplRC manager;
+    return &manager;
 }
 
 ZelI::ITexture* IRenderImpl::CreateClientTexture(int*, int*, int, int) {
@@ -720,7 +729,7 @@ ZelI::IRender* IRenderImpl::GetEffRender() {
 void IRenderImpl::SetSpecialEffectManager(ZelI::ISpecialEffectManager*) {}
 
 ZelI::IFrameProfiler* IRenderImpl::GetFrameProfiler() {
-    return nullptr;
+    return Globals::Find(&Globals::GetFrameProfiler);
 }
 
 }  // namespace Zel
