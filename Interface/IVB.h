@@ -19,8 +19,8 @@ public:
     // The vertex and index data, null before Allocate.
     virtual void* GetVertexData() = 0;
     virtual std::uint16_t* GetIndexData() = 0;
-    // Reserved: does nothing.
-    virtual void Reserved8(std::intptr_t) = 0;
+    // Nothing to do: the blocks live in system memory.
+    virtual void Unlock(std::int32_t which) = 0;
     // which 0: stores the stride (bytes per vertex the host writes) and answers the vertex data;
     // 1: the index data; any other value: null. The second argument is not read.
     virtual void* Lock(std::int32_t which, std::intptr_t unused, std::uint32_t stride) = 0;

@@ -28,7 +28,7 @@ public:
     void* GetImpl() override { return nullptr; }
     void* GetVertexData() override;
     std::uint16_t* GetIndexData() override;
-    void Reserved8(std::intptr_t) override {}
+    void Unlock(std::int32_t) override {}
     void* Lock(std::int32_t which, std::intptr_t unused, std::uint32_t stride) override;
     bool Allocate(std::uint32_t vertexBytes, std::uint32_t indexCount, std::intptr_t, std::intptr_t,
                   std::intptr_t, std::intptr_t) override;
