@@ -146,6 +146,23 @@ TEST_F(ClientRenderTargetTest, ATextureWrapperAnswersItsSizeAndHandsAnUnheldText
     EXPECT_EQ(Textures()->GetTextureCount(), before);
 }
 
+TEST_F(ClientRenderTargetTest, ATextureWrapperHandsOutTheDeviceLayersBitmapHandle) {
+    Zel::TextureBase* texture =
+        Textures()->CreateTexture(Zel::MP_MANAGED, Zel::TextureBase::KIND_2D);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_TRUE(texture->Create(8, 8, 1, Zel::TextureBase::KIND_2D, Zel::PF_A8R8G8B8, 1, false));
+    ZelI::ITexture* wrapper = texture->GetInterface();
+    void* dc = wrapper->GetDC();
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(wrapper->GetDC(), nullptr);  // one handle at a time
+    wrapper->ReleaseDC(dc);
+    dc = wrapper->GetDC();
+    EXPECT_NE(dc, nullptr);
+    wrapper->ReleaseDC(dc);
+    wrapper->Release();
+    EXPECT_EQ(wrapper->GetDC(), nullptr);  // unbound
+}
+
 void NoWait(std::uint32_t) {}
 
 // A device that cannot draw closes the frame's gate; the frame begin after it came back resets it
