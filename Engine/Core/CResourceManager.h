@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "Core/CResource.h"
+#include "Core/IResVisitor.h"
 #include "Core/Object.h"
 #include "Core/locksection.h"
 #include "Platform/Win32/Win32Types.h"
@@ -35,7 +36,6 @@
 namespace Zel {
 
 class IResList_Impl;
-class IResVisitor;
 class IZelStream;
 
 // Told of a resource's name and the calling thread's id.

@@ -12,14 +12,21 @@
 // and tasks running under the thread manager's main lock.
 #pragma once
 
+#include <string>
+
+#include "Core/ErrorReport.h"
+
 namespace Zel {
 
-// What a bound wrapper offers the object it is bound to.
+// What a bound wrapper offers the library beyond its host interface.
 class RCBinding {
 public:
     // The object is going away: forget it (without the wrapper's own release step) and return
     // to the pool.
     virtual void OnOwnerGone() = 0;
+    // The host's release carried out: unbind with the kind's own release step and return to
+    // the pool (the release task runs it). Nothing for an unbound wrapper.
+    virtual void Detach() = 0;
 
 protected:
     ~RCBinding() = default;
@@ -61,8 +68,26 @@ public:
             binding->OnOwnerGone();
     }
 
+    // Debug builds: an object that goes back to its pool must have no wrapper bound any more,
+    // or the host could reach the object's next user through the old wrapper. Reports through
+    // the assertion reporter; release builds check nothing.
+    void CheckUnbound([[maybe_unused]] const char* sourceFile, [[maybe_unused]] int line,
+                      [[maybe_unused]] const char* function) const {
+#ifndef NDEBUG
+        if (!interface_)
+            return;
+        std::string message;
+        std::string location;
+        FormatAssertMessage(message, location, sourceFile, line, function, "%s",
+                            "interface wrapper still bound at reset");
+        ReportAssert(message, location);
+#endif
+    }
+
     // Installs the binder of this interface (null removes it). Library load.
-    static void SetBinder(Binder binder) { binder_ = binder; }
+    static void SetBinder(Binder binder) {
+        binder_ = binder;
+    }
 
 private:
     IX* interface_ = nullptr;       // the bound wrapper, not owned

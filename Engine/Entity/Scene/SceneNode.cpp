@@ -436,6 +436,7 @@ void SceneNode::LeaveSpatialCell() {
 
 void SceneNode::Reset() {
     DetachInterface();
+    CheckUnbound(__FILE__, __LINE__, __func__);
     nodeFloat_ = 0.0f;
     shadowScale_ = 1.0f;
     userFlag_ = 0;

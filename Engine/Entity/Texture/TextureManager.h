@@ -31,7 +31,6 @@ namespace Zel {
 
 class Image;
 class IResList_Impl;
-class IResVisitor;
 class IZelStream;
 class RenderDevice;
 class RenderTarget;

@@ -3,6 +3,11 @@
 // value they are declared with).
 #include "Render/RenderCore/IRenderImpl.h"
 
+#include "Core/Globals.h"
+#include "Render/RenderCore/IEngineMonitorImplRC.h"
+#include "Render/RenderCore/IFrameProfilerImpl.h"
+#include "Render/RenderCore/IRenderStateManagerImplRC.h"
+
 namespace Zel {
 namespace {
 
@@ -415,11 +420,15 @@ float IRenderImpl::Reserved74() {
 }
 
 ZelI::IEngineMonitor* IRenderImpl::GetEngineMonitor() {
-    return nullptr;
+    // Stateless: one monitor serves every caller.
+    static IEngineMonitorImplRC monitor;
+    return &monitor;
 }
 
 ZelI::IRenderStateManager* IRenderImpl::GetRenderStateManager() {
-    return nullptr;
+    // Stateless: one manager serves every caller.
+    static IRenderStateManagerImplRC manager;
+    return &manager;
 }
 
 void IRenderImpl::Reserved75(std::intptr_t, std::intptr_t, std::intptr_t) {}
@@ -482,7 +491,7 @@ std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void*, void*, int) {
 }
 
 ZelI::IFrameProfiler* IRenderImpl::GetFrameProfiler() {
-    return nullptr;
+    return Globals::Find(&Globals::GetFrameProfiler);
 }
 
 }  // namespace Zel

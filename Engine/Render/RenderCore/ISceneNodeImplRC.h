@@ -20,6 +20,31 @@ public:
         RCInterfaceImpl<X>::Detach();
         return 0;
     }
+    int PushToPipe() override { return 0; }
+    int Reserved9() override { return 0; }
+    ZelI::IMoveObject* Self(std::intptr_t) override { return this; }
+    // Animation states belong to models, whose wrappers answer these.
+    ZelI::IAnimation* GetSecondAnimation() override { return nullptr; }
+    void SetAnimation(ZelI::IAnimation*) override {}
+    float GetAnimationPlayValue() override { return 0.0f; }
+    void EnableSecondAnimation(bool, float) override {}
+    bool IsAnimationEnabled() override { return false; }
+    // The per-frame update through the wrapper is not offered yet: the scene updates its nodes.
+    void UpdateFrame(float) override {}
+    void Update() override {}
+    void GetWorldBox(float* out) override {
+        if (Node() && out)
+            WriteBox(Node()->GetBoundingBox(), out);
+    }
+    void Reserved19() override {}
+    float Reserved20() override { return 0.0f; }
+    int Reserved21() override { return 0; }
+    // Cameras, lights and levels answer the unit box around the origin.
+    void GetLocalBox(float* out) override {
+        static constexpr float kUnitBox[6] = {-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f};
+        if (Node() && out)
+            std::copy(kUnitBox, kUnitBox + 6, out);
+    }
 
     const float* GetWorldMatrix() override { return Node() ? Node()->GetWorldMatrix() : nullptr; }
     const float* GetLocalMatrix() override { return Node() ? Node()->GetLocalMatrix() : nullptr; }
@@ -35,6 +60,8 @@ public:
         if (TopLevel() && position)
             Node()->SetPosition(position);
     }
+    // Placing at a bone needs the skinned models' bones, which their wrappers offer.
+    void PlaceAtBone(ZelI::IModel*, const char*) override {}
     void SetPositionAlt(const float* position) override { this->SetPosition(position); }
     const float* GetPosition(float* out) override {
         return Copy(Node() ? Node()->GetWorldPosition() : nullptr, out, 3);
@@ -46,6 +73,8 @@ public:
     const float* GetOrientation(float* out) override {
         return Copy(Node() ? Node()->GetOrientation() : nullptr, out, 4);
     }
+    void Reserved33() override {}
+    float Reserved34() override { return 0.0f; }
     void SetScale(const float* scale) override {
         if (Node() && scale)
             Node()->SetScale(scale);
@@ -59,6 +88,11 @@ public:
     }
     const float* GetDirection(float* out) override {
         return Copy(Node() ? Node()->GetDirection() : nullptr, out, 3);
+    }
+    void SetHighlight(const float*, bool) override {}
+    const float* GetConstantColour() override {
+        static constexpr float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        return kWhite;
     }
     std::uint32_t GetStateWord() override { return Node() ? Node()->GetState() : 0; }
     ZelI::IMoveObject* GetChild(std::uint32_t index) override {
@@ -79,10 +113,28 @@ public:
         if (Node() && node && node != Node())
             node->AddChild(Node());
     }
-    // Materials belong to models, whose wrappers answer these.
+    void Reserved46() override {}
+    void Reserved47() override {}
+    bool Reserved48() override { return false; }
+    // Values, resources and materials belong to models and decals, whose wrappers answer these.
+    void SetUserValue(std::int32_t) override {}
+    std::int32_t GetUserValue() override { return 0; }
+    int Reserved51() override { return 0; }
+    float Reserved52() override { return 0.0f; }
+    void Reserved53() override {}
+    ZelI::IObject* GetResource() override { return nullptr; }
+    void SetMaterial(ZelI::IMaterial*) override {}
+    void Reserved56() override {}
     std::uint32_t GetMaterialCount() override { return 0; }
+    std::uint32_t GetMaterialWord(std::uint32_t) override { return 0; }
+    std::uint32_t GetMaterialWordAlt(std::uint32_t) override { return 0; }
+    std::int32_t GetEntityWord() override { return 0; }
     void SetSubEntityShaderFromFile(const char*, const char*, const char*) override {}
     void SetShaderFromFile(const char*, const char*) override {}
+    void Reserved63() override {}
+    void ApplyMaterialOperation(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                                std::intptr_t) override {}
+    ZelI::IMatProxyTable* CreateMatProxyTable() override { return nullptr; }
 
 protected:
     X* Node() const { return this->Bound(); }
@@ -93,6 +145,12 @@ protected:
             return nullptr;
         std::copy(from, from + count, out);
         return out;
+    }
+    static void WriteBox(const AABB& box, float* out) {
+        const float* minimum = box.GetMin();
+        const float* maximum = box.GetMax();
+        std::copy(minimum, minimum + 3, out);
+        std::copy(maximum, maximum + 3, out + 3);
     }
     // Released scene objects go back to the scene.
     void DetachStep(X* impl) override { impl->Destroy(); }

@@ -2,12 +2,15 @@
 
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
+#include "Thread/HostTasks.h"
 
 namespace Zel {
 
 void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IMoveObject>::SetBinder(&BindSceneNodeInterface);
     RCInterfaceCarrier<ZelI::ITexture>::SetBinder(&BindTextureInterface);
+    // Queued releases and loads need the host interface's task classes.
+    InstallHostTaskFactory();
     WrapperPool<ICameraImplRC>::Get();
     WrapperPool<ILightImplRC>::Get();
     WrapperPool<ModelImplRC>::Get();

@@ -82,12 +82,14 @@ public:
     RCInterfaceImpl& operator=(const RCInterfaceImpl&) = delete;
 
     // Direct mode: Detach. Queued mode: a release task on loading thread 0, run at once; its
-    // result is the answer (0 when no task could run, the wrapper then stays bound). An unbound
-    // wrapper stays as it is.
+    // result is the answer (0 when no task could run, the wrapper then stays bound). A release
+    // made under the main lock (inside a task step on loading thread 0, or a host call that
+    // holds it) detaches directly: the worker needs that lock to run the task, so waiting for
+    // it there would never end. An unbound wrapper stays as it is.
     virtual int Release() {
         if (!impl_)
             return 0;
-        if (!IsQueueMode()) {
+        if (!IsQueueMode() || threadmng::GetInstance()->CallerHoldsMainLock()) {
             Detach();
             return 0;
         }
@@ -96,7 +98,7 @@ public:
 
     // Unbinds and recycles: clears the object's back-pointer, runs the kind's own step (while
     // the wrapper still points at the object), forgets the object, returns to the pool.
-    virtual void Detach() {
+    void Detach() override {
         if (!impl_)
             return;
         Carrier(impl_)->SetBoundInterface(nullptr, nullptr);

@@ -4,6 +4,7 @@
 #include <typeinfo>
 
 #include "Core/Globals.h"
+#include "Entity/Geometry/Geometry.h"
 #include "Entity/Scene/DeformedModel.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Math/AABB.h"
@@ -153,6 +154,15 @@ void ILightImplRC::DetachStep(Light* light) {
         scene->DestroyLight(light);
     else
         light->Destroy();
+}
+
+void ModelImplRC::GetLocalBox(float* out) {
+    Entity* entity = Node();
+    Geometry* geometry = entity ? entity->GetGeometry() : nullptr;
+    if (geometry && out)
+        WriteBox(geometry->GetBounds(), out);
+    else
+        ISceneNodeImplRC::GetLocalBox(out);
 }
 
 std::uint32_t ModelImplRC::GetMaterialCount() {

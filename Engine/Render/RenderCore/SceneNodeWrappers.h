@@ -65,12 +65,61 @@ public:
     void SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
                                     const char* meshName) override;
     void SetShaderFromFile(const char* libraryFile, const char* materialName) override;
+    // A model's own box is its geometry's; without a geometry the unit box.
+    void GetLocalBox(float* out) override;
+
+    std::uint32_t GetFlags() override { return Node() ? Node()->GetFlags() : 0; }
+    void SetFlags(std::uint32_t flags) override {
+        if (Node())
+            Node()->SetFlags(flags);
+    }
+    std::uint32_t GetChildEntityCount() override {
+        return Node() ? Node()->GetChildEntityCount() : 0;
+    }
+    void Reserved70() override {}
+    float Reserved71() override { return 1.0f; }
+    void Reserved72() override {}
+    // Geometry wrappers are not offered yet.
+    ZelI::IGeometry* GetGeometry() override { return nullptr; }
+    void EnableAnimation(bool, float) override {}
+    ZelI::IModel* Clone() override { return nullptr; }
+    void Show() override { SetHidden(false); }
+    void Hide() override { SetHidden(true); }
+    bool IsShown() override { return Node() && (Node()->GetFlags() & kEntityHiddenFlag) == 0; }
+    void Reserved79() override {}
+    bool Reserved80() override { return true; }
+    void SetNodeValue(float) override {}
+    float GetNodeValue() override { return 0.0f; }
+    bool GetStateBit1() override { return false; }
+    bool GetStateBit2() override { return false; }
     void SetDiffuseColor(std::uint32_t argb) override;
     bool HasTransparentMaterial() override;
+    // Material wrappers are not offered yet.
+    ZelI::IMaterial* GetMaterial(std::uint32_t) override { return nullptr; }
+    ZelI::ISkeleton* GetSkeleton() override { return nullptr; }
+    std::int32_t GetEntityQuery() override { return 0; }
+    bool IntersectsRay(const float* origin, const float* direction) override {
+        return Node() && origin && direction && Node()->IntersectsRay(origin, direction);
+    }
+    bool IntersectsRayAt(const float*, const float*) override { return false; }
+    void SetModelValue(float) override {}
+    // Plain models have no bones.
+    void ApplyBoneScalePreset(const char*) override {}
+    void ResetBoneMatrices() override {}
+    void GetBoneScale(std::uint32_t, float*) override {}
+    void SetModelParameter(float) override {}
+    void SetModelParameters(float, float) override {}
 
 protected:
     // A released model goes back to the factory of its kind through the scene.
     void DetachStep(Entity* entity) override;
+
+private:
+    void SetHidden(bool hidden) {
+        if (Node())
+            Node()->SetFlags(hidden ? Node()->GetFlags() | kEntityHiddenFlag
+                                    : Node()->GetFlags() & ~kEntityHiddenFlag);
+    }
 };
 
 // The wrapper of a scene node's kind (checked most derived first); null for plain nodes and for

@@ -107,18 +107,22 @@ template class ITextureImplRC<ZelI::ITexture, TextureBase, TextureImplRC>;
 template class ITextureImplRC<ZelI::IRenderTarget, RenderTarget, RenderTargetImplRC>;
 
 int RenderTargetImplRC::Release() {
+    Detach();
+    return 0;
+}
+
+void RenderTargetImplRC::Detach() {
     if (depth_) {
         depth_->ReleaseIfUnused();
         depth_ = nullptr;
     }
     RenderTarget* target = Bound();
     if (!target)
-        return 0;
+        return;
     Carrier(target)->SetBoundInterface(nullptr, nullptr);
     target->ReleaseIfUnused();
     ClearImpl();
     Recycle();
-    return 0;
 }
 
 void RenderTargetImplRC::OnOwnerGone() {

@@ -45,8 +45,10 @@ public:
     using AllowedFunction = bool (*)();
     static void SetAllowedCheck(AllowedFunction allowed) { allowed_ = allowed; }
 
-    // Released at once whatever the queue mode: the depth target first, then the colour target.
+    // Released at once whatever the queue mode (Detach): the depth target first, then the
+    // colour target.
     int Release() override;
+    void Detach() override;
     int AddRef() override;
     int ReleaseRef() override;
     void BeginRendering(int slot) override;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "Core/QueueMode.h"
 #include "Render/RenderCore/IRenderImpl.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "support/TempDir.h"
@@ -47,6 +48,22 @@ TEST_F(ClientRenderTargetTest, AColourTargetComesWithADepthTargetOfItsSize) {
     EXPECT_FALSE(target->IsValid());
     EXPECT_EQ(Textures()->GetRenderTargetCount(), before);
     EXPECT_EQ(target->GetWidth(), 0);
+}
+
+TEST_F(ClientRenderTargetTest, InQueuedModeATargetIsReleasedAtOnceWithItsDepthTarget) {
+    const std::size_t before = Textures()->GetRenderTargetCount();
+    int width = 16;
+    int height = 16;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(Textures()->GetRenderTargetCount(), before + 2);
+    // No loading thread runs here: a queued release would leave the wrapper bound.
+    Zel::SetQueueMode(1);
+    EXPECT_EQ(target->Release(), 0);
+    Zel::SetQueueMode(0);
+    EXPECT_FALSE(target->IsValid());
+    EXPECT_EQ(static_cast<Zel::RenderTargetImplRC*>(target)->GetDepthTarget(), nullptr);
+    EXPECT_EQ(Textures()->GetRenderTargetCount(), before);
 }
 
 TEST_F(ClientRenderTargetTest, ATargetIsSavedAsPngThroughItsWrapper) {
@@ -127,6 +144,23 @@ TEST_F(ClientRenderTargetTest, ATextureWrapperAnswersItsSizeAndHandsAnUnheldText
     EXPECT_EQ(wrapper->ReleaseRef(), 1);
     wrapper->Release();
     EXPECT_EQ(Textures()->GetTextureCount(), before);
+}
+
+TEST_F(ClientRenderTargetTest, ATextureWrapperHandsOutTheDeviceLayersBitmapHandle) {
+    Zel::TextureBase* texture =
+        Textures()->CreateTexture(Zel::MP_MANAGED, Zel::TextureBase::KIND_2D);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_TRUE(texture->Create(8, 8, 1, Zel::TextureBase::KIND_2D, Zel::PF_A8R8G8B8, 1, false));
+    ZelI::ITexture* wrapper = texture->GetInterface();
+    void* dc = wrapper->GetDC();
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(wrapper->GetDC(), nullptr);  // one handle at a time
+    wrapper->ReleaseDC(dc);
+    dc = wrapper->GetDC();
+    EXPECT_NE(dc, nullptr);
+    wrapper->ReleaseDC(dc);
+    wrapper->Release();
+    EXPECT_EQ(wrapper->GetDC(), nullptr);  // unbound
 }
 
 void NoWait(std::uint32_t) {}

@@ -135,6 +135,34 @@ TEST_F(InterfaceWrapperTest, QueuedReleaseWithoutALoadingThreadLeavesTheWrapperB
     EXPECT_FALSE(wrapper->IsValid());
 }
 
+TEST_F(InterfaceWrapperTest, BoxesAndTheHiddenFlagThroughTheNodeRows) {
+    Zel::Camera* camera = Scene()->CreateCamera();
+    ZelI::IMoveObject* eye = camera->GetInterface();
+    float box[6] = {};
+    eye->GetLocalBox(box);
+    EXPECT_EQ(std::vector<float>(box, box + 6),
+              (std::vector<float>{-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f}));
+    EXPECT_EQ(eye->Self(0), eye);
+
+    Zel::Entity* entity = Scene()->CreateEntity();
+    auto* model = static_cast<ZelI::IModel*>(entity->GetInterface());
+    model->GetLocalBox(box);  // no geometry: the unit box
+    EXPECT_EQ(box[3], 0.5f);
+    EXPECT_TRUE(model->IsShown());
+    model->Hide();
+    EXPECT_FALSE(model->IsShown());
+    EXPECT_NE(entity->GetFlags() & Zel::kEntityHiddenFlag, 0u);
+    model->Show();
+    EXPECT_TRUE(model->IsShown());
+    EXPECT_EQ(entity->GetFlags() & Zel::kEntityHiddenFlag, 0u);
+
+    model->Release();
+    float untouched[6] = {7.0f, 7.0f, 7.0f, 7.0f, 7.0f, 7.0f};
+    model->GetLocalBox(untouched);
+    EXPECT_EQ(untouched[0], 7.0f);
+    EXPECT_FALSE(model->IsShown());
+}
+
 TEST_F(InterfaceWrapperTest, PlacementSettersActOnTopLevelNodesOnly) {
     Zel::Entity* parent = Scene()->CreateEntity();
     Zel::Entity* child = Scene()->CreateEntity();

@@ -1,0 +1,30 @@
+#include "Thread/release_obj_task.h"
+
+#include "Core/RCInterfaceCarrier.h"
+#include "Core/LogDispatch.h"
+#include "Interface/IObject.h"
+
+namespace Zel {
+
+void release_obj_task::Reset() {
+    object_ = nullptr;
+    itask::Reset();
+}
+
+void release_obj_task::SetParameter(const void* parameter) {
+    if (parameter)
+        object_ = *static_cast<ZelI::IObject* const*>(parameter);
+}
+
+std::int32_t release_obj_task::OnTaskBegin() {
+    auto* binding = object_ ? dynamic_cast<RCBinding*>(object_) : nullptr;
+    if (!binding) {
+        LogTyped(LOG_ENGINE_INIT, "== ERROR ==释放的IOBJECT无法转为下型");
+        return 1;
+    }
+    if (object_->GetImpl())
+        binding->Detach();
+    return 1;
+}
+
+}  // namespace Zel
