@@ -161,6 +161,7 @@ public:
     void SampleFromChannels();
 
     std::uint32_t GetBoneStateCount() const { return boneStates_ ? boneStates_->GetCount() : 0; }
+    const BoneStateSet* GetBoneStates() const override { return boneStates_.get(); }
     // Bone state n, null out of range.
     BoneState* GetBoneState(std::uint32_t n) const {
         return boneStates_ ? boneStates_->GetBoneState(n) : nullptr;
