@@ -6,14 +6,24 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <vector>
 
+#include "Core/DeviceCaps.h"
+#include "Core/EnginePaths.h"
 #include "Entity/Geometry/Mesh.h"
+#include "Entity/Material/LegacyShaderCompiler.h"
+#include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/ZelShaderConstFiller.h"
+#include "Entity/Texture/TextureManager.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/OctreeNode.h"
 #include "Math/MathUtil.h"
 #include "Math/Ray.h"
+#include "Render/ClearRecord.h"
+#include "Render/RenderSystem.h"
 #include "tests/Entity/Scene/SceneFixture.h"
 
 namespace ZelTest {
@@ -92,6 +102,71 @@ protected:
         entity.GetWorldMatrix();
         entity.UpdatePlacement();
     }
+};
+
+// Frames drawn on the software device through the scene's render system, its viewport the
+// window's.
+class FrameTest : public PickingTest {
+protected:
+    void SetUp() override {
+        PickingTest::SetUp();
+        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
+        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
+        system_.SetShaderCompiler(&compiler_);
+        system_.SetShaderConstFiller(&filler_);
+        system_.SetRenderDevice(&Device());
+        system_.SetViewport(0, 0, kWidth, kHeight);
+        Scene().SetRenderSystem(&system_);
+        Scene().SetDX7Mode(false);
+        // The built-in materials' default texture is made on the device.
+        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice());
+        G()->GetMaterialManager()->CreateBuiltinMaterials();
+        G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_VS_2_0 | Zel::DEVICE_PS_2_0;
+    }
+    void TearDown() override {
+        if (system_.IsInScene())
+            system_.EndScene();
+        Scene().CleanPushedObjsAndSubModels();
+        Scene().ClearTransparentPipeline();
+        Scene().SetRenderSystem(nullptr);
+        system_.SetRenderDevice(nullptr);
+        PickingTest::TearDown();
+    }
+
+    // Sets the camera: eye on +z looking at the origin, y up.
+    void SetCamera() {
+        float view[16], projection[16], viewProjection[16];
+        const float eye[3] = {0, 0, 10}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
+        system_.MakeLookAtMatrix(eye, target, up, view);
+        system_.MakePerspectiveMatrix(45.0f, float(kWidth) / float(kHeight), 0.5f, 50.0f,
+                                      projection);
+        Scene().SetViewMatrix(view);
+        Scene().SetProjectionMatrix(projection);
+        std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
+        Scene().SetCurrentView(view, viewProjection, eye);
+    }
+
+    // Draws the entities through a pipe, then runs `more` inside the same scene, and presents
+    // the frame.
+    void Draw(const std::vector<Zel::Entity*>& entities, const std::function<void()>& more = {}) {
+        const float black[4] = {0, 0, 0, 1};
+        system_.Clear(Zel::CLEAR_COLOUR | Zel::CLEAR_DEPTH, black, 1.0f, 0);
+        system_.BeginScene();
+        Scene().SetRenderGroupFlags(4);
+        Scene().PushNewPipe(0, 0, nullptr);
+        for (Zel::Entity* e : entities) Scene().PushRenderable(e);
+        Scene().ProcessCurrentPipe();
+        Scene().RenderPushedPipes();
+        Scene().CleanPushedObjsAndSubModels();
+        if (more)
+            more();
+        system_.EndScene();
+        ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+    }
+
+    Zel::LegacyShaderCompiler compiler_;
+    Zel::ZelShaderConstFiller filler_;
+    Zel::RenderSystem system_{nullptr};
 };
 
 }  // namespace ZelTest

@@ -3,81 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
-#include "Core/DeviceCaps.h"
-#include "Core/EnginePaths.h"
-#include "Entity/Material/LegacyShaderCompiler.h"
 #include "Entity/Material/MaterialManager.h"
-#include "Entity/Material/ZelShaderConstFiller.h"
 #include "Entity/Scene/SelectFrustum.h"
 #include "Platform/Win32/Win32Window.h"
-#include "Render/ClearRecord.h"
-#include "Render/RenderSystem.h"
 #include "tests/Entity/Scene/PickingFixture.h"
 
 namespace {
 
 using namespace Zel;
 
-class PickingFrameTest : public ZelTest::PickingTest {
-protected:
-    void SetUp() override {
-        ZelTest::PickingTest::SetUp();
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        system_.SetViewport(0, 0, kWidth, kHeight);
-        Scene().SetRenderSystem(&system_);
-        Scene().SetDX7Mode(false);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
-        G()->GetDeviceCaps()->featureFlags |= DEVICE_VS_2_0 | DEVICE_PS_2_0;
-    }
-    void TearDown() override {
-        if (system_.IsInScene())
-            system_.EndScene();
-        Scene().CleanPushedObjsAndSubModels();
-        Scene().ClearTransparentPipeline();
-        Scene().SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        ZelTest::PickingTest::TearDown();
-    }
-
-    // Sets the camera: eye on +z looking at the origin, y up.
-    void SetCamera() {
-        float view[16], projection[16], viewProjection[16];
-        const float eye[3] = {0, 0, 10}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
-        system_.MakeLookAtMatrix(eye, target, up, view);
-        system_.MakePerspectiveMatrix(45.0f, float(kWidth) / float(kHeight), 0.5f, 50.0f,
-                                      projection);
-        Scene().SetViewMatrix(view);
-        Scene().SetProjectionMatrix(projection);
-        std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
-        Scene().SetCurrentView(view, viewProjection, eye);
-    }
-
-    // Draws the entities through a pipe and presents the frame.
-    void Draw(const std::vector<Entity*>& entities) {
-        const float black[4] = {0, 0, 0, 1};
-        system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, black, 1.0f, 0);
-        system_.BeginScene();
-        Scene().SetRenderGroupFlags(4);
-        Scene().PushNewPipe(0, 0, nullptr);
-        for (Entity* e : entities) Scene().PushRenderable(e);
-        Scene().ProcessCurrentPipe();
-        Scene().RenderPushedPipes();
-        Scene().CleanPushedObjsAndSubModels();
-        system_.EndScene();
-        ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
-    }
-
-    LegacyShaderCompiler compiler_;
-    ZelShaderConstFiller filler_;
-    RenderSystem system_{nullptr};
-};
+using PickingFrameTest = ZelTest::FrameTest;
 
 TEST_F(PickingFrameTest, APickAtADrawnPixelFindsWhatWasDrawnThere) {
     // A square in the upper left of the view: the window's top rows show it.
