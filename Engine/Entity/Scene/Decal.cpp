@@ -35,9 +35,10 @@ constexpr std::uint32_t kDecalStride = 4 * Decal::kVertexFloats;
 
 // The streamed buffer shown to the draw path as an already built buffer of the decal's layout.
 // It borrows the stream's declaration and binding and never gives them back.
-class StreamBinding : public VertexBufferByFormat {
+class DecalStreamBinding : public VertexBufferByFormat {
 public:
-    explicit StreamBinding(StreamVertexData& data) : VertexBufferByFormat(&data, kDecalLayout) {
+    explicit DecalStreamBinding(StreamVertexData& data)
+        : VertexBufferByFormat(&data, kDecalLayout) {
         declaration_ = data.GetDeclaration();
         binding_ = data.GetBinding();
         built_ = true;
@@ -48,7 +49,7 @@ public:
 };
 
 // What one sub-entity of a receiver offers a decal.
-struct Receiver {
+struct DecalReceiver {
     Entity* entity;
     Mesh* mesh;
     bool twoSided;
@@ -56,7 +57,7 @@ struct Receiver {
     bool alphaTested;
 };
 
-void CollectReceivers(Entity& entity, std::vector<Receiver>& out) {
+void CollectDecalReceivers(Entity& entity, std::vector<DecalReceiver>& out) {
     for (SubEntity* piece : entity.GetSubEntities()) {
         Material* material = piece->GetOwnMaterial();
         if (!piece->GetMesh() || !material)
@@ -67,7 +68,7 @@ void CollectReceivers(Entity& entity, std::vector<Receiver>& out) {
     }
 }
 
-bool Overlaps(const AABB& a, const AABB& b) {
+bool BoxesTouch(const AABB& a, const AABB& b) {
     for (int k = 0; k < 3; ++k)
         if (a.GetMin()[k] > b.GetMax()[k] || a.GetMax()[k] < b.GetMin()[k])
             return false;
@@ -100,7 +101,7 @@ public:
         toDecal_[15] = 1.0f;
     }
 
-    void Process(const Receiver& receiver);
+    void Process(const DecalReceiver& receiver);
 
     std::vector<float> vertices;  // kVertexFloats per vertex
     std::vector<std::uint32_t> indices;
@@ -158,7 +159,7 @@ void Decal::Builder::ClipPolygon(std::vector<std::array<float, 3>>& ring) const 
     }
 }
 
-void Decal::Builder::Process(const Receiver& receiver) {
+void Decal::Builder::Process(const DecalReceiver& receiver) {
     const VertexData* data = receiver.mesh->GetVertexData();
     const VertexComponentDataPool* position = data ? data->FindComponent(VF_POSITION) : nullptr;
     const IndexData* indexData = receiver.mesh->GetIndexData();
@@ -360,21 +361,21 @@ bool Decal::Build(const DecalSource& source, const float* direction, const float
     }
     volumeBox_.SetMinMax(lo, hi);
 
-    std::vector<Receiver> receivers;
+    std::vector<DecalReceiver> receivers;
     auto accept = [&](Entity* entity) {
         if (!entity || !entity->IsVisible())
             return;
         const std::uint32_t kind = entity->GetEntityKind();
         if (kind != 0 && kind != 1 && kind != 10 && kind != 14)
             return;
-        if (Overlaps(entity->GetBoundingBox(), volumeBox_))
-            CollectReceivers(*entity, receivers);
+        if (BoxesTouch(entity->GetBoundingBox(), volumeBox_))
+            CollectDecalReceivers(*entity, receivers);
     };
     accept(source.mainReceiver);
     for (Entity* entity : source.receivers) accept(entity);
 
     Builder builder(volume_, uvFrom, uvTo, source.twoSided);
-    for (const Receiver& r : receivers) {
+    for (const DecalReceiver& r : receivers) {
         if (r.mesh->GetMeshType() != 0 || (r.blended && !source.acceptBlended) ||
             (r.alphaTested && !source.acceptAlphaTested))
             continue;
@@ -399,7 +400,7 @@ bool Decal::Build(const DecalSource& source, const float* direction, const float
     const auto indexCount = static_cast<std::uint32_t>(builder.indices.size());
     indexData_->GetStaging() = std::move(builder.indices);
     indexData_->Commit(indexCount);
-    binding_ = std::make_unique<StreamBinding>(*vertexData_);
+    binding_ = std::make_unique<DecalStreamBinding>(*vertexData_);
     vertexCount_ = count;
     empty_ = false;
     record_.vertexData = vertexData_.get();

@@ -23,13 +23,13 @@ namespace Zel {
 
 namespace {
 
-std::atomic<std::uint64_t> g_builtNodes{0};
+std::atomic<std::uint64_t> g_builtPickNodes{0};
 
 // Signs of the eight loose child boxes around the parent's centre, in box order.
 constexpr float kChildSigns[8][3] = {{-1, 1, 1},  {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},
                                      {-1, 1, -1}, {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}};
 
-const VertexComponentDataPool* PositionsOf(const Mesh& mesh) {
+const VertexComponentDataPool* PickPositionsOf(const Mesh& mesh) {
     const VertexData* data = mesh.GetVertexData();
     const VertexComponentDataPool* position = data ? data->FindComponent(VF_POSITION) : nullptr;
     // Only three-float positions are read as triangles.
@@ -38,7 +38,7 @@ const VertexComponentDataPool* PositionsOf(const Mesh& mesh) {
     return position;
 }
 
-float SquaredDistance(const float* a, const float* b) {
+float PickSquaredDistance(const float* a, const float* b) {
     const float d[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
     return Dot3(d, d);
 }
@@ -73,7 +73,7 @@ void EntityOctreeNode::MeshTriangleBuffer::GetTriangle(std::uint32_t i, Triangle
 }
 
 EntityOctreeNode::StaticMeshTriangleBuffer::StaticMeshTriangleBuffer(const Mesh* mesh) {
-    const VertexComponentDataPool* position = mesh ? PositionsOf(*mesh) : nullptr;
+    const VertexComponentDataPool* position = mesh ? PickPositionsOf(*mesh) : nullptr;
     if (!position)
         return;
     positions_ = position->GetFloats();
@@ -83,7 +83,7 @@ EntityOctreeNode::StaticMeshTriangleBuffer::StaticMeshTriangleBuffer(const Mesh*
 EntityOctreeNode::SkeletonMeshTriangleBuffer::SkeletonMeshTriangleBuffer(Skin& mesh,
                                                                          const Entity& entity)
     : mesh_(mesh), entity_(entity) {
-    const VertexComponentDataPool* position = PositionsOf(mesh);
+    const VertexComponentDataPool* position = PickPositionsOf(mesh);
     if (!position)
         return;
     own_.assign(position->GetFloats(),
@@ -109,11 +109,11 @@ EntityOctreeNode::EntityOctreeNode() {
 EntityOctreeNode::~EntityOctreeNode() = default;
 
 std::uint64_t EntityOctreeNode::GetBuiltNodeCount() {
-    return g_builtNodes.load(std::memory_order_relaxed);
+    return g_builtPickNodes.load(std::memory_order_relaxed);
 }
 
 void EntityOctreeNode::Build(Entity* entity) {
-    g_builtNodes.fetch_add(1, std::memory_order_relaxed);
+    g_builtPickNodes.fetch_add(1, std::memory_order_relaxed);
     entity_ = entity;
     if (!entity)
         return;
@@ -236,7 +236,7 @@ bool EntityOctreeNode::RayPick(const Ray& ray, Triangle& outTriangle, float* out
             hit = true;
             if (render)
                 render->DrawSimple(t.p0, kRed);
-            const float distance = SquaredDistance(ray.origin, point);
+            const float distance = PickSquaredDistance(ray.origin, point);
             if (distance < best) {
                 best = distance;
                 outTriangle = t;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Core/Globals.h"
+#include "Entity/Geometry/TransformMath.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/EntityOctreeNode.h"
 #include "Entity/Scene/OctreeNode.h"
@@ -20,31 +21,23 @@ namespace Zel {
 
 namespace {
 
-// out = a x b, 16 floats each; out must be neither.
-void Multiply(const float* a, const float* b, float* out) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            out[4 * r + c] = a[4 * r] * b[c] + a[4 * r + 1] * b[4 + c] + a[4 * r + 2] * b[8 + c] +
-                             a[4 * r + 3] * b[12 + c];
-}
-
-float Distance(const float* a, const float* b) {
+float PointDistance(const float* a, const float* b) {
     const float d[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
     return std::sqrt(Dot3(d, d));
 }
 
 // The code of a plane value: 1 in front, 2 behind, 0 on the plane.
-int Code(float value) {
+int PlaneCode(float value) {
     return value > 0.0f ? 1 : (value < 0.0f ? 2 : 0);
 }
 
-constexpr float kStartDirection[3] = {1.0f, 0.0f, 0.0f};
+constexpr float kPickStartDirection[3] = {1.0f, 0.0f, 0.0f};
 
 }  // namespace
 
 SelectFrustum::SelectFrustum(SceneManager* scene) : scene_(scene) {
-    pickRay_.SetDirection(kStartDirection);
-    worldRay_.SetDirection(kStartDirection);
+    pickRay_.SetDirection(kPickStartDirection);
+    worldRay_.SetDirection(kPickStartDirection);
 }
 
 SelectFrustum::~SelectFrustum() = default;
@@ -132,7 +125,7 @@ void SelectFrustum::BeginRectangle(float x0, float y0, float x1, float y1) {
     if (!scene)
         return;
     float projection[16];
-    Multiply(pick, scene->GetProjectionMatrix(), projection);
+    MultiplyMatrices4(pick, scene->GetProjectionMatrix(), projection);
     SetMatrices(scene->GetViewMatrix(), projection);
 }
 
@@ -178,7 +171,7 @@ void SelectFrustum::EnterLocalSpace(Entity* entity) {
     std::copy_n(GetViewMatrix()->m, 16, savedView_);
     const float* world = entity->GetWorldMatrix();
     float view[16], projection[16];
-    Multiply(savedView_, world, view);
+    MultiplyMatrices4(savedView_, world, view);
     std::copy_n(GetProjectionMatrix()->m, 16, projection);
     SetMatrices(view, projection);
     // The triangle test meets the pick ray with local triangles: the ray goes along.
@@ -207,7 +200,7 @@ int SelectFrustum::ClipSegment(const float* p, const float* q, float* out) const
     for (int i = 0; i < 6; ++i) {
         vp[i] = PlaneValue(i, p);
         vq[i] = PlaneValue(i, q);
-        const int cp = Code(vp[i]), cq = Code(vq[i]);
+        const int cp = PlaneCode(vp[i]), cq = PlaneCode(vq[i]);
         if (cp == 2 && cq == 2)
             return 1;
         marked[i] = cp != cq || cp != 1;
@@ -215,7 +208,7 @@ int SelectFrustum::ClipSegment(const float* p, const float* q, float* out) const
     }
     if (!anyMarked) {
         // Callers use the point as a distance reference from the pick ray's origin.
-        const bool pNearer = Distance(p, pickRay_.origin) <= Distance(q, pickRay_.origin);
+        const bool pNearer = PointDistance(p, pickRay_.origin) <= PointDistance(q, pickRay_.origin);
         std::copy_n(pNearer ? p : q, 3, out);
         return 0;
     }
@@ -380,7 +373,7 @@ void SelectFrustum::TestEntity(Entity* entity, std::uint32_t value) {
         return;
     float hit[3];
     TransformPointW(world, point, hit);
-    const float d = Distance(hit, worldRay_.origin);
+    const float d = PointDistance(hit, worldRay_.origin);
     if (d < nearest_) {
         results_.assign(1, value);
         nearest_ = d;
@@ -405,12 +398,12 @@ void SelectFrustum::TestUserPrimitive(std::uint32_t value, std::uint32_t type,
     float centre[3];
     box.GetCenter(centre);
     if (k == INTERSECT_INSIDE) {
-        Record(value, Distance(worldRay_.origin, centre));
+        Record(value, PointDistance(worldRay_.origin, centre));
     } else if (k == INTERSECT_OVERLAP || k == INTERSECT_ENCLOSED) {
         // Accepted-without-test primitives give no point: the box centre stands for them.
         float p[3] = {centre[0], centre[1], centre[2]};
         if (TestPrimitive(type, indices, positions, vertexCount, count, strideFloats, p))
-            Record(value, Distance(worldRay_.origin, p));
+            Record(value, PointDistance(worldRay_.origin, p));
     }
 }
 

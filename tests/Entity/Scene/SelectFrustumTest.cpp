@@ -282,6 +282,13 @@ TEST_F(SelectFrustumTest, SegmentsClipAgainstTheNarrowedFrustum) {
     const float eye[3] = {0, 0, 10}, down[3] = {0, 0, -1};
     LookAlong(eye, down, 100.0f);
     select_.BeginSelection(300, 200, 500, 400, false);
+    // The corners follow the narrowed matrices: the near rectangle is centred on the view axis.
+    float nearCentre[3] = {0, 0, 0};
+    for (int k = 0; k < 4; ++k)
+        for (int a = 0; a < 3; ++a) nearCentre[a] += select_.GetCorners()[3 * k + a] / 4;
+    EXPECT_NEAR(nearCentre[0], 0.0f, 1e-3f);
+    EXPECT_NEAR(nearCentre[1], 0.0f, 1e-3f);
+    EXPECT_NEAR(nearCentre[2], 10.0f - 0.01f, 1e-3f);
     struct Case {
         const char* what;
         float p[3], q[3];
