@@ -106,6 +106,25 @@ bool Agree(float a, float b) {
     return (a < 0.0f) == (b < 0.0f) && (a < 0.0f || std::fabs(a - b) <= 1e-3f * (1.0f + a));
 }
 
+// Whether every ray's answer agrees; the first that does not is printed.
+bool AllAgree(const std::vector<float>& own, const std::vector<float>& anchor) {
+    for (std::size_t i = 0; i < own.size(); ++i)
+        if (!Agree(own[i], anchor[i])) {
+            std::fprintf(stderr, "ray %zu: %g against %g\n", i, own[i], anchor[i]);
+            return false;
+        }
+    return true;
+}
+
+// The counters of a run whose two sides agreed.
+void Report(benchmark::State& state, const std::vector<float>& own, BenchPair::Times& times) {
+    std::size_t hits = 0;
+    for (float d : own) hits += d >= 0.0f;
+    state.counters["hits"] = double(hits);
+    times.Report(state, "brute_force_ms");
+    state.counters["same_output"] = 1;
+}
+
 void BM_LevelRays(benchmark::State& state) {
     std::vector<float> positions;
     std::vector<std::uint32_t> indices;
@@ -140,17 +159,12 @@ void BM_LevelRays(benchmark::State& state) {
                     anchor[i] = Nearest(rays[i], positions.data(), indices.data(),
                                         indices.size() / 3, true);
             });
-        for (std::size_t i = 0; i < rays.size(); ++i)
-            if (!Agree(own[i], anchor[i])) {
-                state.SkipWithError("the octree's answer differs from brute force");
-                return;
-            }
+        if (!AllAgree(own, anchor)) {
+            state.SkipWithError("the octree's answer differs from brute force");
+            return;
+        }
     }
-    std::size_t hits = 0;
-    for (float d : own) hits += d >= 0.0f;
-    state.counters["hits"] = double(hits);
-    times.Report(state, "brute_force_ms");
-    state.counters["same_output"] = 1;
+    Report(state, own, times);
 }
 BENCHMARK(BM_LevelRays)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
@@ -292,17 +306,12 @@ void BM_EntityPicksStatic(benchmark::State& state) {
                 for (std::size_t i = 0; i < rays.size(); ++i)
                     anchor[i] = NearestOverEntities(world, s.indices, vertexCount, 100, picked[i]);
             });
-        for (std::size_t i = 0; i < rays.size(); ++i)
-            if (!Agree(own[i], anchor[i])) {
-                state.SkipWithError("a pick differs from brute force");
-                return;
-            }
+        if (!AllAgree(own, anchor)) {
+            state.SkipWithError("a pick differs from brute force");
+            return;
+        }
     }
-    std::size_t hits = 0;
-    for (float d : own) hits += d >= 0.0f;
-    state.counters["hits"] = double(hits);
-    times.Report(state, "brute_force_ms");
-    state.counters["same_output"] = 1;
+    Report(state, own, times);
 }
 BENCHMARK(BM_EntityPicksStatic)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
@@ -411,20 +420,12 @@ void BM_EntityPicksSkinned(benchmark::State& state) {
                         NearestOverEntities(world, s.indices, vertexCount, owned.size(), picked[i]);
                 }
             });
-        for (std::size_t i = 0; i < rays.size() && agree; ++i)
-            if (!Agree(own[i], anchor[i])) {
-                std::fprintf(stderr, "ray %zu: %g against %g\n", i, own[i], anchor[i]);
-                agree = false;
-            }
+        agree = AllAgree(own, anchor);
         if (!agree)
             break;
     }
     if (agree) {
-        std::size_t hits = 0;
-        for (float d : own) hits += d >= 0.0f;
-        state.counters["hits"] = double(hits);
-        times.Report(state, "brute_force_ms");
-        state.counters["same_output"] = 1;
+        Report(state, own, times);
     } else {
         state.SkipWithError("a skinned pick differs from brute force");
     }

@@ -33,6 +33,21 @@ int PlaneCode(float value) {
 
 constexpr float kPickStartDirection[3] = {1.0f, 0.0f, 0.0f};
 
+// out = the ray carried through the inverse of world: the origin as a point, the direction
+// turned and normalised. False, out unchanged, when world cannot be inverted.
+bool ToLocalRay(const float* world, const Ray& ray, Ray& out) {
+    float inverse[16];
+    std::copy_n(world, 16, inverse);
+    if (!Matrix4::Inverse(inverse))
+        return false;
+    float origin[3], direction[3];
+    TransformPointW(inverse, ray.origin, origin);
+    RotateDirection(inverse, ray.direction, direction);
+    out.SetOrigin(origin);
+    out.SetDirection(direction);
+    return true;
+}
+
 }  // namespace
 
 SelectFrustum::SelectFrustum(SceneManager* scene) : scene_(scene) {
@@ -175,15 +190,7 @@ void SelectFrustum::EnterLocalSpace(Entity* entity) {
     std::copy_n(GetProjectionMatrix()->m, 16, projection);
     SetMatrices(view, projection);
     // The triangle test meets the pick ray with local triangles: the ray goes along.
-    float inverse[16];
-    std::copy_n(world, 16, inverse);
-    if (!Matrix4::Inverse(inverse))
-        return;
-    float origin[3], direction[3];
-    TransformPointW(inverse, worldRay_.origin, origin);
-    RotateDirection(inverse, worldRay_.direction, direction);
-    pickRay_.SetOrigin(origin);
-    pickRay_.SetDirection(direction);
+    ToLocalRay(world, worldRay_, pickRay_);
 }
 
 void SelectFrustum::LeaveLocalSpace() {
@@ -359,14 +366,9 @@ void SelectFrustum::TestEntity(Entity* entity, std::uint32_t value) {
     EntityOctreeNode* root = entity->GetPickOctree();
     root->RefreshSkinned();
     const float* world = entity->GetWorldMatrix();
-    float inverse[16];
-    std::copy_n(world, 16, inverse);
-    if (!Matrix4::Inverse(inverse))
+    Ray local;
+    if (!ToLocalRay(world, worldRay_, local))
         return;
-    float origin[3], direction[3];
-    TransformPointW(inverse, worldRay_.origin, origin);
-    RotateDirection(inverse, worldRay_.direction, direction);
-    const Ray local(origin, direction);
     Triangle triangle;
     float point[3];
     if (!root->RayPick(local, triangle, point))
