@@ -1,5 +1,6 @@
 #include "Math/Frustum.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Math/AABB.h"
@@ -81,7 +82,16 @@ void Frustum::Update(const float* position, const float* orientation,
     const float target[3] = {position[0] + forward[0], position[1] + forward[1],
                              position[2] + forward[2]};
     renderSystem->MakeLookAtMatrix(position, target, up, view_.m);
+    BuildPlanes();
+}
 
+void Frustum::SetViewProjection(const float* view, const float* projection) {
+    std::copy_n(view, 16, view_.m);
+    std::copy_n(projection, 16, projection_.m);
+    BuildPlanes();
+}
+
+void Frustum::BuildPlanes() {
     // Clip space keeps -w <= x, y <= w and 0 <= z <= w; each bound is a plane in world space.
     float m[16];
     GetViewProjection(m);
@@ -100,6 +110,25 @@ void Frustum::Update(const float* position, const float* orientation,
     for (auto& plane : planes_) {
         NormalizePlane(plane);
     }
+}
+
+bool Frustum::ComputeCornersFromMatrices() {
+    float inverse[16];
+    GetViewProjection(inverse);
+    if (!Matrix4::Inverse(inverse))
+        return false;
+    // Near rectangle then far: right-top, left-top, right-bottom, left-bottom.
+    constexpr float kClip[8][3] = {{1, 1, 0}, {-1, 1, 0}, {1, -1, 0}, {-1, -1, 0},
+                                   {1, 1, 1}, {-1, 1, 1}, {1, -1, 1}, {-1, -1, 1}};
+    for (int k = 0; k < 8; ++k) {
+        float h[4];
+        for (int r = 0; r < 4; ++r)
+            h[r] = inverse[4 * r] * kClip[k][0] + inverse[4 * r + 1] * kClip[k][1] +
+                   inverse[4 * r + 2] * kClip[k][2] + inverse[4 * r + 3];
+        const float scale = h[3] != 0.0f ? 1.0f / h[3] : 0.0f;
+        for (int i = 0; i < 3; ++i) corners_[k][i] = h[i] * scale;
+    }
+    return true;
 }
 
 void Frustum::ComputeCorners(const float* position, const float* orientation) {

@@ -62,7 +62,19 @@ public:
     // The eight corners (24 floats) of the last ComputeCorners.
     const float* GetCorners() const { return corners_[0]; }
 
+protected:
+    // Stores both matrices (16 floats each) and rebuilds the planes from projection x view; for
+    // views that take their matrices from elsewhere than an eye placement.
+    void SetViewProjection(const float* view, const float* projection);
+    // Rebuilds the eight corners (order as ComputeCorners) by carrying the corners of the clip
+    // volume back through the inverse of projection x view. False, keeping the old corners, when
+    // that product cannot be inverted.
+    bool ComputeCornersFromMatrices();
+
 private:
+    // The planes from the stored matrices.
+    void BuildPlanes();
+
     float fov_ = 45.0f;
     float near_ = 0.1f;
     float far_ = 1000.0f;

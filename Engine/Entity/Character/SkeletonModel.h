@@ -223,8 +223,7 @@ public:
     // The bone states skinning reads; null before they are made.
     const BoneStateSet* GetBoneStateSet() const { return boneStates_.get(); }
     std::uint32_t GetBoneStateCount() const { return boneStates_ ? boneStates_->GetCount() : 0; }
-    // The bone states the model's skins are drawn with; null before the first geometry.
-    const BoneStateSet* GetBoneStateSet() const { return boneStates_.get(); }
+    const BoneStateSet* GetBoneStates() const override { return boneStates_.get(); }
     // Bone state n, null out of range.
     BoneState* GetBoneState(std::uint32_t n) const {
         return boneStates_ ? boneStates_->GetBoneState(n) : nullptr;

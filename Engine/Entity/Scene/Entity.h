@@ -25,6 +25,7 @@ namespace Zel {
 
 class Animation;
 class AnimationState;
+class BoneStateSet;
 class EntityOctreeNode;
 class Geometry;
 class Mesh;
@@ -147,6 +148,8 @@ public:
     // The material library files the geometry names.
     virtual std::vector<std::string> GetMaterialEntries() const;
     virtual std::uint32_t GetPickKind() const { return 1; }
+    // The bone states skinned meshes are posed with for picking; null for an entity without.
+    virtual const BoneStateSet* GetBoneStates() const { return nullptr; }
     // 1 and out = (0, hit x, y, z, distance) when the ray meets the node's box, else 0.
     virtual std::uint32_t PickBox(const Ray& ray, float* out) const;
     virtual std::uint32_t ApplyBoneScalePreset(std::uint32_t /*argument*/) { return 0; }
@@ -212,8 +215,8 @@ public:
     void CollectSubEntityMeshes(std::vector<Mesh*>& meshes) const;
     // True unless the ray (origin, direction; need not be unit length) misses the node's box.
     bool IntersectsRay(const float* origin, const float* direction) const;
-    // The picking octree (owned) over this entity's triangles; stands empty until the entity
-    // octree is built.
+    // Builds the picking octree (owned) over this entity's triangles, replacing any earlier one.
+    // Drop it (ReleasePickOctree) when the meshes change: the tree reads them in place.
     void BuildPickOctree();
     void ReleasePickOctree();
     EntityOctreeNode* GetPickOctree() const { return pickOctree_.get(); }

@@ -16,6 +16,7 @@
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Scene/BillBoard.h"
 #include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Decal.h"
 #include "Entity/Scene/DeformedModel.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Level.h"
@@ -219,6 +220,19 @@ BillBoard* SceneManager::CreateBillBoard(std::int32_t kind) {
 }
 BillBoard* SceneManager::CreateBillBoard(const std::string& name, std::int32_t kind) {
     return ShapeBillBoard(CreateRegisteredEntity(&Globals::GetBillBoardFactory, &name), kind);
+}
+
+Decal* SceneManager::CreateDecalEx(const DecalSource& source, const float* direction,
+                                   const float* up, const float* centre, const float* extents,
+                                   Material* material, const float* uvFrom, const float* uvTo) {
+    Decal* decal = Acquire(&Globals::GetDecalFactory);
+    if (!decal)
+        return nullptr;
+    if (decal->Build(source, direction, up, centre, extents, material, uvFrom, uvTo))
+        return decal;
+    // Never registered: straight back to the factory, without the unknown-entity report.
+    decal->ReturnToFactory();
+    return nullptr;
 }
 
 void SceneManager::ReleaseEntity(Entity* entity) {

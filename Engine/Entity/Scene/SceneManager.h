@@ -30,6 +30,7 @@ namespace Zel {
 
 class BillBoard;
 class Camera;
+class Decal;
 class DeformedModel;
 class DeformedSkeletonModel;
 class Entity;
@@ -50,6 +51,7 @@ class SceneNode;
 class SimpLevel;
 class SkeletonModel;
 class Actor;
+struct DecalSource;
 struct DisplaySettings;
 
 // 0 off, 1 hard, 2 soft (blurred shadow map), 3 fake.
@@ -106,6 +108,12 @@ public:
     // A billboard of the kind; the billboards give the kind its meaning.
     BillBoard* CreateBillBoard(std::int32_t kind);
     BillBoard* CreateBillBoard(const std::string& name, std::int32_t kind);
+    // A decal from its factory built over the source's receivers (Decal::Build with the same
+    // values; material held by the decal). Null, the decal handed back, when nothing was built.
+    // Decals are not registered: they go back through ReleaseEntity or their factory.
+    Decal* CreateDecalEx(const DecalSource& source, const float* direction, const float* up,
+                         const float* centre, const float* extents, Material* material,
+                         const float* uvFrom, const float* uvTo);
     // Unregisters the entity (that entry only; "Release Unknown Entity :%d" when it has none)
     // and returns it to its factory, which lets the resource managers collect.
     void ReleaseEntity(Entity* entity);
