@@ -108,7 +108,8 @@ TEST_F(RenderStateManagerTest, EachIndexSwitchesItsStateAndOthersChangeNothing) 
     ZelI::IRenderStateManager& manager = *G()->GetRenderInterface()->GetRenderStateManager();
     for (std::int32_t index = 0; index < 8; ++index) {
         manager.SetState(index, 5);  // any non-zero value switches on
-        const DWORD on = index == 6 ? 0xFu : 1u;
+        // Colour writes open all four channels; clip planes open all six planes.
+        const DWORD on = index == 6 ? 0xFu : index == 5 ? 0x3Fu : 1u;
         EXPECT_EQ(DeviceRenderState(states[index]), on) << index;
         manager.SetState(index, 0);
         EXPECT_EQ(DeviceRenderState(states[index]), 0u) << index;  // colour: all four channels
