@@ -17,7 +17,7 @@ phase() {
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DZEL_SANITIZE=ON -DZEL_BUILD_FUZZ=ON \
-  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
 cmake --build build/test -j "$jobs"
 phase "sanitizer build (tests, benchmarks, fuzz targets)"
 
@@ -61,7 +61,7 @@ phase "fuzzing (${#targets[@]} targets, ${fuzz_seconds} s each)"
 
 # ThreadSanitizer: only the tsan-labelled test programs are built and run.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEL_TSAN=ON -DZEL_BUILD_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
 cmake --build build/tsan -j "$jobs" --target tests_tsan
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 ctest --test-dir build/tsan -j "$jobs" --output-on-failure --timeout 300 -L tsan
