@@ -44,7 +44,7 @@
 #include "modelgen/BoneBoundsFiles.h"
 #include "modelgen/Recipes.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Scene/SceneFixture.h"
+#include "tests/Entity/Scene/RenderSceneFixture.h"
 
 namespace {
 
@@ -53,18 +53,10 @@ using namespace Zel;
 constexpr char kModelPath[] = "models/skinned.ch3";
 constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-class SkeletonModelDrawTest : public ZelTest::SceneTest {
+class SkeletonModelDrawTest : public ZelTest::RenderSceneTest {
 protected:
     void SetUp() override {
-        ZelTest::SceneTest::SetUp();
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        Scene().SetRenderSystem(&system_);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
-        G()->GetDeviceCaps()->featureFlags |= DEVICE_VS_2_0 | DEVICE_PS_2_0;
+        ZelTest::RenderSceneTest::SetUp();
         GlobalConfigManager& config = *G()->GetConfigManager();
         config.SetValue(SkeletonModel::kUpdateActionsSwitch, 1);
         config.SetValue(AnimationTrack::kUpdateTrackAnimationsSwitch, 1);
@@ -73,15 +65,6 @@ protected:
         std::string error;
         ASSERT_TRUE(ZelModelGen::SaveRecipe("skinned", "models", {}, files, error)) << error;
         G()->GetGeometryManager()->SetBasePath("");
-    }
-    void TearDown() override {
-        if (system_.IsInScene())
-            system_.EndScene();
-        Scene().CleanPushedObjsAndSubModels();
-        Scene().ClearTransparentPipeline();
-        Scene().SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        ZelTest::SceneTest::TearDown();
     }
 
     // A model of the recipe's skinned geometry (its skin on three bones, the walk playing), at x,
@@ -118,9 +101,6 @@ protected:
         return *materials_.back();
     }
 
-    LegacyShaderCompiler compiler_;
-    ZelShaderConstFiller filler_;
-    RenderSystem system_{nullptr};
     std::uint32_t frame_ = 0;
 };
 
@@ -134,38 +114,13 @@ TEST_F(SkeletonModelDrawTest, ASkinnedModelIsDrawnInItsBonesPose) {
     SkeletonModel& still = MakeModel(-0.55f, material, 0.0f);
     SkeletonModel& walking = MakeModel(0.55f, material, 0.5f);
 
-    float view[16], projection[16], viewProjection[16];
     const float eye[3] = {0.0f, -3.2f, 2.6f}, target[3] = {0.0f, 0.0f, 1.25f}, up[3] = {0, 0, 1};
-    system_.MakeLookAtMatrix(eye, target, up, view);
-    system_.MakePerspectiveMatrix(45.0f, float(kWidth) / float(kHeight), 0.5f, 30.0f, projection);
-    Scene().SetViewMatrix(view);
-    Scene().SetProjectionMatrix(projection);
-    std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
-    Scene().SetCurrentView(view, viewProjection, eye);
-    Light* light = Scene().CreateLight(1);
+    SetLookAtView(eye, target, up, 45.0f, 30.0f);
     const float at[3] = {-2.0f, -3.0f, 4.0f};
-    light->SetPosition(at);
-    light->SetRange(50.0f);
     const float dim[4] = {0.2f, 0.2f, 0.25f, 1.0f}, warm[4] = {1.0f, 0.9f, 0.7f, 1.0f};
-    light->SetColours(dim, warm, warm);
-    light->UpdatePlacement();
-    Scene().SetRenderGroupFlags(4);
-
+    Light& light = MakePointLight(at, dim, warm);
     const float background[4] = {0.05f, 0.05f, 0.08f, 1.0f};
-    system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, background, 1.0f, 0);
-    system_.BeginScene();
-    for (std::int32_t mode : {0, 2}) {
-        Scene().PushNewPipe(mode, 0, mode == 2 ? light : nullptr);
-        Scene().PushRenderable(&still);
-        Scene().PushRenderable(&walking);
-        Scene().ProcessCurrentPipe();
-        Scene().RenderPushedPipes();
-        Scene().RenderTransparentPipeline();
-        Scene().ClearTransparentPipeline();
-        Scene().CleanPushedObjsAndSubModels();
-    }
-    system_.EndScene();
-    ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+    DrawPlainAndLitPipes(background, {&still, &walking}, &light);
     ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), "skeleton_model_posed", 3);
 }
 

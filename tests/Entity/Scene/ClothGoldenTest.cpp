@@ -33,7 +33,7 @@
 #include "Render/RenderSystem.h"
 #include "modelgen/Recipes.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Scene/SceneFixture.h"
+#include "tests/Entity/Scene/RenderSceneFixture.h"
 #include "tests/Entity/Scene/StandInCloth.h"
 #include "tests/Render/d3d9/DeviceFixture.h"
 
@@ -42,17 +42,10 @@ namespace {
 using namespace Zel;
 namespace mg = ZelModelGen;
 
-class ClothGoldenTest : public ZelTest::SceneTest {
+class ClothGoldenTest : public ZelTest::RenderSceneTest {
 protected:
     void SetUp() override {
-        ZelTest::SceneTest::SetUp();
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        Scene().SetRenderSystem(&system_);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
+        ZelTest::RenderSceneTest::SetUp();
         G()->GetGeometryManager()->SetBasePath("");
         G()->GetConfigManager()->SetPreferBinaryFiles(false);
         G()->GetConfigManager()->SetValue(SkeletonModel::kUpdateActionsSwitch, 1);
@@ -61,16 +54,12 @@ protected:
         ASSERT_TRUE(LoadPhysicsSDK());
     }
     void TearDown() override {
-        Scene().CleanPushedObjsAndSubModels();
-        Scene().ClearTransparentPipeline();
         if (cape_)
             cape_->SetSkeletonName("");
         Scene().ReleaseAllEntities();
         capeHold_.Reset();
         G()->GetPhysicsWorld()->Shutdown();
-        Scene().SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        ZelTest::SceneTest::TearDown();
+        ZelTest::RenderSceneTest::TearDown();
     }
 
     // A lit material of one untextured, two-sided pass, its program generated for it.
@@ -89,24 +78,9 @@ protected:
 
     void DrawFrame(Entity& model, Light& light) {
         const float background[4] = {0.08f, 0.08f, 0.12f, 1.0f};
-        system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, background, 1.0f, 0);
-        system_.BeginScene();
-        for (std::int32_t mode : {0, 2}) {
-            Scene().PushNewPipe(mode, 0, mode == 2 ? &light : nullptr);
-            Scene().PushRenderable(&model);
-            Scene().ProcessCurrentPipe();
-            Scene().RenderPushedPipes();
-            Scene().RenderTransparentPipeline();
-            Scene().ClearTransparentPipeline();
-            Scene().CleanPushedObjsAndSubModels();
-        }
-        system_.EndScene();
-        ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+        DrawPlainAndLitPipes(background, {&model}, &light);
     }
 
-    LegacyShaderCompiler compiler_;
-    ZelShaderConstFiller filler_;
-    RenderSystem system_{nullptr};
     GeometryCloth* cape_ = nullptr;
     SharedPtr<Geometry> capeHold_;  // the cloth mesh reads the geometry's cloth data
 };
@@ -155,22 +129,11 @@ TEST_F(ClothGoldenTest, ACapeOnASkeletonModelSettlesUnderGravity) {
     SubEntity& piece = AddPiece(*owner, *cloth, &LitMaterial());
     piece.SetTransformFlags(0);
 
-    float view[16], projection[16], viewProjection[16];
     const float eye[3] = {1.6f, -2.2f, 1.9f}, target[3] = {0.0f, -0.5f, 1.05f}, up[3] = {0, 0, 1};
-    system_.MakeLookAtMatrix(eye, target, up, view);
-    system_.MakePerspectiveMatrix(45.0f, float(kWidth) / float(kHeight), 0.5f, 30.0f, projection);
-    Scene().SetViewMatrix(view);
-    Scene().SetProjectionMatrix(projection);
-    std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
-    Scene().SetCurrentView(view, viewProjection, eye);
-    Light* light = Scene().CreateLight(1);
+    SetLookAtView(eye, target, up, 45.0f, 30.0f);
     const float at[3] = {2.0f, -3.0f, 4.0f};
-    light->SetPosition(at);
-    light->SetRange(50.0f);
     const float dim[4] = {0.25f, 0.25f, 0.3f, 1.0f}, warm[4] = {1.0f, 0.9f, 0.75f, 1.0f};
-    light->SetColours(dim, warm, warm);
-    light->UpdatePlacement();
-    Scene().SetRenderGroupFlags(4);
+    Light* light = &MakePointLight(at, dim, warm);
 
     struct Shot {
         std::uint32_t frame;

@@ -16,38 +16,26 @@
 #include "Entity/Scene/Shadow.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Render/RenderSystem.h"
-#include "tests/Entity/Scene/SceneFixture.h"
+#include "tests/Entity/Scene/RenderSceneFixture.h"
 
 namespace ZelTest {
 
-class DrawSceneTest : public SceneTest {
+class DrawSceneTest : public RenderSceneTest {
 protected:
     void SetUp() override {
-        SceneTest::SetUp();
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
+        texturesOnDevice_ = true;
+        RenderSceneTest::SetUp();
         system_.SetViewport(0, 0, kWidth, kHeight);
-        Scene().SetRenderSystem(&system_);
         Scene().SetDX7Mode(false);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
-        G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_VS_2_0 | Zel::DEVICE_PS_2_0;
     }
     void TearDown() override {
         if (system_.IsInScene())
             system_.EndScene();
-        Scene().CleanPushedObjsAndSubModels();
-        Scene().ClearTransparentPipeline();
         Scene().GetRenderQueue()->ClearAll();
         Zel::Shadow::Shutdown();
         // Targets stay pooled in the texture manager, which outlives the device.
         G()->GetTextureManager()->DetachRenderTargets();
-        Scene().SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        SceneTest::TearDown();
+        RenderSceneTest::TearDown();
     }
 
     // View and projection of an eye looking at target (Z up) become the scene's current ones.
@@ -106,10 +94,6 @@ protected:
         materials_.push_back(std::move(material));
         return *materials_.back();
     }
-
-    Zel::LegacyShaderCompiler compiler_;
-    Zel::ZelShaderConstFiller filler_;
-    Zel::RenderSystem system_{nullptr};
 };
 
 }  // namespace ZelTest

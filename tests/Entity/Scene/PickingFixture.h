@@ -24,7 +24,7 @@
 #include "Math/Ray.h"
 #include "Render/ClearRecord.h"
 #include "Render/RenderSystem.h"
-#include "tests/Entity/Scene/SceneFixture.h"
+#include "tests/Entity/Scene/RenderSceneFixture.h"
 
 namespace ZelTest {
 
@@ -106,31 +106,13 @@ protected:
 
 // Frames drawn on the software device through the scene's render system, its viewport the
 // window's.
-class FrameTest : public PickingTest {
+class FrameTest : public RenderSceneOf<PickingTest> {
 protected:
     void SetUp() override {
-        PickingTest::SetUp();
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
+        texturesOnDevice_ = true;
+        RenderSceneOf<PickingTest>::SetUp();
         system_.SetViewport(0, 0, kWidth, kHeight);
-        Scene().SetRenderSystem(&system_);
         Scene().SetDX7Mode(false);
-        // The built-in materials' default texture is made on the device.
-        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice());
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
-        G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_VS_2_0 | Zel::DEVICE_PS_2_0;
-    }
-    void TearDown() override {
-        if (system_.IsInScene())
-            system_.EndScene();
-        Scene().CleanPushedObjsAndSubModels();
-        Scene().ClearTransparentPipeline();
-        Scene().SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        PickingTest::TearDown();
     }
 
     // Sets the camera: eye on +z looking at the origin, y up.
@@ -163,10 +145,6 @@ protected:
         system_.EndScene();
         ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
     }
-
-    Zel::LegacyShaderCompiler compiler_;
-    Zel::ZelShaderConstFiller filler_;
-    Zel::RenderSystem system_{nullptr};
 };
 
 }  // namespace ZelTest

@@ -28,7 +28,7 @@
 #include "Platform/Win32/Win32Window.h"
 #include "modelgen/Recipes.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Scene/SceneFixture.h"
+#include "tests/Entity/Scene/RenderSceneFixture.h"
 
 namespace {
 
@@ -36,42 +36,24 @@ using namespace Zel;
 
 constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-class RenderPipesTest : public ZelTest::SceneTest {
+class RenderPipesTest : public ZelTest::RenderSceneTest {
 protected:
     void SetUp() override {
-        ZelTest::SceneTest::SetUp();
-        std::filesystem::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        Scene().SetRenderSystem(&system_);
+        ZelTest::RenderSceneTest::SetUp();
         Scene().SetDX7Mode(false);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
         // Clip space is world space: the test triangles lie in view.
         Scene().SetViewMatrix(kIdentity);
         Scene().SetProjectionMatrix(kIdentity);
         Scene().SetCurrentView(kIdentity, kIdentity, kIdentity);
-        G()->GetDeviceCaps()->featureFlags |= DEVICE_VS_2_0 | DEVICE_PS_2_0;
         Soft()->ResetCallCounts();
     }
     void TearDown() override {
-        if (system_.IsInScene())
-            system_.EndScene();
-        Scene().CleanPushedObjsAndSubModels();
-        Scene().ClearTransparentPipeline();
-        Scene().SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
         for (std::uint32_t s : {16u, 17u, 18u, 71u, 78u}) G()->GetConfigManager()->SetValue(s, 1);
         G()->GetConfigManager()->SetValue(78, 0);
-        ZelTest::SceneTest::TearDown();
+        ZelTest::RenderSceneTest::TearDown();
     }
 
     ULONGLONG Draws() { return Calls(D3D9Call::DrawIndexedPrimitive); }
-
-    LegacyShaderCompiler compiler_;
-    ZelShaderConstFiller filler_;
-    RenderSystem system_{nullptr};
 };
 
 TEST_F(RenderPipesTest, ARecordIsDrawnItsRepeatCountOfTimesAndOnlyInsideAScene) {
@@ -422,39 +404,14 @@ TEST_F(PipeGoldenTest, AHostFrameDrawsTheModelAmbientThenAddsTheLight) {
     model->SetMaterialByMeshName(&LitMaterial("near"), "Mesh0");
     model->SetMaterialByMeshName(&LitMaterial("far"), "Mesh1");
 
-    float view[16], projection[16], viewProjection[16];
     const float eye[3] = {-1.5f, 5.0f, 9.0f}, target[3] = {1.5f, 0.5f, 0.0f}, up[3] = {0, 1, 0};
-    system_.MakeLookAtMatrix(eye, target, up, view);
-    system_.MakePerspectiveMatrix(50.0f, float(kWidth) / float(kHeight), 0.5f, 30.0f, projection);
-    Scene().SetViewMatrix(view);
-    Scene().SetProjectionMatrix(projection);
-    std::copy_n(Scene().GetViewProjectionMatrix(), 16, viewProjection);
-    Scene().SetCurrentView(view, viewProjection, eye);
-
-    Light* light = Scene().CreateLight(1);
+    SetLookAtView(eye, target, up, 50.0f, 30.0f);
     const float at[3] = {-2.0f, 4.0f, 3.0f};
-    light->SetPosition(at);
-    light->SetRange(50.0f);
     const float dim[4] = {0.25f, 0.25f, 0.3f, 1.0f}, warm[4] = {1.0f, 0.95f, 0.8f, 1.0f};
-    light->SetColours(dim, warm, warm);
-    light->UpdatePlacement();
-    Scene().SetRenderGroupFlags(4);
-
-    const float background[4] = {0.06f, 0.06f, 0.1f, 1.0f};
-    system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, background, 1.0f, 0);
-    system_.BeginScene();
+    Light& light = MakePointLight(at, dim, warm);
     // The plain pipe, then one for the light: the second pass of each piece is added.
-    for (std::int32_t mode : {0, 2}) {
-        Scene().PushNewPipe(mode, 0, mode == 2 ? light : nullptr);
-        Scene().PushRenderable(model);
-        Scene().ProcessCurrentPipe();
-        Scene().RenderPushedPipes();
-        Scene().RenderTransparentPipeline();
-        Scene().ClearTransparentPipeline();
-        Scene().CleanPushedObjsAndSubModels();
-    }
-    system_.EndScene();
-    ASSERT_EQ(D3D_OK, Device().GetD3DDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+    const float background[4] = {0.06f, 0.06f, 0.1f, 1.0f};
+    DrawPlainAndLitPipes(background, {model}, &light);
     ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), "pipes_lit_cubes", 3);
 }
 
