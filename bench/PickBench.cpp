@@ -102,6 +102,24 @@ float Nearest(const Ray& ray, const float* positions, const std::uint32_t* indic
     return best;
 }
 
+// Gives the entity one piece of the mesh and a random turn and place within 100 of the origin.
+void PlaceAtRandom(Entity& entity, Mesh& mesh, std::uniform_real_distribution<float>& u,
+                   std::mt19937& rng) {
+    SubEntity* piece = Globals::GetSingleton()->GetSubEntityFactory()->Acquire();
+    piece->SetOwner(&entity);
+    piece->SetMesh(&mesh);
+    entity.AppendSubEntity(piece);
+    float axis[3] = {u(rng), u(rng), u(rng)};
+    NormalizeVector3(axis);
+    const float angle = 3.0f * u(rng), s = std::sin(angle / 2);
+    const float q[4] = {axis[0] * s, axis[1] * s, axis[2] * s, std::cos(angle / 2)};
+    const float p[3] = {100 * u(rng), 100 * u(rng), 100 * u(rng)};
+    entity.SetPosition(p);
+    entity.SetOrientation(q);
+    entity.GetWorldMatrix();
+    entity.UpdatePlacement();
+}
+
 bool Agree(float a, float b) {
     return (a < 0.0f) == (b < 0.0f) && (a < 0.0f || std::fabs(a - b) <= 1e-3f * (1.0f + a));
 }
@@ -190,19 +208,7 @@ struct EntityScene {
         std::uniform_real_distribution<float> u(-1.0f, 1.0f);
         for (Mesh* mesh : pieceMeshes) {
             Entity* entity = scene.CreateEntity();
-            SubEntity* piece = globals->GetSubEntityFactory()->Acquire();
-            piece->SetOwner(entity);
-            piece->SetMesh(mesh);
-            entity->AppendSubEntity(piece);
-            float axis[3] = {u(rng), u(rng), u(rng)};
-            NormalizeVector3(axis);
-            const float angle = 3.0f * u(rng), s = std::sin(angle / 2);
-            const float q[4] = {axis[0] * s, axis[1] * s, axis[2] * s, std::cos(angle / 2)};
-            const float p[3] = {100 * u(rng), 100 * u(rng), 100 * u(rng)};
-            entity->SetPosition(p);
-            entity->SetOrientation(q);
-            entity->GetWorldMatrix();
-            entity->UpdatePlacement();
+            PlaceAtRandom(*entity, *mesh, u, rng);
             entities.push_back(entity);
         }
     }
@@ -375,19 +381,7 @@ void BM_EntityPicksSkinned(benchmark::State& state) {
         std::mt19937 place(17);
         std::uniform_real_distribution<float> u(-1.0f, 1.0f);
         for (auto& entity : owned) {
-            SubEntity* piece = globals->GetSubEntityFactory()->Acquire();
-            piece->SetOwner(entity.get());
-            piece->SetMesh(skin.get());
-            entity->AppendSubEntity(piece);
-            float axis[3] = {u(place), u(place), u(place)};
-            NormalizeVector3(axis);
-            const float angle = 3.0f * u(place), sn = std::sin(angle / 2);
-            const float q[4] = {axis[0] * sn, axis[1] * sn, axis[2] * sn, std::cos(angle / 2)};
-            const float p[3] = {100 * u(place), 100 * u(place), 100 * u(place)};
-            entity->SetPosition(p);
-            entity->SetOrientation(q);
-            entity->GetWorldMatrix();
-            entity->UpdatePlacement();
+            PlaceAtRandom(*entity, *skin, u, place);
             s.entities.push_back(entity.get());
         }
     }
