@@ -42,6 +42,7 @@ public:
     ZEL_CLASS_ID(Cloth)
 
     std::uint32_t GetMeshType() const override { return 3; }
+    bool IsOwnedByPiece() const override { return true; }
     // The skin mesh's box (the cloth's own while it has none).
     const AABB& GetBounds() const override;
     // Before a draw: with pass flag 4 (kPassDepthSorted), a single triangle list, an enabled

@@ -54,6 +54,9 @@ public:
     virtual void ReleaseRenderData();
     // 0 (Skin 1, deformed mesh 2, ClothMeshData 3).
     virtual std::uint32_t GetMeshType() const { return 0; }
+    // True for a mesh made for one piece alone, which the piece deletes with itself; a
+    // geometry's meshes, cloth data among them, belong to their geometry.
+    virtual bool IsOwnedByPiece() const { return false; }
     // The owner's shared data when the shared flag is set, else the own (may be null).
     virtual VertexData* GetVertexData() const;
     virtual IndexData* GetIndexData() const;

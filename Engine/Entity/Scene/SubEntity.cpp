@@ -61,7 +61,7 @@ SubEntity::SubEntity() {
 }
 
 SubEntity::~SubEntity() {
-    if (IsClothMesh())
+    if (mesh_ && mesh_->IsOwnedByPiece())
         delete mesh_;
 }
 
@@ -336,7 +336,7 @@ void SubEntity::Reset() {
         if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
             materials->Remove(material);
     useOwnerBounds_ = 0;
-    if (IsClothMesh())
+    if (mesh_ && mesh_->IsOwnedByPiece())
         delete mesh_;
     mesh_ = nullptr;
     transparencyKind_ = 0;

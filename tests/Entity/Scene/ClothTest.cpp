@@ -347,3 +347,23 @@ TEST_F(ClothTest, ADepthSortedPassProjectsTheCurrentShape) {
 }
 
 }  // namespace
+
+namespace {
+
+// A piece deletes the cloth mesh made for it, and only that: a geometry's cloth data, which
+// answers the same mesh type, stays with its geometry when the piece goes.
+TEST_F(ClothTest, APieceDeletesItsOwnClothMeshButNotAGeometrysClothData) {
+    Material& material = MakeMaterial({{}});
+    SubEntity& dataPiece = AddPiece(*owner_, *data_, &material);
+    auto* cloth = new Cloth(owner_);
+    ASSERT_TRUE(cloth->Build(data_.get(), skin_, 0, 0, 0));
+    SubEntity& clothPiece = AddPiece(*owner_, *cloth, &material);
+    EXPECT_EQ(dataPiece.GetRenderKind(), 6u);  // both count as cloth pieces
+    EXPECT_EQ(clothPiece.GetRenderKind(), 6u);
+    dataPiece.Reset();
+    clothPiece.Reset();  // deletes the cloth: the sanitizer build reports a leak otherwise
+    EXPECT_EQ(data_->GetMeshType(), 3u);  // still alive, still the geometry's
+    EXPECT_EQ(dataPiece.GetMesh(), nullptr);
+}
+
+}  // namespace
