@@ -23,6 +23,7 @@
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/GeometryActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/Mesh.h"
@@ -342,6 +343,7 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
     target.name.clear();
     target.geometry = nullptr;
     target.image = nullptr;
+    target.cloth = nullptr;
 }
 
 void Actor::ReleaseAll(bool keepEntries) {
@@ -445,9 +447,33 @@ bool Actor::RestartChannels() {
     return true;
 }
 
-bool Actor::LoadClothPart(std::uint32_t, const std::string&, bool) {
-    return false;
+bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool force) {
+    if (slot < kPartCount || slot >= kSlotCount)
+        return false;
+    if (IsOn(kNoClothSwitch) || IsOn(kNoClothSwitch2))
+        return false;
+    if (!force && name == slots_[slot].name)
+        return false;
+    if (name.size() > 3 && BodyPartKind(name) == 17) {
+        LogTyped(LOG_ENGINE_INIT, "bp5 cloth needs the actor material library: %s", name.c_str());
+        return false;
+    }
+    ReleaseBodypart(slot);
+    slots_[slot].name = name;
+    GeometryActor* actor = GetActorGeometry();
+    BodyPartEntry* entry =
+        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    auto* cloth =
+        entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
+    if (!cloth)
+        return false;
+    slots_[slot].cloth = cloth;
+    if (cloth->IsClothMarked())
+        BuildClothPieces(slot, *cloth);
+    return true;
 }
+
+void Actor::BuildClothPieces(std::uint32_t, GeometryCloth&) {}
 
 void Actor::StepCloth(float) {}
 

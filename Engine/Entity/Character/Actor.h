@@ -35,6 +35,7 @@ namespace Zel {
 
 class GeometryActor;
 class GeometryBodyPart;
+class GeometryCloth;
 class Image;
 class MakeupState;
 class TextureBase;
@@ -136,9 +137,23 @@ public:
     void SetSex(std::uint8_t sex) { sex_ = sex; }
     std::uint32_t GetFlagWord() const { return flagWord_; }
 
-    // Seams: cloth companions are loaded and stepped by the cloth code, which this actor does not
-    // carry yet; both do nothing.
+    // ---- Cloth companions (slots 9-17) ----
+    // Global switches that keep cloth companions from loading.
+    static constexpr std::uint32_t kNoClothSwitch = 32;
+    static constexpr std::uint32_t kNoClothSwitch2 = 33;
+    // Loads the cloth companion into the slot: nothing with either no-cloth switch on, or when
+    // force is off and the slot already names that file; ".bp5" companions belong to the actor
+    // material library, which this actor does not carry (false). Otherwise the slot is released,
+    // takes the name, and holds the cloth geometry built for the actor's skeleton; a file that is
+    // missing or does not build leaves the slot empty with the name kept (false). The cloth
+    // pieces of a geometry the physics scene simulates are built by BuildClothPieces.
     bool LoadClothPart(std::uint32_t slot, const std::string& name, bool force);
+    // The cloth geometry of slot 9-17; null when empty.
+    GeometryCloth* GetClothGeometry(std::uint32_t slot) const {
+        return slot < kSlotCount ? slots_[slot].cloth : nullptr;
+    }
+    // Seam: the per-frame step of the simulated cloth pieces belongs to the cloth piece code,
+    // which this actor does not carry yet; nothing happens.
     void StepCloth(float dt);
 
     // ---- Materials ----
@@ -259,7 +274,12 @@ private:
         GeometryBodyPart* geometry = nullptr;  // held by the actor geometry's entry
         std::vector<SubEntity*> subEntities;   // owned (back to the SubEntity factory)
         Image* image = nullptr;                // the part's texture image (held by the geometry)
+        GeometryCloth* cloth = nullptr;        // slots 9-17 (held by the actor geometry's entry)
     };
+    // Seam: the cloth pieces (one sub-entity per cloth sub-mesh, simulated when the physics
+    // runtime runs) need the cloth mesh and cloth piece code, which this actor does not carry
+    // yet: only a geometry the physics scene would simulate comes here, and it gets none.
+    void BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth);
     // The parts composed into the atlas scratch buffer (bottom-up for DXT); false when no part
     // had an image to lay.
     void ComposeBodyParts(std::uint8_t* atlas, bool dxt);
