@@ -3,10 +3,10 @@
 //   Actor      Actor::RebuildBodyTexture: the parts blended into the atlas, the scale to the
 //              level's size, the texture obtained (new at level 0, recycled above) and its levels
 //              written: halved level by level, or compressed with their levels through nvtt.
-//   Reference  written here: a scalar loop blending the same images into a 1024 atlas by the
-//              same rectangles and rule, a 2 x 2 box halving for 512, then either the level chain
-//              halved by the same box into plain memory, or nvtt called directly with its own
-//              mipmaps.
+//   Reference  a scalar loop blending the same images into a 1024 atlas by the same rectangles
+//              and rule (the fixtures' reference splice), a 2 x 2 box halving for 512, then either
+//              the level chain halved by the same box into plain memory, or nvtt called directly
+//              with its own mipmaps.
 // Reported in milliseconds per rebuild; before measuring, level 0 of both sides must agree
 // (32-bit: every channel within 2; DXT5: both decoded, within an RMS difference of 3).
 //
@@ -43,6 +43,7 @@
 #include "Render/DisplaySettings.h"
 #include "Render/d3d9/RenderDeviceD3D9.h"
 #include "Render/HardwareBufferManager.h"
+#include "fixtures/ActorAtlasReference.h"
 #include "fixtures/DxtReference.h"
 #include "fixtures/ImageFixtures.h"
 #include "modelgen/ActorRecipe.h"
@@ -51,40 +52,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint32_t kAtlas = 1024;
-const double kRect[9][4] = {{0, 0, 1, 1},      {0, 0.5, 1, 1},   {0, 0.5, 1, 1},
-                            {0, 0.25, 1, 1},   {0.5, 0.5, 1, 1}, {0, 0, 0.75, 1},
-                            {0.5, 0.25, 1, 1}, {0.375, 0, 1, 1}, {0.625, 0, 0.75, 1}};
-const std::uint32_t kSize[9][2] = {{1024, 1024}, {512, 512}, {512, 512}, {512, 256}, {512, 512},
-                                   {512, 256},   {512, 256}, {512, 256}, {512, 256}};
-const std::uint32_t kOrder[9] = {0, 1, 2, 7, 3, 4, 5, 6, 8};
-
-// The scalar splice: image rows bottom-up from the rectangle's top, laid over by alpha.
-void Splice(const std::vector<Bytes>& images, Bytes& atlas) {
-    std::fill(atlas.begin(), atlas.end(), 0);
-    for (std::uint32_t n : kOrder) {
-        const Bytes& image = images[n];
-        const std::uint32_t iw = kSize[n][0], ih = kSize[n][1];
-        const auto x0 = std::uint32_t(kRect[n][0] * kAtlas),
-                   y0 = std::uint32_t(kRect[n][1] * kAtlas);
-        const auto cw = std::uint32_t(kRect[n][2] * iw), ch = std::uint32_t(kRect[n][3] * ih);
-        for (std::uint32_t r = 0; r < ch; ++r) {
-            const std::uint8_t* s = &image[std::size_t(ch - 1 - r) * iw * 4];
-            std::uint8_t* d = &atlas[(std::size_t(y0 + r) * kAtlas + x0) * 4];
-            for (std::uint32_t c = 0; c < cw; ++c, s += 4, d += 4) {
-                const float a = s[3] / 255.0f, b = d[3] / 255.0f;
-                if (b < 0.001f) {
-                    std::memcpy(d, s, 4);
-                    continue;
-                }
-                const float out = 1.0f - (1.0f - a) * (1.0f - b);
-                for (int k = 0; k < 3; ++k)
-                    d[k] = std::uint8_t((s[k] * a + d[k] * b * (1.0f - a)) / out + 0.5f);
-                d[3] = std::uint8_t(out * 255.0f + 0.5f);
-            }
-        }
-    }
-}
-
 void Halve(const std::uint8_t* in, std::uint32_t width, std::uint32_t height, std::uint8_t* out) {
     const std::uint32_t w = std::max(1u, width / 2), h = std::max(1u, height / 2);
     for (std::uint32_t y = 0; y < h; ++y)
@@ -176,13 +143,15 @@ public:
         bool ok = actor_->LoadGeometry("actor.act");
         for (std::uint32_t n = 0; n < 9; ++n) {
             ok = ok && actor_->SetBodyPart(n, "part" + std::to_string(n) + ".bp3");
-            pixels.push_back(ZelFixtures::MakeSmoothImage(kSize[n][0], kSize[n][1], 7 + n).Bgra());
+            pixels.push_back(ZelFixtures::MakeSmoothImage(ZelFixtures::ActorPartWidth(n),
+                                                          ZelFixtures::ActorPartHeight(n), 7 + n)
+                                 .Bgra());
             images_.push_back(
                 std::make_unique<Zel::Image>(nullptr, "p" + std::to_string(n), "Image", 0));
             Zel::DecodedImage d;
             d.format = Zel::PF_A8R8G8B8;
-            d.width = kSize[n][0];
-            d.height = kSize[n][1];
+            d.width = ZelFixtures::ActorPartWidth(n);
+            d.height = ZelFixtures::ActorPartHeight(n);
             d.pitch = d.width * 4;
             d.bytesPerPixel = 4;
             d.size = std::uint32_t(pixels.back().size());
@@ -262,7 +231,7 @@ void BodyTextureRebuild(benchmark::State& state) {
         actor.RebuildBodyTexture();
     };
     auto anchor = [&] {
-        Splice(world.pixels, atlas);
+        ZelFixtures::SpliceActorAtlas(world.pixels, atlas);
         const std::uint8_t* top = atlas.data();
         if (side != kAtlas) {
             Halve(atlas.data(), kAtlas, kAtlas, scaled.data());

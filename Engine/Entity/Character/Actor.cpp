@@ -544,20 +544,25 @@ Material* Actor::CreateMaterial(std::uint32_t slot) {
 
 Material* Actor::GetPartMaterial(const std::string& partName, const Mesh& mesh) {
     const std::uint32_t slot = GetPartMaterialIndex(mesh.GetMaterialName(), false);
-    if (materials_[slot])
+    if (materials_[slot]) {
+        TakeBodyTexture(*materials_[slot], true);
         return materials_[slot];
+    }
     Material* material = CreateMaterial(slot);
     const bool marked = partName.size() > 3 && ((partName[2] == '9' && partName[3] == '3'));
     const bool thirdIsThree = partName.size() > 2 && partName[2] == '3';
     const std::uint32_t w = kMaterialSettings[slot];
     if (!marked && !thirdIsThree && (w & kTwoSided) && (w & kAlphaBlend))
         GenerateShader(*material);
+    TakeBodyTexture(*material, true);
     return material;
 }
 
 Material* Actor::GetOrCreatePartMaterial(const std::string& materialName, bool cloth) {
     const std::uint32_t slot = GetPartMaterialIndex(materialName, cloth);
-    return materials_[slot] ? materials_[slot] : CreateMaterial(slot);
+    Material* material = materials_[slot] ? materials_[slot] : CreateMaterial(slot);
+    TakeBodyTexture(*material, false);
+    return material;
 }
 
 void Actor::GenerateShader(Material& material) {
@@ -807,13 +812,19 @@ void Actor::ReleaseBodyTextures() {
 }
 
 void Actor::ApplyBodyTexture() {
+    for (Material* material : materials_)
+        if (material)
+            TakeBodyTexture(*material, true);
+}
+
+void Actor::TakeBodyTexture(Material& material, bool allPasses) {
     if (!bodyTexture_)
         return;
-    for (Material* material : materials_)
-        for (std::uint32_t p = 0; material && p < material->GetPassCount(); ++p)
-            if (Pass* pass = material->GetPass(p);
-                pass && pass->renderState.stages[0].GetTexture() != bodyTexture_.Get())
-                pass->renderState.stages[0].SetTexture(bodyTexture_.Get());
+    const std::uint32_t passes = allPasses ? material.GetPassCount() : 1;
+    for (std::uint32_t p = 0; p < passes && p < material.GetPassCount(); ++p)
+        if (Pass* pass = material.GetPass(p);
+            pass && pass->renderState.stages[0].GetTexture() != bodyTexture_.Get())
+            pass->renderState.stages[0].SetTexture(bodyTexture_.Get());
 }
 
 // ---- Make-up ----

@@ -288,6 +288,8 @@ private:
     // Binds the texture in place of the one held, which goes to the recycle bin (above level 0)
     // or is destroyed.
     void BindBodyTexture(TextureBase* texture);
+    // The material's first stage takes the body texture, in every pass or in the first only.
+    void TakeBodyTexture(Material& material, bool allPasses);
     void RetireBodyTexture(SharedPtr<TextureBase> previous);
 
     void UpdateAnimation(float dt);

@@ -1,5 +1,5 @@
-// The spliced body texture: nine part images composed into the atlas against a reference written
-// here from the rectangle table and the blend rule, the level-of-detail sizes, the DXT5 upload,
+// The spliced body texture: nine part images composed into the atlas against the fixtures'
+// reference splice, the level-of-detail sizes, the DXT5 upload,
 // custom textures, the texture registry and the texture report's Actor list.
 #include <gtest/gtest.h>
 
@@ -17,10 +17,13 @@
 #include "Entity/Image/DecodedImage.h"
 #include "Entity/Image/Image.h"
 #include "Entity/Image/PixelFormat.h"
+#include "Entity/Material/Material.h"
+#include "Entity/Material/Pass.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Platform/D3D9/SoftBaseTexture9.h"
 #include "Platform/D3D9/SoftSurface9.h"
+#include "fixtures/ActorAtlasReference.h"
 #include "fixtures/DxtReference.h"
 #include "fixtures/ImageFixtures.h"
 #include "support/LogCapture.h"
@@ -33,49 +36,19 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kAtlas = 1024;
 
-// The rectangles as written down for the second table: x, y, width, height in atlas fractions,
-// then the block of the image taken (right, bottom).
-struct RefRect {
-    double x, y, right, bottom;
-};
-const RefRect kRef[9] = {{0, 0, 1, 1},      {0, 0.5, 1, 1},   {0, 0.5, 1, 1},
-                         {0, 0.25, 1, 1},   {0.5, 0.5, 1, 1}, {0, 0, 0.75, 1},
-                         {0.5, 0.25, 1, 1}, {0.375, 0, 1, 1}, {0.625, 0, 0.75, 1}};
-const std::uint32_t kRefSize[9][2] = {{1024, 1024}, {512, 512}, {512, 512}, {512, 256}, {512, 512},
-                                      {512, 256},   {512, 256}, {512, 256}, {512, 256}};
-const std::uint32_t kOrder[9] = {0, 1, 2, 7, 3, 4, 5, 6, 8};
-
 // B, G, R, A pixels of part n's image.
 Bytes PartPixels(std::uint32_t n) {
-    return ZelFixtures::MakeSmoothImage(kRefSize[n][0], kRefSize[n][1], 7 + n).Bgra();
+    return ZelFixtures::MakeSmoothImage(ZelFixtures::ActorPartWidth(n),
+                                        ZelFixtures::ActorPartHeight(n), 7 + n)
+        .Bgra();
 }
 
-// The atlas, top row first, as the rule says: each image's last row lands on the rectangle's top
-// row; over a clear pixel (alpha below 0.001) the image pixel is taken whole, elsewhere laid over.
+// The fixtures' reference splice of the nine images.
 Bytes ReferenceAtlas() {
-    Bytes atlas(std::size_t(kAtlas) * kAtlas * 4, 0);
-    for (std::uint32_t n : kOrder) {
-        const Bytes image = PartPixels(n);
-        const std::uint32_t iw = kRefSize[n][0], ih = kRefSize[n][1];
-        const auto x0 = std::uint32_t(std::floor(kRef[n].x * kAtlas));
-        const auto y0 = std::uint32_t(std::floor(kRef[n].y * kAtlas));
-        const auto cw = std::uint32_t(std::floor(kRef[n].right * iw));
-        const auto ch = std::uint32_t(std::floor(kRef[n].bottom * ih));
-        for (std::uint32_t r = 0; r < ch; ++r)
-            for (std::uint32_t c = 0; c < cw; ++c) {
-                const std::uint8_t* s = &image[(std::size_t(ch - 1 - r) * iw + c) * 4];
-                std::uint8_t* d = &atlas[(std::size_t(y0 + r) * kAtlas + x0 + c) * 4];
-                const double a = s[3] / 255.0, b = d[3] / 255.0;
-                if (b < 0.001) {
-                    std::memcpy(d, s, 4);
-                    continue;
-                }
-                const double out = 1.0 - (1.0 - a) * (1.0 - b);
-                for (int k = 0; k < 3; ++k)
-                    d[k] = std::uint8_t(std::lround((s[k] * a + d[k] * b * (1.0 - a)) / out));
-                d[3] = std::uint8_t(std::lround(out * 255.0));
-            }
-    }
+    std::vector<Bytes> images;
+    for (std::uint32_t n = 0; n < 9; ++n) images.push_back(PartPixels(n));
+    Bytes atlas;
+    ZelFixtures::SpliceActorAtlas(images, atlas);
     return atlas;
 }
 
@@ -160,8 +133,8 @@ protected:
             const Bytes pixels = PartPixels(n);
             Zel::DecodedImage d;
             d.format = Zel::PF_A8R8G8B8;
-            d.width = kRefSize[n][0];
-            d.height = kRefSize[n][1];
+            d.width = ZelFixtures::ActorPartWidth(n);
+            d.height = ZelFixtures::ActorPartHeight(n);
             d.pitch = d.width * 4;
             d.bytesPerPixel = 4;
             d.size = std::uint32_t(pixels.size());
@@ -199,6 +172,15 @@ TEST_F(ActorBodyTextureTest, NinePartImagesSpliceIntoTheReferenceAtlas) {
     Zel::TextureBase* t = a->GetBodyTexture();
     EXPECT_EQ(t->GetName(), "actortexture");
     EXPECT_TRUE(G()->GetActorBodyTexture()->Contains(t));
+    // Every pass of the actor's materials draws with it, also of a material made afterwards.
+    std::uint32_t bound = 0;
+    for (std::uint32_t m = 0; m < Actor::kMaterialSlotCount; ++m)
+        if (Zel::Material* material = a->GetActorMaterial(m))
+            for (std::uint32_t p = 0; p < material->GetPassCount(); ++p, ++bound)
+                EXPECT_EQ(material->GetPass(p)->GetStageTexture(0), t) << m << "/" << p;
+    EXPECT_GT(bound, 0u);
+    Zel::Material* cloth = a->GetOrCreatePartMaterial("3", true);
+    EXPECT_EQ(cloth->GetPass(0)->GetStageTexture(0), t);
 
     // The texture report lists it with the actors' textures.
     std::ostringstream report;
