@@ -21,20 +21,20 @@ namespace Zel {
 
 namespace {
 
-constexpr const char* kMaleFolder = "..\\resources\\media\\shaders\\role\\makeup\\male\\";
-constexpr const char* kFemaleFolder = "..\\resources\\media\\shaders\\role\\makeup\\female\\";
+constexpr const char* kMakeupMaleFolder = "..\\resources\\media\\shaders\\role\\makeup\\male\\";
+constexpr const char* kMakeupFemaleFolder = "..\\resources\\media\\shaders\\role\\makeup\\female\\";
 
 // Names by id; id 5 has none.
 const char* const kLayerNames[kMakeupLayerCount] = {
     "EYESTYLE", "PUPIL_L", "PUPIL_R", "PUPILLIGHT", "EYEBROW", nullptr,      "EYESHADOW",
     "EYELINE",  "EYELASH", "BLUSHER", "MUSTACHE",   "MOUTH",   "FACE_CRAYON"};
 
-MakeupConfig& Config(bool male) {
+MakeupConfig& MakeupConfigOf(bool male) {
     static MakeupConfig configs[2];
     return configs[male ? 1 : 0];
 }
 
-bool& Loaded(bool male) {
+bool& MakeupLoaded(bool male) {
     static bool loaded[2] = {false, false};
     return loaded[male ? 1 : 0];
 }
@@ -44,18 +44,18 @@ std::int32_t& WorkImageCounter() {
     return counter;
 }
 
-void Warn(const char* format, const std::string& argument) {
+void MakeupWarn(const char* format, const std::string& argument) {
     if (DebugHelperImpl* reporter = Globals::Find(&Globals::GetDebugHelper))
         reporter->Warning(format, argument.c_str());
 }
 
-void Report(const char* format, const std::string& argument = std::string()) {
+void MakeupReport(const char* format, const std::string& argument = std::string()) {
     if (DebugHelperImpl* reporter = Globals::Find(&Globals::GetDebugHelper))
         reporter->Error(format, argument.c_str());
 }
 
 // The value children a record needs; null when one is missing.
-bool ReadValues(const XmlNode* node, const char* const* names, float* const* out, int count) {
+bool ReadMakeupValues(const XmlNode* node, const char* const* names, float* const* out, int count) {
     for (int i = 0; i < count; ++i)
         if (!XmlChildElementByName(node, names[i]))
             return false;
@@ -68,12 +68,12 @@ bool ReadValues(const XmlNode* node, const char* const* names, float* const* out
 bool ReadMakeupConfig(const std::string& path, MakeupConfig& config) {
     TiXmlDocument document;
     if (!document.LoadFile(path.c_str())) {
-        Warn("打开妆容文件失败! %s", path);
+        MakeupWarn("打开妆容文件失败! %s", path);
         return false;
     }
     const XmlNode* root = document.first_node("makeups");
     if (!root) {
-        Warn("妆容文件格式错误! 缺乏根makeups标记%s", path);
+        MakeupWarn("妆容文件格式错误! 缺乏根makeups标记%s", path);
         return false;
     }
     // A second read replaces the lists (appending would leave the first read's layers in front).
@@ -92,8 +92,8 @@ bool ReadMakeupConfig(const std::string& path, MakeupConfig& config) {
         static const char* const kRect[] = {"x", "y", "w", "h"};
         float* const rectOut[] = {&layer.x, &layer.y, &layer.w, &layer.h};
         const XmlNode* rect = XmlChildElementByName(node, "rect");
-        if (!rect || !ReadValues(rect, kRect, rectOut, 4)) {
-            Warn("妆容文件rect不完整, 跳过 %s", idName);
+        if (!rect || !ReadMakeupValues(rect, kRect, rectOut, 4)) {
+            MakeupWarn("妆容文件rect不完整, 跳过 %s", idName);
             continue;
         }
         config.layers.push_back(layer);
@@ -121,8 +121,8 @@ bool ReadMakeupConfig(const std::string& path, MakeupConfig& config) {
                 float* const valueOut[] = {&record.r,         &record.g,        &record.b,
                                            &record.inputMin,  &record.inputMax, &record.outputMin,
                                            &record.outputMax, &record.curve};
-                if (!ReadValues(colour, kValues, valueOut, 8)) {
-                    Warn("妆容文件color不完整, 跳过 %s", colourId);
+                if (!ReadMakeupValues(colour, kValues, valueOut, 8)) {
+                    MakeupWarn("妆容文件color不完整, 跳过 %s", colourId);
                     continue;
                 }
             }
@@ -132,18 +132,18 @@ bool ReadMakeupConfig(const std::string& path, MakeupConfig& config) {
     return true;
 }
 
-float Unpack(std::uint32_t word, int shift) {
+float UnpackChannel(std::uint32_t word, int shift) {
     return float((word >> shift) & 0xFF) / 255.0f;
 }
 
 // Truncates to a byte; the small bias keeps a value that went through float arithmetic exactly
 // (a byte b as b / 255 x 255) from falling just below b.
-std::uint32_t Pack(float value) {
+std::uint32_t PackChannel(float value) {
     return static_cast<std::uint32_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 1e-3f) & 0xFF;
 }
 
 // (value - low) / (high - low); an empty range reads as 0.
-float Normalise(float value, float low, float high) {
+float NormaliseRange(float value, float low, float high) {
     return high == low ? 0.0f : (value - low) / (high - low);
 }
 
@@ -178,33 +178,33 @@ std::int32_t MakeupState::LayerIdOf(std::string_view name) {
 
 bool MakeupState::LoadMakeupConfig(bool male, const char* path) {
     const std::string file = path ? std::string(path)
-                                  : std::string(male ? kMaleFolder : kFemaleFolder) +
+                                  : std::string(male ? kMakeupMaleFolder : kMakeupFemaleFolder) +
                                         (male ? "m_makeup.xml" : "f_makeup.xml");
-    if (!ReadMakeupConfig(file, Config(male)))
+    if (!ReadMakeupConfig(file, MakeupConfigOf(male)))
         return false;
-    Loaded(male) = true;
+    MakeupLoaded(male) = true;
     return true;
 }
 
 const MakeupConfig& MakeupState::GetConfig(bool male) {
-    return Config(male);
+    return MakeupConfigOf(male);
 }
 
 void MakeupState::ResetConfiguration() {
     for (bool male : {false, true}) {
-        Config(male) = MakeupConfig{};
-        Loaded(male) = false;
+        MakeupConfigOf(male) = MakeupConfig{};
+        MakeupLoaded(male) = false;
     }
 }
 
 MakeupState::MakeupState(Actor& actor) : male_(actor.GetSex() != 0) {
     for (bool male : {true, false})
-        if (!Loaded(male))
+        if (!MakeupLoaded(male))
             LoadMakeupConfig(male);
     base_ = FaceBaseImage(actor);
     const ImageSurface* surface = base_ ? base_->GetFirstSurface() : nullptr;
     if (!surface) {
-        Report("妆容无法获取脸部基础贴图!");
+        MakeupReport("妆容无法获取脸部基础贴图!");
         return;
     }
     const std::string name = MakeIndexedName("makeup", WorkImageCounter()++);
@@ -238,7 +238,7 @@ MakeupState::~MakeupState() {
 }
 
 bool MakeupState::Set(std::int32_t layer, std::int32_t style, std::int32_t colour) {
-    const MakeupConfig& config = Config(male_);
+    const MakeupConfig& config = MakeupConfigOf(male_);
     const MakeupLayer* record = config.FindLayer(layer);
     if (!record || !config.FindStyle(layer, style))
         return false;
@@ -286,10 +286,12 @@ void MakeupState::Blend(std::uint32_t* destination, std::uint32_t width, std::ui
             if ((s >> 24) == 0)
                 continue;
             std::uint32_t& d = destination[index];
-            const float a = Unpack(s, 24);
-            std::uint32_t out = (eyelash ? Pack(a) : 0xFFu) << 24;
+            const float a = UnpackChannel(s, 24);
+            std::uint32_t out = (eyelash ? PackChannel(a) : 0xFFu) << 24;
             for (int shift : {16, 8, 0})
-                out |= Pack(a * Unpack(s, shift) + (1.0f - a) * Unpack(d, shift)) << shift;
+                out |=
+                    PackChannel(a * UnpackChannel(s, shift) + (1.0f - a) * UnpackChannel(d, shift))
+                    << shift;
             d = out;
         }
 }
@@ -304,10 +306,11 @@ void MakeupState::TransformColours(std::uint32_t* pixels, std::size_t count,
             continue;
         std::uint32_t out = p & 0xFF000000u;
         for (int k = 0; k < 3; ++k) {
-            const float t = Normalise(Unpack(p, shifts[k]), colour.inputMin, colour.inputMax);
-            const float u = Normalise(t, colour.outputMin, colour.outputMax);
+            const float t =
+                NormaliseRange(UnpackChannel(p, shifts[k]), colour.inputMin, colour.inputMax);
+            const float u = NormaliseRange(t, colour.outputMin, colour.outputMax);
             const float v = tint[k] * u;
-            out |= Pack(2.0f * colour.curve * v * (1.0f - v) + v * v) << shifts[k];
+            out |= PackChannel(2.0f * colour.curve * v * (1.0f - v) + v * v) << shifts[k];
         }
         p = out;
     }
@@ -316,13 +319,13 @@ void MakeupState::TransformColours(std::uint32_t* pixels, std::size_t count,
 Image* MakeupState::FaceBaseImage(Actor& actor) {
     GeometryBodyPart* face = actor.GetBodyPartGeometry(2);
     if (!face) {
-        Report("Actor 不存在脸部BodyPartEntry");
+        MakeupReport("Actor 不存在脸部BodyPartEntry");
         return nullptr;
     }
     Image* image = face->FindImage(face->GetCurrentImageName());
     if (!image || !image->GetFirstSurface() || image->GetFirstSurface()->GetDataSize() == 0 ||
         (image->GetFormat() != PF_A8R8G8B8 && image->GetFormat() != PF_X8R8G8B8)) {
-        Report("Actor 无法获取基础脸贴图");
+        MakeupReport("Actor 无法获取基础脸贴图");
         return nullptr;
     }
     return image;
@@ -335,12 +338,13 @@ Image* MakeupState::LoadLayerImage(const std::string& name) {
     auto* image = static_cast<Image*>(images->Create(name));
     if (!image)
         return nullptr;
-    const std::string path = std::string(male_ ? kMaleFolder : kFemaleFolder) + name + ".png";
+    const std::string path =
+        std::string(male_ ? kMakeupMaleFolder : kMakeupFemaleFolder) + name + ".png";
     if (!image->IsLoaded())
         image->LoadPreferDds(path);
     const ImageSurface* surface = image->GetFirstSurface();
     if (!image->IsLoaded() || !surface || image->GetFormat() != PF_A8R8G8B8) {
-        Report("%s 妆容贴图不存在", path);
+        MakeupReport("%s 妆容贴图不存在", path);
         ReleaseLayerImage(name);
         return nullptr;
     }
@@ -361,13 +365,13 @@ Image* MakeupState::Compose(Actor& actor) {
     const ImageSurface* from = base->GetFirstSurface();
     if (!target || target->GetWidth() != from->GetWidth() ||
         target->GetHeight() != from->GetHeight()) {
-        Report("妆容无法获取脸部基础贴图!");
+        MakeupReport("妆容无法获取脸部基础贴图!");
         return nullptr;
     }
     const std::uint32_t width = target->GetWidth(), height = target->GetHeight();
     auto* pixels = reinterpret_cast<std::uint32_t*>(target->GetData());
     std::memcpy(pixels, from->GetData(), std::size_t(width) * height * 4);
-    const MakeupConfig& config = Config(male_);
+    const MakeupConfig& config = MakeupConfigOf(male_);
     const std::int32_t skin = SkinIndexOf(actor.GetBodyPartName(0));
     for (const auto& [id, choice] : settings_) {
         const MakeupLayer* layer = config.FindLayer(id);
