@@ -296,6 +296,36 @@ TEST_F(ActorBodyTextureTest, AnAppliedCustomTextureIsDrawnOnceOnly) {
     EXPECT_EQ(topLeft(), before);
 }
 
+// A part image of another size is resized to its part's size, so that it fills its rectangle.
+TEST_F(ActorBodyTextureTest, ASmallerPartImageFillsItsRectangle) {
+    Actor* a = Painted();
+    images_.push_back(std::make_unique<Zel::Image>(nullptr, "small", "Image", 0));
+    Zel::DecodedImage d;
+    d.format = Zel::PF_A8R8G8B8;
+    d.width = 64;
+    d.height = 32;
+    d.pitch = d.width * 4;
+    d.bytesPerPixel = 4;
+    d.size = d.pitch * d.height;
+    d.data = std::make_unique<std::uint8_t[]>(d.size);
+    for (std::uint32_t i = 0; i < d.size; i += 4)
+        d.data[i] = 10, d.data[i + 1] = 200, d.data[i + 2] = 30, d.data[i + 3] = 255;
+    ASSERT_TRUE(images_.back()->CreateFromDecoded(d, false));
+    images_.back()->MarkLoaded();
+    a->SetPartImage(2, images_.back().get());
+    a->RebuildBodyTexture();
+    const Level level = ReadLevel(*a->GetBodyTexture(), 0);
+    ASSERT_FALSE(level.bytes.empty());
+    // Part 2's rectangle: atlas x 0-511, y 512-1023, the texture's rows 0-511.
+    int outside = 0;
+    for (std::uint32_t r = 0; r < 512; ++r)
+        for (std::uint32_t x = 0; x < 512; ++x) {
+            const std::uint8_t* p = &level.bytes[std::size_t(r) * level.pitch + x * 4];
+            outside += !(p[0] == 10 && p[1] == 200 && p[2] == 30 && p[3] == 255);
+        }
+    EXPECT_EQ(outside, 0);
+}
+
 TEST_F(ActorBodyTextureTest, SwitchOffOrNothingWornBuildsNothing) {
     Actor* bare = NewActor();
     bare->MarkBodyTextureDirty();
