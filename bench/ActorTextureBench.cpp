@@ -35,6 +35,7 @@
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
+#include "NvttCollect.h"
 #include "PairedTiming.h"
 #include "Platform/D3D9/D3D9.h"
 #include "Platform/D3D9/SoftBaseTexture9.h"
@@ -78,15 +79,7 @@ void ArgbLevels(const std::uint8_t* pixels, std::uint32_t side, Bytes& levels) {
     }
 }
 
-struct Collect : nvtt::OutputHandler {
-    Bytes bytes;
-    void beginImage(int, int, int, int, int, int) override {}
-    bool writeData(const void* data, int size) override {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        bytes.insert(bytes.end(), p, p + size);
-        return true;
-    }
-};
+using BenchNvtt::Collect;
 
 // nvtt with its own mipmaps of the pixels turned bottom-up.
 bool NvttLevels(const std::uint8_t* pixels, std::uint32_t side, Bytes& flipped, Collect& output) {
