@@ -621,9 +621,11 @@ void Actor::BuildMaterialLists() {
 }
 
 void Actor::RebuildMaterials() {
+    RebuildBodyTexture();
     BuildMaterialLists();
     refreshAll_ = true;
     RebuildRenderLists();
+    UnloadPartImages();
     ReleasePickOctree();
 }
 
@@ -660,11 +662,15 @@ bool Actor::ApplyCustomTexture(std::uint32_t part, float u, float v, std::uint32
         return false;
     flagWord_ |= kBodyTextureDirty;
     RebuildBodyTexture();
+    UnloadPartImages();
+    custom_.Drop();
+    return true;
+}
+
+void Actor::UnloadPartImages() {
     for (Slot& slot : slots_)
         if (slot.geometry)
             slot.geometry->UnloadImages();
-    custom_.Drop();
-    return true;
 }
 
 void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {

@@ -182,9 +182,10 @@ public:
     const std::vector<SubEntity*>& GetBlendedList() const { return blended_; }
     // Per material slot, the sub-entities drawn with that slot's material.
     void BuildMaterialLists();
-    // After the parts changed: the material lists and the render lists again, every sub-entity
-    // refreshed at the next frame, the picking octree dropped. (Seam welding and the spliced body
-    // texture belong to their own code, which this actor does not carry yet.)
+    // After the parts changed: the body texture rebuilt when marked, the material lists and the
+    // render lists again, every sub-entity refreshed at the next frame, the parts' images
+    // unloaded, the picking octree dropped. (Seam welding belongs to its own code, which this
+    // actor does not carry yet.)
     void RebuildMaterials();
     bool IsRefreshAllPending() const { return refreshAll_; }
     const std::vector<SubEntity*>& GetMaterialList(std::uint32_t slot) const;
@@ -228,6 +229,8 @@ public:
             slots_[part].image = image;
     }
     void MarkBodyTextureDirty() { flagWord_ |= kBodyTextureDirty; }
+    // The parts' images are read again for each composition: after a build they are unloaded.
+    void UnloadPartImages();
 
     // ---- Per-frame update ----
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;

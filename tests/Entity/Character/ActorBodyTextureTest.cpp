@@ -326,6 +326,23 @@ TEST_F(ActorBodyTextureTest, ASmallerPartImageFillsItsRectangle) {
     EXPECT_EQ(outside, 0);
 }
 
+// The parts' own images: built after the parts changed, unloaded afterwards and read again from
+// the part files for the next build, which gives the same texture.
+TEST_F(ActorBodyTextureTest, PartImagesAreReadAgainForEachBuild) {
+    Actor* a = Dressed();
+    a->RebuildMaterials();
+    ASSERT_NE(a->GetBodyTexture(), nullptr);
+    const Level first = ReadLevel(*a->GetBodyTexture(), 0);
+    ASSERT_NE(a->GetPartImage(0), nullptr);
+    EXPECT_FALSE(a->GetPartImage(0)->IsLoaded());
+    a->MarkBodyTextureDirty();
+    a->RebuildBodyTexture();
+    EXPECT_TRUE(a->GetPartImage(0)->IsLoaded());
+    EXPECT_EQ(ReadLevel(*a->GetBodyTexture(), 0).bytes, first.bytes);
+    Bytes clear(first.bytes.size(), 0);
+    EXPECT_NE(first.bytes, clear) << "the parts' images were drawn";
+}
+
 TEST_F(ActorBodyTextureTest, SwitchOffOrNothingWornBuildsNothing) {
     Actor* bare = NewActor();
     bare->MarkBodyTextureDirty();
