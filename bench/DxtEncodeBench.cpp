@@ -13,6 +13,7 @@
 
 #include "Entity/Image/DxtEncoder.h"
 #include "Entity/Image/PixelFormat.h"
+#include "NvttCollect.h"
 #include "PairedTiming.h"
 #include "fixtures/DxtReference.h"
 #include "fixtures/ImageFixtures.h"
@@ -22,15 +23,7 @@ namespace {
 using ZelFixtures::Bytes;
 constexpr std::uint32_t kSide = 1024;
 
-struct Collect : nvtt::OutputHandler {
-    Bytes bytes;
-    void beginImage(int, int, int, int, int, int) override {}
-    bool writeData(const void* data, int size) override {
-        const auto* p = static_cast<const std::uint8_t*>(data);
-        bytes.insert(bytes.end(), p, p + size);
-        return true;
-    }
-};
+using BenchNvtt::Collect;
 
 bool Nvtt(const Bytes& bgra, bool dxt5, Collect& output) {
     output.bytes.clear();

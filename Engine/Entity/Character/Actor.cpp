@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "Core/ActorIdCounter.h"
@@ -11,23 +12,30 @@
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Entity/Character/Action.h"
+#include "Entity/Character/ActorBodyTexture.h"
 #include "Entity/Character/ActionManager.h"
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
+#include "Entity/Character/MakeupState.h"
 #include "Entity/Character/PinchState.h"
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Geometry/GeometryActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/TransformMath.h"
+#include "Entity/Image/Image.h"
+#include "Entity/Image/ImageResample.h"
+#include "Entity/Image/PixelFormat.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SubEntity.h"
+#include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Platform/Win32/Win32Files.h"
 
@@ -114,6 +122,8 @@ Actor::Actor() {
 }
 
 Actor::~Actor() {
+    ReleaseBodyTextures();
+    RetireBodyTexture(std::move(bodyTexture_));
     ReleaseAll(false);
     SweepRetiredMaterials();
     if (SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager))
@@ -123,8 +133,12 @@ Actor::~Actor() {
 void Actor::Reset() {
     flagWord_ = 0;
     refreshAll_ = false;
+    ReleaseBodyTextures();
+    RetireBodyTexture(std::move(bodyTexture_));
+    custom_.Drop();
     ReleaseAll(false);
     SweepRetiredMaterials();
+    makeup_.reset();
     lodLevel_ = 0;
     opaque_.clear();
     blended_.clear();
@@ -242,6 +256,7 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
     GeometrySkin* skin = nullptr;
     Image* image = nullptr;
     geometry->MatchPartRule(worn, skin, image);
+    target.image = image;
     if (skin) {
         Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
         for (std::uint32_t m = 0; factory && m < skin->GetMeshCount(); ++m) {
@@ -281,6 +296,12 @@ void Actor::RefreshAfterBodyPart() {
     GeometryBodyPart* face = slots_[2].geometry;
     if (!face)
         return;
+    if (face->GetFigureKind() != kFaceFigureKind) {
+        if (makeup_ && slots_[2].image == makeup_->GetWorkImage())
+            slots_[2].image = nullptr;
+        makeup_.reset();
+    } else if (!makeup_)
+        makeup_ = std::make_unique<MakeupState>(*this);
     if (!LoadSkeleton(face->GetFigureKind()))
         return;
     ReplayChannels();
@@ -321,6 +342,8 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
     target.subEntities.clear();
     target.name.clear();
     target.geometry = nullptr;
+    target.image = nullptr;
+    target.cloth = nullptr;
 }
 
 void Actor::ReleaseAll(bool keepEntries) {
@@ -424,9 +447,33 @@ bool Actor::RestartChannels() {
     return true;
 }
 
-bool Actor::LoadClothPart(std::uint32_t, const std::string&, bool) {
-    return false;
+bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool force) {
+    if (slot < kPartCount || slot >= kSlotCount)
+        return false;
+    if (IsOn(kNoClothSwitch) || IsOn(kNoClothSwitch2))
+        return false;
+    if (!force && name == slots_[slot].name)
+        return false;
+    if (name.size() > 3 && BodyPartKind(name) == 17) {
+        LogTyped(LOG_ENGINE_INIT, "bp5 cloth needs the actor material library: %s", name.c_str());
+        return false;
+    }
+    ReleaseBodypart(slot);
+    slots_[slot].name = name;
+    GeometryActor* actor = GetActorGeometry();
+    BodyPartEntry* entry =
+        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    auto* cloth =
+        entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
+    if (!cloth)
+        return false;
+    slots_[slot].cloth = cloth;
+    if (cloth->IsClothMarked())
+        BuildClothPieces(slot, *cloth);
+    return true;
 }
+
+void Actor::BuildClothPieces(std::uint32_t, GeometryCloth&) {}
 
 void Actor::StepCloth(float) {}
 
@@ -497,20 +544,25 @@ Material* Actor::CreateMaterial(std::uint32_t slot) {
 
 Material* Actor::GetPartMaterial(const std::string& partName, const Mesh& mesh) {
     const std::uint32_t slot = GetPartMaterialIndex(mesh.GetMaterialName(), false);
-    if (materials_[slot])
+    if (materials_[slot]) {
+        TakeBodyTexture(*materials_[slot], true);
         return materials_[slot];
+    }
     Material* material = CreateMaterial(slot);
     const bool marked = partName.size() > 3 && ((partName[2] == '9' && partName[3] == '3'));
     const bool thirdIsThree = partName.size() > 2 && partName[2] == '3';
     const std::uint32_t w = kMaterialSettings[slot];
     if (!marked && !thirdIsThree && (w & kTwoSided) && (w & kAlphaBlend))
         GenerateShader(*material);
+    TakeBodyTexture(*material, true);
     return material;
 }
 
 Material* Actor::GetOrCreatePartMaterial(const std::string& materialName, bool cloth) {
     const std::uint32_t slot = GetPartMaterialIndex(materialName, cloth);
-    return materials_[slot] ? materials_[slot] : CreateMaterial(slot);
+    Material* material = materials_[slot] ? materials_[slot] : CreateMaterial(slot);
+    TakeBodyTexture(*material, false);
+    return material;
 }
 
 void Actor::GenerateShader(Material& material) {
@@ -569,14 +621,233 @@ void Actor::BuildMaterialLists() {
 }
 
 void Actor::RebuildMaterials() {
+    RebuildBodyTexture();
     BuildMaterialLists();
     refreshAll_ = true;
     RebuildRenderLists();
+    UnloadPartImages();
     ReleasePickOctree();
 }
 
 const std::vector<SubEntity*>& Actor::GetMaterialList(std::uint32_t slot) const {
     return slot < kMaterialSlotCount ? materialLists_[slot] : kNoSubEntities;
+}
+
+// ---- Spliced body texture ----
+
+namespace {
+
+// The body-part header reports its new byte size after it read an image again.
+void RecountBodyPart(GeometryBodyPart& part) {
+    CResourceManager* manager = part.IsLoaded() ? part.GetManager() : nullptr;
+    if (manager)
+        manager->OnUnloaded(&part, part.IsInGarbage());
+    part.CalculateSize();
+    if (manager)
+        manager->OnLoaded(&part);
+}
+
+}  // namespace
+
+bool Actor::SetCustomTexture(std::uint32_t part, float u, float v, std::uint32_t width,
+                             std::uint32_t height, const std::uint8_t* data,
+                             std::uint64_t bufferSize) {
+    return custom_.Set(part, u, v, width, height, data, bufferSize);
+}
+
+bool Actor::ApplyCustomTexture(std::uint32_t part, float u, float v, std::uint32_t width,
+                               std::uint32_t height, const std::uint8_t* data,
+                               std::uint64_t bufferSize) {
+    if (!SetCustomTexture(part, u, v, width, height, data, bufferSize))
+        return false;
+    flagWord_ |= kBodyTextureDirty;
+    RebuildBodyTexture();
+    UnloadPartImages();
+    custom_.Drop();
+    return true;
+}
+
+void Actor::UnloadPartImages() {
+    for (Slot& slot : slots_)
+        if (slot.geometry)
+            slot.geometry->UnloadImages();
+}
+
+void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {
+    for (std::uint32_t part : kPartComposeOrder) {
+        GeometryBodyPart* geometry = slots_[part].geometry;
+        Image* image = slots_[part].image;
+        if (!geometry || !image)
+            continue;
+        if (!image->IsLoaded() && geometry->ReloadImage(*image))
+            RecountBodyPart(*geometry);
+        const std::uint32_t format = image->GetFormat();
+        const ImageSurface* surface = image->GetFirstSurface();
+        if ((format != PF_A8R8G8B8 && format != PF_X8R8G8B8) || !surface || !surface->GetData()) {
+            LogTyped(LOG_ENGINE_INIT, "Actor=%X ACTOR贴图格式不正确: %s",
+                     static_cast<unsigned>(actorId_), image->GetName().c_str());
+            continue;
+        }
+        // Parts of the material library carry their own rectangles; that library is not part of
+        // this actor yet, so every part uses the second table.
+        std::uint32_t width = 0, height = 0;
+        Zel::GetPartTexSize(part, &width, &height);
+        const std::uint8_t* pixels = surface->GetData();
+        std::vector<std::uint8_t> resized;
+        if (surface->GetWidth() != width || surface->GetHeight() != height) {
+            resized.resize(std::size_t(width) * height * 4);
+            const SurfacePixels from{surface->GetData(), surface->GetWidth(), surface->GetHeight(),
+                                     1};
+            const SurfacePixels to{resized.data(), width, height, 1};
+            if (!ResamplePixels(from, to, format, RESAMPLE_LINEAR_MIP))
+                continue;
+            pixels = resized.data();
+        }
+        ComposePartBlock(atlas, pixels, width, height, Zel::GetPartTexRectAlt(part), dxt);
+    }
+}
+
+void Actor::RebuildBodyTexture() {
+    if (!IsOn(kBodyTextureSwitch))
+        return;
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    if (!textures)
+        return;
+    std::uint8_t* atlas = textures->GetScratchBuffer4M();
+    std::uint8_t* small = textures->GetScratchBuffer2M();
+    if (!atlas || !small)
+        return;
+    std::memset(atlas, 0, TextureManager::ScratchBuffer4MSize());
+    std::memset(small, 0, TextureManager::ScratchBuffer2MSize());
+    const bool worn = std::any_of(slots_.begin(), slots_.begin() + kPartCount,
+                                  [](const Slot& s) { return s.geometry != nullptr; });
+    if (!worn || !(flagWord_ & kBodyTextureDirty))
+        return;
+    std::int32_t level = lodLevel_, format = PF_A8R8G8B8, w = 0, h = 0;
+    if (!textures->GetTexturePoolLevel(&level, &format, &w, &h))
+        format = PF_A8R8G8B8;
+    std::uint32_t width = static_cast<std::uint32_t>(std::max(w, 0));
+    std::uint32_t height = static_cast<std::uint32_t>(std::max(h, 0));
+    ClampLodSize(&width, &height);
+    const bool dxt = format == PF_DXT5;
+    ComposeBodyParts(atlas, dxt);
+    if (custom_.IsHeld())
+        ComposeCustomTexture(atlas, custom_, dxt);
+    // Any size other than the atlas's is scaled into the smaller buffer, which then holds the
+    // pixels; the other buffer is the work room of the upload.
+    std::uint8_t* pixels = atlas;
+    std::uint8_t* other = small;
+    if (width != kAtlasSize || height != kAtlasSize) {
+        const SurfacePixels from{atlas, kAtlasSize, kAtlasSize, 1};
+        const SurfacePixels to{small, width, height, 1};
+        if (ResamplePixels(from, to, PF_A8R8G8B8, RESAMPLE_LINEAR_MIP)) {
+            pixels = small;
+            other = atlas;
+        }
+    }
+    if (pixels == atlas && (width != kAtlasSize || height != kAtlasSize))
+        width = height = kAtlasSize;
+    if (TextureBase* texture = ObtainBodyTexture(width, height, format)) {
+        if (dxt)
+            UploadDxt5Levels(*texture, pixels, width, height, other,
+                             textures->GetScratchBufferRoom(other));
+        else
+            UploadArgbLevels(*texture, pixels, width, height, other, pixels);
+        BindBodyTexture(texture);
+    }
+    flagWord_ &= ~kBodyTextureDirty;
+    custom_.Drop();
+}
+
+TextureBase* Actor::ObtainBodyTexture(std::uint32_t width, std::uint32_t height,
+                                      std::int32_t format) {
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    if (!textures)
+        return nullptr;
+    if (lodLevel_ != 0)
+        if (TextureBase* recycled = textures->TakeFromTexturePool(lodLevel_)) {
+            if (recycled->GetWidth() == int(width) && recycled->GetHeight() == int(height) &&
+                recycled->GetFormat() == format)
+                return recycled;
+            textures->ReturnToTexturePool(recycled);
+        }
+    TextureBase* texture = textures->CreateTexture(MP_MANAGED, 2);
+    if (!texture)
+        return nullptr;
+    if (!texture->Create(int(width), int(height), 1, 2, format, 0, false)) {
+        textures->ForceRemove(texture);
+        return nullptr;
+    }
+    texture->SetName("ActorTexture");
+    if (ActorBodyTexture* registry = Globals::Find(&Globals::GetActorBodyTexture))
+        registry->Add(texture);
+    return texture;
+}
+
+void Actor::BindBodyTexture(TextureBase* texture) {
+    SharedPtr<TextureBase> previous = std::move(bodyTexture_);
+    bodyTexture_.Assign(texture);
+    ApplyBodyTexture();
+    if (previous.Get() != texture)
+        RetireBodyTexture(std::move(previous));
+}
+
+void Actor::RetireBodyTexture(SharedPtr<TextureBase> previous) {
+    TextureBase* texture = previous.Get();
+    previous.Reset();
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    if (!texture || !textures)
+        return;
+    if (lodLevel_ != 0 && textures->ReturnToTexturePool(texture))
+        return;
+    // The registry's own reference would keep the texture alive: it leaves the list first and
+    // comes back when some other holder keeps the texture from being removed.
+    ActorBodyTexture* registry = Globals::Find(&Globals::GetActorBodyTexture);
+    const bool listed = registry && registry->Remove(texture);
+    if (!textures->ForceRemove(texture) && listed)
+        registry->Add(texture);
+}
+
+void Actor::ReleaseBodyTextures() {
+    for (Material* material : materials_)
+        for (std::uint32_t p = 0; material && p < material->GetPassCount(); ++p)
+            if (Pass* pass = material->GetPass(p);
+                pass && bodyTexture_ &&
+                pass->renderState.stages[0].GetTexture() == bodyTexture_.Get())
+                pass->renderState.stages[0].SetTexture(nullptr);
+}
+
+void Actor::ApplyBodyTexture() {
+    for (Material* material : materials_)
+        if (material)
+            TakeBodyTexture(*material, true);
+}
+
+void Actor::TakeBodyTexture(Material& material, bool allPasses) {
+    if (!bodyTexture_)
+        return;
+    const std::uint32_t passes = allPasses ? material.GetPassCount() : 1;
+    for (std::uint32_t p = 0; p < passes && p < material.GetPassCount(); ++p)
+        if (Pass* pass = material.GetPass(p);
+            pass && pass->renderState.stages[0].GetTexture() != bodyTexture_.Get())
+            pass->renderState.stages[0].SetTexture(bodyTexture_.Get());
+}
+
+// ---- Make-up ----
+
+bool Actor::SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) {
+    GeometryBodyPart* face = slots_[2].geometry;
+    if (!face || face->GetFigureKind() != kFaceFigureKind || !makeup_)
+        return false;
+    if (layer != kMakeupCompose)
+        return makeup_->Set(layer, style, colour);
+    Image* composed = makeup_->Compose(*this);
+    if (!composed)
+        return false;
+    slots_[2].image = composed;
+    flagWord_ |= kBodyTextureDirty;
+    RebuildBodyTexture();
+    return true;
 }
 
 // ---- Actions ----
@@ -616,6 +887,7 @@ void Actor::Update(std::uint32_t* counter, float dt, std::uint32_t frameId) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     if (!config || !config->RunUpdate() || !IsOn(kUpdateActorSwitch))
         return;
+    SetFrameId(frameId);
     if (IsOn(kUpdateActionsSwitch)) {
         const float elapsed = std::max(dt, 0.0f);
         if (GetBoneStateCount() == 0) {
@@ -633,7 +905,8 @@ void Actor::UpdateAnimation(float dt) {
     SampleFromChannels();
     if (pinch_)
         pinch_->ApplyPre(*this);
-    EvaluateBones();
+    // Pinch scales and bone-scale presets only reach the matrices with bone scale on.
+    EvaluateBones(IsGlobalBoneScale() || IsBoneScaleEnabled());
     PlaceRoot(dt);
     if (pinch_)
         pinch_->ApplyPost(*this);

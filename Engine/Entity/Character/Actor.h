@@ -27,6 +27,7 @@
 
 #include "Entity/Character/ActionSampler.h"
 #include "Entity/Character/ActorFootLock.h"
+#include "Entity/Character/ActorTextureSplice.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/BodyPartCharacter.h"
 
@@ -34,6 +35,10 @@ namespace Zel {
 
 class GeometryActor;
 class GeometryBodyPart;
+class GeometryCloth;
+class Image;
+class MakeupState;
+class TextureBase;
 class Material;
 class Mesh;
 class PinchState;
@@ -49,6 +54,7 @@ public:
     // Global switches read here.
     static constexpr std::uint32_t kRunUpdateSwitch = 14;
     static constexpr std::uint32_t kUpdateActorSwitch = 26;
+    static constexpr std::uint32_t kBodyTextureSwitch = 80;
     // Bits of the actor's flag word.
     static constexpr std::uint32_t kBodyTextureDirty = 0x1;
     // The figure kind with face bones, the one whose face parameters pinch accepts.
@@ -131,9 +137,23 @@ public:
     void SetSex(std::uint8_t sex) { sex_ = sex; }
     std::uint32_t GetFlagWord() const { return flagWord_; }
 
-    // Seams: cloth companions are loaded and stepped by the cloth code, which this actor does not
-    // carry yet; both do nothing.
+    // ---- Cloth companions (slots 9-17) ----
+    // Global switches that keep cloth companions from loading.
+    static constexpr std::uint32_t kNoClothSwitch = 32;
+    static constexpr std::uint32_t kNoClothSwitch2 = 33;
+    // Loads the cloth companion into the slot: nothing with either no-cloth switch on, or when
+    // force is off and the slot already names that file; ".bp5" companions belong to the actor
+    // material library, which this actor does not carry (false). Otherwise the slot is released,
+    // takes the name, and holds the cloth geometry built for the actor's skeleton; a file that is
+    // missing or does not build leaves the slot empty with the name kept (false). The cloth
+    // pieces of a geometry the physics scene simulates are built by BuildClothPieces.
     bool LoadClothPart(std::uint32_t slot, const std::string& name, bool force);
+    // The cloth geometry of slot 9-17; null when empty.
+    GeometryCloth* GetClothGeometry(std::uint32_t slot) const {
+        return slot < kSlotCount ? slots_[slot].cloth : nullptr;
+    }
+    // Seam: the per-frame step of the simulated cloth pieces belongs to the cloth piece code,
+    // which this actor does not carry yet; nothing happens.
     void StepCloth(float dt);
 
     // ---- Materials ----
@@ -162,12 +182,55 @@ public:
     const std::vector<SubEntity*>& GetBlendedList() const { return blended_; }
     // Per material slot, the sub-entities drawn with that slot's material.
     void BuildMaterialLists();
-    // After the parts changed: the material lists and the render lists again, every sub-entity
-    // refreshed at the next frame, the picking octree dropped. (Seam welding and the spliced body
-    // texture belong to their own code, which this actor does not carry yet.)
+    // After the parts changed: the body texture rebuilt when marked, the material lists and the
+    // render lists again, every sub-entity refreshed at the next frame, the parts' images
+    // unloaded, the picking octree dropped. (Seam welding belongs to its own code, which this
+    // actor does not carry yet.)
     void RebuildMaterials();
     bool IsRefreshAllPending() const { return refreshAll_; }
     const std::vector<SubEntity*>& GetMaterialList(std::uint32_t slot) const;
+
+    // ---- Spliced body texture ----
+    static bool GetPartTexSize(std::uint32_t part, std::uint32_t* width, std::uint32_t* height) {
+        return Zel::GetPartTexSize(part, width, height);
+    }
+    static const PartTexRect& GetPartTexRect(std::uint32_t part) {
+        return Zel::GetPartTexRect(part);
+    }
+    static const PartTexRect& GetPartTexRectAlt(std::uint32_t part) {
+        return Zel::GetPartTexRectAlt(part);
+    }
+    // Keeps a copy of a caller's B, G, R, A image to be pasted over the part (0-8) at (u, v) of
+    // its rectangle at the next rebuild; see CustomTexture::Set for what is refused.
+    bool SetCustomTexture(std::uint32_t part, float u, float v, std::uint32_t width,
+                          std::uint32_t height, const std::uint8_t* data, std::uint64_t bufferSize);
+    // SetCustomTexture, then at once a rebuild with it, after which the parts' images are
+    // unloaded and the custom image is dropped (a later rebuild draws the body without it).
+    bool ApplyCustomTexture(std::uint32_t part, float u, float v, std::uint32_t width,
+                            std::uint32_t height, const std::uint8_t* data,
+                            std::uint64_t bufferSize);
+    const CustomTexture& GetCustomTexture() const { return custom_; }
+    // With the body-texture switch on, while a part is worn and the texture is marked for a
+    // rebuild: the parts' images composed into the atlas, scaled to the level of detail's size,
+    // written into a texture (recycled or new, "ActorTexture") and bound to the materials.
+    void RebuildBodyTexture();
+    // Every pass of the actor's materials lets the body texture go.
+    void ReleaseBodyTextures();
+    // Every pass of the actor's materials takes the body texture in its first stage.
+    void ApplyBodyTexture();
+    TextureBase* GetBodyTexture() const { return bodyTexture_.Get(); }
+    // The image part n's block of the atlas is composed from (the one the part's link records
+    // chose, or one put in its place such as the made-up face); null when none.
+    Image* GetPartImage(std::uint32_t part) const {
+        return part < kSlotCount ? slots_[part].image : nullptr;
+    }
+    void SetPartImage(std::uint32_t part, Image* image) {
+        if (part < kSlotCount)
+            slots_[part].image = image;
+    }
+    void MarkBodyTextureDirty() { flagWord_ |= kBodyTextureDirty; }
+    // The parts' images are read again for each composition: after a build they are unloaded.
+    void UnloadPartImages();
 
     // ---- Per-frame update ----
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
@@ -181,6 +244,14 @@ public:
     // first value makes the pinch state and turns bone scaling on.
     bool SetPinchValue(std::int32_t id, float value);
     PinchState* GetPinchState() const { return pinch_.get(); }
+
+    // ---- Make-up ----
+    // Only with the face-bone figure on the face part and a make-up state: layer 13 composes the
+    // face with its make-up, puts the result in the face's place in the body texture and rebuilds
+    // it (false, the texture left as it was, when nothing could be composed); other layers store
+    // the choice (MakeupState::Set).
+    bool SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour);
+    MakeupState* GetMakeupState() const { return makeup_.get(); }
 
     // ---- ActionOwner ----
     // Both look the name up in the action tree of the actor's own skeleton.
@@ -205,7 +276,24 @@ private:
         std::string name;
         GeometryBodyPart* geometry = nullptr;  // held by the actor geometry's entry
         std::vector<SubEntity*> subEntities;   // owned (back to the SubEntity factory)
+        Image* image = nullptr;                // the part's texture image (held by the geometry)
+        GeometryCloth* cloth = nullptr;        // slots 9-17 (held by the actor geometry's entry)
     };
+    // Seam: the cloth pieces (one sub-entity per cloth sub-mesh, simulated when the physics
+    // runtime runs) need the cloth mesh and cloth piece code, which this actor does not carry
+    // yet: only a geometry the physics scene would simulate comes here, and it gets none.
+    void BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth);
+    // The parts composed into the atlas scratch buffer (bottom-up for DXT); false when no part
+    // had an image to lay.
+    void ComposeBodyParts(std::uint8_t* atlas, bool dxt);
+    // The texture of the size and format: from the recycle bin above level 0, else a new one.
+    TextureBase* ObtainBodyTexture(std::uint32_t width, std::uint32_t height, std::int32_t format);
+    // Binds the texture in place of the one held, which goes to the recycle bin (above level 0)
+    // or is destroyed.
+    void BindBodyTexture(TextureBase* texture);
+    // The material's first stage takes the body texture, in every pass or in the first only.
+    void TakeBodyTexture(Material& material, bool allPasses);
+    void RetireBodyTexture(SharedPtr<TextureBase> previous);
 
     void UpdateAnimation(float dt);
     void PlaceRoot(float dt);
@@ -242,6 +330,9 @@ private:
     std::int32_t lodLevel_ = 0;
     std::int32_t actorId_ = -1;
     std::unique_ptr<PinchState> pinch_;
+    std::unique_ptr<MakeupState> makeup_;
+    SharedPtr<TextureBase> bodyTexture_;
+    CustomTexture custom_;
     // The slots a part request is loading, so that linked parts load each other only once.
     std::set<std::uint32_t> loading_;
     std::map<std::string, std::string> treeIds_;  // action name -> tree id

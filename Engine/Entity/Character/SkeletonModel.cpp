@@ -808,9 +808,9 @@ void SkeletonModel::SetOverrideChannel(std::uint32_t n) {
     for (std::uint32_t i = 0; i < kChannelCount; ++i) channels_[i].SetOverride(i == n);
 }
 
-void SkeletonModel::EvaluateBones() {
+void SkeletonModel::EvaluateBones(bool boneScale) {
     if (Skeleton* skeleton = GetSkeleton(); skeleton && boneStates_)
-        boneStates_->EvaluateBoneTree(*skeleton, kIdentityMatrix, false);
+        boneStates_->EvaluateBoneTree(*skeleton, kIdentityMatrix, boneScale);
 }
 
 void SkeletonModel::AdvanceExtraSlots(float dt) {

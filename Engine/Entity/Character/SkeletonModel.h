@@ -230,8 +230,12 @@ public:
     }
 
 protected:
-    // Evaluates the bone tree from the root with the identity matrix, bone scale off.
-    void EvaluateBones();
+    // Evaluates the bone tree from the root with the identity matrix; the model's own update
+    // evaluates with bone scale off, an actor with its bone-scale switches.
+    void EvaluateBones(bool boneScale = false);
+    // The frame whose bone world matrices GetBoneWorldMatrix caches; every update that replaces
+    // this model's own must set it, or the cache keeps answering the first frame's matrices.
+    void SetFrameId(std::uint32_t frameId) { frameId_ = frameId; }
 
 private:
     struct LookAt {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <new>
+#include <string_view>
 
 #include "Core/ErrorReport.h"
 #include "Core/GlobalConfigManager.h"
@@ -104,6 +106,16 @@ private:
 
 bool Has(const std::string& name, const char* word) {
     return name.find(word) != std::string::npos;
+}
+
+// Texture names are stored lower-cased, so the capitalised group words must match in any case.
+bool HasIgnoringCase(const std::string& name, std::string_view word) {
+    const auto it =
+        std::search(name.begin(), name.end(), word.begin(), word.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) ==
+                   std::tolower(static_cast<unsigned char>(b));
+        });
+    return it != name.end();
 }
 
 }  // namespace
@@ -594,9 +606,9 @@ int TextureManager::GroupOf(const std::string& name) {
         return GROUP_SCENE;
     if (Has(name, "ui"))
         return GROUP_UI;
-    if (Has(name, "Client"))
+    if (HasIgnoringCase(name, "Client"))
         return GROUP_CLIENT;
-    if (Has(name, "Actor"))
+    if (HasIgnoringCase(name, "Actor"))
         return GROUP_ACTOR;
     return GROUP_OTHER;
 }

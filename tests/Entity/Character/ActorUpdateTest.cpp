@@ -219,3 +219,48 @@ TEST_F(ActorUpdateTest, TheRootRebaseKeepsSkinMatricesInModelSpace) {
 }
 
 }  // namespace
+
+namespace {
+
+// A model whose bone is scaled draws it scaled only while its own or the global bone-scale switch
+// is on; with both off the actor's skin matrices are those of the unscaled pose.
+TEST_F(ActorUpdateTest, BoneScaleReachesTheSkinMatricesWhenEitherSwitchIsOn) {
+    Actor* a = Dressed();
+    const auto spine = static_cast<std::uint32_t>(Bone("Bip01 Spine"));
+    Step(*a, 0.0f);
+    std::vector<float> plain(a->GetBoneState(spine)->skinMatrix,
+                             a->GetBoneState(spine)->skinMatrix + 16);
+    // What a pinch scale or a bone-scale preset leaves in the bone's scale matrix.
+    for (int k : {0, 5, 10}) a->GetBoneState(spine)->scaleMatrix[k] = 2.0f;
+    struct Case {
+        bool model;
+        bool global;
+        bool scaled;
+    };
+    const Case cases[] = {{false, false, false}, {true, false, true}, {false, true, true}};
+    for (const Case& c : cases) {
+        a->SetBoneScaleEnabled(c.model ? 1 : 0);
+        Actor::SetGlobalBoneScale(c.global);
+        Step(*a, 0.0f);
+        const float* skin = a->GetBoneState(spine)->skinMatrix;
+        float difference = 0.0f;
+        for (int k = 0; k < 16; ++k) difference += std::fabs(skin[k] - plain[k]);
+        EXPECT_EQ(difference > 0.5f, c.scaled) << c.model << c.global << " diff " << difference;
+    }
+    Actor::SetGlobalBoneScale(false);
+}
+
+// The bone world matrices are cached per frame: a moved actor must answer the new frame's
+// matrices, not those cached at its first frame.
+TEST_F(ActorUpdateTest, BoneWorldMatricesFollowTheActorFromFrameToFrame) {
+    Actor* a = Dressed();
+    const auto spine = static_cast<std::uint32_t>(Bone("Bip01 Spine"));
+    a->Update(nullptr, 0.0f, 1);
+    const float before = a->GetBoneWorldMatrix(spine)[3];
+    const float moved[3] = {5.0f, 0.0f, 0.0f};
+    a->SetPosition(moved);
+    a->Update(nullptr, 0.0f, 2);
+    EXPECT_NEAR(a->GetBoneWorldMatrix(spine)[3] - before, 5.0f, kNear);
+}
+
+}  // namespace
