@@ -16,6 +16,7 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Render/AuxRenderImpl.h"
 #include "Render/RenderSystem.h"
 #include "support/GoldenImage.h"
 #include "tests/Entity/Material/ProgramDeviceFixture.h"
@@ -94,6 +95,41 @@ protected:
         ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
     }
 
+    // The host's debug drawing flushed at the end of the scene: a grid on the floor, a wire
+    // sphere, a solid cone, a solid cylinder placed by a matrix, a wire circle, box edges and a
+    // screen-space rectangle.
+    void AuxFrame(const char* name) {
+        IDirect3DDevice9* d = Device().GetD3DDevice();
+        ASSERT_EQ(D3D_OK,
+                  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101018u, 1.0f, 0));
+        system_.SetViewport(0, 0, kWidth, kHeight);
+        Zel::AuxRenderImpl aux(&Device());
+        const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f}, green[4] = {0.2f, 1.0f, 0.3f, 1.0f},
+                    orange[4] = {1.0f, 0.5f, 0.1f, 1.0f}, cyan[4] = {0.2f, 0.9f, 1.0f, 1.0f},
+                    white[4] = {1.0f, 1.0f, 1.0f, 1.0f}, magenta[4] = {1.0f, 0.2f, 0.9f, 1.0f};
+        // The camera's up is +Y; the shapes' axis is +Z, towards the camera's side.
+        const float floorCentre[3] = {0.0f, 0.0f, -1.0f};
+        aux.DrawGrid(floorCentre, grey, 3.0f, 6);
+        const float sphereCentre[3] = {-0.6f, 0.4f, 0.0f};
+        aux.DrawWireSphere(sphereCentre, 0.45f, green);
+        const float coneBase[3] = {0.6f, -0.3f, -0.5f}, coneAxis[3] = {0.0f, 1.0f, 0.0f};
+        aux.DrawSolidCone(coneBase, coneAxis, 0.3f, 0.9f, orange);
+        const float placed[16] = {0.3f, 0, 0,    -0.7f, 0, 0.3f, 0, -0.6f,
+                                  0,    0, 0.6f, 0.2f,  0, 0,    0, 1};
+        aux.DrawSolidCylinder(placed, cyan);
+        const float circleCentre[3] = {0.6f, 0.7f, 0.0f}, circleNormal[3] = {1.0f, 0.0f, 0.0f};
+        aux.DrawWireCircle(circleCentre, 0.35f, circleNormal, white);
+        const float box[6] = {-0.2f, -0.2f, -0.2f, 0.2f, 0.2f, 0.2f};
+        aux.DrawAABB(box, magenta);
+        const std::int32_t rect[4] = {2, 2, 20, 12};
+        aux.DrawRect2D(rect, white);
+        system_.BeginScene();
+        aux.Flush();
+        system_.EndScene();
+        ASSERT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
+        ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
+    }
+
     Zel::LegacyShaderCompiler compiler_;
     Zel::ZelShaderConstFiller filler_;
     Zel::RenderSystem system_;
@@ -107,6 +143,15 @@ TEST_F(DebugDrawGoldenTest, EveryDebugDrawInShaderMode) {
 TEST_F(DebugDrawGoldenTest, EveryDebugDrawInFixedFunctionMode) {
     ASSERT_TRUE(Device().SetFixedFunctionMode(Zel::MODE_FIXED_FUNCTION));
     Frame("debugdraw_fixed");
+}
+
+TEST_F(DebugDrawGoldenTest, AuxiliaryDrawingInShaderMode) {
+    AuxFrame("auxdraw_shader");
+}
+
+TEST_F(DebugDrawGoldenTest, AuxiliaryDrawingInFixedFunctionMode) {
+    ASSERT_TRUE(Device().SetFixedFunctionMode(Zel::MODE_FIXED_FUNCTION));
+    AuxFrame("auxdraw_fixed");
 }
 
 }  // namespace
