@@ -11,16 +11,16 @@ fs::path EngineDataDir() {
 }
 
 bool CopyEngineData(const fs::path& root) {
-    std::error_code error;
-    const fs::path data = root / "data";
-    fs::create_directories(data, error);
-    fs::copy(EngineDataDir(), data,
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
-    if (error)
-        return false;
-    if (!fs::exists(root / "Data"))
-        fs::create_directory_symlink("data", root / "Data", error);
-    return !error;
+    // Paths name the folder both ways ("../data/include", "../Data/Materials"): each gets a copy.
+    for (const char* folder : {"data", "Data"}) {
+        std::error_code error;
+        fs::create_directories(root / folder, error);
+        fs::copy(EngineDataDir(), root / folder,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
+        if (error)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace ZelTest

@@ -9,9 +9,9 @@ namespace ZelTest {
 // The repository folder that holds the engine data ("include/", "Materials/").
 std::filesystem::path EngineDataDir();
 
-// Copies every engine data file under root/"data", keeping the folders ("data/include/...",
-// "data/Materials/..."); "Data" is made a link to it so that either spelling of the path finds
-// the files. False when a copy failed.
+// Copies every engine data file under root/"data" and root/"Data", keeping the folders
+// ("include/...", "Materials/..."), so that either spelling of the path finds the files. False
+// when a copy failed.
 bool CopyEngineData(const std::filesystem::path& root);
 
 }  // namespace ZelTest

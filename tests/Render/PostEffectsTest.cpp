@@ -1,0 +1,149 @@
+// The screen blur and the motion blur on the software device, through a render window with its
+// own swap chain: the blur's passes, the motion trail's opacity and the composite's alpha
+// reference, in whole frames.
+// Regenerate with ZEL_UPDATE_GOLDEN=1 ctest --test-dir build/dev -L pipeline, then look at
+// tests/golden/post_*.png before committing them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Core/EnginePaths.h"
+#include "EngineData.h"
+#include "Entity/Material/LegacyShaderCompiler.h"
+#include "Entity/Material/MaterialManager.h"
+#include "Entity/Material/ZelShaderConstFiller.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Texture/TextureManager.h"
+#include "Platform/Win32/Win32Window.h"
+#include "Render/ClearRecord.h"
+#include "Render/d3d9/GraphicsAPIManagerD3D9.h"
+#include "Render/PostEffects.h"
+#include "Render/RenderSystem.h"
+#include "Render/d3d9/RenderWindowD3D9.h"
+#include "support/GoldenImage.h"
+#include "tests/Entity/Material/ProgramDeviceFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Zel::PostEffects;
+
+TEST(PostEffectsTest, MotionAlphaReferenceNeverDividesByZero) {
+    struct Case {
+        float factor;
+        std::uint32_t reference;
+    };
+    const Case cases[] = {{0.0f, 1},    {0.5f, 2},     {0.75f, 4},  {0.9f, 9},
+                          {0.99f, 100}, {0.999f, 255}, {1.0f, 255}, {1.5f, 255}};
+    for (const Case& c : cases)
+        EXPECT_EQ(PostEffects::MotionAlphaReference(c.factor), c.reference) << c.factor;
+}
+
+class PostEffectsFrameTest : public ZelTest::ProgramDeviceTest {
+protected:
+    void SetUp() override {
+        ZelTest::ProgramDeviceTest::SetUp();
+        ASSERT_TRUE(ZelTest::CopyEngineData(dir_.Path()));
+        fs::create_directories(dir_.Path() / "Data/Effects/Legacy5");
+        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
+        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
+        system_.SetShaderCompiler(&compiler_);
+        system_.SetShaderConstFiller(&filler_);
+        system_.SetRenderDevice(&Device());
+        G()->GetSceneManager()->SetRenderSystem(&system_);
+        G()->GetMaterialManager()->CreateBuiltinMaterials();
+        window_rw_ = static_cast<Zel::RenderWindowD3D9*>(
+            G()->GetGraphicsAPIManager()->NewRenderWindow(&system_, Zel::MP_DEFAULT, &Device()));
+        system_.AddRenderWindow(window_rw_);
+        ASSERT_TRUE(window_rw_->CreateSwapChain(&host_, window_, kWidth, kHeight, 1));
+        system_.SetActiveRenderWindow(window_rw_);
+        system_.SetViewport(0, 0, kWidth, kHeight);
+        PostEffects::Instance().Init();
+    }
+    void TearDown() override {
+        PostEffects::Instance().Release();
+        if (window_rw_)
+            window_rw_->Destroy();
+        G()->GetSceneManager()->SetRenderSystem(nullptr);
+        system_.SetRenderDevice(nullptr);
+        // The targets the texture manager holds go before the device they were made on.
+        Zel::Globals::DeleteSingleton();
+        ZelTest::ProgramDeviceTest::TearDown();
+    }
+    void ClearScreen() {
+        const float dark[4] = {0.06f, 0.06f, 0.1f, 1.0f};
+        system_.Clear(Zel::CLEAR_COLOUR | Zel::CLEAR_DEPTH, dark, 1.0f, 0);
+    }
+    // A flat quad in clip space.
+    void Square(float x, float y, float size, const float* colour) {
+        const float rect[4] = {x, y, size, size}, uv[4] = {0, 0, 1, 1};
+        system_.DrawQuad(rect, uv, nullptr, colour);
+    }
+    void Show(const char* name) {
+        window_rw_->Present();
+        ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, 3);
+    }
+
+    Zel::LegacyShaderCompiler compiler_;
+    Zel::ZelShaderConstFiller filler_;
+    Zel::RenderSystem system_;
+    Zel::RenderWindowD3D9* window_rw_ = nullptr;
+    int host_ = 7;
+};
+
+TEST_F(PostEffectsFrameTest, EveryKernelAndBothTargetsAreMade) {
+    PostEffects& post = PostEffects::Instance();
+    for (std::uint32_t k = 0; k < PostEffects::kKernelCount; ++k) {
+        EXPECT_NE(post.GetKernelMaterial(k, false), nullptr) << k;
+        EXPECT_NE(post.GetKernelMaterial(k, true), nullptr) << k;
+    }
+    EXPECT_EQ(post.GetKernelMaterial(4, false), nullptr);
+    ASSERT_NE(post.GetPostTarget(0), nullptr);
+    EXPECT_EQ(post.GetPostTarget(1)->GetWidth(), 256);
+    ASSERT_NE(post.GetMotionTarget(1), nullptr);
+    EXPECT_EQ(post.GetMotionTarget(1)->GetWidth(), int(post.GetMotionTargetSize()));
+}
+
+TEST_F(PostEffectsFrameTest, BlurRunsHalfThePassesAsPairsAndSoftensTheFrame) {
+    PostEffects& post = PostEffects::Instance();
+    struct Case {
+        std::uint32_t kernel, passes, pairs;
+    };
+    for (const Case& c : {Case{1, 5, 2}, Case{0, 1, 0}, Case{3, 2, 1}, Case{7, 4, 0}}) {
+        post.Blur(c.kernel, c.passes);
+        EXPECT_EQ(post.GetLastBlurPairs(), c.pairs) << c.kernel << " " << c.passes;
+    }
+    ClearScreen();
+    system_.BeginScene();
+    const float white[4] = {1, 1, 1, 1}, orange[4] = {1.0f, 0.5f, 0.1f, 1.0f};
+    Square(-0.6f, -0.5f, 0.5f, white);
+    Square(0.1f, 0.0f, 0.6f, orange);
+    system_.EndScene();
+    post.Blur(3, 8);
+    EXPECT_EQ(post.GetLastBlurPairs(), 4u);
+    Show("post_blur");
+}
+
+TEST_F(PostEffectsFrameTest, MotionBlurLeavesATrailOfThePreviousFrame) {
+    PostEffects& post = PostEffects::Instance();
+    const float red[4] = {1.0f, 0.2f, 0.2f, 1.0f}, green[4] = {0.2f, 1.0f, 0.3f, 1.0f};
+    // Frame 1: a red square on the left, drawn into the motion target and composited.
+    ClearScreen();
+    post.BeginMotionBlurFrame();
+    system_.BeginScene();
+    Square(-0.8f, -0.3f, 0.6f, red);
+    system_.EndScene();
+    post.EndMotionBlurFrame();
+    // Frame 2: seeded with frame 1 at half opacity, then a green square on the right.
+    post.RenderMotionBlur(0.5f);
+    ClearScreen();
+    post.BeginMotionBlurFrame();
+    system_.BeginScene();
+    Square(0.2f, -0.3f, 0.6f, green);
+    system_.EndScene();
+    post.EndMotionBlurFrame();
+    EXPECT_EQ(post.GetCurrentMotionTarget(), post.GetMotionTarget(1));
+    Show("post_motion_blur");
+}
+
+}  // namespace
