@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Core/SharedPtr.h"
 #include "Entity/Image/PixelFormat.h"
@@ -16,6 +17,7 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/RenderTarget.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Render/DistortionEffect.h"
 #include "Render/RenderCodes.h"
 #include "Render/RenderDevice.h"
 #include "Render/RenderSystem.h"
@@ -41,6 +43,8 @@ SharedPtr<RenderTarget> MakeTarget(TextureManager& textures, std::uint32_t size,
 }  // namespace
 
 PostEffects& PostEffects::Instance() {
+    // The library's clean-up releases what it holds before the managers go; a renderer never
+    // deleted keeps its managers, so the references dropped at exit still find their objects.
     static PostEffects instance;
     return instance;
 }
@@ -63,8 +67,9 @@ void PostEffects::Init() {
     MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
     if (!system || !textures || !materials)
         return;
-    const std::uint32_t memoryMb = system->GetAvailableTextureMemory();
-    motionSize_ = memoryMb < 32 ? 128 : memoryMb < 64 ? 256 : 512;
+    const DeviceCaps* caps = Globals::Find(&Globals::GetDeviceCaps);
+    const std::uint64_t memory = caps ? caps->totalVideoMemoryBytes : 0;
+    motionSize_ = memory < 32ull * 1024 * 1024 ? 128 : memory < 64ull * 1024 * 1024 ? 256 : 512;
     for (int i = 0; i < 2; ++i)
         if (!motionTargets_[i]) {
             motionTargets_[i] = MakeTarget(*textures, motionSize_, PF_A8R8G8B8, false);
@@ -112,6 +117,7 @@ void PostEffects::Release() {
     motionReady_ = false;
     motionFresh_[0] = motionFresh_[1] = true;
     lastBlurPairs_ = 0;
+    DistortionEffect::Destroy();
 }
 
 bool PostEffects::DrawWith(Material* material, RenderTarget* source, std::uint32_t width,

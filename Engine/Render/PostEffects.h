@@ -23,10 +23,11 @@ public:
 
     static PostEffects& Instance();
 
-    // Makes the targets (motion size from the video memory: 128 below 32 MB, 256 below 64 MB,
-    // else 512), clones the quad material and loads the Gaussian libraries.
+    // Makes the targets (motion size from the device's video memory: 128 below 32 MB, 256 below
+    // 64 MB, else 512), clones the quad material and loads the Gaussian libraries.
     void Init();
-    // Drops every target and material; the effects do nothing until the next Init.
+    // Drops every target and material and the distortion; the effects do nothing until the next
+    // Init.
     void Release();
 
     // Blurs the active window's frame: copies it into a post target, runs passes / 2

@@ -17,6 +17,8 @@
 #include "Platform/Win32/Win32Window.h"
 #include "Render/ClearRecord.h"
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
+#include "Core/DeviceCaps.h"
+#include "Render/DistortionEffect.h"
 #include "Render/PostEffects.h"
 #include "Render/RenderSystem.h"
 #include "Render/d3d9/RenderWindowD3D9.h"
@@ -52,6 +54,8 @@ protected:
         system_.SetRenderDevice(&Device());
         G()->GetSceneManager()->SetRenderSystem(&system_);
         G()->GetMaterialManager()->CreateBuiltinMaterials();
+        if (postProcessing_)
+            ASSERT_TRUE(Device().EnableA8R8G8B8Target());
         window_rw_ = static_cast<Zel::RenderWindowD3D9*>(
             G()->GetGraphicsAPIManager()->NewRenderWindow(&system_, Zel::MP_DEFAULT, &Device()));
         system_.AddRenderWindow(window_rw_);
@@ -89,7 +93,57 @@ protected:
     Zel::RenderSystem system_;
     Zel::RenderWindowD3D9* window_rw_ = nullptr;
     int host_ = 7;
+    bool postProcessing_ = false;  // the window draws into its post-process targets
 };
+
+class DistortionTest : public PostEffectsFrameTest {
+protected:
+    void SetUp() override {
+        postProcessing_ = true;
+        PostEffectsFrameTest::SetUp();
+        G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_PS_2_0;
+    }
+};
+
+TEST_F(DistortionTest, PhaseWrapsAtThePeriodAndDrivesTheWaves) {
+    Zel::DistortionEffect& distortion = Zel::DistortionEffect::Instance();
+    ASSERT_TRUE(distortion.IsAvailable());
+    ASSERT_NE(distortion.GetMaterial(), nullptr);
+    struct Step {
+        std::uint32_t ms;
+        float phase, u;
+    };
+    // Period 10 s, u speed 1, v speed 0; a phase of exactly one period is kept, past it wraps.
+    for (const Step& s : {Step{12000, 2.0f, 0.2f}, Step{500, 2.5f, 0.25f}, Step{7500, 10.0f, 1.0f},
+                          Step{1000, 1.0f, 0.1f}}) {
+        system_.BeginScene();
+        EXPECT_TRUE(distortion.Apply(s.ms, 0.01f));
+        system_.EndScene();
+        window_rw_->Present();
+        EXPECT_NEAR(distortion.GetPhase(), s.phase, 1e-4f) << s.ms;
+        EXPECT_NEAR(distortion.GetUvVelocity()[0], s.u, 1e-5f);
+        EXPECT_EQ(distortion.GetUvVelocity()[1], 0.0f);
+    }
+}
+
+TEST_F(DistortionTest, FrameThroughThePostProcessSwap) {
+    ClearScreen();
+    system_.BeginScene();
+    const float white[4] = {1, 1, 1, 1}, cyan[4] = {0.2f, 0.9f, 1.0f, 1.0f};
+    Square(-0.7f, -0.6f, 0.8f, white);
+    Square(0.2f, 0.1f, 0.6f, cyan);
+    EXPECT_TRUE(Zel::DistortionEffect::Instance().Apply(2500, 0.04f));
+    system_.EndScene();
+    Show("post_distortion");
+}
+
+TEST_F(PostEffectsFrameTest, DistortionNeedsPixelShadersAndTheWindowsPostProcessing) {
+    // This window draws straight into its back buffer: nothing to swap.
+    G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_PS_2_0;
+    EXPECT_FALSE(Zel::DistortionEffect::Instance().Apply(10, 0.01f));
+    G()->GetDeviceCaps()->featureFlags &= ~std::uint32_t(Zel::DEVICE_PS_2_0);
+    EXPECT_FALSE(Zel::DistortionEffect::Instance().IsAvailable());
+}
 
 TEST_F(PostEffectsFrameTest, EveryKernelAndBothTargetsAreMade) {
     PostEffects& post = PostEffects::Instance();
