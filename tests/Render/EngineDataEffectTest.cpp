@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "EngineData.h"
+#include "demo/DemoDataTree.h"
 #include "support/HlslGlslang.h"
 #include "support/TempDir.h"
 
@@ -29,12 +29,12 @@ TEST(EngineDataEffectTest, EveryEntryPointIsValidHlsl) {
     ZelTest::TempDir dir;
     std::vector<ZelTest::GlslangJob> jobs;
     const std::regex compile(R"(compile\s+(vs|ps)_\d_\d\s+(\w+)\s*\()");
-    for (const auto& entry : fs::recursive_directory_iterator(ZelTest::EngineDataDir())) {
+    for (const auto& entry : fs::recursive_directory_iterator(ZelDemo::EngineDataDir())) {
         if (entry.path().extension() != ".fx")
             continue;
         const std::string text = ReadText(entry.path());
         const std::string stripped =
-            dir.Write(fs::relative(entry.path(), ZelTest::EngineDataDir()).string(),
+            dir.Write(fs::relative(entry.path(), ZelDemo::EngineDataDir()).string(),
                       ZelTest::StripEffectSyntax(text));
         std::set<std::pair<std::string, bool>> entries;
         for (std::sregex_iterator it(text.begin(), text.end(), compile), end; it != end; ++it)

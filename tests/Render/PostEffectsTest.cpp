@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "Core/EnginePaths.h"
-#include "EngineData.h"
+#include "demo/DemoDataTree.h"
 #include "Entity/Material/LegacyShaderCompiler.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/ZelShaderConstFiller.h"
@@ -45,7 +45,7 @@ class PostEffectsFrameTest : public ZelTest::ProgramDeviceTest {
 protected:
     void SetUp() override {
         ZelTest::ProgramDeviceTest::SetUp();
-        ASSERT_TRUE(ZelTest::CopyEngineData(dir_.Path()));
+        ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr));
         fs::create_directories(dir_.Path() / "Data/Effects/Legacy5");
         Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
         G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "EngineData.h"
+#include "demo/DemoDataTree.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Render/RenderSystem.h"
@@ -73,7 +73,7 @@ class WidgetRenderTest : public ZelTest::ProgramDeviceTest {
 protected:
     void SetUp() override {
         ZelTest::ProgramDeviceTest::SetUp();
-        ASSERT_TRUE(ZelTest::CopyEngineData(dir_.Path()));
+        ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr));
         system_.SetRenderDevice(&Device());
         G()->GetSceneManager()->SetRenderSystem(&system_);
         float view[16], projection[16];
