@@ -7,56 +7,26 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
-#include "Core/EnginePaths.h"
-#include "Entity/Material/LegacyShaderCompiler.h"
-#include "Entity/Material/MaterialManager.h"
-#include "Entity/Material/ZelShaderConstFiller.h"
 #include "Entity/Scene/SceneManager.h"
-#include "Entity/Texture/TextureManager.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Render/AuxRenderImpl.h"
 #include "Render/RenderSystem.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Material/ProgramDeviceFixture.h"
+#include "tests/Render/FrameFixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr int kTolerance = 3;
 
-class DebugDrawGoldenTest : public ZelTest::ProgramDeviceTest {
+class DebugDrawGoldenTest : public ZelTest::FrameTest {
 protected:
     void SetUp() override {
-        ZelTest::ProgramDeviceTest::SetUp();
-        fs::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        G()->GetSceneManager()->SetRenderSystem(&system_);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
-
+        ZelTest::FrameTest::SetUp();
         // A camera up and to the right of the origin, looking at it.
-        float view[16], projection[16];
-        const float eye[3] = {2.2f, 1.8f, 3.2f}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
-        system_.MakeLookAtMatrix(eye, target, up, view);
-        system_.MakePerspectiveMatrix(50.0f, 64.0f / 48.0f, 0.5f, 20.0f, projection);
-        // The scene caches projection × view; the filler reads it as the current camera's.
-        Zel::SceneManager* scene = G()->GetSceneManager();
-        scene->SetViewMatrix(view);
-        scene->SetProjectionMatrix(projection);
-        float viewProjection[16];
-        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
-        scene->SetCurrentView(view, viewProjection, eye);
-    }
-    void TearDown() override {
-        G()->GetSceneManager()->SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        ZelTest::ProgramDeviceTest::TearDown();
+        const float eye[3] = {2.2f, 1.8f, 3.2f}, target[3] = {0, 0, 0};
+        LookAt(eye, target);
     }
 
     void Frame(const char* name) {
@@ -129,10 +99,6 @@ protected:
         ASSERT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
         ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
     }
-
-    Zel::LegacyShaderCompiler compiler_;
-    Zel::ZelShaderConstFiller filler_;
-    Zel::RenderSystem system_;
 };
 
 TEST_F(DebugDrawGoldenTest, EveryDebugDrawInShaderMode) {

@@ -7,13 +7,8 @@
 
 #include <algorithm>
 
-#include "Core/EnginePaths.h"
 #include "demo/DemoDataTree.h"
-#include "Entity/Material/LegacyShaderCompiler.h"
-#include "Entity/Material/MaterialManager.h"
-#include "Entity/Material/ZelShaderConstFiller.h"
 #include "Entity/Scene/SceneManager.h"
-#include "Entity/Texture/TextureManager.h"
 #include "Platform/Win32/Win32Window.h"
 #include "Render/ClearRecord.h"
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
@@ -23,11 +18,10 @@
 #include "Render/RenderSystem.h"
 #include "Render/d3d9/RenderWindowD3D9.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Material/ProgramDeviceFixture.h"
+#include "tests/Render/FrameFixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Zel::PostEffects;
 
 TEST(PostEffectsTest, MotionAlphaReferenceNeverDividesByZero) {
@@ -41,19 +35,11 @@ TEST(PostEffectsTest, MotionAlphaReferenceNeverDividesByZero) {
         EXPECT_EQ(PostEffects::MotionAlphaReference(c.factor), c.reference) << c.factor;
 }
 
-class PostEffectsFrameTest : public ZelTest::ProgramDeviceTest {
+class PostEffectsFrameTest : public ZelTest::FrameTest {
 protected:
     void SetUp() override {
-        ZelTest::ProgramDeviceTest::SetUp();
+        ZelTest::FrameTest::SetUp();
         ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr));
-        fs::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        G()->GetSceneManager()->SetRenderSystem(&system_);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
         if (postProcessing_)
             ASSERT_TRUE(Device().EnableA8R8G8B8Target());
         window_rw_ = static_cast<Zel::RenderWindowD3D9*>(
@@ -68,11 +54,7 @@ protected:
         PostEffects::Instance().Release();
         if (window_rw_)
             window_rw_->Destroy();
-        G()->GetSceneManager()->SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        // The targets the texture manager holds go before the device they were made on.
-        Zel::Globals::DeleteSingleton();
-        ZelTest::ProgramDeviceTest::TearDown();
+        ZelTest::FrameTest::TearDown();
     }
     void ClearScreen() {
         const float dark[4] = {0.06f, 0.06f, 0.1f, 1.0f};
@@ -88,9 +70,6 @@ protected:
         ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, 3);
     }
 
-    Zel::LegacyShaderCompiler compiler_;
-    Zel::ZelShaderConstFiller filler_;
-    Zel::RenderSystem system_;
     Zel::RenderWindowD3D9* window_rw_ = nullptr;
     int host_ = 7;
     bool postProcessing_ = false;  // the window draws into its post-process targets

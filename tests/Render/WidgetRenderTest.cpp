@@ -14,7 +14,7 @@
 #include "Render/RenderSystem.h"
 #include "Render/WidgetRenderImpl.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Material/ProgramDeviceFixture.h"
+#include "tests/Render/FrameFixture.h"
 
 namespace {
 
@@ -69,30 +69,18 @@ TEST(WidgetAABBTest, PackedColourKeepsSixBitsAChannel) {
     for (const Case& c : cases) EXPECT_EQ(Zel::PackWidgetColour(c.rgba), c.packed);
 }
 
-class WidgetRenderTest : public ZelTest::ProgramDeviceTest {
+class WidgetRenderTest : public ZelTest::FrameTest {
 protected:
     void SetUp() override {
-        ZelTest::ProgramDeviceTest::SetUp();
+        ZelTest::FrameTest::SetUp();
         ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr));
-        system_.SetRenderDevice(&Device());
-        G()->GetSceneManager()->SetRenderSystem(&system_);
-        float view[16], projection[16];
-        const float eye[3] = {3.0f, 2.5f, 4.0f}, target[3] = {0.5f, 0.3f, 0.0f}, up[3] = {0, 1, 0};
-        system_.MakeLookAtMatrix(eye, target, up, view);
-        system_.MakePerspectiveMatrix(50.0f, 64.0f / 48.0f, 0.5f, 20.0f, projection);
-        Zel::SceneManager* scene = G()->GetSceneManager();
-        scene->SetViewMatrix(view);
-        scene->SetProjectionMatrix(projection);
-        float viewProjection[16];
-        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
-        scene->SetCurrentView(view, viewProjection, eye);
+        const float eye[3] = {3.0f, 2.5f, 4.0f}, target[3] = {0.5f, 0.3f, 0.0f};
+        LookAt(eye, target);
     }
     void TearDown() override {
         for (WidgetAABBImpl* box : boxes_) box->Release();
         renderer_.reset();
-        G()->GetSceneManager()->SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        ZelTest::ProgramDeviceTest::TearDown();
+        ZelTest::FrameTest::TearDown();
     }
     Zel::WidgetRenderImpl& Renderer() {
         if (!renderer_)
@@ -113,7 +101,6 @@ protected:
         return out;
     }
 
-    Zel::RenderSystem system_;
     std::unique_ptr<Zel::WidgetRenderImpl> renderer_;
     std::vector<WidgetAABBImpl*> boxes_;
 };
