@@ -10,7 +10,6 @@
 #include "Core/Timer.h"
 #include "Interface/ZelEngine.h"
 #include "Render/RenderCore/IRenderImpl.h"
-#include "Render/PostEffects.h"
 #include "Platform/Win32/Win32System.h"
 
 namespace Zel {
@@ -64,8 +63,6 @@ ZEL_EXPORT ZelI::IRender* CreateRenderer() {
 ZEL_EXPORT int DeleteRenderer() {
     Zel::Globals* globals = Zel::Globals::GetSingleton();
     Zel::LogTyped(Zel::LOG_ENGINE_INIT, "DeleteRenderer End.");
-    // The post effects' targets and materials go back before their managers.
-    Zel::PostEffects::Instance().Release();
     globals->Shutdown();
     if (!Zel::g_compilerModule)
         return 0;

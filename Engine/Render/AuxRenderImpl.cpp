@@ -94,13 +94,11 @@ void FillForm(Record& record, const float* matrix, const float* colour, bool wir
     record.wireframe = wireframe ? 1 : 0;
 }
 
+// Looked up at every draw rather than kept: the material manager owns it and may be made anew in
+// the same process.
 Material* WireFrameMaterial() {
-    // Looked up once and held for the life of the process.
-    static Material* material = nullptr;
-    if (!material)
-        if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
-            material = materials->FindMaterial("WireFrame", true);
-    return material;
+    MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
+    return materials ? materials->FindMaterial("WireFrame", false) : nullptr;
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ SharedPtr<RenderTarget> MakeTarget(TextureManager& textures, std::uint32_t size,
 }  // namespace
 
 PostEffects& PostEffects::Instance() {
-    // The library's clean-up releases what it holds before the managers go; a renderer never
-    // deleted keeps its managers, so the references dropped at exit still find their objects.
+    // The host interface releases what it holds before the managers go, so at exit it holds
+    // nothing.
     static PostEffects instance;
     return instance;
 }

@@ -39,7 +39,7 @@ class PostEffectsFrameTest : public ZelTest::FrameTest {
 protected:
     void SetUp() override {
         ZelTest::FrameTest::SetUp();
-        ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr));
+        ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr, true));
         if (postProcessing_)
             ASSERT_TRUE(Device().EnableA8R8G8B8Target());
         window_rw_ = static_cast<Zel::RenderWindowD3D9*>(

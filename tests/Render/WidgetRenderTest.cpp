@@ -73,7 +73,7 @@ class WidgetRenderTest : public ZelTest::FrameTest {
 protected:
     void SetUp() override {
         ZelTest::FrameTest::SetUp();
-        ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr));
+        ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr, true));
         const float eye[3] = {3.0f, 2.5f, 4.0f}, target[3] = {0.5f, 0.3f, 0.0f};
         LookAt(eye, target);
     }

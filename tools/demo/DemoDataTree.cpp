@@ -146,8 +146,10 @@ fs::path EngineDataDir() {
     return fs::path(ZEL_ENGINE_DATA_DIR);
 }
 
-bool CopyEngineData(const fs::path& root, std::string* error) {
+bool CopyEngineData(const fs::path& root, std::string* error, bool bothSpellings) {
     for (const char* folder : {"data", "Data"}) {
+        if (folder[0] == 'D' && !bothSpellings)
+            break;
         std::error_code failure;
         fs::create_directories(root / folder, failure);
         fs::copy(EngineDataDir(), root / folder,

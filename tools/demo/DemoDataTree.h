@@ -35,9 +35,11 @@ std::filesystem::path WorkingDirectoryOf(const std::filesystem::path& root);
 // "Effects/", material libraries under "Materials/").
 std::filesystem::path EngineDataDir();
 
-// Copies the engine data files under root/"data" and root/"Data", keeping their folders, so that
-// either spelling of a path finds them. False with the reason in *error when a copy failed.
-bool CopyEngineData(const std::filesystem::path& root, std::string* error);
+// Copies the engine data files under root/"data" (and root/"Data" too with bothSpellings, for a
+// tree where both folders exist), keeping their folders. False with the reason in *error when a
+// copy failed.
+bool CopyEngineData(const std::filesystem::path& root, std::string* error,
+                    bool bothSpellings = false);
 
 // Writes the whole tree under root (made when missing; existing files are replaced). False with
 // the reason in *error when a file cannot be written.

@@ -169,6 +169,9 @@ IRenderImpl::IRenderImpl() : isPreVistaWindows_(QueryPreVistaWindows()) {
 }
 
 IRenderImpl::~IRenderImpl() {
+    // The post effects made with the window give their targets and materials back while the
+    // managers are still there (the interface goes first at shutdown).
+    PostEffects::Instance().Release();
     if (ownsWindow_)
         DestroyWindow(static_cast<HWND>(window_));
 }
