@@ -193,7 +193,7 @@ bool RenderSystem::Init(const DisplaySettings& settings) {
         device_->ReportCaps(*caps, settings);
     textureMemory_ = textureMemoryCache_ = device_->GetAvailableTextureMem();
     LogTyped(LOG_ENGINE_INIT, "\tCreateRenderDevice耗时：%5.2f ms", NowMs() - deviceStart);
-    auxRenderer_ = std::make_unique<AuxRenderImpl>();
+    auxRenderer_ = std::make_unique<AuxRenderImpl>(device_);
     LogTyped(LOG_ENGINE_INIT, "fn=%s[%d]", kRenderSystemSource, __LINE__);
     CreateMainWindow();
     (void)start;

@@ -7,55 +7,26 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
-#include "Core/EnginePaths.h"
-#include "Entity/Material/LegacyShaderCompiler.h"
-#include "Entity/Material/MaterialManager.h"
-#include "Entity/Material/ZelShaderConstFiller.h"
 #include "Entity/Scene/SceneManager.h"
-#include "Entity/Texture/TextureManager.h"
 #include "Platform/Win32/Win32Window.h"
+#include "Render/AuxRenderImpl.h"
 #include "Render/RenderSystem.h"
 #include "support/GoldenImage.h"
-#include "tests/Entity/Material/ProgramDeviceFixture.h"
+#include "tests/Render/FrameFixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr int kTolerance = 3;
 
-class DebugDrawGoldenTest : public ZelTest::ProgramDeviceTest {
+class DebugDrawGoldenTest : public ZelTest::FrameTest {
 protected:
     void SetUp() override {
-        ZelTest::ProgramDeviceTest::SetUp();
-        fs::create_directories(dir_.Path() / "Data/Effects/Legacy5");
-        Zel::SetEngineEffectRoot("../Data/Effects/Legacy5/");
-        G()->GetTextureManager()->SetDevice(Device().GetD3DDevice(), &Device());
-        system_.SetShaderCompiler(&compiler_);
-        system_.SetShaderConstFiller(&filler_);
-        system_.SetRenderDevice(&Device());
-        G()->GetSceneManager()->SetRenderSystem(&system_);
-        G()->GetMaterialManager()->CreateBuiltinMaterials();
-
+        ZelTest::FrameTest::SetUp();
         // A camera up and to the right of the origin, looking at it.
-        float view[16], projection[16];
-        const float eye[3] = {2.2f, 1.8f, 3.2f}, target[3] = {0, 0, 0}, up[3] = {0, 1, 0};
-        system_.MakeLookAtMatrix(eye, target, up, view);
-        system_.MakePerspectiveMatrix(50.0f, 64.0f / 48.0f, 0.5f, 20.0f, projection);
-        // The scene caches projection × view; the filler reads it as the current camera's.
-        Zel::SceneManager* scene = G()->GetSceneManager();
-        scene->SetViewMatrix(view);
-        scene->SetProjectionMatrix(projection);
-        float viewProjection[16];
-        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
-        scene->SetCurrentView(view, viewProjection, eye);
-    }
-    void TearDown() override {
-        G()->GetSceneManager()->SetRenderSystem(nullptr);
-        system_.SetRenderDevice(nullptr);
-        ZelTest::ProgramDeviceTest::TearDown();
+        const float eye[3] = {2.2f, 1.8f, 3.2f}, target[3] = {0, 0, 0};
+        LookAt(eye, target);
     }
 
     void Frame(const char* name) {
@@ -94,9 +65,40 @@ protected:
         ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
     }
 
-    Zel::LegacyShaderCompiler compiler_;
-    Zel::ZelShaderConstFiller filler_;
-    Zel::RenderSystem system_;
+    // The host's debug drawing flushed at the end of the scene: a grid on the floor, a wire
+    // sphere, a solid cone, a solid cylinder placed by a matrix, a wire circle, box edges and a
+    // screen-space rectangle.
+    void AuxFrame(const char* name) {
+        IDirect3DDevice9* d = Device().GetD3DDevice();
+        ASSERT_EQ(D3D_OK,
+                  d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF101018u, 1.0f, 0));
+        system_.SetViewport(0, 0, kWidth, kHeight);
+        Zel::AuxRenderImpl aux(&Device());
+        const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f}, green[4] = {0.2f, 1.0f, 0.3f, 1.0f},
+                    orange[4] = {1.0f, 0.5f, 0.1f, 1.0f}, cyan[4] = {0.2f, 0.9f, 1.0f, 1.0f},
+                    white[4] = {1.0f, 1.0f, 1.0f, 1.0f}, magenta[4] = {1.0f, 0.2f, 0.9f, 1.0f};
+        // The camera's up is +Y; the shapes' axis is +Z, towards the camera's side.
+        const float floorCentre[3] = {0.0f, 0.0f, -1.0f};
+        aux.DrawGrid(floorCentre, grey, 3.0f, 6);
+        const float sphereCentre[3] = {-0.6f, 0.4f, 0.0f};
+        aux.DrawWireSphere(sphereCentre, 0.45f, green);
+        const float coneBase[3] = {0.6f, -0.3f, -0.5f}, coneAxis[3] = {0.0f, 1.0f, 0.0f};
+        aux.DrawSolidCone(coneBase, coneAxis, 0.3f, 0.9f, orange);
+        const float placed[16] = {0.3f, 0, 0,    -0.7f, 0, 0.3f, 0, -0.6f,
+                                  0,    0, 0.6f, 0.2f,  0, 0,    0, 1};
+        aux.DrawSolidCylinder(placed, cyan);
+        const float circleCentre[3] = {0.6f, 0.7f, 0.0f}, circleNormal[3] = {1.0f, 0.0f, 0.0f};
+        aux.DrawWireCircle(circleCentre, 0.35f, circleNormal, white);
+        const float box[6] = {-0.2f, -0.2f, -0.2f, 0.2f, 0.2f, 0.2f};
+        aux.DrawAABB(box, magenta);
+        const std::int32_t rect[4] = {2, 2, 20, 12};
+        aux.DrawRect2D(rect, white);
+        system_.BeginScene();
+        aux.Flush();
+        system_.EndScene();
+        ASSERT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
+        ZelTest::ExpectGoldenFrame(*Win32Window::Find(window_), name, kTolerance);
+    }
 };
 
 TEST_F(DebugDrawGoldenTest, EveryDebugDrawInShaderMode) {
@@ -107,6 +109,15 @@ TEST_F(DebugDrawGoldenTest, EveryDebugDrawInShaderMode) {
 TEST_F(DebugDrawGoldenTest, EveryDebugDrawInFixedFunctionMode) {
     ASSERT_TRUE(Device().SetFixedFunctionMode(Zel::MODE_FIXED_FUNCTION));
     Frame("debugdraw_fixed");
+}
+
+TEST_F(DebugDrawGoldenTest, AuxiliaryDrawingInShaderMode) {
+    AuxFrame("auxdraw_shader");
+}
+
+TEST_F(DebugDrawGoldenTest, AuxiliaryDrawingInFixedFunctionMode) {
+    ASSERT_TRUE(Device().SetFixedFunctionMode(Zel::MODE_FIXED_FUNCTION));
+    AuxFrame("auxdraw_fixed");
 }
 
 }  // namespace

@@ -142,10 +142,34 @@ fs::path WorkingDirectoryOf(const fs::path& root) {
     return root / "bin";
 }
 
+fs::path EngineDataDir() {
+    return fs::path(ZEL_ENGINE_DATA_DIR);
+}
+
+bool CopyEngineData(const fs::path& root, std::string* error, bool bothSpellings) {
+    for (const char* folder : {"data", "Data"}) {
+        if (folder[0] == 'D' && !bothSpellings)
+            break;
+        std::error_code failure;
+        fs::create_directories(root / folder, failure);
+        fs::copy(EngineDataDir(), root / folder,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, failure);
+        if (failure) {
+            if (error)
+                *error = "cannot copy the engine data into " + (root / folder).string() + ": " +
+                         failure.message();
+            return false;
+        }
+    }
+    return true;
+}
+
 bool WriteDataTree(const fs::path& root, std::string* error) {
     const DataTreeNames& names = DemoNames();
     const fs::path data = root / "data";
     const fs::path resources = root / "resources";
+    if (!CopyEngineData(root, error))
+        return false;
     for (const auto& [name, text] : EffectIncludeFiles())
         if (!SaveText(data / "include" / name, text, error))
             return false;

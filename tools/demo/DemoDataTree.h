@@ -1,5 +1,6 @@
 // The data tree a host needs before it opens the render window, written from the fixture writers
-// (no engine code): under the root, "data/include/" with the effect include files,
+// (no engine code) and the engine's data files: under the root, "data/include/" with the effect
+// include files,
 // "data/Materials/" with a library of a textured and an alpha-blended material and one of a lit
 // material, "resources/" with their textures and the models (three cubes and a ground, ".dm3"), and
 // the working directory "bin/" with "EngineConfig.txt". Used by the demo host and by the tests that
@@ -29,6 +30,16 @@ std::string HostModelName(const std::string& model);
 
 // The working directory a host runs in: root / "bin".
 std::filesystem::path WorkingDirectoryOf(const std::filesystem::path& root);
+
+// The repository folder that holds the engine's own data files (effects under "include/" and
+// "Effects/", material libraries under "Materials/").
+std::filesystem::path EngineDataDir();
+
+// Copies the engine data files under root/"data" (and root/"Data" too with bothSpellings, for a
+// tree where both folders exist), keeping their folders. False with the reason in *error when a
+// copy failed.
+bool CopyEngineData(const std::filesystem::path& root, std::string* error,
+                    bool bothSpellings = false);
 
 // Writes the whole tree under root (made when missing; existing files are replaced). False with
 // the reason in *error when a file cannot be written.

@@ -34,6 +34,7 @@
 #include "Render/RenderCore/IRenderImpl_Eff.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/TextureWrappers.h"
+#include "Render/PostEffects.h"
 #include "Render/RenderSystem.h"
 #include "Render/RenderWindow.h"
 
@@ -153,6 +154,9 @@ IRenderImpl::IRenderImpl() : isPreVistaWindows_(QueryPreVistaWindows()) {
 
 IRenderImpl::~IRenderImpl() {
     delete effRender_;
+    // The post effects made with the window give their targets and materials back while the
+    // managers are still there (the interface goes first at shutdown).
+    PostEffects::Instance().Release();
     if (ownsWindow_)
         DestroyWindow(static_cast<HWND>(window_));
 }
@@ -265,7 +269,7 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
     LogLocation(571);
     mainWindow_->Activate();
     LogTyped(LOG_ENGINE_INIT, "激活渲染窗口耗时：%5.2f ms", TickMs(timer));
-    // The post effects have nothing to set up until they bring their targets.
+    PostEffects::Instance().Init();
     LogTyped(LOG_ENGINE_INIT, "初始化后处理耗时：%5.2f ms", TickMs(timer));
 
     LogTyped(LOG_ENGINE_INIT, "引擎初始化结束.");

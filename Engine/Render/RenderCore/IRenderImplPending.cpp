@@ -3,7 +3,11 @@
 // value they are declared with).
 #include "Render/RenderCore/IRenderImpl.h"
 
+#include <bit>
+
 #include "Core/Globals.h"
+#include "Render/DistortionEffect.h"
+#include "Render/PostEffects.h"
 #include "Render/RenderCore/IEngineMonitorImplRC.h"
 #include "Render/RenderCore/IFrameProfilerImpl.h"
 #include "Render/RenderCore/IRenderStateManagerImplRC.h"
@@ -273,10 +277,14 @@ std::intptr_t IRenderImpl::GetDeviceValueB() {
 }
 
 bool IRenderImpl::IsDistortionAvailable() {
-    return false;
+    return DistortionEffect::Instance().IsAvailable();
 }
 
-void IRenderImpl::ApplyDistortion(std::intptr_t, std::intptr_t) {}
+// The host passes the elapsed milliseconds and the strength's float bits as words.
+void IRenderImpl::ApplyDistortion(std::intptr_t elapsedMs, std::intptr_t strengthBits) {
+    DistortionEffect::Instance().Apply(std::uint32_t(elapsedMs),
+                                       std::bit_cast<float>(std::uint32_t(strengthBits)));
+}
 
 int IRenderImpl::Reserved55() {
     return 0;
@@ -360,13 +368,26 @@ std::uint32_t IRenderImpl::LoadActionAsyn(const char*, ZelI::IModel*, int) {
     return 0;
 }
 
-void IRenderImpl::Blur(int, std::intptr_t, std::intptr_t) {}
+// ---- Post effects: frame steps only between the host's frame begin and end.
+void IRenderImpl::Blur(int kernel, std::intptr_t, std::intptr_t passes) {
+    if (IsFrameBegan() && kernel >= 0)
+        PostEffects::Instance().Blur(std::uint32_t(kernel), std::uint32_t(passes));
+}
 
-void IRenderImpl::BeginMotionBlur(std::intptr_t) {}
+void IRenderImpl::BeginMotionBlur(std::intptr_t) {
+    if (IsFrameBegan())
+        PostEffects::Instance().BeginMotionBlurFrame();
+}
 
-void IRenderImpl::EndMotionBlur() {}
+void IRenderImpl::EndMotionBlur() {
+    if (IsFrameBegan())
+        PostEffects::Instance().EndMotionBlurFrame();
+}
 
-void IRenderImpl::RenderMotionBlur(float) {}
+void IRenderImpl::RenderMotionBlur(float factor) {
+    if (IsFrameBegan())
+        PostEffects::Instance().RenderMotionBlur(factor);
+}
 
 ZelI::ILevel* IRenderImpl::CreateAndLoadLevel(const char*) {
     return nullptr;
@@ -393,7 +414,9 @@ bool IRenderImpl::Reserved70() {
     return false;
 }
 
-void IRenderImpl::ResetMotionBlur() {}
+void IRenderImpl::ResetMotionBlur() {
+    PostEffects::Instance().ResetMotionBlur();
+}
 
 void IRenderImpl::Reserved71(std::intptr_t) {}
 

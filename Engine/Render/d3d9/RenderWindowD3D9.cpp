@@ -266,9 +266,10 @@ bool RenderWindowD3D9::Present() {
     return SUCCEEDED(hr);
 }
 
-bool RenderWindowD3D9::DrawTargetAThroughPass() {
+bool RenderWindowD3D9::DrawTargetAThroughPass(Material* material) {
     MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
-    Material* quad = materials ? materials->FindMaterial("DrawQuad", false) : nullptr;
+    Material* quad = material ? material
+                              : materials ? materials->FindMaterial("DrawQuad", false) : nullptr;
     Pass* pass = quad ? quad->GetPass(0) : nullptr;
     if (!renderSystem_ || !pass)
         return false;
@@ -282,12 +283,13 @@ bool RenderWindowD3D9::DrawTargetAThroughPass() {
 }
 
 bool RenderWindowD3D9::SwapPostProcessTargets(SharedPtr<RenderTarget>* first,
-                                              SharedPtr<RenderTarget>* second) {
+                                              SharedPtr<RenderTarget>* second,
+                                              Material* material) {
     if (!d3dDevice_ || !postProcessing_ || !HasSurface(postA_) || !HasSurface(postB_) ||
         d3dDevice_->GetRenderTarget(0) != postA_.Get())
         return false;
     d3dDevice_->SetRenderTarget(0, postB_.Get());
-    if (!DrawTargetAThroughPass()) {
+    if (!DrawTargetAThroughPass(material)) {
         // Without the render system's built-in quad material the device copies instead.
         d3dDevice_->GetD3DDevice()->StretchRect(postA_->GetD3DSurface(), nullptr,
                                                 postB_->GetD3DSurface(), nullptr, D3DTEXF_POINT);

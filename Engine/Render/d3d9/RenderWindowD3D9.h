@@ -18,6 +18,7 @@
 
 namespace Zel {
 
+class Material;
 class RenderDeviceD3D9;
 class RenderTargetD3D9;
 
@@ -58,9 +59,11 @@ public:
     bool CopyBackBufferTo(TextureBase* texture) override;
 
     // For a post effect: when post-processing is on, A and B have device objects and A is render
-    // target 0, binds B at slot 0, draws A into it, sets *first = B and *second = A and answers
-    // true; otherwise false and the outputs are left alone.
-    bool SwapPostProcessTargets(SharedPtr<RenderTarget>* first, SharedPtr<RenderTarget>* second);
+    // target 0, binds B at slot 0, draws A into it with pass 0 of the material (null: the
+    // built-in "DrawQuad"), sets *first = B and *second = A and answers true; otherwise false
+    // and the outputs are left alone.
+    bool SwapPostProcessTargets(SharedPtr<RenderTarget>* first, SharedPtr<RenderTarget>* second,
+                                Material* material = nullptr);
 
     IDirect3DSwapChain9* GetSwapChain() const { return swapChain_; }
     const D3DPRESENT_PARAMETERS& GetPresentParameters() const { return presentParameters_; }
@@ -76,7 +79,7 @@ private:
     static bool HasSurface(const SharedPtr<RenderTarget>& target);
     // The render system's full-screen pass of the built-in quad material sampling A, into the
     // bound target; false when it could not draw.
-    bool DrawTargetAThroughPass();
+    bool DrawTargetAThroughPass(Material* material);
     // Makes A and then B at the colour target's size when they have no device objects; releases
     // both when either fails. Only when the device supports the A8R8G8B8 target format.
     void CreatePostProcessSurfaces();
