@@ -69,30 +69,6 @@ ZelI::ISharedActionManager* IRenderImpl::GetSharedActionManager() {
     return nullptr;
 }
 
-ZelI::ISkyBall* IRenderImpl::CreateSkyBall(const char*) {
-    return nullptr;
-}
-
-std::uint32_t IRenderImpl::CreateModelAsyn(const char*, void*, int) {
-    return 0;
-}
-
-ZelI::IActor* IRenderImpl::CreateActor(const char*, std::intptr_t, std::intptr_t) {
-    return nullptr;
-}
-
-std::uint32_t IRenderImpl::CreateActorAsyn(const char*, void*, int, std::intptr_t) {
-    return 0;
-}
-
-ZelI::IActor* IRenderImpl::CreateNewActor(const char*, int) {
-    return nullptr;
-}
-
-std::uint32_t IRenderImpl::CreateNewActorAsyn(const char*, void*, int, int) {
-    return 0;
-}
-
 int IRenderImpl::Reserved17(std::intptr_t) {
     return 0;
 }
@@ -123,14 +99,6 @@ void IRenderImpl::Reserved19(std::intptr_t) {}
 void IRenderImpl::Reserved20(std::intptr_t) {}
 
 void IRenderImpl::Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
-
-bool IRenderImpl::LoadMaterialLib(const char*, int) {
-    return false;
-}
-
-std::uint32_t IRenderImpl::QueueNamedTask(const char*, int, int, int) {
-    return 0;
-}
 
 std::intptr_t IRenderImpl::GetMaterialAt(int) {
     return 0;
@@ -331,10 +299,6 @@ void IRenderImpl::Reserved66() {}
 
 void IRenderImpl::Reserved67() {}
 
-std::uint32_t IRenderImpl::ReleaseObjectAsyn(ZelI::IObject*) {
-    return 0;
-}
-
 void IRenderImpl::DrawAABB(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::DrawWireFrame(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
@@ -367,18 +331,6 @@ void IRenderImpl::BeginMotionBlur(std::intptr_t) {}
 void IRenderImpl::EndMotionBlur() {}
 
 void IRenderImpl::RenderMotionBlur(float) {}
-
-ZelI::ILevel* IRenderImpl::CreateAndLoadLevel(const char*) {
-    return nullptr;
-}
-
-ZelI::ILevel* IRenderImpl::CreateAndLoadSimpLevel(const char*) {
-    return nullptr;
-}
-
-ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char*, std::intptr_t, std::intptr_t) {
-    return nullptr;
-}
 
 void IRenderImpl::RenderShadows(ZelI::ILight*) {}
 

@@ -1,0 +1,326 @@
+// Object creation through the root interface: models, actors and NewActors, levels, billboards
+// and material libraries, in direct mode (made at once under the main lock) and in queued mode
+// (a loading task on worker 0; the forms without "Asyn" run it to its end before answering).
+#include "Render/RenderCore/IRenderImpl.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "Core/ErrorReport.h"
+#include "Core/GlobalConfigManager.h"
+#include "Core/Globals.h"
+#include "Core/LogDispatch.h"
+#include "Core/PathUtils.h"
+#include "Core/QueueMode.h"
+#include "Core/ScopedLock.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
+#include "Entity/Character/Actor.h"
+#include "Entity/Material/MaterialManager.h"
+#include "Entity/Scene/Entity.h"
+#include "Entity/Scene/Level.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/SimpLevel.h"
+#include "Interface/IActor.h"
+#include "Interface/ILevel.h"
+#include "Interface/IModel.h"
+#include "Thread/CreationRecords.h"
+#include "Thread/shaderlib_loader.h"
+
+namespace Zel {
+namespace {
+
+// The priority the synchronous forms queue their task with.
+constexpr int kSyncPriority = 2;
+// Switch 46 is on while a level created for an asynchronous load is made.
+constexpr std::uint32_t kAsyncLevelSwitch = 46;
+
+SceneManager* CreationScene() {
+    return Globals::Find(&Globals::GetSceneManager);
+}
+
+threadio* LoadingThread() {
+    return threadmng::GetInstance()->GetThread(0);
+}
+
+// A character model's name: its extension, lower-cased, is ".chr" or ".ch3".
+bool IsCharacterFile(const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos)
+        return false;
+    std::string extension = name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".chr" || extension == ".ch3";
+}
+
+// A file name as the model and actor makers open it: joined to the resource directory (the
+// name alone when it holds ".." or ":").
+std::string ResourcePath(const std::string& name) {
+    const std::string* directory = Globals::Find(&Globals::GetShaderPath);
+    return directory ? JoinPath(*directory, name) : name;
+}
+
+// Runs the task of id to its end on this thread (its steps still run on loading thread 0);
+// answers what the task left in the slot.
+template <class Object>
+Object* RunToEnd(std::uint32_t id, Object* const& slot) {
+    threadio* worker = LoadingThread();
+    if (id != 0 && worker)
+        worker->SyncTask(id);
+    return slot;
+}
+
+// Sets a global switch for the life of the guard and puts the earlier value back.
+class SwitchOverride {
+public:
+    SwitchOverride(std::uint32_t index, std::int32_t value)
+        : config_(Globals::Find(&Globals::GetConfigManager)), index_(index) {
+        if (!config_)
+            return;
+        saved_ = config_->GetValue(index);
+        config_->SetValue(index, value);
+    }
+    ~SwitchOverride() {
+        if (config_)
+            config_->SetValue(index_, saved_);
+    }
+    SwitchOverride(const SwitchOverride&) = delete;
+    SwitchOverride& operator=(const SwitchOverride&) = delete;
+
+private:
+    GlobalConfigManager* config_;
+    std::uint32_t index_;
+    std::int32_t saved_ = 0;
+};
+
+// Queues an actor loading task of the type with the name (joined to the resource directory),
+// the slot and the flag; 0 when the name does not fit or nothing can be queued.
+std::uint32_t QueueActorLoad(const char* operation, std::int32_t type, const char* name,
+                             void* resultSlot, int priority, std::uint32_t flag) {
+    auto** slot = static_cast<ZelI::IActor**>(resultSlot);
+    if (slot)
+        *slot = nullptr;
+    const std::string path = name ? ResourcePath(name) : std::string();
+    if (!TaskNameFits(operation, name) || !TaskNameFits(operation, path.c_str()))
+        return 0;
+    threadio* worker = LoadingThread();
+    if (!worker)
+        return 0;
+    ActorLoadTaskParameter parameter;
+    CopyTaskName(parameter.name, path.c_str());
+    parameter.result = slot;
+    parameter.flag = flag;
+    return worker->CreateTask(type, &parameter, static_cast<std::uint32_t>(priority));
+}
+
+// The direct road of actor creation: an actor from the file, its interface, or null (reported
+// for a NewActor).
+ZelI::IActor* MakeActorNow(const char* name, std::uint8_t sex, bool newActor) {
+    SceneManager* scene = CreationScene();
+    if (!scene)
+        return nullptr;
+    // An empty entity's wrapper is not an actor's: a nameless actor has nothing to be made of.
+    if (!name) {
+        ReportError("create actor: no file name");
+        return nullptr;
+    }
+    ScopedLock lock(threadmng::kMainLock);
+    Actor* actor = CreateActorFromFile(*scene, ResourcePath(name), sex, newActor);
+    if (!actor) {
+        if (newActor)
+            ReportError("create NewActor failed!");
+        return nullptr;
+    }
+    return ActorInterfaceOrRelease(*scene, actor);
+}
+
+// The level's host interface; null when there is no level or its kind has no wrapper, the
+// level then released.
+ZelI::ILevel* LevelInterfaceOrRelease(SceneManager& scene, Level* level) {
+    if (!level)
+        return nullptr;
+    auto* wrapper = static_cast<ZelI::ILevel*>(level->GetInterface());
+    if (!wrapper) {
+        ReportError("create level: no host interface for the level, released");
+        scene.ReleaseEntity(level);
+    }
+    return wrapper;
+}
+
+}  // namespace
+
+// ---- Models -------------------------------------------------------------------------------------
+
+ZelI::IModel* IRenderImpl::CreateModel(const char* name, const float* localMatrix, std::intptr_t,
+                                       std::intptr_t) {
+    ZelI::IModel* model = CreateModel(name, 0);
+    if (model && localMatrix)
+        model->SetLocalMatrix(localMatrix);
+    return model;
+}
+
+ZelI::IModel* IRenderImpl::CreateModel(const char* name, std::intptr_t) {
+    LogTyped(LOG_MODEL_INFO, "CreateModel, %s", name ? name : "");
+    if (name && IsCharacterFile(name))
+        LogTyped(LOG_ENGINE_INIT, "CreateModel chr, %s", name);
+    SceneManager* scene = CreationScene();
+    if (!scene)
+        return nullptr;
+    if (IsQueueMode()) {
+        ZelI::IModel* slot = nullptr;
+        return RunToEnd(CreateModelAsyn(name, &slot, kSyncPriority), slot);
+    }
+    ScopedLock lock(threadmng::kMainLock);
+    Entity* entity = name ? scene->CreateModel(name) : scene->CreateEntity();
+    return entity ? static_cast<ZelI::IModel*>(entity->GetInterface()) : nullptr;
+}
+
+ZelI::IModel* IRenderImpl::CreateModelByName(const char* name) {
+    return CreateModel(name, 0);
+}
+
+std::uint32_t IRenderImpl::CreateModelAsyn(const char* name, void* resultSlot, int priority) {
+    LogTyped(LOG_MODEL_INFO, "CreateModelAsyn, %s", name ? name : "");
+    if (name && IsCharacterFile(name))
+        LogTyped(LOG_ENGINE_INIT, "CreateModelAsyn chr, %s", name);
+    auto** slot = static_cast<ZelI::IModel**>(resultSlot);
+    if (slot)
+        *slot = nullptr;
+    // The task opens the same path the direct road opens; an empty name stays empty (an empty
+    // entity).
+    const std::string path = name && *name ? ResourcePath(name) : std::string();
+    if (!TaskNameFits("CreateModelAsyn", name) || !TaskNameFits("CreateModelAsyn", path.c_str()))
+        return 0;
+    threadio* worker = LoadingThread();
+    if (!worker)
+        return 0;
+    ModelLoadTaskParameter parameter;
+    CopyTaskName(parameter.name, path.c_str());
+    parameter.result = slot;
+    return worker->CreateTask(kModelLoadTaskType, &parameter, static_cast<std::uint32_t>(priority));
+}
+
+// ---- Actors -------------------------------------------------------------------------------------
+
+ZelI::IActor* IRenderImpl::CreateActor(const char* name, std::intptr_t word, std::intptr_t) {
+    LogTyped(LOG_MODEL_INFO, "create actor, %s", name ? name : "");
+    if (IsQueueMode()) {
+        ZelI::IActor* slot = nullptr;
+        return RunToEnd(CreateActorAsyn(name, &slot, kSyncPriority, word), slot);
+    }
+    return MakeActorNow(name, static_cast<std::uint8_t>(word), false);
+}
+
+std::uint32_t IRenderImpl::CreateActorAsyn(const char* name, void* resultSlot, int priority,
+                                           std::intptr_t word) {
+    LogTyped(LOG_MODEL_INFO, "create actor asyn, %s", name ? name : "");
+    return QueueActorLoad("CreateActorAsyn", kActorLoadTaskType, name, resultSlot, priority,
+                          static_cast<std::uint32_t>(word));
+}
+
+ZelI::IActor* IRenderImpl::CreateNewActor(const char* name, int flag) {
+    if (IsQueueMode()) {
+        ZelI::IActor* slot = nullptr;
+        return RunToEnd(CreateNewActorAsyn(name, &slot, kSyncPriority, flag), slot);
+    }
+    return MakeActorNow(name, flag == 0 ? 1 : 0, true);
+}
+
+std::uint32_t IRenderImpl::CreateNewActorAsyn(const char* name, void* resultSlot, int priority,
+                                              int flag) {
+    return QueueActorLoad("CreateNewActorAsyn", kNewActorLoadTaskType, name, resultSlot, priority,
+                          flag == 0 ? 1u : 0u);
+}
+
+// ---- Levels -------------------------------------------------------------------------------------
+
+ZelI::ILevel* IRenderImpl::CreateAndLoadLevel(const char* name) {
+    SceneManager* scene = CreationScene();
+    if (!IsFrameBegan() || !scene || !name)
+        return nullptr;
+    ScopedLock lock(threadmng::kMainLock);
+    return LevelInterfaceOrRelease(*scene, scene->CreateAndLoadLevel(name));
+}
+
+ZelI::ILevel* IRenderImpl::CreateAndLoadSimpLevel(const char* name) {
+    SceneManager* scene = CreationScene();
+    if (!IsFrameBegan() || !scene || !name)
+        return nullptr;
+    ScopedLock lock(threadmng::kMainLock);
+    return LevelInterfaceOrRelease(*scene, scene->CreateAndLoadSimpLevel(name));
+}
+
+// The first word is the caller's slot (ZelI::ILevel**) that the loading task fills when the load
+// ends (null on failure), the second the task's priority. The level's interface is answered at
+// once: the level stays out of the pipes until its load ends. Null when nothing was queued.
+ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char* name, std::intptr_t a,
+                                                std::intptr_t b) {
+    SceneManager* scene = CreationScene();
+    if (!IsFrameBegan() || !scene || !name)
+        return nullptr;
+    SwitchOverride asyncLevel(kAsyncLevelSwitch, 1);
+    auto** slot = reinterpret_cast<ZelI::ILevel**>(a);
+    if (slot)
+        *slot = nullptr;
+    Level* level = scene->CreateLevel();
+    ZelI::ILevel* wrapper = LevelInterfaceOrRelease(*scene, level);
+    if (!wrapper)
+        return nullptr;
+    if (level->LoadAsync(name, slot, static_cast<std::uint32_t>(b)) == 0) {
+        scene->ReleaseEntity(level);
+        return nullptr;
+    }
+    return wrapper;
+}
+
+// ---- Sky
+// -----------------------------------------------------------------------------------------
+
+// The sky's wrapper pool does not exist yet: no sky is made, so that none is left unreachable.
+ZelI::ISkyBall* IRenderImpl::CreateSkyBall(const char* name) {
+    LogTyped(LOG_MODEL_INFO, "CreateSkyBall, %s", name ? name : "");
+    return nullptr;
+}
+
+// ---- Material libraries -------------------------------------------------------------------------
+
+bool IRenderImpl::LoadMaterialLib(const char* name, int) {
+    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
+    if (!config || !materials || config->GetValue(shaderlib_loader::kMaterialLibSwitch) != 1 ||
+        !name)
+        return false;
+    if (IsQueueMode()) {
+        const std::uint32_t id = QueueNamedTask(name, 0, 0, kSyncPriority);
+        threadio* worker = LoadingThread();
+        return id != 0 && worker && worker->SyncTask(id) == 0;
+    }
+    ScopedLock lock(threadmng::kMainLock);
+    bool success = false;
+    return materials->LoadMaterialLibXml(name, success, false, nullptr) && success;
+}
+
+std::uint32_t IRenderImpl::QueueNamedTask(const char* name, int textureScaleLevel,
+                                          int compressToDds, int priority) {
+    if (!name || !*name || !TaskNameFits("QueueNamedTask", name))
+        return 0;
+    threadio* worker = LoadingThread();
+    if (!worker)
+        return 0;
+    MaterialLibTaskParameter parameter;
+    CopyTaskName(parameter.name, name);
+    parameter.compressToDds = static_cast<std::uint32_t>(compressToDds);
+    parameter.textureScaleLevel = static_cast<std::uint32_t>(textureScaleLevel);
+    return worker->CreateTask(kShaderLibTaskType, &parameter, static_cast<std::uint32_t>(priority));
+}
+
+// ---- Release ------------------------------------------------------------------------------------
+
+std::uint32_t IRenderImpl::ReleaseObjectAsyn(ZelI::IObject* object) {
+    void* wrapper = object;
+    return QueueReleaseTask(&wrapper);
+}
+
+}  // namespace Zel
