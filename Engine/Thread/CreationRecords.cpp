@@ -3,7 +3,11 @@
 #include <cstring>
 
 #include "Core/ErrorReport.h"
+#include "Core/GlobalConfigManager.h"
+#include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Character/NewActor.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/IActor.h"
@@ -48,6 +52,50 @@ ZelI::IActor* ActorInterfaceOrRelease(SceneManager& scene, Actor* actor) {
         scene.ReleaseEntity(actor);
     }
     return wrapper;
+}
+
+// The effect loading task with its record; the slot is not cleared here: the task stores the
+// effect into it when it completes. 0 for a name the record cannot hold or without worker 0.
+std::uint32_t QueueEffectLoad(const char* name, void* resultSlot, void* effectManager,
+                              int priority) {
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!worker || !TaskNameFits("CreateEffectAsyn", name))
+        return 0;
+    EffectLoadTaskParameter parameter;
+    parameter.result = static_cast<void**>(resultSlot);
+    parameter.effectManager = effectManager;
+    CopyTaskName(parameter.name, name);
+    return worker->CreateTask(kEffectLoadTaskType, &parameter,
+                              static_cast<std::uint32_t>(priority));
+}
+
+std::uint32_t QueueEffectUnload(std::int32_t type, void* effect, void* effectManager,
+                                int priority) {
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!worker)
+        return 0;
+    EffectUnloadTaskParameter parameter;
+    parameter.effect = effect;
+    parameter.effectManager = effectManager;
+    return worker->CreateTask(type, &parameter, static_cast<std::uint32_t>(priority));
+}
+
+SwitchOverride::SwitchOverride(std::uint32_t index, std::int32_t value)
+    : config_(Globals::Find(&Globals::GetConfigManager)), index_(index) {
+    if (!config_)
+        return;
+    saved_ = config_->GetValue(index);
+    config_->SetValue(index, value);
+}
+
+SwitchOverride::~SwitchOverride() {
+    if (config_)
+        config_->SetValue(index_, saved_);
+}
+
+std::int32_t GlobalSwitchValue(std::uint32_t index) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return config ? config->GetValue(index) : 0;
 }
 
 }  // namespace Zel

@@ -18,7 +18,9 @@ class IModel;
 namespace Zel {
 
 class Actor;
+class GlobalConfigManager;
 class SceneManager;
+class SkeletonModel;
 
 // Characters a task record's name field holds before its terminator.
 constexpr std::size_t kTaskNameCapacity = 255;
@@ -55,7 +57,33 @@ struct MaterialLibTaskParameter {
     std::uint32_t textureScaleLevel = 0;
 };
 
+// act_loader (2): the action id, a byte no step reads, and the model the action is for.
+struct ActionLoadTaskParameter {
+    char name[kTaskNameCapacity + 1] = {};
+    std::uint32_t unused = 0;
+    SkeletonModel* model = nullptr;
+};
+
+// EffectLoadingTask (19): where the effect goes on success, the host's effect manager and the
+// effect name.
+struct EffectLoadTaskParameter {
+    void** result = nullptr;
+    void* effectManager = nullptr;
+    char name[kTaskNameCapacity + 1] = {};
+};
+
+// EffectUnLoadTask (20) and EffectUnLoadDeeplyTask (21): the effect and the host's effect
+// manager.
+struct EffectUnloadTaskParameter {
+    void* effect = nullptr;
+    void* effectManager = nullptr;
+};
+
 constexpr std::int32_t kShaderLibTaskType = 1;
+constexpr std::int32_t kActionLoadTaskType = 2;
+constexpr std::int32_t kEffectLoadTaskType = 19;
+constexpr std::int32_t kEffectUnloadTaskType = 20;
+constexpr std::int32_t kEffectDeepUnloadTaskType = 21;
 constexpr std::int32_t kModelLoadTaskType = 3;
 constexpr std::int32_t kActorLoadTaskType = 4;
 constexpr std::int32_t kNewActorLoadTaskType = 5;
@@ -68,5 +96,30 @@ Actor* CreateActorFromFile(SceneManager& scene, const std::string& path, std::ui
 // The actor's host interface; null when its kind has no wrapper, the actor then released: the
 // host could never release an object it cannot reach.
 ZelI::IActor* ActorInterfaceOrRelease(SceneManager& scene, Actor* actor);
+
+// Queues the effect loading task (19) with its record on worker 0. The slot is not cleared: the
+// task stores the effect into it when it completes. 0 for a name the record cannot hold
+// (logged) or without worker 0.
+std::uint32_t QueueEffectLoad(const char* name, void* resultSlot, void* effectManager,
+                              int priority);
+// Queues an effect unloading task (20 plain, 21 deep) for the effect and the manager.
+std::uint32_t QueueEffectUnload(std::int32_t type, void* effect, void* effectManager, int priority);
+
+// Sets a global switch for the life of the guard and puts the earlier value back. Nothing
+// without a switch manager.
+class SwitchOverride {
+public:
+    SwitchOverride(std::uint32_t index, std::int32_t value);
+    ~SwitchOverride();
+    SwitchOverride(const SwitchOverride&) = delete;
+    SwitchOverride& operator=(const SwitchOverride&) = delete;
+
+private:
+    GlobalConfigManager* config_;
+    std::uint32_t index_;
+    std::int32_t saved_ = 0;
+};
+// Switch i's value; 0 without a switch manager.
+std::int32_t GlobalSwitchValue(std::uint32_t index);
 
 }  // namespace Zel

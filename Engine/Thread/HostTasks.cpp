@@ -3,6 +3,7 @@
 #include "Core/ErrorReport.h"
 #include "Core/TaskFactory.h"
 #include "Platform/Win32/Win32.h"
+#include "Thread/act_loader.h"
 #include "Thread/actor_loader.h"
 #include "Thread/level_loader.h"
 #include "Thread/model_loader.h"
@@ -107,8 +108,8 @@ itask* CreateHostTask(std::int32_t type) {
             return new level_loader;
         case kShaderLibTaskType:
             return new shaderlib_loader;
-        case 2:
-            return new StandInTask(type, "act_loader");
+        case kActionLoadTaskType:
+            return new act_loader;
         case kModelLoadTaskType:
             return new model_loader;
         case kActorLoadTaskType:

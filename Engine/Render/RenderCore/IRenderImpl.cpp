@@ -733,7 +733,7 @@ std::intptr_t IRenderImpl::GetUserWord() {
 
 ZelI::IRender* IRenderImpl::GetEffRender() {
     if (!effRender_)
-        effRender_ = new IRenderImpl_Eff;
+        effRender_ = new IRenderImpl_Eff(this);
     return effRender_;
 }
 

@@ -16,7 +16,9 @@
 #include "Core/ScopedLock.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/ActionManager.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Character/SkeletonModel.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Level.h"
@@ -25,6 +27,7 @@
 #include "Interface/IActor.h"
 #include "Interface/ILevel.h"
 #include "Interface/IModel.h"
+#include "Render/RenderCore/RCInterfaceImpl.h"
 #include "Thread/CreationRecords.h"
 #include "Thread/shaderlib_loader.h"
 
@@ -71,29 +74,6 @@ Object* RunToEnd(std::uint32_t id, Object* const& slot) {
         worker->SyncTask(id);
     return slot;
 }
-
-// Sets a global switch for the life of the guard and puts the earlier value back.
-class SwitchOverride {
-public:
-    SwitchOverride(std::uint32_t index, std::int32_t value)
-        : config_(Globals::Find(&Globals::GetConfigManager)), index_(index) {
-        if (!config_)
-            return;
-        saved_ = config_->GetValue(index);
-        config_->SetValue(index, value);
-    }
-    ~SwitchOverride() {
-        if (config_)
-            config_->SetValue(index_, saved_);
-    }
-    SwitchOverride(const SwitchOverride&) = delete;
-    SwitchOverride& operator=(const SwitchOverride&) = delete;
-
-private:
-    GlobalConfigManager* config_;
-    std::uint32_t index_;
-    std::int32_t saved_ = 0;
-};
 
 // Queues an actor loading task of the type with the name (joined to the resource directory),
 // the slot and the flag; 0 when the name does not fit or nothing can be queued.
@@ -314,6 +294,49 @@ std::uint32_t IRenderImpl::QueueNamedTask(const char* name, int textureScaleLeve
     parameter.compressToDds = static_cast<std::uint32_t>(compressToDds);
     parameter.textureScaleLevel = static_cast<std::uint32_t>(textureScaleLevel);
     return worker->CreateTask(kShaderLibTaskType, &parameter, static_cast<std::uint32_t>(priority));
+}
+
+// ---- Actions and effects -----------------------------------------------------------------------
+
+bool IRenderImpl::LoadAction(const char* action, ZelI::IModel* model) {
+    LogTyped(LOG_MODEL_INFO, "LoadAction, %s", action ? action : "");
+    auto* owner = UnwrapInterface<SkeletonModel, ZelI::IMoveObject>(model);
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    if (!action || !owner || !actions)
+        return false;
+    if (IsQueueMode()) {
+        const std::uint32_t id = LoadActionAsyn(action, model, kSyncPriority);
+        threadio* worker = LoadingThread();
+        return id != 0 && worker && worker->SyncTask(id) == 0;
+    }
+    ScopedLock lock(threadmng::kMainLock);
+    return actions->GetTreeItemAction(*owner, action) != 0;
+}
+
+std::uint32_t IRenderImpl::LoadActionAsyn(const char* action, ZelI::IModel* model, int priority) {
+    LogTyped(LOG_MODEL_INFO, "LoadActionAsyn, %s", action ? action : "");
+    threadio* worker = LoadingThread();
+    if (!worker || !action || !*action || !TaskNameFits("LoadActionAsyn", action))
+        return 0;
+    ActionLoadTaskParameter parameter;
+    CopyTaskName(parameter.name, action);
+    parameter.model = UnwrapInterface<SkeletonModel, ZelI::IMoveObject>(model);
+    return worker->CreateTask(kActionLoadTaskType, &parameter,
+                              static_cast<std::uint32_t>(priority));
+}
+
+std::uint32_t IRenderImpl::CreateEffectAsyn(const char* name, void* resultSlot, void* effectManager,
+                                            int priority) {
+    LogTyped(LOG_MODEL_INFO, "CreateEffectAsyn, %s", name ? name : "");
+    return QueueEffectLoad(name, resultSlot, effectManager, priority);
+}
+
+std::uint32_t IRenderImpl::UnloadEffectAsyn(void* effect, void* effectManager, int priority) {
+    return QueueEffectUnload(kEffectUnloadTaskType, effect, effectManager, priority);
+}
+
+std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void* effect, void* effectManager, int priority) {
+    return QueueEffectUnload(kEffectDeepUnloadTaskType, effect, effectManager, priority);
 }
 
 // ---- Release ------------------------------------------------------------------------------------

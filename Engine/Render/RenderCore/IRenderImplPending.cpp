@@ -73,14 +73,6 @@ int IRenderImpl::Reserved17(std::intptr_t) {
     return 0;
 }
 
-std::uint32_t IRenderImpl::CreateEffectAsyn(const char*, void*, void*, int) {
-    return 0;
-}
-
-std::uint32_t IRenderImpl::UnloadEffectAsyn(void*, void*, int) {
-    return 0;
-}
-
 void IRenderImpl::Reserved18() {}
 
 ZelI::IVB* IRenderImpl::GetVB() {
@@ -316,14 +308,6 @@ ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
 
 void IRenderImpl::PassToOpenPipe(std::intptr_t) {}
 
-bool IRenderImpl::LoadAction(const char*, ZelI::IModel*) {
-    return false;
-}
-
-std::uint32_t IRenderImpl::LoadActionAsyn(const char*, ZelI::IModel*, int) {
-    return 0;
-}
-
 void IRenderImpl::Blur(int, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::BeginMotionBlur(std::intptr_t) {}
@@ -435,10 +419,6 @@ int IRenderImpl::Reserved85(std::intptr_t, std::intptr_t, std::intptr_t, std::in
 }
 
 int IRenderImpl::Reserved86(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {
-    return 0;
-}
-
-std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void*, void*, int) {
     return 0;
 }
 

@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "Core/GlobalConfigManager.h"
 #include "Core/QueueMode.h"
 #include "Core/threadmng.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Texture/TextureScale.h"
+#include "fixtures/MaterialXmlFixtures.h"
 #include "Interface/IActor.h"
 #include "Interface/IModel.h"
 #include "support/LogCapture.h"
@@ -165,6 +169,60 @@ TEST_F(ObjectCreationTest, AnActorThatDoesNotLoadLeavesNothingBehindOnEitherRoad
         EXPECT_EQ(Render()->CreateNewActor("../actors/missing.act", 0), nullptr) << mode;
         EXPECT_EQ(RegisteredEntities(), before) << mode;
     }
+}
+
+TEST_F(ObjectCreationTest, AMaterialLibraryLoadsAlikeOnBothRoadsWhileLibrariesAreSwitchedOn) {
+    ZelFixtures::LibMaterial material;
+    material.name = "creation_mat";
+    const std::string library =
+        dir_.Write("mats/creation.xml", ZelFixtures::WriteMaterialLibrary({material}));
+    const std::string missing = (dir_.Path() / "mats/missing.xml").string();
+    Zel::GlobalConfigManager& config = *G()->GetConfigManager();
+    Zel::MaterialManager& materials = *G()->GetMaterialManager();
+    struct Case {
+        std::uint32_t mode;
+        std::int32_t librariesOn;
+        const std::string* name;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {0, 1, &library, true},  {1, 1, &library, true},  {0, 1, &missing, false},
+        {1, 1, &missing, false}, {0, 0, &library, false}, {1, 0, &library, false},
+    };
+    for (const Case& c : cases) {
+        config.SetValue(59, c.librariesOn);
+        Zel::SetQueueMode(c.mode);
+        EXPECT_EQ(Render()->LoadMaterialLib(c.name->c_str(), 0), c.loaded)
+            << c.mode << " " << *c.name << " " << c.librariesOn;
+    }
+    Zel::SetQueueMode(0);
+    EXPECT_NE(materials.FindMaterial("creation_mat", false), nullptr);
+}
+
+TEST_F(ObjectCreationTest, TheLibraryTaskPutsTheCompressionSwitchAndScaleLevelBack) {
+    const std::string library =
+        dir_.Write("mats/creation.xml", ZelFixtures::WriteMaterialLibrary({{}}));
+    const std::string missing = (dir_.Path() / "mats/missing.xml").string();
+    Zel::GlobalConfigManager& config = *G()->GetConfigManager();
+    config.SetValue(59, 1);
+    struct Case {
+        const std::string* name;
+        int result;
+    };
+    const Case cases[] = {{&library, 0}, {&missing, 14}};
+    for (const Case& c : cases) {
+        config.SetValue(6, 0);
+        Zel::SetTextureScaleLevel(1);
+        const std::uint32_t id = Render()->QueueNamedTask(c.name->c_str(), 2, 1, 0);
+        ASSERT_NE(id, 0u);
+        EXPECT_EQ(Finish(id), c.result) << *c.name;
+        EXPECT_EQ(config.GetValue(6), 0) << *c.name;
+        EXPECT_EQ(Zel::GetTextureScaleLevel(), 1) << *c.name;
+    }
+    Zel::SetTextureScaleLevel(0);
+    // No name, no task.
+    EXPECT_EQ(Render()->QueueNamedTask(nullptr, 0, 0, 0), 0u);
+    EXPECT_EQ(Render()->QueueNamedTask("", 0, 0, 0), 0u);
 }
 
 }  // namespace
