@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "Core/ErrorReport.h"
@@ -18,6 +21,10 @@
 #include "Core/threadmng.h"
 #include "Entity/Character/ActionManager.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Character/Action.h"
+#include "Entity/Character/ActionTreeNode.h"
+#include "Entity/Character/Skeleton.h"
+#include "Entity/Character/SkeletonManager.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/Entity.h"
@@ -127,6 +134,19 @@ ZelI::ILevel* LevelInterfaceOrRelease(SceneManager& scene, Level* level) {
         scene.ReleaseEntity(level);
     }
     return wrapper;
+}
+
+// Writes the number as decimal text, with its terminator, into the caller's buffer.
+void WriteDecimal(void* output, std::uint32_t value) {
+    if (!output)
+        return;
+    const std::string text = std::to_string(value);
+    std::memcpy(output, text.c_str(), text.size() + 1);
+}
+
+// The 32-bit word a preloaded action keeps for its skeleton.
+std::uint32_t SkeletonWord(const Skeleton* skeleton) {
+    return static_cast<std::uint32_t>(ActionManager::SetIdOf(skeleton));
 }
 
 }  // namespace
@@ -337,6 +357,78 @@ std::uint32_t IRenderImpl::UnloadEffectAsyn(void* effect, void* effectManager, i
 
 std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void* effect, void* effectManager, int priority) {
     return QueueEffectUnload(kEffectDeepUnloadTaskType, effect, effectManager, priority);
+}
+
+// ---- Preloaded actions (numbered commands 7 and 8) ---------------------------------------------
+
+void IRenderImpl::PreloadRoleActions(const char* directory, void* output) {
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager);
+    if (!directory || !actions || !skeletons) {
+        LogTyped(LOG_ENGINE_INIT, "缺少动作节点或者骨骼文件");
+        return;
+    }
+    preloadedActions_.clear();
+    if (!actions->LoadActionTree(JoinPathWithSlash(directory, "role.xml"))) {
+        LogTyped(LOG_ENGINE_INIT, "打开动作文件失败");
+        return;
+    }
+    // The first tree the list names holds the actions every figure shares.
+    ActionTreeNode* shared = actions->GetTreeAt(0);
+    if (!shared) {
+        WriteDecimal(output, 0);
+        return;
+    }
+    Skeleton* boy = skeletons->DefaultBoyFigFile();
+    Skeleton* girl = skeletons->DefaultGirlFigFile();
+    ActionTreeNode* boyTree = boy ? actions->GetActionTree(boy) : nullptr;
+    ActionTreeNode* girlTree = girl ? actions->GetActionTree(girl) : nullptr;
+    if (boyTree && girlTree) {
+        const std::pair<ActionTreeNode*, Skeleton*> lists[] = {
+            {shared, girl}, {boyTree, boy}, {girlTree, girl}};
+        std::uint32_t count = 0;
+        for (const auto& [tree, skeleton] : lists) {
+            for (std::uint32_t n = 0; n < tree->GetItemCount(); ++n)
+                preloadedActions_.push_back({tree->GetItemAt(n)->file, SkeletonWord(skeleton)});
+            count += tree->GetItemCount();
+        }
+        WriteDecimal(output, count);
+    } else {
+        LogTyped(LOG_ENGINE_INIT, "缺少动作节点或者骨骼文件");
+    }
+    for (Skeleton* skeleton : {boy, girl})
+        if (skeleton)
+            skeleton->DecRef();
+}
+
+void IRenderImpl::PreloadModelActions(const char* name, void* output) {
+    // A null name ends here: there is nothing to form a name from.
+    if (!name)
+        return;
+    ZelI::IModel*& model = preloadModels_[name];
+    if (!model) {
+        const std::string given = name;
+        // A name too short to hold an extension is tried only as it is.
+        if (given.size() >= 3)
+            model = CreateModel((given.substr(0, given.size() - 3) + "ch3").c_str(), 0);
+        if (!model)
+            model = CreateModel(name, 0);
+    }
+    auto* owner = UnwrapInterface<SkeletonModel, ZelI::IMoveObject>(model);
+    if (!model)
+        preloadModels_.erase(name);
+    if (!owner)
+        return;
+    Skeleton* skeleton = owner->GetSkeleton();
+    if (!skeleton)
+        return;
+    constexpr std::uint32_t kMaxIds = 1024;
+    std::vector<const char*> ids(kMaxIds, nullptr);
+    const std::uint32_t count = owner->GetAnimationIds(ids.data(), kMaxIds);
+    for (std::uint32_t n = 0; n < count; ++n)
+        if (Action* action = ids[n] ? owner->GetAnimation(ids[n]) : nullptr)
+            preloadedActions_.push_back({action->GetResourceName(), SkeletonWord(skeleton)});
+    WriteDecimal(output, count);
 }
 
 // ---- Release ------------------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 // pumps, refuse names their task record cannot hold, and fail the kinds they cannot make.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/TextureScale.h"
 #include "fixtures/MaterialXmlFixtures.h"
+#include "modelgen/Recipes.h"
 #include "Interface/IActor.h"
 #include "Interface/IModel.h"
 #include "support/LogCapture.h"
@@ -223,6 +226,48 @@ TEST_F(ObjectCreationTest, TheLibraryTaskPutsTheCompressionSwitchAndScaleLevelBa
     // No name, no task.
     EXPECT_EQ(Render()->QueueNamedTask(nullptr, 0, 0, 0), 0u);
     EXPECT_EQ(Render()->QueueNamedTask("", 0, 0, 0), 0u);
+}
+
+TEST_F(ObjectCreationTest, RoleActionsAreCountedOverTheFirstTreeAndBothFigureTrees) {
+    std::string list;
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::MakeRecipe("actor")) {
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+        if (f.name == "actions.xml")
+            list = f.name;
+    }
+    ASSERT_FALSE(list.empty());
+    std::filesystem::copy_file(list, "role.xml");
+    char output[16] = "untouched";
+    Render()->DoCommand(7, ".", 0, output, 0);
+    // Two actions in each tree: the first tree's (the boy's), the boy's and the girl's.
+    EXPECT_STREQ(output, "6");
+
+    // A directory without the list: logged, nothing written.
+    std::strcpy(output, "untouched");
+    const int before = Occurrences(Log(), "打开动作文件失败");
+    Render()->DoCommand(7, "nowhere", 0, output, 0);
+    EXPECT_STREQ(output, "untouched");
+    EXPECT_EQ(Occurrences(Log(), "打开动作文件失败"), before + 1);
+}
+
+TEST_F(ObjectCreationTest, ModelActionPreloadTriesTheCharacterNameFirstAndMakesOneModelPerName) {
+    char output[16] = "untouched";
+    Render()->DoCommand(8, nullptr, 0, output, 0);
+    EXPECT_STREQ(output, "untouched");
+
+    LogCapture log;
+    // Too short for an extension: tried as given only.
+    Render()->DoCommand(8, "ab", 0, output, 0);
+    EXPECT_EQ(log.Count("CreateModel, ab"), 1);
+    EXPECT_EQ(log.Count("CreateModel, ch3"), 0);
+
+    // A static model is made once and kept for its name; it has no actions to preload.
+    const std::size_t before = RegisteredEntities();
+    for (int call = 0; call < 2; ++call) Render()->DoCommand(8, kCube, 0, output, 0);
+    EXPECT_EQ(log.Count("CreateModel, ../resources/models/lit_cube.ch3"), 1);
+    EXPECT_EQ(log.Count(std::string("CreateModel, ") + kCube), 1);
+    EXPECT_EQ(RegisteredEntities(), before + 1);
+    EXPECT_STREQ(output, "untouched");
 }
 
 }  // namespace
