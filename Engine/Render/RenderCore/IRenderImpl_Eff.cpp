@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::uint32_t kModelSwitch = 34;
 constexpr std::uint32_t kEffectModelSwitch = 43;
-constexpr std::uint32_t kMaterialLibSwitch = 39;
+constexpr std::uint32_t kEffectLibrarySwitch = 39;
 constexpr std::uint32_t kEffectMaterialLibSwitch = 44;
 
 }  // namespace
@@ -35,7 +35,7 @@ std::uint32_t IRenderImpl_Eff::CreateEffectAsyn(const char* name, void* resultSl
 }
 
 bool IRenderImpl_Eff::LoadMaterialLib(const char* name, int flag) {
-    SwitchOverride effectLibraries(kMaterialLibSwitch, GlobalSwitchValue(kEffectMaterialLibSwitch));
+    SwitchOverride effectLibraries(kEffectLibrarySwitch, GlobalSwitchValue(kEffectMaterialLibSwitch));
     return IRenderImpl::LoadMaterialLib(name, flag);
 }
 
