@@ -3,7 +3,12 @@
 #include "Core/ErrorReport.h"
 #include "Core/TaskFactory.h"
 #include "Platform/Win32/Win32.h"
+#include "Thread/act_loader.h"
+#include "Thread/actor_loader.h"
+#include "Thread/level_loader.h"
+#include "Thread/model_loader.h"
 #include "Thread/release_obj_task.h"
+#include "Thread/shaderlib_loader.h"
 
 namespace Zel {
 
@@ -81,11 +86,6 @@ std::int32_t SubTaskParentTask::OnMainThread(std::int32_t state) {
     return state + 1;
 }
 
-model_loader::model_loader()
-    : SubTaskParentTask(3, "model_loader",
-                        {"model loader任务异常！", "model loader递进错误!，材质库调用计数不对",
-                         "model loder 大步骤计算错误"}) {}
-
 EffectLoadingTask::EffectLoadingTask()
     : SubTaskParentTask(19, "EffectLoadingTask",
                         {"EffectLoadingTask任务异常！", "EffectLoadingTask子任务步骤计算错误",
@@ -104,18 +104,18 @@ EffectUnLoadDeeplyTask::EffectUnLoadDeeplyTask()
 
 itask* CreateHostTask(std::int32_t type) {
     switch (type) {
-        case 0:
-            return new StandInTask(type, "level_loader");
-        case 1:
-            return new StandInTask(type, "shaderlib_loader");
-        case 2:
-            return new StandInTask(type, "act_loader");
-        case 3:
+        case kLevelLoadTaskType:
+            return new level_loader;
+        case kShaderLibTaskType:
+            return new shaderlib_loader;
+        case kActionLoadTaskType:
+            return new act_loader;
+        case kModelLoadTaskType:
             return new model_loader;
-        case 4:
-            return new StandInTask(type, "actor_loader");
-        case 5:
-            return new StandInTask(type, "NewActorLoader");
+        case kActorLoadTaskType:
+            return new actor_loader;
+        case kNewActorLoadTaskType:
+            return new NewActorLoader;
         case 6:
             return new LoadBodyPartTask;
         case 7:

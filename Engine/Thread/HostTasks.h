@@ -111,16 +111,6 @@ private:
     bool subTaskInProgress_ = false;
 };
 
-class model_loader final : public SubTaskParentTask {
-public:
-    model_loader();
-    // Cutting the load short cancels it.
-    std::int32_t Abort() override {
-        OnTaskCancel();
-        return 1;
-    }
-};
-
 class EffectLoadingTask final : public SubTaskParentTask {
 public:
     EffectLoadingTask();

@@ -77,6 +77,10 @@ public:
     // False when the list file cannot be read.
     bool LoadActionTree(const std::string& listFile);
     ActionTreeNode* GetActionTree(const Skeleton* skeleton) const;
+    // The n-th tree in the order the list file named them; null out of range.
+    ActionTreeNode* GetTreeAt(std::size_t n) const {
+        return n < trees_.size() ? trees_[n].get() : nullptr;
+    }
     // The action of the id in the tree of the owner's skeleton, made, read and bound on first
     // use; 1 when it is ready (in out, when given), else 0.
     int GetTreeItemAction(ActionOwner& owner, std::string_view id, Action** out = nullptr);

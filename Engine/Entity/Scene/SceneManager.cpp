@@ -12,6 +12,7 @@
 #include "Core/SectionGuard.h"
 #include "Entity/Character/Actor.h"
 #include "Entity/Character/DeformedSkeletonModel.h"
+#include "Entity/Character/NewActor.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Scene/BillBoard.h"
@@ -164,6 +165,9 @@ DeformedSkeletonModel* SceneManager::CreateDeformedSkeletonModel() {
 }
 Actor* SceneManager::CreateActor() {
     return CreateRegisteredEntity(&Globals::GetActorFactory, nullptr);
+}
+NewActor* SceneManager::CreateNewActor() {
+    return CreateRegisteredEntity(&Globals::GetNewActorFactory, nullptr);
 }
 Level* SceneManager::CreateLevel() {
     return CreateRegisteredEntity(&Globals::GetLevelFactory, nullptr);

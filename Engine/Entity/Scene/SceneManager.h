@@ -51,6 +51,7 @@ class SceneNode;
 class SimpLevel;
 class SkeletonModel;
 class Actor;
+class NewActor;
 struct DecalSource;
 struct DisplaySettings;
 
@@ -91,6 +92,8 @@ public:
     DeformedSkeletonModel* CreateDeformedSkeletonModel(const std::string& name);
     DeformedSkeletonModel* CreateDeformedSkeletonModel();
     Actor* CreateActor();
+    // A registered NewActor from its factory.
+    NewActor* CreateNewActor();
     Level* CreateLevel();
     SimpLevel* CreateSimpLevel();
     // A new level loaded from fileName; null, with the level released, when the load fails.

@@ -71,17 +71,6 @@ SceneManager* Scene() {
     return Globals::Find(&Globals::GetSceneManager);
 }
 
-// A character model's name: its extension, lower-cased, is ".chr" or ".ch3".
-bool IsCharacterFile(const std::string& name) {
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos)
-        return false;
-    std::string extension = name.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".chr" || extension == ".ch3";
-}
-
 // The operating system's version query; without it the library takes the older road.
 bool QueryPreVistaWindows() {
     HMODULE ntdll = LoadLibraryA("ntdll.dll");
@@ -717,35 +706,6 @@ ZelI::ICamera* IRenderImpl::GetSecondCamera() {
 
 // ---- Objects ----------------------------------------------------------------------------------
 
-ZelI::IModel* IRenderImpl::CreateModel(const char* name, const float* localMatrix, std::intptr_t,
-                                       std::intptr_t) {
-    ZelI::IModel* model = CreateModel(name, 0);
-    if (model && localMatrix)
-        model->SetLocalMatrix(localMatrix);
-    return model;
-}
-
-ZelI::IModel* IRenderImpl::CreateModel(const char* name, std::intptr_t) {
-    LogTyped(LOG_MODEL_INFO, "CreateModel, %s", name ? name : "");
-    if (name && IsCharacterFile(name))
-        LogTyped(LOG_ENGINE_INIT, "CreateModel chr, %s", name);
-    SceneManager* scene = Scene();
-    if (!scene)
-        return nullptr;
-    // Loading tasks do not run the model loader yet: a queued creation would never finish.
-    if (IsQueueMode()) {
-        ReportError("CreateModel: queued creation is not available, file=%s", name ? name : "");
-        return nullptr;
-    }
-    ScopedLock lock(threadmng::kMainLock);
-    Entity* entity = name ? scene->CreateModel(name) : scene->CreateEntity();
-    return entity ? static_cast<ZelI::IModel*>(entity->GetInterface()) : nullptr;
-}
-
-ZelI::IModel* IRenderImpl::CreateModelByName(const char* name) {
-    return CreateModel(name, 0);
-}
-
 ZelI::ILight* IRenderImpl::CreateLight(int kind) {
     SceneManager* scene = Scene();
     if (!scene)
@@ -777,7 +737,7 @@ std::intptr_t IRenderImpl::GetUserWord() {
 
 ZelI::IRender* IRenderImpl::GetEffRender() {
     if (!effRender_)
-        effRender_ = new IRenderImpl_Eff;
+        effRender_ = new IRenderImpl_Eff(this);
     return effRender_;
 }
 

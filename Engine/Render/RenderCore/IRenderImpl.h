@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -406,6 +407,14 @@ private:
     // the planes to the device when there is one.
     void SetClipPlanes(const void* input);
 
+    // Numbered command 7: reads "role.xml" of the directory as the action tree list and lists
+    // the items of its first tree and of the two template figures' trees as preloaded actions;
+    // writes their number as decimal text into output.
+    void PreloadRoleActions(const char* directory, void* output);
+    // Numbered command 8: makes the model of the name (its ".ch3" form first) once per name and
+    // adds its actions to the preloaded ones; writes their number as decimal text.
+    void PreloadModelActions(const char* name, void* output);
+
     // A preloaded action: its name and the skeleton word it was loaded for.
     struct PreloadedAction {
         std::string name;
@@ -427,6 +436,8 @@ private:
     std::uint8_t frameBegan_ = 1;
     std::intptr_t userWord_ = 0;
     std::vector<PreloadedAction> preloadedActions_;
+    // The models numbered command 8 made, by the name it was given; they stay in the scene.
+    std::map<std::string, ZelI::IModel*> preloadModels_;
     std::uint32_t selectionActive_ = 0;
     std::intptr_t queryObject_ = -1;
     std::uint8_t clientTargetByte_ = 0;  // 1: host depth targets are D24S8, else D16

@@ -132,6 +132,12 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
         case 5:
             SetClipPlanes(input);
             break;
+        case 7:
+            PreloadRoleActions(CommandText(input), output);
+            break;
+        case 8:
+            PreloadModelActions(CommandText(input), output);
+            break;
         case 16:
             WriteCommandText(output, "0");
             break;
@@ -183,7 +189,7 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
             break;
         default:
             // Ids 2 and 3 reach the animation and foot-locking objects, which the host cannot
-            // hold yet; 7 and 8 come with object creation. Those and unlisted ids do nothing.
+            // hold yet. Those and unlisted ids do nothing.
             break;
     }
 }

@@ -73,39 +73,7 @@ ZelI::ISharedActionManager* IRenderImpl::GetSharedActionManager() {
     return nullptr;
 }
 
-ZelI::ISkyBall* IRenderImpl::CreateSkyBall(const char*) {
-    return nullptr;
-}
-
-std::uint32_t IRenderImpl::CreateModelAsyn(const char*, void*, int) {
-    return 0;
-}
-
-ZelI::IActor* IRenderImpl::CreateActor(const char*, std::intptr_t, std::intptr_t) {
-    return nullptr;
-}
-
-std::uint32_t IRenderImpl::CreateActorAsyn(const char*, void*, int, std::intptr_t) {
-    return 0;
-}
-
-ZelI::IActor* IRenderImpl::CreateNewActor(const char*, int) {
-    return nullptr;
-}
-
-std::uint32_t IRenderImpl::CreateNewActorAsyn(const char*, void*, int, int) {
-    return 0;
-}
-
 int IRenderImpl::Reserved17(std::intptr_t) {
-    return 0;
-}
-
-std::uint32_t IRenderImpl::CreateEffectAsyn(const char*, void*, void*, int) {
-    return 0;
-}
-
-std::uint32_t IRenderImpl::UnloadEffectAsyn(void*, void*, int) {
     return 0;
 }
 
@@ -127,14 +95,6 @@ void IRenderImpl::Reserved19(std::intptr_t) {}
 void IRenderImpl::Reserved20(std::intptr_t) {}
 
 void IRenderImpl::Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
-
-bool IRenderImpl::LoadMaterialLib(const char*, int) {
-    return false;
-}
-
-std::uint32_t IRenderImpl::QueueNamedTask(const char*, int, int, int) {
-    return 0;
-}
 
 std::intptr_t IRenderImpl::GetMaterialAt(int) {
     return 0;
@@ -339,10 +299,6 @@ void IRenderImpl::Reserved66() {}
 
 void IRenderImpl::Reserved67() {}
 
-std::uint32_t IRenderImpl::ReleaseObjectAsyn(ZelI::IObject*) {
-    return 0;
-}
-
 void IRenderImpl::DrawAABB(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::DrawWireFrame(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
@@ -359,14 +315,6 @@ ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
 }
 
 void IRenderImpl::PassToOpenPipe(std::intptr_t) {}
-
-bool IRenderImpl::LoadAction(const char*, ZelI::IModel*) {
-    return false;
-}
-
-std::uint32_t IRenderImpl::LoadActionAsyn(const char*, ZelI::IModel*, int) {
-    return 0;
-}
 
 // ---- Post effects: frame steps only between the host's frame begin and end.
 void IRenderImpl::Blur(int kernel, std::intptr_t, std::intptr_t passes) {
@@ -387,18 +335,6 @@ void IRenderImpl::EndMotionBlur() {
 void IRenderImpl::RenderMotionBlur(float factor) {
     if (IsFrameBegan())
         PostEffects::Instance().RenderMotionBlur(factor);
-}
-
-ZelI::ILevel* IRenderImpl::CreateAndLoadLevel(const char*) {
-    return nullptr;
-}
-
-ZelI::ILevel* IRenderImpl::CreateAndLoadSimpLevel(const char*) {
-    return nullptr;
-}
-
-ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char*, std::intptr_t, std::intptr_t) {
-    return nullptr;
 }
 
 void IRenderImpl::RenderShadows(ZelI::ILight*) {}
@@ -506,10 +442,6 @@ int IRenderImpl::Reserved85(std::intptr_t, std::intptr_t, std::intptr_t, std::in
 }
 
 int IRenderImpl::Reserved86(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {
-    return 0;
-}
-
-std::uint32_t IRenderImpl::UnloadEffectDeeplyAsyn(void*, void*, int) {
     return 0;
 }
 

@@ -456,10 +456,6 @@ TEST_F(HostFrameTest, CreateModelMakesStaticModelsAndRefusesTheKindsItCannotMake
     EXPECT_EQ(placed->GetLocalMatrix()[3], 4.0f);
     EXPECT_EQ(placed->GetLocalMatrix()[11], 6.0f);
 
-    // Queued creation has no loader to run it: refused, not left waiting.
-    Zel::SetQueueMode(1);
-    EXPECT_EQ(Render()->CreateModel("../resources/models/lit_cube.dm3", 0), nullptr);
-    Zel::SetQueueMode(0);
 }
 
 TEST_F(HostFrameTest, AModelTellsAndTakesItsMaterials) {
