@@ -187,8 +187,10 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
         return false;
     if (kind == 16 && !IsNewActor())
         LogTyped(LOG_ENGINE_INIT, "Error : old actor set bp4 bodypart");
-    if (kind == 15 && IsNewActor())
+    if (kind == 15 && IsNewActor()) {
         LogTyped(LOG_ENGINE_INIT, "Error : new actor set bp3 bodypart");
+        return false;
+    }
     if (name == slots_[slot].name)
         return true;
     const bool outermost = loading_.empty();
@@ -244,17 +246,19 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
     geometry->MatchPartRule(worn, skin, image);
     if (skin) {
         Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+        BeginPartMaterials(name);
         for (std::uint32_t m = 0; factory && m < skin->GetMeshCount(); ++m) {
             Mesh* mesh = skin->GetMesh(m);
             if (!mesh)
                 continue;
-            Material* material = GetPartMaterial(name, *mesh);
+            Material* material = TakePartMaterial(name, *mesh);
             SubEntity* sub = factory->Acquire();
             sub->SetOwner(this);
             sub->SetMesh(mesh);
             sub->SetMaterial(material);
             target.subEntities.push_back(sub);
         }
+        EndPartMaterials();
         SetStateBits(NODE_BOUNDS_DIRTY);
         // Parts whose skins are chosen by what this slot wears load again; a part already being
         // loaded by this request is not, so parts linked to each other settle after one round.
@@ -311,9 +315,11 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
         return;
     Slot& target = slots_[slot];
     Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    std::vector<Material*> used;
     for (SubEntity* sub : target.subEntities) {
         if (!sub)
             continue;
+        used.push_back(sub->GetOwnMaterial());
         sub->SetMesh(nullptr);
         if (factory)
             factory->Release(sub);
@@ -321,6 +327,7 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
     target.subEntities.clear();
     target.name.clear();
     target.geometry = nullptr;
+    OnSlotReleased(used);
 }
 
 void Actor::ReleaseAll(bool keepEntries) {
@@ -339,10 +346,25 @@ bool Actor::LoadSkeleton(std::uint32_t kind) {
     SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager);
     if (!config || !config->UseActionLib() || !skeletons)
         return false;
+    const bool changed = AssignSkeleton(FigureVariant(kind), false);
+    if (kind == kFaceFigureKind && !pinch_ && skeleton_) {
+        pinch_ = std::make_unique<PinchState>(*this, sex_ != 0);
+        SetBoneScaleEnabled(1);
+    }
+    return changed;
+}
+
+bool Actor::AssignSkeleton(std::optional<char> variant, bool newFigure) {
+    SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager);
+    if (!skeletons)
+        return false;
     Skeleton* before = skeleton_;
     if (before)
         before->AddRef();  // kept alive for the comparison below
-    skeletons->AssignActorSkeleton(skeleton_, FigureVariant(kind), sex_ != 0);
+    if (newFigure)
+        skeletons->AssignNewActorSkeleton(skeleton_, sex_ != 0);
+    else
+        skeletons->AssignActorSkeleton(skeleton_, variant, sex_ != 0);
     const bool changed = skeleton_ != before;
     if (before)
         skeletons->ReleaseShared(before);
@@ -351,10 +373,6 @@ bool Actor::LoadSkeleton(std::uint32_t kind) {
         for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i)
             GetBoneState(i)->flags |= BoneState::kNeeded;
         pinch_.reset();
-    }
-    if (kind == kFaceFigureKind && !pinch_ && skeleton_) {
-        pinch_ = std::make_unique<PinchState>(*this, sex_ != 0);
-        SetBoneScaleEnabled(1);
     }
     return changed;
 }

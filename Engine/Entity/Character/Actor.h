@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -95,8 +96,8 @@ public:
     // The skeleton of the figure kind and the actor's sex (when the action library is in use).
     // Answers whether the skeleton changed; a change rebuilds the bone states and drops the
     // pinch state; kind 8 then makes a new one.
-    bool LoadSkeleton(std::uint32_t kind);
-    bool LoadDefaultSkeleton() { return LoadSkeleton(0); }
+    virtual bool LoadSkeleton(std::uint32_t kind);
+    virtual bool LoadDefaultSkeleton() { return LoadSkeleton(0); }
 
     // The slot's geometry (null when empty or slot >= 18), name and sub-entities.
     GeometryBodyPart* GetBodyPartGeometry(std::uint32_t slot) const;
@@ -199,6 +200,22 @@ public:
 
     // -1 when no counter existed at construction.
     std::int32_t GetActorId() const { return actorId_; }
+
+protected:
+    // ---- What the newer character (NewActor) does its own way ----
+    // Around the meshes of one part taking their materials.
+    virtual void BeginPartMaterials(const std::string& /*partName*/) {}
+    virtual void EndPartMaterials() {}
+    // The material a part mesh is drawn with.
+    virtual Material* TakePartMaterial(const std::string& partName, const Mesh& mesh) {
+        return GetPartMaterial(partName, mesh);
+    }
+    // After a slot's sub-entities went back, with the materials they were drawn with.
+    virtual void OnSlotReleased(const std::vector<Material*>& /*materials*/) {}
+    // The skeleton of the figure variant and the actor's sex (the new figures with newFigure);
+    // answers whether it changed. A change rebuilds the bone states, marks them all needed and
+    // drops the pinch state.
+    bool AssignSkeleton(std::optional<char> variant, bool newFigure);
 
 private:
     struct Slot {

@@ -129,13 +129,17 @@ bool ActorMaterialLibrary::IsPhysicsClothCopy(const Material& material) {
 
 Material* ActorMaterialLibrary::MakeCopy(const std::string& key, const Mesh& mesh,
                                          const std::string& partFile,
-                                         const std::string& descriptionPath) {
+                                         const std::string& descriptionPath,
+                                         const std::string& fallbackKey) {
     MaterialManager* manager = Globals::Find(&Globals::GetMaterialManager);
     Material* found = manager ? manager->FindMaterial(key, true) : nullptr;
+    if (!found && manager && !fallbackKey.empty())
+        found = manager->FindMaterial(fallbackKey, true);
     const Material* source = found;
     if (!source) {
         LogTyped(LOG_ENGINE_INIT, "Can't find Material : , create one.... %s", key.c_str());
-        source = owner_.GetPartMaterial(partFile, mesh);
+        source = flavour_ == Flavour::NewActorParts ? owner_.GetOrCreatePartMaterial("0", false)
+                                                    : owner_.GetPartMaterial(partFile, mesh);
     }
     auto* copy = new Material(nullptr, key, "Material", 0);  // the map's reference
     if (source)
@@ -158,8 +162,15 @@ Material* ActorMaterialLibrary::GetPartMaterial(const Mesh& mesh, const std::str
                                                 const std::string& descriptionPath) {
     const std::string key = PartMaterialKey(partFile, mesh.GetName());
     auto it = byName_.find(key);
-    if (it == byName_.end())
-        it = byName_.emplace(key, MakeCopy(key, mesh, partFile, descriptionPath)).first;
+    if (it == byName_.end()) {
+        const std::string fallback = flavour_ == Flavour::NewActorParts
+                                         ? ClothMaterialKey(partFile, mesh.GetName())
+                                         : std::string();
+        it = byName_
+                 .emplace(key, MakeCopy(key, mesh, partFile, descriptionPath,
+                                        fallback == key ? std::string() : fallback))
+                 .first;
+    }
     it->second->AddRef();
     return it->second;
 }
@@ -226,6 +237,9 @@ void ActorMaterialLibrary::ReleaseMaterial(Material* material) {
     } else if (InMap(phxClothByName_, material, &key)) {
         if (auto cloth = clothByName_.find(key); cloth != clothByName_.end())
             Drop(cloth->second);
+    } else if (!InMap(byName_, material, &key) &&
+               std::find(retired_.begin(), retired_.end(), material) == retired_.end()) {
+        return;  // not a copy of this library: its reference is not ours to drop
     }
     Drop(material);
 }
@@ -238,7 +252,8 @@ void ActorMaterialLibrary::Free(Material* material) {
 }
 
 void ActorMaterialLibrary::CollectUnused() {
-    LogTyped(LOG_ENGINE_INIT, "释放所有引用计数为1的BP5材质!");
+    LogTyped(LOG_ENGINE_INIT, flavour_ == Flavour::NewActorParts ? "释放所有引用计数为1的BP4材质!"
+                                                                 : "释放所有引用计数为1的BP5材质!");
     for (Map* map : {&byName_, &clothByName_, &phxClothByName_})
         std::erase_if(*map, [](const auto& entry) {
             if (entry.second->GetRefCount() != 1)
@@ -258,6 +273,10 @@ bool ActorMaterialLibrary::CheckCleanup() {
     CollectUnused();
     if (byName_.empty() && clothByName_.empty() && phxClothByName_.empty())
         return true;
+    if (flavour_ == Flavour::NewActorParts) {
+        ReportError("NewActor material didn't cleanup!");
+        return false;
+    }
     ReportError(
         "Actor material didn't cleanup!,m_MaterialByName size = %d,m_ClothMaterialByName size = "
         "%d,m_PhxClothMaterialByName size = %d",

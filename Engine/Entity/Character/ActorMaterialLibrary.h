@@ -40,7 +40,13 @@ public:
         std::uint32_t height;
     };
 
-    explicit ActorMaterialLibrary(Actor& owner) : owner_(owner) {}
+    // Whose copies these are: an actor's ".bp5" parts, or a NewActor's parts. A NewActor's part
+    // key falls back to the first-digit key that older description files use, and a missing
+    // description makes the copy from actor material 0 rather than from the mesh's own.
+    enum class Flavour { Bp5Parts, NewActorParts };
+
+    explicit ActorMaterialLibrary(Actor& owner, Flavour flavour = Flavour::Bp5Parts)
+        : owner_(owner), flavour_(flavour) {}
     // Frees every copy still kept (collection normally emptied the maps already).
     ~ActorMaterialLibrary();
     ActorMaterialLibrary(const ActorMaterialLibrary&) = delete;
@@ -75,11 +81,12 @@ public:
     // reference. Null for a slot outside 9-17.
     Material* GetClothMaterials(std::uint32_t clothSlot, const Mesh& mesh, bool physics,
                                 const std::string& descriptionPath);
-    // Drops one reference of the copy and of its cloth partner.
+    // Drops one reference of the copy and of its cloth partner; a material that is not one of
+    // the library's copies is left alone.
     void ReleaseMaterial(Material* material);
     // Frees every copy that only the library holds.
     void CollectUnused();
-    // Collects, then reports every map that is still not empty. Answers whether all were empty.
+    // Collects, then reports when any map is still not empty. Answers whether all were empty.
     bool CheckCleanup();
 
     const std::map<std::string, Material*>& GetMaterials() const { return byName_; }
@@ -96,7 +103,7 @@ private:
     // once copied), else the owner's actor material of the mesh; then the copy of it, holding the
     // map's reference.
     Material* MakeCopy(const std::string& key, const Mesh& mesh, const std::string& partFile,
-                       const std::string& descriptionPath);
+                       const std::string& descriptionPath, const std::string& fallbackKey = {});
     // The map's entry becomes copy; the copy it held before loses the map's reference.
     void Replace(Map& map, const std::string& key, Material* copy);
     // Drops one reference; a copy none holds any more is freed.
@@ -104,6 +111,7 @@ private:
     static void Free(Material* material);
 
     Actor& owner_;
+    Flavour flavour_;
     Map byName_;
     Map clothByName_;
     Map phxClothByName_;
