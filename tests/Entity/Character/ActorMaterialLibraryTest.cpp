@@ -142,6 +142,41 @@ TEST_F(ActorMaterialLibraryTest, DescribedMaterialIsCopiedAndItsLookupGivenBack)
     EXPECT_TRUE(library_->CheckCleanup());
 }
 
+// A NewActor's parts: the full-number key first, then the first-digit key older descriptions use,
+// then actor material 0.
+TEST_F(ActorMaterialLibraryTest, NewActorKeysFallBackToTheFirstDigit) {
+    ActorMaterialLibrary copies(*actor_, ActorMaterialLibrary::Flavour::NewActorParts);
+    Zel::MaterialManager& manager = *G()->GetMaterialManager();
+    for (const char* name : {"hero_2", "hero_31"}) {
+        Material* described = manager.CreateMaterial(name);
+        ASSERT_NE(described, nullptr);
+        described->shininess = name[6] ? 31.0f : 2.0f;
+        manager.Add(described);
+    }
+    struct Case {
+        const char* mesh;
+        const char* key;
+        float shininess;  // of the source the copy came from
+    };
+    const Case cases[] = {
+        {"21", "hero_21", 2.0f}, {"31", "hero_31", 31.0f}, {"4", "hero_4", -1.0f}};
+    std::vector<Material*> taken;
+    for (const Case& c : cases) {
+        Mesh mesh = Named(c.mesh);
+        LogCapture log;
+        Material* copy = copies.GetPartMaterial(mesh, "hero.bp4", "hero.xml");
+        taken.push_back(copy);
+        EXPECT_EQ(copy->GetName(), c.key);
+        EXPECT_EQ(log.Count("Can't find Material"), c.shininess < 0 ? 1 : 0) << c.mesh;
+        if (c.shininess >= 0)
+            EXPECT_EQ(copy->shininess, c.shininess) << c.mesh;
+    }
+    for (Material* m : taken) copies.ReleaseMaterial(m);
+    LogCapture log;
+    EXPECT_TRUE(copies.CheckCleanup());
+    EXPECT_EQ(log.Count("释放所有引用计数为1的BP4材质!"), 1);
+}
+
 TEST_F(ActorMaterialLibraryTest, ClothPairsDifferAndReleaseTogether) {
     Mesh two = Named("2");
     Mesh twentyOne = Named("21");
