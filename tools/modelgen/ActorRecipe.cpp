@@ -168,6 +168,17 @@ std::string ActorPartDescription(const std::string& partBase, std::uint32_t n) {
     return ZelFixtures::WriteMaterialLibrary({material});
 }
 
+std::vector<RecipeFile> ActorBp5Files() {
+    std::vector<RecipeFile> files;
+    for (std::uint32_t n = 0; n < kActorPartCount; ++n) {
+        const std::string base = "newbpoutput/part" + std::to_string(n);
+        files.push_back({base + ".bp5", WriteBodyPartFile(ActorBodyPart(n))});
+        files.push_back(
+            {base + ".xml", TextFile(ActorPartDescription("part" + std::to_string(n), n))});
+    }
+    return files;
+}
+
 CompressedActionDesc ActorIdleAction() {
     CompressedActionDesc a = OneSecondAction();
     a.tracks.push_back(MovingTrack("Bip01", [](float) { return Vec3{}; }));

@@ -47,6 +47,9 @@ inline float ActorPartRed(std::uint32_t n) {
 }
 // The material description of a newer part: one material "<partBase>_0" with one pass.
 std::string ActorPartDescription(const std::string& partBase, std::uint32_t n);
+// The ".bp5" form of parts 0..8 and their descriptions, under "newbpoutput/" (the folder beside
+// the actor description's folder that holds them; the caller makes it).
+std::vector<RecipeFile> ActorBp5Files();
 CompressedActionDesc ActorIdleAction();
 CompressedActionDesc ActorWalkAction();
 std::vector<RecipeFile> ActorRecipeFiles(const RecipeOptions& options);

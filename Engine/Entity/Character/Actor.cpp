@@ -12,6 +12,7 @@
 #include "Core/LogDispatch.h"
 #include "Entity/Character/Action.h"
 #include "Entity/Character/ActionManager.h"
+#include "Entity/Character/ActorMaterialLibrary.h"
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
@@ -25,10 +26,12 @@
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Material/Material.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Platform/Vfs/Vfs.h"
 #include "Platform/Win32/Win32Files.h"
 
 namespace Zel {
@@ -108,7 +111,7 @@ void FinishEffect(Material& material) {
 
 }  // namespace
 
-Actor::Actor() {
+Actor::Actor() : materialLibrary_(std::make_unique<ActorMaterialLibrary>(*this)) {
     if (ActorIdCounter* counter = Globals::Find(&Globals::GetActorIdCounter))
         actorId_ = counter->Next();
 }
@@ -183,8 +186,8 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
     if (slot >= kSlotCount)
         return false;
     const int kind = BodyPartKind(name);
-    if (kind == 17 && !IsNewActor())
-        return false;
+    if (kind == 17)
+        return SetBodyPart5(slot, name);
     if (kind == 16 && !IsNewActor())
         LogTyped(LOG_ENGINE_INIT, "Error : old actor set bp4 bodypart");
     if (kind == 15 && IsNewActor()) {
@@ -245,19 +248,8 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
     Image* image = nullptr;
     geometry->MatchPartRule(worn, skin, image);
     if (skin) {
-        Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
         BeginPartMaterials(name);
-        for (std::uint32_t m = 0; factory && m < skin->GetMeshCount(); ++m) {
-            Mesh* mesh = skin->GetMesh(m);
-            if (!mesh)
-                continue;
-            Material* material = TakePartMaterial(name, *mesh);
-            SubEntity* sub = factory->Acquire();
-            sub->SetOwner(this);
-            sub->SetMesh(mesh);
-            sub->SetMaterial(material);
-            target.subEntities.push_back(sub);
-        }
+        AddSubEntities(slot, *skin, [&](const Mesh& mesh) { return TakePartMaterial(name, mesh); });
         EndPartMaterials();
         SetStateBits(NODE_BOUNDS_DIRTY);
         // Parts whose skins are chosen by what this slot wears load again; a part already being
@@ -279,6 +271,94 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
     }
     refreshAll_ = false;
     return true;
+}
+
+template <class MaterialOf>
+void Actor::AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf) {
+    Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    for (std::uint32_t m = 0; factory && m < skin.GetMeshCount(); ++m) {
+        Mesh* mesh = skin.GetMesh(m);
+        if (!mesh)
+            continue;
+        Material* material = materialOf(*mesh);
+        SubEntity* sub = factory->Acquire();
+        sub->SetOwner(this);
+        sub->SetMesh(mesh);
+        sub->SetMaterial(material);
+        slots_[slot].subEntities.push_back(sub);
+    }
+}
+
+bool Actor::SetBodyPart5(std::uint32_t slot, const std::string& name) {
+    if (slot >= kPartCount)
+        return false;
+    if (name == slots_[slot].name)
+        return true;
+    const bool ok = TakeBodyPart5(slot, BeginLoadBodyPart5(slot, name), name);
+    RefreshAfterBodyPart();
+    return ok;
+}
+
+BodyPartEntry* Actor::BeginLoadBodyPart5(std::uint32_t slot, const std::string& name) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (slot >= kSlotCount || (config && config->NoActorCreate()))
+        return nullptr;
+    ReleaseBodypart(slot);
+    GeometryActor* actor = GetActorGeometry();
+    return actor
+               ? actor->BuildBodyPartB(slot, name, GetSkeletonName(), actorId_, IsNewActor(), sex_)
+               : nullptr;
+}
+
+bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::string& name) {
+    if (slot >= kSlotCount)
+        return false;
+    if (!entry || !entry->IsValid()) {
+        // The loading thread may be the caller: a log line, never a window waiting for the user.
+        LogTyped(LOG_ENGINE_INIT, "test entity");
+        return false;
+    }
+    entry->owner = actorId_;
+    ReleaseBodypart(slot);
+    auto* geometry = dynamic_cast<GeometryBodyPart*>(entry->geometry);
+    Slot& target = slots_[slot];
+    target.name = name;
+    target.geometry = geometry;
+    if (!geometry)
+        return false;
+    geometry->SetOwnerId(actorId_);
+    flagWord_ |= kBodyTextureDirty;
+    std::vector<const Geometry*> worn(kSlotCount, nullptr);
+    for (std::uint32_t s = 0; s < kSlotCount; ++s) worn[s] = slots_[s].geometry;
+    GeometrySkin* skin = nullptr;
+    Image* image = nullptr;
+    geometry->MatchPartRule(worn, skin, image);
+    if (!skin)
+        return true;
+    GeometryActor* actor = GetActorGeometry();
+    const std::string description =
+        ActorMaterialLibrary::DescriptionPath(name, actor ? actor->GetLoadPath() : std::string());
+    MaterialManager* manager = Globals::Find(&Globals::GetMaterialManager);
+    std::vector<Material*> described;
+    bool success = false;
+    if (manager)
+        manager->LoadMaterialLib(description, success, &described, true);
+    AddSubEntities(slot, *skin, [&](const Mesh& mesh) {
+        return materialLibrary_->GetPartMaterial(mesh, name, description);
+    });
+    // Only the copies stay: the description's materials that nothing else holds are unloaded.
+    if (manager)
+        manager->UnLoadMaterials(described);
+    SetStateBits(NODE_BOUNDS_DIRTY);
+    const std::string cloth = ActorMaterialLibrary::ClothCompanionName(
+        name, actor ? actor->GetLoadPath() : std::string());
+    if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
+        LoadClothPart(slot + kPartCount, cloth, false);
+    return true;
+}
+
+void Actor::OnSlotReleased(const std::vector<Material*>& materials) {
+    for (Material* material : materials) materialLibrary_->ReleaseMaterial(material);
 }
 
 void Actor::RefreshAfterBodyPart() {
@@ -555,6 +635,7 @@ void Actor::ReleaseMaterials() {
         material = nullptr;
     }
     SweepRetiredMaterials();
+    materialLibrary_->CheckCleanup();
 }
 
 void Actor::SweepRetiredMaterials() {

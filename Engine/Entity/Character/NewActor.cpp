@@ -89,6 +89,7 @@ Material* NewActor::GetOrCreateClothMaterial(std::uint32_t clothSlot, const Mesh
 }
 
 void NewActor::OnSlotReleased(const std::vector<Material*>& materials) {
+    Actor::OnSlotReleased(materials);  // the ".bp5" parts' copies
     for (Material* material : materials) copies_.ReleaseMaterial(material);
     copies_.CollectUnused();
 }

@@ -2,6 +2,7 @@
 // their collection.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Scene/SubEntity.h"
 #include "support/LogCapture.h"
 #include "tests/Entity/Character/ActorFixture.h"
 
@@ -230,6 +232,54 @@ TEST_F(ActorMaterialLibraryTest, CleanupReportsCopiesStillHeld) {
     library_->ReleaseMaterial(part);
     library_->ReleaseMaterial(cloth);
     EXPECT_TRUE(library_->CheckCleanup());
+}
+
+// Whole ".bp5" parts on an actor: the library's copies of their described materials.
+class ActorBp5Test : public ActorTest {
+protected:
+    void SetUp() override {
+        ActorTest::SetUp();
+        std::filesystem::create_directories("newbpoutput");
+        for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+            ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    }
+};
+
+TEST_F(ActorBp5Test, PartsOfOneFileShareACopyAndLeaveNothingBehind) {
+    Zel::Actor* a = NewActor();
+    ASSERT_TRUE(a->SetBodyPart(3, "part3.bp5"));
+    ASSERT_TRUE(a->SetBodyPart(4, "part3.bp5"));
+    ASSERT_EQ(a->GetSlotSubEntities(3).size(), 1u);
+    ASSERT_EQ(a->GetSlotSubEntities(4).size(), 1u);
+    Material* copy = a->GetSlotSubEntities(3)[0]->GetOwnMaterial();
+    EXPECT_EQ(a->GetSlotSubEntities(4)[0]->GetOwnMaterial(), copy);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetName(), "part3_0");
+    ASSERT_EQ(copy->GetPassCount(), 1u);
+    EXPECT_EQ(copy->GetPass(0)->diffuse[0], ZelModelGen::ActorPartRed(3));
+    EXPECT_EQ(copy->GetLoadPath(), "newbpoutput/part3.xml");
+    EXPECT_EQ(a->GetMaterialLibrary().GetMaterials().size(), 1u);
+    // The description's own material was given back once copied.
+    EXPECT_FALSE(G()->GetMaterialManager()->FindMaterial("part3_0", false)->IsLoaded());
+
+    a->ReleaseBodypart(3);
+    a->ReleaseBodypart(4);
+    LogCapture log;
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+    EXPECT_TRUE(a->GetMaterialLibrary().GetMaterials().empty());
+}
+
+TEST_F(ActorBp5Test, AMissingPartIsLoggedAndLeavesTheSlotEmpty) {
+    Zel::Actor* a = NewActor();
+    ASSERT_TRUE(a->SetBodyPart(2, "part2.bp5"));
+    LogCapture log;
+    EXPECT_FALSE(a->SetBodyPart(2, "missing.bp5"));
+    EXPECT_EQ(log.CountKind(Zel::LOG_ENGINE_INIT, "test entity"), 1);
+    EXPECT_TRUE(a->GetSlotSubEntities(2).empty());
+    EXPECT_TRUE(a->GetBodyPartName(2).empty());
+    // The released part's copy is no longer used: collection frees it.
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+    EXPECT_FALSE(a->SetBodyPart(9, "part2.bp5"));  // cloth slots take companions only
 }
 
 }  // namespace
