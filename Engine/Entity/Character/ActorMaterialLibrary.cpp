@@ -252,6 +252,9 @@ void ActorMaterialLibrary::Free(Material* material) {
 }
 
 void ActorMaterialLibrary::CollectUnused() {
+    // Every actor collects when it goes; one that never wore such a part has nothing to say.
+    if (byName_.empty() && clothByName_.empty() && phxClothByName_.empty() && retired_.empty())
+        return;
     LogTyped(LOG_ENGINE_INIT, flavour_ == Flavour::NewActorParts ? "释放所有引用计数为1的BP4材质!"
                                                                  : "释放所有引用计数为1的BP5材质!");
     for (Map* map : {&byName_, &clothByName_, &phxClothByName_})
