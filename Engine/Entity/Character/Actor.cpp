@@ -207,11 +207,17 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
     return ok;
 }
 
-GeometryBodyPart* Actor::BeginLoadBodyPart(std::uint32_t slot, const std::string& name) {
+bool Actor::ReleaseForLoad(std::uint32_t slot) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     if (slot >= kSlotCount || (config && config->NoActorCreate()))
-        return nullptr;
+        return false;
     ReleaseBodypart(slot);
+    return true;
+}
+
+GeometryBodyPart* Actor::BeginLoadBodyPart(std::uint32_t slot, const std::string& name) {
+    if (!ReleaseForLoad(slot))
+        return nullptr;
     GeometryActor* actor = GetActorGeometry();
     BodyPartEntry* entry = actor ? actor->BuildBodyPartOnLoad(slot, name, *this) : nullptr;
     if (!entry || !entry->IsValid())
@@ -300,10 +306,8 @@ bool Actor::SetBodyPart5(std::uint32_t slot, const std::string& name) {
 }
 
 BodyPartEntry* Actor::BeginLoadBodyPart5(std::uint32_t slot, const std::string& name) {
-    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
-    if (slot >= kSlotCount || (config && config->NoActorCreate()))
+    if (!ReleaseForLoad(slot))
         return nullptr;
-    ReleaseBodypart(slot);
     GeometryActor* actor = GetActorGeometry();
     return actor
                ? actor->BuildBodyPartB(slot, name, GetSkeletonName(), actorId_, IsNewActor(), sex_)

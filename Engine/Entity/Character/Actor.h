@@ -259,6 +259,8 @@ private:
     void ShiftBones(float x, float y);
     void ReadFeet(float feet[2][3], float root[3]);
     Material* CreateMaterial(std::uint32_t slot);
+    // The slot released for a new part; false, nothing released, when actor creation is off.
+    bool ReleaseForLoad(std::uint32_t slot);
     // One sub-entity per mesh of the skin, drawn with the material materialOf gives, appended to
     // the slot's list.
     template <class MaterialOf>
