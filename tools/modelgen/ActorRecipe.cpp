@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "fixtures/MaterialXmlFixtures.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/BipedRecipe.h"
 #include "modelgen/ModelFiles.h"
@@ -158,6 +159,26 @@ BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind) {
     return part;
 }
 
+std::string ActorPartDescription(const std::string& partBase, std::uint32_t n) {
+    ZelFixtures::MaterialPass pass;
+    pass.colours = {{"Diffuse", ZelFixtures::FormatFloat(ActorPartRed(n)) + " 1 1"}};
+    ZelFixtures::LibMaterial material;
+    material.name = partBase + "_0";
+    material.passes = {pass};
+    return ZelFixtures::WriteMaterialLibrary({material});
+}
+
+std::vector<RecipeFile> ActorBp5Files() {
+    std::vector<RecipeFile> files;
+    for (std::uint32_t n = 0; n < kActorPartCount; ++n) {
+        const std::string base = "newbpoutput/part" + std::to_string(n);
+        files.push_back({base + ".bp5", WriteBodyPartFile(ActorBodyPart(n))});
+        files.push_back(
+            {base + ".xml", TextFile(ActorPartDescription("part" + std::to_string(n), n))});
+    }
+    return files;
+}
+
 CompressedActionDesc ActorIdleAction() {
     CompressedActionDesc a = OneSecondAction();
     a.tracks.push_back(MovingTrack("Bip01", [](float) { return Vec3{}; }));
@@ -180,17 +201,24 @@ CompressedActionDesc ActorWalkAction() {
 std::vector<RecipeFile> ActorRecipeFiles(const RecipeOptions& o) {
     const WrittenFile figure = WriteAseFile(SkeletonAseScene(ActorSkeleton()), o.text);
     std::vector<RecipeFile> files = {
-        {"actor.act", TextFile("actor\n")}, {"boy_fig.fig", figure},       {"girl_fig.fig", figure},
-        {"boy_NF_8_fig.fig", figure},       {"girl_NF_8_fig.fig", figure},
+        {"actor.act", TextFile("actor\n")}, {"boy_fig.fig", figure},
+        {"girl_fig.fig", figure},           {"boy_NF_8_fig.fig", figure},
+        {"girl_NF_8_fig.fig", figure},      {"new_boy_fig.fig", figure},
+        {"new_girl_fig.fig", figure},
     };
-    for (std::uint32_t n = 0; n < kActorPartCount; ++n)
-        files.push_back({"part" + std::to_string(n) + ".bp3", WriteBodyPartFile(ActorBodyPart(n))});
+    for (std::uint32_t n = 0; n < kActorPartCount; ++n) {
+        const std::string base = "part" + std::to_string(n);
+        const WrittenFile part = WriteBodyPartFile(ActorBodyPart(n));
+        files.push_back({base + ".bp3", part});
+        files.push_back({base + ".bp4", part});
+        files.push_back({base + ".xml", TextFile(ActorPartDescription(base, n))});
+    }
     files.push_back({"face8.bp3", WriteBodyPartFile(ActorBodyPart(2, 8))});
     files.push_back({"idle.ac6", WriteCompressedActionFile(ActorIdleAction())});
     files.push_back({"walk.ac6", WriteCompressedActionFile(ActorWalkAction())});
     std::string list = "<DANCE>";
-    for (const char* figureName :
-         {"boy_fig.fig", "girl_fig.fig", "boy_NF_8_fig.fig", "girl_NF_8_fig.fig"}) {
+    for (const char* figureName : {"boy_fig.fig", "girl_fig.fig", "boy_NF_8_fig.fig",
+                                   "girl_NF_8_fig.fig", "new_boy_fig.fig", "new_girl_fig.fig"}) {
         const std::string tree = std::string(figureName) + ".xml";
         list += "<XMLNode file=\"" + tree + "\"/>";
         files.push_back({tree, TextFile(FigureTree(figureName))});

@@ -7,6 +7,11 @@
 //   "part0.bp3" ... "part8.bp3"            one skin each, a cube around the part's bone whose mesh
 //                                          material is the part's number; a body texture; part 3
 //                                          and part 4 link to each other
+//   "part0.bp4" ... "part8.bp4"            the same parts for the newer character, whose meshes
+//                                          take the names "part<n>_<i>" when loaded
+//   "part0.xml" ... "part8.xml"            their material descriptions: one material
+//                                          "part<n>_0" of diffuse red ActorPartRed(n)
+//   "new_boy_fig.fig", "new_girl_fig.fig"  the new figures (the same biped)
 //   "face8.bp3"                            the face part of figure kind 8
 //   "idle.ac6", "walk.ac6"                 one-second actions of 31 frames
 //   "actions.xml", "actor_tree.xml"        the action list and one tree per figure
@@ -35,6 +40,16 @@ std::string ActorPartBone(std::uint32_t n);
 BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind = 0);
 // Idle: the root stands at its bind height. Walk: the root moves 1 unit along -y over the
 // second; the left foot is lifted 0.2 in the first half and the right foot in the second.
+// The red of part n's described material's pass diffuse colour, which tells a copy of it from
+// the default material.
+inline float ActorPartRed(std::uint32_t n) {
+    return 0.125f * static_cast<float>(n);
+}
+// The material description of a newer part: one material "<partBase>_0" with one pass.
+std::string ActorPartDescription(const std::string& partBase, std::uint32_t n);
+// The ".bp5" form of parts 0..8 and their descriptions, under "newbpoutput/" (the folder beside
+// the actor description's folder that holds them; the caller makes it).
+std::vector<RecipeFile> ActorBp5Files();
 CompressedActionDesc ActorIdleAction();
 CompressedActionDesc ActorWalkAction();
 std::vector<RecipeFile> ActorRecipeFiles(const RecipeOptions& options);

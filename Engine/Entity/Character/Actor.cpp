@@ -14,6 +14,7 @@
 #include "Entity/Character/Action.h"
 #include "Entity/Character/ActorBodyTexture.h"
 #include "Entity/Character/ActionManager.h"
+#include "Entity/Character/ActorMaterialLibrary.h"
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
@@ -32,11 +33,13 @@
 #include "Entity/Image/ImageResample.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Material/Material.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Platform/Vfs/Vfs.h"
 #include "Platform/Win32/Win32Files.h"
 
 namespace Zel {
@@ -116,7 +119,7 @@ void FinishEffect(Material& material) {
 
 }  // namespace
 
-Actor::Actor() {
+Actor::Actor() : materialLibrary_(std::make_unique<ActorMaterialLibrary>(*this)) {
     if (ActorIdCounter* counter = Globals::Find(&Globals::GetActorIdCounter))
         actorId_ = counter->Next();
 }
@@ -197,12 +200,14 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
     if (slot >= kSlotCount)
         return false;
     const int kind = BodyPartKind(name);
-    if (kind == 17 && !IsNewActor())
-        return false;
+    if (kind == 17)
+        return SetBodyPart5(slot, name);
     if (kind == 16 && !IsNewActor())
         LogTyped(LOG_ENGINE_INIT, "Error : old actor set bp4 bodypart");
-    if (kind == 15 && IsNewActor())
+    if (kind == 15 && IsNewActor()) {
         LogTyped(LOG_ENGINE_INIT, "Error : new actor set bp3 bodypart");
+        return false;
+    }
     if (name == slots_[slot].name)
         return true;
     const bool outermost = loading_.empty();
@@ -216,11 +221,17 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
     return ok;
 }
 
-GeometryBodyPart* Actor::BeginLoadBodyPart(std::uint32_t slot, const std::string& name) {
+bool Actor::ReleaseForLoad(std::uint32_t slot) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     if (slot >= kSlotCount || (config && config->NoActorCreate()))
-        return nullptr;
+        return false;
     ReleaseBodypart(slot);
+    return true;
+}
+
+GeometryBodyPart* Actor::BeginLoadBodyPart(std::uint32_t slot, const std::string& name) {
+    if (!ReleaseForLoad(slot))
+        return nullptr;
     GeometryActor* actor = GetActorGeometry();
     BodyPartEntry* entry = actor ? actor->BuildBodyPartOnLoad(slot, name, *this) : nullptr;
     if (!entry || !entry->IsValid())
@@ -258,18 +269,9 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
     geometry->MatchPartRule(worn, skin, image);
     target.image = image;
     if (skin) {
-        Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
-        for (std::uint32_t m = 0; factory && m < skin->GetMeshCount(); ++m) {
-            Mesh* mesh = skin->GetMesh(m);
-            if (!mesh)
-                continue;
-            Material* material = GetPartMaterial(name, *mesh);
-            SubEntity* sub = factory->Acquire();
-            sub->SetOwner(this);
-            sub->SetMesh(mesh);
-            sub->SetMaterial(material);
-            target.subEntities.push_back(sub);
-        }
+        BeginPartMaterials(name);
+        AddSubEntities(slot, *skin, [&](const Mesh& mesh) { return TakePartMaterial(name, mesh); });
+        EndPartMaterials();
         SetStateBits(NODE_BOUNDS_DIRTY);
         // Parts whose skins are chosen by what this slot wears load again; a part already being
         // loaded by this request is not, so parts linked to each other settle after one round.
@@ -290,6 +292,92 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
     }
     refreshAll_ = false;
     return true;
+}
+
+template <class MaterialOf>
+void Actor::AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf) {
+    Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    for (std::uint32_t m = 0; factory && m < skin.GetMeshCount(); ++m) {
+        Mesh* mesh = skin.GetMesh(m);
+        if (!mesh)
+            continue;
+        Material* material = materialOf(*mesh);
+        SubEntity* sub = factory->Acquire();
+        sub->SetOwner(this);
+        sub->SetMesh(mesh);
+        sub->SetMaterial(material);
+        slots_[slot].subEntities.push_back(sub);
+    }
+}
+
+bool Actor::SetBodyPart5(std::uint32_t slot, const std::string& name) {
+    if (slot >= kPartCount)
+        return false;
+    if (name == slots_[slot].name)
+        return true;
+    const bool ok = TakeBodyPart5(slot, BeginLoadBodyPart5(slot, name), name);
+    RefreshAfterBodyPart();
+    return ok;
+}
+
+BodyPartEntry* Actor::BeginLoadBodyPart5(std::uint32_t slot, const std::string& name) {
+    if (!ReleaseForLoad(slot))
+        return nullptr;
+    GeometryActor* actor = GetActorGeometry();
+    return actor
+               ? actor->BuildBodyPartB(slot, name, GetSkeletonName(), actorId_, IsNewActor(), sex_)
+               : nullptr;
+}
+
+bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::string& name) {
+    if (slot >= kSlotCount)
+        return false;
+    if (!entry || !entry->IsValid()) {
+        // The loading thread may be the caller: a log line, never a window waiting for the user.
+        LogTyped(LOG_ENGINE_INIT, "test entity");
+        return false;
+    }
+    entry->owner = actorId_;
+    ReleaseBodypart(slot);
+    auto* geometry = dynamic_cast<GeometryBodyPart*>(entry->geometry);
+    Slot& target = slots_[slot];
+    target.name = name;
+    target.geometry = geometry;
+    if (!geometry)
+        return false;
+    geometry->SetOwnerId(actorId_);
+    flagWord_ |= kBodyTextureDirty;
+    std::vector<const Geometry*> worn(kSlotCount, nullptr);
+    for (std::uint32_t s = 0; s < kSlotCount; ++s) worn[s] = slots_[s].geometry;
+    GeometrySkin* skin = nullptr;
+    Image* image = nullptr;
+    geometry->MatchPartRule(worn, skin, image);
+    if (!skin)
+        return true;
+    GeometryActor* actor = GetActorGeometry();
+    const std::string description =
+        ActorMaterialLibrary::DescriptionPath(name, actor ? actor->GetLoadPath() : std::string());
+    MaterialManager* manager = Globals::Find(&Globals::GetMaterialManager);
+    std::vector<Material*> described;
+    bool success = false;
+    if (manager)
+        manager->LoadMaterialLib(description, success, &described, true);
+    AddSubEntities(slot, *skin, [&](const Mesh& mesh) {
+        return materialLibrary_->GetPartMaterial(mesh, name, description);
+    });
+    // Only the copies stay: the description's materials that nothing else holds are unloaded.
+    if (manager)
+        manager->UnLoadMaterials(described);
+    SetStateBits(NODE_BOUNDS_DIRTY);
+    const std::string cloth = ActorMaterialLibrary::ClothCompanionName(
+        name, actor ? actor->GetLoadPath() : std::string());
+    if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
+        LoadClothPart(slot + kPartCount, cloth, false);
+    return true;
+}
+
+void Actor::OnSlotReleased(const std::vector<Material*>& materials) {
+    for (Material* material : materials) materialLibrary_->ReleaseMaterial(material);
 }
 
 void Actor::RefreshAfterBodyPart() {
@@ -332,9 +420,11 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
         return;
     Slot& target = slots_[slot];
     Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    std::vector<Material*> used;
     for (SubEntity* sub : target.subEntities) {
         if (!sub)
             continue;
+        used.push_back(sub->GetOwnMaterial());
         sub->SetMesh(nullptr);
         if (factory)
             factory->Release(sub);
@@ -344,6 +434,7 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
     target.geometry = nullptr;
     target.image = nullptr;
     target.cloth = nullptr;
+    OnSlotReleased(used);
 }
 
 void Actor::ReleaseAll(bool keepEntries) {
@@ -362,10 +453,25 @@ bool Actor::LoadSkeleton(std::uint32_t kind) {
     SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager);
     if (!config || !config->UseActionLib() || !skeletons)
         return false;
+    const bool changed = AssignSkeleton(FigureVariant(kind), false);
+    if (kind == kFaceFigureKind && !pinch_ && skeleton_) {
+        pinch_ = std::make_unique<PinchState>(*this, sex_ != 0);
+        SetBoneScaleEnabled(1);
+    }
+    return changed;
+}
+
+bool Actor::AssignSkeleton(std::optional<char> variant, bool newFigure) {
+    SkeletonManager* skeletons = Globals::Find(&Globals::GetSkeletonManager);
+    if (!skeletons)
+        return false;
     Skeleton* before = skeleton_;
     if (before)
         before->AddRef();  // kept alive for the comparison below
-    skeletons->AssignActorSkeleton(skeleton_, FigureVariant(kind), sex_ != 0);
+    if (newFigure)
+        skeletons->AssignNewActorSkeleton(skeleton_, sex_ != 0);
+    else
+        skeletons->AssignActorSkeleton(skeleton_, variant, sex_ != 0);
     const bool changed = skeleton_ != before;
     if (before)
         skeletons->ReleaseShared(before);
@@ -374,10 +480,6 @@ bool Actor::LoadSkeleton(std::uint32_t kind) {
         for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i)
             GetBoneState(i)->flags |= BoneState::kNeeded;
         pinch_.reset();
-    }
-    if (kind == kFaceFigureKind && !pinch_ && skeleton_) {
-        pinch_ = std::make_unique<PinchState>(*this, sex_ != 0);
-        SetBoneScaleEnabled(1);
     }
     return changed;
 }
@@ -589,6 +691,7 @@ void Actor::ReleaseMaterials() {
         material = nullptr;
     }
     SweepRetiredMaterials();
+    materialLibrary_->CheckCleanup();
 }
 
 void Actor::SweepRetiredMaterials() {

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -33,12 +34,15 @@
 
 namespace Zel {
 
+class ActorMaterialLibrary;
 class GeometryActor;
 class GeometryBodyPart;
 class GeometryCloth;
 class Image;
 class MakeupState;
 class TextureBase;
+class GeometrySkin;
+struct BodyPartEntry;
 class Material;
 class Mesh;
 class PinchState;
@@ -55,6 +59,8 @@ public:
     static constexpr std::uint32_t kRunUpdateSwitch = 14;
     static constexpr std::uint32_t kUpdateActorSwitch = 26;
     static constexpr std::uint32_t kBodyTextureSwitch = 80;
+    // While on, parts load without their cloth companions.
+    static constexpr std::uint32_t kNoClothSwitch = 32;
     // Bits of the actor's flag word.
     static constexpr std::uint32_t kBodyTextureDirty = 0x1;
     // The figure kind with face bones, the one whose face parameters pinch accepts.
@@ -78,9 +84,19 @@ public:
     // ---- Body parts ----
     // Loads the part into the slot (0-17) and makes its sub-entities; true at once when the slot
     // already holds that name. A missing or invalid part is logged and answers false, leaving
-    // the slot empty. ".bp5" parts belong to the actor material library, which this actor does
-    // not carry yet: they answer false and change nothing.
+    // the slot empty. ".bp5" parts go through SetBodyPart5.
     bool SetBodyPart(std::uint32_t slot, const std::string& name);
+    // A ".bp5" part from the "newbpoutput" folder into part slot 0-8, its meshes drawn with the
+    // material library's copies; true at once when the slot already holds that name.
+    bool SetBodyPart5(std::uint32_t slot, const std::string& name);
+    // Releases the slot and loads the ".bp5" part's geometry entry; null when actor creation is
+    // switched off or there is no actor geometry.
+    BodyPartEntry* BeginLoadBodyPart5(std::uint32_t slot, const std::string& name);
+    // Takes a loaded ".bp5" entry into the slot: the part's description is read as a material
+    // library, each mesh of the chosen skin gets a sub-entity with the library's copy, and the
+    // description's own materials are given back. A missing or invalid entry is logged ("test
+    // entity") and answers false, leaving the slot released.
+    bool TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::string& name);
     // Releases the slot and loads the part's geometry through the actor's body-part geometry;
     // null when actor creation is switched off or the part does not load.
     GeometryBodyPart* BeginLoadBodyPart(std::uint32_t slot, const std::string& name);
@@ -101,8 +117,8 @@ public:
     // The skeleton of the figure kind and the actor's sex (when the action library is in use).
     // Answers whether the skeleton changed; a change rebuilds the bone states and drops the
     // pinch state; kind 8 then makes a new one.
-    bool LoadSkeleton(std::uint32_t kind);
-    bool LoadDefaultSkeleton() { return LoadSkeleton(0); }
+    virtual bool LoadSkeleton(std::uint32_t kind);
+    virtual bool LoadDefaultSkeleton() { return LoadSkeleton(0); }
 
     // The slot's geometry (null when empty or slot >= 18), name and sub-entities.
     GeometryBodyPart* GetBodyPartGeometry(std::uint32_t slot) const;
@@ -172,7 +188,10 @@ public:
     void GenerateShader(Material& material);
     // Drops the actor's reference to each of its materials; a material no one else holds is
     // deleted, one still held elsewhere is deleted once its last other holder has let it go.
+    // Then the material library's copies no part holds are collected and leftovers reported.
     void ReleaseMaterials();
+    // The copies of the ".bp5" parts' materials.
+    ActorMaterialLibrary& GetMaterialLibrary() { return *materialLibrary_; }
     // Material slot s (owned by the actor), null when not made.
     Material* GetActorMaterial(std::uint32_t slot) const;
     // Every sub-entity of the eighteen slots in slot order: blended materials to the blended list,
@@ -271,6 +290,23 @@ public:
     // -1 when no counter existed at construction.
     std::int32_t GetActorId() const { return actorId_; }
 
+protected:
+    // ---- What the newer character (NewActor) does its own way ----
+    // Around the meshes of one part taking their materials.
+    virtual void BeginPartMaterials(const std::string& /*partName*/) {}
+    virtual void EndPartMaterials() {}
+    // The material a part mesh is drawn with.
+    virtual Material* TakePartMaterial(const std::string& partName, const Mesh& mesh) {
+        return GetPartMaterial(partName, mesh);
+    }
+    // After a slot's sub-entities went back, with the materials they were drawn with: the
+    // material library's copies among them lose the reference of their use.
+    virtual void OnSlotReleased(const std::vector<Material*>& materials);
+    // The skeleton of the figure variant and the actor's sex (the new figures with newFigure);
+    // answers whether it changed. A change rebuilds the bone states, marks them all needed and
+    // drops the pinch state.
+    bool AssignSkeleton(std::optional<char> variant, bool newFigure);
+
 private:
     struct Slot {
         std::string name;
@@ -311,6 +347,12 @@ private:
     void ShiftBones(float x, float y);
     void ReadFeet(float feet[2][3], float root[3]);
     Material* CreateMaterial(std::uint32_t slot);
+    // The slot released for a new part; false, nothing released, when actor creation is off.
+    bool ReleaseForLoad(std::uint32_t slot);
+    // One sub-entity per mesh of the skin, drawn with the material materialOf gives, appended to
+    // the slot's list.
+    template <class MaterialOf>
+    void AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf);
     void SweepRetiredMaterials();
     // The channels' current and next actions again by name (through the new skeleton).
     void ReplayChannels();
@@ -333,6 +375,7 @@ private:
     std::unique_ptr<MakeupState> makeup_;
     SharedPtr<TextureBase> bodyTexture_;
     CustomTexture custom_;
+    std::unique_ptr<ActorMaterialLibrary> materialLibrary_;
     // The slots a part request is loading, so that linked parts load each other only once.
     std::set<std::uint32_t> loading_;
     std::map<std::string, std::string> treeIds_;  // action name -> tree id
