@@ -21,12 +21,16 @@
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/ParticleInstance.h"
+#include "Entity/Scene/RenderCorePipeline.h"
 #include "Entity/Scene/Shadow.h"
 #include "Interface/ISpecialEffectManager.h"
 #include "Interface/IVB.h"
 #include "Render/RenderCore/IVBImplRC.h"
 #include "Render/RenderCore/RCInterfaceImpl.h"
 #include "Render/RenderDevice.h"
+#include "Physics/PhxScene.h"
+#include "Physics/PhysicsWorld.h"
+#include "tests/Physics/PhysicsFixture.h"
 #include "tests/Render/RenderCore/HostWindowFixture.h"
 
 namespace ZelTest {
@@ -220,14 +224,51 @@ TEST_F(RenderSceneOpsTest, ShadowVectorsReachTheShadowObject) {
     EXPECT_FLOAT_EQ(shadow->GetDirection()[2], -1.0f);
 }
 
+// ---- Pipes ------------------------------------------------------------------------------------
+
+struct CountingCallback final : Zel::RenderCallback {
+    void Run() override { ++runs; }
+    int runs = 0;
+};
+
+TEST_F(RenderSceneOpsTest, AnObjectPassedToTheOpenPipeRunsWhenThePipeIsProcessed) {
+    struct Case {
+        bool openPipe;
+        int runs;
+    };
+    for (const Case& c : {Case{true, 1}, Case{false, 0}}) {
+        CountingCallback callback;
+        Render()->FrameBegin();
+        if (c.openPipe)
+            Render()->PushNewPipe(0, 0, 0, 0, 0);
+        Render()->PassToOpenPipe(reinterpret_cast<std::intptr_t>(&callback));
+        Render()->PassToOpenPipe(0);
+        Render()->ProcessCurrentPipe();
+        Render()->CleanPushedObjsAndSubModels();
+        Render()->FrameEnd();
+        EXPECT_EQ(callback.runs, c.runs) << c.openPipe;
+    }
+}
+
 // ---- Physics, cloth, geometry -----------------------------------------------------------------
 
-TEST_F(RenderSceneOpsTest, PhysicsStepsOnlyWhileSwitchedOnAndLoaded) {
+TEST_F(RenderSceneOpsTest, ABodyFallsOnlyWhilePhysicsIsSwitchedOn) {
+    ASSERT_TRUE(G()->GetSceneManager()->IsPhysicsAvailable());
+    const Zel::PhxBodyDesc desc = BodyDesc(Zel::PHX_SHAPE_SPHERE, 0.5f, 0, 0, 0, 0, 0, 10.0f);
+    Zel::PhxEntity* body = G()->GetPhysicsWorld()->GetScene()->CreateEntity(&desc);
+    ASSERT_NE(body, nullptr);
+    const float gravity[3] = {0, 0, -9.8f};
+    Render()->SetGravity(gravity);
     Render()->SetPhysicsEnabled(0);
-    EXPECT_EQ(Render()->StepPhysics(16), 0);
+    EXPECT_EQ(Render()->StepPhysics(100), 0);
+    EXPECT_TRUE(body->IsSyncPending()) << "not stepped, not read back";
     Render()->SetPhysicsEnabled(1);
-    const bool loaded = G()->GetSceneManager()->IsPhysicsAvailable();
-    EXPECT_EQ(Render()->StepPhysics(16), loaded ? 1 : 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Render()->StepPhysics(100), 1);
+    EXPECT_FALSE(body->IsSyncPending());
+    // A third of a second of fall, not 300 seconds.
+    EXPECT_LT(body->GetPose()[11], 9.9f);
+    EXPECT_GT(body->GetPose()[11], 8.0f);
+    body->Release();
 }
 
 TEST_F(RenderSceneOpsTest, TheClothSwitchReadsBack) {
