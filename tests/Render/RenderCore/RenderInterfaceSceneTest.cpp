@@ -17,7 +17,6 @@
 #include "Core/GlobalConfigManager.h"
 #include "Entity/Character/ActorFootLock.h"
 #include "Entity/Character/Cloth.h"
-#include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/ParticleInstance.h"
@@ -30,7 +29,9 @@
 #include "Render/RenderDevice.h"
 #include "Physics/PhxScene.h"
 #include "Physics/PhysicsWorld.h"
+#include "tests/Entity/Geometry/ImageOwnerPart.h"
 #include "tests/Physics/PhysicsFixture.h"
+#include "tests/Render/RenderCore/HostEffectManager.h"
 #include "tests/Render/RenderCore/HostWindowFixture.h"
 
 namespace ZelTest {
@@ -279,24 +280,10 @@ TEST_F(RenderSceneOpsTest, TheClothSwitchReadsBack) {
     }
 }
 
-// A body-part geometry that counts how often its images were dropped.
-class CountingPart final : public Zel::Geometry {
-public:
-    CountingPart(Zel::GeometryManager& manager, const char* name, std::int32_t owner)
-        : Geometry(&manager, name, "Geometry", manager.NextHandle()), owner_(owner) {}
-    ZEL_CLASS_ID(GeometryBodyPart)
-    std::int32_t GetOwnerId() const override { return owner_; }
-    void UnloadImages() override { ++released; }
-    int released = 0;
-
-private:
-    std::int32_t owner_;
-};
-
 TEST_F(RenderSceneOpsTest, UnloadingByNameReachesThePartOfThatOwner) {
     Zel::GeometryManager& manager = *G()->GetGeometryManager();
-    auto* mine = new CountingPart(manager, "parts\\head_01.bp3", 7);
-    auto* other = new CountingPart(manager, "parts\\head_02.bp3", 9);
+    auto* mine = new ImageOwnerPart(manager, "parts\\head_01.bp3", 7);
+    auto* other = new ImageOwnerPart(manager, "parts\\head_02.bp3", 9);
     manager.Add(mine);
     manager.Add(other);
     Render()->UnloadGeometryByName(nullptr, 7);
@@ -414,34 +401,6 @@ TEST_F(RenderSceneOpsTest, TheFootLockCommandSwitchesAndTunesLocking) {
 
 // ---- The instance report ----------------------------------------------------------------------
 
-class ReportingEffects final : public ZelI::ISpecialEffectManager {
-public:
-    void Begin() override {}
-    void End() override {}
-    bool LoadEffect(ZelI::EffectLoadRequest*) override { return false; }
-    void UnloadEffect(ZelI::EffectTaskBatch*) override {}
-    void UnloadEffectDeeply(ZelI::EffectTaskBatch*) override {}
-    void CompleteEffect(void*) override {}
-    bool ContainsEffect(const void*) override { return false; }
-    bool HasEffect(const char*) override { return false; }
-    ZelI::IResList* GetEffectResList() override { return nullptr; }
-    std::uint32_t AddCreateListener(void (*)(void*, std::uint32_t)) override { return 0; }
-    void RemoveCreateListener(std::uint32_t) override {}
-    std::uint32_t AddReleaseListener(void (*)(void*, std::uint32_t)) override { return 0; }
-    void RemoveReleaseListener(std::uint32_t) override {}
-    bool IsInstanceInUse(const void*) override { return false; }
-    ZelI::IInsList* GetInstanceList(bool) override { return nullptr; }
-    void EnumerateEffects(ZelI::IResVisitor*) override {}
-    std::uint32_t AddInstanceListener(std::int32_t, void (*)(void*, std::uint32_t)) override {
-        return 0;
-    }
-    void RemoveInstanceListener(std::int32_t, std::uint32_t) override {}
-    std::uint32_t AddDestroyListener(void (*)(void*, std::uint32_t)) override { return 0; }
-    void RemoveDestroyListener(std::uint32_t) override {}
-    std::uint32_t CollectUnusedInstances() override { return 0; }
-    void AppendReport(std::FILE* report) override { std::fputs("host effects: 3\n", report); }
-};
-
 std::string NewestReport(const fs::path& directory) {
     std::vector<fs::path> reports;
     for (const auto& entry : fs::directory_iterator(directory))
@@ -467,7 +426,8 @@ TEST_F(RenderSceneOpsTest, TheInstanceReportEndsWithTheHostsEffectsWhenAManagerI
     fs::remove_all(reports);
     fs::create_directories(reports);
 
-    ReportingEffects effects;
+    HostEffectManager effects;
+    effects.reportLine = "host effects: 3\n";
     Render()->SetSpecialEffectManager(&effects);
     Command(28, nullptr);
     const std::string with = NewestReport(reports);
