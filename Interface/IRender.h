@@ -28,7 +28,7 @@ class ISharedActionManager;
 class IVB;
 class IShader;
 class IMaterial;
-class IBillBoard;
+class IBillboard;
 class IDecal;
 class IParticleVB;
 class ILevel;
@@ -104,6 +104,8 @@ public:
     virtual const float* SetClearColor(const float* rgba) = 0;
     virtual std::uint8_t SetRenderFlag(std::uint8_t flag) = 0;
     virtual int UpdateCameras() = 0;
+    // Advances the physics scene by the milliseconds while physics is switched on and its runtime
+    // loaded: 1 when it stepped, else 0.
     virtual int StepPhysics(std::uint32_t elapsedMs) = 0;
     virtual void SetPhysicsEnabled(int on) = 0;
     virtual bool IsPhysicsEnabled() = 0;
@@ -116,6 +118,7 @@ public:
     virtual const float* GetProjectionMatrix(float* out) = 0;
     virtual void SetViewMatrix(const float* m) = 0;
     virtual const float* GetViewMatrix(float* out) = 0;
+    // Stored on the main camera (and the second while mirrored) for the host to read back.
     virtual void SetCameraMode(int mode) = 0;
     // The main camera's position (3 floats), zeros without one; answers out.
     virtual const float* GetCameraPosition(float* out) = 0;
@@ -178,13 +181,26 @@ public:
     virtual bool RenderPipe(IMoveObject* object) = 0;
     // Reserved: does nothing.
     virtual void Reserved18() = 0;
+    // The host's vertex and index block, made with the render window; null before.
     virtual IVB* GetVB() = 0;
-    virtual void DrawPicked(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
-                            std::intptr_t e, std::intptr_t f, std::intptr_t g, std::intptr_t h,
-                            std::intptr_t i) = 0;
-    virtual void DrawUserPrimitive(std::intptr_t a, std::intptr_t b, std::intptr_t c,
-                                   std::intptr_t d, std::intptr_t e, std::intptr_t f,
-                                   std::intptr_t g) = 0;
+    // A host primitive is given as: primitive type (0 points, 1 lines, 2 line strip, 3 triangles,
+    // 4 triangle strip, 5 fan, 6 none), vertices (each starting with its position, three floats),
+    // vertex count, stride in bytes, 16-bit indices or null, and the number of indices (of vertices
+    // without indices) that make its shapes.
+    // While a selection is open (SelectInRect) the primitive is tested under the object last given
+    // to BeginPixelCountQuery instead of drawn; otherwise, in a begun frame, it is drawn once per
+    // pass of the pick material with the optional vertex parts at the given byte offsets (0: none).
+    virtual void DrawPicked(std::intptr_t type, std::intptr_t vertices, std::intptr_t vertexCount,
+                            std::intptr_t stride, std::intptr_t indices, std::intptr_t count,
+                            std::intptr_t normalOffset, std::intptr_t uvOffset,
+                            std::intptr_t colourOffset) = 0;
+    // Draws a host primitive once per pass of the material (an IMaterial, or null for the
+    // library's first material) in a begun frame, outside a selection and outside the
+    // fixed-function mode.
+    virtual void DrawUserPrimitive(std::intptr_t type, std::intptr_t vertices,
+                                   std::intptr_t vertexCount, std::intptr_t stride,
+                                   std::intptr_t indices, std::intptr_t count,
+                                   std::intptr_t material) = 0;
     // Reserved: does nothing.
     virtual void Reserved19(std::intptr_t) = 0;
     // Reserved: does nothing.
@@ -230,7 +246,7 @@ public:
     virtual void Reserved31(std::intptr_t) = 0;
     // Reserved: answers 0.
     virtual int Reserved32() = 0;
-    virtual IBillBoard* CreateNamedBillBoard(const char* name, std::intptr_t value) = 0;
+    virtual IBillboard* CreateNamedBillBoard(const char* name, std::intptr_t value) = 0;
     virtual IDecal* CreateDecalEx(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                   std::intptr_t d, std::intptr_t e, std::intptr_t f,
                                   std::intptr_t g, std::intptr_t h) = 0;
@@ -263,6 +279,7 @@ public:
     virtual void Reserved41() = 0;
     // Reserved: does nothing.
     virtual void Reserved42() = 0;
+    // The shadow's colour (r, g, b, a) and the direction it falls along (x, y, z).
     virtual void SetShadowVector4(const float* v) = 0;
     virtual void SetShadowVector3(const float* v) = 0;
     // Reserved: does nothing.
@@ -293,6 +310,7 @@ public:
     virtual void Reserved53(std::intptr_t) = 0;
     // Reserved: does nothing.
     virtual void Reserved54(std::intptr_t, std::intptr_t) = 0;
+    // The device's available texture memory (MB) and free video memory (bytes); 0 without one.
     virtual std::intptr_t GetDeviceValueA() = 0;
     virtual std::intptr_t GetDeviceValueB() = 0;
     virtual bool IsDistortionAvailable() = 0;
@@ -306,16 +324,26 @@ public:
     virtual int Reserved55() = 0;
     // Reserved: does nothing.
     virtual void Reserved56(std::intptr_t) = 0;
+    // Draws a run of particles this frame: the IParticleVB, the run's bounding box (minimum and
+    // maximum, three floats each), the particle count, the first particle and the IMaterial.
     virtual void SetParticleInstance(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                      std::intptr_t d, std::intptr_t e, std::intptr_t f) = 0;
     // Reserved: answers 0.
     virtual int Reserved57(std::intptr_t) = 0;
     // Reserved: answers 0.
     virtual int Reserved58(std::intptr_t) = 0;
+    // Opens a selection over the rectangle (left, top, right, bottom in window pixels, y down).
+    // With *resultCount 1 only the nearest object under the rectangle's centre is kept, else
+    // every object the rectangle reaches. The host then gives each object to
+    // BeginPixelCountQuery and draws it with DrawPicked; GetSelectResults closes the selection.
     virtual int SelectInRect(const int* rect, int* resultCount) = 0;
+    // The open selection's world ray through the rectangle's centre (origin and direction, three
+    // floats each, either may be null); 0, writing nothing, without a selection.
     virtual int PickRay(std::intptr_t a, std::intptr_t b) = 0;
     // Reserved: does nothing.
     virtual void Reserved59() = 0;
+    // Closes the selection: up to capacity of the objects hit (as given to BeginPixelCountQuery)
+    // in hit order; answers how many were written.
     virtual int GetSelectResults(void** results, int capacity) = 0;
     virtual int StopWorker(int worker) = 0;
     // Reserved: answers 0.
@@ -351,11 +379,14 @@ public:
     virtual ICamera* GetMainCamera() = 0;
     virtual void SetSecondCamera(ICamera* camera) = 0;
     virtual ICamera* GetSecondCamera() = 0;
+    // Debug lines while the "draw lines" switch is on: a box (minimum, maximum, colour) and a
+    // line (from, to, colour), three and four floats each; the wire frame's last word is unused.
     virtual void DrawAABB(std::intptr_t a, std::intptr_t b, std::intptr_t c) = 0;
     virtual void DrawWireFrame(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                std::intptr_t d) = 0;
     // Reserved: does nothing.
     virtual void Reserved68(std::intptr_t) = 0;
+    // In a selection: the object the primitives drawn next are picked as; answers the object.
     virtual std::intptr_t BeginPixelCountQuery(std::intptr_t object) = 0;
     virtual std::intptr_t GetVisibleQueryObject() = 0;
     virtual IParticleVB* CreateParticleVB() = 0;
@@ -371,7 +402,9 @@ public:
     virtual ILevel* CreateAndLoadSimpLevel(const char* name) = 0;
     virtual ILevel* CreateAndLoadLevelEx(const char* name, std::intptr_t a, std::intptr_t b) = 0;
     virtual void PushNodeWithCamera(IMoveObject* node) = 0;
-    virtual void RenderShadows(ILight* light) = 0;
+    // The shadow pass of a begun frame while shadows are drawn, for the level (null: the scene's
+    // current one); the shadow casters are cleared in any case.
+    virtual void RenderShadows(ILevel* level) = 0;
     // A numbered command: switches and one-off jobs. Text inputs and outputs are NUL-terminated;
     // command 5 takes a count (0 to 6) and six planes of four floats and clips what is drawn
     // after it. Unknown ids do nothing.

@@ -30,6 +30,13 @@ public:
 
     // A camera's direction is the rotator's forward axis (-Z), not the node's -Y.
     using Rotator::GetDirection;
+
+    // The host's camera mode: kept for the host, read by nothing in the library.
+    void SetMode(std::int32_t mode) { mode_ = mode; }
+    std::int32_t GetMode() const { return mode_; }
+
+private:
+    std::int32_t mode_ = 0;
 };
 
 }  // namespace Zel

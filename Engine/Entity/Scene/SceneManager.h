@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Core/Object.h"
@@ -220,6 +221,9 @@ public:
     std::uint32_t GetFramesPerSecond() const { return framesPerSecond_; }
     // Frame id + 1 (at each present and each full scene render).
     void CountFrame() { ++frameId_; }
+    // The last error code a scene step recorded (0: none); the host reads it once.
+    void SetLastError(std::int32_t code) { lastError_ = code; }
+    std::int32_t TakeLastError() { return std::exchange(lastError_, 0); }
     void AdvanceFrame() { CountFrame(); }
     // The number of the current frame, 1 at start; resources keep it as the stamp of their last
     // re-creation.
@@ -466,6 +470,7 @@ private:
     float cameraPosition_[3] = {};
     float time_ = 0.0f;
     std::uint32_t lodMismatch_ = 0;
+    std::int32_t lastError_ = 0;
     // Start-up (SceneManagerInit.cpp).
     std::int32_t runMode_ = 0;
     std::uint8_t physicsAvailable_ = 0;

@@ -36,6 +36,7 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/BillBoard.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Render/RenderCore/IRenderImpl.h"
 #include "Entity/Scene/Shadow.h"
 #include "Entity/Texture/TextureCombiner.h"
 #include "Entity/Texture/TextureManager.h"
@@ -405,6 +406,9 @@ void SceneManager::WriteInstanceReport() {
                  int(queues.cancelled), int(queues.recycled));
     total += std::uint64_t(queues.recycled) * sizeof(itask);
     std::fprintf(file, "实例大小: %u KB\n", unsigned(total >> 10));
+    // The host's effect manager appends its own instances before the file closes.
+    if (IRenderImpl* render = Globals::Find(&Globals::GetRenderInterface))
+        render->ForwardToEffectManager(file);
     std::fclose(file);
 }
 

@@ -20,6 +20,7 @@
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Light.h"
+#include "Entity/Scene/ParticleInstance.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/RenderTarget.h"
 #include "Entity/Texture/TextureManager.h"
@@ -32,6 +33,7 @@
 #include "Render/RenderCore/CreateDisplaySettings.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
 #include "Render/RenderCore/IRenderImpl_Eff.h"
+#include "Render/RenderCore/IVBImplRC.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "Render/PostEffects.h"
@@ -146,6 +148,11 @@ IRenderImpl::~IRenderImpl() {
     // The post effects made with the window give their targets and materials back while the
     // managers are still there (the interface goes first at shutdown).
     PostEffects::Instance().Release();
+    if (ivb_) {
+        ivb_->Release();
+        delete ivb_;
+        ivb_ = nullptr;
+    }
     if (ownsWindow_)
         DestroyWindow(static_cast<HWND>(window_));
 }
@@ -260,6 +267,7 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
     LogTyped(LOG_ENGINE_INIT, "激活渲染窗口耗时：%5.2f ms", TickMs(timer));
     PostEffects::Instance().Init();
     LogTyped(LOG_ENGINE_INIT, "初始化后处理耗时：%5.2f ms", TickMs(timer));
+    ivb_ = new IVBImplRC(scene->IsDX7Mode());
 
     LogTyped(LOG_ENGINE_INIT, "引擎初始化结束.");
     LogTyped(LOG_ENGINE_INIT, "%s", std::string(57, '#').c_str());
@@ -353,6 +361,7 @@ void IRenderImpl::FrameBegin() {
         return;
     AdvanceFixedStepClock();
     frameTimer_.Tick();
+    ReleaseFrameParticleInstances();
     scene->SetUpdateTimeStep(frameTimer_.GetDelta());
     if (renderSystem_)
         renderSystem_->BeginScene();
@@ -593,8 +602,8 @@ int IRenderImpl::UpdateCameras() {
     return 0;
 }
 
-void IRenderImpl::SetCameraMode(int) {
-    // The cameras keep no mode of their own yet; the value reaches nothing.
+void IRenderImpl::SetCameraMode(int mode) {
+    ForEachCamera([mode](Camera* camera) { camera->SetMode(mode); });
 }
 
 const float* IRenderImpl::GetCameraPosition(float* out) {

@@ -7,17 +7,20 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "Core/Timer.h"
+#include "Entity/Scene/SelectFrustum.h"
 #include "Interface/IRender.h"
 
 namespace Zel {
 
 class Camera;
+class IVBImplRC;
 class Level;
 class Material;
 class RenderSystem;
@@ -135,11 +138,13 @@ public:
     bool RenderPipe(ZelI::IMoveObject* object) override;
     void Reserved18() override;
     ZelI::IVB* GetVB() override;
-    void DrawPicked(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
-                    std::intptr_t e, std::intptr_t f, std::intptr_t g, std::intptr_t h,
-                    std::intptr_t i) override;
-    void DrawUserPrimitive(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
-                           std::intptr_t e, std::intptr_t f, std::intptr_t g) override;
+    void DrawPicked(std::intptr_t type, std::intptr_t vertices, std::intptr_t vertexCount,
+                    std::intptr_t stride, std::intptr_t indices, std::intptr_t count,
+                    std::intptr_t normalOffset, std::intptr_t uvOffset,
+                    std::intptr_t colourOffset) override;
+    void DrawUserPrimitive(std::intptr_t type, std::intptr_t vertices, std::intptr_t vertexCount,
+                           std::intptr_t stride, std::intptr_t indices, std::intptr_t count,
+                           std::intptr_t material) override;
     void Reserved19(std::intptr_t) override;
     void Reserved20(std::intptr_t) override;
     void Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) override;
@@ -171,7 +176,7 @@ public:
     ZelI::ILight* CreateLight(int kind) override;
     void Reserved31(std::intptr_t) override;
     int Reserved32() override;
-    ZelI::IBillBoard* CreateNamedBillBoard(const char* name, std::intptr_t value) override;
+    ZelI::IBillboard* CreateNamedBillBoard(const char* name, std::intptr_t value) override;
     ZelI::IDecal* CreateDecalEx(std::intptr_t a, std::intptr_t b, std::intptr_t c, std::intptr_t d,
                                 std::intptr_t e, std::intptr_t f, std::intptr_t g,
                                 std::intptr_t h) override;
@@ -270,7 +275,7 @@ public:
     ZelI::ILevel* CreateAndLoadSimpLevel(const char* name) override;
     ZelI::ILevel* CreateAndLoadLevelEx(const char* name, std::intptr_t a, std::intptr_t b) override;
     void PushNodeWithCamera(ZelI::IMoveObject* node) override;
-    void RenderShadows(ZelI::ILight* light) override;
+    void RenderShadows(ZelI::ILevel* level) override;
     void DoCommand(int id, const void* input, std::intptr_t a, void* output,
                    std::intptr_t b) override;
     std::intptr_t GetDeviceCapsWord(std::intptr_t a, std::intptr_t b, std::intptr_t c,
@@ -394,6 +399,11 @@ public:
     Level* GetCurrentLevel() const;
     // Whether camera operations also move the second camera.
     bool IsMirroringSecondCamera() const { return mirrorSecondCamera_ != 0; }
+    // Lets the host's effect manager append its lines to an open instance report; nothing when
+    // the host set no manager.
+    void ForwardToEffectManager(std::FILE* report);
+    // The selection object of the host's picking passes.
+    SelectFrustum& GetSelection() { return selection_; }
 
 private:
     // The cameras a camera operation changes: the main one, and the second when mirrored.
@@ -445,6 +455,8 @@ private:
     void* window_ = nullptr;   // the main window's handle
     bool ownsWindow_ = false;  // a stand-in made by CreateRenderWindow, destroyed with this object
     ZelI::ISpecialEffectManager* specialEffectManager_ = nullptr;  // the host's; not owned
+    IVBImplRC* ivb_ = nullptr;  // owned; made with the render window
+    SelectFrustum selection_;
     IRenderImpl* effRender_ = nullptr;  // owned; made by the first GetEffRender
 };
 

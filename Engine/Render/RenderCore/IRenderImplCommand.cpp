@@ -14,6 +14,7 @@
 #include "Core/XMLManager.h"
 #include "Core/XMLResource.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/ActorFootLock.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Render/RenderDevice.h"
@@ -122,6 +123,9 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
                         device->SetFixedFunctionMode(m.mode);
             }
             break;
+        case 3:
+            FootLockParams::Configure(static_cast<const std::uint8_t*>(input), output);
+            break;
         case 4: {
             const bool on = CommandText(input) && strcasecmp(CommandText(input), "true") == 0;
             if (!on)
@@ -188,8 +192,8 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
             mirrorSecondCamera_ = mirrorSecondCamera_ ? 0 : 1;
             break;
         default:
-            // Ids 2 and 3 reach the animation and foot-locking objects, which the host cannot
-            // hold yet. Those and unlisted ids do nothing.
+            // Id 2 hands out an action's interface, which actions do not have yet. It and unlisted
+            // ids do nothing.
             break;
     }
 }

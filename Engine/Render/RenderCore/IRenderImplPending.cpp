@@ -47,10 +47,6 @@ float IRenderImpl::Reserved07() {
 
 void IRenderImpl::Reserved08() {}
 
-int IRenderImpl::StepPhysics(std::uint32_t) {
-    return 0;
-}
-
 void IRenderImpl::Reserved09(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::Reserved10(float* a, float* b, float* c) {
@@ -78,17 +74,6 @@ int IRenderImpl::Reserved17(std::intptr_t) {
 }
 
 void IRenderImpl::Reserved18() {}
-
-ZelI::IVB* IRenderImpl::GetVB() {
-    return nullptr;
-}
-
-void IRenderImpl::DrawPicked(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                             std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                             std::intptr_t) {}
-
-void IRenderImpl::DrawUserPrimitive(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                                    std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::Reserved19(std::intptr_t) {}
 
@@ -156,7 +141,7 @@ int IRenderImpl::Reserved32() {
     return 0;
 }
 
-ZelI::IBillBoard* IRenderImpl::CreateNamedBillBoard(const char*, std::intptr_t) {
+ZelI::IBillboard* IRenderImpl::CreateNamedBillBoard(const char*, std::intptr_t) {
     return nullptr;
 }
 
@@ -187,10 +172,6 @@ void IRenderImpl::Reserved40() {}
 void IRenderImpl::Reserved41() {}
 
 void IRenderImpl::Reserved42() {}
-
-void IRenderImpl::SetShadowVector4(const float*) {}
-
-void IRenderImpl::SetShadowVector3(const float*) {}
 
 void IRenderImpl::Reserved43(std::intptr_t) {}
 
@@ -228,14 +209,6 @@ void IRenderImpl::Reserved53(std::intptr_t) {}
 
 void IRenderImpl::Reserved54(std::intptr_t, std::intptr_t) {}
 
-std::intptr_t IRenderImpl::GetDeviceValueA() {
-    return 0;
-}
-
-std::intptr_t IRenderImpl::GetDeviceValueB() {
-    return 0;
-}
-
 bool IRenderImpl::IsDistortionAvailable() {
     return DistortionEffect::Instance().IsAvailable();
 }
@@ -252,9 +225,6 @@ int IRenderImpl::Reserved55() {
 
 void IRenderImpl::Reserved56(std::intptr_t) {}
 
-void IRenderImpl::SetParticleInstance(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                                      std::intptr_t, std::intptr_t) {}
-
 int IRenderImpl::Reserved57(std::intptr_t) {
     return 0;
 }
@@ -263,19 +233,7 @@ int IRenderImpl::Reserved58(std::intptr_t) {
     return 0;
 }
 
-int IRenderImpl::SelectInRect(const int*, int*) {
-    return 0;
-}
-
-int IRenderImpl::PickRay(std::intptr_t, std::intptr_t) {
-    return 0;
-}
-
 void IRenderImpl::Reserved59() {}
-
-int IRenderImpl::GetSelectResults(void**, int) {
-    return 0;
-}
 
 int IRenderImpl::Reserved60(std::intptr_t) {
     return 0;
@@ -299,22 +257,12 @@ void IRenderImpl::Reserved66() {}
 
 void IRenderImpl::Reserved67() {}
 
-void IRenderImpl::DrawAABB(std::intptr_t, std::intptr_t, std::intptr_t) {}
-
-void IRenderImpl::DrawWireFrame(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::Reserved68(std::intptr_t) {}
-
-std::intptr_t IRenderImpl::BeginPixelCountQuery(std::intptr_t object) {
-    // Only a selection records and queries the object, and none can begin yet.
-    return object;
-}
 
 ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
     return nullptr;
 }
-
-void IRenderImpl::PassToOpenPipe(std::intptr_t) {}
 
 // ---- Post effects: frame steps only between the host's frame begin and end.
 void IRenderImpl::Blur(int kernel, std::intptr_t, std::intptr_t passes) {
@@ -335,13 +283,6 @@ void IRenderImpl::EndMotionBlur() {
 void IRenderImpl::RenderMotionBlur(float factor) {
     if (IsFrameBegan())
         PostEffects::Instance().RenderMotionBlur(factor);
-}
-
-void IRenderImpl::RenderShadows(ZelI::ILight*) {}
-
-std::intptr_t IRenderImpl::GetDeviceCapsWord(std::intptr_t, std::intptr_t, std::intptr_t,
-                                             std::intptr_t, std::intptr_t, std::intptr_t) {
-    return 0;
 }
 
 void IRenderImpl::Reserved69(std::intptr_t) {}
@@ -394,17 +335,9 @@ void IRenderImpl::Reserved75(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::Reserved76(std::intptr_t, std::intptr_t, std::intptr_t) {}
 
-void IRenderImpl::SetClothEnabled(bool) {}
-
-bool IRenderImpl::IsClothEnabled() {
-    return false;
-}
-
 void IRenderImpl::Reserved77() {}
 
 void IRenderImpl::Reserved78() {}
-
-void IRenderImpl::UnloadGeometryByName(const char*, int) {}
 
 int IRenderImpl::Reserved79() {
     return 0;
@@ -415,10 +348,6 @@ int IRenderImpl::Reserved80() {
 }
 
 void IRenderImpl::Reserved81(std::intptr_t) {}
-
-int IRenderImpl::GetLastErrorCode() {
-    return 0;
-}
 
 int IRenderImpl::Reserved82(std::intptr_t) {
     return 0;

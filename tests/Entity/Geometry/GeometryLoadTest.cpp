@@ -25,6 +25,7 @@
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
+#include "tests/Entity/Geometry/ImageOwnerPart.h"
 #include "tests/Entity/Geometry/ChunkStreamFixture.h"
 #include "tests/Entity/Geometry/GeometryFixture.h"
 
@@ -32,6 +33,7 @@ namespace {
 
 using namespace Zel;
 namespace mg = ZelModelGen;
+using ZelTest::ImageOwnerPart;
 
 class GeometryLoadTest : public ZelTest::GeometryTest {
 protected:
@@ -366,20 +368,6 @@ TEST_F(GeometryLoadTest, MonitorAnswersWithoutBodyParts) {
     ASSERT_TRUE(dump.is_open());
     EXPECT_EQ(dump.peek(), std::ifstream::traits_type::eof());
 }
-
-// A geometry of the body-part class that counts how often its images were dropped.
-class ImageOwnerPart final : public Geometry {
-public:
-    ImageOwnerPart(GeometryManager& manager, const char* name, std::int32_t owner)
-        : Geometry(&manager, name, "Geometry", manager.NextHandle()), owner_(owner) {}
-    ZEL_CLASS_ID(GeometryBodyPart)
-    std::int32_t GetOwnerId() const override { return owner_; }
-    void UnloadImages() override { ++released; }
-    int released = 0;
-
-private:
-    std::int32_t owner_;
-};
 
 TEST_F(GeometryLoadTest, BodyPartImagesAreReleasedByClassNameAndOwner) {
     Save(Cube(false), true, false, false);
