@@ -1,6 +1,7 @@
 #include "Render/RenderCore/InterfaceBinders.h"
 
 #include "Render/RenderCore/SceneNodeWrappers.h"
+#include "Render/RenderCore/SkeletonWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "Thread/HostTasks.h"
 
@@ -9,6 +10,8 @@ namespace Zel {
 void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IMoveObject>::SetBinder(&BindSceneNodeInterface);
     RCInterfaceCarrier<ZelI::ITexture>::SetBinder(&BindTextureInterface);
+    RCInterfaceCarrier<ZelI::IBone>::SetBinder(&BindBoneInterface);
+    RCInterfaceCarrier<ZelI::ISkeleton>::SetBinder(&BindSkeletonInterface);
     // Queued releases and loads need the host interface's task classes.
     InstallHostTaskFactory();
     WrapperPool<ICameraImplRC>::Get();
@@ -16,6 +19,8 @@ void InstallInterfaceBinders() {
     WrapperPool<ModelImplRC>::Get();
     WrapperPool<TextureImplRC>::Get();
     WrapperPool<RenderTargetImplRC>::Get();
+    WrapperPool<IBoneImplRC>::Get();
+    WrapperPool<ISkeletonImplRC>::Get();
 }
 
 namespace {

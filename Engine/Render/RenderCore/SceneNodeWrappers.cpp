@@ -4,9 +4,12 @@
 #include <typeinfo>
 
 #include "Core/Globals.h"
+#include "Entity/Character/ActionOwner.h"
+#include "Entity/Character/Skeleton.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Scene/DeformedModel.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Interface/ISkeleton.h"
 #include "Math/AABB.h"
 
 namespace Zel {
@@ -206,6 +209,12 @@ ZelI::IMoveObject* BindSceneNodeInterface(RCInterfaceCarrier<ZelI::IMoveObject>*
             return ModelImplRC::Bind(entity);
     }
     return nullptr;
+}
+
+ZelI::ISkeleton* ModelImplRC::GetSkeleton() {
+    auto* owner = dynamic_cast<ActionOwner*>(Node());
+    Skeleton* skeleton = owner ? owner->GetSkeleton() : nullptr;
+    return skeleton ? skeleton->GetInterface() : nullptr;
 }
 
 }  // namespace Zel

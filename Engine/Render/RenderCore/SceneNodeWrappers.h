@@ -96,7 +96,8 @@ public:
     bool HasTransparentMaterial() override;
     // Material wrappers are not offered yet.
     ZelI::IMaterial* GetMaterial(std::uint32_t) override { return nullptr; }
-    ZelI::ISkeleton* GetSkeleton() override { return nullptr; }
+    // The skeleton of a skinned model or actor; null for a model without bones.
+    ZelI::ISkeleton* GetSkeleton() override;
     std::int32_t GetEntityQuery() override { return 0; }
     bool IntersectsRay(const float* origin, const float* direction) override {
         return Node() && origin && direction && Node()->IntersectsRay(origin, direction);
