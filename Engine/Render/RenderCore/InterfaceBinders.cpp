@@ -1,5 +1,6 @@
 #include "Render/RenderCore/InterfaceBinders.h"
 
+#include "Render/RenderCore/AnimationWrappers.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
@@ -11,6 +12,9 @@ void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IMoveObject>::SetBinder(&BindSceneNodeInterface);
     RCInterfaceCarrier<ZelI::ITexture>::SetBinder(&BindTextureInterface);
     RCInterfaceCarrier<ZelI::IBone>::SetBinder(&BindBoneInterface);
+    RCInterfaceCarrier<ZelI::IAnimationChannel>::SetBinder(&BindAnimationChannelInterface);
+    RCInterfaceCarrier<ZelI::IAction>::SetBinder(&BindActionInterface);
+    RCInterfaceCarrier<ZelI::IAnimation>::SetBinder(&BindAnimationInterface);
     RCInterfaceCarrier<ZelI::ISkeleton>::SetBinder(&BindSkeletonInterface);
     // Queued releases and loads need the host interface's task classes.
     InstallHostTaskFactory();
@@ -20,6 +24,9 @@ void InstallInterfaceBinders() {
     WrapperPool<TextureImplRC>::Get();
     WrapperPool<RenderTargetImplRC>::Get();
     WrapperPool<IBoneImplRC>::Get();
+    WrapperPool<IAnimationChannelImplRC>::Get();
+    WrapperPool<IActionImplRC>::Get();
+    WrapperPool<IAnimationImplRC>::Get();
     WrapperPool<ISkeletonImplRC>::Get();
 }
 
