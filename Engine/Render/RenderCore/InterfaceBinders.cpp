@@ -21,6 +21,7 @@ void InstallInterfaceBinders() {
     WrapperPool<ICameraImplRC>::Get();
     WrapperPool<ILightImplRC>::Get();
     WrapperPool<ModelImplRC>::Get();
+    WrapperPool<SkeletonModelImplRC>::Get();
     WrapperPool<TextureImplRC>::Get();
     WrapperPool<RenderTargetImplRC>::Get();
     WrapperPool<IBoneImplRC>::Get();

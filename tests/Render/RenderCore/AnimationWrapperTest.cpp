@@ -14,6 +14,8 @@
 #include "Core/threadmng.h"
 #include "Entity/Character/ActionOwner.h"
 #include "Render/RenderCore/AnimationWrappers.h"
+#include "Render/RenderCore/SceneNodeWrappers.h"
+#include "Render/RenderCore/SkeletonWrappers.h"
 #include "Thread/ActionTasks.h"
 #include "Thread/HostTasks.h"
 #include "tests/Entity/Character/ActionFixture.h"
@@ -206,6 +208,120 @@ TEST_F(AnimationWrapperTest, TheCurrentActionAndItsTracksThroughTheirWrappers) {
     EXPECT_EQ(action->GetPart(0), nullptr);
     EXPECT_EQ(action->GetLength(), 0.0f);
     EXPECT_EQ(channel_.GetCurrentAction(), walk);
+}
+
+}  // namespace
+}  // namespace ZelTest
+
+namespace ZelTest {
+namespace {
+
+// A skinned model whose skeleton and animations the test gives instead of a skinned geometry.
+class GivenSkeletonModel : public Zel::SkeletonModel {
+public:
+    std::map<std::string, Zel::Action*> actions;
+    Zel::Skeleton* skeleton = nullptr;
+
+    Zel::Skeleton* GetSkeleton() override { return skeleton; }
+    Zel::Action* GetAnimation(const std::string& name) override {
+        const auto it = actions.find(name);
+        return it == actions.end() ? nullptr : it->second;
+    }
+};
+
+class SkeletonModelWrapperTest : public ActionTest {
+protected:
+    void SetUp() override {
+        model_.skeleton = Small();
+        ASSERT_NE(model_.skeleton, nullptr);
+        Zel::Action* walk = Load("small.fig", "walk.ac6", SmallAction(5, 1.0f));
+        ASSERT_NE(walk, nullptr);
+        walk->SetName("walk");
+        model_.actions["walk"] = walk;
+        model_.RebuildBoneStates();
+        host_ = dynamic_cast<ZelI::ISkeletonModel*>(model_.GetInterface());
+        ASSERT_NE(host_, nullptr);
+        worker_ = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
+        ASSERT_NE(worker_, nullptr);
+        ASSERT_EQ(worker_->Start(nullptr), 0);
+    }
+
+    GivenSkeletonModel model_;
+    ZelI::ISkeletonModel* host_ = nullptr;
+    Zel::threadio* worker_ = nullptr;
+};
+
+TEST_F(SkeletonModelWrapperTest, ChannelsActionsAndBonesOfASkinnedModel) {
+    for (std::uint32_t n = 0; n < Zel::SkeletonModel::kChannelCount; ++n) {
+        ZelI::IAnimationChannel* channel = host_->GetChannel(n);
+        ASSERT_NE(channel, nullptr) << n;
+        EXPECT_EQ(Zel::UnwrapInterface<Zel::AnimationChannel>(channel), model_.GetChannel(n));
+    }
+    EXPECT_EQ(host_->GetChannel(Zel::SkeletonModel::kChannelCount), nullptr);
+
+    EXPECT_EQ(host_->GetMainAction(), nullptr);
+    EXPECT_EQ(host_->GetMainActionPart(0), nullptr);
+    host_->PlayAnimation("walk");
+    ZelI::IAction* main = host_->GetMainAction();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(host_->GetAnimation("walk"), main);
+    EXPECT_NE(host_->GetMainActionPart(0), nullptr);
+    EXPECT_EQ(host_->GetMainActionPart(model_.actions["walk"]->GetBoneStateCount()), nullptr);
+
+    ZelI::ISkeleton* skeleton = host_->GetSkeleton();
+    ASSERT_NE(skeleton, nullptr);
+    EXPECT_EQ(skeleton->GetBoneCount(), model_.GetBoneStateCount());
+    const std::uint32_t past = model_.GetBoneStateCount();
+    EXPECT_NE(host_->GetBoneTranslation(0), nullptr);
+    EXPECT_EQ(host_->GetBoneTranslation(past), nullptr);
+    EXPECT_EQ(host_->GetBoneSkinMatrix(past), nullptr);
+    EXPECT_EQ(host_->GetBoneRotation(past), nullptr);
+
+    // The host keeps an address with the model: all of it comes back.
+    const std::intptr_t word = static_cast<std::intptr_t>(0x12345678ABCDLL);
+    host_->SetHostWord(word);
+    EXPECT_EQ(host_->GetHostWord(), word);
+    host_->ClearHostWord();
+    EXPECT_EQ(host_->GetHostWord(), 0);
+}
+
+TEST_F(SkeletonModelWrapperTest, SharedActionSetsByTheModelsSkeleton) {
+    Zel::ISharedActionManagerImplRC shared;
+    WriteFile("shared_walk.ac6", mg::WriteCompressedActionFile(SmallAction(5, 1.0f)).bytes);
+    WriteFile("shared_run.ac6", mg::WriteCompressedActionFile(SmallAction(9, 2.0f)).bytes);
+
+    EXPECT_EQ(shared.GetActionCount(host_), 0u);
+    ASSERT_TRUE(shared.AddAction(host_, "shared_walk.ac6", false));
+    EXPECT_EQ(shared.GetActionCount(host_), 1u);
+    EXPECT_TRUE(shared.HasAction(host_, "shared_walk.ac6"));
+    ZelI::IAction* walk = shared.GetActionByName(host_, "shared_walk.ac6");
+    ASSERT_NE(walk, nullptr);
+    EXPECT_EQ(shared.GetActionByIndex(host_, 0), walk);
+    EXPECT_EQ(shared.GetActionByIndex(host_, 1), nullptr);
+    EXPECT_EQ(shared.GetActionByName(host_, "missing"), nullptr);
+
+    // Queued: the load runs on loading thread 0.
+    const std::uint32_t id = shared.AddActionAsyn(host_, "set", "shared_run.ac6", 0);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(worker_->SyncTask(id), 0);
+    EXPECT_TRUE(shared.HasAction(host_, "shared_run.ac6"));
+    EXPECT_EQ(shared.GetActionCount(host_), 2u);
+
+    // Refused requests queue nothing.
+    const std::uint32_t active = worker_->GetActiveCount();
+    EXPECT_EQ(shared.AddActionAsyn(host_, "", "shared_run.ac6", 0), 0u);
+    EXPECT_EQ(shared.AddActionAsyn(host_, "set", "", 0), 0u);
+    EXPECT_EQ(shared.AddActionAsyn(host_, nullptr, "shared_run.ac6", 0), 0u);
+    EXPECT_EQ(worker_->GetActiveCount(), active);
+
+    // A model that is no skinned model reaches no set.
+    EXPECT_EQ(shared.GetActionCount(nullptr), 0u);
+    EXPECT_FALSE(shared.AddAction(nullptr, "shared_walk.ac6", false));
+
+    // Dropping the set gives its actions back: the host's wrapper of one reaches nothing.
+    shared.ReleaseSet(host_);
+    EXPECT_EQ(shared.GetActionByName(host_, "shared_walk.ac6"), nullptr);
+    EXPECT_FALSE(walk->IsValid());
 }
 
 }  // namespace
