@@ -1,5 +1,6 @@
 #include "Render/RenderCore/InterfaceBinders.h"
 
+#include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/AnimationWrappers.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
@@ -22,6 +23,7 @@ void InstallInterfaceBinders() {
     WrapperPool<ILightImplRC>::Get();
     WrapperPool<ModelImplRC>::Get();
     WrapperPool<SkeletonModelImplRC>::Get();
+    WrapperPool<IActorImplRC>::Get();
     WrapperPool<TextureImplRC>::Get();
     WrapperPool<RenderTargetImplRC>::Get();
     WrapperPool<IBoneImplRC>::Get();

@@ -12,6 +12,7 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/ISkeleton.h"
 #include "Math/AABB.h"
+#include "Render/RenderCore/ActorWrapper.h"
 
 namespace Zel {
 
@@ -212,9 +213,10 @@ ZelI::IMoveObject* BindSceneNodeInterface(RCInterfaceCarrier<ZelI::IMoveObject>*
     if (auto* light = dynamic_cast<Light*>(carrier))
         return ILightImplRC::Bind(light);
     // Skinned models, actors and the other entity kinds get wrappers of their own.
-    // Actors are skinned models with a wrapper of their own.
+    if (auto* actor = dynamic_cast<Actor*>(carrier))
+        return IActorImplRC::Bind(actor);
     if (auto* skinned = dynamic_cast<SkeletonModel*>(carrier))
-        return dynamic_cast<Actor*>(skinned) ? nullptr : SkeletonModelImplRC::Bind(skinned);
+        return SkeletonModelImplRC::Bind(skinned);
     if (auto* entity = dynamic_cast<Entity*>(carrier)) {
         const std::type_info& kind = typeid(*entity);
         if (kind == typeid(Entity) || kind == typeid(DeformedModel))
@@ -232,5 +234,6 @@ ZelI::ISkeleton* IModelImplRC<IX, X, W>::GetSkeleton() {
 
 template class IModelImplRC<ZelI::IModel, Entity, ModelImplRC>;
 template class IModelImplRC<ZelI::ISkeletonModel, SkeletonModel, SkeletonModelImplRC>;
+template class IModelImplRC<ZelI::IActor, Actor, IActorImplRC>;
 
 }  // namespace Zel

@@ -135,9 +135,11 @@ class ModelImplRC final : public IModelImplRC<ZelI::IModel, Entity, ModelImplRC>
 
 // A skinned model: the model rows, bones, actions, the five animation channels, look-at targets
 // and bone scales.
-class SkeletonModelImplRC final
-    : public IModelImplRC<ZelI::ISkeletonModel, SkeletonModel, SkeletonModelImplRC> {
+template <class IX, class X, class W>
+class ISkeletonModelImplRC : public IModelImplRC<IX, X, W> {
 public:
+    using IModelImplRC<IX, X, W>::Node;
+
     // Out of range: the identity (world matrix) or null (the bone-state rows).
     const float* GetBoneWorldMatrix(std::uint32_t bone) override;
     const float* GetBoneSkinMatrix(std::uint32_t bone) override;
@@ -181,11 +183,14 @@ public:
     void SetCustomTexture(ZelI::ITexture*) override {}
     void ClearCustomTexture() override;
 
-private:
+protected:
     BoneState* State(std::uint32_t bone) const {
         return Node() ? Node()->GetBoneState(bone) : nullptr;
     }
 };
+
+class SkeletonModelImplRC final
+    : public ISkeletonModelImplRC<ZelI::ISkeletonModel, SkeletonModel, SkeletonModelImplRC> {};
 
 // The wrapper of a scene node's kind (checked most derived first); null for plain nodes and for
 // kinds whose wrappers do not exist yet.
