@@ -23,21 +23,6 @@
 namespace ZelTest {
 namespace {
 
-class NamedActionOwner : public Zel::ActionOwner {
-public:
-    std::map<std::string, Zel::Action*> actions;
-    Zel::Skeleton* skeleton = nullptr;
-
-    Zel::Action* FindAction(std::string_view name) override {
-        const auto it = actions.find(std::string(name));
-        return it == actions.end() ? nullptr : it->second;
-    }
-    Zel::Action* FindTreeAction(std::string_view name) override { return FindAction(name); }
-    Zel::Skeleton* GetSkeleton() override { return skeleton; }
-    std::uint8_t GetFigure() const override { return 0; }
-    bool IsNewActor() const override { return false; }
-};
-
 // The task types made through the factory while a test counts them.
 std::vector<std::int32_t> g_tasksMade;
 Zel::itask* CountingFactory(std::int32_t type) {
