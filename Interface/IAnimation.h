@@ -20,9 +20,9 @@ public:
     virtual void Reserved8() = 0;
     // Samples the animation at the time (seconds); the pose stays in the state.
     virtual void Sample(float seconds) = 0;
-    // The animation's key count and track count.
-    virtual std::uint32_t GetKeyCount() = 0;
-    virtual std::uint32_t GetTrackCount() = 0;
+    // The animation's position and rotation key counts.
+    virtual std::uint32_t GetPositionKeyCount() = 0;
+    virtual std::uint32_t GetRotationKeyCount() = 0;
     // Writes (0, 0, 0) into out; the index is not read.
     virtual void GetKeyPosition(std::uint32_t index, float* out) = 0;
     // Writes (0, 0, 0, 1) into out; the index is not read.

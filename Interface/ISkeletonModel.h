@@ -67,7 +67,8 @@ public:
     virtual void Reserved129() = 0;
     // The ids of the geometry's animations into ids (at most capacity), and their names into
     // consecutive slots of width bytes in buffer (at most count); each answers how many it wrote.
-    virtual std::uint32_t GetAnimationIds(std::uint32_t* ids, std::uint32_t capacity) = 0;
+    // An animation's id is the address of its name, valid while the animation lives.
+    virtual std::uint32_t GetAnimationIds(const char** ids, std::uint32_t capacity) = 0;
     virtual std::uint32_t GetAnimationNames(char* buffer, std::uint32_t count,
                                             std::uint32_t width) = 0;
     // Scales the bone: scale[0] along its length, scale[1] on both cross axes.

@@ -3,6 +3,7 @@
 #include "Core/ErrorReport.h"
 #include "Core/TaskFactory.h"
 #include "Platform/Win32/Win32.h"
+#include "Thread/ActionTasks.h"
 #include "Thread/act_loader.h"
 #include "Thread/actor_loader.h"
 #include "Thread/level_loader.h"
@@ -121,23 +122,23 @@ itask* CreateHostTask(std::int32_t type) {
         case 7:
             return new LoadBodyPart5Task;
         case 8:
-            return new StandInTask(type, "actorprocess_param");
+            return new ActorProcessTask;
         case 9:
             return new ActorCloneTask;
         case 10:
             return new StandInTask(type, "actor_texcleaner");
         case 11:
-            return new StandInTask(type, "actor_setlod");
+            return new actor_setlod;
         case 12:
-            return new StandInTask(type, "AnimationChannel_SetActionTask");
+            return new AnimationChannel_SetActionTask;
         case release_obj_task::kType:
             return new release_obj_task;
         case 14:
-            return new StandInTask(type, "animchn_set_NextAction");
+            return new AnimationChannel_SetNextActionTask;
         case 16:
             return new StandInTask(type, "GeometrySkin_LoadActionTask");
         case 17:
-            return new StandInTask(type, "SharedActions_LoadActionTask");
+            return new SharedActions_LoadActionTask;
         case 19:
             return new EffectLoadingTask;
         case 20:

@@ -1,8 +1,8 @@
 // The task classes of the host interface's queued calls, with the step pattern each follows on
-// the host's thread (OnMainThread). Their steps are stand-ins until the loaders, the action and
-// effect tasks are built: each step only records its state in the task (GetStepsRun) and
-// succeeds, so that queued calls and the worker's lock-step can be driven end to end. The release
-// task is the real one (release_obj_task.h).
+// the host's thread (OnMainThread). Their steps are stand-ins until the loaders and the effect
+// tasks are built: each step only records its state in the task (GetStepsRun) and succeeds, so
+// that queued calls and the worker's lock-step can be driven end to end. The release task
+// (release_obj_task.h) and the action and actor tasks (ActionTasks.h) are the real ones.
 //
 // Threads: steps on loading thread 0 under the main lock; OnMainThread and Advance on the host's
 // thread inside the pump (itask.h).

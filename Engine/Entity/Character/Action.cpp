@@ -17,6 +17,7 @@ Action::~Action() {
 }
 
 void Action::Reset() {
+    DetachInterface();
     hostStates_.Clear();
     resource_.Reset();
     ReleaseSkeleton();

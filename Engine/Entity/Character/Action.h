@@ -7,17 +7,24 @@
 #include <cstdint>
 #include <string>
 
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/RecycledObject.h"
 #include "Core/RefCountedObj.h"
 #include "Core/SharedPtr.h"
 #include "Entity/Character/ActionResource.h"
 #include "Entity/Character/ActionSampler.h"
 
+namespace ZelI {
+class IAction;
+}  // namespace ZelI
+
 namespace Zel {
 
 class Skeleton;
 
-class Action : public RecycledObject, public RefCountedObj {
+class Action : public RecycledObject,
+               public RefCountedObj,
+               public RCInterfaceCarrier<ZelI::IAction> {
 public:
     // How the root bone's position is scaled for the models that play this action: x and y by
     // the actor move scale (planar), z by the factor (height). Every user copies it into its own

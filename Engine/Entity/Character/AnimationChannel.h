@@ -22,16 +22,21 @@
 #include <string_view>
 #include <vector>
 
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/SharedPtr.h"
 #include "Entity/Character/Action.h"
 #include "Entity/Character/ActionSampler.h"
+
+namespace ZelI {
+class IAnimationChannel;
+}  // namespace ZelI
 
 namespace Zel {
 
 class ActionOwner;
 class Bone;
 
-class AnimationChannel {
+class AnimationChannel : public RCInterfaceCarrier<ZelI::IAnimationChannel> {
 public:
     enum State : std::uint32_t {
         kPose = 0,
@@ -122,6 +127,7 @@ public:
     void SetBlendInTime(float t) { blendInTime_ = t; }
     float GetBlendInTime() const { return blendInTime_; }
     void SetSelection(std::uint32_t word) { selection_ = word; }
+    std::uint32_t GetSelection() const { return selection_; }
 
     // Root motion.
     bool RootMotionInProgress() const { return (flags_ & kCrossFading) != 0; }

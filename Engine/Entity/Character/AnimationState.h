@@ -9,14 +9,19 @@
 
 #include <cstdint>
 
+#include "Core/RCInterfaceCarrier.h"
 #include "Entity/Character/CompressedTrackCursor.h"
+
+namespace ZelI {
+class IAnimation;
+}  // namespace ZelI
 
 namespace Zel {
 
 class Animation;
 class Bone;
 
-class AnimationState {
+class AnimationState : public RCInterfaceCarrier<ZelI::IAnimation> {
 public:
     // Flag bits.
     static constexpr std::uint32_t kLoop = 0x1;

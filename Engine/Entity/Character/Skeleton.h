@@ -17,7 +17,12 @@
 #include <vector>
 
 #include "Core/CResource.h"
+#include "Core/RCInterfaceCarrier.h"
 #include "Entity/Character/SkeletonNode.h"
+
+namespace ZelI {
+class ISkeleton;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -50,7 +55,7 @@ struct BoneEvaluationStep {
     BoneEvaluation kind = BoneEvaluation::Body;
 };
 
-class Skeleton : public CResource {
+class Skeleton : public CResource, public RCInterfaceCarrier<ZelI::ISkeleton> {
 public:
     static constexpr std::uint32_t kBaseSize = 164;
     static constexpr std::uint32_t kBytesPerBone = 200;

@@ -215,8 +215,9 @@ public:
     // Only channel n (when below 5) overrides the channels before it.
     void SetOverrideChannel(std::uint32_t n);
     std::uint32_t GetOverrideChannel() const { return overrideChannel_; }
-    void SetHostWord(std::uint32_t word) { hostWord_ = word; }
-    std::uint32_t GetHostWord() const { return hostWord_; }
+    // Pointer-wide: hosts keep addresses here.
+    void SetHostWord(std::intptr_t word) { hostWord_ = word; }
+    std::intptr_t GetHostWord() const { return hostWord_; }
     // Blends the five channels' samples into the bone states by their layer weights.
     void SampleFromChannels();
 
@@ -307,7 +308,7 @@ private:
     std::string presetName_;
     std::uint32_t frameId_ = 0;
     std::uint32_t overrideChannel_ = 0;
-    std::uint32_t hostWord_ = 0;
+    std::intptr_t hostWord_ = 0;
 };
 
 }  // namespace Zel

@@ -65,10 +65,6 @@ void IRenderImpl::Reserved15(std::intptr_t, std::intptr_t) {}
 
 void IRenderImpl::Reserved16() {}
 
-ZelI::ISharedActionManager* IRenderImpl::GetSharedActionManager() {
-    return nullptr;
-}
-
 int IRenderImpl::Reserved17(std::intptr_t) {
     return 0;
 }

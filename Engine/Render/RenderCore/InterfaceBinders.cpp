@@ -1,6 +1,9 @@
 #include "Render/RenderCore/InterfaceBinders.h"
 
+#include "Render/RenderCore/ActorWrapper.h"
+#include "Render/RenderCore/AnimationWrappers.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
+#include "Render/RenderCore/SkeletonWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
 #include "Thread/HostTasks.h"
 
@@ -9,13 +12,25 @@ namespace Zel {
 void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IMoveObject>::SetBinder(&BindSceneNodeInterface);
     RCInterfaceCarrier<ZelI::ITexture>::SetBinder(&BindTextureInterface);
+    RCInterfaceCarrier<ZelI::IBone>::SetBinder(&BindBoneInterface);
+    RCInterfaceCarrier<ZelI::IAnimationChannel>::SetBinder(&BindAnimationChannelInterface);
+    RCInterfaceCarrier<ZelI::IAction>::SetBinder(&BindActionInterface);
+    RCInterfaceCarrier<ZelI::IAnimation>::SetBinder(&BindAnimationInterface);
+    RCInterfaceCarrier<ZelI::ISkeleton>::SetBinder(&BindSkeletonInterface);
     // Queued releases and loads need the host interface's task classes.
     InstallHostTaskFactory();
     WrapperPool<ICameraImplRC>::Get();
     WrapperPool<ILightImplRC>::Get();
     WrapperPool<ModelImplRC>::Get();
+    WrapperPool<SkeletonModelImplRC>::Get();
+    WrapperPool<IActorImplRC>::Get();
     WrapperPool<TextureImplRC>::Get();
     WrapperPool<RenderTargetImplRC>::Get();
+    WrapperPool<IBoneImplRC>::Get();
+    WrapperPool<IAnimationChannelImplRC>::Get();
+    WrapperPool<IActionImplRC>::Get();
+    WrapperPool<IAnimationImplRC>::Get();
+    WrapperPool<ISkeletonImplRC>::Get();
 }
 
 namespace {

@@ -4,10 +4,15 @@
 #include <typeinfo>
 
 #include "Core/Globals.h"
+#include "Entity/Character/ActionOwner.h"
+#include "Entity/Character/Actor.h"
+#include "Entity/Character/Skeleton.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Scene/DeformedModel.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Interface/ISkeleton.h"
 #include "Math/AABB.h"
+#include "Render/RenderCore/ActorWrapper.h"
 
 namespace Zel {
 
@@ -156,40 +161,48 @@ void ILightImplRC::DetachStep(Light* light) {
         light->Destroy();
 }
 
-void ModelImplRC::GetLocalBox(float* out) {
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::GetLocalBox(float* out) {
     Entity* entity = Node();
     Geometry* geometry = entity ? entity->GetGeometry() : nullptr;
     if (geometry && out)
         WriteBox(geometry->GetBounds(), out);
     else
-        ISceneNodeImplRC::GetLocalBox(out);
+        ISceneNodeImplRC<IX, X, W>::GetLocalBox(out);
 }
 
-std::uint32_t ModelImplRC::GetMaterialCount() {
+template <class IX, class X, class W>
+std::uint32_t IModelImplRC<IX, X, W>::GetMaterialCount() {
     return Node() ? Node()->GetAllSubEntityCount() : 0;
 }
 
-void ModelImplRC::SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
-                                             const char* meshName) {
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::SetSubEntityShaderFromFile(const char* libraryFile,
+                                                        const char* materialName,
+                                                        const char* meshName) {
     if (Node() && libraryFile && materialName && meshName)
         Node()->SetSubEntityShaderFromFile(libraryFile, materialName, meshName);
 }
 
-void ModelImplRC::SetShaderFromFile(const char* libraryFile, const char* materialName) {
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::SetShaderFromFile(const char* libraryFile, const char* materialName) {
     if (Node() && libraryFile && materialName)
         Node()->SetShaderFromFile(libraryFile, materialName);
 }
 
-void ModelImplRC::SetDiffuseColor(std::uint32_t argb) {
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::SetDiffuseColor(std::uint32_t argb) {
     if (Node())
         Node()->SetMaterialColorFactor(argb);
 }
 
-bool ModelImplRC::HasTransparentMaterial() {
+template <class IX, class X, class W>
+bool IModelImplRC<IX, X, W>::HasTransparentMaterial() {
     return Node() && Node()->HasTransparentMaterial();
 }
 
-void ModelImplRC::DetachStep(Entity* entity) {
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::DetachStep(X* entity) {
     if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
         scene->ReleaseEntity(entity);
 }
@@ -200,6 +213,10 @@ ZelI::IMoveObject* BindSceneNodeInterface(RCInterfaceCarrier<ZelI::IMoveObject>*
     if (auto* light = dynamic_cast<Light*>(carrier))
         return ILightImplRC::Bind(light);
     // Skinned models, actors and the other entity kinds get wrappers of their own.
+    if (auto* actor = dynamic_cast<Actor*>(carrier))
+        return IActorImplRC::Bind(actor);
+    if (auto* skinned = dynamic_cast<SkeletonModel*>(carrier))
+        return SkeletonModelImplRC::Bind(skinned);
     if (auto* entity = dynamic_cast<Entity*>(carrier)) {
         const std::type_info& kind = typeid(*entity);
         if (kind == typeid(Entity) || kind == typeid(DeformedModel))
@@ -207,5 +224,16 @@ ZelI::IMoveObject* BindSceneNodeInterface(RCInterfaceCarrier<ZelI::IMoveObject>*
     }
     return nullptr;
 }
+
+template <class IX, class X, class W>
+ZelI::ISkeleton* IModelImplRC<IX, X, W>::GetSkeleton() {
+    auto* owner = dynamic_cast<ActionOwner*>(Node());
+    Skeleton* skeleton = owner ? owner->GetSkeleton() : nullptr;
+    return skeleton ? skeleton->GetInterface() : nullptr;
+}
+
+template class IModelImplRC<ZelI::IModel, Entity, ModelImplRC>;
+template class IModelImplRC<ZelI::ISkeletonModel, SkeletonModel, SkeletonModelImplRC>;
+template class IModelImplRC<ZelI::IActor, Actor, IActorImplRC>;
 
 }  // namespace Zel

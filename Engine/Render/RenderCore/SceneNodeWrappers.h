@@ -2,12 +2,14 @@
 // picks one for a scene node's kind (a plain node hands out none).
 #pragma once
 
+#include "Entity/Character/SkeletonModel.h"
 #include "Entity/Scene/Camera.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Light.h"
 #include "Interface/ICamera.h"
 #include "Interface/ILight.h"
 #include "Interface/IModel.h"
+#include "Interface/ISkeletonModel.h"
 #include "Render/RenderCore/ISceneNodeImplRC.h"
 
 namespace Zel {
@@ -59,8 +61,14 @@ private:
     void SetColour(int which, const float* colour);
 };
 
-class ModelImplRC final : public ISceneNodeImplRC<ZelI::IModel, Entity, ModelImplRC> {
+// The IModel operations over a bound Entity (or a class derived from it), shared by the plain
+// model wrapper and the skinned-model and actor wrappers.
+template <class IX, class X, class W>
+class IModelImplRC : public ISceneNodeImplRC<IX, X, W> {
 public:
+    using ISceneNodeImplRC<IX, X, W>::Node;
+    using ISceneNodeImplRC<IX, X, W>::WriteBox;
+
     std::uint32_t GetMaterialCount() override;
     void SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
                                     const char* meshName) override;
@@ -96,7 +104,8 @@ public:
     bool HasTransparentMaterial() override;
     // Material wrappers are not offered yet.
     ZelI::IMaterial* GetMaterial(std::uint32_t) override { return nullptr; }
-    ZelI::ISkeleton* GetSkeleton() override { return nullptr; }
+    // The skeleton of a skinned model or actor; null for a model without bones.
+    ZelI::ISkeleton* GetSkeleton() override;
     std::int32_t GetEntityQuery() override { return 0; }
     bool IntersectsRay(const float* origin, const float* direction) override {
         return Node() && origin && direction && Node()->IntersectsRay(origin, direction);
@@ -112,7 +121,7 @@ public:
 
 protected:
     // A released model goes back to the factory of its kind through the scene.
-    void DetachStep(Entity* entity) override;
+    void DetachStep(X* entity) override;
 
 private:
     void SetHidden(bool hidden) {
@@ -121,6 +130,67 @@ private:
                                     : Node()->GetFlags() & ~kEntityHiddenFlag);
     }
 };
+
+class ModelImplRC final : public IModelImplRC<ZelI::IModel, Entity, ModelImplRC> {};
+
+// A skinned model: the model rows, bones, actions, the five animation channels, look-at targets
+// and bone scales.
+template <class IX, class X, class W>
+class ISkeletonModelImplRC : public IModelImplRC<IX, X, W> {
+public:
+    using IModelImplRC<IX, X, W>::Node;
+
+    // Out of range: the identity (world matrix) or null (the bone-state rows).
+    const float* GetBoneWorldMatrix(std::uint32_t bone) override;
+    const float* GetBoneSkinMatrix(std::uint32_t bone) override;
+    const float* GetBoneTranslation(std::uint32_t bone) override;
+    const float* GetBoneRotation(std::uint32_t bone) override;
+    void PlayAnimation(const char* name) override;
+    void PlayAnimationEx(const char* name, float weight, std::int32_t slot,
+                         std::uint32_t flags) override;
+    void GetExtraAnimation(std::uint32_t slot, ZelI::IAction** action, float* time) override;
+    ZelI::IAction* GetMainAction() override;
+    ZelI::IAnimation* GetMainActionPart(std::uint32_t index) override;
+    float GetMainTime() override { return Node() ? Node()->GetMainTime() : 0.0f; }
+    void SetMainTime(float seconds) override;
+    void SetBlendLength(float seconds) override;
+    float GetBlendLength() override { return Node() ? Node()->GetBlendLength() : 0.0f; }
+    void SetHeadLookTarget(const float* target) override;
+    void SetSpineLookTarget(const float* target) override;
+    const float* GetHeadLookTarget() override;
+    const float* GetSpineLookTarget() override;
+    std::int32_t Reserved115() override { return 0; }
+    ZelI::IAction* GetAnimation(const char* name) override;
+    std::int32_t Reserved117() override { return 0; }
+    std::int32_t Reserved118() override { return 0; }
+    std::int32_t Reserved119() override { return 0; }
+    void Reserved120() override {}
+    void Reserved121() override {}
+    ZelI::IAnimationChannel* GetChannel(std::uint32_t index) override;
+    void ResetChannels() override;
+    void SetOverrideChannel(std::uint32_t index) override;
+    std::int32_t GetOverrideChannel() override;
+    void SetHostWord(std::intptr_t word) override;
+    std::intptr_t GetHostWord() override;
+    void ClearHostWord() override { SetHostWord(0); }
+    void Reserved129() override {}
+    std::uint32_t GetAnimationIds(const char** ids, std::uint32_t capacity) override;
+    std::uint32_t GetAnimationNames(char* buffer, std::uint32_t count,
+                                    std::uint32_t width) override;
+    void ApplyBoneScale(const float* scale, const char* bone) override;
+    void DrawBoneAxes(const char* bone, const float* colour, float length) override;
+    // The host's texture cannot be handed on as the model's pixel image: nothing is done.
+    void SetCustomTexture(ZelI::ITexture*) override {}
+    void ClearCustomTexture() override;
+
+protected:
+    BoneState* State(std::uint32_t bone) const {
+        return Node() ? Node()->GetBoneState(bone) : nullptr;
+    }
+};
+
+class SkeletonModelImplRC final
+    : public ISkeletonModelImplRC<ZelI::ISkeletonModel, SkeletonModel, SkeletonModelImplRC> {};
 
 // The wrapper of a scene node's kind (checked most derived first); null for plain nodes and for
 // kinds whose wrappers do not exist yet.

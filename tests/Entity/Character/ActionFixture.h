@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "CharacterFixture.h"
 #include "Core/Factory.h"
 #include "Entity/Character/Action.h"
+#include "Entity/Character/ActionOwner.h"
 #include "Entity/Character/ActionManager.h"
 #include "Entity/Character/ActionResource.h"
 #include "modelgen/CompressedActionFile.h"
@@ -55,6 +57,22 @@ inline mg::CompressedActionDesc SmallAction(std::uint32_t frames, float length) 
     }
     return a;
 }
+
+// An owner that knows actions by name (and, for the tree lookup, the same map).
+class NamedActionOwner : public Zel::ActionOwner {
+public:
+    std::map<std::string, Zel::Action*> actions;
+    Zel::Skeleton* skeleton = nullptr;
+
+    Zel::Action* FindAction(std::string_view name) override {
+        const auto it = actions.find(std::string(name));
+        return it == actions.end() ? nullptr : it->second;
+    }
+    Zel::Action* FindTreeAction(std::string_view name) override { return FindAction(name); }
+    Zel::Skeleton* GetSkeleton() override { return skeleton; }
+    std::uint8_t GetFigure() const override { return 0; }
+    bool IsNewActor() const override { return false; }
+};
 
 class ActionTest : public CharacterTest {
 protected:

@@ -14,21 +14,7 @@ namespace {
 using namespace ZelTest;
 using Zel::AnimationChannel;
 
-// An owner that knows actions by name (and, for the tree lookup, the same map).
-class StubOwner : public Zel::ActionOwner {
-public:
-    std::map<std::string, Zel::Action*> actions;
-    Zel::Skeleton* skeleton = nullptr;
-
-    Zel::Action* FindAction(std::string_view name) override {
-        const auto it = actions.find(std::string(name));
-        return it == actions.end() ? nullptr : it->second;
-    }
-    Zel::Action* FindTreeAction(std::string_view name) override { return FindAction(name); }
-    Zel::Skeleton* GetSkeleton() override { return skeleton; }
-    std::uint8_t GetFigure() const override { return 0; }
-    bool IsNewActor() const override { return false; }
-};
+using StubOwner = NamedActionOwner;
 
 // An action of `frames` frames of 0.25 s whose root stands at x = rootX(f).
 mg::CompressedActionDesc RootAction(std::uint32_t frames, float length,

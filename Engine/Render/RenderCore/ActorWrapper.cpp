@@ -1,0 +1,126 @@
+#include "Render/RenderCore/ActorWrapper.h"
+
+#include <algorithm>
+
+#include "Core/GlobalConfigManager.h"
+#include "Core/Globals.h"
+#include "Core/QueueMode.h"
+#include "Core/ScopedLock.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
+#include "Thread/ActionTasks.h"
+
+namespace Zel {
+
+namespace {
+
+const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+const float kOrigin[3] = {0.0f, 0.0f, 0.0f};
+
+bool RespondsToMoves() {
+    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return config && config->RespondActorMove();
+}
+
+}  // namespace
+
+std::int32_t LodLevelFromHost(float level) {
+    return static_cast<std::int32_t>(level * 10.0f);
+}
+
+void IActorImplRC::SetLocalMatrix(const float* matrix) {
+    if (matrix)
+        ISkeletonModelImplRC::SetLocalMatrix(RespondsToMoves() ? matrix : kIdentity);
+}
+
+void IActorImplRC::SetPosition(const float* position) {
+    if (!position)
+        return;
+    const float ground[3] = {position[0], position[1], 0.0f};
+    ISkeletonModelImplRC::SetPosition(RespondsToMoves() ? ground : kOrigin);
+}
+
+void IActorImplRC::SetPositionAlt(const float* position) {
+    if (position)
+        ISkeletonModelImplRC::SetPosition(RespondsToMoves() ? position : kOrigin);
+}
+
+void IActorImplRC::GetExtraAnimation(std::uint32_t slot, ZelI::IAction** action, float* time) {
+    ISkeletonModelImplRC::GetExtraAnimation(slot, action, nullptr);
+    if (time)
+        *time = 0.0f;
+}
+
+bool IActorImplRC::SetBodyPart(std::int32_t slot, const char* fileName) {
+    if (!Node() || !fileName || slot < 0)
+        return false;
+    ScopedLock lock(threadmng::kMainLock);
+    return Node()->SetBodyPart(static_cast<std::uint32_t>(slot), fileName);
+}
+
+void IActorImplRC::SetPlacement(const float* matrix) {
+    if (!Node() || !matrix)
+        return;
+    float placed[16];
+    std::copy(matrix, matrix + 16, placed);
+    placed[11] = Node()->GetSex() ? -0.025f : 0.0f;
+    ISkeletonModelImplRC::SetLocalMatrix(placed);
+}
+
+void IActorImplRC::RebuildMaterials() {
+    if (!Node())
+        return;
+    if (IsQueueMode()) {
+        threadio* worker = threadmng::GetInstance()->GetThread(0);
+        const std::uint32_t id =
+            worker ? worker->CreateTask(ActorProcessTask::kType, Node(), 2) : 0;
+        if (id != 0)
+            worker->SyncTask(id);
+        return;
+    }
+    ScopedLock lock(threadmng::kMainLock);
+    Node()->RebuildMaterials();
+}
+
+std::uint32_t IActorImplRC::RebuildMaterialsAsyn(std::int32_t priority) {
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!Node() || !worker)
+        return 0;
+    return worker->CreateTask(ActorProcessTask::kType, Node(),
+                              static_cast<std::uint32_t>(priority));
+}
+
+std::int32_t IActorImplRC::CloneFrom(ZelI::IActor* other) {
+    Actor* source = UnwrapInterface<Actor>(other);
+    if (!Node() || !source)
+        return 0;
+    ScopedLock lock(threadmng::kMainLock);
+    Node()->CloneFrom(*source, 2);
+    return 1;
+}
+
+std::uint32_t IActorImplRC::SetLodAsyn(float level, std::int32_t priority) {
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!Node() || !worker)
+        return 0;
+    ActorLodRecord record;
+    record.actor = Node();
+    record.level = LodLevelFromHost(level);
+    return worker->CreateTask(actor_setlod::kType, &record, static_cast<std::uint32_t>(priority));
+}
+
+void IActorImplRC::SetLod(float level) {
+    if (Node())
+        Node()->SetLodLevel(LodLevelFromHost(level));
+}
+
+float IActorImplRC::GetLod() {
+    return Node() ? static_cast<float>(Node()->GetLodLevel() / 10.0) : 0.0f;
+}
+
+void IActorImplRC::SetPinchValue(std::int32_t parameter, float value) {
+    if (Node())
+        Node()->SetPinchValue(parameter, value);
+}
+
+}  // namespace Zel

@@ -1,0 +1,70 @@
+// The wrapper through which the host drives a character: the skinned-model rows, placement that
+// follows the actor-move switch, and the actor's own rows. Calls that may meet a loading task
+// working on the same actor hold the main lock, or hand the work to loading thread 0 in queued
+// mode.
+#pragma once
+
+#include "Entity/Character/Actor.h"
+#include "Interface/IActor.h"
+#include "Render/RenderCore/SceneNodeWrappers.h"
+
+namespace Zel {
+
+class IActorImplRC final : public ISkeletonModelImplRC<ZelI::IActor, Actor, IActorImplRC> {
+public:
+    int GetObjectKind() override { return 4; }
+    // With the actor-move switch off the actor is put at the origin with identity placement
+    // instead; top level only.
+    void SetLocalMatrix(const float* matrix) override;
+    // Drops z (placed on the ground plane); the alternative keeps it.
+    void SetPosition(const float* position) override;
+    void SetPositionAlt(const float* position) override;
+    // The extra slot's action; the time is reported as 0.
+    void GetExtraAnimation(std::uint32_t slot, ZelI::IAction** action, float* time) override;
+
+    // Under the main lock, in either queue mode: the load happens on this thread.
+    bool SetBodyPart(std::int32_t slot, const char* fileName) override;
+    std::int32_t SetBodyPartEx(std::int32_t, const char*, std::int32_t) override { return 0; }
+    void Reserved138() override {}
+    std::int32_t Reserved139() override { return 0; }
+    void Reserved140() override {}
+    std::int32_t Reserved141() override { return 0; }
+    std::int32_t Reserved142(std::intptr_t, std::intptr_t) override { return 0; }
+    void SetPlacement(const float* matrix) override;
+    void RebuildMaterials() override;
+    std::uint32_t RebuildMaterialsAsyn(std::int32_t priority) override;
+    std::int32_t CloneFrom(ZelI::IActor* other) override;
+    std::int32_t CloneFromEx(ZelI::IActor* other, std::intptr_t, std::intptr_t) override {
+        return CloneFrom(other);
+    }
+    void SetActorOption(std::int32_t) override {}
+    bool IsClothPhysicsEnabled() override { return false; }
+    void SetPartsFlag(std::uint8_t) override {}
+    std::uint8_t GetPartsFlag() override { return 0; }
+    void RebuildCloth() override {}
+    void SetActorValue(float) override {}
+    // Levels travel as tenths: the level times 10, truncated toward zero.
+    std::uint32_t SetLodAsyn(float level, std::int32_t priority) override;
+    void SetLod(float level) override;
+    float GetActorValue() override { return 0.0f; }
+    float GetLod() override;
+    void Reserved158() override {}
+    bool ApplyCustomTexture(const ZelI::CustomTextureRecord*) override { return false; }
+    bool StoreCustomTexture(const ZelI::CustomTextureRecord*) override { return false; }
+    void SetPositionDirect(const float* position) override {
+        ISkeletonModelImplRC::SetPosition(position);
+    }
+    void SetPinchValue(std::int32_t parameter, float value) override;
+    void SetMakeupValue(std::int32_t, std::int32_t) override {}
+    // The snapshot draws nothing yet; a bound wrapper answers 1.
+    std::int32_t RenderSnapshot(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
+                                std::intptr_t, std::intptr_t, std::intptr_t,
+                                std::intptr_t) override {
+        return Node() ? 1 : 0;
+    }
+};
+
+// The level the host's float stands for: tenths, truncated toward zero.
+std::int32_t LodLevelFromHost(float level);
+
+}  // namespace Zel
