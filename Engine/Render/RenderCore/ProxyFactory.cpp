@@ -46,6 +46,7 @@
 #include "Render/RenderCore/ManagerProxies.h"
 #include "Render/RenderCore/ObjectProxies.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
+#include "Render/RenderCore/ZelTextBox.h"
 #include "Render/RenderSystem.h"
 #include "Render/RenderWindow.h"
 #include "Render/d3d9/RenderWindowD3D9.h"
@@ -487,9 +488,12 @@ ZelI::IWidgetAABB* IProxyFactory_Impl::CreateWidgetAABB(const float*, const floa
     return nullptr;
 }
 
-ZelI::IZelTextBox* IProxyFactory_Impl::CreateTextBox(std::int32_t, std::int32_t, std::int32_t,
-                                                     std::int32_t) {
-    return nullptr;
+ZelI::IZelTextBox* IProxyFactory_Impl::CreateTextBox(std::int32_t x, std::int32_t y,
+                                                     std::int32_t width, std::int32_t height) {
+    auto* box = new (std::nothrow) IZelTextBoxImpl();
+    if (box)
+        box->SetRect(x, y, width, height);
+    return box;
 }
 
 ZelI::ICommandSystem* IProxyFactory_Impl::GetCommandSystem() {
