@@ -186,3 +186,29 @@ TEST_F(OpenWindowTest, CurrentWindowProxyDrawsIntoTheMainWindowAndOutlivesTheFac
 
 }  // namespace
 }  // namespace ZelTest
+
+namespace ZelTest {
+namespace {
+
+// A textured cube of the data tree seen through a model proxy: its meshes, sub-entities and
+// textures.
+TEST_F(OpenWindowTest, ModelProxyCountsTheModelsMeshesAndTextures) {
+    FactoryPtr factory(CreateIProxyFactory());
+    ZelI::IModel* model =
+        Render()->CreateModel(ZelDemo::HostModelName("models/textured_cube.dm3").c_str(), 0);
+    ASSERT_NE(model, nullptr);
+    ZelI::IModelProxy* proxy = factory->CreateModelProxy(model);
+    EXPECT_GE(proxy->GetMeshCount(), 1u);
+    EXPECT_GE(proxy->GetVertexCount(), 24u);  // a cube with its own normals per face
+    EXPECT_GE(proxy->GetIndexCount(), 36u);
+    EXPECT_GE(proxy->GetSubEntityCount(), 1u);
+    EXPECT_GE(proxy->GetTextureCount(), 1u);
+    EXPECT_FALSE(proxy->IsTextureGenerated(proxy->GetTextureCount()));
+    // The model's wrapper hands out no material table yet: no materials, nothing past the end.
+    EXPECT_EQ(proxy->GetMaterial(proxy->GetMaterialCount()), nullptr);
+    proxy->Release();
+    model->Release();
+}
+
+}  // namespace
+}  // namespace ZelTest
