@@ -84,7 +84,7 @@ protected:
 };
 
 template <class Manager>
-void CollectAndPurge(Manager* manager) {
+void CollectThenPurge(Manager* manager) {
     if (!manager)
         return;
     manager->Collect();
@@ -135,18 +135,18 @@ std::uint8_t GetActorEnvironmentFlag() {
 
 void CollectAllResources() {
     Globals* globals = Globals::GetSingleton();
-    CollectAndPurge(globals->GetGeometryManager());
+    CollectThenPurge(globals->GetGeometryManager());
     if (HardwareBufferManager* buffers = globals->GetHardwareBufferManager())
         buffers->PurgeUnused();
-    CollectAndPurge(globals->GetMaterialManager());
-    CollectAndPurge(globals->GetGpuProgramManager());
+    CollectThenPurge(globals->GetMaterialManager());
+    CollectThenPurge(globals->GetGpuProgramManager());
     if (TextureManager* textures = globals->GetTextureManager())
         textures->PurgeUnused();
-    CollectAndPurge(globals->GetImageManager());
-    CollectAndPurge(globals->GetXMLManager());
+    CollectThenPurge(globals->GetImageManager());
+    CollectThenPurge(globals->GetXMLManager());
     if (IRenderImpl* render = globals->GetRenderInterface())
         render->ReloadActions();
-    CollectAndPurge(globals->GetSkeletonManager());
+    CollectThenPurge(globals->GetSkeletonManager());
 }
 
 // ---- Window proxies ----

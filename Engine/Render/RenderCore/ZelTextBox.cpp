@@ -18,15 +18,16 @@ IDirect3DDevice9* CurrentDevice() {
     return device ? device->GetD3DDevice() : nullptr;
 }
 
-ZelTextBoxManager* Manager() {
+ZelTextBoxManager* TextBoxes() {
     Globals* globals = Globals::GetExisting();
     return globals ? globals->GetTextBoxManager() : nullptr;
 }
 
-std::uint32_t ChannelByte(float value) {
+// Rounded to the nearest byte; NaN counts as 0.
+std::uint32_t RoundedChannelByte(float value) {
     if (value >= 1.0f)
         return 255;
-    if (value <= 0.0f)
+    if (!(value > 0.0f))
         return 0;
     return static_cast<std::uint32_t>(value * 255.0f + 0.5f);
 }
@@ -36,12 +37,12 @@ std::uint32_t ChannelByte(float value) {
 IZelTextBoxImpl::IZelTextBoxImpl() {
     if (IDirect3DDevice9* device = CurrentDevice())
         D3DXCreateFontA(device, -12, 0, 700, 1, FALSE, 1, 0, 0, 0, "System", &font_);
-    if (ZelTextBoxManager* manager = Manager())
+    if (ZelTextBoxManager* manager = TextBoxes())
         manager->Register({this, &OnFontLost, &OnFontReset, nullptr});
 }
 
 IZelTextBoxImpl::~IZelTextBoxImpl() {
-    if (ZelTextBoxManager* manager = Manager())
+    if (ZelTextBoxManager* manager = TextBoxes())
         manager->Unregister(this);
     if (font_)
         font_->Release();
@@ -86,8 +87,8 @@ void IZelTextBoxImpl::SetColor(float red, float green, float blue, float alpha) 
 }
 
 std::uint32_t IZelTextBoxImpl::PackColor(const float rgba[4]) {
-    return ChannelByte(rgba[3]) << 24 | ChannelByte(rgba[0]) << 16 | ChannelByte(rgba[1]) << 8 |
-           ChannelByte(rgba[2]);
+    return RoundedChannelByte(rgba[3]) << 24 | RoundedChannelByte(rgba[0]) << 16 |
+           RoundedChannelByte(rgba[1]) << 8 | RoundedChannelByte(rgba[2]);
 }
 
 void IZelTextBoxImpl::Draw() {

@@ -2,6 +2,7 @@
 // the manager's registration, and the boxes drawn into a frame before and after a device reset.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -110,10 +111,9 @@ TEST_F(TextBoxTest, ColourChannelsAreClampedAndRounded) {
         float rgba[4];
         std::uint32_t packed;
     } cases[] = {
-        {{1.2f, 0.5f, -0.1f, 1.0f}, 0xFFFF8000u},
-        {{0.0f, 0.0f, 0.0f, 0.0f}, 0x00000000u},
-        {{1.0f, 1.0f, 1.0f, 1.0f}, 0xFFFFFFFFu},
-        {{0.25f, 0.75f, 0.1f, 0.5f}, 0x8040BF1Au},
+        {{1.2f, 0.5f, -0.1f, 1.0f}, 0xFFFF8000u},         {{0.0f, 0.0f, 0.0f, 0.0f}, 0x00000000u},
+        {{1.0f, 1.0f, 1.0f, 1.0f}, 0xFFFFFFFFu},          {{0.25f, 0.75f, 0.1f, 0.5f}, 0x8040BF1Au},
+        {{std::nanf(""), 0.5f, 0.5f, 1.0f}, 0xFF008080u},  // NaN is no colour
     };
     for (const auto& c : cases) EXPECT_EQ(Zel::IZelTextBoxImpl::PackColor(c.rgba), c.packed);
 }
