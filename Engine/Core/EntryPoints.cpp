@@ -3,6 +3,8 @@
 // render window is created.
 #include "Core/EntryPoints.h"
 
+#include <new>
+
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Core/OutOfMemoryGuard.h"
@@ -10,6 +12,7 @@
 #include "Core/Timer.h"
 #include "Interface/ZelEngine.h"
 #include "Render/RenderCore/IRenderImpl.h"
+#include "Render/RenderCore/ProxyFactory.h"
 #include "Platform/Win32/Win32System.h"
 
 namespace Zel {
@@ -72,5 +75,5 @@ ZEL_EXPORT int DeleteRenderer() {
 }
 
 ZEL_EXPORT ZelI::IProxyFactory* CreateIProxyFactory() {
-    return nullptr;
+    return new (std::nothrow) Zel::IProxyFactory_Impl();
 }

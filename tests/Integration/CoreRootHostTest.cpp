@@ -11,6 +11,7 @@
 #include <new>
 #include <sstream>
 
+#include "Interface/IProxyFactory.h"
 #include "Interface/IRender.h"
 #include "Interface/ZelEngine.h"
 
@@ -38,7 +39,10 @@ TEST(CoreRootHostTest, LoadCreateOpenDeleteUnload) {
     ZelI::RenderWindowParams params;
     EXPECT_EQ(render->CreateRenderWindow(&params), -201);  // no data tree above the directory
     EXPECT_EQ(render->GetSystemInfo()->value0, 100u);
-    EXPECT_EQ(proxies(), nullptr);
+    ZelI::IProxyFactory* factory = proxies();
+    ASSERT_NE(factory, nullptr);
+    EXPECT_NE(factory->GetGlobalEnvironment(), nullptr);
+    delete factory;
     EXPECT_EQ(destroy(), 1);  // the compiler module was released
     EXPECT_EQ(destroy(), 0);
     EXPECT_EQ(create(), nullptr);

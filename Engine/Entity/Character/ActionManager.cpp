@@ -160,12 +160,16 @@ void ActionManager::ReplaceSharedAction(ActionResource& resource, std::string_vi
     resource.ReplaceSkeleton(skeletonName);
 }
 
-bool ActionManager::LoadActionTree(const std::string& listFile) {
+void ActionManager::ReleaseActionTrees() {
     treeMap_.clear();
     trees_.clear();
     // Only the resources nobody uses go; actions still playing keep theirs.
     Collect();
     Purge();
+}
+
+bool ActionManager::LoadActionTree(const std::string& listFile) {
+    ReleaseActionTrees();
     TiXmlDocument document;
     const XmlNode* root = ActionTreeNode::OpenDance(document, listFile);
     if (!root)

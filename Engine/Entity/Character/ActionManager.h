@@ -90,6 +90,9 @@ public:
     Action* GetTreeItemActionAt(const Skeleton* skeleton, std::uint32_t n);
     // Gives the item's action back when only the tree holds it.
     bool ReleaseTreeAction(ActionOwner& owner, std::string_view id);
+    // Deletes every tree (their actions go back) and collects and purges the resources nobody
+    // uses any more.
+    void ReleaseActionTrees();
 
     // Shared sets.
     static std::uint64_t SetIdOf(const Skeleton* skeleton) {

@@ -549,6 +549,13 @@ bool TextureManager::Contains(const TextureBase* texture) {
     return std::find(textures_.begin(), textures_.end(), texture) != textures_.end();
 }
 
+bool TextureManager::ContainsRenderTarget(const void* target) {
+    SectionGuard guard(targetLock_);
+    return std::find_if(targets_.begin(), targets_.end(), [target](const RenderTarget* t) {
+               return static_cast<const void*>(t) == target;
+           }) != targets_.end();
+}
+
 namespace {
 
 // One texture or render target of a list handed to the host, as it was when the list was built.

@@ -168,6 +168,8 @@ public:
     // forgets the device, so none reaches it afterwards (its destructor included).
     void DetachRenderTargets();
     bool Contains(const TextureBase* texture);
+    // Whether the pointer is one of the render targets; under the render-target lock.
+    bool ContainsRenderTarget(const void* target);
 
     // ---- What the host's texture and render-target proxies hand out ----
     // The first texture of the list whose name equals the normalised form of name; null when

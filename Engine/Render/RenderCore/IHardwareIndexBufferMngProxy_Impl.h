@@ -8,7 +8,7 @@
 namespace Zel {
 
 template <class Manager>
-class IHardwareIndexBufferMngProxy_Impl final
+class IHardwareIndexBufferMngProxy_Impl
     : public HardwareBufferMngProxyBase<Manager, HardwareIndexBuffer> {
 public:
     // manager: not owned; must outlive the proxy.

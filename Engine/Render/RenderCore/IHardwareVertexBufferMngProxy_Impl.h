@@ -8,7 +8,7 @@
 namespace Zel {
 
 template <class Manager>
-class IHardwareVertexBufferMngProxy_Impl final
+class IHardwareVertexBufferMngProxy_Impl
     : public HardwareBufferMngProxyBase<Manager, HardwareVertexBuffer> {
 public:
     // manager: not owned; must outlive the proxy.
