@@ -59,8 +59,6 @@ public:
     static constexpr std::uint32_t kRunUpdateSwitch = 14;
     static constexpr std::uint32_t kUpdateActorSwitch = 26;
     static constexpr std::uint32_t kBodyTextureSwitch = 80;
-    // While on, parts load without their cloth companions.
-    static constexpr std::uint32_t kNoClothSwitch = 32;
     // Bits of the actor's flag word.
     static constexpr std::uint32_t kBodyTextureDirty = 0x1;
     // The figure kind with face bones, the one whose face parameters pinch accepts.
