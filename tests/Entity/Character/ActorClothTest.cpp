@@ -2,8 +2,10 @@
 // companion that does not load leaves in its slot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "ActorFixture.h"
@@ -177,6 +179,32 @@ TEST_F(ActorClothPieces, SimulatedPieceStepsAndRebuilds) {
     ASSERT_EQ(Pieces(*a).size(), 1u) << "rebuilt from the slot's own file";
     EXPECT_NE(Pieces(*a)[0], before);
     EXPECT_EQ(a->GetBodyPartName(15), "coat_cloth.bp3");
+}
+
+TEST_F(ActorClothPieces, ASubEntityWithoutMeshDoesNotStopTheStep) {
+    ZelModelGen::ClothGeometryDesc cloth = ZelModelGen::ClothModel();
+    auto& mesh = std::get<ZelModelGen::ClothMeshDesc>(cloth.geometry.parts[0]);
+    // Two sub-meshes skinned to the part's bone, so a posed piece moves off the origin.
+    mesh.subParts[0].kind = 1;
+    mesh.subParts[0].skin = std::get<ZelModelGen::SkinDesc>(
+        ZelModelGen::ActorBodyPart(6).skins[0].skin.geometry.parts[0]);
+    mesh.subParts.push_back(mesh.subParts[0]);
+    SaveCompanion(cloth);
+    UsePhysics(true, false);
+    Actor* a = Dressed();
+    ASSERT_TRUE(a->SetBodyPart(6, "coat.bp3"));
+    const auto& subs = a->GetSlotSubEntities(15);
+    ASSERT_EQ(subs.size(), 2u);
+    auto* second = dynamic_cast<Zel::Cloth*>(subs[1]->GetMesh());
+    ASSERT_NE(second, nullptr);
+    subs[0]->SetMesh(nullptr);
+    Step(*a, 0.05f);
+    // The posed cube lies away from the origin; an unposed array is all zeros.
+    float reach = 0;
+    const std::vector<float>& v = second->GetVertexArray();
+    for (std::size_t i = 0; i < v.size(); i += Zel::Cloth::kVertexFloats)
+        reach = std::max(reach, std::abs(v[i]) + std::abs(v[i + 1]) + std::abs(v[i + 2]));
+    EXPECT_GT(reach, 0.5f) << "the piece after the empty sub-entity was posed";
 }
 
 }  // namespace
