@@ -6,6 +6,7 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/StreamFactory.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Character/NewActor.h"
@@ -30,6 +31,12 @@ void CopyTaskName(char* field, const char* name) {
 
 Actor* CreateActorFromFile(SceneManager& scene, const std::string& path, std::uint8_t sex,
                            bool newActor) {
+    // The actor's description geometry reads nothing of the file itself: a name that names no
+    // file would otherwise give an empty actor reported as made.
+    if (!FileExists(path)) {
+        ReportError("create actor: " + path + " not found");
+        return nullptr;
+    }
     Actor* actor = newActor ? static_cast<Actor*>(scene.CreateNewActor()) : scene.CreateActor();
     if (!actor)
         return nullptr;

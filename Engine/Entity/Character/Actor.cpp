@@ -22,6 +22,7 @@
 #include "Entity/Character/PinchState.h"
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
+#include "Entity/Geometry/ClothMeshData.h"
 #include "Entity/Geometry/GeometryActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
 #include "Entity/Geometry/GeometryCloth.h"
@@ -39,6 +40,10 @@
 #include "Entity/Scene/SubEntity.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Physics/PhxCloth.h"
+#include "Physics/PhysicsLock.h"
+#include "Physics/PhysicsSdk.h"
+#include "Physics/PhysicsWorld.h"
 #include "Platform/Vfs/Vfs.h"
 #include "Platform/Win32/Win32Files.h"
 
@@ -434,6 +439,7 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
     target.geometry = nullptr;
     target.image = nullptr;
     target.cloth = nullptr;
+    target.pieces.clear();
     OnSlotReleased(used);
 }
 
@@ -575,9 +581,139 @@ bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool forc
     return true;
 }
 
-void Actor::BuildClothPieces(std::uint32_t, GeometryCloth&) {}
+void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
+    PhysicsWorld* world = Globals::Find(&Globals::GetPhysicsWorld);
+    PhxScene* physicsScene = world ? world->GetScene() : nullptr;
+    Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory);
+    if (!physicsScene || !factory)
+        return;
+    const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    const bool enabled = scene && scene->IsPhysicsEnabled();
+    // The runtime's own answer, so a runtime loaded after the scene manager started counts.
+    const bool runtime = GetPhysicsSDK() != nullptr;
+    Slot& target = slots_[slot];
+    for (std::uint32_t m = 0; m < cloth.GetMeshCount(); ++m) {
+        auto* data = dynamic_cast<ClothMeshData*>(cloth.GetMesh(m));
+        if (!data)
+            continue;
+        PhxEntity* entity = nullptr;
+        if (runtime && enabled) {
+            const PhxClothSource source = data->GetPhysicsSource();
+            PhxBodyDesc desc = {};
+            std::fill_n(desc.dimensions, 4, 1.0f);
+            desc.scalar = 1.0f;
+            std::copy_n(GetWorldMatrix(), 16, desc.pose);
+            desc.shapeKind = PHX_SHAPE_CLOTH_ALT;
+            desc.extra = &source;
+            PhysicsLock lock(PhysicsMutex());
+            entity = physicsScene->CreateEntity(&desc);
+            if (entity)
+                entity->SetGroup(static_cast<std::int32_t>(GetCollisionGroup()));
+        }
+        auto* physical = dynamic_cast<PhxCloth*>(entity);
+        bool owned = false;
+        for (std::uint32_t j = 0; j < data->GetSubMeshCount(); ++j) {
+            Mesh* sub = data->GetSubMesh(j);
+            if (!sub)
+                continue;
+            sub->SetName(sub->GetName() + "_" + std::to_string(j));
+            Mesh* guide = data->GetHelperMesh(j);
+            Material* material = GetOrCreatePartMaterial(sub->GetMaterialName(), true);
+            SubEntity* entry = factory->Acquire();
+            entry->SetOwner(this);
+            entry->SetMaterial(material);
+            target.subEntities.push_back(entry);
+            if (!enabled) {
+                entry->SetMesh(sub);
+                continue;
+            }
+            target.pieces.push_back(std::make_unique<Cloth>(this));
+            Cloth* piece = target.pieces.back().get();
+            entry->SetMesh(piece);
+            const bool built =
+                piece->Build(data, guide ? guide : sub, data->GetSubMeshOffset(j), 0, j);
+            if (!runtime)
+                continue;
+            if (!built) {
+                DropClothPiece(target, piece);
+                continue;
+            }
+            // The first piece releases the physics cloth; the others only read it.
+            piece->SetPhysicsCloth(physical, !owned);
+            owned = owned || physical;
+        }
+        if (entity && !owned) {
+            PhysicsLock lock(PhysicsMutex());
+            PhxEntity::ReleaseIfLive(entity);
+        }
+    }
+    if (enabled)
+        for (BoundBase* bound : cloth.GetBoneBounds())
+            if (bound)
+                AddBodyPartBound(*bound);
+    SetStateBits(NODE_BOUNDS_DIRTY);
+}
 
-void Actor::StepCloth(float) {}
+void Actor::DropClothPiece(Slot& slot, Cloth* piece) {
+    auto sub = std::find_if(slot.subEntities.begin(), slot.subEntities.end(),
+                            [piece](SubEntity* e) { return e && e->GetMesh() == piece; });
+    if (sub != slot.subEntities.end()) {
+        (*sub)->SetMesh(nullptr);
+        if (Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory))
+            factory->Release(*sub);
+        slot.subEntities.erase(sub);
+    }
+    std::erase_if(slot.pieces,
+                  [piece](const std::unique_ptr<Cloth>& p) { return p.get() == piece; });
+}
+
+void Actor::RebuildCloth() {
+    for (std::uint32_t slot = kPartCount; slot < kSlotCount; ++slot) {
+        const bool hasPiece =
+            std::any_of(slots_[slot].subEntities.begin(), slots_[slot].subEntities.end(),
+                        [](SubEntity* e) { return e && dynamic_cast<Cloth*>(e->GetMesh()); });
+        if (hasPiece) {
+            const std::string name = slots_[slot].name;
+            LoadClothPart(slot, name, true);
+        }
+    }
+    ClearStateBits(NODE_BOUNDS_DIRTY);
+}
+
+void Actor::SetClothPhysics(bool on) {
+    for (std::uint32_t slot = kPartCount; slot < kSlotCount; ++slot)
+        for (const std::unique_ptr<Cloth>& piece : slots_[slot].pieces) {
+            PhxCloth* physical = piece->GetPhysicsCloth();
+            if (!physical)
+                continue;
+            {
+                PhysicsLock lock(PhysicsMutex());
+                physical->SetSleeping(!on);
+            }
+            piece->SetPhysicsActive(!on);
+        }
+    clothPhysics_ = on;
+    if (on)
+        Cloth::SetGlobalEnabled(true);
+}
+
+void Actor::StepCloth(float) {
+    const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    const bool simulate = clothPhysics_ && scene && scene->IsPhysicsEnabled();
+    const bool global = Cloth::IsGlobalEnabled();
+    for (std::uint32_t slot = kPartCount; slot < kSlotCount; ++slot)
+        for (SubEntity* sub : slots_[slot].subEntities) {
+            // A piece whose mesh went away is passed over; the others still step.
+            Mesh* mesh = sub ? sub->GetMesh() : nullptr;
+            if (!mesh || mesh->GetMeshType() != 3)
+                continue;
+            auto* piece = dynamic_cast<Cloth*>(mesh);
+            if (!piece)
+                continue;
+            piece->SetPhysicsActive(global);
+            piece->UpdateSkinning(simulate);
+        }
+}
 
 // ---- Materials ----
 

@@ -29,6 +29,7 @@
 #include "Entity/Character/ActionSampler.h"
 #include "Entity/Character/ActorFootLock.h"
 #include "Entity/Character/ActorTextureSplice.h"
+#include "Entity/Character/Cloth.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/BodyPartCharacter.h"
 
@@ -166,8 +167,16 @@ public:
     GeometryCloth* GetClothGeometry(std::uint32_t slot) const {
         return slot < kSlotCount ? slots_[slot].cloth : nullptr;
     }
-    // Seam: the per-frame step of the simulated cloth pieces belongs to the cloth piece code,
-    // which this actor does not carry yet; nothing happens.
+    // Reloads (forced) the companion of every slot 9-17 holding a cloth piece; clears node flag
+    // 0x10.
+    void RebuildCloth();
+    // Every simulated piece's physics entity is woken (on) or rested (off) and told; the actor
+    // takes the value, and turning it on also sets the process-wide cloth switch.
+    void SetClothPhysics(bool on);
+    bool IsClothPhysics() const { return clothPhysics_; }
+    // Every frame: each cloth piece of slots 9-17 follows the process-wide cloth switch and
+    // poses itself, simulated while the actor's cloth physics and the physics switch are on. A
+    // sub-entity without a mesh is passed over.
     void StepCloth(float dt);
 
     // ---- Materials ----
@@ -312,11 +321,14 @@ private:
         std::vector<SubEntity*> subEntities;   // owned (back to the SubEntity factory)
         Image* image = nullptr;                // the part's texture image (held by the geometry)
         GeometryCloth* cloth = nullptr;        // slots 9-17 (held by the actor geometry's entry)
+        std::vector<std::unique_ptr<Cloth>> pieces;  // the slot's cloth pieces (owned)
     };
-    // Seam: the cloth pieces (one sub-entity per cloth sub-mesh, simulated when the physics
-    // runtime runs) need the cloth mesh and cloth piece code, which this actor does not carry
-    // yet: only a geometry the physics scene would simulate comes here, and it gets none.
+    // One sub-entity per sub-mesh of every cloth mesh of the geometry: with physics off a solid
+    // one drawing the sub-mesh, with physics on a Cloth piece (simulated by a physics entity
+    // when the runtime runs). A piece that does not build is taken out with its sub-entity.
     void BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth);
+    // The piece's sub-entity back to the factory and the piece destroyed.
+    void DropClothPiece(Slot& slot, Cloth* piece);
     // The parts composed into the atlas scratch buffer (bottom-up for DXT); false when no part
     // had an image to lay.
     void ComposeBodyParts(std::uint8_t* atlas, bool dxt);
@@ -367,6 +379,7 @@ private:
     Skeleton* skeleton_ = nullptr;  // one reference through the skeleton manager
     std::uint8_t sex_ = 0;
     bool refreshAll_ = false;
+    bool clothPhysics_ = true;
     std::int32_t lodLevel_ = 0;
     std::int32_t actorId_ = -1;
     std::unique_ptr<PinchState> pinch_;

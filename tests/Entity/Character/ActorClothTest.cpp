@@ -2,12 +2,20 @@
 // companion that does not load leaves in its slot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "ActorFixture.h"
+#include "Entity/Character/Cloth.h"
 #include "Entity/Geometry/GeometryCloth.h"
 #include "Entity/Scene/SubEntity.h"
 #include "modelgen/ModelFiles.h"
+#include "Physics/PhxCloth.h"
+#include "Physics/PhysicsSdk.h"
+#include "Physics/PhysicsWorld.h"
 #include "modelgen/Recipes.h"
 
 namespace {
@@ -33,7 +41,7 @@ TEST_F(ActorClothTest, ThePartLoadsItsCompanion) {
     // Everything before the last dot, then "_cloth.bp3".
     EXPECT_EQ(a->GetBodyPartName(15), "coat.v2_cloth.bp3");
     ASSERT_NE(a->GetClothGeometry(15), nullptr);
-    EXPECT_TRUE(a->GetSlotSubEntities(15).empty()) << "no physics scene: no pieces";
+    EXPECT_EQ(a->GetSlotSubEntities(15).size(), 1u) << "one sub-entity per cloth sub-mesh";
     Zel::GeometryCloth* first = a->GetClothGeometry(15);
     EXPECT_FALSE(a->LoadClothPart(15, "coat.v2_cloth.bp3", false)) << "same name: nothing";
     EXPECT_EQ(a->GetClothGeometry(15), first);
@@ -72,6 +80,131 @@ TEST_F(ActorClothTest, SwitchesAndFailuresLeaveTheSlotEmpty) {
     Actor* a = Dressed();
     EXPECT_FALSE(a->LoadClothPart(15, "skirt.bp5", true)) << "bp5 cloth is the library's";
     EXPECT_FALSE(a->LoadClothPart(6, "coat_cloth.bp3", true)) << "parts' slots take no cloth";
+}
+
+}  // namespace
+
+namespace {
+
+using namespace ZelTest;
+using Zel::Actor;
+
+// The companion's pieces as the physics switch and runtime allow, and the per-frame step under
+// the physics binding.
+class ActorClothPieces : public ActorTest {
+protected:
+    void SetUp() override {
+        ActorTest::SetUp();
+        ASSERT_TRUE(ZelModelGen::WriteBodyPartFile(ZelModelGen::ActorBodyPart(6)).Save("coat.bp3"));
+    }
+    void SaveCompanion(const ZelModelGen::ClothGeometryDesc& cloth) {
+        ASSERT_TRUE(ZelModelGen::WriteClothGeometryFile(cloth).Save("coat_cloth.bp3"));
+    }
+    void UsePhysics(bool enabled, bool runtime) {
+        G()->GetConfigManager()->SetValue(79, enabled ? 1 : 0);
+        if (runtime) {
+            Zel::SetPhysicsRuntimeMissing(false);
+            ASSERT_TRUE(Zel::LoadPhysicsSDK());
+            // A scene made before the runtime loaded stays inert: start a live one.
+            G()->GetPhysicsWorld()->Clear();
+        }
+    }
+    static std::vector<Zel::Cloth*> Pieces(const Actor& a) {
+        std::vector<Zel::Cloth*> out;
+        for (Zel::SubEntity* sub : a.GetSlotSubEntities(15))
+            if (auto* piece = dynamic_cast<Zel::Cloth*>(sub->GetMesh()))
+                out.push_back(piece);
+        return out;
+    }
+};
+
+TEST_F(ActorClothPieces, OneSubEntityPerSubMeshAsPhysicsAllows) {
+    SaveCompanion(ZelModelGen::ClothModel());
+    struct Case {
+        const char* what;
+        bool enabled;
+        bool runtime;
+        bool piece;      // the sub-entity draws a cloth piece (else the sub-mesh itself)
+        bool simulated;  // the piece holds a physics cloth
+    };
+    const Case cases[] = {
+        {"physics off: solid", false, false, false, false},
+        {"physics on, no runtime: an unsimulated piece", true, false, true, false},
+        {"physics on with the runtime: simulated", true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        UsePhysics(c.enabled, c.runtime);
+        Actor* a = Dressed();
+        ASSERT_TRUE(a->SetBodyPart(6, "coat.bp3")) << c.what;
+        const auto& subs = a->GetSlotSubEntities(15);
+        ASSERT_EQ(subs.size(), 1u) << c.what;
+        ASSERT_NE(subs[0]->GetMesh(), nullptr) << c.what;
+        EXPECT_NE(subs[0]->GetMaterial(), nullptr) << c.what;
+        const std::vector<Zel::Cloth*> pieces = Pieces(*a);
+        ASSERT_EQ(pieces.size(), c.piece ? 1u : 0u) << c.what;
+        if (!c.piece) {
+            EXPECT_EQ(
+                subs[0]->GetMesh()->GetName().substr(subs[0]->GetMesh()->GetName().size() - 2),
+                "_0")
+                << c.what << ": sub-meshes are named after their index";
+            continue;
+        }
+        EXPECT_EQ(pieces[0]->GetPhysicsCloth() != nullptr, c.simulated) << c.what;
+        EXPECT_FALSE(pieces[0]->GetVertexArray().empty()) << c.what;
+    }
+}
+
+TEST_F(ActorClothPieces, SimulatedPieceStepsAndRebuilds) {
+    SaveCompanion(ZelModelGen::ClothModel());
+    UsePhysics(true, true);
+    Actor* a = Dressed();
+    ASSERT_TRUE(a->SetBodyPart(6, "coat.bp3"));
+    ASSERT_EQ(Pieces(*a).size(), 1u);
+    Zel::PhxScene* scene = G()->GetPhysicsWorld()->GetScene();
+    for (int frame = 0; frame < 3; ++frame) {
+        Step(*a, 1.0f / 30);
+        scene->Step(1.0f / 30);
+        scene->UpdateEntities();
+    }
+    for (float f : Pieces(*a)[0]->GetVertexArray()) ASSERT_TRUE(std::isfinite(f));
+
+    a->SetClothPhysics(false);
+    EXPECT_FALSE(a->IsClothPhysics());
+    EXPECT_TRUE(Pieces(*a)[0]->GetPhysicsCloth()->IsSleeping());
+    a->SetClothPhysics(true);
+    EXPECT_FALSE(Pieces(*a)[0]->GetPhysicsCloth()->IsSleeping());
+
+    Zel::Cloth* before = Pieces(*a)[0];
+    a->RebuildCloth();
+    ASSERT_EQ(Pieces(*a).size(), 1u) << "rebuilt from the slot's own file";
+    EXPECT_NE(Pieces(*a)[0], before);
+    EXPECT_EQ(a->GetBodyPartName(15), "coat_cloth.bp3");
+}
+
+TEST_F(ActorClothPieces, ASubEntityWithoutMeshDoesNotStopTheStep) {
+    ZelModelGen::ClothGeometryDesc cloth = ZelModelGen::ClothModel();
+    auto& mesh = std::get<ZelModelGen::ClothMeshDesc>(cloth.geometry.parts[0]);
+    // Two sub-meshes skinned to the part's bone, so a posed piece moves off the origin.
+    mesh.subParts[0].kind = 1;
+    mesh.subParts[0].skin = std::get<ZelModelGen::SkinDesc>(
+        ZelModelGen::ActorBodyPart(6).skins[0].skin.geometry.parts[0]);
+    mesh.subParts.push_back(mesh.subParts[0]);
+    SaveCompanion(cloth);
+    UsePhysics(true, false);
+    Actor* a = Dressed();
+    ASSERT_TRUE(a->SetBodyPart(6, "coat.bp3"));
+    const auto& subs = a->GetSlotSubEntities(15);
+    ASSERT_EQ(subs.size(), 2u);
+    auto* second = dynamic_cast<Zel::Cloth*>(subs[1]->GetMesh());
+    ASSERT_NE(second, nullptr);
+    subs[0]->SetMesh(nullptr);
+    Step(*a, 0.05f);
+    // The posed cube lies away from the origin; an unposed array is all zeros.
+    float reach = 0;
+    const std::vector<float>& v = second->GetVertexArray();
+    for (std::size_t i = 0; i < v.size(); i += Zel::Cloth::kVertexFloats)
+        reach = std::max(reach, std::abs(v[i]) + std::abs(v[i + 1]) + std::abs(v[i + 2]));
+    EXPECT_GT(reach, 0.5f) << "the piece after the empty sub-entity was posed";
 }
 
 }  // namespace
