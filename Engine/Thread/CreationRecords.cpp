@@ -34,7 +34,7 @@ Actor* CreateActorFromFile(SceneManager& scene, const std::string& path, std::ui
     // The actor's description geometry reads nothing of the file itself: a name that names no
     // file would otherwise give an empty actor reported as made.
     if (!FileExists(path)) {
-        ReportError("create actor: " + path + " not found");
+        ReportError("create actor: %s not found", path.c_str());
         return nullptr;
     }
     Actor* actor = newActor ? static_cast<Actor*>(scene.CreateNewActor()) : scene.CreateActor();

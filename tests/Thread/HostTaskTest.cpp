@@ -121,7 +121,7 @@ TEST(HostTaskPatternTest, EachClassStepsThroughItsOwnPattern) {
         std::vector<std::int32_t> steps;
     };
     const Case cases[] = {
-        {8, {3}},            // one step
+        {10, {3}},           // one step
         {7, {3, 4}},         // two steps
         {9, {3, 3, 3, 3}},   // repeated begin: clone steps 0 to 3
         {19, {3, 4, 5, 6}},  // with sub-tasks, none in progress

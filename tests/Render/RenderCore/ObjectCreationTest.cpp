@@ -164,8 +164,8 @@ TEST_F(ObjectCreationTest, NamesLongerThanTheTaskRecordAreRefusedWithOneLogLine)
     EXPECT_EQ(Render()->CreateNewActor(tooLong.c_str(), 0), nullptr);
 }
 
-// Actors have no host wrapper in this build: the actor made is released again, not orphaned.
-TEST_F(ObjectCreationTest, AnActorTheHostCannotReachLeavesNothingBehindOnEitherRoad) {
+// An actor whose description names no file is not made, on either road: nothing is left behind.
+TEST_F(ObjectCreationTest, AnActorOfAMissingDescriptionLeavesNothingBehindOnEitherRoad) {
     const std::size_t before = RegisteredEntities();
     for (std::uint32_t mode : {0u, 1u}) {
         Zel::SetQueueMode(mode);
