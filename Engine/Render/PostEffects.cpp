@@ -30,7 +30,6 @@ namespace {
 constexpr const char* kKernelNames[PostEffects::kKernelCount] = {"3x3", "5x5", "7x7", "13x13"};
 // The effects' texel-width parameter number.
 constexpr std::uint32_t kTexelWidthParameter = 8;
-constexpr float kPostTexel = 1.0f / float(PostEffects::kPostTargetSize);
 
 SharedPtr<RenderTarget> MakeTarget(TextureManager& textures, std::uint32_t size, int format,
                                    bool depth) {
@@ -162,26 +161,35 @@ void PostEffects::Blur(std::uint32_t kernel, std::uint32_t passes) {
     // The post targets are larger than the window's depth surface; the blur does not test depth.
     RenderTarget* depth = system->GetDepthStencilSurface();
     system->SetDepthStencilSurface(nullptr);
-    for (std::uint32_t pair = 0; passes > 1 && pair < passes / 2; ++pair) {
-        const struct {
-            Material* material;
-            RenderTarget* from;
-            RenderTarget* to;
-        } steps[2] = {{horizontal, postTargets_[0].Get(), postTargets_[1].Get()},
-                      {vertical, postTargets_[1].Get(), postTargets_[0].Get()}};
-        for (const auto& step : steps) {
-            step.to->Bind(0);
-            system->SetViewport(0, 0, kPostTargetSize, kPostTargetSize);
-            if (GpuProgram* program = step.material->GetProgram())
-                program->SetFloat(kTexelWidthParameter, kPostTexel);
-            DrawWith(step.material, step.from, kPostTargetSize, kPostTargetSize);
-            step.to->Unbind();
-        }
-        ++lastBlurPairs_;
-    }
+    for (std::uint32_t pair = 0; passes > 1 && pair < passes / 2; ++pair)
+        if (BlurPair(kernel, postTargets_[0].Get(), postTargets_[1].Get(), kPostTargetSize))
+            ++lastBlurPairs_;
     system->SetDepthStencilSurface(depth);
     system->SetViewport(saved.x, saved.y, saved.width, saved.height);
     DrawWith(quad_, postTargets_[0].Get(), saved.width, saved.height);
+}
+
+bool PostEffects::BlurPair(std::uint32_t kernel, RenderTarget* image, RenderTarget* scratch,
+                           std::uint32_t size) {
+    RenderSystem* system = System();
+    Material* horizontal = GetKernelMaterial(kernel, false);
+    Material* vertical = GetKernelMaterial(kernel, true);
+    if (!system || !image || !scratch || !horizontal || !vertical || size == 0)
+        return false;
+    const struct {
+        Material* material;
+        RenderTarget* from;
+        RenderTarget* to;
+    } steps[2] = {{horizontal, image, scratch}, {vertical, scratch, image}};
+    for (const auto& step : steps) {
+        step.to->Bind(0);
+        system->SetViewport(0, 0, size, size);
+        if (GpuProgram* program = step.material->GetProgram())
+            program->SetFloat(kTexelWidthParameter, 1.0f / float(size));
+        DrawWith(step.material, step.from, size, size);
+        step.to->Unbind();
+    }
+    return true;
 }
 
 void PostEffects::BeginMotionBlurFrame() {

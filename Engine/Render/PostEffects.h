@@ -35,6 +35,12 @@ public:
     // Nothing in fixed-function mode or for another kernel.
     void Blur(std::uint32_t kernel, std::uint32_t passes);
 
+    // One horizontal-vertical pair of the kernel over a square image of side size: image to
+    // scratch across, scratch back to image down. The caller binds any depth target; the
+    // viewport is left on the image. False (nothing drawn) without the kernel's materials.
+    bool BlurPair(std::uint32_t kernel, RenderTarget* image, RenderTarget* scratch,
+                  std::uint32_t size);
+
     // The motion-blur cycle of a frame: Render(factor) seeds the other motion target with the
     // current one at opacity factor and makes it current; BeginFrame binds it (keeping the seed)
     // so the scene is drawn into it; EndFrame composites it onto the screen.

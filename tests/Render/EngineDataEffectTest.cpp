@@ -54,4 +54,30 @@ TEST(EngineDataEffectTest, EveryEntryPointIsValidHlsl) {
         EXPECT_EQ(job.status, 0) << job.path << " " << job.entry << "\n" << job.output;
 }
 
+// A host in the demo tree's working directory reaches every engine library by the spelling the
+// engine asks for ("../Data/Materials/"), and every effect those libraries name, while the tree
+// check still finds them under "data".
+TEST(EngineDataEffectTest, TheDemoTreeHoldsTheEngineDataUnderBothSpellings) {
+    ZelTest::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(ZelDemo::WriteDataTree(dir.Path(), &error)) << error;
+    // Written again over itself (the link is already there).
+    ASSERT_TRUE(ZelDemo::WriteDataTree(dir.Path(), &error)) << error;
+    EXPECT_TRUE(fs::equivalent(dir.Path() / "data", dir.Path() / "Data"));
+    const fs::path bin = ZelDemo::WorkingDirectoryOf(dir.Path());
+    const std::regex effect(R"re(Path="([^"]+)")re");
+    std::size_t libraries = 0;
+    for (const auto& entry : fs::directory_iterator(ZelDemo::EngineDataDir() / "Materials")) {
+        const fs::path asked = bin / ".." / "Data" / "Materials" / entry.path().filename();
+        ASSERT_TRUE(fs::is_regular_file(asked)) << asked;
+        EXPECT_TRUE(
+            fs::is_regular_file(bin / ".." / "data" / "Materials" / entry.path().filename()));
+        const std::string text = ReadText(asked);
+        for (std::sregex_iterator it(text.begin(), text.end(), effect), end; it != end; ++it)
+            EXPECT_TRUE(fs::is_regular_file(bin / (*it)[1].str())) << (*it)[1].str();
+        ++libraries;
+    }
+    EXPECT_GE(libraries, 9u);
+}
+
 }  // namespace

@@ -164,11 +164,26 @@ bool CopyEngineData(const fs::path& root, std::string* error, bool bothSpellings
     return true;
 }
 
+bool LinkCapitalisedData(const fs::path& root, std::string* error) {
+    const fs::path capital = root / "Data";
+    std::error_code failure;
+    // On a case-insensitive file system the two spellings already name one folder.
+    if (fs::exists(fs::symlink_status(capital, failure)))
+        return true;
+    fs::create_directory_symlink("data", capital, failure);
+    if (failure) {
+        if (error)
+            *error = "cannot link " + capital.string() + " to data: " + failure.message();
+        return false;
+    }
+    return true;
+}
+
 bool WriteDataTree(const fs::path& root, std::string* error) {
     const DataTreeNames& names = DemoNames();
     const fs::path data = root / "data";
     const fs::path resources = root / "resources";
-    if (!CopyEngineData(root, error))
+    if (!CopyEngineData(root, error) || !LinkCapitalisedData(root, error))
         return false;
     for (const auto& [name, text] : EffectIncludeFiles())
         if (!SaveText(data / "include" / name, text, error))

@@ -41,6 +41,12 @@ std::filesystem::path EngineDataDir();
 bool CopyEngineData(const std::filesystem::path& root, std::string* error,
                     bool bothSpellings = false);
 
+// The engine checks the tree under "data" but names its material libraries, models and effect
+// cache under "Data"; on the case-insensitive file system it was made for, both are one folder.
+// Makes root/"Data" a link to root/"data" unless that name already exists. False with the reason
+// in *error when the link cannot be made.
+bool LinkCapitalisedData(const std::filesystem::path& root, std::string* error);
+
 // Writes the whole tree under root (made when missing; existing files are replaced). False with
 // the reason in *error when a file cannot be written.
 bool WriteDataTree(const std::filesystem::path& root, std::string* error);

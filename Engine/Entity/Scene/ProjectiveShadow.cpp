@@ -21,6 +21,7 @@
 #include "Math/MathUtil.h"
 #include "Math/Matrix4.h"
 #include "Render/ClearRecord.h"
+#include "Render/PostEffects.h"
 #include "Render/RenderDevice.h"
 #include "Render/RenderSystem.h"
 
@@ -32,6 +33,8 @@ constexpr int kTargetUsage = 2;
 constexpr float kViewFovDegrees = 25.0f;
 // Matrix 21 of the GPU program: the light-map texture matrix the receiver projects with.
 constexpr std::uint32_t kLightMapTextureMatrix = 21;
+// Soft shadows run one pair of the screen blur's 5x5 kernel over the map.
+constexpr std::uint32_t kSoftKernel = 1;
 
 // A free pooled target of the size and format, or a new one; null (nothing kept) when the
 // texture manager cannot make one.
@@ -248,6 +251,25 @@ void ProjectiveShadow::Render(Level* level) {
     casterSource_ = nullptr;
 }
 
-void ProjectiveShadow::BlurShadowMap() {}
+void ProjectiveShadow::BlurShadowMap() {
+    SceneManager* scene = ShadowScene();
+    RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr;
+    if (!system || !shadowMap_)
+        return;
+    if (!blurTarget_)
+        blurTarget_.Assign(TakeTarget(mapSize_, PF_A8R8G8B8, false));
+    PostEffects& post = PostEffects::Instance();
+    // Without a target or either 5x5 material the map stays hard for this frame.
+    if (!blurTarget_ || !post.GetKernelMaterial(kSoftKernel, false) ||
+        !post.GetKernelMaterial(kSoftKernel, true))
+        return;
+    const ViewportRect saved = system->GetViewport();
+    if (shadowMapDepth_)
+        shadowMapDepth_->Bind(0);
+    post.BlurPair(kSoftKernel, shadowMap_.Get(), blurTarget_.Get(), mapSize_);
+    if (shadowMapDepth_)
+        shadowMapDepth_->Unbind();
+    system->SetViewport(saved.x, saved.y, saved.width, saved.height);
+}
 
 }  // namespace Zel

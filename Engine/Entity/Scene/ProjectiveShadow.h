@@ -58,8 +58,8 @@ public:
     const float* GetLightTextureMatrix() const { return lightTextureMatrix_; }
 
 private:
-    // Quality 2 would soften the map with the screen blur's 5x5 materials; until they exist the
-    // map stays hard.
+    // Quality 2: one horizontal-vertical pass of the screen blur's 5x5 Gaussian over the map,
+    // through a pooled scratch target of the map's size taken on first use.
     void BlurShadowMap();
 
     SharedPtr<RenderTarget> shadowMap_;

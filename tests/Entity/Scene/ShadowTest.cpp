@@ -22,6 +22,8 @@
 #include "Entity/Texture/TextureManager.h"
 #include "Math/AABB.h"
 #include "Render/ClearRecord.h"
+#include "Render/PostEffects.h"
+#include "demo/DemoDataTree.h"
 #include "fixtures/MaterialXmlFixtures.h"
 #include "support/GoldenImage.h"
 #include "support/LogCapture.h"
@@ -248,7 +250,7 @@ TEST_F(ShadowFrameTest, AHardShadowFallsOnTheGround) {
     map->SetDirection(direction);
     const float colour[4] = {0.35f, 0.35f, 0.35f, 1.0f};
     map->SetColour(colour);
-    // Soft shadows stay hard until the map can be blurred.
+    // Without the screen blur's 5x5 materials soft shadows stay hard.
     for (std::int32_t quality : {SHADOW_SOFT, SHADOW_HARD}) {
         SCOPED_TRACE(quality);
         DrawFrame(quality);
@@ -294,6 +296,58 @@ TEST_F(ShadowFrameTest, TheMapHoldsTheCastersInTheShadowColourOnWhite) {
     EXPECT_EQ(texel(side - 2, side - 2), 255);
     EXPECT_NEAR(texel(side / 2, side / 2), 51, 2);  // 0.2 of the default shadow colour
     target->UnlockLevel();
+}
+
+// The red channel of every texel of the shadow map, row by row.
+std::vector<std::uint8_t> MapTexels(RenderTarget& target) {
+    std::int32_t pitch = 0;
+    void* bits = nullptr;
+    std::vector<std::uint8_t> red;
+    if (!target.LockLevel(0, &pitch, &bits, nullptr, LO_READ_ONLY))
+        return red;
+    const auto* texels = static_cast<const std::uint8_t*>(bits);
+    for (int y = 0; y < target.GetHeight(); ++y)
+        for (int x = 0; x < target.GetWidth(); ++x)
+            red.push_back(texels[std::size_t(y) * std::size_t(pitch) + std::size_t(x) * 4 + 2]);
+    target.UnlockLevel();
+    return red;
+}
+
+TEST_F(ShadowFrameTest, ASoftShadowBlursTheMapWithTheFiveTapGaussian) {
+    ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr, true));
+    PostEffects::Instance().Init();
+    struct ReleaseEffects {
+        ~ReleaseEffects() { PostEffects::Instance().Release(); }
+    } releaseEffects;
+    ASSERT_NE(PostEffects::Instance().GetKernelMaterial(1, false), nullptr);
+    ASSERT_NE(PostEffects::Instance().GetKernelMaterial(1, true), nullptr);
+    const float direction[3] = {0.5f, 0.6f, -1.0f};
+    auto* map = static_cast<ProjectiveShadow*>(Shadow::GetShadowInstance(SHADOW_KIND_MAP));
+    map->SetDirection(direction);
+    const float colour[4] = {0.35f, 0.35f, 0.35f, 1.0f};
+    map->SetColour(colour);
+
+    DrawFrame(SHADOW_HARD);
+    EXPECT_EQ(map->GetBlurTarget(), nullptr);
+    const std::vector<std::uint8_t> hard = MapTexels(*map->GetShadowMap());
+    DrawFrame(SHADOW_SOFT);
+    ExpectGoldenFrame("shadow_soft_ground");
+    ASSERT_NE(map->GetBlurTarget(), nullptr);
+    EXPECT_EQ(map->GetBlurTarget()->GetWidth(), map->GetShadowMap()->GetWidth());
+    const std::vector<std::uint8_t> soft = MapTexels(*map->GetShadowMap());
+    ASSERT_EQ(hard.size(), soft.size());
+    ASSERT_FALSE(hard.empty());
+    // The hard map holds two values; blurring grades the edge between them while the lit corner
+    // and the shadow's middle keep theirs.
+    const auto between = [](const std::vector<std::uint8_t>& texels) {
+        return std::count_if(texels.begin(), texels.end(),
+                             [](std::uint8_t v) { return v > 100 && v < 240; });
+    };
+    EXPECT_EQ(between(hard), 0);
+    EXPECT_GT(between(soft), 0);
+    const std::size_t side = std::size_t(map->GetShadowMap()->GetWidth());
+    EXPECT_EQ(soft[side + 1], 255);
+    EXPECT_NEAR(soft[side * (side / 2) + side / 2], hard[side * (side / 2) + side / 2], 2);
 }
 
 TEST_F(ShadowFrameTest, BlobsLieUnderTheCastersAndGoBackAfterTheFrame) {
