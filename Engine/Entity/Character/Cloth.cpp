@@ -199,7 +199,7 @@ void Cloth::UpdateSkinning(bool simulate) {
     const std::uint32_t n = GetVertexCount();
     auto* skin =
         skin_ && skin_->GetClassId() == ClassId::Skin ? static_cast<Skin*>(skin_) : nullptr;
-    const BoneStateSet* states = owner_ ? owner_->GetBoneStateSet() : nullptr;
+    const BoneStateSet* states = owner_ ? owner_->GetBoneStates() : nullptr;
     const bool simulating = physics_ && simulate;
     bool skinned = false;
     if (skin && states && n > 0 && vertices_.size() >= std::size_t(n) * kVertexFloats) {

@@ -221,10 +221,9 @@ public:
     // Blends the five channels' samples into the bone states by their layer weights.
     void SampleFromChannels();
 
-    // The bone states skinning reads; null before they are made.
-    const BoneStateSet* GetBoneStateSet() const { return boneStates_.get(); }
-    std::uint32_t GetBoneStateCount() const { return boneStates_ ? boneStates_->GetCount() : 0; }
+    // The bone states skinning and picking read; null before they are made.
     const BoneStateSet* GetBoneStates() const override { return boneStates_.get(); }
+    std::uint32_t GetBoneStateCount() const { return boneStates_ ? boneStates_->GetCount() : 0; }
     // Bone state n, null out of range.
     BoneState* GetBoneState(std::uint32_t n) const {
         return boneStates_ ? boneStates_->GetBoneState(n) : nullptr;

@@ -215,7 +215,7 @@ void SubEntity::PrepareMeshForPass(Pass& pass, std::uint32_t vertexFlags, std::u
     const auto* model = mesh_->GetMeshType() == kSkinMeshType
                             ? dynamic_cast<const SkeletonModel*>(owner_)
                             : nullptr;
-    const BoneStateSet* states = model ? model->GetBoneStateSet() : nullptr;
+    const BoneStateSet* states = model ? model->GetBoneStates() : nullptr;
     auto* skin = states ? dynamic_cast<Skin*>(mesh_) : nullptr;
     if (!skin) {
         mesh_->PrepareForPass(sortRequested_, GetWorldMatrix(), vertexFlags, pass.passFlags);

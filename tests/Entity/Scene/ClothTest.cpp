@@ -86,7 +86,7 @@ protected:
     // The skin posed by the owner in world space: position and normal per vertex.
     std::vector<float> Skinned() {
         std::vector<float> out(std::size_t(n_) * 6, 0.0f);
-        skin_->SkinVertices(out.data(), *owner_->GetBoneStateSet(), VF_POSITION | VF_NORMAL, 24,
+        skin_->SkinVertices(out.data(), *owner_->GetBoneStates(), VF_POSITION | VF_NORMAL, 24,
                             owner_->GetWorldMatrix(), 0);
         return out;
     }
