@@ -1,5 +1,5 @@
-// Where a level's pieces go in the render queue: the level's own groups for each kind of queueing,
-// nothing while the draw-the-level switch is off, and its floor pieces as shadow receivers.
+// Where a level's meshes go in the render queue: the level's own groups for each kind of queueing,
+// nothing while the draw-the-level switch is off, and its floor meshes as shadow receivers.
 #include <gtest/gtest.h>
 
 #include "Core/GlobalConfigManager.h"
@@ -12,7 +12,7 @@ namespace {
 
 using namespace Zel;
 
-class LevelPiecesTest : public ZelTest::SceneTest {
+class LevelRenderGroupsTest : public ZelTest::SceneTest {
 protected:
     // Entries per group id, over every group of the queue.
     std::size_t Entries(std::uint32_t id) {
@@ -30,7 +30,7 @@ protected:
     }
 };
 
-TEST_F(LevelPiecesTest, ALevelAnswersItsOwnGroupsForEveryKind) {
+TEST_F(LevelRenderGroupsTest, ALevelAnswersItsOwnGroupsForEveryKind) {
     Level* level = Scene().CreateLevel();
     const std::pair<std::uint32_t, std::uint32_t> cases[] = {
         {0, 6}, {1, 8}, {2, 10}, {3, 8}, {99, 8}};
@@ -38,7 +38,7 @@ TEST_F(LevelPiecesTest, ALevelAnswersItsOwnGroupsForEveryKind) {
     EXPECT_EQ(level->GetEntityKind(), 10u);
 }
 
-TEST_F(LevelPiecesTest, TheLevelsPiecesReachTheLevelGroupsWhileTheLevelIsDrawn) {
+TEST_F(LevelRenderGroupsTest, TheLevelsMeshesReachTheLevelGroupsWhileTheLevelIsDrawn) {
     Material& lit = MakeMaterial({{}});
     lit.flags = MF_LIT;
     Level* level = Scene().CreateLevel();
@@ -69,7 +69,7 @@ TEST_F(LevelPiecesTest, TheLevelsPiecesReachTheLevelGroupsWhileTheLevelIsDrawn) 
     EXPECT_EQ(Entries(RENDER_GROUP_ENTITY_PER_LIGHT), 0u);
 }
 
-TEST_F(LevelPiecesTest, FloorPiecesOfAVisibleLevelReceiveShadowsInTheLevelGroup) {
+TEST_F(LevelRenderGroupsTest, FloorMeshesOfAVisibleLevelReceiveShadowsInTheLevelGroup) {
     Material& floor = MakeMaterial({{}});
     floor.flags = MF_FLOOR;
     Material& wall = MakeMaterial({{}});
