@@ -21,12 +21,6 @@ void GiveBack(Actor* actor) {
         factory->Release(actor);
 }
 
-// Seam: the actor's spliced body texture comes with the body-texture code, which this actor does
-// not carry yet; until then a template gives no skin.
-TextureBase* BodyTextureOf(const Actor&) {
-    return nullptr;
-}
-
 }  // namespace
 
 ActorTemplates::ActorTemplates() = default;
@@ -56,7 +50,7 @@ void ActorTemplates::SetTemplate(int slot, Actor* actor) {
 
 TextureBase* ActorTemplates::GetSkinTexture(bool sexFlagSet) const {
     const Actor* chosen = templates_[sexFlagSet ? 0 : 1];
-    return chosen ? BodyTextureOf(*chosen) : nullptr;
+    return chosen ? chosen->GetBodyTexture() : nullptr;
 }
 
 void ActorTemplates::InstallSnapshotShaders(RenderSystem& renderSystem) {
