@@ -128,7 +128,6 @@ bool TextureBase::CopyLevels(int levelCount, TextureBase* source, TextureBase* s
     for (int level = 0; level < levelCount; ++level) {
         const std::uint32_t w = std::max<std::uint32_t>(1, std::uint32_t(width_) >> level);
         const std::uint32_t h = std::max<std::uint32_t>(1, std::uint32_t(height_) >> level);
-        const LevelShape shape = ShapeOf(w, h, format);
         std::int32_t fromPitch = 0, toPitch = 0;
         void* from = nullptr;
         void* to = nullptr;
@@ -138,15 +137,7 @@ bool TextureBase::CopyLevels(int levelCount, TextureBase* source, TextureBase* s
             source->UnlockLevel();
             return false;
         }
-        // A pitch shorter than a row would spill into the next row: refuse the level.
-        const bool fits = fromPitch > 0 && toPitch > 0 &&
-                          shape.rowBytes <= std::uint64_t(fromPitch) &&
-                          shape.rowBytes <= std::uint64_t(toPitch);
-        if (fits)
-            for (std::uint32_t row = 0; row < shape.rows; ++row)
-                std::memcpy(static_cast<std::uint8_t*>(to) + std::size_t(toPitch) * row,
-                            static_cast<const std::uint8_t*>(from) + std::size_t(fromPitch) * row,
-                            std::size_t(shape.rowBytes));
+        const bool fits = CopyLevelRows(w, h, format, from, fromPitch, to, toPitch);
         UnlockLevel();
         source->UnlockLevel();
         if (!fits)
@@ -237,6 +228,21 @@ void TextureBase::CopySurfaceRows(const ImageSurface& surface, std::uint32_t for
         std::memcpy(static_cast<std::uint8_t*>(bits) + std::size_t(pitch) * row,
                     surface.GetData() + at, std::size_t(shape.rowBytes));
     }
+}
+
+bool TextureBase::CopyLevelRows(std::uint32_t width, std::uint32_t height, std::uint32_t format,
+                                const void* from, std::int32_t fromPitch, void* to,
+                                std::int32_t toPitch) {
+    const LevelShape shape = ShapeOf(width, height, format);
+    // A pitch shorter than a row would spill into the next row: refuse the level.
+    if (fromPitch <= 0 || toPitch <= 0 || shape.rowBytes > std::uint64_t(fromPitch) ||
+        shape.rowBytes > std::uint64_t(toPitch))
+        return false;
+    for (std::uint32_t row = 0; row < shape.rows; ++row)
+        std::memcpy(static_cast<std::uint8_t*>(to) + std::size_t(toPitch) * row,
+                    static_cast<const std::uint8_t*>(from) + std::size_t(fromPitch) * row,
+                    std::size_t(shape.rowBytes));
+    return true;
 }
 
 void TextureBase::AccountBytes(std::uint32_t bytes) {

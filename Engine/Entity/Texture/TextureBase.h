@@ -200,6 +200,11 @@ protected:
     // level's pitch apart; nothing when a row does not fit the pitch.
     static void CopySurfaceRows(const ImageSurface& surface, std::uint32_t format, void* bits,
                                 std::int32_t pitch);
+    // Copies one locked level of width x height into another (block rows for DXT formats), each
+    // at its own pitch. False, copying nothing, when a row does not fit either pitch.
+    static bool CopyLevelRows(std::uint32_t width, std::uint32_t height, std::uint32_t format,
+                              const void* from, std::int32_t fromPitch, void* to,
+                              std::int32_t toPitch);
     // The manager's reserve road (check, collect, check, add) for a device creation; the bytes
     // are remembered. False when they do not fit. True without a texture manager.
     bool ReserveBytes(std::uint32_t bytes);

@@ -251,6 +251,39 @@ IDirect3DTexture9* TextureD3D9::EnsureSystemCopy() {
     return systemCopy_;
 }
 
+bool TextureD3D9::ReadBackLevel(UINT level) {
+    D3DSURFACE_DESC desc{};
+    if (!systemCopy_ || FAILED(texture_->GetLevelDesc(level, &desc)))
+        return false;
+    // The CPU cannot reach a default-pool level: the device copies it into a lockable off-screen
+    // surface, whose rows then go into the system copy.
+    IDirect3DSurface9* from = nullptr;
+    IDirect3DSurface9* staging = nullptr;
+    IDirect3DSurface9* to = nullptr;
+    HRESULT hr = texture_->GetSurfaceLevel(level, &from);
+    if (SUCCEEDED(hr))
+        hr = d3dDevice_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                                     D3DPOOL_DEFAULT, &staging, nullptr);
+    if (SUCCEEDED(hr))
+        hr = d3dDevice_->StretchRect(from, nullptr, staging, nullptr, D3DTEXF_NONE);
+    if (SUCCEEDED(hr))
+        hr = systemCopy_->GetSurfaceLevel(level, &to);
+    bool copied = false;
+    D3DLOCKED_RECT read{}, write{};
+    if (SUCCEEDED(hr) && SUCCEEDED(staging->LockRect(&read, nullptr, D3DLOCK_READONLY))) {
+        if (SUCCEEDED(to->LockRect(&write, nullptr, 0))) {
+            copied = CopyLevelRows(desc.Width, desc.Height, std::uint32_t(format_), read.pBits,
+                                   read.Pitch, write.pBits, write.Pitch);
+            to->UnlockRect();
+        }
+        staging->UnlockRect();
+    }
+    for (IDirect3DSurface9* surface : {from, staging, to})
+        if (surface)
+            surface->Release();
+    return copied;
+}
+
 bool TextureD3D9::UploadLevel(UINT level) {
     IDirect3DSurface9* from = nullptr;
     IDirect3DSurface9* to = nullptr;
@@ -279,8 +312,11 @@ bool TextureD3D9::LockLevel(int level, std::int32_t* pitch, void** bits, const R
     HRESULT hr;
     if (UsesSystemCopy()) {
         IDirect3DTexture9* copy = EnsureSystemCopy();
-        hr = copy ? copy->LockRect(UINT(level), &locked, rect, D3DTextureLockFlags(mode))
-                  : D3DERR_INVALIDCALL;
+        // What the texture holds now, unless the caller discards it: a read must not see
+        // zeros, nor a partial write upload stale rows around its rectangle.
+        const bool current = copy && (mode == LO_DISCARD || ReadBackLevel(UINT(level)));
+        hr = current ? copy->LockRect(UINT(level), &locked, rect, D3DTextureLockFlags(mode))
+                     : D3DERR_INVALIDCALL;
         if (FAILED(hr))
             LogTyped(LOG_ENGINE_INIT, "LOCK POOL_DEFAULT");
     } else {
@@ -324,14 +360,17 @@ bool TextureD3D9::LockAllLevels(std::vector<LockRecord>& records) {
         return false;
     if ((flags_ & FLAG_IN_USE))
         return false;
-    IDirect3DTexture9* target = UsesSystemCopy() ? EnsureSystemCopy() : texture_;
+    const bool copied = UsesSystemCopy();
+    IDirect3DTexture9* target = copied ? EnsureSystemCopy() : texture_;
     if (!target)
         return false;
     records.assign(target->GetLevelCount(), LockRecord{});
     for (UINT level = 0; level < records.size(); ++level) {
         D3DLOCKED_RECT locked{};
         threadmng::GetInstance()->BeginDeviceAccess();
-        const HRESULT hr = target->LockRect(level, &locked, nullptr, 0);
+        HRESULT hr = copied && !ReadBackLevel(level) ? D3DERR_INVALIDCALL : D3D_OK;
+        if (SUCCEEDED(hr))
+            hr = target->LockRect(level, &locked, nullptr, 0);
         threadmng::GetInstance()->EndDeviceAccess();
         if (FAILED(hr))
             return false;

@@ -2,9 +2,10 @@
 // level locks, copies, saving, reloading and device loss.
 //
 // Textures whose device memory the CPU cannot reach (the default pool, and the managed pool on a
-// 9Ex device, which has none) are filled through a system-memory copy: a lock locks the copy and
-// the unlock uploads that level into the device texture. Such a texture cannot be read back: a
-// read-only lock sees the copy, which holds what was last written through it.
+// 9Ex device, which has none) go through a system-memory copy: a lock first reads the level back
+// from the device into the copy (not for a discarding lock) and locks the copy, and the unlock
+// uploads that level into the device texture (not after a read-only lock). A read-back that fails
+// fails the lock.
 //
 // Device contexts: GetDC hands out an opaque handle to a CPU bitmap of level 0 kept by the
 // device layer; the host cannot draw into it with GDI here, only through the layer.
@@ -82,6 +83,8 @@ private:
     IDirect3DTexture9* EnsureSystemCopy();
     // Uploads one level of the system copy into the device texture.
     bool UploadLevel(UINT level);
+    // Reads one level of the device texture into the system copy.
+    bool ReadBackLevel(UINT level);
     // One try of the reload: the file through the virtual file system, else from disk.
     HRESULT LoadFile(const std::string& path, int width, int height, IDirect3DTexture9** out);
 

@@ -308,6 +308,62 @@ TEST_F(Texture, OnA9ExDeviceManagedTexturesAreWrittenThroughASystemCopy) {
     EXPECT_TRUE(Textures()->ForceRemove(texture));
 }
 
+// A level the CPU cannot reach is read back from the device: after the system copy is let go (as
+// every creation from an image does), a lock still sees the pixels, a copy out of the texture
+// carries them, and a write to part of a level keeps the rest.
+TEST_F(Texture, LocksOfDeviceOnlyTexturesSeeWhatTheDeviceHolds) {
+    const struct {
+        const char* name;
+        std::uint32_t pool;
+        bool ex;
+        int format;
+        std::size_t rowBytes0, rowBytes1;
+        UINT rows0, rows1;
+    } cases[] = {{"default A8R8G8B8", Zel::MP_DEFAULT, false, Zel::PF_A8R8G8B8, 32, 16, 8, 4},
+                 {"default DXT5", Zel::MP_DEFAULT, false, Zel::PF_DXT5, 32, 16, 2, 1},
+                 {"managed on 9Ex", Zel::MP_MANAGED, true, Zel::PF_A8R8G8B8, 32, 16, 8, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ComRef<IDirect3DDevice9> device;
+        MakeDevice(&device, c.ex);
+        Textures()->SetDevice(device.Get());
+        Zel::TextureBase* texture = Textures()->CreateTexture(c.pool, 2);
+        ASSERT_TRUE(texture->Create(8, 8, 1, 2, c.format, 2, false));
+        const Bytes level0 = Counting(c.rowBytes0 * c.rows0),
+                    level1 = Counting(c.rowBytes1 * c.rows1, 90);
+        ASSERT_TRUE(FillLevel(texture, 0, level0, c.rowBytes0));
+        ASSERT_TRUE(FillLevel(texture, 1, level1, c.rowBytes1));
+        texture->ReleaseSystemCopy();
+        EXPECT_EQ(LockedLevel(texture, 0, c.rowBytes0, c.rows0), level0);
+        texture->ReleaseSystemCopy();
+        EXPECT_EQ(LockedLevel(texture, 1, c.rowBytes1, c.rows1), level1);
+
+        // Out of the texture into one the CPU reaches: the pixels, not zeros.
+        Zel::TextureBase* copy = Textures()->CreateTexture(Zel::MP_SYSTEM_MEMORY, 2);
+        ASSERT_TRUE(copy->Create(8, 8, 1, 2, c.format, 2, false));
+        texture->ReleaseSystemCopy();
+        ASSERT_TRUE(copy->CopyLevelsFrom(2, texture, nullptr));
+        EXPECT_EQ(LockedLevel(copy, 0, c.rowBytes0, c.rows0), level0);
+        EXPECT_EQ(LockedLevel(copy, 1, c.rowBytes1, c.rows1), level1);
+
+        // One block (DXT) or one 4 x 4 corner rewritten; the rest of the level stays.
+        texture->ReleaseSystemCopy();
+        const RECT corner{4, 4, 8, 8};
+        std::int32_t pitch = 0;
+        void* bits = nullptr;
+        ASSERT_TRUE(texture->LockLevel(0, &pitch, &bits, &corner, Zel::LO_NORMAL));
+        std::memset(bits, 0xEE, 16);
+        texture->UnlockLevel();
+        Bytes expected = level0;
+        const std::size_t at = c.format == Zel::PF_DXT5 ? c.rowBytes0 + 16 : 4 * c.rowBytes0 + 16;
+        std::fill_n(expected.begin() + std::ptrdiff_t(at), 16, std::uint8_t(0xEE));
+        EXPECT_EQ(DeviceLevel(texture->GetDeviceTexture(), 0, c.rowBytes0, c.rows0), expected);
+
+        EXPECT_TRUE(Textures()->ForceRemove(copy));
+        EXPECT_TRUE(Textures()->ForceRemove(texture));
+    }
+}
+
 TEST_F(Texture, ARenderTargetIsReadBackAndAFailedReadIsReported) {
     IDirect3DTexture9* colour = nullptr;
     ASSERT_EQ(device_->CreateTexture(8, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
