@@ -9,6 +9,7 @@
 #include "Core/ActorIdCounter.h"
 #include "Core/Factory.h"
 #include "Core/GlobalConfigManager.h"
+#include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
 #include "Entity/Character/Action.h"
@@ -45,6 +46,7 @@
 #include "Physics/PhysicsSdk.h"
 #include "Physics/PhysicsWorld.h"
 #include "Platform/Vfs/Vfs.h"
+#include "Render/RenderDevice.h"
 #include "Platform/Win32/Win32Files.h"
 
 namespace Zel {
@@ -962,12 +964,9 @@ void Actor::RebuildBodyTexture() {
                                   [](const Slot& s) { return s.geometry != nullptr; });
     if (!worn || !(flagWord_ & kBodyTextureDirty))
         return;
-    std::int32_t level = lodLevel_, format = PF_A8R8G8B8, w = 0, h = 0;
-    if (!textures->GetTexturePoolLevel(&level, &format, &w, &h))
-        format = PF_A8R8G8B8;
-    std::uint32_t width = static_cast<std::uint32_t>(std::max(w, 0));
-    std::uint32_t height = static_cast<std::uint32_t>(std::max(h, 0));
-    ClampLodSize(&width, &height);
+    std::uint32_t width = 0, height = 0;
+    std::int32_t format = PF_A8R8G8B8;
+    BodyTextureShape(&width, &height, &format);
     const bool dxt = format == PF_DXT5;
     ComposeBodyParts(atlas, dxt);
     if (custom_.IsHeld())
@@ -996,6 +995,65 @@ void Actor::RebuildBodyTexture() {
     }
     flagWord_ &= ~kBodyTextureDirty;
     custom_.Drop();
+}
+
+void Actor::BodyTextureShape(std::uint32_t* width, std::uint32_t* height,
+                             std::int32_t* format) const {
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    std::int32_t level = lodLevel_, w = 0, h = 0;
+    *format = PF_A8R8G8B8;
+    if (!textures || !textures->GetTexturePoolLevel(&level, format, &w, &h))
+        *format = PF_A8R8G8B8;
+    *width = static_cast<std::uint32_t>(std::max(w, 0));
+    *height = static_cast<std::uint32_t>(std::max(h, 0));
+    ClampLodSize(width, height);
+}
+
+bool Actor::CloneTextures(const Actor* source) {
+    const DeviceCaps* caps = Globals::Find(&Globals::GetDeviceCaps);
+    const std::uint32_t shaders = DEVICE_VS_1_1 | DEVICE_PS_1_1;
+    const bool capable = caps && (caps->featureFlags & shaders) == shaders;
+    TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
+    const RenderDevice* device = textures ? textures->GetRenderDevice() : nullptr;
+    const bool olderPath = device && device->GetFixedFunctionMode() != MODE_SHADER;
+    if (capable && !olderPath && CopyBodyTexture(source)) {
+        flagWord_ &= ~kBodyTextureDirty;
+        return true;
+    }
+    flagWord_ |= kBodyTextureDirty;
+    RebuildBodyTexture();
+    LogTyped(LOG_ENGINE_INIT,
+             capable && !olderPath ? "Clone Texture Failed, So UpdateTexture By Hand,ActorStamp=%ld"
+                                   : "Do Not Support DX8, So UpdateTexture By Hand,ActorStamp=%ld",
+             long(actorId_));
+    flagWord_ &= ~kBodyTextureDirty;
+    return true;
+}
+
+bool Actor::CopyBodyTexture(const Actor* source) {
+    if (!source)
+        return false;
+    TextureBase* from = source->bodyTexture_.Get();
+    if (!from) {
+        LogTyped(LOG_ENGINE_INIT, "Can Not Get Clone's Texture");
+        return false;
+    }
+    if (!bodyTexture_) {
+        ReleaseBodyTextures();
+        std::uint32_t width = 0, height = 0;
+        std::int32_t format = PF_A8R8G8B8;
+        BodyTextureShape(&width, &height, &format);
+        if (TextureBase* made = ObtainBodyTexture(width, height, format))
+            BindBodyTexture(made);
+    }
+    // Every level comes from the source: they are what its own build made of the same pixels.
+    TextureBase* to = bodyTexture_.Get();
+    IDirect3DTexture9* device = to ? to->GetDeviceTexture() : nullptr;
+    if (!device || !to->CopyLevelsFrom(int(device->GetLevelCount()), from, nullptr)) {
+        LogTyped(LOG_ENGINE_INIT, "Copy Clone Texture Failed!");
+        return false;
+    }
+    return true;
 }
 
 TextureBase* Actor::ObtainBodyTexture(std::uint32_t width, std::uint32_t height,

@@ -245,6 +245,10 @@ public:
     // Every pass of the actor's materials takes the body texture in its first stage.
     void ApplyBodyTexture();
     TextureBase* GetBodyTexture() const { return bodyTexture_.Get(); }
+    // The clone's body texture: with a shader device (vertex and pixel shaders 1.1, not drawing
+    // fixed-function) a device copy of the source's texture with every level; otherwise, or when
+    // the copy fails, rebuilt from the parts (logged). Always true.
+    bool CloneTextures(const Actor* source);
     // The image part n's block of the atlas is composed from (the one the part's link records
     // chose, or one put in its place such as the made-up face); null when none.
     Image* GetPartImage(std::uint32_t part) const {
@@ -334,6 +338,10 @@ private:
     void ComposeBodyParts(std::uint8_t* atlas, bool dxt);
     // The texture of the size and format: from the recycle bin above level 0, else a new one.
     TextureBase* ObtainBodyTexture(std::uint32_t width, std::uint32_t height, std::int32_t format);
+    // The size and format of the body texture at the actor's level of detail.
+    void BodyTextureShape(std::uint32_t* width, std::uint32_t* height, std::int32_t* format) const;
+    // The copy of CloneTextures; false (logged) when it could not be made.
+    bool CopyBodyTexture(const Actor* source);
     // Binds the texture in place of the one held, which goes to the recycle bin (above level 0)
     // or is destroyed.
     void BindBodyTexture(TextureBase* texture);

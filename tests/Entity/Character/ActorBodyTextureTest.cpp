@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ActorFixture.h"
+#include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Entity/Character/ActorBodyTexture.h"
 #include "Entity/Image/DecodedImage.h"
@@ -21,6 +22,7 @@
 #include "Entity/Material/Pass.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Platform/D3D9/D3D9.h"
 #include "Platform/D3D9/SoftBaseTexture9.h"
 #include "Platform/D3D9/SoftSurface9.h"
 #include "fixtures/ActorAtlasReference.h"
@@ -121,6 +123,11 @@ protected:
         Textures().LoadTexturePoolConfig();
     }
 
+    ~ActorBodyTextureTest() override {
+        if (plainDevice_)
+            plainDevice_->Release();
+    }
+
     Zel::TextureManager& Textures() { return *G()->GetTextureManager(); }
 
     // A dressed actor whose parts show the synthetic images.
@@ -161,6 +168,8 @@ protected:
     }
 
     std::vector<std::unique_ptr<Zel::Image>> images_;
+    // Released after the textures made on it.
+    IDirect3DDevice9* plainDevice_ = nullptr;
 };
 
 TEST_F(ActorBodyTextureTest, NinePartImagesSpliceIntoTheReferenceAtlas) {
@@ -386,6 +395,86 @@ TEST_F(ActorBodyTextureTest, ReplacedTexturesAreRecycledOrDestroyed) {
     G()->GetActorFactory()->Release(b);
     EXPECT_FALSE(Textures().Contains(held));
     EXPECT_FALSE(G()->GetActorBodyTexture()->Contains(held));
+}
+
+// A clone takes its body texture by a device copy of the source's, every level, in the managed
+// pool and where the texture lives only on the device (the managed pool of a 9Ex device); the clone
+// wears no parts, so a texture it holds can only be the copy. Without shaders, fixed-function
+// drawing, without a source or a source texture it is rebuilt from its own parts instead (none
+// here: no texture).
+TEST_F(ActorBodyTextureTest, AClonesBodyTextureIsACopyOfTheSources) {
+    Device().ReportCaps(*G()->GetDeviceCaps(), Settings());
+    // The fixture's device is a 9Ex one, where the managed pool is the default pool; a plain
+    // device keeps managed textures in reach of the CPU.
+    D3DPRESENT_PARAMETERS p{};
+    p.BackBufferFormat = D3DFMT_X8R8G8B8;
+    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    p.hDeviceWindow = window_;
+    p.Windowed = TRUE;
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    const HRESULT made = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
+                                           D3DCREATE_HARDWARE_VERTEXPROCESSING, &p, &plainDevice_);
+    d3d->Release();
+    ASSERT_EQ(made, D3D_OK);
+
+    const std::uint32_t shaderFlags = G()->GetDeviceCaps()->featureFlags;
+    ASSERT_EQ(shaderFlags & (Zel::DEVICE_VS_1_1 | Zel::DEVICE_PS_1_1),
+              Zel::DEVICE_VS_1_1 | Zel::DEVICE_PS_1_1);
+    struct Case {
+        const char* name;
+        bool plain;
+        std::int32_t lod;
+        bool withSource, sourceTexture, shaders, fixedFunction;
+        const char* message;  // nullptr: copied
+    };
+    const Case cases[] = {
+        {"32-bit, managed pool", true, 0, true, true, true, false, nullptr},
+        {"32-bit, device only", false, 0, true, true, true, false, nullptr},
+        {"DXT5 512, device only", false, 3, true, true, true, false, nullptr},
+        {"no shaders", false, 0, true, true, false, false, "Do Not Support DX8"},
+        {"fixed-function drawing", false, 0, true, true, true, true, "Do Not Support DX8"},
+        {"no source", false, 0, false, true, true, false, "Clone Texture Failed"},
+        {"source without texture", false, 0, true, false, true, false, "Can Not Get Clone's"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Textures().SetDevice(c.plain ? plainDevice_ : Device().GetD3DDevice(), &Device());
+        G()->GetDeviceCaps()->featureFlags = c.shaders ? shaderFlags : 0;
+        Device().SetFixedFunctionMode(c.fixedFunction ? Zel::MODE_FIXED_FUNCTION
+                                                      : Zel::MODE_SHADER);
+        Actor* source = Painted();
+        source->SetLodLevel(c.lod);
+        if (c.sourceTexture)
+            source->RebuildBodyTexture();
+        Actor* clone = NewActor();
+        clone->SetLodLevel(c.lod);
+        clone->MarkBodyTextureDirty();
+        LogCapture log;
+        EXPECT_TRUE(clone->CloneTextures(c.withSource ? source : nullptr));
+        EXPECT_FALSE(clone->GetFlagWord() & Actor::kBodyTextureDirty);
+        if (c.message) {
+            EXPECT_EQ(log.Count(c.message), 1);
+            EXPECT_EQ(clone->GetBodyTexture(), nullptr);
+            continue;
+        }
+        EXPECT_EQ(log.Count("UpdateTexture By Hand"), 0);
+        Zel::TextureBase* from = source->GetBodyTexture();
+        Zel::TextureBase* to = clone->GetBodyTexture();
+        ASSERT_NE(to, nullptr);
+        EXPECT_NE(to, from);
+        EXPECT_EQ(to->GetWidth(), from->GetWidth());
+        EXPECT_EQ(to->GetFormat(), from->GetFormat());
+        const UINT levels = from->GetDeviceTexture()->GetLevelCount();
+        ASSERT_EQ(to->GetDeviceTexture()->GetLevelCount(), levels);
+        for (UINT level = 0; level < levels; ++level) {
+            const Level want = ReadLevel(*from, level);
+            EXPECT_EQ(ReadLevel(*to, level).bytes, want.bytes) << "level " << level;
+            if (level == 0)
+                EXPECT_NE(want.bytes, Bytes(want.bytes.size(), 0)) << "the parts were drawn";
+        }
+    }
+    Device().SetFixedFunctionMode(Zel::MODE_SHADER);
 }
 
 TEST_F(ActorBodyTextureTest, TheRegistryForciblyRemovesWhatItHolds) {
