@@ -870,6 +870,12 @@ void Actor::RebuildMaterials() {
     ReleasePickOctree();
 }
 
+void Actor::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) {
+    if (flagWord_ & kBodyTextureDirty)
+        RebuildBodyTexture();
+    SkeletonModel::AddSubEntitiesToQueue(queue, light, material);
+}
+
 const std::vector<SubEntity*>& Actor::GetMaterialList(std::uint32_t slot) const {
     return slot < kMaterialSlotCount ? materialLists_[slot] : kNoSubEntities;
 }
@@ -888,7 +894,27 @@ void RecountBodyPart(GeometryBodyPart& part) {
         manager->OnLoaded(&part);
 }
 
+// ".bp4" parts are made for the newer character and ".bp3" parts for this one; ".bp5" parts are
+// served on both through the material library.
+constexpr std::uint32_t kOlderPartKind = 15;
+constexpr std::uint32_t kNewerPartKind = 16;
+
+const char* BodyPartClassName(const GeometryBodyPart& part) {
+    switch (part.GetKind()) {
+        case kNewerPartKind:
+            return "GeometryBodyPart4";
+        case 17:
+            return "GeometryBodyPart5";
+        default:
+            return "GeometryBodyPart";
+    }
+}
+
 }  // namespace
+
+bool Actor::IsPartOfOtherCharacter(const GeometryBodyPart& part) const {
+    return part.GetKind() == (IsNewActor() ? kOlderPartKind : kNewerPartKind);
+}
 
 bool Actor::SetCustomTexture(std::uint32_t part, float u, float v, std::uint32_t width,
                              std::uint32_t height, const std::uint8_t* data,
@@ -922,6 +948,9 @@ void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {
             continue;
         if (!image->IsLoaded() && geometry->ReloadImage(*image))
             RecountBodyPart(*geometry);
+        if (IsPartOfOtherCharacter(*geometry))
+            LogTyped(LOG_ENGINE_INIT, "actor 类型和 GeometryBodyPart类型不匹配 ：%s figname : %s",
+                     IsNewActor() ? "newActor" : "Actor", BodyPartClassName(*geometry));
         const std::uint32_t format = image->GetFormat();
         const ImageSurface* surface = image->GetFirstSurface();
         if ((format != PF_A8R8G8B8 && format != PF_X8R8G8B8) || !surface || !surface->GetData()) {

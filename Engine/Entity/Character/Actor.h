@@ -262,6 +262,11 @@ public:
     // The parts' images are read again for each composition: after a build they are unloaded.
     void UnloadPartImages();
 
+    // ---- Drawing ----
+    // A body texture marked for a rebuild (parts, make-up or a clone changed it) is built here,
+    // once, before the pieces are queued.
+    void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
+
     // ---- Per-frame update ----
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
     // The point under the feet placed by the last update (model's node space, as the feet's
@@ -336,6 +341,9 @@ private:
     // The parts composed into the atlas scratch buffer (bottom-up for DXT); false when no part
     // had an image to lay.
     void ComposeBodyParts(std::uint8_t* atlas, bool dxt);
+    // A part of the family the other character kind is made for (".bp4" on an actor, ".bp3" on
+    // the newer character): composed all the same, with a log line.
+    bool IsPartOfOtherCharacter(const GeometryBodyPart& part) const;
     // The texture of the size and format: from the recycle bin above level 0, else a new one.
     TextureBase* ObtainBodyTexture(std::uint32_t width, std::uint32_t height, std::int32_t format);
     // The size and format of the body texture at the actor's level of detail.

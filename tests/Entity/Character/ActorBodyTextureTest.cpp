@@ -15,11 +15,13 @@
 #include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Entity/Character/ActorBodyTexture.h"
+#include "Entity/Character/NewActor.h"
 #include "Entity/Image/DecodedImage.h"
 #include "Entity/Image/Image.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Scene/RenderCorePipeline.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
 #include "Platform/D3D9/D3D9.h"
@@ -123,6 +125,12 @@ protected:
         Textures().LoadTexturePoolConfig();
     }
 
+    void TearDown() override {
+        for (Zel::NewActor* n : newActors_) G()->GetNewActorFactory()->Release(n);
+        newActors_.clear();
+        ActorTest::TearDown();
+    }
+
     ~ActorBodyTextureTest() override {
         if (plainDevice_)
             plainDevice_->Release();
@@ -168,6 +176,7 @@ protected:
     }
 
     std::vector<std::unique_ptr<Zel::Image>> images_;
+    std::vector<Zel::NewActor*> newActors_;
     // Released after the textures made on it.
     IDirect3DDevice9* plainDevice_ = nullptr;
 };
@@ -475,6 +484,65 @@ TEST_F(ActorBodyTextureTest, AClonesBodyTextureIsACopyOfTheSources) {
         }
     }
     Device().SetFixedFunctionMode(Zel::MODE_SHADER);
+}
+
+// Drawing builds a marked body texture once; the next draw finds it built.
+TEST_F(ActorBodyTextureTest, AMarkedActorIsRebuiltOnceWhenDrawn) {
+    Actor* a = Painted();
+    ASSERT_TRUE(a->GetFlagWord() & Actor::kBodyTextureDirty);
+    ASSERT_EQ(a->GetBodyTexture(), nullptr);
+    Zel::RenderCorePipeline pipe(Zel::RenderCorePipeline::MODE_NORMAL);
+    pipe.AddItem(a);
+    pipe.Render(Scene().GetRenderQueue());
+    Zel::TextureBase* built = a->GetBodyTexture();
+    ASSERT_NE(built, nullptr);
+    EXPECT_FALSE(a->GetFlagWord() & Actor::kBodyTextureDirty);
+    EXPECT_LE(Level0Difference(*a, ReferenceAtlas(), kAtlas), 1);
+    pipe.Render(Scene().GetRenderQueue());
+    EXPECT_EQ(a->GetBodyTexture(), built) << "not built again";
+    a->MarkBodyTextureDirty();
+    pipe.Render(Scene().GetRenderQueue());
+    EXPECT_NE(a->GetBodyTexture(), built);
+    EXPECT_FALSE(a->GetFlagWord() & Actor::kBodyTextureDirty);
+}
+
+// Each character kind loads the parts of its own family; a part shared from the other kind (as a
+// clone takes it) is logged at each composition and composed all the same.
+TEST_F(ActorBodyTextureTest, APartOfTheOtherCharacterKindIsLoggedAndStillComposed) {
+    auto newer = [&] {
+        Zel::NewActor* n = G()->GetNewActorFactory()->Acquire();
+        newActors_.push_back(n);
+        n->SetSex(0);
+        EXPECT_TRUE(n->LoadGeometry("actor.act"));
+        for (std::uint32_t p = 0; p < 9; ++p)
+            EXPECT_TRUE(n->SetBodyPart(p, "part" + std::to_string(p) + ".bp4")) << p;
+        return n;
+    };
+    Actor* own = Dressed();
+    Zel::NewActor* newOwn = newer();
+    Actor* mixed = Dressed();
+    ASSERT_TRUE(mixed->LoadClonePart(3, "part3.bp4"));
+    Zel::NewActor* newMixed = newer();
+    ASSERT_TRUE(newMixed->LoadClonePart(3, "part3.bp3"));
+    const struct {
+        const char* name;
+        Actor* actor;
+        const char* logged;  // nullptr: nothing
+    } cases[] = {
+        {"actor, .bp3", own, nullptr},
+        {"newer, .bp4", newOwn, nullptr},
+        {"actor, one .bp4", mixed, "：Actor figname : GeometryBodyPart4"},
+        {"newer, one .bp3", newMixed, "：newActor figname : GeometryBodyPart"},
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        c.actor->MarkBodyTextureDirty();
+        c.actor->RebuildBodyTexture();
+        EXPECT_EQ(log.Count("actor 类型和 GeometryBodyPart类型不匹配"), c.logged ? 1 : 0) << c.name;
+        if (c.logged)
+            EXPECT_EQ(log.Count(c.logged), 1) << c.name;
+        EXPECT_NE(c.actor->GetBodyTexture(), nullptr) << c.name;
+    }
 }
 
 TEST_F(ActorBodyTextureTest, TheRegistryForciblyRemovesWhatItHolds) {
