@@ -67,7 +67,9 @@ public:
     // Top level only.
     virtual void SetPositionDirect(const float* position) = 0;
     virtual void SetPinchValue(std::int32_t parameter, float value) = 0;
-    virtual void SetMakeupValue(std::int32_t layer, std::int32_t value) = 0;
+    // Chooses a make-up style and colour for the layer; layer 13 composes the face with its
+    // make-up now. False when the actor has no make-up or the choice has no record.
+    virtual bool SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) = 0;
     // Renders the actor into a snapshot image (the arguments passed on); 1.
     virtual std::int32_t RenderSnapshot(std::intptr_t a, std::intptr_t b, std::intptr_t c,
                                         std::intptr_t d, std::intptr_t e, std::intptr_t f,

@@ -17,6 +17,20 @@ namespace {
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 const float kOrigin[3] = {0.0f, 0.0f, 0.0f};
 
+// The record's fields as the actor takes them; false for a missing record or a negative size.
+bool ApplyRecord(Actor& actor, const ZelI::CustomTextureRecord* record, bool now) {
+    if (!record || record->width < 0 || record->height < 0 || record->bodyPart < 0)
+        return false;
+    const auto part = static_cast<std::uint32_t>(record->bodyPart);
+    const auto width = static_cast<std::uint32_t>(record->width);
+    const auto height = static_cast<std::uint32_t>(record->height);
+    const auto* pixels = static_cast<const std::uint8_t*>(record->pixels);
+    return now ? actor.ApplyCustomTexture(part, record->u, record->v, width, height, pixels,
+                                          record->byteSize)
+               : actor.SetCustomTexture(part, record->u, record->v, width, height, pixels,
+                                        record->byteSize);
+}
+
 bool RespondsToMoves() {
     GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     return config && config->RespondActorMove();
@@ -121,6 +135,21 @@ float IActorImplRC::GetLod() {
 void IActorImplRC::SetPinchValue(std::int32_t parameter, float value) {
     if (Node())
         Node()->SetPinchValue(parameter, value);
+}
+
+bool IActorImplRC::ApplyCustomTexture(const ZelI::CustomTextureRecord* record) {
+    if (!Node())
+        return false;
+    ScopedLock lock(threadmng::kMainLock);
+    return ApplyRecord(*Node(), record, true);
+}
+
+bool IActorImplRC::StoreCustomTexture(const ZelI::CustomTextureRecord* record) {
+    return Node() && ApplyRecord(*Node(), record, false);
+}
+
+bool IActorImplRC::SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) {
+    return Node() && Node()->SetMakeupValue(layer, style, colour);
 }
 
 }  // namespace Zel

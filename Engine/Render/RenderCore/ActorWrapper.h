@@ -49,13 +49,15 @@ public:
     float GetActorValue() override { return 0.0f; }
     float GetLod() override;
     void Reserved158() override {}
-    bool ApplyCustomTexture(const ZelI::CustomTextureRecord*) override { return false; }
-    bool StoreCustomTexture(const ZelI::CustomTextureRecord*) override { return false; }
+    // Under the main lock: the custom texture composed into the body texture at once.
+    bool ApplyCustomTexture(const ZelI::CustomTextureRecord* record) override;
+    // Kept for the next rebuild, without the lock.
+    bool StoreCustomTexture(const ZelI::CustomTextureRecord* record) override;
     void SetPositionDirect(const float* position) override {
         ISkeletonModelImplRC::SetPosition(position);
     }
     void SetPinchValue(std::int32_t parameter, float value) override;
-    void SetMakeupValue(std::int32_t, std::int32_t) override {}
+    bool SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) override;
     // The snapshot draws nothing yet; a bound wrapper answers 1.
     std::int32_t RenderSnapshot(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                                 std::intptr_t, std::intptr_t, std::intptr_t,

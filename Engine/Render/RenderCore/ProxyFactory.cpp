@@ -21,6 +21,7 @@
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/NewActor.h"
+#include "Entity/Character/MakeupState.h"
 #include "Entity/Character/PinchState.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Character/SkeletonModel.h"
@@ -252,9 +253,8 @@ bool IGlobalConfigProxyImpl::LoadPinchConfig(bool male, const char* path) {
     return PinchState::LoadPinchConfig(male, path ? std::string(path) : std::string());
 }
 
-bool IGlobalConfigProxyImpl::LoadMakeupConfig(bool, const char*) {
-    // The library has no makeup configuration to read yet.
-    return false;
+bool IGlobalConfigProxyImpl::LoadMakeupConfig(bool male, const char* path) {
+    return MakeupState::LoadMakeupConfig(male, path);
 }
 
 ILogMngImpl* ILogMngImpl::Get() {

@@ -179,8 +179,9 @@ public:
                                     std::uint32_t width) override;
     void ApplyBoneScale(const float* scale, const char* bone) override;
     void DrawBoneAxes(const char* bone, const float* colour, float length) override;
-    // The host's texture cannot be handed on as the model's pixel image: nothing is done.
-    void SetCustomTexture(ZelI::ITexture*) override {}
+    // The host's texture is read back (level 0, 32-bit formats only) and its pixels become the
+    // model's custom image; nothing for null, an unbound texture or another format (logged).
+    void SetCustomTexture(ZelI::ITexture* texture) override;
     void ClearCustomTexture() override;
 
 protected:

@@ -1,10 +1,15 @@
 #include <string>
+#include <vector>
 
 #include "Entity/Character/Action.h"
 #include "Entity/Character/AnimationChannel.h"
 #include "Entity/Character/BoneState.h"
+#include "Core/LogDispatch.h"
+#include "Entity/Image/PixelFormat.h"
+#include "Entity/Texture/TextureBase.h"
 #include "Interface/IAction.h"
 #include "Interface/IAnimationChannel.h"
+#include "Interface/ITexture.h"
 #include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 
@@ -18,6 +23,37 @@ auto* InterfaceOf(X* object) {
 }
 
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Level 0 of a 32-bit texture as R, G, B, A bytes, row after row; empty when it cannot be read.
+std::vector<std::uint8_t> ReadTexturePixels(TextureBase& texture) {
+    const int format = texture.GetFormat();
+    const int width = texture.GetWidth(), height = texture.GetHeight();
+    std::vector<std::uint8_t> rgba;
+    if ((format != PF_A8R8G8B8 && format != PF_X8R8G8B8) || width <= 0 || height <= 0) {
+        LogTyped(LOG_ENGINE_INIT, "SetCustomTexture: texture %s is not a 32-bit texture",
+                 texture.GetName().c_str());
+        return rgba;
+    }
+    std::int32_t pitch = 0;
+    void* bits = nullptr;
+    if (!texture.LockLevel(0, &pitch, &bits, nullptr, LO_READ_ONLY))
+        return rgba;
+    if (pitch >= width * 4) {
+        rgba.resize(std::size_t(width) * std::size_t(height) * 4);
+        for (int y = 0; y < height; ++y) {
+            const auto* row = static_cast<const std::uint8_t*>(bits) + std::size_t(pitch) * y;
+            std::uint8_t* out = rgba.data() + std::size_t(width) * 4 * y;
+            for (int x = 0; x < width; ++x, row += 4, out += 4) {
+                out[0] = row[2];
+                out[1] = row[1];
+                out[2] = row[0];
+                out[3] = format == PF_X8R8G8B8 ? 0xFF : row[3];
+            }
+        }
+    }
+    texture.UnlockLevel();
+    return rgba;
+}
 
 }  // namespace
 
@@ -174,6 +210,18 @@ void ISkeletonModelImplRC<IX, X, W>::DrawBoneAxes(const char* bone, const float*
                                                   float length) {
     if (Node() && bone && colour)
         Node()->DrawBoneAxes(bone, colour, length);
+}
+
+template <class IX, class X, class W>
+void ISkeletonModelImplRC<IX, X, W>::SetCustomTexture(ZelI::ITexture* texture) {
+    TextureBase* source = UnwrapInterface<TextureBase>(texture);
+    if (!Node() || !source)
+        return;
+    const std::vector<std::uint8_t> rgba = ReadTexturePixels(*source);
+    if (!rgba.empty())
+        Node()->SkeletonModel::SetCustomTexture(std::uint32_t(source->GetWidth()),
+                                                std::uint32_t(source->GetHeight()), rgba.data(),
+                                                rgba.size());
 }
 
 template <class IX, class X, class W>
