@@ -357,7 +357,7 @@ ZelI::IMatProxy* IMatProxyTableImpl::GetAt(std::int32_t index) {
 }
 
 std::int32_t IMatProxyTableImpl::Add(ZelI::IMaterial* material) {
-    return Add(UnwrapInterface<Material>(material), 2, nullptr);
+    return Add(UnwrapInterface<Material>(material), kAddedMaterialProxyKind, nullptr);
 }
 
 std::int32_t IMatProxyTableImpl::Add(Material* material, std::int32_t kind, Actor* owner) {

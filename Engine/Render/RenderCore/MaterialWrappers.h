@@ -135,6 +135,11 @@ protected:
     bool AppliesToUncopied() const override { return false; }
 };
 
+// The proxy kinds the library makes: the materials of a model or level, and a material a tool
+// added to a table.
+constexpr std::int32_t kModelMaterialProxyKind = 5;
+constexpr std::int32_t kAddedMaterialProxyKind = 2;
+
 // The visitor of a proxy kind: 1 character, 3 NewActor, 4 actor, anything else common. owner is
 // the actor of kinds 3 and 4 (a NewActor for 3), otherwise unused.
 std::unique_ptr<IMatApplyVisitor> MakeMatApplyVisitor(std::int32_t kind, Actor* owner);

@@ -10,8 +10,10 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Interface/IMatProxyTable.h"
+#include "Interface/IModel.h"
 #include "Interface/IShader.h"
 #include "Render/RenderCore/InterfaceBinders.h"
+#include "demo/DemoDataTree.h"
 #include "fixtures/MaterialXmlFixtures.h"
 #include "tests/Render/RenderCore/HostWindowFixture.h"
 
@@ -139,6 +141,44 @@ TEST_F(RenderInterfaceMaterialTest, ANewProxyTableIsEmptyAndDeduplicates) {
     EXPECT_EQ(second->GetCount(), 0);
     second->Release();
     table->Release();
+}
+
+TEST_F(RenderInterfaceMaterialTest, AModelsMaterialsReachTheHostAsWrappersAndProxies) {
+    ZelI::IModel* model =
+        Render()->CreateModel(ZelDemo::HostModelName("models/textured_cube.dm3").c_str(), 0);
+    ASSERT_NE(model, nullptr);
+    const std::string& textured = ZelDemo::DemoNames().texturedMaterial;
+    const std::uint32_t count = model->GetMaterialCount();
+    ASSERT_GE(count, 1u);
+    for (std::uint32_t i = 0; i < count; ++i)
+        EXPECT_EQ(model->GetMaterial(i), Render()->FindMaterial(textured.c_str())) << i;
+    EXPECT_EQ(model->GetMaterial(count), nullptr);
+
+    // The table holds one proxy for the material, however many sub-entities draw with it.
+    ZelI::IMatProxyTable* table = model->CreateMatProxyTable();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->GetCount(), 1);
+    ZelI::IMatProxy* proxy = table->GetAt(0);
+    EXPECT_EQ(proxy->GetName(), textured);
+    // XML text applied through the proxy rebuilds the model's own material.
+    ZelFixtures::LegacyShader shader;
+    shader.passes.resize(2);
+    const std::string text = ZelFixtures::WriteXmlText(ZelFixtures::LegacyShaderElement(shader));
+    EXPECT_EQ(proxy->ApplyXmlText(text.c_str()), 1);
+    EXPECT_EQ(model->GetMaterial(0)->GetPassCount(), 2u);
+    EXPECT_EQ(proxy->GetPassVertexWord(1), 4u);  // unskinned
+    table->Release();
+
+    // Every sub-entity takes the material given; null changes nothing.
+    ZelI::IMaterial* twoPasses = Zel::MaterialInterface(TwoPasses());
+    model->SetMaterial(twoPasses);
+    model->SetMaterial(nullptr);
+    for (std::uint32_t i = 0; i < count; ++i) EXPECT_EQ(model->GetMaterial(i), twoPasses) << i;
+    ZelI::IMatProxyTable* after = model->CreateMatProxyTable();
+    ASSERT_EQ(after->GetCount(), 1);
+    EXPECT_STREQ(after->GetAt(0)->GetName(), "twopass");
+    after->Release();
+    model->Release();
 }
 
 }  // namespace
