@@ -417,16 +417,22 @@ bool Material::LoadFromXmlText(const char* text, const char* name) {
     // A private material no manager knows, so that no registered name can collide with it.
     Material parsed(nullptr, "TmpMat", GetGroup(), 0);
     MaterialParser::ParseLegacy_New(element, parsed);
+    gloss = parsed.gloss;
+    ReplaceDefinition(parsed);
+    return true;
+}
+
+void Material::ReplaceDefinition(const Material& source) {
+    // Taking one's own definition changes nothing; unloading first would lose it.
+    if (&source == this)
+        return;
     Unload();
     // A material that was never loaded may still hold passes: the copy must not add to them.
     DestroyPassesAndVariants();
-    parsed.CopyPropertiesTo(*this);
-    parsed.CopyPassesTo(*this);
-    gloss = parsed.gloss;
+    source.CopyTo(*this);
     MarkLoaded(true);
     UpdatePasses();
     GenerateGpuProgram();
-    return true;
 }
 
 Material* Material::GetTransparentVariant(std::uint32_t kind) {

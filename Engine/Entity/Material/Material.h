@@ -14,8 +14,13 @@
 #include <vector>
 
 #include "Core/CResource.h"
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/SharedPtr.h"
 #include "Entity/Material/GpuProgram.h"
+
+namespace ZelI {
+class IShader;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -43,7 +48,8 @@ struct TextureLoadOptions {
     void Apply() const;
 };
 
-class Material : public CResource {
+// The host holds a material through its IShader wrapper (which is also its IMaterial).
+class Material : public CResource, public RCInterfaceCarrier<ZelI::IShader> {
 public:
     static constexpr std::uint32_t kVariantCount = 7;
     static constexpr std::uint32_t kBaseMemorySize = 316;
@@ -149,6 +155,10 @@ public:
     // given as text, then gives it its generated program. False, changing nothing, when the text
     // has no "SHADERLIB" root (reported) or no such element.
     bool LoadFromXmlText(const char* text, const char* name);
+    // This material takes source's definition (CopyTo: not gloss, name or variants): unloaded,
+    // its passes and variants dropped, then filled, marked loaded, its passes updated and its
+    // generated program assigned.
+    void ReplaceDefinition(const Material& source);
     // Transparent variant kinds: 1 BlendTrans, 2 AddTrans, 3 BlendTransZ, 4 AddTransZ,
     // 5 BlendTransTwoSided, 6 AddTransTwoSided. The variant of the kind, made on first use and
     // owned by this material (no manager holds it); 0, and kinds 1 and 2 of a material whose

@@ -77,28 +77,6 @@ void IRenderImpl::Reserved20(std::intptr_t) {}
 
 void IRenderImpl::Reserved21(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t) {}
 
-std::intptr_t IRenderImpl::GetMaterialAt(int) {
-    return 0;
-}
-
-ZelI::IShader* IRenderImpl::GetShader(const char*) {
-    return nullptr;
-}
-
-ZelI::IMaterial* IRenderImpl::FindMaterial(const char*) {
-    return nullptr;
-}
-
-ZelI::IMaterial* IRenderImpl::FindAndLoadMaterial(const char*) {
-    return nullptr;
-}
-
-void IRenderImpl::SetPickMaterial(ZelI::IMaterial*) {}
-
-const char* IRenderImpl::GetMaterialName(int) {
-    return nullptr;
-}
-
 bool IRenderImpl::Reserved22(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                              std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                              std::intptr_t, std::intptr_t) {
@@ -253,7 +231,6 @@ void IRenderImpl::Reserved66() {}
 
 void IRenderImpl::Reserved67() {}
 
-
 void IRenderImpl::Reserved68(std::intptr_t) {}
 
 ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
@@ -347,10 +324,6 @@ void IRenderImpl::Reserved81(std::intptr_t) {}
 
 int IRenderImpl::Reserved82(std::intptr_t) {
     return 0;
-}
-
-ZelI::IMatProxyTable* IRenderImpl::CreateMatProxyTable() {
-    return nullptr;
 }
 
 int IRenderImpl::Reserved83(std::intptr_t) {

@@ -183,10 +183,9 @@ void IRenderImpl::DrawUserPrimitive(std::intptr_t type, std::intptr_t vertices,
         return;
     const RenderSystem::UserPrimitive primitive =
         HostPrimitive(type, vertices, vertexCount, stride, indices, count);
-    DrawWithEveryPass(renderSystem_,
-                      HostMaterial(UnwrapInterface<Material, ZelI::IMaterial>(
-                          WordPointer<ZelI::IMaterial>(material))),
-                      primitive);
+    DrawWithEveryPass(
+        renderSystem_,
+        HostMaterial(UnwrapInterface<Material>(WordPointer<ZelI::IMaterial>(material))), primitive);
 }
 
 void IRenderImpl::DrawPicked(std::intptr_t type, std::intptr_t vertices, std::intptr_t vertexCount,
@@ -242,8 +241,7 @@ void IRenderImpl::SetParticleInstance(std::intptr_t buffer, std::intptr_t minimu
     instance->SetBoundingBox(WordPointer<const float>(minimum), WordPointer<const float>(maximum));
     instance->SetParticleCount(Word32(count));
     instance->SetFirstParticle(Word32(first));
-    instance->SetMaterial(
-        UnwrapInterface<Material, ZelI::IMaterial>(WordPointer<ZelI::IMaterial>(material)));
+    instance->SetMaterial(UnwrapInterface<Material>(WordPointer<ZelI::IMaterial>(material)));
     // The frame list gives the instance back at the next frame, drawn or not.
     QueueParticleInstance(instance);
     SceneManager* scene = Globals::Find(&Globals::GetSceneManager);

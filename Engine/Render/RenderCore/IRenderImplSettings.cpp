@@ -343,6 +343,8 @@ bool IRenderImpl::LoadRenderSystemFile(const char* name) {
 
 void IRenderImpl::RemoveAllMaterials() {
     ScopedLock lock(threadmng::kMainLock);
+    // The pick material goes with the others; DrawPicked falls back to the default one.
+    pickMaterial_ = nullptr;
     if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
         materials->RemoveAll();
 }

@@ -2,6 +2,7 @@
 
 #include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/AnimationWrappers.h"
+#include "Render/RenderCore/MaterialWrappers.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
@@ -17,6 +18,7 @@ void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IAction>::SetBinder(&BindActionInterface);
     RCInterfaceCarrier<ZelI::IAnimation>::SetBinder(&BindAnimationInterface);
     RCInterfaceCarrier<ZelI::ISkeleton>::SetBinder(&BindSkeletonInterface);
+    RCInterfaceCarrier<ZelI::IShader>::SetBinder(&BindMaterialInterface);
     // Queued releases and loads need the host interface's task classes.
     InstallHostTaskFactory();
     WrapperPool<ICameraImplRC>::Get();
@@ -31,6 +33,12 @@ void InstallInterfaceBinders() {
     WrapperPool<IActionImplRC>::Get();
     WrapperPool<IAnimationImplRC>::Get();
     WrapperPool<ISkeletonImplRC>::Get();
+    WrapperPool<IMaterialImplRC>::Get();
+}
+
+ZelI::IMaterial* MaterialInterface(Material* material) {
+    // Every material wrapper is an IMaterialImplRC, so its IShader face is an IMaterial.
+    return material ? static_cast<ZelI::IMaterial*>(material->GetInterface()) : nullptr;
 }
 
 namespace {

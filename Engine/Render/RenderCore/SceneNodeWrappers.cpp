@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <typeinfo>
+#include <vector>
 
 #include "Core/Globals.h"
 #include "Entity/Character/ActionOwner.h"
@@ -13,6 +14,8 @@
 #include "Interface/ISkeleton.h"
 #include "Math/AABB.h"
 #include "Render/RenderCore/ActorWrapper.h"
+#include "Render/RenderCore/InterfaceBinders.h"
+#include "Render/RenderCore/MaterialWrappers.h"
 
 namespace Zel {
 
@@ -174,6 +177,29 @@ void IModelImplRC<IX, X, W>::GetLocalBox(float* out) {
 template <class IX, class X, class W>
 std::uint32_t IModelImplRC<IX, X, W>::GetMaterialCount() {
     return Node() ? Node()->GetAllSubEntityCount() : 0;
+}
+
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::SetMaterial(ZelI::IMaterial* material) {
+    Material* unwrapped = UnwrapInterface<Material>(material);
+    if (Node() && unwrapped)
+        Node()->SetMaterialAll(unwrapped);
+}
+
+template <class IX, class X, class W>
+ZelI::IMaterial* IModelImplRC<IX, X, W>::GetMaterial(std::uint32_t index) {
+    return Node() ? MaterialInterface(Node()->GetSubEntityMaterial(index)) : nullptr;
+}
+
+template <class IX, class X, class W>
+ZelI::IMatProxyTable* IModelImplRC<IX, X, W>::CreateMatProxyTable() {
+    Entity* entity = Node();
+    if (!entity)
+        return nullptr;
+    std::vector<Material*> materials;
+    for (std::uint32_t i = 0; i < entity->GetAllSubEntityCount(); ++i)
+        materials.push_back(entity->GetSubEntityMaterial(i));
+    return NewMaterialProxyTable(materials, kModelMaterialProxyKind);
 }
 
 template <class IX, class X, class W>

@@ -70,6 +70,10 @@ public:
     using ISceneNodeImplRC<IX, X, W>::WriteBox;
 
     std::uint32_t GetMaterialCount() override;
+    // Every sub-entity (child entities' too) draws with the material; null changes nothing.
+    void SetMaterial(ZelI::IMaterial* material) override;
+    // A new table (the caller's) with one proxy per material name of the sub-entities.
+    ZelI::IMatProxyTable* CreateMatProxyTable() override;
     void SetSubEntityShaderFromFile(const char* libraryFile, const char* materialName,
                                     const char* meshName) override;
     void SetShaderFromFile(const char* libraryFile, const char* materialName) override;
@@ -102,8 +106,8 @@ public:
     bool GetStateBit2() override { return false; }
     void SetDiffuseColor(std::uint32_t argb) override;
     bool HasTransparentMaterial() override;
-    // Material wrappers are not offered yet.
-    ZelI::IMaterial* GetMaterial(std::uint32_t) override { return nullptr; }
+    // The material of sub-entity i (in GetMaterialCount's order); null when absent.
+    ZelI::IMaterial* GetMaterial(std::uint32_t index) override;
     // The skeleton of a skinned model or actor; null for a model without bones.
     ZelI::ISkeleton* GetSkeleton() override;
     std::int32_t GetEntityQuery() override { return 0; }

@@ -204,7 +204,9 @@ TEST_F(OpenWindowTest, ModelProxyCountsTheModelsMeshesAndTextures) {
     EXPECT_GE(proxy->GetSubEntityCount(), 1u);
     EXPECT_GE(proxy->GetTextureCount(), 1u);
     EXPECT_FALSE(proxy->IsTextureGenerated(proxy->GetTextureCount()));
-    // The model's wrapper hands out no material table yet: no materials, nothing past the end.
+    // The model's material table: the cube's one material, nothing past the end.
+    ASSERT_EQ(proxy->GetMaterialCount(), 1);
+    EXPECT_EQ(proxy->GetMaterial(0)->GetName(), ZelDemo::DemoNames().texturedMaterial);
     EXPECT_EQ(proxy->GetMaterial(proxy->GetMaterialCount()), nullptr);
     proxy->Release();
     model->Release();
