@@ -2,6 +2,7 @@
 
 #include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/AnimationWrappers.h"
+#include "Render/RenderCore/GeometryWrappers.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
@@ -17,6 +18,9 @@ void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IAction>::SetBinder(&BindActionInterface);
     RCInterfaceCarrier<ZelI::IAnimation>::SetBinder(&BindAnimationInterface);
     RCInterfaceCarrier<ZelI::ISkeleton>::SetBinder(&BindSkeletonInterface);
+    RCInterfaceCarrier<ZelI::IGeometry>::SetBinder(&BindGeometryInterface);
+    RCInterfaceCarrier<ZelI::IMesh>::SetBinder(&BindMeshInterface);
+    RCInterfaceCarrier<ZelI::IParticleVB>::SetBinder(&BindParticleVBInterface);
     // Queued releases and loads need the host interface's task classes.
     InstallHostTaskFactory();
     WrapperPool<ICameraImplRC>::Get();
@@ -31,6 +35,11 @@ void InstallInterfaceBinders() {
     WrapperPool<IActionImplRC>::Get();
     WrapperPool<IAnimationImplRC>::Get();
     WrapperPool<ISkeletonImplRC>::Get();
+    WrapperPool<GeometryImplRC>::Get();
+    WrapperPool<GeometrySkinImplRC>::Get();
+    WrapperPool<IGeometryActorImplRC>::Get();
+    WrapperPool<IMeshImplRC>::Get();
+    WrapperPool<IParticleVBImplRC>::Get();
 }
 
 namespace {

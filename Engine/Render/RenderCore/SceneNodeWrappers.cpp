@@ -172,6 +172,12 @@ void IModelImplRC<IX, X, W>::GetLocalBox(float* out) {
 }
 
 template <class IX, class X, class W>
+ZelI::IGeometry* IModelImplRC<IX, X, W>::GetGeometry() {
+    Geometry* geometry = Node() ? Node()->GetGeometry() : nullptr;
+    return geometry ? geometry->GetInterface() : nullptr;
+}
+
+template <class IX, class X, class W>
 std::uint32_t IModelImplRC<IX, X, W>::GetMaterialCount() {
     return Node() ? Node()->GetAllSubEntityCount() : 0;
 }

@@ -87,8 +87,8 @@ public:
     void Reserved70() override {}
     float Reserved71() override { return 1.0f; }
     void Reserved72() override {}
-    // Geometry wrappers are not offered yet.
-    ZelI::IGeometry* GetGeometry() override { return nullptr; }
+    // The wrapper of the model's geometry; null without one.
+    ZelI::IGeometry* GetGeometry() override;
     void EnableAnimation(bool, float) override {}
     ZelI::IModel* Clone() override { return nullptr; }
     void Show() override { SetHidden(false); }
