@@ -26,6 +26,10 @@ void InstallInterfaceBinders() {
     WrapperPool<ICameraImplRC>::Get();
     WrapperPool<ILightImplRC>::Get();
     WrapperPool<ModelImplRC>::Get();
+    WrapperPool<IDecalImplRC>::Get();
+    WrapperPool<ILevelImplRC>::Get();
+    WrapperPool<IBillBoardImplRC>::Get();
+    WrapperPool<ISkyBallImplRC>::Get();
     WrapperPool<SkeletonModelImplRC>::Get();
     WrapperPool<IActorImplRC>::Get();
     WrapperPool<TextureImplRC>::Get();
