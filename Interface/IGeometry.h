@@ -16,14 +16,14 @@ public:
     virtual std::uint32_t GetMeshCount() = 0;
     // Mesh i's wrapper; null past the end or for an empty entry.
     virtual IMesh* GetMesh(std::uint32_t index) = 0;
-    // The geometry's kind word.
+    // The geometry's kind (0 plain, 4 skinned, 16 and 17 body parts; the geometry kinds).
     virtual std::uint32_t GetKindWord() = 0;
     // The geometry's size in bytes as its manager counts it.
     virtual std::uint32_t GetSize() = 0;
-    // Copies the matrix (16 floats) into slot i; nothing when i is 16 or more or not below the
-    // slot count.
-    virtual void SetMatrixSlot(std::uint32_t index, const float* matrix) = 0;
-    // The number of matrix slots (skinned geometries: of their bone palette).
+    // Copies the matrix (16 floats) into slot i; nothing when i is negative, 16 or more, or not
+    // below the slot count, or when matrix is null.
+    virtual void SetMatrixSlot(std::int32_t index, const float* matrix) = 0;
+    // The number of matrix slots; skinned geometries answer their skeleton's bone count.
     virtual std::uint32_t GetMatrixSlotCount() = 0;
 
 protected:

@@ -11,14 +11,16 @@ namespace ZelI {
 
 class IParticleVB : public IObject {
 public:
-    // Builds the vertex stream from count component descriptions (the library's vertex-format
-    // bits, one word each); false when it cannot be made.
-    virtual bool BuildVertexStream(std::uint32_t count, const std::uint32_t* components) = 0;
+    // Makes room for capacity particles (four vertices each, with the fixed quad indices),
+    // releasing what was made before; the vertex layout is the library's (position, colour,
+    // texture coordinate). False when it cannot be made; the capacity is then 0.
+    virtual bool BuildVertexStream(std::uint32_t capacity) = 0;
     // The buffer's capacity in vertices.
     virtual std::uint32_t GetCapacity() = 0;
     // Room for vertexCount vertices; null when it cannot be locked. Give it back with Unlock.
     virtual void* Lock(std::uint32_t vertexCount) = 0;
-    // writtenCount: the vertices the host wrote.
+    // writtenCount: the vertices the host wrote (the library draws the runs the host asks for,
+    // so the count is not kept).
     virtual void Unlock(std::uint32_t writtenCount) = 0;
 
 protected:

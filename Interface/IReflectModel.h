@@ -1,5 +1,7 @@
-// A model drawn with a reflection. No operation of the library hands one out yet; the two
-// operations of its own are reserved and do nothing. Host thread.
+// A model drawn with a reflection. The library makes no reflective model, so it hands out no
+// wrapper of this interface; the interface keeps its place so that a host built against it
+// still compiles. Its two own operations (98 and 99) carry no behaviour of the library: they
+// keep their places, do nothing and take nothing. Host thread.
 #pragma once
 
 #include "Interface/IModel.h"

@@ -4,6 +4,7 @@
 #include "Core/TaskFactory.h"
 #include "Platform/Win32/Win32.h"
 #include "Thread/ActionTasks.h"
+#include "Thread/GeometrySkin_LoadActionTask.h"
 #include "Thread/act_loader.h"
 #include "Thread/actor_loader.h"
 #include "Thread/level_loader.h"
@@ -135,8 +136,8 @@ itask* CreateHostTask(std::int32_t type) {
             return new release_obj_task;
         case 14:
             return new AnimationChannel_SetNextActionTask;
-        case 16:
-            return new StandInTask(type, "GeometrySkin_LoadActionTask");
+        case GeometrySkin_LoadActionTask::kType:
+            return new GeometrySkin_LoadActionTask;
         case 17:
             return new SharedActions_LoadActionTask;
         case 19:

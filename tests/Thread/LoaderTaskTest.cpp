@@ -11,6 +11,7 @@
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Level.h"
 #include "Interface/IActor.h"
+#include "Interface/ILevel.h"
 #include "Thread/CreationRecords.h"
 #include "Thread/HostTasks.h"
 #include "modelgen/Recipes.h"
@@ -64,8 +65,12 @@ TEST_F(LoaderTaskTest, AnAsynchronousLevelLoadRunsTheLevelTaskAndShowsTheLevelAf
         EXPECT_EQ(worker_->SyncTask(id), c.result) << c.name;
         EXPECT_FALSE(Hidden(*level)) << c.name;
         EXPECT_EQ(level->GetSubEntity(0) != nullptr, c.meshes) << c.name;
-        // This level kind has no host wrapper here: the slot holds what the task wrote, null.
-        EXPECT_EQ(slot, nullptr) << c.name;
+        // The slot holds what the task wrote: the level's wrapper once it loaded, else null.
+        EXPECT_EQ(static_cast<ZelI::IMoveObject*>(slot),
+                  c.result == 0 ? level->GetBoundInterface() : nullptr)
+            << c.name;
+        if (c.result == 0)
+            EXPECT_NE(slot, nullptr) << c.name;
         Scene().ReleaseEntity(level);
     }
 }

@@ -9,6 +9,9 @@
 // last. A road that fails leaves nothing behind: the geometry is emptied before the next road is
 // tried and after the last one fails, so a failed load holds no meshes.
 //
+// The host holds a geometry through one wrapper of its class (plain, skinned or actor geometry);
+// the geometry stays with its manager when the host lets the wrapper go.
+//
 // Ownership: the geometry owns its meshes, its shared vertex and index data, and one reference to
 // each animation. Threads: loaded on the loading thread (the host's, or the worker inside a task
 // step); everything else on the host thread.
@@ -23,9 +26,14 @@
 #include <vector>
 
 #include "Core/CResource.h"
+#include "Core/RCInterfaceCarrier.h"
 #include "Core/SharedPtr.h"
 #include "Math/AABB.h"
 #include "Math/Matrix4.h"
+
+namespace ZelI {
+class IGeometry;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -34,7 +42,7 @@ class IZelStream;
 class Mesh;
 class VertexData;
 
-class Geometry : public CResource {
+class Geometry : public CResource, public RCInterfaceCarrier<ZelI::IGeometry> {
 public:
     static constexpr std::uint32_t kMatrixSlots = 16;
     static constexpr std::uint32_t kHeaderWords = 10;

@@ -151,6 +151,12 @@ bool GeometrySkin::AddSharedAction(const std::string& name) {
            actions->AddSharedAction(ActionManager::SetIdOf(skeleton_), name, skeleton_);
 }
 
+bool GeometrySkin::LoadSharedActions(const std::string& setName, const std::string& listFile) {
+    if (setName.empty() || listFile.empty())
+        return false;
+    return AddSharedAction(listFile);
+}
+
 void GeometrySkin::UnloadSharedActions() {
     ActionManager* actions = Globals::Find(&Globals::GetActionManager);
     if (actions && skeleton_)

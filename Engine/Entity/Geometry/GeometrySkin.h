@@ -78,6 +78,13 @@ public:
     // action file into it, and giving back the actions nobody else holds.
     bool HasSharedAction(const std::string& name) const;
     bool AddSharedAction(const std::string& name);
+    // Loads the action list file into this skeleton's shared set, the set the host names by
+    // setName (the skeleton keys the set, so the name only has to be given).
+    // The list file is an action file of the shared set's formats, read and registered under its
+    // own name as AddSharedAction does, so that a direct and a queued load give the same set.
+    // False, loading nothing, without a skeleton, for an empty set name or file, or when the
+    // file does not read. Loading thread (the host's in direct mode, under the main lock).
+    bool LoadSharedActions(const std::string& setName, const std::string& listFile);
     void UnloadSharedActions();
     const std::vector<AnimationRecord>& GetAnimationRecords() const { return records_; }
 

@@ -11,8 +11,13 @@
 #include <vector>
 
 #include "Core/Object.h"
+#include "Core/RCInterfaceCarrier.h"
 #include "Entity/Geometry/LodStripArray.h"
 #include "Math/AABB.h"
+
+namespace ZelI {
+class IMesh;
+}  // namespace ZelI
 
 namespace Zel {
 
@@ -27,7 +32,8 @@ class VertexData;
 struct IndexRun;
 struct RenderOperation;
 
-class Mesh : public Object {
+// The host meets a mesh only as an identity: one wrapper per mesh while it is bound.
+class Mesh : public Object, public RCInterfaceCarrier<ZelI::IMesh> {
 public:
     // Flag bit 0: the tangent frames were built.
     static constexpr std::uint32_t kTangentsBuilt = 0x1;

@@ -1,6 +1,7 @@
-// Object creation through the root interface: models, actors and NewActors, levels, billboards
-// and material libraries, in direct mode (made at once under the main lock) and in queued mode
-// (a loading task on worker 0; the forms without "Asyn" run it to its end before answering).
+// Object creation through the root interface: models, actors and NewActors, levels, skies,
+// billboards, decals, particle buffers and material libraries, in direct mode (made at once under
+// the main lock) and in queued mode (a loading task on worker 0; the forms without "Asyn" run it to
+// its end before answering).
 #include "Render/RenderCore/IRenderImpl.h"
 
 #include <algorithm>
@@ -27,14 +28,23 @@
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Character/SkeletonModel.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Core/Factory.h"
+#include "Entity/Scene/BillBoard.h"
+#include "Entity/Scene/Decal.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Level.h"
+#include "Entity/Scene/ParticleVB.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SimpLevel.h"
 #include "Interface/IActor.h"
+#include "Interface/IBillboard.h"
+#include "Interface/IDecal.h"
+#include "Interface/IParticleVB.h"
+#include "Interface/ISkyBall.h"
 #include "Interface/ILevel.h"
 #include "Interface/IModel.h"
 #include "Render/RenderCore/RCInterfaceImpl.h"
+#include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Thread/CreationRecords.h"
 #include "Thread/shaderlib_loader.h"
 
@@ -134,6 +144,13 @@ ZelI::ILevel* LevelInterfaceOrRelease(SceneManager& scene, Level* level) {
         scene.ReleaseEntity(level);
     }
     return wrapper;
+}
+
+// The material behind the host's material interface. Materials reach the host through wrappers
+// of their own; until a material can be unwrapped here the decal draws with the default
+// material.
+Material* DecalMaterialOf(ZelI::IObject*) {
+    return nullptr;
 }
 
 // Writes the number as decimal text, with its terminator, into the caller's buffer.
@@ -275,13 +292,86 @@ ZelI::ILevel* IRenderImpl::CreateAndLoadLevelEx(const char* name, std::intptr_t 
     return wrapper;
 }
 
-// ---- Sky
-// -----------------------------------------------------------------------------------------
+// ---- Sky, billboards, decals and particle buffers ----------------------------------------------
 
-// The sky's wrapper pool does not exist yet: no sky is made, so that none is left unreachable.
+// A new sky on every call, each with a wrapper of its own. The wrapper is bound through the
+// sky's carrier like any model's, so that the sky going away (ReleaseAllEntities, shutdown)
+// unbinds it rather than leaving the host a wrapper over a released object.
 ZelI::ISkyBall* IRenderImpl::CreateSkyBall(const char* name) {
     LogTyped(LOG_MODEL_INFO, "CreateSkyBall, %s", name ? name : "");
+    SceneManager* scene = CreationScene();
+    if (!name || !scene)
+        return nullptr;
+    Entity* sky = scene->CreateModel(name);
+    if (!sky)
+        return nullptr;
+    if (ISkyBallImplRC* wrapper = ISkyBallImplRC::Bind(sky))
+        return wrapper;
+    scene->ReleaseEntity(sky);
     return nullptr;
+}
+
+// value: the billboard's flag word (the integer IBillboard sets and reads back).
+ZelI::IBillboard* IRenderImpl::CreateNamedBillBoard(const char* name, std::intptr_t value) {
+    SceneManager* scene = CreationScene();
+    if (!scene)
+        return nullptr;
+    BillBoard* board = scene->CreateBillBoard(name ? name : "", 0);
+    if (!board)
+        return nullptr;
+    board->SetFlags(static_cast<std::uint32_t>(value));
+    auto* wrapper = dynamic_cast<ZelI::IBillboard*>(board->GetInterface());
+    if (!wrapper)
+        scene->ReleaseEntity(board);
+    return wrapper;
+}
+
+// The words: the host's IDecalSource, the projection direction, up, centre and half extents
+// (three floats each), the material's interface (null: the default material), and the texture
+// rectangle's corners (two floats each). Null without a source or a vector, or when nothing was
+// built (the decal handed back).
+ZelI::IDecal* IRenderImpl::CreateDecalEx(std::intptr_t a, std::intptr_t b, std::intptr_t c,
+                                         std::intptr_t d, std::intptr_t e, std::intptr_t f,
+                                         std::intptr_t g, std::intptr_t h) {
+    auto* host = reinterpret_cast<ZelI::IDecalSource*>(a);
+    const auto* direction = reinterpret_cast<const float*>(b);
+    const auto* up = reinterpret_cast<const float*>(c);
+    const auto* centre = reinterpret_cast<const float*>(d);
+    const auto* extents = reinterpret_cast<const float*>(e);
+    const auto* uvFrom = reinterpret_cast<const float*>(g);
+    const auto* uvTo = reinterpret_cast<const float*>(h);
+    SceneManager* scene = CreationScene();
+    if (!scene || !host || !direction || !up || !centre || !extents || !uvFrom || !uvTo)
+        return nullptr;
+    DecalSource source;
+    source.mainReceiver = UnwrapInterface<Entity, ZelI::IMoveObject>(host->GetMainReceiver());
+    const std::uint32_t count = host->GetReceiverCount();
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (Entity* receiver = UnwrapInterface<Entity, ZelI::IMoveObject>(host->GetReceiver(i)))
+            source.receivers.push_back(receiver);
+    source.acceptBlended = host->AcceptBlended();
+    source.acceptAlphaTested = host->AcceptAlphaTested();
+    source.twoSided = host->IsTwoSided();
+    Material* material = DecalMaterialOf(reinterpret_cast<ZelI::IObject*>(f));
+    Decal* decal =
+        scene->CreateDecalEx(source, direction, up, centre, extents, material, uvFrom, uvTo);
+    if (!decal)
+        return nullptr;
+    auto* wrapper = dynamic_cast<ZelI::IDecal*>(decal->GetInterface());
+    if (!wrapper)
+        decal->ReturnToFactory();
+    return wrapper;
+}
+
+ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
+    Factory<ParticleVB>* factory = Globals::Find(&Globals::GetParticleFactory);
+    ParticleVB* buffer = factory ? factory->Acquire() : nullptr;
+    if (!buffer)
+        return nullptr;
+    ZelI::IParticleVB* wrapper = buffer->GetInterface();
+    if (!wrapper)
+        factory->Release(buffer);
+    return wrapper;
 }
 
 // ---- Material libraries -------------------------------------------------------------------------

@@ -115,16 +115,6 @@ int IRenderImpl::Reserved32() {
     return 0;
 }
 
-ZelI::IBillboard* IRenderImpl::CreateNamedBillBoard(const char*, std::intptr_t) {
-    return nullptr;
-}
-
-ZelI::IDecal* IRenderImpl::CreateDecalEx(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                                         std::intptr_t, std::intptr_t, std::intptr_t,
-                                         std::intptr_t) {
-    return nullptr;
-}
-
 int IRenderImpl::Reserved33() {
     return 0;
 }
@@ -232,10 +222,6 @@ void IRenderImpl::Reserved66() {}
 void IRenderImpl::Reserved67() {}
 
 void IRenderImpl::Reserved68(std::intptr_t) {}
-
-ZelI::IParticleVB* IRenderImpl::CreateParticleVB() {
-    return nullptr;
-}
 
 // ---- Post effects: frame steps only between the host's frame begin and end.
 void IRenderImpl::Blur(int kernel, std::intptr_t, std::intptr_t passes) {

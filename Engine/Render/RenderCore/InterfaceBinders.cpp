@@ -2,6 +2,7 @@
 
 #include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/AnimationWrappers.h"
+#include "Render/RenderCore/GeometryWrappers.h"
 #include "Render/RenderCore/MaterialWrappers.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
@@ -19,11 +20,18 @@ void InstallInterfaceBinders() {
     RCInterfaceCarrier<ZelI::IAnimation>::SetBinder(&BindAnimationInterface);
     RCInterfaceCarrier<ZelI::ISkeleton>::SetBinder(&BindSkeletonInterface);
     RCInterfaceCarrier<ZelI::IShader>::SetBinder(&BindMaterialInterface);
+    RCInterfaceCarrier<ZelI::IGeometry>::SetBinder(&BindGeometryInterface);
+    RCInterfaceCarrier<ZelI::IMesh>::SetBinder(&BindMeshInterface);
+    RCInterfaceCarrier<ZelI::IParticleVB>::SetBinder(&BindParticleVBInterface);
     // Queued releases and loads need the host interface's task classes.
     InstallHostTaskFactory();
     WrapperPool<ICameraImplRC>::Get();
     WrapperPool<ILightImplRC>::Get();
     WrapperPool<ModelImplRC>::Get();
+    WrapperPool<IDecalImplRC>::Get();
+    WrapperPool<ILevelImplRC>::Get();
+    WrapperPool<IBillBoardImplRC>::Get();
+    WrapperPool<ISkyBallImplRC>::Get();
     WrapperPool<SkeletonModelImplRC>::Get();
     WrapperPool<IActorImplRC>::Get();
     WrapperPool<TextureImplRC>::Get();
@@ -34,6 +42,11 @@ void InstallInterfaceBinders() {
     WrapperPool<IAnimationImplRC>::Get();
     WrapperPool<ISkeletonImplRC>::Get();
     WrapperPool<IMaterialImplRC>::Get();
+    WrapperPool<GeometryImplRC>::Get();
+    WrapperPool<GeometrySkinImplRC>::Get();
+    WrapperPool<IGeometryActorImplRC>::Get();
+    WrapperPool<IMeshImplRC>::Get();
+    WrapperPool<IParticleVBImplRC>::Get();
 }
 
 ZelI::IMaterial* MaterialInterface(Material* material) {

@@ -13,6 +13,7 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/ISkeleton.h"
 #include "Math/AABB.h"
+#include "Math/MathUtil.h"
 #include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/MaterialWrappers.h"
@@ -164,6 +165,43 @@ void ILightImplRC::DetachStep(Light* light) {
         light->Destroy();
 }
 
+void ILevelImplRC::DetachSpatial(ZelI::ILevel* other) {
+    if (Level* level = UnwrapInterface<Level, ZelI::IMoveObject>(other))
+        Level::DetachNode(level);
+}
+
+void ILevelImplRC::AttachSpatial(ZelI::ILevel* other) {
+    if (Level* level = UnwrapInterface<Level, ZelI::IMoveObject>(other))
+        Level::PlaceNode(level);
+}
+
+void ILevelImplRC::Cull(ZelI::ICamera* camera) {
+    Camera* viewer = UnwrapInterface<Camera, ZelI::IMoveObject>(camera);
+    if (!Node() || !viewer)
+        return;
+    camera->Update();
+    Node()->Cull(viewer);
+}
+
+void ILevelImplRC::DrawOccluderDebug() {
+    if (!Node())
+        return;
+    for (std::uint32_t i = 0; i < Node()->GetOccluderCount(); ++i) Node()->DrawOccluderDebug(i);
+}
+
+const char* ILevelImplRC::GetPartName(std::uint32_t index) {
+    Entity* part = Node() ? Node()->GetPart(index) : nullptr;
+    return part ? part->GetName().c_str() : nullptr;
+}
+
+void IBillBoardImplRC::SetColor(std::uint32_t abgr) {
+    if (!Node())
+        return;
+    float colour[4];
+    ColorFromABGR(abgr, colour);
+    Node()->SetColour(colour);
+}
+
 template <class IX, class X, class W>
 void IModelImplRC<IX, X, W>::GetLocalBox(float* out) {
     Entity* entity = Node();
@@ -172,6 +210,12 @@ void IModelImplRC<IX, X, W>::GetLocalBox(float* out) {
         WriteBox(geometry->GetBounds(), out);
     else
         ISceneNodeImplRC<IX, X, W>::GetLocalBox(out);
+}
+
+template <class IX, class X, class W>
+ZelI::IGeometry* IModelImplRC<IX, X, W>::GetGeometry() {
+    Geometry* geometry = Node() ? Node()->GetGeometry() : nullptr;
+    return geometry ? geometry->GetInterface() : nullptr;
 }
 
 template <class IX, class X, class W>
@@ -243,6 +287,12 @@ ZelI::IMoveObject* BindSceneNodeInterface(RCInterfaceCarrier<ZelI::IMoveObject>*
         return IActorImplRC::Bind(actor);
     if (auto* skinned = dynamic_cast<SkeletonModel*>(carrier))
         return SkeletonModelImplRC::Bind(skinned);
+    if (auto* decal = dynamic_cast<Decal*>(carrier))
+        return IDecalImplRC::Bind(decal);
+    if (auto* level = dynamic_cast<Level*>(carrier))
+        return ILevelImplRC::Bind(level);
+    if (auto* board = dynamic_cast<BillBoard*>(carrier))
+        return IBillBoardImplRC::Bind(board);
     if (auto* entity = dynamic_cast<Entity*>(carrier)) {
         const std::type_info& kind = typeid(*entity);
         if (kind == typeid(Entity) || kind == typeid(DeformedModel))
@@ -259,6 +309,7 @@ ZelI::ISkeleton* IModelImplRC<IX, X, W>::GetSkeleton() {
 }
 
 template class IModelImplRC<ZelI::IModel, Entity, ModelImplRC>;
+template class IModelImplRC<ZelI::ISkyBall, Entity, ISkyBallImplRC>;
 template class IModelImplRC<ZelI::ISkeletonModel, SkeletonModel, SkeletonModelImplRC>;
 template class IModelImplRC<ZelI::IActor, Actor, IActorImplRC>;
 

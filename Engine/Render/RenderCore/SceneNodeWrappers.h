@@ -1,15 +1,22 @@
-// The wrappers through which the host holds cameras, lights and models, and the binder that
-// picks one for a scene node's kind (a plain node hands out none).
+// The wrappers through which the host holds cameras, lights, decals, levels, billboards, models
+// and skies, and the binder that picks one for a scene node's kind (a plain node hands out none).
 #pragma once
 
 #include "Entity/Character/SkeletonModel.h"
+#include "Entity/Scene/BillBoard.h"
 #include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Decal.h"
 #include "Entity/Scene/Entity.h"
+#include "Entity/Scene/Level.h"
 #include "Entity/Scene/Light.h"
+#include "Interface/IBillboard.h"
 #include "Interface/ICamera.h"
+#include "Interface/IDecal.h"
+#include "Interface/ILevel.h"
 #include "Interface/ILight.h"
 #include "Interface/IModel.h"
 #include "Interface/ISkeletonModel.h"
+#include "Interface/ISkyBall.h"
 #include "Render/RenderCore/ISceneNodeImplRC.h"
 
 namespace Zel {
@@ -61,6 +68,118 @@ private:
     void SetColour(int which, const float* colour);
 };
 
+// A decal answers its own box and material count; it keeps no corner records to hand out.
+class IDecalImplRC final : public ISceneNodeImplRC<ZelI::IDecal, Decal, IDecalImplRC> {
+public:
+    void GetLocalBox(float* out) override {
+        if (Node() && out)
+            WriteBox(Node()->GetLocalBox(), out);
+    }
+    std::uint32_t GetMaterialCount() override { return Node() ? 1 : 0; }
+    const float* GetCorner0() override { return nullptr; }
+    const float* GetCorner1() override { return nullptr; }
+    const float* GetCorner2() override { return nullptr; }
+    const float* GetCorner3() override { return nullptr; }
+    // Ready once a mesh was built over the receivers.
+    bool IsReady() override { return Node() && !Node()->IsEmpty(); }
+
+protected:
+    // Decals are not registered with the scene: straight back to their factory.
+    void DetachStep(Decal* decal) override { decal->ReturnToFactory(); }
+};
+
+// A level (or simplified level): culling, occlusion, its parts. Links between levels, the
+// scene point, the level name and the host's three integers have no place in the level: those
+// operations do nothing and the service words answer 0.
+class ILevelImplRC final : public ISceneNodeImplRC<ZelI::ILevel, Level, ILevelImplRC> {
+public:
+    std::uint32_t GetMaterialCount() override {
+        return Node() ? Node()->GetAllSubEntityCount() : 0;
+    }
+    void LinkLevel(ZelI::ILevel*) override {}
+    // The other level leaves the cell it was listed in, or is placed again from it.
+    void DetachSpatial(ZelI::ILevel* other) override;
+    void AttachSpatial(ZelI::ILevel* other) override;
+    std::int32_t Reserved69() override { return 0; }
+    std::int32_t Reserved70() override { return 0; }
+    std::int32_t Reserved71() override { return 0; }
+    void Reserved72() override {}
+    void Reserved73() override {}
+    void Reserved74() override {}
+    void GetLevelBox(float* out) override { GetWorldBox(out); }
+    void SetScenePoint(float, float, float) override {}
+    void SetLevelName(const char*) override {}
+    // The camera's own update for the frame first, so that the level culls against where it is.
+    void Cull(ZelI::ICamera* camera) override;
+    std::uint32_t GetServiceWord0() override { return 0; }
+    std::uint32_t GetServiceWord1() override { return 0; }
+    void SetLevelValue0(std::int32_t) override {}
+    void SetLevelValue1(std::int32_t) override {}
+    void SetLevelValue2(std::int32_t) override {}
+    // The octree depth limit, truncated.
+    void SetCullParameter(float value) override {
+        if (Node())
+            Node()->SetCullParameter(static_cast<int>(value));
+    }
+    void SetOcclusionEnabled(bool on) override {
+        if (Node())
+            Node()->SetOcclusionEnabled(on);
+    }
+    bool IsOcclusionEnabled() override { return Node() && Node()->IsOcclusionEnabled(); }
+    std::uint32_t GetOccluderCount() override { return Node() ? Node()->GetOccluderCount() : 0; }
+    // Every occluder quad's outline.
+    void DrawOccluderDebug() override;
+    // The octree has no debug drawing of its own: nothing.
+    void DrawOctreeDebug() override {}
+    const char* GetPartName(std::uint32_t index) override;
+    std::uint32_t GetPartCount() override { return Node() ? Node()->GetPartCount() : 0; }
+};
+
+// A billboard: its kind, size, colour, flag word, auxiliary value and camera offset. The model
+// operations it shares (92 to 95 of IModel) do nothing for a billboard, as for a plain entity.
+class IBillBoardImplRC final
+    : public ISceneNodeImplRC<ZelI::IBillboard, BillBoard, IBillBoardImplRC> {
+public:
+    std::int32_t GetKind() override {
+        return Node() ? static_cast<std::int32_t>(Node()->GetHostKind()) : 0;
+    }
+    float GetBillboardValue() override { return Node() ? Node()->GetAuxiliaryValue() : 0.0f; }
+    void SetBillboardValue(float value) override {
+        if (Node())
+            Node()->SetAuxiliaryValue(value);
+    }
+    void SetColor(std::uint32_t abgr) override;
+    void Reserved70() override {}
+    void SetSize(float width, float height) override {
+        if (Node())
+            Node()->SetSize(width, height);
+    }
+    void GetSize(float* out) override {
+        if (Node() && out) {
+            out[0] = Node()->GetWidth();
+            out[1] = Node()->GetHeight();
+        }
+    }
+    // The billboard's orientation flags.
+    void SetUserInt(std::int32_t value) override {
+        if (Node())
+            Node()->SetFlags(static_cast<std::uint32_t>(value));
+    }
+    std::int32_t GetUserInt() override {
+        return Node() ? static_cast<std::int32_t>(Node()->GetFlags()) : 0;
+    }
+    // The distance the billboard is moved toward the camera.
+    void SetUserFloat(float value) override {
+        if (Node())
+            Node()->SetCameraOffset(value);
+    }
+    float GetUserFloat() override { return Node() ? Node()->GetCameraOffset() : 0.0f; }
+    void SetModelValue(float) override {}
+    void ApplyBoneScalePreset(const char*) override {}
+    void ResetBoneMatrices() override {}
+    void GetBoneScale(std::uint32_t, float*) override {}
+};
+
 // The IModel operations over a bound Entity (or a class derived from it), shared by the plain
 // model wrapper and the skinned-model and actor wrappers.
 template <class IX, class X, class W>
@@ -91,8 +210,8 @@ public:
     void Reserved70() override {}
     float Reserved71() override { return 1.0f; }
     void Reserved72() override {}
-    // Geometry wrappers are not offered yet.
-    ZelI::IGeometry* GetGeometry() override { return nullptr; }
+    // The wrapper of the model's geometry; null without one.
+    ZelI::IGeometry* GetGeometry() override;
     void EnableAnimation(bool, float) override {}
     ZelI::IModel* Clone() override { return nullptr; }
     void Show() override { SetHidden(false); }
@@ -136,6 +255,14 @@ private:
 };
 
 class ModelImplRC final : public IModelImplRC<ZelI::IModel, Entity, ModelImplRC> {};
+
+// The sky: a model made from the sky file. IRender::CreateSkyBall binds a new one to each sky
+// it makes, so that the sky going away unbinds it like any model's wrapper.
+class ISkyBallImplRC final : public IModelImplRC<ZelI::ISkyBall, Entity, ISkyBallImplRC> {
+public:
+    // The material has no numbered parameter to take the value: nothing is done.
+    void SetSkyParameter(float) override {}
+};
 
 // A skinned model: the model rows, bones, actions, the five animation channels, look-at targets
 // and bone scales.
