@@ -5,6 +5,8 @@
 #include "Core/ErrorReport.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Character/Actor.h"
 #include "Entity/Character/ActorMaterialLibrary.h"
 #include "Entity/Geometry/GeometryManager.h"
@@ -109,6 +111,35 @@ bool LoadBodyPart5Task::BeginLoad(Actor& actor) {
 
 bool LoadBodyPart5Task::TakePart(Actor& actor) {
     return actor.TakeBodyPart5(slot_, entry_, name_);
+}
+
+std::int32_t QueueBodyPart(Actor& actor, std::uint32_t slot, const std::string& name,
+                           std::int32_t mode) {
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!actor.GetActorGeometry() || !worker || !TaskNameFits("SetBodyPartEx", name.c_str()))
+        return -1;
+    const auto priority = static_cast<std::uint32_t>(mode);
+    std::uint32_t id = 0;
+    if (Actor::BodyPartKind(name) == 17 && !actor.IsNewActor()) {
+        BodyPart5TaskParameter record;
+        CopyTaskName(record.name, name.c_str());
+        record.library = &actor.GetMaterialLibrary();
+        record.slot = slot;
+        id = worker->CreateTask(kBodyPart5TaskType, &record, priority);
+    } else {
+        BodyPartTaskParameter record;
+        CopyTaskName(record.name, name.c_str());
+        record.actor = &actor;
+        record.slot = slot;
+        id = worker->CreateTask(kBodyPartTaskType, &record, priority);
+    }
+    return id ? static_cast<std::int32_t>(id) : -1;
+}
+
+bool SetBodyPartQueued(Actor& actor, std::uint32_t slot, const std::string& name) {
+    const std::int32_t id = QueueBodyPart(actor, slot, name, 2);
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    return id > 0 && worker && worker->SyncTask(static_cast<std::uint32_t>(id)) == 0;
 }
 
 // ---- Clone ----

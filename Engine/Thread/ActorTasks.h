@@ -128,6 +128,14 @@ private:
     std::int32_t cloneStep_ = 0;
 };
 
+// The queued set of a body part: a task on loading thread 0 (".bp5" files on a plain actor go
+// through its material library's task), mode as its priority. Answers the task id; -1 without an
+// actor geometry, for a name the record cannot hold (logged) or without loading thread 0.
+std::int32_t QueueBodyPart(Actor& actor, std::uint32_t slot, const std::string& name,
+                           std::int32_t mode);
+// QueueBodyPart with mode 2, then the task run to its end: true when it succeeded.
+bool SetBodyPartQueued(Actor& actor, std::uint32_t slot, const std::string& name);
+
 // Every body-part geometry lets go of its images. One step.
 class actor_texcleaner : public itask {
 public:
