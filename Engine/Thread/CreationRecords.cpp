@@ -87,6 +87,10 @@ std::uint32_t QueueEffectUnload(std::int32_t type, void* effect, void* effectMan
     return worker->CreateTask(type, &parameter, static_cast<std::uint32_t>(priority));
 }
 
+ZelI::IMaterial* HandOutMaterial(Material& /*material*/) {
+    return nullptr;
+}
+
 SwitchOverride::SwitchOverride(std::uint32_t index, std::int32_t value)
     : config_(Globals::Find(&Globals::GetConfigManager)), index_(index) {
     if (!config_)

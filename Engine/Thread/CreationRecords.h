@@ -12,6 +12,7 @@
 
 namespace ZelI {
 class IActor;
+class IMaterial;
 class IModel;
 }  // namespace ZelI
 
@@ -19,6 +20,7 @@ namespace Zel {
 
 class Actor;
 class GlobalConfigManager;
+class Material;
 class SceneManager;
 class SkeletonModel;
 
@@ -104,6 +106,10 @@ std::uint32_t QueueEffectLoad(const char* name, void* resultSlot, void* effectMa
                               int priority);
 // Queues an effect unloading task (20 plain, 21 deep) for the effect and the manager.
 std::uint32_t QueueEffectUnload(std::int32_t type, void* effect, void* effectManager, int priority);
+
+// The host interface of a material handed out by a loading task; null while materials have no
+// host wrapper, and then the caller hands out nothing and takes no reference.
+ZelI::IMaterial* HandOutMaterial(Material& material);
 
 // Sets a global switch for the life of the guard and puts the earlier value back. Nothing
 // without a switch manager.

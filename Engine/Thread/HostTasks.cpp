@@ -1,9 +1,13 @@
 #include "Thread/HostTasks.h"
 
+#include <iterator>
+
 #include "Core/ErrorReport.h"
 #include "Core/TaskFactory.h"
 #include "Platform/Win32/Win32.h"
 #include "Thread/ActionTasks.h"
+#include "Thread/ActorTasks.h"
+#include "Thread/EffectTasks.h"
 #include "Thread/GeometrySkin_LoadActionTask.h"
 #include "Thread/act_loader.h"
 #include "Thread/actor_loader.h"
@@ -13,144 +17,53 @@
 #include "Thread/shaderlib_loader.h"
 
 namespace Zel {
+namespace {
+
+template <class Task>
+itask* MakeTask() {
+    return new Task;
+}
+
+// The class of each type id, by index; null for the ids without one.
+using TaskMaker = itask* (*)();
+constexpr TaskMaker kTaskMakers[] = {
+    &MakeTask<level_loader>,                        // 0
+    &MakeTask<shaderlib_loader>,                    // 1
+    &MakeTask<act_loader>,                          // 2
+    &MakeTask<model_loader>,                        // 3
+    &MakeTask<actor_loader>,                        // 4
+    &MakeTask<NewActorLoader>,                      // 5
+    &MakeTask<LoadBodyPartTask>,                    // 6
+    &MakeTask<LoadBodyPart5Task>,                   // 7
+    &MakeTask<ActorProcessTask>,                    // 8
+    &MakeTask<ActorCloneTask>,                      // 9
+    &MakeTask<actor_texcleaner>,                    // 10
+    &MakeTask<actor_setlod>,                        // 11
+    &MakeTask<AnimationChannel_SetActionTask>,      // 12
+    &MakeTask<release_obj_task>,                    // 13
+    &MakeTask<AnimationChannel_SetNextActionTask>,  // 14
+    nullptr,                                        // 15: no class
+    &MakeTask<GeometrySkin_LoadActionTask>,         // 16
+    &MakeTask<SharedActions_LoadActionTask>,        // 17
+    nullptr,                                        // 18: built by its parents only
+    &MakeTask<EffectLoadingTask>,                   // 19
+    &MakeTask<EffectUnLoadTask>,                    // 20
+    &MakeTask<EffectUnLoadDeeplyTask>,              // 21
+};
+
+}  // namespace
 
 void StandInTask::Reset() {
     stepsRun_.clear();
     itask::Reset();
 }
 
-bool StandInTask::RejectState(std::int32_t state, const char* text) const {
-    if (state >= kBegin && (state < kDone || GetResult() >= 10))
-        return false;
-    ReportError("%s", text);
-    return true;
-}
-
-std::int32_t LoadBodyPartTask::OnMainThread(std::int32_t state) {
-    if (RejectState(state, "model loader任务异常！"))
-        return state;
-    if (Failed() || state == kMain)
-        return Finish();
-    if (state == kBegin) {
-        SetState(kMain);
-        return kMain;
-    }
-    ReportError("model loader任务异常！");
-    return state;
-}
-
-void ActorCloneTask::Reset() {
-    cloneStep_ = 0;
-    StandInTask::Reset();
-}
-
-std::int32_t ActorCloneTask::OnMainThread(std::int32_t state) {
-    if (RejectState(state, "ActorCloneTask任务异常！步骤计数不对"))
-        return state;
-    if (Failed())
-        return Finish();
-    if (state != kBegin) {
-        ReportError("ActorCloneTask任务异常！步骤计数不对,cur_step=%d", state);
-        return state;
-    }
-    if (cloneStep_ >= kLastCloneStep)
-        return Finish();
-    ++cloneStep_;
-    SetState(kBegin);
-    return kBegin;
-}
-
-void SubTaskParentTask::Reset() {
-    currentChild_ = nullptr;
-    subTaskInProgress_ = false;
-    StandInTask::Reset();
-}
-
-std::int32_t SubTaskParentTask::OnMainThread(std::int32_t state) {
-    if (RejectState(state, texts_.rejected))
-        return state;
-    if (Failed())
-        return Finish();
-    if (subTaskInProgress_) {
-        if (state != kSubTask) {
-            ReportError("%s", texts_.wrongSubTaskStep);
-            return state;
-        }
-        if (currentChild_)
-            currentChild_->Advance();
-        return state;
-    }
-    if (state > kDone) {
-        ReportError("%s", texts_.wrongMainStep);
-        return state;
-    }
-    SetState(state + 1);
-    return state + 1;
-}
-
-EffectLoadingTask::EffectLoadingTask()
-    : SubTaskParentTask(19, "EffectLoadingTask",
-                        {"EffectLoadingTask任务异常！", "EffectLoadingTask子任务步骤计算错误",
-                         "EffectLoadingTask大步骤计算错误"}) {}
-
-EffectUnLoadTask::EffectUnLoadTask()
-    : SubTaskParentTask(20, "EffectUnLoadTask",
-                        {"EffectUnLoadTask任务异常！", "EffectUnLoadTask子任务步骤计算错误",
-                         "EffectUnLoadTask大步骤计算错误"}) {}
-
-EffectUnLoadDeeplyTask::EffectUnLoadDeeplyTask()
-    : SubTaskParentTask(
-          21, "EffectUnLoadDeeplyTask",
-          {"EffectUnLoadDeeplyTask任务异常！", "EffectUnLoadDeeplyTask子任务步骤计算错误",
-           "EffectUnLoadDeeplyTask大步骤计算错误"}) {}
-
 itask* CreateHostTask(std::int32_t type) {
-    switch (type) {
-        case kLevelLoadTaskType:
-            return new level_loader;
-        case kShaderLibTaskType:
-            return new shaderlib_loader;
-        case kActionLoadTaskType:
-            return new act_loader;
-        case kModelLoadTaskType:
-            return new model_loader;
-        case kActorLoadTaskType:
-            return new actor_loader;
-        case kNewActorLoadTaskType:
-            return new NewActorLoader;
-        case 6:
-            return new LoadBodyPartTask;
-        case 7:
-            return new LoadBodyPart5Task;
-        case 8:
-            return new ActorProcessTask;
-        case 9:
-            return new ActorCloneTask;
-        case 10:
-            return new StandInTask(type, "actor_texcleaner");
-        case 11:
-            return new actor_setlod;
-        case 12:
-            return new AnimationChannel_SetActionTask;
-        case release_obj_task::kType:
-            return new release_obj_task;
-        case 14:
-            return new AnimationChannel_SetNextActionTask;
-        case GeometrySkin_LoadActionTask::kType:
-            return new GeometrySkin_LoadActionTask;
-        case 17:
-            return new SharedActions_LoadActionTask;
-        case 19:
-            return new EffectLoadingTask;
-        case 20:
-            return new EffectUnLoadTask;
-        case 21:
-            return new EffectUnLoadDeeplyTask;
-        default:
-            ReportError("main thread:ERROR task type! %d", type);
-            MessageBoxA(nullptr, "main thread:ERROR task type!", "ERROR", MB_OK);
-            return nullptr;
-    }
+    if (type >= 0 && type < static_cast<std::int32_t>(std::size(kTaskMakers)) && kTaskMakers[type])
+        return kTaskMakers[type]();
+    ReportError("main thread:ERROR task type! %d", type);
+    MessageBoxA(nullptr, "main thread:ERROR task type!", "ERROR", MB_OK);
+    return nullptr;
 }
 
 void InstallHostTaskFactory() {

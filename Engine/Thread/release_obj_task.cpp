@@ -16,14 +16,18 @@ void release_obj_task::SetParameter(const void* parameter) {
         object_ = *static_cast<ZelI::IObject* const*>(parameter);
 }
 
-std::int32_t release_obj_task::OnTaskBegin() {
-    auto* binding = object_ ? dynamic_cast<RCBinding*>(object_) : nullptr;
+void ReleaseHostObject(ZelI::IObject* object) {
+    auto* binding = object ? dynamic_cast<RCBinding*>(object) : nullptr;
     if (!binding) {
         LogTyped(LOG_ENGINE_INIT, "== ERROR ==释放的IOBJECT无法转为下型");
-        return 1;
+        return;
     }
-    if (object_->GetImpl())
+    if (object->GetImpl())
         binding->Detach();
+}
+
+std::int32_t release_obj_task::OnTaskBegin() {
+    ReleaseHostObject(object_);
     return 1;
 }
 

@@ -11,6 +11,10 @@ class IObject;
 
 namespace Zel {
 
+// Carries out the host's release of one interface: logs (type 13) when the object is missing or
+// not a library wrapper; a wrapper that is still bound is detached.
+void ReleaseHostObject(ZelI::IObject* object);
+
 class release_obj_task final : public itask {
 public:
     static constexpr std::int32_t kType = 13;
@@ -21,8 +25,7 @@ public:
     // The record is the address of one wrapper pointer (ZelI::IObject*); the pointer is copied,
     // so the caller's variable need not outlive the call. Null copies nothing.
     void SetParameter(const void* parameter) override;
-    // Logs (type 13) when the object is missing or not a library wrapper; a wrapper that is
-    // still bound is detached. Always answers 1: a release has nothing to fail.
+    // ReleaseHostObject. Always answers 1: a release has nothing to fail.
     std::int32_t OnTaskBegin() override;
 
     ZelI::IObject* GetObject() const { return object_; }

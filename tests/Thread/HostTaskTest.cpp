@@ -16,6 +16,8 @@
 #include "Interface/IMoveObject.h"
 #include "Platform/Win32/Win32System.h"
 #include "Render/RenderCore/InterfaceBinders.h"
+#include "Thread/ActorTasks.h"
+#include "Thread/EffectTasks.h"
 #include "Thread/HostTasks.h"
 #include "Thread/release_obj_task.h"
 #include "support/LogCapture.h"
@@ -86,17 +88,60 @@ TEST(HostTaskFactoryTest, MakesEveryClassOfTheTableAndRefusesTheRest) {
     SetMessageBoxSink(previous);
 }
 
+// The states whose steps ran, recorded by a task in place of its own steps.
+class StepLog {
+public:
+    std::vector<std::int32_t> steps;
+
+protected:
+    ~StepLog() = default;
+};
+
+// A task class whose four steps only record their state and succeed, so that the class's own
+// host-side pattern alone decides which steps run.
+template <class Task>
+class Recording final : public Task, public StepLog {
+public:
+    std::int32_t OnTaskBegin() override { return Record(Zel::itask::kBegin); }
+    std::int32_t OnTask() override { return Record(Zel::itask::kMain); }
+    std::int32_t OnSubTask() override { return Record(Zel::itask::kSubTask); }
+    std::int32_t OnTaskEnd() override { return Record(Zel::itask::kEnd); }
+
+private:
+    std::int32_t Record(std::int32_t state) {
+        steps.push_back(state);
+        return 1;
+    }
+};
+
 // A clone task whose first begin step fails, as a failing clone step does.
-class FailingCloneTask final : public Zel::ActorCloneTask {
+class FailingCloneTask final : public Zel::ActorCloneTask, public StepLog {
 public:
     std::int32_t OnTaskBegin() override {
-        ActorCloneTask::OnTaskBegin();
+        steps.push_back(kBegin);
         SetResult(19);
         return -1;
     }
 };
+
+Zel::itask* MakeRecording(std::int32_t type) {
+    switch (type) {
+        case Zel::kTextureCleanerTaskType:
+            return new Recording<Zel::actor_texcleaner>;
+        case Zel::kBodyPart5TaskType:
+            return new Recording<Zel::LoadBodyPart5Task>;
+        case Zel::kActorCloneTaskType:
+            return new Recording<Zel::ActorCloneTask>;
+        case Zel::kEffectLoadTaskType:
+            return new Recording<Zel::EffectLoadingTask>;
+        case Zel::kEffectDeepUnloadTaskType:
+            return new Recording<Zel::EffectUnLoadDeeplyTask>;
+        default:
+            return Zel::CreateHostTask(type);
+    }
+}
 Zel::itask* MakeFailingClone(std::int32_t type) {
-    return type == 9 ? new FailingCloneTask : Zel::CreateHostTask(type);
+    return type == Zel::kActorCloneTaskType ? new FailingCloneTask : Zel::CreateHostTask(type);
 }
 
 // Runs one task of the type to its end on an inline worker and answers the states its steps ran
@@ -105,32 +150,33 @@ std::vector<std::int32_t> StepsOfOneRun(std::int32_t type, std::int32_t* result)
     Zel::threadio worker(Zel::WorkerDriver::Inline);
     EXPECT_EQ(worker.Start(nullptr), 0);
     const std::uint32_t id = worker.CreateTask(type, nullptr, 0);
-    auto* task = dynamic_cast<Zel::StandInTask*>(worker.FindTask(id));
+    auto* task = dynamic_cast<StepLog*>(worker.FindTask(id));
     if (!task)
         return {};
     *result = worker.SyncTask(id);
-    std::vector<std::int32_t> steps = task->GetStepsRun();
+    std::vector<std::int32_t> steps = task->steps;
     worker.Stop();
     return steps;
 }
 
 TEST(HostTaskPatternTest, EachClassStepsThroughItsOwnPattern) {
-    const Zel::TaskFactoryFunction previous = Zel::SetTaskFactory(&Zel::CreateHostTask);
+    const Zel::TaskFactoryFunction previous = Zel::SetTaskFactory(&MakeRecording);
     struct Case {
         std::int32_t type;
         std::vector<std::int32_t> steps;
+        std::int32_t result;
     };
     const Case cases[] = {
-        {10, {3}},           // one step
-        {7, {3, 4}},         // two steps
-        {9, {3, 3, 3, 3}},   // repeated begin: clone steps 0 to 3
-        {19, {3, 4, 5, 6}},  // with sub-tasks, none in progress
-        {21, {3, 4, 5, 6}},
+        {10, {3}, 0},           // one step
+        {7, {3, 4}, 18},        // two steps; the host's side then finds no actor to take the part
+        {9, {3, 3, 3, 3}, 0},   // repeated begin: clone steps 0 to 3
+        {19, {3, 4, 5, 6}, 0},  // with sub-tasks, none in progress
+        {21, {3, 4, 5, 6}, 0},
     };
     for (const Case& c : cases) {
         std::int32_t result = -5;
         EXPECT_EQ(StepsOfOneRun(c.type, &result), c.steps) << c.type;
-        EXPECT_EQ(result, 0) << c.type;
+        EXPECT_EQ(result, c.result) << c.type;
     }
     Zel::SetTaskFactory(previous);
 }

@@ -1,6 +1,7 @@
 // The loading tasks on a running loading thread 0: a level's asynchronous load runs the real
 // level-loading task and shows the level again whether or not it loads; an actor that cannot be
-// handed to the host is not left in the scene.
+// handed to the host is not left in the scene; a model's material libraries load as children of
+// its task, one after the other, and a library that fails leaves nothing behind.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,37 +9,27 @@
 #include "Core/TaskFactory.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Material/Material.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Level.h"
 #include "Interface/IActor.h"
 #include "Interface/ILevel.h"
+#include "Interface/IModel.h"
 #include "Thread/CreationRecords.h"
 #include "Thread/HostTasks.h"
+#include "fixtures/MaterialXmlFixtures.h"
+#include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
-#include "tests/Entity/Scene/LevelFixture.h"
+#include "support/LogCapture.h"
+#include "tests/Thread/WorkerFixture.h"
 
 namespace ZelTest {
 namespace {
 
-class LoaderTaskTest : public LevelGridTest {
+class LoaderTaskTest : public LoadingThreadTest {
 protected:
-    void SetUp() override {
-        LevelGridTest::SetUp();
-        previous_ = Zel::SetTaskFactory(&Zel::CreateHostTask);
-        worker_ = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
-        ASSERT_NE(worker_, nullptr);
-        ASSERT_EQ(worker_->Start(nullptr), 0);
-    }
-    void TearDown() override {
-        EXPECT_EQ(worker_->Stop(), 0);
-        Zel::SetTaskFactory(previous_);
-        LevelGridTest::TearDown();
-    }
-
-    Zel::threadio* worker_ = nullptr;
-
-private:
-    Zel::TaskFactoryFunction previous_ = nullptr;
+    void SaveCubeWithLibraries(const std::string& file, const std::vector<std::string>& libraries);
 };
 
 bool Hidden(const Zel::Level& level) {
@@ -104,6 +95,86 @@ TEST_F(LoaderTaskTest, AnActorLoadsIntoItsSlotAndAMissingDescriptionFailsLeaving
         if (slot)
             slot->Release();
     }
+}
+
+// Three cube meshes, "cube_mat0" to "cube_mat2", whose materials come from one library each
+// ("<library>.xml" beside the model, where the model's names are read from); a library named
+// "missing" is never written.
+void LoaderTaskTest::SaveCubeWithLibraries(const std::string& file,
+                                           const std::vector<std::string>& libraries) {
+    ZelModelGen::RecipeOptions options;
+    options.meshCount = 3;
+    options.wide = false;
+    ZelModelGen::GeometryDesc cube = ZelModelGen::CubeGeometry(options);
+    cube.materialFiles.clear();
+    const std::string folder = file.substr(0, file.rfind('/') + 1);
+    for (std::size_t i = 0; i < libraries.size(); ++i) {
+        cube.materialFiles.push_back(libraries[i] + ".xml");
+        if (libraries[i] == "missing")
+            continue;
+        ZelFixtures::LibMaterial material;
+        material.name = "cube_mat" + std::to_string(i);
+        material.hasEffect = false;
+        material.passes.push_back(ZelFixtures::MaterialPass());
+        dir_.Write(folder + cube.materialFiles.back(),
+                   ZelFixtures::WriteMaterialLibrary({material}));
+    }
+    ASSERT_TRUE(ZelModelGen::WriteGeometryFile(cube).Save(file));
+}
+
+TEST_F(LoaderTaskTest, AModelsLibrariesLoadAsChildrenOneAfterTheOther) {
+    SaveCubeWithLibraries("mc/cube.dm3", {"lib0", "lib1", "lib2"});
+    Zel::ModelLoadTaskParameter parameter;
+    Zel::CopyTaskName(parameter.name, "mc/cube.dm3");
+    ZelI::IModel* slot = nullptr;
+    parameter.result = &slot;
+    // A worker of this thread, so that every cycle can be watched.
+    Zel::threadio worker(Zel::WorkerDriver::Inline);
+    ASSERT_EQ(worker.Start(nullptr), 0);
+    const std::uint32_t id = worker.CreateTask(Zel::kModelLoadTaskType, &parameter, 0);
+    ASSERT_NE(id, 0u);
+    // The sub-task count as the host sees it between cycles, repeats left out.
+    std::vector<std::int32_t> counts;
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        Zel::itask* task = worker.FindTask(id);
+        if (!task || task->GetState() == Zel::itask::kDone)
+            break;
+        if (task->GetState() >= Zel::itask::kSubTask &&
+            (counts.empty() || counts.back() != task->GetSubTaskCount()))
+            counts.push_back(task->GetSubTaskCount());
+        worker.Pump();
+    }
+    EXPECT_EQ(counts, (std::vector<std::int32_t>{3, 2, 1, 0}));
+    EXPECT_EQ(worker.GetTaskState(id), Zel::itask::kDone);
+    EXPECT_EQ(worker.Stop(), 0);
+    ASSERT_NE(slot, nullptr);
+    Zel::MaterialManager& materials = *G()->GetMaterialManager();
+    for (const char* name : {"cube_mat0", "cube_mat1", "cube_mat2"})
+        EXPECT_NE(materials.FindMaterial(name, false), nullptr) << name;
+    slot->Release();
+}
+
+TEST_F(LoaderTaskTest, AFailingLibraryEndsTheModelLoadLeavingNothing) {
+    SaveCubeWithLibraries("mf/cube.dm3", {"lib0", "missing", "lib2"});
+    const std::size_t entities = Scene().GetEntityCount();
+    Zel::ModelLoadTaskParameter parameter;
+    Zel::CopyTaskName(parameter.name, "mf/cube.dm3");
+    ZelI::IModel* slot = nullptr;
+    parameter.result = &slot;
+    const std::uint32_t id = worker_->CreateTask(Zel::kModelLoadTaskType, &parameter, 0);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(worker_->SyncTask(id), 14);
+    EXPECT_EQ(slot, nullptr);
+    // The model no one was given is gone.
+    EXPECT_EQ(Scene().GetEntityCount(), entities);
+    // The library that did load keeps no reference for it: its material is held as one of a
+    // library loaded for no one.
+    Zel::MaterialManager& materials = *G()->GetMaterialManager();
+    bool success = false;
+    ASSERT_TRUE(materials.LoadMaterialLibXml("mf/lib2.xml", success, false, nullptr));
+    Zel::Material* first = materials.FindMaterial("cube_mat0", false);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->GetRefCount(), materials.FindMaterial("cube_mat2", false)->GetRefCount());
 }
 
 }  // namespace

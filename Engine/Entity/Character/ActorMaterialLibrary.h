@@ -51,6 +51,8 @@ public:
     ~ActorMaterialLibrary();
     ActorMaterialLibrary(const ActorMaterialLibrary&) = delete;
     ActorMaterialLibrary& operator=(const ActorMaterialLibrary&) = delete;
+    // The actor whose copies these are (the queued ".bp5" part load reaches it through here).
+    Actor& GetOwner() const { return owner_; }
 
     // ---- Names ----
     // The path with backslashes as slashes, without directory and extension.

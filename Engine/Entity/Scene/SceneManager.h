@@ -179,6 +179,11 @@ public:
     // for a name of no known kind and for the kinds other operations make (actors) or that are
     // not made here yet. The object is registered like CreateEntity's.
     Entity* CreateModelByFile(const std::string& path);
+    // CreateModelByFile in two halves, so that a loading task can load the material libraries
+    // between them: the object made and its geometry loaded (null as above), then built from
+    // the geometry once the libraries are in (false, the object released, when it cannot be).
+    Entity* LoadModelGeometry(const std::string& path);
+    bool BuildLoadedModel(Entity& entity);
     // CreateModelByFile of the name joined to the model directory ("../Resources/Media/Shaders/",
     // the name alone when it holds ".." or ":").
     Entity* CreateModel(const std::string& fileName);

@@ -46,7 +46,7 @@ std::int32_t SceneManager::GetModelFileKind(const std::string& path) {
     return -1;
 }
 
-Entity* SceneManager::CreateModelByFile(const std::string& path) {
+Entity* SceneManager::LoadModelGeometry(const std::string& path) {
     const std::int32_t kind = GetModelFileKind(path);
     if (kind < 0) {
         ReportError("不被支持的资源文件格式！file=%s", path.c_str());
@@ -66,23 +66,33 @@ Entity* SceneManager::CreateModelByFile(const std::string& path) {
     Entity* entity = CreateEntity();
     if (!entity)
         return nullptr;
-    // The material libraries the geometry names load before the sub-entities look their
-    // materials up, so that each piece finds its own material rather than a fallback.
     if (!entity->LoadGeometry(path)) {
         entity->Destroy();
         return nullptr;
     }
+    return entity;
+}
+
+bool SceneManager::BuildLoadedModel(Entity& entity) {
+    if (entity.BuildFromGeometry())
+        return true;
+    entity.Destroy();
+    return false;
+}
+
+Entity* SceneManager::CreateModelByFile(const std::string& path) {
+    Entity* entity = LoadModelGeometry(path);
+    if (!entity)
+        return nullptr;
+    // The material libraries the geometry names load before the sub-entities look their
+    // materials up, so that each piece finds its own material rather than a fallback.
     std::vector<Material*> collected;
     entity->ResolveMaterials(&collected, true);
-    const bool built = entity->BuildFromGeometry();
+    const bool built = BuildLoadedModel(*entity);
     for (Material* material : collected)
         if (material)
             material->DecRef();
-    if (!built) {
-        entity->Destroy();
-        return nullptr;
-    }
-    return entity;
+    return built ? entity : nullptr;
 }
 
 Entity* SceneManager::CreateModel(const std::string& fileName) {

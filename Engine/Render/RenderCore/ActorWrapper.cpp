@@ -9,6 +9,7 @@
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Thread/ActionTasks.h"
+#include "Thread/ActorTasks.h"
 
 namespace Zel {
 
@@ -68,8 +69,18 @@ void IActorImplRC::GetExtraAnimation(std::uint32_t slot, ZelI::IAction** action,
 bool IActorImplRC::SetBodyPart(std::int32_t slot, const char* fileName) {
     if (!Node() || !fileName || slot < 0)
         return false;
+    // Queued: the worker loads the part; no lock, the task takes it for its steps.
+    if (IsQueueMode())
+        return SetBodyPartQueued(*Node(), static_cast<std::uint32_t>(slot), fileName);
     ScopedLock lock(threadmng::kMainLock);
     return Node()->SetBodyPart(static_cast<std::uint32_t>(slot), fileName);
+}
+
+std::int32_t IActorImplRC::SetBodyPartEx(std::int32_t slot, const char* fileName,
+                                         std::int32_t mode) {
+    if (!Node() || !fileName || slot < 0)
+        return -1;
+    return QueueBodyPart(*Node(), static_cast<std::uint32_t>(slot), fileName, mode);
 }
 
 void IActorImplRC::SetPlacement(const float* matrix) {

@@ -24,7 +24,7 @@ public:
 
     // Under the main lock, in either queue mode: the load happens on this thread.
     bool SetBodyPart(std::int32_t slot, const char* fileName) override;
-    std::int32_t SetBodyPartEx(std::int32_t, const char*, std::int32_t) override { return 0; }
+    std::int32_t SetBodyPartEx(std::int32_t slot, const char* fileName, std::int32_t mode) override;
     void Reserved138() override {}
     std::int32_t Reserved139() override { return 0; }
     void Reserved140() override {}

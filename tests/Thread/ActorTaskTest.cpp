@@ -1,0 +1,110 @@
+// The actor tasks on a running loading thread 0: a queued body part ends as the direct set does,
+// ".bp5" parts through the actor's material library, and a part that does not load fails the
+// task; a clone takes the source's parts in its four steps and hands its value back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Core/TaskFactory.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
+#include "Entity/Character/Actor.h"
+#include "Thread/ActorTasks.h"
+#include "Thread/HostTasks.h"
+#include "modelgen/ActorRecipe.h"
+#include "support/LogCapture.h"
+#include "tests/Entity/Character/ActorFixture.h"
+
+namespace ZelTest {
+namespace {
+
+class ActorTaskTest : public ActorTest {
+protected:
+    void SetUp() override {
+        ActorTest::SetUp();
+        for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+            ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+        previous_ = Zel::SetTaskFactory(&Zel::CreateHostTask);
+        worker_ = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
+        ASSERT_NE(worker_, nullptr);
+        ASSERT_EQ(worker_->Start(nullptr), 0);
+    }
+    void TearDown() override {
+        EXPECT_EQ(worker_->Stop(), 0);
+        Zel::SetTaskFactory(previous_);
+        ActorTest::TearDown();
+    }
+
+    Zel::threadio* worker_ = nullptr;
+
+private:
+    Zel::TaskFactoryFunction previous_ = nullptr;
+};
+
+TEST_F(ActorTaskTest, AQueuedPartEndsAsTheDirectSetDoes) {
+    struct Case {
+        std::uint32_t slot;
+        const char* name;
+        bool loads;
+    };
+    const Case cases[] = {
+        {0, "part0.bp3", true},
+        {0, "missing.bp3", false},
+        {2, "part2.bp5", true},  // through the material library's task
+        {2, "missing.bp5", false},
+    };
+    for (const Case& c : cases) {
+        Zel::Actor* direct = NewActor();
+        Zel::Actor* queued = NewActor();
+        EXPECT_EQ(direct->SetBodyPart(c.slot, c.name), c.loads) << c.name;
+        EXPECT_EQ(Zel::SetBodyPartQueued(*queued, c.slot, c.name), c.loads) << c.name;
+        EXPECT_EQ(queued->GetBodyPartName(c.slot), direct->GetBodyPartName(c.slot)) << c.name;
+        EXPECT_EQ(queued->GetSlotSubEntities(c.slot).size(),
+                  direct->GetSlotSubEntities(c.slot).size())
+            << c.name;
+        EXPECT_EQ(queued->GetSlotSubEntities(c.slot).empty(), !c.loads) << c.name;
+    }
+}
+
+TEST_F(ActorTaskTest, AQueuedPartFailsWithoutAnActorGeometry) {
+    Zel::Actor* bare = G()->GetActorFactory()->Acquire();
+    EXPECT_EQ(Zel::QueueBodyPart(*bare, 0, "part0.bp3", 0), -1);
+    G()->GetActorFactory()->Release(bare);
+}
+
+TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {
+    Zel::Actor* source = Dressed();
+    struct Case {
+        bool withSource;
+        int result;
+        std::intptr_t handedBack;
+    };
+    const Case cases[] = {
+        {true, 0, 42}, {false, 19, 0},  // nothing to clone from: the first step fails
+    };
+    for (const Case& c : cases) {
+        Zel::Actor* destination = NewActor();
+        ASSERT_TRUE(destination->SetBodyPart(0, "part1.bp3"));
+        Zel::ActorCloneTaskParameter record;
+        record.destination = destination;
+        record.source = c.withSource ? source : nullptr;
+        record.value = 42;
+        std::intptr_t out = -1;
+        record.result = &out;
+        LogCapture log;
+        const std::uint32_t id = worker_->CreateTask(Zel::kActorCloneTaskType, &record, 0);
+        ASSERT_NE(id, 0u);
+        EXPECT_EQ(worker_->SyncTask(id), c.result);
+        EXPECT_EQ(out, c.handedBack);
+        if (!c.withSource) {
+            EXPECT_EQ(log.Count("thread-FAILED actor clone,err=19"), 1);
+            EXPECT_EQ(destination->GetBodyPartName(0), "part1.bp3");
+            continue;
+        }
+        for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n)
+            EXPECT_EQ(destination->GetBodyPartName(n), source->GetBodyPartName(n)) << n;
+    }
+}
+
+}  // namespace
+}  // namespace ZelTest
