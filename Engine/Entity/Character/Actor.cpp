@@ -876,6 +876,16 @@ void Actor::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* ma
     SkeletonModel::AddSubEntitiesToQueue(queue, light, material);
 }
 
+void Actor::SetMaterialsTwoSided(bool twoSided) {
+    for (std::uint32_t slot = 0; slot < kMaterialSlotCount; slot += 2)
+        if (Material* material = materials_[slot])
+            for (Pass* pass : material->GetPasses())
+                pass->renderState.cullMode = twoSided ? CULL_NONE : CULL_CLOCKWISE;
+    for (Material* material : materials_)
+        if (material)
+            FinishEffect(*material);
+}
+
 const std::vector<SubEntity*>& Actor::GetMaterialList(std::uint32_t slot) const {
     return slot < kMaterialSlotCount ? materialLists_[slot] : kNoSubEntities;
 }

@@ -214,6 +214,9 @@ public:
     // actor does not carry yet.)
     void RebuildMaterials();
     bool IsRefreshAllPending() const { return refreshAll_; }
+    // The actor's own one-sided materials (the even slots) draw both faces while twoSided is set
+    // and cull clockwise faces otherwise; every existing material then takes its effect again.
+    void SetMaterialsTwoSided(bool twoSided);
     const std::vector<SubEntity*>& GetMaterialList(std::uint32_t slot) const;
 
     // ---- Spliced body texture ----

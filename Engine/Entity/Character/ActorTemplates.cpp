@@ -1,11 +1,24 @@
 #include "Entity/Character/ActorTemplates.h"
 
+#include <algorithm>
+#include <string>
+
+#include "Core/EnginePaths.h"
 #include "Core/Factory.h"
+#include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/LogDispatch.h"
+#include "Core/PathUtils.h"
+#include "Core/RCInterfaceCarrier.h"
 #include "Entity/Character/Actor.h"
 #include "Entity/Material/LegacyShaderCompilerScreenShot.h"
 #include "Entity/Material/ZelShaderConstFillerScreenShot.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Interface/IActor.h"
+#include "Interface/ICamera.h"
+#include "Interface/IRender.h"
+#include "Interface/IRenderTarget.h"
+#include "Interface/ISpecialEffectManager.h"
 #include "Render/RenderSystem.h"
 
 namespace Zel {
@@ -14,11 +27,53 @@ std::atomic<bool> ActorTemplates::keepSnapshotShaders_{false};
 
 namespace {
 
-void GiveBack(Actor* actor) {
+// The switch under which a snapshot also draws the host's further models.
+constexpr std::uint32_t kSnapshotModelsSwitch = 13;
+// Colour and depth.
+constexpr int kSnapshotClearFlags = 3;
+
+constexpr const char* kPartFiles[2][ActorTemplates::kTemplatePartCount] = {
+    {"media/shaders/role/output/110000000.BP3", "media/shaders/role/output/111001001.BP3",
+     "media/shaders/role/output/112001001.BP3", "media/shaders/role/output/113000000.BP3",
+     "media/shaders/role/output/114000000.BP3", "media/shaders/role/output/115000000.BP3",
+     "media/shaders/role/output/116000000.BP3", "media/shaders/role/output/117000000.BP3",
+     "media/shaders/role/output/118000000.BP3"},
+    {"media/shaders/role/output/100000000.BP3", "media/shaders/role/output/101001001.BP3",
+     "media/shaders/role/output/102001001.BP3", "media/shaders/role/output/103000000.BP3",
+     "media/shaders/role/output/104000000.BP3", "media/shaders/role/output/105000000.BP3",
+     "media/shaders/role/output/106000000.BP3", "media/shaders/role/output/107000000.BP3",
+     "media/shaders/role/output/108000000.BP3"},
+};
+
+// A template made through the render interface is one of the scene's entities: it goes back
+// through the scene, which leaves alone one it released already (at shutdown it releases every
+// entity before this holder goes). Others came straight from the actor factory.
+void GiveBack(Actor* actor, bool registered) {
     if (!actor)
         return;
+    if (registered) {
+        if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
+            scene->ReleaseRegisteredEntity(actor);
+        return;
+    }
     if (Factory<Actor>* factory = Globals::Find(&Globals::GetActorFactory))
         factory->Release(actor);
+}
+
+Actor* ActorBehind(ZelI::IActor* wrapper) {
+    auto* carrier =
+        wrapper ? static_cast<RCInterfaceCarrier<ZelI::IMoveObject>*>(wrapper->GetImpl()) : nullptr;
+    return carrier ? dynamic_cast<Actor*>(carrier) : nullptr;
+}
+
+RenderSystem* SceneRenderSystem() {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    return scene ? scene->GetRenderSystem() : nullptr;
+}
+
+bool IsOn(std::uint32_t index) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    return config && config->GetValue(index) != 0;
 }
 
 }  // namespace
@@ -34,9 +89,12 @@ ActorTemplates::~ActorTemplates() {
         if (renderSystem->GetShaderConstFiller() == filler_.get() && filler_)
             renderSystem->SetShaderConstFiller(previousFiller_);
     }
-    for (Actor*& actor : templates_) {
-        GiveBack(actor);
-        actor = nullptr;
+    if (target_)
+        target_->Release();
+    target_ = nullptr;
+    for (int slot = 0; slot < 2; ++slot) {
+        GiveBack(templates_[slot], registered_[slot]);
+        templates_[slot] = nullptr;
     }
 }
 
@@ -44,8 +102,126 @@ void ActorTemplates::SetTemplate(int slot, Actor* actor) {
     if (slot != 0 && slot != 1)
         return;
     if (templates_[slot] != actor)
-        GiveBack(templates_[slot]);
+        GiveBack(templates_[slot], registered_[slot]);
     templates_[slot] = actor;
+    registered_[slot] = false;
+}
+
+const char* ActorTemplates::GetTemplatePartFile(int slot, std::uint32_t part) {
+    if ((slot != 0 && slot != 1) || part >= kTemplatePartCount)
+        return nullptr;
+    return kPartFiles[slot][part];
+}
+
+void ActorTemplates::InitTemplates(ZelI::IRender& render) {
+    for (int slot = 0; slot < 2; ++slot) {
+        if (templates_[slot])
+            continue;
+        LogTyped(LOG_ENGINE_INIT,
+                 slot == 0 ? "Before Init Dumy Female Actor,resdir=%s"
+                           : "Before Init Dumy Male Actor,resdir=%s",
+                 GetResourcesRoot().c_str());
+        ZelI::IActor* wrapper = render.CreateActor(MakePathString(kDescription).c_str(), slot, 0);
+        Actor* actor = ActorBehind(wrapper);
+        if (!actor)
+            continue;
+        for (std::uint32_t part = 0; part < kTemplatePartCount; ++part)
+            wrapper->SetBodyPart(static_cast<std::int32_t>(part),
+                                 MakePathString(kPartFiles[slot][part]).c_str());
+        actor->RebuildMaterials();
+        templates_[slot] = actor;
+        registered_[slot] = true;
+        LogTyped(LOG_ENGINE_INIT, "End Init Dump Actor");
+    }
+}
+
+void ActorTemplates::Begin(ZelI::IRender& render, Actor& actor) {
+    if (RenderSystem* system = SceneRenderSystem())
+        InstallSnapshotShaders(*system);
+    actor.SetMaterialsTwoSided(true);
+    InitTemplates(render);
+    Actor* chosen = templates_[actor.GetSex() != 0 ? 0 : 1];
+    const std::string& body = actor.GetBodyPartName(0);
+    if (!chosen || body.empty() || chosen->GetBodyPartName(0) == body)
+        return;
+    if (auto* wrapper = static_cast<ZelI::IActor*>(chosen->GetInterface()))
+        wrapper->SetBodyPart(0, body.c_str());
+    chosen->RebuildMaterials();
+}
+
+void ActorTemplates::Render(ZelI::IRender& render, const SnapshotRequest& request,
+                            ZelI::IMoveObject& self) {
+    render.FrameBegin();
+    // The size asked for decides: a target too large for the device is made smaller.
+    if (target_ && (targetWidth_ != request.width || targetHeight_ != request.height)) {
+        target_->Release();
+        target_ = nullptr;
+    }
+    if (!target_) {
+        int width = request.width, height = request.height;
+        if (width > 0 && height > 0)
+            target_ = render.CreateClientRenderTarget(&width, &height, 0, 0);
+        targetWidth_ = request.width;
+        targetHeight_ = request.height;
+    }
+    if (!target_) {
+        // No frame could begin or no target of that size could be made: nothing to draw into.
+        render.FrameEnd();
+        return;
+    }
+    std::uint16_t savedViewport[4] = {};
+    render.GetViewport(savedViewport);
+    const int savedFlags = render.GetClearFlags();
+    float savedColour[4];
+    std::copy_n(render.SetClearColor(nullptr), 4, savedColour);
+    ZelI::ICamera* savedCamera = request.camera ? render.GetMainCamera() : nullptr;
+
+    target_->BeginRendering(0);
+    const std::uint16_t viewport[4] = {0, 0, static_cast<std::uint16_t>(target_->GetWidth()),
+                                       static_cast<std::uint16_t>(target_->GetHeight())};
+    render.SetViewport(viewport);
+    render.SetClearFlags(kSnapshotClearFlags);
+    render.SetClearColor(request.clearColour);
+    render.Clear();
+    if (request.camera)
+        render.SetMainCamera(request.camera);
+    const bool withModels =
+        request.bracket && request.models && request.modelCount > 0 && IsOn(kSnapshotModelsSwitch);
+    // The first pass lays down the picture's coverage, the second its colour.
+    for (int preset : {1, 2}) {
+        render.SetRenderStatePreset(preset);
+        render.PushNewPipe(0, 0, 0, 0, 0);
+        render.PushToPipe(&self);
+        if (withModels) {
+            request.bracket->Begin();
+            for (int m = 0; m < request.modelCount; ++m)
+                if (ZelI::IMoveObject* model = request.models[m])
+                    model->PushToPipe();
+            request.bracket->End();
+        }
+        render.ProcessCurrentPipe();
+        render.RenderPushedPipes();
+        render.RenderTransparentPipeline();
+        render.ClearTransparentPipeline();
+        render.CleanPushedObjsAndSubModels();
+    }
+    render.SetRenderStatePreset(0);
+    if (request.camera)
+        render.SetMainCamera(savedCamera);
+    target_->EndRendering();
+    render.SetViewport(savedViewport);
+    render.SetClearFlags(savedFlags);
+    render.SetClearColor(savedColour);
+    render.FrameEnd();
+}
+
+bool ActorTemplates::End(Actor& actor, const char* fileName) {
+    if (RenderSystem* system = SceneRenderSystem())
+        RestoreShaders(*system);
+    actor.SetMaterialsTwoSided(false);
+    if (!fileName || !*fileName)
+        return true;
+    return target_ && target_->SaveToFile(fileName);
 }
 
 TextureBase* ActorTemplates::GetSkinTexture(bool sexFlagSet) const {

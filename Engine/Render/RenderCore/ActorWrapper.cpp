@@ -8,6 +8,8 @@
 #include "Core/ScopedLock.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/ActorTemplates.h"
+#include "Render/RenderCore/IRenderImpl.h"
 #include "Thread/ActionTasks.h"
 #include "Thread/ActorTasks.h"
 
@@ -161,6 +163,28 @@ bool IActorImplRC::StoreCustomTexture(const ZelI::CustomTextureRecord* record) {
 
 bool IActorImplRC::SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) {
     return Node() && Node()->SetMakeupValue(layer, style, colour);
+}
+
+std::int32_t IActorImplRC::RenderSnapshot(std::intptr_t width, std::intptr_t height,
+                                          std::intptr_t camera, std::intptr_t clearColour,
+                                          std::intptr_t bracket, std::intptr_t models,
+                                          std::intptr_t modelCount, std::intptr_t fileName) {
+    ActorTemplates* templates = Globals::Find(&Globals::GetActorTemplates);
+    IRenderImpl* render = Globals::Find(&Globals::GetRenderInterface);
+    if (!Node() || !templates || !render)
+        return Node() ? 1 : 0;
+    ActorTemplates::SnapshotRequest request;
+    request.width = static_cast<int>(width);
+    request.height = static_cast<int>(height);
+    request.camera = reinterpret_cast<ZelI::ICamera*>(camera);
+    request.clearColour = reinterpret_cast<const float*>(clearColour);
+    request.bracket = reinterpret_cast<ZelI::ISpecialEffectManager*>(bracket);
+    request.models = reinterpret_cast<ZelI::IMoveObject* const*>(models);
+    request.modelCount = static_cast<int>(modelCount);
+    templates->Begin(*render, *Node());
+    templates->Render(*render, request, *this);
+    templates->End(*Node(), reinterpret_cast<const char*>(fileName));
+    return 1;
 }
 
 }  // namespace Zel

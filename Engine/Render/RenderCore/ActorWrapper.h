@@ -58,12 +58,15 @@ public:
     }
     void SetPinchValue(std::int32_t parameter, float value) override;
     bool SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) override;
-    // The snapshot draws nothing yet; a bound wrapper answers 1.
-    std::int32_t RenderSnapshot(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                                std::intptr_t, std::intptr_t, std::intptr_t,
-                                std::intptr_t) override {
-        return Node() ? 1 : 0;
-    }
+    // Pictures the actor off-screen with the template skin: width and height (pixels), the
+    // camera (ICamera*, null for the main one), the clear colour (four floats, null keeps the
+    // current one), the host's effect manager bracketing further models (ISpecialEffectManager*),
+    // those models (IMoveObject* array) and their count, then the output image file (char*,
+    // null for none; its extension picks the format). 1; 0 when not bound.
+    std::int32_t RenderSnapshot(std::intptr_t width, std::intptr_t height, std::intptr_t camera,
+                                std::intptr_t clearColour, std::intptr_t bracket,
+                                std::intptr_t models, std::intptr_t modelCount,
+                                std::intptr_t fileName) override;
 };
 
 // The level the host's float stands for: tenths, truncated toward zero.
