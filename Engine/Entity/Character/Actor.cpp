@@ -11,6 +11,8 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Character/Action.h"
 #include "Entity/Character/ActorBodyTexture.h"
 #include "Entity/Character/ActionManager.h"
@@ -141,6 +143,10 @@ Actor::~Actor() {
 void Actor::Reset() {
     flagWord_ = 0;
     refreshAll_ = false;
+    clothPhysics_ = true;
+    partsFlag_ = 1;
+    hostValue_ = 0.0f;
+    lastPartTask_ = 0;
     ReleaseBodyTextures();
     RetireBodyTexture(std::move(bodyTexture_));
     custom_.Drop();
@@ -224,6 +230,49 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
         RefreshAfterBodyPart();
     }
     return ok;
+}
+
+std::int32_t Actor::SetBodyPartEx(std::uint32_t slot, const std::string& name, std::uint32_t mode) {
+    const bool part5 = BodyPartKind(name) == 17 && !IsNewActor();
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    if (!GetActorGeometry() || !worker || slot >= (part5 ? kPartCount : kSlotCount))
+        return -1;
+    // A cut name would load another file than the one asked for.
+    if (name.size() > BodyPartTaskParameter::kMaxNameLength) {
+        LogTyped(LOG_ENGINE_INIT,
+                 "Actor::SetBodyPartEx: body-part name longer than %u characters: %.64s...",
+                 static_cast<unsigned>(BodyPartTaskParameter::kMaxNameLength), name.c_str());
+        return -1;
+    }
+    BodyPartTaskParameter parameter;
+    name.copy(parameter.name, name.size());
+    parameter.actor = this;
+    parameter.library = materialLibrary_.get();
+    parameter.slot = slot;
+    const std::uint32_t id = worker->CreateTask(
+        part5 ? kLoadBodyPart5TaskType : kLoadBodyPartTaskType, &parameter, mode);
+    if (id == 0)
+        return -1;
+    lastPartTask_ = id;
+    return static_cast<std::int32_t>(id);
+}
+
+bool Actor::SetBodyPartQueued(std::uint32_t slot, const std::string& name) {
+    const std::int32_t id = SetBodyPartEx(slot, name, 2);
+    threadio* worker = threadmng::GetInstance()->GetThread(0);
+    return id > 0 && worker && worker->SyncTask(static_cast<std::uint32_t>(id)) == 0;
+}
+
+void Actor::RemoveBodyPart(std::uint32_t slot) {
+    if (slot >= kSlotCount)
+        return;
+    ReleaseBodypart(slot);
+    if (slot < kPartCount)
+        ReleaseBodypart(slot + kPartCount);
+    // The lists would otherwise still draw the sub-entities the factory took back.
+    RebuildRenderLists();
+    BuildMaterialLists();
+    flagWord_ |= kBodyTextureDirty;
 }
 
 bool Actor::ReleaseForLoad(std::uint32_t slot) {
@@ -678,6 +727,19 @@ void Actor::RebuildCloth() {
         }
     }
     ClearStateBits(NODE_BOUNDS_DIRTY);
+}
+
+void Actor::SetPartsFlag(std::uint8_t flag) {
+    const bool on = flag != 0;
+    for (std::uint32_t slot = 0; slot < kPartCount; ++slot)
+        for (SubEntity* sub : slots_[slot].subEntities)
+            if (Mesh* mesh = sub ? sub->GetMesh() : nullptr)
+                mesh->SetRenderEnabled(on);
+    for (std::uint32_t slot = kPartCount; slot < kSlotCount; ++slot)
+        for (const std::unique_ptr<Cloth>& piece : slots_[slot].pieces)
+            if (piece->GetPhysicsCloth())
+                piece->SetEnabled(on);
+    partsFlag_ = flag;
 }
 
 void Actor::SetClothPhysics(bool on) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,6 +36,7 @@
 
 namespace Zel {
 
+class Actor;
 class ActorMaterialLibrary;
 class GeometryActor;
 class GeometryBodyPart;
@@ -48,6 +50,20 @@ class Material;
 class Mesh;
 class PinchState;
 class SubEntity;
+
+// The record of a queued body-part load (LoadBodyPartTask, and LoadBodyPart5Task for ".bp5"
+// parts): the file name, zero-filled and zero-terminated (at most kMaxNameLength characters),
+// who loads it (the actor, or for ".bp5" parts the actor's material library, whose owner is the
+// actor) and the slot. The task copies the record; the actor must outlive the task.
+struct BodyPartTaskParameter {
+    static constexpr std::size_t kMaxNameLength = 255;
+    char name[kMaxNameLength + 1] = {};
+    Actor* actor = nullptr;
+    ActorMaterialLibrary* library = nullptr;
+    std::uint32_t slot = 0;
+};
+constexpr std::int32_t kLoadBodyPartTaskType = 6;
+constexpr std::int32_t kLoadBodyPart5TaskType = 7;
 
 class Actor : public SkeletonModel, public BodyPartCharacter {
 public:
@@ -85,6 +101,21 @@ public:
     // already holds that name. A missing or invalid part is logged and answers false, leaving
     // the slot empty. ".bp5" parts go through SetBodyPart5.
     bool SetBodyPart(std::uint32_t slot, const std::string& name);
+    // The queued set: a task on loading thread 0 loads the part (a ".bp5" part through the
+    // material library's task, part slots 0-8 only), mode being the task's priority (2 runs it
+    // next). Answers the task id, also kept as the last part task; -1, nothing queued, without
+    // an actor description or loading thread 0, for a slot out of range or a name longer than
+    // the record holds (logged: a cut name would load another file).
+    std::int32_t SetBodyPartEx(std::uint32_t slot, const std::string& name, std::uint32_t mode);
+    // SetBodyPartEx with mode 2, then that task run to its end on this thread; true when it
+    // succeeded. Not under the main lock (the worker's step takes it).
+    bool SetBodyPartQueued(std::uint32_t slot, const std::string& name);
+    // The id of the last queued part task; 0 before any.
+    std::uint32_t GetLastBodyPartTask() const { return lastPartTask_; }
+    // Takes the part in the slot off: its sub-entities go back, and a part's (0-8) cloth
+    // companion with it; the render and material lists drop them and the body texture is
+    // rebuilt before the next draw. Nothing for a slot out of range.
+    void RemoveBodyPart(std::uint32_t slot);
     // A ".bp5" part from the "newbpoutput" folder into part slot 0-8, its meshes drawn with the
     // material library's copies; true at once when the slot already holds that name.
     bool SetBodyPart5(std::uint32_t slot, const std::string& name);
@@ -142,6 +173,15 @@ public:
     // The value every sub-entity but those of slots 1 and 2 hands to its render operation (the
     // colour-stylising pass sets it around its own drawing).
     void SetPartsFloat(float value);
+
+    // The parts flag: each part mesh (slots 0-8) is drawn as built only while it is set (its
+    // render-enable flag), and each simulated cloth piece (slots 9-17) is enabled by it; the
+    // actor keeps the value. Set (1) when the actor is made and when it goes back to its factory.
+    void SetPartsFlag(std::uint8_t flag);
+    std::uint8_t GetPartsFlag() const { return partsFlag_; }
+    // A float of the host's kept with the actor; 0 when it is made.
+    void SetHostValue(float value) { hostValue_ = value; }
+    float GetHostValue() const { return hostValue_; }
 
     // Levels 0 to 10; others (negative ones read as large) are ignored.
     void SetLodLevel(std::int32_t level);
@@ -380,6 +420,9 @@ private:
     std::uint8_t sex_ = 0;
     bool refreshAll_ = false;
     bool clothPhysics_ = true;
+    std::uint8_t partsFlag_ = 1;
+    float hostValue_ = 0.0f;
+    std::uint32_t lastPartTask_ = 0;
     std::int32_t lodLevel_ = 0;
     std::int32_t actorId_ = -1;
     std::unique_ptr<PinchState> pinch_;

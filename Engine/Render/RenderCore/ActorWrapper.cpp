@@ -54,8 +54,27 @@ void IActorImplRC::GetExtraAnimation(std::uint32_t slot, ZelI::IAction** action,
 bool IActorImplRC::SetBodyPart(std::int32_t slot, const char* fileName) {
     if (!Node() || !fileName || slot < 0)
         return false;
+    if (IsQueueMode())
+        return Node()->SetBodyPartQueued(static_cast<std::uint32_t>(slot), fileName);
     ScopedLock lock(threadmng::kMainLock);
     return Node()->SetBodyPart(static_cast<std::uint32_t>(slot), fileName);
+}
+
+std::int32_t IActorImplRC::SetBodyPartEx(std::int32_t slot, const char* fileName,
+                                         std::int32_t mode) {
+    if (!Node())
+        return 0;
+    if (!fileName || slot < 0)
+        return -1;
+    return Node()->SetBodyPartEx(static_cast<std::uint32_t>(slot), fileName,
+                                 static_cast<std::uint32_t>(mode));
+}
+
+void IActorImplRC::RemoveBodyPart(std::int32_t slot) {
+    if (!Node() || slot < 0)
+        return;
+    ScopedLock lock(threadmng::kMainLock);
+    Node()->RemoveBodyPart(static_cast<std::uint32_t>(slot));
 }
 
 void IActorImplRC::SetPlacement(const float* matrix) {
