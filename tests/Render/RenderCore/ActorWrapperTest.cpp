@@ -18,6 +18,7 @@
 #include "Physics/PhysicsSdk.h"
 #include "Physics/PhysicsWorld.h"
 #include "Render/RenderCore/ActorWrapper.h"
+#include "Render/RenderCore/IRenderImpl.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
 #include "tests/Entity/Character/ActorFixture.h"
@@ -315,6 +316,46 @@ TEST_F(ActorWrapperTest, AnActorGoingBackToItsFactoryForgetsItsFlagsAndValue) {
     EXPECT_EQ(actor->GetPartsFlag(), 1);
     EXPECT_TRUE(actor->IsClothPhysics());
     EXPECT_EQ(actor->GetHostValue(), 0.0f);
+}
+
+// Numbered command 2: a model's interface pointer followed by an action id of its skeleton's tree
+// gives the action that item holds.
+TEST_F(ActorWrapperTest, CommandTwoAnswersTheActionAModelsTreeItemHolds) {
+    Zel::Actor* actor = Dressed();
+    ZelI::IActor* host = Host(actor);
+    Zel::Action* walk = nullptr;
+    ASSERT_EQ(G()->GetActionManager()->GetTreeItemAction(*actor, "walk", &walk), 1);
+    ASSERT_NE(walk, nullptr);
+    Zel::Actor* other = NewActor();
+    ZelI::IActor* unbound = Host(other);
+    other->DetachInterface();
+    const auto record = [](ZelI::IObject* object, const std::string& id) {
+        std::vector<char> bytes(sizeof object + id.size() + 1, '\0');
+        std::memcpy(bytes.data(), &object, sizeof object);
+        std::memcpy(bytes.data() + sizeof object, id.data(), id.size());
+        return bytes;
+    };
+    ZelI::IAction* untouched = reinterpret_cast<ZelI::IAction*>(0x5a5a);
+    struct Case {
+        const char* what;
+        ZelI::IObject* object;
+        std::string id;
+        bool found;
+    };
+    const Case cases[] = {
+        {"a loaded item", host, "walk", true},
+        {"an item not loaded yet", host, "idle", false},
+        {"an id the tree does not list", host, "swim", false},
+        {"no object", nullptr, "walk", false},
+        {"an unbound wrapper", unbound, "walk", false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<char> input = record(c.object, c.id);
+        ZelI::IAction* out = untouched;
+        G()->GetRenderInterface()->DoCommand(2, input.data(), 0, &out, 0);
+        EXPECT_EQ(out, c.found ? walk->GetInterface() : untouched) << c.what;
+    }
+    G()->GetRenderInterface()->DoCommand(2, nullptr, 0, nullptr, 0);  // nothing
 }
 
 }  // namespace
