@@ -27,7 +27,8 @@ class IActor : public ISkeletonModel {
 public:
     // Loads the body-part file into the slot; false when it cannot.
     virtual bool SetBodyPart(std::int32_t slot, const char* fileName) = 0;
-    // The same with a load mode, answering the actor's result.
+    // Queues the load on the loading thread, mode being the task's priority (2: next); answers
+    // the task id, -1 when nothing could be queued.
     virtual std::int32_t SetBodyPartEx(std::int32_t slot, const char* fileName,
                                        std::int32_t mode) = 0;
     // Reserved: nothing, 0, nothing, 0, 0.
@@ -45,10 +46,16 @@ public:
     // The actor takes the other actor's parts and settings; 0 for null, else 1.
     virtual std::int32_t CloneFrom(IActor* other) = 0;
     virtual std::int32_t CloneFromEx(IActor* other, std::intptr_t, std::intptr_t) = 0;
-    virtual void SetActorOption(std::int32_t value) = 0;
+    // Takes off the part in the slot (0-17; a part's cloth companion goes with it). Nothing for
+    // a slot out of range.
+    virtual void RemoveBodyPart(std::int32_t slot) = 0;
+    // Whether the actor's cloth pieces are simulated.
     virtual bool IsClothPhysicsEnabled() = 0;
+    // The parts flag (1 when the actor is made): 0 draws the part meshes without their per-frame
+    // triangle sorting and disables the simulated cloth pieces. Answered as stored.
     virtual void SetPartsFlag(std::uint8_t flag) = 0;
     virtual std::uint8_t GetPartsFlag() = 0;
+    // Reloads every cloth companion the actor wears.
     virtual void RebuildCloth() = 0;
     // A float of the host's kept with the actor.
     virtual void SetActorValue(float value) = 0;

@@ -407,7 +407,10 @@ public:
     virtual void RenderShadows(ILevel* level) = 0;
     // A numbered command: switches and one-off jobs. Text inputs and outputs are NUL-terminated;
     // command 5 takes a count (0 to 6) and six planes of four floats and clips what is drawn
-    // after it. Unknown ids do nothing.
+    // after it. Command 2 takes a skinned model's IObject pointer followed directly by an action
+    // id of its skeleton's action tree, and writes the IAction* of the action that item holds
+    // into output (an IAction*), which stays as it was when there is none (not yet loaded,
+    // unknown id, no bound model). Unknown ids do nothing.
     virtual void DoCommand(int id, const void* input, std::intptr_t a, void* output,
                            std::intptr_t b) = 0;
     virtual std::intptr_t GetDeviceCapsWord(std::intptr_t a, std::intptr_t b, std::intptr_t c,

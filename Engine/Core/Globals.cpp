@@ -53,6 +53,7 @@
 #include "Render/RenderCore/IFrameProfilerImpl.h"
 #include "Render/RenderCore/IGlobalConfigImpl.h"
 #include "Render/RenderCore/IRenderImpl.h"
+#include "Render/RenderCore/ProxyFactory.h"
 #include "Render/RenderCore/ZelTextBoxManager.h"
 #include "Render/RenderResourceRegistry.h"
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
@@ -160,6 +161,7 @@ void Globals::Shutdown() {
     // The host's interface goes first; then the holders of resources (templates, pooled scene
     // objects, the scene, the physics world) before the managers of those resources.
     renderInterface_.reset();
+    ReleaseProxyFactoryDrawing();
     if (!ShutdownSceneGlobals()) {
         // A worker still running may step into any manager, so none of them goes. A later
         // Shutdown from outside the pump finishes the work.

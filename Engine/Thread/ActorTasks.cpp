@@ -116,11 +116,15 @@ bool LoadBodyPart5Task::TakePart(Actor& actor) {
 std::int32_t QueueBodyPart(Actor& actor, std::uint32_t slot, const std::string& name,
                            std::int32_t mode) {
     threadio* worker = threadmng::GetInstance()->GetThread(0);
-    if (!actor.GetActorGeometry() || !worker || !TaskNameFits("SetBodyPartEx", name.c_str()))
+    const bool part5 = Actor::BodyPartKind(name) == 17 && !actor.IsNewActor();
+    // ".bp5" parts go only into the part slots; the others into any slot, cloth ones included.
+    if (!actor.GetActorGeometry() || !worker ||
+        slot >= (part5 ? Actor::kPartCount : Actor::kSlotCount) ||
+        !TaskNameFits("SetBodyPartEx", name.c_str()))
         return -1;
     const auto priority = static_cast<std::uint32_t>(mode);
     std::uint32_t id = 0;
-    if (Actor::BodyPartKind(name) == 17 && !actor.IsNewActor()) {
+    if (part5) {
         BodyPart5TaskParameter record;
         CopyTaskName(record.name, name.c_str());
         record.library = &actor.GetMaterialLibrary();
@@ -133,7 +137,10 @@ std::int32_t QueueBodyPart(Actor& actor, std::uint32_t slot, const std::string& 
         record.slot = slot;
         id = worker->CreateTask(kBodyPartTaskType, &record, priority);
     }
-    return id ? static_cast<std::int32_t>(id) : -1;
+    if (id == 0)
+        return -1;
+    actor.SetLastBodyPartTask(id);
+    return static_cast<std::int32_t>(id);
 }
 
 bool SetBodyPartQueued(Actor& actor, std::uint32_t slot, const std::string& name) {

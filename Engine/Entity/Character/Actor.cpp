@@ -12,6 +12,8 @@
 #include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/threadio.h"
+#include "Core/threadmng.h"
 #include "Entity/Character/Action.h"
 #include "Entity/Character/ActorBodyTexture.h"
 #include "Entity/Character/ActionManager.h"
@@ -143,6 +145,10 @@ Actor::~Actor() {
 void Actor::Reset() {
     flagWord_ = 0;
     refreshAll_ = false;
+    clothPhysics_ = true;
+    partsFlag_ = 1;
+    hostValue_ = 0.0f;
+    lastPartTask_ = 0;
     ReleaseBodyTextures();
     RetireBodyTexture(std::move(bodyTexture_));
     custom_.Drop();
@@ -226,6 +232,18 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
         RefreshAfterBodyPart();
     }
     return ok;
+}
+
+void Actor::RemoveBodyPart(std::uint32_t slot) {
+    if (slot >= kSlotCount)
+        return;
+    ReleaseBodypart(slot);
+    if (slot < kPartCount)
+        ReleaseBodypart(slot + kPartCount);
+    // The lists would otherwise still draw the sub-entities the factory took back.
+    RebuildRenderLists();
+    BuildMaterialLists();
+    flagWord_ |= kBodyTextureDirty;
 }
 
 bool Actor::ReleaseForLoad(std::uint32_t slot) {
@@ -680,6 +698,19 @@ void Actor::RebuildCloth() {
         }
     }
     ClearStateBits(NODE_BOUNDS_DIRTY);
+}
+
+void Actor::SetPartsFlag(std::uint8_t flag) {
+    const bool on = flag != 0;
+    for (std::uint32_t slot = 0; slot < kPartCount; ++slot)
+        for (SubEntity* sub : slots_[slot].subEntities)
+            if (Mesh* mesh = sub ? sub->GetMesh() : nullptr)
+                mesh->SetRenderEnabled(on);
+    for (std::uint32_t slot = kPartCount; slot < kSlotCount; ++slot)
+        for (const std::unique_ptr<Cloth>& piece : slots_[slot].pieces)
+            if (piece->GetPhysicsCloth())
+                piece->SetEnabled(on);
+    partsFlag_ = flag;
 }
 
 void Actor::SetClothPhysics(bool on) {

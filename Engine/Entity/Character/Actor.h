@@ -17,6 +17,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,6 +36,7 @@
 
 namespace Zel {
 
+class Actor;
 class ActorMaterialLibrary;
 class GeometryActor;
 class GeometryBodyPart;
@@ -85,6 +87,13 @@ public:
     // already holds that name. A missing or invalid part is logged and answers false, leaving
     // the slot empty. ".bp5" parts go through SetBodyPart5.
     bool SetBodyPart(std::uint32_t slot, const std::string& name);
+    // The id of the last queued part task; 0 before any.
+    std::uint32_t GetLastBodyPartTask() const { return lastPartTask_; }
+    void SetLastBodyPartTask(std::uint32_t id) { lastPartTask_ = id; }
+    // Takes the part in the slot off: its sub-entities go back, and a part's (0-8) cloth
+    // companion with it; the render and material lists drop them and the body texture is
+    // rebuilt before the next draw. Nothing for a slot out of range.
+    void RemoveBodyPart(std::uint32_t slot);
     // A ".bp5" part from the "newbpoutput" folder into part slot 0-8, its meshes drawn with the
     // material library's copies; true at once when the slot already holds that name.
     bool SetBodyPart5(std::uint32_t slot, const std::string& name);
@@ -142,6 +151,15 @@ public:
     // The value every sub-entity but those of slots 1 and 2 hands to its render operation (the
     // colour-stylising pass sets it around its own drawing).
     void SetPartsFloat(float value);
+
+    // The parts flag: each part mesh (slots 0-8) is drawn as built only while it is set (its
+    // render-enable flag), and each simulated cloth piece (slots 9-17) is enabled by it; the
+    // actor keeps the value. Set (1) when the actor is made and when it goes back to its factory.
+    void SetPartsFlag(std::uint8_t flag);
+    std::uint8_t GetPartsFlag() const { return partsFlag_; }
+    // A float of the host's kept with the actor; 0 when it is made.
+    void SetHostValue(float value) { hostValue_ = value; }
+    float GetHostValue() const { return hostValue_; }
 
     // Levels 0 to 10; others (negative ones read as large) are ignored.
     void SetLodLevel(std::int32_t level);
@@ -399,6 +417,9 @@ private:
     std::uint8_t sex_ = 0;
     bool refreshAll_ = false;
     bool clothPhysics_ = true;
+    std::uint8_t partsFlag_ = 1;
+    float hostValue_ = 0.0f;
+    std::uint32_t lastPartTask_ = 0;
     std::int32_t lodLevel_ = 0;
     std::int32_t actorId_ = -1;
     std::unique_ptr<PinchState> pinch_;

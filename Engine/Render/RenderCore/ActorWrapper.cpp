@@ -80,9 +80,18 @@ bool IActorImplRC::SetBodyPart(std::int32_t slot, const char* fileName) {
 
 std::int32_t IActorImplRC::SetBodyPartEx(std::int32_t slot, const char* fileName,
                                          std::int32_t mode) {
-    if (!Node() || !fileName || slot < 0)
+    if (!Node())
+        return 0;
+    if (!fileName || slot < 0)
         return -1;
     return QueueBodyPart(*Node(), static_cast<std::uint32_t>(slot), fileName, mode);
+}
+
+void IActorImplRC::RemoveBodyPart(std::int32_t slot) {
+    if (!Node() || slot < 0)
+        return;
+    ScopedLock lock(threadmng::kMainLock);
+    Node()->RemoveBodyPart(static_cast<std::uint32_t>(slot));
 }
 
 void IActorImplRC::SetPlacement(const float* matrix) {

@@ -22,8 +22,10 @@ public:
     // The extra slot's action; the time is reported as 0.
     void GetExtraAnimation(std::uint32_t slot, ZelI::IAction** action, float* time) override;
 
-    // Under the main lock, in either queue mode: the load happens on this thread.
+    // Direct mode: under the main lock, the load happens on this thread. Queued mode: a part task
+    // run at once on loading thread 0, without the lock (the task's steps take it).
     bool SetBodyPart(std::int32_t slot, const char* fileName) override;
+    // The actor's queued set; -1 for a null name or a negative slot.
     std::int32_t SetBodyPartEx(std::int32_t slot, const char* fileName, std::int32_t mode) override;
     void Reserved138() override {}
     std::int32_t Reserved139() override { return 0; }
@@ -37,16 +39,26 @@ public:
     std::int32_t CloneFromEx(ZelI::IActor* other, std::intptr_t, std::intptr_t) override {
         return CloneFrom(other);
     }
-    void SetActorOption(std::int32_t) override {}
-    bool IsClothPhysicsEnabled() override { return false; }
-    void SetPartsFlag(std::uint8_t) override {}
-    std::uint8_t GetPartsFlag() override { return 0; }
-    void RebuildCloth() override {}
-    void SetActorValue(float) override {}
+    // Under the main lock: a loading task may be filling the same slots.
+    void RemoveBodyPart(std::int32_t slot) override;
+    bool IsClothPhysicsEnabled() override { return Node() && Node()->IsClothPhysics(); }
+    void SetPartsFlag(std::uint8_t flag) override {
+        if (Node())
+            Node()->SetPartsFlag(flag);
+    }
+    std::uint8_t GetPartsFlag() override { return Node() ? Node()->GetPartsFlag() : 0; }
+    void RebuildCloth() override {
+        if (Node())
+            Node()->RebuildCloth();
+    }
+    void SetActorValue(float value) override {
+        if (Node())
+            Node()->SetHostValue(value);
+    }
     // Levels travel as tenths: the level times 10, truncated toward zero.
     std::uint32_t SetLodAsyn(float level, std::int32_t priority) override;
     void SetLod(float level) override;
-    float GetActorValue() override { return 0.0f; }
+    float GetActorValue() override { return Node() ? Node()->GetHostValue() : 0.0f; }
     float GetLod() override;
     void Reserved158() override {}
     // Under the main lock: the custom texture composed into the body texture at once.

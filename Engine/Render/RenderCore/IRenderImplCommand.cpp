@@ -14,9 +14,13 @@
 #include "Core/XMLManager.h"
 #include "Core/XMLResource.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/Action.h"
+#include "Entity/Character/ActionManager.h"
 #include "Entity/Character/ActorFootLock.h"
+#include "Entity/Character/SkeletonModel.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Render/RenderCore/RCInterfaceImpl.h"
 #include "Render/RenderDevice.h"
 #include "Render/RenderSystem.h"
 #include "Render/SystemProbes.h"
@@ -63,6 +67,21 @@ void CheckShaderLibrary(const char* name) {
     }
     if (!library->first_node("ARB15_PIPELINE") && !library->first_node("SHADER"))
         LogTyped(LOG_ENGINE_INIT, "NO SHADER,name=%s", name);
+}
+
+// Command 2's record: a skinned model's interface pointer, then directly the characters of an
+// action id of its skeleton's tree. The action that item holds already, as the host's interface;
+// null for a record without a bound model, or an item not loaded.
+ZelI::IAction* FindModelTreeAction(const void* input) {
+    if (!input)
+        return nullptr;
+    ZelI::IObject* object = nullptr;
+    std::memcpy(&object, input, sizeof object);
+    const char* id = static_cast<const char*>(input) + sizeof object;
+    SkeletonModel* model = UnwrapInterface<SkeletonModel>(object);
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    Action* action = model && actions ? actions->FindTreeItemAction(id, *model) : nullptr;
+    return action ? action->GetInterface() : nullptr;
 }
 
 }  // namespace
@@ -122,6 +141,10 @@ void IRenderImpl::DoCommand(int id, const void* input, std::intptr_t, void* outp
                     if (std::strcmp(CommandText(input), m.text) == 0)
                         device->SetFixedFunctionMode(m.mode);
             }
+            break;
+        case 2:
+            if (ZelI::IAction* action = output ? FindModelTreeAction(input) : nullptr)
+                std::memcpy(output, &action, sizeof action);
             break;
         case 3:
             FootLockParams::Configure(static_cast<const std::uint8_t*>(input), output);

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <set>
 #include <string>
 
 #include "Core/CommandSystem.h"
@@ -45,11 +47,13 @@
 #include "Render/RenderCore/IHardwareVertexBufferMngProxy_Impl.h"
 #include "Render/RenderCore/IRenderImpl.h"
 #include "Render/RenderCore/ManagerProxies.h"
+#include "Render/RenderCore/AnimationWrappers.h"
 #include "Render/RenderCore/ObjectProxies.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/ZelTextBox.h"
 #include "Render/RenderSystem.h"
 #include "Render/RenderWindow.h"
+#include "Render/WidgetRenderImpl.h"
 #include "Render/d3d9/RenderWindowD3D9.h"
 
 namespace Zel {
@@ -440,6 +444,33 @@ void IGlobalEnvironment_Impl::ReleaseActionTrees() {
 
 // ---- The factory ----
 
+namespace {
+
+// The factories alive now, for ReleaseProxyFactoryDrawing.
+std::mutex g_liveProxyFactoriesLock;
+std::set<IProxyFactory_Impl*> g_liveProxyFactories;
+
+}  // namespace
+
+void ReleaseProxyFactoryDrawing() {
+    std::lock_guard<std::mutex> lock(g_liveProxyFactoriesLock);
+    for (IProxyFactory_Impl* factory : g_liveProxyFactories) factory->ReleaseWidgetRender();
+}
+
+IProxyFactory_Impl::IProxyFactory_Impl() {
+    std::lock_guard<std::mutex> lock(g_liveProxyFactoriesLock);
+    g_liveProxyFactories.insert(this);
+}
+
+IProxyFactory_Impl::~IProxyFactory_Impl() {
+    std::lock_guard<std::mutex> lock(g_liveProxyFactoriesLock);
+    g_liveProxyFactories.erase(this);
+}
+
+void IProxyFactory_Impl::ReleaseWidgetRender() {
+    widgetRender_.reset();
+}
+
 ZelI::IGlobalEnvironment* IProxyFactory_Impl::GetGlobalEnvironment() {
     if (!environment_)
         environment_.reset(new (std::nothrow) IGlobalEnvironment_Impl());
@@ -468,24 +499,29 @@ ZelI::IActorProxy* IProxyFactory_Impl::CreateNewActorProxy(ZelI::IActor* actor) 
     return new (std::nothrow) INewActorProxyImpl(actor);
 }
 
-// Actions reach the host through no wrapper of their own yet, so no interface leads back to one:
-// the figures answer 0 until it does.
-ZelI::IActionInfo* IProxyFactory_Impl::CreateActionInfo(ZelI::IAction*) {
-    return new (std::nothrow) IActionInfoImpl(nullptr);
+// An unbound or foreign wrapper gives an object over no action: its figures are 0.
+ZelI::IActionInfo* IProxyFactory_Impl::CreateActionInfo(ZelI::IAction* action) {
+    return new (std::nothrow) IActionInfoImpl(UnwrapInterface<Action>(action));
 }
 
-// The widget renderer, the auxiliary renderer and the widget boxes come with the debug-drawing
-// interfaces; until then a tool gets none.
 ZelI::IWidgetRender* IProxyFactory_Impl::GetWidgetRender() {
-    return nullptr;
+    if (!widgetRender_)
+        widgetRender_.reset(new (std::nothrow) WidgetRenderImpl());
+    return widgetRender_.get();
 }
 
+// The render system's own: not owned by the factory or the caller.
 ZelI::IAuxRender* IProxyFactory_Impl::GetAuxRender() {
-    return nullptr;
+    RenderSystem* system = CurrentSystem();
+    return system ? system->GetAuxRenderer() : nullptr;
 }
 
-ZelI::IWidgetAABB* IProxyFactory_Impl::CreateWidgetAABB(const float*, const float*) {
-    return nullptr;
+// A missing corner is the origin.
+ZelI::IWidgetAABB* IProxyFactory_Impl::CreateWidgetAABB(const float* minimum,
+                                                        const float* maximum) {
+    const float origin[3] = {0.0f, 0.0f, 0.0f};
+    return new (std::nothrow)
+        WidgetAABBImpl(minimum ? minimum : origin, maximum ? maximum : origin);
 }
 
 ZelI::IZelTextBox* IProxyFactory_Impl::CreateTextBox(std::int32_t x, std::int32_t y,

@@ -21,10 +21,16 @@ namespace Zel {
 class Action;
 class RenderSystem;
 class RenderWindow;
+class WidgetRenderImpl;
 class threadio;
 
 // The actors' environment flag the environment stores (SetActorFlag).
 std::uint8_t GetActorEnvironmentFlag();
+
+// Every live factory's widget renderer goes (boxes still held forget it): its device objects and
+// effect program must not outlive the render system, while a host may delete its factory later.
+// Globals::Shutdown calls it before the scene and the managers go. Host thread.
+void ReleaseProxyFactoryDrawing();
 
 // Collects and purges every manager's unused resources, in the order that lets each step free
 // what the one before let go (geometries first, skeletons last).
@@ -114,6 +120,8 @@ private:
     ~ILogMngImpl() override = default;
 };
 
+// The figures of one action; all 0 (and a null name) over no action. The action is pooled and
+// outlives the object; the host deletes the object through Release.
 class IActionInfoImpl final : public ZelI::IActionInfo {
 public:
     explicit IActionInfoImpl(Action* action) : action_(action) {}
@@ -199,10 +207,10 @@ private:
 
 class IProxyFactory_Impl final : public ZelI::IProxyFactory {
 public:
-    IProxyFactory_Impl() = default;
-    // Deletes the environment (with every proxy it cached) and the render proxy; window proxies
-    // already handed out keep working.
-    ~IProxyFactory_Impl() override = default;
+    IProxyFactory_Impl();
+    // Deletes the environment (with every proxy it cached), the render proxy and the widget
+    // renderer (boxes still alive forget it); window proxies already handed out keep working.
+    ~IProxyFactory_Impl() override;
 
     ZelI::IGlobalEnvironment* GetGlobalEnvironment() override;
     ZelI::IRenderProxy* GetRenderProxy() override;
@@ -220,9 +228,13 @@ public:
     ZelI::IDebugConsole* GetDebugConsole() override;
     ZelI::ILogMng* GetLogManager() override;
 
+    // The widget renderer goes now; a later GetWidgetRender makes a new one.
+    void ReleaseWidgetRender();
+
 private:
     std::unique_ptr<IGlobalEnvironment_Impl> environment_;
     std::unique_ptr<IRenderProxy_Impl> renderProxy_;
+    std::unique_ptr<WidgetRenderImpl> widgetRender_;
 };
 
 }  // namespace Zel

@@ -1,12 +1,28 @@
 // The host's actor wrapper: levels of detail in tenths, placement under the actor-move switch,
-// the sex-dependent height of a placement matrix, and queued level changes.
+// the sex-dependent height of a placement matrix, queued level changes, queued body parts, taking
+// a part off, the parts flag and the cloth rows.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "Core/QueueMode.h"
+#include "Core/TaskFactory.h"
+#include "Core/itask.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/Cloth.h"
+#include "Entity/Geometry/Mesh.h"
+#include "Entity/Scene/SubEntity.h"
+#include "Physics/PhysicsSdk.h"
+#include "Physics/PhysicsWorld.h"
 #include "Render/RenderCore/ActorWrapper.h"
+#include "Render/RenderCore/IRenderImpl.h"
+#include "Thread/ActorTasks.h"
+#include "Thread/CreationRecords.h"
+#include "modelgen/ModelFiles.h"
+#include "modelgen/Recipes.h"
 #include "tests/Entity/Character/ActorFixture.h"
 
 namespace ZelTest {
@@ -18,7 +34,63 @@ protected:
         return dynamic_cast<ZelI::IActor*>(actor->GetInterface());
     }
     void RespondToMoves(bool on) { G()->GetConfigManager()->SetValue(64, on ? 1 : 0); }
+    static Zel::threadio* StartedWorker() {
+        Zel::threadio* worker = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
+        EXPECT_NE(worker, nullptr);
+        if (worker)
+            EXPECT_EQ(worker->Start(nullptr), 0);
+        return worker;
+    }
 };
+
+// A body-part task that keeps the record it was given and succeeds, so that what the actor
+// queues can be read whatever the real task does with it.
+// What a queued part task was handed: the part record (6) or the ".bp5" record (7), read into
+// one shape.
+struct PartRecord {
+    std::string name;
+    Zel::Actor* actor = nullptr;
+    Zel::ActorMaterialLibrary* library = nullptr;
+    std::uint32_t slot = 0;
+};
+
+class RecordingPartTask final : public Zel::itask {
+public:
+    explicit RecordingPartTask(std::int32_t type) : type_(type) {}
+    std::int32_t GetType() const override { return type_; }
+    void SetParameter(const void* parameter) override {
+        if (!parameter)
+            return;
+        PartRecord& last = Last();
+        last = PartRecord();
+        if (type_ == Zel::kBodyPart5TaskType) {
+            const auto& record = *static_cast<const Zel::BodyPart5TaskParameter*>(parameter);
+            last.name = record.name;
+            last.library = record.library;
+            last.slot = record.slot;
+        } else {
+            const auto& record = *static_cast<const Zel::BodyPartTaskParameter*>(parameter);
+            last.name = record.name;
+            last.actor = record.actor;
+            last.slot = record.slot;
+        }
+    }
+    static PartRecord& Last() {
+        static PartRecord last;
+        return last;
+    }
+
+private:
+    std::int32_t type_;
+};
+
+Zel::TaskFactoryFunction g_hostFactory = nullptr;
+
+Zel::itask* RecordingFactory(std::int32_t type) {
+    if (type == Zel::kBodyPartTaskType || type == Zel::kBodyPart5TaskType)
+        return new RecordingPartTask(type);
+    return g_hostFactory ? g_hostFactory(type) : nullptr;
+}
 
 TEST_F(ActorWrapperTest, LevelsOfDetailTravelAsTenthsTruncated) {
     Zel::Actor* actor = NewActor();
@@ -114,6 +186,202 @@ TEST_F(ActorWrapperTest, CloningFromNothingAnswersZeroAndAnUnboundWrapperDoesNot
     EXPECT_FALSE(host->SetBodyPart(0, "part0.bp3"));
     EXPECT_EQ(host->RenderSnapshot(0, 0, 0, 0, 0, 0, 0, 0), 0);
     EXPECT_NE(actor->GetLodLevel(), 5);
+}
+
+TEST_F(ActorWrapperTest, QueuedBodyPartsHandTheirRecordToThePartTask) {
+    Zel::threadio* worker = StartedWorker();
+    ASSERT_NE(worker, nullptr);
+    g_hostFactory = Zel::SetTaskFactory(&RecordingFactory);
+    Zel::Actor* actor = NewActor();
+    ZelI::IActor* host = Host(actor);
+    struct Case {
+        const char* name;
+        std::int32_t slot;
+        std::int32_t type;  // of the task queued; 0: none, the row answers -1
+    };
+    const std::string longest(Zel::kTaskNameCapacity, 'a');
+    const Case cases[] = {
+        {"part3.bp3", 3, Zel::kBodyPartTaskType},
+        {"coat_cloth.bp3", 15, Zel::kBodyPartTaskType},
+        {"dress.bp5", 4, Zel::kBodyPart5TaskType},
+        {"dress.BP5", 12, 0},  // ".bp5" parts only in part slots
+        {"part3.bp3", 18, 0},
+        {nullptr, 3, 0},
+        {"part3.bp3", -1, 0},
+    };
+    for (const Case& c : cases) {
+        const std::int32_t id = host->SetBodyPartEx(c.slot, c.name, 1);
+        if (c.type == 0) {
+            EXPECT_EQ(id, -1) << c.slot;
+            continue;
+        }
+        ASSERT_GT(id, 0) << c.name;
+        EXPECT_EQ(actor->GetLastBodyPartTask(), static_cast<std::uint32_t>(id));
+        Zel::itask* task = worker->FindTask(static_cast<std::uint32_t>(id));
+        ASSERT_NE(task, nullptr) << c.name;
+        EXPECT_EQ(task->GetType(), c.type) << c.name;
+        EXPECT_EQ(task->GetPriority(), 1u) << "the mode is the task's priority";
+        const PartRecord& record = RecordingPartTask::Last();
+        EXPECT_EQ(record.name, c.name);
+        if (c.type == Zel::kBodyPart5TaskType)
+            EXPECT_EQ(record.library, &actor->GetMaterialLibrary());
+        else
+            EXPECT_EQ(record.actor, actor);
+        EXPECT_EQ(record.slot, static_cast<std::uint32_t>(c.slot));
+        EXPECT_EQ(worker->SyncTask(static_cast<std::uint32_t>(id)), 0) << c.name;
+    }
+
+    // The whole name fits with its terminator; one character more would be cut, so nothing is
+    // queued.
+    const std::int32_t id = host->SetBodyPartEx(0, (longest + ".bp3").c_str(), 0);
+    EXPECT_EQ(id, -1);
+    ASSERT_GT(host->SetBodyPartEx(0, longest.c_str(), 0), 0);
+    EXPECT_EQ(RecordingPartTask::Last().name, longest);
+    EXPECT_EQ(worker->SyncTask(actor->GetLastBodyPartTask()), 0);
+
+    // Queued mode: the set runs its task at once, first in the queue.
+    Zel::SetQueueMode(1);
+    EXPECT_TRUE(host->SetBodyPart(5, "part5.bp3"));
+    Zel::SetQueueMode(0);
+    EXPECT_EQ(RecordingPartTask::Last().name, "part5.bp3");
+    EXPECT_EQ(RecordingPartTask::Last().slot, 5u);
+    EXPECT_EQ(worker->GetQueueSizes().submitted + worker->GetQueueSizes().active, 0u);
+
+    // Without an actor description nothing can load the part.
+    Zel::Actor* bare = G()->GetActorFactory()->Acquire();
+    EXPECT_EQ(bare->SetBodyPartEx(0, "part0.bp3", 0), -1);
+    G()->GetActorFactory()->Release(bare);
+
+    actor->DetachInterface();
+    EXPECT_EQ(host->SetBodyPartEx(3, "part3.bp3", 0), 0);
+    Zel::SetTaskFactory(g_hostFactory);
+}
+
+TEST_F(ActorWrapperTest, APartTakenOffLeavesNothingToDraw) {
+    Zel::Actor* actor = Dressed();
+    ZelI::IActor* host = Host(actor);
+    actor->RebuildMaterials();
+    const auto drawn = [&] {
+        return actor->GetOpaqueList().size() + actor->GetBlendedList().size();
+    };
+    const std::size_t before = drawn();
+    const std::size_t removed = actor->GetSlotSubEntities(3).size();
+    ASSERT_GT(removed, 0u);
+    host->RemoveBodyPart(3);
+    EXPECT_TRUE(actor->GetSlotSubEntities(3).empty());
+    EXPECT_EQ(actor->GetBodyPartName(3), "");
+    EXPECT_EQ(drawn(), before - removed) << "the render lists drop the part's sub-entities";
+    for (std::uint32_t m = 0; m < Zel::Actor::kMaterialSlotCount; ++m)
+        for (Zel::SubEntity* sub : actor->GetMaterialList(m)) EXPECT_NE(sub->GetMesh(), nullptr);
+    EXPECT_TRUE(actor->GetFlagWord() & Zel::Actor::kBodyTextureDirty);
+    for (std::int32_t slot : {-1, 18}) host->RemoveBodyPart(slot);  // nothing
+    EXPECT_EQ(actor->GetBodyPartName(4), "part4.bp3");
+}
+
+TEST_F(ActorWrapperTest, ThePartsFlagReachesPartMeshesAndSimulatedClothOnly) {
+    ASSERT_TRUE(ZelModelGen::WriteBodyPartFile(ZelModelGen::ActorBodyPart(6)).Save("coat.bp3"));
+    ASSERT_TRUE(
+        ZelModelGen::WriteClothGeometryFile(ZelModelGen::ClothModel()).Save("coat_cloth.bp3"));
+    G()->GetConfigManager()->SetValue(79, 1);
+    const auto pieceOf = [](Zel::Actor& a) {
+        const auto& subs = a.GetSlotSubEntities(15);
+        return subs.empty() ? nullptr : dynamic_cast<Zel::Cloth*>(subs[0]->GetMesh());
+    };
+    // Without the physics runtime the piece is not simulated and keeps its enable byte.
+    Zel::Actor* plain = Dressed();
+    ZelI::IActor* plainHost = Host(plain);
+    ASSERT_TRUE(plain->SetBodyPart(6, "coat.bp3"));
+    Zel::Cloth* unsimulated = pieceOf(*plain);
+    ASSERT_NE(unsimulated, nullptr);
+    ASSERT_EQ(unsimulated->GetPhysicsCloth(), nullptr);
+    EXPECT_EQ(plainHost->GetPartsFlag(), 1);
+    plainHost->SetPartsFlag(0);
+    EXPECT_EQ(plainHost->GetPartsFlag(), 0);
+    EXPECT_TRUE(unsimulated->IsEnabled());
+    for (std::uint32_t slot = 0; slot < Zel::Actor::kPartCount; ++slot)
+        for (Zel::SubEntity* sub : plain->GetSlotSubEntities(slot))
+            EXPECT_FALSE(sub->GetMesh()->IsRenderEnabled()) << slot;
+    plainHost->SetPartsFlag(2);
+    EXPECT_EQ(plainHost->GetPartsFlag(), 2) << "answered as stored";
+    EXPECT_TRUE(plain->GetSlotSubEntities(0)[0]->GetMesh()->IsRenderEnabled());
+
+    Zel::SetPhysicsRuntimeMissing(false);
+    ASSERT_TRUE(Zel::LoadPhysicsSDK());
+    G()->GetPhysicsWorld()->Clear();
+    Zel::Actor* simulatedActor = Dressed();
+    ZelI::IActor* host = Host(simulatedActor);
+    ASSERT_TRUE(simulatedActor->SetBodyPart(6, "coat.bp3"));
+    Zel::Cloth* simulated = pieceOf(*simulatedActor);
+    ASSERT_NE(simulated, nullptr);
+    ASSERT_NE(simulated->GetPhysicsCloth(), nullptr);
+    host->SetPartsFlag(0);
+    EXPECT_FALSE(simulated->IsEnabled());
+    host->SetPartsFlag(1);
+    EXPECT_TRUE(simulated->IsEnabled());
+
+    EXPECT_TRUE(host->IsClothPhysicsEnabled());
+    simulatedActor->SetClothPhysics(false);
+    EXPECT_FALSE(host->IsClothPhysicsEnabled());
+    host->RebuildCloth();
+    ASSERT_NE(pieceOf(*simulatedActor), nullptr);
+    EXPECT_NE(pieceOf(*simulatedActor), simulated) << "rebuilt from the companion's file";
+    G()->GetConfigManager()->SetValue(79, 0);
+}
+
+TEST_F(ActorWrapperTest, AnActorGoingBackToItsFactoryForgetsItsFlagsAndValue) {
+    Zel::Actor* actor = NewActor();
+    ZelI::IActor* host = Host(actor);
+    host->SetActorValue(2.5f);
+    EXPECT_EQ(host->GetActorValue(), 2.5f);
+    host->SetPartsFlag(0);
+    actor->SetClothPhysics(false);
+    actor->DetachInterface();
+    EXPECT_EQ(host->GetActorValue(), 0.0f);
+    EXPECT_FALSE(host->IsClothPhysicsEnabled());
+    actor->Reset();
+    EXPECT_EQ(actor->GetPartsFlag(), 1);
+    EXPECT_TRUE(actor->IsClothPhysics());
+    EXPECT_EQ(actor->GetHostValue(), 0.0f);
+}
+
+// Numbered command 2: a model's interface pointer followed by an action id of its skeleton's tree
+// gives the action that item holds.
+TEST_F(ActorWrapperTest, CommandTwoAnswersTheActionAModelsTreeItemHolds) {
+    Zel::Actor* actor = Dressed();
+    ZelI::IActor* host = Host(actor);
+    Zel::Action* walk = nullptr;
+    ASSERT_EQ(G()->GetActionManager()->GetTreeItemAction(*actor, "walk", &walk), 1);
+    ASSERT_NE(walk, nullptr);
+    Zel::Actor* other = NewActor();
+    ZelI::IActor* unbound = Host(other);
+    other->DetachInterface();
+    const auto record = [](ZelI::IObject* object, const std::string& id) {
+        std::vector<char> bytes(sizeof object + id.size() + 1, '\0');
+        std::memcpy(bytes.data(), &object, sizeof object);
+        std::memcpy(bytes.data() + sizeof object, id.data(), id.size());
+        return bytes;
+    };
+    ZelI::IAction* untouched = reinterpret_cast<ZelI::IAction*>(0x5a5a);
+    struct Case {
+        const char* what;
+        ZelI::IObject* object;
+        std::string id;
+        bool found;
+    };
+    const Case cases[] = {
+        {"a loaded item", host, "walk", true},
+        {"an item not loaded yet", host, "idle", false},
+        {"an id the tree does not list", host, "swim", false},
+        {"no object", nullptr, "walk", false},
+        {"an unbound wrapper", unbound, "walk", false},
+    };
+    for (const Case& c : cases) {
+        const std::vector<char> input = record(c.object, c.id);
+        ZelI::IAction* out = untouched;
+        G()->GetRenderInterface()->DoCommand(2, input.data(), 0, &out, 0);
+        EXPECT_EQ(out, c.found ? walk->GetInterface() : untouched) << c.what;
+    }
+    G()->GetRenderInterface()->DoCommand(2, nullptr, 0, nullptr, 0);  // nothing
 }
 
 }  // namespace

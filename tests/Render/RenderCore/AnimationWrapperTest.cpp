@@ -14,6 +14,7 @@
 #include "Core/threadmng.h"
 #include "Entity/Character/ActionOwner.h"
 #include "Render/RenderCore/AnimationWrappers.h"
+#include "Render/RenderCore/ProxyFactory.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
 #include "Thread/ActionTasks.h"
@@ -307,6 +308,39 @@ TEST_F(SkeletonModelWrapperTest, SharedActionSetsByTheModelsSkeleton) {
     shared.ReleaseSet(host_);
     EXPECT_EQ(shared.GetActionByName(host_, "shared_walk.ac6"), nullptr);
     EXPECT_FALSE(walk->IsValid());
+}
+
+// A host tool's figures of an action reached through the action's wrapper; an unbound wrapper
+// gives figures of nothing.
+TEST_F(AnimationWrapperTest, ActionInfoReadsTheActionBehindItsWrapper) {
+    Zel::IProxyFactory_Impl factory;
+    ASSERT_EQ(host_->PlayAction("walk", false), 0);
+    ZelI::IAction* action = host_->GetCurrentAction();
+    ASSERT_NE(action, nullptr);
+    Zel::Action* walk = owner_.actions["walk"];
+    ZelI::IActionInfo* info = factory.CreateActionInfo(action);
+    ASSERT_NE(info, nullptr);
+    EXPECT_STREQ(info->GetName(), "walk");
+    EXPECT_FLOAT_EQ(info->GetLength(), 1.0f);
+    // The fixture's action has a track for each of four bones; the root's turns at each of five
+    // frames.
+    EXPECT_EQ(info->GetTrackCount(), 4u);
+    ASSERT_EQ(info->GetBoneStateCount(), walk->GetBoneStateCount());
+    ASSERT_GT(info->GetBoneStateCount(), 0u);
+    EXPECT_EQ(info->GetBoneKeyCount(0), 5u);
+    EXPECT_EQ(info->GetBoneKeyCount(info->GetBoneStateCount()), 0u);
+    info->Release();
+
+    action->Release();
+    ZelI::IActionInfo* nothing = factory.CreateActionInfo(action);
+    ASSERT_NE(nothing, nullptr);
+    EXPECT_EQ(nothing->GetName(), nullptr);
+    EXPECT_EQ(nothing->GetLength(), 0.0f);
+    EXPECT_EQ(nothing->GetBoneStateCount(), 0u);
+    nothing->Release();
+    ZelI::IActionInfo* none = factory.CreateActionInfo(nullptr);
+    EXPECT_EQ(none->GetTrackCount(), 0u);
+    none->Release();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // proxies, the pool proxies under their lock, the window proxies and the service proxies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/ZelEngine.h"
 #include "Render/RenderCore/ProxyFactory.h"
+#include "Render/RenderSystem.h"
 #include "Render/RenderWindow.h"
+#include "Render/WidgetRenderImpl.h"
 #include "tests/Core/CoreRootFixture.h"
 #include "tests/Render/RenderCore/HostWindowFixture.h"
 
@@ -189,6 +192,68 @@ TEST_F(OpenWindowTest, CurrentWindowProxyDrawsIntoTheMainWindowAndOutlivesTheFac
 
 namespace ZelTest {
 namespace {
+
+// The debug-drawing services: the render system's auxiliary renderer, one widget renderer per
+// factory (freed with it) and widget boxes that leave it when released.
+TEST_F(OpenWindowTest, TheFactoryHandsOutTheDrawingServicesAndFreesItsWidgetRenderer) {
+    FactoryPtr factory(CreateIProxyFactory());
+    EXPECT_EQ(factory->GetAuxRender(), System()->GetAuxRenderer());
+    ASSERT_NE(factory->GetAuxRender(), nullptr);
+    ZelI::IWidgetRender* widgets = factory->GetWidgetRender();
+    ASSERT_NE(widgets, nullptr);
+    EXPECT_EQ(factory->GetWidgetRender(), widgets);
+    FactoryPtr other(CreateIProxyFactory());
+    EXPECT_NE(other->GetWidgetRender(), widgets);
+
+    struct Case {
+        bool minimum;
+        bool maximum;
+        std::vector<float> corners;  // minimum then maximum, as read back
+    };
+    const float low[3] = {-1.0f, -2.0f, -3.0f};
+    const float high[3] = {1.0f, 2.0f, 3.0f};
+    const Case cases[] = {
+        {true, true, {-1, -2, -3, 1, 2, 3}},
+        {false, true, {0, 0, 0, 1, 2, 3}},  // a missing corner is the origin
+        {true, false, {-1, -2, -3, 0, 0, 0}},
+    };
+    std::vector<ZelI::IWidgetAABB*> boxes;
+    for (const Case& c : cases) {
+        ZelI::IWidgetAABB* box =
+            factory->CreateWidgetAABB(c.minimum ? low : nullptr, c.maximum ? high : nullptr);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), box), 0) << "a new box per call";
+        float corners[6] = {};
+        box->GetMinMax(corners, corners + 3);
+        EXPECT_EQ(std::vector<float>(corners, corners + 6), c.corners);
+        box->SetDrawModes(true, false);
+        widgets->AddWidget(box);
+        boxes.push_back(box);
+    }
+    auto* renderer = static_cast<Zel::WidgetRenderImpl*>(widgets);
+    renderer->Render();
+    ASSERT_EQ(renderer->GetBoxRenderer().GetLastDraws().size(), 1u);
+    EXPECT_EQ(renderer->GetBoxRenderer().GetLastDraws()[0].boxes, 3u);
+    boxes[0]->Release();
+    EXPECT_EQ(renderer->GetList(0).size(), 2u);
+    // The factory frees its renderer; boxes still held by the host forget it.
+    factory.reset();
+    for (std::size_t i = 1; i < boxes.size(); ++i) boxes[i]->Release();
+}
+
+// A host may delete its factory after the renderer: the widget renderer's device objects and
+// effect program went with the renderer (AddressSanitizer sees a late release).
+TEST_F(OpenWindowTest, AFactoryDeletedAfterTheRendererFreesNothingTwice) {
+    FactoryPtr factory(CreateIProxyFactory());
+    ZelI::IWidgetRender* widgets = factory->GetWidgetRender();
+    ASSERT_NE(widgets, nullptr);
+    const float corner[3] = {1.0f, 1.0f, 1.0f};
+    ZelI::IWidgetAABB* box = factory->CreateWidgetAABB(nullptr, corner);
+    widgets->AddWidget(box);
+    Zel::Globals::DeleteSingleton();
+    box->Release();
+    factory.reset();
+}
 
 // A textured cube of the data tree seen through a model proxy: its meshes, sub-entities and
 // textures.
