@@ -36,6 +36,7 @@
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/ParticleInstance.h"
 #include "Entity/Scene/ParticleVB.h"
+#include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SceneNode.h"
 #include "Entity/Scene/SimpLevel.h"
 #include "Entity/Scene/SubEntity.h"
@@ -474,14 +475,16 @@ ZelI::IActionInfo* IProxyFactory_Impl::CreateActionInfo(ZelI::IAction*) {
     return new (std::nothrow) IActionInfoImpl(nullptr);
 }
 
-// The widget renderer, the auxiliary renderer and the widget boxes come with the debug-drawing
-// interfaces; until then a tool gets none.
+// The widget renderer and the widget boxes come with the widget interfaces; until then a tool
+// gets none.
 ZelI::IWidgetRender* IProxyFactory_Impl::GetWidgetRender() {
     return nullptr;
 }
 
 ZelI::IAuxRender* IProxyFactory_Impl::GetAuxRender() {
-    return nullptr;
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr;
+    return system ? system->GetAuxRenderer() : nullptr;
 }
 
 ZelI::IWidgetAABB* IProxyFactory_Impl::CreateWidgetAABB(const float*, const float*) {

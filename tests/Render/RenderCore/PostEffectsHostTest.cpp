@@ -13,7 +13,11 @@
 #include <vector>
 
 #include "Core/DeviceCaps.h"
+#include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Entity/Character/SkeletonModel.h"
+#include "Entity/Geometry/AnimationTrack.h"
+#include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/Light.h"
@@ -22,6 +26,9 @@
 #include "Interface/ILight.h"
 #include "Interface/IModel.h"
 #include "Interface/ISkeleton.h"
+#include "Interface/IAuxRender.h"
+#include "Interface/IBone.h"
+#include "Interface/IProxyFactory.h"
 #include "Interface/ISkeletonModel.h"
 #include "Interface/ZelEngine.h"
 #include "Render/ColorStylizedRenderer.h"
@@ -271,6 +278,61 @@ TEST_F(HostFrameTest, ADisabledRendererDrawsTheBracketThroughAPlainPipe) {
     Render()->FrameEnd();
     Render()->SwapBuffer();
     EXPECT_EQ(Pixels(), plain);
+}
+
+// ---- Debug drawing of a skeleton
+
+struct FactoryDeleter {
+    void operator()(ZelI::IProxyFactory* factory) const { delete factory; }
+};
+
+// The skinned model's three bones half a second into its walk, seen from in front: each bone's
+// axis cross and a yellow link from the root to each of its two children.
+TEST_F(HostFrameTest, APosedSkeletonIsDrawnBoneByBone) {
+    std::vector<ZelModelGen::RecipeFile> files;
+    std::string error;
+    ASSERT_TRUE(ZelModelGen::SaveRecipe("skinned", "../resources/models", {}, files, error))
+        << error;
+    // The render interface makes no skinned models: the scene does, as the character classes
+    // do.
+    Zel::GlobalConfigManager& config = *G()->GetConfigManager();
+    config.SetValue(Zel::SkeletonModel::kUpdateActionsSwitch, 1);
+    config.SetValue(Zel::AnimationTrack::kUpdateTrackAnimationsSwitch, 1);
+    const std::string path = "../resources/models/skinned.ch3";
+    G()->GetGeometryManager()->SetBasePath("");
+    ASSERT_NE(G()->GetGeometryManager()->GetOrLoad(path, path), nullptr);
+    Zel::SkeletonModel* skinned = G()->GetSceneManager()->CreateSkeletonModel();
+    ASSERT_NE(skinned, nullptr);
+    ASSERT_TRUE(skinned->LoadGeometry(path) && skinned->BuildFromGeometry());
+    // Half a second into the walk.
+    skinned->Update(nullptr, 0.5f, 1);
+    auto* model = dynamic_cast<ZelI::ISkeletonModel*>(skinned->GetInterface());
+    ASSERT_NE(model, nullptr);
+    ZelI::IBone* root = model->GetSkeleton() ? model->GetSkeleton()->GetRootBone() : nullptr;
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->GetChildCount(), 2u);
+
+    const float eye[3] = {0.6f, -1.6f, 1.6f}, target[3] = {0.0f, 0.0f, 1.0f},
+                up[3] = {0.0f, 0.0f, 1.0f};
+    Render()->LookAt(eye, target, up);
+    Render()->UpdateCameras();
+    std::unique_ptr<ZelI::IProxyFactory, FactoryDeleter> factory(CreateIProxyFactory());
+    ZelI::IAuxRender* aux = factory->GetAuxRender();
+    ASSERT_NE(aux, nullptr);
+    Render()->FrameBegin();
+    Render()->Clear();
+    // The pipe places the camera's view for the lines.
+    Render()->PushNewPipe(0, 0, 0, 0, 0);
+    Render()->CleanPushedObjsAndSubModels();
+    aux->DrawSkeleton(model, nullptr);
+    aux->DrawSkeleton(nullptr, root);
+    aux->DrawSkeleton(model, root);
+    // Three axis lines per bone and one link per child.
+    EXPECT_EQ(System()->GetAuxRenderer()->GetLineVertexCount(), 2u * (3 * 3 + 2));
+    Render()->FrameEnd();
+    Render()->SwapBuffer();
+    ExpectGoldenFrame(*Window(), "host_skeleton", kTolerance);
+    model->Release();
 }
 
 }  // namespace
