@@ -30,6 +30,8 @@ public:
     // count boxes (6 floats each), one colour each.
     virtual void DrawAABBs(const float* boxes, std::int32_t count, const float* colours) = 0;
     virtual void DrawFrustum(ICamera* camera, const float* colour) = 0;
+    // The bone's axis cross (red x, green y, blue z, 0.03 long) at its world place, a yellow
+    // line to each child, then each child's skeleton in turn. Null model or bone: nothing.
     virtual void DrawSkeleton(ISkeletonModel* model, IBone* bone) = 0;
     // points: x0, y0, x1, y1 in pixels.
     virtual void DrawLine2D(const std::int32_t* points, const float* colour) = 0;

@@ -8,9 +8,13 @@
 #include "Core/Globals.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
+#include "Entity/Geometry/TransformMath.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Interface/IBone.h"
+#include "Interface/ISkeletonModel.h"
 #include "Math/MathUtil.h"
+#include "Math/Matrix4.h"
 #include "Render/RenderCodes.h"
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderDevice.h"
@@ -190,9 +194,44 @@ void AuxRenderImpl::DrawFrustum(ZelI::ICamera* camera, const float* colour) {
     QueueBoxEdges(corners, colour);
 }
 
-void AuxRenderImpl::DrawSkeleton(ZelI::ISkeletonModel*, ZelI::IBone*) {
-    // The host's bone and skeleton-model interfaces have no implementation to read a bone's
-    // world matrix from yet, so there is nothing to queue.
+void AuxRenderImpl::DrawSkeleton(ZelI::ISkeletonModel* model, ZelI::IBone* bone) {
+    if (!model || !bone)
+        return;
+    const float* found = model->GetBoneWorldMatrix(std::uint32_t(bone->GetIndex()));
+    if (!found)
+        return;
+    // A copy: asking for a child's matrix may evaluate the pose again.
+    float world[16];
+    std::memcpy(world, found, sizeof world);
+    float scale[3], rotation[4], position[3];
+    Matrix4::Decompose(world, scale, rotation, position);
+    static constexpr float kAxisColours[3][4] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}};
+    for (int axis = 0; axis < 3; ++axis) {
+        float along[3] = {0.0f, 0.0f, 0.0f}, turned[3];
+        along[axis] = kBoneAxisLength;
+        RotateByQuaternion(rotation, along, turned);
+        const float line[6] = {position[0],
+                               position[1],
+                               position[2],
+                               position[0] + turned[0],
+                               position[1] + turned[1],
+                               position[2] + turned[2]};
+        DrawLine(line, kAxisColours[axis]);
+    }
+    const std::uint32_t children = bone->GetChildCount();
+    static constexpr float kLinkColour[4] = {1, 1, 0, 1};
+    float link[6];
+    Matrix4::ExtractPosition(world, link);
+    for (std::uint32_t i = 0; i < children; ++i)
+        if (ZelI::IBone* child = bone->GetChild(i))
+            if (const float* childWorld =
+                    model->GetBoneWorldMatrix(std::uint32_t(child->GetIndex()))) {
+                Matrix4::ExtractPosition(childWorld, link + 3);
+                DrawLine(link, kLinkColour);
+            }
+    for (std::uint32_t i = 0; i < children; ++i)
+        if (ZelI::IBone* child = bone->GetChild(i))
+            DrawSkeleton(model, child);
 }
 
 void AuxRenderImpl::DrawLine2D(const std::int32_t* points, const float* colour) {

@@ -79,6 +79,8 @@ class AuxRenderImpl : public ZelI::IAuxRender {
 public:
     // Vertices one 16-bit-indexed batch can address.
     static constexpr std::uint32_t kMaxBatchVertices = 65536;
+    // World length of the axis cross DrawSkeleton draws at each bone.
+    static constexpr float kBoneAxisLength = 0.03f;
 
     explicit AuxRenderImpl(RenderDevice* device = nullptr) : device_(device) {}
     virtual ~AuxRenderImpl() = default;

@@ -27,6 +27,7 @@ class Light;
 class Material;
 class RenderState;
 class RenderTarget;
+class ShaderParamTable;
 class TextureBase;
 class VertexBufferBinding;
 class VertexBufferDeclaration;
@@ -212,9 +213,10 @@ public:
     // arrays are shared, so the draws are not re-entrant. Host thread.
     // A quad in clip space (rect: x, y, width, height) at depth 1 with the texture rectangle
     // uvRect (u, v, width, height; v counted upwards), with the material (null: "DrawQuad").
+    // The table's values (when given) are set on the material's program for this draw.
     // Answers the triangles drawn.
     std::uint32_t DrawQuad(const float* rect, const float* uvRect, Material* material,
-                           const float* colour);
+                           const float* colour, const ShaderParamTable* parameters = nullptr);
     // The edges of the box between two corners (3 floats each), with "WireFrame".
     void DrawAABB(const float* minimum, const float* maximum, const float* colour);
     // The edges of the box whose eight corners (24 floats) are given, corner i having x from

@@ -127,7 +127,7 @@ VertexBufferDeclaration* RenderDevice::GetDebugVertexFormat(std::uint32_t flags)
 }
 
 std::uint32_t RenderDevice::DrawQuad(const float* rect, const float* uvRect, Material* material,
-                                     const float* colour) {
+                                     const float* colour, const ShaderParamTable* parameters) {
     static float vertices[4 * kMaxDebugFloats];
     Material* quadMaterial = material ? material : ReadyBuiltin("DrawQuad");
     if (!quadMaterial || !quadMaterial->IsProgramReady())
@@ -169,6 +169,7 @@ std::uint32_t RenderDevice::DrawQuad(const float* rect, const float* uvRect, Mat
         RenderOperation operation;
         operation.renderState = &pass->renderState;
         operation.pass = pass;
+        operation.parameters = parameters;
         drawn = system->ProcessRenderOperation(operation, quadMaterial->GetProgram(), draw);
     }
     if (scene)

@@ -264,6 +264,9 @@ void RenderSystem::Destroy() {
 
 void RenderSystem::ReleaseResources() {
     ReleaseQueries();
+    // Its targets are device objects and its light a scene object: both go while the managers
+    // are there.
+    colorStylized_.Release();
     for (auto& image : renderImages_) image = nullptr;
     // Windows first: their targets are device objects the texture manager counts.
     std::vector<RenderWindow*> windows;
@@ -348,7 +351,7 @@ void RenderSystem::OnResetDevice() {
         if (!reset)
             return;
     }
-    colorStylized_.RecreateRenderTargets();
+    colorStylized_.CreateRenderTargets();
     if (RenderResourceRegistry* registry = Globals::Find(&Globals::GetRenderResourceRegistry))
         registry->NotifyDeviceReset();
     for (std::size_t i = 0; i < windows_.size(); ++i) {
@@ -899,9 +902,9 @@ void RenderSystem::ModulateStageZero(const float* colour, std::uint32_t argument
 // ---- Debug draws
 
 void RenderSystem::DrawQuad(const float* rect, const float* uvRect, Material* material,
-                            const float* colour) {
+                            const float* colour, const ShaderParamTable* parameters) {
     if (device_)
-        device_->DrawQuad(rect, uvRect, material, colour);
+        device_->DrawQuad(rect, uvRect, material, colour, parameters);
 }
 
 bool RenderSystem::DrawFullScreenPass(Material* material, std::uint32_t width,

@@ -32,6 +32,7 @@ class OcclusionQueryD3D9;
 class Query;
 class Pass;
 class SceneManager;
+class ShaderParamTable;
 struct RenderOperation;
 class RenderTarget;
 class RenderWindow;
@@ -258,9 +259,10 @@ public:
 
     // ---- Debug draws through the device (nothing without a device or the material)
     // A screen-space quad: x, y, width, height in clip space; the texture rectangle u, v, width,
-    // height; material null for "DrawQuad"; colour r, g, b, a.
+    // height; material null for "DrawQuad"; colour r, g, b, a; the table's values (when
+    // given) are set on the material's program for this draw.
     void DrawQuad(const float* rect, const float* uvRect, class Material* material,
-                  const float* colour);
+                  const float* colour, const ShaderParamTable* parameters = nullptr);
     // Draws pass 0 of the material (null: "DrawQuad") over the whole of colour target 0
     // (width × height pixels), texel centres on pixel centres, inside a scene of its own when
     // none is open. False, drawing nothing, without a device or a ready material.

@@ -375,6 +375,10 @@ public:
 
     // Render pipes: the host draws the nodes it pushes instead of the whole scene. Nodes are
     // the scene objects themselves; null is ignored.
+    // Until the scene pass places the eye, a pipe draws from the main camera as it stands now:
+    // its view and projection become the current ones and it becomes the render camera.
+    // Nothing without a main camera.
+    void UseMainCameraView();
     // Opens a pipe in mode 0 (normal) or 2 (for the target light only), ending an open one;
     // modes 1 and 3 to 7 change nothing.
     void PushNewPipe(std::int32_t mode, std::int32_t extra, SceneNode* target);

@@ -1,6 +1,7 @@
 // The scene manager's draws of the render queue's groups and the host's render pipes: a pipe
 // collects pushed nodes in the embedded pipeline, queues their pieces, draws the opaque groups,
 // then the transparent ones, and clears them. Host thread.
+#include <algorithm>
 #include <cstring>
 
 #include "Core/ClassIds.h"
@@ -203,6 +204,20 @@ void SceneManager::DrawEntityTransparentGroup(RenderQueue& queue) {
 }
 
 // ---- Render pipes
+
+void SceneManager::UseMainCameraView() {
+    Camera* camera = GetMainCamera();
+    if (!camera)
+        return;
+    camera->UpdateView();
+    const float* view = camera->GetViewMatrix()->m;
+    SetViewMatrix(view);
+    SetProjectionMatrix(camera->GetProjectionMatrix()->m);
+    float viewProjection[16];
+    std::copy_n(GetViewProjectionMatrix(), 16, viewProjection);
+    SetCurrentView(view, viewProjection, camera->GetWorldPosition());
+    SetRenderCamera(camera);
+}
 
 void SceneManager::PushNewPipe(std::int32_t mode, std::int32_t /*extra*/, SceneNode* target) {
     if (mode != RenderCorePipeline::MODE_NORMAL && mode != RenderCorePipeline::MODE_LIGHT)

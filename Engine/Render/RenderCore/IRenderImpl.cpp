@@ -148,6 +148,8 @@ IRenderImpl::~IRenderImpl() {
     // The post effects made with the window give their targets and materials back while the
     // managers are still there (the interface goes first at shutdown).
     PostEffects::Instance().Release();
+    if (renderSystem_)
+        renderSystem_->GetColorStylizedRenderer().Release();
     if (ivb_) {
         ivb_->Release();
         delete ivb_;
@@ -266,6 +268,7 @@ int IRenderImpl::CreateRenderWindow(const ZelI::RenderWindowParams* params) {
     mainWindow_->Activate();
     LogTyped(LOG_ENGINE_INIT, "激活渲染窗口耗时：%5.2f ms", TickMs(timer));
     PostEffects::Instance().Init();
+    system->GetColorStylizedRenderer().Init(system);
     LogTyped(LOG_ENGINE_INIT, "初始化后处理耗时：%5.2f ms", TickMs(timer));
     ivb_ = new IVBImplRC(scene->IsDX7Mode());
 
@@ -315,7 +318,7 @@ int IRenderImpl::ResizeWindowForEditor(int width, int height, int windowId) {
                                static_cast<std::uint32_t>(height));
     if (!isPreVistaWindows_) {
         renderSystem_->GetColorStylizedRenderer().ReleaseRenderTargets();
-        renderSystem_->GetColorStylizedRenderer().RecreateRenderTargets();
+        renderSystem_->GetColorStylizedRenderer().CreateRenderTargets();
     } else {
         LogTyped(LOG_ENGINE_INIT, "XP,将进行额外的Device Lost处理 beg");
         renderSystem_->OnLostDevice();
@@ -440,17 +443,7 @@ void IRenderImpl::PushNewPipe(int mode, std::intptr_t target, std::intptr_t thir
     SceneManager* scene = FrameScene();
     if (!scene)
         return;
-    // Until the scene pass places the eye, a pipe draws from the main camera as it stands now.
-    if (Camera* camera = scene->GetMainCamera()) {
-        camera->UpdateView();
-        const float* view = camera->GetViewMatrix()->m;
-        scene->SetViewMatrix(view);
-        scene->SetProjectionMatrix(camera->GetProjectionMatrix()->m);
-        float viewProjection[16];
-        std::copy_n(scene->GetViewProjectionMatrix(), 16, viewProjection);
-        scene->SetCurrentView(view, viewProjection, camera->GetWorldPosition());
-        scene->SetRenderCamera(camera);
-    }
+    scene->UseMainCameraView();
     // The target word is the host's interface of the pipe's object (the light of a light pipe).
     auto* object = reinterpret_cast<ZelI::IMoveObject*>(target);
     scene->PushNewPipe(mode, static_cast<std::int32_t>(third),

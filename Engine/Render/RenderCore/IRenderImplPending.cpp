@@ -8,6 +8,7 @@
 #include "Core/Globals.h"
 #include "Render/DistortionEffect.h"
 #include "Render/PostEffects.h"
+#include "Render/RenderSystem.h"
 #include "Render/RenderCore/IEngineMonitorImplRC.h"
 #include "Render/RenderCore/IFrameProfilerImpl.h"
 #include "Render/RenderCore/IRenderStateManagerImplRC.h"
@@ -251,6 +252,8 @@ bool IRenderImpl::Reserved70() {
 }
 
 void IRenderImpl::ResetMotionBlur() {
+    if (renderSystem_)
+        renderSystem_->GetColorStylizedRenderer().ReleaseRenderTargets();
     PostEffects::Instance().ResetMotionBlur();
 }
 

@@ -39,6 +39,7 @@
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/ParticleInstance.h"
 #include "Entity/Scene/ParticleVB.h"
+#include "Entity/Scene/SceneManager.h"
 #include "Entity/Scene/SceneNode.h"
 #include "Entity/Scene/SimpLevel.h"
 #include "Entity/Scene/SubEntity.h"
