@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "fixtures/ConfigFixtures.h"
+#include "fixtures/HwCapFixtures.h"
 #include "fixtures/EffectFixtures.h"
 #include "fixtures/ImageFixtures.h"
 #include "fixtures/MaterialXmlFixtures.h"
@@ -122,6 +123,10 @@ GeometryDesc GroundModel(const std::string& material) {
     return g;
 }
 
+// The recipes the tree holds, each under resources/<folder>/.
+const std::pair<const char*, const char*> kRecipeFolders[] = {
+    {"level", "level"}, {"skinned", "skinned"}, {"actor", "actor"}};
+
 }  // namespace
 
 const DataTreeNames& DemoNames() {
@@ -129,6 +134,7 @@ const DataTreeNames& DemoNames() {
         DataTreeNames n;
         n.models = {"models/textured_cube.dm3", "models/lit_cube.dm3", "models/glass_cube.dm3",
                     "models/ground.dm3"};
+        n.sky = "models/sky.dm3";
         return n;
     }();
     return names;
@@ -209,10 +215,30 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))
             return false;
     }
+    // The sky: a wide box round the whole scene in the lit material.
+    const WrittenFile sky = WriteGeometryFile(CubeModel(names.litMaterial, 60.0f));
+    if (!Save(resources / names.sky, sky.bytes.data(), sky.bytes.size(), error))
+        return false;
+
+    // The level, the skinned model and the actors, each in a folder of its own as the recipes
+    // write them.
+    for (const auto& [recipe, folder] : kRecipeFolders) {
+        RecipeOptions options;
+        options.tiles = 4;
+        for (const RecipeFile& f : MakeRecipe(recipe, options))
+            if (!Save(resources / folder / f.name, f.file.bytes.data(), f.file.bytes.size(), error))
+                return false;
+    }
 
     const fs::path bin = WorkingDirectoryOf(root);
-    return SaveText(bin / "EngineConfig.txt",
-                    WriteCommandScript({"update scene on", "draw actor on"}), error);
+    const std::string hwcap = WriteHwCapList(
+        {HwCapVendor{"Soft", {HwCapSeries{"Raster", {HwCapInfo{"Software", "", "1"}}}}}});
+    // The host pumps the loading thread until its list is empty, without waiting between pumps.
+    return SaveText(bin / "config" / "hwcap.xml", hwcap, error) &&
+           SaveText(bin / "multithread.ini", WriteMultithreadIni(0, 0, 0), error) &&
+           SaveText(bin / "EngineConfig.txt",
+                    WriteCommandScript({"update scene on", "draw actor on", "draw shadow on"}),
+                    error);
 }
 
 }  // namespace ZelDemo

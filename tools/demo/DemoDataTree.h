@@ -16,6 +16,7 @@ namespace ZelDemo {
 // The names the tree holds, as a host asks for them.
 struct DataTreeNames {
     std::vector<std::string> models;  // relative to the resources directory
+    std::string sky;                  // the sky ball's model, relative to the same
     std::string texturedMaterial = "DemoTextured";
     std::string litMaterial = "DemoLit";
     std::string blendedMaterial = "DemoBlended";
