@@ -208,8 +208,11 @@ private:
 std::string Demo::CreateDirect() {
     width_ = options_.width;
     height_ = options_.height;
-    // Levels are made inside a begun frame.
+    // Host render targets and levels are made inside a begun frame.
     render_->FrameBegin();
+    target_ = render_->CreateClientRenderTarget(&width_, &height_, 0, 0);
+    if (!target_)
+        log_.Skip("render target", "the library answers null");
     if (ZelI::ILevel* level =
             Made("level", render_->CreateAndLoadLevel("../resources/level/grid.xml"))) {
         level_ = level;
@@ -553,11 +556,6 @@ bool Demo::SaveFrame(const fs::path& path) {
 
 std::string Demo::RunFrames(const fs::path& frames) {
     const Moments moments(options_.frames);
-    // The target is made after everything else: a release that collects the unused resources
-    // (as a failed load does) takes the host's target with them.
-    target_ = render_->CreateClientRenderTarget(&width_, &height_, 0, 0);
-    if (!target_)
-        log_.Skip("render target", "the library answers null");
     const float sky[4] = {0.35f, 0.55f, 0.8f, 1.0f};
     render_->SetClearColor(sky);
     render_->SetPhysicsEnabled(1);
