@@ -127,6 +127,19 @@ GeometryDesc GroundModel(const std::string& material) {
 const std::pair<const char*, const char*> kRecipeFolders[] = {
     {"level", "level"}, {"skinned", "skinned"}, {"actor", "actor"}};
 
+// The files of the actor recipe's action library: its list, the figures and their trees, and the
+// actions.
+bool IsActionLibraryFile(const std::string& name) {
+    auto endsWith = [&](const std::string& tail) {
+        return name.size() >= tail.size() &&
+               name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return name == "actions.xml" || endsWith(".fig") || endsWith(".fig.xml") || endsWith(".ac6");
+}
+
+// A body part's cloth lies beside it as "<part>_cloth.bp3".
+const char* const kClothCompanion = "part5_cloth.bp3";
+
 }  // namespace
 
 const DataTreeNames& DemoNames() {
@@ -222,15 +235,24 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
 
     // The level, the skinned model and the actors, each in a folder of its own as the recipes
     // write them.
+    const fs::path bin = WorkingDirectoryOf(root);
     for (const auto& [recipe, folder] : kRecipeFolders) {
         RecipeOptions options;
         options.tiles = 4;
-        for (const RecipeFile& f : MakeRecipe(recipe, options))
-            if (!Save(resources / folder / f.name, f.file.bytes.data(), f.file.bytes.size(), error))
+        for (const RecipeFile& f : MakeRecipe(recipe, options)) {
+            // The action library names its trees, figures and actions from the working
+            // directory.
+            const fs::path place = IsActionLibraryFile(f.name) ? bin : resources / folder;
+            if (!Save(place / f.name, f.file.bytes.data(), f.file.bytes.size(), error))
                 return false;
+        }
     }
+    // The actors' cloth: the cloth recipe's skirt as the companion of one body part.
+    for (const RecipeFile& f : MakeRecipe("cloth", RecipeOptions{}))
+        if (f.name == "skirt.bp3" && !Save(resources / "actor" / kClothCompanion,
+                                           f.file.bytes.data(), f.file.bytes.size(), error))
+            return false;
 
-    const fs::path bin = WorkingDirectoryOf(root);
     const std::string hwcap = WriteHwCapList(
         {HwCapVendor{"Soft", {HwCapSeries{"Raster", {HwCapInfo{"Software", "", "1"}}}}}});
     // The host pumps the loading thread until its list is empty, without waiting between pumps.

@@ -172,6 +172,7 @@ private:
     void CreateEffects();
     void CreateFirstActor();
     void ProvokeErrors();
+    void Dress(ZelI::IActor* actor);
     int WaitForTasks(const std::vector<std::uint32_t>& tasks);
 
     void PlaceCamera(int frame);
@@ -309,15 +310,29 @@ void Demo::CreateEffects() {
 }
 
 void Demo::CreateFirstActor() {
-    actor_ = Made("first actor", render_->CreateNewActor("../resources/actor/actor.act", 0));
+    if (!render_->OpenActionLib("actions.xml"))
+        log_.Skip("action library", "OpenActionLib answers false");
+    actor_ = Made("first actor", render_->CreateActor("../resources/actor/actor.act", 0, 0));
     if (!actor_)
         return;
+    Dress(actor_);
     const float at[3] = {-1.0f, 0.0f, 2.5f};
     actor_->SetPosition(at);
     actor_->SetPinchValue(0, 0.5f);
     actor_->SetMakeupValue(0, 1);
     actor_->PlayAnimation("walk");
+    actor_->Show();
+    actor_->UpdateFrame(0.016f);
     Drawable(actor_);
+}
+
+// The actor recipe's nine body parts, one per slot.
+void Demo::Dress(ZelI::IActor* actor) {
+    for (int slot = 0; slot < 9; ++slot) {
+        const std::string part = "../resources/actor/part" + std::to_string(slot) + ".bp3";
+        if (!actor->SetBodyPart(slot, part.c_str()))
+            log_.Skip("body part " + std::to_string(slot), "SetBodyPart answers false");
+    }
 }
 
 void Demo::ProvokeErrors() {
@@ -355,7 +370,7 @@ std::string Demo::CreateQueued() {
     std::vector<std::uint32_t> tasks;
     ZelI::IActor* actorSlot = nullptr;
     ZelI::IModel* modelSlot = nullptr;
-    tasks.push_back(render_->CreateNewActorAsyn("../resources/actor/actor.act", &actorSlot, 0, 0));
+    tasks.push_back(render_->CreateActorAsyn("../resources/actor/actor.act", &actorSlot, 0, 0));
     tasks.push_back(render_->CreateModelAsyn(
         ZelDemo::HostModelName(ZelDemo::DemoNames().models[1]).c_str(), &modelSlot, 0));
     render_->FrameBegin();
@@ -364,11 +379,15 @@ std::string Demo::CreateQueued() {
         "../resources/level/grid.xml", reinterpret_cast<std::intptr_t>(&levelSlot), 0);
     render_->FrameEnd();
     const int run = WaitForTasks(tasks);
-    render_->WaitForIOTasks(0);
+    for (int round = 0; render_->GetWorkerTaskCount(0) > 0 && round < 1000; ++round)
+        render_->WaitForIOTasks(0);
     render_->DoCommand(17, "false", 0, nullptr, 0);
 
+    // Its body parts are set at once: in queued mode a part linked to another frees the
+    // material the first one is being given.
     secondActor_ = Made("second actor", actorSlot);
     if (secondActor_) {
+        Dress(secondActor_);
         const float at[3] = {1.5f, 0.0f, 3.0f};
         secondActor_->SetPosition(at);
         secondActor_->PlayAnimation("idle");
