@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "fixtures/ConfigFixtures.h"
+#include "fixtures/HwCapFixtures.h"
 #include "fixtures/EffectFixtures.h"
 #include "fixtures/ImageFixtures.h"
 #include "fixtures/MaterialXmlFixtures.h"
@@ -122,6 +123,23 @@ GeometryDesc GroundModel(const std::string& material) {
     return g;
 }
 
+// The recipes the tree holds, each under resources/<folder>/.
+const std::pair<const char*, const char*> kRecipeFolders[] = {
+    {"level", "level"}, {"skinned", "skinned"}, {"actor", "actor"}};
+
+// The files of the actor recipe's action library: its list, the figures and their trees, and the
+// actions.
+bool IsActionLibraryFile(const std::string& name) {
+    auto endsWith = [&](const std::string& tail) {
+        return name.size() >= tail.size() &&
+               name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return name == "actions.xml" || endsWith(".fig") || endsWith(".fig.xml") || endsWith(".ac6");
+}
+
+// A body part's cloth lies beside it as "<part>_cloth.bp3".
+const char* const kClothCompanion = "part5_cloth.bp3";
+
 }  // namespace
 
 const DataTreeNames& DemoNames() {
@@ -129,6 +147,7 @@ const DataTreeNames& DemoNames() {
         DataTreeNames n;
         n.models = {"models/textured_cube.dm3", "models/lit_cube.dm3", "models/glass_cube.dm3",
                     "models/ground.dm3"};
+        n.sky = "models/sky.dm3";
         return n;
     }();
     return names;
@@ -209,10 +228,39 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))
             return false;
     }
+    // The sky: a wide box round the whole scene in the lit material.
+    const WrittenFile sky = WriteGeometryFile(CubeModel(names.litMaterial, 60.0f));
+    if (!Save(resources / names.sky, sky.bytes.data(), sky.bytes.size(), error))
+        return false;
 
+    // The level, the skinned model and the actors, each in a folder of its own as the recipes
+    // write them.
     const fs::path bin = WorkingDirectoryOf(root);
-    return SaveText(bin / "EngineConfig.txt",
-                    WriteCommandScript({"update scene on", "draw actor on"}), error);
+    for (const auto& [recipe, folder] : kRecipeFolders) {
+        RecipeOptions options;
+        options.tiles = 4;
+        for (const RecipeFile& f : MakeRecipe(recipe, options)) {
+            // The action library names its trees, figures and actions from the working
+            // directory.
+            const fs::path place = IsActionLibraryFile(f.name) ? bin : resources / folder;
+            if (!Save(place / f.name, f.file.bytes.data(), f.file.bytes.size(), error))
+                return false;
+        }
+    }
+    // The actors' cloth: the cloth recipe's skirt as the companion of one body part.
+    for (const RecipeFile& f : MakeRecipe("cloth", RecipeOptions{}))
+        if (f.name == "skirt.bp3" && !Save(resources / "actor" / kClothCompanion,
+                                           f.file.bytes.data(), f.file.bytes.size(), error))
+            return false;
+
+    const std::string hwcap = WriteHwCapList(
+        {HwCapVendor{"Soft", {HwCapSeries{"Raster", {HwCapInfo{"Software", "", "1"}}}}}});
+    // The host pumps the loading thread until its list is empty, without waiting between pumps.
+    return SaveText(bin / "config" / "hwcap.xml", hwcap, error) &&
+           SaveText(bin / "multithread.ini", WriteMultithreadIni(0, 0, 0), error) &&
+           SaveText(bin / "EngineConfig.txt",
+                    WriteCommandScript({"update scene on", "draw actor on", "draw shadow on"}),
+                    error);
 }
 
 }  // namespace ZelDemo

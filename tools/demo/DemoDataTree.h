@@ -1,10 +1,11 @@
 // The data tree a host needs before it opens the render window, written from the fixture writers
 // (no engine code) and the engine's data files: under the root, "data/include/" with the effect
-// include files,
-// "data/Materials/" with a library of a textured and an alpha-blended material and one of a lit
-// material, "resources/" with their textures and the models (three cubes and a ground, ".dm3"), and
-// the working directory "bin/" with "EngineConfig.txt". Used by the demo host and by the tests that
-// open a window.
+// include files, "data/Materials/" with a library of a textured and an alpha-blended material and
+// one of a lit material, "resources/" with their textures, the models (three cubes, a ground and a
+// sky box, ".dm3"), the level, skinned and actor recipes in folders of their own (the actors' body
+// parts with a cloth companion), and the working directory "bin/" with "EngineConfig.txt",
+// "multithread.ini", "config/hwcap.xml" and the actors' action library. Used by the demo host and
+// by the tests that open a window.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +17,7 @@ namespace ZelDemo {
 // The names the tree holds, as a host asks for them.
 struct DataTreeNames {
     std::vector<std::string> models;  // relative to the resources directory
+    std::string sky;                  // the sky ball's model, relative to the same
     std::string texturedMaterial = "DemoTextured";
     std::string litMaterial = "DemoLit";
     std::string blendedMaterial = "DemoBlended";

@@ -923,12 +923,13 @@ void Entity::Reset() {
     // An entity released on its own leaves the entity it was attached to.
     LeaveAttachingEntity();
     ReleaseChildEntities();
+    // The sub-entities point into the geometry's meshes: they go before the geometry may.
+    RemoveAllSubEntities();
+    allSubEntities_.clear();
     Geometry* geometry = geometry_.Get();
     geometry_.Reset();
     if (geometry)
         DropIfOnlyManagerHolds(geometry, Globals::Find(&Globals::GetGeometryManager));
-    RemoveAllSubEntities();
-    allSubEntities_.clear();
     DeleteStates();
     secondAnimation_.Reset();
     firstTime_ = secondTime_ = 0.0f;

@@ -56,6 +56,9 @@ public:
         // A full mip chain: the byte size counts four thirds.
         FLAG_FULL_MIP = 0x4,
         FLAG_DYNAMIC = 0x10,
+        // Made for the host, which holds it through its wrapper without a reference: only the
+        // host's release (or the manager's end) removes it.
+        FLAG_CLIENT_OWNED = 0x20,
     };
     // One level of LockAllLevels.
     struct LockRecord {

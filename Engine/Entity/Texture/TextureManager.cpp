@@ -317,7 +317,7 @@ void TextureManager::PurgeUnused() {
     SectionGuard guard(listLock_);
     for (std::size_t i = 0; i < textures_.size();) {
         TextureBase* texture = textures_[i];
-        if (texture->GetRefCount() != 1) {
+        if (texture->GetRefCount() != 1 || (texture->GetFlags() & TextureBase::FLAG_CLIENT_OWNED)) {
             ++i;
             continue;
         }

@@ -24,7 +24,7 @@ namespace Zel {
 namespace {
 
 // Texture flag of everything made for the host.
-constexpr std::uint32_t kClientOwnedFlag = 0x20;
+constexpr std::uint32_t kClientOwnedFlag = TextureBase::FLAG_CLIENT_OWNED;
 // With this global switch on, the host gets no textures of its own.
 constexpr std::uint32_t kNoClientTexturesSwitch = 45;
 

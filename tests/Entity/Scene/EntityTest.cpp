@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Core/QueueMode.h"
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Geometry/Animation.h"
 #include "Entity/Geometry/Geometry.h"
@@ -159,6 +160,21 @@ TEST_F(ModelFileTest, AOnePartGeometryIsOneEntityAndBadFilesMakeNothing) {
         EXPECT_EQ(Scene().CreateModelByFile(c.path), nullptr);
         EXPECT_EQ(Scene().GetEntityCount(), entities);
     }
+}
+
+TEST_F(ModelFileTest, AQueuedReleaseDropsThePiecesBeforeTheGeometryTheyPointInto) {
+    const std::string path = WriteModel({Part("A", "", 3.0f)});
+    Entity* model = Scene().CreateModelByFile(path);
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(model->GetSubEntities().size(), 1u);
+    GeometryManager* geometries = G()->GetGeometryManager();
+    const std::uint32_t held = geometries->GetTotalCount();
+    // In queued mode a geometry only its manager still holds leaves it with the model; the
+    // model's piece, which points into the geometry's mesh, must be gone by then.
+    Zel::SetQueueMode(1);
+    Scene().ReleaseEntity(model);
+    Zel::SetQueueMode(0);
+    EXPECT_EQ(geometries->GetTotalCount(), held - 1);
 }
 
 TEST_F(ModelFileTest, ModelKindsFollowTheFileName) {

@@ -78,6 +78,22 @@ TEST_F(TextureManagerListeners, EachListHearsItsOwnEvents) {
     EXPECT_EQ(Occurrences(LogText(), "Can't forceremove this resource!"), 1);
 }
 
+TEST_F(Manager, PurgingKeepsWhatTheHostHoldsWithoutAReference) {
+    Zel::TextureBase* idle = Textures()->CreateTexture(Zel::MP_MANAGED, 2);
+    Zel::TextureBase* hosts = Textures()->CreateTexture(Zel::MP_MANAGED, 2);
+    hosts->SetFlags(hosts->GetFlags() | Zel::TextureBase::FLAG_CLIENT_OWNED);
+    auto* hostTarget = Textures()->AddRenderTarget(new ZelTest::FakeRenderTarget());
+    hostTarget->SetFlags(hostTarget->GetFlags() | Zel::TextureBase::FLAG_CLIENT_OWNED);
+    Textures()->PurgeUnused();
+    EXPECT_FALSE(Textures()->Contains(idle));
+    EXPECT_TRUE(Textures()->Contains(hosts));
+    EXPECT_TRUE(Textures()->Contains(hostTarget));
+    // The host's own release still removes them.
+    EXPECT_TRUE(Textures()->ForceRemove(hosts));
+    EXPECT_TRUE(Textures()->ForceRemove(hostTarget));
+    EXPECT_FALSE(Textures()->Contains(hosts));
+}
+
 TEST_F(Manager, AFreedListenerSlotIsReused) {
     EXPECT_EQ(Textures()->AddListener(2, &Hear<2>), 0u);
     EXPECT_EQ(Textures()->AddListener(2, &Hear<2>), 1u);
