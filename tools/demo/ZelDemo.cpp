@@ -319,7 +319,7 @@ void Demo::CreateFirstActor() {
     const float at[3] = {-1.0f, 0.0f, 2.5f};
     actor_->SetPosition(at);
     actor_->SetPinchValue(0, 0.5f);
-    actor_->SetMakeupValue(0, 1);
+    actor_->SetMakeupValue(0, 1, 0);
     actor_->PlayAnimation("walk");
     actor_->Show();
     actor_->UpdateFrame(0.016f);
