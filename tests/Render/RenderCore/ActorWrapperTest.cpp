@@ -249,7 +249,7 @@ TEST_F(ActorWrapperTest, QueuedBodyPartsHandTheirRecordToThePartTask) {
 
     // Without an actor description nothing can load the part.
     Zel::Actor* bare = G()->GetActorFactory()->Acquire();
-    EXPECT_EQ(bare->SetBodyPartEx(0, "part0.bp3", 0), -1);
+    EXPECT_EQ(Zel::QueueBodyPart(*bare, 0, "part0.bp3", 0), -1);
     G()->GetActorFactory()->Release(bare);
 
     actor->DetachInterface();
