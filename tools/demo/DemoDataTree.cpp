@@ -247,6 +247,16 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
                 return false;
         }
     }
+    // The level's two tile materials, in the library its description names: the textured
+    // material under both names.
+    LibMaterial tile = DemoMaterials(names).front();
+    std::vector<LibMaterial> tiles;
+    for (const char* name : {"grid_mat0", "grid_mat1"}) {
+        tile.name = name;
+        tiles.push_back(tile);
+    }
+    if (!SaveText(resources / "level" / "grid_mat.xml", WriteMaterialLibrary(tiles), error))
+        return false;
     // The actors' cloth: the cloth recipe's skirt as the companion of one body part.
     for (const RecipeFile& f : MakeRecipe("cloth", RecipeOptions{}))
         if (f.name == "skirt.bp3" && !Save(resources / "actor" / kClothCompanion,
