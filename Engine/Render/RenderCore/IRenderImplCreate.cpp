@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 #include <string>
+#include <type_traits>
 
 #include "Core/ErrorReport.h"
 #include "Core/GlobalConfigManager.h"
@@ -27,6 +28,7 @@
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Character/SkeletonManager.h"
 #include "Entity/Character/SkeletonModel.h"
+#include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Core/Factory.h"
 #include "Entity/Scene/BillBoard.h"
@@ -40,6 +42,7 @@
 #include "Interface/IBillboard.h"
 #include "Interface/IDecal.h"
 #include "Interface/IParticleVB.h"
+#include "Interface/IShader.h"
 #include "Interface/ISkyBall.h"
 #include "Interface/ILevel.h"
 #include "Interface/IModel.h"
@@ -146,11 +149,15 @@ ZelI::ILevel* LevelInterfaceOrRelease(SceneManager& scene, Level* level) {
     return wrapper;
 }
 
-// The material behind the host's material interface. Materials reach the host through wrappers
-// of their own; until a material can be unwrapped here the decal draws with the default
-// material.
-Material* DecalMaterialOf(ZelI::IObject*) {
-    return nullptr;
+// The material behind the host's material interface (its IShader carrier); null, so that the
+// decal draws with the default material, for null, another kind, or while materials carry no
+// host wrapper.
+template <class M = Material>
+M* DecalMaterialOf(ZelI::IObject* object) {
+    if constexpr (std::is_base_of_v<RCInterfaceCarrier<ZelI::IShader>, M>)
+        return UnwrapInterface<M, ZelI::IShader>(object);
+    else
+        return nullptr;
 }
 
 // Writes the number as decimal text, with its terminator, into the caller's buffer.
