@@ -212,13 +212,22 @@ public:
                                          int priority) = 0;
     virtual void RemoveAllMaterials() = 0;
     virtual void ReloadAllMaterials() = 0;
+    // The materials of the library loaded last.
     virtual int GetMaterialCount() = 0;
+    // The name (a const char*, owned by the material) of entry index of that list; the text
+    // "invalid name" outside it.
     virtual std::intptr_t GetMaterialAt(int index) = 0;
+    // The wrapper of the material of that name, null when there is none. No reference is taken:
+    // releasing the wrapper is the material's own release.
     virtual IShader* GetShader(const char* name) = 0;
     virtual IMaterial* FindMaterial(const char* name) = 0;
+    // As FindMaterial, reloading a material that is not loaded.
     virtual IMaterial* FindAndLoadMaterial(const char* name) = 0;
+    // The material DrawPicked draws with (null: the default one). Not held: the host keeps the
+    // material alive while it is set; RemoveAllMaterials forgets it.
     virtual void SetPickMaterial(IMaterial* material) = 0;
     virtual int GetMaterialTotalCount() = 0;
+    // The name of the material of that id (resource handle); null when there is none.
     virtual const char* GetMaterialName(int id) = 0;
     virtual bool Reserved22(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
                             std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
@@ -546,6 +555,7 @@ public:
     virtual int GetLastErrorCode() = 0;
     // Reserved: answers 0.
     virtual int Reserved82(std::intptr_t) = 0;
+    // A new empty table, the caller's (given back through IMatProxyTable::Release).
     virtual IMatProxyTable* CreateMatProxyTable() = 0;
     // Reserved: answers 0.
     virtual int Reserved83(std::intptr_t) = 0;

@@ -61,10 +61,12 @@ public:
     // Takes a reference and makes sure the material and its textures are loaded.
     virtual void Pin() = 0;
     // Gives the reference back; with only the manager's reference left the material unloads.
+    // At a count of 1 (the manager's own reference) nothing changes and the call is logged, so
+    // that an unbalanced unpin never frees a material its manager still lists.
     virtual void Unpin() = 0;
     virtual std::int32_t GetRefCount() = 0;
     // The texture of the k-th stage of pass i that holds one is replaced by texture (null clears
-    // the stage).
+    // the stage); nothing without pass i or such a stage.
     virtual void SetPassTexture(std::uint32_t pass, std::uint32_t k, ITexture* texture) = 0;
     // Rebuilds the material from the material of that name in a material library given as
     // text; false, changing nothing, when the text holds no such material.

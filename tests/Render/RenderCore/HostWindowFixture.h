@@ -58,6 +58,14 @@ protected:
         auto* device = dynamic_cast<Zel::RenderDeviceD3D9*>(System()->GetRenderDevice());
         return device ? SoftDevice9::From(device->GetD3DDevice()) : nullptr;
     }
+    // Every draw call the software device has taken so far.
+    ULONGLONG DrawCalls() {
+        SoftDevice9* soft = Soft();
+        return soft->CallCount(D3D9Call::DrawPrimitive) +
+               soft->CallCount(D3D9Call::DrawIndexedPrimitive) +
+               soft->CallCount(D3D9Call::DrawPrimitiveUP) +
+               soft->CallCount(D3D9Call::DrawIndexedPrimitiveUP);
+    }
     // One frame the way a host draws it: clear with the colour, then present.
     void ClearedFrame(float r, float g, float b) {
         const float colour[4] = {r, g, b, 1.0f};

@@ -39,13 +39,6 @@ protected:
         copy->GetPass(0)->CopyTo(*second);
         return copy;
     }
-    ULONGLONG DrawCalls() {
-        SoftDevice9* soft = Soft();
-        return soft->CallCount(D3D9Call::DrawPrimitive) +
-               soft->CallCount(D3D9Call::DrawIndexedPrimitive) +
-               soft->CallCount(D3D9Call::DrawPrimitiveUP) +
-               soft->CallCount(D3D9Call::DrawIndexedPrimitiveUP);
-    }
 };
 
 TEST_F(RenderInterfaceMaterialTest, LookupsHandOutTheMaterialsOneWrapper) {

@@ -45,13 +45,6 @@ protected:
         Render()->DoCommand(id, input, 0, output, 0);
     }
     Zel::GlobalConfigManager* Config() { return G()->GetConfigManager(); }
-    ULONGLONG DrawCalls() {
-        SoftDevice9* soft = Soft();
-        return soft->CallCount(D3D9Call::DrawPrimitive) +
-               soft->CallCount(D3D9Call::DrawIndexedPrimitive) +
-               soft->CallCount(D3D9Call::DrawPrimitiveUP) +
-               soft->CallCount(D3D9Call::DrawIndexedPrimitiveUP);
-    }
 };
 
 // ---- Picking what the host drew ---------------------------------------------------------------
