@@ -64,8 +64,16 @@ std::int32_t LoadBodyPartTask::OnTaskBegin() {
     return BeginLoad(*actor) ? 1 : Fail();
 }
 
+void LoadBodyPartTask::PrepareCloth(Actor& actor) {
+    actor.PrepareClothCompanion(slot_, name_);
+}
+
 std::int32_t LoadBodyPartTask::OnTask() {
-    return CheckedActor() ? 1 : Fail();
+    Actor* actor = CheckedActor();
+    if (!actor)
+        return Fail();
+    PrepareCloth(*actor);
+    return 1;
 }
 
 std::int32_t LoadBodyPartTask::OnMainThread(std::int32_t state) {
@@ -85,8 +93,10 @@ std::int32_t LoadBodyPartTask::OnMainThread(std::int32_t state) {
     Actor* actor = CheckedActor();
     if (!actor || !TakePart(*actor))
         SetResult(kFailure);
-    if (actor)
+    if (actor) {
+        actor->DropPreparedCloth();
         actor->RefreshAfterBodyPart();
+    }
     return FinishTask(*this);
 }
 

@@ -2,9 +2,10 @@
 // and ".bp4" files, type 6; ".bp5" files, type 7), the clone of another actor's parts (type 9)
 // and the clean-up of the body-part images (type 10).
 //
-// A body-part load reads the part's files on the worker; the part's sub-entities and materials
-// are made on the host's thread, in the main-thread hook after the worker's second step, where
-// the scene and the device belong.
+// A body-part load reads the part's files and makes the physics cloth of its cloth companion on
+// the worker; the part's sub-entities and materials are made on the host's thread, in the
+// main-thread hook after the worker's second step, where the scene and the device belong, and
+// the companion's pieces take the physics cloth made for them.
 #pragma once
 
 #include <cstdint>
@@ -63,7 +64,8 @@ public:
     void SetParameter(const void* parameter) override;
     // Releases the slot and loads the part's geometry.
     std::int32_t OnTaskBegin() override;
-    // Checks the actor again; the part is taken on the host's side.
+    // Checks the actor again and makes the physics cloth of the part's cloth companion (under
+    // the physics mutex); the part is taken on the host's side.
     std::int32_t OnTask() override;
     // 3 becomes 4; after 4 the part is taken into its slot and the actor refreshed, then done.
     std::int32_t OnMainThread(std::int32_t state) override;
@@ -74,6 +76,7 @@ protected:
     // Begin-load and take of the class's kind of part.
     virtual bool BeginLoad(Actor& actor);
     virtual bool TakePart(Actor& actor);
+    virtual void PrepareCloth(Actor& actor);
     std::int32_t Fail() {
         SetResult(kFailure);
         return -1;
@@ -98,6 +101,8 @@ public:
 protected:
     bool BeginLoad(Actor& actor) override;
     bool TakePart(Actor& actor) override;
+    // The material library loads a ".bp5" part's cloth with the part.
+    void PrepareCloth(Actor&) override {}
 
 private:
     BodyPartEntry* entry_ = nullptr;  // owned by the actor geometry

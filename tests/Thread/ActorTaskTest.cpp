@@ -1,6 +1,7 @@
 // The actor tasks on a running loading thread 0: a queued body part ends as the direct set does,
 // ".bp5" parts through the actor's material library, and a part that does not load fails the
-// task; a clone takes the source's parts in its four steps and hands its value back.
+// task; a queued part's cloth companion gets its physics cloth; a clone takes the source's parts
+// in its four steps and hands its value back.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,9 +10,17 @@
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Character/Cloth.h"
+#include "Entity/Scene/SubEntity.h"
+#include "Physics/PhxCloth.h"
+#include "Physics/PhxScene.h"
+#include "Physics/PhysicsSdk.h"
+#include "Physics/PhysicsWorld.h"
 #include "Thread/ActorTasks.h"
 #include "Thread/HostTasks.h"
 #include "modelgen/ActorRecipe.h"
+#include "modelgen/ModelFiles.h"
+#include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
 #include "tests/Entity/Character/ActorFixture.h"
 
@@ -70,6 +79,34 @@ TEST_F(ActorTaskTest, AQueuedPartFailsWithoutAnActorGeometry) {
     Zel::Actor* bare = G()->GetActorFactory()->Acquire();
     EXPECT_EQ(Zel::QueueBodyPart(*bare, 0, "part0.bp3", 0), -1);
     G()->GetActorFactory()->Release(bare);
+}
+
+TEST_F(ActorTaskTest, AQueuedClothPartGetsItsPhysicsCloth) {
+    ASSERT_TRUE(ZelModelGen::WriteBodyPartFile(ZelModelGen::ActorBodyPart(6)).Save("coat.bp3"));
+    ASSERT_TRUE(
+        ZelModelGen::WriteClothGeometryFile(ZelModelGen::ClothModel()).Save("coat_cloth.bp3"));
+    G()->GetConfigManager()->SetValue(79, 1);
+    Zel::SetPhysicsRuntimeMissing(false);
+    ASSERT_TRUE(Zel::LoadPhysicsSDK());
+    G()->GetPhysicsWorld()->Clear();  // a scene made before the runtime loaded stays inert
+    Zel::PhxScene* scene = G()->GetPhysicsWorld()->GetScene();
+    ASSERT_NE(scene, nullptr);
+    Zel::Actor* direct = Dressed();
+    Zel::Actor* queued = Dressed();
+    std::size_t entities = scene->GetEntityCount();
+    ASSERT_TRUE(direct->SetBodyPart(6, "coat.bp3"));
+    const std::size_t directlyMade = scene->GetEntityCount() - entities;
+    entities = scene->GetEntityCount();
+    ASSERT_TRUE(Zel::SetBodyPartQueued(*queued, 6, "coat.bp3"));
+    EXPECT_EQ(queued->GetBodyPartName(15), "coat_cloth.bp3");
+    std::vector<Zel::Cloth*> pieces;
+    for (Zel::SubEntity* sub : queued->GetSlotSubEntities(15))
+        if (auto* piece = dynamic_cast<Zel::Cloth*>(sub->GetMesh()))
+            pieces.push_back(piece);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_NE(pieces[0]->GetPhysicsCloth(), nullptr);
+    // The cloth made on the loading thread serves the piece: no other is left behind.
+    EXPECT_EQ(scene->GetEntityCount() - entities, directlyMade);
 }
 
 TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {

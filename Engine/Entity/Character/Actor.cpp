@@ -308,12 +308,8 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
             slots_[other].name.clear();
             SetBodyPart(other, again);
         }
-        if (slot < kPartCount) {
-            const std::size_t dot = name.rfind('.');
-            const std::string cloth =
-                (dot == std::string::npos ? name : name.substr(0, dot)) + "_cloth.bp3";
-            LoadClothPart(slot + kPartCount, cloth, false);
-        }
+        if (slot < kPartCount)
+            LoadClothPart(slot + kPartCount, ClothCompanionOf(name), false);
     }
     refreshAll_ = false;
     return true;
@@ -464,6 +460,7 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
 }
 
 void Actor::ReleaseAll(bool keepEntries) {
+    DropPreparedCloth();
     for (std::uint32_t slot = 0; slot < kSlotCount; ++slot) ReleaseBodypart(slot);
     for (auto& list : materialLists_) list.clear();
     opaque_.clear();
@@ -618,17 +615,13 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
             continue;
         PhxEntity* entity = nullptr;
         if (runtime && enabled) {
-            const PhxClothSource source = data->GetPhysicsSource();
-            PhxBodyDesc desc = {};
-            std::fill_n(desc.dimensions, 4, 1.0f);
-            desc.scalar = 1.0f;
-            std::copy_n(GetWorldMatrix(), 16, desc.pose);
-            desc.shapeKind = PHX_SHAPE_CLOTH_ALT;
-            desc.extra = &source;
-            PhysicsLock lock(PhysicsMutex());
-            entity = physicsScene->CreateEntity(&desc);
-            if (entity)
-                entity->SetGroup(static_cast<std::int32_t>(GetCollisionGroup()));
+            // A queued load made this companion's physics cloth on the loading thread already.
+            auto prepared = preparedCloth_.find(slot);
+            if (prepared != preparedCloth_.end() && prepared->second.name == target.name &&
+                m < prepared->second.entities.size())
+                std::swap(entity, prepared->second.entities[m]);
+            if (!entity)
+                entity = CreateClothEntity(*physicsScene, *data);
         }
         auto* physical = dynamic_cast<PhxCloth*>(entity);
         bool owned = false;
@@ -672,6 +665,63 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
             if (bound)
                 AddBodyPartBound(*bound);
     SetStateBits(NODE_BOUNDS_DIRTY);
+}
+
+PhxEntity* Actor::CreateClothEntity(PhxScene& scene, const ClothMeshData& data) {
+    const PhxClothSource source = data.GetPhysicsSource();
+    PhxBodyDesc desc = {};
+    std::fill_n(desc.dimensions, 4, 1.0f);
+    desc.scalar = 1.0f;
+    std::copy_n(GetWorldMatrix(), 16, desc.pose);
+    desc.shapeKind = PHX_SHAPE_CLOTH_ALT;
+    desc.extra = &source;
+    PhysicsLock lock(PhysicsMutex());
+    PhxEntity* entity = scene.CreateEntity(&desc);
+    if (entity)
+        entity->SetGroup(static_cast<std::int32_t>(GetCollisionGroup()));
+    return entity;
+}
+
+std::string Actor::ClothCompanionOf(const std::string& partName) {
+    const std::size_t dot = partName.rfind('.');
+    return (dot == std::string::npos ? partName : partName.substr(0, dot)) + "_cloth.bp3";
+}
+
+void Actor::PrepareClothCompanion(std::uint32_t partSlot, const std::string& partName) {
+    if (partSlot >= kPartCount || IsOn(kNoClothSwitch) || IsOn(kNoClothSwitch2))
+        return;
+    const std::uint32_t slot = partSlot + kPartCount;
+    PhysicsWorld* world = Globals::Find(&Globals::GetPhysicsWorld);
+    PhxScene* physicsScene = world ? world->GetScene() : nullptr;
+    const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (!physicsScene || !scene || !scene->IsPhysicsEnabled() || !GetPhysicsSDK())
+        return;
+    const std::string name = ClothCompanionOf(partName);
+    GeometryActor* actor = GetActorGeometry();
+    BodyPartEntry* entry =
+        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    auto* cloth =
+        entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
+    if (!cloth || !cloth->IsClothMarked())
+        return;
+    PreparedCloth prepared;
+    prepared.name = name;
+    prepared.entities.assign(cloth->GetMeshCount(), nullptr);
+    for (std::uint32_t m = 0; m < cloth->GetMeshCount(); ++m)
+        if (const auto* data = dynamic_cast<const ClothMeshData*>(cloth->GetMesh(m)))
+            prepared.entities[m] = CreateClothEntity(*physicsScene, *data);
+    preparedCloth_[slot] = std::move(prepared);
+}
+
+void Actor::DropPreparedCloth() {
+    if (preparedCloth_.empty())
+        return;
+    PhysicsLock lock(PhysicsMutex());
+    for (auto& [slot, prepared] : preparedCloth_)
+        for (PhxEntity* entity : prepared.entities)
+            if (entity)
+                PhxEntity::ReleaseIfLive(entity);
+    preparedCloth_.clear();
 }
 
 void Actor::DropClothPiece(Slot& slot, Cloth* piece) {

@@ -41,6 +41,9 @@ class ActorMaterialLibrary;
 class GeometryActor;
 class GeometryBodyPart;
 class GeometryCloth;
+class ClothMeshData;
+class PhxEntity;
+class PhxScene;
 class Image;
 class MakeupState;
 class TextureBase;
@@ -181,6 +184,15 @@ public:
     // missing or does not build leaves the slot empty with the name kept (false). The cloth
     // pieces of a geometry the physics scene simulates are built by BuildClothPieces.
     bool LoadClothPart(std::uint32_t slot, const std::string& name, bool force);
+    // Queued part loads (loading thread, under the main lock): the physics cloth of each
+    // simulated mesh of the part's cloth companion, made now under the physics mutex and kept
+    // until the companion's pieces are built on the host's side, which take them. Nothing unless
+    // physics runs. DropPreparedCloth releases what no piece took.
+    void PrepareClothCompanion(std::uint32_t partSlot, const std::string& partName);
+    void DropPreparedCloth();
+    // The companion a part file loads into its cloth slot: everything before the last dot, then
+    // "_cloth.bp3".
+    static std::string ClothCompanionOf(const std::string& partName);
     // The cloth geometry of slot 9-17; null when empty.
     GeometryCloth* GetClothGeometry(std::uint32_t slot) const {
         return slot < kSlotCount ? slots_[slot].cloth : nullptr;
@@ -359,6 +371,9 @@ private:
     void BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth);
     // The piece's sub-entity back to the factory and the piece destroyed.
     void DropClothPiece(Slot& slot, Cloth* piece);
+    // A physics cloth for the mesh at the actor's place, under the physics mutex; null when the
+    // scene makes none.
+    PhxEntity* CreateClothEntity(PhxScene& scene, const ClothMeshData& data);
     // The parts composed into the atlas scratch buffer (bottom-up for DXT); false when no part
     // had an image to lay.
     void ComposeBodyParts(std::uint8_t* atlas, bool dxt);
@@ -430,6 +445,13 @@ private:
     // The slots a part request is loading, so that linked parts load each other only once.
     std::set<std::uint32_t> loading_;
     std::map<std::string, std::string> treeIds_;  // action name -> tree id
+    // Physics cloths made ahead on the loading thread, by cloth slot: the companion's name and
+    // one entity (or null) per mesh, each owned until a piece takes it.
+    struct PreparedCloth {
+        std::string name;
+        std::vector<PhxEntity*> entities;
+    };
+    std::map<std::uint32_t, PreparedCloth> preparedCloth_;
 
     float rootPoint_[3] = {0.0f, 0.0f, 0.0f};
     float rootPosition_[3] = {0.0f, 0.0f, 0.0f};
