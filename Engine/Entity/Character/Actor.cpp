@@ -288,12 +288,9 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
             slots_[other].name.clear();
             SetBodyPart(other, again);
         }
-        if (slot < kPartCount) {
-            const std::size_t dot = name.rfind('.');
-            const std::string cloth =
-                (dot == std::string::npos ? name : name.substr(0, dot)) + "_cloth.bp3";
-            LoadClothPart(slot + kPartCount, cloth, false);
-        }
+        if (slot < kPartCount)
+            if (const std::string cloth = ClothCompanionOf(name); !cloth.empty())
+                LoadClothPart(slot + kPartCount, cloth, false);
     }
     refreshAll_ = false;
     return true;
@@ -379,6 +376,11 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
     if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
         LoadClothPart(slot + kPartCount, cloth, false);
     return true;
+}
+
+std::string Actor::ClothCompanionOf(const std::string& partName) const {
+    const std::size_t dot = partName.rfind('.');
+    return (dot == std::string::npos ? partName : partName.substr(0, dot)) + "_cloth.bp3";
 }
 
 void Actor::OnSlotReleased(const std::vector<Material*>& materials) {
