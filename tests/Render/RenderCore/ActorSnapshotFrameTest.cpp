@@ -114,6 +114,11 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotReusesItsTargetRestoresTheShadersAndSave
         EXPECT_NE(worn->GetBodyPartGeometry(part), nullptr) << part;
         EXPECT_NE(other->GetBodyPartGeometry(part), nullptr) << part;
     }
+    // The snapshot filler's skin is the spliced body texture of the template the sex selects.
+    EXPECT_EQ(Templates().GetSkinTexture(true), worn->GetBodyTexture());
+    EXPECT_EQ(Templates().GetSkinTexture(false), other->GetBodyTexture());
+    EXPECT_NE(worn->GetBodyTexture(), nullptr);
+    EXPECT_NE(worn->GetBodyTexture(), other->GetBodyTexture());
     // The actor's own materials are one-sided again.
     for (std::uint32_t slot = 0; slot < Zel::Actor::kMaterialSlotCount; slot += 2)
         if (const Zel::Material* material = pictured->GetActorMaterial(slot))
