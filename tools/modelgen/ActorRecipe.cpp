@@ -179,6 +179,21 @@ std::vector<RecipeFile> ActorBp5Files() {
     return files;
 }
 
+std::vector<RecipeFile> ActorTemplateFiles(const RecipeOptions& o) {
+    const std::string folder = "media/shaders/role/output/";
+    const WrittenFile figure = WriteAseFile(SkeletonAseScene(ActorSkeleton()), o.text);
+    std::vector<RecipeFile> files = {{folder + "dress.xml", TextFile("actor\n")},
+                                     {folder + "boy_fig.fig", figure},
+                                     {folder + "girl_fig.fig", figure}};
+    for (const char* set : {"1", "0"})
+        for (std::uint32_t n = 0; n < kActorPartCount; ++n) {
+            const char* item = n == 1 || n == 2 ? "001001" : "000000";
+            files.push_back({folder + "1" + set + std::to_string(n) + item + ".BP3",
+                             WriteBodyPartFile(ActorBodyPart(n))});
+        }
+    return files;
+}
+
 CompressedActionDesc ActorIdleAction() {
     CompressedActionDesc a = OneSecondAction();
     a.tracks.push_back(MovingTrack("Bip01", [](float) { return Vec3{}; }));

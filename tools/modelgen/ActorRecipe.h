@@ -50,6 +50,11 @@ std::string ActorPartDescription(const std::string& partBase, std::uint32_t n);
 // The ".bp5" form of parts 0..8 and their descriptions, under "newbpoutput/" (the folder beside
 // the actor description's folder that holds them; the caller makes it).
 std::vector<RecipeFile> ActorBp5Files();
+// The two template actors of snapshots, under "media/shaders/role/output/" (the caller makes the
+// folder): the description "dress.xml" with the figures beside it, and nine ".BP3" parts for each
+// template, "1<set><slot><item>.BP3" (set 1 for the first template, 0 for the second; item
+// "001001" for slots 1 and 2, "000000" otherwise), each the actor part of its slot.
+std::vector<RecipeFile> ActorTemplateFiles(const RecipeOptions& options = {});
 CompressedActionDesc ActorIdleAction();
 CompressedActionDesc ActorWalkAction();
 std::vector<RecipeFile> ActorRecipeFiles(const RecipeOptions& options);

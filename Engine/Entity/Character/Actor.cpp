@@ -309,7 +309,8 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
             SetBodyPart(other, again);
         }
         if (slot < kPartCount)
-            LoadClothPart(slot + kPartCount, ClothCompanionOf(name), false);
+            if (const std::string cloth = ClothCompanionOf(name); !cloth.empty())
+                LoadClothPart(slot + kPartCount, cloth, false);
     }
     refreshAll_ = false;
     return true;
@@ -395,6 +396,11 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
     if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
         LoadClothPart(slot + kPartCount, cloth, false);
     return true;
+}
+
+std::string Actor::ClothCompanionOf(const std::string& partName) const {
+    const std::size_t dot = partName.rfind('.');
+    return (dot == std::string::npos ? partName : partName.substr(0, dot)) + "_cloth.bp3";
 }
 
 void Actor::OnSlotReleased(const std::vector<Material*>& materials) {
@@ -682,11 +688,6 @@ PhxEntity* Actor::CreateClothEntity(PhxScene& scene, const ClothMeshData& data) 
     return entity;
 }
 
-std::string Actor::ClothCompanionOf(const std::string& partName) {
-    const std::size_t dot = partName.rfind('.');
-    return (dot == std::string::npos ? partName : partName.substr(0, dot)) + "_cloth.bp3";
-}
-
 void Actor::PrepareClothCompanion(std::uint32_t partSlot, const std::string& partName) {
     if (partSlot >= kPartCount || IsOn(kNoClothSwitch) || IsOn(kNoClothSwitch2))
         return;
@@ -697,6 +698,8 @@ void Actor::PrepareClothCompanion(std::uint32_t partSlot, const std::string& par
     if (!physicsScene || !scene || !scene->IsPhysicsEnabled() || !GetPhysicsSDK())
         return;
     const std::string name = ClothCompanionOf(partName);
+    if (name.empty())
+        return;
     GeometryActor* actor = GetActorGeometry();
     BodyPartEntry* entry =
         actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;

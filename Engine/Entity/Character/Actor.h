@@ -190,9 +190,6 @@ public:
     // physics runs. DropPreparedCloth releases what no piece took.
     void PrepareClothCompanion(std::uint32_t partSlot, const std::string& partName);
     void DropPreparedCloth();
-    // The companion a part file loads into its cloth slot: everything before the last dot, then
-    // "_cloth.bp3".
-    static std::string ClothCompanionOf(const std::string& partName);
     // The cloth geometry of slot 9-17; null when empty.
     GeometryCloth* GetClothGeometry(std::uint32_t slot) const {
         return slot < kSlotCount ? slots_[slot].cloth : nullptr;
@@ -351,6 +348,9 @@ protected:
     // After a slot's sub-entities went back, with the materials they were drawn with: the
     // material library's copies among them lose the reference of their use.
     virtual void OnSlotReleased(const std::vector<Material*>& materials);
+    // The cloth companion a body part of that name loads into its cloth slot; empty for none.
+    // An actor's part names its companion whether or not the file exists.
+    virtual std::string ClothCompanionOf(const std::string& partName) const;
     // The skeleton of the figure variant and the actor's sex (the new figures with newFigure);
     // answers whether it changed. A change rebuilds the bone states, marks them all needed and
     // drops the pinch state.

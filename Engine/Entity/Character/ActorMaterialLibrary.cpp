@@ -42,11 +42,6 @@ std::string_view Stem(std::string_view name) {
     return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
-// Names that carry their own place: relative to the working directory or with a drive.
-bool NamesOwnPlace(std::string_view name) {
-    return (!name.empty() && name[0] == '.') || (name.size() > 1 && name[1] == ':');
-}
-
 std::string NewPartFolder(std::string_view actorPath) {
     return JoinPathWithSlash(GetDirectory(GetDirectory(actorPath)), GeometryActor::kNewPartFolder);
 }
@@ -73,15 +68,30 @@ ActorMaterialLibrary::~ActorMaterialLibrary() {
 
 // ---- Names ----
 
+bool ActorMaterialLibrary::NamesOwnPlace(std::string_view name) {
+    return (!name.empty() && name[0] == '.') || (name.size() > 1 && name[1] == ':');
+}
+
 std::string ActorMaterialLibrary::FileBaseName(std::string_view path) {
     std::string slashed(path);
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     return std::string(Stem(GetFileName(slashed)));
 }
 
+std::string_view ActorMaterialLibrary::MeshNumberText(std::string_view partFile,
+                                                      std::string_view meshName) {
+    // A loaded part names its meshes "<base>_<index>": read as a whole, a base that starts with
+    // a letter would give every mesh number 0, and one of digits a number of its own.
+    const std::string prefix = FileBaseName(partFile) + "_";
+    if (meshName.size() > prefix.size() && meshName.substr(0, prefix.size()) == prefix)
+        return meshName.substr(prefix.size());
+    return meshName;
+}
+
 std::string ActorMaterialLibrary::PartMaterialKey(std::string_view partFile,
                                                   std::string_view meshName) {
-    return FileBaseName(partFile) + "_" + std::to_string(std::atoi(std::string(meshName).c_str()));
+    const std::string number(MeshNumberText(partFile, meshName));
+    return FileBaseName(partFile) + "_" + std::to_string(std::atoi(number.c_str()));
 }
 
 std::string ActorMaterialLibrary::ClothMaterialKey(std::string_view partFile,
@@ -163,9 +173,10 @@ Material* ActorMaterialLibrary::GetPartMaterial(const Mesh& mesh, const std::str
     const std::string key = PartMaterialKey(partFile, mesh.GetName());
     auto it = byName_.find(key);
     if (it == byName_.end()) {
-        const std::string fallback = flavour_ == Flavour::NewActorParts
-                                         ? ClothMaterialKey(partFile, mesh.GetName())
-                                         : std::string();
+        const std::string fallback =
+            flavour_ == Flavour::NewActorParts
+                ? ClothMaterialKey(partFile, MeshNumberText(partFile, mesh.GetName()))
+                : std::string();
         it = byName_
                  .emplace(key, MakeCopy(key, mesh, partFile, descriptionPath,
                                         fallback == key ? std::string() : fallback))

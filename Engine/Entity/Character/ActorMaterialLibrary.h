@@ -55,9 +55,15 @@ public:
     Actor& GetOwner() const { return owner_; }
 
     // ---- Names ----
+    // Whether a part name carries its own place (relative to the working directory, or with a
+    // drive) instead of living in the actor's folders.
+    static bool NamesOwnPlace(std::string_view name);
     // The path with backslashes as slashes, without directory and extension.
     static std::string FileBaseName(std::string_view path);
-    // Base name + "_" + the mesh name read as a number (part meshes).
+    // The part of a mesh name that carries its number: what follows "<base>_" in the name a
+    // loaded part gives its meshes, else the whole name.
+    static std::string_view MeshNumberText(std::string_view partFile, std::string_view meshName);
+    // Base name + "_" + the mesh's number text read as a number (part meshes).
     static std::string PartMaterialKey(std::string_view partFile, std::string_view meshName);
     // Base name + "_" + the first character of the mesh name as a digit (cloth meshes).
     static std::string ClothMaterialKey(std::string_view partFile, std::string_view meshName);

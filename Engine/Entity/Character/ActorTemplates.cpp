@@ -11,6 +11,7 @@
 #include "Core/PathUtils.h"
 #include "Core/RCInterfaceCarrier.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Geometry/GeometryBodyPart.h"
 #include "Entity/Material/LegacyShaderCompilerScreenShot.h"
 #include "Entity/Material/ZelShaderConstFillerScreenShot.h"
 #include "Entity/Scene/SceneManager.h"
@@ -141,7 +142,10 @@ void ActorTemplates::Begin(ZelI::IRender& render, Actor& actor) {
     actor.SetMaterialsTwoSided(true);
     InitTemplates(render);
     Actor* chosen = templates_[actor.GetSex() != 0 ? 0 : 1];
-    const std::string& body = actor.GetBodyPartName(0);
+    // The template finds a part by the file the pictured actor read, not by the name that
+    // actor resolved against its own description's folder.
+    const GeometryBodyPart* worn = actor.GetBodyPartGeometry(0);
+    const std::string body = worn ? worn->GetLoadPath() : actor.GetBodyPartName(0);
     if (!chosen || body.empty() || chosen->GetBodyPartName(0) == body)
         return;
     if (auto* wrapper = static_cast<ZelI::IActor*>(chosen->GetInterface()))

@@ -3,6 +3,7 @@
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/PathUtils.h"
+#include "Core/StreamFactory.h"
 #include "Entity/Geometry/GeometryActor.h"
 #include "Entity/Material/MaterialManager.h"
 
@@ -51,9 +52,29 @@ ActorMaterialLibrary::PartSize NewActor::GetPartTexSize(std::uint32_t slot) {
 }
 
 std::string NewActor::DescriptionPath(std::string_view partFile, std::string_view actorPath) {
-    if ((!partFile.empty() && partFile[0] == '.') || (partFile.size() > 1 && partFile[1] == ':'))
+    if (ActorMaterialLibrary::NamesOwnPlace(partFile))
         return ActorMaterialLibrary::DescriptionPath(partFile, actorPath);
     return JoinPathWithSlash(GetDirectory(actorPath), ReplaceExtension(partFile, ".xml"));
+}
+
+std::string NewActor::ClothCompanionName(std::string_view partFile, std::string_view actorPath) {
+    const std::size_t dot = partFile.rfind('.');
+    if (dot == std::string_view::npos)
+        return {};
+    const std::string name = std::string(partFile.substr(0, dot)) + "_cloth.bp4";
+    if (ActorMaterialLibrary::NamesOwnPlace(partFile))
+        return name;
+    return JoinPathWithSlash(GetDirectory(actorPath), name);
+}
+
+std::string NewActor::ClothCompanionOf(const std::string& partName) const {
+    const GeometryActor* geometry = GetActorGeometry();
+    std::string cloth =
+        ClothCompanionName(partName, geometry ? geometry->GetLoadPath() : std::string());
+    // The virtual file system first, then the plain file.
+    if (cloth.empty() || !FileExists(cloth))
+        return {};
+    return cloth;
 }
 
 std::string NewActor::DescriptionPath(std::string_view partFile) const {

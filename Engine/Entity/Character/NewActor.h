@@ -48,6 +48,9 @@ public:
     // beside the actor description.
     static std::string DescriptionPath(std::string_view partFile, std::string_view actorPath);
     std::string DescriptionPath(std::string_view partFile) const;
+    // The cloth companion's name of a part file, under the same folder rule; empty for a name
+    // without ".".
+    static std::string ClothCompanionName(std::string_view partFile, std::string_view actorPath);
 
     // The cloth copy of a cloth mesh of cloth slot 9-17 (the physics one when asked); null for
     // another slot.
@@ -64,6 +67,9 @@ protected:
     Material* TakePartMaterial(const std::string& partName, const Mesh& mesh) override;
     // Each material loses the reference of its use; copies no part uses any more are collected.
     void OnSlotReleased(const std::vector<Material*>& materials) override;
+    // "<part without extension>_cloth.bp4" beside the part's description, and only when that
+    // file exists.
+    std::string ClothCompanionOf(const std::string& partName) const override;
 
 private:
     ActorMaterialLibrary copies_;

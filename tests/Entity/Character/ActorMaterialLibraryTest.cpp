@@ -35,6 +35,10 @@ TEST(ActorMaterialNames, KeysAndPaths) {
         {"hero.bp5", "2", "hero_2", "hero_2"},
         {"a.b.bp5", "07x", "a.b_7", "a.b_0"},
         {"hero", "x", "hero_0", "hero_72"},
+        // Meshes named "<base>_<index>" by the load take their index.
+        {"dir/part3.bp4", "part3_1", "part3_1", "part3_64"},
+        {"110000000.bp5", "110000000_2", "110000000_2", "110000000_1"},
+        {"hero.bp5", "hero_", "hero_0", "hero_56"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ActorMaterialLibrary::PartMaterialKey(c.part, c.mesh), c.partKey) << c.part;

@@ -2,6 +2,8 @@
 // refusal of ".bp3" parts, the skeleton by sex and its own body-texture layout.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "Core/LogDispatch.h"
 #include "Entity/Character/NewActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
@@ -9,6 +11,9 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SubEntity.h"
+#include "fixtures/MaterialXmlFixtures.h"
+#include "modelgen/ModelFiles.h"
+#include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
 #include "tests/Entity/Character/ActorFixture.h"
 
@@ -89,6 +94,49 @@ TEST_F(NewActorTest, PartAgainKeepsItsCopyAndAnotherPartCollectsIt) {
     // The replaced part's copy was collected when its slot was released.
     EXPECT_EQ(a->GetMaterialCopies().GetMaterials().count("part5_0"), 0u);
     EXPECT_NE(a->GetSlotSubEntities(5)[0]->GetOwnMaterial(), first);
+}
+
+// A loaded part names its meshes "<base>_<index>": each mesh takes the material of its own index,
+// not the one a whole-name number would give every mesh of a base that starts with a letter.
+TEST_F(NewActorTest, EachMeshOfAPartTakesTheMaterialOfItsOwnIndex) {
+    ZelModelGen::BodyPartDesc twin = ZelModelGen::ActorBodyPart(5);
+    auto& meshes = twin.skins[0].skin.geometry.parts;
+    meshes.push_back(meshes[0]);
+    ASSERT_TRUE(ZelModelGen::WriteBodyPartFile(twin).Save("twin.bp4"));
+    std::vector<ZelFixtures::LibMaterial> described(2);
+    for (int i = 0; i < 2; ++i) {
+        ZelFixtures::MaterialPass pass;
+        pass.colours = {{"Diffuse", i == 0 ? "0.25 1 1" : "0.75 1 1"}};
+        described[i].name = "twin_" + std::to_string(i);
+        described[i].passes = {pass};
+    }
+    std::ofstream("twin.xml", std::ios::binary) << ZelFixtures::WriteMaterialLibrary(described);
+
+    Zel::NewActor* a = Make();
+    ASSERT_TRUE(a->SetBodyPart(5, "twin.bp4"));
+    const auto& subs = a->GetSlotSubEntities(5);
+    ASSERT_EQ(subs.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        const Material* m = subs[i]->GetOwnMaterial();
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->GetName(), "twin_" + std::to_string(i));
+        ASSERT_EQ(m->GetPassCount(), 1u);
+        EXPECT_EQ(m->GetPass(0)->diffuse[0], i == 0 ? 0.25f : 0.75f) << i;
+    }
+}
+
+// The companion of a ".bp4" part is "<part>_cloth.bp4", loaded only when the file is there.
+TEST_F(NewActorTest, APartLoadsItsClothCompanionOnlyWhenItExists) {
+    ASSERT_TRUE(
+        ZelModelGen::WriteClothGeometryFile(ZelModelGen::ClothModel()).Save("part6_cloth.bp4"));
+    Zel::NewActor* a = Make();
+    LogCapture log;
+    ASSERT_TRUE(a->SetBodyPart(6, "part6.bp4"));
+    EXPECT_EQ(a->GetBodyPartName(15), "part6_cloth.bp4");
+    EXPECT_NE(a->GetClothGeometry(15), nullptr);
+    ASSERT_TRUE(a->SetBodyPart(5, "part5.bp4"));
+    EXPECT_TRUE(a->GetBodyPartName(14).empty());
+    EXPECT_EQ(log.Count("part5_cloth"), 0) << "no companion is tried for";
 }
 
 TEST_F(NewActorTest, SkeletonFollowsSexNotTheFaceFigure) {
