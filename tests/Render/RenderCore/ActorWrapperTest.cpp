@@ -287,11 +287,16 @@ TEST_F(ActorWrapperTest, ThePartsFlagReachesPartMeshesAndSimulatedClothOnly) {
         const auto& subs = a.GetSlotSubEntities(15);
         return subs.empty() ? nullptr : dynamic_cast<Zel::Cloth*>(subs[0]->GetMesh());
     };
+    // A dressed actor in the coat, and the coat's cloth piece.
+    const auto coated = [&](Zel::Actor*& actor) {
+        actor = Dressed();
+        EXPECT_TRUE(actor->SetBodyPart(6, "coat.bp3"));
+        return pieceOf(*actor);
+    };
     // Without the physics runtime the piece is not simulated and keeps its enable byte.
-    Zel::Actor* plain = Dressed();
+    Zel::Actor* plain = nullptr;
+    Zel::Cloth* unsimulated = coated(plain);
     ZelI::IActor* plainHost = Host(plain);
-    ASSERT_TRUE(plain->SetBodyPart(6, "coat.bp3"));
-    Zel::Cloth* unsimulated = pieceOf(*plain);
     ASSERT_NE(unsimulated, nullptr);
     ASSERT_EQ(unsimulated->GetPhysicsCloth(), nullptr);
     EXPECT_EQ(plainHost->GetPartsFlag(), 1);
@@ -308,10 +313,9 @@ TEST_F(ActorWrapperTest, ThePartsFlagReachesPartMeshesAndSimulatedClothOnly) {
     Zel::SetPhysicsRuntimeMissing(false);
     ASSERT_TRUE(Zel::LoadPhysicsSDK());
     G()->GetPhysicsWorld()->Clear();
-    Zel::Actor* simulatedActor = Dressed();
+    Zel::Actor* simulatedActor = nullptr;
+    Zel::Cloth* simulated = coated(simulatedActor);
     ZelI::IActor* host = Host(simulatedActor);
-    ASSERT_TRUE(simulatedActor->SetBodyPart(6, "coat.bp3"));
-    Zel::Cloth* simulated = pieceOf(*simulatedActor);
     ASSERT_NE(simulated, nullptr);
     ASSERT_NE(simulated->GetPhysicsCloth(), nullptr);
     host->SetPartsFlag(0);

@@ -27,6 +27,7 @@
 #include "Render/RenderCore/IVBImplRC.h"
 #include "Render/RenderCore/RCInterfaceImpl.h"
 #include "Render/RenderDevice.h"
+#include "fixtures/MaterialXmlFixtures.h"
 #include "Physics/PhxScene.h"
 #include "Physics/PhysicsWorld.h"
 #include "tests/Entity/Geometry/ImageOwnerPart.h"
@@ -216,6 +217,69 @@ TEST_F(RenderSceneOpsTest, ShadowVectorsReachTheShadowObject) {
     EXPECT_EQ(std::vector<float>(shadow->GetColour(), shadow->GetColour() + 4),
               std::vector<float>(colour, colour + 4));
     EXPECT_FLOAT_EQ(shadow->GetDirection()[2], -1.0f);
+}
+
+// A cube made through the interface, floating above the ground, casts a blob shadow: the shadow
+// pass of a begun frame draws it only while the shadow switch (19) is on, and leaves nothing
+// behind for the next frame.
+TEST_F(RenderSceneOpsTest, TheShadowPassDrawsOnlyWhileShadowsAreSwitchedOn) {
+    // The blob's material library, as a data tree holds it; the shadows made with the window
+    // are made again to read it.
+    ZelFixtures::LegacyShader blob;
+    blob.name = "FakeShadow";
+    blob.passes = {ZelFixtures::LegacyPass{}};
+    dir_.Write("resources/media/shaders/FakeShadow.xml", ZelFixtures::WriteLegacyLibrary({{blob}}));
+    Zel::Shadow::Shutdown();
+    Zel::Shadow::Init();
+    ZelI::IModel* cube =
+        Render()->CreateModel(ZelDemo::HostModelName("models/textured_cube.dm3").c_str(), 0);
+    ASSERT_NE(cube, nullptr);
+    const float above[3] = {0.0f, 0.0f, 1.5f};
+    cube->SetPosition(above);
+    const float eye[3] = {0, -5, 4}, at[3] = {0, 0, 0.5f}, up[3] = {0, 0, 1};
+    Render()->LookAt(eye, at, up);
+    Render()->SetCameraFov(60.0f, 64.0f / 48.0f, 0.5f, 100.0f);
+    Render()->SetShadowQuality(3);  // blob shadows
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    Render()->SetClearColor(grey);
+
+    struct Frame {
+        ULONGLONG shadowDraws;
+        std::vector<DWORD> pixels;
+    };
+    const auto frame = [&](bool shadowsOn) {
+        Config()->SetValue(19, shadowsOn ? 1 : 0);
+        Frame out{};
+        const auto pass = [&] {
+            const ULONGLONG before = DrawCalls();
+            Render()->RenderShadows(nullptr);
+            out.shadowDraws = DrawCalls() - before;
+        };
+        Render()->FrameBegin();
+        Render()->Clear();
+        Render()->PushNewPipe(0, 0, 0, 0, 0);
+        Render()->PushToPipe(cube);
+        Render()->ProcessCurrentPipe();
+        Render()->RenderPushedPipes();
+        pass();
+        Render()->CleanPushedObjsAndSubModels();
+        Render()->FrameEnd();
+        Render()->SwapBuffer();
+        std::shared_ptr<Win32Window> window = Window();
+        for (UINT y = 0; window && y < window->ClientHeight(); ++y)
+            for (UINT x = 0; x < window->ClientWidth(); ++x)
+                out.pixels.push_back(window->Pixel(x, y));
+        return out;
+    };
+
+    const Frame without = frame(false);
+    const Frame with = frame(true);
+    ASSERT_FALSE(with.pixels.empty());
+    EXPECT_EQ(without.shadowDraws, 0u) << "switch 19 off";
+    EXPECT_GT(with.shadowDraws, 0u);
+    EXPECT_NE(with.pixels, without.pixels) << "the blob darkens the ground under the cube";
+    EXPECT_EQ(frame(false).pixels, without.pixels) << "nothing of the shadow stays";
+    cube->Release();
 }
 
 // ---- Pipes ------------------------------------------------------------------------------------
