@@ -25,28 +25,28 @@ namespace Zel {
 
 namespace {
 
-constexpr const char* kMaterialNames[ColorStylizedRenderer::kMaterialCount] = {
+constexpr const char* kStylizedMaterialNames[ColorStylizedRenderer::kMaterialCount] = {
     "FilterSilhouette", "RenderSilhouette", "DrawColorStylizedQuad",
     "DrawColorStylizedCombinedQuad"};
 
 // The texture slot the second input of a quad is bound to ("g_texDetailDiffuse").
 constexpr std::uint32_t kSecondInputSlot = 1;
 
-float Clamp01(float value) {
+float ClampToUnit(float value) {
     return value < 0.0f ? 0.0f : value > 1.0f ? 1.0f : value;
 }
 
-SceneManager* Scene() {
+SceneManager* StylizedScene() {
     return Globals::Find(&Globals::GetSceneManager);
 }
 
-ZelI::ISpecialEffectManager* EffectManager() {
+ZelI::ISpecialEffectManager* StylizedEffectManager() {
     IRenderImpl* render = Globals::Find(&Globals::GetRenderInterface);
     return render ? render->GetSpecialEffectManager() : nullptr;
 }
 
 // The queue of the pipe, then its groups drawn and cleared.
-void RunPipe(SceneManager& scene, bool transparent) {
+void RunStylizedPipe(SceneManager& scene, bool transparent) {
     scene.ProcessCurrentPipe();
     scene.RenderPushedPipes();
     if (transparent)
@@ -70,11 +70,11 @@ ColorStylizedRenderer::~ColorStylizedRenderer() {
 }
 
 void ColorStylizedRenderer::SetColorStylizedFactor(float factor) {
-    styliseParameters_.SetFloat("g_ColorStylizedFactor", Clamp01(factor));
+    styliseParameters_.SetFloat("g_ColorStylizedFactor", ClampToUnit(factor));
 }
 
 void ColorStylizedRenderer::SetTransparencyTune(float tune) {
-    styliseParameters_.SetFloat("g_fTransparencyTune", Clamp01(tune));
+    styliseParameters_.SetFloat("g_fTransparencyTune", ClampToUnit(tune));
 }
 
 void ColorStylizedRenderer::SetColorModulate(float r, float g, float b, float a) {
@@ -92,14 +92,15 @@ void ColorStylizedRenderer::Init(RenderSystem* system) {
     MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager);
     if (!device || !device->IsA8R8G8B8TargetSupported() || !materials)
         return;
-    for (const char* name : kMaterialNames) {
+    for (const char* name : kStylizedMaterialNames) {
         bool success = false;
         materials->LoadMaterialLibXml(std::string("../Data/Materials/") + name + ".xml", success,
                                       false, nullptr);
     }
     bool complete = true;
     for (std::uint32_t i = 0; i < kMaterialCount; ++i) {
-        materials_[i] = SharedPtr<Material>(materials->FindMaterial(kMaterialNames[i], false));
+        materials_[i] =
+            SharedPtr<Material>(materials->FindMaterial(kStylizedMaterialNames[i], false));
         complete = complete && materials_[i];
     }
     if (!complete) {
@@ -160,7 +161,7 @@ void ColorStylizedRenderer::Begin(ZelI::ILight* light) {
     if (begun_)
         return;
     begun_ = true;
-    SceneManager* scene = Scene();
+    SceneManager* scene = StylizedScene();
     if (enabled_) {
         light_ = light;
         if (Light* given = UnwrapInterface<Light, ZelI::IMoveObject>(light))
@@ -172,7 +173,7 @@ void ColorStylizedRenderer::Begin(ZelI::ILight* light) {
     }
     if (system_)
         system_->BeginScene();
-    if (ZelI::ISpecialEffectManager* effects = EffectManager())
+    if (ZelI::ISpecialEffectManager* effects = StylizedEffectManager())
         effects->Begin();
     if (scene) {
         scene->UseMainCameraView();
@@ -185,7 +186,7 @@ void ColorStylizedRenderer::AddModel(ZelI::IModel* model) {
         return;
     if (enabled_) {
         models_.push_back(model);
-    } else if (SceneManager* scene = Scene()) {
+    } else if (SceneManager* scene = StylizedScene()) {
         scene->PushRenderable(UnwrapInterface<Entity, ZelI::IMoveObject>(model));
     }
 }
@@ -206,7 +207,7 @@ void ColorStylizedRenderer::SetPartsFactor(float factor) {
 }
 
 void ColorStylizedRenderer::RenderLists(Light* light, float partFactor) {
-    SceneManager* scene = Scene();
+    SceneManager* scene = StylizedScene();
     RenderDevice* device = system_->GetRenderDevice();
     if (!scene || !device)
         return;
@@ -215,15 +216,15 @@ void ColorStylizedRenderer::RenderLists(Light* light, float partFactor) {
     SetPartsFactor(partFactor);
     for (ZelI::IModel* model : models_)
         scene->PushRenderable(UnwrapInterface<Entity, ZelI::IMoveObject>(model));
-    RunPipe(*scene, true);
+    RunStylizedPipe(*scene, true);
     // Effects keep the target's alpha as the models left it: the combine reads it as coverage.
     device->SetSeparateAlphaBlend(true);
-    ZelI::ISpecialEffectManager* effects = EffectManager();
+    ZelI::ISpecialEffectManager* effects = StylizedEffectManager();
     if (effects)
         effects->Begin();
     scene->PushNewPipe(0, 0, light);
     for (ZelI::ISpecialEffect* effect : effects_) effect->Render();
-    RunPipe(*scene, false);
+    RunStylizedPipe(*scene, false);
     if (effects)
         effects->End();
     device->SetSeparateAlphaBlend(false);
@@ -266,11 +267,11 @@ void ColorStylizedRenderer::End() {
     if (!begun_)
         return;
     begun_ = false;
-    SceneManager* scene = Scene();
+    SceneManager* scene = StylizedScene();
     if (!enabled_) {
         if (scene)
-            RunPipe(*scene, true);
-        if (ZelI::ISpecialEffectManager* effects = EffectManager())
+            RunStylizedPipe(*scene, true);
+        if (ZelI::ISpecialEffectManager* effects = StylizedEffectManager())
             effects->End();
         if (system_)
             system_->EndScene();
