@@ -1,15 +1,28 @@
 # The demo's short run, twice, with the fixed-step clock: each run must succeed (which includes a
-# log without ERROR lines and, in the sanitizer build, no leak at exit), and both runs must write
-# the same frames byte for byte, and the frames must equal their golden images.
+# log without ERROR lines it did not expect and, in the sanitizer build, no leak at exit) and print
+# a line per phase and its summary; both runs must write the same frames byte for byte, and the
+# frames must equal their golden images.
 # Arguments: DEMO (the executable), FRAMES_CHECK (the golden-image checker), OUT (a directory of
 # the test's own).
 foreach(run first second)
   file(REMOVE_RECURSE "${OUT}/${run}")
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env ZEL_FIXED_STEP_MS=16 "${DEMO}" --quick --out "${OUT}/${run}"
-    RESULT_VARIABLE result)
+    RESULT_VARIABLE result OUTPUT_VARIABLE printed)
+  message(STATUS "${printed}")
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "the ${run} run exited with ${result}")
+  endif()
+  # A line per phase and the summary, on stdout and in summary.txt.
+  foreach(phase "data tree" "window" "direct creation" "queued creation" "frame loop" "release"
+                "shutdown" "summary")
+    if(NOT printed MATCHES "zel_demo: ${phase}")
+      message(FATAL_ERROR "the ${run} run printed no line for ${phase}")
+    endif()
+  endforeach()
+  file(READ "${OUT}/${run}/summary.txt" summary)
+  if(NOT summary MATCHES "ERROR lines" OR NOT printed MATCHES "ms per frame")
+    message(FATAL_ERROR "the ${run} run wrote no summary")
   endif()
 endforeach()
 

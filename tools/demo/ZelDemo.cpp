@@ -56,10 +56,13 @@ constexpr int kCreated = 100;
 // frame is drawn or not, so that a short run sees the same world at its chosen frames.
 constexpr std::uint32_t kStepMs = 16;
 
-// The ERROR lines the demo provokes on purpose, with their exact text. A model file that is not
-// there is logged below the error level ("读取Geometry失败"), so it adds none.
+// The ERROR lines the demo provokes on purpose, with their exact text: a model file of a kind the
+// library does not read. (A model file that is not there is logged below the error level,
+// "读取Geometry失败,../resources/models/missing.dm3".)
 const char* const kMissingModel = "../resources/models/missing.dm3";
-const std::vector<std::string> kProvokedErrors = {};
+const char* const kUnknownKindModel = "../resources/models/demo.unknown";
+const std::vector<std::string> kProvokedErrors = {
+    "不被支持的资源文件格式！file=../resources/models/demo.unknown"};
 
 // What the library writes when a creation step's operation is not offered yet; such a line counts
 // as the skipped step's, not as unexpected, and only when that step was skipped.
@@ -336,9 +339,11 @@ void Demo::Dress(ZelI::IActor* actor) {
 }
 
 void Demo::ProvokeErrors() {
-    // A model that is not there: the library logs it and answers null.
-    if (ZelI::IModel* missing = render_->CreateModel(kMissingModel, 0))
-        missing->Release();
+    // A model that is not there and one of a kind no reader takes: the library logs each and
+    // answers null.
+    for (const char* name : {kMissingModel, kUnknownKindModel})
+        if (ZelI::IModel* model = render_->CreateModel(name, 0))
+            model->Release();
 }
 
 // ---- Queued creation -------------------------------------------------------------------------
