@@ -21,7 +21,7 @@ const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 const float kOrigin[3] = {0.0f, 0.0f, 0.0f};
 
 // The record's fields as the actor takes them; false for a missing record or a negative size.
-bool ApplyRecord(Actor& actor, const ZelI::CustomTextureRecord* record, bool now) {
+bool ApplyCustomTextureRecord(Actor& actor, const ZelI::CustomTextureRecord* record, bool now) {
     if (!record || record->width < 0 || record->height < 0 || record->bodyPart < 0)
         return false;
     const auto part = static_cast<std::uint32_t>(record->bodyPart);
@@ -163,11 +163,11 @@ bool IActorImplRC::ApplyCustomTexture(const ZelI::CustomTextureRecord* record) {
     if (!Node())
         return false;
     ScopedLock lock(threadmng::kMainLock);
-    return ApplyRecord(*Node(), record, true);
+    return ApplyCustomTextureRecord(*Node(), record, true);
 }
 
 bool IActorImplRC::StoreCustomTexture(const ZelI::CustomTextureRecord* record) {
-    return Node() && ApplyRecord(*Node(), record, false);
+    return Node() && ApplyCustomTextureRecord(*Node(), record, false);
 }
 
 bool IActorImplRC::SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t colour) {
