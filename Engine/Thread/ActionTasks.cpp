@@ -8,6 +8,7 @@
 #include "Entity/Character/ActionManager.h"
 #include "Entity/Character/Actor.h"
 #include "Entity/Character/SkeletonModel.h"
+#include "Thread/CreationRecords.h"
 
 namespace Zel {
 
@@ -18,13 +19,6 @@ template <class Record>
 void CopyRecord(Record& into, const void* parameter) {
     if (parameter)
         std::memcpy(&into, parameter, sizeof(Record));
-}
-
-// A text field of a copied record, cut at its last byte so that a field the caller filled to
-// the brim still ends.
-template <std::size_t N>
-std::string FieldText(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
 }
 
 }  // namespace
@@ -45,7 +39,7 @@ std::int32_t ChannelActionTask::OnTaskBegin() {
         return -1;
     }
     ActionManager* actions = Globals::Find(&Globals::GetActionManager);
-    if (!actions || !actions->GetTreeItemAction(*record_.owner, FieldText(record_.name))) {
+    if (!actions || !actions->GetTreeItemAction(*record_.owner, TaskFieldText(record_.name))) {
         SetResult(kFailure);
         return -1;
     }
@@ -70,7 +64,7 @@ std::int32_t SharedActions_LoadActionTask::OnTaskBegin() {
     ActionManager* actions = Globals::Find(&Globals::GetActionManager);
     Skeleton* skeleton = record_.model->GetSkeleton();
     if (!actions || !actions->AddSharedAction(ActionManager::SetIdOf(skeleton),
-                                              FieldText(record_.file), skeleton)) {
+                                              TaskFieldText(record_.file), skeleton)) {
         SetResult(kFailure);
         return -1;
     }

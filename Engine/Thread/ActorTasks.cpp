@@ -1,7 +1,5 @@
 #include "Thread/ActorTasks.h"
 
-#include <cstring>
-
 #include "Core/ErrorReport.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
@@ -13,14 +11,6 @@
 #include "Thread/TaskPatterns.h"
 
 namespace Zel {
-namespace {
-
-// A record's name field as text, cut at its last byte so that a field filled to the brim ends.
-std::string RecordName(const char (&field)[kTaskNameCapacity + 1]) {
-    return std::string(field, strnlen(field, sizeof field));
-}
-
-}  // namespace
 
 // ---- One body part ----
 
@@ -36,7 +26,7 @@ void LoadBodyPartTask::SetParameter(const void* parameter) {
     if (!parameter)
         return;
     const auto& record = *static_cast<const BodyPartTaskParameter*>(parameter);
-    name_ = RecordName(record.name);
+    name_ = TaskFieldText(record.name);
     actor_ = record.actor;
     slot_ = record.slot;
 }
@@ -80,7 +70,7 @@ std::int32_t LoadBodyPartTask::OnMainThread(std::int32_t state) {
     if (RejectTaskState(*this, state, "model loader任务异常！"))
         return state;
     if (GetResult() > 10)
-        return FinishTask(*this);
+        return MarkTaskDone(*this);
     if (state == kBegin) {
         SetState(kMain);
         return kMain;
@@ -97,7 +87,7 @@ std::int32_t LoadBodyPartTask::OnMainThread(std::int32_t state) {
         actor->DropPreparedCloth();
         actor->RefreshAfterBodyPart();
     }
-    return FinishTask(*this);
+    return MarkTaskDone(*this);
 }
 
 void LoadBodyPart5Task::Reset() {
@@ -109,7 +99,7 @@ void LoadBodyPart5Task::SetParameter(const void* parameter) {
     if (!parameter)
         return;
     const auto& record = *static_cast<const BodyPart5TaskParameter*>(parameter);
-    name_ = RecordName(record.name);
+    name_ = TaskFieldText(record.name);
     actor_ = record.library ? &record.library->GetOwner() : nullptr;
     slot_ = record.slot;
 }
@@ -218,13 +208,13 @@ std::int32_t ActorCloneTask::OnMainThread(std::int32_t state) {
     if (RejectTaskState(*this, state, "ActorCloneTask任务异常！步骤计数不对"))
         return state;
     if (GetResult() > 10)
-        return FinishTask(*this);
+        return MarkTaskDone(*this);
     if (state != kBegin) {
         ReportError("ActorCloneTask任务异常！步骤计数不对,cur_step=%d", state);
         return state;
     }
     if (cloneStep_ >= kLastCloneStep)
-        return FinishTask(*this);
+        return MarkTaskDone(*this);
     ++cloneStep_;
     SetState(kBegin);
     return kBegin;

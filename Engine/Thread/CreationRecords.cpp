@@ -10,8 +10,10 @@
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Character/NewActor.h"
+#include "Entity/Material/Material.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/IActor.h"
+#include "Interface/IShader.h"
 
 namespace Zel {
 
@@ -87,8 +89,9 @@ std::uint32_t QueueEffectUnload(std::int32_t type, void* effect, void* effectMan
     return worker->CreateTask(type, &parameter, static_cast<std::uint32_t>(priority));
 }
 
-ZelI::IMaterial* HandOutMaterial(Material& /*material*/) {
-    return nullptr;
+ZelI::IMaterial* HandOutMaterial(Material& material) {
+    // Every material's wrapper implements the whole material face, not only the shader's.
+    return static_cast<ZelI::IMaterial*>(material.GetInterface());
 }
 
 SwitchOverride::SwitchOverride(std::uint32_t index, std::int32_t value)

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace ZelI {
@@ -34,6 +35,13 @@ bool TaskNameFits(const char* operation, const char* name);
 // Copies name (null: empty) into a zero-filled field of kTaskNameCapacity + 1 bytes; the caller
 // has checked the length with TaskNameFits.
 void CopyTaskName(char* field, const char* name);
+
+// A copied record's text field, cut at its last byte so that a field the caller filled to the
+// brim still ends.
+template <std::size_t N>
+std::string TaskFieldText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
 
 // model_loader (task type 3): the file name, where the model's host interface goes on success,
 // and a word no step reads.

@@ -19,7 +19,7 @@
 namespace Zel {
 namespace {
 
-constexpr int kEntries = ZelI::EffectLoadRequest::kEntries;
+constexpr int kEffectEntries = ZelI::EffectLoadRequest::kEntries;
 
 // The model file an effect's entry names, as the model loader's record holds it: empty (an empty
 // entity) for a name containing "nil", else the name under the shader directory. False, logged,
@@ -106,12 +106,12 @@ std::int32_t EffectLoadingTask::OnTask() {
         SetResult(kRefused);
         return -1;
     }
-    for (int i = 0; i < kEntries; ++i) {
+    for (int i = 0; i < kEffectEntries; ++i) {
         const char* library = request_->materialLibraries[i];
         const ZelI::EffectLoadRequest::ModelEntry& model = request_->models[i];
         if (!library && !model.fileName)
             break;
-        if (library)
+        if (library && TaskNameFits("EffectLoadingTask", library))
             materialChildren_.Append(std::make_unique<LoadMaterialTask>(library, &collected_));
         if (!model.fileName)
             continue;

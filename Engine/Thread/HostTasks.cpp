@@ -20,35 +20,35 @@ namespace Zel {
 namespace {
 
 template <class Task>
-itask* MakeTask() {
+itask* NewTaskOf() {
     return new Task;
 }
 
 // The class of each type id, by index; null for the ids without one.
 using TaskMaker = itask* (*)();
 constexpr TaskMaker kTaskMakers[] = {
-    &MakeTask<level_loader>,                        // 0
-    &MakeTask<shaderlib_loader>,                    // 1
-    &MakeTask<act_loader>,                          // 2
-    &MakeTask<model_loader>,                        // 3
-    &MakeTask<actor_loader>,                        // 4
-    &MakeTask<NewActorLoader>,                      // 5
-    &MakeTask<LoadBodyPartTask>,                    // 6
-    &MakeTask<LoadBodyPart5Task>,                   // 7
-    &MakeTask<ActorProcessTask>,                    // 8
-    &MakeTask<ActorCloneTask>,                      // 9
-    &MakeTask<actor_texcleaner>,                    // 10
-    &MakeTask<actor_setlod>,                        // 11
-    &MakeTask<AnimationChannel_SetActionTask>,      // 12
-    &MakeTask<release_obj_task>,                    // 13
-    &MakeTask<AnimationChannel_SetNextActionTask>,  // 14
-    nullptr,                                        // 15: no class
-    &MakeTask<GeometrySkin_LoadActionTask>,         // 16
-    &MakeTask<SharedActions_LoadActionTask>,        // 17
-    nullptr,                                        // 18: built by its parents only
-    &MakeTask<EffectLoadingTask>,                   // 19
-    &MakeTask<EffectUnLoadTask>,                    // 20
-    &MakeTask<EffectUnLoadDeeplyTask>,              // 21
+    &NewTaskOf<level_loader>,                        // 0
+    &NewTaskOf<shaderlib_loader>,                    // 1
+    &NewTaskOf<act_loader>,                          // 2
+    &NewTaskOf<model_loader>,                        // 3
+    &NewTaskOf<actor_loader>,                        // 4
+    &NewTaskOf<NewActorLoader>,                      // 5
+    &NewTaskOf<LoadBodyPartTask>,                    // 6
+    &NewTaskOf<LoadBodyPart5Task>,                   // 7
+    &NewTaskOf<ActorProcessTask>,                    // 8
+    &NewTaskOf<ActorCloneTask>,                      // 9
+    &NewTaskOf<actor_texcleaner>,                    // 10
+    &NewTaskOf<actor_setlod>,                        // 11
+    &NewTaskOf<AnimationChannel_SetActionTask>,      // 12
+    &NewTaskOf<release_obj_task>,                    // 13
+    &NewTaskOf<AnimationChannel_SetNextActionTask>,  // 14
+    nullptr,                                         // 15: no class
+    &NewTaskOf<GeometrySkin_LoadActionTask>,         // 16
+    &NewTaskOf<SharedActions_LoadActionTask>,        // 17
+    nullptr,                                         // 18: built by its parents only
+    &NewTaskOf<EffectLoadingTask>,                   // 19
+    &NewTaskOf<EffectUnLoadTask>,                    // 20
+    &NewTaskOf<EffectUnLoadDeeplyTask>,              // 21
 };
 
 }  // namespace

@@ -108,7 +108,7 @@ std::int32_t LoadMaterialTask::OnMainThread(std::int32_t state) {
         return state;
     }
     if (GetResult() > 10)
-        return FinishTask(*this);
+        return MarkTaskDone(*this);
     const std::int32_t next = state == kSubmitted ? kBegin : state + 1;
     SetState(next);
     return next;

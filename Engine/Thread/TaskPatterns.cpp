@@ -11,7 +11,7 @@ bool RejectTaskState(const itask& task, std::int32_t state, const char* text) {
     return true;
 }
 
-std::int32_t FinishTask(itask& task) {
+std::int32_t MarkTaskDone(itask& task) {
     task.SetState(itask::kDone);
     return itask::kDone;
 }
@@ -46,7 +46,7 @@ std::int32_t SubTaskParentTask::OnMainThread(std::int32_t state) {
     if (RejectTaskState(*this, state, texts_.rejected))
         return state;
     if (GetResult() > 10)
-        return FinishTask(*this);
+        return MarkTaskDone(*this);
     if (subTaskInProgress_) {
         if (state != kSubTask) {
             ReportError("%s", texts_.wrongSubTaskStep);

@@ -18,7 +18,7 @@ namespace Zel {
 // or 7 and beyond while all is well.
 bool RejectTaskState(const itask& task, std::int32_t state, const char* text);
 // Writes 7 into the task's state and answers it.
-std::int32_t FinishTask(itask& task);
+std::int32_t MarkTaskDone(itask& task);
 
 // Child tasks that are never queued: the parent runs the first one's step in its own sub-task
 // step and advances it on the host's side, so a child moves one step per cycle of its parent.

@@ -98,7 +98,8 @@ std::int32_t model_loader::OnTask() {
     }
     DeleteChildren();
     for (const std::string& library : model_->GetMaterialEntries())
-        materialTasks_.push_back(std::make_unique<LoadMaterialTask>(library, &collected_));
+        if (TaskNameFits("model_loader", library.c_str()))
+            materialTasks_.push_back(std::make_unique<LoadMaterialTask>(library, &collected_));
     SetSubTaskCount(static_cast<std::int32_t>(materialTasks_.size()));
     return 1;
 }
@@ -164,7 +165,7 @@ std::int32_t model_loader::OnMainThread(std::int32_t state) {
         return state;
     }
     if (GetResult() > 10 || emptyEntity_)
-        return FinishTask(*this);
+        return MarkTaskDone(*this);
     if (GetSubTaskCount() > 0 && state != kMain) {
         if (state != kSubTask) {
             ReportError("model loader递进错误!，材质库调用计数不对");
@@ -174,7 +175,7 @@ std::int32_t model_loader::OnMainThread(std::int32_t state) {
             ReportError("model loder计算材质子任务数量错误 m_subtask_idx=%d, mat_tasks.size()=%d",
                         static_cast<int>(subtaskIndex_), static_cast<int>(materialTasks_.size()));
             OnTaskCancel();
-            return FinishTask(*this);
+            return MarkTaskDone(*this);
         }
         materialTasks_[subtaskIndex_]->Advance();
         return state;

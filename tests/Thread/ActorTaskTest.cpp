@@ -23,31 +23,18 @@
 #include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
 #include "tests/Entity/Character/ActorFixture.h"
+#include "tests/Thread/WorkerFixture.h"
 
 namespace ZelTest {
 namespace {
 
-class ActorTaskTest : public ActorTest {
+class ActorTaskTest : public WithLoadingThread<ActorTest> {
 protected:
     void SetUp() override {
-        ActorTest::SetUp();
+        WithLoadingThread<ActorTest>::SetUp();
         for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
             ASSERT_TRUE(f.file.Save(f.name)) << f.name;
-        previous_ = Zel::SetTaskFactory(&Zel::CreateHostTask);
-        worker_ = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
-        ASSERT_NE(worker_, nullptr);
-        ASSERT_EQ(worker_->Start(nullptr), 0);
     }
-    void TearDown() override {
-        EXPECT_EQ(worker_->Stop(), 0);
-        Zel::SetTaskFactory(previous_);
-        ActorTest::TearDown();
-    }
-
-    Zel::threadio* worker_ = nullptr;
-
-private:
-    Zel::TaskFactoryFunction previous_ = nullptr;
 };
 
 TEST_F(ActorTaskTest, AQueuedPartEndsAsTheDirectSetDoes) {

@@ -18,6 +18,7 @@
 #include "Interface/ISpecialEffectManager.h"
 #include "Thread/CreationRecords.h"
 #include "fixtures/MaterialXmlFixtures.h"
+#include "tests/Render/RenderCore/HostEffectManager.h"
 #include "tests/Thread/WorkerFixture.h"
 
 namespace ZelTest {
@@ -82,10 +83,8 @@ public:
 
 // The host's effect manager: a load stores the effect token and fills the request from the
 // lists below; an unload lists the two objects and the material.
-class RecordingEffectManager final : public ZelI::ISpecialEffectManager {
+class RecordingEffectManager final : public HostEffectManager {
 public:
-    void Begin() override {}
-    void End() override {}
     bool LoadEffect(ZelI::EffectLoadRequest* request) override {
         ++loads;
         name = request->effectName;
@@ -113,24 +112,6 @@ public:
         if (completed == &effect)
             ++completions;
     }
-    bool ContainsEffect(const void*) override { return false; }
-    bool HasEffect(const char*) override { return false; }
-    ZelI::IResList* GetEffectResList() override { return nullptr; }
-    std::uint32_t AddCreateListener(void (*)(void*, std::uint32_t)) override { return 0; }
-    void RemoveCreateListener(std::uint32_t) override {}
-    std::uint32_t AddReleaseListener(void (*)(void*, std::uint32_t)) override { return 0; }
-    void RemoveReleaseListener(std::uint32_t) override {}
-    bool IsInstanceInUse(const void*) override { return false; }
-    ZelI::IInsList* GetInstanceList(bool) override { return nullptr; }
-    void EnumerateEffects(ZelI::IResVisitor*) override {}
-    std::uint32_t AddInstanceListener(std::int32_t, void (*)(void*, std::uint32_t)) override {
-        return 0;
-    }
-    void RemoveInstanceListener(std::int32_t, std::uint32_t) override {}
-    std::uint32_t AddDestroyListener(void (*)(void*, std::uint32_t)) override { return 0; }
-    void RemoveDestroyListener(std::uint32_t) override {}
-    std::uint32_t CollectUnusedInstances() override { return 0; }
-    void AppendReport(std::FILE*) override {}
 
     struct Billboard {
         const char* name;

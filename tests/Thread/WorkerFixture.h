@@ -1,5 +1,5 @@
-// Globals with a software device (the level fixture) and a running loading thread 0 with the host
-// interface's task classes.
+// A running loading thread 0 with the host interface's task classes, over a fixture that makes
+// the Globals (LoadingThreadTest: the level fixture, with a software device).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,10 +12,11 @@
 
 namespace ZelTest {
 
-class LoadingThreadTest : public LevelGridTest {
+template <class Base>
+class WithLoadingThread : public Base {
 protected:
     void SetUp() override {
-        LevelGridTest::SetUp();
+        Base::SetUp();
         previous_ = Zel::SetTaskFactory(&Zel::CreateHostTask);
         worker_ = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
         ASSERT_NE(worker_, nullptr);
@@ -24,7 +25,7 @@ protected:
     void TearDown() override {
         EXPECT_EQ(worker_->Stop(), 0);
         Zel::SetTaskFactory(previous_);
-        LevelGridTest::TearDown();
+        Base::TearDown();
     }
 
     Zel::threadio* worker_ = nullptr;
@@ -32,5 +33,7 @@ protected:
 private:
     Zel::TaskFactoryFunction previous_ = nullptr;
 };
+
+using LoadingThreadTest = WithLoadingThread<LevelGridTest>;
 
 }  // namespace ZelTest

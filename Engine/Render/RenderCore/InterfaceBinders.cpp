@@ -7,6 +7,7 @@
 #include "Render/RenderCore/SceneNodeWrappers.h"
 #include "Render/RenderCore/SkeletonWrappers.h"
 #include "Render/RenderCore/TextureWrappers.h"
+#include "Thread/CreationRecords.h"
 #include "Thread/HostTasks.h"
 
 namespace Zel {
@@ -50,8 +51,7 @@ void InstallInterfaceBinders() {
 }
 
 ZelI::IMaterial* MaterialInterface(Material* material) {
-    // Every material wrapper is an IMaterialImplRC, so its IShader face is an IMaterial.
-    return material ? static_cast<ZelI::IMaterial*>(material->GetInterface()) : nullptr;
+    return material ? HandOutMaterial(*material) : nullptr;
 }
 
 namespace {

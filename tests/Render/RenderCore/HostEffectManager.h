@@ -10,7 +10,7 @@
 
 namespace ZelTest {
 
-class HostEffectManager final : public ZelI::ISpecialEffectManager {
+class HostEffectManager : public ZelI::ISpecialEffectManager {
 public:
     void Begin() override {}
     void End() override {}
