@@ -67,12 +67,12 @@ Actor* ActorBehind(ZelI::IActor* wrapper) {
     return carrier ? dynamic_cast<Actor*>(carrier) : nullptr;
 }
 
-RenderSystem* SceneRenderSystem() {
+RenderSystem* TemplatesRenderSystem() {
     SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
     return scene ? scene->GetRenderSystem() : nullptr;
 }
 
-bool IsOn(std::uint32_t index) {
+bool SnapshotSwitchOn(std::uint32_t index) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     return config && config->GetValue(index) != 0;
 }
@@ -137,7 +137,7 @@ void ActorTemplates::InitTemplates(ZelI::IRender& render) {
 }
 
 void ActorTemplates::Begin(ZelI::IRender& render, Actor& actor) {
-    if (RenderSystem* system = SceneRenderSystem())
+    if (RenderSystem* system = TemplatesRenderSystem())
         InstallSnapshotShaders(*system);
     actor.SetMaterialsTwoSided(true);
     InitTemplates(render);
@@ -189,8 +189,8 @@ void ActorTemplates::Render(ZelI::IRender& render, const SnapshotRequest& reques
     render.Clear();
     if (request.camera)
         render.SetMainCamera(request.camera);
-    const bool withModels =
-        request.bracket && request.models && request.modelCount > 0 && IsOn(kSnapshotModelsSwitch);
+    const bool withModels = request.bracket && request.models && request.modelCount > 0 &&
+                            SnapshotSwitchOn(kSnapshotModelsSwitch);
     // The first pass lays down the picture's coverage, the second its colour.
     for (int preset : {1, 2}) {
         render.SetRenderStatePreset(preset);
@@ -220,7 +220,7 @@ void ActorTemplates::Render(ZelI::IRender& render, const SnapshotRequest& reques
 }
 
 bool ActorTemplates::End(Actor& actor, const char* fileName) {
-    if (RenderSystem* system = SceneRenderSystem())
+    if (RenderSystem* system = TemplatesRenderSystem())
         RestoreShaders(*system);
     actor.SetMaterialsTwoSided(false);
     if (!fileName || !*fileName)

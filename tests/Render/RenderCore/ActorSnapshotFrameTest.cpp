@@ -6,11 +6,7 @@
 #include <string>
 
 #include "Core/EnginePaths.h"
-#include "Core/GlobalConfigManager.h"
-#include "Entity/Character/ActionManager.h"
 #include "Entity/Character/Actor.h"
-#include "Entity/Geometry/AnimationTrack.h"
-#include "Entity/Geometry/Skin.h"
 #include "Entity/Character/ActorTemplates.h"
 #include "Interface/IActor.h"
 #include "modelgen/ActorRecipe.h"
@@ -33,14 +29,6 @@ protected:
         OpenWindowTest::SetUp();
         for (const ZelModelGen::RecipeFile& f : ZelModelGen::MakeRecipe("actor"))
             ASSERT_TRUE(f.file.Save(f.name)) << f.name;
-        Zel::GlobalConfigManager& config = *G()->GetConfigManager();
-        config.SetUseActionLib(true);
-        for (std::uint32_t s :
-             {Zel::Actor::kRunUpdateSwitch, Zel::Actor::kUpdateActorSwitch,
-              Zel::Actor::kUpdateActionsSwitch, Zel::AnimationTrack::kUpdateTrackAnimationsSwitch,
-              Zel::Skin::kSkinningSwitch})
-            config.SetValue(s, 1);
-        ASSERT_TRUE(G()->GetActionManager()->LoadActionTree("actions.xml"));
         const std::filesystem::path resources = Zel::GetResourcesRoot();
         std::filesystem::create_directories(resources / "media/shaders/role/output");
         for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorTemplateFiles())
