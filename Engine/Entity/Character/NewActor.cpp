@@ -11,7 +11,8 @@ namespace Zel {
 
 namespace {
 
-constexpr ActorMaterialLibrary::PartSize kPartSizes[Actor::kPartCount] = {
+// The ".bp4" parts' image sizes, by part slot.
+constexpr ActorMaterialLibrary::PartSize kBp4PartSizes[Actor::kPartCount] = {
     {1024, 1024}, {512, 512}, {512, 512}, {512, 256}, {512, 512},
     {512, 128},   {512, 640}, {512, 640}, {512, 640},
 };
@@ -48,7 +49,7 @@ TextureRect NewActor::GetPartTexRect(std::uint32_t slot) {
 }
 
 ActorMaterialLibrary::PartSize NewActor::GetPartTexSize(std::uint32_t slot) {
-    return kPartSizes[slot < kPartCount ? slot : 0];
+    return kBp4PartSizes[slot < kPartCount ? slot : 0];
 }
 
 std::string NewActor::DescriptionPath(std::string_view partFile, std::string_view actorPath) {
