@@ -10,6 +10,7 @@
 #include "Core/Factory.h"
 #include "Core/GlobalConfigManager.h"
 #include "Entity/Character/ActionManager.h"
+#include "Entity/Character/Actor.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/ZelEngine.h"
@@ -124,6 +125,24 @@ TEST_F(ProxyFactoryTest, PoolListenersReuseFreedIndexesAndListsFollowThePool) {
     EXPECT_FALSE(entities->IsInUse(entity));
     EXPECT_NE(entities->GetFreeList(), nullptr);
     for (std::uint32_t i = 0; i < 4; ++i) entities->RemoveAcquireListener(i);
+}
+
+TEST_F(ProxyFactoryTest, TheActorFactoryListsTheActorsInUse) {
+    ZelI::IInsFactoryProxy* actors = Env()->GetActorFactory();
+    ASSERT_NE(actors, nullptr);
+    Zel::Factory<Zel::Actor>* factory = G()->GetActorFactory();
+    const std::uint32_t before = actors->GetInUseList()->GetCount();
+    Zel::Actor* actor = factory->Acquire();
+    ASSERT_NE(actor, nullptr);
+    EXPECT_TRUE(actors->IsInUse(actor));
+    ZelI::IInsList* inUse = actors->GetInUseList();
+    ASSERT_EQ(inUse->GetCount(), before + 1);
+    bool listed = false;
+    for (std::uint32_t i = 0; i < inUse->GetCount(); ++i) listed = listed || inUse->GetAt(i) == actor;
+    EXPECT_TRUE(listed);
+    factory->Release(actor);
+    EXPECT_FALSE(actors->IsInUse(actor));
+    EXPECT_EQ(actors->GetInUseList()->GetCount(), before);
 }
 
 TEST_F(ProxyFactoryTest, ManagerProxiesUnloadOnlyWhatExists) {
