@@ -21,6 +21,7 @@
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
+#include "Entity/Character/BoneStateSet.h"
 #include "Entity/Character/MakeupState.h"
 #include "Entity/Character/PinchState.h"
 #include "Entity/Character/Skeleton.h"
@@ -32,6 +33,7 @@
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Image/Image.h"
 #include "Entity/Image/ImageResample.h"
@@ -43,6 +45,7 @@
 #include "Entity/Scene/SubEntity.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Math/AABB.h"
 #include "Physics/PhxCloth.h"
 #include "Physics/PhysicsLock.h"
 #include "Physics/PhysicsSdk.h"
@@ -970,6 +973,45 @@ void Actor::ForEachSlotPiece(Fn fn) const {
         for (SubEntity* sub : slot.subEntities)
             if (sub)
                 fn(*sub);
+}
+
+void Actor::UpdatePlacement() {
+    if (!(GetState() & NODE_BOUNDS_DIRTY)) {
+        SkeletonModel::UpdatePlacement();
+        return;
+    }
+    const float* world = GetWorldMatrix();
+    const BoneStateSet* states = GetBoneStates();
+    AABB box;
+    box.SetEmpty();
+    const auto mergePosed = [&box](const AABB& bounds, const float* matrix) {
+        AABB posed = bounds;
+        posed.Transform(matrix);
+        box.Merge(posed);
+    };
+    ForEachSlotPiece([&](SubEntity& piece) {
+        const Mesh* mesh = piece.GetMesh();
+        if (!mesh || mesh->GetBounds().IsEmpty())
+            return;
+        const auto* skin = dynamic_cast<const Skin*>(mesh);
+        if (!skin || !states || skin->GetPaletteCount() == 0) {
+            mergePosed(mesh->GetBounds(), world);
+            return;
+        }
+        // A vertex blended between bones lies within the box of its poses under each of them.
+        for (std::uint32_t k = 0; k < skin->GetPaletteCount(); ++k)
+            if (const BoneState* state = states->GetBoneState(skin->GetPalette()[k])) {
+                float m[16];
+                MultiplyMatrices4(world, state->skinMatrix, m);
+                mergePosed(mesh->GetBounds(), m);
+            }
+    });
+    if (box.IsEmpty()) {
+        SkeletonModel::UpdatePlacement();
+        return;
+    }
+    SetBoundingBox(box);
+    SceneNode::UpdatePlacement();
 }
 
 void Actor::ClearRenderMarks() {

@@ -301,6 +301,10 @@ public:
     // the blended list (made again from the slots first) queue themselves, the spliced body
     // texture rebuilt first when a part changed it. Host thread only.
     void ClearRenderMarks() override;
+    // While the bounds are out of date and a slot holds pieces: the world box holds every piece
+    // as its palette's bones pose it (each bone's pose of the mesh's box, merged), so culling by
+    // it never drops a visible part. Without pieces, the skeletal model's box.
+    void UpdatePlacement() override;
     void ClearOncePerFrameMarks() override;
     void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
     void AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) override;

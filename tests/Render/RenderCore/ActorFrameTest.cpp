@@ -192,5 +192,33 @@ TEST_F(ActorFrameTest, ThePipesDrawTheSlotsCurrentPiecesWhileActorsAreDrawn) {
     EXPECT_EQ(listed, worn);
 }
 
+// Pushed actors are culled by their world box, which must hold every posed part: a view of the
+// head alone, or of the outstretched hand, still draws the actor; a view past it does not.
+TEST_F(ActorFrameTest, AnActorIsCulledOnlyWhenNoneOfItsPartsIsInView) {
+    ZelI::IActor* actor = Dressed();
+    ASSERT_NE(actor, nullptr);
+    const float place[3] = {0.5f, 0.0f, 0.0f};
+    actor->SetPosition(place);
+    actor->UpdateFrame(0.0f);
+    struct Case {
+        const char* view;
+        float eye[3];
+        float at[3];
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"whole body", {1.4f, -1.9f, 1.2f}, {0.5f, 0.0f, 0.85f}, true},
+        {"head", {0.5f, -0.6f, 1.65f}, {0.5f, 0.01f, 1.65f}, true},
+        {"left hand", {1.2f, -0.5f, 1.52f}, {1.2f, 0.0f, 1.52f}, true},
+        {"above the head", {0.5f, -0.6f, 2.6f}, {0.5f, 0.01f, 2.6f}, false},
+    };
+    Render()->SetCameraFov(30.0f, 1.0f, 0.1f, 50.0f);
+    const float up[3] = {0, 0, 1};
+    for (const Case& c : cases) {
+        Render()->LookAt(c.eye, c.at, up);
+        EXPECT_EQ(DrawToFile({actor}, Path("view.png")) > 0, c.drawn) << c.view;
+    }
+}
+
 }  // namespace
 }  // namespace ZelTest
