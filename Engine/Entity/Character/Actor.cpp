@@ -21,6 +21,7 @@
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/BoneState.h"
+#include "Entity/Character/BoneStateSet.h"
 #include "Entity/Character/MakeupState.h"
 #include "Entity/Character/PinchState.h"
 #include "Entity/Character/Skeleton.h"
@@ -32,6 +33,7 @@
 #include "Entity/Geometry/GeometryKind.h"
 #include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Geometry/Mesh.h"
+#include "Entity/Geometry/Skin.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Image/Image.h"
 #include "Entity/Image/ImageResample.h"
@@ -43,6 +45,7 @@
 #include "Entity/Scene/SubEntity.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
+#include "Math/AABB.h"
 #include "Physics/PhxCloth.h"
 #include "Physics/PhysicsLock.h"
 #include "Physics/PhysicsSdk.h"
@@ -78,6 +81,13 @@ constexpr std::uint32_t kAdditiveBlend = 0x80;
 constexpr std::uint32_t kReflection = 0x100;
 
 constexpr std::uint32_t kPassSecondPass = 0x8;
+
+// Vertex program kinds of an actor pass: part skins are posed by the bone palette in the vertex
+// program (lit per vertex); simulated cloth arrives already in place and takes no program.
+constexpr std::uint32_t kSkinnedLitProgram = 0;
+constexpr std::uint32_t kUnskinnedProgram = 4;
+constexpr std::uint32_t kSkinnedInfluences = 3;
+constexpr std::uint32_t kRigidInfluences = 1;
 constexpr std::uint32_t kReflectionStage = 6;
 
 const std::vector<SubEntity*> kNoSubEntities;
@@ -834,7 +844,10 @@ Material* Actor::CreateMaterial(std::uint32_t slot) {
     pass->passFlags |= PF_AMBIENT_VERTEX_MODULATE;
     if (w & kSortedPass)
         pass->passFlags |= PF_DEPTH_SORTED;
-    pass->vertexFlags = (w & kClothLayout) ? 0x13u : 0xC013u;
+    const bool cloth = (w & kClothLayout) != 0;
+    pass->vertexFlags = cloth ? 0x13u : 0xC013u;
+    pass->vertexProgramKind = cloth ? kUnskinnedProgram : kSkinnedLitProgram;
+    pass->influenceCount = cloth ? kRigidInfluences : kSkinnedInfluences;
     RenderState& state = pass->renderState;
     state.cullMode = (w & kTwoSided) ? CULL_NONE : CULL_CLOCKWISE;
     AssignBit(state.flags, RSF_DEPTH_WRITE, (w & kDepthWrite) != 0);
@@ -954,10 +967,80 @@ void Actor::RebuildMaterials() {
     ReleasePickOctree();
 }
 
-void Actor::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) {
+template <class Fn>
+void Actor::ForEachSlotPiece(Fn fn) const {
+    for (const Slot& slot : slots_)
+        for (SubEntity* sub : slot.subEntities)
+            if (sub)
+                fn(*sub);
+}
+
+void Actor::UpdatePlacement() {
+    if (!(GetState() & NODE_BOUNDS_DIRTY)) {
+        SkeletonModel::UpdatePlacement();
+        return;
+    }
+    const float* world = GetWorldMatrix();
+    const BoneStateSet* states = GetBoneStates();
+    AABB box;
+    box.SetEmpty();
+    const auto mergePosed = [&box](const AABB& bounds, const float* matrix) {
+        AABB posed = bounds;
+        posed.Transform(matrix);
+        box.Merge(posed);
+    };
+    ForEachSlotPiece([&](SubEntity& piece) {
+        const Mesh* mesh = piece.GetMesh();
+        if (!mesh || mesh->GetBounds().IsEmpty())
+            return;
+        const auto* skin = dynamic_cast<const Skin*>(mesh);
+        if (!skin || !states || skin->GetPaletteCount() == 0) {
+            mergePosed(mesh->GetBounds(), world);
+            return;
+        }
+        // A vertex blended between bones lies within the box of its poses under each of them.
+        for (std::uint32_t k = 0; k < skin->GetPaletteCount(); ++k)
+            if (const BoneState* state = states->GetBoneState(skin->GetPalette()[k])) {
+                float m[16];
+                MultiplyMatrices4(world, state->skinMatrix, m);
+                mergePosed(mesh->GetBounds(), m);
+            }
+    });
+    if (box.IsEmpty()) {
+        SkeletonModel::UpdatePlacement();
+        return;
+    }
+    SetBoundingBox(box);
+    SceneNode::UpdatePlacement();
+}
+
+void Actor::ClearRenderMarks() {
+    ForEachSlotPiece([](SubEntity& s) { s.SetRenderMark(0); });
+}
+
+void Actor::ClearOncePerFrameMarks() {
+    ForEachSlotPiece([](SubEntity& s) { s.SetOncePerFrameMark(0); });
+}
+
+void Actor::QueueRenderLists(RenderQueue* queue, Light* light, Material* material,
+                             void (SubEntity::*add)(RenderQueue*, Light*, Material*)) {
+    if (!IsOn(kDrawActorSwitch))
+        return;
     if (flagWord_ & kBodyTextureDirty)
         RebuildBodyTexture();
-    SkeletonModel::AddSubEntitiesToQueue(queue, light, material);
+    // Setting or reloading a part gives its old pieces back to the factory: lists kept from an
+    // earlier frame could name a piece that now belongs to someone else.
+    RebuildRenderLists();
+    QueuePieces(opaque_, queue, light, material, add);
+    QueuePieces(blended_, queue, light, material, add);
+}
+
+void Actor::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) {
+    QueueRenderLists(queue, light, material, &SubEntity::AddToRenderQueue);
+}
+
+void Actor::AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) {
+    QueueRenderLists(queue, light, material, &SubEntity::AddToRenderQueueForLight);
 }
 
 void Actor::SetMaterialsTwoSided(bool twoSided) {

@@ -65,6 +65,7 @@ public:
     static constexpr std::uint32_t kRunUpdateSwitch = 14;
     static constexpr std::uint32_t kUpdateActorSwitch = 26;
     static constexpr std::uint32_t kBodyTextureSwitch = 80;
+    static constexpr std::uint32_t kDrawActorSwitch = 15;
     // Bits of the actor's flag word.
     static constexpr std::uint32_t kBodyTextureDirty = 0x1;
     // The figure kind with face bones, the one whose face parameters pinch accepts.
@@ -295,7 +296,18 @@ public:
     // ---- Drawing ----
     // A body texture marked for a rebuild (parts, make-up or a clone changed it) is built here,
     // once, before the pieces are queued.
+    // The pipes draw the pieces of the body-part slots, not the entity's own list: the marks are
+    // cleared on every slot piece, and while drawing actors is switched on the opaque and then
+    // the blended list (made again from the slots first) queue themselves, the spliced body
+    // texture rebuilt first when a part changed it. Host thread only.
+    void ClearRenderMarks() override;
+    // While the bounds are out of date and a slot holds pieces: the world box holds every piece
+    // as its palette's bones pose it (each bone's pose of the mesh's box, merged), so culling by
+    // it never drops a visible part. Without pieces, the skeletal model's box.
+    void UpdatePlacement() override;
+    void ClearOncePerFrameMarks() override;
     void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
+    void AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) override;
 
     // ---- Per-frame update ----
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;
@@ -416,6 +428,10 @@ private:
     template <class MaterialOf>
     void AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf);
     void SweepRetiredMaterials();
+    template <class Fn>
+    void ForEachSlotPiece(Fn fn) const;
+    void QueueRenderLists(RenderQueue* queue, Light* light, Material* material,
+                          void (SubEntity::*add)(RenderQueue*, Light*, Material*));
     // The channels' current and next actions again by name (through the new skeleton).
     void ReplayChannels();
     // The tree id an action of that (file) name was found by; the name itself when none.

@@ -249,22 +249,22 @@ void Entity::ClearOncePerFrameMarks() {
     ForEachSubEntity([](SubEntity& s) { s.SetOncePerFrameMark(0); });
 }
 
-void Entity::QueuePieces(RenderQueue* queue, Light* light, Material* material,
+void Entity::QueuePieces(const std::vector<SubEntity*>& pieces, RenderQueue* queue, Light* light,
+                         Material* material,
                          void (SubEntity::*add)(RenderQueue*, Light*, Material*)) {
     if (!IsVisible() || !queue)
         return;
-    ForEachSubEntity([&](SubEntity& s) {
-        if (s.HasIndexData())
-            (s.*add)(queue, light, material);
-    });
+    for (SubEntity* s : pieces)
+        if (s && s->HasIndexData())
+            (s->*add)(queue, light, material);
 }
 
 void Entity::AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) {
-    QueuePieces(queue, light, material, &SubEntity::AddToRenderQueueForLight);
+    QueuePieces(subEntities_, queue, light, material, &SubEntity::AddToRenderQueueForLight);
 }
 
 void Entity::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) {
-    QueuePieces(queue, light, material, &SubEntity::AddToRenderQueue);
+    QueuePieces(subEntities_, queue, light, material, &SubEntity::AddToRenderQueue);
 }
 
 void Entity::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {

@@ -246,6 +246,10 @@ public:
     void SetAnimationFlags(std::uint32_t flags) { animationFlags_ = flags; }
 
 protected:
+    // The pieces of this visible entity that have index data, each through `add`; the kinds that
+    // keep their pieces outside the own list (actors) queue them with it too.
+    void QueuePieces(const std::vector<SubEntity*>& pieces, RenderQueue* queue, Light* light,
+                     Material* material, void (SubEntity::*add)(RenderQueue*, Light*, Material*));
     // Hands the own piece list to the caller (which disposes of the pieces) and empties it; for
     // kinds whose pieces do not come from the piece factory.
     std::vector<SubEntity*> TakeAllSubEntities();
@@ -258,9 +262,6 @@ private:
     Material* FindLibraryMaterial(const std::string& libraryFile, const std::string& materialName);
     template <class Fn>
     void ForEachSubEntity(Fn fn) const;
-    // The visible entity's pieces with index data, each through `add`.
-    void QueuePieces(RenderQueue* queue, Light* light, Material* material,
-                     void (SubEntity::*add)(RenderQueue*, Light*, Material*));
     void TakeSubEntity(SubEntity* subEntity);
     void DeleteStates();
     // Takes this entity out of the child-entity list of the entity it is attached to.

@@ -11,6 +11,12 @@
 
 namespace Zel {
 
+// SceneNode::Update with the scene's frame id and the host's step (seconds), only while the
+// run-update and update-models switches are on. Host thread.
+void UpdateNodeForFrame(SceneNode& node, float step);
+// SceneNode::Update with the scene's frame id and its own time step, whatever the switches.
+void UpdateNodeWithSceneStep(SceneNode& node);
+
 template <class IX, class X, class W>
 class ISceneNodeImplRC : public IObjectImplRC<IX, X, W> {
 public:
@@ -29,9 +35,16 @@ public:
     float GetAnimationPlayValue() override { return 0.0f; }
     void EnableSecondAnimation(bool, float) override {}
     bool IsAnimationEnabled() override { return false; }
-    // The per-frame update through the wrapper is not offered yet: the scene updates its nodes.
-    void UpdateFrame(float) override {}
-    void Update() override {}
+    // The host drives its objects' animation: a node the host updates poses itself (an actor's
+    // bones, a model's animation states) before the pipes draw it.
+    void UpdateFrame(float step) override {
+        if (Node())
+            UpdateNodeForFrame(*Node(), step);
+    }
+    void Update() override {
+        if (Node())
+            UpdateNodeWithSceneStep(*Node());
+    }
     void GetWorldBox(float* out) override {
         if (Node() && out)
             WriteBox(Node()->GetBoundingBox(), out);

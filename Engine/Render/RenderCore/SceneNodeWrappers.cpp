@@ -4,6 +4,8 @@
 #include <typeinfo>
 #include <vector>
 
+#include "Core/FrameStats.h"
+#include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Entity/Character/ActionOwner.h"
 #include "Entity/Character/Actor.h"
@@ -19,6 +21,31 @@
 #include "Render/RenderCore/MaterialWrappers.h"
 
 namespace Zel {
+namespace {
+
+// Configuration switch 25: models (and the kinds built on them) take the host's updates.
+constexpr std::uint32_t kUpdateModelsSwitch = 25;
+
+void UpdateNode(SceneNode& node, float step) {
+    const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    FrameStats* stats = Globals::Find(&Globals::GetFrameStats);
+    std::uint32_t spare = 0;
+    node.Update(stats ? &(*stats)[FRAME_NODE_UPDATES] : &spare, step,
+                scene ? scene->GetFrameId() : 0);
+}
+
+}  // namespace
+
+void UpdateNodeForFrame(SceneNode& node, float step) {
+    const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (config && config->RunUpdate() && config->GetValue(kUpdateModelsSwitch) != 0)
+        UpdateNode(node, step);
+}
+
+void UpdateNodeWithSceneStep(SceneNode& node) {
+    const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    UpdateNode(node, scene ? scene->GetUpdateTimeStep() : 0.0f);
+}
 
 const float* ICameraImplRC::LookAt(const float* eye, const float* target, const float* up) {
     if (!Node() || !eye || !target || !up)
