@@ -426,17 +426,21 @@ void Demo::PlaceCamera(int frame) {
 }
 
 // The scene through the pipes: one pipe lit by the scene's ambient light, one more for each
-// light adding what it gives, then the blended pieces over everything.
+// light adding what it gives, then the blended pieces over everything. The shadows are cast by
+// what a pipe holds, so they are drawn while the last pipe is still open (once it is cleaned the
+// shadow pass finds no caster), over everything the lights added.
 void Demo::DrawScene() {
-    auto pipe = [&](int mode, ZelI::ILight* light) {
+    auto pipe = [&](int mode, ZelI::ILight* light, bool shadows) {
         render_->PushNewPipe(mode, reinterpret_cast<std::intptr_t>(light), 0, 0, 0);
         for (ZelI::IMoveObject* object : drawables_) render_->PushToPipe(object);
         render_->ProcessCurrentPipe();
         render_->RenderPushedPipes();
+        if (shadows)
+            render_->RenderShadows(nullptr);
         render_->CleanPushedObjsAndSubModels();
     };
-    pipe(0, nullptr);
-    for (ZelI::ILight* light : lights_) pipe(2, light);
+    pipe(0, nullptr, lights_.empty());
+    for (ZelI::ILight* light : lights_) pipe(2, light, light == lights_.back());
     render_->RenderTransparentPipeline();
     render_->ClearTransparentPipeline();
 }
@@ -543,7 +547,6 @@ void Demo::DrawFrame(int frame, const Moments& moments) {
     render_->Clear();
     if (motion)
         render_->BeginMotionBlur(0);
-    render_->RenderShadows(level_);
     DrawScene();
     if (frame == moments.physicsDebug)
         render_->DrawPhysicsDebug();
