@@ -62,6 +62,10 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     texturedPass.hasTextures = true;
     texturedPass.textures = {
         TextureEntry{"../resources/textures/checker.png", "Diffuse", "Wrap", "Bilinear", {}, {}}};
+    // Opaque, but with the over-blend's factors named: the library fogs only a pass whose
+    // factors are those.
+    texturedPass.renderState = {XmlElementSpec{
+        "Blend", {{"Use", "0"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}}};
     textured.passes = {texturedPass};
 
     LibMaterial blended;

@@ -535,8 +535,11 @@ void Demo::DrawFrame(int frame, const Moments& moments) {
     render_->SetShadowQuality(frame >= moments.softShadows ? 2 : 1);
     const bool fog = frame >= moments.fogFrom && frame <= moments.fogTo;
     if (fog) {
+        // Drawn through effect programs, the device measures fog in depth (0 at the near plane,
+        // 1 at the far one), not in eye distance: with the near plane at 0.1 and the far one at
+        // 100 the linear range from 0.98 fogs the scene from about 5 units away.
         const float mist[4] = {0.7f, 0.75f, 0.8f, 1.0f};
-        render_->SetFog(1, mist, 4.0f, 20.0f, 0.05f);
+        render_->SetFog(3, mist, 0.98f, 1.0f, 0.0f);
         render_->EnableFog();
     }
     const bool motion = frame >= moments.motionFrom && frame <= moments.motionTo;
