@@ -109,6 +109,7 @@ struct Moments {
                                                       {physicsDebug, "demo_physics"},
                                                       {softShadows, "demo_soft"},
                                                       {pick, "demo_fog"},
+                                                      {blur, "demo_blur"},
                                                       {motionTo, "demo_motion"},
                                                       {last, "demo_end"}})
             if (!SavedAs(f))
@@ -554,6 +555,10 @@ void Demo::DrawFrame(int frame, const Moments& moments) {
     if (frame == moments.physicsDebug)
         render_->DrawPhysicsDebug();
     DrawAux(frame);
+    // The blur frame softens everything drawn so far (a 13 x 13 kernel, two passes of each
+    // direction); the text box stays sharp over it.
+    if (frame == moments.blur)
+        render_->Blur(3, 0, 4);
     if (motion) {
         render_->EndMotionBlur();
         render_->RenderMotionBlur(0.6f);
