@@ -157,7 +157,9 @@ void PostEffects::Blur(std::uint32_t kernel, std::uint32_t passes) {
     if (!postTargets_[0] || !postTargets_[1] || !quad_ || !horizontal || !vertical || !window)
         return;
     const ViewportRect saved = system->GetViewport();
-    window->CopyBackBufferTo(postTargets_[0].Get());
+    // The image is what this frame drew into: a host target bound at slot 0, else the back
+    // buffer.
+    window->CopyDrawnTargetTo(system->GetRenderTarget(0), postTargets_[0].Get());
     // The post targets are larger than the window's depth surface; the blur does not test depth.
     RenderTarget* depth = system->GetDepthStencilSurface();
     system->SetDepthStencilSurface(nullptr);

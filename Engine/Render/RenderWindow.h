@@ -56,6 +56,11 @@ public:
     virtual void SetSize(std::uint32_t width, std::uint32_t height) = 0;
     // Copies the whole back buffer onto level 0 of the texture, scaled; false on failure.
     virtual bool CopyBackBufferTo(TextureBase* texture) = 0;
+    // The same from the colour target drawn into instead: a host that draws its frame into a
+    // render target of its own has nothing in the back buffer. Null copies the back buffer.
+    virtual bool CopyDrawnTargetTo(RenderTarget* drawn, TextureBase* texture) {
+        return drawn ? false : CopyBackBufferTo(texture);
+    }
 
     std::uint32_t GetWidth() const { return width_; }
     std::uint32_t GetHeight() const { return height_; }

@@ -15,7 +15,8 @@ TEST(DemoFramesTest, TheSavedFramesEqualTheirGoldenImages) {
     if (!directory || !*directory)
         GTEST_SKIP() << "DEMO_FRAMES names no demo run";
     for (const char* frame :
-         {"demo_start", "demo_physics", "demo_soft", "demo_fog", "demo_motion", "demo_end"}) {
+         {"demo_start", "demo_physics", "demo_soft", "demo_fog", "demo_blur", "demo_motion",
+          "demo_end"}) {
         const std::filesystem::path path =
             std::filesystem::path(directory) / (std::string(frame) + ".png");
         ASSERT_TRUE(std::filesystem::exists(path)) << path;

@@ -62,6 +62,10 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     texturedPass.hasTextures = true;
     texturedPass.textures = {
         TextureEntry{"../resources/textures/checker.png", "Diffuse", "Wrap", "Bilinear", {}, {}}};
+    // Opaque, but with the over-blend's factors named: the library fogs only a pass whose
+    // factors are those.
+    texturedPass.renderState = {XmlElementSpec{
+        "Blend", {{"Use", "0"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}}};
     textured.passes = {texturedPass};
 
     LibMaterial blended;
@@ -80,14 +84,22 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     return {textured, blended};
 }
 
-// The lit material in the dialect whose render environment asks for the scene's lights.
+// The lit materials in the dialect whose render environment asks for the scene's lights: the
+// cubes' casts shadows, the ground's receives them (its name holds "floor"), and the sky's does
+// neither, so that the box round the scene leaves the shadow map to the cubes.
 LegacyLibrary LitLibrary(const DataTreeNames& names) {
-    LegacyShader lit;
-    lit.name = names.litMaterial;
-    lit.renderEnv = "light";
-    lit.shaderType = "light";
-    lit.passes = {LegacyPass{}};
-    return {{lit}, false};
+    LegacyLibrary library;
+    for (const auto& [name, env] : {std::pair{names.litMaterial, "light shadowmap"},
+                                    std::pair{names.floorMaterial, "light"},
+                                    std::pair{names.skyMaterial, "light"}}) {
+        LegacyShader lit;
+        lit.name = name;
+        lit.renderEnv = env;
+        lit.shaderType = "light";
+        lit.passes = {LegacyPass{}};
+        library.shaders.push_back(lit);
+    }
+    return library;
 }
 
 // The material libraries every model names, as the library opens them from the working
@@ -222,14 +234,14 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
 
     const GeometryDesc models[] = {
         CubeModel(names.texturedMaterial, 1.0f), CubeModel(names.litMaterial, 1.0f),
-        CubeModel(names.blendedMaterial, 0.75f), GroundModel(names.litMaterial)};
+        CubeModel(names.blendedMaterial, 0.75f), GroundModel(names.floorMaterial)};
     for (std::size_t i = 0; i < names.models.size(); ++i) {
         const WrittenFile file = WriteGeometryFile(models[i]);
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))
             return false;
     }
     // The sky: a wide box round the whole scene in the lit material.
-    const WrittenFile sky = WriteGeometryFile(CubeModel(names.litMaterial, 60.0f));
+    const WrittenFile sky = WriteGeometryFile(CubeModel(names.skyMaterial, 60.0f));
     if (!Save(resources / names.sky, sky.bytes.data(), sky.bytes.size(), error))
         return false;
 

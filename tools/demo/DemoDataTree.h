@@ -19,7 +19,9 @@ struct DataTreeNames {
     std::vector<std::string> models;  // relative to the resources directory
     std::string sky;                  // the sky ball's model, relative to the same
     std::string texturedMaterial = "DemoTextured";
-    std::string litMaterial = "DemoLit";
+    std::string litMaterial = "DemoLit";      // casts shadows
+    std::string floorMaterial = "demo_floor";  // lit, receives shadows ("floor" in its name)
+    std::string skyMaterial = "DemoSky";      // lit, neither
     std::string blendedMaterial = "DemoBlended";
 };
 

@@ -109,6 +109,7 @@ struct Moments {
                                                       {physicsDebug, "demo_physics"},
                                                       {softShadows, "demo_soft"},
                                                       {pick, "demo_fog"},
+                                                      {blur, "demo_blur"},
                                                       {motionTo, "demo_motion"},
                                                       {last, "demo_end"}})
             if (!SavedAs(f))
@@ -180,11 +181,14 @@ private:
 
     void PlaceCamera(int frame);
     void DrawFrame(int frame, const Moments& moments);
+    void DrawPipes(const std::vector<ZelI::IMoveObject*>& objects, bool shadows);
     void DrawScene();
+    void DrawMotionTrail();
     void DrawAux(int frame);
     void UpdateText(int frame);
     void Pick();
     void ChangeWindow(int frame, const Moments& moments);
+    void SlideForMotion(int frame, const Moments& moments);
     bool SaveFrame(const fs::path& path);
 
     ZelI::IRender* render_;
@@ -205,6 +209,8 @@ private:
     ZelI::IZelTextBox* text_ = nullptr;
     int width_ = 0, height_ = 0;
     double lastFrameMs_ = 0.0;
+    float slideHome_[3] = {};
+    bool sliding_ = false;
 };
 
 // ---- Direct creation -------------------------------------------------------------------------
@@ -425,20 +431,42 @@ void Demo::PlaceCamera(int frame) {
     render_->UpdateCameras();
 }
 
-// The scene through the pipes: one pipe lit by the scene's ambient light, one more for each
-// light adding what it gives, then the blended pieces over everything.
-void Demo::DrawScene() {
-    auto pipe = [&](int mode, ZelI::ILight* light) {
+// The objects through the pipes: one pipe lit by the scene's ambient light, one more for each
+// light adding what it gives. Shadows are cast by what a pipe holds, so they are drawn while the
+// last pipe is still open (once it is cleaned the shadow pass finds no caster), over everything
+// the lights added.
+void Demo::DrawPipes(const std::vector<ZelI::IMoveObject*>& objects, bool shadows) {
+    auto pipe = [&](int mode, ZelI::ILight* light, bool withShadows) {
         render_->PushNewPipe(mode, reinterpret_cast<std::intptr_t>(light), 0, 0, 0);
-        for (ZelI::IMoveObject* object : drawables_) render_->PushToPipe(object);
+        for (ZelI::IMoveObject* object : objects) render_->PushToPipe(object);
         render_->ProcessCurrentPipe();
         render_->RenderPushedPipes();
+        if (withShadows)
+            render_->RenderShadows(nullptr);
         render_->CleanPushedObjsAndSubModels();
     };
-    pipe(0, nullptr);
-    for (ZelI::ILight* light : lights_) pipe(2, light);
+    pipe(0, nullptr, shadows && lights_.empty());
+    for (ZelI::ILight* light : lights_) pipe(2, light, shadows && light == lights_.back());
+}
+
+// The whole scene with its shadows, then the blended pieces over everything.
+void Demo::DrawScene() {
+    DrawPipes(drawables_, true);
     render_->RenderTransparentPipeline();
     render_->ClearTransparentPipeline();
+}
+
+// The sliding model alone into the motion-blur target, which holds the earlier frames' images
+// faded, then laid over the frame. Only what moves goes there: the opaque scene would cover the
+// trail everywhere.
+void Demo::DrawMotionTrail() {
+    if (!queuedModel_)
+        return;
+    render_->BeginMotionBlur(0);
+    DrawPipes({queuedModel_}, false);
+    render_->EndMotionBlur();
+    // The image of this frame, faded, becomes the next frame's start.
+    render_->RenderMotionBlur(0.6f);
 }
 
 void Demo::DrawAux(int frame) {
@@ -526,32 +554,56 @@ void Demo::ChangeWindow(int frame, const Moments& moments) {
     }
 }
 
+// Over the motion-blur frames the queued model slides three units along x, so that each frame
+// leaves a fading trail of where it stood; on the next frame drawn it is back where it was made.
+void Demo::SlideForMotion(int frame, const Moments& moments) {
+    if (!queuedModel_)
+        return;
+    if (frame < moments.motionFrom || frame > moments.motionTo) {
+        if (sliding_)
+            queuedModel_->SetPosition(slideHome_);
+        sliding_ = false;
+        return;
+    }
+    if (!sliding_)
+        queuedModel_->GetPosition(slideHome_);
+    sliding_ = true;
+    const int span = std::max(1, moments.motionTo - moments.motionFrom);
+    const float slide =
+        3.0f * static_cast<float>(frame - moments.motionFrom) / static_cast<float>(span);
+    const float at[3] = {slideHome_[0] + slide, slideHome_[1], slideHome_[2]};
+    queuedModel_->SetPosition(at);
+}
+
 void Demo::DrawFrame(int frame, const Moments& moments) {
     PlaceCamera(frame);
     render_->SetShadowQuality(frame >= moments.softShadows ? 2 : 1);
     const bool fog = frame >= moments.fogFrom && frame <= moments.fogTo;
     if (fog) {
+        // Drawn through effect programs, the device measures fog in depth (0 at the near plane,
+        // 1 at the far one), not in eye distance: with the near plane at 0.1 and the far one at
+        // 100 the linear range from 0.98 fogs the scene from about 5 units away.
         const float mist[4] = {0.7f, 0.75f, 0.8f, 1.0f};
-        render_->SetFog(1, mist, 4.0f, 20.0f, 0.05f);
+        render_->SetFog(3, mist, 0.98f, 1.0f, 0.0f);
         render_->EnableFog();
     }
     const bool motion = frame >= moments.motionFrom && frame <= moments.motionTo;
+    SlideForMotion(frame, moments);
     ChangeWindow(frame, moments);
     render_->FrameBegin();
     if (target_)
         target_->BeginRendering(0);
     render_->Clear();
-    if (motion)
-        render_->BeginMotionBlur(0);
-    render_->RenderShadows(level_);
     DrawScene();
     if (frame == moments.physicsDebug)
         render_->DrawPhysicsDebug();
     DrawAux(frame);
-    if (motion) {
-        render_->EndMotionBlur();
-        render_->RenderMotionBlur(0.6f);
-    }
+    // The blur frame softens everything drawn so far (a 13 x 13 kernel, two passes of each
+    // direction); the text box stays sharp over it.
+    if (frame == moments.blur)
+        render_->Blur(3, 0, 4);
+    if (motion)
+        DrawMotionTrail();
     UpdateText(frame);
     if (target_)
         target_->EndRendering();

@@ -37,13 +37,17 @@ constexpr std::uint32_t kLightMapTextureMatrix = 21;
 constexpr std::uint32_t kSoftKernel = 1;
 
 // A free pooled target of the size and format, or a new one; null (nothing kept) when the
-// texture manager cannot make one.
-RenderTarget* TakeTarget(std::uint32_t size, int format, bool depth) {
+// texture manager cannot make one. The pool does not know which of its targets the shadow holds:
+// a target that must differ from one already held (the blur's scratch from the map it blurs)
+// names it as held, and a new target is made rather than hand that one back.
+RenderTarget* TakeTarget(std::uint32_t size, int format, bool depth,
+                         const RenderTarget* held = nullptr) {
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
     if (!textures)
         return nullptr;
     const int side = static_cast<int>(size);
-    if (RenderTarget* free = textures->FindFreeRenderTarget(side, side, 1, format, kTargetUsage))
+    RenderTarget* free = textures->FindFreeRenderTarget(side, side, 1, format, kTargetUsage);
+    if (free && free != held)
         return free;
     RenderTarget* target = textures->CreateRenderTarget(depth);
     if (!target)
@@ -257,7 +261,7 @@ void ProjectiveShadow::BlurShadowMap() {
     if (!system || !shadowMap_)
         return;
     if (!blurTarget_)
-        blurTarget_.Assign(TakeTarget(mapSize_, PF_A8R8G8B8, false));
+        blurTarget_.Assign(TakeTarget(mapSize_, PF_A8R8G8B8, false, shadowMap_.Get()));
     PostEffects& post = PostEffects::Instance();
     // Without a target or either 5x5 material the map stays hard for this frame.
     if (!blurTarget_ || !post.GetKernelMaterial(kSoftKernel, false) ||

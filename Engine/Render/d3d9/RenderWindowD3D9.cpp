@@ -376,8 +376,13 @@ bool RenderWindowD3D9::SaveBackBuffer(const char* path) {
 }
 
 bool RenderWindowD3D9::CopyBackBufferTo(TextureBase* texture) {
+    return CopyDrawnTargetTo(nullptr, texture);
+}
+
+bool RenderWindowD3D9::CopyDrawnTargetTo(RenderTarget* drawn, TextureBase* texture) {
     IDirect3DDevice9* device = d3dDevice_ ? d3dDevice_->GetD3DDevice() : nullptr;
-    IDirect3DSurface9* back = colourTarget_ ? colourTarget_->GetD3DSurface() : nullptr;
+    RenderTarget* source = drawn ? drawn : colourTarget_.get();
+    IDirect3DSurface9* back = source ? source->GetD3DSurface() : nullptr;
     if (!device || !back || !texture)
         return false;
     // A depth-stencil target has no colour texture to receive it.

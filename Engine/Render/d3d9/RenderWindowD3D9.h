@@ -57,6 +57,7 @@ public:
     // The texture's level 0 receives the back buffer through StretchRect (linear filter); the
     // texture is an ordinary 2D texture or a colour render target. False for anything else.
     bool CopyBackBufferTo(TextureBase* texture) override;
+    bool CopyDrawnTargetTo(RenderTarget* drawn, TextureBase* texture) override;
 
     // For a post effect: when post-processing is on, A and B have device objects and A is render
     // target 0, binds B at slot 0, draws A into it with pass 0 of the material (null: the

@@ -103,6 +103,25 @@ TEST_F(HostFrameTest, BlurRowSoftensTheFrame) {
     ExpectGoldenFrame(*Window(), "host_blur", kTolerance);
 }
 
+TEST_F(HostFrameTest, BlurRowSoftensWhatAHostTargetHolds) {
+    // Drawn into a target of the window's size, the same frame blurs to the same image: the blur
+    // takes what the target holds, not the back buffer the frame never drew into.
+    int width = 64, height = 48;
+    ZelI::IRenderTarget* target = Render()->CreateClientRenderTarget(&width, &height, 0, 0);
+    ASSERT_NE(target, nullptr);
+    Render()->FrameBegin();
+    target->BeginRendering(0);
+    Render()->Clear();
+    DrawCube();
+    Render()->Blur(3, 0, 4);
+    target->EndRendering();
+    Render()->FrameEnd();
+    const std::string path = (dir_.Path() / "blurred_target.png").string();
+    EXPECT_TRUE(target->SaveToFile(path.c_str()));
+    target->Release();
+    ExpectGoldenPng(path, "host_blur", kTolerance);
+}
+
 TEST_F(HostFrameTest, MotionBlurRowsLeaveATrailOfThePreviousFrame) {
     // Frame 1 with the cube on the left, frame 2 with it on the right over frame 1 at half
     // opacity.
