@@ -86,6 +86,22 @@ public:
     static int BodyPartKind(std::string_view name);
 
     // ---- Body parts ----
+    // One part request, from its load to its take (a queued one only around its take): while it
+    // lasts its slot counts as loading, so that parts linked to each other reload each other
+    // once. The outermost request of a nest is the one to refresh the actor afterwards.
+    class PartRequest {
+    public:
+        PartRequest(Actor& actor, std::uint32_t slot);
+        ~PartRequest();
+        PartRequest(const PartRequest&) = delete;
+        PartRequest& operator=(const PartRequest&) = delete;
+        bool IsOutermost() const { return outermost_; }
+
+    private:
+        Actor& actor_;
+        bool outermost_;
+    };
+
     // Loads the part into the slot (0-17) and makes its sub-entities; true at once when the slot
     // already holds that name. A missing or invalid part is logged and answers false, leaving
     // the slot empty. ".bp5" parts go through SetBodyPart5.
@@ -413,6 +429,8 @@ private:
     bool ReleaseForLoad(std::uint32_t slot);
     // One sub-entity per mesh of the skin, drawn with the material materialOf gives, appended to
     // the slot's list.
+    // The part slots whose link records name this slot load their parts again.
+    void ReloadLinkedParts(std::uint32_t slot);
     template <class MaterialOf>
     void AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf);
     void SweepRetiredMaterials();
