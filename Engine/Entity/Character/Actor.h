@@ -121,8 +121,9 @@ public:
     BodyPartEntry* BeginLoadBodyPart5(std::uint32_t slot, const std::string& name);
     // Takes a loaded ".bp5" entry into the slot: the part's description is read as a material
     // library, each mesh of the chosen skin gets a sub-entity with the library's copy, and the
-    // description's own materials are given back. A missing or invalid entry is logged ("test
-    // entity") and answers false, leaving the slot released.
+    // description's own materials are given back; the cloth of the part it replaces goes and the
+    // parts linked to the slot load again. A missing or invalid entry is logged ("test entity")
+    // and answers false, leaving the slot released.
     bool TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::string& name);
     // Releases the slot and loads the part's geometry through the actor's body-part geometry;
     // null when actor creation is switched off or the part does not load.
