@@ -395,6 +395,18 @@ bool CResourceManager::Remove(CResource* resource) {
     return true;
 }
 
+bool CResourceManager::RemoveIfHeld(CResource* resource) {
+    if (!resource)
+        return false;
+    {
+        SectionGuard guard(nameLock_);
+        const auto it = nameMap_.find(resource->GetName());
+        if (it == nameMap_.end() || it->second != resource)
+            return false;
+    }
+    return Remove(resource);
+}
+
 void CResourceManager::WriteReport(const std::function<void(const char*)>& write, bool withType) {
     char line[kReportLineSize];
     const auto entry = [&](std::uint32_t index, const CResource* resource) {

@@ -127,6 +127,10 @@ public:
     // the removal listeners, unloads and deletes it. False, changing nothing, while anybody else
     // references it.
     virtual bool Remove(CResource* resource);
+    // Remove, only for a resource the name map holds: a resource some other owner keeps (an
+    // entity's private material, a copy of an actor's) is never the manager's to delete, however
+    // few references are left on it.
+    bool RemoveIfHeld(CResource* resource);
     // The resource report (see DumpToString) appended to the file ("a+"); nothing for a null
     // path or a file that cannot be opened. Entry lines name the manager's type.
     virtual void DumpToFile(const char* path);

@@ -43,6 +43,7 @@ bool LoadBodyPartTask::BeginLoad(Actor& actor) {
 }
 
 bool LoadBodyPartTask::TakePart(Actor& actor) {
+    const Actor::PartRequest request(actor, slot_);
     return actor.ProcessBodypartMaterial(geometry_, slot_, name_);
 }
 
@@ -110,6 +111,7 @@ bool LoadBodyPart5Task::BeginLoad(Actor& actor) {
 }
 
 bool LoadBodyPart5Task::TakePart(Actor& actor) {
+    const Actor::PartRequest request(actor, slot_);
     return actor.TakeBodyPart5(slot_, entry_, name_);
 }
 

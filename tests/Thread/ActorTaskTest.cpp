@@ -6,10 +6,12 @@
 
 #include <string>
 
+#include "Core/QueueMode.h"
 #include "Core/TaskFactory.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Character/ActorMaterialLibrary.h"
 #include "Entity/Character/Cloth.h"
 #include "Entity/Scene/SubEntity.h"
 #include "Physics/PhxCloth.h"
@@ -127,6 +129,43 @@ TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {
         }
         for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n)
             EXPECT_EQ(destination->GetBodyPartName(n), source->GetBodyPartName(n)) << n;
+    }
+}
+
+// In queued mode a released sub-entity gives its material back to the material manager when
+// only one reference is left; that last reference may be the actor's or the material library's,
+// and parts 3 and 4 link each other, so each reloads the other while it is taken.
+TEST_F(ActorTaskTest, QueuedLinkedPartsLoadAsTheDirectSetDoes) {
+    struct QueueModeOn {
+        QueueModeOn() { Zel::SetQueueMode(1); }
+        ~QueueModeOn() { Zel::SetQueueMode(0); }
+    };
+    for (const char* extension : {".bp3", ".bp5"}) {
+        const auto part = [&](std::uint32_t n) { return "part" + std::to_string(n) + extension; };
+        Zel::Actor* direct = NewActor();
+        for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n)
+            ASSERT_TRUE(direct->SetBodyPart(n, part(n))) << part(n);
+        Zel::Actor* queued = NewActor();
+        {
+            const QueueModeOn queueMode;
+            for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n)
+                ASSERT_TRUE(Zel::SetBodyPartQueued(*queued, n, part(n))) << part(n);
+            // Part 3 again on a slot whose partner it is not: its partner reloads too.
+            ASSERT_TRUE(Zel::SetBodyPartQueued(*queued, 4, part(3)));
+            ASSERT_TRUE(Zel::SetBodyPartQueued(*queued, 4, part(4)));
+        }
+        for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n) {
+            EXPECT_EQ(queued->GetBodyPartName(n), direct->GetBodyPartName(n)) << part(n);
+            const auto& subs = queued->GetSlotSubEntities(n);
+            ASSERT_EQ(subs.size(), direct->GetSlotSubEntities(n).size()) << part(n);
+            for (std::size_t i = 0; i < subs.size(); ++i)
+                EXPECT_EQ(subs[i]->GetOwnMaterial()->GetName(),
+                          direct->GetSlotSubEntities(n)[i]->GetOwnMaterial()->GetName())
+                    << part(n);
+        }
+        queued->ReleaseAll(false);
+        LogCapture log;
+        EXPECT_TRUE(queued->GetMaterialLibrary().CheckCleanup()) << extension;
     }
 }
 

@@ -233,15 +233,22 @@ bool Actor::SetBodyPart(std::uint32_t slot, const std::string& name) {
     }
     if (name == slots_[slot].name)
         return true;
-    const bool outermost = loading_.empty();
-    loading_.insert(slot);
+    const PartRequest request(*this, slot);
     GeometryBodyPart* geometry = BeginLoadBodyPart(slot, name);
     const bool ok = ProcessBodypartMaterial(geometry, slot, name);
-    if (outermost) {
-        loading_.clear();
+    if (request.IsOutermost())
         RefreshAfterBodyPart();
-    }
     return ok;
+}
+
+Actor::PartRequest::PartRequest(Actor& actor, std::uint32_t slot)
+    : actor_(actor), outermost_(actor.loading_.empty()) {
+    actor_.loading_.insert(slot);
+}
+
+Actor::PartRequest::~PartRequest() {
+    if (outermost_)
+        actor_.loading_.clear();
 }
 
 void Actor::RemoveBodyPart(std::uint32_t slot) {
@@ -308,22 +315,26 @@ bool Actor::ProcessBodypartMaterial(GeometryBodyPart* geometry, std::uint32_t sl
         AddSubEntities(slot, *skin, [&](const Mesh& mesh) { return TakePartMaterial(name, mesh); });
         EndPartMaterials();
         SetStateBits(NODE_BOUNDS_DIRTY);
-        // Parts whose skins are chosen by what this slot wears load again; a part already being
-        // loaded by this request is not, so parts linked to each other settle after one round.
-        for (std::uint32_t other = 0; other < kPartCount; ++other) {
-            GeometryBodyPart* linked = slots_[other].geometry;
-            if (other == slot || !linked || !linked->HasPartLink(slot) || loading_.count(other))
-                continue;
-            const std::string again = slots_[other].name;
-            slots_[other].name.clear();
-            SetBodyPart(other, again);
-        }
+        ReloadLinkedParts(slot);
         if (slot < kPartCount)
             if (const std::string cloth = ClothCompanionOf(name); !cloth.empty())
                 LoadClothPart(slot + kPartCount, cloth, false);
     }
     refreshAll_ = false;
     return true;
+}
+
+void Actor::ReloadLinkedParts(std::uint32_t slot) {
+    // Parts whose skins are chosen by what this slot wears load again; a part already being
+    // loaded by this request is not, so parts linked to each other settle after one round.
+    for (std::uint32_t other = 0; other < kPartCount; ++other) {
+        GeometryBodyPart* linked = slots_[other].geometry;
+        if (other == slot || !linked || !linked->HasPartLink(slot) || loading_.count(other))
+            continue;
+        const std::string again = slots_[other].name;
+        slots_[other].name.clear();
+        SetBodyPart(other, again);
+    }
 }
 
 template <class MaterialOf>
@@ -347,8 +358,10 @@ bool Actor::SetBodyPart5(std::uint32_t slot, const std::string& name) {
         return false;
     if (name == slots_[slot].name)
         return true;
+    const PartRequest request(*this, slot);
     const bool ok = TakeBodyPart5(slot, BeginLoadBodyPart5(slot, name), name);
-    RefreshAfterBodyPart();
+    if (request.IsOutermost())
+        RefreshAfterBodyPart();
     return ok;
 }
 
@@ -371,6 +384,9 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
     }
     entry->owner = actorId_;
     ReleaseBodypart(slot);
+    // The cloth of the part it replaces goes too: the new part may have none.
+    if (slot < kPartCount)
+        ReleaseBodypart(slot + kPartCount);
     auto* geometry = dynamic_cast<GeometryBodyPart*>(entry->geometry);
     Slot& target = slots_[slot];
     target.name = name;
@@ -384,6 +400,7 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
     GeometrySkin* skin = nullptr;
     Image* image = nullptr;
     geometry->MatchPartRule(worn, skin, image);
+    target.image = image;
     if (!skin)
         return true;
     GeometryActor* actor = GetActorGeometry();
@@ -401,6 +418,7 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
     if (manager)
         manager->UnLoadMaterials(described);
     SetStateBits(NODE_BOUNDS_DIRTY);
+    ReloadLinkedParts(slot);
     const std::string cloth = ActorMaterialLibrary::ClothCompanionName(
         name, actor ? actor->GetLoadPath() : std::string());
     if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
@@ -472,6 +490,8 @@ void Actor::ReleaseBodypart(std::uint32_t slot) {
     target.image = nullptr;
     target.cloth = nullptr;
     target.pieces.clear();
+    // The bounds the slot's cloth hung on the bones go with it, or every reload would add more.
+    RemoveSlotAttachments(slot);
     OnSlotReleased(used);
 }
 
@@ -679,7 +699,7 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
     if (enabled)
         for (BoundBase* bound : cloth.GetBoneBounds())
             if (bound)
-                AddBodyPartBound(*bound);
+                AddBodyPartBound(*bound, slot);
     SetStateBits(NODE_BOUNDS_DIRTY);
 }
 

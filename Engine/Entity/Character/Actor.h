@@ -87,6 +87,22 @@ public:
     static int BodyPartKind(std::string_view name);
 
     // ---- Body parts ----
+    // One part request, from its load to its take (a queued one only around its take): while it
+    // lasts its slot counts as loading, so that parts linked to each other reload each other
+    // once. The outermost request of a nest is the one to refresh the actor afterwards.
+    class PartRequest {
+    public:
+        PartRequest(Actor& actor, std::uint32_t slot);
+        ~PartRequest();
+        PartRequest(const PartRequest&) = delete;
+        PartRequest& operator=(const PartRequest&) = delete;
+        bool IsOutermost() const { return outermost_; }
+
+    private:
+        Actor& actor_;
+        bool outermost_;
+    };
+
     // Loads the part into the slot (0-17) and makes its sub-entities; true at once when the slot
     // already holds that name. A missing or invalid part is logged and answers false, leaving
     // the slot empty. ".bp5" parts go through SetBodyPart5.
@@ -106,8 +122,9 @@ public:
     BodyPartEntry* BeginLoadBodyPart5(std::uint32_t slot, const std::string& name);
     // Takes a loaded ".bp5" entry into the slot: the part's description is read as a material
     // library, each mesh of the chosen skin gets a sub-entity with the library's copy, and the
-    // description's own materials are given back. A missing or invalid entry is logged ("test
-    // entity") and answers false, leaving the slot released.
+    // description's own materials are given back; the cloth of the part it replaces goes and the
+    // parts linked to the slot load again. A missing or invalid entry is logged ("test entity")
+    // and answers false, leaving the slot released.
     bool TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::string& name);
     // Releases the slot and loads the part's geometry through the actor's body-part geometry;
     // null when actor creation is switched off or the part does not load.
@@ -425,6 +442,8 @@ private:
     bool ReleaseForLoad(std::uint32_t slot);
     // One sub-entity per mesh of the skin, drawn with the material materialOf gives, appended to
     // the slot's list.
+    // The part slots whose link records name this slot load their parts again.
+    void ReloadLinkedParts(std::uint32_t slot);
     template <class MaterialOf>
     void AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf);
     void SweepRetiredMaterials();

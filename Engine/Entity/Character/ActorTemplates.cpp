@@ -93,9 +93,14 @@ ActorTemplates::~ActorTemplates() {
     if (target_)
         target_->Release();
     target_ = nullptr;
+    ReleaseTemplates();
+}
+
+void ActorTemplates::ReleaseTemplates() {
     for (int slot = 0; slot < 2; ++slot) {
         GiveBack(templates_[slot], registered_[slot]);
         templates_[slot] = nullptr;
+        registered_[slot] = false;
     }
 }
 

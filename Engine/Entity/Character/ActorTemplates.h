@@ -45,6 +45,10 @@ public:
     // Takes an actor acquired from the actor factory as the template of the slot, giving back the
     // one held before; another slot is ignored.
     void SetTemplate(int slot, Actor* actor);
+    // Gives both templates back and forgets them; the next snapshot makes them again. The host's
+    // release of every entity calls it first: a template kept past that release would point at
+    // an actor the factory hands out again.
+    void ReleaseTemplates();
 
     // The body-part files of the templates, slot by slot (under the resource prefix), and the
     // actor description both are made from.
@@ -95,6 +99,7 @@ public:
     // installed. Nothing happens when no snapshot shaders are installed.
     void RestoreShaders(RenderSystem& renderSystem);
     // The host's request to leave the snapshot shaders installed after a snapshot.
+    // The host sets it through its global environment's actor flag.
     static void SetKeepSnapshotShaders(bool keep) { keepSnapshotShaders_ = keep; }
     static bool GetKeepSnapshotShaders() { return keepSnapshotShaders_; }
 

@@ -262,6 +262,10 @@ void SkeletonModel::AdoptBoneBound(BoundBase* shape) {
 }
 
 void SkeletonModel::AddBodyPartBound(const BoundBase& bound) {
+    AddBodyPartBound(bound, bound.GetIdentifier());
+}
+
+void SkeletonModel::AddBodyPartBound(const BoundBase& bound, std::uint32_t slot) {
     Skeleton* skeleton = GetSkeleton();
     PhysicsWorld* physics = Globals::Find(&Globals::GetPhysicsWorld);
     PhxScene* scene = physics ? physics->GetScene() : nullptr;
@@ -277,7 +281,7 @@ void SkeletonModel::AddBodyPartBound(const BoundBase& bound) {
     const float params[3] = {radius, radius, radius};
     sphere->SetParentBone(bone);
     sphere->SetName(bound.GetName());
-    sphere->SetIdentifier(bound.GetIdentifier());
+    sphere->SetIdentifier(slot);
     sphere->SetRadius(radius);
     sphere->SetLocalTransform(bound.GetLocalTransform());
     sphere->SetPhysicsScene(scene);

@@ -195,6 +195,9 @@ public:
     // hung on the bone as LoadBoneBounds hangs one; capsules, unknown bones, a model without a
     // skeleton and a world without a physics scene add nothing.
     void AddBodyPartBound(const BoundBase& bound);
+    // The same, hung under the given slot whatever the bound's own identifier says (a cloth's
+    // bounds belong to the slot that wears the cloth).
+    void AddBodyPartBound(const BoundBase& bound, std::uint32_t slot);
     // Gives back every bone bound of the body-part slot; the others keep their order.
     void RemoveSlotAttachments(std::uint32_t slot);
     // The slot number of bounds that belong to no body part (those of a bounds file).

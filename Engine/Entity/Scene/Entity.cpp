@@ -109,8 +109,8 @@ bool IsSkeletal(const Entity& entity) {
 // In queued mode a resource that only its manager still holds leaves the manager.
 template <class T>
 void DropIfOnlyManagerHolds(T* resource, CResourceManager* manager) {
-    if (resource && manager && IsQueueMode() && resource->GetRefCount() == 1)
-        manager->Remove(resource);
+    if (resource && manager && IsQueueMode())
+        manager->RemoveIfHeld(resource);
 }
 
 }  // namespace

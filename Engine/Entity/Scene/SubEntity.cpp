@@ -332,9 +332,9 @@ void SubEntity::Reset() {
     Material* material = material_.Get();
     material_.Reset();
     // In queued mode a material that only its manager still holds leaves the manager.
-    if (material && IsQueueMode() && material->GetRefCount() == 1)
+    if (material && IsQueueMode())
         if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
-            materials->Remove(material);
+            materials->RemoveIfHeld(material);
     useOwnerBounds_ = 0;
     if (mesh_ && mesh_->IsOwnedByPiece())
         delete mesh_;

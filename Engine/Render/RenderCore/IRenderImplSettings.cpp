@@ -14,6 +14,7 @@
 #include "Core/XMLManager.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/ActorTemplates.h"
 #include "Entity/Image/ImageManager.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/SceneManager.h"
@@ -381,6 +382,10 @@ int IRenderImpl::CollectResources() {
 }
 
 int IRenderImpl::ReleaseAllEntities() {
+    // The snapshot templates are entities of the scene too: they go first, through the scene,
+    // so that none is kept over an actor the factory hands out again.
+    if (ActorTemplates* templates = Globals::Find(&Globals::GetActorTemplates))
+        templates->ReleaseTemplates();
     if (SceneManager* scene = Globals::Find(&Globals::GetSceneManager))
         scene->ReleaseAllEntities();
     return 0;

@@ -20,6 +20,7 @@
 #include "Entity/Character/ActionManager.h"
 #include "Entity/Character/ActionResource.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Character/ActorTemplates.h"
 #include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Bone.h"
 #include "Entity/Character/NewActor.h"
@@ -417,6 +418,8 @@ ZelI::IIOTaskInfo* IGlobalEnvironment_Impl::GetIOTaskInfo() {
 
 std::uint8_t IGlobalEnvironment_Impl::SetActorFlag(std::uint8_t flag) {
     g_actorEnvironmentFlag.store(flag);
+    // The flag is the host's request to leave the snapshot shaders installed after a snapshot.
+    ActorTemplates::SetKeepSnapshotShaders(flag != 0);
     return flag;
 }
 

@@ -181,6 +181,20 @@ TEST_F(ActorClothPieces, SimulatedPieceStepsAndRebuilds) {
     EXPECT_EQ(a->GetBodyPartName(15), "coat_cloth.bp3");
 }
 
+TEST_F(ActorClothPieces, TheClothsBoneBoundsGoWithItsSlot) {
+    SaveCompanion(ZelModelGen::ClothModel());
+    UsePhysics(true, true);
+    Actor* a = Dressed();
+    const std::size_t bare = a->GetBoneBounds().size();
+    ASSERT_TRUE(a->SetBodyPart(6, "coat.bp3"));
+    const std::size_t worn = a->GetBoneBounds().size();
+    ASSERT_GT(worn, bare) << "the companion hangs a sphere on the spine";
+    a->RebuildCloth();
+    EXPECT_EQ(a->GetBoneBounds().size(), worn) << "a reload replaces the bounds, never adds";
+    a->RemoveBodyPart(6);
+    EXPECT_EQ(a->GetBoneBounds().size(), bare);
+}
+
 TEST_F(ActorClothPieces, ASubEntityWithoutMeshDoesNotStopTheStep) {
     ZelModelGen::ClothGeometryDesc cloth = ZelModelGen::ClothModel();
     auto& mesh = std::get<ZelModelGen::ClothMeshDesc>(cloth.geometry.parts[0]);

@@ -286,5 +286,34 @@ TEST_F(ActorBp5Test, AMissingPartIsLoggedAndLeavesTheSlotEmpty) {
     EXPECT_FALSE(a->SetBodyPart(9, "part2.bp5"));  // cloth slots take companions only
 }
 
+TEST_F(ActorBp5Test, LinkedPartsReloadWithOneReferencePerUse) {
+    Zel::Actor* a = NewActor();
+    // Parts 3 and 4 link each other: each set reloads the other, which must neither lose nor
+    // add references on the copies it wore.
+    ASSERT_TRUE(a->SetBodyPart(3, "part3.bp5"));
+    ASSERT_TRUE(a->SetBodyPart(4, "part4.bp5"));
+    // Each wearing sub-entity holds the reference the library gave for its use and one of its
+    // own; the map holds one more.
+    const auto uses = [&](const char* key) {
+        const auto& copies = a->GetMaterialLibrary().GetMaterials();
+        const auto it = copies.find(key);
+        return it == copies.end() ? -1 : (it->second->GetRefCount() - 1) / 2.0;
+    };
+    EXPECT_EQ(uses("part3_0"), 1);
+    EXPECT_EQ(uses("part4_0"), 1);
+    // The partner of slot 3 changes: slot 3 loads again and both now wear part 3's copy.
+    ASSERT_TRUE(a->SetBodyPart(4, "part3.bp5"));
+    EXPECT_EQ(uses("part3_0"), 2);
+    ASSERT_EQ(a->GetSlotSubEntities(3).size(), 1u);
+    EXPECT_EQ(a->GetSlotSubEntities(3)[0]->GetOwnMaterial(),
+              a->GetSlotSubEntities(4)[0]->GetOwnMaterial());
+    a->RemoveBodyPart(3);
+    EXPECT_EQ(uses("part3_0"), 1);
+    a->RemoveBodyPart(4);
+    LogCapture log;
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+    EXPECT_EQ(log.Count("didn't cleanup"), 0);
+}
+
 }  // namespace
 }  // namespace ZelTest

@@ -9,6 +9,9 @@
 #include "Entity/Character/Actor.h"
 #include "Entity/Character/ActorTemplates.h"
 #include "Interface/IActor.h"
+#include "Interface/IGlobalEnvironment.h"
+#include "Interface/IProxyFactory.h"
+#include "Interface/ZelEngine.h"
 #include "modelgen/ActorRecipe.h"
 #include "modelgen/Recipes.h"
 #include "Render/RenderCore/RCInterfaceImpl.h"
@@ -124,6 +127,53 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotReusesItsTargetRestoresTheShadersAndSave
     Zel::ActorTemplates::SetKeepSnapshotShaders(true);
     EXPECT_EQ(Snapshot(*actor, 24, 16, ""), 1);
     EXPECT_EQ(system.GetShaderCompiler(), Templates().GetSnapshotCompiler());
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
+}
+
+// The host asks to keep the snapshot shaders through its global environment's actor flag.
+TEST_F(ActorSnapshotFrameTest, TheHostsActorFlagKeepsTheSnapshotShaders) {
+    ZelI::IActor* actor = Dressed(0);
+    ASSERT_NE(actor, nullptr);
+    Zel::RenderSystem& system = *System();
+    auto* ownCompiler = system.GetShaderCompiler();
+    ZelI::IProxyFactory* factory = CreateIProxyFactory();
+    ASSERT_NE(factory, nullptr);
+    ZelI::IGlobalEnvironment* environment = factory->GetGlobalEnvironment();
+    ASSERT_NE(environment, nullptr);
+    struct Case {
+        std::uint8_t flag;
+        bool kept;
+    };
+    for (const Case c : {Case{1, true}, Case{0, false}}) {
+        environment->SetActorFlag(c.flag);
+        EXPECT_EQ(Snapshot(*actor, 16, 16, ""), 1);
+        EXPECT_EQ(system.GetShaderCompiler() == Templates().GetSnapshotCompiler(), c.kept)
+            << int(c.flag);
+    }
+    EXPECT_EQ(system.GetShaderCompiler(), ownCompiler);
+    delete factory;
+}
+
+// Releasing every entity takes the templates with it; the next snapshot makes them again rather
+// than using actors the factory has handed out since.
+TEST_F(ActorSnapshotFrameTest, ReleasingEveryEntityDropsTheTemplates) {
+    ZelI::IActor* actor = Dressed(1);
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(Snapshot(*actor, 16, 16, ""), 1);
+    ASSERT_NE(Templates().GetTemplate(0), nullptr);
+    Render()->ReleaseAllEntities();
+    actor_ = nullptr;  // the host's wrapper reaches nothing any more
+    EXPECT_EQ(Templates().GetTemplate(0), nullptr);
+    EXPECT_EQ(Templates().GetTemplate(1), nullptr);
+
+    actor = Dressed(1);
+    ASSERT_NE(actor, nullptr);
+    EXPECT_EQ(Snapshot(*actor, 16, 16, ""), 1);
+    const Zel::Actor* pictured = Zel::UnwrapInterface<Zel::Actor>(actor);
+    for (int slot = 0; slot < 2; ++slot) {
+        ASSERT_NE(Templates().GetTemplate(slot), nullptr) << slot;
+        EXPECT_NE(Templates().GetTemplate(slot), pictured) << slot;
+    }
     EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
 }
 
