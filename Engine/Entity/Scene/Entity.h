@@ -29,7 +29,7 @@ class BoneStateSet;
 class EntityOctreeNode;
 class Geometry;
 class Mesh;
-class Ray;
+struct Ray;
 class SubEntity;
 class TextureBase;
 
