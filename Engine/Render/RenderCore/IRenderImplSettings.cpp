@@ -345,8 +345,10 @@ void IRenderImpl::RemoveAllMaterials() {
     ScopedLock lock(threadmng::kMainLock);
     // The pick material goes with the others; DrawPicked falls back to the default one.
     pickMaterial_ = nullptr;
+    // Only what nothing draws with any more goes: scene objects, wrappers and the render's own
+    // effects keep pointers to the materials they use.
     if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
-        materials->RemoveAll();
+        materials->RemoveUnused();
 }
 
 void IRenderImpl::ReloadAllMaterials() {
