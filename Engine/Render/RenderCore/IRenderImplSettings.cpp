@@ -62,9 +62,7 @@ threadio* HostWorker(int index) {
 // ---- Device and render system -----------------------------------------------------------------
 
 int IRenderImpl::GetCapsLevel() {
-    const DeviceCaps* caps = Globals::Find(&Globals::GetDeviceCaps);
-    const std::uint32_t shaders = DEVICE_VS_2_0 | DEVICE_PS_2_0;
-    if (!caps || (caps->featureFlags & shaders) != shaders)
+    if (!HasShaderModel2(Globals::Find(&Globals::GetDeviceCaps)))
         return 2;
     return GetTextureScaleLevel() != 0 ? 1 : 0;
 }
