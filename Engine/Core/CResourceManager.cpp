@@ -167,6 +167,12 @@ void CResourceManager::RemoveAll() {
     handleMap_.clear();
 }
 
+void CResourceManager::DestroyResource(CResource* resource) {
+    RemoveFromMaps(resource);
+    resource->Unload();
+    delete resource;
+}
+
 void CResourceManager::UnloadAll() {
     SectionGuard guard(nameLock_);
     for (auto& [name, resource] : nameMap_) resource->Unload();

@@ -212,6 +212,9 @@ protected:
     void RegisterType(const char* typeName);
     // Removes the registration when this manager is the one registered under its type name.
     void UnregisterType();
+    // Takes the resource out of the maps (RemoveFromMaps), unloads and deletes it, whatever its
+    // reference count: for a subclass's RemoveAll that sweeps only part of the maps.
+    void DestroyResource(CResource* resource);
     // Called by ReleaseShared before it removes a resource that only the manager still holds,
     // so that users of the resource can forget it. Nothing in the base.
     virtual void OnLastSharedRelease(CResource* resource);

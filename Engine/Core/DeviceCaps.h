@@ -22,6 +22,10 @@ enum DeviceFeature : std::uint32_t {
     DEVICE_DYNAMIC_TEXTURES = 0x1000,
 };
 
+// Vertex and pixel shaders 2.0 together: what the shader mode, the shader-only pipeline slots
+// and the screen distortion draw with.
+constexpr std::uint32_t DEVICE_SHADER_MODEL_2 = DEVICE_VS_2_0 | DEVICE_PS_2_0;
+
 struct DeviceCaps {
     std::uint32_t maxTextureWidth = 0;
     std::uint32_t maxTextureHeight = 0;
@@ -58,5 +62,10 @@ struct DeviceCaps {
     std::uint8_t filled = 0;            // 1 once the report ran
     std::uint32_t vendorId = 0;         // PCI vendor id of adapter 0
 };
+
+// Whether the record reports vertex and pixel shaders 2.0 both; false without a record.
+inline bool HasShaderModel2(const DeviceCaps* caps) {
+    return caps && (caps->featureFlags & DEVICE_SHADER_MODEL_2) == DEVICE_SHADER_MODEL_2;
+}
 
 }  // namespace Zel

@@ -56,8 +56,7 @@ bool DistortionEffect::IsAvailable() const {
     RenderSystem* system = CurrentSystem();
     RenderDevice* device = system ? system->GetRenderDevice() : nullptr;
     const DeviceCaps* caps = Globals::Find(&Globals::GetDeviceCaps);
-    return device && device->IsA8R8G8B8TargetSupported() && caps &&
-           (caps->featureFlags & DEVICE_PS_2_0) != 0;
+    return device && device->IsA8R8G8B8TargetSupported() && HasShaderModel2(caps);
 }
 
 bool DistortionEffect::Apply(std::uint32_t elapsedMs, float strength) {

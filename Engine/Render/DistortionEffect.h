@@ -17,7 +17,7 @@ public:
     static void Destroy();
 
     // A device that can draw it: a render system with a device that makes A8R8G8B8 targets and
-    // runs pixel shaders 2.0.
+    // runs vertex and pixel shaders 2.0 (its program needs both).
     bool IsAvailable() const;
     // Advances the animation by elapsedMs, sets the strength and draws the distortion through the
     // window's post-process swap. False when nothing was drawn.

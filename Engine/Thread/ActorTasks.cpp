@@ -188,9 +188,11 @@ std::int32_t ActorCloneTask::OnTaskBegin() {
                 return FailStep(20);
             return 0;
         case 2:
-            // Every part taken in the step before marked the body texture to be composed
-            // again from the parts, which is what a copy of the source's texture would give.
-            return actors ? 0 : FailStep(21);
+            // The clone draws with a texture of its own holding the source's pixels, so a
+            // later change to either actor's texture leaves the other alone.
+            if (!actors || !destination->CloneTextures(source))
+                return FailStep(21);
+            return 0;
         case kLastCloneStep:
             if (!destination)
                 return FailStep(19);

@@ -112,11 +112,7 @@ std::int32_t model_loader::OnSubTask() {
         // Never handed out: the object goes now, with what the children collected, so that
         // nothing of a failed load stays behind.
         SetResult(kMaterialFailed);
-        SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
-        if (model_ && scene)
-            scene->ReleaseRegisteredEntity(model_);
-        model_ = nullptr;
-        ReleaseCollected();
+        ReleaseModel();
         return -1;
     }
     if (child.GetState() != kEnd)
@@ -145,9 +141,19 @@ std::int32_t model_loader::OnTaskEnd() {
 void model_loader::OnTaskCancel() {
     if (interface_ && model_)
         model_->DetachInterface();
+    // The model was made for this task alone and is never handed out now: it leaves the scene
+    // (its geometry with it), as a failed load's does.
+    ReleaseModel();
     interface_ = nullptr;
-    model_ = nullptr;
     DeleteChildren();
+}
+
+void model_loader::ReleaseModel() {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (model_ && scene)
+        scene->ReleaseRegisteredEntity(model_);
+    model_ = nullptr;
+    ReleaseCollected();
 }
 
 void model_loader::OnComplete() {

@@ -41,7 +41,8 @@ public:
     // Builds the object from its geometry and takes its host interface; 15 without a model.
     // The references the children collected are given back.
     std::int32_t OnTaskEnd() override;
-    // Detaches a host interface taken already: the caller never sees it.
+    // Detaches a host interface taken already and releases the model from the scene with the
+    // references the children collected: the caller never sees it.
     void OnTaskCancel() override;
     std::int32_t Abort() override {
         OnTaskCancel();
@@ -57,6 +58,8 @@ public:
 
 private:
     void ReleaseCollected();
+    // The model leaves the scene's registry back to its factory; the collected references go.
+    void ReleaseModel();
     void DeleteChildren();
 
     ModelLoadTaskParameter parameter_;

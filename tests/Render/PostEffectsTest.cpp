@@ -80,7 +80,7 @@ protected:
     void SetUp() override {
         postProcessing_ = true;
         PostEffectsFrameTest::SetUp();
-        G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_PS_2_0;
+        G()->GetDeviceCaps()->featureFlags |= Zel::DEVICE_SHADER_MODEL_2;
     }
 };
 
@@ -114,6 +114,30 @@ TEST_F(DistortionTest, FrameThroughThePostProcessSwap) {
     EXPECT_TRUE(Zel::DistortionEffect::Instance().Apply(2500, 0.04f));
     system_.EndScene();
     Show("post_distortion");
+}
+
+TEST_F(DistortionTest, ItNeedsVertexAndPixelShaders2) {
+    std::uint32_t& flags = G()->GetDeviceCaps()->featureFlags;
+    const std::uint32_t saved = flags;
+    const std::uint32_t others = saved & ~Zel::DEVICE_SHADER_MODEL_2;
+    const struct {
+        std::uint32_t shaders;
+        bool available;
+    } rows[] = {
+        {0, false},
+        {Zel::DEVICE_VS_2_0, false},
+        {Zel::DEVICE_PS_2_0, false},
+        {Zel::DEVICE_VS_2_0 | Zel::DEVICE_PS_2_0, true},
+    };
+    for (const auto& row : rows) {
+        flags = others | row.shaders;
+        EXPECT_EQ(Zel::DistortionEffect::Instance().IsAvailable(), row.available) << row.shaders;
+        system_.BeginScene();
+        EXPECT_EQ(Zel::DistortionEffect::Instance().Apply(10, 0.01f), row.available)
+            << row.shaders;
+        system_.EndScene();
+    }
+    flags = saved;
 }
 
 TEST_F(PostEffectsFrameTest, DistortionNeedsPixelShadersAndTheWindowsPostProcessing) {

@@ -1,11 +1,13 @@
 // The actor tasks on a running loading thread 0: a queued body part ends as the direct set does,
 // ".bp5" parts through the actor's material library, and a part that does not load fails the
 // task; a queued part's cloth companion gets its physics cloth; a clone takes the source's parts
-// in its four steps and hands its value back.
+// in its four steps, with a copy of its body texture, and hands its value back.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "Core/DeviceCaps.h"
 #include "Core/QueueMode.h"
 #include "Core/TaskFactory.h"
 #include "Core/threadio.h"
@@ -14,10 +16,14 @@
 #include "Entity/Character/ActorMaterialLibrary.h"
 #include "Entity/Character/Cloth.h"
 #include "Entity/Scene/SubEntity.h"
+#include "Entity/Texture/TextureBase.h"
+#include "Entity/Texture/TextureManager.h"
 #include "Physics/PhxCloth.h"
 #include "Physics/PhxScene.h"
 #include "Physics/PhysicsSdk.h"
 #include "Physics/PhysicsWorld.h"
+#include "Platform/D3D9/SoftBaseTexture9.h"
+#include "Platform/D3D9/SoftSurface9.h"
 #include "Thread/ActorTasks.h"
 #include "Thread/HostTasks.h"
 #include "modelgen/ActorRecipe.h"
@@ -29,6 +35,12 @@
 
 namespace ZelTest {
 namespace {
+
+// Level 0 of the texture as the software device holds it; null without one.
+SoftSurface9* Level0(Zel::TextureBase& texture) {
+    IDirect3DTexture9* device = texture.GetDeviceTexture();
+    return device ? SoftBaseTexture9::From(device)->Level(0, 0) : nullptr;
+}
 
 class ActorTaskTest : public WithLoadingThread<ActorTest> {
 protected:
@@ -99,7 +111,24 @@ TEST_F(ActorTaskTest, AQueuedClothPartGetsItsPhysicsCloth) {
 }
 
 TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {
+    Zel::TextureManager& textures = *G()->GetTextureManager();
+    textures.SetDevice(Device().GetD3DDevice(), &Device());
+    // A device with shaders (the fixture's draws with them): the clone's texture is copied on
+    // the device, not rebuilt from the parts.
+    Zel::DeviceCaps& caps = *G()->GetDeviceCaps();
+    const std::uint32_t savedFeatures = caps.featureFlags;
+    caps.featureFlags |= Zel::DEVICE_VS_1_1 | Zel::DEVICE_PS_1_1;
+    G()->GetConfigManager()->SetValue(Zel::Actor::kBodyTextureSwitch, 1);
+    G()->GetConfigManager()->SetCompressToDDS(false);
     Zel::Actor* source = Dressed();
+    source->MarkBodyTextureDirty();
+    source->RebuildBodyTexture();
+    ASSERT_NE(source->GetBodyTexture(), nullptr);
+    // A pattern of the source's own, so that a copy cannot pass for a rebuild from the parts.
+    SoftSurface9* painted = Level0(*source->GetBodyTexture());
+    ASSERT_NE(painted, nullptr);
+    const std::size_t bytes = std::size_t(painted->Pitch()) * painted->Height();
+    for (std::size_t i = 0; i < bytes; ++i) painted->Bits()[i] = std::uint8_t(i * 7 + 3);
     struct Case {
         bool withSource;
         int result;
@@ -122,6 +151,8 @@ TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {
         ASSERT_NE(id, 0u);
         EXPECT_EQ(worker_->SyncTask(id), c.result);
         EXPECT_EQ(out, c.handedBack);
+        EXPECT_EQ(log.Count("UpdateTexture By Hand"), 0);
+        EXPECT_EQ(log.Count("Copy Clone Texture Failed"), 0);
         if (!c.withSource) {
             EXPECT_EQ(log.Count("thread-FAILED actor clone,err=19"), 1);
             EXPECT_EQ(destination->GetBodyPartName(0), "part1.bp3");
@@ -129,7 +160,17 @@ TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {
         }
         for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n)
             EXPECT_EQ(destination->GetBodyPartName(n), source->GetBodyPartName(n)) << n;
+        // The clone's texture is a copy: another texture with the source's pixels.
+        Zel::TextureBase* copy = destination->GetBodyTexture();
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, source->GetBodyTexture());
+        const SoftSurface9* copied = Level0(*copy);
+        ASSERT_NE(copied, nullptr);
+        ASSERT_EQ(std::size_t(copied->Pitch()) * copied->Height(), bytes);
+        EXPECT_EQ(std::memcmp(copied->Bits(), painted->Bits(), bytes), 0);
     }
+    caps.featureFlags = savedFeatures;
+
 }
 
 // In queued mode a released sub-entity gives its material back to the material manager when

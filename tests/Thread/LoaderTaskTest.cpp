@@ -1,7 +1,7 @@
 // The loading tasks on a running loading thread 0: a level's asynchronous load runs the real
 // level-loading task and shows the level again whether or not it loads; an actor that cannot be
 // handed to the host is not left in the scene; a model's material libraries load as children of
-// its task, one after the other, and a library that fails leaves nothing behind.
+// its task, one after the other, and a library that fails or a cancel leaves nothing behind.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,6 +30,17 @@ namespace {
 class LoaderTaskTest : public LoadingThreadTest {
 protected:
     void SaveCubeWithLibraries(const std::string& file, const std::vector<std::string>& libraries);
+    // Starts the worker (one of this thread, so that every cycle can be watched) and queues the
+    // model's load, whose interface goes into slot. The task id; 0 when none was made.
+    static std::uint32_t QueueModelLoad(Zel::threadio& worker, const char* name,
+                                        ZelI::IModel** slot) {
+        if (worker.Start(nullptr) != 0)
+            return 0;
+        Zel::ModelLoadTaskParameter parameter;
+        Zel::CopyTaskName(parameter.name, name);
+        parameter.result = slot;
+        return worker.CreateTask(Zel::kModelLoadTaskType, &parameter, 0);
+    }
 };
 
 bool Hidden(const Zel::Level& level) {
@@ -124,14 +135,9 @@ void LoaderTaskTest::SaveCubeWithLibraries(const std::string& file,
 
 TEST_F(LoaderTaskTest, AModelsLibrariesLoadAsChildrenOneAfterTheOther) {
     SaveCubeWithLibraries("mc/cube.dm3", {"lib0", "lib1", "lib2"});
-    Zel::ModelLoadTaskParameter parameter;
-    Zel::CopyTaskName(parameter.name, "mc/cube.dm3");
     ZelI::IModel* slot = nullptr;
-    parameter.result = &slot;
-    // A worker of this thread, so that every cycle can be watched.
     Zel::threadio worker(Zel::WorkerDriver::Inline);
-    ASSERT_EQ(worker.Start(nullptr), 0);
-    const std::uint32_t id = worker.CreateTask(Zel::kModelLoadTaskType, &parameter, 0);
+    const std::uint32_t id = QueueModelLoad(worker, "mc/cube.dm3", &slot);
     ASSERT_NE(id, 0u);
     // The sub-task count as the host sees it between cycles, repeats left out.
     std::vector<std::int32_t> counts;
@@ -152,6 +158,36 @@ TEST_F(LoaderTaskTest, AModelsLibrariesLoadAsChildrenOneAfterTheOther) {
     for (const char* name : {"cube_mat0", "cube_mat1", "cube_mat2"})
         EXPECT_NE(materials.FindMaterial(name, false), nullptr) << name;
     slot->Release();
+}
+
+TEST_F(LoaderTaskTest, ACancelledModelLoadLeavesNothingInTheScene) {
+    SaveCubeWithLibraries("mx/cube.dm3", {"lib0", "lib1"});
+    const std::size_t entities = Scene().GetEntityCount();
+    const struct {
+        const char* when;
+        bool madeFirst;  // pumped until the worker made and registered the model
+        std::int32_t cancelled;  // what the cancel answers: -1 recycled at once, 2 begun
+    } rows[] = {{"before the worker's first step", false, -1}, {"once the model is made", true, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.when);
+        ZelI::IModel* slot = nullptr;
+        // The cancel lands between two known steps.
+        Zel::threadio worker(Zel::WorkerDriver::Inline);
+        const std::uint32_t id = QueueModelLoad(worker, "mx/cube.dm3", &slot);
+        ASSERT_NE(id, 0u);
+        if (row.madeFirst) {
+            for (int cycle = 0; cycle < 100 && Scene().GetEntityCount() == entities; ++cycle)
+                worker.Pump();
+            ASSERT_EQ(Scene().GetEntityCount(), entities + 1);
+            ASSERT_NE(worker.FindTask(id), nullptr);
+        }
+        EXPECT_EQ(worker.CancelTask(id), row.cancelled);
+        for (int cycle = 0; cycle < 100 && worker.FindTask(id); ++cycle) worker.Pump();
+        EXPECT_EQ(worker.FindTask(id), nullptr);
+        EXPECT_EQ(worker.Stop(), 0);
+        EXPECT_EQ(slot, nullptr);
+        EXPECT_EQ(Scene().GetEntityCount(), entities);
+    }
 }
 
 TEST_F(LoaderTaskTest, AFailingLibraryEndsTheModelLoadLeavingNothing) {

@@ -75,11 +75,7 @@ void GeometryManager::RemoveAll() {
             actors.push_back(resource);
         return true;
     });
-    for (CResource* actor : actors) {
-        RemoveFromMaps(actor);
-        actor->Unload();
-        delete actor;
-    }
+    for (CResource* actor : actors) DestroyResource(actor);
     CResourceManager::RemoveAll();
 }
 

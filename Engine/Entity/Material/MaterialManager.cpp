@@ -1,5 +1,6 @@
 #include "Entity/Material/MaterialManager.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 
@@ -73,6 +74,11 @@ constexpr BuiltinMaterial kBuiltins[] = {
     {"Simple", 0x1, SKIN_NONE, 4, 0, false, false, false, nullptr},
 };
 
+bool IsBuiltinName(const std::string& name) {
+    return std::any_of(std::begin(kBuiltins), std::end(kBuiltins),
+                       [&name](const BuiltinMaterial& builtin) { return name == builtin.name; });
+}
+
 void FillBuiltin(Material& material, const BuiltinMaterial& builtin) {
     material.flags &= ~std::uint32_t(MF_FLOOR | MF_SHADOW_MAP | MF_LIT);
     material.lightingMode = 0;
@@ -132,6 +138,37 @@ MaterialManager::~MaterialManager() {
     defaultMaterial_.Reset();
     defaultSkeletonMaterial_.Reset();
     lastLibrary_.clear();
+}
+
+void MaterialManager::ReleaseLibraryHolds() {
+    lastLibrary_.clear();
+    std::vector<Material*> builtins;
+    for (Material* material : held_) {
+        if (IsBuiltinName(material->GetName()))
+            builtins.push_back(material);
+        else
+            material->DecRef();
+    }
+    held_ = std::move(builtins);
+}
+
+void MaterialManager::RemoveAll() {
+    ReleaseLibraryHolds();
+    // Each swept material leaves its group through RemoveFromMaps; the built-ins keep theirs.
+    Purge();
+    std::vector<CResource*> doomed;
+    ForEachActive([&](const std::string&, CResource* resource) {
+        if (std::find(held_.begin(), held_.end(), resource) == held_.end())
+            doomed.push_back(resource);
+        return true;
+    });
+    for (CResource* resource : doomed) DestroyResource(resource);
+}
+
+void MaterialManager::RemoveUnused() {
+    ReleaseLibraryHolds();
+    Collect();
+    Purge();
 }
 
 MaterialFileKind MaterialManager::GetMaterialFileKind(std::string_view path) {

@@ -42,6 +42,18 @@ public:
     ~MaterialManager() override;
     ZEL_CLASS_ID(MaterialManager)
 
+    // Deletes every material, referenced or not, except the built-ins: the renderer draws with
+    // them and hands out the default materials for the manager's whole life, so they stay
+    // held (and the default-material references stay valid). The references the held list
+    // kept for library materials are dropped first and the last-library list is emptied, so
+    // nothing of the manager points at a deleted material afterwards.
+    void RemoveAll() override;
+    // What the host's remove-all asks for: drops the held list's references to library
+    // materials, empties the last-library list, then deletes every material that only the
+    // manager still references (Collect, Purge). Materials a scene object, a wrapper or an
+    // effect still draws with stay alive, as do the built-ins.
+    void RemoveUnused();
+
     static MaterialFileKind GetMaterialFileKind(std::string_view path);
 
     // A new Material of this manager (group "Material", the next handle) whose load path is the
@@ -140,6 +152,9 @@ public:
     const std::vector<Material*>& GetHeldList() const { return held_; }
 
 private:
+    // Empties the last-library list and drops the held list's references to everything but
+    // the built-ins.
+    void ReleaseLibraryHolds();
     // Appends to the last-library list; with hold adds a reference and appends to output.
     void ListLibraryMaterial(Material* material, std::vector<Material*>* output, bool hold);
     // The existing material of the element's name (made loaded, reported when it comes from

@@ -93,6 +93,8 @@ public:
     // ---- Renderable ----
     // The decal's material, else the material manager's default one.
     Material* GetMaterial() override;
+    // The material the decal was given and holds; null while it has none.
+    Material* GetHeldMaterial() const { return material_.Get(); }
     IndexData* GetIndexData() const override;
     VertexData* GetVertexData() const override;
     // The node's matrix: decal space to world.

@@ -42,12 +42,6 @@ bool SlotNeedsShaderModel2(std::int32_t slot) {
     return slot == 8 || slot == 9 || slot == 16 || slot == 17;
 }
 
-bool HasShaderModel2() {
-    const DeviceCaps* caps = Globals::Find(&Globals::GetDeviceCaps);
-    constexpr std::uint32_t kBoth = DEVICE_VS_2_0 | DEVICE_PS_2_0;
-    return caps && (caps->featureFlags & kBoth) == kBoth;
-}
-
 void AddToStat(FrameStatWord word, std::uint32_t value) {
     if (FrameStats* stats = Globals::Find(&Globals::GetFrameStats))
         (*stats)[word] += value;
@@ -104,7 +98,7 @@ std::uint32_t SceneManager::DrawSolidGroup(RenderableGroup& group) {
     auto* solid = dynamic_cast<RenderableGroupSolid*>(&group);
     if (!solid || !renderSystem_)
         return 0;
-    const bool shaderModel2 = HasShaderModel2();
+    const bool shaderModel2 = HasShaderModel2(Globals::Find(&Globals::GetDeviceCaps));
     std::uint32_t visited = 0;
     for (std::int32_t slot : kDrawnSlots) {
         if (SlotNeedsShaderModel2(slot) && !shaderModel2)

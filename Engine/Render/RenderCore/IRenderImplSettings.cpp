@@ -63,9 +63,7 @@ threadio* HostWorker(int index) {
 // ---- Device and render system -----------------------------------------------------------------
 
 int IRenderImpl::GetCapsLevel() {
-    const DeviceCaps* caps = Globals::Find(&Globals::GetDeviceCaps);
-    const std::uint32_t shaders = DEVICE_VS_2_0 | DEVICE_PS_2_0;
-    if (!caps || (caps->featureFlags & shaders) != shaders)
+    if (!HasShaderModel2(Globals::Find(&Globals::GetDeviceCaps)))
         return 2;
     return GetTextureScaleLevel() != 0 ? 1 : 0;
 }
@@ -346,8 +344,10 @@ void IRenderImpl::RemoveAllMaterials() {
     ScopedLock lock(threadmng::kMainLock);
     // The pick material goes with the others; DrawPicked falls back to the default one.
     pickMaterial_ = nullptr;
+    // Only what nothing draws with any more goes: scene objects, wrappers and the render's own
+    // effects keep pointers to the materials they use.
     if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))
-        materials->RemoveAll();
+        materials->RemoveUnused();
 }
 
 void IRenderImpl::ReloadAllMaterials() {

@@ -47,6 +47,18 @@ void UpdateNodeWithSceneStep(SceneNode& node) {
     UpdateNode(node, scene ? scene->GetUpdateTimeStep() : 0.0f);
 }
 
+void SetEntityMaterial(Entity& entity, ZelI::IMaterial* material) {
+    if (Material* unwrapped = UnwrapInterface<Material>(material))
+        entity.SetMaterialAll(unwrapped);
+}
+
+ZelI::IMatProxyTable* NewEntityMaterialProxyTable(Entity& entity) {
+    std::vector<Material*> materials;
+    for (std::uint32_t i = 0; i < entity.GetAllSubEntityCount(); ++i)
+        materials.push_back(entity.GetSubEntityMaterial(i));
+    return NewMaterialProxyTable(materials, kModelMaterialProxyKind);
+}
+
 const float* ICameraImplRC::LookAt(const float* eye, const float* target, const float* up) {
     if (!Node() || !eye || !target || !up)
         return nullptr;
@@ -192,6 +204,10 @@ void ILightImplRC::DetachStep(Light* light) {
         light->Destroy();
 }
 
+ZelI::IObject* IDecalImplRC::GetResource() {
+    return Node() ? MaterialInterface(Node()->GetHeldMaterial()) : nullptr;
+}
+
 void ILevelImplRC::DetachSpatial(ZelI::ILevel* other) {
     if (Level* level = UnwrapInterface<Level, ZelI::IMoveObject>(other))
         Level::DetachNode(level);
@@ -252,9 +268,8 @@ std::uint32_t IModelImplRC<IX, X, W>::GetMaterialCount() {
 
 template <class IX, class X, class W>
 void IModelImplRC<IX, X, W>::SetMaterial(ZelI::IMaterial* material) {
-    Material* unwrapped = UnwrapInterface<Material>(material);
-    if (Node() && unwrapped)
-        Node()->SetMaterialAll(unwrapped);
+    if (Node())
+        SetEntityMaterial(*Node(), material);
 }
 
 template <class IX, class X, class W>
@@ -264,13 +279,7 @@ ZelI::IMaterial* IModelImplRC<IX, X, W>::GetMaterial(std::uint32_t index) {
 
 template <class IX, class X, class W>
 ZelI::IMatProxyTable* IModelImplRC<IX, X, W>::CreateMatProxyTable() {
-    Entity* entity = Node();
-    if (!entity)
-        return nullptr;
-    std::vector<Material*> materials;
-    for (std::uint32_t i = 0; i < entity->GetAllSubEntityCount(); ++i)
-        materials.push_back(entity->GetSubEntityMaterial(i));
-    return NewMaterialProxyTable(materials, kModelMaterialProxyKind);
+    return Node() ? NewEntityMaterialProxyTable(*Node()) : nullptr;
 }
 
 template <class IX, class X, class W>

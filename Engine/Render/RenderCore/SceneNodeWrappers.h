@@ -21,6 +21,13 @@
 
 namespace Zel {
 
+// Every piece of the entity (child entities' pieces too) draws with the host's material; null or
+// unbound changes nothing. Models and decals share it.
+void SetEntityMaterial(Entity& entity, ZelI::IMaterial* material);
+// A new table (the caller's) with one proxy of the model kind per material of the entity's
+// pieces, child entities' included. Models and levels share it.
+ZelI::IMatProxyTable* NewEntityMaterialProxyTable(Entity& entity);
+
 class ICameraImplRC final : public ISceneNodeImplRC<ZelI::ICamera, Camera, ICameraImplRC> {
 public:
     const float* GetUp() override { return Node() ? Node()->GetUp() : nullptr; }
@@ -76,6 +83,14 @@ public:
             WriteBox(Node()->GetLocalBox(), out);
     }
     std::uint32_t GetMaterialCount() override { return Node() ? 1 : 0; }
+    // The wrapper of the material the decal was given; null while it draws with the default
+    // material, which it does not hold.
+    ZelI::IObject* GetResource() override;
+    // The decal draws with the material from now on; null changes nothing.
+    void SetMaterial(ZelI::IMaterial* material) override {
+        if (Node())
+            SetEntityMaterial(*Node(), material);
+    }
     const float* GetCorner0() override { return nullptr; }
     const float* GetCorner1() override { return nullptr; }
     const float* GetCorner2() override { return nullptr; }
@@ -95,6 +110,10 @@ class ILevelImplRC final : public ISceneNodeImplRC<ZelI::ILevel, Level, ILevelIm
 public:
     std::uint32_t GetMaterialCount() override {
         return Node() ? Node()->GetAllSubEntityCount() : 0;
+    }
+    // A new table (the caller's) with one proxy per material of the level's pieces.
+    ZelI::IMatProxyTable* CreateMatProxyTable() override {
+        return Node() ? NewEntityMaterialProxyTable(*Node()) : nullptr;
     }
     void LinkLevel(ZelI::ILevel*) override {}
     // The other level leaves the cell it was listed in, or is placed again from it.

@@ -920,9 +920,7 @@ bool RenderDeviceD3D9::SetFixedFunctionMode(std::int32_t mode) {
             enterFixedFunction();
             return true;
         case MODE_SHADER: {
-            const DeviceCaps* caps = Caps();
-            const std::uint32_t needed = DEVICE_VS_2_0 | DEVICE_PS_2_0;
-            if (!caps || (caps->featureFlags & needed) != needed) {
+            if (!HasShaderModel2(Caps())) {
                 enterFixedFunction();
                 return false;
             }

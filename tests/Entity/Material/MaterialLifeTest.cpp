@@ -96,6 +96,26 @@ TEST_F(MaterialLifeTest, DestroyingAnUnreleasedCloneReportsIt) {
     EXPECT_NE(LogText().find("Cloned Material is not Properly Released"), std::string::npos);
 }
 
+TEST_F(MaterialLifeTest, RemovingAllKeepsTheBuiltInsAndTheDefaultMaterials) {
+    Materials().CreateBuiltinMaterials();
+    Material* plain = Materials().GetDefaultMaterial(false);
+    Material* skeletal = Materials().GetDefaultMaterial(true);
+    ASSERT_NE(plain, nullptr);
+    Material* rock = Registered("rock");
+    rock->AddRef();  // referenced or not, a library material goes
+    Materials().HoldMaterial(Registered("sand"));
+    const std::size_t builtins = Materials().GetHeldList().size() - 1;
+
+    Materials().RemoveAll();
+    EXPECT_EQ(Materials().FindMaterial("rock", false), nullptr);
+    EXPECT_EQ(Materials().FindMaterial("sand", false), nullptr);
+    EXPECT_EQ(Materials().GetHeldList().size(), builtins);
+    EXPECT_EQ(Materials().FindMaterial("Default", false), plain);
+    EXPECT_EQ(Materials().GetDefaultMaterial(false), plain);
+    EXPECT_EQ(Materials().GetDefaultMaterial(true), skeletal);
+    EXPECT_STREQ(plain->GetName().c_str(), "Default");  // alive: AddressSanitizer would stop here
+}
+
 LegacyLibrary TwoShaders() {
     LegacyShader rock;
     rock.name = "Rock";

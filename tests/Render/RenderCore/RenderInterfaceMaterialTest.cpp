@@ -120,6 +120,49 @@ TEST_F(RenderInterfaceMaterialTest, HostPrimitivesDrawOncePerPassOfTheirMaterial
     Render()->FrameEnd();
 }
 
+TEST_F(RenderInterfaceMaterialTest, RemovingAllMaterialsKeepsTheOnesInUseAndTheBuiltIns) {
+    Material* plain = Materials().GetDefaultMaterial(false);
+    Material* skeletal = Materials().GetDefaultMaterial(true);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(skeletal, nullptr);
+    Registered("rock");
+    ZelFixtures::LibMaterial held;
+    held.name = "sand";
+    const std::string library =
+        dir_.Write("mats/held.xml", ZelFixtures::WriteMaterialLibrary({held}));
+    bool success = false;
+    Materials().LoadMaterialLibXml(library, success, false, nullptr);
+    ASSERT_TRUE(success);
+    Material* sand = Materials().FindMaterial("sand", false);
+    ASSERT_NE(sand, nullptr);
+    Materials().HoldMaterial(sand);
+    Render()->SetPickMaterial(Render()->FindMaterial("rock"));
+    Material* used = Registered("used");
+    used->AddRef();  // as a scene object drawing with it holds it
+
+    Render()->RemoveAllMaterials();
+    for (const char* gone : {"rock", "sand"}) EXPECT_EQ(Render()->FindMaterial(gone), nullptr) << gone;
+    EXPECT_EQ(Materials().FindMaterial("used", false), used);
+    used->DecRef();
+    EXPECT_EQ(Render()->GetMaterialCount(), 0);
+    EXPECT_EQ(Materials().GetHeldList().size(), 8u);
+    for (const char* builtin : {"Default", "DefaultSkeleton", "WireFrame", "DrawQuad", "ZBlend",
+                                "DrawUI", "DrawProfile", "Simple"})
+        EXPECT_NE(Materials().FindMaterial(builtin, false), nullptr) << builtin;
+    EXPECT_EQ(Materials().GetDefaultMaterial(false), plain);
+    EXPECT_EQ(Materials().GetDefaultMaterial(true), skeletal);
+
+    // The picked draw falls back to the default material, which is still alive to draw with.
+    const std::array<float, 9> positions = {-1, -1, 0, 1, -1, 0, 1, 1, 0};
+    static constexpr std::uint16_t kIndices[3] = {0, 2, 1};
+    Render()->FrameBegin();
+    const ULONGLONG before = DrawCalls();
+    Render()->DrawPicked(3, reinterpret_cast<std::intptr_t>(positions.data()), 3, 12,
+                         reinterpret_cast<std::intptr_t>(kIndices), 3, 0, 0, 0);
+    EXPECT_EQ(DrawCalls() - before, 1u);
+    Render()->FrameEnd();
+}
+
 TEST_F(RenderInterfaceMaterialTest, ANewProxyTableIsEmptyAndDeduplicates) {
     Registered("rock");
     ZelI::IMatProxyTable* table = Render()->CreateMatProxyTable();

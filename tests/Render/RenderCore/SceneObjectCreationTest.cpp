@@ -1,16 +1,22 @@
-// Skies, billboards, decals and particle buffers created through the root interface: each is
+// Skies, billboards, decals, levels and particle buffers created through the root interface: each is
 // handed out as its wrapper, drawn in a frame, and given back by its release.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
 #include <vector>
 
 #include "Core/Factory.h"
 #include "Entity/Scene/BillBoard.h"
 #include "Entity/Scene/Decal.h"
+#include "Entity/Scene/Level.h"
 #include "Entity/Scene/ParticleVB.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/IBillboard.h"
 #include "Interface/IDecal.h"
+#include "Interface/ILevel.h"
+#include "Interface/IMatProxyTable.h"
+#include "Interface/IShader.h"
 #include "Interface/IModel.h"
 #include "Interface/IParticleVB.h"
 #include "Interface/ISkyBall.h"
@@ -125,9 +131,20 @@ TEST_F(SceneObjectCreationTest, ADecalIsBuiltOverItsReceiversAndGoesBackToItsFac
     EXPECT_TRUE(decal->IsReady());
     EXPECT_EQ(decal->GetMaterialCount(), 1u);
     EXPECT_EQ(Taken(decals), used + 1);
+    // Made without a material: it draws with the default one, which it does not hold.
+    EXPECT_EQ(decal->GetResource(), nullptr);
+    ZelI::IMaterial* material = Render()->FindMaterial("DrawQuad");
+    ASSERT_NE(material, nullptr);
+    ZelI::IObject* asResource = material;
+    decal->SetMaterial(material);
+    EXPECT_EQ(decal->GetResource(), asResource);
+    decal->SetMaterial(nullptr);  // changes nothing
+    EXPECT_EQ(decal->GetResource(), asResource);
     Frame({cube, decal});
     decal->Release();
     EXPECT_EQ(Taken(decals), used);
+    EXPECT_EQ(decal->GetResource(), nullptr);  // unbound
+    decal->SetMaterial(material);
 
     // Nothing to project onto, or no source at all: no decal, none left taken.
     Receivers none;
@@ -146,6 +163,27 @@ TEST_F(SceneObjectCreationTest, ADecalIsBuiltOverItsReceiversAndGoesBackToItsFac
         EXPECT_EQ(Taken(decals), used);
     }
     cube->Release();
+}
+
+TEST_F(SceneObjectCreationTest, ALevelsProxyTableHoldsOneProxyPerMaterialOfItsPieces) {
+    ZelI::ILevel* level = Render()->CreateAndLoadLevel("../resources/level/grid.xml");
+    ASSERT_NE(level, nullptr);
+    ASSERT_GT(level->GetMaterialCount(), 0u);
+    ZelI::IMatProxyTable* table = level->CreateMatProxyTable();
+    ASSERT_NE(table, nullptr);
+    ASSERT_GE(table->GetCount(), 1);
+    // One proxy per distinct material: every one names a material a piece draws with.
+    auto* node = Zel::UnwrapInterface<Zel::Level, ZelI::IMoveObject>(level);
+    ASSERT_NE(node, nullptr);
+    std::set<std::string> names;
+    for (std::uint32_t i = 0; i < node->GetAllSubEntityCount(); ++i)
+        names.insert(node->GetSubEntityMaterial(i)->GetName());
+    EXPECT_EQ(static_cast<std::size_t>(table->GetCount()), names.size());
+    for (std::int32_t i = 0; i < table->GetCount(); ++i)
+        EXPECT_EQ(names.count(table->GetAt(i)->GetName()), 1u) << i;
+    table->Release();
+    level->Release();
+    EXPECT_EQ(level->CreateMatProxyTable(), nullptr);  // unbound
 }
 
 TEST_F(SceneObjectCreationTest, AParticleBufferIsFilledDrawnAndGivenBackToItsFactory) {
