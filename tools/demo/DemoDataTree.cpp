@@ -1,6 +1,7 @@
 #include "demo/DemoDataTree.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -80,14 +81,26 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     return {textured, blended};
 }
 
-// The lit material in the dialect whose render environment asks for the scene's lights.
+// The lit material in the dialect whose render environment asks for the scene's lights, and the
+// sky in the same dialect without lighting: it gives its own light, so no light darkens or adds
+// to it, and it is seen from inside, so neither face is culled.
 LegacyLibrary LitLibrary(const DataTreeNames& names) {
     LegacyShader lit;
     lit.name = names.litMaterial;
     lit.renderEnv = "light";
     lit.shaderType = "light";
     lit.passes = {LegacyPass{}};
-    return {{lit}, false};
+
+    LegacyShader sky;
+    sky.name = names.skyMaterial;
+    sky.shaderType = "sky";
+    LegacyStage stage;
+    stage.textures = {LegacyTexture{"../resources/textures/sky.png", {}, {}}};
+    LegacyPass skyPass;
+    skyPass.attributes = {{"USE_TEXCOORD", "yes"}};
+    skyPass.stages = {stage};
+    sky.passes = {skyPass};
+    return {{lit, sky}, false};
 }
 
 // The material libraries every model names, as the library opens them from the working
@@ -119,6 +132,28 @@ GeometryDesc GroundModel(const std::string& material) {
         p.x *= 20.0f;
         p.z *= 20.0f;
         p.y = p.y * 0.25f - 0.25f;
+    }
+    return g;
+}
+
+// The sky ball: a finely cut cube pushed out onto a sphere round the scene. Its texture runs from
+// the zenith (top row) down to the horizon and below; across, it is laid on from the side, which
+// leaves no seam where the texture would wrap.
+GeometryDesc SkyBallModel(const std::string& material, float radius) {
+    GeometryDesc g = CubeModel(material, 1.0f);
+    MeshDesc& mesh = std::get<MeshDesc>(g.parts[0]);
+    mesh = MakeCubeMesh(8, {0, 0, 0}, 1.0f, material);
+    mesh.name = "Sky";
+    mesh.uv0.clear();
+    for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
+        Vec3& p = mesh.positions[i];
+        const float length = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+        const Vec3 d{p.x / length, p.y / length, p.z / length};
+        p = {d.x * radius, d.y * radius, d.z * radius};
+        // Seen from inside, the light falls on the inner face.
+        mesh.normals[i] = {-d.x, -d.y, -d.z};
+        const float elevation = std::acos(std::clamp(d.y, -1.0f, 1.0f)) / 3.14159265f;
+        mesh.uv0.push_back({0.5f + 0.5f * d.x, elevation});
     }
     return g;
 }
@@ -216,8 +251,10 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     const std::uint8_t paleBlue[4] = {150, 200, 255, 128}, lighter[4] = {200, 230, 255, 128};
     const Bytes checker = WritePng(PngFromRgba(CheckerImage(64, orange, cream), true));
     const Bytes glass = WritePng(PngFromRgba(CheckerImage(64, paleBlue, lighter), true));
+    const Bytes skyImage = WritePng(PngFromRgba(MakeSkyImage(128, 64), false));
     if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error) ||
-        !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error))
+        !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error) ||
+        !Save(resources / "textures" / "sky.png", skyImage.data(), skyImage.size(), error))
         return false;
 
     const GeometryDesc models[] = {
@@ -228,8 +265,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))
             return false;
     }
-    // The sky: a wide box round the whole scene in the lit material.
-    const WrittenFile sky = WriteGeometryFile(CubeModel(names.litMaterial, 60.0f));
+    // The sky: a ball round the whole scene, inside the camera's far plane.
+    const WrittenFile sky = WriteGeometryFile(SkyBallModel(names.skyMaterial, 60.0f));
     if (!Save(resources / names.sky, sky.bytes.data(), sky.bytes.size(), error))
         return false;
 

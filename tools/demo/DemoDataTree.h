@@ -1,8 +1,8 @@
 // The data tree a host needs before it opens the render window, written from the fixture writers
 // (no engine code) and the engine's data files: under the root, "data/include/" with the effect
 // include files, "data/Materials/" with a library of a textured and an alpha-blended material and
-// one of a lit material, "resources/" with their textures, the models (three cubes, a ground and a
-// sky box, ".dm3"), the level, skinned and actor recipes in folders of their own (the actors' body
+// one of a lit and an unlit sky material, "resources/" with their textures, the models (three
+// cubes, a ground and a sky ball, ".dm3"), the level, skinned and actor recipes in folders of their own (the actors' body
 // parts with a cloth companion), and the working directory "bin/" with "EngineConfig.txt",
 // "multithread.ini", "config/hwcap.xml" and the actors' action library. Used by the demo host and
 // by the tests that open a window.
@@ -21,6 +21,7 @@ struct DataTreeNames {
     std::string texturedMaterial = "DemoTextured";
     std::string litMaterial = "DemoLit";
     std::string blendedMaterial = "DemoBlended";
+    std::string skyMaterial = "DemoSky";
 };
 
 // The names written by WriteDataTree.

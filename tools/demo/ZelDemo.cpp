@@ -72,7 +72,6 @@ struct PendingStep {
 };
 const PendingStep kPendingSteps[] = {
     {"level", "create level: no host interface for the level"},
-    {"skinned model", "is not made here, file=../resources/skinned/"},
     {"sky ball", "is not made here, file=../resources/models/sky.dm3"},
 };
 
@@ -258,8 +257,14 @@ void Demo::CreateSkinnedModel() {
         Made("skinned model", render_->CreateModel("../resources/skinned/skinned.chr", 0));
     if (!walker)
         return;
-    const float at[3] = {3.0f, 0.0f, -2.0f};
+    // The skinned recipe stands along z with its skin a metre up: stood up along y, made larger
+    // and lowered, it walks on the ground beside the cubes.
+    const float at[3] = {3.0f, -2.2f, -1.0f};
+    const float standUp[4] = {-0.70710678f, 0.0f, 0.0f, 0.70710678f};
+    const float larger[3] = {2.5f, 2.5f, 2.5f};
     walker->SetPosition(at);
+    walker->SetOrientation(standUp);
+    walker->SetScale(larger);
     if (auto* skinned = dynamic_cast<ZelI::ISkeletonModel*>(walker))
         skinned->PlayAnimation("walk");
     Drawable(walker);
