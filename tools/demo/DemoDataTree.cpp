@@ -252,9 +252,15 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     const Bytes checker = WritePng(PngFromRgba(CheckerImage(64, orange, cream), true));
     const Bytes glass = WritePng(PngFromRgba(CheckerImage(64, paleBlue, lighter), true));
     const Bytes skyImage = WritePng(PngFromRgba(MakeSkyImage(128, 64), false));
+    const std::uint8_t stone[4] = {150, 145, 135, 255}, darkStone[4] = {110, 105, 100, 255};
+    const Bytes wall = WritePng(PngFromRgba(CheckerImage(64, stone, darkStone), false));
+    const std::uint8_t sand[4] = {210, 190, 150, 255}, slate[4] = {90, 110, 120, 255};
+    const Bytes floor = WritePng(PngFromRgba(CheckerImage(64, sand, slate), false));
     if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error) ||
         !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error) ||
-        !Save(resources / "textures" / "sky.png", skyImage.data(), skyImage.size(), error))
+        !Save(resources / "textures" / "sky.png", skyImage.data(), skyImage.size(), error) ||
+        !Save(resources / "textures" / "wall.png", wall.data(), wall.size(), error) ||
+        !Save(resources / "textures" / "floor.png", floor.data(), floor.size(), error))
         return false;
 
     const GeometryDesc models[] = {
@@ -276,6 +282,15 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     for (const auto& [recipe, folder] : kRecipeFolders) {
         RecipeOptions options;
         options.tiles = 4;
+        if (std::string(recipe) == "level") {
+            // The level: a floor of 8 x 8 tiles of 3 m round the scene, just above the ground
+            // slab, walled in, with a wall across its far half; every wall is an occluder.
+            options.tiles = 8;
+            options.tileSize = 3.0f;
+            options.levelOrigin = {-12.0f, 0.02f, -12.0f};
+            options.levelWalls = true;
+            options.wallHeight = 2.0f;
+        }
         for (const RecipeFile& f : MakeRecipe(recipe, options)) {
             // The action library names its trees, figures and actions from the working
             // directory.
@@ -284,14 +299,21 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
                 return false;
         }
     }
-    // The level's two tile materials, in the library its description names: the textured
-    // material under both names.
+    // The level's two tile materials and its wall material, in the library its description
+    // names: the textured material with a floor texture, the walls with a stone one.
     LibMaterial tile = DemoMaterials(names).front();
     std::vector<LibMaterial> tiles;
-    for (const char* name : {"grid_mat0", "grid_mat1"}) {
+    for (const char* name : {"grid_mat0", "grid_mat1", "grid_wall"}) {
         tile.name = name;
         tiles.push_back(tile);
     }
+    // The grid's tiles wind towards -y, and the walls are seen from both sides: the level's
+    // materials cull no face.
+    for (LibMaterial& material : tiles)
+        material.passes[0].renderState = {XmlElementSpec{"Culling", {{"Face", "None"}}, {}}};
+    for (LibMaterial& material : tiles)
+        material.passes[0].textures[0].path = "../resources/textures/floor.png";
+    tiles.back().passes[0].textures[0].path = "../resources/textures/wall.png";
     if (!SaveText(resources / "level" / "grid_mat.xml", WriteMaterialLibrary(tiles), error))
         return false;
     // The actors' cloth: the cloth recipe's skirt as the companion of one body part.
