@@ -37,6 +37,27 @@ bool SaveText(const fs::path& path, const std::string& text, std::string* error)
     return Save(path, text.data(), text.size(), error);
 }
 
+// A square image of rings round its middle: rings of colour a and b alternating every ringWidth
+// pixels out to the edge, where the alpha falls to 0; outside the circle fully transparent.
+RgbaImage RingImage(std::uint32_t size, const std::uint8_t a[4], const std::uint8_t b[4],
+                    float ringWidth) {
+    RgbaImage image;
+    image.width = image.height = size;
+    image.rgba.resize(std::size_t(size) * size * 4);
+    const float half = float(size) * 0.5f;
+    for (std::uint32_t y = 0; y < size; ++y)
+        for (std::uint32_t x = 0; x < size; ++x) {
+            const float dx = float(x) + 0.5f - half, dy = float(y) + 0.5f - half;
+            const float r = std::sqrt(dx * dx + dy * dy) / half;
+            const std::uint8_t* c = (int(r * half / ringWidth) % 2) ? b : a;
+            std::uint8_t* p = image.rgba.data() + (std::size_t(y) * size + x) * 4;
+            std::copy(c, c + 3, p);
+            const float fade = std::clamp((1.0f - r) * 4.0f, 0.0f, 1.0f);
+            p[3] = static_cast<std::uint8_t>(std::lround(float(c[3]) * fade));
+        }
+    return image;
+}
+
 // A square image of two colours in 8-pixel checks (RGBA each).
 RgbaImage CheckerImage(std::uint32_t size, const std::uint8_t a[4], const std::uint8_t b[4]) {
     RgbaImage image;
@@ -81,26 +102,37 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     return {textured, blended};
 }
 
+// A material of the legacy dialect without lighting, drawing its one texture as it is: it gives
+// its own light, so no scene light darkens or adds to it. A blended one takes its alpha from the
+// texture.
+LegacyShader UnlitShader(const std::string& name, const std::string& texture, bool blended) {
+    LegacyShader shader;
+    shader.name = name;
+    shader.shaderType = "unlit";
+    LegacyStage stage;
+    stage.textures = {LegacyTexture{texture, {}, {}}};
+    LegacyPass pass;
+    pass.attributes = {{"USE_TEXCOORD", "yes"}};
+    if (blended)
+        pass.attributes.emplace_back("BLEND", BlendLine(1, "SrcAlpha", "InvSrcAlpha"));
+    pass.stages = {stage};
+    shader.passes = {pass};
+    return shader;
+}
+
 // The lit material in the dialect whose render environment asks for the scene's lights, and the
-// sky in the same dialect without lighting: it gives its own light, so no light darkens or adds
-// to it, and it is seen from inside, so neither face is culled.
+// unlit ones in the same dialect: the sky (seen from inside, and this dialect culls no face
+// unless asked), the billboards' sun and the decal's target mark.
 LegacyLibrary LitLibrary(const DataTreeNames& names) {
     LegacyShader lit;
     lit.name = names.litMaterial;
     lit.renderEnv = "light";
     lit.shaderType = "light";
     lit.passes = {LegacyPass{}};
-
-    LegacyShader sky;
-    sky.name = names.skyMaterial;
-    sky.shaderType = "sky";
-    LegacyStage stage;
-    stage.textures = {LegacyTexture{"../resources/textures/sky.png", {}, {}}};
-    LegacyPass skyPass;
-    skyPass.attributes = {{"USE_TEXCOORD", "yes"}};
-    skyPass.stages = {stage};
-    sky.passes = {skyPass};
-    return {{lit, sky}, false};
+    return {{lit, UnlitShader(names.skyMaterial, "../resources/textures/sky.png", false),
+             UnlitShader(names.boardMaterial, "../resources/textures/sun.png", true),
+             UnlitShader(names.decalMaterial, "../resources/textures/target.png", true)},
+            false};
 }
 
 // The material libraries every model names, as the library opens them from the working
@@ -254,13 +286,19 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     const Bytes skyImage = WritePng(PngFromRgba(MakeSkyImage(128, 64), false));
     const std::uint8_t stone[4] = {150, 145, 135, 255}, darkStone[4] = {110, 105, 100, 255};
     const Bytes wall = WritePng(PngFromRgba(CheckerImage(64, stone, darkStone), false));
+    const std::uint8_t sunCore[4] = {255, 230, 120, 255}, sunRing[4] = {255, 160, 60, 200};
+    const Bytes sun = WritePng(PngFromRgba(RingImage(64, sunCore, sunRing, 6.0f), true));
+    const std::uint8_t red[4] = {220, 40, 40, 230}, white[4] = {245, 245, 245, 200};
+    const Bytes target = WritePng(PngFromRgba(RingImage(64, red, white, 5.0f), true));
     const std::uint8_t sand[4] = {210, 190, 150, 255}, slate[4] = {90, 110, 120, 255};
     const Bytes floor = WritePng(PngFromRgba(CheckerImage(64, sand, slate), false));
     if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error) ||
         !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error) ||
         !Save(resources / "textures" / "sky.png", skyImage.data(), skyImage.size(), error) ||
         !Save(resources / "textures" / "wall.png", wall.data(), wall.size(), error) ||
-        !Save(resources / "textures" / "floor.png", floor.data(), floor.size(), error))
+        !Save(resources / "textures" / "floor.png", floor.data(), floor.size(), error) ||
+        !Save(resources / "textures" / "sun.png", sun.data(), sun.size(), error) ||
+        !Save(resources / "textures" / "target.png", target.data(), target.size(), error))
         return false;
 
     const GeometryDesc models[] = {

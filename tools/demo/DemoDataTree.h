@@ -22,6 +22,10 @@ struct DataTreeNames {
     std::string litMaterial = "DemoLit";
     std::string blendedMaterial = "DemoBlended";
     std::string skyMaterial = "DemoSky";
+    std::string boardMaterial = "DemoSun";
+    std::string decalMaterial = "DemoTarget";
+    // The library of the lit and unlit materials, as a host in the working directory names it.
+    std::string litLibrary = "../data/Materials/lit.xml";
 };
 
 // The names written by WriteDataTree.

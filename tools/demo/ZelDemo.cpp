@@ -38,6 +38,7 @@
 #include "Interface/IRender.h"
 #include "Interface/IResList.h"
 #include "Interface/IResMngProxy.h"
+#include "Interface/IShader.h"
 #include "Interface/ISkyBall.h"
 #include "Interface/IZelTextBox.h"
 #include "Interface/ZelEngine.h"
@@ -172,6 +173,7 @@ private:
     void CreateSky();
     void CreateLights();
     void CreateEffects();
+    void CreateDecal();
     void CreateFirstActor();
     void ProvokeErrors();
     void Dress(ZelI::IActor* actor);
@@ -196,6 +198,7 @@ private:
     std::vector<ZelI::ILight*> lights_;
     std::vector<std::string> pendingErrors_;
     ZelI::ILevel* level_ = nullptr;
+    ZelI::IModel* ground_ = nullptr;
     ZelI::ILevel* queuedLevel_ = nullptr;
     ZelI::IActor* actor_ = nullptr;
     ZelI::IActor* secondActor_ = nullptr;
@@ -248,6 +251,8 @@ void Demo::CreateStaticModels() {
         if (ZelI::IModel* model = Made("static model", render_->CreateModel(name.c_str(), 0))) {
             model->SetPosition(places[i]);
             Drawable(model);
+            if (i + 1 == names.models.size())
+                ground_ = model;
         }
     }
 }
@@ -302,19 +307,57 @@ void Demo::CreateLights() {
     render_->SetShadowQuality(1);
 }
 
-// Billboards, a decal and particles: each one call, skipped while the library offers none.
+// The models a decal is projected onto: the level's floor, and the ground below it.
+class DecalReceivers final : public ZelI::IDecalSource {
+public:
+    DecalReceivers(ZelI::IObject* main, ZelI::IObject* further) : main_(main), further_(further) {}
+    ZelI::IObject* GetMainReceiver() override { return main_; }
+    std::uint32_t GetReceiverCount() override { return further_ ? 1 : 0; }
+    ZelI::IObject* GetReceiver(std::uint32_t) override { return further_; }
+    bool AcceptBlended() override { return false; }
+    bool AcceptAlphaTested() override { return false; }
+    bool IsTwoSided() override { return true; }
+
+private:
+    ZelI::IObject* main_;
+    ZelI::IObject* further_;
+};
+
+// Billboards with the sun texture, a target mark on the floor, and particles.
 void Demo::CreateEffects() {
-    if (ZelI::IBillboard* board =
-            Made("billboard", render_->CreateNamedBillBoard("DemoBoard", 0))) {
-        const float at[3] = {-1.0f, 2.5f, 2.0f};
-        board->SetPosition(at);
-        board->SetSize(1.0f, 1.0f);
-        Drawable(board);
-    }
-    // A decal is cut from the receivers a host source object names; the interface headers
-    // declare no such source yet.
-    log_.Skip("decal", "the interface declares no decal source");
+    const ZelDemo::DataTreeNames& names = ZelDemo::DemoNames();
+    const float boardPlaces[][3] = {{-1.0f, 2.5f, 2.0f}, {2.5f, 3.2f, -3.0f}, {-4.0f, 2.8f, -2.0f}};
+    ZelI::IMaterial* sun = render_->FindMaterial(names.boardMaterial.c_str());
+    if (!sun)
+        log_.Skip("billboard texture", "FindMaterial answers null");
+    for (const float* at : boardPlaces)
+        if (ZelI::IBillboard* board =
+                Made("billboard", render_->CreateNamedBillBoard("DemoBoard", 0))) {
+            board->SetPosition(at);
+            board->SetSize(1.0f, 1.0f);
+            if (sun)
+                board->SetMaterial(sun);
+            Drawable(board);
+        }
+    CreateDecal();
     Made("particles", render_->CreateParticleVB());
+}
+
+// A target mark projected straight down onto the floor in front of the cubes.
+void Demo::CreateDecal() {
+    const ZelDemo::DataTreeNames& names = ZelDemo::DemoNames();
+    DecalReceivers receivers(level_, ground_);
+    const float direction[3] = {0.0f, -1.0f, 0.0f}, up[3] = {0.0f, 0.0f, 1.0f};
+    const float centre[3] = {-0.5f, 0.0f, 3.0f}, extents[3] = {1.2f, 1.0f, 1.2f};
+    const float uvFrom[2] = {0.0f, 0.0f}, uvTo[2] = {1.0f, 1.0f};
+    auto word = [](const void* p) { return reinterpret_cast<std::intptr_t>(p); };
+    ZelI::IShader* mark = render_->GetShader(names.decalMaterial.c_str());
+    if (ZelI::IDecal* decal = Made(
+            "decal",
+            render_->CreateDecalEx(word(static_cast<ZelI::IDecalSource*>(&receivers)),
+                                   word(direction), word(up), word(centre), word(extents),
+                                   word(mark), word(uvFrom), word(uvTo))))
+        Drawable(decal);
 }
 
 void Demo::CreateFirstActor() {
