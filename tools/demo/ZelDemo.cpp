@@ -371,7 +371,26 @@ void Demo::CreateFirstActor() {
     actor_->SetPosition(at);
     actor_->SetPinchValue(0, 0.5f);
     actor_->SetMakeupValue(0, 1, 0);
+    // A 4 x 4 block of the host's own pixels (BGRA) composed into the first body part's texture.
+    std::uint8_t pixels[4 * 4 * 4];
+    for (std::size_t i = 0; i < sizeof(pixels); i += 4) {
+        pixels[i] = 40;
+        pixels[i + 1] = 200;
+        pixels[i + 2] = 60;
+        pixels[i + 3] = 255;
+    }
+    ZelI::CustomTextureRecord custom;
+    custom.width = custom.height = 4;
+    custom.pixels = pixels;
+    custom.byteSize = sizeof(pixels);
+    if (!actor_->ApplyCustomTexture(&custom))
+        log_.Skip("custom texture", "ApplyCustomTexture answers false");
+    // The idle cross-fades into the walk over a third of a second; the idle stays layered on
+    // the first extra slot at a quarter weight.
+    actor_->SetBlendLength(0.3f);
+    actor_->PlayAnimation("idle");
     actor_->PlayAnimation("walk");
+    actor_->PlayAnimationEx("idle", 0.25f, 0, 0);
     actor_->Show();
     actor_->UpdateFrame(0.016f);
     Drawable(actor_);
