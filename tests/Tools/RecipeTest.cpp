@@ -10,6 +10,7 @@
 #include "modelgen/AseFile.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/ModelGenCommand.h"
+#include "modelgen/ModelMath.h"
 #include "modelgen/Recipes.h"
 #include "support/TempDir.h"
 
@@ -93,6 +94,38 @@ TEST(Recipe, LevelGridTilesOccludersAndCounts) {
     }
     ASSERT_EQ(level.occluders.size(), 2u);
     EXPECT_EQ(level.points.size(), 4u);
+}
+
+// Each wall is a mesh seen from both sides and an occluder whose corners already go round the
+// quad as c0, c2, c3, c1: the reader swaps corners 2 and 3 of a quad that does not, which would
+// turn the occluder into a bow tie.
+TEST(Recipe, LevelWallsAreTwoSidedMeshesAndOccludersInReaderOrder) {
+    RecipeOptions o;
+    o.tiles = 2;
+    o.tileSize = 3.0f;
+    o.levelOrigin = {-3.0f, 0.5f, -3.0f};
+    o.levelWalls = true;
+    LevelMeshDesc level = LevelGrid(o);
+    ASSERT_EQ(level.meshes.size(), 4u + 5u);
+    ASSERT_EQ(level.occluders.size(), 5u);
+    EXPECT_FLOAT_EQ(level.meshes[0].positions[0].x, -3.0f);
+    EXPECT_FLOAT_EQ(level.meshes[0].positions[0].y, 0.5f);
+    auto cross = [](Vec3 a, Vec3 b) {
+        return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    };
+    for (std::size_t w = 0; w < 5; ++w) {
+        SCOPED_TRACE(w);
+        const MeshDesc& wall = level.meshes[4 + w];
+        EXPECT_EQ(wall.material, "grid_wall");
+        EXPECT_EQ(wall.indices.size(), 12u);
+        EXPECT_EQ(wall.faceVectors.size(), 4u);
+        const Vec3* c = level.occluders[w].corners;
+        const Vec3 a = Minus(c[1], c[0]), b = Minus(c[2], c[1]), d = Minus(c[3], c[2]);
+        const Vec3 ab = cross(a, b), bd = cross(b, d);
+        EXPECT_LE(ab.x * bd.x + ab.y * bd.y + ab.z * bd.z, 0.0f);
+        const Vec3 q = level.occluders[w].q;
+        EXPECT_NEAR(q.x * q.x + q.y * q.y + q.z * q.z, 1.0f, 1e-5f);
+    }
 }
 
 TEST(Recipe, CompanionHasOneBlockPerMeshTheReaderMeets) {

@@ -1,6 +1,7 @@
 #include "demo/DemoDataTree.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -34,6 +35,27 @@ bool Save(const fs::path& path, const void* bytes, std::size_t size, std::string
 
 bool SaveText(const fs::path& path, const std::string& text, std::string* error) {
     return Save(path, text.data(), text.size(), error);
+}
+
+// A square image of rings round its middle: rings of colour a and b alternating every ringWidth
+// pixels out to the edge, where the alpha falls to 0; outside the circle fully transparent.
+RgbaImage RingImage(std::uint32_t size, const std::uint8_t a[4], const std::uint8_t b[4],
+                    float ringWidth) {
+    RgbaImage image;
+    image.width = image.height = size;
+    image.rgba.resize(std::size_t(size) * size * 4);
+    const float half = float(size) * 0.5f;
+    for (std::uint32_t y = 0; y < size; ++y)
+        for (std::uint32_t x = 0; x < size; ++x) {
+            const float dx = float(x) + 0.5f - half, dy = float(y) + 0.5f - half;
+            const float r = std::sqrt(dx * dx + dy * dy) / half;
+            const std::uint8_t* c = (int(r * half / ringWidth) % 2) ? b : a;
+            std::uint8_t* p = image.rgba.data() + (std::size_t(y) * size + x) * 4;
+            std::copy(c, c + 3, p);
+            const float fade = std::clamp((1.0f - r) * 4.0f, 0.0f, 1.0f);
+            p[3] = static_cast<std::uint8_t>(std::lround(float(c[3]) * fade));
+        }
+    return image;
 }
 
 // A square image of two colours in 8-pixel checks (RGBA each).
@@ -84,14 +106,33 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
     return {textured, blended};
 }
 
-// The lit materials in the dialect whose render environment asks for the scene's lights: the
-// cubes' casts shadows, the ground's receives them (its name holds "floor"), and the sky's does
-// neither, so that the box round the scene leaves the shadow map to the cubes.
+// A material of the legacy dialect without lighting, drawing its one texture as it is: it gives
+// its own light, so no scene light darkens or adds to it. A blended one takes its alpha from the
+// texture.
+LegacyShader UnlitShader(const std::string& name, const std::string& texture, bool blended) {
+    LegacyShader shader;
+    shader.name = name;
+    shader.shaderType = "unlit";
+    LegacyStage stage;
+    stage.textures = {LegacyTexture{texture, {}, {}}};
+    LegacyPass pass;
+    pass.attributes = {{"USE_TEXCOORD", "yes"}};
+    if (blended)
+        pass.attributes.emplace_back("BLEND", BlendLine(1, "SrcAlpha", "InvSrcAlpha"));
+    pass.stages = {stage};
+    shader.passes = {pass};
+    return shader;
+}
+
+// The lit materials in the dialect whose render environment asks for the scene's lights (the
+// cubes' casts shadows, the ground's receives them: its name holds "floor"), and the unlit ones
+// in the same dialect: the sky (seen from inside, and this dialect culls no face unless asked;
+// it casts nothing, so the ball round the scene leaves the shadow map to the cubes), the
+// billboards' sun and the decal's target mark.
 LegacyLibrary LitLibrary(const DataTreeNames& names) {
     LegacyLibrary library;
     for (const auto& [name, env] : {std::pair{names.litMaterial, "light shadowmap"},
-                                    std::pair{names.floorMaterial, "light"},
-                                    std::pair{names.skyMaterial, "light"}}) {
+                                    std::pair{names.floorMaterial, "light"}}) {
         LegacyShader lit;
         lit.name = name;
         lit.renderEnv = env;
@@ -99,7 +140,14 @@ LegacyLibrary LitLibrary(const DataTreeNames& names) {
         lit.passes = {LegacyPass{}};
         library.shaders.push_back(lit);
     }
+    library.shaders.push_back(
+        UnlitShader(names.skyMaterial, "../resources/textures/sky.png", false));
+    library.shaders.push_back(
+        UnlitShader(names.boardMaterial, "../resources/textures/sun.png", true));
+    library.shaders.push_back(
+        UnlitShader(names.decalMaterial, "../resources/textures/target.png", true));
     return library;
+}
 }
 
 // The material libraries every model names, as the library opens them from the working
@@ -131,6 +179,28 @@ GeometryDesc GroundModel(const std::string& material) {
         p.x *= 20.0f;
         p.z *= 20.0f;
         p.y = p.y * 0.25f - 0.25f;
+    }
+    return g;
+}
+
+// The sky ball: a finely cut cube pushed out onto a sphere round the scene. Its texture runs from
+// the zenith (top row) down to the horizon and below; across, it is laid on from the side, which
+// leaves no seam where the texture would wrap.
+GeometryDesc SkyBallModel(const std::string& material, float radius) {
+    GeometryDesc g = CubeModel(material, 1.0f);
+    MeshDesc& mesh = std::get<MeshDesc>(g.parts[0]);
+    mesh = MakeCubeMesh(8, {0, 0, 0}, 1.0f, material);
+    mesh.name = "Sky";
+    mesh.uv0.clear();
+    for (std::size_t i = 0; i < mesh.positions.size(); ++i) {
+        Vec3& p = mesh.positions[i];
+        const float length = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+        const Vec3 d{p.x / length, p.y / length, p.z / length};
+        p = {d.x * radius, d.y * radius, d.z * radius};
+        // Seen from inside, the light falls on the inner face.
+        mesh.normals[i] = {-d.x, -d.y, -d.z};
+        const float elevation = std::acos(std::clamp(d.y, -1.0f, 1.0f)) / 3.14159265f;
+        mesh.uv0.push_back({0.5f + 0.5f * d.x, elevation});
     }
     return g;
 }
@@ -228,8 +298,22 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     const std::uint8_t paleBlue[4] = {150, 200, 255, 128}, lighter[4] = {200, 230, 255, 128};
     const Bytes checker = WritePng(PngFromRgba(CheckerImage(64, orange, cream), true));
     const Bytes glass = WritePng(PngFromRgba(CheckerImage(64, paleBlue, lighter), true));
+    const Bytes skyImage = WritePng(PngFromRgba(MakeSkyImage(128, 64), false));
+    const std::uint8_t stone[4] = {150, 145, 135, 255}, darkStone[4] = {110, 105, 100, 255};
+    const Bytes wall = WritePng(PngFromRgba(CheckerImage(64, stone, darkStone), false));
+    const std::uint8_t sunCore[4] = {255, 230, 120, 255}, sunRing[4] = {255, 160, 60, 200};
+    const Bytes sun = WritePng(PngFromRgba(RingImage(64, sunCore, sunRing, 6.0f), true));
+    const std::uint8_t red[4] = {220, 40, 40, 230}, white[4] = {245, 245, 245, 200};
+    const Bytes target = WritePng(PngFromRgba(RingImage(64, red, white, 5.0f), true));
+    const std::uint8_t sand[4] = {210, 190, 150, 255}, slate[4] = {90, 110, 120, 255};
+    const Bytes floor = WritePng(PngFromRgba(CheckerImage(64, sand, slate), false));
     if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error) ||
-        !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error))
+        !Save(resources / "textures" / "glass.png", glass.data(), glass.size(), error) ||
+        !Save(resources / "textures" / "sky.png", skyImage.data(), skyImage.size(), error) ||
+        !Save(resources / "textures" / "wall.png", wall.data(), wall.size(), error) ||
+        !Save(resources / "textures" / "floor.png", floor.data(), floor.size(), error) ||
+        !Save(resources / "textures" / "sun.png", sun.data(), sun.size(), error) ||
+        !Save(resources / "textures" / "target.png", target.data(), target.size(), error))
         return false;
 
     const GeometryDesc models[] = {
@@ -240,8 +324,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         if (!Save(resources / names.models[i], file.bytes.data(), file.bytes.size(), error))
             return false;
     }
-    // The sky: a wide box round the whole scene in the lit material.
-    const WrittenFile sky = WriteGeometryFile(CubeModel(names.skyMaterial, 60.0f));
+    // The sky: a ball round the whole scene, inside the camera's far plane.
+    const WrittenFile sky = WriteGeometryFile(SkyBallModel(names.skyMaterial, 60.0f));
     if (!Save(resources / names.sky, sky.bytes.data(), sky.bytes.size(), error))
         return false;
 
@@ -251,6 +335,15 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     for (const auto& [recipe, folder] : kRecipeFolders) {
         RecipeOptions options;
         options.tiles = 4;
+        if (std::string(recipe) == "level") {
+            // The level: a floor of 8 x 8 tiles of 3 m round the scene, just above the ground
+            // slab, walled in, with a wall across its far half; every wall is an occluder.
+            options.tiles = 8;
+            options.tileSize = 3.0f;
+            options.levelOrigin = {-12.0f, 0.02f, -12.0f};
+            options.levelWalls = true;
+            options.wallHeight = 2.0f;
+        }
         for (const RecipeFile& f : MakeRecipe(recipe, options)) {
             // The action library names its trees, figures and actions from the working
             // directory.
@@ -259,14 +352,21 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
                 return false;
         }
     }
-    // The level's two tile materials, in the library its description names: the textured
-    // material under both names.
+    // The level's two tile materials and its wall material, in the library its description
+    // names: the textured material with a floor texture, the walls with a stone one.
     LibMaterial tile = DemoMaterials(names).front();
     std::vector<LibMaterial> tiles;
-    for (const char* name : {"grid_mat0", "grid_mat1"}) {
+    for (const char* name : {"grid_mat0", "grid_mat1", "grid_wall"}) {
         tile.name = name;
         tiles.push_back(tile);
     }
+    // The grid's tiles wind towards -y, and the walls are seen from both sides: the level's
+    // materials cull no face.
+    for (LibMaterial& material : tiles)
+        material.passes[0].renderState = {XmlElementSpec{"Culling", {{"Face", "None"}}, {}}};
+    for (LibMaterial& material : tiles)
+        material.passes[0].textures[0].path = "../resources/textures/floor.png";
+    tiles.back().passes[0].textures[0].path = "../resources/textures/wall.png";
     if (!SaveText(resources / "level" / "grid_mat.xml", WriteMaterialLibrary(tiles), error))
         return false;
     // The actors' cloth: the cloth recipe's skirt as the companion of one body part.

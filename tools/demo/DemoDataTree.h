@@ -1,8 +1,8 @@
 // The data tree a host needs before it opens the render window, written from the fixture writers
 // (no engine code) and the engine's data files: under the root, "data/include/" with the effect
 // include files, "data/Materials/" with a library of a textured and an alpha-blended material and
-// one of a lit material, "resources/" with their textures, the models (three cubes, a ground and a
-// sky box, ".dm3"), the level, skinned and actor recipes in folders of their own (the actors' body
+// one of a lit and an unlit sky material, "resources/" with their textures, the models (three
+// cubes, a ground and a sky ball, ".dm3"), the level, skinned and actor recipes in folders of their own (the actors' body
 // parts with a cloth companion), and the working directory "bin/" with "EngineConfig.txt",
 // "multithread.ini", "config/hwcap.xml" and the actors' action library. Used by the demo host and
 // by the tests that open a window.
@@ -21,8 +21,12 @@ struct DataTreeNames {
     std::string texturedMaterial = "DemoTextured";
     std::string litMaterial = "DemoLit";      // casts shadows
     std::string floorMaterial = "demo_floor";  // lit, receives shadows ("floor" in its name)
-    std::string skyMaterial = "DemoSky";      // lit, neither
     std::string blendedMaterial = "DemoBlended";
+    std::string skyMaterial = "DemoSky";       // unlit, casts and receives nothing
+    std::string boardMaterial = "DemoSun";
+    std::string decalMaterial = "DemoTarget";
+    // The library of the lit and unlit materials, as a host in the working directory names it.
+    std::string litLibrary = "../data/Materials/lit.xml";
 };
 
 // The names written by WriteDataTree.

@@ -38,6 +38,7 @@
 #include "Interface/IRender.h"
 #include "Interface/IResList.h"
 #include "Interface/IResMngProxy.h"
+#include "Interface/IShader.h"
 #include "Interface/ISkyBall.h"
 #include "Interface/IZelTextBox.h"
 #include "Interface/ZelEngine.h"
@@ -72,7 +73,6 @@ struct PendingStep {
 };
 const PendingStep kPendingSteps[] = {
     {"level", "create level: no host interface for the level"},
-    {"skinned model", "is not made here, file=../resources/skinned/"},
     {"sky ball", "is not made here, file=../resources/models/sky.dm3"},
 };
 
@@ -174,6 +174,7 @@ private:
     void CreateSky();
     void CreateLights();
     void CreateEffects();
+    void CreateDecal();
     void CreateFirstActor();
     void ProvokeErrors();
     void Dress(ZelI::IActor* actor);
@@ -201,6 +202,7 @@ private:
     std::vector<ZelI::ILight*> lights_;
     std::vector<std::string> pendingErrors_;
     ZelI::ILevel* level_ = nullptr;
+    ZelI::IModel* ground_ = nullptr;
     ZelI::ILevel* queuedLevel_ = nullptr;
     ZelI::IActor* actor_ = nullptr;
     ZelI::IActor* secondActor_ = nullptr;
@@ -255,6 +257,8 @@ void Demo::CreateStaticModels() {
         if (ZelI::IModel* model = Made("static model", render_->CreateModel(name.c_str(), 0))) {
             model->SetPosition(places[i]);
             Drawable(model);
+            if (i + 1 == names.models.size())
+                ground_ = model;
         }
     }
 }
@@ -264,8 +268,14 @@ void Demo::CreateSkinnedModel() {
         Made("skinned model", render_->CreateModel("../resources/skinned/skinned.chr", 0));
     if (!walker)
         return;
-    const float at[3] = {3.0f, 0.0f, -2.0f};
+    // The skinned recipe stands along z with its skin a metre up: stood up along y, made larger
+    // and lowered, it walks on the ground beside the cubes.
+    const float at[3] = {3.0f, -2.2f, -1.0f};
+    const float standUp[4] = {-0.70710678f, 0.0f, 0.0f, 0.70710678f};
+    const float larger[3] = {2.5f, 2.5f, 2.5f};
     walker->SetPosition(at);
+    walker->SetOrientation(standUp);
+    walker->SetScale(larger);
     if (auto* skinned = dynamic_cast<ZelI::ISkeletonModel*>(walker))
         skinned->PlayAnimation("walk");
     Drawable(walker);
@@ -303,19 +313,57 @@ void Demo::CreateLights() {
     render_->SetShadowQuality(1);
 }
 
-// Billboards, a decal and particles: each one call, skipped while the library offers none.
+// The models a decal is projected onto: the level's floor, and the ground below it.
+class DecalReceivers final : public ZelI::IDecalSource {
+public:
+    DecalReceivers(ZelI::IObject* main, ZelI::IObject* further) : main_(main), further_(further) {}
+    ZelI::IObject* GetMainReceiver() override { return main_; }
+    std::uint32_t GetReceiverCount() override { return further_ ? 1 : 0; }
+    ZelI::IObject* GetReceiver(std::uint32_t) override { return further_; }
+    bool AcceptBlended() override { return false; }
+    bool AcceptAlphaTested() override { return false; }
+    bool IsTwoSided() override { return true; }
+
+private:
+    ZelI::IObject* main_;
+    ZelI::IObject* further_;
+};
+
+// Billboards with the sun texture, a target mark on the floor, and particles.
 void Demo::CreateEffects() {
-    if (ZelI::IBillboard* board =
-            Made("billboard", render_->CreateNamedBillBoard("DemoBoard", 0))) {
-        const float at[3] = {-1.0f, 2.5f, 2.0f};
-        board->SetPosition(at);
-        board->SetSize(1.0f, 1.0f);
-        Drawable(board);
-    }
-    // A decal is cut from the receivers a host source object names; the interface headers
-    // declare no such source yet.
-    log_.Skip("decal", "the interface declares no decal source");
+    const ZelDemo::DataTreeNames& names = ZelDemo::DemoNames();
+    const float boardPlaces[][3] = {{-1.0f, 2.5f, 2.0f}, {2.5f, 3.2f, -3.0f}, {-4.0f, 2.8f, -2.0f}};
+    ZelI::IMaterial* sun = render_->FindMaterial(names.boardMaterial.c_str());
+    if (!sun)
+        log_.Skip("billboard texture", "FindMaterial answers null");
+    for (const float* at : boardPlaces)
+        if (ZelI::IBillboard* board =
+                Made("billboard", render_->CreateNamedBillBoard("DemoBoard", 0))) {
+            board->SetPosition(at);
+            board->SetSize(1.0f, 1.0f);
+            if (sun)
+                board->SetMaterial(sun);
+            Drawable(board);
+        }
+    CreateDecal();
     Made("particles", render_->CreateParticleVB());
+}
+
+// A target mark projected straight down onto the floor in front of the cubes.
+void Demo::CreateDecal() {
+    const ZelDemo::DataTreeNames& names = ZelDemo::DemoNames();
+    DecalReceivers receivers(level_, ground_);
+    const float direction[3] = {0.0f, -1.0f, 0.0f}, up[3] = {0.0f, 0.0f, 1.0f};
+    const float centre[3] = {-0.5f, 0.0f, 3.0f}, extents[3] = {1.2f, 1.0f, 1.2f};
+    const float uvFrom[2] = {0.0f, 0.0f}, uvTo[2] = {1.0f, 1.0f};
+    auto word = [](const void* p) { return reinterpret_cast<std::intptr_t>(p); };
+    ZelI::IShader* mark = render_->GetShader(names.decalMaterial.c_str());
+    if (ZelI::IDecal* decal = Made(
+            "decal",
+            render_->CreateDecalEx(word(static_cast<ZelI::IDecalSource*>(&receivers)),
+                                   word(direction), word(up), word(centre), word(extents),
+                                   word(mark), word(uvFrom), word(uvTo))))
+        Drawable(decal);
 }
 
 void Demo::CreateFirstActor() {
@@ -329,7 +377,26 @@ void Demo::CreateFirstActor() {
     actor_->SetPosition(at);
     actor_->SetPinchValue(0, 0.5f);
     actor_->SetMakeupValue(0, 1, 0);
+    // A 4 x 4 block of the host's own pixels (BGRA) composed into the first body part's texture.
+    std::uint8_t pixels[4 * 4 * 4];
+    for (std::size_t i = 0; i < sizeof(pixels); i += 4) {
+        pixels[i] = 40;
+        pixels[i + 1] = 200;
+        pixels[i + 2] = 60;
+        pixels[i + 3] = 255;
+    }
+    ZelI::CustomTextureRecord custom;
+    custom.width = custom.height = 4;
+    custom.pixels = pixels;
+    custom.byteSize = sizeof(pixels);
+    if (!actor_->ApplyCustomTexture(&custom))
+        log_.Skip("custom texture", "ApplyCustomTexture answers false");
+    // The idle cross-fades into the walk over a third of a second; the idle stays layered on
+    // the first extra slot at a quarter weight.
+    actor_->SetBlendLength(0.3f);
+    actor_->PlayAnimation("idle");
     actor_->PlayAnimation("walk");
+    actor_->PlayAnimationEx("idle", 0.25f, 0, 0);
     actor_->Show();
     actor_->UpdateFrame(0.016f);
     Drawable(actor_);

@@ -22,13 +22,6 @@ Matrix4 ColumnTranslation(Vec3 t) {
     return Transpose(TranslationMatrix(t));
 }
 
-Vec3 Plus(Vec3 a, Vec3 b) {
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-Vec3 Minus(Vec3 a, Vec3 b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
 struct BoneLayout {
     const char* name;
     std::int32_t parent;

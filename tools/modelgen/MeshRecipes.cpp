@@ -4,6 +4,8 @@
 #include "modelgen/ModelMath.h"
 #include "modelgen/Recipes.h"
 
+#include <cmath>
+
 namespace ZelModelGen {
 
 namespace {
@@ -177,6 +179,48 @@ AseSceneDesc StripAseScene(const MeshDesc& ribbon) {
     return scene;
 }
 
+namespace {
+
+// A vertical wall from a to b (on the ground) of the given height, seen from both sides: the
+// level draws it whichever way the camera faces it. Its occluder is the same quad.
+MeshDesc LevelWall(Vec3 a, Vec3 b, float height, float tileSize, OccluderDesc& occluder) {
+    MeshDesc wall;
+    wall.material = "grid_wall";
+    const Vec3 up{0, height, 0};
+    const Vec3 corners[4] = {a, b, Plus(a, up), Plus(b, up)};
+    const float dx = b.x - a.x, dz = b.z - a.z;
+    const float length = std::sqrt(dx * dx + dz * dz);
+    const Vec3 normal{-dz / length, 0, dx / length};
+    const float uRepeat = length / tileSize, vRepeat = height / tileSize;
+    for (int side = 0; side < 2; ++side) {
+        const float sign = side == 0 ? 1.0f : -1.0f;
+        const std::uint32_t base = wall.VertexCount();
+        for (int k = 0; k < 4; ++k) {
+            wall.positions.push_back(corners[k]);
+            wall.normals.push_back({normal.x * sign, 0, normal.z * sign});
+            wall.uv0.push_back({float(k % 2) * uRepeat, float(1 - k / 2) * vRepeat});
+            wall.uv1.push_back({float(k % 2), float(k / 2)});
+            wall.colours.push_back({1, 1, 1, 1});
+        }
+        if (side == 0)
+            Quad(wall.indices, base, base + 1, base + 2, base + 3);
+        else
+            Quad(wall.indices, base + 1, base, base + 3, base + 2);
+        wall.faceVectors.push_back({normal.x * sign, 0, normal.z * sign});
+        wall.faceVectors.push_back({normal.x * sign, 0, normal.z * sign});
+    }
+    // Going round the quad the corners come c0, c2, c3, c1.
+    occluder.corners[0] = corners[0];
+    occluder.corners[1] = corners[1];
+    occluder.corners[2] = corners[2];
+    occluder.corners[3] = corners[3];
+    occluder.p = {(a.x + b.x) * 0.5f, height * 0.5f + a.y, (a.z + b.z) * 0.5f};
+    occluder.q = normal;
+    return wall;
+}
+
+}  // namespace
+
 LevelMeshDesc LevelGrid(const RecipeOptions& options) {
     LevelMeshDesc level;
     level.fileName = "grid.mesh";
@@ -193,7 +237,9 @@ LevelMeshDesc LevelGrid(const RecipeOptions& options) {
             for (std::uint32_t j = 0; j <= cells; ++j)
                 for (std::uint32_t i = 0; i <= cells; ++i) {
                     const float u = float(i) * step, w = float(j) * step;
-                    tile.positions.push_back({float(tx) + u, 0, float(ty) + w});
+                    tile.positions.push_back(Plus(options.levelOrigin,
+                                                  {(float(tx) + u) * options.tileSize, 0,
+                                                   (float(ty) + w) * options.tileSize}));
                     tile.normals.push_back({0, 1, 0});
                     tile.uv0.push_back({u, 0.75f - 0.5f * w});
                     tile.uv1.push_back({u * 0.5f, w * 0.5f});
@@ -213,9 +259,27 @@ LevelMeshDesc LevelGrid(const RecipeOptions& options) {
     float edge = float(tiles);
     level.points = {{0, 0, 0}, {edge, 0, 0}, {0, 0, edge}, {edge, 0, edge}};
     level.indexWords = {0, 1, 2};
-    // One quad whose winding the reader turns round, and one it keeps.
-    level.occluders.push_back({{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 0, 0}, {1, 1, 0}});
-    level.occluders.push_back({{{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}}, {0, 0, 1}, {1, 1, 1}});
+    if (!options.levelWalls) {
+        // One quad whose winding the reader turns round, and one it keeps.
+        level.occluders.push_back(
+            {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {0, 0, 0}, {1, 1, 0}});
+        level.occluders.push_back(
+            {{{0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}}, {0, 0, 1}, {1, 1, 1}});
+        return level;
+    }
+    const float side = edge * options.tileSize;
+    const Vec3 o = options.levelOrigin;
+    const Vec3 round[4] = {o, Plus(o, {side, 0, 0}), Plus(o, {side, 0, side}),
+                           Plus(o, {0, 0, side})};
+    // The four walls round the level, then a shorter one across its far half.
+    std::vector<std::pair<Vec3, Vec3>> walls;
+    for (int k = 0; k < 4; ++k) walls.emplace_back(round[k], round[(k + 1) % 4]);
+    walls.emplace_back(Plus(o, {side * 0.3f, 0, side * 0.2f}), Plus(o, {side * 0.55f, 0, side * 0.2f}));
+    for (const auto& [a, b] : walls) {
+        OccluderDesc occluder;
+        level.meshes.push_back(LevelWall(a, b, options.wallHeight, options.tileSize, occluder));
+        level.occluders.push_back(occluder);
+    }
     return level;
 }
 

@@ -67,4 +67,12 @@ Vec4 QuaternionFromAxisAngle(Vec3 axis, float radians) {
     return {n.x * s, n.y * s, n.z * s, std::cos(radians / 2)};
 }
 
+Vec3 Plus(Vec3 a, Vec3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+
+Vec3 Minus(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
 }  // namespace ZelModelGen

@@ -17,5 +17,7 @@ Matrix4 ScaleMatrix(Vec3 s);
 // Quaternion (x, y, z, w) of the same rotation.
 Vec4 QuaternionFromAxisAngle(Vec3 axis, float radians);
 Vec3 Normalised(Vec3 v);
+Vec3 Plus(Vec3 a, Vec3 b);
+Vec3 Minus(Vec3 a, Vec3 b);
 
 }  // namespace ZelModelGen

@@ -7,7 +7,8 @@
 //            strip sets with LEVELOFDETAIL and SUBMAT_STRIPS_LOD blocks.
 //   level    "grid.mesh", "grid.xml": a grid of tiles (one mesh each, of subdivisions x
 //            subdivisions squares) with colours, normals, two texture sets, face vectors, points
-//            and occluders of both windings.
+//            and occluders of both windings; optionally (levelWalls) walls round it and one across
+//            it, each also an occluder.
 //   skinned  "skinned.ch3", "skinned_walk.at6", "skinned.chr", "skinned_skeleton.ase",
 //            "skinned_skin.ase", "skinned_walk.ase": a skin on a three-bone skeleton with a
 //            one-second action.
@@ -41,6 +42,12 @@ struct RecipeOptions {
                                      // and along a level tile's side
     bool wide = true;                // the last cube mesh needs 32-bit indices
     std::uint32_t tiles = 2;         // level tiles along a side
+    float tileSize = 1.0f;           // a level tile's side
+    Vec3 levelOrigin{0, 0, 0};       // the corner where the level's first tile starts
+    // Walls round the level and one standing across it, each a two-sided mesh of material
+    // "grid_wall" and an occluder quad.
+    bool levelWalls = false;
+    float wallHeight = 2.0f;
     TextOptions text;                // line ends of the text files
 };
 

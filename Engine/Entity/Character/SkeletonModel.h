@@ -77,6 +77,9 @@ public:
     // The entity's parts, then fresh bone states, the geometry's first animation playing from
     // time 0, and the bones of every skin's palette marked for evaluation.
     bool BuildFromGeometry() override;
+    // A model file made into a skeletal model is read as a skin: the plain geometry a kind-0
+    // load makes has neither skeleton nor animations.
+    std::uint32_t GetGeometryKind() const override { return 4; }
 
     // Gives back the bone states and takes one per bone of the skeleton (bind pose).
     virtual void RebuildBoneStates();

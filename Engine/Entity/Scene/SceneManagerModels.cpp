@@ -6,6 +6,9 @@
 #include "Core/PathUtils.h"
 #include "Core/StreamFactory.h"
 #include "Entity/Material/Material.h"
+#include "Entity/Character/DeformedSkeletonModel.h"
+#include "Entity/Character/SkeletonModel.h"
+#include "Entity/Scene/DeformedModel.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/SceneManager.h"
 
@@ -56,14 +59,28 @@ Entity* SceneManager::LoadModelGeometry(const std::string& path) {
         ReportError("create Actor 不通过CreateEntity有专门接口");
         return nullptr;
     }
-    // Skeleton and deformed models load through the character and deformed-model classes,
-    // which make their own geometry kinds; a plain entity cannot stand in for them.
-    if (kind != 0 && kind != 1) {
-        ReportError("CreateModelByFile: model kind %d is not made here, file=%s", kind,
-                    path.c_str());
-        return nullptr;
+    // Each kind is made as the class that reads its file; the object's own geometry kind then
+    // picks the reader, so a skinned file is never read as a plain geometry.
+    Entity* entity = nullptr;
+    switch (kind) {
+        case 0:
+        case 1:
+            entity = CreateEntity();
+            break;
+        case 2:
+        case 3:
+            entity = CreateSkeletonModel();
+            break;
+        case 4:
+        case 5:
+            entity = CreateDeformedModel();
+            break;
+        case 11:
+            entity = CreateDeformedSkeletonModel();
+            break;
+        default:
+            return nullptr;
     }
-    Entity* entity = CreateEntity();
     if (!entity)
         return nullptr;
     if (!entity->LoadGeometry(path)) {

@@ -8,12 +8,15 @@
 
 #include "Core/QueueMode.h"
 #include "Entity/Character/AnimationState.h"
+#include "Entity/Character/SkeletonModel.h"
 #include "Entity/Geometry/Animation.h"
 #include "Entity/Geometry/Geometry.h"
 #include "Entity/Geometry/GeometryManager.h"
+#include "Entity/Geometry/GeometrySkin.h"
 #include "Entity/Material/MaterialManager.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/DescriptionFiles.h"
+#include "modelgen/Recipes.h"
 #include "support/LogCapture.h"
 #include "tests/Entity/Scene/SceneFixture.h"
 
@@ -175,6 +178,28 @@ TEST_F(ModelFileTest, AQueuedReleaseDropsThePiecesBeforeTheGeometryTheyPointInto
     Scene().ReleaseEntity(model);
     Zel::SetQueueMode(0);
     EXPECT_EQ(geometries->GetTotalCount(), held - 1);
+}
+
+// Every skinned spelling becomes a skeletal model that read its file as a skin: a plain
+// geometry would leave it without skeleton and walk.
+TEST_F(ModelFileTest, ASkinnedFileBecomesASkeletalModelWithItsSkeletonAndAction) {
+    std::vector<mg::RecipeFile> files;
+    std::string error;
+    ASSERT_TRUE(mg::SaveRecipe("skinned", "d", {}, files, error)) << error;
+    for (const char* path : {"d/skinned.chr", "d/skinned.ch3"}) {
+        SCOPED_TRACE(path);
+        auto* model = dynamic_cast<SkeletonModel*>(Scene().CreateModelByFile(path));
+        ASSERT_NE(model, nullptr);
+        EXPECT_NE(dynamic_cast<GeometrySkin*>(model->GetGeometry()), nullptr);
+        EXPECT_NE(model->GetSkeleton(), nullptr);
+        ASSERT_NE(model->GetMainAction(), nullptr);
+        EXPECT_EQ(model->GetAnimation("walk"), model->GetMainAction());
+        Scene().ReleaseEntity(model);
+    }
+    // A skinned name without its file still makes nothing and keeps no object.
+    const std::size_t entities = Scene().GetEntityCount();
+    EXPECT_EQ(Scene().CreateModelByFile("d/none.ch3"), nullptr);
+    EXPECT_EQ(Scene().GetEntityCount(), entities);
 }
 
 TEST_F(ModelFileTest, ModelKindsFollowTheFileName) {
