@@ -129,9 +129,9 @@ public:
     virtual void SetShaderFromFile(const char* libraryFile, const char* materialName) = 0;
     // Reserved: does nothing.
     virtual void Reserved63() = 0;
-    // Models: a material operation over the object's materials, arguments passed on.
-    virtual void ApplyMaterialOperation(std::intptr_t a, std::intptr_t b, std::intptr_t c,
-                                        std::intptr_t d, std::intptr_t e) = 0;
+    // Models: each of the model's own pieces shifts its colour toward (r, g, b, a) by ratio
+    // (0 none, 1 all).
+    virtual void SetShiftColor(float r, float g, float b, float a, float ratio) = 0;
     // Models and levels: a new table with one proxy for each of the object's materials; the host
     // owns it. Null for other objects.
     virtual IMatProxyTable* CreateMatProxyTable() = 0;

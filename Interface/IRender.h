@@ -23,6 +23,7 @@
 namespace ZelI {
 
 class ISkyBall;
+class IAction;
 class IActor;
 class ISharedActionManager;
 class IVB;
@@ -435,11 +436,20 @@ public:
     virtual void Reserved71(std::intptr_t) = 0;
     // Reserved: answers true.
     virtual bool Reserved72() = 0;
-    virtual std::intptr_t GetTreeItemActionByName(std::intptr_t a, std::intptr_t b,
-                                                  IModel* model) = 0;
+    // Action trees (read by OpenActionLib), looked up for a skinned model's skeleton. The
+    // lookups read no file: an item's action exists once LoadAction made it. The action is
+    // handed out as its wrapper (owned by the action; the host does not release it).
+    // The action that the tree item of the id holds; null for a null id or model, a model
+    // without a tree, an unknown id or an item not loaded yet.
+    virtual IAction* GetTreeItemActionByName(const char* id, IModel* model) = 0;
+    // Reads again every action file whose action was unloaded.
     virtual void ReloadActions() = 0;
-    virtual void ReleaseTreeAction(std::intptr_t a, std::intptr_t b) = 0;
-    virtual bool GetTreeItemActionAt(const char* name, IModel* model) = 0;
+    // Gives the action of the tree item of the id back when only the tree holds it; false when
+    // nothing was given back (unknown id, no action, still held elsewhere).
+    virtual bool ReleaseTreeAction(const char* id, IModel* model) = 0;
+    // The action of the n-th item (in id order) of the model's tree; null out of range or for
+    // an item not loaded yet.
+    virtual IAction* GetTreeItemActionAt(std::uint32_t index, IModel* model) = 0;
     // Reserved: does nothing.
     virtual void Reserved73(std::intptr_t) = 0;
     // Reserved: answers 0.0.

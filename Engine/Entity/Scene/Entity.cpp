@@ -940,6 +940,8 @@ void Entity::Reset() {
     for (float& c : colour_) c = 1.0f;
     lodFactor_ = 0.0f;
     explicitLod_ = 0;
+    hostInteger_ = 0;
+    hostFloat_ = 0.0f;
     pickOctree_.reset();
     attachments_.clear();
     SceneNode::Reset();

@@ -236,6 +236,11 @@ public:
     // 0 chooses by the factor; n selects level n.
     std::uint32_t GetExplicitLod() const { return explicitLod_; }
     void SetExplicitLod(std::uint32_t level) { explicitLod_ = level; }
+    // An integer and a float the host keeps with the model; 0 until set, not copied to clones.
+    std::int32_t GetHostInteger() const { return hostInteger_; }
+    void SetHostInteger(std::int32_t value) { hostInteger_ = value; }
+    float GetHostFloat() const { return hostFloat_; }
+    void SetHostFloat(float value) { hostFloat_ = value; }
     // Tells this entity and its parent entity that the sub-entity lists changed, so that the
     // all-sub-entities caches are rebuilt.
     void InvalidateSubEntityCache();
@@ -283,6 +288,8 @@ private:
     float colour_[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     float lodFactor_ = 0.0f;
     std::uint32_t explicitLod_ = 0;
+    std::int32_t hostInteger_ = 0;
+    float hostFloat_ = 0.0f;
     std::vector<SubEntity*> allSubEntities_;
     std::unique_ptr<EntityOctreeNode> pickOctree_;
 };

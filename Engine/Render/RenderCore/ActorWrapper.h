@@ -59,6 +59,11 @@ public:
     std::uint32_t SetLodAsyn(float level, std::int32_t priority) override;
     void SetLod(float level) override;
     float GetActorValue() override { return Node() ? Node()->GetHostValue() : 0.0f; }
+    // The float every body-part piece (but the hair and face slots) hands its draws.
+    void SetModelParameter(float value) override {
+        if (Node())
+            Node()->SetPartsFloat(value);
+    }
     float GetLod() override;
     void Reserved158() override {}
     // Under the main lock: the custom texture composed into the body texture at once.

@@ -287,11 +287,10 @@ public:
     void ResetMotionBlur() override;
     void Reserved71(std::intptr_t) override;
     bool Reserved72() override;
-    std::intptr_t GetTreeItemActionByName(std::intptr_t a, std::intptr_t b,
-                                          ZelI::IModel* model) override;
+    ZelI::IAction* GetTreeItemActionByName(const char* id, ZelI::IModel* model) override;
     void ReloadActions() override;
-    void ReleaseTreeAction(std::intptr_t a, std::intptr_t b) override;
-    bool GetTreeItemActionAt(const char* name, ZelI::IModel* model) override;
+    bool ReleaseTreeAction(const char* id, ZelI::IModel* model) override;
+    ZelI::IAction* GetTreeItemActionAt(std::uint32_t index, ZelI::IModel* model) override;
     void Reserved73(std::intptr_t) override;
     float Reserved74() override;
     void SetUseCloth(bool on) override;

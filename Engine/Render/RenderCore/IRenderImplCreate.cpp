@@ -430,6 +430,58 @@ bool IRenderImpl::LoadAction(const char* action, ZelI::IModel* model) {
     return actions->GetTreeItemAction(*owner, action) != 0;
 }
 
+namespace {
+
+// The skinned model behind a host model and the action manager, both or neither.
+struct TreeLookup {
+    SkeletonModel* owner = nullptr;
+    ActionManager* actions = nullptr;
+    explicit operator bool() const { return owner && actions; }
+};
+
+TreeLookup LookUpTree(ZelI::IModel* model) {
+    TreeLookup lookup{UnwrapInterface<SkeletonModel, ZelI::IMoveObject>(model),
+                      Globals::Find(&Globals::GetActionManager)};
+    return lookup ? lookup : TreeLookup{};
+}
+
+ZelI::IAction* ActionInterface(Action* action) {
+    return action ? action->GetInterface() : nullptr;
+}
+
+}  // namespace
+
+ZelI::IAction* IRenderImpl::GetTreeItemActionByName(const char* id, ZelI::IModel* model) {
+    const TreeLookup tree = LookUpTree(model);
+    if (!tree || !id)
+        return nullptr;
+    return ActionInterface(tree.actions->FindTreeItemAction(id, *tree.owner));
+}
+
+void IRenderImpl::ReloadActions() {
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    if (!actions)
+        return;
+    // The worker reads action files too.
+    ScopedLock lock(threadmng::kMainLock);
+    actions->ReloadAll();
+}
+
+bool IRenderImpl::ReleaseTreeAction(const char* id, ZelI::IModel* model) {
+    const TreeLookup tree = LookUpTree(model);
+    if (!tree || !id)
+        return false;
+    ScopedLock lock(threadmng::kMainLock);
+    return tree.actions->ReleaseTreeAction(*tree.owner, id);
+}
+
+ZelI::IAction* IRenderImpl::GetTreeItemActionAt(std::uint32_t index, ZelI::IModel* model) {
+    const TreeLookup tree = LookUpTree(model);
+    if (!tree)
+        return nullptr;
+    return ActionInterface(tree.actions->GetTreeItemActionAt(tree.owner->GetSkeleton(), index));
+}
+
 std::uint32_t IRenderImpl::LoadActionAsyn(const char* action, ZelI::IModel* model, int priority) {
     LogTyped(LOG_MODEL_INFO, "LoadActionAsyn, %s", action ? action : "");
     threadio* worker = LoadingThread();

@@ -263,18 +263,6 @@ bool IRenderImpl::Reserved72() {
     return true;
 }
 
-std::intptr_t IRenderImpl::GetTreeItemActionByName(std::intptr_t, std::intptr_t, ZelI::IModel*) {
-    return 0;
-}
-
-void IRenderImpl::ReloadActions() {}
-
-void IRenderImpl::ReleaseTreeAction(std::intptr_t, std::intptr_t) {}
-
-bool IRenderImpl::GetTreeItemActionAt(const char*, ZelI::IModel*) {
-    return false;
-}
-
 void IRenderImpl::Reserved73(std::intptr_t) {}
 
 float IRenderImpl::Reserved74() {

@@ -16,6 +16,9 @@ namespace Zel {
 void UpdateNodeForFrame(SceneNode& node, float step);
 // SceneNode::Update with the scene's frame id and its own time step, whatever the switches.
 void UpdateNodeWithSceneStep(SceneNode& node);
+// Turns, then moves, the object through its own orientation and position rows to the world
+// placement of the model's named bone; a bone the model lacks is logged and moves nothing.
+void PlaceAtModelBone(ZelI::IMoveObject& object, ZelI::IModel* model, const char* bone);
 
 template <class IX, class X, class W>
 class ISceneNodeImplRC : public IObjectImplRC<IX, X, W> {
@@ -73,8 +76,10 @@ public:
         if (TopLevel() && position)
             Node()->SetPosition(position);
     }
-    // Placing at a bone needs the skinned models' bones, which their wrappers offer.
-    void PlaceAtBone(ZelI::IModel*, const char*) override {}
+    void PlaceAtBone(ZelI::IModel* model, const char* bone) override {
+        if (Node() && bone)
+            PlaceAtModelBone(*this, model, bone);
+    }
     void SetPositionAlt(const float* position) override { this->SetPosition(position); }
     const float* GetPosition(float* out) override {
         return Copy(Node() ? Node()->GetWorldPosition() : nullptr, out, 3);
@@ -145,8 +150,7 @@ public:
     void SetSubEntityShaderFromFile(const char*, const char*, const char*) override {}
     void SetShaderFromFile(const char*, const char*) override {}
     void Reserved63() override {}
-    void ApplyMaterialOperation(std::intptr_t, std::intptr_t, std::intptr_t, std::intptr_t,
-                                std::intptr_t) override {}
+    void SetShiftColor(float, float, float, float, float) override {}
     ZelI::IMatProxyTable* CreateMatProxyTable() override { return nullptr; }
 
 protected:

@@ -7,15 +7,22 @@
 #include "Core/FrameStats.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
+#include "Core/LogDispatch.h"
+#include "Core/ScopedLock.h"
+#include "Core/threadmng.h"
 #include "Entity/Character/ActionOwner.h"
 #include "Entity/Character/Actor.h"
+#include "Entity/Character/AnimationState.h"
 #include "Entity/Character/Skeleton.h"
 #include "Entity/Geometry/Geometry.h"
+#include "Entity/Material/Material.h"
 #include "Entity/Scene/DeformedModel.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Interface/ISkeleton.h"
 #include "Math/AABB.h"
 #include "Math/MathUtil.h"
+#include "Math/Matrix4.h"
+#include "Math/Ray.h"
 #include "Render/RenderCore/ActorWrapper.h"
 #include "Render/RenderCore/InterfaceBinders.h"
 #include "Render/RenderCore/MaterialWrappers.h"
@@ -57,6 +64,48 @@ ZelI::IMatProxyTable* NewEntityMaterialProxyTable(Entity& entity) {
     for (std::uint32_t i = 0; i < entity.GetAllSubEntityCount(); ++i)
         materials.push_back(entity.GetSubEntityMaterial(i));
     return NewMaterialProxyTable(materials, kModelMaterialProxyKind);
+}
+
+namespace {
+
+// Global switches read by the rows below.
+constexpr std::uint32_t kNoMountSwitch = 34;
+constexpr std::uint32_t kNoMountPlacementSwitch = 53;
+constexpr std::uint32_t kQuietMissingBoneDirs = 1;
+
+// The state's play value (when the entity has that state), then whether its animation runs.
+void PlayState(Entity& entity, AnimationState* state, void (Entity::*enableFn)(bool), bool enable,
+               float value) {
+    if (state)
+        state->SetPlayValue(value);
+    (entity.*enableFn)(enable);
+}
+
+}  // namespace
+
+void PlaceAtModelBone(ZelI::IMoveObject& object, ZelI::IModel* model, const char* bone) {
+    GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
+    if (config && (config->GetValue(kNoMountSwitch) != 0 ||
+                   config->GetValue(kNoMountPlacementSwitch) != 0))
+        return;
+    auto* entity = UnwrapInterface<Entity, ZelI::IMoveObject>(model);
+    if (!entity)
+        return;
+    auto* skinned = dynamic_cast<SkeletonModel*>(entity);
+    Skeleton* skeleton = skinned ? skinned->GetSkeleton() : nullptr;
+    const std::int32_t index = skeleton ? skeleton->GetBoneIndex(bone) : -1;
+    if (index < 0) {
+        if (entity->GetGeometry() && (!config || !config->HasBlockedDirs(kQuietMissingBoneDirs)))
+            LogError("坐骑绑定的骨骼不存在：chr=%s,bonename=%s", entity->GetName().c_str(), bone);
+        return;
+    }
+    // The bone's matrix is already in world space, the model's own turn included: it is the
+    // placement as it stands, not a turn to add to the model's orientation.
+    float rotation[4], position[3];
+    Matrix4::Decompose(skinned->GetBoneWorldMatrix(static_cast<std::uint32_t>(index)), nullptr,
+                       rotation, position);
+    object.SetOrientation(rotation);
+    object.SetPositionAlt(position);
 }
 
 const float* ICameraImplRC::LookAt(const float* eye, const float* target, const float* up) {
@@ -305,6 +354,82 @@ void IModelImplRC<IX, X, W>::SetDiffuseColor(std::uint32_t argb) {
 template <class IX, class X, class W>
 bool IModelImplRC<IX, X, W>::HasTransparentMaterial() {
     return Node() && Node()->HasTransparentMaterial();
+}
+
+template <class IX, class X, class W>
+int IModelImplRC<IX, X, W>::PushToPipe() {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (Node() && scene)
+        scene->PushRenderableImpl(Node());
+    return 0;
+}
+
+template <class IX, class X, class W>
+ZelI::IAnimation* IModelImplRC<IX, X, W>::GetSecondAnimation() {
+    AnimationState* state = Node() ? Node()->GetSecondAnimationState() : nullptr;
+    return state ? state->GetInterface() : nullptr;
+}
+
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::SetAnimation(ZelI::IAnimation* animation) {
+    auto* state = UnwrapInterface<AnimationState, ZelI::IAnimation>(animation);
+    Animation* source = state ? state->GetAnimation() : nullptr;
+    if (Node() && source)
+        Node()->SetSecondAnimation(source->GetName(), source);
+}
+
+template <class IX, class X, class W>
+float IModelImplRC<IX, X, W>::GetAnimationPlayValue() {
+    AnimationState* state = Node() ? Node()->GetAnimationState() : nullptr;
+    return state ? state->GetPlayValue() : 0.0f;
+}
+
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::EnableSecondAnimation(bool enable, float value) {
+    if (Node())
+        PlayState(*Node(), Node()->GetSecondAnimationState(), &Entity::EnableSecondAnimation,
+                  enable, value);
+}
+
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::EnableAnimation(bool enable, float value) {
+    if (Node())
+        PlayState(*Node(), Node()->GetAnimationState(), &Entity::EnableAnimation, enable, value);
+}
+
+template <class IX, class X, class W>
+void IModelImplRC<IX, X, W>::SetHighlight(const float* colour, bool on) {
+    static constexpr float kWhite[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    if (!Node() || (on && !colour))
+        return;
+    Node()->SetRenderFlag(on);
+    Node()->SetColour(on ? colour : kWhite);
+}
+
+template <class IX, class X, class W>
+std::uint32_t IModelImplRC<IX, X, W>::GetMaterialWord(std::uint32_t index) {
+    const Material* material = Node() ? Node()->GetSubEntityMaterial(index) : nullptr;
+    return material ? material->GetPassCount() : 0;
+}
+
+template <class IX, class X, class W>
+std::uint32_t IModelImplRC<IX, X, W>::GetMaterialWordAlt(std::uint32_t index) {
+    Material* material = Node() ? Node()->GetSubEntityMaterial(index) : nullptr;
+    return material && material->HasBlendedPass() ? 1 : 0;
+}
+
+template <class IX, class X, class W>
+ZelI::IModel* IModelImplRC<IX, X, W>::Clone() {
+    if (!Node())
+        return nullptr;
+    ScopedLock lock(threadmng::kMainLock);
+    SceneNode* copy = Node()->Clone(false);
+    return copy ? dynamic_cast<ZelI::IModel*>(copy->GetInterface()) : nullptr;
+}
+
+template <class IX, class X, class W>
+bool IModelImplRC<IX, X, W>::IntersectsRayAt(const float* point, const float* direction) {
+    return Node() && point && direction && Node()->PickBox(Ray(point, direction), nullptr) != 0;
 }
 
 template <class IX, class X, class W>

@@ -207,6 +207,34 @@ public:
     using ISceneNodeImplRC<IX, X, W>::Node;
     using ISceneNodeImplRC<IX, X, W>::WriteBox;
 
+    // The open pipe takes the model (while the scene's model switch is on; actors always).
+    int PushToPipe() override;
+    // The animation rows: the second state's wrapper (null without one); the animation of a
+    // state becomes the model's second animation; the first state's play value; the second
+    // state's play value and whether it runs; whether the first runs.
+    ZelI::IAnimation* GetSecondAnimation() override;
+    void SetAnimation(ZelI::IAnimation* animation) override;
+    float GetAnimationPlayValue() override;
+    void EnableSecondAnimation(bool enable, float value) override;
+    bool IsAnimationEnabled() override { return Node() && Node()->IsAnimationEnabled(); }
+    // Each piece draws with the colour while on; off goes back to white.
+    void SetHighlight(const float* colour, bool on) override;
+    void SetUserValue(std::int32_t value) override {
+        if (Node())
+            Node()->SetHostInteger(value);
+    }
+    std::int32_t GetUserValue() override { return Node() ? Node()->GetHostInteger() : 0; }
+    // Material i's pass count and whether it blends (1); 0 without material i.
+    std::uint32_t GetMaterialWord(std::uint32_t index) override;
+    std::uint32_t GetMaterialWordAlt(std::uint32_t index) override;
+    void SetShiftColor(float r, float g, float b, float a, float ratio) override {
+        if (Node())
+            Node()->SetShiftColor(r, g, b, a, ratio);
+    }
+    // The entity's kind (0 for plain models).
+    std::int32_t GetEntityWord() override {
+        return Node() ? static_cast<std::int32_t>(Node()->GetEntityKind()) : 0;
+    }
     std::uint32_t GetMaterialCount() override;
     // Every sub-entity (child entities' too) draws with the material; null changes nothing.
     void SetMaterial(ZelI::IMaterial* material) override;
@@ -231,17 +259,24 @@ public:
     void Reserved72() override {}
     // The wrapper of the model's geometry; null without one.
     ZelI::IGeometry* GetGeometry() override;
-    void EnableAnimation(bool, float) override {}
-    ZelI::IModel* Clone() override { return nullptr; }
+    // The first state's play value (when there is one) and whether the first animation runs.
+    void EnableAnimation(bool enable, float value) override;
+    // Under the main lock (a loading task may be building the model): a copy registered with
+    // the scene, as a wrapper the caller releases; null when none could be made.
+    ZelI::IModel* Clone() override;
     void Show() override { SetHidden(false); }
     void Hide() override { SetHidden(true); }
     bool IsShown() override { return Node() && (Node()->GetFlags() & kEntityHiddenFlag) == 0; }
     void Reserved79() override {}
     bool Reserved80() override { return true; }
-    void SetNodeValue(float) override {}
-    float GetNodeValue() override { return 0.0f; }
-    bool GetStateBit1() override { return false; }
-    bool GetStateBit2() override { return false; }
+    void SetNodeValue(float value) override {
+        if (Node())
+            Node()->SetNodeFloat(value);
+    }
+    float GetNodeValue() override { return Node() ? Node()->GetNodeFloat() : 0.0f; }
+    // Whether the first (bit 1) and the second (bit 2) animation are switched on.
+    bool GetStateBit1() override { return AnimationBit(ENTITY_ANIMATION); }
+    bool GetStateBit2() override { return AnimationBit(ENTITY_SECOND_ANIMATION); }
     void SetDiffuseColor(std::uint32_t argb) override;
     bool HasTransparentMaterial() override;
     // The material of sub-entity i (in GetMaterialCount's order); null when absent.
@@ -252,8 +287,12 @@ public:
     bool IntersectsRay(const float* origin, const float* direction) override {
         return Node() && origin && direction && Node()->IntersectsRay(origin, direction);
     }
-    bool IntersectsRayAt(const float*, const float*) override { return false; }
-    void SetModelValue(float) override {}
+    // The entity's pick test (its box) for the ray from the point along the direction.
+    bool IntersectsRayAt(const float* point, const float* direction) override;
+    void SetModelValue(float value) override {
+        if (Node())
+            Node()->SetHostFloat(value);
+    }
     // Plain models have no bones.
     void ApplyBoneScalePreset(const char*) override {}
     void ResetBoneMatrices() override {}
@@ -266,6 +305,9 @@ protected:
     void DetachStep(X* entity) override;
 
 private:
+    bool AnimationBit(std::uint32_t bit) const {
+        return Node() && (Node()->GetAnimationFlags() & bit) != 0;
+    }
     void SetHidden(bool hidden) {
         if (Node())
             Node()->SetFlags(hidden ? Node()->GetFlags() | kEntityHiddenFlag
@@ -289,6 +331,22 @@ template <class IX, class X, class W>
 class ISkeletonModelImplRC : public IModelImplRC<IX, X, W> {
 public:
     using IModelImplRC<IX, X, W>::Node;
+
+    int GetObjectKind() override { return 1; }
+    // Bone scaling is switched on for the model when the preset applied, off when it did not.
+    void ApplyBoneScalePreset(const char* name) override {
+        if (Node() && name)
+            Node()->SetBoneScaleEnabled(Node()->ApplyBoneScalePreset(std::string(name)));
+    }
+    void ResetBoneMatrices() override {
+        if (Node())
+            Node()->ResetBoneMatrices();
+    }
+    // Bone n's scale (x, y, z) into out.
+    void GetBoneScale(std::uint32_t bone, float* out) override {
+        if (Node() && out)
+            Node()->GetBoneScale(bone, out, out + 1, out + 2);
+    }
 
     // Out of range: the identity (world matrix) or null (the bone-state rows).
     const float* GetBoneWorldMatrix(std::uint32_t bone) override;

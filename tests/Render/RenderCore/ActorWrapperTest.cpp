@@ -3,6 +3,7 @@
 // a part off, the parts flag and the cloth rows.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,14 @@
 #include "Core/itask.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
+#include "Entity/Character/AnimationState.h"
+#include "Entity/Geometry/Animation.h"
+#include "Entity/Scene/SceneManager.h"
+#include "Interface/IBone.h"
+#include "Interface/ISkeleton.h"
+#include "Math/Matrix4.h"
+#include "support/LogCapture.h"
+#include "Entity/Character/ActionResource.h"
 #include "Entity/Character/Cloth.h"
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Scene/SubEntity.h"
@@ -386,6 +395,302 @@ TEST_F(ActorWrapperTest, CommandTwoAnswersTheActionAModelsTreeItemHolds) {
         EXPECT_EQ(out, c.found ? walk->GetInterface() : untouched) << c.what;
     }
     G()->GetRenderInterface()->DoCommand(2, nullptr, 0, nullptr, 0);  // nothing
+}
+
+// The renderer's tree rows look up what the items of a model's tree hold (reading nothing), give
+// an item's action back, and read unloaded action files again.
+TEST_F(ActorWrapperTest, TheRenderersTreeRowsFindAndGiveBackWhatAModelsItemsHold) {
+    ZelI::IRender* render = G()->GetRenderInterface();
+    Zel::Actor* actor = Dressed();
+    ZelI::IActor* host = Host(actor);
+    Zel::Action* walk = nullptr;
+    ASSERT_EQ(G()->GetActionManager()->GetTreeItemAction(*actor, "walk", &walk), 1);
+    Zel::Actor* other = NewActor();
+    ZelI::IActor* unbound = Host(other);
+    other->DetachInterface();
+    ZelI::IAction* const walkHost = walk->GetInterface();
+    struct Case {
+        const char* what;
+        ZelI::IModel* model;
+        const char* id;
+        std::uint32_t index;  // items in id order: idle, walk
+        ZelI::IAction* found;
+    };
+    const Case cases[] = {
+        {"a loaded item", host, "walk", 1, walkHost},
+        {"an item not loaded yet", host, "idle", 0, nullptr},
+        {"an id or index the tree does not list", host, "swim", 2, nullptr},
+        {"no id", host, nullptr, 7, nullptr},
+        {"no model", nullptr, "walk", 1, nullptr},
+        {"an unbound wrapper", unbound, "walk", 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(render->GetTreeItemActionByName(c.id, c.model), c.found) << c.what;
+        EXPECT_EQ(render->GetTreeItemActionAt(c.index, c.model), c.found) << c.what;
+        if (!c.found)
+            EXPECT_FALSE(render->ReleaseTreeAction(c.id, c.model)) << c.what;
+    }
+    EXPECT_EQ(G()->GetActionManager()->FindTreeItemAction("walk", *actor), walk);
+
+    // Unloaded, the file is read again; the lookups still answer the same action.
+    Zel::ActionResource* resource = walk->GetResource();
+    ASSERT_NE(resource, nullptr);
+    resource->Unload();
+    ASSERT_FALSE(resource->IsLoaded());
+    render->ReloadActions();
+    EXPECT_TRUE(resource->IsLoaded());
+    EXPECT_EQ(render->GetTreeItemActionByName("walk", host), walkHost);
+
+    EXPECT_TRUE(render->ReleaseTreeAction("walk", host));
+    EXPECT_EQ(render->GetTreeItemActionByName("walk", host), nullptr);
+    EXPECT_FALSE(render->ReleaseTreeAction("walk", host)) << "nothing left to give back";
+}
+
+// The model rows of the scene-node wrappers, on plain models, the skinned recipe's model and the
+// actor recipe's actors.
+class ModelRowsTest : public ActorWrapperTest {
+protected:
+    void SetUp() override {
+        ActorWrapperTest::SetUp();
+        std::vector<ZelModelGen::RecipeFile> files;
+        std::string error;
+        ASSERT_TRUE(ZelModelGen::SaveRecipe("skinned", ".", {}, files, error)) << error;
+    }
+    Zel::SkeletonModel* Skinned() {
+        // The manager reads the file by its extension; the model then takes it by name.
+        EXPECT_NE(G()->GetGeometryManager()->GetOrLoad("skinned.ch3", "skinned.ch3"), nullptr);
+        Zel::SkeletonModel* skinned = Scene().CreateSkeletonModel();
+        EXPECT_TRUE(skinned->LoadGeometry("skinned.ch3") && skinned->BuildFromGeometry());
+        return skinned;
+    }
+    template <class I = ZelI::IModel>
+    static I* HostOf(Zel::SceneNode* node) {
+        return dynamic_cast<I*>(node->GetInterface());
+    }
+    static std::vector<float> PositionOf(ZelI::IMoveObject* object) {
+        float at[3] = {};
+        object->GetPosition(at);
+        return {at[0], at[1], at[2]};
+    }
+};
+
+TEST_F(ModelRowsTest, EachKindOfObjectNamesItsKind) {
+    struct Case {
+        const char* what;
+        ZelI::IMoveObject* object;
+        int kind;
+    };
+    const Case cases[] = {
+        {"a plain model", HostOf(Scene().CreateEntity()), 0},
+        {"a camera", Scene().CreateCamera()->GetInterface(), 0},
+        {"a skinned model", HostOf(Skinned()), 1},
+        {"an actor", Host(NewActor()), 4},
+        {"a light", Scene().CreateLight(1)->GetInterface(), 7},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(c.object, nullptr) << c.what;
+        EXPECT_EQ(c.object->GetObjectKind(), c.kind) << c.what;
+    }
+}
+
+TEST_F(ModelRowsTest, ANodePlacedAtABoneTakesTheBonesWorldPlacement) {
+    Zel::SkeletonModel* skinned = Skinned();
+    auto* model = HostOf<ZelI::ISkeletonModel>(skinned);
+    ASSERT_NE(model, nullptr);
+    // The model turned a quarter about z and moved: the bone's world matrix holds both, so the
+    // node placed at it must not be turned by the model a second time.
+    const float quarter[4] = {0.0f, 0.0f, std::sqrt(0.5f), std::sqrt(0.5f)};
+    const float at[3] = {3.0f, -2.0f, 1.0f};
+    model->SetOrientation(quarter);
+    model->SetPosition(at);
+    skinned->Update(nullptr, 0.5f, 1);
+    ASSERT_NE(model->GetSkeleton(), nullptr);
+    ZelI::IBone* lastBone = model->GetSkeleton()->GetBone(model->GetSkeleton()->GetBoneCount() - 1);
+    ASSERT_NE(lastBone, nullptr);
+    const std::string bone = lastBone->GetName();
+    const auto index = static_cast<std::uint32_t>(skinned->GetSkeleton()->GetBoneIndex(bone));
+    float boneRotation[4], bonePosition[3];
+    Zel::Matrix4::Decompose(skinned->GetBoneWorldMatrix(index), nullptr, boneRotation,
+                            bonePosition);
+
+    ZelI::IMoveObject* rider = HostOf(Scene().CreateEntity());
+    rider->PlaceAtBone(model, bone.c_str());
+    const std::vector<float> position = PositionOf(rider);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(position[i], bonePosition[i], 1e-4f) << i;
+    float rotation[4] = {};
+    rider->GetOrientation(rotation);
+    float dot = 0.0f;  // q and -q are the same turn
+    for (int i = 0; i < 4; ++i) dot += rotation[i] * boneRotation[i];
+    EXPECT_NEAR(std::abs(dot), 1.0f, 1e-4f);
+
+    // What moves nothing: the node stays at the origin, and only a bone the model's skeleton
+    // lacks is logged.
+    ZelI::IModel* plain = HostOf(Scene().CreateEntity());
+    struct Case {
+        const char* what;
+        ZelI::IModel* model;
+        const char* bone;
+        std::uint32_t switchOn;  // 0: none
+        bool logged;
+    };
+    const Case cases[] = {
+        {"a bone the skeleton lacks", model, "no such bone", 0, true},
+        {"a model without bones or geometry", plain, bone.c_str(), 0, false},
+        {"no model", nullptr, bone.c_str(), 0, false},
+        {"no bone name", model, nullptr, 0, false},
+        {"the mount switch", model, bone.c_str(), 34, false},
+        {"the mount placement switch", model, bone.c_str(), 53, false},
+    };
+    for (const Case& c : cases) {
+        ZelI::IMoveObject* node = HostOf(Scene().CreateEntity());
+        if (c.switchOn)
+            G()->GetConfigManager()->SetValue(c.switchOn, 1);
+        LogCapture log;
+        node->PlaceAtBone(c.model, c.bone);
+        if (c.switchOn)
+            G()->GetConfigManager()->SetValue(c.switchOn, 0);
+        EXPECT_EQ(PositionOf(node), (std::vector<float>{0.0f, 0.0f, 0.0f})) << c.what;
+        EXPECT_EQ(log.Count("坐骑绑定的骨骼不存在：chr="), c.logged ? 1 : 0) << c.what;
+    }
+
+    // A node hanging under another keeps its place, as with every top-level setter.
+    ZelI::IMoveObject* child = HostOf(Scene().CreateEntity());
+    child->AttachTo(rider);
+    child->PlaceAtBone(model, bone.c_str());
+    EXPECT_EQ(child->GetLocalMatrix()[3], 0.0f);
+}
+
+TEST_F(ModelRowsTest, AClonedModelIsANewRegisteredModelOfTheSameKind) {
+    for (ZelI::IModel* model : {HostOf(Scene().CreateEntity()), HostOf(Skinned())}) {
+        const float at[3] = {1.0f, 2.0f, 3.0f};
+        model->SetPosition(at);
+        const std::size_t registered = Scene().GetEntityCount();
+        ZelI::IModel* copy = model->Clone();
+        ASSERT_NE(copy, nullptr);
+        EXPECT_NE(copy, model);
+        EXPECT_EQ(copy->GetObjectKind(), model->GetObjectKind());
+        EXPECT_EQ(copy->GetMaterialCount(), model->GetMaterialCount());
+        EXPECT_EQ(PositionOf(copy), PositionOf(model));
+        EXPECT_EQ(Scene().GetEntityCount(), registered + 1);
+        copy->Release();
+        EXPECT_EQ(Scene().GetEntityCount(), registered);
+        model->Release();
+        EXPECT_EQ(model->Clone(), nullptr) << "unbound";
+    }
+}
+
+// An animation that lasts a second and samples nothing.
+class SecondLongAnimation final : public Zel::Animation {
+public:
+    SecondLongAnimation() : Zel::Animation(nullptr, "second", "Animation", 0) {}
+    float GetLength() const override { return 1.0f; }
+    std::uint32_t GetPositionKeyCount() const override { return 0; }
+    std::uint32_t GetRotationKeyCount() const override { return 0; }
+    void FillConstants(Zel::AnimationState&) const override {}
+    void GetFirstPosition(float* out) const override { out[0] = out[1] = out[2] = 0.0f; }
+    void GetLastPosition(float* out) const override { out[0] = out[1] = out[2] = 0.0f; }
+    bool IsConstant() const override { return false; }
+    bool KeepsPosition() const override { return false; }
+    bool KeepsRotation() const override { return false; }
+    void Evaluate(float&, Zel::AnimationState&) override {}
+    std::uint32_t GetSize() override { return 0; }
+
+protected:
+    bool LoadImpl() override { return true; }
+    void UnloadImpl() override {}
+};
+
+TEST_F(ModelRowsTest, TheAnimationRowsReachTheModelsTwoStates) {
+    SecondLongAnimation animation;
+    Zel::Entity* entity = Scene().CreateEntity();
+    entity->SetupFromMeshes({}, &animation);
+    ZelI::IModel* model = HostOf(entity);
+    EXPECT_EQ(model->GetSecondAnimation(), nullptr);
+    model->EnableAnimation(true, 0.25f);
+    EXPECT_EQ(model->GetAnimationPlayValue(), 0.25f);
+    EXPECT_TRUE(model->IsAnimationEnabled());
+    EXPECT_TRUE(model->GetStateBit1());
+    model->EnableAnimation(false, 0.5f);
+    EXPECT_FALSE(model->IsAnimationEnabled());
+    EXPECT_FALSE(model->GetStateBit1());
+
+    // The first state's animation becomes the second animation too.
+    model->SetAnimation(nullptr);
+    EXPECT_EQ(model->GetSecondAnimation(), nullptr);
+    model->SetAnimation(entity->GetAnimationState()->GetInterface());
+    ASSERT_NE(entity->GetSecondAnimationState(), nullptr);
+    EXPECT_EQ(entity->GetSecondAnimationState()->GetAnimation(), &animation);
+    EXPECT_EQ(model->GetSecondAnimation(), entity->GetSecondAnimationState()->GetInterface());
+    EXPECT_TRUE(model->GetStateBit2());
+    model->EnableSecondAnimation(false, 0.75f);
+    EXPECT_FALSE(model->GetStateBit2());
+    EXPECT_EQ(entity->GetSecondAnimationState()->GetPlayValue(), 0.75f);
+
+    model->Release();
+    model->EnableAnimation(true, 1.0f);  // unbound: nothing
+    EXPECT_EQ(model->GetAnimationPlayValue(), 0.0f);
+}
+
+TEST_F(ModelRowsTest, TheModelKeepsTheHostsValuesAndHighlight) {
+    Zel::Entity* entity = Scene().CreateEntity();
+    ZelI::IModel* model = HostOf(entity);
+    model->SetUserValue(-7);
+    model->SetNodeValue(2.5f);
+    model->SetModelValue(4.0f);
+    EXPECT_EQ(model->GetUserValue(), -7);
+    EXPECT_EQ(model->GetNodeValue(), 2.5f);
+    EXPECT_EQ(entity->GetHostFloat(), 4.0f);
+
+    const float red[4] = {1.0f, 0.0f, 0.0f, 0.5f};
+    model->SetHighlight(red, true);
+    EXPECT_TRUE(entity->GetRenderFlag());
+    EXPECT_EQ(std::vector<float>(entity->GetColour(), entity->GetColour() + 4),
+              std::vector<float>(red, red + 4));
+    model->SetHighlight(nullptr, false);
+    EXPECT_FALSE(entity->GetRenderFlag());
+    EXPECT_EQ(std::vector<float>(entity->GetColour(), entity->GetColour() + 4),
+              (std::vector<float>{1.0f, 1.0f, 1.0f, 1.0f}));
+
+    // The shift colour reaches every piece of a model that has pieces.
+    Zel::SkeletonModel* skinned = Skinned();
+    ASSERT_FALSE(skinned->GetSubEntities().empty());
+    HostOf(skinned)->SetShiftColor(0.25f, 0.5f, 0.75f, 1.0f, 0.5f);
+    for (Zel::SubEntity* piece : skinned->GetSubEntities()) {
+        const auto& floats = piece->GetShaderParameters().GetFloats();
+        ASSERT_EQ(floats.count("g_fShiftColRatio"), 1u);
+        EXPECT_EQ(floats.at("g_fShiftColRatio"), 0.5f);
+    }
+
+    // The values go with the entity: its next user starts from 0.
+    model->Release();
+    EXPECT_EQ(model->GetUserValue(), 0);
+    Zel::Entity* next = Scene().CreateEntity();
+    EXPECT_EQ(HostOf(next)->GetUserValue(), 0);
+    EXPECT_EQ(HostOf(next)->GetNodeValue(), 0.0f);
+    EXPECT_EQ(next->GetHostFloat(), 0.0f);
+}
+
+TEST_F(ModelRowsTest, BoneScaleRowsReachSkinnedModelsOnly) {
+    Zel::SkeletonModel* skinned = Skinned();
+    ZelI::IModel* model = HostOf(skinned);
+    skinned->SetBoneScaleEnabled(1);
+    model->ApplyBoneScalePreset("no such preset");
+    EXPECT_FALSE(skinned->IsBoneScaleEnabled()) << "a preset that did not apply switches it off";
+    float scale[3] = {7.0f, 7.0f, 7.0f};
+    model->GetBoneScale(0, scale);
+    EXPECT_EQ(std::vector<float>(scale, scale + 3), (std::vector<float>{1.0f, 1.0f, 1.0f}));
+    skinned->SetBoneScaleEnabled(1);
+    model->ResetBoneMatrices();
+    EXPECT_FALSE(skinned->IsBoneScaleEnabled());
+
+    // A plain model has no bones; an unbound wrapper reaches nothing.
+    float untouched[3] = {7.0f, 7.0f, 7.0f};
+    ZelI::IModel* plain = HostOf(Scene().CreateEntity());
+    plain->GetBoneScale(0, untouched);
+    model->Release();
+    model->GetBoneScale(0, untouched);
+    model->ApplyBoneScalePreset("no such preset");
+    EXPECT_EQ(untouched[0], 7.0f);
 }
 
 }  // namespace

@@ -14,14 +14,17 @@
 
 #include "Core/DeviceCaps.h"
 #include "Core/Factory.h"
+#include "Core/FrameStats.h"
 #include "Core/GlobalConfigManager.h"
 #include "Entity/Character/ActorFootLock.h"
 #include "Entity/Character/Cloth.h"
 #include "Entity/Geometry/GeometryManager.h"
 #include "Entity/Scene/Camera.h"
+#include "Entity/Scene/Entity.h"
 #include "Entity/Scene/ParticleInstance.h"
 #include "Entity/Scene/RenderCorePipeline.h"
 #include "Entity/Scene/Shadow.h"
+#include "Interface/IModel.h"
 #include "Interface/ISpecialEffectManager.h"
 #include "Interface/IVB.h"
 #include "Render/RenderCore/IVBImplRC.h"
@@ -306,6 +309,39 @@ TEST_F(RenderSceneOpsTest, AnObjectPassedToTheOpenPipeRunsWhenThePipeIsProcessed
         Render()->FrameEnd();
         EXPECT_EQ(callback.runs, c.runs) << c.openPipe;
     }
+}
+
+// A model pushes itself into the frame's open pipe while the model switch is on.
+TEST_F(RenderSceneOpsTest, AModelPushesItselfIntoTheOpenPipeWhileModelsAreDrawn) {
+    Zel::Entity* entity = G()->GetSceneManager()->CreateEntity();
+    auto* model = dynamic_cast<ZelI::IModel*>(entity->GetInterface());
+    ASSERT_NE(model, nullptr);
+    std::uint32_t& pushed = G()->GetFrameStats()->words[Zel::FRAME_PUSHED_MODELS];
+    struct Case {
+        const char* what;
+        std::int32_t modelSwitch;
+        bool openPipe;
+        std::uint32_t pushes;
+    };
+    const Case cases[] = {
+        {"models drawn, a pipe open", 1, true, 1},
+        {"models not drawn", 0, true, 0},
+        {"no pipe open", 1, false, 0},
+    };
+    for (const Case& c : cases) {
+        Config()->SetValue(18, c.modelSwitch);
+        Render()->FrameBegin();
+        if (c.openPipe)
+            Render()->PushNewPipe(0, 0, 0, 0, 0);
+        const std::uint32_t before = pushed;
+        EXPECT_EQ(model->PushToPipe(), 0) << c.what;
+        EXPECT_EQ(pushed - before, c.pushes) << c.what;
+        Render()->CleanPushedObjsAndSubModels();
+        Render()->FrameEnd();
+    }
+    Config()->SetValue(18, 1);
+    model->Release();
+    EXPECT_EQ(model->PushToPipe(), 0);  // unbound: nothing
 }
 
 // ---- Physics, cloth, geometry -----------------------------------------------------------------
