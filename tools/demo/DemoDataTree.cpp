@@ -148,7 +148,6 @@ LegacyLibrary LitLibrary(const DataTreeNames& names) {
         UnlitShader(names.decalMaterial, "../resources/textures/target.png", true));
     return library;
 }
-}
 
 // The material libraries every model names, as the library opens them from the working
 // directory.
