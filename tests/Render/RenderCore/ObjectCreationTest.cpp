@@ -249,6 +249,11 @@ TEST_F(ObjectCreationTest, RoleActionsAreCountedOverTheFirstTreeAndBothFigureTre
     Render()->DoCommand(7, "nowhere", 0, output, 0);
     EXPECT_STREQ(output, "untouched");
     EXPECT_EQ(Occurrences(Log(), "打开动作文件失败"), before + 1);
+
+    // No input: ends at once, tries no list and writes nothing.
+    Render()->DoCommand(7, nullptr, 0, output, 0);
+    EXPECT_STREQ(output, "untouched");
+    EXPECT_EQ(Occurrences(Log(), "打开动作文件失败"), before + 1);
 }
 
 TEST_F(ObjectCreationTest, ModelActionPreloadTriesTheCharacterNameFirstAndMakesOneModelPerName) {
