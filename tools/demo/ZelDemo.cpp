@@ -178,6 +178,7 @@ private:
     void CreateFirstActor();
     void ProvokeErrors();
     void Dress(ZelI::IActor* actor);
+    void StandUp(ZelI::IActor* actor);
     int WaitForTasks(const std::vector<std::uint32_t>& tasks);
 
     void PlaceCamera(int frame);
@@ -375,6 +376,7 @@ void Demo::CreateFirstActor() {
     Dress(actor_);
     const float at[3] = {-1.0f, 0.0f, 2.5f};
     actor_->SetPosition(at);
+    StandUp(actor_);
     actor_->SetPinchValue(0, 0.5f);
     actor_->SetMakeupValue(0, 1, 0);
     // A 4 x 4 block of the host's own pixels (BGRA) composed into the first body part's texture.
@@ -397,9 +399,20 @@ void Demo::CreateFirstActor() {
     actor_->PlayAnimation("idle");
     actor_->PlayAnimation("walk");
     actor_->PlayAnimationEx("idle", 0.25f, 0, 0);
+    // An actor poses from its animation channels: the walk goes on the first.
+    if (ZelI::IAnimationChannel* channel = actor_->GetChannel(0))
+        channel->PlayAction("walk", true);
     actor_->Show();
     actor_->UpdateFrame(0.016f);
     Drawable(actor_);
+}
+
+// The actor recipe stands along z: stood up along y and made larger, as the skinned model is.
+void Demo::StandUp(ZelI::IActor* actor) {
+    const float standUp[4] = {-0.70710678f, 0.0f, 0.0f, 0.70710678f};
+    const float larger[3] = {2.5f, 2.5f, 2.5f};
+    actor->SetOrientation(standUp);
+    actor->SetScale(larger);
 }
 
 // The actor recipe's nine body parts, one per slot.
@@ -468,6 +481,7 @@ std::string Demo::CreateQueued() {
         Dress(secondActor_);
         const float at[3] = {1.5f, 0.0f, 3.0f};
         secondActor_->SetPosition(at);
+        StandUp(secondActor_);
         secondActor_->PlayAnimation("idle");
         Drawable(secondActor_);
     }
