@@ -959,23 +959,30 @@ void Actor::SweepRetiredMaterials() {
     });
 }
 
+template <class Fn>
+void Actor::ForEachSlotPiece(Fn fn) const {
+    for (const Slot& slot : slots_)
+        for (SubEntity* sub : slot.subEntities)
+            if (sub)
+                fn(*sub);
+}
+
 void Actor::RebuildRenderLists() {
     opaque_.clear();
     blended_.clear();
-    for (const Slot& slot : slots_)
-        for (SubEntity* sub : slot.subEntities) {
-            const Material* material = sub->GetOwnMaterial();
-            (material && material->HasBlendedPass() ? blended_ : opaque_).push_back(sub);
-        }
+    ForEachSlotPiece([this](SubEntity& sub) {
+        const Material* material = sub.GetOwnMaterial();
+        (material && material->HasBlendedPass() ? blended_ : opaque_).push_back(&sub);
+    });
 }
 
 void Actor::BuildMaterialLists() {
     for (auto& list : materialLists_) list.clear();
-    for (const Slot& slot : slots_)
-        for (SubEntity* sub : slot.subEntities)
-            for (std::uint32_t m = 0; m < kMaterialSlotCount; ++m)
-                if (materials_[m] && materials_[m] == sub->GetOwnMaterial())
-                    materialLists_[m].push_back(sub);
+    ForEachSlotPiece([this](SubEntity& sub) {
+        for (std::uint32_t m = 0; m < kMaterialSlotCount; ++m)
+            if (materials_[m] && materials_[m] == sub.GetOwnMaterial())
+                materialLists_[m].push_back(&sub);
+    });
 }
 
 void Actor::RebuildMaterials() {
@@ -985,14 +992,6 @@ void Actor::RebuildMaterials() {
     RebuildRenderLists();
     UnloadPartImages();
     ReleasePickOctree();
-}
-
-template <class Fn>
-void Actor::ForEachSlotPiece(Fn fn) const {
-    for (const Slot& slot : slots_)
-        for (SubEntity* sub : slot.subEntities)
-            if (sub)
-                fn(*sub);
 }
 
 void Actor::UpdatePlacement() {

@@ -311,18 +311,17 @@ public:
     void UnloadPartImages();
 
     // ---- Drawing ----
-    // A body texture marked for a rebuild (parts, make-up or a clone changed it) is built here,
-    // once, before the pieces are queued.
     // The pipes draw the pieces of the body-part slots, not the entity's own list: the marks are
     // cleared on every slot piece, and while drawing actors is switched on the opaque and then
-    // the blended list (made again from the slots first) queue themselves, the spliced body
-    // texture rebuilt first when a part changed it. Host thread only.
+    // the blended list (made again from the slots first) queue themselves. A body texture marked
+    // for a rebuild (parts, make-up or a clone changed it) is built once, before the pieces are
+    // queued. Host thread only.
     void ClearRenderMarks() override;
+    void ClearOncePerFrameMarks() override;
     // While the bounds are out of date and a slot holds pieces: the world box holds every piece
     // as its palette's bones pose it (each bone's pose of the mesh's box, merged), so culling by
     // it never drops a visible part. Without pieces, the skeletal model's box.
     void UpdatePlacement() override;
-    void ClearOncePerFrameMarks() override;
     void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
     void AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) override;
 
@@ -440,15 +439,17 @@ private:
     Material* CreateMaterial(std::uint32_t slot);
     // The slot released for a new part; false, nothing released, when actor creation is off.
     bool ReleaseForLoad(std::uint32_t slot);
-    // One sub-entity per mesh of the skin, drawn with the material materialOf gives, appended to
-    // the slot's list.
     // The part slots whose link records name this slot load their parts again.
     void ReloadLinkedParts(std::uint32_t slot);
+    // One sub-entity per mesh of the skin, drawn with the material materialOf gives, appended to
+    // the slot's list.
     template <class MaterialOf>
     void AddSubEntities(std::uint32_t slot, GeometrySkin& skin, MaterialOf materialOf);
     void SweepRetiredMaterials();
+    // Every piece of every slot, in slot order.
     template <class Fn>
     void ForEachSlotPiece(Fn fn) const;
+    // The opaque then the blended list, made again from the slots, through `add`.
     void QueueRenderLists(RenderQueue* queue, Light* light, Material* material,
                           void (SubEntity::*add)(RenderQueue*, Light*, Material*));
     // The channels' current and next actions again by name (through the new skeleton).

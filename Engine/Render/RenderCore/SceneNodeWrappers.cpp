@@ -424,7 +424,15 @@ ZelI::IModel* IModelImplRC<IX, X, W>::Clone() {
         return nullptr;
     ScopedLock lock(threadmng::kMainLock);
     SceneNode* copy = Node()->Clone(false);
-    return copy ? dynamic_cast<ZelI::IModel*>(copy->GetInterface()) : nullptr;
+    if (!copy)
+        return nullptr;
+    if (auto* wrapper = dynamic_cast<ZelI::IModel*>(copy->GetInterface()))
+        return wrapper;
+    // A copy the host cannot reach would stay in the scene until everything is released.
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    if (auto* entity = dynamic_cast<Entity*>(copy); entity && scene)
+        scene->ReleaseRegisteredEntity(entity);
+    return nullptr;
 }
 
 template <class IX, class X, class W>
