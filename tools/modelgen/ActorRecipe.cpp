@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "fixtures/MaterialXmlFixtures.h"
+#include "modelgen/ActorFigure.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/BipedRecipe.h"
 #include "modelgen/ModelFiles.h"
@@ -67,6 +68,22 @@ CompressedActionDesc OneSecondAction() {
     return a;
 }
 
+// Part n's cube of half-size 0.05 round its bone, every vertex bound whole to the bone.
+SkinDesc CubeSkin(std::uint32_t n) {
+    SkinDesc skin;
+    const std::uint32_t bone = static_cast<std::uint32_t>(ActorBoneIndex(ActorPartBone(n)));
+    skin.mesh = MakeCubeMesh(1, PositionOf(ActorPartBone(n)), 0.05f, std::to_string(n));
+    for (std::size_t v = 0; v < skin.mesh.positions.size(); ++v) {
+        BlendRecord b;
+        b.count = 1;
+        b.bones[0] = bone;
+        b.weights[0] = 1;
+        skin.blend.push_back(b);
+    }
+    skin.palette = {bone};
+    return skin;
+}
+
 WrittenFile TextFile(const std::string& text) {
     WrittenFile f;
     f.bytes.assign(text.begin(), text.end());
@@ -110,7 +127,8 @@ SkeletonDesc ActorSkeleton() {
     return s;
 }
 
-BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind) {
+BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind, ActorLook look,
+                           bool dressed) {
     const std::string id = std::to_string(n);
     BodyPartDesc part;
     part.resourceWord = 5;
@@ -118,17 +136,8 @@ BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind) {
     part.setting2 = static_cast<std::uint16_t>(100 + n);
     part.setting3 = figureKind;
 
-    SkinDesc skin;
-    const std::uint32_t bone = static_cast<std::uint32_t>(ActorBoneIndex(ActorPartBone(n)));
-    skin.mesh = MakeCubeMesh(1, PositionOf(ActorPartBone(n)), 0.05f, id);
-    for (std::size_t v = 0; v < skin.mesh.positions.size(); ++v) {
-        BlendRecord b;
-        b.count = 1;
-        b.bones[0] = bone;
-        b.weights[0] = 1;
-        skin.blend.push_back(b);
-    }
-    skin.palette = {bone};
+    const bool figure = look == ActorLook::Figure && n < kActorPartCount;
+    SkinDesc skin = figure ? ActorFigureSkin(n) : CubeSkin(n);
     BodyPartSkinDesc named;
     named.name = "part" + id;
     named.skin.geometry.parts.push_back(skin);
@@ -138,7 +147,7 @@ BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind) {
     texture.name = "part" + id + "_tex";
     texture.slot = n;
     texture.fileName = "part" + id + ".bmp";
-    texture.image = TinyBmp();
+    texture.image = figure ? ActorFigureTexture(n, dressed) : TinyBmp();
     texture.resourceWord = 3;
     part.textures.push_back(texture);
 
@@ -189,7 +198,7 @@ std::vector<RecipeFile> ActorTemplateFiles(const RecipeOptions& o) {
         for (std::uint32_t n = 0; n < kActorPartCount; ++n) {
             const char* item = n == 1 || n == 2 ? "001001" : "000000";
             files.push_back({folder + "1" + set + std::to_string(n) + item + ".BP3",
-                             WriteBodyPartFile(ActorBodyPart(n))});
+                             WriteBodyPartFile(ActorBodyPart(n, 0, o.actorLook, false))});
         }
     return files;
 }
@@ -223,12 +232,14 @@ std::vector<RecipeFile> ActorRecipeFiles(const RecipeOptions& o) {
     };
     for (std::uint32_t n = 0; n < kActorPartCount; ++n) {
         const std::string base = "part" + std::to_string(n);
-        const WrittenFile part = WriteBodyPartFile(ActorBodyPart(n));
+        const WrittenFile part = WriteBodyPartFile(ActorBodyPart(n, 0, o.actorLook));
         files.push_back({base + ".bp3", part});
         files.push_back({base + ".bp4", part});
         files.push_back({base + ".xml", TextFile(ActorPartDescription(base, n))});
     }
-    files.push_back({"face8.bp3", WriteBodyPartFile(ActorBodyPart(2, 8))});
+    files.push_back({"face8.bp3", WriteBodyPartFile(ActorBodyPart(2, 8, o.actorLook))});
+    if (o.actorLook == ActorLook::Figure)
+        files.push_back({"part5_cloth.bp3", WriteClothGeometryFile(ActorFigureSkirt())});
     files.push_back({"idle.ac6", WriteCompressedActionFile(ActorIdleAction())});
     files.push_back({"walk.ac6", WriteCompressedActionFile(ActorWalkAction())});
     std::string list = "<DANCE>";

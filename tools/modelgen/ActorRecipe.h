@@ -13,6 +13,7 @@
 //                                          "part<n>_0" of diffuse red ActorPartRed(n)
 //   "new_boy_fig.fig", "new_girl_fig.fig"  the new figures (the same biped)
 //   "face8.bp3"                            the face part of figure kind 8
+//   "part5_cloth.bp3"                      with ActorLook::Figure: part 5's cloth companion, a skirt
 //   "idle.ac6", "walk.ac6"                 one-second actions of 31 frames
 //   "actions.xml", "actor_tree.xml"        the action list and one tree per figure
 #pragma once
@@ -36,8 +37,10 @@ std::int32_t ActorBoneIndex(const std::string& name);
 // The bone part n's skin follows.
 std::string ActorPartBone(std::uint32_t n);
 // Part n (0..8) of the figure kind: skin "part<n>", mesh material "<n>", texture "part<n>_tex",
-// part id 100 + n. Parts 3 and 4 carry a link record naming each other's slot.
-BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind = 0);
+// part id 100 + n. Parts 3 and 4 carry a link record naming each other's slot. Cubes, or with
+// ActorLook::Figure the figure's region in clothes (bare skin when dressed is false).
+BodyPartDesc ActorBodyPart(std::uint32_t n, std::uint32_t figureKind = 0,
+                           ActorLook look = ActorLook::Cubes, bool dressed = true);
 // Idle: the root stands at its bind height. Walk: the root moves 1 unit along -y over the
 // second; the left foot is lifted 0.2 in the first half and the right foot in the second.
 // The red of part n's described material's pass diffuse colour, which tells a copy of it from
@@ -53,7 +56,8 @@ std::vector<RecipeFile> ActorBp5Files();
 // The two template actors of snapshots, under "media/shaders/role/output/" (the caller makes the
 // folder): the description "dress.xml" with the figures beside it, and nine ".BP3" parts for each
 // template, "1<set><slot><item>.BP3" (set 1 for the first template, 0 for the second; item
-// "001001" for slots 1 and 2, "000000" otherwise), each the actor part of its slot.
+// "001001" for slots 1 and 2, "000000" otherwise), each the actor part of its slot (with
+// ActorLook::Figure the figure's part in bare skin).
 std::vector<RecipeFile> ActorTemplateFiles(const RecipeOptions& options = {});
 CompressedActionDesc ActorIdleAction();
 CompressedActionDesc ActorWalkAction();

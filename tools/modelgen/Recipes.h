@@ -36,6 +36,11 @@
 
 namespace ZelModelGen {
 
+// How the actor recipe shapes and paints its nine body parts: a small cube round each part's bone
+// with a plain body texture, or the regions of a standing figure in clothes (its templates for
+// snapshots then in bare skin) with a skirt as part 5's cloth companion (ActorFigure.h).
+enum class ActorLook : std::uint8_t { Cubes, Figure };
+
 struct RecipeOptions {
     std::uint32_t meshCount = 2;     // cube meshes
     std::uint32_t subdivisions = 1;  // cells along a cube edge (the wide mesh uses at least 104)
@@ -49,6 +54,7 @@ struct RecipeOptions {
     bool levelWalls = false;
     float wallHeight = 2.0f;
     TextOptions text;                // line ends of the text files
+    ActorLook actorLook = ActorLook::Cubes;
 };
 
 struct RecipeFile {

@@ -147,6 +147,34 @@ TEST_F(ActorFrameTest, ADressedActorStandsInALitScenePosedByItsWalk) {
     EXPECT_EQ(Log().find(":ERROR:"), std::string::npos) << Log();
 }
 
+// The figure look: the parts stand as a person in clothes (striped shirt and sleeves, tartan
+// legs, shoes, hair and face) with part 5's skirt from the waist to above the knees, posed a
+// quarter of a second into the walk (the left shoe lifted and that leg shortened towards it).
+TEST_F(ActorFrameTest, AFigureActorStandsInItsClothesAndSkirt) {
+    ZelModelGen::RecipeOptions figure;
+    figure.actorLook = ZelModelGen::ActorLook::Figure;
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::MakeRecipe("actor", figure))
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    ZelI::IActor* actor = Dressed();
+    ASSERT_NE(actor, nullptr);
+    const Zel::Actor* worn = Zel::UnwrapInterface<Zel::Actor>(actor);
+    ASSERT_NE(worn, nullptr);
+    EXPECT_EQ(worn->GetBodyPartName(14), "part5_cloth.bp3");
+    EXPECT_FALSE(worn->GetSlotSubEntities(14).empty()) << "the skirt is worn";
+    ZelI::IModel* floor = Keep(Render()->CreateModel(
+        ZelDemo::HostModelName("models/lit_cube.dm3").c_str(), 0));
+    ASSERT_NE(floor, nullptr);
+    const float floorAt[3] = {0.0f, 0.0f, -0.05f}, slab[3] = {2.0f, 2.0f, 0.05f};
+    floor->SetPosition(floorAt);
+    floor->SetScale(slab);
+    actor->GetChannel(0)->PlayAction("walk", true);
+    actor->UpdateFrame(0.25f);
+    const std::string file = Path("figure.png");
+    EXPECT_GT(DrawToFile({floor, actor}, file), 0u);
+    ExpectGoldenPng(file, "host_actor_figure", 3);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos) << Log();
+}
+
 // The frame follows the pose: the pieces of an actor the host advanced are drawn where its bones
 // went, not where the parts were modelled.
 TEST_F(ActorFrameTest, TheDrawnPiecesFollowThePose) {
