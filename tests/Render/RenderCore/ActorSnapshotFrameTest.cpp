@@ -130,6 +130,32 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotReusesItsTargetRestoresTheShadersAndSave
     EXPECT_EQ(Log().find(":ERROR:"), std::string::npos);
 }
 
+// Figure actors: the pictured actor wears clothes, its template bare skin. The snapshot drops
+// every texel the two share, so the saved picture shows the clothes (the hair and the eyes, the
+// striped shirt, the belt, the tartan legs and the shoes, lit by the ambient light alone) over
+// the backdrop, with no bare skin (face, neck, forearms, hands) left. The actor poses from the
+// figure its action library names: without the library its bones stay unset and nothing of it
+// reaches the picture.
+TEST_F(ActorSnapshotFrameTest, ASnapshotShowsTheClothesThroughTheTemplateSkin) {
+    ZelModelGen::RecipeOptions figure;
+    figure.actorLook = ZelModelGen::ActorLook::Figure;
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::MakeRecipe("actor", figure))
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    const std::filesystem::path resources = Zel::GetResourcesRoot();
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorTemplateFiles(figure))
+        ASSERT_TRUE(f.file.Save((resources / f.name).string())) << f.name;
+    ASSERT_TRUE(Render()->OpenActionLib("actions.xml"));
+    ZelI::IActor* actor = Dressed(0);
+    ASSERT_NE(actor, nullptr);
+    const float eye[3] = {0.5f, -2.1f, 1.0f}, at[3] = {0.0f, 0.0f, 0.92f}, up[3] = {0, 0, 1};
+    Render()->LookAt(eye, at, up);
+    Render()->SetCameraFov(60.0f, 0.75f, 0.1f, 50.0f);
+    const std::string file = (dir_.Path() / "figure.png").string();
+    EXPECT_EQ(Snapshot(*actor, 120, 160, file), 1);
+    ExpectGoldenPng(file, "actor_snapshot", 3);
+    EXPECT_EQ(Log().find(":ERROR:"), std::string::npos) << Log();
+}
+
 // The host asks to keep the snapshot shaders through its global environment's actor flag.
 TEST_F(ActorSnapshotFrameTest, TheHostsActorFlagKeepsTheSnapshotShaders) {
     ZelI::IActor* actor = Dressed(0);
