@@ -97,6 +97,11 @@ VertexData* SubEntity::GetVertexData() const {
 }
 
 const float* SubEntity::GetWorldMatrix() {
+    // A cloth piece poses its vertices through its owner's matrix already (they must meet the
+    // physics cloth's particles in the world): the owner's matrix again would move, turn and
+    // scale it a second time, away from the body it hangs on.
+    if (IsClothMesh())
+        return kSubEntityIdentity;
     if ((transformFlags_ & kUseOwnerTransform) && owner_)
         return owner_->GetRenderMatrix();
     return kSubEntityIdentity;

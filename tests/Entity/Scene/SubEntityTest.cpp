@@ -93,6 +93,47 @@ TEST_F(SubEntityTest, TheOwnersColourAndTransparencyReachTheRecord) {
     EXPECT_EQ(record.parameters, &piece.GetShaderParameters());
 }
 
+// A mesh whose vertices its owner poses in world space, as the cloth pieces of actors are.
+class WorldPosedMesh : public Mesh {
+public:
+    WorldPosedMesh() : Mesh(nullptr, true, true) {}
+    std::uint32_t GetMeshType() const override { return 3; }
+};
+
+// A moved, turned and scaled owner: its ordinary pieces are drawn through its matrix, a cloth
+// piece (already posed in the world) through none, while its box still follows the owner.
+TEST_F(SubEntityTest, AClothPieceIsDrawnWhereItsOwnerPosedIt) {
+    // Kept by the fixture: the scene resets the pieces after the test.
+    meshes_.push_back(std::make_unique<WorldPosedMesh>());
+    Mesh& cloth = *meshes_.back();
+    ZelTest::GeometryTest::FillMesh(cloth, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2});
+    Entity& entity = MakeEntity({&MakeMesh(), &cloth}, &MakeMaterial({{false}}));
+    const float at[3] = {3.0f, 4.0f, 5.0f}, twice[3] = {2.0f, 2.0f, 2.0f};
+    entity.SetPosition(at);
+    entity.SetScale(twice);
+    const float* owner = entity.GetRenderMatrix();
+    ASSERT_EQ(owner[3], 3.0f);
+    ASSERT_EQ(owner[0], 2.0f);
+    struct Case {
+        const char* piece;
+        std::uint32_t index;
+        bool throughOwner;
+    };
+    for (const Case& c : {Case{"ordinary", 0, true}, Case{"cloth", 1, false}}) {
+        const float* world = entity.GetSubEntity(c.index)->GetWorldMatrix();
+        EXPECT_EQ(world[3], c.throughOwner ? owner[3] : 0.0f) << c.piece;
+        EXPECT_EQ(world[0], c.throughOwner ? owner[0] : 1.0f) << c.piece;
+    }
+    // Both meshes hold the same triangle: their boxes agree.
+    const AABB ordinary = entity.GetSubEntity(0)->GetBoundingBox();
+    const AABB& posed = entity.GetSubEntity(1)->GetBoundingBox();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_FLOAT_EQ(posed.GetMin()[axis], ordinary.GetMin()[axis]) << axis;
+        EXPECT_FLOAT_EQ(posed.GetMax()[axis], ordinary.GetMax()[axis]) << axis;
+    }
+    EXPECT_GT(posed.GetMin()[0], 1.0f) << "moved with the owner";
+}
+
 TEST_F(SubEntityTest, WhichPiecesAreQueuedAndWhere) {
     struct Case {
         const char* name;

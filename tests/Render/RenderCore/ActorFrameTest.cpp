@@ -150,6 +150,8 @@ TEST_F(ActorFrameTest, ADressedActorStandsInALitScenePosedByItsWalk) {
 // The figure look: the parts stand as a person in clothes (striped shirt and sleeves, tartan
 // legs, shoes, hair and face) with part 5's skirt from the waist to above the knees, posed a
 // quarter of a second into the walk (the left shoe lifted and that leg shortened towards it).
+// The actor is turned, moved and scaled: the skirt, posed in the world by its cloth piece, must
+// hang round the hips all the same.
 TEST_F(ActorFrameTest, AFigureActorStandsInItsClothesAndSkirt) {
     ZelModelGen::RecipeOptions figure;
     figure.actorLook = ZelModelGen::ActorLook::Figure;
@@ -167,6 +169,12 @@ TEST_F(ActorFrameTest, AFigureActorStandsInItsClothesAndSkirt) {
     const float floorAt[3] = {0.0f, 0.0f, -0.05f}, slab[3] = {2.0f, 2.0f, 0.05f};
     floor->SetPosition(floorAt);
     floor->SetScale(slab);
+    // Turned towards the camera, moved and made smaller: the skirt stays round the hips.
+    const float turn[4] = {0.0f, 0.0f, 0.25881905f, 0.96592583f};  // 30 degrees about z
+    const float place[3] = {0.2f, 0.1f, 0.0f}, smaller[3] = {0.9f, 0.9f, 0.9f};
+    actor->SetOrientation(turn);
+    actor->SetPosition(place);
+    actor->SetScale(smaller);
     actor->GetChannel(0)->PlayAction("walk", true);
     actor->UpdateFrame(0.25f);
     const std::string file = Path("figure.png");
