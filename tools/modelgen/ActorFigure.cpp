@@ -351,6 +351,7 @@ std::vector<std::uint8_t> ActorFigureTexture(std::uint32_t n, bool dressed) {
 ClothGeometryDesc ActorFigureSkirt() {
     constexpr std::uint32_t kSides = 12;
     constexpr float kWaist = 1.04f, kHem = 0.6f, kWaistRadius = 0.17f, kHemRadius = 0.27f;
+    constexpr float kHemSway = 0.1f;
     SkinDesc skin;
     const std::uint32_t pelvis = PaletteBone(skin, "Bip01 Pelvis");
     // A ring of quads round the hips, the seam at the back; both rings carry every column so the
@@ -367,6 +368,10 @@ ClothGeometryDesc ActorFigureSkirt() {
                   BlockUv(4, kSkirtCloth.s0 + s * (kSkirtCloth.s1 - kSkirtCloth.s0), kSkirtCloth.t1),
                   pelvis);
     }
+    // The first colour channel is how far a vertex follows its simulated particle rather than
+    // the skin: the waist not at all, the hem a little, so the skirt stays on and only sways.
+    for (std::size_t v = 0; v < skin.mesh.colours.size(); ++v)
+        skin.mesh.colours[v].x = v % 2 == 0 ? 0.0f : kHemSway;
     for (std::uint32_t i = 0; i < kSides; ++i) {
         const std::uint32_t waist = 2 * i, hem = waist + 1;
         skin.mesh.indices.insert(skin.mesh.indices.end(),

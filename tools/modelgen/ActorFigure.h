@@ -32,7 +32,8 @@ SkinDesc ActorFigureSkin(std::uint32_t n);
 // Part n's body texture as a 64 x 64 24-bit BMP file: clothing (dressed) or bare skin.
 std::vector<std::uint8_t> ActorFigureTexture(std::uint32_t n, bool dressed);
 // Part 5's cloth companion: a flared skirt of material "skirt_mat" hanging from the waist to above
-// the knees, skinned to the pelvis, not simulated.
+// the knees, skinned to the pelvis. Marked for the physics scene; its vertices' first colour
+// channel (0 at the waist, 0.1 at the hem) keeps it on the skin while the particles fall.
 ClothGeometryDesc ActorFigureSkirt();
 
 }  // namespace ZelModelGen

@@ -132,7 +132,7 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotReusesItsTargetRestoresTheShadersAndSave
 
 // Figure actors: the pictured actor wears clothes, its template bare skin. The snapshot drops
 // every texel the two share, so the saved picture shows the clothes (the hair and the eyes, the
-// striped shirt, the belt, the tartan legs and the shoes, lit by the ambient light alone) over
+// striped shirt, the skirt, the tartan legs and the shoes, lit by the ambient light alone) over
 // the backdrop, with no bare skin (face, neck, forearms, hands) left. The actor poses from the
 // figure its action library names: without the library its bones stay unset and nothing of it
 // reaches the picture.
@@ -150,6 +150,7 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotShowsTheClothesThroughTheTemplateSkin) {
     const float eye[3] = {0.5f, -2.1f, 1.0f}, at[3] = {0.0f, 0.0f, 0.92f}, up[3] = {0, 0, 1};
     Render()->LookAt(eye, at, up);
     Render()->SetCameraFov(60.0f, 0.75f, 0.1f, 50.0f);
+    actor->UpdateFrame(0.0f);  // the skirt takes its shape from the posed bones
     const std::string file = (dir_.Path() / "figure.png").string();
     EXPECT_EQ(Snapshot(*actor, 120, 160, file), 1);
     ExpectGoldenPng(file, "actor_snapshot", 3);
