@@ -16,7 +16,7 @@ TEST(DemoFramesTest, TheSavedFramesEqualTheirGoldenImages) {
         GTEST_SKIP() << "DEMO_FRAMES names no demo run";
     for (const char* frame :
          {"demo_start", "demo_physics", "demo_soft", "demo_fog", "demo_blur", "demo_motion",
-          "demo_end"}) {
+          "demo_end", "demo_snapshot"}) {
         const std::filesystem::path path =
             std::filesystem::path(directory) / (std::string(frame) + ".png");
         ASSERT_TRUE(std::filesystem::exists(path)) << path;

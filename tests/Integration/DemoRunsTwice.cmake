@@ -14,8 +14,8 @@ foreach(run first second)
     message(FATAL_ERROR "the ${run} run exited with ${result}")
   endif()
   # A line per phase and the summary, on stdout and in summary.txt.
-  foreach(phase "data tree" "window" "direct creation" "queued creation" "frame loop" "release"
-                "shutdown" "summary")
+  foreach(phase "data tree" "window" "direct creation" "queued creation" "frame loop"
+                "actor snapshot" "release" "shutdown" "summary")
     if(NOT printed MATCHES "zel_demo: ${phase}")
       message(FATAL_ERROR "the ${run} run printed no line for ${phase}")
     endif()

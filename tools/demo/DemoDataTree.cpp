@@ -11,6 +11,7 @@
 #include "fixtures/EffectFixtures.h"
 #include "fixtures/ImageFixtures.h"
 #include "fixtures/MaterialXmlFixtures.h"
+#include "modelgen/ActorRecipe.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/Recipes.h"
 
@@ -218,9 +219,6 @@ bool IsActionLibraryFile(const std::string& name) {
     return name == "actions.xml" || endsWith(".fig") || endsWith(".fig.xml") || endsWith(".ac6");
 }
 
-// A body part's cloth lies beside it as "<part>_cloth.bp3".
-const char* const kClothCompanion = "part5_cloth.bp3";
-
 }  // namespace
 
 const DataTreeNames& DemoNames() {
@@ -334,6 +332,9 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     for (const auto& [recipe, folder] : kRecipeFolders) {
         RecipeOptions options;
         options.tiles = 4;
+        // The actors stand as figures in clothes, part 5 with a skirt beside it.
+        if (std::string(recipe) == "actor")
+            options.actorLook = ActorLook::Figure;
         if (std::string(recipe) == "level") {
             // The level: a floor of 8 x 8 tiles of 3 m round the scene, just above the ground
             // slab, walled in, with a wall across its far half; every wall is an occluder.
@@ -368,10 +369,11 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     tiles.back().passes[0].textures[0].path = "../resources/textures/wall.png";
     if (!SaveText(resources / "level" / "grid_mat.xml", WriteMaterialLibrary(tiles), error))
         return false;
-    // The actors' cloth: the cloth recipe's skirt as the companion of one body part.
-    for (const RecipeFile& f : MakeRecipe("cloth", RecipeOptions{}))
-        if (f.name == "skirt.bp3" && !Save(resources / "actor" / kClothCompanion,
-                                           f.file.bytes.data(), f.file.bytes.size(), error))
+    // The template actors of snapshots in bare skin, where the library looks for them.
+    RecipeOptions figure;
+    figure.actorLook = ActorLook::Figure;
+    for (const RecipeFile& f : ActorTemplateFiles(figure))
+        if (!Save(resources / f.name, f.file.bytes.data(), f.file.bytes.size(), error))
             return false;
 
     const std::string hwcap = WriteHwCapList(

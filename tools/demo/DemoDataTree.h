@@ -2,8 +2,10 @@
 // (no engine code) and the engine's data files: under the root, "data/include/" with the effect
 // include files, "data/Materials/" with a library of a textured and an alpha-blended material and
 // one of a lit and an unlit sky material, "resources/" with their textures, the models (three
-// cubes, a ground and a sky ball, ".dm3"), the level, skinned and actor recipes in folders of their own (the actors' body
-// parts with a cloth companion), and the working directory "bin/" with "EngineConfig.txt",
+// cubes, a ground and a sky ball, ".dm3"), the level, skinned and actor recipes in folders of
+// their own (the actors as figures in clothes, part 5 with its skirt), the template actors of
+// snapshots under "resources/media/shaders/role/output/", and the working directory "bin/" with
+// "EngineConfig.txt",
 // "multithread.ini", "config/hwcap.xml" and the actors' action library. Used by the demo host and
 // by the tests that open a window.
 #pragma once

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "Interface/IAction.h"
 #include "Interface/IActor.h"
 #include "Interface/IAnimationChannel.h"
 #include "Interface/IAuxRender.h"
@@ -39,6 +40,7 @@
 #include "Interface/IResList.h"
 #include "Interface/IResMngProxy.h"
 #include "Interface/IShader.h"
+#include "Interface/ISharedActionManager.h"
 #include "Interface/ISkyBall.h"
 #include "Interface/IZelTextBox.h"
 #include "Interface/ZelEngine.h"
@@ -75,6 +77,16 @@ const PendingStep kPendingSteps[] = {
     {"level", "create level: no host interface for the level"},
     {"sky ball", "is not made here, file=../resources/models/sky.dm3"},
 };
+
+// The actors: nine body parts each, stood up to this scale, and the shared set of their
+// skeleton (action files of the working directory, named as loaded).
+constexpr int kPartSlots = 9;
+constexpr float kActorScale = 1.4f;
+const char* const kSharedIdle = "idle.ac6";
+const char* const kSharedWalk = "walk.ac6";
+// The actor snapshot's image, in pixels.
+constexpr int kSnapshotWidth = 200;
+constexpr int kSnapshotHeight = 300;
 
 // A light pipe leaves the scene's ambient colour at its light's: every light carries the
 // scene's ambient so that the frames after the first see the same.
@@ -142,6 +154,8 @@ public:
     std::string CreateQueued();
     // The camera path; the chosen frames are saved under frames.
     std::string RunFrames(const fs::path& frames);
+    // The first actor pictured through its snapshot, the image saved under frames.
+    std::string Snapshot(const fs::path& frames);
     // What the library holds: the proxy factory's resource lists, the numbered reports and the
     // monitor's counts.
     std::string Report();
@@ -178,7 +192,9 @@ private:
     void CreateFirstActor();
     void ProvokeErrors();
     void Dress(ZelI::IActor* actor);
+    std::vector<std::uint32_t> DressQueued(ZelI::IActor* actor);
     void StandUp(ZelI::IActor* actor);
+    void ShareActions(const char* step, std::uint32_t task);
     int WaitForTasks(const std::vector<std::uint32_t>& tasks);
 
     void PlaceCamera(int frame);
@@ -405,23 +421,69 @@ void Demo::CreateFirstActor() {
     actor_->Show();
     actor_->UpdateFrame(0.016f);
     Drawable(actor_);
+    // The shared set of the actors' skeleton: the idle loaded once, for every actor on it.
+    if (ZelI::ISharedActionManager* shared = render_->GetSharedActionManager())
+        ShareActions("shared idle", shared->AddAction(actor_, kSharedIdle, false) ? 1 : 0);
+    log_.Note("first actor: dressed in nine parts and part 5's skirt, pinched, made up, a custom "
+              "texture composed, idle cross-faded into the walk with the idle layered, walk on "
+              "channel 0");
 }
 
-// The actor recipe stands along z: stood up along y and made larger, as the skinned model is.
+// What the shared set of the actors' skeleton holds, as each actor sees it: one set for both.
+void Demo::ShareActions(const char* step, std::uint32_t task) {
+    ZelI::ISharedActionManager* shared = render_->GetSharedActionManager();
+    if (!task || !shared) {
+        log_.Skip(step, "the shared action manager answers 0");
+        return;
+    }
+    std::string line = std::string(step) + ":";
+    for (ZelI::IActor* actor : {actor_, secondActor_}) {
+        if (!actor)
+            continue;
+        char seen[160];
+        float length = 0.0f;
+        if (ZelI::IAction* idle = shared->GetActionByName(actor, kSharedIdle)) {
+            length = idle->GetLength();
+            idle->Release();
+        }
+        std::snprintf(seen, sizeof(seen), " %s actor sees %u shared action(s), idle %.2f s;",
+                      actor == actor_ ? "first" : "second", shared->GetActionCount(actor), length);
+        line += seen;
+    }
+    log_.Note(line);
+}
+
+// The actor recipe stands along z: stood up along y and made a little larger than the level's
+// walls are high.
 void Demo::StandUp(ZelI::IActor* actor) {
     const float standUp[4] = {-0.70710678f, 0.0f, 0.0f, 0.70710678f};
-    const float larger[3] = {2.5f, 2.5f, 2.5f};
+    const float larger[3] = {kActorScale, kActorScale, kActorScale};
     actor->SetOrientation(standUp);
     actor->SetScale(larger);
 }
 
-// The actor recipe's nine body parts, one per slot.
+std::string PartFile(int slot) {
+    return "../resources/actor/part" + std::to_string(slot) + ".bp3";
+}
+
+// The actor recipe's nine body parts, one per slot; part 5 brings its skirt.
 void Demo::Dress(ZelI::IActor* actor) {
-    for (int slot = 0; slot < 9; ++slot) {
-        const std::string part = "../resources/actor/part" + std::to_string(slot) + ".bp3";
-        if (!actor->SetBodyPart(slot, part.c_str()))
+    for (int slot = 0; slot < kPartSlots; ++slot)
+        if (!actor->SetBodyPart(slot, PartFile(slot).c_str()))
             log_.Skip("body part " + std::to_string(slot), "SetBodyPart answers false");
+}
+
+// The same parts through the loading thread; the tasks to wait for.
+std::vector<std::uint32_t> Demo::DressQueued(ZelI::IActor* actor) {
+    std::vector<std::uint32_t> tasks;
+    for (int slot = 0; slot < kPartSlots; ++slot) {
+        const std::int32_t task = actor->SetBodyPartEx(slot, PartFile(slot).c_str(), 0);
+        if (task < 0)
+            log_.Skip("queued body part " + std::to_string(slot), "SetBodyPartEx answers -1");
+        else
+            tasks.push_back(static_cast<std::uint32_t>(task));
     }
+    return tasks;
 }
 
 void Demo::ProvokeErrors() {
@@ -469,21 +531,39 @@ std::string Demo::CreateQueued() {
     ZelI::ILevel* level = render_->CreateAndLoadLevelEx(
         "../resources/level/grid.xml", reinterpret_cast<std::intptr_t>(&levelSlot), 0);
     render_->FrameEnd();
-    const int run = WaitForTasks(tasks);
+    int run = WaitForTasks(tasks);
+    // The second actor is dressed through the loading thread too, and the walk joins the shared
+    // set from there; their tasks are waited for like the creations.
+    secondActor_ = Made("second actor", actorSlot);
+    std::uint32_t sharedWalk = 0;
+    if (secondActor_) {
+        const std::vector<std::uint32_t> parts = DressQueued(secondActor_);
+        if (ZelI::ISharedActionManager* shared = render_->GetSharedActionManager())
+            sharedWalk = shared->AddActionAsyn(secondActor_, "actors", kSharedWalk, 0);
+        std::vector<std::uint32_t> waited = parts;
+        waited.push_back(sharedWalk);
+        run += WaitForTasks(waited);
+        tasks.insert(tasks.end(), waited.begin(), waited.end());
+        log_.Note("second actor: " + std::to_string(parts.size()) +
+                  " body parts queued and waited for");
+    }
     for (int round = 0; render_->GetWorkerTaskCount(0) > 0 && round < 1000; ++round)
         render_->WaitForIOTasks(0);
     render_->DoCommand(17, "false", 0, nullptr, 0);
 
-    // Its body parts are set at once: in queued mode a part linked to another frees the
-    // material the first one is being given.
-    secondActor_ = Made("second actor", actorSlot);
     if (secondActor_) {
-        Dress(secondActor_);
         const float at[3] = {1.5f, 0.0f, 3.0f};
         secondActor_->SetPosition(at);
         StandUp(secondActor_);
-        secondActor_->PlayAnimation("idle");
+        // Its own walk, half a second behind the first actor's.
+        if (ZelI::IAnimationChannel* channel = secondActor_->GetChannel(0)) {
+            channel->PlayAction("walk", true);
+            secondActor_->UpdateFrame(0.5f);
+            log_.Note("second actor: walk on channel 0, half a step behind the first");
+        }
+        secondActor_->Show();
         Drawable(secondActor_);
+        ShareActions("shared walk", sharedWalk);
     }
     queuedModel_ = Made("queued model", modelSlot);
     if (queuedModel_) {
@@ -745,6 +825,41 @@ std::string Demo::RunFrames(const fs::path& frames) {
     return outcome;
 }
 
+// ---- Actor snapshot --------------------------------------------------------------------------
+
+// The camera steps up to the first actor and the actor is pictured alone through the snapshot
+// shaders: its clothes over the backdrop, every texel it shares with the template's bare skin
+// left out.
+std::string Demo::Snapshot(const fs::path& frames) {
+    if (!actor_) {
+        log_.Skip("actor snapshot", "there is no first actor");
+        return "no actor";
+    }
+    float at[3] = {};
+    actor_->GetPosition(at);
+    // The actor poses its skirt from its bones before it is pictured.
+    actor_->UpdateFrame(0.0f);
+    const float eye[3] = {at[0] + 0.8f, 1.8f, at[2] + 4.0f};
+    const float target[3] = {at[0], 1.25f, at[2]};
+    const float up[3] = {0.0f, 1.0f, 0.0f};
+    render_->LookAt(eye, target, up);
+    render_->SetCameraFov(50.0f, float(kSnapshotWidth) / float(kSnapshotHeight), 0.1f, 100.0f);
+    render_->UpdateCameras();
+    static constexpr float kBackdrop[4] = {0.2f, 0.25f, 0.3f, 1.0f};
+    const std::string file = (frames / "demo_snapshot.png").string();
+    auto word = [](const void* p) { return reinterpret_cast<std::intptr_t>(p); };
+    const std::int32_t answer = actor_->RenderSnapshot(kSnapshotWidth, kSnapshotHeight, 0,
+                                                       word(kBackdrop), 0, 0, 0, word(file.c_str()));
+    std::error_code ec;
+    if (answer != 1 || !fs::exists(file, ec)) {
+        log_.Note("demo_snapshot.png not written");
+        return "not written";
+    }
+    summary_.images.push_back(file);
+    return "demo_snapshot.png, " + std::to_string(kSnapshotWidth) + " x " +
+           std::to_string(kSnapshotHeight);
+}
+
 // ---- Reports and release ---------------------------------------------------------------------
 
 std::string Demo::Report() {
@@ -892,6 +1007,8 @@ int main(int argc, char** argv) {
         log.End(demo.CreateDirect());
         log.Begin("queued creation");
         log.End(demo.CreateQueued());
+        log.Begin("actor snapshot");
+        log.End(demo.Snapshot(frames));
         log.Begin("frame loop");
         log.End(demo.RunFrames(frames));
         log.Begin("reports");
@@ -917,9 +1034,9 @@ int main(int argc, char** argv) {
     std::fputs(text.c_str(), stdout);
     std::ofstream(root / "summary.txt") << text;
     const Moments moments(options.frames);
-    // The run succeeded when the window opened, every chosen frame was written and the library
-    // logged no error the demo did not expect.
-    return opened && summary.images.size() == moments.saved.size() &&
+    // The run succeeded when the window opened, every chosen frame and the actor snapshot were
+    // written and the library logged no error the demo did not expect.
+    return opened && summary.images.size() == moments.saved.size() + 1 &&
                    summary.errors.unexpected.empty()
                ? 0
                : 1;
