@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "modelgen/ActorRecipe.h"
 #include "modelgen/AseFile.h"
 #include "modelgen/ModelFiles.h"
 #include "modelgen/ModelGenCommand.h"
@@ -215,3 +216,69 @@ TEST(Recipe, CommandLineRefusesBadArguments) {
 }
 
 }  // namespace
+
+// The figure look through the command line: the same files as the recipe with the option, and
+// the skirt beside part 5 that only the figure has.
+TEST(Recipe, TheFigureOptionWritesTheFigureActor) {
+    ZelTest::TempDir dir;
+    const std::string folder = (dir.Path() / "figure").string();
+    std::ostringstream written, err;
+    ASSERT_EQ(RunModelGen({"write", "actor", folder, "--figure"}, written, err), 0) << err.str();
+    RecipeOptions figure;
+    figure.actorLook = ActorLook::Figure;
+    const std::vector<RecipeFile> files = MakeRecipe("actor", figure);
+    for (const RecipeFile& f : files)
+        EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(folder) / f.name),
+                  f.file.bytes.size())
+            << f.name;
+    auto named = [](const std::vector<RecipeFile>& list, const std::string& name) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const RecipeFile& f) { return f.name == name; });
+    };
+    EXPECT_TRUE(named(files, "part5_cloth.bp3"));
+    EXPECT_FALSE(named(MakeRecipe("actor"), "part5_cloth.bp3"));
+}
+
+// The walk moves a figure part only through the bones its vertices are bound to: each part is
+// bound whole to the bones of its body region, every bound bone is in the palette, and the
+// texture coordinates stay inside the body texture.
+TEST(Recipe, FigurePartsAreBoundToTheBonesOfTheirRegion) {
+    struct Case {
+        std::uint32_t part;
+        std::vector<std::string> bones;
+    };
+    const Case cases[] = {
+        {0, {"Bip01 Head"}},
+        {1, {"Bip01 Neck", "Bip01 L UpperArm", "Bip01 R UpperArm"}},
+        {2, {"Bip01 Head"}},
+        {3, {"Bip01 Spine1"}},
+        {4, {"Bip01 Pelvis"}},
+        {5, {"Bip01 L Hand", "Bip01 R Hand"}},
+        {6, {"Bip01 L Thigh", "Bip01 L Foot", "Bip01 R Thigh", "Bip01 R Foot"}},
+        {7, {"Bip01 L Foot"}},
+        {8, {"Bip01 R Foot"}},
+    };
+    for (const Case& c : cases) {
+        const BodyPartDesc part = ActorBodyPart(c.part, 0, ActorLook::Figure);
+        ASSERT_EQ(part.skins.size(), 1u) << c.part;
+        ASSERT_EQ(part.skins[0].skin.geometry.parts.size(), 1u) << c.part;
+        const SkinDesc& skin = std::get<SkinDesc>(part.skins[0].skin.geometry.parts[0]);
+        std::vector<std::uint32_t> expected;
+        for (const std::string& bone : c.bones) {
+            ASSERT_GE(ActorBoneIndex(bone), 0) << bone;
+            expected.push_back(static_cast<std::uint32_t>(ActorBoneIndex(bone)));
+        }
+        EXPECT_EQ(skin.palette, expected) << c.part;
+        ASSERT_EQ(skin.blend.size(), skin.mesh.positions.size()) << c.part;
+        for (const BlendRecord& record : skin.blend) {
+            EXPECT_EQ(record.count, 1) << c.part;
+            EXPECT_EQ(record.weights[0], 1.0f) << c.part;
+            EXPECT_NE(std::find(expected.begin(), expected.end(), record.bones[0]), expected.end())
+                << c.part;
+        }
+        for (const Vec2& uv : skin.mesh.uv0) {
+            EXPECT_TRUE(uv.x > 0.0f && uv.x < 1.0f && uv.y > 0.0f && uv.y < 1.0f) << c.part;
+        }
+        EXPECT_EQ(skin.mesh.indices.size() % 3, 0u) << c.part;
+    }
+}

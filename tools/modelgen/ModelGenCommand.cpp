@@ -15,7 +15,7 @@ namespace {
 
 const char kUsage[] =
     "usage: modelgen write <recipe> <folder> [--meshes N] [--subdivisions N] [--narrow] "
-    "[--tiles N] [--lf]\n"
+    "[--tiles N] [--lf] [--figure]\n"
     "       modelgen dump <file> [<companion>]\n"
     "       modelgen list\n";
 
@@ -59,6 +59,8 @@ int Write(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             options.wide = false;
         } else if (a == "--lf") {
             options.text.crlf = false;
+        } else if (a == "--figure") {
+            options.actorLook = ActorLook::Figure;
         } else {
             err << "modelgen: unknown option " << a << "\n" << kUsage;
             return 2;
