@@ -70,8 +70,8 @@ protected:
 // Two snapshots of one size draw into one kept target, the system's shaders come back after each
 // (the keep flag clear), the template the actor's sex selects wears the actor's body file while
 // the other keeps its own, and the requested file holds the target's picture. The parts are drawn,
-// but the snapshot shaders drop every pixel whose diffuse texel is the body skin unchanged, and
-// the recipe's parts show nothing but the body texture: the picture is the cleared backdrop.
+// but without the action library the actor has no posed bones, so nothing of it reaches the
+// picture: it is the cleared backdrop.
 TEST_F(ActorSnapshotFrameTest, ASnapshotReusesItsTargetRestoresTheShadersAndSavesThePicture) {
     ZelI::IActor* actor = Dressed(1);
     ASSERT_NE(actor, nullptr);
