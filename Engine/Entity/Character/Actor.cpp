@@ -1375,7 +1375,15 @@ bool Actor::SetMakeupValue(std::int32_t layer, std::int32_t style, std::int32_t 
 // ---- Actions ----
 
 Action* Actor::FindAction(std::string_view name) {
-    return FindTreeAction(name);
+    if (Action* action = FindTreeAction(name))
+        return action;
+    // Channels take the names of the action tree or of the skeleton's shared set, as a skinned
+    // model's do: an action the host shared for this skeleton plays on the actor too.
+    ActionManager* actions = Globals::Find(&Globals::GetActionManager);
+    Skeleton* skeleton = GetSkeleton();
+    return actions && skeleton
+               ? actions->GetSharedActionByName(ActionManager::SetIdOf(skeleton), name)
+               : nullptr;
 }
 
 Action* Actor::FindTreeAction(std::string_view name) {

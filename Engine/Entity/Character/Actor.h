@@ -347,7 +347,8 @@ public:
     MakeupState* GetMakeupState() const { return makeup_.get(); }
 
     // ---- ActionOwner ----
-    // Both look the name up in the action tree of the actor's own skeleton.
+    // FindTreeAction looks the name up in the action tree of the actor's own skeleton;
+    // FindAction then in the skeleton's shared action set. Null when neither holds it.
     Action* FindAction(std::string_view name) override;
     Action* FindTreeAction(std::string_view name) override;
     Action* GetAnimation(const std::string& name) override;

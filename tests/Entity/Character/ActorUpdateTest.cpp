@@ -264,3 +264,31 @@ TEST_F(ActorUpdateTest, BoneWorldMatricesFollowTheActorFromFrameToFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+// A channel takes the names of the action tree and, after them, of the skeleton's shared set;
+// the tree lookup stays with the tree alone.
+TEST_F(ActorUpdateTest, AChannelPlaysAnActionOfTheSkeletonsSharedSet) {
+    Actor* a = Dressed();
+    ASSERT_NE(a->GetSkeleton(), nullptr);
+    Zel::ActionManager& actions = *G()->GetActionManager();
+    const std::uint64_t set = Zel::ActionManager::SetIdOf(a->GetSkeleton());
+    Zel::AnimationChannel& channel = *a->GetChannel(0);
+    EXPECT_EQ(channel.PlayAction("walk.ac6", true, 0), 1) << "not shared yet";
+    ASSERT_TRUE(actions.AddSharedAction(set, "walk.ac6", a->GetSkeleton()));
+    struct Case {
+        const char* name;
+        int mode;
+        bool played;
+    };
+    for (const Case& c : {Case{"walk", 0, true}, Case{"walk.ac6", 0, true},
+                          Case{"walk.ac6", Zel::AnimationChannel::kTreeLookup, false},
+                          Case{"missing.ac6", 0, false}}) {
+        EXPECT_EQ(channel.PlayAction(c.name, true, c.mode) == 0, c.played) << c.name << c.mode;
+        EXPECT_EQ(channel.GetCurrentAction() != nullptr, c.played) << c.name << c.mode;
+    }
+    EXPECT_EQ(a->FindAction("walk.ac6"), actions.GetSharedActionByName(set, "walk.ac6"));
+}
+
+}  // namespace
