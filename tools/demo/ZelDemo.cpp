@@ -555,11 +555,15 @@ std::string Demo::CreateQueued() {
         const float at[3] = {1.5f, 0.0f, 3.0f};
         secondActor_->SetPosition(at);
         StandUp(secondActor_);
-        // Its own walk, half a second behind the first actor's.
+        // Its own walk, half a second behind the first actor's: the shared set's, which the
+        // first actor's tree walk has the same keys as.
         if (ZelI::IAnimationChannel* channel = secondActor_->GetChannel(0)) {
-            channel->PlayAction("walk", true);
+            const bool shared = channel->PlayAction(kSharedWalk, true) == 0;
+            if (!shared)
+                channel->PlayAction("walk", true);
             secondActor_->UpdateFrame(0.5f);
-            log_.Note("second actor: walk on channel 0, half a step behind the first");
+            log_.Note(std::string("second actor: the ") + (shared ? "shared" : "tree's") +
+                      " walk on channel 0, half a step behind the first");
         }
         secondActor_->Show();
         Drawable(secondActor_);
