@@ -145,6 +145,9 @@ void ActorTemplates::Begin(ZelI::IRender& render, Actor& actor) {
     if (RenderSystem* system = TemplatesRenderSystem())
         InstallSnapshotShaders(*system);
     actor.SetMaterialsTwoSided(true);
+    // The cloth pieces take their shape in the scene's update, which a snapshot does not run: an
+    // actor pictured before its first frame would show its cloth unshaped.
+    actor.StepCloth(0.0f);
     InitTemplates(render);
     Actor* chosen = templates_[actor.GetSex() != 0 ? 0 : 1];
     // The template finds a part by the file the pictured actor read, not by the name that

@@ -75,8 +75,9 @@ public:
         int modelCount = 0;
     };
     // The three steps of a snapshot of the actor, whose host interface is self: the snapshot
-    // shaders go in, the actor's one-sided materials become two-sided, the templates are made
-    // when missing, and the template the actor's sex flag selects wears the actor's body file.
+    // shaders go in, the actor's one-sided materials become two-sided, its cloth pieces are
+    // shaped from its pose, the templates are made when missing, and the template the actor's
+    // sex flag selects wears the actor's body file.
     void Begin(ZelI::IRender& render, Actor& actor);
     // Draws the actor (and the request's models) into the snapshot target in one frame of its
     // own, putting the viewport, clear flags and colour back afterwards. The target is kept
