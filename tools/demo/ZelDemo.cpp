@@ -841,8 +841,6 @@ std::string Demo::Snapshot(const fs::path& frames) {
     }
     float at[3] = {};
     actor_->GetPosition(at);
-    // The actor poses its skirt from its bones before it is pictured.
-    actor_->UpdateFrame(0.0f);
     const float eye[3] = {at[0] + 0.8f, 1.8f, at[2] + 4.0f};
     const float target[3] = {at[0], 1.25f, at[2]};
     const float up[3] = {0.0f, 1.0f, 0.0f};
