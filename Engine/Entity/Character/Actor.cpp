@@ -12,6 +12,7 @@
 #include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/StreamFactory.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Character/Action.h"
@@ -50,7 +51,6 @@
 #include "Physics/PhysicsLock.h"
 #include "Physics/PhysicsSdk.h"
 #include "Physics/PhysicsWorld.h"
-#include "Platform/Vfs/Vfs.h"
 #include "Render/RenderDevice.h"
 #include "Platform/Win32/Win32Files.h"
 
@@ -419,11 +419,25 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
         manager->UnLoadMaterials(described);
     SetStateBits(NODE_BOUNDS_DIRTY);
     ReloadLinkedParts(slot);
-    const std::string cloth = ActorMaterialLibrary::ClothCompanionName(
-        name, actor ? actor->GetLoadPath() : std::string());
-    if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
-        LoadClothPart(slot + kPartCount, cloth, false);
+    if (slot < kPartCount && !IsOn(kNoClothSwitch))
+        if (const std::string cloth = CompanionToLoad(name); !cloth.empty())
+            LoadClothPart(slot + kPartCount, cloth, false);
     return true;
+}
+
+bool Actor::IsBp5Cloth(const std::string& name) const {
+    return name.size() > 3 && BodyPartKind(name) == 17 && !IsNewActor();
+}
+
+std::string Actor::CompanionToLoad(const std::string& partName) const {
+    if (BodyPartKind(partName) != 17 || IsNewActor())
+        return ClothCompanionOf(partName);
+    // A ".bp5" part names its companion in the new-part folder; most parts have none, and
+    // trying to load what is not there would only log a failure.
+    const GeometryActor* actor = GetActorGeometry();
+    std::string cloth = ActorMaterialLibrary::ClothCompanionName(
+        partName, actor ? actor->GetLoadPath() : std::string());
+    return !cloth.empty() && FileExists(cloth) ? cloth : std::string();
 }
 
 std::string Actor::ClothCompanionOf(const std::string& partName) const {
@@ -615,15 +629,9 @@ bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool forc
         return false;
     if (!force && name == slots_[slot].name)
         return false;
-    if (name.size() > 3 && BodyPartKind(name) == 17) {
-        LogTyped(LOG_ENGINE_INIT, "bp5 cloth needs the actor material library: %s", name.c_str());
-        return false;
-    }
     ReleaseBodypart(slot);
     slots_[slot].name = name;
-    GeometryActor* actor = GetActorGeometry();
-    BodyPartEntry* entry =
-        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    BodyPartEntry* entry = BuildClothEntry(slot, name);
     auto* cloth =
         entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
     if (!cloth)
@@ -632,6 +640,27 @@ bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool forc
     if (cloth->IsClothMarked())
         BuildClothPieces(slot, *cloth);
     return true;
+}
+
+BodyPartEntry* Actor::BuildClothEntry(std::uint32_t slot, const std::string& name) {
+    GeometryActor* actor = GetActorGeometry();
+    if (!actor)
+        return nullptr;
+    if (IsBp5Cloth(name))
+        return actor->BuildBodyPart5(slot, name, GetSkeletonName(), actorId_);
+    return actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_);
+}
+
+Material* Actor::TakeClothMaterial(std::uint32_t slot, const Mesh& subMesh, bool simulated) {
+    if (!IsBp5Cloth(GetBodyPartName(slot)))
+        return GetOrCreatePartMaterial(subMesh.GetMaterialName(), true);
+    const GeometryActor* actor = GetActorGeometry();
+    const std::string description = ActorMaterialLibrary::DescriptionPath(
+        GetBodyPartName(slot - kPartCount), actor ? actor->GetLoadPath() : std::string());
+    Material* copy = materialLibrary_->GetClothMaterials(slot, subMesh, simulated, description);
+    if (copy)
+        TakeBodyTexture(*copy, false);
+    return copy;
 }
 
 void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
@@ -665,9 +694,11 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
             Mesh* sub = data->GetSubMesh(j);
             if (!sub)
                 continue;
-            sub->SetName(sub->GetName() + "_" + std::to_string(j));
+            // Named from the cloth mesh, not the sub-mesh's own name, so that a forced reload of
+            // the same geometry does not add another suffix.
+            sub->SetName(data->GetName() + "_" + std::to_string(j));
             Mesh* guide = data->GetHelperMesh(j);
-            Material* material = GetOrCreatePartMaterial(sub->GetMaterialName(), true);
+            Material* material = TakeClothMaterial(slot, *sub, enabled);
             SubEntity* entry = factory->Acquire();
             entry->SetOwner(this);
             entry->SetMaterial(material);
@@ -727,12 +758,10 @@ void Actor::PrepareClothCompanion(std::uint32_t partSlot, const std::string& par
     const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
     if (!physicsScene || !scene || !scene->IsPhysicsEnabled() || !GetPhysicsSDK())
         return;
-    const std::string name = ClothCompanionOf(partName);
+    const std::string name = CompanionToLoad(partName);
     if (name.empty())
         return;
-    GeometryActor* actor = GetActorGeometry();
-    BodyPartEntry* entry =
-        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    BodyPartEntry* entry = BuildClothEntry(slot, name);
     auto* cloth =
         entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
     if (!cloth || !cloth->IsClothMarked())
@@ -761,10 +790,13 @@ void Actor::DropClothPiece(Slot& slot, Cloth* piece) {
     auto sub = std::find_if(slot.subEntities.begin(), slot.subEntities.end(),
                             [piece](SubEntity* e) { return e && e->GetMesh() == piece; });
     if (sub != slot.subEntities.end()) {
+        Material* used = (*sub)->GetOwnMaterial();
         (*sub)->SetMesh(nullptr);
         if (Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory))
             factory->Release(*sub);
         slot.subEntities.erase(sub);
+        // A library copy the piece took keeps no reference for a use that is gone.
+        OnSlotReleased({used});
     }
     std::erase_if(slot.pieces,
                   [piece](const std::unique_ptr<Cloth>& p) { return p.get() == piece; });
