@@ -727,6 +727,8 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
             PhxEntity::ReleaseIfLive(entity);
         }
     }
+    // Filed by the cloth's slot (the geometry knows no part), so that releasing the slot takes
+    // them off again.
     if (enabled)
         for (BoundBase* bound : cloth.GetBoneBounds())
             if (bound)
