@@ -579,10 +579,15 @@ bool Actor::LoadClonePart(std::uint32_t slot, const std::string& name) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     if (slot >= kSlotCount || (config && config->NoActorCreate()))
         return false;
-    if (BodyPartKind(name) == 17 && !IsNewActor())
-        return false;
     GeometryActor* actor = GetActorGeometry();
     BodyPartEntry* entry = actor ? actor->LoadCloneBodyPart(slot, name, actorId_) : nullptr;
+    if (BodyPartKind(name) == 17 && !IsNewActor()) {
+        // The shared geometry is drawn with this actor's own library copies, as a set would.
+        if (slot >= kPartCount || !entry)
+            return false;
+        const PartRequest request(*this, slot);
+        return TakeBodyPart5(slot, entry, name);
+    }
     return entry && entry->IsValid() &&
            ProcessBodypartMaterial(dynamic_cast<GeometryBodyPart*>(entry->geometry), slot, name);
 }

@@ -165,7 +165,8 @@ public:
     bool CloneFrom(const Actor& source, std::uint32_t mode);
     void ReleaseAllBodyParts(const Actor& source);
     bool CopyBodyPartsFrom(const Actor& source, std::uint32_t mode);
-    // The part another actor loaded under that name, shared into the slot; false when actor
+    // The part another actor loaded under that name, shared into the slot (a ".bp5" part drawn
+    // with this actor's own library copies, its cloth companion loaded); false when actor
     // creation is off or no other actor holds it.
     bool LoadClonePart(std::uint32_t slot, const std::string& name);
 

@@ -344,6 +344,31 @@ TEST_F(ActorBp5Test, TakingAnEntryOverRemovesTheSlotsAttachments) {
     EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
 }
 
+// A clone shares the source's ".bp5" geometries but draws them with copies of its own library.
+TEST_F(ActorBp5Test, ACloneWearsTheSourcesPartsWithItsOwnCopies) {
+    Zel::Actor* source = NewActor();
+    for (std::uint32_t n : {2u, ZelModelGen::kActorBp5ClothPart})
+        ASSERT_TRUE(source->SetBodyPart(n, "part" + std::to_string(n) + ".bp5")) << n;
+    Zel::Actor* clone = NewActor();
+    ASSERT_TRUE(clone->CloneFrom(*source, 2));
+    for (std::uint32_t n : {2u, ZelModelGen::kActorBp5ClothPart, ZelModelGen::kActorBp5ClothPart +
+                                                                     Zel::Actor::kPartCount}) {
+        EXPECT_EQ(clone->GetBodyPartName(n), source->GetBodyPartName(n)) << n;
+        const auto& subs = clone->GetSlotSubEntities(n);
+        ASSERT_EQ(subs.size(), source->GetSlotSubEntities(n).size()) << n;
+        ASSERT_FALSE(subs.empty()) << n;
+        EXPECT_NE(subs[0]->GetOwnMaterial(), source->GetSlotSubEntities(n)[0]->GetOwnMaterial())
+            << n;
+    }
+    EXPECT_EQ(clone->GetBodyPartGeometry(2), source->GetBodyPartGeometry(2)) << "shared";
+    EXPECT_EQ(clone->GetMaterialLibrary().GetMaterials().size(), 2u);
+    for (Zel::Actor* a : {source, clone}) {
+        for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n) a->RemoveBodyPart(n);
+        LogCapture log;
+        EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+    }
+}
+
 TEST_F(ActorBp5Test, LinkedPartsReloadWithOneReferencePerUse) {
     Zel::Actor* a = NewActor();
     // Parts 3 and 4 link each other: each set reloads the other, which must neither lose nor
