@@ -139,6 +139,30 @@ TEST_F(NewActorTest, APartLoadsItsClothCompanionOnlyWhenItExists) {
     EXPECT_EQ(log.Count("part5_cloth"), 0) << "no companion is tried for";
 }
 
+// The companion's pieces draw with the character's cloth copies: the plain one for a solid
+// sub-entity, the physics one for a simulated piece, each given back with the slot.
+TEST_F(NewActorTest, ClothPiecesDrawWithTheCharactersClothCopies) {
+    ASSERT_TRUE(
+        ZelModelGen::WriteClothGeometryFile(ZelModelGen::ClothModel()).Save("part6_cloth.bp4"));
+    for (const bool physics : {false, true}) {
+        G()->GetConfigManager()->SetValue(79, physics ? 1 : 0);
+        Zel::NewActor* a = Make();
+        ASSERT_TRUE(a->SetBodyPart(6, "part6.bp4")) << physics;
+        const auto& subs = a->GetSlotSubEntities(15);
+        ASSERT_EQ(subs.size(), 1u) << physics;
+        const Material* material = subs[0]->GetOwnMaterial();
+        ASSERT_NE(material, nullptr) << physics;
+        const Zel::ActorMaterialLibrary& copies = a->GetMaterialCopies();
+        const auto& map = physics ? copies.GetPhxClothMaterials() : copies.GetClothMaterials();
+        ASSERT_EQ(map.size(), 1u) << physics;
+        EXPECT_EQ(map.begin()->second, material) << physics;
+        EXPECT_EQ(Zel::ActorMaterialLibrary::IsPhysicsClothCopy(*material), physics);
+        a->RemoveBodyPart(6);
+        EXPECT_TRUE(a->CheckMaterialCleanup()) << physics;
+        EXPECT_TRUE(copies.GetClothMaterials().empty()) << physics;
+    }
+}
+
 TEST_F(NewActorTest, SkeletonFollowsSexNotTheFaceFigure) {
     for (std::uint8_t sex : {0, 1}) {
         Zel::NewActor* a = Make(sex);
