@@ -1370,28 +1370,28 @@ void Actor::RetireBodyTexture(SharedPtr<TextureBase> previous) {
 }
 
 void Actor::ReleaseBodyTextures() {
+    if (!bodyTexture_)
+        return;
     for (Material* material : materials_)
-        for (std::uint32_t p = 0; material && p < material->GetPassCount(); ++p)
-            if (Pass* pass = material->GetPass(p);
-                pass && bodyTexture_ &&
-                pass->renderState.stages[0].GetTexture() == bodyTexture_.Get())
-                pass->renderState.stages[0].SetTexture(nullptr);
+        if (material)
+            ActorMaterialLibrary::ReleaseFirstStages(*material, bodyTexture_.Get());
+    // The library's copies hold it too: left holding it they would keep it from being destroyed.
+    materialLibrary_->ReleaseBodyTexture();
 }
 
 void Actor::ApplyBodyTexture() {
     for (Material* material : materials_)
         if (material)
             TakeBodyTexture(*material, true);
+    // The copies the parts draw with took the texture they were copied with: they take the new
+    // one too, letting the old one go.
+    materialLibrary_->BindBodyTexture();
 }
 
 void Actor::TakeBodyTexture(Material& material, bool allPasses) {
-    if (!bodyTexture_)
-        return;
-    const std::uint32_t passes = allPasses ? material.GetPassCount() : 1;
-    for (std::uint32_t p = 0; p < passes && p < material.GetPassCount(); ++p)
-        if (Pass* pass = material.GetPass(p);
-            pass && pass->renderState.stages[0].GetTexture() != bodyTexture_.Get())
-            pass->renderState.stages[0].SetTexture(bodyTexture_.Get());
+    if (bodyTexture_)
+        ActorMaterialLibrary::BindFirstStages(material, bodyTexture_.Get(),
+                                              allPasses ? material.GetPassCount() : 1);
 }
 
 // ---- Make-up ----

@@ -291,9 +291,11 @@ public:
     // rebuild: the parts' images composed into the atlas, scaled to the level of detail's size,
     // written into a texture (recycled or new, "ActorTexture") and bound to the materials.
     void RebuildBodyTexture();
-    // Every pass of the actor's materials lets the body texture go.
+    // Every pass of the actor's materials, and of every material its slots draw with, lets the
+    // body texture go.
     void ReleaseBodyTextures();
-    // Every pass of the actor's materials takes the body texture in its first stage.
+    // Every pass of the actor's materials, and of every material its slots draw with (the
+    // library's copies among them), takes the body texture in its first stage.
     void ApplyBodyTexture();
     TextureBase* GetBodyTexture() const { return bodyTexture_.Get(); }
     // The clone's body texture: with a shader device (vertex and pixel shaders 1.1, not drawing

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -21,6 +22,7 @@
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Scene/SubEntity.h"
 #include "Entity/Scene/RenderCorePipeline.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
@@ -404,6 +406,42 @@ TEST_F(ActorBodyTextureTest, ReplacedTexturesAreRecycledOrDestroyed) {
     G()->GetActorFactory()->Release(b);
     EXPECT_FALSE(Textures().Contains(held));
     EXPECT_FALSE(G()->GetActorBodyTexture()->Contains(held));
+}
+
+// The copies a ".bp5" part and its cloth draw with take each new body texture, letting the one
+// they held go, so that a replaced or released texture is destroyed.
+TEST_F(ActorBodyTextureTest, TheMaterialLibrarysCopiesFollowTheBodyTexture) {
+    std::filesystem::create_directories("newbpoutput");
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    const std::uint32_t part = ZelModelGen::kActorBp5ClothPart;
+    const std::uint32_t slots[] = {part, part + Actor::kPartCount};
+    Actor* a = G()->GetActorFactory()->Acquire();
+    ASSERT_TRUE(a->LoadGeometry("actor.act"));
+    ASSERT_TRUE(a->SetBodyPart(part, "part5.bp5"));
+    const auto firstStages = [&] {
+        std::vector<const Zel::TextureBase*> out;
+        for (std::uint32_t slot : slots)
+            for (const Zel::SubEntity* sub : a->GetSlotSubEntities(slot))
+                for (std::uint32_t p = 0; p < sub->GetOwnMaterial()->GetPassCount(); ++p)
+                    out.push_back(
+                        sub->GetOwnMaterial()->GetPass(p)->renderState.stages[0].GetTexture());
+        return out;
+    };
+    a->RebuildBodyTexture();
+    Zel::TextureBase* first = a->GetBodyTexture();
+    ASSERT_NE(first, nullptr);
+    ASSERT_FALSE(firstStages().empty());
+    for (const Zel::TextureBase* t : firstStages()) EXPECT_EQ(t, first);
+
+    a->MarkBodyTextureDirty();
+    a->RebuildBodyTexture();
+    Zel::TextureBase* second = a->GetBodyTexture();
+    for (const Zel::TextureBase* t : firstStages()) EXPECT_EQ(t, second);
+    EXPECT_FALSE(Textures().Contains(first)) << "no copy keeps the replaced texture";
+
+    G()->GetActorFactory()->Release(a);
+    EXPECT_FALSE(Textures().Contains(second)) << "nor the texture of a released actor";
 }
 
 // A clone takes its body texture by a device copy of the source's, every level, in the managed
