@@ -1193,10 +1193,20 @@ void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {
                      static_cast<unsigned>(actorId_), image->GetName().c_str());
             continue;
         }
-        // Parts of the material library carry their own rectangles; that library is not part of
-        // this actor yet, so every part uses the second table.
+        // A ".bp5" part is laid out by the material library's table: its image is scaled to
+        // fill its block; the other parts use the second table.
         std::uint32_t width = 0, height = 0;
-        Zel::GetPartTexSize(part, &width, &height);
+        PartTexRect rect = Zel::GetPartTexRectAlt(part);
+        if (geometry->GetKind() == GEOMETRY_KIND_BODY_PART5) {
+            const ActorMaterialLibrary::PartSize size = ActorMaterialLibrary::GetPartTexSize(part);
+            const TextureRect r = ActorMaterialLibrary::GetPartTexRect(part);
+            width = size.width;
+            height = size.height;
+            rect = {r.atlas[0],  r.atlas[1],  r.atlas[2],  r.atlas[3],
+                    r.source[0], r.source[1], r.source[2], r.source[3]};
+        } else {
+            Zel::GetPartTexSize(part, &width, &height);
+        }
         const std::uint8_t* pixels = surface->GetData();
         std::vector<std::uint8_t> resized;
         if (surface->GetWidth() != width || surface->GetHeight() != height) {
@@ -1208,7 +1218,7 @@ void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {
                 continue;
             pixels = resized.data();
         }
-        ComposePartBlock(atlas, pixels, width, height, Zel::GetPartTexRectAlt(part), dxt);
+        ComposePartBlock(atlas, pixels, width, height, rect, dxt);
     }
 }
 
