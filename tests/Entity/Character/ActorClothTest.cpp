@@ -317,6 +317,20 @@ TEST_F(ActorBp5ClothTest, TheCompanionsPiecesTakeTheLibrarysCopies) {
     }
 }
 
+// The new-part folder is joined to a bare companion name only: a name that starts with it, or
+// names its own place, is the path itself.
+TEST_F(ActorBp5ClothTest, ACompanionNameIsFoundWithOrWithoutItsFolder) {
+    const char* const names[] = {"newbpoutput/part5_cloth.bp5", "part5_cloth.bp5",
+                                 "./newbpoutput/part5_cloth.bp5", "newbpoutput\\part5_cloth.bp5"};
+    Actor* a = NewActor();
+    ASSERT_TRUE(a->SetBodyPart(kPart, Part(kPart)));
+    for (const char* name : names) {
+        EXPECT_TRUE(a->LoadClothPart(kClothSlot, name, true)) << name;
+        EXPECT_EQ(a->GetBodyPartName(kClothSlot), name);
+        EXPECT_NE(a->GetClothGeometry(kClothSlot), nullptr) << name;
+    }
+}
+
 TEST_F(ActorBp5ClothTest, AllPartsReleasedLeaveNoCopies) {
     UsePhysics(true, true);
     Actor* a = NewActor();
