@@ -430,7 +430,7 @@ bool Actor::IsBp5Cloth(const std::string& name) const {
 }
 
 std::string Actor::CompanionToLoad(const std::string& partName) const {
-    if (BodyPartKind(partName) != 17 || IsNewActor())
+    if (BodyPartKind(partName) != 17)
         return ClothCompanionOf(partName);
     // A ".bp5" part names its companion in the new-part folder; most parts have none, and
     // trying to load what is not there would only log a failure.
@@ -651,7 +651,8 @@ BodyPartEntry* Actor::BuildClothEntry(std::uint32_t slot, const std::string& nam
     GeometryActor* actor = GetActorGeometry();
     if (!actor)
         return nullptr;
-    if (IsBp5Cloth(name))
+    // The file family decides where the file lies, for either character kind.
+    if (BodyPartKind(name) == 17)
         return actor->BuildBodyPart5(slot, name, GetSkeletonName(), actorId_);
     return actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_);
 }

@@ -409,11 +409,13 @@ private:
     // The piece's sub-entity back to the factory (its material's use given back) and the piece
     // destroyed.
     void DropClothPiece(Slot& slot, Cloth* piece);
-    // A cloth name of the ".bp5" family on an actor (a NewActor loads its cloth as it does).
+    // A ".bp5" cloth on an actor, drawn with the library's copies (a NewActor's pieces take
+    // its own).
     bool IsBp5Cloth(const std::string& name) const;
     // The companion a part loads after it: a ".bp5" part's only when its file is there.
     std::string CompanionToLoad(const std::string& partName) const;
-    // The actor geometry's entry of the cloth companion for the slot; null without one.
+    // The actor geometry's entry of the cloth companion for the slot (a ".bp5" one from the
+    // new-part folder); null without one.
     BodyPartEntry* BuildClothEntry(std::uint32_t slot, const std::string& name);
     // A physics cloth for the mesh at the actor's place, under the physics mutex; null when the
     // scene makes none.

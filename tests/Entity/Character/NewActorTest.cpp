@@ -2,11 +2,13 @@
 // refusal of ".bp3" parts, the skeleton by sex and its own body-texture layout.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "Core/LogDispatch.h"
 #include "Entity/Character/NewActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
@@ -161,6 +163,24 @@ TEST_F(NewActorTest, ClothPiecesDrawWithTheCharactersClothCopies) {
         EXPECT_TRUE(a->CheckMaterialCleanup()) << physics;
         EXPECT_TRUE(copies.GetClothMaterials().empty()) << physics;
     }
+}
+
+// A ".bp5" part's companion is read from the new-part folder as a newer cloth, as an actor
+// reads it; its pieces draw with the character's own cloth copies.
+TEST_F(NewActorTest, ABp5PartsCompanionIsReadAsTheNewerCloth) {
+    std::filesystem::create_directories("newbpoutput");
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    const std::uint32_t part = ZelModelGen::kActorBp5ClothPart;
+    Zel::NewActor* a = Make();
+    ASSERT_TRUE(a->SetBodyPart(part, Part(part, ".bp5")));
+    const std::uint32_t slot = part + Zel::Actor::kPartCount;
+    EXPECT_NE(dynamic_cast<Zel::GeometryNewCloth*>(a->GetClothGeometry(slot)), nullptr);
+    ASSERT_EQ(a->GetSlotSubEntities(slot).size(), 1u);
+    EXPECT_EQ(a->GetMaterialCopies().GetClothMaterials().size(), 1u);
+    a->RemoveBodyPart(part);
+    EXPECT_TRUE(a->CheckMaterialCleanup());
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
 }
 
 TEST_F(NewActorTest, SkeletonFollowsSexNotTheFaceFigure) {
