@@ -62,6 +62,7 @@ TEST_F(ActorTaskTest, AQueuedPartEndsAsTheDirectSetDoes) {
         {0, "missing.bp3", false},
         {2, "part2.bp5", true},  // through the material library's task
         {2, "missing.bp5", false},
+        {ZelModelGen::kActorBp5ClothPart, "part5.bp5", true},  // with its cloth companion
     };
     for (const Case& c : cases) {
         Zel::Actor* direct = NewActor();
@@ -73,6 +74,11 @@ TEST_F(ActorTaskTest, AQueuedPartEndsAsTheDirectSetDoes) {
                   direct->GetSlotSubEntities(c.slot).size())
             << c.name;
         EXPECT_EQ(queued->GetSlotSubEntities(c.slot).empty(), !c.loads) << c.name;
+        const std::uint32_t cloth = c.slot + Zel::Actor::kPartCount;
+        EXPECT_EQ(queued->GetBodyPartName(cloth), direct->GetBodyPartName(cloth)) << c.name;
+        EXPECT_EQ(queued->GetSlotSubEntities(cloth).size(),
+                  direct->GetSlotSubEntities(cloth).size())
+            << c.name;
     }
 }
 
@@ -108,6 +114,38 @@ TEST_F(ActorTaskTest, AQueuedClothPartGetsItsPhysicsCloth) {
     EXPECT_NE(pieces[0]->GetPhysicsCloth(), nullptr);
     // The cloth made on the loading thread serves the piece: no other is left behind.
     EXPECT_EQ(scene->GetEntityCount() - entities, directlyMade);
+}
+
+// A queued ".bp5" part's companion takes the physics cloth made on the loading thread, and its
+// piece the library's physics copy.
+TEST_F(ActorTaskTest, AQueuedBp5ClothPartGetsItsPhysicsCloth) {
+    G()->GetConfigManager()->SetValue(79, 1);
+    Zel::SetPhysicsRuntimeMissing(false);
+    ASSERT_TRUE(Zel::LoadPhysicsSDK());
+    G()->GetPhysicsWorld()->Clear();
+    Zel::PhxScene* scene = G()->GetPhysicsWorld()->GetScene();
+    ASSERT_NE(scene, nullptr);
+    const std::uint32_t part = ZelModelGen::kActorBp5ClothPart;
+    const std::uint32_t slot = part + Zel::Actor::kPartCount;
+    const std::string name = "part" + std::to_string(part) + ".bp5";
+    Zel::Actor* direct = NewActor();
+    Zel::Actor* queued = NewActor();
+    std::size_t entities = scene->GetEntityCount();
+    ASSERT_TRUE(direct->SetBodyPart(part, name));
+    const std::size_t directlyMade = scene->GetEntityCount() - entities;
+    ASSERT_GT(directlyMade, 0u);
+    entities = scene->GetEntityCount();
+    ASSERT_TRUE(Zel::SetBodyPartQueued(*queued, part, name));
+    EXPECT_EQ(queued->GetBodyPartName(slot), direct->GetBodyPartName(slot));
+    const auto& subs = queued->GetSlotSubEntities(slot);
+    ASSERT_EQ(subs.size(), 1u);
+    auto* piece = dynamic_cast<Zel::Cloth*>(subs[0]->GetMesh());
+    ASSERT_NE(piece, nullptr);
+    EXPECT_NE(piece->GetPhysicsCloth(), nullptr);
+    EXPECT_TRUE(Zel::ActorMaterialLibrary::IsPhysicsClothCopy(*subs[0]->GetOwnMaterial()));
+    EXPECT_EQ(scene->GetEntityCount() - entities, directlyMade);
+    queued->RemoveBodyPart(part);
+    EXPECT_TRUE(queued->GetMaterialLibrary().CheckCleanup());
 }
 
 TEST_F(ActorTaskTest, ACloneTakesTheSourcesPartsAndHandsItsValueBack) {

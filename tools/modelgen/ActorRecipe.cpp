@@ -185,6 +185,12 @@ std::vector<RecipeFile> ActorBp5Files() {
         files.push_back(
             {base + ".xml", TextFile(ActorPartDescription("part" + std::to_string(n), n))});
     }
+    // The cloth recipe's piece as the companion of part kActorBp5ClothPart, naming the part's
+    // description as its material file.
+    ClothGeometryDesc cloth = ClothModel();
+    cloth.geometry.materialFiles = {"part" + std::to_string(kActorBp5ClothPart) + ".xml"};
+    files.push_back({"newbpoutput/part" + std::to_string(kActorBp5ClothPart) + "_cloth.bp5",
+                     WriteClothGeometryFile(cloth)});
     return files;
 }
 

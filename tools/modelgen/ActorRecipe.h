@@ -50,8 +50,11 @@ inline float ActorPartRed(std::uint32_t n) {
 }
 // The material description of a newer part: one material "<partBase>_0" with one pass.
 std::string ActorPartDescription(const std::string& partBase, std::uint32_t n);
+// The one ".bp5" part with a cloth companion.
+constexpr std::uint32_t kActorBp5ClothPart = 5;
 // The ".bp5" form of parts 0..8 and their descriptions, under "newbpoutput/" (the folder beside
-// the actor description's folder that holds them; the caller makes it).
+// the actor description's folder that holds them; the caller makes it), and part 5's cloth
+// companion "part5_cloth.bp5" (the cloth recipe's piece, flagged for the physics scene).
 std::vector<RecipeFile> ActorBp5Files();
 // The two template actors of snapshots, under "media/shaders/role/output/" (the caller makes the
 // folder): the description "dress.xml" with the figures beside it, and nine ".BP3" parts for each

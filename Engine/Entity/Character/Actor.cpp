@@ -12,6 +12,7 @@
 #include "Core/DeviceCaps.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
+#include "Core/StreamFactory.h"
 #include "Core/threadio.h"
 #include "Core/threadmng.h"
 #include "Entity/Character/Action.h"
@@ -50,7 +51,6 @@
 #include "Physics/PhysicsLock.h"
 #include "Physics/PhysicsSdk.h"
 #include "Physics/PhysicsWorld.h"
-#include "Platform/Vfs/Vfs.h"
 #include "Render/RenderDevice.h"
 #include "Platform/Win32/Win32Files.h"
 
@@ -419,11 +419,25 @@ bool Actor::TakeBodyPart5(std::uint32_t slot, BodyPartEntry* entry, const std::s
         manager->UnLoadMaterials(described);
     SetStateBits(NODE_BOUNDS_DIRTY);
     ReloadLinkedParts(slot);
-    const std::string cloth = ActorMaterialLibrary::ClothCompanionName(
-        name, actor ? actor->GetLoadPath() : std::string());
-    if (!IsOn(kNoClothSwitch) && !cloth.empty() && VFS::FileExist(cloth.c_str()))
-        LoadClothPart(slot + kPartCount, cloth, false);
+    if (slot < kPartCount && !IsOn(kNoClothSwitch))
+        if (const std::string cloth = CompanionToLoad(name); !cloth.empty())
+            LoadClothPart(slot + kPartCount, cloth, false);
     return true;
+}
+
+bool Actor::IsBp5Cloth(const std::string& name) const {
+    return name.size() > 3 && BodyPartKind(name) == 17 && !IsNewActor();
+}
+
+std::string Actor::CompanionToLoad(const std::string& partName) const {
+    if (BodyPartKind(partName) != 17)
+        return ClothCompanionOf(partName);
+    // A ".bp5" part names its companion in the new-part folder; most parts have none, and
+    // trying to load what is not there would only log a failure.
+    const GeometryActor* actor = GetActorGeometry();
+    std::string cloth = ActorMaterialLibrary::ClothCompanionName(
+        partName, actor ? actor->GetLoadPath() : std::string());
+    return !cloth.empty() && FileExists(cloth) ? cloth : std::string();
 }
 
 std::string Actor::ClothCompanionOf(const std::string& partName) const {
@@ -565,10 +579,15 @@ bool Actor::LoadClonePart(std::uint32_t slot, const std::string& name) {
     const GlobalConfigManager* config = Globals::Find(&Globals::GetConfigManager);
     if (slot >= kSlotCount || (config && config->NoActorCreate()))
         return false;
-    if (BodyPartKind(name) == 17 && !IsNewActor())
-        return false;
     GeometryActor* actor = GetActorGeometry();
     BodyPartEntry* entry = actor ? actor->LoadCloneBodyPart(slot, name, actorId_) : nullptr;
+    if (BodyPartKind(name) == 17 && !IsNewActor()) {
+        // The shared geometry is drawn with this actor's own library copies, as a set would.
+        if (slot >= kPartCount || !entry)
+            return false;
+        const PartRequest request(*this, slot);
+        return TakeBodyPart5(slot, entry, name);
+    }
     return entry && entry->IsValid() &&
            ProcessBodypartMaterial(dynamic_cast<GeometryBodyPart*>(entry->geometry), slot, name);
 }
@@ -615,15 +634,9 @@ bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool forc
         return false;
     if (!force && name == slots_[slot].name)
         return false;
-    if (name.size() > 3 && BodyPartKind(name) == 17) {
-        LogTyped(LOG_ENGINE_INIT, "bp5 cloth needs the actor material library: %s", name.c_str());
-        return false;
-    }
     ReleaseBodypart(slot);
     slots_[slot].name = name;
-    GeometryActor* actor = GetActorGeometry();
-    BodyPartEntry* entry =
-        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    BodyPartEntry* entry = BuildClothEntry(slot, name);
     auto* cloth =
         entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
     if (!cloth)
@@ -632,6 +645,28 @@ bool Actor::LoadClothPart(std::uint32_t slot, const std::string& name, bool forc
     if (cloth->IsClothMarked())
         BuildClothPieces(slot, *cloth);
     return true;
+}
+
+BodyPartEntry* Actor::BuildClothEntry(std::uint32_t slot, const std::string& name) {
+    GeometryActor* actor = GetActorGeometry();
+    if (!actor)
+        return nullptr;
+    // The file family decides where the file lies, for either character kind.
+    if (BodyPartKind(name) == 17)
+        return actor->BuildBodyPart5(slot, name, GetSkeletonName(), actorId_);
+    return actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_);
+}
+
+Material* Actor::TakeClothMaterial(std::uint32_t slot, const Mesh& subMesh, bool simulated) {
+    if (!IsBp5Cloth(GetBodyPartName(slot)))
+        return GetOrCreatePartMaterial(subMesh.GetMaterialName(), true);
+    const GeometryActor* actor = GetActorGeometry();
+    const std::string description = ActorMaterialLibrary::DescriptionPath(
+        GetBodyPartName(slot - kPartCount), actor ? actor->GetLoadPath() : std::string());
+    Material* copy = materialLibrary_->GetClothMaterials(slot, subMesh, simulated, description);
+    if (copy)
+        TakeBodyTexture(*copy, false);
+    return copy;
 }
 
 void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
@@ -665,9 +700,11 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
             Mesh* sub = data->GetSubMesh(j);
             if (!sub)
                 continue;
-            sub->SetName(sub->GetName() + "_" + std::to_string(j));
+            // Named from the cloth mesh, not the sub-mesh's own name, so that a forced reload of
+            // the same geometry does not add another suffix.
+            sub->SetName(data->GetName() + "_" + std::to_string(j));
             Mesh* guide = data->GetHelperMesh(j);
-            Material* material = GetOrCreatePartMaterial(sub->GetMaterialName(), true);
+            Material* material = TakeClothMaterial(slot, *sub, enabled);
             SubEntity* entry = factory->Acquire();
             entry->SetOwner(this);
             entry->SetMaterial(material);
@@ -696,6 +733,8 @@ void Actor::BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth) {
             PhxEntity::ReleaseIfLive(entity);
         }
     }
+    // Filed by the cloth's slot (the geometry knows no part), so that releasing the slot takes
+    // them off again.
     if (enabled)
         for (BoundBase* bound : cloth.GetBoneBounds())
             if (bound)
@@ -727,12 +766,10 @@ void Actor::PrepareClothCompanion(std::uint32_t partSlot, const std::string& par
     const SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
     if (!physicsScene || !scene || !scene->IsPhysicsEnabled() || !GetPhysicsSDK())
         return;
-    const std::string name = ClothCompanionOf(partName);
+    const std::string name = CompanionToLoad(partName);
     if (name.empty())
         return;
-    GeometryActor* actor = GetActorGeometry();
-    BodyPartEntry* entry =
-        actor ? actor->BuildBodyPartA(slot, name, GetSkeletonName(), actorId_) : nullptr;
+    BodyPartEntry* entry = BuildClothEntry(slot, name);
     auto* cloth =
         entry && entry->IsValid() ? dynamic_cast<GeometryCloth*>(entry->geometry) : nullptr;
     if (!cloth || !cloth->IsClothMarked())
@@ -761,10 +798,13 @@ void Actor::DropClothPiece(Slot& slot, Cloth* piece) {
     auto sub = std::find_if(slot.subEntities.begin(), slot.subEntities.end(),
                             [piece](SubEntity* e) { return e && e->GetMesh() == piece; });
     if (sub != slot.subEntities.end()) {
+        Material* used = (*sub)->GetOwnMaterial();
         (*sub)->SetMesh(nullptr);
         if (Factory<SubEntity>* factory = Globals::Find(&Globals::GetSubEntityFactory))
             factory->Release(*sub);
         slot.subEntities.erase(sub);
+        // A library copy the piece took keeps no reference for a use that is gone.
+        OnSlotReleased({used});
     }
     std::erase_if(slot.pieces,
                   [piece](const std::unique_ptr<Cloth>& p) { return p.get() == piece; });
@@ -1154,10 +1194,20 @@ void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {
                      static_cast<unsigned>(actorId_), image->GetName().c_str());
             continue;
         }
-        // Parts of the material library carry their own rectangles; that library is not part of
-        // this actor yet, so every part uses the second table.
+        // A ".bp5" part is laid out by the material library's table: its image is scaled to
+        // fill its block; the other parts use the second table.
         std::uint32_t width = 0, height = 0;
-        Zel::GetPartTexSize(part, &width, &height);
+        PartTexRect rect = Zel::GetPartTexRectAlt(part);
+        if (geometry->GetKind() == GEOMETRY_KIND_BODY_PART5) {
+            const ActorMaterialLibrary::PartSize size = ActorMaterialLibrary::GetPartTexSize(part);
+            const TextureRect r = ActorMaterialLibrary::GetPartTexRect(part);
+            width = size.width;
+            height = size.height;
+            rect = {r.atlas[0],  r.atlas[1],  r.atlas[2],  r.atlas[3],
+                    r.source[0], r.source[1], r.source[2], r.source[3]};
+        } else {
+            Zel::GetPartTexSize(part, &width, &height);
+        }
         const std::uint8_t* pixels = surface->GetData();
         std::vector<std::uint8_t> resized;
         if (surface->GetWidth() != width || surface->GetHeight() != height) {
@@ -1169,7 +1219,7 @@ void Actor::ComposeBodyParts(std::uint8_t* atlas, bool dxt) {
                 continue;
             pixels = resized.data();
         }
-        ComposePartBlock(atlas, pixels, width, height, Zel::GetPartTexRectAlt(part), dxt);
+        ComposePartBlock(atlas, pixels, width, height, rect, dxt);
     }
 }
 
@@ -1331,28 +1381,28 @@ void Actor::RetireBodyTexture(SharedPtr<TextureBase> previous) {
 }
 
 void Actor::ReleaseBodyTextures() {
+    if (!bodyTexture_)
+        return;
     for (Material* material : materials_)
-        for (std::uint32_t p = 0; material && p < material->GetPassCount(); ++p)
-            if (Pass* pass = material->GetPass(p);
-                pass && bodyTexture_ &&
-                pass->renderState.stages[0].GetTexture() == bodyTexture_.Get())
-                pass->renderState.stages[0].SetTexture(nullptr);
+        if (material)
+            ActorMaterialLibrary::ReleaseFirstStages(*material, bodyTexture_.Get());
+    // The library's copies hold it too: left holding it they would keep it from being destroyed.
+    materialLibrary_->ReleaseBodyTexture();
 }
 
 void Actor::ApplyBodyTexture() {
     for (Material* material : materials_)
         if (material)
             TakeBodyTexture(*material, true);
+    // The copies the parts draw with took the texture they were copied with: they take the new
+    // one too, letting the old one go.
+    materialLibrary_->BindBodyTexture();
 }
 
 void Actor::TakeBodyTexture(Material& material, bool allPasses) {
-    if (!bodyTexture_)
-        return;
-    const std::uint32_t passes = allPasses ? material.GetPassCount() : 1;
-    for (std::uint32_t p = 0; p < passes && p < material.GetPassCount(); ++p)
-        if (Pass* pass = material.GetPass(p);
-            pass && pass->renderState.stages[0].GetTexture() != bodyTexture_.Get())
-            pass->renderState.stages[0].SetTexture(bodyTexture_.Get());
+    if (bodyTexture_)
+        ActorMaterialLibrary::BindFirstStages(material, bodyTexture_.Get(),
+                                              allPasses ? material.GetPassCount() : 1);
 }
 
 // ---- Make-up ----

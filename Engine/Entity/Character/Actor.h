@@ -165,7 +165,8 @@ public:
     bool CloneFrom(const Actor& source, std::uint32_t mode);
     void ReleaseAllBodyParts(const Actor& source);
     bool CopyBodyPartsFrom(const Actor& source, std::uint32_t mode);
-    // The part another actor loaded under that name, shared into the slot; false when actor
+    // The part another actor loaded under that name, shared into the slot (a ".bp5" part drawn
+    // with this actor's own library copies, its cloth companion loaded); false when actor
     // creation is off or no other actor holds it.
     bool LoadClonePart(std::uint32_t slot, const std::string& name);
 
@@ -196,11 +197,13 @@ public:
     static constexpr std::uint32_t kNoClothSwitch = 32;
     static constexpr std::uint32_t kNoClothSwitch2 = 33;
     // Loads the cloth companion into the slot: nothing with either no-cloth switch on, or when
-    // force is off and the slot already names that file; ".bp5" companions belong to the actor
-    // material library, which this actor does not carry (false). Otherwise the slot is released,
-    // takes the name, and holds the cloth geometry built for the actor's skeleton; a file that is
-    // missing or does not build leaves the slot empty with the name kept (false). The cloth
-    // pieces of a geometry the physics scene simulates are built by BuildClothPieces.
+    // force is off and the slot already names that file. Otherwise the slot is released, takes
+    // the name, and holds the cloth geometry built for the actor's skeleton (a ".bp5" companion
+    // from the new-part folder); a file that is missing or does not build leaves the slot empty
+    // with the name kept (false). The cloth pieces of a geometry the physics scene simulates are
+    // built by BuildClothPieces, a ".bp5" companion's drawn with the material library's cloth
+    // copies (the physics ones for simulated pieces), which hold the body texture in their first
+    // pass and are given back when the slot is released.
     bool LoadClothPart(std::uint32_t slot, const std::string& name, bool force);
     // Queued part loads (loading thread, under the main lock): the physics cloth of each
     // simulated mesh of the part's cloth companion, made now under the physics mutex and kept
@@ -288,9 +291,11 @@ public:
     // rebuild: the parts' images composed into the atlas, scaled to the level of detail's size,
     // written into a texture (recycled or new, "ActorTexture") and bound to the materials.
     void RebuildBodyTexture();
-    // Every pass of the actor's materials lets the body texture go.
+    // Every pass of the actor's materials, and of every material its slots draw with, lets the
+    // body texture go.
     void ReleaseBodyTextures();
-    // Every pass of the actor's materials takes the body texture in its first stage.
+    // Every pass of the actor's materials, and of every material its slots draw with (the
+    // library's copies among them), takes the body texture in its first stage.
     void ApplyBodyTexture();
     TextureBase* GetBodyTexture() const { return bodyTexture_.Get(); }
     // The clone's body texture: with a shader device (vertex and pixel shaders 1.1, not drawing
@@ -380,6 +385,10 @@ protected:
     // The cloth companion a body part of that name loads into its cloth slot; empty for none.
     // An actor's part names its companion whether or not the file exists.
     virtual std::string ClothCompanionOf(const std::string& partName) const;
+    // The material a sub-mesh of the cloth in slot 9-17 is drawn with, for a simulated piece or
+    // a solid sub-entity: the library's cloth copies for a ".bp5" companion (one reference for
+    // the use, given back through OnSlotReleased), else the actor material of its name.
+    virtual Material* TakeClothMaterial(std::uint32_t slot, const Mesh& subMesh, bool simulated);
     // The skeleton of the figure variant and the actor's sex (the new figures with newFigure);
     // answers whether it changed. A change rebuilds the bone states, marks them all needed and
     // drops the pinch state.
@@ -398,8 +407,17 @@ private:
     // one drawing the sub-mesh, with physics on a Cloth piece (simulated by a physics entity
     // when the runtime runs). A piece that does not build is taken out with its sub-entity.
     void BuildClothPieces(std::uint32_t slot, GeometryCloth& cloth);
-    // The piece's sub-entity back to the factory and the piece destroyed.
+    // The piece's sub-entity back to the factory (its material's use given back) and the piece
+    // destroyed.
     void DropClothPiece(Slot& slot, Cloth* piece);
+    // A ".bp5" cloth on an actor, drawn with the library's copies (a NewActor's pieces take
+    // its own).
+    bool IsBp5Cloth(const std::string& name) const;
+    // The companion a part loads after it: a ".bp5" part's only when its file is there.
+    std::string CompanionToLoad(const std::string& partName) const;
+    // The actor geometry's entry of the cloth companion for the slot (a ".bp5" one from the
+    // new-part folder); null without one.
+    BodyPartEntry* BuildClothEntry(std::uint32_t slot, const std::string& name);
     // A physics cloth for the mesh at the actor's place, under the physics mutex; null when the
     // scene makes none.
     PhxEntity* CreateClothEntity(PhxScene& scene, const ClothMeshData& data);

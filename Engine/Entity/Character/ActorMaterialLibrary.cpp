@@ -14,6 +14,8 @@
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
+#include "Entity/Scene/SubEntity.h"
+#include "Entity/Texture/TextureBase.h"
 
 namespace Zel {
 
@@ -253,6 +255,46 @@ void ActorMaterialLibrary::ReleaseMaterial(Material* material) {
         return;  // not a copy of this library: its reference is not ours to drop
     }
     Drop(material);
+}
+
+// ---- The actor's body texture ----
+
+template <class Fn>
+void ActorMaterialLibrary::ForEachSlotMaterial(Fn fn) const {
+    for (std::uint32_t slot = 0; slot < Actor::kSlotCount; ++slot)
+        for (const SubEntity* sub : owner_.GetSlotSubEntities(slot))
+            if (Material* material = sub ? sub->GetOwnMaterial() : nullptr)
+                fn(*material);
+}
+
+void ActorMaterialLibrary::BindBodyTexture() {
+    TextureBase* texture = owner_.GetBodyTexture();
+    if (!texture)
+        return;
+    ForEachSlotMaterial(
+        [&](Material& material) { BindFirstStages(material, texture, material.GetPassCount()); });
+}
+
+void ActorMaterialLibrary::ReleaseBodyTexture() {
+    const TextureBase* texture = owner_.GetBodyTexture();
+    if (!texture)
+        return;
+    ForEachSlotMaterial([&](Material& material) { ReleaseFirstStages(material, texture); });
+}
+
+void ActorMaterialLibrary::BindFirstStages(Material& material, TextureBase* texture,
+                                           std::uint32_t passCount) {
+    for (std::uint32_t p = 0; p < passCount && p < material.GetPassCount(); ++p)
+        if (Pass* pass = material.GetPass(p);
+            pass && pass->renderState.stages[0].GetTexture() != texture)
+            pass->renderState.stages[0].SetTexture(texture);
+}
+
+void ActorMaterialLibrary::ReleaseFirstStages(Material& material, const TextureBase* texture) {
+    for (std::uint32_t p = 0; p < material.GetPassCount(); ++p)
+        if (Pass* pass = material.GetPass(p);
+            pass && texture && pass->renderState.stages[0].GetTexture() == texture)
+            pass->renderState.stages[0].SetTexture(nullptr);
 }
 
 void ActorMaterialLibrary::Free(Material* material) {

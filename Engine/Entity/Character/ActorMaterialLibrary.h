@@ -23,6 +23,7 @@ namespace Zel {
 class Actor;
 class Material;
 class Mesh;
+class TextureBase;
 
 class ActorMaterialLibrary {
 public:
@@ -104,6 +105,18 @@ public:
     // Whether the first pass of the material carries the physics-cloth pass words.
     static bool IsPhysicsClothCopy(const Material& material);
 
+    // ---- The actor's body texture ----
+    // Every pass of every material the owner's slots draw with (the copies among them) takes
+    // the owner's body texture in its first stage; a pass that holds it already is left alone.
+    // Nothing while the owner has none.
+    void BindBodyTexture();
+    // Those passes let the owner's body texture go, so that the texture can be destroyed.
+    void ReleaseBodyTexture();
+    // The first stage of the first `passCount` passes takes the texture where it holds another.
+    static void BindFirstStages(Material& material, TextureBase* texture, std::uint32_t passCount);
+    // The first stage of every pass holding the texture lets it go.
+    static void ReleaseFirstStages(Material& material, const TextureBase* texture);
+
 private:
     using Map = std::map<std::string, Material*>;
 
@@ -114,6 +127,9 @@ private:
                        const std::string& descriptionPath, const std::string& fallbackKey = {});
     // The map's entry becomes copy; the copy it held before loses the map's reference.
     void Replace(Map& map, const std::string& key, Material* copy);
+    // fn(material) for the own material of every sub-entity of the owner's slots.
+    template <class Fn>
+    void ForEachSlotMaterial(Fn fn) const;
     // Drops one reference; a copy none holds any more is freed.
     void Drop(Material* material);
     static void Free(Material* material);

@@ -110,6 +110,10 @@ Material* NewActor::GetOrCreateClothMaterial(std::uint32_t clothSlot, const Mesh
                                      DescriptionPath(GetBodyPartName(clothSlot - kPartCount)));
 }
 
+Material* NewActor::TakeClothMaterial(std::uint32_t slot, const Mesh& subMesh, bool simulated) {
+    return GetOrCreateClothMaterial(slot, subMesh, simulated);
+}
+
 void NewActor::OnSlotReleased(const std::vector<Material*>& materials) {
     Actor::OnSlotReleased(materials);  // the ".bp5" parts' copies
     for (Material* material : materials) copies_.ReleaseMaterial(material);

@@ -70,6 +70,9 @@ protected:
     // "<part without extension>_cloth.bp4" beside the part's description, and only when that
     // file exists.
     std::string ClothCompanionOf(const std::string& partName) const override;
+    // The cloth pieces draw with this character's cloth copies (the physics ones when
+    // simulated), given back with their slot.
+    Material* TakeClothMaterial(std::uint32_t slot, const Mesh& subMesh, bool simulated) override;
 
 private:
     ActorMaterialLibrary copies_;

@@ -18,6 +18,17 @@ bool NamesItsFolder(const std::string& name) {
     return name.find('/', 1) != std::string::npos;
 }
 
+// The new-part folder joined to the name, unless the name is a path already: a ".bp5" part's
+// cloth companion is named with that folder in front (or names its own place, "." first or a
+// drive), and joining the folder again would look for it inside itself.
+std::string InNewPartFolder(const std::string& folder, const std::string& name) {
+    const bool ownPlace = (!name.empty() && name[0] == '.') || (name.size() > 1 && name[1] == ':');
+    const bool inFolder = !folder.empty() && name.size() > folder.size() &&
+                          name.compare(0, folder.size(), folder) == 0 &&
+                          (name[folder.size()] == '/' || name[folder.size()] == '\\');
+    return ownPlace || inFolder ? name : JoinPathWithSlash(folder, name);
+}
+
 bool EndsInBp3(const std::string& name) {
     return name.size() >= 3 && (name.compare(name.size() - 3, 3, "bp3") == 0 ||
                                 name.compare(name.size() - 3, 3, "BP3") == 0);
@@ -187,7 +198,7 @@ BodyPartEntry* GeometryActor::LoadNewCloth(std::uint32_t slot, std::int32_t owne
                                            const std::string& skeletonName) {
     if (BodyPartEntry* loaded = PrepareSlot(slot, name, owner))
         return loaded;
-    const std::string path = JoinPathWithSlash(PartDirectory(true), name);
+    const std::string path = InNewPartFolder(PartDirectory(true), name);
     return LoadEntry(slot, name, owner, path, GEOMETRY_KIND_NEW_CLOTH, [&](Geometry& g) {
         static_cast<GeometryCloth&>(g).SetSkeletonName(skeletonName);
     });

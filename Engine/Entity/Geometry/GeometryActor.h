@@ -73,7 +73,8 @@ public:
     // A ".bp5" part from the "newbpoutput" folder.
     BodyPartEntry* LoadBodyPart5(std::uint32_t slot, const std::string& name, std::int32_t owner,
                                  std::int32_t sex, bool newLayout, const std::string& skeletonName);
-    // A cloth companion (kind 13) skinned to the named skeleton; the second from "newbpoutput".
+    // A cloth companion (kind 13) skinned to the named skeleton; the second from "newbpoutput"
+    // (a name that already starts with that folder, or names its own place, is the path itself).
     BodyPartEntry* LoadCloth(std::uint32_t slot, std::int32_t owner, const std::string& name,
                              const std::string& skeletonName);
     BodyPartEntry* LoadNewCloth(std::uint32_t slot, std::int32_t owner, const std::string& name,

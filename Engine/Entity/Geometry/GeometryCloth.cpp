@@ -143,7 +143,7 @@ bool GeometryCloth::LoadClothMesh(const std::string& meshPath, float weightScale
     std::unique_ptr<AseScene> scene = LoadAseScene(meshPath, 1.0f, true);
     if (!scene || scene->objects.empty())
         return false;
-    const TextureRect rect = GetTextureRect(partIndex_);
+    const TextureRect rect = GetTextureRect(kNoPartIndex);
     std::vector<const AseObject*> boxes, bounds;
     std::uint32_t clothCount = 0;
     for (const auto& owned : scene->objects) {
@@ -152,7 +152,7 @@ bool GeometryCloth::LoadClothMesh(const std::string& meshPath, float weightScale
             (NameHas(o, "ClothMesh_") || NameHas(o, "clothmesh_"))) {
             auto* cloth = static_cast<ClothMeshData*>(AddMeshAt(clothCount++));
             cloth->SetParam(ClothMeshData::WEIGHT_SCALE, weightScale);
-            if (!cloth->Build(o, *scene, skeletonName_, partIndex_, rect.atlas)) {
+            if (!cloth->Build(o, *scene, skeletonName_, kNoPartIndex, rect.atlas)) {
                 RemoveMesh(cloth);
                 continue;
             }
@@ -194,7 +194,7 @@ bool GeometryCloth::LoadClothMesh(const std::string& meshPath, float weightScale
         const std::string& quoted = *bound->parentName;
         sphere->SetParentBone(skeleton ? skeleton->FindBone(quoted.substr(1, quoted.size() - 2))
                                        : nullptr);
-        sphere->SetIdentifier(static_cast<std::uint32_t>(partIndex_));
+        sphere->SetIdentifier(static_cast<std::uint32_t>(kNoPartIndex));
         sphere->SetRadius(ClothDistance(Pivot(*bound), bound->vertices.front().data()));
         // Row vectors: the object's world matrix is its local one times the parent's.
         float local[16];

@@ -25,6 +25,10 @@ public:
     using Float3 = std::array<float, 3>;
     // The bit of the cloth file's flag word that marks a piece the physics scene simulates.
     static constexpr std::uint32_t kClothMark = 0x10;
+    // A cloth geometry is not told which body part it hangs on: its texture coordinates keep
+    // the file's (the row of no part reads the whole-texture row), and the actor files the
+    // collision shapes it registers by the cloth's slot.
+    static constexpr std::int32_t kNoPartIndex = -1;
 
     GeometryCloth(CResourceManager* manager, std::string_view name, std::string_view group,
                   std::uint32_t handle);
@@ -49,8 +53,6 @@ public:
     // an empty name releases it.
     void SetSkeletonName(const std::string& name);
     const std::string& GetSkeletonName() const { return skeletonName_; }
-    std::int32_t GetPartIndex() const { return partIndex_; }
-    void SetPartIndex(std::int32_t index) { partIndex_ = index; }
     std::vector<Float3>& GetAttachmentPoints() { return points_; }
     // The bone-bound collision shapes: the binary file's bound chunks, or the description's
     // spheres. Owned (back to their pools on unload).
@@ -64,7 +66,6 @@ public:
 private:
     CResource* skeleton_ = nullptr;
     std::string skeletonName_;
-    std::int32_t partIndex_ = -1;
     std::vector<Float3> points_;
     std::vector<BoundBase*> bounds_;
     std::uint32_t flagWord_ = 0;

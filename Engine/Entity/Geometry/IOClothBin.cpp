@@ -183,7 +183,6 @@ bool Read(GeometryCloth& geometry, IZelStream* stream, const std::string& path) 
         auto* cloth = dynamic_cast<ClothMeshData*>(geometry.GetMesh(m));
         if (!cloth)
             continue;
-        cloth->SetPartIndex(geometry.GetPartIndex());
         cloth->MapRenderVertices();
         cloth->BuildAttachments(geometry.GetAttachmentPoints());
     }

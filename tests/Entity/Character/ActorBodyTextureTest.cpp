@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -21,6 +22,7 @@
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Scene/SubEntity.h"
 #include "Entity/Scene/RenderCorePipeline.h"
 #include "Entity/Texture/TextureBase.h"
 #include "Entity/Texture/TextureManager.h"
@@ -145,21 +147,27 @@ protected:
             images_.push_back(
                 std::make_unique<Zel::Image>(nullptr, "part" + std::to_string(n), "Image", 0));
             Zel::Image& image = *images_.back();
-            const Bytes pixels = PartPixels(n);
-            Zel::DecodedImage d;
-            d.format = Zel::PF_A8R8G8B8;
-            d.width = ZelFixtures::ActorPartWidth(n);
-            d.height = ZelFixtures::ActorPartHeight(n);
-            d.pitch = d.width * 4;
-            d.bytesPerPixel = 4;
-            d.size = std::uint32_t(pixels.size());
-            d.data = std::make_unique<std::uint8_t[]>(pixels.size());
-            std::memcpy(d.data.get(), pixels.data(), pixels.size());
-            EXPECT_TRUE(image.CreateFromDecoded(d, false));
-            image.MarkLoaded();
+            Fill(image, PartPixels(n), ZelFixtures::ActorPartWidth(n),
+                 ZelFixtures::ActorPartHeight(n));
             a->SetPartImage(n, &image);
         }
         return a;
+    }
+
+    // The image holds the B, G, R, A pixels, loaded.
+    static void Fill(Zel::Image& image, const Bytes& pixels, std::uint32_t width,
+                     std::uint32_t height) {
+        Zel::DecodedImage d;
+        d.format = Zel::PF_A8R8G8B8;
+        d.width = width;
+        d.height = height;
+        d.pitch = d.width * 4;
+        d.bytesPerPixel = 4;
+        d.size = std::uint32_t(pixels.size());
+        d.data = std::make_unique<std::uint8_t[]>(pixels.size());
+        std::memcpy(d.data.get(), pixels.data(), pixels.size());
+        EXPECT_TRUE(image.CreateFromDecoded(d, false));
+        image.MarkLoaded();
     }
 
     // Level 0 of the actor's body texture against the expected pixels.
@@ -404,6 +412,77 @@ TEST_F(ActorBodyTextureTest, ReplacedTexturesAreRecycledOrDestroyed) {
     G()->GetActorFactory()->Release(b);
     EXPECT_FALSE(Textures().Contains(held));
     EXPECT_FALSE(G()->GetActorBodyTexture()->Contains(held));
+}
+
+// The copies a ".bp5" part and its cloth draw with take each new body texture, letting the one
+// they held go, so that a replaced or released texture is destroyed.
+TEST_F(ActorBodyTextureTest, TheMaterialLibrarysCopiesFollowTheBodyTexture) {
+    std::filesystem::create_directories("newbpoutput");
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    const std::uint32_t part = ZelModelGen::kActorBp5ClothPart;
+    const std::uint32_t slots[] = {part, part + Actor::kPartCount};
+    Actor* a = G()->GetActorFactory()->Acquire();
+    ASSERT_TRUE(a->LoadGeometry("actor.act"));
+    ASSERT_TRUE(a->SetBodyPart(part, "part5.bp5"));
+    const auto firstStages = [&] {
+        std::vector<const Zel::TextureBase*> out;
+        for (std::uint32_t slot : slots)
+            for (const Zel::SubEntity* sub : a->GetSlotSubEntities(slot))
+                for (std::uint32_t p = 0; p < sub->GetOwnMaterial()->GetPassCount(); ++p)
+                    out.push_back(
+                        sub->GetOwnMaterial()->GetPass(p)->renderState.stages[0].GetTexture());
+        return out;
+    };
+    a->RebuildBodyTexture();
+    Zel::TextureBase* first = a->GetBodyTexture();
+    ASSERT_NE(first, nullptr);
+    ASSERT_FALSE(firstStages().empty());
+    for (const Zel::TextureBase* t : firstStages()) EXPECT_EQ(t, first);
+
+    a->MarkBodyTextureDirty();
+    a->RebuildBodyTexture();
+    Zel::TextureBase* second = a->GetBodyTexture();
+    for (const Zel::TextureBase* t : firstStages()) EXPECT_EQ(t, second);
+    EXPECT_FALSE(Textures().Contains(first)) << "no copy keeps the replaced texture";
+
+    G()->GetActorFactory()->Release(a);
+    EXPECT_FALSE(Textures().Contains(second)) << "nor the texture of a released actor";
+}
+
+// A ".bp5" part's block is laid out by the material library's table: part 5's 384 x 256 image
+// fills its block whole, where the second table would stretch it to 512 and cut it at 384.
+TEST_F(ActorBodyTextureTest, ABp5PartFillsItsBlockOfTheLibrarysTable) {
+    std::filesystem::create_directories("newbpoutput");
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    Actor* a = Painted();
+    ASSERT_TRUE(a->SetBodyPart(5, "part5.bp5"));
+    const Zel::ActorMaterialLibrary::PartSize size = Zel::ActorMaterialLibrary::GetPartTexSize(5);
+    ASSERT_EQ(size.width, 384u);
+    // Opaque, so that the block shows the image alone over the body part beneath it.
+    Bytes pixels = ZelFixtures::MakeSmoothImage(size.width, size.height, 99).Bgra();
+    for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    Zel::Image image(nullptr, "part5_bp5", "Image", 0);
+    Fill(image, pixels, size.width, size.height);
+    a->SetPartImage(5, &image);
+    a->MarkBodyTextureDirty();
+    a->RebuildBodyTexture();
+    ASSERT_NE(a->GetBodyTexture(), nullptr);
+    const Level level = ReadLevel(*a->GetBodyTexture(), 0);
+    ASSERT_FALSE(level.bytes.empty());
+    // The block at the atlas's origin (x 0, y 0, 0.375 x 0.25), the image's last row first;
+    // texture rows run bottom-up against the atlas.
+    int worst = 0;
+    for (std::uint32_t y = 0; y < size.height; ++y)
+        for (std::uint32_t i = 0; i < size.width * 4; ++i) {
+            const int e = pixels[std::size_t(y) * size.width * 4 + i];
+            const std::size_t atlasRow = size.height - 1 - y;
+            const int got = level.bytes[(kAtlas - 1 - atlasRow) * level.pitch + i];
+            worst = std::max(worst, std::abs(e - got));
+        }
+    EXPECT_LE(worst, 1);
+    a->SetPartImage(5, nullptr);
 }
 
 // A clone takes its body texture by a device copy of the source's, every level, in the managed

@@ -4,19 +4,24 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "ActorFixture.h"
+#include "Entity/Character/ActorMaterialLibrary.h"
 #include "Entity/Character/Cloth.h"
+#include "Entity/Geometry/ClothMeshData.h"
 #include "Entity/Geometry/GeometryCloth.h"
+#include "Entity/Material/Material.h"
 #include "Entity/Scene/SubEntity.h"
 #include "modelgen/ModelFiles.h"
 #include "Physics/PhxCloth.h"
 #include "Physics/PhysicsSdk.h"
 #include "Physics/PhysicsWorld.h"
 #include "modelgen/Recipes.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -78,7 +83,7 @@ TEST_F(ActorClothTest, SwitchesAndFailuresLeaveTheSlotEmpty) {
             config.SetValue(c.switchIndex, 0);
     }
     Actor* a = Dressed();
-    EXPECT_FALSE(a->LoadClothPart(15, "skirt.bp5", true)) << "bp5 cloth is the library's";
+    EXPECT_FALSE(a->LoadClothPart(15, "skirt.bp5", true)) << "no such bp5 cloth";
     EXPECT_FALSE(a->LoadClothPart(6, "coat_cloth.bp3", true)) << "parts' slots take no cloth";
 }
 
@@ -109,9 +114,9 @@ protected:
             G()->GetPhysicsWorld()->Clear();
         }
     }
-    static std::vector<Zel::Cloth*> Pieces(const Actor& a) {
+    static std::vector<Zel::Cloth*> Pieces(const Actor& a, std::uint32_t slot = 15) {
         std::vector<Zel::Cloth*> out;
-        for (Zel::SubEntity* sub : a.GetSlotSubEntities(15))
+        for (Zel::SubEntity* sub : a.GetSlotSubEntities(slot))
             if (auto* piece = dynamic_cast<Zel::Cloth*>(sub->GetMesh()))
                 out.push_back(piece);
         return out;
@@ -219,6 +224,155 @@ TEST_F(ActorClothPieces, ASubEntityWithoutMeshDoesNotStopTheStep) {
     for (std::size_t i = 0; i < v.size(); i += Zel::Cloth::kVertexFloats)
         reach = std::max(reach, std::abs(v[i]) + std::abs(v[i + 1]) + std::abs(v[i + 2]));
     EXPECT_GT(reach, 0.5f) << "the piece after the empty sub-entity was posed";
+}
+
+}  // namespace
+
+namespace {
+
+using namespace ZelTest;
+using Zel::Actor;
+using Zel::ActorMaterialLibrary;
+
+// The cloth companion of a ".bp5" part: loaded beside the part from the new-part folder, its
+// pieces drawn with the actor material library's cloth copies.
+class ActorBp5ClothTest : public ActorClothPieces {
+protected:
+    static constexpr std::uint32_t kPart = ZelModelGen::kActorBp5ClothPart;
+    static constexpr std::uint32_t kClothSlot = kPart + Actor::kPartCount;
+
+    void SetUp() override {
+        ActorClothPieces::SetUp();
+        std::filesystem::create_directories("newbpoutput");
+        for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+            ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    }
+    static std::string Part(std::uint32_t n) { return "part" + std::to_string(n) + ".bp5"; }
+    static std::string Companion() {
+        return "newbpoutput/part" + std::to_string(kPart) + "_cloth.bp5";
+    }
+};
+
+TEST_F(ActorBp5ClothTest, TheCompanionsPiecesTakeTheLibrarysCopies) {
+    struct Case {
+        const char* what;
+        bool enabled;
+        bool runtime;
+        bool simulated;  // a physics cloth drives the piece
+    };
+    const Case cases[] = {
+        {"physics off: solid sub-entities with the plain copies", false, false, false},
+        {"physics on: simulated pieces with the physics copies", true, true, true},
+    };
+    for (const Case& c : cases) {
+        UsePhysics(c.enabled, c.runtime);
+        Actor* a = NewActor();
+        ASSERT_TRUE(a->SetBodyPart(kPart, Part(kPart))) << c.what;
+        EXPECT_EQ(a->GetBodyPartName(kClothSlot), Companion()) << c.what;
+        Zel::GeometryCloth* cloth = a->GetClothGeometry(kClothSlot);
+        ASSERT_NE(cloth, nullptr) << c.what;
+        const auto& subs = a->GetSlotSubEntities(kClothSlot);
+        ASSERT_EQ(subs.size(), 1u) << c.what;
+        const std::vector<Zel::Cloth*> pieces = Pieces(*a, kClothSlot);
+        ASSERT_EQ(pieces.size(), c.enabled ? 1u : 0u) << c.what;
+        if (c.enabled)
+            EXPECT_EQ(pieces[0]->GetPhysicsCloth() != nullptr, c.simulated) << c.what;
+
+        // The piece's sub-mesh is named after its cloth mesh and its index.
+        Zel::Mesh* clothMesh = cloth->GetMesh(0);
+        ASSERT_NE(clothMesh, nullptr);
+        const std::string pieceName = clothMesh->GetName() + "_0";
+        const auto* data = dynamic_cast<Zel::ClothMeshData*>(clothMesh);
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data->GetSubMesh(0)->GetName(), pieceName) << c.what;
+
+        Zel::Material* material = subs[0]->GetOwnMaterial();
+        ASSERT_NE(material, nullptr) << c.what;
+        EXPECT_EQ(ActorMaterialLibrary::IsPhysicsClothCopy(*material), c.enabled) << c.what;
+        const ActorMaterialLibrary& library = a->GetMaterialLibrary();
+        const std::string key = ActorMaterialLibrary::ClothMaterialKey(Part(kPart), pieceName);
+        ASSERT_EQ(library.GetClothMaterials().count(key), 1u) << c.what;
+        ASSERT_EQ(library.GetPhxClothMaterials().count(key), 1u) << c.what;
+        EXPECT_EQ(c.enabled ? library.GetPhxClothMaterials().at(key)
+                            : library.GetClothMaterials().at(key),
+                  material)
+            << c.what;
+        EXPECT_EQ(material->GetLoadPath(), "newbpoutput/part5.xml") << c.what;
+
+        // The same name again does nothing; forced, it loads again without a second suffix and
+        // without a second reference on the copies.
+        const int held = material->GetRefCount();
+        EXPECT_FALSE(a->LoadClothPart(kClothSlot, Companion(), false)) << c.what;
+        EXPECT_TRUE(a->LoadClothPart(kClothSlot, Companion(), true)) << c.what;
+        EXPECT_EQ(data->GetSubMesh(0)->GetName(), pieceName) << c.what;
+        ASSERT_EQ(a->GetSlotSubEntities(kClothSlot).size(), 1u) << c.what;
+        EXPECT_EQ(a->GetSlotSubEntities(kClothSlot)[0]->GetOwnMaterial(), material) << c.what;
+        EXPECT_EQ(material->GetRefCount(), held) << c.what;
+
+        a->RemoveBodyPart(kPart);
+        EXPECT_TRUE(a->GetSlotSubEntities(kClothSlot).empty()) << c.what;
+        EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup()) << c.what;
+        EXPECT_TRUE(library.GetClothMaterials().empty()) << c.what;
+        EXPECT_TRUE(library.GetPhxClothMaterials().empty()) << c.what;
+    }
+}
+
+// The new-part folder is joined to a bare companion name only: a name that starts with it, or
+// names its own place, is the path itself.
+TEST_F(ActorBp5ClothTest, ACompanionNameIsFoundWithOrWithoutItsFolder) {
+    const char* const names[] = {"newbpoutput/part5_cloth.bp5", "part5_cloth.bp5",
+                                 "./newbpoutput/part5_cloth.bp5", "newbpoutput\\part5_cloth.bp5"};
+    Actor* a = NewActor();
+    ASSERT_TRUE(a->SetBodyPart(kPart, Part(kPart)));
+    for (const char* name : names) {
+        EXPECT_TRUE(a->LoadClothPart(kClothSlot, name, true)) << name;
+        EXPECT_EQ(a->GetBodyPartName(kClothSlot), name);
+        EXPECT_NE(a->GetClothGeometry(kClothSlot), nullptr) << name;
+    }
+}
+
+TEST_F(ActorBp5ClothTest, AllPartsReleasedLeaveNoCopies) {
+    UsePhysics(true, true);
+    Actor* a = NewActor();
+    for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n)
+        ASSERT_TRUE(a->SetBodyPart(n, Part(n))) << n;
+    ASSERT_EQ(a->GetSlotSubEntities(kClothSlot).size(), 1u);
+    for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n) a->RemoveBodyPart(n);
+    LogCapture log;
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+    EXPECT_EQ(log.Count("didn't cleanup"), 0);
+}
+
+TEST_F(ActorBp5ClothTest, NoCompanionLoadsWhereNoneIsWanted) {
+    struct Case {
+        const char* what;
+        std::uint32_t switchIndex;  // 0: none
+        std::uint32_t part;
+    };
+    const Case cases[] = {
+        {"switch 32", Actor::kNoClothSwitch, kPart},
+        {"a part without a companion", 0, kPart - 1},
+    };
+    Zel::GlobalConfigManager& config = *G()->GetConfigManager();
+    for (const Case& c : cases) {
+        if (c.switchIndex)
+            config.SetValue(c.switchIndex, 1);
+        Actor* a = NewActor();
+        LogCapture log;
+        ASSERT_TRUE(a->SetBodyPart(c.part, Part(c.part))) << c.what;
+        const std::uint32_t clothSlot = c.part + Actor::kPartCount;
+        EXPECT_TRUE(a->GetBodyPartName(clothSlot).empty()) << c.what;
+        EXPECT_EQ(a->GetClothGeometry(clothSlot), nullptr) << c.what;
+        EXPECT_TRUE(a->GetSlotSubEntities(clothSlot).empty()) << c.what;
+        EXPECT_EQ(log.Count("_cloth"), 0) << c.what << ": nothing is tried for";
+        if (c.switchIndex)
+            config.SetValue(c.switchIndex, 0);
+    }
+    // Asked for by name, a companion that is not there leaves its slot empty with the name kept.
+    Actor* a = NewActor();
+    EXPECT_FALSE(a->LoadClothPart(12, "newbpoutput/part3_cloth.bp5", true));
+    EXPECT_EQ(a->GetBodyPartName(12), "newbpoutput/part3_cloth.bp5");
+    EXPECT_EQ(a->GetClothGeometry(12), nullptr);
 }
 
 }  // namespace

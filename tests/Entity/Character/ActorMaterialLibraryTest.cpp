@@ -2,17 +2,23 @@
 // their collection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Core/ZelLogMng.h"
 #include "Entity/Character/ActorMaterialLibrary.h"
+#include "Entity/Geometry/GeometryActor.h"
+#include "Math/BoundSphere.h"
+#include "Physics/PhysicsSdk.h"
+#include "Physics/PhysicsWorld.h"
 #include "Entity/Geometry/Mesh.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SubEntity.h"
+#include "Platform/Win32/Win32System.h"
 #include "support/LogCapture.h"
 #include "tests/Entity/Character/ActorFixture.h"
 
@@ -22,6 +28,8 @@ namespace {
 using Zel::ActorMaterialLibrary;
 using Zel::Material;
 using Zel::Mesh;
+
+int boxesShown = 0;
 
 TEST(ActorMaterialNames, KeysAndPaths) {
     struct Case {
@@ -284,6 +292,81 @@ TEST_F(ActorBp5Test, AMissingPartIsLoggedAndLeavesTheSlotEmpty) {
     // The released part's copy is no longer used: collection frees it.
     EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
     EXPECT_FALSE(a->SetBodyPart(9, "part2.bp5"));  // cloth slots take companions only
+}
+
+int CountBoxes(HWND, LPCSTR, LPCSTR, UINT) {
+    ++boxesShown;
+    return 1;
+}
+
+// Taking a loaded entry over: the bounds hung on the slot's bones go before the new record is
+// stored; an entry that is missing is logged, with no message box, and the slot stays released.
+TEST_F(ActorBp5Test, TakingAnEntryOverRemovesTheSlotsAttachments) {
+    // Bounds hang on the bones only in a live physics scene.
+    Zel::SetPhysicsRuntimeMissing(false);
+    ASSERT_TRUE(Zel::LoadPhysicsSDK());
+    G()->GetPhysicsWorld()->Clear();
+    Zel::Actor* a = NewActor();
+    ASSERT_NE(a->GetSkeleton(), nullptr);
+    const auto attach = [&](std::uint32_t slot) {
+        Zel::BoundSphere* sphere = Zel::AcquireBoundSphere();
+        ASSERT_NE(sphere, nullptr);
+        sphere->SetName("Bip01 Head");
+        sphere->SetRadius(0.2f);
+        a->AddBodyPartBound(*sphere, slot);
+        sphere->Recycle();
+    };
+    const auto attached = [&](std::uint32_t slot) {
+        return std::count_if(a->GetBoneBounds().begin(), a->GetBoneBounds().end(),
+                             [slot](const Zel::BoundBase* b) { return b->GetIdentifier() == slot; });
+    };
+    Zel::BodyPartEntry* entry = a->BeginLoadBodyPart5(2, "part2.bp5");
+    ASSERT_NE(entry, nullptr);
+    attach(2);
+    attach(3);
+    ASSERT_EQ(attached(2), 1);
+    ASSERT_TRUE(a->TakeBodyPart5(2, entry, "part2.bp5"));
+    EXPECT_EQ(attached(2), 0);
+    EXPECT_EQ(attached(3), 1) << "another slot's bounds stay";
+    EXPECT_EQ(a->GetBodyPartName(2), "part2.bp5");
+
+    boxesShown = 0;
+    const MessageBoxSink previous = SetMessageBoxSink(&CountBoxes);
+    LogCapture log;
+    EXPECT_EQ(a->BeginLoadBodyPart5(2, "missing.bp5"), nullptr);
+    EXPECT_FALSE(a->TakeBodyPart5(2, nullptr, "missing.bp5"));
+    SetMessageBoxSink(previous);
+    EXPECT_EQ(log.CountKind(Zel::LOG_ENGINE_INIT, "test entity"), 1);
+    EXPECT_EQ(boxesShown, 0);
+    EXPECT_TRUE(a->GetBodyPartName(2).empty());
+    EXPECT_TRUE(a->GetSlotSubEntities(2).empty());
+    EXPECT_EQ(a->GetBodyPartGeometry(2), nullptr);
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+}
+
+// A clone shares the source's ".bp5" geometries but draws them with copies of its own library.
+TEST_F(ActorBp5Test, ACloneWearsTheSourcesPartsWithItsOwnCopies) {
+    Zel::Actor* source = NewActor();
+    for (std::uint32_t n : {2u, ZelModelGen::kActorBp5ClothPart})
+        ASSERT_TRUE(source->SetBodyPart(n, "part" + std::to_string(n) + ".bp5")) << n;
+    Zel::Actor* clone = NewActor();
+    ASSERT_TRUE(clone->CloneFrom(*source, 2));
+    for (std::uint32_t n : {2u, ZelModelGen::kActorBp5ClothPart, ZelModelGen::kActorBp5ClothPart +
+                                                                     Zel::Actor::kPartCount}) {
+        EXPECT_EQ(clone->GetBodyPartName(n), source->GetBodyPartName(n)) << n;
+        const auto& subs = clone->GetSlotSubEntities(n);
+        ASSERT_EQ(subs.size(), source->GetSlotSubEntities(n).size()) << n;
+        ASSERT_FALSE(subs.empty()) << n;
+        EXPECT_NE(subs[0]->GetOwnMaterial(), source->GetSlotSubEntities(n)[0]->GetOwnMaterial())
+            << n;
+    }
+    EXPECT_EQ(clone->GetBodyPartGeometry(2), source->GetBodyPartGeometry(2)) << "shared";
+    EXPECT_EQ(clone->GetMaterialLibrary().GetMaterials().size(), 2u);
+    for (Zel::Actor* a : {source, clone}) {
+        for (std::uint32_t n = 0; n < ZelModelGen::kActorPartCount; ++n) a->RemoveBodyPart(n);
+        LogCapture log;
+        EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
+    }
 }
 
 TEST_F(ActorBp5Test, LinkedPartsReloadWithOneReferencePerUse) {

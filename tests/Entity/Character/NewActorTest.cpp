@@ -2,11 +2,13 @@
 // refusal of ".bp3" parts, the skeleton by sex and its own body-texture layout.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "Core/LogDispatch.h"
 #include "Entity/Character/NewActor.h"
 #include "Entity/Geometry/GeometryBodyPart.h"
+#include "Entity/Geometry/GeometryCloth.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
@@ -137,6 +139,48 @@ TEST_F(NewActorTest, APartLoadsItsClothCompanionOnlyWhenItExists) {
     ASSERT_TRUE(a->SetBodyPart(5, "part5.bp4"));
     EXPECT_TRUE(a->GetBodyPartName(14).empty());
     EXPECT_EQ(log.Count("part5_cloth"), 0) << "no companion is tried for";
+}
+
+// The companion's pieces draw with the character's cloth copies: the plain one for a solid
+// sub-entity, the physics one for a simulated piece, each given back with the slot.
+TEST_F(NewActorTest, ClothPiecesDrawWithTheCharactersClothCopies) {
+    ASSERT_TRUE(
+        ZelModelGen::WriteClothGeometryFile(ZelModelGen::ClothModel()).Save("part6_cloth.bp4"));
+    for (const bool physics : {false, true}) {
+        G()->GetConfigManager()->SetValue(79, physics ? 1 : 0);
+        Zel::NewActor* a = Make();
+        ASSERT_TRUE(a->SetBodyPart(6, "part6.bp4")) << physics;
+        const auto& subs = a->GetSlotSubEntities(15);
+        ASSERT_EQ(subs.size(), 1u) << physics;
+        const Material* material = subs[0]->GetOwnMaterial();
+        ASSERT_NE(material, nullptr) << physics;
+        const Zel::ActorMaterialLibrary& copies = a->GetMaterialCopies();
+        const auto& map = physics ? copies.GetPhxClothMaterials() : copies.GetClothMaterials();
+        ASSERT_EQ(map.size(), 1u) << physics;
+        EXPECT_EQ(map.begin()->second, material) << physics;
+        EXPECT_EQ(Zel::ActorMaterialLibrary::IsPhysicsClothCopy(*material), physics);
+        a->RemoveBodyPart(6);
+        EXPECT_TRUE(a->CheckMaterialCleanup()) << physics;
+        EXPECT_TRUE(copies.GetClothMaterials().empty()) << physics;
+    }
+}
+
+// A ".bp5" part's companion is read from the new-part folder as a newer cloth, as an actor
+// reads it; its pieces draw with the character's own cloth copies.
+TEST_F(NewActorTest, ABp5PartsCompanionIsReadAsTheNewerCloth) {
+    std::filesystem::create_directories("newbpoutput");
+    for (const ZelModelGen::RecipeFile& f : ZelModelGen::ActorBp5Files())
+        ASSERT_TRUE(f.file.Save(f.name)) << f.name;
+    const std::uint32_t part = ZelModelGen::kActorBp5ClothPart;
+    Zel::NewActor* a = Make();
+    ASSERT_TRUE(a->SetBodyPart(part, Part(part, ".bp5")));
+    const std::uint32_t slot = part + Zel::Actor::kPartCount;
+    EXPECT_NE(dynamic_cast<Zel::GeometryNewCloth*>(a->GetClothGeometry(slot)), nullptr);
+    ASSERT_EQ(a->GetSlotSubEntities(slot).size(), 1u);
+    EXPECT_EQ(a->GetMaterialCopies().GetClothMaterials().size(), 1u);
+    a->RemoveBodyPart(part);
+    EXPECT_TRUE(a->CheckMaterialCleanup());
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
 }
 
 TEST_F(NewActorTest, SkeletonFollowsSexNotTheFaceFigure) {
