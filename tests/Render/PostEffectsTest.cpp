@@ -40,8 +40,9 @@ protected:
     void SetUp() override {
         ZelTest::FrameTest::SetUp();
         ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr, true));
-        if (postProcessing_)
+        if (postProcessing_) {
             ASSERT_TRUE(Device().EnableA8R8G8B8Target());
+        }
         window_rw_ = static_cast<Zel::RenderWindowD3D9*>(
             G()->GetGraphicsAPIManager()->NewRenderWindow(&system_, Zel::MP_DEFAULT, &Device()));
         system_.AddRenderWindow(window_rw_);

@@ -174,6 +174,7 @@ public:
     void ApplyBoneScale(const std::string& bone, float first, float second, float third);
     // The scale of bone n's skin matrix while bone scaling is on (process-wide or for this
     // model), else 1, 1, 1.
+    using Entity::GetBoneScale;
     void GetBoneScale(std::uint32_t n, float* x, float* y, float* z);
     // Every scale matrix back to identity; no preset, bone scaling off for this model.
     void ResetBoneMatrices() override;

@@ -51,6 +51,7 @@ public:
 
     // Loads a level file (a name ending in 'l' or 'L'); with the empty-level switch on, answers
     // true and loads nothing. The entity is kept out of the pipes while the load runs.
+    using Entity::Load;
     virtual bool Load(const std::string& name);
     // Starts an asynchronous load: the level is kept out of the pipes and a level-loading task is
     // queued on worker 0 with the name, this level and result (priority: the task's priority).
