@@ -151,7 +151,8 @@ public:
     // sampled pose; evaluates the bone tree first, and the caller evaluates it again after.
     void UpdateLookAt(float dt);
     // Bone n's world matrix, made at most once per frame (the frame of the last Update); a bone
-    // nobody needed is evaluated from the next frame on. The identity out of range.
+    // no update evaluated yet is evaluated on the spot (its path from the nearest evaluated
+    // ancestor) and from the next frame on with the others. The identity out of range.
     const float* GetBoneWorldMatrix(std::uint32_t n);
     // Bone n's world matrix (node world x model matrix) as the bone states hold it now; the
     // identity without a state.
