@@ -99,12 +99,11 @@ void ColorStylizedRenderer::Init(RenderSystem* system) {
     }
     bool complete = true;
     for (std::uint32_t i = 0; i < kMaterialCount; ++i) {
-        materials_[i] =
-            SharedPtr<Material>(materials->FindMaterial(kStylizedMaterialNames[i], false));
+        materials_[i].Assign(materials->FindMaterial(kStylizedMaterialNames[i], false));
         complete = complete && materials_[i];
     }
     if (!complete) {
-        for (SharedPtr<Material>& material : materials_) material.Reset();
+        for (HeldMaterial& material : materials_) material.Reset();
         return;
     }
     enabled_ = true;
@@ -150,7 +149,7 @@ void ColorStylizedRenderer::Release() {
     privateLight_.reset();
     light_ = nullptr;
     ReleaseRenderTargets();
-    for (SharedPtr<Material>& material : materials_) material.Reset();
+    for (HeldMaterial& material : materials_) material.Reset();
     models_.clear();
     effects_.clear();
     begun_ = false;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/ShaderParamTable.h"
 #include "Entity/Texture/RenderTarget.h"
@@ -89,7 +90,7 @@ private:
     std::unique_ptr<Light> privateLight_;
     RenderSystem* system_ = nullptr;
     SharedPtr<RenderTarget> targets_[kTargetCount];
-    SharedPtr<Material> materials_[kMaterialCount];
+    HeldMaterial materials_[kMaterialCount];
     TextureBase* styleTexture_ = nullptr;  // the host's; not owned
     bool begun_ = false;
     bool enabled_ = false;

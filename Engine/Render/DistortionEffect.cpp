@@ -36,7 +36,7 @@ DistortionEffect::DistortionEffect() {
         bool success = false;
         materials->LoadMaterialLibXml("../Data/Materials/DistortionEffect.xml", success, false,
                                       nullptr);
-        material_ = SharedPtr<Material>(materials->FindMaterial("DistortionEffect", false));
+        material_.Assign(materials->FindMaterial("DistortionEffect", false));
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 
 namespace Zel {
@@ -36,7 +36,7 @@ private:
     float uSpeed_ = 1.0f;
     float vSpeed_ = 0.0f;
     float uvVelocity_[2] = {0.0f, 0.0f};
-    SharedPtr<Material> material_;
+    HeldMaterial material_;
 };
 
 }  // namespace Zel

@@ -85,7 +85,7 @@ void PostEffects::Init() {
             target = MakeTarget(*textures, kPostTargetSize, PF_A8R8G8B8, false);
     if (!quad_)
         if (Material* quad = materials->FindMaterial("DrawQuad", false))
-            quad_ = quad->Clone();
+            quad_.AdoptClone(quad->Clone());
     for (std::uint32_t k = 0; k < kKernelCount; ++k)
         for (int vertical = 0; vertical < 2; ++vertical) {
             const std::string name =
@@ -94,7 +94,7 @@ void PostEffects::Init() {
             materials->LoadMaterialLibXml("../Data/Materials/" + name + ".xml", success, false,
                                           nullptr);
             if (!gaussian_[k][vertical])
-                gaussian_[k][vertical] = SharedPtr<Material>(materials->FindMaterial(name, false));
+                gaussian_[k][vertical].Assign(materials->FindMaterial(name, false));
         }
 }
 
@@ -105,12 +105,9 @@ void PostEffects::Release() {
             (*target)->Unbind();
         target->Reset();
     }
-    if (quad_) {
-        quad_->Release();
-        quad_ = nullptr;
-    }
+    quad_.Reset();
     for (auto& pair : gaussian_)
-        for (SharedPtr<Material>& material : pair) material.Reset();
+        for (HeldMaterial& material : pair) material.Reset();
     current_ = 0;
     started_ = false;
     motionReady_ = false;
@@ -168,7 +165,7 @@ void PostEffects::Blur(std::uint32_t kernel, std::uint32_t passes) {
             ++lastBlurPairs_;
     system->SetDepthStencilSurface(depth);
     system->SetViewport(saved.x, saved.y, saved.width, saved.height);
-    DrawWith(quad_, postTargets_[0].Get(), saved.width, saved.height);
+    DrawWith(quad_.Get(), postTargets_[0].Get(), saved.width, saved.height);
 }
 
 bool PostEffects::BlurPair(std::uint32_t kernel, RenderTarget* image, RenderTarget* scratch,
@@ -229,7 +226,7 @@ void PostEffects::EndMotionBlurFrame() {
     state.destBlend = BLEND_INV_SRC_ALPHA;
     state.alphaFunc = CMP_GREATER;
     state.alphaRef = MotionAlphaReference(motionFactor_);
-    DrawWith(quad_, target, savedViewport_[2], savedViewport_[3]);
+    DrawWith(quad_.Get(), target, savedViewport_[2], savedViewport_[3]);
 }
 
 void PostEffects::RenderMotionBlur(float factor) {
@@ -253,7 +250,7 @@ void PostEffects::RenderMotionBlur(float factor) {
     // The previous frame at opacity factor, half a texel over so that texels meet pixels.
     const float colour[4] = {1.0f, 1.0f, 1.0f, factor};
     const float offset[2] = {0.5f / float(motionSize_), -0.5f / float(motionSize_)};
-    DrawWith(quad_, source, motionSize_, motionSize_, colour, offset);
+    DrawWith(quad_.Get(), source, motionSize_, motionSize_, colour, offset);
     target->Unbind();
     motionDepth_->Unbind();
     system->SetViewport(saved.x, saved.y, saved.width, saved.height);

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Texture/RenderTarget.h"
 
@@ -60,7 +61,7 @@ public:
     Material* GetKernelMaterial(std::uint32_t kernel, bool vertical) const {
         return kernel < kKernelCount ? gaussian_[kernel][vertical ? 1 : 0].Get() : nullptr;
     }
-    Material* GetQuadMaterial() const { return quad_; }
+    Material* GetQuadMaterial() const { return quad_.Get(); }
     // Horizontal-vertical pairs the last Blur ran.
     std::uint32_t GetLastBlurPairs() const { return lastBlurPairs_; }
 
@@ -75,8 +76,8 @@ private:
     SharedPtr<RenderTarget> motionTargets_[2];
     SharedPtr<RenderTarget> motionDepth_;
     SharedPtr<RenderTarget> postTargets_[2];
-    Material* quad_ = nullptr;  // a clone this object gives back
-    SharedPtr<Material> gaussian_[kKernelCount][2];
+    HeldMaterial quad_;  // a clone of "DrawQuad"
+    HeldMaterial gaussian_[kKernelCount][2];
     int current_ = 0;
     bool started_ = false;  // a current motion target was chosen
     // The motion target still holds whatever its memory held: its first use clears its colour.

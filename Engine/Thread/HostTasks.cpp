@@ -53,11 +53,6 @@ constexpr TaskMaker kTaskMakers[] = {
 
 }  // namespace
 
-void StandInTask::Reset() {
-    stepsRun_.clear();
-    itask::Reset();
-}
-
 itask* CreateHostTask(std::int32_t type) {
     if (type >= 0 && type < static_cast<std::int32_t>(std::size(kTaskMakers)) && kTaskMakers[type])
         return kTaskMakers[type]();

@@ -63,6 +63,11 @@ NxU32 PackColor(const btVector3& c) {
     return 0xFF000000u | (channel(c.x()) << 16) | (channel(c.y()) << 8) | channel(c.z());
 }
 
+}  // namespace
+
+// The scene's world holds these two as fields, and the world's type is named in the header: a
+// type of the anonymous namespace inside it would give it an internal-linkage part.
+
 // Collects the world's visualisation for NxScene::getDebugRenderable.
 class DebugCollector : public btIDebugDraw {
 public:
@@ -112,8 +117,6 @@ public:
     }
     bool table[kGroupCount][kGroupCount];
 };
-
-}  // namespace
 
 // ---- The world of one scene
 // ----------------------------------------------------------------------

@@ -41,7 +41,9 @@ protected:
 TEST_F(XmlTest, LoadsFromDiskFromTheVirtualFileSystemAndPastAByteOrderMark) {
     const std::string onDisk = dir_.Write("lib.xml", kLibrary);
     VFS::MountMemoryFile("mounted/lib.xml", kLibrary, sizeof kLibrary - 1);
-    const std::string bom = dir_.Write("bom.xml", std::string("\xEF\xBB\xBF") + kLibrary);
+    std::string withMark = "\xEF\xBB\xBF";
+    withMark.append(kLibrary, sizeof kLibrary - 1);
+    const std::string bom = dir_.Write("bom.xml", withMark);
     for (const std::string& path : {onDisk, std::string("Mounted\\LIB.xml"), bom}) {
         XMLResource* resource = Load(path);
         ASSERT_TRUE(resource->IsLoadSucceeded()) << path;

@@ -201,8 +201,9 @@ TEST_F(CoreRootIntegrationTest, AMissingEngineConfigLeavesEverySwitchAtItsDefaul
     const Zel::GlobalConfigManager defaults;
     // Switch 6 (texture compression) is the device's to choose from its memory once it starts.
     for (std::uint32_t i = 0; i < Zel::GlobalConfigManager::kSwitchCount; ++i)
-        if (i != 6)
+        if (i != 6) {
             EXPECT_EQ(config->GetValue(i), defaults.GetValue(i)) << i;
+        }
     EXPECT_FALSE(config->HasBlockedDirs(1));
     EXPECT_FALSE(config->IsConfigLoaded());
     DeleteRenderer();

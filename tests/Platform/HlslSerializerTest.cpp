@@ -195,8 +195,9 @@ TEST_F(HlslSerializerTest, RefusesParameterShapesLargerThanTheirWords) {
         std::string error;
         auto loaded = EffectSerializer::Load(bytes.data(), bytes.size(), header, error);
         EXPECT_EQ(loaded != nullptr, c.loads) << c.name << ": " << error;
-        if (!c.loads)
+        if (!c.loads) {
             EXPECT_NE(error.find("refers outside itself"), std::string::npos) << c.name;
+        }
     }
 }
 

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "demo/DemoDataTree.h"
 #include "Entity/Scene/SceneManager.h"
@@ -13,6 +16,7 @@
 #include "Render/ClearRecord.h"
 #include "Render/d3d9/GraphicsAPIManagerD3D9.h"
 #include "Core/DeviceCaps.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Render/DistortionEffect.h"
 #include "Render/PostEffects.h"
 #include "Render/RenderSystem.h"
@@ -40,8 +44,9 @@ protected:
     void SetUp() override {
         ZelTest::FrameTest::SetUp();
         ASSERT_TRUE(ZelDemo::CopyEngineData(dir_.Path(), nullptr, true));
-        if (postProcessing_)
+        if (postProcessing_) {
             ASSERT_TRUE(Device().EnableA8R8G8B8Target());
+        }
         window_rw_ = static_cast<Zel::RenderWindowD3D9*>(
             G()->GetGraphicsAPIManager()->NewRenderWindow(&system_, Zel::MP_DEFAULT, &Device()));
         system_.AddRenderWindow(window_rw_);
@@ -159,6 +164,32 @@ TEST_F(PostEffectsFrameTest, EveryKernelAndBothTargetsAreMade) {
     EXPECT_EQ(post.GetPostTarget(1)->GetWidth(), 256);
     ASSERT_NE(post.GetMotionTarget(1), nullptr);
     EXPECT_EQ(post.GetMotionTarget(1)->GetWidth(), int(post.GetMotionTargetSize()));
+}
+
+TEST_F(DistortionTest, TheEffectsMaterialsOutliveADirectSweepOfTheMaterials) {
+    PostEffects& post = PostEffects::Instance();
+    Zel::DistortionEffect& distortion = Zel::DistortionEffect::Instance();
+    ASSERT_NE(post.GetQuadMaterial(), nullptr);
+    ASSERT_NE(distortion.GetMaterial(), nullptr);
+    std::vector<std::pair<Zel::Material*, std::string>> held = {
+        {post.GetQuadMaterial(), post.GetQuadMaterial()->GetName()},
+        {distortion.GetMaterial(), distortion.GetMaterial()->GetName()}};
+    for (std::uint32_t k = 0; k < PostEffects::kKernelCount; ++k)
+        for (bool vertical : {false, true})
+            held.emplace_back(post.GetKernelMaterial(k, vertical),
+                              post.GetKernelMaterial(k, vertical)->GetName());
+
+    G()->GetMaterialManager()->RemoveAll();
+    for (const auto& [material, name] : held) {
+        EXPECT_EQ(G()->GetMaterialManager()->FindMaterial(name, false), material) << name;
+        EXPECT_EQ(material->GetName(), name);  // AddressSanitizer stops on a deleted one
+    }
+    // Both still draw with them.
+    system_.BeginScene();
+    EXPECT_TRUE(distortion.Apply(10, 0.01f));
+    system_.EndScene();
+    post.Blur(1, 2);
+    EXPECT_EQ(post.GetLastBlurPairs(), 1u);
 }
 
 TEST_F(PostEffectsFrameTest, BlurRunsHalfThePassesAsPairsAndSoftensTheFrame) {

@@ -211,7 +211,8 @@ TEST_F(ProbeDeviceTest, ProfilerMarkerNamesAreCutTo127Characters) {
     ASSERT_TRUE(Init(Settings()));
     D3D9Module::ResetPerf();
     const std::string name(200, 'x');
-    ProfileBeginEvent(&Device(), (std::string("Build") + name).c_str());
+    const std::string marker = "Build" + name;
+    ProfileBeginEvent(&Device(), marker.c_str());
     ProfileEndEvent(&Device());
     const D3D9Module::PerfLog& perf = D3D9Module::Perf();
     EXPECT_EQ(perf.beginEvents, 1u);

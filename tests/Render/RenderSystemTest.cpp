@@ -176,8 +176,9 @@ TEST_F(RenderSystemTest, ApplyDisplaySettingsResetsOnlyForANewModeOrFlag) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Waits().clear();
-        if (c.antialias)
+        if (c.antialias) {
             ASSERT_TRUE(system_->SetAntiAliasing(c.antialias));
+        }
         if (c.flag >= 0)
             system_->SetDisplayFlag(std::uint8_t(c.flag));
         system_->ApplyDisplaySettings();
@@ -271,8 +272,9 @@ TEST_F(RenderSystemTest, TheAnisotropyLevelReachesTheSamplersOfEffects) {
         d->GetSamplerState(0, D3DSAMP_MINFILTER, &minFilter);
         d->GetSamplerState(0, D3DSAMP_MAXANISOTROPY, &maxAnisotropy);
         EXPECT_EQ(minFilter == D3DTEXF_ANISOTROPIC, level != 1) << level;
-        if (level != 1)
+        if (level != 1) {
             EXPECT_EQ(maxAnisotropy, level);
+        }
     }
 }
 
@@ -516,9 +518,10 @@ protected:
     Zel::RenderTarget* MakeTarget(bool depth) {
         Zel::RenderTarget* target = G()->GetTextureManager()->CreateRenderTarget(depth);
         EXPECT_NE(target, nullptr);
-        if (target)
+        if (target) {
             EXPECT_TRUE(target->Create(int(kWidth), int(kHeight), 1, 0,
                                        depth ? Zel::PF_D24S8 : Zel::PF_A8R8G8B8, 1, false));
+        }
         return target;
     }
 };

@@ -71,8 +71,9 @@ TEST_F(LoaderTaskTest, AnAsynchronousLevelLoadRunsTheLevelTaskAndShowsTheLevelAf
         EXPECT_EQ(static_cast<ZelI::IMoveObject*>(slot),
                   c.result == 0 ? level->GetBoundInterface() : nullptr)
             << c.name;
-        if (c.result == 0)
+        if (c.result == 0) {
             EXPECT_NE(slot, nullptr) << c.name;
+        }
         Scene().ReleaseEntity(level);
     }
 }

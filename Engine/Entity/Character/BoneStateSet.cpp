@@ -79,6 +79,7 @@ void BoneStateSet::Clear() {
     for (BoneState* state : states_) pool_.Release(state);
     states_.clear();
     frameStamps_.clear();
+    evaluated_.clear();
 }
 
 void BoneStateSet::Rebuild(const Skeleton& skeleton) {
@@ -93,6 +94,7 @@ void BoneStateSet::Rebuild(const Skeleton& skeleton) {
         states_.push_back(state);
     }
     frameStamps_.assign(states_.size(), -1);
+    evaluated_.assign(states_.size(), false);
     if (!states_.empty())
         states_[0]->flags |= BoneState::kNeeded;
 }
@@ -121,59 +123,85 @@ bool BoneStateSet::EvaluateBoneTree(const Skeleton& skeleton, const float* paren
     if (!IsGlobalSwitchOn(kUpdateBoneMatricesSwitch))
         return false;
     const std::vector<BoneEvaluationStep>& order = skeleton.GetEvaluationOrder();
-    const std::vector<Bone*>& bones = skeleton.GetBones();
     // A set built for another skeleton is left alone rather than read out of range.
-    if (bones.size() != states_.size())
+    if (skeleton.GetBones().size() != states_.size())
         return true;
+    std::memcpy(lastParentMatrix_, parentMatrix, sizeof(lastParentMatrix_));
+    lastBoneScale_ = boneScale;
     const std::size_t count = order.size();
     std::size_t i = 0;
     while (i < count) {
         const BoneEvaluationStep& step = order[i];
-        BoneState& state = *states_[static_cast<std::size_t>(step.bone)];
-        if (!state.IsNeeded()) {
+        if (!states_[static_cast<std::size_t>(step.bone)]->IsNeeded()) {
             i = static_cast<std::size_t>(step.subtreeEnd);
             continue;
         }
-        const float* parent = step.parentBone < 0
-                                  ? parentMatrix
-                                  : states_[static_cast<std::size_t>(step.parentBone)]->modelMatrix;
-        const float* inverseBind =
-            bones[static_cast<std::size_t>(step.bone)]->GetInverseBindMatrix();
-        if (step.kind == BoneEvaluation::Face) {
-            const float diagonal[3] = {state.scaleMatrix[0], state.scaleMatrix[5],
-                                       state.scaleMatrix[10]};
-            const AffineRows local = ComposeLocal(state.rotation, state.translation, diagonal);
-            MultiplyByAffine(parent, local, state.modelMatrix);
-            MultiplyByAffine(state.modelMatrix, LoadAffine(inverseBind), state.skinMatrix);
-        } else {
-            float t[3] = {state.translation[0], state.translation[1], state.translation[2]};
-            if (boneScale) {
-                TransformPoint(states_[static_cast<std::size_t>(step.scaleSource)]->scaleMatrix,
-                               state.translation, t);
-            }
-            static constexpr float kUnit[3] = {1.0f, 1.0f, 1.0f};
-            const AffineRows local = ComposeLocal(state.rotation, t, kUnit);
-            if (step.kind == BoneEvaluation::HeadFlagged && step.parentBone >= 0) {
-                alignas(16) float placed[16];
-                MultiplyByAffine(
-                    parent,
-                    LoadAffine(states_[static_cast<std::size_t>(step.parentBone)]->scaleMatrix),
-                    placed);
-                MultiplyByAffine(placed, local, state.modelMatrix);
-            } else {
-                MultiplyByAffine(parent, local, state.modelMatrix);
-            }
-            if (boneScale) {
-                alignas(16) float scaled[16];
-                MultiplyByAffine(state.modelMatrix, LoadAffine(state.scaleMatrix), scaled);
-                MultiplyByAffine(scaled, LoadAffine(inverseBind), state.skinMatrix);
-            } else {
-                MultiplyByAffine(state.modelMatrix, LoadAffine(inverseBind), state.skinMatrix);
-            }
-        }
+        EvaluateStep(skeleton, step);
         ++i;
     }
     return true;
+}
+
+void BoneStateSet::EvaluateStep(const Skeleton& skeleton, const BoneEvaluationStep& step) {
+    const std::vector<Bone*>& bones = skeleton.GetBones();
+    const bool boneScale = lastBoneScale_;
+    BoneState& state = *states_[static_cast<std::size_t>(step.bone)];
+    const float* parent = step.parentBone < 0
+                              ? lastParentMatrix_
+                              : states_[static_cast<std::size_t>(step.parentBone)]->modelMatrix;
+    const float* inverseBind = bones[static_cast<std::size_t>(step.bone)]->GetInverseBindMatrix();
+    if (step.kind == BoneEvaluation::Face) {
+        const float diagonal[3] = {state.scaleMatrix[0], state.scaleMatrix[5],
+                                   state.scaleMatrix[10]};
+        const AffineRows local = ComposeLocal(state.rotation, state.translation, diagonal);
+        MultiplyByAffine(parent, local, state.modelMatrix);
+        MultiplyByAffine(state.modelMatrix, LoadAffine(inverseBind), state.skinMatrix);
+    } else {
+        float t[3] = {state.translation[0], state.translation[1], state.translation[2]};
+        if (boneScale) {
+            TransformPoint(states_[static_cast<std::size_t>(step.scaleSource)]->scaleMatrix,
+                           state.translation, t);
+        }
+        static constexpr float kUnit[3] = {1.0f, 1.0f, 1.0f};
+        const AffineRows local = ComposeLocal(state.rotation, t, kUnit);
+        if (step.kind == BoneEvaluation::HeadFlagged && step.parentBone >= 0) {
+            alignas(16) float placed[16];
+            MultiplyByAffine(
+                parent,
+                LoadAffine(states_[static_cast<std::size_t>(step.parentBone)]->scaleMatrix),
+                placed);
+            MultiplyByAffine(placed, local, state.modelMatrix);
+        } else {
+            MultiplyByAffine(parent, local, state.modelMatrix);
+        }
+        if (boneScale) {
+            alignas(16) float scaled[16];
+            MultiplyByAffine(state.modelMatrix, LoadAffine(state.scaleMatrix), scaled);
+            MultiplyByAffine(scaled, LoadAffine(inverseBind), state.skinMatrix);
+        } else {
+            MultiplyByAffine(state.modelMatrix, LoadAffine(inverseBind), state.skinMatrix);
+        }
+    }
+    evaluated_[static_cast<std::size_t>(step.bone)] = true;
+}
+
+void BoneStateSet::EvaluateStalePath(const Skeleton& skeleton, std::uint32_t n) {
+    if (!IsGlobalSwitchOn(kUpdateBoneMatricesSwitch) || skeleton.GetBones().size() != states_.size())
+        return;
+    const std::vector<BoneEvaluationStep>& order = skeleton.GetEvaluationOrder();
+    std::int32_t at = -1;
+    for (std::size_t i = 0; i < order.size() && at < 0; ++i)
+        if (order[i].bone == static_cast<std::int32_t>(n))
+            at = static_cast<std::int32_t>(i);
+    // From bone n up to the first ancestor evaluated already, then evaluated top down.
+    std::vector<std::int32_t> stale;
+    for (; at >= 0; at = order[static_cast<std::size_t>(at)].parentStep) {
+        if (evaluated_[static_cast<std::size_t>(order[static_cast<std::size_t>(at)].bone)])
+            break;
+        stale.push_back(at);
+    }
+    for (auto step = stale.rbegin(); step != stale.rend(); ++step)
+        EvaluateStep(skeleton, order[static_cast<std::size_t>(*step)]);
 }
 
 const float* BoneStateSet::GetBoneWorldMatrix(const Skeleton& skeleton, std::uint32_t n,
@@ -185,6 +213,11 @@ const float* BoneStateSet::GetBoneWorldMatrix(const Skeleton& skeleton, std::uin
         frameStamps_[n] = frameId;
         if (!state.IsNeeded())
             MarkBoneDirty(skeleton, n);
+        // A bone no evaluation reached yet (nobody needed it, or no update ran since the
+        // rebuild) holds no pose of this model: its path is evaluated now, as the last tree
+        // evaluation would have, rather than a matrix of nothing handed out.
+        if (!evaluated_[n])
+            EvaluateStalePath(skeleton, n);
         MultiplyMatrices4(nodeWorldMatrix, state.modelMatrix, state.worldMatrix);
     }
     return state.worldMatrix;

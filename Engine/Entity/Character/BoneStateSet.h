@@ -18,6 +18,7 @@ namespace Zel {
 
 class BoneState;
 class BoneStatePool;
+struct BoneEvaluationStep;
 class Skeleton;
 
 class BoneStateSet {
@@ -56,7 +57,10 @@ public:
 
     // The world matrix of bone n (node world x model matrix; 16 floats owned by the set), made at
     // most once per frame id except for bone 0 and the foot bones, which are made on every call;
-    // a bone that was not needed is marked needed. The identity matrix for n out of range.
+    // a bone that was not needed is marked needed. A bone no evaluation reached yet is evaluated
+    // first, with its ancestors that none reached either, under the parent matrix and bone scale
+    // of the last tree evaluation (identity and off before the first). The identity matrix for
+    // n out of range.
     const float* GetBoneWorldMatrix(const Skeleton& skeleton, std::uint32_t n,
                                     std::uint32_t frameId, const float* nodeWorldMatrix);
 
@@ -64,10 +68,20 @@ public:
     void ResetBoneMatrices();
 
 private:
+    // One bone of the order under the last parent matrix and bone scale; marks it evaluated.
+    void EvaluateStep(const Skeleton& skeleton, const BoneEvaluationStep& step);
+    // Evaluates bone n and its ancestors that no evaluation reached, root side first. Nothing
+    // while the update switch is off.
+    void EvaluateStalePath(const Skeleton& skeleton, std::uint32_t n);
+
     BoneStatePool& pool_;
     std::vector<BoneState*> states_;
     // Per bone, the frame id its world matrix was made for; -1 for none.
     std::vector<std::int64_t> frameStamps_;
+    // Per bone, whether an evaluation has made its matrices since the rebuild.
+    std::vector<bool> evaluated_;
+    float lastParentMatrix_[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    bool lastBoneScale_ = false;
 };
 
 }  // namespace Zel

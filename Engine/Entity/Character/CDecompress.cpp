@@ -15,9 +15,13 @@ namespace {
 constexpr std::size_t kPadding = 8;
 constexpr float kQuantum = 3.0517578125e-05f;  // 1 / 32768
 
+}  // namespace
+
 // Bits most significant first, bounded by an end; a read past the end fails and yields zeros.
 // Every look loads the eight bytes at the read position (the buffer is padded): an unconditional
-// load costs less than a refill branch the data would decide.
+// load costs less than a refill branch the data would decide. Kept outside the anonymous
+// namespace: the decoder's lanes (local types of a member function) hold one, and such a type
+// must not have a part of internal linkage.
 class AnimationBitReader {
 public:
     // Reads nothing: every read fails.
@@ -89,6 +93,8 @@ private:
     std::uint64_t end_ = 0;
     bool failed_ = false;
 };
+
+namespace {
 
 // The w of a unit quaternion from x, y and z, in single precision, plus a correction.
 inline float RebuildW(float x, float y, float z, float correction) {

@@ -481,8 +481,12 @@ void SkeletonModel::CopyTo(SceneNode* targetNode, bool withParent) {
         copy->SetIdentifier(shape->GetIdentifier());
         target->AdoptBoneBound(copy);
     }
-    for (std::uint32_t i = 0; i < std::min(GetBoneStateCount(), target->GetBoneStateCount()); ++i)
-        SetPose(*target->GetBoneState(i), GetBoneState(i)->translation, GetBoneState(i)->rotation);
+    for (std::uint32_t i = 0; i < std::min(GetBoneStateCount(), target->GetBoneStateCount()); ++i) {
+        BoneState* to = target->GetBoneState(i);
+        const BoneState* from = GetBoneState(i);
+        if (to && from)
+            SetPose(*to, from->translation, from->rotation);
+    }
     target->EvaluateBones();
 }
 
@@ -889,8 +893,9 @@ bool SkeletonModel::SampleBone(std::uint32_t i, float* position, float* rotation
 void SkeletonModel::SampleMainAction() {
     for (std::uint32_t i = 0; i < GetBoneStateCount(); ++i) {
         float p[3], q[4];
-        if (SampleBone(i, p, q))
-            SetPose(*boneStates_->GetBoneState(i), p, q);
+        BoneState* state = boneStates_->GetBoneState(i);
+        if (state && SampleBone(i, p, q))
+            SetPose(*state, p, q);
     }
 }
 

@@ -151,7 +151,8 @@ public:
     // sampled pose; evaluates the bone tree first, and the caller evaluates it again after.
     void UpdateLookAt(float dt);
     // Bone n's world matrix, made at most once per frame (the frame of the last Update); a bone
-    // nobody needed is evaluated from the next frame on. The identity out of range.
+    // no update evaluated yet is evaluated on the spot (its path from the nearest evaluated
+    // ancestor) and from the next frame on with the others. The identity out of range.
     const float* GetBoneWorldMatrix(std::uint32_t n);
     // Bone n's world matrix (node world x model matrix) as the bone states hold it now; the
     // identity without a state.
@@ -174,6 +175,7 @@ public:
     void ApplyBoneScale(const std::string& bone, float first, float second, float third);
     // The scale of bone n's skin matrix while bone scaling is on (process-wide or for this
     // model), else 1, 1, 1.
+    using Entity::GetBoneScale;
     void GetBoneScale(std::uint32_t n, float* x, float* y, float* z);
     // Every scale matrix back to identity; no preset, bone scaling off for this model.
     void ResetBoneMatrices() override;

@@ -135,6 +135,8 @@ MaterialManager::MaterialManager() {
 MaterialManager::~MaterialManager() {
     for (Material* material : held_) material->DecRef();
     held_.clear();
+    for (Material* material : inUse_) material->DecRef();
+    inUse_.clear();
     defaultMaterial_.Reset();
     defaultSkeletonMaterial_.Reset();
     lastLibrary_.clear();
@@ -158,7 +160,8 @@ void MaterialManager::RemoveAll() {
     Purge();
     std::vector<CResource*> doomed;
     ForEachActive([&](const std::string&, CResource* resource) {
-        if (std::find(held_.begin(), held_.end(), resource) == held_.end())
+        const auto* material = static_cast<const Material*>(resource);
+        if (std::find(held_.begin(), held_.end(), resource) == held_.end() && !IsInUse(material))
             doomed.push_back(resource);
         return true;
     });
@@ -495,6 +498,23 @@ void MaterialManager::CreateBuiltinMaterials() {
 void MaterialManager::HoldMaterial(Material* material) {
     material->AddRef();
     held_.push_back(material);
+}
+
+void MaterialManager::KeepInUse(Material* material) {
+    material->AddRef();
+    inUse_.push_back(material);
+}
+
+void MaterialManager::GiveBackInUse(Material* material) {
+    const auto found = std::find(inUse_.begin(), inUse_.end(), material);
+    if (found == inUse_.end())
+        return;
+    inUse_.erase(found);
+    material->DecRef();
+}
+
+bool MaterialManager::IsInUse(const Material* material) const {
+    return std::find(inUse_.begin(), inUse_.end(), material) != inUse_.end();
 }
 
 }  // namespace Zel

@@ -3,9 +3,10 @@
 // the renderer draws with and hands out the default materials. Registered under the type name
 // "Material" with the group registry of Globals from its construction to its destruction.
 //
-// Two lists beside the maps: the last-library list (the materials of the most recent library, no
-// references; the host enumerates it) and the held list (one reference each: the built-ins and
-// the materials of libraries loaded with the hold flag; dropped at destruction).
+// Three lists beside the maps: the last-library list (the materials of the most recent library, no
+// references; the host enumerates it), the held list (one reference each: the built-ins and
+// the materials of libraries loaded with the hold flag; dropped at destruction) and the in-use
+// list (one reference per entry: what the engine's own passes hold through HeldMaterial).
 //
 // Threads: no lock of its own. Runs on the host thread, or on the worker inside a loading task's
 // step under the main lock.
@@ -42,11 +43,12 @@ public:
     ~MaterialManager() override;
     ZEL_CLASS_ID(MaterialManager)
 
-    // Deletes every material, referenced or not, except the built-ins: the renderer draws with
-    // them and hands out the default materials for the manager's whole life, so they stay
-    // held (and the default-material references stay valid). The references the held list
-    // kept for library materials are dropped first and the last-library list is emptied, so
-    // nothing of the manager points at a deleted material afterwards.
+    // Deletes every material, referenced or not, except the built-ins and the materials on the
+    // in-use list: the renderer draws with the built-ins and hands out the default materials for
+    // the manager's whole life, and the engine's passes draw with what they hold in use, so
+    // those stay (and the default-material references stay valid). The references the held
+    // list kept for library materials are dropped first and the last-library list is emptied,
+    // so nothing of the manager points at a deleted material afterwards.
     void RemoveAll() override;
     // What the host's remove-all asks for: drops the held list's references to library
     // materials, empties the last-library list, then deletes every material that only the
@@ -150,6 +152,12 @@ public:
     // Adds one reference to the material and keeps it in the held list.
     void HoldMaterial(Material* material);
     const std::vector<Material*>& GetHeldList() const { return held_; }
+    // The in-use list, kept by HeldMaterial: KeepInUse adds one reference and one entry;
+    // GiveBackInUse drops one entry of the material and its reference (nothing for a material
+    // not listed). Entries still listed are dropped at destruction.
+    void KeepInUse(Material* material);
+    void GiveBackInUse(Material* material);
+    bool IsInUse(const Material* material) const;
 
 private:
     // Empties the last-library list and drops the held list's references to everything but
@@ -163,6 +171,7 @@ private:
 
     std::vector<Material*> lastLibrary_;
     std::vector<Material*> held_;
+    std::vector<Material*> inUse_;
     SharedPtr<Material> defaultMaterial_;
     SharedPtr<Material> defaultSkeletonMaterial_;
 };

@@ -99,6 +99,7 @@ public:
     VertexData* GetVertexData() const override;
     // The node's matrix: decal space to world.
     const float* GetWorldMatrix() override { return SceneNode::GetWorldMatrix(); }
+    using SceneNode::GetBoundingBox;
     const AABB& GetBoundingBox() override { return SceneNode::GetBoundingBox(); }
     const AABB& GetStoredBox() const override { return SceneNode::GetBoundingBox(); }
     // 1 while the decal is built and its record holds a program, else 0.

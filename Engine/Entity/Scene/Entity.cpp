@@ -944,6 +944,7 @@ void Entity::Reset() {
     hostFloat_ = 0.0f;
     pickOctree_.reset();
     attachments_.clear();
+    ++releaseCount_;
     SceneNode::Reset();
 }
 

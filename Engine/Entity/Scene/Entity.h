@@ -246,7 +246,12 @@ public:
     void InvalidateSubEntityCache();
 
     // Back to the constructed state (the transparency alpha included); the factory calls it.
+    // Counts one more release (GetReleaseCount).
     void Reset() override;
+    // How many times the entity went back to its pool. A holder that keeps an entity it does
+    // not own notes the count when it takes it: a different count means the entity was released
+    // meanwhile, and the pool may have handed it to another owner since.
+    std::uint32_t GetReleaseCount() const { return releaseCount_; }
 
     void SetAnimationFlags(std::uint32_t flags) { animationFlags_ = flags; }
 
@@ -292,6 +297,7 @@ private:
     float hostFloat_ = 0.0f;
     std::vector<SubEntity*> allSubEntities_;
     std::unique_ptr<EntityOctreeNode> pickOctree_;
+    std::uint32_t releaseCount_ = 0;  // kept across Reset
 };
 
 }  // namespace Zel

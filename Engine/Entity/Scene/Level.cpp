@@ -56,17 +56,37 @@ void Level::ReleaseLevelData() {
     staticGeometry_.Assign(nullptr);
 }
 
+Entity* Level::GetPart(std::uint32_t i) const {
+    if (i >= parts_.size())
+        return nullptr;
+    const PartLink& link = parts_[i];
+    return link.entity->GetReleaseCount() == link.releaseCount ? link.entity : nullptr;
+}
+
+void Level::ReleaseParts() {
+    SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
+    // A part released elsewhere is no longer the level's: it must not go back to its factory
+    // twice, nor be taken from whoever the pool handed it to since.
+    for (std::uint32_t i = 0; i < parts_.size(); ++i)
+        if (Entity* part = GetPart(i); part && scene)
+            scene->ReleaseRegisteredEntity(part);
+    parts_.clear();
+}
+
+void Level::DropLoadedLevel() {
+    ReleaseParts();
+    // The sub-entities point into the geometry's meshes: they go before the geometry may.
+    RemoveAllSubEntities();
+    ReleaseLevelData();
+}
+
 void Level::Reset() {
     ReleaseLevelData();
     Entity::Reset();
     occlusionEnabled_ = true;
     cullParameter_ = -1;
+    ReleaseParts();
     SceneManager* scene = Globals::Find(&Globals::GetSceneManager);
-    // A part the host released already must not go back to its factory twice.
-    for (Entity* part : parts_)
-        if (scene)
-            scene->ReleaseRegisteredEntity(part);
-    parts_.clear();
     if (RenderSystem* system = scene ? scene->GetRenderSystem() : nullptr)
         system->PurgeUnusedResources();
 }
@@ -170,6 +190,7 @@ void Level::BindMeshes(Geometry& geometry, bool defaultMaterialSwitch) {
 }
 
 bool Level::ProcessLoadLevelGeometry(const std::string& name) {
+    DropLoadedLevel();
     auto* geometry = dynamic_cast<StaticGeometry*>(LoadLevelGeometry(name, kStaticGeometryKind));
     staticGeometry_.Assign(geometry);
     if (!geometry) {
@@ -220,7 +241,7 @@ void Level::CreateParts() {
         part->SetLocalMatrix(record.matrix);
         std::uint32_t visits = 0;
         part->Update(&visits, 0.0f, scene->GetFrameId());
-        parts_.push_back(part);
+        parts_.push_back(PartLink{part, part->GetReleaseCount()});
         InsertNode(part);
     }
 }

@@ -51,6 +51,7 @@ public:
 
     // Loads a level file (a name ending in 'l' or 'L'); with the empty-level switch on, answers
     // true and loads nothing. The entity is kept out of the pipes while the load runs.
+    using Entity::Load;
     virtual bool Load(const std::string& name);
     // Starts an asynchronous load: the level is kept out of the pipes and a level-loading task is
     // queued on worker 0 with the name, this level and result (priority: the task's priority).
@@ -60,8 +61,9 @@ public:
     virtual std::uint32_t LoadAsync(const std::string& name, ZelI::ILevel** result,
                                     std::uint32_t priority);
     // Loads the level geometry named name (kind 3), binds each mesh's material by name into one
-    // sub-entity per mesh, builds the octree and the occluder records. False, logged, when the
-    // geometry does not load; the level then keeps nothing of this load.
+    // sub-entity per mesh, builds the octree and the occluder records. What an earlier load made
+    // goes first (DropLoadedLevel), so loading again replaces rather than adds. False, logged,
+    // when the geometry does not load; the level then keeps nothing of this load.
     virtual bool ProcessLoadLevelGeometry(const std::string& name);
     // Queues the level-loading task on worker 0; its id, or 0 (logged for a name too long).
     virtual std::uint32_t QueueLoadTask(const std::string& name, ZelI::ILevel** result,
@@ -122,9 +124,10 @@ public:
     // at the record's matrix and lists it in the octree. A model that does not load is skipped
     // (its creation reports why).
     void CreateParts();
-    // Part i (null past the end) and the number of parts; the level destroys them when it goes
-    // back to its factory.
-    Entity* GetPart(std::uint32_t i) const { return i < parts_.size() ? parts_[i] : nullptr; }
+    // Part i; null past the end, and for a part released elsewhere since the level made it (its
+    // pool may have handed the entity to another owner). The number counts every part made. The
+    // level releases the parts still its own when it loads again or goes back to its factory.
+    Entity* GetPart(std::uint32_t i) const;
     std::uint32_t GetPartCount() const { return static_cast<std::uint32_t>(parts_.size()); }
     RunTable& GetLightRunTable(const Light* light);
     static void ClearRunTable(RunTable& table);
@@ -158,11 +161,21 @@ protected:
     void BeginLoading();
     // Lets the pipes push the level again.
     void EndLoading();
+    // Lets go of what a load made: the parts still the level's own, the sub-entities, the
+    // octree, the run tables, the occluders and the geometry.
+    void DropLoadedLevel();
     // The render system debug lines go to; null without one.
     static RenderSystem* DebugRenderSystem();
 
 private:
     void ReleaseLevelData();
+    void ReleaseParts();
+
+    // A part and the release count it had when the level made it.
+    struct PartLink {
+        Entity* entity;
+        std::uint32_t releaseCount;
+    };
 
     SharedPtr<StaticGeometry> staticGeometry_;
     std::unique_ptr<OctreeNode> octree_;
@@ -170,7 +183,7 @@ private:
     std::map<const Light*, RunTable> lightRuns_;
     bool occlusionEnabled_ = true;
     std::vector<OccluderRecord> occluders_;
-    std::vector<Entity*> parts_;  // registered with the scene manager; destroyed at Reset
+    std::vector<PartLink> parts_;  // registered with the scene manager
     int cullParameter_ = -1;
     std::vector<bool> culledMeshes_;
 };

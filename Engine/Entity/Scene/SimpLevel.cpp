@@ -12,6 +12,7 @@ constexpr std::uint32_t kSimpStaticGeometryKind = 19;
 }  // namespace
 
 bool SimpLevel::ProcessLoadLevelGeometry(const std::string& name) {
+    DropLoadedLevel();
     auto* geometry =
         dynamic_cast<SimpStaticGeometry*>(LoadLevelGeometry(name, kSimpStaticGeometryKind));
     geometry_.Assign(geometry);

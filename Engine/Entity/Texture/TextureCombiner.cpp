@@ -2,8 +2,8 @@
 
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
-#include "Core/SharedPtr.h"
 #include "Entity/Material/GpuProgram.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
@@ -17,7 +17,7 @@ namespace Zel {
 
 namespace {
 
-SharedPtr<Material> g_combiner;
+HeldMaterial g_combiner;
 
 // The quad's vertices: position, packed colour, one texture coordinate.
 struct QuadVertex {
@@ -99,9 +99,7 @@ bool TextureCombiner::Init() {
                  "Failed to initialize texture combiner, can not find the required material");
         return false;
     }
-    // The combiner's own reference replaces the one Clone handed out.
-    g_combiner.Assign(clone);
-    clone->Release();
+    g_combiner.AdoptClone(clone);
     return true;
 }
 

@@ -443,8 +443,10 @@ void IRenderImpl::LoadHardwareCaps(ZelI::HardwareCapsRecord* caps) {
     RenderDevice* device = renderSystem_ ? renderSystem_->GetRenderDevice() : nullptr;
     if (!caps || !device)
         return;
+    // Cut to the record's field, which stays zero-terminated.
     std::memset(caps->description, 0, sizeof(caps->description));
-    std::strncpy(caps->description, device->GetAdapterDescription(), sizeof(caps->description) - 1);
+    const char* adapter = device->GetAdapterDescription();
+    std::memcpy(caps->description, adapter, strnlen(adapter, sizeof(caps->description) - 1));
     HardwareCapsList list;
     list.Load(HardwareCapsList::kPath);
     caps->performance = list.LookUp(caps->description);

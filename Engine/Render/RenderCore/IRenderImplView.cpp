@@ -42,7 +42,8 @@ auto MakeHalving(int* width, int* height, Make make) -> decltype(make(0, 0)) {
     }
 }
 
-// A host target of the size, named and flagged as the host's; null when the device refuses it.
+// A host target of the size, named, flagged as the host's and in use; null when the device
+// refuses it.
 RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, int height,
                                int format, const char* name) {
     RenderTarget* target = textures->CreateRenderTarget(depth);
@@ -53,7 +54,9 @@ RenderTarget* MakeClientTarget(TextureManager* textures, bool depth, int width, 
         return nullptr;
     }
     target->SetName(name);
-    target->SetFlags(target->GetFlags() | kClientOwnedFlag);
+    // In use for as long as the host holds it: the pool's search for a free target of the same
+    // size must never hand it to the engine's own passes.
+    target->SetFlags(target->GetFlags() | kClientOwnedFlag | TextureBase::FLAG_IN_USE);
     return target;
 }
 

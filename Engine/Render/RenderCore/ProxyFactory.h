@@ -59,7 +59,6 @@ private:
     // window is current and this one has no handle, else this one.
     RenderWindow* DrawTarget();
 
-    bool flag_ = false;
     bool endDrawing_ = true;
     RenderWindow* window_;
     RenderSystem* system_;

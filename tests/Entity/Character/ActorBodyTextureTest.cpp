@@ -201,9 +201,10 @@ TEST_F(ActorBodyTextureTest, NinePartImagesSpliceIntoTheReferenceAtlas) {
     // Every pass of the actor's materials draws with it, also of a material made afterwards.
     std::uint32_t bound = 0;
     for (std::uint32_t m = 0; m < Actor::kMaterialSlotCount; ++m)
-        if (Zel::Material* material = a->GetActorMaterial(m))
+        if (Zel::Material* material = a->GetActorMaterial(m)) {
             for (std::uint32_t p = 0; p < material->GetPassCount(); ++p, ++bound)
                 EXPECT_EQ(material->GetPass(p)->GetStageTexture(0), t) << m << "/" << p;
+        }
     EXPECT_GT(bound, 0u);
     Zel::Material* cloth = a->GetOrCreatePartMaterial("3", true);
     EXPECT_EQ(cloth->GetPass(0)->GetStageTexture(0), t);
@@ -289,8 +290,9 @@ TEST_F(ActorBodyTextureTest, CustomTexturePlacementTable) {
                                             c.data ? pixels.data() : nullptr, c.buffer);
         EXPECT_EQ(ok, c.accepted) << c.name;
         EXPECT_EQ(a->GetCustomTexture().IsHeld(), c.accepted) << c.name;
-        if (c.message)
+        if (c.message) {
             EXPECT_EQ(log.Count(c.message), 1) << c.name;
+        }
     }
     ASSERT_TRUE(a->SetCustomTexture(4, 0.25f, 0.5f, 2, 2, pixels.data(), 16));
     EXPECT_FLOAT_EQ(a->GetCustomTexture().x, 512.0f + 128.0f);
@@ -558,8 +560,9 @@ TEST_F(ActorBodyTextureTest, AClonesBodyTextureIsACopyOfTheSources) {
         for (UINT level = 0; level < levels; ++level) {
             const Level want = ReadLevel(*from, level);
             EXPECT_EQ(ReadLevel(*to, level).bytes, want.bytes) << "level " << level;
-            if (level == 0)
+            if (level == 0) {
                 EXPECT_NE(want.bytes, Bytes(want.bytes.size(), 0)) << "the parts were drawn";
+            }
         }
     }
     Device().SetFixedFunctionMode(Zel::MODE_SHADER);
@@ -618,8 +621,9 @@ TEST_F(ActorBodyTextureTest, APartOfTheOtherCharacterKindIsLoggedAndStillCompose
         c.actor->MarkBodyTextureDirty();
         c.actor->RebuildBodyTexture();
         EXPECT_EQ(log.Count("actor 类型和 GeometryBodyPart类型不匹配"), c.logged ? 1 : 0) << c.name;
-        if (c.logged)
+        if (c.logged) {
             EXPECT_EQ(log.Count(c.logged), 1) << c.name;
+        }
         EXPECT_NE(c.actor->GetBodyTexture(), nullptr) << c.name;
     }
 }

@@ -33,9 +33,10 @@ protected:
     // Part 6's file saved again under the name, and the cloth recipe's piece as its companion.
     void SavePart(const std::string& name, const std::string& companion) {
         ASSERT_TRUE(ZelModelGen::WriteBodyPartFile(ZelModelGen::ActorBodyPart(6)).Save(name));
-        if (!companion.empty())
+        if (!companion.empty()) {
             ASSERT_TRUE(
                 ZelModelGen::WriteClothGeometryFile(ZelModelGen::ClothModel()).Save(companion));
+        }
     }
 };
 

@@ -182,8 +182,9 @@ TEST_F(ActorMaterialLibraryTest, NewActorKeysFallBackToTheFirstDigit) {
         taken.push_back(copy);
         EXPECT_EQ(copy->GetName(), c.key);
         EXPECT_EQ(log.Count("Can't find Material"), c.shininess < 0 ? 1 : 0) << c.mesh;
-        if (c.shininess >= 0)
+        if (c.shininess >= 0) {
             EXPECT_EQ(copy->shininess, c.shininess) << c.mesh;
+        }
     }
     for (Material* m : taken) copies.ReleaseMaterial(m);
     LogCapture log;

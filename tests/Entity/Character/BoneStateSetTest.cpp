@@ -301,6 +301,49 @@ TEST_F(BoneStateSetTest, WorldMatricesAreMadeOncePerFrameExceptRootAndFeet) {
     EXPECT_EQ(Copy(outside), Copy(unit));
 }
 
+TEST_F(BoneStateSetTest, ABoneNoEvaluationReachedIsEvaluatedWhenAskedFor) {
+    const float world[16] = {1, 0, 0, 10, 0, 1, 0, 20, 0, 0, 1, 30, 0, 0, 0, 1};
+    const float unit[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const float turned[16] = {0, -1, 0, 2, 1, 0, 0, -1, 0, 0, 1, 0.5f, 0, 0, 0, 1};
+    const struct {
+        const char* what;
+        bool evaluatedBefore;  // a tree evaluation ran (only the root needed) before the request
+        const float* parent;   // the parent matrix the request must follow
+        bool scale;
+    } cases[] = {
+        {"no evaluation since the rebuild", false, unit, false},
+        {"after an evaluation without bone scale", true, turned, false},
+        {"after an evaluation with bone scale", true, turned, true},
+    };
+    std::mt19937 rng(5);
+    const std::uint32_t hand = Index("Bip01 R Hand");
+    const std::uint32_t other = Index("Bip01 L Hand");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        set_.Rebuild(*skeleton_);
+        RandomPose(rng, true);
+        if (c.evaluatedBefore) {
+            ASSERT_TRUE(set_.EvaluateBoneTree(*skeleton_, c.parent, c.scale));
+        }
+        const M4 untouched = Copy(set_.GetBoneState(other)->modelMatrix);
+        const M4 got = Copy(set_.GetBoneWorldMatrix(*skeleton_, hand, 5, world));
+        // The naive tree over the bones now needed: the hand's path.
+        Reference ref{*skeleton_, set_, std::vector<M4>(70), std::vector<M4>(70)};
+        ref.Bone_(skeleton_->GetRootBone(), Copy(c.parent), c.scale);
+        ExpectNear(Mul(Copy(world), ref.model[hand]), got.data(), 1e-5f, "hand");
+        ExpectNear(ref.skin[hand], set_.GetBoneState(hand)->skinMatrix, 1e-5f, "hand skin");
+        EXPECT_EQ(Copy(set_.GetBoneState(other)->modelMatrix), untouched);  // not asked for
+    }
+    // With the update switch off nothing is evaluated, on request or otherwise.
+    set_.Rebuild(*skeleton_);
+    RandomPose(rng, false);
+    const std::vector<M4> before = Models();
+    G()->GetConfigManager()->SetValue(BoneStateSet::kUpdateBoneMatricesSwitch, 0);
+    set_.GetBoneWorldMatrix(*skeleton_, hand, 5, world);
+    EXPECT_EQ(Models(), before);
+    G()->GetConfigManager()->SetValue(BoneStateSet::kUpdateBoneMatricesSwitch, 1);
+}
+
 TEST_F(BoneStateSetTest, MeshPalettesMarkTheirBonesAndAncestors) {
     const std::vector<std::int32_t> palette = {static_cast<std::int32_t>(Index("Bip01 L Toe0")), 70,
                                                -1, 500};

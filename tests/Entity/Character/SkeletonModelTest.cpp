@@ -210,8 +210,9 @@ TEST_F(SkeletonModelTest, MainTimeWrapsOrStops) {
         Step(c.dt);
         EXPECT_NEAR(model_.GetMainTime(), c.wantTime, kNear);
         EXPECT_EQ((model_.GetFlags() & SkeletonModel::kPlaying) != 0, c.wantPlaying);
-        if (c.wantX >= 0.0f)
+        if (c.wantX >= 0.0f) {
             EXPECT_NEAR(RootX(), c.wantX, kNear);
+        }
         model_.actions[c.action]->SetLoop(true);
     }
 }
@@ -344,8 +345,9 @@ TEST_F(SkeletonModelTest, LookAtTurnsFromTheSampledPoseWithinItsLimits) {
             EXPECT_LE(now, (c.spine ? 60.0f : 45.0f) + 0.5f) << k;
             // The turn eases out of where the bone looked when the target was set.
             EXPECT_GE(now, turn - 0.01f) << k;
-            if (k == 5)
+            if (k == 5) {
                 EXPECT_NEAR(now, turn, 0.01f) << "the turn has settled";
+            }
             turn = now;
         }
         EXPECT_NEAR(turn, c.wantTurn, 0.5f);

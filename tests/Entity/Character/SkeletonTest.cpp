@@ -18,8 +18,6 @@ using Zel::SkeletonNode;
 using ZelTest::MakeNode;
 using SkeletonTest = ZelTest::CharacterTest;
 
-const float kOrigin[3] = {0, 0, 0};
-
 SkeletonNode At(const std::string& name, const std::string& parent, float x, float y, float z) {
     const float p[3] = {x, y, z};
     return MakeNode(name, parent, p);
@@ -117,7 +115,8 @@ TEST_F(SkeletonTest, HeadFlagFollowsTheHeadThroughParentsMetEarlier) {
 
 TEST_F(SkeletonTest, NamesAreCutTo31Characters) {
     const std::string n31(31, 'a');
-    const std::string n32 = std::string(31, 'b') + "c";
+    std::string n32(32, 'b');
+    n32.back() = 'c';
     Skeleton* s = Build("names", {At(n31, "", 0, 0, 0), At(n32, n31, 0, 0, 0)});
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(std::string(s->GetBone(0)->GetName()), n31);

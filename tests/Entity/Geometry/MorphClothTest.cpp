@@ -123,10 +123,12 @@ TEST_F(MorphClothTest, MorphMeshesNestAtMostSixteenDeep) {
         ASSERT_NE(geometry, nullptr);
         EXPECT_EQ(geometry->IsLoadSucceeded(), c.loads) << c.depth;
         EXPECT_EQ(log.Count("nest deeper than 16"), c.loads ? 0 : 1) << c.depth;
-        if (c.loads && c.depth == 0)
+        if (c.loads && c.depth == 0) {
             EXPECT_TRUE(geometry->GetMorphTarget(0)->GetKeys().empty()) << "a plain mesh";
-        if (!c.loads)
+        }
+        if (!c.loads) {
             EXPECT_EQ(geometry->GetMeshCount(), 0u) << "nothing stays of a refused file";
+        }
     }
 }
 

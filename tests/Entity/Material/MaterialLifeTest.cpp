@@ -2,6 +2,7 @@
 // checks, reload from XML and from ".xm3", rebuilding from XML text, and the six transparent
 // variants with their pass lists.
 #include "Core/XMLManager.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/SceneManager.h"
 #include "Entity/Texture/TextureBase.h"
@@ -114,6 +115,45 @@ TEST_F(MaterialLifeTest, RemovingAllKeepsTheBuiltInsAndTheDefaultMaterials) {
     EXPECT_EQ(Materials().GetDefaultMaterial(false), plain);
     EXPECT_EQ(Materials().GetDefaultMaterial(true), skeletal);
     EXPECT_STREQ(plain->GetName().c_str(), "Default");  // alive: AddressSanitizer would stop here
+}
+
+TEST_F(MaterialLifeTest, RemovingAllSparesWhatTheEnginesPassesHoldInUse) {
+    Material* rock = Registered("rock");
+    Material* sand = Registered("sand");
+    Registered("clay");
+    std::string cloneName;
+    {
+        Zel::HeldMaterial plain;
+        Zel::HeldMaterial clone;
+        plain.Assign(rock);
+        clone.AdoptClone(sand->Clone());
+        ASSERT_TRUE(clone);
+        cloneName = clone->GetName();
+        EXPECT_EQ(rock->GetRefCount(), 2);
+        EXPECT_EQ(clone->GetRefCount(), 2);
+        EXPECT_TRUE(Materials().IsInUse(rock));
+
+        ZelTest::LogCapture log;
+        Materials().RemoveAll();
+        // AddressSanitizer stops on either name if the sweep deleted what is held.
+        EXPECT_EQ(plain->GetName(), "rock");
+        EXPECT_EQ(clone->GetName(), cloneName);
+        EXPECT_EQ(Materials().FindMaterial("rock", false), rock);
+        EXPECT_EQ(Materials().FindMaterial(cloneName, false), clone.Get());
+        EXPECT_EQ(Materials().FindMaterial("sand", false), nullptr);
+        EXPECT_EQ(Materials().FindMaterial("clay", false), nullptr);
+        EXPECT_EQ(log.Count("Cloned Material is not Properly Released"), 0);
+        EXPECT_EQ(log.Count("Incorrect Material RefCount"), 0);
+
+        plain.Assign(plain.Get());  // the same material: nothing changes
+        EXPECT_EQ(rock->GetRefCount(), 2);
+    }
+    // Given back, they go with the next sweep like any library material.
+    EXPECT_FALSE(Materials().IsInUse(rock));
+    EXPECT_EQ(rock->GetRefCount(), 1);
+    Materials().RemoveAll();
+    EXPECT_EQ(Materials().FindMaterial("rock", false), nullptr);
+    EXPECT_EQ(Materials().FindMaterial(cloneName, false), nullptr);
 }
 
 LegacyLibrary TwoShaders() {

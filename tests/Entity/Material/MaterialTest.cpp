@@ -172,7 +172,8 @@ TEST_F(MaterialTest, TextureStageAssignmentMovesTheReference) {
     EXPECT_EQ(second->GetRefCount(), 1);
     EXPECT_TRUE(b.HasTexCoordMods());
     EXPECT_EQ(b.textureName, "a.dds");
-    b = b;
+    Zel::TextureStage& same = b;
+    b = same;  // self-assignment keeps the reference
     EXPECT_EQ(first->GetRefCount(), 3);
     a.Reset();
     EXPECT_EQ(a.GetTexture(), nullptr);

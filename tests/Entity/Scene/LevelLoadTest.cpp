@@ -54,6 +54,20 @@ protected:
         SetTaskFactory(previous_);
         ZelTest::LevelGridTest::TearDown();
     }
+    // Writes the one-mesh cube model into "ll" and answers its absolute path; empty (the failure
+    // recorded) when it cannot be written.
+    static std::string SaveCube() {
+        ZelModelGen::RecipeOptions options;
+        options.meshCount = 1;
+        options.wide = false;
+        std::vector<ZelModelGen::RecipeFile> files;
+        std::string error;
+        if (!ZelModelGen::SaveRecipe("cube", "ll", options, files, error)) {
+            ADD_FAILURE() << error;
+            return {};
+        }
+        return std::filesystem::absolute("ll/cube.dm3").string();
+    }
     const LevelRecordTask* Queued(std::uint32_t id) {
         queued_.push_back(id);
         return dynamic_cast<const LevelRecordTask*>(worker_->FindTask(id));
@@ -138,13 +152,8 @@ TEST_F(LevelLoadTest, TheSceneManagerMakesLevelsAndReleasesThoseNothingWillLoad)
 }
 
 TEST_F(LevelLoadTest, PartRecordsBecomePlacedModelsListedInTheOctree) {
-    ZelModelGen::RecipeOptions options;
-    options.meshCount = 1;
-    options.wide = false;
-    std::vector<ZelModelGen::RecipeFile> files;
-    std::string error;
-    ASSERT_TRUE(ZelModelGen::SaveRecipe("cube", "ll", options, files, error)) << error;
-    const std::string cube = std::filesystem::absolute("ll/cube.dm3").string();
+    const std::string cube = SaveCube();
+    ASSERT_FALSE(cube.empty());
 
     Level* level = Scene().CreateLevel();
     ASSERT_TRUE(level->ProcessLoadLevelGeometry("ll/grid.xml"));
@@ -174,6 +183,80 @@ TEST_F(LevelLoadTest, PartRecordsBecomePlacedModelsListedInTheOctree) {
     Scene().ReleaseEntity(level->GetPart(0));
     Scene().ReleaseEntity(level);
     EXPECT_EQ(Scene().GetEntityCount(), entities - 1);
+    EXPECT_EQ(log.Count("Release Unknown Entity"), 0);
+}
+
+// A level loaded from the grid whose geometry places the cube model twice.
+class LevelPartsTest : public LevelLoadTest {
+protected:
+    void SetUp() override {
+        LevelLoadTest::SetUp();
+        cube_ = SaveCube();
+        ASSERT_FALSE(cube_.empty());
+        entities_ = Scene().GetEntityCount();
+        level_ = Scene().CreateLevel();
+        ASSERT_TRUE(level_->ProcessLoadLevelGeometry("ll/grid.xml"));
+        LevelPart part;
+        part.name = cube_;
+        // The geometry stays with its manager: a later load of the same level finds these.
+        level_->GetStaticGeometry()->GetParts() = {part, part};
+        level_->CreateParts();
+        ASSERT_EQ(level_->GetPartCount(), 2u);
+    }
+
+    std::string cube_;
+    std::size_t entities_ = 0;
+    Level* level_ = nullptr;
+};
+
+TEST_F(LevelPartsTest, LoadingAgainReplacesThePiecesAndPartsOfTheLoadBefore) {
+    const std::size_t pieces = level_->GetSubEntities().size();
+    ASSERT_GT(pieces, 0u);
+    const std::size_t entities = Scene().GetEntityCount();
+    ASSERT_EQ(entities, entities_ + 3);  // the level and its two parts
+    for (const char* how : {"direct", "through Load"}) {
+        SCOPED_TRACE(how);
+        if (std::string(how) == "direct")
+            ASSERT_TRUE(level_->ProcessLoadLevelGeometry("ll/grid.xml"));
+        else
+            ASSERT_TRUE(level_->Load("ll/grid.xml"));
+        EXPECT_EQ(level_->GetSubEntities().size(), pieces);
+        EXPECT_EQ(level_->GetPartCount(), 2u);
+        EXPECT_EQ(Scene().GetEntityCount(), entities);
+        for (std::uint32_t i = 0; i < 2; ++i) {
+            ASSERT_NE(level_->GetPart(i), nullptr);
+            EXPECT_NE(level_->GetPart(i)->GetSpatialCell(), nullptr) << "part " << i;
+        }
+    }
+    // A load that fails keeps nothing of the one before, whose geometry it let go.
+    EXPECT_FALSE(level_->ProcessLoadLevelGeometry("ll/none.xml"));
+    EXPECT_EQ(level_->GetSubEntities().size(), 0u);
+    EXPECT_EQ(level_->GetPartCount(), 0u);
+    EXPECT_EQ(level_->GetOctree(), nullptr);
+    EXPECT_EQ(level_->GetOccluderCount(), 0u);
+    EXPECT_EQ(Scene().GetEntityCount(), entities_ + 1);
+    Scene().ReleaseEntity(level_);
+    EXPECT_EQ(Scene().GetEntityCount(), entities_);
+}
+
+TEST_F(LevelPartsTest, APartReleasedElsewhereIsNoLongerTheLevels) {
+    Entity* part = level_->GetPart(0);
+    ASSERT_NE(part, nullptr);
+    Scene().ReleaseEntity(part);
+    EXPECT_EQ(level_->GetPart(0), nullptr);
+    EXPECT_NE(level_->GetPart(1), nullptr);
+    // The pool hands the released entity to the next model asked for.
+    Entity* other = Scene().CreateModel(cube_);
+    ASSERT_EQ(other, part);
+    EXPECT_EQ(level_->GetPart(0), nullptr);
+
+    ZelTest::LogCapture log;
+    Scene().ReleaseEntity(level_);
+    // The level released its own part and left the other owner's model alone.
+    EXPECT_EQ(Scene().GetEntityCount(), entities_ + 1);
+    EXPECT_EQ(log.Count("Release Unknown Entity"), 0);
+    Scene().ReleaseEntity(other);
+    EXPECT_EQ(Scene().GetEntityCount(), entities_);
     EXPECT_EQ(log.Count("Release Unknown Entity"), 0);
 }
 

@@ -75,6 +75,22 @@ TEST_F(TextureCombinerInit, KeepsOneRegisteredCloneOfDrawQuadUntilReleased) {
     EXPECT_EQ(Materials().FindMaterial("DrawQuad", false), quad);
 }
 
+TEST_F(TextureCombinerInit, ItsCloneOutlivesADirectSweepOfTheMaterials) {
+    Materials().CreateBuiltinMaterials();
+    ASSERT_TRUE(TextureCombiner::Init());
+    Material* combiner = TextureCombiner::GetMaterial();
+    ZelTest::LogCapture log;
+    Materials().RemoveAll();
+    ASSERT_EQ(TextureCombiner::GetMaterial(), combiner);
+    // Still the manager's: AddressSanitizer stops here on a deleted clone.
+    EXPECT_EQ(Materials().FindMaterial(combiner->GetName(), false), combiner);
+    EXPECT_EQ(combiner->GetRefCount(), 2);
+    EXPECT_EQ(log.Count("Cloned Material is not Properly Released"), 0);
+    const std::string name = combiner->GetName();
+    Zel::ReleaseStaticTextures();
+    EXPECT_EQ(Materials().FindMaterial(name, false), nullptr);
+}
+
 TEST_F(TextureCombinerInit, ShutdownGivesTheCloneBack) {
     Materials().CreateBuiltinMaterials();
     ASSERT_TRUE(TextureCombiner::Init());

@@ -113,8 +113,9 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotReusesItsTargetRestoresTheShadersAndSave
     EXPECT_NE(worn->GetBodyTexture(), other->GetBodyTexture());
     // The actor's own materials are one-sided again.
     for (std::uint32_t slot = 0; slot < Zel::Actor::kMaterialSlotCount; slot += 2)
-        if (const Zel::Material* material = pictured->GetActorMaterial(slot))
+        if (const Zel::Material* material = pictured->GetActorMaterial(slot)) {
             EXPECT_EQ(material->GetPass(0)->renderState.cullMode, Zel::CULL_CLOCKWISE) << slot;
+        }
     ExpectGoldenPng(first, "actor_snapshot_backdrop", 3);
 
     // Another size makes the target again.

@@ -46,8 +46,9 @@ protected:
     static Zel::threadio* StartedWorker() {
         Zel::threadio* worker = Zel::threadmng::GetInstance()->GetOrCreateThread(0);
         EXPECT_NE(worker, nullptr);
-        if (worker)
+        if (worker) {
             EXPECT_EQ(worker->Start(nullptr), 0);
+        }
         return worker;
     }
 };
@@ -427,8 +428,9 @@ TEST_F(ActorWrapperTest, TheRenderersTreeRowsFindAndGiveBackWhatAModelsItemsHold
     for (const Case& c : cases) {
         EXPECT_EQ(render->GetTreeItemActionByName(c.id, c.model), c.found) << c.what;
         EXPECT_EQ(render->GetTreeItemActionAt(c.index, c.model), c.found) << c.what;
-        if (!c.found)
+        if (!c.found) {
             EXPECT_FALSE(render->ReleaseTreeAction(c.id, c.model)) << c.what;
+        }
     }
     EXPECT_EQ(G()->GetActionManager()->FindTreeItemAction("walk", *actor), walk);
 

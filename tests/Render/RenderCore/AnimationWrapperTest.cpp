@@ -106,8 +106,9 @@ TEST_F(AnimationWrapperTest, QueuedNamesStopAt127CharactersAndNeedAnOwner) {
             const std::uint32_t id = next ? host_->SetNextActionAsyn(name.c_str(), true, 0)
                                           : host_->PlayActionAsyn(name.c_str(), true, 0);
             EXPECT_EQ(id != 0, c.queued) << c.length << c.owned << next;
-            if (id != 0)  // the tree knows no such action: the task fails, nothing else
+            if (id != 0) {  // the tree knows no such action: the task fails, nothing else
                 EXPECT_EQ(worker_->SyncTask(id), Zel::ChannelActionTask::kFailure);
+            }
         }
         // A channel without an owner makes no task that could only fail.
         EXPECT_EQ(g_tasksMade.size(), c.queued ? 2u : 0u) << c.length << c.owned;

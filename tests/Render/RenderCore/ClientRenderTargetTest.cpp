@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "Core/QueueMode.h"
 #include "Render/RenderCore/IRenderImpl.h"
@@ -107,6 +108,34 @@ TEST_F(ClientRenderTargetTest, DepthTargetsAndTheirFormatsFollowTheKind) {
         // A depth target is handed out alone.
         EXPECT_EQ(static_cast<Zel::RenderTargetImplRC*>(target)->GetDepthTarget(), nullptr);
         EXPECT_EQ(Zel::UnwrapInterface<Zel::RenderTarget>(target)->GetFormat(), c.format);
+        target->Release();
+    }
+}
+
+TEST_F(ClientRenderTargetTest, ThePoolNeverHandsOutATargetTheHostHolds) {
+    // The pool matches on size, depth, format and type alone: a target of the host's exact
+    // description would otherwise be free to any pass that asks for one.
+    struct Case {
+        const char* what;
+        int kind;
+        int depthFlag;
+    };
+    const Case cases[] = {{"colour", 0, 0}, {"depth", 2, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int width = 24;
+        int height = 12;
+        ZelI::IRenderTarget* target =
+            Render()->CreateClientRenderTarget(&width, &height, c.kind, c.depthFlag);
+        ASSERT_NE(target, nullptr);
+        std::vector<Zel::RenderTarget*> held = {Zel::UnwrapInterface<Zel::RenderTarget>(target)};
+        if (Zel::RenderTarget* depth = static_cast<Zel::RenderTargetImplRC*>(target)->GetDepthTarget())
+            held.push_back(depth);
+        for (const Zel::RenderTarget* t : held)
+            EXPECT_EQ(Textures()->FindFreeRenderTarget(t->GetWidth(), t->GetHeight(), t->GetDepth(),
+                                                       t->GetFormat(), t->GetType()),
+                      nullptr)
+                << t->GetName();
         target->Release();
     }
 }
