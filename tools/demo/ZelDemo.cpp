@@ -201,6 +201,7 @@ private:
     std::vector<ZelI::IObject*> objects_;
     std::vector<ZelI::IMoveObject*> drawables_;
     std::vector<ZelI::ILight*> lights_;
+    std::vector<ZelI::IBillboard*> boards_;
     std::vector<std::string> pendingErrors_;
     ZelI::ILevel* level_ = nullptr;
     ZelI::IModel* ground_ = nullptr;
@@ -337,14 +338,17 @@ void Demo::CreateEffects() {
     ZelI::IMaterial* sun = render_->FindMaterial(names.boardMaterial.c_str());
     if (!sun)
         log_.Skip("billboard texture", "FindMaterial answers null");
+    // The value is the billboard's flag word: 1 turns it with the camera, so it always faces it.
+    constexpr std::intptr_t kFaceCamera = 1;
     for (const float* at : boardPlaces)
         if (ZelI::IBillboard* board =
-                Made("billboard", render_->CreateNamedBillBoard("DemoBoard", 0))) {
+                Made("billboard", render_->CreateNamedBillBoard("DemoBoard", kFaceCamera))) {
             board->SetPosition(at);
             board->SetSize(1.0f, 1.0f);
             if (sun)
                 board->SetMaterial(sun);
             Drawable(board);
+            boards_.push_back(board);
         }
     CreateDecal();
     Made("particles", render_->CreateParticleVB());
@@ -658,6 +662,9 @@ void Demo::SlideForMotion(int frame, const Moments& moments) {
 
 void Demo::DrawFrame(int frame, const Moments& moments) {
     PlaceCamera(frame);
+    // A billboard turns to the camera in its own update, which no scene walk runs for it: the
+    // host updates it once the camera is placed.
+    for (ZelI::IBillboard* board : boards_) board->UpdateFrame(0.0f);
     render_->SetShadowQuality(frame >= moments.softShadows ? 2 : 1);
     const bool fog = frame >= moments.fogFrom && frame <= moments.fogTo;
     if (fog) {
@@ -810,6 +817,7 @@ std::string Demo::Release() {
         }
     objects_.clear();
     drawables_.clear();
+    boards_.clear();
     char outcome[96];
     std::snprintf(outcome, sizeof(outcome), "%zu queued, %zu at once", queued, direct);
     return outcome;
