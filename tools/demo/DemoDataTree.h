@@ -25,6 +25,8 @@ struct DataTreeNames {
     std::string skyMaterial = "DemoSky";       // unlit, casts and receives nothing
     std::string boardMaterial = "DemoSun";
     std::string decalMaterial = "DemoTarget";
+    // Unlit, added over what lies behind, tinted by the particles' vertex colours.
+    std::string particleMaterial = "DemoSpark";
     // The library of the lit and unlit materials, as a host in the working directory names it.
     std::string litLibrary = "../data/Materials/lit.xml";
 };
