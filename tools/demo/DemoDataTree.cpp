@@ -227,6 +227,9 @@ bool IsActionLibraryFile(const std::string& name) {
     return name == "actions.xml" || endsWith(".fig") || endsWith(".fig.xml") || endsWith(".ac6");
 }
 
+// The level's two tile materials are this and a digit.
+const char* const kLevelTileMaterial = "grid_floor";
+
 // A body part's cloth lies beside it as "<part>_cloth.bp3".
 const char* const kClothCompanion = "part5_cloth.bp3";
 
@@ -355,6 +358,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
             options.levelOrigin = {-12.0f, 0.02f, -12.0f};
             options.levelWalls = true;
             options.wallHeight = 2.0f;
+            // The tiles receive the shadows: a receiving material has "floor" in its name.
+            options.levelTileMaterial = kLevelTileMaterial;
         }
         for (const RecipeFile& f : MakeRecipe(recipe, options)) {
             // The action library names its trees, figures and actions from the working
@@ -368,7 +373,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     // names: the textured material with a floor texture, the walls with a stone one.
     LibMaterial tile = DemoMaterials(names).front();
     std::vector<LibMaterial> tiles;
-    for (const char* name : {"grid_mat0", "grid_mat1", "grid_wall"}) {
+    for (const std::string& name : {kLevelTileMaterial + std::string("0"),
+                                    kLevelTileMaterial + std::string("1"), std::string("grid_wall")}) {
         tile.name = name;
         tiles.push_back(tile);
     }
