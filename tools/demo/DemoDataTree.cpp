@@ -101,9 +101,16 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
         XmlElementSpec{"Blend", {{"Use", "1"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}},
         XmlElementSpec{"Depth", {{"Use", "1"}, {"Write", "0"}}, {}}};
     blended.passes = {blendedPass};
+    // The textured material with an animated stage: the checks turn round the middle of each face
+    // at four radians a second of scene time, so that even the short run's few frames see them
+    // turn (mode 2 turns, wave kind 0 is a ramp: frequency 1, amplitude 4, phase and base 0,
+    // about u = 0.5; v's centre stays at its 0.5).
+    LibMaterial turning = textured;
+    turning.name = names.turningMaterial;
+    turning.passes[0].textures[0].tcMods = {LegacyTcMod{"2 0 1 4 0 0 0.5", {}}};
     // No effect files: an empty effect path makes each material's program from its passes.
-    for (LibMaterial* material : {&textured, &blended}) material->effectPath = "";
-    return {textured, blended};
+    for (LibMaterial* material : {&textured, &blended, &turning}) material->effectPath = "";
+    return {textured, blended, turning};
 }
 
 // How an unlit material lays its texture over what lies behind.
@@ -373,8 +380,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     // names: the textured material with a floor texture, the walls with a stone one.
     LibMaterial tile = DemoMaterials(names).front();
     std::vector<LibMaterial> tiles;
-    for (const std::string& name : {kLevelTileMaterial + std::string("0"),
-                                    kLevelTileMaterial + std::string("1"), std::string("grid_wall")}) {
+    const std::string tileName = kLevelTileMaterial;
+    for (const std::string& name : {tileName + "0", tileName + "1", std::string("grid_wall")}) {
         tile.name = name;
         tiles.push_back(tile);
     }

@@ -22,6 +22,8 @@ struct DataTreeNames {
     std::string litMaterial = "DemoLit";      // casts shadows
     std::string floorMaterial = "demo_floor";  // lit, receives shadows ("floor" in its name)
     std::string blendedMaterial = "DemoBlended";
+    // The textured material with a stage that turns with the scene time.
+    std::string turningMaterial = "DemoTurning";
     std::string skyMaterial = "DemoSky";       // unlit, casts and receives nothing
     std::string boardMaterial = "DemoSun";
     std::string decalMaterial = "DemoTarget";

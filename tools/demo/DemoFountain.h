@@ -25,8 +25,8 @@ public:
     // The quads of every spark at `seconds` along the path, four vertices each, turned to a
     // camera whose right and up directions (unit vectors) are given; box receives the minimum and
     // maximum corners of what they cover (six floats).
-    const std::vector<FountainVertex>& Build(float seconds, const float right[3],
-                                             const float up[3], float box[6]);
+    const std::vector<FountainVertex>& Build(float seconds, const float right[3], const float up[3],
+                                             float box[6]);
 
     // Writes the vertices of the last Build into a locked particle buffer: 36 bytes a vertex
     // (position, four float colour, texture coordinate), or 24 with the colour packed as one

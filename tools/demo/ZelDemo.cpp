@@ -270,6 +270,14 @@ void Demo::CreateStaticModels() {
         if (ZelI::IModel* model = Made("static model", render_->CreateModel(name.c_str(), 0))) {
             model->SetPosition(places[i]);
             Drawable(model);
+            // The textured cube draws with the material library's animated stage: its checks
+            // turn as the scene time moves on.
+            if (i == 0) {
+                if (ZelI::IMaterial* turning = render_->FindMaterial(names.turningMaterial.c_str()))
+                    model->SetMaterial(turning);
+                else
+                    log_.Skip("animated material", "FindMaterial answers null");
+            }
             if (i + 1 == names.models.size())
                 ground_ = model;
         }

@@ -113,6 +113,21 @@ TEST_F(SceneObjectCreationTest, ANamedBillboardKeepsTheValueAsItsFlagWord) {
     EXPECT_EQ(RegisteredEntities(), before);
 }
 
+// Animated texture stages turn and scroll with the scene time: every begun frame moves it on by
+// the frame's step.
+TEST_F(SceneObjectCreationTest, EachBegunFrameMovesTheSceneTimeOnByItsStep) {
+    Zel::SceneManager* scene = G()->GetSceneManager();
+    float total = 0.0f;
+    for (int frame = 0; frame < 3; ++frame) {
+        const float before = scene->GetTimeValue();
+        Frame({});
+        const float step = scene->GetUpdateTimeStep();
+        EXPECT_FLOAT_EQ(scene->GetTimeValue(), before + step) << frame;
+        total += step;
+    }
+    EXPECT_GT(total, 0.0f);
+}
+
 // A billboard draws only with a material, and the host's material reaches it through the
 // interface every scene object shares.
 TEST_F(SceneObjectCreationTest, ABillboardDrawsWithTheMaterialTheHostGivesIt) {
