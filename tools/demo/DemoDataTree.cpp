@@ -102,15 +102,25 @@ std::vector<LibMaterial> DemoMaterials(const DataTreeNames& names) {
         XmlElementSpec{"Blend", {{"Use", "1"}, {"Src", "SrcAlpha"}, {"Dst", "InvSrcAlpha"}}, {}},
         XmlElementSpec{"Depth", {{"Use", "1"}, {"Write", "0"}}, {}}};
     blended.passes = {blendedPass};
+    // The textured material with an animated stage: the checks turn round the middle of each face
+    // at four radians a second of scene time, so that even the short run's few frames see them
+    // turn (mode 2 turns, wave kind 0 is a ramp: frequency 1, amplitude 4, phase and base 0,
+    // about u = 0.5; v's centre stays at its 0.5).
+    LibMaterial turning = textured;
+    turning.name = names.turningMaterial;
+    turning.passes[0].textures[0].tcMods = {LegacyTcMod{"2 0 1 4 0 0 0.5", {}}};
     // No effect files: an empty effect path makes each material's program from its passes.
-    for (LibMaterial* material : {&textured, &blended}) material->effectPath = "";
-    return {textured, blended};
+    for (LibMaterial* material : {&textured, &blended, &turning}) material->effectPath = "";
+    return {textured, blended, turning};
 }
+
+// How an unlit material lays its texture over what lies behind.
+enum class Blend { kNone, kOver, kAdd };
 
 // A material of the legacy dialect without lighting, drawing its one texture as it is: it gives
 // its own light, so no scene light darkens or adds to it. A blended one takes its alpha from the
-// texture.
-LegacyShader UnlitShader(const std::string& name, const std::string& texture, bool blended) {
+// texture (an added one also tints by the vertex colours and only lightens what lies behind).
+LegacyShader UnlitShader(const std::string& name, const std::string& texture, Blend blend) {
     LegacyShader shader;
     shader.name = name;
     shader.shaderType = "unlit";
@@ -118,8 +128,12 @@ LegacyShader UnlitShader(const std::string& name, const std::string& texture, bo
     stage.textures = {LegacyTexture{texture, {}, {}}};
     LegacyPass pass;
     pass.attributes = {{"USE_TEXCOORD", "yes"}};
-    if (blended)
+    if (blend == Blend::kOver)
         pass.attributes.emplace_back("BLEND", BlendLine(1, "SrcAlpha", "InvSrcAlpha"));
+    if (blend == Blend::kAdd) {
+        pass.attributes.emplace_back("USE_COLOR", "yes");
+        pass.attributes.emplace_back("BLEND", BlendLine(1, "SrcAlpha", "One"));
+    }
     pass.stages = {stage};
     shader.passes = {pass};
     return shader;
@@ -129,7 +143,7 @@ LegacyShader UnlitShader(const std::string& name, const std::string& texture, bo
 // cubes' casts shadows, the ground's receives them: its name holds "floor"), and the unlit ones
 // in the same dialect: the sky (seen from inside, and this dialect culls no face unless asked;
 // it casts nothing, so the ball round the scene leaves the shadow map to the cubes), the
-// billboards' sun and the decal's target mark.
+// billboards' sun, the decal's target mark and the particles' spark.
 LegacyLibrary LitLibrary(const DataTreeNames& names) {
     LegacyLibrary library;
     for (const auto& [name, env] : {std::pair{names.litMaterial, "light shadowmap"},
@@ -142,11 +156,13 @@ LegacyLibrary LitLibrary(const DataTreeNames& names) {
         library.shaders.push_back(lit);
     }
     library.shaders.push_back(
-        UnlitShader(names.skyMaterial, "../resources/textures/sky.png", false));
+        UnlitShader(names.skyMaterial, "../resources/textures/sky.png", Blend::kNone));
     library.shaders.push_back(
-        UnlitShader(names.boardMaterial, "../resources/textures/sun.png", true));
+        UnlitShader(names.boardMaterial, "../resources/textures/sun.png", Blend::kOver));
     library.shaders.push_back(
-        UnlitShader(names.decalMaterial, "../resources/textures/target.png", true));
+        UnlitShader(names.decalMaterial, "../resources/textures/target.png", Blend::kOver));
+    library.shaders.push_back(
+        UnlitShader(names.particleMaterial, "../resources/textures/spark.png", Blend::kAdd));
     return library;
 }
 
@@ -218,6 +234,9 @@ bool IsActionLibraryFile(const std::string& name) {
     };
     return name == "actions.xml" || endsWith(".fig") || endsWith(".fig.xml") || endsWith(".ac6");
 }
+
+// The level's two tile materials are this and a digit.
+const char* const kLevelTileMaterial = "grid_floor";
 
 }  // namespace
 
@@ -302,6 +321,9 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     const Bytes sun = WritePng(PngFromRgba(RingImage(64, sunCore, sunRing, 6.0f), true));
     const std::uint8_t red[4] = {220, 40, 40, 230}, white[4] = {245, 245, 245, 200};
     const Bytes target = WritePng(PngFromRgba(RingImage(64, red, white, 5.0f), true));
+    // A soft white dot: one ring colour, its alpha falling off towards the edge.
+    const std::uint8_t spark[4] = {255, 255, 255, 255};
+    const Bytes sparkImage = WritePng(PngFromRgba(RingImage(32, spark, spark, 4.0f), true));
     const std::uint8_t sand[4] = {210, 190, 150, 255}, slate[4] = {90, 110, 120, 255};
     const Bytes floor = WritePng(PngFromRgba(CheckerImage(64, sand, slate), false));
     if (!Save(resources / "textures" / "checker.png", checker.data(), checker.size(), error) ||
@@ -310,7 +332,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         !Save(resources / "textures" / "wall.png", wall.data(), wall.size(), error) ||
         !Save(resources / "textures" / "floor.png", floor.data(), floor.size(), error) ||
         !Save(resources / "textures" / "sun.png", sun.data(), sun.size(), error) ||
-        !Save(resources / "textures" / "target.png", target.data(), target.size(), error))
+        !Save(resources / "textures" / "target.png", target.data(), target.size(), error) ||
+        !Save(resources / "textures" / "spark.png", sparkImage.data(), sparkImage.size(), error))
         return false;
 
     const GeometryDesc models[] = {
@@ -343,6 +366,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
             options.levelOrigin = {-12.0f, 0.02f, -12.0f};
             options.levelWalls = true;
             options.wallHeight = 2.0f;
+            // The tiles receive the shadows: a receiving material has "floor" in its name.
+            options.levelTileMaterial = kLevelTileMaterial;
         }
         for (const RecipeFile& f : MakeRecipe(recipe, options)) {
             // The action library names its trees, figures and actions from the working
@@ -356,7 +381,8 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
     // names: the textured material with a floor texture, the walls with a stone one.
     LibMaterial tile = DemoMaterials(names).front();
     std::vector<LibMaterial> tiles;
-    for (const char* name : {"grid_mat0", "grid_mat1", "grid_wall"}) {
+    const std::string tileName = kLevelTileMaterial;
+    for (const std::string& name : {tileName + "0", tileName + "1", std::string("grid_wall")}) {
         tile.name = name;
         tiles.push_back(tile);
     }

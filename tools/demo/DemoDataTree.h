@@ -24,9 +24,13 @@ struct DataTreeNames {
     std::string litMaterial = "DemoLit";      // casts shadows
     std::string floorMaterial = "demo_floor";  // lit, receives shadows ("floor" in its name)
     std::string blendedMaterial = "DemoBlended";
+    // The textured material with a stage that turns with the scene time.
+    std::string turningMaterial = "DemoTurning";
     std::string skyMaterial = "DemoSky";       // unlit, casts and receives nothing
     std::string boardMaterial = "DemoSun";
     std::string decalMaterial = "DemoTarget";
+    // Unlit, added over what lies behind, tinted by the particles' vertex colours.
+    std::string particleMaterial = "DemoSpark";
     // The library of the lit and unlit materials, as a host in the working directory names it.
     std::string litLibrary = "../data/Materials/lit.xml";
 };

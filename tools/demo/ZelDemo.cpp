@@ -45,6 +45,7 @@
 #include "Interface/IZelTextBox.h"
 #include "Interface/ZelEngine.h"
 #include "demo/DemoDataTree.h"
+#include "demo/DemoFountain.h"
 #include "demo/DemoReport.h"
 
 namespace {
@@ -87,6 +88,8 @@ const char* const kSharedWalk = "walk.ac6";
 // The actor snapshot's image, in pixels.
 constexpr int kSnapshotWidth = 200;
 constexpr int kSnapshotHeight = 300;
+// Where the particle fountain stands: on the floor to the right of the cubes.
+constexpr float kFountainAt[3] = {2.6f, 0.05f, 1.2f};
 
 // A light pipe leaves the scene's ambient colour at its light's: every light carries the
 // scene's ambient so that the frames after the first see the same.
@@ -200,7 +203,8 @@ private:
     void PlaceCamera(int frame);
     void DrawFrame(int frame, const Moments& moments);
     void DrawPipes(const std::vector<ZelI::IMoveObject*>& objects, bool shadows);
-    void DrawScene();
+    void DrawScene(int frame);
+    void DrawParticles(int frame);
     void DrawMotionTrail();
     void DrawAux(int frame);
     void UpdateText(int frame);
@@ -217,9 +221,17 @@ private:
     std::vector<ZelI::IObject*> objects_;
     std::vector<ZelI::IMoveObject*> drawables_;
     std::vector<ZelI::ILight*> lights_;
+    std::vector<ZelI::IBillboard*> boards_;
+    ZelI::IParticleVB* particles_ = nullptr;
+    ZelI::IMaterial* spark_ = nullptr;
+    ZelDemo::Fountain fountain_{kFountainAt};
+    // The camera's right and up directions, which the sparks' quads are turned to.
+    float cameraRight_[3] = {1.0f, 0.0f, 0.0f};
+    float cameraUp_[3] = {0.0f, 1.0f, 0.0f};
     std::vector<std::string> pendingErrors_;
     ZelI::ILevel* level_ = nullptr;
     ZelI::IModel* ground_ = nullptr;
+    ZelI::IModel* walker_ = nullptr;
     ZelI::ILevel* queuedLevel_ = nullptr;
     ZelI::IActor* actor_ = nullptr;
     ZelI::IActor* secondActor_ = nullptr;
@@ -274,6 +286,14 @@ void Demo::CreateStaticModels() {
         if (ZelI::IModel* model = Made("static model", render_->CreateModel(name.c_str(), 0))) {
             model->SetPosition(places[i]);
             Drawable(model);
+            // The textured cube draws with the material library's animated stage: its checks
+            // turn as the scene time moves on.
+            if (i == 0) {
+                if (ZelI::IMaterial* turning = render_->FindMaterial(names.turningMaterial.c_str()))
+                    model->SetMaterial(turning);
+                else
+                    log_.Skip("animated material", "FindMaterial answers null");
+            }
             if (i + 1 == names.models.size())
                 ground_ = model;
         }
@@ -296,6 +316,7 @@ void Demo::CreateSkinnedModel() {
     if (auto* skinned = dynamic_cast<ZelI::ISkeletonModel*>(walker))
         skinned->PlayAnimation("walk");
     Drawable(walker);
+    walker_ = walker;
 }
 
 void Demo::CreateSky() {
@@ -353,17 +374,31 @@ void Demo::CreateEffects() {
     ZelI::IMaterial* sun = render_->FindMaterial(names.boardMaterial.c_str());
     if (!sun)
         log_.Skip("billboard texture", "FindMaterial answers null");
+    // The value is the billboard's flag word: 1 turns it with the camera, so it always faces it.
+    constexpr std::intptr_t kFaceCamera = 1;
     for (const float* at : boardPlaces)
         if (ZelI::IBillboard* board =
-                Made("billboard", render_->CreateNamedBillBoard("DemoBoard", 0))) {
+                Made("billboard", render_->CreateNamedBillBoard("DemoBoard", kFaceCamera))) {
             board->SetPosition(at);
             board->SetSize(1.0f, 1.0f);
             if (sun)
                 board->SetMaterial(sun);
             Drawable(board);
+            boards_.push_back(board);
         }
     CreateDecal();
-    Made("particles", render_->CreateParticleVB());
+    particles_ = Made("particles", render_->CreateParticleVB());
+    if (particles_ && !particles_->BuildVertexStream(ZelDemo::Fountain::kSparks)) {
+        log_.Skip("particle buffer", "BuildVertexStream answers false");
+        particles_ = nullptr;
+    }
+    // No scene object holds the sparks' material: a level load purges such materials, unless the
+    // host pins it for as long as it draws with it.
+    spark_ = render_->FindMaterial(names.particleMaterial.c_str());
+    if (spark_)
+        spark_->Pin();
+    else if (particles_)
+        log_.Skip("particle material", "FindMaterial answers null");
 }
 
 // A target mark projected straight down onto the floor in front of the cubes.
@@ -591,6 +626,20 @@ void Demo::PlaceCamera(int frame) {
     const float target[3] = {0.0f, 1.0f, 0.0f};
     const float up[3] = {0.0f, 1.0f, 0.0f};
     render_->LookAt(eye, target, up);
+    // right = forward x up, and the camera's own up = right x forward.
+    float forward[3] = {target[0] - eye[0], target[1] - eye[1], target[2] - eye[2]};
+    const auto normalise = [](float* v) {
+        const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        for (int k = 0; k < 3; ++k) v[k] /= length;
+    };
+    normalise(forward);
+    cameraRight_[0] = forward[1] * up[2] - forward[2] * up[1];
+    cameraRight_[1] = forward[2] * up[0] - forward[0] * up[2];
+    cameraRight_[2] = forward[0] * up[1] - forward[1] * up[0];
+    normalise(cameraRight_);
+    cameraUp_[0] = cameraRight_[1] * forward[2] - cameraRight_[2] * forward[1];
+    cameraUp_[1] = cameraRight_[2] * forward[0] - cameraRight_[0] * forward[2];
+    cameraUp_[2] = cameraRight_[0] * forward[1] - cameraRight_[1] * forward[0];
     render_->SetCameraFov(60.0f, static_cast<float>(width_) / static_cast<float>(height_), 0.1f,
                           100.0f);
     render_->UpdateCameras();
@@ -614,11 +663,31 @@ void Demo::DrawPipes(const std::vector<ZelI::IMoveObject*>& objects, bool shadow
     for (ZelI::ILight* light : lights_) pipe(2, light, shadows && light == lights_.back());
 }
 
-// The whole scene with its shadows, then the blended pieces over everything.
-void Demo::DrawScene() {
+// The whole scene with its shadows, then the blended pieces and the sparks over everything.
+void Demo::DrawScene(int frame) {
     DrawPipes(drawables_, true);
+    DrawParticles(frame);
     render_->RenderTransparentPipeline();
     render_->ClearTransparentPipeline();
+}
+
+// The fountain's sparks as they stand at this frame, filled into the particle buffer. Their
+// material blends, so the run joins the transparent pass, sorted with the other blended pieces.
+void Demo::DrawParticles(int frame) {
+    if (!particles_ || !spark_)
+        return;
+    float box[6];
+    const float seconds = static_cast<float>(frame) * static_cast<float>(kStepMs) * 0.001f;
+    fountain_.Build(seconds, cameraRight_, cameraUp_, box);
+    constexpr std::uint32_t kVertices = ZelDemo::Fountain::kSparks * 4;
+    void* vertices = particles_->Lock(kVertices);
+    if (!vertices)
+        return;
+    fountain_.Write(render_->IsDX7Mode(), vertices);
+    particles_->Unlock(kVertices);
+    auto word = [](const void* p) { return reinterpret_cast<std::intptr_t>(p); };
+    render_->SetParticleInstance(word(particles_), word(box), word(box + 3),
+                                 ZelDemo::Fountain::kSparks, 0, word(spark_));
 }
 
 // The sliding model alone into the motion-blur target, which holds the earlier frames' images
@@ -742,6 +811,9 @@ void Demo::SlideForMotion(int frame, const Moments& moments) {
 
 void Demo::DrawFrame(int frame, const Moments& moments) {
     PlaceCamera(frame);
+    // A billboard turns to the camera in its own update, which no scene walk runs for it: the
+    // host updates it once the camera is placed.
+    for (ZelI::IBillboard* board : boards_) board->UpdateFrame(0.0f);
     render_->SetShadowQuality(frame >= moments.softShadows ? 2 : 1);
     const bool fog = frame >= moments.fogFrom && frame <= moments.fogTo;
     if (fog) {
@@ -759,7 +831,7 @@ void Demo::DrawFrame(int frame, const Moments& moments) {
     if (target_)
         target_->BeginRendering(0);
     render_->Clear();
-    DrawScene();
+    DrawScene(frame);
     if (frame == moments.physicsDebug)
         render_->DrawPhysicsDebug();
     DrawAux(frame);
@@ -816,9 +888,12 @@ std::string Demo::RunFrames(const fs::path& frames) {
         }
         // The world moves on by the fixed step on every frame of the path.
         render_->StepPhysics(kStepMs);
-        for (ZelI::IActor* actor : {actor_, secondActor_})
-            if (actor)
-                actor->UpdateFrame(static_cast<float>(kStepMs) * 0.001f);
+        // No scene walk updates what the host made: the host moves its animated objects on.
+        for (ZelI::IMoveObject* animated : {static_cast<ZelI::IMoveObject*>(actor_),
+                                            static_cast<ZelI::IMoveObject*>(secondActor_),
+                                            static_cast<ZelI::IMoveObject*>(walker_)})
+            if (animated)
+                animated->UpdateFrame(static_cast<float>(kStepMs) * 0.001f);
         progress.Frame(frame, lastFrameMs_, summary_.times);
     }
     progress.Finish();
@@ -904,6 +979,9 @@ std::string Demo::Release() {
         text_->Release();
     if (target_)
         target_->Release();
+    if (spark_)
+        spark_->Unpin();
+    spark_ = nullptr;
     // The first half through the loading thread in queued mode, the rest at once.
     const std::size_t half = objects_.size() / 2;
     render_->DoCommand(17, "true", 0, nullptr, 0);
@@ -927,6 +1005,8 @@ std::string Demo::Release() {
         }
     objects_.clear();
     drawables_.clear();
+    walker_ = nullptr;
+    boards_.clear();
     char outcome[96];
     std::snprintf(outcome, sizeof(outcome), "%zu queued, %zu at once", queued, direct);
     return outcome;

@@ -233,7 +233,7 @@ LevelMeshDesc LevelGrid(const RecipeOptions& options) {
     for (std::uint32_t ty = 0; ty < tiles; ++ty)
         for (std::uint32_t tx = 0; tx < tiles; ++tx) {
             MeshDesc tile;
-            tile.material = "grid_mat" + std::to_string((tx + ty) % 2);
+            tile.material = options.levelTileMaterial + std::to_string((tx + ty) % 2);
             for (std::uint32_t j = 0; j <= cells; ++j)
                 for (std::uint32_t i = 0; i <= cells; ++i) {
                     const float u = float(i) * step, w = float(j) * step;

@@ -49,6 +49,8 @@ struct RecipeOptions {
     std::uint32_t tiles = 2;         // level tiles along a side
     float tileSize = 1.0f;           // a level tile's side
     Vec3 levelOrigin{0, 0, 0};       // the corner where the level's first tile starts
+    // The level's tiles alternate between materials "<prefix>0" and "<prefix>1".
+    std::string levelTileMaterial = "grid_mat";
     // Walls round the level and one standing across it, each a two-sided mesh of material
     // "grid_wall" and an occluder quad.
     bool levelWalls = false;

@@ -1073,6 +1073,12 @@ void Actor::UpdatePlacement() {
     SceneNode::UpdatePlacement();
 }
 
+void Actor::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {
+    std::vector<SubEntity*> pieces;
+    ForEachSlotPiece([&pieces](SubEntity& piece) { pieces.push_back(&piece); });
+    QueueShadowCasters(pieces, queue, shadow);
+}
+
 void Actor::ClearRenderMarks() {
     ForEachSlotPiece([](SubEntity& s) { s.SetRenderMark(0); });
 }

@@ -329,6 +329,8 @@ public:
     void UpdatePlacement() override;
     void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
     void AddSubEntitiesForLight(RenderQueue* queue, Light* light, Material* material) override;
+    // The slots' pieces cast: the actor's own piece list stays empty.
+    void AddShadowCasters(RenderQueue* queue, Shadow* shadow) override;
 
     // ---- Per-frame update ----
     void Update(std::uint32_t* counter, float dt, std::uint32_t frameId) override;

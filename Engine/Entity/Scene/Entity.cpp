@@ -268,18 +268,23 @@ void Entity::AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* m
 }
 
 void Entity::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {
-    if (!IsVisible() || !queue || !shadow || subEntities_.empty())
+    QueueShadowCasters(subEntities_, queue, shadow);
+}
+
+void Entity::QueueShadowCasters(const std::vector<SubEntity*>& pieces, RenderQueue* queue,
+                                Shadow* shadow) {
+    if (!IsVisible() || !queue || !shadow || pieces.empty())
         return;
     if (shadow->GetKind() == SHADOW_KIND_FAKE) {
         QueueFakeShadow(queue, shadow);
         return;
     }
     Material* casterMaterial = shadow->GetCasterMaterial(0);
-    ForEachSubEntity([&](SubEntity& s) {
-        Material* own = s.GetMaterial();
-        if (s.HasIndexData() && own && (own->flags & MF_SHADOW_MAP))
-            queue->AddRenderable(&s, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0, casterMaterial);
-    });
+    for (SubEntity* s : pieces) {
+        Material* own = s ? s->GetMaterial() : nullptr;
+        if (own && s->HasIndexData() && (own->flags & MF_SHADOW_MAP))
+            queue->AddRenderable(s, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0, casterMaterial);
+    }
 }
 
 void Entity::AddShadowReceivers(RenderQueue* queue, Material* material) {

@@ -79,6 +79,8 @@ public:
     // Every sub-entity with index data queues itself (visible entities only); a null material
     // lets each use its own.
     void AddSubEntitiesToQueue(RenderQueue* queue, Light* light, Material* material) override;
+    // The own pieces whose material casts into the shadow map (visible entities only); a blob
+    // shadow queues the node's blob instead.
     void AddShadowCasters(RenderQueue* queue, Shadow* shadow) override;
     void AddShadowReceivers(RenderQueue* queue, Material* material) override;
     // Recomputes the world box first (state bit 16): the geometry's box through the world
@@ -260,6 +262,9 @@ protected:
     // keep their pieces outside the own list (actors) queue them with it too.
     void QueuePieces(const std::vector<SubEntity*>& pieces, RenderQueue* queue, Light* light,
                      Material* material, void (SubEntity::*add)(RenderQueue*, Light*, Material*));
+    // AddShadowCasters over the given pieces, for the kinds whose pieces are not in the own list.
+    void QueueShadowCasters(const std::vector<SubEntity*>& pieces, RenderQueue* queue,
+                            Shadow* shadow);
     // Hands the own piece list to the caller (which disposes of the pieces) and empties it; for
     // kinds whose pieces do not come from the piece factory.
     std::vector<SubEntity*> TakeAllSubEntities();

@@ -284,7 +284,8 @@ public:
     // (16 floats each) and the camera position (3 floats), as the frame hands them over.
     void SetCurrentView(const float* view, const float* viewProjection, const float* camera);
     const float* GetCameraPosition() const { return cameraPosition_; }
-    // The scene time in seconds that animated materials read.
+    // The scene time in seconds that animated materials read; each begun frame of the host
+    // interface adds its frame step.
     float GetTimeValue() const { return time_; }
     void SetTimeValue(float seconds) { time_ = seconds; }
     const float* GetAmbientColour() const { return ambient_; }

@@ -366,6 +366,14 @@ void IRenderImpl::FrameBegin() {
     frameTimer_.Tick();
     ReleaseFrameParticleInstances();
     scene->SetUpdateTimeStep(frameTimer_.GetDelta());
+    // The scene time moves on with every begun frame: animated texture stages and generated
+    // colours are functions of it, and would stand still at 0 otherwise. Under the fixed-step
+    // clock a frame is exactly one step, whatever clock readings other threads made in between,
+    // so that every run sees the same time.
+    const DWORD fixedStepMs = GetFixedClockStepMs();
+    const float timeStep =
+        fixedStepMs ? static_cast<float>(fixedStepMs) * 0.001f : frameTimer_.GetDelta();
+    scene->SetTimeValue(scene->GetTimeValue() + timeStep);
     if (renderSystem_)
         renderSystem_->BeginScene();
     scene->CountFrame();

@@ -197,6 +197,12 @@ public:
     void ApplyBoneScalePreset(const char*) override {}
     void ResetBoneMatrices() override {}
     void GetBoneScale(std::uint32_t, float*) override {}
+    // Every piece draws with the material from now on; null changes nothing. A billboard has no
+    // other way to get its texture: without a material its pieces draw nothing at all.
+    void SetMaterial(ZelI::IMaterial* material) override {
+        if (Node())
+            SetEntityMaterial(*Node(), material);
+    }
 };
 
 // The IModel operations over a bound Entity (or a class derived from it), shared by the plain

@@ -122,6 +122,38 @@ std::vector<unsigned char> Pixels(const std::string& file) {
 // cube: every part's cube sits on its bone of the walking pose (the body a step towards the
 // camera, the left foot lifted), textured with the actor's spliced body texture and lit by the
 // warm lamp on the right.
+// An actor keeps its pieces in its body-part slots: the shadow map's caster pass finds them there.
+// Pushed alone, it is the only caster; with nothing pushed the pass draws nothing.
+TEST_F(ActorFrameTest, ADressedActorCastsIntoTheShadowMap) {
+    ZelI::IActor* actor = Dressed();
+    ASSERT_NE(actor, nullptr);
+    Zel::GlobalConfigManager& config = *G()->GetConfigManager();
+    const std::int32_t shadowSwitch = config.GetValue(19);
+    config.SetValue(19, 1);
+    Render()->SetShadowQuality(1);
+    const auto shadowDraws = [&](ZelI::IMoveObject* pushed) {
+        Render()->FrameBegin();
+        Render()->Clear();
+        Render()->PushNewPipe(0, 0, 0, 0, 0);
+        if (pushed)
+            Render()->PushToPipe(pushed);
+        Render()->ProcessCurrentPipe();
+        Render()->RenderPushedPipes();
+        const auto before = DrawCalls();
+        Render()->RenderShadows(nullptr);
+        const auto drawn = DrawCalls() - before;
+        Render()->CleanPushedObjsAndSubModels();
+        Render()->FrameEnd();
+        Render()->SwapBuffer();
+        return drawn;
+    };
+    EXPECT_EQ(shadowDraws(nullptr), 0u);
+    // Posed once, it has the box the shadow's view is fitted round.
+    actor->UpdateFrame(0.016f);
+    EXPECT_GE(shadowDraws(actor), 9u) << "one caster draw per body part at least";
+    config.SetValue(19, shadowSwitch);
+}
+
 TEST_F(ActorFrameTest, ADressedActorStandsInALitScenePosedByItsWalk) {
     ZelI::IActor* actor = Dressed();
     ASSERT_NE(actor, nullptr);

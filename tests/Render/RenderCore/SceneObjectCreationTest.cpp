@@ -113,6 +113,66 @@ TEST_F(SceneObjectCreationTest, ANamedBillboardKeepsTheValueAsItsFlagWord) {
     EXPECT_EQ(RegisteredEntities(), before);
 }
 
+// Animated texture stages turn and scroll with the scene time: every begun frame moves it on by
+// the frame's step.
+TEST_F(SceneObjectCreationTest, EachBegunFrameMovesTheSceneTimeOnByItsStep) {
+    Zel::SceneManager* scene = G()->GetSceneManager();
+    float total = 0.0f;
+    for (int frame = 0; frame < 3; ++frame) {
+        const float before = scene->GetTimeValue();
+        Frame({});
+        const float step = scene->GetUpdateTimeStep();
+        EXPECT_FLOAT_EQ(scene->GetTimeValue(), before + step) << frame;
+        total += step;
+    }
+    EXPECT_GT(total, 0.0f);
+}
+
+// A billboard draws only with a material, and the host's material reaches it through the
+// interface every scene object shares.
+TEST_F(SceneObjectCreationTest, ABillboardDrawsWithTheMaterialTheHostGivesIt) {
+    ZelI::IBillboard* board = Render()->CreateNamedBillBoard("board", Zel::BillBoard::kFaceCamera);
+    ASSERT_NE(board, nullptr);
+    auto* node = Zel::UnwrapInterface<Zel::BillBoard, ZelI::IMoveObject>(board);
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(node->GetAllSubEntityCount(), 1u);
+    const float eye[3] = {0.0f, 0.0f, 5.0f}, target[3] = {0.0f, 0.0f, 0.0f},
+                up[3] = {0.0f, 1.0f, 0.0f};
+    Render()->LookAt(eye, target, up);
+    Render()->UpdateCameras();
+    // The draw calls of one frame whose pipe holds the billboard alone.
+    const auto drawnIn = [&] {
+        Render()->FrameBegin();
+        Render()->Clear();
+        board->UpdateFrame(0.0f);
+        const ULONGLONG before = DrawCalls();
+        Render()->PushNewPipe(0, 0, 0, 0, 0);
+        Render()->PushToPipe(board);
+        Render()->ProcessCurrentPipe();
+        Render()->RenderPushedPipes();
+        Render()->CleanPushedObjsAndSubModels();
+        Render()->RenderTransparentPipeline();
+        Render()->ClearTransparentPipeline();
+        const ULONGLONG drawn = DrawCalls() - before;
+        Render()->FrameEnd();
+        Render()->SwapBuffer();
+        return drawn;
+    };
+    EXPECT_EQ(node->GetSubEntityMaterial(0), nullptr);
+    const ULONGLONG bare = drawnIn();
+
+    ZelI::IMaterial* material = Render()->FindMaterial("DrawQuad");
+    ASSERT_NE(material, nullptr);
+    board->SetMaterial(material);
+    ASSERT_NE(node->GetSubEntityMaterial(0), nullptr);
+    EXPECT_EQ(node->GetSubEntityMaterial(0)->GetName(), "DrawQuad");
+    board->SetMaterial(nullptr);  // changes nothing
+    ASSERT_NE(node->GetSubEntityMaterial(0), nullptr);
+    EXPECT_GT(drawnIn(), bare);
+    board->Release();
+    board->SetMaterial(material);  // unbound: nothing
+}
+
 TEST_F(SceneObjectCreationTest, ADecalIsBuiltOverItsReceiversAndGoesBackToItsFactory) {
     ZelI::IModel* cube = Render()->CreateModel(kCube, 0);
     ASSERT_NE(cube, nullptr);
