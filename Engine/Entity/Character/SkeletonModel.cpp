@@ -956,13 +956,10 @@ void SkeletonModel::SetLookTarget(std::int32_t bone, LookAt& look, const float* 
     Skeleton* skeleton = GetSkeleton();
     if (bone < 0 || !skeleton || !boneStates_)
         return;
-    // A bone nobody needed until now holds stale matrices: evaluate before taking the start.
-    const BoneState* state = GetBoneState(static_cast<std::uint32_t>(bone));
-    if (state && !state->IsNeeded()) {
-        boneStates_->MarkBoneDirty(*skeleton, static_cast<std::uint32_t>(bone));
-        EvaluateBones();
-    }
-    GetCurrentBoneWorldMatrix(static_cast<std::uint32_t>(bone), look.start);
+    // The bone's own world matrix, evaluated on the spot when nothing reached it yet: a whole
+    // tree evaluation here would rewrite the skin matrices (without the bone scale they were
+    // made with) until the next update.
+    std::copy_n(GetBoneWorldMatrix(static_cast<std::uint32_t>(bone)), 16, look.start);
     // A new target during a turn does not restart the turn's clock.
     if (look.ease == 0.0f)
         look.ease = kLookEase;

@@ -250,6 +250,26 @@ TEST_F(ActorUpdateTest, BoneScaleReachesTheSkinMatricesWhenEitherSwitchIsOn) {
     Actor::SetGlobalBoneScale(false);
 }
 
+// Setting a look target takes the bone's world matrix as the turn's start; the skin matrices
+// a bone-scaled actor drew with stay as its update made them.
+TEST_F(ActorUpdateTest, ALookTargetLeavesABoneScaledActorsSkinMatricesAlone) {
+    Actor* a = Dressed();
+    const auto spine = static_cast<std::uint32_t>(Bone("Bip01 Spine"));
+    for (int k : {0, 5, 10}) a->GetBoneState(spine)->scaleMatrix[k] = 2.0f;
+    a->SetBoneScaleEnabled(1);
+    Step(*a, 0.0f);
+    std::vector<float> skins;
+    for (std::uint32_t n = 0; n < a->GetBoneStateCount(); ++n)
+        skins.insert(skins.end(), a->GetBoneState(n)->skinMatrix,
+                     a->GetBoneState(n)->skinMatrix + 16);
+    const float target[3] = {0.0f, -10.0f, 1.0f};
+    a->SetHeadLookTarget(target);
+    a->SetSpineLookTarget(target);
+    for (std::uint32_t n = 0; n < a->GetBoneStateCount(); ++n)
+        for (int k = 0; k < 16; ++k)
+            EXPECT_EQ(a->GetBoneState(n)->skinMatrix[k], skins[16 * n + k]) << n << " " << k;
+}
+
 // The bone world matrices are cached per frame: a moved actor must answer the new frame's
 // matrices, not those cached at its first frame.
 TEST_F(ActorUpdateTest, BoneWorldMatricesFollowTheActorFromFrameToFrame) {
