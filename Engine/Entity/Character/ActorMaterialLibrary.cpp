@@ -1,6 +1,7 @@
 #include "Entity/Character/ActorMaterialLibrary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "Core/ErrorReport.h"
@@ -44,10 +45,6 @@ std::string_view Stem(std::string_view name) {
     return dot == std::string_view::npos ? name : name.substr(0, dot);
 }
 
-std::string NewPartFolder(std::string_view actorPath) {
-    return JoinPathWithSlash(GetDirectory(GetDirectory(actorPath)), GeometryActor::kNewPartFolder);
-}
-
 bool InMap(const std::map<std::string, Material*>& map, const Material* material,
            std::string* key) {
     for (const auto& [name, copy] : map)
@@ -69,10 +66,6 @@ ActorMaterialLibrary::~ActorMaterialLibrary() {
 }
 
 // ---- Names ----
-
-bool ActorMaterialLibrary::NamesOwnPlace(std::string_view name) {
-    return (!name.empty() && name[0] == '.') || (name.size() > 1 && name[1] == ':');
-}
 
 std::string ActorMaterialLibrary::FileBaseName(std::string_view path) {
     std::string slashed(path);
@@ -98,16 +91,25 @@ std::string ActorMaterialLibrary::PartMaterialKey(std::string_view partFile,
 
 std::string ActorMaterialLibrary::ClothMaterialKey(std::string_view partFile,
                                                    std::string_view meshName) {
-    const int digit = meshName.empty() ? -'0' : meshName[0] - '0';
+    // The readers name a cloth file's meshes "Mesh<i>" and its pieces "Mesh<i>_<j>"; the
+    // description files key cloth materials by the mesh number, so the number is read after
+    // that prefix. A name of the stored form (a digit first) keeps its own first character.
+    constexpr std::string_view kReaderPrefix = "Mesh";
+    std::string_view number = meshName;
+    if (number.size() > kReaderPrefix.size() &&
+        number.substr(0, kReaderPrefix.size()) == kReaderPrefix &&
+        std::isdigit(static_cast<unsigned char>(number[kReaderPrefix.size()])))
+        number.remove_prefix(kReaderPrefix.size());
+    const int digit = number.empty() ? -'0' : number[0] - '0';
     return FileBaseName(partFile) + "_" + std::to_string(digit);
 }
 
 std::string ActorMaterialLibrary::DescriptionPath(std::string_view partFile,
                                                   std::string_view actorPath) {
-    if (NamesOwnPlace(partFile))
+    if (GeometryActor::NamesOwnPlace(partFile))
         return std::string(partFile.substr(0, partFile.size() >= 3 ? partFile.size() - 3 : 0)) +
                "xml";
-    return JoinPathWithSlash(NewPartFolder(actorPath), std::string(Stem(partFile)) + ".xml");
+    return GeometryActor::NewPartPath(actorPath, std::string(Stem(partFile)) + ".xml");
 }
 
 std::string ActorMaterialLibrary::ClothCompanionName(std::string_view partFile,
@@ -116,7 +118,7 @@ std::string ActorMaterialLibrary::ClothCompanionName(std::string_view partFile,
     if (partFile.find('.') == std::string_view::npos)
         return {};
     const std::string name = std::string(Stem(partFile)) + "_cloth" + std::string(extension);
-    return NamesOwnPlace(partFile) ? name : JoinPathWithSlash(NewPartFolder(actorPath), name);
+    return GeometryActor::NewPartPath(actorPath, name);
 }
 
 TextureRect ActorMaterialLibrary::GetPartTexRect(std::uint32_t slot) {

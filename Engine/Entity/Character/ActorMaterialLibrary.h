@@ -56,9 +56,6 @@ public:
     Actor& GetOwner() const { return owner_; }
 
     // ---- Names ----
-    // Whether a part name carries its own place (relative to the working directory, or with a
-    // drive) instead of living in the actor's folders.
-    static bool NamesOwnPlace(std::string_view name);
     // The path with backslashes as slashes, without directory and extension.
     static std::string FileBaseName(std::string_view path);
     // The part of a mesh name that carries its number: what follows "<base>_" in the name a
@@ -66,7 +63,8 @@ public:
     static std::string_view MeshNumberText(std::string_view partFile, std::string_view meshName);
     // Base name + "_" + the mesh's number text read as a number (part meshes).
     static std::string PartMaterialKey(std::string_view partFile, std::string_view meshName);
-    // Base name + "_" + the first character of the mesh name as a digit (cloth meshes).
+    // Base name + "_" + the first character of the mesh number as a digit (cloth meshes): the
+    // number follows the "Mesh" the readers put in front, else starts the name.
     static std::string ClothMaterialKey(std::string_view partFile, std::string_view meshName);
     // The material description of a part file: a name starting with "." or holding a drive
     // (":" second) ends in "xml" instead of its last three characters; any other name lives in

@@ -53,7 +53,7 @@ ActorMaterialLibrary::PartSize NewActor::GetPartTexSize(std::uint32_t slot) {
 }
 
 std::string NewActor::DescriptionPath(std::string_view partFile, std::string_view actorPath) {
-    if (ActorMaterialLibrary::NamesOwnPlace(partFile))
+    if (GeometryActor::NamesOwnPlace(partFile))
         return ActorMaterialLibrary::DescriptionPath(partFile, actorPath);
     return JoinPathWithSlash(GetDirectory(actorPath), ReplaceExtension(partFile, ".xml"));
 }
@@ -63,7 +63,7 @@ std::string NewActor::ClothCompanionName(std::string_view partFile, std::string_
     if (dot == std::string_view::npos)
         return {};
     const std::string name = std::string(partFile.substr(0, dot)) + "_cloth.bp4";
-    if (ActorMaterialLibrary::NamesOwnPlace(partFile))
+    if (GeometryActor::NamesOwnPlace(partFile))
         return name;
     return JoinPathWithSlash(GetDirectory(actorPath), name);
 }

@@ -18,17 +18,6 @@ bool NamesItsFolder(const std::string& name) {
     return name.find('/', 1) != std::string::npos;
 }
 
-// The new-part folder joined to the name, unless the name is a path already: a ".bp5" part's
-// cloth companion is named with that folder in front (or names its own place, "." first or a
-// drive), and joining the folder again would look for it inside itself.
-std::string InNewPartFolder(const std::string& folder, const std::string& name) {
-    const bool ownPlace = (!name.empty() && name[0] == '.') || (name.size() > 1 && name[1] == ':');
-    const bool inFolder = !folder.empty() && name.size() > folder.size() &&
-                          name.compare(0, folder.size(), folder) == 0 &&
-                          (name[folder.size()] == '/' || name[folder.size()] == '\\');
-    return ownPlace || inFolder ? name : JoinPathWithSlash(folder, name);
-}
-
 bool EndsInBp3(const std::string& name) {
     return name.size() >= 3 && (name.compare(name.size() - 3, 3, "bp3") == 0 ||
                                 name.compare(name.size() - 3, 3, "BP3") == 0);
@@ -114,11 +103,26 @@ BodyPartEntry* GeometryActor::PrepareSlot(std::uint32_t slot, const std::string&
     return nullptr;
 }
 
-std::string GeometryActor::PartDirectory(bool newFolder) const {
-    const std::string own = GetDirectory(GetLoadPath());
-    if (!newFolder)
-        return own;
-    return JoinPathWithSlash(GetDirectory(own), kNewPartFolder);
+std::string GeometryActor::PartDirectory() const {
+    return GetDirectory(GetLoadPath());
+}
+
+bool GeometryActor::NamesOwnPlace(std::string_view name) {
+    return (!name.empty() && name[0] == '.') || (name.size() > 1 && name[1] == ':');
+}
+
+std::string GeometryActor::NewPartFolder(std::string_view actorPath) {
+    return JoinPathWithSlash(GetDirectory(GetDirectory(actorPath)), kNewPartFolder);
+}
+
+std::string GeometryActor::NewPartPath(std::string_view actorPath, const std::string& name) {
+    // A cloth companion is named with the folder in front already: joining it again would look
+    // for the file inside itself.
+    const std::string folder = NewPartFolder(actorPath);
+    const bool inFolder = !folder.empty() && name.size() > folder.size() &&
+                          name.compare(0, folder.size(), folder) == 0 &&
+                          (name[folder.size()] == '/' || name[folder.size()] == '\\');
+    return NamesOwnPlace(name) || inFolder ? name : JoinPathWithSlash(folder, name);
 }
 
 template <class SetUp>
@@ -155,7 +159,7 @@ BodyPartEntry* GeometryActor::LoadBodyPart(std::uint32_t slot, const std::string
     const bool newActor = character.IsNewActor();
     // A name with its own folder is the path itself (joining it to its folder would double it).
     const std::string path =
-        !newActor && NamesItsFolder(name) ? name : JoinPathWithSlash(PartDirectory(false), name);
+        !newActor && NamesItsFolder(name) ? name : JoinPathWithSlash(PartDirectory(), name);
     const std::string skeleton = character.GetSkeletonName();
     return LoadEntry(slot, name, owner, path,
                      newActor ? GEOMETRY_KIND_BODY_PART4 : GEOMETRY_KIND_BODY_PART,
@@ -172,7 +176,7 @@ BodyPartEntry* GeometryActor::LoadBodyPart5(std::uint32_t slot, const std::strin
                                             const std::string& skeletonName) {
     if (BodyPartEntry* loaded = PrepareSlot(slot, name, owner))
         return loaded;
-    const std::string path = JoinPathWithSlash(PartDirectory(true), name);
+    const std::string path = NewPartPath(GetLoadPath(), name);
     return LoadEntry(slot, name, owner, path, GEOMETRY_KIND_BODY_PART5, [&](Geometry& g) {
         auto& part = static_cast<GeometryBodyPart&>(g);
         part.SetSharedSkeleton(skeletonName);
@@ -187,7 +191,7 @@ BodyPartEntry* GeometryActor::LoadCloth(std::uint32_t slot, std::int32_t owner,
         return loaded;
     const std::string path = EndsInBp3(name) && NamesItsFolder(name)
                                  ? name
-                                 : JoinPathWithSlash(PartDirectory(false), name);
+                                 : JoinPathWithSlash(PartDirectory(), name);
     return LoadEntry(slot, name, owner, path, GEOMETRY_KIND_CLOTH_XML, [&](Geometry& g) {
         static_cast<GeometryCloth&>(g).SetSkeletonName(skeletonName);
     });
@@ -198,7 +202,7 @@ BodyPartEntry* GeometryActor::LoadNewCloth(std::uint32_t slot, std::int32_t owne
                                            const std::string& skeletonName) {
     if (BodyPartEntry* loaded = PrepareSlot(slot, name, owner))
         return loaded;
-    const std::string path = InNewPartFolder(PartDirectory(true), name);
+    const std::string path = NewPartPath(GetLoadPath(), name);
     return LoadEntry(slot, name, owner, path, GEOMETRY_KIND_NEW_CLOTH, [&](Geometry& g) {
         static_cast<GeometryCloth&>(g).SetSkeletonName(skeletonName);
     });

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Entity/Geometry/GeometrySkin.h"
@@ -46,6 +47,16 @@ public:
     static constexpr std::uint32_t kSlotCount = 18;
     // The folder of the ".bp5" parts and their cloth, beside the actor's own folder.
     static constexpr const char* kNewPartFolder = "newbpoutput";
+
+    // Whether a part name carries its own place (relative to the working directory, "." first,
+    // or with a drive, ":" second) instead of living in the actor's folders.
+    static bool NamesOwnPlace(std::string_view name);
+    // The new-part folder of an actor geometry loaded from actorPath: "newbpoutput" beside the
+    // folder that holds the actor's own folder.
+    static std::string NewPartFolder(std::string_view actorPath);
+    // Where a ".bp5" part or cloth companion named name lies: a name with its own place, or one
+    // already under the new-part folder, as it stands; any other name inside that folder.
+    static std::string NewPartPath(std::string_view actorPath, const std::string& name);
 
     GeometryActor(CResourceManager* manager, std::string_view name, std::string_view group,
                   std::uint32_t handle);
@@ -117,8 +128,8 @@ private:
     // Step 1 of every loader: the owner's entry of that name when there is one; otherwise the
     // owner's other entries of the slot are released.
     BodyPartEntry* PrepareSlot(std::uint32_t slot, const std::string& name, std::int32_t owner);
-    // The folder parts are read from: the actor's own, or "newbpoutput" beside it.
-    std::string PartDirectory(bool newFolder) const;
+    // The folder ".bp3"/".bp4" parts are read from: the actor's own.
+    std::string PartDirectory() const;
     // Creates, sets up (set_up) and loads the geometry and appends the entry; null, with nothing
     // left behind, when the load fails.
     template <class SetUp>

@@ -292,6 +292,8 @@ TEST_F(ActorBp5ClothTest, TheCompanionsPiecesTakeTheLibrarysCopies) {
         EXPECT_EQ(ActorMaterialLibrary::IsPhysicsClothCopy(*material), c.enabled) << c.what;
         const ActorMaterialLibrary& library = a->GetMaterialLibrary();
         const std::string key = ActorMaterialLibrary::ClothMaterialKey(Part(kPart), pieceName);
+        // The first cloth mesh's copies carry its number, as the description names them.
+        EXPECT_EQ(key, "part" + std::to_string(kPart) + "_0") << c.what;
         ASSERT_EQ(library.GetClothMaterials().count(key), 1u) << c.what;
         ASSERT_EQ(library.GetPhxClothMaterials().count(key), 1u) << c.what;
         EXPECT_EQ(c.enabled ? library.GetPhxClothMaterials().at(key)

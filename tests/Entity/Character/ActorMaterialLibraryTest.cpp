@@ -47,6 +47,11 @@ TEST(ActorMaterialNames, KeysAndPaths) {
         {"dir/part3.bp4", "part3_1", "part3_1", "part3_64"},
         {"110000000.bp5", "110000000_2", "110000000_2", "110000000_1"},
         {"hero.bp5", "hero_", "hero_0", "hero_56"},
+        // Cloth meshes as the readers name them, and their pieces: keyed by the mesh number.
+        {"hero.bp5", "Mesh0", "hero_0", "hero_0"},
+        {"hero.bp5", "Mesh1_0", "hero_0", "hero_1"},
+        {"hero.bp5", "Mesh2_3", "hero_0", "hero_2"},
+        {"hero.bp5", "Meshx", "hero_0", "hero_29"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ActorMaterialLibrary::PartMaterialKey(c.part, c.mesh), c.partKey) << c.part;
@@ -66,6 +71,9 @@ TEST(ActorMaterialNames, KeysAndPaths) {
         {"c:/parts/coat.bp5", "data/role/actor.act", "c:/parts/coat.xml",
          "c:/parts/coat_cloth.bp5"},
         {"coat", "data/role/actor.act", "data/newbpoutput/coat.xml", ""},
+        // A name already inside the new-part folder is not joined to it again.
+        {"data/newbpoutput/coat.bp5", "data/role/actor.act", "data/newbpoutput/coat.xml",
+         "data/newbpoutput/coat_cloth.bp5"},
     };
     for (const PathCase& c : paths) {
         EXPECT_EQ(ActorMaterialLibrary::DescriptionPath(c.part, c.actor), c.description) << c.part;
@@ -280,6 +288,22 @@ TEST_F(ActorBp5Test, PartsOfOneFileShareACopyAndLeaveNothingBehind) {
     LogCapture log;
     EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
     EXPECT_TRUE(a->GetMaterialLibrary().GetMaterials().empty());
+}
+
+TEST_F(ActorBp5Test, APartNamingItsOwnPlaceLoadsFromThereWithItsDescription) {
+    std::filesystem::create_directories("parts");
+    for (const char* ext : {".bp5", ".xml"})
+        std::filesystem::copy_file(std::string("newbpoutput/part3") + ext,
+                                   std::string("parts/part3") + ext);
+    Zel::Actor* a = NewActor();
+    ASSERT_TRUE(a->SetBodyPart(3, "./parts/part3.bp5"));
+    ASSERT_EQ(a->GetSlotSubEntities(3).size(), 1u);
+    Material* copy = a->GetSlotSubEntities(3)[0]->GetOwnMaterial();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->GetLoadPath(), "./parts/part3.xml");
+    EXPECT_EQ(copy->GetPass(0)->diffuse[0], ZelModelGen::ActorPartRed(3));
+    a->ReleaseBodypart(3);
+    EXPECT_TRUE(a->GetMaterialLibrary().CheckCleanup());
 }
 
 TEST_F(ActorBp5Test, AMissingPartIsLoggedAndLeavesTheSlotEmpty) {
