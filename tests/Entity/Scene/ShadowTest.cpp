@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "Core/DeviceCaps.h"
@@ -131,6 +132,44 @@ TEST_F(ShadowTest, TheMapSideFollowsVideoMemory) {
     EXPECT_EQ(G()->GetTextureManager()->FindRenderTargetByName("shadowmap"), shadow.GetShadowMap());
     EXPECT_EQ(G()->GetTextureManager()->FindRenderTargetByName("shadowmapdepth"),
               shadow.GetShadowMapDepth());
+}
+
+TEST_F(ShadowTest, TheTargetsAShadowHoldsGoToNoOtherHolderUntilGivenBack) {
+    // The post effects' motion targets share the map's side rule, format and usage: the pool,
+    // which matches on those alone, must not hand either holder the other's target.
+    PostEffects::Instance().Init();
+    struct ReleaseEffects {
+        ~ReleaseEffects() { PostEffects::Instance().Release(); }
+    } releaseEffects;
+    auto first = std::make_unique<ProjectiveShadow>();
+    ProjectiveShadow second;
+    RenderTarget* const firstMap = first->GetShadowMap();
+    RenderTarget* const firstDepth = first->GetShadowMapDepth();
+    ASSERT_NE(firstMap, nullptr);
+    ASSERT_NE(firstDepth, nullptr);
+    struct Held {
+        const char* what;
+        RenderTarget* target;
+    };
+    const Held held[] = {{"first map", firstMap},
+                         {"first depth", firstDepth},
+                         {"first blur scratch", first->GetBlurTarget()},
+                         {"motion target 0", PostEffects::Instance().GetMotionTarget(0)},
+                         {"motion target 1", PostEffects::Instance().GetMotionTarget(1)},
+                         {"post target 0", PostEffects::Instance().GetPostTarget(0)},
+                         {"post target 1", PostEffects::Instance().GetPostTarget(1)}};
+    for (const Held& h : held) {
+        SCOPED_TRACE(h.what);
+        if (!h.target)
+            continue;
+        EXPECT_NE(second.GetShadowMap(), h.target);
+        EXPECT_NE(second.GetShadowMapDepth(), h.target);
+    }
+    // Given back, the first shadow's targets are free to the next one that asks.
+    first.reset();
+    ProjectiveShadow third;
+    EXPECT_EQ(third.GetShadowMap(), firstMap);
+    EXPECT_EQ(third.GetShadowMapDepth(), firstDepth);
 }
 
 TEST_F(ShadowTest, TheLightCameraFramesTheCastersAndLooksAlongTheShadow) {
