@@ -6,18 +6,22 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Core/DeviceCaps.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Material/Material.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Scene/Decal.h"
 #include "Entity/Scene/FakeShadow.h"
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/ProjectingLight.h"
 #include "Entity/Scene/ProjectiveShadow.h"
 #include "Entity/Scene/RenderableGroup.h"
 #include "Entity/Scene/Shadow.h"
+#include "Entity/Scene/SubEntity.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Texture/RenderTarget.h"
 #include "Entity/Texture/TextureManager.h"
@@ -96,6 +100,48 @@ TEST_F(ShadowTest, TheTableHoldsOneShadowOfEachKindAndNothingElse) {
     Shadow::Shutdown();
     EXPECT_EQ(Shadow::GetGeneratedMaterial(0), nullptr);
     EXPECT_EQ(G()->GetMaterialManager()->FindMaterial("FakeShadow", false), nullptr);
+}
+
+TEST_F(ShadowTest, MaterialsTheSceneHoldsSurviveADirectSweepOfTheMaterials) {
+    // RemoveAll deletes library materials whatever their counts: each holder below must list
+    // its material as in use, or it points at a deleted one after the sweep.
+    Shadow::Init();
+    struct ShutDown {
+        ~ShutDown() { Shadow::Shutdown(); }
+    } shutDown;
+    MaterialManager& materials = *G()->GetMaterialManager();
+    Material* rock = materials.CreateMaterial("rock");
+    materials.Add(rock);
+    Material* sand = materials.CreateMaterial("sand");
+    materials.Add(sand);
+    const float min[3] = {0, 0, 0}, max[3] = {1, 1, 1};
+    Entity& entity = EntityWithBox(min, max, rock);
+    Decal decal;
+    decal.SetMaterial(sand);
+    struct Case {
+        const char* what;
+        Material* material;
+    };
+    const Case cases[] = {
+        {"skeletal caster", Shadow::GetGeneratedMaterial(0)},
+        {"static caster", Shadow::GetGeneratedMaterial(1)},
+        {"projective receiver", Shadow::GetGeneratedMaterial(2)},
+        {"blob", Shadow::GetShadowInstance(SHADOW_KIND_FAKE)->GetCasterMaterial(0)},
+        {"sub-entity", entity.GetSubEntity(0)->GetMaterial()},
+        {"decal", decal.GetMaterial()},
+    };
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        ASSERT_NE(c.material, nullptr) << c.what;
+        names.push_back(c.material->GetName());
+    }
+    materials.RemoveAll();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(materials.FindMaterial(names[i], false), cases[i].material);
+        // AddressSanitizer stops here on a deleted material.
+        EXPECT_EQ(cases[i].material->GetName(), names[i]);
+    }
 }
 
 TEST_F(ShadowTest, WithoutItsLibraryTheBlobDrawsWithTheDefaultMaterial) {
