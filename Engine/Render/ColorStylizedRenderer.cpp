@@ -127,7 +127,7 @@ void ColorStylizedRenderer::CreateRenderTargets() {
     for (TargetIndex index : {kTargetB, kTargetC, kTargetD, kTargetA}) {
         SharedPtr<RenderTarget> target(textures->CreateRenderTarget(false));
         if (target && target->Create(int(w), int(h), 1, 2, PF_A8R8G8B8, 0, false))
-            targets_[index] = target;
+            targets_[index].Assign(target.Get());
     }
     for (ShaderParamTable* table :
          {&styliseParameters_, &filterParameters_, &silhouetteParameters_})
@@ -135,7 +135,7 @@ void ColorStylizedRenderer::CreateRenderTargets() {
 }
 
 void ColorStylizedRenderer::ReleaseRenderTargets() {
-    for (SharedPtr<RenderTarget>& slot : targets_) {
+    for (HeldRenderTarget& slot : targets_) {
         RenderTarget* target = slot.Get();
         if (!target)
             continue;
@@ -277,7 +277,7 @@ void ColorStylizedRenderer::End() {
         return;
     }
     const bool ready = std::all_of(std::begin(targets_), std::end(targets_),
-                                   [](const SharedPtr<RenderTarget>& t) { return bool(t); });
+                                   [](const HeldRenderTarget& t) { return bool(t); });
     if (ready) {
         BeginTarget(kTargetA);
         RenderLists(UnwrapInterface<Light, ZelI::IMoveObject>(light_), 0.0f);

@@ -17,6 +17,7 @@
 #include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/ShaderParamTable.h"
+#include "Entity/Texture/HeldRenderTarget.h"
 #include "Entity/Texture/RenderTarget.h"
 #include "Interface/ColorStylizedRenderer.h"
 
@@ -89,7 +90,7 @@ private:
     // Kept out of the scene's light list: it lights only the widened pass.
     std::unique_ptr<Light> privateLight_;
     RenderSystem* system_ = nullptr;
-    SharedPtr<RenderTarget> targets_[kTargetCount];
+    HeldRenderTarget targets_[kTargetCount];
     HeldMaterial materials_[kMaterialCount];
     TextureBase* styleTexture_ = nullptr;  // the host's; not owned
     bool begun_ = false;

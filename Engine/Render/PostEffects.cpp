@@ -31,12 +31,13 @@ constexpr const char* kKernelNames[PostEffects::kKernelCount] = {"3x3", "5x5", "
 // The effects' texel-width parameter number.
 constexpr std::uint32_t kTexelWidthParameter = 8;
 
-SharedPtr<RenderTarget> MakeTarget(TextureManager& textures, std::uint32_t size, int format,
-                                   bool depth) {
-    SharedPtr<RenderTarget> target(textures.CreateRenderTarget(depth));
+// A new target of the size and format held by holder; nothing held when the device refuses it.
+void MakeTarget(HeldRenderTarget& holder, TextureManager& textures, std::uint32_t size, int format,
+                bool depth) {
+    RenderTarget* target = textures.CreateRenderTarget(depth);
     if (target && !target->Create(int(size), int(size), 1, 2, format, 0, false))
-        target.Reset();
-    return target;
+        target = nullptr;
+    holder.Assign(target);
 }
 
 }  // namespace
@@ -71,18 +72,18 @@ void PostEffects::Init() {
     motionSize_ = memory < 32ull * 1024 * 1024 ? 128 : memory < 64ull * 1024 * 1024 ? 256 : 512;
     for (int i = 0; i < 2; ++i)
         if (!motionTargets_[i]) {
-            motionTargets_[i] = MakeTarget(*textures, motionSize_, PF_A8R8G8B8, false);
+            MakeTarget(motionTargets_[i], *textures, motionSize_, PF_A8R8G8B8, false);
             motionFresh_[i] = true;
         }
     if (!motionDepth_) {
-        motionDepth_ = SharedPtr<RenderTarget>(
+        motionDepth_.Assign(
             textures->FindFreeRenderTarget(int(motionSize_), int(motionSize_), 1, PF_D24S8, 1));
         if (!motionDepth_)
-            motionDepth_ = MakeTarget(*textures, motionSize_, PF_D24S8, true);
+            MakeTarget(motionDepth_, *textures, motionSize_, PF_D24S8, true);
     }
-    for (SharedPtr<RenderTarget>& target : postTargets_)
+    for (HeldRenderTarget& target : postTargets_)
         if (!target)
-            target = MakeTarget(*textures, kPostTargetSize, PF_A8R8G8B8, false);
+            MakeTarget(target, *textures, kPostTargetSize, PF_A8R8G8B8, false);
     if (!quad_)
         if (Material* quad = materials->FindMaterial("DrawQuad", false))
             quad_.AdoptClone(quad->Clone());
@@ -99,8 +100,8 @@ void PostEffects::Init() {
 }
 
 void PostEffects::Release() {
-    for (SharedPtr<RenderTarget>* target : {&motionDepth_, &postTargets_[0], &postTargets_[1],
-                                            &motionTargets_[0], &motionTargets_[1]}) {
+    for (HeldRenderTarget* target : {&motionDepth_, &postTargets_[0], &postTargets_[1],
+                                     &motionTargets_[0], &motionTargets_[1]}) {
         if (*target)
             (*target)->Unbind();
         target->Reset();
@@ -259,7 +260,7 @@ void PostEffects::RenderMotionBlur(float factor) {
 void PostEffects::ResetMotionBlur() {
     if (!motionReady_)
         return;
-    for (SharedPtr<RenderTarget>& target : motionTargets_)
+    for (HeldRenderTarget& target : motionTargets_)
         if (target)
             target->ClearColour(0.0f, 0.0f, 0.0f, 0.0f);
 }

@@ -11,6 +11,7 @@
 #include "Core/SharedPtr.h"
 #include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
+#include "Entity/Texture/HeldRenderTarget.h"
 #include "Entity/Texture/RenderTarget.h"
 
 namespace Zel {
@@ -73,9 +74,9 @@ private:
                   std::uint32_t height, const float* colour = nullptr,
                   const float* uvOffset = nullptr);
 
-    SharedPtr<RenderTarget> motionTargets_[2];
-    SharedPtr<RenderTarget> motionDepth_;
-    SharedPtr<RenderTarget> postTargets_[2];
+    HeldRenderTarget motionTargets_[2];
+    HeldRenderTarget motionDepth_;
+    HeldRenderTarget postTargets_[2];
     HeldMaterial quad_;  // a clone of "DrawQuad"
     HeldMaterial gaussian_[kKernelCount][2];
     int current_ = 0;

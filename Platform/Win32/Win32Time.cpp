@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -18,11 +19,21 @@ std::int64_t FixedStepNanoseconds() {
 }
 
 std::atomic<std::int64_t> g_fixedSteps{0};
-std::atomic<std::int64_t> g_fixedReadings{0};
+
+// A reading of the fixed-step clock: the steps taken so far, plus one microsecond per reading this
+// thread made since then, so that a loop waiting for time to pass still ends. The microseconds are
+// the thread's own: readings on a worker never move the times the frame loop sees, and the first
+// reading after a step is the step itself (plus one microsecond) on every run. Never lower than
+// the thread's previous reading, should a waiting loop have run past a whole step.
+std::int64_t FixedStepReading(std::int64_t step) {
+    thread_local std::int64_t last = 0;
+    last = std::max(last, g_fixedSteps.load() * step) + 1000LL;
+    return last;
+}
 
 std::int64_t MonotonicNanoseconds() {
     if (const std::int64_t step = FixedStepNanoseconds())
-        return g_fixedSteps.load() * step + (g_fixedReadings.fetch_add(1) + 1) * 1000LL;
+        return FixedStepReading(step);
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;

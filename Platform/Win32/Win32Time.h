@@ -3,8 +3,9 @@
 // With the environment variable "ZEL_FIXED_STEP_MS" set to a positive number of milliseconds when
 // the process starts, the counter and the ticks follow a fixed-step clock instead of the
 // machine's: it stands at step x the number of AdvanceFixedStepClock calls, plus one microsecond
-// per reading (so that a loop waiting for time to pass still ends). A program that reads the
-// clock in the same order sees the same times on every run.
+// per reading the calling thread made since the last step (so that a loop waiting for time to
+// pass still ends). Readings on other threads never move a thread's clock: a thread that reads
+// the clock in the same order sees the same times on every run, whatever its workers do.
 #pragma once
 
 #include "Platform/Win32/Win32Types.h"

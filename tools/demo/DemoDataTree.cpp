@@ -387,9 +387,11 @@ bool WriteDataTree(const fs::path& root, std::string* error) {
         tiles.push_back(tile);
     }
     // The grid's tiles wind towards -y, and the walls are seen from both sides: the level's
-    // materials cull no face.
+    // materials cull no face. They keep the textured material's blend factors, so that the fog
+    // fades the level with the distance as it does the cubes.
     for (LibMaterial& material : tiles)
-        material.passes[0].renderState = {XmlElementSpec{"Culling", {{"Face", "None"}}, {}}};
+        material.passes[0].renderState.push_back(
+            XmlElementSpec{"Culling", {{"Face", "None"}}, {}});
     for (LibMaterial& material : tiles)
         material.passes[0].textures[0].path = "../resources/textures/floor.png";
     tiles.back().passes[0].textures[0].path = "../resources/textures/wall.png";

@@ -648,7 +648,8 @@ void Demo::PlaceCamera(int frame) {
 // The objects through the pipes: one pipe lit by the scene's ambient light, one more for each
 // light adding what it gives. Shadows are cast by what a pipe holds, so they are drawn while the
 // last pipe is still open (once it is cleaned the shadow pass finds no caster), over everything
-// the lights added.
+// the lights added. The shadow call names the level: it becomes the scene's level, whose floor
+// pieces alone receive, instead of every registered model's.
 void Demo::DrawPipes(const std::vector<ZelI::IMoveObject*>& objects, bool shadows) {
     auto pipe = [&](int mode, ZelI::ILight* light, bool withShadows) {
         render_->PushNewPipe(mode, reinterpret_cast<std::intptr_t>(light), 0, 0, 0);
@@ -656,7 +657,7 @@ void Demo::DrawPipes(const std::vector<ZelI::IMoveObject*>& objects, bool shadow
         render_->ProcessCurrentPipe();
         render_->RenderPushedPipes();
         if (withShadows)
-            render_->RenderShadows(nullptr);
+            render_->RenderShadows(level_);
         render_->CleanPushedObjsAndSubModels();
     };
     pipe(0, nullptr, shadows && lights_.empty());

@@ -29,6 +29,7 @@ public:
 
     Material* Get() const { return material_; }
     Material* operator->() const { return material_; }
+    Material& operator*() const { return *material_; }
     explicit operator bool() const { return material_ != nullptr; }
 
 private:

@@ -135,7 +135,8 @@ MaterialManager::MaterialManager() {
 MaterialManager::~MaterialManager() {
     for (Material* material : held_) material->DecRef();
     held_.clear();
-    for (Material* material : inUse_) material->DecRef();
+    for (const auto& [material, entries] : inUse_)
+        for (std::uint32_t i = 0; i < entries; ++i) const_cast<Material*>(material)->DecRef();
     inUse_.clear();
     defaultMaterial_.Reset();
     defaultSkeletonMaterial_.Reset();
@@ -502,19 +503,20 @@ void MaterialManager::HoldMaterial(Material* material) {
 
 void MaterialManager::KeepInUse(Material* material) {
     material->AddRef();
-    inUse_.push_back(material);
+    ++inUse_[material];
 }
 
 void MaterialManager::GiveBackInUse(Material* material) {
-    const auto found = std::find(inUse_.begin(), inUse_.end(), material);
+    const auto found = inUse_.find(material);
     if (found == inUse_.end())
         return;
-    inUse_.erase(found);
+    if (--found->second == 0)
+        inUse_.erase(found);
     material->DecRef();
 }
 
 bool MaterialManager::IsInUse(const Material* material) const {
-    return std::find(inUse_.begin(), inUse_.end(), material) != inUse_.end();
+    return inUse_.contains(material);
 }
 
 }  // namespace Zel

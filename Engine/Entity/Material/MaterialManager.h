@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Core/CResourceManager.h"
@@ -171,7 +172,9 @@ private:
 
     std::vector<Material*> lastLibrary_;
     std::vector<Material*> held_;
-    std::vector<Material*> inUse_;
+    // Each listed material with its number of entries: every scene piece keeps its material
+    // here, so lookups and give-backs must not walk a list.
+    std::unordered_map<const Material*, std::uint32_t> inUse_;
     SharedPtr<Material> defaultMaterial_;
     SharedPtr<Material> defaultSkeletonMaterial_;
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Scene/Entity.h"
 #include "Entity/Scene/Renderable.h"
 #include "Math/AABB.h"
@@ -127,7 +128,7 @@ private:
     // Presents the streamed buffer to the draw path as the layout's buffer.
     std::unique_ptr<VertexBufferByFormat> binding_;
     bool empty_ = true;
-    SharedPtr<Material> material_;
+    HeldMaterial material_;
     std::uint32_t vertexCount_ = 0;
 };
 

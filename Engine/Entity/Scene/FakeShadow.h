@@ -13,6 +13,7 @@
 
 #include "Core/Factory.h"
 #include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Scene/Shadow.h"
 #include "Entity/Scene/SubEntity.h"
 
@@ -72,7 +73,7 @@ public:
 private:
     void ReleaseInstances();
 
-    SharedPtr<Material> material_;
+    HeldMaterial material_;
     bool ownMaterial_ = false;  // the library's material, removed from its manager with us
     VertexData* vertexData_ = nullptr;
     IndexData* indexData_ = nullptr;

@@ -37,9 +37,9 @@ constexpr std::uint32_t kLightMapTextureMatrix = 21;
 constexpr std::uint32_t kSoftKernel = 1;
 
 // A free pooled target of the size and format, or a new one; null (nothing kept) when the
-// texture manager cannot make one. The pool does not know which of its targets the shadow holds:
-// a target that must differ from one already held (the blur's scratch from the map it blurs)
-// names it as held, and a new target is made rather than hand that one back.
+// texture manager cannot make one. What the shadow keeps it keeps through HeldRenderTarget,
+// which flags the target in use so the pool hands it to nobody else; a target that must differ
+// from one already held (the blur's scratch from the map it blurs) still names it as held.
 RenderTarget* TakeTarget(std::uint32_t size, int format, bool depth,
                          const RenderTarget* held = nullptr) {
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Core/SharedPtr.h"
+#include "Entity/Texture/HeldRenderTarget.h"
 #include "Entity/Scene/Shadow.h"
 
 namespace Zel {
@@ -62,9 +63,9 @@ private:
     // through a pooled scratch target of the map's size taken on first use.
     void BlurShadowMap();
 
-    SharedPtr<RenderTarget> shadowMap_;
-    SharedPtr<RenderTarget> blurTarget_;
-    SharedPtr<RenderTarget> shadowMapDepth_;
+    HeldRenderTarget shadowMap_;
+    HeldRenderTarget blurTarget_;
+    HeldRenderTarget shadowMapDepth_;
     std::uint32_t mapSize_ = 0;
     float lightView_[16] = {};
     float lightProjection_[16] = {};

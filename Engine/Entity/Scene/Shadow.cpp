@@ -4,9 +4,9 @@
 
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
-#include "Core/SharedPtr.h"
 #include "Core/Timer.h"
 #include "Entity/Material/GeneratedShadowEffects.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Scene/Entity.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr std::uint32_t kGeneratedCount = 3;
 
 Shadow* g_shadowInstances[2] = {};
-SharedPtr<Material> g_generatedMaterials[kGeneratedCount];
+HeldMaterial g_generatedMaterials[kGeneratedCount];
 
 float ShadowStepMs(Timer& timer) {
     timer.Tick();

@@ -326,7 +326,7 @@ void SubEntity::CopyTo(SubEntity* target, bool attach) {
         owner_->AppendSubEntity(target);
     }
     target->mesh_ = mesh_;
-    target->material_ = material_;
+    target->material_.Assign(material_.Get());
     target->useOwnerBounds_ = useOwnerBounds_;
     target->box_ = box_;
     target->renderMark_ = renderMark_;

@@ -10,6 +10,7 @@
 
 #include "Core/RecycledObject.h"
 #include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/ShaderParamTable.h"
 #include "Entity/Scene/Renderable.h"
 #include "Math/AABB.h"
@@ -119,7 +120,7 @@ private:
     float renderOffset_ = 0.0f;
     Entity* owner_ = nullptr;  // not owned
     Mesh* mesh_ = nullptr;     // owned only when it is a cloth mesh
-    SharedPtr<Material> material_;
+    HeldMaterial material_;
     std::uint8_t useOwnerBounds_ = 0;
     AABB box_;
     std::uint32_t renderMark_ = 0;

@@ -73,28 +73,54 @@ Material* Lookup(const std::map<std::string, Material*>& map, const std::string&
 
 // ---- IMaterialImplRC ----------------------------------------------------------------------------
 
-const char* IMaterialImplRC::GetName() {
-    return Bound() ? Bound()->GetName().c_str() : "";
+Material* IMaterialImplRC::Live(const char* operation) const {
+    Material* material = Bound();
+    if (!material)
+        LogError(
+            "IMaterial::%s: the wrapper is bound to no material (released, or its material "
+            "was purged); nothing done",
+            operation);
+    return material;
 }
 
-Pass* IMaterialImplRC::PassAt(std::uint32_t pass) const {
-    Material* material = Bound();
+const char* IMaterialImplRC::GetName() {
+    Material* material = Live("GetName");
+    return material ? material->GetName().c_str() : "";
+}
+
+std::uint32_t IMaterialImplRC::GetPassCount() {
+    Material* material = Live("GetPassCount");
+    return material ? material->GetPassCount() : 0;
+}
+
+bool IMaterialImplRC::HasBlendedPass() {
+    Material* material = Live("HasBlendedPass");
+    return material && material->HasBlendedPass();
+}
+
+std::int32_t IMaterialImplRC::GetRefCount() {
+    Material* material = Live("GetRefCount");
+    return material ? material->GetRefCount() : 0;
+}
+
+Pass* IMaterialImplRC::PassAt(std::uint32_t pass, const char* operation) const {
+    Material* material = Live(operation);
     return material && pass < material->GetPassCount() ? material->GetPasses()[pass] : nullptr;
 }
 
 std::uint32_t IMaterialImplRC::GetPassTextureCount(std::uint32_t pass) {
-    Pass* found = PassAt(pass);
+    Pass* found = PassAt(pass, "GetPassTextureCount");
     return found ? found->GetTextureCount() : 0;
 }
 
 ZelI::ITexture* IMaterialImplRC::GetPassTexture(std::uint32_t pass, std::uint32_t k) {
-    Pass* found = PassAt(pass);
+    Pass* found = PassAt(pass, "GetPassTexture");
     TextureStage* stage = found ? PresentStage(*found, k) : nullptr;
     return stage ? stage->GetTexture()->GetInterface() : nullptr;
 }
 
 std::uint32_t IMaterialImplRC::CollectTextures(ZelI::ITexture** textures, std::uint32_t max) {
-    Material* material = Bound();
+    Material* material = Live("CollectTextures");
     if (!material || !textures)
         return 0;
     ScopedLock lock(threadmng::kMainLock);
@@ -110,7 +136,7 @@ std::uint32_t IMaterialImplRC::CollectTextures(ZelI::ITexture** textures, std::u
 }
 
 void IMaterialImplRC::Pin() {
-    Material* material = Bound();
+    Material* material = Live("Pin");
     if (!material)
         return;
     ScopedLock lock(threadmng::kMainLock);
@@ -122,7 +148,7 @@ void IMaterialImplRC::Pin() {
 }
 
 void IMaterialImplRC::Unpin() {
-    Material* material = Bound();
+    Material* material = Live("Unpin");
     if (!material)
         return;
     ScopedLock lock(threadmng::kMainLock);
@@ -136,14 +162,15 @@ void IMaterialImplRC::Unpin() {
 }
 
 void IMaterialImplRC::SetPassTexture(std::uint32_t pass, std::uint32_t k, ZelI::ITexture* texture) {
-    Pass* found = PassAt(pass);
+    Pass* found = PassAt(pass, "SetPassTexture");
     TextureStage* stage = found ? PresentStage(*found, k) : nullptr;
     if (stage)
         stage->SetTexture(UnwrapInterface<TextureBase>(texture));
 }
 
 bool IMaterialImplRC::LoadFromXmlText(const char* text, const char* name) {
-    return Bound() && Bound()->LoadFromXmlText(text, name);
+    Material* material = Live("LoadFromXmlText");
+    return material && material->LoadFromXmlText(text, name);
 }
 
 ZelI::IShader* BindMaterialInterface(RCInterfaceCarrier<ZelI::IShader>* carrier) {
@@ -267,7 +294,9 @@ std::unique_ptr<IMatApplyVisitor> MakeMatApplyVisitor(std::int32_t kind, Actor* 
 // ---- IMatProxyImpl ------------------------------------------------------------------------------
 
 IMatProxyImpl::IMatProxyImpl(Material* material, std::unique_ptr<IMatApplyVisitor> visitor)
-    : material_(material), visitor_(std::move(visitor)) {}
+    : visitor_(std::move(visitor)) {
+    material_.Assign(material);
+}
 
 Pass* IMatProxyImpl::PassAt(std::int32_t pass) const {
     if (pass < 0 || std::uint32_t(pass) >= material_->GetPassCount())

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Core/SharedPtr.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Material/Material.h"
 #include "Interface/IMatProxyTable.h"
 #include "Interface/IShader.h"
@@ -33,9 +34,9 @@ public:
     std::int32_t Reserved9() override { return 0; }
     float Reserved10() override { return 0.0f; }
     float Reserved11() override { return 0.0f; }
-    std::uint32_t GetPassCount() override { return Bound() ? Bound()->GetPassCount() : 0; }
+    std::uint32_t GetPassCount() override;
     std::uint32_t GetPassTextureCount(std::uint32_t pass) override;
-    bool HasPass(std::uint32_t pass) override { return PassAt(pass) != nullptr; }
+    bool HasPass(std::uint32_t pass) override { return PassAt(pass, "HasPass") != nullptr; }
     ZelI::ITexture* GetPassTexture(std::uint32_t pass, std::uint32_t k) override;
     std::uint32_t CollectTextures(ZelI::ITexture** textures, std::uint32_t max) override;
     void Reserved17() override {}
@@ -49,12 +50,12 @@ public:
     std::int32_t Reserved25() override { return 0; }
     float Reserved26() override { return 1.0f; }
     void Reserved27() override {}
-    bool HasBlendedPass() override { return Bound() && Bound()->HasBlendedPass(); }
+    bool HasBlendedPass() override;
     bool Reserved29() override { return false; }
     void Pin() override;
     // The manager's own reference is never given away: at a count of 1 nothing changes (logged).
     void Unpin() override;
-    std::int32_t GetRefCount() override { return Bound() ? Bound()->GetRefCount() : 0; }
+    std::int32_t GetRefCount() override;
     // Nothing without pass i or its k-th stage holding a texture.
     void SetPassTexture(std::uint32_t pass, std::uint32_t k, ZelI::ITexture* texture) override;
     bool LoadFromXmlText(const char* text, const char* name) override;
@@ -64,9 +65,14 @@ protected:
     void DetachStep(Material* material) override { material->Release(); }
 
 private:
+    // The bound material; null, with one logged error naming the operation, when there is none.
+    // The wrapper holds no reference of its own (the host pins explicitly), so a purge that
+    // deletes the material leaves the host's wrapper unbound: say so rather than answer 0
+    // silently.
+    Material* Live(const char* operation) const;
     // Pass i of the bound material; null (without the material's past-the-end log, since the
     // host asks freely) when there is none.
-    Pass* PassAt(std::uint32_t pass) const;
+    Pass* PassAt(std::uint32_t pass, const char* operation) const;
 };
 
 ZelI::IShader* BindMaterialInterface(RCInterfaceCarrier<ZelI::IShader>* carrier);
@@ -173,7 +179,7 @@ private:
     // Pass i; null for a negative i or past the end.
     Pass* PassAt(std::int32_t pass) const;
 
-    SharedPtr<Material> material_;
+    HeldMaterial material_;
     std::unique_ptr<IMatApplyVisitor> visitor_;
 };
 

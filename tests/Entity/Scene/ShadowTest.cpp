@@ -5,18 +5,23 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "Core/DeviceCaps.h"
 #include "Entity/Geometry/TransformMath.h"
 #include "Entity/Material/Material.h"
+#include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Scene/Decal.h"
 #include "Entity/Scene/FakeShadow.h"
 #include "Entity/Scene/Level.h"
 #include "Entity/Scene/ProjectingLight.h"
 #include "Entity/Scene/ProjectiveShadow.h"
 #include "Entity/Scene/RenderableGroup.h"
 #include "Entity/Scene/Shadow.h"
+#include "Entity/Scene/SubEntity.h"
 #include "Entity/Image/PixelFormat.h"
 #include "Entity/Texture/RenderTarget.h"
 #include "Entity/Texture/TextureManager.h"
@@ -97,6 +102,48 @@ TEST_F(ShadowTest, TheTableHoldsOneShadowOfEachKindAndNothingElse) {
     EXPECT_EQ(G()->GetMaterialManager()->FindMaterial("FakeShadow", false), nullptr);
 }
 
+TEST_F(ShadowTest, MaterialsTheSceneHoldsSurviveADirectSweepOfTheMaterials) {
+    // RemoveAll deletes library materials whatever their counts: each holder below must list
+    // its material as in use, or it points at a deleted one after the sweep.
+    Shadow::Init();
+    struct ShutDown {
+        ~ShutDown() { Shadow::Shutdown(); }
+    } shutDown;
+    MaterialManager& materials = *G()->GetMaterialManager();
+    Material* rock = materials.CreateMaterial("rock");
+    materials.Add(rock);
+    Material* sand = materials.CreateMaterial("sand");
+    materials.Add(sand);
+    const float min[3] = {0, 0, 0}, max[3] = {1, 1, 1};
+    Entity& entity = EntityWithBox(min, max, rock);
+    Decal decal;
+    decal.SetMaterial(sand);
+    struct Case {
+        const char* what;
+        Material* material;
+    };
+    const Case cases[] = {
+        {"skeletal caster", Shadow::GetGeneratedMaterial(0)},
+        {"static caster", Shadow::GetGeneratedMaterial(1)},
+        {"projective receiver", Shadow::GetGeneratedMaterial(2)},
+        {"blob", Shadow::GetShadowInstance(SHADOW_KIND_FAKE)->GetCasterMaterial(0)},
+        {"sub-entity", entity.GetSubEntity(0)->GetMaterial()},
+        {"decal", decal.GetMaterial()},
+    };
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        ASSERT_NE(c.material, nullptr) << c.what;
+        names.push_back(c.material->GetName());
+    }
+    materials.RemoveAll();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(materials.FindMaterial(names[i], false), cases[i].material);
+        // AddressSanitizer stops here on a deleted material.
+        EXPECT_EQ(cases[i].material->GetName(), names[i]);
+    }
+}
+
 TEST_F(ShadowTest, WithoutItsLibraryTheBlobDrawsWithTheDefaultMaterial) {
     std::filesystem::remove(dir_.Path() / "resources/media/shaders/FakeShadow.xml");
     ZelTest::LogCapture log;
@@ -131,6 +178,44 @@ TEST_F(ShadowTest, TheMapSideFollowsVideoMemory) {
     EXPECT_EQ(G()->GetTextureManager()->FindRenderTargetByName("shadowmap"), shadow.GetShadowMap());
     EXPECT_EQ(G()->GetTextureManager()->FindRenderTargetByName("shadowmapdepth"),
               shadow.GetShadowMapDepth());
+}
+
+TEST_F(ShadowTest, TheTargetsAShadowHoldsGoToNoOtherHolderUntilGivenBack) {
+    // The post effects' motion targets share the map's side rule, format and usage: the pool,
+    // which matches on those alone, must not hand either holder the other's target.
+    PostEffects::Instance().Init();
+    struct ReleaseEffects {
+        ~ReleaseEffects() { PostEffects::Instance().Release(); }
+    } releaseEffects;
+    auto first = std::make_unique<ProjectiveShadow>();
+    ProjectiveShadow second;
+    RenderTarget* const firstMap = first->GetShadowMap();
+    RenderTarget* const firstDepth = first->GetShadowMapDepth();
+    ASSERT_NE(firstMap, nullptr);
+    ASSERT_NE(firstDepth, nullptr);
+    struct Held {
+        const char* what;
+        RenderTarget* target;
+    };
+    const Held held[] = {{"first map", firstMap},
+                         {"first depth", firstDepth},
+                         {"first blur scratch", first->GetBlurTarget()},
+                         {"motion target 0", PostEffects::Instance().GetMotionTarget(0)},
+                         {"motion target 1", PostEffects::Instance().GetMotionTarget(1)},
+                         {"post target 0", PostEffects::Instance().GetPostTarget(0)},
+                         {"post target 1", PostEffects::Instance().GetPostTarget(1)}};
+    for (const Held& h : held) {
+        SCOPED_TRACE(h.what);
+        if (!h.target)
+            continue;
+        EXPECT_NE(second.GetShadowMap(), h.target);
+        EXPECT_NE(second.GetShadowMapDepth(), h.target);
+    }
+    // Given back, the first shadow's targets are free to the next one that asks.
+    first.reset();
+    ProjectiveShadow third;
+    EXPECT_EQ(third.GetShadowMap(), firstMap);
+    EXPECT_EQ(third.GetShadowMapDepth(), firstDepth);
 }
 
 TEST_F(ShadowTest, TheLightCameraFramesTheCastersAndLooksAlongTheShadow) {

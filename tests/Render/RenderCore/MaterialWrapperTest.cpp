@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "Core/LogDispatch.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
 #include "Entity/Scene/SceneManager.h"
@@ -17,6 +19,7 @@
 #include "Render/RenderCore/MaterialWrappers.h"
 #include "Render/RenderSystem.h"
 #include "fixtures/MaterialXmlFixtures.h"
+#include "support/LogCapture.h"
 #include "tests/Core/CoreRootFixture.h"
 #include "tests/Entity/Material/MaterialXmlSupport.h"
 
@@ -183,6 +186,57 @@ TEST_F(MaterialWrapperTest, AnUnboundWrapperAnswersNothing) {
     wrapper->Unpin();
     wrapper->SetPassTexture(0, 0, nullptr);
     EXPECT_EQ(Zel::MaterialInterface(nullptr), nullptr);
+}
+
+TEST_F(MaterialWrapperTest, EachCallThroughAWrapperWhosePurgedMaterialIsGoneLogsOneError) {
+    // The wrapper holds no reference: a purge of unheld materials deletes what it stood for.
+    ZelI::IMaterial* wrapper = Zel::MaterialInterface(Registered("rock"));
+    ASSERT_TRUE(wrapper->IsValid());
+    Materials().RemoveUnused();
+    ASSERT_FALSE(wrapper->IsValid());
+    struct Call {
+        const char* operation;
+        std::function<void()> call;
+    };
+    const Call calls[] = {
+        {"GetName", [&] { EXPECT_STREQ(wrapper->GetName(), ""); }},
+        {"GetPassCount", [&] { EXPECT_EQ(wrapper->GetPassCount(), 0u); }},
+        {"GetPassTextureCount", [&] { EXPECT_EQ(wrapper->GetPassTextureCount(0), 0u); }},
+        {"HasPass", [&] { EXPECT_FALSE(wrapper->HasPass(0)); }},
+        {"GetPassTexture", [&] { EXPECT_EQ(wrapper->GetPassTexture(0, 0), nullptr); }},
+        {"CollectTextures",
+         [&] {
+             ZelI::ITexture* textures[2] = {};
+             EXPECT_EQ(wrapper->CollectTextures(textures, 2), 0u);
+         }},
+        {"HasBlendedPass", [&] { EXPECT_FALSE(wrapper->HasBlendedPass()); }},
+        {"Pin", [&] { wrapper->Pin(); }},
+        {"Unpin", [&] { wrapper->Unpin(); }},
+        {"GetRefCount", [&] { EXPECT_EQ(wrapper->GetRefCount(), 0); }},
+        {"SetPassTexture", [&] { wrapper->SetPassTexture(0, 0, nullptr); }},
+        {"LoadFromXmlText", [&] { EXPECT_FALSE(wrapper->LoadFromXmlText("<SHADERLIB/>", "x")); }},
+    };
+    for (const Call& c : calls) {
+        SCOPED_TRACE(c.operation);
+        LogCapture log;
+        c.call();
+        EXPECT_EQ(log.CountKind(Zel::LOG_LEVEL_ERROR, ""), 1);
+        EXPECT_EQ(
+            log.CountKind(Zel::LOG_LEVEL_ERROR, std::string("IMaterial::") + c.operation + ":"), 1);
+    }
+}
+
+TEST_F(MaterialWrapperTest, AProxysMaterialSurvivesADirectSweepOfTheMaterials) {
+    Material* rock = Rock();
+    ZelI::IMatProxyTable* table = Zel::NewMaterialProxyTable({rock}, 5);
+    ASSERT_EQ(table->GetCount(), 1);
+    Materials().RemoveAll();
+    EXPECT_EQ(Materials().FindMaterial("rock", false), rock);
+    // AddressSanitizer stops here on a deleted material.
+    EXPECT_STREQ(table->GetAt(0)->GetName(), "rock");
+    EXPECT_EQ(table->GetAt(0)->GetPassCount(), 2u);
+    table->Release();
+    EXPECT_EQ(rock->GetRefCount(), 1);
 }
 
 // ---- Proxies ----
