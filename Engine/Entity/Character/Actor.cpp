@@ -1074,9 +1074,9 @@ void Actor::UpdatePlacement() {
 }
 
 void Actor::AddShadowCasters(RenderQueue* queue, Shadow* shadow) {
-    std::vector<SubEntity*> pieces;
-    ForEachSlotPiece([&pieces](SubEntity& piece) { pieces.push_back(&piece); });
-    QueueShadowCasters(pieces, queue, shadow);
+    casters_.clear();
+    ForEachSlotPiece([this](SubEntity& piece) { casters_.push_back(&piece); });
+    QueueShadowCasters(casters_, queue, shadow);
 }
 
 void Actor::ClearRenderMarks() {

@@ -481,6 +481,9 @@ private:
     std::array<Slot, kSlotCount> slots_;
     std::vector<SubEntity*> opaque_;
     std::vector<SubEntity*> blended_;
+    // The slots' pieces gathered for the shadow casters' queue; kept for its storage, which
+    // every shadow pass of every frame would otherwise allocate again.
+    std::vector<SubEntity*> casters_;
     std::array<Material*, kMaterialSlotCount> materials_{};  // one reference each
     std::vector<Material*> retired_;  // released by the actor, still held by others
     std::array<std::vector<SubEntity*>, kMaterialSlotCount> materialLists_;

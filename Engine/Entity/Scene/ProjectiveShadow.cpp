@@ -38,16 +38,15 @@ constexpr std::uint32_t kSoftKernel = 1;
 
 // A free pooled target of the size and format, or a new one; null (nothing kept) when the
 // texture manager cannot make one. What the shadow keeps it keeps through HeldRenderTarget,
-// which flags the target in use so the pool hands it to nobody else; a target that must differ
-// from one already held (the blur's scratch from the map it blurs) still names it as held.
-RenderTarget* TakeTarget(std::uint32_t size, int format, bool depth,
-                         const RenderTarget* held = nullptr) {
+// which flags the target in use, so the pool never hands back a target the shadow holds (the
+// blur's scratch is never the map it blurs).
+RenderTarget* TakeTarget(std::uint32_t size, int format, bool depth) {
     TextureManager* textures = Globals::Find(&Globals::GetTextureManager);
     if (!textures)
         return nullptr;
     const int side = static_cast<int>(size);
     RenderTarget* free = textures->FindFreeRenderTarget(side, side, 1, format, kTargetUsage);
-    if (free && free != held)
+    if (free)
         return free;
     RenderTarget* target = textures->CreateRenderTarget(depth);
     if (!target)
@@ -261,7 +260,7 @@ void ProjectiveShadow::BlurShadowMap() {
     if (!system || !shadowMap_)
         return;
     if (!blurTarget_)
-        blurTarget_.Assign(TakeTarget(mapSize_, PF_A8R8G8B8, false, shadowMap_.Get()));
+        blurTarget_.Assign(TakeTarget(mapSize_, PF_A8R8G8B8, false));
     PostEffects& post = PostEffects::Instance();
     // Without a target or either 5x5 material the map stays hard for this frame.
     if (!blurTarget_ || !post.GetKernelMaterial(kSoftKernel, false) ||
