@@ -93,7 +93,12 @@ constexpr float kFountainAt[3] = {2.6f, 0.05f, 1.2f};
 
 // A light pipe leaves the scene's ambient colour at its light's: every light carries the
 // scene's ambient so that the frames after the first see the same.
-constexpr float kAmbient[4] = {0.25f, 0.25f, 0.3f, 1.0f};
+// Unlit materials (the level's tiles among them) show their texture times this colour.
+constexpr float kAmbient[4] = {0.6f, 0.6f, 0.65f, 1.0f};
+// Where the sun shines from: up, left and from behind the scene as the camera first sees it, so
+// the shadows it casts fall on open floor towards the camera and are not hidden behind what
+// casts them.
+constexpr float kSunFrom[3] = {-2.0f, 3.0f, -1.0f};
 
 // The frames that are saved and the frames where something happens, as fractions of the path;
 // the short run draws only these.
@@ -327,10 +332,9 @@ void Demo::CreateSky() {
 
 void Demo::CreateLights() {
     if (ZelI::ILight* sun = Made("sun light", render_->CreateLight(0))) {
-        // A directional light takes the vector as the direction it shines from: up and left.
-        const float from[3] = {-2.0f, 3.0f, 1.0f};
+        // A directional light takes the vector as the direction it shines from.
         const float warm[4] = {0.6f, 0.55f, 0.45f, 1.0f};
-        sun->SetPosition(from);
+        sun->SetPosition(kSunFrom);
         sun->SetDiffuse(warm);
         sun->SetAmbient(kAmbient);
         lights_.push_back(sun);
@@ -344,8 +348,11 @@ void Demo::CreateLights() {
         lamp->SetRange(10.0f);
         lights_.push_back(lamp);
     }
-    const float shadowColour[4] = {0.0f, 0.0f, 0.0f, 0.5f};
-    const float shadowFall[3] = {2.0f, -3.0f, -1.0f};
+    // The receivers multiply the frame by the map: a lit map is white, a shadow this colour.
+    // Its alpha stays 1, so the frame keeps its own.
+    const float shadowColour[4] = {0.45f, 0.45f, 0.5f, 1.0f};
+    // Shadows fall away from the sun.
+    const float shadowFall[3] = {-kSunFrom[0], -kSunFrom[1], -kSunFrom[2]};
     render_->SetShadowVector4(shadowColour);
     render_->SetShadowVector3(shadowFall);
     render_->SetShadowQuality(1);

@@ -861,7 +861,7 @@ void Actor::StepCloth(float) {
         for (SubEntity* sub : slots_[slot].subEntities) {
             // A piece whose mesh went away is passed over; the others still step.
             Mesh* mesh = sub ? sub->GetMesh() : nullptr;
-            if (!mesh || mesh->GetMeshType() != 3)
+            if (!mesh || mesh->GetMeshType() != kClothMeshType)
                 continue;
             auto* piece = dynamic_cast<Cloth*>(mesh);
             if (!piece)

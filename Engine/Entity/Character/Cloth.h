@@ -41,7 +41,7 @@ public:
     ~Cloth() override;
     ZEL_CLASS_ID(Cloth)
 
-    std::uint32_t GetMeshType() const override { return 3; }
+    std::uint32_t GetMeshType() const override { return kClothMeshType; }
     bool IsOwnedByPiece() const override { return true; }
     // The skin mesh's box (the cloth's own while it has none).
     const AABB& GetBounds() const override;

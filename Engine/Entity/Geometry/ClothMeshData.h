@@ -58,7 +58,7 @@ public:
     ~ClothMeshData() override;
     ZEL_CLASS_ID(ClothMeshData)
 
-    std::uint32_t GetMeshType() const override { return 3; }
+    std::uint32_t GetMeshType() const override { return kClothMeshType; }
     std::uint32_t GetMemorySize() const override;
     // Frees every array, the sub-meshes and the helper meshes, then the Mesh data.
     void ReleaseRenderData() override;

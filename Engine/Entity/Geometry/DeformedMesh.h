@@ -41,7 +41,7 @@ public:
     std::uint32_t GetMemorySize() const override;
     // Keys, mode flags and source go back to the state before loading, then the Mesh data.
     void ReleaseRenderData() override;
-    std::uint32_t GetMeshType() const override { return 2; }
+    std::uint32_t GetMeshType() const override { return kDeformedMeshType; }
     // Shared data when the mesh uses the geometry's; else the source mesh's when that is another
     // mesh; else the mesh's own.
     VertexData* GetVertexData() const override;

@@ -33,6 +33,12 @@ struct IndexRun;
 struct RenderOperation;
 
 // The host meets a mesh only as an identity: one wrapper per mesh while it is bound.
+// What GetMeshType answers for each kind of mesh.
+constexpr std::uint32_t kStaticMeshType = 0;
+constexpr std::uint32_t kSkinMeshType = 1;
+constexpr std::uint32_t kDeformedMeshType = 2;
+constexpr std::uint32_t kClothMeshType = 3;
+
 class Mesh : public Object, public RCInterfaceCarrier<ZelI::IMesh> {
 public:
     // Flag bit 0: the tangent frames were built.
@@ -58,8 +64,8 @@ public:
     // Deletes the own vertex and index data and every derived array, the render groups and the
     // sort graph; the sort key becomes 0.
     virtual void ReleaseRenderData();
-    // 0 (Skin 1, deformed mesh 2, ClothMeshData 3).
-    virtual std::uint32_t GetMeshType() const { return 0; }
+    // kStaticMeshType here; a Skin, deformed mesh and cloth answer their own.
+    virtual std::uint32_t GetMeshType() const { return kStaticMeshType; }
     // True for a mesh made for one piece alone, which the piece deletes with itself; a
     // geometry's meshes, cloth data among them, belong to their geometry.
     virtual bool IsOwnedByPiece() const { return false; }

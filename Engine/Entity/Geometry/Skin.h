@@ -60,7 +60,7 @@ public:
     std::uint32_t GetMemorySize() const override;
     // Palette, blend records, batches and palette mode go, then the Mesh data.
     void ReleaseRenderData() override;
-    std::uint32_t GetMeshType() const override { return 1; }
+    std::uint32_t GetMeshType() const override { return kSkinMeshType; }
 
     // Sets the own vertex data's usage word: 6 on the fixed-function path, else 5.
     void ApplyVertexUsage();

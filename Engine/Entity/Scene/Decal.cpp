@@ -376,7 +376,7 @@ bool Decal::Build(const DecalSource& source, const float* direction, const float
 
     Builder builder(volume_, uvFrom, uvTo, source.twoSided);
     for (const DecalReceiver& r : receivers) {
-        if (r.mesh->GetMeshType() != 0 || (r.blended && !source.acceptBlended) ||
+        if (r.mesh->GetMeshType() != kStaticMeshType || (r.blended && !source.acceptBlended) ||
             (r.alphaTested && !source.acceptAlphaTested))
             continue;
         builder.Process(r);

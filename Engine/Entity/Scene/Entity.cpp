@@ -279,11 +279,18 @@ void Entity::QueueShadowCasters(const std::vector<SubEntity*>& pieces, RenderQue
         QueueFakeShadow(queue, shadow);
         return;
     }
-    Material* casterMaterial = shadow->GetCasterMaterial(0);
+    // A skin is posed by its bones: drawn with the static caster it would cast its bind pose
+    // wherever its mesh was modelled, so it takes the skeletal caster, which reads the palette.
+    Material* staticCaster = shadow->GetCasterMaterial(0);
+    Material* skinCaster = shadow->GetCasterMaterial(1);
     for (SubEntity* s : pieces) {
         Material* own = s ? s->GetMaterial() : nullptr;
-        if (own && s->HasIndexData() && (own->flags & MF_SHADOW_MAP))
-            queue->AddRenderable(s, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0, casterMaterial);
+        if (!own || !s->HasIndexData() || !(own->flags & MF_SHADOW_MAP))
+            continue;
+        const Mesh* mesh = s->GetMesh();
+        const bool skinned = mesh && mesh->GetMeshType() == kSkinMeshType && skinCaster;
+        queue->AddRenderable(s, nullptr, RENDER_GROUP_SHADOW_CASTERS, 0,
+                             skinned ? skinCaster : staticCaster);
     }
 }
 

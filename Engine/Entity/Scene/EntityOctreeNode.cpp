@@ -123,7 +123,8 @@ void EntityOctreeNode::Build(Entity* entity) {
         for (std::uint32_t i = 0; i < pieces.size(); ++i) {
             Mesh* mesh = pieces[i]->GetMesh();
             std::unique_ptr<MeshTriangleBuffer> buffer;
-            Skin* skin = mesh && mesh->GetMeshType() == 1 ? dynamic_cast<Skin*>(mesh) : nullptr;
+            Skin* skin =
+                mesh && mesh->GetMeshType() == kSkinMeshType ? dynamic_cast<Skin*>(mesh) : nullptr;
             if (skin)
                 buffer = std::make_unique<SkeletonMeshTriangleBuffer>(*skin, *entity);
             else

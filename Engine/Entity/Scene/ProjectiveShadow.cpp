@@ -126,13 +126,17 @@ bool ProjectiveShadow::ComputeShadowView(float* view, float* projection, float* 
     }
     casterBox.SetMinMax(min, max);
 
-    const float* d = direction_;
+    // The eye stands back from the casters by a distance worked out for a unit direction: a
+    // longer one would put it that many times further and shrink the casters in the map.
+    const float dLength = std::sqrt(Dot3(direction_, direction_));
+    if (!(dLength > 0.0f) || !std::isfinite(dLength))
+        return false;
+    const float d[3] = {direction_[0] / dLength, direction_[1] / dLength, direction_[2] / dLength};
     // Straight down the up axis the look-at would have no horizontal reference.
     float across[3];
     const float zAxis[3] = {0.0f, 0.0f, 1.0f};
     Cross3(d, zAxis, across);
-    const float dLength = std::sqrt(Dot3(d, d));
-    if (std::sqrt(Dot3(across, across)) < 1e-6f * dLength) {
+    if (std::sqrt(Dot3(across, across)) < 1e-6f) {
         up[0] = 0.0f, up[1] = 1.0f, up[2] = 0.0f;
     } else {
         up[0] = 0.0f, up[1] = 0.0f, up[2] = 1.0f;

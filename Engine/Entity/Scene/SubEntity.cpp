@@ -27,9 +27,6 @@ namespace {
 
 // Global switch 20: every piece is queued with the default material.
 constexpr std::uint32_t kQueueDefaultMaterialSwitch = 20;
-// The mesh type of a cloth mesh, which the sub-entity owns.
-constexpr std::uint32_t kClothMeshType = 3;
-constexpr std::uint32_t kSkinMeshType = 1;
 // Bit of a pass's draw flags: the pass draws a piece once per frame.
 constexpr std::uint32_t kOncePerFramePass = PF_DEPTH_ONLY;
 

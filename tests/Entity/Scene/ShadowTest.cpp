@@ -14,6 +14,7 @@
 #include "Entity/Material/Material.h"
 #include "Entity/Material/MaterialManager.h"
 #include "Entity/Material/Pass.h"
+#include "Entity/Geometry/Skin.h"
 #include "Entity/Scene/Decal.h"
 #include "Entity/Scene/FakeShadow.h"
 #include "Entity/Scene/Level.h"
@@ -233,10 +234,13 @@ TEST_F(ShadowTest, TheLightCameraFramesTheCastersAndLooksAlongTheShadow) {
     EXPECT_FLOAT_EQ(target[0], 2.0f);
     EXPECT_FLOAT_EQ(target[1], 3.0f);
     EXPECT_FLOAT_EQ(target[2], 1.0f);
-    // The eye stands back along the shadow direction (0, -1, -1), normalised by the distance.
+    // The eye stands back the distance against the shadow direction (0, -1, -1), whatever that
+    // vector's length.
     EXPECT_GT(distance, 0.0f);
-    EXPECT_NEAR(eye[1] - target[1], distance, 1e-4f);
-    EXPECT_NEAR(eye[2] - target[2], distance, 1e-4f);
+    const float back = distance / std::sqrt(2.0f);
+    EXPECT_NEAR(eye[0] - target[0], 0.0f, 1e-4f);
+    EXPECT_NEAR(eye[1] - target[1], back, 1e-4f);
+    EXPECT_NEAR(eye[2] - target[2], back, 1e-4f);
     // The target lies on the view's axis: straight ahead of the light.
     float p[4] = {target[0], target[1], target[2], 1.0f}, inView[4] = {};
     for (int r = 0; r < 4; ++r)
@@ -253,6 +257,30 @@ TEST_F(ShadowTest, TheLightCameraFramesTheCastersAndLooksAlongTheShadow) {
         shadow.ComputeShadowView(view, projection, eye, target, up, box, casters, &distance));
     EXPECT_EQ(std::vector<float>(up, up + 3), (std::vector<float>{0, 1, 0}));
     for (float v : view) EXPECT_TRUE(std::isfinite(v));
+
+    // A direction's length changes nothing: the eye would otherwise stand that many times
+    // further back, and the casters would shrink in the map.
+    for (float length : {1.0f, 3.0f, 250.0f}) {
+        SCOPED_TRACE(length);
+        const float unit = 1.0f / std::sqrt(14.0f);
+        const float fall[3] = {2.0f * unit * length, -3.0f * unit * length, -1.0f * unit * length};
+        shadow.SetDirection(fall);
+        float scaledView[16], scaledEye[3];
+        ASSERT_TRUE(shadow.ComputeShadowView(scaledView, projection, scaledEye, target, up, box,
+                                             casters, &distance));
+        if (length == 1.0f) {
+            std::copy_n(scaledView, 16, view);
+            std::copy_n(scaledEye, 3, eye);
+        }
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(scaledView[i], view[i], 1e-4f) << i;
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(scaledEye[i], eye[i], 1e-3f) << i;
+    }
+    // No direction at all gives no view rather than one built from a division by zero.
+    const float none3[3] = {0.0f, 0.0f, 0.0f};
+    shadow.SetDirection(none3);
+    EXPECT_FALSE(
+        shadow.ComputeShadowView(view, projection, eye, target, up, box, casters, &distance));
+    shadow.SetDirection(down);
 
     // Nothing casts (a level is never a caster): no view.
     Level* level = Scene().CreateLevel();
@@ -520,6 +548,35 @@ TEST_F(ShadowFrameTest, OnlyRegisteredVisibleFloorPiecesReceive) {
     groundEntity_->ClearStateBits(NODE_VISIBLE);
     Scene().CollectShadowReceivers(receiver);
     EXPECT_EQ(GroupSize(RENDER_GROUP_ENTITY_RECEIVERS), 0u);
+}
+
+// A skin is posed by its bones: it casts with the skeletal caster, which reads the palette its
+// pass is handed; a rigid piece casts with the static one.
+TEST_F(ShadowFrameTest, SkinsCastWithTheSkeletalCasterAndRigidPiecesWithTheStaticOne) {
+    Entity& owner = MakeEntity({}, nullptr);
+    auto skin = std::make_unique<Skin>(nullptr, "skin");
+    ZelTest::GeometryTest::FillMesh(*skin, {0, 0, 1, 1, 0, 1, 0, 1, 1}, {0, 1, 2});
+    SubEntity& rigid = AddPiece(owner, MakeMesh(), caster_);
+    SubEntity& skinned = AddPiece(owner, *skin, caster_);
+    Shadow* map = Shadow::GetShadowInstance(SHADOW_KIND_MAP);
+    owner.AddShadowCasters(&Queue(), map);
+    std::vector<std::pair<const Renderable*, const Material*>> queued;
+    auto* casters =
+        dynamic_cast<RenderableGroupSolid*>(Queue().FindGroup(RENDER_GROUP_SHADOW_CASTERS));
+    ASSERT_NE(casters, nullptr);
+    casters->ForEachList([&](std::int32_t, Light*, const RenderableList& list) {
+        for (const Renderable* piece : list.renderables)
+            queued.emplace_back(piece, list.pass ? list.pass->GetOwner() : nullptr);
+    });
+    Queue().ClearGroup(RENDER_GROUP_SHADOW_CASTERS);
+    const std::vector<std::pair<const Renderable*, const Material*>> expected = {
+        {&rigid, Shadow::GetGeneratedMaterial(0)}, {&skinned, Shadow::GetGeneratedMaterial(1)}};
+    auto sorted = [](auto v) {
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    EXPECT_EQ(sorted(queued), sorted(expected));
+    owner.RemoveAllSubEntities();
 }
 
 TEST_F(ShadowTest, AProjectingLightProjectsThroughItsOwnViewVolume) {
