@@ -5,6 +5,7 @@
 
 #include "Core/EnginePaths.h"
 #include "Core/Factory.h"
+#include "Core/FrameStats.h"
 #include "Core/GlobalConfigManager.h"
 #include "Core/Globals.h"
 #include "Core/LogDispatch.h"
@@ -32,6 +33,35 @@ namespace {
 constexpr std::uint32_t kSnapshotModelsSwitch = 13;
 // Colour and depth.
 constexpr int kSnapshotClearFlags = 3;
+
+// A snapshot is drawn between the host's frames: its draws are not counted in the host's next
+// frame, and the frame it begins moves no scene time on, so the host's animated stages and
+// statistics read as if it had not run.
+class HostFrameKeeper {
+public:
+    HostFrameKeeper()
+        : stats_(Globals::Find(&Globals::GetFrameStats)),
+          scene_(Globals::Find(&Globals::GetSceneManager)) {
+        if (stats_)
+            savedStats_ = *stats_;
+        if (scene_)
+            savedTime_ = scene_->GetTimeValue();
+    }
+    ~HostFrameKeeper() {
+        if (stats_)
+            *stats_ = savedStats_;
+        if (scene_)
+            scene_->SetTimeValue(savedTime_);
+    }
+    HostFrameKeeper(const HostFrameKeeper&) = delete;
+    HostFrameKeeper& operator=(const HostFrameKeeper&) = delete;
+
+private:
+    FrameStats* stats_;
+    SceneManager* scene_;
+    FrameStats savedStats_{};
+    float savedTime_ = 0.0f;
+};
 
 constexpr const char* kPartFiles[2][ActorTemplates::kTemplatePartCount] = {
     {"media/shaders/role/output/110000000.BP3", "media/shaders/role/output/111001001.BP3",
@@ -163,6 +193,7 @@ void ActorTemplates::Begin(ZelI::IRender& render, Actor& actor) {
 
 void ActorTemplates::Render(ZelI::IRender& render, const SnapshotRequest& request,
                             ZelI::IMoveObject& self) {
+    const HostFrameKeeper hostFrame;
     render.FrameBegin();
     // The size asked for decides: a target too large for the device is made smaller.
     if (target_ && (targetWidth_ != request.width || targetHeight_ != request.height)) {

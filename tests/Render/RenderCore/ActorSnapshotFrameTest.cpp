@@ -4,8 +4,12 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Core/EnginePaths.h"
+#include "Core/FrameStats.h"
+#include "Core/Globals.h"
+#include "Entity/Scene/SceneManager.h"
 #include "Entity/Character/Actor.h"
 #include "Entity/Character/ActorTemplates.h"
 #include "Interface/IActor.h"
@@ -155,6 +159,22 @@ TEST_F(ActorSnapshotFrameTest, ASnapshotShowsTheClothesThroughTheTemplateSkin) {
     EXPECT_EQ(Snapshot(*actor, 120, 160, file), 1);
     ExpectGoldenPng(file, "actor_snapshot", 3);
     EXPECT_EQ(Log().find(":ERROR:"), std::string::npos) << Log();
+}
+
+// A snapshot runs between the host's frames: the host's next frame counts only its own draws,
+// and the scene time its animated stages read has not moved.
+TEST_F(ActorSnapshotFrameTest, ASnapshotLeavesTheHostsFrameCountersAndSceneTimeAsTheyWere) {
+    ZelI::IActor* actor = Dressed(0);
+    ASSERT_NE(actor, nullptr);
+    Zel::FrameStats& stats = *G()->GetFrameStats();
+    Zel::SceneManager& scene = *G()->GetSceneManager();
+    stats[Zel::FRAME_DRAW_INDEXED] = 7;
+    scene.SetTimeValue(2.5f);
+    const Zel::FrameStats before = stats;
+    EXPECT_EQ(Snapshot(*actor, 32, 32, ""), 1);
+    EXPECT_EQ(std::vector<std::uint32_t>(std::begin(stats.words), std::end(stats.words)),
+              std::vector<std::uint32_t>(std::begin(before.words), std::end(before.words)));
+    EXPECT_EQ(scene.GetTimeValue(), 2.5f);
 }
 
 // The host asks to keep the snapshot shaders through its global environment's actor flag.
