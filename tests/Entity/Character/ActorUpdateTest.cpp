@@ -251,13 +251,17 @@ TEST_F(ActorUpdateTest, BoneScaleReachesTheSkinMatricesWhenEitherSwitchIsOn) {
 }
 
 // Setting a look target takes the bone's world matrix as the turn's start; the skin matrices
-// a bone-scaled actor drew with stay as its update made them.
+// a bone-scaled actor drew with stay as its update made them, even when the looking bone is one
+// no evaluation needed so far.
 TEST_F(ActorUpdateTest, ALookTargetLeavesABoneScaledActorsSkinMatricesAlone) {
     Actor* a = Dressed();
     const auto spine = static_cast<std::uint32_t>(Bone("Bip01 Spine"));
     for (int k : {0, 5, 10}) a->GetBoneState(spine)->scaleMatrix[k] = 2.0f;
     a->SetBoneScaleEnabled(1);
     Step(*a, 0.0f);
+    const std::int32_t head = a->GetSkeleton()->GetHeadBone();
+    ASSERT_GE(head, 0);
+    a->GetBoneState(static_cast<std::uint32_t>(head))->flags &= ~Zel::BoneState::kNeeded;
     std::vector<float> skins;
     for (std::uint32_t n = 0; n < a->GetBoneStateCount(); ++n)
         skins.insert(skins.end(), a->GetBoneState(n)->skinMatrix,
