@@ -148,6 +148,7 @@ IRenderImpl::~IRenderImpl() {
     // The post effects made with the window give their targets and materials back while the
     // managers are still there (the interface goes first at shutdown).
     PostEffects::Instance().Release();
+    pickMaterial_.Reset();
     if (renderSystem_)
         renderSystem_->GetColorStylizedRenderer().Release();
     if (ivb_) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Core/Timer.h"
+#include "Entity/Material/HeldMaterial.h"
 #include "Entity/Scene/SelectFrustum.h"
 #include "Interface/IRender.h"
 
@@ -441,7 +442,9 @@ private:
     float clearColour_[4] = {};
     std::uint8_t renderFlag_ = 0;
     std::uint8_t mirrorSecondCamera_ = 1;
-    Material* pickMaterial_ = nullptr;  // not owned
+    // Held while set: the manager's sweeps spare it, and a host drawing picked primitives after
+    // one never reaches a deleted material.
+    HeldMaterial pickMaterial_;
     std::uint8_t frameBegan_ = 1;
     std::intptr_t userWord_ = 0;
     std::vector<PreloadedAction> preloadedActions_;

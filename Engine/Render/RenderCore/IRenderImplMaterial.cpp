@@ -52,7 +52,7 @@ ZelI::IMaterial* IRenderImpl::FindAndLoadMaterial(const char* name) {
 }
 
 void IRenderImpl::SetPickMaterial(ZelI::IMaterial* material) {
-    pickMaterial_ = UnwrapInterface<Material>(material);
+    pickMaterial_.Assign(UnwrapInterface<Material>(material));
 }
 
 const char* IRenderImpl::GetMaterialName(int id) {

@@ -207,7 +207,7 @@ void IRenderImpl::DrawPicked(std::intptr_t type, std::intptr_t vertices, std::in
     primitive.normalOffset = Word32(normalOffset);
     primitive.uv0Offset = Word32(uvOffset);
     primitive.colourOffset = Word32(colourOffset);
-    DrawWithEveryPass(renderSystem_, HostMaterial(pickMaterial_), primitive);
+    DrawWithEveryPass(renderSystem_, HostMaterial(pickMaterial_.Get()), primitive);
 }
 
 void IRenderImpl::DrawAABB(std::intptr_t minimum, std::intptr_t maximum, std::intptr_t colour) {

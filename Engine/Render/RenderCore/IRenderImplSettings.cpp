@@ -343,7 +343,7 @@ bool IRenderImpl::LoadRenderSystemFile(const char* name) {
 void IRenderImpl::RemoveAllMaterials() {
     ScopedLock lock(threadmng::kMainLock);
     // The pick material goes with the others; DrawPicked falls back to the default one.
-    pickMaterial_ = nullptr;
+    pickMaterial_.Reset();
     // Only what nothing draws with any more goes: scene objects, wrappers and the render's own
     // effects keep pointers to the materials they use.
     if (MaterialManager* materials = Globals::Find(&Globals::GetMaterialManager))

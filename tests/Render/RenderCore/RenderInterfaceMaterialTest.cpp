@@ -120,6 +120,32 @@ TEST_F(RenderInterfaceMaterialTest, HostPrimitivesDrawOncePerPassOfTheirMaterial
     Render()->FrameEnd();
 }
 
+// The pick material is held while it is set: a sweep of the manager's materials (whole or of
+// the unused ones) leaves it to draw with, and setting another gives it back.
+TEST_F(RenderInterfaceMaterialTest, ThePickMaterialOutlivesTheManagersSweepsWhileSet) {
+    const std::array<float, 9> positions = {-1, -1, 0, 1, -1, 0, 1, 1, 0};
+    static constexpr std::uint16_t kIndices[3] = {0, 2, 1};
+    const auto picked = [&] {
+        const ULONGLONG before = DrawCalls();
+        Render()->DrawPicked(3, reinterpret_cast<std::intptr_t>(positions.data()), 3, 12,
+                             reinterpret_cast<std::intptr_t>(kIndices), 3, 0, 0, 0);
+        return DrawCalls() - before;
+    };
+    Material* twoPasses = TwoPasses();
+    Render()->SetPickMaterial(Zel::MaterialInterface(twoPasses));
+    for (const auto sweep :
+         {&Zel::MaterialManager::RemoveUnused, &Zel::MaterialManager::RemoveAll}) {
+        (Materials().*sweep)();
+        EXPECT_EQ(Materials().FindMaterial("twopass", false), twoPasses);
+        Render()->FrameBegin();
+        EXPECT_EQ(picked(), 2u);
+        Render()->FrameEnd();
+    }
+    Render()->SetPickMaterial(nullptr);
+    Materials().RemoveUnused();
+    EXPECT_EQ(Materials().FindMaterial("twopass", false), nullptr);
+}
+
 TEST_F(RenderInterfaceMaterialTest, RemovingAllMaterialsKeepsTheOnesInUseAndTheBuiltIns) {
     Material* plain = Materials().GetDefaultMaterial(false);
     Material* skeletal = Materials().GetDefaultMaterial(true);
