@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -317,7 +318,10 @@ protected:
     // One host frame into a window-sized colour and depth target (as a host draws its frames,
     // so the shadow pass has targets to hand back): the scene through a pipe, then the shadow
     // pass over what was pushed.
-    void DrawFrame(std::int32_t quality) {
+    void DrawFrame(std::int32_t quality) { DrawEntities(quality, {groundEntity_, box_}); }
+
+    // The same frame of the given entities alone.
+    void DrawEntities(std::int32_t quality, std::initializer_list<Entity*> entities) {
         TextureManager& textures = *G()->GetTextureManager();
         frame_ = textures.CreateRenderTarget(false);
         frameDepth_ = textures.CreateRenderTarget(true);
@@ -331,8 +335,7 @@ protected:
         system_.Clear(CLEAR_COLOUR | CLEAR_DEPTH, background, 1.0f, 0);
         system_.BeginScene();
         Scene().PushNewPipe(0, 0, nullptr);
-        Scene().PushRenderable(groundEntity_);
-        Scene().PushRenderable(box_);
+        for (Entity* entity : entities) Scene().PushRenderable(entity);
         Scene().ProcessCurrentPipe();
         Scene().RenderPushedPipes();
         Scene().RenderShadows(nullptr);
@@ -411,7 +414,7 @@ TEST_F(ShadowFrameTest, TheMapHoldsTheCastersInTheShadowColourOnWhite) {
     target->UnlockLevel();
 }
 
-// The red channel of every texel of the shadow map, row by row.
+// The red channel of every texel of a target (the shadow map, a frame), row by row.
 std::vector<std::uint8_t> MapTexels(RenderTarget& target) {
     std::int32_t pitch = 0;
     void* bits = nullptr;
@@ -548,6 +551,47 @@ TEST_F(ShadowFrameTest, OnlyRegisteredVisibleFloorPiecesReceive) {
     groundEntity_->ClearStateBits(NODE_VISIBLE);
     Scene().CollectShadowReceivers(receiver);
     EXPECT_EQ(GroupSize(RENDER_GROUP_ENTITY_RECEIVERS), 0u);
+}
+
+// The receiver's stage projects the map with coordinates it generates from camera-space
+// positions, and its samplers clamp to a border: a textured piece drawn after the shadow pass
+// must read its own coordinates and sampler again, in either device mode, or its texture moves.
+TEST_F(ShadowFrameTest, ATexturedPieceDrawsTheSameAfterTheReceiverPass) {
+    Material& textured = FlatMaterial("textured", 0);
+    Pass& pass = *textured.GetPass(0);
+    pass.vertexFlags = VF_POSITION | VF_TEXCOORD0;
+    pass.renderState.stages[0].SetTexture(G()->GetTextureManager()->GetDefaultTexture());
+    textured.UpdatePasses();
+    ASSERT_TRUE(textured.AssignGeneratedProgram());
+    auto quad = std::make_unique<Mesh>(nullptr, true, true);
+    // Its coordinates run past 0 and 1 (wrapped by its own sampler), so a border left behind by
+    // the receiver would show.
+    ZelTest::GeometryTest::FillMesh(*quad, {-3, -1, 0.5f, 3, -1, 0.5f, 3, 1, 3, -3, 1, 3},
+                                    {0, 1, 2, 0, 2, 3}, {-2, 3, 4, 3, 4, -1, -2, -1});
+    meshes_.push_back(std::move(quad));
+    Entity& piece = MakeEntity({meshes_.back().get()}, &textured);
+    const float min[3] = {-3, -1, 0.5f}, max[3] = {3, 1, 3};
+    piece.SetBoundingBox(AABB(min, max));
+    struct Case {
+        const char* mode;
+        bool fixedFunction;
+    };
+    const Case cases[] = {{"shader", false}, {"fixed function", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Scene().SetDX7Mode(c.fixedFunction);
+        ASSERT_TRUE(
+            Device().SetFixedFunctionMode(c.fixedFunction ? MODE_FIXED_FUNCTION : MODE_SHADER));
+        DrawEntities(SHADOW_OFF, {&piece});
+        const std::vector<std::uint8_t> before = MapTexels(*frame_);
+        DrawFrame(SHADOW_HARD);
+        DrawEntities(SHADOW_OFF, {&piece});
+        const std::vector<std::uint8_t> after = MapTexels(*frame_);
+        ASSERT_EQ(after.size(), before.size());
+        std::size_t moved = 0;
+        for (std::size_t i = 0; i < before.size(); ++i) moved += before[i] != after[i];
+        EXPECT_EQ(moved, 0u);
+    }
 }
 
 // A skin is posed by its bones: it casts with the skeletal caster, which reads the palette its
