@@ -408,7 +408,7 @@ public:
     void RenderShadows(Level* level);
     void EndShadowPipe();
     // Groups 2 (casters), 3 and 4 (receivers) while shadows are on; fake shadows draw with a
-    // depth bias.
+    // depth bias. Casters draw as first passes and keep their render marks.
     std::uint32_t RenderShadowCasters();
     std::uint32_t RenderShadowReceivers();
     void ClearShadowReceivers();

@@ -3,6 +3,8 @@
 // then the transparent ones, and clears them. Host thread.
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "Core/ClassIds.h"
 #include "Core/DeviceCaps.h"
@@ -338,7 +340,21 @@ std::uint32_t SceneManager::RenderShadowCasters() {
     SetShadowBias(true);
     RenderableGroup& casters = *renderQueue_->GetGroup(RENDER_GROUP_SHADOW_CASTERS);
     SetGroupFlag(casters, RENDER_GROUP_FLAG_LEVEL, false);
+    // The map is a target of its own: each caster draws there as a first pass, and the pieces'
+    // marks of what the frame drew of them are kept for the draws that follow (a blended piece
+    // drawn in the transparent pipeline would otherwise be added onto the frame).
+    std::vector<std::pair<Renderable*, std::uint32_t>> marks;
+    if (auto* solid = dynamic_cast<RenderableGroupSolid*>(&casters))
+        solid->ForEachList([&marks](std::int32_t, Light*, const RenderableList& list) {
+            for (Renderable* piece : list.renderables) {
+                marks.emplace_back(piece, piece->GetRenderMark());
+                piece->SetRenderMark(0);
+            }
+        });
     DrawSolidGroup(casters);
+    // Backwards, so a piece queued twice gets back the mark it had before the first.
+    for (auto it = marks.rbegin(); it != marks.rend(); ++it)
+        it->first->SetRenderMark(it->second);
     SetShadowBias(false);
     return 0;
 }

@@ -34,10 +34,8 @@ void Shadow::CollectCasters(RenderCorePipeline* pipeline, RenderQueue* queue) {
     if (!pipeline)
         return;
     for (Entity* entity : pipeline->GetItems()) {
-        if (!entity)
-            continue;
-        entity->ClearRenderMarks();
-        entity->AddShadowCasters(queue, this);
+        if (entity)
+            entity->AddShadowCasters(queue, this);
     }
 }
 

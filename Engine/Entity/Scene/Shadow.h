@@ -29,9 +29,9 @@ public:
     Shadow(const Shadow&) = delete;
     Shadow& operator=(const Shadow&) = delete;
 
-    // Keeps pipeline as this frame's caster source, then has each entity it pushed clear its
-    // render marks and queue itself as a caster of this shadow. Either may be null: a null queue
-    // queues nothing; a null pipeline leaves no caster source.
+    // Keeps pipeline as this frame's caster source, then has each entity it pushed queue itself
+    // as a caster of this shadow; the pieces' render marks stay the frame's. Either may be null:
+    // a null queue queues nothing; a null pipeline leaves no caster source.
     virtual void CollectCasters(RenderCorePipeline* pipeline, RenderQueue* queue);
     // The material casters of the kind (0 static, 1 skeletal) are drawn with; not owned; null
     // when there is none.

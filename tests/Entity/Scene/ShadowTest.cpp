@@ -29,6 +29,7 @@
 #include "Entity/Texture/TextureManager.h"
 #include "Math/AABB.h"
 #include "Render/ClearRecord.h"
+#include "Render/RenderCodes.h"
 #include "Render/PostEffects.h"
 #include "demo/DemoDataTree.h"
 #include "fixtures/MaterialXmlFixtures.h"
@@ -320,8 +321,10 @@ protected:
     // pass over what was pushed.
     void DrawFrame(std::int32_t quality) { DrawEntities(quality, {groundEntity_, box_}); }
 
-    // The same frame of the given entities alone.
-    void DrawEntities(std::int32_t quality, std::initializer_list<Entity*> entities) {
+    // The same frame of the given entities alone, its blended pieces drawn after the pipe as a
+    // host draws its transparent pipeline last. A level given receives instead of the entities.
+    void DrawEntities(std::int32_t quality, std::initializer_list<Entity*> entities,
+                      Level* level = nullptr) {
         TextureManager& textures = *G()->GetTextureManager();
         frame_ = textures.CreateRenderTarget(false);
         frameDepth_ = textures.CreateRenderTarget(true);
@@ -338,8 +341,10 @@ protected:
         for (Entity* entity : entities) Scene().PushRenderable(entity);
         Scene().ProcessCurrentPipe();
         Scene().RenderPushedPipes();
-        Scene().RenderShadows(nullptr);
+        Scene().RenderShadows(level);
         Scene().CleanPushedObjsAndSubModels();
+        Scene().RenderTransparentPipeline();
+        Scene().ClearTransparentPipeline();
         system_.EndScene();
         frame_->Unbind();
         frameDepth_->Unbind();
@@ -592,6 +597,34 @@ TEST_F(ShadowFrameTest, ATexturedPieceDrawsTheSameAfterTheReceiverPass) {
         for (std::size_t i = 0; i < before.size(); ++i) moved += before[i] != after[i];
         EXPECT_EQ(moved, 0u);
     }
+}
+
+// The caster pass draws into the map between the frame's pipes and its transparent pipeline: a
+// blended piece that casts must still draw there as its first pass (blended over the frame),
+// not as a pass added onto an earlier one. The level receives, so no collection of the entities'
+// receivers resets the pieces' passes in between.
+TEST_F(ShadowFrameTest, ABlendedCasterDrawsTheSameAfterTheCasterPass) {
+    Material& glass = FlatMaterial("glass", MF_SHADOW_MAP);
+    RenderState& state = glass.GetPass(0)->renderState;
+    state.flags |= RSF_ALPHA_BLEND;
+    state.srcBlend = BLEND_SRC_ALPHA;
+    state.destBlend = BLEND_INV_SRC_ALPHA;
+    const float min[3] = {-1, -1, 1}, max[3] = {1, 1, 2.5f};
+    Entity& pane = EntityWithBox(min, max, &glass);
+    const float halfRed[4] = {0.8f, 0.2f, 0.1f, 0.5f};
+    PaintMesh(*pane.GetSubEntity(0)->GetMesh(), halfRed);
+    Level* level = Scene().CreateLevel();
+    DrawEntities(SHADOW_OFF, {&pane}, level);
+    const std::vector<std::uint8_t> unshadowed = MapTexels(*frame_);
+    // The pane shows: half its red over the dark background.
+    ASSERT_TRUE(std::any_of(unshadowed.begin(), unshadowed.end(),
+                            [](std::uint8_t red) { return red > 90 && red < 140; }));
+    DrawEntities(SHADOW_HARD, {&pane}, level);
+    const std::vector<std::uint8_t> shadowed = MapTexels(*frame_);
+    ASSERT_EQ(shadowed.size(), unshadowed.size());
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < shadowed.size(); ++i) changed += shadowed[i] != unshadowed[i];
+    EXPECT_EQ(changed, 0u);
 }
 
 // A skin is posed by its bones: it casts with the skeletal caster, which reads the palette its
