@@ -488,6 +488,8 @@ private:
     // Render pipes.
     std::uint8_t pipeOpen_ = 0;
     std::uint32_t renderGroupFlags_ = 0xFFFFFFFFu;  // every group drawn
+    // The caster pass's scratch: each queued caster piece and the render mark it had.
+    std::vector<std::pair<Renderable*, std::uint32_t>> casterMarks_;
     // The scene's own frame (SceneManagerRender.cpp).
     Timer frameTimer_;
     float lastFrameRateUpdateMs_ = 0.0f;

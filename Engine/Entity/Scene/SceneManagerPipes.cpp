@@ -3,8 +3,6 @@
 // then the transparent ones, and clears them. Host thread.
 #include <algorithm>
 #include <cstring>
-#include <utility>
-#include <vector>
 
 #include "Core/ClassIds.h"
 #include "Core/DeviceCaps.h"
@@ -343,18 +341,19 @@ std::uint32_t SceneManager::RenderShadowCasters() {
     // The map is a target of its own: each caster draws there as a first pass, and the pieces'
     // marks of what the frame drew of them are kept for the draws that follow (a blended piece
     // drawn in the transparent pipeline would otherwise be added onto the frame).
-    std::vector<std::pair<Renderable*, std::uint32_t>> marks;
+    casterMarks_.clear();
     if (auto* solid = dynamic_cast<RenderableGroupSolid*>(&casters))
-        solid->ForEachList([&marks](std::int32_t, Light*, const RenderableList& list) {
+        solid->ForEachList([this](std::int32_t, Light*, const RenderableList& list) {
             for (Renderable* piece : list.renderables) {
-                marks.emplace_back(piece, piece->GetRenderMark());
+                casterMarks_.emplace_back(piece, piece->GetRenderMark());
                 piece->SetRenderMark(0);
             }
         });
     DrawSolidGroup(casters);
     // Backwards, so a piece queued twice gets back the mark it had before the first.
-    for (auto it = marks.rbegin(); it != marks.rend(); ++it)
+    for (auto it = casterMarks_.rbegin(); it != casterMarks_.rend(); ++it)
         it->first->SetRenderMark(it->second);
+    casterMarks_.clear();
     SetShadowBias(false);
     return 0;
 }
