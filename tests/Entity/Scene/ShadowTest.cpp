@@ -292,6 +292,13 @@ TEST_F(ShadowTest, TheLightCameraFramesTheCastersAndLooksAlongTheShadow) {
     EXPECT_TRUE(box.IsEmpty());
 }
 
+// How many texels of two equal-sized read-backs differ.
+std::size_t Differing(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) count += a[i] != b[i];
+    return count;
+}
+
 // The pieces of the scene's frames: a white ground that receives and a box that casts.
 class ShadowFrameTest : public ShadowTest {
 protected:
@@ -593,9 +600,7 @@ TEST_F(ShadowFrameTest, ATexturedPieceDrawsTheSameAfterTheReceiverPass) {
         DrawEntities(SHADOW_OFF, {&piece});
         const std::vector<std::uint8_t> after = MapTexels(*frame_);
         ASSERT_EQ(after.size(), before.size());
-        std::size_t moved = 0;
-        for (std::size_t i = 0; i < before.size(); ++i) moved += before[i] != after[i];
-        EXPECT_EQ(moved, 0u);
+        EXPECT_EQ(Differing(before, after), 0u);
     }
 }
 
@@ -622,9 +627,7 @@ TEST_F(ShadowFrameTest, ABlendedCasterDrawsTheSameAfterTheCasterPass) {
     DrawEntities(SHADOW_HARD, {&pane}, level);
     const std::vector<std::uint8_t> shadowed = MapTexels(*frame_);
     ASSERT_EQ(shadowed.size(), unshadowed.size());
-    std::size_t changed = 0;
-    for (std::size_t i = 0; i < shadowed.size(); ++i) changed += shadowed[i] != unshadowed[i];
-    EXPECT_EQ(changed, 0u);
+    EXPECT_EQ(Differing(shadowed, unshadowed), 0u);
 }
 
 // A skin is posed by its bones: it casts with the skeletal caster, which reads the palette its
